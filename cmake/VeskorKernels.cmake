@@ -1,0 +1,20 @@
+# Compile flags for numeric kernel sources.
+#
+# Every kernel is built with -ffp-contract=off so that no multiply-add is fused behind our
+# back: the plain and SSE members of a kernel must round the same way.
+# Plain members are the scalar reference and are compiled without auto-vectorisation;
+# SSE members are written with intrinsics in files of their own.
+
+set(VESKOR_KERNEL_FLAGS -ffp-contract=off)
+set(VESKOR_PLAIN_KERNEL_FLAGS -ffp-contract=off -fno-tree-vectorize
+    -fno-tree-loop-vectorize -fno-tree-slp-vectorize)
+
+# veskor_plain_kernel_sources(<file>...): scalar reference members.
+function(veskor_plain_kernel_sources)
+  set_source_files_properties(${ARGN} PROPERTIES COMPILE_OPTIONS "${VESKOR_PLAIN_KERNEL_FLAGS}")
+endfunction()
+
+# veskor_sse_kernel_sources(<file>...): members written with SSE intrinsics.
+function(veskor_sse_kernel_sources)
+  set_source_files_properties(${ARGN} PROPERTIES COMPILE_OPTIONS "${VESKOR_KERNEL_FLAGS};-msse2")
+endfunction()

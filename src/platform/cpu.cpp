@@ -1,0 +1,29 @@
+#include "platform/cpu.h"
+
+#include <cpuid.h>
+#include <cstdlib>
+#include <cstring>
+#include <xmmintrin.h>
+
+namespace veskor {
+
+bool CpuHasSse() {
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
+  return (edx & bit_SSE) != 0;
+}
+
+bool CpuPlainKernelsForced() {
+  const char* v = std::getenv("VESKOR_PLAIN_KERNELS");
+  return v != nullptr && std::strcmp(v, "1") == 0;
+}
+
+bool CpuUseSseKernels() { return CpuHasSse() && !CpuPlainKernelsForced(); }
+
+ScopedRoundDown::ScopedRoundDown() : saved_(_mm_getcsr()) {
+  _mm_setcsr((saved_ & ~_MM_ROUND_MASK) | _MM_ROUND_DOWN);
+}
+
+ScopedRoundDown::~ScopedRoundDown() { _mm_setcsr(saved_); }
+
+}  // namespace veskor

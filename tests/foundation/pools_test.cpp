@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "foundation/block_pool.h"
+#include "foundation/static_pool.h"
+#include "support/fatal_test.h"
+
+namespace veskor {
+namespace {
+
+using test::ScopedHeapAreas;
+
+struct Track {
+  BlockPoolNode links;
+  float value;
+};
+
+class BlockPoolTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    BlockPoolInitFor<Track>(pool_);
+    MemBlockReserve(pool_.block, 16384);
+  }
+  std::vector<BlockPoolNode*> InUse() const {
+    std::vector<BlockPoolNode*> v;
+    for (BlockPoolNode* n = pool_.first; n != nullptr; n = n->next) v.push_back(n);
+    return v;
+  }
+  ScopedHeapAreas scoped_;
+  BlockPool pool_{};
+};
+
+TEST_F(BlockPoolTest, TakesLinkLastAndGiveBackUnlinksAnywhere) {
+  BlockPoolNode* a = BlockPoolTake(pool_);
+  BlockPoolNode* b = BlockPoolTake(pool_);
+  BlockPoolNode* c = BlockPoolTake(pool_);
+  BlockPoolNode* d = BlockPoolTake(pool_);
+  EXPECT_EQ(InUse(), (std::vector<BlockPoolNode*>{a, b, c, d}));
+  EXPECT_EQ(reinterpret_cast<std::uint8_t*>(b) - reinterpret_cast<std::uint8_t*>(a),
+            static_cast<std::ptrdiff_t>(sizeof(Track)));
+  BlockPoolGiveBack(pool_, c);  // middle
+  EXPECT_EQ(InUse(), (std::vector<BlockPoolNode*>{a, b, d}));
+  EXPECT_EQ(d->previous, b);
+  BlockPoolGiveBack(pool_, a);  // first
+  EXPECT_EQ(InUse(), (std::vector<BlockPoolNode*>{b, d}));
+  EXPECT_EQ(b->previous, nullptr);
+  BlockPoolGiveBack(pool_, d);  // last
+  EXPECT_EQ(InUse(), (std::vector<BlockPoolNode*>{b}));
+  EXPECT_EQ(pool_.last, b);
+  EXPECT_EQ(pool_.count, 1u);
+  BlockPoolGiveBack(pool_, b);  // the only one
+  EXPECT_EQ(pool_.first, nullptr);
+  EXPECT_EQ(pool_.last, nullptr);
+  EXPECT_EQ(pool_.count, 0u);
+}
+
+TEST_F(BlockPoolTest, FreedElementsAreReusedBeforeNewOnesAreCarved) {
+  BlockPoolNode* a = BlockPoolTake(pool_);
+  BlockPoolTake(pool_);
+  BlockPoolGiveBack(pool_, a);
+  EXPECT_EQ(BlockPoolTake(pool_), a);
+  BlockPoolNode* fresh = BlockPoolTake(pool_);
+  EXPECT_EQ(reinterpret_cast<std::uint8_t*>(fresh),
+            reinterpret_cast<std::uint8_t*>(a) + 2 * sizeof(Track));
+  EXPECT_EQ(pool_.last, fresh);
+}
+
+TEST_F(BlockPoolTest, ReleaseLeavesThePoolEmptyAndReusable) {
+  BlockPoolNode* a = BlockPoolTake(pool_);
+  BlockPoolTake(pool_);
+  BlockPoolGiveBack(pool_, a);
+  BlockPoolRelease(pool_);
+  EXPECT_EQ(pool_.block.base, nullptr);
+  EXPECT_EQ(pool_.freeList, nullptr);
+  EXPECT_EQ(pool_.first, nullptr);
+  EXPECT_EQ(pool_.last, nullptr);
+  EXPECT_EQ(pool_.count, 0u);
+  // Taken again after a new reserve, without stale links into the old block.
+  MemBlockReserve(pool_.block, 16384);
+  BlockPoolNode* n = BlockPoolTake(pool_);
+  EXPECT_EQ(n, reinterpret_cast<BlockPoolNode*>(pool_.block.base));
+  EXPECT_EQ(n->previous, nullptr);
+  EXPECT_EQ(pool_.count, 1u);
+}
+
+TEST(BlockPoolDeath, TakingPastTheBlockIsFatal) {
+  EXPECT_FATAL(
+      {
+        BlockPool pool{};
+        BlockPoolInit(pool, 24);
+        MemBlockReserve(pool.block, 64);
+        for (int i = 0; i < 3; ++i) BlockPoolTake(pool);
+      },
+      "Virtual Memory Error : Required Memory > Reserved Memory (48+24>(1<<6))");
+}
+
+TEST(StaticPool, TakesCarveInOrderAndReleaseGivesTheBlockBack) {
+  ScopedHeapAreas scoped;
+  StaticPool pool;
+  StaticPoolInit(pool, 4);
+  MemBlockReserve(pool.block, 4096);
+  auto* a = static_cast<std::uint8_t*>(StaticPoolTake(pool));
+  auto* b = static_cast<std::uint8_t*>(StaticPoolTake(pool));
+  EXPECT_EQ(a, pool.block.base);
+  EXPECT_EQ(b, a + 4);
+  StaticPoolRelease(pool);
+  EXPECT_EQ(pool.block.base, nullptr);
+  EXPECT_EQ(scoped.heap().sizeClassLists[12].head->base, a);
+}
+
+TEST(StaticPoolDeath, ElementsUnderFourBytesAreFatal) {
+  StaticPool pool;
+  EXPECT_FATAL(StaticPoolInit(pool, 3), "Virtual Memory Error : Static Size < 4 bytes");
+  EXPECT_FATAL(
+      {
+        StaticPoolInit(pool, 32);
+        MemBlockReserve(pool.block, 64);
+        for (int i = 0; i < 3; ++i) StaticPoolTake(pool);
+      },
+      "Virtual Memory Error : Required Memory > Reserved Memory (64+32>(1<<6))");
+}
+
+}  // namespace
+}  // namespace veskor

@@ -1,0 +1,119 @@
+#include "foundation/vm_array.h"
+
+#include <gtest/gtest.h>
+
+#include "foundation/heap_areas.h"
+#include "support/fatal_test.h"
+
+namespace veskor {
+namespace {
+
+using test::ScopedHeapAreas;
+
+TEST(VmArray, ReserveZeroLeavesAnEmptyArrayEmpty) {
+  VmArray a;
+  VmArrayInit(a);
+  VmArrayReserve(a, 0);
+  EXPECT_EQ(a.elements, nullptr);
+  EXPECT_EQ(a.block.base, nullptr);
+  EXPECT_EQ(a.count, 0u);
+}
+
+TEST(VmArray, PushAppendsInOrderInASmallBlock) {
+  ScopedHeapAreas scoped;
+  VmArray a;
+  VmArrayInit(a);
+  VmArrayReserve(a, 100);
+  for (std::uint32_t v : {10u, 20u, 30u}) VmArrayPush(a, v);
+  EXPECT_EQ(a.count, 3u);
+  EXPECT_EQ(a.block.usedBytes, 12u);
+  EXPECT_EQ(a.block.sizeClass, 7u);
+  EXPECT_LT(a.block.sizeClass, kSmallClassLimit);
+  const auto* data = VmArrayData<std::uint32_t>(a);
+  EXPECT_EQ(data[0], 10u);
+  EXPECT_EQ(data[1], 20u);
+  EXPECT_EQ(data[2], 30u);
+}
+
+TEST(VmArray, ReserveOfTheSameClassKeepsPointerAndUsedBytes) {
+  ScopedHeapAreas scoped;
+  VmArray a;
+  VmArrayInit(a);
+  VmArrayReserve(a, 100000);
+  auto* first = static_cast<std::uint64_t*>(VmArrayAppend(a, 100, sizeof(std::uint64_t)));
+  EXPECT_EQ(first, a.elements);
+  EXPECT_EQ(a.count, 100u);
+  void* elements = a.elements;
+  VmArrayReserve(a, 70000);
+  EXPECT_EQ(a.elements, elements);
+  EXPECT_EQ(a.block.usedBytes, 800u);
+  EXPECT_EQ(a.count, 0u);
+  // The next append comes after the bytes already used.
+  EXPECT_EQ(VmArrayAppend(a, 1, 8), static_cast<std::uint8_t*>(elements) + 800);
+  VmArrayReserve(a, 1000);  // another class: a new, empty block
+  EXPECT_NE(a.elements, elements);
+  EXPECT_EQ(a.block.usedBytes, 0u);
+}
+
+TEST(VmArray, ReleaseClearsTheArraysWordsAndParksTheBlock) {
+  ScopedHeapAreas scoped;
+  VmArray a;
+  VmArrayInit(a);
+  VmArrayReserve(a, 1u << 16);
+  VmArrayAppend(a, 5000, 4);
+  std::uint8_t* base = a.block.base;
+  std::uint32_t ownerWord = 77;
+  VmArrayReleaseWithWord(a, ownerWord);
+  EXPECT_EQ(a.elements, nullptr);
+  EXPECT_EQ(a.count, 0u);
+  EXPECT_EQ(a.block.base, nullptr);
+  EXPECT_EQ(ownerWord, 0u);
+  EXPECT_EQ(scoped.heap().sizeClassLists[16].head->base, base);
+
+  // After the manager's exit release the words are still cleared, the block left alone.
+  VmArrayReserve(a, 1u << 16);
+  const MemBlock held = a.block;
+  HeapAreasRelease();
+  VmArrayRelease(a);
+  EXPECT_EQ(a.elements, nullptr);
+  EXPECT_EQ(a.count, 0u);
+  EXPECT_EQ(a.block.base, held.base);
+}
+
+TEST(VmArray, AllocElementsBuildsTheBucketTableOnce) {
+  ScopedHeapAreas scoped;
+  BucketTable table{};
+  StaticPoolInit(table.entries, 32);
+  VmArrayAllocElements(table, 1024, 2097152);
+  ASSERT_EQ(table.buckets.count, 1024u);
+  const auto* records = VmArrayData<BucketRecord>(table.buckets);
+  for (std::uint32_t i = 0; i < 1024; ++i) {
+    ASSERT_EQ(records[i].owner, &table);
+    ASSERT_EQ(records[i].head, nullptr);
+    ASSERT_EQ(records[i].tail, nullptr);
+    ASSERT_EQ(records[i].count, 0u);
+  }
+  EXPECT_EQ(table.entries.block.sizeClass, 21u);
+  // A second call changes nothing, even with other numbers.
+  const MemBlock recordsBlock = table.buckets.block;
+  const MemBlock entriesBlock = table.entries.block;
+  VmArrayAllocElements(table, 16, 64);
+  EXPECT_EQ(table.buckets.count, 1024u);
+  EXPECT_EQ(table.buckets.block.base, recordsBlock.base);
+  EXPECT_EQ(table.entries.block.base, entriesBlock.base);
+  EXPECT_EQ(table.entries.block.sizeClass, 21u);
+}
+
+TEST(VmArrayDeath, PushPastCapacityIsFatal) {
+  EXPECT_FATAL(
+      {
+        VmArray a;
+        VmArrayInit(a);
+        VmArrayReserve(a, 128);
+        for (std::uint32_t i = 0; i < 33; ++i) VmArrayPush(a, i);
+      },
+      "Virtual Memory Error : Required Memory > Reserved Memory (128+4>(1<<7))");
+}
+
+}  // namespace
+}  // namespace veskor
