@@ -30,8 +30,7 @@ void ReleaseDecode(PngDecode& d) {
   d.rows = nullptr;
   std::free(d.pixels);
   d.pixels = nullptr;
-  if (d.png != nullptr) png_destroy_read_struct(&d.png, d.info != nullptr ? &d.info : nullptr,
-                                                nullptr);
+  if (d.png != nullptr) png_destroy_read_struct(&d.png, &d.info, nullptr);
   d.png = nullptr;
   d.info = nullptr;
 }

@@ -116,18 +116,6 @@ TEST(FrameClock, TheRingSumDoesNotDriftOverALongRun) {
   EXPECT_EQ(FrameClockView().ringSum, RingTotal());
 }
 
-TEST(FrameClock, ResetFrameRingRefillsOnlyTheRing) {
-  FrameClockStartAt(0);
-  FrameClockTickAt(kFrame64);
-  FrameClockTickAt(2 * kFrame64);
-  const double sum = FrameClockView().ringSum;
-  EXPECT_EQ(ResetFrameRing(), 16.0f);
-  EXPECT_EQ(FrameClockView().ring[0], 0.125f);
-  EXPECT_EQ(FrameClockView().ring[1], 0.125f);
-  EXPECT_EQ(FrameClockView().ringSum, sum);
-  EXPECT_EQ(FrameClockView().ringIndex, 2u);
-}
-
 TEST(FrameClock, RealTicksAndWaitsFollowTheCounter) {
   EXPECT_FLOAT_EQ(SecondsPerTick(), 1e-9f);
   const double t0 = NowSeconds();

@@ -146,7 +146,9 @@ std::vector<NamedPng> PngTestImages() {
   rgb.colourType = PNG_COLOR_TYPE_RGB;
   rgb.width = 7;
   rgb.height = 5;
-  for (std::uint32_t i = 0; i < 7 * 5 * 3; ++i) rgb.data.push_back(static_cast<std::uint8_t>(i * 11));
+  for (std::uint32_t i = 0; i < 7 * 5 * 3; ++i) {
+    rgb.data.push_back(static_cast<std::uint8_t>(i * 11));
+  }
   add("rgb.png", rgb);
   rgb.interlaced = true;
   add("rgb_interlaced.png", rgb);
@@ -186,7 +188,8 @@ void SetHeaderSize(std::vector<std::uint8_t>& png, std::uint32_t width, std::uin
 bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  const bool written =
+      bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && written;
 }
 
