@@ -100,11 +100,14 @@ TEST(HeapAreasDeath, FailedCommitsAndDecommitsAreFatal) {
   EXPECT_FATAL(HeapAreasCommit(gone, kPageBytes), "Virtual Memory Error : Block Commitment Failed");
   EXPECT_FATAL(HeapAreasDecommit(gone, kPageBytes),
                "Virtual Memory Error : Block DeCommitment Failed");
-  // A parked block whose pages cannot be given back makes the trim fatal too.
+  // A parked block whose pages cannot be given back makes the trim fatal too. The region is
+  // released after the fresh manager reserves its areas, which could otherwise land on it.
   EXPECT_FATAL(
       {
         ScopedHeapAreas scoped;
-        HeapAreasPushFree(static_cast<std::uint8_t*>(gone), 14, 4);
+        void* lost = VirtualReserve(1 << 20);
+        VirtualRelease(lost, 1 << 20);
+        HeapAreasPushFree(static_cast<std::uint8_t*>(lost), 14, 4);
         HeapAreasTrimCache();
       },
       "Virtual Memory Error : Block DeCommitment Failed");

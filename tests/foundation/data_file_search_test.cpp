@@ -1,0 +1,170 @@
+#include "foundation/data_file_search.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "foundation/search_dirs.h"
+
+namespace veskor {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A tree of search directories under a fresh temporary directory, one per search index, and
+// two directories to add as world directories.
+class DataFileSearch : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/veskor_search_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    root_ = std::string(pattern) + "/";
+    for (const char* d : {"product", "binary", "system", "resource", "resource/Img",
+                          "resource/Snd", "working", "worldA", "worldB"}) {
+      fs::create_directories(root_ + d);
+    }
+    ASSERT_TRUE(SetSearchDirs(Dir("product").c_str(), Dir("binary").c_str(),
+                              Dir("system").c_str(), Dir("resource").c_str(),
+                              Dir("working").c_str()));
+    ExtraSearchDirsClear();
+  }
+  void TearDown() override {
+    ExtraSearchDirsClear();
+    fs::remove_all(root_);
+  }
+
+  std::string Dir(const std::string& name) const { return root_ + name; }
+  void Touch(const std::string& dir, const std::string& name) const {
+    std::FILE* f = std::fopen((root_ + dir + "/" + name).c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+  }
+
+  std::string root_;
+};
+
+TEST_F(DataFileSearch, SetSearchDirsEndsEveryDirectoryWithASlash) {
+  EXPECT_EQ(std::string(ProductDir), Dir("product/"));
+  EXPECT_EQ(std::string(ImgDir), Dir("resource/Img/"));
+  EXPECT_EQ(std::string(SndDir), Dir("resource/Snd/"));
+  ASSERT_TRUE(SetSearchDirs("/p/", "/b", "/s/", "/r", "/w/"));
+  EXPECT_STREQ(ProductDir, "/p/");
+  EXPECT_STREQ(BinaryDir, "/b/");
+  EXPECT_STREQ(ResourceDir, "/r/");
+  EXPECT_STREQ(ImgDir, "/r/Img/");
+
+  // A resource directory whose "Img/" would not fit changes nothing.
+  const std::string tooLong(kSearchDirBytes - 4, 'r');
+  EXPECT_FALSE(SetSearchDirs("/p2/", "/b/", "/s/", tooLong.c_str(), "/w/"));
+  EXPECT_FALSE(SetSearchDirs("/p2/", "/b/", nullptr, "/r/", "/w/"));
+  EXPECT_STREQ(ProductDir, "/p/");
+  EXPECT_STREQ(ResourceDir, "/r/");
+}
+
+TEST_F(DataFileSearch, FindsTheFirstDirectoryInSearchOrder) {
+  struct Case {
+    const char* name;
+    std::vector<const char*> dirs;  // where the file is
+    std::uint32_t index;
+  };
+  const Case cases[] = {
+      {"work_img.png", {"working", "resource/Img"}, kSearchWorkingDir},
+      {"product_only.png", {"product"}, kSearchProductDir},
+      {"system_only.png", {"system"}, 0},
+      {"nowhere.png", {}, 0},
+      {"res_img.png", {"resource", "resource/Img"}, kSearchResourceDir},
+      {"img_snd.wav", {"resource/Img", "resource/Snd"}, kSearchImgDir},
+      {"snd_bin.wav", {"resource/Snd", "binary"}, kSearchSndDir},
+      {"bin_product.dll", {"binary", "product"}, kSearchBinaryDir},
+  };
+  for (const Case& c : cases) {
+    for (const char* dir : c.dirs) Touch(dir, c.name);
+  }
+  for (const Case& c : cases) EXPECT_EQ(FindDataFile(c.name), c.index) << c.name;
+  EXPECT_EQ(FindDataFile(nullptr), 0u);
+}
+
+TEST_F(DataFileSearch, AddedWorldDirectoriesComeFirstLatestAddedFirst) {
+  ASSERT_TRUE(ExtraSearchDirsAdd(Dir("worldA/").c_str()));
+  ASSERT_TRUE(ExtraSearchDirsAdd(Dir("worldB/").c_str()));
+  Touch("worldA", "both.png");
+  Touch("worldB", "both.png");
+  Touch("worldA", "a_and_working.png");
+  Touch("working", "a_and_working.png");
+  Touch("working", "working.png");
+  EXPECT_EQ(FindDataFile("both.png"), kSearchFirstExtraDir + 1);
+  EXPECT_EQ(FindDataFile("a_and_working.png"), kSearchFirstExtraDir + 0);
+  EXPECT_EQ(FindDataFile("working.png"), kSearchWorkingDir);
+
+  char path[kSearchDirBytes];
+  ASSERT_TRUE(BuildDirPath(FindDataFile("both.png"), "both.png", path));
+  EXPECT_EQ(std::string(path), Dir("worldB/both.png"));
+}
+
+TEST_F(DataFileSearch, OnlyRegularFilesCount) {
+  fs::create_directories(Dir("working/sub"));
+  Touch("working", "sub/inner.png");
+  Touch("binary", "sub");
+  // A relative name is appended as it stands; a directory of the same name is passed over.
+  EXPECT_EQ(FindDataFile("sub/inner.png"), kSearchWorkingDir);
+  EXPECT_EQ(FindDataFile("sub"), kSearchBinaryDir);
+  EXPECT_EQ(FindDataFile(""), 0u);  // every directory itself
+  EXPECT_EQ(FindDataFile("Sub"), 0u);
+}
+
+TEST_F(DataFileSearch, PathsLongerThanTheBufferAreNotFound) {
+  // working/ + name of exactly 511 characters fits; one more does not.
+  const std::size_t room = kSearchDirBytes - 1 - std::strlen(WorkingDir);
+  std::string dir = "long";
+  while (dir.size() + 200 < room) dir += "/" + std::string(200 - 1, 'd');
+  fs::create_directories(Dir("working/" + dir));
+  const std::string fits = dir + "/" + std::string(room - dir.size() - 1, 'f');
+  const std::string over = dir + "/" + std::string(room - dir.size(), 'f');
+  ASSERT_EQ(std::strlen(WorkingDir) + fits.size(), kSearchDirBytes - 1);
+  Touch("working", fits);
+  Touch("working", over);
+  EXPECT_EQ(FindDataFile(fits.c_str()), kSearchWorkingDir);
+  EXPECT_EQ(FindDataFile(over.c_str()), 0u);
+
+  char path[kSearchDirBytes];
+  EXPECT_TRUE(BuildDirPath(kSearchWorkingDir, fits.c_str(), path));
+  EXPECT_FALSE(BuildDirPath(kSearchWorkingDir, over.c_str(), path));
+  EXPECT_STREQ(path, "");
+}
+
+TEST_F(DataFileSearch, SearchPathMapsIndicesAndFallsBackToTheProductDir) {
+  ASSERT_TRUE(ExtraSearchDirsAdd("/worlds/a/"));
+  ASSERT_TRUE(ExtraSearchDirsAdd("/worlds/b/"));
+  const std::pair<std::uint32_t, const char*> table[] = {
+      {1, SystemDir}, {2, ProductDir}, {3, BinaryDir}, {4, ResourceDir}, {5, ImgDir},
+      {6, SndDir},    {7, WorkingDir}, {0, ProductDir}, {10, ProductDir}, {11, ProductDir},
+      {0xFFFFFFFF, ProductDir},
+  };
+  for (const auto& [index, dir] : table) EXPECT_EQ(SearchPath(index), dir) << index;
+  EXPECT_STREQ(SearchPath(8), "/worlds/a/");
+  EXPECT_STREQ(SearchPath(9), "/worlds/b/");
+}
+
+TEST_F(DataFileSearch, ExtraDirectoriesAreAddedOnceUpToTheCapacity) {
+  EXPECT_TRUE(ExtraSearchDirsAdd("/w/0/"));
+  EXPECT_TRUE(ExtraSearchDirsAdd("/w/0/"));
+  EXPECT_EQ(ExtraSearchDirs.count, 1u);
+  for (std::uint32_t i = 1; i < kExtraSearchDirCapacity; ++i) {
+    ASSERT_TRUE(ExtraSearchDirsAdd(("/w/" + std::to_string(i) + "/").c_str()));
+  }
+  EXPECT_EQ(ExtraSearchDirs.count, kExtraSearchDirCapacity);
+  EXPECT_TRUE(ExtraSearchDirsAdd("/w/5/"));  // already there
+  EXPECT_FALSE(ExtraSearchDirsAdd("/w/67/"));
+  EXPECT_FALSE(ExtraSearchDirsAdd(std::string(kSearchDirBytes, 'x').c_str()));
+  EXPECT_EQ(ExtraSearchDirs.count, kExtraSearchDirCapacity);
+  EXPECT_STREQ(SearchPath(kSearchFirstExtraDir + 66), "/w/66/");
+  ExtraSearchDirsClear();
+  EXPECT_EQ(ExtraSearchDirs.count, 0u);
+  EXPECT_EQ(SearchPath(kSearchFirstExtraDir), ProductDir);
+}
+
+}  // namespace
+}  // namespace veskor

@@ -1,0 +1,135 @@
+#include "foundation/frame_clock.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "platform/clock.h"
+
+namespace veskor {
+namespace {
+
+// Counter readings are nanoseconds (the platform clock's frequency).
+constexpr std::uint64_t kSecond = 1000000000;
+constexpr std::uint64_t kDay = 86400 * kSecond;
+constexpr std::uint64_t kFrame64 = kSecond / 64;  // 1/64 s: exact in binary
+
+double RingTotal() {
+  double sum = 0.0;
+  for (float entry : FrameClockView().ring) sum += entry;
+  return sum;
+}
+
+TEST(FrameClock, AFreshStartReadsZeroTimesAndTheInitialRing) {
+  ASSERT_EQ(ClockFrequency(), kSecond);
+  FrameClockStartAt(5 * kSecond);
+  EXPECT_EQ(CurrentFrameTime(), 0.0f);
+  EXPECT_EQ(PreviousFrameTime(), 0.0f);
+  EXPECT_EQ(LastFrameTime(), 0.0f);
+  EXPECT_EQ(AverageFrameTime(), 0.125f);
+  // |0 - 0.125| exceeds 20 percent of 0.125: the last frame wins.
+  EXPECT_EQ(SmoothedFrameTime(), 0.0f);
+  EXPECT_EQ(ScaleByAverageFrameTime(2.0f), 0.25f);
+  EXPECT_EQ(ScaleByLastFrameTime(2.0f), 0.0f);
+  EXPECT_EQ(FrameClockView().ringIndex, 0u);
+}
+
+TEST(FrameClock, TicksAdvanceTheTimesAndTheRing) {
+  FrameClockStartAt(kSecond);
+  FrameClockTickAt(kSecond + kFrame64);
+  EXPECT_EQ(CurrentFrameTime(), 0.015625f);
+  EXPECT_EQ(PreviousFrameTime(), 0.0f);
+  EXPECT_EQ(LastFrameTime(), 0.015625f);
+  EXPECT_EQ(FrameClockView().ring[0], 0.015625f);
+  EXPECT_EQ(FrameClockView().ringIndex, 1u);
+  EXPECT_EQ(FrameClockView().ringSum, 16.0 - 0.125 + 0.015625);
+
+  FrameClockTickAt(kSecond + 3 * kFrame64);
+  EXPECT_EQ(CurrentFrameTime(), 0.046875f);
+  EXPECT_EQ(PreviousFrameTime(), 0.015625f);
+  EXPECT_EQ(LastFrameTime(), 0.03125f);
+  EXPECT_EQ(ScaleByLastFrameTime(4.0f), 0.125f);
+
+  // A restart begins again from zero with a fresh ring.
+  FrameClockStartAt(9 * kSecond);
+  EXPECT_EQ(CurrentFrameTime(), 0.0f);
+  EXPECT_EQ(FrameClockView().ringSum, 16.0);
+  EXPECT_EQ(FrameClockView().ring[0], 0.125f);
+}
+
+TEST(FrameClock, AfterAFullTurnNoInitialEntryIsLeft) {
+  FrameClockStartAt(0);
+  std::uint64_t count = 0;
+  for (std::uint32_t i = 0; i < kFrameRingSize; ++i) {
+    count += kFrame64 + i * 1000;  // frames of slightly different lengths
+    FrameClockTickAt(count);
+  }
+  EXPECT_EQ(FrameClockView().ringIndex, 0u);
+  for (float entry : FrameClockView().ring) EXPECT_NE(entry, 0.125f);
+  EXPECT_EQ(FrameClockView().ringSum, RingTotal());
+  EXPECT_NEAR(AverageFrameTime(), 0.015625 + 63.5e-6, 1e-7);
+}
+
+TEST(FrameClock, SmoothedTimeFollowsTheAverageWithinTwentyPercent) {
+  struct Case {
+    double lastOverAverage;
+    bool average;
+  };
+  const Case cases[] = {{1.0, true},   {0.81, true}, {1.19, true}, {0.79, false},
+                        {1.21, false}, {0.0, false}, {3.0, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.lastOverAverage);
+    FrameClockStartAt(0);
+    std::uint64_t count = 0;
+    for (std::uint32_t i = 0; i < kFrameRingSize; ++i) FrameClockTickAt(count += kFrame64);
+    ASSERT_EQ(AverageFrameTime(), 0.015625f);
+    // The ring now holds one frame of the tested length: the average barely moves.
+    const auto last = static_cast<std::uint64_t>(c.lastOverAverage * kFrame64);
+    FrameClockTickAt(count + last);
+    const float expected = c.average ? AverageFrameTime() : LastFrameTime();
+    EXPECT_EQ(SmoothedFrameTime(), expected);
+    EXPECT_EQ(ScaleBySmoothedFrameTime(3.0f), expected * 3.0f);
+  }
+}
+
+TEST(FrameClock, FrameTimesKeepMillisecondsAfterADay) {
+  // A float time of a day's length moves in steps of about 8 ms; the frame times do not.
+  FrameClockStartAt(1000);
+  FrameClockTickAt(1000 + kDay);
+  FrameClockTickAt(1000 + kDay + kSecond / 1000);
+  EXPECT_FLOAT_EQ(LastFrameTime(), 0.001f);
+  FrameClockTickAt(1000 + kDay + kSecond / 1000 + 16666667);
+  EXPECT_FLOAT_EQ(LastFrameTime(), 0.016666667f);
+  EXPECT_FLOAT_EQ(CurrentFrameTime(), 86400.0176f);
+}
+
+TEST(FrameClock, TheRingSumDoesNotDriftOverALongRun) {
+  FrameClockStartAt(0);
+  std::uint64_t count = 0;
+  std::uint32_t seed = 12345;
+  for (std::uint32_t i = 0; i < 64 * kFrameRingSize; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    count += 1000000 + (seed >> 8) % 90000000;  // 1 to 91 ms
+    FrameClockTickAt(count);
+  }
+  EXPECT_EQ(FrameClockView().ringIndex, 0u);
+  EXPECT_EQ(FrameClockView().ringSum, RingTotal());
+}
+
+TEST(FrameClock, RealTicksAndWaitsFollowTheCounter) {
+  EXPECT_FLOAT_EQ(SecondsPerTick(), 1e-9f);
+  const double t0 = NowSeconds();
+  WaitSeconds(0.1f);
+  EXPECT_GE(NowSeconds() - t0, 0.1);
+  WaitSeconds(0.0f);
+  WaitSeconds(-1.0f);
+
+  FrameClockStart();
+  WaitSeconds(0.01f);
+  FrameClockTick();
+  EXPECT_GE(LastFrameTime(), 0.01f);
+  EXPECT_EQ(LastFrameTime(), CurrentFrameTime());
+}
+
+}  // namespace
+}  // namespace veskor

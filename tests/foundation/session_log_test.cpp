@@ -1,0 +1,121 @@
+#include "foundation/session_log.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace veskor {
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
+
+class SessionLogTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/veskor_log_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = std::string(pattern) + "/";
+  }
+  void TearDown() override {
+    SessionLogClose();
+    std::filesystem::remove_all(dir_);
+  }
+  std::string dir_;
+};
+
+TEST_F(SessionLogTest, WritingToAClosedLogDoesNothing) {
+  SessionLogInit();
+  SessionLog& log = LogStream();
+  EXPECT_EQ(&LogWriteText(log, "x"), &log);
+  EXPECT_EQ(&LogWriteFloat(log, 1.0f), &log);
+  EXPECT_EQ(&LogWriteUnsigned(log, 1), &log);
+  EXPECT_EQ(&LogWritePointer(log, 1), &log);
+  EXPECT_EQ(log.target, nullptr);
+  EXPECT_EQ(log.file, nullptr);
+}
+
+TEST_F(SessionLogTest, WritersChainAndFormatTheirValues) {
+  std::ostringstream out;
+  SessionLogSetStream(&out);
+  SessionLog& log = LogStream();
+  for (float v : {1.5f, 1234567.0f, 123456.0f, 0.0001f, 0.00001f, -2.0f}) {
+    EXPECT_EQ(&LogWriteText(LogWriteFloat(log, v), "|"), &log);
+  }
+  LogWriteText(LogWriteUnsigned(LogWriteText(LogWriteUnsigned(log, 0), "|"), 4294967295u), "|");
+  for (std::uint64_t v : {255ull, 0xDEADBEEFull, 0x7FFF12345678ull}) {
+    LogWriteText(LogWritePointer(log, v), "|");
+  }
+  LogWriteText(LogWriteText(log, nullptr), "\n");
+  EXPECT_EQ(out.str(),
+            "1.5|1.23457e+06|123456|0.0001|1e-05|-2|0|4294967295|"
+            "0x000000FF|0xDEADBEEF|0x7FFF12345678|\n");
+}
+
+TEST_F(SessionLogTest, WritesReachTheFileAtOnce) {
+  const std::string path = dir_ + "compile.log";
+  SessionLogOpen(path.c_str());
+  ASSERT_NE(LogStream().file, nullptr);
+  EXPECT_EQ(LogStream().target, LogStream().file);
+  LogWriteUnsigned(LogWriteText(LogStream(), "<HF "), 7);
+  EXPECT_EQ(ReadFile(path), "<HF 7");  // flushed, the log still open
+  LogWriteText(LogStream(), "\n");
+  EXPECT_EQ(ReadFile(path), "<HF 7\n");
+}
+
+TEST_F(SessionLogTest, OpeningAgainClosesTheFirstFileAndTruncates) {
+  const std::string first = dir_ + "first.log";
+  const std::string second = dir_ + "second.log";
+  {
+    std::ofstream old(second);
+    old << "old contents";
+  }
+  SessionLogOpen(first.c_str());
+  LogWriteText(LogStream(), "one");
+  SessionLogOpen(second.c_str());
+  LogWriteText(LogStream(), "two");
+  EXPECT_EQ(ReadFile(first), "one");
+  EXPECT_EQ(ReadFile(second), "two");
+  SessionLogClose();
+  EXPECT_EQ(LogStream().target, nullptr);
+  EXPECT_EQ(LogStream().file, nullptr);
+  LogWriteText(LogStream(), "after");
+  EXPECT_EQ(ReadFile(second), "two");
+}
+
+TEST_F(SessionLogTest, APathThatDoesNotOpenDropsEveryWrite) {
+  for (const char* path : {"", "/nonexistent-dir/x.log"}) {
+    SessionLogOpen(path);
+    ASSERT_NE(LogStream().file, nullptr);
+    EXPECT_EQ(&LogWriteFloat(LogWriteText(LogStream(), "lost"), 2.0f), &LogStream());
+    EXPECT_TRUE(LogStream().target->fail());
+  }
+  SessionLogOpen(nullptr);
+  LogWriteText(LogStream(), "lost");
+  SessionLogClose();
+  EXPECT_EQ(LogStream().file, nullptr);
+}
+
+TEST_F(SessionLogTest, AForeignStreamIsNotOwned) {
+  const std::string path = dir_ + "own.log";
+  SessionLogOpen(path.c_str());
+  std::ostringstream out;
+  SessionLogSetStream(&out);  // closes the file first
+  EXPECT_EQ(LogStream().file, nullptr);
+  EXPECT_EQ(LogStream().target, &out);
+  LogWriteText(LogStream(), "foreign");
+  SessionLogClose();
+  LogWriteText(LogStream(), "dropped");
+  EXPECT_EQ(out.str(), "foreign");
+  EXPECT_EQ(ReadFile(path), "");
+}
+
+}  // namespace
+}  // namespace veskor
