@@ -47,6 +47,12 @@ std::uint32_t TakeTextureSlot() {
 void GiveBackTextureSlot(std::uint32_t slot, std::uint32_t slotStamp) {
   if (!HeapActive() || TextureNamePool.initialised == 0 || slotStamp != ContextStamp) return;
   VmArrayPush(TextureNamePool.freed, slot);
+  // The slot's name goes back to GL with its image, and the slot gets an unused name: a GL
+  // name keeps the target it was first bound to, and the next holder may be a cube.
+  if (slot < TextureNameTableCount) {
+    glDeleteTextures(1, &TextureNameTable[slot]);
+    glGenTextures(1, &TextureNameTable[slot]);
+  }
 }
 
 }  // namespace veskor

@@ -38,6 +38,7 @@ std::uint32_t TakeTextureSlot();
 
 // Gives a slot back, only when it was taken under the current ContextStamp (`slotStamp`) and
 // the memory manager is still active: a stale slot is dropped, since the pool was emptied.
+// The slot's GL texture is deleted and the slot gets a new, unbound name.
 void GiveBackTextureSlot(std::uint32_t slot, std::uint32_t slotStamp);
 
 }  // namespace veskor

@@ -166,6 +166,11 @@ void Bind(TextureState& s, GLenum target, bool holdsPixels, std::uint32_t mode,
   }
   glBindTexture(target, TextureNameTable[s.slot]);
   if (holdsPixels && (s.stamp != ContextStamp || s.dirty != 0)) {
+    // The counters were cleared with the names: an upload counted before is counted again.
+    if (s.counted != 0 && s.stamp != ContextStamp) {
+      s.counted = 0;
+      s.needsCounting = 1;
+    }
     if (mode != kModeKeepEnvironment) s.mode = mode;
     const std::uint32_t bytes = upload(s.mode, WantsMipChain(s));
     if (s.needsCounting != 0) {

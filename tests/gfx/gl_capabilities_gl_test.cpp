@@ -49,9 +49,12 @@ TEST_F(GfxGlTest, CapabilitiesOfThisDriver) {
   EXPECT_EQ(wglGetCurrentReadDCARB, nullptr);
 }
 
+// Made-up drivers resolve every name, none, or all but one.
+void Procedure() {}
+GlProc AllProcedures(const char*) { return Procedure; }
 GlProc NoProcedures(const char*) { return nullptr; }
 GlProc AllButIsProgram(const char* name) {
-  return std::strcmp(name, "glIsProgramARB") == 0 ? nullptr : GlGetProcAddress(name);
+  return std::strcmp(name, "glIsProgramARB") == 0 ? nullptr : Procedure;
 }
 
 TEST_F(GfxGlTest, MadeUpDriversSetBitsFromExactTokensOnly) {
@@ -63,39 +66,39 @@ TEST_F(GfxGlTest, MadeUpDriversSetBitsFromExactTokensOnly) {
     std::uint32_t mask;
   };
   const Case cases[] = {
-      {"GeForce2 MX", "GL_ARB_multitexture", 1, GlGetProcAddress, 0},
-      {"GeForce2 MX", "GL_ARB_multitexture", 2, GlGetProcAddress, kExtMultitexture},
+      {"GeForce2 MX", "GL_ARB_multitexture", 1, AllProcedures, 0},
+      {"GeForce2 MX", "GL_ARB_multitexture", 2, AllProcedures, kExtMultitexture},
       {"GeForce2 MX", "GL_ARB_multitexture", 4, NoProcedures, 0},
-      {"GeForce2 MX", "GL_EXT_texture_cube_map", 0, GlGetProcAddress, kExtTextureCubeMap},
-      {"GeForce2 MX", "GL_EXT_texture_env_combine GL_EXT_texture_env_dot3", 0, GlGetProcAddress,
+      {"GeForce2 MX", "GL_EXT_texture_cube_map", 0, AllProcedures, kExtTextureCubeMap},
+      {"GeForce2 MX", "GL_EXT_texture_env_combine GL_EXT_texture_env_dot3", 0, AllProcedures,
        kExtTextureEnvCombine | kExtTextureEnvDot3},
-      {"Radeon 9700", "GL_SGIS_texture_lod", 0, GlGetProcAddress, 0},
-      {"GeForce2 MX", "GL_SGIS_texture_lod", 0, GlGetProcAddress, kExtTextureLod},
-      {"GeForce2 MX", "GL_NV_register_combiners2", 0, GlGetProcAddress, kExtRegisterCombiners2},
-      {"GeForce2 MX", "GL_NV_register_combiners2 GL_NV_register_combiners", 0, GlGetProcAddress,
+      {"Radeon 9700", "GL_SGIS_texture_lod", 0, AllProcedures, 0},
+      {"GeForce2 MX", "GL_SGIS_texture_lod", 0, AllProcedures, kExtTextureLod},
+      {"GeForce2 MX", "GL_NV_register_combiners2", 0, AllProcedures, kExtRegisterCombiners2},
+      {"GeForce2 MX", "GL_NV_register_combiners2 GL_NV_register_combiners", 0, AllProcedures,
        kExtRegisterCombiners | kExtRegisterCombiners2},
       {"GeForce2 MX", "GL_ARB_vertex_program", 0, AllButIsProgram, 0},
-      {"GeForce2 MX", "GL_ARB_vertex_program", 0, GlGetProcAddress, kExtVertexProgram},
+      {"GeForce2 MX", "GL_ARB_vertex_program", 0, AllProcedures, kExtVertexProgram},
       {"GeForce2 MX", "GL_EXT_compiled_vertex_array GL_NV_vertex_array_range", 0,
-       GlGetProcAddress, kExtCompiledVertexArray | kExtVertexArrayRange},
+       AllProcedures, kExtCompiledVertexArray | kExtVertexArrayRange},
       {"GeForce2 MX", "GL_ARB_texture_compression GL_EXT_texture_compression_s3tc", 0,
-       GlGetProcAddress, kExtTextureCompression | kExtTextureCompressionS3tc},
+       AllProcedures, kExtTextureCompression | kExtTextureCompressionS3tc},
       {"GeForce2 MX",
        "GL_ARB_multisample GL_NV_multisample_filter_hint GL_NV_fog_distance "
        "GL_NV_texture_env_combine4 GL_ATIX_texture_env_combine3 GL_EXT_texture_lod_bias "
        "GL_EXT_texture_filter_anisotropic GL_EXT_texture_edge_clamp GL_NV_texture_shader",
-       0, GlGetProcAddress,
+       0, AllProcedures,
        kExtMultisample | kExtMultisampleFilterHint | kExtFogDistance | kExtTextureEnvCombine4 |
            kExtTextureEnvCombine3 | kExtTextureLodBias | kExtTextureFilterAnisotropic |
            kExtTextureEdgeClamp | kExtTextureShader},
       {"GeForce2 MX",
        "GL_EXT_secondary_color GL_ATI_vertex_array_object GL_ATI_element_array "
        "GL_ATI_fragment_shader WGL_ARB_pbuffer GL_ARB_texture_cube_map",
-       0, GlGetProcAddress,
+       0, AllProcedures,
        kExtSecondaryColor | kExtVertexArrayObject | kExtElementArray | kExtFragmentShader |
            kExtTextureCubeMap},
       {"GeForce2 MX", "GL_ARB_multitextures GL_XGL_ARB_texture_cube_map GL_EXT_secondary_colo", 4,
-       GlGetProcAddress, 0},
+       AllProcedures, 0},
   };
   for (const Case& c : cases) {
     ExtensionMask = 0;
@@ -108,7 +111,7 @@ TEST_F(GfxGlTest, MadeUpDriversSetBitsFromExactTokensOnly) {
 TEST_F(GfxGlTest, MadeUpDriverWithoutOptionalExtensionsGetsFallbacks) {
   ExtensionMask = 0;
   const GlDriverInfo driver{"Vendor", "Quadro4 900 XGL", "1.2", "GL_ARB_texture_env_combine", 4,
-                            GlGetProcAddress};
+                            AllProcedures};
   LoadGlExtensionsFrom(driver);
   EXPECT_EQ(ExtensionMask, kExtTextureEnvCombine);
   EXPECT_EQ(TextureUnitCount, 0u);
@@ -127,7 +130,7 @@ TEST_F(GfxGlTest, MadeUpDriverWithoutOptionalExtensionsGetsFallbacks) {
 TEST_F(GfxGlTest, DriverStringsAreCutToTheirBuffers) {
   const std::string longName(400, 'x');
   const std::string renderer = std::string(250, ' ') + "GeForce2";
-  const GlDriverInfo driver{longName.c_str(), renderer.c_str(), nullptr, "", 0, GlGetProcAddress};
+  const GlDriverInfo driver{longName.c_str(), renderer.c_str(), nullptr, "", 0, AllProcedures};
   LoadGlExtensionsFrom(driver);
   EXPECT_EQ(std::strlen(GlVendorString), 255u);
   EXPECT_EQ(std::strlen(GlRendererString), 255u);  // "GeFor": the word is cut, no match
@@ -141,7 +144,7 @@ TEST_F(GfxGlTest, FramebufferObjectsStandInForPbuffers) {
   EXPECT_EQ(ExtensionMask, 0u);
   LoadWglExtensionsFrom("GL_ARB_framebuffer_object WGL_ARB_make_current_read");
   EXPECT_EQ(ExtensionMask, kExtPbuffer);
-  LoadGlExtensionsFrom({"", "", "", "GL_ARB_texture_cube_map", 0, GlGetProcAddress});
+  LoadGlExtensionsFrom({"", "", "", "GL_ARB_texture_cube_map", 0, AllProcedures});
   EXPECT_EQ(ExtensionMask, kExtPbuffer | kExtTextureCubeMap);  // the GL loader only adds
 }
 
