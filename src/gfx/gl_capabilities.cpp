@@ -201,7 +201,8 @@ std::uint32_t LoadGlExtensionsFrom(const GlDriverInfo& driver) {
 
   if (listed("GL_EXT_compiled_vertex_array")) {
     VESKOR_COMPILED_VERTEX_ARRAY_PROCS(VESKOR_LOAD_PROC)
-    if (true VESKOR_COMPILED_VERTEX_ARRAY_PROCS(VESKOR_PROC_LOADED)) mask |= kExtCompiledVertexArray;
+    if (true VESKOR_COMPILED_VERTEX_ARRAY_PROCS(VESKOR_PROC_LOADED))
+      mask |= kExtCompiledVertexArray;
   } else {
     glLockArraysEXT = LockArraysStub;
     glUnlockArraysEXT = UnlockArraysStub;

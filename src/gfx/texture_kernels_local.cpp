@@ -28,7 +28,9 @@ void Halve(std::uint8_t ch, std::uint8_t w, std::uint8_t h, std::uint8_t halveWi
            std::uint8_t halveHeight, const T* in, T* out, Two mean2, Four mean4) {
   const std::size_t width = std::size_t{1} << w;
   const std::size_t height = std::size_t{1} << h;
-  auto at = [&](std::size_t x, std::size_t y, std::size_t k) { return Sum(in[(y * width + x) * ch + k]); };
+  auto at = [&](std::size_t x, std::size_t y, std::size_t k) {
+    return Sum(in[(y * width + x) * ch + k]);
+  };
   if (halveWidth == 0) {
     for (std::size_t j = 0; j < height / 2; ++j)
       for (std::size_t x = 0; x < width; ++x)
@@ -45,8 +47,9 @@ void Halve(std::uint8_t ch, std::uint8_t w, std::uint8_t h, std::uint8_t halveWi
     for (std::size_t j = 0; j < height / 2; ++j)
       for (std::size_t i = 0; i < half; ++i)
         for (std::size_t k = 0; k < ch; ++k)
-          out[(j * half + i) * ch + k] = mean4(at(2 * i, 2 * j, k), at(2 * i + 1, 2 * j, k),
-                                               at(2 * i, 2 * j + 1, k), at(2 * i + 1, 2 * j + 1, k));
+          out[(j * half + i) * ch + k] =
+              mean4(at(2 * i, 2 * j, k), at(2 * i + 1, 2 * j, k), at(2 * i, 2 * j + 1, k),
+                    at(2 * i + 1, 2 * j + 1, k));
   }
 }
 

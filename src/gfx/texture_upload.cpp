@@ -125,7 +125,8 @@ TextureUploadFormat TextureUploadFormatFor(std::uint32_t mode, std::uint32_t for
     case kLayoutLuminance: return {GL_LUMINANCE8, GL_LUMINANCE, type, 1, 1};
     case kLayoutIntensity: return {GL_INTENSITY8, GL_LUMINANCE, type, 1, 1};
     case kLayoutAlpha: return {GL_ALPHA8, GL_ALPHA, type, 1, 1};
-    case kLayoutRgb: return {storage == Storage::kSignedBytes ? GL_RGB8_SNORM : 3, GL_RGB, type, 3, 1};
+    case kLayoutRgb:
+      return {storage == Storage::kSignedBytes ? GL_RGB8_SNORM : 3, GL_RGB, type, 3, 1};
     case kLayoutRgba:
       return {storage == Storage::kSignedBytes ? GL_RGBA8_SNORM : 4, GL_RGBA, type, 4, 1};
     case kLayoutHilo:

@@ -49,7 +49,7 @@ TEST(TextureMemory, CubeCountsSixFaces) {
 }
 
 TEST(TextureMemoryDeathTest, RefusesLayoutsTheModeDoesNotTake) {
-  EXPECT_FATAL(TextureMemoryAdd2D(kModeCompressed, kFormatUnsignedBytes | kLayoutLuminance, 2, 2, 0),
+  EXPECT_FATAL(TextureMemoryAdd2D(kModeCompressed, kFormatUnsignedBytes | kLayoutAlpha, 2, 2, 0),
                "MvSetTexture : Format != MV_TEXTURE_RGB | MV_TEXTURE_RGBA");
   EXPECT_FATAL(TextureMemoryAddCube(kModeSplit, kByteRgba, 2, 2, 0),
                "MvSetTexture [1] : Format != MV_TEXTURE_RGB");
