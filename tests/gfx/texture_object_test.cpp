@@ -25,20 +25,6 @@ class TextureObject : public ::testing::Test {
   void SetUp() override { RenewSlots(); }
 };
 
-TEST_F(TextureObject, ConstructedDirtyAndValidWithoutSlot) {
-  Texture2D bytes;
-  FloatTexture2D floats;
-  TextureCube cube;
-  EXPECT_EQ(bytes.state.formatCode, kFormatUnsignedBytes | kLayoutLuminance);
-  EXPECT_EQ(floats.state.formatCode, kLayoutLuminance);
-  for (const TextureState* s : {&bytes.state, &floats.state, &cube.state}) {
-    EXPECT_EQ(s->hasSlot, 0u);
-    EXPECT_EQ(s->dirty, 1u);
-    EXPECT_EQ(s->valid, 1u);
-  }
-  EXPECT_EQ(TextureData(bytes), nullptr);
-}
-
 TEST_F(TextureObject, ResizeSetsSizesFormatAndTakesASlot) {
   struct Case {
     std::uint32_t channels, byteFormat, floatFormat;

@@ -197,14 +197,6 @@ TEST_F(Upload, CompressedUploadsUseTheCompressedFormats) {
   EXPECT_EQ(LevelParameter(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT), GL_RGB);
 }
 
-TEST_F(Upload, ColoursLoseTheirFourthComponent) {
-  const std::uint8_t texel[3] = {1, 2, 3};
-  Set(kModePlain, kUnsigned | kLayoutRgb, 0, 0, texel, 0);
-  for (float c : {colour0_[0], colour0_[1], colour0_[2], colour0_[3], colour1_[0], colour1_[3]})
-    EXPECT_EQ(c, 0.0f);
-  EXPECT_FLOAT_EQ(colour2_[0], 0.9f);
-}
-
 TEST_F(Upload, CubeFacesGoToTheirTargetsInOrder) {
   GLuint cube = 0;
   glGenTextures(1, &cube);
@@ -236,31 +228,6 @@ TEST_F(Upload, LayoutsOutsideTheModeAreFatal) {
                "MvSetTexture [1] : Format != MV_TEXTURE_RGB");
   EXPECT_FATAL(Set(kModeSplitOnBasis, kLayoutLuminance, 1, 1, texels, 0),
                "MvSetTexture [1] : Format != MV_TEXTURE_RGB");
-}
-
-// The levels the CPU hands on, without GL: what the benchmarks measure.
-TEST(TextureLevels, SinkSeesEveryLevelWithItsSizes) {
-  std::vector<std::uint8_t> texels(8 * 2 * 3, 9);
-  struct Seen {
-    std::uint32_t count = 0;
-    std::uint32_t w[8], h[8];
-  } seen;
-  BuildTextureLevels(TextureUploadFormatFor(kModePlain, kUnsigned | kLayoutRgb), 3, 1,
-                     texels.data(), 1,
-                     [](void* context, std::uint32_t level, std::uint32_t w, std::uint32_t h,
-                        const void* data) {
-                       auto* s = static_cast<Seen*>(context);
-                       EXPECT_EQ(level, s->count);
-                       EXPECT_EQ(static_cast<const std::uint8_t*>(data)[0], 9);
-                       s->w[s->count] = w;
-                       s->h[s->count] = h;
-                       ++s->count;
-                     },
-                     &seen);
-  ASSERT_EQ(seen.count, 4u);
-  EXPECT_EQ(seen.w[3], 0u);
-  EXPECT_EQ(seen.h[1], 0u);
-  EXPECT_EQ(seen.w[1], 2u);
 }
 
 }  // namespace
