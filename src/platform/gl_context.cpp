@@ -1,0 +1,149 @@
+#include "platform/gl_context.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+
+namespace veskor {
+
+struct GlWindow {
+  SDL_Window* sdl;
+};
+
+struct GlContext {
+  SDL_GLContext sdl;
+  SDL_Window* window;  // the window it was created for, to make it current when sharing
+};
+
+namespace {
+
+char gLastError[256];
+GlContext* gCurrent = nullptr;  // contexts are made current only through this module
+
+void SetLastError(const char* what) {
+  std::snprintf(gLastError, sizeof gLastError, "%s: %s", what, SDL_GetError());
+}
+
+// The video subsystem stays up once started: entry points loaded while the probe window lived
+// must stay valid for every later context.
+bool VideoReady() {
+  static bool ready = false;
+  if (!ready) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      SetLastError("SDL video");
+      return false;
+    }
+    ready = true;
+  }
+  return true;
+}
+
+void SetPixelFormat(const GlPixelFormat& f) {
+  SDL_GL_ResetAttributes();  // no version, no profile mask: a compatibility context
+  const int channel = f.colourBits <= 16 ? 5 : 8;
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, f.colourBits <= 16 ? 6 : 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channel);
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, f.alphaBits);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, f.depthBits);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, f.stencilBits);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, f.samples > 0 ? 1 : 0);
+  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, f.samples > 0 ? f.samples : 0);
+}
+
+}  // namespace
+
+GlWindow* GlWindowCreate(const GlWindowDesc& desc) {
+  if (!VideoReady()) return nullptr;
+  SetPixelFormat(desc.format);
+  Uint32 flags = SDL_WINDOW_OPENGL;
+  flags |= desc.visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN;
+  if (desc.fullScreen) flags |= SDL_WINDOW_FULLSCREEN;
+  SDL_Window* sdl = SDL_CreateWindow(desc.title ? desc.title : "", desc.x, desc.y, desc.width,
+                                     desc.height, flags);
+  if (sdl == nullptr) {
+    SetLastError("window");
+    return nullptr;
+  }
+  return new GlWindow{sdl};
+}
+
+void GlWindowDestroy(GlWindow* window) {
+  if (window == nullptr) return;
+  SDL_DestroyWindow(window->sdl);
+  delete window;
+}
+
+void GlWindowSize(const GlWindow* window, int* width, int* height) {
+  SDL_GL_GetDrawableSize(window->sdl, width, height);
+}
+
+GlContext* GlContextCreate(GlWindow* window, GlContext* shareLists) {
+  if (shareLists != nullptr) {
+    // SDL shares with the context current at creation.
+    if (SDL_GL_MakeCurrent(shareLists->window, shareLists->sdl) != 0) {
+      SetLastError("share context");
+      return nullptr;
+    }
+    gCurrent = shareLists;
+    SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
+  }
+  SDL_GLContext sdl = SDL_GL_CreateContext(window->sdl);
+  SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
+  if (sdl == nullptr) {
+    SetLastError("context");
+    return nullptr;
+  }
+  gCurrent = new GlContext{sdl, window->sdl};  // SDL makes a new context current
+  return gCurrent;
+}
+
+void GlContextDestroy(GlContext* context) {
+  if (context == nullptr) return;
+  if (gCurrent == context) GlReleaseCurrent();
+  SDL_GL_DeleteContext(context->sdl);
+  delete context;
+}
+
+bool GlMakeCurrent(GlWindow* window, GlContext* context) {
+  if (SDL_GL_MakeCurrent(window->sdl, context->sdl) != 0) {
+    SetLastError("make current");
+    return false;
+  }
+  gCurrent = context;
+  return true;
+}
+
+void GlReleaseCurrent() {
+  SDL_GL_MakeCurrent(nullptr, nullptr);
+  gCurrent = nullptr;
+}
+
+GlContext* GlCurrentContext() { return gCurrent; }
+
+void GlSwapBuffers(GlWindow* window) { SDL_GL_SwapWindow(window->sdl); }
+
+bool GlProbeOpen(GlProbe& probe) {
+  GlWindowDesc desc;
+  desc.title = "probe";
+  probe.window = GlWindowCreate(desc);
+  if (probe.window == nullptr) return false;
+  probe.context = GlContextCreate(probe.window, nullptr);
+  if (probe.context == nullptr) {
+    GlWindowDestroy(probe.window);
+    probe.window = nullptr;
+    return false;
+  }
+  return true;
+}
+
+void GlProbeClose(GlProbe& probe) {
+  GlContextDestroy(probe.context);
+  GlWindowDestroy(probe.window);
+  probe = GlProbe{};
+}
+
+const char* GlLastError() { return gLastError; }
+
+}  // namespace veskor

@@ -1,0 +1,35 @@
+#include "platform/gl_procs.h"
+
+#include <SDL.h>
+
+#include <cstring>
+
+#include "platform/gl.h"
+
+namespace veskor {
+
+GlProc GlGetProcAddress(const char* name) {
+  return reinterpret_cast<GlProc>(SDL_GL_GetProcAddress(name));
+}
+
+const char* GlExtensionsString() {
+  const GLubyte* s = glGetString(GL_EXTENSIONS);
+  return s != nullptr ? reinterpret_cast<const char*>(s) : "";
+}
+
+bool GlExtensionInList(const char* list, const char* name) {
+  if (list == nullptr || name == nullptr) return false;
+  const std::size_t n = std::strlen(name);
+  if (n == 0) return false;
+  const char* p = list;
+  while (*p != '\0') {
+    while (*p == ' ') ++p;
+    const char* end = p;
+    while (*end != '\0' && *end != ' ') ++end;
+    if (static_cast<std::size_t>(end - p) == n && std::memcmp(p, name, n) == 0) return true;
+    p = end;
+  }
+  return false;
+}
+
+}  // namespace veskor

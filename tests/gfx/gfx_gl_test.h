@@ -1,0 +1,76 @@
+// The fixture of the graphics-core GL tests: the shared context, with the capabilities of
+// this driver loaded and the texture names made, and helpers that draw and read back.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "gfx/gl_capabilities.h"
+#include "gfx/texture_names.h"
+#include "platform/gl.h"
+#include "support/gl_test_fixture.h"
+
+namespace veskor::test {
+
+class GfxGlTest : public GlTest {
+ protected:
+  void SetUp() override {
+    GlTest::SetUp();
+    LoadWglExtensions();
+    LoadGlExtensions();
+    if (TextureNameTableCount == 0) InitTextureNames();
+    glDisable(GL_TEXTURE_CUBE_MAP_ARB);
+    glDisable(GL_TEXTURE_2D);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glColor4f(1, 1, 1, 1);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+};
+
+// Draws the bound 2-D texture over the whole window, texture coordinates 0 to 1, so texel
+// row 0 is at the bottom.
+inline void DrawTexturedQuad() {
+  glEnable(GL_TEXTURE_2D);
+  glBegin(GL_QUADS);
+  glTexCoord2f(0, 0);
+  glVertex2f(-1, -1);
+  glTexCoord2f(1, 0);
+  glVertex2f(1, -1);
+  glTexCoord2f(1, 1);
+  glVertex2f(1, 1);
+  glTexCoord2f(0, 1);
+  glVertex2f(-1, 1);
+  glEnd();
+  glDisable(GL_TEXTURE_2D);
+}
+
+inline GLint LevelParameter(GLenum target, GLint level, GLenum name) {
+  GLint value = -1;
+  glGetTexLevelParameteriv(target, level, name, &value);
+  return value;
+}
+
+inline GLint TextureParameter(GLenum target, GLenum name) {
+  GLint value = -1;
+  glGetTexParameteriv(target, name, &value);
+  return value;
+}
+
+inline GLint BoundTexture2D() {
+  GLint name = -1;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
+  return name;
+}
+
+// The texels of one level of the bound 2-D texture, as unsigned bytes.
+inline std::vector<std::uint8_t> LevelBytes(GLint level, GLenum format, int components) {
+  const GLint w = LevelParameter(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH);
+  const GLint h = LevelParameter(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(w * h * components));
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(GL_TEXTURE_2D, level, format, GL_UNSIGNED_BYTE, bytes.data());
+  return bytes;
+}
+
+}  // namespace veskor::test
