@@ -71,7 +71,7 @@ void FillKernelTable(KernelTable& table, bool sse) {
   // Map raster kernels:
   // RegisterMapRasterKernels(table, sse);
   // VertexGrid arithmetic:
-  // RegisterGridArithmeticKernels(table, sse);
+  RegisterGridArithmeticKernels(table, sse);
   // Vector fields and normals:
   // RegisterFieldKernels(table, sse);
   // Grid layouts, sampling and seams:
