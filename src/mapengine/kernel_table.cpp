@@ -75,7 +75,7 @@ void FillKernelTable(KernelTable& table, bool sse) {
   // Vector fields and normals:
   // RegisterFieldKernels(table, sse);
   // Grid layouts, sampling and seams:
-  // RegisterGridLayoutKernels(table, sse);
+  RegisterGridLayoutKernels(table, sse);
   // B-spline evaluation and refinement:
   // RegisterBSplineKernels(table, sse);
 }

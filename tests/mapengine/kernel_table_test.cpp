@@ -26,7 +26,7 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 // Entries of the families built so far; the reserved ones are 45, 46 and 108.
 bool IsBuiltEntry(std::uint32_t e) {
   const std::initializer_list<std::pair<std::uint32_t, std::uint32_t>> ranges = {
-      {0, 9}, {29, 30}, {74, 87}, {94, 107}, {119, 120}};
+      {0, 9}, {29, 30}, {65, 69}, {74, 87}, {94, 107}, {109, 120}, {122, 130}, {133, 133}};
   for (auto [lo, hi] : ranges)
     if (e >= lo && e <= hi) return true;
   return false;
