@@ -1,0 +1,234 @@
+#include "mapengine/kernel_table.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <initializer_list>
+#include <limits>
+#include <random>
+
+#include "mapengine/bspline_weights.h"
+#include "mapengine/clamp_float.h"
+#include "mapengine/math_kernels.h"
+#include "mapengine/kernel_support.h"
+#include "platform/cpu.h"
+
+namespace veskor {
+namespace {
+
+using test::Entries;
+using test::Tables;
+using test::Ulp;
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+// Entries of the families built so far; the reserved ones are 45, 46 and 108.
+bool IsBuiltEntry(std::uint32_t e) {
+  const std::initializer_list<std::pair<std::uint32_t, std::uint32_t>> ranges = {
+      {0, 9}, {29, 30}, {65, 69}, {74, 87}, {94, 107}, {109, 120}, {122, 130}, {133, 133}};
+  for (auto [lo, hi] : ranges)
+    if (e >= lo && e <= hi) return true;
+  return false;
+}
+
+TEST(KernelTable, TheMathBlockHoldsThePlainMembersBeforeTheTableIsFilled) {
+  // Nothing in this binary calls InitKernelTable before this point unless a test did; either
+  // way the math entries are never null.
+  EXPECT_NE(gKernelTable.KernelMin, nullptr);
+  EXPECT_EQ(gKernelTable.KernelClamp01(1.5f), 1.0f);
+  KernelTable fresh{};
+  FillKernelTable(fresh, false);
+  EXPECT_EQ(fresh.KernelMin, &plain::KernelMin);
+  EXPECT_EQ(fresh.KernelTransformNormal, &plain::KernelTransformNormal);
+}
+
+TEST(KernelTable, BothPathsFillTheBuiltEntriesAndLeaveTheReservedOnesNull) {
+  for (const KernelTable* table : {&Tables().plain, &Tables().sse}) {
+    const auto words = Entries(*table);
+    for (std::uint32_t e = 0; e < kKernelTableEntries; ++e) {
+      if (IsBuiltEntry(e)) {
+        EXPECT_NE(words[e], 0u) << "entry " << e;
+      }
+      if (e == 45 || e == 46 || e == 108) {
+        EXPECT_EQ(words[e], 0u) << "entry " << e;
+      }
+    }
+  }
+  // Own SSE members differ, shared ones are the same function on both paths.
+  EXPECT_NE(Tables().plain.KernelMin, Tables().sse.KernelMin);
+}
+
+TEST(KernelTable, InitFillsTheProgramTableWithTheMembersHasSseChooses) {
+  EXPECT_EQ(HasSse(), CpuUseSseKernels() ? 1u : 0u);
+  EXPECT_EQ(HasSse(), HasSse());  // cached
+  InitKernelTable();
+  const KernelTable& chosen = HasSse() ? Tables().sse : Tables().plain;
+  EXPECT_EQ(Entries(gKernelTable), Entries(chosen));
+}
+
+TEST(KernelTable, SseConstantsAreStoredAndAligned) {
+  (void)Tables();
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(&gSseConstants) % 16, 0u);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(gSseConstants.zero[i], 0.0f);
+    EXPECT_EQ(gSseConstants.quarter[i], 0.25f);
+    EXPECT_EQ(gSseConstants.half[i], 0.5f);
+    EXPECT_EQ(gSseConstants.one[i], 1.0f);
+    EXPECT_EQ(gSseConstants.two[i], 2.0f);
+    EXPECT_EQ(gSseConstants.three[i], 3.0f);
+    EXPECT_EQ(gSseConstants.absMask[i], 0x7FFFFFFFu);
+  }
+}
+
+class MathKernels : public ::testing::TestWithParam<bool> {
+ protected:
+  const KernelTable& k() const { return GetParam() ? Tables().sse : Tables().plain; }
+};
+
+TEST_P(MathKernels, MinAndMaxGiveTheSecondArgumentOnTiesAndNaN) {
+  struct Case {
+    float a, b, min, max;
+  } cases[] = {{1, 2, 1, 2}, {2, 1, 1, 2}, {-0.0f, 0.0f, 0.0f, 0.0f}, {0.0f, -0.0f, -0.0f, -0.0f}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(std::signbit(k().KernelMin(c.a, c.b)), std::signbit(c.min));
+    EXPECT_EQ(k().KernelMin(c.a, c.b), c.min);
+    EXPECT_EQ(std::signbit(k().KernelMax(c.a, c.b)), std::signbit(c.max));
+    EXPECT_EQ(k().KernelMax(c.a, c.b), c.max);
+  }
+  EXPECT_EQ(k().KernelMin(kNaN, 3.0f), 3.0f);
+  EXPECT_TRUE(std::isnan(k().KernelMin(3.0f, kNaN)));
+  EXPECT_EQ(k().KernelMax(kNaN, 3.0f), 3.0f);
+  EXPECT_TRUE(std::isnan(k().KernelMax(3.0f, kNaN)));
+}
+
+TEST_P(MathKernels, Clamp01MatchesSaturate) {
+  for (float x : {kNaN, -0.5f, 1.5f, 0.0f, 1.0f, 0.3f, -1e30f, 1e30f,
+                  std::numeric_limits<float>::infinity()}) {
+    EXPECT_EQ(k().KernelClamp01(x), Saturate(x)) << x;
+  }
+  EXPECT_EQ(k().KernelClamp01(kNaN), 0.0f);
+  EXPECT_EQ(k().KernelClamp01(1.5f), 1.0f);
+}
+
+TEST_P(MathKernels, RootsLengthAndNormalisation) {
+  EXPECT_EQ(k().KernelSqrt(2.0f), std::sqrt(2.0f));
+  for (float x : {0.25f, 2.0f, 1e-3f, 12345.0f}) {
+    const double exact = 1.0 / std::sqrt(double{x});
+    const double tolerance = GetParam() ? 1.5 * std::ldexp(1.0, -12) * exact : Ulp(exact);
+    EXPECT_NEAR(k().KernelInvSqrt(x), exact, tolerance) << x;
+  }
+  const float v[3] = {2, 3, 6};
+  EXPECT_EQ(k().KernelLength3(v), 7.0f);
+
+  float unit[3] = {0.6f, 0.8f, 0.0f};
+  k().KernelNormalize3(unit);
+  if (GetParam()) {
+    EXPECT_NEAR(unit[0], 0.6f, 1e-3);  // scaled by the estimate even at unit length
+  } else {
+    EXPECT_EQ(unit[0], 0.6f);  // left alone within 1e-5 of unit length
+    EXPECT_EQ(unit[1], 0.8f);
+  }
+  float longer[3] = {3, 4, 0};
+  k().KernelNormalize3(longer);
+  const double tolerance = GetParam() ? 4e-4 : 0.0;
+  EXPECT_NEAR(longer[0], 0.6f, tolerance);
+  EXPECT_NEAR(longer[1], 0.8f, tolerance);
+  EXPECT_EQ(longer[2], 0.0f);
+}
+
+TEST_P(MathKernels, MatrixProductsUseColumnMajorMatrices) {
+  // Rows (1 2 3 10), (4 5 6 20), (7 8 9 30), (0 0 0 1): element (r, c) at 4c + r.
+  const float m[16] = {1, 4, 7, 0, 2, 5, 8, 0, 3, 6, 9, 0, 10, 20, 30, 1};
+  const float src[4] = {1, 1, 2, 1};
+  float out[4];
+  k().KernelMat4Vec4(out, m, src);
+  EXPECT_EQ(out[0], 19.0f);
+  EXPECT_EQ(out[1], 41.0f);
+  EXPECT_EQ(out[2], 63.0f);
+  EXPECT_EQ(out[3], 1.0f);
+  float p[3] = {-1, -1, -1};
+  k().KernelTransformPoint(p, m, src);
+  EXPECT_EQ(p[0], 19.0f);
+  EXPECT_EQ(p[2], 63.0f);
+  const float rot[16] = {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 5, 5, 5, 1};
+  const float dir[3] = {2, 0, 0};
+  float n[3];
+  k().KernelTransformNormal(n, rot, dir);
+  EXPECT_NEAR(n[0], 0.0f, 1e-6);
+  EXPECT_NEAR(n[1], 1.0f, GetParam() ? 4e-4 : 0.0);
+  EXPECT_NEAR(n[2], 0.0f, 1e-6);
+}
+
+INSTANTIATE_TEST_SUITE_P(PlainAndSse, MathKernels, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Sse" : "Plain"; });
+
+TEST(MathKernels, SseMembersAgreeWithThePlainOnesOnRandomInput) {
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<float> d(-100.0f, 100.0f);
+  const KernelTable& p = Tables().plain;
+  const KernelTable& s = Tables().sse;
+  for (int n = 0; n < 2000; ++n) {
+    float m[16], v[4];
+    for (float& x : m) x = d(rng);
+    for (float& x : v) x = d(rng);
+    EXPECT_EQ(p.KernelMin(v[0], v[1]), s.KernelMin(v[0], v[1]));
+    EXPECT_EQ(p.KernelMax(v[0], v[1]), s.KernelMax(v[0], v[1]));
+    EXPECT_EQ(p.KernelClamp01(v[0] / 100.0f), s.KernelClamp01(v[0] / 100.0f));
+    const float a = std::fabs(v[2]);
+    EXPECT_EQ(p.KernelSqrt(a), s.KernelSqrt(a));
+    EXPECT_NEAR(p.KernelLength3(v), s.KernelLength3(v), 2 * Ulp(p.KernelLength3(v)));
+    // The sums of four products round at each step in single precision: allow a few units of
+    // the largest product.
+    float po[4], so[4];
+    p.KernelMat4Vec4(po, m, v);
+    s.KernelMat4Vec4(so, m, v);
+    for (int r = 0; r < 4; ++r) EXPECT_NEAR(po[r], so[r], 4 * Ulp(4 * 100.0 * 100.0));
+    p.KernelTransformPoint(po, m, v);
+    s.KernelTransformPoint(so, m, v);
+    for (int r = 0; r < 3; ++r) EXPECT_NEAR(po[r], so[r], 4 * Ulp(4 * 100.0 * 100.0));
+    float pn[3] = {v[0], v[1], v[2]}, sn[3] = {v[0], v[1], v[2]};
+    p.KernelNormalize3(pn);
+    s.KernelNormalize3(sn);
+    for (int r = 0; r < 3; ++r) EXPECT_NEAR(pn[r], sn[r], 4e-4);
+  }
+}
+
+TEST(BSplineWeights, LevelsHoldTheBasisAtEvenSteps) {
+  (void)Tables();
+  EXPECT_EQ(BSplineWeightIndex(0, 0), 0u);
+  EXPECT_EQ(BSplineWeightIndex(0, 1), 2u);
+  EXPECT_EQ(BSplineWeightIndex(0, 8), 263u);
+  EXPECT_EQ(BSplineWeightIndex(256, 8), kBSplineWeightEntries - 1);
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(BSplineWeightTableSse) % 16, 0u);
+  const float sixth = 1.0f / 6.0f;
+  for (const auto* table : {BSplineWeightTable, BSplineWeightTableSse}) {
+    for (std::uint32_t n = 0; n < kBSplineLevels; ++n) {
+      const float* first = table[BSplineWeightIndex(0, n)];
+      const float* last = table[BSplineWeightIndex(1u << n, n)];
+      const float expectFirst[4] = {sixth, 4 * sixth, sixth, 0};
+      const float expectLast[4] = {0, sixth, 4 * sixth, sixth};
+      for (int c = 0; c < 4; ++c) {
+        EXPECT_NEAR(first[c], expectFirst[c], 2 * Ulp(expectFirst[c])) << n;
+        EXPECT_NEAR(last[c], expectLast[c], 2 * Ulp(expectLast[c])) << n;
+      }
+    }
+    for (std::uint32_t e = 0; e < kBSplineWeightEntries; ++e) {
+      const float* w = table[e];
+      EXPECT_NEAR(double{w[0]} + w[1] + w[2] + w[3], 1.0, 4 * Ulp(1.0)) << e;
+    }
+  }
+  // The SSE copy rounds down and in single precision: it differs from the plain one in the
+  // last bits only.
+  for (std::uint32_t e = 0; e < kBSplineWeightEntries; ++e)
+    for (int c = 0; c < 4; ++c)
+      EXPECT_NEAR(BSplineWeightTableSse[e][c], BSplineWeightTable[e][c], 4 * Ulp(1.0)) << e;
+  const float* mid;
+  BSplineWeightEntry(1, 1, &mid);
+  EXPECT_EQ(mid, BSplineWeightTable[3]);
+  EXPECT_NEAR(mid[0], 1.0f / 48, 1e-7);  // t = 0.5: (1/48, 23/48, 23/48, 1/48)
+  EXPECT_NEAR(mid[1], 23.0f / 48, 1e-7);
+}
+
+}  // namespace
+}  // namespace veskor
