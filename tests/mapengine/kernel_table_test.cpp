@@ -67,20 +67,6 @@ TEST(KernelTable, InitFillsTheProgramTableWithTheMembersHasSseChooses) {
   EXPECT_EQ(Entries(gKernelTable), Entries(chosen));
 }
 
-TEST(KernelTable, SseConstantsAreStoredAndAligned) {
-  (void)Tables();
-  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(&gSseConstants) % 16, 0u);
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(gSseConstants.zero[i], 0.0f);
-    EXPECT_EQ(gSseConstants.quarter[i], 0.25f);
-    EXPECT_EQ(gSseConstants.half[i], 0.5f);
-    EXPECT_EQ(gSseConstants.one[i], 1.0f);
-    EXPECT_EQ(gSseConstants.two[i], 2.0f);
-    EXPECT_EQ(gSseConstants.three[i], 3.0f);
-    EXPECT_EQ(gSseConstants.absMask[i], 0x7FFFFFFFu);
-  }
-}
-
 class MathKernels : public ::testing::TestWithParam<bool> {
  protected:
   const KernelTable& k() const { return GetParam() ? Tables().sse : Tables().plain; }
