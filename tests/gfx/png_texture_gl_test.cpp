@@ -107,16 +107,5 @@ TEST_F(PngTextureGl, FloatTexturesDrawSamplesOver255) {
     }
 }
 
-TEST_F(PngTextureGl, PaddedImageUploadsTheWholePowerOfTwoTexture) {
-  const std::string path = files_.Write("rgb.png", 3, 5, 3, Pattern);
-  Texture2D t;
-  ASSERT_EQ(LoadPngTexture(path.c_str(), t, 3, exact_, u_, v_, nullptr), 1u);
-  Texture2DBind(t, kModePlain, 0);
-  EXPECT_EQ(LevelParameter(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH), 4);
-  EXPECT_EQ(LevelParameter(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT), 8);
-  const std::vector<std::uint8_t> texels = test::LevelBytes(0, GL_RGB, 3);
-  EXPECT_EQ(texels[(4 * 4 + 2) * 3 + 1], Pattern(2, 4, 1));  // texel (2, 4): file row 4
-}
-
 }  // namespace
 }  // namespace veskor
