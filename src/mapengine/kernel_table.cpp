@@ -73,7 +73,7 @@ void FillKernelTable(KernelTable& table, bool sse) {
   // VertexGrid arithmetic:
   // RegisterGridArithmeticKernels(table, sse);
   // Vector fields and normals:
-  // RegisterFieldKernels(table, sse);
+  RegisterFieldKernels(table, sse);
   // Grid layouts, sampling and seams:
   // RegisterGridLayoutKernels(table, sse);
   // B-spline evaluation and refinement:
