@@ -77,7 +77,7 @@ void FillKernelTable(KernelTable& table, bool sse) {
   // Grid layouts, sampling and seams:
   // RegisterGridLayoutKernels(table, sse);
   // B-spline evaluation and refinement:
-  // RegisterBSplineKernels(table, sse);
+  RegisterBSplineKernels(table, sse);
 }
 
 }  // namespace veskor
