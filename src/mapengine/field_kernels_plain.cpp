@@ -3,6 +3,7 @@
 // and rounded to float once, when stored. Every value of the sources is read before the
 // destinations of that value are written, so a destination may be one of the sources (the
 // normal kernels excepted: they read neighbours).
+#include <bit>
 #include <cmath>
 #include <cstddef>
 
@@ -53,6 +54,13 @@ struct Positions {
   const float* z;
   Vec3 operator[](std::size_t k) const { return {x[k], y[k], z[k]}; }
 };
+
+// 0 when d < 0, else d (a non-number stays). A comparison mask keeps the bit pattern, so the
+// loop does not branch on the sign of its data.
+double ZeroBelowZero(double d) {
+  const std::uint64_t keep = std::uint64_t{0} - std::uint64_t{!(0.0 > d)};
+  return std::bit_cast<double>(std::bit_cast<std::uint64_t>(d) & keep);
+}
 
 void Transform(std::size_t n, const float* m, const float* x, const float* y, const float* z,
                float* dx, float* dy, float* dz) {
@@ -185,9 +193,8 @@ void FieldLightTerms(std::uint8_t a, std::uint8_t b, const float* fa, const floa
   const std::size_t n = VertexCount(a, b);
   for (std::size_t k = 0; k < n; ++k) {
     const double c = fc[k];
-    double d = s3 - (double{s0} * fa[k] + double{s1} * fb[k] + s2 * c);
-    if (d < 0.0) d = 0.0;  // a non-number stays
-    destination1[k] = static_cast<float>(d * r);
+    const double d = s3 - (double{s0} * fa[k] + double{s1} * fb[k] + s2 * c);
+    destination1[k] = static_cast<float>(ZeroBelowZero(d) * r);
     destination2[k] = static_cast<float>((c + 1.0) * 0.0625);
   }
 }

@@ -268,6 +268,11 @@ TEST_P(FieldKernels, LightTermsClampTheDifferenceAndScaleTheThirdComponent) {
   // s3 = 1 halves the difference: (1 - (A + 0 + 0)) / 2.
   k().FieldLightTerms(1, 1, fa.data(), fb.data(), fc.data(), 1, 0, 0, 1, d1.data(), d2.data());
   for (std::size_t i = 0; i < n; ++i) EXPECT_EQ(d1[i], std::max(0.5f * (1 - fa[i]), 0.0f));
+  // A difference that is not a number is not clamped to 0.
+  fa[0] = fa[n - 1] = std::numeric_limits<float>::quiet_NaN();
+  k().FieldLightTerms(1, 1, fa.data(), fb.data(), fc.data(), 1, 0, 0, 1, d1.data(), d2.data());
+  EXPECT_TRUE(std::isnan(d1[0]));
+  EXPECT_TRUE(std::isnan(d1[n - 1]));
 }
 
 INSTANTIATE_TEST_SUITE_P(PlainAndSse, FieldKernels, ::testing::Values(false, true),
