@@ -116,14 +116,13 @@ void ApplyRowWeights(const RowWeights& x, const float* r, std::size_t cells, flo
     }
   } else if (x.p == 1) {
     // Lanes: cell t twice, cell t + 1 twice.
-    for (; t + 2 <= cells; t += 2) {
-      __m128 v[4];
-      for (int c = 0; c < 4; ++c) {
-        const __m128 pair = _mm_loadu_ps(r + t + c);
-        v[c] = _mm_unpacklo_ps(pair, pair);
-      }
-      _mm_storeu_ps(out + 2 * t, Combine(x.groups[0], v[0], v[1], v[2], v[3]));
-    }
+    const auto pairs = [r](std::size_t at) {
+      const __m128 v = _mm_loadu_ps(r + at);
+      return _mm_unpacklo_ps(v, v);
+    };
+    for (; t + 2 <= cells; t += 2)
+      _mm_storeu_ps(out + 2 * t,
+                    Combine(x.groups[0], pairs(t), pairs(t + 1), pairs(t + 2), pairs(t + 3)));
   } else {
     for (; t + 4 <= cells; t += 4)
       _mm_storeu_ps(out + t,
@@ -141,12 +140,14 @@ void ApplyRowWeights(const RowWeights& x, const float* r, std::size_t cells, flo
 // out[-1] and out[2^(a+p) + 1] from the clamped windows.
 void RefineRow(std::size_t cells, const float* const s[4], __m128 y, const RowWeights& x,
                bool border, float* out) {
-  alignas(16) float r[kChunkBuffer] = {};
+  alignas(16) float r[kChunkBuffer];
   const std::size_t sub = std::size_t{1} << x.p;
   for (std::size_t c0 = 0; c0 < cells; c0 += kChunkCells) {
     const std::size_t count = std::min(kChunkCells, cells - c0);
     const float* const chunk[4] = {s[0] + c0, s[1] + c0, s[2] + c0, s[3] + c0};
     CombineRows(chunk, y, count + 3, r);
+    // The pairs of the level-1 path read up to two values past the last, into unused lanes.
+    std::fill(r + count + 3, r + count + 8, 0.0f);
     ApplyRowWeights(x, r, count, out + c0 * sub);
     if (border && c0 == 0) out[-1] = Dot4(_mm_setr_ps(r[0], r[0], r[1], r[2]), x.before);
     if (c0 + count == cells) {

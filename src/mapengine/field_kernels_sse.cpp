@@ -87,16 +87,19 @@ void Store(float* p, __m128 v) {
 // Normals of kLanes vertices from the cell centres Q (c = the first vertex's cell-layout
 // position [j][i]): d1 = Q[j+1][i+1] - Q[j][i], d2 = Q[j+1][i] - Q[j][i+1].
 template <int kLanes>
-void DiagonalNormals(const float* const q[3], std::size_t c, std::size_t cells,
-                     float* const n[3], std::size_t k) {
-  __m128 d1[3], d2[3];
-  for (int e = 0; e < 3; ++e) {
-    d1[e] = _mm_sub_ps(Load<kLanes>(q[e] + c + cells + 1), Load<kLanes>(q[e] + c));
-    d2[e] = _mm_sub_ps(Load<kLanes>(q[e] + c + cells), Load<kLanes>(q[e] + c + 1));
-  }
-  __m128 v[3];
-  UnitCross(d1[0], d1[1], d1[2], d2[0], d2[1], d2[2], v[0], v[1], v[2]);
-  for (int e = 0; e < 3; ++e) Store<kLanes>(n[e] + k, v[e]);
+void DiagonalNormals(const float* x, const float* y, const float* z, std::size_t c,
+                     std::size_t cells, float* nx, float* ny, float* nz) {
+  const std::size_t below = c + cells;
+  __m128 vx, vy, vz;
+  UnitCross(_mm_sub_ps(Load<kLanes>(x + below + 1), Load<kLanes>(x + c)),
+            _mm_sub_ps(Load<kLanes>(y + below + 1), Load<kLanes>(y + c)),
+            _mm_sub_ps(Load<kLanes>(z + below + 1), Load<kLanes>(z + c)),
+            _mm_sub_ps(Load<kLanes>(x + below), Load<kLanes>(x + c + 1)),
+            _mm_sub_ps(Load<kLanes>(y + below), Load<kLanes>(y + c + 1)),
+            _mm_sub_ps(Load<kLanes>(z + below), Load<kLanes>(z + c + 1)), vx, vy, vz);
+  Store<kLanes>(nx, vx);
+  Store<kLanes>(ny, vy);
+  Store<kLanes>(nz, vz);
 }
 
 }  // namespace
@@ -114,14 +117,14 @@ void GridTransformVectors(std::uint8_t a, std::uint8_t b, const float* m, const 
 void GridDiagonalNormals(std::uint8_t a, std::uint8_t b, const float* x, const float* y,
                          const float* z, float* nx, float* ny, float* nz) {
   const std::size_t w = std::size_t{1} << a, h = std::size_t{1} << b, cells = w + 2;
-  const float* q[3] = {x, y, z};
-  float* n[3] = {nx, ny, nz};
   for (std::size_t j = 0; j <= h; ++j) {
     const std::size_t row = j * cells, out = j * (w + 1);
     // Four vertices at a time, then the rest of the row's w + 1 one lane at a time.
     std::size_t i = 0;
-    for (; i + 4 <= w + 1; i += 4) DiagonalNormals<4>(q, row + i, cells, n, out + i);
-    for (; i <= w; ++i) DiagonalNormals<1>(q, row + i, cells, n, out + i);
+    for (; i + 4 <= w + 1; i += 4)
+      DiagonalNormals<4>(x, y, z, row + i, cells, nx + out + i, ny + out + i, nz + out + i);
+    for (; i <= w; ++i)
+      DiagonalNormals<1>(x, y, z, row + i, cells, nx + out + i, ny + out + i, nz + out + i);
   }
 }
 
