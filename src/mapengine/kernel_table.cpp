@@ -73,11 +73,11 @@ void FillKernelTable(KernelTable& table, bool sse) {
   // VertexGrid arithmetic:
   RegisterGridArithmeticKernels(table, sse);
   // Vector fields and normals:
-  // RegisterFieldKernels(table, sse);
+  RegisterFieldKernels(table, sse);
   // Grid layouts, sampling and seams:
   RegisterGridLayoutKernels(table, sse);
   // B-spline evaluation and refinement:
-  // RegisterBSplineKernels(table, sse);
+  RegisterBSplineKernels(table, sse);
 }
 
 }  // namespace veskor
