@@ -311,8 +311,8 @@ TEST(ColourKernelsParity, ReductionsAgreeUpToSummationOrderAndRounding) {
       double magnitude[3] = {}, deviation[3] = {};
       for (std::uint32_t i = 0; i < 3 * n; ++i) {
         magnitude[i % 3] += std::fabs(set.floats[i]) + std::fabs(set.base[i % 3]);
-        deviation[i % 3] += std::fabs(set.floats[i]) + std::fabs(set.base[i % 3]) +
-                            std::fabs(mean[i % 3]);
+        deviation[i % 3] +=
+            std::fabs(set.floats[i]) + std::fabs(set.base[i % 3]) + std::fabs(mean[i % 3]);
       }
       float ps[3] = {0.5f, 0.5f, 0.5f}, ss[3] = {0.5f, 0.5f, 0.5f};
       p.PointArrayMinMax4(n, set.floats.data(), set.base, ps);
