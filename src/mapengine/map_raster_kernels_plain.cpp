@@ -68,20 +68,34 @@ void Downsample(std::uint8_t ch, std::uint8_t w, std::uint8_t h, std::uint32_t h
   }
 }
 
-// Neighbour offsets of the 3x3 filters: the four edge neighbours, then the four diagonal ones.
-constexpr int kEdgeDx[4] = {-1, 1, 0, 0}, kEdgeDy[4] = {0, 0, -1, 1};
-constexpr int kDiagonalDx[4] = {-1, 1, -1, 1}, kDiagonalDy[4] = {-1, -1, 1, 1};
-
-// Texel (x + dx, y + dy) of a single-channel raster, wrapped around its edges.
-struct Wrapped {
-  const float* data;
-  Index mask_x, mask_y, width;
-  Wrapped(const float* d, std::uint8_t w, std::uint8_t h)
-      : data(d), mask_x((Index{1} << w) - 1), mask_y((Index{1} << h) - 1), width(Index{1} << w) {}
-  double at(Index x, Index y, int dx, int dy) const {
-    return data[((y + dy) & mask_y) * width + ((x + dx) & mask_x)];
-  }
+// A texel and its eight neighbours: the edge ones left, right, above, below, the diagonal ones
+// above left, above right, below left, below right.
+struct Neighbourhood {
+  double centre;
+  double edge[4];
+  double diagonal[4];
+  double Edges() const { return edge[0] + edge[1] + edge[2] + edge[3]; }
+  double Diagonals() const { return diagonal[0] + diagonal[1] + diagonal[2] + diagonal[3]; }
 };
+
+// destination(x, y) = value(neighbourhood of (x, y)) on a single-channel raster whose
+// neighbours wrap around its edges.
+template <typename Value>
+void ForEachWrappedTexel(std::uint8_t w, std::uint8_t h, const float* source, float* destination,
+                         Value value) {
+  const Index width = Index{1} << w, height = Index{1} << h;
+  for (Index y = 0; y < height; ++y) {
+    const float* up = source + ((y - 1) & (height - 1)) * width;
+    const float* mid = source + y * width;
+    const float* down = source + ((y + 1) & (height - 1)) * width;
+    for (Index x = 0; x < width; ++x) {
+      const Index l = (x - 1) & (width - 1), r = (x + 1) & (width - 1);
+      const Neighbourhood n{
+          mid[x], {mid[l], mid[r], up[x], down[x]}, {up[l], up[r], down[l], down[r]}};
+      destination[y * width + x] = value(n);
+    }
+  }
+}
 
 // 0.10736987 (2 centre + edge sum + 0.8284 diagonal sum).
 double Smooth(double centre, double edges, double diagonals) {
@@ -222,17 +236,14 @@ void MapDownsample(std::uint8_t ch, std::uint8_t w, std::uint8_t h, std::uint32_
 
 void MapNeighbourTest(std::uint8_t, std::uint8_t w, std::uint8_t h, const float* source,
                       float level, float* destination) {
-  const Wrapped in(source, w, h);
-  for (Index y = 0; y <= in.mask_y; ++y)
-    for (Index x = 0; x <= in.mask_x; ++x) {
-      const double centre = in.at(x, y, 0, 0);
-      bool flat = true;
-      for (int e = 0; e < 4; ++e) {
-        flat = flat && in.at(x, y, kEdgeDx[e], kEdgeDy[e]) - centre <= level;
-        flat = flat && in.at(x, y, kDiagonalDx[e], kDiagonalDy[e]) - centre <= level;
-      }
-      destination[y * in.width + x] = flat ? 1.0f : 0.0f;
+  ForEachWrappedTexel(w, h, source, destination, [level](const Neighbourhood& n) {
+    bool flat = true;
+    for (int e = 0; e < 4; ++e) {
+      flat &= n.edge[e] - n.centre <= level;
+      flat &= n.diagonal[e] - n.centre <= level;
     }
+    return flat ? 1.0f : 0.0f;
+  });
 }
 
 void MapScalarMinusTimes(std::uint8_t ch, std::uint8_t w, std::uint8_t h, float lo, float hi,
@@ -244,14 +255,9 @@ void MapScalarMinusTimes(std::uint8_t ch, std::uint8_t w, std::uint8_t h, float 
 }
 
 void MapCentreWeight(std::uint8_t w, std::uint8_t h, const float* source, float* destination) {
-  const Wrapped in(source, w, h);
-  for (Index y = 0; y <= in.mask_y; ++y)
-    for (Index x = 0; x <= in.mask_x; ++x) {
-      double sum = 0.0;
-      for (int e = 0; e < 4; ++e)
-        sum += in.at(x, y, kEdgeDx[e], kEdgeDy[e]) + in.at(x, y, kDiagonalDx[e], kDiagonalDy[e]);
-      destination[y * in.width + x] = static_cast<float>(in.at(x, y, 0, 0) * (0.5 + 0.0625 * sum));
-    }
+  ForEachWrappedTexel(w, h, source, destination, [](const Neighbourhood& n) {
+    return static_cast<float>(n.centre * (0.5 + 0.0625 * (n.Edges() + n.Diagonals())));
+  });
 }
 
 void MapPropagate(std::uint32_t count, std::uint8_t length, std::uint32_t startA,
@@ -286,35 +292,37 @@ void MapPropagate2(std::uint8_t ch, std::uint8_t w, std::uint8_t h, const float*
                    float* destination) {
   // No wrap-around: neighbours outside the raster add nothing, and the weights stay as they are.
   const Index width = Index{1} << w, height = Index{1} << h;
+  const Index across = ch, down = width * ch;
   auto at = [&](Index x, Index y, Index k) -> double {
     if (x < 0 || x >= width || y < 0 || y >= height) return 0.0;
     return source[(y * width + x) * ch + k];
   };
   for (Index y = 0; y < height; ++y)
-    for (Index x = 0; x < width; ++x)
+    for (Index x = 0; x < width; ++x) {
+      const bool inside = x > 0 && x < width - 1 && y > 0 && y < height - 1;
       for (Index k = 0; k < ch; ++k) {
-        double edges = 0.0, diagonals = 0.0;
-        for (int e = 0; e < 4; ++e) {
-          edges += at(x + kEdgeDx[e], y + kEdgeDy[e], k);
-          diagonals += at(x + kDiagonalDx[e], y + kDiagonalDy[e], k);
+        const Index i = (y * width + x) * ch + k;
+        Neighbourhood n;
+        if (inside) {
+          const float* p = source + i;
+          n = {p[0],
+               {p[-across], p[across], p[-down], p[down]},
+               {p[-down - across], p[-down + across], p[down - across], p[down + across]}};
+        } else {
+          n = {
+              at(x, y, k),
+              {at(x - 1, y, k), at(x + 1, y, k), at(x, y - 1, k), at(x, y + 1, k)},
+              {at(x - 1, y - 1, k), at(x + 1, y - 1, k), at(x - 1, y + 1, k), at(x + 1, y + 1, k)}};
         }
-        destination[(y * width + x) * ch + k] =
-            static_cast<float>(Smooth(at(x, y, k), edges, diagonals));
+        destination[i] = static_cast<float>(Smooth(n.centre, n.Edges(), n.Diagonals()));
       }
+    }
 }
 
 void MapPropagate3(std::uint8_t w, std::uint8_t h, const float* source, float* destination) {
-  const Wrapped in(source, w, h);
-  for (Index y = 0; y <= in.mask_y; ++y)
-    for (Index x = 0; x <= in.mask_x; ++x) {
-      double edges = 0.0, diagonals = 0.0;
-      for (int e = 0; e < 4; ++e) {
-        edges += in.at(x, y, kEdgeDx[e], kEdgeDy[e]);
-        diagonals += in.at(x, y, kDiagonalDx[e], kDiagonalDy[e]);
-      }
-      destination[y * in.width + x] =
-          static_cast<float>(Smooth(in.at(x, y, 0, 0), edges, diagonals));
-    }
+  ForEachWrappedTexel(w, h, source, destination, [](const Neighbourhood& n) {
+    return static_cast<float>(Smooth(n.centre, n.Edges(), n.Diagonals()));
+  });
 }
 
 // Single operations round the same in float as in double then float, so these stay in float.

@@ -129,42 +129,55 @@ void StoreTexel(float* p, std::size_t ch, __m128 v) {
   }
 }
 
-// One output row of the four-texel average for 1 to 4 channels: the two source rows are added
-// first, then neighbouring columns, then scaled by a quarter.
-void QuarterRow(std::size_t ch, std::size_t outWidth, const float* r0, const float* r1,
-                float* out) {
-  const __m128 quarter = _mm_set1_ps(0.25f);
+// One output row averaging neighbouring columns, of one source row (kRows false: pairs, scaled
+// by a half) or of the sum of two (kRows true: four texels, scaled by a quarter), for 1 to 4
+// channels. The two rows are added first, then the two columns.
+template <bool kRows>
+void ColumnPairsRow(std::size_t ch, std::size_t outWidth, const float* r0, const float* r1,
+                    float* out) {
+  const __m128 scale = _mm_set1_ps(kRows ? 0.25f : 0.5f);
+  auto load = [r0, r1](std::size_t at) {
+    const __m128 v = _mm_loadu_ps(r0 + at);
+    if constexpr (kRows) return _mm_add_ps(v, _mm_loadu_ps(r1 + at));
+    return v;
+  };
+  auto loadTexel = [r0, r1, ch](std::size_t at) {
+    const __m128 v = LoadTexel(r0 + at, ch);
+    if constexpr (kRows) return _mm_add_ps(v, LoadTexel(r1 + at, ch));
+    return v;
+  };
   std::size_t i = 0;
   if (ch == 1) {
     // Eight source columns give four outputs.
     for (; i + 4 <= outWidth; i += 4) {
-      const float* p0 = r0 + 2 * i;
-      const float* p1 = r1 + 2 * i;
-      const __m128 lo = _mm_add_ps(_mm_loadu_ps(p0), _mm_loadu_ps(p1));
-      const __m128 hi = _mm_add_ps(_mm_loadu_ps(p0 + 4), _mm_loadu_ps(p1 + 4));
+      const __m128 lo = load(2 * i), hi = load(2 * i + 4);
       const __m128 even = _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0));
       const __m128 odd = _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1));
-      _mm_storeu_ps(out + i, _mm_mul_ps(_mm_add_ps(even, odd), quarter));
+      _mm_storeu_ps(out + i, _mm_mul_ps(_mm_add_ps(even, odd), scale));
     }
   } else if (ch == 2) {
     // Four source texels (eight values) give two outputs.
     for (; i + 2 <= outWidth; i += 2) {
-      const float* p0 = r0 + 4 * i;
-      const float* p1 = r1 + 4 * i;
-      const __m128 a = _mm_add_ps(_mm_loadu_ps(p0), _mm_loadu_ps(p1));
-      const __m128 b = _mm_add_ps(_mm_loadu_ps(p0 + 4), _mm_loadu_ps(p1 + 4));
+      const __m128 a = load(4 * i), b = load(4 * i + 4);
       const __m128 left = _mm_shuffle_ps(a, b, _MM_SHUFFLE(1, 0, 1, 0));
       const __m128 right = _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 2, 3, 2));
-      _mm_storeu_ps(out + 2 * i, _mm_mul_ps(_mm_add_ps(left, right), quarter));
+      _mm_storeu_ps(out + 2 * i, _mm_mul_ps(_mm_add_ps(left, right), scale));
     }
   }
   for (; i < outWidth; ++i) {
-    const float* p0 = r0 + 2 * i * ch;
-    const float* p1 = r1 + 2 * i * ch;
-    const __m128 left = _mm_add_ps(LoadTexel(p0, ch), LoadTexel(p1, ch));
-    const __m128 right = _mm_add_ps(LoadTexel(p0 + ch, ch), LoadTexel(p1 + ch, ch));
-    StoreTexel(out + i * ch, ch, _mm_mul_ps(_mm_add_ps(left, right), quarter));
+    const __m128 sum = _mm_add_ps(loadTexel(2 * i * ch), loadTexel((2 * i + 1) * ch));
+    StoreTexel(out + i * ch, ch, _mm_mul_ps(sum, scale));
   }
+}
+
+// One output row averaging two source rows value by value.
+void RowPairsRow(std::size_t values, const float* r0, const float* r1, float* out) {
+  const __m128 half = _mm_set1_ps(0.5f);
+  std::size_t i = 0;
+  for (; i + 4 <= values; i += 4)
+    _mm_storeu_ps(out + i,
+                  _mm_mul_ps(_mm_add_ps(_mm_loadu_ps(r0 + i), _mm_loadu_ps(r1 + i)), half));
+  for (; i < values; ++i) out[i] = (r0[i] + r1[i]) * 0.5f;
 }
 
 }  // namespace
@@ -185,30 +198,27 @@ void MapDownsample(std::uint8_t ch, std::uint8_t w, std::uint8_t h, std::uint32_
   const std::size_t outWidth = std::size_t{1} << (w - axes.width);
   const std::size_t outHeight = std::size_t{1} << (h - axes.height);
   const std::size_t outRow = outWidth * ch;
-  if (axes.width && axes.height && ch >= 1 && ch <= 4) {
-    for (std::size_t j = 0; j < outHeight; ++j) {
-      const float* r0 = source + 2 * j * row;
-      QuarterRow(ch, outWidth, r0, r0 + row, destination + j * outRow);
-    }
-    return;
-  }
-  // The other shapes and channel counts value by value, in the same order of additions.
   for (std::size_t j = 0; j < outHeight; ++j) {
     const float* r0 = source + (axes.height ? 2 * j : j) * row;
     const float* r1 = r0 + row;
     float* out = destination + j * outRow;
-    for (std::size_t i = 0; i < outWidth; ++i) {
-      const std::size_t x0 = (axes.width ? 2 * i : i) * ch, x1 = x0 + ch;
-      for (std::size_t k = 0; k < ch; ++k) {
-        if (axes.width && axes.height)
-          out[i * ch + k] = ((r0[x0 + k] + r1[x0 + k]) + (r0[x1 + k] + r1[x1 + k])) * 0.25f;
-        else if (axes.width)
-          out[i * ch + k] = (r0[x0 + k] + r0[x1 + k]) * 0.5f;
-        else if (axes.height)
-          out[i * ch + k] = (r0[x0 + k] + r1[x0 + k]) * 0.5f;
-        else
-          out[i * ch + k] = r0[x0 + k];
-      }
+    if (!axes.width) {
+      if (axes.height)
+        RowPairsRow(row, r0, r1, out);
+      else
+        for (std::size_t i = 0; i < row; ++i) out[i] = r0[i];
+    } else if (ch >= 1 && ch <= 4) {
+      if (axes.height)
+        ColumnPairsRow<true>(ch, outWidth, r0, r1, out);
+      else
+        ColumnPairsRow<false>(ch, outWidth, r0, nullptr, out);
+    } else {
+      // Other channel counts value by value, in the same order of additions.
+      for (std::size_t i = 0; i < outWidth; ++i)
+        for (std::size_t k = 0, x0 = 2 * i * ch, x1 = x0 + ch; k < ch; ++k)
+          out[i * ch + k] = axes.height
+                                ? ((r0[x0 + k] + r1[x0 + k]) + (r0[x1 + k] + r1[x1 + k])) * 0.25f
+                                : (r0[x0 + k] + r0[x1 + k]) * 0.5f;
     }
   }
 }
