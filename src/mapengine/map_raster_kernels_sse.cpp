@@ -1,8 +1,8 @@
 // SSE members of the Map raster entries: the element-wise arithmetic and the clamp take eight
 // values a step (two 4-lane operations, the next step prefetched), with aligned loads and
 // stores when every array starts on a 32-byte boundary, then the last values one by one.
-// Arithmetic rounds toward negative infinity, so results may lie one unit in the last place
-// below the plain members'.
+// Downsampling averages whole texels of 1 to 4 channels as vectors. Arithmetic rounds toward
+// negative infinity, so results may lie a unit in the last place below the plain members'.
 #include <xmmintrin.h>
 
 #include <cstddef>
