@@ -67,9 +67,9 @@ void FillKernelTable(KernelTable& table, bool sse) {
   // Scalar and 3-vector math:
   RegisterMathKernels(table, sse);
   // Colour splits and point-set reductions:
-  // RegisterColourKernels(table, sse);
+  RegisterColourKernels(table, sse);
   // Map raster kernels:
-  // RegisterMapRasterKernels(table, sse);
+  RegisterMapRasterKernels(table, sse);
   // VertexGrid arithmetic:
   RegisterGridArithmeticKernels(table, sse);
   // Vector fields and normals:
