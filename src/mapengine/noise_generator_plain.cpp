@@ -35,12 +35,11 @@ inline float Slice3D(std::uint32_t c, float fx, float fy, float fz, float sx, fl
 }  // namespace
 
 std::int32_t NoiseFloorTol(float s) {
-  // Out of range (or not a number) the conversion would be undefined; take what the
+  // Out of range (or not a number) the conversion would be undefined: take what the
   // processor's truncating conversion gives.
-  const bool inRange = s > -2147483648.0f && s < 2147483648.0f;
-  std::int32_t n = inRange ? static_cast<std::int32_t>(s) : INT32_MIN;
-  if (s < 0.0f && static_cast<float>(n) - s > 1e-5f)
-    n = static_cast<std::int32_t>(static_cast<std::uint32_t>(n) - 1u);
+  if (!(s > -2147483648.0f && s < 2147483648.0f)) return INT32_MIN;
+  std::int32_t n = static_cast<std::int32_t>(s);
+  if (s < 0.0f && static_cast<float>(n) - s > 1e-5f) n -= 1;
   return n;
 }
 
