@@ -203,6 +203,7 @@ const float gNoiseGradients3DZ[256] = {
 VertexLine gNoiseLattice1D;
 VertexGrid gNoiseLattice2DX, gNoiseLattice2DY;
 VertexGrid gNoiseLattice3DX, gNoiseLattice3DY, gNoiseLattice3DZ;
+std::uint32_t gNoiseSliceShifts[256];
 std::uint32_t gNoiseLattice1DBuilt = 0, gNoiseLattice2DBuilt = 0, gNoiseLattice3DBuilt = 0;
 
 NoiseGenerator gNoiseGenerator;
@@ -275,6 +276,10 @@ void NoiseLattice3D() {
   FillLatticePlane(gNoiseLattice3DX, gNoiseGradients3DX);
   FillLatticePlane(gNoiseLattice3DY, gNoiseGradients3DY);
   FillLatticePlane(gNoiseLattice3DZ, gNoiseGradients3DZ);
+  const auto shift = [](std::uint32_t n) -> std::uint32_t { return P(n) >> 1u; };
+  for (std::uint32_t k = 0; k < 256; ++k)
+    gNoiseSliceShifts[k] =
+        shift(k) | shift(2 * k) << 8 | shift(k + 1) << 16 | shift(2 * k + 2) << 24;
 }
 
 void NoiseGeneratorInit(NoiseGenerator& generator) {

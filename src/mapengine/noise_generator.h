@@ -40,6 +40,10 @@ extern const float gNoiseGradients3DZ[256];
 extern VertexLine gNoiseLattice1D;
 extern VertexGrid gNoiseLattice2DX, gNoiseLattice2DY;
 extern VertexGrid gNoiseLattice3DX, gNoiseLattice3DY, gNoiseLattice3DZ;
+// Per slice k of the 3-D noise, the plane shifts of slices k and k + 1 packed into bytes 0-3:
+// P[k] >> 1, P[2k] >> 1, P[k+1] >> 1, P[2k+2] >> 1. Built with the 3-D lattice; the four-point
+// evaluator reads it.
+extern std::uint32_t gNoiseSliceShifts[256];
 // 1 once the lattice is built; never reset.
 extern std::uint32_t gNoiseLattice1DBuilt, gNoiseLattice2DBuilt, gNoiseLattice3DBuilt;
 
