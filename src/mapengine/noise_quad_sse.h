@@ -40,8 +40,8 @@ VESKOR_NOISE_INLINE __m128 Lerp(__m128 a, __m128 b, __m128 t) {
 
 // The gradients of one plane at the four corners of the four cells c[0..3]: corner (0, 0) of
 // every point in *g00, and so on. Each row pair is one 8-byte load.
-VESKOR_NOISE_INLINE void GatherCorners(const float* plane, const std::uint32_t* c, __m128* g00, __m128* g10,
-                          __m128* g01, __m128* g11) {
+VESKOR_NOISE_INLINE void GatherCorners(const float* plane, const std::uint32_t* c, __m128* g00,
+                                       __m128* g10, __m128* g01, __m128* g11) {
   const auto pair = [plane](__m128 v, std::uint32_t at, bool high) {
     const __m64* p = reinterpret_cast<const __m64*>(plane + at);
     return high ? _mm_loadh_pi(v, p) : _mm_loadl_pi(v, p);
@@ -59,12 +59,13 @@ VESKOR_NOISE_INLINE void GatherCorners(const float* plane, const std::uint32_t* 
 }
 
 // gx ox + gy oy + gz oz, summed in that order.
-VESKOR_NOISE_INLINE __m128 Dot(__m128 gx, __m128 gy, __m128 gz, __m128 ox, __m128 oy, __m128 oz) {
+VESKOR_NOISE_INLINE __m128 Dot(__m128 gx, __m128 gy, __m128 gz, __m128 ox, __m128 oy,
+                               __m128 oz) {
   return _mm_add_ps(_mm_add_ps(_mm_mul_ps(gx, ox), _mm_mul_ps(gy, oy)), _mm_mul_ps(gz, oz));
 }
 
-VESKOR_NOISE_INLINE __m128 Slice(const std::uint32_t* c, __m128 fx, __m128 fy, __m128 fz, __m128 sx,
-                    __m128 sy) {
+VESKOR_NOISE_INLINE __m128 Slice(const std::uint32_t* c, __m128 fx, __m128 fy, __m128 fz,
+                                 __m128 sx, __m128 sy) {
   __m128 x00, x10, x01, x11, y00, y10, y01, y11, z00, z10, z01, z11;
   GatherCorners(gNoiseLattice3DX.data, c, &x00, &x10, &x01, &x11);
   GatherCorners(gNoiseLattice3DY.data, c, &y00, &y10, &y01, &y11);
