@@ -227,9 +227,10 @@ void FillLatticePlane(VertexGrid& plane, const float* component) {
   for (std::uint32_t i = 0; i < kNoiseLatticeRow; ++i) last[i] = v[i];
 }
 
-// Constructs the lattice records and the generator before the program starts; gives their
-// blocks back at normal exit (before the memory manager's own release, which was registered
-// earlier).
+// Constructs the lattice records and the generator before the program starts, right after the
+// memory manager (priority 101) and before every static constructor of default priority, so
+// any of those may evaluate the noise; gives their blocks back at normal exit (before the
+// memory manager's own release, which was registered earlier).
 struct NoiseStartup {
   NoiseStartup() {
     VertexLineInit(gNoiseLattice1D);
@@ -251,7 +252,7 @@ struct NoiseStartup {
   }
 };
 
-NoiseStartup gNoiseStartup;
+__attribute__((init_priority(110))) NoiseStartup gNoiseStartup;
 
 }  // namespace
 
