@@ -7,6 +7,7 @@
 
 #include "gfx/texture_format.h"
 #include "gfx/texture_upload.h"
+#include "mapengine/kernel_table.h"
 
 namespace veskor {
 namespace {
@@ -22,6 +23,7 @@ void MipChain(benchmark::State& state, std::uint32_t format) {
   const std::size_t values = std::size_t{3} << (2 * log2Size);
   std::vector<Texel> texels(values);
   for (std::size_t i = 0; i < values; ++i) texels[i] = static_cast<Texel>((i * 37) % 251);
+  InitKernelTable();
   const TextureUploadFormat upload = TextureUploadFormatFor(kModePlain, format);
   for (auto _ : state)
     BuildTextureLevels(upload, log2Size, log2Size, texels.data(), 1, Discard, nullptr);

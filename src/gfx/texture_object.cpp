@@ -6,10 +6,10 @@
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_combine.h"
 #include "gfx/texture_format.h"
-#include "gfx/texture_kernels.h"
 #include "gfx/texture_memory.h"
 #include "gfx/texture_names.h"
 #include "gfx/texture_upload.h"
+#include "mapengine/kernel_table.h"
 #include "platform/gl.h"
 
 namespace veskor {
@@ -191,7 +191,7 @@ void Bind2D(TextureObject2D& t, std::uint32_t mode, std::int32_t pass, bool floa
   Bind(s, GL_TEXTURE_2D, p.data != nullptr, mode, pass,
        [&](std::uint32_t uploadMode, std::uint32_t mip) -> std::uint32_t {
          if (floatTexels)
-           TextureKernels.MapClamp01(static_cast<std::uint8_t>(p.channels),
+           gKernelTable.MapClamp01(static_cast<std::uint8_t>(p.channels),
                                      static_cast<std::uint8_t>(p.log2Width),
                                      static_cast<std::uint8_t>(p.log2Height),
                                      static_cast<float*>(p.data));

@@ -6,7 +6,7 @@
 #include "foundation/fatal_error.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_format.h"
-#include "gfx/texture_kernels.h"
+#include "mapengine/kernel_table.h"
 #include "platform/gl.h"
 
 namespace veskor {
@@ -70,17 +70,17 @@ void HalveLevel(GLenum type, std::uint8_t ch, std::uint8_t w, std::uint8_t h, co
   const std::uint8_t halveHeight = h > 0 ? 1 : 0;
   switch (type) {
     case GL_FLOAT:
-      TextureKernels.MapDownsample(ch, w, h, halveWidth, halveHeight,
+      gKernelTable.MapDownsample(ch, w, h, halveWidth, halveHeight,
                                    static_cast<const float*>(source),
                                    static_cast<float*>(destination));
       break;
     case GL_BYTE:
-      TextureKernels.MapBytesDownsample2(ch, w, h, halveWidth, halveHeight,
+      gKernelTable.MapBytesDownsample2(ch, w, h, halveWidth, halveHeight,
                                          static_cast<const std::int8_t*>(source),
                                          static_cast<std::int8_t*>(destination));
       break;
     default:
-      TextureKernels.MapBytesDownsample(ch, w, h, halveWidth, halveHeight,
+      gKernelTable.MapBytesDownsample(ch, w, h, halveWidth, halveHeight,
                                         static_cast<const std::uint8_t*>(source),
                                         static_cast<std::uint8_t*>(destination));
       break;
