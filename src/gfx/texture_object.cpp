@@ -280,6 +280,18 @@ void Texture2DResizeWH2(Texture2D& texture, std::uint32_t log2Width, std::uint32
   p.log2Height = static_cast<std::uint16_t>(h);
 }
 
+void TexturePixelsResizeFloat(TexturePixels& pixels, std::uint32_t channels,
+                              std::uint32_t log2Width, std::uint32_t log2Height) {
+  ResizePixels(pixels, channels, log2Width, log2Height, sizeof(float));
+}
+
+void TexturePixelsRelease(TexturePixels& pixels) { ReleasePixels(pixels); }
+
+void TextureCubeRecount(TextureCube& cube) {
+  ReleaseCounted(cube.state, 6 * Texels(cube.faces[0]));
+  cube.state.needsCounting = 1;
+}
+
 void Texture2DAllocName(TextureObject2D& texture) { AllocName(texture.state); }
 void TextureCubeAllocName(TextureCube& cube) { AllocName(cube.state); }
 
