@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "mapengine/fx_executors.h"
+#include "mapengine/fx_test_support.h"
+
+namespace veskor {
+namespace {
+
+using Field = test::Field;
+
+Field Constant(float v) {
+  return [v](std::uint32_t, std::uint32_t) { return v; };
+}
+
+// An item's surface of log2 sizes (w, h): positions (i, j, 0) and normals (0, 0, 1), or
+// (1, 0, 0) stale on purpose; the arguments of displace around an amount.
+class Displace : public test::FxTest {
+ protected:
+  void Surface(std::uint16_t w, std::uint16_t h, bool upNormals = true) {
+    positions_ = Value(kFxFrameKept);
+    normals_ = Value(kFxFrameKept);
+    Add(positions_, OwnGrid(w, h, [](std::uint32_t i, std::uint32_t) { return float(i); }));
+    Add(positions_, OwnGrid(w, h, [](std::uint32_t, std::uint32_t j) { return float(j); }));
+    Add(positions_, OwnGrid(w, h, Constant(0.0f)));
+    Add(normals_, OwnGrid(w, h, Constant(upNormals ? 0.0f : 1.0f)));
+    Add(normals_, OwnGrid(w, h, Constant(0.0f)));
+    Add(normals_, OwnGrid(w, h, Constant(upNormals ? 1.0f : 0.0f)));
+    first_ = Floats({0.0f});
+  }
+  std::uint32_t RunDisplace(FxFrame& amount) {
+    return Run(FxDisplace, result_, {&first_, &amount, &positions_, &normals_});
+  }
+  std::vector<std::vector<float>> Snapshot() {
+    std::vector<std::vector<float>> all;
+    for (FxFrame* f : {&positions_, &normals_})
+      for (int c = 0; c < 3; ++c) all.push_back(Values(f->grids[c]));
+    return all;
+  }
+  // The normals point straight up wherever the surface is flat.
+  void ExpectUpNormals() {
+    for (int c = 0; c < 3; ++c)
+      for (float n : Values(normals_.grids[c])) ASSERT_NEAR(n, c == 2 ? 1.0f : 0.0f, 1e-3);
+  }
+
+  FxFrame first_{}, positions_{}, normals_{}, result_ = Result();
+};
+
+TEST_F(Displace, AZeroAmountKeepsPositionsAndRecomputesNormals) {
+  Surface(3, 2, false);
+  FxFrame amount = Value();
+  VertexGrid* a = Grid(3, 2, 0.0f);
+  Add(amount, a);
+  const auto before = Snapshot();
+  ASSERT_EQ(RunDisplace(amount), 1u);
+  EXPECT_STREQ(FxErrorText, "Execution error : 'displace'");
+  for (int c = 0; c < 3; ++c) EXPECT_EQ(Values(positions_.grids[c]), before[c]);
+  ExpectUpNormals();
+
+  // The result views the amount's grid; the first argument and the amount are released.
+  EXPECT_EQ(result_.kind, kFxFrameKept);
+  EXPECT_EQ(result_.count, 1u);
+  EXPECT_EQ(result_.grids[0], a);
+  EXPECT_EQ(result_.maps[0], nullptr);
+  EXPECT_EQ(first_.refCount, 0u);
+  EXPECT_EQ(amount.refCount, 0u);
+
+  // Every position grid has a current cell-centre companion of its values.
+  for (int c = 0; c < 3; ++c) {
+    const VertexGrid* g = positions_.grids[c];
+    EXPECT_EQ(g->companionValid, 1u);
+    ASSERT_NE(g->companion[1], nullptr);
+    std::vector<float> cells(10 * 6);
+    gKernelTable.GridCellCentres(3, 2, g->data, cells.data());
+    EXPECT_EQ(std::vector<float>(g->companion[1], g->companion[1] + cells.size()), cells);
+  }
+}
+
+TEST_F(Displace, MovesAlongTheNormalsByTheAmount) {
+  Surface(2, 2);
+  // A ramp that tilts the surface: z = 0.5 i.
+  FxFrame amount = Value();
+  Add(amount, Grid(2, 2, [](std::uint32_t i, std::uint32_t) { return 0.5f * i; }));
+  // A spare companion block is taken for the x grid instead of room in its block.
+  std::vector<float> spare(6 * 6, -1.0f);
+  positions_.grids[0]->companion[0] = spare.data();
+  ASSERT_EQ(RunDisplace(amount), 1u);
+  EXPECT_EQ(positions_.grids[0]->companion[1], spare.data());
+  EXPECT_EQ(positions_.grids[0]->companion[0], nullptr);
+  for (std::uint32_t n = 0; n < 25; ++n) {
+    EXPECT_EQ(positions_.grids[0]->data[n], float(n % 5));
+    EXPECT_EQ(positions_.grids[2]->data[n], 0.5f * (n % 5));
+  }
+  // The normal of the plane z = x / 2.
+  const float k = 1.0f / std::sqrt(1.25f);
+  for (std::uint32_t n = 0; n < 25; ++n) {
+    EXPECT_NEAR(normals_.grids[0]->data[n], -0.5f * k, 1e-3);
+    EXPECT_NEAR(normals_.grids[1]->data[n], 0.0f, 1e-3);
+    EXPECT_NEAR(normals_.grids[2]->data[n], k, 1e-3);
+  }
+}
+
+TEST_F(Displace, ACoarserAmountIsRefinedFirst) {
+  Surface(4, 3);
+  const Field bump = [](std::uint32_t i, std::uint32_t j) { return float((i * 7 + j * 3) % 5); };
+  FxFrame amount = Value();
+  VertexGrid* coarse = Grid(3, 2, bump);
+  Add(amount, coarse);
+  VertexGrid* expected = Grid(4, 3, 0.0f);
+  ASSERT_EQ(FxMatchDimensions(*coarse, *expected), 1u);
+  ASSERT_EQ(RunDisplace(amount), 1u);
+  EXPECT_EQ(Values(positions_.grids[2]), Values(expected));
+  EXPECT_EQ(result_.grids[0], coarse);
+}
+
+TEST_F(Displace, ARasterAmountOfTheGridsSizeIsTurnedIntoVertexValues) {
+  Surface(2, 1);
+  FxFrame amount = Value();
+  Map* map = Raster(2, 1, [](std::uint32_t x, std::uint32_t y) { return x + 4.0f * y; });
+  Add(amount, map);
+  std::vector<float> expected(5 * 3);
+  gKernelTable.MapToBordered(2, 1, map->data, 1, expected.data());
+  ASSERT_EQ(RunDisplace(amount), 1u);
+  EXPECT_EQ(Values(positions_.grids[2]), expected);
+  EXPECT_EQ(result_.grids[0], nullptr);
+  EXPECT_EQ(result_.count, 1u);
+}
+
+TEST_F(Displace, FailuresLeavePositionsAndNormals) {
+  struct Case {
+    const char* what;
+    std::function<void(FxFrame&)> build;
+  };
+  const Case cases[] = {
+      {"a finer amount", [&](FxFrame& a) { Add(a, Grid(3, 3, 1.0f)); }},
+      {"finer in one direction", [&](FxFrame& a) { Add(a, Grid(1, 3, 1.0f)); }},
+      {"a raster of another size", [&](FxFrame& a) { Add(a, Raster(2, 1, Constant(1.0f))); }},
+      {"a float amount", [&](FxFrame& a) { Add(a, 1.0f); }},
+      {"an empty amount", [&](FxFrame&) {}},
+      {"positions of two grids", [&](FxFrame& a) {
+         Add(a, Grid(2, 2, 1.0f));
+         positions_.count = 2;
+       }},
+      {"normals of another size", [&](FxFrame& a) {
+         Add(a, Grid(2, 2, 1.0f));
+         normals_.grids[1] = Grid(2, 1, 1.0f);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Surface(2, 2);
+    FxFrame amount = Value();
+    c.build(amount);
+    const std::uint16_t n = amount.count;
+    const auto before = Snapshot();
+    EXPECT_EQ(RunDisplace(amount), 0u);
+    EXPECT_STREQ(FxErrorText, "Execution error : 'displace'");
+    positions_.count = 3;
+    EXPECT_EQ(Snapshot(), before);
+    EXPECT_EQ(amount.count, n);
+    EXPECT_EQ(amount.refCount, 1u);
+    EXPECT_EQ(first_.refCount, 1u);
+  }
+}
+
+}  // namespace
+}  // namespace veskor
