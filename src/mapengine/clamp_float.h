@@ -10,9 +10,9 @@ namespace veskor {
 // lo when x < lo, hi when x > hi, else x; a NaN gives 0. Requires lo <= hi. Three comparison
 // masks keep the bit patterns of x, lo and hi; a NaN passes none of them and sums to +0.
 inline float ClampFloat(float x, float lo, float hi) {
-  const std::uint32_t inRange = (x >= lo && x <= hi) ? ~0u : 0u;
-  const std::uint32_t below = x < lo ? ~0u : 0u;
-  const std::uint32_t above = x > hi ? ~0u : 0u;
+  const std::uint32_t inRange = -static_cast<std::uint32_t>((x >= lo) & (x <= hi));
+  const std::uint32_t below = -static_cast<std::uint32_t>(x < lo);
+  const std::uint32_t above = -static_cast<std::uint32_t>(x > hi);
   return std::bit_cast<float>((std::bit_cast<std::uint32_t>(x) & inRange) +
                               (std::bit_cast<std::uint32_t>(lo) & below) +
                               (std::bit_cast<std::uint32_t>(hi) & above));

@@ -1,7 +1,9 @@
 // Plain members of the grid arithmetic entries, and the members shared by both paths.
 // Intermediate results are kept in double (as the x87 unit kept them in extended precision)
 // and rounded to float once, when stored.
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "mapengine/clamp_float.h"
 #include "mapengine/grid_arithmetic_kernels.h"
@@ -13,10 +15,13 @@ namespace {
 
 using u8 = std::uint8_t;
 
-// 0 below 0 or for a NaN, 1 above 1, else x.
+// 0 below 0 or for a NaN, 1 above 1, else x; without branches (the steps meet values on both
+// sides of their edges in no predictable order).
 double Clamp01(double x) {
-  if (x >= 0.0 && x <= 1.0) return x;
-  return x > 1.0 ? 1.0 : 0.0;
+  const std::uint64_t inRange = -static_cast<std::uint64_t>((x >= 0.0) & (x <= 1.0));
+  const std::uint64_t above = -static_cast<std::uint64_t>(x > 1.0);
+  return std::bit_cast<double>((std::bit_cast<std::uint64_t>(x) & inRange) |
+                               (std::bit_cast<std::uint64_t>(1.0) & above));
 }
 
 // The floor of x, except that a negative x within 1e-5 below an integer keeps that integer.

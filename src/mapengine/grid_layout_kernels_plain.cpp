@@ -40,17 +40,14 @@ void GridToNet(u8 a, u8 b, u32 wrapX, u32 wrapY, const float* source, float* net
   const u32 W = 1u << a, H = 1u << b, sw = W + 1, nw = W + 3;
   auto S = [&](u32 j, u32 i) { return source[j * sw + i]; };
   auto D = [&](u32 j, u32 i) -> float& { return net[j * nw + i]; };
-  for (u32 j = 0; j <= H; ++j)
-    for (u32 i = 0; i <= W; ++i) D(j + 1, i + 1) = S(j, i);
+  for (u32 j = 0; j <= H; ++j) std::memcpy(&D(j + 1, 1), source + j * sw, sizeof(float) * sw);
   D(0, 0) = S(0, 0);
   D(0, W + 2) = S(0, W);
   D(H + 2, 0) = S(H, 0);
   D(H + 2, W + 2) = S(H, W);
   const u32 top = wrapY ? H - 1 : 0, bottom = wrapY ? 1 : H;
-  for (u32 i = 0; i <= W; ++i) {
-    D(0, i + 1) = S(top, i);
-    D(H + 2, i + 1) = S(bottom, i);
-  }
+  std::memcpy(&D(0, 1), source + top * sw, sizeof(float) * sw);
+  std::memcpy(&D(H + 2, 1), source + bottom * sw, sizeof(float) * sw);
   const u32 left = wrapX ? W - 1 : 0, right = wrapX ? 1 : W;
   for (u32 j = 0; j <= H; ++j) {
     D(j + 1, 0) = S(j, left);

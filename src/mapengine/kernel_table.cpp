@@ -67,17 +67,17 @@ void FillKernelTable(KernelTable& table, bool sse) {
   // Scalar and 3-vector math:
   RegisterMathKernels(table, sse);
   // Colour splits and point-set reductions:
-  // RegisterColourKernels(table, sse);
+  RegisterColourKernels(table, sse);
   // Map raster kernels:
-  // RegisterMapRasterKernels(table, sse);
+  RegisterMapRasterKernels(table, sse);
   // VertexGrid arithmetic:
   RegisterGridArithmeticKernels(table, sse);
   // Vector fields and normals:
-  // RegisterFieldKernels(table, sse);
+  RegisterFieldKernels(table, sse);
   // Grid layouts, sampling and seams:
   RegisterGridLayoutKernels(table, sse);
   // B-spline evaluation and refinement:
-  // RegisterBSplineKernels(table, sse);
+  RegisterBSplineKernels(table, sse);
 }
 
 }  // namespace veskor

@@ -1,0 +1,312 @@
+#include "mapengine/noise_fills.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "mapengine/noise_tables.h"
+#include "mapengine/noise_support.h"
+
+namespace veskor {
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+std::uint32_t Count(const VertexGrid& g) {
+  return ((1u << g.log2Width) + 1) * ((1u << g.log2Height) + 1);
+}
+
+// A generator of its own with its tables built, and grids that are given back at the end.
+class NoiseFillTest : public ::testing::Test {
+ protected:
+  NoiseFillTest() {
+    NoiseGeneratorInit(generator_);
+    BuildNoiseTable1D(generator_.noise1D);
+  }
+  ~NoiseFillTest() override {
+    for (VertexGrid* g : grids_) {
+      VertexGridRelease(*g);
+      delete g;
+    }
+    NoiseGeneratorRelease(generator_);
+  }
+
+  VertexGrid& Grid() {
+    grids_.push_back(new VertexGrid{});
+    VertexGridInit(*grids_.back());
+    return *grids_.back();
+  }
+  // A grid of log2 sizes (w, h) whose value v is f(v).
+  VertexGrid& Grid(std::uint16_t w, std::uint16_t h, const std::function<float(std::uint32_t)>& f) {
+    VertexGrid& g = Grid();
+    VertexGridAlloc(g, w, h);
+    for (std::uint32_t v = 0; v < Count(g); ++v) g.data[v] = f(v);
+    return g;
+  }
+  VertexGrid& RandomGrid(std::uint16_t w, std::uint16_t h, std::uint32_t seed, float range) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> d(-range, range);
+    return Grid(w, h, [&](std::uint32_t) { return d(rng); });
+  }
+
+  test::ScopedNoiseKernels kernels_;
+  NoiseGenerator generator_{};
+  std::vector<VertexGrid*> grids_;
+};
+
+TEST(NoiseOctaves, AmplitudesFallByTheInverseRatioAndSumToOne) {
+  NoiseOctaves o;
+  ASSERT_TRUE(NoiseOctaveTables(3, 1.5f, 2.0f, o));
+  EXPECT_EQ(o.count, 3u);
+  EXPECT_FLOAT_EQ(o.amplitude[0], 4.0f / 7);
+  EXPECT_FLOAT_EQ(o.amplitude[1], 2.0f / 7);
+  EXPECT_FLOAT_EQ(o.amplitude[2], 1.0f / 7);
+  EXPECT_EQ(o.frequency[0], 1.5f);
+  EXPECT_EQ(o.frequency[1], 3.0f);
+  EXPECT_EQ(o.frequency[2], 6.0f);
+
+  ASSERT_TRUE(NoiseOctaveTables(1, 2.0f, 3.0f, o));
+  EXPECT_EQ(o.amplitude[0], 1.0f);
+  for (std::uint32_t n : {2u, 7u, 32u}) {
+    for (float ratio : {2.0f, 0.5f, 1.9f, -3.0f, -1.0f}) {
+      if (ratio == -1.0f && n % 2 == 0) continue;
+      ASSERT_TRUE(NoiseOctaveTables(n, 1.0f, ratio, o)) << n << " " << ratio;
+      double sum = 0;
+      for (std::uint32_t i = 0; i < n; ++i) sum += o.amplitude[i];
+      EXPECT_NEAR(sum, 1.0, 1e-5) << n << " " << ratio;
+    }
+  }
+}
+
+TEST(NoiseOctaves, OctaveParametersThatWouldOverrunOrDivideByZeroAreRefused) {
+  const struct {
+    std::uint32_t n;
+    float ratio;
+  } refused[] = {{0, 2.0f},  {33, 2.0f},       {1000, 2.0f},    {4, 0.0f},
+                 {4, 1.0f},  {4, INFINITY},    {4, -INFINITY},  {4, kNaN},
+                 {2, -1.0f}, {32, -1.0f},      {0xFFFFFFFFu, 2.0f}};
+  for (const auto& c : refused) {
+    NoiseOctaves o;
+    o.count = 77;
+    EXPECT_FALSE(NoiseOctaveTables(c.n, 1.0f, c.ratio, o)) << c.n << " " << c.ratio;
+    EXPECT_EQ(o.count, 77u);
+  }
+}
+
+TEST_F(NoiseFillTest, RefusedOctavesLeaveTheDestinationAlone) {
+  VertexGrid& x = RandomGrid(2, 2, 1, 1.0f);
+  VertexGrid& untouched = Grid();  // no block: a write would need one
+  VertexGrid& kept = Grid(2, 2, [](std::uint32_t) { return 42.0f; });
+  for (VertexGrid* d : {&untouched, &kept}) {
+    EXPECT_FALSE(NoiseFractal1D(generator_.noise1D, 0, 1, 2, x, *d));
+    EXPECT_FALSE(NoiseTurbulence1D(generator_.noise1D, 33, 1, 2, x, *d));
+    EXPECT_FALSE(NoiseFractal2D(generator_.noise2D, 3, 1, 1, x, x, *d));
+    EXPECT_FALSE(NoiseTurbulence2D(generator_.noise2D, 3, 1, 0, x, x, *d));
+    EXPECT_FALSE(NoiseFractal3D(generator_.noise3D, 3, 1, kNaN, x, x, x, *d));
+    EXPECT_FALSE(NoiseTurbulence3D(generator_.noise3D, 3, 1, INFINITY, x, x, x, *d));
+  }
+  EXPECT_EQ(untouched.data, nullptr);
+  for (std::uint32_t v = 0; v < Count(kept); ++v) EXPECT_EQ(kept.data[v], 42.0f);
+}
+
+TEST_F(NoiseFillTest, PlainFillsSampleTheNoiseAtEachPointThroughTheTransform) {
+  VertexGrid& x = RandomGrid(3, 2, 2, 2.0f);
+  VertexGrid& y = RandomGrid(3, 2, 3, 2.0f);
+  VertexGrid& z = RandomGrid(3, 2, 4, 2.0f);
+  NoiseGenerator2D& g2 = generator_.noise2D;
+  NoiseGenerator3D& g3 = generator_.noise3D;
+  g2.scaleValue = g3.scaleValue = 2.0f;
+  g2.offsetValue = g3.offsetValue = 0.25f;
+  g2.offsetY = g3.offsetZ = 0.125f;
+
+  VertexGrid& d2 = Grid();
+  NoiseFill2D(g2, x, y, d2);
+  VertexGrid& d3 = Grid();
+  plain::NoiseFill3D(g3, x, y, z, d3);
+  ASSERT_EQ(d2.log2Width, 3u);
+  ASSERT_EQ(d3.log2Height, 2u);
+  for (std::uint32_t v = 0; v < Count(x); ++v) {
+    const float n2 = NoiseValue2D(x.data[v] * g2.scaleX, y.data[v] * g2.scaleY + 0.125f);
+    EXPECT_EQ(d2.data[v], n2 * 2.0f + 0.25f) << v;
+    const float n3 = NoiseValue3D(x.data[v] * g3.scaleX, y.data[v] * g3.scaleY,
+                                  z.data[v] * g3.scaleZ + 0.125f);
+    EXPECT_EQ(d3.data[v], n3 * 2.0f + 0.25f) << v;
+  }
+}
+
+TEST_F(NoiseFillTest, OneOctaveSumsAreThePlainFillAtTheBaseFrequency) {
+  const float f0 = 3.0f;
+  VertexGrid& x = RandomGrid(2, 3, 5, 4.0f);
+  VertexGrid& y = RandomGrid(2, 3, 6, 4.0f);
+  VertexGrid& z = RandomGrid(2, 3, 7, 4.0f);
+  // 1-D footprints narrower than half a table cell: point values.
+  VertexGrid& line = Grid(2, 3, [](std::uint32_t v) { return 0.01f * static_cast<float>(v); });
+  const auto scaled = [&](const VertexGrid& s) -> VertexGrid& {
+    return Grid(2, 3, [&](std::uint32_t v) { return f0 * s.data[v]; });
+  };
+  VertexGrid &xs = scaled(x), &ys = scaled(y), &zs = scaled(z), &lines = scaled(line);
+
+  VertexGrid &plain2 = Grid(), &frac2 = Grid(), &turb2 = Grid();
+  NoiseFill2D(generator_.noise2D, xs, ys, plain2);
+  ASSERT_TRUE(NoiseFractal2D(generator_.noise2D, 1, f0, 2.0f, x, y, frac2));
+  ASSERT_TRUE(NoiseTurbulence2D(generator_.noise2D, 1, f0, 2.0f, x, y, turb2));
+  VertexGrid &plain3 = Grid(), &frac3 = Grid(), &fracSse = Grid(), &turb3 = Grid();
+  plain::NoiseFill3D(generator_.noise3D, xs, ys, zs, plain3);
+  NoiseOctaves one;
+  ASSERT_TRUE(NoiseOctaveTables(1, f0, 2.0f, one));
+  plain::NoiseFractal3D(generator_.noise3D, one, x, y, z, frac3);
+  sse::NoiseFractal3D(generator_.noise3D, one, x, y, z, fracSse);
+  ASSERT_TRUE(NoiseTurbulence3D(generator_.noise3D, 1, f0, 2.0f, x, y, z, turb3));
+  VertexGrid &plain1 = Grid(), &frac1 = Grid(), &turb1 = Grid();
+  NoiseFill1D(generator_.noise1D, lines, plain1);
+  ASSERT_TRUE(NoiseFractal1D(generator_.noise1D, 1, f0, 2.0f, line, frac1));
+  ASSERT_TRUE(NoiseTurbulence1D(generator_.noise1D, 1, f0, 2.0f, line, turb1));
+
+  for (std::uint32_t v = 0; v < Count(x); ++v) {
+    // The 3-D sum scales the frequency before the coordinate, and the 1-D cell centres of
+    // scaled points are scaled centres up to rounding: last-bit differences in the point.
+    EXPECT_EQ(frac2.data[v], plain2.data[v]) << v;
+    EXPECT_EQ(turb2.data[v], std::fabs(frac2.data[v])) << v;
+    EXPECT_NEAR(frac3.data[v], plain3.data[v], 1e-5) << v;
+    EXPECT_NEAR(fracSse.data[v], plain3.data[v], 1e-5) << v;
+    EXPECT_EQ(turb3.data[v], std::fabs(frac3.data[v])) << v;
+    EXPECT_NEAR(frac1.data[v], plain1.data[v], 1e-5) << v;
+    EXPECT_EQ(turb1.data[v], std::fabs(frac1.data[v])) << v;
+  }
+}
+
+TEST_F(NoiseFillTest, SseAndPlainThreeDimensionalFillsAgree) {
+  // Vertex counts 4 (no whole block), 9, 45 and 1089: the SSE member's last (count mod 8)
+  // vertices come from the plain evaluation and match it exactly.
+  const struct {
+    std::uint16_t w, h;
+  } sizes[] = {{0, 0}, {1, 1}, {3, 2}, {5, 5}};
+  for (const auto& s : sizes) {
+    VertexGrid& x = RandomGrid(s.w, s.h, 11, 6.0f);
+    VertexGrid& y = RandomGrid(s.w, s.h, 12, 6.0f);
+    VertexGrid& z = RandomGrid(s.w, s.h, 13, 6.0f);
+    NoiseOctaves o;
+    ASSERT_TRUE(NoiseOctaveTables(6, 1.3f, 2.03f, o));
+    VertexGrid &p = Grid(), &q = Grid(), &pf = Grid(), &qf = Grid();
+    plain::NoiseFill3D(generator_.noise3D, x, y, z, p);
+    sse::NoiseFill3D(generator_.noise3D, x, y, z, q);
+    plain::NoiseFractal3D(generator_.noise3D, o, x, y, z, pf);
+    sse::NoiseFractal3D(generator_.noise3D, o, x, y, z, qf);
+    const std::uint32_t n = Count(x), blocked = n & ~7u;
+    for (std::uint32_t v = 0; v < n; ++v) {
+      if (v < blocked) {
+        ASSERT_NEAR(q.data[v], p.data[v], 2e-6) << v;
+        ASSERT_NEAR(qf.data[v], pf.data[v], 4e-6) << v;
+      } else {
+        ASSERT_EQ(q.data[v], p.data[v]) << v;
+        ASSERT_EQ(qf.data[v], pf.data[v]) << v;
+      }
+    }
+  }
+}
+
+TEST_F(NoiseFillTest, FractalSumAddsTheOctavesAtRisingFrequencies) {
+  VertexGrid& x = RandomGrid(2, 2, 15, 2.0f);
+  VertexGrid& y = RandomGrid(2, 2, 16, 2.0f);
+  VertexGrid& z = RandomGrid(2, 2, 17, 2.0f);
+  VertexGrid &d2 = Grid(), &d3 = Grid(), &t1 = Grid(), &t2 = Grid(), &t3 = Grid();
+  ASSERT_TRUE(NoiseFractal2D(generator_.noise2D, 3, 0.5f, 2.0f, x, y, d2));
+  ASSERT_TRUE(NoiseFractal3D(generator_.noise3D, 3, 0.5f, 2.0f, x, y, z, d3));
+  ASSERT_TRUE(NoiseTurbulence1D(generator_.noise1D, 3, 0.5f, 2.0f, x, t1));
+  ASSERT_TRUE(NoiseTurbulence2D(generator_.noise2D, 3, 0.5f, 2.0f, x, y, t2));
+  ASSERT_TRUE(NoiseTurbulence3D(generator_.noise3D, 3, 0.5f, 2.0f, x, y, z, t3));
+  const float amp[3] = {4.0f / 7, 2.0f / 7, 1.0f / 7}, freq[3] = {0.5f, 1.0f, 2.0f};
+  for (std::uint32_t v = 0; v < Count(x); ++v) {
+    double s2 = 0, s3 = 0;
+    for (int i = 0; i < 3; ++i) {
+      s2 += amp[i] * NoiseValue2D(freq[i] * x.data[v] / 64, freq[i] * y.data[v] / 64);
+      s3 += amp[i] * NoiseValue3D(freq[i] * x.data[v] / 64, freq[i] * y.data[v] / 64,
+                                  freq[i] * z.data[v] / 64);
+    }
+    EXPECT_NEAR(d2.data[v], s2, 1e-5) << v;
+    EXPECT_NEAR(d3.data[v], s3, 1e-5) << v;
+    // Turbulence sums the octaves' magnitudes: never negative, never below the fractal sum's.
+    EXPECT_GE(t1.data[v], 0.0f);
+    EXPECT_GE(t2.data[v], std::fabs(d2.data[v]) - 1e-6f) << v;
+    EXPECT_GE(t3.data[v], std::fabs(d3.data[v]) - 1e-6f) << v;
+  }
+}
+
+TEST_F(NoiseFillTest, OneDimensionalFillOfEqualPointsTakesThePointValue) {
+  NoiseGenerator1D& g = generator_.noise1D;
+  g.scaleValue = 3.0f;
+  g.offsetValue = -0.5f;
+  for (float c : {0.0f, 7.3f, -12.61f}) {
+    VertexGrid& x = Grid(2, 1, [c](std::uint32_t) { return c; });
+    VertexGrid& d = Grid();
+    NoiseFill1D(g, x, d);
+    // The cell centres of equal values are that value up to rounding.
+    for (std::uint32_t v = 0; v < Count(x); ++v)
+      EXPECT_NEAR(d.data[v], NoiseValue1D(c * g.scaleX) * 3.0f - 0.5f, 1e-5) << c;
+  }
+}
+
+TEST_F(NoiseFillTest, OneDimensionalFillOverManyPeriodsGivesThePeriodAverage) {
+  const VertexLine& t = generator_.noise1D.table;
+  const float periodAverage = t.sums[64] / 64;
+  // Neighbouring vertices 10 periods (640 input units) apart: every footprint spans ~10.
+  VertexGrid& x = Grid(3, 3, [](std::uint32_t v) { return 640.0f * static_cast<float>(v % 9); });
+  VertexGrid& d = Grid();
+  NoiseFill1D(generator_.noise1D, x, d);
+  for (std::uint32_t v = 0; v < Count(x); ++v)
+    EXPECT_NEAR(d.data[v], periodAverage, 0.05f) << v;
+}
+
+TEST_F(NoiseFillTest, IntervalAverageReadsTheRunningSums) {
+  const NoiseGenerator1D& g = generator_.noise1D;
+  const float* t = g.table.data;
+  // [0, 0.25] covers cells 0..16.
+  double sum = 0;
+  for (int k = 0; k <= 16; ++k) sum += t[k];
+  EXPECT_NEAR(NoiseIntervalAverage(g, 0.0f, 0.25f), sum / 17, 1e-6);
+  // [-1, 1] covers two whole periods and cell 0 once more.
+  double period = 0;
+  for (int k = 0; k < 64; ++k) period += t[k];
+  EXPECT_NEAR(NoiseIntervalAverage(g, -1.0f, 1.0f), (2 * period + t[0]) / 129, 1e-6);
+  // A span narrower than half a cell is the point value at its middle.
+  EXPECT_EQ(NoiseSpan1D(g, 10.0f, 10.2f), NoiseValue1D(10.1f / 64));
+  // Coordinates far outside the 32-bit range keep the sums' index inside the table (the
+  // sanitizer build checks).
+  const float wild[] = {1e12f, -1e12f, kNaN, INFINITY, 0.0f, -3e9f};
+  VertexGrid& x = Grid(2, 1, [&](std::uint32_t v) { return wild[v % 6]; });
+  VertexGrid& d = Grid();
+  NoiseFill1D(generator_.noise1D, x, d);
+  EXPECT_TRUE(NoiseFractal1D(generator_.noise1D, 8, 1.0f, 2.0f, x, d));
+}
+
+TEST_F(NoiseFillTest, OneDimensionalFillsGiveTheSourceItsCellCentres) {
+  VertexGrid& x = Grid(2, 2, [](std::uint32_t v) { return 0.37f * static_cast<float>(v); });
+  VertexGrid& d = Grid();
+  NoiseFill1D(generator_.noise1D, x, d);
+  ASSERT_NE(x.companion[1], nullptr);
+  EXPECT_EQ(x.companion[0], nullptr);
+  EXPECT_EQ(x.companionValid, 1u);
+  EXPECT_EQ(x.companion[1], x.data + Count(x));
+  std::vector<float> expected(36);
+  test::ReferenceCellCentres(2, 2, x.data, expected.data());
+  for (int n = 0; n < 36; ++n) EXPECT_NEAR(x.companion[1][n], expected[n], 1e-5) << n;
+
+  // Storage in the first companion pointer moves to the second and is recomputed there.
+  VertexGrid& y = Grid(2, 2, [](std::uint32_t v) { return static_cast<float>(v); });
+  float* storage = y.data + Count(y);
+  y.companion[0] = storage;
+  std::fill(storage, storage + 36, -99.0f);
+  NoiseFill1D(generator_.noise1D, y, d);
+  EXPECT_EQ(y.companion[0], nullptr);
+  EXPECT_EQ(y.companion[1], storage);
+  EXPECT_NE(storage[7], -99.0f);
+}
+
+}  // namespace
+}  // namespace veskor
