@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "mapengine/fx_executor_table.h"
 #include "mapengine/fx_test_support.h"
 
 namespace veskor {
@@ -659,6 +660,41 @@ TEST_F(FxExecutors, TransformFailures) {
     EXPECT_EQ(Run(FxTransform, r, {&v, &m}), 0u);
     EXPECT_STREQ(FxErrorText, "Execution error : 'transform'");
     ExpectKept(v, c.grids);
+  }
+}
+
+TEST(FxExecutorTable, RowsFollowTheRegistryOrder) {
+  struct Row {
+    const char* name;
+    FxExecutor executor;
+    std::uint32_t arguments;
+  };
+  const Row rows[kFxExecutorCount] = {
+      {"=", FxAssign, 2},        {"select", FxSelect, 2},        {"group2", FxGroup2, 2},
+      {"group3", FxGroup3, 3},   {"group4", FxGroup4, 4},        {"access", FxAccess, 2},
+      {"load", FxLoad, 1},       {"+", FxAdd, 2},                {"-", FxSub, 2},
+      {"*", FxMul, 2},           {"/", FxDiv, 2},                {"dot", FxDot, 2},
+      {"cross", FxCross, 2},     {"abs", FxAbs, 1},              {"min", FxMin, 2},
+      {"max", FxMax, 2},         {"repeat", FxRepeat, 2},        {"clamp", FxClamp, 2},
+      {"step", FxStep, 2},       {"stepLinear", FxStepLinear, 2}, {"stepSmooth", FxStepSmooth, 2},
+      {"noise", FxNoise, 1},     {"noiseFrac", FxNoiseFrac, 2},  {"noiseTurb", FxNoiseTurb, 2},
+      {"transform", FxTransform, 2}, {nullptr, FxDisplace, 4}};
+  for (std::uint32_t k = 0; k < kFxExecutorCount; ++k) {
+    const FxExecutorEntry& e = kFxExecutorTable[k];
+    SCOPED_TRACE(k);
+    if (rows[k].name == nullptr)
+      EXPECT_EQ(e.name, nullptr);
+    else
+      EXPECT_STREQ(e.name, rows[k].name);
+    EXPECT_EQ(e.executor, rows[k].executor);
+    EXPECT_EQ(e.parameterCount, rows[k].arguments);
+    EXPECT_EQ(e.writesFirstArgument, k == 0 || k == 25 ? 1u : 0u);
+    EXPECT_EQ(e.result.type, kFxTypeValue);
+    EXPECT_EQ(e.result.access, e.writesFirstArgument ? 3u : 1u);
+    for (std::uint32_t i = 0; i < e.parameterCount; ++i) {
+      EXPECT_EQ(e.parameters[i].type, k == 6 ? kFxTypeString : kFxTypeValue);
+      EXPECT_EQ(e.parameters[i].access, i == 0 && e.writesFirstArgument ? 3u : 1u);
+    }
   }
 }
 
