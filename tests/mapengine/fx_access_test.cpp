@@ -10,15 +10,15 @@
 namespace veskor {
 namespace {
 
-using Field = test::Field;
+using test::Constant;
+using test::Field;
 
 class Access : public test::FxTest {
  protected:
   // Coordinates over a grid of log2 sizes (a, b): U = u(i, j), V = v(i, j).
   FxFrame Coords(std::uint16_t a, std::uint16_t b, const Field& u, const Field& v) {
     FxFrame c = Value();
-    Add(c, Grid(a, b, u));
-    Add(c, Grid(a, b, v));
+    Add(c, Grid(a, b, u)), Add(c, Grid(a, b, v));
     return c;
   }
 };
@@ -46,19 +46,17 @@ TEST_F(Access, LinearTablesAreReproducedAtTheCoordinates) {
       ASSERT_EQ(Run(FxAccess, r, {&table, &c}), 1u);
       EXPECT_STREQ(FxErrorText, "Execution error : 'access'");
       ASSERT_EQ(r.count, n);
+      // A raster's texels run from 0 to 2^w - 1, a grid's vertices from 0 to 2^w.
       const float sx = rasters ? 15.0f : 16.0f, sy = rasters ? 31.0f : 32.0f;
       for (std::uint16_t k = 0; k < n; ++k) {
-        ASSERT_NE(r.grids[k], nullptr);
         EXPECT_EQ(r.maps[k], nullptr);
+        ASSERT_NE(r.grids[k], nullptr);
         EXPECT_EQ(r.grids[k]->log2Width, 3u);  // the coordinates' size
         EXPECT_EQ(r.grids[k]->log2Height, 2u);
-        for (std::uint32_t j = 0; j <= 4; ++j)
-          for (std::uint32_t i = 0; i <= 8; ++i) {
-            const float x = std::fmin(u(i, j), 0.999f) * sx;
-            const float y = std::fmin(v(i, j), 0.999f) * sy;
-            EXPECT_NEAR(r.grids[k]->data[j * 9 + i], 3 + 2 * x + 5 * y + 100 * k, 2e-4)
-                << i << "," << j;
-          }
+        EXPECT_TRUE(Holds(r.grids[k], [&](std::uint32_t i, std::uint32_t j) {
+          const float x = std::fmin(u(i, j), 0.999f) * sx, y = std::fmin(v(i, j), 0.999f) * sy;
+          return 3 + 2 * x + 5 * y + 100 * k;
+        }, 2e-4));
       }
       EXPECT_EQ(table.count, 0u);  // both released
       EXPECT_EQ(c.count, 0u);
@@ -67,79 +65,46 @@ TEST_F(Access, LinearTablesAreReproducedAtTheCoordinates) {
 }
 
 TEST_F(Access, CoordinatesAreLimitedToTheTable) {
-  // U = V = 0 gives the first texel; negative and NaN coordinates count as 0; U = 1 samples
-  // at 0.999, as U = 0.999 does.
-  const float nan = std::nanf("");
-  const float us[] = {0.0f, -3.0f, nan, 1.0f, 0.999f, 7.0f};
+  // Negative and NaN coordinates count as 0 (the first texel); 1 and more as 0.999.
+  const float us[] = {0.0f, -3.0f, std::nanf(""), 1.0f, 0.999f, 7.0f};
   FxFrame table = Value();
   Add(table, Raster(2, 2, [](std::uint32_t x, std::uint32_t y) { return Plane(x, y); }));
-  FxFrame c = Value();
-  Add(c, Grid(0, 1, [&](std::uint32_t i, std::uint32_t j) { return us[(j * 2 + i) % 6]; }));
-  Add(c, Grid(0, 1, 0.0f));
+  FxFrame c = Coords(0, 1, [&](std::uint32_t i, std::uint32_t j) { return us[j * 2 + i]; },
+                     Constant(0.0f));
   FxFrame r = Result();
   ASSERT_EQ(Run(FxAccess, r, {&table, &c}), 1u);
   const float* d = r.grids[0]->data;
-  EXPECT_EQ(d[0], Plane(0, 0));
-  EXPECT_EQ(d[1], Plane(0, 0));
-  EXPECT_EQ(d[2], Plane(0, 0));
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(d[k], Plane(0, 0)) << k;
   EXPECT_EQ(d[3], d[4]);
   EXPECT_EQ(d[5], d[4]);
   EXPECT_LT(d[3], Plane(3, 0));
 }
 
-TEST_F(Access, Failures) {
-  struct Case {
-    const char* what;
-    std::function<void(FxFrame&, FxFrame&)> build;
+TEST_F(Access, FailuresLeaveTheArguments) {
+  const Field one = Constant(1.0f);
+  auto grids = [&](FxFrame& t, std::initializer_list<std::uint16_t> widths) {
+    for (std::uint16_t w : widths) Add(t, Grid(w, 2, one));
   };
-  const Field one = [](std::uint32_t, std::uint32_t) { return 1.0f; };
-  const Case cases[] = {
-      {"a raster and a grid", [&](FxFrame& table, FxFrame& c) {
-         Add(table, Raster(2, 2, one)), Add(table, Grid(2, 2, one));
-         c = Coords(1, 1, one, one);
-       }},
-      {"grids of two sizes", [&](FxFrame& table, FxFrame& c) {
-         Add(table, Grid(2, 2, one)), Add(table, Grid(2, 3, one));
-         c = Coords(1, 1, one, one);
-       }},
-      {"rasters of two sizes", [&](FxFrame& table, FxFrame& c) {
-         for (std::uint16_t w : {1, 1, 2}) Add(table, Raster(w, 1, one));
-         c = Coords(1, 1, one, one);
-       }},
-      {"a float table", [&](FxFrame& table, FxFrame& c) {
-         Add(table, 0.5f);
-         c = Coords(1, 1, one, one);
-       }},
-      {"an empty table", [&](FxFrame&, FxFrame& c) { c = Coords(1, 1, one, one); }},
-      {"four components", [&](FxFrame& table, FxFrame& c) {
-         for (int k = 0; k < 4; ++k) Add(table, Grid(1, 1, one));
-         c = Coords(1, 1, one, one);
-       }},
-      {"a raster one texel wide", [&](FxFrame& table, FxFrame& c) {
-         Add(table, Raster(0, 3, one));
-         c = Coords(1, 1, one, one);
-       }},
-      {"a raster one texel high", [&](FxFrame& table, FxFrame& c) {
-         Add(table, Raster(3, 0, one));
-         c = Coords(1, 1, one, one);
-       }},
-      {"one coordinate", [&](FxFrame& table, FxFrame& c) {
-         Add(table, Grid(1, 1, one));
-         Add(c, Grid(1, 1, one));
-       }},
-      {"coordinates of two sizes", [&](FxFrame& table, FxFrame& c) {
-         Add(table, Grid(1, 1, one));
-         Add(c, Grid(1, 1, one)), Add(c, Grid(1, 2, one));
-       }},
-      {"a float coordinate", [&](FxFrame& table, FxFrame& c) {
-         Add(table, Grid(1, 1, one));
-         Add(c, Grid(1, 1, one)), Add(c, 0.5f);
-       }},
+  auto rasters = [&](FxFrame& t, std::initializer_list<std::uint16_t> widths) {
+    for (std::uint16_t w : widths) Add(t, Raster(w, 2, one));
   };
-  for (const Case& k : cases) {
-    SCOPED_TRACE(k.what);
-    FxFrame table = Value(), c = Value();
-    k.build(table, c);
+  const std::pair<const char*, std::function<void(FxFrame&, FxFrame&)>> cases[] = {
+      {"a raster and a grid", [&](FxFrame& t, FxFrame&) { rasters(t, {2}), grids(t, {2}); }},
+      {"grids of two sizes", [&](FxFrame& t, FxFrame&) { grids(t, {2, 3}); }},
+      {"rasters of two sizes", [&](FxFrame& t, FxFrame&) { rasters(t, {1, 1, 2}); }},
+      {"a float table", [&](FxFrame& t, FxFrame&) { Add(t, 0.5f); }},
+      {"an empty table", [&](FxFrame&, FxFrame&) {}},
+      {"four components", [&](FxFrame& t, FxFrame&) { grids(t, {1, 1, 1, 1}); }},
+      {"a raster one texel wide", [&](FxFrame& t, FxFrame&) { rasters(t, {0}); }},
+      {"one coordinate", [&](FxFrame& t, FxFrame& c) { grids(t, {1}), c.count = 1; }},
+      {"coordinates of two sizes",
+       [&](FxFrame& t, FxFrame& c) { grids(t, {1}), c.grids[1] = Grid(2, 1, one); }},
+      {"a float coordinate", [&](FxFrame& t, FxFrame& c) { grids(t, {1}), c.grids[1] = nullptr; }},
+  };
+  for (const auto& [what, build] : cases) {
+    SCOPED_TRACE(what);
+    FxFrame table = Value(), c = Coords(1, 1, one, one);
+    build(table, c);
     const std::uint16_t nt = table.count, nc = c.count;
     FxFrame r = Result();
     EXPECT_EQ(Run(FxAccess, r, {&table, &c}), 0u);

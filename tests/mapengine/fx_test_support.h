@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -19,9 +20,13 @@ namespace veskor::test {
 
 using Field = std::function<float(std::uint32_t i, std::uint32_t j)>;
 
+inline Field Constant(float v) {
+  return [v](std::uint32_t, std::uint32_t) { return v; };
+}
+
 // Each test runs on a list of its own, current while it runs, swept at its end.
 class FxTest : public ::testing::Test {
- protected:
+ public:
   FxTest() {
     InitKernelTable();
     MapListInit(list_);
@@ -65,7 +70,7 @@ class FxTest : public ::testing::Test {
     return grid;
   }
   VertexGrid* Grid(std::uint16_t w, std::uint16_t h, float value) {
-    return Grid(w, h, [value](std::uint32_t, std::uint32_t) { return value; });
+    return Grid(w, h, Constant(value));
   }
   // A grid that is no pool record (an item's own grid), released at the end of the test.
   VertexGrid* OwnGrid(std::uint16_t w, std::uint16_t h, const Field& f) {
@@ -88,9 +93,17 @@ class FxTest : public ::testing::Test {
         ((std::size_t{1} << grid->log2Width) + 1) * ((std::size_t{1} << grid->log2Height) + 1);
     return std::vector<float>(grid->data, grid->data + n);
   }
-  static std::vector<float> Values(const Map* map) {
-    const std::size_t n = std::size_t{1} << (map->log2Width + map->log2Height);
-    return std::vector<float>(map->data, map->data + n);
+
+  // Every vertex (i, j) of the grid, or texel (i, j) of the raster, holds f(i, j).
+  static ::testing::AssertionResult Holds(const VertexGrid* grid, const Field& f,
+                                          double tolerance = 0.0) {
+    if (grid == nullptr) return ::testing::AssertionFailure() << "no grid";
+    return Check(grid->data, (1u << grid->log2Width) + 1, (1u << grid->log2Height) + 1, f,
+                 tolerance);
+  }
+  static ::testing::AssertionResult Holds(const Map* map, const Field& f) {
+    if (map == nullptr) return ::testing::AssertionFailure() << "no raster";
+    return Check(map->data, 1u << map->log2Width, 1u << map->log2Height, f, 0.0);
   }
 
   // Runs `executor` with `result` as frame 0 and `args` as frames 1 to n.
@@ -111,6 +124,17 @@ class FxTest : public ::testing::Test {
   static void Fill(float* data, std::uint32_t wide, std::uint32_t high, const Field& f) {
     for (std::uint32_t j = 0; j < high; ++j)
       for (std::uint32_t i = 0; i < wide; ++i) data[j * wide + i] = f(i, j);
+  }
+  static ::testing::AssertionResult Check(const float* data, std::uint32_t wide,
+                                          std::uint32_t high, const Field& f, double tolerance) {
+    for (std::uint32_t j = 0; j < high; ++j)
+      for (std::uint32_t i = 0; i < wide; ++i) {
+        const float got = data[j * wide + i], want = f(i, j);
+        if (!(got == want || std::fabs(double{got} - want) <= tolerance))
+          return ::testing::AssertionFailure()
+                 << "at (" << i << ", " << j << "): " << got << " instead of " << want;
+      }
+    return ::testing::AssertionSuccess();
   }
   std::vector<std::unique_ptr<VertexGrid>> ownGrids_;
 };
