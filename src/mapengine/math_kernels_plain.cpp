@@ -23,11 +23,12 @@ float KernelLength3(const float* v) {
 
 namespace {
 
-// Scales v to unit length unless its squared length is already within 1e-5 of 1.
+// Scales v to unit length unless its squared length is already within 1e-5 of 1. A zero
+// vector has no direction and stays as it is (scaling it would give NaN).
 void NormalizeInPlace(float* v) {
   const double x = v[0], y = v[1], z = v[2];
   const double s = x * x + y * y + z * z;
-  if (std::fabs(1.0 - s) <= double{1e-5f}) return;
+  if (std::fabs(1.0 - s) <= double{1e-5f} || s == 0.0) return;
   const double k = 1.0 / std::sqrt(s);
   v[0] = static_cast<float>(x * k);
   v[1] = static_cast<float>(y * k);

@@ -1,6 +1,8 @@
 // SSE members of the math entries: single precision, scalar SSE instructions.
 #include <xmmintrin.h>
 
+#include <limits>
+
 #include "mapengine/math_kernels.h"
 
 namespace veskor::sse {
@@ -25,8 +27,12 @@ __m128 SquaredLength(float x, float y, float z) {
   return _mm_add_ss(_mm_add_ss(_mm_mul_ss(vz, vz), _mm_mul_ss(vy, vy)), _mm_mul_ss(vx, vx));
 }
 
+// A vector whose squared length is zero (or too small for the estimate, which is then
+// infinite) stays as it is instead of turning into NaN.
 void ScaleByInvLength(float* v) {
-  const float k = _mm_cvtss_f32(_mm_rsqrt_ss(SquaredLength(v[0], v[1], v[2])));
+  const __m128 s = SquaredLength(v[0], v[1], v[2]);
+  if (_mm_cvtss_f32(s) < std::numeric_limits<float>::min()) return;
+  const float k = _mm_cvtss_f32(_mm_rsqrt_ss(s));
   const __m128 vk = _mm_set_ss(k);
   for (int i = 0; i < 3; ++i) v[i] = _mm_cvtss_f32(_mm_mul_ss(_mm_set_ss(v[i]), vk));
 }

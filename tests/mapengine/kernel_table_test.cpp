@@ -113,6 +113,17 @@ TEST_P(MathKernels, RootsLengthAndNormalisation) {
   EXPECT_NEAR(longer[0], 0.6f, tolerance);
   EXPECT_NEAR(longer[1], 0.8f, tolerance);
   EXPECT_EQ(longer[2], 0.0f);
+
+  // A zero vector, through either normalising entry, stays zero rather than NaN.
+  float zero[3] = {0, 0, 0};
+  k().KernelNormalize3(zero);
+  const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  float transformed[3] = {9, 9, 9};
+  k().KernelTransformNormal(transformed, identity, zero);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(zero[i], 0.0f);
+    EXPECT_EQ(transformed[i], 0.0f);
+  }
 }
 
 TEST_P(MathKernels, MatrixProductsUseColumnMajorMatrices) {
