@@ -57,12 +57,10 @@ inline constexpr std::uint32_t kFxSharedResultFrames = 256;  // kind 7
 inline constexpr std::uint32_t kFxTextBytes = 512;
 
 // A text constant: a word, then the zero-terminated text. Records lie 516 bytes apart.
-#pragma pack(push, 4)
 struct FxTextConstant {
   std::uint32_t word;
   char text[kFxTextBytes];
 };
-#pragma pack(pop)
 static_assert(sizeof(FxTextConstant) == 516, "text constants lie 516 bytes apart");
 
 struct FxFrameTables {

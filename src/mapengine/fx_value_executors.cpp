@@ -1,25 +1,12 @@
 // The structural executors: '=', select and group2 to group4. They copy components whole.
 #include "mapengine/fx_executor_support.h"
 #include "mapengine/fx_executors.h"
-#include "mapengine/kernel_table.h"
 
 namespace veskor {
 
 using namespace fx;
 
 namespace {
-
-// Copies the values of component i of `source` into the raster or grid `into` holds there
-// already (taken like the source's component), or the float.
-void CopyValues(const FxFrame& source, FxFrame& into, std::uint32_t i) {
-  if (const Map* map = FxMapAt(source, i)) {
-    gKernelTable.MapCopy(1, LogW(map), LogH(map), map->data, into.maps[i]->data);
-  } else if (const VertexGrid* grid = FxGridAt(source, i)) {
-    gKernelTable.GridCopy(LogW(grid), LogH(grid), grid->data, into.grids[i]->data);
-  } else {
-    into.floats[i] = source.floats[i];
-  }
-}
 
 // Whether a value of `total` components fits a frame: at most 16, and floats from position 8
 // on (isFloatAt(k) tells whether component k of the result will be a float).
@@ -76,9 +63,8 @@ std::uint32_t FxAssign() {
       if (i < kFxMaxRasterComponents) {
         oldMaps[i] = destination.maps[i];
         oldGrids[i] = destination.grids[i];
-        FxTakeLike(list, destination, i, source, i);
       }
-      CopyValues(source, destination, i);
+      CopyFxComponent(list, destination, i, source, i);
     }
     for (std::uint32_t i = 0; i < kFxMaxRasterComponents; ++i) {
       ReleaseMapSlot(list, &oldMaps[i]);
