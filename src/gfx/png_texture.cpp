@@ -1,11 +1,11 @@
 #include "gfx/png_texture.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <iterator>
 
 #include "foundation/png_reader.h"
+#include "mapengine/kernel_table.h"
 
 namespace veskor {
 
@@ -306,8 +306,7 @@ std::uint32_t HeightToNormalSplit(const FloatTexture2D& source, FloatTexture2D& 
       out[1][i] = gy >= 0.0f ? gy : 0.0f;
       out[4][i] = gy >= 0.0f ? 0.0f : -gy;
       // Both slopes near their limits take the square root below 0: the normal lies flat.
-      // (The kernel table's square root, once the graphics core calls through it.)
-      out[2][i] = std::sqrt(std::max(0.0f, 1.0f - (gx * gx + gy * gy)));
+      out[2][i] = gKernelTable.KernelSqrt(std::max(0.0f, 1.0f - (gx * gx + gy * gy)));
     }
   }
   for (FloatTexture2D* t : targets) t->state.dirty = 1;

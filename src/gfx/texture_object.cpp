@@ -6,10 +6,10 @@
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_combine.h"
 #include "gfx/texture_format.h"
-#include "gfx/texture_kernels.h"
 #include "gfx/texture_memory.h"
 #include "gfx/texture_names.h"
 #include "gfx/texture_upload.h"
+#include "mapengine/kernel_table.h"
 #include "platform/gl.h"
 
 namespace veskor {
@@ -191,7 +191,7 @@ void Bind2D(TextureObject2D& t, std::uint32_t mode, std::int32_t pass, bool floa
   Bind(s, GL_TEXTURE_2D, p.data != nullptr, mode, pass,
        [&](std::uint32_t uploadMode, std::uint32_t mip) -> std::uint32_t {
          if (floatTexels)
-           TextureKernels.MapClamp01(static_cast<std::uint8_t>(p.channels),
+           gKernelTable.MapClamp01(static_cast<std::uint8_t>(p.channels),
                                      static_cast<std::uint8_t>(p.log2Width),
                                      static_cast<std::uint8_t>(p.log2Height),
                                      static_cast<float*>(p.data));
@@ -278,6 +278,18 @@ void Texture2DResizeWH2(Texture2D& texture, std::uint32_t log2Width, std::uint32
   SizePixelBlock(p, std::uint64_t{4} << (w + h));
   p.log2Width = static_cast<std::uint16_t>(w);
   p.log2Height = static_cast<std::uint16_t>(h);
+}
+
+void TexturePixelsResizeFloat(TexturePixels& pixels, std::uint32_t channels,
+                              std::uint32_t log2Width, std::uint32_t log2Height) {
+  ResizePixels(pixels, channels, log2Width, log2Height, sizeof(float));
+}
+
+void TexturePixelsRelease(TexturePixels& pixels) { ReleasePixels(pixels); }
+
+void TextureCubeRecount(TextureCube& cube) {
+  ReleaseCounted(cube.state, 6 * Texels(cube.faces[0]));
+  cube.state.needsCounting = 1;
 }
 
 void Texture2DAllocName(TextureObject2D& texture) { AllocName(texture.state); }

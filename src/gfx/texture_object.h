@@ -111,6 +111,16 @@ void FloatTexture2DResize(FloatTexture2D& texture, std::uint32_t channels,
 // Resize only the pixel block, to four bytes a texel; channels and half-texel sizes stay.
 void Texture2DResizeWH2(Texture2D& texture, std::uint32_t log2Width, std::uint32_t log2Height);
 
+// Resize one pixel record of float texels (a cube face, a work record) and its half-texel
+// sizes; the block stays when its byte size is unchanged. Release gives the block back.
+void TexturePixelsResizeFloat(TexturePixels& pixels, std::uint32_t channels,
+                              std::uint32_t log2Width, std::uint32_t log2Height);
+void TexturePixelsRelease(TexturePixels& pixels);
+
+// Before the faces of a cube change size in place: subtracts what its last counted upload
+// added, so that its next upload counts the new size.
+void TextureCubeRecount(TextureCube& cube);
+
 // Take a slot when the texture has none (marks it dirty).
 void Texture2DAllocName(TextureObject2D& texture);
 inline void FloatTexture2DAllocName(FloatTexture2D& texture) { Texture2DAllocName(texture); }

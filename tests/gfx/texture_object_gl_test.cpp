@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "gfx/texture_combine.h"
 #include "gfx/texture_format.h"
 #include "gfx/texture_memory.h"
 #include "gfx/texture_names.h"
@@ -136,6 +137,107 @@ TEST_F(GfxGlTest, FloatTexturesAreClampedAndDrawn) {
   EXPECT_NEAR(left.b, 128, 1);
   EXPECT_NEAR(right.r, 64, 1);
   EXPECT_EQ(right.b, 255);
+}
+
+// Draws the bound textures of units 0 and 1 over the whole window.
+void DrawTwoUnitQuad() {
+  glActiveTexture(GL_TEXTURE1);
+  glEnable(GL_TEXTURE_2D);
+  glActiveTexture(GL_TEXTURE0);
+  glEnable(GL_TEXTURE_2D);
+  const float corners[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  glBegin(GL_QUADS);
+  for (const auto& c : corners) {
+    glMultiTexCoord2f(GL_TEXTURE0, c[0], c[1]);
+    glMultiTexCoord2f(GL_TEXTURE1, c[0], c[1]);
+    glVertex2f(2 * c[0] - 1, 2 * c[1] - 1);
+  }
+  glEnd();
+  glDisable(GL_TEXTURE_2D);
+  glActiveTexture(GL_TEXTURE1);
+  glDisable(GL_TEXTURE_2D);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glActiveTexture(GL_TEXTURE0);
+}
+
+// An 8 x 8 RGB image of four solid 4 x 4 blocks (whole compression blocks), bottom-left,
+// bottom-right, top-left, top-right in the window.
+const std::uint8_t kBlockColours[4][3] = {
+    {200, 40, 60}, {30, 180, 90}, {90, 100, 220}, {250, 230, 200}};
+template <class Texel>
+void FillBlocks(Texel* texels, Texel scale) {
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x)
+      for (int k = 0; k < 3; ++k)
+        texels[(y * 8 + x) * 3 + k] = kBlockColours[(y / 4) * 2 + x / 4][k] / scale;
+}
+
+// Each split mode, on each combiner the board may have, draws the image back: modes 2 and 3
+// with combine4 or combine3 in one unit (mode 3 adds its base colour in a second), mode 2
+// without combiners with the subtract recipe, mode 3 without them in two units.
+TEST_F(GfxGlTest, SplitModesDrawTheImageBack) {
+  struct Case {
+    std::uint32_t mode;
+    std::uint32_t combiners;
+    bool twoUnits;
+  };
+  const Case cases[] = {
+      {kModeSplit, 0, false},
+      {kModeSplit, kExtTextureEnvCombine4, false},
+      {kModeSplit, kExtTextureEnvCombine3, false},
+      {kModeSplitOnBasis, kExtTextureEnvCombine4, true},
+      {kModeSplitOnBasis, kExtTextureEnvCombine3, true},
+      {kModeSplitOnBasis, 0, true},
+  };
+  const std::uint32_t mask =
+      ExtensionMask & ~(kExtTextureEnvCombine4 | kExtTextureEnvCombine3 | kExtRegisterCombiners2);
+  for (const Case& c : cases) {
+    ExtensionMask = mask | c.combiners;
+    for (const bool floats : {false, true}) {
+      Texture2D bytes;
+      FloatTexture2D reals;
+      TextureObject2D& t = floats ? static_cast<TextureObject2D&>(reals) : bytes;
+      if (floats) {
+        FloatTexture2DRealloc(reals, 3, 3, 3);
+        FillBlocks(static_cast<float*>(TextureData(reals)), 255.0f);
+      } else {
+        Texture2DResize(bytes, 3, 3, 3);
+        FillBlocks(static_cast<std::uint8_t*>(TextureData(bytes)), std::uint8_t{1});
+      }
+      Texture2DSetFilter(t, kFilterTrilinear);
+      auto bind = [&](std::int32_t pass) {
+        if (floats)
+          FloatTexture2DBind(reals, c.mode, pass);
+        else
+          Texture2DBind(bytes, c.mode, pass);
+      };
+      bind(0);
+      for (GLint level = 0; level <= 3; ++level)
+        EXPECT_EQ(LevelParameter(GL_TEXTURE_2D, level, GL_TEXTURE_INTERNAL_FORMAT),
+                  GL_COMPRESSED_RGBA_S3TC_DXT5_EXT);
+      EXPECT_EQ(LevelParameter(GL_TEXTURE_2D, 4, GL_TEXTURE_WIDTH), 0);
+      glClear(GL_COLOR_BUFFER_BIT);
+      if (c.twoUnits) {
+        glActiveTexture(GL_TEXTURE1);
+        bind(1);
+        glActiveTexture(GL_TEXTURE0);
+        DrawTwoUnitQuad();
+      } else {
+        DrawTexturedQuad();
+      }
+      const int centres[4][2] = {{16, 16}, {48, 16}, {16, 48}, {48, 48}};
+      for (int i = 0; i < 4; ++i) {
+        const test::Rgba p = ReadPixel(centres[i][0], centres[i][1]);
+        const std::uint8_t drawn[3] = {p.r, p.g, p.b};
+        for (int k = 0; k < 3; ++k)
+          EXPECT_NEAR(drawn[k], kBlockColours[i][k], 10)
+              << "mode " << c.mode << " combiners " << c.combiners << (floats ? " floats" : "")
+              << " block " << i << " channel " << k;
+      }
+      EXPECT_EQ(t.state.accountedBytes, 64u + 16 + 4 + 1) << "one byte a texel, with mips";
+    }
+  }
+  SetTextureCombine(kModePlain, 0, nullptr, nullptr);
 }
 
 TEST_F(GfxGlTest, CubeFacesAreDrawnByDirection) {

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <algorithm>
 #include <vector>
 
 #include "gfx/texture_format.h"
@@ -220,13 +222,156 @@ TEST_F(Upload, CubeFacesGoToTheirTargetsInOrder) {
   glDeleteTextures(1, &cube);
 }
 
+// The split modes on the boards this driver can stand in for: which converter the upload
+// takes, and the combiner bits that select it.
+struct SplitBoard {
+  const char* what;
+  std::uint32_t mode;
+  std::uint32_t combiners;
+  TextureSplitKind kind;
+};
+constexpr std::uint32_t kAllCombiners =
+    kExtTextureEnvCombine4 | kExtTextureEnvCombine3 | kExtRegisterCombiners2;
+const SplitBoard kSplitBoards[] = {
+    {"mode 2, no combiner", kModeSplit, 0, TextureSplitKind::kMaxChannel},
+    {"mode 2, combine4", kModeSplit, kExtTextureEnvCombine4, TextureSplitKind::kKeyColour},
+    {"mode 2, combine3", kModeSplit, kExtTextureEnvCombine3, TextureSplitKind::kKeyColour},
+    {"mode 3, combine4", kModeSplitOnBasis, kExtTextureEnvCombine4,
+     TextureSplitKind::kKeyColourFromBase},
+    {"mode 3, combine3", kModeSplitOnBasis, kExtTextureEnvCombine3,
+     TextureSplitKind::kKeyColourFromBase},
+    {"mode 3, register combiners 2", kModeSplitOnBasis, kExtRegisterCombiners2,
+     TextureSplitKind::kKeyColourFromBase},
+    {"mode 3, no combiner", kModeSplitOnBasis, 0, TextureSplitKind::kKeyColour},
+};
+
+// A 4 x 4 RGB image of spread colours that lie mostly along one axis.
+std::vector<std::uint8_t> SpreadImage() {
+  std::vector<std::uint8_t> texels(4 * 4 * 3);
+  for (int i = 0; i < 16; ++i) {
+    texels[3 * i] = static_cast<std::uint8_t>(40 + 12 * i);
+    texels[3 * i + 1] = static_cast<std::uint8_t>(30 + 9 * i + (i % 3) * 7);
+    texels[3 * i + 2] = static_cast<std::uint8_t>(60 + (i * 37) % 50);
+  }
+  return texels;
+}
+
+// The colour a converted texel stands for, in bytes: alpha minus RGB for the max-channel
+// split, else RGB + alpha x key colour, plus the base colour for the full key split.
+float Recombined(TextureSplitKind kind, const std::uint8_t* texel, int k, const float* colour0,
+                 const float* colour1) {
+  if (kind == TextureSplitKind::kMaxChannel) return float(texel[3]) - float(texel[k]);
+  float value = float(texel[k]) + float(texel[3]) * colour1[k];
+  if (kind == TextureSplitKind::kKeyColourFromBase) value += colour0[k] * 255.0f;
+  return value;
+}
+
+TEST_F(Upload, SplitModesStoreTexelsThatRecombineToTheImage) {
+  const std::vector<std::uint8_t> bytes = SpreadImage();
+  std::vector<float> floats(bytes.size());
+  for (std::size_t i = 0; i < bytes.size(); ++i) floats[i] = bytes[i] / 255.0f;
+  CompressedRgbaFormat = GL_RGBA;  // uncompressed, to read the converted texels back exactly
+  const std::uint32_t mask = ExtensionMask & ~kAllCombiners;
+  for (const SplitBoard& board : kSplitBoards) {
+    ExtensionMask = mask | board.combiners;
+    EXPECT_EQ(TextureSplitKindFor(board.mode), board.kind) << board.what;
+    for (const bool floatTexels : {false, true}) {
+      std::fill(colour0_, colour0_ + 4, 0.5f);
+      std::fill(colour1_, colour1_ + 4, 0.5f);
+      if (floatTexels)
+        Set(board.mode, kLayoutRgb, 2, 2, floats.data(), 1);
+      else
+        Set(board.mode, kUnsigned | kLayoutRgb, 2, 2, bytes.data(), 1);
+      const std::string what = std::string(board.what) + (floatTexels ? ", floats" : ", bytes");
+      for (GLint level = 0; level <= 2; ++level)
+        EXPECT_EQ(LevelParameter(GL_TEXTURE_2D, level, GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA)
+            << what;
+      EXPECT_EQ(LevelParameter(GL_TEXTURE_2D, 3, GL_TEXTURE_WIDTH), 0) << what;
+      EXPECT_EQ(colour0_[3], 0.0f) << what;
+      EXPECT_EQ(colour1_[3], 0.0f) << what;
+      for (int k = 0; k < 3; ++k) {
+        // The base colour is the per-channel minimum for the full key split, else black.
+        std::uint8_t least = 255;
+        for (int i = 0; i < 16; ++i) least = std::min(least, bytes[3 * i + k]);
+        const bool fromBase = board.kind == TextureSplitKind::kKeyColourFromBase;
+        EXPECT_NEAR(colour0_[k], fromBase ? least / 255.0f : 0.0f, 1e-6) << what;
+        if (board.kind == TextureSplitKind::kMaxChannel) {
+          EXPECT_EQ(colour1_[k], 0.0f) << what;
+        }
+      }
+
+      // Level 0 gives back every texel; level 2 (1 x 1) the mean of the image, since the
+      // chain halves the image and converts each level.
+      const std::vector<std::uint8_t> level0 = LevelBytes(0, GL_RGBA, 4);
+      for (int i = 0; i < 16; ++i)
+        for (int k = 0; k < 3; ++k)
+          EXPECT_NEAR(Recombined(board.kind, &level0[4 * i], k, colour0_, colour1_),
+                      bytes[3 * i + k], 2.5f)
+              << what << " texel " << i << " channel " << k;
+      const std::vector<std::uint8_t> level2 = LevelBytes(2, GL_RGBA, 4);
+      for (int k = 0; k < 3; ++k) {
+        float mean = 0;
+        for (int i = 0; i < 16; ++i) mean += bytes[3 * i + k] / 16.0f;
+        EXPECT_NEAR(Recombined(board.kind, level2.data(), k, colour0_, colour1_), mean, 3.0f)
+            << what << " channel " << k;
+      }
+    }
+  }
+}
+
+TEST_F(Upload, CubeSplitColoursCoverAllSixFaces) {
+  GLuint cube = 0;
+  glGenTextures(1, &cube);
+  glBindTexture(GL_TEXTURE_CUBE_MAP_ARB, cube);
+  std::vector<float> faces[6];
+  const void* pointers[6];
+  for (int f = 0; f < 6; ++f) {
+    faces[f].assign(4 * 3, 0.5f);
+    for (int i = 0; i < 4; ++i) faces[f][3 * i] = 0.3f + 0.1f * i;
+    pointers[f] = faces[f].data();
+  }
+  faces[5][4] = 0.25f;  // the smallest green, on the last face only
+  faces[2][0] = 0.2f;   // the smallest red
+  const std::uint32_t mask = ExtensionMask & ~kAllCombiners;
+  ExtensionMask = mask | kExtTextureEnvCombine3;
+  SetTextureCube(kModeSplitOnBasis, kLayoutRgb, 1, 1, pointers, colour0_, colour1_, colour2_,
+                 0);
+  EXPECT_FLOAT_EQ(colour0_[0], 0.2f);
+  EXPECT_FLOAT_EQ(colour0_[1], 0.25f);
+  EXPECT_FLOAT_EQ(colour0_[2], 0.5f);
+  std::uint32_t order[3];
+  TextureColourOrder(colour2_, order);
+  EXPECT_EQ(order[0], 0u);  // red spreads most
+  EXPECT_GT(colour1_[0], 0.0f);
+  const GLenum targets[6] = {GL_TEXTURE_CUBE_MAP_NEGATIVE_X, GL_TEXTURE_CUBE_MAP_POSITIVE_X,
+                             GL_TEXTURE_CUBE_MAP_NEGATIVE_Y, GL_TEXTURE_CUBE_MAP_POSITIVE_Y,
+                             GL_TEXTURE_CUBE_MAP_NEGATIVE_Z, GL_TEXTURE_CUBE_MAP_POSITIVE_Z};
+  for (GLenum target : targets)
+    EXPECT_EQ(LevelParameter(target, 0, GL_TEXTURE_INTERNAL_FORMAT),
+              GL_COMPRESSED_RGBA_S3TC_DXT5_EXT);
+
+  ExtensionMask = mask;  // mode 2 without combiners: no colours
+  SetTextureCube(kModeSplit, kLayoutRgb, 1, 1, pointers, colour0_, colour1_, colour2_, 0);
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_EQ(colour0_[k], 0.0f);
+    EXPECT_EQ(colour1_[k], 0.0f);
+  }
+  glDeleteTextures(1, &cube);
+}
+
 TEST_F(Upload, LayoutsOutsideTheModeAreFatal) {
+  // Buffers of exactly the image's size: the split colour analysis, which reads three values
+  // a texel, must refuse the layout before reading past them.
   const std::uint8_t texels[16] = {};
+  const float luminance[4] = {};
   EXPECT_FATAL(Set(kModeCompressed, kUnsigned | kLayoutLuminance, 1, 1, texels, 0),
                "MvSetTexture : Format != MV_TEXTURE_RGB | MV_TEXTURE_RGBA");
   EXPECT_FATAL(Set(kModeSplit, kUnsigned | kLayoutRgba, 1, 1, texels, 0),
                "MvSetTexture [1] : Format != MV_TEXTURE_RGB");
-  EXPECT_FATAL(Set(kModeSplitOnBasis, kLayoutLuminance, 1, 1, texels, 0),
+  ExtensionMask |= kExtTextureEnvCombine4;
+  EXPECT_FATAL(Set(kModeSplitOnBasis, kLayoutLuminance, 1, 1, luminance, 0),
+               "MvSetTexture [1] : Format != MV_TEXTURE_RGB");
+  EXPECT_FATAL(Set(kModeSplit, kUnsigned | kLayoutLuminance, 1, 1, texels, 0),
                "MvSetTexture [1] : Format != MV_TEXTURE_RGB");
 }
 
