@@ -19,7 +19,7 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 struct Grid2D {
   std::uint32_t wide, high;
   Array values;
-  Grid2D(std::uint32_t w, std::uint32_t h, float fill = 0) : wide(w), high(h), values(w * h, fill) {}
+  Grid2D(std::uint32_t w, std::uint32_t h, float v = 0) : wide(w), high(h), values(w * h, v) {}
   float& at(std::uint32_t row, std::uint32_t column) { return values.at(row * wide + column); }
   float* data() { return values.data(); }
 };

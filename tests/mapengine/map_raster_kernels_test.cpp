@@ -281,7 +281,9 @@ TEST(MapRasterKernels, CopiesAndFillsTouchExactlyTheirValues) {
   V f(3 * 4 + 1, -1.0f);
   f.back() = kCanary;
   K().MapFill(3, 1, 1, f.data(), 0.5f);
-  EXPECT_EQ(f, (V{0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, kCanary}));
+  V filled(12, 0.5f);
+  filled.push_back(kCanary);
+  EXPECT_EQ(f, filled);
   const float vector[3] = {1, 2, 3};
   K().MapFillVector(3, 1, 1, f.data(), vector);
   EXPECT_EQ(f, (V{1, 2, 3, 1, 2, 3, 1, 2, 3, 1, 2, 3, kCanary}));
