@@ -155,7 +155,8 @@ TEST_F(FxExecutors, AbsOfGridsAndFloats) {
   FxFrame r = Result();
   ASSERT_EQ(Run(FxAbs, r, {&v}), 1u);
   ASSERT_EQ(r.count, 2u);
-  EXPECT_TRUE(Holds(r.grids[0], Combine([](float x, float) { return std::fabs(x); }, kRamp, {})));
+  const auto abs = [](float x, float) { return std::fabs(x); };
+  EXPECT_TRUE(Holds(r.grids[0], Combine(abs, kRamp, kRamp)));
   EXPECT_EQ(r.floats[1], 3.5f);
   ExpectReleased(v);
 }
