@@ -126,17 +126,19 @@ TEST_P(GridLayout, SummedTablesCountCellsBeforeEachPosition) {
   for (std::uint32_t j = 0; j < D.high; ++j)
     for (std::uint32_t i = 0; i < D.wide; ++i) EXPECT_EQ(D.at(j, i), float(i * j));
 
-  // A volume of planes wider than high: the first plane is cleared exactly, nothing past it.
-  const std::size_t plane = GridValueCount(a, b);
-  Array S(plane * 5, 1.0f), V(plane * 5, -1.0f);
-  S[plane * 2 + 9 * 1 + 3] = 3.0f;  // plane 2, row 1, column 3 counts three times
-  k().VolumeSummedTable(a, b, 2, S.data(), V.data());
-  for (std::uint32_t z = 0; z <= 4; ++z)
-    for (std::uint32_t j = 0; j <= 4; ++j)
+  // Three planes of 9 x 2 values, much wider than high: the first plane is cleared exactly,
+  // nothing past the volume (the canary).
+  const std::size_t plane = GridValueCount(3, 0);
+  Array S(plane * 3, 1.0f), V(plane * 3 + 1, -1.0f);
+  S[plane * 1 + 3] = 3.0f;  // plane 1, row 0, column 3 counts three times
+  k().VolumeSummedTable(3, 0, 1, S.data(), V.data());
+  for (std::uint32_t z = 0; z <= 2; ++z)
+    for (std::uint32_t j = 0; j <= 1; ++j)
       for (std::uint32_t i = 0; i <= 8; ++i) {
-        const bool covers = z > 2 && j > 1 && i > 3;
+        const bool covers = z > 1 && j > 0 && i > 3;
         EXPECT_EQ(V[z * plane + j * 9 + i], float(i * j * z + (covers ? 2 : 0))) << i << j << z;
       }
+  EXPECT_EQ(V.back(), -1.0f);
 }
 
 TEST_P(GridLayout, LookupsClampCoordinatesAndReproduceLinearTables) {
