@@ -76,7 +76,6 @@ class TestBuffer {
   TestBuffer(const TestBuffer&) = delete;
   TestBuffer& operator=(const TestBuffer&) = delete;
   T* data() { return data_; }
-  std::span<T> span() { return {data_, n_}; }
   T& operator[](std::size_t i) { return data_[i]; }
   T* begin() { return data_; }
   T* end() { return data_ + n_; }
