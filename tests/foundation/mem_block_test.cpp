@@ -18,39 +18,32 @@ bool InArea(const HeapArea& area, const void* p) {
   return b >= area.base && b < area.base + std::uint64_t{area.reservedUnits} * kAreaUnitBytes;
 }
 
-TEST(MemBlock, ReserveChoosesClassAreaAndPages) {
+TEST(MemBlock, ReserveChoosesClassAreaPagesAndAlignment) {
   ScopedHeapAreas scoped;
-  const struct { std::uint32_t n, k, committed, required; bool small; } cases[] = {
-      {1, 0, 1, 1, true},          {2048, 11, 1, 1, true},      {2049, 12, 0, 1, false},
-      {4096, 12, 0, 1, false},     {4097, 13, 0, 2, false},     {20000, 15, 0, 5, false},
+  const struct {
+    std::uint32_t n, k, committed, required;
+    bool small;
+  } cases[] = {
+      {1, 0, 1, 1, true},      {2, 1, 1, 1, true},      {3, 2, 1, 1, true},
+      {5, 3, 1, 1, true},      {8, 3, 1, 1, true},      {16, 4, 1, 1, true},
+      {64, 6, 1, 1, true},     {2048, 11, 1, 1, true},  {2049, 12, 0, 1, false},
+      {4096, 12, 0, 1, false}, {4097, 13, 0, 2, false}, {20000, 15, 0, 5, false},
       {40u << 20, 26, 0, 10240, false},
   };
   for (const auto& c : cases) {
     MemBlock b{};
     MemBlockReserve(b, c.n);
-    EXPECT_EQ(b.sizeClass, c.k) << c.n;
-    EXPECT_EQ(b.committedPages, c.committed) << c.n;
-    EXPECT_EQ(b.requiredPages, c.required) << c.n;
-    EXPECT_EQ(b.usedBytes, 0u) << c.n;
-    EXPECT_EQ(InArea(c.small ? scoped.heap().small : scoped.heap().large, b.base), true) << c.n;
-    if (!c.small) {
-      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(b.base) % kPageBytes, 0u);
-    }
+    EXPECT_TRUE(b.sizeClass == c.k && b.committedPages == c.committed) << c.n;
+    EXPECT_TRUE(b.requiredPages == c.required && b.usedBytes == 0) << c.n;
+    EXPECT_TRUE(InArea(c.small ? scoped.heap().small : scoped.heap().large, b.base)) << c.n;
+    // Page-aligned in the Large area; small blocks aligned to their size up to 16 bytes for
+    // vector code.
+    const std::uint32_t align = c.small ? std::min(1u << c.k, 16u) : kPageBytes;
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(b.base) % align, 0u) << c.n;
   }
   MemBlock empty{};
   MemBlockReserve(empty, 0);
   EXPECT_EQ(empty.base, nullptr);
-}
-
-TEST(MemBlock, SmallBlocksAreAlignedForVectorCode) {
-  ScopedHeapAreas scoped;
-  for (std::uint32_t n : {1u, 3u, 8u, 5u, 64u, 2u, 2048u, 16u}) {
-    MemBlock b{};
-    MemBlockReserve(b, n);
-    const std::uint32_t size = 1u << b.sizeClass;
-    const std::uint32_t align = size < 16 ? size : 16;
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(b.base) % align, 0u) << n;
-  }
 }
 
 TEST(MemBlock, ReserveAgainKeepsSameClassAndParksOtherClass) {
@@ -60,48 +53,36 @@ TEST(MemBlock, ReserveAgainKeepsSameClassAndParksOtherClass) {
   MemBlockAppend(b, 300);
   std::uint8_t* first = b.base;
   MemBlockReserve(b, 8000);  // same class 13
-  EXPECT_EQ(b.base, first);
-  EXPECT_EQ(b.usedBytes, 300u);
+  EXPECT_TRUE(b.base == first && b.usedBytes == 300);
   MemBlockReserve(b, 100000);  // class 17: the old block goes to the tail of list 13
-  EXPECT_NE(b.base, first);
-  EXPECT_EQ(b.usedBytes, 0u);
-  EXPECT_EQ(b.sizeClass, 17u);
-  ASSERT_NE(scoped.heap().sizeClassLists[13].tail, nullptr);
-  EXPECT_EQ(scoped.heap().sizeClassLists[13].tail->base, first);
-  EXPECT_EQ(scoped.heap().sizeClassLists[13].tail->committedPages, 1u);
+  EXPECT_TRUE(b.base != first && b.usedBytes == 0 && b.sizeClass == 17);
+  const FreeBlockNode* parked = scoped.heap().sizeClassLists[13].tail;
+  ASSERT_NE(parked, nullptr);
+  EXPECT_TRUE(parked->base == first && parked->committedPages == 1);
 }
 
 TEST(MemBlock, ParkedBlocksAreReusedOldestFirst) {
   ScopedHeapAreas scoped;
-  MemBlock a{}, b{};
+  MemBlock a{}, b{}, c{}, d{};
   MemBlockReserve(a, 40000);
   MemBlockReserve(b, 50000);
-  std::uint8_t* baseA = a.base;
-  std::uint8_t* baseB = b.base;
+  std::uint8_t *baseA = a.base, *baseB = b.base;
   MemBlockRelease(a);
   MemBlockRelease(b);
-  EXPECT_EQ(a.base, nullptr);
-  MemBlock c{}, d{};
   MemBlockReserve(c, 65536);
   MemBlockReserve(d, 33000);
-  EXPECT_EQ(c.base, baseA);
-  EXPECT_EQ(d.base, baseB);
-  EXPECT_EQ(scoped.heap().sizeClassLists[16].head, nullptr);
-  EXPECT_EQ(scoped.heap().sizeClassLists[16].tail, nullptr);
-}
+  EXPECT_TRUE(c.base == baseA && d.base == baseB);
+  EXPECT_TRUE(!scoped.heap().sizeClassLists[16].head && !scoped.heap().sizeClassLists[16].tail);
 
-TEST(MemBlock, BlocksOverSixteenMegabytesAreParkedAndReused) {
-  ScopedHeapAreas scoped;
-  MemBlock b{};
-  MemBlockReserve(b, 40u << 20);  // class 26
-  MemBlockAppend(b, 1u << 20);
-  std::uint8_t* base = b.base;
-  MemBlockRelease(b);
+  // Blocks over 16 MB are parked and reused too, with fewer pages than required: appends
+  // commit the rest.
+  MemBlockReserve(a, 40u << 20);  // class 26
+  MemBlockAppend(a, 1u << 20);
+  baseA = a.base;
+  MemBlockRelease(a);
   EXPECT_EQ(scoped.heap().cachedPages, 256);
-  MemBlock again{};
-  MemBlockReserve(again, 50u << 20);
-  EXPECT_EQ(again.base, base);
-  EXPECT_EQ(again.committedPages, 256u);  // fewer than required: kept, appends commit the rest
+  MemBlockReserve(b, 50u << 20);
+  EXPECT_TRUE(b.base == baseA && b.committedPages == 256);
 }
 
 TEST(MemBlock, ReusedBlockKeepsAtMostTheRequiredPages) {
@@ -114,10 +95,8 @@ TEST(MemBlock, ReusedBlockKeepsAtMostTheRequiredPages) {
   EXPECT_EQ(heap.cachedPages, 10);
   const std::int32_t committed = heap.committedPages;
   MemBlockReserve(b, 33000);  // class 16 again, 9 pages required: one page goes back
-  EXPECT_EQ(b.committedPages, 9u);
-  EXPECT_EQ(b.requiredPages, 9u);
-  EXPECT_EQ(heap.committedPages, committed - 1);
-  EXPECT_EQ(heap.cachedPages, 0);
+  EXPECT_TRUE(b.committedPages == 9 && b.requiredPages == 9);
+  EXPECT_TRUE(heap.committedPages == committed - 1 && heap.cachedPages == 0);
   MemBlockRelease(b);
   MemBlockReserve(b, 60000);  // 15 pages required: the 9 committed ones stay
   EXPECT_EQ(b.committedPages, 9u);
@@ -127,14 +106,11 @@ TEST(MemBlock, AppendCommitsPagesAsDataGrows) {
   ScopedHeapAreas scoped;
   MemBlock b{};
   MemBlockReserve(b, 1u << 20);
-  auto* p = static_cast<std::uint8_t*>(MemBlockAppend(b, 10));
-  EXPECT_EQ(p, b.base);
+  EXPECT_EQ(MemBlockAppend(b, 10), b.base);
   EXPECT_EQ(b.committedPages, 1u);
   auto* q = static_cast<std::uint8_t*>(MemBlockAppend(b, 3 * kPageBytes));
-  EXPECT_EQ(q, b.base + 10);
-  EXPECT_EQ(b.committedPages, 4u);
+  EXPECT_TRUE(q == b.base + 10 && b.committedPages == 4 && b.usedBytes == 10 + 3 * kPageBytes);
   std::memset(q, 0x11, 3 * kPageBytes);  // all of it writable
-  EXPECT_EQ(b.usedBytes, 10 + 3 * kPageBytes);
 }
 
 TEST(MemBlock, FittedAppendLeavesExactlyThePagesOfTheNewEnd) {
@@ -148,10 +124,8 @@ TEST(MemBlock, FittedAppendLeavesExactlyThePagesOfTheNewEnd) {
   MemBlockReserve(b, 20000);
   EXPECT_EQ(b.committedPages, 5u);
   const std::int32_t committed = heap.committedPages;
-  void* p = MemBlockAppendFit(b, 5000);
-  EXPECT_EQ(p, b.base);
-  EXPECT_EQ(b.committedPages, 2u);
-  EXPECT_EQ(heap.committedPages, committed - 3);
+  EXPECT_EQ(MemBlockAppendFit(b, 5000), b.base);
+  EXPECT_TRUE(b.committedPages == 2 && heap.committedPages == committed - 3);
   // An end exactly on the committed limit changes nothing.
   MemBlockAppendFit(b, 2 * kPageBytes - 5000);
   EXPECT_EQ(b.committedPages, 2u);
@@ -159,23 +133,18 @@ TEST(MemBlock, FittedAppendLeavesExactlyThePagesOfTheNewEnd) {
   MemBlock c{};
   MemBlockReserve(c, 12289);
   MemBlockAppendFit(c, 12289);
-  EXPECT_EQ(c.usedBytes, 12289u);
-  EXPECT_EQ(c.committedPages, 4u);
-}
+  EXPECT_TRUE(c.usedBytes == 12289 && c.committedPages == 4);
 
-TEST(MemBlock, FittedAppendToZeroKeepsTheSharedSmallPage) {
-  ScopedHeapAreas scoped;
-  MemBlock neighbour{}, b{};
+  // A fit to zero of a small block keeps the page it shares with its neighbours.
+  MemBlock neighbour{}, s{};
   MemBlockReserve(neighbour, 64);
-  MemBlockReserve(b, 64);
+  MemBlockReserve(s, 64);
   auto* n = static_cast<std::uint8_t*>(MemBlockAppend(neighbour, 64));
   std::memset(n, 0x42, 64);
-  const std::int32_t committed = scoped.heap().committedPages;
-  EXPECT_EQ(MemBlockAppendFit(b, 0), b.base);
-  EXPECT_EQ(b.committedPages, 1u);
-  EXPECT_EQ(scoped.heap().committedPages, committed);
-  EXPECT_EQ(n[0], 0x42);
-  EXPECT_EQ(n[63], 0x42);
+  const std::int32_t before = heap.committedPages;
+  EXPECT_EQ(MemBlockAppendFit(s, 0), s.base);
+  EXPECT_TRUE(s.committedPages == 1 && heap.committedPages == before);
+  EXPECT_TRUE(n[0] == 0x42 && n[63] == 0x42);
 }
 
 TEST(MemBlock, ReleaseParksWithPagesAndZeroesTheDescriptor) {

@@ -47,12 +47,9 @@ TEST_F(BlockPoolTest, TakesLinkLastAndGiveBackUnlinksAnywhere) {
   EXPECT_EQ(b->previous, nullptr);
   BlockPoolGiveBack(pool_, d);  // last
   EXPECT_EQ(InUse(), (std::vector<BlockPoolNode*>{b}));
-  EXPECT_EQ(pool_.last, b);
-  EXPECT_EQ(pool_.count, 1u);
+  EXPECT_TRUE(pool_.last == b && pool_.count == 1);
   BlockPoolGiveBack(pool_, b);  // the only one
-  EXPECT_EQ(pool_.first, nullptr);
-  EXPECT_EQ(pool_.last, nullptr);
-  EXPECT_EQ(pool_.count, 0u);
+  EXPECT_TRUE(pool_.first == nullptr && pool_.last == nullptr && pool_.count == 0);
 }
 
 TEST_F(BlockPoolTest, FreedElementsAreReusedBeforeNewOnesAreCarved) {
@@ -71,16 +68,11 @@ TEST_F(BlockPoolTest, ReleaseLeavesThePoolEmptyAndReusable) {
   BlockPoolTake(pool_);
   BlockPoolGiveBack(pool_, a);
   BlockPoolRelease(pool_);
-  EXPECT_EQ(pool_.block.base, nullptr);
-  EXPECT_EQ(pool_.freeList, nullptr);
-  EXPECT_EQ(pool_.first, nullptr);
-  EXPECT_EQ(pool_.last, nullptr);
-  EXPECT_EQ(pool_.count, 0u);
+  EXPECT_TRUE(!pool_.block.base && !pool_.freeList && !pool_.first && !pool_.last && !pool_.count);
   // Taken again after a new reserve, without stale links into the old block.
   MemBlockReserve(pool_.block, 16384);
   BlockPoolNode* n = BlockPoolTake(pool_);
-  EXPECT_EQ(n, reinterpret_cast<BlockPoolNode*>(pool_.block.base));
-  EXPECT_EQ(n->previous, nullptr);
+  EXPECT_TRUE(n == reinterpret_cast<BlockPoolNode*>(pool_.block.base) && !n->previous);
   EXPECT_EQ(pool_.count, 1u);
 }
 
@@ -101,12 +93,9 @@ TEST(StaticPool, TakesCarveInOrderAndReleaseGivesTheBlockBack) {
   StaticPoolInit(pool, 4);
   MemBlockReserve(pool.block, 4096);
   auto* a = static_cast<std::uint8_t*>(StaticPoolTake(pool));
-  auto* b = static_cast<std::uint8_t*>(StaticPoolTake(pool));
-  EXPECT_EQ(a, pool.block.base);
-  EXPECT_EQ(b, a + 4);
+  EXPECT_TRUE(a == pool.block.base && StaticPoolTake(pool) == a + 4);
   StaticPoolRelease(pool);
-  EXPECT_EQ(pool.block.base, nullptr);
-  EXPECT_EQ(scoped.heap().sizeClassLists[12].head->base, a);
+  EXPECT_TRUE(!pool.block.base && scoped.heap().sizeClassLists[12].head->base == a);
 }
 
 TEST(StaticPoolDeath, ElementsUnderFourBytesAreFatal) {

@@ -34,12 +34,9 @@ class SessionLogTest : public testing::Test {
 TEST_F(SessionLogTest, WritingToAClosedLogDoesNothing) {
   SessionLogInit();
   SessionLog& log = LogStream();
-  EXPECT_EQ(&LogWriteText(log, "x"), &log);
-  EXPECT_EQ(&LogWriteFloat(log, 1.0f), &log);
-  EXPECT_EQ(&LogWriteUnsigned(log, 1), &log);
-  EXPECT_EQ(&LogWritePointer(log, 1), &log);
-  EXPECT_EQ(log.target, nullptr);
-  EXPECT_EQ(log.file, nullptr);
+  EXPECT_EQ(&LogWritePointer(LogWriteUnsigned(LogWriteFloat(LogWriteText(log, "x"), 1), 1), 1),
+            &log);
+  EXPECT_TRUE(log.target == nullptr && log.file == nullptr);
 }
 
 TEST_F(SessionLogTest, WritersChainAndFormatTheirValues) {
@@ -62,8 +59,7 @@ TEST_F(SessionLogTest, WritersChainAndFormatTheirValues) {
 TEST_F(SessionLogTest, WritesReachTheFileAtOnce) {
   const std::string path = dir_ + "compile.log";
   SessionLogOpen(path.c_str());
-  ASSERT_NE(LogStream().file, nullptr);
-  EXPECT_EQ(LogStream().target, LogStream().file);
+  ASSERT_TRUE(LogStream().file != nullptr && LogStream().target == LogStream().file);
   LogWriteUnsigned(LogWriteText(LogStream(), "<HF "), 7);
   EXPECT_EQ(ReadFile(path), "<HF 7");  // flushed, the log still open
   LogWriteText(LogStream(), "\n");
@@ -84,8 +80,7 @@ TEST_F(SessionLogTest, OpeningAgainClosesTheFirstFileAndTruncates) {
   EXPECT_EQ(ReadFile(first), "one");
   EXPECT_EQ(ReadFile(second), "two");
   SessionLogClose();
-  EXPECT_EQ(LogStream().target, nullptr);
-  EXPECT_EQ(LogStream().file, nullptr);
+  EXPECT_TRUE(LogStream().target == nullptr && LogStream().file == nullptr);
   LogWriteText(LogStream(), "after");
   EXPECT_EQ(ReadFile(second), "two");
 }
@@ -108,8 +103,7 @@ TEST_F(SessionLogTest, AForeignStreamIsNotOwned) {
   SessionLogOpen(path.c_str());
   std::ostringstream out;
   SessionLogSetStream(&out);  // closes the file first
-  EXPECT_EQ(LogStream().file, nullptr);
-  EXPECT_EQ(LogStream().target, &out);
+  EXPECT_TRUE(LogStream().file == nullptr && LogStream().target == &out);
   LogWriteText(LogStream(), "foreign");
   SessionLogClose();
   LogWriteText(LogStream(), "dropped");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "foundation/heap_areas.h"
 #include "support/fatal_test.h"
 
@@ -10,29 +12,17 @@ namespace {
 
 using test::ScopedHeapAreas;
 
-TEST(VmArray, ReserveZeroLeavesAnEmptyArrayEmpty) {
-  VmArray a;
-  VmArrayInit(a);
-  VmArrayReserve(a, 0);
-  EXPECT_EQ(a.elements, nullptr);
-  EXPECT_EQ(a.block.base, nullptr);
-  EXPECT_EQ(a.count, 0u);
-}
-
 TEST(VmArray, PushAppendsInOrderInASmallBlock) {
   ScopedHeapAreas scoped;
   VmArray a;
   VmArrayInit(a);
+  VmArrayReserve(a, 0);  // an empty array stays empty
+  EXPECT_TRUE(a.elements == nullptr && a.block.base == nullptr && a.count == 0);
   VmArrayReserve(a, 100);
   for (std::uint32_t v : {10u, 20u, 30u}) VmArrayPush(a, v);
-  EXPECT_EQ(a.count, 3u);
-  EXPECT_EQ(a.block.usedBytes, 12u);
-  EXPECT_EQ(a.block.sizeClass, 7u);
-  EXPECT_LT(a.block.sizeClass, kSmallClassLimit);
+  EXPECT_TRUE(a.count == 3 && a.block.usedBytes == 12 && a.block.sizeClass == 7);
   const auto* data = VmArrayData<std::uint32_t>(a);
-  EXPECT_EQ(data[0], 10u);
-  EXPECT_EQ(data[1], 20u);
-  EXPECT_EQ(data[2], 30u);
+  EXPECT_EQ(std::vector<std::uint32_t>(data, data + 3), (std::vector<std::uint32_t>{10, 20, 30}));
 }
 
 TEST(VmArray, ReserveOfTheSameClassKeepsPointerAndUsedBytes) {
@@ -40,19 +30,15 @@ TEST(VmArray, ReserveOfTheSameClassKeepsPointerAndUsedBytes) {
   VmArray a;
   VmArrayInit(a);
   VmArrayReserve(a, 100000);
-  auto* first = static_cast<std::uint64_t*>(VmArrayAppend(a, 100, sizeof(std::uint64_t)));
-  EXPECT_EQ(first, a.elements);
+  EXPECT_EQ(VmArrayAppend(a, 100, sizeof(std::uint64_t)), a.elements);
   EXPECT_EQ(a.count, 100u);
   void* elements = a.elements;
   VmArrayReserve(a, 70000);
-  EXPECT_EQ(a.elements, elements);
-  EXPECT_EQ(a.block.usedBytes, 800u);
-  EXPECT_EQ(a.count, 0u);
+  EXPECT_TRUE(a.elements == elements && a.block.usedBytes == 800 && a.count == 0);
   // The next append comes after the bytes already used.
   EXPECT_EQ(VmArrayAppend(a, 1, 8), static_cast<std::uint8_t*>(elements) + 800);
   VmArrayReserve(a, 1000);  // another class: a new, empty block
-  EXPECT_NE(a.elements, elements);
-  EXPECT_EQ(a.block.usedBytes, 0u);
+  EXPECT_TRUE(a.elements != elements && a.block.usedBytes == 0);
 }
 
 TEST(VmArray, ReleaseClearsTheArraysWordsAndParksTheBlock) {
@@ -64,10 +50,7 @@ TEST(VmArray, ReleaseClearsTheArraysWordsAndParksTheBlock) {
   std::uint8_t* base = a.block.base;
   std::uint32_t ownerWord = 77;
   VmArrayReleaseWithWord(a, ownerWord);
-  EXPECT_EQ(a.elements, nullptr);
-  EXPECT_EQ(a.count, 0u);
-  EXPECT_EQ(a.block.base, nullptr);
-  EXPECT_EQ(ownerWord, 0u);
+  EXPECT_TRUE(a.elements == nullptr && a.count == 0 && a.block.base == nullptr && !ownerWord);
   EXPECT_EQ(scoped.heap().sizeClassLists[16].head->base, base);
 
   // After the manager's exit release the words are still cleared, the block left alone.
@@ -75,9 +58,7 @@ TEST(VmArray, ReleaseClearsTheArraysWordsAndParksTheBlock) {
   const MemBlock held = a.block;
   HeapAreasRelease();
   VmArrayRelease(a);
-  EXPECT_EQ(a.elements, nullptr);
-  EXPECT_EQ(a.count, 0u);
-  EXPECT_EQ(a.block.base, held.base);
+  EXPECT_TRUE(a.elements == nullptr && a.count == 0 && a.block.base == held.base);
 }
 
 TEST(VmArray, AllocElementsBuildsTheBucketTableOnce) {
@@ -87,21 +68,16 @@ TEST(VmArray, AllocElementsBuildsTheBucketTableOnce) {
   VmArrayAllocElements(table, 1024, 2097152);
   ASSERT_EQ(table.buckets.count, 1024u);
   const auto* records = VmArrayData<BucketRecord>(table.buckets);
-  for (std::uint32_t i = 0; i < 1024; ++i) {
-    ASSERT_EQ(records[i].owner, &table);
-    ASSERT_EQ(records[i].head, nullptr);
-    ASSERT_EQ(records[i].tail, nullptr);
-    ASSERT_EQ(records[i].count, 0u);
-  }
+  for (std::uint32_t i = 0; i < 1024; ++i)
+    ASSERT_TRUE(records[i].owner == &table && !records[i].head && !records[i].tail &&
+                records[i].count == 0) << i;
   EXPECT_EQ(table.entries.block.sizeClass, 21u);
   // A second call changes nothing, even with other numbers.
   const MemBlock recordsBlock = table.buckets.block;
   const MemBlock entriesBlock = table.entries.block;
   VmArrayAllocElements(table, 16, 64);
-  EXPECT_EQ(table.buckets.count, 1024u);
-  EXPECT_EQ(table.buckets.block.base, recordsBlock.base);
-  EXPECT_EQ(table.entries.block.base, entriesBlock.base);
-  EXPECT_EQ(table.entries.block.sizeClass, 21u);
+  EXPECT_TRUE(table.buckets.count == 1024 && table.buckets.block.base == recordsBlock.base);
+  EXPECT_TRUE(table.entries.block.base == entriesBlock.base && table.entries.block.sizeClass == 21);
 }
 
 TEST(VmArrayDeath, PushPastCapacityIsFatal) {

@@ -8,7 +8,6 @@
 #include <functional>
 #include <limits>
 #include <random>
-#include <utility>
 #include <vector>
 
 #include "mapengine/kernel_support.h"
@@ -52,12 +51,6 @@ struct Levels {
   int a, b, p, q;
 };
 
-TEST(BSplineKernelsTable, TheAlternativeHasOneMemberAndTheOthersTheirOwn) {
-  const auto p = test::Entries(Tables().plain), s = test::Entries(Tables().sse);
-  EXPECT_TRUE(p[131] && p[131] == s[131]);
-  for (std::uint32_t e : {70, 132}) EXPECT_TRUE(p[e] && s[e] && p[e] != s[e]) << e;
-}
-
 TEST(BSplinePatches, ClampedWindowsEqualTheFullWindowWithTheEdgeLineRepeated) {
   (void)Tables();  // builds the weight table
   using Eval = void (*)(const float*, const float*, std::uint32_t, float*);
@@ -98,10 +91,7 @@ TEST(BSplinePatches, ClampedWindowsEqualTheFullWindowWithTheEdgeLineRepeated) {
   }
 }
 
-class BSplineKernels : public ::testing::TestWithParam<bool> {
- protected:
-  const KernelTable& k() const { return GetParam() ? Tables().sse : Tables().plain; }
-};
+using BSplineKernels = test::BothPaths;
 
 const Levels kShapes[] = {{0, 0, 0, 0}, {1, 0, 1, 2}, {2, 1, 3, 1}, {0, 2, 2, 0},
                           {7, 1, 1, 2}, {6, 0, 0, 1}, {0, 0, 8, 3}};
@@ -154,36 +144,7 @@ TEST_P(BSplineKernels, UpsamplingByOneLevelDoublesTheCells) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(PlainAndSse, BSplineKernels, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Sse" : "Plain"; });
-
-TEST(BSplineKernelsParity, SseMembersAgreeWithThePlainOnesOnRandomNets) {
-  const KernelTable& p = Tables().plain;
-  const KernelTable& s = Tables().sse;
-  std::mt19937 rng(9);
-  std::vector<Levels> shapes(std::begin(kShapes), std::end(kShapes));
-  for (int a : {0, 1, 2, 3, 7})
-    for (int level : {0, 1, 2, 3}) shapes.push_back({a, 1, level, 3 - level});
-  shapes.push_back({1, 0, 8, 8});
-  for (const Levels& l : shapes) {
-    Array2 net = RandomNet(l.a, l.b, rng);
-    // Values within +-100: the SSE member's single-precision sums and its own weight table
-    // stay within a few units in the last place of 100.
-    const double tolerance = 8 * test::Ulp(100.0);
-    Array2 pg(l.a + l.p, l.b + l.q, 1), sg(l.a + l.p, l.b + l.q, 1);
-    Array2 pf(l.a + l.p, l.b + l.q, 3), sf(l.a + l.p, l.b + l.q, 3);
-    p.GridBSplineEval(l.a, l.b, l.p, l.q, net.data(), pg.data());
-    s.GridBSplineEval(l.a, l.b, l.p, l.q, net.data(), sg.data());
-    p.MapBSplineUpsample(l.a, l.b, l.p, l.q, net.data(), pf.data());
-    s.MapBSplineUpsample(l.a, l.b, l.p, l.q, net.data(), sf.data());
-    // Every position is written (the destinations started as NaN).
-    ASSERT_TRUE(pg.AllFinite() && sg.AllFinite() && pf.AllFinite() && sf.AllFinite())
-        << l.a << l.b << l.p << l.q;
-    for (const auto& [plain, sse] : {std::pair{&pg, &sg}, std::pair{&pf, &sf}})
-      for (std::size_t i = 0; i < plain->v.size(); ++i)
-        ASSERT_NEAR(plain->v[i], sse->v[i], tolerance) << l.a << l.b << l.p << l.q << " " << i;
-  }
-}
+VESKOR_BOTH_PATHS(BSplineKernels);
 
 }  // namespace
 }  // namespace veskor

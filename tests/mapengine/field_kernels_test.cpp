@@ -6,8 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
-#include <random>
-#include <utility>
 #include <vector>
 
 #include "mapengine/kernel_support.h"
@@ -31,12 +29,6 @@ struct Field {
   float* z() { return c[2].data(); }
   std::size_t size() const { return c[0].size(); }
 };
-
-TEST(FieldKernelsTable, SharedEntriesHoldOneMemberAndTheOthersTheirOwn) {
-  const auto p = test::Entries(Tables().plain), s = test::Entries(Tables().sse);
-  for (std::uint32_t e : {71, 88, 89, 90, 91, 93}) EXPECT_TRUE(p[e] && p[e] == s[e]) << e;
-  for (std::uint32_t e : {72, 73, 92, 121}) EXPECT_TRUE(p[e] && s[e] && p[e] != s[e]) << e;
-}
 
 TEST(FieldKernelsProducts, CrossDotAndNormaliseValueByValue) {
   const KernelTable& k = Tables().plain;
@@ -72,10 +64,7 @@ TEST(FieldKernelsProducts, CrossDotAndNormaliseValueByValue) {
   }
 }
 
-class FieldKernels : public ::testing::TestWithParam<bool> {
- protected:
-  const KernelTable& k() const { return GetParam() ? Tables().sse : Tables().plain; }
-};
+using FieldKernels = test::BothPaths;
 
 TEST_P(FieldKernels, TransformsApplyTheMatrixToEveryValueOfTheLayout) {
   // Columns (0 2 0), (-1 0 0), (0 0 1), translation (5 0 -1); elements 3, 7, 11, 15 unread.
@@ -171,57 +160,7 @@ TEST_P(FieldKernels, LightTermsClampTheDifferenceAndScaleTheThirdComponent) {
   EXPECT_TRUE(std::isnan(d1[0]) && std::isnan(d1[n - 1]));
 }
 
-INSTANTIATE_TEST_SUITE_P(PlainAndSse, FieldKernels, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Sse" : "Plain"; });
-
-// Eight units in the last place of a sum of single-precision products of this magnitude.
-double SumTolerance(double magnitude) { return std::ldexp(magnitude, -21) + 1e-30; }
-
-TEST(FieldKernelsParity, SseMembersAgreeWithThePlainOnesOnRandomFields) {
-  const KernelTable& p = Tables().plain;
-  const KernelTable& s = Tables().sse;
-  std::mt19937 rng(11);
-  std::uniform_real_distribution<float> d(-1, 1);
-  const std::pair<int, int> sizes[] = {{0, 0}, {1, 0}, {2, 3}, {5, 4}};
-  for (const auto& size : sizes) {
-    const auto [a, b] = size;
-    const std::size_t n = Vertices(a, b), w = (1u << a) + 2;
-    // Transforms over both layouts.
-    float m[16];
-    for (float& v : m) v = 4 * d(rng);
-    for (bool cells : {false, true}) {
-      Field f(cells ? Cells(a, b) : n), po(f.size()), so(f.size());
-      for (std::size_t i = 0; i < f.size(); ++i)
-        f.c[0][i] = 50 * d(rng), f.c[1][i] = d(rng), f.c[2][i] = 9 * d(rng);
-      (cells ? p.GridTransformVectors : p.GridTransform)(a, b, m, f.x(), f.y(), f.z(), po.x(),
-                                                         po.y(), po.z());
-      (cells ? s.GridTransformVectors : s.GridTransform)(a, b, m, f.x(), f.y(), f.z(), so.x(),
-                                                         so.y(), so.z());
-      for (int e = 0; e < 3; ++e)  // products within 4 * (50 + 1 + 9 + 1)
-        for (std::size_t i = 0; i < f.size(); ++i)
-          ASSERT_NEAR(po.c[e][i], so.c[e][i], SumTolerance(244)) << a << b << " at " << i;
-    }
-    // Diagonal normals of a jittered, hilly grid of cell centres.
-    Field q(Cells(a, b)), pn(n), sn(n);
-    for (std::size_t i = 0; i < q.size(); ++i)
-      q.c[0][i] = i % w + 0.3f * d(rng), q.c[2][i] = i / w + 0.3f * d(rng), q.c[1][i] = 2 * d(rng);
-    p.GridDiagonalNormals(a, b, q.x(), q.y(), q.z(), pn.x(), pn.y(), pn.z());
-    s.GridDiagonalNormals(a, b, q.x(), q.y(), q.z(), sn.x(), sn.y(), sn.z());
-    for (int e = 0; e < 3; ++e)
-      for (std::size_t i = 0; i < n; ++i) ASSERT_NEAR(pn.c[e][i], sn.c[e][i], 5e-4) << i;
-    // Light terms for s3 > -1, where both members agree.
-    Field f(n), pd(n), sd(n);
-    for (int e = 0; e < 3; ++e)
-      for (float& v : f.c[e]) v = d(rng);
-    const float s0 = d(rng), s1 = d(rng), s2 = d(rng), s3 = 0.9f * d(rng) + 1;
-    p.FieldLightTerms(a, b, f.x(), f.y(), f.z(), s0, s1, s2, s3, pd.x(), pd.y());
-    s.FieldLightTerms(a, b, f.x(), f.y(), f.z(), s0, s1, s2, s3, sd.x(), sd.y());
-    for (std::size_t i = 0; i < n; ++i) {  // terms within 2 + 1 + 1 + 1, scaled by r
-      ASSERT_NEAR(pd.c[0][i], sd.c[0][i], SumTolerance(5 / (s3 + 1.0))) << i;
-      ASSERT_EQ(pd.c[1][i], sd.c[1][i]) << i;
-    }
-  }
-}
+VESKOR_BOTH_PATHS(FieldKernels);
 
 }  // namespace
 }  // namespace veskor

@@ -82,12 +82,13 @@ TEST_F(Access, CoordinatesAreLimitedToTheTable) {
 
 TEST_F(Access, FailuresLeaveTheArguments) {
   const Field one = Constant(1.0f);
-  auto grids = [&](FxFrame& t, std::initializer_list<std::uint16_t> widths) {
+  const auto grids = [&](FxFrame& t, std::initializer_list<std::uint16_t> widths) {
     for (std::uint16_t w : widths) Add(t, Grid(w, 2, one));
   };
-  auto rasters = [&](FxFrame& t, std::initializer_list<std::uint16_t> widths) {
+  const auto rasters = [&](FxFrame& t, std::initializer_list<std::uint16_t> widths) {
     for (std::uint16_t w : widths) Add(t, Raster(w, 2, one));
   };
+  // The table, then coordinates made of two (1, 1) grids unless the case changes them.
   const std::pair<const char*, std::function<void(FxFrame&, FxFrame&)>> cases[] = {
       {"a raster and a grid", [&](FxFrame& t, FxFrame&) { rasters(t, {2}), grids(t, {2}); }},
       {"grids of two sizes", [&](FxFrame& t, FxFrame&) { grids(t, {2, 3}); }},
@@ -101,19 +102,11 @@ TEST_F(Access, FailuresLeaveTheArguments) {
        [&](FxFrame& t, FxFrame& c) { grids(t, {1}), c.grids[1] = Grid(2, 1, one); }},
       {"a float coordinate", [&](FxFrame& t, FxFrame& c) { grids(t, {1}), c.grids[1] = nullptr; }},
   };
-  for (const auto& [what, build] : cases) {
-    SCOPED_TRACE(what);
-    FxFrame table = Value(), c = Coords(1, 1, one, one);
-    build(table, c);
-    const std::uint16_t nt = table.count, nc = c.count;
-    FxFrame r = Result();
-    EXPECT_EQ(Run(FxAccess, r, {&table, &c}), 0u);
-    EXPECT_STREQ(FxErrorText, "Execution error : 'access'");
-    EXPECT_EQ(table.count, nt);
-    EXPECT_EQ(table.refCount, 1u);
-    EXPECT_EQ(c.count, nc);
-    EXPECT_EQ(c.refCount, 1u);
-  }
+  for (const auto& [what, build] : cases)
+    ExpectFailure(FxAccess, "access", 2, [&](FxFrame* a) {
+      a[1] = Coords(1, 1, one, one);
+      build(a[0], a[1]);
+    }, what);
 }
 
 }  // namespace

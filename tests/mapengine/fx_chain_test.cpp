@@ -35,17 +35,12 @@ TEST_F(FxChain, NoiseThenArithmeticThenDisplace) {
   constexpr std::uint32_t kWide = 65, kCount = 65 * 65;
   const test::Field fx = [](std::uint32_t i, std::uint32_t) { return i / 16.0f; };
   const test::Field fy = [](std::uint32_t, std::uint32_t j) { return j / 16.0f; };
-  const test::Field zero = [](std::uint32_t, std::uint32_t) { return 0.0f; };
-  const test::Field one = [](std::uint32_t, std::uint32_t) { return 1.0f; };
+  const test::Field zero = test::Constant(0.0f);
 
   // The renderer's frames: the item's positions and normals (kind 0).
   FxFrame point = Value(kFxFrameKept), normal = Value(kFxFrameKept);
-  Add(point, OwnGrid(kLog2, kLog2, fx));
-  Add(point, OwnGrid(kLog2, kLog2, fy));
-  Add(point, OwnGrid(kLog2, kLog2, zero));
-  Add(normal, OwnGrid(kLog2, kLog2, zero));
-  Add(normal, OwnGrid(kLog2, kLog2, zero));
-  Add(normal, OwnGrid(kLog2, kLog2, one));
+  for (const test::Field& f : {fx, fy, zero}) Add(point, OwnGrid(kLog2, kLog2, f));
+  for (float v : {0.0f, 0.0f, 1.0f}) Add(normal, OwnGrid(kLog2, kLog2, test::Constant(v)));
   // Constants, and the results of the calls, each read once.
   FxFrame xy = Floats({0, 1}, kFxFrameKept), half = Floats({0.5f}, kFxFrameKept);
   FxFrame quarter = Floats({0.25f}, kFxFrameKept), first = Floats({0}, kFxFrameKept);
@@ -62,10 +57,8 @@ TEST_F(FxChain, NoiseThenArithmeticThenDisplace) {
             1u);
   // Every temporary went back at its last read.
   EXPECT_EQ(list_.gridsHeld, held);
-  for (FxFrame* f : {&selected, &noise, &scaled, &amount}) {
-    EXPECT_EQ(f->count, 0u);
-    EXPECT_EQ(f->refCount, 0u);
-  }
+  for (FxFrame* f : {&selected, &noise, &scaled, &amount})
+    EXPECT_TRUE(f->count == 0 && f->refCount == 0);
 
   // The same directly.
   VertexGrid& x = *OwnGrid(kLog2, kLog2, fx);
@@ -75,12 +68,10 @@ TEST_F(FxChain, NoiseThenArithmeticThenDisplace) {
   gKernelTable.GridMulScalar(kLog2, kLog2, a.data, 0.5f, a.data);
   gKernelTable.GridAddScalar(kLog2, kLog2, a.data, 0.25f, a.data);
   std::vector<float> p[3] = {Values(&x), Values(&y), std::vector<float>(kCount, 0.0f)};
-  const std::vector<float> n[3] = {std::vector<float>(kCount, 0.0f),
-                                   std::vector<float>(kCount, 0.0f),
-                                   std::vector<float>(kCount, 1.0f)};
+  const std::vector<float> zeros(kCount, 0.0f), ones(kCount, 1.0f), *n[3] = {&zeros, &zeros, &ones};
   std::vector<float> cells[3], normals[3];
   for (int c = 0; c < 3; ++c) {
-    gKernelTable.GridMulAdd(kLog2, kLog2, n[c].data(), a.data, p[c].data(), p[c].data());
+    gKernelTable.GridMulAdd(kLog2, kLog2, n[c]->data(), a.data, p[c].data(), p[c].data());
     cells[c].resize(66 * 66);
     gKernelTable.GridCellCentres(kLog2, kLog2, p[c].data(), cells[c].data());
     normals[c].resize(kCount);
@@ -89,12 +80,8 @@ TEST_F(FxChain, NoiseThenArithmeticThenDisplace) {
                                    cells[2].data(), normals[0].data(), normals[1].data(),
                                    normals[2].data());
 
-  float lowest = 1e9f, highest = -1e9f;
-  for (std::uint32_t k = 0; k < kCount; ++k) {
-    lowest = std::min(lowest, p[2][k]);
-    highest = std::max(highest, p[2][k]);
-  }
-  EXPECT_LT(lowest, highest);  // the noise did move the surface
+  EXPECT_LT(*std::min_element(p[2].begin(), p[2].end()),  // the noise did move the surface
+            *std::max_element(p[2].begin(), p[2].end()));
   for (int c = 0; c < 3; ++c) {
     EXPECT_EQ(Values(point.grids[c]), p[c]) << c;
     EXPECT_EQ(Values(normal.grids[c]), normals[c]) << c;

@@ -18,10 +18,8 @@ TEST_F(FxFrameTest, KeptAndSharedFramesAreNeverReleased) {
     Add(frame, Grid(1, 1, 2.0f));
     const std::uint32_t held = list_.gridsHeld;
     ReleaseFxFrame(list_, frame);
-    EXPECT_EQ(frame.refCount, 3u);
-    EXPECT_EQ(frame.count, 1u);
+    EXPECT_TRUE(frame.refCount == 3 && frame.count == 1 && list_.gridsHeld == held);
     EXPECT_TRUE(Holds(frame.grids[0], Constant(2.0f)));
-    EXPECT_EQ(list_.gridsHeld, held);
   }
 }
 
@@ -36,20 +34,13 @@ TEST_F(FxFrameTest, ATemporaryGivesItsRecordsBackAtItsLastRead) {
   const std::uint32_t freeMaps = gMapPools.maps.freeStack.count;
 
   ReleaseFxFrame(list_, frame);
-  EXPECT_EQ(frame.refCount, 1u);
-  EXPECT_EQ(frame.count, 4u);
-  EXPECT_EQ(frame.maps[0], map);
+  EXPECT_TRUE(frame.refCount == 1 && frame.count == 4 && frame.maps[0] == map);
 
   ReleaseFxFrame(list_, frame);
   EXPECT_EQ(frame.count, 0u);
-  for (int i = 0; i < 8; ++i) {
-    EXPECT_EQ(frame.maps[i], nullptr);
-    EXPECT_EQ(frame.grids[i], nullptr);
-  }
-  EXPECT_EQ(list_.mapsHeld, maps - 1);
-  EXPECT_EQ(list_.gridsHeld, grids - 1);
-  EXPECT_EQ(map->data, nullptr);
-  EXPECT_EQ(grid->data, nullptr);
+  for (int i = 0; i < 8; ++i) EXPECT_TRUE(!frame.maps[i] && !frame.grids[i]) << i;
+  EXPECT_TRUE(list_.mapsHeld == maps - 1 && list_.gridsHeld == grids - 1);
+  EXPECT_TRUE(map->data == nullptr && grid->data == nullptr);
   EXPECT_EQ(gMapPools.maps.freeStack.count, freeMaps + 1);
   EXPECT_TRUE(Holds(own, Constant(5.0f)));
 
@@ -68,16 +59,12 @@ TEST_F(FxFrameTest, CopyingAComponentTakesAFreshRecord) {
   destination.grids[2] = grid;  // a stale pointer, overwritten
   for (std::uint32_t i = 0; i < 3; ++i) CopyFxComponent(list_, destination, i, source, i);
   EXPECT_EQ(destination.count, 0u);  // the count is the caller's
-  EXPECT_NE(destination.grids[0], grid);
-  EXPECT_EQ(destination.maps[0], nullptr);
+  EXPECT_TRUE(destination.grids[0] != grid && !destination.maps[0]);
   EXPECT_TRUE(Holds(destination.grids[0], f));
-  EXPECT_NE(destination.maps[1], map);
-  EXPECT_EQ(destination.grids[1], nullptr);
+  EXPECT_TRUE(destination.maps[1] != map && !destination.grids[1]);
   EXPECT_EQ(destination.maps[1]->log2Height, 3u);
   EXPECT_TRUE(Holds(destination.maps[1], f));
-  EXPECT_EQ(destination.maps[2], nullptr);
-  EXPECT_EQ(destination.grids[2], nullptr);
-  EXPECT_EQ(destination.floats[2], 7.5f);
+  EXPECT_TRUE(!destination.maps[2] && !destination.grids[2] && destination.floats[2] == 7.5f);
 }
 
 TEST_F(FxFrameTest, MatchingRefusesACoarserOrMuchFinerTarget) {

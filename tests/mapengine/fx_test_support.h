@@ -9,6 +9,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "foundation/vm_array.h"
@@ -116,6 +117,28 @@ class FxTest : public ::testing::Test {
     const std::uint32_t ok = executor();
     FxArgs = nullptr;
     return ok;
+  }
+
+  // Runs `executor` on `n` live argument frames that `build` fills. It must fail with the
+  // executor's message and leave every argument as it was: unreleased, its count unchanged.
+  void ExpectFailure(FxExecutor executor, const std::string& name, int n,
+                     const std::function<void(FxFrame* args)>& build, const char* what) {
+    SCOPED_TRACE(name + ": " + what);
+    FxFrame args[4] = {Value(), Value(), Value(), Value()};
+    build(args);
+    std::uint16_t counts[4];
+    for (int k = 0; k < n; ++k) counts[k] = args[k].count;
+    FxFrame r = Result();
+    FxFrame* frames[16] = {&r, &args[0], &args[1], &args[2], &args[3]};
+    frames[n + 1] = nullptr;
+    FxArgs = frames;
+    EXPECT_EQ(executor(), 0u);
+    FxArgs = nullptr;
+    EXPECT_EQ(FxErrorText, "Execution error : '" + name + "'");
+    for (int k = 0; k < n; ++k) {
+      EXPECT_EQ(args[k].refCount, 1u) << "argument " << k;
+      EXPECT_EQ(args[k].count, counts[k]) << "argument " << k;
+    }
   }
 
   MapList list_;

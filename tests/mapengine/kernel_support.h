@@ -1,11 +1,20 @@
-// Helpers for kernel tests: the plain and SSE tables side by side, the table's entries as
-// words, and float comparisons in units in the last place.
+// Helpers for kernel tests: the plain and SSE tables side by side, test arrays that end exactly
+// at their last element, float comparisons in units in the last place, and one parity harness
+// that runs a kernel entry on both tables over random arrays and compares the results.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <memory>
+#include <new>
+#include <random>
+#include <span>
+#include <vector>
 
 #include "mapengine/kernel_table.h"
 
@@ -13,8 +22,7 @@ namespace veskor::test {
 
 // A plain and an SSE table filled once for the whole test binary.
 struct KernelTables {
-  KernelTable plain{};
-  KernelTable sse{};
+  KernelTable plain{}, sse{};
   KernelTables() {
     FillKernelTable(plain, false);
     FillKernelTable(sse, true);
@@ -24,6 +32,15 @@ inline const KernelTables& Tables() {
   static const KernelTables tables;
   return tables;
 }
+
+// Both paths, for TEST_P suites instantiated over (false, true).
+class BothPaths : public ::testing::TestWithParam<bool> {
+ protected:
+  const KernelTable& k() const { return GetParam() ? Tables().sse : Tables().plain; }
+};
+#define VESKOR_BOTH_PATHS(suite)                                                 \
+  INSTANTIATE_TEST_SUITE_P(PlainAndSse, suite, ::testing::Values(false, true), \
+                           [](const auto& info) { return info.param ? "Sse" : "Plain"; })
 
 inline std::array<std::uintptr_t, kKernelTableEntries> Entries(const KernelTable& table) {
   std::array<std::uintptr_t, kKernelTableEntries> words;
@@ -39,56 +56,133 @@ inline double Ulp(double x) {
   return double{std::nextafter(f, INFINITY)} - double{f};
 }
 
-}  // namespace veskor::test
+// Both NaN, equal (infinities included), or within `tolerance`.
+inline bool SameValue(float a, float b, double tolerance) {
+  if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
+  return a == b || std::fabs(double{a} - double{b}) <= tolerance;
+}
 
-#include <algorithm>
-#include <random>
-#include <vector>
-
-namespace veskor::test {
-
-// A float array that starts on a 32-byte boundary, or one float past it (unaligned).
-class KernelBuffer {
+// An array that starts `offset` elements after a 32-byte boundary and ends exactly at its last
+// element, so that the sanitizers see any access past either end. Starts zeroed.
+template <typename T>
+class TestBuffer {
  public:
-  explicit KernelBuffer(std::size_t n, bool aligned = true)
-      : storage_(n + 16), size_(n), aligned_(aligned) {
-    const auto address = reinterpret_cast<std::uintptr_t>(storage_.data());
-    const std::size_t skip = ((32 - address % 32) % 32) / sizeof(float);
-    data_ = storage_.data() + skip + (aligned ? 0 : 1);
+  explicit TestBuffer(std::size_t n, std::size_t offset = 0)
+      : block_(static_cast<T*>(::operator new((n + offset) * sizeof(T), kAlign))),
+        data_(block_ + offset), n_(n) {
+    std::fill(block_, block_ + n + offset, T{});
   }
-  KernelBuffer(const KernelBuffer& other) : KernelBuffer(other.size_, other.aligned_) {
-    std::copy(other.data_, other.data_ + size_, data_);
-  }
-  KernelBuffer& operator=(const KernelBuffer&) = delete;
-  float* data() { return data_; }
-  const float* data() const { return data_; }
-  std::size_t size() const { return size_; }
-  float& operator[](std::size_t i) { return data_[i]; }
-  float operator[](std::size_t i) const { return data_[i]; }
+  ~TestBuffer() { ::operator delete(block_, kAlign); }
+  TestBuffer(const TestBuffer&) = delete;
+  TestBuffer& operator=(const TestBuffer&) = delete;
+  T* data() { return data_; }
+  T& operator[](std::size_t i) { return data_[i]; }
+  T* begin() { return data_; }
+  T* end() { return data_ + n_; }
 
  private:
-  std::vector<float> storage_;
-  std::size_t size_;
-  bool aligned_;
-  float* data_;
+  static constexpr std::align_val_t kAlign{32};
+  T* block_;
+  T* data_;
+  std::size_t n_;
 };
 
 // Random values in [-range, range], with a sprinkling of zeros and repeated values so that
 // ties and sign changes occur.
-inline void FillRandom(KernelBuffer& buffer, std::mt19937& rng, float range = 100.0f) {
+inline void FillRandom(std::span<float> values, std::mt19937& rng, float range = 100.0f) {
   std::uniform_real_distribution<float> value(-range, range);
   std::uniform_int_distribution<int> pick(0, 15);
-  for (std::size_t i = 0; i < buffer.size(); ++i) {
+  for (std::size_t i = 0; i < values.size(); ++i) {
     const int k = pick(rng);
-    buffer[i] = k == 0 ? 0.0f : (k == 1 && i > 0 ? buffer[i - 1] : value(rng));
+    values[i] = k == 0 ? 0.0f : (k == 1 && i > 0 ? values[i - 1] : value(rng));
   }
 }
 
-// Both NaN, equal (infinities included), or within `tolerance`.
-inline bool SameValue(float a, float b, double tolerance) {
-  if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
-  if (a == b) return true;
-  return std::fabs(double{a} - double{b}) <= tolerance;
+// --- Plain against SSE ------------------------------------------------------------------------
+
+using Shape = std::array<int, 4>;  // the size arguments of one call, as the kernel reads them
+using Arrays = std::vector<std::vector<float>>;
+
+// Value i of output o, and what it was computed from (`largest`: the largest input magnitude).
+struct ParityValue {
+  const Shape& shape;
+  const Arrays& in;
+  double largest;
+  std::size_t o, i;
+  float plain;
+};
+
+// One kernel entry for the parity harness. Its arrays are the inputs, then the outputs.
+struct ParityCase {
+  const char* name;
+  std::vector<Shape> shapes;
+  int inputs;
+  std::function<std::vector<std::size_t>(const Shape&)> sizes;  // of every array
+  std::function<void(const KernelTable&, const Shape&, float* const* arrays)> call;
+  std::function<double(const ParityValue&)> tolerance;  // the allowed difference; none: exact
+  std::vector<int> inPlaceOver = {};  // inputs that output 0 may also be written over
+  float range = 100.0f;              // of the random inputs
+  std::function<void(const Shape&, Arrays& in, std::mt19937&)> fill = {};  // after the random
+};
+
+// Runs the entry on both tables for every shape, with the arrays aligned, all one float past
+// the boundary, and staggered, each output also over each allowed input. Outputs start as
+// different values on the two paths, so a value one member leaves unwritten shows, and end
+// with a canary that neither may touch.
+inline void ExpectParity(const ParityCase& c, std::mt19937& rng) {
+  constexpr float kCanary = 12345.0f;
+  for (const Shape& s : c.shapes) {
+    const std::vector<std::size_t> sizes = c.sizes(s);
+    Arrays in(c.inputs);
+    for (int k = 0; k < c.inputs; ++k) {
+      in[k].resize(sizes[k]);
+      FillRandom(in[k], rng, c.range);
+    }
+    if (c.fill) c.fill(s, in, rng);
+    double largest = 0;
+    for (const auto& values : in)
+      for (float v : values) largest = std::fmax(largest, std::fabs(v));
+    std::vector<int> over = {-1};
+    over.insert(over.end(), c.inPlaceOver.begin(), c.inPlaceOver.end());
+    for (int layout = 0; layout < 3; ++layout)
+      for (int target : over) {
+        SCOPED_TRACE(::testing::Message() << c.name << " shape " << s[0] << "," << s[1] << ","
+                                          << s[2] << "," << s[3] << " layout " << layout
+                                          << " over " << target);
+        Arrays out[2];
+        for (int path = 0; path < 2; ++path) {
+          std::vector<std::unique_ptr<TestBuffer<float>>> buffers;
+          std::vector<float*> args;
+          for (std::size_t k = 0; k < sizes.size(); ++k) {
+            const bool input = k < in.size();
+            const std::size_t offset = layout == 0 ? 0 : layout == 1 ? 1 : (3 * k + 1) % 5;
+            buffers.push_back(std::make_unique<TestBuffer<float>>(sizes[k] + !input, offset));
+            TestBuffer<float>& b = *buffers.back();
+            if (input) {
+              std::copy(in[k].begin(), in[k].end(), b.begin());
+            } else {
+              std::fill(b.begin(), b.end(), path ? 7777.0f : -7777.0f);
+              b[sizes[k]] = kCanary;
+            }
+            args.push_back(b.data());
+          }
+          if (target >= 0) args[in.size()] = args[target];
+          c.call(path ? Tables().sse : Tables().plain, s, args.data());
+          for (std::size_t k = in.size(); k < sizes.size(); ++k) {
+            out[path].emplace_back(args[k], args[k] + sizes[k]);
+            EXPECT_EQ((*buffers[k])[sizes[k]], kCanary) << "output " << k << " overrun";
+          }
+        }
+        for (std::size_t o = 0; o < out[0].size(); ++o)
+          for (std::size_t i = 0; i < out[0][o].size(); ++i) {
+            const float plain = out[0][o][i];
+            const double tolerance = c.tolerance ? c.tolerance({s, in, largest, o, i, plain}) : 0;
+            ASSERT_TRUE(SameValue(plain, out[1][o][i], tolerance))
+                << "output " << o << " at " << i << ": " << plain << " vs "
+                << out[1][o][i];
+          }
+      }
+  }
 }
 
 }  // namespace veskor::test
