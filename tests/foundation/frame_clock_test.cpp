@@ -12,7 +12,6 @@ namespace {
 
 // Counter readings are nanoseconds (the platform clock's frequency).
 constexpr std::uint64_t kSecond = 1000000000;
-constexpr std::uint64_t kDay = 86400 * kSecond;
 constexpr std::uint64_t kFrame64 = kSecond / 64;  // 1/64 s: exact in binary
 
 double RingTotal() {
@@ -27,25 +26,32 @@ std::vector<float> Times() {
           SmoothedFrameTime()};
 }
 
+// Starts the clock at 0 and ticks a full turn of the ring, frame i lasting frame(i).
+template <class Frame>
+std::uint64_t TickATurn(Frame frame) {
+  FrameClockStartAt(0);
+  std::uint64_t count = 0;
+  for (std::uint32_t i = 0; i < kFrameRingSize; ++i) FrameClockTickAt(count += frame(i));
+  return count;
+}
+
 TEST(FrameClock, StartsAndTicksAdvanceTheTimesAndTheRing) {
   ASSERT_EQ(ClockFrequency(), kSecond);
-  for (int restart = 0; restart < 2; ++restart) {
+  for (const std::uint64_t start : {5 * kSecond, 6 * kSecond}) {  // a restart starts afresh
     // Zero times and the initial ring; |0 - 0.125| exceeds 20 percent of 0.125: the last
     // frame wins the smoothing.
-    FrameClockStartAt((5 + restart) * kSecond);
+    FrameClockStartAt(start);
     EXPECT_EQ(Times(), (std::vector<float>{0, 0, 0, 0.125f, 0}));
     EXPECT_EQ(ScaleByAverageFrameTime(2.0f), 0.25f);
     EXPECT_EQ(ScaleByLastFrameTime(2.0f), 0.0f);
     EXPECT_TRUE(FrameClockView().ringIndex == 0 && FrameClockView().ringSum == 16.0);
     EXPECT_EQ(FrameClockView().ring[0], 0.125f);
 
-    FrameClockTickAt((5 + restart) * kSecond + kFrame64);
-    EXPECT_EQ(CurrentFrameTime(), 0.015625f);
-    EXPECT_EQ(LastFrameTime(), 0.015625f);
+    FrameClockTickAt(start + kFrame64);
     EXPECT_EQ(FrameClockView().ring[0], 0.015625f);
     EXPECT_EQ(FrameClockView().ringIndex, 1u);
     EXPECT_EQ(FrameClockView().ringSum, 16.0 - 0.125 + 0.015625);
-    FrameClockTickAt((5 + restart) * kSecond + 3 * kFrame64);
+    FrameClockTickAt(start + 3 * kFrame64);
     std::vector<float> times = Times();
     times.resize(3);
     EXPECT_EQ(times, (std::vector<float>{0.046875f, 0.015625f, 0.03125f}));
@@ -53,36 +59,17 @@ TEST(FrameClock, StartsAndTicksAdvanceTheTimesAndTheRing) {
   }
 }
 
-TEST(FrameClock, AfterAFullTurnNoInitialEntryIsLeft) {
-  FrameClockStartAt(0);
-  std::uint64_t count = 0;
-  for (std::uint32_t i = 0; i < kFrameRingSize; ++i) {
-    count += kFrame64 + i * 1000;  // frames of slightly different lengths
-    FrameClockTickAt(count);
-  }
-  EXPECT_EQ(FrameClockView().ringIndex, 0u);
-  for (float entry : FrameClockView().ring) EXPECT_NE(entry, 0.125f);
-  EXPECT_EQ(FrameClockView().ringSum, RingTotal());
-  EXPECT_NEAR(AverageFrameTime(), 0.015625 + 63.5e-6, 1e-7);
-}
-
 TEST(FrameClock, SmoothedTimeFollowsTheAverageWithinTwentyPercent) {
-  struct Case {
-    double lastOverAverage;
-    bool average;
-  };
-  const Case cases[] = {{1.0, true},   {0.81, true}, {1.19, true}, {0.79, false},
-                        {1.21, false}, {0.0, false}, {3.0, false}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.lastOverAverage);
-    FrameClockStartAt(0);
-    std::uint64_t count = 0;
-    for (std::uint32_t i = 0; i < kFrameRingSize; ++i) FrameClockTickAt(count += kFrame64);
+  const std::pair<double, bool> cases[] = {{1.0, true},   {0.81, true}, {1.19, true},
+                                           {0.79, false}, {1.21, false}, {0.0, false},
+                                           {3.0, false}};
+  for (const auto& [lastOverAverage, average] : cases) {
+    SCOPED_TRACE(lastOverAverage);
+    const std::uint64_t count = TickATurn([](std::uint32_t) { return kFrame64; });
     ASSERT_EQ(AverageFrameTime(), 0.015625f);
     // The ring now holds one frame of the tested length: the average barely moves.
-    const auto last = static_cast<std::uint64_t>(c.lastOverAverage * kFrame64);
-    FrameClockTickAt(count + last);
-    const float expected = c.average ? AverageFrameTime() : LastFrameTime();
+    FrameClockTickAt(count + static_cast<std::uint64_t>(lastOverAverage * kFrame64));
+    const float expected = average ? AverageFrameTime() : LastFrameTime();
     EXPECT_EQ(SmoothedFrameTime(), expected);
     EXPECT_EQ(ScaleBySmoothedFrameTime(3.0f), expected * 3.0f);
   }
@@ -90,28 +77,32 @@ TEST(FrameClock, SmoothedTimeFollowsTheAverageWithinTwentyPercent) {
 
 TEST(FrameClock, FrameTimesKeepMillisecondsAfterADay) {
   // A float time of a day's length moves in steps of about 8 ms; the frame times do not.
+  const std::uint64_t day = 86400 * kSecond;
   FrameClockStartAt(1000);
-  FrameClockTickAt(1000 + kDay);
-  FrameClockTickAt(1000 + kDay + kSecond / 1000);
+  FrameClockTickAt(1000 + day);
+  FrameClockTickAt(1000 + day + kSecond / 1000);
   EXPECT_FLOAT_EQ(LastFrameTime(), 0.001f);
-  FrameClockTickAt(1000 + kDay + kSecond / 1000 + 16666667);
+  FrameClockTickAt(1000 + day + kSecond / 1000 + 16666667);
   EXPECT_FLOAT_EQ(LastFrameTime(), 0.016666667f);
   EXPECT_FLOAT_EQ(CurrentFrameTime(), 86400.0176f);
 }
 
-TEST(FrameClock, TheRingSumDoesNotDriftOverALongRun) {
-  FrameClockStartAt(0);
-  std::uint64_t count = 0;
+TEST(FrameClock, TheRingTurnsWithoutDrift) {
+  // Frames of 1 to 17 ms between ones of a few nanoseconds: updates of a running sum of
+  // about a second drop the small frames' low bits.
   std::uint32_t seed = 12345;
-  for (std::uint32_t i = 0; i < 64 * kFrameRingSize; ++i) {
-    // Frames of 1 to 17 ms between ones of a few nanoseconds: updates of a running sum of
-    // about a second drop the small frames' low bits.
+  const auto frame = [&](std::uint32_t i) {
     seed = seed * 1664525u + 1013904223u;
-    count += i % 3 ? 1000000 + (seed >> 8) % 16000000 : 1 + (seed >> 8) % 100;
-    FrameClockTickAt(count);
-  }
+    return i % 3 ? 1000000 + (seed >> 8) % 16000000 : 1 + (seed >> 8) % 100;
+  };
+  std::uint64_t count = TickATurn(frame);
+  EXPECT_EQ(FrameClockView().ringIndex, 0u);
+  for (float entry : FrameClockView().ring) EXPECT_NE(entry, 0.125f);
+  for (std::uint32_t i = kFrameRingSize; i < 64 * kFrameRingSize; ++i)
+    FrameClockTickAt(count += frame(i));
   EXPECT_EQ(FrameClockView().ringIndex, 0u);
   EXPECT_EQ(FrameClockView().ringSum, RingTotal());
+  EXPECT_FLOAT_EQ(AverageFrameTime(), static_cast<float>(RingTotal() / kFrameRingSize));
 }
 
 TEST(FrameClock, RealTicksAndWaitsFollowTheCounter) {

@@ -57,42 +57,50 @@ TEST(HeapAreas, LargeAreaFallsBackToSmallerReservations) {
   }
 }
 
-TEST(HeapAreasDeath, LargeAreaFullAfterItsReservedBytes) {
-  EXPECT_FATAL(
-      {
-        VirtualMemoryLimitReservations(896u << 20);
-        ScopedHeapAreas scoped;
-        HeapAreasLargeAlloc(std::uint64_t{896} << 20);
-        std::fprintf(stderr, "carved 896 MB\n");
-        HeapAreasLargeAlloc(kPageBytes);
-      },
-      "Virtual Memory Error : Large Area is Full");
+// Releases the region of an area (of a fresh manager) behind the manager's back.
+void ReleaseArea(HeapAreas& heap, HeapArea HeapAreas::*area) {
+  VirtualRelease((heap.*area).base, std::size_t{(heap.*area).reservedUnits} * kAreaUnitBytes);
 }
 
-TEST(HeapAreasDeath, AreasThatCannotBeReservedAreFatal) {
-  HeapAreas heap{};
-  EXPECT_FATAL((VirtualMemoryLimitReservations(1 << 20), HeapAreasInit(heap)),
-               "Virtual Memory Error : Not Enough Memory for Hole Area");
-  EXPECT_FATAL((VirtualMemoryLimitReservations(64 << 20), HeapAreasInit(heap)),
-               "Virtual Memory Error : Not Enough Memory for Small Area");
-  EXPECT_FATAL((VirtualMemoryLimitReservations(500 << 20), HeapAreasInit(heap)),
-               "Virtual Memory Error : Not Enough Memory for Large Area");
-}
-
-TEST(HeapAreasDeath, ExhaustedAreasAreFatal) {
-  EXPECT_FATAL(
-      {
-        ScopedHeapAreas scoped;
-        for (std::uint32_t i = 0; i <= kHoleNodeCapacity; ++i)
-          HeapAreasPushFree(scoped.heap().small.base, 3, 0);
-      },
-      "Virtual Memory Error : Not Enough Memory for Hole Area");
-  EXPECT_FATAL(
-      {
-        ScopedHeapAreas scoped;
-        for (std::uint32_t i = 0; i <= kSmallAreaUnits * 32; ++i) HeapAreasSmallAlloc(2048);
-      },
-      "Virtual Memory Error : Not Enough Memory for Small Area");
+TEST(HeapAreasDeath, EveryFailureOfTheAreasIsFatal) {
+  static HeapAreas heap{};
+  const struct {
+    void (*run)();
+    const char* text;
+  } cases[] = {
+      {[] { VirtualMemoryLimitReservations(1 << 20), HeapAreasInit(heap); },
+       "Virtual Memory Error : Not Enough Memory for Hole Area"},
+      {[] { VirtualMemoryLimitReservations(64 << 20), HeapAreasInit(heap); },
+       "Virtual Memory Error : Not Enough Memory for Small Area"},
+      {[] { VirtualMemoryLimitReservations(500 << 20), HeapAreasInit(heap); },
+       "Virtual Memory Error : Not Enough Memory for Large Area"},
+      {[] {
+         VirtualMemoryLimitReservations(896u << 20);
+         ScopedHeapAreas scoped;
+         HeapAreasLargeAlloc(std::uint64_t{896} << 20);
+         std::fprintf(stderr, "carved 896 MB\n");
+         HeapAreasLargeAlloc(kPageBytes);
+       },
+       "Virtual Memory Error : Large Area is Full"},
+      {[] {
+         ScopedHeapAreas scoped;
+         for (std::uint32_t i = 0; i <= kHoleNodeCapacity; ++i)
+           HeapAreasPushFree(scoped.heap().small.base, 3, 0);
+       },
+       "Virtual Memory Error : Not Enough Memory for Hole Area"},
+      {[] {
+         ScopedHeapAreas scoped;
+         for (std::uint32_t i = 0; i <= kSmallAreaUnits * 32; ++i) HeapAreasSmallAlloc(2048);
+       },
+       "Virtual Memory Error : Not Enough Memory for Small Area"},
+      {[] { HeapAreasInit(heap), ReleaseArea(heap, &HeapAreas::hole), HeapAreasRelease(heap); },
+       "Virtual Memory Error : Heap Block Liberation Failed"},
+      {[] { HeapAreasInit(heap), ReleaseArea(heap, &HeapAreas::small), HeapAreasRelease(heap); },
+       "Virtual Memory Error : Small Block Liberation Failed"},
+      {[] { HeapAreasInit(heap), ReleaseArea(heap, &HeapAreas::large), HeapAreasRelease(heap); },
+       "Virtual Memory Error : Large Block Liberation Failed"},
+  };
+  for (const auto& c : cases) EXPECT_FATAL(c.run(), c.text);
 }
 
 TEST(HeapAreasDeath, FailedCommitsAndDecommitsAreFatal) {
@@ -114,25 +122,6 @@ TEST(HeapAreasDeath, FailedCommitsAndDecommitsAreFatal) {
       "Virtual Memory Error : Block DeCommitment Failed");
 }
 
-TEST(HeapAreasDeath, FailedExitReleaseNamesTheArea) {
-  const struct { HeapArea HeapAreas::*area; const char* text; } cases[] = {
-      {&HeapAreas::hole, "Virtual Memory Error : Heap Block Liberation Failed"},
-      {&HeapAreas::small, "Virtual Memory Error : Small Block Liberation Failed"},
-      {&HeapAreas::large, "Virtual Memory Error : Large Block Liberation Failed"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_FATAL(
-        {
-          HeapAreas heap{};
-          HeapAreasInit(heap);
-          HeapArea& area = heap.*c.area;
-          VirtualRelease(area.base, std::size_t{area.reservedUnits} * kAreaUnitBytes);
-          HeapAreasRelease(heap);
-        },
-        c.text);
-  }
-}
-
 TEST(HeapAreas, ExitReleaseRunsOnceAndLeavesLaterReleasesAlone) {
   ScopedHeapAreas scoped;
   MemBlock block{};
@@ -152,26 +141,24 @@ TEST(HeapAreas, TrimGivesBackParkedPagesOfSixteenKilobytesAndUp) {
   HeapAreas& heap = scoped.heap();
   // Parked blocks of classes 13 (8 KB), 14 (16 KB), 24 (16 MB) and 26 (64 MB), pages committed.
   const std::uint32_t sizes[] = {8192, 16384, 16u << 20, 64u << 20};
-  const std::uint32_t pagesEach[] = {2, 3, 5, 7};
   std::uint8_t* bases[4];
   for (int i = 0; i < 4; ++i) {
     MemBlock b{};
     MemBlockReserve(b, sizes[i]);
-    std::uint8_t* p = static_cast<std::uint8_t*>(MemBlockAppend(b, pagesEach[i] * kPageBytes));
-    p[0] = 0x5A;
+    static_cast<std::uint8_t*>(MemBlockAppend(b, (2 + i) * kPageBytes))[0] = 0x5A;
     bases[i] = b.base;
     MemBlockRelease(b);
   }
-  EXPECT_EQ(heap.cachedPages, 2 + 3 + 5 + 7);
+  EXPECT_EQ(heap.cachedPages, 2 + 3 + 4 + 5);
 
   // Reach the threshold with a block in use; the commit that reaches it does not trim yet.
   MemBlock big{};
   MemBlockReserve(big, 128u << 20);
   MemBlockAppend(big, std::uint32_t(heap.trimThreshold - heap.committedPages) * kPageBytes);
-  EXPECT_TRUE(heap.committedPages == kTrimThresholdPages && heap.cachedPages == 17);
+  EXPECT_TRUE(heap.committedPages == kTrimThresholdPages && heap.cachedPages == 14);
 
   MemBlockAppend(big, 1);  // next commit trims first
-  EXPECT_TRUE(heap.cachedPages == 2 && heap.committedPages == kTrimThresholdPages - 15 + 1);
+  EXPECT_TRUE(heap.cachedPages == 2 && heap.committedPages == kTrimThresholdPages - 12 + 1);
   EXPECT_EQ(heap.sizeClassLists[13].head->committedPages, 2u);
   for (std::uint32_t k : {14u, 24u, 26u})
     EXPECT_EQ(heap.sizeClassLists[k].head->committedPages, 0u) << k;

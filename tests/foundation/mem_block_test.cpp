@@ -24,11 +24,9 @@ TEST(MemBlock, ReserveChoosesClassAreaPagesAndAlignment) {
     std::uint32_t n, k, committed, required;
     bool small;
   } cases[] = {
-      {1, 0, 1, 1, true},      {2, 1, 1, 1, true},      {3, 2, 1, 1, true},
-      {5, 3, 1, 1, true},      {8, 3, 1, 1, true},      {16, 4, 1, 1, true},
+      {1, 0, 1, 1, true},      {3, 2, 1, 1, true},      {8, 3, 1, 1, true},
       {64, 6, 1, 1, true},     {2048, 11, 1, 1, true},  {2049, 12, 0, 1, false},
-      {4096, 12, 0, 1, false}, {4097, 13, 0, 2, false}, {20000, 15, 0, 5, false},
-      {40u << 20, 26, 0, 10240, false},
+      {4097, 13, 0, 2, false}, {20000, 15, 0, 5, false}, {40u << 20, 26, 0, 10240, false},
   };
   for (const auto& c : cases) {
     MemBlock b{};
@@ -46,9 +44,11 @@ TEST(MemBlock, ReserveChoosesClassAreaPagesAndAlignment) {
   EXPECT_EQ(empty.base, nullptr);
 }
 
-TEST(MemBlock, ReserveAgainKeepsSameClassAndParksOtherClass) {
+TEST(MemBlock, ReserveAgainKeepsSameClassAndReleaseParksTheBlock) {
   ScopedHeapAreas scoped;
   MemBlock b{};
+  MemBlockRelease(b);  // an empty block parks nothing
+  EXPECT_EQ(scoped.heap().sizeClassLists[0].head, nullptr);
   MemBlockReserve(b, 5000);
   MemBlockAppend(b, 300);
   std::uint8_t* first = b.base;
@@ -59,20 +59,37 @@ TEST(MemBlock, ReserveAgainKeepsSameClassAndParksOtherClass) {
   const FreeBlockNode* parked = scoped.heap().sizeClassLists[13].tail;
   ASSERT_NE(parked, nullptr);
   EXPECT_TRUE(parked->base == first && parked->committedPages == 1);
+
+  MemBlockAppend(b, 3 * kPageBytes);
+  std::uint8_t* base = b.base;
+  MemBlockRelease(b);
+  const MemBlock zero{};
+  EXPECT_EQ(std::memcmp(&b, &zero, sizeof b), 0);
+  EXPECT_EQ(scoped.heap().sizeClassLists[17].head->base, base);
+  EXPECT_EQ(scoped.heap().cachedPages, 1 + 3);
 }
 
-TEST(MemBlock, ParkedBlocksAreReusedOldestFirst) {
+TEST(MemBlock, ParkedBlocksAreReusedOldestFirstWithAtMostTheRequiredPages) {
   ScopedHeapAreas scoped;
+  HeapAreas& heap = scoped.heap();
   MemBlock a{}, b{}, c{}, d{};
   MemBlockReserve(a, 40000);
   MemBlockReserve(b, 50000);
   std::uint8_t *baseA = a.base, *baseB = b.base;
+  MemBlockAppend(a, 10 * kPageBytes);
   MemBlockRelease(a);
   MemBlockRelease(b);
-  MemBlockReserve(c, 65536);
-  MemBlockReserve(d, 33000);
+  EXPECT_EQ(heap.cachedPages, 10);
+  const std::int32_t committed = heap.committedPages;
+  MemBlockReserve(c, 33000);  // class 16, 9 pages required: one of a's pages goes back
+  MemBlockReserve(d, 65536);
   EXPECT_TRUE(c.base == baseA && d.base == baseB);
-  EXPECT_TRUE(!scoped.heap().sizeClassLists[16].head && !scoped.heap().sizeClassLists[16].tail);
+  EXPECT_TRUE(c.committedPages == 9 && c.requiredPages == 9);
+  EXPECT_TRUE(heap.committedPages == committed - 1 && heap.cachedPages == 0);
+  EXPECT_TRUE(!heap.sizeClassLists[16].head && !heap.sizeClassLists[16].tail);
+  MemBlockRelease(c);
+  MemBlockReserve(c, 60000);  // 15 pages required: the 9 committed ones stay
+  EXPECT_EQ(c.committedPages, 9u);
 
   // Blocks over 16 MB are parked and reused too, with fewer pages than required: appends
   // commit the rest.
@@ -80,37 +97,13 @@ TEST(MemBlock, ParkedBlocksAreReusedOldestFirst) {
   MemBlockAppend(a, 1u << 20);
   baseA = a.base;
   MemBlockRelease(a);
-  EXPECT_EQ(scoped.heap().cachedPages, 256);
+  EXPECT_EQ(heap.cachedPages, 256);
   MemBlockReserve(b, 50u << 20);
   EXPECT_TRUE(b.base == baseA && b.committedPages == 256);
-}
-
-TEST(MemBlock, ReusedBlockKeepsAtMostTheRequiredPages) {
-  ScopedHeapAreas scoped;
-  HeapAreas& heap = scoped.heap();
-  MemBlock b{};
-  MemBlockReserve(b, 65536);  // class 16
-  MemBlockAppend(b, 10 * kPageBytes);
-  MemBlockRelease(b);
-  EXPECT_EQ(heap.cachedPages, 10);
-  const std::int32_t committed = heap.committedPages;
-  MemBlockReserve(b, 33000);  // class 16 again, 9 pages required: one page goes back
-  EXPECT_TRUE(b.committedPages == 9 && b.requiredPages == 9);
-  EXPECT_TRUE(heap.committedPages == committed - 1 && heap.cachedPages == 0);
-  MemBlockRelease(b);
-  MemBlockReserve(b, 60000);  // 15 pages required: the 9 committed ones stay
-  EXPECT_EQ(b.committedPages, 9u);
-}
-
-TEST(MemBlock, AppendCommitsPagesAsDataGrows) {
-  ScopedHeapAreas scoped;
-  MemBlock b{};
-  MemBlockReserve(b, 1u << 20);
-  EXPECT_EQ(MemBlockAppend(b, 10), b.base);
-  EXPECT_EQ(b.committedPages, 1u);
-  auto* q = static_cast<std::uint8_t*>(MemBlockAppend(b, 3 * kPageBytes));
-  EXPECT_TRUE(q == b.base + 10 && b.committedPages == 4 && b.usedBytes == 10 + 3 * kPageBytes);
-  std::memset(q, 0x11, 3 * kPageBytes);  // all of it writable
+  MemBlockAppend(b, 10);
+  auto* q = static_cast<std::uint8_t*>(MemBlockAppend(b, 300 * kPageBytes));
+  EXPECT_TRUE(q == b.base + 10 && b.committedPages == 301 && b.usedBytes == 10 + 300 * kPageBytes);
+  std::memset(q, 0x11, 300 * kPageBytes);  // all of it writable
 }
 
 TEST(MemBlock, FittedAppendLeavesExactlyThePagesOfTheNewEnd) {
@@ -147,49 +140,21 @@ TEST(MemBlock, FittedAppendLeavesExactlyThePagesOfTheNewEnd) {
   EXPECT_TRUE(n[0] == 0x42 && n[63] == 0x42);
 }
 
-TEST(MemBlock, ReleaseParksWithPagesAndZeroesTheDescriptor) {
-  ScopedHeapAreas scoped;
-  MemBlock empty{};
-  MemBlockRelease(empty);
-  EXPECT_EQ(scoped.heap().cachedPages, 0);
-  for (const auto& list : scoped.heap().sizeClassLists) EXPECT_EQ(list.head, nullptr);
-
-  MemBlock b{};
-  MemBlockReserve(b, 100000);
-  MemBlockAppend(b, 3 * kPageBytes);
-  std::uint8_t* base = b.base;
-  MemBlockRelease(b);
-  const MemBlock zero{};
-  EXPECT_EQ(std::memcmp(&b, &zero, sizeof b), 0);
-  EXPECT_EQ(scoped.heap().sizeClassLists[17].head->base, base);
-  EXPECT_EQ(scoped.heap().cachedPages, 3);
-}
-
 TEST(MemBlockDeath, AppendPastTheBlockIsFatal) {
-  EXPECT_FATAL(
-      {
-        MemBlock b{};
-        MemBlockReserve(b, 4096);
-        MemBlockAppend(b, 4000);
-        MemBlockAppend(b, 100);
-      },
-      "Virtual Memory Error : Required Memory > Reserved Memory (4000+100>(1<<12))");
-  EXPECT_FATAL(
-      {
-        MemBlock b{};
-        MemBlockReserve(b, 4096);
-        MemBlockAppendFit(b, 4097);
-      },
-      "Virtual Memory Error : Required Memory > Reserved Memory");
-  // Even a count near 2^32 is compared without wrapping.
-  EXPECT_FATAL(
-      {
-        MemBlock b{};
-        MemBlockReserve(b, 4096);
-        MemBlockAppend(b, 16);
-        MemBlockAppend(b, 0xFFFFFFF8u);
-      },
-      "Virtual Memory Error : Required Memory > Reserved Memory (16+4294967288>(1<<12))");
+  static MemBlock b{};
+  const struct {
+    void (*run)();
+    const char* text;
+  } cases[] = {
+      {[] { MemBlockReserve(b, 4096), MemBlockAppend(b, 4000), MemBlockAppend(b, 100); },
+       "Virtual Memory Error : Required Memory > Reserved Memory (4000+100>(1<<12))"},
+      {[] { MemBlockReserve(b, 4096), MemBlockAppendFit(b, 4097); },
+       "Virtual Memory Error : Required Memory > Reserved Memory"},
+      // Even a count near 2^32 is compared without wrapping.
+      {[] { MemBlockReserve(b, 4096), MemBlockAppend(b, 16), MemBlockAppend(b, 0xFFFFFFF8u); },
+       "Virtual Memory Error : Required Memory > Reserved Memory (16+4294967288>(1<<12))"},
+  };
+  for (const auto& c : cases) EXPECT_FATAL(c.run(), c.text);
 }
 
 }  // namespace

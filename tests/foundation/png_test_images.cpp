@@ -23,17 +23,6 @@ void PutWord(std::uint8_t* p, std::uint32_t v) {
   for (int k = 0; k < 4; ++k) p[k] = static_cast<std::uint8_t>(v >> (24 - 8 * k));
 }
 
-PngImageSpec Spec(int colourType, std::uint32_t w, std::uint32_t h,
-                  std::vector<std::uint8_t> data, int bitDepth = 8) {
-  PngImageSpec s;
-  s.colourType = colourType;
-  s.bitDepth = bitDepth;
-  s.width = w;
-  s.height = h;
-  s.data = std::move(data);
-  return s;
-}
-
 // n samples of value i * step.
 std::vector<std::uint8_t> Ramp(std::uint32_t n, std::uint32_t step) {
   std::vector<std::uint8_t> v(n);
@@ -57,33 +46,24 @@ std::vector<std::uint8_t> EncodePng(const PngImageSpec& s) {
         auto* bytes = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(p));
         bytes->insert(bytes->end(), data, data + n);
       },
-      [](png_structp) {});
+      nullptr);
   png_set_IHDR(png, info, s.width, s.height, s.bitDepth, s.colourType,
                s.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  std::vector<png_color> palette;
-  for (std::size_t i = 0; i + 2 < s.palette.size(); i += 3)
-    palette.push_back({s.palette[i], s.palette[i + 1], s.palette[i + 2]});
-  if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
-  if (!s.paletteAlpha.empty())
-    png_set_tRNS(png, info, s.paletteAlpha.data(), static_cast<int>(s.paletteAlpha.size()),
-                 nullptr);
-  if (s.colourKey) {
-    png_color_16 key{};
-    key.gray = s.keyGrey;
-    key.red = s.keyRed;
-    key.green = s.keyGreen;
-    key.blue = s.keyBlue;
-    png_set_tRNS(png, info, nullptr, 0, &key);
+  static_assert(sizeof(png_color) == 3);
+  if (!s.palette.empty())
+    png_set_PLTE(png, info, reinterpret_cast<const png_color*>(s.palette.data()),
+                 static_cast<int>(s.palette.size() / 3));
+  if (!s.paletteAlpha.empty() || !s.colourKey.empty()) {
+    std::vector<std::uint16_t> k = s.colourKey;
+    k.resize(3);
+    png_color_16 key{0, k[0], k[1], k[2], k[0]};
+    png_set_tRNS(png, info, s.paletteAlpha.data(), static_cast<int>(s.paletteAlpha.size()), &key);
   }
   if (s.gamma > 0.0) png_set_gAMA(png, info, s.gamma);
   png_write_info(png, info);
   const int passes = png_set_interlace_handling(png);
-  const int samples = s.colourType == PNG_COLOR_TYPE_RGB         ? 3
-                      : s.colourType == PNG_COLOR_TYPE_RGB_ALPHA  ? 4
-                      : s.colourType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
-                                                                  : 1;
-  const std::size_t rowBytes = (std::size_t{s.width} * samples * s.bitDepth + 7) / 8;
+  const std::size_t rowBytes = png_get_rowbytes(png, info);
   std::vector<std::uint8_t> data = s.data;
   data.resize(rowBytes * s.height);
   for (int pass = 0; pass < passes; ++pass)
@@ -93,40 +73,47 @@ std::vector<std::uint8_t> EncodePng(const PngImageSpec& s) {
   return out;
 }
 
+std::vector<std::uint8_t> EncodePng(std::uint32_t width, std::uint32_t height,
+                                    std::uint32_t samples, const PngSample& sample) {
+  const int types[] = {PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_RGB,
+                       PNG_COLOR_TYPE_RGB_ALPHA};
+  std::vector<std::uint8_t> data;
+  for (std::uint32_t i = 0; i < width * height * samples; ++i)
+    data.push_back(sample(i / samples % width, i / samples / width, i % samples));
+  return EncodePng({types[samples - 1], width, height, std::move(data)});
+}
+
 std::vector<NamedPng> PngTestImages() {
   std::vector<NamedPng> images;
   const auto add = [&](const char* name, const PngImageSpec& spec) {
     images.push_back({name, EncodePng(spec)});
   };
-  PngImageSpec palette = Spec(PNG_COLOR_TYPE_PALETTE, 4, 2, {0, 1, 2, 3, 3, 2, 1, 0});
+  PngImageSpec palette{PNG_COLOR_TYPE_PALETTE, 4, 2, {0, 1, 2, 3, 3, 2, 1, 0}};
   palette.palette = {255, 0, 0, 0, 255, 0, 0, 0, 255, 10, 20, 30};
   add("palette.png", palette);
   palette.paletteAlpha = {0, 128};  // entries 2 and 3 stay opaque
   add("palette_trns.png", palette);
-  add("grey.png", Spec(PNG_COLOR_TYPE_GRAY, 5, 3, Ramp(15, 37)));
-  add("grey_alpha.png", Spec(PNG_COLOR_TYPE_GRAY_ALPHA, 2, 2, {0, 255, 50, 0, 100, 128, 255, 7}));
-  add("rgba16.png", Spec(PNG_COLOR_TYPE_RGB_ALPHA, 2, 1,
-                         {0x12, 0x34, 0xAB, 0xCD, 0xFF, 0xFF, 0x00, 0x80, 0x00, 0x01, 0x80,
-                          0x00, 0x7F, 0xFF, 0xFE, 0xFF},
-                         16));
+  add("grey_alpha.png", {PNG_COLOR_TYPE_GRAY_ALPHA, 2, 2, {0, 255, 50, 0, 100, 128, 255, 7}});
+  add("rgba16.png", {PNG_COLOR_TYPE_RGB_ALPHA, 2, 1,
+                     {0x12, 0x34, 0xAB, 0xCD, 0xFF, 0xFF, 0x00, 0x80, 0x00, 0x01, 0x80, 0x00, 0x7F,
+                      0xFF, 0xFE, 0xFF},
+                     16});
   // Two bytes a row, the last six bits padding.
-  add("grey1.png", Spec(PNG_COLOR_TYPE_GRAY, 10, 2,
-                        {0b10110000, 0b01000000, 0b01001111, 0b10000000}, 1));
-  PngImageSpec rgb = Spec(PNG_COLOR_TYPE_RGB, 7, 5, Ramp(7 * 5 * 3, 11));
+  add("grey1.png",
+      {PNG_COLOR_TYPE_GRAY, 10, 2, {0b10110000, 0b01000000, 0b01001111, 0b10000000}, 1});
+  PngImageSpec rgb{PNG_COLOR_TYPE_RGB, 7, 5, Ramp(7 * 5 * 3, 11)};
   add("rgb.png", rgb);
   rgb.interlaced = true;
   add("rgb_interlaced.png", rgb);
   rgb.interlaced = false;
-  rgb.colourKey = true;
-  rgb.keyGreen = 11;  // the first pixel is (0, 11, 22)
-  rgb.keyBlue = 22;
+  rgb.colourKey = {0, 11, 22};  // the first pixel
   add("rgb_trns.png", rgb);
-  PngImageSpec grey = Spec(PNG_COLOR_TYPE_GRAY, 5, 3, Ramp(15, 37));
+  PngImageSpec grey{PNG_COLOR_TYPE_GRAY, 5, 3, Ramp(15, 37)};
+  add("grey.png", grey);
   grey.gamma = 1.0;
   add("grey_gamma.png", grey);
   grey.gamma = 0.0;
-  grey.colourKey = true;
-  grey.keyGrey = 37;
+  grey.colourKey = {37};
   add("grey_trns.png", grey);
   return images;
 }

