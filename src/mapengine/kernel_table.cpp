@@ -12,16 +12,7 @@ namespace {
 // The math block works from static initialisation on, before InitKernelTable has run.
 constexpr KernelTable MathBlockOnly() {
   KernelTable table{};
-  table.KernelMin = plain::KernelMin;
-  table.KernelMax = plain::KernelMax;
-  table.KernelClamp01 = plain::KernelClamp01;
-  table.KernelSqrt = plain::KernelSqrt;
-  table.KernelInvSqrt = plain::KernelInvSqrt;
-  table.KernelLength3 = plain::KernelLength3;
-  table.KernelNormalize3 = plain::KernelNormalize3;
-  table.KernelMat4Vec4 = plain::KernelMat4Vec4;
-  table.KernelTransformPoint = plain::KernelTransformPoint;
-  table.KernelTransformNormal = plain::KernelTransformNormal;
+  SetMathKernels(table, false);
   return table;
 }
 

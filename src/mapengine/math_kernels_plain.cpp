@@ -63,30 +63,6 @@ void KernelTransformNormal(float* destination, const float* m, const float* dire
 
 }  // namespace plain
 
-void RegisterMathKernels(KernelTable& table, bool sse) {
-  if (sse) {
-    table.KernelMin = sse::KernelMin;
-    table.KernelMax = sse::KernelMax;
-    table.KernelClamp01 = sse::KernelClamp01;
-    table.KernelSqrt = sse::KernelSqrt;
-    table.KernelInvSqrt = sse::KernelInvSqrt;
-    table.KernelLength3 = sse::KernelLength3;
-    table.KernelNormalize3 = sse::KernelNormalize3;
-    table.KernelMat4Vec4 = sse::KernelMat4Vec4;
-    table.KernelTransformPoint = sse::KernelTransformPoint;
-    table.KernelTransformNormal = sse::KernelTransformNormal;
-  } else {
-    table.KernelMin = plain::KernelMin;
-    table.KernelMax = plain::KernelMax;
-    table.KernelClamp01 = plain::KernelClamp01;
-    table.KernelSqrt = plain::KernelSqrt;
-    table.KernelInvSqrt = plain::KernelInvSqrt;
-    table.KernelLength3 = plain::KernelLength3;
-    table.KernelNormalize3 = plain::KernelNormalize3;
-    table.KernelMat4Vec4 = plain::KernelMat4Vec4;
-    table.KernelTransformPoint = plain::KernelTransformPoint;
-    table.KernelTransformNormal = plain::KernelTransformNormal;
-  }
-}
+void RegisterMathKernels(KernelTable& table, bool sse) { SetMathKernels(table, sse); }
 
 }  // namespace veskor
