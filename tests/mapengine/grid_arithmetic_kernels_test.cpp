@@ -105,12 +105,13 @@ TEST_P(GridArithmetic, Steps) {
 }
 
 TEST_P(GridArithmetic, RepeatFracAndClamps) {
-  V D = Run({2.25f, -0.25f, -2.000001f, 0.5f},
+  V r = Run({2.25f, -0.25f, -2.000001f, 0.5f},
             [&](auto A, auto D) { k().GridRepeat(2, 2, A, 0.0f, 1.0f, D); });
-  EXPECT_EQ(D[0], 0.25f);
-  EXPECT_EQ(D[1], 0.75f);
-  EXPECT_TRUE(D[2] < 0.0f && D[2] > -1e-5f);  // within the tolerance below -2: just below 0
-  EXPECT_EQ(D[3], 0.5f);
+  EXPECT_EQ(r[0], 0.25f);
+  EXPECT_EQ(r[1], 0.75f);
+  EXPECT_LT(r[2], 0.0f);
+  EXPECT_GT(r[2], -1e-5f);  // within the tolerance below -2: just below 0
+  EXPECT_EQ(r[3], 0.5f);
   EXPECT_EQ(Run({12.5f, -3}, [&](auto A, auto D) { k().GridRepeat(2, 2, A, 10, 12, D); }),
             (V{10.5f, 11}));
   EXPECT_EQ(Run({-1.5f, 3.75f, -4}, [&](auto A, auto D) { k().GridFrac(2, 2, A, D); }),

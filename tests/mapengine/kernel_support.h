@@ -40,7 +40,7 @@ class BothPaths : public ::testing::TestWithParam<bool> {
 };
 #define VESKOR_BOTH_PATHS(suite)                                                 \
   INSTANTIATE_TEST_SUITE_P(PlainAndSse, suite, ::testing::Values(false, true), \
-                           [](const auto& info) { return info.param ? "Sse" : "Plain"; })
+                           [](const auto& path) { return path.param ? "Sse" : "Plain"; })
 
 inline std::array<std::uintptr_t, kKernelTableEntries> Entries(const KernelTable& table) {
   std::array<std::uintptr_t, kKernelTableEntries> words;
