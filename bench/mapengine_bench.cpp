@@ -9,19 +9,12 @@
 
 #include "mapengine/grid_arithmetic_kernels.h"
 #include "mapengine/kernel_table.h"
+#include "support/kernel_tables.h"
 
 namespace veskor {
 namespace {
 
-const KernelTable& Table(bool sse) {
-  static const auto tables = [] {
-    std::vector<KernelTable> t(2);
-    FillKernelTable(t[0], false);
-    FillKernelTable(t[1], true);
-    return t;
-  }();
-  return tables[sse ? 1 : 0];
-}
+const KernelTable& Table(bool sse) { return test::Tables(sse); }
 
 // Page-aligned arrays of random values in [0, 1), as pool grids are.
 class Arrays {

@@ -7,20 +7,12 @@
 #include <vector>
 
 #include "mapengine/kernel_table.h"
+#include "support/kernel_tables.h"
 
 namespace veskor {
 namespace {
 
-const KernelTable& Members(bool sse) {
-  static const struct Tables {
-    KernelTable plain{}, sse{};
-    Tables() {
-      FillKernelTable(plain, false);
-      FillKernelTable(sse, true);
-    }
-  } tables;
-  return sse ? tables.sse : tables.plain;
-}
+const KernelTable& Members(bool sse) { return test::Tables(sse); }
 
 std::vector<float> Random(std::size_t n, float scale, unsigned seed) {
   std::mt19937 rng(seed);

@@ -9,10 +9,10 @@
 #include <random>
 #include <vector>
 
-#include "../tests/mapengine/noise_support.h"
 #include "mapengine/noise_fills.h"
 #include "mapengine/noise_generator.h"
 #include "mapengine/noise_tables.h"
+#include "support/kernel_tables.h"
 
 namespace veskor {
 namespace {
@@ -227,7 +227,7 @@ BENCHMARK(BM_NoiseFill3D<sse::NoiseFill3D>)->Name("BM_NoiseFill3D/sse");
 
 // --- The 3-D noise volume: 262144 noise values and the summed volume, built once per run -----
 void BM_BuildNoiseVolume3D(benchmark::State& state) {
-  test::ScopedNoiseKernels kernels;  // the summed-volume kernel, as the program fills it
+  test::ScopedKernelTable kernels;  // the summed-volume kernel, as the program fills it
   for (auto _ : state) {
     NoiseGenerator generator{};
     NoiseGeneratorInit(generator);

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "mapengine/kernel_table.h"
+#include "support/kernel_tables.h"
 
 namespace veskor {
 namespace {
@@ -16,16 +17,7 @@ namespace {
 constexpr std::uint8_t kLog2 = 10;  // 1024 x 1024
 constexpr std::size_t kTexels = std::size_t{1} << (2 * kLog2);
 
-const KernelTable& Table(bool sse) {
-  static const struct Both {
-    KernelTable plain{}, sse{};
-    Both() {
-      FillKernelTable(plain, false);
-      FillKernelTable(sse, true);
-    }
-  } both;
-  return sse ? both.sse : both.plain;
-}
+const KernelTable& Table(bool sse) { return test::Tables(sse); }
 
 // A page-aligned array of random values, as pool rasters start on page boundaries.
 template <typename T>

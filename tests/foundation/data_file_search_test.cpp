@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "foundation/search_dirs.h"
+#include "support/temp_dir.h"
 
 namespace veskor {
 namespace {
@@ -20,9 +21,6 @@ namespace fs = std::filesystem;
 class DataFileSearch : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/veskor_search_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = std::string(pattern) + "/";
     for (const char* d : {"product", "binary", "system", "resource/Img", "resource/Snd",
                           "working", "worldA", "worldB"})
       fs::create_directories(root_ + d);
@@ -31,10 +29,7 @@ class DataFileSearch : public testing::Test {
                               Dir("working").c_str()));
     ExtraSearchDirsClear();
   }
-  void TearDown() override {
-    ExtraSearchDirsClear();
-    fs::remove_all(root_);
-  }
+  void TearDown() override { ExtraSearchDirsClear(); }
 
   std::string Dir(const std::string& name) const { return root_ + name; }
   void Touch(const std::string& dir, const std::string& name) const {
@@ -43,7 +38,8 @@ class DataFileSearch : public testing::Test {
     std::fclose(f);
   }
 
-  std::string root_;
+  test::TempDir tmp_{"veskor_search"};
+  const std::string& root_ = tmp_.path();
 };
 
 TEST_F(DataFileSearch, SetSearchDirsEndsEveryDirectoryWithASlash) {

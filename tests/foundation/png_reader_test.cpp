@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "png_test_images.h"
+#include "support/png_test_images.h"
+#include "support/temp_dir.h"
 
 namespace veskor {
 namespace {
@@ -19,12 +19,8 @@ using Bytes = std::vector<std::uint8_t>;
 class PngReader : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/veskor_png_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
     for (test::NamedPng& image : test::PngTestImages()) images_[image.name] = image.bytes;
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
 
   // Loads the file into `pixels` (empty on failure, when it also checks that no output was
   // touched) and returns the result.
@@ -43,16 +39,14 @@ class PngReader : public testing::Test {
     return result;
   }
   std::uint32_t Load(const Bytes& bytes, Bytes& pixels) {
-    const std::string path = dir_ + "/image.png";
-    EXPECT_TRUE(test::WriteFileBytes(path, bytes));
-    return LoadPath(path.c_str(), pixels);
+    return LoadPath(dir_.Write("image.png", bytes).c_str(), pixels);
   }
   std::uint32_t Load(const Bytes& bytes) {
     Bytes pixels;
     return Load(bytes, pixels);
   }
 
-  std::string dir_;
+  test::TempDir dir_{"veskor_png"};
   std::map<std::string, Bytes> images_;
   std::uint32_t w_ = 0, h_ = 0, channels_ = 0, rowBytes_ = 0;
 };
@@ -114,8 +108,8 @@ TEST_F(PngReader, OnlyAFileGammaIsCorrected) {
 TEST_F(PngReader, RefusesWhatIsNoPngFile) {
   Bytes pixels;
   EXPECT_EQ(LoadPath(nullptr, pixels), 0u);
-  EXPECT_EQ(LoadPath((dir_ + "/missing.png").c_str(), pixels), 0u);
-  EXPECT_EQ(LoadPath(dir_.c_str(), pixels), 0u);  // a directory opens on Linux
+  EXPECT_EQ(LoadPath(dir_.Path("missing.png").c_str(), pixels), 0u);
+  EXPECT_EQ(LoadPath(dir_.path().c_str(), pixels), 0u);  // a directory opens on Linux
   EXPECT_EQ(Load(Bytes{}), 0u);
   Bytes png = images_["rgb.png"];
   png[1] = 'Q';

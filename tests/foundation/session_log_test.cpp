@@ -2,33 +2,22 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "support/temp_dir.h"
+
 namespace veskor {
 namespace {
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream all;
-  all << in.rdbuf();
-  return all.str();
-}
+using test::ReadFileText;
 
 class SessionLogTest : public testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/veskor_log_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = std::string(pattern) + "/";
-  }
-  void TearDown() override {
-    SessionLogClose();
-    std::filesystem::remove_all(dir_);
-  }
-  std::string dir_;
+  void TearDown() override { SessionLogClose(); }
+  test::TempDir tmp_{"veskor_log"};
+  const std::string& dir_ = tmp_.path();
 };
 
 TEST_F(SessionLogTest, WritingToAClosedLogDoesNothing) {
@@ -61,15 +50,15 @@ TEST_F(SessionLogTest, WritesReachTheFileAtOnceAndOpeningAgainClosesIt) {
   SessionLogOpen(first.c_str());
   ASSERT_TRUE(LogStream().file != nullptr && LogStream().target == LogStream().file);
   LogWriteText(LogStream(), "one\n");
-  EXPECT_EQ(ReadFile(first), "one\n");  // flushed, the log still open
+  EXPECT_EQ(ReadFileText(first), "one\n");  // flushed, the log still open
   SessionLogOpen(second.c_str());
   LogWriteText(LogStream(), "two");
-  EXPECT_EQ(ReadFile(first), "one\n");
-  EXPECT_EQ(ReadFile(second), "two");  // truncated
+  EXPECT_EQ(ReadFileText(first), "one\n");
+  EXPECT_EQ(ReadFileText(second), "two");  // truncated
   SessionLogClose();
   EXPECT_TRUE(LogStream().target == nullptr && LogStream().file == nullptr);
   LogWriteText(LogStream(), "after");
-  EXPECT_EQ(ReadFile(second), "two");
+  EXPECT_EQ(ReadFileText(second), "two");
 }
 
 TEST_F(SessionLogTest, APathThatDoesNotOpenDropsEveryWrite) {
@@ -95,7 +84,7 @@ TEST_F(SessionLogTest, AForeignStreamIsNotOwned) {
   SessionLogClose();
   LogWriteText(LogStream(), "dropped");
   EXPECT_EQ(out.str(), "foreign");
-  EXPECT_EQ(ReadFile(path), "");
+  EXPECT_EQ(ReadFileText(path), "");
 }
 
 }  // namespace

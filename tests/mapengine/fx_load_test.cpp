@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "foundation/png_test_images.h"
 #include "foundation/search_dirs.h"
 #include "mapengine/fx_executors.h"
 #include "mapengine/fx_test_support.h"
+#include "support/png_test_images.h"
+#include "support/temp_dir.h"
 
 namespace veskor {
 namespace {
@@ -27,7 +28,7 @@ std::uint8_t Byte(std::uint32_t x, std::uint32_t y, std::uint32_t c) {
 
 std::vector<std::uint8_t> Image(int colourType, std::uint32_t width, std::uint32_t height) {
   const std::uint32_t channels = colourType == kGrey ? 1 : colourType == kRgb ? 3 : 4;
-  test::PngImageSpec spec;
+  test::PngImageDesc spec;
   spec.colourType = colourType;
   spec.width = width;
   spec.height = height;
@@ -42,9 +43,6 @@ std::vector<std::uint8_t> Image(int colourType, std::uint32_t width, std::uint32
 class FxLoadTest : public test::FxTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/veskor_fxload_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = std::string(pattern) + "/";
     for (const char* d : {"product", "binary", "system", "resource", "working", "world"})
       fs::create_directories(root_ + d);
     ASSERT_TRUE(SetSearchDirs(Dir("product").c_str(), Dir("binary").c_str(),
@@ -53,10 +51,7 @@ class FxLoadTest : public test::FxTest {
     ExtraSearchDirsClear();
     ASSERT_TRUE(ExtraSearchDirsAdd((root_ + "world/").c_str()));
   }
-  void TearDown() override {
-    ExtraSearchDirsClear();
-    fs::remove_all(root_);
-  }
+  void TearDown() override { ExtraSearchDirsClear(); }
   std::string Dir(const std::string& name) const { return root_ + name; }
   std::string Write(const std::string& dir, const std::string& name,
                     const std::vector<std::uint8_t>& bytes) {
@@ -72,7 +67,8 @@ class FxLoadTest : public test::FxTest {
     return Run(FxLoad, result, {reinterpret_cast<FxFrame*>(&text)});
   }
 
-  std::string root_;
+  test::TempDir tmp_{"veskor_fxload"};
+  const std::string& root_ = tmp_.path();
 };
 
 TEST_F(FxLoadTest, PowerOfTwoImagesGiveRastersAndOneMoreGiveGrids) {

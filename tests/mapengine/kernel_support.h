@@ -1,6 +1,7 @@
-// Helpers for kernel tests: the plain and SSE tables side by side, test arrays that end exactly
-// at their last element, float comparisons in units in the last place, and one parity harness
-// that runs a kernel entry on both tables over random arrays and compares the results.
+// Helpers for kernel tests: test arrays that end exactly at their last element, float
+// comparisons in units in the last place, and one parity harness that runs a kernel entry on
+// the plain and SSE tables (support/kernel_tables.h) over random arrays and compares the
+// results.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,36 +18,9 @@
 #include <vector>
 
 #include "mapengine/kernel_table.h"
+#include "support/kernel_tables.h"
 
 namespace veskor::test {
-
-// A plain and an SSE table filled once for the whole test binary.
-struct KernelTables {
-  KernelTable plain{}, sse{};
-  KernelTables() {
-    FillKernelTable(plain, false);
-    FillKernelTable(sse, true);
-  }
-};
-inline const KernelTables& Tables() {
-  static const KernelTables tables;
-  return tables;
-}
-
-// Both paths, for TEST_P suites instantiated over (false, true).
-class BothPaths : public ::testing::TestWithParam<bool> {
- protected:
-  const KernelTable& k() const { return GetParam() ? Tables().sse : Tables().plain; }
-};
-#define VESKOR_BOTH_PATHS(suite)                                                 \
-  INSTANTIATE_TEST_SUITE_P(PlainAndSse, suite, ::testing::Values(false, true), \
-                           [](const auto& path) { return path.param ? "Sse" : "Plain"; })
-
-inline std::array<std::uintptr_t, kKernelTableEntries> Entries(const KernelTable& table) {
-  std::array<std::uintptr_t, kKernelTableEntries> words;
-  std::memcpy(words.data(), &table, sizeof table);
-  return words;
-}
 
 // The size of one unit in the last place of a float of magnitude |x| (the smallest subnormal
 // step for 0).

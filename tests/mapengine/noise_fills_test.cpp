@@ -12,7 +12,7 @@
 
 #include "mapengine/noise_tables.h"
 #include "mapengine/kernel_table.h"
-#include "mapengine/noise_support.h"
+#include "support/kernel_tables.h"
 
 namespace veskor {
 namespace {
@@ -56,7 +56,7 @@ class NoiseFillTest : public ::testing::Test {
     return Grid(w, h, [&](std::uint32_t) { return d(rng); });
   }
 
-  test::ScopedNoiseKernels kernels_;
+  test::ScopedKernelTable kernels_;
   NoiseGenerator generator_{};
   std::vector<VertexGrid*> grids_;
 };

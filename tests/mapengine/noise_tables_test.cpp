@@ -8,7 +8,7 @@
 #include <tuple>
 #include <vector>
 
-#include "mapengine/noise_support.h"
+#include "support/kernel_tables.h"
 
 namespace veskor {
 namespace {
@@ -20,7 +20,7 @@ class NoiseTableTest : public ::testing::Test {
  protected:
   NoiseTableTest() { NoiseGeneratorInit(generator_); }
   ~NoiseTableTest() override { NoiseGeneratorRelease(generator_); }
-  test::ScopedNoiseKernels kernels_;
+  test::ScopedKernelTable kernels_;
   NoiseGenerator generator_{};
 };
 

@@ -2,34 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "support/message_capture.h"
 
 namespace veskor {
 namespace {
 
 class MessageBoxTest : public testing::Test {
  protected:
-  void SetUp() override {
-    path_ = testing::TempDir() + "veskor_messages_" + std::to_string(getpid()) + ".txt";
-    std::remove(path_.c_str());
-    setenv("VESKOR_MESSAGES", path_.c_str(), 1);
-  }
-  void TearDown() override {
-    setenv("VESKOR_MESSAGES", "-", 1);
-    setenv("VESKOR_ANSWER", "yes", 1);
-    std::remove(path_.c_str());
-  }
-  std::string Log() {
-    std::ifstream in(path_);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  std::string path_;
+  std::string Log() const { return capture_.Text(); }
+  test::MessageCapture capture_;
 };
 
 TEST_F(MessageBoxTest, HeadlessBoxesAppendCaptionIconAndText) {
@@ -49,7 +32,7 @@ TEST_F(MessageBoxTest, QuestionsAreAnsweredFromTheScriptedAnswer) {
       {"yes", MessageAnswer::kYes}, {"no", MessageAnswer::kNo}, {"", MessageAnswer::kYes},
       {nullptr, MessageAnswer::kYes}};
   for (const auto& c : cases) {
-    c.answer ? setenv("VESKOR_ANSWER", c.answer, 1) : unsetenv("VESKOR_ANSWER");
+    test::MessageCapture::Answer(c.answer);
     EXPECT_EQ(ShowMessageBox("Confirmation : ", "Full screen ?", MessageIcon::kQuestion,
                              MessageButtons::kYesNo),
               c.expected)

@@ -1,9 +1,8 @@
-#include "png_test_images.h"
+#include "support/png_test_images.h"
 
 #include <png.h>
 #include <zlib.h>
 
-#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -32,7 +31,7 @@ std::vector<std::uint8_t> Ramp(std::uint32_t n, std::uint32_t step) {
 
 }  // namespace
 
-std::vector<std::uint8_t> EncodePng(const PngImageSpec& s) {
+std::vector<std::uint8_t> EncodePng(const PngImageDesc& s) {
   std::vector<std::uint8_t> out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
@@ -85,10 +84,10 @@ std::vector<std::uint8_t> EncodePng(std::uint32_t width, std::uint32_t height,
 
 std::vector<NamedPng> PngTestImages() {
   std::vector<NamedPng> images;
-  const auto add = [&](const char* name, const PngImageSpec& spec) {
+  const auto add = [&](const char* name, const PngImageDesc& spec) {
     images.push_back({name, EncodePng(spec)});
   };
-  PngImageSpec palette{PNG_COLOR_TYPE_PALETTE, 4, 2, {0, 1, 2, 3, 3, 2, 1, 0}};
+  PngImageDesc palette{PNG_COLOR_TYPE_PALETTE, 4, 2, {0, 1, 2, 3, 3, 2, 1, 0}};
   palette.palette = {255, 0, 0, 0, 255, 0, 0, 0, 255, 10, 20, 30};
   add("palette.png", palette);
   palette.paletteAlpha = {0, 128};  // entries 2 and 3 stay opaque
@@ -101,14 +100,14 @@ std::vector<NamedPng> PngTestImages() {
   // Two bytes a row, the last six bits padding.
   add("grey1.png",
       {PNG_COLOR_TYPE_GRAY, 10, 2, {0b10110000, 0b01000000, 0b01001111, 0b10000000}, 1});
-  PngImageSpec rgb{PNG_COLOR_TYPE_RGB, 7, 5, Ramp(7 * 5 * 3, 11)};
+  PngImageDesc rgb{PNG_COLOR_TYPE_RGB, 7, 5, Ramp(7 * 5 * 3, 11)};
   add("rgb.png", rgb);
   rgb.interlaced = true;
   add("rgb_interlaced.png", rgb);
   rgb.interlaced = false;
   rgb.colourKey = {0, 11, 22};  // the first pixel
   add("rgb_trns.png", rgb);
-  PngImageSpec grey{PNG_COLOR_TYPE_GRAY, 5, 3, Ramp(15, 37)};
+  PngImageDesc grey{PNG_COLOR_TYPE_GRAY, 5, 3, Ramp(15, 37)};
   add("grey.png", grey);
   grey.gamma = 1.0;
   add("grey_gamma.png", grey);
@@ -130,14 +129,6 @@ void SetHeaderSize(std::vector<std::uint8_t>& png, std::uint32_t width, std::uin
   PutWord(&png[at + 8], width);
   PutWord(&png[at + 12], height);
   PutWord(&png[at + 8 + 13], static_cast<std::uint32_t>(crc32(0, &png[at + 4], 4 + 13)));
-}
-
-bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written =
-      bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && written;
 }
 
 }  // namespace veskor::test

@@ -1,5 +1,5 @@
 // PNG files written with libpng for the reader's tests, the tests of the PNG textures and of
-// the fx image load, and the fuzzer's seed corpus: one of every colour type and depth the
+// the fx image load, and the PNG fuzzer's seed corpus: one of every colour type and depth the
 // reader expands, and ways to damage them.
 #pragma once
 
@@ -10,7 +10,8 @@
 
 namespace veskor::test {
 
-struct PngImageSpec {
+// What EncodePng writes: the header fields, the rows and the optional chunks.
+struct PngImageDesc {
   int colourType = 0;  // PNG_COLOR_TYPE_*
   std::uint32_t width = 0;
   std::uint32_t height = 0;
@@ -23,7 +24,7 @@ struct PngImageSpec {
   double gamma = 0.0;                        // gAMA; 0: no chunk
 };
 
-std::vector<std::uint8_t> EncodePng(const PngImageSpec& spec);
+std::vector<std::uint8_t> EncodePng(const PngImageDesc& spec);
 
 // Sample c of pixel (x, y), the file's top row being y = 0.
 using PngSample = std::function<std::uint8_t(std::uint32_t x, std::uint32_t y, std::uint32_t c)>;
@@ -42,7 +43,5 @@ std::vector<NamedPng> PngTestImages();
 // replaced (with a correct CRC).
 void CorruptChunkCrc(std::vector<std::uint8_t>& png, const char* type);
 void SetHeaderSize(std::vector<std::uint8_t>& png, std::uint32_t width, std::uint32_t height);
-
-bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 }  // namespace veskor::test

@@ -1,5 +1,6 @@
-// The graphics core calls its kernels through the kernel table, which the program fills first
-// thing at start; each graphics test binary fills it once before its first test.
+// Linked (as veskor_test_kernel_table) into test binaries whose code calls kernels through the
+// program's kernel table, which the program fills first thing at start: fills it once before
+// the first test.
 #include <gtest/gtest.h>
 
 #include "mapengine/kernel_table.h"
