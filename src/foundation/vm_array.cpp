@@ -37,6 +37,19 @@ void* VmArrayAppend(VmArray& array, std::uint32_t n, std::uint32_t elementSize) 
   return p;
 }
 
+void VmArrayPop(VmArray& array, std::uint32_t n, std::uint32_t elementSize) {
+  if (n > array.count) n = array.count;
+  const std::uint64_t bytes = std::uint64_t{n} * elementSize;
+  array.block.usedBytes =
+      bytes < array.block.usedBytes ? array.block.usedBytes - static_cast<std::uint32_t>(bytes) : 0;
+  array.count -= n;
+}
+
+void VmArrayClear(VmArray& array) {
+  array.block.usedBytes = 0;
+  array.count = 0;
+}
+
 void VmArrayRelease(VmArray& array) {
   MemBlockRelease(array.block);
   array.elements = nullptr;

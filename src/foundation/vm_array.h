@@ -29,6 +29,13 @@ void VmArrayPush(VmArray& array, const std::uint32_t& value);
 // times elementSize); the count grows by n.
 void* VmArrayAppend(VmArray& array, std::uint32_t n, std::uint32_t elementSize);
 
+// Removes the last n elements of `elementSize` bytes (every element when n is larger than the
+// count): the count and the block's used bytes go down together, so the next append takes
+// their place. The pages stay committed.
+void VmArrayPop(VmArray& array, std::uint32_t n, std::uint32_t elementSize);
+// Removes every element, keeping the block: the count and the used bytes are 0.
+void VmArrayClear(VmArray& array);
+
 template <class T>
 T* VmArrayData(const VmArray& array) {
   return static_cast<T*>(array.elements);

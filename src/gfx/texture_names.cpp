@@ -20,8 +20,7 @@ void InitTextureNames() {
 
 void RenewTextureNames() {
   ++ContextStamp;
-  TextureNamePool.freed.block.usedBytes = 0;
-  TextureNamePool.freed.count = 0;
+  VmArrayClear(TextureNamePool.freed);
   NextFreshName = 0;
   glDeleteTextures(static_cast<GLsizei>(TextureNameTableCount), TextureNameTable);
   glGenTextures(kTextureNameCount, TextureNameTable);
@@ -36,9 +35,9 @@ std::uint32_t TakeTextureSlot() {
     TextureNamePool.initialised = 1;
   }
   if (freed.count > 0) {
-    --freed.count;
-    freed.block.usedBytes -= sizeof(std::uint32_t);
-    return VmArrayData<std::uint32_t>(freed)[freed.count];
+    const std::uint32_t slot = VmArrayData<std::uint32_t>(freed)[freed.count - 1];
+    VmArrayPop(freed, 1, sizeof slot);
+    return slot;
   }
   if (NextFreshName >= kTextureNameCount) FatalError("Texture Name Table Overflow !");
   return NextFreshName++;

@@ -23,8 +23,7 @@ std::uint32_t NextIndex(std::uint32_t highWater, const VmArray& freeStack, const
 // Takes the candidate's index off the free stack, or raises the high-water count.
 void TakeIndex(std::uint32_t& highWater, VmArray& freeStack) {
   if (freeStack.count != 0) {
-    --freeStack.count;
-    freeStack.block.usedBytes -= 4;
+    VmArrayPop(freeStack, 1, sizeof(std::uint32_t));
   } else {
     ++highWater;
   }
@@ -144,10 +143,8 @@ void MapPoolReleaseAll(MapList& list, MapPools& pools) {
     }
   }
   CurrentMapList = nullptr;
-  for (VmArray* indices : {&list.mapIndices, &list.gridIndices}) {
-    indices->block.usedBytes = 0;
-    indices->count = 0;
-  }
+  VmArrayClear(list.mapIndices);
+  VmArrayClear(list.gridIndices);
 }
 
 }  // namespace veskor

@@ -36,6 +36,34 @@ TEST(VmArray, PushAndAppendFollowTheBytesUsedInTheBlock) {
   EXPECT_TRUE(a.elements != elements && a.block.usedBytes == 0);
 }
 
+TEST(VmArray, PopAndClearGiveTheirPlaceToTheNextAppend) {
+  ScopedHeapAreas scoped;
+  VmArray a;
+  VmArrayInit(a);
+  VmArrayReserve(a, 100);
+  for (std::uint32_t v : {10u, 20u, 30u, 40u}) VmArrayPush(a, v);
+  VmArrayPop(a, 1, 4);
+  EXPECT_EQ(a.count, 3u);
+  EXPECT_EQ(a.block.usedBytes, 12u);
+  VmArrayPush(a, 50);
+  const auto* data = VmArrayData<std::uint32_t>(a);
+  EXPECT_EQ(std::vector<std::uint32_t>(data, data + 4),
+            (std::vector<std::uint32_t>{10, 20, 30, 50}));
+  VmArrayPop(a, 3, 4);  // all but one
+  EXPECT_EQ(a.count, 1u);
+  EXPECT_EQ(a.block.usedBytes, 4u);
+  VmArrayPop(a, 2, 4);  // one more than there is
+  EXPECT_EQ(a.count, 0u);
+  EXPECT_EQ(a.block.usedBytes, 0u);
+  void* elements = a.elements;
+  VmArrayAppend(a, 3, 8);
+  VmArrayClear(a);
+  EXPECT_EQ(a.count, 0u);
+  EXPECT_EQ(a.block.usedBytes, 0u);
+  EXPECT_EQ(a.elements, elements);  // the block stays
+  EXPECT_EQ(VmArrayAppend(a, 1, 8), elements);
+}
+
 TEST(VmArray, ReleaseClearsTheArraysWordsAndParksTheBlock) {
   ScopedHeapAreas scoped;
   VmArray a;
