@@ -122,4 +122,13 @@ std::uint32_t LoadPngFile(const char* path, std::uint8_t*& pixels, std::uint32_t
   return 1;
 }
 
+std::uint32_t LoadPngFile(const char* path, PngPixels& pixels, std::uint32_t& width,
+                          std::uint32_t& height, std::uint32_t& channels,
+                          std::uint32_t& rowBytes) {
+  std::uint8_t* block = nullptr;
+  if (LoadPngFile(path, block, width, height, channels, rowBytes) == 0) return 0;
+  pixels.reset(block);
+  return 1;
+}
+
 }  // namespace veskor

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "foundation/c_heap.h"
+
 namespace veskor {
 
 // Larger images are refused rather than decoded: a side of more than kPngMaxSide pixels, or
@@ -22,6 +24,13 @@ inline constexpr std::uint64_t kPngMaxBytes = std::uint64_t{1} << 30;
 // file that does not open, a file without the PNG signature, damaged or truncated data, and
 // images over the limits above.
 std::uint32_t LoadPngFile(const char* path, std::uint8_t*& pixels, std::uint32_t& width,
+                          std::uint32_t& height, std::uint32_t& channels,
+                          std::uint32_t& rowBytes);
+
+// The same for C++ callers: on success `pixels` owns the block (the outputs as above); on
+// failure nothing is written.
+using PngPixels = CHeapPtr<std::uint8_t[]>;
+std::uint32_t LoadPngFile(const char* path, PngPixels& pixels, std::uint32_t& width,
                           std::uint32_t& height, std::uint32_t& channels,
                           std::uint32_t& rowBytes);
 

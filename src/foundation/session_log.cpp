@@ -23,29 +23,28 @@ SessionLog& WriteChars(SessionLog& log, const char* chars, std::size_t n) {
 
 void SessionLogInit() {
   gSessionLog.target = nullptr;
-  gSessionLog.file = nullptr;
+  gSessionLog.file.reset();
 }
 
 void SessionLogClose() {
   if (gSessionLog.file != nullptr) {
     gSessionLog.file->flush();
     gSessionLog.file->close();
-    delete gSessionLog.file;
   }
   SessionLogInit();
 }
 
 void SessionLogOpen(const char* path) {
   SessionLogClose();
-  auto* file = new (std::nothrow) std::ofstream;
+  std::unique_ptr<std::ofstream> file(new (std::nothrow) std::ofstream);
   if (file == nullptr) return;
   if (path != nullptr) {
     file->open(path, std::ios::out | std::ios::trunc);
   } else {
     file->setstate(std::ios::failbit);
   }
-  gSessionLog.file = file;
-  gSessionLog.target = file;
+  gSessionLog.target = file.get();
+  gSessionLog.file = std::move(file);
 }
 
 void SessionLogSetStream(std::ostream* stream) {

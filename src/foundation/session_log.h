@@ -4,13 +4,14 @@
 #pragma once
 
 #include <cstdint>
-#include <iosfwd>
+#include <fstream>
+#include <memory>
 
 namespace veskor {
 
 struct SessionLog {
   std::ostream* target;  // where the writers write; null while the log is closed
-  std::ofstream* file;   // the file stream the log owns, or null
+  std::unique_ptr<std::ofstream> file;  // the file stream the log owns, or null
 };
 
 // Both fields null.

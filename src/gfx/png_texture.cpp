@@ -1,7 +1,6 @@
 #include "gfx/png_texture.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <iterator>
 
 #include "foundation/png_reader.h"
@@ -16,19 +15,11 @@ constexpr float kInv255 = 1.0f / 255.0f;
 // One decoded file; its pixels go back to the C heap with the object, on every path.
 class PngImage {
  public:
-  PngImage() = default;
-  ~PngImage() { std::free(pixels_); }
-  PngImage(const PngImage&) = delete;
-  PngImage& operator=(const PngImage&) = delete;
-
   // False when the file cannot be read, or when what the reader returns does not describe
   // width x height pixels of 1 to 4 bytes: the loops below index the pixels by these numbers.
   bool Load(const char* path) {
     std::uint32_t rowBytes = 0;
-    if (LoadPngFile(path, pixels_, width_, height_, channels_, rowBytes) == 0) {
-      pixels_ = nullptr;
-      return false;
-    }
+    if (LoadPngFile(path, pixels_, width_, height_, channels_, rowBytes) == 0) return false;
     rowBytes_ = rowBytes;
     return width_ >= 1 && height_ >= 1 && channels_ >= 1 && channels_ <= 4 &&
            rowBytes >= std::uint64_t{width_} * channels_;
@@ -38,11 +29,11 @@ class PngImage {
   std::uint32_t Height() const { return height_; }
   std::uint32_t Channels() const { return channels_; }
   const std::uint8_t* Pixel(std::uint32_t x, std::uint32_t y) const {
-    return pixels_ + std::size_t{y} * rowBytes_ + std::size_t{x} * channels_;
+    return pixels_.get() + std::size_t{y} * rowBytes_ + std::size_t{x} * channels_;
   }
 
  private:
-  std::uint8_t* pixels_ = nullptr;
+  PngPixels pixels_;
   std::uint32_t width_ = 0;
   std::uint32_t height_ = 0;
   std::uint32_t channels_ = 0;

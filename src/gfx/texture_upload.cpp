@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "foundation/c_heap.h"
 #include "foundation/fatal_error.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_format.h"
@@ -59,10 +60,10 @@ void UploadLevel(void* context, std::uint32_t level, std::uint32_t log2Width,
                upload->format->externalFormat, upload->format->type, texels);
 }
 
-void* WorkBuffer(std::size_t bytes) {
+CHeapPtr<void> WorkBuffer(std::size_t bytes) {
   void* p = std::malloc(bytes);
   if (p == nullptr) FatalError("Texture Upload : Out Of Memory !");
-  return p;
+  return CHeapPtr<void>(p);
 }
 
 void HalveLevel(GLenum type, std::uint8_t ch, std::uint8_t w, std::uint8_t h, const void* source,
@@ -211,14 +212,14 @@ void BuildTextureLevels(const TextureUploadFormat& format, const TextureSplit* s
   const std::uint8_t ch = static_cast<std::uint8_t>(split != nullptr ? 3 : format.components);
 
   // Converted texels of every level go through one buffer of the size of level 0.
-  void* converted = nullptr;
+  CHeapPtr<void> converted;
   auto deliver = [&](std::uint32_t level, const void* levelTexels) {
     if (split == nullptr) {
       sink(context, level, w, h, levelTexels);
       return;
     }
-    SplitTexels(*split, format.type, std::uint32_t{1} << (w + h), levelTexels, converted);
-    sink(context, level, w, h, converted);
+    SplitTexels(*split, format.type, std::uint32_t{1} << (w + h), levelTexels, converted.get());
+    sink(context, level, w, h, converted.get());
   };
   if (split != nullptr) converted = WorkBuffer((std::size_t{4} << (w + h)) * elementBytes);
   deliver(0, texels);
@@ -228,20 +229,17 @@ void BuildTextureLevels(const TextureUploadFormat& format, const TextureSplit* s
     // The first halving reads the texels themselves; later ones swap between two buffers,
     // each the size of level 1.
     const std::size_t levelOneBytes = (std::size_t{ch} << (w + h)) / 2 * elementBytes;
-    void* buffers[2] = {WorkBuffer(levelOneBytes), WorkBuffer(levelOneBytes)};
+    const CHeapPtr<void> buffers[2] = {WorkBuffer(levelOneBytes), WorkBuffer(levelOneBytes)};
     const void* source = texels;
     for (std::uint32_t level = 1; level <= levels; ++level) {
-      void* destination = buffers[level & 1];
+      void* destination = buffers[level & 1].get();
       HalveLevel(format.type, ch, w, h, source, destination);
       if (w > 0) --w;
       if (h > 0) --h;
       deliver(level, destination);
       source = destination;
     }
-    std::free(buffers[0]);
-    std::free(buffers[1]);
   }
-  std::free(converted);
 }
 
 void PrepareTextureColours(std::uint32_t mode, std::uint32_t format, std::uint32_t log2Width,

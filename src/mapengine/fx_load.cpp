@@ -1,7 +1,6 @@
 #include "mapengine/fx_load.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 
 #include "foundation/data_file_search.h"
@@ -24,19 +23,13 @@ std::uint32_t FloorLog2(std::uint32_t n) {
   return static_cast<std::uint32_t>(exponent - 1);
 }
 
-// Frees the decoded pixels on every way out.
-struct PixelBlock {
-  std::uint8_t* pixels = nullptr;
-  ~PixelBlock() { std::free(pixels); }
-};
-
 }  // namespace
 
 std::uint32_t FxLoadImageFile(const char* path, FxFrame& result) {
   SetFxErrorText("Execution error : 'load image file'");
-  PixelBlock image;
+  PngPixels pixels;  // freed on every way out
   std::uint32_t width, height, channels, rowBytes;
-  if (LoadPngFile(path, image.pixels, width, height, channels, rowBytes) == 0) return 0;
+  if (LoadPngFile(path, pixels, width, height, channels, rowBytes) == 0) return 0;
   const std::uint32_t w = FloorLog2(width), h = FloorLog2(height);
   if (channels >= 5) return 0;
   // Sizes as wide as 2^32 cannot come from the reader (its sides stop at 2^16 + 1).
@@ -65,7 +58,7 @@ std::uint32_t FxLoadImageFile(const char* path, FxFrame& result) {
   }
   std::size_t k = 0;
   for (std::uint32_t y = 0; y < height; ++y) {
-    const std::uint8_t* row = image.pixels + std::size_t{y} * rowBytes;
+    const std::uint8_t* row = pixels.get() + std::size_t{y} * rowBytes;
     for (std::uint32_t x = 0; x < width; ++x, ++k)
       for (std::uint32_t c = 0; c < channels; ++c)
         planes[c][k] = row[std::size_t{x} * channels + c] * kFxByteScale;

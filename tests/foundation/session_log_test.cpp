@@ -25,7 +25,8 @@ TEST_F(SessionLogTest, WritingToAClosedLogDoesNothing) {
   SessionLog& log = LogStream();
   EXPECT_EQ(&LogWritePointer(LogWriteUnsigned(LogWriteFloat(LogWriteText(log, "x"), 1), 1), 1),
             &log);
-  EXPECT_TRUE(log.target == nullptr && log.file == nullptr);
+  EXPECT_EQ(log.target, nullptr);
+  EXPECT_EQ(log.file, nullptr);
 }
 
 TEST_F(SessionLogTest, WritersChainAndFormatTheirValues) {
@@ -48,7 +49,8 @@ TEST_F(SessionLogTest, WritesReachTheFileAtOnceAndOpeningAgainClosesIt) {
   const std::string second = dir_ + "second.log";
   std::ofstream(second) << "old contents";
   SessionLogOpen(first.c_str());
-  ASSERT_TRUE(LogStream().file != nullptr && LogStream().target == LogStream().file);
+  ASSERT_NE(LogStream().file, nullptr);
+  EXPECT_EQ(LogStream().target, LogStream().file.get());
   LogWriteText(LogStream(), "one\n");
   EXPECT_EQ(ReadFileText(first), "one\n");  // flushed, the log still open
   SessionLogOpen(second.c_str());
@@ -56,7 +58,8 @@ TEST_F(SessionLogTest, WritesReachTheFileAtOnceAndOpeningAgainClosesIt) {
   EXPECT_EQ(ReadFileText(first), "one\n");
   EXPECT_EQ(ReadFileText(second), "two");  // truncated
   SessionLogClose();
-  EXPECT_TRUE(LogStream().target == nullptr && LogStream().file == nullptr);
+  EXPECT_EQ(LogStream().target, nullptr);
+  EXPECT_EQ(LogStream().file, nullptr);
   LogWriteText(LogStream(), "after");
   EXPECT_EQ(ReadFileText(second), "two");
 }
@@ -79,7 +82,8 @@ TEST_F(SessionLogTest, AForeignStreamIsNotOwned) {
   SessionLogOpen(path.c_str());
   std::ostringstream out;
   SessionLogSetStream(&out);  // closes the file first
-  EXPECT_TRUE(LogStream().file == nullptr && LogStream().target == &out);
+  EXPECT_EQ(LogStream().file, nullptr);
+  EXPECT_EQ(LogStream().target, &out);
   LogWriteText(LogStream(), "foreign");
   SessionLogClose();
   LogWriteText(LogStream(), "dropped");
