@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "mapengine/kernel_members.h"
+
 namespace veskor {
 
 // out[4r + c] = X[c] * Y[r], with X the weights at t = i / 2^n and Y those at t = j / 2^m.
@@ -34,29 +36,15 @@ void BSplinePatchEvalBottomRight(const float* w, const float* p, std::uint32_t s
 
 }  // namespace veskor
 
-// S is a net of 2^a x 2^b cells ((2^a + 3) x (2^b + 3) values); p, q in 0..8; S and D are
-// distinct.
-namespace veskor::plain {
-// D: vertex layout of log2 sizes (a + p, b + q).
-void GridBSplineEval(std::uint8_t a, std::uint8_t b, std::uint8_t p, std::uint8_t q,
-                     const float* net, float* destination);
-// D: net of log2 sizes (a + p, b + q); the border continues the surface one fine step
-// beyond the edge of the net, the net being extended by repeating its border line.
-void MapBSplineUpsample(std::uint8_t a, std::uint8_t b, std::uint8_t p, std::uint8_t q,
-                        const float* net, float* destinationNet);
-// As MapBSplineUpsample with the border extrapolated linearly from the two lines inside it,
-// the four corners included (they continue the extrapolated border columns).
-void MapBSplineUpsampleAlt(std::uint8_t a, std::uint8_t b, std::uint8_t p, std::uint8_t q,
-                           const float* net, float* destinationNet);
-}  // namespace veskor::plain
-
-// The same sums in single precision, evaluated separably: the four net rows of a cell row are
-// combined with the vertical weights, then four output columns at a time with the horizontal
-// weights (from the SSE copy of the weight table). Clamped windows repeat the net's edge line
-// instead of adding weights. Equal to the plain members up to rounding.
-namespace veskor::sse {
-void GridBSplineEval(std::uint8_t a, std::uint8_t b, std::uint8_t p, std::uint8_t q,
-                     const float* net, float* destination);
-void MapBSplineUpsample(std::uint8_t a, std::uint8_t b, std::uint8_t p, std::uint8_t q,
-                        const float* net, float* destinationNet);
-}  // namespace veskor::sse
+// Members, declared from the list of entries (mapengine/kernel_members.h). S is a net of
+// 2^a x 2^b cells ((2^a + 3) x (2^b + 3) values); p, q in 0..8; S and D are distinct.
+// GridBSplineEval: D in the vertex layout of log2 sizes (a + p, b + q).
+// MapBSplineUpsample: D a net of log2 sizes (a + p, b + q); the border continues the surface one
+// fine step beyond the edge of the net, the net being extended by repeating its border line.
+// MapBSplineUpsampleAlt (one member for both paths): as MapBSplineUpsample with the border
+// extrapolated linearly from the two lines inside it, the four corners included (they continue
+// the extrapolated border columns).
+// The SSE members compute the same sums in single precision, evaluated separably: the four net
+// rows of a cell row are combined with the vertical weights, then four output columns at a time
+// with the horizontal weights (from the SSE copy of the weight table). Clamped windows repeat
+// the net's edge line instead of adding weights. Equal to the plain members up to rounding.

@@ -6,7 +6,6 @@
 
 #include "mapengine/bspline_kernels.h"
 #include "mapengine/bspline_weights.h"
-#include "mapengine/kernel_families.h"
 
 namespace veskor {
 
@@ -234,16 +233,5 @@ void MapBSplineUpsampleAlt(std::uint8_t a, std::uint8_t b, std::uint8_t p, std::
 }
 
 }  // namespace plain
-
-void RegisterBSplineKernels(KernelTable& table, bool sse) {
-  table.MapBSplineUpsampleAlt = plain::MapBSplineUpsampleAlt;  // one member on both paths
-  if (sse) {
-    table.GridBSplineEval = sse::GridBSplineEval;
-    table.MapBSplineUpsample = sse::MapBSplineUpsample;
-  } else {
-    table.GridBSplineEval = plain::GridBSplineEval;
-    table.MapBSplineUpsample = plain::MapBSplineUpsample;
-  }
-}
 
 }  // namespace veskor

@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "mapengine/colour_kernels.h"
-#include "mapengine/kernel_families.h"
 
 namespace veskor {
 
@@ -288,40 +287,5 @@ void MapPrincipalAxes4(std::uint32_t n, const float* const* sources, const float
 }
 
 }  // namespace sse
-
-void RegisterColourKernels(KernelTable& table, bool sse) {
-  // One member on both paths.
-  table.MapKeyColourSplit = plain::MapKeyColourSplit;
-  table.MapKeyColourSplit2 = plain::MapKeyColourSplit2;
-  table.MapKeyColourSplit3 = plain::MapKeyColourSplit3;
-  table.MapKeyColourSplit4 = plain::MapKeyColourSplit4;
-  table.MapMaxChannelSplit = plain::MapMaxChannelSplit;
-  table.MapMaxChannelSplit2 = plain::MapMaxChannelSplit2;
-  table.PointArrayMinMax3 = plain::PointArrayMinMax3;
-  table.PointArrayMinMax5 = plain::PointArrayMinMax5;
-  if (sse) {
-    table.PointArrayMinMax = sse::PointArrayMinMax;
-    table.PointArrayMinMax2 = sse::PointArrayMinMax2;
-    table.PointArrayMinMax4 = sse::PointArrayMinMax4;
-    table.PointArrayMinMax6 = sse::PointArrayMinMax6;
-    table.PointArrayMinMax7 = sse::PointArrayMinMax7;
-    table.PointArrayMinMax8 = sse::PointArrayMinMax8;
-    table.MapPrincipalAxes = sse::MapPrincipalAxes;
-    table.MapPrincipalAxes2 = sse::MapPrincipalAxes2;
-    table.MapPrincipalAxes3 = sse::MapPrincipalAxes3;
-    table.MapPrincipalAxes4 = sse::MapPrincipalAxes4;
-  } else {
-    table.PointArrayMinMax = plain::PointArrayMinMax;
-    table.PointArrayMinMax2 = plain::PointArrayMinMax2;
-    table.PointArrayMinMax4 = plain::PointArrayMinMax4;
-    table.PointArrayMinMax6 = plain::PointArrayMinMax6;
-    table.PointArrayMinMax7 = plain::PointArrayMinMax7;
-    table.PointArrayMinMax8 = plain::PointArrayMinMax8;
-    table.MapPrincipalAxes = plain::MapPrincipalAxes;
-    table.MapPrincipalAxes2 = plain::MapPrincipalAxes2;
-    table.MapPrincipalAxes3 = plain::MapPrincipalAxes3;
-    table.MapPrincipalAxes4 = plain::MapPrincipalAxes4;
-  }
-}
 
 }  // namespace veskor

@@ -8,7 +8,6 @@
 #include <cstddef>
 
 #include "mapengine/field_kernels.h"
-#include "mapengine/kernel_families.h"
 
 namespace veskor {
 
@@ -200,26 +199,5 @@ void FieldLightTerms(std::uint8_t a, std::uint8_t b, const float* fa, const floa
 }
 
 }  // namespace plain
-
-void RegisterFieldKernels(KernelTable& table, bool sse) {
-  // One member on both paths.
-  table.GridHeightNormals = plain::GridHeightNormals;
-  table.FieldDot = plain::FieldDot;
-  table.FieldDotConst = plain::FieldDotConst;
-  table.FieldCross = plain::FieldCross;
-  table.FieldCrossConst = plain::FieldCrossConst;
-  table.FieldNormalize3 = plain::FieldNormalize3;
-  if (sse) {
-    table.GridDiagonalNormals = sse::GridDiagonalNormals;
-    table.FieldLightTerms = sse::FieldLightTerms;
-    table.GridTransform = sse::GridTransform;
-    table.GridTransformVectors = sse::GridTransformVectors;
-  } else {
-    table.GridDiagonalNormals = plain::GridDiagonalNormals;
-    table.FieldLightTerms = plain::FieldLightTerms;
-    table.GridTransform = plain::GridTransform;
-    table.GridTransformVectors = plain::GridTransformVectors;
-  }
-}
 
 }  // namespace veskor

@@ -7,7 +7,6 @@
 
 #include "mapengine/clamp_float.h"
 #include "mapengine/grid_arithmetic_kernels.h"
-#include "mapengine/kernel_families.h"
 
 namespace veskor {
 
@@ -37,6 +36,10 @@ void EachValue(u8 a, u8 b, float* d, Op op) {
   for (std::uint32_t i = 0; i < n; ++i) d[i] = static_cast<float>(op(i));
 }
 
+}  // namespace
+
+namespace plain {
+
 // --- Entries with one member for both paths ---------------------------------------------------
 
 float* KernelDot2(const float* p, const float* q, float* out) {
@@ -54,10 +57,12 @@ void GridStep(u8 a, u8 b, const float* ga, float e, float* d) {
   EachValue(a, b, d, [&](std::uint32_t i) { return Clamp01((double{ga[i]} - e) * double{1e35f}); });
 }
 
+namespace {
 // r = 1 / (hi - lo) rounded to float; infinite for lo = hi, which makes the step hard.
 float StepFactor(float lo, float hi) {
   return static_cast<float>(1.0 / (double{hi} - double{lo}));
 }
+}  // namespace
 
 void GridStepLinear(u8 a, u8 b, const float* ga, float lo, float hi, float* d) {
   const double r = StepFactor(lo, hi);
@@ -132,6 +137,7 @@ void GridFrac(u8 a, u8 b, const float* ga, float* d) {
   EachValue(a, b, d, [&](std::uint32_t i) { return double{ga[i]} - FloorTol(ga[i]); });
 }
 
+namespace {
 // Thresholds on the 2^a x 2^b interior of cell-layout arrays; the border stays as it is.
 template <class Test>
 void CellInterior(u8 a, u8 b, const float* ga, float* d, Test test) {
@@ -140,6 +146,7 @@ void CellInterior(u8 a, u8 b, const float* ga, float* d, Test test) {
     for (std::uint32_t i = 1; i <= (1u << a); ++i)
       d[j * stride + i] = test(ga[j * stride + i]) ? 1.0f : 0.0f;
 }
+}  // namespace
 
 void GridThreshold(float s, u8 a, u8 b, const float* ga, float* d) {
   CellInterior(a, b, ga, d, [&](float v) { return v > s; });
@@ -149,11 +156,7 @@ void GridThreshold2(float s, u8 a, u8 b, const float* ga, float* d) {
   CellInterior(a, b, ga, d, [&](float v) { return v < s; });
 }
 
-}  // namespace
-
 // --- Entries with an SSE member of their own ---------------------------------------------------
-
-namespace plain {
 
 void GridMul(u8 a, u8 b, const float* ga, const float* gb, float* d) {
   EachValue(a, b, d, [&](std::uint32_t i) { return ga[i] * gb[i]; });
@@ -209,56 +212,5 @@ void GridCompare2(u8 a, u8 b, const float* ga, const float* gb, float* d) {
 }
 
 }  // namespace plain
-
-void RegisterGridArithmeticKernels(KernelTable& table, bool sse) {
-  table.KernelDot2 = KernelDot2;
-  table.KernelLerp = KernelLerp;
-  table.GridStep = GridStep;
-  table.GridStepLinear = GridStepLinear;
-  table.GridStepSmooth = GridStepSmooth;
-  table.GridAbs = GridAbs;
-  table.GridOneMinus = GridOneMinus;
-  table.GridMin = GridMin;
-  table.GridMin3 = GridMin3;
-  table.GridMax = GridMax;
-  table.GridMax3 = GridMax3;
-  table.GridMinScalar = GridMinScalar;
-  table.GridMaxScalar = GridMaxScalar;
-  table.GridClampRange = GridClampRange;
-  table.GridRepeat = GridRepeat;
-  table.GridClamp01 = GridClamp01;
-  table.GridFrac = GridFrac;
-  table.GridThreshold = GridThreshold;
-  table.GridThreshold2 = GridThreshold2;
-  if (sse) {
-    table.GridMul = sse::GridMul;
-    table.GridMulScalar = sse::GridMulScalar;
-    table.GridDiv = sse::GridDiv;
-    table.GridDivScalar = sse::GridDivScalar;
-    table.GridAdd = sse::GridAdd;
-    table.GridAddScalar = sse::GridAddScalar;
-    table.GridSub = sse::GridSub;
-    table.GridSubScalar = sse::GridSubScalar;
-    table.GridScalarMinus = sse::GridScalarMinus;
-    table.GridMulAdd = sse::GridMulAdd;
-    table.GridScaleAdd = sse::GridScaleAdd;
-    table.GridCompare = sse::GridCompare;
-    table.GridCompare2 = sse::GridCompare2;
-  } else {
-    table.GridMul = plain::GridMul;
-    table.GridMulScalar = plain::GridMulScalar;
-    table.GridDiv = plain::GridDiv;
-    table.GridDivScalar = plain::GridDivScalar;
-    table.GridAdd = plain::GridAdd;
-    table.GridAddScalar = plain::GridAddScalar;
-    table.GridSub = plain::GridSub;
-    table.GridSubScalar = plain::GridSubScalar;
-    table.GridScalarMinus = plain::GridScalarMinus;
-    table.GridMulAdd = plain::GridMulAdd;
-    table.GridScaleAdd = plain::GridScaleAdd;
-    table.GridCompare = plain::GridCompare;
-    table.GridCompare2 = plain::GridCompare2;
-  }
-}
 
 }  // namespace veskor

@@ -11,82 +11,9 @@
 
 #include <cstdint>
 
-namespace veskor::plain {
+#include "mapengine/kernel_members.h"
 
-void GridCopy(std::uint8_t a, std::uint8_t b, const float* source, float* destination);
-void GridFromBordered(std::uint8_t a, std::uint8_t b, const float* net, float* destination);
-void GridToNet(std::uint8_t a, std::uint8_t b, std::uint32_t wrapX, std::uint32_t wrapY,
-               const float* source, float* net);
-void MapChannelToBordered(std::uint8_t step, std::uint8_t a, std::uint8_t b,
-                          const float* source, float* cells);
-void GridCellCentres(std::uint8_t a, std::uint8_t b, const float* source, float* cells);
-void GridNetToCells(std::uint8_t a, std::uint8_t b, const float* net, float* cells);
-void GridAverage2x2(std::uint8_t a, std::uint8_t b, const float* source, std::uint8_t ch,
-                    float* destination);
-void GridSubdivide2x(std::uint8_t a, std::uint8_t b, const float* source, float* destination);
-void GridSummedArea(std::uint8_t a, std::uint8_t b, const float* source, float* destination);
-void VolumeSummedTable(std::uint8_t a, std::uint8_t b, std::uint8_t c, const float* source,
-                       float* destination);
-
-// Bilinear lookups of tables at per-vertex coordinates (U, V) clamped to [0, 0.999]. Tables
-// one value wide or high take their one column or row as the neighbour too.
-void GridSampleBilinear(std::uint8_t w, std::uint8_t h, const float* t1, std::uint8_t a,
-                        std::uint8_t b, const float* u, const float* v, float* d1);
-void GridSampleBilinear2(std::uint8_t w, std::uint8_t h, const float* t1, const float* t2,
-                         std::uint8_t a, std::uint8_t b, const float* u, const float* v,
-                         float* d1, float* d2);
-void GridSampleBilinear3(std::uint8_t w, std::uint8_t h, const float* t1, const float* t2,
-                         const float* t3, std::uint8_t a, std::uint8_t b, const float* u,
-                         const float* v, float* d1, float* d2, float* d3);
-void GridSampleBilinear4(std::uint8_t w, std::uint8_t h, const float* t1, std::uint8_t a,
-                         std::uint8_t b, const float* u, const float* v, float* d1);
-void GridSampleBilinear5(std::uint8_t w, std::uint8_t h, const float* t1, const float* t2,
-                         std::uint8_t a, std::uint8_t b, const float* u, const float* v,
-                         float* d1, float* d2);
-void GridSampleBilinear6(std::uint8_t w, std::uint8_t h, const float* t1, const float* t2,
-                         const float* t3, std::uint8_t a, std::uint8_t b, const float* u,
-                         const float* v, float* d1, float* d2, float* d3);
-void GridSampleBilinear7(std::uint32_t width, std::uint32_t height, const float* t1,
-                         std::uint8_t a, std::uint8_t b, const float* u, const float* v,
-                         float* d1);
-
-void NetStitchColumns(std::uint8_t a, std::uint8_t hA, float* netA, std::uint8_t b,
-                      std::uint8_t hB, float* netB);
-void NetStitchRows(std::uint8_t a, std::uint8_t hA, float* netA, std::uint8_t b,
-                   std::uint8_t hB, float* netB);
-void NetStitchCorner(std::uint8_t a, std::uint8_t hA, float* netA, std::uint8_t b,
-                     std::uint8_t hB, float* netB);
-void NetStitchCorner2(std::uint8_t a, std::uint8_t hA, float* netA, std::uint8_t b,
-                      std::uint8_t hB, float* netB);
-void NetStitchColumnsAt(std::uint8_t a, std::uint8_t hA, std::uint8_t la, std::uint8_t lhA,
-                        std::uint32_t tx, std::uint32_t ty, float* netA, std::uint8_t b,
-                        std::uint8_t hB, std::uint8_t lb, std::uint8_t lhB, std::uint32_t txB,
-                        std::uint32_t tyB, float* netB);
-void NetStitchRowsAt(std::uint8_t a, std::uint8_t hA, std::uint8_t la, std::uint8_t lhA,
-                     std::uint32_t tx, std::uint32_t ty, float* netA, std::uint8_t b,
-                     std::uint8_t hB, std::uint8_t lb, std::uint8_t lhB, std::uint32_t txB,
-                     std::uint32_t tyB, float* netB);
-void NetStitchCornerAt(std::uint8_t a, std::uint8_t hA, std::uint8_t la, std::uint8_t lhA,
-                       std::uint32_t tx, std::uint32_t ty, float* netA, std::uint8_t b,
-                       std::uint8_t hB, std::uint8_t lb, std::uint8_t lhB, std::uint32_t txB,
-                       std::uint32_t tyB, float* netB);
-void NetStitchCornerAt2(std::uint8_t a, std::uint8_t hA, std::uint8_t la, std::uint8_t lhA,
-                        std::uint32_t tx, std::uint32_t ty, float* netA, std::uint8_t b,
-                        std::uint8_t hB, std::uint8_t lb, std::uint8_t lhB, std::uint32_t txB,
-                        std::uint32_t tyB, float* netB);
-
-}  // namespace veskor::plain
-
-// SSE members: four values at a time in single precision with the plain members' formulas.
-namespace veskor::sse {
-
-void GridCellCentres(std::uint8_t a, std::uint8_t b, const float* source, float* cells);
-void GridNetToCells(std::uint8_t a, std::uint8_t b, const float* net, float* cells);
-void GridAverage2x2(std::uint8_t a, std::uint8_t b, const float* source, std::uint8_t ch,
-                    float* destination);
-void GridSubdivide2x(std::uint8_t a, std::uint8_t b, const float* source, float* destination);
-void GridSampleBilinear7(std::uint32_t width, std::uint32_t height, const float* t1,
-                         std::uint8_t a, std::uint8_t b, const float* u, const float* v,
-                         float* d1);
-
-}  // namespace veskor::sse
+// Members, declared from the list of entries (mapengine/kernel_members.h). The bilinear lookups
+// read tables at per-vertex coordinates (U, V) clamped to [0, 0.999]; tables one value wide or
+// high take their one column or row as the neighbour too. SSE members compute four values at a
+// time in single precision with the plain members' formulas.

@@ -4,7 +4,6 @@
 
 #include "mapengine/grid_arithmetic_kernels.h"
 #include "mapengine/grid_layout_kernels.h"
-#include "mapengine/kernel_families.h"
 
 namespace veskor {
 
@@ -168,42 +167,5 @@ void VolumeSummedTable(u8 a, u8 b, u8 c, const float* source, float* destination
 }
 
 }  // namespace plain
-
-void RegisterGridLayoutKernels(KernelTable& table, bool sse) {
-  table.GridCopy = plain::GridCopy;
-  table.GridFromBordered = plain::GridFromBordered;
-  table.GridSummedArea = plain::GridSummedArea;
-  table.MapChannelToBordered = plain::MapChannelToBordered;
-  table.GridToNet = plain::GridToNet;
-  table.VolumeSummedTable = plain::VolumeSummedTable;
-  table.NetStitchColumns = plain::NetStitchColumns;
-  table.NetStitchRows = plain::NetStitchRows;
-  table.NetStitchCorner = plain::NetStitchCorner;
-  table.NetStitchCorner2 = plain::NetStitchCorner2;
-  table.NetStitchColumnsAt = plain::NetStitchColumnsAt;
-  table.NetStitchRowsAt = plain::NetStitchRowsAt;
-  table.NetStitchCornerAt = plain::NetStitchCornerAt;
-  table.NetStitchCornerAt2 = plain::NetStitchCornerAt2;
-  // The SSE path uses the plain lookups of vertex-layout and Map tables as they are.
-  table.GridSampleBilinear = plain::GridSampleBilinear;
-  table.GridSampleBilinear2 = plain::GridSampleBilinear2;
-  table.GridSampleBilinear3 = plain::GridSampleBilinear3;
-  table.GridSampleBilinear4 = plain::GridSampleBilinear4;
-  table.GridSampleBilinear5 = plain::GridSampleBilinear5;
-  table.GridSampleBilinear6 = plain::GridSampleBilinear6;
-  if (sse) {
-    table.GridAverage2x2 = sse::GridAverage2x2;
-    table.GridSubdivide2x = sse::GridSubdivide2x;
-    table.GridCellCentres = sse::GridCellCentres;
-    table.GridNetToCells = sse::GridNetToCells;
-    table.GridSampleBilinear7 = sse::GridSampleBilinear7;
-  } else {
-    table.GridAverage2x2 = plain::GridAverage2x2;
-    table.GridSubdivide2x = plain::GridSubdivide2x;
-    table.GridCellCentres = plain::GridCellCentres;
-    table.GridNetToCells = plain::GridNetToCells;
-    table.GridSampleBilinear7 = plain::GridSampleBilinear7;
-  }
-}
 
 }  // namespace veskor

@@ -1,18 +1,25 @@
 #include "mapengine/kernel_table.h"
 
 #include "mapengine/bspline_weights.h"
-#include "mapengine/kernel_families.h"
-#include "mapengine/math_kernels.h"
+#include "mapengine/kernel_members.h"
 #include "platform/cpu.h"
 
 namespace veskor {
 
 namespace {
 
+// Stores an entry's member: the SSE one on the SSE path where it has its own, else the plain.
+#define VESKOR_KERNEL_SET_SSE(name) table.name = sse ? sse::name : plain::name;
+#define VESKOR_KERNEL_SET_PLAIN(name) table.name = plain::name;
+#define VESKOR_KERNEL_SET_RESERVED(name)
+#define VESKOR_KERNEL_SET(index, name, members, result, parameters) \
+  VESKOR_KERNEL_SET_##members(name)
+
 // The math block works from static initialisation on, before InitKernelTable has run.
 constexpr KernelTable MathBlockOnly() {
   KernelTable table{};
-  SetMathKernels(table, false);
+  constexpr bool sse = false;
+  VESKOR_KERNELS_MATH(VESKOR_KERNEL_SET)
   return table;
 }
 
@@ -53,22 +60,12 @@ void FillKernelTable(KernelTable& table, bool sse) {
   PrecomputeBSplineWeights();
   if (sse) PrecomputeBSplineWeightsSse();
 
-  // One call per family, each under its own comment line; a family not built yet keeps its
-  // call commented out and leaves its entries null.
-  // Scalar and 3-vector math:
-  RegisterMathKernels(table, sse);
-  // Colour splits and point-set reductions:
-  RegisterColourKernels(table, sse);
-  // Map raster kernels:
-  RegisterMapRasterKernels(table, sse);
-  // VertexGrid arithmetic:
-  RegisterGridArithmeticKernels(table, sse);
-  // Vector fields and normals:
-  RegisterFieldKernels(table, sse);
-  // Grid layouts, sampling and seams:
-  RegisterGridLayoutKernels(table, sse);
-  // B-spline evaluation and refinement:
-  RegisterBSplineKernels(table, sse);
+  VESKOR_KERNEL_ENTRIES(VESKOR_KERNEL_SET)
 }
+
+#undef VESKOR_KERNEL_SET
+#undef VESKOR_KERNEL_SET_SSE
+#undef VESKOR_KERNEL_SET_PLAIN
+#undef VESKOR_KERNEL_SET_RESERVED
 
 }  // namespace veskor

@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "mapengine/clamp_float.h"
-#include "mapengine/kernel_families.h"
 #include "mapengine/map_raster_kernels.h"
 
 namespace veskor {
@@ -378,55 +377,5 @@ void MapMaxScalar(std::uint8_t ch, std::uint8_t w, std::uint8_t h, const float* 
 }
 
 }  // namespace plain
-
-void RegisterMapRasterKernels(KernelTable& table, bool sse) {
-  // One member on both paths.
-  table.MapPrefixSum = plain::MapPrefixSum;
-  table.MapFillBytesVector = plain::MapFillBytesVector;
-  table.MapCopyBytes = plain::MapCopyBytes;
-  table.MapCopyBytes2 = plain::MapCopyBytes2;
-  table.MapBytesDownsample = plain::MapBytesDownsample;
-  table.MapBytesDownsample2 = plain::MapBytesDownsample2;
-  table.GridCopyBytes = plain::GridCopyBytes;
-  table.MapCopy = plain::MapCopy;
-  table.MapWriteChannel = plain::MapWriteChannel;
-  table.MapWriteChannelFromBordered = plain::MapWriteChannelFromBordered;
-  table.MapFill = plain::MapFill;
-  table.MapFillVector = plain::MapFillVector;
-  table.MapToBordered = plain::MapToBordered;
-  table.MapNeighbourTest = plain::MapNeighbourTest;
-  table.MapScalarMinusTimes = plain::MapScalarMinusTimes;
-  table.MapCentreWeight = plain::MapCentreWeight;
-  table.MapPropagate = plain::MapPropagate;
-  table.MapPropagate2 = plain::MapPropagate2;
-  table.MapPropagate3 = plain::MapPropagate3;
-  table.MapMin = plain::MapMin;
-  table.MapMax = plain::MapMax;
-  table.MapMinScalar = plain::MapMinScalar;
-  table.MapMaxScalar = plain::MapMaxScalar;
-  if (sse) {
-    table.MapClamp01 = sse::MapClamp01;
-    table.MapDownsample = sse::MapDownsample;
-    table.MapMul = sse::MapMul;
-    table.MapMulScalar = sse::MapMulScalar;
-    table.MapDiv = sse::MapDiv;
-    table.MapDivScalar = sse::MapDivScalar;
-    table.MapAdd = sse::MapAdd;
-    table.MapAddScalar = sse::MapAddScalar;
-    table.MapSub = sse::MapSub;
-    table.MapSubScalar = sse::MapSubScalar;
-  } else {
-    table.MapClamp01 = plain::MapClamp01;
-    table.MapDownsample = plain::MapDownsample;
-    table.MapMul = plain::MapMul;
-    table.MapMulScalar = plain::MapMulScalar;
-    table.MapDiv = plain::MapDiv;
-    table.MapDivScalar = plain::MapDivScalar;
-    table.MapAdd = plain::MapAdd;
-    table.MapAddScalar = plain::MapAddScalar;
-    table.MapSub = plain::MapSub;
-    table.MapSubScalar = plain::MapSubScalar;
-  }
-}
 
 }  // namespace veskor

@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "mapengine/clamp_float.h"
-#include "mapengine/kernel_families.h"
 #include "mapengine/math_kernels.h"
 
 namespace veskor {
@@ -62,7 +61,5 @@ void KernelTransformNormal(float* destination, const float* m, const float* dire
 }
 
 }  // namespace plain
-
-void RegisterMathKernels(KernelTable& table, bool sse) { SetMathKernels(table, sse); }
 
 }  // namespace veskor
