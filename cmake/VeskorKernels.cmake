@@ -6,8 +6,12 @@
 # SSE members are written with intrinsics in files of their own.
 
 set(VESKOR_KERNEL_FLAGS -ffp-contract=off)
-set(VESKOR_PLAIN_KERNEL_FLAGS -ffp-contract=off -fno-tree-vectorize
-    -fno-tree-loop-vectorize -fno-tree-slp-vectorize)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")  # the fuzz tree
+  set(VESKOR_PLAIN_KERNEL_FLAGS -ffp-contract=off -fno-vectorize -fno-slp-vectorize)
+else()
+  set(VESKOR_PLAIN_KERNEL_FLAGS -ffp-contract=off -fno-tree-vectorize
+      -fno-tree-loop-vectorize -fno-tree-slp-vectorize)
+endif()
 
 # veskor_plain_kernel_sources(<file>...): scalar reference members.
 function(veskor_plain_kernel_sources)

@@ -1,8 +1,10 @@
-// Writes the PNG reader's test images into a directory, as the fuzzer's seed corpus.
+// Writes the PNG test images of tests/support into a directory, as the PNG fuzzer's seeds:
+//   make_png_corpus fuzz/corpus/png
 #include <cstdio>
 #include <string>
 
-#include "png_test_images.h"
+#include "support/png_test_images.h"
+#include "support/temp_dir.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -136,12 +136,12 @@ template <bool kRows>
 void ColumnPairsRow(std::size_t ch, std::size_t outWidth, const float* r0, const float* r1,
                     float* out) {
   const __m128 scale = _mm_set1_ps(kRows ? 0.25f : 0.5f);
-  auto load = [r0, r1](std::size_t at) {
+  auto load = [=](std::size_t at) {
     const __m128 v = _mm_loadu_ps(r0 + at);
     if constexpr (kRows) return _mm_add_ps(v, _mm_loadu_ps(r1 + at));
     return v;
   };
-  auto loadTexel = [r0, r1, ch](std::size_t at) {
+  auto loadTexel = [=](std::size_t at) {
     const __m128 v = LoadTexel(r0 + at, ch);
     if constexpr (kRows) return _mm_add_ps(v, LoadTexel(r1 + at, ch));
     return v;
