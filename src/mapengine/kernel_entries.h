@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+// clang-format off
 // Math block
 #define VESKOR_KERNELS_MATH(X) \
   X(0, KernelMin, SSE, float, (float a, float b))                                                  \
@@ -340,6 +341,7 @@
   VESKOR_KERNELS_RASTER(X)       \
   VESKOR_KERNELS_GRID(X)         \
   VESKOR_KERNELS_SAMPLING(X)
+// clang-format on
 
 namespace veskor {
 

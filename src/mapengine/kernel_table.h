@@ -53,8 +53,9 @@ std::uint32_t HasSse();
 void InitKernelTable();
 
 // Fills `table` with the SSE members (sse) or the plain ones, entry by entry of the list in
-// kernel_entries.h; also builds the B-spline weight tables (and their SSE copy and the SSE constants
-// on the SSE path). InitKernelTable uses it; tests fill tables of both kinds side by side.
+// kernel_entries.h; also builds the B-spline weight tables (and their SSE copy and the SSE
+// constants on the SSE path). InitKernelTable uses it; tests fill tables of both kinds side by
+// side.
 void FillKernelTable(KernelTable& table, bool sse);
 
 // Constant vectors of the SSE members, 16-byte aligned; stored on the SSE path.

@@ -68,8 +68,8 @@ std::map<std::string, std::string> Owners(const Graph& graph, const fs::path& sr
     const std::string folder = file.substr(0, file.find('/'));
     const std::string stem = fs::path(file).replace_extension().string();
     const auto& inFolder = perFolder[folder];
-    owners[file] = listed.count(file)  ? listed[file]
-                   : byStem.count(stem) ? byStem[stem]
+    owners[file] = listed.count(file)     ? listed[file]
+                   : byStem.count(stem)   ? byStem[stem]
                    : inFolder.size() == 1 ? *inFolder.begin()
                                           : "";
   }

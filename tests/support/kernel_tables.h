@@ -26,7 +26,7 @@ class BothPaths : public ::testing::TestWithParam<bool> {
  protected:
   const KernelTable& k() const { return Tables(GetParam()); }
 };
-#define VESKOR_BOTH_PATHS(suite)                                                 \
+#define VESKOR_BOTH_PATHS(suite)                                               \
   INSTANTIATE_TEST_SUITE_P(PlainAndSse, suite, ::testing::Values(false, true), \
                            [](const auto& path) { return path.param ? "Sse" : "Plain"; })
 
