@@ -4,12 +4,16 @@
 # back: the plain and SSE members of a kernel must round the same way.
 # Plain members are the scalar reference and are compiled without auto-vectorisation;
 # SSE members are written with intrinsics in files of their own.
-
-set(VESKOR_KERNEL_FLAGS -ffp-contract=off)
+#
+# A kernel member defined without a declaration is an error in CI builds: the members are
+# declared from the one list of table entries (mapengine/kernel_entries.h), so a member whose
+# signature or SSE kind differs from its entry is caught where it is defined.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")  # the fuzz tree
-  set(VESKOR_PLAIN_KERNEL_FLAGS -ffp-contract=off -fno-vectorize -fno-slp-vectorize)
+  set(VESKOR_KERNEL_FLAGS -ffp-contract=off -Wmissing-prototypes)
+  set(VESKOR_PLAIN_KERNEL_FLAGS ${VESKOR_KERNEL_FLAGS} -fno-vectorize -fno-slp-vectorize)
 else()
-  set(VESKOR_PLAIN_KERNEL_FLAGS -ffp-contract=off -fno-tree-vectorize
+  set(VESKOR_KERNEL_FLAGS -ffp-contract=off -Wmissing-declarations)
+  set(VESKOR_PLAIN_KERNEL_FLAGS ${VESKOR_KERNEL_FLAGS} -fno-tree-vectorize
       -fno-tree-loop-vectorize -fno-tree-slp-vectorize)
 endif()
 
