@@ -1,6 +1,6 @@
 # The folder graph: for every target defined in a folder src/<folder>/, its sources and the
 # veskor libraries it links, written where the folder-graph test reads it
-# (tests/layout/folder_graph_test.cpp). Nothing to register: a folder added with
+# (tests/base/folder_graph_test.cpp). Nothing to register: a folder added with
 # add_subdirectory(src/<folder>) is picked up with all its targets.
 #
 # File format, one item a line:

@@ -23,7 +23,7 @@ class PngReader : public testing::Test {
   }
 
   // Loads the file into `pixels` (empty on failure, when it also checks that no output was
-  // touched) and returns the result.
+  // touched) and returns the result. The owning form must give the same on the same file.
   std::uint32_t LoadPath(const char* path, Bytes& pixels) {
     std::uint8_t* data = reinterpret_cast<std::uint8_t*>(this);
     w_ = h_ = channels_ = rowBytes_ = 77;
@@ -36,6 +36,14 @@ class PngReader : public testing::Test {
       EXPECT_EQ(data, reinterpret_cast<std::uint8_t*>(this));
       EXPECT_EQ(w_ + h_ + channels_ + rowBytes_, 4u * 77);
     }
+    PngPixels owned;
+    std::uint32_t w = 77, h = 77, channels = 77, rowBytes = 77;
+    EXPECT_EQ(LoadPngFile(path, owned, w, h, channels, rowBytes), result);
+    EXPECT_EQ(owned == nullptr, result == 0);
+    if (owned != nullptr) {
+      EXPECT_EQ(Bytes(owned.get(), owned.get() + pixels.size()), pixels);
+    }
+    EXPECT_EQ(w + h + channels + rowBytes, w_ + h_ + channels_ + rowBytes_);
     return result;
   }
   std::uint32_t Load(const Bytes& bytes, Bytes& pixels) {
