@@ -17,17 +17,21 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(TempDir, MadeUnderTmpdirAndRemovedWithItsFiles) {
-  const fs::path tmp = fs::temp_directory_path();
+  const test::TempDir outer("veskor_support");
+  const char* saved = getenv("TMPDIR");
+  const std::string keep = saved != nullptr ? saved : "";
+  setenv("TMPDIR", outer.path().c_str(), 1);
   std::string path;
   {
     const test::TempDir dir("veskor_support");
     path = dir.path();
     ASSERT_EQ(path.back(), '/');
     EXPECT_TRUE(fs::is_directory(path));
-    EXPECT_EQ(fs::path(path).parent_path().parent_path(), tmp);
+    EXPECT_EQ(fs::path(path).parent_path().parent_path(), fs::path(outer.path()).parent_path());
     EXPECT_EQ(test::ReadFileText(dir.Write("a.txt", "text")), "text");
     EXPECT_EQ(dir.Path("a.txt"), path + "a.txt");
   }
+  saved != nullptr ? setenv("TMPDIR", keep.c_str(), 1) : unsetenv("TMPDIR");
   EXPECT_FALSE(fs::exists(path));
 }
 
