@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "foundation/c_heap.h"
 #include "mapengine/grid_arithmetic_kernels.h"
 #include "mapengine/kernel_table.h"
 #include "support/kernel_tables.h"
@@ -26,16 +27,13 @@ class Arrays {
     for (int i = 0; i < count; ++i) {
       auto* p = static_cast<float*>(std::aligned_alloc(4096, bytes));
       for (std::size_t k = 0; k < floats; ++k) p[k] = value(rng);
-      arrays_.push_back(p);
+      arrays_.emplace_back(p);
     }
   }
-  ~Arrays() {
-    for (float* p : arrays_) std::free(p);
-  }
-  float* operator[](int i) const { return arrays_[i]; }
+  float* operator[](int i) const { return arrays_[i].get(); }
 
  private:
-  std::vector<float*> arrays_;
+  std::vector<CHeapPtr<float>> arrays_;
 };
 
 // A 1025 x 1025 table for the lookups.

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -31,15 +32,12 @@ class NoiseFillTest : public ::testing::Test {
     BuildNoiseTable1D(generator_.noise1D);
   }
   ~NoiseFillTest() override {
-    for (VertexGrid* g : grids_) {
-      VertexGridRelease(*g);
-      delete g;
-    }
+    for (auto& g : grids_) VertexGridRelease(*g);
     NoiseGeneratorRelease(generator_);
   }
 
   VertexGrid& Grid() {
-    grids_.push_back(new VertexGrid{});
+    grids_.push_back(std::make_unique<VertexGrid>());
     VertexGridInit(*grids_.back());
     return *grids_.back();
   }
@@ -58,7 +56,7 @@ class NoiseFillTest : public ::testing::Test {
 
   test::ScopedKernelTable kernels_;
   NoiseGenerator generator_{};
-  std::vector<VertexGrid*> grids_;
+  std::vector<std::unique_ptr<VertexGrid>> grids_;  // stable addresses
 };
 
 TEST(NoiseOctaves, AmplitudesFallByTheInverseRatioAndSumToOne) {
