@@ -150,10 +150,13 @@ TEST_F(GfxGlTest, CameraApplySetsPerspectiveAndLookAtAndRestoreUndoesThem) {
   EXPECT_EQ(GlInteger(GL_MATRIX_MODE), GL_MODELVIEW);
   EXPECT_EQ(Matrix(GL_MODELVIEW_MATRIX), marker);
 
-  // A guard band of 8 rows on a viewport 32 high shows the focal angle in the inner 16 rows.
-  camera.guardPixels = 8;
+  // On a viewport now 16 high (aspect 4), a guard band of 4 rows shows the focal angle in
+  // the inner 8 rows.
+  glViewport(0, 0, 64, 16);
+  camera.guardPixels = 4;
   CameraApply(camera);
   EXPECT_NEAR(Matrix(GL_PROJECTION_MATRIX)[5], f / 2, 1e-4);
+  EXPECT_NEAR(Matrix(GL_PROJECTION_MATRIX)[0], f / 8, 1e-4);
   CameraRestore(camera);
   glLoadIdentity();
   glViewport(0, 0, kGlTestWindowSize, kGlTestWindowSize);

@@ -118,11 +118,16 @@ TEST(LodBoxes, WorldBoxesAndTheirDetailValues) {
   world.detail[0] = 1.5f, world.detail[1] = 3.0f;
   EXPECT_EQ(BoxInWorld(world, 0, 0, 0, 10, 10, 10), 1u);
   EXPECT_EQ(BoxInWorld(world, 800, 0, 0, 900, 10, 10), 0u);  // touches along a face only
-  const float focus[6] = {850, -10, -10, 860, 10, 10};
-  std::copy(focus, focus + 6, world.focusBoxes[1]);
+  const float focus[2][6] = {{850, -10, -10, 860, 10, 10}, {-990, -10, -10, -900, 10, 10}};
+  std::copy(focus[0], focus[0] + 6, world.focusBoxes[0]);
+  std::copy(focus[1], focus[1] + 6, world.focusBoxes[1]);
   world.focusCount = 2;
   EXPECT_EQ(BoxInWorld(world, 800, 0, 0, 900, 10, 10), 1u);
   EXPECT_EQ(BoxInWorld(world, 800, 0, 0, 850, 10, 10), 0u);
+  EXPECT_EQ(BoxInWorld(world, -1000, 0, 0, -950, 10, 10), 1u);
+  world.focusCount = 1;
+  EXPECT_EQ(BoxInWorld(world, -1000, 0, 0, -950, 10, 10), 0u);
+  world.focusCount = 0;
 
   BoxLodDistance(world, 0, 0, 0, 10, 10, 10);  // inside: a and b
   LodBoxListAdd(world.lists[2], -800, -800, -400, 800, 800, 400, 1);
@@ -140,9 +145,26 @@ TEST(LodBoxes, WorldBoxesAndTheirDetailValues) {
   BoxLodDistance(flat, 10, 10, 10, 11, 11, 11);
   EXPECT_EQ(flat.lists[0].records[0].value, 1.0f);
 
-  const float a[6] = {0, 0, 0, 1, 1, 1};
-  const float b[6] = {0.5f, 0.5f, NAN, 2, 2, 2};
-  EXPECT_EQ(BoxBoxOverlap(a, b), 0u);
+}
+
+TEST(LodBoxes, BoxesOverlapOnlyStrictly) {
+  const float box[6] = {0, 0, 0, 1, 1, 1};
+  for (int a = 0; a < 3; ++a) {
+    for (int side = 0; side < 2; ++side) {
+      // A unit box moved along one axis until it touches a face, then a little less.
+      float other[6] = {0, 0, 0, 1, 1, 1};
+      const float shift = side == 0 ? 1.0f : -1.0f;
+      other[a] += shift;
+      other[a + 3] += shift;
+      EXPECT_EQ(BoxBoxOverlap(box, other), 0u) << a << side;
+      EXPECT_EQ(BoxBoxOverlap(other, box), 0u) << a << side;
+      other[a] -= shift / 64;
+      other[a + 3] -= shift / 64;
+      EXPECT_EQ(BoxBoxOverlap(box, other), 1u) << a << side;
+      other[a] = NAN;
+      EXPECT_EQ(BoxBoxOverlap(box, other), 0u) << a << side;
+    }
+  }
 }
 
 TEST(LodBoxes, CubeFormatCodeFollowsTheChannels) {
