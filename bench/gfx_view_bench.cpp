@@ -4,6 +4,7 @@
 // boxes of 20 to 60 units spread over the world, 4096 or 8192 of them.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 

@@ -27,7 +27,7 @@ struct FaceAxes {
   float right[3];
 };
 constexpr FaceAxes kFaceAxes[6] = {
-    {{-1, 0, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 0, -1}}, {{0, -1, 0}, {1, 0, 0}},
+    {{-1, 0, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 0, -1}},  {{0, -1, 0}, {1, 0, 0}},
     {{0, 1, 0}, {1, 0, 0}},  {{0, 0, -1}, {-1, 0, 0}}, {{0, 0, 1}, {1, 0, 0}},
 };
 constexpr FaceAxes kFaceAxesVariant[2] = {{{0, 0, 1}, {-1, 0, 0}}, {{0, 0, -1}, {1, 0, 0}}};
@@ -284,8 +284,7 @@ void CameraApply(Camera& camera) {
 
   if (camera.wholeWindow == 0) {
     std::copy(v, v + 4, camera.savedViewport);
-    glViewport(camera.pixelRect[0], camera.pixelRect[1], camera.pixelRect[2],
-               camera.pixelRect[3]);
+    glViewport(camera.pixelRect[0], camera.pixelRect[1], camera.pixelRect[2], camera.pixelRect[3]);
   }
   glDepthRange(0, 1);
   CameraFrustumPlanes(camera);
@@ -335,8 +334,10 @@ void CameraFrustumFromMatrices(Camera& camera, const float* projection, const fl
     m[i] = P[i] + D[i];
   }
   const float* bounds = camera.imageBounds;
-  const float corner[4][2] = {
-      {bounds[0], bounds[2]}, {bounds[0], bounds[3]}, {bounds[1], bounds[2]}, {bounds[1], bounds[3]}};
+  const float corner[4][2] = {{bounds[0], bounds[2]},
+                              {bounds[0], bounds[3]},
+                              {bounds[1], bounds[2]},
+                              {bounds[1], bounds[3]}};
   float e[4][3];
   for (int c = 0; c < 4; ++c) {
     float* ci = camera.corners[c];

@@ -37,11 +37,11 @@ struct Camera {
   float guardOffset[2] = {};  // guardPixels / viewport height, twice
   float guardSpan[2] = {};    // 1 - 2 guardPixels / viewport height, twice
   float windowX0 = 0, windowX1 = 1, windowY0 = 0, windowY1 = 1;  // fractions of the viewport
-  std::uint32_t wholeWindow = 1;  // 1: draws into the whole viewport and never changes it
+  std::uint32_t wholeWindow = 1;          // 1: draws into the whole viewport and never changes it
   float imageBounds[4] = {-1, 1, -1, 1};  // x0, x1, y0, y1 of the image the volume covers
   std::int32_t pixelRect[4] = {};         // x, y, width, height
   std::int32_t savedViewport[4] = {};
-  ViewPlane* owner = nullptr;  // stored and returned, never dereferenced here
+  ViewPlane* owner = nullptr;                      // stored and returned, never dereferenced here
   std::int32_t cachedWidth = 0, cachedHeight = 0;  // viewport size of the last aspect
   // Outward normals of the side planes, which pass through the position: a point X is inside
   // a plane when n . (X - position) <= 0.
@@ -58,9 +58,9 @@ struct Camera {
   float skyPoints[4][3] = {};
   float skyRays[4][3] = {};
   std::uint32_t skyVisible = 0;
-  std::uint32_t captureFace = 0;  // 1 for the environment-capture faces
-  float viewBox[6] = {};          // min x, max x, min y, max y, min z, max z
-  float clipMatrix[16] = {};      // projection x modelview, column-major
+  std::uint32_t captureFace = 0;   // 1 for the environment-capture faces
+  float viewBox[6] = {};           // min x, max x, min y, max y, min z, max z
+  float clipMatrix[16] = {};       // projection x modelview, column-major
   std::uint32_t savedFog[6] = {};  // the water-mirror view keeps fog settings here
   std::uint32_t thumbLog2Width = 0, thumbLog2Height = 0;  // bookmark thumbnail size
 
@@ -106,8 +106,7 @@ void CameraFrameSteps(Camera& camera);
 void NormalizeViewDirection(float* d);
 void RightAxisFromDirection(const float* d, float* right);
 void UpAxis(const float* right, const float* d, float* up);
-void RollAxes(const float* right, const float* up, float roll, float* rolledRight,
-              float* rolledUp);
+void RollAxes(const float* right, const float* up, float roll, float* rolledRight, float* rolledUp);
 
 // fovy, guardOffset and guardSpan from focalAngle, guardPixels and cachedHeight. The band is
 // held below half the height, so the field of view stays below 180 degrees.

@@ -53,8 +53,8 @@ float LodBoxDistance(const LodBoxList& list, std::uint32_t i, float x, float y, 
   return PointBoxDistance(list.records[i], x, y, z);
 }
 
-float ItemBoxDistance(float x, float y, float z, float x0, float y0, float z0, float x1,
-                      float y1, float z1) {
+float ItemBoxDistance(float x, float y, float z, float x0, float y0, float z0, float x1, float y1,
+                      float z1) {
   return PointBoxDistance(LodBoxRecord{x0, x1, y0, y1, z0, z1, 0}, x, y, z);
 }
 
@@ -68,17 +68,16 @@ float LodBoxListDistance(const LodBoxList& list, float x, float y, float z) {
 }
 
 std::uint32_t BoxBoxOverlap(const float* a, const float* b) {
-  return a[3] > b[0] && a[0] < b[3] && a[4] > b[1] && a[1] < b[4] && a[5] > b[2] &&
-         a[2] < b[5];
+  return a[3] > b[0] && a[0] < b[3] && a[4] > b[1] && a[1] < b[4] && a[5] > b[2] && a[2] < b[5];
 }
 
-void BoxQuerySet(LodBoxRecord& record, float x0, float y0, float z0, float x1, float y1,
-                 float z1, float value) {
+void BoxQuerySet(LodBoxRecord& record, float x0, float y0, float z0, float x1, float y1, float z1,
+                 float value) {
   record = LodBoxRecord{x0, x1, y0, y1, z0, z1, value};
 }
 
-std::uint32_t BoxInList(const LodBoxList& list, float x0, float y0, float z0, float x1,
-                        float y1, float z1) {
+std::uint32_t BoxInList(const LodBoxList& list, float x0, float y0, float z0, float x1, float y1,
+                        float z1) {
   const float box[6] = {x0, y0, z0, x1, y1, z1};
   for (std::uint32_t i = 0; i < list.count; ++i) {
     const LodBoxRecord& r = list.records[i];
@@ -114,7 +113,8 @@ void LodBoxListAdd(LodBoxList& list, float x0, float y0, float z0, float x1, flo
 }
 
 std::uint32_t LodLevelFromSize(float f) {
-  const std::int32_t biased = static_cast<std::int32_t>((std::bit_cast<std::uint32_t>(f) >> 23) & 0xFF);
+  const std::int32_t biased =
+      static_cast<std::int32_t>((std::bit_cast<std::uint32_t>(f) >> 23) & 0xFF);
   const std::int32_t e = std::max(biased - 127, 0);
   const bool up = 0.85f * f > std::ldexp(1.0f, e);
   return static_cast<std::uint32_t>(e) + (up ? 1u : 0u);
@@ -141,7 +141,8 @@ std::uint32_t BoxInWorld(const WorldLodBoxes& world, float x0, float y0, float z
                          float y1, float z1) {
   const float box[6] = {x0, y0, z0, x1, y1, z1};
   if (BoxBoxOverlap(box, world.extent) != 0) return 1;
-  const std::uint32_t focusCount = std::min<std::uint32_t>(world.focusCount, kWorldFocusBoxCapacity);
+  const std::uint32_t focusCount =
+      std::min<std::uint32_t>(world.focusCount, kWorldFocusBoxCapacity);
   for (std::uint32_t i = 0; i < focusCount; ++i) {
     if (BoxBoxOverlap(box, world.focusBoxes[i]) != 0) return 1;
   }
@@ -154,11 +155,11 @@ void BoxLodDistance(WorldLodBoxes& world, float x0, float y0, float z0, float x1
   const float b = world.detail[1];
   float q = 1.0f;
   if (BoxInWorld(world, x0, y0, z0, x1, y1, z1) == 0) {
-    const float d = LodBoxListDistance(world.lists[2], (x0 + x1) * 0.5f, (y0 + y1) * 0.5f,
-                                       (z0 + z1) * 0.5f);
+    const float d =
+        LodBoxListDistance(world.lists[2], (x0 + x1) * 0.5f, (y0 + y1) * 0.5f, (z0 + z1) * 0.5f);
     const float* e = world.extent;
-    const float m = std::max({std::fabs(e[3] - e[0]), std::fabs(e[4] - e[1]),
-                              std::fabs(e[5] - e[2])});
+    const float m =
+        std::max({std::fabs(e[3] - e[0]), std::fabs(e[4] - e[1]), std::fabs(e[5] - e[2])});
     if (m > 0) q = d / m + 1.0f;
   }
   LodBoxListAdd(world.lists[0], x0, y0, z0, x1, y1, z1, q * a);

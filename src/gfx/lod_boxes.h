@@ -41,19 +41,19 @@ inline constexpr float kLodMergeTolerance = 0.05f;
 // inside or on the box): to a record, to record i of a list, to a box in min-max layout.
 float PointBoxDistance(const LodBoxRecord& box, float x, float y, float z);
 float LodBoxDistance(const LodBoxList& list, std::uint32_t i, float x, float y, float z);
-float ItemBoxDistance(float x, float y, float z, float x0, float y0, float z0, float x1,
-                      float y1, float z1);
+float ItemBoxDistance(float x, float y, float z, float x0, float y0, float z0, float x1, float y1,
+                      float z1);
 // The largest distance from the point to a box of the list; 0 for an empty list.
 float LodBoxListDistance(const LodBoxList& list, float x, float y, float z);
 
 // 1 when the two boxes (min-max layout, six floats each) overlap strictly.
 std::uint32_t BoxBoxOverlap(const float* a, const float* b);
 // Writes a min-max box and its value into a record.
-void BoxQuerySet(LodBoxRecord& record, float x0, float y0, float z0, float x1, float y1,
-                 float z1, float value);
+void BoxQuerySet(LodBoxRecord& record, float x0, float y0, float z0, float x1, float y1, float z1,
+                 float value);
 // Position (from 1) of the first record the box overlaps strictly; 0 when none.
-std::uint32_t BoxInList(const LodBoxList& list, float x0, float y0, float z0, float x1,
-                        float y1, float z1);
+std::uint32_t BoxInList(const LodBoxList& list, float x0, float y0, float z0, float x1, float y1,
+                        float z1);
 
 // Adds a box to a list. The first record the box overlaps grows to the union when its value is
 // within kLodMergeTolerance of the new value (its value stays); otherwise the box is appended.
@@ -78,9 +78,9 @@ std::uint32_t LodLevelForItem(const LodRange& range, float size, float x, float 
 inline constexpr std::uint32_t kWorldFocusBoxCapacity = 32;
 
 struct WorldLodBoxes {
-  float extent[6];        // the extent box, min-max layout
-  float detail[4];        // the detail values a, b, c, d of the extent record
-  LodBoxList lists[4];    // LOD box lists 1 to 4
+  float extent[6];                              // the extent box, min-max layout
+  float detail[4];                              // the detail values a, b, c, d of the extent record
+  LodBoxList lists[4];                          // LOD box lists 1 to 4
   float focusBoxes[kWorldFocusBoxCapacity][6];  // min-max layout
   std::uint16_t focusCount;
 };

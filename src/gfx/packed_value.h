@@ -16,8 +16,8 @@ inline constexpr std::uint16_t kPackedMagnitudeMax = 0x7FFF;  // 32 - 1/1024
 // below 32: larger ones (and infinities) saturate to the largest magnitude rather than carry
 // into the sign bit; a NaN packs to 0.
 inline std::uint16_t FloatToHalf(float value) {
-  const auto sign = static_cast<std::uint16_t>((std::bit_cast<std::uint32_t>(value) >> 16) &
-                                               kPackedSignBit);
+  const auto sign =
+      static_cast<std::uint16_t>((std::bit_cast<std::uint32_t>(value) >> 16) & kPackedSignBit);
   const float scaled = (value < 0 ? -value : value) * 1024.0f;  // exact: a power of two
   if (!(scaled < 32768.0f)) {
     return scaled == scaled ? static_cast<std::uint16_t>(sign | kPackedMagnitudeMax) : 0;

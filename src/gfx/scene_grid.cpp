@@ -89,7 +89,8 @@ void SetBounds(SceneGridLevel<Cell>& level, const float* lower, const float* upp
 std::uint32_t AxisBits(float extent, float cellSize) {
   if (!(extent > cellSize)) return 0;
   const float r = extent / cellSize;
-  const std::int32_t biased = static_cast<std::int32_t>((std::bit_cast<std::uint32_t>(r) >> 23) & 0xFF);
+  const std::int32_t biased =
+      static_cast<std::int32_t>((std::bit_cast<std::uint32_t>(r) >> 23) & 0xFF);
   const std::int32_t e = biased > 127 ? biased - 127 : 0;
   return static_cast<std::uint32_t>(e) + (r > std::ldexp(1.0f, e) + kBitTolerance ? 1u : 0u);
 }
@@ -226,8 +227,8 @@ void SpatialGridInit(SceneGrid& grid, ViewPlane* viewPlane, float cellSizeXY, fl
   BuildFaceDirectionTables();
 }
 
-std::uint32_t SceneGridRegister(SceneGrid& grid, SceneGridItem* item, float x0, float y0,
-                                float z0, float x1, float y1, float z1) {
+std::uint32_t SceneGridRegister(SceneGrid& grid, SceneGridItem* item, float x0, float y0, float z0,
+                                float x1, float y1, float z1) {
   // Every registration of a session takes one node, so one count bounds both.
   if (grid.fine.cells == nullptr || grid.registrations.count >= kSceneGridEntryCapacity) return 0;
   const float box[6] = {x0, y0, z0, x1, y1, z1};

@@ -91,8 +91,8 @@ struct SceneGrid {
   ItemNode* listHead;
   ItemNode* listTail;
   std::uint32_t nodeCount;
-  VmArray registrations;  // of GridRegistration, this render session's
-  float worldBox[6];      // min x, y, z, max x, y, z
+  VmArray registrations;       // of GridRegistration, this render session's
+  float worldBox[6];           // min x, y, z, max x, y, z
   std::uint32_t visitCounter;  // fine cells visited by the last debug walk of the view
   float visitScale;            // 1 / the visit counter of the previous frame
 };
@@ -144,8 +144,8 @@ inline ItemCell* SceneGridFineCellAt(ItemLevel& level, std::uint32_t i, std::uin
 // the item. Returns 0, registering nothing, when the grid is not sized or this render
 // session's registrations are full (kSceneGridEntryCapacity): the caller reports that as an
 // error of the session. Else 1.
-std::uint32_t SceneGridRegister(SceneGrid& grid, SceneGridItem* item, float x0, float y0,
-                                float z0, float x1, float y1, float z1);
+std::uint32_t SceneGridRegister(SceneGrid& grid, SceneGridItem* item, float x0, float y0, float z0,
+                                float x1, float y1, float z1);
 // Widens the item's three cells by its current box.
 void SceneGridExtendCells(SceneGrid& grid, const SceneGridItem* item);
 // Before each render session: the cells the last session registered become empty, the

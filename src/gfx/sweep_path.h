@@ -31,10 +31,10 @@ struct SweepPath {
   std::uint32_t count;         // points in use
   std::uint32_t firstWord;     // kept and copied, not interpreted here
   float totalLength;
-  float secondLength;          // summed length of the edges whose kind has bit 0 clear
+  float secondLength;  // summed length of the edges whose kind has bit 0 clear
   std::uint32_t secondWord;
-  float bounds[4];             // x minimum, x maximum, y minimum, y maximum
-  float height;                // height of the cut
+  float bounds[4];  // x minimum, x maximum, y minimum, y maximum
+  float height;     // height of the cut
   float p;
   float q;
   std::uint32_t thirdWord;

@@ -13,11 +13,16 @@ struct PlaneOf {
 
 PlaneOf Plane(const Camera& c, FrustumPlane plane) {
   switch (plane) {
-    case kFrustumLeft: return {c.planeLeft, c.position};
-    case kFrustumRight: return {c.planeRight, c.position};
-    case kFrustumBottom: return {c.planeBottom, c.position};
-    case kFrustumTop: return {c.planeTop, c.position};
-    case kFrustumFar: break;
+    case kFrustumLeft:
+      return {c.planeLeft, c.position};
+    case kFrustumRight:
+      return {c.planeRight, c.position};
+    case kFrustumBottom:
+      return {c.planeBottom, c.position};
+    case kFrustumTop:
+      return {c.planeTop, c.position};
+    case kFrustumFar:
+      break;
   }
   return {c.farNormal, c.farCentre};
 }
@@ -27,14 +32,13 @@ constexpr std::uint32_t kSpanA[3] = {1, 0, 0};
 constexpr std::uint32_t kSpanB[3] = {2, 2, 1};
 
 bool Inside(const PlaneOf& p, const float* point) {
-  const float v = (point[0] - p.origin[0]) * p.normal[0] +
-                  (point[1] - p.origin[1]) * p.normal[1] +
+  const float v = (point[0] - p.origin[0]) * p.normal[0] + (point[1] - p.origin[1]) * p.normal[1] +
                   (point[2] - p.origin[2]) * p.normal[2];
   return v <= 0;  // false for NaN
 }
 
-std::uint32_t RectTest(const Camera& camera, FaceAxis axis, float f, float a0, float b0,
-                       float a1, float b1) {
+std::uint32_t RectTest(const Camera& camera, FaceAxis axis, float f, float a0, float b0, float a1,
+                       float b1) {
   for (std::uint32_t plane = kFrustumLeft; plane <= kFrustumFar; ++plane) {
     if (PlaneRectTest(camera, axis, static_cast<FrustumPlane>(plane), f, a0, b0, a1, b1) == 0) {
       return 0;

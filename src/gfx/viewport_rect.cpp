@@ -12,8 +12,8 @@ std::uint32_t ViewPlaneHeight(const ViewPlane& plane) {
   return FullScreenMode != 0 ? plane.fullScreenHeight : YSize;
 }
 
-void SetViewportRect(const ViewPlane& plane, float fx0, float ox0, float fy0, float oy0,
-                     float fx1, float ox1, float fy1, float oy1) {
+void SetViewportRect(const ViewPlane& plane, float fx0, float ox0, float fy0, float oy0, float fx1,
+                     float ox1, float fy1, float oy1) {
   const float w = static_cast<float>(ViewPlaneWidth(plane)) - 1.0f;
   const float h = static_cast<float>(ViewPlaneHeight(plane)) - 1.0f;
   const std::int32_t x0 = RoundPixel(w * fx0 + ox0);

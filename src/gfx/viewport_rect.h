@@ -23,8 +23,8 @@ std::uint32_t ViewPlaneHeight(const ViewPlane& plane);
 // Viewport from the pixel (R((W-1) fx0 + ox0), R((H-1) fy0 + oy0)) to the pixel
 // (R((W-1) fx1 + ox1), R((H-1) fy1 + oy1)), both included: fractions 0 and 1 with no offsets
 // address the first and the last column or row.
-void SetViewportRect(const ViewPlane& plane, float fx0, float ox0, float fy0, float oy0,
-                     float fx1, float ox1, float fy1, float oy1);
+void SetViewportRect(const ViewPlane& plane, float fx0, float ox0, float fy0, float oy0, float fx1,
+                     float ox1, float fy1, float oy1);
 // glViewport(0, 0, W, H).
 void RestoreViewport(const ViewPlane& plane);
 

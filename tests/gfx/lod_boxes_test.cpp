@@ -2,21 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "gfx/texture_object.h"
 
 namespace veskor {
 namespace {
 
-void ExpectRecord(const LodBoxRecord& r, const LodBoxRecord& want, const char* what) {
-  EXPECT_EQ(r.x0, want.x0) << what;
-  EXPECT_EQ(r.x1, want.x1) << what;
-  EXPECT_EQ(r.y0, want.y0) << what;
-  EXPECT_EQ(r.y1, want.y1) << what;
-  EXPECT_EQ(r.z0, want.z0) << what;
-  EXPECT_EQ(r.z1, want.z1) << what;
-  EXPECT_FLOAT_EQ(r.value, want.value) << what;
+std::vector<float> Values(const LodBoxRecord& r) {
+  return {r.x0, r.x1, r.y0, r.y1, r.z0, r.z1, r.value};
+}
+
+void ExpectRecord(const LodBoxRecord& r, std::vector<float> want, const char* what) {
+  EXPECT_EQ(Values(r), want) << what;
 }
 
 TEST(LodBoxes, OverlappingBoxesOfNearlyTheSameValueMerge) {
@@ -80,8 +80,8 @@ TEST(LodBoxes, LevelFromSizeRoundsUpPastAboutSeventeenPercent) {
   const struct {
     float f;
     std::uint32_t level;
-  } cases[] = {{0, 0},   {0.3f, 0}, {1, 0},    {1.17f, 0}, {1.2f, 1},   {4, 2},
-               {4.7f, 2}, {4.8f, 3}, {8, 3},    {9.5f, 4},  {1024, 10}, {1205, 11}};
+  } cases[] = {{0, 0},    {0.3f, 0}, {1, 0}, {1.17f, 0}, {1.2f, 1},  {4, 2},
+               {4.7f, 2}, {4.8f, 3}, {8, 3}, {9.5f, 4},  {1024, 10}, {1205, 11}};
   for (const auto& c : cases) EXPECT_EQ(LodLevelFromSize(c.f), c.level) << c.f;
 }
 
@@ -107,7 +107,7 @@ TEST(LodBoxes, ItemLevelIsTheFinestAnyBoxAsks) {
   EXPECT_EQ(LodLevelForItem(range, 1, 102, 0.5f, 0.5f), 4u);
   range.minLevel = range.maxLevel = 2;
   EXPECT_EQ(LodBoxLevel(range, 0, 1, 1000), 2u);  // f far below 1, lifted to the minimum
-  range = LodRange{&list, 0.5f, 0, 20, 0.25f};     // f = 8 x 0.5 x 2 / (4 x 0.25 + 1) = 4
+  range = LodRange{&list, 0.5f, 0, 20, 0.25f};    // f = 8 x 0.5 x 2 / (4 x 0.25 + 1) = 4
   EXPECT_EQ(LodBoxLevel(range, 0, 2, 4), 2u);
 }
 
@@ -144,7 +144,6 @@ TEST(LodBoxes, WorldBoxesAndTheirDetailValues) {
   flat.detail[0] = flat.detail[1] = 1;
   BoxLodDistance(flat, 10, 10, 10, 11, 11, 11);
   EXPECT_EQ(flat.lists[0].records[0].value, 1.0f);
-
 }
 
 TEST(LodBoxes, BoxesOverlapOnlyStrictly) {

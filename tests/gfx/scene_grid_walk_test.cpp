@@ -20,9 +20,9 @@ TEST(SceneGridWalk, OrderPutsTheLargestComponentOutermost) {
     float d[3];
     std::uint32_t axes[3];
   } cases[] = {
-      {{1, 0.5f, 0.25f}, {0, 1, 2}}, {{1, 0.25f, 0.5f}, {0, 2, 1}},  {{0.5f, 0.25f, 1}, {2, 0, 1}},
-      {{0.5f, 1, 0.25f}, {1, 0, 2}}, {{0.25f, 0.5f, 1}, {2, 1, 0}},  {{0.25f, 1, 0.5f}, {1, 2, 0}},
-      {{-1, 1, 0}, {0, 1, 2}},       {{0, -1, 1}, {2, 1, 0}},         {{1, 1, 1}, {0, 1, 2}},
+      {{1, 0.5f, 0.25f}, {0, 1, 2}}, {{1, 0.25f, 0.5f}, {0, 2, 1}}, {{0.5f, 0.25f, 1}, {2, 0, 1}},
+      {{0.5f, 1, 0.25f}, {1, 0, 2}}, {{0.25f, 0.5f, 1}, {2, 1, 0}}, {{0.25f, 1, 0.5f}, {1, 2, 0}},
+      {{-1, 1, 0}, {0, 1, 2}},       {{0, -1, 1}, {2, 1, 0}},       {{1, 1, 1}, {0, 1, 2}},
       {{0.5f, 1, 1}, {2, 1, 0}},     {{1, 0.5f, 1}, {0, 2, 1}},
   };
   for (const auto& c : cases) {
@@ -64,8 +64,10 @@ TEST_F(SceneGridWalks, CoarseCellsComeFrontToBack) {
     EXPECT_EQ(box[0], 4.0f * At(walk)[0]);
     EXPECT_EQ(box[5], 4.0f * At(walk)[2] + 4);
   }
-  EXPECT_EQ(visited, (std::vector<Cell>{{1, 0, 1}, {1, 0, 0}, {1, 1, 1}, {1, 1, 0},
-                                        {0, 0, 1}, {0, 0, 0}, {0, 1, 1}, {0, 1, 0}}));
+  EXPECT_EQ(
+      visited,
+      (std::vector<Cell>{
+          {1, 0, 1}, {1, 0, 0}, {1, 1, 1}, {1, 1, 0}, {0, 0, 1}, {0, 0, 0}, {0, 1, 1}, {0, 1, 0}}));
   const Cell end = At(walk);
   SceneGridWalkStep(walk);  // a finished walk stays where it is
   EXPECT_EQ(At(walk), end);
@@ -85,7 +87,8 @@ TEST_F(SceneGridWalks, NestedWalksVisitEveryFineCellOnceInsideItsParents) {
       SceneGridReadCell2(grid_, middle, box);
       EXPECT_EQ(box[1], 2.0f * At(middle)[1]);
       const Cell m = At(middle);
-      EXPECT_EQ(SceneGridCell(grid_.middle, middle), SceneGridCell32(grid_.middle, m[0], m[1], m[2]));
+      EXPECT_EQ(SceneGridCell(grid_.middle, middle),
+                SceneGridCell32(grid_.middle, m[0], m[1], m[2]));
       for (SceneGridBeginWalk2(fine, middle); !SceneGridWalkFinished(fine);
            SceneGridWalkStep(fine)) {
         const Cell c = At(fine);

@@ -25,8 +25,7 @@ Camera DefaultView(float aspect = 1) {
 std::uint32_t InsideMask(const Camera& camera, float x, float y, float z) {
   std::uint32_t mask = 0;
   for (std::uint32_t plane = kFrustumLeft; plane <= kFrustumFar; ++plane) {
-    mask |= PlaneRectTest(camera, kFaceY, static_cast<FrustumPlane>(plane), y, x, z, x, z)
-            << plane;
+    mask |= PlaneRectTest(camera, kFaceY, static_cast<FrustumPlane>(plane), y, x, z, x, z) << plane;
   }
   return mask;
 }
