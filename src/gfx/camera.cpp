@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "gfx/viewport_rect.h"
@@ -12,7 +13,6 @@ namespace veskor {
 
 namespace {
 
-constexpr float kDegreesPerHalfRadian = 360.0f / std::numbers::pi_v<float>;
 constexpr float kCameraEqualTolerance = 0.0005f;
 // The far rectangle and the sky quadrilateral lie this far inside the far plane.
 constexpr float kFarCornerInset = 14.0f;
@@ -31,6 +31,9 @@ constexpr FaceAxes kFaceAxes[6] = {
     {{0, 1, 0}, {1, 0, 0}},  {{0, 0, -1}, {-1, 0, 0}}, {{0, 0, 1}, {1, 0, 0}},
 };
 constexpr FaceAxes kFaceAxesVariant[2] = {{{0, 0, 1}, {-1, 0, 0}}, {{0, 0, -1}, {1, 0, 0}}};
+
+// The tangent of half an angle given in degrees.
+float TanHalf(float degrees) { return std::tan(degrees * std::numbers::pi_v<float> / 360.0f); }
 
 float Dot(const float* a, const float* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 
@@ -52,10 +55,11 @@ void Sub(const float* a, const float* b, float* out) {
   for (int i = 0; i < 3; ++i) out[i] = a[i] - b[i];
 }
 
-// A usable direction: not of zero length, and finite.
+// A direction that can be normalised: of finite length, and long enough that its squared
+// length is a normal float (the SSE reciprocal square root takes smaller ones for 0).
 bool UsableDirection(float dx, float dy, float dz) {
   const float n = dx * dx + dy * dy + dz * dz;
-  return n > 0 && std::isfinite(n);
+  return n >= std::numeric_limits<float>::min() && std::isfinite(n);
 }
 
 void ReadViewport(std::int32_t* viewport) {
@@ -241,7 +245,7 @@ void CameraGuardBand(Camera& camera) {
   }
   // At least half a pixel row stays inside the band on each side of the centre.
   const float band = std::min(g, half - 0.5f);
-  const float t = std::tan(camera.focalAngle / kDegreesPerHalfRadian);
+  const float t = TanHalf(camera.focalAngle);
   camera.fovy = 2.0f * std::atan(t * half / (half - band)) * (180.0f / std::numbers::pi_v<float>);
   const float offset = band / (2.0f * half);
   camera.guardOffset[0] = camera.guardOffset[1] = offset;
@@ -323,7 +327,7 @@ void CameraFrustumFromMatrices(Camera& camera, const float* projection, const fl
 
   const float* P = camera.position;
   const float* D = camera.direction;
-  const float ty = std::tan(camera.fovy / kDegreesPerHalfRadian);
+  const float ty = TanHalf(camera.fovy);
   const float tx = ty * camera.aspect;
   float a[3];
   float b[3];

@@ -70,8 +70,10 @@ TEST(Camera, ZeroDirectionOrLookAtThePositionKeepsTheDirection) {
   EXPECT_EQ(camera.mode, 2);          // a look-at keeps a cube-face mode
   CameraSetDirection(camera, 0, 0, 0);
   EXPECT_EQ(camera.mode, kCameraLookAt);  // a direction always returns to look-at mode
-  CameraSetDirection(camera, INFINITY, 0, 0);
-  ExpectVector(camera.direction, {1, 0, 0}, "kept");
+  for (float unusable : {INFINITY, 1e-20f}) {
+    CameraSetDirection(camera, 0, 0, unusable);
+    ExpectVector(camera.direction, {1, 0, 0}, "kept");
+  }
   camera.direction[0] = 0;  // a zero written directly becomes the default direction
   CameraFrameSteps(camera);
   ExpectVector(camera.direction, {0, 1, 0}, "default");
