@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "gfx/face_directions.h"
+#include "support/fatal_test.h"
 
 namespace veskor {
 namespace {
@@ -246,6 +247,12 @@ TEST(SceneGrid, RegistrationsPastTheCapacityAreRefusedForTheSession) {
   EXPECT_EQ(grid.fine.cells[Fine(5, 5, 5)].empty, 1u);
   SceneGridSessionReset(grid);
   EXPECT_EQ(Register(grid, item, {5, 5, 5, 6, 6, 6}), 1u);
+}
+
+TEST(SceneGridDeath, ALevelLargerThanTheLargestBlockIsFatal) {
+  GridLevel level{};
+  EXPECT_FATAL(SceneGridResize(level, 10, 10, 6),  // 32 bytes x 2^26 cells: 2 GB
+               "Virtual Memory Error : Required Memory > Reserved Memory");
 }
 
 }  // namespace
