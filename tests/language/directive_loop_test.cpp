@@ -105,6 +105,10 @@ TEST(DirectiveLoop, IncludesAreBoundedInDepthAndPath) {
     EXPECT_EQ(outcome.status, n == 32 ? "" : "Syntax error file (n31.wld) line (2) : Too many nested includes");
     EXPECT_EQ(outcome.log.size(), n == 32 ? 36u : 33u);
   }
+  // A file including itself is refused at once, before a second copy opens.
+  const auto self = RunCompileSession(dir.Write("s.wld", "#include \"S.wld\""));
+  EXPECT_EQ(self.status, "Syntax error file (s.wld) line (1) : Recursive include \"S.wld\"");
+  EXPECT_EQ(self.log.size(), 2u);
   const std::string longest(kScenePathBytes - 1, 'p');
   const struct {
     std::string path;

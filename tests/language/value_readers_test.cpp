@@ -23,8 +23,8 @@ std::string Numbers(const float* values, std::uint32_t count) {
 
 std::string ListOf(int n) {
   std::string s = "[";
-  for (int i = 1; i <= n; ++i) s += std::to_string(i) + (i % 2 ? "," : " ");
-  return s + "]";
+  for (int i = 1; i <= n; ++i) s += std::to_string(i) + (i == n ? "]" : i % 2 ? "," : " ");
+  return s;
 }
 
 TEST(ValueReaders, ReadFloatTakesANumberOrAList) {
