@@ -32,8 +32,8 @@ void WriteFile(const std::string& relative, const std::string& text) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                        "/veskor_world_fuzz_XXXXXX";
+  std::string pattern =
+      std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/veskor_world_fuzz_XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) std::abort();
   gDir = pattern + "/";
   std::atexit(RemoveDirectory);

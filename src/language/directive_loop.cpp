@@ -45,9 +45,7 @@ void ReportInclude(SceneFile& file, IncludeStatus status, const char* path, std:
     case IncludeStatus::kSearchDirsFull:
       std::snprintf(message, sizeof message, "Too many include directories");
       break;
-    default:
-      std::snprintf(message, sizeof message, "Cannot open file \"%s\"", path);
-      break;
+    default: std::snprintf(message, sizeof message, "Cannot open file \"%s\"", path); break;
   }
   SetErrorAtLine(file, message, line);
 }

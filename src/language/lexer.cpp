@@ -56,8 +56,8 @@ void ComposeError(SceneFile& file, const char* message, std::uint32_t first, boo
   }
   // The text is cut at its buffer's end, whatever the lengths of the name and the message.
   char text[kScenePathBytes + 64 + 2 * kSceneComposeBytes];
-  const int n = std::snprintf(text, sizeof text, " file (%s) line (%s) : %s", file.fileName,
-                              lines, message);
+  const int n =
+      std::snprintf(text, sizeof text, " file (%s) line (%s) : %s", file.fileName, lines, message);
   const std::size_t length = n < 0 ? 0 : std::min<std::size_t>(n, sizeof file.errorText - 1);
   std::memcpy(file.errorText, text, length);
   file.errorText[length] = '\0';

@@ -183,8 +183,16 @@ void EmptyRecord(SceneFile& file) {
 }  // namespace
 
 const LexicalSetup kWorldFileSetup = {
-    " \n\t", 3, 17, "()[]{}+-/*=.,;:!#", kOneCharLengths,
-    3,       "///*\"", kOpenerLengths, "\n*/\"", kCloserLengths,
+    .whitespace = " \n\t",
+    .whitespaceCount = 3,
+    .separatorCount = 17,
+    .separators = "()[]{}+-/*=.,;:!#",
+    .separatorLengths = kOneCharLengths,
+    .regionCount = 3,
+    .openers = "///*\"",
+    .openerLengths = kOpenerLengths,
+    .closers = "\n*/\"",
+    .closerLengths = kCloserLengths,
 };
 
 SceneFile::SceneFile() {
@@ -201,8 +209,13 @@ SceneFile::~SceneFile() {
 }
 
 SceneParser::SceneParser()
-    : includeNames{}, depth(0), currentDirectory{}, objectCount(0), surfaceMark(0),
-      logContext(nullptr), logCallback(nullptr) {}
+    : includeNames{},
+      depth(0),
+      currentDirectory{},
+      objectCount(0),
+      surfaceMark(0),
+      logContext(nullptr),
+      logCallback(nullptr) {}
 
 SceneParser::~SceneParser() { CloseSceneFiles(*this); }
 

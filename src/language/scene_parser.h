@@ -11,16 +11,16 @@
 
 namespace veskor {
 
-inline constexpr std::uint32_t kSceneFileMax = 32;         // files open at once
-inline constexpr std::uint32_t kScenePathBytes = 256;      // directory, file name, include name
-inline constexpr std::uint32_t kSceneTokenBytes = 4096;    // a token holds at most 4095 chars
-inline constexpr std::uint32_t kSceneMessageBytes = 256;   // error text and message head
-inline constexpr std::uint32_t kWhitespaceBytes = 64;      // at most 63 whitespace characters
+inline constexpr std::uint32_t kSceneFileMax = 32;        // files open at once
+inline constexpr std::uint32_t kScenePathBytes = 256;     // directory, file name, include name
+inline constexpr std::uint32_t kSceneTokenBytes = 4096;   // a token holds at most 4095 chars
+inline constexpr std::uint32_t kSceneMessageBytes = 256;  // error text and message head
+inline constexpr std::uint32_t kWhitespaceBytes = 64;     // at most 63 whitespace characters
 inline constexpr std::uint32_t kSeparatorMax = 32;
 inline constexpr std::uint32_t kRegionMax = 8;
-inline constexpr std::uint32_t kLexemeBytes = 8;           // separators, openers, closers: 7 chars
-inline constexpr std::uint32_t kRingBytes = 8192;          // the character ring of a world file
-inline constexpr std::uint32_t kRefillBytes = 128;         // consumed characters between refills
+inline constexpr std::uint32_t kLexemeBytes = 8;    // separators, openers, closers: 7 chars
+inline constexpr std::uint32_t kRingBytes = 8192;   // the character ring of a world file
+inline constexpr std::uint32_t kRefillBytes = 128;  // consumed characters between refills
 inline constexpr std::uint32_t kCurrentDirectoryBytes = 512;
 
 // The character buffer of a SceneFile: a ring over one MemBlock. Until the write position

@@ -10,9 +10,9 @@
 namespace veskor::test {
 
 struct CompileOutcome {
-  int result;                     // 1 when the world was parsed
-  std::string status;             // the header's status text: the failure shown
-  std::vector<std::string> log;   // the session's log lines, "parse file" lines included
+  int result;                    // 1 when the world was parsed
+  std::string status;            // the header's status text: the failure shown
+  std::vector<std::string> log;  // the session's log lines, "parse file" lines included
 };
 
 // `worldPath` as the command line gives it: optionally in double quotes, directories

@@ -46,16 +46,16 @@ TEST(DirectiveLoop, DataWorldsParseOrStopWithTheirLocatedMessage) {
 TEST(DirectiveLoop, BlocksNotYetReadAnswerWithTheirSyntaxError) {
   WorldDir dir;
   EXPECT_EQ(RunCompileSession(dir.Write("empty.wld", "")).result, 1);
-  const char* keywords[] = {"Surface", "Model", "HeightField", "Composition", "Environment",
-                            "Camera",  "Examine", "Planet",    "Sound",       "Info",
+  const char* keywords[] = {"Surface", "Model",   "HeightField", "Composition", "Environment",
+                            "Camera",  "Examine", "Planet",      "Sound",       "Info",
                             "LOD",     "Focus",   "Object"};
   ASSERT_EQ(std::size(keywords), kSceneBlockCount);
   for (std::uint32_t i = 0; i < kSceneBlockCount; ++i) {
     EXPECT_STREQ(kSceneBlocks[i].keyword, keywords[i]);
     const auto outcome =
         RunCompileSession(dir.Write("b.wld", std::string("\n") + keywords[i] + " x { }"));
-    EXPECT_EQ(outcome.status, std::string("Syntax error file (b.wld) line (2) : ") + keywords[i] +
-                                  " syntax error");
+    EXPECT_EQ(outcome.status,
+              std::string("Syntax error file (b.wld) line (2) : ") + keywords[i] + " syntax error");
   }
 }
 
@@ -73,15 +73,20 @@ TEST(DirectiveLoop, VersionStringsStoreOneNumberPerGroup) {
       {"1..2", {1, 0, 2}, true},
       {".", {0}, true},
       {"4294967295", {4294967295u}, true},
-      {"1.2.3.4.5.6.7.8.9.10.11.12.13.14.15.16", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, true},
-      {"1.2.3.4.5.6.7.8.9.10.11.12.13.14.15.16.", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, true},
+      {"1.2.3.4.5.6.7.8.9.10.11.12.13.14.15.16",
+       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16},
+       true},
+      {"1.2.3.4.5.6.7.8.9.10.11.12.13.14.15.16.",
+       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16},
+       true},
       {"1.2.3.4.5.6.7.8.9.10.11.12.13.14.15.16.0", {}, false},
       {"4294967296", {}, false},
       {"1.a", {}, false},
       {"-1", {}, false},
   };
   for (const auto& c : cases) {
-    const auto outcome = RunCompileSession(dir.Write("v.wld", std::string("#version \"") + c.text + "\""));
+    const auto outcome =
+        RunCompileSession(dir.Write("v.wld", std::string("#version \"") + c.text + "\""));
     EXPECT_EQ(outcome.result, c.ok ? 1 : 0) << c.text;
     if (!c.ok) continue;
     const VersionNumbers& v = WorldVersionNumbers();
@@ -102,7 +107,8 @@ TEST(DirectiveLoop, IncludesAreBoundedInDepthAndPath) {
       dir.Write("n" + std::to_string(i) + ".wld", "\n" + next);
     }
     const auto outcome = RunCompileSession(dir.path() + "n0.wld");
-    EXPECT_EQ(outcome.status, n == 32 ? "" : "Syntax error file (n31.wld) line (2) : Too many nested includes");
+    EXPECT_EQ(outcome.status,
+              n == 32 ? "" : "Syntax error file (n31.wld) line (2) : Too many nested includes");
     EXPECT_EQ(outcome.log.size(), n == 32 ? 36u : 33u);
   }
   // A file including itself is refused at once, before a second copy opens.
@@ -114,9 +120,10 @@ TEST(DirectiveLoop, IncludesAreBoundedInDepthAndPath) {
     std::string path;
     const char* status;
   } cases[] = {
-      {longest, "Syntax error file (w.wld) line (1) : Cannot open file \"" },
+      {longest, "Syntax error file (w.wld) line (1) : Cannot open file \""},
       {longest + "p", "Syntax error file (w.wld) line (1) : Path too long"},
-      {std::string(kStringRecordBytes, 'q'), "Syntax error file (w.wld) line (1) : String too long"},
+      {std::string(kStringRecordBytes, 'q'),
+       "Syntax error file (w.wld) line (1) : String too long"},
   };
   for (const auto& c : cases) {
     const auto outcome = RunCompileSession(dir.Write("w.wld", "#include \"" + c.path + "\""));

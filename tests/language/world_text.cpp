@@ -12,8 +12,8 @@ namespace fs = std::filesystem;
 
 WorldDir::WorldDir() {
   const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                        "/veskor_world_XXXXXX";
+  std::string pattern =
+      std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/veskor_world_XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp " << pattern;
   path_ = pattern + "/";
 }
@@ -34,8 +34,7 @@ SceneFile& OpenText(const WorldDir& dir, const std::string& text) {
   CloseSceneFiles(gSceneParser);
   dir.Write("world.wld", text);
   gSceneParser.depth = 1;
-  EXPECT_EQ(SceneParserOpenRoot(gSceneParser, dir.path().c_str(), "world.wld", kWorldFileSetup),
-            1);
+  EXPECT_EQ(SceneParserOpenRoot(gSceneParser, dir.path().c_str(), "world.wld", kWorldFileSetup), 1);
   return gSceneParser.files[0];
 }
 
