@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "foundation/data_file_search.h"
+
 namespace veskor {
 
 char ProductDir[kSearchDirBytes];
@@ -90,11 +92,14 @@ bool BuildDirPath(std::uint32_t index, const char* name, char* out, std::size_t 
   out[0] = '\0';
   if (name == nullptr) return false;
   const char* dir = SearchPath(index);
+  // A file that is there, written in another case or with '\', is named as it is on disk.
+  if (MatchDataFileName(dir, name, out, outBytes)) return true;
   const std::size_t dirLength = std::strlen(dir);
   const std::size_t nameLength = std::strlen(name);
   if (dirLength + nameLength >= outBytes) return false;
   std::memcpy(out, dir, dirLength);
-  std::memcpy(out + dirLength, name, nameLength + 1);
+  for (std::size_t i = 0; i <= nameLength; ++i)
+    out[dirLength + i] = name[i] == '\\' ? '/' : name[i];
   return true;
 }
 

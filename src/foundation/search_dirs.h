@@ -56,8 +56,9 @@ bool ExtraSearchDirsAdd(const char* dir);
 // the directory's buffer, not a copy.
 const char* SearchPath(std::uint32_t index);
 
-// Writes the directory of `index` followed by `name` into `out` (`outBytes` long). Returns
-// false, leaving `out` empty, when the path does not fit; FindDataFile never returns an
+// Writes the directory of `index` followed by `name` into `out` (`outBytes` long): the path of
+// the file as MatchDataFileName finds it when it is there, else the name with '\' read as '/'.
+// Returns false, leaving `out` empty, when the path does not fit; FindDataFile never returns an
 // index whose path would not fit a buffer of kSearchDirBytes.
 bool BuildDirPath(std::uint32_t index, const char* name, char* out,
                   std::size_t outBytes = kSearchDirBytes);

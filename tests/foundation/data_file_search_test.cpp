@@ -89,7 +89,42 @@ TEST_F(DataFileSearch, OnlyRegularFilesCount) {
   EXPECT_EQ(FindDataFile("sub/inner.png"), kSearchWorkingDir);
   EXPECT_EQ(FindDataFile("sub"), kSearchBinaryDir);
   EXPECT_EQ(FindDataFile(""), 0u);  // every directory itself
-  EXPECT_EQ(FindDataFile("Sub"), 0u);
+  EXPECT_EQ(FindDataFile("Sub"), kSearchBinaryDir);  // the working one is a directory
+}
+
+TEST_F(DataFileSearch, WrittenNamesMatchExactlyFirstThenIgnoringCase) {
+  fs::create_directories(Dir("working/Img"));
+  Touch("working", "Img/Rock.PNG");
+  Touch("working", "A.png");
+  Touch("working", "a.png");
+  Touch("resource", "b.png");
+  const struct {
+    const char* name;
+    std::uint32_t index;
+    const char* path;  // below the temporary root
+  } cases[] = {
+      {"Img/Rock.PNG", kSearchWorkingDir, "working/Img/Rock.PNG"},
+      {"img\\rock.png", kSearchWorkingDir, "working/Img/Rock.PNG"},
+      {"IMG/./ROCK.png", kSearchWorkingDir, "working/Img/Rock.PNG"},
+      {"a.png", kSearchWorkingDir, "working/a.png"},
+      {"A.PNG", kSearchWorkingDir, "working/A.png"},  // both match: the first sorted
+      {"B.png", kSearchResourceDir, "resource/b.png"},
+      {"img", 0, nullptr},            // only a directory has that name
+      {"Img/Rock.PN", 0, nullptr},
+      {"img\\", 0, nullptr},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FindDataFile(c.name), c.index) << c.name;
+    char path[kSearchDirBytes];
+    if (c.index != 0) {
+      ASSERT_TRUE(BuildDirPath(c.index, c.name, path));
+      EXPECT_EQ(std::string(path), Dir(c.path)) << c.name;
+    }
+  }
+  // A name that is nowhere is still joined, with '\\' read as '/'.
+  char path[kSearchDirBytes];
+  ASSERT_TRUE(BuildDirPath(kSearchWorkingDir, "New\\x.png", path));
+  EXPECT_EQ(std::string(path), Dir("working/New/x.png"));
 }
 
 TEST_F(DataFileSearch, PathsLongerThanTheBufferAreNotFound) {

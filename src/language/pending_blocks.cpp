@@ -1,0 +1,61 @@
+// Stand-ins for the block parsers still to be written, and for the World's version fields.
+// Each answers with its block's syntax error, the text a block parser composes first.
+#include "language/lexer.h"
+#include "language/scene_blocks.h"
+
+namespace veskor {
+namespace {
+
+int BlockSyntaxError(SceneParser& parser, const char* message) {
+  SetParseError(parser, message);
+  return 0;
+}
+
+}  // namespace
+
+int ParseSurfaceDefinition(SceneParser& parser, ParseStore&) {
+  return BlockSyntaxError(parser, "Surface syntax error");
+}
+int ParseCompositionBlock(SceneParser& parser, ParseStore&) {
+  return BlockSyntaxError(parser, "Composition syntax error");
+}
+int ParseModel(SceneParser& parser, ParseStore&) {
+  return BlockSyntaxError(parser, "Model syntax error");
+}
+int ParseHeightField(SceneParser& parser, ParseStore&) {
+  return BlockSyntaxError(parser, "HeightField syntax error");
+}
+int ParseEnvironment(SceneParser& parser, ParseStore&) {
+  return BlockSyntaxError(parser, "Environment syntax error");
+}
+int ParseCamera(SceneParser& parser, ParseStore&) {
+  return BlockSyntaxError(parser, "Camera syntax error");
+}
+int ParseExamine(SceneParser& parser, ParseStore&) {
+  return BlockSyntaxError(parser, "Examine syntax error");
+}
+int ParsePlanet(SceneParser& parser, ParseStore&) {
+  return BlockSyntaxError(parser, "Planet syntax error");
+}
+int ParseSound(SceneParser& parser, ParseStore&) {
+  return BlockSyntaxError(parser, "Sound syntax error");
+}
+int ParseInfo(SceneParser& parser, ParseStore&) {
+  return BlockSyntaxError(parser, "Info syntax error");
+}
+int ParseLOD(SceneParser& parser, ParseStore&) {
+  return BlockSyntaxError(parser, "LOD syntax error");
+}
+int ParseFocus(SceneParser& parser, ParseStore&) {
+  return BlockSyntaxError(parser, "Focus syntax error");
+}
+int ParseObject(SceneParser& parser, ParseStore&) {
+  return BlockSyntaxError(parser, "Object syntax error");
+}
+
+VersionNumbers& WorldVersionNumbers() {
+  static VersionNumbers version;
+  return version;
+}
+
+}  // namespace veskor

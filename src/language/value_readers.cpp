@@ -1,0 +1,214 @@
+#include "language/value_readers.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "language/lexer.h"
+
+namespace veskor {
+namespace {
+
+bool Is(const char* token, const char* text) { return std::strcmp(token, text) == 0; }
+
+// The message placed from `line` to the current line.
+void SetErrorFromLine(SceneFile& file, const char* message, std::uint32_t line) {
+  file.tokenLine = line;
+  SetErrorLocation(file, message);
+}
+
+// The numbers of a bracketed list, the "[" passed, up to the "]" (not passed) or the end of
+// the data. A comma between numbers is passed. With `value` given, the raster and grid slots
+// of every number read are cleared.
+int ReadNumberList(SceneFile& file, float* numbers, std::uint16_t& count, ValueRecord* value) {
+  count = 0;
+  if (Is(file.token, "]")) return 1;
+  if (!ParseNumber(file, numbers[0])) {
+    SetErrorLocation(file, "Float expected");
+    return 0;
+  }
+  for (;;) {
+    if (value != nullptr && count < kFxMaxRasterComponents) {
+      value->maps[count] = nullptr;
+      value->grids[count] = nullptr;
+    }
+    ++count;
+    if (SceneDataEnded(file) || Is(file.token, "]")) return 1;
+    if (Is(file.token, ",")) {
+      LexRawToken(file);
+      SkipComments(file);
+    }
+    if (count == kFxMaxComponents) {
+      SetErrorLocation(file, "Too many values");
+      return 0;
+    }
+    if (!ParseNumber(file, numbers[count])) {
+      SetErrorLocation(file, "Float expected");
+      return 0;
+    }
+  }
+}
+
+// A quoted string's text, the opening quote passed: copied into `record` (at most 511
+// characters) and passed, up to the closing quote. 0 with "String too long".
+int ReadStringText(SceneFile& file, StringRecord& record, std::uint32_t startLine) {
+  record.length = 0;
+  record.text[0] = '\0';
+  if (Is(file.token, "\"")) return 1;
+  const std::size_t length = std::strlen(file.token);
+  if (length >= kStringRecordBytes) {
+    SetErrorAtLine(file, "String too long", startLine);
+    return 0;
+  }
+  std::memcpy(record.text, file.token, length + 1);
+  record.length = static_cast<std::uint32_t>(length);
+  LexRawToken(file);
+  return 1;
+}
+
+int ExpectOpenParenthesis(SceneParser& parser) {
+  SceneFile& file = InnermostFile(parser);
+  if (!Is(file.token, "(")) {
+    SetErrorLocation(file, "'(' expected");
+    return 0;
+  }
+  ReadRawToken(parser);
+  return 1;
+}
+
+int ExpectCloseParenthesis(SceneParser& parser) {
+  SceneFile& file = InnermostFile(parser);
+  if (!Is(file.token, ")")) {
+    SetErrorLocation(file, "')' expected");
+    return 0;
+  }
+  ReadRawToken(parser);
+  return 1;
+}
+
+}  // namespace
+
+int ReadFloat(SceneParser& parser, ValueRecord& value) {
+  SceneFile& file = InnermostFile(parser);
+  const std::uint32_t startLine = file.tokenLine;
+  value.refCount = value.useCount = value.kind = 0;
+  if (!Is(file.token, "[")) {
+    value.count = 1;
+    value.maps[0] = nullptr;
+    value.grids[0] = nullptr;
+    if (!ParseNumber(file, value.floats[0])) {
+      SetErrorAtLine(file, "Float expected", startLine);
+      return 0;
+    }
+    SkipComments(file);
+    return 1;
+  }
+  ReadRawToken(parser);
+  if (!ReadNumberList(file, value.floats, value.count, &value)) return 0;
+  if (!Is(file.token, "]")) {
+    SetExpectedError(file, "]");
+    return 0;
+  }
+  ReadRawToken(parser);
+  return 1;
+}
+
+int ReadString(SceneParser& parser, StringRecord& record) {
+  SceneFile& file = InnermostFile(parser);
+  const std::uint32_t startLine = file.tokenLine;
+  record.length = 0;
+  record.text[0] = '\0';
+  if (!Is(file.token, "\"")) {
+    SetErrorAtLine(file, "String expected", startLine);
+    return 0;
+  }
+  LexRawToken(file);
+  if (!ReadStringText(file, record, startLine)) return 0;
+  if (!Is(file.token, "\"")) {
+    SetErrorAtLine(file, "String expected", startLine);
+    return 0;
+  }
+  LexRawToken(file);
+  SkipComments(file);
+  return 1;
+}
+
+int ReadFloatArgument(SceneParser& parser, float* out, const std::uint16_t* limits,
+                      std::uint32_t itemCount) {
+  if (!ExpectOpenParenthesis(parser)) return 0;
+  SceneFile& file = InnermostFile(parser);
+  for (std::uint32_t i = 0; i < itemCount; ++i) {
+    const std::uint32_t startLine = file.tokenLine;
+    float numbers[kFxMaxComponents];
+    std::uint16_t count = 0;
+    bool ok;
+    if (Is(file.token, "[")) {
+      ok = ExpectToken(parser, "[") && ReadNumberList(file, numbers, count, nullptr) &&
+           ExpectToken(parser, "]");
+    } else {
+      ok = ParseNumber(file, numbers[0]) != 0;
+      if (ok) {
+        count = 1;
+        NextToken(parser);
+      }
+    }
+    if (!ok) {
+      SetErrorFromLine(file, "float constant expected", startLine);
+      return 0;
+    }
+    if (out != nullptr && limits != nullptr) {
+      const std::uint32_t n = count < limits[i] ? count : limits[i];
+      std::memcpy(out, numbers, n * sizeof(float));
+      out += limits[i];
+    }
+  }
+  return ExpectCloseParenthesis(parser);
+}
+
+int ReadStringArgument(SceneParser& parser, StringRecord* records, std::uint32_t count) {
+  if (!ExpectOpenParenthesis(parser)) return 0;
+  SceneFile& file = InnermostFile(parser);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t startLine = file.tokenLine;
+    if (!AcceptToken(file, "\"")) {
+      SetErrorFromLine(file, "string constant expected", startLine);
+      return 0;
+    }
+    if (!ReadStringText(file, records[i], startLine)) return 0;
+    if (!AcceptToken(file, "\"")) {
+      SetErrorFromLine(file, "string constant expected", startLine);
+      return 0;
+    }
+    NextToken(parser);
+  }
+  return ExpectCloseParenthesis(parser);
+}
+
+int CheckMinimum(SceneParser& parser, const float* values, std::uint32_t count, float minimum) {
+  if (values == nullptr) return 1;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (!(values[i] >= minimum)) {
+      char message[kSceneComposeBytes];
+      std::snprintf(message, sizeof message, "value must be >= %.1f", static_cast<double>(minimum));
+      SetParseError(parser, message);
+      return 0;
+    }
+  }
+  return 1;
+}
+
+int CheckRange(SceneParser& parser, const float* values, std::uint32_t count, float minimum,
+               float maximum) {
+  if (values == nullptr) return 1;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (!(values[i] >= minimum && values[i] <= maximum)) {
+      char message[kSceneComposeBytes];
+      std::snprintf(message, sizeof message, "value must be in [%.1f,%.1f]",
+                    static_cast<double>(minimum), static_cast<double>(maximum));
+      SetParseError(parser, message);
+      return 0;
+    }
+  }
+  return 1;
+}
+
+}  // namespace veskor

@@ -1,0 +1,22 @@
+// Runs a world through the compile session's order of calls, as the application shell will:
+// the parser's bookkeeping reset, the root file opened from a command-line path, its
+// directory added to the search directories, the directive loop, and the stack closed. Used
+// by the language tests and the world-file fuzzer until the shell exists.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace veskor::test {
+
+struct CompileOutcome {
+  int result;                    // 1 when the world was parsed
+  std::string status;            // the header's status text: the failure shown
+  std::vector<std::string> log;  // the session's log lines, "parse file" lines included
+};
+
+// `worldPath` as the command line gives it: optionally in double quotes, directories
+// separated by '/' or '\'.
+CompileOutcome RunCompileSession(const std::string& worldPath);
+
+}  // namespace veskor::test
