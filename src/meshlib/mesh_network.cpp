@@ -12,10 +12,9 @@ namespace {
 void Allocate(MeshNetwork& network, std::uint32_t v, std::uint32_t e, std::uint32_t f,
               std::uint32_t g, std::uint8_t groupCapacity) {
   if (network.vertices != nullptr) network.ReleaseNetwork();
-  const std::uint64_t bytes = std::uint64_t{v} * sizeof(NetworkVertex) +
-                              std::uint64_t{e} * sizeof(NetworkEdge) +
-                              std::uint64_t{f} * sizeof(NetworkFace) +
-                              std::uint64_t{g} * sizeof(NetworkGroup);
+  const std::uint64_t bytes =
+      std::uint64_t{v} * sizeof(NetworkVertex) + std::uint64_t{e} * sizeof(NetworkEdge) +
+      std::uint64_t{f} * sizeof(NetworkFace) + std::uint64_t{g} * sizeof(NetworkGroup);
   // No room at all, or more than a block can hold.
   if (bytes == 0 || bytes > std::numeric_limits<std::uint32_t>::max())
     FatalError(kNetworkAllocError);

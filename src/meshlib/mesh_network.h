@@ -56,8 +56,8 @@ struct NetworkVertex {
 struct NetworkEdge {
   NetworkVertex* vertexA;
   NetworkVertex* vertexB;
-  float sharpness;  // 0 smooth; each subdivision step passes sharpness - 1 (at least 0) on
-  std::uint8_t flags;  // EdgeFlat, EdgeSplit
+  float sharpness;          // 0 smooth; the halves get sharpness - 1 (at least 0)
+  std::uint8_t flags;       // EdgeFlat, EdgeSplit
   NetworkVertex* midpoint;  // the edge point made for this edge in the derived network
   NetworkFace* face1;       // the face that made the edge
   NetworkFace* face2;       // the second face along it; null on a border
@@ -71,8 +71,8 @@ struct NetworkEdge {
 };
 
 struct NetworkFace {
-  NetworkVertex* vertices[kMaxFaceCorners];  // the first cornerCount are valid
-  NetworkEdge* edges[kMaxFaceCorners];       // edge i runs from corner i to corner i + 1
+  NetworkVertex* vertices[kMaxFaceCorners];          // the first cornerCount are valid
+  NetworkEdge* edges[kMaxFaceCorners];               // edge i runs from corner i to corner i + 1
   std::uint32_t cornerRenderIndex[kMaxFaceCorners];  // set by the conversion to render arrays
   std::uint8_t cornerCount;
   std::uint8_t flags;  // FaceFlat
@@ -88,12 +88,12 @@ struct NetworkGroup {
   std::uint32_t firstTriangle;  // triangle range in the render index array
   std::uint32_t endTriangle;
   std::uint32_t vertexBase;
-  std::uint32_t reserved;  // not copied; nothing reads it
-  float uMin, vMin, uMax, vMax;  // texture range; 0, 0, 1, 1 after normalisation
+  std::uint32_t reserved;                    // not copied; nothing reads it
+  float uMin, vMin, uMax, vMax;              // texture range; 0, 0, 1, 1 after normalisation
   float minX, minY, minZ, maxX, maxY, maxZ;  // bounds of the group's corners
   // Summed length of the group's seam edges along v = 0, v = 1, u = 0 and u = 1.
   float borderV0, borderV1, borderU0, borderU1;
-  std::uint32_t extra;  // copied with the group; nothing else touches it
+  std::uint32_t extra;                     // copied with the group; nothing else touches it
   float uOffset, vOffset, uScale, vScale;  // u' = (u + uOffset) x uScale
 };
 
@@ -104,7 +104,7 @@ struct NetworkFaceRange {
 };
 
 struct MeshNetwork {
-  MemBlock block;  // holds the four arrays
+  MemBlock block;      // holds the four arrays
   std::uint8_t level;  // 0 when built from input; the source's level + 1 after subdivision
   NetworkVertex* vertices;
   std::uint32_t vertexCapacity;
@@ -116,14 +116,14 @@ struct MeshNetwork {
   std::uint32_t faceCapacity;
   std::uint32_t faceCount;
   std::uint32_t triangleCount;  // sum over the faces of corners - 2
-  NetworkGroup* groups;  // directly behind the face records
-  std::uint8_t groupCapacity;  // for information only: the room is kept by the block
+  NetworkGroup* groups;         // directly behind the face records
+  std::uint8_t groupCapacity;   // for information only: the room is kept by the block
   std::uint8_t groupCount;
   // Face budget of the next subdivision step: each closed face adds its corners, each face
   // made by subdivision 4.
   std::uint32_t cornerCount;
   std::uint32_t creaseVertexCount;  // vertices on two or more sharp edges
-  std::uint32_t seamEdgeCount;  // border edges and edges whose sides differ in coordinates
+  std::uint32_t seamEdgeCount;      // border edges and edges whose sides differ in coordinates
 
   MeshNetwork();
   ~MeshNetwork();

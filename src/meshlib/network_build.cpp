@@ -117,9 +117,9 @@ NetworkEdge* MeshNetwork::FindOrAddNetworkEdge(NetworkVertex* a, NetworkVertex* 
   return FindOrAddEdge(*this, a, b, uA, vA, uB, vB, face, sharpness, false);
 }
 
-NetworkEdge* MeshNetwork::FindOrAddNetworkEdgeSharp(NetworkVertex* a, NetworkVertex* b,
-                                                    float uA, float vA, float uB, float vB,
-                                                    NetworkFace* face, float sharpness) {
+NetworkEdge* MeshNetwork::FindOrAddNetworkEdgeSharp(NetworkVertex* a, NetworkVertex* b, float uA,
+                                                    float vA, float uB, float vB, NetworkFace* face,
+                                                    float sharpness) {
   return FindOrAddEdge(*this, a, b, uA, vA, uB, vB, face, sharpness, true);
 }
 
@@ -130,8 +130,8 @@ void MeshNetwork::BeginNetworkFace(std::uint16_t group) {
   gNetworkOpenFace.openGroup = group;
 }
 
-void MeshNetwork::AddNetworkFaceCorner(float x, float y, float z, float u, float v,
-                                       float sharpness, std::uint32_t overrideSharpness) {
+void MeshNetwork::AddNetworkFaceCorner(float x, float y, float z, float u, float v, float sharpness,
+                                       std::uint32_t overrideSharpness) {
   if (faceCount >= faceCapacity) FatalError(kTooManyFaces);
   NetworkFace& face = faces[faceCount];
   NetworkOpenFace& open = gNetworkOpenFace;
@@ -285,12 +285,16 @@ void MeshNetwork::ComputeGroupBounds() {
       float u, v;
       FaceCornerTexCoords(face, i, u, v);
       if (std::fabs(dv) < kBorderTolerance) {
-        if (v < kBorderTolerance) group.borderV0 += length;
-        else if (v > kBorderHigh) group.borderV1 += length;
+        if (v < kBorderTolerance)
+          group.borderV0 += length;
+        else if (v > kBorderHigh)
+          group.borderV1 += length;
       }
       if (std::fabs(du) < kBorderTolerance) {
-        if (u < kBorderTolerance) group.borderU0 += length;
-        else if (u > kBorderHigh) group.borderU1 += length;
+        if (u < kBorderTolerance)
+          group.borderU0 += length;
+        else if (u > kBorderHigh)
+          group.borderU1 += length;
       }
     }
   }

@@ -64,8 +64,8 @@ void Align(const Ring& a, const Ring& b, float margin, std::uint32_t& i0, std::u
     for (std::uint32_t j = 0; j < b.n; ++j) {
       float eb[3];
       RingEdge(b, j, eb);
-      const float cosine = Dot(ea, eb) / (gKernelTable.KernelLength3(ea) *
-                                          gKernelTable.KernelLength3(eb));
+      const float cosine =
+          Dot(ea, eb) / (gKernelTable.KernelLength3(ea) * gKernelTable.KernelLength3(eb));
       if (cosine > best + margin) best = cosine, i0 = i, j0 = j;
     }
   }

@@ -56,7 +56,8 @@ void StartStep(MeshNetwork& s, MeshNetwork& d) {
   d.AllocateNetwork(static_cast<std::uint32_t>(v), static_cast<std::uint32_t>(e), s.cornerCount,
                     s.groupCount);
   d.level = static_cast<std::uint8_t>(s.level + 1);
-  for (std::uint32_t g = 0; g < s.groupCount; ++g) CopyNetworkGroup(*d.AddNetworkGroup(), s.groups[g]);
+  for (std::uint32_t g = 0; g < s.groupCount; ++g)
+    CopyNetworkGroup(*d.AddNetworkGroup(), s.groups[g]);
 }
 
 void ComputeFacePoints(MeshNetwork& s, MeshNetwork& d) {
@@ -418,8 +419,8 @@ void SplitFlatQuad(ChildFaces& c, std::uint8_t flags, std::uint8_t parentLevel,
     c.Face({c.M(p), c.C(p + 1), c.M(p + 1)}, {c.Half(p, p + 1), c.Half(p + 1, p + 1), mn}, flags,
            level);
     c.Face({c.M(p), c.M(p + 1), c.C(p + 3)}, {mn, n3, m3}, flags, level);
-    c.Face({c.M(p + 1), c.C(p + 2), c.C(p + 3)}, {c.Half(p + 1, p + 2), c.Whole(p + 2), n3},
-           flags, level);
+    c.Face({c.M(p + 1), c.C(p + 2), c.C(p + 3)}, {c.Half(p + 1, p + 2), c.Whole(p + 2), n3}, flags,
+           level);
     c.Face({c.C(p), c.M(p), c.C(p + 3)}, {c.Half(p, p), m3, c.Whole(p + 3)}, flags, level);
   } else if (splits == 3) {
     std::uint32_t u = 0;
@@ -492,7 +493,8 @@ void CopyNetwork(const MeshNetwork& s, MeshNetwork& d) {
     for (std::uint32_t k = 0; k < f.childCount; ++k) f.children[k] = face(f.children[k]);
     d.triangleCount += f.cornerCount >= 2 ? f.cornerCount - 2u : 0u;
   }
-  for (std::uint32_t g = 0; g < s.groupCount; ++g) CopyNetworkGroup(*d.AddNetworkGroup(), s.groups[g]);
+  for (std::uint32_t g = 0; g < s.groupCount; ++g)
+    CopyNetworkGroup(*d.AddNetworkGroup(), s.groups[g]);
   d.cornerCount = s.cornerCount;
   d.level = s.level;
   d.creaseVertexCount = s.creaseVertexCount;

@@ -41,11 +41,16 @@ void Scaling(double x, double y, double z, Matrix& m) {
 
 // Cosine and sine of an angle in degrees, exact at the right angles.
 void CosSin(double angle, double& c, double& s) {
-  if (std::fabs(angle) < 1e-5) c = 1.0, s = 0.0;
-  else if (std::fabs(angle - 90.0) < 1e-5) c = 0.0, s = 1.0;
-  else if (std::fabs(angle - 180.0) < 1e-5) c = -1.0, s = 0.0;
-  else if (std::fabs(angle - 270.0) < 1e-5 || std::fabs(angle + 90.0) <= 0.0005) c = 0.0, s = -1.0;
-  else c = std::cos(angle * kDegreesToRadians), s = std::sin(angle * kDegreesToRadians);
+  if (std::fabs(angle) < 1e-5)
+    c = 1.0, s = 0.0;
+  else if (std::fabs(angle - 90.0) < 1e-5)
+    c = 0.0, s = 1.0;
+  else if (std::fabs(angle - 180.0) < 1e-5)
+    c = -1.0, s = 0.0;
+  else if (std::fabs(angle - 270.0) < 1e-5 || std::fabs(angle + 90.0) <= 0.0005)
+    c = 0.0, s = -1.0;
+  else
+    c = std::cos(angle * kDegreesToRadians), s = std::sin(angle * kDegreesToRadians);
 }
 
 // Rotation about the axis (as given) for column vectors; `sign` -1 gives the transpose.

@@ -24,12 +24,11 @@ TEST(MeshNetwork, AllocationLaysTheArraysEndToEndWithEmptyCounts) {
 
   // The three-argument form: as many group records as faces, even past the 8-bit word.
   n.AllocateNetwork(10, 20, 300);
-  EXPECT_EQ(Offset(n, n.vertices), 0);
-  EXPECT_EQ(Offset(n, n.edges), 10 * std::ptrdiff_t{sizeof(NetworkVertex)});
-  EXPECT_EQ(Offset(n, n.faces), Offset(n, n.edges) + 20 * std::ptrdiff_t{sizeof(NetworkEdge)});
-  EXPECT_EQ(Offset(n, n.groups), Offset(n, n.faces) + 300 * std::ptrdiff_t{sizeof(NetworkFace)});
-  EXPECT_EQ(n.GroupRoom(), 300u);
-  EXPECT_EQ(n.groupCapacity, 300 % 256);
+  const std::ptrdiff_t edges = 10 * sizeof(NetworkVertex), faces = edges + 20 * sizeof(NetworkEdge);
+  EXPECT_TRUE(Offset(n, n.vertices) == 0 && Offset(n, n.edges) == edges &&
+              Offset(n, n.faces) == faces);
+  EXPECT_EQ(Offset(n, n.groups), faces + 300 * std::ptrdiff_t{sizeof(NetworkFace)});
+  EXPECT_TRUE(n.GroupRoom() == 300 && n.groupCapacity == 300 % 256);
 
   n.AddNetworkVertex(1, 2, 3);
   n.AddNetworkGroup();
@@ -57,7 +56,11 @@ TEST(MeshNetwork, NoRoomAndFullArraysAreFatal) {
       {[](MeshNetwork& n) { n.AddNetworkVertex(0, 0, 0); }, kTooManyVertices},
       {[](MeshNetwork& n) { n.AddNetworkEdge(); }, kTooManyEdges},
       {[](MeshNetwork& n) { n.AddNetworkFace(); }, kTooManyFaces},
-      {[](MeshNetwork& n) { n.BeginNetworkFace(0); n.CloseNetworkFace(); n.AddNetworkFace(); },
+      {[](MeshNetwork& n) {
+         n.BeginNetworkFace(0);
+         n.CloseNetworkFace();
+         n.AddNetworkFace();
+       },
        kTooManyFaces},
       {[](MeshNetwork& n) { n.AddNetworkGroup(); }, kTooManyGroups},
   };
@@ -85,27 +88,22 @@ TEST(MeshNetwork, RenderCountsAddSeamsTwiceTheCreaseVerticesAndFaces) {
 
 TEST(MeshNetwork, RecordCopiesLeaveTheWordsOthersOwn) {
   NetworkFace from{}, to{};
-  from.cornerCount = 3, from.childCount = 1, from.group = 5, from.faceLevel = 2, from.nx = 1;
+  from.cornerCount = 3, from.childCount = 1, from.group = 5, from.faceLevel = 2;
   from.cornerRenderIndex[0] = 9;
   from.vertices[3] = reinterpret_cast<NetworkVertex*>(&from);  // beyond the corners
-  from.children[1] = &from;                                  // beyond the children
+  from.children[1] = &from;                                    // beyond the children
   CopyNetworkFace(to, from);
-  EXPECT_TRUE(to.cornerCount == 3 && to.group == 5 && to.faceLevel == 2 && to.nx == 1);
-  EXPECT_TRUE(to.cornerRenderIndex[0] == 0 && to.vertices[3] == nullptr && to.children[1] == nullptr);
+  EXPECT_TRUE(to.cornerCount == 3 && to.childCount == 1 && to.group == 5 && to.faceLevel == 2);
+  EXPECT_TRUE(to.cornerRenderIndex[0] == 0 && to.vertices[3] == nullptr &&
+              to.children[1] == nullptr);
 
-  NetworkGroup g{1, 2, 3, 4, 0.1f, 0.2f, 0.3f, 0.4f, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+  NetworkGroup g{1, 2, 3, 4, 0.1f, 0.2f, 0.3f, 0.4f, 1,  2,  3, 4,
+                 5, 6, 7, 8, 9,    10,   11,   12,   13, 14, 15};
   NetworkGroup copy{};
   CopyNetworkGroup(copy, g);
-  EXPECT_TRUE(copy.firstTriangle == 0 && copy.vertexBase == 0 && copy.reserved == 0);
-  EXPECT_TRUE(copy.uMin == 0.1f && copy.borderU1 == 10 && copy.extra == 11 && copy.uOffset == 0);
-
-  NetworkEdge e{};
-  e.sharpness = 2, e.flags = 5, e.u2B = 0.5f, e.v1A = 0.25f, e.face1 = &from;
-  ClearNetworkEdge(e);
-  EXPECT_TRUE(e.sharpness == 0 && e.flags == 0 && e.face1 == nullptr && e.u2B == 0.5f && e.v1A == 0.25f);
-  NetworkVertex v{1, 2, 3, 4, 5, 6, nullptr, 1, 2, 3, 4};
-  ResetVertexAttributes(v);
-  EXPECT_TRUE(v.x == 1 && v.z == 3 && v.nx == 0 && v.fixed == 0 && v.useCount == 0 && v.sharpEdgeCount == 0);
+  EXPECT_TRUE(copy.firstTriangle == 0 && copy.vertexBase == 0 && copy.reserved == 0 &&
+              copy.uOffset == 0);
+  EXPECT_TRUE(copy.uMin == 0.1f && copy.maxZ == 6 && copy.borderU1 == 10 && copy.extra == 11);
 }
 
 }  // namespace

@@ -18,8 +18,9 @@ TEST(NetworkBuild, CornersWeldWithinTheDistanceOnEveryAxis) {
     float dx, dy, dz;
     bool welds;
   } cases[] = {
-      {0.004f, 0.004f, 0.004f, true}, {-0.004f, -0.004f, -0.004f, true}, {0.0049f, 0, 0, true},
-      {0.005f, 0, 0, false},          {0, 0.005f, 0, false},             {0, 0, 0.005f, false},
+      {0.004f, 0.004f, 0.004f, true}, {-0.004f, -0.004f, -0.004f, true},
+      {0.0049f, 0, 0, true},          {0.005f, 0, 0, false},
+      {0, 0.005f, 0, false},          {0, 0, 0.005f, false},
       {0, -0.005f, 0, false},
   };
   for (const auto& c : cases) {
@@ -27,7 +28,8 @@ TEST(NetworkBuild, CornersWeldWithinTheDistanceOnEveryAxis) {
     n.AllocateNetwork(2, 1, 1);
     NetworkVertex* a = n.FindOrAddNetworkVertex(0, 0, 0);
     NetworkVertex* b = n.FindOrAddNetworkVertex(c.dx, c.dy, c.dz);
-    EXPECT_TRUE((a == b) == c.welds && n.vertexCount == (c.welds ? 1u : 2u)) << c.dx << c.dy << c.dz;
+    EXPECT_TRUE((a == b) == c.welds && n.vertexCount == (c.welds ? 1u : 2u))
+        << c.dx << c.dy << c.dz;
     EXPECT_EQ(a->useCount, c.welds ? 1 : 0);
   }
 }
@@ -46,7 +48,8 @@ TEST(NetworkBuild, ASecondFaceAlongAnEdgeBecomesItsTwinEndForEnd) {
   n.AddNetworkFaceCorner(2, 0, 0, 12, 0, 0, 0);
   n.CloseNetworkFace();
   EXPECT_TRUE(n.vertexCount == 6 && n.edgeCount == 7 && n.cornerCount == 8 && n.triangleCount == 4);
-  EXPECT_TRUE(shared.face1 == &n.faces[0] && shared.face2 == &n.faces[1] && n.faces[1].edges[0] == &shared);
+  EXPECT_TRUE(shared.face1 == &n.faces[0] && shared.face2 == &n.faces[1] &&
+              n.faces[1].edges[0] == &shared);
   EXPECT_TRUE(shared.u1A == 1 && shared.v1A == 1 && shared.u1B == 1 && shared.v1B == 0);
   EXPECT_TRUE(shared.u2A == 11 && shared.v2A == 1 && shared.u2B == 11 && shared.v2B == 0);
   EXPECT_EQ(shared.sharpness, 3.0f);
@@ -56,11 +59,15 @@ TEST(NetworkBuild, ASecondFaceAlongAnEdgeBecomesItsTwinEndForEnd) {
   // sharpness. A pair without an edge makes one.
   NetworkVertex *a = shared.vertexA, *b = shared.vertexB;
   n.FindOrAddNetworkEdge(a, b, 5, 6, 7, 8, &n.faces[1], 9);
-  EXPECT_TRUE(shared.u2A == 5 && shared.v2A == 6 && shared.u2B == 7 && shared.v2B == 8 && shared.sharpness == 3);
+  EXPECT_TRUE(shared.u2A == 5 && shared.v2A == 6 && shared.u2B == 7 && shared.v2B == 8 &&
+              shared.sharpness == 3);
   n.FindOrAddNetworkEdgeSharp(b, a, 5, 6, 7, 8, &n.faces[1], 9);
-  EXPECT_TRUE(shared.u2A == 7 && shared.v2A == 8 && shared.u2B == 5 && shared.v2B == 6 && shared.sharpness == 9);
-  NetworkEdge* e = n.FindOrAddNetworkEdge(&n.vertices[0], &n.vertices[5], 1, 2, 3, 4, &n.faces[0], 0.5f);
-  EXPECT_TRUE(n.edgeCount == 8 && e->vertexA == &n.vertices[0] && e->face1 == &n.faces[0] && e->face2 == nullptr);
+  EXPECT_TRUE(shared.u2A == 7 && shared.v2A == 8 && shared.u2B == 5 && shared.v2B == 6 &&
+              shared.sharpness == 9);
+  NetworkEdge* e =
+      n.FindOrAddNetworkEdge(&n.vertices[0], &n.vertices[5], 1, 2, 3, 4, &n.faces[0], 0.5f);
+  EXPECT_TRUE(n.edgeCount == 8 && e->vertexA == &n.vertices[0] && e->face1 == &n.faces[0] &&
+              e->face2 == nullptr);
   EXPECT_TRUE(e->u1A == 1 && e->v1A == 2 && e->u1B == 3 && e->v1B == 4 && e->sharpness == 0.5f);
 }
 
@@ -103,7 +110,8 @@ TEST(NetworkBuild, TextureRangesMapOntoTheUnitSquareSkippingMissingSides) {
   EXPECT_TRUE(g.uOffset == 1 && g.uScale == 0.5f && g.vOffset == -0.5f && g.vScale == 1);
   EXPECT_TRUE(g.uMin == 0 && g.vMin == 0 && g.uMax == 1 && g.vMax == 1);
   const NetworkEdge& shared = n.edges[2];  // (1, 1) -> (1, 0), u = 0.5 on both sides
-  EXPECT_TRUE(shared.u1A == 0.75f && shared.v1A == 0.5f && shared.u2A == 0.75f && shared.v2B == -0.5f);
+  EXPECT_TRUE(shared.u1A == 0.75f && shared.v1A == 0.5f && shared.u2A == 0.75f &&
+              shared.v2B == -0.5f);
   const NetworkEdge& left = n.edges[0];  // a border: its second side stays as it was
   EXPECT_TRUE(left.u1A == 0.5f && left.v1B == 0.5f && left.u2A == 0 && left.v2B == 0);
 
@@ -124,7 +132,8 @@ TEST(NetworkBuild, GroupBoundsWidenByCornersAndSumSeamsAlongTheBorders) {
   n.ComputeGroupBounds();
   n.ComputeGroupBounds();  // the sums restart, the bounds only widen
   EXPECT_TRUE(g.borderU0 == 1 && g.borderU1 == 1 && g.borderV0 == 2 && g.borderV1 == 2);
-  EXPECT_TRUE(g.minX == 0 && g.minY == 0 && g.minZ == -1 && g.maxX == 2 && g.maxY == 1 && g.maxZ == 2);
+  EXPECT_TRUE(g.minX == 0 && g.minY == 0 && g.minZ == -1 && g.maxX == 2 && g.maxY == 1 &&
+              g.maxZ == 2);
 }
 
 TEST(NetworkBuild, RemovingAFaceDropsOnlyTheEdgesAndVerticesNoOtherFaceHolds) {

@@ -51,7 +51,8 @@ void BuildGrid(MeshNetwork& n, int w, int h, Height height, float border = 0.0f)
       n.BeginNetworkFace(0);
       const int ring[4][2] = {{i, j}, {i, j + 1}, {i + 1, j + 1}, {i + 1, j}};
       for (int k = 0; k < 4; ++k) {
-        const int x = ring[k][0], y = ring[k][1], nx = ring[(k + 1) % 4][0], ny = ring[(k + 1) % 4][1];
+        const int x = ring[k][0], y = ring[k][1], nx = ring[(k + 1) % 4][0],
+                  ny = ring[(k + 1) % 4][1];
         const bool onBorder = (x == nx && (x == 0 || x == w)) || (y == ny && (y == 0 || y == h));
         n.AddNetworkFaceCorner(float(x), float(y), height(float(x), float(y)), float(x) / w,
                                float(y) / h, onBorder ? border : 0.0f, 0);
@@ -61,11 +62,25 @@ void BuildGrid(MeshNetwork& n, int w, int h, Height height, float border = 0.0f)
   }
 }
 
+// Normals and crease counts, as a network needs them before it is subdivided.
+inline void Prepare(MeshNetwork& n) {
+  n.ComputeNetworkNormals();
+  n.CountCreasesAndSeams();
+}
+
+inline std::uint32_t CountBorderEdges(const MeshNetwork& n) {
+  std::uint32_t borders = 0;
+  for (std::uint32_t i = 0; i < n.edgeCount; ++i) borders += n.edges[i].face2 == nullptr;
+  return borders;
+}
+
 // The structure every network keeps: corners joined by their edges, each edge listing the
 // faces that use it, two faces along an edge running it in opposite directions, pointers in
 // the network's own arrays, triangles counted. Returns what is wrong, or "".
 inline std::string CheckNetwork(const MeshNetwork& n) {
-  auto inV = [&](const NetworkVertex* p) { return p >= n.vertices && p < n.vertices + n.vertexCount; };
+  auto inV = [&](const NetworkVertex* p) {
+    return p >= n.vertices && p < n.vertices + n.vertexCount;
+  };
   auto inE = [&](const NetworkEdge* p) { return p >= n.edges && p < n.edges + n.edgeCount; };
   auto inF = [&](const NetworkFace* p) { return p >= n.faces && p < n.faces + n.faceCount; };
   auto forward = [](const NetworkFace& f, const NetworkEdge& e) {
