@@ -100,8 +100,9 @@ void GeometryBatchBufferRelease(GeometryBatchBuffer& buffer) {
 }
 
 void GeometryBatchBufferClear(GeometryBatchBuffer& buffer) {
+  // No unlock here: every draw unlocks the arrays it locked, and an unlock without a lock is
+  // an error in the driver.
   if (buffer.finalised != 0) {
-    if (!BatchVarInUse(buffer) && glUnlockArraysEXT != nullptr) glUnlockArraysEXT();
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
