@@ -200,8 +200,8 @@ void SetVertexFormat(GeometryBatchBuffer& buffer, std::uint32_t code) {
   }
 }
 
-void BatchAppendVertices(GeometryBatchBuffer& buffer, const MeshBuilder& mesh,
-                         std::uint32_t first, std::uint32_t last) {
+void BatchAppendVertices(GeometryBatchBuffer& buffer, const MeshBuilder& mesh, std::uint32_t first,
+                         std::uint32_t last) {
   const std::uint32_t format = buffer.format;
   if (first >= last || format < 1 || format > 7) return;
   const std::uint32_t f = buffer.floatsPerVertex;
@@ -219,8 +219,10 @@ void BatchAppendVertices(GeometryBatchBuffer& buffer, const MeshBuilder& mesh,
       out += 3;
     }
     switch (format) {
-      case 2: case 4: std::memcpy(out, t, 2 * sizeof(float)); break;
-      case 3: case 6: std::memcpy(out, t, 4 * sizeof(float)); break;
+      case 2:
+      case 4: std::memcpy(out, t, 2 * sizeof(float)); break;
+      case 3:
+      case 6: std::memcpy(out, t, 4 * sizeof(float)); break;
       case 5: std::memcpy(out, t, 3 * sizeof(float)); break;
       case 7:
         std::memcpy(out, t, 2 * sizeof(float));
@@ -233,8 +235,8 @@ void BatchAppendVertices(GeometryBatchBuffer& buffer, const MeshBuilder& mesh,
   }
 }
 
-void BatchAppendTriangles(GeometryBatchBuffer& buffer, const MeshBuilder& mesh,
-                          std::uint32_t first, std::uint32_t last) {
+void BatchAppendTriangles(GeometryBatchBuffer& buffer, const MeshBuilder& mesh, std::uint32_t first,
+                          std::uint32_t last) {
   if (first >= last) return;
   CheckIndexRoom(buffer, 3 * std::uint64_t{last - first});
   std::uint16_t* out = buffer.indices + buffer.indexCount;
@@ -254,8 +256,8 @@ void BatchReserveRoom(GeometryBatchBuffer& buffer, std::uint32_t vertices,
   buffer.indexCount += 3 * triangles;
 }
 
-std::uint32_t BatchAddWaterBox(GeometryBatchBuffer& buffer, float x0, float y0, float x1,
-                               float y1, float level) {
+std::uint32_t BatchAddWaterBox(GeometryBatchBuffer& buffer, float x0, float y0, float x1, float y1,
+                               float level) {
   if (buffer.waterBoxCount >= kWaterBoxCapacity) {
     ShowMessageBox("Warning", "Water Plane Ignored : More Than 32 Water Planes !",
                    MessageIcon::kExclamation, MessageButtons::kOk);
@@ -265,8 +267,8 @@ std::uint32_t BatchAddWaterBox(GeometryBatchBuffer& buffer, float x0, float y0, 
   return 1;
 }
 
-std::uint32_t BatchFindBox(const GeometryBatchBuffer& buffer, float minX, float minY,
-                           float minZ, float maxX, float maxY, float maxZ, std::int32_t* index) {
+std::uint32_t BatchFindBox(const GeometryBatchBuffer& buffer, float minX, float minY, float minZ,
+                           float maxX, float maxY, float maxZ, std::int32_t* index) {
   for (std::int32_t k = 0; k < buffer.waterBoxCount; ++k) {
     const WaterBox& b = buffer.waterBoxes[k];
     if (b.x0 < maxX && b.x1 > minX && b.y0 < maxY && b.y1 > minY && b.level < maxZ &&

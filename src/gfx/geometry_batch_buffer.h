@@ -133,24 +133,23 @@ void SetVertexFormat(GeometryBatchBuffer& buffer, std::uint32_t code);
 
 // Appends the mesh's vertices [first, last) in the current format (format 8 and codes outside
 // 1..8 append nothing). Passing the vertex block's capacity is fatal.
-void BatchAppendVertices(GeometryBatchBuffer& buffer, const MeshBuilder& mesh,
-                         std::uint32_t first, std::uint32_t last);
+void BatchAppendVertices(GeometryBatchBuffer& buffer, const MeshBuilder& mesh, std::uint32_t first,
+                         std::uint32_t last);
 // Appends the mesh's triangles [first, last), each vertex number cut to its low 16 bits,
 // without any offset. Passing the index block's capacity is fatal.
-void BatchAppendTriangles(GeometryBatchBuffer& buffer, const MeshBuilder& mesh,
-                          std::uint32_t first, std::uint32_t last);
-// Counts `floats` more floats (`vertices` vertices) and `triangles` triangles without writing
+void BatchAppendTriangles(GeometryBatchBuffer& buffer, const MeshBuilder& mesh, std::uint32_t first,
+                          std::uint32_t last);
+// Counts `vertices` more vertices of the current format and `triangles` triangles without writing
 // them: room for the clip pass. Passing a capacity is fatal.
-void BatchReserveRoom(GeometryBatchBuffer& buffer, std::uint32_t vertices,
-                      std::uint32_t triangles);
+void BatchReserveRoom(GeometryBatchBuffer& buffer, std::uint32_t vertices, std::uint32_t triangles);
 
 // Adds a water box at the end of the list and returns 1; a 33rd is refused with a warning
 // ("Water Plane Ignored : More Than 32 Water Planes !") and gives 0.
-std::uint32_t BatchAddWaterBox(GeometryBatchBuffer& buffer, float x0, float y0, float x1,
-                               float y1, float level);
+std::uint32_t BatchAddWaterBox(GeometryBatchBuffer& buffer, float x0, float y0, float x1, float y1,
+                               float level);
 // The first water box whose rectangle and level lie strictly inside the box: 1 and its index;
 // else 0, the index left at the box count - 1.
-std::uint32_t BatchFindBox(const GeometryBatchBuffer& buffer, float minX, float minY,
-                           float minZ, float maxX, float maxY, float maxZ, std::int32_t* index);
+std::uint32_t BatchFindBox(const GeometryBatchBuffer& buffer, float minX, float minY, float minZ,
+                           float maxX, float maxY, float maxZ, std::int32_t* index);
 
 }  // namespace veskor

@@ -86,11 +86,11 @@ std::uint32_t BatchAppendItem(GeometryBatchBuffer& buffer, const MeshBuilder& me
   WorldBox(mesh, matrix, lo, hi);
   std::int32_t k;
   if (BatchFindBox(buffer, lo[0] - kWaterMarginXY, lo[1] - kWaterMarginXY, lo[2] - kWaterMarginZ,
-                   hi[0] + kWaterMarginXY, hi[1] + kWaterMarginXY, hi[2] + kWaterMarginZ,
-                   &k) == 0)
+                   hi[0] + kWaterMarginXY, hi[1] + kWaterMarginXY, hi[2] + kWaterMarginZ, &k) == 0)
     return 1;
   body.waterBox = static_cast<std::uint32_t>(k);
-  const std::uint32_t room = CrossingRoom(mesh, matrix, buffer.waterBoxes[k].level) + kClipRoomExtra;
+  const std::uint32_t room =
+      CrossingRoom(mesh, matrix, buffer.waterBoxes[k].level) + kClipRoomExtra;
   BatchReserveRoom(buffer, room, room);
   record.clipRoomVertices = record.clipRoomTriangles = room;
   return 1;

@@ -15,8 +15,8 @@ constexpr float kPositionWeldTolerance = 32.0f;
 // The spans of an item, in vertex-block floats: cap A, cap B, the rest of main range 0, then
 // every further main range; `visit` (first, end, kind, grids, flag) runs on each.
 template <class Visit>
-void ForEachSpan(const ItemDrawRecord& record, const SurfaceGrids& capA,
-                 const SurfaceGrids& body, const SurfaceGrids& capB, Visit visit) {
+void ForEachSpan(const ItemDrawRecord& record, const SurfaceGrids& capA, const SurfaceGrids& body,
+                 const SurfaceGrids& capB, Visit visit) {
   const BatchRange& main = record.mainRanges[0];
   std::uint32_t p = main.firstFloat;
   std::uint32_t bodyKind = kSpanOpenBody;
@@ -40,9 +40,7 @@ void ForEachSpan(const ItemDrawRecord& record, const SurfaceGrids& capA,
 }
 
 // The texture coordinates' place in a vertex: 6 in format 2, 3 in format 4, 0 for others.
-std::uint32_t TexCoordSlot(std::uint32_t format) {
-  return format == 2 ? 6 : format == 4 ? 3 : 0;
-}
+std::uint32_t TexCoordSlot(std::uint32_t format) { return format == 2 ? 6 : format == 4 ? 3 : 0; }
 
 void Sample(const SurfaceGrids& grids, float s, float t, float* out) {
   out[0] = VertexGridSample(*grids.x, s, t);
@@ -64,9 +62,7 @@ WeldKey BorderKey(const float* p, float s, float t, std::uint32_t border, std::u
       key.kt = (border & 2) != 0 ? -1.0f : t;
       key.owner = nullptr;
       break;
-    case kSpanCapA:
-      key.ks = BorderPerimeterParam(s, t);
-      break;
+    case kSpanCapA: key.ks = BorderPerimeterParam(s, t); break;
     case kSpanCapB:
       key.ks = BorderPerimeterParamSwapped(s, t);
       key.kt = flag == 1 ? 1.0f : 0.0f;
@@ -84,7 +80,8 @@ WeldKey BorderKey(const float* p, float s, float t, std::uint32_t border, std::u
 }  // namespace
 
 std::uint32_t UvBorderCode(float s, float t) {
-  return (s < kBorderLow || s > kBorderHigh ? 1u : 0u) | (t < kBorderLow || t > kBorderHigh ? 2u : 0u);
+  return (s < kBorderLow || s > kBorderHigh ? 1u : 0u) |
+         (t < kBorderLow || t > kBorderHigh ? 2u : 0u);
 }
 
 float BorderPerimeterParam(float s, float t) {
@@ -97,8 +94,8 @@ float BorderPerimeterParam(float s, float t) {
 float BorderPerimeterParamSwapped(float s, float t) { return BorderPerimeterParam(t, s); }
 
 void BatchPositionPass(GeometryBatchBuffer& buffer, const ItemDrawRecord& record,
-                       const SurfaceGrids& capA, const SurfaceGrids& body,
-                       const SurfaceGrids& capB, const float* toLocal, float* box) {
+                       const SurfaceGrids& capA, const SurfaceGrids& body, const SurfaceGrids& capB,
+                       const float* toLocal, float* box) {
   SetVertexFormat(buffer, record.format);
   if (record.format != 2 && record.format != 4) return;
   WeldTolerance = kPositionWeldTolerance;
@@ -132,8 +129,7 @@ void BatchPositionPassCore(GeometryBatchBuffer& buffer, std::uint32_t first, std
     const WeldKey key = BorderKey(v, s, t, border, kind, flag);
     std::uint32_t bucket;
     WeldEntry* entry = nullptr;
-    if (kind == kSpanCapA ||
-        WeldTableFind(buffer.weldTable, key, &bucket, &entry) == 0 ||
+    if (kind == kSpanCapA || WeldTableFind(buffer.weldTable, key, &bucket, &entry) == 0 ||
         (kind != kSpanOpenBody && entry->key.owner != CurrentDrawRecord)) {
       WeldTableInsert(buffer.weldTable, key, &bucket, &entry);
     } else {
@@ -153,11 +149,10 @@ void BatchNormalPass(GeometryBatchBuffer& buffer, const ItemDrawRecord& record,
                      const float* toLocal, float scale, const float* box) {
   SetVertexFormat(buffer, record.format);
   if (record.format != 2) return;
-  ForEachSpan(record, capA, body, capB,
-              [&](std::uint32_t first, std::uint32_t end, std::uint32_t, const SurfaceGrids& grids,
-                  std::uint32_t) {
-                BatchNormalPassCore(buffer, first, end, grids, toLocal, scale, box);
-              });
+  ForEachSpan(
+      record, capA, body, capB,
+      [&](std::uint32_t first, std::uint32_t end, std::uint32_t, const SurfaceGrids& grids,
+          std::uint32_t) { BatchNormalPassCore(buffer, first, end, grids, toLocal, scale, box); });
 }
 
 void BatchNormalPassCore(GeometryBatchBuffer& buffer, std::uint32_t first, std::uint32_t end,

@@ -21,7 +21,7 @@ struct SurfaceGrids {
 
 // Kinds of the vertex spans of the position pass.
 enum : std::uint32_t {
-  kSpanOpenBody = 0,    // body of an item without caps: welds across items
+  kSpanOpenBody = 0,  // body of an item without caps: welds across items
   kSpanCapA = 1,
   kSpanCapB = 2,
   kSpanCappedBody = 3,  // body of an item with caps: welds only within the item
@@ -37,8 +37,8 @@ float BorderPerimeterParamSwapped(float s, float t);
 // the item has a transform, welds its border vertices and widens the world box (min x, y, z,
 // max x, y, z, in place) by the border vertices it places.
 void BatchPositionPass(GeometryBatchBuffer& buffer, const ItemDrawRecord& record,
-                       const SurfaceGrids& capA, const SurfaceGrids& body,
-                       const SurfaceGrids& capB, const float* toLocal, float* box);
+                       const SurfaceGrids& capA, const SurfaceGrids& body, const SurfaceGrids& capB,
+                       const float* toLocal, float* box);
 // One span [first, end) of floats of the vertex block.
 void BatchPositionPassCore(GeometryBatchBuffer& buffer, std::uint32_t first, std::uint32_t end,
                            std::uint32_t kind, const SurfaceGrids& grids, const float* toLocal,

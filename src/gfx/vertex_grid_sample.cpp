@@ -45,8 +45,8 @@ float VertexGridSample(const VertexGrid& grid, float x, float z) {
     const std::uint32_t i = Cell(static_cast<float>(w) * u, w, a);
     const std::uint32_t j = Cell(static_cast<float>(h) * v, h, b);
     const float* p = d + j * row + i;
-    value = (1 - a) * (1 - b) * p[0] + a * (1 - b) * p[1] + (1 - a) * b * p[row] +
-            a * b * p[row + 1];
+    value =
+        (1 - a) * (1 - b) * p[0] + a * (1 - b) * p[1] + (1 - a) * b * p[row] + a * b * p[row + 1];
   }
   return value * grid.scaleValue + grid.offsetValue;
 }

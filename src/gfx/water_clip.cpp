@@ -24,7 +24,8 @@ std::uint8_t* ClassScratch(VmArray& scratch, std::uint32_t triangles) {
 }
 
 void SwapTriangles(std::uint16_t* tri, std::uint8_t* classes, std::uint32_t a, std::uint32_t b) {
-  std::swap_ranges(tri + 3 * std::size_t{a}, tri + 3 * std::size_t{a} + 3, tri + 3 * std::size_t{b});
+  std::swap_ranges(tri + 3 * std::size_t{a}, tri + 3 * std::size_t{a} + 3,
+                   tri + 3 * std::size_t{b});
   std::swap(classes[a], classes[b]);
 }
 
@@ -148,22 +149,22 @@ void BatchClipPass(GeometryBatchBuffer& buffer, ItemDrawRecord& record, BatchRan
 void BatchClipPassA(GeometryBatchBuffer& buffer, ItemDrawRecord& record, float minX, float minY,
                     float minZ, float maxX, float maxY, float maxZ, const float* toWorld,
                     const float* toLocal) {
-  BatchClipPass(buffer, record, record.mainRanges[0], minX, minY, minZ, maxX, maxY, maxZ,
-                toWorld, toLocal, 1);
+  BatchClipPass(buffer, record, record.mainRanges[0], minX, minY, minZ, maxX, maxY, maxZ, toWorld,
+                toLocal, 1);
 }
 
 void BatchClipPassB(GeometryBatchBuffer& buffer, ItemDrawRecord& record, float minX, float minY,
                     float minZ, float maxX, float maxY, float maxZ, const float* toWorld,
                     const float* toLocal) {
-  BatchClipPass(buffer, record, record.capA, minX, minY, minZ, maxX, maxY, maxZ, toWorld,
-                toLocal, 0);
+  BatchClipPass(buffer, record, record.capA, minX, minY, minZ, maxX, maxY, maxZ, toWorld, toLocal,
+                0);
 }
 
 void BatchClipPassC(GeometryBatchBuffer& buffer, ItemDrawRecord& record, float minX, float minY,
                     float minZ, float maxX, float maxY, float maxZ, const float* toWorld,
                     const float* toLocal) {
-  BatchClipPass(buffer, record, record.capB, minX, minY, minZ, maxX, maxY, maxZ, toWorld,
-                toLocal, 0);
+  BatchClipPass(buffer, record, record.capB, minX, minY, minZ, maxX, maxY, maxZ, toWorld, toLocal,
+                0);
 }
 
 }  // namespace veskor

@@ -51,8 +51,8 @@ void WeldTableSize(WeldTable& table) {
 }
 
 std::uint32_t WeldKeyHash(const WeldKey& key) {
-  const long double h = std::fabs(
-      (static_cast<long double>(key.z) + key.y + key.x) * 0.1L + (static_cast<long double>(key.kt) + key.ks) * 64);
+  const long double h = std::fabs((static_cast<long double>(key.z) + key.y + key.x) * 0.1L +
+                                  (static_cast<long double>(key.kt) + key.ks) * 64);
   // Truncated to a 32-bit integer; a value out of its range (or NaN) gives the integer
   // indefinite 0x80000000, bucket 0.
   if (!(h < 2147483648.0L)) return 0;

@@ -68,16 +68,16 @@ TEST_F(BatchPassTest, ItemsBeyond65536VerticesAreReportedAndSkipped) {
 TEST_F(BatchPassTest, ItemsNearWaterReserveRoomForTheClipPass) {
   // A 2 x 1 sheet at x 0..2, y 0..1, its heights per vertex row; water boxes per case.
   struct Case {
-    float z0, z1;          // heights of the rows t = 0 and t = 1
+    float z0, z1;  // heights of the rows t = 0 and t = 1
     WaterBox boxes[2];
     int boxCount;
-    float shiftX;          // the item's transform
+    float shiftX;  // the item's transform
     std::uint32_t box, room;
   } cases[] = {
-      {0, 0, {{102, -5, 200, 5, 0}}, 1, 0, kNoWaterBox, 0},    // max x + 100 = x0
+      {0, 0, {{102, -5, 200, 5, 0}}, 1, 0, kNoWaterBox, 0},  // max x + 100 = x0
       {0, 0, {{101.9f, -5, 200, 5, 0}}, 1, 0, 0, 4 * 2 + 400},
       {0, 0, {{101.9f, -5, 200, 5, 0}}, 1, -0.2f, kNoWaterBox, 0},
-      {1, 700, {{-9, -9, 9, 9, 0}}, 1, 0, 0, 400},             // all 1.0 or more above
+      {1, 700, {{-9, -9, 9, 9, 0}}, 1, 0, 0, 400},  // all 1.0 or more above
       {0.99f, 700, {{-9, -9, 9, 9, 0}}, 1, 0, 0, 4 * 2 + 400},
       {-3, 0.5f, {{-9, -9, 9, 9, 808}, {-9, -9, 9, 9, 0}}, 2, 0, 1, 4 * 2 + 400},
       {-3, 0.5f, {{-9, -9, 9, 9, 799}, {-9, -9, 9, 9, 0}}, 2, 0, 0, 400},  // the first match
@@ -106,9 +106,9 @@ TEST_F(BatchPassTest, ItemsNearWaterReserveRoomForTheClipPass) {
 // One triangle with the heights `z`, batched in format 4 near water at level 0.
 struct ClipCase {
   float z[3];
-  bool tied;                  // room reserved at batching
+  bool tied;  // room reserved at batching
   std::uint32_t split;
-  std::uint32_t roomVertices;  // the room left for cutting (0xFFFFFFFF: as reserved)
+  std::uint32_t roomVertices;    // the room left for cutting (0xFFFFFFFF: as reserved)
   std::uint32_t firstNewVertex;  // pretend the item already holds this many vertices
   std::uint32_t above, below, straddling, added;
 };
@@ -120,8 +120,8 @@ TEST_F(BatchPassTest, ClipPassSortsAndCutsAtTheWaterLevel) {
       {{0.005f, -0.5f, -0.5f}, true, 1, asReserved, 3, 0, 1, 0, 0},
       {{-1, 1, 1}, true, 1, asReserved, 3, 2, 1, 0, 2},
       {{-1, 1, 0}, true, 1, asReserved, 3, 1, 1, 0, 1},
-      {{1, -1, -1}, true, 1, 1, 3, 0, 0, 1, 0},      // two cuts, room for one
-      {{0, -1, 1}, true, 1, 1, 3, 1, 1, 0, 1},       // one cut fits
+      {{1, -1, -1}, true, 1, 1, 3, 0, 0, 1, 0},              // two cuts, room for one
+      {{0, -1, 1}, true, 1, 1, 3, 1, 1, 0, 1},               // one cut fits
       {{0, -1, 1}, true, 1, asReserved, 65536, 0, 0, 1, 0},  // vertex 65536 is out of reach
       {{0, -1, 1}, true, 1, asReserved, 65535, 1, 1, 0, 1},
       {{-1, 1, 1}, false, 1, asReserved, 3, 0, 0, 1, 0},  // not tied at batching
@@ -143,8 +143,8 @@ TEST_F(BatchPassTest, ClipPassSortsAndCutsAtTheWaterLevel) {
     const std::vector<std::uint32_t> got = {range.above, range.below, range.straddling,
                                             range.floatCount / 5 - c.firstNewVertex,
                                             range.indexCount / 3};
-    EXPECT_EQ(got, (std::vector<std::uint32_t>{c.above, c.below, c.straddling, c.added,
-                                               1 + c.added}))
+    EXPECT_EQ(got,
+              (std::vector<std::uint32_t>{c.above, c.below, c.straddling, c.added, 1 + c.added}))
         << c.z[0] << " " << c.z[1] << " " << c.z[2] << " room " << c.roomVertices;
     EXPECT_EQ(range.waterBox, 0u);
     // The groups in order, each triangle on its side of the band.
@@ -152,8 +152,10 @@ TEST_F(BatchPassTest, ClipPassSortsAndCutsAtTheWaterLevel) {
       for (int k = 0; k < 3; ++k) {
         const std::uint16_t v = buffer.indices[range.firstIndex + 3 * j + k];
         const float z = buffer.vertices[5 * std::size_t{v} + 2];
-        if (j < c.above) EXPECT_GE(z, -kWaterBand) << j;
-        else EXPECT_LE(z, kWaterBand) << j;
+        if (j < c.above)
+          EXPECT_GE(z, -kWaterBand) << j;
+        else
+          EXPECT_LE(z, kWaterBand) << j;
       }
     }
   }

@@ -57,9 +57,18 @@ struct TestMesh {
   }
   int caps = 0;
   MeshBuilder View() const {
-    MeshBuilder m{VertexCount(), positions.data(), withNormals ? normals.data() : nullptr,
-                  texCoords.data(), static_cast<std::uint32_t>(indices.size() / 3), indices.data(),
-                  capVertexA, capVertexB, capTriangleA, capTriangleB, {}, {}};
+    MeshBuilder m{VertexCount(),
+                  positions.data(),
+                  withNormals ? normals.data() : nullptr,
+                  texCoords.data(),
+                  static_cast<std::uint32_t>(indices.size() / 3),
+                  indices.data(),
+                  capVertexA,
+                  capVertexB,
+                  capTriangleA,
+                  capTriangleB,
+                  {},
+                  {}};
     for (int a = 0; a < 3; ++a) {
       m.boxMin[a] = m.boxMax[a] = positions.empty() ? 0.0f : positions[a];
       for (std::size_t k = a; k < positions.size(); k += 3) {

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
 
 #include <cstdio>
@@ -58,7 +57,8 @@ TEST_F(BatchGlTest, AppendsWriteEachFormatsLayout) {
     BatchAppendVertices(buffer, mesh.View(), 0, 1);
     BatchAppendVertices(buffer, mesh.View(), 1, 1);  // an empty span appends nothing
     EXPECT_EQ(std::vector<float>(buffer.vertices + before, buffer.vertices + buffer.floatCount),
-              c.want) << c.format;
+              c.want)
+        << c.format;
     EXPECT_EQ(buffer.vertexCount - vertices, c.want.empty() ? 0u : 1u);
   }
 }

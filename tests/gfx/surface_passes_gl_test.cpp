@@ -1,5 +1,3 @@
-#include "gfx/surface_passes.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +6,7 @@
 
 #include "gfx/batch_test_support.h"
 #include "gfx/item_batching.h"
+#include "gfx/surface_passes.h"
 #include "gfx/transform_node.h"
 #include "gfx/water_clip.h"
 #include "mapengine/kernel_table.h"
@@ -53,8 +52,8 @@ TEST_F(SurfacePassTest, OnlyBorderVerticesWidenTheBox) {
     EXPECT_EQ(std::vector<float>(Vertex(record.mainRanges[0].firstFloat, 0, 5),
                                  Vertex(record.mainRanges[0].firstFloat, 0, 5) + 3),
               (std::vector<float>{100, -100, 50}));
-    const std::vector<float> want =
-        widens[k] ? std::vector<float>{0, -100, 0, 100, 1, 50} : std::vector<float>{0, 0, 0, 1, 1, 1};
+    const std::vector<float> want = widens[k] ? std::vector<float>{0, -100, 0, 100, 1, 50}
+                                              : std::vector<float>{0, 0, 0, 1, 1, 1};
     EXPECT_EQ(std::vector<float>(box, box + 6), want) << s[k] << " " << t[k];
   }
   // Format 1 is none of the passes' business.

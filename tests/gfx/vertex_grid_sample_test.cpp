@@ -24,14 +24,26 @@ TEST(VertexGridSample, BorderRowsColumnsAndInterior) {
   struct Case {
     float u, v, want;
   } cases[] = {
-      {1, 1, 22},        {0.5f, 0, 1},       {0, 0.5f, 10},      {0.25f, 0, 0.5f},
-      {0.25f, 1, 20.5f}, {1, 0.25f, 7},      {0.25f, 0.25f, 5.5f}, {0.75f, 0.5f, 11.5f},
-      {0.5f, -3, 1},     {2, 0.5f, 12},      {1, 0, 2},          {-1, -1, 0},
-      {3, 0.75f, 17},    {nan, 0.5f, 10},    {0.5f, nan, 1},     {0.99999f, 0.5f, 11.99998f},
+      {1, 1, 22},
+      {0.5f, 0, 1},
+      {0, 0.5f, 10},
+      {0.25f, 0, 0.5f},
+      {0.25f, 1, 20.5f},
+      {1, 0.25f, 7},
+      {0.25f, 0.25f, 5.5f},
+      {0.75f, 0.5f, 11.5f},
+      {0.5f, -3, 1},
+      {2, 0.5f, 12},
+      {1, 0, 2},
+      {-1, -1, 0},
+      {3, 0.75f, 17},
+      {nan, 0.5f, 10},
+      {0.5f, nan, 1},
+      {0.99999f, 0.5f, 11.99998f},
       {5, -1, 2},
   };
-  for (const Case& c : cases) EXPECT_NEAR(VertexGridSample(g.grid, c.u, c.v), c.want, 1e-4f)
-      << c.u << " " << c.v;
+  for (const Case& c : cases)
+    EXPECT_NEAR(VertexGridSample(g.grid, c.u, c.v), c.want, 1e-4f) << c.u << " " << c.v;
   EXPECT_EQ(VertexGridValueCount(g.grid), 9u);
 }
 

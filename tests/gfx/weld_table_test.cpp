@@ -41,10 +41,14 @@ TEST_F(WeldTableTest, KeysMatchWithinTheirTolerancesBoundsIncluded) {
     WeldKey b;
     std::uint32_t differs;
   } cases[] = {
-      {{100, 200, 300, 0.5009f, 0.25f, nullptr}, 0}, {{100, 200, 300, 0.5011f, 0.25f, nullptr}, 1},
-      {{100, 200, 300, 0.5f, 0.2491f, nullptr}, 0},  {{100, 200, 300, 0.5f, 0.2489f, nullptr}, 1},
-      {{132, 168, 332, 0.5f, 0.25f, nullptr}, 0},    {{132.01f, 200, 300, 0.5f, 0.25f, nullptr}, 1},
-      {{100, 232.01f, 300, 0.5f, 0.25f, nullptr}, 1}, {{100, 200, 267.9f, 0.5f, 0.25f, nullptr}, 1},
+      {{100, 200, 300, 0.5009f, 0.25f, nullptr}, 0},
+      {{100, 200, 300, 0.5011f, 0.25f, nullptr}, 1},
+      {{100, 200, 300, 0.5f, 0.2491f, nullptr}, 0},
+      {{100, 200, 300, 0.5f, 0.2489f, nullptr}, 1},
+      {{132, 168, 332, 0.5f, 0.25f, nullptr}, 0},
+      {{132.01f, 200, 300, 0.5f, 0.25f, nullptr}, 1},
+      {{100, 232.01f, 300, 0.5f, 0.25f, nullptr}, 1},
+      {{100, 200, 267.9f, 0.5f, 0.25f, nullptr}, 1},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(WeldKeyDiffers(a, c.b), c.differs) << c.b.x << " " << c.b.ks << " " << c.b.kt;
@@ -61,8 +65,8 @@ TEST_F(WeldTableTest, KeysMatchWithinTheirTolerancesBoundsIncluded) {
 
 TEST_F(WeldTableTest, FindSearchesTheBucketAndBothNeighboursWrapping) {
   // x = 10 k hashes to bucket k; 10240 to 1024 & 1023 = 0.
-  for (const auto& [stored, sought] : {std::pair{10230.0f, 10240.0f}, {10240.0f, 10230.0f},
-                                       {50.0f, 60.0f}, {50.0f, 40.0f}}) {
+  for (const auto& [stored, sought] :
+       {std::pair{10230.0f, 10240.0f}, {10240.0f, 10230.0f}, {50.0f, 60.0f}, {50.0f, 40.0f}}) {
     WeldTableReset(table);
     WeldEntry* e = Insert({stored, 0, 0, 0, 0, nullptr});
     EXPECT_EQ(Find({sought, 0, 0, 0, 0, nullptr}), e) << stored << " " << sought;
