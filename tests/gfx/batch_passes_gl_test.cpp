@@ -82,6 +82,7 @@ TEST_F(BatchPassTest, ItemsNearWaterReserveRoomForTheClipPass) {
       {-3, 0.5f, {{-9, -9, 9, 9, 808}, {-9, -9, 9, 9, 0}}, 2, 0, 1, 4 * 2 + 400},
       {-3, 0.5f, {{-9, -9, 9, 9, 799}, {-9, -9, 9, 9, 0}}, 2, 0, 0, 400},  // the first match
   };
+  ItemDrawRecord record{};  // kept from item to item, as the item table keeps it
   for (const Case& c : cases) {
     GeometryBatchReset(buffer);
     for (int k = 0; k < c.boxCount; ++k) buffer.waterBoxes[k] = c.boxes[k];
@@ -91,7 +92,6 @@ TEST_F(BatchPassTest, ItemsNearWaterReserveRoomForTheClipPass) {
     TransformNode node;
     TransformNodeInit(node);
     TransformNodeSetTranslation(node, c.shiftX, 0, 0);
-    ItemDrawRecord record{};
     BatchAppendItem(buffer, mesh.View(), 4, record, TransformNodeMatrix(node));
     EXPECT_EQ(record.mainRanges[0].waterBox, c.box) << c.z0 << " " << c.shiftX;
     EXPECT_EQ(record.clipRoomVertices, c.room) << c.z0 << " " << c.shiftX;
@@ -159,6 +159,21 @@ TEST_F(BatchPassTest, ClipPassSortsAndCutsAtTheWaterLevel) {
       }
     }
   }
+}
+
+TEST_F(BatchPassTest, SortingMovesUncutTrianglesBehindTheBelowGroup) {
+  BatchAddWaterBox(buffer, -10, -10, 10, 10, 0);
+  TestMesh mesh;
+  const float z[3][3] = {{1, 1, 1}, {-1, 1, 1}, {-1, -1, -1}};  // above, crossing, below
+  for (int j = 0; j < 3; ++j) {
+    for (int c = 0; c < 3; ++c) mesh.AddVertex({float(c), float(j), z[j][c]}, 0, 0);
+    mesh.AddTriangle(3 * j, 3 * j + 1, 3 * j + 2);
+  }
+  ItemDrawRecord record{};
+  BatchAppendItem(buffer, mesh.View(), 4, record, nullptr);
+  BatchClipPass(buffer, record, record.mainRanges[0], -1, -1, -2, 3, 3, 2, nullptr, nullptr, 0);
+  EXPECT_EQ(std::vector<std::uint16_t>(buffer.indices, buffer.indices + 9),
+            (std::vector<std::uint16_t>{0, 1, 2, 6, 7, 8, 3, 4, 5}));
 }
 
 TEST_F(BatchPassTest, ACutTriangleTakesTheNewVerticesOnItsEdges) {

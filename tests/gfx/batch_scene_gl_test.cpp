@@ -205,10 +205,21 @@ TEST_F(BatchSceneTest, ItemsWeldClipAndGetNormals) {
         EXPECT_LE(p[2], kWaterBand) << j;
     }
   }
-  // Every vertex, cut ones included, has a finite unit normal.
+  // Every vertex, cut ones included, has a finite unit normal; the body's lie on the surface
+  // in the item's own space, their normals within a few degrees of the grid's.
+  EXPECT_GE(cylinder.box[0], 19.5f);  // the world box was widened by world positions only
+  EXPECT_LE(cylinder.box[3], 40.5f);
+  const float* toLocal = TransformNodeMatrix2(cylinder.node);
   for (std::uint32_t at = 0; at < r.mainRanges[0].floatCount; at += 8) {
-    const float* n = buffer.vertices + r.mainRanges[0].firstFloat + at + 3;
-    EXPECT_NEAR(std::hypot(n[0], n[1], n[2]), 1.0f, 1e-3f) << at / 8;
+    const float* v = buffer.vertices + r.mainRanges[0].firstFloat + at;
+    EXPECT_NEAR(std::hypot(v[3], v[4], v[5]), 1.0f, 1e-3f) << at / 8;
+    if (at < r.capA.floatCount + r.capB.floatCount) continue;
+    EXPECT_GT(std::hypot(v[0], v[1]), 9.0f) << at / 8;
+    EXPECT_LT(std::hypot(v[0], v[1]), 10.6f) << at / 8;
+    const float world[3] = {std::cos(kTwoPi * v[6]), std::sin(kTwoPi * v[6]), 0};
+    float g[3];
+    gKernelTable.KernelTransformNormal(g, toLocal, world);
+    EXPECT_GT(v[3] * g[0] + v[4] * g[1] + v[5] * g[2], 0.97f) << at / 8;
   }
 }
 

@@ -26,9 +26,16 @@ TEST(SurfaceBorder, CodesAndPerimeterParameters) {
     std::uint32_t code;
     float param;
   } cases[] = {
-      {0.5f, 0.5f, 0, 0.875f},    {0.99985f, 0.5f, 1, 0.625f}, {0.9998f, 0.5f, 0, 0.75005f},
-      {0.0004f, 0.5f, 1, 0.125f}, {0.5f, 0.0005f, 0, 0.875f},  {0.4f, 1, 2, 0.35f},
-      {0.4f, 0, 2, 0.9f},         {0, 0.4f, 1, 0.1f},          {1, 0, 3, 0.75f},
+      {0.5f, 0.5f, 0, 0.875f},
+      {0.99985f, 0.5f, 1, 0.625f},
+      {0.9998f, 0.5f, 0, 0.75005f},
+      {0.0004f, 0.5f, 1, 0.125f},
+      {0.5f, 0.0005f, 0, 0.875f},
+      {0.4f, 1, 2, 0.35f},
+      {0.4f, 0, 2, 0.9f},
+      {0, 0.4f, 1, 0.1f},
+      {1, 0, 3, 0.75f},
+      {0.0005f, 0.5f, 0, 0.999875f},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(UvBorderCode(c.s, c.t), c.code) << c.s << " " << c.t;
@@ -70,17 +77,17 @@ TEST_F(SurfacePassTest, OnlyBorderVerticesWidenTheBox) {
   EXPECT_EQ(box[3], 1.0f);
 }
 
-// An item with a cap A of one interior vertex (so its body welds only within the item) and two
-// body vertices at (0, 0.5) and (1, 0.5), placed at x = 0 and 5 and height y.
+// An item whose cap A has an interior vertex and, twice, the border vertex (0, 0.2), and whose
+// body has the vertices (0, 0.5) and (1, 0.5); placed at x = 5 s and height y.
 struct CappedPair {
   TestMesh mesh;
   ItemDrawRecord record{};
-  CappedPair(GeometryBatchBuffer& buffer) {
-    mesh.AddVertex({0, 0, 0}, 0.5f, 0.5f);
+  explicit CappedPair(GeometryBatchBuffer& buffer) {
+    for (float t : {0.5f, 0.2f, 0.2f}) mesh.AddVertex({}, t == 0.5f ? 0.5f : 0.0f, t);
     mesh.EndCap();
     mesh.EndCap();
-    mesh.AddVertex({0, 0, 0}, 0, 0.5f);
-    mesh.AddVertex({0, 0, 0}, 1, 0.5f);
+    mesh.AddVertex({}, 0, 0.5f);
+    mesh.AddVertex({}, 1, 0.5f);
     BatchAppendItem(buffer, mesh.View(), 4, record, nullptr);
   }
   std::vector<float> Place(GeometryBatchBuffer& buffer, float y) {
@@ -88,13 +95,29 @@ struct CappedPair {
     float box[6] = {};
     BatchPositionPass(buffer, record, grids.View(), grids.View(), grids.View(), nullptr, box);
     const float* v = buffer.vertices + record.mainRanges[0].firstFloat;
-    return {v[5], v[6], v[10], v[11]};  // x, y of the two body vertices
+    return {v[15], v[16], v[20], v[21]};  // x, y of the two body vertices
   }
 };
 
 TEST_F(SurfacePassTest, CappedItemsWeldWithinThemselvesOnly) {
+  // Without body triangles cap B's rim meets cap A's directly.
+  TestMesh caps;
+  caps.AddVertex({}, 0, 0.2f);
+  caps.EndCap();
+  caps.AddVertex({}, 0.2f, 0);
+  caps.EndCap();
+  ItemDrawRecord record{};
+  BatchAppendItem(buffer, caps.View(), 4, record, nullptr);
+  const TestSurface a(0, 0, Constant(1, 2, 3)), b(0, 0, Constant(1.5f, 2, 3));
+  float box[6] = {};
+  BatchPositionPass(buffer, record, a.View(), a.View(), b.View(), nullptr, box);
+  EXPECT_EQ(Vertex(record.mainRanges[0].firstFloat, 1, 5)[0], 1.0f);
+  WeldTableReset(buffer.weldTable);
+
   CappedPair one(buffer), two(buffer);
   EXPECT_EQ(one.Place(buffer, 0), (std::vector<float>{0, 0, 0, 0}));  // s = 1 meets s = 0
+  // Cap A registers both its rim vertices, the body its first vertex only.
+  EXPECT_EQ(buffer.weldTable.table.entries.block.usedBytes, 3 * sizeof(WeldEntry));
   EXPECT_EQ(two.Place(buffer, 5), (std::vector<float>{0, 5, 0, 5}));  // not onto item one
   // The first match met is item two's: item one keeps its own sample this time.
   EXPECT_EQ(one.Place(buffer, 2), (std::vector<float>{0, 2, 0, 2}));

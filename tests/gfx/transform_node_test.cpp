@@ -39,9 +39,9 @@ TEST(TransformNode, RightAnglesAreExact) {
   EXPECT_EQ(quarter.dirty, 0);
   EXPECT_EQ(std::vector<float>(m, m + 3), (std::vector<float>{0, 1, 0}));  // x -> y exactly
   TransformNode minus = Rotated(0, 0, 1, -90);
-  TransformNode near = Rotated(0, 0, 1, -90.0004f);
+  TransformNode near = Rotated(0, 0, 1, -90.00049f);
   TransformNode turn = Rotated(0, 0, 1, 270);
-  TransformNode past = Rotated(0, 0, 1, -90.001f);
+  TransformNode past = Rotated(0, 0, 1, -90.00052f);
   EXPECT_EQ(Matrix(TransformNodeMatrix(near)), Matrix(TransformNodeMatrix(minus)));
   EXPECT_EQ(Matrix(TransformNodeMatrix(turn)), Matrix(TransformNodeMatrix(minus)));
   EXPECT_NE(TransformNodeMatrix(past)[0], 0.0f);  // the general cosine

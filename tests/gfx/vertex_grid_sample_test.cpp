@@ -45,6 +45,8 @@ TEST(VertexGridSample, BorderRowsColumnsAndInterior) {
   for (const Case& c : cases)
     EXPECT_NEAR(VertexGridSample(g.grid, c.u, c.v), c.want, 1e-4f) << c.u << " " << c.v;
   EXPECT_EQ(VertexGridValueCount(g.grid), 9u);
+  g.values[3] = INFINITY;  // the value after the bottom row is never read
+  EXPECT_EQ(VertexGridSample(g.grid, 1, 0), 2.0f);
 }
 
 TEST(VertexGridSample, ScalesAndOffsetsMapTheInputAndTheValue) {
