@@ -23,7 +23,7 @@ bool HasRoom(const MemBlock& block) {
 // The next entry: from the first block while it has room, then from the overflow blocks.
 WeldEntry* TakeEntry(WeldTable& table) {
   StaticPool& pool = table.table.entries;
-  if (table.overflowInUse == 0 && (pool.freeList != nullptr || HasRoom(pool.block)))
+  if (pool.freeList != nullptr || HasRoom(pool.block))
     return static_cast<WeldEntry*>(StaticPoolTake(pool));
   if (table.overflowInUse == 0 || !HasRoom(table.overflow[table.overflowInUse - 1])) {
     // A full last block falls through to MemBlockAppend, which reports the overflow.
