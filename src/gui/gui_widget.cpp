@@ -73,8 +73,10 @@ bool LocalIn(const WidgetRect& r, float x, float y, float* lx, float* ly) {
   return true;
 }
 
-float RelativeTo(float extent, float parentFactor) {
-  return parentFactor != 0.0f ? extent / parentFactor : 0.0f;
+// A size factor relative to the parent: the extent over the parent's absolute size (the
+// product of the factors up to the root), so that the products stay absolute at any depth.
+float RelativeTo(float extent, float parentSize) {
+  return parentSize != 0.0f ? extent / parentSize : 0.0f;
 }
 
 }  // namespace
@@ -132,8 +134,10 @@ void GuiWidget::UpdateLayout() {
   PlaneCorners c;
   CornersReset(*this, c);
   const WidgetRect b = BoundsOf(c);
-  sizeX = RelativeTo(b.right - b.left, parent != nullptr ? parent->sizeX : 1.0f);
-  sizeY = RelativeTo(b.bottom - b.top, parent != nullptr ? parent->sizeY : 1.0f);
+  sizeX =
+      RelativeTo(b.right - b.left, parent != nullptr ? WidgetScaleX(*parent, parent->sizeX) : 1.0f);
+  sizeY =
+      RelativeTo(b.bottom - b.top, parent != nullptr ? WidgetScaleY(*parent, parent->sizeY) : 1.0f);
 }
 
 // The unsnapped top-left without inset and polar offset: children are placed from it.
@@ -172,8 +176,7 @@ std::uint32_t GuiWidget::ClipChild(std::uint32_t childStyle, PlaneCorners& p) {
   CornersOf(*this, cx, cy, hw, hh, own);
   const WidgetRect r = BoundsOf(own);
   const WidgetRect child = BoundsOf(p);
-  if (child.right < r.left || child.left > r.right || child.bottom < r.top ||
-      child.top > r.bottom)
+  if (child.right < r.left || child.left > r.right || child.bottom < r.top || child.top > r.bottom)
     return 0;
   if (p[0].x < r.left && p[3].x < r.left) p[0].x = p[3].x = r.left;
   if (p[1].x > r.right && p[2].x > r.right) p[1].x = p[2].x = r.right;

@@ -73,6 +73,9 @@ TEST_F(TreeTest, WalksVisitInDrawingAndInputOrders) {
   EXPECT_EQ(log, "f:key l2:key b:key p:key r:key ");
   log.clear();
   DispatchInterfaceKeys(r, 0, keys);
+  HidePlane(r);
+  DispatchInterfaceKeys(r, 1, keys);
+  ShowPlane(r);
   EXPECT_EQ(log, "");
   MouseHoverDispatchTree(r, 0, 0, 0.5f, 0.5f);
   EXPECT_EQ(log, "f:over f:over l2:over l1:over b:over p:over r:over ");
@@ -95,7 +98,9 @@ TEST_F(TreeTest, HiddenPlanesTakeNothingAndKeepTheirHover) {
   EXPECT_EQ(log.find("l2"), std::string::npos) << log;
   EXPECT_EQ(l2.hover, 1u);
   ShowPlane(l2);
+  ShowPlane(l2);
   EXPECT_EQ(l2.hidden, 0u);
+  EXPECT_EQ(l2.stateChanges, 3);
 }
 
 TEST_F(PlaneTest, PressesCaptureRaiseAndReleaseThroughTheTree) {
@@ -167,6 +172,9 @@ TEST_F(PlaneTest, DragsGoToTheCapturedPlaneWhereverThePointerIs) {
   const float left = w.edgeOffset[kEdgeLeft];
   MouseDragDispatch(root, kButtonLeft, 0, 0.7f, 0.2f);  // outside the parent: stays
   MouseDragDispatch(root, 0, 0, 0.35f, 0.2f);           // no button: nothing
+  w.enabled = 0;
+  MouseDragDispatch(root, kButtonLeft, 0, 0.35f, 0.2f);  // a disabled capture: nothing
+  w.enabled = 1;
   EXPECT_EQ(w.edgeOffset[kEdgeLeft], left);
   w.style |= kPlaneOutsideParent;
   MouseDragDispatch(root, kButtonLeft, 0, 0.7f, 0.2f);
@@ -178,8 +186,8 @@ TEST(PixelSnap, RoundsUpOnlyPastHalfAPixel) {
   const float px = 1.0f / 1024;
   const struct {
     float pixels, want;
-  } cases[] = {{10.5f, 10}, {10.51f, 11}, {10.6f, 11}, {10.49f, 10}, {-10.7f, -10},
-               {-10.2f, -10}, {0, 0}, {3, 3}};
+  } cases[] = {{10.5f, 10},   {10.51f, 11},  {10.6f, 11}, {10.49f, 10},
+               {-10.7f, -10}, {-10.2f, -10}, {0, 0},      {3, 3}};
   for (const auto& c : cases) EXPECT_EQ(SnapToPixel(c.pixels * px, px), c.want * px) << c.pixels;
 }
 
@@ -196,17 +204,23 @@ TEST_F(PlaneTest, ScreenPlaneListHolds128) {
 TEST_F(PlaneTest, LayoutRunsOnlyWhenDirtyAndGivesRelativeSizes) {
   GuiPlane root;
   MakeRoot(root);
-  Probe outer("o", nullptr), inner("i", nullptr);
+  Probe outer("o", nullptr), inner("i", nullptr), leaf("l", nullptr);
   Place(outer, 0.25f, 0.25f, 0.75f, 0.75f);
   Place(inner, 0, 0, 0.25f, 0.125f);
+  ConfigureWidget(leaf, 0, {}, {}, {0, 0.5f, 0, 0}, {0, 0.5f, 0, 0});  // half of inner
   AddChildPlane(root, outer);
   AddChildPlane(outer, inner);
+  AddChildPlane(inner, leaf);
   LayOutInterface(root);
   EXPECT_EQ(LayoutDirty, 0u);
   EXPECT_FLOAT_EQ(outer.sizeX, 0.5f);
   EXPECT_FLOAT_EQ(inner.sizeX, 0.5f);  // 0.25 of the window = half of outer
   EXPECT_FLOAT_EQ(inner.sizeY, 0.25f);
   EXPECT_FLOAT_EQ(WidgetScaleX(inner, inner.sizeX), 0.25f);
+  // Three deep, the factors still multiply to the absolute size.
+  EXPECT_FLOAT_EQ(leaf.sizeX, 0.5f);
+  EXPECT_FLOAT_EQ(WidgetScaleX(leaf, leaf.sizeX), 0.125f);
+  EXPECT_FLOAT_EQ(WidgetScaleY(leaf, leaf.sizeY), 0.0625f);
   Place(outer, 0, 0, 1, 1);
   LayOutInterface(root);
   EXPECT_FLOAT_EQ(outer.sizeX, 0.5f);
@@ -224,8 +238,12 @@ TEST_F(PlaneTest, ChildContainersReuseNodesAndStopAtTheirCapacity) {
   EXPECT_EQ(ChildNodeAlloc(parent.children, &child), first);  // the returned node first
   EXPECT_EQ(parent.children.count, 2u);
   EXPECT_EQ(parent.children.head->next, parent.children.tail);
+  ChildListRemove(parent.children, parent.children.tail);
+  EXPECT_EQ(parent.children.tail, parent.children.head);
+  EXPECT_EQ(parent.children.tail->next, nullptr);
   EXPECT_EQ(ChildListFind(parent.children, &parent), nullptr);
-  for (std::uint32_t i = 0; i < kChildPointerCapacity; ++i) PointerArrayGrow(parent.frontChildren, &child);
+  for (std::uint32_t i = 0; i < kChildPointerCapacity; ++i)
+    PointerArrayGrow(parent.frontChildren, &child);
   EXPECT_EXIT(PointerArrayGrow(parent.frontChildren, &child), ::testing::ExitedWithCode(1),
               "Virtual Memory Error : Required Memory > Reserved Memory");
   EXPECT_EXIT(for (std::uint32_t i = 0; i < kChildNodeCapacity; ++i)
