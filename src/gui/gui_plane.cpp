@@ -79,8 +79,10 @@ ChildNode* ChildNodeAlloc(ChildList& list, GuiPlane* child) {
     node = static_cast<ChildNode*>(MemBlockAppend(list.pool, sizeof(ChildNode)));
   }
   *node = ChildNode{child, nullptr, list.tail};
-  if (list.tail != nullptr) list.tail->next = node;
-  else list.head = node;
+  if (list.tail != nullptr)
+    list.tail->next = node;
+  else
+    list.head = node;
   list.tail = node;
   ++list.count;
   return node;
@@ -88,10 +90,14 @@ ChildNode* ChildNodeAlloc(ChildList& list, GuiPlane* child) {
 
 void ChildListRemove(ChildList& list, ChildNode* node) {
   if (node == nullptr) return;
-  if (node->prev != nullptr) node->prev->next = node->next;
-  else list.head = node->next;
-  if (node->next != nullptr) node->next->prev = node->prev;
-  else list.tail = node->prev;
+  if (node->prev != nullptr)
+    node->prev->next = node->next;
+  else
+    list.head = node->next;
+  if (node->next != nullptr)
+    node->next->prev = node->prev;
+  else
+    list.tail = node->prev;
   *node = ChildNode{nullptr, list.freeNodes, nullptr};
   list.freeNodes = node;
   --list.count;

@@ -16,12 +16,12 @@ class GuiPlane;
 
 // Style bits.
 enum : std::uint32_t {
-  kPlaneMovable = 1,          // a widget follows drags of the left button
-  kPlaneFront = 4,            // a front child: drawn over the list, asked first
-  kPlaneBack = 8,             // a back child: drawn under the list
+  kPlaneMovable = 1,  // a widget follows drags of the left button
+  kPlaneFront = 4,    // a front child: drawn over the list, asked first
+  kPlaneBack = 8,     // a back child: drawn under the list
   kPlaneAlwaysEnabled = 16,
   kPlaneAlwaysDisabled = 32,
-  kPlaneOutsideParent = 64,   // dragged and dropped outside its parent, never clipped by it
+  kPlaneOutsideParent = 64,  // dragged and dropped outside its parent, never clipped by it
 };
 
 // Mouse buttons and modifier flags, as the window procedure keeps them.

@@ -64,7 +64,7 @@ class GuiWidget : public GuiPlane {
   std::uint32_t popupVisible = 0;
   void (*popupCallback)(std::int32_t) = nullptr;
   std::int32_t popupArgument = -1;
-  double restStart = 0.0;  // seconds of the counter
+  double restStart = 0.0;     // seconds of the counter
   float lastPointerX = 0.0f;  // window pixels
   float lastPointerY = 0.0f;
   std::uint32_t configured = 0;
@@ -95,8 +95,7 @@ float WidgetScaleX(const GuiPlane& plane, float v);
 float WidgetScaleY(const GuiPlane& plane, float v);
 
 // The rotated pick list's ToLocal: no clipping by the ancestors; 1 when left <= x <= right.
-std::uint32_t RotatedPlaneBounds(GuiWidget& widget, float x, float y, float* localX,
-                                 float* localY);
+std::uint32_t RotatedPlaneBounds(GuiWidget& widget, float x, float y, float* localX, float* localY);
 
 // The hover timer at the time `now` (seconds), with the pointer at MousePoint; OnMouseOver
 // runs it with NowSeconds.

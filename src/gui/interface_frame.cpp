@@ -35,8 +35,7 @@ GuiPlane* FindPressTarget(GuiPlane& plane, bool isRoot, float x, float y, const 
 // A pressed list child becomes the last of its parent's list: the top of the modal stack.
 void RaiseInParentList(GuiPlane& plane) {
   GuiPlane* parent = plane.parent;
-  if (parent == nullptr || (plane.style & (kPlaneFront | kPlaneBack)) != 0 ||
-      parent->enabled == 0)
+  if (parent == nullptr || (plane.style & (kPlaneFront | kPlaneBack)) != 0 || parent->enabled == 0)
     return;
   ChildList& list = parent->children;
   ChildNode* node = ChildListFind(list, &plane);

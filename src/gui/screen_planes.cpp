@@ -18,7 +18,8 @@ std::uint32_t AddScreenPlane(GuiPlane& plane) {
 void DrawScreenPlanes() {
   const bool multisampled = MultiSampleMode != 0 && glIsEnabled(GL_MULTISAMPLE_ARB);
   if (multisampled) glDisable(GL_MULTISAMPLE_ARB);
-  for (std::uint32_t i = 0; i < ScreenPlaneList.count; ++i) DrawPlaneTree(*ScreenPlaneList.planes[i]);
+  for (std::uint32_t i = 0; i < ScreenPlaneList.count; ++i)
+    DrawPlaneTree(*ScreenPlaneList.planes[i]);
   if (multisampled) glEnable(GL_MULTISAMPLE_ARB);
 }
 

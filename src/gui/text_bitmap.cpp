@@ -184,7 +184,8 @@ void SelectTextFont(TextBitmap& b) {
 void DrawTextRun(TextBitmap& b, std::uint32_t x, std::uint32_t y, const char* text,
                  std::uint32_t* width, std::uint32_t* height) {
   const std::uint8_t ink = b.grey != 0 ? kTextGreyInk : LevelByte(b.textLevel);
-  const TextExtent e = TextDraw(b.surface, RunFont(b), x, y, text, ink, LevelByte(b.backgroundLevel));
+  const TextExtent e =
+      TextDraw(b.surface, RunFont(b), x, y, text, ink, LevelByte(b.backgroundLevel));
   AddDirtyRect(b, x, y, SaturatingAdd(x, e.width), SaturatingAdd(y, e.height));
   *width = e.width;
   *height = e.height;
@@ -208,18 +209,31 @@ void ApplyMarkupCodes(TextBitmap& b, const std::uint8_t* codes, const std::uint8
         SetTextStyle(b, 0);
         SetTextSize(b, b.savedSize);
         break;
-      case kMarkupItalic: SetTextStyle(b, b.style | kTextItalic); break;
-      case kMarkupBold: SetTextStyle(b, b.style | kTextBold); break;
-      case kMarkupLarger: SetTextSize(b, SaturatingAdd(b.size, 2)); break;
-      case kMarkupSmaller: SetTextSize(b, b.size > 3 ? b.size - 2 : 1); break;  // never 0
-      case kMarkupGrey: b.grey = 1; break;
-      case kMarkupColumn: b.penX = std::uint32_t{digits[i]} * kTextColumnPixels; break;
+      case kMarkupItalic:
+        SetTextStyle(b, b.style | kTextItalic);
+        break;
+      case kMarkupBold:
+        SetTextStyle(b, b.style | kTextBold);
+        break;
+      case kMarkupLarger:
+        SetTextSize(b, SaturatingAdd(b.size, 2));
+        break;
+      case kMarkupSmaller:
+        SetTextSize(b, b.size > 3 ? b.size - 2 : 1);
+        break;  // never 0
+      case kMarkupGrey:
+        b.grey = 1;
+        break;
+      case kMarkupColumn:
+        b.penX = std::uint32_t{digits[i]} * kTextColumnPixels;
+        break;
       case kMarkupNewLine:
         b.penY = SaturatingAdd(b.penY, SaturatingAdd(b.lastHeight, kTextLineGap));
         b.lastHeight = 0;
         b.penX = b.margin;
         break;
-      default: break;
+      default:
+        break;
     }
   }
 }

@@ -28,17 +28,17 @@ struct TextBitmap {
   TextBitmap(const TextBitmap&) = delete;
   TextBitmap& operator=(const TextBitmap&) = delete;
 
-  Texture2D* texture = nullptr;   // its log2 sizes give the surface's size
-  TextSurface* surface = nullptr;  // null until created, and with no texture
-  TextFont* font = nullptr;        // null when it has to be (re)created
-  std::uint32_t style = 0;         // kTextItalic, kTextBold
-  std::uint32_t size = 0;          // points
-  std::uint32_t savedSize = 0;     // the size a markup text started at
-  std::uint32_t grey = 0;          // draw with kTextGreyInk instead of the text level
+  Texture2D* texture = nullptr;               // its log2 sizes give the surface's size
+  TextSurface* surface = nullptr;             // null until created, and with no texture
+  TextFont* font = nullptr;                   // null when it has to be (re)created
+  std::uint32_t style = 0;                    // kTextItalic, kTextBold
+  std::uint32_t size = 0;                     // points
+  std::uint32_t savedSize = 0;                // the size a markup text started at
+  std::uint32_t grey = 0;                     // draw with kTextGreyInk instead of the text level
   char faceName[kTextFaceNameCapacity] = {};  // empty: the default font, none created
   float textLevel = 1.0f;
   float backgroundLevel = 0.0f;
-  std::uint32_t changed = 0;  // the changed rectangle is valid
+  std::uint32_t changed = 0;                                   // the changed rectangle is valid
   std::uint32_t firstX = 0, firstY = 0, lastX = 0, lastY = 0;  // inclusive, in the surface
   std::uint32_t penX = 0, penY = 0;
   std::uint32_t margin = 0;  // x at which a new line starts
@@ -71,8 +71,8 @@ void DrawTextRun(TextBitmap& bitmap, std::uint32_t x, std::uint32_t y, const cha
                  std::uint32_t* width, std::uint32_t* height);
 // The run's extent without drawing; also returned as width | height << 16 (each cut to 16
 // bits).
-std::uint32_t MeasureTextRun(TextBitmap& bitmap, std::uint32_t x, std::uint32_t y,
-                             const char* text, std::uint32_t* width, std::uint32_t* height);
+std::uint32_t MeasureTextRun(TextBitmap& bitmap, std::uint32_t x, std::uint32_t y, const char* text,
+                             std::uint32_t* width, std::uint32_t* height);
 
 // Applies markup codes to the bitmap's state as the drawing does.
 void ApplyMarkupCodes(TextBitmap& bitmap, const std::uint8_t* codes, const std::uint8_t* digits,

@@ -27,12 +27,24 @@ std::uint32_t ScanMarkupEscapes(const char* text, std::uint8_t* codes, std::uint
     std::uint8_t code = kMarkupReset, digit = 0;
     std::uint32_t consumed = 2;
     switch (c) {
-      case '<': code = kMarkupSmaller; break;
-      case '>': code = kMarkupLarger; break;
-      case 'b': code = kMarkupBold; break;
-      case 'g': code = kMarkupGrey; break;
-      case 'i': code = kMarkupItalic; break;
-      case 'n': code = kMarkupNewLine; break;
+      case '<':
+        code = kMarkupSmaller;
+        break;
+      case '>':
+        code = kMarkupLarger;
+        break;
+      case 'b':
+        code = kMarkupBold;
+        break;
+      case 'g':
+        code = kMarkupGrey;
+        break;
+      case 'i':
+        code = kMarkupItalic;
+        break;
+      case 'n':
+        code = kMarkupNewLine;
+        break;
       default:
         if (c >= '0' && c <= '9') {
           code = kMarkupColumn;

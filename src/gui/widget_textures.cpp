@@ -33,8 +33,8 @@ void Texture2DRenewNameAs(Texture2D& texture, std::uint32_t formatCode) {
 void Texture2DRenewName(Texture2D& texture) {
   static constexpr std::uint32_t kCodes[5] = {0, 8, 13, 11, 12};
   const std::uint32_t channels = texture.state.channels;
-  Texture2DRenewNameAs(texture, channels >= 1 && channels <= 4 ? kCodes[channels]
-                                                               : texture.state.formatCode);
+  Texture2DRenewNameAs(
+      texture, channels >= 1 && channels <= 4 ? kCodes[channels] : texture.state.formatCode);
 }
 
 }  // namespace veskor

@@ -128,8 +128,7 @@ std::vector<std::string> SansCandidates(const std::string& root, bool bold, bool
   std::vector<Candidate> found;
   std::error_code ec;
   namespace fs = std::filesystem;
-  for (fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied,
-                                           ec),
+  for (fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec),
        end;
        !ec && it != end; it.increment(ec)) {
     if (!it->is_regular_file(ec)) continue;
@@ -139,8 +138,8 @@ std::vector<std::string> SansCandidates(const std::string& root, bool bold, bool
         name.find("mono") != std::string::npos)
       continue;
     const bool b = name.find("bold") != std::string::npos;
-    const bool i = name.find("italic") != std::string::npos ||
-                   name.find("oblique") != std::string::npos;
+    const bool i =
+        name.find("italic") != std::string::npos || name.find("oblique") != std::string::npos;
     found.push_back({(b == bold ? 2 : 0) + (i == italic ? 1 : 0), name, it->path().string()});
   }
   std::sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) {
@@ -224,8 +223,8 @@ SizedFace* SizedFaceFor(FontSystem& sys, const std::string& path, std::uint32_t 
   // Tab stops every eight average character widths, as the system's tabbed text extents.
   std::int64_t average = 0;
   if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2)))
-    average = (std::int64_t{os2->xAvgCharWidth} * pixels + face->units_per_EM / 2) /
-              face->units_per_EM;
+    average =
+        (std::int64_t{os2->xAvgCharWidth} * pixels + face->units_per_EM / 2) / face->units_per_EM;
   f->tabWidth = 8 * average;
   sys.faces.push_back(std::move(f));
   return sys.faces.back().get();

@@ -74,9 +74,10 @@ TEST_F(GuiGlTest, TreeDrawsBackListFrontAndSkipsHiddenPlanes) {
   const struct {
     float x, y;
     Rgba want;
-  } cases[] = {{0.1f, 0.1f, red},    {0.9f, 0.1f, blue},  {0.5f, 0.5f, green}, {0.74f, 0.26f, green},
-               {0.9f, 0.9f, blue},   {0.1f, 0.9f, white}, {0.3f, 0.9f, red},   {0.76f, 0.5f, blue}};
-  for (const auto& c : cases) ExpectPixel(At(c.x, c.y), c.want, 0, std::to_string(c.x) + "," + std::to_string(c.y));
+  } cases[] = {{0.1f, 0.1f, red},  {0.9f, 0.1f, blue},  {0.5f, 0.5f, green}, {0.74f, 0.26f, green},
+               {0.9f, 0.9f, blue}, {0.1f, 0.9f, white}, {0.3f, 0.9f, red},   {0.76f, 0.5f, blue}};
+  for (const auto& c : cases)
+    ExpectPixel(At(c.x, c.y), c.want, 0, std::to_string(c.x) + "," + std::to_string(c.y));
   // The matrices are as they were.
   GLfloat m[16];
   glGetFloatv(GL_MODELVIEW_MATRIX, m);

@@ -24,11 +24,13 @@ struct Probe : GuiWidget {
     GuiWidget::OnMouseButton(b, f, x, y, e);
     Log("button" + std::to_string(b));
   }
-  void OnMouseOver(std::uint32_t b, std::uint32_t f, float x, float y, float lx, float ly) override {
+  void OnMouseOver(std::uint32_t b, std::uint32_t f, float x, float y, float lx,
+                   float ly) override {
     GuiWidget::OnMouseOver(b, f, x, y, lx, ly);
     Log("over");
   }
-  void OnMouseLeave(std::uint32_t b, std::uint32_t f, float x, float y, float lx, float ly) override {
+  void OnMouseLeave(std::uint32_t b, std::uint32_t f, float x, float y, float lx,
+                    float ly) override {
     GuiWidget::OnMouseLeave(b, f, x, y, lx, ly);
     Log("leave");
   }
@@ -41,8 +43,7 @@ struct Probe : GuiWidget {
 // The rectangle (left, top)-(right, bottom) in GUI units from the parent's origin.
 inline void Place(GuiWidget& w, float left, float top, float right, float bottom,
                   std::uint32_t style = 0) {
-  ConfigureWidget(w, style, {left, 0, 0, 0}, {top, 0, 0, 0}, {right, 0, 0, 0},
-                  {bottom, 0, 0, 0});
+  ConfigureWidget(w, style, {left, 0, 0, 0}, {top, 0, 0, 0}, {right, 0, 0, 0}, {bottom, 0, 0, 0});
 }
 
 // A root as the application's main plane is: enabled, its own root.

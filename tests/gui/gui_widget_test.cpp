@@ -59,9 +59,9 @@ TEST_F(WidgetTest, EdgesSumTheirMeasuresAndSnapToPixels) {
   EXPECT_FLOAT_EQ(ox, 0.25f + 10.5f / 1024);
   EXPECT_FLOAT_EQ(oy, 0.25f);
   UpdatePlaneTree(root);
-  const float parentWidth = (std::floor(0.75f * 1024 + 4) - std::floor(0.25f * 1024 + 10.5f - 4)) / 1024;
-  EXPECT_FLOAT_EQ(WidgetSnappedRect(child).left,
-                  SnapToPixelX(ox + 0.5f * parentWidth));
+  const float parentWidth =
+      (std::floor(0.75f * 1024 + 4) - std::floor(0.25f * 1024 + 10.5f - 4)) / 1024;
+  EXPECT_FLOAT_EQ(WidgetSnappedRect(child).left, SnapToPixelX(ox + 0.5f * parentWidth));
 }
 
 TEST_F(WidgetTest, HitTestsIncludeTheEdgesAndNeverHitAnEmptyRectangle) {
@@ -76,8 +76,8 @@ TEST_F(WidgetTest, HitTestsIncludeTheEdgesAndNeverHitAnEmptyRectangle) {
   const struct {
     float x, y;
     std::uint32_t inside;
-  } cases[] = {{0.5f, 0.75f, 1}, {0.25f, 0.25f, 1}, {0.5f + d, 0.5f, 0}, {0.3f, 0.75f + d, 0},
-               {0.25f - d, 0.5f, 0}, {0.3f, 0.25f - d, 0}};
+  } cases[] = {{0.5f, 0.75f, 1},     {0.25f, 0.25f, 1},    {0.5f + d, 0.5f, 0},
+               {0.3f, 0.75f + d, 0}, {0.25f - d, 0.5f, 0}, {0.3f, 0.25f - d, 0}};
   for (const auto& c : cases) {
     float lx, ly;
     EXPECT_EQ(w.ToLocal(c.x, c.y, &lx, &ly), c.inside) << c.x << "," << c.y;
@@ -105,7 +105,7 @@ TEST_F(WidgetTest, ChildrenAreClippedByEveryAncestor) {
   float lx, ly;
   EXPECT_EQ(inner.ToLocal(0.7f, 0.3f, &lx, &ly), 1u);
   EXPECT_EQ(inner.ToLocal(0.8f, 0.3f, &lx, &ly), 0u);  // beyond outer's right edge
-  EXPECT_FLOAT_EQ(lx, (0.8f - 0.25f) / 0.5f);       // over the clipped width
+  EXPECT_FLOAT_EQ(lx, (0.8f - 0.25f) / 0.5f);          // over the clipped width
   EXPECT_EQ(child.ToLocal(0.8f, 0.3f, &lx, &ly), 0u);  // clipped through two ancestors
 
   PlaneCorners away = {{0.9f, 0.9f}, {0.95f, 0.9f}, {0.95f, 0.95f}, {0.9f, 0.95f}};
@@ -188,8 +188,8 @@ TEST(WidgetTexel, LocalCoordinatesClampToTheTexture) {
   const struct {
     float local;
     std::uint32_t log2, want;
-  } cases[] = {{0, 3, 0},    {1, 3, 7},       {1.5f, 3, 7},  {-0.2f, 3, 0},
-               {0.5f, 3, 3}, {0.5001f, 3, 4}, {nan, 3, 0},   {1, 0, 0}};
+  } cases[] = {{0, 3, 0},    {1, 3, 7},       {1.5f, 3, 7}, {-0.2f, 3, 0},
+               {0.5f, 3, 3}, {0.5001f, 3, 4}, {nan, 3, 0},  {1, 0, 0}};
   for (const auto& c : cases) EXPECT_EQ(WidgetTexelIndex(c.local, c.log2), c.want) << c.local;
 }
 

@@ -59,27 +59,33 @@ TEST(TextBitmap, MarkupDrawsEachRunInItsFaceSizeAndPlace) {
     std::function<void(Reference&)> draw;  // the runs at (x, 10)
     float ink = 1.0f, paper = 0.0f;
   } cases[] = {
-      {"a\\bb\\ic", 5, [](Reference& r) {
+      {"a\\bb\\ic", 5,
+       [](Reference& r) {
          const auto a = r.Run("a", 13, 0, 5, 10);
          const auto b = r.Run("b", 13, kTextBold, 5 + a.width, 10);
          r.Run("c", 13, kTextBold | kTextItalic, 5 + a.width + b.width, 10);
        }},
-      {"A\\nB", 5, [](Reference& r) {
+      {"A\\nB", 5,
+       [](Reference& r) {
          const auto a = r.Run("A", 13, 0, 5, 10);
          r.Run("B", 13, 0, 5, 10 + a.height + 4);
        }},
-      {"A\\n\\nB", 5, [](Reference& r) {
+      {"A\\n\\nB", 5,
+       [](Reference& r) {
          const auto a = r.Run("A", 13, 0, 5, 10);
          r.Run("B", 13, 0, 5, 10 + a.height + 8);
        }},
       {"\\3X", 100, [](Reference& r) { r.Run("X", 13, 0, 192, 10); }},
-      {"\\>\\>X\\<Y", 5, [](Reference& r) {  // 14 and 12 points: 19 and 16 pixels
+      {"\\>\\>X\\<Y", 5,
+       [](Reference& r) {  // 14 and 12 points: 19 and 16 pixels
          const auto x = r.Run("X", 19, 0, 5, 10);
          r.Run("Y", 16, 0, 5 + x.width, 10);
        }},
       {"\\%a\\bc", 5, [](Reference& r) { r.Run("a\\bc", 13, 0, 5, 10); }},
-      {"x\\qy", 5, [](Reference& r) { r.Run("qy", 13, 0, 5 + r.Run("x", 13, 0, 5, 10).width, 10); }},
-      {"W\\gW", 5, [](Reference& r) { r.Run("W", 13, 0, 5 + r.Run("W", 13, 0, 5, 10).width, 10, 127); }},
+      {"\\gx\\qy", 5,
+       [](Reference& r) { r.Run("qy", 13, 0, 5 + r.Run("x", 13, 0, 5, 10, 127).width, 10); }},
+      {"W\\gW", 5,
+       [](Reference& r) { r.Run("W", 13, 0, 5 + r.Run("W", 13, 0, 5, 10).width, 10, 127); }},
       {"\\iL", 5, [](Reference& r) { r.Run("L", 13, kTextItalic, 5, 10, 255, 63); }, 2.0f, 0.25f},
   };
   for (const auto& c : cases) {
@@ -129,7 +135,8 @@ TEST(TextBitmap, ChangedRectangleStaysInsideAndIsAllThatIsCopied) {
   for (std::uint32_t y = 0; y < kHeight; ++y)
     for (std::uint32_t x = 0; x < kWidth; ++x) {
       const bool inside = x >= 240 && y >= 20 && y <= 20 + h;
-      ASSERT_EQ(bm.Texel(x, y), inside ? TextSurfacePixel(bm.b.surface, x, y) : 99) << x << "," << y;
+      ASSERT_EQ(bm.Texel(x, y), inside ? TextSurfacePixel(bm.b.surface, x, y) : 99)
+          << x << "," << y;
     }
   DrawTextRun(bm.b, 100, kHeight - 4, "g", &w, &h);
   EXPECT_EQ(bm.b.firstX, 100u);

@@ -59,9 +59,20 @@ TEST(TextRaster, FillAndPolylineStayInsideTheSurface) {
   TextSurfacePolyline(o.get(), outline, 5, 1, 200);
   for (int y = 0; y < 8; ++y)
     for (int x = 0; x < 8; ++x) {
-      const bool border = x >= 1 && x <= 5 && y >= 1 && y <= 4 && (x == 1 || x == 5 || y == 1 || y == 4);
+      const bool border =
+          x >= 1 && x <= 5 && y >= 1 && y <= 4 && (x == 1 || x == 5 || y == 1 || y == 4);
       EXPECT_EQ(TextSurfacePixel(o.get(), x, y), border ? 200 : 0) << x << "," << y;
     }
+  // Open lines leave out their last point.
+  Surface l = MakeSurface(8, 8);
+  const std::int64_t across[4] = {6, 6, 1, 6}, down[4] = {7, 1, 7, 5};
+  TextSurfacePolyline(l.get(), across, 2, 1, 3);
+  TextSurfacePolyline(l.get(), down, 2, 1, 3);
+  EXPECT_EQ(TextSurfacePixel(l.get(), 1, 6), 0);
+  EXPECT_EQ(TextSurfacePixel(l.get(), 2, 6), 3);
+  EXPECT_EQ(TextSurfacePixel(l.get(), 6, 6), 3);
+  EXPECT_EQ(TextSurfacePixel(l.get(), 7, 5), 0);
+  EXPECT_EQ(TextSurfacePixel(l.get(), 7, 4), 3);
   // A three-pixel pen widens it by one on each side.
   Surface t = MakeSurface(10, 10);
   const std::int64_t square[10] = {1, 1, 7, 1, 7, 7, 1, 7, 1, 0};
