@@ -85,6 +85,46 @@ TEST_F(GuiGlTest, TreeDrawsBackListFrontAndSkipsHiddenPlanes) {
   EXPECT_EQ(m[12], 0.0f);
 }
 
+// Green while pressed, red after; blue is added while the pointer is over it.
+struct Toggle : Panel {
+  using Panel::Panel;
+  void OnMouseButton(std::uint32_t b, std::uint32_t f, float x, float y, std::uint32_t e) override {
+    Panel::OnMouseButton(b, f, x, y, e);
+    colour = b != 0 ? Rgba{0, 255, 0, 255} : Rgba{255, 0, 0, 255};
+  }
+  void OnMouseOver(std::uint32_t b, std::uint32_t f, float x, float y, float lx,
+                   float ly) override {
+    Panel::OnMouseOver(b, f, x, y, lx, ly);
+    colour.b = 255;
+  }
+};
+
+TEST_F(GuiGlTest, FramesDrawFirstAndRouteInputAfterwards) {
+  GuiPlane root;
+  MakeRoot(root);
+  Toggle toggle({255, 0, 0, 255});
+  Place(toggle, 0.25f, 0.25f, 0.75f, 0.75f);
+  AddChildPlane(root, toggle);
+  const std::uint32_t keys[256] = {};
+  // One frame as the main loop runs it; returns the centre pixel it drew.
+  auto frame = [&](std::uint32_t event, std::uint32_t buttons, std::uint32_t held, float x) {
+    LayOutInterface(root);
+    glClear(GL_COLOR_BUFFER_BIT);
+    DrawInterface(root);
+    const Rgba drawn = At(0.5f, 0.5f);
+    DispatchInterfaceKeys(root, 0, keys);
+    DispatchInterfaceMouse(root, event, buttons, held, 0, x, 0.5f, 0);
+    return drawn;
+  };
+  const Rgba red{255, 0, 0, 255}, green{0, 255, 0, 255}, magenta{255, 0, 255, 255};
+  ExpectPixel(frame(0, 0, 0, 0.9f), red, 0, "idle");
+  ExpectPixel(frame(1, kButtonLeft, kButtonLeft, 0.5f), red, 0, "the press frame");
+  ExpectPixel(frame(0, 0, kButtonLeft, 0.5f), green, 0, "held: captured, no hover");
+  ExpectPixel(frame(1, 0, 0, 0.5f), green, 0, "the release frame");
+  ExpectPixel(frame(0, 0, 0, 0.5f), magenta, 0, "released, hovered in the release frame");
+  EXPECT_EQ(MouseCapture, nullptr);
+}
+
 struct MultisampleProbe : GuiPlane {
   void Draw() override { during = glIsEnabled(GL_MULTISAMPLE); }
   GLboolean during = 2;
