@@ -1,0 +1,44 @@
+// Feeds arbitrary text to the interface markup parser, then draws every piece it made onto a
+// small surface with a font of the piece's size, at pen positions that may leave the surface.
+// Any crash or sanitizer report is a fault of the parser, the tables' bounds or the clipping.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "gui/text_markup.h"
+#include "platform/text_raster.h"
+
+namespace {
+
+veskor::TextSurface* gSurface = nullptr;
+veskor::TextFont* gFonts[4] = {};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  gSurface = veskor::TextSurfaceCreate(64, 32);
+  for (int style = 0; style < 4; ++style) {
+    gFonts[style] = veskor::TextFontOpen("arial", 6 + 9 * style, style & 2, style & 1);
+    if (gFonts[style] == nullptr) std::abort();
+  }
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);  // up to the first zero
+  veskor::SplitMarkupText(text.c_str());
+  const veskor::TextMarkupTables& t = veskor::TextMarkup;
+  if (t.pieceCount > veskor::kMarkupPieceCapacity) std::abort();
+  std::int64_t x = -20, y = -10;
+  int style = 0;
+  for (std::uint32_t i = 0; i < t.pieceCount; ++i) {
+    if (t.codeCount[i] > veskor::kMarkupCodeCapacity) std::abort();
+    for (std::uint32_t k = 0; k < t.codeCount[i]; ++k) {
+      if (t.codes[i][k] == veskor::kMarkupColumn) x = t.digits[i][k] * 64 - 300;
+      if (t.codes[i][k] == veskor::kMarkupNewLine) y += 9;
+      style = (style + t.codes[i][k]) & 3;
+    }
+    x += veskor::TextDraw(gSurface, gFonts[style], x, y, t.text[i], 255, 0).width;
+  }
+  return 0;
+}

@@ -1,0 +1,104 @@
+#include "gui/text_markup.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace veskor {
+namespace {
+
+// Each piece as "codes|text", codes as digits (a column code followed by its digit in
+// brackets).
+std::vector<std::string> Pieces() {
+  std::vector<std::string> out;
+  for (std::uint32_t i = 0; i < TextMarkup.pieceCount; ++i) {
+    std::string s;
+    for (std::uint32_t k = 0; k < TextMarkup.codeCount[i]; ++k) {
+      s += std::to_string(TextMarkup.codes[i][k]);
+      if (TextMarkup.codes[i][k] == kMarkupColumn)
+        s += "[" + std::to_string(TextMarkup.digits[i][k]) + "]";
+    }
+    out.push_back(s + "|" + TextMarkup.text[i]);
+  }
+  return out;
+}
+
+TEST(TextMarkup, EscapeRunsBecomeCodes) {
+  const struct {
+    const char* text;
+    std::uint32_t consumed;
+    std::vector<std::uint8_t> codes;
+  } cases[] = {{"\\b\\i x", 4, {kMarkupBold, kMarkupItalic}},
+               {"\\<\\>\\g\\n", 8, {kMarkupSmaller, kMarkupLarger, kMarkupGrey, kMarkupNewLine}},
+               {"\\qy", 1, {kMarkupReset}},
+               {"\\", 1, {kMarkupReset}},
+               {"\\\\b", 3, {kMarkupReset, kMarkupBold}},
+               {"\\9", 2, {kMarkupColumn}},
+               {"x\\b", 0, {}}};
+  for (const auto& c : cases) {
+    std::uint8_t codes[kMarkupCodeCapacity], digits[kMarkupCodeCapacity];
+    std::uint32_t count = 99;
+    EXPECT_EQ(ScanMarkupEscapes(c.text, codes, digits, &count), c.consumed) << c.text;
+    EXPECT_EQ(std::vector<std::uint8_t>(codes, codes + count), c.codes) << c.text;
+  }
+  std::string many;
+  for (int i = 0; i < 40; ++i) many += "\\b";
+  std::uint8_t codes[kMarkupCodeCapacity + 1] = {}, digits[kMarkupCodeCapacity + 1] = {};
+  codes[kMarkupCodeCapacity] = 77;
+  std::uint32_t count = 0;
+  EXPECT_EQ(ScanMarkupEscapes(many.c_str(), codes, digits, &count), 80u);
+  EXPECT_EQ(count, kMarkupCodeCapacity);
+  EXPECT_EQ(codes[kMarkupCodeCapacity], 77);  // nothing past the table
+}
+
+TEST(TextMarkup, TextsSplitIntoPiecesWithTheirCodes) {
+  using V = std::vector<std::string>;
+  const struct {
+    const char* text;
+    V pieces;
+  } cases[] = {
+      {"a\\bb\\ic", V{"0|a", "2|b", "1|c"}},
+      {"x\\qy", V{"0|x", "0|qy"}},
+      {"\\%a\\bc", V{"0|", "|a\\bc"}},
+      {"A\\n\\nB", V{"0|A", "88|B"}},
+      {"\\3X", V{"0|", "6[3]|X"}},
+      {"ab\\b", V{"0|ab"}},
+      {"", V{}},
+      {"plain", V{"0|plain"}},
+  };
+  for (const auto& c : cases) {
+    SplitMarkupText(c.text);
+    EXPECT_EQ(Pieces(), c.pieces) << c.text;
+  }
+}
+
+TEST(TextMarkup, LongTextsLoseTheirExtraPiecesAndCharacters) {
+  std::string pieces;
+  for (int i = 0; i < 40; ++i) pieces += "p" + std::to_string(i) + "\\b";
+  SplitMarkupText(pieces.c_str());
+  EXPECT_EQ(TextMarkup.pieceCount, kMarkupPieceCapacity);
+  EXPECT_STREQ(TextMarkup.text[kMarkupPieceCapacity - 1], "p31");
+  // 31 runs and a literal rest: the literal has no room and is dropped.
+  std::string runs;
+  for (int i = 0; i < 31; ++i) runs += "x\\i";
+  SplitMarkupText((runs + "y\\%literal").c_str());
+  EXPECT_EQ(TextMarkup.pieceCount, kMarkupPieceCapacity);
+  EXPECT_STREQ(TextMarkup.text[kMarkupPieceCapacity - 1], "y");
+  SplitMarkupText((runs.substr(3) + "y\\%literal").c_str());  // one run fewer: it fits
+  EXPECT_EQ(TextMarkup.pieceCount, kMarkupPieceCapacity);
+  EXPECT_STREQ(TextMarkup.text[kMarkupPieceCapacity - 1], "literal");
+
+  const std::string longPiece(700, 'w');
+  for (const std::string& text : {longPiece, "\\b" + longPiece, "\\%" + longPiece}) {
+    SplitMarkupText(text.c_str());
+    EXPECT_EQ(std::string(TextMarkup.text[TextMarkup.pieceCount - 1]),
+              std::string(kMarkupPieceChars, 'w'));
+  }
+  SplitMarkupText((std::string(600, 'a') + "\\b" + std::string(520, 'b')).c_str());
+  EXPECT_EQ(std::string(TextMarkup.text[0]), std::string(kMarkupPieceChars, 'a'));
+  EXPECT_EQ(std::string(TextMarkup.text[1]), std::string(kMarkupPieceChars, 'b'));
+}
+
+}  // namespace
+}  // namespace veskor
