@@ -1,0 +1,499 @@
+// Register combiners through the compatibility layer: every input mapping, output scale and
+// bias, dot products, mux and sum, the final combiner with and without fog, per-stage
+// constants, and the two set-ups of the textured object passes, against values worked out
+// from the published equations.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+#include "gl_compat_gl_test.h"
+
+namespace veskor {
+namespace {
+
+using test::CompatGlTest;
+using test::DrawQuad;
+using test::ExpectCentre;
+using test::Procs;
+using test::QuadInputs;
+using test::Vec4;
+
+struct In {
+  GLenum reg;
+  GLenum mapping = GL_UNSIGNED_IDENTITY_NV;
+  GLenum usage = 0;  // 0: the portion's own (RGB or ALPHA)
+};
+const In kZero{GL_ZERO};
+const In kOne{GL_ZERO, GL_UNSIGNED_INVERT_NV};
+
+struct Out {
+  GLenum ab = GL_DISCARD_NV, cd = GL_DISCARD_NV, sum = GL_DISCARD_NV;
+  GLenum scale = GL_NONE, bias = GL_NONE;
+  bool abDot = false, cdDot = false, mux = false;
+};
+
+void General(int stage, GLenum portion, In a, In b, In c, In d, const Out& out) {
+  const GLenum s = GL_COMBINER0_NV + stage;
+  const In vars[] = {a, b, c, d};
+  for (int v = 0; v < 4; ++v) {
+    const GLenum usage = vars[v].usage != 0 ? vars[v].usage : portion;
+    Procs().input(s, portion, GL_VARIABLE_A_NV + v, vars[v].reg, vars[v].mapping, usage);
+  }
+  Procs().output(s, portion, out.ab, out.cd, out.sum, out.scale, out.bias, out.abDot,
+                 out.cdDot, out.mux);
+}
+
+// Both portions alike: RGB reads RGB, alpha reads alpha.
+void GeneralBoth(int stage, In a, In b, In c, In d, const Out& out) {
+  General(stage, GL_RGB, a, b, c, d, out);
+  General(stage, GL_ALPHA, a, b, c, d, out);
+}
+
+void Final(In a, In b, In c, In d, In e, In f, In g) {
+  const In vars[] = {a, b, c, d, e, f, g};
+  for (int v = 0; v < 7; ++v) {
+    const GLenum usage = vars[v].usage != 0 ? vars[v].usage : v == 6 ? GL_ALPHA : GL_RGB;
+    Procs().finalInput(GL_VARIABLE_A_NV + v, vars[v].reg, vars[v].mapping, usage);
+  }
+}
+
+// The final combiner shows the register `reg` as it is: D = reg, G = its alpha.
+void FinalShows(GLenum reg) { Final(kZero, kZero, kZero, {reg}, kZero, kZero, {reg}); }
+
+// General stage `stage` turns spare0 from [-1, 1] into [0, 1]: (x + 1) / 2.
+void ToUnsigned(int stage, GLenum from) {
+  Out out;
+  out.sum = GL_SPARE0_NV;
+  out.scale = GL_SCALE_BY_ONE_HALF_NV;
+  GeneralBoth(stage, {from, GL_SIGNED_IDENTITY_NV}, kOne, kOne, kOne, out);
+}
+
+float Unsigned(float x) { return (x + 1) / 2; }
+
+// The input mappings of the published table.
+float MapRef(GLenum mapping, float e) {
+  switch (mapping) {
+    case GL_UNSIGNED_IDENTITY_NV: return std::max(0.0f, e);
+    case GL_UNSIGNED_INVERT_NV: return 1 - std::clamp(e, 0.0f, 1.0f);
+    case GL_EXPAND_NORMAL_NV: return 2 * std::max(0.0f, e) - 1;
+    case GL_EXPAND_NEGATE_NV: return -2 * std::max(0.0f, e) + 1;
+    case GL_HALF_BIAS_NORMAL_NV: return std::max(0.0f, e) - 0.5f;
+    case GL_HALF_BIAS_NEGATE_NV: return -std::max(0.0f, e) + 0.5f;
+    case GL_SIGNED_IDENTITY_NV: return e;
+    default: return -e;  // GL_SIGNED_NEGATE_NV
+  }
+}
+
+const Vec4 kPrimary{0.8f, 0.4f, 0.2f, 0.6f};
+
+class RegisterCombinersTest : public CompatGlTest {
+ protected:
+  void SetUp() override {
+    CompatGlTest::SetUp();
+    if (IsSkipped()) return;
+    glEnable(GL_REGISTER_COMBINERS_NV);
+  }
+  // A one-texel texture of that colour on unit `unit`, enabled.
+  void Texel(int unit, const Vec4& c) {
+    const GLubyte texel[4] = {Byte(c.x), Byte(c.y), Byte(c.z), Byte(c.w)};
+    Texture(unit, GL_TEXTURE_2D, 1, 1, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+    glEnable(GL_TEXTURE_2D);
+  }
+  static GLubyte Byte(float v) { return static_cast<GLubyte>(std::lround(v * 255)); }
+};
+
+TEST_F(RegisterCombinersTest, EveryInputMappingOfNegativeAndPositiveValues) {
+  // Spare1 = expand(primary) = (0.6, -0.2, -0.6, 0.2), then spare0 = mapping(spare1).
+  const float e[4] = {0.6f, -0.2f, -0.6f, 0.2f};
+  const GLenum mappings[] = {GL_UNSIGNED_IDENTITY_NV, GL_UNSIGNED_INVERT_NV,
+                             GL_EXPAND_NORMAL_NV,     GL_EXPAND_NEGATE_NV,
+                             GL_HALF_BIAS_NORMAL_NV,  GL_HALF_BIAS_NEGATE_NV,
+                             GL_SIGNED_IDENTITY_NV,   GL_SIGNED_NEGATE_NV};
+  Procs().parameteri(GL_NUM_GENERAL_COMBINERS_NV, 3);
+  Out toSpare1;
+  toSpare1.sum = GL_SPARE1_NV;
+  GeneralBoth(0, {GL_PRIMARY_COLOR_NV, GL_EXPAND_NORMAL_NV}, kOne, kZero, kZero, toSpare1);
+  ToUnsigned(2, GL_SPARE0_NV);
+  FinalShows(GL_SPARE0_NV);
+  for (GLenum m : mappings) {
+    Out toSpare0;
+    toSpare0.ab = GL_SPARE0_NV;
+    GeneralBoth(1, {GL_SPARE1_NV, m}, kOne, kZero, kZero, toSpare0);
+    DrawQuad({kPrimary});
+    const Vec4 want{Unsigned(MapRef(m, e[0])), Unsigned(MapRef(m, e[1])),
+                    Unsigned(MapRef(m, e[2])), Unsigned(MapRef(m, e[3]))};
+    ExpectCentre(want, "mapping");
+  }
+}
+
+// General stage `stage` passes spare0 on unchanged.
+void PassSpare0(int stage) {
+  Out o;
+  o.ab = GL_SPARE0_NV;
+  GeneralBoth(stage, {GL_SPARE0_NV, GL_SIGNED_IDENTITY_NV}, kOne, kZero, kZero, o);
+}
+
+Out Outputs(GLenum ab, GLenum cd, GLenum sum, GLenum scale = GL_NONE, GLenum bias = GL_NONE) {
+  Out o;
+  o.ab = ab, o.cd = cd, o.sum = sum, o.scale = scale, o.bias = bias;
+  return o;
+}
+
+TEST_F(RegisterCombinersTest, OutputsScaleBiasDotProductsMuxAndSum) {
+  const Vec4 t{0.25f, 0.5f, 1.0f, 0.3f};
+  const Vec4 p = kPrimary;
+  const auto x = [](float v) { return 2 * v - 1; };
+  const float dot = x(p.x) * x(t.x) + x(p.y) * x(t.y) + x(p.z) * x(t.z);
+  const In P{GL_PRIMARY_COLOR_NV};
+  const In T{GL_TEXTURE0_ARB};
+  const In Pe{GL_PRIMARY_COLOR_NV, GL_EXPAND_NORMAL_NV};
+  const In Te{GL_TEXTURE0_ARB, GL_EXPAND_NORMAL_NV};
+  const GLenum S0 = GL_SPARE0_NV, D = GL_DISCARD_NV;
+  struct Case {
+    const char* what;
+    float textureAlpha;
+    std::function<void()> setup;  // general stages 0 and 1
+    Vec4 want;                    // spare0 after them, in [-1, 1]
+  } cases[] = {
+      {"scale 2, bias -1/2", 0.3f,
+       [&] {
+         GeneralBoth(0, P, kOne, kZero, kZero,
+                     Outputs(S0, D, D, GL_SCALE_BY_TWO_NV, GL_BIAS_BY_NEGATIVE_ONE_HALF_NV));
+         PassSpare0(1);
+       },
+       {0.6f, -0.2f, -0.6f, 0.2f}},
+      {"scale 4 clamps to 1", 0.3f,
+       [&] {
+         GeneralBoth(0, P, kOne, kZero, kZero, Outputs(S0, D, D, GL_SCALE_BY_FOUR_NV));
+         PassSpare0(1);
+       },
+       {1, 1, 0.8f, 1}},
+      {"bias -1/2 of CD", 0.3f,
+       [&] {
+         GeneralBoth(0, kZero, kZero, P, kOne,
+                     Outputs(D, S0, D, GL_NONE, GL_BIAS_BY_NEGATIVE_ONE_HALF_NV));
+         PassSpare0(1);
+       },
+       {0.3f, -0.1f, -0.3f, 0.1f}},
+      {"scale 1/2 of a sum", 0.3f,
+       [&] {
+         GeneralBoth(0, P, T, T, kOne, Outputs(D, D, S0, GL_SCALE_BY_ONE_HALF_NV));
+         PassSpare0(1);
+       },
+       {(p.x * t.x + t.x) / 2, (p.y * t.y + t.y) / 2, (p.z * t.z + t.z) / 2,
+        (p.w * 0.3f + 0.3f) / 2}},
+      {"AB dot product", 0.3f,
+       [&] {
+         Out o = Outputs(S0, D, D);
+         o.abDot = true;
+         General(0, GL_RGB, Pe, Te, kZero, kZero, o);
+         General(0, GL_ALPHA, P, kOne, kZero, kZero, Outputs(S0, D, D));
+         PassSpare0(1);
+       },
+       {dot, dot, dot, p.w}},
+      {"CD dot product", 0.3f,
+       [&] {
+         Out o = Outputs(D, S0, D);
+         o.cdDot = true;
+         General(0, GL_RGB, kZero, kZero, Pe, Te, o);
+         General(0, GL_ALPHA, kZero, kZero, T, kOne, Outputs(D, S0, D));
+         PassSpare0(1);
+       },
+       {dot, dot, dot, 0.3f}},
+      {"mux picks AB below one half", 0.3f,
+       [&] {
+         Out o = Outputs(D, D, S0);
+         o.mux = true;
+         GeneralBoth(0, P, kOne, T, kOne, o);
+         PassSpare0(1);
+       },
+       {p.x, p.y, p.z, p.w}},
+      {"mux picks CD at one half and above", 0.6f,
+       [&] {
+         Out o = Outputs(D, D, S0);
+         o.mux = true;
+         GeneralBoth(0, P, kOne, T, kOne, o);
+         PassSpare0(1);
+       },
+       {t.x, t.y, t.z, 0.6f}},
+      {"sum of products, clamped", 0.6f,
+       [&] {
+         GeneralBoth(0, P, T, T, kOne, Outputs(D, D, S0));
+         PassSpare0(1);
+       },
+       {p.x * t.x + t.x, p.y * t.y + t.y, 1, p.w * 0.6f + 0.6f}},
+      // Stage 0 writes P to texture 1, -P to spare1 and their sum 0 to spare0; stage 1 adds
+      // texture 1 and spare1 x -1: every register written reads back in the next stage.
+      {"three outputs, a texture register among them", 0.3f,
+       [&] {
+         GeneralBoth(0, P, kOne, {GL_PRIMARY_COLOR_NV, GL_SIGNED_NEGATE_NV}, kOne,
+                     Outputs(GL_TEXTURE1_ARB, GL_SPARE1_NV, S0));
+         GeneralBoth(1, {GL_TEXTURE1_ARB}, kOne, {GL_SPARE1_NV, GL_SIGNED_IDENTITY_NV},
+                     {GL_ZERO, GL_EXPAND_NORMAL_NV}, Outputs(D, D, S0));
+       },
+       {1, 0.8f, 0.4f, 1}},
+  };
+  Procs().parameteri(GL_NUM_GENERAL_COMBINERS_NV, 3);
+  FinalShows(GL_SPARE0_NV);
+  ToUnsigned(2, GL_SPARE0_NV);
+  for (const Case& c : cases) {
+    Texel(0, {t.x, t.y, t.z, c.textureAlpha});
+    c.setup();
+    DrawQuad({kPrimary});
+    const Vec4 want{Unsigned(c.want.x), Unsigned(c.want.y), Unsigned(c.want.z),
+                    Unsigned(c.want.w)};
+    ExpectCentre(want, c.what);
+  }
+}
+
+TEST_F(RegisterCombinersTest, FinalCombinerProductsSumsAndFog) {
+  const Vec4 p = kPrimary;
+  const Vec4 sec{0.5f, 0.3f, 0.1f, 0};
+  const Vec4 t{0.25f, 0.5f, 1.0f, 0.3f};
+  const Vec4 c0{0.5f, 0.5f, 0.5f, 0.5f};
+  const Vec4 fogColour{0.2f, 0.9f, 0.6f, 1};
+  const In P{GL_PRIMARY_COLOR_NV};
+  const In S0{GL_SPARE0_NV};
+  const In Sum{GL_SPARE0_PLUS_SECONDARY_COLOR_NV};
+  const In EF{GL_E_TIMES_F_NV};
+  const float f = 0.25f;  // linear fog from -3 to 1 at depth 0
+  struct Case {
+    const char* what;
+    bool fog;
+    bool clampSum;
+    std::function<void()> final;
+    Vec4 want;
+  } cases[] = {
+      {"initial state without fog: spare0 + secondary", false, true,
+       [&] {
+         Final({GL_FOG, GL_UNSIGNED_IDENTITY_NV, GL_ALPHA}, Sum, {GL_FOG}, kZero, kZero, kZero,
+               S0);
+       },
+       {1, 0.7f, 0.3f, p.w}},
+      {"initial state with fog blends towards the fog colour", true, true,
+       [&] {
+         Final({GL_FOG, GL_UNSIGNED_IDENTITY_NV, GL_ALPHA}, Sum, {GL_FOG}, kZero, kZero, kZero,
+               S0);
+       },
+       {f * 1 + (1 - f) * fogColour.x, f * 0.7f + (1 - f) * fogColour.y,
+        f * 0.3f + (1 - f) * fogColour.z, p.w}},
+      {"E x F, inverted, alpha usage", false, true,
+       [&] {
+         Final({GL_E_TIMES_F_NV}, kOne, kZero, kZero, {GL_PRIMARY_COLOR_NV, GL_UNSIGNED_INVERT_NV},
+               {GL_TEXTURE0_ARB, GL_UNSIGNED_IDENTITY_NV, GL_ALPHA}, {GL_TEXTURE0_ARB});
+       },
+       {(1 - p.x) * t.w, (1 - p.y) * t.w, (1 - p.z) * t.w, t.w}},
+      {"A lerps B and C, D added, G from blue", false, true,
+       [&] {
+         Final({GL_CONSTANT_COLOR0_NV}, {GL_TEXTURE0_ARB}, P, {GL_SECONDARY_COLOR_NV},
+               kZero, kZero, {GL_TEXTURE0_ARB, GL_UNSIGNED_INVERT_NV, GL_BLUE});
+       },
+       {0.5f * t.x + 0.5f * p.x + sec.x, 0.5f * t.y + 0.5f * p.y + sec.y,
+        0.5f * t.z + 0.5f * p.z + sec.z, 1 - t.z}},
+      {"the sum clamped before it is halved", false, true,
+       [&] { Final({GL_CONSTANT_COLOR0_NV}, Sum, kZero, kZero, kZero, kZero, S0); },
+       {0.5f, 0.35f, 0.15f, p.w}},
+      {"the sum unclamped", false, false,
+       [&] { Final({GL_CONSTANT_COLOR0_NV}, Sum, kZero, kZero, kZero, kZero, S0); },
+       {0.65f, 0.35f, 0.15f, p.w}},
+      {"E x F read by D and C", false, true,
+       [&] { Final(kZero, kZero, EF, EF, P, {GL_TEXTURE0_ARB}, kOne); },
+       {2 * p.x * t.x, 2 * p.y * t.y, 2 * p.z * t.z, 1}},
+  };
+  Texel(0, t);
+  Out o;
+  o.ab = GL_SPARE0_NV;
+  GeneralBoth(0, {GL_PRIMARY_COLOR_NV}, kOne, kZero, kZero, o);
+  Procs().parameteri(GL_NUM_GENERAL_COMBINERS_NV, 1);
+  Procs().parameterfv(GL_CONSTANT_COLOR0_NV, &c0.x);
+  glFogfv(GL_FOG_COLOR, &fogColour.x);
+  glFogi(GL_FOG_MODE, GL_LINEAR);
+  glFogf(GL_FOG_START, -3);
+  glFogf(GL_FOG_END, 1);
+  for (const Case& c : cases) {
+    c.final();
+    Procs().parameteri(GL_COLOR_SUM_CLAMP_NV, c.clampSum);
+    if (c.fog) glEnable(GL_FOG);
+    else glDisable(GL_FOG);
+    DrawQuad({kPrimary, sec});
+    ExpectCentre(c.want, c.what);
+  }
+}
+
+TEST_F(RegisterCombinersTest, PerStageConstantsServeGeneralStagesOnly) {
+  const Vec4 global0{0.2f, 0.4f, 0.6f, 0.8f};
+  const Vec4 global1{0.1f, 0.3f, 0.5f, 0.7f};
+  const Vec4 stage0{0.9f, 0.7f, 0.5f, 0.3f};
+  const Vec4 stage1{0.6f, 0.6f, 0.2f, 0.2f};
+  Procs().parameterfv(GL_CONSTANT_COLOR0_NV, &global0.x);
+  Procs().parameterfv(GL_CONSTANT_COLOR1_NV, &global1.x);
+  Procs().stageParameterfv(GL_COMBINER0_NV, GL_CONSTANT_COLOR0_NV, &stage0.x);
+  Procs().stageParameterfv(GL_COMBINER1_NV, GL_CONSTANT_COLOR1_NV, &stage1.x);
+  Procs().parameteri(GL_NUM_GENERAL_COMBINERS_NV, 2);
+  // Stage 0: spare0 = constant 0; stage 1: spare1 = constant 1 x spare0. The final combiner
+  // shows spare1 plus constant 0 x 0.5 in colour, constant 1's alpha in alpha.
+  GeneralBoth(0, {GL_CONSTANT_COLOR0_NV}, kOne, kZero, kZero,
+              Outputs(GL_SPARE0_NV, GL_DISCARD_NV, GL_DISCARD_NV));
+  GeneralBoth(1, {GL_CONSTANT_COLOR1_NV}, {GL_SPARE0_NV}, kZero, kZero,
+              Outputs(GL_SPARE1_NV, GL_DISCARD_NV, GL_DISCARD_NV));
+  Final({GL_CONSTANT_COLOR0_NV}, {GL_SECONDARY_COLOR_NV}, kZero, {GL_SPARE1_NV}, kZero, kZero,
+        {GL_CONSTANT_COLOR1_NV});
+  const Vec4 half{0.5f, 0.5f, 0.5f, 0};
+  for (const bool perStage : {false, true}) {
+    if (perStage) glEnable(GL_PER_STAGE_CONSTANTS_NV);
+    EXPECT_EQ(glIsEnabled(GL_PER_STAGE_CONSTANTS_NV), perStage);
+    DrawQuad({kPrimary, half});
+    const Vec4& a = perStage ? stage0 : global0;
+    const Vec4& b = perStage ? stage1 : global1;
+    ExpectCentre({a.x * b.x + global0.x * 0.5f, a.y * b.y + global0.y * 0.5f,
+                  a.z * b.z + global0.z * 0.5f, global1.w},
+                 perStage ? "per-stage constants" : "global constants");
+  }
+  // Changing a constant between draws reaches the program already made.
+  const int programs = GlCompatProgramCount();
+  const Vec4 other{0.3f, 0.3f, 0.3f, 0.3f};
+  Procs().stageParameterfv(GL_COMBINER0_NV, GL_CONSTANT_COLOR0_NV, &other.x);
+  DrawQuad({kPrimary, half});
+  EXPECT_EQ(GlCompatProgramCount(), programs);
+  ExpectCentre({0.3f * stage1.x + global0.x * 0.5f, 0.3f * stage1.y + global0.y * 0.5f,
+                0.3f * stage1.z + global0.z * 0.5f, global1.w},
+               "changed constant");
+}
+
+// The two combiner set-ups of the textured object passes: the single pass (light, diffuse,
+// low-cloud shadow, fog texture) and the emissive pass with reflection.
+TEST_F(RegisterCombinersTest, SinglePassAndEmissiveReflectionSetUps) {
+  const Vec4 light{0, 0, 0.7f, 1};
+  const Vec4 diffuse{0.6f, 0.4f, 0.2f, 0.5f};
+  const Vec4 cloud{0, 0, 0.8f, 1};
+  const Vec4 fogTexel{0.9f, 0.8f, 0.7f, 0.4f};
+  const Vec4 colour2{0.2f, 0.4f, 0.6f, 1};  // diffuse colour 2
+  const Vec4 colour1{0.1f, 0.2f, 0.1f, 0};  // diffuse colour 1, the secondary colour
+  const Vec4 colourA{0.8f, 0.7f, 0.6f, 1};
+  const Vec4 colourB{0.1f, 0.1f, 0.2f, 1};
+  Texel(0, light);
+  Texel(1, diffuse);
+  Texel(2, cloud);
+  Texel(3, fogTexel);
+  glEnable(GL_PER_STAGE_CONSTANTS_NV);
+  Procs().parameteri(GL_NUM_GENERAL_COMBINERS_NV, 2);
+  Procs().stageParameterfv(GL_COMBINER0_NV, GL_CONSTANT_COLOR0_NV, &colour2.x);
+  General(0, GL_RGB, {GL_TEXTURE1_ARB, GL_UNSIGNED_IDENTITY_NV, GL_ALPHA},
+          {GL_CONSTANT_COLOR0_NV}, {GL_TEXTURE1_ARB}, kOne,
+          Outputs(GL_DISCARD_NV, GL_DISCARD_NV, GL_SPARE0_NV));
+  General(0, GL_ALPHA, {GL_TEXTURE0_ARB, GL_UNSIGNED_IDENTITY_NV, GL_BLUE},
+          {GL_TEXTURE2_ARB, GL_UNSIGNED_IDENTITY_NV, GL_BLUE}, kZero, kZero,
+          Outputs(GL_SPARE0_NV, GL_DISCARD_NV, GL_DISCARD_NV));
+  Procs().stageParameterfv(GL_COMBINER1_NV, GL_CONSTANT_COLOR0_NV, &colourA.x);
+  Procs().stageParameterfv(GL_COMBINER1_NV, GL_CONSTANT_COLOR1_NV, &colourB.x);
+  General(1, GL_RGB, {GL_SPARE0_NV, GL_UNSIGNED_IDENTITY_NV, GL_ALPHA}, {GL_CONSTANT_COLOR0_NV},
+          {GL_CONSTANT_COLOR1_NV}, kOne, Outputs(GL_DISCARD_NV, GL_DISCARD_NV, GL_SPARE1_NV));
+  General(1, GL_ALPHA, {GL_TEXTURE3_ARB}, kOne, kZero, kZero,
+          Outputs(GL_SPARE0_NV, GL_DISCARD_NV, GL_DISCARD_NV));
+  Final({GL_E_TIMES_F_NV}, {GL_SPARE0_PLUS_SECONDARY_COLOR_NV}, kZero, kZero, {GL_SPARE1_NV},
+        {GL_TEXTURE3_ARB}, {GL_SPARE0_NV});
+  DrawQuad({{1, 1, 1, 1}, colour1});
+  {
+    const float lit = light.z * cloud.z;
+    float want[3];
+    const float d[3] = {diffuse.x, diffuse.y, diffuse.z};
+    const float c2[3] = {colour2.x, colour2.y, colour2.z};
+    const float a[3] = {colourA.x, colourA.y, colourA.z};
+    const float b[3] = {colourB.x, colourB.y, colourB.z};
+    const float fogRgb[3] = {fogTexel.x, fogTexel.y, fogTexel.z};
+    const float c1[3] = {colour1.x, colour1.y, colour1.z};
+    for (int i = 0; i < 3; ++i) {
+      const float spare0 = std::min(1.0f, d[i] + diffuse.w * c2[i]);
+      const float spare1 = lit * a[i] + b[i];
+      want[i] = spare1 * fogRgb[i] * std::min(1.0f, spare0 + c1[i]);
+    }
+    ExpectCentre({want[0], want[1], want[2], fogTexel.w}, "single pass");
+  }
+
+  // Emissive and reflection: cube + cube alpha x colour, emissive + its alpha x colour 2,
+  // (1 - specular) x the first plus the second, plus emissive colour 1.
+  const Vec4 cube{0.3f, 0.2f, 0.1f, 0.5f};
+  const Vec4 specular{0.25f, 0.5f, 0.75f, 1};
+  const Vec4 emissive{0.1f, 0.2f, 0.3f, 0.5f};
+  const Vec4 cubeColour2{0.4f, 0.4f, 0.2f, 1};
+  const Vec4 emissive2{0.2f, 0.0f, 0.4f, 1};
+  const Vec4 emissive1{0.05f, 0.1f, 0.15f, 0};
+  glActiveTexture(GL_TEXTURE3);
+  glDisable(GL_TEXTURE_2D);
+  Texel(0, cube);
+  Texel(1, specular);
+  Texel(2, emissive);
+  Procs().parameteri(GL_NUM_GENERAL_COMBINERS_NV, 3);
+  Procs().stageParameterfv(GL_COMBINER0_NV, GL_CONSTANT_COLOR0_NV, &cubeColour2.x);
+  Procs().stageParameterfv(GL_COMBINER1_NV, GL_CONSTANT_COLOR0_NV, &emissive2.x);
+  Procs().parameterfv(GL_CONSTANT_COLOR0_NV, &emissive1.x);
+  const Out sumTo0 = Outputs(GL_DISCARD_NV, GL_DISCARD_NV, GL_SPARE0_NV);
+  const Out sumTo1 = Outputs(GL_DISCARD_NV, GL_DISCARD_NV, GL_SPARE1_NV);
+  General(0, GL_RGB, {GL_TEXTURE0_ARB, GL_UNSIGNED_IDENTITY_NV, GL_ALPHA},
+          {GL_CONSTANT_COLOR0_NV}, {GL_TEXTURE0_ARB}, kOne, sumTo0);
+  General(1, GL_RGB, {GL_TEXTURE2_ARB, GL_UNSIGNED_IDENTITY_NV, GL_ALPHA},
+          {GL_CONSTANT_COLOR0_NV}, {GL_TEXTURE2_ARB}, kOne, sumTo1);
+  General(2, GL_RGB, {GL_SPARE0_NV}, {GL_TEXTURE1_ARB, GL_UNSIGNED_INVERT_NV}, {GL_SPARE1_NV},
+          kOne, sumTo0);
+  for (int s = 0; s < 3; ++s)
+    General(s, GL_ALPHA, kZero, kZero, kZero, kZero, Outputs(GL_DISCARD_NV, GL_DISCARD_NV,
+                                                             GL_DISCARD_NV));
+  Final({GL_SPARE0_NV}, kOne, kZero, {GL_CONSTANT_COLOR0_NV}, kZero, kZero, kZero);
+  DrawQuad({});
+  const float cubeRgb[3] = {cube.x, cube.y, cube.z};
+  const float cc2[3] = {cubeColour2.x, cubeColour2.y, cubeColour2.z};
+  const float e[3] = {emissive.x, emissive.y, emissive.z};
+  const float e2[3] = {emissive2.x, emissive2.y, emissive2.z};
+  const float e1[3] = {emissive1.x, emissive1.y, emissive1.z};
+  const float sp[3] = {specular.x, specular.y, specular.z};
+  float want[3];
+  for (int i = 0; i < 3; ++i) {
+    const float spare0 = cubeRgb[i] + cube.w * cc2[i];
+    const float spare1 = e[i] + emissive.w * e2[i];
+    want[i] = std::min(1.0f, spare0 * (1 - sp[i]) + spare1) + e1[i];
+  }
+  ExpectCentre({want[0], want[1], want[2], 0}, "emissive and reflection");
+}
+
+TEST_F(RegisterCombinersTest, StateReadsBackAndOffSwitchesTheProgramAway) {
+  General(3, GL_ALPHA, {GL_TEXTURE2_ARB, GL_EXPAND_NEGATE_NV, GL_BLUE}, kOne, kZero, kZero,
+          Outputs(GL_SPARE1_NV, GL_DISCARD_NV, GL_DISCARD_NV, GL_SCALE_BY_TWO_NV));
+  GLint value = 0;
+  Procs().getInputiv(GL_COMBINER3_NV, GL_ALPHA, GL_VARIABLE_A_NV, GL_COMBINER_INPUT_NV, &value);
+  EXPECT_EQ(value, GL_TEXTURE2_ARB);
+  Procs().getInputiv(GL_COMBINER3_NV, GL_ALPHA, GL_VARIABLE_A_NV, GL_COMBINER_MAPPING_NV,
+                     &value);
+  EXPECT_EQ(value, GL_EXPAND_NEGATE_NV);
+  Procs().getInputiv(GL_COMBINER3_NV, GL_ALPHA, GL_VARIABLE_A_NV,
+                     GL_COMBINER_COMPONENT_USAGE_NV, &value);
+  EXPECT_EQ(value, GL_BLUE);
+  Procs().getOutputiv(GL_COMBINER3_NV, GL_ALPHA, GL_COMBINER_SCALE_NV, &value);
+  EXPECT_EQ(value, GL_SCALE_BY_TWO_NV);
+  Procs().getOutputiv(GL_COMBINER3_NV, GL_ALPHA, GL_COMBINER_AB_OUTPUT_NV, &value);
+  EXPECT_EQ(value, GL_SPARE1_NV);
+  Procs().finalInput(GL_VARIABLE_G_NV, GL_TEXTURE1_ARB, GL_UNSIGNED_INVERT_NV, GL_BLUE);
+  Procs().getFinalInputiv(GL_VARIABLE_G_NV, GL_COMBINER_INPUT_NV, &value);
+  EXPECT_EQ(value, GL_TEXTURE1_ARB);
+  Procs().getFinalInputiv(GL_VARIABLE_G_NV, GL_COMBINER_MAPPING_NV, &value);
+  EXPECT_EQ(value, GL_UNSIGNED_INVERT_NV);
+  // The counts of general combiners: 1 to 8 are taken, 0 and 9 refused.
+  for (const GLint n : {8, 9, 0, 1}) Procs().parameteri(GL_NUM_GENERAL_COMBINERS_NV, n);
+  glGetIntegerv(GL_NUM_GENERAL_COMBINERS_NV, &value);
+  EXPECT_EQ(value, 1);
+  Procs().parameteri(GL_NUM_GENERAL_COMBINERS_NV, 8);
+  glGetIntegerv(GL_NUM_GENERAL_COMBINERS_NV, &value);
+  EXPECT_EQ(value, 8);
+  glGetIntegerv(GL_MAX_GENERAL_COMBINERS_NV, &value);
+  EXPECT_EQ(value, 8);
+  EXPECT_TRUE(glIsEnabled(GL_REGISTER_COMBINERS_NV));
+  // Off again, the driver's own texturing draws: white modulated by the primary colour.
+  glDisable(GL_REGISTER_COMBINERS_NV);
+  EXPECT_FALSE(glIsEnabled(GL_FRAGMENT_PROGRAM_ARB));
+  DrawQuad({kPrimary});
+  ExpectCentre(kPrimary, "fixed function");
+}
+
+}  // namespace
+}  // namespace veskor
