@@ -144,6 +144,7 @@ int Attribute(const PixelFormat& f, int attribute) {
 int ChoosePixelFormat(void*, const int* attributes, const float*, unsigned maxFormats,
                       int* formats, unsigned* count) {
   PixelFormat wanted{0, 0, 0, 0, 0, false};
+  int sampleBuffers = -1;  // not given
   bool window = false;
   bool doubleBuffer = false;
   bool possible = true;
@@ -157,7 +158,7 @@ int ChoosePixelFormat(void*, const int* attributes, const float*, unsigned maxFo
       case kWglAlphaBits: wanted.alpha = value; break;
       case kWglDepthBits: wanted.depth = value; break;
       case kWglStencilBits: wanted.stencil = value; break;
-      case kWglSampleBuffers: if (value == 0) wanted.samples = 0; break;
+      case kWglSampleBuffers: sampleBuffers = value; break;
       case kWglSamples: wanted.samples = value; break;
       case kWglPixelType: possible = possible && value == kWglTypeRgba; break;
       case kWglStereo:
@@ -166,6 +167,8 @@ int ChoosePixelFormat(void*, const int* attributes, const float*, unsigned maxFo
       default: break;  // support, acceleration: always so
     }
   }
+  if (sampleBuffers == 0) wanted.samples = 0;
+  if (sampleBuffers > 0 && wanted.samples == 0) wanted.samples = 2;
   *count = 0;
   if (!possible || maxFormats == 0) return 1;
   if (wanted.pbuffer) {

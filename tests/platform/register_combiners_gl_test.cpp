@@ -340,30 +340,33 @@ TEST_F(RegisterCombinersTest, PerStageConstantsServeGeneralStagesOnly) {
               Outputs(GL_SPARE1_NV, GL_DISCARD_NV, GL_DISCARD_NV));
   Final({GL_CONSTANT_COLOR0_NV}, {GL_SECONDARY_COLOR_NV}, kZero, {GL_SPARE1_NV}, kZero, kZero,
         {GL_CONSTANT_COLOR1_NV});
-  const Vec4 half{0.5f, 0.5f, 0.5f, 0};
+  const Vec4 halfSecondary{0.5f, 0.5f, 0.5f, 0};
   for (const bool perStage : {false, true}) {
     if (perStage) glEnable(GL_PER_STAGE_CONSTANTS_NV);
     EXPECT_EQ(glIsEnabled(GL_PER_STAGE_CONSTANTS_NV), perStage);
-    DrawQuad({kPrimary, half});
+    DrawQuad({kPrimary, halfSecondary});
     const Vec4& a = perStage ? stage0 : global0;
     const Vec4& b = perStage ? stage1 : global1;
     ExpectCentre({a.x * b.x + global0.x * 0.5f, a.y * b.y + global0.y * 0.5f,
                   a.z * b.z + global0.z * 0.5f, global1.w},
                  perStage ? "per-stage constants" : "global constants");
   }
-  // Changing a constant between draws reaches the program already made.
+  // A constant changed between two draws reaches the program already made, with no other
+  // call between them: the left half keeps the old constant, the right half the new one.
   const int programs = GlCompatProgramCount();
   const Vec4 other{0.3f, 0.3f, 0.3f, 0.3f};
+  const int half = test::kGlTestWindowSize / 2;
+  glViewport(0, 0, half, test::kGlTestWindowSize);
+  DrawQuad({kPrimary, halfSecondary});
   Procs().stageParameterfv(GL_COMBINER0_NV, GL_CONSTANT_COLOR0_NV, &other.x);
-  DrawQuad({kPrimary, half});
+  glViewport(half, 0, half, test::kGlTestWindowSize);
+  DrawQuad({kPrimary, halfSecondary});
+  glViewport(0, 0, test::kGlTestWindowSize, test::kGlTestWindowSize);
   EXPECT_EQ(GlCompatProgramCount(), programs);
-  ExpectCentre({0.3f * stage1.x + global0.x * 0.5f, 0.3f * stage1.y + global0.y * 0.5f,
-                0.3f * stage1.z + global0.z * 0.5f, global1.w},
-               "changed constant");
+  EXPECT_NEAR(test::ReadPixel(8, 8).r, std::lround(255 * (stage0.x * stage1.x + global0.x * 0.5f)), 2);
+  EXPECT_NEAR(test::ReadPixel(56, 8).r, std::lround(255 * (0.3f * stage1.x + global0.x * 0.5f)), 2);
 }
 
-// The two combiner set-ups of the textured object passes: the single pass (light, diffuse,
-// low-cloud shadow, fog texture) and the emissive pass with reflection.
 TEST_F(RegisterCombinersTest, SinglePassAndEmissiveReflectionSetUps) {
   const Vec4 light{0, 0, 0.7f, 1};
   const Vec4 diffuse{0.6f, 0.4f, 0.2f, 0.5f};
