@@ -146,8 +146,12 @@ TEST_F(GfxGlTest, FramebufferObjectsStandInForPbuffers) {
   ExtensionMask = 0xFFFFFFFF;
   LoadWglExtensionsFrom("GL_EXT_framebuffer_object");
   EXPECT_EQ(ExtensionMask, 0u);
+  EXPECT_NE(wglChoosePixelFormatARB, nullptr);
+  EXPECT_EQ(wglCreatePbufferARB, nullptr);
   LoadWglExtensionsFrom("GL_ARB_framebuffer_object WGL_ARB_make_current_read");
   EXPECT_EQ(ExtensionMask, kExtPbuffer);
+  EXPECT_NE(wglCreatePbufferARB, nullptr);
+  EXPECT_NE(wglQueryPbufferARB, nullptr);
   LoadGlExtensionsFrom({"", "", "", "GL_ARB_texture_cube_map", 0, AllProcedures});
   EXPECT_EQ(ExtensionMask, kExtPbuffer | kExtTextureCubeMap);  // the GL loader only adds
 }
