@@ -169,15 +169,16 @@ bool GlPixelFormatAvailable(const GlPixelFormat& wanted, GlPixelFormat* obtained
     obtained->colourBits = r + g + b + a;
     obtained->alphaBits = a;
     if (buffers == 0) obtained->samples = 0;
-    SDL_GL_DeleteContext(context);
   } else {
     SetLastError("pixel format");
   }
-  SDL_DestroyWindow(window);
+  // The current context goes back before the probe goes away.
   if (gCurrent != nullptr)
     SDL_GL_MakeCurrent(gCurrent->window, gCurrent->sdl);
   else
     SDL_GL_MakeCurrent(nullptr, nullptr);
+  if (context != nullptr) SDL_GL_DeleteContext(context);
+  SDL_DestroyWindow(window);
   return context != nullptr;
 }
 

@@ -45,7 +45,9 @@ TEST_F(GlCompatSwitchTest, OnAddsNamesEntryPointsAndFourUnitsOffLeavesTheDriver)
     EXPECT_EQ(extra.find("GL_ARB_multitexture"), std::string::npos);
     for (const char* name : kLayerProcs) {
       EXPECT_EQ(GlCompatProcAddress(name) != nullptr, on) << name;
-      if (on) EXPECT_EQ(GlGetProcAddress(name), GlCompatProcAddress(name)) << name;
+      if (on) {
+        EXPECT_EQ(GlGetProcAddress(name), GlCompatProcAddress(name)) << name;
+      }
     }
     GLint units = 0;
     glGetIntegerv(GL_MAX_TEXTURE_UNITS, &units);
