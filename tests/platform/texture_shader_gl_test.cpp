@@ -4,6 +4,7 @@
 // own fixed-function results.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -237,6 +238,23 @@ TEST_F(TextureShaderTest, OffsetTextureMovesTheLookupByTheMatrix) {
   const float* m = matrices[2];
   const Vec4 t = RampAt(0.4f - m[0] + m[2], 0.6f - m[1] + m[3]);
   ExpectCentre({t.x * primary.x, t.y * primary.y, t.z * primary.z, primary.w}, "sub-image");
+
+  // With a magnitude, the scaling form also scales the colour by bias + scale x magnitude,
+  // clamped to [0, 1].
+  const std::int8_t withMagnitude[3] = {64, -32, 51};
+  Texture(0, GL_TEXTURE_2D, 1, 1, GL_DSDT_MAG_NV, GL_DSDT_MAG_NV, GL_BYTE, withMagnitude);
+  Operation(1, GL_OFFSET_TEXTURE_2D_SCALE_NV, 0);
+  glTexEnvf(GL_TEXTURE_SHADER_NV, GL_OFFSET_TEXTURE_SCALE_NV, 2);
+  for (const float bias : {-0.5f, 0.5f}) {
+    glTexEnvf(GL_TEXTURE_SHADER_NV, GL_OFFSET_TEXTURE_BIAS_NV, bias);
+    DrawQuad(in);
+    const float scale = std::clamp(bias + 2 * 51 / 127.0f, 0.0f, 1.0f);
+    const Vec4 ts = RampAt(0.4f + m[0] * ds + m[2] * dt, 0.6f + m[1] * ds + m[3] * dt);
+    ExpectCentre({ts.x * scale * primary.x, ts.y * scale * primary.y, ts.z * scale * primary.z,
+                  primary.w},
+                 "offset and scale");
+  }
+  Operation(1, GL_OFFSET_TEXTURE_2D_NV, 0);
 
   // An RGBA texture in unit 0 cannot offset: unit 1 acts as NONE, and with unit 0's
   // environment NONE the fragment keeps its primary colour.
