@@ -17,12 +17,26 @@ using test::ReadPixel;
 constexpr int kWidth = 32;
 constexpr int kHeight = 16;
 
+// How many renderbuffer and framebuffer names are alive among the first few hundred.
+int LiveObjects() {
+  auto isRenderbuffer =
+      reinterpret_cast<PFNGLISRENDERBUFFERPROC>(GlGetProcAddress("glIsRenderbuffer"));
+  auto isFramebuffer =
+      reinterpret_cast<PFNGLISFRAMEBUFFERPROC>(GlGetProcAddress("glIsFramebuffer"));
+  int live = 0;
+  for (GLuint name = 1; name < 300; ++name)
+    live += (isRenderbuffer(name) ? 1 : 0) + (isFramebuffer(name) ? 1 : 0);
+  return live;
+}
+
 TEST_F(GlTest, OffscreenBufferRoundTrip) {
   glClearColor(0, 0, 1, 1);  // the window: blue
   glClear(GL_COLOR_BUFFER_BIT);
+  const int live = LiveObjects();
   OffscreenStatus status = OffscreenStatus::kIncomplete;
   OffscreenBuffer* buffer = OffscreenCreate(kWidth, kHeight, &status);
   ASSERT_NE(buffer, nullptr);
+  EXPECT_EQ(LiveObjects(), live + 3);  // a framebuffer with two renderbuffers
   EXPECT_EQ(status, OffscreenStatus::kReady);
   EXPECT_EQ(OffscreenWidth(buffer), kWidth);
   EXPECT_EQ(OffscreenHeight(buffer), kHeight);
@@ -83,6 +97,7 @@ TEST_F(GlTest, OffscreenBufferRoundTrip) {
   EXPECT_EQ(ReadPixel(8, 32).g, 255);
   EXPECT_EQ(ReadPixel(56, 32).r, 255);
   OffscreenDestroy(buffer);
+  EXPECT_EQ(LiveObjects(), live);
 }
 
 TEST_F(GlTest, OffscreenSizesOutsideTheDriversRangeAreRefused) {

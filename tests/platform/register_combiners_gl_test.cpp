@@ -324,13 +324,16 @@ TEST_F(RegisterCombinersTest, FinalCombinerProductsSumsAndFog) {
 
 TEST_F(RegisterCombinersTest, PerStageConstantsServeGeneralStagesOnly) {
   const Vec4 global0{0.2f, 0.4f, 0.6f, 0.8f};
-  const Vec4 global1{0.1f, 0.3f, 0.5f, 0.7f};
+  const Vec4 global1Given{0.1f, 0.3f, 1.5f, 0.7f};
+  const Vec4 global1{0.1f, 0.3f, 1, 0.7f};
   const Vec4 stage0{0.9f, 0.7f, 0.5f, 0.3f};
-  const Vec4 stage1{0.6f, 0.6f, 0.2f, 0.2f};
+  // Colours are clamped to [0, 1] when given.
+  const Vec4 stage1Given{0.6f, -0.6f, 0.2f, 0.2f};
+  const Vec4 stage1{0.6f, 0, 0.2f, 0.2f};
   Procs().parameterfv(GL_CONSTANT_COLOR0_NV, &global0.x);
-  Procs().parameterfv(GL_CONSTANT_COLOR1_NV, &global1.x);
+  Procs().parameterfv(GL_CONSTANT_COLOR1_NV, &global1Given.x);
   Procs().stageParameterfv(GL_COMBINER0_NV, GL_CONSTANT_COLOR0_NV, &stage0.x);
-  Procs().stageParameterfv(GL_COMBINER1_NV, GL_CONSTANT_COLOR1_NV, &stage1.x);
+  Procs().stageParameterfv(GL_COMBINER1_NV, GL_CONSTANT_COLOR1_NV, &stage1Given.x);
   Procs().parameteri(GL_NUM_GENERAL_COMBINERS_NV, 2);
   // Stage 0: spare0 = constant 0; stage 1: spare1 = constant 1 x spare0. The final combiner
   // shows spare1 plus constant 0 x 0.5 in colour, constant 1's alpha in alpha.

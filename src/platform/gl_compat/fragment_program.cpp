@@ -182,7 +182,7 @@ void ShaderUnit(const TextureShaders& shaders, FragmentKey& key, int i) {
                    fetch(GL_TEXTURE_2D, kFetch2D) && unit.kind == kUnsignedRgba;
       break;
     case GL_DOT_PRODUCT_NV:
-      consistent = dotInput && i < kUnits - 1;
+      consistent = dotInput;
       if (consistent) unit.result = kFloat;
       break;
     case GL_DOT_PRODUCT_TEXTURE_2D_NV:
