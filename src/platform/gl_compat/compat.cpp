@@ -109,9 +109,6 @@ void ShaderEnv(GLenum pname, const GLfloat* v, int count) {
       stage.offsetBias = v[0];
       ++state.constantsVersion;
       break;
-    case GL_CONST_EYE_NV:
-      if (count >= 3) std::memcpy(state.shaders.constEye, v, sizeof state.shaders.constEye);
-      break;
     default: break;
   }
 }

@@ -68,7 +68,6 @@ struct ShaderStage {
 
 struct TextureShaders {
   bool enabled = false;
-  GLfloat constEye[3] = {0, 0, -1};
   ShaderStage stage[kUnits];
 };
 

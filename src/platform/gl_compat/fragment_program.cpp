@@ -86,7 +86,8 @@ GLint TexLevelInteger(GLenum target, GLenum pname) {
 }
 
 // Kind and base of the texture bound to `target` on the active unit; false when it has no
-// image.
+// image. The texture-shader formats are known by the driver formats they are kept in
+// (two 16-bit channels: HILO, two signed bytes: DSDT, ...; see the wrapper of glTexImage2D).
 bool InspectTexture(GLenum target, UnitKey& unit) {
   const GLenum level = target == GL_TEXTURE_CUBE_MAP ? GL_TEXTURE_CUBE_MAP_POSITIVE_X : target;
   if (TexLevelInteger(level, GL_TEXTURE_WIDTH) <= 0) return false;
@@ -562,8 +563,8 @@ void TextureUnit(ProgramText& p, const FragmentKey& key, int i) {
   }
 }
 
-// The value of a texture environment source for unit i; null for the texture of a unit
-// without a result (read as 1).
+// The value of a texture environment source for unit i; the texture of another unit without
+// a result reads as 1.
 std::string EnvSource(const FragmentKey& key, int i, GLenum source) {
   switch (source) {
     case GL_TEXTURE: return "t" + std::to_string(i);
