@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 
 #include "gl_compat_gl_test.h"
 
@@ -128,16 +127,14 @@ TEST_F(RegisterCombinersTest, EveryInputMappingOfNegativeAndPositiveValues) {
   }
 }
 
-// General stage `stage` passes spare0 on unchanged.
-void PassSpare0(int stage) {
-  Out o;
-  o.ab = GL_SPARE0_NV;
-  GeneralBoth(stage, {GL_SPARE0_NV, GL_SIGNED_IDENTITY_NV}, kOne, kZero, kZero, o);
-}
-
 Out Outputs(GLenum ab, GLenum cd, GLenum sum, GLenum scale = GL_NONE, GLenum bias = GL_NONE) {
   Out o;
   o.ab = ab, o.cd = cd, o.sum = sum, o.scale = scale, o.bias = bias;
+  return o;
+}
+
+Out Flags(Out o, bool abDot, bool cdDot, bool mux) {
+  o.abDot = abDot, o.cdDot = cdDot, o.mux = mux;
   return o;
 }
 
@@ -146,105 +143,58 @@ TEST_F(RegisterCombinersTest, OutputsScaleBiasDotProductsMuxAndSum) {
   const Vec4 p = kPrimary;
   const auto x = [](float v) { return 2 * v - 1; };
   const float dot = x(p.x) * x(t.x) + x(p.y) * x(t.y) + x(p.z) * x(t.z);
-  const In P{GL_PRIMARY_COLOR_NV};
-  const In T{GL_TEXTURE0_ARB};
-  const In Pe{GL_PRIMARY_COLOR_NV, GL_EXPAND_NORMAL_NV};
-  const In Te{GL_TEXTURE0_ARB, GL_EXPAND_NORMAL_NV};
+  const In P{GL_PRIMARY_COLOR_NV}, T{GL_TEXTURE0_ARB};
+  const In Pe{GL_PRIMARY_COLOR_NV, GL_EXPAND_NORMAL_NV}, Te{GL_TEXTURE0_ARB, GL_EXPAND_NORMAL_NV};
+  const In NegP{GL_PRIMARY_COLOR_NV, GL_SIGNED_NEGATE_NV};
   const GLenum S0 = GL_SPARE0_NV, D = GL_DISCARD_NV;
+  // Stage 0 computes, stage 1 adds `read` and spare1 x -1 into spare0 (both in [-1, 1]).
   struct Case {
     const char* what;
     float textureAlpha;
-    std::function<void()> setup;  // general stages 0 and 1
-    Vec4 want;                    // spare0 after them, in [-1, 1]
+    In a, b, c, d;
+    Out out;
+    Vec4 want;
+    GLenum read = GL_SPARE0_NV;
   } cases[] = {
-      {"scale 2, bias -1/2", 0.3f,
-       [&] {
-         GeneralBoth(0, P, kOne, kZero, kZero,
-                     Outputs(S0, D, D, GL_SCALE_BY_TWO_NV, GL_BIAS_BY_NEGATIVE_ONE_HALF_NV));
-         PassSpare0(1);
-       },
+      {"scale 2, bias -1/2", 0.3f, P, kOne, kZero, kZero,
+       Outputs(S0, D, D, GL_SCALE_BY_TWO_NV, GL_BIAS_BY_NEGATIVE_ONE_HALF_NV),
        {0.6f, -0.2f, -0.6f, 0.2f}},
-      {"scale 4 clamps to 1", 0.3f,
-       [&] {
-         GeneralBoth(0, P, kOne, kZero, kZero, Outputs(S0, D, D, GL_SCALE_BY_FOUR_NV));
-         PassSpare0(1);
-       },
+      {"scale 4 clamps to 1", 0.3f, P, kOne, kZero, kZero, Outputs(S0, D, D, GL_SCALE_BY_FOUR_NV),
        {1, 1, 0.8f, 1}},
-      {"bias -1/2 of CD", 0.3f,
-       [&] {
-         GeneralBoth(0, kZero, kZero, P, kOne,
-                     Outputs(D, S0, D, GL_NONE, GL_BIAS_BY_NEGATIVE_ONE_HALF_NV));
-         PassSpare0(1);
-       },
-       {0.3f, -0.1f, -0.3f, 0.1f}},
-      {"scale 1/2 of a sum", 0.3f,
-       [&] {
-         GeneralBoth(0, P, T, T, kOne, Outputs(D, D, S0, GL_SCALE_BY_ONE_HALF_NV));
-         PassSpare0(1);
-       },
+      {"bias -1/2 of CD", 0.3f, kZero, kZero, P, kOne,
+       Outputs(D, S0, D, GL_NONE, GL_BIAS_BY_NEGATIVE_ONE_HALF_NV), {0.3f, -0.1f, -0.3f, 0.1f}},
+      {"scale 1/2 of a sum", 0.3f, P, T, T, kOne, Outputs(D, D, S0, GL_SCALE_BY_ONE_HALF_NV),
        {(p.x * t.x + t.x) / 2, (p.y * t.y + t.y) / 2, (p.z * t.z + t.z) / 2,
         (p.w * 0.3f + 0.3f) / 2}},
-      {"AB dot product", 0.3f,
-       [&] {
-         Out o = Outputs(S0, D, D);
-         o.abDot = true;
-         General(0, GL_RGB, Pe, Te, kZero, kZero, o);
-         General(0, GL_ALPHA, P, kOne, kZero, kZero, Outputs(S0, D, D));
-         PassSpare0(1);
-       },
-       {dot, dot, dot, p.w}},
-      {"CD dot product", 0.3f,
-       [&] {
-         Out o = Outputs(D, S0, D);
-         o.cdDot = true;
-         General(0, GL_RGB, kZero, kZero, Pe, Te, o);
-         General(0, GL_ALPHA, kZero, kZero, T, kOne, Outputs(D, S0, D));
-         PassSpare0(1);
-       },
-       {dot, dot, dot, 0.3f}},
-      {"mux picks AB below one half", 0.3f,
-       [&] {
-         Out o = Outputs(D, D, S0);
-         o.mux = true;
-         GeneralBoth(0, P, kOne, T, kOne, o);
-         PassSpare0(1);
-       },
-       {p.x, p.y, p.z, p.w}},
-      {"mux picks CD at one half and above", 0.6f,
-       [&] {
-         Out o = Outputs(D, D, S0);
-         o.mux = true;
-         GeneralBoth(0, P, kOne, T, kOne, o);
-         PassSpare0(1);
-       },
-       {t.x, t.y, t.z, 0.6f}},
-      {"sum of products, clamped", 0.6f,
-       [&] {
-         GeneralBoth(0, P, T, T, kOne, Outputs(D, D, S0));
-         PassSpare0(1);
-       },
+      // Dot products are RGB only: the alpha portion multiplies.
+      {"AB dot product", 0.3f, Pe, Te, kZero, kZero, Flags(Outputs(S0, D, D), true, false, false),
+       {dot, dot, dot, x(p.w) * x(0.3f)}},
+      {"CD dot product", 0.3f, kZero, kZero, Pe, Te, Flags(Outputs(D, S0, D), false, true, false),
+       {dot, dot, dot, x(p.w) * x(0.3f)}},
+      {"mux picks AB below one half", 0.3f, P, kOne, T, kOne,
+       Flags(Outputs(D, D, S0), false, false, true), {p.x, p.y, p.z, p.w}},
+      {"mux picks CD at one half and above", 0.6f, P, kOne, T, kOne,
+       Flags(Outputs(D, D, S0), false, false, true), {t.x, t.y, t.z, 0.6f}},
+      {"sum of products, clamped", 0.6f, P, T, T, kOne, Outputs(D, D, S0),
        {p.x * t.x + t.x, p.y * t.y + t.y, 1, p.w * 0.6f + 0.6f}},
-      // Stage 0 writes P to texture 1, -P to spare1 and their sum 0 to spare0; stage 1 adds
-      // texture 1 and spare1 x -1: every register written reads back in the next stage.
-      {"three outputs, a texture register among them", 0.3f,
-       [&] {
-         GeneralBoth(0, P, kOne, {GL_PRIMARY_COLOR_NV, GL_SIGNED_NEGATE_NV}, kOne,
-                     Outputs(GL_TEXTURE1_ARB, GL_SPARE1_NV, S0));
-         GeneralBoth(1, {GL_TEXTURE1_ARB}, kOne, {GL_SPARE1_NV, GL_SIGNED_IDENTITY_NV},
-                     {GL_ZERO, GL_EXPAND_NORMAL_NV}, Outputs(D, D, S0));
-       },
-       {1, 0.8f, 0.4f, 1}},
+      // P to texture 1, -P to spare1, their sum 0 to spare0; then texture 1 + P = 2P.
+      {"three outputs, a texture register among them", 0.3f, P, kOne, NegP, kOne,
+       Outputs(GL_TEXTURE1_ARB, GL_SPARE1_NV, S0), {1, 0.8f, 0.4f, 1}, GL_TEXTURE1_ARB},
   };
   Procs().parameteri(GL_NUM_GENERAL_COMBINERS_NV, 3);
   FinalShows(GL_SPARE0_NV);
   ToUnsigned(2, GL_SPARE0_NV);
   for (const Case& c : cases) {
     Texel(0, {t.x, t.y, t.z, c.textureAlpha});
-    c.setup();
+    GeneralBoth(0, c.a, c.b, c.c, c.d, c.out);
+    const In spare1{GL_SPARE1_NV, GL_SIGNED_IDENTITY_NV};
+    GeneralBoth(1, {c.read, GL_SIGNED_IDENTITY_NV}, kOne, spare1,
+                {GL_ZERO, c.read == GL_SPARE0_NV ? GL_SIGNED_IDENTITY_NV : GL_EXPAND_NORMAL_NV},
+                Outputs(D, D, S0));
     DrawQuad({kPrimary});
-    const Vec4 want{Unsigned(c.want.x), Unsigned(c.want.y), Unsigned(c.want.z),
-                    Unsigned(c.want.w)};
-    ExpectCentre(want, c.what);
+    ExpectCentre({Unsigned(c.want.x), Unsigned(c.want.y), Unsigned(c.want.z),
+                  Unsigned(c.want.w)},
+                 c.what);
   }
 }
 
@@ -254,58 +204,41 @@ TEST_F(RegisterCombinersTest, FinalCombinerProductsSumsAndFog) {
   const Vec4 t{0.25f, 0.5f, 1.0f, 0.3f};
   const Vec4 c0{0.5f, 0.5f, 0.5f, 0.5f};
   const Vec4 fogColour{0.2f, 0.9f, 0.6f, 1};
-  const In P{GL_PRIMARY_COLOR_NV};
-  const In S0{GL_SPARE0_NV};
-  const In Sum{GL_SPARE0_PLUS_SECONDARY_COLOR_NV};
-  const In EF{GL_E_TIMES_F_NV};
+  const In P{GL_PRIMARY_COLOR_NV}, S0{GL_SPARE0_NV}, T{GL_TEXTURE0_ARB};
+  const In Sum{GL_SPARE0_PLUS_SECONDARY_COLOR_NV}, EF{GL_E_TIMES_F_NV};
+  const In C0{GL_CONSTANT_COLOR0_NV}, FogAlpha{GL_FOG, GL_UNSIGNED_IDENTITY_NV, GL_ALPHA};
   const float f = 0.25f;  // linear fog from -3 to 1 at depth 0
   struct Case {
     const char* what;
     bool fog;
     bool clampSum;
-    std::function<void()> final;
+    In vars[7];  // A to G
     Vec4 want;
   } cases[] = {
       {"initial state without fog: spare0 + secondary", false, true,
-       [&] {
-         Final({GL_FOG, GL_UNSIGNED_IDENTITY_NV, GL_ALPHA}, Sum, {GL_FOG}, kZero, kZero, kZero,
-               S0);
-       },
-       {1, 0.7f, 0.3f, p.w}},
+       {FogAlpha, Sum, {GL_FOG}, kZero, kZero, kZero, S0}, {1, 0.7f, 0.3f, p.w}},
       {"initial state with fog blends towards the fog colour", true, true,
-       [&] {
-         Final({GL_FOG, GL_UNSIGNED_IDENTITY_NV, GL_ALPHA}, Sum, {GL_FOG}, kZero, kZero, kZero,
-               S0);
-       },
-       {f * 1 + (1 - f) * fogColour.x, f * 0.7f + (1 - f) * fogColour.y,
+       {FogAlpha, Sum, {GL_FOG}, kZero, kZero, kZero, S0},
+       {f + (1 - f) * fogColour.x, f * 0.7f + (1 - f) * fogColour.y,
         f * 0.3f + (1 - f) * fogColour.z, p.w}},
       {"E x F, inverted, alpha usage", false, true,
-       [&] {
-         Final({GL_E_TIMES_F_NV}, kOne, kZero, kZero, {GL_PRIMARY_COLOR_NV, GL_UNSIGNED_INVERT_NV},
-               {GL_TEXTURE0_ARB, GL_UNSIGNED_IDENTITY_NV, GL_ALPHA}, {GL_TEXTURE0_ARB});
-       },
+       {EF, kOne, kZero, kZero, {GL_PRIMARY_COLOR_NV, GL_UNSIGNED_INVERT_NV},
+        {GL_TEXTURE0_ARB, GL_UNSIGNED_IDENTITY_NV, GL_ALPHA}, T},
        {(1 - p.x) * t.w, (1 - p.y) * t.w, (1 - p.z) * t.w, t.w}},
       {"A lerps B and C, D added, G from blue", false, true,
-       [&] {
-         Final({GL_CONSTANT_COLOR0_NV}, {GL_TEXTURE0_ARB}, P, {GL_SECONDARY_COLOR_NV},
-               kZero, kZero, {GL_TEXTURE0_ARB, GL_UNSIGNED_INVERT_NV, GL_BLUE});
-       },
-       {0.5f * t.x + 0.5f * p.x + sec.x, 0.5f * t.y + 0.5f * p.y + sec.y,
-        0.5f * t.z + 0.5f * p.z + sec.z, 1 - t.z}},
+       {C0, T, P, {GL_SECONDARY_COLOR_NV}, kZero, kZero,
+        {GL_TEXTURE0_ARB, GL_UNSIGNED_INVERT_NV, GL_BLUE}},
+       {0.5f * (t.x + p.x) + sec.x, 0.5f * (t.y + p.y) + sec.y, 0.5f * (t.z + p.z) + sec.z,
+        1 - t.z}},
       {"the sum clamped before it is halved", false, true,
-       [&] { Final({GL_CONSTANT_COLOR0_NV}, Sum, kZero, kZero, kZero, kZero, S0); },
-       {0.5f, 0.35f, 0.15f, p.w}},
-      {"the sum unclamped", false, false,
-       [&] { Final({GL_CONSTANT_COLOR0_NV}, Sum, kZero, kZero, kZero, kZero, S0); },
+       {C0, Sum, kZero, kZero, kZero, kZero, S0}, {0.5f, 0.35f, 0.15f, p.w}},
+      {"the sum unclamped", false, false, {C0, Sum, kZero, kZero, kZero, kZero, S0},
        {0.65f, 0.35f, 0.15f, p.w}},
-      {"E x F read by D and C", false, true,
-       [&] { Final(kZero, kZero, EF, EF, P, {GL_TEXTURE0_ARB}, kOne); },
+      {"E x F read by D and C", false, true, {kZero, kZero, EF, EF, P, T, kOne},
        {2 * p.x * t.x, 2 * p.y * t.y, 2 * p.z * t.z, 1}},
   };
   Texel(0, t);
-  Out o;
-  o.ab = GL_SPARE0_NV;
-  GeneralBoth(0, {GL_PRIMARY_COLOR_NV}, kOne, kZero, kZero, o);
+  GeneralBoth(0, P, kOne, kZero, kZero, Outputs(GL_SPARE0_NV, GL_DISCARD_NV, GL_DISCARD_NV));
   Procs().parameteri(GL_NUM_GENERAL_COMBINERS_NV, 1);
   Procs().parameterfv(GL_CONSTANT_COLOR0_NV, &c0.x);
   glFogfv(GL_FOG_COLOR, &fogColour.x);
@@ -313,7 +246,8 @@ TEST_F(RegisterCombinersTest, FinalCombinerProductsSumsAndFog) {
   glFogf(GL_FOG_START, -3);
   glFogf(GL_FOG_END, 1);
   for (const Case& c : cases) {
-    c.final();
+    const In* v = c.vars;
+    Final(v[0], v[1], v[2], v[3], v[4], v[5], v[6]);
     Procs().parameteri(GL_COLOR_SUM_CLAMP_NV, c.clampSum);
     if (c.fog) glEnable(GL_FOG);
     else glDisable(GL_FOG);
@@ -366,135 +300,77 @@ TEST_F(RegisterCombinersTest, PerStageConstantsServeGeneralStagesOnly) {
   DrawQuad({kPrimary, halfSecondary});
   glViewport(0, 0, test::kGlTestWindowSize, test::kGlTestWindowSize);
   EXPECT_EQ(GlCompatProgramCount(), programs);
-  EXPECT_NEAR(test::ReadPixel(8, 8).r, std::lround(255 * (stage0.x * stage1.x + global0.x * 0.5f)), 2);
-  EXPECT_NEAR(test::ReadPixel(56, 8).r, std::lround(255 * (0.3f * stage1.x + global0.x * 0.5f)), 2);
+  const auto red = [&](float c) { return std::lround(255 * (c * stage1.x + global0.x * 0.5f)); };
+  EXPECT_NEAR(test::ReadPixel(8, 8).r, red(stage0.x), 2);
+  EXPECT_NEAR(test::ReadPixel(56, 8).r, red(other.x), 2);
 }
 
-TEST_F(RegisterCombinersTest, SinglePassAndEmissiveReflectionSetUps) {
-  const Vec4 light{0, 0, 0.7f, 1};
-  const Vec4 diffuse{0.6f, 0.4f, 0.2f, 0.5f};
-  const Vec4 cloud{0, 0, 0.8f, 1};
-  const Vec4 fogTexel{0.9f, 0.8f, 0.7f, 0.4f};
-  const Vec4 colour2{0.2f, 0.4f, 0.6f, 1};  // diffuse colour 2
-  const Vec4 colour1{0.1f, 0.2f, 0.1f, 0};  // diffuse colour 1, the secondary colour
-  const Vec4 colourA{0.8f, 0.7f, 0.6f, 1};
-  const Vec4 colourB{0.1f, 0.1f, 0.2f, 1};
+// The single-pass set-up of the textured object passes: light (blue of unit 0) x low-cloud
+// shadow (blue of unit 2) x colour A + colour B, times the fog texture (unit 3), times the
+// diffuse texture (unit 1) plus its alpha x colour 2 plus colour 1 (the secondary colour);
+// alpha from the fog texture.
+TEST_F(RegisterCombinersTest, SinglePassSetUpOfTexturedObjects) {
+  const Vec4 light{0, 0, 0.7f, 1}, diffuse{0.6f, 0.4f, 0.2f, 0.5f}, cloud{0, 0, 0.8f, 1};
+  const Vec4 fog{0.9f, 0.8f, 0.7f, 0.4f};
+  const Vec4 colour2{0.2f, 0.4f, 0.6f, 1}, colour1{0.1f, 0.2f, 0.1f, 0};
+  const Vec4 colourA{0.8f, 0.7f, 0.6f, 1}, colourB{0.1f, 0.1f, 0.2f, 1};
   Texel(0, light);
   Texel(1, diffuse);
   Texel(2, cloud);
-  Texel(3, fogTexel);
+  Texel(3, fog);
   glEnable(GL_PER_STAGE_CONSTANTS_NV);
   Procs().parameteri(GL_NUM_GENERAL_COMBINERS_NV, 2);
   Procs().stageParameterfv(GL_COMBINER0_NV, GL_CONSTANT_COLOR0_NV, &colour2.x);
-  General(0, GL_RGB, {GL_TEXTURE1_ARB, GL_UNSIGNED_IDENTITY_NV, GL_ALPHA},
-          {GL_CONSTANT_COLOR0_NV}, {GL_TEXTURE1_ARB}, kOne,
-          Outputs(GL_DISCARD_NV, GL_DISCARD_NV, GL_SPARE0_NV));
-  General(0, GL_ALPHA, {GL_TEXTURE0_ARB, GL_UNSIGNED_IDENTITY_NV, GL_BLUE},
-          {GL_TEXTURE2_ARB, GL_UNSIGNED_IDENTITY_NV, GL_BLUE}, kZero, kZero,
-          Outputs(GL_SPARE0_NV, GL_DISCARD_NV, GL_DISCARD_NV));
   Procs().stageParameterfv(GL_COMBINER1_NV, GL_CONSTANT_COLOR0_NV, &colourA.x);
   Procs().stageParameterfv(GL_COMBINER1_NV, GL_CONSTANT_COLOR1_NV, &colourB.x);
+  const Out toSpare0 = Outputs(GL_DISCARD_NV, GL_DISCARD_NV, GL_SPARE0_NV);
+  const Out abToSpare0 = Outputs(GL_SPARE0_NV, GL_DISCARD_NV, GL_DISCARD_NV);
+  General(0, GL_RGB, {GL_TEXTURE1_ARB, GL_UNSIGNED_IDENTITY_NV, GL_ALPHA},
+          {GL_CONSTANT_COLOR0_NV}, {GL_TEXTURE1_ARB}, kOne, toSpare0);
+  General(0, GL_ALPHA, {GL_TEXTURE0_ARB, GL_UNSIGNED_IDENTITY_NV, GL_BLUE},
+          {GL_TEXTURE2_ARB, GL_UNSIGNED_IDENTITY_NV, GL_BLUE}, kZero, kZero, abToSpare0);
   General(1, GL_RGB, {GL_SPARE0_NV, GL_UNSIGNED_IDENTITY_NV, GL_ALPHA}, {GL_CONSTANT_COLOR0_NV},
           {GL_CONSTANT_COLOR1_NV}, kOne, Outputs(GL_DISCARD_NV, GL_DISCARD_NV, GL_SPARE1_NV));
-  General(1, GL_ALPHA, {GL_TEXTURE3_ARB}, kOne, kZero, kZero,
-          Outputs(GL_SPARE0_NV, GL_DISCARD_NV, GL_DISCARD_NV));
+  General(1, GL_ALPHA, {GL_TEXTURE3_ARB}, kOne, kZero, kZero, abToSpare0);
   Final({GL_E_TIMES_F_NV}, {GL_SPARE0_PLUS_SECONDARY_COLOR_NV}, kZero, kZero, {GL_SPARE1_NV},
         {GL_TEXTURE3_ARB}, {GL_SPARE0_NV});
   DrawQuad({{1, 1, 1, 1}, colour1});
-  {
-    const float lit = light.z * cloud.z;
-    float want[3];
-    const float d[3] = {diffuse.x, diffuse.y, diffuse.z};
-    const float c2[3] = {colour2.x, colour2.y, colour2.z};
-    const float a[3] = {colourA.x, colourA.y, colourA.z};
-    const float b[3] = {colourB.x, colourB.y, colourB.z};
-    const float fogRgb[3] = {fogTexel.x, fogTexel.y, fogTexel.z};
-    const float c1[3] = {colour1.x, colour1.y, colour1.z};
-    for (int i = 0; i < 3; ++i) {
-      const float spare0 = std::min(1.0f, d[i] + diffuse.w * c2[i]);
-      const float spare1 = lit * a[i] + b[i];
-      want[i] = spare1 * fogRgb[i] * std::min(1.0f, spare0 + c1[i]);
-    }
-    ExpectCentre({want[0], want[1], want[2], fogTexel.w}, "single pass");
-  }
-
-  // Emissive and reflection: cube + cube alpha x colour, emissive + its alpha x colour 2,
-  // (1 - specular) x the first plus the second, plus emissive colour 1.
-  const Vec4 cube{0.3f, 0.2f, 0.1f, 0.5f};
-  const Vec4 specular{0.25f, 0.5f, 0.75f, 1};
-  const Vec4 emissive{0.1f, 0.2f, 0.3f, 0.5f};
-  const Vec4 cubeColour2{0.4f, 0.4f, 0.2f, 1};
-  const Vec4 emissive2{0.2f, 0.0f, 0.4f, 1};
-  const Vec4 emissive1{0.05f, 0.1f, 0.15f, 0};
-  glActiveTexture(GL_TEXTURE3);
-  glDisable(GL_TEXTURE_2D);
-  Texel(0, cube);
-  Texel(1, specular);
-  Texel(2, emissive);
-  Procs().parameteri(GL_NUM_GENERAL_COMBINERS_NV, 3);
-  Procs().stageParameterfv(GL_COMBINER0_NV, GL_CONSTANT_COLOR0_NV, &cubeColour2.x);
-  Procs().stageParameterfv(GL_COMBINER1_NV, GL_CONSTANT_COLOR0_NV, &emissive2.x);
-  Procs().parameterfv(GL_CONSTANT_COLOR0_NV, &emissive1.x);
-  const Out sumTo0 = Outputs(GL_DISCARD_NV, GL_DISCARD_NV, GL_SPARE0_NV);
-  const Out sumTo1 = Outputs(GL_DISCARD_NV, GL_DISCARD_NV, GL_SPARE1_NV);
-  General(0, GL_RGB, {GL_TEXTURE0_ARB, GL_UNSIGNED_IDENTITY_NV, GL_ALPHA},
-          {GL_CONSTANT_COLOR0_NV}, {GL_TEXTURE0_ARB}, kOne, sumTo0);
-  General(1, GL_RGB, {GL_TEXTURE2_ARB, GL_UNSIGNED_IDENTITY_NV, GL_ALPHA},
-          {GL_CONSTANT_COLOR0_NV}, {GL_TEXTURE2_ARB}, kOne, sumTo1);
-  General(2, GL_RGB, {GL_SPARE0_NV}, {GL_TEXTURE1_ARB, GL_UNSIGNED_INVERT_NV}, {GL_SPARE1_NV},
-          kOne, sumTo0);
-  for (int s = 0; s < 3; ++s)
-    General(s, GL_ALPHA, kZero, kZero, kZero, kZero, Outputs(GL_DISCARD_NV, GL_DISCARD_NV,
-                                                             GL_DISCARD_NV));
-  Final({GL_SPARE0_NV}, kOne, kZero, {GL_CONSTANT_COLOR0_NV}, kZero, kZero, kZero);
-  DrawQuad({});
-  const float cubeRgb[3] = {cube.x, cube.y, cube.z};
-  const float cc2[3] = {cubeColour2.x, cubeColour2.y, cubeColour2.z};
-  const float e[3] = {emissive.x, emissive.y, emissive.z};
-  const float e2[3] = {emissive2.x, emissive2.y, emissive2.z};
-  const float e1[3] = {emissive1.x, emissive1.y, emissive1.z};
-  const float sp[3] = {specular.x, specular.y, specular.z};
-  float want[3];
-  for (int i = 0; i < 3; ++i) {
-    const float spare0 = cubeRgb[i] + cube.w * cc2[i];
-    const float spare1 = e[i] + emissive.w * e2[i];
-    want[i] = std::min(1.0f, spare0 * (1 - sp[i]) + spare1) + e1[i];
-  }
-  ExpectCentre({want[0], want[1], want[2], 0}, "emissive and reflection");
+  const auto channel = [&](float Vec4::*c) {
+    const float spare0 = std::min(1.0f, diffuse.*c + diffuse.w * colour2.*c);
+    const float spare1 = light.z * cloud.z * colourA.*c + colourB.*c;
+    return spare1 * fog.*c * std::min(1.0f, spare0 + colour1.*c);
+  };
+  ExpectCentre({channel(&Vec4::x), channel(&Vec4::y), channel(&Vec4::z), fog.w}, "single pass");
 }
 
 TEST_F(RegisterCombinersTest, StateReadsBackAndOffSwitchesTheProgramAway) {
   General(3, GL_ALPHA, {GL_TEXTURE2_ARB, GL_EXPAND_NEGATE_NV, GL_BLUE}, kOne, kZero, kZero,
           Outputs(GL_SPARE1_NV, GL_DISCARD_NV, GL_DISCARD_NV, GL_SCALE_BY_TWO_NV));
+  Procs().finalInput(GL_VARIABLE_G_NV, GL_TEXTURE1_ARB, GL_UNSIGNED_INVERT_NV, GL_BLUE);
+  const auto input = [](GLenum pname) {
+    GLint v = 0;
+    Procs().getInputiv(GL_COMBINER3_NV, GL_ALPHA, GL_VARIABLE_A_NV, pname, &v);
+    return v;
+  };
+  EXPECT_EQ(input(GL_COMBINER_INPUT_NV), GL_TEXTURE2_ARB);
+  EXPECT_EQ(input(GL_COMBINER_MAPPING_NV), GL_EXPAND_NEGATE_NV);
+  EXPECT_EQ(input(GL_COMBINER_COMPONENT_USAGE_NV), GL_BLUE);
   GLint value = 0;
-  Procs().getInputiv(GL_COMBINER3_NV, GL_ALPHA, GL_VARIABLE_A_NV, GL_COMBINER_INPUT_NV, &value);
-  EXPECT_EQ(value, GL_TEXTURE2_ARB);
-  Procs().getInputiv(GL_COMBINER3_NV, GL_ALPHA, GL_VARIABLE_A_NV, GL_COMBINER_MAPPING_NV,
-                     &value);
-  EXPECT_EQ(value, GL_EXPAND_NEGATE_NV);
-  Procs().getInputiv(GL_COMBINER3_NV, GL_ALPHA, GL_VARIABLE_A_NV,
-                     GL_COMBINER_COMPONENT_USAGE_NV, &value);
-  EXPECT_EQ(value, GL_BLUE);
   Procs().getOutputiv(GL_COMBINER3_NV, GL_ALPHA, GL_COMBINER_SCALE_NV, &value);
   EXPECT_EQ(value, GL_SCALE_BY_TWO_NV);
-  Procs().getOutputiv(GL_COMBINER3_NV, GL_ALPHA, GL_COMBINER_AB_OUTPUT_NV, &value);
-  EXPECT_EQ(value, GL_SPARE1_NV);
-  Procs().finalInput(GL_VARIABLE_G_NV, GL_TEXTURE1_ARB, GL_UNSIGNED_INVERT_NV, GL_BLUE);
-  Procs().getFinalInputiv(GL_VARIABLE_G_NV, GL_COMBINER_INPUT_NV, &value);
-  EXPECT_EQ(value, GL_TEXTURE1_ARB);
   Procs().getFinalInputiv(GL_VARIABLE_G_NV, GL_COMBINER_MAPPING_NV, &value);
   EXPECT_EQ(value, GL_UNSIGNED_INVERT_NV);
   // The counts of general combiners: 1 to 8 are taken, 0 and 9 refused.
-  for (const GLint n : {8, 9, 0, 1}) Procs().parameteri(GL_NUM_GENERAL_COMBINERS_NV, n);
+  for (const GLint n : {8, 9, 0}) {
+    Procs().parameteri(GL_NUM_GENERAL_COMBINERS_NV, n);
+    glGetIntegerv(GL_NUM_GENERAL_COMBINERS_NV, &value);
+    EXPECT_EQ(value, 8);
+  }
+  Procs().parameteri(GL_NUM_GENERAL_COMBINERS_NV, 1);
   glGetIntegerv(GL_NUM_GENERAL_COMBINERS_NV, &value);
   EXPECT_EQ(value, 1);
-  Procs().parameteri(GL_NUM_GENERAL_COMBINERS_NV, 8);
-  glGetIntegerv(GL_NUM_GENERAL_COMBINERS_NV, &value);
-  EXPECT_EQ(value, 8);
-  glGetIntegerv(GL_MAX_GENERAL_COMBINERS_NV, &value);
-  EXPECT_EQ(value, 8);
-  EXPECT_TRUE(glIsEnabled(GL_REGISTER_COMBINERS_NV));
   // Off again, the driver's own texturing draws: white modulated by the primary colour.
+  EXPECT_TRUE(glIsEnabled(GL_REGISTER_COMBINERS_NV));
   glDisable(GL_REGISTER_COMBINERS_NV);
   EXPECT_FALSE(glIsEnabled(GL_FRAGMENT_PROGRAM_ARB));
   DrawQuad({kPrimary});

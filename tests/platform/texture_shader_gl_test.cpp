@@ -315,116 +315,85 @@ TEST_F(TextureShaderTest, SignedAndTwoChannelFormatsInCombinerRegisters) {
 // Under texture shaders the layer computes the texture environments itself; on unsigned
 // colours they must give what the driver's fixed function gives.
 TEST_F(TextureShaderTest, EnvironmentsMatchTheDriversFixedFunction) {
-  const Vec4 c0{0.8f, 0.3f, 0.5f, 0.7f};
-  const Vec4 c1{0.2f, 0.9f, 0.4f, 0.35f};
   const Vec4 constant{0.6f, 0.1f, 0.9f, 0.25f};
-  Rgba(0, GL_TEXTURE_2D, c0);
-  Rgba(1, GL_TEXTURE_2D, c1);
-  for (int u : {0, 1}) {
-    glActiveTexture(GL_TEXTURE0 + u);
-    glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, &constant.x);
-  }
-  struct Combine {
-    GLenum rgb, alpha;
-    GLenum src[3];
-    GLenum operand[3];
+  Rgba(0, GL_TEXTURE_2D, {0.8f, 0.3f, 0.5f, 0.7f});
+  Rgba(1, GL_TEXTURE_2D, {0.2f, 0.9f, 0.4f, 0.35f});
+  glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, &constant.x);
+  // Unit 1's environment (unit 0 modulates); the alpha operands follow the colour ones.
+  struct Setting {
+    GLenum mode, rgb = 0, alpha = 0;
+    GLenum src[4] = {};
+    GLenum operand[4] = {};
     float scale = 1;
-  };
-  const Combine combines[] = {
-      {GL_MODULATE, GL_ADD, {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT},
-       {GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR, GL_SRC_ALPHA}},
-      {GL_INTERPOLATE, GL_SUBTRACT, {GL_TEXTURE0, GL_PRIMARY_COLOR, GL_TEXTURE},
-       {GL_SRC_COLOR, GL_SRC_COLOR, GL_ONE_MINUS_SRC_ALPHA}, 2},
-      {GL_ADD_SIGNED, GL_REPLACE, {GL_TEXTURE, GL_CONSTANT, GL_PREVIOUS},
+    bool colourSum = false, fog = false;
+  } cases[] = {
+      {GL_REPLACE}, {GL_MODULATE}, {GL_DECAL}, {GL_BLEND}, {GL_ADD},
+      {GL_COMBINE, GL_MODULATE, GL_ADD, {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT},
+       {GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR, GL_SRC_ALPHA}, 1, true},
+      {GL_COMBINE, GL_INTERPOLATE, GL_SUBTRACT, {GL_TEXTURE0, GL_PRIMARY_COLOR, GL_TEXTURE},
+       {GL_SRC_COLOR, GL_SRC_COLOR, GL_ONE_MINUS_SRC_ALPHA}, 2, false, true},
+      {GL_COMBINE, GL_ADD_SIGNED, GL_REPLACE, {GL_TEXTURE, GL_CONSTANT, GL_PREVIOUS},
        {GL_SRC_ALPHA, GL_SRC_COLOR, GL_SRC_COLOR}},
-      {GL_DOT3_RGB, GL_MODULATE, {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT},
+      {GL_COMBINE, GL_DOT3_RGB, GL_MODULATE, {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT},
        {GL_SRC_COLOR, GL_SRC_COLOR, GL_SRC_COLOR}},
-      {GL_DOT3_RGBA, GL_MODULATE, {GL_PREVIOUS, GL_TEXTURE, GL_CONSTANT},
+      {GL_COMBINE, GL_DOT3_RGBA, GL_MODULATE, {GL_PREVIOUS, GL_TEXTURE, GL_CONSTANT},
        {GL_SRC_COLOR, GL_SRC_COLOR, GL_SRC_COLOR}, 2},
-      {GL_MODULATE_ADD_ATI, GL_MODULATE_SIGNED_ADD_ATI, {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT},
-       {GL_SRC_COLOR, GL_SRC_COLOR, GL_SRC_ALPHA}},
-      {GL_MODULATE_SUBTRACT_ATI, GL_MODULATE_ADD_ATI, {GL_TEXTURE, GL_ZERO, GL_ONE},
+      {GL_COMBINE, GL_MODULATE_ADD_ATI, GL_MODULATE_SIGNED_ADD_ATI,
+       {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT}, {GL_SRC_COLOR, GL_SRC_COLOR, GL_SRC_ALPHA}},
+      {GL_COMBINE, GL_MODULATE_SUBTRACT_ATI, GL_MODULATE_ADD_ATI, {GL_TEXTURE, GL_ZERO, GL_ONE},
        {GL_SRC_COLOR, GL_SRC_COLOR, GL_SRC_COLOR}, 4},
-      {GL_SUBTRACT, GL_INTERPOLATE, {GL_PREVIOUS, GL_TEXTURE, GL_PRIMARY_COLOR},
+      {GL_COMBINE, GL_SUBTRACT, GL_INTERPOLATE, {GL_PREVIOUS, GL_TEXTURE, GL_PRIMARY_COLOR},
        {GL_ONE_MINUS_SRC_ALPHA, GL_SRC_COLOR, GL_SRC_ALPHA}},
+      {GL_COMBINE4_NV, GL_ADD, GL_ADD_SIGNED, {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT, GL_TEXTURE0},
+       {GL_SRC_COLOR, GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR, GL_SRC_COLOR}},
   };
-  struct Case {
-    std::function<void()> unit1;  // the environment of unit 1; unit 0 modulates
-    bool colourSum;
-    bool fog;
-  };
-  std::vector<Case> cases;
-  for (GLenum mode : {GL_REPLACE, GL_MODULATE, GL_DECAL, GL_BLEND, GL_ADD})
-    cases.push_back({[mode] { glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, mode); }, false,
-                     false});
-  for (const Combine& c : combines) {
-    cases.push_back({[c] {
-                       glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
-                       glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, c.rgb);
-                       glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, c.alpha);
-                       for (int n = 0; n < 3; ++n) {
-                         glTexEnvi(GL_TEXTURE_ENV, GL_SRC0_RGB + n, c.src[n]);
-                         glTexEnvi(GL_TEXTURE_ENV, GL_SRC0_ALPHA + n, c.src[n]);
-                         glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB + n, c.operand[n]);
-                         const bool minus = c.operand[n] == GL_ONE_MINUS_SRC_COLOR ||
-                                            c.operand[n] == GL_ONE_MINUS_SRC_ALPHA;
-                         glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA + n,
-                                   minus ? GL_ONE_MINUS_SRC_ALPHA : GL_SRC_ALPHA);
-                       }
-                       glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, c.scale);
-                       glTexEnvf(GL_TEXTURE_ENV, GL_ALPHA_SCALE, c.scale == 4 ? 2 : 1);
-                     },
-                     c.rgb == GL_MODULATE, c.rgb == GL_INTERPOLATE});
-  }
-  cases.push_back({[] {
-                     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE4_NV);
-                     glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_ADD);
-                     glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_ADD_SIGNED);
-                     const GLenum src[4] = {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT, GL_TEXTURE0};
-                     for (int n = 0; n < 4; ++n) {
-                       glTexEnvi(GL_TEXTURE_ENV, GL_SRC0_RGB + n, src[n]);
-                       glTexEnvi(GL_TEXTURE_ENV, GL_SRC0_ALPHA + n, src[n]);
-                       glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB + n,
-                                 n == 2 ? GL_ONE_MINUS_SRC_COLOR : GL_SRC_COLOR);
-                       glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA + n, GL_SRC_ALPHA);
-                     }
-                     glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, 1);
-                     glTexEnvf(GL_TEXTURE_ENV, GL_ALPHA_SCALE, 1);
-                   },
-                   false, false});
   const Vec4 fogColour{0.1f, 0.5f, 0.9f, 1};
   glFogfv(GL_FOG_COLOR, &fogColour.x);
   glFogi(GL_FOG_MODE, GL_EXP);
   glFogf(GL_FOG_DENSITY, 0.5f);
   glFogi(GL_FOG_COORD_SRC, GL_FOG_COORD);
-  QuadInputs in{{0.9f, 0.5f, 0.3f, 0.8f}, {0.3f, 0.2f, 0.5f, 0}, 1.5f};
+  const QuadInputs in{{0.9f, 0.5f, 0.3f, 0.8f}, {0.3f, 0.2f, 0.5f, 0}, 1.5f};
   Operation(0, GL_TEXTURE_2D);
   Operation(1, GL_TEXTURE_2D);
   Operation(2, GL_NONE);
   Operation(3, GL_NONE);
-  for (const Case& c : cases) {
-    Env(0, GL_MODULATE);
-    glActiveTexture(GL_TEXTURE1);
-    c.unit1();
-    if (c.colourSum) glEnable(GL_COLOR_SUM);
-    if (c.fog) glEnable(GL_FOG);
-    // The driver: conventional texturing on units 0 and 1.
+  const auto draw = [&in](bool layer) {
     for (int u : {0, 1}) {
       glActiveTexture(GL_TEXTURE0 + u);
-      glEnable(GL_TEXTURE_2D);
+      if (layer) glDisable(GL_TEXTURE_2D);
+      else glEnable(GL_TEXTURE_2D);
     }
-    DrawQuad(in);
-    const Vec4 driver = test::CentrePixel();
-    for (int u : {0, 1}) {
-      glActiveTexture(GL_TEXTURE0 + u);
-      glDisable(GL_TEXTURE_2D);
-    }
-    glEnable(GL_TEXTURE_SHADER_NV);
+    if (layer) glEnable(GL_TEXTURE_SHADER_NV);
     DrawQuad(in);
     glDisable(GL_TEXTURE_SHADER_NV);
+  };
+  for (const Setting& e : cases) {
+    Env(0, GL_MODULATE);
+    Env(1, e.mode);
+    if (e.rgb != 0) {
+      glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, static_cast<GLint>(e.rgb));
+      glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, static_cast<GLint>(e.alpha));
+    }
+    glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, e.scale);
+    glTexEnvf(GL_TEXTURE_ENV, GL_ALPHA_SCALE, e.scale == 4 ? 2 : 1);
+    for (int n = 0; n < 4 && e.src[n] != 0; ++n) {
+      glTexEnvi(GL_TEXTURE_ENV, GL_SRC0_RGB + n, static_cast<GLint>(e.src[n]));
+      glTexEnvi(GL_TEXTURE_ENV, GL_SRC0_ALPHA + n, static_cast<GLint>(e.src[n]));
+      glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB + n, static_cast<GLint>(e.operand[n]));
+      const bool minus = e.operand[n] == GL_ONE_MINUS_SRC_COLOR ||
+                         e.operand[n] == GL_ONE_MINUS_SRC_ALPHA;
+      glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA + n,
+                minus ? GL_ONE_MINUS_SRC_ALPHA : GL_SRC_ALPHA);
+    }
+    if (e.colourSum) glEnable(GL_COLOR_SUM);
+    if (e.fog) glEnable(GL_FOG);
+    // The driver's conventional texturing on units 0 and 1, then the layer's.
+    draw(false);
+    const Vec4 driver = test::CentrePixel();
+    draw(true);
+    ExpectCentre(driver, "environment", 1.5f);
     glDisable(GL_COLOR_SUM);
     glDisable(GL_FOG);
-    ExpectCentre(driver, "environment", 1.5f);
   }
   glFogi(GL_FOG_COORD_SRC, GL_FRAGMENT_DEPTH);
 }
