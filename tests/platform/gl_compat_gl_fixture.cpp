@@ -1,27 +1,20 @@
 #include "gl_compat_gl_test.h"
 
-#include "platform/gl_procs.h"
-
 namespace veskor::test {
 
 const CompatProcs& Procs() {
   static const CompatProcs procs{
-      reinterpret_cast<PFNGLCOMBINERPARAMETERFVNVPROC>(
-          GlGetProcAddress("glCombinerParameterfvNV")),
-      reinterpret_cast<PFNGLCOMBINERPARAMETERINVPROC>(GlGetProcAddress("glCombinerParameteriNV")),
-      reinterpret_cast<PFNGLCOMBINERINPUTNVPROC>(GlGetProcAddress("glCombinerInputNV")),
-      reinterpret_cast<PFNGLCOMBINEROUTPUTNVPROC>(GlGetProcAddress("glCombinerOutputNV")),
-      reinterpret_cast<PFNGLFINALCOMBINERINPUTNVPROC>(GlGetProcAddress("glFinalCombinerInputNV")),
-      reinterpret_cast<PFNGLCOMBINERSTAGEPARAMETERFVNVPROC>(
-          GlGetProcAddress("glCombinerStageParameterfvNV")),
-      reinterpret_cast<PFNGLGETCOMBINERINPUTPARAMETERIVNVPROC>(
-          GlGetProcAddress("glGetCombinerInputParameterivNV")),
-      reinterpret_cast<PFNGLGETCOMBINEROUTPUTPARAMETERIVNVPROC>(
-          GlGetProcAddress("glGetCombinerOutputParameterivNV")),
-      reinterpret_cast<PFNGLGETFINALCOMBINERINPUTPARAMETERIVNVPROC>(
-          GlGetProcAddress("glGetFinalCombinerInputParameterivNV")),
-      reinterpret_cast<PFNGLSECONDARYCOLOR3FEXTPROC>(GlGetProcAddress("glSecondaryColor3fEXT")),
-      reinterpret_cast<PFNGLFOGCOORDFEXTPROC>(GlGetProcAddress("glFogCoordfEXT")),
+      Proc<PFNGLCOMBINERPARAMETERFVNVPROC>("glCombinerParameterfvNV"),
+      Proc<PFNGLCOMBINERPARAMETERINVPROC>("glCombinerParameteriNV"),
+      Proc<PFNGLCOMBINERINPUTNVPROC>("glCombinerInputNV"),
+      Proc<PFNGLCOMBINEROUTPUTNVPROC>("glCombinerOutputNV"),
+      Proc<PFNGLFINALCOMBINERINPUTNVPROC>("glFinalCombinerInputNV"),
+      Proc<PFNGLCOMBINERSTAGEPARAMETERFVNVPROC>("glCombinerStageParameterfvNV"),
+      Proc<PFNGLGETCOMBINERINPUTPARAMETERIVNVPROC>("glGetCombinerInputParameterivNV"),
+      Proc<PFNGLGETCOMBINEROUTPUTPARAMETERIVNVPROC>("glGetCombinerOutputParameterivNV"),
+      Proc<PFNGLGETFINALCOMBINERINPUTPARAMETERIVNVPROC>("glGetFinalCombinerInputParameterivNV"),
+      Proc<PFNGLSECONDARYCOLOR3FEXTPROC>("glSecondaryColor3fEXT"),
+      Proc<PFNGLFOGCOORDFEXTPROC>("glFogCoordfEXT"),
   };
   return procs;
 }

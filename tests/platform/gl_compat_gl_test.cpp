@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/gl.h"
-#include "platform/gl_procs.h"
-#include "support/gl_test_fixture.h"
+#include "gl_compat_gl_test.h"
 
 namespace veskor {
 namespace {
@@ -72,22 +70,15 @@ TEST_F(GlCompatSwitchTest, OnAddsNamesEntryPointsAndFourUnitsOffLeavesTheDriver)
 TEST_F(GlCompatSwitchTest, FragmentShaderConstantsTakeEffectAtEveryDraw) {
   for (const bool on : {true, false}) {
     GlCompatSetEnabled(on);
-    auto gen = reinterpret_cast<PFNGLGENFRAGMENTSHADERSATIPROC>(
-        GlGetProcAddress("glGenFragmentShadersATI"));
-    auto bind = reinterpret_cast<PFNGLBINDFRAGMENTSHADERATIPROC>(
-        GlGetProcAddress("glBindFragmentShaderATI"));
-    auto begin = reinterpret_cast<PFNGLBEGINFRAGMENTSHADERATIPROC>(
-        GlGetProcAddress("glBeginFragmentShaderATI"));
-    auto end = reinterpret_cast<PFNGLENDFRAGMENTSHADERATIPROC>(
-        GlGetProcAddress("glEndFragmentShaderATI"));
-    auto op1 = reinterpret_cast<PFNGLCOLORFRAGMENTOP1ATIPROC>(
-        GlGetProcAddress("glColorFragmentOp1ATI"));
-    auto alphaOp1 = reinterpret_cast<PFNGLALPHAFRAGMENTOP1ATIPROC>(
-        GlGetProcAddress("glAlphaFragmentOp1ATI"));
-    auto constant = reinterpret_cast<PFNGLSETFRAGMENTSHADERCONSTANTATIPROC>(
-        GlGetProcAddress("glSetFragmentShaderConstantATI"));
-    auto free = reinterpret_cast<PFNGLDELETEFRAGMENTSHADERATIPROC>(
-        GlGetProcAddress("glDeleteFragmentShaderATI"));
+    using test::Proc;
+    auto gen = Proc<PFNGLGENFRAGMENTSHADERSATIPROC>("glGenFragmentShadersATI");
+    auto bind = Proc<PFNGLBINDFRAGMENTSHADERATIPROC>("glBindFragmentShaderATI");
+    auto begin = Proc<PFNGLBEGINFRAGMENTSHADERATIPROC>("glBeginFragmentShaderATI");
+    auto end = Proc<PFNGLENDFRAGMENTSHADERATIPROC>("glEndFragmentShaderATI");
+    auto op1 = Proc<PFNGLCOLORFRAGMENTOP1ATIPROC>("glColorFragmentOp1ATI");
+    auto alphaOp1 = Proc<PFNGLALPHAFRAGMENTOP1ATIPROC>("glAlphaFragmentOp1ATI");
+    auto constant = Proc<PFNGLSETFRAGMENTSHADERCONSTANTATIPROC>("glSetFragmentShaderConstantATI");
+    auto free = Proc<PFNGLDELETEFRAGMENTSHADERATIPROC>("glDeleteFragmentShaderATI");
     const GLuint shader = gen(1);
     bind(shader);
     begin();

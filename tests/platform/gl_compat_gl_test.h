@@ -11,9 +11,16 @@
 
 #include "platform/gl.h"
 #include "platform/gl_compat/gl_compat.h"
+#include "platform/gl_procs.h"
 #include "support/gl_test_fixture.h"
 
 namespace veskor::test {
+
+// An entry point by name, as the program's loader finds it.
+template <typename T>
+T Proc(const char* name) {
+  return reinterpret_cast<T>(GlGetProcAddress(name));
+}
 
 struct CompatProcs {
   PFNGLCOMBINERPARAMETERFVNVPROC parameterfv;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "support/gl_test_fixture.h"
@@ -140,13 +141,11 @@ TEST_F(GlTest, PbufferEntryPointsStandOnFramebufferObjects) {
   ASSERT_EQ(count, 1u);
   void* pb = create(nullptr, format, 1024, 800, nullptr);
   ASSERT_NE(pb, nullptr);
-  int value = 0;
-  EXPECT_EQ(query(pb, 0x2034, &value), 1);
-  EXPECT_EQ(value, 1024);
-  EXPECT_EQ(query(pb, 0x2035, &value), 1);
-  EXPECT_EQ(value, 800);
-  EXPECT_EQ(query(pb, 0x2036, &value), 1);
-  EXPECT_EQ(value, 0);
+  for (const auto [attribute, want] : {std::pair{0x2034, 1024}, {0x2035, 800}, {0x2036, 0}}) {
+    int value = -1;
+    EXPECT_EQ(query(pb, attribute, &value), 1);
+    EXPECT_EQ(value, want);  // width, height, lost
+  }
   void* dc = getDc(pb);
   EXPECT_EQ(dc, pb);
   EXPECT_EQ(releaseDc(pb, dc), 1);

@@ -6,18 +6,13 @@
 #include <cstring>
 
 #include "gl_compat_gl_test.h"
-#include "platform/gl_procs.h"
 
 namespace veskor {
 namespace {
 
 using test::CompatGlTest;
+using test::Proc;
 using test::ReadPixel;
-
-template <typename T>
-T Proc(const char* name) {
-  return reinterpret_cast<T>(GlGetProcAddress(name));
-}
 
 // Two triangles over the window: x, y and an RGBA colour per vertex (floats), the lower-left
 // triangle red, the upper-right one green.
