@@ -141,7 +141,7 @@ TEST_F(GlTest, PbufferEntryPointsStandOnFramebufferObjects) {
   ASSERT_EQ(count, 1u);
   void* pb = create(nullptr, format, 1024, 800, nullptr);
   ASSERT_NE(pb, nullptr);
-  for (const auto [attribute, want] : {std::pair{0x2034, 1024}, {0x2035, 800}, {0x2036, 0}}) {
+  for (const auto& [attribute, want] : {std::pair{0x2034, 1024}, {0x2035, 800}, {0x2036, 0}}) {
     int value = -1;
     EXPECT_EQ(query(pb, attribute, &value), 1);
     EXPECT_EQ(value, want);  // width, height, lost

@@ -189,7 +189,8 @@ TEST_F(RegisterCombinersTest, OutputsScaleBiasDotProductsMuxAndSum) {
     GeneralBoth(0, c.a, c.b, c.c, c.d, c.out);
     const In spare1{GL_SPARE1_NV, GL_SIGNED_IDENTITY_NV};
     GeneralBoth(1, {c.read, GL_SIGNED_IDENTITY_NV}, kOne, spare1,
-                {GL_ZERO, c.read == GL_SPARE0_NV ? GL_SIGNED_IDENTITY_NV : GL_EXPAND_NORMAL_NV},
+                {GL_ZERO, c.read == GL_SPARE0_NV ? GLenum{GL_SIGNED_IDENTITY_NV}
+                                                 : GLenum{GL_EXPAND_NORMAL_NV}},
                 Outputs(D, D, S0));
     DrawQuad({kPrimary});
     ExpectCentre({Unsigned(c.want.x), Unsigned(c.want.y), Unsigned(c.want.z),
