@@ -1,0 +1,26 @@
+// Item batching: puts one item's mesh (two caps and a body) into the geometry batch buffer
+// during the scene build, fills its ItemDrawRecord, and reserves room behind it for the water
+// clip pass when the item comes near a water box.
+#pragma once
+
+#include <cstdint>
+
+#include "gfx/geometry_batch_buffer.h"
+
+namespace veskor {
+
+// Margins of the water test: the item box is widened by these before it is tried against the
+// water boxes.
+inline constexpr float kWaterMarginXY = 100.0f;
+inline constexpr float kWaterMarginZ = 800.0f;
+// Room reserved for the clip pass beyond two vertices and two triangles per crossing triangle.
+inline constexpr std::uint32_t kClipRoomExtra = 400;
+
+// Appends the mesh in `format` and fills the record (main range 0, caps A and B, range count
+// 1). `matrix` is the item's world transform, or null. An item of more than 65536 vertices
+// cannot be addressed by 16-bit indices: it is reported ("Geometry Item Skipped : %u Vertices
+// > 65536 !") and not batched, its ranges left as they were, and the result is 0; else 1.
+std::uint32_t BatchAppendItem(GeometryBatchBuffer& buffer, const MeshBuilder& mesh,
+                              std::uint32_t format, ItemDrawRecord& record, const float* matrix);
+
+}  // namespace veskor
