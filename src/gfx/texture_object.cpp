@@ -360,6 +360,10 @@ void FloatTexture2DSetFormatCode(FloatTexture2D& texture) {
   texture.state.formatCode = FloatFormatCode(texture.state.channels);
 }
 
+void TextureCubeSetFormatCode(TextureCube& cube) {
+  cube.state.formatCode = FloatFormatCode(cube.state.channels);
+}
+
 void TextureFree(TextureObject2D& texture) {
   ReleaseCounted(texture.state, Texels(texture.pixels));
   ReleasePixels(texture.pixels);

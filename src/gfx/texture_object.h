@@ -144,6 +144,9 @@ void TextureCubeSetLod(TextureCube& cube, float maxLod);
 
 void Texture2DSetFormatCode(Texture2D& texture);
 void FloatTexture2DSetFormatCode(FloatTexture2D& texture);
+// For the cube owners, after they set the channel count: 1 to 4 channels give the float
+// layouts luminance, HILO, RGB, RGBA; any other count luminance.
+void TextureCubeSetFormatCode(TextureCube& cube);
 
 inline std::uint32_t TextureLog2Width(const TextureObject2D& t) { return t.pixels.log2Width; }
 inline std::uint32_t TextureLog2Height(const TextureObject2D& t) { return t.pixels.log2Height; }

@@ -1,0 +1,36 @@
+// ViewPlane: what the graphics core reads of the application's main window (its size in full
+// screen, its device context, its board class), and the window settings it reads (full-screen
+// flag, windowed sizes, multisampling). The application's main plane is one ViewPlane and
+// fills these settings at start; they are declared here because the graphics core, which the
+// application is built on, reads them and may not include the application.
+#pragma once
+
+#include <cstdint>
+
+namespace veskor {
+
+struct ViewPlane {
+  void* deviceContext;  // the handle through which the render preparation swaps the buffers
+  std::uint32_t fullScreenWidth;
+  std::uint32_t fullScreenHeight;
+  std::uint32_t boardClass;  // the plane's copy of BoardClass, taken at start
+};
+
+// The plane whose size the render code takes for its viewports; set by SpatialGridInit.
+inline ViewPlane* RenderViewPlane = nullptr;
+
+// Nonzero while the program runs full screen.
+inline std::uint32_t FullScreenMode = 1;
+// The windowed client size of the settings (XSize, YSize), for the viewport rectangles.
+inline std::uint32_t XSize = 600;
+inline std::uint32_t YSize = 400;
+// The window's client size, updated on every resize while not full screen.
+inline std::uint32_t ClientWidth = 600;
+inline std::uint32_t ClientHeight = 400;
+// Nonzero when multisampling is on (the MultiSampleMode setting).
+inline std::uint32_t MultiSampleMode = 0;
+// 1 when the MultiSampleQuality setting is "NICEST" and the multisample filter hint extension
+// is present: CameraApply then asks for the nicest multisample filter.
+inline std::uint32_t MultiSampleQuality = 0;
+
+}  // namespace veskor
