@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "support/fatal_test.h"
@@ -12,6 +13,16 @@ namespace {
 using test::ScopedHeapAreas;
 
 std::vector<float> Floats(const float* p, std::uint32_t n) { return {p, p + n}; }
+
+// Blocks of class k parked with the memory manager.
+std::uint32_t Parked(const HeapAreas& heap, std::uint32_t k) {
+  std::uint32_t n = 0;
+  for (const FreeBlockNode* node = heap.sizeClassLists[k].head; node != nullptr;
+       node = node->next) {
+    ++n;
+  }
+  return n;
+}
 
 TEST(EdgeCurve, ResizeKeepsTheBlockWhileThePointsFitAndEmptiesTheCurve) {
   ScopedHeapAreas heap;
@@ -112,7 +123,9 @@ TEST(EdgeCurveList, ResizeAppendClearAndFree) {
   EXPECT_EQ(EdgeCurveListAppend(list, 1), curves);  // appends start again at the first record
   EXPECT_EQ(curves[0].block.base, nullptr);
   EdgeCurveResize(curves[0], 2);
+  const std::uint32_t parked = Parked(heap.heap(), curves[0].block.sizeClass);
   EdgeCurveListClear(list);
+  EXPECT_EQ(Parked(heap.heap(), 7), parked + 1);
   EXPECT_EQ(list.count, 0u);
   EXPECT_EQ(list.block.usedBytes, 0u);
   EdgeCurveListResize(list, 3, kEdgeCurveListModel);  // more than it holds: a new block
@@ -122,6 +135,22 @@ TEST(EdgeCurveList, ResizeAppendClearAndFree) {
   EXPECT_EQ(list.block.base, nullptr);
   EXPECT_EQ(list.curves, nullptr);
   EXPECT_EQ(list.capacity, 0u);
+}
+
+TEST(EdgeCurveList, AppendedCurvesAreClearedWhateverTheBlockHeld) {
+  ScopedHeapAreas heap;
+  MemBlock junk{};
+  MemBlockReserve(junk, 512);
+  std::memset(MemBlockAppend(junk, 512), 0xAB, 512);
+  MemBlockRelease(junk);
+  EdgeCurveList list{};
+  EdgeCurveListResize(list, 2, kEdgeCurveListModel);  // takes the parked block back
+  const EdgeCurve* c = EdgeCurveListAppend(list, 2);
+  EXPECT_EQ(c[1].block.base, nullptr);
+  EXPECT_EQ(c[1].x, nullptr);
+  EXPECT_EQ(c[1].count + c[1].capacity, 0u);
+  EXPECT_EQ(Floats(c[1].box, 6), std::vector<float>(6, 0.0f));
+  EdgeCurveListFree(list);
 }
 
 TEST(EdgeCurveListDeath, AppendingPastTheListBlockIsFatal) {

@@ -27,13 +27,12 @@ TEST_F(WorldGlTest, ExtentMakesTheFirstWorldCameraCurrent) {
                               Integers(GL_MODELVIEW_STACK_DEPTH, 1)[0]};
   };
   const std::vector<GLint> before = depths();
-  w.cameraCount = 2;
+  w.cameraCount = 1;
   Camera& first = w.cameras[0];
   CameraInit(first, nullptr);
   CameraSetViewport(first, 0.25f, 0, 0.75f, 0.5f);  // part of the window: a viewport to restore
   CameraSetPosition(first, 1, 2, 3);
   first.depth = 500;
-  w.cameras[1].position[0] = 9;
   w.transitionTarget = 1;
   w.transitionStep = 50;
   WorldSetExtent(w, -800, -800, -400, 800, 800, 400, 1, 1, 1, 1);

@@ -109,17 +109,18 @@ TEST(World, ClearEmptiesTheTablesAndRenewsTheViews) {
   w.heightFields[0].waterPlaneCount = 3;
   w.lodBlock = 1;
   w.lodMaximum.portal = 0.5f;
+  w.lodMinimum.position = 3;
   w.versionCount = 2;
   w.soundBankCount = 2;
   w.soundBanks[1].sampleCount = 1;
   FocusBoxAdd(w, 0, 0, 0, 1, 1, 1);
-  w.lod.lists[1].count = 3;
+  w.lod.lists[3].count = 3;
   w.infoCount = w.planetCount = w.examineCount = w.objectCount = w.objectCallCount = 4;
 
   WorldClearModels(w);
   EXPECT_EQ(w.modelCount + w.objectTransformCount + w.compositionTransformCount + w.cameraCount +
                 w.heightFieldCount + w.versionCount + w.soundBankCount + w.lod.focusCount +
-                w.lod.lists[1].count + w.infoCount + w.planetCount + w.examineCount +
+                w.lod.lists[3].count + w.infoCount + w.planetCount + w.examineCount +
                 w.objectCount + w.objectCallCount + w.lodBlock,
             0u);
   EXPECT_EQ(w.soundBanks[1].sampleCount, 1u);  // the banks are only counted out
@@ -189,9 +190,13 @@ TEST(World, ExtentAndFocusBoxesFillListsThreeAndFour) {
     EXPECT_EQ(std::vector<float>({e.x0, e.x1, e.y0, e.y1, e.z0, e.z1, e.value}),
               std::vector<float>({-800, 800, -800, 800, -400, 400, list == 2 ? 0.3f : 0.4f}));
     const LodBoxRecord& last = l.records[15];  // the fifteenth focus box, axis by axis
-    EXPECT_EQ(std::vector<float>({last.x0, last.x1, last.y0, last.y1, last.z0, last.z1}),
-              std::vector<float>({14, 15, 24, 25, 34, 35}));
+    EXPECT_EQ(
+        std::vector<float>({last.x0, last.x1, last.y0, last.y1, last.z0, last.z1, last.value}),
+        std::vector<float>({14, 15, 24, 25, 34, 35, e.value}));
   }
+  // A second session on the same world finds the lists full and leaves them so.
+  WorldSetExtent(w, -800, -800, -400, 800, 800, 400, 0.1f, 0.2f, 0.3f, 0.4f);
+  EXPECT_EQ(w.lod.lists[2].count + w.lod.lists[3].count, 32u);
   // No camera in the world: the current camera stays, nothing is selected.
   EXPECT_EQ(w.currentCamera.position[2], 3.0f);
   EXPECT_EQ(w.transitionTarget, -1);
