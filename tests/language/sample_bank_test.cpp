@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -10,35 +11,21 @@
 namespace veskor {
 namespace {
 
-std::vector<float> Fields(const SampleBank& b) {
-  return {static_cast<float>(b.sampleCount),
-          static_cast<float>(b.programFlags),
-          static_cast<float>(b.even),
-          static_cast<float>(b.loop),
-          static_cast<float>(b.kind),
-          b.overlap,
-          b.volume,
-          b.appliedVolume,
-          b.frequencyOffset,
-          static_cast<float>(b.current),
-          static_cast<float>(b.playing),
-          b.startTime,
-          static_cast<float>(b.nextPending),
-          b.boxMax[2],
-          b.nearDistance,
-          b.farDistance,
-          b.nearVolume,
-          b.farVolume,
-          b.nearExtra};
+// The bank's fields after the records, as bytes.
+std::vector<std::uint8_t> Fields(const SampleBank& b) {
+  const auto* first = reinterpret_cast<const std::uint8_t*>(&b.sampleCount);
+  return {first, reinterpret_cast<const std::uint8_t*>(&b.distanceFraction + 1)};
 }
-
-const std::vector<float> kNewBank = {0, 10, 2, 0, 8, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 1000, 1, 0, 0};
 
 std::vector<SampleSlot*> gReleased;
 
 TEST(SampleBank, ClearReleasesTheUsedSlotsAndRestoresANewBank) {
   auto bank = std::make_unique<SampleBank>();
-  EXPECT_EQ(Fields(*bank), kNewBank);
+  const SampleBank fresh;
+  const SampleBank& b = fresh;
+  EXPECT_EQ(std::vector<float>({float(b.programFlags), float(b.even), float(b.loop), float(b.kind),
+                                b.volume, b.farDistance, b.nearVolume, b.farVolume}),
+            std::vector<float>({10, 2, 0, 8, 1, 1000, 1, 0}));
   EXPECT_EQ(bank->slots[15].channels, 1u);
   EXPECT_EQ(bank->samples[15].frequencyCorrection, 0.0f);
 
@@ -56,7 +43,7 @@ TEST(SampleBank, ClearReleasesTheUsedSlotsAndRestoresANewBank) {
   EXPECT_EQ(bank->slots[0].buffer, nullptr);
   EXPECT_EQ(bank->slots[0].channels, 0u);
   EXPECT_EQ(bank->samples[0].volumeCorrection, 0.0f);
-  EXPECT_EQ(Fields(*bank), kNewBank);
+  EXPECT_EQ(Fields(*bank), Fields(fresh));
   EXPECT_EQ(bank->slots[2].buffer, buffer);  // past the count: left alone
 
   gReleased.clear();
