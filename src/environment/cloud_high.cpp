@@ -30,7 +30,9 @@ const CloudNoise* FindCloudNoise(std::int32_t cloudClass, std::int32_t aspect) {
   return nullptr;
 }
 
-constexpr float kHighCloudExtent = 30000.0f;
+// Texture repeats per world unit of the high-cloud layer: about 1 / 30000, stored as the float
+// one step above the nearest one, as the drift and the sky passes have always had it.
+constexpr float kHighCloudScale = 3.3333337e-05f;
 constexpr float kLowTileExtent = 8192.0f;
 constexpr float kNoCloud[4] = {0.0f, 0.0f, 0.0f, 1.0f};
 
@@ -189,7 +191,7 @@ void GenerateCloudHigh(EnvironmentState& state, std::uint32_t log2Texture,
   TextureCubeResize(state.cloudCube, 4, log2Face);
   for (std::uint32_t face : {1u, 0u, 2u, 3u, 5u, 4u})
     ShadeCloudFace(state.cloudCube, face, sunDirection);
-  state.highScale[0] = state.highScale[1] = 1.0f / kHighCloudExtent;
+  state.highScale[0] = state.highScale[1] = kHighCloudScale;
 
   // 9.
   VertexGridRelease(noise);
