@@ -33,12 +33,13 @@ std::uint32_t FreedSlots() { return TextureNamePool.freed.count; }
 struct FilledState {
   std::unique_ptr<EnvironmentState> state = std::make_unique<EnvironmentState>();
   static constexpr std::uint32_t kPairs = 3, kPuffs = 2, kClusters = 2;
-  static constexpr std::uint32_t kPairAbove = 5, kPuffAbove = 4, kClusterAbove = 3;
+  // The records just above each count.
+  static constexpr std::uint32_t kPairAbove = 3, kPuffAbove = 2, kClusterAbove = 2;
 
   FilledState() {
     GiveBackTextureSlot(TakeTextureSlot(), ContextStamp);  // the pool's own block first
     CloudLowLayer& layer = state->cloudLow;
-    for (std::uint32_t i : {0u, 1u, 2u, kPairAbove}) {
+    for (std::uint32_t i : {0u, 1u, 2u, kPairAbove}) {  // three in use and the next
       TextureCubeResize(layer.puffCubes[i].shapeCube, 2, 4);
       TextureCubeResize(layer.puffCubes[i].lightCube, 3, 4);
     }
@@ -171,7 +172,7 @@ TEST(EnvironmentState, DestructorReleasesTheRecordsInUseThenEverything) {
   filled.state.reset();
 
   // In use: 36 cube faces, 2 segment arrays; the ramp; the list, atlas and shadow raster; then
-  // the record arrays (pair 5's 12 faces) and the three textures (1 + 6 + 1 blocks). The
+  // the record arrays (the 12 faces of the pair above the count) and the three textures (1 + 6 + 1 blocks). The
   // segments of the puff above the count stay where they are.
   EXPECT_EQ(ParkedBlocks(), parked + 36 + 2 + 1 + 3 + 12 + 8);
   EXPECT_EQ(FreedSlots(), slots + 6 + 1 + 2 + 3);

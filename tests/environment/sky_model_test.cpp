@@ -323,6 +323,25 @@ TEST(SkyModel, MirrorSymmetricAboutTheSunsVerticalPlane) {
     }
 }
 
+TEST(SkyModel, DirectionsJustBeyondUnitLengthGiveFiniteColours) {
+  // The SSE estimate can leave a sun or a face direction a little longer than 1.
+  const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  SizedSky sized;
+  for (const float z : {-1.0002f, 1.0002f}) {
+    const float sun[3] = {0, 0, z};
+    BuildSkyMap(sized.sky, sun, 2.8f, identity, identity, identity);
+    for (std::uint32_t face = 0; face < 6; ++face)
+      for (std::uint32_t t = 0; t < 3 * kN * kN; ++t)
+        ASSERT_TRUE(std::isfinite(static_cast<const float*>(sized.sky.cube.faces[face].data)[t]));
+    for (int k = 0; k < 3; ++k)
+      EXPECT_TRUE(std::isfinite(SunLightColour[k]) && std::isfinite(SkyAmbientColour[k])) << z;
+    const float up[3] = {0, 0, 1.0002f};
+    float Y, rx, ry;
+    SkyDistribution(sized.sky, up, Y, rx, ry);
+    EXPECT_TRUE(std::isfinite(Y) && std::isfinite(rx) && std::isfinite(ry)) << z;
+  }
+}
+
 TEST(SkyModel, PlainAndSseTablesGiveFiniteSkiesThatAgree) {
   const KernelTable saved = gKernelTable;
   const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
