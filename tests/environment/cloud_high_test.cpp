@@ -6,17 +6,13 @@
 
 #include <cmath>
 #include <memory>
-#include <vector>
 
 #include "environment/environment_params.h"
-#include "environment/lattice_reference.h"
+#include "environment/environment_reference.h"
 #include "foundation/heap_areas.h"
-#include "gfx/face_directions.h"
 
 namespace veskor {
 namespace {
-
-using test::LatticeNoiseRef;
 
 struct Octaves {
   std::uint32_t n, px0, py0, dx, dy;
@@ -27,7 +23,7 @@ double NoiseRef(const Octaves& o, bool turbulence, double x, double y) {
   const double r = std::ldexp(1.0, -static_cast<int>(o.dx));
   double w = (1 - r) / (1 - std::pow(r, o.n)), sum = 0;
   for (std::uint32_t k = 0; k < o.n; ++k, w *= r) {
-    const double v = w * LatticeNoiseRef(o.px0 + k * o.dx, o.py0 + k * o.dy, x, y);
+    const double v = w * test::LatticeNoiseRef(o.px0 + k * o.dx, o.py0 + k * o.dy, x, y);
     sum += turbulence ? std::fabs(v) : v;
   }
   return sum;
@@ -43,18 +39,17 @@ double TexelNoiseRef(const Octaves& o, bool turbulence, std::uint32_t log2, std:
                  NoiseRef(o, turbulence, x0, y1) + NoiseRef(o, turbulence, x1, y1));
 }
 
-const float* Texel(const EnvironmentState& s, std::uint32_t i, std::uint32_t j) {
-  const TexturePixels& p = s.highCloudTexture.pixels;
-  return static_cast<const float*>(p.data) + ((j << p.log2Width) + i) * 4;
-}
-
 const float kSun[3] = {0.48f, -0.6f, -0.64f};
 const float kWind[2] = {0.003f, -0.002f};
 
-struct Generated {
+struct Clouds {
   std::unique_ptr<EnvironmentState> state = std::make_unique<EnvironmentState>();
   void Run(std::uint32_t log2, std::int32_t cloudClass, std::int32_t aspect, float coverage) {
     GenerateCloudHigh(*state, log2, 5, 6500.0f, kWind, cloudClass, aspect, coverage, kSun);
+  }
+  const float* Texel(std::uint32_t i, std::uint32_t j) const {
+    const TexturePixels& p = state->highCloudTexture.pixels;
+    return static_cast<const float*>(p.data) + ((j << p.log2Width) + i) * 4;
   }
 };
 
@@ -63,60 +58,50 @@ TEST(CloudHigh, OctaveWeightsAddUpToOneAndFallByTheirRatio) {
   for (const auto& c : cases) {
     float w[kMaxCloudOctaves];
     CloudOctaveWeights(c[0], c[1], w);
-    double sum = 0;
-    for (std::uint32_t k = 0; k < c[0]; ++k) {
+    double sum = w[0];
+    for (std::uint32_t k = 1; k < c[0]; ++k) {
       sum += w[k];
-      if (k > 0) {
-        EXPECT_FLOAT_EQ(w[k], w[k - 1] * std::ldexp(1.0f, -int(c[1])));
-      }
+      EXPECT_FLOAT_EQ(w[k], w[k - 1] * std::ldexp(1.0f, -int(c[1])));
     }
     EXPECT_NEAR(sum, 1.0, 1e-6) << c[0] << " octaves, step " << c[1];
   }
 }
 
 TEST(CloudHigh, NoiseFillsAreTheWeightedOctavesOfTheLattice) {
-  VertexGrid X, Y, out;
-  for (VertexGrid* g : {&X, &Y, &out}) VertexGridInit(*g);
+  VertexGrid X{}, Y{}, out{};
   VertexGridAlloc(X, 4, 3);
   VertexGridAlloc(Y, 4, 3);
-  for (std::uint32_t j = 0; j <= 8; ++j)
-    for (std::uint32_t i = 0; i <= 16; ++i) {
-      X.data[j * 17 + i] = 0.37f * i - 2.0f;  // negative and beyond 1 as well
-      Y.data[j * 17 + i] = 0.21f * j + 0.05f * i;
-    }
-  const Octaves octaves[] = {{3, 1, 3, 2, 1}, {3, 3, 3, 3, 2}, {2, 0, 4, 1, 1}};
-  for (const Octaves& o : octaves)
+  for (std::uint32_t s = 0; s < 17 * 9; ++s) {
+    X.data[s] = 0.37f * (s % 17) - 2.0f;  // negative and beyond 1 as well
+    Y.data[s] = 0.21f * (s / 17) + 0.05f * (s % 17);
+  }
+  for (const Octaves& o : {Octaves{3, 1, 3, 2, 1}, Octaves{3, 3, 3, 3, 2}, Octaves{2, 0, 4, 1, 1}})
     for (bool turbulence : {false, true}) {
-      (turbulence ? CloudNoiseTurbulence : CloudNoiseFractal)(o.n, o.px0, o.py0, o.dx, o.dy, X,
-                                                             Y, out);
-      ASSERT_EQ(out.log2Width, 4);
-      ASSERT_EQ(out.log2Height, 3);
+      (turbulence ? CloudNoiseTurbulence : CloudNoiseFractal)(o.n, o.px0, o.py0, o.dx, o.dy, X, Y,
+                                                              out);
+      ASSERT_EQ(out.log2Width + 10 * out.log2Height, 34);
       for (std::uint32_t s = 0; s < 17 * 9; ++s)
-        ASSERT_NEAR(out.data[s], NoiseRef(o, turbulence, X.data[s], Y.data[s]), 3e-6)
-            << "sample " << s << (turbulence ? " turbulence" : " fractal");
+        ASSERT_NEAR(out.data[s], NoiseRef(o, turbulence, X.data[s], Y.data[s]), 3e-6) << s;
     }
   for (VertexGrid* g : {&X, &Y, &out}) VertexGridRelease(*g);
 }
 
 TEST(CloudHigh, DefaultCirrusAlphaIsTheNoisePlusOnePointOneAndTiles) {
-  Generated g;
-  g.state->highCloudTexture.state.maxLodFlag = 1;  // options of an earlier world
-  g.state->highCloudTexture.state.wrap = 3;
-  g.state->highOffset[0] = g.state->highOffset[1] = 12.0f;  // drifted
-  g.Run(10, kCloudCirrus, kAspectVeryLong, 0.2f);
-  const EnvironmentState& s = *g.state;
-  const Octaves cirrusVeryLong{3, 1, 3, 3, 2};
+  Clouds c;
+  TextureState& state = c.state->highCloudTexture.state;
+  state.maxLodFlag = 1, state.wrap = 3;                     // options of an earlier world
+  c.state->highOffset[0] = c.state->highOffset[1] = 12.0f;  // drifted
+  c.Run(10, kCloudCirrus, kAspectVeryLong, 0.2f);
   // Corners, edges (whose texels average across the seam) and a few inside.
   const std::uint32_t at[] = {0, 1, 511, 777, 1022, 1023};
   for (std::uint32_t j : at)
     for (std::uint32_t i : at) {
-      const float* t = Texel(s, i, j);
-      EXPECT_EQ(t[0], 1.0f);
-      EXPECT_EQ(t[1], 1.0f);
-      EXPECT_EQ(t[2], 1.0f);
-      EXPECT_NEAR(t[3], TexelNoiseRef(cirrusVeryLong, false, 10, i, j) + 1.1, 3e-6)
+      const float* t = c.Texel(i, j);
+      EXPECT_EQ(t[0] + t[1] + t[2], 3.0f);
+      EXPECT_NEAR(t[3], TexelNoiseRef({3, 1, 3, 3, 2}, false, 10, i, j) + 1.1, 3e-6)
           << i << "," << j;
     }
+  const EnvironmentState& s = *c.state;
   EXPECT_EQ(s.highWind[0], kWind[0]);
   EXPECT_EQ(s.highWind[1], kWind[1]);
   EXPECT_EQ(s.highAltitude, 6500.0f);
@@ -125,97 +110,85 @@ TEST(CloudHigh, DefaultCirrusAlphaIsTheNoisePlusOnePointOneAndTiles) {
   EXPECT_EQ(s.highScale[0], 3.3333337e-05f);
   EXPECT_EQ(s.highScale[1], 3.3333337e-05f);
   EXPECT_EQ(s.lowTileExtent[0], 8192.0f);
-  const TextureState& state = s.highCloudTexture.state;
-  EXPECT_EQ(s.highCloudTexture.pixels.channels, 4);
-  EXPECT_EQ(s.highCloudTexture.pixels.log2Height, 10);
+  EXPECT_EQ(s.highCloudTexture.pixels.channels + s.highCloudTexture.pixels.log2Height, 14);
   EXPECT_EQ(state.formatCode, 4u);
   EXPECT_EQ(state.dirty + state.valid + state.hasSlot, 3u);
   EXPECT_EQ(state.wrap + state.filter + state.stamp + state.minLodFlag + state.maxLodFlag, 0u);
 }
 
 TEST(CloudHigh, AlphaFollowsNoiseAndCoverageInEveryClass) {
-  // Class, aspect, the octaves of that pair (n 0: none), the alpha factors at coverage k.
+  // Class, aspect and the octaves of that pair; n 0 for the pairs without noise.
   const struct {
     std::int32_t cloudClass, aspect;
     Octaves o;
   } cases[] = {
-      {kCloudCumulus, kAspectIso, {3, 3, 3, 1, 1}},     {kCloudCumulus, kAspectLong, {3, 2, 3, 1, 1}},
-      {kCloudCumulus, kAspectVeryLong, {3, 1, 3, 2, 1}}, {kCloudCirrus, kAspectIso, {3, 3, 3, 2, 2}},
-      {kCloudCirrus, kAspectLong, {3, 2, 3, 3, 2}},      {kCloudStratus, kAspectIso, {0, 0, 0, 0, 0}},
-      {kCloudCirrus, 0, {0, 0, 0, 0, 0}},                {3, kAspectLong, {0, 0, 0, 0, 0}},
+      {kCloudCumulus, kAspectIso, {3, 3, 3, 1, 1}},
+      {kCloudCumulus, kAspectLong, {3, 2, 3, 1, 1}},
+      {kCloudCumulus, kAspectVeryLong, {3, 1, 3, 2, 1}},
+      {kCloudCirrus, kAspectIso, {3, 3, 3, 2, 2}},
+      {kCloudCirrus, kAspectLong, {3, 2, 3, 3, 2}},
+      {kCloudStratus, kAspectIso, {}},
+      {kCloudCirrus, 0, {}},
+      {3, kAspectLong, {}},
   };
-  constexpr std::uint32_t kLog2 = 5;
-  Generated g;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "class " << c.cloudClass << " aspect " << c.aspect);
-    std::vector<float> alphas[2];
+  Clouds c;
+  for (const auto& k : cases) {
+    SCOPED_TRACE(::testing::Message() << "class " << k.cloudClass << " aspect " << k.aspect);
+    float alpha[2][32 * 32];
     for (int coverage = 0; coverage <= 1; ++coverage) {
-      const float k = static_cast<float>(coverage);
-      // A cirrus texture first, so that a class without noise must overwrite every texel.
-      g.Run(kLog2, kCloudCirrus, kAspectIso, 0.9f);
-      g.Run(kLog2, c.cloudClass, c.aspect, k);
-      for (std::uint32_t j = 0; j < 32; ++j)
-        for (std::uint32_t i = 0; i < 32; ++i) {
-          const float* t = Texel(*g.state, i, j);
-          ASSERT_EQ(t[0] + t[1] + t[2], 3.0f);
-          double want = 1.0 - k;  // a uniform sheet
-          if (c.o.n != 0) {
-            const bool cumulus = c.cloudClass == kCloudCumulus;
-            const double noise = TexelNoiseRef(c.o, cumulus, kLog2, i, j);
-            want = cumulus ? -1.1 * noise + 2 - 2 * k : noise + 1.5 - 2 * k;
-          }
-          ASSERT_NEAR(t[3], want, 5e-6) << i << "," << j;
-          alphas[coverage].push_back(t[3]);
-        }
+      c.Run(5, kCloudCirrus, kAspectIso, 0.9f);  // a class without noise must overwrite this
+      c.Run(5, k.cloudClass, k.aspect, static_cast<float>(coverage));
+      for (std::uint32_t t = 0; t < 32 * 32; ++t) {
+        const float* texel = c.Texel(t % 32, t / 32);
+        ASSERT_EQ(texel[0] + texel[1] + texel[2], 3.0f);
+        const bool cumulus = k.cloudClass == kCloudCumulus;
+        const double noise = k.o.n == 0 ? 0 : TexelNoiseRef(k.o, cumulus, 5, t % 32, t / 32);
+        const double a = k.o.n == 0 ? 0 : cumulus ? -1.1 : 1.0;
+        const double b = k.o.n == 0 ? 1 - coverage
+                         : cumulus  ? 2 - 2 * coverage
+                                    : 1.5 - 2 * coverage;
+        ASSERT_NEAR(texel[3], a * noise + b, 5e-6) << t;
+        alpha[coverage][t] = texel[3];
+      }
     }
-    // One more unit of coverage lowers every alpha by 2 (unclamped), or by 1 for a sheet.
-    const float drop = c.o.n != 0 ? 2.0f : 1.0f;
-    for (std::size_t t = 0; t < alphas[0].size(); ++t)
-      ASSERT_NEAR(alphas[0][t] - alphas[1][t], drop, 5e-6);
+    // A full coverage lowers every alpha by 2 (unclamped), or by 1 for a uniform sheet.
+    for (std::uint32_t t = 0; t < 32 * 32; ++t)
+      ASSERT_NEAR(alpha[0][t] - alpha[1][t], k.o.n != 0 ? 2.0f : 1.0f, 5e-6);
   }
 }
 
 TEST(CloudHigh, CloudCubeShadesTheUpperHalfAndClearsTheRest) {
-  CloudHighParams.colorLight[0] = 0.9f;
-  CloudHighParams.colorLight[1] = 0.8f;
-  CloudHighParams.colorLight[2] = 0.7f;
-  Generated g;
-  g.Run(4, kCloudCirrus, kAspectIso, 0.5f);
-  const TextureCube& cube = g.state->cloudCube;
-  constexpr std::uint32_t kFace = 5, N = 1u << kFace;
-  ASSERT_EQ(cube.faces[0].log2Width, kFace);
-  ASSERT_EQ(cube.state.channels, 4u);
-  const auto* table = static_cast<const float*>(FaceDirectionTexels[kFace].data);
+  const float light[3] = {0.9f, 0.8f, 0.7f};
+  std::copy(light, light + 3, CloudHighParams.colorLight);
+  Clouds c;
+  c.Run(4, kCloudCirrus, kAspectIso, 0.5f);
+  const TextureCube& cube = c.state->cloudCube;
+  ASSERT_EQ(cube.faces[0].log2Width + cube.state.channels, 9u);
   for (std::uint32_t face = 0; face < 6; ++face)
-    for (std::uint32_t j = 0; j < N; ++j)
-      for (std::uint32_t i = 0; i < N; ++i) {
-        const float* e = table + (j * N + i) * 3;
-        const double dirs[6][3] = {{-e[2], -e[1], e[0]}, {e[2], -e[1], -e[0]},
-                                   {e[0], -e[2], -e[1]}, {e[0], e[2], e[1]},
-                                   {-e[0], -e[1], -e[2]}, {e[0], -e[1], e[2]}};
-        const double* v = dirs[face];
-        const float* t = static_cast<const float*>(cube.faces[face].data) + (j * N + i) * 4;
-        double want[4] = {0, 0, 0, 1};  // no cloud below the horizon
-        if (v[2] > 0) {
-          const double d = v[0] * kSun[0] + v[1] * kSun[1] + v[2] * kSun[2];
-          const double f = 0.3 * d * d + 1.2;
-          const double nz = v[2] / std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-          want[0] = 0.9 * f, want[1] = 0.8 * f * 0.9, want[2] = 0.7 * f * 0.8;
-          want[3] = std::pow(std::fmin(std::fmax(1.01 - nz, 0.0), 1.0), 16);
-        }
-        // The alpha comes from a normalised direction, which the SSE estimate may round.
-        for (int k = 0; k < 4; ++k)
-          ASSERT_NEAR(t[k], want[k], k < 3 ? 2e-6 : 1e-7 + 1e-2 * want[k])
-              << "face " << face << " texel " << i << "," << j << " channel " << k;
+    for (std::uint32_t t = 0; t < 32 * 32; ++t) {
+      double v[3];
+      test::FaceDirectionRef(5, face, t % 32, t / 32, v);
+      double want[4] = {0, 0, 0, 1};  // no cloud below the horizon
+      if (v[2] > 0) {
+        const double d = v[0] * kSun[0] + v[1] * kSun[1] + v[2] * kSun[2];
+        const double f = 0.3 * d * d + 1.2, q = 1.01 - v[2] / std::hypot(v[0], v[1], v[2]);
+        want[0] = light[0] * f, want[1] = light[1] * f * 0.9, want[2] = light[2] * f * 0.8;
+        want[3] = std::pow(std::fmin(std::fmax(q, 0.0), 1.0), 16);
       }
+      // The alpha comes from a normalised direction, which the SSE estimate may round.
+      const float* texel = static_cast<const float*>(cube.faces[face].data) + t * 4;
+      for (int k = 0; k < 4; ++k)
+        ASSERT_NEAR(texel[k], want[k], k < 3 ? 2e-6 : 1e-7 + 1e-2 * want[k])
+            << "face " << face << " texel " << t << " channel " << k;
+    }
 }
 
 TEST(CloudHigh, WorkGridsAreGivenBack) {
-  Generated g;
-  g.Run(6, kCloudCumulus, kAspectLong, 0.3f);
+  Clouds c;
+  c.Run(6, kCloudCumulus, kAspectLong, 0.3f);
   const std::uint32_t inUse = HeapAreasBytesInUse();
-  g.Run(6, kCloudCirrus, kAspectLong, 0.3f);
-  g.Run(6, kCloudStratus, kAspectLong, 0.3f);
+  c.Run(6, kCloudCirrus, kAspectLong, 0.3f);
+  c.Run(6, kCloudStratus, kAspectLong, 0.3f);
   EXPECT_EQ(HeapAreasBytesInUse(), inUse);
 }
 

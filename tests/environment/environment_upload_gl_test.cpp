@@ -51,6 +51,11 @@ std::vector<float> ReadLevel(GLenum target, GLint level, GLenum format, std::siz
   return out;
 }
 
+std::vector<float> CubeFace(const TextureCube& cube, std::uint32_t face) {
+  const auto* t = static_cast<const float*>(cube.faces[face].data);
+  return std::vector<float>(t, t + (cube.faces[face].channels << (2 * cube.faces[face].log2Width)));
+}
+
 // Every value of the GL image is the CPU value clamped to [0, 1], to 8 bits.
 void ExpectUploaded(const std::vector<float>& gl, const std::vector<float>& cpu, const char* what) {
   ASSERT_EQ(gl.size(), cpu.size());
@@ -60,15 +65,11 @@ void ExpectUploaded(const std::vector<float>& gl, const std::vector<float>& cpu,
 
 TEST_F(EnvironmentGlTest, SkyCubeUploadsEachFaceToItsGlFace) {
   TextureCubeResize(gSkyModel.cube, 3, 7);
-  BuildSkyMap(gSkyModel, SunDirection, SkyModelTurbidity,
-              RotationCacheGet(SkyParams.domeColorCorrection),
-              RotationCacheGet(SkyParams.illuColorCorrection),
-              RotationCacheGet(SunIlluColorCorrection));
+  BuildSkyMap(
+      gSkyModel, SunDirection, SkyModelTurbidity, RotationCacheGet(SkyParams.domeColorCorrection),
+      RotationCacheGet(SkyParams.illuColorCorrection), RotationCacheGet(SunIlluColorCorrection));
   std::vector<float> faces[6];
-  for (std::uint32_t f = 0; f < 6; ++f) {
-    const auto* t = static_cast<const float*>(gSkyModel.cube.faces[f].data);
-    faces[f].assign(t, t + 3 * 128 * 128);
-  }
+  for (std::uint32_t f = 0; f < 6; ++f) faces[f] = CubeFace(gSkyModel.cube, f);
   glEnable(GL_TEXTURE_CUBE_MAP);
   TextureCubeBind(gSkyModel.cube, kModePlain, 0);
   ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
@@ -85,10 +86,7 @@ TEST_F(EnvironmentGlTest, HighCloudTexturesUploadWithTheirFilterAndWrap) {
   const auto* t = static_cast<const float*>(state.highCloudTexture.pixels.data);
   const std::vector<float> texels(t, t + 4 * 1024 * 1024);
   std::vector<float> faces[6];
-  for (std::uint32_t f = 0; f < 6; ++f) {
-    const auto* p = static_cast<const float*>(state.cloudCube.faces[f].data);
-    faces[f].assign(p, p + 4 * 128 * 128);
-  }
+  for (std::uint32_t f = 0; f < 6; ++f) faces[f] = CubeFace(state.cloudCube, f);
   Texture2DSetFilter(state.highCloudTexture, kFilterTrilinear);
   Texture2DSetWrap(state.highCloudTexture, kWrapRepeatS | kWrapRepeatT);
   TextureCubeSetFilter(state.cloudCube, kFilterTrilinear);

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <random>
 
-#include "environment/lattice_reference.h"
+#include "environment/environment_reference.h"
 
 namespace veskor {
 namespace {

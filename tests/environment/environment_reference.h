@@ -1,14 +1,27 @@
-// The periodic lattice noise of the high clouds, written out in double precision from its
-// definition over the noise generator's permutation and 2-D gradients: the reference of the
-// lattice and cloud tests.
+// References of the sky and cloud tests, written out from their definitions: the world
+// direction of a face direction table entry, and the periodic lattice noise of the high clouds
+// in double precision over the noise generator's permutation and 2-D gradients.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
 
+#include "gfx/face_directions.h"
 #include "mapengine/noise_generator.h"
 
 namespace veskor::test {
+
+// The world direction of entry (i, j) of the table of log2 size `level` on a cube face: faces
+// 0 to 5 are -X, +X, -Y, +Y, -Z, +Z with z up.
+inline void FaceDirectionRef(std::uint32_t level, std::uint32_t face, std::uint32_t i,
+                             std::uint32_t j, double* out) {
+  const float* e =
+      static_cast<const float*>(FaceDirectionTexels[level].data) + ((j << level) + i) * 3;
+  const double e0 = e[0], e1 = e[1], e2 = e[2];
+  const double dirs[6][3] = {{-e2, -e1, e0}, {e2, -e1, -e0},  {e0, -e2, -e1},
+                             {e0, e2, e1},   {-e0, -e1, -e2}, {e0, -e1, e2}};
+  for (int k = 0; k < 3; ++k) out[k] = dirs[face][k];
+}
 
 inline double LatticeNoiseRef(std::uint32_t px, std::uint32_t py, double x, double y) {
   auto cell = [](double v, std::int64_t& i, double& f) {
