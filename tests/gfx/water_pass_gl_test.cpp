@@ -89,8 +89,8 @@ void DrawScene() {
   glColor3f(1, 1, 1);
 }
 
-std::vector<float> Texels(FloatTexture2D& texture) {
-  std::vector<float> texels(32 * 16 * 4);
+std::vector<float> Texels(FloatTexture2D& texture, int width = 32, int height = 16) {
+  std::vector<float> texels(static_cast<std::size_t>(width * height * 4));
   glBindTexture(GL_TEXTURE_2D, TextureNameTable[texture.state.slot]);
   glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_FLOAT, texels.data());
   return texels;
@@ -146,6 +146,31 @@ TEST_F(GfxGlTest, WaterReadbackBuildsColourAndSlope) {
         EXPECT_NEAR(st[3], depthValue(r.slopeA - r.ramp * (2 * x + 1)), 3e-3f);
       }
     }
+  }
+}
+
+// A 1024 x 1024 image fills a window of 1025 x 1025 (more than 0.999 of it): the viewport stays
+// the window's, and the read-back still takes only the image, row after row.
+TEST_F(GfxGlTest, WaterReadbackTakesOnlyTheImage) {
+  ViewPlane plane{nullptr, 1025, 1025, 0};
+  glViewport(0, 0, 1025, 1025);
+  OrthoPass pass;
+  OrthoCameraAttach(pass, &plane);
+  const float box[6] = {0, 0, 0, 1024, 1024, 0};
+  float marginX, marginY;
+  BeginWaterPass(pass, box, 1, &marginX, &marginY);
+  EXPECT_EQ(Viewport(), (Ints{0, 0, 1025, 1025}));
+  glColor3f(0, 1, 0);
+  glRectf(32, 0, 64, 64);  // green right of x = 32 in the test window's corner
+  glColor3f(1, 1, 1);
+  FloatTexture2D colour, slope;
+  WaterReadback(pass, 0, 1, colour, slope);
+  EndWaterPass(pass);
+  const std::vector<float> c = Texels(colour, 1024, 1024);
+  EXPECT_EQ(LevelParameter(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH), 1024);
+  for (int y : {0, 30, 60}) {
+    EXPECT_EQ(c[4 * (y * 1024 + 20) + 1], 0) << y;
+    EXPECT_EQ(c[4 * (y * 1024 + 40) + 1], 1) << y;
   }
 }
 
