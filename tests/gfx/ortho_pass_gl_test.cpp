@@ -120,6 +120,9 @@ TEST_F(GfxGlTest, SunShadowPassFramesTheItem) {
     PbufferRestoreWindow(pbuffer);
     EXPECT_EQ(GlInteger(GL_FRAMEBUFFER_BINDING), 0);
     EXPECT_EQ(Viewport(), (Ints{3, 4, 50, 40}));
+    EXPECT_EQ(GlInteger(GL_MODELVIEW_STACK_DEPTH), 1);
+    EXPECT_EQ(GlInteger(GL_PROJECTION_STACK_DEPTH), 1);
+    EXPECT_EQ(GlInteger(GL_MATRIX_MODE), GL_MODELVIEW);
   }
   PbufferDestroy(pbuffer);
   ResetPassState();

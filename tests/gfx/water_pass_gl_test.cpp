@@ -35,6 +35,9 @@ TEST_F(GfxGlTest, WaterPassSizesAndMargins) {
       // Narrower than one texel: one row, and as many columns as its width needs.
       {2, 1, 4, {800, 600}, 1, 0, 0, {25, 19, 2, 1}},
       {100, 3, 4, {800, 600}, 6, 0, (1 - 100.0f / 192) / 2, {25, 19, 64, 1}},
+      // Too long for the window with one row already: only the width drops, and the image
+      // covers the middle 512 units.
+      {4096, 1, 4, {800, 600}, 9, 0, (1 - 4096.0f / 512) / 2, {25, 19, 512, 1}},
       // An image as wide as the window does not fit beside its offset of 1/32; one filling
       // the whole window does, at its corner.
       {4096, 1024, 4, {1024, 768}, 9, 7, 0, {32, 24, 512, 128}},
@@ -147,6 +150,9 @@ TEST_F(GfxGlTest, WaterReadbackBuildsColourAndSlope) {
       }
     }
   }
+  // The depths' border wraps: below the bottom row lies the top row, where nothing was drawn,
+  // so the bottom row's slope points down the image.
+  EXPECT_NEAR(s[4 * 5 + 1], 1, 3e-3f);
 }
 
 // A 1024 x 1024 image fills a window of 1025 x 1025 (more than 0.999 of it): the viewport stays
