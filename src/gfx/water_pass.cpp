@@ -63,8 +63,11 @@ void UploadAndDropTexels(FloatTexture2D& texture, std::uint32_t filter) {
   texture.pixels.data = nullptr;
 }
 
-}  // namespace
-
+// The image's exponents for a portal of sx x sy world units at `texelSize` units a texel:
+// log2(sy / texelSize) rounded up, then the width's exponent at the texel size that makes
+// the height fit exactly. Both drop together while the image does not fit the window from
+// its offset of 1/32 of the window (or, filling the window, the window itself); neither goes
+// below 0, so a portal narrower than one texel gets a single row or column.
 void WaterPassExponents(float sx, float sy, float texelSize, std::uint32_t windowWidth,
                         std::uint32_t windowHeight, std::uint32_t viewportWidth,
                         std::uint32_t viewportHeight, std::uint32_t* log2Width,
@@ -89,6 +92,8 @@ void WaterPassExponents(float sx, float sy, float texelSize, std::uint32_t windo
   *log2Width = lw;
   *log2Height = lh;
 }
+
+}  // namespace
 
 void BeginWaterPass(OrthoPass& pass, const float* box, float texelSize, float* marginX,
                     float* marginY) {

@@ -16,16 +16,6 @@ namespace veskor {
 // plane 1 and far plane 400, a surface less than 0.625 below the water is nearer than this.
 inline constexpr float kWaterDepthThreshold = 0.375f;
 
-// The image's exponents for a portal of sx x sy world units at `texelSize` units a texel:
-// log2(sy / texelSize) rounded up, then the width's exponent at the texel size that makes
-// the height fit exactly. Both drop together while the image does not fit the window from
-// its offset of 1/32 of the window (or, filling the window, the window itself); neither goes
-// below 0, so a portal narrower than one texel gets a single row or column.
-void WaterPassExponents(float sx, float sy, float texelSize, std::uint32_t windowWidth,
-                        std::uint32_t windowHeight, std::uint32_t viewportWidth,
-                        std::uint32_t viewportHeight, std::uint32_t* log2Width,
-                        std::uint32_t* log2Height);
-
 // Frames the portal's box (x0, y0, z0, x1, y1, z1; the water at z0) from 150 above, sizes
 // the image, places it 1/32 of the window in from the lower left corner, pushes both
 // matrices, sets the viewport and clears colour, depth and stencil. The margins are the parts
