@@ -19,7 +19,9 @@ inline constexpr float kWaterDepthThreshold = 0.375f;
 // Frames the portal's box (x0, y0, z0, x1, y1, z1; the water at z0) from 150 above, sizes
 // the image, places it 1/32 of the window in from the lower left corner, pushes both
 // matrices, sets the viewport and clears colour, depth and stencil. The margins are the parts
-// of the image beyond the portal on each side, in texture coordinates (the vertical one 0).
+// of the image beyond the portal on each side, in texture coordinates (the vertical one 0;
+// the horizontal one negative when a portal too long for the window at one row is covered
+// only in its middle).
 // The pass must be attached to the window (OrthoCameraAttach) first.
 void BeginWaterPass(OrthoPass& pass, const float* box, float texelSize, float* marginX,
                     float* marginY);
