@@ -142,8 +142,8 @@ void NetworkToRenderArraysDirect(MeshNetwork& network, RenderObserver* observer,
     EmitRenderVertices(observer, staging, room, stagingCount, vertex, edge);
   });
   width = ChooseWidth(width, stagingCount);
-  Convert(network, observer, staging, stagingCount, vertices, vertexCapacity, vertexCount,
-          indices, triangleCapacity, triangleCount, width);
+  Convert(network, observer, staging, stagingCount, vertices, vertexCapacity, vertexCount, indices,
+          triangleCapacity, triangleCount, width);
 }
 
 void SortTrianglesByGroup(MeshNetwork& network, std::uint16_t* groups, void* indices,

@@ -2,8 +2,8 @@
 #include "meshlib/render_mesh.h"
 
 #include <algorithm>
-#include <iterator>
 #include <cstdlib>
+#include <iterator>
 
 #include "gfx/gl_capabilities.h"
 #include "gfx/gl_entry_points.h"
@@ -44,7 +44,7 @@ void ChooseArrayMode() {
         kArrayModeObjects | (HasExtension(kExtElementArray) ? kArrayModeElements : 0));
   else
     ArrayMode = static_cast<std::int32_t>(HasExtension(kExtVertexArrayRange) ? kArrayModeRange
-                                                                               : kArrayModePlain);
+                                                                             : kArrayModePlain);
 }
 
 }  // namespace
@@ -70,7 +70,7 @@ RenderMesh::~RenderMesh() {
 void RenderMesh::BuildRenderMesh(MeshNetwork& network) {
   std::uint32_t vertexBound = 0, triangles = 0;
   network.GetRenderCounts(vertexBound, triangles);  // the bound undercounts: the staging
-                                                     // count sizes the vertices below
+                                                    // count sizes the vertices below
   ChooseArrayMode();
   FreeMeshBuffers();
   ReleaseRenderMesh();

@@ -19,12 +19,13 @@
 
 namespace veskor {
 
+// One network group's triangles and the vertices they use. After BuildRenderMesh, the
+// indices of the group's triangles are relative to its firstVertex.
 struct MeshGroupRange {
   std::uint32_t firstTriangle;
   std::uint32_t endTriangle;  // one past the last
   std::uint32_t firstVertex;  // smallest vertex index of the group's triangles
-  std::uint32_t endVertex;    // one past the largest; the group's indices are relative to
-                              // firstVertex
+  std::uint32_t endVertex;    // one past the largest
 };
 
 // Array flags of the draw calls: which client arrays are enabled and where they read.
@@ -46,11 +47,11 @@ class RenderMesh : public RenderObserver {
   VmArray vertices;  // of float, eight per render vertex; the count is in floats
   VmArray indices;   // three per triangle, u16 or u32; the count is in indices
   std::uint32_t triangleCount;
-  std::uint32_t shortIndices;  // 1: u16 indices (also when empty); 0: u32
-  std::uint32_t* indices32;    // the index data when shortIndices is 0, else null
-  std::uint16_t* indices16;    // the index data when shortIndices is 1, else null
-  VmArray groups;              // of MeshGroupRange, one per network group
-  std::int32_t tableIndex;     // slot in MeshTable, -1 while not registered
+  std::uint32_t shortIndices;     // 1: u16 indices (also when empty); 0: u32
+  std::uint32_t* indices32;       // the index data when shortIndices is 0, else null
+  std::uint16_t* indices16;       // the index data when shortIndices is 1, else null
+  VmArray groups;                 // of MeshGroupRange, one per network group
+  std::int32_t tableIndex;        // slot in MeshTable, -1 while not registered
   std::uint32_t buffersUploaded;  // 1 when every object buffer was made
   VmArray objectBuffers;          // per group: the ATI buffers of its vertices and its indices
   float* varVertices;  // this mesh's vertices in the vertex-array-range block; null before

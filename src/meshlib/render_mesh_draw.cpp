@@ -41,11 +41,19 @@ void ApplyArrayFlags(std::uint32_t flags, Point point) {
   };
   set(GL_VERTEX_ARRAY, flags & kArrayVertexMask, 3, 0);
   set(GL_NORMAL_ARRAY, flags & kArrayNormalMask, 3, 12);
+  // Sources of the texture coordinates and colours by their 4-bit field: 1 the position, 2
+  // the normal, 4 (texture coordinates only) u and v.
+  struct Source {
+    GLint size;
+    std::uint32_t offset;
+  };
+  static constexpr Source kSources[5] = {{0, 0}, {3, 0}, {3, 12}, {0, 0}, {2, 24}};
   const std::uint32_t texture = (flags >> kArrayTexCoordShift) & 0xF;
-  set(GL_TEXTURE_COORD_ARRAY, texture, texture == 1 || texture == 2 ? 3 : texture == 4 ? 2 : 0,
-      texture == 2 ? 12 : texture == 4 ? 24 : 0);
+  const Source t = texture < 5 ? kSources[texture] : Source{0, 0};
+  set(GL_TEXTURE_COORD_ARRAY, texture, t.size, t.offset);
   const std::uint32_t colour = (flags >> kArrayColourShift) & 0xF;
-  set(GL_COLOR_ARRAY, colour, colour == 1 || colour == 2 ? 3 : 0, colour == 2 ? 12 : 0);
+  const Source c = colour < 3 ? kSources[colour] : Source{0, 0};
+  set(GL_COLOR_ARRAY, colour, c.size, c.offset);
 }
 
 void RangeOff() {
@@ -86,8 +94,8 @@ void RenderMesh::SetArrayObjects(std::uint32_t flags, std::uint32_t group) {
   });
   if (ElementArrays()) {
     glEnableClientState(GL_ELEMENT_ARRAY_ATI);
-    glArrayObjectATI(GL_ELEMENT_ARRAY_ATI, 1, shortIndices ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT,
-                     0, buffers[1], 0);
+    glArrayObjectATI(GL_ELEMENT_ARRAY_ATI, 1, shortIndices ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT, 0,
+                     buffers[1], 0);
   } else {
     glDisableClientState(GL_ELEMENT_ARRAY_ATI);
   }
@@ -159,8 +167,7 @@ void RenderMesh::DrawElementArray(std::uint32_t /*group*/, std::uint32_t count) 
   glDrawElementArrayATI(GL_TRIANGLES, static_cast<GLsizei>(3 * count));
 }
 
-void RenderMesh::DrawMeshGroup(std::uint32_t group, std::uint32_t flags,
-                               std::uint32_t useBuffers) {
+void RenderMesh::DrawMeshGroup(std::uint32_t group, std::uint32_t flags, std::uint32_t useBuffers) {
   DrawMeshGroupState(group, flags, useBuffers);
   DrawMeshGroupElements(group, useBuffers);
 }
@@ -187,11 +194,11 @@ void RenderMesh::UploadMeshBuffers() {
     confirmed = confirmed && glIsObjectBufferATI(buffers[2 * g]);
     if (ElementArrays()) {
       const std::uint32_t count = range.endTriangle - range.firstTriangle;
-      buffers[2 * g + 1] = glNewObjectBufferATI(
-          static_cast<GLsizei>(3 * count * indexBytes),
-          static_cast<const std::uint8_t*>(indices.elements) +
-              std::size_t{range.firstTriangle} * 3 * indexBytes,
-          GL_STATIC_ATI);
+      buffers[2 * g + 1] =
+          glNewObjectBufferATI(static_cast<GLsizei>(3 * count * indexBytes),
+                               static_cast<const std::uint8_t*>(indices.elements) +
+                                   std::size_t{range.firstTriangle} * 3 * indexBytes,
+                               GL_STATIC_ATI);
       confirmed = confirmed && glIsObjectBufferATI(buffers[2 * g + 1]);
     }
   }

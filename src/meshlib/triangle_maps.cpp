@@ -39,8 +39,8 @@ long Cell(float c, std::uint32_t log2) {
 }
 
 void PutTexel(const TriangleMaps& maps, long column, long row, const float* a) {
-  const std::size_t i = (static_cast<std::size_t>(row) << maps.log2Width) +
-                        static_cast<std::size_t>(column);
+  const std::size_t i =
+      (static_cast<std::size_t>(row) << maps.log2Width) + static_cast<std::size_t>(column);
   for (int k = 0; k < 3; ++k) maps.planes[k][i] = a[k];
   float n[3] = {a[3], a[4], a[5]};
   gKernelTable.KernelNormalize3(n);
@@ -89,9 +89,10 @@ void RasterizeTriangleMaps(const RenderVertex& a, const RenderVertex& b, const R
       } else if (column == last) {
         PutTexel(maps, column, row, right.a);
       } else {
-        const float s = std::fabs(du) < 0.0005f
-                            ? 0.0f
-                            : (static_cast<float>(column) / static_cast<float>(width) - left.u) / du;
+        const float s =
+            std::fabs(du) < 0.0005f
+                ? 0.0f
+                : (static_cast<float>(column) / static_cast<float>(width) - left.u) / du;
         float values[6];
         for (int i = 0; i < 6; ++i) values[i] = left.a[i] + s * (right.a[i] - left.a[i]);
         PutTexel(maps, column, row, values);

@@ -129,7 +129,8 @@ inline void BuildStrip(MeshNetwork& n, std::uint32_t quads, std::uint32_t split,
   n.AllocateNetwork(2 * (quads + 1) + tail, 3 * quads + 1 + 2 * tail, quads + tail, 2);
   n.AddNetworkGroup();
   n.AddNetworkGroup();
-  for (std::uint32_t i = 0; i <= quads; ++i) n.AddNetworkVertex(float(i), 0, 0), n.AddNetworkVertex(float(i), 1, 0);
+  for (std::uint32_t i = 0; i <= quads; ++i)
+    n.AddNetworkVertex(float(i), 0, 0), n.AddNetworkVertex(float(i), 1, 0);
   auto edge = [&](NetworkVertex* a, NetworkVertex* b) {
     NetworkEdge* e = n.AddNetworkEdge();
     e->vertexA = a, e->vertexB = b;
@@ -137,8 +138,8 @@ inline void BuildStrip(MeshNetwork& n, std::uint32_t quads, std::uint32_t split,
     e->u1B = e->u2B = b->x / float(quads), e->v1B = e->v2B = b->y;
     return e;
   };
-  auto face = [&](std::initializer_list<NetworkVertex*> corners, std::initializer_list<NetworkEdge*> edges,
-                  std::uint16_t group) {
+  auto face = [&](std::initializer_list<NetworkVertex*> corners,
+                  std::initializer_list<NetworkEdge*> edges, std::uint16_t group) {
     NetworkFace* f = n.AddNetworkFace();
     for (NetworkVertex* v : corners) f->vertices[f->cornerCount++] = v;
     int k = 0;

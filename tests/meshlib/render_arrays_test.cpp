@@ -43,7 +43,8 @@ TEST(RenderArrays, QuadsSplitAtTheirThirdCornerAndLargerFacesGiveNoTriangle) {
     n.AllocateNetwork(9, 9, 2, 1);
     n.AddNetworkGroup();
     AddFace(n, {{0, 0, 0, 0, 0}, {0, 1, 0, 0, 1}, {1, 1, 0, 1, 1}, {1, 0, 0, 1, 0}});
-    AddFace(n, {{5, 0, 0, 0, 0}, {5, 1, 0, 0, 0}, {6, 2, 0, 0, 0}, {7, 1, 0, 0, 0}, {7, 0, 0, 0, 0}});
+    AddFace(n,
+            {{5, 0, 0, 0, 0}, {5, 1, 0, 0, 0}, {6, 2, 0, 0, 0}, {7, 1, 0, 0, 0}, {7, 0, 0, 0, 0}});
     Prepare(n);
     std::uint32_t staged = 0, chosen = width;
     CountRenderVertices(n, staged, chosen);
@@ -107,8 +108,10 @@ TEST(RenderArrays, IndexWidthFollowsTheRenderVertexCount) {
     bool tail;
     std::uint32_t code, vertices, width;
   } cases[] = {
-      {false, kIndexAuto, 65536, kIndex16}, {true, kIndexAuto, 65537, kIndex32},
-      {false, kIndex32, 65536, kIndex32},   {false, 7, 65536, kIndex16},
+      {false, kIndexAuto, 65536, kIndex16},
+      {true, kIndexAuto, 65537, kIndex32},
+      {false, kIndex32, 65536, kIndex32},
+      {false, 7, 65536, kIndex16},
   };
   for (const auto& c : cases) {
     BuildStrip(n, 32767, 1u << 20, c.tail);
@@ -214,8 +217,8 @@ TEST(RenderArrays, FullOutputsAreFatal) {
   std::uint32_t stagedHere = 0, vertices = 0, triangles = 0;
   width = kIndexAuto;
   Counting observer;
-  NetworkToRenderArraysDirect(n, &observer, staging, 24, stagedHere, out, 24, vertices, indices,
-                              12, triangles, width);
+  NetworkToRenderArraysDirect(n, &observer, staging, 24, stagedHere, out, 24, vertices, indices, 12,
+                              triangles, width);
   EXPECT_TRUE(stagedHere == 24 && vertices == 24 && triangles == 12 && width == kIndex16);
   EXPECT_EQ(observer.vertices, 48);
   stagedHere = 1;

@@ -69,7 +69,8 @@ void DrawAndExpect(RenderMesh& mesh, std::int32_t group, std::uint32_t useBuffer
   for (int py = 4; py < kGlTestWindowSize; py += 8) {
     for (int px = 4; px < kGlTestWindowSize; px += 8) {
       const bool drawn = px < kGlTestWindowSize / 2 ? left : right;
-      const float x = (float(px) + 0.5f) / kGlTestWindowSize, y = (float(py) + 0.5f) / kGlTestWindowSize;
+      const float x = (float(px) + 0.5f) / kGlTestWindowSize,
+                  y = (float(py) + 0.5f) / kGlTestWindowSize;
       const test::Rgba p = ReadPixel(px, py);
       EXPECT_NEAR(p.r, drawn ? 255 * x : 0, 3) << what << " at " << px << "," << py;
       EXPECT_NEAR(p.g, drawn ? 255 * y : 0, 3) << what << " at " << px << "," << py;
@@ -86,6 +87,70 @@ void DrawEveryWay(RenderMesh& mesh, const std::string& what) {
     DrawAndExpect(mesh, 1, useBuffers, false, true, how + ", group 1");
     DrawAndExpect(mesh, 2, useBuffers, false, false, how + ", no such group");
   }
+}
+
+TEST_F(RenderMeshGlTest, ArrayFlagsChooseEachArraysSource) {
+  ExtensionMask &= ~(kExtVertexArrayRange | kExtVertexArrayObject | kExtElementArray);
+  Strip strip;
+  RenderMesh mesh;
+  mesh.BuildRenderMesh(strip.network);
+  const auto* group1 = static_cast<const std::uint8_t*>(mesh.vertices.elements) +
+                       mesh.Group(1).firstVertex * sizeof(RenderVertex);
+  const std::uint8_t kUntouched = 0;
+  // For each array: enabled, components and byte offset into the group's first vertex (-1:
+  // the pointer left as it was).
+  struct Array {
+    bool on;
+    GLint size;
+    int offset;
+  };
+  const struct {
+    std::uint32_t flags;
+    Array vertex, normal, texture, colour;
+  } cases[] = {
+      {1 | (4u << kArrayTexCoordShift), {true, 3, 0}, {}, {true, 2, 24}, {}},
+      {8 | (2u << kArrayTexCoordShift), {true, 3, 0}, {true, 3, 12}, {true, 3, 12}, {}},
+      {(1u << kArrayTexCoordShift) | (2u << kArrayColourShift),
+       {},
+       {true, 3, 12},  // bit 6 is also a normal bit
+       {true, 3, 0},
+       {true, 3, 12}},
+      {2 | (3u << kArrayTexCoordShift) | (5u << kArrayColourShift),
+       {true, 3, 0},
+       {true, 3, 12},
+       {true, 0, -1},
+       {true, 0, -1}},
+  };
+  for (const auto& c : cases) {
+    glTexCoordPointer(4, GL_FLOAT, 0, &kUntouched);
+    glColorPointer(4, GL_FLOAT, 0, &kUntouched);
+    mesh.DrawMeshGroupState(1, c.flags, 0);
+    const struct {
+      GLenum array, pointer, size;
+      Array want;
+    } arrays[] = {
+        {GL_VERTEX_ARRAY, GL_VERTEX_ARRAY_POINTER, GL_VERTEX_ARRAY_SIZE, c.vertex},
+        {GL_NORMAL_ARRAY, GL_NORMAL_ARRAY_POINTER, 0, c.normal},
+        {GL_TEXTURE_COORD_ARRAY, GL_TEXTURE_COORD_ARRAY_POINTER, GL_TEXTURE_COORD_ARRAY_SIZE,
+         c.texture},
+        {GL_COLOR_ARRAY, GL_COLOR_ARRAY_POINTER, GL_COLOR_ARRAY_SIZE, c.colour},
+    };
+    for (const auto& a : arrays) {
+      const std::string what =
+          "flags " + std::to_string(c.flags) + " array " + std::to_string(a.array);
+      EXPECT_EQ(glIsEnabled(a.array) == GL_TRUE, a.want.on) << what;
+      if (!a.want.on) continue;
+      void* pointer = nullptr;
+      glGetPointerv(a.pointer, &pointer);
+      EXPECT_EQ(pointer, a.want.offset < 0 ? &kUntouched : group1 + a.want.offset) << what;
+      GLint size = 3;
+      if (a.size != 0) glGetIntegerv(a.size, &size);
+      EXPECT_EQ(size, a.want.offset < 0 ? 4 : a.want.size) << what;
+    }
+    mesh.DrawMeshGroupElements(1, 0);
+  }
+  for (GLenum array : {GL_NORMAL_ARRAY, GL_TEXTURE_COORD_ARRAY, GL_COLOR_ARRAY})
+    glDisableClientState(array);
 }
 
 // Each array mode as this driver (with or without the compatibility layer) offers it; the
@@ -151,8 +216,8 @@ struct StandIns {
   }
   static GLboolean APIENTRY IsBuffer(GLuint id) { return buffers.count(id) != 0; }
   static void APIENTRY FreeBuffer(GLuint id) { buffers.erase(id); }
-  static void APIENTRY ArrayObject(GLenum array, GLint size, GLenum type, GLsizei stride,
-                                   GLuint id, GLuint offset) {
+  static void APIENTRY ArrayObject(GLenum array, GLint size, GLenum type, GLsizei stride, GLuint id,
+                                   GLuint offset) {
     const std::uint8_t* p = buffers.at(id).data() + offset;
     switch (array) {
       case GL_VERTEX_ARRAY: glVertexPointer(size, type, stride, p); break;
@@ -167,8 +232,8 @@ struct StandIns {
   }
 
   explicit StandIns(std::uint32_t bits) {
-    ExtensionMask = (ExtensionMask & ~(kExtVertexArrayRange | kExtVertexArrayObject |
-                                       kExtElementArray)) | bits;
+    ExtensionMask =
+        (ExtensionMask & ~(kExtVertexArrayRange | kExtVertexArrayObject | kExtElementArray)) | bits;
     wglAllocateMemoryNV = Allocate;
     wglFreeMemoryNV = Free;
     glVertexArrayRangeNV = Range;
@@ -210,7 +275,8 @@ TEST_F(RenderMeshGlTest, RangeBlockHoldsEveryRegisteredMeshWithStandIns) {
   RenderMesh c;
   c.BuildRenderMesh(first.network);
   DrawEveryWay(a, "range of three");
-  EXPECT_TRUE(StandIns::allocations == 2 && StandIns::frees == 1 && MeshTable.varUsed == 3 * floats);
+  EXPECT_TRUE(StandIns::allocations == 2 && StandIns::frees == 1 &&
+              MeshTable.varUsed == 3 * floats);
   // Drawing from the mesh switches the range off.
   DrawAndExpect(c, -1, 0, true, true, "own arrays");
   EXPECT_EQ(MeshTable.varActive, 0u);
@@ -225,7 +291,8 @@ TEST_F(RenderMeshGlTest, RangeBlockHoldsEveryRegisteredMeshWithStandIns) {
 }
 
 TEST_F(RenderMeshGlTest, ObjectBuffersPerGroupWithStandIns) {
-  for (std::uint32_t bits : {std::uint32_t{kExtVertexArrayObject}, kExtVertexArrayObject | kExtElementArray}) {
+  for (std::uint32_t bits :
+       {std::uint32_t{kExtVertexArrayObject}, kExtVertexArrayObject | kExtElementArray}) {
     StandIns standIns(bits);
     ArrayMode = -1;
     const bool elements = bits & kExtElementArray;

@@ -48,7 +48,8 @@ TEST_F(RenderMeshTest, BuildRegistersTheMeshWithItsGroupRanges) {
   EXPECT_TRUE(mesh.shortIndices == 1 && mesh.indices16 != nullptr && mesh.indices32 == nullptr);
   ASSERT_EQ(mesh.GroupCount(), 1u);
   const MeshGroupRange& g = mesh.Group(0);
-  EXPECT_TRUE(g.firstTriangle == 0 && g.endTriangle == 12 && g.firstVertex == 0 && g.endVertex == 8);
+  EXPECT_TRUE(g.firstTriangle == 0 && g.endTriangle == 12 && g.firstVertex == 0 &&
+              g.endVertex == 8);
   EXPECT_TRUE(n.groups[0].vertexBase == 0 && n.groups[0].reserved == 8);
   EXPECT_EQ(mesh.tableIndex, 0);
   EXPECT_TRUE(MeshTable.meshCount == 1 && MeshTable.meshes[0] == &mesh && MeshTable.dirty == 1);

@@ -133,15 +133,15 @@ TEST(RenderVertexFans, NormalsAreTheVertexNormalOrEachSidesAverage) {
   std::uint32_t counter = 0;
   EmitVertexNormals(normals, 2, counter, v, *EdgesAt(n, v)[0]);
   ASSERT_EQ(counter, 2u);
-  for (const NormalEntry& e : normals)
-    EXPECT_TRUE(e.nx == v.nx && e.ny == v.ny && e.nz == v.nz);
+  for (const NormalEntry& e : normals) EXPECT_TRUE(e.nx == v.nx && e.ny == v.ny && e.nz == v.nz);
 
   // A roof folded along x = 1: each side's faces have normal (-+0.447, 0, 0.894).
   const float seamless[4] = {1, 1, 1, 1};
   BuildCross(n, seamless, 1, 0.5f);
   RenderVertex out[2];
   counter = 0;
-  EmitRenderVertices(nullptr, out, 2, counter, VertexAt(n, 1, 1), *EdgesAt(n, VertexAt(n, 1, 1))[0]);
+  EmitRenderVertices(nullptr, out, 2, counter, VertexAt(n, 1, 1),
+                     *EdgesAt(n, VertexAt(n, 1, 1))[0]);
   const float s = 1 / std::sqrt(1.25f);
   for (const RenderVertex& e : out) {
     EXPECT_NEAR(Length(e), 1, 1e-6f);
@@ -201,14 +201,17 @@ TEST(RenderVertexFans, FullArraysBrokenFansAndLargeFansAreFatal) {
     disc.AddNetworkGroup();
     for (std::uint32_t i = 0; i < k; ++i) {
       const float a = 6.2831853f * float(i) / float(k), b = 6.2831853f * float(i + 1) / float(k);
-      AddFace(disc, {{0, 0, 0, 0, 0}, {std::sin(b), std::cos(b), 0, 0, 0},
+      AddFace(disc, {{0, 0, 0, 0, 0},
+                     {std::sin(b), std::cos(b), 0, 0, 0},
                      {std::sin(a), std::cos(a), 0, 0, 0}});
     }
     Prepare(disc);
     ASSERT_EQ(disc.vertexCount, k + 1);
     counter = 0;
     for (std::uint32_t f = 0; f < k; ++f) disc.faces[f].cornerRenderIndex[0] = 9;
-    auto emit = [&] { EmitRenderVertices(nullptr, out, 4, counter, disc.vertices[0], disc.edges[0]); };
+    auto emit = [&] {
+      EmitRenderVertices(nullptr, out, 4, counter, disc.vertices[0], disc.edges[0]);
+    };
     if (k == kFanCapacity) {
       emit();
       EXPECT_EQ(counter, 1u);

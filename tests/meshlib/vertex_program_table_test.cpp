@@ -16,8 +16,8 @@ using test::TempDir;
 
 TEST(TextScramble, ShiftsEachCharacterAndBackModulo128) {
   TempDir dir;
-  const std::string text = std::string("!!ARBvp1.0\r\nMOV result.position, vertex.position;\nEND\x03") +
-                           '\x7f';
+  const std::string text =
+      std::string("!!ARBvp1.0\r\nMOV result.position, vertex.position;\nEND\x03") + '\x7f';
   const std::string plain = dir.Write("program.txt", text);
   const std::string scrambled = dir.Path("program.bin");
   const struct {
@@ -32,15 +32,15 @@ TEST(TextScramble, ShiftsEachCharacterAndBackModulo128) {
     EXPECT_EQ(bytes[bytes.size() - 2], c.wrapped);
     // The text comes back with a zero behind it, in a buffer just large enough.
     std::string back(bytes.size() + 1, '#');
-    ASSERT_EQ(UnscrambleTextFile(scrambled.c_str(), c.shift, back.data(),
-                                 std::uint32_t(back.size())),
-              1u);
-    EXPECT_EQ(back, std::string("!!ARBvp1.0\nMOV result.position, vertex.position;\nEND\x03\x7f") +
-                        '\0');
+    ASSERT_EQ(
+        UnscrambleTextFile(scrambled.c_str(), c.shift, back.data(), std::uint32_t(back.size())),
+        1u);
+    EXPECT_EQ(back,
+              std::string("!!ARBvp1.0\nMOV result.position, vertex.position;\nEND\x03\x7f") + '\0');
     // One byte less: refused, the buffer left empty.
-    EXPECT_EQ(UnscrambleTextFile(scrambled.c_str(), c.shift, back.data(),
-                                 std::uint32_t(bytes.size())),
-              0u);
+    EXPECT_EQ(
+        UnscrambleTextFile(scrambled.c_str(), c.shift, back.data(), std::uint32_t(bytes.size())),
+        0u);
     EXPECT_EQ(back[0], '\0');
   }
   char buffer[4] = "abc";
