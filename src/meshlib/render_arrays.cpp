@@ -22,11 +22,12 @@ bool CornerUnset(const NetworkFace* face, const NetworkVertex* vertex) {
   return true;  // not a corner of the face: the fan walk reports it
 }
 
-// Calls emit(vertex, edge) for each end of each edge whose fan is not made yet. A vertex
-// where separate fans meet (faces touching only at it) gets one call per fan.
+// Calls emit(vertex, edge) for each end of each edge whose fan is not made yet: whose vertex
+// is not emitted, or whose corner in the edge's first face has no entry. A vertex where
+// separate fans meet (faces touching only at it) so gets one call per fan, and a network
+// converted before starts afresh.
 template <class Emit>
 void EmitNetwork(MeshNetwork& network, Emit emit) {
-  for (std::uint32_t i = 0; i < network.vertexCount; ++i) network.vertices[i].emitted = 0;
   for (std::uint32_t f = 0; f < network.faceCount; ++f)
     std::fill(std::begin(network.faces[f].cornerRenderIndex),
               std::end(network.faces[f].cornerRenderIndex), kNoRenderIndex);

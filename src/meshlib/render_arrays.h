@@ -38,8 +38,7 @@ inline constexpr const char* kTooMuchTriangles = "Poltan Error : too much triang
 // (each face corner then holds its entry). `width` comes back as kIndex16 or kIndex32: the
 // automatic code and kIndex32 choose as their names say; any other code asks for 16-bit
 // indices, and more than kMaxShortIndexVertices vertices then end the process (kIndexNotShort).
-// The vertices' emitted flags and the corners' entries are cleared first, so a network can be
-// converted again.
+// The corners' entries are cleared first, so a network can be converted again.
 void CountRenderVertices(MeshNetwork& network, std::uint32_t& vertexCount, std::uint32_t& width);
 
 // The same walk, writing vertex normals to the caller's array from `counter` on.

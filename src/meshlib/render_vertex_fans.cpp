@@ -120,8 +120,8 @@ void FanTexCoords(const Fan& fan, std::uint32_t k, const NetworkVertex* vertex, 
 
 bool IsSharp(const NetworkEdge& edge) { return edge.sharpness > kSharpEdge; }
 
-// The closing edge breaks the fan when it is a border: its two ends are not neighbours.
-bool ClosingIsSeam(const Fan& fan) { return fan.open || IsSeamEdge(*fan.edges[fan.count - 1]); }
+// An open fan's closing edge is a border: it parts the last face from face 0 as a sharp edge
+// would (and, as a border, it is a seam as well).
 bool ClosingIsSharp(const Fan& fan) { return fan.open || IsSharp(*fan.edges[fan.count - 1]); }
 
 // Writes entries for the fan: `write(index, normal, k)` stores entry `index` with that normal
@@ -142,7 +142,7 @@ void EmitFan(NetworkVertex& vertex, const Fan& fan, std::uint32_t& counter, Writ
     for (std::uint32_t k = 1; k < m; ++k) {
       std::uint32_t use = entry;
       if (IsSeamEdge(*fan.edges[k - 1])) {
-        if (k == m - 1 && !ClosingIsSeam(fan)) {
+        if (k == m - 1 && !IsSeamEdge(*fan.edges[m - 1])) {
           use = first;
         } else {
           write(++entry, normal, k);

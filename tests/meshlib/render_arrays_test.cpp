@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "meshlib/render_mesh.h"
 #include "meshlib/triangle_maps.h"
 #include "network_test_support.h"
 #include "support/fatal_test.h"
@@ -124,6 +125,12 @@ TEST(RenderArrays, IndexWidthFollowsTheRenderVertexCount) {
   BuildStrip(n, 32767, 1u << 20, true);
   std::uint32_t count = 0, width = kIndex16;
   EXPECT_FATAL(CountRenderVertices(n, count, width), kIndexNotShort);
+  width = kIndexAuto;
+  CountRenderVertices(n, count, width);
+  std::uint32_t vertices = 0, triangles = 0;
+  EXPECT_FATAL(
+      NetworkToRenderArrays(n, nullptr, nullptr, 0, vertices, nullptr, 0, triangles, kIndex16),
+      kIndexNotShort);
 }
 
 TEST(RenderArrays, EveryCornerGetsItsOwnVertexAgainAndAgain) {
@@ -207,6 +214,8 @@ TEST(RenderArrays, FullOutputsAreFatal) {
   EXPECT_EQ(convert(24, 12), 24u + 1200);
   EXPECT_FATAL(convert(23, 12), kTooMuchVertexes);
   EXPECT_FATAL(convert(24, 11), kTooMuchTriangles);
+  n.faces[5].cornerRenderIndex[2] = kNoRenderIndex;  // a corner the fans never reached
+  EXPECT_FATAL(convert(24, 12), kAbnormalConnection);
   NormalEntry normals[24];
   std::uint32_t counter = 1;
   EXPECT_FATAL(CheckNetworkVertices(n, normals, 24, counter), kTooMuchNormal);
@@ -253,31 +262,37 @@ RenderVertex OnPlane(float u, float v, float nx, float ny, float nz) {
   return {u, v, 2 * u + 3 * v, nx, ny, nz, u, v};
 }
 
-TEST(TriangleMaps, TexelsCoveredRowByRowWithPositionsOnTheTriangle) {
-  Maps4 m;
-  // Right triangle (0, 0), (1, 0), (0, 1): row j reaches column 4 - j; row 4 (v = 1) and
-  // column 4 lie outside the maps.
-  RasterizeTriangleMaps(OnPlane(0, 0, 1, 0, 0), OnPlane(1, 0, 0, 1, 0), OnPlane(0, 1, 0, 0, 1),
-                        m.maps);
-  EXPECT_TRUE(m.GuardUntouched());
-  int written = 0;
-  for (int j = 0; j < 4; ++j) {
-    for (int i = 0; i < 4; ++i) {
-      EXPECT_EQ(m.Written(i, j), i + j <= 4) << i << "," << j;
-      if (!m.Written(i, j)) continue;
-      ++written;
-      EXPECT_FLOAT_EQ(m.At(0, i, j), 0.25f * float(i));
-      EXPECT_FLOAT_EQ(m.At(1, i, j), 0.25f * float(j));
-      EXPECT_FLOAT_EQ(m.At(2, i, j), 2 * m.At(0, i, j) + 3 * m.At(1, i, j));
-      const float n[3] = {m.At(3, i, j), m.At(4, i, j), m.At(5, i, j)};
-      EXPECT_NEAR(n[0] * n[0] + n[1] * n[1] + n[2] * n[2], 1, 1e-5f);
-    }
-  }
-  EXPECT_EQ(written, 13);
-  EXPECT_EQ(m.At(3, 0, 0), 1);  // the first vertex's normal, as it is
+const int kOrders[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
 
-  // Coordinates off the maps on every side: only texels inside are written, each on the
-  // triangle's plane within its own row, and no write wraps into the next row.
+TEST(TriangleMaps, TexelsCoveredRowByRowWithPositionsOnTheTriangle) {
+  // Right triangle (0, 0), (1, 0), (0, 1), its corners in every order: row j reaches column
+  // 4 - j; row 4 (v = 1) and column 4 lie outside the maps.
+  const RenderVertex corners[3] = {OnPlane(0, 0, 1, 0, 0), OnPlane(1, 0, 0, 1, 0),
+                                   OnPlane(0, 1, 0, 0, 1)};
+  for (const auto& o : kOrders) {
+    Maps4 m;
+    RasterizeTriangleMaps(corners[o[0]], corners[o[1]], corners[o[2]], m.maps);
+    EXPECT_TRUE(m.GuardUntouched());
+    int written = 0;
+    for (int j = 0; j < 4; ++j) {
+      for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(m.Written(i, j), i + j <= 4) << i << "," << j;
+        if (!m.Written(i, j)) continue;
+        ++written;
+        EXPECT_FLOAT_EQ(m.At(0, i, j), 0.25f * float(i));
+        EXPECT_FLOAT_EQ(m.At(1, i, j), 0.25f * float(j));
+        EXPECT_FLOAT_EQ(m.At(2, i, j), 2 * m.At(0, i, j) + 3 * m.At(1, i, j));
+        const float n[3] = {m.At(3, i, j), m.At(4, i, j), m.At(5, i, j)};
+        EXPECT_NEAR(n[0] * n[0] + n[1] * n[1] + n[2] * n[2], 1, 1e-5f);
+      }
+    }
+    EXPECT_EQ(written, 13);
+    EXPECT_EQ(m.At(3, 0, 0), 1);  // the corner at (0, 0): its own normal, as it is
+  }
+
+  // Coordinates off the maps on every side (corners in every order): only texels inside are
+  // written, each on the triangle's plane within its own row, and no write wraps into the
+  // next row.
   const struct {
     RenderVertex a, b, c;
     int texels;
@@ -291,42 +306,48 @@ TEST(TriangleMaps, TexelsCoveredRowByRowWithPositionsOnTheTriangle) {
       {OnPlane(0, 0, 0, 0, 1), OnPlane(0, NAN, 0, 0, 1), OnPlane(0, 1, 0, 0, 1), 0},
   };
   for (const auto& c : cases) {
-    Maps4 clip;
-    RasterizeTriangleMaps(c.a, c.b, c.c, clip.maps);
-    EXPECT_TRUE(clip.GuardUntouched());
-    int count = 0;
-    for (int j = 0; j < 4; ++j) {
-      for (int i = 0; i < 4; ++i) {
-        if (!clip.Written(i, j)) continue;
-        ++count;
-        const float y = clip.At(1, i, j), z = clip.At(2, i, j);
-        EXPECT_TRUE(y >= 0.25f * float(j) && y < 0.25f * float(j + 1)) << i << "," << j;
-        EXPECT_NEAR(z, 2 * clip.At(0, i, j) + 3 * y, 1e-5f * (1 + std::fabs(z)));
+    for (const auto& o : kOrders) {
+      const RenderVertex* v[3] = {&c.a, &c.b, &c.c};
+      Maps4 clip;
+      RasterizeTriangleMaps(*v[o[0]], *v[o[1]], *v[o[2]], clip.maps);
+      EXPECT_TRUE(clip.GuardUntouched());
+      int count = 0;
+      for (int j = 0; j < 4; ++j) {
+        for (int i = 0; i < 4; ++i) {
+          if (!clip.Written(i, j)) continue;
+          ++count;
+          const float y = clip.At(1, i, j), z = clip.At(2, i, j);
+          EXPECT_TRUE(y >= 0.25f * float(j) && y < 0.25f * float(j + 1)) << i << "," << j;
+          EXPECT_NEAR(z, 2 * clip.At(0, i, j) + 3 * y, 1e-5f * (1 + std::fabs(z)));
+        }
       }
+      EXPECT_EQ(count, c.texels);
     }
-    EXPECT_EQ(count, c.texels);
   }
 }
 
 TEST(TriangleMaps, AGroupsTrianglesFillItsTextureRange) {
+  // Four quads over u = 0 to 1, the right two of group 1: each group's indices count from
+  // its own first vertex.
   MeshNetwork n;
-  n.AllocateNetwork(4, 5, 1, 2);
-  n.AddNetworkGroup();
-  AddFace(n, {{0, 0, 0, 0, 0}, {0, 1, 0, 0, 1}, {1, 1, 0, 1, 1}, {1, 0, 0, 1, 0}});
-  Prepare(n);
-  std::uint32_t staged = 0, width = kIndexAuto, vertices = 0, triangles = 0;
-  CountRenderVertices(n, staged, width);
-  RenderVertex out[4];
-  std::uint16_t indices[6];
-  NetworkToRenderArrays(n, nullptr, out, 4, vertices, indices, 2, triangles, width);
-  n.groups[0].vertexBase = 0;
-  Maps4 m;
-  ForEachGroupTriangle(n, 1, out, indices, width, m.maps);  // no such group
-  EXPECT_FALSE(m.Written(0, 0));
-  ForEachGroupTriangle(n, 0, out, indices, width, m.maps);
-  for (int j = 0; j < 4; ++j)
-    for (int i = 0; i < 4; ++i) EXPECT_FLOAT_EQ(m.At(0, i, j), 0.25f * float(i)) << i << "," << j;
-  EXPECT_TRUE(m.GuardUntouched());
+  BuildStrip(n, 4, 2, false);
+  RenderMesh mesh;
+  mesh.BuildRenderMesh(n);
+  ASSERT_NE(n.groups[1].vertexBase, 0u);
+  for (std::uint8_t group : {0, 1, 2}) {
+    Maps4 m;
+    ForEachGroupTriangle(n, group, static_cast<const RenderVertex*>(mesh.vertices.elements),
+                         mesh.indices.elements, kIndex16, m.maps);
+    for (int j = 0; j < 4; ++j) {
+      for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(m.Written(i, j), group == 0 ? i <= 2 : group == 1 && i >= 2) << i << "," << j;
+        if (m.Written(i, j)) {
+          EXPECT_FLOAT_EQ(m.At(0, i, j), float(i));  // x = 4 u
+        }
+      }
+    }
+    EXPECT_TRUE(m.GuardUntouched());
+  }
 }
 
 }  // namespace

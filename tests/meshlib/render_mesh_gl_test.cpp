@@ -283,7 +283,8 @@ TEST_F(RenderMeshGlTest, RangeBlockHoldsEveryRegisteredMeshWithStandIns) {
 
   // No block: the meshes draw from their own arrays.
   MeshTableShutdown();
-  EXPECT_TRUE(StandIns::frees == 2 && MeshTable.varMemory == nullptr && a.tableIndex == -1);
+  EXPECT_TRUE(StandIns::frees == 2 && MeshTable.varMemory == nullptr && a.tableIndex == -1 &&
+              a.varVertices == nullptr);
   StandIns::refuseMemory = true;
   a.BuildRenderMesh(first.network);
   DrawEveryWay(a, "range without memory");
