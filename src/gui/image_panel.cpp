@@ -70,13 +70,15 @@ void LoadPanelImageWithMaskAlt(GuiImagePanel& panel, GuiPlane* root, const Widge
 void ConfigurePanel(GuiImagePanel& panel, GuiPlane* root, const WidgetEdge& left,
                     const WidgetEdge& top, const WidgetEdge& right, const WidgetEdge& bottom,
                     Texture2D* texture, float uScale, float vScale) {
-  if (panel.texture != texture) ReleasePanelTextures(panel);
+  // The panel's own texture stays its own; any other it owned goes.
+  const std::uint32_t keeps = panel.ownsTexture != 0 && panel.texture == texture ? 1 : 0;
+  if (keeps == 0) ReleasePanelTextures(panel);
   panel.root = root;
   panel.texture = texture;
   panel.uScale = uScale;
   panel.vScale = vScale;
   panel.onPress = nullptr;
-  panel.ownsTexture = 0;
+  panel.ownsTexture = keeps;
   ConfigureWidget(panel, kPanelStyle, left, top, right, bottom);
   SetOpaqueWhite(panel);
 }

@@ -48,7 +48,8 @@ void LoadPanelImageWithMaskAlt(GuiImagePanel& panel, GuiPlane* root, const Widge
                                const WidgetEdge& bottom, const char* colourFile,
                                const char* maskFile);
 
-// Shows a texture the panel does not own (a texture it owned is released first).
+// Shows a texture the panel does not own (a texture it owned is released first, unless it is
+// the texture given).
 void ConfigurePanel(GuiImagePanel& panel, GuiPlane* root, const WidgetEdge& left,
                     const WidgetEdge& top, const WidgetEdge& right, const WidgetEdge& bottom,
                     Texture2D* texture, float uScale, float vScale);

@@ -185,8 +185,11 @@ TEST_F(WidgetGlTest, PanelsTakeThePictureSizeAndBlendByChannelsAndColour) {
   const std::uint32_t inUse = SlotsInUse();
   for (int i = 0; i < 10; ++i)
     LoadPanelImageWithMask(masked, &root, Pixels(8), Pixels(8), "small.png", "half.png");
-  EXPECT_EQ(SlotsInUse(), inUse);
   EXPECT_EQ(masked.onPress, nullptr);
+  ConfigurePanel(masked, &root, Pixels(8), Pixels(8), Pixels(28), Pixels(18), masked.texture,
+                 masked.uScale, masked.vScale);  // its own texture stays its own
+  EXPECT_EQ(masked.ownsTexture, 1u);
+  EXPECT_EQ(SlotsInUse(), inUse);
   ConfigurePanel(borrower, &root, Pixels(40), Pixels(40), Pixels(60), Pixels(50), masked.texture,
                  masked.uScale, masked.vScale);
   ReleasePanelTextures(borrower);
