@@ -12,6 +12,7 @@
 
 #include "gfx/gfx_gl_test.h"
 #include "gfx/png_texture.h"
+#include "gfx/texture_format.h"
 #include "gfx/texture_names.h"
 #include "gui/clip_panel.h"
 #include "gui/image_button.h"
@@ -42,6 +43,9 @@ class WidgetGlTest : public GfxGlTest {
     MakeRoot(root);
   }
   void TearDown() override {
+    for (GLenum unit = 3; unit >= 1; --unit)
+      glActiveTexture(GL_TEXTURE0 + unit), glDisable(GL_TEXTURE_2D);
+    glActiveTexture(GL_TEXTURE0);
     glDisable(GL_CULL_FACE);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_SCISSOR_TEST);
@@ -49,7 +53,15 @@ class WidgetGlTest : public GfxGlTest {
     GfxGlTest::TearDown();
   }
   // Clears to `clear` and draws the tree.
+  // Units 1 to 3 are left textured black: widgets draw on unit 0 alone.
   void DrawTree(Rgba clear = {0, 0, 0, 0}) {
+    if (black.pixels.data == nullptr) Texture2DResize(black, 3, 0, 0);
+    for (GLenum unit = 1; unit <= 3; ++unit) {
+      glActiveTexture(GL_TEXTURE0 + unit);
+      glEnable(GL_TEXTURE_2D);
+      Texture2DBind(black, kModePlain, 0);
+    }
+    glActiveTexture(GL_TEXTURE0);
     glClearColor(clear.r / 255.0f, clear.g / 255.0f, clear.b / 255.0f, 0);
     glClear(GL_COLOR_BUFFER_BIT);
     LayoutDirty = 1;
@@ -58,6 +70,7 @@ class WidgetGlTest : public GfxGlTest {
   }
   GuiPlane root;
   InterfaceFiles files;
+  Texture2D black;
 };
 
 // The pixel at (x, y) window pixels from the top-left.
@@ -85,18 +98,22 @@ PngSample LeftHalfOpaque(std::uint32_t w) {
 }
 
 TEST_F(WidgetGlTest, ButtonsShowTheirImagesWhereTheMaskIsOpaque) {
-  files.Colour("hover.png", 6, 5, 255, 0, 0);
-  files.Colour("normal.png", 6, 5, 0, 255, 0);
-  files.Mask("mask.png", 6, 5, LeftHalfOpaque(6));
+  files.Colour("full.png", 8, 4, 255, 255, 255);
+  files.Mask("opaque.png", 8, 4, [](std::uint32_t, std::uint32_t, std::uint32_t) { return 0; });
+  files.Colour("hover.png", 6, 3, 255, 0, 0);
+  files.Colour("normal.png", 6, 3, 0, 255, 0);
+  files.Mask("mask.png", 6, 3, LeftHalfOpaque(6));
   GuiImageButton button, twin;
+  // Opaque white images first: their blocks may come back for the padding of the next ones.
+  SetButtonImages(button, &root, {}, {}, "full.png", "opaque.png", "full.png", "opaque.png", {});
   SetButtonImages(button, &root, Pixels(8), Pixels(8), "hover.png", "mask.png", "normal.png",
                   "mask.png", {});
   PlaceButton(twin, &root, Pixels(40), Pixels(8), button, {});
   AddChildPlane(root, button);
   AddChildPlane(root, twin);
-  const WidgetRect r = WidgetSnappedRect(button);  // the padded 8 x 8 texture
+  const WidgetRect r = WidgetSnappedRect(button);  // the padded 8 x 4 texture
   EXPECT_EQ(r.right * kSize, 16.0f);
-  EXPECT_EQ(r.bottom * kSize, 16.0f);
+  EXPECT_EQ(r.bottom * kSize, 12.0f);
   EXPECT_EQ(WidgetSnappedRect(twin).right * kSize, 48.0f);
   const struct {
     std::uint32_t hovered, muted;
@@ -107,17 +124,17 @@ TEST_F(WidgetGlTest, ButtonsShowTheirImagesWhereTheMaskIsOpaque) {
     DrawTree(kBlue);
     const std::string what =
         "hovered " + std::to_string(c.hovered) + " muted " + std::to_string(c.muted);
-    Expect(Px(9, 9), c.opaque, what);
-    Expect(Px(10, 12), c.opaque, what);
+    Expect(Px(8, 8), c.opaque, what);
+    Expect(Px(10, 10), c.opaque, what);
     Expect(Px(12, 9), kBlue, what);   // masked out
-    Expect(Px(9, 14), kBlue, what);   // padding below the picture
-    Expect(Px(15, 15), kBlue, what);  // padding
+    Expect(Px(9, 11), kBlue, what);   // padding below the picture
+    Expect(Px(15, 9), kBlue, what);   // padding right of it
     Expect(Px(41, 9), kGreen, what);  // the twin
   }
   float lx, ly;
-  EXPECT_EQ(button.ToLocal(10.5f / kSize, 10.5f / kSize, &lx, &ly), 1u);
-  EXPECT_EQ(button.ToLocal(12.5f / kSize, 10.5f / kSize, &lx, &ly), 0u);
-  EXPECT_EQ(button.ToLocal(10.5f / kSize, 14.5f / kSize, &lx, &ly), 0u);
+  EXPECT_EQ(button.ToLocal(10.5f / kSize, 9.5f / kSize, &lx, &ly), 1u);
+  EXPECT_EQ(button.ToLocal(12.5f / kSize, 9.5f / kSize, &lx, &ly), 0u);
+  EXPECT_EQ(button.ToLocal(10.5f / kSize, 11.5f / kSize, &lx, &ly), 0u);
 
   // Reloading releases the images it replaces; renewed names are taken up again.
   const std::uint32_t inUse = SlotsInUse();
@@ -237,15 +254,15 @@ TEST_F(WidgetGlTest, ClipPanelsConfineTheirSubtreeAndFrameIt) {
   EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
   PixelSize = {1.0f / kSize, 1.0f / kSize};
 
-  // 16..48 in blue; a red child hangs out on the right; a nested clip panel 20..28 x 20..28
-  // holds a green child as large as the window; a front child drawn after it stays clipped
-  // by the outer panel.
+  // 16..48 in blue; a red child hangs out on the right; a nested clip panel 20..52 x 28..36,
+  // out on the right too, holds a green child as large as the window; a front child drawn
+  // after it stays clipped by the outer panel.
   clip.color[0] = clip.color[1] = 0;
   GuiImagePanel hanging, wide, after;
   GuiClipPanel inner;
-  ConfigurePanel(hanging, &root, Pixels(16), Pixels(4), Pixels(40), Pixels(12), nullptr, 1, 1);
-  ConfigurePanel(inner, &root, Pixels(4), Pixels(4), Pixels(12), Pixels(12), nullptr, 1, 1);
-  ConfigurePanel(wide, &root, Pixels(-20), Pixels(-20), Pixels(60), Pixels(60), nullptr, 1, 1);
+  ConfigurePanel(hanging, &root, Pixels(16), Pixels(2), Pixels(40), Pixels(8), nullptr, 1, 1);
+  ConfigurePanel(inner, &root, Pixels(4), Pixels(12), Pixels(36), Pixels(20), nullptr, 1, 1);
+  ConfigurePanel(wide, &root, Pixels(-30), Pixels(-30), Pixels(60), Pixels(60), nullptr, 1, 1);
   ConfigurePanel(after, &root, Pixels(-16), Pixels(24), Pixels(48), Pixels(28), nullptr, 1, 1);
   hanging.color[1] = hanging.color[2] = 0;
   wide.color[0] = wide.color[2] = 0;
@@ -261,10 +278,11 @@ TEST_F(WidgetGlTest, ClipPanelsConfineTheirSubtreeAndFrameIt) {
     const std::string what = "alpha " + std::to_string(alpha);
     const Rgba blue = alpha < 1 ? Rgba{128, 128, 255, 255} : kBlue;
     Expect(Px(18, 30), blue, what);
-    Expect(Px(40, 24), kRed, what);
-    Expect(Px(50, 24), kWhite, what);  // the red child outside the panel
-    Expect(Px(24, 24), kGreen, what);
-    Expect(Px(24, 32), blue, what);  // the green child outside the inner panel
+    Expect(Px(40, 21), kRed, what);
+    Expect(Px(52, 21), kWhite, what);  // the red child outside the panel
+    Expect(Px(24, 32), kGreen, what);
+    Expect(Px(50, 32), kWhite, what);  // inside the inner panel, outside the outer one
+    Expect(Px(24, 25), blue, what);    // the green child outside the inner panel
     Expect(Px(17, 42), kRed, what);
     Expect(Px(8, 42), kWhite, what);  // the front child outside the outer panel
     // The frame: black along the top side, half black at alpha 0.5.
@@ -317,12 +335,12 @@ TextExtent ArialExtent(const char* text) {
 }
 
 TEST_F(WidgetGlTest, TextListsLayTheirLinesOutAndDrawThemInTheirColours) {
-  const char* lines[] = {"\\tTitle", "Line one", "Line two"};
+  const char* lines[] = {"\\tTitle", "Line one is the longest", "Line two"};
   GuiTextList list;
   const TextListColours colours{{0, 0, 1, 1}, {1, 0, 0}, {0, 1, 0}};
   SetTextLines(list, &root, Pixels(0), Pixels(0), lines, 3, colours);
   AddChildPlane(root, list);
-  const TextExtent title = ArialExtent("Title"), one = ArialExtent("Line one"),
+  const TextExtent title = ArialExtent("Title"), one = ArialExtent("Line one is the longest"),
                    two = ArialExtent("Line two");
   EXPECT_STREQ(list.lines[0], "Title");
   EXPECT_EQ(list.lineCount, 3u);

@@ -235,8 +235,10 @@ TEST(InterfaceImages, MissingAndBrokenPicturesEndWithTheirNames) {
       SetButtonImages(button, nullptr, {}, {}, "bad.png", "m.png", "c.png", "m.png", {}),
       "Cannot found file : @bad.png with mask @m.png");
   ExtraSearchDirsAdd("/world/");
-  EXPECT_ENDS_WITH(SetButtonImages(button, nullptr, {}, {}, "x.png", "m.png", "c.png", "m.png", {}),
-                   "Cannot find file \"x.png\" in the search directories: /world/, " + searched);
+  ExtraSearchDirsAdd("/included/");  // the newest first
+  EXPECT_ENDS_WITH(
+      SetButtonImages(button, nullptr, {}, {}, "x.png", "m.png", "c.png", "m.png", {}),
+      "Cannot find file \"x.png\" in the search directories: /included/, /world/, " + searched);
   ExtraSearchDirsClear();
 }
 
