@@ -10,6 +10,8 @@ namespace veskor {
 namespace {
 
 constexpr double kLog2OfE = 1.4426950216293335;
+// The end's own weight in the pole blend at full sharpness is 0.5857864 + this: exactly 1.
+constexpr float kPoleKeep = 0.41421357f;
 
 // Scratch records kept from the first refinement to the exit; their curves hand their blocks
 // back after each use, so between calls only the records stay.
@@ -82,7 +84,7 @@ void BlendEnd(EdgeCurve& q, std::uint32_t end, const CurvePole& pole) {
   const float s =
       (k.KernelClamp01(pole.edgeSharpness) - 1.0f) * k.KernelClamp01(q.levels[end]) + 1.0f;
   const float toPole = (1.0f - s) * kRoundCornerPull;
-  const float toPoint = s * kRoundCornerPull + 0.41421357f;
+  const float toPoint = s * kRoundCornerPull + kPoleKeep;
   q.x[end] = toPoint * q.x[end] + toPole * pole.x;
   q.y[end] = toPoint * q.y[end] + toPole * pole.y;
   q.height[end] = toPoint * q.height[end] + toPole * pole.height;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "foundation/fatal_error.h"
+#include "mapengine/kernel_table.h"
 
 namespace veskor {
 namespace {
@@ -91,8 +92,8 @@ void AddSliceHeights(const EdgeCurveList& refined) {
     const EdgeCurve& q = refined.curves[c];
     if (q.count == 0) continue;
     const float first = q.height[0], last = q.height[q.count - 1];
-    low = any ? std::fmin(low, first) : first;
-    high = any ? std::fmax(high, last) : last;
+    low = any ? gKernelTable.KernelMin(low, first) : first;
+    high = any ? gKernelTable.KernelMax(high, last) : last;
     any = true;
   }
   if (!any) return;
