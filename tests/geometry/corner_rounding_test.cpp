@@ -92,6 +92,52 @@ TEST_P(CornerRounding, SplitsOfASkippedSegmentFollowTheFinerSpacingBesideIt) {
   RefineClosedCurveLevel(s, o);  // the closed ends keep their first and last point
   EXPECT_EQ(Positions(o), (std::vector<std::vector<float>>{
                               {0, 0, 0}, {6, 0, 0}, {8, 0, 0}, {8, 4, 0}, {8, 8, 0}}));
+
+  // A smooth corner between a skipped and an unskipped side: its new neighbours are (1, 0.5)
+  // and (0, 1), so it moves to (1/sqrt 2, (sqrt 2 - 1) + 1.5 (1 - 1/sqrt 2)).
+  FillCurve(s, {{1, -1, 0, 0, 0, 1, 1}, {1, 1, 0, 0, 0, 1}, {-1, 1, 0, 0, 0, 1}});
+  s.extra = 1;
+  RefineClosedCurveLevel(s, o);
+  ASSERT_EQ(o.count, 5u);
+  EXPECT_EQ(Positions(o)[1], (std::vector<float>{1, 0.5f, 0}));
+  EXPECT_NEAR(o.x[2], kRoot, 1e-7f);
+  EXPECT_NEAR(o.y[2], 0.85355339f, 1e-7f);
+}
+
+// The middle and end kernels blend their corner halfway into the output point that the kernel
+// before them wrote; a whole middle segment carries its skip depth one further instead.
+TEST_P(CornerRounding, KernelsBlendIntoThePointBeforeThemOrCarryTheSkipDepth) {
+  FillCurve(s, {{1, -1, 0, 0, 0, 1}, {1, 1, 0, 0, 0, 1}, {-1, 1, 0, 0, 0, 1}, {-1, -1, 0, 0, 0, 1}});
+  const struct {
+    int kernel;  // 0 middle, 1 closed end, 2 open end
+    std::uint32_t count;
+  } cases[] = {{0, 3}, {1, 3}, {2, 2}};
+  for (const auto& c : cases) {
+    EdgeCurveResize(o, 12);
+    AppendCurvePoint(o, 0, 0, 4, 0, 0, 0, 0);  // stands for the corner's earlier output point
+    o.skipDepth[0] = 5;
+    if (c.kernel == 0) RoundCornerKernel(s, 0, o);
+    if (c.kernel > 0) s.count = 3;
+    if (c.kernel == 1) RoundCornerClosedEnd(s, o);
+    if (c.kernel == 2) RoundCornerOpenEnd(s, o);
+    s.count = 4;
+    ASSERT_EQ(o.count, c.count) << c.kernel;
+    EXPECT_NEAR(o.x[0], 0.5f * kRoot, 1e-7f);
+    EXPECT_NEAR(o.y[0], 0.5f * kRoot, 1e-7f);
+    EXPECT_EQ(o.height[0], 2.0f);
+    EXPECT_EQ(o.skipDepth[0], 0);
+    EXPECT_EQ(Positions(o)[1], (std::vector<float>{0, 1, 0}));
+  }
+  for (const std::int8_t skip : {-1, 0, 2}) {
+    FillCurve(s, {{0, 0, 0}, {1, 0, 0, 2, 0, 1, skip}, {1, 1, 0, 2}, {0, 1, 0}});
+    EdgeCurveResize(o, 12);
+    AppendCurvePoint(o, 1, 0, 0, 0, 0, 0, 0);
+    RoundCornerKernel(s, 0, o);
+    EXPECT_EQ(o.count, 2u);
+    EXPECT_EQ(o.extra, 1u);
+    EXPECT_EQ(o.skipDepth[0], skip + 1);
+    EXPECT_EQ(Positions(o)[1], (std::vector<float>{1, 1, 0}));
+  }
 }
 
 // A segment splits while one end has levels left and one end has a crease of at most 1. The

@@ -111,18 +111,20 @@ TEST(CurvePoles, RefinedPolesFollowTheEndSegmentsSkipDepth) {
 // sharp pole, or an end without levels, keeps it; between them it moves in proportion.
 TEST(CurvePoles, BlendPullsEndsTowardSmoothPoles) {
   const struct {
-    float poleSharpness, levels, pull;
-  } cases[] = {{0, 1, 0.5857864f}, {0, 5, 0.5857864f}, {1, 1, 0},       {3, 1, 0},
-               {0, 0, 0},          {0, -2, 0},         {0, 0.5f, 0.2928932f}, {0.5f, 1, 0.2928932f}};
+    float poleSharpness, levels, pull, topLevels, topPull;
+  } cases[] = {{0, 1, 0.5857864f, 1, 0.5857864f}, {0, 5, 0.5857864f, 0, 0},
+               {1, 1, 0, 1, 0},                    {3, 1, 0, 1, 0},
+               {0, 0, 0, 2, 0.5857864f},           {0, -2, 0, -2, 0},
+               {0, 0.5f, 0.2928932f, 0.5f, 0.2928932f}, {0.5f, 1, 0.2928932f, 1, 0.2928932f}};
   EdgeCurveList list{};
   for (const auto& c : cases) {
     FillList(list, kEdgeCurveListModel,
-             {{{1, 0, 0, 0, 0, c.levels}, {1, 0, -2}, {1, 0, 5}, {1, 0, 2, 0, 0, c.levels}}});
+             {{{1, 0, 0, 0, 0, c.levels}, {1, 0, -2}, {1, 0, 5}, {1, 0, 2, 0, 0, c.topLevels}}});
     BlendPoles(list, {0, 0, -1, c.poleSharpness, 0}, {0, 0, 4, c.poleSharpness, 0});
     const EdgeCurve& q = list.curves[0];
     EXPECT_NEAR(q.x[0], 1 - c.pull, 1e-6f) << c.poleSharpness << " " << c.levels;
     EXPECT_NEAR(q.height[0], -c.pull, 1e-6f);
-    EXPECT_NEAR(q.height[3], 2 + 2 * c.pull, 1e-6f);
+    EXPECT_NEAR(q.height[3], 2 + 2 * c.topPull, 1e-6f);
     if (c.pull == 0) {
       EXPECT_EQ(Point(q, 0), (std::vector<float>{1, 0, 0}));
     }

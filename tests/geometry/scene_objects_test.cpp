@@ -123,6 +123,9 @@ TEST_F(SceneObjects, SliceHeightsGrowWithThePass) {
   AddSliceHeights(b_);
   EXPECT_EQ(Heights().size(), 10002u + 4);  // 1.99986, 2.0005, 20, 20.00064
   ExpectAscending();
+  const std::vector<std::uint32_t> tags = Tags();
+  EXPECT_EQ(std::count(tags.begin(), tags.end(), kSliceTagMargin), 4);
+  EXPECT_TRUE(tags.front() == kSliceTagMargin && tags.back() == kSliceTagMargin);
 }
 
 // Registration copies the Edges, moves them with the node's matrix 1 unless the node is the
