@@ -226,7 +226,7 @@ void SliderPictures(const std::string& dir) {
   track.WriteColour(dir + "inter_set_1.png");
 
   Canvas thumb(16, 32, kBar);
-  const Sdf body = RoundRect(2.5f, 0.5f, 13.5f, 31.5f, 4);
+  const Sdf body = RoundRect(2.5f, 0, 13.5f, 32, 4);  // the full height: the hit column
   thumb.Paint(body, Vertical(Rgb8(236, 238, 246), Rgb8(150, 156, 186), 0, 32));
   thumb.Paint(Rim(body, 1), kDark, 0.8f);
   for (float y : {12.5f, 15.5f, 18.5f}) thumb.Paint(Segment(5.5f, y, 10.5f, y, 1), kDark, 0.6f);

@@ -68,6 +68,30 @@ TEST(ProductTree, ImagesDecodeAndFitTheirPlaces) {
   CheckImages(test::kImgDir, test::SharedImagePlaces());
 }
 
+// Where the widgets take clicks: a button, toggle or check box answers where its normal
+// picture is opaque (alpha 255 minus the mask above 4), so at least at its middle; the slider
+// answers along its thumb's middle column, which must be opaque from top to bottom (white in
+// the thumb's mask).
+TEST(ProductTree, WidgetsTakeClicksWhereTheirPicturesShow) {
+  std::vector<std::string> middles = {test::kImgDir + "inter_check_mask_0.png",
+                                      test::kImgDir + "inter_help_online_2.png"};
+  for (const char* lang : test::kLanguageDirs)
+    for (const char* mask : {"inter_world_mask_1.png", "inter_view_mask_1.png",
+                             "inter_setup_mask_1.png", "inter_veskor_mask_1.png",
+                             "inter_examine_mask.png", "inter_saveview_mask.png",
+                             "inter_close_mask.png"})
+      middles.push_back(test::kImgDir + lang + "/" + mask);
+  for (const std::string& path : middles) {
+    const Decoded m = Decode(path);
+    ASSERT_TRUE(m.ok) << path;
+    EXPECT_LT(m.pixels[(m.height / 2) * m.rowBytes + (m.width / 2) * m.channels], 251) << path;
+  }
+  const Decoded thumb = Decode(test::kImgDir + "inter_set_2_mask.png");
+  ASSERT_TRUE(thumb.ok);
+  for (std::uint32_t y = 0; y < thumb.height; ++y)
+    EXPECT_GE(thumb.pixels[y * thumb.rowBytes + (thumb.width / 2) * thumb.channels], 252) << y;
+}
+
 TEST(ProductTree, LanguageImagesDifferBetweenLanguages) {
   for (const std::string& name : test::ImageNames(test::LanguageImagePlaces()))
     for (int a = 0; a < 4; ++a)
