@@ -127,8 +127,8 @@ Coverage TextCoverage(const std::string& text, std::uint32_t pixels, bool bold) 
   return c;
 }
 
-std::uint32_t FitTextPixels(const std::string& text, std::uint32_t maxWidth,
-                            std::uint32_t pixels, std::uint32_t minPixels, bool bold) {
+std::uint32_t FitTextPixels(const std::string& text, std::uint32_t maxWidth, std::uint32_t pixels,
+                            std::uint32_t minPixels, bool bold) {
   for (std::uint32_t p = pixels; p >= minPixels && p > 0; --p)
     if (TextMeasure(OpenFont(p, bold).get(), text.c_str()).width <= maxWidth) return p;
   ToolFail("the word \"" + text + "\" does not fit " + std::to_string(maxWidth) + " pixels");
@@ -188,7 +188,9 @@ std::string Cp1252(const char* utf8) {
 }
 
 Canvas::Canvas(std::uint32_t width, std::uint32_t height, Rgb background)
-    : width_(width), height_(height), colour_(std::size_t{width} * height, background),
+    : width_(width),
+      height_(height),
+      colour_(std::size_t{width} * height, background),
       opacity_(std::size_t{width} * height, 0.0f) {}
 
 void Canvas::Paint(const Sdf& shape, const ColourAt& colour, float alpha, float opacity) {
@@ -204,7 +206,8 @@ void Canvas::Paint(const Sdf& shape, const ColourAt& colour, float alpha, float 
 }
 
 void Canvas::Paint(const Sdf& shape, Rgb colour, float alpha, float opacity) {
-  Paint(shape, [colour](float, float) { return colour; }, alpha, opacity);
+  Paint(
+      shape, [colour](float, float) { return colour; }, alpha, opacity);
 }
 
 void Canvas::Paint(const Coverage& c, std::int64_t x0, std::int64_t y0, Rgb colour, float alpha,
@@ -277,8 +280,8 @@ void WritePng(const std::string& path, std::uint32_t width, std::uint32_t height
   const int type = channels == 1   ? PNG_COLOR_TYPE_GRAY
                    : channels == 3 ? PNG_COLOR_TYPE_RGB
                                    : PNG_COLOR_TYPE_RGB_ALPHA;
-  png_set_IHDR(png, info, width, height, 8, type, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_IHDR(png, info, width, height, 8, type, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   for (std::uint32_t y = 0; y < height; ++y)
     png_write_row(png, bytes.data() + std::size_t{y} * width * channels);

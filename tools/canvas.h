@@ -44,8 +44,8 @@ struct Coverage {
 Coverage TextCoverage(const std::string& text, std::uint32_t pixels, bool bold);
 // The largest size from `pixels` down to `minPixels` whose run is at most `maxWidth` wide;
 // ends the tool with a message when even the smallest is wider.
-std::uint32_t FitTextPixels(const std::string& text, std::uint32_t maxWidth,
-                            std::uint32_t pixels, std::uint32_t minPixels, bool bold);
+std::uint32_t FitTextPixels(const std::string& text, std::uint32_t maxWidth, std::uint32_t pixels,
+                            std::uint32_t minPixels, bool bold);
 // The coverage grown by `radius` pixels on every side (a halo), and blurred with `passes` box
 // filters of that radius.
 Coverage Dilate(const Coverage& c, int radius);
@@ -69,8 +69,8 @@ class Canvas {
   void Paint(const Coverage& c, std::int64_t x, std::int64_t y, Rgb colour, float alpha = 1,
              float opacity = 1);
   // Text centred on (cx, cy); returns its left x.
-  std::int64_t PaintTextCentred(const std::string& text, std::uint32_t pixels, bool bold,
-                                float cx, float cy, Rgb colour, float opacity = 1);
+  std::int64_t PaintTextCentred(const std::string& text, std::uint32_t pixels, bool bold, float cx,
+                                float cy, Rgb colour, float opacity = 1);
   void Fill(const ColourAt& colour, float opacity);
 
   Rgb Colour(std::uint32_t x, std::uint32_t y) const;

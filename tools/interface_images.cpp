@@ -54,7 +54,8 @@ const Language kLanguages[] = {
 };
 
 ColourAt Vertical(Rgb top, Rgb bottom, float y0, float y1) {
-  return [=](float, float y) { return Mix(top, bottom, std::clamp((y - y0) / (y1 - y0), 0.f, 1.f)); };
+  return
+      [=](float, float y) { return Mix(top, bottom, std::clamp((y - y0) / (y1 - y0), 0.f, 1.f)); };
 }
 
 // An outline of `width` pixels just inside the shape.
@@ -105,8 +106,8 @@ Sdf GearIcon(float cx, float cy) {
 }
 
 Sdf MountainIcon(float cx, float cy) {
-  const Sdf peaks = Polygon({cx - 12, cy + 9, cx - 3, cy - 8, cx + 2, cy, cx + 5, cy - 4, cx + 13,
-                             cy + 9});
+  const Sdf peaks =
+      Polygon({cx - 12, cy + 9, cx - 3, cy - 8, cx + 2, cy, cx + 5, cy - 4, cx + 13, cy + 9});
   return Union(peaks, Disc(cx + 8, cy - 9, 3.2f));
 }
 
@@ -141,8 +142,8 @@ Canvas LabelPlate(std::uint32_t w, std::uint32_t h, float textLeft, const std::s
           kPlateOpacity);
   c.Paint(Rim(plate, 1), mark ? kWarm : kEdge, 0.7f, kPlateOpacity);
   const float room = w - textLeft - 3;
-  const std::uint32_t pixels = FitTextPixels(text, static_cast<std::uint32_t>(room), maxPixels, 8,
-                                             true);
+  const std::uint32_t pixels =
+      FitTextPixels(text, static_cast<std::uint32_t>(room), maxPixels, 8, true);
   c.PaintTextCentred(text, pixels, true, textLeft + room * 0.5f, h * 0.5f, mark ? kWarm : kInk);
   return c;
 }
@@ -303,17 +304,18 @@ void Pictogram(Canvas& c, int which, float cx) {
   } else if (which == 1) {
     for (int i = 0; i < 3; ++i) {
       const float y = cy - 12 + i * 12;
-      c.Paint([=](float x, float py) {
-                if (std::fabs(x - cx) > 46) return std::fabs(x - cx) - 46;
-                return std::fabs(py - (y + 5 * std::sin((x - cx) * 0.16f))) - 2.2f;
-              },
-              Mix(Rgb8(120, 170, 236), Rgb8(60, 100, 180), i / 2.0f));
+      c.Paint(
+          [=](float x, float py) {
+            if (std::fabs(x - cx) > 46) return std::fabs(x - cx) - 46;
+            return std::fabs(py - (y + 5 * std::sin((x - cx) * 0.16f))) - 2.2f;
+          },
+          Mix(Rgb8(120, 170, 236), Rgb8(60, 100, 180), i / 2.0f));
     }
   } else {
     c.Paint(Disc(cx + 18, cy - 10, 11), Rgb8(255, 206, 120));
-    const Sdf cloud = Union(Union(Disc(cx - 14, cy + 6, 13), Disc(cx + 4, cy, 16)),
-                            Union(Disc(cx + 22, cy + 8, 11), RoundRect(cx - 26, cy + 6, cx + 32,
-                                                                       cy + 19, 6)));
+    const Sdf cloud =
+        Union(Union(Disc(cx - 14, cy + 6, 13), Disc(cx + 4, cy, 16)),
+              Union(Disc(cx + 22, cy + 8, 11), RoundRect(cx - 26, cy + 6, cx + 32, cy + 19, 6)));
     c.Paint(cloud, Vertical(Rgb8(250, 250, 255), Rgb8(176, 184, 214), cy - 16, cy + 19));
   }
 }
@@ -322,8 +324,8 @@ void WelcomePictures(const std::string& dir) {
   const std::string w = dir + "inter_welcome_";
   Canvas panel(500, 340, kBar);  // shown at 500 x 340, the other pictures inside it
   panel.Fill(Vertical(Rgb8(26, 30, 46), Rgb8(56, 62, 90), 0, 340), 1);
-  panel.Paint([](float x, float y) { return std::fabs(std::fmod(x + y, 14.0f) - 7) - 0.4f; },
-              kInk, 0.035f);
+  panel.Paint([](float x, float y) { return std::fabs(std::fmod(x + y, 14.0f) - 7) - 0.4f; }, kInk,
+              0.035f);
   panel.Paint(Rim(RoundRect(8, 8, 492, 332, 10), 1), kEdge, 0.5f);
   panel.WriteColour(w + "0.png");
 
@@ -336,7 +338,7 @@ void WelcomePictures(const std::string& dir) {
   // 5, at (415, 30): a column of the colours a world is made of.
   Canvas column(56, 190, kBar);
   const Rgb swatches[6] = {Rgb8(70, 110, 200), Rgb8(236, 238, 248), Rgb8(152, 150, 160),
-                           Rgb8(116, 96, 72), Rgb8(84, 136, 76), Rgb8(44, 84, 150)};
+                           Rgb8(116, 96, 72),  Rgb8(84, 136, 76),   Rgb8(44, 84, 150)};
   for (int i = 0; i < 6; ++i) {
     const float y = 4 + i * 31.0f;
     const Sdf s = RoundRect(8, y, 48, y + 26, 6);
@@ -430,8 +432,8 @@ void HelpColumn(Canvas& c, float x, float y, const char* title, const std::vecto
   for (const HelpRow& r : rows) {
     Keys(c, x, y, r.keys);
     const Coverage d = TextCoverage(Cp1252(r.what), 15, false);
-    c.Paint(d, static_cast<std::int64_t>(x + 176), static_cast<std::int64_t>(y + 13 - d.height / 2.0f),
-            kInk);
+    c.Paint(d, static_cast<std::int64_t>(x + 176),
+            static_cast<std::int64_t>(y + 13 - d.height / 2.0f), kInk);
     y += step;
   }
 }

@@ -39,8 +39,8 @@ struct Chord {
 
 constexpr Chord kAm{{57, 60, 64}, 45}, kF{{53, 57, 60}, 41}, kC{{55, 60, 64}, 48},
     kG{{55, 59, 62}, 43}, kDm{{57, 62, 65}, 50}, kE{{56, 59, 64}, 40}, kEm{{55, 59, 64}, 40};
-constexpr Chord kProgression[kChords] = {kAm, kF, kC, kG, kAm, kF,  kC, kG, kDm, kAm, kF, kE,
-                                         kAm, kF, kC, kG, kF,  kG,  kEm, kAm, kF, kG, kC, kAm};
+constexpr Chord kProgression[kChords] = {kAm, kF, kC, kG, kAm, kF, kC,  kG,  kDm, kAm, kF, kE,
+                                         kAm, kF, kC, kG, kF,  kG, kEm, kAm, kF,  kG,  kC, kAm};
 
 double Frequency(double midi) { return 440.0 * std::pow(2.0, (midi - 69.0) / 12.0); }
 
@@ -167,8 +167,9 @@ void Compose(Mix& mix) {
     // The pad: three detuned voices a note, left, centre and right.
     for (int note : chord.notes)
       for (int voice = -1; voice <= 1; ++voice)
-        PlayTone(mix, pad, t0, last ? kSeconds - t0 - 2.5 : kChordSeconds, Frequency(note + 0.07 * voice),
-                 0.045, 0.6 * voice, c == 0 ? 3.0 : 0.9, last ? 2.5 : 1.3);
+        PlayTone(mix, pad, t0, last ? kSeconds - t0 - 2.5 : kChordSeconds,
+                 Frequency(note + 0.07 * voice), 0.045, 0.6 * voice, c == 0 ? 3.0 : 0.9,
+                 last ? 2.5 : 1.3);
     // Arpeggios: eighth notes up and down the chord an octave higher.
     if (pass >= 1 && !last) {
       static constexpr int kOrder[8] = {0, 1, 2, 3, 2, 1, 2, 3};
@@ -196,8 +197,8 @@ void Compose(Mix& mix) {
       for (int n = 0; n < 4; ++n) {
         const int i = kPattern[c % 2][n];
         const int note = i < 3 ? chord.notes[i] + 12 : chord.notes[0] + 24;
-        PlayTone(mix, lead, t0 + n * 2 * kBeat, 1.7 * kBeat, Frequency(note), 0.11,
-                 0.15, 0.05, 0.35, 0.006);
+        PlayTone(mix, lead, t0 + n * 2 * kBeat, 1.7 * kBeat, Frequency(note), 0.11, 0.15, 0.05,
+                 0.35, 0.006);
       }
     }
   }
@@ -230,7 +231,8 @@ void Encode(Mix& mix, const char* path) {
   std::FILE* file = std::fopen(path, "wb");
   if (file == nullptr) Fail(std::string("cannot write ") + path);
   auto write = [&](const ogg_page& page) {
-    if (std::fwrite(page.header, 1, page.header_len, file) != static_cast<std::size_t>(page.header_len) ||
+    if (std::fwrite(page.header, 1, page.header_len, file) !=
+            static_cast<std::size_t>(page.header_len) ||
         std::fwrite(page.body, 1, page.body_len, file) != static_cast<std::size_t>(page.body_len))
       Fail(std::string("cannot write ") + path);
   };

@@ -122,8 +122,8 @@ std::string StoreText(const Paths& p) {
   const struct {
     const char* name;
     double value;
-  } lod[] = {{"ObjectGeo", 0.5},  {"ObjectTex", 0.25}, {"TerrainGeo", 0.5}, {"TerrainTex", 0.125},
-             {"Portal", 0.75},    {"CloudLow", 0.0},   {"Overall", 0.5}};
+  } lod[] = {{"ObjectGeo", 0.5}, {"ObjectTex", 0.25}, {"TerrainGeo", 0.5}, {"TerrainTex", 0.125},
+             {"Portal", 0.75},   {"CloudLow", 0.0},   {"Overall", 0.5}};
   for (const auto& l : lod) {
     char number[32];
     std::snprintf(number, sizeof number, "%.3f", l.value);  // the C locale: a '.' always

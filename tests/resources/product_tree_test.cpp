@@ -76,10 +76,10 @@ TEST(ProductTree, WidgetsTakeClicksWhereTheirPicturesShow) {
   std::vector<std::string> middles = {test::kImgDir + "inter_check_mask_0.png",
                                       test::kImgDir + "inter_help_online_2.png"};
   for (const char* lang : test::kLanguageDirs)
-    for (const char* mask : {"inter_world_mask_1.png", "inter_view_mask_1.png",
-                             "inter_setup_mask_1.png", "inter_veskor_mask_1.png",
-                             "inter_examine_mask.png", "inter_saveview_mask.png",
-                             "inter_close_mask.png"})
+    for (const char* mask :
+         {"inter_world_mask_1.png", "inter_view_mask_1.png", "inter_setup_mask_1.png",
+          "inter_veskor_mask_1.png", "inter_examine_mask.png", "inter_saveview_mask.png",
+          "inter_close_mask.png"})
       middles.push_back(test::kImgDir + lang + "/" + mask);
   for (const std::string& path : middles) {
     const Decoded m = Decode(path);
@@ -112,13 +112,13 @@ TEST(ProductTree, WindowIconHasOne32BitEntryOf16By16) {
   const struct {
     std::uint32_t value, expected;
     const char* what;
-  } fields[] = {{u16(0), 0, "reserved"},          {u16(2), 1, "type icon"},
-                {u16(4), 1, "one entry"},         {u16(6), 16 | 16 << 8, "16 x 16"},
-                {u16(8), 0, "no palette"},        {u16(10), 1, "planes"},
-                {u16(12), 32, "bits a pixel"},    {u32(14), 40 + 1024 + 64, "image bytes"},
-                {u32(18), 22, "image offset"},    {u32(22), 40, "bitmap header"},
-                {u32(26), 16, "bitmap width"},    {u32(30), 32, "colour and mask rows"},
-                {u16(36), 32, "bitmap bits"},     {u32(38), 0, "uncompressed"}};
+  } fields[] = {{u16(0), 0, "reserved"},       {u16(2), 1, "type icon"},
+                {u16(4), 1, "one entry"},      {u16(6), 16 | 16 << 8, "16 x 16"},
+                {u16(8), 0, "no palette"},     {u16(10), 1, "planes"},
+                {u16(12), 32, "bits a pixel"}, {u32(14), 40 + 1024 + 64, "image bytes"},
+                {u32(18), 22, "image offset"}, {u32(22), 40, "bitmap header"},
+                {u32(26), 16, "bitmap width"}, {u32(30), 32, "colour and mask rows"},
+                {u16(36), 32, "bitmap bits"},  {u32(38), 0, "uncompressed"}};
   for (const auto& f : fields) EXPECT_EQ(f.value, f.expected) << f.what;
   int opaque = 0;
   for (std::size_t i = 62 + 3; i < 62 + 1024; i += 4) opaque += icon[i] == '\xFF';
@@ -132,10 +132,10 @@ TEST(ProductTree, EveryFileIsFoundThroughTheStoresDirectories) {
   ASSERT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), 0);
   const auto store = test::ReadStore(test::ReadBytes(dir.Path("registry")).value_or(""));
   const std::string paths = "Software\\Dovek software\\veskor\\Paths|";
-  ASSERT_TRUE(SetSearchDirs(
-      store.at(paths + "VeskorDir").c_str(), store.at(paths + "BinaryDir").c_str(),
-      store.at(paths + "SystemDir").c_str(), store.at(paths + "ResourceDir").c_str(),
-      store.at(paths + "WorkingDir").c_str()));
+  ASSERT_TRUE(
+      SetSearchDirs(store.at(paths + "VeskorDir").c_str(), store.at(paths + "BinaryDir").c_str(),
+                    store.at(paths + "SystemDir").c_str(), store.at(paths + "ResourceDir").c_str(),
+                    store.at(paths + "WorkingDir").c_str()));
   ExtraSearchDirsClear();
 
   for (const std::string& name : test::ImageNames(test::SharedImagePlaces()))

@@ -131,8 +131,15 @@ std::map<std::string, std::string> ReadStore(const std::string& text) {
 }
 
 std::vector<std::string> StoreWriterArgs(const std::string& dir) {
-  return {VESKOR_WRITE_SETTINGS_STORE, "--product", kProductDir, "--working",
-          kSourceDir + "examples", "--store", dir + "registry", "--binary", dir + "user"};
+  return {VESKOR_WRITE_SETTINGS_STORE,
+          "--product",
+          kProductDir,
+          "--working",
+          kSourceDir + "examples",
+          "--store",
+          dir + "registry",
+          "--binary",
+          dir + "user"};
 }
 
 }  // namespace veskor::test

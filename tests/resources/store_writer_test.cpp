@@ -82,7 +82,9 @@ TEST(StoreWriter, PlacesTheStoreAndTheUsersDirectoryByTheEnvironment) {
     const char* store;
     const char* user;
   } cases[] = {
-      {{"VESKOR_REGISTRY=@a/reg", "XDG_CONFIG_HOME=@c", "HOME=@h"}, "a/reg", "h/.local/share/veskor/"},
+      {{"VESKOR_REGISTRY=@a/reg", "XDG_CONFIG_HOME=@c", "HOME=@h"},
+       "a/reg",
+       "h/.local/share/veskor/"},
       {{"XDG_CONFIG_HOME=@c", "XDG_DATA_HOME=@d", "HOME=@h"}, "c/veskor/registry", "d/veskor/"},
       {{"HOME=@h"}, "h/.config/veskor/registry", "h/.local/share/veskor/"},
   };
@@ -118,8 +120,9 @@ TEST(StoreWriter, WritesDirectoriesThatTheReaderCanHold) {
     args[4] = working;
     EXPECT_EQ(test::RunProgram(args), c.exit) << c.length;
     const auto store = test::ReadStore(test::ReadBytes(dir.Path("registry")).value_or(""));
-    EXPECT_EQ(store.count(kRoot + "\\Paths|WorkingDir") ? store.at(kRoot + "\\Paths|WorkingDir") : "",
-              c.exit == 0 ? working + "/" : "");
+    EXPECT_EQ(
+        store.count(kRoot + "\\Paths|WorkingDir") ? store.at(kRoot + "\\Paths|WorkingDir") : "",
+        c.exit == 0 ? working + "/" : "");
   }
 }
 

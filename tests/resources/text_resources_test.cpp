@@ -87,16 +87,16 @@ struct Fit {
 // The setup panel: each text where it is drawn, and the x of the widget or text to its right
 // (the section frames end at 730).
 const Fit kSetupTexts[] = {
-    {77, 20, 730},  {78, 20, 190},   // the language list at 190
-    {5, 20, 730},   {6, 20, 310},    // the check box at 310
-    {7, 400, 530},                   // the overall slider at 530
+    {77, 20, 730},  {78, 20, 190},                   // the language list at 190
+    {5, 20, 730},   {6, 20, 310},                    // the check box at 310
+    {7, 400, 530},                                   // the overall slider at 530
     {59, 520, 600}, {60, 600, 685}, {61, 685, 730},  // its scale marks
     {59, 140, 220}, {60, 220, 305}, {61, 305, 400},  // the marks over the left sliders
-    {8, 20, 150},   {9, 20, 150},   {10, 20, 150}, {11, 20, 150},  // sliders at 150
-    {12, 400, 530}, {13, 400, 530},                                // sliders at 530
-    {14, 20, 730},  {62, 190, 560},                                // the multisample marks
-    {15, 20, 145},  {16, 20, 145},                                 // check boxes at 145
-    {17, 400, 515}, {76, 400, 515},                                // check boxes at 515
+    {8, 20, 150},   {9, 20, 150},   {10, 20, 150},  {11, 20, 150},  // sliders at 150
+    {12, 400, 530}, {13, 400, 530},                                 // sliders at 530
+    {14, 20, 730},  {62, 190, 560},                                 // the multisample marks
+    {15, 20, 145},  {16, 20, 145},                                  // check boxes at 145
+    {17, 400, 515}, {76, 400, 515},                                 // check boxes at 515
     {63, 560, 620}, {64, 620, 690}, {65, 690, 730},
 };
 // Lists and tags open at the pointer: the main menu beside the world button, the product menu
