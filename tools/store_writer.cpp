@@ -1,0 +1,201 @@
+// Writes a fresh settings store for an installed product tree: every key and value the program
+// reads at start, in the forms it accepts. It writes only where no store exists; an existing
+// store, whatever it holds, is never changed.
+//
+//   write_settings_store --product <dir> --working <dir> [--store <file>] [--binary <dir>]
+//
+// --product  the product directory (the program, its icon, resources/, system/)
+// --working  where the open-file dialog starts (the sample worlds)
+// --store    the store's file; by default $VESKOR_REGISTRY, else
+//            $XDG_CONFIG_HOME/veskor/registry, else ~/.config/veskor/registry
+// --binary   the user's writable directory (bookmarks, session log); by default
+//            $XDG_DATA_HOME/veskor/, else ~/.local/share/veskor/. It is made when missing.
+//
+// The store is the registry-like text of the settings store: "[key]" lines, then
+// "\"Name\"=\"value\"" lines with '\' and '"' escaped by a backslash. Directories are absolute
+// and end with '/'.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kRootKey = "Software\\Dovek software\\veskor";
+// A directory value is read into a 512-byte buffer with its terminating zero.
+constexpr std::size_t kDirectoryValueMax = 511;
+
+[[noreturn]] void Fail(const std::string& message) {
+  std::fprintf(stderr, "write_settings_store: %s\n", message.c_str());
+  std::exit(1);
+}
+
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v != nullptr ? v : "";
+}
+
+std::string Home() {
+  const std::string home = Env("HOME");
+  if (home.empty()) Fail("no $HOME to place the store in: name it with --store and --binary");
+  return home;
+}
+
+std::string DefaultStorePath() {
+  if (!Env("VESKOR_REGISTRY").empty()) return Env("VESKOR_REGISTRY");
+  const std::string config = Env("XDG_CONFIG_HOME");
+  return (config.empty() ? Home() + "/.config" : config) + "/veskor/registry";
+}
+
+std::string DefaultBinaryDir() {
+  const std::string data = Env("XDG_DATA_HOME");
+  return (data.empty() ? Home() + "/.local/share" : data) + "/veskor/";
+}
+
+// Absolute, without "." and "..", ending with '/'.
+std::string Directory(const std::string& path, const char* what) {
+  std::error_code error;
+  std::string dir = fs::absolute(path, error).lexically_normal().string();
+  if (error) Fail(std::string("no absolute path for the ") + what + " directory " + path);
+  if (dir.empty() || dir.back() != '/') dir += '/';
+  if (dir.size() > kDirectoryValueMax)
+    Fail(std::string("the ") + what + " directory's path is longer than 511 characters: " + dir);
+  if (dir.find_first_of("\r\n") != std::string::npos)
+    Fail(std::string("the ") + what + " directory's path holds a line break");
+  return dir;
+}
+
+std::string Quoted(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '\\' || c == '"') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+struct Paths {
+  std::string product, binary, system, resource, working;
+};
+
+std::string StoreText(const Paths& p) {
+  std::string t = "; veskor settings, written by write_settings_store for a fresh installation\n";
+  auto key = [&](const char* sub) { t += std::string("\n[") + kRootKey + sub + "]\n"; };
+  auto value = [&](const char* name, const std::string& v) {
+    t += Quoted(name) + "=" + Quoted(v) + "\n";
+  };
+  key("");
+  value("FirstLaunch", "TRUE");
+  value("IDL", "0");
+  key("\\Paths");
+  value("VeskorDir", p.product);
+  value("BinaryDir", p.binary);
+  value("SystemDir", p.system);
+  value("ResourceDir", p.resource);
+  value("WorkingDir", p.working);
+  key("\\Settings");
+  // The interface is laid out for at least 764 x 622 pixels.
+  value("XSize", "1024");
+  value("YSize", "768");
+  value("XPos", "50");
+  value("YPos", "50");
+  value("ColorBits", "32");
+  value("DepthBits", "24");
+  value("StencilBits", "8");
+  value("FullScreenMode", "FALSE");
+  value("FullScreenSize", "1024x768");
+  value("MultiSampleMode", "FALSE");
+  value("MultiSampleQuality", "FASTEST");
+  value("MultiSampleSize", "2");
+  value("FPS", "FALSE");
+  value("PPS", "FALSE");
+  key("\\RenderLOD");
+  const struct {
+    const char* name;
+    double value;
+  } lod[] = {{"ObjectGeo", 0.5}, {"ObjectTex", 0.25}, {"TerrainGeo", 0.5}, {"TerrainTex", 0.125},
+             {"Portal", 0.75},   {"CloudLow", 0.0},   {"Overall", 0.5}};
+  for (const auto& l : lod) {
+    char number[32];
+    std::snprintf(number, sizeof number, "%.3f", l.value);  // the C locale: a '.' always
+    value(l.name, number);
+  }
+  value("IsLangCtrlLOD", "FALSE");
+  return t;
+}
+
+// Writes the store beside its final name and links it there, which fails when a store exists
+// by then: an existing store is never replaced.
+bool WriteNew(const std::string& path, const std::string& text) {
+  std::string temporary = path + ".new.XXXXXX";
+  const int fd = mkstemp(temporary.data());
+  if (fd < 0) Fail("cannot write beside " + path + ": " + std::strerror(errno));
+  const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
+                       fchmod(fd, 0600) == 0;
+  if (close(fd) != 0 || !written) {
+    unlink(temporary.c_str());
+    Fail("cannot write " + temporary);
+  }
+  const int linked = link(temporary.c_str(), path.c_str());
+  const int cause = errno;
+  unlink(temporary.c_str());
+  if (linked == 0) return true;
+  if (cause == EEXIST) return false;
+  Fail("cannot place the store at " + path + ": " + std::strerror(cause));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string product, working, store, binary;
+  for (int i = 1; i < argc; ++i) {
+    const std::string option = argv[i];
+    std::string* target = option == "--product"   ? &product
+                          : option == "--working" ? &working
+                          : option == "--store"   ? &store
+                          : option == "--binary"  ? &binary
+                                                  : nullptr;
+    if (target == nullptr || i + 1 == argc) {
+      std::fprintf(stderr,
+                   "usage: write_settings_store --product <dir> --working <dir> "
+                   "[--store <file>] [--binary <dir>]\n");
+      return 2;
+    }
+    *target = argv[++i];
+  }
+  if (product.empty() || working.empty()) Fail("both --product and --working are needed");
+  if (store.empty()) store = DefaultStorePath();
+
+  struct stat existing;
+  if (lstat(store.c_str(), &existing) == 0) {
+    std::printf("write_settings_store: %s exists and stays as it is\n", store.c_str());
+    return 0;
+  }
+  Paths p;
+  p.product = Directory(product, "product");
+  p.system = Directory(p.product + "system", "system");
+  p.resource = Directory(p.product + "resources", "resource");
+  p.working = Directory(working, "working");
+  p.binary = Directory(binary.empty() ? DefaultBinaryDir() : binary, "binary");
+  std::error_code error;
+  fs::create_directories(p.binary, error);
+  if (error) Fail("cannot make the directory " + p.binary + ": " + error.message());
+  const fs::path parent = fs::path(store).parent_path();
+  if (!parent.empty()) fs::create_directories(parent, error);
+  if (error) Fail("cannot make the directory " + parent.string() + ": " + error.message());
+
+  if (!WriteNew(store, StoreText(p)))
+    std::printf("write_settings_store: %s exists and stays as it is\n", store.c_str());
+  else
+    std::printf("write_settings_store: wrote %s\n", store.c_str());
+  return 0;
+}
