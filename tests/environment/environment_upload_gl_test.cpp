@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
 #include "environment/cloud_high.h"
 #include "environment/environment_params.h"
 #include "environment/environment_state.h"
+#include "environment/puff_field.h"
 #include "environment/sky_model.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_format.h"
@@ -124,6 +126,26 @@ TEST_F(EnvironmentGlTest, HighCloudTexturesUploadWithTheirFilterAndWrap) {
   glDisable(GL_TEXTURE_CUBE_MAP);
   glDisable(GL_TEXTURE_2D);
   ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(EnvironmentGlTest, PuffRampUploadsOnceAndDropsItsPixels) {
+  EnvironmentResetCloudLow(gEnvironmentState, 0.0f, gEnvironmentState.lowWind);
+  BuildPuffRamp();
+  EXPECT_EQ(PuffRampTexture.pixels.data, nullptr);
+  EXPECT_EQ(PuffRampBuilt, 1u);
+  glBindTexture(GL_TEXTURE_2D, TextureNameTable[PuffRampTexture.state.slot]);
+  const std::vector<float> gl = ReadLevel(GL_TEXTURE_2D, 0, GL_RGBA, 4 * 256 * 64);
+  // Row 48 (e = 0.125): white, alpha 0 to s = 0.125, the cosine rise, 1 from s = 0.5.
+  for (int x = 0; x < 256; ++x) {
+    const double s = (x + 0.5) / 256, e = 0.125;
+    const double alpha = s <= e ? 0 : s >= 0.5 ? 1 : 1 - std::cos((s - e) / (0.5 - e) * M_PI / 2);
+    ASSERT_NEAR(gl[(48 * 256 + x) * 4 + 3], alpha, 0.6 / 255) << x;
+    ASSERT_EQ(gl[(48 * 256 + x) * 4], 1.0f);
+  }
+  EXPECT_EQ(Parameter(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+  EXPECT_EQ(Parameter(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T), static_cast<GLint>(TextureClampMode));
+  glBindTexture(GL_TEXTURE_2D, 0);
+  EnvironmentResetCloudLow(gEnvironmentState, 0.0f, gEnvironmentState.lowWind);
 }
 
 }  // namespace
