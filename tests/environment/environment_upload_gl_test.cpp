@@ -13,6 +13,7 @@
 #include "environment/environment_state.h"
 #include "environment/puff_field.h"
 #include "environment/sky_model.h"
+#include "foundation/heap_areas.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_format.h"
 #include "gfx/texture_names.h"
@@ -128,10 +129,22 @@ TEST_F(EnvironmentGlTest, HighCloudTexturesUploadWithTheirFilterAndWrap) {
   ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+std::uint32_t ParkedBlocks() {
+  std::uint32_t n = 0;
+  for (const SizeClassList& list : TheHeapAreas().sizeClassLists)
+    for (const FreeBlockNode* node = list.head; node != nullptr; node = node->next) ++n;
+  return n;
+}
+
 TEST_F(EnvironmentGlTest, PuffRampUploadsOnceAndDropsItsPixels) {
   EnvironmentResetCloudLow(gEnvironmentState, 0.0f, gEnvironmentState.lowWind);
+  // A parked block of the ramp's size, which the ramp takes and gives back.
+  FloatTexture2DRealloc(PuffRampTexture, 4, 8, 6);
+  TextureFree(PuffRampTexture);
+  const std::uint32_t parked = ParkedBlocks();
   BuildPuffRamp();
   EXPECT_EQ(PuffRampTexture.pixels.data, nullptr);
+  EXPECT_EQ(ParkedBlocks(), parked);
   EXPECT_EQ(PuffRampBuilt, 1u);
   glBindTexture(GL_TEXTURE_2D, TextureNameTable[PuffRampTexture.state.slot]);
   const std::vector<float> gl = ReadLevel(GL_TEXTURE_2D, 0, GL_RGBA, 4 * 256 * 64);

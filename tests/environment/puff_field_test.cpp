@@ -420,6 +420,14 @@ TEST_F(CloudLowTest, FieldStopsHandingOutPuffsAtTheCapacity) {
   RandomSeed(9);
   EXPECT_EQ(RandomNext(), after);
 
+  // A root taller than wide: its children are held to their radius.
+  EnvironmentResetCloudLow(*state, 0.0f, wind);
+  const float tall[2] = {100, 400};
+  BuildPuffField(layer, 12, centre, size, tall, 0.01f, 0.3f);
+  EXPECT_GT(layer.puffs[0].halfHeight, layer.puffs[0].radius);
+  EXPECT_EQ(layer.puffs[1].halfHeight, layer.puffs[1].radius);  // the root's child
+  for (std::uint32_t i = 2; i < 12; ++i) EXPECT_LE(layer.puffs[i].halfHeight, layer.puffs[i].radius);
+
   // A cluster holds 16 puffs, the layer 64 clusters.
   EnvironmentResetCloudLow(*state, 0.0f, wind);
   BuildPuffField(layer, 17, centre, size, radii, 0.01f, 0.3f);

@@ -300,12 +300,16 @@ TEST_F(SkyPassesGlTest, DrawingPassesLeaveTheSceneState) {
       glActiveTextureARB(unit);
       if (c.code != kSkyPassDome) glEnable(GL_TEXTURE_2D);
     }
+    glActiveTextureARB(GL_TEXTURE1);  // the four-unit pass also clears units 0 and 1
+    if (c.code == kSkyPassCloudFourUnits) glEnable(GL_TEXTURE_CUBE_MAP);
     glActiveTextureARB(GL_TEXTURE0);
     if (c.code == kSkyPassDome) glDisable(GL_DEPTH_TEST);
     Camera camera = LookFrom(c.eye, c.look);
-    DrawPasses(camera);
+    CameraApply(camera);
+    DrawSkyLayer(camera, 0);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     const GlState s = ReadState();
+    CameraRestore(camera);
     EXPECT_TRUE(s.depthTest && s.depthMask);
     EXPECT_FALSE(s.blend || s.offset || s.normalize);
     for (int u = 0; u < 4; ++u) EXPECT_FALSE(s.texture2D[u] || s.cube[u]) << "unit " << u;
