@@ -45,10 +45,9 @@ bool SkyContext() {
   NormalizeSunDirection();
   UpdateSkyTurbidity();
   TextureCubeResize(gSkyModel.cube, 3, 7);
-  BuildSkyMap(gSkyModel, SunDirection, SkyModelTurbidity,
-              RotationCacheGet(SkyParams.domeColorCorrection),
-              RotationCacheGet(SkyParams.illuColorCorrection),
-              RotationCacheGet(SunIlluColorCorrection));
+  BuildSkyMap(
+      gSkyModel, SunDirection, SkyModelTurbidity, RotationCacheGet(SkyParams.domeColorCorrection),
+      RotationCacheGet(SkyParams.illuColorCorrection), RotationCacheGet(SunIlluColorCorrection));
   const CloudHighParameters& c = CloudHighParams;
   GenerateCloudHigh(gEnvironmentState, 10, 7, c.altitude, c.velocity, c.cloudClass, c.aspect,
                     c.coverage, SunDirection);
@@ -97,10 +96,17 @@ void BM_SkyPasses(benchmark::State& state) {
   OffscreenDestroy(buffer);
   state.SetLabel(layer ? "layer on" : "layer off");
 }
-BENCHMARK(BM_SkyPasses)->ArgNames({"w", "h", "layer", "clouds"})
-    ->Args({1024, 768, 1, 0})->Args({1024, 768, 1, 1})->Args({1024, 768, 0, 0})
-    ->Args({1024, 768, 0, 1})->Args({1920, 1080, 1, 0})->Args({1920, 1080, 1, 1})
-    ->Args({1920, 1080, 0, 0})->Args({1920, 1080, 0, 1})->UseRealTime()
+BENCHMARK(BM_SkyPasses)
+    ->ArgNames({"w", "h", "layer", "clouds"})
+    ->Args({1024, 768, 1, 0})
+    ->Args({1024, 768, 1, 1})
+    ->Args({1024, 768, 0, 0})
+    ->Args({1024, 768, 0, 1})
+    ->Args({1920, 1080, 1, 0})
+    ->Args({1920, 1080, 1, 1})
+    ->Args({1920, 1080, 0, 0})
+    ->Args({1920, 1080, 0, 1})
+    ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -54,8 +54,10 @@ void GenerateCloudLow(EnvironmentState& state, float altitude, const float* velo
     for (std::uint32_t i = 0; i < n && puffsLeft(); ++i) {
       const std::uint32_t count = m + 4u * static_cast<std::uint32_t>(RandomNext()) / 32767u;
       const float r = 1000.0f + 400.0f * Draw();
-      const float cx = x0 + (static_cast<float>(i) + 0.5f) * dx + (2.0f * Draw() - 1.0f) * dx * 0.2f;
-      const float cy = y0 + (static_cast<float>(j) + 0.5f) * dy + (2.0f * Draw() - 1.0f) * dy * 0.2f;
+      const float cx =
+          x0 + (static_cast<float>(i) + 0.5f) * dx + (2.0f * Draw() - 1.0f) * dx * 0.2f;
+      const float cy =
+          y0 + (static_cast<float>(j) + 0.5f) * dy + (2.0f * Draw() - 1.0f) * dy * 0.2f;
       const float cz = altitude + (2.0f * Draw() - 1.0f) * spreadZ * 0.25f;
       const float centre[3] = {cx, cy, cz};
       const float size[3] = {r, r, spreadZ};

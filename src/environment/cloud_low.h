@@ -21,7 +21,7 @@ extern float CloudLowDetail;
 // bottom and top. Velocity is 2 floats; the aspect is not used. `sunDirection` is for the
 // sun-view bake of the puffs, which follows the field.
 void GenerateCloudLow(EnvironmentState& state, float altitude, const float* velocity,
-                      std::uint32_t cloudClass, std::uint32_t aspect, float coverage,
-                      float opacity, float granularity, const float* sunDirection);
+                      std::uint32_t cloudClass, std::uint32_t aspect, float coverage, float opacity,
+                      float granularity, const float* sunDirection);
 
 }  // namespace veskor

@@ -59,8 +59,7 @@ std::uint32_t PuffCubeLevel(float radius, float detailSixteenth) {
 }
 
 void BuildPuffField(CloudLowLayer& layer, std::uint32_t count, const float* centre,
-                    const float* size, const float* radii, float opacityFactor,
-                    float granularity) {
+                    const float* size, const float* radii, float opacityFactor, float granularity) {
   count = std::min({count, kMaxCloudPuffs - layer.puffCount, kMaxClusterPuffs});
   if (count == 0 || layer.clusterCount >= kMaxCloudClusters) return;
   CloudCluster& cluster = layer.clusters[layer.clusterCount];
@@ -194,9 +193,12 @@ void BuildPuffRamp() {
     for (std::uint32_t x = 0; x < 256; ++x, texel += 4) {
       const float s = (static_cast<float>(x) + 0.5f) / 256.0f;
       texel[0] = texel[1] = texel[2] = 1.0f;
-      if (s <= e) texel[3] = 0.0f;
-      else if (s < 0.5f) texel[3] = 1.0f - std::cos(((s - e) / (0.5f - e)) * kHalfPi);
-      else texel[3] = 1.0f;
+      if (s <= e)
+        texel[3] = 0.0f;
+      else if (s < 0.5f)
+        texel[3] = 1.0f - std::cos(((s - e) / (0.5f - e)) * kHalfPi);
+      else
+        texel[3] = 1.0f;
     }
   }
   Texture2DSetFilter(ramp, kFilterBilinear);

@@ -21,8 +21,7 @@ inline constexpr std::uint32_t kPuffCubeMaxLevel = 6;
 // holds 512 puffs and 64 clusters, a cluster 16 puffs: a cluster gets at most the puffs that
 // are left, and none is made once no puff (or no cluster) is left.
 void BuildPuffField(CloudLowLayer& layer, std::uint32_t count, const float* centre,
-                    const float* size, const float* radii, float opacityFactor,
-                    float granularity);
+                    const float* size, const float* radii, float opacityFactor, float granularity);
 
 // Places member `index` of the cluster around member `parent`, at an elevation between `low`
 // and `high` (radians), its radius and half height `sizeFactor` to `sizeFactor` + 0.15 of the

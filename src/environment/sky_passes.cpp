@@ -77,8 +77,8 @@ void DrawDome(const Camera& camera) {
   glEnable(GL_NORMALIZE);
   TextureCubeBind(gSkyModel.cube, kModeKeepEnvironment, 0);
   // The fragment alpha is not used by the blend; its source is the texture's.
-  SetCombine({GL_REPLACE, GL_TEXTURE, GL_SRC_COLOR, 0, GL_REPLACE, GL_TEXTURE,
-              GL_ONE_MINUS_SRC_ALPHA, 0});
+  SetCombine(
+      {GL_REPLACE, GL_TEXTURE, GL_SRC_COLOR, 0, GL_REPLACE, GL_TEXTURE, GL_ONE_MINUS_SRC_ALPHA, 0});
   PolygonOffsetOn(kDomePolygonOffset);
   float rays[4][3];
   for (int k = 0; k < 4; ++k) {
@@ -154,7 +154,8 @@ void BuildSkyPassList(std::uint32_t flags) {
 void DrawSkyLayer(const Camera& camera, std::uint32_t index) {
   if (index >= gSkyPassList.count) return;
   const std::uint32_t code = gSkyPassList.entries[index].code;
-  if (code == kSkyPassDome) DrawDome(camera);
+  if (code == kSkyPassDome)
+    DrawDome(camera);
   else if (code == kSkyPassCloudLayer || code == kSkyPassCloudFourUnits)
     DrawCloudLayer(camera, code);
 }
@@ -164,8 +165,7 @@ void DrawCloudLayerQuad(const Camera& camera, float altitude, const float* offse
   if (camera.skyVisible == 0) return;
   float coords[4][4];
   for (int k = 0; k < 4; ++k)
-    if (!CloudLayerTexCoord(camera, altitude, offset, scale, camera.skyRays[k], coords[k]))
-      return;
+    if (!CloudLayerTexCoord(camera, altitude, offset, scale, camera.skyRays[k], coords[k])) return;
   PolygonOffsetOn(kLayerPolygonOffset);
   // The drift turns the plane coordinates: the matrix of their unit.
   glActiveTextureARB(unit + 1);

@@ -14,12 +14,12 @@
 namespace veskor {
 
 enum : std::uint32_t {
-  kSkyPassDome = 1,             // the sky dome
-  kSkyPassFlag4 = 2,            // draws nothing
-  kSkyPassCloudLayer = 3,       // the high cloud layer, general path
-  kSkyPassCloudCompanion = 4,   // draws nothing
-  kSkyPassCloudFourUnits = 5,   // the high cloud layer, path of boards with four units
-  kSkyPassFlag2 = 6,            // draws nothing
+  kSkyPassDome = 1,            // the sky dome
+  kSkyPassFlag4 = 2,           // draws nothing
+  kSkyPassCloudLayer = 3,      // the high cloud layer, general path
+  kSkyPassCloudCompanion = 4,  // draws nothing
+  kSkyPassCloudFourUnits = 5,  // the high cloud layer, path of boards with four units
+  kSkyPassFlag2 = 6,           // draws nothing
 };
 
 // Flags of BuildSkyPassList; the render preparation always sets 1 and 2.

@@ -62,9 +62,9 @@ double NoiseAtRef(const float* p) {
 TEST(NoiseAt, PlainAndSseFollowTheLatticeFormula) {
   // Lattice coordinates with the default transform; some lie within 1e-5 below a negative
   // integer, where the plain floor keeps the integer and the SSE floor steps down.
-  const float points[][3] = {{0.5f, 0.25f, 0.125f},      {3.7f, -2.2f, 9.9f},
-                             {-3.000005f, 1.5f, 2.25f},  {-0.999996f, -7.000001f, -12.000002f},
-                             {63.9f, 64.1f, 255.7f},     {-100.3f, 50.6f, -200.9f},
+  const float points[][3] = {{0.5f, 0.25f, 0.125f},     {3.7f, -2.2f, 9.9f},
+                             {-3.000005f, 1.5f, 2.25f}, {-0.999996f, -7.000001f, -12.000002f},
+                             {63.9f, 64.1f, 255.7f},    {-100.3f, 50.6f, -200.9f},
                              {-5.0f, -6.0f, -7.0f}};
   NoiseGenerator3D& g = gNoiseGenerator.noise3D;
   const NoiseGenerator3D saved = g;
@@ -227,8 +227,8 @@ struct RefCluster {
 };
 
 // The first `clusters` clusters of the stage on a grid extent (x0, y0) .. (x1, y1).
-std::vector<RefCluster> ReferenceClusters(int clusters, double coverage, double opacity,
-                                          bool strat, double altitude, const double* box) {
+std::vector<RefCluster> ReferenceClusters(int clusters, double coverage, double opacity, bool strat,
+                                          double altitude, const double* box) {
   RefRandom rnd;
   const int n = std::clamp(static_cast<int>(coverage * 8), 1, 7);
   const int m = std::clamp(static_cast<int>(coverage * 16), 1, 8);
@@ -330,12 +330,10 @@ TEST_F(CloudLowTest, CoverageOpacityAndClassShapeTheLayer) {
     std::uint32_t cloudClass;
     std::uint32_t clusters, minPuffs, maxPuffs;
   };
-  const Case cases[] = {{0.0f, 0.5f, kCloudCumulus, 1, 1, 5},
-                        {0.124f, 0.5f, kCloudCumulus, 1, 1, 5},
-                        {0.125f, 0.5f, kCloudCirrus, 1, 2, 6},
-                        {0.874f, 0.5f, kCloudCumulus, 36, 8, 12},
-                        {0.875f, 0.5f, kCloudCumulus, 49, 8, 12},
-                        {1.0f, 0.0f, kCloudStratus, 49, 8, 12}};
+  const Case cases[] = {
+      {0.0f, 0.5f, kCloudCumulus, 1, 1, 5},     {0.124f, 0.5f, kCloudCumulus, 1, 1, 5},
+      {0.125f, 0.5f, kCloudCirrus, 1, 2, 6},    {0.874f, 0.5f, kCloudCumulus, 36, 8, 12},
+      {0.875f, 0.5f, kCloudCumulus, 49, 8, 12}, {1.0f, 0.0f, kCloudStratus, 49, 8, 12}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "coverage " << c.coverage << " opacity " << c.opacity);
     Generate(c.coverage, c.opacity, c.cloudClass);
@@ -362,8 +360,8 @@ TEST_F(CloudLowTest, CoverageOpacityAndClassShapeTheLayer) {
         if (c.opacity == 0.0f) {
           ASSERT_EQ(p.centre[2], 1500.0f);  // no elevation at all
         }
-        const float box[6] = {p.centre[0] - p.radius, p.centre[0] + p.radius,
-                              p.centre[1] - p.radius, p.centre[1] + p.radius,
+        const float box[6] = {p.centre[0] - p.radius,     p.centre[0] + p.radius,
+                              p.centre[1] - p.radius,     p.centre[1] + p.radius,
                               p.centre[2] - p.halfHeight, p.centre[2] + p.halfHeight};
         for (int a = 0; a < 6; ++a) ASSERT_EQ(p.bounds[a], box[a]);
         for (int a = 0; a < 3; ++a) {
@@ -426,7 +424,8 @@ TEST_F(CloudLowTest, FieldStopsHandingOutPuffsAtTheCapacity) {
   BuildPuffField(layer, 12, centre, size, tall, 0.01f, 0.3f);
   EXPECT_GT(layer.puffs[0].halfHeight, layer.puffs[0].radius);
   EXPECT_EQ(layer.puffs[1].halfHeight, layer.puffs[1].radius);  // the root's child
-  for (std::uint32_t i = 2; i < 12; ++i) EXPECT_LE(layer.puffs[i].halfHeight, layer.puffs[i].radius);
+  for (std::uint32_t i = 2; i < 12; ++i)
+    EXPECT_LE(layer.puffs[i].halfHeight, layer.puffs[i].radius);
 
   // A cluster holds 16 puffs, the layer 64 clusters.
   EnvironmentResetCloudLow(*state, 0.0f, wind);

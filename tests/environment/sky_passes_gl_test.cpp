@@ -159,9 +159,15 @@ TEST_F(SkyPassesGlTest, CloudLayerShowsTheTexelOfEachPixelsPlanePoint) {
     float offset[2];
     double degrees;  // the turn of the plane coordinates
   };
-  const Case cases[] = {{{0, 0}, 0},           {{0.0003f, 0.0003f}, 0},  {{0.0004999f, 0}, 0},
-                        {{0.0005001f, 0}, 90}, {{0.0004f, 0.0004f}, 135}, {{0.0004f, -0.0004f}, 135},
-                        {{-0.0004f, 0.0004f}, 225}, {{500, 0}, 90},      {{0, -800}, 180}};
+  const Case cases[] = {{{0, 0}, 0},
+                        {{0.0003f, 0.0003f}, 0},
+                        {{0.0004999f, 0}, 0},
+                        {{0.0005001f, 0}, 90},
+                        {{0.0004f, 0.0004f}, 135},
+                        {{0.0004f, -0.0004f}, 135},
+                        {{-0.0004f, 0.0004f}, 225},
+                        {{500, 0}, 90},
+                        {{0, -800}, 180}};
   const float eye[3] = {120, -340, 0}, look[3] = {0.3f, 1.0f, 1.3f};
   for (const std::uint32_t code : {kSkyPassCloudLayer, kSkyPassCloudFourUnits}) {
     UseList({code});
@@ -195,8 +201,8 @@ TEST_F(SkyPassesGlTest, CloudLayerShowsTheTexelOfEachPixelsPlanePoint) {
           const std::uint8_t* p = &frame[(y * kSize + x) * 4];
           for (int k = 0; k < 3; ++k)
             ASSERT_NEAR(p[k], 255 * (kCube[k] * texel[k] * (1 - alpha) + kFrame[k] * alpha), 3)
-                << "code " << code << " offset " << c.offset[0] << " " << c.offset[1]
-                << " pixel " << x << " " << y;
+                << "code " << code << " offset " << c.offset[0] << " " << c.offset[1] << " pixel "
+                << x << " " << y;
           ++compared;
         }
       EXPECT_GT(compared, kSize * kSize / 4);
