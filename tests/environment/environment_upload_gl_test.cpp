@@ -148,13 +148,15 @@ TEST_F(EnvironmentGlTest, PuffRampUploadsOnceAndDropsItsPixels) {
   EXPECT_EQ(PuffRampBuilt, 1u);
   glBindTexture(GL_TEXTURE_2D, TextureNameTable[PuffRampTexture.state.slot]);
   const std::vector<float> gl = ReadLevel(GL_TEXTURE_2D, 0, GL_RGBA, 4 * 256 * 64);
-  // Row 48 (e = 0.125): white, alpha 0 to s = 0.125, the cosine rise, 1 from s = 0.5.
-  for (int x = 0; x < 256; ++x) {
-    const double s = (x + 0.5) / 256, e = 0.125;
-    const double alpha = s <= e ? 0 : s >= 0.5 ? 1 : 1 - std::cos((s - e) / (0.5 - e) * M_PI / 2);
-    ASSERT_NEAR(gl[(48 * 256 + x) * 4 + 3], alpha, 0.6 / 255) << x;
-    ASSERT_EQ(gl[(48 * 256 + x) * 4], 1.0f);
-  }
+  // White; alpha 0 up to s = e, the cosine rise to s = 0.5, then 1.
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 256; ++x) {
+      const double s = (x + 0.5) / 256, e = 0.5 - 0.5 * y / 64;
+      const double a = s <= e ? 0 : s >= 0.5 ? 1 : 1 - std::cos((s - e) / (0.5 - e) * M_PI / 2);
+      const float* t = &gl[(y * 256 + x) * 4];
+      ASSERT_NEAR(t[3], a, 0.6 / 255) << x << " " << y;
+      ASSERT_EQ(t[0] + t[1] + t[2], 3.0f);
+    }
   EXPECT_EQ(Parameter(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
   EXPECT_EQ(Parameter(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T), static_cast<GLint>(TextureClampMode));
   glBindTexture(GL_TEXTURE_2D, 0);

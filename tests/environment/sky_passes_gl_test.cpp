@@ -242,17 +242,16 @@ GlState ReadState() {
 }
 
 TEST_F(SkyPassesGlTest, PassesOfNothingTouchNoState) {
-  const float still[2] = {0, 0};
+  const float still[2] = {0, 0}, eye[3] = {0, 0, 0}, look[3] = {0, 1, 1};
   SetUpCloudLayer(still);
-  const float eye[3] = {0, 0, 0}, look[3] = {0, 1, 1};
   Camera camera = LookFrom(eye, look);
   CameraApply(camera);
+  glPushAttrib(GL_ALL_ATTRIB_BITS);
   glDisable(GL_DEPTH_TEST);
   glDepthMask(GL_FALSE);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE);
   glEnable(GL_POLYGON_OFFSET_FILL);
-  glEnable(GL_NORMALIZE);
   glColor4f(0.1f, 0.2f, 0.3f, 0.4f);
   glActiveTextureARB(GL_TEXTURE3);
   glEnable(GL_TEXTURE_CUBE_MAP);
@@ -266,14 +265,7 @@ TEST_F(SkyPassesGlTest, PassesOfNothingTouchNoState) {
   }
   DrawSkyLayer(camera, 1);  // beyond the count
   EXPECT_TRUE(ReadState() == before);
-  glDisable(GL_TEXTURE_2D);
-  glActiveTextureARB(GL_TEXTURE3);
-  glDisable(GL_TEXTURE_CUBE_MAP);
-  glActiveTextureARB(GL_TEXTURE0);
-  glDisable(GL_BLEND);
-  glDisable(GL_POLYGON_OFFSET_FILL);
-  glDisable(GL_NORMALIZE);
-  glDepthMask(GL_TRUE);
+  glPopAttrib();
   CameraRestore(camera);
 }
 
