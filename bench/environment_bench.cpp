@@ -1,19 +1,26 @@
-// The sky and high-cloud stages of a render preparation: the sky cube of 6 x 128 x 128 texels
+// The sky and cloud stages of a render preparation: the sky cube of 6 x 128 x 128 texels
 // with the plain and the SSE kernel members side by side (the face direction tables built by
 // the same members), the high clouds split into the noise fill of 1025 x 1025 samples, the
 // 2 x 2 reduction to the 1024 x 1024 texture and the shading of the 128-texel cloud cube, and
-// one lattice-noise lookup.
+// one lattice-noise lookup; the low clouds: the 3-D noise of a point (plain and SSE), the
+// shape cube of one puff by level, and the puff field of the whole stage.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 
 #include "environment/cloud_high.h"
+#include "environment/cloud_low.h"
 #include "environment/environment_state.h"
+#include "environment/noise_at.h"
 #include "environment/noise_lattice_lookup.h"
+#include "environment/puff_field.h"
 #include "environment/sky_model.h"
 #include "gfx/face_directions.h"
+#include "gfx/scene_grid.h"
 #include "mapengine/kernel_table.h"
+#include "platform/random.h"
 
 namespace veskor {
 namespace {
@@ -124,6 +131,64 @@ void BM_NoiseLatticeLookup(benchmark::State& state) {
   benchmark::DoNotOptimize(sum);
 }
 BENCHMARK(BM_NoiseLatticeLookup)->Unit(benchmark::kNanosecond);
+
+// Argument: SSE member.
+void BM_NoiseAt(benchmark::State& state) {
+  const bool sse = state.range(0) != 0;
+  float p[3] = {12.3f, -45.6f, 78.9f}, sum = 0;
+  for (auto _ : state) {
+    sum += sse ? NoiseAtSse(p) : NoiseAtPlain(p);
+    p[0] += 0.0371f;
+    p[1] += 0.0173f;
+    p[2] -= 0.0291f;
+  }
+  benchmark::DoNotOptimize(sum);
+}
+BENCHMARK(BM_NoiseAt)->ArgName("sse")->Arg(0)->Arg(1)->Unit(benchmark::kNanosecond);
+
+// One puff's shape cube (2 x 6 x 4^level noise evaluations). Argument: the cube level.
+void BM_FillShapeCube(benchmark::State& state) {
+  UseKernels(true);
+  PuffCubePair pair;
+  InitPuffCubes(pair, 600.0f, 250.0f, static_cast<std::uint32_t>(state.range(0)));
+  const float position[3] = {-3000.0f, 12000.0f, 1500.0f};
+  for (auto _ : state) {
+    FillShapeCube(pair, position, 0.3f);
+    benchmark::DoNotOptimize(pair.shapeCube.faces[0].data);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_FillShapeCube)->ArgName("level")->DenseRange(4, 6)->Unit(benchmark::kMicrosecond);
+
+// The puff field of the low-cloud stage over the program's scene grid extent, cumulus at
+// opacity 0.5, from seed 1. Arguments: coverage in percent, the detail factor (0, the setting's
+// default, gives the smallest cubes; 1 the largest). Counter: the bytes of the puff cube faces
+// the stage leaves (shape and light cubes, none released before the bake).
+void BM_GenerateCloudLowField(benchmark::State& state) {
+  UseKernels(true);
+  const float box[6] = {-16384, -16384, -2048, 16384, 16384, 2048};
+  std::copy(box, box + 6, gSceneGrid.worldBox);
+  CloudLowDetail = static_cast<float>(state.range(1));
+  auto environment = std::make_unique<EnvironmentState>();
+  const float wind[2] = {2.0f, 1.0f};
+  const float coverage = static_cast<float>(state.range(0)) / 100.0f;
+  for (auto _ : state) {
+    RandomSeed(1);
+    GenerateCloudLow(*environment, 1500.0f, wind, 1, 1, coverage, 0.5f, 0.3f, kSun);
+  }
+  const CloudLowLayer& layer = environment->cloudLow;
+  double bytes = 0;
+  for (std::uint32_t i = 0; i < layer.puffCubeCount; ++i)
+    for (int f = 0; f < 6; ++f)
+      bytes += layer.puffCubes[i].shapeCube.faces[f].block.usedBytes +
+               layer.puffCubes[i].lightCube.faces[f].block.usedBytes;
+  state.counters["puffs"] = layer.puffCount;
+  state.counters["cubeFaceMiB"] = bytes / (1 << 20);
+  EnvironmentResetCloudLow(*environment, 0.0f, wind);
+  CloudLowDetail = 1.0f;
+}
+BENCHMARK(BM_GenerateCloudLowField)->ArgNames({"coverage", "detail"})
+    ->ArgsProduct({{20, 100}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace veskor

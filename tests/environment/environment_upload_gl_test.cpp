@@ -4,13 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
 #include "environment/cloud_high.h"
 #include "environment/environment_params.h"
 #include "environment/environment_state.h"
+#include "environment/puff_field.h"
 #include "environment/sky_model.h"
+#include "foundation/heap_areas.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_format.h"
 #include "gfx/texture_names.h"
@@ -124,6 +127,40 @@ TEST_F(EnvironmentGlTest, HighCloudTexturesUploadWithTheirFilterAndWrap) {
   glDisable(GL_TEXTURE_CUBE_MAP);
   glDisable(GL_TEXTURE_2D);
   ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+std::uint32_t ParkedBlocks() {
+  std::uint32_t n = 0;
+  for (const SizeClassList& list : TheHeapAreas().sizeClassLists)
+    for (const FreeBlockNode* node = list.head; node != nullptr; node = node->next) ++n;
+  return n;
+}
+
+TEST_F(EnvironmentGlTest, PuffRampUploadsOnceAndDropsItsPixels) {
+  EnvironmentResetCloudLow(gEnvironmentState, 0.0f, gEnvironmentState.lowWind);
+  // A parked block of the ramp's size, which the ramp takes and gives back.
+  FloatTexture2DRealloc(PuffRampTexture, 4, 8, 6);
+  TextureFree(PuffRampTexture);
+  const std::uint32_t parked = ParkedBlocks();
+  BuildPuffRamp();
+  EXPECT_EQ(PuffRampTexture.pixels.data, nullptr);
+  EXPECT_EQ(ParkedBlocks(), parked);
+  EXPECT_EQ(PuffRampBuilt, 1u);
+  glBindTexture(GL_TEXTURE_2D, TextureNameTable[PuffRampTexture.state.slot]);
+  const std::vector<float> gl = ReadLevel(GL_TEXTURE_2D, 0, GL_RGBA, 4 * 256 * 64);
+  // White; alpha 0 up to s = e, the cosine rise to s = 0.5, then 1.
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 256; ++x) {
+      const double s = (x + 0.5) / 256, e = 0.5 - 0.5 * y / 64;
+      const double a = s <= e ? 0 : s >= 0.5 ? 1 : 1 - std::cos((s - e) / (0.5 - e) * M_PI / 2);
+      const float* t = &gl[(y * 256 + x) * 4];
+      ASSERT_NEAR(t[3], a, 0.6 / 255) << x << " " << y;
+      ASSERT_EQ(t[0] + t[1] + t[2], 3.0f);
+    }
+  EXPECT_EQ(Parameter(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+  EXPECT_EQ(Parameter(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T), static_cast<GLint>(TextureClampMode));
+  glBindTexture(GL_TEXTURE_2D, 0);
+  EnvironmentResetCloudLow(gEnvironmentState, 0.0f, gEnvironmentState.lowWind);
 }
 
 }  // namespace
