@@ -161,7 +161,7 @@ SettingsText::SettingsText(std::string_view text) {
     const std::size_t end = text.find('\n');
     std::string_view raw = text.substr(0, end);
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+    while (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);  // CR LF reads as LF
     lines_.push_back(ParseLine(raw));
   }
 }

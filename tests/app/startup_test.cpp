@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/error_boxes.h"
 #include "app/program_entry.h"
 #include "app/registry.h"
 #include "app/settings.h"
@@ -161,6 +162,16 @@ TEST_F(StartupTest, TheBoardTextTakesDriverStringsOfFullLength) {
   EXPECT_NE(capture.Text().find("     - " + std::string(255, 'v') + ", " + std::string(255, 'r') +
                                 "\n\nveskor was successfully"),
             std::string::npos);
+}
+
+TEST(ErrorBoxes, CaptionsStayInTheirBufferAndErrorsEndWithCodeOne) {
+  const std::string place(300, 'p');
+  EXPECT_EXIT(ReportError(place.c_str(), "Release of Window Failed !"), testing::ExitedWithCode(1),
+              "^Error : " + std::string(kCaptionBytes - 9, 'p') +
+                  " \\[stop\\] Release of Window Failed !\n$");
+  test::MessageCapture capture;
+  EXPECT_EQ(ReportWarning(kPlaceMainPlane, "Colors"), MessageAnswer::kOk);
+  EXPECT_EQ(capture.Text(), "Warning : Init. Main Plane [exclamation] Colors\n");
 }
 
 TEST(WorldPath, TheCommandLineIsKeptWholeOrNotAtAll) {
