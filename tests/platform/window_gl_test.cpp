@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "support/gl_test_fixture.h"
+
 namespace veskor {
 namespace {
 
@@ -15,7 +17,7 @@ class WindowMessages : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    ASSERT_NE(test::GlTestContext().window, nullptr) << GlLastError();  // starts SDL's video
   }
   void SetUp() override {
     WindowMessage m;
