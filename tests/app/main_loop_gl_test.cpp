@@ -12,7 +12,7 @@ namespace veskor {
 namespace {
 
 struct Counts {
-  int draw = 0, layout = 0, key = 0, button = 0;
+  int draw = 0, layout = 0, key = 0, button = 0, drag = 0;
 };
 
 // A plane that counts what the loop calls on it; as a top-level plane it may add a stencil
@@ -26,6 +26,10 @@ struct CountingPlane : GuiPlane {
   void OnKey(const std::uint32_t*) override { ++counts.key; }
   void OnMouseButton(std::uint32_t, std::uint32_t, float, float, std::uint32_t) override {
     ++counts.button;
+  }
+  void OnMouseDrag(std::uint32_t, std::uint32_t, float, float, float, float,
+                   std::uint32_t) override {
+    ++counts.drag;
   }
   Counts counts;
   bool stencil = false;
@@ -44,14 +48,19 @@ void CountingSwap(MainPlane&) {
   if (++gSwaps == gSwapsBeforeQuit) QuitRequest = 1;
 }
 
+// The script, then what the window procedure posted; a loop still running after 50 passes
+// without a message is ended with code 99.
 std::vector<WindowMessage> gScript;
 std::size_t gNext = 0;
+int gIdle = 0;
 bool ScriptThenPosted(WindowMessage* m) {
   if (gNext < gScript.size()) {
     *m = gScript[gNext++];
     return true;
   }
-  return PeekWindowMessage(m);
+  if (PeekWindowMessage(m)) return true;
+  if (++gIdle > 50) *m = {kWmQuit, 99, 0};
+  return gIdle > 50;
 }
 
 class MainLoopTest : public test::GlTest {
@@ -76,6 +85,7 @@ class MainLoopTest : public test::GlTest {
   int Loop(std::vector<WindowMessage> script, int passes) {
     gScript = std::move(script);
     gNext = 0;
+    gIdle = 0;
     gSwaps = 0;
     gSwapsBeforeQuit = passes;
     return RunMainLoop(root_, {nullptr, ScriptThenPosted, CountingSwap});
@@ -94,11 +104,13 @@ TEST_F(MainLoopTest, MessagesAreDrainedBeforeEachFrame) {
   EXPECT_EQ(root_.counts.key + back_.counts.key + list_.counts.key + front_.counts.key, 4);
   EXPECT_EQ(front_.counts.button, 1);  // the press goes to the front plane first
   EXPECT_EQ(MouseCapture, &front_);
+  // Drags go by the buttons held at the end of the previous frame: from the second frame on.
+  EXPECT_EQ(front_.counts.drag, 1);
   EXPECT_EQ(HeldButtons * 100 + MouseEvent * 10 + KeyEvent, 100u);
 }
 
 TEST_F(MainLoopTest, AMinimisedWindowIsNotDrawnButStillSwapsAndDispatches) {
-  EXPECT_EQ(Loop({{kWmLButtonDown, kMkLButton, 0}}, 3), 0);
+  EXPECT_EQ(Loop({{kWmLButtonDown, kMkLButton, 0}}, 3), 0);  // 3 swaps end it
   EXPECT_EQ(gSwaps, 3);
   EXPECT_EQ(root_.counts.draw + front_.counts.draw, 0);
   EXPECT_EQ(front_.counts.button, 1);

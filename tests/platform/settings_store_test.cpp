@@ -68,6 +68,7 @@ TEST(SettingsText, WritesReplaceTheValueOrJoinItsKeyAndKeepTheRest) {
       "Windows Registry Editor Version 5.00\n\n"
       "[Software\\Dovek software\\veskor\\Settings]\r\n"
       "\"XSize\"=dword:00000400\n"
+      "\"YSize\"=\"600\"\n"
       "; a comment\n"
       "\"YSize\"=\"768\"\n\n"
       "[Software\\Dovek software\\veskor\\RenderLOD]\n"
@@ -76,6 +77,7 @@ TEST(SettingsText, WritesReplaceTheValueOrJoinItsKeyAndKeepTheRest) {
   EXPECT_TRUE(store.Write(kKey, "xsize", "1280"));       // another type becomes a string
   EXPECT_TRUE(store.Write(kKey, "Dir", "C:\\a \"b\""));  // a new value, escaped
   EXPECT_TRUE(store.Write(kKey, "", "default"));
+  EXPECT_TRUE(store.Write(kKey, "YSize", "700"));  // the line that counts
   EXPECT_FALSE(store.Write("Software\\Dovek software\\veskor\\Paths", "XSize", "1"));
   EXPECT_FALSE(store.Write(kKey, "YSize", "7\n68"));
   EXPECT_FALSE(store.Write(kKey, "YSize", std::string(kSettingsLineMax, 'v')));
@@ -83,8 +85,9 @@ TEST(SettingsText, WritesReplaceTheValueOrJoinItsKeyAndKeepTheRest) {
             "Windows Registry Editor Version 5.00\n\n"
             "[Software\\Dovek software\\veskor\\Settings]\n"
             "\"xsize\"=\"1280\"\n"
+            "\"YSize\"=\"600\"\n"
             "; a comment\n"
-            "\"YSize\"=\"768\"\n"
+            "\"YSize\"=\"700\"\n"
             "\"Dir\"=\"C:\\\\a \\\"b\\\"\"\n"
             "@=\"default\"\n\n"
             "[Software\\Dovek software\\veskor\\RenderLOD]\n"
