@@ -10,7 +10,8 @@ namespace veskor {
 
 class MainPlane;
 
-// Window half of MainPlaneInit: nothing yet; returns 1.
+// Window half of MainPlaneInit: nothing yet; returns 1. Once it opens the window it also starts
+// the window's messages (WindowMessagesStart).
 std::uint32_t MainPlaneInitWindow(MainPlane& plane, const char* title, const char* iconFile,
                                   std::uint32_t popup);
 // Static destruction of the main plane: saves the settings it read.
