@@ -1,6 +1,7 @@
 // The interface toolkit per frame: laying out a tree of 100 widgets (CPU only) and laying it
 // out and drawing it as coloured quads; a page of marked-up text rendered into a 512 x 512
-// text bitmap and copied into its texture.
+// text bitmap and copied into its texture; a text list of 32 lines set up (laid out, drawn
+// into its two textures and uploaded); one frame of each widget class over a 512 x 512 window.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -8,10 +9,19 @@
 #include <string>
 #include <vector>
 
+#include "gfx/gl_capabilities.h"
+#include "gfx/texture_names.h"
+#include "gui/clip_panel.h"
 #include "gui/gui_globals.h"
 #include "gui/gui_widget.h"
+#include "gui/image_button.h"
+#include "gui/image_panel.h"
 #include "gui/interface_frame.h"
+#include "gui/progress_bar.h"
 #include "gui/text_bitmap.h"
+#include "gui/text_list.h"
+#include "gui/text_view.h"
+#include "gui/widget_textures.h"
 #include "mapengine/kernel_table.h"
 #include "platform/gl.h"
 #include "platform/gl_context.h"
@@ -68,34 +78,50 @@ void LayOut100Widgets(benchmark::State& state) {
 }
 BENCHMARK(LayOut100Widgets);
 
-void LayOutAndDraw100Widgets(benchmark::State& state) {
-  setenv("LP_NUM_THREADS", "2", 0);
-  const char* display = std::getenv("DISPLAY");
-  if (display == nullptr || display[0] == '\0') setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  GlWindowDesc desc;
-  desc.width = kWindow;
-  desc.height = kWindow;
-  GlWindow* window = GlWindowCreate(desc);
-  GlContext* context = window != nullptr ? GlContextCreate(window, nullptr) : nullptr;
-  if (context == nullptr) {
-    state.SkipWithError(GlLastError());
+// A window of kWindow x kWindow pixels with a current context, texture names and the
+// driver's extensions, for the benchmarks that draw.
+struct BenchWindow {
+  BenchWindow() {
+    setenv("LP_NUM_THREADS", "2", 0);
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || display[0] == '\0') setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    GlWindowDesc desc;
+    desc.width = kWindow;
+    desc.height = kWindow;
+    window = GlWindowCreate(desc);
+    context = window != nullptr ? GlContextCreate(window, nullptr) : nullptr;
+    if (context == nullptr) return;
+    glViewport(0, 0, kWindow, kWindow);
+    PixelSize = {1.0f / kWindow, 1.0f / kWindow};
+    InitKernelTable();
+    LoadWglExtensions();
+    LoadGlExtensions();
+    if (TextureNameTableCount == 0) InitTextureNames();
+  }
+  ~BenchWindow() {
+    if (context != nullptr) GlContextDestroy(context);
     if (window != nullptr) GlWindowDestroy(window);
-    return;
   }
-  glViewport(0, 0, kWindow, kWindow);
-  PixelSize = {1.0f / kWindow, 1.0f / kWindow};
-  {
-    WidgetTree tree;
-    for (auto _ : state) {
-      LayoutDirty = 1;
-      LayOutInterface(tree.root);
-      DrawInterface(tree.root);
-      glFinish();
-    }
-    state.SetItemsProcessed(state.iterations() * 100);
+  // False, with the benchmark skipped, when there is no context.
+  bool Ready(benchmark::State& state) const {
+    if (context == nullptr) state.SkipWithError(GlLastError());
+    return context != nullptr;
   }
-  GlContextDestroy(context);
-  GlWindowDestroy(window);
+  GlWindow* window = nullptr;
+  GlContext* context = nullptr;
+};
+
+void LayOutAndDraw100Widgets(benchmark::State& state) {
+  BenchWindow gl;
+  if (!gl.Ready(state)) return;
+  WidgetTree tree;
+  for (auto _ : state) {
+    LayoutDirty = 1;
+    LayOutInterface(tree.root);
+    DrawInterface(tree.root);
+    glFinish();
+  }
+  state.SetItemsProcessed(state.iterations() * 100);
 }
 BENCHMARK(LayOutAndDraw100Widgets)->Unit(benchmark::kMicrosecond);
 
@@ -130,6 +156,75 @@ void RenderMarkupPage512(benchmark::State& state) {
   state.SetLabel(std::to_string(page.size()) + " characters, 24 lines");
 }
 BENCHMARK(RenderMarkupPage512)->Unit(benchmark::kMicrosecond);
+
+void SetUpTextList32Lines(benchmark::State& state) {
+  BenchWindow gl;
+  if (!gl.Ready(state)) return;
+  std::vector<std::string> lines;
+  for (int i = 0; i < 32; ++i)
+    lines.push_back(i % 8 == 0
+                        ? "\\tSection " + std::to_string(i / 8)
+                        : "Line " + std::to_string(i) + "\\3\\bvalue\\g " + std::to_string(i * 37));
+  std::vector<const char*> table;
+  for (const std::string& line : lines) table.push_back(line.c_str());
+  GuiTextList list;
+  const TextListColours colours{{0, 0, 0, 0.5f}, {1, 1, 1}, {1, 1, 0}};
+  for (auto _ : state) {
+    SetTextLines(list, nullptr, {}, {}, table.data(), 32, colours);
+    glFinish();
+  }
+  state.SetLabel(std::to_string(list.textWidth) + " x " + std::to_string(list.textHeight));
+}
+BENCHMARK(SetUpTextList32Lines)->Unit(benchmark::kMicrosecond);
+
+// One each of button, panel, clip panel (holding the others), text view, text list and
+// progress bar, drawn from their 256 x 256 textures.
+void DrawOneFrameOfEachWidgetClass(benchmark::State& state) {
+  BenchWindow gl;
+  if (!gl.Ready(state)) return;
+  Texture2D picture;
+  ResizeImageBuffer(picture, 4, 8, 8, 4);
+  auto* texels = static_cast<std::uint8_t*>(picture.pixels.data);
+  for (std::uint32_t i = 0; i < 4u << 16; ++i) texels[i] = static_cast<std::uint8_t>(i * 7);
+  GuiPlane root;
+  root.root = &root;
+  root.enabled = 1;
+  GuiClipPanel clip;
+  GuiImagePanel panel;
+  GuiImageButton owner, button;
+  GuiTextView view;
+  GuiTextList list;
+  GuiProgressBar bar;
+  ConfigurePanel(clip, &root, {0.05f, 0, 0, 0}, {0.05f, 0, 0, 0}, {0.95f, 0, 0, 0},
+                 {0.95f, 0, 0, 0}, &picture, 1, 1);
+  ConfigurePanel(panel, &root, {0.1f, 0, 0, 0}, {0.1f, 0, 0, 0}, {0.5f, 0, 0, 0}, {0.5f, 0, 0, 0},
+                 &picture, 0.5f, 0.5f);
+  owner.hoverImage = owner.normalImage = &picture;
+  PlaceButton(button, &root, {0.6f, 0, 0, 0}, {0.1f, 0, 0, 0}, owner, {});
+  ResizeImageBuffer(view.textTexture, 1, 8, 8, 2);
+  CreateTextBitmap(view.textBitmap, &view.textTexture);
+  FillTextRect(view.textBitmap, 0, 0, 255, 255);
+  ConfigureWidget(view, 0, {0.1f, 0, 0, 0}, {0.55f, 0, 0, 0}, {0.5f, 0, 0, 0}, {0.9f, 0, 0, 0});
+  const char* lines[] = {"\\tTitle", "First line", "Second line"};
+  SetTextLines(list, &root, {0.55f, 0, 0, 0}, {0.55f, 0, 0, 0}, lines, 3,
+               {{0, 0, 0, 0.5f}, {1, 1, 1}, {1, 1, 0}});
+  ResizeImageBuffer(bar.pattern, 3, 2, 0, 3);
+  Texture2DSetWrap(bar.pattern, kWrapRepeatS | kWrapRepeatT);
+  ConfigureWidget(bar, 0, {0.1f, 0, 0, 0}, {0.92f, 0, 0, 0}, {0.9f, 0, 0, 0}, {0.94f, 0, 0, 0});
+  bar.fraction = 0.6f;
+  AddChildPlane(root, clip);
+  for (GuiPlane* p :
+       {static_cast<GuiPlane*>(&panel), static_cast<GuiPlane*>(&button),
+        static_cast<GuiPlane*>(&view), static_cast<GuiPlane*>(&list), static_cast<GuiPlane*>(&bar)})
+    AddChildPlane(clip, *p);
+  LayOutInterface(root);
+  for (auto _ : state) {
+    DrawInterface(root);
+    glFinish();
+  }
+  state.SetItemsProcessed(state.iterations() * 6);
+}
+BENCHMARK(DrawOneFrameOfEachWidgetClass)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace veskor

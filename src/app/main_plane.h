@@ -31,8 +31,7 @@ class MainPlane : public GuiPlane, public ViewPlane {
   std::uint32_t fullScreenSizeIndex = 1;  // 1..8 of FullScreenSizeTable
   std::uint32_t modeChanged = 0;
   std::uint8_t colourBits = 32;  // as requested: 16, 24 or 32
-  std::uint8_t alphaBits = 0;
-  std::uint8_t depthBits = 24;
+  std::uint8_t alphaBits = 0;    // the depth bits are the graphics core's DepthBits
   std::uint8_t stencilBits = 8;
   std::uint32_t windowFramed = 1;
   char vendor[kPlaneTextBytes] = {};

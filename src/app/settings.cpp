@@ -110,7 +110,7 @@ void ReadDisplaySettings(MainPlane& plane) {
   RequireValue(key, "DepthBits", v);
   if (!Is(v, "16") && !Is(v, "24") && !Is(v, "32"))
     ReportError(kPlaceInit, "Unknown Nb. Bits Per Depth !");
-  plane.depthBits = static_cast<std::uint8_t>(DecimalToInt(v));
+  DepthBits = static_cast<std::uint32_t>(DecimalToInt(v));
   RequireValue(key, "StencilBits", v);
   if (!Is(v, "8")) ReportError(kPlaceInit, "Unknown Nb. Bits Per Stencil !");
   plane.stencilBits = 8;
@@ -211,7 +211,7 @@ std::uint32_t SaveSettings(const MainPlane& plane) {
       WriteValue(key, "MultiSampleMode", TrueFalse(MultiSampleMode)) &&
       WriteValue(key, "MultiSampleQuality", MultiSampleQuality == 1 ? "NICEST" : "FASTEST") &&
       WriteInt(key, "MultiSampleSize", MultiSampleSize) &&
-      WriteInt(key, "ColorBits", plane.colourBits) && WriteInt(key, "DepthBits", plane.depthBits) &&
+      WriteInt(key, "ColorBits", plane.colourBits) && WriteInt(key, "DepthBits", DepthBits) &&
       WriteInt(key, "StencilBits", plane.stencilBits) &&
       WriteValue(key, "FPS", TrueFalse(plane.fpsFlag)) &&
       WriteValue(key, "PPS", TrueFalse(plane.ppsFlag));

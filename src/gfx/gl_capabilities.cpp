@@ -72,6 +72,8 @@ VESKOR_VERTEX_PROGRAM_PROCS(VESKOR_DEFINE_PROC)
 VESKOR_VERTEX_ARRAY_OBJECT_PROCS(VESKOR_DEFINE_PROC)
 VESKOR_ELEMENT_ARRAY_PROCS(VESKOR_DEFINE_PROC)
 VESKOR_FRAGMENT_SHADER_PROCS(VESKOR_DEFINE_PROC)
+VESKOR_PIXEL_FORMAT_PROCS(VESKOR_DEFINE_PROC)
+VESKOR_PBUFFER_PROCS(VESKOR_DEFINE_PROC)
 #undef VESKOR_DEFINE_PROC
 PFNWGLMAKECONTEXTCURRENTARBPROC wglMakeContextCurrentARB = MakeContextCurrentStub;
 PFNWGLGETCURRENTREADDCARBPROC wglGetCurrentReadDCARB = nullptr;
@@ -96,7 +98,16 @@ const char* GlString(GLenum name) {
 
 void LoadWglExtensionsFrom(const char* glExtensions) {
   ExtensionMask = 0;
-  if (GlExtensionInList(glExtensions, "GL_ARB_framebuffer_object")) ExtensionMask |= kExtPbuffer;
+  // The platform answers the pixel-format calls itself, and the pbuffer calls over
+  // framebuffer objects.
+  const auto get = &GlGetProcAddress;
+  VESKOR_PIXEL_FORMAT_PROCS(VESKOR_LOAD_PROC)
+  if (GlExtensionInList(glExtensions, "GL_ARB_framebuffer_object")) {
+    ExtensionMask |= kExtPbuffer;
+    VESKOR_PBUFFER_PROCS(VESKOR_LOAD_PROC)
+  } else {
+    VESKOR_PBUFFER_PROCS(VESKOR_CLEAR_PROC)
+  }
   wglMakeContextCurrentARB = MakeContextCurrentStub;
   wglGetCurrentReadDCARB = nullptr;
 }

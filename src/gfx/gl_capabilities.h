@@ -82,8 +82,9 @@ struct GlDriverInfo {
   GlProc (*getProcAddress)(const char* name);
 };
 
-// Clears ExtensionMask, then sets bit 22 when framebuffer objects (GL_ARB_framebuffer_object)
-// are listed: they serve where the program asks for pbuffers. Make-current-read stays absent
+// Clears ExtensionMask and loads the pixel-format entry points (the platform answers them),
+// then sets bit 22 and loads the pbuffer entry points when framebuffer objects
+// (GL_ARB_framebuffer_object) are listed: they serve where the program asks for pbuffers. Make-current-read stays absent
 // and wglMakeContextCurrentARB stays the substitute that does nothing and returns 1.
 void LoadWglExtensions();
 void LoadWglExtensionsFrom(const char* glExtensions);

@@ -17,6 +17,22 @@ using PFNWGLFREEMEMORYNVPROC = void (*)(void* pointer);
 using PFNWGLMAKECONTEXTCURRENTARBPROC = int (*)(void* drawSurface, void* readSurface,
                                                 void* context);
 using PFNWGLGETCURRENTREADDCARBPROC = void* (*)();
+// Pixel formats and pbuffers; device contexts and pbuffers are opaque handles (platform/offscreen).
+using PFNWGLCHOOSEPIXELFORMATARBPROC = int (*)(void* dc, const int* attributes,
+                                               const float* floatAttributes, unsigned maxFormats,
+                                               int* formats, unsigned* count);
+using PFNWGLGETPIXELFORMATATTRIBIVARBPROC = int (*)(void* dc, int format, int layer,
+                                                    unsigned count, const int* attributes,
+                                                    int* values);
+using PFNWGLGETPIXELFORMATATTRIBFVARBPROC = int (*)(void* dc, int format, int layer,
+                                                    unsigned count, const int* attributes,
+                                                    float* values);
+using PFNWGLCREATEPBUFFERARBPROC = void* (*)(void* dc, int format, int width, int height,
+                                             const int* attributes);
+using PFNWGLGETPBUFFERDCARBPROC = void* (*)(void* pbuffer);
+using PFNWGLRELEASEPBUFFERDCARBPROC = int (*)(void* pbuffer, void* dc);
+using PFNWGLDESTROYPBUFFERARBPROC = int (*)(void* pbuffer);
+using PFNWGLQUERYPBUFFERARBPROC = int (*)(void* pbuffer, int attribute, int* value);
 
 // X(type, name) lists, one per extension.
 // GL_ARB_multitexture
@@ -191,6 +207,20 @@ using PFNWGLGETCURRENTREADDCARBPROC = void* (*)();
   X(PFNGLALPHAFRAGMENTOP3ATIPROC, glAlphaFragmentOp3ATI) \
   X(PFNGLSETFRAGMENTSHADERCONSTANTATIPROC, glSetFragmentShaderConstantATI)
 
+// WGL_ARB_pixel_format (no bit)
+#define VESKOR_PIXEL_FORMAT_PROCS(X) \
+  X(PFNWGLCHOOSEPIXELFORMATARBPROC, wglChoosePixelFormatARB) \
+  X(PFNWGLGETPIXELFORMATATTRIBIVARBPROC, wglGetPixelFormatAttribivARB) \
+  X(PFNWGLGETPIXELFORMATATTRIBFVARBPROC, wglGetPixelFormatAttribfvARB)
+
+// WGL_ARB_pbuffer
+#define VESKOR_PBUFFER_PROCS(X) \
+  X(PFNWGLCREATEPBUFFERARBPROC, wglCreatePbufferARB) \
+  X(PFNWGLGETPBUFFERDCARBPROC, wglGetPbufferDCARB) \
+  X(PFNWGLRELEASEPBUFFERDCARBPROC, wglReleasePbufferDCARB) \
+  X(PFNWGLDESTROYPBUFFERARBPROC, wglDestroyPbufferARB) \
+  X(PFNWGLQUERYPBUFFERARBPROC, wglQueryPbufferARB)
+
 // WGL_ARB_make_current_read
 #define VESKOR_MAKE_CURRENT_READ_PROCS(X) \
   X(PFNWGLMAKECONTEXTCURRENTARBPROC, wglMakeContextCurrentARB) \
@@ -208,6 +238,8 @@ using PFNWGLGETCURRENTREADDCARBPROC = void* (*)();
   VESKOR_VERTEX_ARRAY_OBJECT_PROCS(X) \
   VESKOR_ELEMENT_ARRAY_PROCS(X) \
   VESKOR_FRAGMENT_SHADER_PROCS(X) \
+  VESKOR_PIXEL_FORMAT_PROCS(X) \
+  VESKOR_PBUFFER_PROCS(X) \
   VESKOR_MAKE_CURRENT_READ_PROCS(X)
 
 #define VESKOR_DECLARE_PROC(type, name) extern type name;

@@ -31,5 +31,7 @@ inline std::uint32_t MultiSampleMode = 0;
 // 1 when the MultiSampleQuality setting is "NICEST" and the multisample filter hint extension
 // is present: CameraApply then asks for the nicest multisample filter.
 inline std::uint32_t MultiSampleQuality = 0;
+// Bits of the window's depth buffer (the DepthBits setting: 16, 24 or 32).
+inline std::uint32_t DepthBits = 24;
 
 }  // namespace veskor

@@ -6,6 +6,7 @@
 #include "language/lexer.h"
 #include "language/scene_blocks.h"
 #include "language/value_readers.h"
+#include "language/world.h"
 
 namespace veskor {
 
@@ -45,7 +46,9 @@ void ReportInclude(SceneFile& file, IncludeStatus status, const char* path, std:
     case IncludeStatus::kSearchDirsFull:
       std::snprintf(message, sizeof message, "Too many include directories");
       break;
-    default: std::snprintf(message, sizeof message, "Cannot open file \"%s\"", path); break;
+    default:
+      std::snprintf(message, sizeof message, "Cannot open file \"%s\"", path);
+      break;
   }
   SetErrorAtLine(file, message, line);
 }
@@ -72,8 +75,7 @@ int ParseDirective(SceneParser& parser, ParseStore& store) {
   }
   if (TokenEquals(parser, "version")) {
     ReadRawToken(parser);
-    VersionNumbers& version = WorldVersionNumbers();
-    return ParseVersionLine(parser, version.numbers, version.count, kVersionNumberMax);
+    return ParseVersionLine(parser, gWorld.versionNumbers, gWorld.versionCount, kWorldVersionMax);
   }
   SetParseError(parser, "Unknown directive");
   return 0;

@@ -23,6 +23,13 @@ struct NameTable {
   std::uint32_t capacity;   // entry slots
 };
 
+// The reserve of a table of `slots` entries whose store was sized at `bytes` for 8-byte
+// entries: our entries hold a 64-bit pointer, so the store grows by the difference and the
+// names keep their room.
+constexpr std::uint32_t NameStoreBytes(std::uint32_t slots, std::uint32_t bytes) {
+  return bytes + slots * static_cast<std::uint32_t>(sizeof(NameEntry) - 8);
+}
+
 // What a parser reports when NameTableInsert refuses a name.
 inline constexpr const char* kNameTableFullMessage = "Too many names";
 

@@ -1,4 +1,4 @@
-// Stand-ins for the block parsers still to be written, and for the World's version fields.
+// Stand-ins for the block parsers still to be written.
 // Each answers with its block's syntax error, the text a block parser composes first.
 #include "language/lexer.h"
 #include "language/scene_blocks.h"
@@ -51,11 +51,6 @@ int ParseFocus(SceneParser& parser, ParseStore&) {
 }
 int ParseObject(SceneParser& parser, ParseStore&) {
   return BlockSyntaxError(parser, "Object syntax error");
-}
-
-VersionNumbers& WorldVersionNumbers() {
-  static VersionNumbers version;
-  return version;
 }
 
 }  // namespace veskor

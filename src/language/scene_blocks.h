@@ -37,12 +37,4 @@ int ParseLOD(SceneParser& parser, ParseStore& store);
 int ParseFocus(SceneParser& parser, ParseStore& store);
 int ParseObject(SceneParser& parser, ParseStore& store);
 
-// The World's version numbers, which the `version` directive fills.
-inline constexpr std::uint32_t kVersionNumberMax = 16;
-struct VersionNumbers {
-  std::uint32_t numbers[kVersionNumberMax];
-  std::uint32_t count;
-};
-VersionNumbers& WorldVersionNumbers();
-
 }  // namespace veskor

@@ -25,6 +25,26 @@ struct VertexGrid {
   std::uint32_t flags;        // cleared by every allocation and release; set by users
 };
 
+// Accessors the geometry and skin code use in their inner loops.
+inline float* VertexGridData(const VertexGrid& grid) { return grid.data; }
+inline float* VertexGridCompanion(const VertexGrid& grid) { return grid.companion[0]; }
+inline float* VertexGridCompanion2(const VertexGrid& grid) { return grid.companion[1]; }
+inline std::uint16_t VertexGridLog2Width(const VertexGrid& grid) { return grid.log2Width; }
+inline std::uint16_t VertexGridLog2Height(const VertexGrid& grid) { return grid.log2Height; }
+inline std::uint32_t VertexGridSideX(const VertexGrid& grid) {
+  return (std::uint32_t{1} << grid.log2Width) + 1;
+}
+inline std::uint32_t VertexGridSideY(const VertexGrid& grid) {
+  return (std::uint32_t{1} << grid.log2Height) + 1;
+}
+// Index of sample (x, y): rows are 2^w + 1 values long.
+inline std::uint32_t VertexGridIndex(const VertexGrid& grid, std::uint32_t x, std::uint32_t y) {
+  return (y << grid.log2Width) + x + y;
+}
+inline float* VertexGridCell(const VertexGrid& grid, std::uint32_t x, std::uint32_t y) {
+  return grid.data + VertexGridIndex(grid, x, y);
+}
+
 // Bytes of the values of a grid of log2 sizes w, h, and of the values and companion together;
 // fatal when they do not fit a block.
 std::uint32_t VertexGridValueBytes(std::uint32_t w, std::uint32_t h);

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "platform/gl_compat/gl_compat.h"
+
 namespace veskor {
 
 struct GlWindow {
@@ -102,6 +104,7 @@ GlContext* GlContextCreate(GlWindow* window, GlContext* shareLists) {
 void GlContextDestroy(GlContext* context) {
   if (context == nullptr) return;
   if (gCurrent == context) GlReleaseCurrent();
+  GlCompatForgetContext(context);
   SDL_GL_DeleteContext(context->sdl);
   delete context;
 }
@@ -142,6 +145,41 @@ void GlProbeClose(GlProbe& probe) {
   GlContextDestroy(probe.context);
   GlWindowDestroy(probe.window);
   probe = GlProbe{};
+}
+
+bool GlPixelFormatAvailable(const GlPixelFormat& wanted, GlPixelFormat* obtained) {
+  if (!VideoReady()) return false;
+  SetPixelFormat(wanted);
+  SDL_Window* window = SDL_CreateWindow("", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  if (window == nullptr) {
+    SetLastError("pixel format");
+    return false;
+  }
+  SDL_GLContext context = SDL_GL_CreateContext(window);  // current if made
+  if (context != nullptr) {
+    int r = 0, g = 0, b = 0, a = 0, buffers = 0;
+    SDL_GL_GetAttribute(SDL_GL_RED_SIZE, &r);
+    SDL_GL_GetAttribute(SDL_GL_GREEN_SIZE, &g);
+    SDL_GL_GetAttribute(SDL_GL_BLUE_SIZE, &b);
+    SDL_GL_GetAttribute(SDL_GL_ALPHA_SIZE, &a);
+    SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &obtained->depthBits);
+    SDL_GL_GetAttribute(SDL_GL_STENCIL_SIZE, &obtained->stencilBits);
+    SDL_GL_GetAttribute(SDL_GL_MULTISAMPLEBUFFERS, &buffers);
+    SDL_GL_GetAttribute(SDL_GL_MULTISAMPLESAMPLES, &obtained->samples);
+    obtained->colourBits = r + g + b + a;
+    obtained->alphaBits = a;
+    if (buffers == 0) obtained->samples = 0;
+  } else {
+    SetLastError("pixel format");
+  }
+  // The current context goes back before the probe goes away.
+  if (gCurrent != nullptr)
+    SDL_GL_MakeCurrent(gCurrent->window, gCurrent->sdl);
+  else
+    SDL_GL_MakeCurrent(nullptr, nullptr);
+  if (context != nullptr) SDL_GL_DeleteContext(context);
+  SDL_DestroyWindow(window);
+  return context != nullptr;
 }
 
 const char* GlLastError() { return gLastError; }

@@ -56,6 +56,10 @@ struct GlProbe {
 bool GlProbeOpen(GlProbe& probe);
 void GlProbeClose(GlProbe& probe);
 
+// Whether a window with at least that pixel format can be had, and what it would have
+// (checked with a hidden window and context; the current context stays current).
+bool GlPixelFormatAvailable(const GlPixelFormat& wanted, GlPixelFormat* obtained);
+
 // The reason of the last failure of this module.
 const char* GlLastError();
 

@@ -3,18 +3,28 @@
 #include <SDL.h>
 
 #include <cstring>
+#include <string>
 
 #include "platform/gl.h"
+#include "platform/gl_compat/gl_compat.h"
+#include "platform/offscreen.h"
 
 namespace veskor {
 
 GlProc GlGetProcAddress(const char* name) {
+  if (GlProc proc = OffscreenProcAddress(name)) return proc;
+  if (GlProc proc = GlCompatProcAddress(name)) return proc;
   return reinterpret_cast<GlProc>(SDL_GL_GetProcAddress(name));
 }
 
 const char* GlExtensionsString() {
   const GLubyte* s = glGetString(GL_EXTENSIONS);
-  return s != nullptr ? reinterpret_cast<const char*>(s) : "";
+  if (s == nullptr) return "";
+  // The driver's list, then the names the compatibility layer adds.
+  static std::string list;
+  list = reinterpret_cast<const char*>(s);
+  list += GlCompatExtraExtensions(list.c_str());
+  return list.c_str();
 }
 
 bool GlExtensionInList(const char* list, const char* name) {

@@ -50,8 +50,8 @@ TEST_F(SettingsTest, AcceptedTextsSetTheirSettings) {
       {"ColorBits", "32", [](auto& p) { EXPECT_EQ(p.colourBits + 100 * p.alphaBits, 832); }},
       {"ColorBits", "16", [](auto& p) { EXPECT_EQ(p.colourBits + 100 * p.alphaBits, 516); }},
       {"ColorBits", "24", [](auto& p) { EXPECT_EQ(p.colourBits + 100 * p.alphaBits, 24); }},
-      {"DepthBits", "16", [](auto& p) { EXPECT_EQ(p.depthBits, 16); }},
-      {"DepthBits", "32", [](auto& p) { EXPECT_EQ(p.depthBits, 32); }},
+      {"DepthBits", "16", [](auto&) { EXPECT_EQ(DepthBits, 16u); }},
+      {"DepthBits", "32", [](auto&) { EXPECT_EQ(DepthBits, 32u); }},
       {"FullScreenMode", "TRUE", [](auto&) { EXPECT_EQ(FullScreenMode, 1u); }},
       {"FullScreenMode", "FALSE", [](auto&) { EXPECT_EQ(FullScreenMode, 0u); }},
       {"FullScreenSize", "640x480",
@@ -121,7 +121,7 @@ TEST_F(SettingsTest, SavedSettingsReadBackInTheirForms) {
   FullScreenMode = 1;
   MultiSampleMode = 1;
   MultiSampleSize = 4;
-  plane_.depthBits = 16;
+  DepthBits = 16;
   plane_.fpsFlag = 1;
   plane_.fullScreenWidth = 1024;
   plane_.fullScreenHeight = 768;

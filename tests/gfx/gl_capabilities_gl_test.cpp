@@ -7,6 +7,7 @@
 
 #include "gfx/gl_entry_points.h"
 #include "gfx_gl_test.h"
+#include "platform/gl_compat/gl_compat.h"
 
 namespace veskor {
 namespace {
@@ -17,10 +18,32 @@ using test::GfxGlTest;
 // range, the multisample filter hint, the ATIX combiner, the register combiners, the texture
 // shader and the ATI vertex array objects; bit 22 from its framebuffer objects.
 constexpr std::uint32_t kMesaMask = 0x268DDFF;
+// What the compatibility layer adds: vertex array range, the ATIX combiner, register
+// combiners 1 and 2, the texture shader, ATI vertex array objects and element arrays.
+constexpr std::uint32_t kLayerMask = kExtVertexArrayRange | kExtTextureEnvCombine3 |
+                                     kExtRegisterCombiners | kExtRegisterCombiners2 |
+                                     kExtTextureShader | kExtVertexArrayObject |
+                                     kExtElementArray;
 
 TEST_F(GfxGlTest, CapabilitiesOfThisDriver) {
-  EXPECT_EQ(ExtensionMask, kMesaMask) << std::hex << ExtensionMask;
-  EXPECT_EQ(TextureUnitCount, 8u);
+  const bool layer = GlCompatEnabled();
+  for (const bool on : {false, true}) {
+    GlCompatSetEnabled(on);
+    LoadWglExtensions();
+    EXPECT_EQ(LoadGlExtensions(), on ? kMesaMask | kLayerMask : kMesaMask)
+        << std::hex << ExtensionMask << " with the layer " << on;
+    EXPECT_EQ(TextureUnitCount, on ? 4u : 8u);
+    // The layer's vertex array range hands out ordinary memory; without it the substitutes
+    // stand in.
+    void* memory = wglAllocateMemoryNV(1024, 0, 0, 0.5f);
+    EXPECT_EQ(memory != nullptr, on);
+    wglFreeMemoryNV(memory);
+    glVertexArrayRangeNV(0, nullptr);
+    EXPECT_EQ(glFlushVertexArrayRangeNV == &::glFlush, !on);
+  }
+  GlCompatSetEnabled(layer);
+  LoadWglExtensions();
+  LoadGlExtensions();
   EXPECT_EQ(TextureClampMode, 0x812Fu);
   EXPECT_EQ(CompressedRgbFormat, 0x83F0u);
   EXPECT_EQ(CompressedRgbaFormat, 0x83F3u);
@@ -36,11 +59,6 @@ TEST_F(GfxGlTest, CapabilitiesOfThisDriver) {
   glActiveTextureARB(GL_TEXTURE2_ARB);
   EXPECT_EQ(test::GlInteger(GL_ACTIVE_TEXTURE_ARB), GL_TEXTURE2_ARB);
   glActiveTextureARB(GL_TEXTURE0_ARB);
-  // Substitutes stand in for the absent vertex array range and make-current-read.
-  EXPECT_EQ(wglAllocateMemoryNV(1024, 0, 0, 0.5f), nullptr);
-  wglFreeMemoryNV(nullptr);
-  glVertexArrayRangeNV(0, nullptr);
-  EXPECT_EQ(glFlushVertexArrayRangeNV, &::glFlush);
   EXPECT_EQ(wglMakeContextCurrentARB(nullptr, nullptr, nullptr), 1);
 }
 
@@ -128,8 +146,12 @@ TEST_F(GfxGlTest, FramebufferObjectsStandInForPbuffers) {
   ExtensionMask = 0xFFFFFFFF;
   LoadWglExtensionsFrom("GL_EXT_framebuffer_object");
   EXPECT_EQ(ExtensionMask, 0u);
+  EXPECT_NE(wglChoosePixelFormatARB, nullptr);
+  EXPECT_EQ(wglCreatePbufferARB, nullptr);
   LoadWglExtensionsFrom("GL_ARB_framebuffer_object WGL_ARB_make_current_read");
   EXPECT_EQ(ExtensionMask, kExtPbuffer);
+  EXPECT_NE(wglCreatePbufferARB, nullptr);
+  EXPECT_NE(wglQueryPbufferARB, nullptr);
   LoadGlExtensionsFrom({"", "", "", "GL_ARB_texture_cube_map", 0, AllProcedures});
   EXPECT_EQ(ExtensionMask, kExtPbuffer | kExtTextureCubeMap);  // the GL loader only adds
 }

@@ -23,7 +23,9 @@ TEST(PackedValue, SignAndMagnitudeInThousandTwentyFourths) {
       {31.999f, 32766},    {32.0f, 0x7FFF},
       {-40.0f, 0xFFFF},    {INFINITY, 0x7FFF},
       {-INFINITY, 0xFFFF}, {NAN, 0},
-      {-NAN, 0},
+      {-NAN, 0},           {-31.999f, 0x8000 + 32766},
+      {-32.0f, 0xFFFF},    {1.0f / 1024, 1},
+      {0.0009765f, 0},     {1e-10f, 0},
   };
   for (const auto& c : cases) EXPECT_EQ(FloatToHalf(c.value), c.packed) << c.value;
   const std::vector<float> unpacked = {HalfToFloat(1024), HalfToFloat(0x8001), HalfToFloat(341),

@@ -4,7 +4,10 @@
 
 #include "foundation/search_dirs.h"
 #include "language/directive_loop.h"
+#include "language/fx_keywords.h"
+#include "language/fx_registry.h"
 #include "language/lexer.h"
+#include "language/parse_store.h"
 #include "language/scene_parser.h"
 
 namespace veskor::test {
@@ -27,6 +30,7 @@ CompileOutcome RunCompileSession(const std::string& worldPath) {
   gOutcome = &outcome;
   SceneParser& parser = gSceneParser;
   ShowStatusLine("> begin 'parse' session", 0);
+  InitFxKeywords();
   parser.depth = 0;
   parser.objectCount = 0;
   parser.logContext = nullptr;
@@ -54,9 +58,12 @@ CompileOutcome RunCompileSession(const std::string& worldPath) {
     return outcome;
   }
   ExtraSearchDirsAdd(parser.currentDirectory);
+  ParseStoreReset(gParseStore);
+  ParseStoreSetParam(gParseStore, 9);
+  ParseStoreSetGroupCount(gParseStore, 1);
+  RegisterBuiltinFunctions();
 
-  static ParseStore store;
-  if (!ParseSceneDirectives(parser, store)) {
+  if (!ParseSceneDirectives(parser, gParseStore)) {
     SceneFile& file = InnermostFile(parser);
     ShowStatusLine((std::string(file.messageHead) + file.errorText).c_str(), 1);
     CloseSceneFiles(parser);

@@ -12,6 +12,7 @@
 #include "compile_driver.h"
 #include "language/scene_blocks.h"
 #include "language/value_readers.h"
+#include "language/world.h"
 #include "world_text.h"
 
 namespace veskor {
@@ -89,8 +90,10 @@ TEST(DirectiveLoop, VersionStringsStoreOneNumberPerGroup) {
         RunCompileSession(dir.Write("v.wld", std::string("#version \"") + c.text + "\""));
     EXPECT_EQ(outcome.result, c.ok ? 1 : 0) << c.text;
     if (!c.ok) continue;
-    const VersionNumbers& v = WorldVersionNumbers();
-    EXPECT_EQ(std::vector<std::uint32_t>(v.numbers, v.numbers + v.count), c.numbers) << c.text;
+    const World& w = gWorld;
+    EXPECT_EQ(std::vector<std::uint32_t>(w.versionNumbers, w.versionNumbers + w.versionCount),
+              c.numbers)
+        << c.text;
   }
   EXPECT_EQ(RunCompileSession(dir.Write("v.wld", "#version 1")).status,
             "Syntax error file (v.wld) line (1) : Version string expected");

@@ -177,6 +177,23 @@ TEST(VertexGrid, AllocKeepsValuesOfTheSameSizesAndResetsOtherwise) {
   EXPECT_TRUE(g.data == nullptr && g.block.base == nullptr && g.companionValid == 0);
 }
 
+TEST(VertexGrid, AccessorsAddressSamplesRowByRow) {
+  ScopedHeapAreas heap;
+  VertexGrid g;
+  VertexGridInit(g);
+  VertexGridAlloc(g, 3, 1);  // 3 rows of 9 values
+  float companion[2];
+  g.companion[0] = companion, g.companion[1] = companion + 1;
+  EXPECT_EQ(VertexGridSideX(g), 9u);
+  EXPECT_EQ(VertexGridSideY(g), 3u);
+  EXPECT_EQ(VertexGridLog2Width(g) * 10 + VertexGridLog2Height(g), 31);
+  EXPECT_EQ(VertexGridIndex(g, 1, 1), 10u);
+  EXPECT_EQ(VertexGridIndex(g, 8, 2), 26u);  // the last sample
+  EXPECT_EQ(VertexGridCell(g, 0, 2), VertexGridData(g) + 18);
+  EXPECT_TRUE(VertexGridCompanion(g) == companion && VertexGridCompanion2(g) == companion + 1);
+  VertexGridRelease(g);
+}
+
 TEST(VertexGrid, SizesWhoseBytesWouldWrapAreFatal) {
   EXPECT_FATAL(VertexGridValueBytes(16, 16),
                "Virtual Memory Error : Required Memory > Reserved Memory");

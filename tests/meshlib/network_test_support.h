@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "meshlib/mesh_network.h"
 
@@ -118,6 +119,91 @@ inline std::string CheckNetwork(const MeshNetwork& n) {
 inline bool Near(const NetworkVertex& v, float x, float y, float z, float tolerance = 1e-6f) {
   return std::fabs(v.x - x) <= tolerance && std::fabs(v.y - y) <= tolerance &&
          std::fabs(v.z - z) <= tolerance;
+}
+
+// A strip of `quads` unit quads along x (y from 0 to 1, z = 0), made record by record so that
+// it can be large; each vertex has one texture coordinate (u = x / quads, v = y) on every side,
+// so only the border edges are seams. Quads from `split` on are of group 1 (of 2). With
+// `tail`, a triangle of the same groups' rule closes the end, adding one vertex.
+inline void BuildStrip(MeshNetwork& n, std::uint32_t quads, std::uint32_t split, bool tail) {
+  n.AllocateNetwork(2 * (quads + 1) + tail, 3 * quads + 1 + 2 * tail, quads + tail, 2);
+  n.AddNetworkGroup();
+  n.AddNetworkGroup();
+  for (std::uint32_t i = 0; i <= quads; ++i)
+    n.AddNetworkVertex(float(i), 0, 0), n.AddNetworkVertex(float(i), 1, 0);
+  auto edge = [&](NetworkVertex* a, NetworkVertex* b) {
+    NetworkEdge* e = n.AddNetworkEdge();
+    e->vertexA = a, e->vertexB = b;
+    e->u1A = e->u2A = a->x / float(quads), e->v1A = e->v2A = a->y;
+    e->u1B = e->u2B = b->x / float(quads), e->v1B = e->v2B = b->y;
+    return e;
+  };
+  auto face = [&](std::initializer_list<NetworkVertex*> corners,
+                  std::initializer_list<NetworkEdge*> edges, std::uint16_t group) {
+    NetworkFace* f = n.AddNetworkFace();
+    for (NetworkVertex* v : corners) f->vertices[f->cornerCount++] = v;
+    int k = 0;
+    for (NetworkEdge* e : edges) (e->face1 == nullptr ? e->face1 : e->face2) = f, f->edges[k++] = e;
+    f->group = group;
+    n.triangleCount += f->cornerCount - 2, n.cornerCount += f->cornerCount;
+  };
+  auto bottom = [&](std::uint32_t i) { return &n.vertices[2 * i]; };
+  auto top = [&](std::uint32_t i) { return &n.vertices[2 * i + 1]; };
+  NetworkEdge* side = edge(bottom(0), top(0));
+  for (std::uint32_t i = 0; i < quads; ++i) {
+    NetworkEdge* next = edge(bottom(i + 1), top(i + 1));
+    face({bottom(i), bottom(i + 1), top(i + 1), top(i)},
+         {edge(bottom(i), bottom(i + 1)), next, edge(top(i + 1), top(i)), side}, i >= split);
+    side = next;
+  }
+  if (tail) {
+    NetworkVertex* end = n.AddNetworkVertex(float(quads) + 1, 0.5f, 0);
+    face({bottom(quads), end, top(quads)}, {edge(bottom(quads), end), edge(end, top(quads)), side},
+         quads >= split);
+  }
+  Prepare(n);
+}
+
+// A closed surface of 2 x w x h quads: a w x h grid bulging up (z = 1 inside) over one bulging
+// down, joined along their border. It has two vertices more than faces.
+inline void BuildPillow(MeshNetwork& n, int w, int h) {
+  n.AllocateNetwork(2 * w * h + 2, 4 * w * h, 2 * w * h, 1);
+  n.AddNetworkGroup();
+  for (float side : {1.0f, -1.0f}) {
+    for (int j = 0; j < h; ++j) {
+      for (int i = 0; i < w; ++i) {
+        int ring[4][2] = {{i, j}, {i, j + 1}, {i + 1, j + 1}, {i + 1, j}};
+        if (side < 0) std::swap(ring[1], ring[3]);
+        n.BeginNetworkFace(0);
+        for (const auto& p : ring) {
+          const bool inside = p[0] > 0 && p[0] < w && p[1] > 0 && p[1] < h;
+          n.AddNetworkFaceCorner(float(p[0]), float(p[1]), inside ? side : 0.0f, 0, 0, 0, 0);
+        }
+        n.CloseNetworkFace();
+      }
+    }
+  }
+  Prepare(n);
+}
+
+// Every face corner's render entry is its vertex, seen from that face: the vertex position
+// and the face's texture coordinates there. Returns what is wrong, or "".
+template <class Entry>
+std::string CheckCornerEntries(const MeshNetwork& n, const Entry* entries, std::uint32_t count) {
+  for (std::uint32_t f = 0; f < n.faceCount; ++f) {
+    const NetworkFace& face = n.faces[f];
+    for (std::uint32_t i = 0; i < face.cornerCount; ++i) {
+      const std::string at = "face " + std::to_string(f) + " corner " + std::to_string(i) + ": ";
+      const std::uint32_t k = face.cornerRenderIndex[i];
+      if (k >= count) return at + "entry " + std::to_string(k) + " out of range";
+      float u, v;
+      FaceCornerTexCoords(face, i, u, v);
+      const Entry& e = entries[k];
+      if (!Near(*face.vertices[i], e.x, e.y, e.z) || e.u != u || e.v != v)
+        return at + "entry " + std::to_string(k) + " is another vertex";
+    }
+  }
+  return "";
 }
 
 }  // namespace veskor::test

@@ -1,0 +1,93 @@
+// Edge-curve refinement as object registration asks it (8 levels) under the session's object
+// range, with a box that puts every point at the maximum level (6): the built-in Sphere and a
+// model of 16 Edges of 32 points, with the plain and the SSE kernel members side by side, in
+// output points per second. Then the registration of the 64 operands of one composition with
+// their slice heights.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "geometry/curve_refinement.h"
+#include "geometry/geometry_test_support.h"
+#include "geometry/scene_objects.h"
+#include "language/world.h"
+
+namespace veskor {
+namespace {
+
+// The session's object geometry range over the World's list 1, holding one box around
+// everything with a detail value that saturates every level.
+void SessionWithOneBox() {
+  World& world = gWorld;
+  WorldClearModels(world);
+  RegisterBuiltinModels(world);
+  test::FillSessionRanges(world);
+  LodBoxListAdd(world.lod.lists[0], -1000, -1000, -1000, 1000, 1000, 1000, 1000);
+}
+
+// 16 Edges of 32 points around the height axis, a vase whose radius swells and narrows.
+void Vase(EdgeCurveList& list) {
+  std::vector<std::vector<test::CurvePoint>> edges(16);
+  for (std::uint32_t e = 0; e < 16; ++e) {
+    const float a = 6.2831853f * static_cast<float>(e) / 16;
+    for (std::uint32_t i = 0; i < 32; ++i) {
+      const float t = static_cast<float>(i) / 31;
+      const float r = 1 + 0.4f * std::sin(9.424778f * t);
+      edges[e].push_back({r * std::cos(a), r * std::sin(a), 4 * t - 2});
+    }
+  }
+  test::FillList(list, kEdgeCurveListModel, edges);
+}
+
+void RefineEdges(benchmark::State& state, bool vase) {
+  const test::ScopedKernels kernels(state.range(0) != 0);
+  SessionWithOneBox();
+  EdgeCurveList model{}, out{};
+  if (vase) Vase(model);
+  EdgeCurveList& source = vase ? model : gWorld.models[gWorld.builtinModels[kBuiltinSphere]];
+  double points = 0;
+  for (auto _ : state) {
+    RefineEdgeCurves(source, kSceneObjectLevels, gObjectGeometryLod, out);
+    for (std::uint32_t c = 0; c < out.count; ++c) points += out.curves[c].count;
+  }
+  state.counters["points"] = benchmark::Counter(points, benchmark::Counter::kIsRate);
+  state.SetLabel(state.range(0) != 0 ? "sse" : "plain");
+  EdgeCurveListFree(model);
+  EdgeCurveListFree(out);
+}
+
+void RefineSphere(benchmark::State& state) { RefineEdges(state, false); }
+void RefineVase16x32(benchmark::State& state) { RefineEdges(state, true); }
+BENCHMARK(RefineSphere)->Arg(0)->Arg(1);
+BENCHMARK(RefineVase16x32)->Arg(0)->Arg(1);
+
+// One composition pass: the Sphere registered 64 times, turned and moved apart, each merging
+// its heights into the pass's slice heights.
+void RegisterComposition64(benchmark::State& state) {
+  const test::ScopedKernels kernels(state.range(0) != 0);
+  SessionWithOneBox();
+  const EdgeCurveList& sphere = gWorld.models[gWorld.builtinModels[kBuiltinSphere]];
+  std::vector<TransformNode> places(64);
+  std::vector<SceneNode> nodes(64);
+  for (std::uint32_t m = 0; m < 64; ++m) {
+    TransformNode& place = places[m];
+    TransformNodeInitUnit(place);
+    place.angle = 7.0f * static_cast<float>(m);
+    place.translation[0] = 3.0f * static_cast<float>(m % 8);
+    place.translation[2] = 0.37f * static_cast<float>(m);
+    place.identity = 0;
+    place.dirty = 1;
+  }
+  for (auto _ : state) {
+    RenderListReset();
+    for (std::uint32_t m = 0; m < 64; ++m) RegisterSceneObject(sphere, places[m], nodes[m]);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 64);
+  state.SetLabel(state.range(0) != 0 ? "sse" : "plain");
+}
+BENCHMARK(RegisterComposition64)->Arg(0)->Arg(1);
+
+}  // namespace
+}  // namespace veskor

@@ -1,0 +1,219 @@
+// The sun-shadow pass: framing along the sun, the image size, the pbuffer switch, the depth
+// read-back of a known scene and the shade it leaves; an unavailable pbuffer skips the pass.
+#include "gfx/ortho_pass.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <vector>
+
+#include "foundation/session_log.h"
+#include "gfx_gl_test.h"
+
+namespace veskor {
+namespace {
+
+using namespace test;
+const float kRoot3 = std::sqrt(3.0f);
+const float kRoot2 = std::sqrt(2.0f);
+// The SSE kernels normalise with the processor's reciprocal square root (12 bits).
+constexpr float kFrame = 5e-4f;
+
+// Column-major m times (p, 1).
+using Ints = std::vector<GLint>;
+
+Ints Viewport() {
+  Ints v(4);
+  glGetIntegerv(GL_VIEWPORT, v.data());
+  return v;
+}
+
+// Leaves the state the passes set as the other tests expect it.
+void ResetPassState() {
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_DEPTH_TEST);
+}
+
+std::vector<float> Apply(const float* m, const float* p) {
+  std::vector<float> out(4);
+  for (int i = 0; i < 4; ++i) out[i] = m[i] * p[0] + m[i + 4] * p[1] + m[i + 8] * p[2] + m[i + 12];
+  return out;
+}
+
+LodRange FixedLevel(const LodBoxList& empty, std::uint32_t level) {
+  return LodRange{&empty, 1, level, level, 1};
+}
+
+void NoDraw(OrthoPass&, void* calls) { ++*static_cast<int*>(calls); }
+
+TEST_F(GfxGlTest, SunShadowPassFramesTheItem) {
+  const LodBoxList empty{};
+  Pbuffer pbuffer;
+  ASSERT_EQ(PbufferCreate(pbuffer, nullptr, 128, 100), 1u);
+  const float scene[6] = {-10, -10, -5, 10, 10, 5};
+  const float big[6] = {-20000, -20000, -20000, 20000, 20000, 20000};
+  const float d = 4 + kRoot3;  // case 2's back-off: the z face (4 away) is nearer than the x (11)
+  struct Case {
+    float sun[3];
+    float item[6];
+    const float* scene;
+    std::uint32_t level;
+    float position[3], depth, viewHeight, up[3];
+    std::uint32_t width, height;
+  } cases[] = {
+      // clang-format off
+      {{0, 0, -1}, {-1, -1, 0, 1, 1, 2}, scene, 2, {0, 0, 5 + kRoot3}, 4 + 2 * kRoot3, 2,
+       {0, 1, 0}, 32, 32},
+      {{1, 0, -1}, {0, 0, 0, 2, 2, 2}, scene, 3, {1 - d / kRoot2, 1, 1 + d / kRoot2},
+       4 + 2 * kRoot3, 2 * kRoot2, {1 / kRoot2, 0, 1 / kRoot2}, 64, 64},
+      // Along x within 0.0005 of zero the x face is not used; just beyond it, it is (t = 0).
+      {{-0.0004f, 0, -1}, {9, -1, 0, 11, 1, 2}, scene, 4, {10, 0, 5 + kRoot3}, 4 + 2 * kRoot3,
+       2.0008f, {-1, 0, 0.0004f}, 128, 100},
+      {{-0.0006f, 0, -1}, {9, -1, 0, 11, 1, 2}, scene, 4, {10, 0, 1 + kRoot3}, 2 * kRoot3,
+       2.0012f, {-1, 0, 0.0006f}, 128, 100},
+      // An item at the scene's face towards the sun: no back-off, the far plane at least 1
+      // beyond the near plane.
+      {{0, 0, -1}, {-0.1f, -0.1f, 4.9f, 0.1f, 0.1f, 5.1f}, scene, 0, {0, 0, 5 + 0.1f * kRoot3}, 2,
+       0.2f, {0, 1, 0}, 8, 8},
+      {{0, 0, -1}, {-1, -1, 0, 1, 1, 2}, big, 1, {0, 0, 20000 + kRoot3}, 12000, 2, {0, 1, 0},
+       16, 16},
+      // clang-format on
+  };
+  glViewport(3, 4, 50, 40);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.level);
+    OrthoPass pass;
+    const LodRange range = FixedLevel(empty, c.level);
+    ASSERT_EQ(PbufferMakeCurrent(pbuffer), 1u);
+    BeginOrthoPass(pass, range, c.sun, c.item, c.scene);
+    for (int i = 0; i < 3; ++i)
+      EXPECT_NEAR(pass.position[i], c.position[i], kFrame * (1 + std::fabs(c.position[i])));
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(pass.up[i], c.up[i], kFrame);
+    EXPECT_NEAR(pass.depth, c.depth, kFrame);
+    EXPECT_NEAR(pass.viewHeight, c.viewHeight, kFrame);
+    EXPECT_EQ(pass.passWidth, c.width);
+    EXPECT_EQ(pass.passHeight, c.height);
+    EXPECT_EQ(Viewport(), (Ints{0, 0, static_cast<GLint>(c.width), static_cast<GLint>(c.height)}));
+    EXPECT_FLOAT_EQ(pass.aspect, 1.28f);  // the pbuffer's
+    EXPECT_FLOAT_EQ(pass.polygonOffset, 393216.0f);
+    // The clip matrix takes the item's centre to the middle, the near corners to the corners
+    // of the near face and the far point to the far face.
+    const float q[3] = {(c.item[0] + c.item[3]) / 2, (c.item[1] + c.item[4]) / 2,
+                        (c.item[2] + c.item[5]) / 2};
+    const std::vector<float> centre = Apply(pass.clipMatrix, q);
+    EXPECT_NEAR(centre[0], 0, kFrame);
+    EXPECT_NEAR(centre[1], 0, kFrame);
+    for (int corner = 0; corner < 4; ++corner) {
+      const std::vector<float> p = Apply(pass.clipMatrix, pass.nearCorners[corner]);
+      EXPECT_NEAR(p[0], corner < 2 ? -1 : 1, kFrame);
+      EXPECT_NEAR(p[1], corner % 2 == 0 ? -1 : 1, kFrame);
+      EXPECT_NEAR(p[2], -1, kFrame);
+      // Every side normal points away from the centre line.
+      float out = 0;
+      for (int i = 0; i < 3; ++i)
+        out += pass.sideNormals[corner][i] * (pass.sideMidPoints[corner][i] - pass.nearPoint[i]);
+      EXPECT_GT(out, 0);
+    }
+    EXPECT_NEAR(Apply(pass.clipMatrix, pass.farPoint)[2], 1, 1e-3f);
+    EndOrthoPass(pass);
+    PbufferRestoreWindow(pbuffer);
+    EXPECT_EQ(GlInteger(GL_FRAMEBUFFER_BINDING), 0);
+    EXPECT_EQ(Viewport(), (Ints{3, 4, 50, 40}));
+    EXPECT_EQ(GlInteger(GL_MODELVIEW_STACK_DEPTH), 1);
+    EXPECT_EQ(GlInteger(GL_PROJECTION_STACK_DEPTH), 1);
+    EXPECT_EQ(GlInteger(GL_MATRIX_MODE), GL_MODELVIEW);
+  }
+  PbufferDestroy(pbuffer);
+  ResetPassState();
+}
+
+// A floor at z = 0 under the item box (-1, -1, 0) - (1, 1, 2), its left part under a roof at
+// z = 1.5 that ends at x = -0.25.
+void FloorAndRoof(OrthoPass&, void*) {
+  const float quads[2][3] = {{-1.5f, 1.5f, 0}, {-1.5f, -0.25f, 1.5f}};
+  glBegin(GL_QUADS);
+  for (const auto& q : quads) {
+    glVertex3f(q[0], -1.5f, q[2]);
+    glVertex3f(q[1], -1.5f, q[2]);
+    glVertex3f(q[1], 1.5f, q[2]);
+    glVertex3f(q[0], 1.5f, q[2]);
+  }
+  glEnd();
+}
+
+TEST_F(GfxGlTest, SunShadowPassShadesWhatLiesBehindTheRoof) {
+  const LodBoxList empty{};
+  const LodRange range = FixedLevel(empty, 3);  // 64 x 64
+  const float sun[3] = {0, 0, -1};
+  const float item[6] = {-1, -1, 0, 1, 1, 2};
+  const float scene[6] = {-10, -10, -5, 10, 10, 5};
+  Pbuffer pbuffer;
+  ASSERT_EQ(PbufferCreate(pbuffer, nullptr, 64, 64), 1u);
+  OrthoPass pass;
+  ASSERT_EQ(SunShadowPass(pbuffer, pass, range, sun, item, scene, FloorAndRoof, nullptr), 1u);
+  ASSERT_EQ(pass.depthWidth, 64u);
+  ASSERT_EQ(pass.depthHeight, 64u);
+  // Orthographic depths are linear in the distance from the eye, 1 to depth.
+  const float eye = 5 + kRoot3, far = 4 + 2 * kRoot3;
+  const auto windowDepth = [&](float z) { return (eye - z - 1) / (far - 1); };
+  for (int row : {0, 31, 63}) {
+    EXPECT_NEAR(pass.depthImage.data[row * 64 + 5], windowDepth(1.5f), kFrame);   // x = -0.83
+    EXPECT_NEAR(pass.depthImage.data[row * 64 + 20], windowDepth(1.5f), kFrame);  // x = -0.36
+    EXPECT_NEAR(pass.depthImage.data[row * 64 + 26], windowDepth(0), kFrame);     // x = -0.17
+    EXPECT_NEAR(pass.depthImage.data[row * 64 + 63], windowDepth(0), kFrame);
+  }
+
+  // The floor's 5 x 5 vertices at a height z: the bias 0.001 of the window depth (0.00646 in
+  // z) keeps a surface just below the one seen lit.
+  std::vector<float> xs(25), ys(25), zs(25);
+  for (int j = 0; j < 5; ++j)
+    for (int i = 0; i < 5; ++i) xs[j * 5 + i] = -1 + 0.5f * i, ys[j * 5 + i] = -1 + 0.5f * j;
+  const auto grid = [](std::vector<float>& v) {
+    VertexGrid g{};
+    g.data = v.data();
+    g.log2Width = g.log2Height = 2;
+    return g;
+  };
+  const VertexGrid x = grid(xs), y = grid(ys);
+  struct Case {
+    float z;
+    float shade[4];  // per column of cells: 0, 2, 4, 4 lit corners of 4
+  } cases[] = {{0, {0.28f, 0.68f, 0.8f, 0.8f}},
+               {-0.005f, {0.28f, 0.68f, 0.8f, 0.8f}},
+               {-0.008f, {0.28f, 0.28f, 0.28f, 0.28f}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.z);
+    std::fill(zs.begin(), zs.end(), c.z);
+    const VertexGrid z = grid(zs);
+    std::vector<float> values(16, 0.8f);
+    Map shade{{}, values.data(), 2, 2};
+    ASSERT_EQ(ProcessDepthReadback(pass, x, y, z, shade), 1u);
+    for (int cell = 0; cell < 16; ++cell)
+      EXPECT_NEAR(values[cell], c.shade[cell % 4], 1e-5f) << cell;
+    Map wrong{{}, values.data(), 2, 1};  // not one value per cell
+    EXPECT_EQ(ProcessDepthReadback(pass, x, y, z, wrong), 0u);
+  }
+
+  // Without its buffer the next pass draws nothing, and the last image is not used again.
+  std::ostringstream log;
+  SessionLogSetStream(&log);
+  Pbuffer missing;
+  EXPECT_EQ(PbufferCreate(missing, nullptr, 0, 64), 0u);
+  SessionLogClose();
+  EXPECT_EQ(log.str(),
+            "Off-screen buffer 0 x 64 not available (size out of range): sun shadows are left "
+            "out\n");
+  int draws = 0;
+  EXPECT_EQ(SunShadowPass(missing, pass, range, sun, item, scene, NoDraw, &draws), 0u);
+  EXPECT_EQ(draws, 0);
+  std::vector<float> values(16, 0.8f);
+  Map shade{{}, values.data(), 2, 2};
+  EXPECT_EQ(ProcessDepthReadback(pass, x, x, x, shade), 0u);
+  EXPECT_EQ(values, std::vector<float>(16, 0.8f));
+  PbufferDestroy(pbuffer);
+  ResetPassState();
+}
+
+}  // namespace
+}  // namespace veskor
