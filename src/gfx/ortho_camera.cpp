@@ -12,8 +12,8 @@ void OrthoCameraAttach(OrthoCamera& camera, ViewPlane* window) {
     camera.ownerWidth = window->fullScreenWidth;
     camera.ownerHeight = window->fullScreenHeight;
   } else {
-    camera.ownerWidth = ClientWidth;
-    camera.ownerHeight = ClientHeight;
+    camera.ownerWidth = WindowedWidth;
+    camera.ownerHeight = WindowedHeight;
   }
   camera.aspect = ((camera.windowX1 - camera.windowX0) * static_cast<float>(camera.ownerWidth)) /
                   ((camera.windowY1 - camera.windowY0) * static_cast<float>(camera.ownerHeight));

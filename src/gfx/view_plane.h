@@ -21,13 +21,12 @@ inline ViewPlane* RenderViewPlane = nullptr;
 
 // Nonzero while the program runs full screen.
 inline std::uint32_t FullScreenMode = 1;
-// The windowed client size of the settings (XSize, YSize), for the viewport rectangles.
-inline std::uint32_t XSize = 600;
-inline std::uint32_t YSize = 400;
-// The window's client size, updated on every resize while not full screen.
-inline std::uint32_t ClientWidth = 600;
-inline std::uint32_t ClientHeight = 400;
-// Nonzero when multisampling is on (the MultiSampleMode setting).
+// The window's client size in windowed mode: read from the settings (XSize, YSize) at start,
+// kept up to date by the window procedure on every resize while not full screen, and saved
+// back at exit.
+inline std::uint32_t WindowedWidth = 600;
+inline std::uint32_t WindowedHeight = 400;
+// Nonzero when multisampling is on (the MultiSampleMode setting); the one flag for every folder.
 inline std::uint32_t MultiSampleMode = 0;
 // 1 when the MultiSampleQuality setting is "NICEST" and the multisample filter hint extension
 // is present: CameraApply then asks for the nicest multisample filter.

@@ -5,11 +5,11 @@
 namespace veskor {
 
 std::uint32_t ViewPlaneWidth(const ViewPlane& plane) {
-  return FullScreenMode != 0 ? plane.fullScreenWidth : XSize;
+  return FullScreenMode != 0 ? plane.fullScreenWidth : WindowedWidth;
 }
 
 std::uint32_t ViewPlaneHeight(const ViewPlane& plane) {
-  return FullScreenMode != 0 ? plane.fullScreenHeight : YSize;
+  return FullScreenMode != 0 ? plane.fullScreenHeight : WindowedHeight;
 }
 
 void SetViewportRect(const ViewPlane& plane, float fx0, float ox0, float fy0, float oy0, float fx1,

@@ -16,7 +16,7 @@ inline std::int32_t RoundPixel(float v) {
   return v - static_cast<float>(whole) > 0.5f ? whole + 1 : whole;
 }
 
-// The client size W x H: the plane's full-screen size in full screen, else XSize x YSize.
+// The client size W x H: the plane's full-screen size in full screen, else WindowedWidth x WindowedHeight.
 std::uint32_t ViewPlaneWidth(const ViewPlane& plane);
 std::uint32_t ViewPlaneHeight(const ViewPlane& plane);
 

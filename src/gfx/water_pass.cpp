@@ -39,8 +39,8 @@ void WindowDrawingSize(const OrthoCamera& camera, std::uint32_t* width, std::uin
     *width = camera.owner->fullScreenWidth;
     *height = camera.owner->fullScreenHeight;
   } else {
-    *width = ClientWidth;
-    *height = ClientHeight;
+    *width = WindowedWidth;
+    *height = WindowedHeight;
   }
 }
 

@@ -9,7 +9,6 @@ GuiPair DesignScale{1.0f, 1.0f};
 AspectPair ViewAspect{1.0f, 1.0f};
 GuiPair MousePoint{0.5f, 0.5f};
 std::uint32_t LayoutDirty = 1;
-std::uint32_t MultiSampleMode = 0;
 
 void GetHalfPair(float* x, float* y) {
   *x = MousePoint.x;

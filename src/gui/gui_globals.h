@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "gfx/view_plane.h"  // MultiSampleMode
+
 namespace veskor {
 
 struct GuiPair {
@@ -28,8 +30,6 @@ extern AspectPair ViewAspect;
 extern GuiPair MousePoint;
 // 1 when the next frame must lay the plane tree out again; 1 at start.
 extern std::uint32_t LayoutDirty;
-// 1 when the window's pixel format is multisampled.
-extern std::uint32_t MultiSampleMode;
 
 // MousePoint into two out-parameters.
 void GetHalfPair(float* x, float* y);

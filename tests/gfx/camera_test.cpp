@@ -175,11 +175,11 @@ TEST(OrthoCamera, AttachTakesTheWindowSize) {
   OrthoCameraAttach(camera, &plane);  // full screen
   EXPECT_EQ(camera.owner, &plane);
   EXPECT_FLOAT_EQ(camera.aspect, 4.0f / 3);
-  FullScreenMode = 0, ClientWidth = 800, ClientHeight = 600;
+  FullScreenMode = 0, WindowedWidth = 800, WindowedHeight = 600;
   camera.windowX1 = 0.5f;
   OrthoCameraAttach(camera, &plane);
   EXPECT_FLOAT_EQ(camera.aspect, 2.0f / 3);
-  FullScreenMode = 1, ClientWidth = 600, ClientHeight = 400;
+  FullScreenMode = 1, WindowedWidth = 600, WindowedHeight = 400;
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ TEST_F(GfxGlTest, ViewportRectanglesIncludeBothCornerPixels) {
   EXPECT_EQ(Viewport(), (std::vector<GLint>{0, 0, 640, 480}));
 
   FullScreenMode = 0;  // in a window the settings' size counts, not the full-screen size
-  XSize = 600, YSize = 400;
+  WindowedWidth = 600, WindowedHeight = 400;
   RestoreViewport(plane);
   EXPECT_EQ(Viewport(), (std::vector<GLint>{0, 0, 600, 400}));
   SetViewportRect(plane, 0, 0, 0, 0, 1, 0, 0.5f, 0);

@@ -1,0 +1,15 @@
+// The program: its arguments, joined by single blanks, are the path of a world to open.
+#include <string>
+
+#include "app/program_entry.h"
+#include "platform/process.h"
+
+int main(int argc, char** argv) {
+  std::string commandLine;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) commandLine += ' ';
+    commandLine += argv[i];
+  }
+  // A normal exit: the static destructors save the settings.
+  veskor::NormalExit(veskor::WinMain(commandLine.c_str(), veskor::DefaultShellPorts()));
+}

@@ -1,0 +1,52 @@
+// The program's entry: the start-up in its fixed order, the first-launch board warning, and
+// the message and frame loop that runs every frame until the window is closed or the quit
+// choice is taken.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "app/main_plane.h"
+#include "app/pending_shell.h"
+#include "platform/window.h"
+
+namespace veskor {
+
+// The world to compile once the welcome screen closes: the whole command line, or empty.
+inline constexpr std::size_t kWorldPathBytes = 512;
+extern char WorldPath[kWorldPathBytes];
+// 1 when the command line did not fit WorldPath: it is kept neither cut (a cut path would open
+// another file) nor at all, and the compile session reports it as a file it cannot open.
+extern std::uint32_t WorldPathTooLong;
+// Set by the quit choice and by the quit message: the loop ends after the current pass.
+extern std::uint32_t QuitRequest;
+
+// The lens-flare table the render session hands to the flare loader, and its count.
+extern const LensFlareRecord* LensFlareTable;
+extern std::uint32_t LensFlareCount;
+
+// What start-up and the loop take of the window: the window half of MainPlaneInit, the
+// messages one at a time, and the buffer swap. Tests put doubles in.
+struct ShellPorts {
+  MainPlaneWindowInit initWindow;
+  bool (*peekMessage)(WindowMessage* message);
+  void (*swapBuffers)(MainPlane& plane);
+};
+ShellPorts DefaultShellPorts();
+
+// Start-up steps 1 to 11 on gMainPlane, then the main loop; returns the exit code.
+int WinMain(const char* commandLine, const ShellPorts& ports);
+
+// Copies the command line into WorldPath, or marks it too long.
+void SetWorldPath(const char* commandLine);
+
+// On a first launch with a board of a family other than GeForce (2) and Radeon (4): the Yes/No
+// warning naming the driver's vendor and renderer; any answer but Yes ends the program
+// normally with exit code 0 (the settings are saved on the way out).
+void FirstLaunchWarning(const MainPlane& plane);
+
+// The message and frame loop; returns the exit code: the quit message's, or 0 when QuitRequest
+// ended it.
+int RunMainLoop(MainPlane& plane, const ShellPorts& ports);
+
+}  // namespace veskor

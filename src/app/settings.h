@@ -1,0 +1,59 @@
+// The program's settings in the store: the directories and display settings read once at start
+// (the first half of MainPlaneInit), the level-of-detail factors read again at each compile
+// and by the main interface, and their writing back (SaveSettings at normal exit, SaveRenderLod
+// when the setup panel closes). Numbers are read and written in the C locale.
+#pragma once
+
+#include <cstdint>
+
+namespace veskor {
+
+class MainPlane;
+
+// The full-screen sizes, index 1 to 8, with their stored texts ("640x480" .. "2048x1536").
+struct FullScreenSize {
+  const char* text;
+  std::uint32_t width;
+  std::uint32_t height;
+};
+inline constexpr std::uint32_t kFullScreenSizeCount = 8;
+extern const FullScreenSize FullScreenSizeTable[kFullScreenSizeCount + 1];  // entry 0 unused
+
+// 1 until the first normal exit (value FirstLaunch).
+extern std::uint32_t FirstLaunch;
+// Samples per pixel when multisampling (2 or 4).
+extern std::uint32_t MultiSampleSize;
+// The level-of-detail factors and the flag that lets a world's keys rule them.
+extern float ObjectGeo;
+extern float ObjectTex;
+extern float TerrainGeo;
+extern float TerrainTex;
+extern float Portal;
+extern float CloudLow;
+extern float Overall;
+extern std::uint32_t IsLangCtrlLOD;
+
+// Reads the directories (into the search directories) and the settings in their order. The
+// first value that cannot be read or is not accepted ends the program through ReportError
+// with its message; nothing is written.
+void MainPlaneReadSettings(MainPlane& plane);
+
+// The RenderLOD values in order; the first that cannot be read stops the reading silently, it
+// and the following keep their values.
+void ReadRenderLod();
+
+// Writes every setting, each in its own open of its key; 0 at the first that fails (the rest
+// keep their stored values), else 1.
+std::uint32_t SaveSettings(const MainPlane& plane);
+
+// Hides the setup panel when shown, then writes the RenderLOD values; the first failing write
+// ends it silently.
+void SaveRenderLod();
+
+// The standard conversions in the C locale: leading white space, a sign, digits (and for the
+// float a fraction and exponent) up to the first other character; text without a number gives
+// 0. The integer saturates at the limits of its type.
+std::int32_t DecimalToInt(const char* text);
+float DecimalToFloat(const char* text);
+
+}  // namespace veskor

@@ -1,0 +1,251 @@
+#include "platform/settings_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace veskor {
+
+namespace {
+
+constexpr std::string_view kClassesRootPrefix = "HKEY_CLASSES_ROOT\\";
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  return true;
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// A quoted text from s[pos] == '"'; pos ends past the closing quote. False for a missing
+// closing quote or an escape other than \\ and \".
+bool ReadQuoted(std::string_view s, std::size_t& pos, std::string* out) {
+  for (++pos; pos < s.size();) {
+    const char c = s[pos++];
+    if (c == '"') return true;
+    if (c == '\\') {
+      if (pos >= s.size() || (s[pos] != '\\' && s[pos] != '"')) return false;
+      out->push_back(s[pos++]);
+    } else {
+      out->push_back(c);
+    }
+  }
+  return false;
+}
+
+void SkipBlanks(std::string_view s, std::size_t& pos) {
+  while (pos < s.size() && IsBlank(s[pos])) ++pos;
+}
+
+SettingsLine ParseLine(std::string_view raw) {
+  SettingsLine line;
+  line.text = raw;
+  if (raw.size() > kSettingsLineMax || raw.find('\0') != std::string_view::npos) return line;
+  const std::string_view t = TrimBlanks(raw);
+  if (t.empty()) return line;
+  if (t.front() == '[') {
+    if (t.size() >= 2 && t.back() == ']') {
+      line.kind = SettingsLine::kKey;
+      line.name = t.substr(1, t.size() - 2);
+    }
+    return line;
+  }
+  std::string name;
+  std::size_t pos = 1;
+  if (t.front() == '"') {
+    pos = 0;
+    if (!ReadQuoted(t, pos, &name)) return line;
+  } else if (t.front() != '@') {
+    return line;
+  }
+  SkipBlanks(t, pos);
+  if (pos >= t.size() || t[pos] != '=') return line;
+  SkipBlanks(t, ++pos);
+  if (pos >= t.size()) return line;
+  if (t[pos] != '"') {
+    line.kind = SettingsLine::kOtherType;
+    line.name = std::move(name);
+    return line;
+  }
+  std::string value;
+  if (!ReadQuoted(t, pos, &value)) return line;
+  SkipBlanks(t, pos);
+  if (pos != t.size()) return line;
+  line.kind = SettingsLine::kString;
+  line.name = std::move(name);
+  line.value = std::move(value);
+  return line;
+}
+
+void AppendEscaped(std::string& out, std::string_view s) {
+  out.push_back('"');
+  for (char c : s) {
+    if (c == '\\' || c == '"') out.push_back('\\');
+    out.push_back(c);
+  }
+  out.push_back('"');
+}
+
+bool HasLineBreakOrZero(std::string_view s) {
+  return s.find_first_of(std::string_view("\n\r\0", 3)) != std::string_view::npos;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* text) {
+  std::FILE* f = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return false;
+  char buffer[8192];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0 && text->size() <= kSettingsFileMax)
+    text->append(buffer, n);
+  const bool ok = std::ferror(f) == 0 && text->size() <= kSettingsFileMax;
+  std::fclose(f);
+  return ok;
+}
+
+bool WriteAll(int fd, std::string_view s) {
+  while (!s.empty()) {
+    const ssize_t n = ::write(fd, s.data(), s.size());
+    if (n <= 0) return false;
+    s.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// Replaces the file at `path` by `text`: a temporary beside it, flushed, then renamed over it.
+bool ReplaceFile(const std::string& path, std::string_view text) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  std::string temp = path + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, text) && ::fchmod(fd, st.st_mode & 07777) == 0 && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+
+}  // namespace
+
+std::string SettingsStorePath() {
+  const char* store = std::getenv("VESKOR_REGISTRY");
+  if (store != nullptr && store[0] != '\0') return store;
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config != nullptr && config[0] != '\0') return std::string(config) + "/veskor/registry";
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] != '\0') return std::string(home) + "/.config/veskor/registry";
+  return "";
+}
+
+std::string SettingsKeyName(SettingsRoot root, std::string_view key) {
+  std::string name(root == SettingsRoot::kClassesRoot ? kClassesRootPrefix : "");
+  name += key;
+  return name;
+}
+
+SettingsText::SettingsText(std::string_view text) {
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view raw = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    while (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);  // CR LF reads as LF
+    lines_.push_back(ParseLine(raw));
+  }
+}
+
+SettingsLookup SettingsText::Read(std::string_view key, std::string_view name,
+                                  std::string* value) const {
+  bool keyFound = false, inKey = false;
+  const SettingsLine* last = nullptr;
+  for (const SettingsLine& line : lines_) {
+    if (line.kind == SettingsLine::kKey) {
+      inKey = EqualNoCase(line.name, key);
+      keyFound = keyFound || inKey;
+    } else if (inKey && line.kind != SettingsLine::kNone && EqualNoCase(line.name, name)) {
+      last = &line;
+    }
+  }
+  if (!keyFound) return SettingsLookup::kNoKey;
+  if (last == nullptr || last->kind != SettingsLine::kString) return SettingsLookup::kNoValue;
+  *value = last->value;
+  return SettingsLookup::kFound;
+}
+
+bool SettingsText::Write(std::string_view key, std::string_view name, std::string_view value) {
+  if (HasLineBreakOrZero(name) || HasLineBreakOrZero(value)) return false;
+  std::string text;
+  if (name.empty()) {
+    text = "@";
+  } else {
+    AppendEscaped(text, name);
+  }
+  text += '=';
+  AppendEscaped(text, value);
+  if (text.size() > kSettingsLineMax) return false;
+
+  // The value's last line, else a new line after the last non-blank line of the key's last
+  // section.
+  std::size_t target = lines_.size(), insertAt = lines_.size();
+  bool inKey = false, keyFound = false;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    const SettingsLine& line = lines_[i];
+    if (line.kind == SettingsLine::kKey) {
+      inKey = EqualNoCase(line.name, key);
+      if (inKey) {
+        keyFound = true;
+        insertAt = i + 1;
+      }
+      continue;
+    }
+    if (!inKey) continue;
+    if (!TrimBlanks(line.text).empty()) insertAt = i + 1;
+    if (line.kind != SettingsLine::kNone && EqualNoCase(line.name, name)) target = i;
+  }
+  if (!keyFound) return false;
+  if (target < lines_.size()) {
+    lines_[target] = ParseLine(text);
+  } else {
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), ParseLine(text));
+  }
+  return true;
+}
+
+std::string SettingsText::Text() const {
+  std::string text;
+  for (const SettingsLine& line : lines_) {
+    text += line.text;
+    text += '\n';
+  }
+  return text;
+}
+
+SettingsLookup SettingsReadString(SettingsRoot root, std::string_view key, std::string_view name,
+                                  std::string* value) {
+  std::string text;
+  if (!ReadWholeFile(SettingsStorePath(), &text)) return SettingsLookup::kNoKey;
+  return SettingsText(text).Read(SettingsKeyName(root, key), name, value);
+}
+
+bool SettingsWriteString(SettingsRoot root, std::string_view key, std::string_view name,
+                         std::string_view value) {
+  const std::string path = SettingsStorePath();
+  std::string text;
+  if (!ReadWholeFile(path, &text)) return false;
+  SettingsText store(text);
+  return store.Write(SettingsKeyName(root, key), name, value) && ReplaceFile(path, store.Text());
+}
+
+}  // namespace veskor

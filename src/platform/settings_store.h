@@ -1,0 +1,75 @@
+// The settings store: keys holding named string values, kept in a text file in the manner of an
+// exported registry, in place of the system registry. The application shell reads its
+// directories and settings from it at start and writes them back at exit.
+//
+// The file is at $VESKOR_REGISTRY, else $XDG_CONFIG_HOME/veskor/registry, else
+// ~/.config/veskor/registry. Its lines:
+//   [Software\Dovek software\veskor\Settings]   a key (section); keys of the classes root are
+//                                               written [HKEY_CLASSES_ROOT\<path>]
+//   "Name"="value"                              a string value of the key above
+//   @="value"                                   the key's default (unnamed) value
+//   "Name"=dword:00000001                       a value of another type: counts as missing
+// Inside quotes "\\" stands for a backslash and "\"" for a quote; no other escape exists. Lines
+// end with LF or CR LF. Key paths and value names match without regard to ASCII case; of two
+// lines for the same value the later counts. Blank lines, ';' comments and other lines are
+// kept as they are and mean nothing. A line that breaks these rules (an unterminated quote, a
+// bad escape, a zero byte, more than kSettingsLineMax bytes) is read as if it were not there.
+//
+// The program never creates keys: a write into a key that the file lacks fails. Every read
+// takes the file as it stands at that moment; every write replaces the file whole (a temporary
+// file beside it, then a rename), so a reader never sees half a file.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace veskor {
+
+enum class SettingsRoot { kCurrentUser, kClassesRoot };
+
+inline constexpr std::size_t kSettingsLineMax = 4096;
+inline constexpr std::size_t kSettingsFileMax = 1 << 20;  // a larger file reads as empty
+
+// The path of the store file ("" when neither variable nor $HOME gives one).
+std::string SettingsStorePath();
+
+enum class SettingsLookup { kFound, kNoKey, kNoValue };
+
+// Reads the string value `name` of `key` (an empty name is the default value). kNoValue also
+// stands for a value of another type.
+SettingsLookup SettingsReadString(SettingsRoot root, std::string_view key, std::string_view name,
+                                  std::string* value);
+// Replaces or adds the string value. False when the key is missing, the value holds a line
+// break or a zero byte, or the file cannot be replaced.
+bool SettingsWriteString(SettingsRoot root, std::string_view key, std::string_view name,
+                         std::string_view value);
+
+// The file's text as lines, parsed; what the operations above work on, exposed for the tests
+// and the fuzz target.
+struct SettingsLine {
+  enum Kind { kNone, kKey, kString, kOtherType };
+  std::string text;  // the line as in the file, without its line end
+  Kind kind = kNone;
+  std::string name;   // kKey: the key path (root prefix included); values: the value name
+  std::string value;  // kString: the text with its escapes resolved
+};
+
+class SettingsText {
+ public:
+  explicit SettingsText(std::string_view text);
+  SettingsLookup Read(std::string_view key, std::string_view name, std::string* value) const;
+  bool Write(std::string_view key, std::string_view name, std::string_view value);
+  // The lines joined with LF, ending with one.
+  std::string Text() const;
+  const std::vector<SettingsLine>& lines() const { return lines_; }
+
+ private:
+  std::vector<SettingsLine> lines_;
+};
+
+// The section name that stands for `key` under `root`.
+std::string SettingsKeyName(SettingsRoot root, std::string_view key);
+
+}  // namespace veskor

@@ -1,0 +1,66 @@
+// What the shell's tests share: a complete settings store they can edit before writing it,
+// the resource files start-up needs, a double for the window half of start-up, and a way to
+// run the program's start-up in a child process.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/program_entry.h"
+#include "support/temp_dir.h"
+
+namespace veskor::test {
+
+// One value of the store: key path, value name, text.
+struct StoreValue {
+  std::string key;
+  std::string name;
+  std::string value;
+};
+
+// A store with every key and value the program reads, in accepted forms, its directories all
+// under `dir`; and the environment pointing at its file. Edit `values`, then Write().
+class TestStore {
+ public:
+  explicit TestStore(const TempDir& dir);
+  ~TestStore();
+  void Set(const std::string& name, const std::string& value);  // the first value so named
+  void Remove(const std::string& name);
+  // Writes the store file (keys in their first order) and returns its text.
+  std::string Write() const;
+  std::string Text() const { return ReadFileText(path_); }
+  const std::string& path() const { return path_; }
+  // The text resources and the intro music in the store's resource directory.
+  void WriteResources(bool text = true, bool music = true) const;
+  std::string TextResourcePath() const;
+
+  std::vector<StoreValue> values;
+
+ private:
+  const TempDir& dir_;
+  std::string path_;
+  std::string savedPath_;
+};
+
+// The window half of start-up, stood in: it reports the board and driver strings chosen here
+// and ExtensionMask = extensions, and returns `result`.
+struct WindowHalfDouble {
+  std::uint32_t boardClass = 0x32;  // a GeForce
+  std::uint32_t extensions = 0xC0F;
+  std::uint32_t result = 1;
+};
+extern WindowHalfDouble gWindowHalf;
+
+// Ports with the double, scripted messages (each taken once, then those the window procedure
+// posted) and a swap that does nothing. After `maxIdlePasses` passes without a message the
+// script ends with a quit of code 99, so a loop that fails to end still does.
+ShellPorts ScriptedPorts(std::vector<WindowMessage> script, int maxIdlePasses = 8);
+
+// Runs `body` in a child process and returns its exit code (-1 when it did not exit).
+int RunInChild(const std::function<void()>& body);
+
+}  // namespace veskor::test

@@ -1,0 +1,190 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/error_boxes.h"
+#include "app/program_entry.h"
+#include "app/registry.h"
+#include "app/settings.h"
+#include "platform/process.h"
+#include "shell_test_support.h"
+#include "support/message_capture.h"
+
+namespace veskor {
+namespace {
+
+using test::gWindowHalf;
+
+class StartupTest : public testing::Test {
+ protected:
+  void SetUp() override { gWindowHalf = {}; }
+  // The program's start-up and loop in a child process, on the store as written; the script
+  // closes the window.
+  int Run(const std::vector<WindowMessage>& script = {{kWmClose, 0, 0}}) {
+    const ShellPorts ports = test::ScriptedPorts(script);
+    return test::RunInChild([&] { NormalExit(WinMain("", ports)); });
+  }
+  test::TempDir dir_{"veskor_start"};
+};
+
+struct Edit {
+  std::string name;
+  std::optional<std::string> value;  // none: the value is removed
+};
+
+TEST_F(StartupTest, EachUnreadableOrRefusedSettingEndsTheStartWithItsMessage) {
+  const std::string d = dir_.path();
+  const std::string directories = "Error : Init. Main Plane [stop] Registry -> Directories !";
+  const std::string settings = "Error : Init. Main Plane [stop] Registry -> Settings !";
+  const struct {
+    std::vector<Edit> edits;
+    std::string record;
+  } cases[] = {
+      {{{"VeskorDir", {}}}, directories},
+      {{{"WorkingDir", {}}}, directories},
+      {{{"WorkingDir", d + std::string(511 - d.size(), 'w')}}, directories},
+      {{{"ResourceDir", d + std::string(507 - d.size(), 'r')}}, directories},  // no room for Img/
+      {{{"FirstLaunch", {}}}, settings},
+      {{{"IDL", {}}}, settings},
+      {{{"XSize", {}}}, settings},
+      {{{"YPos", std::string(511, '0') + "7"}}, settings},  // does not fit the buffer
+      {{{"PPS", {}}}, settings},
+      {{{"ColorBits", "8"}}, "Error : Init. [stop] Unknown Nb. Bits Per Color !"},
+      {{{"ColorBits", " 32"}, {"DepthBits", {}}},
+       "Error : Init. [stop] Unknown Nb. Bits Per Color !"},
+      {{{"DepthBits", "8"}}, "Error : Init. [stop] Unknown Nb. Bits Per Depth !"},
+      {{{"StencilBits", "16"}}, "Error : Init. [stop] Unknown Nb. Bits Per Stencil !"},
+      {{{"FullScreenMode", "true"}}, "Error : Init. [stop] Unknown Full Screen Mode !"},
+      {{{"FullScreenSize", "1024 x 768"}}, "Error :  [stop] Unknown Full Screen Resolution !"},
+      {{{"FullScreenSize", "320x200"}}, "Error :  [stop] Unknown Full Screen Resolution !"},
+      {{{"MultiSampleMode", "YES"}}, "Error : Init. [stop] Unknown Multisample Mode !"},
+      {{{"MultiSampleSize", "3"}}, "Error : Init. [stop] Unknown Multisample Mode !"},
+      {{{"FPS", "1"}}, "Error : Init. [stop] Unknown Frame Per Second Mode !"},
+      {{{"PPS", "false"}}, "Error : Init. [stop] Unknown Frame Per Second Mode !"},
+  };
+  for (const auto& c : cases) {
+    test::TestStore store(dir_);
+    store.WriteResources();
+    for (const Edit& e : c.edits) {
+      if (e.value) {
+        store.Set(e.name, *e.value);
+      } else {
+        store.Remove(e.name);
+      }
+    }
+    const std::string written = store.Write();
+    test::MessageCapture capture;
+    SCOPED_TRACE(c.edits.front().name);
+    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(capture.Text(), c.record + "\n");
+    EXPECT_EQ(store.Text(), written);
+  }
+}
+
+TEST_F(StartupTest, FilesAndExtensionsAreCheckedInStepOrder) {
+  test::TestStore store(dir_);
+  store.Write();
+  const std::string text = "Error [stop] " + store.TextResourcePath();
+  const std::string music = "Error [stop] cannot find intro music";
+  const std::string extensions =
+      "Error [stop] Veskor needs OpenGL drivers with (minimum) support for these extensions "
+      ":\n\n  GL_ARB_texture_cube_map\n  ";
+  const struct {
+    bool text, music;
+    std::uint32_t extensions, windowResult;
+    std::string record;
+  } cases[] = {
+      {false, true, 0xC0F, 1, text},
+      {true, false, 0xC0F, 1, music},
+      {false, false, 0xC0F, 1, text},
+      {false, false, 0xC07, 1, extensions},
+      {false, false, 0xC0F, 0, "Error [stop] can't init P !"},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(dir_.Path("resources"));
+    store.WriteResources(c.text, c.music);
+    gWindowHalf.extensions = c.extensions;
+    gWindowHalf.result = c.windowResult;
+    test::MessageCapture capture;
+    EXPECT_EQ(Run(), 1) << c.record;
+    EXPECT_EQ(capture.Text(), c.record + "\n");
+  }
+}
+
+TEST_F(StartupTest, UntestedBoardsAreWarnedOfOnTheFirstLaunchOnly) {
+  const std::string warning =
+      "Warning, Errors or visual failures can occur ! [exclamation] veskor was not tested on "
+      "your 3D board:\n\n     - Acme Graphics, Pixel Mill 3\n\nveskor was successfully tested "
+      "on:\n\n     - NVIDIA GeForce family boards\n     - ATI Radeon 7500 and 8500\n\nWould you "
+      "like to continue ?\n";
+  const struct {
+    const char* firstLaunch;
+    std::uint32_t board;
+    const char* answer;
+    bool warned;
+  } cases[] = {
+      {"TRUE", 0x0F, "no", true},   {"TRUE", 0x01, "no", true},  {"TRUE", 0x33, "no", true},
+      {"TRUE", 0x0F, "yes", true},  {"TRUE", 0x32, "no", false}, {"TRUE", 0x24, "no", false},
+      {"FALSE", 0x0F, "no", false}, {"bogus", 0x0F, "no", true},  // the flag keeps its 1
+  };
+  for (const auto& c : cases) {
+    test::TestStore store(dir_);
+    store.WriteResources();
+    store.Set("FirstLaunch", c.firstLaunch);
+    store.Write();
+    gWindowHalf.boardClass = c.board;
+    test::MessageCapture capture;
+    test::MessageCapture::Answer(c.answer);
+    SCOPED_TRACE(std::string(c.firstLaunch) + " " + std::to_string(c.board) + " " + c.answer);
+    // A declined warning ends before the loop: the script's move would be recorded and saved.
+    EXPECT_EQ(Run({{kWmMove, 0, MakeLParam(70, 80)}, {kWmClose, 0, 0}}), 0);
+    EXPECT_EQ(capture.Text(), c.warned ? warning : "");
+    char v[kRegValueBytes];
+    ASSERT_EQ(RegReadValue(kHkeyCurrentUser, kRegRootKey, "FirstLaunch", v), 1u);
+    EXPECT_STREQ(v, "FALSE");  // saved on the way out either way
+    ASSERT_EQ(RegReadValue(kHkeyCurrentUser, kRegSettingsKey, "XPos", v), 1u);
+    EXPECT_STREQ(v, c.warned && c.answer[0] == 'n' ? "50" : "70");
+  }
+}
+
+TEST_F(StartupTest, TheBoardTextTakesDriverStringsOfFullLength) {
+  MainPlane plane;
+  std::memset(plane.vendor, 'v', 255);
+  std::memset(plane.renderer, 'r', 255);
+  plane.boardClass = 0x0F;
+  FirstLaunch = 1;
+  test::MessageCapture capture;
+  FirstLaunchWarning(plane);
+  EXPECT_NE(capture.Text().find("     - " + std::string(255, 'v') + ", " + std::string(255, 'r') +
+                                "\n\nveskor was successfully"),
+            std::string::npos);
+}
+
+TEST(ErrorBoxes, CaptionsStayInTheirBufferAndErrorsEndWithCodeOne) {
+  const std::string place(300, 'p');
+  EXPECT_EXIT(ReportError(place.c_str(), "Release of Window Failed !"), testing::ExitedWithCode(1),
+              "^Error : " + std::string(kCaptionBytes - 9, 'p') +
+                  " \\[stop\\] Release of Window Failed !\n$");
+  test::MessageCapture capture;
+  EXPECT_EQ(ReportWarning(kPlaceMainPlane, "Colors"), MessageAnswer::kOk);
+  EXPECT_EQ(capture.Text(), "Warning : Init. Main Plane [exclamation] Colors\n");
+}
+
+TEST(WorldPath, TheCommandLineIsKeptWholeOrNotAtAll) {
+  const std::string fits(511, 'p');
+  SetWorldPath(fits.c_str());
+  EXPECT_EQ(std::string(WorldPath) + std::to_string(WorldPathTooLong), fits + "0");
+  SetWorldPath((fits + "q").c_str());
+  EXPECT_EQ(std::string(WorldPath) + std::to_string(WorldPathTooLong), "1");
+  SetWorldPath("\"C:\\worlds\\a b.wld\"");
+  EXPECT_EQ(std::string(WorldPath) + std::to_string(WorldPathTooLong), "\"C:\\worlds\\a b.wld\"0");
+  SetWorldPath("");
+  EXPECT_EQ(std::string(WorldPath) + std::to_string(WorldPathTooLong), "0");
+}
+
+}  // namespace
+}  // namespace veskor
