@@ -297,11 +297,11 @@ int gPopups = 0;
 
 TEST_F(WidgetGlTest, CheckBoxesTakeTheirHoverPictureSizeAndDrawTheMarkOver) {
   auto all = [](std::uint32_t, std::uint32_t) { return true; };
-  auto cornerCut = [](std::uint32_t x, std::uint32_t y) { return x >= 8 || y >= 8; };
+  auto cornerCut = [](std::uint32_t x, std::uint32_t y) { return x >= 4 || y >= 4; };
   auto centre = [](std::uint32_t x, std::uint32_t y) {
     return x >= 12 && x < 20 && y >= 12 && y < 20;
   };
-  Picture(files, "n.png", "nm.png", 32, 32, kGreen, cornerCut);
+  Picture(files, "n.png", "nm.png", 16, 16, kGreen, cornerCut);  // drawn twice its size
   Picture(files, "h.png", "hm.png", 32, 32, kRed, all);
   Picture(files, "m.png", "mm.png", 32, 32, kBlue, centre);
   const CheckBoxImages images{"n.png", "nm.png", "h.png", "hm.png", "m.png", "mm.png"};
@@ -344,7 +344,7 @@ TEST_F(WidgetGlTest, CheckBoxesTakeTheirHoverPictureSizeAndDrawTheMarkOver) {
   }
   // A press in the cut corner does not reach the box.
   float lx, ly;
-  EXPECT_EQ(box.ToLocal(18.5f / kSize, 18.5f / kSize, &lx, &ly), 0u);
+  EXPECT_EQ(box.ToLocal(22.5f / kSize, 18.5f / kSize, &lx, &ly), 0u);
   EXPECT_EQ(box.ToLocal(24.5f / kSize, 18.5f / kSize, &lx, &ly), 1u);
 
   RenewTextureNames();
