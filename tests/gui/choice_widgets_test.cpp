@@ -93,7 +93,8 @@ TEST_F(ChoiceWidgetTest, ViewListIndicesRunOverTheGroupsWithTheDrawnGaps) {
   Texture2D wide[2], square[3];
   for (Texture2D& t : wide) t.pixels.log2Width = 7, t.pixels.log2Height = 6;
   for (Texture2D& t : square) t.pixels.log2Width = t.pixels.log2Height = 7;
-  const std::uint16_t two = 2, none = 0, three = 3;
+  std::uint16_t two = 2;
+  const std::uint16_t none = 0, three = 3;
   const ViewGroup groups[] = {
       {wide, &two, {1, 1, 1, 1}, 10}, {wide, &none, {1, 1, 1, 1}, 10}, {square, &three, {}, 10}};
   GuiViewList view;
@@ -137,6 +138,13 @@ TEST_F(ChoiceWidgetTest, ViewListIndicesRunOverTheGroupsWithTheDrawnGaps) {
     EXPECT_EQ(view.ToLocal(c.x, c.y, &lx, &ly), c.inside) << c.x << ", " << c.y;
     EXPECT_EQ(view.hoveredIndex, c.index) << c.x << ", " << c.y;
   }
+
+  // Just left of a group's end is its last thumbnail, whatever the division rounds to.
+  for (two = 1; two < 40; ++two) {
+    const float end = l.start + static_cast<float>(two) * l.thumbWidth;
+    EXPECT_EQ(ViewListIndexAt(view, std::nextafter(end, 0.0f), y), two - 1);
+  }
+  two = 2;
 
   view.hoveredIndex = 3;
   view.OnMouseOver(0, 0, 0, 0, 0, 0);
