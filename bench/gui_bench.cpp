@@ -1,9 +1,11 @@
 // The interface toolkit per frame: laying out a tree of 100 widgets (CPU only) and laying it
 // out and drawing it as coloured quads; a page of marked-up text rendered into a 512 x 512
 // text bitmap and copied into its texture; a text list of 32 lines set up (laid out, drawn
-// into its two textures and uploaded); one frame of each widget class over a 512 x 512 window.
+// into its two textures and uploaded); one frame of each widget class over a 512 x 512 window;
+// number labels formatted into glyphs, and one frame of each choice widget.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -11,16 +13,22 @@
 
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_names.h"
+#include "gui/check_box.h"
 #include "gui/clip_panel.h"
 #include "gui/gui_globals.h"
 #include "gui/gui_widget.h"
 #include "gui/image_button.h"
 #include "gui/image_panel.h"
 #include "gui/interface_frame.h"
+#include "gui/number_label.h"
+#include "gui/pick_list.h"
 #include "gui/progress_bar.h"
+#include "gui/slider.h"
 #include "gui/text_bitmap.h"
+#include "gui/text_choice.h"
 #include "gui/text_list.h"
 #include "gui/text_view.h"
+#include "gui/view_list.h"
 #include "gui/widget_textures.h"
 #include "mapengine/kernel_table.h"
 #include "platform/gl.h"
@@ -225,6 +233,89 @@ void DrawOneFrameOfEachWidgetClass(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * 6);
 }
 BENCHMARK(DrawOneFrameOfEachWidgetClass)->Unit(benchmark::kMicrosecond);
+
+// What a frame-rate label does per frame before drawing: 1000 values with one decimal.
+void FormatNumberGlyphs1000(benchmark::State& state) {
+  std::vector<float> values(1000);
+  for (std::size_t i = 0; i < values.size(); ++i)
+    values[i] = static_cast<float>(i) * 7.31f - 900.0f;
+  std::uint8_t glyphs[kNumberGlyphCapacity];
+  for (auto _ : state)
+    for (const float v : values) benchmark::DoNotOptimize(NumberGlyphs(v, 1, glyphs));
+  state.SetItemsProcessed(state.iterations() * 1000);
+}
+BENCHMARK(FormatNumberGlyphs1000);
+
+// One each of pick list (a line lit), drop list, text choice tag, slider and check box, a view
+// list of three groups of ten 128 x 128 thumbnails and three 8-cell number labels.
+void DrawOneFrameOfEachChoiceWidget(benchmark::State& state) {
+  BenchWindow gl;
+  if (!gl.Ready(state)) return;
+  Texture2D picture;
+  ResizeImageBuffer(picture, 4, 7, 7, 4);
+  auto* texels = static_cast<std::uint8_t*>(picture.pixels.data);
+  for (std::uint32_t i = 0; i < 4u << 14; ++i) texels[i] = static_cast<std::uint8_t>(i * 5);
+  GuiPlane root;
+  root.root = &root;
+  root.enabled = 1;
+  const char* lines[] = {"\\tChoices", "First line", "Second line", "Third line"};
+  const TextListColours colours{{0, 0, 0, 0.5f}, {1, 1, 1}, {1, 1, 0}};
+  GuiPickList pick;
+  SetupPickList(pick, &root, {0.05f, 0, 0, 0}, {0.05f, 0, 0, 0}, lines, 4, colours, {1, 1, 1, 0.5f},
+                nullptr, nullptr, &picture);
+  pick.hoveredLine = 2;
+  GuiDropList drop;
+  SetupPickList(drop.list, &root, {0.5f, 0, 0, 0}, {0.05f, 0, 0, 0}, lines, 4, colours,
+                {1, 1, 1, 1}, ChoiceSelected, ChoiceDone, nullptr);
+  HidePlane(drop.list);
+  ConfigureWidget(drop, 24, {0.5f, 0, 0, 0}, {0.05f, 0, 0, 0}, {0.8f, 0, 0, 0}, {0.05f, 0, 20, 0});
+  drop.selected = 1;
+  GuiTextChoice tag;
+  SetupTextChoice(tag, &root, lines, nullptr, 4, {0, 0, 0.2f, 1}, {1, 1, 0.6f});
+  SetLeftEdge(tag, {0.5f, 0, 0, 0});
+  SetTopEdge(tag, {0.5f, 0, 0, 0});
+  std::uint16_t ten = 10;
+  std::vector<Texture2D> thumbnails(30);
+  for (Texture2D& t : thumbnails) {
+    ResizeImageBuffer(t, 3, 7, 7, 3);
+    std::fill_n(static_cast<std::uint8_t*>(t.pixels.data), 3u << 14, 100);
+  }
+  ViewGroup viewGroups[3];
+  for (int g = 0; g < 3; ++g) viewGroups[g] = {&thumbnails[g * 10], &ten, {1, 1, 1, 0.7f}, 10};
+  GuiViewList view;
+  SetupViewList(view, &root, {}, {0.7f, 0, 0, 0}, {1, 0, 0, 0}, {0.8f, 0, 0, 0}, {0.4f, 0.4f, 0.5f},
+                viewGroups, 3, {});
+  float level = 0.4f;
+  GuiSlider owner, slider;
+  owner.thumbTexture = owner.trackTexture = &picture;
+  ShareSliderImages(slider, &root, {0.1f, 0, 0, 0}, {0.6f, 0, 0, 0}, {0.4f, 0, 0, 0},
+                    {0.6f, 0, 31, 0}, owner, {&level, 0, 1, 0.125f, nullptr});
+  GuiCheckBox box;
+  box.hoverTexture = box.normalTexture = box.markTexture = &picture;
+  box.checked = 1;
+  ConfigureWidget(box, 24, {0.5f, 0, 0, 0}, {0.6f, 0, 0, 0}, {0.5f, 0, 32, 0}, {0.6f, 0, 32, 0});
+  GdiTextImage digits;
+  RenderTextImage(digits, "arial", 10, "\\b", 0);
+  float rate = 59.94f;
+  GuiTextLabel labels[3];
+  for (int i = 0; i < 3; ++i)
+    SetupTextLabel(labels[i], &root, digits, {0.05f, 0, 0, 0}, {0.85f + 0.04f * i, 0, 0, 0},
+                   {8, 2, {1, 1, 1, 1}, 1}, &rate);
+  for (GuiPlane* p :
+       {static_cast<GuiPlane*>(&pick), static_cast<GuiPlane*>(&drop), static_cast<GuiPlane*>(&tag),
+        static_cast<GuiPlane*>(&view), static_cast<GuiPlane*>(&slider),
+        static_cast<GuiPlane*>(&box), static_cast<GuiPlane*>(&labels[0]),
+        static_cast<GuiPlane*>(&labels[1]), static_cast<GuiPlane*>(&labels[2])})
+    AddChildPlane(root, *p);
+  LayOutInterface(root);
+  for (auto _ : state) {
+    ShowPlane(tag);  // the tag hides itself after every frame
+    DrawInterface(root);
+    glFinish();
+  }
+  state.SetItemsProcessed(state.iterations() * 9);
+}
+BENCHMARK(DrawOneFrameOfEachChoiceWidget)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace veskor

@@ -125,15 +125,18 @@ void GuiImageButton::OnMouseLeave(std::uint32_t buttons, std::uint32_t flags, fl
   hovered = 0;
 }
 
-// Inside the (clipped) rectangle and over a texel of the normal image whose alpha exceeds the
-// threshold. The texel is the one under the point in the whole image, so that a button its
-// parent clips still tests the alpha it shows there.
 std::uint32_t GuiImageButton::ToLocal(float x, float y, float* localX, float* localY) {
-  if (GuiWidget::ToLocal(x, y, localX, localY) == 0) return 0;
-  const Texture2D* image = normalImage;
+  return ImageHitTest(*this, normalImage, x, y, localX, localY);
+}
+
+// The texel is the one under the point in the whole image, so that a widget its parent clips
+// still tests the alpha it shows there.
+std::uint32_t ImageHitTest(GuiWidget& widget, const Texture2D* image, float x, float y,
+                           float* localX, float* localY) {
+  if (widget.GuiWidget::ToLocal(x, y, localX, localY) == 0) return 0;
   if (image == nullptr || image->pixels.data == nullptr) return 0;
   if (image->pixels.channels < 4) return 1;  // no alpha: opaque
-  const WidgetRect r = WidgetSnappedRect(*this);
+  const WidgetRect r = WidgetSnappedRect(widget);
   const std::uint32_t column =
       WidgetTexelIndex((x - r.left) / (r.right - r.left), image->pixels.log2Width);
   const std::uint32_t row =

@@ -68,4 +68,10 @@ void RestoreButtonTextures(GuiImageButton& button);
 
 void DrawImageButton(GuiImageButton& button);
 
+// The hit test of widgets shaped by a picture (buttons, check boxes): inside the widget's
+// clipped rectangle and over a texel of `image` whose alpha exceeds kButtonAlphaThreshold (an
+// image without alpha is opaque; no image is never hit).
+std::uint32_t ImageHitTest(GuiWidget& widget, const Texture2D* image, float x, float y,
+                           float* localX, float* localY);
+
 }  // namespace veskor

@@ -76,8 +76,9 @@ void ResetPen(TextBitmap& b) {
   b.lastWidth = b.lastHeight = 0;
 }
 
+// With `draw` false the runs are only measured: nothing is drawn or marked changed.
 void DrawMarkup(TextBitmap& b, std::uint32_t x, std::uint32_t y, const char* text,
-                std::uint32_t* width, std::uint32_t* height) {
+                std::uint32_t* width, std::uint32_t* height, bool draw = true) {
   b.savedSize = b.size;
   SplitMarkupText(text);
   b.penX = b.margin = x;
@@ -86,7 +87,10 @@ void DrawMarkup(TextBitmap& b, std::uint32_t x, std::uint32_t y, const char* tex
   const TextMarkupTables& t = TextMarkup;
   for (std::uint32_t i = 0; i < t.pieceCount; ++i) {
     ApplyMarkupCodes(b, t.codes[i], t.digits[i], t.codeCount[i]);
-    DrawTextRun(b, b.penX, b.penY, t.text[i], &b.lastWidth, &b.lastHeight);
+    if (draw)
+      DrawTextRun(b, b.penX, b.penY, t.text[i], &b.lastWidth, &b.lastHeight);
+    else
+      MeasureTextRun(b, b.penX, b.penY, t.text[i], &b.lastWidth, &b.lastHeight);
     b.penX = SaturatingAdd(b.penX, b.lastWidth);
     // A column left of the margin must not make the width wrap around.
     if (b.penX > b.margin) w = std::max(w, b.penX - b.margin);
@@ -243,6 +247,11 @@ void MeasureMarkupText(TextBitmap&, const char* text) { SplitMarkupText(text); }
 void DrawMarkupText(TextBitmap& b, std::uint32_t x, std::uint32_t y, const char* text,
                     std::uint32_t* width, std::uint32_t* height) {
   DrawMarkup(b, x, y, text, width, height);
+}
+
+void MeasureText(TextBitmap& b, std::uint32_t x, std::uint32_t y, const char* text,
+                 std::uint32_t* width, std::uint32_t* height) {
+  DrawMarkup(b, x, y, text, width, height, false);
 }
 
 void DrawMarkupTextAt(TextBitmap& b, std::uint32_t x, std::uint32_t y, const char* text) {

@@ -83,6 +83,9 @@ void MeasureMarkupText(TextBitmap& bitmap, const char* text);
 // text starts plain at the bitmap's size; the size is restored at the end.
 void DrawMarkupText(TextBitmap& bitmap, std::uint32_t x, std::uint32_t y, const char* text,
                     std::uint32_t* width, std::uint32_t* height);
+// The extent DrawMarkupText would return, with the same pen and size changes, drawing nothing.
+void MeasureText(TextBitmap& bitmap, std::uint32_t x, std::uint32_t y, const char* text,
+                 std::uint32_t* width, std::uint32_t* height);
 void DrawMarkupTextAt(TextBitmap& bitmap, std::uint32_t x, std::uint32_t y, const char* text);
 
 // The outline of the rectangle (x0, y0)-(x1, y1), corners included, with a pen of that width

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "gfx/texture_format.h"
+#include "gui/gui_globals.h"
 #include "gui/widget_drawing.h"
 #include "gui/widget_textures.h"
 #include "platform/gl.h"
@@ -180,13 +181,24 @@ void RestoreTextListTextures(GuiTextList& list) {
   }
 }
 
-void DrawTextList(GuiTextList& l) {
-  const WidgetRect r = WidgetSnappedRect(l);
+TextLineBox TextListLineBox(const GuiTextList& list, std::uint32_t line) {
+  const TexturePixels& p = list.lineTexture.pixels;
+  TextLineBox b{list.lineBoxLeft[line], list.lineBoxTop[line], list.lineBoxRight[line],
+                list.lineBoxBottom[line], 0.0f, 0.0f};
+  b.width = (b.s1 - b.s0) * static_cast<float>(1u << p.log2Width) * PixelSize.x;
+  b.height = (b.t1 - b.t0) * static_cast<float>(1u << p.log2Height) * PixelSize.y;
+  return b;
+}
+
+void DrawTextListBackground(GuiTextList& l, const WidgetRect& r) {
   BeginWidgetDraw();
   SetWidgetBlending(true);
   glDisable(GL_TEXTURE_2D);
   glColor4fv(l.backgroundColor);
   DrawPlainQuad(r);
+}
+
+void DrawTextListLayers(GuiTextList& l, const WidgetRect& r) {
   const std::pair<Texture2D*, const float*> layers[] = {{&l.lineTexture, l.lineColor},
                                                         {&l.titleTexture, l.titleColor}};
   for (const auto& [texture, colour] : layers) {
@@ -195,6 +207,12 @@ void DrawTextList(GuiTextList& l) {
     glColor3fv(colour);
     DrawWidgetQuad(r, 0.0f, 0.0f, l.usedS, l.usedT);
   }
+}
+
+void DrawTextList(GuiTextList& l) {
+  const WidgetRect r = WidgetSnappedRect(l);
+  DrawTextListBackground(l, r);
+  DrawTextListLayers(l, r);
   DrawWidgetPopup(l);
   EndWidgetDraw();
 }

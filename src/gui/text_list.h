@@ -79,6 +79,18 @@ void SetTextLinesTable(GuiTextList& list, const char* const* lines, std::uint32_
 // they upload again.
 void RestoreTextListTextures(GuiTextList& list);
 
+// The box of an ordinary line in the line texture, and its size on screen (one texel a
+// pixel), for the lists that show a single line (drop lists, text choices).
+struct TextLineBox {
+  float s0, t0, s1, t1;
+  float width, height;  // GUI units
+};
+TextLineBox TextListLineBox(const GuiTextList& list, std::uint32_t line);
+
 void DrawTextList(GuiTextList& list);
+// Its two halves, for the lists that draw between them (the pick list's highlight): the widget
+// GL state with blending and the background quad; the two text layers in their colours.
+void DrawTextListBackground(GuiTextList& list, const WidgetRect& rect);
+void DrawTextListLayers(GuiTextList& list, const WidgetRect& rect);
 
 }  // namespace veskor

@@ -24,71 +24,13 @@
 #include "gui/widget_textures.h"
 #include "gui_probe.h"
 #include "interface_files.h"
+#include "widget_gl_test.h"
 #include "platform/text_raster.h"
 
 namespace veskor {
 namespace {
 
 using namespace test;
-
-constexpr int kSize = kGlTestWindowSize;
-
-class WidgetGlTest : public GfxGlTest {
- protected:
-  void SetUp() override {
-    GfxGlTest::SetUp();
-    PixelSize = {1.0f / kSize, 1.0f / kSize};
-    DesignScale = {1.0f, 1.0f};
-    ViewAspect = {1.0f, 1.0f};
-    MakeRoot(root);
-  }
-  void TearDown() override {
-    for (GLenum unit = 3; unit >= 1; --unit)
-      glActiveTexture(GL_TEXTURE0 + unit), glDisable(GL_TEXTURE_2D);
-    glActiveTexture(GL_TEXTURE0);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_SCISSOR_TEST);
-    glViewport(0, 0, kSize, kSize);
-    GfxGlTest::TearDown();
-  }
-  // Clears to `clear` and draws the tree.
-  // Units 1 to 3 are left textured black: widgets draw on unit 0 alone.
-  void DrawTree(Rgba clear = {0, 0, 0, 0}) {
-    if (black.pixels.data == nullptr) Texture2DResize(black, 3, 0, 0);
-    for (GLenum unit = 1; unit <= 3; ++unit) {
-      glActiveTexture(GL_TEXTURE0 + unit);
-      glEnable(GL_TEXTURE_2D);
-      Texture2DBind(black, kModePlain, 0);
-    }
-    glActiveTexture(GL_TEXTURE0);
-    glClearColor(clear.r / 255.0f, clear.g / 255.0f, clear.b / 255.0f, 0);
-    glClear(GL_COLOR_BUFFER_BIT);
-    LayoutDirty = 1;
-    LayOutInterface(root);
-    DrawInterface(root);
-  }
-  GuiPlane root;
-  InterfaceFiles files;
-  Texture2D black;
-};
-
-// The pixel at (x, y) window pixels from the top-left.
-Rgba Px(int x, int y) { return ReadPixel(x, kSize - 1 - y); }
-
-// GL names the texture objects hold.
-std::uint32_t SlotsInUse() { return NextFreshName - TextureNamePool.freed.count; }
-
-WidgetEdge Pixels(float p) { return {0, 0, p, 0}; }
-
-const Rgba kBlack{0, 0, 0, 255}, kRed{255, 0, 0, 255}, kGreen{0, 255, 0, 255},
-    kBlue{0, 0, 255, 255}, kWhite{255, 255, 255, 255};
-
-void Expect(const Rgba& got, const Rgba& want, const std::string& what, int tolerance = 1) {
-  EXPECT_NEAR(got.r, want.r, tolerance) << what;
-  EXPECT_NEAR(got.g, want.g, tolerance) << what;
-  EXPECT_NEAR(got.b, want.b, tolerance) << what;
-}
 
 // Left half of a w x h mask black (opaque), right half white.
 PngSample LeftHalfOpaque(std::uint32_t w) {
