@@ -177,11 +177,16 @@ TEST(VertexGrid, AllocKeepsValuesOfTheSameSizesAndResetsOtherwise) {
   EXPECT_TRUE(g.data == nullptr && g.block.base == nullptr && g.companionValid == 0);
 }
 
-TEST(VertexGrid, SizesWhoseBytesWouldWrapAreFatal) {
-  EXPECT_FATAL(VertexGridValueBytes(16, 16),
-               "Virtual Memory Error : Required Memory > Reserved Memory");
-  EXPECT_FATAL(MapBytes(20, 12), "Virtual Memory Error : Required Memory > Reserved Memory");
-  EXPECT_EQ(MapBytes(10, 10), 4u << 20);
+TEST(VertexGrid, SizesOfMoreThanTwoToTheTwentyNineFloatsAreFatal) {
+  // 2^15 x 2^14 texels; 16385 x 16385 values; 8193 x 16385 values and their companion of
+  // 8194 x 16386: just under 2^29 floats. One size step more is over.
+  EXPECT_EQ(MapBytes(15, 14), 1u << 31);
+  EXPECT_EQ(VertexGridValueBytes(14, 14), 4u * 16385 * 16385);
+  EXPECT_EQ(VertexGridReserveBytes(13, 14), 4u * (8193 * 16385 + 8194 * 16386));
+  const char* text = "Virtual Memory Error : Required Memory > Reserved Memory";
+  EXPECT_FATAL(MapBytes(15, 15), text);
+  EXPECT_FATAL(VertexGridValueBytes(14, 15), text);
+  EXPECT_FATAL(VertexGridReserveBytes(14, 14), text);
 }
 
 TEST(ClampFloat, SelectsTheBoundOrTheValueAndMapsNaNToZero) {
