@@ -107,6 +107,21 @@ TEST_F(TextureObject, StaleSlotsAreNeverGivenBackNorShared) {
   Texture2D d;
   Texture2DResize(d, 3, 2, 2);
   EXPECT_EQ(d.state.slot, 0u);
+  // Nor after the memory manager's exit release.
+  {
+    test::ScopedHeapAreas scoped;
+    HeapAreasRelease();
+    TextureFree(d);
+  }
+  EXPECT_EQ(TextureNamePool.freed.count, 0u);
+}
+
+TEST_F(TextureObject, PixelsOfMoreThanTwoGigabytesAreFatal) {
+  // 2 GB pass the texture's own limit and fail only for want of address space.
+  Texture2D t;
+  EXPECT_FATAL(Texture2DResize(t, 1, 16, 15), "Virtual Memory Error : Large Area is Full");
+  EXPECT_FATAL(Texture2DResize(t, 3, 15, 15),
+               "Virtual Memory Error : Required Memory > Reserved Memory");
 }
 
 TEST_F(TextureObject, WrapFilterAndLodMarkDirtyOnlyOnChange) {

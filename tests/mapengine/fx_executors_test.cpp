@@ -133,6 +133,8 @@ TEST_F(FxExecutors, FailuresLeaveTheArguments) {
        "12 floats"},
       {FxTransform, "transform", [&](Args a) { grids(a[0], 2, 1), floats(a[1], 16); },
        "two grids"},
+      {FxTransform, "transform", [&](Args a) { grids(a[0], 4, 1), floats(a[1], 16); },
+       "four grids"},
       {FxTransform, "transform",
        [&](Args a) { grids(a[0], 2, 1), grids(a[0], 1, 2), floats(a[1], 16); }, "two sizes"},
   };
@@ -169,10 +171,13 @@ TEST_F(FxExecutors, RangeOperatorsTakeOnePairForAllOrOnePairEach) {
     return v - (hi - lo) * std::floor((v - lo) / (hi - lo));
   };
   const auto clamp = [](float v, float lo, float hi) { return std::fmin(std::fmax(v, lo), hi); };
+  // For three components: 2 to 3 x 2 - 1 floats give a pair each, fewer or more one for all.
+  const FxFrame ranges[] = {Floats({0, 1}), Floats({0, 1, -1, 1, 2, 6}),
+                            Floats({0, 1, -1, 1, 2, 6, 9, 9}), Floats({0, 1, 5, 5, 5, 5, 5, 5, 5})};
   for (FxExecutor e : {FxRepeat, FxClamp})
-    for (bool each : {false, true}) {
-      SCOPED_TRACE(std::string(e == FxRepeat ? "repeat" : "clamp") + (each ? " each" : " all"));
-      FxFrame range = each ? Floats({0, 1, -1, 1, 2, 6}) : Floats({0, 1});
+    for (FxFrame range : ranges) {
+      const bool each = range.count == 6 || range.count == 8;
+      SCOPED_TRACE(std::string(e == FxRepeat ? "repeat " : "clamp ") + std::to_string(range.count));
       FxFrame v = Value();
       Add(v, Grid(3, 1, x)), Add(v, Grid(3, 1, x)), Add(v, -2.25f);
       FxFrame r = Result();
@@ -189,7 +194,7 @@ TEST_F(FxExecutors, RangeOperatorsTakeOnePairForAllOrOnePairEach) {
         else EXPECT_NEAR(r.floats[2], want(0, 0), 1e-6);
       }
       ExpectReleased(v);
-      EXPECT_TRUE(range.refCount == 1 && range.count == (each ? 6 : 2));  // not released
+      EXPECT_EQ(range.refCount, 1u);  // not released
     }
   // A NaN is clamped to 0.
   FxFrame range = Floats({-2, 1}), v = Floats({kNaN}), r = Result();
@@ -258,8 +263,8 @@ TEST_F(FxExecutors, GroupsConcatenateInArgumentOrder) {
   Add(d, Grid(1, 1, 1.0f)), Add(m, Grid(1, 1, 2.0f));
   for (int i = 0; i < 8; ++i) Add(m, float(i));
   ASSERT_EQ(Run(FxGroup4, s, {&d, &e, &k, &m}), 1u);
-  EXPECT_EQ(s.count, 16u);
-  EXPECT_TRUE(Holds(s.grids[7], Constant(2.0f)));
+  EXPECT_TRUE(s.count == 16 && s.refCount == 1);
+  EXPECT_TRUE(Holds(s.grids[0], Constant(1.0f)) && Holds(s.grids[7], Constant(2.0f)));
   EXPECT_EQ(s.floats[15], 7.0f);
 }
 
@@ -345,8 +350,9 @@ TEST_F(FxExecutors, DotAndCrossOfGridsAndFloats) {
     EXPECT_TRUE(Holds(before.grids[axis], crossConst(axis, -1.0f))) << axis;
   }
 
-  FxFrame s = Floats({1, 2, 3}), t = Floats({4, -5, 6, 99}), u = Floats({1, 2, 3});
-  FxFrame v = Floats({4, -5, 6}), fdot = Result(), fcross = Result();
+  // The longer value first, then second: three components are used either way.
+  FxFrame s = Floats({1, 2, 3, 99}), t = Floats({4, -5, 6}), u = Floats({1, 2, 3});
+  FxFrame v = Floats({4, -5, 6, 99}), fdot = Result(), fcross = Result();
   ASSERT_EQ(Run(FxDot, fdot, {&s, &t}), 1u);
   ASSERT_EQ(Run(FxCross, fcross, {&u, &v}), 1u);
   EXPECT_EQ(fdot.count, 1u);

@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "mapengine/clamp_float.h"
+#include "mapengine/vertex_line.h"
+#include "mapengine/vertex_volume.h"
 #include "support/fatal_test.h"
 
 namespace veskor {
@@ -168,9 +170,9 @@ TEST(VertexGrid, AllocKeepsValuesOfTheSameSizesAndResetsOtherwise) {
   EXPECT_TRUE(g.data == data && g.data[44] == 44.0f);
   EXPECT_TRUE(g.scaleX == 2.0f && g.offsetValue == 5.0f && g.flags == 0);
 
-  VertexGridAlloc(g, 2, 3);
+  VertexGridAlloc(g, 3, 3);  // the same width, another height
   EXPECT_TRUE(g.scaleX == 1.0f && g.offsetValue == 0.0f);
-  EXPECT_TRUE(g.log2Width == 2 && g.log2Height == 3 && g.block.usedBytes == 4u * 5 * 9);
+  EXPECT_TRUE(g.log2Width == 3 && g.log2Height == 3 && g.block.usedBytes == 4u * 9 * 9);
 
   g.companionValid = 1;
   VertexGridRelease(g);
@@ -187,6 +189,16 @@ TEST(VertexGrid, SizesOfMoreThanTwoToTheTwentyNineFloatsAreFatal) {
   EXPECT_FATAL(MapBytes(15, 15), text);
   EXPECT_FATAL(VertexGridValueBytes(14, 15), text);
   EXPECT_FATAL(VertexGridReserveBytes(14, 14), text);
+  // A line of 2^28 + 1 values passes its own limit and fails only for want of address space.
+  VertexLine line;
+  VertexLineInit(line);
+  EXPECT_FATAL(VertexLineAlloc(line, 28), "Virtual Memory Error : Large Area is Full");
+  EXPECT_FATAL(VertexLineAlloc(line, 29), text);
+  // So does a volume of 513^3 values; 513 x 513 x 1025 is over 2^28 values.
+  VertexVolume volume;
+  VertexVolumeInit(volume);
+  EXPECT_FATAL(VertexVolumeAlloc(volume, 9, 9, 9), "Virtual Memory Error : Large Area is Full");
+  EXPECT_FATAL(VertexVolumeAlloc(volume, 9, 9, 10), text);
 }
 
 TEST(ClampFloat, SelectsTheBoundOrTheValueAndMapsNaNToZero) {
