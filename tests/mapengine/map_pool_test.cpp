@@ -179,7 +179,7 @@ TEST(VertexGrid, AllocKeepsValuesOfTheSameSizesAndResetsOtherwise) {
   EXPECT_TRUE(g.data == nullptr && g.block.base == nullptr && g.companionValid == 0);
 }
 
-TEST(VertexGrid, SizesOfMoreThanTwoToTheTwentyNineFloatsAreFatal) {
+TEST(VertexGrid, SizesWhoseBytesWouldWrapAreFatal) {
   // 2^15 x 2^14 texels; 16385 x 16385 values; 8193 x 16385 values and their companion of
   // 8194 x 16386: just under 2^29 floats. One size step more is over.
   EXPECT_EQ(MapBytes(15, 14), 1u << 31);
