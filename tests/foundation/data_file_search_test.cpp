@@ -46,11 +46,13 @@ TEST_F(DataFileSearch, SetSearchDirsEndsEveryDirectoryWithASlash) {
   EXPECT_EQ(std::string(SndDir), Dir("resource/Snd/"));
   ASSERT_TRUE(SetSearchDirs("/p/", "/b", "/s/", "/r", "/w/"));
   EXPECT_EQ(std::string(ProductDir) + BinaryDir + ResourceDir + ImgDir, "/p//b//r//r/Img/");
-  // A resource directory whose "Img/" would not fit, or a missing one, changes nothing.
-  const std::string tooLong(kSearchDirBytes - 4, 'r');
-  EXPECT_FALSE(SetSearchDirs("/p2/", "/b/", "/s/", tooLong.c_str(), "/w/"));
+  // A resource directory whose "Img/" would not fit (507 characters, its slash, "Img/" and
+  // the end make 513 bytes), or a missing one, changes nothing; 506 characters fit.
+  EXPECT_FALSE(SetSearchDirs("/p2/", "/b/", "/s/", std::string(507, 'r').c_str(), "/w/"));
   EXPECT_FALSE(SetSearchDirs("/p2/", "/b/", nullptr, "/r/", "/w/"));
   EXPECT_EQ(std::string(ProductDir) + ResourceDir, "/p//r/");
+  ASSERT_TRUE(SetSearchDirs("/p/", "/b", "/s/", std::string(506, 'r').c_str(), "/w/"));
+  EXPECT_EQ(std::string(ImgDir), std::string(506, 'r') + "/Img/");
 }
 
 TEST_F(DataFileSearch, FindsTheFirstDirectoryInSearchOrder) {

@@ -110,8 +110,10 @@ TEST(FrameClock, RealTicksAndWaitsFollowTheCounter) {
   const double t0 = NowSeconds();
   WaitSeconds(0.1f);
   EXPECT_GE(NowSeconds() - t0, 0.1);
+  const double t1 = NowSeconds();
   WaitSeconds(0.0f);
   WaitSeconds(-1.0f);
+  EXPECT_LT(NowSeconds() - t1, 0.5);  // at once: not a second's wait
 
   FrameClockStart();
   WaitSeconds(0.01f);

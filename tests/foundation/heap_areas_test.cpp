@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "foundation/mem_block.h"
 #include "platform/process.h"
@@ -70,6 +71,7 @@ TEST(HeapAreasDeath, EveryFailureOfTheAreasIsFatal) {
   const struct {
     void (*run)();
     const char* text;
+    const char* filled = "";  // printed once the area is exactly full, before the failing carve
   } cases[] = {
       {[] { VirtualMemoryLimitReservations(1 << 20), HeapAreasInit(heap); },
        "Virtual Memory Error : Not Enough Memory for Hole Area"},
@@ -81,21 +83,25 @@ TEST(HeapAreasDeath, EveryFailureOfTheAreasIsFatal) {
          VirtualMemoryLimitReservations(896u << 20);
          ScopedHeapAreas scoped;
          HeapAreasLargeAlloc(std::uint64_t{896} << 20);
-         std::fprintf(stderr, "carved 896 MB\n");
+         std::fprintf(stderr, "filled\n");
          HeapAreasLargeAlloc(kPageBytes);
        },
-       "Virtual Memory Error : Large Area is Full"},
+       "Virtual Memory Error : Large Area is Full", "filled"},
       {[] {
          ScopedHeapAreas scoped;
-         for (std::uint32_t i = 0; i <= kHoleNodeCapacity; ++i)
+         for (std::uint32_t i = 0; i < 4u * 1024 * 1024 / 12; ++i)  // 4 MB of 12-byte nodes
            HeapAreasPushFree(scoped.heap().small.base, 3, 0);
+         std::fprintf(stderr, "filled\n");
+         HeapAreasPushFree(scoped.heap().small.base, 3, 0);
        },
-       "Virtual Memory Error : Not Enough Memory for Hole Area"},
+       "Virtual Memory Error : Not Enough Memory for Hole Area", "filled"},
       {[] {
          ScopedHeapAreas scoped;
-         for (std::uint32_t i = 0; i <= kSmallAreaUnits * 32; ++i) HeapAreasSmallAlloc(2048);
+         for (std::uint32_t i = 0; i < 65536; ++i) HeapAreasSmallAlloc(2048);  // 128 MB
+         std::fprintf(stderr, "filled\n");
+         HeapAreasSmallAlloc(16);
        },
-       "Virtual Memory Error : Not Enough Memory for Small Area"},
+       "Virtual Memory Error : Not Enough Memory for Small Area", "filled"},
       {[] { HeapAreasInit(heap), ReleaseArea(heap, &HeapAreas::hole), HeapAreasRelease(heap); },
        "Virtual Memory Error : Heap Block Liberation Failed"},
       {[] { HeapAreasInit(heap), ReleaseArea(heap, &HeapAreas::small), HeapAreasRelease(heap); },
@@ -103,7 +109,9 @@ TEST(HeapAreasDeath, EveryFailureOfTheAreasIsFatal) {
       {[] { HeapAreasInit(heap), ReleaseArea(heap, &HeapAreas::large), HeapAreasRelease(heap); },
        "Virtual Memory Error : Large Block Liberation Failed"},
   };
-  for (const auto& c : cases) EXPECT_FATAL(c.run(), c.text);
+  for (const auto& c : cases)
+    EXPECT_EXIT(c.run(), testing::ExitedWithCode(1),
+                std::string(c.filled) + test::FatalRecordRegex(c.text));
 }
 
 TEST(HeapAreasDeath, FailedCommitsAndDecommitsAreFatal) {
@@ -154,14 +162,15 @@ TEST(HeapAreas, TrimGivesBackParkedPagesOfSixteenKilobytesAndUp) {
   }
   EXPECT_EQ(heap.cachedPages, 2 + 3 + 4 + 5);
 
-  // Reach the threshold with a block in use; the commit that reaches it does not trim yet.
+  // Reach the threshold of 64 MB committed with a block in use; the commit that reaches it
+  // does not trim yet.
   MemBlock big{};
   MemBlockReserve(big, 128u << 20);
   MemBlockAppend(big, std::uint32_t(heap.trimThreshold - heap.committedPages) * kPageBytes);
-  EXPECT_TRUE(heap.committedPages == kTrimThresholdPages && heap.cachedPages == 14);
+  EXPECT_TRUE(heap.committedPages == 16384 && heap.cachedPages == 14);
 
   MemBlockAppend(big, 1);  // next commit trims first
-  EXPECT_TRUE(heap.cachedPages == 2 && heap.committedPages == kTrimThresholdPages - 12 + 1);
+  EXPECT_TRUE(heap.cachedPages == 2 && heap.committedPages == 16384 - 12 + 1);
   EXPECT_EQ(heap.sizeClassLists[13].head->committedPages, 2u);
   for (std::uint32_t k : {14u, 24u, 26u})
     EXPECT_EQ(heap.sizeClassLists[k].head->committedPages, 0u) << k;

@@ -13,31 +13,27 @@ namespace {
 
 using test::ScopedHeapAreas;
 
-bool InArea(const HeapArea& area, const void* p) {
-  auto* b = static_cast<const std::uint8_t*>(p);
-  return b >= area.base && b < area.base + std::uint64_t{area.reservedUnits} * kAreaUnitBytes;
-}
-
 TEST(MemBlock, ReserveChoosesClassAreaPagesAndAlignment) {
   ScopedHeapAreas scoped;
+  // Carved one after the other: small blocks start on min(size, 16) bytes (a 16-byte block
+  // after a 4-byte one skips 8 bytes), Large-area blocks follow each other.
   const struct {
     std::uint32_t n, k, committed, required;
     bool small;
+    std::uint32_t offset;  // from the area's base
   } cases[] = {
-      {1, 0, 1, 1, true},      {3, 2, 1, 1, true},      {8, 3, 1, 1, true},
-      {64, 6, 1, 1, true},     {2048, 11, 1, 1, true},  {2049, 12, 0, 1, false},
-      {4097, 13, 0, 2, false}, {20000, 15, 0, 5, false}, {40u << 20, 26, 0, 10240, false},
+      {1, 0, 1, 1, true, 0},        {3, 2, 1, 1, true, 4},          {16, 4, 1, 1, true, 16},
+      {8, 3, 1, 1, true, 32},       {64, 6, 1, 1, true, 48},        {2048, 11, 1, 1, true, 112},
+      {2049, 12, 0, 1, false, 0},   {4097, 13, 0, 2, false, 4096},  {20000, 15, 0, 5, false, 12288},
+      {40u << 20, 26, 0, 10240, false, 45056},
   };
   for (const auto& c : cases) {
     MemBlock b{};
     MemBlockReserve(b, c.n);
     EXPECT_TRUE(b.sizeClass == c.k && b.committedPages == c.committed) << c.n;
     EXPECT_TRUE(b.requiredPages == c.required && b.usedBytes == 0) << c.n;
-    EXPECT_TRUE(InArea(c.small ? scoped.heap().small : scoped.heap().large, b.base)) << c.n;
-    // Page-aligned in the Large area; small blocks aligned to their size up to 16 bytes for
-    // vector code.
-    const std::uint32_t align = c.small ? std::min(1u << c.k, 16u) : kPageBytes;
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(b.base) % align, 0u) << c.n;
+    const HeapArea& area = c.small ? scoped.heap().small : scoped.heap().large;
+    EXPECT_EQ(b.base, area.base + c.offset) << c.n;
   }
   MemBlock empty{};
   MemBlockReserve(empty, 0);
@@ -81,13 +77,15 @@ TEST(MemBlock, ParkedBlocksAreReusedOldestFirstWithAtMostTheRequiredPages) {
   MemBlockRelease(b);
   EXPECT_EQ(heap.cachedPages, 10);
   const std::int32_t committed = heap.committedPages;
+  const std::uint32_t holeUsed = heap.hole.usedBytes;  // the two parked blocks' nodes
   MemBlockReserve(c, 33000);  // class 16, 9 pages required: one of a's pages goes back
   MemBlockReserve(d, 65536);
   EXPECT_TRUE(c.base == baseA && d.base == baseB);
   EXPECT_TRUE(c.committedPages == 9 && c.requiredPages == 9);
   EXPECT_TRUE(heap.committedPages == committed - 1 && heap.cachedPages == 0);
   EXPECT_TRUE(!heap.sizeClassLists[16].head && !heap.sizeClassLists[16].tail);
-  MemBlockRelease(c);
+  MemBlockRelease(c);  // parks c on a node its take gave back: the Hole area stays as it was
+  EXPECT_EQ(heap.hole.usedBytes, holeUsed);
   MemBlockReserve(c, 60000);  // 15 pages required: the 9 committed ones stay
   EXPECT_EQ(c.committedPages, 9u);
 
@@ -128,7 +126,16 @@ TEST(MemBlock, FittedAppendLeavesExactlyThePagesOfTheNewEnd) {
   MemBlockAppendFit(c, 12289);
   EXPECT_TRUE(c.usedBytes == 12289 && c.committedPages == 4);
 
-  // A fit to zero of a small block keeps the page it shares with its neighbours.
+  // A block of one page, the smallest that owns its page, gives it back at a fit to zero; a
+  // small block keeps the page it shares with its neighbours.
+  MemBlock page{};
+  MemBlockReserve(page, 4096);
+  MemBlockAppend(page, 4096);
+  MemBlockRelease(page);
+  MemBlockReserve(page, 4096);
+  EXPECT_EQ(page.committedPages, 1u);
+  MemBlockAppendFit(page, 0);
+  EXPECT_EQ(page.committedPages, 0u);
   MemBlock neighbour{}, s{};
   MemBlockReserve(neighbour, 64);
   MemBlockReserve(s, 64);

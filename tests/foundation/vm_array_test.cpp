@@ -27,6 +27,7 @@ TEST(VmArray, PushAndAppendFollowTheBytesUsedInTheBlock) {
   // A reserve of the same class keeps the pointer and the bytes used; the count restarts.
   VmArrayReserve(a, 100000);
   EXPECT_EQ(VmArrayAppend(a, 100, sizeof(std::uint64_t)), a.elements);
+  EXPECT_EQ(a.count, 100u);
   void* elements = a.elements;
   VmArrayReserve(a, 70000);
   EXPECT_TRUE(a.elements == elements && a.block.usedBytes == 800 && a.count == 0);

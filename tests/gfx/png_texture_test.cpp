@@ -261,6 +261,8 @@ TEST(HeightToNormalSplit, GivesTheSlopesOfChannelZero) {
       {"rising x, first column", [](auto x, auto) { return 0.1f * x; }, 0, 2,
        {0.1f, 0, std::sqrt(1.0f - 0.01f), 0, 0}},
       {"falling y", [](auto, auto y) { return 1.0f - 0.1f * y; }, 2, 2, {0, 0, s, 0, 0.2f}},
+      {"falling y, last row", [](auto, auto y) { return 1.0f - 0.1f * y; }, 2, 3,
+       {0, 0, std::sqrt(1.0f - 0.01f), 0, 0.1f}},
       {"steep in both", [](auto x, auto y) { return 3.0f * (x + y); }, 1, 1, {1, 1, 0, 0, 0}},
   };
   for (const auto& c : cases) {

@@ -39,7 +39,9 @@ TEST(TextureLayers, FloatComponentsGiveOneTexelAndZeroChannelsBeyondThem) {
   FloatTexture2D t;
   Texture2DSetWrap(t, kWrapRepeatS);
   Texture2DSetFilter(t, kFilterTrilinear);
-  BuildTextureFromLayers(t, Floats({0.5f}));
+  FxFrame one = Floats({0.5f});
+  one.floats[1] = one.floats[2] = 9.0f;  // past the count: no components
+  BuildTextureFromLayers(t, one);
   EXPECT_EQ(t.pixels.block.usedBytes, 3 * sizeof(float));
   EXPECT_EQ(std::vector<float>(static_cast<float*>(TextureData(t)),
                                static_cast<float*>(TextureData(t)) + 3),

@@ -21,7 +21,7 @@ TEST(TextureMemory, AddsTexelsAndLevelBytesByModeAndLayout) {
       {kModeCompressed, kByteRgba, 2, 2, 0, 16},
       {kModePlain, kByteRgba, 8, 2, 0, 4096},
       {kModePlain, kLayoutRgb, 1, 1, 1, 16 + 4 + 1},
-      {kModePlain, kFormatUnsignedBytes | kLayoutIntensity, 4, 4, 0, 256},
+      {kModePlain, kFormatUnsignedBytes | kLayoutAlpha, 4, 4, 0, 256},
       {kModePlain, kFormatUnsignedBytes | kLayoutLuminance, 4, 4, 0, 256},
       {kModePlain, kFormatUnsignedBytes | kLayoutHilo, 4, 4, 0, 1024},
       {kModeSplit, kByteRgb, 4, 4, 0, 256},

@@ -196,8 +196,12 @@ TEST_F(GfxGlTest, RenewalRegeneratesNamesAndEveryTextureUploadsAgain) {
   Texture2DBind(a, kModePlain, 0);
   const GLuint oldName = TextureNameTable[a.state.slot];
   EXPECT_TRUE(glIsTexture(oldName));
+  Texture2D gone;
+  FillRgb(gone, 1, 2, 3);
+  Texture2DBind(gone, kModePlain, 0);
 
   RenewTextureNames();
+  TextureFree(gone);  // counted before the counters were cleared: subtracts nothing
   EXPECT_EQ(ContextStamp, stamp + 1);
   EXPECT_EQ(NextFreshName + TextureNamePool.freed.count + TextureMemory.texels, 0u);
   EXPECT_EQ(TextureNameTableCount, kTextureNameCount);

@@ -12,17 +12,10 @@
 namespace veskor {
 namespace {
 
-// What a renewal of the names does to the slots, without the GL calls.
-void RenewSlots() {
-  ++ContextStamp;
-  TextureNamePool.freed.block.usedBytes = 0;
-  TextureNamePool.freed.count = 0;
-  NextFreshName = 0;
-}
-
+// Every test starts from renewed names (without a GL context the GL calls do nothing).
 class TextureObject : public ::testing::Test {
  protected:
-  void SetUp() override { RenewSlots(); }
+  void SetUp() override { RenewTextureNames(); }
 };
 
 TEST_F(TextureObject, ResizeSetsSizesAndFormatFromTheChannels) {
@@ -100,7 +93,7 @@ TEST_F(TextureObject, SlotsAreKeptByResizesAndComeBackLastFreedFirst) {
 TEST_F(TextureObject, StaleSlotsAreNeverGivenBackNorShared) {
   Texture2D a, b;
   Texture2DResize(a, 3, 2, 2);  // slot 0
-  RenewSlots();
+  RenewTextureNames();
   Texture2DResize(b, 3, 2, 2);  // the fresh slot 0 again
   EXPECT_EQ(b.state.slot, 0u);
   Texture2DResize(a, 3, 2, 2);  // drops its stale slot 0
@@ -108,12 +101,27 @@ TEST_F(TextureObject, StaleSlotsAreNeverGivenBackNorShared) {
 
   Texture2D c;
   Texture2DResize(c, 3, 2, 2);  // slot 2
-  RenewSlots();
+  RenewTextureNames();
   TextureFree(c);  // stale: not pushed
   EXPECT_EQ(TextureNamePool.freed.count, 0u);
   Texture2D d;
   Texture2DResize(d, 3, 2, 2);
   EXPECT_EQ(d.state.slot, 0u);
+  // Nor after the memory manager's exit release.
+  {
+    test::ScopedHeapAreas scoped;
+    HeapAreasRelease();
+    TextureFree(d);
+  }
+  EXPECT_EQ(TextureNamePool.freed.count, 0u);
+}
+
+TEST_F(TextureObject, PixelsOfMoreThanTwoGigabytesAreFatal) {
+  // 2 GB pass the texture's own limit and fail only for want of address space.
+  Texture2D t;
+  EXPECT_FATAL(Texture2DResize(t, 1, 16, 15), "Virtual Memory Error : Large Area is Full");
+  EXPECT_FATAL(Texture2DResize(t, 3, 15, 15),
+               "Virtual Memory Error : Required Memory > Reserved Memory");
 }
 
 TEST_F(TextureObject, WrapFilterAndLodMarkDirtyOnlyOnChange) {
@@ -154,7 +162,7 @@ TEST_F(TextureObject, PoolHoldsAtMost2048FreedSlots) {
   for (std::uint32_t i = 0; i < 2048; ++i) GiveBackTextureSlot(i, ContextStamp);
   EXPECT_FATAL(GiveBackTextureSlot(2048, ContextStamp),
                "Virtual Memory Error : Required Memory > Reserved Memory (8192+4>(1<<13))");
-  RenewSlots();  // so that t's slot, now stale, is not pushed onto the full pool
+  RenewTextureNames();  // so that t's slot, now stale, is not pushed onto the full pool
 }
 
 }  // namespace

@@ -97,6 +97,7 @@ TEST_F(Access, FailuresLeaveTheArguments) {
       {"an empty table", [&](FxFrame&, FxFrame&) {}},
       {"four components", [&](FxFrame& t, FxFrame&) { grids(t, {1, 1, 1, 1}); }},
       {"a raster one texel wide", [&](FxFrame& t, FxFrame&) { rasters(t, {0}); }},
+      {"a raster one texel high", [&](FxFrame& t, FxFrame&) { Add(t, Raster(2, 0, one)); }},
       {"one coordinate", [&](FxFrame& t, FxFrame& c) { grids(t, {1}), c.count = 1; }},
       {"coordinates of two sizes",
        [&](FxFrame& t, FxFrame& c) { grids(t, {1}), c.grids[1] = Grid(2, 1, one); }},

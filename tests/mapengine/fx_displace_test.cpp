@@ -107,8 +107,12 @@ TEST_F(Displace, ACoarserAmountIsRefinedAndARasterTurnedIntoVertexValues) {
   EXPECT_EQ(result_.count, 1u);
 }
 
-TEST_F(Displace, FailuresLeavePositionsAndNormals) {
-  const std::pair<const char*, std::function<void(FxFrame&)>> cases[] = {
+TEST_F(Displace, FailuresLeavePositionsAndNormalsAndTakeNoGrid) {
+  const struct {
+    const char* what;
+    std::function<void(FxFrame&)> build;
+    const char* text = "Execution error : 'displace'";
+  } cases[] = {
       {"a finer amount", [&](FxFrame& a) { Add(a, Grid(3, 3, 1.0f)); }},
       {"finer in one direction", [&](FxFrame& a) { Add(a, Grid(1, 3, 1.0f)); }},
       {"a raster of another size", [&](FxFrame& a) { Add(a, Raster(2, 1, Constant(1.0f))); }},
@@ -118,16 +122,22 @@ TEST_F(Displace, FailuresLeavePositionsAndNormals) {
        [&](FxFrame& a) { Add(a, Grid(2, 2, 1.0f)), positions_.count = 2; }},
       {"normals of another size",
        [&](FxFrame& a) { Add(a, Grid(2, 2, 1.0f)), normals_.grids[1] = Grid(2, 1, 1.0f); }},
+      // Refined into a grid taken for it, which goes back when the refinement refuses.
+      {"an amount nine levels coarser",
+       [&](FxFrame& a) { Surface(9, 2), Add(a, Grid(0, 2, 1.0f)); },
+       "Execution error : cannot adjust dimensions"},
   };
-  for (const auto& [what, build] : cases) {
-    SCOPED_TRACE(what);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     Surface(2, 2);
     FxFrame amount = Value();
-    build(amount);
+    c.build(amount);
     const std::uint16_t n = amount.count;
+    const std::uint32_t grids = list_.gridsHeld;
     const auto before = Snapshot();
     EXPECT_EQ(RunDisplace(amount), 0u);
-    EXPECT_STREQ(FxErrorText, "Execution error : 'displace'");
+    EXPECT_STREQ(FxErrorText, c.text);
+    EXPECT_EQ(list_.gridsHeld, grids);
     positions_.count = 3;
     EXPECT_EQ(Snapshot(), before);
     EXPECT_EQ(amount.count, n);

@@ -77,12 +77,14 @@ TEST_F(FxExecutors, ElementwiseOperatorsPairComponentByComponent) {
     ExpectReleased(a);
     ExpectReleased(b);
 
-    // A float before a raster: the raster-scalar kernel when the operator commutes.
-    FxFrame c = Floats({2.0f}), d = Value();
+    // A float before a raster: the raster-scalar kernel when the operator commutes. Here the
+    // second value is the shorter.
+    FxFrame c = Floats({2.0f, 5.0f}), d = Value();
     Add(d, Raster(2, 1, kTwos));
     FxFrame s = Result();
     ASSERT_EQ(Run(op.executor, s, {&c, &d}), op.floatFirstRaster ? 1u : 0u);
-    EXPECT_TRUE(!op.floatFirstRaster || Holds(s.maps[0], Combine(op.f, Constant(2), kTwos)));
+    EXPECT_TRUE(!op.floatFirstRaster ||
+                (s.count == 1 && Holds(s.maps[0], Combine(op.f, Constant(2), kTwos))));
   }
 }
 
@@ -126,11 +128,13 @@ TEST_F(FxExecutors, FailuresLeaveTheArguments) {
       // Rasters and grids live only in the first eight components.
       {FxSelect, "[]", [&](Args a) { grids(a[0], 1, 1), floats(a[1], 9); }, "nine grids"},
       {FxGroup2, "group2", [&](Args a) { floats(a[0], 8), grids(a[1], 1, 1); }, "a grid ninth"},
-      {FxGroup2, "group2", [&](Args a) { floats(a[0], 9), floats(a[1], 9); }, "18 floats"},
+      {FxGroup2, "group2", [&](Args a) { floats(a[0], 8), floats(a[1], 9); }, "17 floats"},
       {FxTransform, "transform", [&](Args a) { grids(a[0], 3, 1), floats(a[1], 12); },
        "12 floats"},
       {FxTransform, "transform", [&](Args a) { grids(a[0], 2, 1), floats(a[1], 16); },
        "two grids"},
+      {FxTransform, "transform", [&](Args a) { grids(a[0], 4, 1), floats(a[1], 16); },
+       "four grids"},
       {FxTransform, "transform",
        [&](Args a) { grids(a[0], 2, 1), grids(a[0], 1, 2), floats(a[1], 16); }, "two sizes"},
   };
@@ -167,10 +171,13 @@ TEST_F(FxExecutors, RangeOperatorsTakeOnePairForAllOrOnePairEach) {
     return v - (hi - lo) * std::floor((v - lo) / (hi - lo));
   };
   const auto clamp = [](float v, float lo, float hi) { return std::fmin(std::fmax(v, lo), hi); };
+  // For three components: 2 to 3 x 2 - 1 floats give a pair each, fewer or more one for all.
+  const FxFrame ranges[] = {Floats({0, 1}), Floats({0, 1, -1, 1, 2, 6}),
+                            Floats({0, 1, -1, 1, 2, 6, 9, 9}), Floats({0, 1, 5, 5, 5, 5, 5, 5, 5})};
   for (FxExecutor e : {FxRepeat, FxClamp})
-    for (bool each : {false, true}) {
-      SCOPED_TRACE(std::string(e == FxRepeat ? "repeat" : "clamp") + (each ? " each" : " all"));
-      FxFrame range = each ? Floats({0, 1, -1, 1, 2, 6}) : Floats({0, 1});
+    for (FxFrame range : ranges) {
+      const bool each = range.count == 6 || range.count == 8;
+      SCOPED_TRACE(std::string(e == FxRepeat ? "repeat " : "clamp ") + std::to_string(range.count));
       FxFrame v = Value();
       Add(v, Grid(3, 1, x)), Add(v, Grid(3, 1, x)), Add(v, -2.25f);
       FxFrame r = Result();
@@ -187,7 +194,7 @@ TEST_F(FxExecutors, RangeOperatorsTakeOnePairForAllOrOnePairEach) {
         else EXPECT_NEAR(r.floats[2], want(0, 0), 1e-6);
       }
       ExpectReleased(v);
-      EXPECT_TRUE(range.refCount == 1 && range.count == (each ? 6 : 2));  // not released
+      EXPECT_EQ(range.refCount, 1u);  // not released
     }
   // A NaN is clamped to 0.
   FxFrame range = Floats({-2, 1}), v = Floats({kNaN}), r = Result();
@@ -218,8 +225,9 @@ TEST_F(FxExecutors, SelectCopiesTheIndexedComponents) {
   FxFrame s = Value();
   VertexGrid* g = Grid(1, 1, kRamp);
   Add(s, g), Add(s, 5.0f), Add(s, 6.0f);
-  // 2 -> 6.0; 0 -> the grid; 7, -1.5, NaN and 3e9 are skipped; -0.5 -> 0; 1.9 -> 5.0.
-  FxFrame x = Floats({2.0f, 0.0f, 7.0f, -1.5f, -0.5f, kNaN, 3e9f, 1.9f});
+  // 2 -> 6.0; 0 -> the grid; 3 (the count), 7, -1.5, NaN and 3e9 are skipped; -0.5 -> 0;
+  // 1.9 -> 5.0.
+  FxFrame x = Floats({2.0f, 0.0f, 3.0f, 7.0f, -1.5f, -0.5f, kNaN, 3e9f, 1.9f});
   FxFrame r = Result();
   ASSERT_EQ(Run(FxSelect, r, {&s, &x}), 1u);
   EXPECT_STREQ(FxErrorText, "Execution error : '[]'");
@@ -250,14 +258,14 @@ TEST_F(FxExecutors, GroupsConcatenateInArgumentOrder) {
   EXPECT_TRUE(Holds(r.grids[1], kRamp));
   for (FxFrame* f : {&a, &b, &c}) ExpectReleased(*f);
 
-  // Fifteen components whose grids land in the first eight fit.
-  FxFrame d = Value(), e = Floats({4, 5, 6}), k = Floats({7, 8}), m = Value(), s = Result();
+  // Sixteen components, the last grid the eighth, fit.
+  FxFrame d = Value(), e = Floats({4, 5, 6}), k = Floats({7, 8, 9}), m = Value(), s = Result();
   Add(d, Grid(1, 1, 1.0f)), Add(m, Grid(1, 1, 2.0f));
   for (int i = 0; i < 8; ++i) Add(m, float(i));
   ASSERT_EQ(Run(FxGroup4, s, {&d, &e, &k, &m}), 1u);
-  EXPECT_EQ(s.count, 15u);
-  EXPECT_TRUE(Holds(s.grids[6], Constant(2.0f)));
-  EXPECT_EQ(s.floats[14], 7.0f);
+  EXPECT_TRUE(s.count == 16 && s.refCount == 1);
+  EXPECT_TRUE(Holds(s.grids[0], Constant(1.0f)) && Holds(s.grids[7], Constant(2.0f)));
+  EXPECT_EQ(s.floats[15], 7.0f);
 }
 
 TEST_F(FxExecutors, AssignCopiesIntoTheDestinationAndViewsIt) {
@@ -342,8 +350,9 @@ TEST_F(FxExecutors, DotAndCrossOfGridsAndFloats) {
     EXPECT_TRUE(Holds(before.grids[axis], crossConst(axis, -1.0f))) << axis;
   }
 
-  FxFrame s = Floats({1, 2, 3}), t = Floats({4, -5, 6, 99}), u = Floats({1, 2, 3});
-  FxFrame v = Floats({4, -5, 6}), fdot = Result(), fcross = Result();
+  // The longer value first, then second: three components are used either way.
+  FxFrame s = Floats({1, 2, 3, 99}), t = Floats({4, -5, 6}), u = Floats({1, 2, 3});
+  FxFrame v = Floats({4, -5, 6, 99}), fdot = Result(), fcross = Result();
   ASSERT_EQ(Run(FxDot, fdot, {&s, &t}), 1u);
   ASSERT_EQ(Run(FxCross, fcross, {&u, &v}), 1u);
   EXPECT_EQ(fdot.count, 1u);

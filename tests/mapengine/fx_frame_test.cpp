@@ -96,6 +96,11 @@ TEST_F(FxFrameTest, MatchingRefinesAPlaneIntoTheFinerGrid) {
         ASSERT_NEAR(fine->data[j * wide + i], plane(float(i) / sx, float(j) / sz), 1e-5)
             << w << "x" << h << " at " << i << "," << j;
   }
+  // From a grid of one cell, the full eight levels both ways: a constant stays that constant.
+  VertexGrid* cell = Grid(0, 0, 2.5f);
+  VertexGrid* fine = Grid(8, 8, 0.0f);
+  ASSERT_EQ(FxMatchDimensions(*cell, *fine), 1u);
+  EXPECT_TRUE(Holds(fine, Constant(2.5f), 1e-6));
 }
 
 }  // namespace

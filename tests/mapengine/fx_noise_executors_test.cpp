@@ -104,6 +104,7 @@ TEST_F(NoiseExecutors, FailuresLeaveTheArguments) {
     for (std::uint32_t kind : {1, 2})
       ExpectFailure(kNoise[kind], kNames[kind], 2, [&](FxFrame* a) {
         for (float v : q) Add(a[0], v);
+        a[0].floats[q.size()] = 2.0f;  // past the count: no ratio
         a[1] = Points(2);
       }, "octaves");
   // 32 octaves are the most the tables hold.

@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "mapengine/clamp_float.h"
+#include "mapengine/vertex_line.h"
+#include "mapengine/vertex_volume.h"
 #include "support/fatal_test.h"
 
 namespace veskor {
@@ -168,9 +170,9 @@ TEST(VertexGrid, AllocKeepsValuesOfTheSameSizesAndResetsOtherwise) {
   EXPECT_TRUE(g.data == data && g.data[44] == 44.0f);
   EXPECT_TRUE(g.scaleX == 2.0f && g.offsetValue == 5.0f && g.flags == 0);
 
-  VertexGridAlloc(g, 2, 3);
+  VertexGridAlloc(g, 3, 3);  // the same width, another height
   EXPECT_TRUE(g.scaleX == 1.0f && g.offsetValue == 0.0f);
-  EXPECT_TRUE(g.log2Width == 2 && g.log2Height == 3 && g.block.usedBytes == 4u * 5 * 9);
+  EXPECT_TRUE(g.log2Width == 3 && g.log2Height == 3 && g.block.usedBytes == 4u * 9 * 9);
 
   g.companionValid = 1;
   VertexGridRelease(g);
@@ -195,10 +197,25 @@ TEST(VertexGrid, AccessorsAddressSamplesRowByRow) {
 }
 
 TEST(VertexGrid, SizesWhoseBytesWouldWrapAreFatal) {
-  EXPECT_FATAL(VertexGridValueBytes(16, 16),
-               "Virtual Memory Error : Required Memory > Reserved Memory");
-  EXPECT_FATAL(MapBytes(20, 12), "Virtual Memory Error : Required Memory > Reserved Memory");
-  EXPECT_EQ(MapBytes(10, 10), 4u << 20);
+  // 2^15 x 2^14 texels; 16385 x 16385 values; 8193 x 16385 values and their companion of
+  // 8194 x 16386: just under 2^29 floats. One size step more is over.
+  EXPECT_EQ(MapBytes(15, 14), 1u << 31);
+  EXPECT_EQ(VertexGridValueBytes(14, 14), 4u * 16385 * 16385);
+  EXPECT_EQ(VertexGridReserveBytes(13, 14), 4u * (8193 * 16385 + 8194 * 16386));
+  const char* text = "Virtual Memory Error : Required Memory > Reserved Memory";
+  EXPECT_FATAL(MapBytes(15, 15), text);
+  EXPECT_FATAL(VertexGridValueBytes(14, 15), text);
+  EXPECT_FATAL(VertexGridReserveBytes(14, 14), text);
+  // A line of 2^28 + 1 values passes its own limit and fails only for want of address space.
+  VertexLine line;
+  VertexLineInit(line);
+  EXPECT_FATAL(VertexLineAlloc(line, 28), "Virtual Memory Error : Large Area is Full");
+  EXPECT_FATAL(VertexLineAlloc(line, 29), text);
+  // So does a volume of 513^3 values; 513 x 513 x 1025 is over 2^28 values.
+  VertexVolume volume;
+  VertexVolumeInit(volume);
+  EXPECT_FATAL(VertexVolumeAlloc(volume, 9, 9, 9), "Virtual Memory Error : Large Area is Full");
+  EXPECT_FATAL(VertexVolumeAlloc(volume, 9, 9, 10), text);
 }
 
 TEST(ClampFloat, SelectsTheBoundOrTheValueAndMapsNaNToZero) {

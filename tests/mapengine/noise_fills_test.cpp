@@ -231,17 +231,24 @@ TEST_F(NoiseFillTest, FractalSumAddsTheOctavesAtRisingFrequencies) {
   }
 }
 
-TEST_F(NoiseFillTest, OneDimensionalFillOfEqualPointsTakesThePointValue) {
+TEST_F(NoiseFillTest, OneDimensionalFillAveragesOverTheSpanOfTheFourCellsAroundAVertex) {
+  // On x = c + p i + q j the cell centres lie half a step away on both axes: vertex (i, j)
+  // spans x +- (|p| + |q|) / 2, its ends at the two corners the signs of p and q pick (each
+  // corner is an end once below). The values are exact in floats.
   NoiseGenerator1D& g = generator_.noise1D;
   g.scaleValue = 3.0f;
   g.offsetValue = -0.5f;
-  for (float c : {0.0f, 7.3f, -12.61f}) {
-    VertexGrid& x = Grid(2, 1, [c](std::uint32_t) { return c; });
+  const struct {
+    float c, p, q;
+  } fields[] = {{7.25f, 0, 0}, {-12.625f, 0, 0}, {100, 5, -3}, {-40, 2, 6}, {3, 0.25f, -0.125f}};
+  for (const auto& f : fields) {
+    const auto at = [&](std::uint32_t v) { return f.c + f.p * (v % 5) + f.q * (v / 5); };
+    VertexGrid& x = Grid(2, 1, at);
     VertexGrid& d = Grid();
     NoiseFill1D(g, x, d);
-    // The cell centres of equal values are that value up to rounding.
+    const float half = (std::fabs(f.p) + std::fabs(f.q)) / 2;
     for (std::uint32_t v = 0; v < Count(x); ++v)
-      EXPECT_NEAR(d.data[v], NoiseValue1D(c * g.scaleX) * 3.0f - 0.5f, 1e-5) << c;
+      EXPECT_EQ(d.data[v], NoiseSpan1D(g, x.data[v] - half, x.data[v] + half)) << f.p << " " << v;
   }
 }
 
@@ -267,15 +274,21 @@ TEST_F(NoiseFillTest, IntervalAverageReadsTheRunningSums) {
   double period = 0;
   for (int k = 0; k < 64; ++k) period += t[k];
   EXPECT_NEAR(NoiseIntervalAverage(g, -1.0f, 1.0f), (2 * period + t[0]) / 129, 1e-6);
-  // A span narrower than half a cell is the point value at its middle.
+  // A span narrower than half a cell is the point value at its middle; half a cell is averaged.
   EXPECT_EQ(NoiseSpan1D(g, 10.0f, 10.2f), NoiseValue1D(10.1f / 64));
-  // Coordinates far outside the 32-bit range keep the sums' index inside the table (the
-  // sanitizer build checks).
-  const float wild[] = {1e12f, -1e12f, kNaN, INFINITY, 0.0f, -3e9f};
-  VertexGrid& x = Grid(2, 1, [&](std::uint32_t v) { return wild[v % 6]; });
-  VertexGrid& d = Grid();
-  NoiseFill1D(generator_.noise1D, x, d);
-  EXPECT_TRUE(NoiseFractal1D(generator_.noise1D, 8, 1.0f, 2.0f, x, d));
+  EXPECT_EQ(NoiseSpan1D(g, 10.0f, 10.5f), NoiseIntervalAverage(g, 10.0f / 64, 10.5f / 64));
+  // Spans of more periods than 32 bits count still average to about the period average, and
+  // keep the sums' index inside the table (the sanitizer build checks); footprints that take
+  // in a NaN or infinite coordinate give that or NaN.
+  const float wild[] = {1e12f, -1e12f, 3e9f, 0.0f, -3e9f, kNaN, INFINITY};
+  for (const int finite : {5, 7}) {
+    VertexGrid& x = Grid(2, 1, [&](std::uint32_t v) { return wild[v % finite]; });
+    VertexGrid& d = Grid();
+    ASSERT_TRUE(NoiseFractal1D(generator_.noise1D, 8, 1.0f, 2.0f, x, d));
+    for (std::uint32_t v = 0; v < Count(x); ++v)
+      EXPECT_TRUE(finite == 7 ? std::isnan(d.data[v]) || std::fabs(d.data[v] - period / 64) < 0.05
+                              : std::fabs(d.data[v] - period / 64) < 0.05) << v;
+  }
 }
 
 TEST_F(NoiseFillTest, OneDimensionalFillsGiveTheSourceItsCellCentres) {
