@@ -48,8 +48,13 @@ int FailFrom(SceneFile& file, const char* message, std::uint32_t line) {
   return 0;
 }
 
+int FailAt(SceneFile& file, const char* message, std::uint32_t line) {
+  SetErrorAtLine(file, message, line);
+  return 0;
+}
+
 int FailBind(SceneFile& file, FxBindStatus status, std::uint32_t line) {
-  return FailFrom(file, FxBindMessage(status), line);
+  return FailAt(file, FxBindMessage(status), line);
 }
 
 // The term a name stands for once resolved as a value.
@@ -89,25 +94,29 @@ int StringConstantTerm(SceneFile& file, ParseStore& store, const char* text, FxT
   return 1;
 }
 
-// A call of `row` on the given arguments whose refusal is an error placed from `line`.
+// A call of `row` on the given arguments whose refusal is an error placed at `line`, or from
+// `line` to the current one when `span` is set.
 int Resolve(SceneFile& file, ParseStore& store, std::uint32_t row, std::uint32_t n,
-            const FxTerm* args, std::uint32_t line, FxTerm& term) {
+            const FxTerm* args, std::uint32_t line, FxTerm& term, bool span = false) {
   const FxBindStatus status = MatchFxOverload(store, gFxRegistry, row, n, args, line, term);
   if (status != FxBindStatus::kOk) return FailBind(file, status, line);
-  if (term.access == 0) return FailFrom(file, kFxInvalidParameters, line);
+  if (term.access == 0) {
+    return span ? FailFrom(file, kFxInvalidParameters, line)
+                : FailAt(file, kFxInvalidParameters, line);
+  }
   return 1;
 }
 
-// "(" term ")" after a value: an access of the value at the term.
-int ParseFxAccess(SceneParser& parser, ParseStore& store, FxTerm& value) {
+// "(" term ")" after a value: an access of the value at the term. A refusal is placed from
+// `line`, where the value began, to the current line.
+int ParseFxAccess(SceneParser& parser, ParseStore& store, FxTerm& value, std::uint32_t line) {
   SceneFile& file = InnermostFile(parser);
-  const std::uint32_t line = file.tokenLine;
   if (!Is(file.token, "(")) return Fail(file, "'(' expected");
   Log("( <fd access> ");
   ReadRawToken(parser);
   FxTerm args[2] = {value, {}};
   if (!ParseFxTerm(parser, store, args[1])) return Fail(file, "Invalid parameter call");
-  if (!Resolve(file, store, kAccessRow, 2, args, line, value)) return 0;
+  if (!Resolve(file, store, kAccessRow, 2, args, line, value, true)) return 0;
   if (!Is(file.token, ")")) return Fail(file, "')' expected");
   ReadRawToken(parser);
   Log(")1 ");
@@ -165,7 +174,7 @@ int ParseFxGroup(SceneParser& parser, ParseStore& store, FxTerm& term) {
     if (!ParseFxTerm(parser, store, elements[count])) return 0;
     ++count;
   }
-  if (count == 0) return Fail(file, "Group expected");
+  if (count == 0) return FailAt(file, "Group expected", line);
   ReadRawToken(parser);
 
   std::uint32_t numbers = 0;
@@ -349,7 +358,7 @@ int ParseFxTerm(SceneParser& parser, ParseStore& store, FxTerm& term) {
 
   if (!ParseFxCall(parser, store, term)) return 0;
   while (Is(file.token, "(")) {
-    if (!ParseFxAccess(parser, store, term)) return 0;
+    if (!ParseFxAccess(parser, store, term, line)) return 0;
   }
   while (Is(file.token, "[")) {
     if (!ParseFxSelect(parser, store, term)) return 0;
@@ -385,7 +394,7 @@ int ParseFxCall(SceneParser& parser, ParseStore& store, FxTerm& term) {
   if (name.kind == FxNameKind::kNone) return Fail(file, "Unknown fx name");
   term = NameTerm(parser, name);
   ReadRawToken(parser);
-  if (Is(file.token, "(")) return ParseFxAccess(parser, store, term);
+  if (Is(file.token, "(")) return ParseFxAccess(parser, store, term, line);
   while (Is(file.token, "[")) {
     if (!ParseFxSelect(parser, store, term)) return 0;
   }
