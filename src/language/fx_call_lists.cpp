@@ -133,6 +133,18 @@ void ClearResult(FxFrame& frame, std::uint32_t reads, std::uint16_t kind) {
   frame.kind = kind;
 }
 
+// Drops from a MapList's index list the records given back one by one since they were taken,
+// so that it counts only what it still holds.
+template <class Record>
+void DropGivenBack(VmArray& indices, const Record* records) {
+  auto* index = VmArrayData<std::uint32_t>(indices);
+  std::uint32_t kept = 0;
+  for (std::uint32_t i = 0; i < indices.count; ++i) {
+    if (records[index[i]].data != nullptr) index[kept++] = index[i];
+  }
+  VmArrayPop(indices, indices.count - kept, sizeof(std::uint32_t));
+}
+
 void ClearComponents(FxFrame& frame) {
   std::memset(frame.floats, 0, sizeof frame.floats);
   std::memset(frame.maps, 0, sizeof frame.maps);
@@ -291,10 +303,21 @@ void ResetFxFrames(FxExecContext& context) {
 
 std::uint32_t RunFxCalls(FxExecContext& context) {
   if (context.callCount == 0) return 1;
-  MapPoolInit(context.temporaries);
+  MapList& list = context.temporaries;
+  MapPoolInit(list);
   FxFrame** const previous = FxArgs;
   std::uint32_t result = 1;
   for (std::uint32_t k = 0; k < context.callCount && result != 0; ++k) {
+    // A list notes at most kMapListIndexBytes / 4 records; a take past that is fatal. Records
+    // given back at their last read leave the count, so only values alive at once are bounded.
+    DropGivenBack(list.mapIndices, gMapPools.maps.records);
+    DropGivenBack(list.gridIndices, gMapPools.grids.records);
+    if (list.mapIndices.count + kFxTakesPerCall > kFxListRecords ||
+        list.gridIndices.count + kFxTakesPerCall > kFxListRecords) {
+      SetFxErrorText(kFxTooManyValues);
+      result = 0;
+      break;
+    }
     FxArgs = context.calls[k].frames;
     result = context.calls[k].executor();
   }

@@ -53,6 +53,11 @@ struct FxExecContext {
 // Messages a binding leaves in FxErrorText when the store's tables do not fit a call list.
 inline constexpr const char* kFxCallListTooLong = "Execution error : too many fx calls";
 inline constexpr const char* kFxBadReference = "Execution error : invalid fx reference";
+// ... and RunFxCalls when the values alive at once would pass what a MapList can note: the
+// rasters and grids of one list, and the most that one executor takes.
+inline constexpr const char* kFxTooManyValues = "Execution error : too many fx values at once";
+inline constexpr std::uint32_t kFxListRecords = kMapListIndexBytes / sizeof(std::uint32_t);
+inline constexpr std::uint32_t kFxTakesPerCall = 2 * kFxMaxRasterComponents;
 
 // Counts the reads of every call and global call that output slot `slot` of definition
 // `definition` depends on: each reached call counts, once, the reads its arguments make of
@@ -80,7 +85,8 @@ std::uint32_t FxOutputMasks(FxExecContext& context, ParseStore& store, std::uint
 // made the CurrentMapList.
 void ResetFxFrames(FxExecContext& context);
 
-// Calls the executors in order until one returns 0. 1 when all succeeded (or there are none).
+// Calls the executors in order until one returns 0. 1 when all succeeded (or there are none);
+// 0 with kFxTooManyValues, before the call that might take past the context's MapList.
 std::uint32_t RunFxCalls(FxExecContext& context);
 
 // The output frame of slot s (a frame of the store's output table).

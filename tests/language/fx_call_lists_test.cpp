@@ -169,6 +169,36 @@ TEST_F(FxCallLists, AFailingCallStopsItsListAndEveryTemporaryGoesBack) {
   EXPECT_EQ(GridsHandedOut(), handedOut);
 }
 
+// n products of the positions are all alive before the first sum reads them.
+TEST_F(FxCallLists, ValuesAliveAtOnceAreBoundedTakesOverARunAreNot) {
+  InitKernelTable();
+  WorldDir dir;
+  VertexGrid* point[3] = {Grid(kX), Grid(kY), Grid(kZ)};
+  const std::uint32_t handedOut = GridsHandedOut();
+  for (int n : {30, 40}) {
+    auto product = [](int i) {
+      const std::string k = std::to_string(i);
+      return "*(point, [" + k + " " + k + " " + k + "])";
+    };
+    std::string sum = product(n);
+    for (int i = n - 1; i >= 1; --i) sum = "+(" + product(i) + ", " + sum + ")";
+    ASSERT_EQ(CompileText(dir, "Surface s() { =(diffuse, " + sum + ") }").status, "");
+    MarkEverything();
+    FxExecContext context;
+    ASSERT_EQ(FxOutputMasks(context, gParseStore, 0), 1u);
+    FeedItem(context, point, point);
+    // 30: 177 grids taken over the run, 90 alive at most. 40: 120 alive would pass 128 - 16.
+    ASSERT_EQ(RunFxCalls(context), n == 30 ? 1u : 0u) << FxErrorText;
+    if (n == 30) {
+      EXPECT_TRUE(Holds(FxFrameAt(context, 3)->grids[2],
+                        [](auto i, auto j) { return kZ(i, j) * 465.0f; }));  // 1 + ... + 30
+    } else {
+      EXPECT_STREQ(FxErrorText, kFxTooManyValues);
+    }
+  }
+  EXPECT_EQ(GridsHandedOut(), handedOut);
+}
+
 std::vector<int> gCalled;
 template <int N, std::uint32_t R>
 std::uint32_t Recorder() {
