@@ -76,12 +76,13 @@ TEST(FxParser, OutputsCarryTheirWriteCountAndDisplaceMovesPointAndNormal) {
   ASSERT_EQ(CompileText(dir, "").result, 1);
   auto count = [](std::uint32_t output) { return FxRegistryOutput(gFxRegistry, output).writeCount; };
   const std::uint16_t point = count(0), normal = count(1), displace = count(2), diffuse = count(3);
-  ASSERT_EQ(CompileText(dir,
-                        "Surface s() { *(point, 2) =(displace, 1) *(point, 2) =(diffuse, 1) }")
+  ASSERT_EQ(CompileText(dir, "Surface s() { *(point, 2) =(displace, 1) *(point, 2) =(diffuse, 1) "
+                             "+(*(normal, 2), 1) }")
                 .result,
             1);
   EXPECT_EQ(test::DefinitionCalls(0),
-            "*(2:0 5:0); displace(2:2 5:1 2:0 2:1); *(2:0 5:0); =(2:3 5:1); ");
+            "*(2:0 5:0); displace(2:2 5:1 2:0 2:1); *(2:0 5:0); =(2:3 5:1); *(2:1 5:0); "
+            "+(1:4 5:1); ");
   const auto* args = RecordListEntries<FxTerm>(gParseStore.surfaceCallArguments, 1);
   EXPECT_EQ(args[0].version, displace);
   EXPECT_EQ(args[2].version, point);
@@ -101,9 +102,14 @@ TEST(FxParser, OutputsCarryTheirWriteCountAndDisplaceMovesPointAndNormal) {
   EXPECT_EQ(test::Describe(outputs[2].writes[0]), "1:1");
   EXPECT_EQ(test::Describe(outputs[3].writes[0]), "1:3");
   EXPECT_EQ(outputs[4].written, 0u);
-  const std::uint32_t reads[9] = {3, 1, 0, 0, 0, 0, 0, 0, 0};  // point: calls 0, 1, 2
-  for (std::uint32_t s = 0; s < 9; ++s)
-    EXPECT_EQ(gParseStore.outputLists.headers[r.firstOutputList + s].count, reads[s]) << s;
+  const char* reads[9] = {"1:0 1:1 1:2 ", "1:1 1:4 1:5 ", "", "", "", "", "", "", ""};
+  for (std::uint32_t s = 0; s < 9; ++s) {
+    const RecordListHeader& list = gParseStore.outputLists.headers[r.firstOutputList + s];
+    std::string text;
+    for (std::uint32_t i = 0; i < list.count; ++i)
+      text += test::Describe(static_cast<const FxTerm*>(list.first)[i]) + " ";
+    EXPECT_EQ(text, reads[s]) << s;
+  }
 }
 
 TEST(FxParser, EmptySurfacesKeepLaterCallsOnTheirOwnRecords) {
