@@ -34,8 +34,9 @@ TEST(FxParser, TermsBecomeConstantsAndCallsRecordedOnceInTheirTable) {
        "D0{*(2:0 5:0); =(2:3 1:0); } C{} G{} F{[2] }"},
       // Constant and global calls are shared; a Surface recording nothing is dropped.
       {"Surface s() { +(1, 2) +(1, [2]) }", "C{+(5:0 5:1); } G{} F{[1] [2] }"},
-      {"Surface s() { +(+(viewPoint, 1), +(1, 0.000001)) +(+(1, 0), viewPoint) }",
-       "C{+(5:0 5:1); } G{+(3:0 5:0); +(6:0 7:0); +(7:0 3:0); } F{[1] [1e-06] }"},
+      // Constants within 1e-5 of each other are one.
+      {"Surface s() { +(+(viewPoint, 1), +(1, 0.000001)) +(+(1, 0), viewPoint) 0.000012 }",
+       "C{+(5:0 5:1); } G{+(3:0 5:0); +(6:0 7:0); +(7:0 3:0); } F{[1] [1e-06] [1.2e-05] }"},
       {"Surface s() { *(point, 2) *(point, 2) } Surface t() { *(point, 2) }",
        "D0{*(2:0 5:0); } D1{*(2:0 5:0); } C{} G{} F{[2] }"},
       // Groups of numbers fold into one constant (each number is one first); others call
@@ -56,6 +57,15 @@ TEST(FxParser, TermsBecomeConstantsAndCallsRecordedOnceInTheirTable) {
       {"Surface f(x, k = 2) { =(diffuse, *(x, k)) } Surface g() { f(point) f(normal, 3, 4) }",
        "D0{*(0:0 0:1); =(2:3 1:0); } D1{*(2:0 5:0); =(2:3 1:0); *(2:1 5:1); =(2:3 1:2); } C{} "
        "G{} F{[2] [3] [4] }"},
+      {"Surface a(p = 9) { *(point, p) } Surface f(x, k = 2) { =(diffuse, *(x, k)) }"
+       "Surface g() { f(point) }",
+       "D0{*(2:0 0:0); } D1{*(0:0 0:1); =(2:3 1:0); } D2{*(2:0 5:1); =(2:3 1:0); } C{} G{} "
+       "F{[9] [2] }"},
+      // An expansion reads outputs as they are at the call: after a displacement, `point` is
+      // another value than before it.
+      {"Surface f() { =(diffuse, *(point, 2)) } Surface g() { *(point, 2) =(displace, 1) f() }",
+       "D0{*(2:0 5:0); =(2:3 1:0); } D1{*(2:0 5:0); displace(2:2 5:1 2:0 2:1); *(2:0 5:0); "
+       "=(2:3 1:2); } C{} G{} F{[2] [1] }"},
       {"Surface noise(x) { =(emissive, x) } Surface g() { noise(point) }",
        "D0{=(2:6 0:0); } D1{=(2:6 2:0); } C{} G{} F{}"},
       // A parameter hides an output of its name, unless a selection follows.
@@ -198,6 +208,8 @@ TEST(FxParser, TablesAndListsAreBoundedWithMessages) {
     std::string text;
     const char* message;
   } cases[] = {
+      {"Surface s() { [" + numbers(0, 16) + "] }", ""},
+      {"Surface s() { [" + numbers(0, 17) + "] }", "Cannot group more than 4 elements"},
       {"Surface s() { point[" + numbers(0, 16) + "] }", ""},
       {"Surface s() { point[" + numbers(0, 17) + "] }", "Too many values"},
       {"Surface s(a = [" + numbers(0, 16) + "]) { }", ""},
