@@ -1,7 +1,9 @@
 // Parses arbitrary bytes as a world file, through the compile session's order of calls, in a
 // directory that holds a small fixed set of files to include (one in a sub-directory, one that
-// includes itself, names the input may write in another case). Any crash, hang, sanitizer
-// report or leak is a fault of the world parser.
+// includes itself, names the input may write in another case). The fx programs of a parsed
+// world are then marked, bound and run as the render preparation runs them, every definition
+// on a small item of its own. Any crash, hang, sanitizer report or leak is a fault of the world
+// parser or of the fx runtime.
 #include <unistd.h>
 
 #include <cstdint>
@@ -11,6 +13,10 @@
 #include <string>
 
 #include "compile_driver.h"
+#include "language/fx_call_lists.h"
+#include "mapengine/kernel_table.h"
+#include "mapengine/noise_generator.h"
+#include "mapengine/noise_tables.h"
 
 namespace {
 
@@ -28,6 +34,51 @@ void WriteFile(const std::string& relative, const std::string& text) {
   std::fclose(file);
 }
 
+// The item every definition runs on: 5 x 5 positions on a slope, normals straight up.
+veskor::VertexGrid gItem[6];
+
+void RunFxPrograms() {
+  using namespace veskor;
+  ParseStore& store = gParseStore;
+  // `load` reads the file its text names; a name the input makes up could be a device.
+  if (store.stringConstantCount != 0) return;
+  for (std::uint32_t d = 0; d < store.fxRecords.count; ++d)
+    for (std::uint32_t s = 2; s <= 6; ++s) MarkUsedFx(store, d, s);
+  FxExecContext shared, item;
+  if (!BindFxTables(shared, store)) return;
+  ResetFxFrames(shared);
+  if (!RunFxCalls(shared)) return;
+  for (std::uint32_t d = 0; d < store.fxRecords.count; ++d) {
+    if (!FxOutputMasks(item, store, d)) continue;
+    ResetFxFrames(item);
+    for (std::uint32_t slot : {0u, 1u}) {
+      if (!FxMaskBitA(item, slot)) continue;
+      FxFrame* frame = FxFrameAt(item, slot);
+      frame->count = 3;
+      for (std::uint32_t c = 0; c < 3; ++c) frame->grids[c] = &gItem[slot * 3 + c];
+    }
+    const std::uint16_t counts[7] = {0, 0, 0, 3, 3, 1, 1};
+    for (std::uint32_t slot = 3; slot <= 6; ++slot)
+      if (FxMaskBitB(item, slot)) FxFrameAt(item, slot)->count = counts[slot];
+    const std::uint32_t ok = RunFxCalls(item);
+    for (std::uint32_t slot = 0; slot <= 6 && ok; ++slot) ReleaseFrameMaps(item, slot);
+    ReleaseFxTemporaries(item);
+  }
+  ReleaseFxTemporaries(shared);
+}
+
+void MakeItem() {
+  using namespace veskor;
+  for (std::uint32_t g = 0; g < 6; ++g) {
+    VertexGridInit(gItem[g]);
+    VertexGridAlloc(gItem[g], 2, 2);
+    for (std::uint32_t j = 0; j < 5; ++j)
+      for (std::uint32_t i = 0; i < 5; ++i)
+        gItem[g].data[j * 5 + i] = g == 0 ? i * 0.25f : g == 1 ? j * 0.25f : g == 2 ? 0.1f * i * j
+                                   : g == 5 ? 1.0f : 0.0f;
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -42,11 +93,18 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   WriteFile("Sub/b.wld", "/* b */ #include \"..\\a.wld\"\r\n#version \"3\"");
   WriteFile("c.wld", "#include \"c.wld\"\n");
   WriteFile("d.wld", "#include \"sub\\B.WLD\" #include \"A.wld\" Model");
+  WriteFile("fx.wld", "Surface lib(x, k = [1 2 3]) { =(diffuse, *(x, k)) }\n");
+  // What the render preparation has in place before the fx programs run.
+  veskor::InitKernelTable();
+  veskor::BuildNoiseTable1D(veskor::gNoiseGenerator.noise1D);
+  veskor::BuildNoiseTable2D(veskor::gNoiseGenerator.noise2D);
+  veskor::BuildNoiseVolume3D(veskor::gNoiseGenerator.noise3D);
+  MakeItem();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   WriteFile("root.wld", std::string(reinterpret_cast<const char*>(data), size));
-  veskor::test::RunCompileSession(gDir + "root.wld");
+  if (veskor::test::RunCompileSession(gDir + "root.wld").result == 1) RunFxPrograms();
   return 0;
 }

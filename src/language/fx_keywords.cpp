@@ -64,6 +64,15 @@ bool AddFxFunction(const char* name) { return InsertIndexed(gFxKeywords.operator
 bool AddSurfaceName(const char* name) { return InsertIndexed(gFxKeywords.userFx, name); }
 bool AddLocalName(const char* name) { return InsertIndexed(gFxKeywords.locals, name); }
 
+void SetUserFxDefinition(std::uint32_t position, std::uint32_t definition) {
+  if (position < gFxKeywords.userFx.count) gFxKeywords.userFx.entries[position].value = definition;
+}
+
+std::uint32_t UserFxDefinition(std::uint32_t position) {
+  const NameTable& table = gFxKeywords.userFx;
+  return position < table.count ? table.entries[position].value : kFxNoDefinition;
+}
+
 FxName FxResolveCallName(const FxKeywords& k, const char* name) {
   return Resolve(name, {{&k.userFx, FxNameKind::kUserFx}, {&k.operators, FxNameKind::kOperator}});
 }

@@ -55,6 +55,15 @@ bool AddFxFunction(const char* name);
 bool AddSurfaceName(const char* name);
 bool AddLocalName(const char* name);
 
+// The definition a user fx name stands for, kept as the value of its dictionary entry: the
+// index of its fx record in the ParseStore, kFxDefinitionPending while its block is being read,
+// or kFxNoDefinition when its block recorded no call (its record was removed again, so the
+// dictionary position and the record index differ from then on).
+inline constexpr std::uint32_t kFxNoDefinition = 0xFFFFFFFF;
+inline constexpr std::uint32_t kFxDefinitionPending = 0xFFFFFFFE;
+void SetUserFxDefinition(std::uint32_t position, std::uint32_t definition);
+std::uint32_t UserFxDefinition(std::uint32_t position);
+
 // Where a name of fx text resolves.
 enum class FxNameKind { kNone, kUserFx, kOperator, kLocal, kOutput, kGlobal };
 struct FxName {

@@ -42,11 +42,15 @@ struct FxRecord {
   std::uint32_t firstWord;
   std::uint32_t firstParameterDefault;
   std::uint32_t parameterCount;
-  std::uint32_t firstOutputRecord;  // at registration: its first list in outputLists
-  std::uint32_t compiled;           // 1 once the compile step has compiled it
+  std::uint32_t firstOutputRecord;
+  std::uint32_t compiled;  // 1 once the compile step has compiled it
   std::uint32_t firstCompiledList;
   std::uint32_t firstSurfaceCall;
   std::uint32_t surfaceCallCount;
+  // Its first list in outputLists, set at registration. The output records and these lists
+  // are counted apart (every definition appends output records, only registered ones append
+  // lists), so one word cannot index both.
+  std::uint32_t firstOutputList;
 };
 
 struct FxParameterDefault {
@@ -66,9 +70,10 @@ static_assert(sizeof(FxOutputRecord) == 88, "output records are 88 bytes");
 
 // One recorded call.
 struct FxCallEntry {
-  std::uint32_t row;  // FxRegistry row
-  std::uint32_t zero;
-  std::uint32_t line;  // of the call in its world file
+  std::uint32_t row;       // FxRegistry row
+  std::uint32_t useCount;  // reads of its result by used calls and outputs (MarkUsedFx)
+  std::uint32_t line;      // of the call in its world file
+  std::uint32_t marked;    // set once MarkUsedFx has counted the reads its arguments make
   FxExecutor executor;
 };
 
@@ -80,14 +85,15 @@ inline constexpr std::uint32_t kParseStoreListHeaders = 16384;
 inline constexpr std::uint32_t kParseStoreListBytes = 128 * 1024;
 inline constexpr std::uint32_t kParseStoreArgumentListBytes = 256 * 1024;
 
-// The fixed tables, each followed by its count.
-inline constexpr std::uint32_t kFxStringConstantMax = kFxTextConstants;  // 128
-inline constexpr std::uint32_t kFxFloatConstantMax = 256;
-inline constexpr std::uint32_t kFxGlobalCallFrameMax = 256;
-inline constexpr std::uint32_t kFxOutputFrameMax = kFxOutputSlotFrames;          // 32
-inline constexpr std::uint32_t kFxSurfaceCallFrameMax = kFxCallResultFrames;     // 512
-inline constexpr std::uint32_t kFxGlobalInputFrameMax = kFxThirdTableFrames;     // 16
-inline constexpr std::uint32_t kFxConstantCallFrameMax = kFxSharedResultFrames;  // 256
+// The fixed tables, each followed by its count, and the term kind whose values each holds.
+// These are the frame tables the fx call lists bind, and their only definition.
+inline constexpr std::uint32_t kFxStringConstantMax = 128;     // kind 4
+inline constexpr std::uint32_t kFxFloatConstantMax = 256;      // kind 5
+inline constexpr std::uint32_t kFxGlobalCallFrameMax = 256;    // kind 6
+inline constexpr std::uint32_t kFxOutputFrameMax = 32;         // kind 2
+inline constexpr std::uint32_t kFxSurfaceCallFrameMax = 512;   // kind 1
+inline constexpr std::uint32_t kFxGlobalInputFrameMax = 16;    // kind 3
+inline constexpr std::uint32_t kFxConstantCallFrameMax = 256;  // kind 7
 
 // What a parse reports when a table of the store is full.
 inline constexpr const char* kParseStoreFullMessage = "Too many fx definitions, calls or constants";

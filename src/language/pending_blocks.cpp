@@ -13,9 +13,6 @@ int BlockSyntaxError(SceneParser& parser, const char* message) {
 
 }  // namespace
 
-int ParseSurfaceDefinition(SceneParser& parser, ParseStore&) {
-  return BlockSyntaxError(parser, "Surface syntax error");
-}
 int ParseCompositionBlock(SceneParser& parser, ParseStore&) {
   return BlockSyntaxError(parser, "Composition syntax error");
 }

@@ -19,12 +19,14 @@ void RecordListsReserve(RecordLists& lists, std::uint32_t headerCapacity,
   RecordListsReset(lists);
 }
 
+bool RecordListsFit(const RecordLists& lists, std::uint32_t n, std::uint32_t entryBytes) {
+  return lists.headerCount < lists.headerCapacity &&
+         lists.records.usedBytes + std::uint64_t{n} * entryBytes <= ReservedBytes(lists.records);
+}
+
 void* RecordListsAppend(RecordLists& lists, std::uint32_t n, std::uint32_t entryBytes) {
+  if (!RecordListsFit(lists, n, entryBytes)) return nullptr;
   const std::uint64_t bytes = std::uint64_t{n} * entryBytes;
-  if (lists.headerCount >= lists.headerCapacity ||
-      lists.records.usedBytes + bytes > ReservedBytes(lists.records)) {
-    return nullptr;
-  }
   if (lists.headerBlock.usedBytes < (lists.headerCount + 1) * sizeof(RecordListHeader)) {
     MemBlockAppend(lists.headerBlock, sizeof(RecordListHeader));  // commits the header's page
   }

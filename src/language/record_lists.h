@@ -31,6 +31,8 @@ void RecordListsReserve(RecordLists& lists, std::uint32_t headerCapacity,
 // entry (for n = 0, where it would begin). Null, changing nothing, when the header array or the
 // record block has no room for it.
 void* RecordListsAppend(RecordLists& lists, std::uint32_t n, std::uint32_t entryBytes);
+// Whether a list of n entries of `entryBytes` bytes would be appended.
+bool RecordListsFit(const RecordLists& lists, std::uint32_t n, std::uint32_t entryBytes);
 // Empties every list; the blocks stay reserved.
 void RecordListsReset(RecordLists& lists);
 // Parks both blocks; the lists are empty and unreserved.

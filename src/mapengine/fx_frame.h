@@ -44,34 +44,16 @@ inline bool FxIsFloat(const FxFrame& frame, std::uint32_t i) {
   return FxMapAt(frame, i) == nullptr && FxGridAt(frame, i) == nullptr;
 }
 
-// The frame tables of the parse store, one per reference kind of a call's argument list, with
-// their capacities. Kind 4 designates a text constant instead of a frame.
-inline constexpr std::uint32_t kFxCallResultFrames = 512;    // kind 1
-inline constexpr std::uint32_t kFxOutputSlotFrames = 32;     // kind 2
-inline constexpr std::uint32_t kFxThirdTableFrames = 16;     // kind 3
-inline constexpr std::uint32_t kFxTextConstants = 128;       // kind 4
-inline constexpr std::uint32_t kFxFifthTableFrames = 256;    // kind 5
-inline constexpr std::uint32_t kFxSharedValueFrames = 16;    // kind 6
-inline constexpr std::uint32_t kFxSharedResultFrames = 256;  // kind 7
-
 inline constexpr std::uint32_t kFxTextBytes = 512;
 
-// A text constant: a word, then the zero-terminated text. Records lie 516 bytes apart.
+// A text constant, the value an argument of reference kind 4 designates: a word, then the
+// zero-terminated text. The frame tables themselves, and text constants with them, belong to
+// the parse store, which holds the one definition of their capacities.
 struct FxTextConstant {
   std::uint32_t word;
   char text[kFxTextBytes];
 };
 static_assert(sizeof(FxTextConstant) == 516, "text constants lie 516 bytes apart");
-
-struct FxFrameTables {
-  FxFrame callResults[kFxCallResultFrames];
-  FxFrame outputSlots[kFxOutputSlotFrames];
-  FxFrame thirdTable[kFxThirdTableFrames];
-  FxTextConstant texts[kFxTextConstants];
-  FxFrame fifthTable[kFxFifthTableFrames];
-  FxFrame sharedValues[kFxSharedValueFrames];
-  FxFrame sharedResults[kFxSharedResultFrames];
-};
 
 // An executor: reads its frames through FxArgs, returns 1 on success and 0 on failure.
 using FxExecutor = std::uint32_t (*)();

@@ -4,6 +4,7 @@
 
 #include "foundation/search_dirs.h"
 #include "language/directive_loop.h"
+#include "language/fx_compile.h"
 #include "language/fx_keywords.h"
 #include "language/fx_registry.h"
 #include "language/lexer.h"
@@ -72,6 +73,12 @@ CompileOutcome RunCompileSession(const std::string& worldPath) {
   }
   ShowStatusLine("> end 'parse' session", 0);
   ShowStatusLine("> begin 'compile' session", 0);
+  if (!CompileParseStore(gParseStore, gFxRegistry)) {
+    ShowStatusLine(kParseStoreFullMessage, 1);
+    CloseSceneFiles(parser);
+    gOutcome = nullptr;
+    return outcome;
+  }
   ShowStatusLine("> end 'compile' session", 0);
   CloseSceneFiles(parser);
   outcome.result = 1;

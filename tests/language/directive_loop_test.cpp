@@ -53,6 +53,7 @@ TEST(DirectiveLoop, BlocksNotYetReadAnswerWithTheirSyntaxError) {
   ASSERT_EQ(std::size(keywords), kSceneBlockCount);
   for (std::uint32_t i = 0; i < kSceneBlockCount; ++i) {
     EXPECT_STREQ(kSceneBlocks[i].keyword, keywords[i]);
+    if (i == 0) continue;  // Surface blocks are read (fx_parser_test.cpp)
     const auto outcome =
         RunCompileSession(dir.Write("b.wld", std::string("\n") + keywords[i] + " x { }"));
     EXPECT_EQ(outcome.status,

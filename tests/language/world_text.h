@@ -5,23 +5,16 @@
 #include <string>
 
 #include "language/scene_parser.h"
+#include "support/temp_dir.h"
 
 namespace veskor::test {
 
-// A directory under $TMPDIR (or /tmp), removed with everything in it at the end of the scope.
-class WorldDir {
+// A temporary directory of world files, removed with everything in it at the end of the scope.
+class WorldDir : public TempDir {
  public:
-  WorldDir();
-  ~WorldDir();
-  WorldDir(const WorldDir&) = delete;
-  WorldDir& operator=(const WorldDir&) = delete;
-
-  const std::string& path() const { return path_; }  // ends with '/'
+  WorldDir() : TempDir("veskor_world") {}
   // Writes `text` to `relative` (directories made as needed); returns the full path.
   std::string Write(const std::string& relative, const std::string& text) const;
-
- private:
-  std::string path_;
 };
 
 // Closes whatever gSceneParser holds, writes `text` as "world.wld" in `dir` and opens it as
