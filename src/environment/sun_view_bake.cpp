@@ -202,24 +202,26 @@ void RenderSunDepthAtlas(CloudLowLayer& layer, const float* sunDirection) {
 void DrawPuffSunView(const CloudLowLayer& layer, const CloudPuff& puff) {
   const SunTileCamera& c = layer.sunCamera;
   const float* e = layer.extent;
-  // A copy is drawn where its own box may show in the tile.
-  auto draw = [&](float dx, float dy) {
-    float bounds[6];
-    std::copy(puff.bounds, puff.bounds + 6, bounds);
-    bounds[0] += dx, bounds[1] += dx, bounds[2] += dy, bounds[3] += dy;
-    if (PuffInTile(c, bounds)) DrawPuffSunMesh(puff, dx, dy, 0.0f);
-  };
-  draw(0.0f, 0.0f);
+  // The layer repeats with its extent. Seen along the sun a puff reaches from its box shifted
+  // by the sun's shift (its bottom) to its box (its top); where that crosses an edge of the
+  // extent a copy one extent over is drawn from the other edge. (With a shift of 0 a puff over
+  // the upper edge is copied down, not up.)
+  float shiftsX[3] = {0.0f}, shiftsY[3] = {0.0f};
+  std::uint32_t countX = 1, countY = 1;
   const float sx = c.shift[0], sy = c.shift[1];
-  const bool doX =
-      (sx <= 0.0f && puff.bounds[1] > e[1] + sx) || (sx >= 0.0f && puff.bounds[0] < e[0] + sx);
-  const bool doY =
-      (sy <= 0.0f && puff.bounds[3] > e[3] + sy) || (sy >= 0.0f && puff.bounds[2] < e[2] + sy);
-  const float shiftX = (sx >= 0.0f ? 1.0f : -1.0f) * (e[1] - e[0]);
-  const float shiftY = (sy >= 0.0f ? 1.0f : -1.0f) * (e[3] - e[2]);
-  if (doX) draw(shiftX, 0.0f);
-  if (doY) draw(0.0f, shiftY);
-  if (doX && doY) draw(shiftX, shiftY);
+  if (puff.bounds[1] - std::min(sx, 0.0f) > e[1]) shiftsX[countX++] = e[0] - e[1];
+  if (puff.bounds[0] - std::max(sx, 0.0f) < e[0]) shiftsX[countX++] = e[1] - e[0];
+  if (puff.bounds[3] - std::min(sy, 0.0f) > e[3]) shiftsY[countY++] = e[2] - e[3];
+  if (puff.bounds[2] - std::max(sy, 0.0f) < e[2]) shiftsY[countY++] = e[3] - e[2];
+  for (std::uint32_t j = 0; j < countY; ++j)
+    for (std::uint32_t i = 0; i < countX; ++i) {
+      float bounds[6];
+      std::copy(puff.bounds, puff.bounds + 6, bounds);
+      bounds[0] += shiftsX[i], bounds[1] += shiftsX[i];
+      bounds[2] += shiftsY[j], bounds[3] += shiftsY[j];
+      // A copy is drawn where its own box may show in the tile.
+      if (PuffInTile(c, bounds)) DrawPuffSunMesh(puff, shiftsX[i], shiftsY[j], 0.0f);
+    }
 }
 
 void DrawPuffSunMesh(const CloudPuff& puff, float dx, float dy, float dz) {

@@ -44,7 +44,7 @@ void BakePuffViews(CloudLowLayer& layer, const float* sunDirection, const float*
 void RenderSunDepthAtlas(CloudLowLayer& layer, const float* sunDirection);
 
 // The puff in the current tile where its box may show there, and the copies of it one extent
-// over where the sun's shift carries it across the layer's edge.
+// over where it reaches across an edge of the layer, seen along the sun.
 void DrawPuffSunView(const CloudLowLayer& layer, const CloudPuff& puff);
 // The puff's inflated surface moved by (dx, dy, dz): the face grids one level coarser than its
 // cubes, the seams of PuffSeamTable and the four corner triangles around face 5.
