@@ -89,26 +89,57 @@ void CubeTexelCorners(const TextureCube& cube, std::uint32_t face, std::uint32_t
   corner(i + 1, j + 1, c11);
 }
 
-void CubeSurfaceNormal(const PuffCubePair& pair, std::uint32_t face, std::uint32_t texel,
-                       float* out) {
-  float c[4][3];
-  CubeTexelCorners(pair.shapeCube, face, texel, c[0], c[1], c[2], c[3]);
-  float p[4][3];
-  for (int k = 0; k < 4; ++k) {
-    float sample[4];
-    CubeSample(pair.shapeCube, c[k], sample);
-    const float scale[3] = {pair.radius, pair.radius, pair.halfHeight};
-    for (int a = 0; a < 3; ++a) p[k][a] = c[k][a] * sample[0] * scale[a];
-  }
+namespace {
+
+// v s(v) (r, r, h).
+void SurfacePoint(const PuffCubePair& pair, const float* v, float* out) {
+  float sample[4];
+  CubeSample(pair.shapeCube, v, sample);
+  const float scale[3] = {pair.radius, pair.radius, pair.halfHeight};
+  for (int a = 0; a < 3; ++a) out[a] = v[a] * sample[0] * scale[a];
+}
+
+// (p01 - p10) x (p11 - p00), normalised.
+void QuadNormal(const float* p00, const float* p10, const float* p01, const float* p11,
+                float* out) {
   float e[3], f[3];
   for (int a = 0; a < 3; ++a) {
-    e[a] = p[2][a] - p[1][a];  // p01 - p10
-    f[a] = p[3][a] - p[0][a];  // p11 - p00
+    e[a] = p01[a] - p10[a];
+    f[a] = p11[a] - p00[a];
   }
   out[0] = e[1] * f[2] - e[2] * f[1];
   out[1] = e[2] * f[0] - e[0] * f[2];
   out[2] = e[0] * f[1] - e[1] * f[0];
   gKernelTable.KernelNormalize3(out);
+}
+
+}  // namespace
+
+void CubeSurfaceNormal(const PuffCubePair& pair, std::uint32_t face, std::uint32_t texel,
+                       float* out) {
+  float c[4][3];
+  CubeTexelCorners(pair.shapeCube, face, texel, c[0], c[1], c[2], c[3]);
+  float p[4][3];
+  for (int k = 0; k < 4; ++k) SurfacePoint(pair, c[k], p[k]);
+  QuadNormal(p[0], p[1], p[2], p[3], out);
+}
+
+void CubeCornerPoints(const PuffCubePair& pair, std::uint32_t face, float* points) {
+  const std::uint32_t level = pair.shapeCube.faces[face].log2Width;
+  const std::uint32_t corners = ((1u << level) + 1) * ((1u << level) + 1);
+  const float* table = FaceDirectionCorners[level].data;
+  for (std::uint32_t k = 0; k < corners; ++k) {
+    float v[3];
+    CubeFaceDirection(face, table + 3 * k, v);
+    SurfacePoint(pair, v, points + 3 * k);
+  }
+}
+
+void CornerPointsNormal(const float* points, std::uint32_t level, std::uint32_t texel, float* out) {
+  const std::uint32_t n = 1u << level, row = n + 1;
+  const std::uint32_t i = texel & (n - 1), j = texel >> level;
+  const float* p00 = points + 3 * (j * row + i);
+  QuadNormal(p00, p00 + 3, p00 + 3 * row, p00 + 3 * row + 3, out);
 }
 
 }  // namespace veskor

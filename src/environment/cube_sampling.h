@@ -41,4 +41,10 @@ void CubeTexelCorners(const TextureCube& cube, std::uint32_t face, std::uint32_t
 void CubeSurfaceNormal(const PuffCubePair& pair, std::uint32_t face, std::uint32_t texel,
                        float* out);
 
+// The same for every texel of a face at once: the surface points over the face's
+// (2^L + 1)^2 corners, row by row (3 floats each), taken once, and the normal of texel (x, y)
+// from the four around it. The results equal CubeSurfaceNormal's.
+void CubeCornerPoints(const PuffCubePair& pair, std::uint32_t face, float* points);
+void CornerPointsNormal(const float* points, std::uint32_t level, std::uint32_t texel, float* out);
+
 }  // namespace veskor

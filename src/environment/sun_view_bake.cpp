@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "environment/cube_sampling.h"
+#include "environment/puff_field.h"
 #include "environment/sky_model.h"
 #include "gfx/face_directions.h"
 #include "gfx/texture_cube_blur.h"
@@ -38,6 +39,8 @@ struct SunMeshIndices {
 };
 SunMeshIndices gSunMeshIndices[kMaxMeshLevel + 1];
 float gSunMeshVertices[6 * kMaxMeshSide * kMaxMeshSide * 3];
+// The surface points over the texel corners of one face of a puff (the light cubes).
+float gCornerPoints[((1u << kPuffCubeMaxLevel) + 1) * ((1u << kPuffCubeMaxLevel) + 1) * 3];
 
 const SunMeshIndices& MeshIndices(std::uint32_t level) {
   SunMeshIndices& mesh = gSunMeshIndices[level];
@@ -311,7 +314,8 @@ void LightPuffCubes(CloudLowLayer& layer, const float* colorLight, const float* 
       for (std::uint32_t face = 0; face < 6; ++face) {
         const auto* shape = static_cast<const float*>(pair.shapeCube.faces[face].data);
         auto* light = static_cast<float*>(pair.lightCube.faces[face].data);
-        if (shape == nullptr || light == nullptr) continue;
+        if (shape == nullptr || light == nullptr || level > kPuffCubeMaxLevel) continue;
+        CubeCornerPoints(pair, face, gCornerPoints);
         for (std::uint32_t t = 0; t < (1u << (2 * level)); ++t, light += 3) {
           float d[3];
           CubeFaceDirection(face, directions + 3 * t, d);
@@ -319,7 +323,7 @@ void LightPuffCubes(CloudLowLayer& layer, const float* colorLight, const float* 
           const float q[3] = {puff.centre[0] + d[0] * sv * r, puff.centre[1] + d[1] * sv * r,
                               puff.centre[2] + d[2] * sv * h};
           float n[3];
-          CubeSurfaceNormal(pair, face, t, n);
+          CornerPointsNormal(gCornerPoints, level, t, n);
           float e[3] = {d[0], d[1], d[2] * h / r};
           k.KernelNormalize3(e);
           float v[3] = {q[0] - cluster.centre[0], q[1] - cluster.centre[1],

@@ -77,20 +77,32 @@ TEST(CubeLookup, EveryTexelCentreFindsItsTexel) {
 }
 
 // On a sphere (radius = half height, one scale) the normal over a texel is the direction of
-// its centre, outwards on every face.
+// its centre, outwards on every face; on any shape the normals from a face's corner points
+// are the same.
 TEST(CubeSurfaceNormal, RoundPuffNormalsPointOutAlongTheTexel) {
   auto state = std::make_unique<EnvironmentState>();
   const float centre[3] = {0, 0, 0};
-  const PuffCubePair& pair =
-      *test::AddConstantPuff(state->cloudLow, centre, 50.0f, 50.0f, 0.8f, 3).cubes;
-  for (std::uint32_t face = 0; face < 6; ++face)
-    for (std::uint32_t t = 0; t < 64; ++t) {
-      double d[3];
-      test::FaceDirectionRef(3, face, t % 8, t / 8, d);
-      float n[3];
-      CubeSurfaceNormal(pair, face, t, n);
-      EXPECT_GT(n[0] * d[0] + n[1] * d[1] + n[2] * d[2], 0.9997) << face << " " << t;
+  PuffCubePair& pair = *test::AddConstantPuff(state->cloudLow, centre, 50.0f, 50.0f, 0.8f, 3).cubes;
+  float points[81 * 3];
+  for (const bool round : {true, false}) {
+    for (std::uint32_t face = 0; face < 6; ++face) {
+      CubeCornerPoints(pair, face, points);
+      for (std::uint32_t t = 0; t < 64; ++t) {
+        double d[3];
+        test::FaceDirectionRef(3, face, t % 8, t / 8, d);
+        float n[3], m[3];
+        CubeSurfaceNormal(pair, face, t, n);
+        CornerPointsNormal(points, 3, t, m);
+        for (int a = 0; a < 3; ++a) ASSERT_EQ(n[a], m[a]) << face << " " << t;
+        if (round) {
+          EXPECT_GT(n[0] * d[0] + n[1] * d[1] + n[2] * d[2], 0.9997) << face << " " << t;
+        }
+      }
     }
+    for (TexturePixels& face : pair.shapeCube.faces)
+      for (std::uint32_t t = 0; t < 64; ++t)
+        static_cast<float*>(face.data)[2 * t] = 0.5f + 0.01f * static_cast<float>(t % 7);
+  }
   EnvironmentResetCloudLow(*state, 0.0f, centre);
 }
 
