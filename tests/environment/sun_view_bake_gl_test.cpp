@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "environment/environment_reference.h"
 #include "gfx/gl_capabilities.h"
@@ -25,7 +26,6 @@ constexpr float kExtent = 4096;  // the layer spans -4096 .. 4096 in x and y
 constexpr float kTexel = 8;      // world units per atlas texel
 constexpr float kRadius = 600;   // of the round puff: bottom 1400, top 2600 at height 2000
 constexpr float kScale = 0.6f;   // its shape; drawn inflated by 1.25 to 450
-constexpr float kTop = 2600, kFar = 1300;
 
 class SunViewBakeGlTest : public test::GlTest {
  protected:
@@ -69,27 +69,41 @@ class SunViewBakeGlTest : public test::GlTest {
   static constexpr float kNoWind[2] = {0, 0};
 };
 
+struct Puff {
+  float x, y, z, radius;
+};
+
 TEST_F(SunViewBakeGlTest, PuffLandsWhereTheSunProjectsItInEveryTilePlan) {
   const struct {
     int width, height;
     std::uint32_t tilesX, tilesY, tileWidth, tileHeight;
-  } plans[] = {{1024, 800, 1, 2, 1024, 512}, {640, 480, 2, 3, 512, 341}};
-  const float n = std::sqrt(1.13f);
+    std::int32_t pixelRect[4];
+  } plans[] = {{1024, 800, 1, 2, 1024, 512, {0, 144, 1024, 512}},
+               {640, 480, 2, 3, 512, 341, {64, 69, 512, 341}}};
+  const float n = std::sqrt(1.13f), m = std::sqrt(0.86f * 0.86f + 0.51f * 0.51f);
   const struct {
     float sun[3];
-    float x, y;
+    std::vector<Puff> puffs;
   } cases[] = {
-      {{0, 0, -1}, 500, -300},                       // overhead: no shear, no copies
-      {{0.3f / n, 0.2f / n, -1 / n}, 500, -300},     // sheared
-      {{0.3f / n, 0.2f / n, -1 / n}, -3900, -3950},  // over the corner: three copies
-      {{0, 0, -1}, 3900, 3950},                      // overhead over the far corner
+      {{0, 0, -1}, {{500, -300, 2000, kRadius}}},  // overhead: no shear, no copies
+      {{0.3f / n, 0.2f / n, -1 / n}, {{500, -300, 2000, kRadius}}},     // sheared
+      {{0.3f / n, 0.2f / n, -1 / n}, {{-3900, -3950, 2000, kRadius}}},  // over the corner
+      {{0, 0, -1}, {{3900, 3950, 2000, kRadius}}},  // overhead over the far corner
+      // A low sun and a high layer: the puff below lies deeper along the sun than the depth
+      // of the view straight down.
+      {{0.86f / m, 0, -0.51f / m}, {{500, -300, 2000, kRadius}, {2000, 2500, 4000, 100}}},
   };
   for (const auto& plan : plans)
     for (const auto& c : cases) {
       SCOPED_TRACE(testing::Message() << plan.width << " x " << plan.height << " sun " << c.sun[0]
-                                      << " puff " << c.x << ", " << c.y);
+                                      << " puff " << c.puffs[0].x << ", " << c.puffs[0].y);
       UseBuffer(plan.width, plan.height);
-      OnePuff(c.x, c.y);
+      EnvironmentResetCloudLow(*state, 0.0f, kNoWind);
+      for (const Puff& p : c.puffs) {
+        const float centre[3] = {p.x, p.y, p.z};
+        test::AddConstantPuff(layer(), centre, p.radius, p.radius, kScale);
+      }
+      test::SetLayerBox(layer(), -kExtent, kExtent, -kExtent, kExtent);
       // Old contents of the atlas block must not show through where no tile reads.
       TexturePixelsResizeFloat(layer().depthAtlas, 1, 10, 10);
       std::fill_n(static_cast<float*>(layer().depthAtlas.data), 1024 * 1024, 0.0f);
@@ -99,33 +113,42 @@ TEST_F(SunViewBakeGlTest, PuffLandsWhereTheSunProjectsItInEveryTilePlan) {
       EXPECT_EQ(camera.tilesY, plan.tilesY);
       EXPECT_EQ(camera.tileWidth, plan.tileWidth);
       EXPECT_EQ(camera.tileHeight, plan.tileHeight);
+      for (int k = 0; k < 4; ++k) EXPECT_EQ(camera.pixelRect[k], plan.pixelRect[k]) << k;
+      EXPECT_EQ(camera.wholeWindow, 0u);
 
       // Projection along the sun: (x, y) - g (z - top), g = (Sx, Sy) / Sz; a sphere of radius
       // rho shows as the ellipse |d|^2 - (d . g)^2 / (1 + |g|^2) = rho^2 around its centre's.
+      const double top = layer().top, far = top - (layer().bottom - 100);
       const double gx = c.sun[0] / c.sun[2], gy = c.sun[1] / c.sun[2];
-      const double px = c.x - gx * (2000 - kTop), py = c.y - gy * (2000 - kTop);
-      const double rho = 1.25 * kScale * kRadius;
       int inside = 0;
       for (int j = 0; j < 1024; ++j)
         for (int i = 0; i < 1024; ++i) {
-          auto wrap = [](double d) { return d - 2 * kExtent * std::round(d / (2 * kExtent)); };
-          const double dx = wrap(-kExtent + (i + 0.5) * kTexel - px);
-          const double dy = wrap(-kExtent + (j + 0.5) * kTexel - py);
-          const double dg = dx * gx + dy * gy;
-          const double q = std::sqrt(dx * dx + dy * dy - dg * dg / (1 + gx * gx + gy * gy)) / rho;
           const float depth = Atlas()[j * 1024 + i];
           if (j >= static_cast<int>(plan.tilesY * plan.tileHeight)) {
             ASSERT_EQ(depth, 1.0f) << "row " << j << " is no tile's: clear";
-          } else if (q < 0.92) {
-            ++inside;
-            ASSERT_LT(depth, 0.9f) << i << ", " << j;
-          } else if (q > 1.0 + 1.5 * kTexel / rho) {
-            ASSERT_EQ(depth, 1.0f) << i << ", " << j;
+            continue;
           }
-          // At the centre the sun meets the sphere at centre - rho S.
-          if (std::hypot(dx, dy) < kTexel) {
-            const double z = 2000 - rho * c.sun[2];
-            EXPECT_NEAR(depth, (kTop - z - 1) / (kFar - 1), 9 / kFar) << i << ", " << j;
+          double nearest = 1e9;
+          for (const Puff& p : c.puffs) {
+            auto wrap = [](double d) { return d - 2 * kExtent * std::round(d / (2 * kExtent)); };
+            const double rho = 1.25 * kScale * p.radius;
+            const double dx = wrap(-kExtent + (i + 0.5) * kTexel - (p.x - gx * (p.z - top)));
+            const double dy = wrap(-kExtent + (j + 0.5) * kTexel - (p.y - gy * (p.z - top)));
+            const double dg = dx * gx + dy * gy;
+            const double q = std::sqrt(dx * dx + dy * dy - dg * dg / (1 + gx * gx + gy * gy));
+            nearest = std::min(nearest, (q - 1.5 * kTexel) / rho);
+            if (q / rho < 0.92) {
+              ++inside;
+              ASSERT_LT(depth, 0.9f) << i << ", " << j;
+            }
+            // At the centre the sun meets the sphere at centre - rho S.
+            if (std::hypot(dx, dy) < kTexel) {
+              const double z = p.z - rho * c.sun[2];
+              EXPECT_NEAR(depth, (top - z - 1) / (far - 1), 9 / far) << i << ", " << j;
+            }
+          }
+          if (nearest > 1.0) {
+            ASSERT_EQ(depth, 1.0f) << i << ", " << j;
           }
         }
       EXPECT_GT(inside, 7000);  // pi 0.92^2 (450 / 8)^2 texels at least

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "environment/cube_sampling.h"
 #include "environment/environment_reference.h"
 #include "puff_layer.h"
 
@@ -66,7 +67,8 @@ TEST_F(SunViewBakeTest, ShadowFilterFollowsItsSteps) {
   for (int y = 500; y < 700; ++y)
     for (int x = 300; x < 400; ++x) atlas[y * 1024 + x] = 0.2;
   atlas[100 * 1024 + 800] = 0.3;
-  atlas[0] = 0.76;  // just within the edge level of its wrapped neighbours
+  atlas[0] = 0.76;     // just within the edge level of its wrapped neighbours
+  atlas[1500] = 0.74;  // just beyond
   for (int i = 0; i < 1024 * 1024; ++i) Atlas()[i] = static_cast<float>(atlas[i]);
   ShadowFilter(layer());
 
@@ -143,24 +145,44 @@ TEST_F(SunViewBakeTest, SunNearTheHorizonShearsNothing) {
   }
 }
 
-// A horizon sun lights every texel of a round puff by w = 0.7 (1 - d . S), d the texel's
-// direction: the normal, the ellipsoid direction and the direction from the cluster's centre
-// are all d.
+// A horizon sun lights the cubes by orientation alone: w = 0.7 (1 - (0.3 n + 0.5 v + 0.2 e) . S)
+// with n the surface normal over the texel, v the direction from the cluster's centre to the
+// texel's surface point and e the texel's direction on the ellipsoid. A round puff and a flat
+// one beside it in one cluster keep the three apart.
 TEST_F(SunViewBakeTest, HorizonSunLightsTheCubesByOrientation) {
+  const float flatCentre[3] = {250, 40, 1050};
+  CloudCluster& cluster = layer().clusters[0];
+  cluster.puffs[1] = &test::AddConstantPuff(layer(), flatCentre, 150, 80, 0.7f);
+  cluster.puffCount = 2;
+  layer().clusterCount = 1;
+  ClusterBounds(cluster);
   const float sun[3] = {1, 0, 0}, light[3] = {1.0f, 0.5f, 2.0f}, dark[3] = {0.2f, 0.3f, 0.4f};
   BakePuffViews(layer(), sun, light, dark);
   EXPECT_EQ(layer().depthAtlas.data, nullptr);
   EXPECT_EQ(layer().shadowRaster.data, nullptr);
-  const PuffCubePair& pair = layer().puffCubes[0];
-  for (std::uint32_t face = 0; face < 6; ++face) {
-    const auto* texel = static_cast<const float*>(pair.lightCube.faces[face].data);
-    for (std::uint32_t t = 0; t < 256; ++t) {
-      double d[3];
-      test::FaceDirectionRef(4, face, t % 16, t / 16, d);
-      const double w = 0.7 * (1 - d[0]);
-      for (int c = 0; c < 3; ++c)
-        ASSERT_NEAR(texel[3 * t + c], w * light[c] + (1 - w) * dark[c], 0.005)
-            << "face " << face << " texel " << t << " channel " << c;
+  for (const CloudPuff* puff : {cluster.puffs[0], cluster.puffs[1]}) {
+    const PuffCubePair& pair = *puff->cubes;
+    const double r = pair.radius, h = pair.halfHeight;
+    const double s = static_cast<const float*>(pair.shapeCube.faces[0].data)[0];
+    for (std::uint32_t face = 0; face < 6; ++face) {
+      const auto* texel = static_cast<const float*>(pair.lightCube.faces[face].data);
+      for (std::uint32_t t = 0; t < 256; ++t) {
+        double d[3];
+        test::FaceDirectionRef(4, face, t % 16, t / 16, d);
+        float n[3];
+        CubeSurfaceNormal(pair, face, t, n);
+        const double q[3] = {puff->centre[0] + d[0] * s * r, puff->centre[1] + d[1] * s * r,
+                             puff->centre[2] + d[2] * s * h};
+        const double v[3] = {q[0] - cluster.centre[0], q[1] - cluster.centre[1],
+                             q[2] - cluster.centre[2]};
+        const double ex = d[0] / std::hypot(d[0], d[1], d[2] * h / r);
+        const double w =
+            0.7 * (1 - (0.3 * n[0] + 0.5 * v[0] / std::hypot(v[0], v[1], v[2]) + 0.2 * ex));
+        for (int c = 0; c < 3; ++c)
+          ASSERT_NEAR(texel[3 * t + c], w * light[c] + (1 - w) * dark[c], 2e-3)
+              << "puff " << puff - layer().puffs << " face " << face << " texel " << t
+              << " channel " << c;
+      }
     }
   }
   for (int k = 0; k < 16; ++k)
