@@ -116,7 +116,11 @@ TEST_F(LensFlareLoadTest, ElementTableKeepsAtMostSixteenValidElements) {
 }
 
 TEST_F(LensFlareLoadTest, MissingOrBrokenImageTurnsTheFlareOff) {
-  const std::string dirs = root.Path("work/") + ", " + root.Path("res/") + ", " +
+  // The world directories newest first, then the fixed ones in their order.
+  ASSERT_TRUE(ExtraSearchDirsAdd(root.Path("extraA/").c_str()));
+  ASSERT_TRUE(ExtraSearchDirsAdd(root.Path("extraB/").c_str()));
+  const std::string dirs = root.Path("extraB/") + ", " + root.Path("extraA/") + ", " +
+                           root.Path("work/") + ", " + root.Path("res/") + ", " +
                            root.Path("res/Img/") + ", " + root.Path("res/Snd/") + ", " +
                            root.Path("bin/") + ", " + root.Path("prod/");
   LoadTable();
