@@ -1,7 +1,7 @@
 // Stand-ins for what the entry point, the main loop and the settings call of parts of the
 // program still to come: the window half of MainPlaneInit and the shutdown, the root plane's
-// frame, the animation tracks, the setup panel, the sound loader with the intro-music slot,
-// and the preset lens-flare table. Each is replaced, here, when its part lands.
+// frame, the animation tracks, the setup panel and the sound loader with the intro-music slot.
+// Each is replaced, here, when its part lands.
 #pragma once
 
 #include <cstdint>
@@ -30,13 +30,5 @@ struct SampleSlot {
 };
 extern SampleSlot IntroMusicSlot;
 std::uint32_t LoadOggSound(const char* path, SampleSlot& slot);
-
-// One lens flare: image index, place on the flare axis, size, colour factors, centre fade, spin.
-struct LensFlareRecord {
-  std::int32_t image;
-  float position, size, red, green, blue, alpha, centreFade, spin;
-};
-inline constexpr std::uint32_t kLensFlarePresetCount = 16;
-extern const LensFlareRecord kLensFlarePresets[kLensFlarePresetCount];
 
 }  // namespace veskor

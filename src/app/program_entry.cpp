@@ -24,7 +24,7 @@ namespace veskor {
 char WorldPath[kWorldPathBytes];
 std::uint32_t WorldPathTooLong = 0;
 std::uint32_t QuitRequest = 0;
-const LensFlareRecord* LensFlareTable = nullptr;
+const LensFlareElement* LensFlareTable = nullptr;
 std::uint32_t LensFlareCount = 0;
 
 namespace {
@@ -102,8 +102,8 @@ int WinMain(const char* commandLine, const ShellPorts& ports) {
   LoadTextResources();
   SpatialGridInit(gSceneGrid, &gMainPlane, 1024.0f, 1024.0f, -16384.0f, -16384.0f, -2048.0f,
                   16384.0f, 16384.0f, 2048.0f);
-  LensFlareTable = kLensFlarePresets;
-  LensFlareCount = kLensFlarePresetCount;
+  LensFlareTable = kLensFlareTable;
+  LensFlareCount = kLensFlareTableCount;
   const std::string music = std::string(SndDir) + "introveskor.ogg";
   if (LoadOggSound(music.c_str(), IntroMusicSlot) == 0) StartFailure("cannot find intro music");
   QuitRequest = 0;

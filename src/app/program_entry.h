@@ -8,6 +8,7 @@
 
 #include "app/main_plane.h"
 #include "app/pending_shell.h"
+#include "environment/lens_flare.h"
 #include "platform/window.h"
 
 namespace veskor {
@@ -22,7 +23,7 @@ extern std::uint32_t WorldPathTooLong;
 extern std::uint32_t QuitRequest;
 
 // The lens-flare table the render session hands to the flare loader, and its count.
-extern const LensFlareRecord* LensFlareTable;
+extern const LensFlareElement* LensFlareTable;
 extern std::uint32_t LensFlareCount;
 
 // What start-up and the loop take of the window: the window half of MainPlaneInit, the

@@ -2,6 +2,7 @@
 
 #include "environment/environment_params.h"
 #include "environment/puff_field.h"
+#include "environment/sun_view_bake.h"
 #include "gfx/scene_grid.h"
 #include "mapengine/kernel_table.h"
 #include "platform/random.h"
@@ -27,7 +28,7 @@ float Draw() { return static_cast<float>(RandomNext()) * (1.0f / 32767.0f); }
 
 void GenerateCloudLow(EnvironmentState& state, float altitude, const float* velocity,
                       std::uint32_t cloudClass, std::uint32_t /*aspect*/, float coverage,
-                      float opacity, float granularity, const float* /*sunDirection*/) {
+                      float opacity, float granularity, const float* sunDirection) {
   EnvironmentResetCloudLow(state, altitude, velocity);
   CloudLowLayer& layer = state.cloudLow;
   layer.detail = CloudLowDetail;
@@ -77,6 +78,7 @@ void GenerateCloudLow(EnvironmentState& state, float altitude, const float* velo
       layer.top = gKernelTable.KernelMax(layer.top, layer.clusters[k].bounds[5]);
     }
   }
+  BakePuffViews(layer, sunDirection, CloudLowParams.colorLight, CloudLowParams.colorDark);
 }
 
 }  // namespace veskor

@@ -18,8 +18,8 @@ extern float CloudLowDetail;
 // clusters (n = coverage x 8 within 1..7, each of coverage x 16 within 1..8 puffs and up to 4
 // more) over the scene grid's extent widened by 1.2, spread vertically around `altitude` by
 // the opacity (40 times thinner for the stratus class bit), and stores the layer's extent,
-// bottom and top. Velocity is 2 floats; the aspect is not used. `sunDirection` is for the
-// sun-view bake of the puffs, which follows the field.
+// bottom and top; then bakes the layer's view from the sun along `sunDirection` with the
+// CloudLow colours (sun_view_bake.h). Velocity is 2 floats; the aspect is not used.
 void GenerateCloudLow(EnvironmentState& state, float altitude, const float* velocity,
                       std::uint32_t cloudClass, std::uint32_t aspect, float coverage, float opacity,
                       float granularity, const float* sunDirection);

@@ -366,6 +366,26 @@ TEST_F(CloudLowTest, CubeLevelsFollowTheDetailWithinFourToSix) {
   }
 }
 
+// The stage ends with the bake along the given sun: the shadow's matrix over the layer (whose
+// extent is square), the light cubes between the CloudLow colours, the rasters given back.
+TEST_F(CloudLowTest, StageEndsWithTheSunViewBake) {
+  const float sun[3] = {0.0f, 0.6f, -0.8f};
+  RandomSeed(1);
+  GenerateCloudLow(*state, 1500, wind, kCloudCumulus, kAspectIso, 0.0f, 0.5f, 0.3f, sun);
+  const CloudLowLayer& layer = state->cloudLow;
+  const float width = 2 * 16384 * 1.2f;
+  EXPECT_FLOAT_EQ(layer.shadowMatrix[0], 1 / width);
+  EXPECT_FLOAT_EQ(layer.shadowMatrix[9], 0.75f / width);  // -(Sy / Sz) / height
+  EXPECT_EQ(layer.depthAtlas.data, nullptr);
+  const float* texel = static_cast<const float*>(layer.puffCubes[0].lightCube.faces[5].data);
+  const float* dark = CloudLowParams.colorDark;
+  const float* light = CloudLowParams.colorLight;
+  // Some mix of the two colours with w = (texel - dark) / (light - dark) the same per channel.
+  const float w = (texel[0] - dark[0]) / (light[0] - dark[0]);
+  EXPECT_GT(w, 0.0f);
+  for (int c = 1; c < 3; ++c) EXPECT_NEAR(texel[c], w * light[c] + (1 - w) * dark[c], 1e-5f);
+}
+
 TEST_F(CloudLowTest, FieldStopsHandingOutPuffsAtTheCapacity) {
   CloudLowLayer& layer = state->cloudLow;
   const float centre[3] = {0, 0, 1000}, size[3] = {1000, 1000, 100}, radii[2] = {600, 100};

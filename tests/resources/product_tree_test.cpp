@@ -2,6 +2,8 @@
 // through the data-file search, and tools that give the same bytes at every run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -66,6 +68,46 @@ TEST(ProductTree, ImagesDecodeAndFitTheirPlaces) {
   for (const char* lang : test::kLanguageDirs)
     CheckImages(test::kImgDir + lang + "/", test::LanguageImagePlaces());
   CheckImages(test::kImgDir, test::SharedImagePlaces());
+}
+
+// The renderer's images: grey, sides powers of two (drawn whole), black at their borders (the
+// quads carrying them show no edge); the ray streak fades along its rows and towards both
+// sides; the halo turned a quarter is another picture (its spin shows).
+TEST(ProductTree, FlareImagesAreGreyAndDarkAtTheirBorders) {
+  for (const char* name : {"lens0.png", "lens1.png", "lens2.png", "CRay.png"}) {
+    SCOPED_TRACE(name);
+    const Decoded d = Decode(test::kImgDir + name);
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(test::ReadBytes(test::kImgDir + name).value_or("").substr(25, 1), std::string(1, 0))
+        << "not a grey PNG";
+    EXPECT_TRUE(PowerOfTwo(d.width) && PowerOfTwo(d.height));
+    int brightest = 0, border = 0;
+    for (std::uint32_t y = 0; y < d.height; ++y)
+      for (std::uint32_t x = 0; x < d.width; ++x) {
+        const int v = d.pixels[y * d.rowBytes + x * d.channels];
+        brightest = std::max(brightest, v);
+        if (x == 0 || x + 1 == d.width || ((y == 0 || y + 1 == d.height) && name[0] == 'l'))
+          border = std::max(border, v);
+      }
+    EXPECT_GT(brightest, 200);
+    EXPECT_LT(border, 8);
+  }
+  const Decoded ray = Decode(test::kImgDir + "CRay.png");
+  auto rowSum = [&](std::uint32_t y) {
+    int sum = 0;
+    for (std::uint32_t x = 0; x < ray.width; ++x) sum += ray.pixels[y * ray.rowBytes + x * ray.channels];
+    return sum;
+  };
+  EXPECT_GT(rowSum(0), 4 * rowSum(ray.height * 3 / 4));
+  EXPECT_LT(rowSum(ray.height - 1), ray.width * 2);
+  const Decoded halo = Decode(test::kImgDir + "lens1.png");
+  ASSERT_EQ(halo.width, halo.height);
+  long change = 0;
+  for (std::uint32_t y = 0; y < halo.height; ++y)
+    for (std::uint32_t x = 0; x < halo.width; ++x)
+      change += std::abs(halo.pixels[y * halo.rowBytes + x * halo.channels] -
+                         halo.pixels[x * halo.rowBytes + (halo.width - 1 - y) * halo.channels]);
+  EXPECT_GT(change, 20L * halo.width * halo.height / 16);
 }
 
 // Where the widgets take clicks: a button, toggle or check box answers where its normal
@@ -151,6 +193,8 @@ TEST(ProductTree, EveryFileIsFoundThroughTheStoresDirectories) {
     ASSERT_TRUE(BuildDirPath(kSearchResourceDir, name.c_str(), text));
     EXPECT_TRUE(fs::is_regular_file(text)) << text;
   }
+  for (const char* name : {"lens0.png", "lens1.png", "lens2.png", "CRay.png"})
+    EXPECT_NE(FindDataFile(name), 0u) << name;
   EXPECT_TRUE(fs::is_regular_file(std::string(SndDir) + "introveskor.ogg"));
   // The icon is loaded from the current directory: the program runs from its product directory.
   EXPECT_TRUE(fs::is_regular_file(std::string(ProductDir) + "wld Final.ico"));
@@ -164,9 +208,12 @@ TEST(ProductTree, ToolsWriteTheSameBytesAgain) {
   ASSERT_EQ(test::RunProgram({VESKOR_MAKE_INTERFACE_IMAGES, dir.Path("Img")}), 0);
   ASSERT_EQ(test::RunProgram({VESKOR_MAKE_INTRO_MUSIC, dir.Path("intro.ogg")}), 0);
   ASSERT_EQ(test::RunProgram({VESKOR_MAKE_WINDOW_ICON, dir.Path("icon.ico")}), 0);
+  ASSERT_EQ(test::RunProgram({VESKOR_MAKE_FLARE_IMAGES, dir.Path("Flare")}), 0);
   std::vector<std::pair<std::string, std::string>> files = {
       {dir.Path("intro.ogg"), test::kProductDir + "resources/Snd/introveskor.ogg"},
       {dir.Path("icon.ico"), test::kProductDir + "wld Final.ico"}};
+  for (const char* name : {"lens0.png", "lens1.png", "lens2.png", "CRay.png"})
+    files.emplace_back(dir.Path("Flare/") + name, test::kImgDir + name);
   std::size_t images = 0;
   for (const auto& entry : fs::recursive_directory_iterator(dir.Path("Img"))) {
     if (!entry.is_regular_file()) continue;
