@@ -188,6 +188,24 @@ TEST_F(MeshBuild, AnOpenSheetZipsItsInnerColumnsAndClosesItsSeams) {
   EXPECT_EQ(b_.triangleCount, 4u);
 }
 
+// Longer than fixed work tables would hold: strips of 66000 triangles (two of them
+// interleaved) and an open set of 1100 rings whose border columns all take part in the seams.
+TEST_F(MeshBuild, WorkTablesHoldWhatTheSetNeeds) {
+  Build(kPathSetClosed, test::Prism(Circle(0, 0, 1, 33000), 3));
+  EXPECT_EQ(b_.triangleCount, 4 * 33000u);
+  const std::vector<Tri> t = Triangles(b_);
+  EXPECT_EQ(t[1], (Tri{33001, 66002, 33002}));  // the second strip's first triangle comes second
+  std::vector<Ring> rings(1100, Ring{{{0, 0}, {1, 0}, {2, 0}, {3, 0}}});
+  for (std::uint32_t r = 0; r < 1100; ++r) {
+    rings[r].height = float(r);
+    rings[r].kind = kSectionLeftSeam | kSectionRightSeam;
+  }
+  Build(kPathSetOpen, rings);
+  EXPECT_EQ(b_.vertexCount, 2200u);
+  EXPECT_EQ(b_.triangleCount, 4 * 1099u);
+  for (std::uint32_t k = 0; k < 3 * b_.triangleCount; ++k) ASSERT_LT(b_.indices[k], 2200u);
+}
+
 // Random sets, closed and open: rings of 1 to 12 points, parameters rising or not, hidden
 // points and section kinds at random.
 TEST_F(MeshBuild, RandomSetsGiveConsistentMeshes) {

@@ -126,6 +126,29 @@ TEST_F(Overlap, TouchingPairsAreDroppedAndCrossingsThroughAVertexKeptOnce) {
   SweepPathRelease(b);
 }
 
+// More crossings and candidate segments than fixed work lists of 128 and 8192 would hold: a
+// zigzag crossing a long rectangle's top 200 times; a circle of 10000 points over a square.
+TEST(Crossings, ListsGrowWithTheSectionPair) {
+  SweepPath a{}, b{};
+  CrossingList list, filtered;
+  std::vector<Xy> zigzag;
+  for (int k = 0; k < 200; ++k) zigzag.push_back({0.5f + float(k), k % 2 == 0 ? 1.0f : 3.0f});
+  zigzag.push_back({199.5f, 5});
+  zigzag.push_back({0.5f, 5});
+  FillRing(a, {Square(0, 0, 200, 2)});
+  FillRing(b, {zigzag});
+  SectionCrossings(a, b, list);
+  EXPECT_EQ(list.size(), 200u);
+  FilterCrossings(list, kCrossingA, filtered);
+  EXPECT_EQ(filtered.size(), 200u);
+  FillRing(a, {Square(0, 0, 2, 2)});
+  FillRing(b, {Circle(0.01f, 0.01f, 1, 10000)});
+  SectionCrossings(a, b, list);
+  EXPECT_EQ(list.size(), 2u);
+  SweepPathRelease(a);
+  SweepPathRelease(b);
+}
+
 TEST(PointInSection, EdgesAreClosedAtTheirUpperEndAndHorizontalOnesNeverCount) {
   SweepPath s{};
   FillRing(s, {Square(0, 0, 2, 2)});
