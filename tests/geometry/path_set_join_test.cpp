@@ -57,7 +57,11 @@ TEST_F(Join, ASquareMinusASmallerSquareFollowsBothOutlines) {
     FillSet(a_, kPathSetClosed, Prism(c.a, 2), 4);
     FillSet(b_, kPathSetClosed, Prism(c.b, 2), 4);
     ProfileVCapped(a_.paths[1]) = 0.5f;
+    SectionKind(a_.paths[0]) = kSectionLeftOut;  // takes B's kind
+    SectionKind(b_.paths[1]) = kSectionCappedTop;
     EXPECT_EQ(PathSetJoin(a_, b_), 0u);
+    EXPECT_EQ(SectionKind(a_.paths[0]), kSectionPlain);
+    EXPECT_EQ(SectionKind(a_.paths[1]), kSectionPlain);
     const SweepPath& s = a_.paths[1];
     ASSERT_EQ(s.count, c.outline.size());
     for (std::uint32_t k = 0; k < s.count; ++k) {
@@ -116,6 +120,23 @@ TEST_F(Join, CrossingsOutOfOrderAlongTheSecondSectionAreRefused) {
   SweepPathRelease(a);
   SweepPathRelease(r);
   SweepPathRelease(target);
+}
+
+// Signs kept so they alternate around the list: a run keeps its first entry, and a last entry
+// of the first entry's sign goes.
+TEST(JoinCrossings, CompactionAlternatesTheSigns) {
+  const struct {
+    std::vector<float> signs, kept;
+  } cases[] = {{{-1, -1, 1, -1}, {-1, 1}}, {{-1, 1, 1, -1, 1}, {-1, 1, -1, 1}}, {{1, -1}, {1, -1}}};
+  for (const auto& c : cases) {
+    CrossingList list;
+    list.Reserve(8);
+    for (const float sign : c.signs) list.Append({0, 0, {0, 0}, sign, {0, 0}});
+    CompactPolylineBySign(list);
+    std::vector<float> kept;
+    for (std::uint32_t k = 0; k < list.size(); ++k) kept.push_back(list[k].sign);
+    EXPECT_EQ(kept, c.kept);
+  }
 }
 
 TEST(JoinPositions, RunsPlacesAndArcFractions) {

@@ -95,6 +95,10 @@ TEST_F(MeshBuild, CapsFanOverTheirRingAndLeaveOutTrianglesBetweenHiddenPoints) {
   EXPECT_EQ(b_.vertexCount, 3u);
   EXPECT_EQ(b_.triangleCount, 1u);
   EXPECT_EQ(b_.boxMin[0], 3.0f);
+  MeshAddVertex(b_, 0, 0, 0);  // a ring starts the side where it is added
+  MeshAddRing(b_, ring_);
+  EXPECT_EQ(b_.capVertexB, 4u);
+  EXPECT_EQ(b_.vertexCount, 6u);
 }
 
 // Rings of 4 and 8 points with evenly spread parameters: 12 triangles, 5 + 9 vertices.
@@ -183,9 +187,13 @@ TEST_F(MeshBuild, AnOpenSheetZipsItsInnerColumnsAndClosesItsSeams) {
   const std::vector<Tri> seamTriangles = {{1, 0, 5}, {0, 8, 5}, {5, 8, 9},
                                           {2, 6, 3}, {3, 6, 11}, {6, 10, 11}};
   EXPECT_EQ(std::vector<Tri>(t.begin() + 4, t.end()), seamTriangles);
-  // Without seam bits the outer columns have one entry each: no seam.
+  // Without seam bits the outer columns have one entry each: no seam. Hidden points leave out
+  // strip triangles, never seam triangles.
   Build(kPathSetOpen, {{line, 0}, {line, 1}, {line, 2}});
   EXPECT_EQ(b_.triangleCount, 4u);
+  const std::vector<std::uint8_t> hidden(6, 1);
+  Build(kPathSetOpen, {{line, 0, seams, {}, hidden}, {line, 1, 2, {}, hidden}, {line, 2, seams, {}, hidden}});
+  EXPECT_EQ(b_.triangleCount, 6u);
 }
 
 // Longer than fixed work tables would hold: strips of 66000 triangles (two of them
@@ -234,13 +242,15 @@ TEST_F(MeshBuild, RandomSetsGiveConsistentMeshes) {
     ASSERT_LE(b_.capTriangleA, b_.capTriangleB);
     ASSERT_LE(b_.capTriangleB, b_.triangleCount);
     for (std::uint32_t k = 0; k < 3 * b_.triangleCount; ++k) ASSERT_LT(b_.indices[k], b_.vertexCount);
+    float least[3] = {1e35f, 1e35f, 1e35f}, most[3] = {-1e35f, -1e35f, -1e35f};
     for (std::uint32_t v = 0; v < b_.vertexCount; ++v) {
       for (int a = 0; a < 3; ++a) {
-        ASSERT_GE(b_.positions[3 * v + a], b_.boxMin[a]);
-        ASSERT_LE(b_.positions[3 * v + a], b_.boxMax[a]);
+        least[a] = std::min(least[a], b_.positions[3 * v + a]);
+        most[a] = std::max(most[a], b_.positions[3 * v + a]);
       }
       for (int a = 0; a < 4; ++a) ASSERT_FALSE(std::isnan(b_.texCoords[4 * v + a])) << trial;
     }
+    for (int a = 0; a < 3; ++a) ASSERT_TRUE(b_.boxMin[a] == least[a] && b_.boxMax[a] == most[a]);
     const auto* ranges = VmArrayData<std::uint32_t>(b_.triangleRanges);
     std::uint32_t hi = 0;
     for (std::uint32_t k = 0; k < b_.triangleCount; ++k) {

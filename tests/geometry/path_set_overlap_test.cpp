@@ -138,7 +138,10 @@ TEST(Crossings, ListsGrowWithTheSectionPair) {
   FillRing(a, {Square(0, 0, 200, 2)});
   FillRing(b, {zigzag});
   SectionCrossings(a, b, list);
-  EXPECT_EQ(list.size(), 200u);
+  ASSERT_EQ(list.size(), 200u);
+  for (std::uint32_t k = 0; k < 200; ++k) {  // along A's top edge, from x = 200 toward 0
+    EXPECT_NEAR(list[k].x, k < 199 ? 199.0f - float(k) : 0.5f, 1e-4f) << k;
+  }
   FilterCrossings(list, kCrossingA, filtered);
   EXPECT_EQ(filtered.size(), 200u);
   FillRing(a, {Square(0, 0, 2, 2)});

@@ -117,9 +117,9 @@ TEST_F(PathSets, AnApexBelowTheToleranceCapsTheSetAgainstTheNextRing) {
 // Coincident squares 2 apart: a profile step of 2.0001; capped at both ends by their radius.
 TEST_F(PathSets, ProfileStepsAreTheFarthestMatchedDistanceAndNormaliseAlongTheCaps) {
   FillSet(set_, kPathSetClosed,
-          {{Square(-1, -1, 1, 1), 0, kSectionCappedBottom},
-           {Square(-1, -1, 1, 1), 2},
-           {Square(-1, -1, 1, 1), 4, kSectionCappedTop}});
+          {{Square(4, 4, 6, 6), 0, kSectionCappedBottom},
+           {Square(4, 4, 6, 6), 2},
+           {Square(4, 4, 6, 6), 4, kSectionCappedTop}});
   EXPECT_NEAR(set_.profileLength, 4.0002f, 1e-5f);
   EXPECT_NEAR(ProfileArc(set_.paths[1]), 2.0001f, 1e-6f);
   EXPECT_NEAR(ProfileV(set_.paths[1]), 0.5f, 1e-6f);
