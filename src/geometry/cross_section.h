@@ -46,7 +46,9 @@ inline float ProfileV(const SweepPath& s) { return s.p; }
 inline float& ProfileVCapped(SweepPath& s) { return s.q; }
 inline float ProfileVCapped(const SweepPath& s) { return s.q; }
 inline float ProfileArc(const SweepPath& s) { return std::bit_cast<float>(s.thirdWord); }
-inline void SetProfileArc(SweepPath& s, float arc) { s.thirdWord = std::bit_cast<std::uint32_t>(arc); }
+inline void SetProfileArc(SweepPath& s, float arc) {
+  s.thirdWord = std::bit_cast<std::uint32_t>(arc);
+}
 inline float SectionMinX(const SweepPath& s) { return s.bounds[0]; }
 inline float SectionMaxX(const SweepPath& s) { return s.bounds[1]; }
 inline float SectionMinY(const SweepPath& s) { return s.bounds[2]; }

@@ -43,7 +43,8 @@ void MeshBuilderInit(ItemMeshBuilder& builder);
 void MeshBuilderRelease(ItemMeshBuilder& builder);
 // Empties the builder with address room for that many vertices and triangles: counts and marks
 // 0, the bounds inverted (kMeshBoundsEmpty), the auxiliary array emptied.
-void MeshBuilderReset(ItemMeshBuilder& builder, std::uint64_t vertexRoom, std::uint64_t triangleRoom);
+void MeshBuilderReset(ItemMeshBuilder& builder, std::uint64_t vertexRoom,
+                      std::uint64_t triangleRoom);
 
 // Each appends one element and returns its index. Appending past the room of the last reset is
 // fatal (the memory manager's "Virtual Memory Error : Required Memory > Reserved Memory").

@@ -142,7 +142,8 @@ void ProfileOpen(PathSet& set) {
   set.profileRingEnd = set.count;
   set.profileLength = 0;
   for (std::uint32_t b = 1; b < set.count; ++b) {
-    set.profileLength += kt.KernelSqrt(OpenStep(set.paths[b - 1], set.paths[b])) + kProfileStepExtra;
+    set.profileLength +=
+        kt.KernelSqrt(OpenStep(set.paths[b - 1], set.paths[b])) + kProfileStepExtra;
     set.maxRingLength = kt.KernelMax(set.maxRingLength, set.paths[b].totalLength);
   }
 }

@@ -21,8 +21,8 @@ inline constexpr float kApexRingLength = 0.0005f;
 inline constexpr float kProfileStepExtra = 0.0001f;
 
 struct PathSet {
-  MemBlock block;     // holds the SweepPath records
-  SweepPath* paths;   // the block's base
+  MemBlock block;    // holds the SweepPath records
+  SweepPath* paths;  // the block's base
   std::uint32_t count;
   std::uint32_t kind;  // kPathSetClosed: rings; kPathSetOpen: open polylines (terrain)
   std::uint32_t capacity;

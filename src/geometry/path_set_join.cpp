@@ -21,8 +21,8 @@ JoinSectionHolder gJoinSection;
 
 bool gTargetFull = false;  // a point did not fit the outline's room
 
-void Put(SweepPath& s, float x, float y, std::uint16_t component5, std::uint16_t param,
-         float value, std::uint8_t hidden) {
+void Put(SweepPath& s, float x, float y, std::uint16_t component5, std::uint16_t param, float value,
+         std::uint8_t hidden) {
   if (s.count >= s.capacity) {
     gTargetFull = true;
     return;
@@ -104,7 +104,8 @@ void Run(SweepPath& target, const SweepPath& s, SectionPosition from, SectionPos
   }
   // The end point is left out at a segment start (the whole point stands there) and where it is
   // the start point again. (Fractions are compared on one segment only.)
-  const bool atStart = forward && from.seg == to.seg && std::fabs(from.t - to.t) <= kSectionTolerance;
+  const bool atStart =
+      forward && from.seg == to.seg && std::fabs(from.t - to.t) <= kSectionTolerance;
   if (to.t > kSectionTolerance && !atStart) PutAt(target, s, to, map, forward ? 0.0f : 1.0f);
 }
 
@@ -247,8 +248,12 @@ std::uint32_t SpliceSections(const SweepPath& a, const SweepPath& r, const Cross
   const auto pR = [&](const Crossing& e) {
     return SweepPathParamAt(r, e.seg[kCrossingB], e.t[kCrossingB]);
   };
-  const auto onA = [](const Crossing& e) { return SectionPosition{e.seg[kCrossingA], e.t[kCrossingA]}; };
-  const auto onR = [](const Crossing& e) { return SectionPosition{e.seg[kCrossingB], e.t[kCrossingB]}; };
+  const auto onA = [](const Crossing& e) {
+    return SectionPosition{e.seg[kCrossingA], e.t[kCrossingA]};
+  };
+  const auto onR = [](const Crossing& e) {
+    return SectionPosition{e.seg[kCrossingB], e.t[kCrossingB]};
+  };
   const auto sameSegment = [](const Crossing& e, const Crossing& g, std::uint32_t side) {
     return e.seg[side] == g.seg[side] && e.t[side] <= g.t[side];
   };
@@ -260,7 +265,8 @@ std::uint32_t SpliceSections(const SweepPath& a, const SweepPath& r, const Cross
   const Crossing& last = list[n - 1];
 
   if (e0.sign >= 0) {  // A's point 0 lies inside B: start from the point of R that stands for it
-    const float before = a.totalLength - SweepPathArcAt(a, last.seg[kCrossingA], last.t[kCrossingA]);
+    const float before =
+        a.totalLength - SweepPathArcAt(a, last.seg[kCrossingA], last.t[kCrossingA]);
     const float divisor = before + SweepPathArcAt(a, e0.seg[kCrossingA], e0.t[kCrossingA]);
     const float f = divisor != 0 ? before / divisor : 0.0f;
     const SectionPosition p0 = SweepPathPointAtArcFraction(r, onR(last), onR(e0), f);
@@ -309,15 +315,16 @@ std::uint32_t SpliceSections(const SweepPath& a, const SweepPath& r, const Cross
     };
     const auto rMap = [&](const Crossing& e, const Crossing& g) {
       const JoinMapping m = piece(e, g);
-      const bool forward = g.seg[kCrossingB] > e.seg[kCrossingB] ||
-                           (g.seg[kCrossingB] == e.seg[kCrossingB] && e.t[kCrossingB] < kSectionTolerance);
+      const bool forward =
+          g.seg[kCrossingB] > e.seg[kCrossingB] ||
+          (g.seg[kCrossingB] == e.seg[kCrossingB] && e.t[kCrossingB] < kSectionTolerance);
       return MakeMap(m, m.p1, !forward);
     };
     for (std::uint32_t k = 1; k + 1 < n; k += 2) {
       const Crossing &e = list[k - 1], &g = list[k];
       JoinAppendMappedPoint(target, r, onR(e), piece(e, g));
       if (!sameSegment(e, g, kCrossingB)) inlineRun(r, kCrossingB, e, g, rMap(e, g));
-      const Crossing &h = list[k + 1];
+      const Crossing& h = list[k + 1];
       JoinAppendPoint(target, a, onA(g));
       if (!sameSegment(g, h, kCrossingA)) inlineRun(a, kCrossingA, g, h, PieceMap{});
     }

@@ -77,8 +77,7 @@ std::uint32_t JoinAppendMappedPoint(SweepPath& target, const SweepPath& r, Secti
 // The point at `from` (a segment of S's count meaning point 0), the whole points up to `to`
 // (past the last point to point 0 when `to` does not come after `from`), and the point at `to`
 // unless it lies at its segment's start or where the run started.
-void JoinAppendRun(SweepPath& target, const SweepPath& s, SectionPosition from,
-                   SectionPosition to);
+void JoinAppendRun(SweepPath& target, const SweepPath& s, SectionPosition from, SectionPosition to);
 void JoinAppendMappedRun(SweepPath& target, const SweepPath& r, SectionPosition from,
                          SectionPosition to, const JoinMapping& map);
 

@@ -170,7 +170,9 @@ void BuildClosed(const PathSet& set, const LodRange& range, ItemMeshBuilder& b) 
   const std::uint32_t n = set.count;
   const SweepPath& r0 = set.paths[0];
   const SweepPath& last = set.paths[n - 1];
-  const auto apex = [](const SweepPath& r) { return r.count > 0 && r.totalLength < kApexRingLength; };
+  const auto apex = [](const SweepPath& r) {
+    return r.count > 0 && r.totalLength < kApexRingLength;
+  };
   std::uint32_t first = 0, end = n;  // the side rings [first, end)
   float x, y, h;
   if (apex(r0)) {
@@ -182,7 +184,8 @@ void BuildClosed(const PathSet& set, const LodRange& range, ItemMeshBuilder& b) 
   }
   b.capTriangleA = b.capVertexA = 0;
   if (apex(last)) {
-    if (n > 1) MeshAddCapTop(b, set.paths[n - 2], last.x[0], last.y[0], last.height, Visible(last, 0));
+    if (n > 1)
+      MeshAddCapTop(b, set.paths[n - 2], last.x[0], last.y[0], last.height, Visible(last, 0));
     end = n - 1;
   } else if ((SectionKind(last) & kSectionKindMask) == kSectionCappedTop) {
     SweepPathCentroid(last, &x, &y, &h);
@@ -249,7 +252,8 @@ void BuildOpen(const PathSet& set, const LodRange& range, ItemMeshBuilder& b) {
 void FillTriangleRanges(ItemMeshBuilder& b) {
   const std::uint32_t n = b.triangleCount;
   if (n == 0) return;
-  auto* r = static_cast<std::uint32_t*>(VmArrayAppend(b.triangleRanges, n, 2 * sizeof(std::uint32_t)));
+  auto* r =
+      static_cast<std::uint32_t*>(VmArrayAppend(b.triangleRanges, n, 2 * sizeof(std::uint32_t)));
   const std::uint32_t* t = b.indices;
   std::uint32_t lo = b.vertexCount - 1;
   for (std::uint32_t k = n; k-- > 0;) {
@@ -292,7 +296,8 @@ void MeshInterleaveStrips(ItemMeshBuilder& builder, std::uint32_t a0, std::uint3
   while (next[0] < n0 && next[1] < n1) {
     std::uint32_t& k = next[side];
     const ScratchArray<float>& p = *params[side];
-    while (k < count[side] && p[k] < f + kSectionTolerance) gMergeBuffer.Append(TriangleAt(builder, first[side] + k++));
+    while (k < count[side] && p[k] < f + kSectionTolerance)
+      gMergeBuffer.Append(TriangleAt(builder, first[side] + k++));
     f = k < count[side] ? p[k] : 1.0f;
     side ^= 1;
   }
@@ -301,7 +306,8 @@ void MeshInterleaveStrips(ItemMeshBuilder& builder, std::uint32_t a0, std::uint3
     while (next[s] < count[s]) gMergeBuffer.Append(TriangleAt(builder, first[s] + next[s]++));
   }
   std::uint32_t* out = VmArrayData<std::uint32_t>(builder.indexArray) + 3 * std::size_t{a0};
-  for (std::uint32_t k = 0; k < n0 + n1; ++k) std::memcpy(out + 3 * k, gMergeBuffer[k].v, sizeof(Triple));
+  for (std::uint32_t k = 0; k < n0 + n1; ++k)
+    std::memcpy(out + 3 * k, gMergeBuffer[k].v, sizeof(Triple));
 }
 
 void PathSetBuildMesh(const PathSet& set, const LodRange& range, ItemMeshBuilder& builder) {

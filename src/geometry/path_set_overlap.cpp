@@ -54,8 +54,8 @@ std::uint32_t PathSetBoxesOverlap(const PathSet& a, const PathSet& b) {
 void PathSetSharedSlices(const PathSet& a, const PathSet& b, std::uint32_t* first,
                          std::uint32_t* end) {
   const std::uint64_t lo = std::max(a.firstIndex, b.firstIndex);
-  const std::uint64_t hi = std::min(std::uint64_t{a.firstIndex} + a.count,
-                                    std::uint64_t{b.firstIndex} + b.count);
+  const std::uint64_t hi =
+      std::min(std::uint64_t{a.firstIndex} + a.count, std::uint64_t{b.firstIndex} + b.count);
   *first = static_cast<std::uint32_t>(lo);
   *end = static_cast<std::uint32_t>(hi > lo ? hi : lo);
 }

@@ -24,10 +24,10 @@ inline constexpr float kCrossingEpsilon = 1e-5f;
 enum : std::uint32_t { kCrossingA = 0, kCrossingB = 1 };
 
 struct Crossing {
-  float x, y;              // the crossing point
-  float t[2];              // fraction along the segment of A and of B
-  float sign;              // see above
-  std::uint32_t seg[2];    // the segment (starting point) of A and of B
+  float x, y;            // the crossing point
+  float t[2];            // fraction along the segment of A and of B
+  float sign;            // see above
+  std::uint32_t seg[2];  // the segment (starting point) of A and of B
 };
 using CrossingList = ScratchArray<Crossing>;
 

@@ -64,7 +64,11 @@ TEST_F(ItemBatch, CapsAndSideBecomeTheItemsRanges) {
        {18, 16},
        {18, 16},
        {34, 32}},
-      {kPathSetOpen, {{line, 0, seams}, {line, 1}, {line, 2}, {line, 3, seams}}, {0, 0}, {0, 0}, {24, 26}}};
+      {kPathSetOpen,
+       {{line, 0, seams}, {line, 1}, {line, 2}, {line, 3, seams}},
+       {0, 0},
+       {0, 0},
+       {24, 26}}};
   for (const auto& c : cases) {
     FillSet(a_, c.kind, c.rings);
     const std::uint32_t first = buffer.floatCount, firstIndex = buffer.indexCount;

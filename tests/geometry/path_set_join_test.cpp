@@ -40,19 +40,18 @@ TEST_F(Join, ASquareMinusASmallerSquareFollowsBothOutlines) {
     std::vector<Xy> b;
     std::vector<Xy> outline;
     std::vector<float> params;
-  } cases[] = {
-      {Square(0, 0, 4, 4),
-       Square(3, 1, 5, 3),
-       {{0, 0}, {4, 0}, {4, 1}, {3, 1}, {3, 3}, {4, 3}, {4, 4}, {0, 4}},
-       {0, .25f, .3125f, .34375f, .40625f, .4375f, .5f, .75f}},
-      {{{4, 2}, {4, 4}, {0, 4}, {0, 0}, {4, 0}},
-       Square(3, 1, 5, 3),
-       {{3, 2}, {3, 3}, {4, 3}, {4, 4}, {0, 4}, {0, 0}, {4, 0}, {4, 1}, {3, 1}},
-       {0, .0498f, .0996f, .2f, .4f, .6f, .7998f, .8994f, .9492f}},
-      {Square(0, 0, 4, 4),
-       Square(-1, 1, 1, 3),
-       {{0, 0}, {4, 0}, {4, 4}, {0, 4}, {0, 3}, {1, 3}, {1, 1}, {0, 1}},
-       {0, .25f, .5f, .75f, .8125f, .84375f, .90625f, .9375f}}};
+  } cases[] = {{Square(0, 0, 4, 4),
+                Square(3, 1, 5, 3),
+                {{0, 0}, {4, 0}, {4, 1}, {3, 1}, {3, 3}, {4, 3}, {4, 4}, {0, 4}},
+                {0, .25f, .3125f, .34375f, .40625f, .4375f, .5f, .75f}},
+               {{{4, 2}, {4, 4}, {0, 4}, {0, 0}, {4, 0}},
+                Square(3, 1, 5, 3),
+                {{3, 2}, {3, 3}, {4, 3}, {4, 4}, {0, 4}, {0, 0}, {4, 0}, {4, 1}, {3, 1}},
+                {0, .0498f, .0996f, .2f, .4f, .6f, .7998f, .8994f, .9492f}},
+               {Square(0, 0, 4, 4),
+                Square(-1, 1, 1, 3),
+                {{0, 0}, {4, 0}, {4, 4}, {0, 4}, {0, 3}, {1, 3}, {1, 1}, {0, 1}},
+                {0, .25f, .5f, .75f, .8125f, .84375f, .90625f, .9375f}}};
   for (const auto& c : cases) {
     FillSet(a_, kPathSetClosed, Prism(c.a, 2), 4);
     FillSet(b_, kPathSetClosed, Prism(c.b, 2), 4);
@@ -97,8 +96,9 @@ TEST_F(Join, PairsThatCannotBeCutStayAndAreCounted) {
     EXPECT_EQ(a_.paths[0].count, c.a.size());
     EXPECT_EQ(a_.paths[1].count, c.a.size());
   }
-  EXPECT_EQ(log_.str(), "Cut composition : 2 section pair(s) left uncut\n"
-                        "Cut composition : 2 section pair(s) left uncut\n");
+  EXPECT_EQ(log_.str(),
+            "Cut composition : 2 section pair(s) left uncut\n"
+            "Cut composition : 2 section pair(s) left uncut\n");
 }
 
 // Four crossings met along R in the order 0 2 1 3 (two descents) allow no outline; in the order

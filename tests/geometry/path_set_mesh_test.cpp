@@ -52,8 +52,11 @@ TEST_F(MeshBuild, CapsFanOverTheirRingAndLeaveOutTrianglesBetweenHiddenPoints) {
   const struct {
     std::vector<std::uint8_t> hidden;
     std::uint32_t force, triangles;
-  } cases[] = {{{0, 0, 0, 0}, 0, 4}, {{1, 1, 1, 1}, 0, 0}, {{1, 1, 1, 1}, 1, 4},
-               {{0, 1, 1, 0}, 0, 3}, {{1, 0, 1, 1}, 0, 2}};
+  } cases[] = {{{0, 0, 0, 0}, 0, 4},
+               {{1, 1, 1, 1}, 0, 0},
+               {{1, 1, 1, 1}, 1, 4},
+               {{0, 1, 1, 0}, 0, 3},
+               {{1, 0, 1, 1}, 0, 2}};
   for (const auto& c : cases) {
     for (const bool top : {false, true}) {
       FillRing(ring_, {Square(0, 0, 2, 2), 5, kSectionPlain, {}, c.hidden});
@@ -112,7 +115,7 @@ TEST_F(MeshBuild, TwoUncappedRingsZipByParameter) {
   const std::vector<Tri> t = Triangles(b_);
   EXPECT_EQ(t[0], (Tri{6, 0, 5}));  // the second ring's first midpoint comes first
   EXPECT_EQ(t[1], (Tri{0, 6, 1}));
-  EXPECT_EQ(b_.texCoords[4 * 13], 1.0f);  // the closing vertex of the second ring
+  EXPECT_EQ(b_.texCoords[4 * 13], 1.0f);      // the closing vertex of the second ring
   EXPECT_EQ(b_.texCoords[4 * 13 + 1], 1.0f);  // its profile position
   const auto* ranges = VmArrayData<std::uint32_t>(b_.triangleRanges);
   EXPECT_EQ(ranges[2 * 11], *std::min_element(t[11].begin(), t[11].end()));
@@ -184,7 +187,7 @@ TEST_F(MeshBuild, AnOpenSheetZipsItsInnerColumnsAndClosesItsSeams) {
   EXPECT_EQ(b_.vertexCount, 12u);
   ASSERT_EQ(b_.triangleCount, 10u);
   const std::vector<Tri> t = Triangles(b_);
-  const std::vector<Tri> seamTriangles = {{1, 0, 5}, {0, 8, 5}, {5, 8, 9},
+  const std::vector<Tri> seamTriangles = {{1, 0, 5}, {0, 8, 5},  {5, 8, 9},
                                           {2, 6, 3}, {3, 6, 11}, {6, 10, 11}};
   EXPECT_EQ(std::vector<Tri>(t.begin() + 4, t.end()), seamTriangles);
   // Without seam bits the outer columns have one entry each: no seam. Hidden points leave out
@@ -192,7 +195,8 @@ TEST_F(MeshBuild, AnOpenSheetZipsItsInnerColumnsAndClosesItsSeams) {
   Build(kPathSetOpen, {{line, 0}, {line, 1}, {line, 2}});
   EXPECT_EQ(b_.triangleCount, 4u);
   const std::vector<std::uint8_t> hidden(6, 1);
-  Build(kPathSetOpen, {{line, 0, seams, {}, hidden}, {line, 1, 2, {}, hidden}, {line, 2, seams, {}, hidden}});
+  Build(kPathSetOpen,
+        {{line, 0, seams, {}, hidden}, {line, 1, 2, {}, hidden}, {line, 2, seams, {}, hidden}});
   EXPECT_EQ(b_.triangleCount, 6u);
 }
 
@@ -241,7 +245,8 @@ TEST_F(MeshBuild, RandomSetsGiveConsistentMeshes) {
     ASSERT_LE(b_.capVertexA, b_.capVertexB);
     ASSERT_LE(b_.capTriangleA, b_.capTriangleB);
     ASSERT_LE(b_.capTriangleB, b_.triangleCount);
-    for (std::uint32_t k = 0; k < 3 * b_.triangleCount; ++k) ASSERT_LT(b_.indices[k], b_.vertexCount);
+    for (std::uint32_t k = 0; k < 3 * b_.triangleCount; ++k)
+      ASSERT_LT(b_.indices[k], b_.vertexCount);
     float least[3] = {1e35f, 1e35f, 1e35f}, most[3] = {-1e35f, -1e35f, -1e35f};
     for (std::uint32_t v = 0; v < b_.vertexCount; ++v) {
       for (int a = 0; a < 3; ++a) {

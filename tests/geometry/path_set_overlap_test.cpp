@@ -56,9 +56,12 @@ TEST_F(Overlap, SegmentsInsideTheOtherSectionAreHidden) {
     int w, h;
     std::uint32_t firstIndex;
     const char* what;
-  } cases[] = {{2.5f, 2.5f, 4, 4, 0, "corner"},      {3.5f, 1.5f, 2, 1, 0, "side"},
-               {1.5f, 1.5f, 1, 1, 0, "B inside A"},  {-1.5f, -1.5f, 7, 7, 0, "A inside B"},
-               {4, 0, 2, 4, 0, "boxes touch"},       {2.5f, 2.5f, 4, 4, 2, "no shared slice"},
+  } cases[] = {{2.5f, 2.5f, 4, 4, 0, "corner"},
+               {3.5f, 1.5f, 2, 1, 0, "side"},
+               {1.5f, 1.5f, 1, 1, 0, "B inside A"},
+               {-1.5f, -1.5f, 7, 7, 0, "A inside B"},
+               {4, 0, 2, 4, 0, "boxes touch"},
+               {2.5f, 2.5f, 4, 4, 2, "no shared slice"},
                {5, 0, 1, 1, 0, "apart"}};
   const std::vector<Xy> outlineA = SteppedRect(0, 0, 4, 4);
   for (const auto& c : cases) {
@@ -170,7 +173,7 @@ TEST(HiddenRuns, RunsLieBetweenEnteringAndLeavingCrossings) {
     std::vector<std::pair<std::uint32_t, float>> crossings;  // segment, sign
     std::vector<std::uint8_t> hidden;
   } cases[] = {{{{1, -1}, {4, 1}}, {0, 0, 1, 1, 0, 0, 0, 0}},
-               {{{2, 1}, {4, -1}}, {1, 1, 0, 0, 0, 1, 1, 1}},  // starts inside
+               {{{2, 1}, {4, -1}}, {1, 1, 0, 0, 0, 1, 1, 1}},            // starts inside
                {{{1, -1}, {3, 1}, {5, -1}}, {0, 0, 1, 0, 0, 0, 1, 1}}};  // an odd count
   for (const auto& c : cases) {
     CrossingList list;

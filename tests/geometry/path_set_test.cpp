@@ -33,7 +33,9 @@ TEST(CrossSection, ParametersWrapPastTheLastPoint) {
     float t;
     std::uint32_t from, index;
     float fraction;
-  } walks[] = {{0.25f, 0, 0, 1.0f}, {0.2505f, 0, 1, 0.002f}, {0.9f, 0, 3, 0.6f},
+  } walks[] = {{0.25f, 0, 0, 1.0f},
+               {0.2505f, 0, 1, 0.002f},
+               {0.9f, 0, 3, 0.6f},
                {0.1f, 2, 2, -1.6f}};  // the walk never goes back
   for (const auto& w : walks) {
     std::uint32_t index;
@@ -136,10 +138,11 @@ TEST_F(PathSets, ProfileStepsAreTheFarthestMatchedDistanceAndNormaliseAlongTheCa
 
 // One ring, one apex ring, equal parameters in an open walk, no ring: no NaN anywhere.
 TEST_F(PathSets, DegenerateSetsMeasureToNumbers) {
-  const std::vector<Ring> sets[] = {{{Square(0, 0, 1, 1)}},
-                                    {{{{0, 0}}}},
-                                    {{{{0, 0}, {1, 0}, {2, 0}}, 0, kSectionPlain, {0, 0.5f, 0.5f}},
-                                     {{{0, 0}, {1, 0}, {2, 0}}, 1, kSectionPlain, {0, 0.5f, 0.5f}}}};
+  const std::vector<Ring> sets[] = {
+      {{Square(0, 0, 1, 1)}},
+      {{{{0, 0}}}},
+      {{{{0, 0}, {1, 0}, {2, 0}}, 0, kSectionPlain, {0, 0.5f, 0.5f}},
+       {{{0, 0}, {1, 0}, {2, 0}}, 1, kSectionPlain, {0, 0.5f, 0.5f}}}};
   for (const std::uint32_t kind : {kPathSetClosed, kPathSetOpen}) {
     for (const auto& rings : sets) {
       FillSet(set_, kind, rings);
