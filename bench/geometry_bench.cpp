@@ -2,7 +2,9 @@
 // range, with a box that puts every point at the maximum level (6): the built-in Sphere and a
 // model of 16 Edges of 32 points, with the plain and the SSE kernel members side by side, in
 // output points per second. Then the registration of the 64 operands of one composition with
-// their slice heights.
+// their slice heights. Then the item geometry of cross-sections: the mesh of 256 rings of 256
+// points (triangles per second), and the "+" overlap and "-" join of two sets of 256 slices of
+// 1000-point circles one radius apart (section pairs per second).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -11,6 +13,10 @@
 
 #include "geometry/curve_refinement.h"
 #include "geometry/geometry_test_support.h"
+#include "geometry/path_set_join.h"
+#include "geometry/path_set_mesh.h"
+#include "geometry/path_set_overlap.h"
+#include "geometry/section_test_support.h"
 #include "geometry/scene_objects.h"
 #include "language/world.h"
 
@@ -88,6 +94,70 @@ void RegisterComposition64(benchmark::State& state) {
   state.SetLabel(state.range(0) != 0 ? "sse" : "plain");
 }
 BENCHMARK(RegisterComposition64)->Arg(0)->Arg(1);
+
+// A capped column of `slices` rings of n points about (cx, 0), its radius swelling with height.
+void Column(PathSet& set, float cx, std::uint32_t slices, std::uint32_t n) {
+  std::vector<test::Ring> rings;
+  for (std::uint32_t k = 0; k < slices; ++k) {
+    const float h = static_cast<float>(k) / static_cast<float>(slices);
+    rings.push_back({test::Circle(cx, 0, 1 + 0.2f * std::sin(6.283f * h), n), h});
+  }
+  rings.front().kind = kSectionCappedBottom;
+  rings.back().kind = kSectionCappedTop;
+  test::FillSet(set, kPathSetClosed, rings);
+}
+
+void BuildMesh256x256(benchmark::State& state) {
+  PathSet set{};
+  Column(set, 0, 256, 256);
+  PathSetNormalise(set);
+  ItemMeshBuilder builder;
+  MeshBuilderInit(builder);
+  const LodRange range{};
+  double triangles = 0;
+  for (auto _ : state) {
+    PathSetBuildMesh(set, range, builder);
+    triangles += builder.triangleCount;
+  }
+  state.counters["triangles"] = benchmark::Counter(triangles, benchmark::Counter::kIsRate);
+  MeshBuilderRelease(builder);
+  PathSetFree(set);
+}
+BENCHMARK(BuildMesh256x256)->Unit(benchmark::kMillisecond);
+
+void OverlapCircles256x1000(benchmark::State& state) {
+  PathSet a{}, b{};
+  Column(a, 0, 256, 1000);
+  Column(b, 1, 256, 1000);
+  for (auto _ : state) PathSetOverlap(a, b);
+  state.counters["pairs"] = benchmark::Counter(256.0 * static_cast<double>(state.iterations()),
+                                               benchmark::Counter::kIsRate);
+  PathSetFree(a);
+  PathSetFree(b);
+}
+BENCHMARK(OverlapCircles256x1000)->Unit(benchmark::kMillisecond);
+
+void JoinCircles256x1000(benchmark::State& state) {
+  PathSet model{}, a{}, b{};
+  Column(model, 0, 256, 1000);
+  Column(b, 1, 256, 1000);
+  PathSetResize(a, 256, kPathSetClosed);
+  SweepPath* sections = PathSetAppendEmpty(a, 256);
+  for (auto _ : state) {
+    state.PauseTiming();
+    for (std::uint32_t k = 0; k < 256; ++k) SweepPathAssign(sections[k], model.paths[k]);
+    a.minX = model.minX, a.maxX = model.maxX, a.minY = model.minY, a.maxY = model.maxY;
+    a.minZ = model.minZ, a.maxZ = model.maxZ;
+    state.ResumeTiming();
+    PathSetJoin(a, b);
+  }
+  state.counters["pairs"] = benchmark::Counter(256.0 * static_cast<double>(state.iterations()),
+                                               benchmark::Counter::kIsRate);
+  PathSetFree(model);
+  PathSetFree(a);
+  PathSetFree(b);
+}
+BENCHMARK(JoinCircles256x1000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace veskor

@@ -54,8 +54,10 @@ class SceneObjects : public ::testing::Test {
   void TearDown() override {
     EdgeCurveListFree(a_);
     EdgeCurveListFree(b_);
+    gObjectGeometryLod.range = savedRange_;  // a test may point it at boxes of its own
   }
   EdgeCurveList a_{}, b_{};
+  LodRange savedRange_ = gObjectGeometryLod.range;
   TransformNode identity_;
   SceneNode node_{};
 };
