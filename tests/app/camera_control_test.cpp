@@ -77,7 +77,8 @@ TEST(CameraControl, TheRollReturnsToLevelInFiveDegreeSteps) {
 
 TEST(CameraControl, TheOrbitKeepsItsDistanceWrapsTheAzimuthAndHoldsTheElevation) {
   const float target[3] = {1, 2, 3};
-  const float top = 10 * std::sin(kOrbitElevationMax), side = 10 * std::cos(kOrbitElevationMax);
+  const float limit = kPi / 2 - 0.05f;  // 1.5207964
+  const float top = 10 * std::sin(limit), side = 10 * std::cos(limit);
   const struct {
     float from[3], yaw, pitch, to[3];
   } cases[] = {
