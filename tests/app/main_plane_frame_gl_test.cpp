@@ -85,6 +85,7 @@ class MainPlaneFrameTest : public test::GlTest {
 TEST_F(MainPlaneFrameTest, BeforeAWorldOnlyTheCountersTheBuildersAndACompileRun) {
   CompileRequest = 1;
   gCompileResult = 0;
+  PpsValue = 7;
   const std::uint32_t stamp = ContextStamp;
   MainPlaneFrame(plane_);
   EXPECT_EQ(gLog, "language interface welcome compile() ");
@@ -122,6 +123,52 @@ TEST_F(MainPlaneFrameTest, TheSceneIsDrawnBelowTheMenuBarInItsDisplayMode) {
   gLog.clear();
   MainPlaneFrame(plane_);
   EXPECT_EQ(gLog, "attenuate step draw0@0,0,300,0 close ");
+}
+
+TEST_F(MainPlaneFrameTest, TheFrameSteersTheCameraByTheViewChoice) {
+  LanguageScreenPending = MainInterfacePending = WelcomeScreenPending = 0;
+  WorldReady = 1;
+  gWorld.examineCount = 1;
+  gWorld.examines[0].position[0] = gWorld.examines[0].position[2] = 0;
+  gWorld.examines[0].position[1] = 10;
+  const float t = AverageFrameTime();
+  const struct {
+    std::uint32_t examine, look;
+    std::int32_t view;
+    std::uint16_t index;
+    float roll;
+    std::string state;  // position, direction, roll in degrees
+  } cases[] = {
+      // Yaw 250 x 0.1244 s x 0.2 = 6.22 degrees: from azimuth -90 around (0, 10, 0) at 10.
+      {1, 0, -1, 0, 0, "p 1.08 0.0589 0 d -0.11 0.99 0 r 0"},
+      {1, 0, -1, kNoExamine, 0, "p 0 0 0 d 0 1 0 r 0"},
+      {1, 1, 2, 0, 12, "p 0 0 0 d 0 1 0 r 12"},           // flying to a view: left alone
+      {0, 1, -1, 0, 0,
+       "p 0 0 0 d 0.11 0.99 0 r " + std::to_string(static_cast<int>(2500 * t * 0.2f + 0.5f))},
+      {0, 0, -1, 0, 12, "p 0 0 0 d 0 1 0 r 7"},
+  };
+  for (const auto& c : cases) {
+    *ViewCamera = Camera{};
+    CameraSetPosition(*ViewCamera, 0, 0, 0);
+    CameraSetDirection(*ViewCamera, 0, 1, 0);
+    ExamineMode = c.examine;
+    MouseLook = c.look;
+    SelectedView = c.view;
+    ExamineIndex = c.index;
+    ViewRoll = c.roll;
+    ViewCamera->roll = c.roll * 3.14159265f / 180;
+    DragOffsetX = 0.2f;
+    DragOffsetY = 0;
+    MainPlaneFrame(plane_);
+    const Camera& cam = *ViewCamera;
+    char state[128];
+    std::snprintf(state, sizeof state, "p %.3g %.3g %.3g d %.2g %.2g %.2g r %d", cam.position[0] + 0.0,
+                  cam.position[1] + 0.0, cam.position[2] + 0.0, cam.direction[0] + 0.0,
+                  cam.direction[1] + 0.0, cam.direction[2] + 0.0,
+                  static_cast<int>(ViewRoll + 0.5f));
+    EXPECT_EQ(state, c.state) << c.examine << c.look << c.view << " " << c.index;
+  }
+  gWorld.examineCount = 0;
 }
 
 TEST_F(MainPlaneFrameTest, TheSaveViewCounterRunsToEightAndClearsItsBox) {

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 #include <set>
 #include <string>
 #include <vector>
@@ -94,6 +95,11 @@ TEST(WindowStart, TheWindowOpensOnTheStoredSettings) {
     const std::string report = dir.Path("report");
     const int code = test::RunInChild([&] {
       WorldReady = c.worldReady ? 1 : 0;
+      // Handlers registered before the start (as the platform's services would be) run after
+      // the window has gone and the settings were saved.
+      std::atexit([] {
+        if (gMainPlane.shutDown == 0 || gMainPlane.window != nullptr) _exit(3);
+      });
       const int result = WinMain("", test::WindowPorts(c.steps));
       WriteReport(report, result);
       NormalExit(result);
