@@ -3,21 +3,66 @@
 #include <cstdio>
 
 #include "app/main_plane.h"
-#include "app/settings.h"
 
 namespace veskor {
 
-std::uint32_t MainPlaneInitWindow(MainPlane&, const char*, const char*, std::uint32_t) { return 1; }
-
-void MainPlaneShutdown(MainPlane& plane) {
-  if (plane.settingsRead != 0) SaveSettings(plane);
-}
-
-void MainPlaneFrame(MainPlane&) {}
+void ReserveAnimationPool() {}
 
 void AnimationUpdateAll() {}
 
 void HideSetupPanel() {}
+
+std::uint32_t CompileSession(const char*) {
+  CompileRequest = 0;
+  return 0;
+}
+
+void RenderSession() {}
+
+void CameraStepWrapper(World&) {}
+
+void SceneDraw(Camera&, std::uint32_t, std::uint32_t* polygons) {
+  if (polygons != nullptr) *polygons = 0;
+}
+
+void UpdateEmitterAttenuation(Camera&, World&) {}
+
+void AddViewSnapshot(World&, Camera&) {}
+
+void ViewListAutoClose() {}
+
+void LanguageScreen() { LanguageScreenPending = 0; }
+
+void BuildMainInterface() { MainInterfacePending = 0; }
+
+void WelcomeScreen() {
+  WelcomeScreenPending = 0;
+  WelcomeCountdown = 1;
+}
+
+GuiClipPanel WelcomePanel;
+std::uint32_t WelcomeRunning = 0;
+std::uint32_t HelpShown = 0;
+
+void SkipWelcomeSequence() { WelcomeRunning = 0; }
+
+void CloseHelpPage() { HelpShown = 0; }
+
+std::uint32_t ExamineBoxState = 0;
+std::uint32_t SaveViewBoxState = 0;
+
+void SetExamineBox(std::uint32_t value) { ExamineBoxState = value; }
+
+void ClearSaveViewBox() { SaveViewBoxState = 0; }
+
+std::uint32_t SoundEnabled = 0;
+
+std::uint32_t InitDirectSound(GlWindow*) {
+  SoundEnabled = 0;
+  return 0;
+}
+
+void ReleaseSoundDevice() {}
 
 SampleSlot IntroMusicSlot;
 

@@ -1,33 +1,60 @@
-// Stand-ins for what the entry point, the main loop and the settings call of parts of the
-// program still to come: the window half of MainPlaneInit and the shutdown, the root plane's
-// frame, the animation tracks, the setup panel and the sound loader with the intro-music slot.
-// Each is replaced, here, when its part lands.
+// Stand-ins for what the entry point, the main loop, the root plane and the settings call of
+// parts of the program still to come: the sessions, the screens and their widgets, the scene
+// renderer's draw and camera motion, the sound device and loader with the intro-music slot,
+// and the animation tracks. Each is replaced, here, when its part lands.
 #pragma once
 
 #include <cstdint>
 
+#include "gfx/camera.h"
+#include "gui/clip_panel.h"
+#include "language/world.h"
+#include "platform/gl_context.h"
+
 namespace veskor {
 
-class MainPlane;
-
-// Window half of MainPlaneInit: nothing yet; returns 1. Once it opens the window it also starts
-// the window's messages (WindowMessagesStart).
-std::uint32_t MainPlaneInitWindow(MainPlane& plane, const char* title, const char* iconFile,
-                                  std::uint32_t popup);
-// Static destruction of the main plane: saves the settings it read.
-void MainPlaneShutdown(MainPlane& plane);
-// The root plane's frame: nothing yet.
-void MainPlaneFrame(MainPlane& plane);
-// The animation tracks: none yet.
+// The animation tracks: none yet; their pool takes no block.
+void ReserveAnimationPool();
 void AnimationUpdateAll();
 // The setup panel: none yet.
 void HideSetupPanel();
 
-// One loaded sample, and the loader: 1 when the file opens for reading, else 0.
-struct SampleSlot {
-  std::uint32_t dataBytes = 0;
-  std::uint32_t channels = 1;
-};
+// The sessions: a compile that compiles nothing (it clears CompileRequest and returns 0) and a
+// render session that prepares nothing.
+std::uint32_t CompileSession(const char* path);
+void RenderSession();
+// The scene renderer: the camera motion and the draw do nothing; no polygons are drawn.
+void CameraStepWrapper(World& world);
+void SceneDraw(Camera& camera, std::uint32_t mode, std::uint32_t* polygons);
+// Sound banks: nothing to attenuate.
+void UpdateEmitterAttenuation(Camera& camera, World& world);
+// View snapshots and the view list: nothing to add or close.
+void AddViewSnapshot(World& world, Camera& camera);
+void ViewListAutoClose();
+// The screens: each builder clears its pending flag; the welcome screen also starts the
+// welcome delay.
+void LanguageScreen();
+void BuildMainInterface();
+void WelcomeScreen();
+// The welcome sequence and help page: their panel and state.
+extern GuiClipPanel WelcomePanel;
+extern std::uint32_t WelcomeRunning;
+extern std::uint32_t HelpShown;
+void SkipWelcomeSequence();
+void CloseHelpPage();
+// The examine and save-view check boxes of the menu bar: their state, written with their
+// bound values.
+extern std::uint32_t ExamineBoxState;
+extern std::uint32_t SaveViewBoxState;
+void SetExamineBox(std::uint32_t value);
+void ClearSaveViewBox();
+
+// The sound device: none yet; sound stays off (SoundEnabled 0) without a message.
+extern std::uint32_t SoundEnabled;
+std::uint32_t InitDirectSound(GlWindow* window);
+void ReleaseSoundDevice();
+
+// The sample loader: 1 when the file opens for reading, else 0; the slot stays as it is.
 extern SampleSlot IntroMusicSlot;
 std::uint32_t LoadOggSound(const char* path, SampleSlot& slot);
 

@@ -7,6 +7,7 @@
 #include "app/settings.h"
 #include "app/stencil_rect.h"
 #include "app/text_resources.h"
+#include "app/window_init.h"
 #include "app/window_proc.h"
 #include "foundation/frame_clock.h"
 #include "foundation/search_dirs.h"

@@ -98,21 +98,26 @@ std::uint32_t LoadPngFile(const char* path, std::uint8_t*& pixels, std::uint32_t
   if (path == nullptr) return 0;
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) return 0;
+  PngPixels block;
+  const std::uint32_t read = LoadPngStream(file, block, width, height, channels, rowBytes);
+  std::fclose(file);
+  if (read != 0) pixels = block.release();
+  return read;
+}
+
+std::uint32_t LoadPngStream(std::FILE* file, PngPixels& pixels, std::uint32_t& width,
+                            std::uint32_t& height, std::uint32_t& channels,
+                            std::uint32_t& rowBytes) {
   png_byte signature[kSignatureBytes];
   if (std::fread(signature, 1, kSignatureBytes, file) != kSignatureBytes ||
-      png_sig_cmp(signature, 0, kSignatureBytes) != 0) {
-    std::fclose(file);
+      png_sig_cmp(signature, 0, kSignatureBytes) != 0)
     return 0;
-  }
-
   PngDecode decode;
-  const bool decoded = DecodePng(file, &decode);
-  std::fclose(file);
-  if (!decoded) {
+  if (!DecodePng(file, &decode)) {
     ReleaseDecode(decode);
     return 0;
   }
-  pixels = decode.pixels;
+  pixels.reset(decode.pixels);
   width = decode.width;
   height = decode.height;
   channels = decode.channels;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "foundation/c_heap.h"
 
@@ -33,5 +34,11 @@ using PngPixels = CHeapPtr<std::uint8_t[]>;
 std::uint32_t LoadPngFile(const char* path, PngPixels& pixels, std::uint32_t& width,
                           std::uint32_t& height, std::uint32_t& channels,
                           std::uint32_t& rowBytes);
+
+// The same from an open stream at its current position (an image embedded in another file);
+// the stream stays open.
+std::uint32_t LoadPngStream(std::FILE* file, PngPixels& pixels, std::uint32_t& width,
+                            std::uint32_t& height, std::uint32_t& channels,
+                            std::uint32_t& rowBytes);
 
 }  // namespace veskor

@@ -28,6 +28,8 @@ inline std::uint32_t WindowedWidth = 600;
 inline std::uint32_t WindowedHeight = 400;
 // Nonzero when multisampling is on (the MultiSampleMode setting); the one flag for every folder.
 inline std::uint32_t MultiSampleMode = 0;
+// 1 when the window was created with a multisampled pixel format.
+inline std::uint32_t WindowMultisampled = 0;
 // 1 when the MultiSampleQuality setting is "NICEST" and the multisample filter hint extension
 // is present: CameraApply then asks for the nicest multisample filter.
 inline std::uint32_t MultiSampleQuality = 0;

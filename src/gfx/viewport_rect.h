@@ -29,7 +29,7 @@ void SetViewportRect(const ViewPlane& plane, float fx0, float ox0, float fy0, fl
 void RestoreViewport(const ViewPlane& plane);
 
 inline void** PlaneDeviceContextRef(ViewPlane& plane) { return &plane.deviceContext; }
-inline std::uint32_t MultisampleEnabled() { return MultiSampleMode; }
+inline std::uint32_t MultisampleEnabled() { return WindowMultisampled; }
 inline std::uint32_t MainPlaneBoardClass(const ViewPlane& plane) { return plane.boardClass; }
 
 }  // namespace veskor

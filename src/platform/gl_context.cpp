@@ -5,12 +5,9 @@
 #include <cstdio>
 
 #include "platform/gl_compat/gl_compat.h"
+#include "platform/gl_window_internal.h"
 
 namespace veskor {
-
-struct GlWindow {
-  SDL_Window* sdl;
-};
 
 struct GlContext {
   SDL_GLContext sdl;
@@ -19,12 +16,7 @@ struct GlContext {
 
 namespace {
 
-char gLastError[256];
 GlContext* gCurrent = nullptr;  // contexts are made current only through this module
-
-void SetLastError(const char* what) {
-  std::snprintf(gLastError, sizeof gLastError, "%s: %s", what, SDL_GetError());
-}
 
 // The video subsystem stays up once started: entry points loaded while the probe window lived
 // must stay valid for every later context.
@@ -32,7 +24,7 @@ bool VideoReady() {
   static bool ready = false;
   if (!ready) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-      SetLastError("SDL video");
+      GlSetLastError("SDL video");
       return false;
     }
     ready = true;
@@ -56,16 +48,27 @@ void SetPixelFormat(const GlPixelFormat& f) {
 
 }  // namespace
 
+namespace {
+char gLastError[256];
+}  // namespace
+
+void GlSetLastError(const char* what) {
+  std::snprintf(gLastError, sizeof gLastError, "%s: %s", what, SDL_GetError());
+}
+
+bool GlVideoStart() { return VideoReady(); }
+
 GlWindow* GlWindowCreate(const GlWindowDesc& desc) {
   if (!VideoReady()) return nullptr;
   SetPixelFormat(desc.format);
   Uint32 flags = SDL_WINDOW_OPENGL;
   flags |= desc.visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN;
   if (desc.fullScreen) flags |= SDL_WINDOW_FULLSCREEN;
+  if (desc.borderless) flags |= SDL_WINDOW_BORDERLESS;
   SDL_Window* sdl = SDL_CreateWindow(desc.title ? desc.title : "", desc.x, desc.y, desc.width,
                                      desc.height, flags);
   if (sdl == nullptr) {
-    SetLastError("window");
+    GlSetLastError("window");
     return nullptr;
   }
   return new GlWindow{sdl};
@@ -85,7 +88,7 @@ GlContext* GlContextCreate(GlWindow* window, GlContext* shareLists) {
   if (shareLists != nullptr) {
     // SDL shares with the context current at creation.
     if (SDL_GL_MakeCurrent(shareLists->window, shareLists->sdl) != 0) {
-      SetLastError("share context");
+      GlSetLastError("share context");
       return nullptr;
     }
     gCurrent = shareLists;
@@ -94,7 +97,7 @@ GlContext* GlContextCreate(GlWindow* window, GlContext* shareLists) {
   SDL_GLContext sdl = SDL_GL_CreateContext(window->sdl);
   SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
   if (sdl == nullptr) {
-    SetLastError("context");
+    GlSetLastError("context");
     return nullptr;
   }
   gCurrent = new GlContext{sdl, window->sdl};  // SDL makes a new context current
@@ -111,7 +114,7 @@ void GlContextDestroy(GlContext* context) {
 
 bool GlMakeCurrent(GlWindow* window, GlContext* context) {
   if (SDL_GL_MakeCurrent(window->sdl, context->sdl) != 0) {
-    SetLastError("make current");
+    GlSetLastError("make current");
     return false;
   }
   gCurrent = context;
@@ -152,7 +155,7 @@ bool GlPixelFormatAvailable(const GlPixelFormat& wanted, GlPixelFormat* obtained
   SetPixelFormat(wanted);
   SDL_Window* window = SDL_CreateWindow("", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
   if (window == nullptr) {
-    SetLastError("pixel format");
+    GlSetLastError("pixel format");
     return false;
   }
   SDL_GLContext context = SDL_GL_CreateContext(window);  // current if made
@@ -170,7 +173,7 @@ bool GlPixelFormatAvailable(const GlPixelFormat& wanted, GlPixelFormat* obtained
     obtained->alphaBits = a;
     if (buffers == 0) obtained->samples = 0;
   } else {
-    SetLastError("pixel format");
+    GlSetLastError("pixel format");
   }
   // The current context goes back before the probe goes away.
   if (gCurrent != nullptr)

@@ -22,11 +22,16 @@ struct GlWindowDesc {
   int height = 64;
   bool visible = false;
   bool fullScreen = false;
+  bool borderless = false;  // no frame and caption
   GlPixelFormat format;
 };
 
 struct GlWindow;   // a window whose surface OpenGL can draw into
 struct GlContext;  // a compatibility-profile rendering context
+
+// Starts the video system, once for the whole run (later calls return true); false when it
+// cannot start (GlLastError says why). Window creation starts it too.
+bool GlVideoStart();
 
 // Creates the window; null when the video system, the window or its pixel format cannot be
 // had (GlLastError says why).

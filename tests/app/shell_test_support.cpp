@@ -15,18 +15,20 @@ namespace veskor::test {
 
 namespace {
 
-std::vector<WindowMessage> gScript;
+std::vector<ScriptStep> gScript;
 std::size_t gScriptNext = 0;
 int gIdlePasses = 0;
 int gMaxIdlePasses = 0;
+int gSwaps = 0;
 
 bool ScriptedPeek(WindowMessage* message) {
-  if (gScriptNext < gScript.size()) {
-    *message = gScript[gScriptNext++];
+  if (gScriptNext < gScript.size() && gIdlePasses >= gScript[gScriptNext].idleBefore) {
+    *message = gScript[gScriptNext++].message;
+    gIdlePasses = 0;
     return true;
   }
   if (PeekWindowMessage(message)) return true;
-  if (++gIdlePasses > gMaxIdlePasses) {
+  if (++gIdlePasses > gMaxIdlePasses && gScriptNext == gScript.size()) {
     *message = {kWmQuit, 99, 0};
     return true;
   }
@@ -42,6 +44,19 @@ std::uint32_t DoubleWindowHalf(MainPlane& plane, const char*, const char*, std::
 }
 
 void NoSwap(MainPlane&) {}
+
+void CountingSwap(MainPlane& plane) {
+  ++gSwaps;
+  DefaultShellPorts().swapBuffers(plane);
+}
+
+void StartScript(std::vector<ScriptStep> steps, int maxIdlePasses) {
+  gScript = std::move(steps);
+  gScriptNext = 0;
+  gIdlePasses = 0;
+  gMaxIdlePasses = maxIdlePasses;
+  gSwaps = 0;
+}
 
 }  // namespace
 
@@ -134,12 +149,18 @@ void TestStore::WriteResources(bool text, bool music) const {
 }
 
 ShellPorts ScriptedPorts(std::vector<WindowMessage> script, int maxIdlePasses) {
-  gScript = std::move(script);
-  gScriptNext = 0;
-  gIdlePasses = 0;
-  gMaxIdlePasses = maxIdlePasses;
+  std::vector<ScriptStep> steps;
+  for (const WindowMessage& m : script) steps.push_back({m, 0});
+  StartScript(std::move(steps), maxIdlePasses);
   return {DoubleWindowHalf, ScriptedPeek, NoSwap};
 }
+
+ShellPorts WindowPorts(std::vector<ScriptStep> steps, int maxIdlePasses) {
+  StartScript(std::move(steps), maxIdlePasses);
+  return {DefaultShellPorts().initWindow, ScriptedPeek, CountingSwap};
+}
+
+int SwapCount() { return gSwaps; }
 
 int RunInChild(const std::function<void()>& body) {
   std::fflush(nullptr);

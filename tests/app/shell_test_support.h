@@ -60,6 +60,16 @@ extern WindowHalfDouble gWindowHalf;
 // script ends with a quit of code 99, so a loop that fails to end still does.
 ShellPorts ScriptedPorts(std::vector<WindowMessage> script, int maxIdlePasses = 8);
 
+// A scripted message that comes after `idleBefore` passes without any other message (frames).
+struct ScriptStep {
+  WindowMessage message;
+  int idleBefore;
+};
+// The real window half and buffer swap, with the steps given among the window's own messages.
+ShellPorts WindowPorts(std::vector<ScriptStep> steps, int maxIdlePasses = 200);
+// Buffer swaps since the ports were made.
+int SwapCount();
+
 // Runs `body` in a child process and returns its exit code (-1 when it did not exit).
 int RunInChild(const std::function<void()>& body);
 

@@ -1,35 +1,54 @@
-// The interface texts of the four languages: enough entries, short enough, in code page 1252,
-// and each one fits where the interface draws it, measured as the toolkit measures it.
+// The interface texts of the four languages, read as the program reads them with the
+// directories of a store written by the store writer: enough entries, none cut, in code page
+// 1252, and each one fits where the interface draws it, measured as the toolkit measures it.
 #include <gtest/gtest.h>
+
+#include <stdlib.h>
 
 #include <string>
 #include <vector>
 
+#include "app/main_plane.h"
+#include "app/settings.h"
+#include "app/text_resources.h"
 #include "gfx/texture_object.h"
 #include "gui/text_bitmap.h"
 #include "resources/resource_test_support.h"
+#include "support/temp_dir.h"
 
 namespace veskor {
 namespace {
 
 constexpr std::size_t kEntriesShown = 79;  // entries 0 to 78
-constexpr std::size_t kEntriesMax = 128;
-constexpr std::size_t kEntryCharsMax = 63;
 
-// The entries as the program numbers them: the non-empty lines, a CR before a LF dropped.
+// The start-up reads a store from the store writer without a message; the settings it read
+// stay in this process.
+void ReadWrittenStore() {
+  static test::TempDir dir("veskor_texts");
+  static bool read = false;
+  if (read) return;
+  read = true;
+  ASSERT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), 0);
+  setenv("VESKOR_REGISTRY", dir.Path("registry").c_str(), 1);
+  static MainPlane plane;
+  EXPECT_EXIT(
+      {
+        MainPlaneReadSettings(plane);
+        std::exit(0);
+      },
+      testing::ExitedWithCode(0), "^$");
+  MainPlaneReadSettings(plane);
+}
+
+// The entries of a language as the program loads them.
 std::vector<std::string> ReadEntries(const std::string& lang) {
-  const std::string text =
-      test::ReadBytes(test::kProductDir + "resources/Txt/" + lang + "/txtres.txt").value_or("");
+  ReadWrittenStore();
+  LanguageIndex = 0;
+  while (LanguageIndex < kLanguageCount && kLanguageDirs[LanguageIndex] != lang + "/")
+    ++LanguageIndex;
+  LoadTextResources();
   std::vector<std::string> entries;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty()) entries.push_back(line);
-    start = end + 1;
-  }
+  for (std::uint32_t i = 0; i < TextResourceCount; ++i) entries.emplace_back(TextResources[i].text);
   return entries;
 }
 
@@ -41,13 +60,16 @@ bool DefinedInCp1252(unsigned char c) {
 TEST(TextResources, EachLanguageHasItsEntriesInCodePage1252) {
   for (const char* lang : test::kLanguageDirs) {
     SCOPED_TRACE(lang);
-    EXPECT_EQ(test::ReadBytes(test::kProductDir + "resources/Txt/" + lang + "/txtres.txt"),
-              test::ReadBytes(test::kSourceDir + "resources/Txt/" + lang + "/txtres.txt"));
+    const auto text = test::ReadBytes(test::kProductDir + "resources/Txt/" + lang + "/txtres.txt");
+    EXPECT_EQ(text, test::ReadBytes(test::kSourceDir + "resources/Txt/" + lang + "/txtres.txt"));
     const std::vector<std::string> entries = ReadEntries(lang);
     EXPECT_GE(entries.size(), kEntriesShown);
-    EXPECT_LE(entries.size(), kEntriesMax);
+    EXPECT_LT(entries.size(), kTextResourceCapacity);  // room left: no line was dropped
     for (std::size_t i = 0; i < entries.size(); ++i) {
-      EXPECT_LE(entries[i].size(), kEntryCharsMax) << i;
+      // Whole lines: an entry cut at its 63 characters would not end a line of the file.
+      EXPECT_TRUE(text->find(entries[i] + "\n") != std::string::npos ||
+                  text->find(entries[i] + "\r\n") != std::string::npos)
+          << i;
       for (unsigned char c : entries[i]) EXPECT_TRUE(DefinedInCp1252(c)) << i << ": " << int{c};
     }
     // The information panel's headings are title lines ("\t"), its labels are not.

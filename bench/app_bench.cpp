@@ -1,0 +1,213 @@
+// The application shell: the start-up's steps on the product tree with a store from the store
+// writer (reading the settings, the probe with the pixel-format choice, the real window and
+// context, the GL state with its 10000 texture names, the sound device, the text resources,
+// the intro music), the whole start-up to the first swapped frame, and the root plane's frame
+// without a world and with a scene draw stood in.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "app/main_plane.h"
+#include "app/pending_shell.h"
+#include "app/program_entry.h"
+#include "app/settings.h"
+#include "app/text_resources.h"
+#include "app/window_init.h"
+#include "app/window_proc.h"
+#include "foundation/search_dirs.h"
+#include "gfx/gl_capabilities.h"
+#include "gfx/texture_names.h"
+#include "mapengine/kernel_table.h"
+#include "platform/gl.h"
+#include "platform/gl_context.h"
+#include "support/temp_dir.h"
+
+namespace veskor {
+namespace {
+
+const std::string kProductDir = VESKOR_PRODUCT_DIR;
+
+// A store for the product tree, written once, and the display the benchmarks open windows on.
+bool StoreReady() {
+  static int ready = -1;
+  if (ready >= 0) return ready == 1;
+  static test::TempDir dir("veskor_app_bench");
+  setenv("LP_NUM_THREADS", "2", 0);
+  const char* display = std::getenv("DISPLAY");
+  if (display == nullptr || display[0] == '\0') setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  setenv("VESKOR_MESSAGES", dir.Path("messages").c_str(), 0);
+  setenv("VESKOR_REGISTRY", dir.Path("registry").c_str(), 1);
+  const std::string command = std::string(VESKOR_WRITE_SETTINGS_STORE) + " --product " +
+                              kProductDir + " --working " + dir.path() + " --binary " +
+                              dir.Path("user/") + " > /dev/null";
+  ready = std::system(command.c_str()) == 0 ? 1 : 0;
+  InitKernelTable();
+  return ready == 1;
+}
+
+// The plane of every benchmark, with the settings read.
+MainPlane& Plane() {
+  static MainPlane plane;
+  static bool read = false;
+  if (!read) {
+    read = true;
+    MainPlaneReadSettings(plane);
+  }
+  return plane;
+}
+
+#define VESKOR_NEED_STORE(state)                    \
+  if (!StoreReady()) {                              \
+    (state).SkipWithError("no settings store");     \
+    return;                                         \
+  }
+
+void StartReadSettings(benchmark::State& state) {
+  VESKOR_NEED_STORE(state);
+  MainPlane& plane = Plane();
+  for (auto _ : state) MainPlaneReadSettings(plane);
+}
+BENCHMARK(StartReadSettings)->Unit(benchmark::kMicrosecond);
+
+void StartProbeAndPixelFormat(benchmark::State& state) {
+  VESKOR_NEED_STORE(state);
+  MainPlane& plane = Plane();
+  for (auto _ : state) {
+    GlProbe probe;
+    if (!GlProbeOpen(probe)) {
+      state.SkipWithError(GlLastError());
+      return;
+    }
+    LoadWglExtensions();
+    LoadGlExtensions();
+    benchmark::DoNotOptimize(ChooseWindowPixelFormat(plane));
+    GlProbeClose(probe);
+  }
+}
+BENCHMARK(StartProbeAndPixelFormat)->Unit(benchmark::kMillisecond);
+
+void StartWindowAndContext(benchmark::State& state) {
+  VESKOR_NEED_STORE(state);
+  for (auto _ : state) {
+    GlWindowDesc desc;
+    desc.width = 1024;
+    desc.height = 768;
+    GlWindow* window = GlWindowCreate(desc);
+    GlContext* context = window != nullptr ? GlContextCreate(window, nullptr) : nullptr;
+    if (context == nullptr) {
+      state.SkipWithError(GlLastError());
+      return;
+    }
+    GlContextDestroy(context);
+    GlWindowDestroy(window);
+  }
+}
+BENCHMARK(StartWindowAndContext)->Unit(benchmark::kMillisecond);
+
+// A hidden window with a current context for the benchmarks that need GL.
+bool Context() {
+  static GlProbe probe;
+  static bool tried = false;
+  if (!tried) {
+    tried = true;
+    if (StoreReady() && GlProbeOpen(probe)) {
+      LoadWglExtensions();
+      LoadGlExtensions();
+    }
+  }
+  return probe.context != nullptr;
+}
+
+void StartGlStateWith10000Names(benchmark::State& state) {
+  if (!Context()) {
+    state.SkipWithError("no GL context");
+    return;
+  }
+  MainPlane& plane = Plane();
+  for (auto _ : state) {
+    InitGlState(plane);
+    state.PauseTiming();
+    glDeleteTextures(static_cast<GLsizei>(kTextureNameCount), TextureNameTable);
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(StartGlStateWith10000Names)->Unit(benchmark::kMillisecond);
+
+void StartSoundDevice(benchmark::State& state) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(InitDirectSound(nullptr));
+    ReleaseSoundDevice();
+  }
+}
+BENCHMARK(StartSoundDevice);
+
+void StartTextResources(benchmark::State& state) {
+  VESKOR_NEED_STORE(state);
+  Plane();
+  for (auto _ : state) LoadTextResources();
+}
+BENCHMARK(StartTextResources)->Unit(benchmark::kMicrosecond);
+
+void StartIntroMusic(benchmark::State& state) {
+  VESKOR_NEED_STORE(state);
+  Plane();
+  const std::string music = std::string(SndDir) + "introveskor.ogg";
+  for (auto _ : state) benchmark::DoNotOptimize(LoadOggSound(music.c_str(), IntroMusicSlot));
+}
+BENCHMARK(StartIntroMusic)->Unit(benchmark::kMicrosecond);
+
+// The whole start-up, from the entry point to the first frame swapped; the window goes again
+// after each run.
+bool gSwapped = false;
+bool NoMessage(WindowMessage* message) {
+  if (!gSwapped) return PeekWindowMessage(message);
+  *message = {kWmQuit, 0, 0};
+  return true;
+}
+void SwapOnce(MainPlane& plane) {
+  DefaultShellPorts().swapBuffers(plane);
+  gSwapped = true;
+}
+
+void StartToFirstFrame(benchmark::State& state) {
+  VESKOR_NEED_STORE(state);
+  for (auto _ : state) {
+    gSwapped = false;
+    DrawEnabled = 1;
+    LanguageScreenPending = MainInterfacePending = WelcomeScreenPending = 1;
+    benchmark::DoNotOptimize(
+        WinMain("", {DefaultShellPorts().initWindow, NoMessage, SwapOnce}));
+    state.PauseTiming();
+    ShutdownWindow(gMainPlane, 0);
+    gMainPlane.settingsRead = 0;  // nothing is saved at the end of the benchmarks
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(StartToFirstFrame)->Unit(benchmark::kMillisecond);
+
+// One frame of the root plane at 1024 x 768: before a world, and with a world whose scene draw
+// is stood in (the camera steering, the viewport and camera set-up, the counters).
+void MainPlaneFrameOnce(benchmark::State& state) {
+  if (!Context()) {
+    state.SkipWithError("no GL context");
+    return;
+  }
+  MainPlane& plane = Plane();
+  FullScreenMode = 0;
+  WindowedWidth = 1024;
+  WindowedHeight = 768;
+  LanguageScreenPending = MainInterfacePending = WelcomeScreenPending = 0;
+  WorldReady = static_cast<std::uint32_t>(state.range(0));
+  MouseLook = 1;
+  DragOffsetX = 0.01f;
+  gFrameServices.sceneDraw = [](Camera&, std::uint32_t, std::uint32_t* polygons) {
+    *polygons = 100000;
+  };
+  for (auto _ : state) MainPlaneFrame(plane);
+  gFrameServices = DefaultFrameServices();
+}
+BENCHMARK(MainPlaneFrameOnce)->Arg(0)->Arg(1)->ArgName("world");
+
+}  // namespace
+}  // namespace veskor

@@ -1,0 +1,34 @@
+// The program's window on the display: its placement with or without a frame, showing and
+// focusing it, its icon, the pointer, and the display modes behind full screen. A display-mode
+// change is made for a window (SDL's exclusive full screen), and is checked: the display must
+// then run the size asked for (Xvfb keeps its one mode while SDL reports success).
+#pragma once
+
+#include <cstdint>
+
+#include "platform/gl_context.h"
+
+namespace veskor {
+
+// The size of the desktop's display mode; false when the video system or the display has none.
+bool DisplayDesktopSize(int* width, int* height);
+
+// Switches the display to width x height for the window, full screen, and shows the window.
+// True when the display then runs that size; otherwise the window leaves full screen again and
+// the result is false.
+bool WindowChangeDisplayMode(GlWindow* window, int width, int height);
+// Gives the display its desktop mode back (the window leaves exclusive full screen, if it held
+// it); true when the display runs the desktop size afterwards. Null: no window holds a mode.
+bool WindowRestoreDisplayMode(GlWindow* window);
+
+// Puts the window's client area at x, y with that size, with a frame and caption or bare, and
+// shows it.
+void WindowPlace(GlWindow* window, int x, int y, int width, int height, bool framed);
+// Shows the window, raises it and gives it the keyboard.
+void WindowShowAndFocus(GlWindow* window);
+// The window's icon from RGBA pixels, rows from the top.
+void WindowSetIcon(GlWindow* window, const std::uint8_t* rgba, int width, int height);
+// Shows or hides the mouse pointer over the program's windows.
+void ShowPointer(bool shown);
+
+}  // namespace veskor

@@ -1,0 +1,139 @@
+// The program's start-up with its real window and rendering context under the X server, each
+// run in a child process on a store written here: the pixel format, the geometry, full screen,
+// the texture names, a key combination, and what is saved at the end.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/main_plane.h"
+#include "app/program_entry.h"
+#include "app/window_init.h"
+#include "app/window_proc.h"
+#include "gfx/texture_names.h"
+#include "platform/process.h"
+#include "shell_test_support.h"
+#include "support/message_capture.h"
+
+namespace veskor {
+namespace {
+
+using test::ScriptStep;
+
+// What the child saw once the loop ended.
+void WriteReport(const std::string& path, int loopResult) {
+  int w = 0, h = 0;
+  if (gMainPlane.window != nullptr) GlWindowSize(gMainPlane.window, &w, &h);
+  const std::set<std::uint32_t> names(TextureNameTable, TextureNameTable + TextureNameTableCount);
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "format %u %u %u %u full %u index %u at %d %d size %d %d names %zu drawn %d "
+                "loop %d",
+                ChosenPixelFormat.colour, ChosenPixelFormat.alpha, ChosenPixelFormat.depth,
+                ChosenPixelFormat.stencil, FullScreenMode, gMainPlane.fullScreenSizeIndex,
+                WindowedX, WindowedY, w, h, names.size(),
+                DrawEnabled != 0 && test::SwapCount() > 0 ? 1 : 0, loopResult);
+  std::FILE* f = std::fopen(path.c_str(), "w");
+  std::fputs(text, f);
+  std::fclose(f);
+}
+
+constexpr WindowMessage kClose{kWmClose, 0, 0};
+
+TEST(WindowStart, TheWindowOpensOnTheStoredSettings) {
+  const std::string ok = "names 10000 drawn 1 loop 0";
+  const std::string aborted =
+      "Confirmation :  [exclamation] Full Screen Mode not supported !\n Use Windowed Mode ?\n"
+      "Error : Shutdown [stop] Program Aborted !\n";
+  const struct {
+    std::vector<std::pair<std::string, std::string>> edits;
+    const char* answer;
+    bool worldReady;
+    std::vector<ScriptStep> steps;
+    int exitCode;
+    std::string messages;  // "" none; else the start of the record
+    std::string report;    // "" none
+  } cases[] = {
+      {{}, "yes", false, {{kClose, 3}}, 0, "",
+       "format 24 8 24 8 full 0 index 3 at 50 50 size 1024 768 " + ok},
+      {{{"ColorBits", "24"}}, "yes", false, {{kClose, 3}}, 0,
+       "Warning : Init. Main Plane [exclamation] Colors [24 bits], Alpha [0 bits], Depth [24 "
+       "bits], Stencil [8 bits]\n\n Your current config. does not support alpha channel ! "
+       "\n\nVisual artefacts may occur ! \n",
+       "format 24 0 24 8 full 0 index 3 at 50 50 size 1024 768 " + ok},
+      {{{"FirstLaunch", "TRUE"}}, "yes", false, {{kClose, 3}}, 0,
+       "Warning, Errors or visual failures can occur ! [exclamation] veskor was not tested",
+       "format 24 8 24 8 full 0 index 5 at 128 128 size 1024 768 " + ok},
+      {{{"FullScreenMode", "TRUE"}, {"XSize", "800"}, {"YSize", "600"}}, "yes", false,
+       {{kClose, 3}}, 0,
+       "Confirmation :  [exclamation] Full Screen Mode not supported !\n Use Windowed Mode ?\n",
+       "format 24 8 24 8 full 0 index 3 at 50 50 size 800 600 " + ok},
+      {{{"FullScreenMode", "TRUE"}}, "no", false, {{kClose, 3}}, 1, aborted, ""},
+      {{{"FullScreenMode", "TRUE"}, {"FullScreenSize", "1280x1024"}}, "yes", false,
+       {{kClose, 3}}, 0, "", "format 24 8 24 8 full 1 index 5 at 50 50 size 1280 1024 " + ok},
+      // Control+b, once "b" was typed, shows the format in use.
+      {{}, "yes", true,
+       {{{kWmKeyDown, 'B', 0}, 2}, {{kWmChar, 'b', 0}, 0}, {{kWmKeyUp, 'B', 0}, 0},
+        {{kWmKeyDown, kVkControl, 0}, 0}, {{kWmKeyDown, 'B', 0}, 0}, {kClose, 2}},
+       0, "Error [exclamation] Colors [24 bits]\nAlpha [8 bits]\nDepth [24 bits]\nStencil [8 bits]\n",
+       "format 24 8 24 8 full 0 index 3 at 50 50 size 1024 768 " + ok},
+  };
+  for (const auto& c : cases) {
+    test::TempDir dir("veskor_window");
+    test::TestStore store(dir);
+    store.WriteResources();
+    store.Set("FirstLaunch", "FALSE");
+    store.Set("MultiSampleQuality", "NICEST");  // kept only with the filter hint: never on Mesa
+    for (const auto& [name, value] : c.edits) store.Set(name, value);
+    const std::string written = store.Write();
+    test::MessageCapture capture;
+    test::MessageCapture::Answer(c.answer);
+    const std::string report = dir.Path("report");
+    const int code = test::RunInChild([&] {
+      WorldReady = c.worldReady ? 1 : 0;
+      // Handlers registered before the start (as the platform's services would be) run after
+      // the window has gone and the settings were saved.
+      std::atexit([] {
+        if (gMainPlane.shutDown == 0 || gMainPlane.window != nullptr) _exit(3);
+      });
+      const int result = WinMain("", test::WindowPorts(c.steps));
+      WriteReport(report, result);
+      NormalExit(result);
+    });
+    SCOPED_TRACE(c.edits.empty() ? "default" : c.edits.front().first + " " + c.answer);
+    EXPECT_EQ(code, c.exitCode);
+    EXPECT_EQ(capture.Text().substr(0, c.messages.size()), c.messages);
+    if (c.messages.empty()) {
+      EXPECT_EQ(capture.Text(), "");
+    }
+    EXPECT_EQ(test::ReadFileText(report), c.report);
+    // A normal exit saves the settings; a fatal error saves nothing.
+    if (c.exitCode == 0) {
+      EXPECT_NE(store.Text().find("\"MultiSampleQuality\"=\"FASTEST\""), std::string::npos);
+      EXPECT_NE(store.Text().find("\"FirstLaunch\"=\"FALSE\""), std::string::npos);
+    } else {
+      EXPECT_EQ(store.Text(), written);
+    }
+  }
+}
+
+TEST(WindowStart, AVideoSystemThatCannotStartEndsTheStart) {
+  test::TempDir dir("veskor_window");
+  test::TestStore store(dir);
+  store.WriteResources();
+  store.Write();
+  test::MessageCapture capture;
+  const int code = test::RunInChild([] {
+    setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+    NormalExit(WinMain("", test::WindowPorts({})));
+  });
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(capture.Text(), "Error : Init. [stop] Registration of Window Class Failed !\n");
+}
+
+}  // namespace
+}  // namespace veskor

@@ -1,0 +1,76 @@
+// The program on the product tree: its window icon as the window reads it, and a whole run
+// under the X server on a store from the store writer, ended by closing the window.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "app/window_icon.h"
+#include "resources/resource_test_support.h"
+#include "support/temp_dir.h"
+
+namespace veskor {
+namespace {
+
+TEST(Program, ReadsTheProductsWindowIcon) {
+  WindowIcon icon{};
+  ASSERT_EQ(ReadWindowIcon((test::kProductDir + "wld Final.ico").c_str(), &icon), 1u);
+  auto pixel = [&](int x, int y) {
+    const std::uint8_t* p = icon.rgba + (y * 16 + x) * 4;
+    return std::to_string(p[0]) + "," + std::to_string(p[1]) + "," + std::to_string(p[2]) + "," +
+           std::to_string(p[3]);
+  };
+  // The tool's picture: a sun at (10.5, 5.5), a hill below, rounded transparent corners.
+  EXPECT_EQ(pixel(10, 5), "255,236,180,255");
+  EXPECT_EQ(pixel(8, 12), "46,58,84,255");
+  EXPECT_EQ(icon.rgba[3], 0);
+}
+
+TEST(Program, RunsOnTheResourceKitUntilItsWindowIsClosed) {
+  test::TempDir dir("veskor_program");
+  ASSERT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), 0);
+  const std::string messages = dir.Path("messages");
+  // In sanitizer builds: what the GL tests' leak checker also leaves to the system libraries
+  // (the bus connection of SDL's video start, Mesa's buffers of multisampled windows).
+  const std::string suppressions =
+      "suppressions=" + dir.Write("leaks.supp", "leak:libdbus-1.so\nleak:swrast_dri.so\n");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    // From the product directory, whose icon the window takes, as an installation runs.
+    if (chdir(test::kProductDir.c_str()) != 0) _exit(97);
+    setenv("VESKOR_REGISTRY", dir.Path("registry").c_str(), 1);
+    setenv("VESKOR_MESSAGES", messages.c_str(), 1);
+    setenv("VESKOR_ANSWER", "yes", 1);
+    setenv("LSAN_OPTIONS", suppressions.c_str(), 1);
+    execl("./veskor", "veskor", nullptr);
+    _exit(96);
+  }
+  ASSERT_GT(pid, 0);
+  // The first launch's board warning comes once the window is up; then frames run.
+  for (int i = 0; i < 300 && test::ReadFileText(messages).empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  kill(pid, SIGTERM);  // the window system's close: a quit event
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(test::ReadFileText(messages).rfind("Warning, Errors or visual failures can occur !", 0),
+            0u);
+  // Saved at the exit: the first launch is over, the window was centred on the 1280 x 1024
+  // screen, whose size became the full-screen size.
+  const auto store = test::ReadStore(test::ReadBytes(dir.Path("registry")).value_or(""));
+  const std::string key = "Software\\Dovek software\\veskor";
+  EXPECT_EQ(store.at(key + "|FirstLaunch") + " " + store.at(key + "\\Settings|XPos") + " " +
+                store.at(key + "\\Settings|YPos") + " " +
+                store.at(key + "\\Settings|FullScreenSize"),
+            "FALSE 128 128 1280x1024");
+}
+
+}  // namespace
+}  // namespace veskor
