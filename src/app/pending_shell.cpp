@@ -1,7 +1,5 @@
 #include "app/pending_shell.h"
 
-#include <cstdio>
-
 #include "app/main_plane.h"
 #include "app/settings.h"
 
@@ -18,15 +16,6 @@ void MainPlaneFrame(MainPlane&) {}
 void AnimationUpdateAll() {}
 
 void HideSetupPanel() {}
-
-SampleSlot IntroMusicSlot;
-
-std::uint32_t LoadOggSound(const char* path, SampleSlot&) {
-  std::FILE* f = path != nullptr ? std::fopen(path, "rb") : nullptr;
-  if (f == nullptr) return 0;
-  std::fclose(f);
-  return 1;
-}
 
 const LensFlareRecord kLensFlarePresets[kLensFlarePresetCount] = {
     {0, 0.0f, 0.2f, 0.8f, 0.8f, 0.5f, 0.8f, 0.1f, 0.0f},

@@ -1,7 +1,7 @@
 // Stand-ins for what the entry point, the main loop and the settings call of parts of the
 // program still to come: the window half of MainPlaneInit and the shutdown, the root plane's
-// frame, the animation tracks, the setup panel, the sound loader with the intro-music slot,
-// and the preset lens-flare table. Each is replaced, here, when its part lands.
+// frame, the animation tracks, the setup panel and the preset lens-flare table. Each is
+// replaced, here, when its part lands.
 #pragma once
 
 #include <cstdint>
@@ -22,14 +22,6 @@ void MainPlaneFrame(MainPlane& plane);
 void AnimationUpdateAll();
 // The setup panel: none yet.
 void HideSetupPanel();
-
-// One loaded sample, and the loader: 1 when the file opens for reading, else 0.
-struct SampleSlot {
-  std::uint32_t dataBytes = 0;
-  std::uint32_t channels = 1;
-};
-extern SampleSlot IntroMusicSlot;
-std::uint32_t LoadOggSound(const char* path, SampleSlot& slot);
 
 // One lens flare: image index, place on the flare axis, size, colour factors, centre fade, spin.
 struct LensFlareRecord {

@@ -18,6 +18,7 @@
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/random.h"
+#include "sound/sample_loader.h"
 
 namespace veskor {
 

@@ -31,7 +31,12 @@ constexpr std::uint32_t kRateMax = 200000;
 SoundDeviceKind gKind = SoundDeviceKind::kDefault;
 ALCdevice* gDevice = nullptr;
 ALCcontext* gContext = nullptr;
-std::vector<SoundBuffer*> gBuffers;  // every buffer not yet released
+// Every buffer not yet released. Never destroyed: slots of static objects may release their
+// buffers during the static destruction.
+std::vector<SoundBuffer*>& Buffers() {
+  static auto* buffers = new std::vector<SoundBuffer*>;
+  return *buffers;
+}
 LPALCRENDERSAMPLESSOFT gRenderSamples = nullptr;
 
 ALenum BufferFormat(std::uint32_t channels, std::uint32_t bitsPerSample) {
@@ -69,7 +74,8 @@ SoundMixerResult SoundMixerStart(std::uint32_t rate, std::uint32_t channels,
       rate > kRateMax)
     return SoundMixerResult::kFormatRefused;
   const ALCint layout = channels == 2 ? ALC_STEREO_SOFT : ALC_MONO_SOFT;
-  std::vector<ALCint> attributes = {ALC_FREQUENCY, static_cast<ALCint>(rate)};
+  std::vector<ALCint> attributes = {ALC_FREQUENCY, static_cast<ALCint>(rate), ALC_MONO_SOURCES,
+                                    static_cast<ALCint>(kSoundBufferMax), ALC_STEREO_SOURCES, 0};
   if (gKind == SoundDeviceKind::kLoopback) {
     auto supported = reinterpret_cast<LPALCISRENDERFORMATSUPPORTEDSOFT>(
         alcGetProcAddress(gDevice, "alcIsRenderFormatSupportedSOFT"));
@@ -93,7 +99,7 @@ SoundMixerResult SoundMixerStart(std::uint32_t rate, std::uint32_t channels,
 bool SoundMixerIsStarted() { return gContext != nullptr; }
 
 void SoundDeviceClose() {
-  while (!gBuffers.empty()) SoundBufferRelease(gBuffers.back());
+  while (!Buffers().empty()) SoundBufferRelease(Buffers().back());
   if (gContext != nullptr) {
     alcMakeContextCurrent(nullptr);
     alcDestroyContext(gContext);
@@ -117,7 +123,7 @@ bool SoundFormatPlayable(std::uint32_t channels, std::uint32_t bitsPerSample, st
 SoundBuffer* SoundBufferCreate(std::uint32_t channels, std::uint32_t bitsPerSample,
                                std::uint32_t rate, std::uint32_t bytes) {
   if (gContext == nullptr || !SoundFormatPlayable(channels, bitsPerSample, rate) || bytes == 0 ||
-      bytes > kSoundBufferBytesMax)
+      bytes > kSoundBufferBytesMax || Buffers().size() >= kSoundBufferMax)
     return nullptr;
   ClearAlError();
   auto* sound = new SoundBuffer;
@@ -132,7 +138,7 @@ SoundBuffer* SoundBufferCreate(std::uint32_t channels, std::uint32_t bitsPerSamp
   sound->rate = static_cast<ALsizei>(rate);
   sound->bytes = bytes;
   sound->frameBytes = channels * bitsPerSample / 8;
-  gBuffers.push_back(sound);
+  Buffers().push_back(sound);
   return sound;
 }
 
@@ -159,16 +165,16 @@ bool SoundBufferUnlock(SoundBuffer* buffer) {
 
 void SoundBufferRelease(SoundBuffer* buffer) {
   if (buffer == nullptr) return;
-  const auto it = std::find(gBuffers.begin(), gBuffers.end(), buffer);
-  if (it == gBuffers.end()) return;  // released with the device
-  gBuffers.erase(it);
+  const auto it = std::find(Buffers().begin(), Buffers().end(), buffer);
+  if (it == Buffers().end()) return;  // released with the device
+  Buffers().erase(it);
   alDeleteSources(1, &buffer->source);
   alDeleteBuffers(1, &buffer->buffer);
   std::free(buffer->locked);
   delete buffer;
 }
 
-std::uint32_t SoundBufferCount() { return static_cast<std::uint32_t>(gBuffers.size()); }
+std::uint32_t SoundBufferCount() { return static_cast<std::uint32_t>(Buffers().size()); }
 
 bool SoundBufferSetVolume(SoundBuffer* buffer, std::int32_t volume) {
   if (volume < kSoundVolumeMin || volume > kSoundVolumeMax) return false;

@@ -19,8 +19,11 @@ struct SoundBuffer;
 // ALSOFT_DRIVERS=null.
 enum class SoundDeviceKind { kDefault, kLoopback };
 
-// The largest buffer the device holds, in bytes.
+// The largest buffer the device holds, in bytes, and the most buffers it holds at once (each
+// has a source of the mixer's; the world's sixteen banks of sixteen samples and the intro
+// music fit twice).
 inline constexpr std::uint32_t kSoundBufferBytesMax = 0x0FFFFFFF;
+inline constexpr std::uint32_t kSoundBufferMax = 514;
 inline constexpr std::int32_t kSoundVolumeMin = -10000;
 inline constexpr std::int32_t kSoundVolumeMax = 0;
 
@@ -51,7 +54,8 @@ bool SoundFormatPlayable(std::uint32_t channels, std::uint32_t bitsPerSample, st
 
 // A buffer of `bytes` bytes of samples in that format (a trailing partial frame is dropped
 // when it is filled); null when the format is not playable, `bytes` is 0 or above
-// kSoundBufferBytesMax, or the mixer refuses. Needs a started mixer.
+// kSoundBufferBytesMax, kSoundBufferMax buffers are held, or the mixer refuses. Needs a
+// started mixer.
 SoundBuffer* SoundBufferCreate(std::uint32_t channels, std::uint32_t bitsPerSample,
                                std::uint32_t rate, std::uint32_t bytes);
 // The buffer's whole memory, zero-filled, and its size in bytes; null when it cannot be had

@@ -137,6 +137,8 @@ TEST_F(SoundDeviceTest, FormatsSizesAndBookkeeping) {
   SoundBuffer* eight = Constant(2, 8, 3000, 192);
   SoundBufferPlay(eight, false);
   EXPECT_NEAR(Left(100)[50], 16384, 10);
+  while (SoundBufferCount() < kSoundBufferMax) ASSERT_NE(SoundBufferCreate(1, 16, 22050, 2), nullptr);
+  EXPECT_EQ(SoundBufferCreate(1, 16, 22050, 2), nullptr);
   SoundDeviceClose();  // releases what is left
   EXPECT_EQ(SoundBufferCount(), 0u);
   EXPECT_FALSE(SoundDeviceRender(nullptr, 0));
