@@ -86,8 +86,9 @@ void SampleBankAttenuate(SampleBank& bank, float x, float y, float z) {
     sum += above * above + below * below;
   }
   bank.distance = gKernelTable.KernelSqrt(sum);
-  bank.distanceFraction =
-      Saturate((bank.distance - bank.nearDistance) / (bank.farDistance - bank.nearDistance));
+  const float range = bank.farDistance - bank.nearDistance;
+  const float beyond = bank.distance - bank.nearDistance;
+  bank.distanceFraction = range != 0 ? Saturate(beyond / range) : (beyond > 0 ? 1.0f : 0.0f);
   bank.volume =
       Saturate(bank.distanceFraction * (bank.farVolume - bank.nearVolume) + bank.nearVolume);
 }
