@@ -55,8 +55,8 @@ bool SoundDeviceOpen() {
   if (gKind == SoundDeviceKind::kLoopback) {
     auto open = reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(
         alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
-    gRenderSamples =
-        reinterpret_cast<LPALCRENDERSAMPLESSOFT>(alcGetProcAddress(nullptr, "alcRenderSamplesSOFT"));
+    gRenderSamples = reinterpret_cast<LPALCRENDERSAMPLESSOFT>(
+        alcGetProcAddress(nullptr, "alcRenderSamplesSOFT"));
     gDevice = open != nullptr && gRenderSamples != nullptr ? open(nullptr) : nullptr;
   } else {
     gDevice = alcOpenDevice(nullptr);
@@ -70,12 +70,12 @@ SoundMixerResult SoundMixerStart(std::uint32_t rate, std::uint32_t channels,
                                  std::uint32_t bitsPerSample) {
   if (gDevice == nullptr) return SoundMixerResult::kRefused;
   if (gContext != nullptr) return SoundMixerResult::kStarted;
-  if ((channels != 1 && channels != 2) || bitsPerSample != 16 || rate < kRateMin ||
-      rate > kRateMax)
+  if ((channels != 1 && channels != 2) || bitsPerSample != 16 || rate < kRateMin || rate > kRateMax)
     return SoundMixerResult::kFormatRefused;
   const ALCint layout = channels == 2 ? ALC_STEREO_SOFT : ALC_MONO_SOFT;
-  std::vector<ALCint> attributes = {ALC_FREQUENCY, static_cast<ALCint>(rate), ALC_MONO_SOURCES,
-                                    static_cast<ALCint>(kSoundBufferMax), ALC_STEREO_SOURCES, 0};
+  std::vector<ALCint> attributes = {ALC_FREQUENCY,      static_cast<ALCint>(rate),
+                                    ALC_MONO_SOURCES,   static_cast<ALCint>(kSoundBufferMax),
+                                    ALC_STEREO_SOURCES, 0};
   if (gKind == SoundDeviceKind::kLoopback) {
     auto supported = reinterpret_cast<LPALCISRENDERFORMATSUPPORTEDSOFT>(
         alcGetProcAddress(gDevice, "alcIsRenderFormatSupportedSOFT"));
@@ -206,8 +206,8 @@ SoundBufferStatus SoundBufferQuery(const SoundBuffer* buffer) {
   alGetSourcei(buffer->source, AL_SOURCE_STATE, &state);
   alGetSourcei(buffer->source, AL_LOOPING, &looping);
   alGetSourcei(buffer->source, AL_SAMPLE_OFFSET, &position);
-  return {state == AL_PLAYING, state == AL_PAUSED, looping == AL_TRUE, static_cast<std::uint32_t>(position),
-          buffer->volume};
+  return {state == AL_PLAYING, state == AL_PAUSED, looping == AL_TRUE,
+          static_cast<std::uint32_t>(position), buffer->volume};
 }
 
 }  // namespace veskor

@@ -74,8 +74,8 @@ void CreateBuffer(SampleSlot& slot, const PcmLayout& layout) {
   slot.sampleRate = layout.sampleRate;
   slot.frames = static_cast<std::uint32_t>(std::uint64_t{layout.dataBytes} * 8 /
                                            (layout.channels * layout.bitsPerSample));
-  slot.buffer = SoundBufferCreate(layout.channels, layout.bitsPerSample, layout.sampleRate,
-                                  layout.dataBytes);
+  slot.buffer =
+      SoundBufferCreate(layout.channels, layout.bitsPerSample, layout.sampleRate, layout.dataBytes);
   if (slot.buffer == nullptr) FatalError(kSoundBufferCreateFailedText);
   slot.looping = 0;
   slot.duration = static_cast<float>(slot.frames) / static_cast<float>(slot.sampleRate);
@@ -146,8 +146,8 @@ std::uint32_t LoadOggSound(const char* path, SampleSlot& slot) {
   }
   PcmLayout layout{};
   if (sameLinks && info->channels > 0 && info->rate > 0 && frames > 0) {
-    const auto bytes = static_cast<std::uint64_t>(info->channels) * 2 *
-                       static_cast<std::uint64_t>(frames);
+    const auto bytes =
+        static_cast<std::uint64_t>(info->channels) * 2 * static_cast<std::uint64_t>(frames);
     layout = {static_cast<std::uint32_t>(info->channels), 16,
               static_cast<std::uint32_t>(std::min<long>(info->rate, 0xFFFFFFFF)),
               static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes, 0xFFFFFFFF))};
@@ -162,9 +162,10 @@ std::uint32_t LoadOggSound(const char* path, SampleSlot& slot) {
   std::uint8_t* data = LockBuffer(slot, bytes);
   int section = 0;
   for (std::uint32_t written = 0; written < bytes;) {
-    const int request = static_cast<int>(std::min<std::uint32_t>(kOggRequestBytes, bytes - written));
-    const long got = ov_read(&stream, reinterpret_cast<char*>(data + written), request, 0, 2, 1,
-                             &section);
+    const int request =
+        static_cast<int>(std::min<std::uint32_t>(kOggRequestBytes, bytes - written));
+    const long got =
+        ov_read(&stream, reinterpret_cast<char*>(data + written), request, 0, 2, 1, &section);
     if (got == 0) break;
     // A gap in the stream is passed over; any other error ends the decoding (it could repeat).
     if (got == OV_HOLE) continue;

@@ -14,7 +14,8 @@
 
 namespace veskor {
 
-inline constexpr const char* kSoundBufferCreateFailedText = "DirectSoundBuffer Initialization failed !";
+inline constexpr const char* kSoundBufferCreateFailedText =
+    "DirectSoundBuffer Initialization failed !";
 inline constexpr const char* kSoundBufferLockFailedText = "DirectSoundBuffer Lock failed !";
 inline constexpr const char* kSoundBufferUnlockFailedText = "DirectSoundBuffer UnLock failed !";
 

@@ -21,12 +21,9 @@ std::uint32_t InitDirectSound() {
   if (!SoundDeviceIsOpen() && !SoundDeviceOpen()) return Warn(kSoundDeviceFailedText);
   if (!SoundMixerIsStarted()) {
     switch (SoundMixerStart(kSoundOutputRate, kSoundOutputChannels, kSoundOutputBits)) {
-      case SoundMixerResult::kStarted:
-        break;
-      case SoundMixerResult::kRefused:
-        return Warn(kSoundMixerFailedText);
-      case SoundMixerResult::kFormatRefused:
-        return Warn(kSoundFormatFailedText);
+      case SoundMixerResult::kStarted: break;
+      case SoundMixerResult::kRefused: return Warn(kSoundMixerFailedText);
+      case SoundMixerResult::kFormatRefused: return Warn(kSoundFormatFailedText);
     }
   }
   SoundEnabled = 1;

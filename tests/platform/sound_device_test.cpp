@@ -57,8 +57,8 @@ TEST_F(SoundDeviceTest, LevelFollowsTheVolumeAndOutOfRangeVolumesAreRefused) {
     bool accepted;
     double gain;  // of the level after the change
   };
-  const Case cases[] = {{-602, true, 0.5}, {1, false, 0.5},        {-10001, false, 0.5},
-                        {0, true, 1.0},    {-2000, true, 0.1},     {-10000, true, 0.0}};
+  const Case cases[] = {{-602, true, 0.5}, {1, false, 0.5},    {-10001, false, 0.5},
+                        {0, true, 1.0},    {-2000, true, 0.1}, {-10000, true, 0.0}};
   for (const Case& c : cases) {
     EXPECT_EQ(SoundBufferSetVolume(buffer, c.volume), c.accepted) << c.volume;
     Left(2500);  // the mixer ramps to the new gain
@@ -107,9 +107,9 @@ TEST_F(SoundDeviceTest, FormatsSizesAndBookkeeping) {
     std::uint32_t channels, bits, rate;
     bool playable;
   };
-  const Format formats[] = {{1, 16, 22050, true}, {2, 8, 22050, true},   {0, 16, 22050, false},
-                            {3, 16, 22050, false}, {1, 0, 22050, false},  {1, 24, 22050, false},
-                            {1, 16, 99, false},    {1, 16, 100, true},    {1, 16, 200000, true},
+  const Format formats[] = {{1, 16, 22050, true},  {2, 8, 22050, true},  {0, 16, 22050, false},
+                            {3, 16, 22050, false}, {1, 0, 22050, false}, {1, 24, 22050, false},
+                            {1, 16, 99, false},    {1, 16, 100, true},   {1, 16, 200000, true},
                             {1, 16, 200001, false}};
   for (const Format& f : formats)
     EXPECT_EQ(SoundFormatPlayable(f.channels, f.bits, f.rate), f.playable)
@@ -137,7 +137,8 @@ TEST_F(SoundDeviceTest, FormatsSizesAndBookkeeping) {
   SoundBuffer* eight = Constant(2, 8, 3000, 192);
   SoundBufferPlay(eight, false);
   EXPECT_NEAR(Left(100)[50], 16384, 10);
-  while (SoundBufferCount() < kSoundBufferMax) ASSERT_NE(SoundBufferCreate(1, 16, 22050, 2), nullptr);
+  while (SoundBufferCount() < kSoundBufferMax)
+    ASSERT_NE(SoundBufferCreate(1, 16, 22050, 2), nullptr);
   EXPECT_EQ(SoundBufferCreate(1, 16, 22050, 2), nullptr);
   SoundDeviceClose();  // releases what is left
   EXPECT_EQ(SoundBufferCount(), 0u);

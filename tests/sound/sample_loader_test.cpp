@@ -71,7 +71,11 @@ TEST_F(SampleLoaderTest, WavLayoutsAreAcceptedOrRefusedAlikeWithSoundOnAndOff) {
       {"fmt of 18 bytes", [](auto& d) { d.formatBytes = 18; }, plain},
       {"fmt of 15 bytes", [](auto& d) { d.formatBytes = 15; }, refused},
       {"LIST before data", [](auto& d) { d.chunksBefore = {"LIST"}; }, plain},
-      {"two chunks before data", [](auto& d) { d.chunksBefore = {"LIST", "fact"}; }, refused},
+      {"two chunks before data",
+       [](auto& d) {
+         d.chunksBefore = {"LIST", "fact"};
+       },
+       refused},
       {"floating point", [](auto& d) { d.formatTag = 3; }, refused},
       {"no channels", [](auto& d) { d.channels = 0; }, refused},
       {"three channels", [](auto& d) { d.channels = 3; }, refused},
@@ -80,12 +84,14 @@ TEST_F(SampleLoaderTest, WavLayoutsAreAcceptedOrRefusedAlikeWithSoundOnAndOff) {
       {"rate 0", [](auto& d) { d.sampleRate = 0; }, refused},
       {"rate 99", [](auto& d) { d.sampleRate = 99; }, refused},
       {"rate 100", [](auto& d) { d.sampleRate = 100; }, with(with(plain, 5, 100), 6, 1.0)},
-      {"stereo 8 bits", [](auto& d) { d.channels = 2, d.bitsPerSample = 8; },
+      {"stereo 8 bits",
+       [](auto& d) { d.channels = 2, d.bitsPerSample = 8; },
        {1, 200, 2, 8, 100, 22050, 100 / 22050.0f, 0}},
       {"empty data", [](auto& d) { d.data.clear(); }, refused},
       {"half a frame", [](auto& d) { d.dataLength = 1; }, refused},
       {"one frame", [](auto& d) { d.dataLength = 2; }, {1, 2, 1, 16, 1, 22050, 1 / 22050.0f, 0}},
-      {"data past the file", [](auto& d) { d.dataLength = 4000; },
+      {"data past the file",
+       [](auto& d) { d.dataLength = 4000; },
        {1, 4000, 1, 16, 2000, 22050, 2000 / 22050.0f, 0}},
       {"data past a buffer", [](auto& d) { d.dataLength = kSoundBufferBytesMax + 1; }, refused},
   };
@@ -168,9 +174,11 @@ TEST_F(SampleLoaderTest, OggStreamsAndDamagedOnes) {
   flipped[5500] ^= 0xFF;
   const std::vector<Case> cases = {
       {"one second mono", second, {1, 44100, 1, 16, 22050, 22050, 1.0, 0}},
-      {"stereo at 44100", test::EncodeOgg({2, 44100, test::Sine(1000, 2, 44100, 440, 0.5)}),
+      {"stereo at 44100",
+       test::EncodeOgg({2, 44100, test::Sine(1000, 2, 44100, 440, 0.5)}),
        {1, 4000, 2, 16, 1000, 44100, 1000 / 44100.0f, 0}},
-      {"announced shorter", test::EncodeOgg({1, 22050, sine, 1000}),
+      {"announced shorter",
+       test::EncodeOgg({1, 22050, sine, 1000}),
        {1, 2000, 1, 16, 1000, 22050, 1000 / 22050.0f, 0}},
       {"three channels", test::EncodeOgg({3, 22050, test::Sine(1000, 3, 22050, 440, 0.5)}),
        refused},
@@ -204,8 +212,8 @@ TEST_F(SampleLoaderTest, OggSamplesPlayAndDecodingStopsAtTheBuffersEnd) {
   ReleaseSoundBuffer(slot);
 
   // Announced at 1000 frames of 4410: the buffer holds 1000 and the decoding stops there.
-  ASSERT_EQ(LoadOggSound(dir_.Write("b.ogg", test::EncodeOgg({1, 22050, sine, 1000})).c_str(), slot),
-            1u);
+  ASSERT_EQ(
+      LoadOggSound(dir_.Write("b.ogg", test::EncodeOgg({1, 22050, sine, 1000})).c_str(), slot), 1u);
   PlaySample(slot);
   EXPECT_GT(Peak(1000), 0.4 * 32767 * kCentredMono);
   Left(100);
@@ -245,7 +253,8 @@ TEST(SoundOutput, ADeviceThatCannotStartWarnsAndSoundStaysOff) {
   const Case cases[] = {
       {"null", 4, "^$"},
       {"none", 3,
-       "Error \\[exclamation\\] DirectSound Initialization failed !\nSound will be disable\\.\\.\\.\n"},
+       "Error \\[exclamation\\] DirectSound Initialization failed !\nSound will be "
+       "disable\\.\\.\\.\n"},
   };
   const char* saved = std::getenv("ALSOFT_DRIVERS");
   const std::string keep = saved != nullptr ? saved : "";

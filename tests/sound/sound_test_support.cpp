@@ -30,9 +30,14 @@ int LoopbackSoundTest::Peak(std::uint32_t frames) {
 }
 
 std::vector<double> SlotFields(const SampleSlot& slot) {
-  return {slot.buffer != nullptr ? 1.0 : 0.0, double(slot.dataBytes), double(slot.channels),
-          double(slot.bitsPerSample),         double(slot.frames),    double(slot.sampleRate),
-          slot.duration,                      double(slot.looping)};
+  return {slot.buffer != nullptr ? 1.0 : 0.0,
+          double(slot.dataBytes),
+          double(slot.channels),
+          double(slot.bitsPerSample),
+          double(slot.frames),
+          double(slot.sampleRate),
+          slot.duration,
+          double(slot.looping)};
 }
 
 }  // namespace veskor::test

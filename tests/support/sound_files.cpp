@@ -60,7 +60,8 @@ std::vector<float> Sine(std::uint32_t frames, int channels, long sampleRate, dou
   std::vector<float> out;
   for (std::uint32_t i = 0; i < frames; ++i)
     for (int c = 0; c < channels; ++c)
-      out.push_back(static_cast<float>(amplitude * std::sin(2 * std::numbers::pi * hertz * i / sampleRate)));
+      out.push_back(
+          static_cast<float>(amplitude * std::sin(2 * std::numbers::pi * hertz * i / sampleRate)));
   return out;
 }
 
@@ -124,7 +125,8 @@ std::vector<std::uint8_t> EncodeOgg(const OggDesc& desc) {
   if (desc.lastGranule >= 0 && !pages.empty()) {
     std::vector<std::uint8_t>& last = pages.back();
     last[5] &= static_cast<std::uint8_t>(~4u);  // no end of stream
-    for (int i = 0; i < 8; ++i) last[6 + i] = static_cast<std::uint8_t>(desc.lastGranule >> (8 * i));
+    for (int i = 0; i < 8; ++i)
+      last[6 + i] = static_cast<std::uint8_t>(desc.lastGranule >> (8 * i));
     ogg_page rewritten{last.data(), 27 + last[26], nullptr, 0};
     rewritten.body_len = static_cast<long>(last.size()) - rewritten.header_len;
     rewritten.body = last.data() + rewritten.header_len;
