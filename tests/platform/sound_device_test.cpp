@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -83,7 +84,7 @@ TEST_F(SoundDeviceTest, StopKeepsThePlaceRewindGoesBackAndPlayGoesOn) {
   SoundBufferStop(buffer);
   Left(500);
   EXPECT_EQ(status(), (std::vector<std::uint32_t>{0, 1, 1, 1000}));
-  EXPECT_EQ(Left(10)[5], 0);
+  EXPECT_LE(std::abs(Left(10)[5]), 2);  // silent
   SoundBufferPlay(buffer, false);
   Left(500);
   EXPECT_EQ(status(), (std::vector<std::uint32_t>{1, 0, 0, 1500}));
