@@ -172,8 +172,16 @@ TEST_F(SampleLoaderTest, OggStreamsAndDamagedOnes) {
       test::EncodeOgg({1, 22050, test::Sine(8 * 22050, 1, 22050, 440, 0.5)});
   auto flipped = eight;
   flipped[5500] ^= 0xFF;
+  auto chain = [](std::vector<std::uint8_t> first, const std::vector<std::uint8_t>& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+  };
+  const auto mono = test::EncodeOgg({1, 22050, test::Sine(1000, 1, 22050, 440, 0.5), -1, 7});
+  const auto stereo = test::EncodeOgg({2, 22050, test::Sine(1000, 2, 22050, 440, 0.5), -1, 8});
   const std::vector<Case> cases = {
       {"one second mono", second, {1, 44100, 1, 16, 22050, 22050, 1.0, 0}},
+      {"a chain of two", chain(second, mono), {1, 46100, 1, 16, 23050, 22050, 23050 / 22050.0f, 0}},
+      {"a chain changing format", chain(second, stereo), refused},
       {"stereo at 44100",
        test::EncodeOgg({2, 44100, test::Sine(1000, 2, 44100, 440, 0.5)}),
        {1, 4000, 2, 16, 1000, 44100, 1000 / 44100.0f, 0}},
@@ -219,6 +227,19 @@ TEST_F(SampleLoaderTest, OggSamplesPlayAndDecodingStopsAtTheBuffersEnd) {
   Left(100);
   EXPECT_FALSE(SoundBufferQuery(slot.buffer).playing);
   ReleaseSoundBuffer(slot);
+
+  // Eight seconds whose second page of audio is damaged: the decoder passes over the gap (at
+  // frame 81024) and gives 94848 frames of the 176400 announced; the rest stays silent.
+  auto eight = test::EncodeOgg({1, 22050, test::Sine(8 * 22050, 1, 22050, 440, 0.5)});
+  eight[9000] ^= 0xFF;
+  ASSERT_EQ(LoadOggSound(dir_.Write("c.ogg", eight).c_str(), slot), 1u);
+  EXPECT_EQ(SlotFields(slot), (std::vector<double>{1, 352800, 1, 16, 176400, 22050, 8, 0}));
+  PlaySample(slot);
+  Left(83000);
+  EXPECT_GT(Peak(11000), 0.4 * 32767 * kCentredMono);  // after the gap
+  Left(1000);
+  EXPECT_LE(Peak(80000), 2);
+  ReleaseSoundBuffer(slot);
 }
 
 TEST_F(SampleLoaderTest, StartingAgainKeepsTheDeviceAndTheBuffers) {
@@ -237,7 +258,7 @@ TEST_F(SampleLoaderTest, ABufferTheDeviceRefusesEndsTheProgram) {
   SampleSlot slot;
   EXPECT_FATAL(
       {
-        while (SoundBufferCount() < kSoundBufferMax) SoundBufferCreate(1, 16, 22050, 2);
+        for (std::uint32_t i = 0; i < kSoundBufferMax; ++i) SoundBufferCreate(1, 16, 22050, 2);
         LoadWavSound(path.c_str(), slot);
       },
       kSoundBufferCreateFailedText);

@@ -94,82 +94,40 @@ TEST_F(SoundBanksTest, ProgramsStepThroughTheirSamples) {
     std::vector<float> durations;
     bool drawTheTop;  // the first random draw is 32767
     std::uint32_t loopingMask;
-    std::vector<Step> steps;  // the first at time 0 is the start, the others frames
+    std::vector<Step> steps;  // at time 0 a session's start, else a frame
   };
+  // Steps: {time, camera x, playing samples (bit i: sample i), current, bank playing}.
+  // clang-format off
   const Case cases[] = {
-      {"seq of three",
-       8,
-       0,
-       {1, 1, 1},
-       false,
-       0,
-       {{0, 0, 1, 0, 1},
-        {0.5, 0, 1, 0, 1},
-        {1, 0, 2, 1, 1},
-        {2, 0, 4, 2, 1},
-        {3, 0, 4, 2, 0},
+      {"seq of three", 8, 0, {1, 1, 1}, false, 0,
+       {{0, 0, 1, 0, 1}, {0.5, 0, 1, 0, 1}, {1, 0, 2, 1, 1}, {2, 0, 4, 2, 1}, {3, 0, 4, 2, 0},
         {4, 0, 4, 2, 0}}},
-      {"seq of three, even",
-       10,
-       0,
-       {1, 1, 1},
-       false,
-       0,
+      {"seq of three, even", 10, 0, {1, 1, 1}, false, 0,
        {{0, 0, 1, 0, 1}, {1, 0, 2, 1, 1}, {2, 0, 4, 2, 1}, {3, 0, 1, 0, 1}, {4, 0, 2, 1, 1}}},
-      {"overlap 0.5",
-       10,
-       0.5f,
-       {1, 1, 1},
-       false,
-       0,
-       {{0, 0, 1, 0, 1},
-        {0.25, 0, 1, 0, 1},
-        {0.5, 0, 3, 0, 1},
-        {1, 0, 2, 1, 1},
-        {1.25, 0, 6, 1, 1},
-        {1.5, 0, 4, 2, 1}}},
-      {"overlap -1",
-       10,
-       -1,
-       {1, 1, 1},
-       false,
-       0,
-       {{0, 0, 1, 0, 1},
-        {1, 0, 0, 0, 1},
-        {1.5, 0, 0, 0, 1},
-        {2, 0, 2, 1, 1},
-        {3, 0, 0, 1, 1},
+      {"overlap 0.5", 10, 0.5f, {1, 1, 1}, false, 0,
+       {{0, 0, 1, 0, 1}, {0.25, 0, 1, 0, 1}, {0.5, 0, 3, 0, 1}, {1, 0, 2, 1, 1},
+        {1.25, 0, 6, 1, 1}, {1.5, 0, 4, 2, 1}}},
+      {"overlap -1", 10, -1, {1, 1, 1}, false, 0,
+       {{0, 0, 1, 0, 1}, {1, 0, 0, 0, 1}, {1.5, 0, 0, 0, 1}, {2, 0, 2, 1, 1}, {3, 0, 0, 1, 1},
         {4, 0, 4, 2, 1}}},
       {"ran of two", 16, 0, {1, 1}, false, 0, {{0, 0, 1, 0, 1}, {1, 0, 1, 0, 1}, {2, 0, 1, 0, 1}}},
       {"ran of two, top draw", 16, 0, {1, 1}, true, 0, {{0, 0, 2, 1, 1}, {1, 0, 1, 0, 1}}},
       {"par", 4, 0, {1, 3}, false, 0, {{0, 0, 3, 0, 1}, {2.5, 0, 3, 0, 1}, {3, 0, 3, 0, 0}}},
       {"par, even", 6, 0, {1, 3}, false, 3, {{0, 0, 3, 0, 1}, {5, 0, 3, 0, 1}}},
-      {"seq by proximity",
-       9,
-       0,
-       {1},
-       false,
-       0,
-       {{0, 0, 0, 0, 0},
-        {0.5, 150, 0, 0, 0},
-        {1, 50, 1, 0, 1},
-        {2, 50, 1, 0, 0},
-        {2.5, 50, 1, 0, 0},
-        {3, 100, 1, 0, 0},
-        {3.5, 99.9f, 1, 0, 1}}},
-      {"par by proximity",
-       7,
-       0,
-       {1, 1},
-       false,
-       3,
+      {"seq by proximity", 9, 0, {1}, false, 0,
+       {{0, 0, 0, 0, 0}, {0.5, 150, 0, 0, 0}, {1, 50, 1, 0, 1}, {2, 50, 1, 0, 0},
+        {2.5, 50, 1, 0, 0}, {3, 100, 1, 0, 0}, {3.5, 99.9f, 1, 0, 1}, {0, 0, 1, 0, 0},
+        {0.5, 50, 1, 0, 1}}},
+      {"par by proximity", 7, 0, {1, 1}, false, 3,
        {{0, 0, 0, 0, 0}, {1, 100, 0, 0, 0}, {2, 99.9f, 3, 0, 1}}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SetUpBank(c.durations, c.flags, c.overlap);
     if (c.drawTheTop) RandomSeed(SeedDrawingTheTop());
     for (const Step& s : c.steps) {
-      if (s.time == 0) {
+      if (s.time == 0) {  // a session: the parse before it left the bank idle
+        bank().playing = 0;
         FrameClockStartAt(0);
         StartSoundBanks(gWorld);
       } else {

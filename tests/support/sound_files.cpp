@@ -83,7 +83,7 @@ std::vector<std::uint8_t> EncodeOgg(const OggDesc& desc) {
   vorbis_analysis_init(&dsp, &info);
   vorbis_block_init(&dsp, &block);
   ogg_stream_state stream;
-  ogg_stream_init(&stream, 0x54455354);
+  ogg_stream_init(&stream, desc.serial);
   ogg_packet header, commentHeader, codeHeader;
   vorbis_analysis_headerout(&dsp, &comment, &header, &commentHeader, &codeHeader);
   ogg_stream_packetin(&stream, &header);

@@ -32,6 +32,7 @@ struct OggDesc {
   // >= 0: the last page's granule position (the stream's announced length) is rewritten to
   // this and its end-of-stream flag cleared, so the decoder gives every encoded frame.
   std::int64_t lastGranule = -1;
+  int serial = 0x54455354;  // of the logical stream; links of a chain need their own
 };
 std::vector<std::uint8_t> EncodeOgg(const OggDesc& desc);
 
