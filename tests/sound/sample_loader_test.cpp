@@ -172,8 +172,8 @@ TEST_F(SampleLoaderTest, OggStreamsAndDamagedOnes) {
       test::EncodeOgg({1, 22050, test::Sine(8 * 22050, 1, 22050, 440, 0.5)});
   auto flipped = eight;
   flipped[5500] ^= 0xFF;
-  auto chain = [](std::vector<std::uint8_t> first, const std::vector<std::uint8_t>& second) {
-    first.insert(first.end(), second.begin(), second.end());
+  auto chain = [](std::vector<std::uint8_t> first, const std::vector<std::uint8_t>& link) {
+    first.insert(first.end(), link.begin(), link.end());
     return first;
   };
   const auto mono = test::EncodeOgg({1, 22050, test::Sine(1000, 1, 22050, 440, 0.5), -1, 7});
