@@ -21,6 +21,8 @@
 #include "mapengine/kernel_table.h"
 #include "platform/gl.h"
 #include "platform/gl_context.h"
+#include "sound/sample_loader.h"
+#include "sound/sound_output.h"
 #include "support/temp_dir.h"
 
 namespace veskor {
@@ -136,7 +138,7 @@ BENCHMARK(StartGlStateWith10000Names)->Unit(benchmark::kMillisecond);
 
 void StartSoundDevice(benchmark::State& state) {
   for (auto _ : state) {
-    benchmark::DoNotOptimize(InitDirectSound(nullptr));
+    benchmark::DoNotOptimize(InitDirectSound());
     ReleaseSoundDevice();
   }
 }

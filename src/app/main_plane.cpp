@@ -6,6 +6,7 @@
 
 #include "app/camera_control.h"
 #include "app/pending_shell.h"
+#include "sound/sound_banks.h"
 #include "app/program_entry.h"
 #include "app/settings.h"
 #include "app/window_init.h"

@@ -127,7 +127,7 @@ inline constexpr std::int32_t kMenuBarRows = 112;
 // What the frame calls of the sessions, the screens, the sound and the scene renderer. Tests
 // and benchmarks put doubles in; the defaults are the program's.
 struct FrameServices {
-  void (*updateEmitterAttenuation)(Camera& camera, World& world);
+  void (*updateEmitterAttenuation)(const Camera& camera, World& world);
   void (*cameraStep)(World& world);
   void (*sceneDraw)(Camera& camera, std::uint32_t mode, std::uint32_t* polygons);
   void (*addViewSnapshot)(World& world, Camera& camera);

@@ -1,7 +1,5 @@
 #include "app/pending_shell.h"
 
-#include <cstdio>
-
 #include "app/main_plane.h"
 
 namespace veskor {
@@ -24,8 +22,6 @@ void CameraStepWrapper(World&) {}
 void SceneDraw(Camera&, std::uint32_t, std::uint32_t* polygons) {
   if (polygons != nullptr) *polygons = 0;
 }
-
-void UpdateEmitterAttenuation(Camera&, World&) {}
 
 void AddViewSnapshot(World&, Camera&) {}
 
@@ -54,23 +50,5 @@ std::uint32_t SaveViewBoxState = 0;
 void SetExamineBox(std::uint32_t value) { ExamineBoxState = value; }
 
 void ClearSaveViewBox() { SaveViewBoxState = 0; }
-
-std::uint32_t SoundEnabled = 0;
-
-std::uint32_t InitDirectSound(GlWindow*) {
-  SoundEnabled = 0;
-  return 0;
-}
-
-void ReleaseSoundDevice() {}
-
-SampleSlot IntroMusicSlot;
-
-std::uint32_t LoadOggSound(const char* path, SampleSlot&) {
-  std::FILE* f = path != nullptr ? std::fopen(path, "rb") : nullptr;
-  if (f == nullptr) return 0;
-  std::fclose(f);
-  return 1;
-}
 
 }  // namespace veskor

@@ -1,7 +1,7 @@
 // Stand-ins for what the entry point, the main loop, the root plane and the settings call of
 // parts of the program still to come: the sessions, the screens and their widgets, the scene
-// renderer's draw and camera motion, the sound device and loader with the intro-music slot,
-// and the animation tracks. Each is replaced, here, when its part lands.
+// renderer's draw and camera motion, and the animation tracks. Each is replaced, here, when
+// its part lands.
 #pragma once
 
 #include <cstdint>
@@ -26,8 +26,6 @@ void RenderSession();
 // The scene renderer: the camera motion and the draw do nothing; no polygons are drawn.
 void CameraStepWrapper(World& world);
 void SceneDraw(Camera& camera, std::uint32_t mode, std::uint32_t* polygons);
-// Sound banks: nothing to attenuate.
-void UpdateEmitterAttenuation(Camera& camera, World& world);
 // View snapshots and the view list: nothing to add or close.
 void AddViewSnapshot(World& world, Camera& camera);
 void ViewListAutoClose();
@@ -48,14 +46,5 @@ extern std::uint32_t ExamineBoxState;
 extern std::uint32_t SaveViewBoxState;
 void SetExamineBox(std::uint32_t value);
 void ClearSaveViewBox();
-
-// The sound device: none yet; sound stays off (SoundEnabled 0) without a message.
-extern std::uint32_t SoundEnabled;
-std::uint32_t InitDirectSound(GlWindow* window);
-void ReleaseSoundDevice();
-
-// The sample loader: 1 when the file opens for reading, else 0; the slot stays as it is.
-extern SampleSlot IntroMusicSlot;
-std::uint32_t LoadOggSound(const char* path, SampleSlot& slot);
 
 }  // namespace veskor

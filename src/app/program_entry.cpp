@@ -19,6 +19,7 @@
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/random.h"
+#include "sound/sample_loader.h"
 
 namespace veskor {
 

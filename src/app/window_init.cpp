@@ -10,6 +10,7 @@
 #include "app/display_modes.h"
 #include "app/error_boxes.h"
 #include "app/pending_shell.h"
+#include "sound/sound_output.h"
 #include "app/settings.h"
 #include "app/window_icon.h"
 #include "app/window_proc.h"
@@ -274,7 +275,7 @@ std::uint32_t MainPlaneInitWindow(MainPlane& plane, const char* title, const cha
     ResizeViewport(WindowedWidth, WindowedHeight);
   }
   InitGlState(plane);
-  InitDirectSound(plane.window);
+  InitDirectSound();
   ExtraSearchDirsClear();
   WindowMessagesStart();
   // At a normal exit the window goes and the settings are saved before any static object

@@ -10,8 +10,6 @@
 namespace veskor {
 namespace {
 
-SoundBufferReleaser gSoundBufferReleaser = nullptr;
-
 void SetDefaults(SampleBank& bank) {
   bank.sampleCount = 0;
   bank.programFlags = kSoundProgramSeq | kSoundProgramEven;
@@ -59,21 +57,13 @@ SampleBank::SampleBank() {
 
 SampleBank::~SampleBank() {
   SampleBankClear(*this);
-  for (SampleSlot& slot : slots) ReleaseSampleSlot(slot);
-}
-
-void SetSoundBufferReleaser(SoundBufferReleaser releaser) { gSoundBufferReleaser = releaser; }
-
-void ReleaseSampleSlot(SampleSlot& slot) {
-  if (slot.buffer != nullptr && gSoundBufferReleaser != nullptr) gSoundBufferReleaser(slot);
-  slot = SampleSlot{};
-  slot.channels = 0;
+  for (SampleSlot& slot : slots) ReleaseSoundBuffer(slot);
 }
 
 void SampleBankClear(SampleBank& bank) {
   const std::uint32_t used = std::min(bank.sampleCount, kSampleBankSamples);
   for (std::uint32_t i = 0; i < used; ++i) {
-    ReleaseSampleSlot(bank.slots[i]);
+    ReleaseSoundBuffer(bank.slots[i]);
     bank.samples[i].volumeCorrection = 0;
     bank.samples[i].frequencyCorrection = 0;
   }
@@ -96,8 +86,9 @@ void SampleBankAttenuate(SampleBank& bank, float x, float y, float z) {
     sum += above * above + below * below;
   }
   bank.distance = gKernelTable.KernelSqrt(sum);
-  bank.distanceFraction =
-      Saturate((bank.distance - bank.nearDistance) / (bank.farDistance - bank.nearDistance));
+  const float range = bank.farDistance - bank.nearDistance;
+  const float beyond = bank.distance - bank.nearDistance;
+  bank.distanceFraction = range != 0 ? Saturate(beyond / range) : (beyond > 0 ? 1.0f : 0.0f);
   bank.volume =
       Saturate(bank.distanceFraction * (bank.farVolume - bank.nearVolume) + bank.nearVolume);
 }

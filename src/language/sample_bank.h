@@ -2,29 +2,15 @@
 // or together while the viewer is near the bank's box; the World holds sixteen of them. The
 // Sound block parser fills a bank, sound playback starts and attenuates it.
 //
-// The samples' sound buffers belong to the sound device, which is built on this folder: the
-// sound code loads into the SampleSlots kept here and hands its buffer release down through
-// SetSoundBufferReleaser. Until it does (or when the device never starts), releasing a slot
-// only zeroes it.
+// The samples' slots and their sound buffers are the sound library's (sound/sample_slot.h),
+// which lies below this folder so that the Sound block can load samples while it parses.
 #pragma once
 
 #include <cstdint>
 
+#include "sound/sample_slot.h"
+
 namespace veskor {
-
-struct SoundBuffer;  // the sound device's buffer of one sample
-
-// One loaded sample.
-struct SampleSlot {
-  SoundBuffer* buffer = nullptr;  // owned by the slot; null when nothing is loaded
-  std::uint32_t dataBytes = 0;
-  std::uint32_t channels = 1;
-  std::uint32_t bitsPerSample = 0;
-  std::uint32_t frames = 0;
-  std::uint32_t sampleRate = 0;
-  float duration = 0;         // seconds; playback copies it when the sample starts
-  std::uint32_t looping = 0;  // 1: the sample plays looping
-};
 
 inline constexpr std::uint32_t kSampleBankSamples = 16;
 inline constexpr std::uint32_t kSamplePathBytes = 512;
@@ -85,14 +71,6 @@ struct SampleBank {
   float distance;          // last camera distance to the box
   float distanceFraction;  // last (distance - near) / (far - near), saturated
 };
-
-// Receives a slot whose buffer must go back to the sound device; the slot is zeroed after it.
-using SoundBufferReleaser = void (*)(SampleSlot& slot);
-// Installed by the sound code while its device exists; null (the start) means no device.
-void SetSoundBufferReleaser(SoundBufferReleaser releaser);
-
-// Releases the slot's buffer (only through an installed releaser) and zeroes all eight words.
-void ReleaseSampleSlot(SampleSlot& slot);
 
 // Releases every used sample, zeroes their corrections and puts the bank back to the values
 // of a new bank, farVolume 0 included. The slots past the sample count are left as they are.

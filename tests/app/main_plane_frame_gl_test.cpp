@@ -31,7 +31,7 @@ std::string Viewport() {
 
 FrameServices Doubles() {
   return {
-      [](Camera&, World&) { gLog += "attenuate "; },
+      [](const Camera&, World&) { gLog += "attenuate "; },
       [](World&) { gLog += "step "; },
       [](Camera&, std::uint32_t mode, std::uint32_t* polygons) {
         gLog += "draw" + std::to_string(mode) + "@" + Viewport() + " ";

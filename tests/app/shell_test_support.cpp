@@ -10,6 +10,7 @@
 
 #include "app/registry.h"
 #include "gfx/gl_capabilities.h"
+#include "support/sound_files.h"
 
 namespace veskor::test {
 
@@ -145,7 +146,10 @@ void TestStore::WriteResources(bool text, bool music) const {
     for (int i = 0; i < 79; ++i) lines += "text " + std::to_string(i) + "\n";
     dir_.Write("resources/Txt/en/txtres.txt", lines);
   }
-  if (music) dir_.Write("resources/Snd/introveskor.ogg", "OggS");
+  if (music) {
+    const OggDesc ogg{1, 22050, Sine(2205, 1, 22050, 440, 0.5)};
+    dir_.Write("resources/Snd/introveskor.ogg", EncodeOgg(ogg));
+  }
 }
 
 ShellPorts ScriptedPorts(std::vector<WindowMessage> script, int maxIdlePasses) {
