@@ -280,6 +280,12 @@ TEST(HeightFieldBlock, CapacitiesAreReachedAndRefused) {
     EXPECT_EQ(CompileText(dir, c.text).status,
               c.status.empty() ? "" : "Syntax error file (fx.wld) " + c.status);
   }
+  // A block attaches one plane; compositions may gather up to 32 on a field.
+  HeightFieldRecord& field = gWorld.heightFields[gWorld.heightFieldCount - 1];
+  field.waterPlaneCount = 0;
+  for (std::uint32_t k = 0; k < kHeightFieldWaterMax; ++k) EXPECT_TRUE(AttachWaterPlane(gWorld, 0));
+  EXPECT_FALSE(AttachWaterPlane(gWorld, 0));
+  EXPECT_EQ(field.waterPlaneCount, kHeightFieldWaterMax);
 }
 
 }  // namespace
