@@ -280,6 +280,7 @@ TEST(HeightFieldBlock, CapacitiesAreReachedAndRefused) {
     EXPECT_EQ(CompileText(dir, c.text).status,
               c.status.empty() ? "" : "Syntax error file (fx.wld) " + c.status);
   }
+  EXPECT_EQ(AddWaterPlane(gWorld, 0, 0, 0, 0, 0, 0, 0), -1);  // the World holds 16
   // A block attaches one plane; compositions may gather up to 32 on a field.
   HeightFieldRecord& field = gWorld.heightFields[gWorld.heightFieldCount - 1];
   field.waterPlaneCount = 0;
