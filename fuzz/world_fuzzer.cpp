@@ -1,9 +1,9 @@
 // Parses arbitrary bytes as a world file, through the compile session's order of calls, in a
 // directory that holds a small fixed set of files to include (one in a sub-directory, one that
-// includes itself, names the input may write in another case). The fx programs of a parsed
-// world are then marked, bound and run as the render preparation runs them, every definition
-// on a small item of its own. Any crash, hang, sanitizer report or leak is a fault of the world
-// parser or of the fx runtime.
+// includes itself, names the input may write in another case) and two height-field layer
+// images. The fx programs of a parsed world are then marked, bound and run as the render
+// preparation runs them, every definition on a small item of its own. Any crash, hang,
+// sanitizer report or leak is a fault of the world parser or of the fx runtime.
 #include <unistd.h>
 
 #include <cstdint>
@@ -13,6 +13,7 @@
 #include <string>
 
 #include "compile_driver.h"
+#include "support/png_test_images.h"
 #include "language/fx_call_lists.h"
 #include "mapengine/kernel_table.h"
 #include "mapengine/noise_generator.h"
@@ -94,6 +95,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   WriteFile("c.wld", "#include \"c.wld\"\n");
   WriteFile("d.wld", "#include \"sub\\B.WLD\" #include \"A.wld\" Model");
   WriteFile("fx.wld", "Surface lib(x, k = [1 2 3]) { =(diffuse, *(x, k)) }\n");
+  // A height-field layer image of 5 x 5 pixels, and one of a size no layer takes.
+  const auto ramp = [](std::uint32_t x, std::uint32_t y, std::uint32_t) {
+    return static_cast<std::uint8_t>(60 * x + 3 * y);
+  };
+  const auto h = veskor::test::EncodePng(5, 5, 1, ramp);
+  WriteFile("h.png", std::string(h.begin(), h.end()));
+  const auto odd = veskor::test::EncodePng(4, 6, 3, ramp);
+  WriteFile("odd.png", std::string(odd.begin(), odd.end()));
   // What the render preparation has in place before the fx programs run.
   veskor::InitKernelTable();
   veskor::BuildNoiseTable1D(veskor::gNoiseGenerator.noise1D);

@@ -243,6 +243,10 @@ struct NestingGuard {
 
 }  // namespace
 
+FxTerm FxNameTerm(const SceneParser& parser, const FxName& name) {
+  return NameTerm(parser, name);
+}
+
 int ParseSurfaceDefinition(SceneParser& parser, ParseStore& store) {
   SceneFile& file = InnermostFile(parser);
   NameTableClear(gFxKeywords.locals);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "language/fx_keywords.h"
 #include "language/parse_store.h"
 #include "language/scene_parser.h"
 
@@ -35,5 +36,9 @@ int ParseFxTerm(SceneParser& parser, ParseStore& store, FxTerm& term);
 // A call, or a name with a selection or access suffix: the token is a name whose look-ahead is
 // "(" or "[".
 int ParseFxCall(SceneParser& parser, ParseStore& store, FxTerm& term);
+
+// The term of a resolved parameter, output or global input name (the `Object` block's
+// arguments name outputs and global inputs too); every field 0 for any other name.
+FxTerm FxNameTerm(const SceneParser& parser, const FxName& name);
 
 }  // namespace veskor

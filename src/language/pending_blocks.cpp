@@ -13,15 +13,6 @@ int BlockSyntaxError(SceneParser& parser, const char* message) {
 
 }  // namespace
 
-int ParseCompositionBlock(SceneParser& parser, ParseStore&) {
-  return BlockSyntaxError(parser, "Composition syntax error");
-}
-int ParseModel(SceneParser& parser, ParseStore&) {
-  return BlockSyntaxError(parser, "Model syntax error");
-}
-int ParseHeightField(SceneParser& parser, ParseStore&) {
-  return BlockSyntaxError(parser, "HeightField syntax error");
-}
 int ParseEnvironment(SceneParser& parser, ParseStore&) {
   return BlockSyntaxError(parser, "Environment syntax error");
 }
@@ -45,9 +36,6 @@ int ParseLOD(SceneParser& parser, ParseStore&) {
 }
 int ParseFocus(SceneParser& parser, ParseStore&) {
   return BlockSyntaxError(parser, "Focus syntax error");
-}
-int ParseObject(SceneParser& parser, ParseStore&) {
-  return BlockSyntaxError(parser, "Object syntax error");
 }
 
 }  // namespace veskor

@@ -1,0 +1,256 @@
+#include "language/height_field_block.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "foundation/data_file_search.h"
+#include "foundation/search_dirs.h"
+#include "language/height_field.h"
+#include "language/lexer.h"
+#include "language/scene_blocks.h"
+#include "language/value_readers.h"
+
+namespace veskor {
+namespace {
+
+enum : std::uint32_t { kLayerImage = 0, kLayerNoise = 1 };
+
+// One `Layer` entry as read; every field is set at the entry's start.
+struct LayerRecord {
+  std::uint32_t kind;
+  char name[kStringRecordBytes];  // image file
+  std::uint32_t nameLine;         // where the image was named
+  float noise[4];                 // octave count, base frequency, frequency factor, exponent
+  std::uint32_t turbulence;
+  float scale;
+  std::uint32_t cut;
+  float cutValue;
+};
+
+// The layers of the block being read, and the image of the layer being added.
+LayerRecord gLayers[kHeightFieldLayerMax];
+VertexGrid gLayerImage{};
+
+bool Is(const char* token, const char* text) { return std::strcmp(token, text) == 0; }
+bool AtEnd(const SceneFile& file) { return file.token[0] == '\0' && SceneDataEnded(file); }
+
+int Fail(SceneFile& file, const char* message) {
+  SetErrorLocation(file, message);
+  return 0;
+}
+
+// `{` min max `}` after `BBox`, each a value of three components (x, y, z; z the height).
+int ParseBoundingBox(SceneParser& parser, SceneFile& file, float* box) {
+  const std::uint32_t line = file.tokenLine;
+  ReadRawToken(parser);
+  if (!Is(file.token, "{")) return Fail(file, "'{' expected");
+  ReadRawToken(parser);
+  for (int corner = 0; corner < 2; ++corner) {
+    ValueRecord value;
+    if (!ReadFloat(parser, value)) return Fail(file, "float constant expected");
+    for (std::uint32_t c = 0; c < 3; ++c)
+      box[3 * corner + c] = c < value.count ? value.floats[c] : 0.0f;
+  }
+  if (!Is(file.token, "}")) return Fail(file, "'}' expected");
+  ReadRawToken(parser);
+  for (int axis = 0; axis < 3; ++axis) {
+    if (!(box[axis] <= box[axis + 3])) {
+      SetErrorAtLine(file, kInvalidBoundingBox, line);
+      return 0;
+    }
+  }
+  return 1;
+}
+
+int ParseLayerEntry(SceneParser& parser, SceneFile& file, LayerRecord& layer) {
+  const bool fractal = Is(file.token, "fractal");
+  if (Is(file.token, "name")) {
+    layer.nameLine = file.tokenLine;
+    ReadRawToken(parser);
+    StringRecord name;
+    if (!ReadStringArgument(parser, &name, 1)) return 0;
+    std::memcpy(layer.name, name.text, name.length + 1);
+    layer.kind = kLayerImage;
+    return 1;
+  }
+  if (fractal || Is(file.token, "turbulence")) {
+    ReadRawToken(parser);
+    const std::uint16_t limits[2] = {1, 3};
+    if (!ReadFloatArgument(parser, layer.noise, limits, 2)) return 0;
+    if (!CheckRange(parser, layer.noise, 1, kLayerOctavesMin, kLayerOctavesMax)) return 0;
+    if (!CheckMinimum(parser, layer.noise + 1, 3, 0.0f)) return 0;
+    layer.kind = kLayerNoise;
+    layer.turbulence = fractal ? 0 : 1;
+    return 1;
+  }
+  const std::uint16_t one = 1;
+  if (Is(file.token, "scale")) {
+    ReadRawToken(parser);
+    return ReadFloatArgument(parser, &layer.scale, &one, 1) &&
+           CheckRange(parser, &layer.scale, 1, -kLayerScaleLimit, kLayerScaleLimit);
+  }
+  if (Is(file.token, "cut")) {
+    ReadRawToken(parser);
+    if (!ReadFloatArgument(parser, &layer.cutValue, &one, 1)) return 0;
+    if (!CheckRange(parser, &layer.cutValue, 1, 0.0f, 1.0f)) return 0;
+    layer.cut = 1;
+    return 1;
+  }
+  return Fail(file, kLayerSyntaxError);
+}
+
+// `Layer` `{` entry ... `}` into the next layer record.
+int ParseLayer(SceneParser& parser, SceneFile& file, std::uint32_t& layerCount) {
+  SetErrorLocation(file, kLayerSyntaxError);
+  if (layerCount == kHeightFieldLayerMax) return Fail(file, kHeightFieldTooManyLayers);
+  ReadRawToken(parser);
+  if (!Is(file.token, "{")) return Fail(file, "'{' expected");
+  ReadRawToken(parser);
+  LayerRecord& layer = gLayers[layerCount];
+  layer = LayerRecord{};
+  layer.kind = kLayerNoise;
+  layer.scale = 1.0f;
+  while (!AtEnd(file) && !Is(file.token, "}")) {
+    if (!ParseLayerEntry(parser, file, layer)) return 0;
+  }
+  if (!Is(file.token, "}")) return Fail(file, "'}' expected");
+  ReadRawToken(parser);
+  ++layerCount;
+  return 1;
+}
+
+int AddLayer(SceneFile& file, HeightFieldRecord& record, const LayerRecord& layer) {
+  const auto octaves = static_cast<std::uint32_t>(layer.noise[0]);
+  const float* n = layer.noise;
+  if (layer.kind == kLayerNoise) {
+    if (layer.turbulence) {
+      AddTurbulenceLayer(record, octaves, n[1], n[2], n[3], layer.scale);
+    } else {
+      AddFractalLayer(record, octaves, n[1], n[2], n[3], layer.scale);
+    }
+    return 1;
+  }
+  const std::uint32_t directory = FindDataFile(layer.name);
+  if (directory == 0) {
+    SetErrorAtLine(file, kCannotLocateFile, layer.nameLine);
+    return 0;
+  }
+  char path[kSearchDirBytes];
+  if (!BuildDirPath(directory, layer.name, path, sizeof path) ||
+      !LoadLayerImage(path, gLayerImage, 0, kHeightFieldMaxLevel)) {
+    SetErrorAtLine(file, kCannotLoadFile, layer.nameLine);
+    return 0;
+  }
+  if (layer.cut) {
+    AddCutImageLayer(record, gLayerImage, layer.cutValue, layer.scale);
+  } else {
+    AddImageLayer(record, gLayerImage, layer.scale);
+  }
+  VertexGridRelease(gLayerImage);
+  return 1;
+}
+
+// Appends the height field under `name` and builds its raster.
+int BuildHeightField(SceneFile& file, const char* name, const float* box, std::uint32_t layerCount,
+                     const WaterPlane* water) {
+  World& world = gWorld;
+  if (world.heightFieldCount >= kWorldHeightFieldMax) return Fail(file, kHeightFieldTableFull);
+  const std::uint32_t index = world.heightFieldCount;
+  if (!NameTableInsert(world.heightFieldNames, name, &index)) {
+    return Fail(file, kNameTableFullMessage);
+  }
+  const float extent = std::max({box[3] - box[0], box[4] - box[1], box[5] - box[2]});
+  HeightFieldRecord& record = world.heightFields[index];
+  HeightFieldSetup(record, HeightFieldLevel(extent), box[0], box[2], box[1], box[3], box[5],
+                   box[4]);
+  record.waterPlaneCount = 0;
+  world.heightFieldCount = index + 1;
+  if (water != nullptr) {
+    const std::int32_t plane =
+        AddWaterPlane(world, water->altitude, water->bumpScale, water->opacity[0],
+                      water->opacity[1], water->colour[0], water->colour[1], water->colour[2]);
+    if (plane < 0 || !AttachWaterPlane(world, plane)) return Fail(file, kWaterPlaneTableFull);
+  }
+  HeightFieldClear(record);
+  for (std::uint32_t i = 0; i < layerCount; ++i) {
+    if (!AddLayer(file, record, gLayers[i])) return 0;
+  }
+  HeightFieldClamp(record);
+  return 1;
+}
+
+}  // namespace
+
+int ParseWaterPlane(SceneParser& parser, WaterPlane& plane) {
+  SceneFile& file = InnermostFile(parser);
+  SetErrorLocation(file, kWaterPlaneSyntaxError);
+  if (!ExpectToken(parser, "WaterPlane")) return 0;
+  if (gWorld.waterPlaneCount >= kWorldWaterPlaneMax) return Fail(file, kWaterPlaneTableFull);
+  if (!Is(file.token, "{")) return Fail(file, "'{' expected");
+  ReadRawToken(parser);
+  plane = WaterPlane{};
+  while (!AtEnd(file) && !Is(file.token, "}")) {
+    const std::uint16_t one = 1, three = 3, two = 2;
+    int ok;
+    if (Is(file.token, "altitude")) {
+      ReadRawToken(parser);
+      ok = ReadFloatArgument(parser, &plane.altitude, &one, 1);
+    } else if (Is(file.token, "bumpScale")) {
+      ReadRawToken(parser);
+      ok = ReadFloatArgument(parser, &plane.bumpScale, &one, 1) &&
+           CheckMinimum(parser, &plane.bumpScale, 1, 0.0f);
+    } else if (Is(file.token, "color")) {
+      ReadRawToken(parser);
+      ok = ReadFloatArgument(parser, plane.colour, &three, 1) &&
+           CheckMinimum(parser, plane.colour, 3, 0.0f);
+    } else if (Is(file.token, "opacity")) {
+      ReadRawToken(parser);
+      ok = ReadFloatArgument(parser, plane.opacity, &two, 1) &&
+           CheckRange(parser, plane.opacity, 2, 0.0f, 1.0f);
+    } else {
+      ok = Fail(file, kWaterPlaneSyntaxError);
+    }
+    if (!ok) return 0;
+  }
+  if (!Is(file.token, "}")) return Fail(file, "'}' expected");
+  ReadRawToken(parser);
+  return 1;
+}
+
+int ParseHeightField(SceneParser& parser, ParseStore&) {
+  SceneFile& file = InnermostFile(parser);
+  SetErrorLocation(file, kHeightFieldSyntaxError);
+  const std::uint32_t line = file.tokenLine;
+  if (!ExpectToken(parser, "HeightField")) return 0;
+  char name[kSceneTokenBytes];
+  std::memcpy(name, file.token, std::strlen(file.token) + 1);
+  ReadRawToken(parser);
+  if (!Is(file.token, "{")) return Fail(file, "'{' expected");
+  ReadRawToken(parser);
+  std::uint32_t layerCount = 0;
+  float box[6];
+  bool boxRead = false;
+  // A later BBox or WaterPlane replaces an earlier one.
+  WaterPlane water{};
+  bool waterRead = false;
+  while (!AtEnd(file) && !Is(file.token, "}")) {
+    if (Is(file.token, "BBox")) {
+      if (!ParseBoundingBox(parser, file, box)) return 0;
+      boxRead = true;
+    } else if (Is(file.token, "Layer")) {
+      if (!ParseLayer(parser, file, layerCount)) return 0;
+    } else {
+      if (!ParseWaterPlane(parser, water)) return 0;
+      waterRead = true;
+    }
+  }
+  if (!Is(file.token, "}")) return Fail(file, "'}' expected");
+  if (!boxRead) {
+    SetErrorAtLine(file, "BBox expected", line);
+    return 0;
+  }
+  ReadRawToken(parser);
+  return BuildHeightField(file, name, box, layerCount, waterRead ? &water : nullptr);
+}
+
+}  // namespace veskor
