@@ -154,20 +154,22 @@ TEST_F(PuffMeshTest, SlicesFollowTheDiscRules) {
   EXPECT_EQ(buffer.format, kPuffMeshFormat);
 }
 
-TEST_F(PuffMeshTest, RingCountsOfTheExamples) {
+// The segments of each ring of a range, from the runs of vertices of one radius.
+std::vector<std::uint32_t> RingSizes(const float* vertices, const PuffSliceRange& r) {
+  std::vector<std::uint32_t> sizes;
+  for (std::uint32_t k = 1; k < r.floatCount / 6; ++k) {
+    const float* p = vertices + r.floatStart + 6 * k;
+    if (std::fabs(std::hypot(p[0], p[1]) - std::hypot(p[-6], p[-5])) > 1e-5) sizes.push_back(0);
+    ++sizes.back();
+  }
+  return sizes;
+}
+
+TEST_F(PuffMeshTest, RingsOfTheExamples) {
   BuildPuffMeshes(set, buffer);
-  const auto rings = [&](int lod, int i) {
-    const PuffSliceRange& r = set.slices[lod][i];
-    std::uint32_t n = 0;
-    for (std::uint32_t k = 1; k < r.floatCount / 6; ++k) {
-      const float* p = buffer.vertices + r.floatStart + 6 * k;
-      n += std::fabs(std::hypot(p[0], p[1]) - std::hypot(p[-6], p[-5])) > 1e-5;
-    }
-    return n;
-  };
   struct Case {
     int lod, slice;
-    std::uint32_t rings;
+    std::size_t rings;
   } cases[] = {{0, 7, 37},
                {0, 8, 37},
                {5, 2, 13},
@@ -179,10 +181,30 @@ TEST_F(PuffMeshTest, RingCountsOfTheExamples) {
                {5, 5, 1},
                {2, 0, 1},
                {6, 3, 1}};
-  for (const Case& c : cases) EXPECT_EQ(rings(c.lod, c.slice), c.rings) << c.lod << " " << c.slice;
+  for (const Case& c : cases)
+    EXPECT_EQ(RingSizes(buffer.vertices, set.slices[c.lod][c.slice]).size(), c.rings)
+        << c.lod << " " << c.slice;
   // The slices of level 5.
   const float want[6] = {-5.0f / 6, -0.5f, -1.0f / 6, 1.0f / 6, 0.5f, 5.0f / 6};
   for (int i = 0; i < 6; ++i) EXPECT_NEAR(set.slicePos[5][i], want[i], 1e-6);
+
+  const auto emit = [&](float pos, float step, float sagitta) {
+    const std::uint32_t first = buffer.floatCount, index = buffer.indexCount;
+    set.vertexCounter = 0;
+    EmitPuffMesh(set, buffer, pos, step, sagitta);
+    return PuffSliceRange{first, buffer.floatCount - first, index, buffer.indexCount - index};
+  };
+  // A ring count of exactly 2.5 rounds down; a float more rounds up.
+  const float angle = std::acos(0.5f);
+  float step = angle / 2.5f;
+  while (angle / step != 2.5f) step = std::nextafter(step, 1.0f);
+  EXPECT_EQ(RingSizes(buffer.vertices, emit(0.5f, step, 0.02f)).size(), 2u);
+  EXPECT_EQ(RingSizes(buffer.vertices, emit(0.5f, std::nextafter(step, 0.0f), 0.02f)).size(), 3u);
+  // Two rings whose own levels, 5 and 7, lie two apart: the inner one rises to 6, and the outer
+  // ring's 128 segments pair with its 64 (3 triangles each).
+  const PuffSliceRange jump = emit(0.05f, std::acos(0.05f) / 2, 0.001f);
+  EXPECT_EQ(RingSizes(buffer.vertices, jump), (std::vector<std::uint32_t>{64, 128}));
+  EXPECT_EQ(jump.indexCount, 3u * (64 + 3 * 64));
 }
 
 TEST_F(PuffMeshTest, StreamVertexWritesTheRowOfEachFormat) {

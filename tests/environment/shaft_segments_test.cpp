@@ -202,6 +202,11 @@ TEST_F(ShaftSegmentTest, NoTexelBrighterThanOneLeavesTheSegmentsAsTheyAre) {
     });
   };
   paint(std::ldexp(1.0f, -23));
+  // Two parked blocks of one segment's size: a block given back and taken anew would be the
+  // other one.
+  VmArray parked[2];
+  for (VmArray& a : parked) VmArrayInit(a), VmArrayReserve(a, sizeof(ShaftSegment));
+  for (VmArray& a : parked) VmArrayRelease(a);
   RandomSeed(5);
   BuildShaftSegments(puff, sunF);
   ASSERT_EQ(puff.shaftSegments.count, 10u);
