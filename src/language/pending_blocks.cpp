@@ -22,30 +22,6 @@ int ParseModel(SceneParser& parser, ParseStore&) {
 int ParseHeightField(SceneParser& parser, ParseStore&) {
   return BlockSyntaxError(parser, "HeightField syntax error");
 }
-int ParseEnvironment(SceneParser& parser, ParseStore&) {
-  return BlockSyntaxError(parser, "Environment syntax error");
-}
-int ParseCamera(SceneParser& parser, ParseStore&) {
-  return BlockSyntaxError(parser, "Camera syntax error");
-}
-int ParseExamine(SceneParser& parser, ParseStore&) {
-  return BlockSyntaxError(parser, "Examine syntax error");
-}
-int ParsePlanet(SceneParser& parser, ParseStore&) {
-  return BlockSyntaxError(parser, "Planet syntax error");
-}
-int ParseSound(SceneParser& parser, ParseStore&) {
-  return BlockSyntaxError(parser, "Sound syntax error");
-}
-int ParseInfo(SceneParser& parser, ParseStore&) {
-  return BlockSyntaxError(parser, "Info syntax error");
-}
-int ParseLOD(SceneParser& parser, ParseStore&) {
-  return BlockSyntaxError(parser, "LOD syntax error");
-}
-int ParseFocus(SceneParser& parser, ParseStore&) {
-  return BlockSyntaxError(parser, "Focus syntax error");
-}
 int ParseObject(SceneParser& parser, ParseStore&) {
   return BlockSyntaxError(parser, "Object syntax error");
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "environment/environment_params.h"
 #include "gfx/camera.h"
 #include "gfx/lod_boxes.h"
 #include "gfx/texture_object.h"
@@ -152,14 +153,6 @@ struct ExamineRecord {
   float focalAngle;
 };
 
-// The addresses of the environment values, one per `Environment` key. The environment code
-// (built on this folder) fills them with its defaults before every parse; the `Environment`
-// block parser writes through them and skips a null slot.
-inline constexpr std::uint32_t kEnvironmentBindingCount = 42;
-struct EnvironmentBindings {
-  void* slots[kEnvironmentBindingCount];
-};
-
 // Built-in models, in the order of World::builtinModels.
 enum : std::uint32_t {
   kBuiltinSphere = 0,
@@ -206,6 +199,8 @@ struct World {
   std::uint32_t heightFieldCount{};
   WaterPlane waterPlanes[kWorldWaterPlaneMax]{};
   std::uint32_t waterPlaneCount{};
+  // The addresses of the environment values, one per `Environment` key: the environment
+  // defaults fill them before every parse, the `Environment` block writes through them.
   EnvironmentBindings environment{};
   PlanetRecord planets[kWorldPlanetMax]{};
   std::uint16_t planetCount{};
