@@ -59,7 +59,12 @@ const std::map<std::string, std::function<std::string()>>& Holdings() {
        }},
       {"high", [] { return Count(static_cast<std::uint32_t>(CloudHighParams.present)); }},
       {"low", [] { return Count(static_cast<std::uint32_t>(CloudLowParams.present)); }},
-      {"surfaces", [] { return Count(gParseStore.fxRecords.count); }},
+      {"fx", [] { return Count(gParseStore.fxRecords.count); }},  // Surface blocks and Object fx
+      {"models", [] { return Count(gWorld.modelCount); }},
+      {"fields", [] { return Count(gWorld.heightFieldCount); }},
+      {"waters", [] { return Count(gWorld.waterPlaneCount); }},
+      {"compositions", [] { return Count(gWorld.compositionCount); }},
+      {"objects", [] { return Count(gWorld.objectCount); }},
   };
   return holdings;
 }
