@@ -5,6 +5,10 @@
 // the named records. Every table is a fixed array followed by its record count; the block
 // parsers fill them, the scene build, the render session and the interface read them. Emptied
 // and given the five built-in models again before every parse (RegisterBuiltinFunctions).
+//
+// The environment parameters and their binding table are the environment folder's, which
+// needs nothing of the language: the World holds the table and the Environment block writes
+// through it, so this folder links the environment one.
 #pragma once
 
 #include <cstdint>
