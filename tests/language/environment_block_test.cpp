@@ -144,9 +144,10 @@ TEST_F(EnvironmentBlockTest, WordsSelectTheirCodes) {
 }
 
 TEST_F(EnvironmentBlockTest, ColourCorrectionsStoreOnlyWhatDiffersFromIdentity) {
-  ASSERT_EQ(Parse("Environment { Sun { IlluColorCorrection([1 1 1] [0 0 0]) }"
-                  " Sky { DomeColorCorrection([2] [0 0 0.5]) IlluColorCorrection([] [-1]) } }"),
-            "");
+  ASSERT_EQ(
+      Parse("Environment { Sun { IlluColorCorrection([1 1 1] [0 0 0]) }"
+            " Sky { DomeColorCorrection([2] [0 0 0.5]) IlluColorCorrection([1 1 0.5] [-1]) } }"),
+      "");
   EXPECT_EQ(SunIlluColorCorrection.changed, 1u);
   EXPECT_EQ(SunIlluColorCorrection.dirty, 0u);
   TransformRecord& dome = SkyParams.domeColorCorrection;
@@ -157,7 +158,7 @@ TEST_F(EnvironmentBlockTest, ColourCorrectionsStoreOnlyWhatDiffersFromIdentity) 
   const float* m = RotationCacheGet(dome);  // scale, then the offset in the last column
   EXPECT_EQ(V(m, 16), (std::vector<float>{2, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0.5f, 1}));
   const TransformRecord& illu = SkyParams.illuColorCorrection;
-  EXPECT_EQ(V(illu.scale, 3), (std::vector<float>{1, 1, 1}));
+  EXPECT_EQ(V(illu.scale, 3), (std::vector<float>{1, 1, 0.5f}));
   EXPECT_EQ(V(illu.translation, 3), (std::vector<float>{-1, 0, 0}));
   EXPECT_EQ(illu.dirty, 1u);
   // Both values are required.
