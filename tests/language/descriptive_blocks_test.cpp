@@ -4,11 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "compile_driver.h"
+#include "language/sound_block.h"
 #include "language/world.h"
 #include "world_text.h"
 
@@ -128,46 +129,32 @@ TEST_F(DescriptiveBlocksTest, InfoAndPlanetRecords) {
             "Syntax error file (w.wld) line (1) : String too long");
 }
 
-// Each table takes its capacity and refuses one more record, with the place of the refused
-// block.
+// Each table takes its capacity and refuses one more record, at the line of the refused block.
 TEST_F(DescriptiveBlocksTest, TablesTakeTheirCapacityAndRefuseOneMore) {
+  const World& w = gWorld;
   const struct {
-    std::string block;  // "%" stands for the record's number
+    const char* block;
     std::uint32_t capacity;
-    const std::uint16_t* count;
+    std::function<std::uint32_t()> count;
     const char* message;
   } cases[] = {
-      {"Camera c% { }", 32, &gWorld.cameraCount, kTooManyCamerasMessage},
-      {"Examine e% { }", 32, &gWorld.examineCount, kTooManyExaminesMessage},
-      {"Info { }", 32, &gWorld.infoCount, kTooManyInfosMessage},
-      {"Planet { }", 8, &gWorld.planetCount, kTooManyPlanetsMessage},
+      {"Camera c { }", 32, [&] { return w.cameraCount; }, kTooManyCamerasMessage},
+      {"Examine e { }", 32, [&] { return w.examineCount; }, kTooManyExaminesMessage},
+      {"Info { }", 32, [&] { return w.infoCount; }, kTooManyInfosMessage},
+      {"Planet { }", 8, [&] { return w.planetCount; }, kTooManyPlanetsMessage},
+      {"Sound { }", 16, [&] { return w.soundBankCount; }, kTooManySoundBanksMessage},
+      // As many focus boxes as the level-of-detail lists hold beside the extent.
+      {"Focus { BBox { [0 0 0] [1 1 1] } }", kWorldFocusBoxLimit, [&] { return w.lod.focusCount; },
+       kTooManyFocusBoxesMessage},
   };
   for (const auto& c : cases) {
     for (std::uint32_t n : {c.capacity, c.capacity + 1}) {
       std::string text;
-      for (std::uint32_t i = 1; i <= n; ++i) {
-        std::string block = c.block;
-        const std::size_t at = block.find('%');
-        if (at != std::string::npos) block.replace(at, 1, std::to_string(i));
-        text += block + "\n";
-      }
-      const std::string status = Parse(text);
-      EXPECT_EQ(status, n == c.capacity ? ""
-                                        : "Syntax error file (w.wld) line (" + std::to_string(n) +
-                                              ") : " + c.message)
-          << c.block;
-      EXPECT_EQ(*c.count, c.capacity) << c.block;
+      for (std::uint32_t i = 0; i < n; ++i) text += c.block + std::string("\n");
+      const std::string refused = "Syntax error file (w.wld) line (" + std::to_string(n) + ") : ";
+      EXPECT_EQ(Parse(text), n == c.capacity ? "" : refused + c.message) << c.block;
+      EXPECT_EQ(c.count(), c.capacity) << c.block;
     }
-  }
-  // Focus boxes: as many as the level-of-detail lists hold beside the extent.
-  for (std::uint32_t n : {kWorldFocusBoxLimit, kWorldFocusBoxLimit + 1}) {
-    std::string text;
-    for (std::uint32_t i = 0; i < n; ++i) text += "Focus { BBox { [0 0 0] [1 1 1] } }\n";
-    EXPECT_EQ(Parse(text), n == kWorldFocusBoxLimit
-                               ? ""
-                               : "Syntax error file (w.wld) line (" + std::to_string(n) +
-                                     ") : " + kTooManyFocusBoxesMessage);
-    EXPECT_EQ(gWorld.lod.focusCount, kWorldFocusBoxLimit);
   }
 }
 

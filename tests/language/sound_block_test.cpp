@@ -68,35 +68,13 @@ TEST_F(SoundBlockTest, RangesBoxAndOverlap) {
   ASSERT_EQ(Parse("Sound { BBox { [1 2 3] [4 5 6] } min([5]) overlap(-0.5) }\n"
                   "Sound { max([50 0.5 0.25]) min([0 0 1]) overlap([2 3]) }"),
             "");
-  const SampleBank& a = gWorld.soundBanks[0];
-  const std::vector<float> aValues = {a.boxMin[0],  a.boxMin[1], a.boxMin[2],    a.boxMax[0],
-                                      a.boxMax[1],  a.boxMax[2], a.nearDistance, a.farDistance,
-                                      a.nearVolume, a.farVolume, a.nearExtra,    a.farExtra,
-                                      a.overlap};
-  EXPECT_EQ(aValues, (std::vector<float>{1, 2, 3, 4, 5, 6, 5, 1000, 1, 1, 0, 0, -0.5f}));
-  const SampleBank& b = gWorld.soundBanks[1];
-  EXPECT_EQ((std::vector<float>{b.nearDistance, b.farDistance, b.nearVolume, b.farVolume,
-                                b.nearExtra, b.farExtra, b.overlap}),
-            (std::vector<float>{0, 50, 0, 0.5f, 1, 0.25f, 2}));
-  EXPECT_EQ(gWorld.soundBankCount, 2u);
-  // Every bound from both sides.
-  const struct {
-    const char* entry;
-    const char* message;  // "" when accepted
-  } bounds[] = {
-      {"min([0 0 0])", ""},
-      {"max([0 1 1])", ""},
-      {"min([-0.001])", "value must be >= 0.0"},
-      {"max([1 -0.001])", "value must be in [0.0,1.0]"},
-      {"min([1 1 1.001])", "value must be in [0.0,1.0]"},
-      {"Sample { name(\"a.wav\") volumeCorrection(-1) frequencyCorrection(1) }", ""},
-      {"Sample { volumeCorrection(1.001) }", "value must be in [-1.0,1.0]"},
-      {"Sample { frequencyCorrection(-1.001) }", "value must be in [-1.0,1.0]"},
+  auto values = [](const SampleBank& k) {
+    return std::vector<float>{k.boxMin[0], k.boxMax[2], k.nearDistance, k.farDistance, k.nearVolume,
+                              k.farVolume, k.nearExtra, k.farExtra,     k.overlap};
   };
-  for (const auto& c : bounds) {
-    const std::string status = Parse(std::string("Sound { ") + c.entry + " }");
-    EXPECT_EQ(status.substr(status.empty() ? 0 : status.find(" : ") + 3), c.message) << c.entry;
-  }
+  EXPECT_EQ(values(gWorld.soundBanks[0]), (std::vector<float>{1, 6, 5, 1000, 1, 1, 0, 0, -0.5f}));
+  EXPECT_EQ(values(gWorld.soundBanks[1]), (std::vector<float>{0, 0, 0, 50, 0, 0.5f, 1, 0.25f, 2}));
+  EXPECT_EQ(gWorld.soundBankCount, 2u);
 }
 
 TEST_F(SoundBlockTest, SamplesAreFoundLoadedByTheirExtensionAndRecorded) {
@@ -142,7 +120,7 @@ TEST_F(SoundBlockTest, SamplesAreFoundLoadedByTheirExtensionAndRecorded) {
   ASSERT_TRUE(SetSearchDirs("", "", "", "", ""));
 }
 
-TEST_F(SoundBlockTest, BanksAndSamplesStopAtTheirCapacity) {
+TEST_F(SoundBlockTest, ABankTakesSixteenSamples) {
   for (std::uint32_t n : {kSampleBankSamples, kSampleBankSamples + 1}) {
     std::string text = "Sound {\n";
     for (std::uint32_t i = 0; i < n; ++i) text += "Sample { name(\"a.wav\") }\n";
@@ -151,14 +129,6 @@ TEST_F(SoundBlockTest, BanksAndSamplesStopAtTheirCapacity) {
                   ? ""
                   : "Syntax error file (w.wld) line (18) : " + std::string(kTooManySamplesMessage));
     EXPECT_EQ(gWorld.soundBanks[0].sampleCount, kSampleBankSamples);
-  }
-  for (std::uint32_t n : {kWorldSoundBankMax, kWorldSoundBankMax + 1}) {
-    std::string text;
-    for (std::uint32_t i = 0; i < n; ++i) text += "Sound { }\n";
-    EXPECT_EQ(Parse(text), n == kWorldSoundBankMax ? ""
-                                                   : "Syntax error file (w.wld) line (17) : " +
-                                                         std::string(kTooManySoundBanksMessage));
-    EXPECT_EQ(gWorld.soundBankCount, kWorldSoundBankMax);
   }
 }
 
