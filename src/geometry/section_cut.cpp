@@ -52,10 +52,8 @@ void SectionCut(const EdgeCurveList& list, const std::uint32_t* segments, const 
   SweepPathResize(out, n);
   gCut.tripleCount = gCut.sliceCount = 0;
   table.cursor = 0;
-  if (n > kSliceTableEdgeMax || n != table.edgeCount) {
-    SceneBuildFail(kTooManyObjectEdgesMessage);
-    return;
-  }
+  if (n > kSliceTableEdgeMax) return SceneBuildFail(kTooManyObjectEdgesMessage);
+  if (n != table.edgeCount) return SceneBuildFail(kCutOutsideSliceTableMessage);
   for (std::uint32_t e = 0; e < n; ++e) {
     const EdgeCurve& q = list.curves[e];
     if (q.count == 0) {

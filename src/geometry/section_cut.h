@@ -46,8 +46,8 @@ inline SweepPath* BankPaths(SubdivisionBanks& banks) { return banks.paths[banks.
 // 128.0 (packed, it saturates: the subdivision sets every level before one is read), point
 // value `value` (the object set's index), hidden 0. Each point is recorded against the slice
 // table, then SectionCutSlices fills gSubdivisionBanks. A list of more than
-// kSliceTableEdgeMax Edges, or of another Edge count than the table's, sets the scene build's
-// error and leaves `out` empty.
+// kSliceTableEdgeMax Edges (kTooManyObjectEdgesMessage), or of another Edge count than the
+// table's, sets the scene build's error and leaves `out` empty.
 void SectionCut(const EdgeCurveList& list, const std::uint32_t* segments, const float* fractions,
                 SweepPath& out, SliceTable& table, float value);
 // Records the cut point of the Edge at the table's cursor, whose refined `param` names the
