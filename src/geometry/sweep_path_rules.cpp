@@ -20,8 +20,14 @@ struct Position {
 };
 
 Point Read(const SweepPath& s, std::uint32_t i) {
-  return {s.x[i],          s.y[i],           HalfToFloat(s.packedU[i]), HalfToFloat(s.packedT[i]),
-          HalfToFloat(s.packedW[i]), s.edgeValue[i], s.pointFlag[i], s.edgeKind[i]};
+  return {s.x[i],
+          s.y[i],
+          HalfToFloat(s.packedU[i]),
+          HalfToFloat(s.packedT[i]),
+          HalfToFloat(s.packedW[i]),
+          s.edgeValue[i],
+          s.pointFlag[i],
+          s.edgeKind[i]};
 }
 
 void Append(SweepPath& o, const Point& p) {

@@ -65,7 +65,8 @@ void SubdivideSweepPaths(SweepPath& source, std::uint32_t cap, SubdivisionSettin
   const std::uint32_t m = source.count;
   std::int32_t top = 0;
   for (std::uint32_t i = 0; i < m; ++i) {
-    const float level = PointLevel(source, i, i > 0 ? i - 1 : m - 1, i + 1 < m ? i + 1 : 0, settings);
+    const float level =
+        PointLevel(source, i, i > 0 ? i - 1 : m - 1, i + 1 < m ? i + 1 : 0, settings);
     const std::uint16_t packed = FloatToHalf(level);
     source.packedW[i] = packed;
     for (std::uint32_t k = 0; k < banks.count; ++k) {
@@ -155,8 +156,8 @@ void SweepPathBlend(const SubdivisionBanks& banks, std::uint32_t sourceCount,
       if (weights.count == 0) continue;
       const float at = static_cast<float>(sourceCount) * u;
       const float whole = std::floor(at);
-      const float weight = SweepPathLerpX(
-          weights, static_cast<std::uint32_t>(whole) % weights.count, at - whole);
+      const float weight =
+          SweepPathLerpX(weights, static_cast<std::uint32_t>(whole) % weights.count, at - whole);
       const float w = banks.hitFractions[h];
       const float b0 = 0.5f * (1.0f - w) * (1.0f - w);
       const float b2 = 0.5f * w * w;

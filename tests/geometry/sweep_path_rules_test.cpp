@@ -22,7 +22,9 @@ struct Xy {
 };
 
 std::vector<RulePoint> Square(float crease, float levels) {
-  return {{-1, -1, crease, levels}, {1, -1, crease, levels}, {1, 1, crease, levels},
+  return {{-1, -1, crease, levels},
+          {1, -1, crease, levels},
+          {1, 1, crease, levels},
           {-1, 1, crease, levels}};
 }
 

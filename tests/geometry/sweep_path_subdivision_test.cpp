@@ -61,8 +61,8 @@ TEST_F(Subdivision, WholeLevelsAllowATolerance) {
   const struct {
     float level;
     std::int32_t whole;
-  } cases[] = {{2.0f, 2},    {2.000005f, 2}, {2.00002f, 3}, {0.0f, 0},
-               {1e-6f, 0},   {0.3f, 1},      {-0.5f, -1},   {11.0f, 11}};
+  } cases[] = {{2.0f, 2},  {2.000005f, 2}, {2.00002f, 3}, {0.0f, 0},
+               {1e-6f, 0}, {0.3f, 1},      {-0.5f, -1},   {11.0f, 11}};
   for (const auto& c : cases) EXPECT_EQ(SweepPathWholeLevel(c.level), c.whole) << c.level;
 }
 
