@@ -153,7 +153,8 @@ TEST_F(SweepPathRules, SidesLeftWholeSplitGraded) {
 }
 
 // Point 0 and the last point both within 0.1 of their neighbours' midpoints: the closing side
-// stays whole whatever the levels; the other sides split.
+// stays whole whatever the levels; the other sides split (the one ending at the flat last point
+// because its other end has levels).
 TEST_F(SweepPathRules, AFlatClosingSideStaysWhole) {
   for (const float level : {1.0f, 5.0f}) {
     FillSection(s_, {{0, 0, 0, level},
@@ -167,6 +168,8 @@ TEST_F(SweepPathRules, AFlatClosingSideStaysWhole) {
     EXPECT_EQ(o_.pointFlag[o_.count - 1], 1u);
     EXPECT_EQ(o_.firstWord, 1u);
     EXPECT_EQ(o_.count, 11u);
+    EXPECT_EQ(s_.packedW[5], 0u);  // the interior rule clamped the flat point in the source
+    EXPECT_EQ(HalfToFloat(s_.packedW[4]), level);
   }
 }
 
