@@ -167,6 +167,20 @@ TEST_F(SliceTables, ACutTouchesTheTriplesOfItsNearestInputPoints) {
   EXPECT_EQ(cut_.y[2], 0.0f);
   EXPECT_EQ(HalfToFloat(cut_.packedU[1]), 4.5f);
   EXPECT_EQ(banks.count, 3u);
+
+  // Slices are numbered in the order touched: Edge 0 at its last point touches slices 1 and 2
+  // first, the others at their first point then slice 0.
+  const std::uint32_t top[3] = {2, 0, 0};
+  SectionCut(model_, top, none, cut_, table_, 5.0f);
+  ASSERT_EQ(banks.hitCount, 2u);
+  EXPECT_EQ(banks.hitSlices[0], SliceTriple(0, 1, 1));
+  EXPECT_EQ(banks.hitSlices[1], SliceTriple(2, 2, 0));
+  const std::uint32_t global[3] = {1, 2, 0};
+  for (std::uint32_t k = 0; k < 3; ++k) {
+    for (std::uint32_t e = 0; e < 3; ++e) {
+      EXPECT_EQ(HalfToFloat(BankPaths(banks)[k].packedU[e]), 3.0f * e + 1 + global[k]);
+    }
+  }
 }
 
 // A cut point past its Edge's input points, a list of another Edge count than the table's, or
