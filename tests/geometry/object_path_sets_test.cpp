@@ -76,35 +76,37 @@ TEST_F(ObjectPathSets, SnapToStepRoundsHalvesDownAndNegativesTowardZero) {
   for (const auto& c : cases) EXPECT_FLOAT_EQ(SnapToStep(c.value, c.step), c.snapped) << c.value;
 }
 
-// A model from 0 to 1 at the shared heights: the margins fall outside, the first ring is kind
+// A model from 1 to 2 at the shared heights: the margins fall outside, the first ring is kind
 // 1 and the last kind 4; between them kind 2 where an Edge has a point or the height is a
 // margin (tag 1), kind 3 where only another object's point is (tag 0).
 TEST_F(ObjectPathSets, SharedHeightsGiveCappedAndLeftOutRings) {
   FillList(list_, kEdgeCurveListModel,
-           {Column(-1, -1, {0, 0.5f, 1}), Column(1, -1, {0, 1}), Column(1, 1, {0, 0.500005f, 1}),
-            Column(-1, 1, {0, 1})});
-  CutShared({-0.00064f, 0, 0.25f, 0.5f, 0.75f, 1, 1.00064f}, {1, 0, 0, 0, 1, 0, 1});
+           {Column(-1, -1, {1, 1.5f, 2}),
+            Column(1, -1, {1, 2}),
+            {{1, 1, 1}, {2, 1, 1.500005f}, {1, 1, 2}},
+            Column(-1, 1, {1, 2})});
+  CutShared({0.99936f, 1, 1.25f, 1.5f, 1.75f, 2, 2.00064f}, {1, 0, 0, 0, 1, 0, 1});
   EXPECT_EQ(set_.firstIndex, 1u);
   EXPECT_EQ(set_.kind, kPathSetClosed);
   EXPECT_EQ(Kinds(), (std::vector<std::uint32_t>{1, 3, 2, 2, 4}));
-  EXPECT_TRUE(set_.minX == -1 && set_.maxX == 1 && set_.minZ == 0 && set_.maxZ == 1);
-  const float heights[5] = {0, 0.25f, 0.5f, 0.75f, 1};
+  EXPECT_TRUE(set_.minX == -1 && set_.maxX == 2 && set_.minZ == 1 && set_.maxZ == 2);
+  const float heights[5] = {1, 1.25f, 1.5f, 1.75f, 2};
   for (std::uint32_t k = 0; k < 5; ++k) {
     const SweepPath& ring = set_.paths[k];
     EXPECT_EQ(ring.height, heights[k]);
-    EXPECT_EQ(ProfileV(ring), heights[k]);
-    EXPECT_EQ(ProfileVCapped(ring), heights[k]);
+    EXPECT_EQ(ProfileV(ring), heights[k] - 1);  // normalised from 1 to 2
+    EXPECT_EQ(ProfileVCapped(ring), heights[k] - 1);
     EXPECT_EQ(ReferenceValue(ring), 3.0f);
     ASSERT_EQ(ring.count, 4u);  // no box: no refinement
     EXPECT_EQ(ring.edgeValue[0], 3.0f);
   }
-  // Edge 2's point 1e-5 above 0.5 is taken as it is, not interpolated toward it.
-  EXPECT_EQ(set_.paths[2].x[2], 1.0f);
+  // Edge 2's point 1e-5 above 1.5 is taken as it is, not interpolated toward it.
+  EXPECT_EQ(set_.paths[2].x[2], 2.0f);
 
   // A single height, and heights that never reach the object.
-  CutShared({0.5f}, {0});
+  CutShared({1.5f}, {0});
   EXPECT_EQ(Kinds(), (std::vector<std::uint32_t>{4}));
-  for (const std::vector<float>& outside : {std::vector<float>{2, 3}, {-3, -2}, {}}) {
+  for (const std::vector<float>& outside : {std::vector<float>{3, 4}, {-3, -2}, {}}) {
     CutShared(outside, std::vector<std::uint32_t>(outside.size(), 0));
     EXPECT_EQ(set_.count, 0u);
   }
@@ -138,6 +140,15 @@ TEST_F(ObjectPathSets, ACurveSetIsCutAtItsOwnHeights) {
   }
   // Edge 2 stopped at its last point (0.5) and stays there in the rows above.
   EXPECT_EQ(set_.paths[3].x[2], 2.0f);
+
+  // A row exactly at the bound (Edge 0's last but one height less 0.0005) is not the last.
+  for (const float h : {0.9995f, 0.99951f}) {
+    FillList(list_, kEdgeCurveListCurveSet,
+             {Column(0, 0, {-1, 0, 1, 2}), Column(1, 0, {-1, 0, h, 1, 2}),
+              Column(2, 0, {-1, 0, 1, 2}), Column(3, 0, {-1, 0, 1, 2})});
+    BuildSweepPaths(list_, nullptr, nullptr, 0, nullptr, set_, 0);
+    EXPECT_EQ(set_.count, h == 0.9995f ? 3u : 2u) << h;
+  }
 
   // Fewer than 4 Edges give no row; Edge 0's first and last inner heights coinciding give
   // normalised heights of 0.

@@ -98,12 +98,16 @@ TEST_F(SweepPathRules, CreasedSidesStayWhole) {
     EXPECT_EQ(HalfToFloat(o_.packedW[k]), 4.0f);
     EXPECT_EQ(o_.pointFlag[k], 1u);
   }
-  // A crease just above 1 at one end only still splits.
-  std::vector<RulePoint> one = Square(0, 1);
-  one[1].crease = 1.0009765625f;  // 1 + 1/1024
-  FillSection(s_, one);
+  // A crease of exactly 1 everywhere, or just above 1 at one end only, still splits.
+  FillSection(s_, Square(1, 1));
   SweepPathRefinePass(s_, o_);
   EXPECT_EQ(o_.count, 8u);
+  std::vector<RulePoint> one = Square(31, 1);
+  one[1].crease = 1.0009765625f;  // 1 + 1/1024
+  one[2].crease = 1;
+  FillSection(s_, one);
+  SweepPathRefinePass(s_, o_);
+  EXPECT_EQ(o_.count, 6u);  // the two sides at corner 2
 }
 
 // A side left whole for d passes is split at w(d) = 0.5 x 2^-d of its length from each end;
@@ -173,6 +177,21 @@ TEST_F(SweepPathRules, AFlatClosingSideStaysWhole) {
   }
 }
 
+// Point 0 is finished from both of its sides: here its first side stays whole (both ends flat,
+// 0.07 from their neighbours' midpoints), so it moves half of the way its split closing side
+// asks.
+TEST_F(SweepPathRules, PointZeroTakesHalfFromEachSide) {
+  FillSection(s_, {{0, 0.07f}, {1, 0}, {2, 0}, {2, 2}, {-1, 2}, {-1, 0}});
+  SweepPathRefinePass(s_, o_);
+  EXPECT_EQ(o_.pointFlag[0], 1u);
+  const float v = kKeep * 0.07f + kNeighbour * (0.035f + 0.035f);  // beside it (+-0.5, 0.035)
+  ExpectPoint(o_, 0, {0, 0.5f * (0.07f + v)});
+  const std::uint32_t last = o_.count - 1;
+  ExpectPoint(o_, last, {-0.5f, 0.035f});
+  EXPECT_EQ(HalfToFloat(o_.packedT[last]),
+            HalfToFloat(FloatToHalf((HalfToFloat(s_.packedT[5]) + 1) / 2)));
+}
+
 // Values are encoded truncated toward zero: the midpoint crease of 0 and 1/1024, less 1, is
 // -2047/2048 and is kept as -1023/1024.
 TEST_F(SweepPathRules, PackedValuesTruncate) {
@@ -195,13 +214,15 @@ TEST_F(SweepPathRules, OpenRowsDropSplitEnds) {
   EXPECT_EQ(o_.firstWord, 0u);
 
   // The first side left whole once before: its one new point at 1/4 from P1.
+  // The second one too: P1's expected neighbour on it lies at 1/4 as well.
   std::vector<RulePoint> graded = {{0, 0}, {1, 1}, {2, 0}, {3, 1}};
-  graded[0].skip = 1;
+  graded[0].skip = graded[1].skip = 1;
   FillSection(s_, graded);
   OpenPass(s_, o_);
   ExpectPoint(o_, 0, {0.75f, 0.75f});
+  ExpectPoint(o_, 1, {kKeep + kNeighbour * 2, kKeep + kNeighbour * 1.5f});
   EXPECT_EQ(o_.edgeValue[0], 0.0f);
-  EXPECT_EQ(o_.count, 5u);
+  EXPECT_EQ(o_.count, 6u);
 
   FillSection(s_, {{0, 0, 31}, {1, 1, 31}, {2, 0, 31}});
   OpenPass(s_, o_);

@@ -150,6 +150,16 @@ TEST_F(Subdivision, TheBlendTakesEveryDistinctParameter) {
   EXPECT_EQ(out_.y[1], 2.0f);
   // Point 2: a on its closing side, b on its point 1.
   EXPECT_FLOAT_EQ(out_.x[2], 2 - 2 * (1.0f / 1024) / 0.5f + 2);
+
+  // One hit over three slices (a, b, a) with height weight 0.3, its weight 1 at Edge 0 and 0 at
+  // Edge 1: (1 + 2w - 2w^2) / 2 of b at point 0; nothing at point 1.
+  FillSection(b_, {{0, 2, 0, 0, 0, 0}, {2, 2, 0, 0, 0, 0.5f}});
+  Banks({&a_, &b_}, {{SliceTriple(0, 1, 0), 0.3f, {1, 0}}});
+  SweepPathBlend(gSubdivisionBanks, 2, out_);
+  ASSERT_EQ(out_.count, 2u);
+  EXPECT_FLOAT_EQ(out_.y[0], 2 * (1 + 0.6f - 0.18f) / 2);
+  EXPECT_EQ(out_.y[1], 0.0f);
+  EXPECT_EQ(out_.x[1], 0.0f);
 }
 
 // Open rows: levels one higher than a closed ring's (so one pass with no box at all), the ends
@@ -157,7 +167,7 @@ TEST_F(Subdivision, TheBlendTakesEveryDistinctParameter) {
 // 3 points, and closed rings of fewer than 2, are copied.
 TEST_F(Subdivision, OpenRowsAndShortRings) {
   boxes_.count = 0;
-  FillSection(source_, {{0, 0}, {1, 1}, {2, 0}, {3, 1}});
+  FillSection(source_, {{0, 0, 0, 5}, {1, 1}, {2, 0}, {3, 1, 0, 5}});
   SectionKind(source_) = kSectionPlain | kSectionLeftSeam;
   SubdivideSweepPaths2(source_, 8, settings_, out_);
   EXPECT_EQ(HalfToFloat(source_.packedW[0]), 1.0f);
