@@ -53,6 +53,11 @@ class ObjectPathSets : public ::testing::Test {
     BuildSweepPaths(list_, heights.data(), tags.data(), static_cast<std::uint32_t>(heights.size()),
                     &table_, set_, 3.0f);
   }
+  // A curve set of these Edges cut at its own heights.
+  void CutOwn(const std::vector<std::vector<CurvePoint>>& edges) {
+    FillList(list_, kEdgeCurveListCurveSet, edges);
+    BuildSweepPaths(list_, nullptr, nullptr, 0, nullptr, set_, 0);
+  }
   std::vector<std::uint32_t> Kinds() {
     std::vector<std::uint32_t> kinds;
     for (std::uint32_t k = 0; k < set_.count; ++k) kinds.push_back(SectionKind(set_.paths[k]));
@@ -116,11 +121,9 @@ TEST_F(ObjectPathSets, SharedHeightsGiveCappedAndLeftOutRings) {
 // one point, the inner Edges spanning the parameters 0 to 1, the seam marks of Edges 1 and
 // E - 2, the first and last rows snapped to 0.06. Sharp points keep the rows as cut.
 TEST_F(ObjectPathSets, ACurveSetIsCutAtItsOwnHeights) {
-  FillList(list_, kEdgeCurveListCurveSet,
-           {Column(0.1f, 0, {-1, 0, 0.5f, 1, 2}, 31),
-            Column(1, 0.1f, {-1, 0, 0.25f, 0.5f, 1, 2}, 31), Column(2, 0, {-1, 0, 0.5f}, 31),
-            Column(3, 0, {-1, 0, 0.5f, 0.75f, 1, 2}, 31), Column(4, 0, {-1, 0, 0.5f, 1, 2}, 31)});
-  BuildSweepPaths(list_, nullptr, nullptr, 0, nullptr, set_, 0);
+  CutOwn({Column(0.1f, 0, {-1, 0, 0.5f, 1, 2}, 31), Column(1, 0.1f, {-1, 0, 0.25f, 0.5f, 1, 2}, 31),
+          Column(2, 0, {-1, 0, 0.5f}, 31), Column(3, 0, {-1, 0, 0.5f, 0.75f, 1, 2}, 31),
+          Column(4, 0, {-1, 0, 0.5f, 1, 2}, 31)});
   EXPECT_EQ(set_.kind, kPathSetOpen);
   EXPECT_EQ(set_.firstIndex, 0u);
   const std::uint32_t seams = kSectionLeftSeam | kSectionRightSeam;
@@ -143,23 +146,17 @@ TEST_F(ObjectPathSets, ACurveSetIsCutAtItsOwnHeights) {
 
   // A row exactly at the bound (Edge 0's last but one height less 0.0005) is not the last.
   for (const float h : {0.9995f, 0.99951f}) {
-    FillList(list_, kEdgeCurveListCurveSet,
-             {Column(0, 0, {-1, 0, 1, 2}), Column(1, 0, {-1, 0, h, 1, 2}),
-              Column(2, 0, {-1, 0, 1, 2}), Column(3, 0, {-1, 0, 1, 2})});
-    BuildSweepPaths(list_, nullptr, nullptr, 0, nullptr, set_, 0);
+    CutOwn({Column(0, 0, {-1, 0, 1, 2}), Column(1, 0, {-1, 0, h, 1, 2}),
+            Column(2, 0, {-1, 0, 1, 2}), Column(3, 0, {-1, 0, 1, 2})});
     EXPECT_EQ(set_.count, h == 0.9995f ? 3u : 2u) << h;
   }
 
   // Fewer than 4 Edges give no row; Edge 0's first and last inner heights coinciding give
   // normalised heights of 0.
-  FillList(list_, kEdgeCurveListCurveSet,
-           {Column(0, 0, {-1, 0, 1}), Column(1, 0, {-1, 0, 1}), Column(2, 0, {-1, 0, 1})});
-  BuildSweepPaths(list_, nullptr, nullptr, 0, nullptr, set_, 0);
+  CutOwn({Column(0, 0, {-1, 0, 1}), Column(1, 0, {-1, 0, 1}), Column(2, 0, {-1, 0, 1})});
   EXPECT_EQ(set_.count, 0u);
-  FillList(list_, kEdgeCurveListCurveSet,
-           {Column(0, 0, {-1, 0, 1}), Column(1, 0, {-1, 0, 0.5f, 1}), Column(2, 0, {-1, 0, 1}),
-            Column(3, 0, {-1, 0, 1})});
-  BuildSweepPaths(list_, nullptr, nullptr, 0, nullptr, set_, 0);
+  CutOwn({Column(0, 0, {-1, 0, 1}), Column(1, 0, {-1, 0, 0.5f, 1}), Column(2, 0, {-1, 0, 1}),
+          Column(3, 0, {-1, 0, 1})});
   ASSERT_EQ(set_.count, 2u);
   for (std::uint32_t r = 0; r < 2; ++r) EXPECT_EQ(ProfileV(set_.paths[r]), 0.0f);
 }
@@ -169,10 +166,8 @@ TEST_F(ObjectPathSets, OwnHeightRowsGrowWithTheSet) {
   std::vector<float> many = {-1};
   for (int i = 0; i <= 1500; ++i) many.push_back(static_cast<float>(i) / 1500);
   many.push_back(2);
-  FillList(list_, kEdgeCurveListCurveSet,
-           {Column(0, 0, {-1, 0, 1, 2}, 31), Column(1, 0, many, 31),
-            Column(2, 0, {-1, 0, 1, 2}, 31), Column(3, 0, {-1, 0, 1, 2}, 31)});
-  BuildSweepPaths(list_, nullptr, nullptr, 0, nullptr, set_, 0);
+  CutOwn({Column(0, 0, {-1, 0, 1, 2}, 31), Column(1, 0, many, 31), Column(2, 0, {-1, 0, 1, 2}, 31),
+          Column(3, 0, {-1, 0, 1, 2}, 31)});
   ASSERT_EQ(set_.count, 1501u);
   for (std::uint32_t r = 1; r + 1 < set_.count; ++r) {
     ASSERT_GT(set_.paths[r].height, set_.paths[r - 1].height);
