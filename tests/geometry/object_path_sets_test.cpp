@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -322,6 +323,40 @@ TEST_F(ObjectPathSets, ModelsAndCurveSetsBecomeMeshes) {
   for (const std::uint32_t kind : {1u, 2u, 3u, 4u}) EXPECT_EQ(kinds.count(kind), 1u) << kind;
   EXPECT_EQ(kinds.count(2 | kSectionLeftSeam | kSectionRightSeam), 1u);
   for (std::uint32_t m = 0; m < 7; ++m) ReleaseObjectPathSets(&nodes[m]);
+}
+
+// Models whose Edges start anywhere and do not rise get what the steps give: a set whose
+// rings are finite, or the build error of a table past its limits; never a crash.
+TEST_F(ObjectPathSets, DisorderedModelsStayInsideTheirArrays) {
+  std::mt19937 random(29);
+  std::uniform_real_distribution<float> unit(-1, 1);
+  for (int round = 0; round < 60; ++round) {
+    RenderListReset();
+    ObjectPathSetsReset();
+    SceneBuildErrorReset();
+    std::vector<std::vector<CurvePoint>> edges(1 + random() % 16);
+    for (auto& edge : edges) {
+      // Heights rising on the whole but not point by point; now and then an Edge without points.
+      const std::uint32_t first = random() % 8 == 0 ? 6 : random() % 4;
+      for (std::uint32_t i = first; i < 6; ++i) {
+        edge.push_back({2 * unit(random), 2 * unit(random),
+                        0.3f * static_cast<float>(i) + 0.4f * unit(random), 0, 2 * unit(random)});
+      }
+    }
+    FillList(list_, round % 3 == 0 ? kEdgeCurveListCurveSet : kEdgeCurveListModel, edges);
+    SceneNode node{};
+    RegisterSceneObject(list_, identity_, node);
+    node.useCount = 1;
+    BuildSliceTable(&node);
+    if (SceneBuildFailed() || node.refCount == 0) continue;
+    const PathSet& s = gObjectPathSets.sets[0];
+    for (std::uint32_t k = 0; k < s.count; ++k) {
+      for (std::uint32_t j = 0; j < s.paths[k].count; ++j) {
+        ASSERT_TRUE(std::isfinite(s.paths[k].x[j]) && std::isfinite(s.paths[k].y[j])) << round;
+      }
+    }
+    ReleaseObjectPathSets(&node);
+  }
 }
 
 }  // namespace
