@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "foundation/session_log.h"
+#include "language/block_entries.h"
 #include "language/lexer.h"
 #include "language/scene_blocks.h"
 #include "language/value_readers.h"
@@ -60,7 +61,7 @@ int ParseLeafTransform(SceneParser& parser, SceneFile& file, bool model, std::ui
   ValueRecord values[3];
   const int count = model ? 3 : 2;
   for (int k = 0; k < count; ++k) {
-    if (!ReadFloat(parser, values[k])) return Fail(file, kTransformRequired);
+    if (!ReadFloat(parser, values[k])) return Fail(file, kTransformRequiredMessage);
   }
   if (!Is(file.token, ")")) return Fail(file, "')' expected");
   ReadRawToken(parser);

@@ -5,6 +5,7 @@
 
 #include "foundation/data_file_search.h"
 #include "foundation/search_dirs.h"
+#include "language/block_entries.h"
 #include "language/height_field.h"
 #include "language/lexer.h"
 #include "language/scene_blocks.h"
@@ -55,7 +56,7 @@ int ParseBoundingBox(SceneParser& parser, SceneFile& file, float* box) {
   ReadRawToken(parser);
   for (int axis = 0; axis < 3; ++axis) {
     if (!(box[axis] <= box[axis + 3])) {
-      SetErrorAtLine(file, kInvalidBoundingBox, line);
+      SetErrorAtLine(file, kInvalidBoundingBoxMessage, line);
       return 0;
     }
   }
@@ -132,7 +133,7 @@ int AddLayer(SceneFile& file, HeightFieldRecord& record, const LayerRecord& laye
   }
   const std::uint32_t directory = FindDataFile(layer.name);
   if (directory == 0) {
-    SetErrorAtLine(file, kCannotLocateFile, layer.nameLine);
+    SetErrorAtLine(file, kCannotLocateFileMessage, layer.nameLine);
     return 0;
   }
   char path[kSearchDirBytes];

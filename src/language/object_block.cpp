@@ -4,6 +4,7 @@
 
 #include "foundation/session_log.h"
 #include "foundation/vm_array.h"
+#include "language/block_entries.h"
 #include "language/fx_binding.h"
 #include "language/fx_keywords.h"
 #include "language/fx_parser.h"
@@ -71,11 +72,11 @@ int ParseCallTransform(SceneParser& parser, SceneFile& file, bool rotates,
   }
   ReadRawToken(parser);
   ValueRecord first, second;
-  if (!ReadFloat(parser, first)) return Fail(file, kObjectTransformRequired);
+  if (!ReadFloat(parser, first)) return Fail(file, kTransformRequiredMessage);
   const ValueRecord* rotation = nullptr;
   const ValueRecord* offset = &first;
   if (rotates && !Is(file.token, ")")) {
-    if (!ReadFloat(parser, second)) return Fail(file, kObjectTransformRequired);
+    if (!ReadFloat(parser, second)) return Fail(file, kTransformRequiredMessage);
     rotation = &first;
     offset = &second;
   }
