@@ -40,29 +40,6 @@ int Fail(SceneFile& file, const char* message) {
   return 0;
 }
 
-// `{` min max `}` after `BBox`, each a value of three components (x, y, z; z the height).
-int ParseBoundingBox(SceneParser& parser, SceneFile& file, float* box) {
-  const std::uint32_t line = file.tokenLine;
-  ReadRawToken(parser);
-  if (!Is(file.token, "{")) return Fail(file, "'{' expected");
-  ReadRawToken(parser);
-  for (int corner = 0; corner < 2; ++corner) {
-    ValueRecord value;
-    if (!ReadFloat(parser, value)) return Fail(file, "float constant expected");
-    for (std::uint32_t c = 0; c < 3; ++c)
-      box[3 * corner + c] = c < value.count ? value.floats[c] : 0.0f;
-  }
-  if (!Is(file.token, "}")) return Fail(file, "'}' expected");
-  ReadRawToken(parser);
-  for (int axis = 0; axis < 3; ++axis) {
-    if (!(box[axis] <= box[axis + 3])) {
-      SetErrorAtLine(file, kInvalidBoundingBoxMessage, line);
-      return 0;
-    }
-  }
-  return 1;
-}
-
 int ParseLayerEntry(SceneParser& parser, SceneFile& file, LayerRecord& layer) {
   const bool fractal = Is(file.token, "fractal");
   if (Is(file.token, "name")) {
@@ -236,7 +213,7 @@ int ParseHeightField(SceneParser& parser, ParseStore&) {
   bool waterRead = false;
   while (!AtEnd(file) && !Is(file.token, "}")) {
     if (Is(file.token, "BBox")) {
-      if (!ParseBoundingBox(parser, file, box)) return 0;
+      if (!ReadBoundingBox(parser, box)) return 0;
       boxRead = true;
     } else if (Is(file.token, "Layer")) {
       if (!ParseLayer(parser, file, layerCount)) return 0;
@@ -247,7 +224,7 @@ int ParseHeightField(SceneParser& parser, ParseStore&) {
   }
   if (!Is(file.token, "}")) return Fail(file, "'}' expected");
   if (!boxRead) {
-    SetErrorAtLine(file, "BBox expected", line);
+    SetErrorAtLine(file, kBoundingBoxExpectedMessage, line);
     return 0;
   }
   ReadRawToken(parser);
