@@ -33,11 +33,6 @@ void OrthoCameraApplyRoll(OrthoCamera& camera) {
   RollAxes(camera.right, camera.up, camera.roll, camera.rolledRight, camera.rolledUp);
 }
 
-void OrthoCameraFrameSteps(OrthoCamera& camera) {
-  OrthoCameraNormalize(camera);
-  OrthoCameraComputeRight(camera);
-  OrthoCameraComputeUp(camera);
-  OrthoCameraApplyRoll(camera);
-}
+void OrthoCameraFrameSteps(OrthoCamera& camera) { ViewFrameSteps(camera); }
 
 }  // namespace veskor
