@@ -34,16 +34,6 @@ std::uint32_t RoundedUpLog2(float ratio) {
 
 float Pow2(std::uint32_t e) { return std::ldexp(1.0f, static_cast<int>(e)); }
 
-void WindowDrawingSize(const OrthoCamera& camera, std::uint32_t* width, std::uint32_t* height) {
-  if (FullScreenMode != 0 && camera.owner != nullptr) {
-    *width = camera.owner->fullScreenWidth;
-    *height = camera.owner->fullScreenHeight;
-  } else {
-    *width = WindowedWidth;
-    *height = WindowedHeight;
-  }
-}
-
 // A 2^w x 2^h map with a one-value border taken from the opposite edge, (2^w + 2) wide.
 void ToBorderedWrap(std::uint32_t w, std::uint32_t h, const float* map, float* bordered) {
   const std::uint32_t width = 1u << w, height = 1u << h, stride = width + 2;
@@ -130,7 +120,7 @@ void BeginWaterPass(OrthoPass& pass, const float* box, float texelSize, float* m
   pass.windowY0 = kImageOffset;
   pass.windowX1 = fx + kImageOffset;
   pass.windowY1 = fy + kImageOffset;
-  WindowDrawingSize(pass, &pass.ownerWidth, &pass.ownerHeight);
+  OrthoCameraDrawingSize(pass, &pass.ownerWidth, &pass.ownerHeight);
   const auto ow = static_cast<float>(pass.ownerWidth);
   const auto oh = static_cast<float>(pass.ownerHeight);
   pass.aspect = (ow * fx) / (oh * fy);
@@ -228,8 +218,7 @@ void EndWaterPass(OrthoPass& pass) {
   pass.windowX1 = 1;
   pass.windowY0 = 0;
   pass.windowY1 = 1;
-  WindowDrawingSize(pass, &pass.ownerWidth, &pass.ownerHeight);
-  pass.aspect = static_cast<float>(pass.ownerWidth) / static_cast<float>(pass.ownerHeight);
+  OrthoCameraAttach(pass, pass.owner);
   pass.wholeWindow = 1;
   glFinish();
 }
