@@ -135,24 +135,7 @@ void BeginWaterPass(OrthoPass& pass, const float* box, float texelSize, float* m
   OrthoPassViewVolume(pass);
   OrthoPassRefreshAspect(pass);
 
-  const double h = pass.viewHeight * 0.5;
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(-h * pass.aspect, h * pass.aspect, -h, h, 1.0, pass.depth);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-  const float* p = pass.position;
-  const float* d = pass.direction;
-  const float* up = pass.rolledUp;
-  gluLookAt(p[0], p[1], p[2], p[0] + d[0], p[1] + d[1], p[2] + d[2], up[0], up[1], up[2]);
-
-  if (pass.wholeWindow == 0) {
-    glGetIntegerv(GL_VIEWPORT, pass.savedViewport);
-    glViewport(pass.pixelRect[0], pass.pixelRect[1], pass.pixelRect[2], pass.pixelRect[3]);
-  }
-  glDepthRange(0, 1);
+  OrthoPassLoadView(pass);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
 }
 
@@ -206,14 +189,7 @@ void WaterReadback(OrthoPass& pass, float lo, float hi, FloatTexture2D& colour,
 }
 
 void EndWaterPass(OrthoPass& pass) {
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-  if (pass.wholeWindow == 0) {
-    const std::int32_t* v = pass.savedViewport;
-    glViewport(v[0], v[1], v[2], v[3]);
-  }
+  OrthoPassRestoreView(pass);
   pass.windowX0 = 0;
   pass.windowX1 = 1;
   pass.windowY0 = 0;
