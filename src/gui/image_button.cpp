@@ -23,15 +23,6 @@ void ReleaseButtonImages(GuiImageButton& b) {
   b.ownsImages = 0;
 }
 
-Texture2D* LoadButtonImage(const char* colour, const char* mask) {
-  Texture2D* texture = NewInterfaceTexture();
-  LoadInterfaceImage(*texture, colour, mask, 4, "Cannot found file");
-  Texture2DSetFilter(*texture, kFilterNearest);
-  Texture2DSetWrap(*texture, 0);
-  Texture2DBind(*texture, 0, 0);
-  return texture;
-}
-
 // The rectangle is the hover texture's (padded) size, from the top-left corner.
 void PlaceOnImage(GuiImageButton& b, GuiPlane* root, const WidgetEdge& left, const WidgetEdge& top,
                   const ButtonCallbacks& callbacks) {
@@ -57,8 +48,8 @@ void SetButtonImages(GuiImageButton& button, GuiPlane* root, const WidgetEdge& l
                      const char* normalColour, const char* normalMask,
                      const ButtonCallbacks& callbacks) {
   ReleaseButtonImages(button);
-  button.hoverImage = LoadButtonImage(hoverColour, hoverMask);
-  button.normalImage = LoadButtonImage(normalColour, normalMask);
+  button.hoverImage = LoadWidgetImage(hoverColour, hoverMask, 4);
+  button.normalImage = LoadWidgetImage(normalColour, normalMask, 4);
   button.ownsImages = 1;
   PlaceOnImage(button, root, left, top, callbacks);
 }

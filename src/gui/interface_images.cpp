@@ -73,4 +73,14 @@ InterfaceImageFit LoadInterfaceImage(Texture2D& texture, const char* colourName,
   return fit;
 }
 
+Texture2D* LoadWidgetImage(const char* colourName, const char* maskName,
+                           std::uint32_t channels) {
+  Texture2D* texture = NewInterfaceTexture();
+  LoadInterfaceImage(*texture, colourName, maskName, channels, "Cannot found file");
+  Texture2DSetFilter(*texture, kFilterNearest);
+  Texture2DSetWrap(*texture, 0);
+  Texture2DBind(*texture, 0, 0);
+  return texture;
+}
+
 }  // namespace veskor
