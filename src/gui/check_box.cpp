@@ -6,7 +6,6 @@
 #include "gui/interface_images.h"
 #include "gui/widget_drawing.h"
 #include "gui/widget_textures.h"
-#include "platform/gl.h"
 
 namespace veskor {
 
@@ -22,13 +21,6 @@ void ReleaseCheckBoxImages(GuiCheckBox& b) {
   }
   b.hoverTexture = b.normalTexture = b.markTexture = nullptr;
   b.ownsTextures = 0;
-}
-
-void DrawImage(Texture2D* texture, const WidgetRect& r) {
-  if (texture == nullptr || !BindWidgetTexture(*texture)) return;
-  SetWidgetTextureBlend(WidgetBlend::kTexture);
-  glColor3f(1.0f, 1.0f, 1.0f);
-  DrawWidgetQuad(r, 0.0f, 0.0f, 1.0f, 1.0f);
 }
 
 }  // namespace
@@ -73,8 +65,8 @@ void DrawCheckBox(GuiCheckBox& b) {
   const WidgetRect r = WidgetSnappedRect(b);
   BeginWidgetDraw();
   SetWidgetBlending(true);
-  DrawImage(b.highlighted != 0 ? b.hoverTexture : b.normalTexture, r);
-  if (b.checked != 0) DrawImage(b.markTexture, r);
+  DrawWidgetImage(b.highlighted != 0 ? b.hoverTexture : b.normalTexture, r);
+  if (b.checked != 0) DrawWidgetImage(b.markTexture, r);
   DrawWidgetPopup(b);
   EndWidgetDraw();
 }

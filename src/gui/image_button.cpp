@@ -6,7 +6,6 @@
 #include "gui/interface_images.h"
 #include "gui/widget_drawing.h"
 #include "gui/widget_textures.h"
-#include "platform/gl.h"
 
 namespace veskor {
 
@@ -76,11 +75,7 @@ void DrawImageButton(GuiImageButton& b) {
   const WidgetRect r = WidgetSnappedRect(b);
   BeginWidgetDraw();
   SetWidgetBlending(true);
-  if (BindWidgetTexture(*image)) {
-    SetWidgetTextureBlend(WidgetBlend::kTexture);
-    glColor3f(1.0f, 1.0f, 1.0f);
-    DrawWidgetQuad(r, 0.0f, 0.0f, 1.0f, 1.0f);
-  }
+  DrawWidgetImage(image, r);
   DrawWidgetPopup(b);
   EndWidgetDraw();
 }

@@ -116,11 +116,7 @@ void DrawSlider(GuiSlider& s) {
   const WidgetRect r = WidgetSnappedRect(s);
   BeginWidgetDraw();
   SetWidgetBlending(false);
-  if (s.trackTexture != nullptr && BindWidgetTexture(*s.trackTexture)) {
-    SetWidgetTextureBlend(WidgetBlend::kTexture);
-    glColor3f(1.0f, 1.0f, 1.0f);
-    DrawWidgetQuad(r, 0.0f, 0.0f, 1.0f, 1.0f);
-  }
+  DrawWidgetImage(s.trackTexture, r);
   if (s.value != nullptr && s.thumbTexture != nullptr && BindWidgetTexture(*s.thumbTexture)) {
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA);  // opaque where the alpha is 0
