@@ -146,6 +146,12 @@ void TestStore::WriteResources(bool text, bool music) const {
     dir_.Write("resources/Txt/en/txtres.txt", lines);
   }
   if (music) dir_.Write("resources/Snd/introveskor.ogg", "OggS");
+#ifdef VESKOR_PRODUCT_DIR
+  // The interface pictures the first frame's builder loads: the product tree's.
+  std::error_code present;  // written once for the store's directory
+  std::filesystem::create_directory_symlink(VESKOR_PRODUCT_DIR "resources/Img",
+                                            dir_.Path("resources/Img"), present);
+#endif
 }
 
 ShellPorts ScriptedPorts(std::vector<WindowMessage> script, int maxIdlePasses) {
