@@ -332,8 +332,9 @@ void SetupWidgets(MainPlane& main) {
            static_cast<std::int32_t>(main.fullScreenSizeIndex) - 1, ChooseFullScreenSize);
 
   MultiSampleLevel = static_cast<float>(MultiSampleSize + MultiSampleQuality);
+  // A step of half the range (1 in the level's units): the slider takes 2, 3 and 4 alone.
   ShareSliderImages(MultiSampleSlider, Root(), Px(570), Px(393), Px(700), Px(424), OverallSlider,
-                    {&MultiSampleLevel, 2.0f, 4.0f, 0.5f, OnMultiSampleLevel});
+                    {&MultiSampleLevel, 2.0f, 4.0f, 1.0f, OnMultiSampleLevel});
   Attach(SetupPanel, MultiSampleSlider);
   const struct {
     GuiCheckBox& box;
