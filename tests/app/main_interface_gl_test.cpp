@@ -541,5 +541,16 @@ TEST_F(MainInterfaceTest, AProgressPictureOutsideTheSearchDirectoriesEndsTheProg
               "[^,]*/none/\n");
 }
 
+// A text longer than a line buffer is cut, the buffer after it untouched.
+TEST(SharedLineTable, TextsAreCutToTheirBuffers) {
+  const std::string longText(300, 'x');
+  SetSharedLine(kSharedLineCount, "past the table");
+  SetSharedLine(2, "next");
+  SetSharedLine(1, longText.c_str());
+  SetSharedLine(0, nullptr);
+  EXPECT_EQ(std::string(SharedLineTable[1]), longText.substr(0, kSharedLineBytes - 1));
+  EXPECT_EQ(std::string(SharedLineTable[2]) + "|" + SharedLineTable[0], "next|");
+}
+
 }  // namespace
 }  // namespace veskor
