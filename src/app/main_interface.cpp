@@ -71,8 +71,8 @@ float MultiSampleLevel = 2.0f;
 
 char SharedLines[kSharedLineCount][kSharedLineBytes];
 const char* const SharedLineTable[kSharedLineCount] = {
-    SharedLines[0], SharedLines[1], SharedLines[2], SharedLines[3],
-    SharedLines[4], SharedLines[5], SharedLines[6], SharedLines[7],
+    SharedLines[0], SharedLines[1], SharedLines[2],  SharedLines[3],
+    SharedLines[4], SharedLines[5], SharedLines[6],  SharedLines[7],
     SharedLines[8], SharedLines[9], SharedLines[10], SharedLines[11]};
 
 void SetSharedLine(std::uint32_t line, const char* text) {
@@ -109,9 +109,8 @@ void SetColour(float* colour, int r, int g, int b, float a) {
 }
 
 // The menus' and lists' colours: background, lines and titles; the highlight.
-constexpr TextListColours kListColours{{90 / 255.0f, 90 / 255.0f, 110 / 255.0f, 0.8f},
-                                       {1.0f, 1.0f, 1.0f},
-                                       {1.0f, 1.0f, 1.0f}};
+constexpr TextListColours kListColours{
+    {90 / 255.0f, 90 / 255.0f, 110 / 255.0f, 0.8f}, {1.0f, 1.0f, 1.0f}, {1.0f, 1.0f, 1.0f}};
 constexpr float kListHighlight[4] = {1.0f, 1.0f, 1.0f, 0.5f};
 
 // Language pictures are looked up under the language's directory.
@@ -136,8 +135,7 @@ void Configure(GuiWidget& widget, const WidgetEdge& left, const WidgetEdge& top,
 
 // A panel of one plain colour.
 void ColourPanel(GuiImagePanel& panel, const WidgetEdge& left, const WidgetEdge& top,
-                 const WidgetEdge& right, const WidgetEdge& bottom, int r, int g, int b,
-                 float a) {
+                 const WidgetEdge& right, const WidgetEdge& bottom, int r, int g, int b, float a) {
   ConfigurePanel(panel, Root(), left, top, right, bottom, nullptr, 1.0f, 1.0f);
   SetColour(panel.color, r, g, b, a);
 }
@@ -167,9 +165,9 @@ CheckBoxImages LangCheckImages(const std::string& normal, const std::string& mar
   return {normal.c_str(), mask.c_str(), normal.c_str(), mask.c_str(), mark.c_str(), mask.c_str()};
 }
 
-constexpr CheckBoxImages kSetupCheckImages{"inter_check_0.png",      "inter_check_mask_0.png",
-                                           "inter_check_1.png",      "inter_check_mask_0.png",
-                                           "inter_check_2.png",      "inter_check_mask_2.png"};
+constexpr CheckBoxImages kSetupCheckImages{"inter_check_0.png", "inter_check_mask_0.png",
+                                           "inter_check_1.png", "inter_check_mask_0.png",
+                                           "inter_check_2.png", "inter_check_mask_2.png"};
 
 void MenuBarWidgets(MainPlane& main) {
   ColourPanel(MenuBar, kOrigin, kOrigin, ScreenEnd(), Px(113), 113, 118, 143, 1.0f);
@@ -184,7 +182,10 @@ void MenuBarWidgets(MainPlane& main) {
       {WorldButton, "world", Px(-8), {nullptr, nullptr, OpenMainMenu, EmptyCallback}},
       {ViewButton, "view", Px(102), {OpenViewList, ReleaseViewList, nullptr, nullptr}},
       {SetupButton, "setup", Px(208), {nullptr, nullptr, OpenSetupPanel, EmptyCallback}},
-      {ProductButton, "veskor", ScreenEnd(-124), {nullptr, nullptr, OpenProductMenu, EmptyCallback}},
+      {ProductButton,
+       "veskor",
+       ScreenEnd(-124),
+       {nullptr, nullptr, OpenProductMenu, EmptyCallback}},
   };
   std::int32_t hint = 0;
   for (const Button& b : buttons) {
@@ -296,7 +297,10 @@ void SetupWidgets(MainPlane& main) {
   Attach(SetupPanel, SetupPanelBorder);
 
   // The language names are the program's own, in code page 1252.
-  const char* const languages[] = {"English", "Espa\xF1ol", "Fran\xE7" "ais", "Deutsch"};
+  const char* const languages[] = {"English", "Espa\xF1ol",
+                                   "Fran\xE7"
+                                   "ais",
+                                   "Deutsch"};
   for (std::uint32_t i = 0; i < 4; ++i) SetSharedLine(i, languages[i]);
   DropList(LanguageDropList, 190.0f, 50.0f, 4, LanguageIndex, SelectLanguage);
 
@@ -405,8 +409,8 @@ void ViewStrip(MainPlane& main) {
   Attach(ViewList, ViewListBorder);
 }
 
-void Label(GuiTextLabel& label, GdiTextImage& digits, const WidgetEdge& left,
-           const WidgetEdge& top, const TextLabelFormat& format, const float* value) {
+void Label(GuiTextLabel& label, GdiTextImage& digits, const WidgetEdge& left, const WidgetEdge& top,
+           const TextLabelFormat& format, const float* value) {
   SetupTextLabel(label, Root(), digits, left, top, format, value);
   Attach(gMainPlane, label);
 }
@@ -441,19 +445,34 @@ void DrawSetupPanelTexts() {
   // under its title, which is written over the frame's top line.
   static const Group kGroups[] = {
       {{{78, 20, 50}, {77, 20, 20}}, 2, {10, 31, 730, 80}, 1},
-      {{{59, 520, 130}, {60, 600, 130}, {61, 685, 130}, {6, 20, 155}, {7, 400, 155},
-        {5, 20, 100}},
+      {{{59, 520, 130}, {60, 600, 130}, {61, 685, 130}, {6, 20, 155}, {7, 400, 155}, {5, 20, 100}},
        6,
        {10, 111, 730, 328},
        5},
-      {{{59, 140, 198}, {60, 220, 198}, {61, 305, 198}, {59, 520, 198}, {60, 600, 198},
-        {61, 685, 198}, {8, 20, 223}, {9, 20, 248}, {10, 20, 273}, {11, 20, 298},
-        {12, 400, 223}, {13, 400, 248}},
+      {{{59, 140, 198},
+        {60, 220, 198},
+        {61, 305, 198},
+        {59, 520, 198},
+        {60, 600, 198},
+        {61, 685, 198},
+        {8, 20, 223},
+        {9, 20, 248},
+        {10, 20, 273},
+        {11, 20, 298},
+        {12, 400, 223},
+        {13, 400, 248}},
        12,
        {},
        0},
-      {{{62, 190, 373}, {15, 20, 398}, {16, 20, 423}, {63, 560, 373}, {64, 620, 373},
-        {65, 690, 373}, {17, 400, 398}, {76, 400, 423}, {14, 20, 343}},
+      {{{62, 190, 373},
+        {15, 20, 398},
+        {16, 20, 423},
+        {63, 560, 373},
+        {64, 620, 373},
+        {65, 690, 373},
+        {17, 400, 398},
+        {76, 400, 423},
+        {14, 20, 343}},
        9,
        {10, 354, 730, 453},
        8},
@@ -477,12 +496,8 @@ void DrawSetupPanelTexts() {
 }
 
 void ShowMainWidgets() {
-  for (GuiPlane* p : Planes{&MenuBar, &WorldButton,
-                      &ViewButton, &SetupButton,
-                      &ProductButton,
-                      &MenuBarBorder,
-                      &ExamineCheck,
-                      &SaveViewCheck, &FocalPanel})
+  for (GuiPlane* p : Planes{&MenuBar, &WorldButton, &ViewButton, &SetupButton, &ProductButton,
+                            &MenuBarBorder, &ExamineCheck, &SaveViewCheck, &FocalPanel})
     ShowPlane(*p);
   if (gMainPlane.fpsFlag != 0) ShowPlane(FpsLabel);
   if (gMainPlane.ppsFlag != 0) ShowPlane(PpsLabel);
@@ -505,8 +520,7 @@ std::uint32_t BuildMainInterface() {
   ReadRenderLod();
   SetupWidgets(main);
 
-  static constexpr std::uint32_t kProductMenuTexts[] = {22, 47, 48, 49, 50, 51,
-                                                        52, 53, 54, 55, 56};
+  static constexpr std::uint32_t kProductMenuTexts[] = {22, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56};
   MenuList(ProductMenuList, kProductMenuTexts, 11, ProductMenuChoice, CloseProductMenu);
   Attach(main, ProductMenuList);
   HidePlane(ProductMenuList);
@@ -548,21 +562,14 @@ std::uint32_t BuildMainInterface() {
   HidePlane(HintLine);
 
   ClearScreenPlanes();
-  for (GuiPlane* p : Planes{&MenuBar, &WorldButton,
-        &ViewButton, &SetupButton,
-        &ProductButton, &MenuBarBorder,
-        &FocalPanel, &ProgressPanel,
-        &StatusPanel, &SetupPanel,
-        &ExamineCheck, &SaveViewCheck,
-        &InfoPanel})
+  for (GuiPlane* p : Planes{&MenuBar, &WorldButton, &ViewButton, &SetupButton, &ProductButton,
+                            &MenuBarBorder, &FocalPanel, &ProgressPanel, &StatusPanel, &SetupPanel,
+                            &ExamineCheck, &SaveViewCheck, &InfoPanel})
     AddScreenPlane(*p);
 
-  for (GuiPlane* p : Planes{&MenuBar, &WorldButton,
-        &ViewButton, &SetupButton,
-        &ProductButton, &MenuBarBorder,
-        &ExamineCheck, &SaveViewCheck,
-        &FocalPanel, &FpsLabel,
-        &FocalLabel, &PpsLabel})
+  for (GuiPlane* p :
+       Planes{&MenuBar, &WorldButton, &ViewButton, &SetupButton, &ProductButton, &MenuBarBorder,
+              &ExamineCheck, &SaveViewCheck, &FocalPanel, &FpsLabel, &FocalLabel, &PpsLabel})
     HidePlane(*p);
 
   MainInterfacePending = 0;

@@ -27,7 +27,8 @@ void MoveWidget(GuiWidget& widget, const WidgetEdge& left, const WidgetEdge& top
   const WidgetEdge right = GetWidgetEdge(widget, kEdgeRight);
   const WidgetEdge bottom = GetWidgetEdge(widget, kEdgeBottom);
   auto moved = [](const WidgetEdge& far, const WidgetEdge& near, const WidgetEdge& to) {
-    return WidgetEdge{far.offset - near.offset + to.offset, far.fraction - near.fraction + to.fraction,
+    return WidgetEdge{far.offset - near.offset + to.offset,
+                      far.fraction - near.fraction + to.fraction,
                       far.pixels - near.pixels + to.pixels, far.design - near.design + to.design};
   };
   SetRightEdge(widget, moved(right, oldLeft, left));
@@ -68,7 +69,8 @@ std::uint32_t ShowWith(GuiPlane& plane, std::uint32_t& flag, std::uint32_t value
 
 void OpenMainMenu() {
   WorldButton.muted = 1;
-  MoveWidget(MainMenuList, AtPointer(MouseX, -kMenuPointerGap), AtPointer(MouseY, -kMenuPointerGap));
+  MoveWidget(MainMenuList, AtPointer(MouseX, -kMenuPointerGap),
+             AtPointer(MouseY, -kMenuPointerGap));
   ShowPlane(MainMenuList);
 }
 
@@ -231,7 +233,8 @@ void OnMultiSampleLevel(float value) {
   std::uint32_t size, quality;
   if (!MultiSampleEntry(value, &size, &quality)) return;
   // While multisampling is off the size follows only together with the quality.
-  const bool differs = quality != MultiSampleQuality || (MultiSampleMode != 0 && size != MultiSampleSize);
+  const bool differs =
+      quality != MultiSampleQuality || (MultiSampleMode != 0 && size != MultiSampleSize);
   if (!differs) return;
   MultiSampleSize = size;
   MultiSampleQuality = quality;

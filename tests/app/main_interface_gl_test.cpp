@@ -37,21 +37,54 @@ namespace {
 const std::string kProduct = VESKOR_PRODUCT_DIR;
 constexpr int kWidth = 1024, kHeight = 768;
 
-#define PLANE(p) {&p, #p}
-const std::vector<std::pair<const GuiPlane*, const char*>> kNames = {
-    PLANE(MenuBar), PLANE(WorldButton), PLANE(ViewButton), PLANE(SetupButton),
-    PLANE(ProductButton), PLANE(MenuBarBorder), PLANE(ExamineCheck), PLANE(SaveViewCheck),
-    PLANE(MainMenuList), PLANE(ProgressPanel), PLANE(StatusPanel), PLANE(SetupPanel),
-    PLANE(ProductMenuList), PLANE(InfoPanel), PLANE(ViewList), PLANE(FocalPanel),
-    PLANE(FpsLabel), PLANE(FocalLabel), PLANE(PpsLabel), PLANE(HintLine),
-    PLANE(ProgressPanelBorder), PLANE(StageProgressBar), PLANE(TotalProgressBar),
-    PLANE(StatusPanelBorder), PLANE(StatusText), PLANE(StatusCloseButton),
-    PLANE(SetupPanelBorder), PLANE(LanguageDropList), PLANE(OverallSlider),
-    PLANE(LodControlCheck), PLANE(TerrainGeoSlider), PLANE(ObjectGeoSlider),
-    PLANE(TerrainTexSlider), PLANE(ObjectTexSlider), PLANE(PortalSlider), PLANE(CloudLowSlider),
-    PLANE(ResolutionDropList), PLANE(MultiSampleSlider), PLANE(MultiSampleCheck),
-    PLANE(FullScreenCheck), PLANE(FpsCheck), PLANE(PpsCheck), PLANE(SetupCloseButton),
-    PLANE(LodCoverPanel), PLANE(InfoCloseButton), PLANE(ViewListBorder)};
+#define PLANE(p) \
+  { &p, #p }
+const std::vector<std::pair<const GuiPlane*, const char*>> kNames = {PLANE(MenuBar),
+                                                                     PLANE(WorldButton),
+                                                                     PLANE(ViewButton),
+                                                                     PLANE(SetupButton),
+                                                                     PLANE(ProductButton),
+                                                                     PLANE(MenuBarBorder),
+                                                                     PLANE(ExamineCheck),
+                                                                     PLANE(SaveViewCheck),
+                                                                     PLANE(MainMenuList),
+                                                                     PLANE(ProgressPanel),
+                                                                     PLANE(StatusPanel),
+                                                                     PLANE(SetupPanel),
+                                                                     PLANE(ProductMenuList),
+                                                                     PLANE(InfoPanel),
+                                                                     PLANE(ViewList),
+                                                                     PLANE(FocalPanel),
+                                                                     PLANE(FpsLabel),
+                                                                     PLANE(FocalLabel),
+                                                                     PLANE(PpsLabel),
+                                                                     PLANE(HintLine),
+                                                                     PLANE(ProgressPanelBorder),
+                                                                     PLANE(StageProgressBar),
+                                                                     PLANE(TotalProgressBar),
+                                                                     PLANE(StatusPanelBorder),
+                                                                     PLANE(StatusText),
+                                                                     PLANE(StatusCloseButton),
+                                                                     PLANE(SetupPanelBorder),
+                                                                     PLANE(LanguageDropList),
+                                                                     PLANE(OverallSlider),
+                                                                     PLANE(LodControlCheck),
+                                                                     PLANE(TerrainGeoSlider),
+                                                                     PLANE(ObjectGeoSlider),
+                                                                     PLANE(TerrainTexSlider),
+                                                                     PLANE(ObjectTexSlider),
+                                                                     PLANE(PortalSlider),
+                                                                     PLANE(CloudLowSlider),
+                                                                     PLANE(ResolutionDropList),
+                                                                     PLANE(MultiSampleSlider),
+                                                                     PLANE(MultiSampleCheck),
+                                                                     PLANE(FullScreenCheck),
+                                                                     PLANE(FpsCheck),
+                                                                     PLANE(PpsCheck),
+                                                                     PLANE(SetupCloseButton),
+                                                                     PLANE(LodCoverPanel),
+                                                                     PLANE(InfoCloseButton),
+                                                                     PLANE(ViewListBorder)};
 #undef PLANE
 
 std::string NameOf(const GuiPlane* plane) {
@@ -62,9 +95,8 @@ std::string NameOf(const GuiPlane* plane) {
 
 std::string Children(const GuiPlane& parent) {
   std::string names;
-  ForEachInDrawingOrder(parent, [&](GuiPlane& child) {
-    names += (names.empty() ? "" : " ") + NameOf(&child);
-  });
+  ForEachInDrawingOrder(
+      parent, [&](GuiPlane& child) { names += (names.empty() ? "" : " ") + NameOf(&child); });
   return names;
 }
 
@@ -201,7 +233,8 @@ TEST_F(MainInterfaceTest, TheBuildLinksEveryWidgetInItsPlaceAndShowsNothing) {
                                       nullptr),
               1u);
     const TexturePixels& shown = WorldButton.hoverImage->pixels;
-    EXPECT_EQ(std::memcmp(file.pixels.data, shown.data, std::size_t{4} << (shown.log2Width + shown.log2Height)) == 0,
+    EXPECT_EQ(std::memcmp(file.pixels.data, shown.data,
+                          std::size_t{4} << (shown.log2Width + shown.log2Height)) == 0,
               lang[0] == 'e')
         << lang;
   }
@@ -218,8 +251,8 @@ TEST_F(MainInterfaceTest, TheBuildLinksEveryWidgetInItsPlaceAndShowsNothing) {
 
 TEST_F(MainInterfaceTest, TheSettingsReadAtTheBuildBindTheSetupPanel) {
   const auto values = [](test::TestStore& s) {
-    for (const char* name : {"ObjectGeo", "ObjectTex", "TerrainGeo", "TerrainTex", "Portal",
-                             "CloudLow", "Overall"})
+    for (const char* name :
+         {"ObjectGeo", "ObjectTex", "TerrainGeo", "TerrainTex", "Portal", "CloudLow", "Overall"})
       s.Set(name, "0.875");
     s.Set("IsLangCtrlLOD", "TRUE");
   };
@@ -295,8 +328,8 @@ TEST_F(MainInterfaceTest, TheMenuBarIsDrawnOverTheScene) {
   EXPECT_EQ(pixel(55, 30), bar);       // under a clear texel of a button
   EXPECT_EQ(pixel(500, 400), ground);  // below the bar
   const std::uint8_t* ink = texel(opaque % 64, opaque / 64);
-  EXPECT_EQ(pixel(opaque % 64 - 8, opaque / 64 - 10), std::to_string(ink[0]) + " " + std::to_string(ink[1]) + " " +
-                               std::to_string(ink[2]));
+  EXPECT_EQ(pixel(opaque % 64 - 8, opaque / 64 - 10),
+            std::to_string(ink[0]) + " " + std::to_string(ink[1]) + " " + std::to_string(ink[2]));
   HidePlane(MenuBar);
   draw();
   EXPECT_EQ(pixel(55, 30), ground);
@@ -348,8 +381,7 @@ TEST_F(MainInterfaceTest, TheMainMenusChoicesCompileOrQuitThenSaveTheDetail) {
     char state[160];
     std::snprintf(state, sizeof state,
                   "menu %u muted %u compile %u quit %u saved %s lists %u bookmarks %d",
-                  MainMenuList.hidden == 0, WorldButton.muted, CompileRequest, QuitRequest,
-                  saved,
+                  MainMenuList.hidden == 0, WorldButton.muted, CompileRequest, QuitRequest, saved,
                   ResolutionDropList.hidden == 0 && InfoPanel.hidden == 0,
                   test::ReadFileText(bookmarks).empty() ? 0 : 1);
     EXPECT_EQ(state, std::string(c.state)) << c.index;
@@ -389,7 +421,8 @@ TEST_F(MainInterfaceTest, MenusAndHintsOpenBesideThePointerWithTheirSizeKept) {
   SetupCloseButton.OnMouseButton(0, 0, 0, 0, 0);  // the release saves the detail and closes
   EXPECT_EQ(SetupPanel.hidden, 1u);
 
-  EXPECT_TRUE(moved(HintLine, [] { ShowHint(2); }, 300, 200, false));
+  EXPECT_TRUE(moved(
+      HintLine, [] { ShowHint(2); }, 300, 200, false));
   EXPECT_EQ(HintLine.currentLine * 10 + HintLine.hidden, 20);
   HidePlane(HintLine);
   ShowHint(-1);
@@ -416,7 +449,12 @@ TEST_F(MainInterfaceTest, TheViewListOpensOnlyWithAWorldAndClosesOnTheFifthTick)
   ticks(2);
   ReleaseViewList();
   ticks(7);
-  EXPECT_EQ(shown, "11" "1111" "11" "11111" "00");
+  EXPECT_EQ(shown,
+            "11"
+            "1111"
+            "11"
+            "11111"
+            "00");
 }
 
 TEST_F(MainInterfaceTest, ChooseViewSelectsCamerasExaminePointsAndSnapshots) {
@@ -429,9 +467,9 @@ TEST_F(MainInterfaceTest, ChooseViewSelectsCamerasExaminePointsAndSnapshots) {
     std::uint32_t result;
     const char* state;
   } steps[] = {
-      {1, 0, "view 1 examine 0 point 65535 box 0"},  {3, 1, "view 3 examine 1 point 1 box 1"},
-      {-1, 1, "view 3 examine 1 point 1 box 1"},     {5, 1, "view 3 examine 1 point 1 box 1"},
-      {4, 0, "view 4 examine 0 point 1 box 0"},      {2, 1, "view 2 examine 1 point 0 box 1"},
+      {1, 0, "view 1 examine 0 point 65535 box 0"}, {3, 1, "view 3 examine 1 point 1 box 1"},
+      {-1, 1, "view 3 examine 1 point 1 box 1"},    {5, 1, "view 3 examine 1 point 1 box 1"},
+      {4, 0, "view 4 examine 0 point 1 box 0"},     {2, 1, "view 2 examine 1 point 0 box 1"},
   };
   for (const auto& s : steps) {
     ShowPlane(ViewList);
@@ -482,8 +520,10 @@ TEST_F(MainInterfaceTest, CheckBoxesSwitchTheirFlagsAndLabels) {
   const struct {
     std::uint32_t (*callback)();
     const char* state;
-  } steps[] = {{ShowPps, "fps 1 1 pps 1 1"}, {HideFps, "fps 0 0 pps 1 1"},
-               {ShowFps, "fps 1 1 pps 1 1"}, {HidePps, "fps 1 1 pps 0 0"},
+  } steps[] = {{ShowPps, "fps 1 1 pps 1 1"},
+               {HideFps, "fps 0 0 pps 1 1"},
+               {ShowFps, "fps 1 1 pps 1 1"},
+               {HidePps, "fps 1 1 pps 0 0"},
                {RequestSaveView, "fps 1 1 pps 0 0"}};
   for (const auto& s : steps) {
     EXPECT_EQ(s.callback(), 1u);
