@@ -48,9 +48,15 @@ std::uint32_t FrameCounter = 0;
 float SessionStartTime = 0.0f;
 
 FrameServices DefaultFrameServices() {
-  return {UpdateEmitterAttenuation, CameraStepWrapper, SceneDraw,
-          AddViewSnapshot,          ViewListAutoClose, LanguageScreen,
-          [] { BuildMainInterface(); }, WelcomeScreen,  CompileSession,
+  return {UpdateEmitterAttenuation,
+          CameraStepWrapper,
+          SceneDraw,
+          AddViewSnapshot,
+          ViewListAutoClose,
+          LanguageScreen,
+          [] { BuildMainInterface(); },
+          WelcomeScreen,
+          CompileSession,
           RenderSession};
 }
 FrameServices gFrameServices = DefaultFrameServices();

@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "app/error_boxes.h"
-#include "app/main_plane.h"
 #include "app/main_interface_callbacks.h"
+#include "app/main_plane.h"
 #include "app/registry.h"
 #include "app/text_resources.h"
 #include "app/window_proc.h"
