@@ -360,16 +360,20 @@ TEST_F(MainInterfaceTest, TheMainMenusChoicesCompileOrQuitThenSaveTheDetail) {
   const std::uint32_t initialised = TextureNamePool.initialised;
   const struct {
     std::int32_t index;
+    bool blocked;  // the bookmarks' file cannot be written
     const char* state;
   } cases[] = {
-      {-1, "menu 1 muted 1 compile 0 quit 0 saved 0.500 lists 1 bookmarks 0"},
-      {0, "menu 0 muted 0 compile 1 quit 0 saved 0.250 lists 0 bookmarks 0"},
-      {1, "menu 0 muted 0 compile 0 quit 1 saved 0.250 lists 0 bookmarks 1"},
-      {5, "menu 0 muted 0 compile 0 quit 0 saved 0.250 lists 0 bookmarks 0"},
+      {-1, false, "menu 1 muted 1 compile 0 quit 0 saved 0.500 lists 1 bookmarks 0"},
+      {0, false, "menu 0 muted 0 compile 1 quit 0 saved 0.250 lists 0 bookmarks 0"},
+      {1, false, "menu 0 muted 0 compile 0 quit 1 saved 0.250 lists 0 bookmarks 1"},
+      {1, true, "menu 0 muted 0 compile 0 quit 1 saved 0.250 lists 0 bookmarks 0"},
+      {5, false, "menu 0 muted 0 compile 0 quit 0 saved 0.250 lists 0 bookmarks 0"},
   };
   for (const auto& c : cases) {
     store_.Write();
     std::remove(bookmarks.c_str());
+    std::filesystem::remove(bookmarks + ".tmp");
+    if (c.blocked) std::filesystem::create_directory(bookmarks + ".tmp");
     CompileRequest = QuitRequest = 0;
     TextureNamePool.initialised = 1;
     OpenMainMenu();
