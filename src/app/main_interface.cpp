@@ -114,7 +114,7 @@ constexpr TextListColours kListColours{
 constexpr float kListHighlight[4] = {1.0f, 1.0f, 1.0f, 0.5f};
 
 // Language pictures are looked up under the language's directory.
-std::string Lang(const char* name) { return std::string(LanguageDir) + name; }
+std::string Lang(const std::string& name) { return LanguageDir + name; }
 
 GuiPlane* Root() { return &gMainPlane; }
 
@@ -190,10 +190,9 @@ void MenuBarWidgets(MainPlane& main) {
   std::int32_t hint = 0;
   for (const Button& b : buttons) {
     const std::string prefix = std::string("inter_") + b.name;
-    SetButtonImages(b.button, Root(), b.left, Px(-10), Lang((prefix + "_0.png").c_str()).c_str(),
-                    Lang((prefix + "_mask_0.png").c_str()).c_str(),
-                    Lang((prefix + "_1.png").c_str()).c_str(),
-                    Lang((prefix + "_mask_1.png").c_str()).c_str(), b.callbacks);
+    SetButtonImages(b.button, Root(), b.left, Px(-10), Lang(prefix + "_0.png").c_str(),
+                    Lang(prefix + "_mask_0.png").c_str(), Lang(prefix + "_1.png").c_str(),
+                    Lang(prefix + "_mask_1.png").c_str(), b.callbacks);
     Attach(main, b.button, hint++);
   }
   LoadPanelImageAlt(MenuBarBorder, Root(), kOrigin, Px(110), ScreenEnd(), Px(113),
@@ -296,11 +295,8 @@ void SetupWidgets(MainPlane& main) {
   ColourPanel(SetupPanelBorder, kOrigin, kOrigin, ParentEnd(), Px(3), 255, 255, 255, 1.0f);
   Attach(SetupPanel, SetupPanelBorder);
 
-  // The language names are the program's own, in code page 1252.
-  const char* const languages[] = {"English", "Espa\xF1ol",
-                                   "Fran\xE7"
-                                   "ais",
-                                   "Deutsch"};
+  // The language names are the program's own, in code page 1252 (octal escapes).
+  const char* const languages[] = {"English", "Espa\361ol", "Fran\347ais", "Deutsch"};
   for (std::uint32_t i = 0; i < 4; ++i) SetSharedLine(i, languages[i]);
   DropList(LanguageDropList, 190.0f, 50.0f, 4, LanguageIndex, SelectLanguage);
 
