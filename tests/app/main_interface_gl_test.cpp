@@ -280,6 +280,9 @@ TEST_F(MainInterfaceTest, TheMenuBarIsDrawnOverTheScene) {
   };
   for (const auto& [x, y] : {std::pair{20, 20}, {20, 100}, {20, 343}, {690, 373}, {400, 248}})
     EXPECT_GT(most(x, y, x + 24, y + 14), 200) << x << "," << y;
+  // The frames' lines in their level 0.1, the top one of the language and the bottom one of
+  // the level of detail away from any text.
+  EXPECT_NEAR(most(300, 30, 500, 32) + most(300, 327, 500, 329), 51, 3);
   EXPECT_EQ(most(0, 83, 1023, 97) + most(0, 331, 1023, 340) + most(734, 0, 1023, 511) +
                 most(0, 456, 1023, 511),
             0);
@@ -295,11 +298,11 @@ TEST_F(MainInterfaceTest, TheMainMenusChoicesCompileOrQuitThenSaveTheDetail) {
     bool blocked;  // the bookmarks' file cannot be written
     const char* state;
   } cases[] = {
-      {-1, false, "menu 1 muted 1 compile 0 quit 0 names 1 saved 0.500 lists 1 bookmarks 0"},
-      {0, false, "menu 0 muted 0 compile 1 quit 0 names 1 saved 0.250 lists 0 bookmarks 0"},
-      {1, false, "menu 0 muted 0 compile 0 quit 1 names 0 saved 0.250 lists 0 bookmarks 1"},
-      {1, true, "menu 0 muted 0 compile 0 quit 1 names 0 saved 0.250 lists 0 bookmarks 0"},
-      {5, false, "menu 0 muted 0 compile 0 quit 0 names 1 saved 0.250 lists 0 bookmarks 0"},
+      {-1, false, "menu 1 muted 1 compile 0 quit 0 names 1 saved 0.500 lists 11 bookmarks 0"},
+      {0, false, "menu 0 muted 0 compile 1 quit 0 names 1 saved 0.250 lists 00 bookmarks 0"},
+      {1, false, "menu 0 muted 0 compile 0 quit 1 names 0 saved 0.250 lists 00 bookmarks 1"},
+      {1, true, "menu 0 muted 0 compile 0 quit 1 names 0 saved 0.250 lists 00 bookmarks 0"},
+      {5, false, "menu 0 muted 0 compile 0 quit 0 names 1 saved 0.250 lists 00 bookmarks 0"},
   };
   for (const auto& c : cases) {
     store_.Write();
@@ -314,12 +317,12 @@ TEST_F(MainInterfaceTest, TheMainMenusChoicesCompileOrQuitThenSaveTheDetail) {
     OnMainMenuChoice(c.index);
     char saved[kRegValueBytes] = "";
     RegReadValue(kHkeyCurrentUser, kRegRenderLodKey, "Overall", saved);
-    EXPECT_EQ(Format("menu %u muted %u compile %u quit %u names %u saved %s lists %u bookmarks %d",
-                     MainMenuList.hidden == 0, WorldButton.muted, CompileRequest, QuitRequest,
-                     TextureNamePool.initialised, saved,
-                     ResolutionDropList.hidden == 0 && InfoPanel.hidden == 0,
-                     std::filesystem::is_regular_file(bookmarks)),
-              c.state);
+    EXPECT_EQ(
+        Format("menu %u muted %u compile %u quit %u names %u saved %s lists %u%u bookmarks %d",
+               MainMenuList.hidden == 0, WorldButton.muted, CompileRequest, QuitRequest,
+               TextureNamePool.initialised, saved, ResolutionDropList.hidden == 0,
+               InfoPanel.hidden == 0, std::filesystem::is_regular_file(bookmarks)),
+        c.state);
     CloseMainMenu();
   }
   TextureNamePool.initialised = initialised;
