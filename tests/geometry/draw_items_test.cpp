@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
+#include "geometry/direction_from_angles.h"
 #include "geometry/scene_build_error.h"
 #include "geometry/subdivision_settings.h"
 
@@ -108,6 +110,22 @@ TEST_F(DrawItems, SceneInstancesCountFromOneUpToTheTable) {
   EXPECT_EQ(AddSceneInstance(*world), nullptr);
   EXPECT_STREQ(gSceneBuildError.message, kTooManySceneInstancesMessage);
   EXPECT_EQ(world->sceneInstanceCount, kWorldSceneInstanceMax - 1);
+}
+
+TEST(DirectionFromAngles, AzimuthTurnsFromXTowardYAndElevationRaisesIt) {
+  const float h = 0.70710678f;
+  const struct {
+    float a, b, d[3];
+  } cases[] = {{0, 0, {1, 0, 0}},
+               {1.5707963f, 0, {0, 1, 0}},
+               {0, 1.5707963f, {0, 0, 1}},
+               {3.1415927f, -0.7853982f, {-h, 0, -h}},
+               {0.7853982f, 0.7853982f, {0.5f, 0.5f, h}}};
+  for (const auto& c : cases) {
+    float d[3];
+    DirectionFromAngles(c.a, c.b, d);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(d[k], c.d[k], 1e-6f) << c.a << " " << c.b;
+  }
 }
 
 }  // namespace
