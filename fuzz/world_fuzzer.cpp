@@ -18,6 +18,7 @@
 #include "mapengine/kernel_table.h"
 #include "mapengine/noise_generator.h"
 #include "mapengine/noise_tables.h"
+#include "support/sound_files.h"
 
 namespace {
 
@@ -90,6 +91,15 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   gDir = pattern + "/";
   std::atexit(RemoveDirectory);
   std::filesystem::create_directories(gDir + "Sub");
+  // Samples for Sound blocks (sound stays off: the loaders read and check them only).
+  veskor::test::WavDesc wav;
+  wav.data = veskor::test::ConstantPcm16(32, 1, 100);
+  const auto wavBytes = veskor::test::EncodeWav(wav);
+  WriteFile("s.wav", std::string(wavBytes.begin(), wavBytes.end()));
+  veskor::test::OggDesc ogg;
+  ogg.samples = veskor::test::Sine(256, 1, 22050, 440, 0.5);
+  const auto oggBytes = veskor::test::EncodeOgg(ogg);
+  WriteFile("s.ogg", std::string(oggBytes.begin(), oggBytes.end()));
   WriteFile("a.wld", "#version \"1.2\" // a\n");
   WriteFile("Sub/b.wld", "/* b */ #include \"..\\a.wld\"\r\n#version \"3\"");
   WriteFile("c.wld", "#include \"c.wld\"\n");

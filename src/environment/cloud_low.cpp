@@ -1,7 +1,9 @@
 #include "environment/cloud_low.h"
 
 #include "environment/environment_params.h"
+#include "environment/puff_cube_upload.h"
 #include "environment/puff_field.h"
+#include "environment/shaft_segments.h"
 #include "environment/sun_view_bake.h"
 #include "gfx/scene_grid.h"
 #include "mapengine/kernel_table.h"
@@ -79,6 +81,9 @@ void GenerateCloudLow(EnvironmentState& state, float altitude, const float* velo
     }
   }
   BakePuffViews(layer, sunDirection, CloudLowParams.colorLight, CloudLowParams.colorDark);
+  for (std::uint32_t i = 0; i < layer.puffCount; ++i)
+    BuildShaftSegments(layer.puffs[i], sunDirection);
+  SetupPuffPasses(layer);
 }
 
 }  // namespace veskor

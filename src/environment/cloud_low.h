@@ -19,7 +19,9 @@ extern float CloudLowDetail;
 // more) over the scene grid's extent widened by 1.2, spread vertically around `altitude` by
 // the opacity (40 times thinner for the stratus class bit), and stores the layer's extent,
 // bottom and top; then bakes the layer's view from the sun along `sunDirection` with the
-// CloudLow colours (sun_view_bake.h). Velocity is 2 floats; the aspect is not used.
+// CloudLow colours (sun_view_bake.h), finds every puff's light-shaft sources
+// (shaft_segments.h) and uploads the puff cubes (puff_cube_upload.h). Velocity is 2 floats; the
+// aspect is not used.
 void GenerateCloudLow(EnvironmentState& state, float altitude, const float* velocity,
                       std::uint32_t cloudClass, std::uint32_t aspect, float coverage, float opacity,
                       float granularity, const float* sunDirection);

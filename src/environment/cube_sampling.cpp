@@ -89,15 +89,14 @@ void CubeTexelCorners(const TextureCube& cube, std::uint32_t face, std::uint32_t
   corner(i + 1, j + 1, c11);
 }
 
-namespace {
-
-// v s(v) (r, r, h).
-void SurfacePoint(const PuffCubePair& pair, const float* v, float* out) {
+void CubeSurfacePoint(const PuffCubePair& pair, const float* direction, float* out) {
   float sample[4];
-  CubeSample(pair.shapeCube, v, sample);
+  CubeSample(pair.shapeCube, direction, sample);
   const float scale[3] = {pair.radius, pair.radius, pair.halfHeight};
-  for (int a = 0; a < 3; ++a) out[a] = v[a] * sample[0] * scale[a];
+  for (int a = 0; a < 3; ++a) out[a] = direction[a] * sample[0] * scale[a];
 }
+
+namespace {
 
 // (p01 - p10) x (p11 - p00), normalised.
 void QuadNormal(const float* p00, const float* p10, const float* p01, const float* p11,
@@ -120,7 +119,7 @@ void CubeSurfaceNormal(const PuffCubePair& pair, std::uint32_t face, std::uint32
   float c[4][3];
   CubeTexelCorners(pair.shapeCube, face, texel, c[0], c[1], c[2], c[3]);
   float p[4][3];
-  for (int k = 0; k < 4; ++k) SurfacePoint(pair, c[k], p[k]);
+  for (int k = 0; k < 4; ++k) CubeSurfacePoint(pair, c[k], p[k]);
   QuadNormal(p[0], p[1], p[2], p[3], out);
 }
 
@@ -131,7 +130,7 @@ void CubeCornerPoints(const PuffCubePair& pair, std::uint32_t face, float* point
   for (std::uint32_t k = 0; k < corners; ++k) {
     float v[3];
     CubeFaceDirection(face, table + 3 * k, v);
-    SurfacePoint(pair, v, points + 3 * k);
+    CubeSurfacePoint(pair, v, points + 3 * k);
   }
 }
 

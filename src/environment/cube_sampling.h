@@ -1,7 +1,7 @@
 // Reading the puff cube textures on the CPU: the face and face coordinates of a direction, the
 // bilinear sample of one face, the sample of a cube in a direction, the corner directions of a
-// cube texel and the surface normal of a puff over one texel. The sun-view bake, the light
-// shafts and the sun's ray query read the shape cubes through these.
+// cube texel, and the surface point and normal of a puff. The sun-view bake, the light-shaft
+// sources and the sun's ray query read the shape cubes through these.
 //
 // A direction q is looked up on the face of its major axis (ties go to x before y before z):
 //   +x face 1: s = -q.z, t = -q.y    -x face 0: s =  q.z, t = -q.y
@@ -35,6 +35,10 @@ void CubeSample(const TextureCube& cube, const float* direction, float* out);
 // is the next corner along the row, c01 the next along the column.
 void CubeTexelCorners(const TextureCube& cube, std::uint32_t face, std::uint32_t texel, float* c00,
                       float* c10, float* c01, float* c11);
+
+// The point of the puff surface (around the origin) in `direction`: direction s (r, r, h), s
+// the shape cube's channel 0 sampled there, r and h the pair's radius and half height.
+void CubeSurfacePoint(const PuffCubePair& pair, const float* direction, float* out);
 
 // The unit outward normal of the puff surface over the texel: with p = v s(v) (r, r, h) at
 // each corner direction v (s the shape cube's channel 0 there), (p01 - p10) x (p11 - p00).

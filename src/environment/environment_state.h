@@ -115,7 +115,8 @@ extern EnvironmentState gEnvironmentState;
 extern FloatTexture2D PuffRampTexture;
 extern std::uint32_t PuffRampBuilt;
 
-// The candidate count of the light-shaft source builder, zeroed with the layer.
+// The candidate count of the light-shaft source builder (shaft_segments.h), zeroed with the
+// layer.
 extern std::uint32_t ShaftCandidateCount;
 
 // Empties the low-cloud layer before the low clouds are generated, and at the start of every

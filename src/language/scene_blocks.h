@@ -1,8 +1,6 @@
 // The top-level blocks of a world file: the keyword that opens each, in the order the
 // directive loop tests them, and the parser it hands the block to. Every block parser is
 // called with its keyword current and returns 1, or 0 with the error text composed.
-// Blocks whose parser is not written yet live in pending_blocks.cpp and answer with their
-// block's syntax error; each block's own file replaces its entry there.
 #pragma once
 
 #include <cstdint>

@@ -5,10 +5,15 @@
 // the named records. Every table is a fixed array followed by its record count; the block
 // parsers fill them, the scene build, the render session and the interface read them. Emptied
 // and given the five built-in models again before every parse (RegisterBuiltinFunctions).
+//
+// The environment parameters and their binding table are the environment folder's, which
+// needs nothing of the language: the World holds the table and the Environment block writes
+// through it, so this folder links the environment one.
 #pragma once
 
 #include <cstdint>
 
+#include "environment/environment_params.h"
 #include "gfx/camera.h"
 #include "gfx/lod_boxes.h"
 #include "gfx/scene_grid.h"
@@ -171,14 +176,6 @@ struct ExamineRecord {
   float focalAngle;
 };
 
-// The addresses of the environment values, one per `Environment` key. The environment code
-// (built on this folder) fills them with its defaults before every parse; the `Environment`
-// block parser writes through them and skips a null slot.
-inline constexpr std::uint32_t kEnvironmentBindingCount = 42;
-struct EnvironmentBindings {
-  void* slots[kEnvironmentBindingCount];
-};
-
 // Built-in models, in the order of World::builtinModels.
 enum : std::uint32_t {
   kBuiltinSphere = 0,
@@ -225,6 +222,8 @@ struct World {
   std::uint32_t heightFieldCount{};
   WaterPlane waterPlanes[kWorldWaterPlaneMax]{};
   std::uint32_t waterPlaneCount{};
+  // The addresses of the environment values, one per `Environment` key: the environment
+  // defaults fill them before every parse, the `Environment` block writes through them.
   EnvironmentBindings environment{};
   PlanetRecord planets[kWorldPlanetMax]{};
   std::uint16_t planetCount{};

@@ -1,6 +1,7 @@
 // References of the sky and cloud tests, written out from their definitions: the world
-// direction of a face direction table entry, and the periodic lattice noise of the high clouds
-// in double precision over the noise generator's permutation and 2-D gradients.
+// direction of a face direction table entry (texel or corner), and the periodic lattice noise
+// of the high clouds in double precision over the noise generator's permutation and 2-D
+// gradients.
 #pragma once
 
 #include <cmath>
@@ -11,16 +12,27 @@
 
 namespace veskor::test {
 
-// The world direction of entry (i, j) of the table of log2 size `level` on a cube face: faces
+// The world direction of a direction e through the face z = 1 moved onto a cube face: faces
 // 0 to 5 are -X, +X, -Y, +Y, -Z, +Z with z up.
-inline void FaceDirectionRef(std::uint32_t level, std::uint32_t face, std::uint32_t i,
-                             std::uint32_t j, double* out) {
-  const float* e =
-      static_cast<const float*>(FaceDirectionTexels[level].data) + ((j << level) + i) * 3;
+inline void FaceMapRef(std::uint32_t face, const float* e, double* out) {
   const double e0 = e[0], e1 = e[1], e2 = e[2];
   const double dirs[6][3] = {{-e2, -e1, e0}, {e2, -e1, -e0},  {e0, -e2, -e1},
                              {e0, e2, e1},   {-e0, -e1, -e2}, {e0, -e1, e2}};
   for (int k = 0; k < 3; ++k) out[k] = dirs[face][k];
+}
+
+// The world direction of entry (i, j) of the texel table of log2 size `level` on a cube face.
+inline void FaceDirectionRef(std::uint32_t level, std::uint32_t face, std::uint32_t i,
+                             std::uint32_t j, double* out) {
+  FaceMapRef(face,
+             static_cast<const float*>(FaceDirectionTexels[level].data) + ((j << level) + i) * 3,
+             out);
+}
+
+// The same for corner (i, j) of the corner table: (2^level + 1) corners a row.
+inline void FaceCornerRef(std::uint32_t level, std::uint32_t face, std::uint32_t i, std::uint32_t j,
+                          double* out) {
+  FaceMapRef(face, FaceDirectionCorners[level].data + (j * ((1u << level) + 1) + i) * 3, out);
 }
 
 inline double LatticeNoiseRef(std::uint32_t px, std::uint32_t py, double x, double y) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "environment/environment_params.h"
 #include "foundation/search_dirs.h"
 #include "language/directive_loop.h"
 #include "language/fx_compile.h"
@@ -10,6 +11,7 @@
 #include "language/lexer.h"
 #include "language/parse_store.h"
 #include "language/scene_parser.h"
+#include "language/world.h"
 
 namespace veskor::test {
 namespace {
@@ -63,6 +65,7 @@ CompileOutcome RunCompileSession(const std::string& worldPath) {
   ParseStoreSetParam(gParseStore, 9);
   ParseStoreSetGroupCount(gParseStore, 1);
   RegisterBuiltinFunctions();
+  EnvironmentDefaults(gWorld.environment);
 
   if (!ParseSceneDirectives(parser, gParseStore)) {
     SceneFile& file = InnermostFile(parser);

@@ -1,8 +1,9 @@
 // Runs a world through the compile session's order of calls, as the application shell will:
 // the fx dictionaries and the parser's bookkeeping reset, the root file opened from a
 // command-line path, its directory added to the search directories, the parse store emptied,
-// the built-in functions and models registered, the directive loop, and the stack closed. Used
-// by the language tests and the world-file fuzzer until the shell exists.
+// the built-in functions and models registered, the environment defaults, the directive loop,
+// and the stack closed. Used by the language tests and the world-file fuzzer until the shell
+// exists.
 #pragma once
 
 #include <string>

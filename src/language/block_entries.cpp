@@ -1,0 +1,76 @@
+#include "language/block_entries.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "language/lexer.h"
+#include "language/value_readers.h"
+
+namespace veskor {
+namespace {
+
+bool Is(const char* token, const char* text) { return std::strcmp(token, text) == 0; }
+
+}  // namespace
+
+bool BlockInputEnded(const SceneFile& file) {
+  return file.token[0] == '\0' && SceneDataEnded(file);
+}
+
+int FailAt(SceneFile& file, const char* message) {
+  SetErrorLocation(file, message);
+  return 0;
+}
+
+int ExpectBrace(SceneParser& parser, const char* brace) {
+  SceneFile& file = InnermostFile(parser);
+  if (!Is(file.token, brace)) return FailAt(file, Is(brace, "{") ? "'{' expected" : "'}' expected");
+  ReadRawToken(parser);
+  return 1;
+}
+
+int ReadEntryFloats(SceneParser& parser, float* out, std::uint32_t count, std::uint32_t* given) {
+  // A number literal never reads as NaN, so the slots still NaN afterwards were not given.
+  float values[kFxMaxComponents];
+  for (float& v : values) v = std::numeric_limits<float>::quiet_NaN();
+  const std::uint16_t limit = static_cast<std::uint16_t>(count);
+  ReadRawToken(parser);
+  if (!ReadFloatArgument(parser, values, &limit, 1)) return 0;
+  std::uint32_t n = 0;
+  while (n < count && !std::isnan(values[n])) ++n;
+  if (out != nullptr) std::memcpy(out, values, n * sizeof(float));
+  if (given != nullptr) *given = n;
+  return 1;
+}
+
+int ReadEntryString(SceneParser& parser, char* out) {
+  StringRecord record;
+  ReadRawToken(parser);
+  if (!ReadStringArgument(parser, &record, 1)) return 0;
+  std::memcpy(out, record.text, record.length + 1);
+  return 1;
+}
+
+int ReadBoundingBox(SceneParser& parser, float* box) {
+  SceneFile& file = InnermostFile(parser);
+  const std::uint32_t line = file.tokenLine;
+  ReadRawToken(parser);
+  if (!ExpectBrace(parser, "{")) return 0;
+  for (int corner = 0; corner < 2; ++corner) {
+    ValueRecord value;
+    if (!ReadFloat(parser, value)) return FailAt(file, "float constant expected");
+    for (std::uint32_t c = 0; c < 3; ++c)
+      box[3 * corner + c] = c < value.count ? value.floats[c] : 0.0f;
+  }
+  if (!ExpectBrace(parser, "}")) return 0;
+  for (int axis = 0; axis < 3; ++axis) {
+    if (!(box[axis] <= box[axis + 3])) {
+      SetErrorAtLine(file, kInvalidBoundingBoxMessage, line);
+      return 0;
+    }
+  }
+  return 1;
+}
+
+}  // namespace veskor

@@ -1,0 +1,39 @@
+// The entry forms that the Environment, Camera, Examine, Focus, LOD, Info, Planet and Sound
+// block parsers share: a keyword followed by its value in parentheses, a bounding box in
+// braces, and the braces around a block. Each returns 1, or 0 with the error text composed on
+// the innermost file.
+#pragma once
+
+#include <cstdint>
+
+#include "language/scene_parser.h"
+
+namespace veskor {
+
+inline constexpr const char* kInvalidBoundingBoxMessage = "Invalid Bounding Box";
+inline constexpr const char* kBoundingBoxExpectedMessage = "BBox expected";
+
+// The current token is empty and no data is left: the input has ended inside a block.
+bool BlockInputEnded(const SceneFile& file);
+
+// Composes `message` at the current token and returns 0.
+int FailAt(SceneFile& file, const char* message);
+
+// When the token is `brace` ("{" or "}"), passes it; else "'{' expected" or "'}' expected".
+int ExpectBrace(SceneParser& parser, const char* brace);
+
+// Passes the keyword and reads "(" value ")" of up to `count` components (at most 16): the
+// components given are written to `out` (when not null), the rest keep their contents.
+// `given` (when not null) receives how many were written.
+int ReadEntryFloats(SceneParser& parser, float* out, std::uint32_t count,
+                    std::uint32_t* given = nullptr);
+
+// Passes the keyword and reads "(" string ")" into `out` (512 bytes, at most 511 characters).
+int ReadEntryString(SceneParser& parser, char* out);
+
+// Passes `BBox` and reads "{" min max "}", two values whose first three components are the
+// corners (missing components 0), into `box` as (x0, y0, z0, x1, y1, z1). Unless min <= max on
+// every axis: "Invalid Bounding Box" at the line of `BBox`.
+int ReadBoundingBox(SceneParser& parser, float* box);
+
+}  // namespace veskor
