@@ -5,7 +5,7 @@
 
 #include "geometry/build_progress.h"
 #include "geometry/draw_items.h"
-#include "geometry/item_tables.h"
+#include "geometry/item_geometry.h"
 #include "geometry/portal.h"
 #include "geometry/region_borders.h"
 #include "geometry/scene_build_error.h"
