@@ -25,8 +25,8 @@ void FillColumn(const HeightFieldRecord& map, EdgeCurve& curve, std::int32_t i, 
 void HeightGridPoint(const HeightFieldRecord& map, std::int32_t i, std::int32_t j, float* point) {
   const VertexGrid& g = map.grid;
   const std::int32_t ci = Clamp(i, 1 << g.log2Width), cj = Clamp(j, 1 << g.log2Height);
-  const float value = g.data[VertexGridIndex(g, static_cast<std::uint32_t>(ci),
-                                             static_cast<std::uint32_t>(cj))];
+  const float value =
+      g.data[VertexGridIndex(g, static_cast<std::uint32_t>(ci), static_cast<std::uint32_t>(cj))];
   point[0] = static_cast<float>(i) * map.cellSizeX + map.box[0];
   point[1] = value * map.heightSpan - map.box[1];
   point[2] = static_cast<float>(j) * map.cellSizeY + map.box[2];

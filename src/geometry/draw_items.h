@@ -17,9 +17,9 @@ namespace veskor {
 enum : std::uint32_t { kDrawItemAdd = 1, kDrawItemSub = 2, kDrawItemLeaf = 3 };
 
 struct DrawItem {
-  SceneNode* first;   // a leaf's node; an operation's left operand
-  SceneNode* second;  // an operation's right operand
-  SceneNode* result;  // the node that receives an operation's result
+  SceneNode* first;         // a leaf's node; an operation's left operand
+  SceneNode* second;        // an operation's right operand
+  SceneNode* result;        // the node that receives an operation's result
   SceneInstance* instance;  // the record a leaf fills
   TransformNode transform;  // a leaf's copy of the first transform global
   std::uint32_t kind;

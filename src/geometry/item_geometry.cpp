@@ -105,7 +105,7 @@ void EmitLeaf(DrawItem& d) {
     PathSetFree(o);  // an object's sets serve the first leaf that reaches them
 
     if (rings == 0) {
-      const float empty[6] = {kEmptyItemBox, kEmptyItemBox, kEmptyItemBox,
+      const float empty[6] = {kEmptyItemBox,  kEmptyItemBox,  kEmptyItemBox,
                               -kEmptyItemBox, -kEmptyItemBox, -kEmptyItemBox};
       SetBox(p, empty);
     } else if (matrix != nullptr) {
@@ -222,7 +222,8 @@ void GenerateItemGeometry(DrawItem& item) {
   switch (item.kind) {
     case kDrawItemAdd:
     case kDrawItemSub:
-      if (item.second != nullptr && item.result != nullptr) Compose(item, item.kind == kDrawItemSub);
+      if (item.second != nullptr && item.result != nullptr)
+        Compose(item, item.kind == kDrawItemSub);
       break;
     case kDrawItemLeaf:
       if (item.instance != nullptr) EmitLeaf(item);

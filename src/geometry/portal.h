@@ -20,8 +20,8 @@ inline constexpr std::uint32_t kPortalTextureLog2Size = 10;
 inline constexpr const char* kTooManyPortalsMessage = "Too Many Water Planes !";
 
 struct Portal {
-  float corner0[3];  // x0, y0, altitude
-  float corner1[3];  // x1, y1, altitude
+  float corner0[3];           // x0, y0, altitude
+  float corner1[3];           // x1, y1, altitude
   std::int32_t pixelRect[4];  // where the clipped water lies in the mirrored view
   float viewScale;
   float bumpScale;

@@ -41,7 +41,7 @@ extern ScratchArray<RegionBorder> gRegionBorders;
 // For each cell of the rectangle [x0, x1) x [y0, y1), rows outer, columns inner, appends a
 // border for each neighbour in another region, in the order left (x > 0), up (y > 0), up-left
 // (x > 0 and y > 0), up-right (x < x1 - 1 and y > 0), with `offset` added to both regions.
-void FindRegionBorders(const RegionGrid& grid, std::uint32_t x0, std::uint32_t y0,
-                       std::uint32_t x1, std::uint32_t y1, std::uint32_t offset);
+void FindRegionBorders(const RegionGrid& grid, std::uint32_t x0, std::uint32_t y0, std::uint32_t x1,
+                       std::uint32_t y1, std::uint32_t offset);
 
 }  // namespace veskor

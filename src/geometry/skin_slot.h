@@ -56,8 +56,8 @@ struct SkinSlot {
   std::uint8_t lodReduceH;
   std::uint8_t levelW;  // log2 size of the full-detail skin, written by the geometry passes
   std::uint8_t levelH;
-  float itemData[9];         // the item's box and centre
-  const float* matrix;       // the item's matrix
+  float itemData[9];          // the item's box and centre
+  const float* matrix;        // the item's matrix
   const float* passArgument;  // its second matrix, copied into the passes
   std::uint32_t reserved;
   std::uint32_t passFlags;

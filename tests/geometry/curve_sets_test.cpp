@@ -65,9 +65,7 @@ TEST_F(CurveSets, GridPointsRepeatTheBorderValuesOutsideTheGrid) {
 }
 
 TEST_F(CurveSets, ASetCarriesTheColumnAndRowBeforeItsRectangle) {
-  const struct {
-    int i0, j0, i1, j1;
-  } rects[] = {{1, 1, 1, 1}, {0, 2, 3, 4}, {2, 0, 2, 3}};
+  const struct { int i0, j0, i1, j1; } rects[] = {{1, 1, 1, 1}, {0, 2, 3, 4}, {2, 0, 2, 3}};
   for (const auto& r : rects) {
     CurveSetBuild(map_, lists_[0], r.i0, r.j0, r.i1, r.j1);
     const EdgeCurveList& l = lists_[0];
@@ -103,15 +101,15 @@ TEST_F(CurveSets, TilesSplitIntoQuadrantsDownToTheFinestSize) {
   counter = 0;
   CurveSetTile(map_, lists_, counter, grid_, 0, 0, 0, 3, 3, 1, 1);
   ASSERT_EQ(counter, 16u);
-  EXPECT_EQ(Near(Point(lists_[5].curves[0], 0)), Near(Expected(5, -1)));  // cell (3, 0)
+  EXPECT_EQ(Near(Point(lists_[5].curves[0], 0)), Near(Expected(5, -1)));   // cell (3, 0)
   EXPECT_EQ(Near(Point(lists_[10].curves[0], 0)), Near(Expected(-1, 5)));  // cell (0, 3)
   std::vector<std::uint32_t> regions, places;
   for (const RegionCell& cell : cells_) {
     regions.push_back(cell.region);
     places.push_back(cell.levelX + cell.levelY + cell.x + cell.y);
   }
-  EXPECT_EQ(regions, (std::vector<std::uint32_t>{0, 1, 4, 5, 2, 3, 6, 7, 8, 9, 12, 13, 10, 11,
-                                                 14, 15}));
+  EXPECT_EQ(regions,
+            (std::vector<std::uint32_t>{0, 1, 4, 5, 2, 3, 6, 7, 8, 9, 12, 13, 10, 11, 14, 15}));
   EXPECT_EQ(places, std::vector<std::uint32_t>(16, 0));
 
   // Rows reach the finest size first: tiles of 2 x 1 cells.

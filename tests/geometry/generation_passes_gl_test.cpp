@@ -145,7 +145,7 @@ TEST_F(GenerationPasses, ADifferenceCutsTheSphereOutOfTheCube) {
   std::uint32_t most = 0;
   for (std::uint32_t k = 0; k < cut.count; ++k) most = std::max(most, cut.paths[k].count);
   EXPECT_GT(most, lonePoints);  // the bite's points
-  bool bitten = false;  // a point of the Sphere's outline deep inside the Cube's right half
+  bool bitten = false;          // a point of the Sphere's outline deep inside the Cube's right half
   for (std::uint32_t k = 0; k < cut.count; ++k) {
     const SweepPath& s = cut.paths[k];
     for (std::uint32_t i = 0; i < s.count; ++i) bitten |= s.x[i] < 0.5f && std::abs(s.y[i]) < 0.2f;

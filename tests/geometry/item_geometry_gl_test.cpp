@@ -307,8 +307,8 @@ TEST_F(ItemGeometry, ProgressIsReportedAfterItems0And16AndAStopKeepsWhatWasMade)
 
 TEST(NormalCone, ZeroAreaTrianglesTakeNoPartAndOppositeNormalsCancel) {
   // Corners of triangles facing +z, +x, -z and one without area.
-  const std::vector<float> positions = {0, 0, 0, 0, 1, 0, 1, 0, 0,   0, 0, 0, 0, 0, 1, 0, 1, 0,
-                                        0, 0, 0, 1, 0, 0, 0, 1, 0,   0, 0, 0, 1, 1, 1, 2, 2, 2};
+  const std::vector<float> positions = {0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0,
+                                        0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 1, 1, 1, 2, 2, 2};
   const struct {
     std::vector<std::uint32_t> triangles;
     std::vector<float> mean;
