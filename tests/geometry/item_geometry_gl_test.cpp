@@ -305,6 +305,16 @@ TEST_F(ItemGeometry, ProgressIsReportedAfterItems0And16AndAStopKeepsWhatWasMade)
   EXPECT_EQ(gSceneBox.min[0], 1e6f);               // empty items widen nothing
 }
 
+TEST_F(ItemGeometry, AFullSceneGridFailsTheBuild) {
+  a_.kind = kSceneNodeComposed;
+  RegisterDrawItemLeaf(a_, record_);
+  const std::uint32_t used = gSceneGrid.registrations.count;
+  gSceneGrid.registrations.count = kSceneGridEntryCapacity;
+  EXPECT_EQ(GenerateGeometry(), 0u);
+  gSceneGrid.registrations.count = used;
+  EXPECT_STREQ(gSceneBuildError.message, kSceneGridFullMessage);
+}
+
 TEST(NormalCone, ZeroAreaTrianglesTakeNoPartAndOppositeNormalsCancel) {
   // Corners of triangles facing +z, +x, -z and one without area.
   const std::vector<float> positions = {0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0,

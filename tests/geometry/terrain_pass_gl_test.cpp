@@ -179,6 +179,9 @@ TEST_F(TerrainPass, LevelsAboveTheBlockSizeMakeOneTileABlock) {
   ASSERT_EQ(gFractions.size(), 17u);
   EXPECT_NEAR(gFractions[16], 16 / 15.0f, 1e-5f);
   EXPECT_EQ(gSkinSlots[0].levelW, 0);
+  const RegionCell* cells = TerrainRegionGrid().cells;  // kept while the size stays
+  ASSERT_EQ(GenerateGeometryPass(map_, 5, 5, Upright(0, 0, 0), gWorld, counter_, 0xFFFF), 1u);
+  EXPECT_EQ(TerrainRegionGrid().cells, cells);
 }
 
 TEST_F(TerrainPass, AFieldWithoutHeightsOrTooSmallFailsTheBuild) {
