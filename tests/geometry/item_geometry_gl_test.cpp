@@ -166,6 +166,7 @@ TEST_F(ItemGeometry, AMeshTooLargeToBatchIsLoggedWithItsItemInBothWays) {
     Give(a_, 0, Cylinder());
     Give(a_, 1, {{big, 0}, {big, 1}});  // two rings of 40001 vertices each
     const std::uint32_t before = gGeometryBatchBuffer.vertexCount;
+    gBatchItemRecords[1].mainRanges[0].indexCount = 99;  // an earlier session's ranges
     Emit(a_, flags);
     EXPECT_EQ(gItemCount, 2u);
     const ItemDrawRecord& d = gBatchItemRecords[1];
