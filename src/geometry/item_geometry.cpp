@@ -104,7 +104,7 @@ void EmitLeaf(DrawItem& d) {
     gItemTargets[item] = &record;
     PathSetFree(o);  // an object's sets serve the first leaf that reaches them
 
-    if (rings == 0) {
+    if (rings == 0) {  // no stale box of an earlier item may widen this one
       const float empty[6] = {kEmptyItemBox,  kEmptyItemBox,  kEmptyItemBox,
                               -kEmptyItemBox, -kEmptyItemBox, -kEmptyItemBox};
       SetBox(p, empty);
@@ -116,12 +116,10 @@ void EmitLeaf(DrawItem& d) {
     const SubdivisionSettings& settings =
         p.kind == kPathSetOpen ? gTerrainGeometryLod : gObjectGeometryLod;
     PathSetBuildMesh(p, settings.range, mesh);
-    if (rings > 0) {  // an empty set's box would only undo the item's
-      const float lo[3] = {p.minX, p.minY, p.minZ}, hi[3] = {p.maxX, p.maxY, p.maxZ};
-      for (int axis = 0; axis < 3; ++axis) {
-        box[2 * axis] = kt.KernelMin(box[2 * axis], lo[axis]);
-        box[2 * axis + 1] = kt.KernelMax(box[2 * axis + 1], hi[axis]);
-      }
+    const float lo[3] = {p.minX, p.minY, p.minZ}, hi[3] = {p.maxX, p.maxY, p.maxZ};
+    for (int axis = 0; axis < 3; ++axis) {
+      box[2 * axis] = kt.KernelMin(box[2 * axis], lo[axis]);
+      box[2 * axis + 1] = kt.KernelMax(box[2 * axis + 1], hi[axis]);
     }
     a.triangleTotal += mesh.triangleCount;
     a.vertexTotal += mesh.vertexCount;
