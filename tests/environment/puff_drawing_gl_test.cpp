@@ -14,6 +14,7 @@
 
 #include "environment/fog_curve.h"
 #include "environment/puff_cube_upload.h"
+#include "gfx/fog_floor.h"
 #include "gfx/geometry_batch_draw.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_names.h"
@@ -79,6 +80,8 @@ class PuffDrawingTest : public test::GlTest {
     GeometryBatchBufferFinalize(gGeometryBatchBuffer);
     EnableVertexArrays(gGeometryBatchBuffer);
 
+    savedFog = FogFloorHeight;
+    FogFloorHeight = kFogFloorHeightDefault;  // below the puff
     const float origin[3] = {0, 0, 0};
     puff = &test::AddConstantPuff(state->cloudLow, origin, 1, 1, kShape, 4, 5.0f);
     puff->sunViewScale = 0.1f;
@@ -107,6 +110,7 @@ class PuffDrawingTest : public test::GlTest {
     if (!IsSkipped()) {
       DisableVertexArrays(gGeometryBatchBuffer);
       EnvironmentResetCloudLow(*state, 0, kNoWind);
+      FogFloorHeight = savedFog;
       glMatrixMode(GL_PROJECTION);
       glLoadIdentity();
       glMatrixMode(GL_MODELVIEW);
@@ -151,6 +155,7 @@ class PuffDrawingTest : public test::GlTest {
   }
   std::unique_ptr<EnvironmentState> state = std::make_unique<EnvironmentState>();
   CloudPuff* puff = nullptr;
+  float savedFog = 0;
   Camera camera;
   std::uint32_t extensionWord = 0;
   static constexpr float kNoWind[2] = {0, 0};

@@ -31,12 +31,17 @@ Camera ForwardView() {
 class PuffListTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    saved = FogFloorHeight;
+    FogFloorHeight = kFogFloorHeightDefault;  // -250
     // The slices of the drawn level, as the puff meshes place them.
     gPuffMeshSet.sliceCount[kPuffDrawLevel] = 6;
     for (int j = 0; j < 6; ++j)
       gPuffMeshSet.slicePos[kPuffDrawLevel][j] = -1.0f + (2 * j + 1) / 6.0f;
   }
-  void TearDown() override { EnvironmentResetCloudLow(*state, 0.0f, kNoWind); }
+  void TearDown() override {
+    EnvironmentResetCloudLow(*state, 0.0f, kNoWind);
+    FogFloorHeight = saved;
+  }
   CloudLowLayer& layer() { return state->cloudLow; }
   CloudPuff& Add(float x, float y, float z, float radius, float halfHeight) {
     const float centre[3] = {x, y, z};
@@ -49,6 +54,7 @@ class PuffListTest : public ::testing::Test {
     return nodes;
   }
   std::unique_ptr<EnvironmentState> state = std::make_unique<EnvironmentState>();
+  float saved = 0;
   static constexpr float kNoWind[2] = {0, 0};
 };
 
