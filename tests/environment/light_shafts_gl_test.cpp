@@ -100,19 +100,19 @@ TEST_F(LightShaftTest, LengthAndStrengthFollowTheViewAndTheFarDistance) {
   const double against = std::exp(-std::pow(2 * 0.2 * 8, 2));  // g at c = -1: 3.6e-5
   const struct {
     const char* what;
-    float c, distance, intensity, length, a0;
+    float c, distance, intensity, lengthParameter, length, a0;
   } cases[] = {
-      {"with the light", 1, 500, 1, kLength, 1},
-      {"strength below 1", 1, 500, 0.3f, kLength, 0.3f},
-      {"against the light: half as long", -1, 500, 1 / static_cast<float>(against),
+      {"with the light", 1, 500, 1, kLength, kLength, 1},
+      {"strength below 1, shorter", 1, 500, 0.3f, 30, 30, 0.3f},
+      {"against the light: half as long", -1, 500, 1 / static_cast<float>(against), kLength,
        kLength * static_cast<float>(1 + against) / 2, 1},
-      {"fading at 0.95 far: g = 0.5", 1, 0.95f * kFar, 1, 0.75f * kLength, 0.5f},
-      {"just inside the far distance", 1, 0.999f * kFar, 100, 0.505f * kLength, 1},
+      {"fading at 0.95 far: g = 0.5", 1, 0.95f * kFar, 1, kLength, 0.75f * kLength, 0.5f},
+      {"just inside the far distance", 1, 0.999f * kFar, 100, kLength, 0.505f * kLength, 1},
   };
   LightShaftParams.horizonCoverage = 0.2f;
-  LightShaftParams.length = kLength;
   for (const auto& c : cases) {
     LightShaftParams.intensity = c.intensity;
+    LightShaftParams.length = c.lengthParameter;
     Draw(c.c, c.distance);
     ExpectShaft(32, kSegmentY, c.length, c.a0, c.what);
   }

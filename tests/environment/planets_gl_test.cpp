@@ -264,6 +264,7 @@ TEST_F(PlanetTest, APlanetWithEveryCornerOffScreenIsNotDrawn) {
     int x, y;  // a pixel the quad covers
     bool drawn;
   } cases[] = {
+      {{0.5f, 2}, 1.5f, 32, 60, true},                      // only corner (-1, 0.5) on screen
       {{0, 0}, 1.0f, 32, 32, true},                         // corners on the square's edge
       {{0, 0}, std::nextafter(1.0f, 2.0f), 32, 32, false},  // covering the whole screen
       {{1.5f, 1.5f}, 0.6f, 62, 62, true},                   // one corner at (0.9, 0.9)
@@ -283,74 +284,155 @@ TEST_F(PlanetTest, APlanetWithEveryCornerOffScreenIsNotDrawn) {
   }
 }
 
-TEST_F(PlanetTest, GroupsStandWhereTheirDirectionsProject) {
-  Camera camera;
-  CameraInit(camera, nullptr);
-  CameraSetPosition(camera, 0, 0, 0);
-  camera.focalAngle = 60;
-  const struct {
-    float view[3];
-    float roll;
-  } views[] = {{{0, 1, 0.2f}, 0}, {{0.5f, 1, -0.1f}, 0.4f}};
-  for (const auto& view : views) {
-    CameraSetDirection(camera, view.view[0], view.view[1], view.view[2]);
+// A camera at the origin of 60 degrees in a viewport of 64 x `height`, rolled.
+struct View {
+  float direction[3];
+  float roll;
+  int height;
+};
+
+class PlanetViewTest : public PlanetTest {
+ protected:
+  void Apply(const View& view) {
+    if (applied) CameraRestore(camera);
+    applied = true;
+    glViewport(0, 0, 64, view.height);
+    CameraInit(camera, nullptr);
+    CameraSetPosition(camera, 0, 0, 0);
+    camera.focalAngle = 60;
+    CameraSetDirection(camera, view.direction[0], view.direction[1], view.direction[2]);
     camera.roll = view.roll;
     CameraApplyRoll(camera);
     CameraApply(camera);
-    const float* f = camera.direction;
-    // A red and a green planet off the view's centre and a blue one behind the camera, each in
-    // a group of its own.
-    const auto along = [&](double right, double up) {
-      std::vector<double> d(3);
-      for (int a = 0; a < 3; ++a)
-        d[a] = f[a] + right * camera.rolledRight[a] + up * camera.rolledUp[a];
-      return d;
-    };
-    SceneTexture planets[3];
-    PlanetGroup groups[3]{};
-    const std::vector<double> dirs[3] = {
-        along(-0.3, 0.2), along(0.25, -0.35), {-f[0], -f[1], -f[2]}};
-    const Texel colours[3] = {{255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 255, 0}};
-    const float S[3] = {f[0], f[1], f[2]};  // lit from behind the camera: 127 and more
-    for (int k = 0; k < 3; ++k) {
-      Fill(planets[k], 1, 1, [&](std::uint32_t, std::uint32_t) { return colours[k]; });
-      Direction(planets[k], dirs[k][0], dirs[k][1], dirs[k][2]);
-      planets[k].angularSize = 6;
-      groups[k].planets[0] = &planets[k];
-      groups[k].count = 1;
-      float u[3], d[3], v[3];
-      std::copy(planets[k].direction, planets[k].direction + 3, groups[k].direction);
-      PlanetGroupFrame(groups[k].direction, u, d, v);
-      BuildPlanetTextures(planets[k], S, u, d, v);
-      EXPECT_NEAR(planets[k].angleH, 0, 1e-4);  // the group's own direction
-      EXPECT_NEAR(planets[k].angleV, 0, 1e-4);
-    }
+    height = view.height;
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
-    for (const PlanetGroup& g : groups) DrawPlanets(g, camera);
-    // Where each direction projects: its offsets along the rolled axes over its depth, by the
-    // tangent of half the view angle (the window is square).
-    const double t = std::tan(30 * M_PI / 180);
-    for (int k = 0; k < 2; ++k) {
-      const std::vector<double>& d = dirs[k];
-      double x = 0, y = 0, z = 0;
-      for (int a = 0; a < 3; ++a) {
-        x += d[a] * camera.rolledRight[a], y += d[a] * camera.rolledUp[a], z += d[a] * f[a];
+  }
+  void TearDown() override {
+    if (applied) CameraRestore(camera);
+    glViewport(0, 0, 64, 64);
+    PlanetTest::TearDown();
+  }
+  // The view's direction moved by `right` and `up` along its rolled axes.
+  std::vector<double> Along(double right, double up) const {
+    std::vector<double> d(3);
+    for (int a = 0; a < 3; ++a)
+      d[a] = camera.direction[a] + right * camera.rolledRight[a] + up * camera.rolledUp[a];
+    return d;
+  }
+  // Where a direction projects, in pixels: its offsets along the rolled axes over its depth,
+  // by the tangent of half the view angle and the aspect.
+  std::vector<double> Project(const std::vector<double>& d) const {
+    double x = 0, y = 0, z = 0;
+    for (int a = 0; a < 3; ++a) {
+      x += d[a] * camera.rolledRight[a], y += d[a] * camera.rolledUp[a];
+      z += d[a] * camera.direction[a];
+    }
+    const double t = std::tan(30 * M_PI / 180), aspect = 64.0 / height;
+    return {(x / z / t / aspect + 1) * 32, (y / z / t + 1) * height / 2.0};
+  }
+  // A planet lit from behind the camera (127 and more in its colour's channel).
+  void Planet(SceneTexture& p, const std::vector<double>& d, Texel colour, float size) {
+    Fill(p, 1, 1, [&](std::uint32_t, std::uint32_t) { return colour; });
+    Direction(p, d[0], d[1], d[2]);
+    p.angularSize = size;
+  }
+  // Bakes the group's members in its frame, the group direction their normalised sum.
+  void Prepare(PlanetGroup& g) const {
+    double sum[3] = {};
+    for (std::uint32_t k = 0; k < g.count; ++k)
+      for (int a = 0; a < 3; ++a) sum[a] += g.planets[k]->direction[a];
+    const double n = std::sqrt(sum[0] * sum[0] + sum[1] * sum[1] + sum[2] * sum[2]);
+    for (int a = 0; a < 3; ++a) g.direction[a] = static_cast<float>(sum[a] / n);
+    float u[3], d[3], v[3];
+    PlanetGroupFrame(g.direction, u, d, v);
+    for (std::uint32_t k = 0; k < g.count; ++k)
+      BuildPlanetTextures(*g.planets[k], camera.direction, u, d, v);
+  }
+  // The centre of the pixels lit in `channel` (0 red, 1 green, 2 blue) and their count.
+  static std::vector<double> Centroid(int channel) {
+    double x = 0, y = 0, n = 0;
+    for (int py = 0; py < 64; ++py)
+      for (int px = 0; px < 64; ++px) {
+        const test::Rgba p = ReadPixel(px, py);
+        if ((channel == 0 ? p.r : channel == 1 ? p.g : p.b) > 100)
+          x += px + 0.5, y += py + 0.5, ++n;
       }
-      const int px = static_cast<int>((x / z / t + 1) * 32);
-      const int py = static_cast<int>((y / z / t + 1) * 32);
+    return {n > 0 ? x / n : 0, n > 0 ? y / n : 0, n};
+  }
+  Camera camera;
+  bool applied = false;
+  int height = 64;
+};
+
+const View kViews[] = {
+    {{0, 1, 0.2f}, 0, 64}, {{0.5f, 1, -0.1f}, 0.4f, 64}, {{-0.2f, 1, 0.1f}, -0.3f, 32}};
+
+TEST_F(PlanetViewTest, GroupsStandWhereTheirDirectionsProject) {
+  for (const View& view : kViews) {
+    Apply(view);
+    // A red and a green planet off the view's centre and a blue one behind the camera, each in
+    // a group of its own, 7 pixels across.
+    SceneTexture planets[3];
+    PlanetGroup groups[3]{};
+    const std::vector<double> dirs[3] = {Along(-0.3, 0.2), Along(0.25, -0.35), Along(0, 0)};
+    const Texel colours[3] = {{255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 255, 0}};
+    for (int k = 0; k < 3; ++k) {
+      Planet(planets[k], dirs[k], colours[k], 6.0f * 64 / static_cast<float>(view.height));
+      if (k == 2) {
+        for (float& x : planets[k].direction) x = -x;
+      }
+      groups[k].planets[groups[k].count++] = &planets[k];
+      Prepare(groups[k]);
+      EXPECT_NEAR(planets[k].angleH, 0, 1e-4);  // at the group's own direction
+      EXPECT_NEAR(planets[k].angleV, 0, 1e-4);
+      DrawPlanets(groups[k], camera);
+    }
+    for (int k = 0; k < 2; ++k) {
+      const std::vector<double> at = Project(dirs[k]);
+      const int px = static_cast<int>(at[0]), py = static_cast<int>(at[1]);
       const auto lit = [&](int dx, int dy) {
         const test::Rgba p = ReadPixel(px + dx, py + dy);
         return (k == 0 ? p.r : p.g) > 100;
       };
-      // 6 degrees across is about 7 pixels: 2 pixels off the centre is the planet, 6 is sky.
+      // A disc of 3.5 pixels' radius, as wide as high.
       EXPECT_TRUE(lit(0, 0) && lit(2, 0) && lit(-2, 0) && lit(0, 2) && lit(0, -2))
-          << "planet " << k << " roll " << view.roll;
-      EXPECT_FALSE(lit(6, 0) || lit(-6, 0) || lit(0, 6) || lit(0, -6)) << k << " " << view.roll;
+          << "planet " << k << " roll " << view.roll << " height " << view.height;
+      EXPECT_FALSE(lit(6, 0) || lit(-6, 0) || lit(0, 6) || lit(0, -6))
+          << k << " " << view.roll << " " << view.height;
     }
-    for (int y = 0; y < 64; ++y)
-      for (int x = 0; x < 64; ++x) ASSERT_EQ(ReadPixel(x, y).b, 0) << "the group behind";
-    CameraRestore(camera);
+    EXPECT_EQ(Centroid(2)[2], 0) << "the group behind";
+  }
+}
+
+// The members of a group stand around its screen point along the rolled frame, towards where
+// their own directions project, one degree of their offset taking 1 / F of the screen (about
+// half the perspective's scale near the centre).
+TEST_F(PlanetViewTest, MembersStandAroundTheGroupAlongTheRolledFrame) {
+  for (const View& view : kViews) {
+    Apply(view);
+    const std::vector<double> dirs[2] = {Along(0.3, 0.12), Along(-0.3, -0.12)};
+    SceneTexture planets[2];
+    PlanetGroup group{};
+    Planet(planets[0], dirs[0], {255, 0, 0, 0}, 3);
+    Planet(planets[1], dirs[1], {0, 255, 0, 0}, 3);
+    group.planets[0] = &planets[0], group.planets[1] = &planets[1], group.count = 2;
+    Prepare(group);
+    DrawPlanets(group, camera);
+    const std::vector<double> red = Centroid(0), green = Centroid(1), target = Project(dirs[0]);
+    ASSERT_GT(red[2] * green[2], 0) << view.roll;
+    const double mid[2] = {(red[0] + green[0]) / 2, (red[1] + green[1]) / 2};
+    const std::vector<double> g = Project(Along(0, 0));
+    EXPECT_NEAR(mid[0], g[0], 1.0) << view.roll;
+    EXPECT_NEAR(mid[1], g[1], 1.0) << view.roll;
+    // The screen frame keeps pixels square: offsets compare in pixels.
+    const double drawn[2] = {red[0] - mid[0], red[1] - mid[1]};
+    const double wanted[2] = {target[0] - g[0], target[1] - g[1]};
+    const double turn = std::atan2(drawn[1], drawn[0]) - std::atan2(wanted[1], wanted[0]);
+    EXPECT_NEAR(std::remainder(turn, 2 * M_PI), 0, 0.08) << view.roll;
+    // The member's angle from the group's direction, in degrees as the frame measures it.
+    const double degrees = std::hypot(0.3, 0.12) / std::sqrt(1 + 0.09 + 0.0144) * 57.29578;
+    EXPECT_NEAR(std::hypot(drawn[0], drawn[1]), degrees / 60 * view.height / 2, 1.0) << view.roll;
   }
 }
 

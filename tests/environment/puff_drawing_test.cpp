@@ -154,10 +154,13 @@ TEST_F(PuffListTest, RandomPuffsListFarthestFirstAndLaterPuffsFirstOnTies) {
 
 TEST_F(PuffListTest, SlicesNearTheEyeTheFogLimitAndTheViewLeavePuffsOut) {
   Camera camera = ForwardView();
-  // Slice depths are depth - 3 pos: depth + 2.5, + 1.5, + 0.5, - 0.5, ... Puff 0 keeps slice 3
-  // at 1.001, puff 1 loses it at 0.999; their keys interleave.
-  Add(0, 1.501f - 4, 0, 3, 3);
-  Add(0, 1.499f - 4, 0, 3, 3);
+  // Slices at pos = k / 8 (exact) of puffs of radius 8 lie at depth - 8 pos: depth + 7, + 4,
+  // + 1, - 1, ... Puff 0 keeps slice 3 at exactly 1.0, puff 1 loses it at 1 - 2^-10; their
+  // keys interleave.
+  const float exact[6] = {-0.875f, -0.5f, -0.125f, 0.125f, 0.5f, 0.875f};
+  std::copy(exact, exact + 6, gPuffMeshSet.slicePos[kPuffDrawLevel]);
+  Add(0, 2 - 4, 0, 8, 3);
+  Add(0, 2 - 0x1p-10f - 4, 0, 8, 3);
   EXPECT_EQ(BuildVisiblePuffList(layer(), camera), 7u);
   EXPECT_EQ(Nodes(), (std::vector<std::vector<int>>{
                          {0, 0}, {1, 0}, {0, 1}, {1, 1}, {0, 2}, {1, 2}, {0, 3}}));
