@@ -1,13 +1,16 @@
 // The application shell: the start-up's steps on the product tree with a store from the store
 // writer (reading the settings, the probe with the pixel-format choice, the real window and
 // context, the GL state with its 10000 texture names, the sound device, the text resources,
-// the intro music), the whole start-up to the first swapped frame, and the root plane's frame
-// without a world and with a scene draw stood in.
+// the intro music), the whole start-up to the first swapped frame, the root plane's frame
+// without a world and with a scene draw stood in, the main interface's build (the first
+// frame's) and one pass of the interface over the scene.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 
+#include "app/main_interface.h"
 #include "app/main_plane.h"
 #include "app/pending_shell.h"
 #include "app/program_entry.h"
@@ -18,9 +21,11 @@
 #include "foundation/search_dirs.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_names.h"
+#include "gui/interface_frame.h"
 #include "mapengine/kernel_table.h"
 #include "platform/gl.h"
 #include "platform/gl_context.h"
+#include "platform/offscreen.h"
 #include "sound/sample_loader.h"
 #include "sound/sound_output.h"
 #include "support/temp_dir.h"
@@ -159,6 +164,17 @@ void StartIntroMusic(benchmark::State& state) {
 }
 BENCHMARK(StartIntroMusic)->Unit(benchmark::kMicrosecond);
 
+// Drops the interface tree's links, so that the first frame builds it on a bare plane again.
+void ForgetInterfaceTree() {
+  for (GuiPlane* p : std::initializer_list<GuiPlane*>{&gMainPlane, &ProgressPanel, &StatusPanel,
+                                                      &SetupPanel, &InfoPanel, &ViewList}) {
+    VmArrayRelease(p->backChildren);
+    VmArrayRelease(p->frontChildren);
+    MemBlockRelease(p->children.pool);
+    p->children = ChildList{};
+  }
+}
+
 // The whole start-up, from the entry point to the first frame swapped; the window goes again
 // after each run.
 bool gSwapped = false;
@@ -183,6 +199,7 @@ void StartToFirstFrame(benchmark::State& state) {
     state.PauseTiming();
     ShutdownWindow(gMainPlane, 0);
     gMainPlane.settingsRead = 0;  // nothing is saved at the end of the benchmarks
+    ForgetInterfaceTree();
     state.ResumeTiming();
   }
 }
@@ -210,6 +227,57 @@ void MainPlaneFrameOnce(benchmark::State& state) {
   gFrameServices = DefaultFrameServices();
 }
 BENCHMARK(MainPlaneFrameOnce)->Arg(0)->Arg(1)->ArgName("world");
+
+// The main interface's build on the product tree: every picture loaded, every text drawn.
+void MainInterfaceBuild(benchmark::State& state) {
+  if (!Context()) {
+    state.SkipWithError("no GL context");
+    return;
+  }
+  Plane();
+  if (TextureNameTableCount == 0) InitTextureNames();
+  LoadTextResources();
+  for (auto _ : state) {
+    state.PauseTiming();
+    ForgetInterfaceTree();
+    state.ResumeTiming();
+    BuildMainInterface();
+  }
+}
+BENCHMARK(MainInterfaceBuild)->Unit(benchmark::kMillisecond);
+
+// One interface pass at 1024 x 768, layout and drawing, with the menu bar shown, and with the
+// setup panel open too.
+void MainInterfacePass(benchmark::State& state) {
+  if (!Context()) {
+    state.SkipWithError("no GL context");
+    return;
+  }
+  Plane();
+  if (TextureNameTableCount == 0) InitTextureNames();
+  LoadTextResources();
+  ForgetInterfaceTree();
+  BuildMainInterface();
+  OffscreenBuffer* buffer = OffscreenCreate(1024, 768);
+  if (buffer == nullptr) {
+    state.SkipWithError("no off-screen buffer");
+    return;
+  }
+  OffscreenMakeCurrent(buffer);
+  PixelSize = {1.0f / 1024, 1.0f / 768};
+  ShowMainWidgets();
+  if (state.range(0) != 0) ShowPlane(SetupPanel);
+  for (auto _ : state) {
+    LayoutDirty = 1;
+    LayOutInterface(gMainPlane);
+    DrawInterface(gMainPlane);
+    glFinish();
+  }
+  HidePlane(SetupPanel);
+  OffscreenRestoreWindow();
+  OffscreenDestroy(buffer);
+}
+BENCHMARK(MainInterfacePass)->Arg(0)->Arg(1)->ArgName("setup")->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace veskor

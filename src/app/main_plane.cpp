@@ -5,6 +5,8 @@
 #include <initializer_list>
 
 #include "app/camera_control.h"
+#include "app/main_interface.h"
+#include "app/main_interface_callbacks.h"
 #include "app/pending_shell.h"
 #include "sound/sound_banks.h"
 #include "app/program_entry.h"
@@ -47,9 +49,16 @@ std::uint32_t FrameCounter = 0;
 float SessionStartTime = 0.0f;
 
 FrameServices DefaultFrameServices() {
-  return {UpdateEmitterAttenuation, CameraStepWrapper, SceneDraw,          AddViewSnapshot,
-          ViewListAutoClose,        LanguageScreen,    BuildMainInterface, WelcomeScreen,
-          CompileSession,           RenderSession};
+  return {UpdateEmitterAttenuation,
+          CameraStepWrapper,
+          SceneDraw,
+          AddViewSnapshot,
+          ViewListAutoClose,
+          LanguageScreen,
+          [] { BuildMainInterface(); },
+          WelcomeScreen,
+          CompileSession,
+          RenderSession};
 }
 FrameServices gFrameServices = DefaultFrameServices();
 

@@ -1,7 +1,8 @@
-// Stand-ins for what the entry point, the main loop, the root plane and the settings call of
-// parts of the program still to come: the sessions, the screens and their widgets, the scene
-// renderer's draw and camera motion, and the animation tracks. Each is replaced, here, when
-// its part lands.
+// Stand-ins for what the entry point, the main loop, the root plane and the main interface call
+// of parts of the program still to come: the sessions with their status line, the language
+// and welcome screens, the information panel and web links, the scene renderer's draw and
+// camera motion, view snapshots and the animation tracks. Each is replaced, here, when its part
+// lands.
 #pragma once
 
 #include <cstdint>
@@ -16,8 +17,6 @@ namespace veskor {
 // The animation tracks: none yet; their pool takes no block.
 void ReserveAnimationPool();
 void AnimationUpdateAll();
-// The setup panel: none yet.
-void HideSetupPanel();
 
 // The sessions: a compile that compiles nothing (it clears CompileRequest and returns 0) and a
 // render session that prepares nothing.
@@ -26,25 +25,26 @@ void RenderSession();
 // The scene renderer: the camera motion and the draw do nothing; no polygons are drawn.
 void CameraStepWrapper(World& world);
 void SceneDraw(Camera& camera, std::uint32_t mode, std::uint32_t* polygons);
-// View snapshots and the view list: nothing to add or close.
+// The session status line: nothing is shown.
+void ShowStatusLine(const char* text, std::int32_t mode);
+// View snapshots: nothing to add.
 void AddViewSnapshot(World& world, Camera& camera);
-void ViewListAutoClose();
 // The screens: each builder clears its pending flag; the welcome screen also starts the
-// welcome delay.
+// welcome delay, at whose end the main widgets are shown.
 void LanguageScreen();
-void BuildMainInterface();
 void WelcomeScreen();
+// The language choice: the index is kept (it takes effect at the next start), the main
+// widgets are shown and the first launch is over; nothing is reloaded.
+void SelectLanguage(std::int32_t index);
+// The information panel: the labels alone, at its place.
+void ShowInfoPanel();
+// The product menu's choice: the menu closes and its button answers again.
+void OpenWebLink(std::int32_t choice);
 // The welcome sequence and help page: their panel and state.
 extern GuiClipPanel WelcomePanel;
 extern std::uint32_t WelcomeRunning;
 extern std::uint32_t HelpShown;
 void SkipWelcomeSequence();
 void CloseHelpPage();
-// The examine and save-view check boxes of the menu bar: their state, written with their
-// bound values.
-extern std::uint32_t ExamineBoxState;
-extern std::uint32_t SaveViewBoxState;
-void SetExamineBox(std::uint32_t value);
-void ClearSaveViewBox();
 
 }  // namespace veskor

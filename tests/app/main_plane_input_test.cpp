@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/main_interface.h"
 #include "app/main_plane.h"
 #include "app/pending_shell.h"
 #include "app/window_init.h"
@@ -121,7 +122,7 @@ TEST_F(MainPlaneInputTest, KeysTurnTiltLiftZoomAndChooseViews) {
     Hold(c.keys);
     MainPlaneOnKey(KeyDownTable);
     EXPECT_EQ(State(), c.state) << c.keys.front().vk;
-    EXPECT_EQ(ExamineBoxState, ExamineMode);
+    EXPECT_EQ(ExamineCheck.checked, ExamineMode);
   }
 }
 
