@@ -174,6 +174,13 @@ class ObjectPassesGlTest : public test::GlTest {
     glEnableClientState(GL_VERTEX_ARRAY);
     glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
     RestoreObjectPass(0, mirrored ? 1 : 0);
+    // The restore leaves the last unit it touched active.
+    const int lastUnit[8] = {1, 1, 3, 1, 2, mirrored ? 0 : 1, 1, -1};
+    if (lastUnit[code & 7] >= 0) {
+      GLint active = 0;
+      glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+      EXPECT_EQ(active, GL_TEXTURE0 + lastUnit[code & 7]) << code;
+    }
     for (std::uint32_t u = 0; u < 4; ++u) {
       glActiveTextureARB(GL_TEXTURE0_ARB + u);
       for (GLenum cap : {GL_TEXTURE_2D, GL_TEXTURE_CUBE_MAP, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T,
@@ -316,7 +323,7 @@ TEST_F(ObjectPassesGlTest, TexGenRotationTurnsTowardsTheCamera) {
       {{5, 0, 0}, 0, 0, 0x02},          {{0, 7, 0}, 90, 0, 0x32},
       {{-3, -3, 0}, -135, 0, 0x12},     {{0, -2, 2}, -90, 45, 0x22},
       {{0, 0, 9}, 0, 90, 0x02},         {{0, 0, -4}, 0, -90, 0x12},
-      {{1e-7f, 0, 30}, 0, 90, 0x42},    {{-1, 1e-3f, 0}, 180, 0, 0x02},
+      {{-1e-6f, 0, 30}, 0, 90, 0x42},  // horizontal length below 1e-6: azimuth 0, not 180    {{-1, 1e-3f, 0}, 180, 0, 0x02},
       {{-2e-5f, 0, 1}, 180, 90, 0x02},  // just past the horizontal length kept as 0
   };
   for (const auto& c : cases) {
