@@ -60,12 +60,12 @@ struct Scene {
   Scene() {
     SkinTextureSet& t = slot->textureSets[0];
     Constant(t.light, 1, 0.5f);
-    Constant(t.diffuse, 4, 0.4f);
-    Constant(t.emissive, 4, 0.2f);
-    Constant(t.specular, 4, 0.3f);
-    TextureCubeResize(slot->cube, 4, 2);
+    Constant(t.diffuse, 3, 0.4f);  // three channels, as the shading stage makes them
+    Constant(t.emissive, 3, 0.2f);
+    Constant(t.specular, 3, 0.3f);
+    TextureCubeResize(slot->cube, 3, 2);
     for (TexturePixels& face : slot->cube.faces)
-      std::fill(static_cast<float*>(face.data), static_cast<float*>(face.data) + 64, 0.5f);
+      std::fill(static_cast<float*>(face.data), static_cast<float*>(face.data) + 48, 0.5f);
     Constant(gEnvironmentState.cloudLow.shadowTexture, 1, 0.8f);
     FogTextureFill();
     CameraSetPosition(camera, 0, -500, 0);
