@@ -231,7 +231,9 @@ TEST_F(SceneBuildTest, MinAndMaxCompositionsWithTransforms) {
 
 // Directions at 0, 20 and -10 degrees: the second joins the first, the third lies within
 // 22.5 degrees of the first but 30 from the second and starts a group; (0, 0, 2) becomes
-// (0, 0, 1). The last colour image lies only in the image directory.
+// (0, 0, 1); one at 28 degrees lies within 22.5 of the second but 28 from the first and the
+// others' groups: a group of its own. The fourth colour image lies only in the image
+// directory.
 TEST_F(SceneBuildTest, PlanetsLoadTheirImagesAndFormGroups) {
   TempDir resources("veskor_resources");
   std::filesystem::create_directories(resources.Path("Img"));
@@ -249,16 +251,18 @@ TEST_F(SceneBuildTest, PlanetsLoadTheirImagesAndFormGroups) {
   ScopedKernels plain(false);
   ASSERT_EQ(Build(planet("p.png", 1, 0, 0) + planet("P.PNG", std::cos(20 * r), std::sin(20 * r), 0) +
                   planet("p.png", std::cos(10 * r), -std::sin(10 * r), 0) +
-                  planet("only.png", 0, 0, 2)),
+                  planet("only.png", 0, 0, 2) +
+                  planet("p.png", std::cos(28 * r), std::sin(28 * r), 0)),
             1u)
       << gSceneBuildError.message;
-  ASSERT_EQ(gSceneTextures.count, 4u);
-  ASSERT_EQ(gPlanetGroups.count, 3u);
+  ASSERT_EQ(gSceneTextures.count, 5u);
+  ASSERT_EQ(gPlanetGroups.count, 4u);
   const SceneTexture* t = gSceneTextures.textures;
   EXPECT_EQ(gPlanetGroups.groups[0].count, 2u);
   EXPECT_EQ(gPlanetGroups.groups[0].planets[1], &t[1]);
   EXPECT_EQ(gPlanetGroups.groups[1].planets[0], &t[2]);
   EXPECT_EQ(gPlanetGroups.groups[2].planets[0], &t[3]);
+  EXPECT_EQ(gPlanetGroups.groups[3].planets[0], &t[4]);
   EXPECT_EQ(t[3].direction[0], 0.0f);
   EXPECT_EQ(t[3].direction[2], 1.0f);
   EXPECT_EQ(t[0].brightness, 1.5f);
