@@ -6,13 +6,14 @@
 
 #include "foundation/data_file_search.h"
 #include "foundation/search_dirs.h"
+#include "foundation/static_order.h"
 #include "geometry/scene_build_error.h"
 #include "gfx/png_texture.h"
 #include "mapengine/kernel_table.h"
 
 namespace veskor {
 
-SceneTextureTable gSceneTextures{};
+VESKOR_STATIC_STEP(kStaticStepItemImages) SceneTextureTable gSceneTextures{};
 PlanetGroupTable gPlanetGroups{};
 
 namespace {
