@@ -1,8 +1,11 @@
 // The sample worlds of examples/: each parses as the compile session parses it, with the
 // directories of a store from the store writer and the data the build made; together they use
-// every block and both directives; the images they name fit the loaders that take them.
+// every block and both directives; the images and sounds they name fit the loaders that take
+// them.
 #include <gtest/gtest.h>
+#include <vorbis/vorbisfile.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -186,6 +189,70 @@ TEST(SampleWorlds, TheirImagesFitTheLoadersThatTakeThem) {
     EXPECT_EQ(bytes[25], 0) << "not a grey PNG";
   }
   ASSERT_TRUE(SetSearchDirs("", "", "", "", ""));
+}
+
+// The samples: WAVE files of 16-bit PCM whose header figures agree (a sound device refuses a
+// format whose block size or byte rate disagree with its channels, bits and rate), holding
+// whole frames; Ogg Vorbis streams that decode whole. Each sounds for at least a second.
+TEST(SampleWorlds, TheirSamplesAreWholeAndConsistent) {
+  std::string all;
+  for (const auto& [name, text] : WorldTexts()) all += text;
+  std::set<std::string> names;
+  for (const std::string& name : Matches(all, R"(Sample\s*\{[^}]*name\s*\(\s*"([^"]*)\")"))
+    names.insert(name);
+  ASSERT_GE(names.size(), 4u);
+  const std::string snd = test::kProductDir + "resources/Snd/";
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    double seconds = 0, peak = 0;
+    if (fs::path(name).extension() == ".wav") {
+      const std::string b = test::ReadBytes(snd + name).value_or("");
+      ASSERT_GE(b.size(), 44u);
+      auto u = [&](std::size_t at, int size) {
+        std::uint32_t v = 0;
+        for (int i = size - 1; i >= 0; --i) v = v << 8 | static_cast<std::uint8_t>(b[at + i]);
+        return v;
+      };
+      EXPECT_EQ(b.substr(0, 4) + b.substr(8, 8) + b.substr(36, 4), "RIFFWAVEfmt data");
+      EXPECT_EQ(u(4, 4), b.size() - 8);
+      EXPECT_EQ(u(16, 4), 16u);
+      EXPECT_EQ(u(20, 2), 1u);  // PCM
+      const std::uint32_t channels = u(22, 2), rate = u(24, 4), bits = u(34, 2);
+      EXPECT_TRUE(channels == 1 || channels == 2);
+      EXPECT_EQ(bits, 16u);
+      EXPECT_EQ(u(32, 2), channels * bits / 8);
+      EXPECT_EQ(u(28, 4), rate * channels * bits / 8);
+      EXPECT_EQ(u(40, 4), b.size() - 44);
+      EXPECT_EQ(u(40, 4) % (channels * bits / 8), 0u);
+      seconds = static_cast<double>(u(40, 4)) / (rate * channels * bits / 8);
+      for (std::size_t i = 44; i + 1 < b.size(); i += 2)
+        peak = std::max(peak, std::fabs(static_cast<std::int16_t>(u(i, 2)) / 32768.0));
+    } else {
+      OggVorbis_File file;
+      ASSERT_EQ(ov_fopen((snd + name).c_str(), &file), 0);
+      const vorbis_info* info = ov_info(&file, -1);
+      ASSERT_NE(info, nullptr);
+      const int channels = info->channels;
+      const long rate = info->rate;
+      long frames = 0;
+      for (;;) {
+        float** pcm = nullptr;
+        int section = 0;
+        const long n = ov_read_float(&file, &pcm, 4096, &section);
+        ASSERT_GE(n, 0);
+        if (n == 0) break;
+        frames += n;
+        for (long i = 0; i < n; ++i)
+          for (int c = 0; c < channels; ++c) peak = std::max(peak, std::fabs(double{pcm[c][i]}));
+      }
+      EXPECT_EQ(frames, ov_pcm_total(&file, -1));
+      ov_clear(&file);
+      seconds = static_cast<double>(frames) / rate;
+    }
+    EXPECT_GE(seconds, 1.0);
+    EXPECT_GT(peak, 0.1);
+    EXPECT_LT(peak, 1.0);
+  }
 }
 
 }  // namespace
