@@ -134,6 +134,25 @@ TEST(SampleWorlds, TogetherUseEveryBlockAndBothDirectives) {
   EXPECT_EQ(formats, (std::set<std::string>{".ogg", ".wav"}));
 }
 
+// What the worlds name is made by the data tool itself (files left in the product tree by an
+// earlier build prove nothing): the images in Img/, the samples in Snd/, and nothing else.
+TEST(SampleWorlds, TheDataToolMakesEveryFileTheyName) {
+  std::string all;
+  for (const auto& [name, text] : WorldTexts()) all += text;
+  std::set<std::string> named;
+  for (const char* pattern : {R"(load\s*\(\s*"([^"]*)\")", R"(color\s*\(\s*"([^"]*)\")",
+                              R"(mask\s*\(\s*"([^"]*)\")", R"(name\s*\(\s*"([^"]*)\")"})
+    for (const std::string& name : Matches(all, pattern))
+      named.insert((fs::path(name).extension() == ".png" ? "Img/" : "Snd/") + name);
+  test::TempDir dir("veskor_world_data");
+  ASSERT_EQ(test::RunProgram({VESKOR_MAKE_WORLD_DATA, dir.path()}), 0);
+  std::set<std::string> made;
+  for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
+    if (entry.is_regular_file())
+      made.insert(entry.path().lexically_relative(dir.path()).generic_string());
+  EXPECT_EQ(made, named);
+}
+
 struct Decoded {
   bool ok = false;
   std::uint32_t width = 0, height = 0, channels = 0, rowBytes = 0;
