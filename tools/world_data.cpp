@@ -141,7 +141,8 @@ double Highlands(double u, double v) {
 // range), a shallow dry moat around it, hills towards the edges.
 double RuinsPlain(double u, double v) {
   const double r = std::hypot(u, v);
-  const double hills = 0.55 * SmoothStep(0.45, 1.2, r) * (0.4 + Fbm(u * 0.5 + 0.5, v * 0.5 + 0.5, 3, 4, 37));
+  const double hills =
+      0.55 * SmoothStep(0.45, 1.2, r) * (0.4 + Fbm(u * 0.5 + 0.5, v * 0.5 + 0.5, 3, 4, 37));
   const double moat = 0.12 * std::exp(-std::pow((r - 0.5) / 0.07, 2));
   return Clamp01(0.25 + hills - moat);
 }
@@ -172,7 +173,8 @@ Rgb RuinsStone(double u, double v) {
   const auto block = static_cast<std::int64_t>(shifted / 16);
   const double jx = std::fmod(shifted, 16.0), jy = std::fmod(y, 8.0);
   const double joint = std::min({jx, 16 - jx, jy, 8 - jy});
-  const double tone = 0.85 + 0.25 * Hash(block % 4, course, 67) + 0.12 * (Fbm(u, v, 16, 3, 71) - 0.5);
+  const double tone =
+      0.85 + 0.25 * Hash(block % 4, course, 67) + 0.12 * (Fbm(u, v, 16, 3, 71) - 0.5);
   const Rgb stone = Scale(Rgb8(200, 170, 124), tone);
   return Mix(Scale(stone, 0.55), stone, static_cast<float>(SmoothStep(0.4, 1.2, joint)));
 }
@@ -192,8 +194,8 @@ void WriteMoon(const std::string& colourPath, const std::string& maskPath) {
   struct Crater {
     double x, y, r;
   };
-  constexpr Crater kCraters[] = {{40, 46, 9},  {82, 30, 6}, {70, 88, 12},
-                                 {30, 84, 5},  {96, 70, 7}, {58, 60, 4}};
+  constexpr Crater kCraters[] = {{40, 46, 9}, {82, 30, 6}, {70, 88, 12},
+                                 {30, 84, 5}, {96, 70, 7}, {58, 60, 4}};
   std::vector<std::uint8_t> colour(kSide * kSide * 3), mask(kSide * kSide);
   for (std::uint32_t j = 0; j < kSide; ++j)
     for (std::uint32_t i = 0; i < kSide; ++i) {
@@ -257,7 +259,8 @@ std::vector<float> Waves() {
     const double n = noise.Next();
     low += (0.04 + 0.12 * swell) * (n - low);
     lower += 0.01 * (n - lower);
-    s[i] = static_cast<float>((0.25 + 0.75 * swell) * low + 0.6 * lower + 0.08 * std::pow(swell, 6) * n);
+    s[i] = static_cast<float>((0.25 + 0.75 * swell) * low + 0.6 * lower +
+                              0.08 * std::pow(swell, 6) * n);
   }
   Finish(s, 0.6, 0.05);
   return s;
@@ -313,7 +316,8 @@ std::vector<float> Curlew() {
     const double f = 1800 + 900 * SmoothStep(0.1, 0.7, phrase);
     phase += f / kRate;
     const double envelope = on * std::sin(kPi * std::min(phrase / 0.9, 1.0));
-    s[i] = static_cast<float>(envelope * (std::sin(2 * kPi * phase) + 0.1 * std::sin(4 * kPi * phase)));
+    s[i] = static_cast<float>(envelope *
+                              (std::sin(2 * kPi * phase) + 0.1 * std::sin(4 * kPi * phase)));
   }
   Finish(s, 0.45, 0);
   return s;

@@ -95,7 +95,8 @@ TEST(ProductTree, FlareImagesAreGreyAndDarkAtTheirBorders) {
   const Decoded ray = Decode(test::kImgDir + "CRay.png");
   auto rowSum = [&](std::uint32_t y) {
     int sum = 0;
-    for (std::uint32_t x = 0; x < ray.width; ++x) sum += ray.pixels[y * ray.rowBytes + x * ray.channels];
+    for (std::uint32_t x = 0; x < ray.width; ++x)
+      sum += ray.pixels[y * ray.rowBytes + x * ray.channels];
     return sum;
   };
   EXPECT_GT(rowSum(0), 4 * rowSum(ray.height * 3 / 4));
