@@ -191,16 +191,24 @@ TEST_F(WelcomeTest, ACompileStopsTheSequenceAndRaisesNoRequest) {
   RunToStart();
   FramesUntil([] { return WelcomeRunning == 0; });  // the short showing
   SetWorldPath("w.wld");
-  OpenWebLink(kProductMenuWelcome);  // the long one
-  FramesUntil([] { return false; }, 300);
-  CompileRequest = 1;
-  Frame();
-  EXPECT_EQ(gCompiles, "compile(w.wld) ");
-  EXPECT_EQ(WelcomeRunning + WelcomePanel.hidden, 1u);
-  EXPECT_EQ(WelcomeImage3.texture, nullptr);
-  EXPECT_EQ(AnimationPool.count, 0u);
-  FramesUntil([] { return false; }, 400);
-  EXPECT_EQ(gCompiles, "compile(w.wld) ");
+  for (const bool fading : {false, true}) {
+    SCOPED_TRACE(fading ? "during the fade-out" : "during the long showing");
+    gCompiles.clear();
+    HidePlane(MenuBar);
+    OpenWebLink(kProductMenuWelcome);  // the long one
+    FramesUntil([] { return false; }, 300);
+    if (fading) SkipWelcomeSequence();
+    FramesUntil([] { return false; }, 10);
+    CompileRequest = 1;
+    Frame();
+    EXPECT_EQ(gCompiles, "compile(w.wld) ");
+    EXPECT_EQ(WelcomeRunning + WelcomePanel.hidden, 1u);
+    EXPECT_EQ(WelcomeImage3.texture, nullptr);
+    EXPECT_EQ(AnimationPool.count, 0u);
+    FramesUntil([] { return false; }, 400);
+    EXPECT_EQ(gCompiles, "compile(w.wld) ");
+    EXPECT_EQ(MenuBar.hidden, 1u);  // the screen's end never came
+  }
 }
 
 // What tells WelcomeImage2's pages apart: a hash of a sample of its texels (their masks
