@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "platform/message_box.h"
 
@@ -34,15 +34,18 @@ bool PipeStayedEmpty(int fd) {
 std::uint32_t FindOnPath(const char* program) {
   const char* path = std::getenv("PATH");
   if (program == nullptr || program[0] == '\0' || path == nullptr) return 0;
-  const std::string dirs = path;
-  std::size_t begin = 0;
-  for (;;) {
-    const std::size_t end = dirs.find(':', begin);
-    std::string dir = dirs.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
-    if (dir.empty()) dir = ".";
-    if (access((dir + "/" + program).c_str(), X_OK) == 0) return 1;
-    if (end == std::string::npos) return 0;
-    begin = end + 1;
+  for (const char* dir = path;;) {
+    const char* end = std::strchr(dir, ':');
+    const int length = static_cast<int>(end != nullptr ? end - dir : std::strlen(dir));
+    char candidate[4096];
+    // An empty entry is the current directory.
+    const int n = length == 0 ? std::snprintf(candidate, sizeof candidate, "./%s", program)
+                              : std::snprintf(candidate, sizeof candidate, "%.*s/%s", length, dir,
+                                              program);
+    if (n > 0 && static_cast<std::size_t>(n) < sizeof candidate && access(candidate, X_OK) == 0)
+      return 1;
+    if (end == nullptr) return 0;
+    dir = end + 1;
   }
 }
 
