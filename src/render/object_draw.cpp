@@ -36,8 +36,6 @@ constexpr std::uint32_t kBandPeriod = 8;
 constexpr std::uint8_t kBandGround[3] = {236, 230, 212};
 constexpr std::uint8_t kBandLine[3] = {90, 60, 40};
 
-bool gContourReported = false;
-
 PuffSliceRange Slice(const BatchRange& range) {
   return {range.firstFloat, range.floatCount, range.firstIndex, range.indexCount};
 }
@@ -99,9 +97,8 @@ void FillBands(Texture2D& texture) {
   }
 }
 
+// Once per load, that is once per rendering-context generation.
 void ReportContour(const std::string& text) {
-  if (gContourReported) return;
-  gContourReported = true;
   LogWriteText(LogStream(), (text + "\n").c_str());
   ShowMessageBox("Warning", text.c_str(), MessageIcon::kExclamation, MessageButtons::kOk);
 }

@@ -58,8 +58,9 @@ inline void DrawItemUnmark(SceneObject& object) { object.visible = 0; }
 std::uint32_t DrawSceneObject(SceneObject& object, std::uint32_t flags);
 
 // Loads "contour.png" into ContourTexture when ContourStamp is not ContextStamp + 1. A file
-// that is missing or does not load is reported once (session log and a warning box, naming
-// the file and where it was looked for) and replaced by bands made in memory.
+// that is missing or does not load is reported (session log and a warning box, naming the
+// file and where it was looked for) and replaced by bands made in memory; the next attempt is
+// the load of the next rendering-context generation.
 void ContourTextureLoad();
 
 }  // namespace veskor
