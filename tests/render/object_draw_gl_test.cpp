@@ -67,6 +67,19 @@ bool Near(const Rgba& p, int r, int g, int b, int tolerance = 3) {
          std::abs(p.b - b) <= tolerance;
 }
 
+PFNGLLOCKARRAYSEXTPROC gDriverLock;
+PFNGLUNLOCKARRAYSEXTPROC gDriverUnlock;
+std::vector<GLsizei> gLocked;
+int gUnlocks;
+void APIENTRY CountingLock(GLint first, GLsizei count) {
+  gLocked.push_back(first == 0 ? count : -1);
+  gDriverLock(first, count);
+}
+void APIENTRY CountingUnlock() {
+  ++gUnlocks;
+  gDriverUnlock();
+}
+
 // Window pixel of the world point (x, y) under the identity view.
 int Px(float v) { return int((v + 1) * 32); }
 
@@ -186,6 +199,25 @@ TEST_F(ObjectDrawGlTest, FlatAndLineColoursPerRange) {
   glGetIntegerv(GL_POLYGON_MODE, modes);
   EXPECT_EQ(modes[0], GL_FILL);
   EXPECT_EQ(modes[1], GL_FILL);
+}
+
+// The compiled-array lock over each binding's vertices, unless the layer serves the vertex
+// array range (which it reports when on).
+TEST_F(ObjectDrawGlTest, LocksEachBindingUnlessTheVertexArrayRangeIsThere) {
+  const char* layer = std::getenv("VESKOR_GL_COMPAT");
+  const bool on = layer == nullptr || std::string(layer) != "0";
+  EXPECT_EQ(HasExtension(kExtVertexArrayRange) != 0, on);
+  gDriverLock = glLockArraysEXT, gDriverUnlock = glUnlockArraysEXT;
+  glLockArraysEXT = CountingLock, glUnlockArraysEXT = CountingUnlock;
+  for (std::uint32_t mode = 1; mode < 4; ++mode) {
+    gLocked.clear();
+    gUnlocks = 0;
+    Draw(mode);
+    // 96 floats of the main binding, 32 of the further range, 8 floats a vertex.
+    EXPECT_EQ(gLocked, on ? std::vector<GLsizei>{} : (std::vector<GLsizei>{12, 4})) << mode;
+    EXPECT_EQ(gUnlocks, on ? 0 : 2);
+  }
+  glLockArraysEXT = gDriverLock, glUnlockArraysEXT = gDriverUnlock;
 }
 
 TEST_F(ObjectDrawGlTest, ReducedPrefixOnlyInItsPortalsMirroredView) {
