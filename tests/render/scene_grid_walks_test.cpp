@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "gfx/fog_floor.h"
+#include "mapengine/kernel_table.h"
 #include "render/object_draw.h"
 
 namespace veskor {
@@ -97,6 +98,7 @@ std::array<int, 3> AxisOrder(const float* d) {
 class SceneGridWalksTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    InitKernelTable();  // the camera's planes
     gDraws.clear();
     WalkDrawObject = Record;
     SceneGridInit(grid);
