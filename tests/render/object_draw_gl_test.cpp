@@ -287,6 +287,10 @@ TEST_F(ObjectDrawGlTest, TexturedModeDrawsEachRangeWithItsSkinSet) {
   slot.passes[0] = {0, nullptr};
   const auto want = [&](int k, int c) { return int(std::lround((light[k] * sun[c] + sky[c]) * 255)); };
   for (std::uint32_t mirrored : {0u, kDrawMirrored}) {
+    for (GLenum unit = 4; unit-- > 0;) {  // left on by whatever drew before: switched off
+      glClientActiveTextureARB(GL_TEXTURE0_ARB + unit);
+      glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    }
     EXPECT_EQ(Draw(kObjectModeTextured | mirrored), 8u);
     const struct {
       float x, y;
