@@ -95,6 +95,24 @@ void FractalNoiseGrid(std::uint32_t n, std::uint32_t px, std::uint32_t py, std::
   }
 }
 
+void WaterPassTexels(const VertexGrid& C, std::int8_t* texels) {
+  const std::uint32_t side = 1u << C.log2Width;
+  const std::uint32_t stride = side + 1;
+  const std::uint32_t rows = 1u << C.log2Height;
+  for (std::uint32_t r = 0; r < rows; ++r) {
+    const float* row0 = C.data + r * stride;
+    const float* row1 = row0 + stride;
+    for (std::uint32_t c = 0; c < side; ++c) {
+      const float d1 = row1[c + 1] - row0[c];
+      const float d2 = row0[c + 1] - row1[c];
+      float N[3] = {-kTexelSlope * (d1 + d2), kTexelSlope * (d2 - d1), kTexelNormalZ};
+      gKernelTable.KernelNormalize3(N);
+      texels[2 * (r * side + c)] = static_cast<std::int8_t>(kTexelScale * N[0]);
+      texels[2 * (r * side + c) + 1] = static_cast<std::int8_t>(kTexelScale * N[1]);
+    }
+  }
+}
+
 void WaterPassTextureBuild() {
   constexpr std::uint32_t kLog2 = kWaterPassLog2Size;
   constexpr std::uint32_t kSide = (1u << kLog2) + 1;
@@ -122,20 +140,7 @@ void WaterPassTextureBuild() {
   Texture2D& t = WaterPassTexture;
   Texture2DResize(t, 2, kLog2, kLog2);
   t.state.formatCode = WaterPassFormatCode(2);
-  auto* texels = static_cast<std::int8_t*>(t.pixels.data);
-  const std::uint32_t side = 1u << kLog2;
-  for (std::uint32_t r = 0; r < side; ++r) {
-    const float* row0 = C.data + r * kSide;
-    const float* row1 = row0 + kSide;
-    for (std::uint32_t c = 0; c < side; ++c) {
-      const float d1 = row1[c + 1] - row0[c];
-      const float d2 = row0[c + 1] - row1[c];
-      float N[3] = {-kTexelSlope * (d1 + d2), kTexelSlope * (d2 - d1), kTexelNormalZ};
-      gKernelTable.KernelNormalize3(N);
-      texels[2 * (r * side + c)] = static_cast<std::int8_t>(kTexelScale * N[0]);
-      texels[2 * (r * side + c) + 1] = static_cast<std::int8_t>(kTexelScale * N[1]);
-    }
-  }
+  WaterPassTexels(C, static_cast<std::int8_t*>(t.pixels.data));
   VertexGridRelease(C);
 
   Texture2DSetFilter(t, kFilterTrilinear);

@@ -37,6 +37,9 @@ std::uint32_t WaterPassFormatCode(std::uint32_t channels);
 // Gives WaterPassTexture a pixel block of channels x 2^(w + h) bytes and its half-texel sizes.
 void WaterPassTextureResize(std::uint32_t channels, std::uint32_t log2Width,
                             std::uint32_t log2Height);
+// The (ds, dt) texels of a height grid of (2^w + 1) x (2^h + 1) values: texel (r, c) from the
+// normal of the cell with corners at rows r, r + 1 and columns c, c + 1, times 127, truncated.
+void WaterPassTexels(const VertexGrid& heights, std::int8_t* texels);
 // Builds WaterPassTexture (resize, texels from FractalNoiseGrid, upload, pixels freed) and
 // sets WaterPassBuilt.
 void WaterPassTextureBuild();
