@@ -373,5 +373,60 @@ TEST_F(WaterSurfaceGlTest, InvisibleDrawsNothingAndSimpleGivesTheLitColour) {
   SunLightScale = 0.8f, SkyAmbientScale = 0.2f;
 }
 
+TEST_F(WaterGlTest, OverlayDrawsOnlyWithTextureShaders) {
+  SetFloatTexture(gPortal.readBack[0], 0.1f, 0.9f, 0.1f, 1);
+  SetFloatTexture(gPortal.readBack[1], 0.5f, 0.5f, 0.5f, 0);
+  glClearColor(0, 0, 1, 0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  PlaceView();
+  ASSERT_EQ(PortalBeginView(gPortal, &view), 1u);
+  const GlSnapshot before = Snapshot();
+  PortalOverlay(gPortal);
+  EXPECT_EQ(Snapshot(), before);
+  const std::int32_t* r = gPortal.pixelRect;
+  const test::Rgba p = test::ReadPixel((r[0] + r[2]) / 2, (r[1] + r[3]) / 2);
+  PortalCopyTexture(gPortal);
+  if (GlCompatEnabled()) {
+    EXPECT_GT(p.g, 40);  // the first read-back colour over the blue
+    EXPECT_LT(p.b, 250);
+  } else {
+    EXPECT_EQ(p.g, 0);
+    EXPECT_EQ(p.b, 255);
+  }
+}
+
+// On the offset path the reflection (stripes across u) is displaced by the wave texture: the
+// water's image changes with WaterPhase and comes back after 25 units.
+TEST_F(WaterSurfaceGlTest, DisplacementMovesWithThePhaseAndRepeats) {
+  const float mirror[3] = {0.8f, 0.6f, 0.4f};
+  gPortal.bumpScale = 4;
+  auto image = [&](float phase) {
+    Frame(mirror);
+    // Stripes of 4 texels across the reflection.
+    std::vector<std::uint8_t> stripes(1024 * 64 * 4);
+    for (int i = 0; i < 1024 * 64; ++i)
+      for (int c = 0; c < 4; ++c) stripes[4 * i + c] = (i % 1024) / 4 % 2 ? 255 : 0;
+    glBindTexture(GL_TEXTURE_2D, TextureNameTable[gPortal.reflection.state.slot]);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 1024, 64, GL_RGBA, GL_UNSIGNED_BYTE, stripes.data());
+    WaterPhase[0] = phase, WaterPhase[1] = -phase;
+    DrawWaterSurface(gPortal);
+    std::vector<std::uint8_t> px = Pixels();
+    CameraRestore(view);
+    return px;
+  };
+  const std::vector<std::uint8_t> a = image(0), b = image(10), c = image(25);
+  WaterPhase[0] = WaterPhase[1] = 0;
+  gPortal.bumpScale = 0.5f;
+  if (GlCompatEnabled()) {
+    EXPECT_NE(a, b);
+    int differ = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) differ += std::abs(a[i] - c[i]) > 24;
+    EXPECT_LT(differ, 40);
+  } else {
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(a, c);
+  }
+}
+
 }  // namespace
 }  // namespace veskor
