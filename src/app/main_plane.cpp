@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "app/camera_control.h"
+#include "app/compile_session.h"
 #include "app/pending_shell.h"
 #include "sound/sound_banks.h"
 #include "app/program_entry.h"

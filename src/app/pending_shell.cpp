@@ -10,12 +10,14 @@ void AnimationUpdateAll() {}
 
 void HideSetupPanel() {}
 
-std::uint32_t CompileSession(const char*) {
-  CompileRequest = 0;
-  return 0;
-}
-
 void RenderSession() {}
+
+GuiTextView StatusPanel;
+GuiTextView StatusText;
+GuiTextView ProgressPanel;
+GuiProgressBar StageProgressBar;
+GuiProgressBar TotalProgressBar;
+GuiTextList InfoPanel;
 
 void CameraStepWrapper(World&) {}
 
@@ -41,6 +43,11 @@ std::uint32_t WelcomeRunning = 0;
 std::uint32_t HelpShown = 0;
 
 void SkipWelcomeSequence() { WelcomeRunning = 0; }
+
+void StopWelcomeAnimations() {
+  WelcomeRunning = 0;
+  if (WelcomePanel.hidden == 0) HidePlane(WelcomePanel);
+}
 
 void CloseHelpPage() { HelpShown = 0; }
 

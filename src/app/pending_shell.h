@@ -1,13 +1,16 @@
-// Stand-ins for what the entry point, the main loop, the root plane and the settings call of
-// parts of the program still to come: the sessions, the screens and their widgets, the scene
-// renderer's draw and camera motion, and the animation tracks. Each is replaced, here, when
-// its part lands.
+// Stand-ins for what the entry point, the main loop, the root plane, the settings and the
+// compile session call of parts of the program still to come: the render session, the screens
+// and their widgets, the scene renderer's draw and camera motion, and the animation tracks.
+// Each is replaced, here, when its part lands.
 #pragma once
 
 #include <cstdint>
 
 #include "gfx/camera.h"
 #include "gui/clip_panel.h"
+#include "gui/progress_bar.h"
+#include "gui/text_list.h"
+#include "gui/text_view.h"
 #include "language/world.h"
 #include "platform/gl_context.h"
 
@@ -19,10 +22,16 @@ void AnimationUpdateAll();
 // The setup panel: none yet.
 void HideSetupPanel();
 
-// The sessions: a compile that compiles nothing (it clears CompileRequest and returns 0) and a
-// render session that prepares nothing.
-std::uint32_t CompileSession(const char* path);
+// The render session: it prepares nothing.
 void RenderSession();
+// The session panels of the main interface, not configured: the session header and log, the
+// progress panel with its two bars; and the information panel.
+extern GuiTextView StatusPanel;
+extern GuiTextView StatusText;
+extern GuiTextView ProgressPanel;
+extern GuiProgressBar StageProgressBar;
+extern GuiProgressBar TotalProgressBar;
+extern GuiTextList InfoPanel;
 // The scene renderer: the camera motion and the draw do nothing; no polygons are drawn.
 void CameraStepWrapper(World& world);
 void SceneDraw(Camera& camera, std::uint32_t mode, std::uint32_t* polygons);
@@ -39,6 +48,8 @@ extern GuiClipPanel WelcomePanel;
 extern std::uint32_t WelcomeRunning;
 extern std::uint32_t HelpShown;
 void SkipWelcomeSequence();
+// What a compile session does to the welcome sequence: it ends at once, hidden.
+void StopWelcomeAnimations();
 void CloseHelpPage();
 // The examine and save-view check boxes of the menu bar: their state, written with their
 // bound values.

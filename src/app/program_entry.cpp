@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/session_status.h"
 #include "app/settings.h"
 #include "app/stencil_rect.h"
 #include "app/text_resources.h"
@@ -97,6 +98,7 @@ int WinMain(const char* commandLine, const ShellPorts& ports) {
   InitKernelTable();
   RandomSeed(1);
   SetWorldPath(commandLine);
+  gSessionPorts = ports;
   if (MainPlaneInit(gMainPlane, "  v.e.s.k.o.r", "wld Final.ico", 0, ports.initWindow) == 0)
     StartFailure("can't init P !");
   FirstLaunchWarning(gMainPlane);
