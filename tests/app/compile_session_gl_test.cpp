@@ -47,6 +47,7 @@ class CompileSessionTest : public test::GlTest {
     ASSERT_TRUE(SetSearchDirs(dir_.Path("product").c_str(), dir_.Path("binary").c_str(), "",
                               "", dir_.Path("work").c_str()));
     test::ConfigureSessionPanels();
+    HidePlane(StatusPanel);
     FullScreenMode = 0;
     WindowedWidth = 300;  // room for the scene below the menu bar's 112 rows
     WindowedHeight = 400;
@@ -194,8 +195,12 @@ TEST_F(CompileSessionTest, TheProgressPanelNamesTheWorldByItsFirstInfo) {
   const std::vector<test::TextRun> dunes = {{"arial", 0, 1.0f, 20, 14, "\\bDunes"},
                                             {"times new roman", 0, 1.0f, 20, 40, "Bo"},
                                             {"times new roman", 0, 1.0f, 20, 56, "May"}};
+  const std::vector<test::TextRun> hills = {{"arial", 0, 1.0f, 20, 14, "\\bHills"},
+                                            {"times new roman", 0, 1.0f, 20, 40, "Ann"},
+                                            {"times new roman", 0, 1.0f, 20, 56, "2003"}};
   const std::vector<test::TextRun> noName = {{"arial", 0, 1.0f, 20, 14, "no name"}};
-  for (const auto& [world, runs] : {std::pair{"two.wld", dunes}, std::pair{"none.wld", noName}}) {
+  for (const auto& [world, runs] : {std::pair{"two.wld", dunes}, std::pair{"w.wld", hills},
+                                    std::pair{"none.wld", noName}}) {
     ASSERT_EQ(CompileSession((dir_.path() + world).c_str()), 1u);
     EXPECT_EQ(test::Differing(test::ViewImage(ProgressPanel), test::DrawnImage(8, 7, runs)), 0u)
         << world;

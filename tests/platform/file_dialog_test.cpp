@@ -79,7 +79,7 @@ TEST(FileDialog, RunsZenityWithItsArgumentsAndReadsTheChoice) {
       {":7", here.c_str(), "/d/w.wld\\n", "0", 64, 1, "/d/w.wld", true},
       {":7", here.c_str(), "/d/w.wld", "0", 9, 1, "/d/w.wld", true},
       {":7", here.c_str(), "/d/w.wld\\n", "0", 8, 0, "", true},  // does not fit
-      {":7", here.c_str(), "", "1", 64, 0, "", true},            // cancelled
+      {":7", here.c_str(), "/d/w.wld\\n", "1", 64, 0, "", true},  // cancelled
       {":7", here.c_str(), "/d/w.wld\\n", "5", 64, 0, "", true},  // failed
       {":7", here.c_str(), "", "0", 64, 0, "", true},
       {nullptr, here.c_str(), "/d/w.wld\\n", "0", 64, 0, "", false},
