@@ -48,6 +48,7 @@ class CompileSessionTest : public test::GlTest {
                               "", dir_.Path("work").c_str()));
     test::ConfigureSessionPanels();
     HidePlane(StatusPanel);
+    gSessionPorts = DefaultShellPorts();
     FullScreenMode = 0;
     WindowedWidth = 300;  // room for the scene below the menu bar's 112 rows
     WindowedHeight = 400;
