@@ -27,14 +27,13 @@ namespace veskor {
 namespace {
 
 const std::string kBegin = "> begin 'parse' session";
-const std::vector<std::string> kCompiled = {"> end 'parse' session", "> begin 'compile' session",
-                                            "> end 'compile' session"};
 
 std::string ParseFile(const std::string& name) { return "      parse file <\\%" + name + ">"; }
 
-std::vector<std::string> Lines(std::vector<std::string> a, const std::vector<std::string>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
+// The log of a session that compiled the root file `name`.
+std::vector<std::string> Compiled(const std::string& name) {
+  return {kBegin, ParseFile(name), "> end 'parse' session", "> begin 'compile' session",
+          "> end 'compile' session"};
 }
 
 class CompileSessionTest : public test::GlTest {
@@ -96,10 +95,10 @@ TEST_F(CompileSessionTest, EachCommandLineFormOpensItsFile) {
     std::string searchDir;  // the one search directory added
   };
   const Case cases[] = {
-      {"\"" + d + "w.wld\"", 0, 1, Lines({kBegin, ParseFile("w.wld")}, kCompiled), "", d},
-      {"w.wld", 0, 1, Lines({kBegin, ParseFile("w.wld")}, kCompiled), "", ""},
-      {"\"" + d + "w.wld\" -fast", 0, 1, Lines({kBegin, ParseFile("w.wld")}, kCompiled), "", d},
-      {"sub/v.wld", 0, 1, Lines({kBegin, ParseFile("v.wld")}, kCompiled), "", "sub/"},
+      {"\"" + d + "w.wld\"", 0, 1, Compiled("w.wld"), "", d},
+      {"w.wld", 0, 1, Compiled("w.wld"), "", ""},
+      {"\"" + d + "w.wld\" -fast", 0, 1, Compiled("w.wld"), "", d},
+      {"sub/v.wld", 0, 1, Compiled("v.wld"), "", "sub/"},
       {d + "none.wld", 0, 0, {kBegin, ParseFile("none.wld")}, "can not open file", ""},
       {"", 1, 0,
        {kBegin, "      the command line is too long: a world path has at most 511 characters"},
@@ -137,7 +136,7 @@ TEST_F(CompileSessionTest, TheDialogsChoiceOrItsCancel) {
   };
   const Case cases[] = {
       {nullptr, 0, {kBegin}, "compilation aborted", "file open error"},
-      {"w.wld", 1, Lines({kBegin, ParseFile("w.wld")}, kCompiled), "", ""},
+      {"w.wld", 1, Compiled("w.wld"), "", ""},
       {"none.wld", 0, {kBegin, ParseFile("none.wld")}, "compilation aborted", ""},
   };
   for (const Case& c : cases) {

@@ -1,6 +1,8 @@
 #include "session_panels.h"
 
 #include <algorithm>
+#include <functional>
+#include <numeric>
 
 #include "app/pending_shell.h"
 #include "gui/text_bitmap.h"
@@ -27,16 +29,6 @@ void ConfigureSessionPanels() {
   MakeImage(StatusPanel, 10, 6);
   MakeImage(StatusText, 10, 8);
   MakeImage(ProgressPanel, 8, 7);
-  static bool placed = false;
-  if (placed) return;
-  placed = true;
-  ConfigureWidget(ProgressPanel, 24, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 256, 0}, {0, 0, 128, 0});
-  ConfigureWidget(StageProgressBar, 24, {0, 0, 20, 0}, {0, 0, 102, 0}, {0, 1, -20, 0},
-                  {0, 0, 114, 0});
-  ConfigureWidget(TotalProgressBar, 24, {0, 0, 20, 0}, {0, 0, 120, 0}, {0, 1, -20, 0},
-                  {0, 0, 132, 0});
-  AddChildPlane(ProgressPanel, StageProgressBar);
-  AddChildPlane(ProgressPanel, TotalProgressBar);
 }
 
 std::vector<std::uint8_t> DrawnImage(std::uint32_t log2Width, std::uint32_t log2Height,
@@ -77,10 +69,9 @@ std::vector<std::uint8_t> ExpectedHeader(const std::vector<std::string>& words,
 }
 
 std::size_t Differing(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
-  if (a.size() != b.size()) return a.size() > b.size() ? a.size() - b.size() : b.size() - a.size();
-  std::size_t n = 0;
-  for (std::size_t i = 0; i < a.size(); ++i) n += a[i] != b[i] ? 1 : 0;
-  return n;
+  if (a.size() != b.size()) return std::max(a.size(), b.size());
+  return std::inner_product(a.begin(), a.end(), b.begin(), std::size_t{0}, std::plus<>(),
+                            std::not_equal_to<>());
 }
 
 }  // namespace veskor::test

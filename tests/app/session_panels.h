@@ -12,7 +12,7 @@
 
 namespace veskor::test {
 
-// Gives the five panels their text images (empty) and the bars a place in the progress panel.
+// Gives the three text panels their text images, empty.
 void ConfigureSessionPanels();
 
 // One text run of a reference image: face, style bits, level, place, text with its markup.
@@ -35,7 +35,7 @@ std::vector<std::uint8_t> ExpectedLog(const std::vector<std::string>& lines);
 // The header: each word in arial bold at (20, 12), then the status text in arial at (100, 12).
 std::vector<std::uint8_t> ExpectedHeader(const std::vector<std::string>& words,
                                          const std::string& status = "");
-// Bytes that differ, or the size difference when the sizes differ.
+// Bytes that differ (all when the sizes differ).
 std::size_t Differing(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b);
 
 }  // namespace veskor::test

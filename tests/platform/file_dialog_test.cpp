@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "support/temp_dir.h"
@@ -19,20 +20,15 @@ namespace {
 class ScopedEnv {
  public:
   ScopedEnv(const char* name, const char* value) : name_(name) {
-    const char* old = std::getenv(name);
-    had_ = old != nullptr;
-    if (had_) old_ = old;
+    if (const char* old = std::getenv(name)) old_ = old;
     Set(value);
   }
-  ~ScopedEnv() { Set(had_ ? old_.c_str() : nullptr); }
-  void Set(const char* value) const {
-    value != nullptr ? setenv(name_, value, 1) : unsetenv(name_);
-  }
+  ~ScopedEnv() { Set(old_ ? old_->c_str() : nullptr); }
 
  private:
+  void Set(const char* value) const { value ? setenv(name_, value, 1) : unsetenv(name_); }
   const char* name_;
-  bool had_;
-  std::string old_;
+  std::optional<std::string> old_;
 };
 
 const OpenFileRequest kRequest = {"Open Korvane world", "Korvane world | *.wld *.vsk",
