@@ -1,19 +1,21 @@
 // The application shell: the start-up's steps on the product tree with a store from the store
 // writer (reading the settings, the probe with the pixel-format choice, the real window and
 // context, the GL state with its 10000 texture names, the sound device, the text resources,
-// the intro music), the whole start-up to the first swapped frame, and the root plane's frame
-// without a world and with a scene draw stood in; the compile session of each world of the
-// language's corpus, and one progress report of the render preparation.
+// the intro music), the whole start-up to the first swapped frame, the root plane's frame
+// without a world and with a scene draw stood in, the main interface's build (the first
+// frame's) and one pass of the interface over the scene; the compile session of each world of
+// the language's corpus, and one progress report of the render preparation.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "app/compile_session.h"
+#include "app/main_interface.h"
 #include "app/main_plane.h"
 #include "app/pending_shell.h"
 #include "app/program_entry.h"
@@ -26,11 +28,11 @@
 #include "foundation/session_log.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_names.h"
-#include "gui/text_bitmap.h"
-#include "gui/widget_textures.h"
+#include "gui/interface_frame.h"
 #include "mapengine/kernel_table.h"
 #include "platform/gl.h"
 #include "platform/gl_context.h"
+#include "platform/offscreen.h"
 #include "sound/sample_loader.h"
 #include "sound/sound_output.h"
 #include "support/sound_files.h"
@@ -170,6 +172,17 @@ void StartIntroMusic(benchmark::State& state) {
 }
 BENCHMARK(StartIntroMusic)->Unit(benchmark::kMicrosecond);
 
+// Drops the interface tree's links, so that the first frame builds it on a bare plane again.
+void ForgetInterfaceTree() {
+  for (GuiPlane* p : std::initializer_list<GuiPlane*>{&gMainPlane, &ProgressPanel, &StatusPanel,
+                                                      &SetupPanel, &InfoPanel, &ViewList}) {
+    VmArrayRelease(p->backChildren);
+    VmArrayRelease(p->frontChildren);
+    MemBlockRelease(p->children.pool);
+    p->children = ChildList{};
+  }
+}
+
 // The whole start-up, from the entry point to the first frame swapped; the window goes again
 // after each run.
 bool gSwapped = false;
@@ -194,6 +207,7 @@ void StartToFirstFrame(benchmark::State& state) {
     state.PauseTiming();
     ShutdownWindow(gMainPlane, 0);
     gMainPlane.settingsRead = 0;  // nothing is saved at the end of the benchmarks
+    ForgetInterfaceTree();
     state.ResumeTiming();
   }
 }
@@ -222,16 +236,68 @@ void MainPlaneFrameOnce(benchmark::State& state) {
 }
 BENCHMARK(MainPlaneFrameOnce)->Arg(0)->Arg(1)->ArgName("world");
 
-// The session panels' text images, sized as the main interface sizes them.
-void SessionPanels() {
-  static bool made = false;
-  if (made) return;
-  made = true;
-  for (auto [view, w, h] : {std::tuple{&StatusPanel, 10u, 6u}, std::tuple{&StatusText, 10u, 8u},
-                            std::tuple{&ProgressPanel, 8u, 7u}}) {
-    ResizeImageBuffer(view->textTexture, 1, w, h, 2);
-    CreateTextBitmap(view->textBitmap, &view->textTexture);
+// The main interface's build on the product tree: every picture loaded, every text drawn.
+void MainInterfaceBuild(benchmark::State& state) {
+  if (!Context()) {
+    state.SkipWithError("no GL context");
+    return;
   }
+  Plane();
+  if (TextureNameTableCount == 0) InitTextureNames();
+  LoadTextResources();
+  for (auto _ : state) {
+    state.PauseTiming();
+    ForgetInterfaceTree();
+    state.ResumeTiming();
+    BuildMainInterface();
+  }
+}
+BENCHMARK(MainInterfaceBuild)->Unit(benchmark::kMillisecond);
+
+// One interface pass at 1024 x 768, layout and drawing, with the menu bar shown, and with the
+// setup panel open too.
+void MainInterfacePass(benchmark::State& state) {
+  if (!Context()) {
+    state.SkipWithError("no GL context");
+    return;
+  }
+  Plane();
+  if (TextureNameTableCount == 0) InitTextureNames();
+  LoadTextResources();
+  ForgetInterfaceTree();
+  BuildMainInterface();
+  OffscreenBuffer* buffer = OffscreenCreate(1024, 768);
+  if (buffer == nullptr) {
+    state.SkipWithError("no off-screen buffer");
+    return;
+  }
+  OffscreenMakeCurrent(buffer);
+  PixelSize = {1.0f / 1024, 1.0f / 768};
+  ShowMainWidgets();
+  if (state.range(0) != 0) ShowPlane(SetupPanel);
+  for (auto _ : state) {
+    LayoutDirty = 1;
+    LayOutInterface(gMainPlane);
+    DrawInterface(gMainPlane);
+    glFinish();
+  }
+  HidePlane(SetupPanel);
+  OffscreenRestoreWindow();
+  OffscreenDestroy(buffer);
+}
+BENCHMARK(MainInterfacePass)->Arg(0)->Arg(1)->ArgName("setup")->Unit(benchmark::kMillisecond);
+
+// The main interface as the first frame builds it, session panels among it, once: on the
+// product tree's pictures, before the corpus moves the search directories.
+void SessionPanels() {
+  static bool built = false;
+  if (built) return;
+  built = true;
+  Plane();
+  if (TextureNameTableCount == 0) InitTextureNames();
+  LoadTextResources();
+  ForgetInterfaceTree();
+  BuildMainInterface();
 }
 
 // The language's corpus of whole worlds with the sounds they name, copied once.
@@ -267,14 +333,13 @@ void CompileSessionOfAWorld(benchmark::State& state) {
     state.SkipWithError("no GL context");
     return;
   }
-  Plane();
+  SessionPanels();
   const auto& worlds = CorpusWorlds();
   const auto index = static_cast<std::size_t>(state.range(0));
   if (index >= worlds.size()) {
     state.SkipWithError("no such world");
     return;
   }
-  SessionPanels();
   FullScreenMode = 0;
   WindowedWidth = 1024;
   WindowedHeight = 768;

@@ -4,15 +4,24 @@
 // output points per second. Then the registration of the 64 operands of one composition with
 // their slice heights. Then the item geometry of cross-sections: the mesh of 256 rings of 256
 // points (triangles per second), and the "+" overlap and "-" join of two sets of 256 slices of
-// 1000-point circles one radius apart (section pairs per second).
+// 1000-point circles one radius apart (section pairs per second). Then the cross-sections: the
+// subdivision of a 16-point ring with its bank paths through 8 passes (output points per
+// second), and an object's slice table with its sweep paths at the maximum level, for the
+// Sphere and the 16-Edge vase (rings and points per second).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "geometry/curve_refinement.h"
 #include "geometry/geometry_test_support.h"
+#include "geometry/object_path_sets.h"
+#include "geometry/scene_build_error.h"
+#include "geometry/section_cut.h"
+#include "geometry/slice_table.h"
+#include "geometry/sweep_path_subdivision.h"
 #include "geometry/path_set_join.h"
 #include "geometry/path_set_mesh.h"
 #include "geometry/path_set_overlap.h"
@@ -34,13 +43,13 @@ void SessionWithOneBox() {
 }
 
 // 16 Edges of 32 points around the height axis, a vase whose radius swells and narrows.
-void Vase(EdgeCurveList& list) {
+void Vase(EdgeCurveList& list, float scale = 1) {
   std::vector<std::vector<test::CurvePoint>> edges(16);
   for (std::uint32_t e = 0; e < 16; ++e) {
     const float a = 6.2831853f * static_cast<float>(e) / 16;
     for (std::uint32_t i = 0; i < 32; ++i) {
       const float t = static_cast<float>(i) / 31;
-      const float r = 1 + 0.4f * std::sin(9.424778f * t);
+      const float r = scale * (1 + 0.4f * std::sin(9.424778f * t));
       edges[e].push_back({r * std::cos(a), r * std::sin(a), 4 * t - 2});
     }
   }
@@ -158,6 +167,72 @@ void JoinCircles256x1000(benchmark::State& state) {
   PathSetFree(b);
 }
 BENCHMARK(JoinCircles256x1000)->Unit(benchmark::kMillisecond);
+
+// A 16-point ring cut from a vase wide enough that no point turns flat within 8 passes, between
+// two input points so its three bank paths blend; every level at 8.
+void SubdivideRing16x8Passes(benchmark::State& state) {
+  EdgeCurveList model{};
+  Vase(model, 100000);
+  SliceTable table{};
+  SliceTableFill(table, model);
+  const LodBoxList boxes{{{-1e6f, 1e6f, -1e6f, 1e6f, -1e6f, 1e6f, 1e9f}}, 1};
+  SubdivisionSettings settings{};
+  settings.range = LodRange{&boxes, 8, 0, 8, 0.002f};
+  TransformNodeInit(settings.transform);
+  std::uint32_t segments[16];
+  float fractions[16];
+  for (std::uint32_t e = 0; e < 16; ++e) segments[e] = 15, fractions[e] = 0.3f;
+  SweepPath raw{}, out{};
+  double points = 0;
+  for (auto _ : state) {
+    SectionCut(model, segments, fractions, raw, table, 0);
+    SubdivideSweepPaths(raw, kSweepPathLevelCap, settings, out);
+    points += out.count;
+  }
+  state.counters["points"] = benchmark::Counter(points, benchmark::Counter::kIsRate);
+  state.SetLabel(std::to_string(gSubdivisionBanks.count) + " bank paths, " +
+                 std::to_string(out.count) + " points");
+  SweepPathRelease(raw);
+  SweepPathRelease(out);
+  SliceTableRelease(table);
+  EdgeCurveListFree(model);
+}
+BENCHMARK(SubdivideRing16x8Passes)->Unit(benchmark::kMicrosecond);
+
+// Arg 0: the built-in Sphere; 1: the 16-Edge vase of 32 points. Registration (the refinement)
+// is outside the timing: the slice table frees the refined Edges.
+void SliceAndSweep(benchmark::State& state) {
+  const bool vase = state.range(0) != 0;
+  SessionWithOneBox();
+  EdgeCurveList model{};
+  if (vase) Vase(model);
+  const EdgeCurveList& source = vase ? model : gWorld.models[gWorld.builtinModels[kBuiltinSphere]];
+  TransformNode identity;
+  TransformNodeInitUnit(identity);
+  double rings = 0, points = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    RenderListReset();
+    ObjectPathSetsReset();
+    SceneBuildErrorReset();
+    SceneNode node{};
+    RegisterSceneObject(source, identity, node);
+    node.useCount = 1;
+    state.ResumeTiming();
+    BuildSliceTable(&node);
+    state.PauseTiming();
+    const PathSet& set = gObjectPathSets.sets[0];
+    rings += set.count;
+    for (std::uint32_t k = 0; k < set.count; ++k) points += set.paths[k].count;
+    ReleaseObjectPathSets(&node);
+    state.ResumeTiming();
+  }
+  state.counters["rings"] = benchmark::Counter(rings, benchmark::Counter::kIsRate);
+  state.counters["points"] = benchmark::Counter(points, benchmark::Counter::kIsRate);
+  state.SetLabel(vase ? "vase 16x32" : "sphere");
+  EdgeCurveListFree(model);
+}
+BENCHMARK(SliceAndSweep)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace veskor

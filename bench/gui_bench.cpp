@@ -29,6 +29,7 @@
 #include "gui/text_list.h"
 #include "gui/text_view.h"
 #include "gui/view_list.h"
+#include "gui/widget_drawing.h"
 #include "gui/widget_textures.h"
 #include "mapengine/kernel_table.h"
 #include "platform/gl.h"
@@ -43,20 +44,27 @@ struct Quad : GuiWidget {
   void Draw() override {
     const WidgetRect r = WidgetSnappedRect(*this);
     glColor3f(r.left, r.top, 0.5f);
-    glBegin(GL_QUADS);
-    glVertex2f(r.left, r.top);
-    glVertex2f(r.right, r.top);
-    glVertex2f(r.right, r.bottom);
-    glVertex2f(r.left, r.bottom);
-    glEnd();
+    DrawPlainQuad(r);
   }
 };
+
+void MakeRoot(GuiPlane& root) {
+  root.root = &root;
+  root.enabled = 1;
+}
+
+// A four-channel picture 2^log2Side texels square, byte k holding k x step.
+void FillPicture(Texture2D& picture, std::uint32_t log2Side, std::uint32_t step) {
+  ResizeImageBuffer(picture, 4, log2Side, log2Side, 4);
+  auto* texels = static_cast<std::uint8_t*>(picture.pixels.data);
+  for (std::uint32_t i = 0; i < 4u << (2 * log2Side); ++i)
+    texels[i] = static_cast<std::uint8_t>(i * step);
+}
 
 // Ten panels across the window, each with nine children in a row (the last one in front).
 struct WidgetTree {
   WidgetTree() : widgets(100) {
-    root.root = &root;
-    root.enabled = 1;
+    MakeRoot(root);
     for (int p = 0; p < 10; ++p) {
       Quad& panel = widgets[p * 10];
       ConfigureWidget(panel, 8, {0.1f * p, 0, 2, 0}, {0, 0, 2, 0}, {0.1f * p + 0.1f, 0, -2, 0},
@@ -191,12 +199,9 @@ void DrawOneFrameOfEachWidgetClass(benchmark::State& state) {
   BenchWindow gl;
   if (!gl.Ready(state)) return;
   Texture2D picture;
-  ResizeImageBuffer(picture, 4, 8, 8, 4);
-  auto* texels = static_cast<std::uint8_t*>(picture.pixels.data);
-  for (std::uint32_t i = 0; i < 4u << 16; ++i) texels[i] = static_cast<std::uint8_t>(i * 7);
+  FillPicture(picture, 8, 7);
   GuiPlane root;
-  root.root = &root;
-  root.enabled = 1;
+  MakeRoot(root);
   GuiClipPanel clip;
   GuiImagePanel panel;
   GuiImageButton owner, button;
@@ -252,12 +257,9 @@ void DrawOneFrameOfEachChoiceWidget(benchmark::State& state) {
   BenchWindow gl;
   if (!gl.Ready(state)) return;
   Texture2D picture;
-  ResizeImageBuffer(picture, 4, 7, 7, 4);
-  auto* texels = static_cast<std::uint8_t*>(picture.pixels.data);
-  for (std::uint32_t i = 0; i < 4u << 14; ++i) texels[i] = static_cast<std::uint8_t>(i * 5);
+  FillPicture(picture, 7, 5);
   GuiPlane root;
-  root.root = &root;
-  root.enabled = 1;
+  MakeRoot(root);
   const char* lines[] = {"\\tChoices", "First line", "Second line", "Third line"};
   const TextListColours colours{{0, 0, 0, 0.5f}, {1, 1, 1}, {1, 1, 0}};
   GuiPickList pick;

@@ -3,11 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/main_interface.h"
+#include "app/main_interface_callbacks.h"
 #include "app/main_plane.h"
-#include "app/pending_shell.h"
 #include "app/program_entry.h"
 #include "app/session_status.h"
 #include "app/settings.h"
+#include "app/welcome_screen.h"
 #include "environment/environment_params.h"
 #include "foundation/search_dirs.h"
 #include "foundation/session_log.h"

@@ -4,13 +4,15 @@
 #include <cstdio>
 
 #include "app/camera_control.h"
+#include "app/help_page.h"
+#include "app/main_interface_callbacks.h"
 #include "app/main_plane.h"
 #include "app/pending_shell.h"
 #include "app/window_init.h"
+#include "app/welcome_screen.h"
 #include "app/window_proc.h"
 #include "foundation/frame_clock.h"
 #include "gui/gui_plane.h"
-#include "mapengine/kernel_table.h"
 #include "platform/message_box.h"
 
 namespace veskor {
@@ -49,36 +51,6 @@ bool HeldLetter(const std::uint32_t* keyTable, char lower) {
          Held(keyTable, static_cast<std::uint8_t>(lower - 'a' + 'A'));
 }
 
-// Space: into the examine orbit of the examine point nearest the camera, or out of it.
-void ToggleExamine(const Camera& camera) {
-  if (ExamineMode != 0) {
-    SelectedView = -1;
-    ExamineMode = 0;
-    return;
-  }
-  DragOffsetX = DragOffsetY = 0.0f;
-  if (gWorld.examineCount == 0) {
-    ExamineIndex = kNoExamine;
-    return;
-  }
-  std::uint16_t nearest = 0;
-  float nearestDistance = 0.0f;
-  for (std::uint16_t i = 0; i < gWorld.examineCount; ++i) {
-    const float* p = gWorld.examines[i].position;
-    float d[3] = {p[0] - camera.position[0], p[1] - camera.position[1],
-                  p[2] - camera.position[2]};
-    const float distance = gKernelTable.KernelLength3(d);
-    if (i == 0 || distance < nearestDistance) {
-      nearest = i;
-      nearestDistance = distance;
-    }
-  }
-  ExamineIndex = nearest;
-  SelectedView = gWorld.cameraCount + nearest;
-  SelectedViewTransition = kTransitionStart;
-  ExamineMode = 1;
-}
-
 void Zoom(Camera& camera, float step) {
   ViewFocalAngle = std::clamp(ViewFocalAngle + step, kFocalAngleMin, kFocalAngleMax);
   camera.focalAngle = ViewFocalAngle;
@@ -109,7 +81,7 @@ void MainPlaneOnKey(const std::uint32_t* keyTable) {
   const float* p = camera.position;
   if (Held(keyTable, kCodeHome)) CameraSetPosition(camera, p[0], p[1], p[2] + kHeightStep);
   if (Held(keyTable, kCodeEnd)) CameraSetPosition(camera, p[0], p[1], p[2] - kHeightStep);
-  if (Held(keyTable, ' ')) ToggleExamine(camera);
+  if (Held(keyTable, ' ')) ToggleExamine();
 
   bool digit = false;
   for (std::uint32_t n = 0; n < 10 && !digit; ++n) {

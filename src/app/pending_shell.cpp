@@ -1,23 +1,13 @@
 #include "app/pending_shell.h"
 
+#include "app/main_interface.h"
 #include "app/main_plane.h"
+#include "app/settings.h"
+#include "app/text_resources.h"
 
 namespace veskor {
 
-void ReserveAnimationPool() {}
-
-void AnimationUpdateAll() {}
-
-void HideSetupPanel() {}
-
 void RenderSession() {}
-
-GuiTextView StatusPanel;
-GuiTextView StatusText;
-GuiTextView ProgressPanel;
-GuiProgressBar StageProgressBar;
-GuiProgressBar TotalProgressBar;
-GuiTextList InfoPanel;
 
 void CameraStepWrapper(World&) {}
 
@@ -27,35 +17,20 @@ void SceneDraw(Camera&, std::uint32_t, std::uint32_t* polygons) {
 
 void AddViewSnapshot(World&, Camera&) {}
 
-void ViewListAutoClose() {}
-
 void LanguageScreen() { LanguageScreenPending = 0; }
 
-void BuildMainInterface() { MainInterfacePending = 0; }
+GuiTextView LanguagePanel;
+GuiDropList StartLanguageDropList;
 
-void WelcomeScreen() {
-  WelcomeScreenPending = 0;
-  WelcomeCountdown = 1;
+void SelectLanguage(std::int32_t index) {
+  LanguageIndex = index >= 1 && index < kLanguageCount ? index : 0;
+  ShowMainWidgets();
+  FirstLaunch = 0;
 }
 
-GuiClipPanel WelcomePanel;
-std::uint32_t WelcomeRunning = 0;
-std::uint32_t HelpShown = 0;
-
-void SkipWelcomeSequence() { WelcomeRunning = 0; }
-
-void StopWelcomeAnimations() {
-  WelcomeRunning = 0;
-  if (WelcomePanel.hidden == 0) HidePlane(WelcomePanel);
-}
-
-void CloseHelpPage() { HelpShown = 0; }
-
-std::uint32_t ExamineBoxState = 0;
-std::uint32_t SaveViewBoxState = 0;
-
-void SetExamineBox(std::uint32_t value) { ExamineBoxState = value; }
-
-void ClearSaveViewBox() { SaveViewBoxState = 0; }
+float RenderSessionTime = 0.0f;
+float EnvironmentStageTime = 0.0f;
+float ShaderStageTime = 0.0f;
+std::uint32_t GeometryCount = 0;
 
 }  // namespace veskor

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "app/animation_tracks.h"
+#include "app/automation.h"
 #include "app/session_status.h"
 #include "app/settings.h"
 #include "app/stencil_rect.h"
@@ -95,6 +97,7 @@ void FirstLaunchWarning(const MainPlane& plane) {
 }
 
 int WinMain(const char* commandLine, const ShellPorts& ports) {
+  AutomationInit();
   InitKernelTable();
   RandomSeed(1);
   SetWorldPath(commandLine);
@@ -127,6 +130,7 @@ int RunMainLoop(MainPlane& plane, const ShellPorts& ports) {
       MainWindowProc(message);
     } else {
       if (DrawEnabled != 0) DrawFrame(plane);
+      AutomationFrameDone(plane);
       ports.swapBuffers(plane);
       DispatchInterfaceKeys(plane, KeyEvent, KeyDownTable);
       DispatchInterfaceMouse(plane, MouseEvent, MouseButtons, HeldButtons, MouseModifiers, MouseX,

@@ -4,7 +4,8 @@
 #include <cstring>
 
 #include "app/main_plane.h"
-#include "app/pending_shell.h"
+#include "app/automation.h"
+#include "app/main_interface.h"
 #include "app/window_proc.h"
 #include "gfx/texture_format.h"
 #include "gfx/viewport_rect.h"
@@ -67,6 +68,7 @@ void DrawStageLabel(const char* label) {
 }  // namespace
 
 void ShowStatusLine(const char* text, std::int32_t mode) {
+  RecordStatusLine(text, mode);
   if (mode != 0) {
     TextBitmap& bitmap = StatusPanel.textBitmap;
     ResetTextFont(bitmap);

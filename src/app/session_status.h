@@ -34,6 +34,7 @@ extern ShellPorts gSessionPorts;
 // Mode 0: the text as the log's next line (times new roman 10, level 0.7, at x 10); the log
 // scrolls to its end; the image is not uploaded. Any other mode: the text at (100, 12) of the
 // header (arial 10, level 1.0), not erased first, uploaded, and the header blinks.
+// Headless runs also record the line (RecordStatusLine).
 void ShowStatusLine(const char* text, std::int32_t mode);
 
 // One progress report of the render preparation: 1 to go on, 0 to stop. It handles at most

@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "app/error_boxes.h"
+#include "app/main_interface_callbacks.h"
 #include "app/main_plane.h"
-#include "app/pending_shell.h"
 #include "app/registry.h"
 #include "app/text_resources.h"
 #include "app/window_proc.h"
@@ -220,13 +220,17 @@ std::uint32_t SaveSettings(const MainPlane& plane) {
 
 void SaveRenderLod() {
   HideSetupPanel();
+  WriteRenderLod();
+}
+
+std::uint32_t WriteRenderLod() {
   const bool written = WriteFraction("ObjectGeo", ObjectGeo) &&
                        WriteFraction("ObjectTex", ObjectTex) &&
                        WriteFraction("TerrainGeo", TerrainGeo) &&
                        WriteFraction("TerrainTex", TerrainTex) && WriteFraction("Portal", Portal) &&
                        WriteFraction("CloudLow", CloudLow) && WriteFraction("Overall", Overall) &&
                        WriteValue(kRegRenderLodKey, "IsLangCtrlLOD", TrueFalse(IsLangCtrlLOD));
-  static_cast<void>(written);  // a failed write ends the saving silently
+  return written ? 1 : 0;
 }
 
 }  // namespace veskor

@@ -46,9 +46,11 @@ void ReadRenderLod();
 // keep their stored values), else 1.
 std::uint32_t SaveSettings(const MainPlane& plane);
 
-// Hides the setup panel when shown, then writes the RenderLOD values; the first failing write
-// ends it silently.
+// Hides the setup panel when shown, then writes the RenderLOD values (WriteRenderLod).
 void SaveRenderLod();
+// Writes the RenderLOD values, each as "%.3f" in the C locale, then IsLangCtrlLOD; the first
+// failing write ends the writing (0), silently.
+std::uint32_t WriteRenderLod();
 
 // The standard conversions in the C locale: leading white space, a sign, digits (and for the
 // float a fraction and exponent) up to the first other character; text without a number gives

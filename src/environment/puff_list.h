@@ -42,4 +42,15 @@ void PuffListReset(PuffList& list);
 // Gives the node block back; the list is empty and owns no block.
 void PuffListRelease(PuffList& list);
 
+// The node operations. A node comes from the free list when it is not empty, else from the
+// node block, whose reserve is never passed: growing beyond it is fatal ("Virtual Memory Error
+// : Required Memory > Reserved Memory (used+node size>(1<<log2 reserve))").
+// Appends (puffIndex, slice, depth, sortKey) at the tail and returns the node.
+PuffListNode* PuffListAppend(PuffList& list, std::uint16_t puffIndex, std::uint16_t slice,
+                             float depth, float sortKey);
+// Inserts the node before `position` (a new head when `position` is the head); a null
+// `position` appends, which in an empty list makes the only node.
+PuffListNode* PuffListInsertBefore(PuffList& list, PuffListNode* position, std::uint16_t puffIndex,
+                                   std::uint16_t slice, float depth, float sortKey);
+
 }  // namespace veskor

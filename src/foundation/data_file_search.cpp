@@ -15,6 +15,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The fixed directories after the world directories, in search order.
+constexpr std::uint32_t kFixedSearchOrder[] = {kSearchWorkingDir, kSearchResourceDir,
+                                               kSearchImgDir,     kSearchSndDir,
+                                               kSearchBinaryDir,  kSearchProductDir};
+
+// The world directories from the last added to the first, then the fixed ones.
+template <typename Visit>
+void ForEachSearchIndex(Visit&& visit) {
+  const std::uint32_t count = std::min(ExtraSearchDirs.count, kExtraSearchDirCapacity);
+  for (std::uint32_t i = count; i-- > 0;)
+    if (visit(kSearchFirstExtraDir + i)) return;
+  for (std::uint32_t index : kFixedSearchOrder)
+    if (visit(index)) return;
+}
+
 bool IsRegularFile(const std::string& path) {
   std::error_code error;
   return fs::is_regular_file(path, error);
@@ -101,17 +116,24 @@ bool MatchDataFileName(const char* dir, const char* name, char* out, std::size_t
 }
 
 std::uint32_t FindDataFile(const char* name) {
-  if (name == nullptr) return 0;
-  const std::uint32_t count = std::min(ExtraSearchDirs.count, kExtraSearchDirCapacity);
-  for (std::uint32_t i = count; i-- > 0;) {
-    if (HoldsReadableFile(kSearchFirstExtraDir + i, name)) return kSearchFirstExtraDir + i;
-  }
-  const std::uint32_t order[] = {kSearchWorkingDir, kSearchResourceDir, kSearchImgDir,
-                                 kSearchSndDir,     kSearchBinaryDir,   kSearchProductDir};
-  for (std::uint32_t index : order) {
-    if (HoldsReadableFile(index, name)) return index;
-  }
-  return 0;
+  std::uint32_t found = 0;
+  if (name == nullptr) return found;
+  ForEachSearchIndex([&](std::uint32_t index) {
+    if (HoldsReadableFile(index, name)) found = index;
+    return found != 0;
+  });
+  return found;
+}
+
+std::string SearchedDirectoryList() {
+  std::string list;
+  ForEachSearchIndex([&](std::uint32_t index) {
+    const char* dir = SearchPath(index);
+    list += list.empty() ? "" : ", ";
+    list += dir[0] != '\0' ? dir : "./";
+    return false;
+  });
+  return list;
 }
 
 }  // namespace veskor

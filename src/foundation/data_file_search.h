@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace veskor {
 
@@ -14,6 +15,10 @@ namespace veskor {
 // directories. The system directory is not searched. The name is matched as
 // MatchDataFileName does; a directory plus name longer than 511 characters is not found there.
 std::uint32_t FindDataFile(const char* name);
+
+// The directories FindDataFile searches, in its order, separated by ", " (an empty one, the
+// current directory, as "./"): for the message about a file found in none of them.
+std::string SearchedDirectoryList();
 
 // Worlds were written on a system where '\' separates directories and letter case does not
 // matter. Finds the regular file that `name` (a bare name or a relative path, '\' or '/'

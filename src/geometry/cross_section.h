@@ -49,6 +49,10 @@ inline float ProfileArc(const SweepPath& s) { return std::bit_cast<float>(s.thir
 inline void SetProfileArc(SweepPath& s, float arc) {
   s.thirdWord = std::bit_cast<std::uint32_t>(arc);
 }
+inline float ReferenceValue(const SweepPath& s) { return std::bit_cast<float>(s.fourthWord); }
+inline void SetReferenceValue(SweepPath& s, float value) {
+  s.fourthWord = std::bit_cast<std::uint32_t>(value);
+}
 inline float SectionMinX(const SweepPath& s) { return s.bounds[0]; }
 inline float SectionMaxX(const SweepPath& s) { return s.bounds[1]; }
 inline float SectionMinY(const SweepPath& s) { return s.bounds[2]; }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "geometry/curve_refinement.h"
+#include "geometry/draw_items.h"
 #include "geometry/scaled_transform.h"
 #include "geometry/scene_build_error.h"
 #include "geometry/slice_heights.h"
@@ -72,6 +73,7 @@ RefinedEdgeListTable::~RefinedEdgeListTable() {
 
 void RenderListReset() {
   gSceneObjects.count = 0;
+  gDrawItems.count = 0;
   SliceHeightsReset();
 }
 

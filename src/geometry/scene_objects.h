@@ -55,8 +55,7 @@ struct RefinedEdgeListTable {
 };
 extern RefinedEdgeListTable gRefinedEdgeLists;
 
-// Starts a pass: no object, both SliceHeights halves empty. (The draw items join it with
-// their own table.)
+// Starts a pass: no object, no draw item (draw_items.h), both SliceHeights halves empty.
 void RenderListReset();
 
 // Registers a list as the next object, refined with the object geometry settings: the Edges

@@ -32,11 +32,13 @@ struct ScratchArray {
     room = static_cast<std::uint32_t>((std::uint64_t{1} << array.block.sizeClass) / sizeof(T));
   }
   void Clear() { VmArrayClear(array); }
-  // Appends one element; a full array moves to a block twice as large first.
+  // Appends one element; a full array moves to a block twice as large first (the value may be
+  // an element of the array itself: it is copied before the move).
   T& Append(const T& value) {
+    const T copy = value;
     if (array.count >= room) Grow();
     T* slot = static_cast<T*>(VmArrayAppend(array, 1, sizeof(T)));
-    *slot = value;
+    *slot = copy;
     return *slot;
   }
   // Drops every element from position n on.

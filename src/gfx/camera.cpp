@@ -164,12 +164,7 @@ void CameraApplyRoll(Camera& camera) {
   RollAxes(camera.right, camera.up, camera.roll, camera.rolledRight, camera.rolledUp);
 }
 
-void CameraFrameSteps(Camera& camera) {
-  CameraNormalizeDirection(camera);
-  CameraComputeRight(camera);
-  CameraComputeUp(camera);
-  CameraApplyRoll(camera);
-}
+void CameraFrameSteps(Camera& camera) { ViewFrameSteps(camera); }
 
 void CameraInit(Camera& camera, ViewPlane* owner) {
   camera.owner = owner;

@@ -107,6 +107,15 @@ void NormalizeViewDirection(float* d);
 void RightAxisFromDirection(const float* d, float* right);
 void UpAxis(const float* right, const float* d, float* up);
 void RollAxes(const float* right, const float* up, float roll, float* rolledRight, float* rolledUp);
+// The four steps in their order, on a view with direction, right, up, roll, rolledRight and
+// rolledUp fields: the frame steps of the Camera and of the OrthoCamera alike.
+template <typename View>
+void ViewFrameSteps(View& view) {
+  NormalizeViewDirection(view.direction);
+  RightAxisFromDirection(view.direction, view.right);
+  UpAxis(view.right, view.direction, view.up);
+  RollAxes(view.right, view.up, view.roll, view.rolledRight, view.rolledUp);
+}
 
 // fovy, guardOffset and guardSpan from focalAngle, guardPixels and cachedHeight. The band is
 // held below half the height, so the field of view stays below 180 degrees.

@@ -159,8 +159,9 @@ void GeometryBatchBufferFinalize(GeometryBatchBuffer& buffer) {
 
   float* vertices = nullptr;
   std::uint16_t* indices = nullptr;
+  std::uint8_t* tail = nullptr;
   if (HasExtension(kExtVertexArrayRange)) {
-    const auto bytes = static_cast<GLsizei>(buffer.vertexBytes);
+    const auto bytes = static_cast<GLsizei>(buffer.vertexBytes + kBatchVertexTailBytes);
     if ((vertices = static_cast<float*>(wglAllocateMemoryNV(bytes, 0, 0, 1.0f))) != nullptr) {
       buffer.memoryKind = kBatchMemoryVarHigh;
       SetVarMemorySize(buffer.vertexBytes);
@@ -170,18 +171,23 @@ void GeometryBatchBufferFinalize(GeometryBatchBuffer& buffer) {
     }
   }
   if (vertices != nullptr) {
+    tail = reinterpret_cast<std::uint8_t*>(vertices) + buffer.vertexBytes;
     indices = static_cast<std::uint16_t*>(AppendFinal(buffer.finalBlock, buffer.indexBytes));
   } else {
     buffer.memoryKind = kBatchMemoryOrdinary;
-    auto* bytes = static_cast<std::uint8_t*>(
-        AppendFinal(buffer.finalBlock, buffer.vertexBytes + buffer.indexBytes));
+    auto* bytes = static_cast<std::uint8_t*>(AppendFinal(
+        buffer.finalBlock, buffer.vertexBytes + buffer.indexBytes + kBatchVertexTailBytes));
     vertices = reinterpret_cast<float*>(bytes);
-    if (bytes != nullptr) indices = reinterpret_cast<std::uint16_t*>(bytes + buffer.vertexBytes);
+    if (bytes != nullptr) {
+      indices = reinterpret_cast<std::uint16_t*>(bytes + buffer.vertexBytes);
+      tail = bytes + buffer.vertexBytes + buffer.indexBytes;
+    }
   }
   if (vertices == nullptr || indices == nullptr) FatalError(kAllocationFailed);
 
   std::memcpy(vertices, staging, buffer.vertexBytes);
   std::memcpy(indices, stagingIndices, buffer.indexBytes);
+  std::memset(tail, 0, kBatchVertexTailBytes);
   std::free(staging);
   std::free(stagingIndices);
   buffer.vertices = vertices;

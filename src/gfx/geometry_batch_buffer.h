@@ -31,6 +31,10 @@ enum : std::uint32_t {
 };
 
 inline constexpr std::uint32_t kBatchStagingVertexBytes = 33554432;
+// The final vertex block is followed by this many more bytes of its own memory, zeroed (in
+// ordinary memory after the index block): a range read as three floats from byte 20 of each
+// 24-byte vertex (format 5 for the puff passes) reaches 8 bytes past its last vertex.
+inline constexpr std::uint32_t kBatchVertexTailBytes = 8;
 inline constexpr std::uint32_t kBatchStagingIndexBytes = 8388608;
 inline constexpr std::int32_t kWaterBoxCapacity = 32;
 inline constexpr std::uint32_t kNoWaterBox = 0xFFFFFFFF;

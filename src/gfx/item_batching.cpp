@@ -9,22 +9,12 @@ namespace veskor {
 
 namespace {
 
-// The mesh box in world space: the per-axis bounds of its eight corners through the matrix.
+// The mesh box in world space.
 void WorldBox(const MeshBuilder& mesh, const float* matrix, float* lo, float* hi) {
-  for (int a = 0; a < 3; ++a) lo[a] = mesh.boxMin[a], hi[a] = mesh.boxMax[a];
-  if (matrix == nullptr) return;
-  const KernelTable& k = gKernelTable;
-  for (int c = 0; c < 8; ++c) {
-    const float corner[4] = {(c & 1) ? mesh.boxMax[0] : mesh.boxMin[0],
-                             (c & 2) ? mesh.boxMax[1] : mesh.boxMin[1],
-                             (c & 4) ? mesh.boxMax[2] : mesh.boxMin[2], 1.0f};
-    float p[4];
-    k.KernelMat4Vec4(p, matrix, corner);
-    for (int a = 0; a < 3; ++a) {
-      lo[a] = c == 0 ? p[a] : k.KernelMin(lo[a], p[a]);
-      hi[a] = c == 0 ? p[a] : k.KernelMax(hi[a], p[a]);
-    }
-  }
+  float box[6];
+  TransformBox(matrix, mesh.boxMin[0], mesh.boxMin[1], mesh.boxMin[2], mesh.boxMax[0],
+               mesh.boxMax[1], mesh.boxMax[2], box);
+  for (int a = 0; a < 3; ++a) lo[a] = box[a], hi[a] = box[a + 3];
 }
 
 // Two for every triangle that comes within 1.0 of the level: the most vertices and triangles
@@ -46,6 +36,24 @@ std::uint32_t CrossingRoom(const MeshBuilder& mesh, const float* matrix, float l
 }
 
 }  // namespace
+
+void TransformBox(const float* matrix, float x0, float y0, float z0, float x1, float y1, float z1,
+                  float* out) {
+  const float box[6] = {x0, y0, z0, x1, y1, z1};
+  for (int a = 0; a < 6; ++a) out[a] = box[a];
+  if (matrix == nullptr) return;
+  const KernelTable& k = gKernelTable;
+  for (int c = 0; c < 8; ++c) {
+    const float corner[4] = {box[(c & 1) ? 3 : 0], box[(c & 2) ? 4 : 1], box[(c & 4) ? 5 : 2],
+                             1.0f};
+    float p[4];
+    k.KernelMat4Vec4(p, matrix, corner);
+    for (int a = 0; a < 3; ++a) {
+      out[a] = c == 0 ? p[a] : k.KernelMin(out[a], p[a]);
+      out[a + 3] = c == 0 ? p[a] : k.KernelMax(out[a + 3], p[a]);
+    }
+  }
+}
 
 std::uint32_t BatchAppendItem(GeometryBatchBuffer& buffer, const MeshBuilder& mesh,
                               std::uint32_t format, ItemDrawRecord& record, const float* matrix) {

@@ -1,6 +1,7 @@
 // Item batching: puts one item's mesh (two caps and a body) into the geometry batch buffer
 // during the scene build, fills its ItemDrawRecord, and reserves room behind it for the water
-// clip pass when the item comes near a water box.
+// clip pass when the item comes near a water box; and the box transform that it and the scene
+// build's item geometry share.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,11 @@ inline constexpr float kWaterMarginXY = 100.0f;
 inline constexpr float kWaterMarginZ = 800.0f;
 // Room reserved for the clip pass beyond two vertices and two triangles per crossing triangle.
 inline constexpr std::uint32_t kClipRoomExtra = 400;
+
+// The box of the eight corners of (x0, y0, z0)-(x1, y1, z1) through the matrix (w = 1): per-axis
+// minima then maxima into out[0..5]. Without a matrix the box comes back as it is.
+void TransformBox(const float* matrix, float x0, float y0, float z0, float x1, float y1, float z1,
+                  float* out);
 
 // Appends the mesh in `format` and fills the record (main range 0, caps A and B, range count
 // 1). `matrix` is the item's world transform, or null. An item of more than 65536 vertices

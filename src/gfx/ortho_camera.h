@@ -31,9 +31,12 @@ struct OrthoCamera {
   OrthoCamera();
 };
 
-// Attaches to the window: its full-screen size while full screen, else the client size, and
-// the aspect from that size and the window fractions.
+// Attaches to the window: its drawing size (OrthoCameraDrawingSize), and the aspect from that
+// size and the window fractions.
 void OrthoCameraAttach(OrthoCamera& camera, ViewPlane* window);
+// The owner's full-screen size while full screen, else (and without an owner) the client size.
+void OrthoCameraDrawingSize(const OrthoCamera& camera, std::uint32_t* width,
+                            std::uint32_t* height);
 
 // The frame steps, in this order, after every new direction. A direction of zero length
 // becomes the default (0, 1, 0).

@@ -132,6 +132,37 @@ void OrthoPassCaptureMatrix(float* destination) {
       MatrixProductElementF(i, j, &destination[i + 4 * j], projection, modelview);
 }
 
+void OrthoPassLoadView(OrthoPass& pass) {
+  const double h = pass.viewHeight * 0.5;
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glOrtho(-h * pass.aspect, h * pass.aspect, -h, h, kNearPlane, pass.depth);
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  const float* p = pass.position;
+  const float* d = pass.direction;
+  const float* up = pass.rolledUp;
+  gluLookAt(p[0], p[1], p[2], p[0] + d[0], p[1] + d[1], p[2] + d[2], up[0], up[1], up[2]);
+  if (pass.wholeWindow == 0) {
+    glGetIntegerv(GL_VIEWPORT, pass.savedViewport);
+    glViewport(pass.pixelRect[0], pass.pixelRect[1], pass.pixelRect[2], pass.pixelRect[3]);
+  }
+  glDepthRange(0, 1);
+}
+
+void OrthoPassRestoreView(OrthoPass& pass) {
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+  if (pass.wholeWindow == 0) {
+    const std::int32_t* v = pass.savedViewport;
+    glViewport(v[0], v[1], v[2], v[3]);
+  }
+}
+
 void BeginOrthoPass(OrthoPass& pass, const LodRange& range, const float* sun, const float* itemBox,
                     const float* sceneBox) {
   const KernelTable& k = gKernelTable;
@@ -192,38 +223,14 @@ void BeginOrthoPass(OrthoPass& pass, const LodRange& range, const float* sun, co
   OrthoPassViewVolume(pass);
   OrthoPassRefreshAspect(pass);
 
-  const double h = pass.viewHeight * 0.5;
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(-h * pass.aspect, h * pass.aspect, -h, h, kNearPlane, pass.depth);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-  const float* p = pass.position;
-  const float* d = pass.direction;
-  const float* up = pass.rolledUp;
-  gluLookAt(p[0], p[1], p[2], p[0] + d[0], p[1] + d[1], p[2] + d[2], up[0], up[1], up[2]);
-
-  if (pass.wholeWindow == 0) {
-    glGetIntegerv(GL_VIEWPORT, pass.savedViewport);
-    glViewport(pass.pixelRect[0], pass.pixelRect[1], pass.pixelRect[2], pass.pixelRect[3]);
-  }
-  glDepthRange(0, 1);
+  OrthoPassLoadView(pass);
   pass.active = 1;
   OrthoPassCaptureMatrix(pass.clipMatrix);
   glClear(GL_DEPTH_BUFFER_BIT);
 }
 
 void EndOrthoPass(OrthoPass& pass) {
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-  if (pass.wholeWindow == 0) {
-    const std::int32_t* v = pass.savedViewport;
-    glViewport(v[0], v[1], v[2], v[3]);
-  }
+  OrthoPassRestoreView(pass);
   pass.active = 0;
   if (glFlushVertexArrayRangeNV != nullptr) glFlushVertexArrayRangeNV();
 }

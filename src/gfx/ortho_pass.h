@@ -80,6 +80,14 @@ void DepthReadback(OrthoPass& pass);
 std::uint32_t ProcessDepthReadback(OrthoPass& pass, const VertexGrid& x, const VertexGrid& y,
                                    const VertexGrid& z, Map& shade);
 
+// Pushes both GL matrices and loads the pass's box (near plane at 1, far plane at its depth)
+// and its look-at frame; off the whole window, keeps the GL viewport in savedViewport and
+// sets it to pixelRect. The depth range is [0, 1].
+void OrthoPassLoadView(OrthoPass& pass);
+// Pops both matrices (the modelview stays current) and, off the whole window, puts the
+// viewport back.
+void OrthoPassRestoreView(OrthoPass& pass);
+
 // Rebuilds the view-volume fields from the frame, height, aspect and depth.
 void OrthoPassViewVolume(OrthoPass& pass);
 // The product of GL_PROJECTION_MATRIX and GL_MODELVIEW_MATRIX into `destination`.

@@ -22,25 +22,6 @@ void InitWithAxis(TransformNode& node, float x, float y, float z) {
   node.translation[0] = node.translation[1] = node.translation[2] = 0.0f;
 }
 
-// Cosine and sine of an angle in degrees, exact at the right angles the parser writes.
-void CosSin(double a, double& co, double& si) {
-  if (std::fabs(a) < 0.00001) {
-    co = 1, si = 0;
-  } else if (std::fabs(a - 90) < 0.00001) {
-    co = 0, si = 1;
-  } else if (std::fabs(a - 180) < 0.00001) {
-    co = -1, si = 0;
-  } else if (std::fabs(a - 270) < 0.00001) {
-    co = 0, si = -1;
-  } else if (std::fabs(a + 90) <= 0.0005) {
-    co = 0, si = -1;
-  } else {
-    const double r = a * 0.017453292;
-    co = std::cos(r);
-    si = std::sin(r);
-  }
-}
-
 void Product(float* out, const double* a, const double* b) {
   for (int j = 0; j < 4; ++j) {
     for (int i = 0; i < 4; ++i) {
@@ -71,7 +52,7 @@ void TransformNodeUpdate(TransformNode& node) {
   node.identity = 0;
   node.dirty = 0;
   double co, si;
-  CosSin(node.angle, co, si);
+  CosSinDegrees(node.angle, co, si);
   const double x = node.axis[0], y = node.axis[1], z = node.axis[2];
   const double c1 = 1 - co;
   // R and its transpose (the sign of si reversed), column-major.
@@ -119,6 +100,24 @@ void TransformNodeSetRotation(TransformNode& node, float x, float y, float z, fl
 float* Dot3(float* out, const float* a, const float* b) {
   *out = a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
   return out;
+}
+
+void CosSinDegrees(double a, double& co, double& si) {
+  if (std::fabs(a) < 0.00001) {
+    co = 1, si = 0;
+  } else if (std::fabs(a - 90) < 0.00001) {
+    co = 0, si = 1;
+  } else if (std::fabs(a - 180) < 0.00001) {
+    co = -1, si = 0;
+  } else if (std::fabs(a - 270) < 0.00001) {
+    co = 0, si = -1;
+  } else if (std::fabs(a + 90) <= 0.0005) {
+    co = 0, si = -1;
+  } else {
+    const double r = a * 0.017453292;
+    co = std::cos(r);
+    si = std::sin(r);
+  }
 }
 
 void MatrixProductElement(int i, int j, double* out, const double* a, const double* b) {

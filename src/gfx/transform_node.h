@@ -36,6 +36,9 @@ void TransformNodeUpdate(TransformNode& node);
 void TransformNodeSetTranslation(TransformNode& node, float x, float y, float z);
 void TransformNodeSetRotation(TransformNode& node, float x, float y, float z, float degrees);
 
+// Cosine and sine of an angle in degrees, exact at the right angles the world parser writes:
+// 0, 90, 180 and 270 within 0.00001, and -90 within 0.0005.
+void CosSinDegrees(double degrees, double& co, double& si);
 // *out = a . b; returns out.
 float* Dot3(float* out, const float* a, const float* b);
 // *out = element (i, j) of a x b, for column-major 4 x 4 matrices.

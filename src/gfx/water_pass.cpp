@@ -34,16 +34,6 @@ std::uint32_t RoundedUpLog2(float ratio) {
 
 float Pow2(std::uint32_t e) { return std::ldexp(1.0f, static_cast<int>(e)); }
 
-void WindowDrawingSize(const OrthoCamera& camera, std::uint32_t* width, std::uint32_t* height) {
-  if (FullScreenMode != 0 && camera.owner != nullptr) {
-    *width = camera.owner->fullScreenWidth;
-    *height = camera.owner->fullScreenHeight;
-  } else {
-    *width = WindowedWidth;
-    *height = WindowedHeight;
-  }
-}
-
 // A 2^w x 2^h map with a one-value border taken from the opposite edge, (2^w + 2) wide.
 void ToBorderedWrap(std::uint32_t w, std::uint32_t h, const float* map, float* bordered) {
   const std::uint32_t width = 1u << w, height = 1u << h, stride = width + 2;
@@ -130,7 +120,7 @@ void BeginWaterPass(OrthoPass& pass, const float* box, float texelSize, float* m
   pass.windowY0 = kImageOffset;
   pass.windowX1 = fx + kImageOffset;
   pass.windowY1 = fy + kImageOffset;
-  WindowDrawingSize(pass, &pass.ownerWidth, &pass.ownerHeight);
+  OrthoCameraDrawingSize(pass, &pass.ownerWidth, &pass.ownerHeight);
   const auto ow = static_cast<float>(pass.ownerWidth);
   const auto oh = static_cast<float>(pass.ownerHeight);
   pass.aspect = (ow * fx) / (oh * fy);
@@ -145,24 +135,7 @@ void BeginWaterPass(OrthoPass& pass, const float* box, float texelSize, float* m
   OrthoPassViewVolume(pass);
   OrthoPassRefreshAspect(pass);
 
-  const double h = pass.viewHeight * 0.5;
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(-h * pass.aspect, h * pass.aspect, -h, h, 1.0, pass.depth);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-  const float* p = pass.position;
-  const float* d = pass.direction;
-  const float* up = pass.rolledUp;
-  gluLookAt(p[0], p[1], p[2], p[0] + d[0], p[1] + d[1], p[2] + d[2], up[0], up[1], up[2]);
-
-  if (pass.wholeWindow == 0) {
-    glGetIntegerv(GL_VIEWPORT, pass.savedViewport);
-    glViewport(pass.pixelRect[0], pass.pixelRect[1], pass.pixelRect[2], pass.pixelRect[3]);
-  }
-  glDepthRange(0, 1);
+  OrthoPassLoadView(pass);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
 }
 
@@ -216,20 +189,12 @@ void WaterReadback(OrthoPass& pass, float lo, float hi, FloatTexture2D& colour,
 }
 
 void EndWaterPass(OrthoPass& pass) {
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-  if (pass.wholeWindow == 0) {
-    const std::int32_t* v = pass.savedViewport;
-    glViewport(v[0], v[1], v[2], v[3]);
-  }
+  OrthoPassRestoreView(pass);
   pass.windowX0 = 0;
   pass.windowX1 = 1;
   pass.windowY0 = 0;
   pass.windowY1 = 1;
-  WindowDrawingSize(pass, &pass.ownerWidth, &pass.ownerHeight);
-  pass.aspect = static_cast<float>(pass.ownerWidth) / static_cast<float>(pass.ownerHeight);
+  OrthoCameraAttach(pass, pass.owner);
   pass.wholeWindow = 1;
   glFinish();
 }

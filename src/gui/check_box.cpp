@@ -6,7 +6,6 @@
 #include "gui/interface_images.h"
 #include "gui/widget_drawing.h"
 #include "gui/widget_textures.h"
-#include "platform/gl.h"
 
 namespace veskor {
 
@@ -24,22 +23,6 @@ void ReleaseCheckBoxImages(GuiCheckBox& b) {
   b.ownsTextures = 0;
 }
 
-Texture2D* LoadCheckBoxImage(const char* colour, const char* mask) {
-  Texture2D* texture = NewInterfaceTexture();
-  LoadInterfaceImage(*texture, colour, mask, 4, "Cannot found file");
-  Texture2DSetFilter(*texture, kFilterNearest);
-  Texture2DSetWrap(*texture, 0);
-  Texture2DBind(*texture, 0, 0);
-  return texture;
-}
-
-void DrawImage(Texture2D* texture, const WidgetRect& r) {
-  if (texture == nullptr || !BindWidgetTexture(*texture)) return;
-  SetWidgetTextureBlend(WidgetBlend::kTexture);
-  glColor3f(1.0f, 1.0f, 1.0f);
-  DrawWidgetQuad(r, 0.0f, 0.0f, 1.0f, 1.0f);
-}
-
 }  // namespace
 
 GuiCheckBox::~GuiCheckBox() { ReleaseCheckBoxImages(*this); }
@@ -52,9 +35,9 @@ void SetCheckBoxImages(GuiCheckBox& box, GuiPlane* root, const WidgetEdge& left,
   box.boundValue = nullptr;
   box.onCheck = onCheck;
   box.onUncheck = onUncheck;
-  box.hoverTexture = LoadCheckBoxImage(images.hoverColour, images.hoverMask);
-  box.normalTexture = LoadCheckBoxImage(images.normalColour, images.normalMask);
-  box.markTexture = LoadCheckBoxImage(images.markColour, images.markMask);
+  box.hoverTexture = LoadWidgetImage(images.hoverColour, images.hoverMask, 4);
+  box.normalTexture = LoadWidgetImage(images.normalColour, images.normalMask, 4);
+  box.markTexture = LoadWidgetImage(images.markColour, images.markMask, 4);
   box.ownsTextures = 1;
   box.checked = initialValue;
   WidgetEdge right = left, bottom = top;
@@ -82,8 +65,8 @@ void DrawCheckBox(GuiCheckBox& b) {
   const WidgetRect r = WidgetSnappedRect(b);
   BeginWidgetDraw();
   SetWidgetBlending(true);
-  DrawImage(b.highlighted != 0 ? b.hoverTexture : b.normalTexture, r);
-  if (b.checked != 0) DrawImage(b.markTexture, r);
+  DrawWidgetImage(b.highlighted != 0 ? b.hoverTexture : b.normalTexture, r);
+  if (b.checked != 0) DrawWidgetImage(b.markTexture, r);
   DrawWidgetPopup(b);
   EndWidgetDraw();
 }

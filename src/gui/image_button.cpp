@@ -6,7 +6,6 @@
 #include "gui/interface_images.h"
 #include "gui/widget_drawing.h"
 #include "gui/widget_textures.h"
-#include "platform/gl.h"
 
 namespace veskor {
 
@@ -21,15 +20,6 @@ void ReleaseButtonImages(GuiImageButton& b) {
   }
   b.hoverImage = b.normalImage = nullptr;
   b.ownsImages = 0;
-}
-
-Texture2D* LoadButtonImage(const char* colour, const char* mask) {
-  Texture2D* texture = NewInterfaceTexture();
-  LoadInterfaceImage(*texture, colour, mask, 4, "Cannot found file");
-  Texture2DSetFilter(*texture, kFilterNearest);
-  Texture2DSetWrap(*texture, 0);
-  Texture2DBind(*texture, 0, 0);
-  return texture;
 }
 
 // The rectangle is the hover texture's (padded) size, from the top-left corner.
@@ -57,8 +47,8 @@ void SetButtonImages(GuiImageButton& button, GuiPlane* root, const WidgetEdge& l
                      const char* normalColour, const char* normalMask,
                      const ButtonCallbacks& callbacks) {
   ReleaseButtonImages(button);
-  button.hoverImage = LoadButtonImage(hoverColour, hoverMask);
-  button.normalImage = LoadButtonImage(normalColour, normalMask);
+  button.hoverImage = LoadWidgetImage(hoverColour, hoverMask, 4);
+  button.normalImage = LoadWidgetImage(normalColour, normalMask, 4);
   button.ownsImages = 1;
   PlaceOnImage(button, root, left, top, callbacks);
 }
@@ -85,11 +75,7 @@ void DrawImageButton(GuiImageButton& b) {
   const WidgetRect r = WidgetSnappedRect(b);
   BeginWidgetDraw();
   SetWidgetBlending(true);
-  if (BindWidgetTexture(*image)) {
-    SetWidgetTextureBlend(WidgetBlend::kTexture);
-    glColor3f(1.0f, 1.0f, 1.0f);
-    DrawWidgetQuad(r, 0.0f, 0.0f, 1.0f, 1.0f);
-  }
+  DrawWidgetImage(image, r);
   DrawWidgetPopup(b);
   EndWidgetDraw();
 }

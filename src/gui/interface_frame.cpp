@@ -54,8 +54,7 @@ void LayOutInterface(GuiPlane& root) {
   LayoutDirty = 0;
 }
 
-void DrawInterface(GuiPlane& root, void (*afterPlane)()) {
-  if (!HasChildren(root)) return;
+void BeginGuiUnits() {
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
   glLoadIdentity();
@@ -64,14 +63,23 @@ void DrawInterface(GuiPlane& root, void (*afterPlane)()) {
   glLoadIdentity();
   glTranslatef(-1.0f, 1.0f, 0.0f);
   glScalef(2.0f, -2.0f, 1.0f);
-  ForEachInDrawingOrder(root, [&](GuiPlane& c) {
-    DrawPlaneTree(c);
-    if (afterPlane != nullptr) afterPlane();
-  });
+}
+
+void EndGuiUnits() {
   glMatrixMode(GL_PROJECTION);
   glPopMatrix();
   glMatrixMode(GL_MODELVIEW);
   glPopMatrix();
+}
+
+void DrawInterface(GuiPlane& root, void (*afterPlane)()) {
+  if (!HasChildren(root)) return;
+  BeginGuiUnits();
+  ForEachInDrawingOrder(root, [&](GuiPlane& c) {
+    DrawPlaneTree(c);
+    if (afterPlane != nullptr) afterPlane();
+  });
+  EndGuiUnits();
 }
 
 void DispatchInterfaceKeys(GuiPlane& root, std::uint32_t keyEvent, const std::uint32_t* keyTable) {

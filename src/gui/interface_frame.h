@@ -20,6 +20,11 @@ void LayOutInterface(GuiPlane& root);
 // that GUI units map onto the viewport, each child of the root is drawn with DrawPlaneTree in
 // drawing order (`afterPlane`, when given, runs after each), and both matrices are popped.
 void DrawInterface(GuiPlane& root, void (*afterPlane)() = nullptr);
+// The matrices DrawInterface draws in: both pushed, the projection the identity, the modelview
+// mapping GUI units (0, 0) to the viewport's top-left corner and (1, 1) to its bottom-right
+// one. EndGuiUnits pops both, leaving the modelview current.
+void BeginGuiUnits();
+void EndGuiUnits();
 
 // Unless the root is hidden: KeyboardDispatchTree on each child of the root (front, list,
 // back), then the root's OnKey when it is enabled and a key event arrived.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <initializer_list>
 #include <new>
 #include <string>
 
@@ -14,21 +13,6 @@
 namespace veskor {
 
 namespace {
-
-// The directories FindDataFile searches, in its order, for the message of a missing file.
-std::string SearchedDirectories() {
-  std::string list;
-  auto add = [&](std::uint32_t index) {
-    const char* dir = SearchPath(index);
-    list += list.empty() ? "" : ", ";
-    list += dir[0] != '\0' ? dir : "./";
-  };
-  for (std::uint32_t i = ExtraSearchDirs.count; i-- > 0;) add(kSearchFirstExtraDir + i);
-  for (std::uint32_t index : {kSearchWorkingDir, kSearchResourceDir, kSearchImgDir, kSearchSndDir,
-                              kSearchBinaryDir, kSearchProductDir})
-    add(index);
-  return list;
-}
 
 std::uint32_t PictureSide(std::uint32_t log2Side, float scale) {
   return static_cast<std::uint32_t>(
@@ -54,7 +38,7 @@ void FindInterfaceFile(const char* name, char (&path)[kSearchDirBytes]) {
   const std::uint32_t index = FindDataFile(name);
   if (index == 0 || !BuildDirPath(index, name, path)) {
     const std::string text = std::string("Cannot find file \"") + name +
-                             "\" in the search directories: " + SearchedDirectories();
+                             "\" in the search directories: " + SearchedDirectoryList();
     FatalError(text.c_str());
   }
 }
@@ -87,6 +71,16 @@ InterfaceImageFit LoadInterfaceImage(Texture2D& texture, const char* colourName,
   fit.height = PictureSide(texture.pixels.log2Height, fit.vScale);
   ClearPadding(texture, fit.width, fit.height);
   return fit;
+}
+
+Texture2D* LoadWidgetImage(const char* colourName, const char* maskName,
+                           std::uint32_t channels) {
+  Texture2D* texture = NewInterfaceTexture();
+  LoadInterfaceImage(*texture, colourName, maskName, channels, "Cannot found file");
+  Texture2DSetFilter(*texture, kFilterNearest);
+  Texture2DSetWrap(*texture, 0);
+  Texture2DBind(*texture, 0, 0);
+  return texture;
 }
 
 }  // namespace veskor

@@ -33,4 +33,10 @@ InterfaceImageFit LoadInterfaceImage(Texture2D& texture, const char* colourName,
                                      const char* maskName, std::uint32_t channels,
                                      const char* failure);
 
+// The picture of a button, check box or slider in a fresh texture for the widget to own:
+// loaded as LoadInterfaceImage does (failure "Cannot found file"), with nearest filtering,
+// clamped, and uploaded.
+Texture2D* LoadWidgetImage(const char* colourName, const char* maskName,
+                           std::uint32_t channels);
+
 }  // namespace veskor

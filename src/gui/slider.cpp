@@ -25,15 +25,6 @@ void ReleaseSliderImages(GuiSlider& s) {
   s.ownsTextures = 0;
 }
 
-Texture2D* LoadSliderImage(const char* colour, const char* mask, std::uint32_t channels) {
-  Texture2D* texture = NewInterfaceTexture();
-  LoadInterfaceImage(*texture, colour, mask, channels, "Cannot found file");
-  Texture2DSetFilter(*texture, kFilterNearest);
-  Texture2DSetWrap(*texture, 0);
-  Texture2DBind(*texture, 0, 0);
-  return texture;
-}
-
 void BindVariable(GuiSlider& s, GuiPlane* root, const WidgetEdge& left, const WidgetEdge& top,
                   const WidgetEdge& right, const WidgetEdge& bottom, const SliderBinding& b) {
   s.value = b.value;
@@ -81,8 +72,8 @@ void SetSliderImages(GuiSlider& slider, GuiPlane* root, const WidgetEdge& left,
                      const char* thumbColour, const char* thumbMask, const char* track,
                      const SliderBinding& binding) {
   ReleaseSliderImages(slider);
-  slider.thumbTexture = LoadSliderImage(thumbColour, thumbMask, 4);
-  slider.trackTexture = LoadSliderImage(track, nullptr, 3);
+  slider.thumbTexture = LoadWidgetImage(thumbColour, thumbMask, 4);
+  slider.trackTexture = LoadWidgetImage(track, nullptr, 3);
   slider.ownsTextures = 1;
   BindVariable(slider, root, left, top, right, bottom, binding);
 }
@@ -125,11 +116,7 @@ void DrawSlider(GuiSlider& s) {
   const WidgetRect r = WidgetSnappedRect(s);
   BeginWidgetDraw();
   SetWidgetBlending(false);
-  if (s.trackTexture != nullptr && BindWidgetTexture(*s.trackTexture)) {
-    SetWidgetTextureBlend(WidgetBlend::kTexture);
-    glColor3f(1.0f, 1.0f, 1.0f);
-    DrawWidgetQuad(r, 0.0f, 0.0f, 1.0f, 1.0f);
-  }
+  DrawWidgetImage(s.trackTexture, r);
   if (s.value != nullptr && s.thumbTexture != nullptr && BindWidgetTexture(*s.thumbTexture)) {
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA);  // opaque where the alpha is 0

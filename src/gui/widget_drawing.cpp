@@ -121,6 +121,13 @@ void SetWidgetTextureBlend(WidgetBlend blend) {
   }
 }
 
+void DrawWidgetImage(Texture2D* texture, const WidgetRect& r) {
+  if (texture == nullptr || !BindWidgetTexture(*texture)) return;
+  SetWidgetTextureBlend(WidgetBlend::kTexture);
+  glColor3f(1.0f, 1.0f, 1.0f);
+  DrawWidgetQuad(r, 0.0f, 0.0f, 1.0f, 1.0f);
+}
+
 void DrawWidgetPopup(GuiWidget& widget) {
   if (widget.popupVisible != 0 && widget.popupCallback != nullptr)
     widget.popupCallback(widget.popupArgument);

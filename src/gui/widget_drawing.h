@@ -34,6 +34,10 @@ enum class WidgetBlend {
 };
 void SetWidgetTextureBlend(WidgetBlend blend);
 
+// The whole texture over the rectangle as it is (kTexture, white); nothing without a texture
+// or for one BindWidgetTexture refuses.
+void DrawWidgetImage(Texture2D* texture, const WidgetRect& r);
+
 // Calls the pop-up callback with its argument while the pop-up is visible.
 void DrawWidgetPopup(GuiWidget& widget);
 

@@ -1,7 +1,6 @@
-// The entry forms that the Environment, Camera, Examine, Focus, LOD, Info, Planet and Sound
-// block parsers share: a keyword followed by its value in parentheses, a bounding box in
-// braces, and the braces around a block. Each returns 1, or 0 with the error text composed on
-// the innermost file.
+// The entry forms that the block parsers share: a keyword followed by its value in
+// parentheses, a bounding box in braces, and the braces around a block. Each returns 1, or 0
+// with the error text composed on the innermost file. Also the messages several blocks give.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +11,8 @@ namespace veskor {
 
 inline constexpr const char* kInvalidBoundingBoxMessage = "Invalid Bounding Box";
 inline constexpr const char* kBoundingBoxExpectedMessage = "BBox expected";
+inline constexpr const char* kCannotLocateFileMessage = "Cannot locate file";
+inline constexpr const char* kTransformRequiredMessage = "Transform required";
 
 // The current token is empty and no data is left: the input has ended inside a block.
 bool BlockInputEnded(const SceneFile& file);

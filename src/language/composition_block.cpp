@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "foundation/session_log.h"
+#include "language/block_entries.h"
 #include "language/lexer.h"
 #include "language/scene_blocks.h"
 #include "language/value_readers.h"
@@ -14,12 +15,6 @@ namespace {
 std::uint32_t gOperators = 0;
 
 bool Is(const char* token, const char* text) { return std::strcmp(token, text) == 0; }
-bool AtEnd(const SceneFile& file) { return file.token[0] == '\0' && SceneDataEnded(file); }
-
-int Fail(SceneFile& file, const char* message) {
-  SetErrorLocation(file, message);
-  return 0;
-}
 
 void Log(const char* text) { LogWriteText(LogStream(), text); }
 
@@ -51,7 +46,7 @@ void TransformSetVector(TransformNode& node, float x, float y, float z) {
 int ParseLeafTransform(SceneParser& parser, SceneFile& file, bool model, std::uint16_t& transform) {
   World& world = gWorld;
   if (world.compositionTransformCount >= kWorldCompositionTransformMax) {
-    return Fail(file, kCompositionTransformsFull);
+    return FailAt(file, kCompositionTransformsFull);
   }
   transform = world.compositionTransformCount++;
   TransformNode& node = world.compositionTransforms[transform];
@@ -60,9 +55,9 @@ int ParseLeafTransform(SceneParser& parser, SceneFile& file, bool model, std::ui
   ValueRecord values[3];
   const int count = model ? 3 : 2;
   for (int k = 0; k < count; ++k) {
-    if (!ReadFloat(parser, values[k])) return Fail(file, kTransformRequired);
+    if (!ReadFloat(parser, values[k])) return FailAt(file, kTransformRequiredMessage);
   }
-  if (!Is(file.token, ")")) return Fail(file, "')' expected");
+  if (!Is(file.token, ")")) return FailAt(file, "')' expected");
   ReadRawToken(parser);
   float vector[3], offset[3];
   CopyValueWithDefault(values[0], vector, 3, 1.0f);
@@ -104,20 +99,20 @@ int ParseExpression(SceneParser& parser, const ExpressionKind& kind, ItemReferen
   SetErrorLocation(file, kind.syntaxError);
   for (std::uint16_t op = 0; op < 2; ++op) {
     if (!Is(file.token, kind.operators[op])) continue;
-    if (gOperators + 1 >= kCompositionOperandMax) return Fail(file, kCompositionTooManyOperands);
+    if (gOperators + 1 >= kCompositionOperandMax) return FailAt(file, kCompositionTooManyOperands);
     ++gOperators;
     Log(kind.operatorTags[op]);
     ReadRawToken(parser);
-    if (!Is(file.token, "(")) return Fail(file, "'(' expected");
+    if (!Is(file.token, "(")) return FailAt(file, "'(' expected");
     ReadRawToken(parser);
     ItemReference first{0, 0, descriptor.third, kNoTransform};
     ItemReference second = first;
     if (!ParseExpression(parser, kind, first) || !ParseExpression(parser, kind, second)) return 0;
-    if (!Is(file.token, ")")) return Fail(file, "')' expected");
+    if (!Is(file.token, ")")) return FailAt(file, "')' expected");
     ReadRawToken(parser);
     Log(") ");
     if (world.compositionOperationCount >= kWorldCompositionOperationMax) {
-      return Fail(file, kCompositionOperationsFull);
+      return FailAt(file, kCompositionOperationsFull);
     }
     const std::uint16_t index = world.compositionOperationCount++;
     CompositionOperation& record = world.compositionOperations[index];
@@ -225,19 +220,17 @@ int ParseCompositionBlock(SceneParser& parser, ParseStore&) {
   Log("\n<Composition ");
   Log(file.token);
   Log("> ");
-  if (world.compositionCount >= kWorldCompositionMax) return Fail(file, kCompositionTableFull);
-  if (!AddCompositionName(world, file.token)) return Fail(file, kNameTableFullMessage);
+  if (world.compositionCount >= kWorldCompositionMax) return FailAt(file, kCompositionTableFull);
+  if (!AddCompositionName(world, file.token)) return FailAt(file, kNameTableFullMessage);
   ReadRawToken(parser);
-  if (!Is(file.token, "{")) return Fail(file, "'{' expected");
-  ReadRawToken(parser);
-  while (!AtEnd(file) && !Is(file.token, "}")) {
-    if (!CompositionElementBegin(world)) return Fail(file, kCompositionElementsFull);
+  if (!ExpectBrace(parser, "{")) return 0;
+  while (!BlockInputEnded(file) && !Is(file.token, "}")) {
+    if (!CompositionElementBegin(world)) return FailAt(file, kCompositionElementsFull);
     ItemReference descriptor{0, 0, 0, kNoTransform};
     if (!ParseComposition(parser, descriptor)) return 0;
     CompositionElementEnd(world, descriptor);
   }
-  if (!Is(file.token, "}")) return Fail(file, "'}' expected");
-  ReadRawToken(parser);
+  if (!ExpectBrace(parser, "}")) return 0;
   CompositionEnd(world);
   Log("\n\n");
   return 1;

@@ -28,7 +28,6 @@ inline constexpr std::uint32_t kCompositionOperandMax = 64;
 inline constexpr const char* kCompositionSyntaxError = "Composition syntax error";
 inline constexpr const char* kObjectCompositionSyntaxError = "Object composition syntax error";
 inline constexpr const char* kFieldCompositionSyntaxError = "HeightField composition syntax error";
-inline constexpr const char* kTransformRequired = "Transform required";
 inline constexpr const char* kCompositionTooManyOperands = "Too many operands in composition";
 inline constexpr const char* kCompositionTableFull = "Too many compositions";
 inline constexpr const char* kCompositionElementsFull = "Too many composition elements";

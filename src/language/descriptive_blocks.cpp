@@ -41,21 +41,13 @@ int EnterName(SceneParser& parser, NameTable& names, std::uint32_t count, std::u
   return 1;
 }
 
-// Direction steps after the direction or the look-at target changed.
-void AimCamera(Camera& camera) {
-  CameraNormalizeDirection(camera);
-  CameraComputeRight(camera);
-  CameraComputeUp(camera);
-  CameraApplyRoll(camera);
-}
-
 int ReadCameraKey(SceneParser& parser, Camera& camera) {
   SceneFile& file = InnermostFile(parser);
   if (Is(file.token, "position")) return ReadEntryFloats(parser, camera.position, 3);
   if (Is(file.token, "direction")) {
     if (!ReadEntryFloats(parser, camera.direction, 3)) return 0;
     camera.mode = kCameraLookAt;
-    AimCamera(camera);
+    CameraFrameSteps(camera);
     return 1;
   }
   if (Is(file.token, "lookAt")) {
@@ -65,7 +57,7 @@ int ReadCameraKey(SceneParser& parser, Camera& camera) {
     std::uint32_t given = 0;
     if (!ReadEntryFloats(parser, target, 3, &given)) return 0;
     for (std::uint32_t i = 0; i < given; ++i) camera.direction[i] = target[i] - camera.position[i];
-    AimCamera(camera);
+    CameraFrameSteps(camera);
     return 1;
   }
   float value;

@@ -9,7 +9,6 @@
 namespace veskor {
 
 inline constexpr const char* kEnvironmentSyntaxError = "Environment syntax error";
-inline constexpr const char* kTransformRequiredMessage = "Transform required";
 inline constexpr const char* kWaterClassExpected = "'lake' or 'sea' expected";
 inline constexpr const char* kAspectExpected = "'iso' or 'long' or 'very long' expected";
 inline constexpr const char* kCloudClassExpected =

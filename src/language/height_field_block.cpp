@@ -5,6 +5,7 @@
 
 #include "foundation/data_file_search.h"
 #include "foundation/search_dirs.h"
+#include "language/block_entries.h"
 #include "language/height_field.h"
 #include "language/lexer.h"
 #include "language/scene_blocks.h"
@@ -32,35 +33,6 @@ LayerRecord gLayers[kHeightFieldLayerMax];
 VertexGrid gLayerImage{};
 
 bool Is(const char* token, const char* text) { return std::strcmp(token, text) == 0; }
-bool AtEnd(const SceneFile& file) { return file.token[0] == '\0' && SceneDataEnded(file); }
-
-int Fail(SceneFile& file, const char* message) {
-  SetErrorLocation(file, message);
-  return 0;
-}
-
-// `{` min max `}` after `BBox`, each a value of three components (x, y, z; z the height).
-int ParseBoundingBox(SceneParser& parser, SceneFile& file, float* box) {
-  const std::uint32_t line = file.tokenLine;
-  ReadRawToken(parser);
-  if (!Is(file.token, "{")) return Fail(file, "'{' expected");
-  ReadRawToken(parser);
-  for (int corner = 0; corner < 2; ++corner) {
-    ValueRecord value;
-    if (!ReadFloat(parser, value)) return Fail(file, "float constant expected");
-    for (std::uint32_t c = 0; c < 3; ++c)
-      box[3 * corner + c] = c < value.count ? value.floats[c] : 0.0f;
-  }
-  if (!Is(file.token, "}")) return Fail(file, "'}' expected");
-  ReadRawToken(parser);
-  for (int axis = 0; axis < 3; ++axis) {
-    if (!(box[axis] <= box[axis + 3])) {
-      SetErrorAtLine(file, kInvalidBoundingBox, line);
-      return 0;
-    }
-  }
-  return 1;
-}
 
 int ParseLayerEntry(SceneParser& parser, SceneFile& file, LayerRecord& layer) {
   const bool fractal = Is(file.token, "fractal");
@@ -96,25 +68,23 @@ int ParseLayerEntry(SceneParser& parser, SceneFile& file, LayerRecord& layer) {
     layer.cut = 1;
     return 1;
   }
-  return Fail(file, kLayerSyntaxError);
+  return FailAt(file, kLayerSyntaxError);
 }
 
 // `Layer` `{` entry ... `}` into the next layer record.
 int ParseLayer(SceneParser& parser, SceneFile& file, std::uint32_t& layerCount) {
   SetErrorLocation(file, kLayerSyntaxError);
-  if (layerCount == kHeightFieldLayerMax) return Fail(file, kHeightFieldTooManyLayers);
+  if (layerCount == kHeightFieldLayerMax) return FailAt(file, kHeightFieldTooManyLayers);
   ReadRawToken(parser);
-  if (!Is(file.token, "{")) return Fail(file, "'{' expected");
-  ReadRawToken(parser);
+  if (!ExpectBrace(parser, "{")) return 0;
   LayerRecord& layer = gLayers[layerCount];
   layer = LayerRecord{};
   layer.kind = kLayerNoise;
   layer.scale = 1.0f;
-  while (!AtEnd(file) && !Is(file.token, "}")) {
+  while (!BlockInputEnded(file) && !Is(file.token, "}")) {
     if (!ParseLayerEntry(parser, file, layer)) return 0;
   }
-  if (!Is(file.token, "}")) return Fail(file, "'}' expected");
-  ReadRawToken(parser);
+  if (!ExpectBrace(parser, "}")) return 0;
   ++layerCount;
   return 1;
 }
@@ -132,7 +102,7 @@ int AddLayer(SceneFile& file, HeightFieldRecord& record, const LayerRecord& laye
   }
   const std::uint32_t directory = FindDataFile(layer.name);
   if (directory == 0) {
-    SetErrorAtLine(file, kCannotLocateFile, layer.nameLine);
+    SetErrorAtLine(file, kCannotLocateFileMessage, layer.nameLine);
     return 0;
   }
   char path[kSearchDirBytes];
@@ -154,10 +124,10 @@ int AddLayer(SceneFile& file, HeightFieldRecord& record, const LayerRecord& laye
 int BuildHeightField(SceneFile& file, const char* name, const float* box, std::uint32_t layerCount,
                      const WaterPlane* water) {
   World& world = gWorld;
-  if (world.heightFieldCount >= kWorldHeightFieldMax) return Fail(file, kHeightFieldTableFull);
+  if (world.heightFieldCount >= kWorldHeightFieldMax) return FailAt(file, kHeightFieldTableFull);
   const std::uint32_t index = world.heightFieldCount;
   if (!NameTableInsert(world.heightFieldNames, name, &index)) {
-    return Fail(file, kNameTableFullMessage);
+    return FailAt(file, kNameTableFullMessage);
   }
   const float extent = std::max({box[3] - box[0], box[4] - box[1], box[5] - box[2]});
   HeightFieldRecord& record = world.heightFields[index];
@@ -169,7 +139,7 @@ int BuildHeightField(SceneFile& file, const char* name, const float* box, std::u
     const std::int32_t plane =
         AddWaterPlane(world, water->altitude, water->bumpScale, water->opacity[0],
                       water->opacity[1], water->colour[0], water->colour[1], water->colour[2]);
-    if (plane < 0 || !AttachWaterPlane(world, plane)) return Fail(file, kWaterPlaneTableFull);
+    if (plane < 0 || !AttachWaterPlane(world, plane)) return FailAt(file, kWaterPlaneTableFull);
   }
   HeightFieldClear(record);
   for (std::uint32_t i = 0; i < layerCount; ++i) {
@@ -185,11 +155,10 @@ int ParseWaterPlane(SceneParser& parser, WaterPlane& plane) {
   SceneFile& file = InnermostFile(parser);
   SetErrorLocation(file, kWaterPlaneSyntaxError);
   if (!ExpectToken(parser, "WaterPlane")) return 0;
-  if (gWorld.waterPlaneCount >= kWorldWaterPlaneMax) return Fail(file, kWaterPlaneTableFull);
-  if (!Is(file.token, "{")) return Fail(file, "'{' expected");
-  ReadRawToken(parser);
+  if (gWorld.waterPlaneCount >= kWorldWaterPlaneMax) return FailAt(file, kWaterPlaneTableFull);
+  if (!ExpectBrace(parser, "{")) return 0;
   plane = WaterPlane{};
-  while (!AtEnd(file) && !Is(file.token, "}")) {
+  while (!BlockInputEnded(file) && !Is(file.token, "}")) {
     const std::uint16_t one = 1, three = 3, two = 2;
     int ok;
     if (Is(file.token, "altitude")) {
@@ -208,12 +177,11 @@ int ParseWaterPlane(SceneParser& parser, WaterPlane& plane) {
       ok = ReadFloatArgument(parser, plane.opacity, &two, 1) &&
            CheckRange(parser, plane.opacity, 2, 0.0f, 1.0f);
     } else {
-      ok = Fail(file, kWaterPlaneSyntaxError);
+      ok = FailAt(file, kWaterPlaneSyntaxError);
     }
     if (!ok) return 0;
   }
-  if (!Is(file.token, "}")) return Fail(file, "'}' expected");
-  ReadRawToken(parser);
+  if (!ExpectBrace(parser, "}")) return 0;
   return 1;
 }
 
@@ -225,17 +193,16 @@ int ParseHeightField(SceneParser& parser, ParseStore&) {
   char name[kSceneTokenBytes];
   std::memcpy(name, file.token, std::strlen(file.token) + 1);
   ReadRawToken(parser);
-  if (!Is(file.token, "{")) return Fail(file, "'{' expected");
-  ReadRawToken(parser);
+  if (!ExpectBrace(parser, "{")) return 0;
   std::uint32_t layerCount = 0;
   float box[6];
   bool boxRead = false;
   // A later BBox or WaterPlane replaces an earlier one.
   WaterPlane water{};
   bool waterRead = false;
-  while (!AtEnd(file) && !Is(file.token, "}")) {
+  while (!BlockInputEnded(file) && !Is(file.token, "}")) {
     if (Is(file.token, "BBox")) {
-      if (!ParseBoundingBox(parser, file, box)) return 0;
+      if (!ReadBoundingBox(parser, box)) return 0;
       boxRead = true;
     } else if (Is(file.token, "Layer")) {
       if (!ParseLayer(parser, file, layerCount)) return 0;
@@ -244,9 +211,9 @@ int ParseHeightField(SceneParser& parser, ParseStore&) {
       waterRead = true;
     }
   }
-  if (!Is(file.token, "}")) return Fail(file, "'}' expected");
+  if (!Is(file.token, "}")) return FailAt(file, "'}' expected");
   if (!boxRead) {
-    SetErrorAtLine(file, "BBox expected", line);
+    SetErrorAtLine(file, kBoundingBoxExpectedMessage, line);
     return 0;
   }
   ReadRawToken(parser);

@@ -21,11 +21,9 @@ inline constexpr float kLayerScaleLimit = 512.0f;  // scale in [-512, 512]
 inline constexpr const char* kHeightFieldSyntaxError = "HeightField syntax error";
 inline constexpr const char* kLayerSyntaxError = "HeightField Layer syntax error";
 inline constexpr const char* kWaterPlaneSyntaxError = "HeightField WaterPlane syntax error";
-inline constexpr const char* kInvalidBoundingBox = "Invalid Bounding Box";
 inline constexpr const char* kHeightFieldTooManyLayers = "Too many layers in HeightField";
 inline constexpr const char* kHeightFieldTableFull = "Too many height fields";
 inline constexpr const char* kWaterPlaneTableFull = "Too many water planes";
-inline constexpr const char* kCannotLocateFile = "Cannot locate file";
 inline constexpr const char* kCannotLoadFile = "Cannot load file";
 
 // `WaterPlane` `{` entry ... `}` into `plane` (its altitude, bumpScale, colour and opacity; a

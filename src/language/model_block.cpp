@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "foundation/session_log.h"
+#include "language/block_entries.h"
 #include "language/lexer.h"
 #include "language/scene_blocks.h"
 #include "language/value_readers.h"
@@ -25,19 +26,13 @@ struct ModelScratch {
 ModelScratch gScratch;
 
 bool Is(const char* token, const char* text) { return std::strcmp(token, text) == 0; }
-bool AtEnd(const SceneFile& file) { return file.token[0] == '\0' && SceneDataEnded(file); }
-
-int Fail(SceneFile& file, const char* message) {
-  SetErrorLocation(file, message);
-  return 0;
-}
 
 void Log(const char* text) { LogWriteText(LogStream(), text); }
 
 // The points of one Edge up to its closing "}" (not passed).
 int ReadEdgePoints(SceneParser& parser, SceneFile& file) {
-  while (!AtEnd(file) && !Is(file.token, "}")) {
-    if (gScratch.pointCount == kModelPointMax) return Fail(file, kModelTooManyPoints);
+  while (!BlockInputEnded(file) && !Is(file.token, "}")) {
+    if (gScratch.pointCount == kModelPointMax) return FailAt(file, kModelTooManyPoints);
     ValueRecord value;
     if (!ReadFloat(parser, value)) return 0;
     float* point = gScratch.points[gScratch.pointCount++];
@@ -54,15 +49,13 @@ int ReadEdge(SceneParser& parser, SceneFile& file) {
     SetExpectedError(file, "Edge");
     return 0;
   }
-  if (gScratch.edgeCount == kModelEdgeMax) return Fail(file, kModelTooManyEdges);
+  if (gScratch.edgeCount == kModelEdgeMax) return FailAt(file, kModelTooManyEdges);
   const std::uint32_t line = file.tokenLine;
   const std::uint16_t first = gScratch.pointCount;
   ReadRawToken(parser);
-  if (!Is(file.token, "{")) return Fail(file, "'{' expected");
-  ReadRawToken(parser);
+  if (!ExpectBrace(parser, "{")) return 0;
   if (!ReadEdgePoints(parser, file)) return 0;
-  if (!Is(file.token, "}")) return Fail(file, "'}' expected");
-  ReadRawToken(parser);
+  if (!ExpectBrace(parser, "}")) return 0;
   if (static_cast<std::uint32_t>(gScratch.pointCount - first) < kModelEdgeMinPoints) {
     SetErrorAtLine(file, kModelShortEdge, line);
     return 0;
@@ -111,20 +104,19 @@ int ParseModel(SceneParser& parser, ParseStore&) {
   ReadRawToken(parser);
   gScratch.pointCount = 0;
   gScratch.edgeCount = 0;
-  if (!Is(file.token, "{")) return Fail(file, "'{' expected");
-  ReadRawToken(parser);
-  while (!AtEnd(file) && !Is(file.token, "}")) {
+  if (!ExpectBrace(parser, "{")) return 0;
+  while (!BlockInputEnded(file) && !Is(file.token, "}")) {
     if (!ReadEdge(parser, file)) return 0;
   }
-  if (!Is(file.token, "}")) return Fail(file, "'}' expected");
+  if (!Is(file.token, "}")) return FailAt(file, "'}' expected");
   if (gScratch.edgeCount == 0) {
     SetErrorAtLine(file, "Edge expected", line);
     return 0;
   }
   ReadRawToken(parser);
-  if (gWorld.modelCount >= kWorldModelMax) return Fail(file, kModelTableFull);
+  if (gWorld.modelCount >= kWorldModelMax) return FailAt(file, kModelTableFull);
   EdgeCurveList* list = WorldAddModel(gWorld, gScratch.edgeCount, name);
-  if (list == nullptr) return Fail(file, kNameTableFullMessage);
+  if (list == nullptr) return FailAt(file, kNameTableFullMessage);
   FillModel(*list, name);
   return 1;
 }

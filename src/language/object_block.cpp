@@ -4,6 +4,7 @@
 
 #include "foundation/session_log.h"
 #include "foundation/vm_array.h"
+#include "language/block_entries.h"
 #include "language/fx_binding.h"
 #include "language/fx_keywords.h"
 #include "language/fx_parser.h"
@@ -16,14 +17,8 @@ namespace veskor {
 namespace {
 
 bool Is(const char* token, const char* text) { return std::strcmp(token, text) == 0; }
-bool AtEnd(const SceneFile& file) { return file.token[0] == '\0' && SceneDataEnded(file); }
 
-int Fail(SceneFile& file, const char* message) {
-  SetErrorLocation(file, message);
-  return 0;
-}
-
-int FailAt(SceneFile& file, const char* message, std::uint32_t line) {
+int FailAtLine(SceneFile& file, const char* message, std::uint32_t line) {
   SetErrorAtLine(file, message, line);
   return 0;
 }
@@ -67,23 +62,23 @@ int ParseCallTransform(SceneParser& parser, SceneFile& file, bool rotates,
                        std::uint16_t& transform) {
   World& world = gWorld;
   if (world.objectTransformCount >= kWorldObjectTransformMax) {
-    return Fail(file, kObjectTransformsFull);
+    return FailAt(file, kObjectTransformsFull);
   }
   ReadRawToken(parser);
   ValueRecord first, second;
-  if (!ReadFloat(parser, first)) return Fail(file, kObjectTransformRequired);
+  if (!ReadFloat(parser, first)) return FailAt(file, kTransformRequiredMessage);
   const ValueRecord* rotation = nullptr;
   const ValueRecord* offset = &first;
   if (rotates && !Is(file.token, ")")) {
-    if (!ReadFloat(parser, second)) return Fail(file, kObjectTransformRequired);
+    if (!ReadFloat(parser, second)) return FailAt(file, kTransformRequiredMessage);
     rotation = &first;
     offset = &second;
   }
-  if (!Is(file.token, ")")) return Fail(file, "')' expected");
+  if (!Is(file.token, ")")) return FailAt(file, "')' expected");
   const bool rotated = rotation != nullptr && rotation->count == 4;
   const float* axis = rotated ? rotation->floats : nullptr;
   if (rotated && axis[0] == 0.0f && axis[1] == 0.0f && axis[2] == 0.0f) {
-    return Fail(file, kZeroRotationAxis);
+    return FailAt(file, kZeroRotationAxis);
   }
   ReadRawToken(parser);
   transform = world.objectTransformCount++;
@@ -115,20 +110,20 @@ int ParseFxElement(SceneParser& parser, ParseStore& store, std::uint32_t userFx,
   Log(file.token);
   Log("> ");
   ReadRawToken(parser);
-  if (!Is(file.token, "(")) return Fail(file, "'(' expected");
+  if (!Is(file.token, "(")) return FailAt(file, "'(' expected");
   ReadRawToken(parser);
   FxTerm args[kFxMaxCallArguments];
   std::uint32_t n;
   if (!ParseObjectParameters(parser, store, n, args, kFxMaxCallArguments)) return 0;
-  if (!Is(file.token, ")")) return Fail(file, "')' expected");
+  if (!Is(file.token, ")")) return FailAt(file, "')' expected");
   ReadRawToken(parser);
   // A Surface that recorded no call has nothing to bind.
   if (UserFxDefinition(userFx) != kFxNoDefinition) {
     FxTerm result;
     const std::uint32_t kept = n < kFxMaxCallArguments ? n : kFxMaxCallArguments;
     const FxBindStatus status = BindFxCall(store, gFxRegistry, userFx, kept, args, line, result);
-    if (status != FxBindStatus::kOk) return FailAt(file, FxBindMessage(status), line);
-    if (result.access == 0) return FailAt(file, kFxInvalidParameters, line);
+    if (status != FxBindStatus::kOk) return FailAtLine(file, FxBindMessage(status), line);
+    if (result.access == 0) return FailAtLine(file, kFxInvalidParameters, line);
   }
   ++fxCalls;
   return 1;
@@ -140,7 +135,7 @@ int ParseArgument(SceneParser& parser, SceneFile& file, ParseStore& store, FxTer
     StringRecord text;
     if (!ReadString(parser, text)) return 0;
     const std::int32_t index = FxStringConstant(store, text.text);
-    if (index < 0) return Fail(file, kFxStringTableFull);
+    if (index < 0) return FailAt(file, kFxStringTableFull);
     term = {kFxTermString, static_cast<std::uint16_t>(index), kFxAccessRead, kFxTypeString, 0};
     Log("<cs (string) \"");
     Log(text.text);
@@ -159,7 +154,7 @@ int ParseArgument(SceneParser& parser, SceneFile& file, ParseStore& store, FxTer
   ValueRecord value;
   if (!ReadFloat(parser, value)) return 0;
   const std::int32_t index = FxFloatConstant(store, value.floats, value.count);
-  if (index < 0) return Fail(file, kFxFloatTableFull);
+  if (index < 0) return FailAt(file, kFxFloatTableFull);
   term = {kFxTermFloat, static_cast<std::uint16_t>(index), kFxAccessRead, kFxTypeValue, 0};
   Log("<cs (x float) ");
   LogFloats(value.floats, value.count);
@@ -173,8 +168,8 @@ int ParseObjectCall(SceneParser& parser) {
   SceneFile& file = InnermostFile(parser);
   World& world = gWorld;
   ItemName item;
-  if (!FindItem(file.token, item)) return Fail(file, kObjectCallExpected);
-  if (world.objectCallCount >= kWorldObjectCallMax) return Fail(file, kObjectCallsFull);
+  if (!FindItem(file.token, item)) return FailAt(file, kObjectCallExpected);
+  if (world.objectCallCount >= kWorldObjectCallMax) return FailAt(file, kObjectCallsFull);
   Log(item.tag);
   LogWriteUnsigned(LogStream(), item.index);
   ReadRawToken(parser);
@@ -194,7 +189,7 @@ int ParseObjectParameters(SceneParser& parser, ParseStore& store, std::uint32_t&
   SceneFile& file = InnermostFile(parser);
   count = 0;
   if (Is(file.token, ")")) return 1;
-  while (!AtEnd(file)) {
+  while (!BlockInputEnded(file)) {
     FxTerm term;
     if (!ParseArgument(parser, file, store, term)) return 0;
     if (count < capacity) args[count] = term;
@@ -203,7 +198,7 @@ int ParseObjectParameters(SceneParser& parser, ParseStore& store, std::uint32_t&
       ReadRawToken(parser);
       continue;
     }
-    if (Is(file.token, ")") || AtEnd(file)) return 1;
+    if (Is(file.token, ")") || BlockInputEnded(file)) return 1;
     SetExpectedError(file, ",");
     return 0;
   }
@@ -227,19 +222,18 @@ void ObjectListAdd(World& world, std::uint16_t fxIndex) {
 int ParseObject(SceneParser& parser, ParseStore& store) {
   SceneFile& file = InnermostFile(parser);
   if (!ExpectToken(parser, "Object")) return 0;
-  if (!Is(file.token, "{")) return Fail(file, "'{' expected");
-  ReadRawToken(parser);
-  if (!ObjectListBegin(gWorld)) return Fail(file, kObjectTableFull);
+  if (!ExpectBrace(parser, "{")) return 0;
+  if (!ObjectListBegin(gWorld)) return FailAt(file, kObjectTableFull);
   NameTableClear(gFxKeywords.locals);
   parser.surfaceMark = 0;
   // The block's definition has no name: no call can reach it, and user fx names stand for
   // their definitions through their dictionary values, so it takes no slot of the user fx
   // dictionary (whose 256 slots would otherwise bound the objects of a world).
   const std::uint32_t outputRecords = store.outputRecords.count;
-  if (BeginSurfaceRecord(store, 0) == kFxNoDefinition) return Fail(file, kParseStoreFullMessage);
+  if (BeginSurfaceRecord(store, 0) == kFxNoDefinition) return FailAt(file, kParseStoreFullMessage);
   Log("<OB ");
   std::uint32_t fxCalls = 0;
-  while (!AtEnd(file) && !Is(file.token, "}")) {
+  while (!BlockInputEnded(file) && !Is(file.token, "}")) {
     ItemName item;
     std::uint32_t userFx;
     if (FindItem(file.token, item)) {
@@ -247,16 +241,15 @@ int ParseObject(SceneParser& parser, ParseStore& store) {
     } else if (NameTableFind(gFxKeywords.userFx, file.token, userFx)) {
       if (!ParseFxElement(parser, store, userFx, fxCalls)) return 0;
     } else {
-      return Fail(file, kObjectCallExpected);
+      return FailAt(file, kObjectCallExpected);
     }
   }
-  if (!Is(file.token, "}")) return Fail(file, "'}' expected");
-  ReadRawToken(parser);
+  if (!ExpectBrace(parser, "}")) return 0;
   Log("> \n");
   std::uint32_t definition;
   if (!RegisterSurface(store, gFxRegistry, definition) ||
       (definition != kFxNoDefinition && definition >= kNoFxDefinition)) {
-    return Fail(file, kParseStoreFullMessage);
+    return FailAt(file, kParseStoreFullMessage);
   }
   const bool defined = definition != kFxNoDefinition;
   // A block without fx calls gives its output records back, so that the store's room bounds

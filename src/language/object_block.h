@@ -20,7 +20,6 @@ inline constexpr std::uint16_t kNoFxDefinition = 0xFFFF;
 
 inline constexpr const char* kObjectCallExpected =
     "object or heightfield or composition call expected";
-inline constexpr const char* kObjectTransformRequired = "Transform required";
 inline constexpr const char* kZeroRotationAxis = "Rotation axis of zero length";
 inline constexpr const char* kObjectTableFull = "Too many objects";
 inline constexpr const char* kObjectCallsFull = "Too many object calls";

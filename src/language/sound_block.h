@@ -13,7 +13,6 @@ namespace veskor {
 
 inline constexpr const char* kSoundSyntaxError = "Sound syntax error";
 inline constexpr const char* kSoundSampleSyntaxError = "Sound Sample syntax error";
-inline constexpr const char* kCannotLocateFileMessage = "Cannot locate file";
 // The World holds 16 banks and a bank 16 samples; a block beyond them is refused.
 inline constexpr const char* kTooManySoundBanksMessage = "Too many sound banks";
 inline constexpr const char* kTooManySamplesMessage = "Too many samples in Sound";

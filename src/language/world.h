@@ -16,6 +16,7 @@
 #include "environment/environment_params.h"
 #include "gfx/camera.h"
 #include "gfx/lod_boxes.h"
+#include "gfx/scene_grid.h"
 #include "gfx/texture_object.h"
 #include "gfx/transform_node.h"
 #include "language/edge_curve.h"
@@ -104,12 +105,30 @@ struct ObjectRecord {
   std::uint16_t endCall;
 };
 
-// One generated item of the scene build. The geometry code owns the fields after the
-// transform and adds them here with its item records.
+// One generated item of the scene build (the renderer's scene object): the draw-item leaf
+// registration initialises it, the scene build stores its fx and vertex format, the item
+// geometry fills the rest, and the renderer draws it through its batch item records
+// (firstBatchItem and on, batchItemCount long; item firstItem and on for the skins).
 struct SceneInstance {
-  std::uint32_t head[4];  // first batch item, number of items, first item, entry count
+  std::uint32_t firstBatchItem;
+  std::uint32_t batchItemCount;
+  std::uint32_t firstItem;
+  std::uint32_t entryCount;  // path-set entries of the node it was emitted from
   TransformNode transform;
+  std::uint32_t flags;  // bit 0 lit from the sun's depth view; bit 2 normals, environment cube
+  std::uint32_t vertexFormat;
+  std::uint16_t fxIndex;  // 0xFFFF: none
+  std::uint32_t spare;
+  float shininess;
+  SceneGridItem grid;  // the box (x min, x max, y min, y max, z min, z max) and its cells
+  float meanNormal[3];
+  float coneAngle;  // radians
+  std::uint8_t connected;
+  std::int32_t neighbours[4];  // items on the first column, last column, first and last row
+  std::uint32_t visible;
+  std::uint32_t drawMode;  // low three bits
 };
+using SceneObject = SceneInstance;
 
 inline constexpr std::uint32_t kHeightFieldWaterMax = 32;
 

@@ -1,27 +1,17 @@
 #include "meshlib/network_transform.h"
 
-#include <cmath>
+#include "gfx/transform_node.h"
 
 namespace veskor {
 
 namespace {
 
-constexpr double kDegreesToRadians = 0.017453292;
-
 using Matrix = double[16];
-
-// Element (row i, column j) of A x B for column-major matrices. (The graphics core's
-// MatrixProductElement computes the same; the library keeps its own until that one is in.)
-double ProductElement(std::uint32_t i, std::uint32_t j, const Matrix& a, const Matrix& b) {
-  double sum = 0.0;
-  for (std::uint32_t k = 0; k < 4; ++k) sum += a[i + 4 * k] * b[4 * j + k];
-  return sum;
-}
 
 void Multiply(const Matrix& a, const Matrix& b, Matrix& out) {
   Matrix r;
-  for (std::uint32_t j = 0; j < 4; ++j)
-    for (std::uint32_t i = 0; i < 4; ++i) r[i + 4 * j] = ProductElement(i, j, a, b);
+  for (int j = 0; j < 4; ++j)
+    for (int i = 0; i < 4; ++i) MatrixProductElement(i, j, &r[i + 4 * j], a, b);
   for (int k = 0; k < 16; ++k) out[k] = r[k];
 }
 
@@ -37,20 +27,6 @@ void Translation(double x, double y, double z, Matrix& m) {
 void Scaling(double x, double y, double z, Matrix& m) {
   Identity(m);
   m[0] = x, m[5] = y, m[10] = z;
-}
-
-// Cosine and sine of an angle in degrees, exact at the right angles.
-void CosSin(double angle, double& c, double& s) {
-  if (std::fabs(angle) < 1e-5)
-    c = 1.0, s = 0.0;
-  else if (std::fabs(angle - 90.0) < 1e-5)
-    c = 0.0, s = 1.0;
-  else if (std::fabs(angle - 180.0) < 1e-5)
-    c = -1.0, s = 0.0;
-  else if (std::fabs(angle - 270.0) < 1e-5 || std::fabs(angle + 90.0) <= 0.0005)
-    c = 0.0, s = -1.0;
-  else
-    c = std::cos(angle * kDegreesToRadians), s = std::sin(angle * kDegreesToRadians);
 }
 
 // Rotation about the axis (as given) for column vectors; `sign` -1 gives the transpose.
@@ -73,7 +49,7 @@ void AngleTransformMatrix(NetworkTransform& node) {
   node.flag = 0;
   node.dirty = 0;
   double c, s;
-  CosSin(node.angle, c, s);
+  CosSinDegrees(node.angle, c, s);
   const double px = node.pivot[0], py = node.pivot[1], pz = node.pivot[2];
   const double qx = px + node.displacement[0], qy = py + node.displacement[1],
                qz = pz + node.displacement[2];

@@ -12,10 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "app/main_interface.h"
 #include "app/main_plane.h"
-#include "app/pending_shell.h"
 #include "app/session_status.h"
 #include "app/settings.h"
+#include "app/welcome_screen.h"
 #include "foundation/search_dirs.h"
 #include "foundation/session_log.h"
 #include "language/scene_parser.h"
@@ -215,7 +216,7 @@ TEST_F(CompileSessionTest, ASuccessRereadsTheDetailLevelsAndLeavesExamineOff) {
   store_.Set("ObjectTex", "0.8");
   store_.Write();
   TerrainGeo = Overall = 0.3f;
-  ExamineMode = ExamineBoxState = 1;
+  ExamineMode = ExamineCheck.checked = 1;
   WelcomeRunning = 1;
   ShowPlane(InfoPanel);
   gWorld.soundBankCount = 1;
@@ -226,7 +227,7 @@ TEST_F(CompileSessionTest, ASuccessRereadsTheDetailLevelsAndLeavesExamineOff) {
   EXPECT_FLOAT_EQ(TerrainGeo, 0.3f);
   EXPECT_FLOAT_EQ(Overall, 0.3f);
   EXPECT_EQ(ExamineMode, 0u);
-  EXPECT_EQ(ExamineBoxState, 0u);
+  EXPECT_EQ(ExamineCheck.checked, 0u);
   EXPECT_EQ(WelcomeRunning, 0u);
   EXPECT_EQ(InfoPanel.hidden, 1u);
   EXPECT_EQ(gWorld.soundBanks[0].playing, 0u);  // stopped before the reset counted it out

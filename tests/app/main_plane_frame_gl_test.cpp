@@ -6,8 +6,10 @@
 #include <set>
 #include <string>
 
+#include "app/main_interface.h"
 #include "app/main_plane.h"
 #include "app/pending_shell.h"
+#include "app/welcome_screen.h"
 #include "app/window_init.h"
 #include "app/window_proc.h"
 #include "foundation/frame_clock.h"
@@ -174,14 +176,14 @@ TEST_F(MainPlaneFrameTest, TheFrameSteersTheCameraByTheViewChoice) {
 TEST_F(MainPlaneFrameTest, TheSaveViewCounterRunsToEightAndClearsItsBox) {
   WorldReady = 1;
   SaveViewRequest = 1;
-  SaveViewBoxState = 1;
+  SaveViewCheck.checked = 1;
   std::string counts;
   for (int frame = 0; frame < 9; ++frame) {
     MainPlaneFrame(plane_);
     counts += std::to_string(SaveViewRequest);
   }
   EXPECT_EQ(counts, "234567800");
-  EXPECT_EQ(SaveViewBoxState, 0u);
+  EXPECT_EQ(SaveViewCheck.checked, 0u);
   EXPECT_EQ(gLog.find("snapshot"), gLog.rfind("snapshot"));  // one snapshot, in the first frame
   EXPECT_NE(gLog.find("snapshot"), std::string::npos);
 }

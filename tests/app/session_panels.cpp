@@ -4,7 +4,7 @@
 #include <functional>
 #include <numeric>
 
-#include "app/pending_shell.h"
+#include "app/main_interface.h"
 #include "gui/text_bitmap.h"
 #include "gui/widget_textures.h"
 

@@ -10,13 +10,14 @@
 #include <vector>
 
 #include "app/main_plane.h"
-#include "app/pending_shell.h"
+#include "app/main_interface.h"
 #include "app/program_entry.h"
 #include "app/window_proc.h"
 #include "gui/text_bitmap.h"
 #include "platform/gl.h"
 #include "session_panels.h"
 #include "support/gl_test_fixture.h"
+#include "support/message_capture.h"
 
 namespace veskor {
 namespace {
@@ -68,9 +69,15 @@ TEST_F(SessionStatusTest, LogLinesPastTheImageGrowItsExtentAndHeaderTextsOverlay
   EXPECT_EQ(test::Differing(test::ViewImage(StatusText), test::ExpectedLog(lines)), 0u);
   EXPECT_EQ(StatusPanel.blink, 0u);
 
-  // The status place is not erased first: a second text is drawn over the first.
+  // The status place is not erased first: a second text is drawn over the first. Headless
+  // runs record the lines too.
+  test::MessageCapture capture;
+  ShowStatusLine(lines[0].c_str(), 0);
   ShowStatusLine("compilation aborted", 1);
   ShowStatusLine("can not open file", 2);
+  EXPECT_EQ(capture.Text(), "Log [none] " + lines[0] +
+                                "\nStatus [none] compilation aborted\n"
+                                "Status [none] can not open file\n");
   EXPECT_EQ(test::Differing(test::ViewImage(StatusPanel),
                             test::DrawnImage(10, 6,
                                              {{"arial", 0, 1.0f, 100, 12, "compilation aborted"},

@@ -150,6 +150,12 @@ void TestStore::WriteResources(bool text, bool music) const {
     const OggDesc ogg{1, 22050, Sine(2205, 1, 22050, 440, 0.5)};
     dir_.Write("resources/Snd/introveskor.ogg", EncodeOgg(ogg));
   }
+#ifdef VESKOR_PRODUCT_DIR
+  // The interface pictures the first frame's builder loads: the product tree's.
+  std::error_code present;  // written once for the store's directory
+  std::filesystem::create_directory_symlink(VESKOR_PRODUCT_DIR "resources/Img",
+                                            dir_.Path("resources/Img"), present);
+#endif
 }
 
 ShellPorts ScriptedPorts(std::vector<WindowMessage> script, int maxIdlePasses) {

@@ -34,7 +34,8 @@ class TestStore {
   std::string Write() const;
   std::string Text() const { return ReadFileText(path_); }
   const std::string& path() const { return path_; }
-  // The text resources and the intro music in the store's resource directory.
+  // The text resources and the intro music in the store's resource directory, and the product
+  // tree's interface pictures as its image directory.
   void WriteResources(bool text = true, bool music = true) const;
   std::string TextResourcePath() const;
 

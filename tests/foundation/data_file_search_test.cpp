@@ -81,6 +81,13 @@ TEST_F(DataFileSearch, FindsTheFirstDirectoryInSearchOrder) {
   char path[kSearchDirBytes];
   ASSERT_TRUE(BuildDirPath(FindDataFile("both.png"), "both.png", path));
   EXPECT_EQ(std::string(path), Dir("worldB/both.png"));
+  // The list a missing file's message names, in the same order; the current directory as "./".
+  ASSERT_TRUE(ExtraSearchDirsAdd(""));
+  std::string list = "./";
+  for (const char* d : {"worldB", "worldA", "working", "resource", "resource/Img", "resource/Snd",
+                        "binary", "product"})
+    list += ", " + Dir(d) + "/";
+  EXPECT_EQ(SearchedDirectoryList(), list);
 }
 
 TEST_F(DataFileSearch, OnlyRegularFilesCount) {

@@ -37,6 +37,27 @@ inline void FillRing(SweepPath& s, const Ring& r, std::uint32_t open = 0) {
   SweepPathMetrics(s, open);
 }
 
+// A point as the refinement rules read it: crease, levels and skip depth; the parameter k / n
+// unless given.
+struct RulePoint {
+  float x, y, crease = 0, levels = 1;
+  std::uint8_t skip = 0;
+  float param = -1;
+};
+
+// A section of these points (point value k, not hidden), `extra` counting the skip depths set.
+inline void FillSection(SweepPath& s, const std::vector<RulePoint>& points) {
+  const auto n = static_cast<std::uint32_t>(points.size());
+  SweepPathResize(s, n);
+  for (std::uint32_t k = 0; k < n; ++k) {
+    const RulePoint& p = points[k];
+    SweepPathAppend(s, p.x, p.y, p.crease, p.param < 0 ? float(k) / float(n) : p.param, p.levels,
+                    float(k), 0);
+    s.pointFlag[k] = p.skip;
+    s.firstWord += p.skip != 0 ? 1 : 0;
+  }
+}
+
 inline void FillSet(PathSet& set, std::uint32_t kind, const std::vector<Ring>& rings,
                     std::uint32_t firstIndex = 0) {
   const auto n = static_cast<std::uint32_t>(rings.size());

@@ -13,14 +13,6 @@ namespace veskor {
 namespace {
 
 using namespace test;
-using Ints = std::vector<GLint>;
-
-Ints Viewport() {
-  Ints v(4);
-  glGetIntegerv(GL_VIEWPORT, v.data());
-  return v;
-}
-
 Ints PixelRect(const Camera& c) { return Ints(c.pixelRect, c.pixelRect + 4); }
 
 std::vector<float> Matrix(GLenum which) {

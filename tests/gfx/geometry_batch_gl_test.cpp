@@ -107,9 +107,11 @@ TEST_F(BatchGlTest, TheThirtyThirdWaterBoxIsRefusedWithAWarning) {
   EXPECT_EQ(buffer.waterBoxes[31].level, 31.0f);
 }
 
-// Vertex-array-range memory from the heap, refused for the priorities listed.
+// Vertex-array-range memory from the heap, refused for the priorities listed; the size asked.
 float gRefusedPriority[2];
+GLsizei gAskedBytes;
 void* FakeAllocate(GLsizei size, GLfloat, GLfloat, GLfloat priority) {
+  gAskedBytes = size;
   if (priority == gRefusedPriority[0] || priority == gRefusedPriority[1]) return nullptr;
   return std::malloc(static_cast<std::size_t>(size) + 1);
 }
@@ -144,9 +146,17 @@ TEST_F(BatchGlTest, FinalisationTriesRangeMemoryFirstAndKeepsTheContent) {
     EXPECT_EQ(BatchVertexBase, buffer.vertices);
     EXPECT_EQ(std::vector<float>(buffer.vertices, buffer.vertices + 30), floats);
     EXPECT_EQ(buffer.indices[11], mesh.indices[11]);
+    // Eight zero bytes of the same memory follow the vertices (after the indices in ordinary
+    // memory): a format-5 range read from byte 20 of each vertex reaches that far past its end.
+    const auto* tail = reinterpret_cast<const std::uint8_t*>(buffer.vertices + 30);
     if (c.kind == kBatchMemoryOrdinary) {
       EXPECT_EQ(static_cast<void*>(buffer.indices), static_cast<void*>(buffer.vertices + 30));
+      EXPECT_EQ(buffer.finalBlock.usedBytes, 120u + 24 + 8);
+      tail += 24;
+    } else {
+      EXPECT_EQ(gAskedBytes, 120 + 8);
     }
+    EXPECT_EQ(std::vector<std::uint8_t>(tail, tail + 8), std::vector<std::uint8_t>(8, 0));
     EXPECT_FATAL(GeometryBatchBufferFinalize(buffer), kNoBuffer);
   }
   ExtensionMask = saved;

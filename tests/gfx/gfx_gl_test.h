@@ -63,6 +63,15 @@ inline GLint TextureParameter(GLenum target, GLenum name) {
   return value;
 }
 
+using Ints = std::vector<GLint>;
+
+// The GL viewport: x, y, width, height.
+inline Ints Viewport() {
+  Ints v(4);
+  glGetIntegerv(GL_VIEWPORT, v.data());
+  return v;
+}
+
 inline GLint GlInteger(GLenum name) {
   GLint value = -1;
   glGetIntegerv(name, &value);

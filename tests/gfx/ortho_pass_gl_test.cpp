@@ -20,21 +20,13 @@ const float kRoot2 = std::sqrt(2.0f);
 // The SSE kernels normalise with the processor's reciprocal square root (12 bits).
 constexpr float kFrame = 5e-4f;
 
-// Column-major m times (p, 1).
-using Ints = std::vector<GLint>;
-
-Ints Viewport() {
-  Ints v(4);
-  glGetIntegerv(GL_VIEWPORT, v.data());
-  return v;
-}
-
 // Leaves the state the passes set as the other tests expect it.
 void ResetPassState() {
   glDisable(GL_CULL_FACE);
   glDisable(GL_DEPTH_TEST);
 }
 
+// Column-major m times (p, 1).
 std::vector<float> Apply(const float* m, const float* p) {
   std::vector<float> out(4);
   for (int i = 0; i < 4; ++i) out[i] = m[i] * p[0] + m[i + 4] * p[1] + m[i + 8] * p[2] + m[i + 12];

@@ -11,12 +11,6 @@ namespace {
 
 using namespace test;
 
-std::vector<GLint> Viewport() {
-  std::vector<GLint> v(4);
-  glGetIntegerv(GL_VIEWPORT, v.data());
-  return v;
-}
-
 TEST_F(GfxGlTest, ViewportRectanglesIncludeBothCornerPixels) {
   const ViewPlane plane{nullptr, 640, 480, 0};
   const struct {

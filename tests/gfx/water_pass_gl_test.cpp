@@ -13,14 +13,6 @@ namespace veskor {
 namespace {
 
 using namespace test;
-using Ints = std::vector<GLint>;
-
-Ints Viewport() {
-  Ints v(4);
-  glGetIntegerv(GL_VIEWPORT, v.data());
-  return v;
-}
-
 TEST_F(GfxGlTest, WaterPassSizesAndMargins) {
   struct Case {
     float sx, sy, texel;

@@ -1,20 +1,16 @@
 #include <gtest/gtest.h>
 
-#include "gfx/gfx_gl_test.h"
-#include "gfx/texture_format.h"
 #include "gfx/texture_object.h"
-#include "gui/interface_frame.h"
 #include "gui/screen_planes.h"
 #include "gui/text_bitmap.h"
-#include "gui_probe.h"
+#include "gui/widget_drawing.h"
 #include "platform/text_raster.h"
+#include "widget_gl_test.h"
 
 namespace veskor {
 namespace {
 
 using namespace test;
-
-constexpr int kSize = kGlTestWindowSize;
 
 // A widget that fills its snapped rectangle with one colour.
 struct Panel : GuiWidget {
@@ -22,23 +18,15 @@ struct Panel : GuiWidget {
   void Draw() override {
     const WidgetRect r = WidgetSnappedRect(*this);
     glColor4ub(colour.r, colour.g, colour.b, 255);
-    glBegin(GL_QUADS);
-    glVertex2f(r.left, r.top);
-    glVertex2f(r.right, r.top);
-    glVertex2f(r.right, r.bottom);
-    glVertex2f(r.left, r.bottom);
-    glEnd();
+    DrawPlainQuad(r);
   }
   Rgba colour;
 };
 
-class GuiGlTest : public GfxGlTest {
+class GuiGlTest : public GuiUnitGlTest {
  protected:
   void SetUp() override {
-    GfxGlTest::SetUp();
-    PixelSize = {1.0f / kSize, 1.0f / kSize};
-    DesignScale = {1.0f, 1.0f};
-    ViewAspect = {1.0f, 1.0f};
+    GuiUnitGlTest::SetUp();
     LayoutDirty = 1;
     glDisable(GL_DEPTH_TEST);
   }

@@ -5,7 +5,6 @@
 #include <array>
 #include <bit>
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -161,23 +160,6 @@ TEST_F(WidgetGlTest, PanelsTakeThePictureSizeAndBlendByChannelsAndColour) {
   Expect(Px(45, 42), kWhite, "the borrower without a texture");
 }
 
-// Draws with the matrices DrawInterface sets.
-void InGuiUnits(const std::function<void()>& draw) {
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-  glTranslatef(-1.0f, 1.0f, 0.0f);
-  glScalef(2.0f, -2.0f, 1.0f);
-  draw();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-}
-
 std::array<GLint, 4> ScissorBoxNow() {
   std::array<GLint, 4> box{};
   glGetIntegerv(GL_SCISSOR_BOX, box.data());
@@ -259,7 +241,9 @@ TEST_F(WidgetGlTest, TextViewsDrawTheirTextOverTheBackgroundAndBlink) {
     glClearColor(0, 1, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT);
     v.EndDraw();  // the bitmap into the texture
-    InGuiUnits([&] { DrawTextView(v, c.now); });
+    BeginGuiUnits();
+    DrawTextView(v, c.now);
+    EndGuiUnits();
     const std::string what = "blink " + std::to_string(c.blink) + " at " + std::to_string(c.now);
     Expect(Px(10, 10), c.ink, what);
     Expect(Px(20, 10), c.paper, what);

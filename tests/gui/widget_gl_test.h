@@ -1,6 +1,6 @@
-// The fixture of the widget classes' GL tests: the 64 x 64 test window with one GUI pixel a
-// window pixel, a root plane, a directory of interface pictures, and pixel helpers (rows
-// counted from the top).
+// The fixtures of the interface's GL tests: the 64 x 64 test window with one GUI pixel a
+// window pixel; for the widget classes also a root plane, a directory of interface pictures,
+// and pixel helpers (rows counted from the top).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,13 +18,20 @@ namespace veskor::test {
 
 constexpr int kSize = kGlTestWindowSize;
 
-class WidgetGlTest : public GfxGlTest {
+class GuiUnitGlTest : public GfxGlTest {
  protected:
   void SetUp() override {
     GfxGlTest::SetUp();
     PixelSize = {1.0f / kSize, 1.0f / kSize};
     DesignScale = {1.0f, 1.0f};
     ViewAspect = {1.0f, 1.0f};
+  }
+};
+
+class WidgetGlTest : public GuiUnitGlTest {
+ protected:
+  void SetUp() override {
+    GuiUnitGlTest::SetUp();
     MakeRoot(root);
   }
   void TearDown() override {
@@ -35,7 +42,7 @@ class WidgetGlTest : public GfxGlTest {
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_SCISSOR_TEST);
     glViewport(0, 0, kSize, kSize);
-    GfxGlTest::TearDown();
+    GuiUnitGlTest::TearDown();
   }
   // Clears to `clear` and draws the tree.
   // Units 1 to 3 are left textured black: widgets draw on unit 0 alone.

@@ -12,12 +12,7 @@
 namespace veskor {
 namespace {
 
-using test::CompatGlTest;
-using test::DrawQuad;
-using test::ExpectCentre;
-using test::Procs;
-using test::QuadInputs;
-using test::Vec4;
+using namespace test;
 
 struct In {
   GLenum reg;

@@ -1,0 +1,17 @@
+// The camera bookmarks' file: every view snapshot of the world written as a Camera block of
+// the world language to "bookmark.wld" in BinaryDir, at the main menu's quit.
+#pragma once
+
+#include <cstdint>
+
+namespace veskor {
+
+inline constexpr const char* kBookmarkFileName = "bookmark.wld";
+
+// Without bookmarks does nothing (an existing file stays) and returns 1. Otherwise writes the
+// file whole through a temporary file renamed over the old one; returns 1 when it was
+// written. A file that cannot be written leaves the old one as it was, is reported on the
+// status line and on stderr, and returns 0.
+std::uint32_t WriteCameraBookmarks();
+
+}  // namespace veskor

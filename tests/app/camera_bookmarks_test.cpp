@@ -1,0 +1,85 @@
+// The bookmarks' file: its text, whatever the locale; nothing written without bookmarks; a file
+// that cannot be written leaves the old one whole and says so.
+#include <gtest/gtest.h>
+
+#include <locale.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/camera_bookmarks.h"
+#include "foundation/search_dirs.h"
+#include "language/world.h"
+#include "support/message_capture.h"
+#include "support/temp_dir.h"
+
+namespace veskor {
+namespace {
+
+class CameraBookmarksTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SetSearchDirs("", dir_.path().c_str(), "", "", ""));
+    gWorld.snapshotCount = 0;
+  }
+  void TearDown() override { gWorld.snapshotCount = 0; }
+  void Add(float x, float y, float z, float roll, float focal) {
+    Camera& c = gWorld.snapshots[gWorld.snapshotCount++];
+    c.position[0] = x, c.position[1] = y, c.position[2] = z;
+    c.direction[0] = 0, c.direction[1] = -0.6f, c.direction[2] = 0.8f;
+    c.depth = 5000.0f;
+    c.roll = roll;
+    c.focalAngle = focal;
+  }
+  std::string File() const { return test::ReadFileText(dir_.Path("bookmark.wld")); }
+  test::TempDir dir_{"veskor_bookmarks"};
+};
+
+TEST_F(CameraBookmarksTest, EveryBookmarkIsACameraBlockWithTwoDecimals) {
+  // Under a locale with a decimal comma when one can be made here.
+  test::TempDir locales{"veskor_locale"};
+  setenv("LOCPATH", locales.path().c_str(), 1);
+  const bool comma = std::system(("localedef -i de_DE -f UTF-8 " + locales.Path("de_DE.UTF-8") +
+                                  " >/dev/null 2>&1")
+                                     .c_str()) == 0 &&
+                     setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+  Add(1, 2, 3, 0.5f, 45);
+  Add(-10.5f, 0.126f, 7, 0, 80);
+  Add(0, 0, 1e6f, -1, 1);
+  EXPECT_EQ(WriteCameraBookmarks(), 1u);
+  setlocale(LC_ALL, "C");
+  unsetenv("LOCPATH");
+  const char* kDirection = "  direction ( [0.00 -0.60 0.80] )\n  depth ( 5000.00 )\n";
+  EXPECT_EQ(File(), std::string("Camera CameraBookMark0\n{\n  position ( [1.00 2.00 3.00] )\n") +
+                        kDirection + "  rollAngle ( 28.65 )\n  focalAngle ( 45.00 )\n}\n\n" +
+                        "Camera CameraBookMark1\n{\n  position ( [-10.50 0.13 7.00] )\n" +
+                        kDirection + "  rollAngle ( 0.00 )\n  focalAngle ( 80.00 )\n}\n\n" +
+                        "Camera CameraBookMark2\n{\n  position ( [0.00 0.00 1000000.00] )\n" +
+                        kDirection + "  rollAngle ( -57.30 )\n  focalAngle ( 1.00 )\n}\n\n")
+      << (comma ? "decimal comma" : "C locale only");
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path("bookmark.wld.tmp")));
+}
+
+TEST_F(CameraBookmarksTest, AFileIsWrittenOnlyWhenItCanBeWholly) {
+  dir_.Write("bookmark.wld", "old");
+  EXPECT_EQ(WriteCameraBookmarks(), 1u);  // no bookmark: the old file stays
+  EXPECT_EQ(File(), "old");
+  Add(1, 2, 3, 0, 45);
+  std::filesystem::create_directory(dir_.Path("bookmark.wld.tmp"));  // cannot be opened
+  {
+    test::MessageCapture capture;  // the status line, as a headless run records it
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(WriteCameraBookmarks(), 0u);
+    const std::string message = "Bookmarks not saved : cannot write " + dir_.Path("bookmark.wld");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), message + "\n");
+    EXPECT_EQ(capture.Text(), "Status [none] " + message + "\n");
+  }
+  EXPECT_EQ(File(), "old");
+  std::filesystem::remove(dir_.Path("bookmark.wld.tmp"));
+  EXPECT_EQ(WriteCameraBookmarks(), 1u);
+  EXPECT_EQ(File().substr(0, 23), "Camera CameraBookMark0\n");
+}
+
+}  // namespace
+}  // namespace veskor
