@@ -219,6 +219,7 @@ TEST_F(CompileSessionTest, ASuccessRereadsTheDetailLevelsAndLeavesExamineOff) {
   ExamineMode = ExamineCheck.checked = 1;
   WelcomeRunning = 1;
   ShowPlane(InfoPanel);
+  ShowPlane(SetupPanel);
   gWorld.soundBankCount = 1;
   gWorld.soundBanks[0].playing = 1;
   for (int i = 0; i < 2; ++i) ASSERT_EQ(CompileSession((dir_.path() + "w.wld").c_str()), 1u);
@@ -229,7 +230,7 @@ TEST_F(CompileSessionTest, ASuccessRereadsTheDetailLevelsAndLeavesExamineOff) {
   EXPECT_EQ(ExamineMode, 0u);
   EXPECT_EQ(ExamineCheck.checked, 0u);
   EXPECT_EQ(WelcomeRunning, 0u);
-  EXPECT_EQ(InfoPanel.hidden, 1u);
+  EXPECT_EQ(InfoPanel.hidden + SetupPanel.hidden, 2u);
   EXPECT_EQ(gWorld.soundBanks[0].playing, 0u);  // stopped before the reset counted it out
   EXPECT_EQ(gWorld.soundBankCount, 0u);
   EXPECT_EQ(ExtraSearchDirs.count, 1u);  // the root's directory once, however often
