@@ -10,12 +10,13 @@
 #include "gfx/texture_format.h"
 #include "platform/gl.h"
 #include "platform/message_box.h"
+#include "foundation/static_order.h"
 
 namespace veskor {
 
-FloatTexture2D LensFlareImages[kLensFlareImageCount];
+VESKOR_STATIC_STEP(kStaticStepLensFlareImages) FloatTexture2D LensFlareImages[kLensFlareImageCount];
 LensFlareTable LensFlareElements{};
-FloatTexture2D LightRayTexture;
+VESKOR_STATIC_STEP(kStaticStepLightRayTexture) FloatTexture2D LightRayTexture;
 
 namespace {
 

@@ -4,6 +4,7 @@
 
 #include "geometry/scene_build_error.h"
 #include "geometry/subdivision_settings.h"
+#include "foundation/static_order.h"
 
 namespace veskor {
 namespace {
@@ -50,8 +51,8 @@ DrawItemTable::DrawItemTable() : items{}, count(0) {
   for (DrawItem& d : items) TransformNodeInit(d.transform);
 }
 
-DrawItemTable gDrawItems;
-TransformNode gTransformGlobal = MakeIdentity();
+VESKOR_STATIC_STEP(kStaticStepDrawItems) DrawItemTable gDrawItems;
+VESKOR_STATIC_STEP(kStaticStepTransformGlobal) TransformNode gTransformGlobal = MakeIdentity();
 
 void SetTransformGlobals(const TransformNode& node) {
   gTransformGlobal = node;

@@ -4,11 +4,12 @@
 
 #include "geometry/cross_section.h"
 #include "mapengine/kernel_table.h"
+#include "foundation/static_order.h"
 
 namespace veskor {
 
-PathSetTable gObjectPathSets;
-PathSetTable gItemPathSets;
+VESKOR_STATIC_STEP(kStaticStepObjectPathSets) PathSetTable gObjectPathSets;
+VESKOR_STATIC_STEP(kStaticStepItemPathSets) PathSetTable gItemPathSets;
 
 PathSetTable::~PathSetTable() {
   for (PathSet& set : sets) PathSetRelease(set);

@@ -3,10 +3,11 @@
 #include "geometry/scene_build_error.h"
 #include "gfx/geometry_batch_buffer.h"
 #include "gfx/texture_format.h"
+#include "foundation/static_order.h"
 
 namespace veskor {
 
-Portal gPortals[kPortalMax];
+VESKOR_STATIC_STEP(kStaticStepPortals) Portal gPortals[kPortalMax];
 std::uint32_t gPortalCount = 0;
 
 void AddPortal(const float* rect, float value, float a, float b, float c1, float c2, float c3) {

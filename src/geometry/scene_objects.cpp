@@ -9,6 +9,7 @@
 #include "geometry/scene_build_error.h"
 #include "geometry/slice_heights.h"
 #include "mapengine/kernel_table.h"
+#include "foundation/static_order.h"
 
 namespace veskor {
 namespace {
@@ -65,7 +66,7 @@ void Register(const EdgeCurveList& list, SubdivisionSettings& settings, Transfor
 }  // namespace
 
 SceneObjectTable gSceneObjects{};
-RefinedEdgeListTable gRefinedEdgeLists{};
+VESKOR_STATIC_STEP(kStaticStepRefinedEdgeLists) RefinedEdgeListTable gRefinedEdgeLists{};
 
 RefinedEdgeListTable::~RefinedEdgeListTable() {
   for (EdgeCurveList& list : lists) EdgeCurveListRelease(list);

@@ -1,10 +1,11 @@
 #include "geometry/skin_slot.h"
+#include "foundation/static_order.h"
 
 #include <initializer_list>
 
 namespace veskor {
 
-SkinSlot gSkinSlots[kSkinSlotTableSize];
+VESKOR_STATIC_STEP(kStaticStepSkinSlots) SkinSlot gSkinSlots[kSkinSlotTableSize];
 
 SkinSlot::SkinSlot() { SkinSlotInit(*this); }
 SkinSlot::~SkinSlot() { SkinSlotRelease(*this); }

@@ -1,9 +1,10 @@
 #include "geometry/skin_work.h"
+#include "foundation/static_order.h"
 
 namespace veskor {
 
 // Zero-filled: every record starts as SkinWorkInit leaves it.
-SkinWorkTable gSkinWork{};
+VESKOR_STATIC_STEP(kStaticStepSkinWork) SkinWorkTable gSkinWork{};
 
 SkinWorkTable::~SkinWorkTable() {
   for (std::uint32_t i = kSkinWorkTableSize; i-- > 0;) SkinWorkRelease(records[i]);

@@ -4,10 +4,11 @@
 
 #include "geometry/scene_build_error.h"
 #include "geometry/scene_objects.h"
+#include "foundation/static_order.h"
 
 namespace veskor {
 
-SliceTableArray gSliceTables{};
+VESKOR_STATIC_STEP(kStaticStepSliceTables) SliceTableArray gSliceTables{};
 
 SliceTableArray::~SliceTableArray() {
   for (SliceTable& table : tables) SliceTableRelease(table);

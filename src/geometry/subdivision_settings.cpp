@@ -1,4 +1,5 @@
 #include "geometry/subdivision_settings.h"
+#include "foundation/static_order.h"
 
 namespace veskor {
 namespace {
@@ -11,9 +12,9 @@ SubdivisionSettings MakeSettings() {
 
 }  // namespace
 
-SubdivisionSettings gTerrainGeometryLod = MakeSettings();
-SubdivisionSettings gTerrainTextureLod = MakeSettings();
-SubdivisionSettings gObjectGeometryLod = MakeSettings();
-SubdivisionSettings gObjectTextureLod = MakeSettings();
+VESKOR_STATIC_STEP(kStaticStepLodTransforms) SubdivisionSettings gTerrainGeometryLod = MakeSettings();
+VESKOR_STATIC_STEP(kStaticStepLodTransforms) SubdivisionSettings gTerrainTextureLod = MakeSettings();
+VESKOR_STATIC_STEP(kStaticStepLodTransforms) SubdivisionSettings gObjectGeometryLod = MakeSettings();
+VESKOR_STATIC_STEP(kStaticStepLodTransforms) SubdivisionSettings gObjectTextureLod = MakeSettings();
 
 }  // namespace veskor

@@ -10,10 +10,11 @@
 #include "gfx/texture_memory.h"
 #include "platform/gl.h"
 #include "platform/message_box.h"
+#include "foundation/static_order.h"
 
 namespace veskor {
 
-GeometryBatchBuffer gGeometryBatchBuffer{};
+VESKOR_STATIC_STEP(kStaticStepBatchBuffer) GeometryBatchBuffer gGeometryBatchBuffer{};
 float* BatchVertexBase = nullptr;
 std::uint16_t* BatchIndexBase = nullptr;
 const ItemDrawRecord* CurrentDrawRecord = nullptr;
@@ -28,7 +29,8 @@ constexpr std::uint32_t kFormatFloats[kVertexFormatCount] = {6, 8, 10, 5, 6, 7, 
 struct ProgramBuffer {
   ProgramBuffer() { GeometryBatchBufferInit(gGeometryBatchBuffer); }
   ~ProgramBuffer() { GeometryBatchBufferRelease(gGeometryBatchBuffer); }
-} programBuffer;
+};
+VESKOR_STATIC_STEP(kStaticStepBatchBuffer) ProgramBuffer programBuffer;
 
 void FreeStaging(GeometryBatchBuffer& buffer) {
   std::free(buffer.vertices);

@@ -7,10 +7,11 @@
 #include "foundation/fatal_error.h"
 #include "gfx/face_directions.h"
 #include "mapengine/kernel_table.h"
+#include "foundation/static_order.h"
 
 namespace veskor {
 
-SceneGrid gSceneGrid;
+VESKOR_STATIC_STEP(kStaticStepSceneGrid) SceneGrid gSceneGrid;
 
 namespace {
 
@@ -135,7 +136,7 @@ struct SceneGridStartup {
   SceneGridStartup() { SceneGridInit(gSceneGrid); }
   ~SceneGridStartup() { SceneGridRelease(gSceneGrid); }
 };
-SceneGridStartup gSceneGridStartup;
+VESKOR_STATIC_STEP(kStaticStepSceneGrid) SceneGridStartup gSceneGridStartup;
 
 }  // namespace
 
