@@ -150,6 +150,15 @@ TEST_F(CameraMotion, InstantStepsTargetsAtTheCameraAndOutOfRangeTargets) {
   Select(0, 0.00051f);
   CameraMotionUpdate(world);
   EXPECT_NEAR(world.currentCamera.position[0], 0.00051f * 5 / std::sqrt(61.0f), 1e-6f);
+  // A step just short of the arrival share of the way only moves the camera; one just
+  // beyond it arrives.
+  for (float share : {0.999f, 0.99985f}) {
+    world.currentCamera = MakeCamera(0, 0, 0, 0);
+    Select(0, share * std::sqrt(110.0f));
+    CameraMotionUpdate(world);
+    EXPECT_EQ(world.transitionTarget, share < 0.9998f ? 0 : -1) << share;
+    EXPECT_NEAR(world.currentCamera.position[2], share < 0.9998f ? share * 7 : 7, 1e-4f);
+  }
   // A target at the camera's own position (view 0 here) arrives at once, whole.
   world.currentCamera = MakeCamera(0, 0, 0, 90);
   Select(1, 50);

@@ -198,6 +198,22 @@ TEST_F(EnvironmentCaptureGl, EachFaceReadsBackItsWallsInTheTablesOrientation) {
     glGetIntegerv(GL_VIEWPORT, v);
     EXPECT_EQ(v[0], 4);
     EXPECT_EQ(v[2], n);
+    // The culling planes face outwards: a point ahead is inside all four, one far to the
+    // screen's right (direction x up) outside the right one only.
+    const double* Dn = dir[f];
+    const double* Un = up[f];
+    const double Rn[3] = {Dn[1] * Un[2] - Dn[2] * Un[1], Dn[2] * Un[0] - Dn[0] * Un[2],
+                          Dn[0] * Un[1] - Dn[1] * Un[0]};
+    auto side = [&](const float* normal, double ahead, double right) {
+      double s = 0;
+      for (int a = 0; a < 3; ++a) s += normal[a] * (ahead * Dn[a] + right * Rn[a]);
+      return s;
+    };
+    for (const float* plane : {camera.planeLeft, camera.planeRight, camera.planeTop,
+                               camera.planeBottom})
+      EXPECT_LT(side(plane, 5, 0.5), 0) << "face " << f;
+    EXPECT_GT(side(camera.planeRight, 5, 20), 0) << "face " << f;
+    EXPECT_LT(side(camera.planeLeft, 5, 20), 0) << "face " << f;
     DrawWalls();
     ReadEnvironmentFace(camera, cube, f);
     EndEnvironmentFace(camera);
