@@ -209,9 +209,9 @@ TEST_F(EnvironmentCaptureGl, EachFaceReadsBackItsWallsInTheTablesOrientation) {
       for (int a = 0; a < 3; ++a) s += normal[a] * (ahead * Dn[a] + right * Rn[a]);
       return s;
     };
-    for (const float* plane : {camera.planeLeft, camera.planeRight, camera.planeTop,
-                               camera.planeBottom})
-      EXPECT_LT(side(plane, 5, 0.5), 0) << "face " << f;
+    for (const float* sidePlane : {camera.planeLeft, camera.planeRight, camera.planeTop,
+                                   camera.planeBottom})
+      EXPECT_LT(side(sidePlane, 5, 0.5), 0) << "face " << f;
     EXPECT_GT(side(camera.planeRight, 5, 20), 0) << "face " << f;
     EXPECT_LT(side(camera.planeLeft, 5, 20), 0) << "face " << f;
     DrawWalls();
