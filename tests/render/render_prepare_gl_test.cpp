@@ -22,7 +22,9 @@
 #include "platform/gl.h"
 #include "render/fog_texture.h"
 #include "render/render_prepare.h"
+#include "render/planet_groups.h"
 #include "render/render_session.h"
+#include "render/scene_draw.h"
 #include "render_fixture.h"
 
 namespace veskor {
@@ -248,6 +250,44 @@ TEST_F(RenderPrepareTest, EnvironmentTexturesUploadedAndFreed) {
   const bool combiners = HasExtension(kExtRegisterCombiners2) != 0 && TextureUnitCount == 4;
   EXPECT_EQ(gSkyPassList.count, combiners ? 3u : 4u);
   EXPECT_EQ(gSkyPassList.entries[2].code, combiners ? 5u : 3u);
+}
+
+TEST_F(RenderPrepareTest, SkyAndPlanetsOnlyPrepareAndDraw) {
+  StartSession(&camera);
+  CloudHighParams.present = CloudLowParams.present = 0;
+  SceneTexture planet;
+  Texture2DResize(planet.colour, 4, 3, 3);
+  auto* texels = static_cast<std::uint8_t*>(TextureData(planet.colour));
+  for (int i = 0; i < 64; ++i) texels[4 * i] = 250, texels[4 * i + 1] = 40, texels[4 * i + 3] = 0;
+  planet.brightness = 1, planet.intensity = 0, planet.ringSize = 0.2f;
+  planet.fadeNight = 0, planet.fadeDay = 1, planet.angularSize = 30;
+  const float d[3] = {0, 1, 0};
+  std::copy(d, d + 3, planet.direction);
+  gPlanetGroups[0] = PlanetGroup{{&planet}, 1, {}};
+  gPlanetGroupCount = gPlanetCount = 1;
+  ASSERT_EQ(RenderPrepare(&camera), 1u);
+  EXPECT_NEAR(gPlanetGroups[0].direction[1], 1.0f, 1e-3);  // the kernel normalises approximately
+  EXPECT_EQ(gSceneBox.max[0], 0.0f);
+  EXPECT_EQ(gGeometryBatchBuffer.finalised, 1u);
+
+  // The loading frame leaves the viewport 112 rows short: the test's view is the whole window.
+  Camera view;
+  CameraSetPosition(view, 0, 0, 0);
+  CameraSetDirection(view, 0, 1, 0);
+  view.focalAngle = 60;
+  glViewport(0, 0, test::kGlTestWindowSize, test::kGlTestWindowSize);
+  glClearColor(0, 0, 0, 0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glEnable(GL_DEPTH_TEST);
+  CameraApply(view);
+  EXPECT_EQ(SceneDraw(&view, 0, nullptr), 0u);
+  CameraRestore(view);
+  const test::Rgba centre = test::ReadPixel(32, 32);
+  EXPECT_GT(centre.r, 100);  // the planet's red disc, in front of the sky
+  EXPECT_GT(int(centre.r), int(centre.g) + 50);
+  EXPECT_EQ(glGetError(), GLenum{GL_NO_ERROR});
+  gPlanetGroupCount = gPlanetCount = 0;
+  gPlanetGroups[0] = PlanetGroup{};
 }
 
 }  // namespace
