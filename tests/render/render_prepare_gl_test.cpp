@@ -162,6 +162,7 @@ TEST_F(RenderPrepareTest, StopAtEachReportUnwinds) {
     gItemCount = 33;
     reports.clear();
     stopAt = static_cast<int>(k);
+    FxFailed = 1;  // a failure of the previous session: cleared once the geometry is final
     EXPECT_EQ(RenderPrepare(&camera), 0u) << k;
     EXPECT_EQ(reports.size(), k + 1);
     EXPECT_EQ(PrepPbuffer.valid, 0u);
@@ -206,8 +207,19 @@ TEST_F(RenderPrepareTest, NoiseTablesBuiltOncePerRun) {
   ASSERT_NE(t1, nullptr);
   ASSERT_NE(t2, nullptr);
   ASSERT_NE(t3, nullptr);
+  // Marks that a second build would overwrite.
+  const float saved[3] = {t1[5], t2[5], t3[5]};
+  gNoiseGenerator.noise1D.table.data[5] = 77.0f;
+  gNoiseGenerator.noise2D.table.data[5] = 77.0f;
+  gNoiseGenerator.noise3D.volume.data[5] = 77.0f;
   StartSession(nullptr);
   ASSERT_EQ(RenderPrepare(nullptr), 1u);
+  EXPECT_EQ(t1[5], 77.0f);
+  EXPECT_EQ(t2[5], 77.0f);
+  EXPECT_EQ(t3[5], 77.0f);
+  gNoiseGenerator.noise1D.table.data[5] = saved[0];
+  gNoiseGenerator.noise2D.table.data[5] = saved[1];
+  gNoiseGenerator.noise3D.volume.data[5] = saved[2];
   EXPECT_EQ(gNoiseGenerator.noise1D.table.data, t1);
   EXPECT_EQ(gNoiseGenerator.noise2D.table.data, t2);
   EXPECT_EQ(gNoiseGenerator.noise3D.volume.data, t3);
