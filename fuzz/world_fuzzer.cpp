@@ -2,10 +2,13 @@
 // directory that holds a small fixed set of files to include (one in a sub-directory, one that
 // includes itself, names the input may write in another case) and two height-field layer
 // images. The fx programs of a parsed world are then marked, bound and run as the render
-// preparation runs them, every definition on a small item of its own. Any crash, hang,
-// sanitizer report or leak is a fault of the world parser or of the fx runtime.
+// preparation runs them, every definition on a small item of its own, and the world is built
+// as the render session builds it (in a GL context of SDL's offscreen driver, made once). Any
+// crash, hang, sanitizer report or leak, and a scene box that is not finite, is a fault of the
+// world parser, the fx runtime or the scene build.
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +16,17 @@
 #include <string>
 
 #include "compile_driver.h"
+#include "geometry/build_progress.h"
+#include "geometry/item_geometry.h"
+#include "geometry/item_images.h"
+#include "geometry/path_set.h"
+#include "geometry/portal.h"
+#include "geometry/region_borders.h"
+#include "geometry/scene_build.h"
+#include "geometry/scene_build_error.h"
+#include "gfx/geometry_batch_buffer.h"
+#include "gfx/scene_grid.h"
+#include "platform/gl_context.h"
 #include "support/png_test_images.h"
 #include "language/fx_call_lists.h"
 #include "mapengine/kernel_table.h"
@@ -81,6 +95,35 @@ void MakeItem() {
   }
 }
 
+veskor::GlProbe gContext;
+std::uint32_t gExtensionWord = 0;
+
+// The scene build of a parsed world, from the render set-up's resets on; its boxes are finite.
+void BuildScene() {
+  using namespace veskor;
+  if (gContext.context == nullptr) return;
+  for (std::uint32_t i = 0; i < gItemCount; ++i) PathSetFree(gItemPathSets.sets[i]);
+  WorldSetExtent(gWorld, -800, -800, -400, 800, 800, 400, 0.5f, 0.5f, 0.5f, 0.5f);
+  GeometryBatchBufferStartSession(gGeometryBatchBuffer, &gExtensionWord);
+  SceneGridSessionReset(gSceneGrid);
+  ItemTablesReset();
+  ItemImagesReset();
+  SceneBoxReset();
+  gBuildProgress = BuildProgress{};
+  gRegionBorders.Clear();
+  gPortalCount = 0;
+  const std::uint32_t built = SceneBuild(gWorld);
+  if (built == 0 && !SceneBuildFailed()) std::abort();  // nothing asked it to stop
+  for (int a = 0; a < 3; ++a)
+    if (gSceneBox.min[a] <= gSceneBox.max[a] &&
+        (!std::isfinite(gSceneBox.min[a]) || !std::isfinite(gSceneBox.max[a])))
+      std::abort();
+  for (std::uint32_t r = 1; r <= gWorld.sceneInstanceCount; ++r)
+    for (float v : gWorld.sceneInstances[r].grid.box)
+      if (std::isnan(v)) std::abort();
+  GeometryBatchBufferClear(gGeometryBatchBuffer);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -119,11 +162,23 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   veskor::BuildNoiseTable2D(veskor::gNoiseGenerator.noise2D);
   veskor::BuildNoiseVolume3D(veskor::gNoiseGenerator.noise3D);
   MakeItem();
+  // The portals' reflection textures and the planets' need a context.
+  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  if (!veskor::GlProbeOpen(gContext)) {
+    std::fprintf(stderr, "world fuzzer: no GL context (%s): worlds are not built\n",
+                 veskor::GlLastError());
+  } else {
+    veskor::SpatialGridInit(veskor::gSceneGrid, nullptr, 1024, 1024, -16384, -16384, -2048, 16384,
+                            16384, 2048);
+  }
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   WriteFile("root.wld", std::string(reinterpret_cast<const char*>(data), size));
-  if (veskor::test::RunCompileSession(gDir + "root.wld").result == 1) RunFxPrograms();
+  if (veskor::test::RunCompileSession(gDir + "root.wld").result == 1) {
+    RunFxPrograms();
+    BuildScene();
+  }
   return 0;
 }

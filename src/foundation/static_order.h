@@ -33,6 +33,7 @@ enum StaticStep : int {
   kStaticStepColourCorrections = 116,  // 18-20: constant
   kStaticStepLightRayTexture = 117,    // 21
   kStaticStepLensFlareImages = 118,    // 22
+  kStaticStepItemImages = 119,         // 23: the scene textures of planets and moons
 };
 
 }  // namespace veskor

@@ -7,7 +7,8 @@
 
 namespace veskor {
 
-inline constexpr std::uint32_t kSceneBuildMessageBytes = 128;
+// Room for a missing file's name with the directories searched for it.
+inline constexpr std::uint32_t kSceneBuildMessageBytes = 4096;
 
 struct SceneBuildError {
   std::uint32_t failed;  // 1 once a stage has failed

@@ -14,11 +14,11 @@
 #include "platform/gl.h"
 #include "platform/gl_context.h"
 #include "render/object_passes.h"
-#include "render/pending_scene_passes.h"
 #include "render/planet_groups.h"
 #include "render/render_prepare.h"
 #include "render/scene_draw.h"
 #include "render/shader_stages.h"
+#include "render/water_mirror.h"
 
 namespace veskor {
 

@@ -18,8 +18,11 @@
 #include "gfx/texture_object.h"
 #include "mapengine/kernel_table.h"
 #include "platform/gl.h"
-#include "render/pending_scene_passes.h"
+#include "render/object_draw.h"
 #include "render/planet_groups.h"
+#include "render/scene_grid_walks.h"
+#include "render/water_mirror.h"
+#include "render/water_surface.h"
 
 namespace veskor {
 
@@ -41,7 +44,7 @@ void Drift(std::uint32_t flags) {
 
 std::uint32_t Walk(Camera* view, std::uint32_t flags, std::uint32_t* primitiveCount) {
   Pass(ScenePass::kWalk, 0, flags);
-  return SceneGridRayWalk(gSceneGrid, view, flags, primitiveCount);
+  return SceneGridRayWalk(gSceneGrid, *view, flags, primitiveCount);
 }
 
 void SkyLayers(Camera* view) {
@@ -64,7 +67,6 @@ void MirrorViews(Camera* view, std::uint32_t flags) {
     Pass(ScenePass::kMirrorBegin, i);
     if (PortalBeginView(portal, view) != 0) {
       CurrentPortalIndex = static_cast<std::int32_t>(i);
-      gGeometryBatchBuffer.currentWaterBox = CurrentPortalIndex;
       const std::uint32_t mirrorFlags = (flags & kSceneTimeFrozen) | kSceneMirrored | kSceneSecondary;
       Pass(ScenePass::kMirrorView, i, mirrorFlags);
       std::uint32_t scratch = 0;
@@ -75,7 +77,6 @@ void MirrorViews(Camera* view, std::uint32_t flags) {
       const float occlusion = RayQueryPuffs(Clouds(), portal.mirrored, SunDirection);
       DrawPortalSunFlare(portal.mirrored, 3, occlusion);
       CurrentPortalIndex = -1;
-      gGeometryBatchBuffer.currentWaterBox = -1;
     }
     Pass(ScenePass::kMirrorCopy, i);
     PortalCopyTexture(portal);
@@ -182,12 +183,15 @@ void RenderStatsReset() {
   EnvironmentResetCloudLow(gEnvironmentState, gEnvironmentState.lowAltitude,
                            gEnvironmentState.lowWind);
   gPuffMeshSet.vertexCounter = gPuffMeshSet.triangleCounter = 0;
-  WaterPassTextureFree();
+  if (WaterPassBuilt != 0) {
+    TextureFree(WaterPassTexture);
+    WaterPassBuilt = 0;
+  }
   for (Portal& portal : gPortals) ResetPortalTextures(portal);
 }
 
 std::uint32_t SceneGridDrawView(OrthoPass* view, std::uint32_t flags) {
-  return SceneGridDrawWalk(gSceneGrid, view, flags);
+  return SceneGridDrawWalk(gSceneGrid, *view, flags);
 }
 
 }  // namespace veskor

@@ -14,7 +14,9 @@
 #include "gfx/scene_grid.h"
 #include "gfx/texture_names.h"
 #include "platform/gl.h"
-#include "render/pending_scene_passes.h"
+#include "render/object_draw.h"
+#include "render/water_surface.h"
+#include "gfx/texture_format.h"
 #include "render/planet_groups.h"
 #include "render/render_prepare.h"
 #include "render/scene_draw.h"
@@ -37,17 +39,28 @@ class SceneDrawTest : public test::RenderSessionTest {
     StartSession(nullptr);
     CloudHighParams.present = CloudLowParams.present = 0;
     ASSERT_EQ(RenderPrepare(nullptr), 1u);
-    // Two mirrors, the first visible; one planet group without planets; light shafts on.
+    // Two mirrors, the first in view, the second behind the camera; one planet group without
+    // planets; light shafts on.
     gPortalCount = 2;
-    gPortals[0].visible = 1;
-    gPortals[1].visible = 0;
+    MakePortal(gPortals[0], -10, -10, 10, 10);
+    MakePortal(gPortals[1], -10, -200, 10, -150);
     gPlanetGroupCount = 1;
     LightShaftsEnabled = 1;
     skyCount = gSkyPassList.count;
     steps.clear();
     SceneDrawPassHook = &Hook;
-    // Looking at the sun, so that the flare reaches its drawing.
-    CameraSetDirection(camera, -SunDirection[0], -SunDirection[1], -SunDirection[2]);
+    CameraSetPosition(camera, 0, -40, 15);
+    CameraSetDirection(camera, 0, 1, -0.3f);
+    camera.focalAngle = 60;
+  }
+  static void MakePortal(Portal& p, float x0, float y0, float x1, float y1) {
+    p.corner0[0] = x0, p.corner0[1] = y0, p.corner0[2] = 0;
+    p.corner1[0] = x1, p.corner1[1] = y1, p.corner1[2] = 0;
+    p.bumpScale = 0.5f;
+    Texture2DResize(p.reflection, 4, kPortalTextureLog2Size, kPortalTextureLog2Size);
+    Texture2DBind(p.reflection, kModeKeepEnvironment, 0);
+    MemBlockRelease(p.reflection.pixels.block);
+    p.reflection.pixels.data = nullptr;
   }
   void TearDown() override {
     SceneDrawPassHook = nullptr;
@@ -171,6 +184,8 @@ GlState Capture() {
 
 TEST_F(SceneDrawTest, FrameLeavesGlStateAsFound) {
   SceneDrawPassHook = nullptr;
+  // Looking at the sun, so that the flare reaches its drawing.
+  CameraSetDirection(camera, -SunDirection[0], -SunDirection[1], -SunDirection[2]);
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LEQUAL);
   glActiveTexture(GL_TEXTURE0);
@@ -186,6 +201,7 @@ TEST_F(SceneDrawTest, FrameLeavesGlStateAsFound) {
 }
 
 TEST_F(SceneDrawTest, StatsResetEmptiesPerWorldState) {
+  RenderStatsReset();  // the fixture's mirrors
   Portal& p = gPortals[3];
   Texture2DResize(p.reflection, 4, 2, 2);
   FloatTexture2DRealloc(p.readBack[0], 1, 2, 2);
