@@ -1,0 +1,343 @@
+// The render path end to end on a world written in the language (data/render_world.wld):
+// compiled, set up, built and prepared as the render session runs them, then drawn as the
+// main plane's frame draws it, reading the back buffer before any swap. The suite runs with
+// the compatibility layer on and off; the preparation runs with multisampling on (off-screen
+// buffer) and off (back buffer).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "compile_driver.h"
+#include "environment/environment_params.h"
+#include "environment/lens_flare.h"
+#include "foundation/search_dirs.h"
+#include "geometry/item_tables.h"
+#include "geometry/path_set.h"
+#include "geometry/scene_build.h"
+#include "geometry/scene_build_error.h"
+#include "geometry/skin_slot.h"
+#include "gfx/texture_names.h"
+#include "language/parse_store.h"
+#include "language/world.h"
+#include "mapengine/fx_frame.h"
+#include "platform/gl.h"
+#include "render/camera_motion.h"
+#include "render/render_prepare.h"
+#include "render/object_draw.h"
+#include "render/render_session.h"
+#include "render/scene_draw.h"
+#include "render_fixture.h"
+#include "support/png_test_images.h"
+#include "support/temp_dir.h"
+
+namespace veskor {
+namespace {
+
+constexpr int kSide = test::kGlTestWindowSize;
+
+struct Frame {
+  std::vector<std::uint8_t> rgb;
+  std::vector<float> depth;
+  const std::uint8_t* At(int x, int y) const { return &rgb[3 * (y * kSide + x)]; }
+  float Depth(int x, int y) const { return depth[y * kSide + x]; }
+};
+
+bool Red(const std::uint8_t* p) { return p[0] > 120 && p[0] > 2 * p[1] && p[0] > 2 * p[2]; }
+
+// Red pixels in the rectangle [x0, x1] x [y0, y1].
+int RedCount(const Frame& f, int x0, int y0, int x1, int y1) {
+  int n = 0;
+  for (int y = y0; y <= y1; ++y)
+    for (int x = x0; x <= x1; ++x) n += Red(f.At(x, y));
+  return n;
+}
+
+// Pixel row and column of a world point seen by the camera (vertical field of view
+// focalAngle, square view of kSide pixels), from the camera's own position and direction.
+void Project(const Camera& c, const float* p, float& px, float& py) {
+  const float* d = c.direction;
+  float right[3] = {d[1], -d[0], 0};
+  const float rl = std::hypot(right[0], right[1]);
+  right[0] /= rl, right[1] /= rl;
+  const float up[3] = {right[1] * d[2] - right[2] * d[1], right[2] * d[0] - right[0] * d[2],
+                       right[0] * d[1] - right[1] * d[0]};
+  float v[3];
+  for (int a = 0; a < 3; ++a) v[a] = p[a] - c.position[a];
+  const float z = v[0] * d[0] + v[1] * d[1] + v[2] * d[2];
+  const float t = std::tan(c.focalAngle * 3.14159265f / 360.0f);
+  px = kSide * 0.5f * (1 + (v[0] * right[0] + v[1] * right[1]) / (z * t));
+  py = kSide * 0.5f * (1 + (v[0] * up[0] + v[1] * up[1] + v[2] * up[2]) / (z * t));
+}
+
+class RenderWorldTest : public test::RenderSessionTest {
+ protected:
+  void SetUp() override {
+    RenderSessionTest::SetUp();
+    // The planet's images and the flare and light-ray images, found through the directories.
+    auto grey = [](std::uint8_t v) {
+      return test::EncodePng(8, 8, 1, [v](std::uint32_t, std::uint32_t, std::uint32_t) { return v; });
+    };
+    dir.Write("render_planet.png", test::EncodePng(8, 8, 3, [](std::uint32_t, std::uint32_t,
+                                                                std::uint32_t c) {
+      return std::uint8_t(c == 0 ? 230 : 200);
+    }));
+    dir.Write("render_planet_mask.png", grey(255));
+    for (const char* name : kLensFlareImageNames) dir.Write(name, grey(90));
+    dir.Write(kLightRayImageName, grey(60));
+    dir.Write(kContourImageName, grey(128));
+    ASSERT_TRUE(SetSearchDirs(dir.path().c_str(), dir.path().c_str(), dir.path().c_str(),
+                              dir.path().c_str(), dir.path().c_str()));
+  }
+  void TearDown() override {
+    SetSearchDirs("", "", "", "", "");
+    MultiSampleMode = 0;
+    RenderSessionTest::TearDown();
+  }
+
+  // A copy of the test world with the lines matching `drop` left out.
+  std::string WorldWithout(const std::string& drop) {
+    const std::string text =
+        std::regex_replace(test::ReadFileText(std::string(VESKOR_SOURCE_DIR) +
+                                              "tests/render/data/render_world.wld"),
+                           std::regex(drop), "");
+    return dir.Write("render_world.wld", text);
+  }
+
+  // The render session from the compile to the drawing state; RenderPrepare's result.
+  std::uint32_t Session(const std::string& world) {
+    for (std::uint32_t i = 0; i < gItemCount; ++i) PathSetFree(gItemPathSets.sets[i]);
+    const test::CompileOutcome outcome = test::RunCompileSession(world);
+    EXPECT_EQ(outcome.result, 1) << outcome.status;
+    if (outcome.result != 1) return 0;
+    World& w = gWorld;
+    WorldSetExtent(w, -800, -800, -400, 800, 800, 400, 0.5f, 0.5f, 0.5f, 0.5f);
+    RenderSessionInit(&w.lod.lists[2], 0.002f, &w.lod.lists[3], 0.002f, &w.lod.lists[0], 0.002f,
+                      &w.lod.lists[1], 0.002f, &gParseStore, &w.currentCamera, 0.5f, 0.5f,
+                      &Record, 0, 6, 0, 10);
+    NormalizeSunDirection();
+    UpdateSkyTurbidity();
+    FogRecompute();
+    HazeRecompute();
+    WaterRecompute();
+    CloudHighRecompute();
+    CloudLowRecompute();
+    LoadLensFlare(kLensFlareImageNames[0], kLensFlareImageNames[1], kLensFlareImageNames[2],
+                  kLensFlareTable, kLensFlareTableCount);
+    LoadLightRays(kLightRayImageName);
+    EXPECT_EQ(SceneBuild(w), 1u) << gSceneBuildError.message;
+    // The language writes no item flags: the box at x 60 asks for an environment cube here.
+    reflector = -1;
+    for (std::uint32_t i = 0; i < gItemCount; ++i) {
+      SceneObject* d = gItemTargets[i];
+      if (d != nullptr && d->grid.box[0] > 50 && d->grid.box[1] < 70) {
+        d->flags |= 4;
+        reflector = static_cast<int>(i);
+      }
+    }
+    reports.clear();
+    const std::uint32_t result = RenderPrepare(&w.currentCamera);
+    if (result == 1) {
+      SetWholeWindowViewport();
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+      glEnable(GL_DEPTH_TEST);
+      glDepthFunc(GL_LEQUAL);
+      glDepthMask(GL_TRUE);
+      glEnable(GL_CULL_FACE);
+      glCullFace(GL_FRONT);
+      glFrontFace(GL_CCW);
+    }
+    return result;
+  }
+
+  // One frame of the main plane: its first step, the camera step, the 3-D viewport, the
+  // camera, the scene, the pops; the back buffer read before any swap.
+  Frame DrawFrame() {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glDepthMask(GL_TRUE);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_FRONT);
+    glFrontFace(GL_CCW);
+    CameraStepWrapper(gWorld);
+    SetLoadingViewport();
+    Camera& c = gWorld.currentCamera;
+    CameraApply(c);
+    std::uint32_t polygons = 0;
+    SceneDraw(&c, 0, &polygons);
+    CameraRestore(c);
+    Frame f;
+    f.rgb.resize(3 * kSide * kSide);
+    f.depth.resize(kSide * kSide);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, kSide, kSide, GL_RGB, GL_UNSIGNED_BYTE, f.rgb.data());
+    glReadPixels(0, 0, kSide, kSide, GL_DEPTH_COMPONENT, GL_FLOAT, f.depth.data());
+    return f;
+  }
+
+  test::TempDir dir{"veskor_render_world"};
+  int reflector = -1;
+};
+
+const char* const kLabels[] = {
+    "Scene / Outline View",    "Environment / Moons",      "Environment / Fog",
+    "Environment / Sky",       "Environment / Clouds High", "Environment / Clouds Low",
+    "Shaders / Skins Generate", "Shaders / Skins Connect",  "Shaders / Render",
+    "Shaders / Water",         "Shaders / Environment"};
+
+std::vector<std::string> Labels(const std::vector<test::Report>& reports) {
+  std::vector<std::string> labels;
+  for (const test::Report& r : reports)
+    if (labels.empty() || labels.back() != r.label) labels.push_back(r.label);
+  return labels;
+}
+
+TEST_F(RenderWorldTest, PreparesAndDrawsSkyTerrainObjectsAndMirror) {
+  const std::string world = std::string(VESKOR_SOURCE_DIR) + "tests/render/data/render_world.wld";
+  for (const int multisample : {0, 1}) {
+    SCOPED_TRACE(multisample);
+    MultiSampleMode = static_cast<std::uint32_t>(multisample);
+    ASSERT_EQ(Session(world), 1u);
+    std::vector<std::string> expected;
+    for (const char* l : kLabels)
+      if (textureShaders || std::string(l) != "Environment / Clouds Low") expected.push_back(l);
+    EXPECT_EQ(Labels(reports), expected);
+    float last = 0;
+    for (const test::Report& r : reports) {
+      EXPECT_GE(r.stage, 0.0f) << r.label;
+      EXPECT_LE(r.stage, 1.0f) << r.label;
+      EXPECT_GE(r.overall, last) << r.label;
+      EXPECT_LE(r.overall, 1.0f) << r.label;
+      last = r.overall;
+    }
+    EXPECT_EQ(FxFailed, 0u);
+    ASSERT_GE(reflector, 0);
+    ASSERT_EQ(gWorld.cameraCount, 2u);
+
+    const Frame f = DrawFrame();
+    EXPECT_EQ(glGetError(), GLenum{GL_NO_ERROR});
+    const Camera& c = gWorld.currentCamera;
+    const float horizon[3] = {0, 4000, 30};
+    float hx, hy;
+    Project(c, horizon, hx, hy);
+    // Sky above the horizon: depth 1, not the clear colour, blue above red.
+    for (int y = int(hy) + 6; y < kSide; y += 3)
+      for (int x = 2; x < kSide; x += 12) {
+        EXPECT_EQ(f.Depth(x, y), 1.0f) << x << "," << y;
+        const std::uint8_t* p = f.At(x, y);
+        EXPECT_GT(p[0] + p[1] + p[2], 60) << x << "," << y;
+        EXPECT_GT(p[2], p[0]) << x << "," << y;
+      }
+    // Below it the ground (or the water over it), nearer than the far plane.
+    for (int y = 0; y < int(hy) - 4; y += 3)
+      for (int x = 2; x < kSide; x += 12) EXPECT_LT(f.Depth(x, y), 1.0f) << x << "," << y;
+    // A transition to the second camera: arrives in the frame the distance and step give.
+    const Camera target = gWorld.cameras[1];
+    double remaining = 0;
+    for (int a = 0; a < 3; ++a)
+      remaining += double(target.position[a] - c.position[a]) * (target.position[a] - c.position[a]);
+    remaining = std::sqrt(remaining);
+    int frames = 1;
+    while (50.0 / remaining < 0.9998) remaining -= 50.0, ++frames;
+    gWorld.transitionTarget = 1;
+    gWorld.transitionStep = 50.0f;
+    Frame arrived;
+    for (int k = 1; k <= frames; ++k) {
+      EXPECT_EQ(gWorld.transitionTarget, k < frames + 1 ? 1 : -1);
+      arrived = DrawFrame();
+    }
+    EXPECT_EQ(gWorld.transitionTarget, -1);
+    for (int a = 0; a < 3; ++a) {
+      EXPECT_EQ(gWorld.currentCamera.position[a], target.position[a]);
+      EXPECT_EQ(gWorld.currentCamera.direction[a], target.direction[a]);
+    }
+    gWorld.currentCamera = target;
+    const Frame direct = DrawFrame();
+    int differ = 0;
+    for (std::size_t i = 0; i < direct.rgb.size(); ++i)
+      differ += std::abs(int(direct.rgb[i]) - int(arrived.rgb[i])) > 8;
+    EXPECT_LT(differ, int(direct.rgb.size()) / 50);
+
+  }
+}
+
+// Needs the skins, shading, water and environment stages in the preparation: enabled when
+// they replace their stand-ins.
+TEST_F(RenderWorldTest, DISABLED_ObjectItsMirrorImageAndTheEnvironmentCube) {
+  const std::string world = std::string(VESKOR_SOURCE_DIR) + "tests/render/data/render_world.wld";
+  for (const int multisample : {0, 1}) {
+    SCOPED_TRACE(multisample);
+    MultiSampleMode = static_cast<std::uint32_t>(multisample);
+    ASSERT_EQ(Session(world), 1u);
+    ASSERT_GE(reflector, 0);
+    const Frame f = DrawFrame();
+    const Camera& c = gWorld.currentCamera;
+    const float object[3] = {0, 0, 24}, mirror[3] = {0, 0, 2 * 6.0f - 24};
+    float ox, oy, mx, my;
+    Project(c, object, ox, oy);
+    Project(c, mirror, mx, my);
+    // The red box where it projects, and its mirror image in the water.
+    const int bx = int(ox), by = int(oy), wx = int(mx), wy = int(my);
+    EXPECT_TRUE(Red(f.At(bx, by))) << bx << "," << by;
+    EXPECT_GT(RedCount(f, wx - 2, wy - 3, wx + 2, wy + 3), 0) << wx << "," << wy;
+    const float boxDepth = f.Depth(bx, by);
+
+    // The reflector's cube: sky in its upper face, ground in its lower one.
+    const TextureCube& cube = SkinSlotCube(gSkinSlots[reflector]);
+    ASSERT_TRUE(cube.state.hasSlot);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, TextureNameTable[cube.state.slot]);
+    GLint size = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_CUBE_MAP_POSITIVE_Z, 0, GL_TEXTURE_WIDTH, &size);
+    ASSERT_GT(size, 0);
+    auto mean = [&](GLenum face) {
+      std::vector<float> px(3 * size * size);
+      glGetTexImage(face, 0, GL_RGB, GL_FLOAT, px.data());
+      float m[3] = {};
+      for (std::size_t i = 0; i < px.size(); ++i) m[i % 3] += px[i] / float(size * size);
+      return std::vector<float>(m, m + 3);
+    };
+    const auto up = mean(GL_TEXTURE_CUBE_MAP_POSITIVE_Z), down = mean(GL_TEXTURE_CUBE_MAP_NEGATIVE_Z);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+    EXPECT_GT(up[2], up[0]);                                // blue sky
+    EXPECT_GT(up[0] + up[1] + up[2], down[0] + down[1] + down[2]);  // darker ground below
+
+
+    // The same world without the red box: no red at its mirror image, farther at its place.
+    gWorld.currentCamera = gWorld.cameras[0];
+    ASSERT_EQ(Session(WorldWithout(".*red\\(\\) \\}.*")), 1u);
+    gWorld.currentCamera = gWorld.cameras[0];
+    const Frame bare = DrawFrame();
+    EXPECT_EQ(RedCount(bare, wx - 2, wy - 3, wx + 2, wy + 3), 0);
+    EXPECT_FALSE(Red(bare.At(bx, by)));
+    EXPECT_LT(boxDepth, bare.Depth(bx, by));
+  }
+}
+
+// A second session on the same world fails its scene build at the moment: enabled once it
+// builds again.
+TEST_F(RenderWorldTest, DISABLED_StopAtEachLabelThenNextSessionSucceeds) {
+  const std::string world = std::string(VESKOR_SOURCE_DIR) + "tests/render/data/render_world.wld";
+  ASSERT_EQ(Session(world), 1u);
+  std::vector<int> firsts;
+  for (std::size_t k = 0; k < reports.size(); ++k)
+    if (k == 0 || reports[k].label != reports[k - 1].label) firsts.push_back(int(k));
+  for (const int k : firsts) {
+    stopAt = k;
+    EXPECT_EQ(Session(world), 0u) << k;
+    EXPECT_EQ(int(reports.size()), k + 1);
+    EXPECT_EQ(FxFailed, 0u);
+    stopAt = -1;
+  }
+  ASSERT_EQ(Session(world), 1u);
+  const Frame f = DrawFrame();
+  EXPECT_EQ(f.Depth(kSide / 2, kSide - 2), 1.0f);
+  EXPECT_EQ(glGetError(), GLenum{GL_NO_ERROR});
+}
+
+}  // namespace
+}  // namespace veskor
