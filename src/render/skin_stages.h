@@ -12,6 +12,9 @@
 #include "geometry/path_set.h"
 #include "geometry/region_borders.h"
 #include "geometry/skin_slot.h"
+#include "geometry/patch_borders.h"
+#include "gfx/ortho_pass.h"
+#include "gfx/pbuffer.h"
 #include "language/fx_call_lists.h"
 
 namespace veskor {
@@ -52,5 +55,43 @@ void ConnectItemSkins(const SkinConnection& c);
 // Binds the scene's shared fx calls to the store and runs them once: 1, or 0 when a binding
 // or an executor failed (its message in FxErrorText).
 std::uint32_t RunSharedFxCalls(FxExecContext& context, ParseStore& store);
+
+// The output slots of a surface definition.
+enum : std::uint32_t {
+  kFxSlotPoint = 0,
+  kFxSlotNormal = 1,
+  kFxSlotDiffuse = 3,
+  kFxSlotSpecular = 4,
+  kFxSlotShininess = 5,
+  kFxSlotEmissive = 6,
+};
+// Item flags of a scene object read here.
+enum : std::uint32_t {
+  kItemSunLit = 1,         // light maps from a depth view along the sun
+  kItemNormals = 4,        // normal pass, environment cube, keeps its draw mode
+  kItemCloudShadow = 0x10,  // cloud shadow pass while the low clouds have puffs
+};
+
+// What finishing an item needs of its preparation: the item fx context bound to the store,
+// the patch borders of the call, the off-screen buffer, the sun's depth view with the window
+// it is sized on, and the driver's two services: moving a surface's grids into the world and
+// drawing the scene into the depth view.
+struct RenderItemContext {
+  FxExecContext* fx;
+  ParseStore* store;
+  PatchBorderList* borders;
+  Pbuffer* pbuffer;
+  OrthoPass* shadowCamera;
+  ViewPlane* window;
+  void (*transformGrids)(VertexGrid& x, VertexGrid& y, VertexGrid& z, const float* matrix);
+  void (*drawDepthView)(OrthoPass& view);
+  std::uint32_t skyFlags;  // gathers 8 for every item with the cloud-shadow flag
+};
+
+// Finishes item i: its skin maps filtered back into its grids, every grid set with data moved
+// into the world with its normals, the fx shading into its textures (with the border copies
+// and stitches of a patch), the batch passes, the light maps, the skin passes. 1, or 0 when its
+// fx program failed (the message in FxErrorText).
+std::uint32_t RenderItem(std::uint32_t i, RenderItemContext& context);
 
 }  // namespace veskor
