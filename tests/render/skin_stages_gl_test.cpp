@@ -134,5 +134,30 @@ TEST_F(SkinStages, EachSubsetOfTheOutputsFillsItsTextures) {
     }
 }
 
+// A moved and turned object without a Surface ends where the same object with a trivial one
+// ends: the same box, the same vertices, finite light maps.
+TEST_F(SkinStages, AMovedObjectWithoutASurfaceIsPlacedAsOneWithASurface) {
+  Run("Surface t() { =(diffuse, 0.5) }\n"
+      "Object { Cube ( [0 0 1 90] [10 0 0] ) }\n"
+      "Object { Cube ( [0 0 1 90] [10 0 0] ) t() }\n");
+  ASSERT_EQ(gItemCount, 2u);
+  const SceneObject& bare = *gItemTargets[0];
+  const SceneObject& shaded = *gItemTargets[1];
+  ASSERT_EQ(bare.fxIndex, 0xFFFF);
+  ASSERT_NE(shaded.fxIndex, 0xFFFF);
+  EXPECT_GT(bare.grid.box[0], 8.0f);  // moved by 10 along x
+  for (int k = 0; k < 6; ++k) EXPECT_FLOAT_EQ(bare.grid.box[k], shaded.grid.box[k]) << k;
+  const ItemDrawRecord& a = gBatchItemRecords[gItemBatchIndex[0]];
+  const ItemDrawRecord& b = gBatchItemRecords[gItemBatchIndex[1]];
+  ASSERT_EQ(a.mainRanges[0].floatCount, b.mainRanges[0].floatCount);
+  ASSERT_GT(a.mainRanges[0].floatCount, 0u);
+  const float* va = gGeometryBatchBuffer.vertices + a.mainRanges[0].firstFloat;
+  const float* vb = gGeometryBatchBuffer.vertices + b.mainRanges[0].firstFloat;
+  for (std::uint32_t f = 0; f < a.mainRanges[0].floatCount; ++f) {
+    ASSERT_TRUE(std::isfinite(va[f])) << f;
+    ASSERT_NEAR(va[f], vb[f], 1e-4f) << f;
+  }
+}
+
 }  // namespace
 }  // namespace veskor::test
