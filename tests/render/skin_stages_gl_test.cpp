@@ -116,6 +116,7 @@ TEST_F(SkinStages, EachSubsetOfTheOutputsFillsItsTextures) {
           }
         } else {
           EXPECT_EQ(px.data, nullptr) << i << " body's unwritten " << k;
+          EXPECT_EQ(tex[k]->state.hasSlot, 0u) << i << " body's unwritten " << k;
         }
       }
       // The light map: 2 x 2 texels of 0 without the sun flag (the cubes have it: full size).

@@ -216,6 +216,7 @@ TEST_F(SkinsGenerate, CapsOnlyOnCappedRingsOrPointsAndTheBodyStartsAfterABottomP
        true, false, 0},
       {{{point, 0, kSectionPlain}, {Square(0, 0, 2, 2), 1}, {point, 2, kSectionPlain}},
        true, true, 1},
+      {{{point, 0, kSectionPlain}, {Square(0, 0, 2, 2), 1}}, true, false, 1},
   };
   for (const Case& c : cases) {
     FillSet(p_, kPathSetClosed, c.rings);
@@ -228,7 +229,7 @@ TEST_F(SkinsGenerate, CapsOnlyOnCappedRingsOrPointsAndTheBodyStartsAfterABottomP
     for (std::uint32_t i = 0; i < 3; ++i)
       EXPECT_FLOAT_EQ(*VertexGridCell(slot_.gridSets[0].grids[0], i, 0), first.a[kSampleX][i]);
     if (c.firstBodyRing == 1) {  // the point caps: centre at the point, border on the square
-      for (std::uint32_t s = 1; s <= 2; ++s) {
+      for (std::uint32_t s = 1; s <= (c.top ? 2u : 1u); ++s) {
         const SkinGridSet& set = slot_.gridSets[s];
         EXPECT_FLOAT_EQ(*VertexGridCell(set.grids[0], 2, 2), 1.0f);
         EXPECT_FLOAT_EQ(*VertexGridCell(set.grids[2], 2, 2), s == 1 ? 0.0f : 2.0f);
