@@ -8,8 +8,6 @@
 // shaker and a lead melody come and go pass by pass; the last chord fades out. Everything is
 // computed from fixed tables and a fixed noise sequence, and the stream serial is fixed, so
 // every run writes the same bytes.
-#include <vorbis/vorbisenc.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -18,6 +16,8 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "ogg_vorbis.h"
 
 namespace {
 
@@ -222,74 +222,6 @@ void Master(Mix& mix) {
   }
 }
 
-[[noreturn]] void Fail(const std::string& message) {
-  std::fprintf(stderr, "make_intro_music: %s\n", message.c_str());
-  std::exit(1);
-}
-
-void Encode(Mix& mix, const char* path) {
-  std::FILE* file = std::fopen(path, "wb");
-  if (file == nullptr) Fail(std::string("cannot write ") + path);
-  auto write = [&](const ogg_page& page) {
-    if (std::fwrite(page.header, 1, page.header_len, file) !=
-            static_cast<std::size_t>(page.header_len) ||
-        std::fwrite(page.body, 1, page.body_len, file) != static_cast<std::size_t>(page.body_len))
-      Fail(std::string("cannot write ") + path);
-  };
-  vorbis_info info;
-  vorbis_info_init(&info);
-  if (vorbis_encode_init_vbr(&info, kChannels, kRate, kQuality) != 0) Fail("no encoder mode");
-  vorbis_comment comment;
-  vorbis_comment_init(&comment);
-  vorbis_comment_add_tag(&comment, "TITLE", "veskor intro");
-  vorbis_dsp_state dsp;
-  vorbis_block block;
-  vorbis_analysis_init(&dsp, &info);
-  vorbis_block_init(&dsp, &block);
-  ogg_stream_state stream;
-  ogg_stream_init(&stream, kSerial);
-  ogg_packet header, commentHeader, codeHeader;
-  vorbis_analysis_headerout(&dsp, &comment, &header, &commentHeader, &codeHeader);
-  ogg_stream_packetin(&stream, &header);
-  ogg_stream_packetin(&stream, &commentHeader);
-  ogg_stream_packetin(&stream, &codeHeader);
-  ogg_page page;
-  while (ogg_stream_flush(&stream, &page) != 0) write(page);
-
-  // Each chunk handed in, then the end; the encoder's blocks go out as pages as they come.
-  auto drain = [&] {
-    while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-      vorbis_analysis(&block, nullptr);
-      vorbis_bitrate_addblock(&block);
-      ogg_packet packet;
-      while (vorbis_bitrate_flushpacket(&dsp, &packet) != 0) {
-        ogg_stream_packetin(&stream, &packet);
-        while (ogg_stream_pageout(&stream, &page) != 0) write(page);
-      }
-    }
-  };
-  constexpr std::size_t kChunk = 1024;
-  for (std::size_t first = 0; first < kFrames; first += kChunk) {
-    const std::size_t count = std::min(kChunk, kFrames - first);
-    float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(count));
-    for (std::size_t i = 0; i < count; ++i) {
-      buffer[0][i] = static_cast<float>(mix.left()[first + i]);
-      buffer[1][i] = static_cast<float>(mix.right()[first + i]);
-    }
-    vorbis_analysis_wrote(&dsp, static_cast<int>(count));
-    drain();
-  }
-  vorbis_analysis_wrote(&dsp, 0);
-  drain();
-  while (ogg_stream_flush(&stream, &page) != 0) write(page);
-  ogg_stream_clear(&stream);
-  vorbis_block_clear(&block);
-  vorbis_dsp_clear(&dsp);
-  vorbis_comment_clear(&comment);
-  vorbis_info_clear(&info);
-  if (std::fclose(file) != 0) Fail(std::string("cannot write ") + path);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -300,6 +232,11 @@ int main(int argc, char** argv) {
   Mix mix;
   Compose(mix);
   Master(mix);
-  Encode(mix, argv[1]);
+  std::vector<std::vector<float>> channels(kChannels, std::vector<float>(kFrames));
+  for (std::size_t i = 0; i < kFrames; ++i) {
+    channels[0][i] = static_cast<float>(mix.left()[i]);
+    channels[1][i] = static_cast<float>(mix.right()[i]);
+  }
+  veskor::tools::WriteOggVorbis(argv[1], channels, kRate, kQuality, kSerial, "veskor intro");
   return 0;
 }

@@ -6,11 +6,13 @@
 #include <string>
 
 #include "app/display_modes.h"
+#include "app/info_panel.h"
 #include "app/main_interface_callbacks.h"
 #include "app/main_plane.h"
 #include "app/pending_shell.h"
 #include "app/settings.h"
 #include "app/text_resources.h"
+#include "app/web_links.h"
 #include "gfx/texture_format.h"
 #include "gui/interface_images.h"
 #include "gui/screen_planes.h"

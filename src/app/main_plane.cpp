@@ -4,7 +4,9 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "app/automation.h"
 #include "app/camera_control.h"
+#include "app/compile_session.h"
 #include "app/main_interface.h"
 #include "app/main_interface_callbacks.h"
 #include "app/pending_shell.h"
@@ -12,6 +14,7 @@
 #include "app/program_entry.h"
 #include "app/settings.h"
 #include "app/window_init.h"
+#include "app/welcome_screen.h"
 #include "app/window_proc.h"
 #include "foundation/frame_clock.h"
 #include "foundation/search_dirs.h"
@@ -196,12 +199,17 @@ void MainPlaneFrame(MainPlane& plane) {
   if (MainInterfacePending != 0) gFrameServices.buildMainInterface();
   if (WelcomeScreenPending != 0) gFrameServices.welcomeScreen();
 
-  if (CompileRequest != 0 && gFrameServices.compileSession(WorldPath) != 0) {
-    // Every texture takes a new name and uploads again at its next use.
-    CompileRequest = 0;
-    RenewTextureNames();
-    SessionStartTime = static_cast<float>(NowSeconds());
-    gFrameServices.renderSession();
+  if (CompileRequest != 0) {
+    double renderStart = -1.0;
+    if (gFrameServices.compileSession(WorldPath) != 0) {
+      // Every texture takes a new name and uploads again at its next use.
+      CompileRequest = 0;
+      RenewTextureNames();
+      renderStart = NowSeconds();
+      SessionStartTime = static_cast<float>(renderStart);
+      gFrameServices.renderSession();
+    }
+    AutomationSessionsEnded(renderStart);
   }
 
   const float frameTime = SmoothedFrameTime();

@@ -4,10 +4,12 @@
 #include <cstdio>
 
 #include "app/camera_control.h"
+#include "app/help_page.h"
 #include "app/main_interface_callbacks.h"
 #include "app/main_plane.h"
 #include "app/pending_shell.h"
 #include "app/window_init.h"
+#include "app/welcome_screen.h"
 #include "app/window_proc.h"
 #include "foundation/frame_clock.h"
 #include "gui/gui_plane.h"

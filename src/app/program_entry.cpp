@@ -4,6 +4,9 @@
 #include <cstring>
 #include <string>
 
+#include "app/animation_tracks.h"
+#include "app/automation.h"
+#include "app/session_status.h"
 #include "app/settings.h"
 #include "app/stencil_rect.h"
 #include "app/text_resources.h"
@@ -94,9 +97,11 @@ void FirstLaunchWarning(const MainPlane& plane) {
 }
 
 int WinMain(const char* commandLine, const ShellPorts& ports) {
+  AutomationInit();
   InitKernelTable();
   RandomSeed(1);
   SetWorldPath(commandLine);
+  gSessionPorts = ports;
   if (MainPlaneInit(gMainPlane, "  v.e.s.k.o.r", "wld Final.ico", 0, ports.initWindow) == 0)
     StartFailure("can't init P !");
   FirstLaunchWarning(gMainPlane);
@@ -125,6 +130,7 @@ int RunMainLoop(MainPlane& plane, const ShellPorts& ports) {
       MainWindowProc(message);
     } else {
       if (DrawEnabled != 0) DrawFrame(plane);
+      AutomationFrameDone(plane);
       ports.swapBuffers(plane);
       DispatchInterfaceKeys(plane, KeyEvent, KeyDownTable);
       DispatchInterfaceMouse(plane, MouseEvent, MouseButtons, HeldButtons, MouseModifiers, MouseX,

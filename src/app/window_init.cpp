@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/animation_tracks.h"
 #include "app/display_modes.h"
 #include "app/error_boxes.h"
 #include "app/pending_shell.h"

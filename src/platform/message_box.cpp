@@ -29,6 +29,21 @@ Uint32 SdlFlags(MessageIcon icon) {
   }
 }
 
+// Appends the record where VESKOR_MESSAGES says; false when it is not set.
+bool RecordIfHeadless(const char* caption, const char* text, MessageIcon icon) {
+  const char* sink = std::getenv("VESKOR_MESSAGES");
+  if (sink == nullptr || sink[0] == '\0') return false;
+  if (std::strcmp(sink, "-") == 0) {
+    WriteRecord(stderr, caption, text, icon);
+  } else if (std::FILE* f = std::fopen(sink, "a")) {
+    WriteRecord(f, caption, text, icon);
+    std::fclose(f);
+  } else {
+    WriteRecord(stderr, caption, text, icon);
+  }
+  return true;
+}
+
 }  // namespace
 
 const char* MessageIconName(MessageIcon icon) {
@@ -42,20 +57,13 @@ const char* MessageIconName(MessageIcon icon) {
   return "none";
 }
 
+bool HeadlessRecord(const char* caption, const char* text) {
+  return RecordIfHeadless(caption, text, MessageIcon::kNone);
+}
+
 MessageAnswer ShowMessageBox(const char* caption, const char* text, MessageIcon icon,
                              MessageButtons buttons) {
-  const char* sink = std::getenv("VESKOR_MESSAGES");
-  if (sink != nullptr && sink[0] != '\0') {
-    if (std::strcmp(sink, "-") == 0) {
-      WriteRecord(stderr, caption, text, icon);
-    } else if (std::FILE* f = std::fopen(sink, "a")) {
-      WriteRecord(f, caption, text, icon);
-      std::fclose(f);
-    } else {
-      WriteRecord(stderr, caption, text, icon);
-    }
-    return HeadlessAnswer(buttons);
-  }
+  if (RecordIfHeadless(caption, text, icon)) return HeadlessAnswer(buttons);
 
   SDL_MessageBoxButtonData okButton{SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "OK"};
   SDL_MessageBoxButtonData yesNo[2] = {

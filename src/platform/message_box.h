@@ -18,4 +18,9 @@ MessageAnswer ShowMessageBox(const char* caption, const char* text, MessageIcon 
 // The icon's word in headless records: "stop", "exclamation", "information", "question", "none".
 const char* MessageIconName(MessageIcon icon);
 
+// In headless mode, appends the record "<caption> [none] <text>" where the boxes go and
+// returns true; otherwise does nothing and returns false. Unattended runs record with it what
+// a person would have seen (status lines, timings, the addresses a link would open).
+bool HeadlessRecord(const char* caption, const char* text);
+
 }  // namespace veskor

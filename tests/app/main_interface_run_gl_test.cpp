@@ -1,6 +1,6 @@
-// The program with its real window on the product tree, a world stood in by a plain scene:
-// its menu bar shows over the world once the welcome delay ends, and pointer messages open
-// the main menu, the setup panel and the view list.
+// The program with its real window on the product tree, a world stood in by a plain scene and
+// the welcome sequence by its delay alone: its menu bar shows over the world once the delay
+// ends, and pointer messages open the main menu, the setup panel and the view list.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,6 +9,7 @@
 #include "app/main_interface.h"
 #include "app/main_plane.h"
 #include "app/program_entry.h"
+#include "app/welcome_screen.h"
 #include "platform/gl.h"
 #include "platform/process.h"
 #include "shell_test_support.h"
@@ -60,6 +61,12 @@ TEST(MainInterfaceRun, ThePointerOpensTheMainMenuTheSetupPanelAndTheViewList) {
       glClearColor(30 / 255.0f, 160 / 255.0f, 60 / 255.0f, 1.0f);
       glClear(GL_COLOR_BUFFER_BIT);
       *polygons = 0;
+    };
+    // The sequence's end without the sequence: the main widgets when the delay ends.
+    gFrameServices.welcomeScreen = [] {
+      WelcomeScreenPending = 0;
+      WelcomeCountdown = 1;
+      WelcomePanel.ownerCallback = ShowMainWidgets;
     };
     CompileRequest = 1;
     ShellPorts ports = test::WindowPorts({

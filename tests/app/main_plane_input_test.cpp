@@ -9,7 +9,9 @@
 
 #include "app/main_interface.h"
 #include "app/main_plane.h"
+#include "app/help_page.h"
 #include "app/pending_shell.h"
+#include "app/welcome_screen.h"
 #include "app/window_init.h"
 #include "app/window_proc.h"
 #include "foundation/frame_clock.h"
@@ -149,7 +151,12 @@ TEST_F(MainPlaneInputTest, ControlCombinationsToggleOnceTheirLetterWasTyped) {
   WelcomeRunning = HelpShown = 1;
   Hold({kEscape});
   MainPlaneOnKey(KeyDownTable);
-  EXPECT_EQ(WelcomeRunning + HelpShown, 0u);
+  // Both screens fade out, each to its end.
+  EXPECT_EQ(WelcomeFadeHandles[kWelcomeFadeCount - 1].active + HelpHandles[kHelpBorderOut].active,
+            2);
+  StopWelcomeAnimations();
+  for (AnimationHandle& h : HelpHandles) AnimationStop(&h);
+  HelpShown = 0;
 }
 
 TEST_F(MainPlaneInputTest, DragsFlyAlongTheViewAndKeyArrowsSetTheSpeed) {

@@ -144,14 +144,25 @@ TEST_F(LightShaftTest, NormalsLeaningUpFadeAndStopAtTheLimit) {
       EXPECT_EQ(test::ReadPixel(32, 10).r, 0) << c.lean;
     }
   }
-  // Two segments, one of them left out; the puff drifted by (4, 10): the quads follow it.
+  // Two segments, one of them left out; the puff drifted by (4, 10) from where its segments
+  // were made: the quads follow it.
   const float across[3] = {1, 0, 0}, up[3] = {0, 0, 1};
   Segments({up, across});
   CloudPuff& puff = state->cloudLow.puffs[0];
-  puff.centre[0] = 4, puff.centre[1] = 10;
+  puff.base[0] = 1, puff.base[1] = 2;
+  puff.centre[0] = 5, puff.centre[1] = 12;
   Draw(1, 500);
   ExpectShaft(51, kSegmentY + 10, kLength, 1, "drifted");
   EXPECT_EQ(test::ReadPixel(18, kSegmentY + 11).r, 0);  // left of the moved segment
+
+  // Fifteen floats: one whole segment; the half one is not read (its rest would draw at x 57).
+  Segments({across, across});
+  ShaftSegment& second = VmArrayData<ShaftSegment>(puff.shaftSegments)[1];
+  second.start[0] = 52, second.end[0] = 62;
+  VmArrayPop(puff.shaftSegments, 5, sizeof(float));
+  Draw(1, 500);
+  ExpectShaft(51, kSegmentY + 10, kLength, 1, "whole segments");
+  EXPECT_EQ(test::ReadPixel(58, kSegmentY + 20).r, 0);
 }
 
 TEST_F(LightShaftTest, ThePassLeavesUnitZeroBoundWithoutTexturingAndCullingOn) {

@@ -172,6 +172,19 @@ TEST_F(PlanetTest, BakeLightsTheDiscAndBuildsTheShadingAlpha) {
         EXPECT_NEAR(s[3], (0.2 * (1 - M) + 0.9 * M) * (1 - a), 0.6 / 255) << c.what << i << j;
       }
     EXPECT_GT(day * night, 0) << c.what;
+    // Both textures filtered linearly without mip levels and clamped.
+    for (const std::uint32_t slot : {p.colour.state.slot, p.shading.state.slot}) {
+      glBindTexture(GL_TEXTURE_2D, TextureNameTable[slot]);
+      GLint modes[4];
+      glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &modes[0]);
+      glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &modes[1]);
+      glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &modes[2]);
+      glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &modes[3]);
+      EXPECT_EQ(modes[0] * 10 + modes[1], GL_LINEAR * 11) << c.what;
+      EXPECT_NE(modes[2], GL_REPEAT) << c.what;
+      EXPECT_NE(modes[3], GL_REPEAT) << c.what;
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
     if (c.ringSize > 0) {
       EXPECT_GT(across, 0) << c.what;
     }
@@ -181,7 +194,8 @@ TEST_F(PlanetTest, BakeLightsTheDiscAndBuildsTheShadingAlpha) {
 TEST_F(PlanetTest, DiscFramesOverheadAndUnderfootStayDefined) {
   // A white opaque disc lit flat: each byte is 255 (L + 1) / 2; L tells which side faces the
   // sun. Overhead the disc's x runs along -x and its y along +y; underfoot y runs along -y; a
-  // normal with n.y just below 0 turns x round.
+  // normal with n.y just below 0 turns x round. On the horizon along +x its x runs along +y,
+  // along -x along -y.
   const struct {
     double d[3];
     float S[3];
@@ -191,6 +205,7 @@ TEST_F(PlanetTest, DiscFramesOverheadAndUnderfootStayDefined) {
       {{0, 0, 1}, {1, 0, 0}, 1, true},     {{0, 0, 1}, {0, 1, 0}, -1, false},
       {{0, 0, -1}, {1, 0, 0}, 1, true},    {{0, 0, -1}, {0, 1, 0}, 1, false},
       {{0, 1e-6, 1}, {1, 0, 0}, -1, true}, {{1e-6, 0, 1}, {0, 1, 0}, -1, false},
+      {{1, 0, 0}, {0, 1, 0}, 1, true},     {{-1, 0, 0}, {0, 1, 0}, -1, true},
   };
   for (const auto& c : cases) {
     SceneTexture p;
@@ -434,6 +449,25 @@ TEST_F(PlanetViewTest, MembersStandAroundTheGroupAlongTheRolledFrame) {
     const double degrees = std::hypot(0.3, 0.12) / std::sqrt(1 + 0.09 + 0.0144) * 57.29578;
     EXPECT_NEAR(std::hypot(drawn[0], drawn[1]), degrees / 60 * view.height / 2, 1.0) << view.roll;
   }
+}
+
+// A planet of 20 degrees at 0.8 of the screen's half width: its height is widened by
+// sqrt(1 + (t G.x)^2), t the tangent of half the view angle.
+TEST_F(PlanetViewTest, PlanetsWidenTowardsTheScreenEdges) {
+  Apply({{0, 1, 0}, 0, 64});
+  const double t = std::tan(30 * M_PI / 180);
+  const std::vector<double> dir = Along(0.8 * t, 0);
+  SceneTexture planet;
+  PlanetGroup group{};
+  Planet(planet, dir, {255, 0, 0, 0}, 20);
+  group.planets[group.count++] = &planet;
+  Prepare(group);
+  DrawPlanets(group, camera);
+  const std::vector<double> at = Project(dir);
+  const double gx = at[0] / 32 - 1;
+  int rows = 0;
+  for (int y = 0; y < 64; ++y) rows += ReadPixel(static_cast<int>(at[0]), y).r > 100;
+  EXPECT_NEAR(rows, 2 * 20 * std::sqrt(1 + t * t * gx * gx) / 60 * 32, 1.0);
 }
 
 }  // namespace

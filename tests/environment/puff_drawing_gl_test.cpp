@@ -230,18 +230,24 @@ TEST_F(PuffDrawingTest, AllSlicesBlendFarthestFirstWithTheirFade) {
 }
 
 TEST_F(PuffDrawingTest, TheLineViewDrawsWhiteLinesWithoutShading) {
-  puff->opacityFactor = 2.5f;  // alpha 0.5: a blended line would not be white
+  // A puff twice as wide as high; alpha 0.5 (0.2 x 10/3 x extent 0.75): a blended line would
+  // not be white.
+  puff->radius = 0.75f, puff->halfHeight = 0.375f;
+  puff->opacityFactor = 10.0f / 3;
   EXPECT_EQ(DrawCloudPuffs(*state, camera, 0x10 | kPuffLineView), 6u);
-  int lit = 0;
+  int lit = 0, left = 64, right = 0, bottom = 64, top = 0;
   for (int y = 0; y < 64; ++y)
     for (int x = 0; x < 64; ++x) {
       const test::Rgba p = ReadPixel(x, y);
       if (p.b == 255 && p.r == 0) continue;  // the background
       ++lit;
+      left = std::min(left, x), right = std::max(right, x);
+      bottom = std::min(bottom, y), top = std::max(top, y);
       ASSERT_EQ(p.r + p.g + p.b, 3 * 255) << x << " " << y;
       ASSERT_NEAR(p.a, 128, 1);  // 0.2 x viewOpacity 2.5, written as it is
     }
   EXPECT_GT(lit, 100);
+  EXPECT_NEAR(double(right - left + 1) / (top - bottom + 1), 2.0, 0.2);  // y radius, z halfHeight
   EXPECT_GT(state->puffStatA, 0u);
   GLint polygonMode[2] = {};
   glGetIntegerv(GL_POLYGON_MODE, polygonMode);

@@ -184,6 +184,24 @@ TEST_F(PuffListTest, SlicesNearTheEyeTheFogLimitAndTheViewLeavePuffsOut) {
   EXPECT_EQ(layer().visibleList.head, nullptr);
 }
 
+// Boxes of which one face alone meets the view (x1, x0, y0, z0, z1): the others lie beyond a
+// side plane, behind the eye on one side or beyond the far plane. Each face is tried.
+TEST_F(PuffListTest, AnyOneFaceInViewShowsThePuff) {
+  const Camera camera = ForwardView();
+  const float big = 1e5f;
+  const float boxes[5][6] = {{-big, 5, -big, big, -big, big},
+                             {-5, big, -big, big, -big, big},
+                             {-big, big, 10, big, -big, big},
+                             {-big, big, -big, big, -5, big},
+                             {-big, big, -big, big, -big, 5}};
+  CloudPuff& puff = Add(0, 50, 0, 10, 5);
+  for (const auto& box : boxes) {
+    std::copy(box, box + 6, puff.bounds);
+    float depth, distance, extent;
+    EXPECT_EQ(PuffVisibility(puff, camera, &depth, &distance, &extent), 1u) << box[0] << box[4];
+  }
+}
+
 TEST_F(PuffListTest, VisibilityStoresTheViewOfThePuff) {
   Camera camera = ForwardView();
   CloudPuff& puff = Add(30, 36, 40, 20, 10);

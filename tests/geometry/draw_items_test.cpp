@@ -9,6 +9,7 @@
 #include "geometry/direction_from_angles.h"
 #include "geometry/scene_build_error.h"
 #include "geometry/subdivision_settings.h"
+#include "gfx/item_batching.h"
 
 namespace veskor {
 namespace {
@@ -110,6 +111,26 @@ TEST_F(DrawItems, SceneInstancesCountFromOneUpToTheTable) {
   EXPECT_EQ(AddSceneInstance(*world), nullptr);
   EXPECT_STREQ(gSceneBuildError.message, kTooManySceneInstancesMessage);
   EXPECT_EQ(world->sceneInstanceCount, kWorldSceneInstanceMax - 1);
+}
+
+// The unit cube turned 45 degrees about x and moved along x: its corners reach -+sqrt(1/2) in
+// y and 0 to sqrt(2) in z; without a matrix the box comes back as it is.
+TEST(TransformBox, TheBoxOfTheEightTurnedCornersOrTheBoxItself) {
+  TransformNode node;
+  TransformNodeInit(node);
+  TransformNodeSetRotation(node, 1, 0, 0, 45);
+  TransformNodeSetTranslation(node, 10, 0, 0);
+  const float h = 0.70710678f;
+  const struct {
+    const float* matrix;
+    float out[6];
+  } cases[] = {{TransformNodeMatrix(node), {10, -h, 0, 11, h, 2 * h}},
+               {nullptr, {0, 0, 0, 1, 1, 1}}};
+  for (const auto& c : cases) {
+    float out[6];
+    TransformBox(c.matrix, 0, 0, 0, 1, 1, 1, out);
+    for (int k = 0; k < 6; ++k) EXPECT_NEAR(out[k], c.out[k], 1e-5f) << k;
+  }
 }
 
 TEST(DirectionFromAngles, AzimuthTurnsFromXTowardYAndElevationRaisesIt) {

@@ -192,6 +192,7 @@ TEST_F(ItemGeometry, ItemsStopAtTheTable) {
   EXPECT_EQ(gItemCount, kItemMax);
   EXPECT_STREQ(gSceneBuildError.message, kTooManyItemsMessage);
   EXPECT_EQ(gBatchItemCount, 1u);
+  EXPECT_EQ(gItemBatchIndex[kItemMax - 1], 0u);
   PathSetFree(gItemPathSets.sets[kItemMax - 1]);
 }
 
@@ -327,6 +328,7 @@ TEST(NormalCone, ZeroAreaTrianglesTakeNoPartAndOppositeNormalsCancel) {
     std::vector<float> mean;
     float angle;
   } cases[] = {{{0, 1, 2, 3, 4, 5, 9, 10, 11}, {0.7071068f, 0, 0.7071068f}, 0.7853982f},
+               {{0, 1, 2, 0, 1, 2, 3, 4, 5}, {0.4472136f, 0, 0.8944272f}, 0.4636476f},
                {{0, 1, 2, 6, 7, 8}, {0, 0, 0}, 1.5707964f},
                {{9, 10, 11}, {0, 0, 0}, 1.5707964f},
                {{}, {0, 0, 0}, 1.5707964f}};

@@ -90,8 +90,12 @@ TEST(SkinSlot, ReleasingTheArraysKeepsOnlyTexture2) {
       EXPECT_EQ(p.block.base != nullptr, k == 2) << k;
     }
   }
+  TextureCubeResize(slot->cube, 3, 2);
+  VertexGridAlloc(slot->gridSets[1].grids[3], 2, 2);
   SkinSlotRelease(*slot);  // then once more by the destructor
   EXPECT_EQ(SkinTexture(slot->textureSets[0], 2).pixels.block.base, nullptr);
+  EXPECT_EQ(slot->gridSets[1].grids[3].data, nullptr);
+  for (const TexturePixels& face : slot->cube.faces) EXPECT_EQ(face.block.base, nullptr);
 }
 
 TEST(SkinWork, ReleaseGivesEveryMapBackAndClearsTheRecord) {

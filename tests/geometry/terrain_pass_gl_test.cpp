@@ -6,12 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
+#include <string_view>
 #include <vector>
 
 #include "generation_test_support.h"
 #include "geometry/path_set.h"
 #include "geometry/skin_slot.h"
+#include "language/fx_keywords.h"
 #include "language/height_field.h"
+#include "language/parse_store.h"
 
 namespace veskor::test {
 namespace {
@@ -156,6 +160,52 @@ TEST_F(TerrainPass, AFieldWithAWaterPlaneBecomesItemsBordersAndAPortal) {
   EXPECT_EQ(gPortalCount, 1u);
   EXPECT_EQ(TextureLog2Width(gPortals[0].reflection), 10u);
   EXPECT_EQ(b.waterBoxCount, 1);
+}
+
+// Finest tiles of 2^2 x 2^1 samples: a tile stops splitting once its columns are the finest,
+// so each tile is one cell wide and two high (levels 0 and 1, rows 0 and 1 within it). The
+// items take both levels, the fx index and the format of a definition that assigns emissive.
+TEST_F(TerrainPass, UnequalLevelsGiveTilesOfTwoCellsWithTheirPlacesLevelsAndFx) {
+  Field(6);
+  ParseStore& store = gParseStore;
+  ParseStoreReset(store);
+  const std::uint32_t slots = std::size(kFxOutputNames);
+  ParseStoreSetParam(store, slots);
+  // Definition 0 assigns nothing, definition 1 only emissive.
+  auto* records = static_cast<FxRecord*>(VmArrayAppend(store.fxRecords, 2, sizeof(FxRecord)));
+  records[0] = records[1] = FxRecord{};
+  records[1].firstOutputRecord = slots;
+  auto* outputs = static_cast<FxOutputRecord*>(
+      VmArrayAppend(store.outputRecords, 2 * slots, sizeof(FxOutputRecord)));
+  for (std::uint32_t k = 0; k < 2 * slots; ++k) {
+    outputs[k] = FxOutputRecord{};
+    outputs[k].written = k >= slots && std::string_view(kFxOutputNames[k - slots]) == "emissive";
+  }
+  const std::uint32_t done =
+      GenerateGeometryPass(map_, 2, 1, Upright(0, 0, 0), gWorld, counter_, 1);
+  ParseStoreReset(store);
+  ASSERT_EQ(done, 1u);
+  ASSERT_EQ(gItemCount, 256u);  // 16 blocks of 4 quarters of 4 tiles
+  for (std::uint32_t i = 0; i < gItemCount; ++i) {
+    EXPECT_EQ(gSkinSlots[i].levelW * 10 + gSkinSlots[i].levelH, 21) << i;
+    EXPECT_EQ(gItemTargets[i]->fxIndex, 1u) << i;
+    EXPECT_EQ(gItemTargets[i]->vertexFormat, 27u) << i;
+  }
+  // Cells of 4 x 2 samples: 16 columns, 32 rows. Blocks of 4 x 8 cells row by row, quarters of
+  // 2 x 4 in the order (0, 0), right, above, above-right, tiles of 1 x 2 likewise.
+  const RegionGrid& grid = TerrainRegionGrid();
+  ASSERT_EQ(grid.log2Width * 10 + grid.log2Height, 45u);
+  std::uint32_t wrong = 0;
+  for (std::uint32_t y = 0; y < 32; ++y)
+    for (std::uint32_t x = 0; x < 16; ++x) {
+      const std::uint32_t id = ((y / 8) * 4 + x / 4) * 16 + (((y % 8) / 4) * 2 + (x % 4) / 2) * 4 +
+                               ((y % 4) / 2) * 2 + x % 2;
+      const RegionCell& c = grid.cells[y * 16 + x];
+      wrong += c.region != id || c.levelX != 0 || c.levelY != 1 || c.x != 0 || c.y != y % 2;
+    }
+  EXPECT_EQ(wrong, 0u);
+  // Left 15 x 32, up only across tiles 16 x 15, up-left and up-right 15 x 31 each.
+  EXPECT_EQ(gRegionBorders.size(), 480u + 240 + 2 * 465);
 }
 
 TEST_F(TerrainPass, AStopKeepsTheBlocksMadeSoFar) {

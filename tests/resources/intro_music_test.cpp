@@ -31,6 +31,7 @@ TEST(IntroMusic, DecodesToThePageCycleWithMusicThroughout) {
   std::vector<double> energy;
   long frames = 0;
   float peak = 0;
+  double sides = 0;  // the level of left minus right: the voices are spread
   for (;;) {
     float** pcm = nullptr;
     int section = 0;
@@ -43,6 +44,7 @@ TEST(IntroMusic, DecodesToThePageCycleWithMusicThroughout) {
         energy.back() += double{pcm[c][i]} * pcm[c][i];
         peak = std::max(peak, std::fabs(pcm[c][i]));
       }
+      if (channels == 2) sides += double{pcm[0][i] - pcm[1][i]} * (pcm[0][i] - pcm[1][i]);
     }
   }
   ov_clear(&file);
@@ -50,6 +52,8 @@ TEST(IntroMusic, DecodesToThePageCycleWithMusicThroughout) {
   EXPECT_LE(static_cast<double>(frames) / kRate, kPageCycleSeconds + 1.0);
   EXPECT_LT(peak, 1.0f);
   EXPECT_GT(peak, 0.5f);
+  EXPECT_EQ(channels, 2);
+  EXPECT_GT(std::sqrt(sides / frames), 0.01);
   // Every whole window holds music: an RMS level above -40 dB (the fades included).
   for (std::size_t w = 0; w + 1 < energy.size(); ++w)
     EXPECT_GT(std::sqrt(energy[w] / (kWindow * channels)), 0.01) << "window " << w;

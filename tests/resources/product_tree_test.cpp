@@ -95,7 +95,8 @@ TEST(ProductTree, FlareImagesAreGreyAndDarkAtTheirBorders) {
   const Decoded ray = Decode(test::kImgDir + "CRay.png");
   auto rowSum = [&](std::uint32_t y) {
     int sum = 0;
-    for (std::uint32_t x = 0; x < ray.width; ++x) sum += ray.pixels[y * ray.rowBytes + x * ray.channels];
+    for (std::uint32_t x = 0; x < ray.width; ++x)
+      sum += ray.pixels[y * ray.rowBytes + x * ray.channels];
     return sum;
   };
   EXPECT_GT(rowSum(0), 4 * rowSum(ray.height * 3 / 4));
@@ -108,6 +109,38 @@ TEST(ProductTree, FlareImagesAreGreyAndDarkAtTheirBorders) {
       change += std::abs(halo.pixels[y * halo.rowBytes + x * halo.channels] -
                          halo.pixels[x * halo.rowBytes + (halo.width - 1 - y) * halo.channels]);
   EXPECT_GT(change, 20L * halo.width * halo.height / 16);
+}
+
+// The height contours: an RGB image drawn whole (sides powers of two) whose rows run along the
+// height and whose columns are alike (the renderer reads it at s = 0); eight contour lines in
+// its height, the darkest on the seam between the last row and the first, which match.
+TEST(ProductTree, ContourImageIsStripesAlongItsRows) {
+  const Decoded d = Decode(test::kImgDir + "contour.png");
+  ASSERT_TRUE(d.ok);
+  EXPECT_EQ(test::ReadBytes(test::kImgDir + "contour.png").value_or("").substr(25, 1),
+            std::string(1, 2))
+      << "not an RGB PNG";
+  ASSERT_TRUE(PowerOfTwo(d.width) && PowerOfTwo(d.height) && d.height >= 64);
+  std::vector<int> rows(d.height);
+  for (std::uint32_t y = 0; y < d.height; ++y) {
+    const std::uint8_t* row = &d.pixels[y * d.rowBytes];
+    rows[y] = row[0] + row[1] + row[2];
+    for (std::uint32_t x = 1; x < d.width; ++x)
+      for (std::uint32_t c = 0; c < 3; ++c)
+        EXPECT_EQ(row[x * d.channels + c], row[c]) << x << " " << y;
+  }
+  const int light = *std::max_element(rows.begin(), rows.end());
+  const int darkest = *std::min_element(rows.begin(), rows.end());
+  EXPECT_LT(darkest, light / 2);
+  EXPECT_LT(std::min(rows.front(), rows.back()), darkest + 40);
+  EXPECT_LT(std::abs(rows.front() - rows.back()), 40);
+  int lines = 0;  // runs of rows clearly darker than the ground, the seam counted once
+  for (std::uint32_t y = 0; y < d.height; ++y) {
+    const bool dark = rows[y] < light - 60;
+    const bool before = rows[(y + d.height - 1) % d.height] < light - 60;
+    lines += dark && !before;
+  }
+  EXPECT_EQ(lines, 8);
 }
 
 // Where the widgets take clicks: a button, toggle or check box answers where its normal
@@ -171,14 +204,7 @@ TEST(ProductTree, WindowIconHasOne32BitEntryOf16By16) {
 // of a store written by the store writer.
 TEST(ProductTree, EveryFileIsFoundThroughTheStoresDirectories) {
   test::TempDir dir("veskor_store");
-  ASSERT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), 0);
-  const auto store = test::ReadStore(test::ReadBytes(dir.Path("registry")).value_or(""));
-  const std::string paths = "Software\\Dovek software\\veskor\\Paths|";
-  ASSERT_TRUE(
-      SetSearchDirs(store.at(paths + "VeskorDir").c_str(), store.at(paths + "BinaryDir").c_str(),
-                    store.at(paths + "SystemDir").c_str(), store.at(paths + "ResourceDir").c_str(),
-                    store.at(paths + "WorkingDir").c_str()));
-  ExtraSearchDirsClear();
+  ASSERT_TRUE(test::UseWrittenStoreDirs(dir.path()));
 
   for (const std::string& name : test::ImageNames(test::SharedImagePlaces()))
     EXPECT_NE(FindDataFile(name.c_str()), 0u) << name;
@@ -193,7 +219,7 @@ TEST(ProductTree, EveryFileIsFoundThroughTheStoresDirectories) {
     ASSERT_TRUE(BuildDirPath(kSearchResourceDir, name.c_str(), text));
     EXPECT_TRUE(fs::is_regular_file(text)) << text;
   }
-  for (const char* name : {"lens0.png", "lens1.png", "lens2.png", "CRay.png"})
+  for (const char* name : {"lens0.png", "lens1.png", "lens2.png", "CRay.png", "contour.png"})
     EXPECT_NE(FindDataFile(name), 0u) << name;
   EXPECT_TRUE(fs::is_regular_file(std::string(SndDir) + "introveskor.ogg"));
   // The icon is loaded from the current directory: the program runs from its product directory.
@@ -209,11 +235,22 @@ TEST(ProductTree, ToolsWriteTheSameBytesAgain) {
   ASSERT_EQ(test::RunProgram({VESKOR_MAKE_INTRO_MUSIC, dir.Path("intro.ogg")}), 0);
   ASSERT_EQ(test::RunProgram({VESKOR_MAKE_WINDOW_ICON, dir.Path("icon.ico")}), 0);
   ASSERT_EQ(test::RunProgram({VESKOR_MAKE_FLARE_IMAGES, dir.Path("Flare")}), 0);
+  ASSERT_EQ(test::RunProgram({VESKOR_MAKE_CONTOUR_IMAGE, dir.Path("Flare")}), 0);
+  ASSERT_EQ(test::RunProgram({VESKOR_MAKE_WORLD_DATA, dir.Path("Worlds")}), 0);
   std::vector<std::pair<std::string, std::string>> files = {
       {dir.Path("intro.ogg"), test::kProductDir + "resources/Snd/introveskor.ogg"},
       {dir.Path("icon.ico"), test::kProductDir + "wld Final.ico"}};
-  for (const char* name : {"lens0.png", "lens1.png", "lens2.png", "CRay.png"})
+  for (const char* name : {"lens0.png", "lens1.png", "lens2.png", "CRay.png", "contour.png"})
     files.emplace_back(dir.Path("Flare/") + name, test::kImgDir + name);
+  std::size_t worldFiles = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(dir.Path("Worlds"))) {
+    if (!entry.is_regular_file()) continue;
+    ++worldFiles;
+    files.emplace_back(entry.path().string(),
+                       test::kProductDir + "resources/" +
+                           entry.path().lexically_relative(dir.Path("Worlds")).string());
+  }
+  EXPECT_EQ(worldFiles, 16u);
   std::size_t images = 0;
   for (const auto& entry : fs::recursive_directory_iterator(dir.Path("Img"))) {
     if (!entry.is_regular_file()) continue;

@@ -72,5 +72,55 @@ TEST(Program, RunsOnTheResourceKitUntilItsWindowIsClosed) {
             "FALSE 128 128 1280x1024");
 }
 
+// Unattended: the first launch's warning answered, the welcome run to its end, then the quit
+// choice 20 frames later with that frame captured; the settings saved on the way out.
+TEST(Program, AnAutomaticRunQuitsAfterTheWelcomeWithItsLastFrame) {
+  test::TempDir dir("veskor_program");
+  ASSERT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), 0);
+  const std::string messages = dir.Path("messages"), shot = dir.Path("shot.png");
+  const std::string suppressions =
+      "suppressions=" + dir.Write("leaks.supp", "leak:libdbus-1.so\nleak:swrast_dri.so\n");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(test::kProductDir.c_str()) != 0) _exit(97);
+    setenv("VESKOR_REGISTRY", dir.Path("registry").c_str(), 1);
+    setenv("VESKOR_MESSAGES", messages.c_str(), 1);
+    setenv("VESKOR_ANSWER", "yes", 1);
+    setenv("VESKOR_AUTOQUIT", "20", 1);
+    setenv("VESKOR_CAPTURE", shot.c_str(), 1);
+    setenv("LSAN_OPTIONS", suppressions.c_str(), 1);
+    execl("./veskor", "veskor", nullptr);
+    _exit(96);
+  }
+  ASSERT_GT(pid, 0);
+  int status = 0;
+  pid_t ended = 0;
+  for (int i = 0; i < 600 && ended == 0; ++i) {  // a minute at most
+    ended = waitpid(pid, &status, WNOHANG);
+    if (ended == 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  if (ended == 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    FAIL() << "the run did not quit by itself";
+  }
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::string records = test::ReadFileText(messages);
+  EXPECT_EQ(records.rfind("Warning, Errors or visual failures can occur !", 0), 0u);
+  EXPECT_EQ(records.find("\nError"), std::string::npos) << records;  // no "Error" box
+  // The window's size, as the store gives it.
+  const auto png = test::ReadBytes(shot).value_or("");
+  ASSERT_GE(png.size(), 24u);
+  const auto be32 = [&](std::size_t at) {
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<std::uint8_t>(png[at + i]);
+    return v;
+  };
+  EXPECT_EQ(be32(16) * 10000 + be32(20), 1024u * 10000 + 768);
+  const auto store = test::ReadStore(test::ReadBytes(dir.Path("registry")).value_or(""));
+  EXPECT_EQ(store.at("Software\\Dovek software\\veskor|FirstLaunch"), "FALSE");
+}
+
 }  // namespace
 }  // namespace veskor

@@ -7,6 +7,8 @@
 #include <set>
 #include <sstream>
 
+#include "foundation/search_dirs.h"
+
 extern char** environ;
 
 namespace veskor::test {
@@ -140,6 +142,20 @@ std::vector<std::string> StoreWriterArgs(const std::string& dir) {
           dir + "registry",
           "--binary",
           dir + "user"};
+}
+
+bool UseWrittenStoreDirs(const std::string& dir) {
+  if (RunProgram(StoreWriterArgs(dir)) != 0) return false;
+  const auto store = ReadStore(ReadBytes(dir + "registry").value_or(""));
+  const std::string paths = "Software\\Dovek software\\veskor\\Paths|";
+  auto at = [&](const char* name) {
+    const auto found = store.find(paths + name);
+    return found == store.end() ? std::string() : found->second;
+  };
+  if (at("VeskorDir").empty()) return false;
+  ExtraSearchDirsClear();
+  return SetSearchDirs(at("VeskorDir").c_str(), at("BinaryDir").c_str(), at("SystemDir").c_str(),
+                       at("ResourceDir").c_str(), at("WorkingDir").c_str());
 }
 
 }  // namespace veskor::test

@@ -47,4 +47,8 @@ std::map<std::string, std::string> ReadStore(const std::string& text);
 // directory under `dir`.
 std::vector<std::string> StoreWriterArgs(const std::string& dir);
 
+// Writes a store under `dir` with the store writer and takes its directories as the search
+// directories (no world directories added); false when either step fails.
+bool UseWrittenStoreDirs(const std::string& dir);
+
 }  // namespace veskor::test

@@ -1,0 +1,120 @@
+#include "app/automation.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "app/main_interface_callbacks.h"
+#include "app/main_plane.h"
+#include "app/pending_shell.h"
+#include "foundation/frame_clock.h"
+#include "foundation/png_writer.h"
+#include "gfx/viewport_rect.h"
+#include "platform/gl.h"
+#include "platform/message_box.h"
+
+namespace veskor {
+
+AutomationState Automation{-1, {}, 0.0, 0, 0, 0, 0, 0};
+
+namespace {
+
+constexpr std::int32_t kQuitChoice = 1;  // the main menu's quit line
+
+void RecordTiming(const char* format, const char* name, double seconds) {
+  char text[512];
+  std::snprintf(text, sizeof text, format, name, seconds);
+  HeadlessRecord("Timing", text);
+}
+
+void Arm(std::uint32_t at) {
+  if (Automation.armed != 0) return;
+  Automation.armed = 1;
+  Automation.armedAt = at;
+}
+
+}  // namespace
+
+void AutomationInit() {
+  Automation = AutomationState{-1, {}, NowSeconds(), 0, 0, 0, 0, 0};
+  if (const char* quit = std::getenv("VESKOR_AUTOQUIT"); quit != nullptr && quit[0] != '\0') {
+    char* end = nullptr;
+    errno = 0;
+    const long n = std::strtol(quit, &end, 10);
+    if (*end != '\0' || errno != 0 || n < 1 || n > 1000000000) {
+      std::fprintf(stderr, "VESKOR_AUTOQUIT=%s is not a number of frames: ignored\n", quit);
+    } else {
+      Automation.quitFrames = static_cast<std::int32_t>(n);
+    }
+  }
+  if (const char* file = std::getenv("VESKOR_CAPTURE"); file != nullptr && file[0] != '\0') {
+    if (std::strlen(file) >= kCapturePathBytes) {
+      std::fprintf(stderr, "VESKOR_CAPTURE is too long a path: ignored\n");
+    } else {
+      std::snprintf(Automation.capturePath, kCapturePathBytes, "%s", file);
+    }
+  }
+}
+
+void AutomationArm() { Arm(Automation.framesDone); }
+
+void AutomationArmInFrame() { Arm(Automation.framesDone + 1); }
+
+void AutomationSessionsEnded(double renderStartSeconds) {
+  if (renderStartSeconds >= 0.0 && WorldReady != 0) {
+    RecordTiming("%s %.3f s", "render session", NowSeconds() - renderStartSeconds);
+    Automation.firstFramePending = 1;
+  }
+  AutomationArmInFrame();
+}
+
+void AutomationFrameDone(MainPlane& plane) {
+  ++Automation.framesDone;
+  if (Automation.firstFramePending != 0 && WorldReady != 0) {
+    Automation.firstFramePending = 0;
+    RecordTiming("%s %.3f s", "first frame", NowSeconds() - Automation.startSeconds);
+  }
+  if (Automation.quitFrames < 0 || Automation.armed == 0 || Automation.quitTaken != 0) return;
+  if (Automation.framesDone - Automation.armedAt < static_cast<std::uint32_t>(Automation.quitFrames))
+    return;
+  if (Automation.capturePath[0] != '\0' &&
+      CaptureBackBuffer(Automation.capturePath, ViewPlaneWidth(plane), ViewPlaneHeight(plane)) ==
+          0) {
+    char text[kCapturePathBytes + 32];
+    std::snprintf(text, sizeof text, "cannot write %s", Automation.capturePath);
+    if (!HeadlessRecord("Capture", text)) std::fprintf(stderr, "Capture: %s\n", text);
+  }
+  Automation.quitTaken = 1;
+  OnMainMenuChoice(kQuitChoice);
+}
+
+std::uint32_t CaptureBackBuffer(const char* path, std::uint32_t width, std::uint32_t height) {
+  if (width == 0 || height == 0) return 0;
+  const std::size_t row = std::size_t{width} * 3;
+  std::vector<std::uint8_t> pixels(row * height), image(row * height);
+  GLint readBuffer = GL_BACK, alignment = 4;
+  glGetIntegerv(GL_READ_BUFFER, &readBuffer);
+  glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
+  glReadBuffer(GL_BACK);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height), GL_RGB,
+               GL_UNSIGNED_BYTE, pixels.data());
+  glPixelStorei(GL_PACK_ALIGNMENT, alignment);
+  glReadBuffer(static_cast<GLenum>(readBuffer));
+  // GL's rows go up from the bottom; the file's go down from the top.
+  for (std::uint32_t y = 0; y < height; ++y)
+    std::memcpy(&image[row * y], &pixels[row * (height - 1 - y)], row);
+  return SavePngFile(path, image.data(), width, height, 3);
+}
+
+void RecordStatusLine(const char* text, std::int32_t mode) {
+  HeadlessRecord(mode == 0 ? "Log" : "Status", text != nullptr ? text : "");
+}
+
+void RecordStageTime(const char* stage, double seconds) {
+  RecordTiming("stage '%s' %.3f s", stage != nullptr ? stage : "", seconds);
+}
+
+}  // namespace veskor

@@ -1,0 +1,55 @@
+#include "foundation/png_writer.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdio>
+
+namespace veskor {
+namespace {
+
+[[noreturn]] void OnPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void OnPngWarning(png_structp, png_const_charp) {}
+
+// Kept outside the frame that calls setjmp, as in the reader.
+struct PngEncode {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+};
+
+bool EncodePng(std::FILE* file, PngEncode* e, const std::uint8_t* pixels, std::uint32_t width,
+               std::uint32_t height, std::uint32_t channels) {
+  e->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
+  if (e->png == nullptr) return false;
+  e->info = png_create_info_struct(e->png);
+  if (e->info == nullptr) return false;
+  if (setjmp(png_jmpbuf(e->png))) return false;
+  png_init_io(e->png, file);
+  png_set_IHDR(e->png, e->info, width, height, 8,
+               channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(e->png, e->info);
+  for (std::uint32_t y = 0; y < height; ++y)
+    png_write_row(e->png, pixels + std::size_t{y} * width * channels);
+  png_write_end(e->png, nullptr);
+  return true;
+}
+
+}  // namespace
+
+std::uint32_t SavePngFile(const char* path, const std::uint8_t* pixels, std::uint32_t width,
+                          std::uint32_t height, std::uint32_t channels) {
+  if (path == nullptr || pixels == nullptr || width == 0 || height == 0) return 0;
+  if (channels != 3 && channels != 4) return 0;
+  std::FILE* file = std::fopen(path, "wb");
+  if (file == nullptr) return 0;
+  PngEncode e;
+  const bool encoded = EncodePng(file, &e, pixels, width, height, channels);
+  png_destroy_write_struct(&e.png, &e.info);
+  const bool closed = std::fclose(file) == 0;
+  if (encoded && closed) return 1;
+  std::remove(path);
+  return 0;
+}
+
+}  // namespace veskor

@@ -1,0 +1,15 @@
+// The PNG writer: one image of 8-bit RGB or RGBA rows into a file. The unattended runs write
+// the captured last frame with it.
+#pragma once
+
+#include <cstdint>
+
+namespace veskor {
+
+// Writes `pixels` (rows from the top of the image down, `width` x `channels` bytes each;
+// channels 3 or 4) to `path`. Returns 1 on success; 0 for a null argument, an empty image,
+// another channel count, or a file that cannot be written (whatever was written is removed).
+std::uint32_t SavePngFile(const char* path, const std::uint8_t* pixels, std::uint32_t width,
+                          std::uint32_t height, std::uint32_t channels);
+
+}  // namespace veskor

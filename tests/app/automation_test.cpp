@@ -1,0 +1,104 @@
+// The unattended runs' variables, the frame count to the quit choice, and the records.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <string>
+
+#include "app/automation.h"
+#include "app/main_plane.h"
+#include "app/program_entry.h"
+#include "foundation/frame_clock.h"
+#include "support/message_capture.h"
+
+namespace veskor {
+namespace {
+
+class AutomationTest : public testing::Test {
+ protected:
+  void TearDown() override {
+    unsetenv("VESKOR_AUTOQUIT");
+    unsetenv("VESKOR_CAPTURE");
+    AutomationInit();
+    QuitRequest = WorldReady = 0;
+  }
+};
+
+TEST_F(AutomationTest, TheVariablesAreReadOnceAtStart) {
+  const struct {
+    const char* quit;
+    std::int32_t frames;
+  } cases[] = {{nullptr, -1}, {"", -1}, {"1", 1}, {"30", 30}, {"0", -1},
+               {"-2", -1},    {"x", -1}, {"12abc", -1}, {"99999999999", -1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.quit != nullptr ? c.quit : "unset");
+    c.quit != nullptr ? setenv("VESKOR_AUTOQUIT", c.quit, 1) : unsetenv("VESKOR_AUTOQUIT");
+    AutomationInit();
+    EXPECT_EQ(Automation.quitFrames, c.frames);
+  }
+  setenv("VESKOR_CAPTURE", "shot.png", 1);
+  AutomationInit();
+  EXPECT_STREQ(Automation.capturePath, "shot.png");
+  setenv("VESKOR_CAPTURE", std::string(kCapturePathBytes, 'a').c_str(), 1);
+  AutomationInit();
+  EXPECT_STREQ(Automation.capturePath, "");
+}
+
+TEST_F(AutomationTest, TheQuitComesInTheNthFrameAfterTheArming) {
+  setenv("VESKOR_AUTOQUIT", "3", 1);
+  for (const bool inFrame : {false, true}) {
+    SCOPED_TRACE(inFrame ? "sessions within a frame" : "welcome closed after a frame");
+    AutomationInit();
+    QuitRequest = 0;
+    AutomationFrameDone(gMainPlane);  // frames before the arming do not count
+    inFrame ? AutomationArmInFrame() : AutomationArm();
+    AutomationArm();  // a later arming changes nothing
+    if (inFrame) AutomationFrameDone(gMainPlane);  // the frame the sessions ran in
+    std::string quits;
+    for (int i = 0; i < 4; ++i) {
+      AutomationFrameDone(gMainPlane);
+      quits += std::to_string(QuitRequest);
+      QuitRequest = 0;
+    }
+    EXPECT_EQ(quits, "0010");
+  }
+  // Without the variable nothing quits.
+  unsetenv("VESKOR_AUTOQUIT");
+  AutomationInit();
+  AutomationArm();
+  for (int i = 0; i < 5; ++i) AutomationFrameDone(gMainPlane);
+  EXPECT_EQ(QuitRequest, 0u);
+}
+
+TEST_F(AutomationTest, HeadlessRunsRecordLinesAndTimings) {
+  AutomationInit();
+  {
+    test::MessageCapture capture;
+    RecordStatusLine("> begin 'parse' session", 0);
+    RecordStatusLine("Syntax error file (a.wld) line (2) : '}' expected", 1);
+    RecordStageTime("Environment / Moons", 0.25);
+    AutomationSessionsEnded(-1.0);  // a failed compile: no render session
+    WorldReady = 1;
+    AutomationFrameDone(gMainPlane);
+    AutomationSessionsEnded(NowSeconds());
+    AutomationFrameDone(gMainPlane);
+    AutomationFrameDone(gMainPlane);  // the first frame only
+    const std::string text = capture.Text();
+    const std::string head =
+        "Log [none] > begin 'parse' session\n"
+        "Status [none] Syntax error file (a.wld) line (2) : '}' expected\n"
+        "Timing [none] stage 'Environment / Moons' 0.250 s\n"
+        "Timing [none] render session 0.0";
+    EXPECT_EQ(text.substr(0, head.size()), head);
+    const std::size_t first = text.find(" s\nTiming [none] first frame ");
+    EXPECT_NE(first, std::string::npos);
+    EXPECT_EQ(text.rfind("Timing"), first + 3);  // the last record
+    EXPECT_EQ(text.back(), '\n');
+  }
+  unsetenv("VESKOR_MESSAGES");  // outside headless runs nothing is recorded, nothing fails
+  RecordStatusLine("text", 0);
+  RecordStageTime(nullptr, 1.0);
+  setenv("VESKOR_MESSAGES", "-", 1);
+}
+
+}  // namespace
+}  // namespace veskor

@@ -1,0 +1,45 @@
+// The PNG writer: images read back by the reader pixel for pixel, and the inputs it refuses.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "foundation/png_reader.h"
+#include "foundation/png_writer.h"
+#include "support/temp_dir.h"
+
+namespace veskor {
+namespace {
+
+TEST(PngWriter, ImagesReadBackAsWritten) {
+  test::TempDir dir("veskor_png_writer");
+  const struct {
+    std::uint32_t w, h, channels;
+  } cases[] = {{1, 1, 3}, {5, 3, 3}, {3, 5, 4}};
+  for (const auto& c : cases) {
+    std::vector<std::uint8_t> pixels(c.w * c.h * c.channels);
+    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    const std::string path = dir.Path("image.png");
+    ASSERT_EQ(SavePngFile(path.c_str(), pixels.data(), c.w, c.h, c.channels), 1u);
+    PngPixels read;
+    std::uint32_t w = 0, h = 0, channels = 0, rowBytes = 0;
+    ASSERT_EQ(LoadPngFile(path.c_str(), read, w, h, channels, rowBytes), 1u);
+    EXPECT_EQ(w * 100 + h * 10 + channels, c.w * 100 + c.h * 10 + c.channels);
+    EXPECT_EQ(std::vector<std::uint8_t>(read.get(), read.get() + pixels.size()), pixels);
+  }
+}
+
+TEST(PngWriter, RefusesWhatItCannotWrite) {
+  test::TempDir dir("veskor_png_writer");
+  const std::uint8_t pixel[4] = {1, 2, 3, 4};
+  const std::string path = dir.Path("image.png");
+  EXPECT_EQ(SavePngFile(nullptr, pixel, 1, 1, 3), 0u);
+  EXPECT_EQ(SavePngFile(path.c_str(), nullptr, 1, 1, 3), 0u);
+  EXPECT_EQ(SavePngFile(path.c_str(), pixel, 0, 1, 3), 0u);
+  EXPECT_EQ(SavePngFile(path.c_str(), pixel, 1, 0, 3), 0u);
+  EXPECT_EQ(SavePngFile(path.c_str(), pixel, 1, 1, 2), 0u);
+  EXPECT_EQ(SavePngFile(dir.Path("none/image.png").c_str(), pixel, 1, 1, 3), 0u);
+  EXPECT_EQ(test::ReadFileText(path), "");
+}
+
+}  // namespace
+}  // namespace veskor

@@ -1,0 +1,78 @@
+// Opening web pages: the headless record, and outside headless mode the opener found on the
+// PATH and given the address as its one argument, with no shell between (a stand-in xdg-open
+// that writes what it was given).
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "platform/browser.h"
+#include "support/message_capture.h"
+#include "support/temp_dir.h"
+
+namespace veskor {
+namespace {
+
+// An address no shell could pass unharmed.
+constexpr const char* kAddress = "file:///tmp/a b/\"q\";echo $(x)'s|y.html";
+
+// Outside headless mode, on a PATH of a directory of the test's own.
+class BrowserTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    savedPath_ = getenv("PATH");
+    setenv("PATH", dir_.path().c_str(), 1);
+    unsetenv("VESKOR_MESSAGES");
+  }
+  void TearDown() override {
+    setenv("PATH", savedPath_.c_str(), 1);
+    setenv("VESKOR_MESSAGES", "-", 1);
+  }
+  // A program that writes its argument count and arguments to `out`.
+  void Opener(const char* name) const {
+    const std::string script = "#!/bin/sh\nprintf '%s:%s' \"$#\" \"$1\" > " + dir_.Path("out.tmp") +
+                               " && /bin/mv " + dir_.Path("out.tmp") + " " + dir_.Path("out") + "\n";
+    chmod(dir_.Write(name, script).c_str(), 0755);
+  }
+  std::string WaitForOutput() const {
+    for (int i = 0; i < 500; ++i) {
+      const std::string text = test::ReadFileText(dir_.Path("out"));
+      if (!text.empty()) return text;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return "";
+  }
+  test::TempDir dir_{"veskor_browser"};
+  std::string savedPath_;
+};
+
+TEST(Browser, HeadlessRunsRecordTheAddressAndStartNothing) {
+  test::MessageCapture capture;
+  EXPECT_EQ(OpenInBrowser(kAddress), 1u);
+  EXPECT_EQ(capture.Text(), std::string("Web page [none] ") + kAddress + "\n");
+  EXPECT_EQ(OpenInBrowser(nullptr), 0u);
+}
+
+TEST_F(BrowserTest, WithoutAnOpenerNothingStarts) {
+  EXPECT_EQ(FindOnPath("xdg-open"), 0u);
+  EXPECT_EQ(OpenInBrowser(kAddress), 0u);
+  EXPECT_EQ(StartDetached("no-such-program", kAddress), 0u);
+}
+
+TEST_F(BrowserTest, TheOpenerGetsTheAddressAsItsOneArgument) {
+  Opener("xdg-open");
+  EXPECT_EQ(FindOnPath("xdg-open"), 1u);
+  EXPECT_EQ(OpenInBrowser(kAddress), 1u);
+  EXPECT_EQ(WaitForOutput(), std::string("1:") + kAddress);
+  std::remove(dir_.Path("out").c_str());
+  // Our own start, which the platform falls back on.
+  Opener("other-opener");
+  EXPECT_EQ(StartDetached("other-opener", kAddress), 1u);
+  EXPECT_EQ(WaitForOutput(), std::string("1:") + kAddress);
+}
+
+}  // namespace
+}  // namespace veskor
