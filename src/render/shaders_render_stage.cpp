@@ -12,14 +12,24 @@
 #include "geometry/skin_sampling.h"
 #include "geometry/skin_work_maps.h"
 #include "geometry/subdivision_settings.h"
+#include "gfx/geometry_batch_draw.h"
 #include "gfx/ortho_camera.h"
+#include "gfx/view_plane.h"
+#include "gfx/weld_table.h"
 #include "gfx/scene_grid.h"
 #include "gfx/surface_passes.h"
 #include "gfx/texture_layers.h"
 #include "gfx/water_clip.h"
+#include "gui/screen_planes.h"
 #include "mapengine/kernel_table.h"
 #include "platform/gl.h"
+#include "render/object_passes.h"
+#include "render/render_prepare.h"
+#include "render/render_session.h"
 #include "render/renderer_globals.h"
+#include "render/scene_draw.h"
+#include "render/scene_grid_walks.h"
+#include "render/shader_stages.h"
 #include "render/skin_stages.h"
 
 namespace veskor {
@@ -28,6 +38,8 @@ namespace {
 
 using u8 = std::uint8_t;
 
+// The walk of the sun's depth view: object mode 2, sun-lit objects offset in depth.
+constexpr std::uint32_t kDepthViewWalk = kWalkDepthOffset | 2;
 // A scene object without a Surface definition.
 constexpr std::uint16_t kNoSurface = 0xFFFF;
 
@@ -43,9 +55,9 @@ void BlackTexture(FloatTexture2D& texture) {
 }
 
 // World positions and unit normals (grids 3 to 5) of one grid set.
-void PlaceGridSet(SkinGridSet& set, const float* matrix, const RenderItemContext& context) {
+void PlaceGridSet(SkinGridSet& set, const float* matrix) {
   VertexGrid* g = set.grids;
-  context.transformGrids(g[0], g[1], g[2], matrix);
+  TransformVertexGrids(g[0], g[1], g[2], matrix);
   for (std::uint32_t k = 3; k < 6; ++k) VertexGridAlloc(g[k], g[0].log2Width, g[0].log2Height);
   const KernelTable& k = gKernelTable;
   if (g[0].companion[1] != nullptr && g[1].companion[1] != nullptr &&
@@ -159,7 +171,7 @@ void LightMaps(SkinSlot& s, const float* box, bool patch, RenderItemContext& con
                           gSceneBox.max[0], gSceneBox.max[1], gSceneBox.max[2]};
   BeginOrthoPass(view, range, SunDirection, box, scene);
   glDisable(GL_CULL_FACE);
-  context.drawDepthView(view);
+  SceneGridDrawView(&view, kDepthViewWalk);
   DepthReadback(view);
   glEnable(GL_CULL_FACE);
   EndOrthoPass(view);
@@ -230,9 +242,9 @@ std::uint32_t RenderItem(std::uint32_t i, RenderItemContext& context) {
   // maps and the depth test read them so, whether or not the item has an fx definition.
   const float* toWorld = TransformNodeMatrix(d.transform);
   for (SkinGridSet& set : s.gridSets)
-    if (HasData(set)) PlaceGridSet(set, toWorld, context);
+    if (HasData(set)) PlaceGridSet(set, toWorld);
 
-  if (d.fxIndex != kNoSurface) {
+  if (d.fxIndex != kNoSurface && context.store != nullptr) {
     FxExecContext& fx = *context.fx;
     if (FxOutputMasks(fx, *context.store, d.fxIndex) == 0) return 0;
     for (std::uint32_t L = 0; L < kSkinSetCount; ++L) {
@@ -287,6 +299,67 @@ std::uint32_t RenderItem(std::uint32_t i, RenderItemContext& context) {
   SetSkinTextureModes(s, ItemKind[i] == 1 ? kSkinModesFirstSetOnly : 0);
   ReleaseSkinArrays(s);
   if ((d.flags & kItemNormals) == 0) d.drawMode = 0;
+  return 1;
+}
+
+namespace {
+
+// The scene as far as it is finished, under the progress planes.
+void DrawPreview(Camera& camera) {
+  DisableVertexArrays(gGeometryBatchBuffer);
+  EnableVertexArrays(gGeometryBatchBuffer);
+  glClearColor(0.1f, 0.1f, 0.1f, 0.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  SetLoadingViewport();
+  glCullFace(GL_FRONT);
+  glFrontFace(GL_CCW);
+  glDisable(GL_TEXTURE_2D);
+  CameraApply(camera);
+  SceneDraw(&camera, kSceneModePreview, nullptr);
+  CameraRestore(camera);
+  SetWholeWindowViewport();
+  DrawScreenPlanes();
+  SwapWindowBuffers();
+}
+
+// Multisampling made the off-screen buffer: the passes after this stage draw in the window.
+void DropOffscreenBuffer() {
+  const std::uint32_t offscreen = PbufferMakeCurrent(PrepPbuffer);
+  DisableVertexArrays(gGeometryBatchBuffer);
+  if (offscreen != 0) PbufferRestoreWindow(PrepPbuffer);
+  PbufferDestroy(PrepPbuffer);
+  EnableVertexArrays(gGeometryBatchBuffer);
+}
+
+}  // namespace
+
+std::uint32_t ShadersRenderStage(Camera* camera, FxExecContext& item, FxExecContext& global) {
+  if (!PrepareReport(kStageRender, 0.0f, 0.35f)) return 0;
+  const std::uint32_t n = std::min(gItemCount, kItemMax);
+  RenderItemContext context{&item,
+                            RenderParseStore,
+                            &ScratchBlock,
+                            &PrepPbuffer,
+                            RenderPrepareBuildStatics().shadowCamera,
+                            SessionCamera != nullptr ? CameraTag(*SessionCamera) : RenderViewPlane,
+                            0};
+  for (std::uint32_t k = 0; k < n; ++k) {
+    const std::uint32_t i = ItemSunOrder[k];
+    // An item without a scene object has nothing to finish.
+    if (i < n && gItemTargets[i] != nullptr && RenderItem(i, context) == 0) {
+      FxFailed = 1;
+      return 0;
+    }
+    if (k % kStageReportEvery != 0 || gBuildProgress.callback == nullptr) continue;
+    if (camera != nullptr && k % kPreviewEvery == 0) DrawPreview(*camera);
+    const float f = StageFraction(k + 1, n);
+    if (!PrepareReport(kStageRender, f, 0.35f + 0.55f * f)) return 0;
+  }
+  ReleaseFxTemporaries(global);
+  if (MultiSampleMode != 0) DropOffscreenBuffer();
+  WeldTableReset(gGeometryBatchBuffer.weldTable);
+  PatchBorderListRelease(ScratchBlock);
+  BuildSkyPassList(context.skyFlags | kSkyFlagDome | kSkyFlag2);
   return 1;
 }
 

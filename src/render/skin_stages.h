@@ -74,8 +74,7 @@ enum : std::uint32_t {
 
 // What finishing an item needs of its preparation: the item fx context bound to the store,
 // the patch borders of the call, the off-screen buffer, the sun's depth view with the window
-// it is sized on, and the driver's two services: moving a surface's grids into the world and
-// drawing the scene into the depth view.
+// it is sized on. Without a store no item is shaded.
 struct RenderItemContext {
   FxExecContext* fx;
   ParseStore* store;
@@ -83,8 +82,6 @@ struct RenderItemContext {
   Pbuffer* pbuffer;
   OrthoPass* shadowCamera;
   ViewPlane* window;
-  void (*transformGrids)(VertexGrid& x, VertexGrid& y, VertexGrid& z, const float* matrix);
-  void (*drawDepthView)(OrthoPass& view);
   std::uint32_t skyFlags;  // gathers 8 for every item with the cloud-shadow flag
 };
 

@@ -1,6 +1,9 @@
 // "Shaders / Skins Connect": the seams of neighbouring patch skins, the neighbour links of
 // their scene objects and the scene's shared fx calls.
 #include "geometry/skin_work_maps.h"
+#include "render/render_prepare.h"
+#include "render/render_session.h"
+#include "render/shader_stages.h"
 #include "render/skin_stages.h"
 
 namespace veskor {
@@ -35,6 +38,20 @@ std::uint32_t RunSharedFxCalls(FxExecContext& context, ParseStore& store) {
   if (BindFxTables(context, store) == 0) return 0;
   ResetFxFrames(context);
   return RunFxCalls(context);
+}
+
+std::uint32_t SkinsConnectStage(FxExecContext& global) {
+  if (!PrepareReport(kStageSkinsConnect, 0.0f, 0.3f)) return 0;
+  const auto n = static_cast<std::uint32_t>(gRegionBorders.size());
+  for (std::uint32_t k = 0; k < n; ++k) ConnectItemSkins(gRegionBorders[k]);
+  // Every connection done (f = 1): the stage's share ends where "Shaders / Render" opens.
+  if (!PrepareReport(kStageSkinsConnect, StageFraction(n, n), 0.35f)) return 0;
+  // A session without a store has no fx tables: nothing to run.
+  if (RenderParseStore != nullptr && RunSharedFxCalls(global, *RenderParseStore) == 0) {
+    FxFailed = 1;
+    return 0;
+  }
+  return 1;
 }
 
 }  // namespace veskor

@@ -10,6 +10,7 @@
 #include "geometry/subdivision_settings.h"
 #include "geometry/sweep_path_subdivision.h"
 #include "mapengine/kernel_table.h"
+#include "render/shader_stages.h"
 #include "render/skin_stages.h"
 
 namespace veskor {
@@ -279,6 +280,24 @@ void GenerateItemSkin(std::uint32_t i) {
   // The path set is freed (its kind with it): the kind comes from the table.
   SkinWorkLoad(gSkinWork.records[i], slot, ItemKind[i] == 0 ? 1 : 0, 0);
   ReleaseSkinGrids(slot);
+}
+
+}  // namespace veskor
+
+namespace veskor {
+
+std::uint32_t SkinsGenerateStage() {
+  if (!PrepareReport(kStageSkinsGenerate, 0.0f, 0.25f)) return 0;
+  const std::uint32_t n = std::min(gItemCount, kItemMax);
+  for (std::uint32_t k = 0; k < n; ++k) {
+    GenerateItemSkin(k);
+    SkinCounter = k + 1;
+    const float f = StageFraction(k + 1, n);
+    if (k % kStageReportEvery == 0 && !PrepareReport(kStageSkinsGenerate, f, 0.25f + 0.05f * f))
+      return 0;
+  }
+  // Every unit done (f = 1): the stage's share of the whole ends at 0.3.
+  return PrepareReport(kStageSkinsGenerate, StageFraction(n, n), 0.3f) ? 1 : 0;
 }
 
 }  // namespace veskor

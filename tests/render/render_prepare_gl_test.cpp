@@ -4,6 +4,7 @@
 // final geometry storage; the noise tables; the environment uploads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <numeric>
 
@@ -255,7 +256,20 @@ TEST_F(RenderPrepareTest, EnvironmentTexturesUploadedAndFreed) {
     EXPECT_EQ(s.cloudCube.faces[f].data, nullptr);
     EXPECT_EQ(gSkyModel.cube.faces[f].data, nullptr);
   }
-  // The first sky pass list: dome, code 6, then the cloud layer's entries of this board.
+  // "Shaders / Render" rebuilt the list without cloud-shadow items: dome and code 6.
+  ASSERT_EQ(gSkyPassList.count, 2u);
+  EXPECT_EQ(gSkyPassList.entries[0].code, 1u);
+  EXPECT_EQ(gSkyPassList.entries[1].code, 6u);
+  // The first sky pass list, as the skins generation finds it: dome, code 6, then the cloud
+  // layer's entries of this board.
+  const auto generate = std::find_if(reports.begin(), reports.end(), [](const Report& r) {
+    return r.label == "Shaders / Skins Generate";
+  });
+  ASSERT_NE(generate, reports.end());
+  stopAt = static_cast<int>(generate - reports.begin());
+  StartSession(nullptr);
+  reports.clear();
+  ASSERT_EQ(RenderPrepare(nullptr), 0u);
   ASSERT_GE(gSkyPassList.count, 3u);
   EXPECT_EQ(gSkyPassList.entries[0].code, 1u);
   EXPECT_EQ(gSkyPassList.entries[1].code, 6u);

@@ -1,6 +1,6 @@
 // The three skin stages on worlds built by the scene build, run item by item as the shader
-// stages run them, with a session set up here: the sun straight down, the depth view drawn by
-// the test, the borders, buffer and fx contexts of one preparation.
+// stages run them, with a session set up here: the sun straight down, the borders, buffer and
+// fx contexts of one preparation.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -20,15 +20,6 @@
 
 namespace veskor::test {
 namespace {
-
-void MoveGrids(VertexGrid& x, VertexGrid& y, VertexGrid& z, const float* m) {
-  const auto a = static_cast<std::uint8_t>(x.log2Width), b = static_cast<std::uint8_t>(x.log2Height);
-  gKernelTable.GridTransform(a, b, m, x.data, y.data, z.data, x.data, y.data, z.data);
-  if (x.companion[1] != nullptr)
-    gKernelTable.GridTransformVectors(a, b, m, x.companion[1], y.companion[1], z.companion[1],
-                                      x.companion[1], y.companion[1], z.companion[1]);
-}
-void NothingInTheWay(OrthoPass&) {}
 
 class SkinStages : public GenerationGlTest {
  protected:
@@ -63,8 +54,7 @@ class SkinStages : public GenerationGlTest {
     ASSERT_EQ(RunSharedFxCalls(shared_, gParseStore), 1u) << FxErrorText;
     PatchBorderListReserve(borders_, kItemMax, 1u << 20);
     RenderItemContext context{&item_,   &gParseStore, &borders_, &pbuffer_,
-                              RenderPrepareBuildStatics().shadowCamera,
-                              nullptr,  MoveGrids,    NothingInTheWay, 0};
+                              RenderPrepareBuildStatics().shadowCamera, nullptr, 0};
     for (std::uint32_t i = 0; i < gItemCount; ++i)
       ASSERT_EQ(RenderItem(i, context), 1u) << i << " " << FxErrorText;
   }
