@@ -318,3 +318,37 @@ TEST_F(RenderPrepareTest, SkyAndPlanetsOnlyPrepareAndDraw) {
 
 }  // namespace
 }  // namespace veskor
+
+namespace veskor {
+namespace {
+
+std::uint32_t gPreviews = 0;
+void CountPreviews(ScenePass pass, std::uint32_t, std::uint32_t flags) {
+  if (pass == ScenePass::kWalk && (flags & kSceneModeMask) == kSceneModePreview) ++gPreviews;
+}
+
+// "Shaders / Render" draws the preview at items 0, 128 and 256 of 300 (not at 127, 129 or
+// 299), only with a camera and a callback; its reports stay those of every 32nd item.
+TEST_F(RenderPrepareTest, PreviewEvery128ItemsOnlyWithACameraAndACallback) {
+  SceneDrawPassHook = CountPreviews;
+  const struct {
+    bool camera, callback;
+    std::uint32_t items, previews;
+  } cases[] = {{true, true, 300, 3}, {false, true, 300, 0}, {true, false, 300, 0},
+               {true, true, 256, 2}, {true, true, 257, 3},  {true, true, 1, 1}};
+  for (const auto& c : cases) {
+    Camera* view = c.camera ? &camera : nullptr;
+    StartSession(view, c.callback);
+    CloudHighParams.present = CloudLowParams.present = 0;
+    gItemCount = c.items;
+    reports.clear();
+    gPreviews = 0;
+    ASSERT_EQ(RenderPrepare(view), 1u);
+    EXPECT_EQ(gPreviews, c.previews) << c.items << c.camera << c.callback;
+    if (c.callback) EXPECT_EQ(reports, Expected(c.camera, false, false, c.items, 0));
+  }
+  SceneDrawPassHook = nullptr;
+}
+
+}  // namespace
+}  // namespace veskor
