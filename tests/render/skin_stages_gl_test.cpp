@@ -14,8 +14,14 @@
 #include "geometry/scene_build.h"
 #include "geometry/skin_work_maps.h"
 #include "mapengine/kernel_table.h"
+#include "geometry/region_borders.h"
+#include "geometry/skin_passes.h"
+#include "render/render_prepare.h"
+#include "render/render_session.h"
 #include "render/renderer_globals.h"
+#include "render/shader_stages.h"
 #include "render/skin_stages.h"
+#include "render_fixture.h"
 #include "support/temp_dir.h"
 
 namespace veskor::test {
@@ -148,6 +154,106 @@ TEST_F(SkinStages, AMovedObjectWithoutASurfaceIsPlacedAsOneWithASurface) {
     ASSERT_TRUE(std::isfinite(va[f])) << f;
     ASSERT_NEAR(va[f], vb[f], 1e-4f) << f;
   }
+}
+
+// Whole preparations of compiled worlds, as the render session runs them: set-up, scene build,
+// then every stage.
+class PreparedWorld : public RenderSessionTest {
+ protected:
+  void SetUp() override {
+    RenderSessionTest::SetUp();
+    std::copy(SunDirection, SunDirection + 3, savedSun_);
+  }
+  void TearDown() override {
+    std::copy(savedSun_, savedSun_ + 3, SunDirection);
+    for (std::uint32_t i = 0; i < gItemCount; ++i) PathSetFree(gItemPathSets.sets[i]);
+    TransformNode identity;
+    TransformNodeInit(identity);
+    SetTransformGlobals(identity);
+    RenderSessionTest::TearDown();
+  }
+  std::uint32_t Prepare(const std::string& text, Camera* view) {
+    const CompileOutcome outcome = RunCompileSession(dir_.Write("world.wld", text));
+    EXPECT_EQ(outcome.result, 1) << outcome.status;
+    RenderSessionInit(&gWorld.lod.lists[2], 0.002f, &gWorld.lod.lists[3], 0.002f,
+                      &gWorld.lod.lists[0], 0.002f, &gWorld.lod.lists[1], 0.002f, &gParseStore,
+                      view, 1.0f, 1.0f, &Record, 0, 6, 0, 10);
+    CloudHighParams.present = CloudLowParams.present = 0;
+    WorldSetExtent(gWorld, -800, -800, -400, 800, 800, 400, 0.5f, 0.25f, 0.5f, 0.5f);
+    gBuildProgress.callback = nullptr;  // the build's own reports are not counted here
+    EXPECT_EQ(SceneBuild(gWorld), 1u);
+    gBuildProgress.callback = &Record;
+    SunDirection[0] = 0.3f, SunDirection[1] = 0, SunDirection[2] = -0.9539392f;
+    reports.clear();
+    return RenderPrepare(view);
+  }
+  TempDir dir_{"veskor_prepared_world"};
+  float savedSun_[3];
+};
+
+// A failing fx program stops the preparation where it runs: the shared calls in "Shaders /
+// Skins Connect", an item's definition in "Shaders / Render"; FxFailed 1, the executor's text,
+// everything of the call released.
+TEST_F(PreparedWorld, AFailingFxProgramStopsWithFxFailedAndTheUnwinding) {
+  const struct {
+    const char* surface;
+    const char* lastStage;
+  } cases[] = {
+      {"Surface s() { =(diffuse, transform([0 0 0], [1 2 3])) }\n", "Shaders / Skins Connect"},
+      {"Surface s() { =(diffuse, transform(point, [1 2 3])) }\n", "Shaders / Render"},
+      {"Surface s() { =(diffuse, point) }\n", "Shaders / Environment"}};
+  for (const auto& c : cases) {
+    const std::uint32_t result =
+        Prepare(std::string(c.surface) + "Object { Cube s() } Object { Cube }\n", &camera);
+    const bool fails = std::string(c.lastStage) != "Shaders / Environment";
+    EXPECT_EQ(result, fails ? 0u : 1u) << c.surface;
+    EXPECT_EQ(FxFailed, fails ? 1u : 0u);
+    if (fails) {
+      EXPECT_STREQ(FxErrorText, "Execution error : 'transform'");
+    }
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.back().label, c.lastStage);
+    EXPECT_EQ(PrepPbuffer.valid, 0u);
+    EXPECT_EQ(ScratchBlock.block.base, nullptr);
+  }
+}
+
+// A stop at each report of the skin stages on a built world unwinds and keeps what is done:
+// items finished before the stop are connected, the others not.
+TEST_F(PreparedWorld, AZeroAnswerAtEachSkinStageReportUnwinds) {
+  const std::string world = "Surface s() { =(diffuse, point) }\nObject { Cube s() } Object { Cube }\n";
+  ASSERT_EQ(Prepare(world, &camera), 1u);
+  const std::vector<Report> full = reports;
+  for (std::size_t k = 0; k < full.size(); ++k) {
+    if (full[k].label.rfind("Shaders / ", 0) != 0) continue;
+    stopAt = static_cast<int>(k);
+    EXPECT_EQ(Prepare(world, &camera), 0u) << k;
+    EXPECT_EQ(reports.size(), k + 1);
+    EXPECT_EQ(FxFailed, 0u);
+    EXPECT_EQ(PrepPbuffer.valid, 0u);
+    EXPECT_EQ(ScratchBlock.block.base, nullptr);
+    // Both items are finished once the render stage's first item report is made.
+    const bool rendered = full[k].label != "Shaders / Skins Generate" &&
+                          full[k].label != "Shaders / Skins Connect" &&
+                          !(full[k].label == "Shaders / Render" && full[k].stage == 0.0f);
+    const bool anyConnected = gItemTargets[0]->connected != 0 || gItemTargets[1]->connected != 0;
+    EXPECT_EQ(anyConnected, rendered) << k << " " << full[k].label;
+  }
+  stopAt = -1;
+}
+
+// The skin pass lists: one base pass on a four-unit combiner board (the compatibility layer),
+// two elsewhere; the cloud-shadow bit only with puffs, bit 5 always.
+TEST_F(PreparedWorld, SkinPassListsFollowTheBoard) {
+  ASSERT_EQ(Prepare("Surface s() { =(diffuse, point) }\nObject { Cube s() }\n", &camera), 1u);
+  ASSERT_EQ(gItemCount, 1u);
+  const SkinSlot& s = gSkinSlots[0];
+  const bool combiners = SkinCombinerBoard();
+  ASSERT_GE(s.passCount, 1u);
+  EXPECT_EQ(s.passCount, combiners ? 1u : 2u) << "combiner board " << combiners;
+  EXPECT_EQ(s.passFlags & 0x20u, 0x20u);
+  EXPECT_EQ(s.passFlags & 0x10u, 0u);
+  EXPECT_EQ(s.matrix, TransformNodeMatrix(gItemTargets[0]->transform));
 }
 
 }  // namespace
