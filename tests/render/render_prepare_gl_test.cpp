@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <string>
 
 #include "environment/environment_params.h"
 #include "environment/environment_state.h"
@@ -26,6 +27,7 @@
 #include "geometry/item_images.h"
 #include "render/render_session.h"
 #include "render/scene_draw.h"
+#include "render/shader_stages.h"
 #include "render_fixture.h"
 
 namespace veskor {
@@ -345,9 +347,53 @@ TEST_F(RenderPrepareTest, PreviewEvery128ItemsOnlyWithACameraAndACallback) {
     gPreviews = 0;
     ASSERT_EQ(RenderPrepare(view), 1u);
     EXPECT_EQ(gPreviews, c.previews) << c.items << c.camera << c.callback;
-    if (c.callback) EXPECT_EQ(reports, Expected(c.camera, false, false, c.items, 0));
+    if (c.callback) {
+      EXPECT_EQ(reports, Expected(c.camera, false, false, c.items, 0));
+    }
   }
   SceneDrawPassHook = nullptr;
+}
+
+}  // namespace
+}  // namespace veskor
+
+namespace veskor {
+namespace {
+
+struct AtWater {
+  bool seen;
+  void* scratch;
+  std::uint32_t pbufferValid, skyCount;
+  std::uint32_t weldUsed;
+  std::uint32_t skinCounter;
+};
+AtWater gAtWater{};
+std::int32_t WatchWater(const char* label, float, float) {
+  if (std::string(label) == "Shaders / Water")
+    gAtWater = {true, ScratchBlock.block.base, PrepPbuffer.valid, gSkyPassList.count,
+                gGeometryBatchBuffer.weldTable.table.entries.block.usedBytes, SkinCounter};
+  return 1;
+}
+
+// What "Shaders / Render" leaves for the stages after it: with multisampling on, no
+// off-screen buffer; no scratch block; an empty weld table; the sky list rebuilt from dome and
+// code 6 only (no item asks for the cloud layer); every skin generated.
+TEST_F(RenderPrepareTest, TheRenderStageEndsWithItsReleasesAndTheSkyList) {
+  MultiSampleMode = 1;
+  StartSession(&camera);
+  gBuildProgress.callback = WatchWater;
+  CloudHighParams.present = CloudLowParams.present = 0;
+  gItemCount = 5;
+  gGeometryBatchBuffer.weldTable.table.entries.block.usedBytes = 64;  // a weld of the build
+  gAtWater = {};
+  ASSERT_EQ(RenderPrepare(&camera), 1u);
+  ASSERT_TRUE(gAtWater.seen);
+  EXPECT_EQ(gAtWater.scratch, nullptr);
+  EXPECT_EQ(gAtWater.pbufferValid, 0u);
+  EXPECT_EQ(gAtWater.skyCount, 2u);
+  EXPECT_EQ(gAtWater.weldUsed, 0u);
+  EXPECT_EQ(gAtWater.skinCounter, 5u);
+  gBuildProgress.callback = nullptr;
 }
 
 }  // namespace
