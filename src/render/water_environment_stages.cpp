@@ -3,6 +3,7 @@
 // into the portal's two float textures; "Shaders / Environment" sets every item's box and
 // centre in its skin slot and captures the environment cube of every item that asks for one.
 #include <algorithm>
+#include <cmath>
 
 #include "geometry/item_tables.h"
 #include "geometry/path_set.h"
@@ -44,6 +45,14 @@ void RestoreMainView() {
 // The window the session camera draws into.
 ViewPlane* SessionWindow() {
   return SessionCamera != nullptr ? CameraTag(*SessionCamera) : RenderViewPlane;
+}
+
+// A portal whose rectangle has no area (or is not finite) has no view to draw: its
+// orthographic volume would be empty, which GL rejects.
+bool PortalHasArea(const Portal& q) {
+  const float sx = q.corner1[0] - q.corner0[0], sy = q.corner1[1] - q.corner0[1];
+  return sx > 0 && sy > 0 && std::isfinite(sx) && std::isfinite(sy) &&
+         std::isfinite(q.corner0[2]);
 }
 
 void RenderPortalReadback(Portal& q, OrthoPass& pass) {
@@ -96,7 +105,7 @@ std::uint32_t ShadersWaterStage() {
   OrthoPass& pass = *RenderPrepareBuildStatics().waterCamera;
   const std::uint32_t portals = std::min(gPortalCount, kPortalMax);
   for (std::uint32_t k = 0; k < portals; ++k) {
-    RenderPortalReadback(gPortals[k], pass);
+    if (PortalHasArea(gPortals[k])) RenderPortalReadback(gPortals[k], pass);
     const float f = StageFraction(k + 1, portals);
     if (!PrepareReport(kStageWater, f, 0.9f + 0.05f * f)) return 0;
     RestoreMainView();
