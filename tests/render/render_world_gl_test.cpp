@@ -30,6 +30,10 @@
 #include "render/object_draw.h"
 #include "render/render_session.h"
 #include "render/scene_draw.h"
+#include "render/shader_stages.h"
+#include "render/renderer_globals.h"
+#include "render/environment_capture.h"
+#include "geometry/portal.h"
 #include "render_fixture.h"
 #include "support/png_test_images.h"
 #include "support/temp_dir.h"
@@ -102,12 +106,12 @@ class RenderWorldTest : public test::RenderSessionTest {
     RenderSessionTest::TearDown();
   }
 
-  // A copy of the test world with the lines matching `drop` left out.
-  std::string WorldWithout(const std::string& drop) {
-    const std::string text =
-        std::regex_replace(test::ReadFileText(std::string(VESKOR_SOURCE_DIR) +
-                                              "tests/render/data/render_world.wld"),
-                           std::regex(drop), "");
+  // A copy of the test world with what matches each pattern replaced (by default left out).
+  std::string WorldWithout(const std::string& pattern) { return WorldWith({{pattern, ""}}); }
+  std::string WorldWith(const std::vector<std::pair<std::string, std::string>>& edits) {
+    std::string text =
+        test::ReadFileText(std::string(VESKOR_SOURCE_DIR) + "tests/render/data/render_world.wld");
+    for (const auto& [pattern, by] : edits) text = std::regex_replace(text, std::regex(pattern), by);
     return dir.Write("render_world.wld", text);
   }
 
@@ -329,6 +333,128 @@ TEST_F(RenderWorldTest, ObjectItsMirrorImageAndTheEnvironmentCube) {
     EXPECT_FALSE(Red(bare.At(bx, by)));
     EXPECT_LT(boxDepth, bare.Depth(bx, by));
   }
+}
+
+// The water stage's read-back of the portal seen from above: the red box, widened to 60 x 60
+// and moved below the water, shows there at its place (x 40, y -80 in the portal's square
+// of 620 units: the field's box and a margin of 150 around it); standing above the water it
+// does not (the water view walks only what reaches below it).
+TEST_F(RenderWorldTest, WaterReadBackHoldsWhatIsBelowTheWater) {
+  struct Case {
+    const char* place;
+    bool below;
+  } cases[] = {{"[40 -80 2]", true}, {"[40 -80 24]", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.place);
+    ASSERT_EQ(Session(WorldWith({{"\\[0 0 24\\]", c.place}, {"\\[4 4 6\\]", "[30 30 6]"}})), 1u);
+    ASSERT_EQ(gPortalCount, 1u);
+    const Portal& q = gPortals[0];
+    ASSERT_TRUE(q.readBack[0].state.hasSlot);
+    glBindTexture(GL_TEXTURE_2D, TextureNameTable[q.readBack[0].state.slot]);
+    GLint w = 0, h = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+    ASSERT_GE(w, 16);
+    ASSERT_EQ(w, h);  // a square portal, no inset
+    std::vector<float> texels(4 * std::size_t(w) * h);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_FLOAT, texels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    double n = 0, su = 0, sv = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const float* t = &texels[4 * (std::size_t(y) * w + x)];
+        if (t[0] > 0.1f && t[0] > 2 * t[1] && t[0] > 2 * t[2]) n += 1, su += x + 0.5, sv += y + 0.5;
+      }
+    if (!c.below) {
+      EXPECT_EQ(n, 0);
+      continue;
+    }
+    ASSERT_GT(n, 0);
+    EXPECT_NEAR(su / n / w, 350.0 / 620, 0.04);
+    EXPECT_NEAR(sv / n / h, 230.0 / 620, 0.04);
+    EXPECT_EQ(glGetError(), GLenum{GL_NO_ERROR});
+  }
+}
+
+// The environment stage: six time-frozen walks per cube item, as secondary views (0x50, no
+// mirrors in them) on boards of class bit 2 and as 0x10 on others; an item is absent from its own cube and drawn
+// again after it; a definition without shininess blurs with argument 9, which at the faces'
+// size here (2^s, s < 9) leaves them at their captured size, while one with shininess 20
+// lowers them.
+std::vector<std::uint32_t> gWalkFlags;
+void RecordWalks(ScenePass pass, std::uint32_t, std::uint32_t flags) {
+  if (pass == ScenePass::kWalk) gWalkFlags.push_back(flags);
+}
+
+TEST_F(RenderWorldTest, EnvironmentStageFlagsOwnAbsenceAndBlur) {
+  ASSERT_EQ(Session(std::string(VESKOR_SOURCE_DIR) + "tests/render/data/render_world.wld"), 1u);
+  ASSERT_GE(reflector, 0);
+  ASSERT_NE(RenderViewPlane, nullptr);
+  // The red box and the grey one (shininess 20) get cubes too.
+  int red = -1, grey = -1;
+  for (std::uint32_t i = 0; i < gItemCount; ++i) {
+    SceneObject* d = gItemTargets[i];
+    if (d == nullptr) continue;
+    if (d->grid.box[0] > -10 && d->grid.box[1] < 10 && d->grid.box[2] > -10) red = int(i);
+    if (d->grid.box[0] < -50) grey = int(i);
+  }
+  ASSERT_GE(red, 0);
+  ASSERT_GE(grey, 0);
+  gItemTargets[red]->flags |= 4;
+  gItemTargets[grey]->flags |= 4;
+  const std::uint32_t board = RenderViewPlane->boardClass;
+  for (const std::uint32_t cls : {board | 4u, board & ~4u}) {
+    SCOPED_TRACE(cls);
+    RenderViewPlane->boardClass = cls;
+    gWalkFlags.clear();
+    SceneDrawPassHook = &RecordWalks;
+    EXPECT_EQ(ShadersEnvironmentStage(), 1u);
+    SceneDrawPassHook = nullptr;
+    // Direct walks: six per cube; the water mirrors' walks (0x70) only in the 0x10 faces.
+    int direct = 0, mirrored = 0;
+    for (const std::uint32_t f : gWalkFlags) {
+      if ((f & 0x20) != 0) {
+        ++mirrored;
+        EXPECT_EQ(f, 0x70u);
+      } else {
+        ++direct;
+        EXPECT_EQ(f, (cls & 4) != 0 ? 0x50u : 0x10u);
+      }
+    }
+    EXPECT_EQ(direct, 18);
+    if ((cls & 4) != 0) {
+      EXPECT_EQ(mirrored, 0);
+    } else {
+      EXPECT_GT(mirrored, 0);
+    }
+  }
+  RenderViewPlane->boardClass = board;
+  EXPECT_EQ(glGetError(), GLenum{GL_NO_ERROR});
+
+  // No red in the red box's own cube; the faces are read as captured.
+  const TextureCube& own = SkinSlotCube(gSkinSlots[red]);
+  int redTexels = 0, texels = 0;
+  for (const TexturePixels& face : own.faces) {
+    ASSERT_NE(face.data, nullptr);
+    const float* d = static_cast<const float*>(face.data);
+    const int n = 1 << (face.log2Width + face.log2Height);
+    texels += n;
+    for (int k = 0; k < n; ++k, d += 3) redTexels += d[0] > 0.1f && d[0] > 2 * d[1] && d[0] > 2 * d[2];
+  }
+  EXPECT_GT(texels, 0);
+  EXPECT_EQ(redTexels, 0);
+  // Drawn again after its capture.
+  const Frame f = DrawFrame();
+  float bx, by;
+  const float centre[3] = {0, 0, 24};
+  Project(gWorld.currentCamera, centre, bx, by);
+  EXPECT_TRUE(Red(f.At(int(bx), int(by))));
+
+  // Blur: argument 9 keeps the chrome cube at the captured size; the grey one is lowered.
+  const std::uint32_t s = EnvironmentCaptureLog2;
+  ASSERT_LT(s, 9u);
+  EXPECT_EQ(SkinSlotCube(gSkinSlots[reflector]).faces[0].log2Width, s);
+  EXPECT_LT(SkinSlotCube(gSkinSlots[grey]).faces[0].log2Width, s);
 }
 
 // A zero answer at each stage label in turn, and at the scene build's first report: the
