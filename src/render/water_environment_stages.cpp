@@ -14,6 +14,7 @@
 #include "gfx/texture_cube_blur.h"
 #include "gfx/viewport_rect.h"
 #include "gfx/water_pass.h"
+#include "platform/gl.h"
 #include "render/environment_capture.h"
 #include "render/object_draw.h"
 #include "render/object_passes.h"
@@ -37,6 +38,24 @@ constexpr std::uint32_t kBoardSecondaryFaces = 4;
 constexpr float kCubeBlurPerDullness = 9.0f;
 constexpr float kCubeMaxLod = 3.0f;
 constexpr std::uint32_t kCubeUploadMode = 2;
+
+// The stages draw the scene as the frames do, with the depth test passing equal depths: an
+// object drawn in several passes (boards without register combiners) lays its later passes
+// over its first at the same depth, which GL's default GL_LESS would reject. The caller's
+// function comes back at the end.
+class FrameDepthFunc {
+ public:
+  FrameDepthFunc() {
+    glGetIntegerv(GL_DEPTH_FUNC, &saved_);
+    glDepthFunc(GL_LEQUAL);
+  }
+  ~FrameDepthFunc() { glDepthFunc(static_cast<GLenum>(saved_)); }
+  FrameDepthFunc(const FrameDepthFunc&) = delete;
+  FrameDepthFunc& operator=(const FrameDepthFunc&) = delete;
+
+ private:
+  GLint saved_ = GL_LESS;
+};
 
 void RestoreMainView() {
   if (RenderViewPlane != nullptr) RestoreViewport(*RenderViewPlane);
@@ -101,6 +120,7 @@ void CaptureItemCube(SceneObject& d, SkinSlot& s, const PathSet& p, bool patch, 
 
 std::uint32_t ShadersWaterStage() {
   if (!PrepareReport(kStageWater, 0.0f, 0.9f)) return 0;
+  const FrameDepthFunc depth;
   RestoreMainView();
   OrthoPass& pass = *RenderPrepareBuildStatics().waterCamera;
   const std::uint32_t portals = std::min(gPortalCount, kPortalMax);
@@ -115,6 +135,7 @@ std::uint32_t ShadersWaterStage() {
 
 std::uint32_t ShadersEnvironmentStage() {
   if (!PrepareReport(kStageEnvironment, 0.0f, 0.95f)) return 0;
+  const FrameDepthFunc depth;
   RestoreMainView();
   Camera& camera = *RenderPrepareBuildStatics().environmentCamera;
   const std::uint32_t board = RenderViewPlane != nullptr ? RenderViewPlane->boardClass : BoardClass;

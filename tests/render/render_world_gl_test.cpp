@@ -335,10 +335,11 @@ TEST_F(RenderWorldTest, ObjectItsMirrorImageAndTheEnvironmentCube) {
   }
 }
 
-// The water stage's read-back of the portal seen from above: the red box, widened to 60 x 60
-// and moved below the water, shows there at its place (x 40, y -80 in the portal's square
-// of 620 units: the field's box and a margin of 150 around it); standing above the water it
-// does not (the water view walks only what reaches below it).
+// The water stage's read-back of the portal seen from above, prepared with a fresh context's
+// depth function: the red box, widened to 60 x 60 and moved below the water, shows in its
+// colour at its place (x 40, y -80 in the portal's square of 620 units: the field's box and
+// a margin of 150 around it); standing above the water it does not (the water view walks
+// only what reaches below it).
 TEST_F(RenderWorldTest, WaterReadBackHoldsWhatIsBelowTheWater) {
   struct Case {
     const char* place;
@@ -346,6 +347,7 @@ TEST_F(RenderWorldTest, WaterReadBackHoldsWhatIsBelowTheWater) {
   } cases[] = {{"[40 -80 2]", true}, {"[40 -80 24]", false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.place);
+    glDepthFunc(GL_LESS);
     ASSERT_EQ(Session(WorldWith({{"\\[0 0 24\\]", c.place}, {"\\[4 4 6\\]", "[30 30 6]"}})), 1u);
     ASSERT_EQ(gPortalCount, 1u);
     const Portal& q = gPortals[0];
@@ -408,8 +410,12 @@ TEST_F(RenderWorldTest, EnvironmentStageFlagsOwnAbsenceAndBlur) {
     RenderViewPlane->boardClass = cls;
     gWalkFlags.clear();
     SceneDrawPassHook = &RecordWalks;
+    glDepthFunc(GL_LESS);
     EXPECT_EQ(ShadersEnvironmentStage(), 1u);
     SceneDrawPassHook = nullptr;
+    GLint depthFunc = 0;
+    glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
+    EXPECT_EQ(depthFunc, GL_LESS);  // as the stage found it
     // Direct walks: six per cube; the water mirrors' walks (0x70) only in the 0x10 faces.
     int direct = 0, mirrored = 0;
     for (const std::uint32_t f : gWalkFlags) {
