@@ -384,8 +384,16 @@ TEST_F(RenderWorldTest, WaterReadBackHoldsWhatIsBelowTheWater) {
 // size here (2^s, s < 9) leaves them at their captured size, while one with shininess 20
 // lowers them.
 std::vector<std::uint32_t> gWalkFlags;
+// At each direct walk, the visible words of the cube items (by index) as a bit set.
+std::vector<std::uint32_t> gWalkVisible;
+std::vector<SceneObject*> gCubeItems;
 void RecordWalks(ScenePass pass, std::uint32_t, std::uint32_t flags) {
-  if (pass == ScenePass::kWalk) gWalkFlags.push_back(flags);
+  if (pass != ScenePass::kWalk) return;
+  gWalkFlags.push_back(flags);
+  if ((flags & 0x20) != 0) return;
+  std::uint32_t bits = 0;
+  for (std::size_t k = 0; k < gCubeItems.size(); ++k) bits |= (gCubeItems[k]->visible != 0) << k;
+  gWalkVisible.push_back(bits);
 }
 
 TEST_F(RenderWorldTest, EnvironmentStageFlagsOwnAbsenceAndBlur) {
@@ -404,11 +412,17 @@ TEST_F(RenderWorldTest, EnvironmentStageFlagsOwnAbsenceAndBlur) {
   ASSERT_GE(grey, 0);
   gItemTargets[red]->flags |= 4;
   gItemTargets[grey]->flags |= 4;
+  gCubeItems.clear();
+  for (std::uint32_t i = 0; i < gItemCount; ++i)
+    if (gItemTargets[i] != nullptr && (gItemTargets[i]->flags & 4) != 0)
+      gCubeItems.push_back(gItemTargets[i]);
+  ASSERT_EQ(gCubeItems.size(), 3u);
   const std::uint32_t board = RenderViewPlane->boardClass;
   for (const std::uint32_t cls : {board | 4u, board & ~4u}) {
     SCOPED_TRACE(cls);
     RenderViewPlane->boardClass = cls;
     gWalkFlags.clear();
+    gWalkVisible.clear();
     SceneDrawPassHook = &RecordWalks;
     glDepthFunc(GL_LESS);
     EXPECT_EQ(ShadersEnvironmentStage(), 1u);
@@ -428,6 +442,10 @@ TEST_F(RenderWorldTest, EnvironmentStageFlagsOwnAbsenceAndBlur) {
       }
     }
     EXPECT_EQ(direct, 18);
+    // Cube k's six walks see every cube item but k; all are visible again afterwards.
+    ASSERT_EQ(gWalkVisible.size(), 18u);
+    for (std::size_t w = 0; w < 18; ++w) EXPECT_EQ(gWalkVisible[w], 7u & ~(1u << (w / 6))) << w;
+    for (const SceneObject* d : gCubeItems) EXPECT_NE(d->visible, 0u);
     if ((cls & 4) != 0) {
       EXPECT_EQ(mirrored, 0);
     } else {
@@ -437,7 +455,8 @@ TEST_F(RenderWorldTest, EnvironmentStageFlagsOwnAbsenceAndBlur) {
   RenderViewPlane->boardClass = board;
   EXPECT_EQ(glGetError(), GLenum{GL_NO_ERROR});
 
-  // No red in the red box's own cube; the faces are read as captured.
+  // No red in the red box's own cube (its walls face away from its centre, so this holds
+  // with it too: the walks above check its absence); the faces are read as captured.
   const TextureCube& own = SkinSlotCube(gSkinSlots[red]);
   int redTexels = 0, texels = 0;
   for (const TexturePixels& face : own.faces) {
