@@ -168,13 +168,15 @@ TEST_F(LanguageScreenTest, ChoosingTheLanguageInUseShowsTheInterfaceAndReloadsNo
 
 TEST_F(LanguageScreenTest, AChangeOfLanguageRefreshesEveryTextAndPictureInPlace) {
   const Pixels world = PixelRect(WorldButton), examine = PixelRect(ExamineCheck);
-  const float buttonScale = 0;  // buttons keep none: their size is their first texture's
-  (void)buttonScale;
   const std::vector<std::uint8_t> englishSetup = SetupSurface();
   ProductMenuList.hidden = 1;
   HintLine.currentLine = 5;
   Texture2D* const closeHover = StatusCloseButton.hoverImage;
+  const float focalU = FocalPanel.uScale, focalV = FocalPanel.vScale;
+  FocalPanel.uScale = FocalPanel.vScale = 2;  // the panel takes the scales of its new picture
   SelectLanguage(2);
+  EXPECT_EQ(FocalPanel.uScale, focalU);
+  EXPECT_EQ(FocalPanel.vScale, focalV);
   EXPECT_EQ(LanguageIndex, 2);
   EXPECT_STREQ(LanguageDir, "fr/");
   EXPECT_EQ(ChosenIndex, 2);
