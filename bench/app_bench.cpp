@@ -3,26 +3,34 @@
 // context, the GL state with its 10000 texture names, the sound device, the text resources,
 // the intro music), the whole start-up to the first swapped frame, the root plane's frame
 // without a world and with a scene draw stood in, the main interface's build (the first
-// frame's) and one pass of the interface over the scene; one change of language (the
-// interface rebuilt in place) and the thumbnails of 32 cameras and 32 examine points.
+// frame's) and one pass of the interface over the scene; the compile session of each world of
+// the language's corpus, and one progress report of the render preparation; one change of
+// language (the interface rebuilt in place) and the thumbnails of 32 cameras and 32 examine
+// points.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
+#include "app/compile_session.h"
 #include "app/language_screen.h"
 #include "app/main_interface.h"
 #include "app/main_plane.h"
 #include "app/pending_shell.h"
 #include "app/program_entry.h"
+#include "app/session_status.h"
 #include "app/settings.h"
 #include "app/text_resources.h"
 #include "app/view_snapshots.h"
 #include "app/window_init.h"
 #include "app/window_proc.h"
 #include "foundation/search_dirs.h"
+#include "foundation/session_log.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_names.h"
 #include "gui/interface_frame.h"
@@ -32,6 +40,7 @@
 #include "platform/offscreen.h"
 #include "sound/sample_loader.h"
 #include "sound/sound_output.h"
+#include "support/sound_files.h"
 #include "support/temp_dir.h"
 
 namespace veskor {
@@ -282,6 +291,87 @@ void MainInterfacePass(benchmark::State& state) {
   OffscreenDestroy(buffer);
 }
 BENCHMARK(MainInterfacePass)->Arg(0)->Arg(1)->ArgName("setup")->Unit(benchmark::kMillisecond);
+
+// The main interface as the first frame builds it, session panels among it, once: on the
+// product tree's pictures, before the corpus moves the search directories.
+void SessionPanels() {
+  static bool built = false;
+  if (built) return;
+  built = true;
+  Plane();
+  if (TextureNameTableCount == 0) InitTextureNames();
+  LoadTextResources();
+  ForgetInterfaceTree();
+  BuildMainInterface();
+}
+
+// The language's corpus of whole worlds with the sounds they name, copied once.
+const std::vector<std::string>& CorpusWorlds() {
+  namespace fs = std::filesystem;
+  static test::TempDir dir("veskor_corpus_bench");
+  static std::vector<std::string> worlds;
+  if (!worlds.empty()) return worlds;
+  const std::string root = dir.Path("worlds/");
+  fs::copy(VESKOR_WORLD_CORPUS, root, fs::copy_options::recursive);
+  SetSearchDirs(dir.path().c_str(), dir.path().c_str(), dir.path().c_str(), dir.path().c_str(),
+                dir.path().c_str());
+  fs::create_directories(SndDir);
+  fs::create_directories(root + "Sounds");
+  test::WavDesc wav;
+  wav.data = test::ConstantPcm16(64, 1, 500);
+  test::OggDesc ogg;
+  ogg.samples = test::Sine(1000, 1, 22050, 300, 0.3);
+  test::WriteFileBytes(root + "Sounds/surf.wav", test::EncodeWav(wav));
+  for (const char* name : {"drops.wav", "gull.wav"})
+    test::WriteFileBytes(std::string(SndDir) + name, test::EncodeWav(wav));
+  test::WriteFileBytes(std::string(SndDir) + "wind.ogg", test::EncodeOgg(ogg));
+  for (const auto& entry : fs::directory_iterator(root))
+    if (entry.path().extension() == ".wld") worlds.push_back(entry.path().string());
+  std::sort(worlds.begin(), worlds.end());
+  return worlds;
+}
+
+// The compile session of one corpus world from its command line (a broken one until its
+// located message), at 1024 x 768.
+void CompileSessionOfAWorld(benchmark::State& state) {
+  if (!Context()) {
+    state.SkipWithError("no GL context");
+    return;
+  }
+  SessionPanels();
+  const auto& worlds = CorpusWorlds();
+  const auto index = static_cast<std::size_t>(state.range(0));
+  if (index >= worlds.size()) {
+    state.SkipWithError("no such world");
+    return;
+  }
+  FullScreenMode = 0;
+  WindowedWidth = 1024;
+  WindowedHeight = 768;
+  state.SetLabel(std::filesystem::path(worlds[index]).filename().string());
+  for (auto _ : state) benchmark::DoNotOptimize(CompileSession(worlds[index].c_str()));
+  SessionLogClose();
+}
+BENCHMARK(CompileSessionOfAWorld)->DenseRange(0, 15)->Unit(benchmark::kMillisecond);
+
+// One progress report at 1024 x 768: the same label as the last (the bars alone) or a new one.
+void ProgressOverlayOnce(benchmark::State& state) {
+  if (!Context()) {
+    state.SkipWithError("no GL context");
+    return;
+  }
+  SessionPanels();
+  FullScreenMode = 0;
+  WindowedWidth = 1024;
+  WindowedHeight = 768;
+  gSessionPorts.peekMessage = [](WindowMessage*) { return false; };
+  const char* labels[2] = {"Environment / Fog", "Environment / Sky"};
+  std::size_t n = 0;
+  for (auto _ : state)
+    benchmark::DoNotOptimize(ProgressOverlay(labels[state.range(0) * (n++ & 1)], 0.5f, 0.5f));
+  gSessionPorts = DefaultShellPorts();
+}
+BENCHMARK(ProgressOverlayOnce)->Arg(0)->Arg(1)->ArgName("newLabel")->Unit(benchmark::kMicrosecond);
 
 // One change of language on the product tree: the texts read, the 27 language pictures
 // reloaded into their textures, the menus, the setup panel's texts, the hint line and the

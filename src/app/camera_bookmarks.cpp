@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/pending_shell.h"
+#include "app/session_status.h"
 #include "foundation/search_dirs.h"
 #include "language/world.h"
 

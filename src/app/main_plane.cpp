@@ -6,6 +6,7 @@
 
 #include "app/automation.h"
 #include "app/camera_control.h"
+#include "app/compile_session.h"
 #include "app/main_interface.h"
 #include "app/language_screen.h"
 #include "app/main_interface_callbacks.h"

@@ -7,11 +7,6 @@
 
 namespace veskor {
 
-std::uint32_t CompileSession(const char*) {
-  CompileRequest = 0;
-  return 0;
-}
-
 void RenderSession() {}
 
 void CameraStepWrapper(World&) {}
@@ -19,8 +14,6 @@ void CameraStepWrapper(World&) {}
 void SceneDraw(Camera&, std::uint32_t, std::uint32_t* polygons) {
   if (polygons != nullptr) *polygons = 0;
 }
-
-void ShowStatusLine(const char*, std::int32_t) {}
 
 float RenderSessionTime = 0.0f;
 float EnvironmentStageTime = 0.0f;

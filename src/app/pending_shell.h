@@ -1,7 +1,7 @@
 // Stand-ins for what the entry point, the main loop, the root plane and the main interface call
-// of parts of the program still to come: the sessions with their status line and the counters
-// of the render preparation, the scene renderer's draw and camera motion. Each is replaced,
-// here, when its part lands.
+// of parts of the program still to come: the render session and the counters of the render
+// preparation, the scene renderer's draw and camera motion. Each is replaced, here, when its
+// part lands.
 #pragma once
 
 #include <cstdint>
@@ -12,15 +12,11 @@
 
 namespace veskor {
 
-// The sessions: a compile that compiles nothing (it clears CompileRequest and returns 0) and a
-// render session that prepares nothing.
-std::uint32_t CompileSession(const char* path);
+// The render session: it prepares nothing.
 void RenderSession();
 // The scene renderer: the camera motion and the draw do nothing; no polygons are drawn.
 void CameraStepWrapper(World& world);
 void SceneDraw(Camera& camera, std::uint32_t mode, std::uint32_t* polygons);
-// The session status line: nothing is shown.
-void ShowStatusLine(const char* text, std::int32_t mode);
 
 // What the render session and its preparation measure and count for the information panel:
 // the session's time, the environment and shader stages' times (seconds), and the geometry

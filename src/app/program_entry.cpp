@@ -6,6 +6,7 @@
 
 #include "app/animation_tracks.h"
 #include "app/automation.h"
+#include "app/session_status.h"
 #include "app/settings.h"
 #include "app/stencil_rect.h"
 #include "app/text_resources.h"
@@ -100,6 +101,7 @@ int WinMain(const char* commandLine, const ShellPorts& ports) {
   InitKernelTable();
   RandomSeed(1);
   SetWorldPath(commandLine);
+  gSessionPorts = ports;
   if (MainPlaneInit(gMainPlane, "  v.e.s.k.o.r", "wld Final.ico", 0, ports.initWindow) == 0)
     StartFailure("can't init P !");
   FirstLaunchWarning(gMainPlane);

@@ -61,7 +61,7 @@ struct Camera {
   std::uint32_t captureFace = 0;   // 1 for the environment-capture faces
   float viewBox[6] = {};           // min x, max x, min y, max y, min z, max z
   float clipMatrix[16] = {};       // projection x modelview, column-major
-  std::uint32_t savedFog[6] = {};  // the water-mirror view keeps fog settings here
+  float savedFog[6] = {};  // the water-mirror view keeps the six fog values here
   std::uint32_t thumbLog2Width = 0, thumbLog2Height = 0;  // bookmark thumbnail size
 
   // Position (0, -4, 0) looking along +y, 80 degrees, depth 1000, the whole viewport; the

@@ -56,6 +56,9 @@ void DrawTextView(GuiTextView& v, double now) {
   glDisable(GL_TEXTURE_2D);
   glColor4fv(v.backgroundColor);
   DrawPlainQuad(w.view);
+  // Text drawn since the last upload goes into the texels first: the bind uploads them and
+  // clears the texture's dirty mark, which a later upload would otherwise find clear.
+  if (v.textTexture.state.dirty != 0) FlushTextBitmap(v.textBitmap);
   if (BindWidgetTexture(v.textTexture)) {
     SetWidgetBlending(true);
     SetWidgetTextureBlend(WidgetBlend::kInkOfCoverageModulated);

@@ -249,8 +249,12 @@ struct World {
   NameTable heightFieldNames{};
   NameTable cameraNames{};
   NameTable examineNames{};
-  std::int32_t transitionTarget = -1;  // the selected camera, -1 for none
-  float transitionStep{};              // the shell sets 50.0 whenever it selects a camera
+  // The selected transition target over cameras, examine points and views in that order, -1
+  // for none, and the distance the camera moves towards it per frame (the shell sets 50.0
+  // whenever it selects one); camera_motion.h carries the transition out.
+  std::int32_t transitionTarget = -1;
+  float transitionStep{};
+  ExamineRecord orbitState{};  // the live orbit the examine transitions move the camera on
   char compileMessage[kCompileMessageBytes]{};
 };
 

@@ -186,6 +186,8 @@ TEST_F(MainInterfaceTest, TheBuildLinksEveryWidgetInItsPlaceAndShowsNothing) {
   EXPECT_EQ(Format("%g %d %d %s", MultiSampleLevel, ResolutionDropList.selected,
                    ExamineCheck.popupArgument, HintLine.lines[3]),
             Format("4 2 8 %s", TextResources[69].text));
+  // The information panel takes its labels at the build.
+  EXPECT_EQ(InfoPanel.lineCount, 24u);
   EXPECT_EQ(std::string(LanguagePickList.lines[1]) + LanguagePickList.lines[2] +
                 ResolutionPickList.lines[7],
             "Espa\361olFran\347ais2048 x 1536");
@@ -352,6 +354,11 @@ TEST_F(MainInterfaceTest, MenusAndHintsOpenBesideThePointerWithTheirSizeKept) {
   EXPECT_EQ(ProductButton.muted + (ProductMenuList.hidden == 0), 2u);
   CloseProductMenu();
   EXPECT_EQ(ProductButton.muted + ProductMenuList.hidden, 1u);
+  // A line released is the product menu's link: the first shows the information panel.
+  ShowPlane(ProductMenuList);
+  ProductMenuList.onRelease(0);
+  EXPECT_EQ(ProductMenuList.hidden * 10 + InfoPanel.hidden, 10u);
+  HidePlane(InfoPanel);
 
   OpenSetupPanel();
   EXPECT_EQ(SetupPanel.hidden + ResolutionDropList.hidden, 0u);

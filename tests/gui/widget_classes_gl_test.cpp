@@ -250,6 +250,18 @@ TEST_F(WidgetGlTest, TextViewsDrawTheirTextOverTheBackgroundAndBlink) {
     Expect(Px(10, 30), c.paper, what);  // below the texture
     Expect(Px(60, 10), kGreen, what);
   }
+  // Text drawn since the last upload shows at the view's next drawing, and an upload after
+  // that drawing still finds it.
+  FillTextRect(v.textBitmap, 16, 0, 23, 7);
+  BeginGuiUnits();
+  DrawPlaneTree(v);
+  EndGuiUnits();
+  Expect(Px(28, 10), kRed, "drawn since");
+  UploadBitmapTexture(v.textBitmap);
+  BeginGuiUnits();
+  DrawTextView(v, 0.25);
+  EndGuiUnits();
+  Expect(Px(28, 10), kRed, "uploaded after");
 }
 
 // The extent of an arial line at 10 points (13 pixels).

@@ -1,0 +1,211 @@
+#include "app/compile_session.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/main_interface.h"
+#include "app/main_interface_callbacks.h"
+#include "app/main_plane.h"
+#include "app/program_entry.h"
+#include "app/session_status.h"
+#include "app/settings.h"
+#include "app/welcome_screen.h"
+#include "environment/environment_params.h"
+#include "foundation/search_dirs.h"
+#include "foundation/session_log.h"
+#include "gfx/viewport_rect.h"
+#include "gui/text_bitmap.h"
+#include "language/directive_loop.h"
+#include "language/fx_compile.h"
+#include "language/fx_keywords.h"
+#include "language/fx_registry.h"
+#include "language/parse_store.h"
+#include "language/scene_parser.h"
+#include "language/world.h"
+#include "platform/file_dialog.h"
+#include "platform/gl.h"
+#include "sound/sound_banks.h"
+
+namespace veskor {
+namespace {
+
+// Why a command line opens nothing, before "can not open file".
+constexpr const char* kCommandLineTooLong =
+    "      the command line is too long: a world path has at most 511 characters";
+constexpr const char* kPathPartTooLong =
+    "      the world path is too long: a directory or a file name has at most 255 characters";
+
+// A field of `n` characters, terminated or not, copied into `out`, which holds n + 1.
+void CopyField(char* out, const char* field, std::size_t n) {
+  const std::size_t length = strnlen(field, n);
+  std::memcpy(out, field, length);
+  out[length] = '\0';
+}
+
+// The failure path: nothing stays open and the next frame does not ask again.
+std::uint32_t Fail() {
+  CompileRequest = 0;
+  CloseSceneFiles(gSceneParser);
+  return 0;
+}
+
+// A failure once the language layer was reset: the previous world's models, grids and tables
+// are gone, so it must not be drawn any more.
+std::uint32_t FailAfterReset(const char* status) {
+  ShowStatusLine(status, 1);
+  UploadBitmapTexture(StatusText.textBitmap);
+  WorldReady = 0;
+  return Fail();
+}
+
+bool OpenCommandLineWorld(const char* path) {
+  SceneParser& parser = gSceneParser;
+  char directory[kScenePathBytes];
+  char name[kScenePathBytes];
+  if (WorldPathTooLong != 0 || !SplitPath(path, directory, name)) {
+    ShowStatusLine(WorldPathTooLong != 0 ? kCommandLineTooLong : kPathPartTooLong, 0);
+    ShowStatusLine("can not open file", 1);
+    return false;
+  }
+  ExtraSearchDirsClear();
+  parser.depth = 1;
+  parser.objectCount = 0;
+  parser.logCallback = ShowStatusLine;
+  const int opened = SceneParserOpenRoot(parser, directory, name, kWorldFileSetup);
+  static_assert(sizeof parser.currentDirectory > kScenePathBytes);
+  CopyField(parser.currentDirectory, parser.files[0].directory, kScenePathBytes);
+  // Written whether or not the file opened; "\%" keeps the name literal.
+  char line[kScenePathBytes + 32];
+  std::snprintf(line, sizeof line, "      parse file <\\%%%s>", name);
+  parser.logCallback(line, 0);
+  if (opened == 0) ShowStatusLine("can not open file", 1);
+  return opened != 0;
+}
+
+bool OpenChosenWorld() {
+  char start[kSearchDirBytes];
+  std::snprintf(start, sizeof start, "%s", WorkingDir);
+  char chosen[kOpenWorldPathBytes];
+  if (RunOpenFileDialog({kOpenWorldTitle, kOpenWorldFilter, start}, chosen, sizeof chosen) == 0) {
+    LogWriteText(LogStream(), "file open error");
+    ShowStatusLine("compilation aborted", 1);
+    return false;
+  }
+  // The directory keeps its '/'; the file's title follows it.
+  char directory[kOpenWorldPathBytes] = "";
+  const char* slash = std::strrchr(chosen, '/');
+  const char* title = slash != nullptr ? slash + 1 : chosen;
+  std::memcpy(directory, chosen, static_cast<std::size_t>(title - chosen));
+  directory[title - chosen] = '\0';
+  if (OpenSceneFile(gSceneParser, directory, title, ShowStatusLine) == 0) {
+    ShowStatusLine("compilation aborted", 1);
+    return false;
+  }
+  return true;
+}
+
+// The innermost open file's place and message, joined.
+void LocatedMessage(const SceneParser& parser, char (&out)[2 * kSceneMessageBytes + 1]) {
+  const SceneFile& file = parser.files[parser.depth > 0 ? parser.depth - 1 : 0];
+  const std::size_t head = strnlen(file.messageHead, kSceneMessageBytes);
+  const std::size_t text = strnlen(file.errorText, kSceneMessageBytes);
+  std::memcpy(out, file.messageHead, head);
+  std::memcpy(out + head, file.errorText, text);
+  out[head + text] = '\0';
+}
+
+// The progress panel names the world: the first Info record's title, author and date.
+void NameTheWorld() {
+  TextBitmap& bitmap = ProgressPanel.textBitmap;
+  ResetTextImage(ProgressPanel);
+  SetTextFont(bitmap, "arial");
+  SetTextSize(bitmap, 10);
+  if (gWorld.infoCount > 0) {
+    const InfoRecord& info = gWorld.infos[0];
+    char field[kWorldStringBytes + 1];
+    char title[kWorldStringBytes + 3];
+    CopyField(field, info.title, kWorldStringBytes);
+    std::snprintf(title, sizeof title, "\\b%s", field);
+    DrawMarkupTextAt(bitmap, 20, 14, title);
+    SetTextFont(bitmap, "times new roman");
+    CopyField(field, info.author, kWorldStringBytes);
+    DrawMarkupTextAt(bitmap, 20, 40, field);
+    CopyField(field, info.date, kWorldStringBytes);
+    DrawMarkupTextAt(bitmap, 20, 56, field);
+  } else {
+    DrawMarkupTextAt(bitmap, 20, 14, "no name");
+  }
+  UploadBitmapTexture(bitmap);
+}
+
+}  // namespace
+
+std::uint32_t CompileSession(const char* path) {
+  SceneParser& parser = gSceneParser;
+  LogPenLine = kLogFirstLine;
+  DrawSessionScreen();
+  glFlush();
+  HidePlane(InfoPanel);
+  ResetTextImage(StatusPanel);
+  DrawSessionHeader("\\bcompile");
+  ShowPlane(StatusPanel);
+  StatusText.contentWidth = StatusText.contentHeight = 0.0f;
+  StatusText.scrollX = 0.0f;
+  StatusText.scrollY = 100.0f;
+  ClearTextBitmap(StatusText.textBitmap, 1);
+  CreateTextBitmap(StatusText.textBitmap, &StatusText.textTexture);
+  ResetTextFont(StatusText.textBitmap);
+  ShowStatusLine("> begin 'parse' session", 0);
+  ReadRenderLod();
+  char logPath[kSearchDirBytes + 16];
+  std::snprintf(logPath, sizeof logPath, "%s%s", BinaryDir, kSessionLogName);
+  SessionLogOpen(logPath);
+  InitFxKeywords();
+  parser.depth = 0;
+  parser.objectCount = 0;
+  parser.logContext = &gMainPlane;
+  parser.logCallback = nullptr;
+
+  const bool commandLine = path[0] != '\0' || WorldPathTooLong != 0;
+  if (!(commandLine ? OpenCommandLineWorld(path) : OpenChosenWorld())) return Fail();
+  // The table was emptied as the root file opened: its directory always finds room.
+  ExtraSearchDirsAdd(parser.currentDirectory);
+  HideSetupPanel();
+  StopWelcomeAnimations();
+
+  // The reset counts the banks out without silencing them: the endless ones would sound on
+  // over the next world.
+  StopSoundBanks(gWorld);
+  ParseStoreReset(gParseStore);
+  ParseStoreSetParam(gParseStore, 9);
+  ParseStoreSetGroupCount(gParseStore, 1);
+  RegisterBuiltinFunctions();
+  EnvironmentDefaults(gWorld.environment);
+
+  DrawSessionScreen();
+  SetViewportRect(gMainPlane, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 1.0f,
+                  -static_cast<float>(kMenuBarRows));
+  gSessionPorts.swapBuffers(gMainPlane);
+
+  if (ParseSceneDirectives(parser, gParseStore) == 0) {
+    char located[2 * kSceneMessageBytes + 1];
+    LocatedMessage(parser, located);
+    return FailAfterReset(located);
+  }
+  ShowStatusLine("> end 'parse' session", 0);
+  ShowStatusLine("> begin 'compile' session", 0);
+  UploadSessionLog();
+  // The compile step fails only when its tables are full; the world is then incomplete.
+  if (CompileParseStore(gParseStore, gFxRegistry) == 0)
+    return FailAfterReset(kParseStoreFullMessage);
+  ShowStatusLine("> end 'compile' session", 0);
+  CloseSceneFiles(parser);
+  SessionLogClose();
+
+  NameTheWorld();
+  ExamineMode = 0;
+  SetExamineBox(0);
+  return 1;
+}
+
+}  // namespace veskor

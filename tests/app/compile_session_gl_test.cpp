@@ -1,0 +1,253 @@
+// The compile session on worlds written into a temporary directory, with the session panels
+// sized as the main interface sizes them: which file each form of command line opens, the
+// open-file dialog (answered headless), what the header and the log show, the progress panel's
+// world name, and what a success or a failure leaves of the previous world.
+#include "app/compile_session.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/main_interface.h"
+#include "app/main_plane.h"
+#include "app/session_status.h"
+#include "app/settings.h"
+#include "app/welcome_screen.h"
+#include "foundation/search_dirs.h"
+#include "foundation/session_log.h"
+#include "language/scene_parser.h"
+#include "session_panels.h"
+#include "shell_test_support.h"
+#include "support/gl_test_fixture.h"
+
+namespace veskor {
+namespace {
+
+const std::string kBegin = "> begin 'parse' session";
+
+std::string ParseFile(const std::string& name) { return "      parse file <\\%" + name + ">"; }
+
+// The log of a session that compiled the root file `name`.
+std::vector<std::string> Compiled(const std::string& name) {
+  return {kBegin, ParseFile(name), "> end 'parse' session", "> begin 'compile' session",
+          "> end 'compile' session"};
+}
+
+class CompileSessionTest : public test::GlTest {
+ protected:
+  void SetUp() override {
+    test::GlTest::SetUp();
+    store_.Write();
+    std::filesystem::create_directories(dir_.Path("binary"));
+    std::filesystem::create_directories(dir_.Path("sub"));
+    ASSERT_TRUE(SetSearchDirs(dir_.Path("product").c_str(), dir_.Path("binary").c_str(), "",
+                              "", dir_.Path("work").c_str()));
+    test::ConfigureSessionPanels();
+    HidePlane(StatusPanel);
+    gSessionPorts = DefaultShellPorts();
+    FullScreenMode = 0;
+    WindowedWidth = 300;  // room for the scene below the menu bar's 112 rows
+    WindowedHeight = 400;
+    CompileRequest = WorldReady = 1;
+    WorldPathTooLong = 0;
+    unsetenv("VESKOR_OPEN_FILE");
+    cwd_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_.path());
+    dir_.Write("w.wld", "Info { title(\"Hills\") author(\"Ann\") date(\"2003\") }\n");
+  }
+  void TearDown() override {
+    std::filesystem::current_path(cwd_);
+    SessionLogClose();
+    test::GlTest::TearDown();
+  }
+
+  void ExpectPanels(const std::vector<std::string>& log, const std::string& status) {
+    EXPECT_EQ(test::Differing(test::ViewImage(StatusText), test::ExpectedLog(log)), 0u)
+        << log.back();
+    EXPECT_EQ(test::Differing(test::ViewImage(StatusPanel),
+                              test::ExpectedHeader({"\\bcompile"}, status)),
+              0u)
+        << status;
+    if (!status.empty()) {
+      EXPECT_EQ(StatusPanel.blink, 1u) << status;
+    }
+    EXPECT_EQ(StatusPanel.hidden, 0u);
+  }
+
+  test::TempDir dir_{"veskor_compile"};
+  test::TestStore store_{dir_};
+  std::filesystem::path cwd_;
+};
+
+TEST_F(CompileSessionTest, EachCommandLineFormOpensItsFile) {
+  dir_.Write("sub/v.wld", "// nothing but a comment\n");
+  const std::string d = dir_.path();
+  const std::string longName(300, 'n');
+  struct Case {
+    std::string commandLine;
+    std::uint32_t tooLong;
+    std::uint32_t result;
+    std::vector<std::string> log;
+    std::string status;
+    std::string searchDir;  // the one search directory added
+  };
+  const Case cases[] = {
+      {"\"" + d + "w.wld\"", 0, 1, Compiled("w.wld"), "", d},
+      {"w.wld", 0, 1, Compiled("w.wld"), "", ""},
+      {"\"" + d + "w.wld\" -fast", 0, 1, Compiled("w.wld"), "", d},
+      {"sub/v.wld", 0, 1, Compiled("v.wld"), "", "sub/"},
+      {d + "none.wld", 0, 0, {kBegin, ParseFile("none.wld")}, "can not open file", ""},
+      {"", 1, 0,
+       {kBegin, "      the command line is too long: a world path has at most 511 characters"},
+       "can not open file", ""},
+      {d + longName + ".wld", 0, 0,
+       {kBegin,
+        "      the world path is too long: a directory or a file name has at most 255 "
+        "characters"},
+       "can not open file", ""},
+  };
+  for (const Case& c : cases) {
+    CompileRequest = 1;
+    WorldPathTooLong = c.tooLong;
+    ExtraSearchDirsClear();
+    EXPECT_EQ(CompileSession(c.commandLine.c_str()), c.result) << c.commandLine;
+    EXPECT_EQ(CompileRequest, c.result) << c.commandLine;  // the caller clears it on success
+    ExpectPanels(c.log, c.status);
+    EXPECT_EQ(ExtraSearchDirs.count, c.result);
+    if (c.result == 1) {
+      EXPECT_STREQ(ExtraSearchDirs.dirs[0], c.searchDir.c_str());
+    }
+    EXPECT_EQ(gSceneParser.depth, 0u);
+    EXPECT_STREQ(gSceneParser.currentDirectory, "");
+  }
+}
+
+TEST_F(CompileSessionTest, TheDialogsChoiceOrItsCancel) {
+  const std::string d = dir_.path();
+  struct Case {
+    const char* answer;  // null: the dialog is cancelled
+    std::uint32_t result;
+    std::vector<std::string> log;
+    std::string status;
+    std::string sessionLog;
+  };
+  const Case cases[] = {
+      {nullptr, 0, {kBegin}, "compilation aborted", "file open error"},
+      {"w.wld", 1, Compiled("w.wld"), "", ""},
+      {"none.wld", 0, {kBegin, ParseFile("none.wld")}, "compilation aborted", ""},
+  };
+  for (const Case& c : cases) {
+    if (c.answer != nullptr) setenv("VESKOR_OPEN_FILE", (d + c.answer).c_str(), 1);
+    CompileRequest = WorldReady = 1;
+    EXPECT_EQ(CompileSession(""), c.result);
+    EXPECT_EQ(CompileRequest, c.result);
+    EXPECT_EQ(WorldReady, 1u);  // nothing of the previous world was touched
+    ExpectPanels(c.log, c.status);
+    // A failed session leaves the log open; the next session's opening closes it.
+    EXPECT_EQ(LogStream().file != nullptr, c.result == 0);
+    SessionLogClose();
+    EXPECT_EQ(test::ReadFileText(d + "binary/session.log"), c.sessionLog);
+  }
+}
+
+TEST_F(CompileSessionTest, ParseErrorsShowTheirLocatedTextAndDropTheOldWorld) {
+  // A world including files from more directories than the search table holds.
+  std::string many;
+  for (std::uint32_t i = 0; i <= kExtraSearchDirCapacity; ++i) {
+    const std::string sub = "d" + std::to_string(i);
+    std::filesystem::create_directories(dir_.Path(sub));
+    dir_.Write(sub + "/i.wld", "\n");
+    many += "#include \"" + sub + "/i.wld\"\n";
+  }
+  dir_.Write("many.wld", many);
+  dir_.Write("bad.wld", "Info { title(\"x\") }\n// two\nCamera c { zoom(2) }\n");
+  struct Case {
+    const char* world;
+    std::string status;
+    std::uint32_t includes;  // "parse file" lines of the included files
+    std::uint32_t searchDirs;
+  };
+  const Case cases[] = {
+      {"bad.wld", "Syntax error file (bad.wld) line (3) : Camera syntax error", 0, 1},
+      {"many.wld", "Syntax error file (many.wld) line (67) : Too many include directories", 66,
+       kExtraSearchDirCapacity},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> log = {kBegin, ParseFile(c.world)};
+    for (std::uint32_t i = 0; i < c.includes; ++i)
+      log.push_back(ParseFile("d" + std::to_string(i) + "/i.wld"));
+    CompileRequest = WorldReady = 1;
+    EXPECT_EQ(CompileSession((dir_.path() + c.world).c_str()), 0u);
+    EXPECT_EQ(CompileRequest, 0u);
+    EXPECT_EQ(WorldReady, 0u);  // the reset emptied the world it drew
+    ExpectPanels(log, c.status);
+    EXPECT_EQ(ExtraSearchDirs.count, c.searchDirs);
+  }
+}
+
+TEST_F(CompileSessionTest, TheProgressPanelNamesTheWorldByItsFirstInfo) {
+  dir_.Write("two.wld", "Info { title(\"Dunes\") author(\"Bo\") date(\"May\") }\n"
+                        "Info { title(\"Other\") author(\"Cy\") date(\"June\") }\n");
+  dir_.Write("none.wld", "Camera c { position([0 0 5]) }\n");
+  const std::vector<test::TextRun> dunes = {{"arial", 0, 1.0f, 20, 14, "\\bDunes"},
+                                            {"times new roman", 0, 1.0f, 20, 40, "Bo"},
+                                            {"times new roman", 0, 1.0f, 20, 56, "May"}};
+  const std::vector<test::TextRun> hills = {{"arial", 0, 1.0f, 20, 14, "\\bHills"},
+                                            {"times new roman", 0, 1.0f, 20, 40, "Ann"},
+                                            {"times new roman", 0, 1.0f, 20, 56, "2003"}};
+  const std::vector<test::TextRun> noName = {{"arial", 0, 1.0f, 20, 14, "no name"}};
+  for (const auto& [world, runs] : {std::pair{"two.wld", dunes}, std::pair{"w.wld", hills},
+                                    std::pair{"none.wld", noName}}) {
+    ASSERT_EQ(CompileSession((dir_.path() + world).c_str()), 1u);
+    EXPECT_EQ(test::Differing(test::ViewImage(ProgressPanel), test::DrawnImage(8, 7, runs)), 0u)
+        << world;
+  }
+}
+
+TEST_F(CompileSessionTest, ASuccessRereadsTheDetailLevelsAndLeavesExamineOff) {
+  for (const char* name : {"TerrainGeo", "TerrainTex", "Portal", "CloudLow", "Overall",
+                           "IsLangCtrlLOD"})
+    store_.Remove(name);
+  store_.Set("ObjectGeo", "0.9");
+  store_.Set("ObjectTex", "0.8");
+  store_.Write();
+  TerrainGeo = Overall = 0.3f;
+  ExamineMode = ExamineCheck.checked = 1;
+  WelcomeRunning = 1;
+  ShowPlane(InfoPanel);
+  ShowPlane(SetupPanel);
+  gWorld.soundBankCount = 1;
+  gWorld.soundBanks[0].playing = 1;
+  for (int i = 0; i < 2; ++i) ASSERT_EQ(CompileSession((dir_.path() + "w.wld").c_str()), 1u);
+  EXPECT_FLOAT_EQ(ObjectGeo, 0.9f);
+  EXPECT_FLOAT_EQ(ObjectTex, 0.8f);
+  EXPECT_FLOAT_EQ(TerrainGeo, 0.3f);
+  EXPECT_FLOAT_EQ(Overall, 0.3f);
+  EXPECT_EQ(ExamineMode, 0u);
+  EXPECT_EQ(ExamineCheck.checked, 0u);
+  EXPECT_EQ(WelcomeRunning, 0u);
+  EXPECT_EQ(InfoPanel.hidden + SetupPanel.hidden, 2u);
+  EXPECT_EQ(gWorld.soundBanks[0].playing, 0u);  // stopped before the reset counted it out
+  EXPECT_EQ(gWorld.soundBankCount, 0u);
+  EXPECT_EQ(ExtraSearchDirs.count, 1u);  // the root's directory once, however often
+  EXPECT_EQ(WorldReady, 1u);
+  EXPECT_TRUE(LogStream().file == nullptr);
+  EXPECT_EQ(test::ReadFileText(dir_.path() + "binary/session.log"), "");
+
+  // A failure before the reset leaves the world and its banks as they were.
+  gWorld.soundBankCount = 1;
+  gWorld.soundBanks[0].playing = 1;
+  EXPECT_EQ(CompileSession((dir_.path() + "none.wld").c_str()), 0u);
+  EXPECT_EQ(gWorld.soundBanks[0].playing, 1u);
+  EXPECT_EQ(gWorld.soundBankCount, 1u);
+  EXPECT_EQ(WorldReady, 1u);
+  gWorld.soundBankCount = 0;
+  gWorld.soundBanks[0].playing = 0;
+}
+
+}  // namespace
+}  // namespace veskor
