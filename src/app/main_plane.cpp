@@ -8,8 +8,10 @@
 #include "app/camera_control.h"
 #include "app/compile_session.h"
 #include "app/main_interface.h"
+#include "app/language_screen.h"
 #include "app/main_interface_callbacks.h"
 #include "app/pending_shell.h"
+#include "app/view_snapshots.h"
 #include "sound/sound_banks.h"
 #include "app/program_entry.h"
 #include "app/settings.h"
@@ -57,7 +59,7 @@ FrameServices DefaultFrameServices() {
           SceneDraw,
           AddViewSnapshot,
           ViewListAutoClose,
-          LanguageScreen,
+          [] { LanguageScreen(); },
           [] { BuildMainInterface(); },
           WelcomeScreen,
           CompileSession,

@@ -15,19 +15,6 @@ void SceneDraw(Camera&, std::uint32_t, std::uint32_t* polygons) {
   if (polygons != nullptr) *polygons = 0;
 }
 
-void AddViewSnapshot(World&, Camera&) {}
-
-void LanguageScreen() { LanguageScreenPending = 0; }
-
-GuiTextView LanguagePanel;
-GuiDropList StartLanguageDropList;
-
-void SelectLanguage(std::int32_t index) {
-  LanguageIndex = index >= 1 && index < kLanguageCount ? index : 0;
-  ShowMainWidgets();
-  FirstLaunch = 0;
-}
-
 float RenderSessionTime = 0.0f;
 float EnvironmentStageTime = 0.0f;
 float ShaderStageTime = 0.0f;

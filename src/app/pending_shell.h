@@ -1,14 +1,12 @@
 // Stand-ins for what the entry point, the main loop, the root plane and the main interface call
 // of parts of the program still to come: the render session and the counters of the render
-// preparation, the language screen and choice, the scene renderer's draw and camera motion,
-// and view snapshots. Each is replaced, here, when its part lands.
+// preparation, the scene renderer's draw and camera motion. Each is replaced, here, when its
+// part lands.
 #pragma once
 
 #include <cstdint>
 
 #include "gfx/camera.h"
-#include "gui/pick_list.h"
-#include "gui/text_view.h"
 #include "language/world.h"
 #include "platform/gl_context.h"
 
@@ -19,16 +17,6 @@ void RenderSession();
 // The scene renderer: the camera motion and the draw do nothing; no polygons are drawn.
 void CameraStepWrapper(World& world);
 void SceneDraw(Camera& camera, std::uint32_t mode, std::uint32_t* polygons);
-// View snapshots: nothing to add.
-void AddViewSnapshot(World& world, Camera& camera);
-// The language screen: its builder clears its pending flag; its panel and drop list, not
-// configured.
-void LanguageScreen();
-extern GuiTextView LanguagePanel;
-extern GuiDropList StartLanguageDropList;
-// The language choice: the index is kept (it takes effect at the next start), the main
-// widgets are shown and the first launch is over; nothing is reloaded.
-void SelectLanguage(std::int32_t index);
 
 // What the render session and its preparation measure and count for the information panel:
 // the session's time, the environment and shader stages' times (seconds), and the geometry

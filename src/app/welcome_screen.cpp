@@ -1,6 +1,7 @@
 #include "app/welcome_screen.h"
 
 #include "app/automation.h"
+#include "app/language_screen.h"
 #include "app/main_interface.h"
 #include "app/main_plane.h"
 #include "app/pending_shell.h"

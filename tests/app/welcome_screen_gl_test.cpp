@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/automation.h"
+#include "app/language_screen.h"
 #include "app/main_interface.h"
 #include "app/main_plane.h"
 #include "app/pending_shell.h"
