@@ -475,6 +475,20 @@ TEST_F(RenderWorldTest, EnvironmentStageFlagsOwnAbsenceAndBlur) {
   Project(gWorld.currentCamera, centre, bx, by);
   EXPECT_TRUE(Red(f.At(int(bx), int(by))));
 
+  // The chrome box (half size 5 at (60, 40)): its box (x and y by hand, z as the scene build
+  // placed it in the grid) and its centre in its slot; its cube's maximum level of detail set,
+  // as on every board with the level-of-detail extension.
+  const float* data = gSkinSlots[reflector].itemData;
+  const float* grid = gItemTargets[reflector]->grid.box;  // x0 x1 y0 y1 z0 z1
+  const float box[6] = {55, 35, grid[4], 65, 45, grid[5]};
+  for (int k = 0; k < 6; ++k) EXPECT_NEAR(data[k], box[k], 0.01f) << k;
+  for (int a = 0; a < 3; ++a) EXPECT_NEAR(data[6 + a], (box[a] + box[3 + a]) / 2, 0.01f) << a;
+  glBindTexture(GL_TEXTURE_CUBE_MAP, TextureNameTable[SkinSlotCube(gSkinSlots[reflector]).state.slot]);
+  GLfloat maxLod = 0;
+  glGetTexParameterfv(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_LOD, &maxLod);
+  glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+  EXPECT_EQ(maxLod, 3.0f);
+
   // Blur: argument 9 keeps the chrome cube at the captured size; the grey one is lowered.
   const std::uint32_t s = EnvironmentCaptureLog2;
   ASSERT_LT(s, 9u);
