@@ -74,6 +74,8 @@ void DrawFlare(const Camera& camera, std::uint32_t count, float occlusion) {
   glLoadIdentity();
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  // GL fog is not the renderer's fog (that is the fog texture): leave it as it was found.
+  const GLboolean fog = glIsEnabled(GL_FOG);
   glDisable(GL_FOG);
   glDepthMask(GL_FALSE);
   glActiveTexture(GL_TEXTURE0);
@@ -107,7 +109,7 @@ void DrawFlare(const Camera& camera, std::uint32_t count, float occlusion) {
   GlareAngle = static_cast<float>(NowSeconds());
   glDisable(GL_BLEND);
   glDisable(GL_TEXTURE_2D);
-  glEnable(GL_FOG);
+  if (fog) glEnable(GL_FOG);
   glDepthMask(GL_TRUE);
   glMatrixMode(GL_PROJECTION);
   glPopMatrix();

@@ -1,0 +1,306 @@
+// The render session set-up and the preparation driver on Mesa, with the compatibility layer
+// on and off (the suite runs twice): the set-up's ranges, counters, box and loading frame; the
+// report sequence and its fractions; a stop at every report in turn and the unwinding; the
+// final geometry storage; the noise tables; the environment uploads.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <numeric>
+
+#include "environment/environment_params.h"
+#include "environment/environment_state.h"
+#include "environment/sky_model.h"
+#include "environment/sky_passes.h"
+#include "geometry/build_progress.h"
+#include "geometry/item_tables.h"
+#include "geometry/portal.h"
+#include "geometry/subdivision_settings.h"
+#include "gfx/geometry_batch_buffer.h"
+#include "gfx/gl_capabilities.h"
+#include "gfx/texture_names.h"
+#include "mapengine/noise_generator.h"
+#include "platform/gl.h"
+#include "render/fog_texture.h"
+#include "render/render_prepare.h"
+#include "render/planet_groups.h"
+#include "render/render_session.h"
+#include "render/scene_draw.h"
+#include "render_fixture.h"
+
+namespace veskor {
+namespace {
+
+using test::Report;
+
+class RenderPrepareTest : public test::RenderSessionTest {
+ protected:
+  // The reports a full run gives, from the stage table: `items` items and `portals` portals.
+  std::vector<Report> Expected(bool withCamera, bool high, bool low, std::uint32_t items,
+                               std::uint32_t portals) const {
+    std::vector<Report> r;
+    if (withCamera) r.push_back({"Scene / Outline View", 0, 0});
+    r.push_back({"Environment / Moons", 0, 0.15f});
+    r.push_back({"Environment / Fog", 0.25f, 0.175f});
+    r.push_back({"Environment / Sky", 0.5f, 0.2f});
+    if (high) r.push_back({"Environment / Clouds High", 0.75f, 0.225f});
+    if (low) r.push_back({"Environment / Clouds Low", 0.875f, 0.2375f});
+    auto units = [&](const char* label, float start, float span, std::uint32_t n, std::uint32_t every) {
+      for (std::uint32_t k = 0; k < n; k += every) {
+        const float f = float(k + 1) / float(n);
+        r.push_back({label, f, start + span * f});
+      }
+    };
+    r.push_back({"Shaders / Skins Generate", 0, 0.25f});
+    units("Shaders / Skins Generate", 0.25f, 0.05f, items, 32);
+    r.push_back({"Shaders / Skins Generate", 1, 0.3f});
+    r.push_back({"Shaders / Skins Connect", 0, 0.3f});
+    r.push_back({"Shaders / Skins Connect", 1, 0.35f});
+    r.push_back({"Shaders / Render", 0, 0.35f});
+    units("Shaders / Render", 0.35f, 0.55f, items, 32);
+    r.push_back({"Shaders / Water", 0, 0.9f});
+    units("Shaders / Water", 0.9f, 0.05f, portals, 1);
+    r.push_back({"Shaders / Environment", 0, 0.95f});
+    units("Shaders / Environment", 0.95f, 0.05f, items, 32);
+    return r;
+  }
+};
+
+TEST_F(RenderPrepareTest, SessionInitFillsRangesCountersBoxAndLoadingFrame) {
+  for (const bool withCallback : {true, false}) {
+    gItemCount = 7, gPortalCount = 3, LightShaftsEnabled = 1;
+    gSceneBox.min[0] = 5, gSceneBox.words[2] = 9;
+    StartSession(&camera, withCallback);
+    EXPECT_EQ(gBuildProgress.callback, withCallback ? &Record : nullptr);
+    const struct {
+      const SubdivisionSettings& s;
+      const LodBoxList* list;
+      float scale;
+      std::uint32_t min, max;
+    } ranges[] = {{gTerrainGeometryLod, &lists[0], 0.2f, 0, 6},
+                  {gTerrainTextureLod, &lists[1], 1.0f, 0, 10},
+                  {gObjectGeometryLod, &lists[2], 8.0f, 0, 6},
+                  {gObjectTextureLod, &lists[3], 8.0f, 0, 10}};
+    for (const auto& r : ranges) {
+      EXPECT_EQ(r.s.range.list, r.list);
+      EXPECT_EQ(r.s.range.scale, r.scale);
+      EXPECT_EQ(r.s.range.minLevel, r.min);
+      EXPECT_EQ(r.s.range.maxLevel, r.max);
+      EXPECT_EQ(r.s.range.distanceFactor, 0.002f);
+    }
+    EXPECT_EQ(gItemCount, 0u);
+    EXPECT_EQ(gPortalCount, 0u);
+    EXPECT_EQ(LightShaftsEnabled, 0);
+    for (int a = 0; a < 3; ++a) {
+      EXPECT_EQ(gSceneBox.min[a], 1e6f);
+      EXPECT_EQ(gSceneBox.max[a], -1e6f);
+    }
+    EXPECT_EQ(gSceneBox.words[2], 0u);
+    EXPECT_EQ(gGeometryBatchBuffer.finalised, 0u);
+    EXPECT_EQ(gGeometryBatchBuffer.vertexBytes, kBatchStagingVertexBytes);
+    EXPECT_EQ(gGeometryBatchBuffer.indexBytes, kBatchStagingIndexBytes);
+    EXPECT_EQ(BatchVertexBase, gGeometryBatchBuffer.vertices);
+    // The puff meshes come first in the fresh buffer, with texture shaders only.
+    EXPECT_EQ(gGeometryBatchBuffer.floatCount != 0, textureShaders);
+    GLint v[4];
+    glGetIntegerv(GL_VIEWPORT, v);
+    EXPECT_EQ(v[3], test::kGlTestWindowSize);  // 112 rows short of the window
+    EXPECT_EQ(v[2], test::kGlTestWindowSize);
+    const test::Rgba p = test::ReadPixel(10, 50);
+    EXPECT_NEAR(p.r, 26, 1);
+    EXPECT_EQ(p.a, 0);
+    EXPECT_TRUE(reports.empty());
+  }
+  // A window no taller than the menu bar: an empty view, no error.
+  WindowedHeight = kMenuBarRows;
+  StartSession(&camera);
+  GLint v[4];
+  glGetIntegerv(GL_VIEWPORT, v);
+  EXPECT_EQ(v[3], 0);
+}
+
+TEST_F(RenderPrepareTest, ReportSequenceAndFractions) {
+  struct Case {
+    bool camera, high, low;
+    std::uint32_t items, portals;
+  } cases[] = {{true, true, true, 0, 0}, {false, true, true, 0, 0}, {true, false, false, 40, 2},
+               {false, false, true, 1, 1}, {true, true, false, 65, 0}};
+  for (const Case& c : cases) {
+    StartSession(c.camera ? &camera : nullptr);
+    CloudHighParams.present = c.high;
+    CloudLowParams.present = c.low;
+    gItemCount = c.items;
+    gPortalCount = c.portals;
+    reports.clear();
+    ASSERT_EQ(RenderPrepare(c.camera ? &camera : nullptr), 1u);
+    EXPECT_EQ(reports, Expected(c.camera, c.high, c.low && textureShaders, c.items, c.portals))
+        << c.items << " items";
+    float last = 0;
+    for (const Report& r : reports) {
+      EXPECT_GE(r.stage, 0.0f);
+      EXPECT_LE(r.stage, 1.0f);
+      EXPECT_GE(r.overall, last) << r.label;
+      EXPECT_LE(r.overall, 1.0f);
+      last = r.overall;
+    }
+    EXPECT_EQ(PrepPbuffer.valid, 0u);
+    EXPECT_EQ(ScratchBlock.block.base, nullptr);
+    EXPECT_EQ(gSceneBox.max[0], c.items == 0 ? 0.0f : -1e6f);
+  }
+}
+
+TEST_F(RenderPrepareTest, StopAtEachReportUnwinds) {
+  MultiSampleMode = 1;  // the off-screen buffer is made, and must be dropped
+  StartSession(&camera);
+  CloudHighParams.present = 0;  // the cloud stages are covered above
+  CloudLowParams.present = 0;
+  gItemCount = 33;
+  ASSERT_EQ(RenderPrepare(&camera), 1u);
+  const std::size_t total = reports.size();
+  ASSERT_EQ(total, Expected(true, false, false, 33, 0).size());
+  for (std::size_t k = 0; k < total; ++k) {
+    StartSession(&camera);
+    gItemCount = 33;
+    reports.clear();
+    stopAt = static_cast<int>(k);
+    FxFailed = 1;  // a failure of the previous session: cleared once the geometry is final
+    EXPECT_EQ(RenderPrepare(&camera), 0u) << k;
+    EXPECT_EQ(reports.size(), k + 1);
+    EXPECT_EQ(PrepPbuffer.valid, 0u);
+    EXPECT_EQ(PrepPbuffer.buffer, nullptr);
+    EXPECT_EQ(ScratchBlock.block.base, nullptr);
+    EXPECT_EQ(FxFailed, 0u);
+    EXPECT_EQ(gGeometryBatchBuffer.finalised, 1u);  // the final storage stays
+  }
+  stopAt = -1;
+  StartSession(&camera);
+  EXPECT_EQ(RenderPrepare(&camera), 1u);
+}
+
+TEST_F(RenderPrepareTest, FinalStorageHoldsWhatStagingHeld) {
+  for (const std::uint32_t floats : {0u, 3u, 6000u}) {
+    StartSession(nullptr);
+    GeometryBatchBuffer& b = gGeometryBatchBuffer;
+    b.floatCount = b.indexCount = 0;  // no puff meshes: only this content
+    for (std::uint32_t i = 0; i < floats; ++i) b.vertices[i] = 0.5f * float(i);
+    for (std::uint32_t i = 0; i < floats / 3; ++i) b.indices[i] = std::uint16_t(i * 7);
+    b.floatCount = floats;
+    b.indexCount = floats / 3;
+    ASSERT_EQ(RenderPrepare(nullptr), 1u);
+    EXPECT_EQ(b.finalised, 1u);
+    EXPECT_EQ(b.memoryKind, textureShaders ? kBatchMemoryVarHigh : kBatchMemoryOrdinary);
+    ASSERT_NE(b.vertices, nullptr);
+    ASSERT_NE(b.indices, nullptr);
+    EXPECT_EQ(b.vertexBytes, 4 * floats);
+    EXPECT_EQ(b.indexBytes, 2 * (floats / 3));
+    for (std::uint32_t i = 0; i < floats; ++i) ASSERT_EQ(b.vertices[i], 0.5f * float(i));
+    for (std::uint32_t i = 0; i < floats / 3; ++i) ASSERT_EQ(b.indices[i], i * 7);
+    EXPECT_EQ(BatchVertexBase, b.vertices);
+  }
+}
+
+TEST_F(RenderPrepareTest, NoiseTablesBuiltOncePerRun) {
+  StartSession(nullptr);
+  ASSERT_EQ(RenderPrepare(nullptr), 1u);
+  const float* t1 = gNoiseGenerator.noise1D.table.data;
+  const float* t2 = gNoiseGenerator.noise2D.table.data;
+  const float* t3 = gNoiseGenerator.noise3D.volume.data;
+  ASSERT_NE(t1, nullptr);
+  ASSERT_NE(t2, nullptr);
+  ASSERT_NE(t3, nullptr);
+  // Marks that a second build would overwrite.
+  const float saved[3] = {t1[5], t2[5], t3[5]};
+  gNoiseGenerator.noise1D.table.data[5] = 77.0f;
+  gNoiseGenerator.noise2D.table.data[5] = 77.0f;
+  gNoiseGenerator.noise3D.volume.data[5] = 77.0f;
+  StartSession(nullptr);
+  ASSERT_EQ(RenderPrepare(nullptr), 1u);
+  EXPECT_EQ(t1[5], 77.0f);
+  EXPECT_EQ(t2[5], 77.0f);
+  EXPECT_EQ(t3[5], 77.0f);
+  gNoiseGenerator.noise1D.table.data[5] = saved[0];
+  gNoiseGenerator.noise2D.table.data[5] = saved[1];
+  gNoiseGenerator.noise3D.volume.data[5] = saved[2];
+  EXPECT_EQ(gNoiseGenerator.noise1D.table.data, t1);
+  EXPECT_EQ(gNoiseGenerator.noise2D.table.data, t2);
+  EXPECT_EQ(gNoiseGenerator.noise3D.volume.data, t3);
+}
+
+GLint Param(GLenum target, const TextureState& s, GLenum name) {
+  glBindTexture(target, TextureNameTable[s.slot]);
+  GLint v = 0;
+  glGetTexParameteriv(target, name, &v);
+  return v;
+}
+
+TEST_F(RenderPrepareTest, EnvironmentTexturesUploadedAndFreed) {
+  StartSession(nullptr);
+  CloudLowParams.present = 0;
+  ASSERT_EQ(RenderPrepare(nullptr), 1u);
+  const EnvironmentState& s = gEnvironmentState;
+  glActiveTexture(GL_TEXTURE0);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, s.highCloudTexture.state, GL_TEXTURE_MIN_FILTER),
+            GL_LINEAR_MIPMAP_LINEAR);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, s.highCloudTexture.state, GL_TEXTURE_WRAP_S), GL_REPEAT);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, s.highCloudTexture.state, GL_TEXTURE_WRAP_T), GL_REPEAT);
+  EXPECT_EQ(Param(GL_TEXTURE_2D, FogTexture.state, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+  EXPECT_NE(Param(GL_TEXTURE_2D, FogTexture.state, GL_TEXTURE_WRAP_S), GL_REPEAT);
+  EXPECT_EQ(Param(GL_TEXTURE_CUBE_MAP, s.cloudCube.state, GL_TEXTURE_MIN_FILTER),
+            GL_LINEAR_MIPMAP_LINEAR);
+  EXPECT_EQ(Param(GL_TEXTURE_CUBE_MAP, gSkyModel.cube.state, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+  EXPECT_EQ(s.highCloudTexture.pixels.data, nullptr);
+  EXPECT_EQ(FogTexture.pixels.data, nullptr);
+  for (int f = 0; f < 6; ++f) {
+    EXPECT_EQ(s.cloudCube.faces[f].data, nullptr);
+    EXPECT_EQ(gSkyModel.cube.faces[f].data, nullptr);
+  }
+  // The first sky pass list: dome, code 6, then the cloud layer's entries of this board.
+  ASSERT_GE(gSkyPassList.count, 3u);
+  EXPECT_EQ(gSkyPassList.entries[0].code, 1u);
+  EXPECT_EQ(gSkyPassList.entries[1].code, 6u);
+  const bool combiners = HasExtension(kExtRegisterCombiners2) != 0 && TextureUnitCount == 4;
+  EXPECT_EQ(gSkyPassList.count, combiners ? 3u : 4u);
+  EXPECT_EQ(gSkyPassList.entries[2].code, combiners ? 5u : 3u);
+}
+
+TEST_F(RenderPrepareTest, SkyAndPlanetsOnlyPrepareAndDraw) {
+  StartSession(&camera);
+  CloudHighParams.present = CloudLowParams.present = 0;
+  SceneTexture planet;
+  Texture2DResize(planet.colour, 4, 3, 3);
+  auto* texels = static_cast<std::uint8_t*>(TextureData(planet.colour));
+  for (int i = 0; i < 64; ++i) texels[4 * i] = 250, texels[4 * i + 1] = 40, texels[4 * i + 3] = 0;
+  planet.brightness = 1, planet.intensity = 0, planet.ringSize = 0.2f;
+  planet.fadeNight = 0, planet.fadeDay = 1, planet.angularSize = 30;
+  const float d[3] = {0, 1, 0};
+  std::copy(d, d + 3, planet.direction);
+  gPlanetGroups[0] = PlanetGroup{{&planet}, 1, {}};
+  gPlanetGroupCount = gPlanetCount = 1;
+  ASSERT_EQ(RenderPrepare(&camera), 1u);
+  EXPECT_NEAR(gPlanetGroups[0].direction[1], 1.0f, 1e-3);  // the kernel normalises approximately
+  EXPECT_EQ(gSceneBox.max[0], 0.0f);
+  EXPECT_EQ(gGeometryBatchBuffer.finalised, 1u);
+
+  // The loading frame leaves the viewport 112 rows short: the test's view is the whole window.
+  Camera view;
+  CameraSetPosition(view, 0, 0, 0);
+  CameraSetDirection(view, 0, 1, 0);
+  view.focalAngle = 60;
+  glViewport(0, 0, test::kGlTestWindowSize, test::kGlTestWindowSize);
+  glClearColor(0, 0, 0, 0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glEnable(GL_DEPTH_TEST);
+  CameraApply(view);
+  EXPECT_EQ(SceneDraw(&view, 0, nullptr), 0u);
+  CameraRestore(view);
+  const test::Rgba centre = test::ReadPixel(32, 32);
+  EXPECT_GT(centre.r, 100);  // the planet's red disc, in front of the sky
+  EXPECT_GT(int(centre.r), int(centre.g) + 50);
+  EXPECT_EQ(glGetError(), GLenum{GL_NO_ERROR});
+  gPlanetGroupCount = gPlanetCount = 0;
+  gPlanetGroups[0] = PlanetGroup{};
+}
+
+}  // namespace
+}  // namespace veskor
