@@ -12,6 +12,7 @@
 #include "environment/sky_model.h"
 #include "environment/sky_passes.h"
 #include "foundation/frame_clock.h"
+#include "geometry/item_images.h"
 #include "geometry/build_progress.h"
 #include "gfx/geometry_batch_buffer.h"
 #include "gfx/geometry_batch_draw.h"
@@ -24,7 +25,6 @@
 #include "mapengine/noise_tables.h"
 #include "platform/gl.h"
 #include "render/fog_texture.h"
-#include "render/planet_groups.h"
 #include "render/render_session.h"
 #include "render/renderer_globals.h"
 #include "render/scene_draw.h"
@@ -101,9 +101,9 @@ void OutlineView() {
 }
 
 void Moons() {
-  const std::uint32_t groups = std::min(gPlanetGroupCount, kPlanetGroupMax);
+  const std::uint32_t groups = std::min(gPlanetGroups.count, kPlanetGroupMax);
   for (std::uint32_t g = 0; g < groups; ++g) {
-    PlanetGroup& group = gPlanetGroups[g];
+    PlanetGroup& group = gPlanetGroups.groups[g];
     const std::uint32_t n = std::min(group.count, kPlanetGroupCapacity);
     float centre[3] = {0, 0, 0};
     for (std::uint32_t i = 0; i < n; ++i)

@@ -11,6 +11,7 @@
 #include "environment/sky_model.h"
 #include "environment/sun_flare.h"
 #include "foundation/frame_clock.h"
+#include "geometry/item_images.h"
 #include "geometry/portal.h"
 #include "gfx/geometry_batch_buffer.h"
 #include "gfx/gl_capabilities.h"
@@ -19,7 +20,6 @@
 #include "mapengine/kernel_table.h"
 #include "platform/gl.h"
 #include "render/object_draw.h"
-#include "render/planet_groups.h"
 #include "render/scene_grid_walks.h"
 #include "render/water_mirror.h"
 #include "render/water_surface.h"
@@ -104,9 +104,9 @@ void Water(std::uint32_t flags) {
 std::uint32_t FullView(Camera* view, std::uint32_t flags, std::uint32_t* primitiveCount) {
   const bool secondary = (flags & kSceneSecondary) != 0;
   if (!secondary) MirrorViews(view, flags);
-  for (std::uint32_t g = 0; g < gPlanetGroupCount && g < kPlanetGroupMax; ++g) {
+  for (std::uint32_t g = 0; g < gPlanetGroups.count && g < kPlanetGroupMax; ++g) {
     Pass(ScenePass::kPlanets, g);
-    DrawPlanets(gPlanetGroups[g], *view);
+    DrawPlanets(gPlanetGroups.groups[g], *view);
   }
   const std::uint32_t cells = Walk(view, flags, primitiveCount);
   Drift(flags);

@@ -22,7 +22,7 @@
 #include "platform/gl.h"
 #include "render/fog_texture.h"
 #include "render/render_prepare.h"
-#include "render/planet_groups.h"
+#include "geometry/item_images.h"
 #include "render/render_session.h"
 #include "render/scene_draw.h"
 #include "render_fixture.h"
@@ -275,10 +275,11 @@ TEST_F(RenderPrepareTest, SkyAndPlanetsOnlyPrepareAndDraw) {
   planet.fadeNight = 0, planet.fadeDay = 1, planet.angularSize = 30;
   const float d[3] = {0, 1, 0};
   std::copy(d, d + 3, planet.direction);
-  gPlanetGroups[0] = PlanetGroup{{&planet}, 1, {}};
-  gPlanetGroupCount = gPlanetCount = 1;
+  gPlanetGroups.groups[0] = PlanetGroup{{&planet}, 1, {}};
+  gPlanetGroups.count = 1;
   ASSERT_EQ(RenderPrepare(&camera), 1u);
-  EXPECT_NEAR(gPlanetGroups[0].direction[1], 1.0f, 1e-3);  // the kernel normalises approximately
+  // The kernel normalises approximately.
+  EXPECT_NEAR(gPlanetGroups.groups[0].direction[1], 1.0f, 1e-3);
   EXPECT_EQ(gSceneBox.max[0], 0.0f);
   EXPECT_EQ(gGeometryBatchBuffer.finalised, 1u);
 
@@ -298,8 +299,8 @@ TEST_F(RenderPrepareTest, SkyAndPlanetsOnlyPrepareAndDraw) {
   EXPECT_GT(centre.r, 100);  // the planet's red disc, in front of the sky
   EXPECT_GT(int(centre.r), int(centre.g) + 50);
   EXPECT_EQ(glGetError(), GLenum{GL_NO_ERROR});
-  gPlanetGroupCount = gPlanetCount = 0;
-  gPlanetGroups[0] = PlanetGroup{};
+  gPlanetGroups.count = 0;
+  gPlanetGroups.groups[0] = PlanetGroup{};
 }
 
 }  // namespace

@@ -17,7 +17,7 @@
 #include "render/object_draw.h"
 #include "render/water_surface.h"
 #include "gfx/texture_format.h"
-#include "render/planet_groups.h"
+#include "geometry/item_images.h"
 #include "render/render_prepare.h"
 #include "render/scene_draw.h"
 #include "render_fixture.h"
@@ -44,7 +44,7 @@ class SceneDrawTest : public test::RenderSessionTest {
     gPortalCount = 2;
     MakePortal(gPortals[0], -10, -10, 10, 10);
     MakePortal(gPortals[1], -10, -200, 10, -150);
-    gPlanetGroupCount = 1;
+    gPlanetGroups.count = 1;
     LightShaftsEnabled = 1;
     skyCount = gSkyPassList.count;
     steps.clear();
@@ -65,7 +65,7 @@ class SceneDrawTest : public test::RenderSessionTest {
   void TearDown() override {
     SceneDrawPassHook = nullptr;
     gPortalCount = 0;
-    gPlanetGroupCount = 0;
+    gPlanetGroups.count = 0;
     RenderSessionTest::TearDown();
   }
 
