@@ -12,6 +12,7 @@
 #include "app/pending_shell.h"
 #include "sound/sound_banks.h"
 #include "app/program_entry.h"
+#include "app/render_session.h"
 #include "app/settings.h"
 #include "app/window_init.h"
 #include "app/welcome_screen.h"
@@ -21,6 +22,8 @@
 #include "gfx/texture_names.h"
 #include "gfx/viewport_rect.h"
 #include "platform/gl.h"
+#include "render/camera_motion.h"
+#include "render/scene_draw.h"
 
 namespace veskor {
 
@@ -54,14 +57,18 @@ float SessionStartTime = 0.0f;
 FrameServices DefaultFrameServices() {
   return {UpdateEmitterAttenuation,
           CameraStepWrapper,
-          SceneDraw,
+          [](Camera& camera, std::uint32_t mode, std::uint32_t* polygons) {
+            ShowCloudPuffs = CloudsShown;
+            ShowSunFlare = SunFlareShown;
+            SceneDraw(&camera, mode, polygons);
+          },
           AddViewSnapshot,
           ViewListAutoClose,
           LanguageScreen,
           [] { BuildMainInterface(); },
           WelcomeScreen,
           CompileSession,
-          RenderSession};
+          [] { RenderSession(); }};
 }
 FrameServices gFrameServices = DefaultFrameServices();
 

@@ -7,15 +7,9 @@
 
 namespace veskor {
 
-void RenderSession() {}
-
-void CameraStepWrapper(World&) {}
-
-void SceneDraw(Camera&, std::uint32_t, std::uint32_t* polygons) {
-  if (polygons != nullptr) *polygons = 0;
-}
-
 void AddViewSnapshot(World&, Camera&) {}
+
+void CaptureViewSnapshots(World&) {}
 
 void LanguageScreen() { LanguageScreenPending = 0; }
 
@@ -27,10 +21,5 @@ void SelectLanguage(std::int32_t index) {
   ShowMainWidgets();
   FirstLaunch = 0;
 }
-
-float RenderSessionTime = 0.0f;
-float EnvironmentStageTime = 0.0f;
-float ShaderStageTime = 0.0f;
-std::uint32_t GeometryCount = 0;
 
 }  // namespace veskor

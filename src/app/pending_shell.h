@@ -1,6 +1,5 @@
-// Stand-ins for what the entry point, the main loop, the root plane and the main interface call
-// of parts of the program still to come: the render session and the counters of the render
-// preparation, the language screen and choice, the scene renderer's draw and camera motion,
+// Stand-ins for what the entry point, the main loop, the root plane, the main interface and the
+// render session call of parts of the program still to come: the language screen and choice,
 // and view snapshots. Each is replaced, here, when its part lands.
 #pragma once
 
@@ -14,13 +13,9 @@
 
 namespace veskor {
 
-// The render session: it prepares nothing.
-void RenderSession();
-// The scene renderer: the camera motion and the draw do nothing; no polygons are drawn.
-void CameraStepWrapper(World& world);
-void SceneDraw(Camera& camera, std::uint32_t mode, std::uint32_t* polygons);
-// View snapshots: nothing to add.
+// View snapshots: nothing to add, nothing to capture.
 void AddViewSnapshot(World& world, Camera& camera);
+void CaptureViewSnapshots(World& world);
 // The language screen: its builder clears its pending flag; its panel and drop list, not
 // configured.
 void LanguageScreen();
@@ -29,13 +24,5 @@ extern GuiDropList StartLanguageDropList;
 // The language choice: the index is kept (it takes effect at the next start), the main
 // widgets are shown and the first launch is over; nothing is reloaded.
 void SelectLanguage(std::int32_t index);
-
-// What the render session and its preparation measure and count for the information panel:
-// the session's time, the environment and shader stages' times (seconds), and the geometry
-// generated. All 0.
-extern float RenderSessionTime;
-extern float EnvironmentStageTime;
-extern float ShaderStageTime;
-extern std::uint32_t GeometryCount;
 
 }  // namespace veskor
