@@ -4,10 +4,13 @@
 // the intro music), the whole start-up to the first swapped frame, the root plane's frame
 // without a world and with a scene draw stood in, the main interface's build (the first
 // frame's) and one pass of the interface over the scene; the compile session of each world of
-// the language's corpus, and one progress report of the render preparation.
+// the language's corpus, and one progress report of the render preparation; one change of
+// language (the interface rebuilt in place) and the thumbnails of 32 cameras and 32 examine
+// points.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
@@ -15,13 +18,14 @@
 #include <vector>
 
 #include "app/compile_session.h"
+#include "app/language_screen.h"
 #include "app/main_interface.h"
 #include "app/main_plane.h"
-#include "app/pending_shell.h"
 #include "app/program_entry.h"
 #include "app/session_status.h"
 #include "app/settings.h"
 #include "app/text_resources.h"
+#include "app/view_snapshots.h"
 #include "app/window_init.h"
 #include "app/window_proc.h"
 #include "foundation/search_dirs.h"
@@ -367,6 +371,65 @@ void ProgressOverlayOnce(benchmark::State& state) {
   gSessionPorts = DefaultShellPorts();
 }
 BENCHMARK(ProgressOverlayOnce)->Arg(0)->Arg(1)->ArgName("newLabel")->Unit(benchmark::kMicrosecond);
+
+// One change of language on the product tree: the texts read, the 27 language pictures
+// reloaded into their textures, the menus, the setup panel's texts, the hint line and the
+// information panel redrawn. English and French by turns.
+void RebuildInterfaceOneChange(benchmark::State& state) {
+  if (!Context()) {
+    state.SkipWithError("no GL context");
+    return;
+  }
+  Plane();
+  if (TextureNameTableCount == 0) InitTextureNames();
+  LanguageIndex = 0;
+  LoadTextResources();
+  ForgetInterfaceTree();
+  BuildMainInterface();
+  for (auto _ : state) {
+    LanguageIndex = LanguageIndex == 0 ? 2 : 0;
+    RebuildInterface();
+  }
+  LanguageIndex = 0;
+  LoadTextResources();
+}
+BENCHMARK(RebuildInterfaceOneChange)->Unit(benchmark::kMillisecond);
+
+// The thumbnails of a world's 32 cameras and 32 examine points at 1024 x 768 (128 x 128 each):
+// the clears, read-backs and uploads around the frame's scene draw, which is the program's
+// own (a stand-in that draws nothing until the scene renderer lands).
+void CaptureViewSnapshots32And32(benchmark::State& state) {
+  if (!Context()) {
+    state.SkipWithError("no GL context");
+    return;
+  }
+  if (TextureNameTableCount == 0) InitTextureNames();
+  OffscreenBuffer* buffer = OffscreenCreate(1024, 768);
+  if (buffer == nullptr) {
+    state.SkipWithError("no off-screen buffer");
+    return;
+  }
+  OffscreenMakeCurrent(buffer);
+  glViewport(0, 0, 1024, 768);
+  World& w = gWorld;
+  for (std::uint32_t i = 0; i < 32; ++i) {
+    const float a = static_cast<float>(i) * 0.19634954f;  // around a circle
+    CameraSetPosition(w.cameras[i], 1000 * std::cos(a), 1000 * std::sin(a), 200);
+    CameraSetLookAt(w.cameras[i], 0, 0, 0);
+    w.examines[i] = {{100.0f * static_cast<float>(i), 0, 50}, 300, a, 0.3f, 60};
+  }
+  w.cameraCount = w.examineCount = 32;
+  for (auto _ : state) {
+    CaptureViewSnapshots(w);
+    glFinish();
+  }
+  w.cameraCount = w.examineCount = 0;
+  while (glGetError() != GL_NO_ERROR) {
+  }  // the back buffer named while an off-screen buffer is bound
+  OffscreenRestoreWindow();
+  OffscreenDestroy(buffer);
+}
+BENCHMARK(CaptureViewSnapshots32And32)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace veskor

@@ -10,9 +10,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 
+#include "bench_gl.h"
 #include "environment/cloud_low.h"
 #include "environment/environment_params.h"
 #include "environment/environment_state.h"
@@ -26,12 +26,9 @@
 #include "environment/sun_flare.h"
 #include "environment/sun_view_bake.h"
 #include "gfx/camera.h"
-#include "gfx/face_directions.h"
 #include "gfx/geometry_batch_buffer.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/scene_grid.h"
-#include "gfx/texture_names.h"
-#include "mapengine/kernel_table.h"
 #include "platform/gl.h"
 #include "platform/gl_context.h"
 #include "platform/offscreen.h"
@@ -42,23 +39,6 @@ namespace {
 
 constexpr float kSun[3] = {0.57735027f, 0.57735027f, -0.57735027f};
 constexpr float kWind[2] = {2.0f, 1.0f};
-
-bool GlReady() {
-  static int ready = -1;
-  if (ready >= 0) return ready == 1;
-  setenv("LP_NUM_THREADS", "2", 0);
-  const char* display = std::getenv("DISPLAY");
-  if (display == nullptr || display[0] == '\0') setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  GlWindow* window = GlWindowCreate(GlWindowDesc{});
-  ready = window != nullptr && GlContextCreate(window, nullptr) != nullptr ? 1 : 0;
-  InitKernelTable();
-  BuildFaceDirectionTables();
-  if (ready == 0) return false;
-  LoadWglExtensions();
-  LoadGlExtensions();
-  InitTextureNames();
-  return true;
-}
 
 // The stage's layer over the program's scene grid, cumulus at opacity 0.5, from seed 1.
 std::unique_ptr<EnvironmentState> Layer(float coverage) {
@@ -110,7 +90,7 @@ void PaintLight(TextureCube& cube, std::uint32_t level) {
 
 // One puff's light-shaft sources. Argument: the cube level.
 void BM_BuildShaftSegments(benchmark::State& state) {
-  GlReady();
+  BenchGlReady();
   const auto level = static_cast<std::uint32_t>(state.range(0));
   auto environment = OnePuff(level);
   CloudPuff& puff = environment->cloudLow.puffs[0];
@@ -126,7 +106,7 @@ BENCHMARK(BM_BuildShaftSegments)->ArgName("level")->DenseRange(4, 6)->Unit(bench
 // joined, smoothed four times, uploaded and freed. Its faces are painted again (untimed) before
 // every run. Argument: the cube level.
 void BM_SetupPuffPasses(benchmark::State& state) {
-  if (!GlReady()) {
+  if (!BenchGlReady()) {
     state.SkipWithError(GlLastError());
     return;
   }
@@ -152,7 +132,7 @@ BENCHMARK(BM_SetupPuffPasses)
 // The eight levels of puff meshes into the batch buffer, as every render session start builds
 // them.
 void BM_BuildPuffMeshes(benchmark::State& state) {
-  GlReady();
+  BenchGlReady();
   GeometryBatchBuffer buffer;
   GeometryBatchBufferInit(buffer);
   const std::uint32_t word = 0;
@@ -171,7 +151,7 @@ BENCHMARK(BM_BuildPuffMeshes)->Unit(benchmark::kMicrosecond);
 // Arguments: coverage in percent; part 0 the tiles with their read-back, 1 the shadow filter,
 // 2 the light cubes.
 void BM_BakePuffViews(benchmark::State& state) {
-  if (!GlReady()) {
+  if (!BenchGlReady()) {
     state.SkipWithError(GlLastError());
     return;
   }
@@ -211,7 +191,7 @@ BENCHMARK(BM_BakePuffViews)
 
 // Argument: 1 a ray up through the middle of the first cluster, 0 a ray that misses them all.
 void BM_UpdatePuffBoundsAndRayQuery(benchmark::State& state) {
-  GlReady();
+  BenchGlReady();
   auto environment = Layer(1.0f);
   CloudLowLayer& layer = environment->cloudLow;
   const CloudCluster& cluster = layer.clusters[0];
@@ -241,7 +221,7 @@ BENCHMARK(BM_UpdatePuffBoundsAndRayQuery)
 // The 16 elements of the program's flare with 128 x 128 images, the sun on screen, into a
 // buffer of 1024 x 768.
 void BM_SunFlare(benchmark::State& state) {
-  if (!GlReady()) {
+  if (!BenchGlReady()) {
     state.SkipWithError(GlLastError());
     return;
   }

@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 
+#include "bench_gl.h"
 #include "environment/cloud_low.h"
 #include "environment/environment_params.h"
 #include "environment/environment_state.h"
@@ -21,11 +21,9 @@
 #include "environment/puff_ray_query.h"
 #include "environment/sky_model.h"
 #include "gfx/camera.h"
-#include "gfx/face_directions.h"
 #include "gfx/geometry_batch_draw.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/scene_grid.h"
-#include "gfx/texture_names.h"
 #include "mapengine/kernel_table.h"
 #include "platform/gl.h"
 #include "platform/gl_context.h"
@@ -40,22 +38,7 @@ constexpr float kWind[2] = {2.0f, 1.0f};
 
 std::uint32_t gExtensionWord = 0;
 
-bool GlReady() {
-  static int ready = -1;
-  if (ready >= 0) return ready == 1;
-  setenv("LP_NUM_THREADS", "2", 0);
-  const char* display = std::getenv("DISPLAY");
-  if (display == nullptr || display[0] == '\0') setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  GlWindow* window = GlWindowCreate(GlWindowDesc{});
-  ready = window != nullptr && GlContextCreate(window, nullptr) != nullptr ? 1 : 0;
-  InitKernelTable();
-  BuildFaceDirectionTables();
-  if (ready == 0) return false;
-  LoadWglExtensions();
-  gExtensionWord = LoadGlExtensions();
-  InitTextureNames();
-  return true;
-}
+bool GlReady() { return BenchGlReady(&gExtensionWord); }
 
 // The low-cloud stage's layer at coverage 1 over a scene of 32768 x 32768, cumulus at opacity
 // 0.5, from seed 1 (474 puffs), their cubes uploaded, the puff meshes in the batch buffer.

@@ -5,18 +5,15 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <cstdlib>
 
+#include "bench_gl.h"
 #include "environment/cloud_high.h"
 #include "environment/environment_params.h"
 #include "environment/environment_state.h"
 #include "environment/sky_model.h"
 #include "environment/sky_passes.h"
 #include "gfx/camera.h"
-#include "gfx/face_directions.h"
 #include "gfx/gl_capabilities.h"
-#include "gfx/texture_names.h"
-#include "mapengine/kernel_table.h"
 #include "platform/gl.h"
 #include "platform/gl_compat/gl_compat.h"
 #include "platform/gl_context.h"
@@ -29,17 +26,8 @@ namespace {
 bool SkyContext() {
   static int ready = -1;
   if (ready >= 0) return ready == 1;
-  setenv("LP_NUM_THREADS", "2", 0);
-  const char* display = std::getenv("DISPLAY");
-  if (display == nullptr || display[0] == '\0') setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  GlWindow* window = GlWindowCreate(GlWindowDesc{});
-  ready = window != nullptr && GlContextCreate(window, nullptr) != nullptr ? 1 : 0;
+  ready = BenchGlReady() ? 1 : 0;
   if (ready == 0) return false;
-  InitKernelTable();
-  BuildFaceDirectionTables();
-  LoadWglExtensions();
-  LoadGlExtensions();
-  InitTextureNames();
   EnvironmentBindings bindings{};
   EnvironmentDefaults(bindings);
   NormalizeSunDirection();

@@ -18,38 +18,31 @@ namespace {
 
 }  // namespace
 
-void WriteOggVorbis(const std::string& path, const std::vector<std::vector<float>>& channels,
-                    int rate, float quality, long serial, const std::string& title) {
-  const int channelCount = static_cast<int>(channels.size());
-  if (channelCount < 1 || channelCount > 2) Fail("one or two channels expected for " + path);
-  const std::size_t frames = channels[0].size();
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) Fail("cannot write " + path);
-  auto write = [&](const ogg_page& page) {
-    if (std::fwrite(page.header, 1, page.header_len, file) !=
-            static_cast<std::size_t>(page.header_len) ||
-        std::fwrite(page.body, 1, page.body_len, file) != static_cast<std::size_t>(page.body_len))
-      Fail("cannot write " + path);
-  };
+bool EncodeOggVorbis(int channelCount, long rate, float quality, int serial, const char* title,
+                     std::size_t frames, const VorbisSample& sample, const OggPageSink& page) {
   vorbis_info info;
   vorbis_info_init(&info);
-  if (vorbis_encode_init_vbr(&info, channelCount, rate, quality) != 0) Fail("no encoder mode");
+  if (vorbis_encode_init_vbr(&info, channelCount, rate, quality) != 0) {
+    vorbis_info_clear(&info);
+    return false;
+  }
   vorbis_comment comment;
   vorbis_comment_init(&comment);
-  vorbis_comment_add_tag(&comment, "TITLE", title.c_str());
+  if (title != nullptr) vorbis_comment_add_tag(&comment, "TITLE", title);
   vorbis_dsp_state dsp;
   vorbis_block block;
   vorbis_analysis_init(&dsp, &info);
   vorbis_block_init(&dsp, &block);
   ogg_stream_state stream;
-  ogg_stream_init(&stream, static_cast<int>(serial));
+  ogg_stream_init(&stream, serial);
   ogg_packet header, commentHeader, codeHeader;
   vorbis_analysis_headerout(&dsp, &comment, &header, &commentHeader, &codeHeader);
   ogg_stream_packetin(&stream, &header);
   ogg_stream_packetin(&stream, &commentHeader);
   ogg_stream_packetin(&stream, &codeHeader);
-  ogg_page page;
-  while (ogg_stream_flush(&stream, &page) != 0) write(page);
+  ogg_page out;
+  auto give = [&] { page(out.header, out.header_len, out.body, out.body_len); };
+  while (ogg_stream_flush(&stream, &out) != 0) give();
 
   // Each chunk handed in, then the end; the encoder's blocks go out as pages as they come.
   auto drain = [&] {
@@ -59,7 +52,7 @@ void WriteOggVorbis(const std::string& path, const std::vector<std::vector<float
       ogg_packet packet;
       while (vorbis_bitrate_flushpacket(&dsp, &packet) != 0) {
         ogg_stream_packetin(&stream, &packet);
-        while (ogg_stream_pageout(&stream, &page) != 0) write(page);
+        while (ogg_stream_pageout(&stream, &out) != 0) give();
       }
     }
   };
@@ -68,18 +61,37 @@ void WriteOggVorbis(const std::string& path, const std::vector<std::vector<float
     const std::size_t count = std::min(kChunk, frames - first);
     float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(count));
     for (int c = 0; c < channelCount; ++c)
-      std::copy_n(channels[c].begin() + static_cast<std::ptrdiff_t>(first), count, buffer[c]);
+      for (std::size_t i = 0; i < count; ++i) buffer[c][i] = sample(c, first + i);
     vorbis_analysis_wrote(&dsp, static_cast<int>(count));
     drain();
   }
   vorbis_analysis_wrote(&dsp, 0);
   drain();
-  while (ogg_stream_flush(&stream, &page) != 0) write(page);
+  while (ogg_stream_flush(&stream, &out) != 0) give();
   ogg_stream_clear(&stream);
   vorbis_block_clear(&block);
   vorbis_dsp_clear(&dsp);
   vorbis_comment_clear(&comment);
   vorbis_info_clear(&info);
+  return true;
+}
+
+void WriteOggVorbis(const std::string& path, const std::vector<std::vector<float>>& channels,
+                    int rate, float quality, long serial, const std::string& title) {
+  const int channelCount = static_cast<int>(channels.size());
+  if (channelCount < 1 || channelCount > 2) Fail("one or two channels expected for " + path);
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) Fail("cannot write " + path);
+  auto write = [&](const unsigned char* header, long headerBytes, const unsigned char* body,
+                   long bodyBytes) {
+    if (std::fwrite(header, 1, headerBytes, file) != static_cast<std::size_t>(headerBytes) ||
+        std::fwrite(body, 1, bodyBytes, file) != static_cast<std::size_t>(bodyBytes))
+      Fail("cannot write " + path);
+  };
+  auto sample = [&](int c, std::size_t i) { return channels[c][i]; };
+  if (!EncodeOggVorbis(channelCount, rate, quality, static_cast<int>(serial), title.c_str(),
+                       channels[0].size(), sample, write))
+    Fail("no encoder mode");
   if (std::fclose(file) != 0) Fail("cannot write " + path);
 }
 

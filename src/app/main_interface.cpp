@@ -7,9 +7,9 @@
 
 #include "app/display_modes.h"
 #include "app/info_panel.h"
+#include "app/language_screen.h"
 #include "app/main_interface_callbacks.h"
 #include "app/main_plane.h"
-#include "app/pending_shell.h"
 #include "app/settings.h"
 #include "app/text_resources.h"
 #include "app/web_links.h"
@@ -297,9 +297,7 @@ void SetupWidgets(MainPlane& main) {
   ColourPanel(SetupPanelBorder, kOrigin, kOrigin, ParentEnd(), Px(3), 255, 255, 255, 1.0f);
   Attach(SetupPanel, SetupPanelBorder);
 
-  // The language names are the program's own, in code page 1252 (octal escapes).
-  const char* const languages[] = {"English", "Espa\361ol", "Fran\347ais", "Deutsch"};
-  for (std::uint32_t i = 0; i < 4; ++i) SetSharedLine(i, languages[i]);
+  for (std::uint32_t i = 0; i < 4; ++i) SetSharedLine(i, kLanguageNames[i]);
   DropList(LanguageDropList, 190.0f, 50.0f, 4, LanguageIndex, SelectLanguage);
 
   const auto slider = [](GuiSlider& s, float left, float top, float right, float* value) {
@@ -509,8 +507,7 @@ std::uint32_t BuildMainInterface() {
 
   MenuBarWidgets(main);
 
-  static constexpr std::uint32_t kMainMenuTexts[] = {1, 2};
-  MenuList(MainMenuList, kMainMenuTexts, 2, OnMainMenuChoice, CloseMainMenu);
+  MenuList(MainMenuList, kMainMenuTexts, kMainMenuLineCount, OnMainMenuChoice, CloseMainMenu);
   Attach(main, MainMenuList);
   HidePlane(MainMenuList);
 
@@ -518,8 +515,7 @@ std::uint32_t BuildMainInterface() {
   ReadRenderLod();
   SetupWidgets(main);
 
-  static constexpr std::uint32_t kProductMenuTexts[] = {22, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56};
-  MenuList(ProductMenuList, kProductMenuTexts, 11, ProductMenuChoice, CloseProductMenu);
+  MenuList(ProductMenuList, kProductMenuTexts, kProductMenuLineCount, ProductMenuChoice, CloseProductMenu);
   Attach(main, ProductMenuList);
   HidePlane(ProductMenuList);
 
@@ -549,11 +545,9 @@ std::uint32_t BuildMainInterface() {
   ShowIf(FpsLabel, main.fpsFlag);
   ShowIf(PpsLabel, main.ppsFlag);
 
-  static constexpr std::uint32_t kHintTexts[] = {66, 67, 68, 69, 70, 71, 72, 73, 74, 75};
-  static constexpr std::uint32_t kHintEndsAtAnchor[] = {0, 0, 0, 1, 0, 0, 0, 0, 0, 0};
   PrepareList(HintLine);
   SetupTextChoice(HintLine, Root(), SharedLineTable, kHintEndsAtAnchor,
-                  SetSharedLinesFromTexts(kHintTexts, 10), {0.0f, 0.0f, 0.2f, 1.0f},
+                  SetSharedLinesFromTexts(kHintTexts, kHintLineCount), {0.0f, 0.0f, 0.2f, 1.0f},
                   {1.0f, 1.0f, Byte(150)});
   Attach(main, HintLine);
   // Shown by the hint callback alone: nothing of the interface shows after the build.

@@ -98,6 +98,18 @@ void SetSharedLine(std::uint32_t line, const char* text);
 // Lines 0.. from the text resources of the given indices; returns `count`.
 std::uint32_t SetSharedLinesFromTexts(const std::uint32_t* indices, std::uint32_t count);
 
+// The text resources the menus and the hint line show, line by line; the hint lines that end
+// at their anchor instead of starting there. The build and a change of language use them.
+inline constexpr std::uint32_t kMainMenuLineCount = 2;
+inline constexpr std::uint32_t kMainMenuTexts[kMainMenuLineCount] = {1, 2};
+inline constexpr std::uint32_t kProductMenuLineCount = 11;
+inline constexpr std::uint32_t kProductMenuTexts[kProductMenuLineCount] = {22, 47, 48, 49, 50, 51,
+                                                                           52, 53, 54, 55, 56};
+inline constexpr std::uint32_t kHintLineCount = 10;
+inline constexpr std::uint32_t kHintTexts[kHintLineCount] = {66, 67, 68, 69, 70,
+                                                             71, 72, 73, 74, 75};
+inline constexpr std::uint32_t kHintEndsAtAnchor[kHintLineCount] = {0, 0, 0, 1, 0, 0, 0, 0, 0, 0};
+
 // Configures every widget, links the tree into gMainPlane, reads the RenderLOD values the
 // setup panel's sliders are bound to, registers the screen planes and hides everything; clears
 // MainInterfacePending. Returns 1. A picture that cannot be found or loaded ends the program

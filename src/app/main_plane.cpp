@@ -8,8 +8,9 @@
 #include "app/camera_control.h"
 #include "app/compile_session.h"
 #include "app/main_interface.h"
+#include "app/language_screen.h"
 #include "app/main_interface_callbacks.h"
-#include "app/pending_shell.h"
+#include "app/view_snapshots.h"
 #include "sound/sound_banks.h"
 #include "app/program_entry.h"
 #include "app/render_session.h"
@@ -64,7 +65,7 @@ FrameServices DefaultFrameServices() {
           },
           AddViewSnapshot,
           ViewListAutoClose,
-          LanguageScreen,
+          [] { LanguageScreen(); },
           [] { BuildMainInterface(); },
           WelcomeScreen,
           CompileSession,

@@ -6,12 +6,13 @@
 
 #include "app/help_page.h"
 #include "app/info_panel.h"
+#include "app/language_screen.h"
 #include "app/main_interface.h"
 #include "app/main_plane.h"
-#include "app/pending_shell.h"
 #include "app/program_entry.h"
 #include "app/session_status.h"
 #include "app/settings.h"
+#include "app/view_snapshots.h"
 #include "app/welcome_screen.h"
 #include "environment/environment_params.h"
 #include "environment/lens_flare.h"
@@ -156,20 +157,21 @@ void SetSceneDrawingState() {
 void RenewInterfaceTextures() {
   for (GuiImagePanel* panel :
        {&MenuBar, &MenuBarBorder, &FocalPanel, &ViewListBorder, &ProgressPanelBorder,
-        &StatusPanelBorder, &SetupPanelBorder, &LodCoverPanel, &HelpPanel, &HelpBorder,
-        static_cast<GuiImagePanel*>(&WelcomePanel), &WelcomeImage1, &WelcomeImage2, &WelcomeImage3,
-        &WelcomeImage40, &WelcomeImage41, &WelcomeImage5})
+        &StatusPanelBorder, &SetupPanelBorder, &LanguagePanelBorder, &LodCoverPanel, &HelpPanel,
+        &HelpBorder, static_cast<GuiImagePanel*>(&WelcomePanel), &WelcomeImage1, &WelcomeImage2,
+        &WelcomeImage3, &WelcomeImage40, &WelcomeImage41, &WelcomeImage5})
     RestorePanelTextures(*panel);
   for (GuiImageButton* button : {&WorldButton, &ViewButton, &SetupButton, &ProductButton,
                                  &InfoCloseButton, &StatusCloseButton, &SetupCloseButton})
     RenewButton(*button);
   if (OnlineHelpPending == 0) RenewButton(OnlineHelpButton);
-  for (GuiTextView* view : {&ProgressPanel, &StatusPanel, &StatusText, &SetupPanel})
+  for (GuiTextView* view : {&ProgressPanel, &StatusPanel, &StatusText, &SetupPanel, &LanguagePanel})
     RenewTextView(*view);
   for (GuiTextList* list :
        {static_cast<GuiTextList*>(&MainMenuList), static_cast<GuiTextList*>(&ProductMenuList),
         static_cast<GuiTextList*>(&LanguagePickList),
-        static_cast<GuiTextList*>(&ResolutionPickList), &InfoPanel,
+        static_cast<GuiTextList*>(&ResolutionPickList),
+        static_cast<GuiTextList*>(&StartLanguagePickList), &InfoPanel,
         static_cast<GuiTextList*>(&HintLine)})
     RestoreTextListTextures(*list);
   RestoreTextImage(LargeDigits);

@@ -1,5 +1,6 @@
 #include "app/window_proc.h"
 
+#include "app/camera_bookmarks.h"
 #include "platform/gl.h"
 
 namespace veskor {
@@ -142,7 +143,10 @@ std::intptr_t MainWindowProc(const WindowMessage& m) {
     case kWmActivate:
       DrawEnabled = HighWord(static_cast<std::intptr_t>(m.wParam)) == 0 ? 1 : 0;
       return 0;
-    case kWmClose: PostQuitMessage(0); return 0;
+    case kWmClose:
+      WriteCameraBookmarks();  // the views saved reach their file at this exit too
+      PostQuitMessage(0);
+      return 0;
     case kWmNcHitTest:
       if (WindowHasMouseCapture()) {
         CapturedMouseX = static_cast<float>(SignedLowWord(m.lParam)) * InverseDesktopWidth;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "environment/screen_overlay.h"
 #include "gfx/texture_format.h"
 #include "mapengine/kernel_table.h"
 #include "platform/gl.h"
@@ -180,19 +181,7 @@ void DrawPlanet(SceneTexture& planet, const float* G, const float* U, const floa
   }
   if (!visible) return;
 
-  // Fog is put back as it was found: nothing else in a frame switches it on.
-  const GLboolean fog = glIsEnabled(GL_FOG);
-  glDisable(GL_FOG);
-  glDepthMask(GL_FALSE);
-  glEnable(GL_BLEND);
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-  glActiveTexture(GL_TEXTURE0);
-  glEnable(GL_TEXTURE_2D);
+  const bool fog = BeginScreenOverlay();
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
 
   Texture2DBind(planet.colour, kModeKeepEnvironment, 0);
@@ -207,15 +196,7 @@ void DrawPlanet(SceneTexture& planet, const float* G, const float* U, const floa
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glBlendFunc(GL_ONE, GL_ONE);
   Quad(corners);
-
-  glDisable(GL_BLEND);
-  glDisable(GL_TEXTURE_2D);
-  if (fog) glEnable(GL_FOG);
-  glDepthMask(GL_TRUE);
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
+  EndScreenOverlay(fog);
 }
 
 }  // namespace veskor

@@ -5,6 +5,7 @@
 
 #include "environment/environment_params.h"
 #include "environment/lens_flare.h"
+#include "environment/screen_overlay.h"
 #include "environment/sky_model.h"
 #include "foundation/frame_clock.h"
 #include "gfx/gl_capabilities.h"
@@ -66,20 +67,8 @@ void DrawFlare(const Camera& camera, std::uint32_t count, float occlusion) {
   if (!(depth > kClearDepth)) return;
 
   const float visibility = 1.0f - occlusion, aspect = h / w;
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-  glEnable(GL_BLEND);
+  const bool fog = BeginScreenOverlay();
   glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-  // GL fog is not the renderer's fog (that is the fog texture): leave it as it was found.
-  const GLboolean fog = glIsEnabled(GL_FOG);
-  glDisable(GL_FOG);
-  glDepthMask(GL_FALSE);
-  glActiveTexture(GL_TEXTURE0);
-  glEnable(GL_TEXTURE_2D);
   const LensFlareTable& table = LensFlareElements;
   const std::uint32_t n = std::min(count, table.count);
   for (std::uint32_t i = 0; i < n; ++i) {
@@ -107,14 +96,7 @@ void DrawFlare(const Camera& camera, std::uint32_t count, float occlusion) {
     glEnd();
   }
   GlareAngle = static_cast<float>(NowSeconds());
-  glDisable(GL_BLEND);
-  glDisable(GL_TEXTURE_2D);
-  if (fog) glEnable(GL_FOG);
-  glDepthMask(GL_TRUE);
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
+  EndScreenOverlay(fog);
 }
 
 }  // namespace

@@ -14,13 +14,7 @@ namespace {
 constexpr std::uint32_t kCheckBoxStyle = kPlaneBack | kPlaneAlwaysEnabled;
 
 void ReleaseCheckBoxImages(GuiCheckBox& b) {
-  if (b.ownsTextures != 0) {
-    delete b.hoverTexture;
-    delete b.normalTexture;
-    delete b.markTexture;
-  }
-  b.hoverTexture = b.normalTexture = b.markTexture = nullptr;
-  b.ownsTextures = 0;
+  ReleaseWidgetTextures({&b.hoverTexture, &b.normalTexture, &b.markTexture}, b.ownsTextures);
 }
 
 }  // namespace
@@ -53,12 +47,8 @@ void SetCheckValue(GuiCheckBox& box, std::uint32_t value) {
 }
 
 void RestoreCheckBoxTextures(GuiCheckBox& box) {
-  if (box.ownsTextures == 0) return;
-  for (Texture2D* t : {box.hoverTexture, box.normalTexture, box.markTexture}) {
-    if (t == nullptr) continue;
-    Texture2DRenewName(*t);
-    Texture2DBind(*t, 0, 0);
-  }
+  if (box.ownsTextures != 0)
+    RestoreWidgetTextures({box.hoverTexture, box.normalTexture, box.markTexture});
 }
 
 void DrawCheckBox(GuiCheckBox& b) {

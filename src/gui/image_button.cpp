@@ -14,12 +14,7 @@ namespace {
 constexpr std::uint32_t kButtonStyle = kPlaneBack | kPlaneAlwaysEnabled;
 
 void ReleaseButtonImages(GuiImageButton& b) {
-  if (b.ownsImages != 0) {
-    delete b.hoverImage;
-    delete b.normalImage;
-  }
-  b.hoverImage = b.normalImage = nullptr;
-  b.ownsImages = 0;
+  ReleaseWidgetTextures({&b.hoverImage, &b.normalImage}, b.ownsImages);
 }
 
 // The rectangle is the hover texture's (padded) size, from the top-left corner.

@@ -84,17 +84,11 @@ void ConfigurePanel(GuiImagePanel& panel, GuiPlane* root, const WidgetEdge& left
 }
 
 void ReleasePanelTextures(GuiImagePanel& panel) {
-  if (panel.ownsTexture != 0) delete panel.texture;
-  panel.texture = nullptr;
-  panel.ownsTexture = 0;
+  ReleaseWidgetTextures({&panel.texture}, panel.ownsTexture);
   SetOpaqueWhite(panel);
 }
 
-void RestorePanelTextures(GuiImagePanel& panel) {
-  if (panel.texture == nullptr) return;
-  Texture2DRenewName(*panel.texture);
-  Texture2DBind(*panel.texture, 0, 0);
-}
+void RestorePanelTextures(GuiImagePanel& panel) { RestoreWidgetTextures({panel.texture}); }
 
 void DrawImagePanel(GuiImagePanel& p) {
   const WidgetRect r = WidgetSnappedRect(p);

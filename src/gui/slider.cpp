@@ -17,12 +17,7 @@ namespace {
 constexpr std::uint32_t kSliderStyle = kPlaneBack | kPlaneAlwaysEnabled;
 
 void ReleaseSliderImages(GuiSlider& s) {
-  if (s.ownsTextures != 0) {
-    delete s.thumbTexture;
-    delete s.trackTexture;
-  }
-  s.thumbTexture = s.trackTexture = nullptr;
-  s.ownsTextures = 0;
+  ReleaseWidgetTextures({&s.thumbTexture, &s.trackTexture}, s.ownsTextures);
 }
 
 void BindVariable(GuiSlider& s, GuiPlane* root, const WidgetEdge& left, const WidgetEdge& top,
@@ -90,12 +85,7 @@ void ShareSliderImages(GuiSlider& slider, GuiPlane* root, const WidgetEdge& left
 }
 
 void RestoreSliderTextures(GuiSlider& slider) {
-  if (slider.ownsTextures == 0) return;
-  for (Texture2D* t : {slider.thumbTexture, slider.trackTexture}) {
-    if (t == nullptr) continue;
-    Texture2DRenewName(*t);
-    Texture2DBind(*t, 0, 0);
-  }
+  if (slider.ownsTextures != 0) RestoreWidgetTextures({slider.thumbTexture, slider.trackTexture});
 }
 
 float SliderFraction(const GuiSlider& s, float value) {

@@ -37,4 +37,20 @@ void Texture2DRenewName(Texture2D& texture) {
       texture, channels >= 1 && channels <= 4 ? kCodes[channels] : texture.state.formatCode);
 }
 
+void ReleaseWidgetTextures(std::initializer_list<Texture2D**> textures, std::uint32_t& owns) {
+  for (Texture2D** texture : textures) {
+    if (owns != 0) delete *texture;
+    *texture = nullptr;
+  }
+  owns = 0;
+}
+
+void RestoreWidgetTextures(std::initializer_list<Texture2D*> textures) {
+  for (Texture2D* texture : textures) {
+    if (texture == nullptr) continue;
+    Texture2DRenewName(*texture);
+    Texture2DBind(*texture, 0, 0);
+  }
+}
+
 }  // namespace veskor

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 
 #include "foundation/mem_block.h"
 #include "gfx/texture_object.h"
@@ -31,5 +32,11 @@ void Texture2DRenewNameAs(Texture2D& texture, std::uint32_t formatCode);
 // The same with the format code of the channel count (1 -> 8, 2 -> 13, 3 -> 11, 4 -> 12; any
 // other count keeps the code).
 void Texture2DRenewName(Texture2D& texture);
+
+// Deletes the textures when `owns` is set (the widget made them, rather than sharing another
+// widget's), sets every pointer to null and clears `owns`.
+void ReleaseWidgetTextures(std::initializer_list<Texture2D**> textures, std::uint32_t& owns);
+// Renews the name of each texture present and binds it, so that its pixels are uploaded again.
+void RestoreWidgetTextures(std::initializer_list<Texture2D*> textures);
 
 }  // namespace veskor

@@ -12,7 +12,6 @@
 #include "environment/sky_model.h"
 #include "environment/sky_passes.h"
 #include "foundation/frame_clock.h"
-#include "geometry/item_images.h"
 #include "geometry/build_progress.h"
 #include "gfx/geometry_batch_buffer.h"
 #include "gfx/geometry_batch_draw.h"
@@ -20,11 +19,13 @@
 #include "gfx/texture_format.h"
 #include "gfx/viewport_rect.h"
 #include "gui/screen_planes.h"
+#include "language/fx_call_lists.h"
 #include "mapengine/kernel_table.h"
 #include "mapengine/noise_generator.h"
 #include "mapengine/noise_tables.h"
 #include "platform/gl.h"
 #include "render/fog_texture.h"
+#include "geometry/item_images.h"
 #include "render/render_session.h"
 #include "render/renderer_globals.h"
 #include "render/scene_draw.h"
@@ -34,7 +35,6 @@ namespace veskor {
 
 Pbuffer PrepPbuffer;
 PatchBorderList ScratchBlock{};
-MapList PrepFxMaps[2]{};
 std::uint32_t ItemSunOrder[kItemMax] = {};
 double EnvironmentPrepareTime = 0;
 double ShadingPrepareTime = 0;
@@ -42,19 +42,11 @@ std::uint32_t FxFailed = 0;
 
 namespace {
 
-void ReleaseFxMaps() {
-  for (MapList& list : PrepFxMaps) {
-    if (list.mapIndices.block.base != nullptr || list.gridIndices.block.base != nullptr)
-      MapPoolReleaseAll(list);
-    VmArrayRelease(list.mapIndices);
-    VmArrayRelease(list.gridIndices);
-    list = MapList{};
-  }
-}
-
-// Every way out of a call.
-std::uint32_t Unwind(std::uint32_t result) {
-  ReleaseFxMaps();
+// Every way out of a call: the two fx contexts give back their maps, the off-screen buffer
+// and the scratch block go.
+std::uint32_t Unwind(std::uint32_t result, FxExecContext& global, FxExecContext& item) {
+  MapListRelease(global);
+  MapListRelease(item);
   ReleasePrepareScratch();
   return result;
 }
@@ -245,16 +237,18 @@ std::uint32_t RenderPrepare(Camera* camera) {
   RenderPrepareBuildStatics();
   ScratchBlock = PatchBorderList{};
   PatchBorderListInit(ScratchBlock);
-  for (MapList& list : PrepFxMaps) MapListInit(list);
+  // The shared fx calls' context and the items' context, made for this call.
+  FxExecContext global;
+  FxExecContext item;
 
   GeometryBatchBufferFinalize(gGeometryBatchBuffer);
   FxFailed = 0;
   if (camera != nullptr) {
     LoadingScene(*camera);
-    if (!PrepareReport(kStageOutlineView, 0.0f, 0.0f)) return Unwind(0);
+    if (!PrepareReport(kStageOutlineView, 0.0f, 0.0f)) return Unwind(0, global, item);
   }
   OutlineView();
-  if (!EnvironmentGroup()) return Unwind(0);
+  if (!EnvironmentGroup()) return Unwind(0, global, item);
 
   const double shadingStart = NowSeconds();
   UploadEnvironment();
@@ -262,14 +256,15 @@ std::uint32_t RenderPrepare(Camera* camera) {
   if (gItemCount == 0) gSceneBox = SceneBox{};
   SortItemsAlongSun(SunDirection, ItemSunOrder);
 
-  if (SkinsGenerateStage() == 0 || SkinsConnectStage() == 0 || ShadersRenderStage() == 0 ||
+  if (SkinsGenerateStage() == 0 || SkinsConnectStage(global) == 0 ||
+      ShadersRenderStage(camera, item, global) == 0 ||
       ShadersWaterStage() == 0 || ShadersEnvironmentStage() == 0)
-    return Unwind(0);
+    return Unwind(0, global, item);
 
   glClearColor(0, 0, 0, 0);
   FrameClockTick();
   ShadingPrepareTime = NowSeconds() - shadingStart;
-  return Unwind(1);
+  return Unwind(1, global, item);
 }
 
 }  // namespace veskor

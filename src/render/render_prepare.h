@@ -38,7 +38,6 @@ inline constexpr std::uint32_t kScratchPoolFloats =
 // The objects of one call, released on every way out.
 extern Pbuffer PrepPbuffer;
 extern PatchBorderList ScratchBlock;
-extern MapList PrepFxMaps[2];  // the map lists of the two fx execution contexts
 
 // Results.
 extern std::uint32_t ItemSunOrder[kItemMax];
@@ -58,7 +57,7 @@ void SortItemsAlongSun(const float* sunDirection, std::uint32_t* out);
 // All three are taken to have the x grid's sizes.
 void TransformVertexGrids(VertexGrid& x, VertexGrid& y, VertexGrid& z, const float* matrix);
 
-// Drops the off-screen buffer and the scratch block (the end of "Shaders / Render").
+// Drops the off-screen buffer and the scratch block (on every way out of a call).
 void ReleasePrepareScratch();
 
 }  // namespace veskor

@@ -4,7 +4,6 @@
 
 #include "environment/cloud_low.h"
 #include "environment/environment_params.h"
-#include "geometry/item_images.h"
 #include "geometry/item_tables.h"
 #include "geometry/portal.h"
 #include "geometry/region_borders.h"
@@ -15,6 +14,7 @@
 #include "platform/gl.h"
 #include "platform/gl_context.h"
 #include "render/object_passes.h"
+#include "geometry/item_images.h"
 #include "render/render_prepare.h"
 #include "render/scene_draw.h"
 #include "render/shader_stages.h"
@@ -96,7 +96,7 @@ std::int32_t RenderSessionInit(const LodBoxList* terrainGeometry, float terrainG
   SkinCounter = 0;
   gRegionBorders.Clear();
   gPortalCount = 0;
-  ItemImagesReset();  // the planets and their groups
+  ItemImagesReset();
   LightShaftsEnabled = 0;
   RenderStatsReset();
   SceneBoxReset();

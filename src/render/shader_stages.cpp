@@ -35,23 +35,6 @@ bool UnitReports(const char* label, float start, float span, std::uint32_t units
 
 }  // namespace
 
-std::uint32_t SkinsGenerateStage() {
-  if (!PrepareReport(kStageSkinsGenerate, 0.0f, 0.25f)) return 0;
-  return UnitReports(kStageSkinsGenerate, 0.25f, 0.05f, gItemCount, kStageReportEvery, true);
-}
-
-std::uint32_t SkinsConnectStage() {
-  if (!PrepareReport(kStageSkinsConnect, 0.0f, 0.3f)) return 0;
-  return PrepareReport(kStageSkinsConnect, 1.0f, 0.35f) ? 1 : 0;
-}
-
-std::uint32_t ShadersRenderStage() {
-  if (!PrepareReport(kStageRender, 0.0f, 0.35f)) return 0;
-  if (!UnitReports(kStageRender, 0.35f, 0.55f, gItemCount, kStageReportEvery, false)) return 0;
-  ReleasePrepareScratch();
-  return 1;
-}
-
 std::uint32_t ShadersWaterStage() {
   if (!PrepareReport(kStageWater, 0.0f, 0.9f)) return 0;
   const std::uint32_t portals = gPortalCount < kPortalMax ? gPortalCount : kPortalMax;

@@ -1,9 +1,8 @@
 // The shader stages of the render preparation, run after the environment group in this order:
 // skins generation, skin connection, render (fx shading), water and environment. Each opens
 // with its report and reports as it works; a zero answer of the progress callback makes it
-// return 0 at once. Until the stages themselves are written they are stand-ins that make
-// their reports and change nothing but what the driver's rules say ("Shaders / Render"
-// drops the off-screen buffer and the scratch block at its end).
+// return 0 at once, and so does a failing fx program (FxFailed then 1). The water and
+// environment stages are still stand-ins that only make their reports.
 //
 // The stage fraction of every report is the share of the stage's units done (items,
 // connections or portals), 1 at the final report of a stage without units, so it stays
@@ -11,6 +10,9 @@
 #pragma once
 
 #include <cstdint>
+
+#include "gfx/camera.h"
+#include "language/fx_call_lists.h"
 
 namespace veskor {
 
@@ -21,6 +23,8 @@ inline constexpr const char* kStageWater = "Shaders / Water";
 inline constexpr const char* kStageEnvironment = "Shaders / Environment";
 // Long stages report after items 0, 32, 64 ...
 inline constexpr std::uint32_t kStageReportEvery = 32;
+// ... and "Shaders / Render" redraws the preview after items 0, 128, 256 ... when it has a camera.
+inline constexpr std::uint32_t kPreviewEvery = 128;
 
 // Skins generated in this session; the render session zeroes it.
 extern std::uint32_t SkinCounter;
@@ -30,10 +34,14 @@ bool PrepareReport(const char* label, float stageFraction, float overallFraction
 // The stage fraction after `done` of `units` units: done / units, 1 for a stage without any.
 float StageFraction(std::uint32_t done, std::uint32_t units);
 
-// Each returns 1 to go on, 0 when the callback asked to stop.
+// Each returns 1 to go on, 0 when the callback asked to stop or an fx program failed (then
+// FxFailed is 1 and the executor's message is in FxErrorText).
 std::uint32_t SkinsGenerateStage();
-std::uint32_t SkinsConnectStage();
-std::uint32_t ShadersRenderStage();
+// Runs the scene's shared fx calls once in `global`.
+std::uint32_t SkinsConnectStage(FxExecContext& global);
+// Shades the items in `item`, reading the shared results of `global`, whose maps it gives
+// back at its end; draws the preview into the window every 128 items when `camera` is given.
+std::uint32_t ShadersRenderStage(Camera* camera, FxExecContext& item, FxExecContext& global);
 std::uint32_t ShadersWaterStage();
 std::uint32_t ShadersEnvironmentStage();
 

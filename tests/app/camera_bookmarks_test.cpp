@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/camera_bookmarks.h"
+#include "compile_driver.h"
 #include "foundation/search_dirs.h"
 #include "language/world.h"
 #include "support/message_capture.h"
@@ -79,6 +80,32 @@ TEST_F(CameraBookmarksTest, AFileIsWrittenOnlyWhenItCanBeWholly) {
   std::filesystem::remove(dir_.Path("bookmark.wld.tmp"));
   EXPECT_EQ(WriteCameraBookmarks(), 1u);
   EXPECT_EQ(File().substr(0, 23), "Camera CameraBookMark0\n");
+}
+
+TEST_F(CameraBookmarksTest, TheFileIsAWorldThatGivesBackTheSameCameras) {
+  Add(1.5f, -2.25f, 300, 0.5f, 45);
+  Add(-10.5f, 0.126f, 7, -1.2f, 80);
+  Add(0, 0, 12345.67f, 0, 1);
+  gWorld.snapshots[1].direction[0] = 0.36f, gWorld.snapshots[1].direction[1] = 0.48f;
+  gWorld.snapshots[2].depth = 12000;
+  Camera saved[3];
+  for (int i = 0; i < 3; ++i) saved[i] = gWorld.snapshots[i];
+  ASSERT_EQ(WriteCameraBookmarks(), 1u);
+  const test::CompileOutcome outcome = test::RunCompileSession(dir_.Path("bookmark.wld"));
+  ASSERT_EQ(outcome.result, 1) << outcome.status;
+  EXPECT_EQ(gWorld.snapshotCount, 0u);  // a compile empties the bookmarks
+  ASSERT_EQ(gWorld.cameraCount, 3u);
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    const Camera& c = gWorld.cameras[i];
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_NEAR(c.position[k], saved[i].position[k], 0.005f);
+      EXPECT_NEAR(c.direction[k], saved[i].direction[k], 0.005f);
+    }
+    EXPECT_NEAR(c.depth, saved[i].depth, 0.005f);
+    EXPECT_NEAR(c.roll, saved[i].roll, 0.005f);
+    EXPECT_NEAR(c.focalAngle, saved[i].focalAngle, 0.005f);
+  }
 }
 
 }  // namespace

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "app/main_interface.h"
 #include "app/main_plane.h"
 #include "app/program_entry.h"
 #include "app/welcome_screen.h"
+#include "language/world.h"
 #include "platform/gl.h"
 #include "platform/process.h"
 #include "shell_test_support.h"
@@ -96,6 +98,33 @@ TEST(MainInterfaceRun, ThePointerOpensTheMainMenuTheSetupPanelAndTheViewList) {
             "bar 1 menu 0 setup 1 view 0\n"
             "bar 1 menu 0 setup 1 view 1\n"
             "bar 1 menu 0 setup 1 view 0\n");
+}
+
+// Closing the window is a normal exit too: the saved views reach their file, and without any
+// an old file stays as it was.
+TEST(MainInterfaceRun, ClosingTheWindowWritesTheBookmarks) {
+  for (const int bookmarks : {0, 3}) {
+    SCOPED_TRACE(bookmarks);
+    test::TempDir dir("veskor_run");
+    std::filesystem::create_directories(dir.Path("binary"));
+    dir.Write("binary/bookmark.wld", "old");
+    test::TestStore store(dir);
+    store.Set("FirstLaunch", "FALSE");
+    store.Set("ResourceDir", std::string(VESKOR_PRODUCT_DIR) + "resources/");
+    store.Write();
+    const int code = test::RunInChild([&] {
+      gWorld.snapshotCount = static_cast<std::uint16_t>(bookmarks);
+      QuickExit(WinMain("", test::WindowPorts({{{kWmClose, 0, 0}, 3}})));
+    });
+    EXPECT_EQ(code, 0);
+    const std::string text = test::ReadFileText(dir.Path("binary/bookmark.wld"));
+    if (bookmarks == 0) {
+      EXPECT_EQ(text, "old");
+    } else {
+      EXPECT_EQ(text.substr(0, 23), "Camera CameraBookMark0\n");
+      EXPECT_NE(text.find("Camera CameraBookMark2\n"), std::string::npos);
+    }
+  }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "environment/environment_state.h"
 #include "environment/puff_field.h"
 #include "environment/sky_model.h"
+#include "environment_gl_base.h"
 #include "foundation/heap_areas.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_format.h"
@@ -23,13 +24,10 @@
 namespace veskor {
 namespace {
 
-class EnvironmentGlTest : public test::GlTest {
+class EnvironmentGlTest : public test::EnvironmentGlBase {
  protected:
   void SetUp() override {
-    GlTest::SetUp();
-    LoadWglExtensions();
-    LoadGlExtensions();
-    if (TextureNameTableCount == 0) InitTextureNames();
+    EnvironmentGlBase::SetUp();
     EnvironmentBindings bindings{};
     EnvironmentDefaults(bindings);
     NormalizeSunDirection();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "environment/environment_params.h"
+#include "environment_gl_base.h"
 #include "foundation/search_dirs.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_format.h"
@@ -26,13 +27,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class LensFlareLoadTest : public test::GlTest {
+class LensFlareLoadTest : public test::EnvironmentGlBase {
  protected:
   void SetUp() override {
-    GlTest::SetUp();
-    LoadWglExtensions();
-    LoadGlExtensions();
-    if (TextureNameTableCount == 0) InitTextureNames();
+    EnvironmentGlBase::SetUp();
     for (const char* d : {"prod", "bin", "sys", "res/Img", "res/Snd", "work", "extraA", "extraB"})
       fs::create_directories(root.Path(d));
     ASSERT_TRUE(SetSearchDirs(root.Path("prod").c_str(), root.Path("bin").c_str(),

@@ -13,6 +13,7 @@
 
 #include "environment/environment_params.h"
 #include "environment/lens_flare.h"
+#include "environment_gl_base.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_names.h"
 #include "platform/gl.h"
@@ -27,13 +28,10 @@ constexpr float kFar = 1000;
 constexpr float kLength = 40;
 constexpr float kSegmentY = 8;
 
-class LightShaftTest : public test::GlTest {
+class LightShaftTest : public test::EnvironmentGlBase {
  protected:
   void SetUp() override {
-    GlTest::SetUp();
-    LoadWglExtensions();
-    LoadGlExtensions();
-    if (TextureNameTableCount == 0) InitTextureNames();
+    EnvironmentGlBase::SetUp();
     saved = LightShaftParams;
     FloatTexture2DRealloc(LightRayTexture, 1, 2, 2);
     std::fill_n(static_cast<float*>(LightRayTexture.pixels.data), 16, 1.0f);

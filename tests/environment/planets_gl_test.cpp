@@ -4,6 +4,7 @@
 // passes read back over a known background with its alpha; the off-screen corner rule; and the
 // groups placed on screen against the test's own projection of their directions.
 #include "environment/planets.h"
+#include "environment_gl_base.h"
 
 #include <gtest/gtest.h>
 
@@ -25,13 +26,10 @@ struct Texel {
   std::uint8_t r, g, b, a;
 };
 
-class PlanetTest : public test::GlTest {
+class PlanetTest : public test::EnvironmentGlBase {
  protected:
   void SetUp() override {
-    GlTest::SetUp();
-    LoadWglExtensions();
-    LoadGlExtensions();
-    if (TextureNameTableCount == 0) InitTextureNames();
+    EnvironmentGlBase::SetUp();
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glMatrixMode(GL_MODELVIEW);

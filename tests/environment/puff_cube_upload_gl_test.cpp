@@ -13,6 +13,7 @@
 #include "environment/cloud_low.h"
 #include "environment/environment_params.h"
 #include "environment/puff_field.h"
+#include "environment_gl_base.h"
 #include "foundation/heap_areas.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/scene_grid.h"
@@ -30,14 +31,8 @@ namespace {
 
 constexpr float kNoWind[2] = {0, 0};
 
-class PuffCubeUploadTest : public test::GlTest {
+class PuffCubeUploadTest : public test::EnvironmentGlBase {
  protected:
-  void SetUp() override {
-    GlTest::SetUp();
-    LoadWglExtensions();
-    LoadGlExtensions();
-    if (TextureNameTableCount == 0) InitTextureNames();
-  }
   void TearDown() override {
     EnvironmentResetCloudLow(*state, 0.0f, kNoWind);
     GlTest::TearDown();

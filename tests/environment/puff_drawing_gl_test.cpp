@@ -14,6 +14,7 @@
 
 #include "environment/fog_curve.h"
 #include "environment/puff_cube_upload.h"
+#include "environment_gl_base.h"
 #include "gfx/fog_floor.h"
 #include "gfx/geometry_batch_draw.h"
 #include "gfx/gl_capabilities.h"
@@ -67,13 +68,10 @@ double SliceRampAlpha(double pos) {
   return Ramp(dot(unit1), dot(unit2));
 }
 
-class PuffDrawingTest : public test::GlTest {
+class PuffDrawingTest : public test::EnvironmentGlBase {
  protected:
   void SetUp() override {
-    GlTest::SetUp();
-    LoadWglExtensions();
-    extensionWord = LoadGlExtensions();
-    if (TextureNameTableCount == 0) InitTextureNames();
+    EnvironmentGlBase::SetUp();
     if (HasExtension(kExtTextureShader) == 0) GTEST_SKIP() << "no texture shaders";
     GeometryBatchBufferStartSession(gGeometryBatchBuffer, &extensionWord);
     BuildPuffMeshes(gPuffMeshSet, gGeometryBatchBuffer);
@@ -157,7 +155,6 @@ class PuffDrawingTest : public test::GlTest {
   CloudPuff* puff = nullptr;
   float savedFog = 0;
   Camera camera;
-  std::uint32_t extensionWord = 0;
   static constexpr float kNoWind[2] = {0, 0};
 };
 

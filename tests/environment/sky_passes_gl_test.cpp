@@ -13,6 +13,7 @@
 
 #include "environment/environment_state.h"
 #include "environment/sky_model.h"
+#include "environment_gl_base.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/gl_entry_points.h"
 #include "gfx/texture_format.h"
@@ -27,13 +28,10 @@ namespace {
 constexpr int kSize = test::kGlTestWindowSize;
 constexpr float kFrame[3] = {0.2f, 0.4f, 0.6f};
 
-class SkyPassesGlTest : public test::GlTest {
+class SkyPassesGlTest : public test::EnvironmentGlBase {
  protected:
   void SetUp() override {
-    GlTest::SetUp();
-    LoadWglExtensions();
-    LoadGlExtensions();
-    if (TextureNameTableCount == 0) InitTextureNames();
+    EnvironmentGlBase::SetUp();
     glEnable(GL_DEPTH_TEST);  // as the scene draw keeps it
   }
   void TearDown() override {

@@ -12,6 +12,7 @@
 #include "environment/environment_params.h"
 #include "environment/lens_flare.h"
 #include "environment/sky_model.h"
+#include "environment_gl_base.h"
 #include "foundation/frame_clock.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_names.h"
@@ -23,13 +24,10 @@ namespace {
 
 using test::ReadPixel;
 
-class SunFlareTest : public test::GlTest {
+class SunFlareTest : public test::EnvironmentGlBase {
  protected:
   void SetUp() override {
-    GlTest::SetUp();
-    LoadWglExtensions();
-    LoadGlExtensions();
-    if (TextureNameTableCount == 0) InitTextureNames();
+    EnvironmentGlBase::SetUp();
     std::copy(SunDirection, SunDirection + 3, savedSun);
     std::copy(SunLightColour, SunLightColour + 3, savedColour);
     for (FloatTexture2D& image : LensFlareImages) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "environment/environment_reference.h"
+#include "environment_gl_base.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_names.h"
 #include "platform/gl.h"
@@ -27,14 +28,8 @@ constexpr float kTexel = 8;      // world units per atlas texel
 constexpr float kRadius = 600;   // of the round puff: bottom 1400, top 2600 at height 2000
 constexpr float kScale = 0.6f;   // its shape; drawn inflated by 1.25 to 450
 
-class SunViewBakeGlTest : public test::GlTest {
+class SunViewBakeGlTest : public test::EnvironmentGlBase {
  protected:
-  void SetUp() override {
-    GlTest::SetUp();
-    LoadWglExtensions();
-    LoadGlExtensions();
-    if (TextureNameTableCount == 0) InitTextureNames();
-  }
   void TearDown() override {
     TexturePixelsRelease(layer().depthAtlas);
     TexturePixelsRelease(layer().shadowRaster);

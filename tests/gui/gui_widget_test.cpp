@@ -243,5 +243,20 @@ TEST(WidgetTextures, RenewalTakesAFreshNameOnlyAfterTheStampMoved) {
   t.state.hasSlot = 0;
 }
 
+TEST(WidgetTextures, ReleaseDeletesOnlyOwnedTexturesAndLeavesNothingOwned) {
+  Texture2D shared[2];  // another widget's: must survive (deleting them would crash)
+  Texture2D *a = &shared[0], *b = &shared[1];
+  std::uint32_t owns = 0;
+  ReleaseWidgetTextures({&a, &b}, owns);
+  EXPECT_TRUE(a == nullptr && b == nullptr);
+  EXPECT_EQ(owns, 0u);
+  a = new Texture2D;
+  b = nullptr;
+  owns = 1;
+  ReleaseWidgetTextures({&a, &b}, owns);  // the sanitizer build reports a leak if not deleted
+  EXPECT_TRUE(a == nullptr && b == nullptr);
+  EXPECT_EQ(owns, 0u);
+}
+
 }  // namespace
 }  // namespace veskor

@@ -4,8 +4,10 @@
 // final geometry storage; the noise tables; the environment uploads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <string>
 
 #include "environment/environment_params.h"
 #include "environment/environment_state.h"
@@ -25,6 +27,7 @@
 #include "geometry/item_images.h"
 #include "render/render_session.h"
 #include "render/scene_draw.h"
+#include "render/shader_stages.h"
 #include "render_fixture.h"
 
 namespace veskor {
@@ -255,7 +258,20 @@ TEST_F(RenderPrepareTest, EnvironmentTexturesUploadedAndFreed) {
     EXPECT_EQ(s.cloudCube.faces[f].data, nullptr);
     EXPECT_EQ(gSkyModel.cube.faces[f].data, nullptr);
   }
-  // The first sky pass list: dome, code 6, then the cloud layer's entries of this board.
+  // "Shaders / Render" rebuilt the list without cloud-shadow items: dome and code 6.
+  ASSERT_EQ(gSkyPassList.count, 2u);
+  EXPECT_EQ(gSkyPassList.entries[0].code, 1u);
+  EXPECT_EQ(gSkyPassList.entries[1].code, 6u);
+  // The first sky pass list, as the skins generation finds it: dome, code 6, then the cloud
+  // layer's entries of this board.
+  const auto generate = std::find_if(reports.begin(), reports.end(), [](const Report& r) {
+    return r.label == "Shaders / Skins Generate";
+  });
+  ASSERT_NE(generate, reports.end());
+  stopAt = static_cast<int>(generate - reports.begin());
+  StartSession(nullptr);
+  reports.clear();
+  ASSERT_EQ(RenderPrepare(nullptr), 0u);
   ASSERT_GE(gSkyPassList.count, 3u);
   EXPECT_EQ(gSkyPassList.entries[0].code, 1u);
   EXPECT_EQ(gSkyPassList.entries[1].code, 6u);
@@ -278,8 +294,7 @@ TEST_F(RenderPrepareTest, SkyAndPlanetsOnlyPrepareAndDraw) {
   gPlanetGroups.groups[0] = PlanetGroup{{&planet}, 1, {}};
   gPlanetGroups.count = 1;
   ASSERT_EQ(RenderPrepare(&camera), 1u);
-  // The kernel normalises approximately.
-  EXPECT_NEAR(gPlanetGroups.groups[0].direction[1], 1.0f, 1e-3);
+  EXPECT_NEAR(gPlanetGroups.groups[0].direction[1], 1.0f, 1e-3);  // the kernel normalises approximately
   EXPECT_EQ(gSceneBox.max[0], 0.0f);
   EXPECT_EQ(gGeometryBatchBuffer.finalised, 1u);
 
@@ -301,6 +316,84 @@ TEST_F(RenderPrepareTest, SkyAndPlanetsOnlyPrepareAndDraw) {
   EXPECT_EQ(glGetError(), GLenum{GL_NO_ERROR});
   gPlanetGroups.count = 0;
   gPlanetGroups.groups[0] = PlanetGroup{};
+}
+
+}  // namespace
+}  // namespace veskor
+
+namespace veskor {
+namespace {
+
+std::uint32_t gPreviews = 0;
+void CountPreviews(ScenePass pass, std::uint32_t, std::uint32_t flags) {
+  if (pass == ScenePass::kWalk && (flags & kSceneModeMask) == kSceneModePreview) ++gPreviews;
+}
+
+// "Shaders / Render" draws the preview at items 0, 128 and 256 of 300 (not at 127, 129 or
+// 299), only with a camera and a callback; its reports stay those of every 32nd item.
+TEST_F(RenderPrepareTest, PreviewEvery128ItemsOnlyWithACameraAndACallback) {
+  SceneDrawPassHook = CountPreviews;
+  const struct {
+    bool camera, callback;
+    std::uint32_t items, previews;
+  } cases[] = {{true, true, 300, 3}, {false, true, 300, 0}, {true, false, 300, 0},
+               {true, true, 256, 2}, {true, true, 257, 3},  {true, true, 1, 1}};
+  for (const auto& c : cases) {
+    Camera* view = c.camera ? &camera : nullptr;
+    StartSession(view, c.callback);
+    CloudHighParams.present = CloudLowParams.present = 0;
+    gItemCount = c.items;
+    reports.clear();
+    gPreviews = 0;
+    ASSERT_EQ(RenderPrepare(view), 1u);
+    EXPECT_EQ(gPreviews, c.previews) << c.items << c.camera << c.callback;
+    if (c.callback) {
+      EXPECT_EQ(reports, Expected(c.camera, false, false, c.items, 0));
+    }
+  }
+  SceneDrawPassHook = nullptr;
+}
+
+}  // namespace
+}  // namespace veskor
+
+namespace veskor {
+namespace {
+
+struct AtWater {
+  bool seen;
+  void* scratch;
+  std::uint32_t pbufferValid, skyCount;
+  std::uint32_t weldUsed;
+  std::uint32_t skinCounter;
+};
+AtWater gAtWater{};
+std::int32_t WatchWater(const char* label, float, float) {
+  if (std::string(label) == "Shaders / Water")
+    gAtWater = {true, ScratchBlock.block.base, PrepPbuffer.valid, gSkyPassList.count,
+                gGeometryBatchBuffer.weldTable.table.entries.block.usedBytes, SkinCounter};
+  return 1;
+}
+
+// What "Shaders / Render" leaves for the stages after it: with multisampling on, no
+// off-screen buffer; no scratch block; an empty weld table; the sky list rebuilt from dome and
+// code 6 only (no item asks for the cloud layer); every skin generated.
+TEST_F(RenderPrepareTest, TheRenderStageEndsWithItsReleasesAndTheSkyList) {
+  MultiSampleMode = 1;
+  StartSession(&camera);
+  gBuildProgress.callback = WatchWater;
+  CloudHighParams.present = CloudLowParams.present = 0;
+  gItemCount = 5;
+  gGeometryBatchBuffer.weldTable.table.entries.block.usedBytes = 64;  // a weld of the build
+  gAtWater = {};
+  ASSERT_EQ(RenderPrepare(&camera), 1u);
+  ASSERT_TRUE(gAtWater.seen);
+  EXPECT_EQ(gAtWater.scratch, nullptr);
+  EXPECT_EQ(gAtWater.pbufferValid, 0u);
+  EXPECT_EQ(gAtWater.skyCount, 2u);
+  EXPECT_EQ(gAtWater.weldUsed, 0u);
+  EXPECT_EQ(gAtWater.skinCounter, 5u);
+  gBuildProgress.callback = nullptr;
 }
 
 }  // namespace

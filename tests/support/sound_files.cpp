@@ -1,11 +1,13 @@
 #include "support/sound_files.h"
 
-#include <vorbis/vorbisenc.h>
+#include <ogg/ogg.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
+
+#include "ogg_vorbis.h"
 
 namespace veskor::test {
 namespace {
@@ -68,59 +70,16 @@ std::vector<float> Sine(std::uint32_t frames, int channels, long sampleRate, dou
 std::vector<std::uint8_t> EncodeOgg(const OggDesc& desc) {
   std::vector<std::uint8_t> out;
   std::vector<std::vector<std::uint8_t>> pages;
-  auto keep = [&](const ogg_page& page) {
-    std::vector<std::uint8_t> bytes(page.header, page.header + page.header_len);
-    bytes.insert(bytes.end(), page.body, page.body + page.body_len);
+  auto keep = [&](const unsigned char* header, long headerBytes, const unsigned char* body,
+                  long bodyBytes) {
+    std::vector<std::uint8_t> bytes(header, header + headerBytes);
+    bytes.insert(bytes.end(), body, body + bodyBytes);
     pages.push_back(std::move(bytes));
   };
-  vorbis_info info;
-  vorbis_info_init(&info);
-  if (vorbis_encode_init_vbr(&info, desc.channels, desc.sampleRate, 0.3f) != 0) std::abort();
-  vorbis_comment comment;
-  vorbis_comment_init(&comment);
-  vorbis_dsp_state dsp;
-  vorbis_block block;
-  vorbis_analysis_init(&dsp, &info);
-  vorbis_block_init(&dsp, &block);
-  ogg_stream_state stream;
-  ogg_stream_init(&stream, desc.serial);
-  ogg_packet header, commentHeader, codeHeader;
-  vorbis_analysis_headerout(&dsp, &comment, &header, &commentHeader, &codeHeader);
-  ogg_stream_packetin(&stream, &header);
-  ogg_stream_packetin(&stream, &commentHeader);
-  ogg_stream_packetin(&stream, &codeHeader);
-  ogg_page page;
-  while (ogg_stream_flush(&stream, &page) != 0) keep(page);
-  auto drain = [&] {
-    while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-      vorbis_analysis(&block, nullptr);
-      vorbis_bitrate_addblock(&block);
-      ogg_packet packet;
-      while (vorbis_bitrate_flushpacket(&dsp, &packet) != 0) {
-        ogg_stream_packetin(&stream, &packet);
-        while (ogg_stream_pageout(&stream, &page) != 0) keep(page);
-      }
-    }
-  };
-  const std::size_t frames = desc.samples.size() / desc.channels;
-  constexpr std::size_t kChunk = 1024;
-  for (std::size_t first = 0; first < frames; first += kChunk) {
-    const std::size_t count = std::min(kChunk, frames - first);
-    float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(count));
-    for (std::size_t i = 0; i < count; ++i)
-      for (int c = 0; c < desc.channels; ++c)
-        buffer[c][i] = desc.samples[(first + i) * desc.channels + c];
-    vorbis_analysis_wrote(&dsp, static_cast<int>(count));
-    drain();
-  }
-  vorbis_analysis_wrote(&dsp, 0);
-  drain();
-  while (ogg_stream_flush(&stream, &page) != 0) keep(page);
-  ogg_stream_clear(&stream);
-  vorbis_block_clear(&block);
-  vorbis_dsp_clear(&dsp);
-  vorbis_comment_clear(&comment);
-  vorbis_info_clear(&info);
+  auto sample = [&](int c, std::size_t i) { return desc.samples[i * desc.channels + c]; };
+  if (!tools::EncodeOggVorbis(desc.channels, desc.sampleRate, 0.3f, desc.serial, nullptr,
+                              desc.samples.size() / desc.channels, sample, keep))
+    std::abort();
 
   if (desc.lastGranule >= 0 && !pages.empty()) {
     std::vector<std::uint8_t>& last = pages.back();
