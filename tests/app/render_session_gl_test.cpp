@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -186,6 +187,28 @@ TEST_F(RenderSessionTest, EscapeOrACloseStopsThePreparationAndTheNextCompileWork
     QuitRequest = 0;
     EXPECT_EQ(Run(kInfo + kCamera), 1u);
     EXPECT_EQ(WorldReady, 1u);
+  }
+}
+
+TEST_F(RenderSessionTest, TheInterfaceTexturesTakeFreshNamesAndUploadOnce) {
+  GuiTextView* views[] = {&ProgressPanel, &StatusPanel, &StatusText};
+  for (GuiTextView* v : views) {
+    v->blink = 1;
+    Texture2DBind(v->textTexture, 0, 0);  // uploaded under the old names
+  }
+  RenewTextureNames();
+  // Slots taken after the renewal (here by the fresh uploads of other textures) must not be
+  // shared with the interface's.
+  std::set<std::uint32_t> taken;
+  for (int i = 0; i < 3; ++i) taken.insert(TakeTextureSlot());
+  RenewInterfaceTextures();
+  for (GuiTextView* v : views) {
+    const TextureState& s = v->textTexture.state;
+    EXPECT_EQ(s.slotStamp, ContextStamp);
+    EXPECT_EQ(s.stamp, ContextStamp);  // bound once: uploaded
+    EXPECT_EQ(s.dirty, 0u);
+    EXPECT_EQ(v->blink, 0u);
+    EXPECT_TRUE(taken.insert(s.slot).second) << s.slot;
   }
 }
 
