@@ -24,6 +24,7 @@
 #include "foundation/search_dirs.h"
 #include "foundation/session_log.h"
 #include "geometry/scene_build_error.h"
+#include "geometry/subdivision_settings.h"
 #include "gfx/geometry_batch_buffer.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/scene_grid.h"
@@ -35,6 +36,8 @@
 #include "session_panels.h"
 #include "shell_test_support.h"
 #include "support/gl_test_fixture.h"
+#include "support/message_capture.h"
+#include "support/sound_files.h"
 
 namespace veskor {
 namespace {
@@ -120,8 +123,14 @@ class RenderSessionTest : public test::GlTest {
 };
 
 TEST_F(RenderSessionTest, ASuccessReadiesTheWorldAndClosesThePanels) {
+  dir_.Write("s.wav", [] {
+    const auto wav = test::EncodeWav({.data = test::ConstantPcm16(2000, 1, 10000)});
+    return std::string(wav.begin(), wav.end());
+  }());
+  test::MessageCapture capture;
   SessionStartTime = static_cast<float>(NowSeconds());
-  ASSERT_EQ(Run(kInfo + kCamera), 1u);
+  ASSERT_EQ(Run(kInfo + kCamera + "Sound { program(\"seq\") Sample { name(\"s.wav\") } }\n"), 1u);
+  EXPECT_EQ(gWorld.soundBanks[0].playing, 1u);  // started at the end
   EXPECT_EQ(WorldReady, 1u);
   EXPECT_STREQ(gMainPlane.title, "  v.e.s.k.o.r  -  Hills");
   EXPECT_EQ(ProgressPanel.hidden + StatusPanel.hidden, 2u);
@@ -134,6 +143,13 @@ TEST_F(RenderSessionTest, ASuccessReadiesTheWorldAndClosesThePanels) {
   EXPECT_STREQ(WorldPath, "");  // later requests ask with the dialog
   EXPECT_GT(RenderSessionTime, 0.0f);
   EXPECT_EQ(LastStageLabel, std::string("Shaders / Environment"));
+  // Each stage's time once, the first and the last included.
+  const std::string records = capture.Text();
+  for (const char* stage : {"Scene / Outline View", "Environment / Fog", "Shaders / Environment"}) {
+    const std::string line = std::string("stage '") + stage + "' ";
+    EXPECT_NE(records.find(line), std::string::npos) << stage;
+    EXPECT_EQ(records.find(line), records.rfind(line)) << stage;
+  }
 
   // A world without Info keeps the title; a second session starts its labels afresh.
   ASSERT_EQ(Run(kCamera), 1u);
@@ -169,6 +185,10 @@ TEST_F(RenderSessionTest, TheWorldsKeysRuleTheDetailOnlyWhenAllowed) {
     // The terrain ranges read the lists the extent filled with the terrain values.
     EXPECT_FLOAT_EQ(gWorld.lod.lists[2].records[0].value, c.detail[2]);
     EXPECT_FLOAT_EQ(gWorld.lod.lists[3].records[0].value, c.detail[3]);
+    EXPECT_EQ(gTerrainGeometryLod.range.list, &gWorld.lod.lists[2]);
+    EXPECT_EQ(gTerrainTextureLod.range.list, &gWorld.lod.lists[3]);
+    EXPECT_EQ(gObjectGeometryLod.range.list, &gWorld.lod.lists[0]);
+    EXPECT_EQ(gObjectTextureLod.range.list, &gWorld.lod.lists[1]);
   }
 }
 
