@@ -13,6 +13,7 @@
 #include "geometry/generation_test_support.h"
 #include "geometry/geometry_test_support.h"
 #include "geometry/item_images.h"
+#include "geometry/patch_borders.h"
 #include "geometry/region_borders.h"
 #include "geometry/scene_build.h"
 #include "geometry/skin_work_maps.h"
@@ -121,6 +122,110 @@ TEST_F(ShadedField, LightMapsKeepAThirdOfTheSunInTheShadowOfABlock) {
     EXPECT_EQ(open, 24u) << multisample;
     EXPECT_EQ(shadowed, 24u) << multisample;
   }
+}
+
+// The three skin stages item by item in the order along the sun, as the preparation runs
+// them, on a rough field of 8 x 8 patches.
+class StitchedField : public GenerationGlTest {
+ protected:
+  void SetUp() override {
+    GenerationGlTest::SetUp();
+    ItemImagesReset();
+    std::copy(SunDirection, SunDirection + 3, savedSun_);
+    std::copy(kSun, kSun + 3, SunDirection);
+  }
+  void TearDown() override {
+    for (std::uint32_t i = 0; i < gItemCount; ++i) {
+      PathSetFree(gItemPathSets.sets[i]);
+      ReleaseSkinMapSet(gSkinWork.records[i]);
+      ReleaseSkinGrids(gSkinSlots[i]);
+    }
+    PatchBorderListRelease(borders_);
+    std::copy(savedSun_, savedSun_ + 3, SunDirection);
+    TransformNode identity;
+    TransformNodeInit(identity);
+    SetTransformGlobals(identity);
+    GenerationGlTest::TearDown();
+  }
+  TempDir dir_{"veskor_stitched_field"};
+  FxExecContext shared_, item_;
+  PatchBorderList borders_{};
+  Pbuffer pbuffer_{};
+  float savedSun_[3];
+};
+
+// Per neighbour word (first column, last column, first row, last row): the side bit of the
+// border an item stores for that neighbour.
+constexpr std::uint32_t kStoredSide[4] = {kPatchCol0, kPatchColN, kPatchRow0, kPatchRowN};
+
+// An item stores its border for exactly the neighbours that come after it along the sun; the
+// later one stitches to it, so along every shared side both patches end with the same
+// vertices.
+TEST_F(StitchedField, BordersAreCopiedAndStitchedInTheOrderAlongTheSun) {
+  const CompileOutcome outcome = RunCompileSession(dir_.Write(
+      "world.wld", "Surface s() { =(diffuse, normal) }\n"
+                   "HeightField ground { BBox { [0 0 0] [64 64 20] } Layer { fractal(3 [0.05 2 0.8]) } }\n"
+                   "Object { ground s() }\n"));
+  ASSERT_EQ(outcome.result, 1) << outcome.status;
+  FillSessionRanges(gWorld);
+  WorldSetExtent(gWorld, -800, -800, -400, 800, 800, 400, 0.5f, 0.25f, 0.5f, 0.5f);
+  ASSERT_EQ(SceneBuild(gWorld), 1u);
+  const std::uint32_t n = gItemCount;
+  ASSERT_EQ(n, 64u);
+  for (std::uint32_t i = 0; i < n; ++i) GenerateItemSkin(i);
+  for (std::uint32_t k = 0; k < gRegionBorders.size(); ++k) ConnectItemSkins(gRegionBorders[k]);
+  ASSERT_EQ(RunSharedFxCalls(shared_, gParseStore), 1u) << FxErrorText;
+  PatchBorderListReserve(borders_, kItemMax, 1u << 20);
+  SortItemsAlongSun(SunDirection, ItemSunOrder);
+  std::vector<std::uint32_t> place(n);
+  for (std::uint32_t k = 0; k < n; ++k) place[ItemSunOrder[k]] = k;
+  RenderItemContext context{&item_,   &gParseStore, &borders_, &pbuffer_,
+                            RenderPrepareBuildStatics().shadowCamera, nullptr, 0};
+  std::uint32_t copies = 0, stitches = 0;
+  for (std::uint32_t k = 0; k < n; ++k) {
+    const std::uint32_t i = ItemSunOrder[k];
+    ASSERT_EQ(RenderItem(i, context), 1u) << i << " " << FxErrorText;
+    for (std::uint32_t side = 0; side < 4; ++side) {
+      const std::int32_t other = gItemTargets[i]->neighbours[side];
+      const bool stored = (borders_.entries[i].stored >> kStoredSide[side] & 1u) != 0;
+      if (other < 0) {
+        EXPECT_FALSE(stored) << i << " side " << side;
+        continue;
+      }
+      const bool later = place[static_cast<std::uint32_t>(other)] > k;
+      EXPECT_EQ(stored, later) << i << " side " << side << " neighbour " << other;
+      (later ? copies : stitches) += 1;
+    }
+  }
+  EXPECT_EQ(copies, 2u * 8 * 7);  // one of each pair of neighbours copies, the other stitches
+  EXPECT_EQ(stitches, copies);
+
+  // Along each shared side, every vertex of one patch at the x, y of a vertex of the other has
+  // its height: at least the five samples of a side. The batch holds the field's own frame (the
+  // height second).
+  const GeometryBatchBuffer& b = gGeometryBatchBuffer;
+  const std::uint32_t f = b.floatsPerVertex;
+  const auto vertices = [&](std::uint32_t i) {
+    const ItemDrawRecord& r = gBatchItemRecords[gItemBatchIndex[i]];
+    return std::pair{b.vertices + r.mainRanges[0].firstFloat, r.mainRanges[0].floatCount / f};
+  };
+  for (std::uint32_t i = 0; i < n; ++i)
+    for (std::uint32_t side = 0; side < 4; side += 2) {  // first column and first row
+      const std::int32_t other = gItemTargets[i]->neighbours[side];
+      if (other < 0) continue;
+      const auto [va, na] = vertices(i);
+      const auto [vb, nb] = vertices(static_cast<std::uint32_t>(other));
+      std::uint32_t shared = 0;
+      for (std::uint32_t p = 0; p < na; ++p)
+        for (std::uint32_t q = 0; q < nb; ++q) {
+          const float* x = va + p * f;
+          const float* y = vb + q * f;
+          if (std::fabs(x[0] - y[0]) > 1e-4f || std::fabs(x[2] - y[2]) > 1e-4f) continue;
+          ++shared;
+          EXPECT_EQ(x[1], y[1]) << i << " and " << other;
+        }
+      EXPECT_GE(shared, 5u) << i << " and " << other;
+    }
 }
 
 }  // namespace
