@@ -21,8 +21,8 @@
 #include "app/language_screen.h"
 #include "app/main_interface.h"
 #include "app/main_plane.h"
-#include "app/pending_shell.h"
 #include "app/program_entry.h"
+#include "app/render_session.h"
 #include "app/session_status.h"
 #include "app/settings.h"
 #include "app/text_resources.h"
@@ -31,7 +31,9 @@
 #include "app/window_proc.h"
 #include "foundation/search_dirs.h"
 #include "foundation/session_log.h"
+#include "foundation/frame_clock.h"
 #include "gfx/gl_capabilities.h"
+#include "gfx/scene_grid.h"
 #include "gfx/texture_names.h"
 #include "gui/interface_frame.h"
 #include "mapengine/kernel_table.h"
@@ -353,6 +355,41 @@ void CompileSessionOfAWorld(benchmark::State& state) {
   SessionLogClose();
 }
 BENCHMARK(CompileSessionOfAWorld)->DenseRange(0, 15)->Unit(benchmark::kMillisecond);
+
+// The compile and render sessions of one sample world at 1024 x 768 with two rasteriser
+// threads, and the preparation's environment and shader stage times.
+void RenderSessionOfASampleWorld(benchmark::State& state) {
+  if (!Context()) {
+    state.SkipWithError("no GL context");
+    return;
+  }
+  SessionPanels();
+  MainPlaneReadSettings(Plane());  // the product's directories again, after the corpus's
+  static const char* const kWorlds[] = {"highlands.wld", "lagoon.wld", "ruins.wld"};
+  const std::string path = std::string(VESKOR_EXAMPLES) + kWorlds[state.range(0)];
+  FullScreenMode = 0;
+  WindowedWidth = 1024;
+  WindowedHeight = 768;
+  if (gSceneGrid.fine.cells == nullptr)
+    SpatialGridInit(gSceneGrid, &gMainPlane, 1024, 1024, -16384, -16384, -2048, 16384, 16384,
+                    2048);
+  RenderViewPlane = &gMainPlane;
+  gSessionPorts.peekMessage = [](WindowMessage*) { return false; };
+  gSessionPorts.swapBuffers = [](MainPlane&) {};
+  state.SetLabel(kWorlds[state.range(0)]);
+  for (auto _ : state) {
+    CompileRequest = 1;
+    if (CompileSession(path.c_str()) != 1 || (RenewTextureNames(), RenderSession()) != 1) {
+      state.SkipWithError("the world did not open");
+      break;
+    }
+  }
+  state.counters["environment_s"] = EnvironmentStageTime;
+  state.counters["shaders_s"] = ShaderStageTime;
+  gSessionPorts = DefaultShellPorts();
+  RenderViewPlane = nullptr;
+}
+BENCHMARK(RenderSessionOfASampleWorld)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 // One progress report at 1024 x 768: the same label as the last (the bars alone) or a new one.
 void ProgressOverlayOnce(benchmark::State& state) {

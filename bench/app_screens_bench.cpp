@@ -10,7 +10,6 @@
 #include "app/animation_tracks.h"
 #include "app/info_panel.h"
 #include "app/main_plane.h"
-#include "app/pending_shell.h"
 #include "app/text_resources.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_names.h"

@@ -8,7 +8,6 @@
 
 #include "app/main_interface_callbacks.h"
 #include "app/main_plane.h"
-#include "app/pending_shell.h"
 #include "foundation/frame_clock.h"
 #include "foundation/png_writer.h"
 #include "gfx/viewport_rect.h"

@@ -19,6 +19,7 @@
 #include "language/fx_compile.h"
 #include "language/fx_keywords.h"
 #include "language/fx_registry.h"
+#include "language/fx_registry_listing.h"
 #include "language/parse_store.h"
 #include "language/scene_parser.h"
 #include "language/world.h"
@@ -180,6 +181,7 @@ std::uint32_t CompileSession(const char* path) {
   ParseStoreSetParam(gParseStore, 9);
   ParseStoreSetGroupCount(gParseStore, 1);
   RegisterBuiltinFunctions();
+  ListNodeTable(gFxRegistry);
   EnvironmentDefaults(gWorld.environment);
 
   DrawSessionScreen();

@@ -2,7 +2,6 @@
 
 #include "app/main_interface.h"
 #include "app/main_plane.h"
-#include "app/pending_shell.h"
 #include "app/web_links.h"
 #include "gfx/view_plane.h"
 

@@ -6,7 +6,7 @@
 
 #include "app/main_interface.h"
 #include "app/main_plane.h"
-#include "app/pending_shell.h"
+#include "app/render_session.h"
 #include "app/text_resources.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_memory.h"

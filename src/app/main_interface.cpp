@@ -10,7 +10,6 @@
 #include "app/language_screen.h"
 #include "app/main_interface_callbacks.h"
 #include "app/main_plane.h"
-#include "app/pending_shell.h"
 #include "app/settings.h"
 #include "app/text_resources.h"
 #include "app/web_links.h"

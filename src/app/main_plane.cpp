@@ -10,10 +10,10 @@
 #include "app/main_interface.h"
 #include "app/language_screen.h"
 #include "app/main_interface_callbacks.h"
-#include "app/pending_shell.h"
 #include "app/view_snapshots.h"
 #include "sound/sound_banks.h"
 #include "app/program_entry.h"
+#include "app/render_session.h"
 #include "app/settings.h"
 #include "app/window_init.h"
 #include "app/welcome_screen.h"
@@ -23,6 +23,8 @@
 #include "gfx/texture_names.h"
 #include "gfx/viewport_rect.h"
 #include "platform/gl.h"
+#include "render/camera_motion.h"
+#include "render/scene_draw.h"
 
 namespace veskor {
 
@@ -56,14 +58,18 @@ float SessionStartTime = 0.0f;
 FrameServices DefaultFrameServices() {
   return {UpdateEmitterAttenuation,
           CameraStepWrapper,
-          SceneDraw,
+          [](Camera& camera, std::uint32_t mode, std::uint32_t* polygons) {
+            ShowCloudPuffs = CloudsShown;
+            ShowSunFlare = SunFlareShown;
+            SceneDraw(&camera, mode, polygons);
+          },
           AddViewSnapshot,
           ViewListAutoClose,
           [] { LanguageScreen(); },
           [] { BuildMainInterface(); },
           WelcomeScreen,
           CompileSession,
-          RenderSession};
+          [] { RenderSession(); }};
 }
 FrameServices gFrameServices = DefaultFrameServices();
 

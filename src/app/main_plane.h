@@ -121,8 +121,6 @@ extern float FpsValue;
 extern std::uint32_t FrameCounter;
 extern float SessionStartTime;
 
-// Rows at the top of the window that the menu bar covers: the scene is drawn below them.
-inline constexpr std::int32_t kMenuBarRows = 112;
 
 // What the frame calls of the sessions, the screens, the sound and the scene renderer. Tests
 // and benchmarks put doubles in; the defaults are the program's.

@@ -7,7 +7,6 @@
 #include "app/help_page.h"
 #include "app/main_interface_callbacks.h"
 #include "app/main_plane.h"
-#include "app/pending_shell.h"
 #include "app/window_init.h"
 #include "app/welcome_screen.h"
 #include "app/window_proc.h"

@@ -7,7 +7,6 @@
 #include <cstdint>
 
 #include "app/main_plane.h"
-#include "app/pending_shell.h"
 #include "environment/lens_flare.h"
 #include "platform/window.h"
 

@@ -7,6 +7,7 @@
 #include "app/automation.h"
 #include "app/main_interface.h"
 #include "app/window_proc.h"
+#include "foundation/frame_clock.h"
 #include "gfx/texture_format.h"
 #include "gfx/viewport_rect.h"
 #include "gui/screen_planes.h"
@@ -17,6 +18,7 @@ namespace veskor {
 
 std::uint32_t LogPenLine = kLogFirstLine;
 char LastStageLabel[kStageLabelBytes] = {};
+double StageStartSeconds = 0.0;
 ShellPorts gSessionPorts = DefaultShellPorts();
 
 namespace {
@@ -110,6 +112,9 @@ std::int32_t ProgressOverlay(const char* label, float stageFraction, float total
              static_cast<GLsizei>(ViewPlaneHeight(gMainPlane)));
   PushInterfaceProjection();
   if (std::strcmp(label, LastStageLabel) != 0) {
+    const double now = NowSeconds();
+    if (LastStageLabel[0] != '\0') RecordStageTime(LastStageLabel, now - StageStartSeconds);
+    StageStartSeconds = now;
     if (std::strstr(label, "Shader") != nullptr) DrawSessionHeader("\\bexecute");
     DrawStageLabel(label);
   }
@@ -126,6 +131,15 @@ std::int32_t ProgressOverlay(const char* label, float stageFraction, float total
   if (MultiSampleMode != 0) glEnable(GL_MULTISAMPLE_ARB);
   glFlush();
   return 1;
+}
+
+void BeginStageReports() {
+  LastStageLabel[0] = '\0';
+  StageStartSeconds = NowSeconds();
+}
+
+void EndStageReports() {
+  if (LastStageLabel[0] != '\0') RecordStageTime(LastStageLabel, NowSeconds() - StageStartSeconds);
 }
 
 void ResetTextImage(GuiTextView& view) {

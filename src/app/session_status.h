@@ -26,6 +26,14 @@ extern std::uint32_t LogPenLine;
 // The label of the previous progress report ("" before the first), cut to 255 characters.
 inline constexpr std::size_t kStageLabelBytes = 256;
 extern char LastStageLabel[kStageLabelBytes];
+// When the last stage label first came (NowSeconds): each new label ends the previous stage,
+// whose time headless runs record (RecordStageTime).
+extern double StageStartSeconds;
+
+// A new preparation: no label yet, so the first report draws its label.
+void BeginStageReports();
+// The preparation ran to its end: the time of its last stage is recorded.
+void EndStageReports();
 
 // What the sessions take of the window: one waiting message at a time and the buffer swap.
 // WinMain hands them the ports it runs with; tests put doubles in.

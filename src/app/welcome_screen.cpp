@@ -4,7 +4,6 @@
 #include "app/language_screen.h"
 #include "app/main_interface.h"
 #include "app/main_plane.h"
-#include "app/pending_shell.h"
 #include "app/program_entry.h"
 #include "app/settings.h"
 #include "foundation/frame_clock.h"

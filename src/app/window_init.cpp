@@ -10,7 +10,6 @@
 #include "app/animation_tracks.h"
 #include "app/display_modes.h"
 #include "app/error_boxes.h"
-#include "app/pending_shell.h"
 #include "sound/sound_output.h"
 #include "app/settings.h"
 #include "app/window_icon.h"

@@ -33,6 +33,9 @@ inline std::uint32_t WindowMultisampled = 0;
 // 1 when the MultiSampleQuality setting is "NICEST" and the multisample filter hint extension
 // is present: CameraApply then asks for the nicest multisample filter.
 inline std::uint32_t MultiSampleQuality = 0;
+// Rows at the top of the window that the menu bar covers: the scene and the loading frames
+// are drawn below them.
+inline constexpr std::int32_t kMenuBarRows = 112;
 // Bits of the window's depth buffer (the DepthBits setting: 16, 24 or 32).
 inline std::uint32_t DepthBits = 24;
 

@@ -84,6 +84,14 @@ void GlWindowSize(const GlWindow* window, int* width, int* height) {
   SDL_GL_GetDrawableSize(window->sdl, width, height);
 }
 
+void GlWindowSetTitle(GlWindow* window, const char* title) {
+  if (window != nullptr) SDL_SetWindowTitle(window->sdl, title != nullptr ? title : "");
+}
+
+const char* GlWindowTitle(const GlWindow* window) {
+  return window != nullptr ? SDL_GetWindowTitle(window->sdl) : "";
+}
+
 GlContext* GlContextCreate(GlWindow* window, GlContext* shareLists) {
   if (shareLists != nullptr) {
     // SDL shares with the context current at creation.

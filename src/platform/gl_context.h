@@ -39,6 +39,9 @@ GlWindow* GlWindowCreate(const GlWindowDesc& desc);
 void GlWindowDestroy(GlWindow* window);
 // The drawable size in pixels.
 void GlWindowSize(const GlWindow* window, int* width, int* height);
+// The caption of the window's frame (UTF-8); a null window does nothing or reads "".
+void GlWindowSetTitle(GlWindow* window, const char* title);
+const char* GlWindowTitle(const GlWindow* window);
 
 // Creates a context for the window and makes it current there. With `shareLists`, the new
 // context shares display lists and textures with it. Null on failure.

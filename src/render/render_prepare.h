@@ -13,6 +13,7 @@
 #include "geometry/patch_borders.h"
 #include "gfx/camera.h"
 #include "gfx/pbuffer.h"
+#include "gfx/view_plane.h"
 #include "mapengine/map_pool.h"
 #include "mapengine/vertex_grid.h"
 
@@ -33,8 +34,6 @@ inline constexpr std::uint32_t kScratchBlockBytes = 0x628000;
 inline constexpr std::uint32_t kScratchRecordBytes = 20;
 inline constexpr std::uint32_t kScratchPoolFloats =
     (kScratchBlockBytes - kItemMax * kScratchRecordBytes) / 4;
-// The loading scene's viewport leaves this many rows at the top for the menu bar.
-inline constexpr std::int32_t kMenuBarRows = 112;
 
 // The objects of one call, released on every way out.
 extern Pbuffer PrepPbuffer;

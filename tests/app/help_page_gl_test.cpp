@@ -6,7 +6,6 @@
 
 #include "app/help_page.h"
 #include "app/main_plane.h"
-#include "app/pending_shell.h"
 #include "app/web_links.h"
 #include "foundation/search_dirs.h"
 #include "gui/gui_globals.h"

@@ -8,7 +8,6 @@
 
 #include "app/main_interface.h"
 #include "app/main_plane.h"
-#include "app/pending_shell.h"
 #include "app/welcome_screen.h"
 #include "app/window_init.h"
 #include "app/window_proc.h"

@@ -9,7 +9,6 @@
 
 #include "app/help_page.h"
 #include "app/main_interface.h"
-#include "app/pending_shell.h"
 #include "app/web_links.h"
 #include "app/welcome_screen.h"
 #include "foundation/search_dirs.h"
