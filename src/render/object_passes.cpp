@@ -63,6 +63,18 @@ void AlphaOperand(GLenum operand) {
   glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA_ARB, static_cast<GLint>(operand));
 }
 
+// Alpha REPLACE of the primary colour's alpha (1 here): the pixel is marked as standing in
+// front of the sky. The sky dome, drawn after the objects, shows in proportion to one minus
+// the destination alpha; one minus the alpha of a one-channel light texture or of the fog
+// texture at the range's own coordinates would leave 0 there, and the dome would paint over
+// every object drawn without the register combiners.
+void OpaqueAlpha() {
+  EnvCombine();
+  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA_ARB, GL_REPLACE);
+  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA_ARB, GL_PRIMARY_COLOR_ARB);
+  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA_ARB, GL_SRC_ALPHA);
+}
+
 void Blend(GLenum source, GLenum destination) {
   glEnable(GL_BLEND);
   glBlendFunc(source, destination);
@@ -213,7 +225,7 @@ void LightPass(SkinTextureSet& t, const BatchRange& range) {
   FloatTexture2DBind(t.light, kModeKeepEnvironment, 0);
   CombineRgb(GL_ADD, GL_PREVIOUS_ARB, GL_CONSTANT_ARB);
   glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, t.skyColour);
-  AlphaOperand(GL_ONE_MINUS_SRC_ALPHA);
+  OpaqueAlpha();
 }
 
 void DiffusePass(SkinTextureSet& t, std::uint32_t code, const float* matrix,
@@ -252,7 +264,7 @@ void DiffusePass(SkinTextureSet& t, std::uint32_t code, const float* matrix,
     glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA_ARB, GL_SRC_ALPHA);
     FogCoordinates(matrix);
   } else {
-    AlphaOperand(GL_ONE_MINUS_SRC_ALPHA);
+    OpaqueAlpha();  // the multiply keeps the light pass's alpha
   }
 }
 

@@ -2,7 +2,11 @@
 // skins generation, skin connection, render (fx shading), water and environment. Each opens
 // with its report and reports as it works; a zero answer of the progress callback makes it
 // return 0 at once, and so does a failing fx program (FxFailed then 1). The water and
-// environment stages are still stand-ins that only make their reports.
+// environment stages live in water_environment_stages.cpp: the water stage draws each
+// portal's scene from above into the back buffer and reads it back into the portal's two
+// textures (a portal whose rectangle has no area is skipped but counted); the environment
+// stage sets every item's box and centre in its skin slot and captures the cube of every
+// item whose flags ask for one, drawing the faces as secondary views on boards of class bit 2.
 //
 // The stage fraction of every report is the share of the stage's units done (items,
 // connections or portals), 1 at the final report of a stage without units, so it stays
@@ -42,6 +46,7 @@ std::uint32_t SkinsConnectStage(FxExecContext& global);
 // Shades the items in `item`, reading the shared results of `global`, whose maps it gives
 // back at its end; draws the preview into the window every 128 items when `camera` is given.
 std::uint32_t ShadersRenderStage(Camera* camera, FxExecContext& item, FxExecContext& global);
+// One report per portal (portals done / portals), one every 32 items.
 std::uint32_t ShadersWaterStage();
 std::uint32_t ShadersEnvironmentStage();
 

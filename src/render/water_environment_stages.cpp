@@ -3,6 +3,7 @@
 // into the portal's two float textures; "Shaders / Environment" sets every item's box and
 // centre in its skin slot and captures the environment cube of every item that asks for one.
 #include <algorithm>
+#include <cmath>
 
 #include "geometry/item_tables.h"
 #include "geometry/path_set.h"
@@ -13,6 +14,7 @@
 #include "gfx/texture_cube_blur.h"
 #include "gfx/viewport_rect.h"
 #include "gfx/water_pass.h"
+#include "platform/gl.h"
 #include "render/environment_capture.h"
 #include "render/object_draw.h"
 #include "render/object_passes.h"
@@ -37,6 +39,24 @@ constexpr float kCubeBlurPerDullness = 9.0f;
 constexpr float kCubeMaxLod = 3.0f;
 constexpr std::uint32_t kCubeUploadMode = 2;
 
+// The stages draw the scene as the frames do, with the depth test passing equal depths: an
+// object drawn in several passes (boards without register combiners) lays its later passes
+// over its first at the same depth, which GL's default GL_LESS would reject. The caller's
+// function comes back at the end.
+class FrameDepthFunc {
+ public:
+  FrameDepthFunc() {
+    glGetIntegerv(GL_DEPTH_FUNC, &saved_);
+    glDepthFunc(GL_LEQUAL);
+  }
+  ~FrameDepthFunc() { glDepthFunc(static_cast<GLenum>(saved_)); }
+  FrameDepthFunc(const FrameDepthFunc&) = delete;
+  FrameDepthFunc& operator=(const FrameDepthFunc&) = delete;
+
+ private:
+  GLint saved_ = GL_LESS;
+};
+
 void RestoreMainView() {
   if (RenderViewPlane != nullptr) RestoreViewport(*RenderViewPlane);
 }
@@ -44,6 +64,14 @@ void RestoreMainView() {
 // The window the session camera draws into.
 ViewPlane* SessionWindow() {
   return SessionCamera != nullptr ? CameraTag(*SessionCamera) : RenderViewPlane;
+}
+
+// A portal whose rectangle has no area (or is not finite) has no view to draw: its
+// orthographic volume would be empty, which GL rejects.
+bool PortalHasArea(const Portal& q) {
+  const float sx = q.corner1[0] - q.corner0[0], sy = q.corner1[1] - q.corner0[1];
+  return sx > 0 && sy > 0 && std::isfinite(sx) && std::isfinite(sy) &&
+         std::isfinite(q.corner0[2]);
 }
 
 void RenderPortalReadback(Portal& q, OrthoPass& pass) {
@@ -92,11 +120,12 @@ void CaptureItemCube(SceneObject& d, SkinSlot& s, const PathSet& p, bool patch, 
 
 std::uint32_t ShadersWaterStage() {
   if (!PrepareReport(kStageWater, 0.0f, 0.9f)) return 0;
+  const FrameDepthFunc depth;
   RestoreMainView();
   OrthoPass& pass = *RenderPrepareBuildStatics().waterCamera;
   const std::uint32_t portals = std::min(gPortalCount, kPortalMax);
   for (std::uint32_t k = 0; k < portals; ++k) {
-    RenderPortalReadback(gPortals[k], pass);
+    if (PortalHasArea(gPortals[k])) RenderPortalReadback(gPortals[k], pass);
     const float f = StageFraction(k + 1, portals);
     if (!PrepareReport(kStageWater, f, 0.9f + 0.05f * f)) return 0;
     RestoreMainView();
@@ -106,6 +135,7 @@ std::uint32_t ShadersWaterStage() {
 
 std::uint32_t ShadersEnvironmentStage() {
   if (!PrepareReport(kStageEnvironment, 0.0f, 0.95f)) return 0;
+  const FrameDepthFunc depth;
   RestoreMainView();
   Camera& camera = *RenderPrepareBuildStatics().environmentCamera;
   const std::uint32_t board = RenderViewPlane != nullptr ? RenderViewPlane->boardClass : BoardClass;

@@ -247,8 +247,9 @@ TEST_F(ObjectPassesGlTest, PassesWithoutRegisterCombinersDrawTheirTerms) {
     const C3 cube = combine ? Clamp(Add(Rgb(kCube), Scale(kCube[3], Rgb(kCube2))))
                             : Clamp(Add({kCube[3], kCube[3], kCube[3]}, Scale(-1, Rgb(kCube))));
     for (const bool mirrored : {false, true}) {
-      Expect(0, mirrored, lit);
-      Expect(1, mirrored, Mul(background, Clamp(diffuse)));
+      // Alpha 1 marks the pixel as in front of the sky; the diffuse multiply keeps it.
+      Expect(0, mirrored, lit, 1.0);
+      Expect(1, mirrored, Mul(background, Clamp(diffuse)), kBackground[3]);
       Expect(1 | kPassFog, mirrored, Mul(background, Clamp(diffuse)),
              kBackground[3] * FogAlpha(kFogS, kFogT));
       Expect(3, mirrored, Add(background, mirrored ? emissive0 : Clamp(emissive)));
