@@ -51,25 +51,7 @@ std::uint32_t Unwind(std::uint32_t result, FxExecContext& global, FxExecContext&
   return result;
 }
 
-void LoadingScene(Camera& camera) {
-  DisableVertexArrays(gGeometryBatchBuffer);
-  EnableVertexArrays(gGeometryBatchBuffer);
-  glClearColor(0.1f, 0.1f, 0.1f, 0.0f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-  SetLoadingViewport();
-  glCullFace(GL_FRONT);
-  glFrontFace(GL_CCW);
-  glDisable(GL_TEXTURE_2D);
-  CameraApply(camera);
-  // Only where the driver lists the extension: elsewhere the token is not known.
-  if (MultiSampleQuality != 0 && HasExtension(kExtMultisampleFilterHint) != 0)
-    glHint(GL_MULTISAMPLE_FILTER_HINT_NV, GL_NICEST);
-  SceneDraw(&camera, kSceneModeLoading, nullptr);
-  CameraRestore(camera);
-  SetWholeWindowViewport();
-  DrawScreenPlanes();
-  SwapWindowBuffers();
-}
+void LoadingScene(Camera& camera) { DrawProgressScene(camera, kSceneModeLoading, true); }
 
 void OutlineView() {
   if (MultiSampleMode != 0 && RenderViewPlane != nullptr && PrepPbuffer.valid == 0)
@@ -205,6 +187,26 @@ float SmallestProjection(std::uint32_t item, const float* sun) {
 }
 
 }  // namespace
+
+void DrawProgressScene(Camera& camera, std::uint32_t sceneMode, bool filterHint) {
+  DisableVertexArrays(gGeometryBatchBuffer);
+  EnableVertexArrays(gGeometryBatchBuffer);
+  glClearColor(0.1f, 0.1f, 0.1f, 0.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  SetLoadingViewport();
+  glCullFace(GL_FRONT);
+  glFrontFace(GL_CCW);
+  glDisable(GL_TEXTURE_2D);
+  CameraApply(camera);
+  // Only where the driver lists the extension: elsewhere the token is not known.
+  if (filterHint && MultiSampleQuality != 0 && HasExtension(kExtMultisampleFilterHint) != 0)
+    glHint(GL_MULTISAMPLE_FILTER_HINT_NV, GL_NICEST);
+  SceneDraw(&camera, sceneMode, nullptr);
+  CameraRestore(camera);
+  SetWholeWindowViewport();
+  DrawScreenPlanes();
+  SwapWindowBuffers();
+}
 
 void ReleasePrepareScratch() {
   PbufferDestroy(PrepPbuffer);

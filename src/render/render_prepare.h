@@ -60,4 +60,10 @@ void TransformVertexGrids(VertexGrid& x, VertexGrid& y, VertexGrid& z, const flo
 // Drops the off-screen buffer and the scratch block (on every way out of a call).
 void ReleasePrepareScratch();
 
+// A frame of the preparation in the window: the scene as far as it is made, drawn by
+// `SceneDraw` in `sceneMode` from `camera` in the view below the menu bar, the progress
+// planes over it, then the swap. `filterHint` asks the multisample filter for its best where
+// the driver has it.
+void DrawProgressScene(Camera& camera, std::uint32_t sceneMode, bool filterHint);
+
 }  // namespace veskor

@@ -305,22 +305,7 @@ std::uint32_t RenderItem(std::uint32_t i, RenderItemContext& context) {
 namespace {
 
 // The scene as far as it is finished, under the progress planes.
-void DrawPreview(Camera& camera) {
-  DisableVertexArrays(gGeometryBatchBuffer);
-  EnableVertexArrays(gGeometryBatchBuffer);
-  glClearColor(0.1f, 0.1f, 0.1f, 0.0f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-  SetLoadingViewport();
-  glCullFace(GL_FRONT);
-  glFrontFace(GL_CCW);
-  glDisable(GL_TEXTURE_2D);
-  CameraApply(camera);
-  SceneDraw(&camera, kSceneModePreview, nullptr);
-  CameraRestore(camera);
-  SetWholeWindowViewport();
-  DrawScreenPlanes();
-  SwapWindowBuffers();
-}
+void DrawPreview(Camera& camera) { DrawProgressScene(camera, kSceneModePreview, false); }
 
 // Multisampling made the off-screen buffer: the passes after this stage draw in the window.
 void DropOffscreenBuffer() {
