@@ -93,6 +93,10 @@ void FogAlphaPass(Portal& q) {
   TextureAlphaCombine();
   SetPlanarTexGen(V, FogParams.exp, FogParams.intensity, FogParams.zstart, FogParams.zdistance,
                   FogParams.zintensity, nullptr);
+  // Generation gives s and t only; r and q come from unit 0's current coordinate, which the
+  // offset path's reflection quad left at a wave coordinate (q = 1 / t). Fetches divide by q,
+  // so set it back to 1 for the fog lookup.
+  glMultiTexCoord4fARB(GL_TEXTURE0_ARB, 0, 0, 0, 1);
   WorldQuad(q, false);
   glDisable(GL_TEXTURE_GEN_S);
   glDisable(GL_TEXTURE_GEN_T);

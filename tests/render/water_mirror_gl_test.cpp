@@ -16,6 +16,7 @@
 #include "mapengine/kernel_table.h"
 #include "platform/gl.h"
 #include "platform/gl_compat/gl_compat.h"
+#include "render/fog_texture.h"
 #include "render/water_mirror.h"
 #include "render/water_surface.h"
 #include "support/gl_test_fixture.h"
@@ -426,6 +427,39 @@ TEST_F(WaterSurfaceGlTest, DisplacementMovesWithThePhaseAndRepeats) {
     EXPECT_EQ(a, b);
     EXPECT_EQ(a, c);
   }
+}
+
+// The fog amount over the water comes from the fog texture at the depth of each water pixel,
+// whatever coordinates the reflection pass used on unit 0 (wave coordinates with w != 1 on
+// the offset path): a ramp of alpha across s checked at points of the water.
+TEST_F(WaterSurfaceGlTest, FogAlphaFollowsTheDepthOnBothPaths) {
+  const float mirror[3] = {0.8f, 0.6f, 0.4f};
+  FloatTexture2DRealloc(FogTexture, 4, 8, 0);
+  auto* texels = static_cast<float*>(FogTexture.pixels.data);
+  for (int i = 0; i < 256; ++i)
+    for (int c = 0; c < 4; ++c) texels[4 * i + c] = c == 3 ? static_cast<float>(i) / 255 : 0;
+  view.depth = 100;
+  const float points[][3] = {{0, 0, 0}, {-6, -8, 0}, {5, 8, 0}};
+  for (const bool simple : {false, true}) {
+    Frame(mirror);
+    if (simple) DrawWaterSurfaceSimple(gPortal);
+    else DrawWaterSurface(gPortal);
+    for (const auto& p : points) {
+      double ndc[2];
+      Project(view.position, view.direction, view.fovy, 1, p, ndc);
+      const int x = static_cast<int>((ndc[0] + 1) / 2 * kSize);
+      const int y = static_cast<int>((ndc[1] + 1) / 2 * kSize);
+      double d[3] = {view.direction[0], view.direction[1], view.direction[2]};
+      const double n = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+      double depth = 0;
+      for (int i = 0; i < 3; ++i) depth += (p[i] - view.position[i]) * d[i] / n;
+      const double sCoord = depth / 100;
+      EXPECT_NEAR(test::ReadPixel(x, y).a, 255 * (sCoord * 256 - 0.5) / 255, 3)
+          << "simple " << simple << " at " << p[0] << ", " << p[1];
+    }
+    CameraRestore(view);
+  }
+  view.depth = 1000;
 }
 
 }  // namespace
