@@ -49,8 +49,6 @@ class RunCommand : public ::testing::Test {
   RunOutcome Start(const std::string& world, const std::vector<std::pair<const char*, const char*>>& env) {
     const std::string messages = dir_.Path("messages"), shot = dir_.Path("shot.png");
     const std::string script = test::kSourceDir + "scripts/run";
-    const std::string suppressions =
-        "suppressions=" + dir_.Write("leaks.supp", "leak:libdbus-1.so\nleak:swrast_dri.so\n");
     const pid_t pid = fork();
     if (pid == 0) {
       setenv("VESKOR_REGISTRY", dir_.Path("registry").c_str(), 1);
@@ -60,7 +58,9 @@ class RunCommand : public ::testing::Test {
       setenv("VESKOR_AUTOQUIT", "5", 1);
       setenv("VESKOR_CAPTURE", shot.c_str(), 1);
       setenv("ALSOFT_DRIVERS", "null", 1);
-      setenv("LSAN_OPTIONS", suppressions.c_str(), 1);
+      // In sanitizer builds the leak check of a whole run is the Program tests'; here it would
+      // only add the leak checker's own failures to stop a loaded machine's threads.
+      setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
       for (const auto& [name, value] : env) setenv(name, value, 1);
       execl("/bin/bash", "bash", script.c_str(), "--start", test::kProductDir.c_str(),
             world.c_str(), nullptr);
