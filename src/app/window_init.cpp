@@ -20,6 +20,7 @@
 #include "gfx/texture_names.h"
 #include "platform/gl.h"
 #include "platform/offscreen.h"
+#include "platform/wgl_tokens.h"
 #include "platform/window.h"
 #include "platform/window_display.h"
 
@@ -28,26 +29,6 @@ namespace veskor {
 PixelFormatBits ChosenPixelFormat{};
 
 namespace {
-
-// Tokens of WGL_ARB_pixel_format and WGL_ARB_multisample.
-enum : int {
-  kWglDrawToWindow = 0x2001,
-  kWglDrawToBitmap = 0x2002,
-  kWglAcceleration = 0x2003,
-  kWglSupportOpenGl = 0x2010,
-  kWglDoubleBuffer = 0x2011,
-  kWglStereo = 0x2012,
-  kWglPixelType = 0x2013,
-  kWglColorBits = 0x2014,
-  kWglAlphaBits = 0x201B,
-  kWglDepthBits = 0x2022,
-  kWglStencilBits = 0x2023,
-  kWglAuxBuffers = 0x2024,
-  kWglFullAcceleration = 0x2027,
-  kWglTypeRgba = 0x202B,
-  kWglSampleBuffers = 0x2041,
-  kWglSamples = 0x2042,
-};
 
 constexpr unsigned kMaxFormats = 32;
 
