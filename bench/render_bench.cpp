@@ -21,24 +21,12 @@
 #include "render/fog_texture.h"
 #include "render/object_passes.h"
 
+#include "bench_gl.h"
+
 namespace veskor {
 namespace {
 
-bool GlReady() {
-  static int ready = -1;
-  if (ready >= 0) return ready == 1;
-  setenv("LP_NUM_THREADS", "2", 0);
-  const char* display = std::getenv("DISPLAY");
-  if (display == nullptr || display[0] == '\0') setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  InitKernelTable();
-  GlWindow* window = GlWindowCreate(GlWindowDesc{});
-  ready = window != nullptr && GlContextCreate(window, nullptr) != nullptr ? 1 : 0;
-  if (ready == 0) return false;
-  LoadWglExtensions();
-  LoadGlExtensions();
-  InitTextureNames();
-  return true;
-}
+bool GlReady() { return BenchGlReady(); }
 
 bool SinglePassBoard() {
   return TextureUnitCount == 4 && HasExtension(kExtRegisterCombiners2) != 0 &&

@@ -30,6 +30,8 @@
 #include "render/render_session.h"
 #include "render/scene_draw.h"
 
+#include "bench_gl.h"
+
 namespace veskor {
 namespace {
 
@@ -38,16 +40,8 @@ ViewPlane gPlane{nullptr, 800, 600, 0};
 bool GlReady() {
   static int ready = -1;
   if (ready >= 0) return ready == 1;
-  setenv("LP_NUM_THREADS", "2", 0);
-  const char* display = std::getenv("DISPLAY");
-  if (display == nullptr || display[0] == '\0') setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  InitKernelTable();
-  GlWindow* window = GlWindowCreate(GlWindowDesc{});
-  ready = window != nullptr && GlContextCreate(window, nullptr) != nullptr ? 1 : 0;
+  ready = BenchGlReady(&MainPlaneExtensionWord) ? 1 : 0;
   if (ready == 0) return false;
-  LoadWglExtensions();
-  MainPlaneExtensionWord = LoadGlExtensions();
-  InitTextureNames();
   SpatialGridInit(gSceneGrid, &gPlane, 1024, 1024, -16384, -16384, -2048, 16384, 16384, 2048);
   FullScreenMode = 0;
   WindowedWidth = 800;

@@ -22,6 +22,8 @@
 #include "render/object_draw.h"
 #include "render/scene_grid_walks.h"
 
+#include "bench_gl.h"
+
 namespace veskor {
 namespace {
 
@@ -95,21 +97,7 @@ void BM_DrawWalkSunView(benchmark::State& state) {
 }
 BENCHMARK(BM_DrawWalkSunView)->Arg(1000)->Arg(8000)->Unit(benchmark::kMicrosecond);
 
-bool GlReady() {
-  static int ready = -1;
-  if (ready >= 0) return ready == 1;
-  setenv("LP_NUM_THREADS", "2", 0);
-  const char* display = std::getenv("DISPLAY");
-  if (display == nullptr || display[0] == '\0') setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  InitKernelTable();
-  GlWindow* window = GlWindowCreate(GlWindowDesc{});
-  ready = window != nullptr && GlContextCreate(window, nullptr) != nullptr ? 1 : 0;
-  if (ready == 0) return false;
-  LoadWglExtensions();
-  LoadGlExtensions();
-  InitTextureNames();
-  return true;
-}
+bool GlReady() { return BenchGlReady(); }
 
 // 1 000 objects sharing one mesh of 500 triangles (a 25 x 10 sheet of quads in format 2) in
 // record 0, each placed by its own translation over the view.

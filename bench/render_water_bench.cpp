@@ -16,6 +16,8 @@
 #include "render/water_mirror.h"
 #include "render/water_surface.h"
 
+#include "bench_gl.h"
+
 namespace veskor {
 namespace {
 
@@ -24,16 +26,8 @@ Portal gBenchPortal;
 bool GlReady() {
   static int ready = -1;
   if (ready >= 0) return ready == 1;
-  setenv("LP_NUM_THREADS", "2", 0);
-  const char* display = std::getenv("DISPLAY");
-  if (display == nullptr || display[0] == '\0') setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  InitKernelTable();
-  GlWindow* window = GlWindowCreate(GlWindowDesc{});
-  ready = window != nullptr && GlContextCreate(window, nullptr) != nullptr ? 1 : 0;
+  ready = BenchGlReady() ? 1 : 0;
   if (ready == 0) return false;
-  LoadWglExtensions();
-  LoadGlExtensions();
-  InitTextureNames();
   Portal& p = gBenchPortal;
   p.corner0[0] = -10, p.corner0[1] = -10, p.corner0[2] = 0;
   p.corner1[0] = 10, p.corner1[1] = 10, p.corner1[2] = 0;
