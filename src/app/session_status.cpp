@@ -10,6 +10,7 @@
 #include "foundation/frame_clock.h"
 #include "gfx/texture_format.h"
 #include "gfx/viewport_rect.h"
+#include "gui/interface_frame.h"
 #include "gui/screen_planes.h"
 #include "gui/text_bitmap.h"
 #include "platform/gl.h"
@@ -27,26 +28,6 @@ constexpr std::uint32_t kTextPoints = 10;
 constexpr std::uint32_t kEscapeCode = 27;
 // The stage name's place in the progress panel's image, below the world's name.
 constexpr std::uint32_t kStageX = 20, kStageY = 80, kStageRight = 255, kStageBottom = 98;
-
-// GUI units (0..1 from the top left of the viewport), as the interface pass draws; the caller
-// pops both matrices.
-void PushInterfaceProjection() {
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-  glTranslatef(-1.0f, 1.0f, 0.0f);
-  glScalef(2.0f, -2.0f, 1.0f);
-}
-
-void PopInterfaceProjection() {
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-}
 
 void SetPen(TextBitmap& bitmap, const char* face, std::uint32_t style, float level) {
   SetTextSize(bitmap, kTextPoints);
@@ -110,7 +91,7 @@ std::int32_t ProgressOverlay(const char* label, float stageFraction, float total
   glDepthMask(GL_FALSE);
   glViewport(0, 0, static_cast<GLsizei>(ViewPlaneWidth(gMainPlane)),
              static_cast<GLsizei>(ViewPlaneHeight(gMainPlane)));
-  PushInterfaceProjection();
+  BeginGuiUnits();
   if (std::strcmp(label, LastStageLabel) != 0) {
     const double now = NowSeconds();
     if (LastStageLabel[0] != '\0') RecordStageTime(LastStageLabel, now - StageStartSeconds);
@@ -122,7 +103,7 @@ std::int32_t ProgressOverlay(const char* label, float stageFraction, float total
   TotalProgressBar.fraction = totalFraction;
   DrawPlaneTree(StageProgressBar);
   DrawPlaneTree(TotalProgressBar);
-  PopInterfaceProjection();
+  EndGuiUnits();
   std::snprintf(LastStageLabel, sizeof LastStageLabel, "%s", label);
 
   glEnable(GL_DEPTH_TEST);
@@ -163,9 +144,9 @@ void UploadSessionLog() {
 }
 
 void DrawSessionScreen() {
-  PushInterfaceProjection();
+  BeginGuiUnits();
   DrawScreenPlanes();
-  PopInterfaceProjection();
+  EndGuiUnits();
 }
 
 }  // namespace veskor
