@@ -157,13 +157,7 @@ bool Session() {
     RenderSessionInit(&w.lod.lists[2], 0.002f, &w.lod.lists[3], 0.002f, &w.lod.lists[0], 0.002f,
                       &w.lod.lists[1], 0.002f, &gParseStore, &w.currentCamera, 0.5f, 0.5f,
                       &Progress, 0, 6, 0, 10);
-    NormalizeSunDirection();
-    UpdateSkyTurbidity();
-    FogRecompute();
-    HazeRecompute();
-    WaterRecompute();
-    CloudHighRecompute();
-    CloudLowRecompute();
+    RecomputeEnvironment();
     LoadLensFlare(kLensFlareImageNames[0], kLensFlareImageNames[1], kLensFlareImageNames[2],
                   kLensFlareTable, kLensFlareTableCount);
     LoadLightRays(kLightRayImageName);

@@ -115,16 +115,6 @@ void StartRenderer(const Detail& detail) {
                     kGeometryLevels[1], kTextureLevels[0], kTextureLevels[1]);
 }
 
-void RecomputeEnvironment() {
-  NormalizeSunDirection();
-  UpdateSkyTurbidity();
-  FogRecompute();
-  HazeRecompute();
-  WaterRecompute();
-  CloudHighRecompute();
-  CloudLowRecompute();
-}
-
 // A failure shown in the status place (mode 1, blinking); the panel and the log stay.
 // Stopped (the message is null): the session panels go and the log is cleared.
 std::uint32_t Fail(const char* message) {

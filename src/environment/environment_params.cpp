@@ -138,6 +138,16 @@ void WaterRecompute() {}
 void CloudHighRecompute() {}
 void CloudLowRecompute() {}
 
+void RecomputeEnvironment() {
+  NormalizeSunDirection();
+  UpdateSkyTurbidity();
+  FogRecompute();
+  HazeRecompute();
+  WaterRecompute();
+  CloudHighRecompute();
+  CloudLowRecompute();
+}
+
 void SetSun(float x, float y, float z, const TransformRecord& illuColorCorrection) {
   const float v[3] = {x, y, z};
   if (Normalisable(v)) {

@@ -212,6 +212,8 @@ void HazeRecompute();
 void WaterRecompute();
 void CloudHighRecompute();
 void CloudLowRecompute();
+// All of the above, in that order.
+void RecomputeEnvironment();
 
 inline constexpr float kFogMinZIntensity = 1e-6f;
 
