@@ -248,9 +248,13 @@ TEST(HeightFieldBlock, NoiseLayersStartFromTheHeightOrFromFullWeightOnAnUntouche
       // Over a black image every octave is 0: the field stays flat.
       {"Layer { name(\"black.png\") } Layer { fractal(3 [0.05 2 1]) }",
        [](int, int) { return 0.0; }},
-      // Octaves of frequency 0 add nothing; a, b, e left out are 0.
-      {"Layer { fractal(4 [0.05 0 2]) } Layer { fractal(1 [0.05]) scale(0) }",
-       [&](int i, int j) { return 1.6 * Noise(X(i) * 0.05f, Y(j) * 0.05f); }},
+      // Octaves of frequency 0 add nothing; a, b, e left out are 0. A noise layer over a
+      // noise layer starts from the height that one left.
+      {"Layer { fractal(4 [0.05 0 2]) } Layer { fractal(1 [0.05]) scale(0.5) }",
+       [&](int i, int j) {
+         const double n = 1.6 * Noise(X(i) * 0.05f, Y(j) * 0.05f);
+         return n + 0.5 * (n + n * W(n));
+       }},
       {"Layer { fractal(32 [0.011 1 0.5]) scale(-1) }",
        [&](int i, int j) { return -series(i, j, 32, 1); }},
       {"Layer { name(\"grey.png\") } Layer { fractal(32 [0.011 1 0.5]) scale(0.5) }",
