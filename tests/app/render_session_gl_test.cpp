@@ -25,6 +25,7 @@
 #include "foundation/frame_clock.h"
 #include "foundation/search_dirs.h"
 #include "foundation/session_log.h"
+#include "geometry/item_tables.h"
 #include "geometry/scene_build_error.h"
 #include "geometry/subdivision_settings.h"
 #include "gfx/geometry_batch_buffer.h"
@@ -260,20 +261,25 @@ TEST_F(RenderSessionTest, TheInterfaceTexturesTakeFreshNamesAndUploadOnce) {
 }
 
 TEST_F(RenderSessionTest, ItemsTooLargeToBatchAreShownInOneBoxASession) {
-  // The composition's copy of the slab comes first, then the model's own.
-  const std::string world =
-      kCamera + WideModel() + "Composition ring { wide }\nObject { ring wide }\n";
-  const std::string head = "Warning : Render [exclamation] Geometry Item Of 'ring' Skipped : ";
+  // Two copies of the slab in each world, the composition's and the model's own: the box names
+  // the first one's object. Both copies have the same mesh.
   test::MessageCapture capture;
-  for (int session = 1; session <= 2; ++session) {
-    ASSERT_EQ(Run(world), 1u);  // drawn without them
+  std::size_t session = 0;
+  for (const std::string first : {"ring", "wide"}) {
+    const std::string second = first == "ring" ? "wide" : "ring";
+    ASSERT_EQ(Run(kCamera + WideModel() + "Composition ring { wide }\nObject { " + first + " " +
+                  second + " }\n"),
+              1u);  // drawn without them
     EXPECT_EQ(gWorld.sceneInstanceCount, 2u);
     const std::vector<std::string> shown = SkipWarnings(capture.Text());
-    ASSERT_EQ(shown.size(), std::size_t(session));  // again for the next world
+    ASSERT_EQ(shown.size(), ++session);  // again for the next world
+    const std::string head =
+        "Warning : Render [exclamation] Geometry Item Of '" + first + "' Skipped : ";
     const std::string& box = shown.back();
     ASSERT_EQ(box.substr(0, head.size()), head);
     const unsigned long vertices = std::stoul(box.substr(head.size()));
     EXPECT_GT(vertices, 65536u);
+    EXPECT_EQ(2 * vertices, gGeneratedVertexTotal);
     EXPECT_EQ(box.substr(head.size()), std::to_string(vertices) + " Vertices > 65536 !");
   }
   ASSERT_EQ(Run(kCamera), 1u);  // a world whose items all fit
