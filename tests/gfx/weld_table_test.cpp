@@ -5,12 +5,16 @@
 #include <cmath>
 #include <vector>
 
+#include "gfx/geometry_batch_buffer.h"
+
 namespace veskor {
 namespace {
 
 WeldKey Key(float x, float y = 0, float z = 0, float ks = 0, float kt = 0) {
   return {x, y, z, ks, kt, nullptr};
 }
+
+WeldKey Owned(float x, const ItemDrawRecord* owner) { return {x, 0, 0, 0, 0, owner}; }
 
 class WeldTableTest : public ::testing::Test {
  protected:
@@ -76,6 +80,21 @@ TEST_F(WeldTableTest, FindSearchesTheBucketAndBothNeighboursWrapping) {
   WeldTableReset(table);
   EXPECT_EQ(Find(Key(5)), nullptr);
   EXPECT_EQ(Insert(Key(5)), first);  // the entry block starts again
+}
+
+TEST_F(WeldTableTest, AnOwnedKeySeesOnlyItsOwnersEntries) {
+  const ItemDrawRecord a{}, b{}, c{};
+  WeldEntry* mine = Insert(Owned(50, &a));  // bucket 5
+  Insert(Owned(60, &b));                    // bucket 6, twice
+  WeldEntry* theirs = Insert(Owned(61, &b));
+  // Past both of b's entries in its own bucket to a's in the one before.
+  EXPECT_EQ(Find(Owned(61, &a)), mine);
+  EXPECT_EQ(Find(Owned(61, &b)), theirs);
+  EXPECT_EQ(Find(Owned(61, &c)), nullptr);
+  EXPECT_EQ(Find(Key(61)), theirs);  // without an owner: the first match, whoever made it
+  WeldEntry* open = Insert(Key(62));
+  EXPECT_EQ(Find(Owned(61, &a)), mine);
+  EXPECT_EQ(Find(Key(61)), open);
 }
 
 TEST_F(WeldTableTest, ALargeWorldGrowsTheTableWithoutMovingEntries) {
