@@ -52,6 +52,13 @@ TEST_F(StartupTest, EachUnreadableOrRefusedSettingEndsTheStartWithItsMessage) {
       {{{"IDL", {}}}, settings},
       {{{"XSize", {}}}, settings},
       {{{"YPos", std::string(511, '0') + "7"}}, settings},  // does not fit the buffer
+      // A number that is not wholly one counts as missing, and is not saved back.
+      {{{"XSize", "abc"}}, settings},
+      {{{"XSize", "0"}}, settings},
+      {{{"YSize", "768px"}}, settings},
+      {{{"XPos", "2147483648"}}, settings},
+      {{{"YPos", "1.5"}}, settings},
+      {{{"IDL", " -"}}, settings},
       {{{"PPS", {}}}, settings},
       {{{"ColorBits", "8"}}, "Error : Init. [stop] Unknown Nb. Bits Per Color !"},
       {{{"ColorBits", " 32"}, {"DepthBits", {}}},
