@@ -1,10 +1,13 @@
 #include "app/settings.h"
 
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "app/error_boxes.h"
@@ -76,13 +79,38 @@ const char* RequireValue(const char* key, const char* name, char* buffer) {
   return buffer;
 }
 
+// The box names neither the store nor a way to make one: stderr says which file was read,
+// what it lacks, and how a store is written.
+[[noreturn]] void DirectoriesUnreadable(const char* name) {
+  const std::string path = SettingsStorePath();
+  std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
+  if (path.empty()) {
+    std::fprintf(stderr, "veskor: no settings store: neither $VESKOR_REGISTRY nor $HOME is set\n");
+  } else if (file == nullptr) {
+    std::fprintf(stderr, "veskor: cannot read the settings store %s: %s\n", path.c_str(),
+                 std::strerror(errno));
+  } else {
+    std::fclose(file);
+    std::fprintf(stderr,
+                 "veskor: the settings store %s has no value \"%s\" of [%s] (or too long a one)\n",
+                 path.c_str(), name, kRegPathsKey);
+  }
+  std::fputs(
+      "veskor: the store is $VESKOR_REGISTRY, else $XDG_CONFIG_HOME/veskor/registry, else\n"
+      "veskor: ~/.config/veskor/registry. To write one where none exists, run scripts/run\n"
+      "veskor: [world], which then starts the program, or the write_settings_store tool:\n"
+      "veskor:   cmake --build <build dir> --target veskor_settings_store\n",
+      stderr);
+  ReportError(kPlaceMainPlane, kDirectoriesUnreadable);
+}
+
 void ReadDirectories() {
   static const char* const kNames[] = {"VeskorDir", "BinaryDir", "SystemDir", "ResourceDir",
                                        "WorkingDir"};
   char values[5][kRegValueBytes];
   for (int i = 0; i < 5; ++i) {
     if (RegReadValue(kHkeyCurrentUser, kRegPathsKey, kNames[i], values[i]) == 0)
-      ReportError(kPlaceMainPlane, kDirectoriesUnreadable);
+      DirectoriesUnreadable(kNames[i]);
   }
   // A directory that does not fit its buffer with its '/' counts as unreadable.
   if (!SetSearchDirs(values[0], values[1], values[2], values[3], values[4]))

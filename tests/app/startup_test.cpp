@@ -92,6 +92,24 @@ TEST_F(StartupTest, EachUnreadableOrRefusedSettingEndsTheStartWithItsMessage) {
   }
 }
 
+TEST_F(StartupTest, WithoutAStoreStderrNamesItAndHowToWriteOne) {
+  for (const bool file : {false, true}) {
+    test::TestStore store(dir_);
+    store.Remove("BinaryDir");
+    if (file) store.Write();  // a store without the value
+    test::MessageCapture capture;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Run(), 1);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(capture.Text(), "Error : Init. Main Plane [stop] Registry -> Directories !\n");
+    SCOPED_TRACE(said);
+    EXPECT_NE(said.find(store.path() + (file ? " has no value \"BinaryDir\"" : ": No such file")),
+              std::string::npos);
+    EXPECT_NE(said.find("scripts/run"), std::string::npos);
+    EXPECT_NE(said.find("write_settings_store"), std::string::npos);
+  }
+}
+
 TEST_F(StartupTest, FilesAndExtensionsAreCheckedInStepOrder) {
   test::TestStore store(dir_);
   store.Write();
