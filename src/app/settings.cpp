@@ -271,7 +271,16 @@ std::uint32_t SaveSettings(const MainPlane& plane) {
 
 void SaveRenderLod() {
   HideSetupPanel();
-  WriteRenderLod();
+  if (WriteRenderLod() == 0) WarnSettingsNotSaved(kPlaceSettings);
+}
+
+void WarnSettingsNotSaved(const char* place) {
+  static bool warned = false;
+  if (warned) return;
+  warned = true;
+  const std::string message = "Settings not saved !\n\nCannot write " + SettingsStorePath() +
+                              " :\n" + SettingsWriteFailure();
+  ReportWarning(place, message.c_str());
 }
 
 std::uint32_t WriteRenderLod() {

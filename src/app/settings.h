@@ -47,11 +47,17 @@ void ReadRenderLod();
 // keep their stored values), else 1.
 std::uint32_t SaveSettings(const MainPlane& plane);
 
-// Hides the setup panel when shown, then writes the RenderLOD values (WriteRenderLod).
+// Hides the setup panel when shown, then writes the RenderLOD values (WriteRenderLod); a
+// failure is warned of (WarnSettingsNotSaved).
 void SaveRenderLod();
 // Writes the RenderLOD values, each as "%.3f" in the C locale, then IsLangCtrlLOD; the first
-// failing write ends the writing (0), silently.
+// failing write ends the writing (0).
 std::uint32_t WriteRenderLod();
+
+// After a failed SaveSettings or WriteRenderLod: a Warning box at `place` that names the
+// store's file and the reason of the failure. Shown once a run: one unwritable store would
+// otherwise be told of at every save (the menu's choices, the setup panel, the exit).
+void WarnSettingsNotSaved(const char* place);
 
 // The numbers of the store, in the C locale. The whole text, blanks and tabs around it aside,
 // must be the number: a decimal integer of 32 bits (a minus sign, digits), or a finite decimal

@@ -15,6 +15,7 @@
 #include "app/window_proc.h"
 #include "foundation/search_dirs.h"
 #include "shell_test_support.h"
+#include "support/message_capture.h"
 
 namespace veskor {
 namespace {
@@ -200,6 +201,18 @@ TEST_F(SettingsTest, RenderLodIsSavedWithThreeDecimals) {
                            "CloudLow", "Overall", "IsLangCtrlLOD"})
     saved += Stored(kRegRenderLodKey, name) + " ";
   EXPECT_EQ(saved, "0.500 0.001 -0.250 1.000 0.123 0.000 1.000 TRUE ");
+
+  // A store without the key: the loss is told once a run, naming the store.
+  store_.Remove("IsLangCtrlLOD");
+  std::erase_if(store_.values, [](auto& v) { return v.key == kRegRenderLodKey; });
+  const std::string before = store_.Write();
+  test::MessageCapture capture;
+  SaveRenderLod();
+  SaveRenderLod();
+  EXPECT_EQ(capture.Text(), "Warning : Settings [exclamation] Settings not saved !\n\nCannot "
+                            "write " + store_.path() + " :\nit has no key [" + kRegRenderLodKey +
+                            "]\n");
+  EXPECT_EQ(store_.Text(), before);
 }
 
 // Under a locale that writes a decimal comma the store still reads and gets decimal points.
