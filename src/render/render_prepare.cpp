@@ -254,7 +254,7 @@ std::uint32_t RenderPrepare(Camera* camera) {
 
   const double shadingStart = NowSeconds();
   UploadEnvironment();
-  BuildSkyPassList(kSkyFlagDome | kSkyFlag2 | kSkyFlagCloudLayer);
+  BuildSkyPassList(kSkyFlagDome | kSkyFlag2 | HighCloudSkyFlag());
   if (gItemCount == 0) gSceneBox = SceneBox{};
   SortItemsAlongSun(SunDirection, ItemSunOrder);
 

@@ -490,6 +490,32 @@ TEST_F(RenderWorldTest, EnvironmentStageFlagsOwnAbsenceAndBlur) {
   EXPECT_LT(SkinSlotCube(gSkinSlots[grey]).faces[0].log2Width, s);
 }
 
+// The high clouds are drawn in the frames after the preparation: with the layer made dense,
+// most of the sky differs from the sky of the same world without its CloudHigh block, while
+// the depths stay the same (the layer writes none).
+TEST_F(RenderWorldTest, HighCloudsShowInTheSkyAfterPreparation) {
+  auto frameOf = [&](const std::string& world) {
+    gWorld.currentCamera = gWorld.cameras[0];
+    EXPECT_EQ(Session(world), 1u);
+    gWorld.currentCamera = gWorld.cameras[0];
+    return DrawFrame();
+  };
+  const Frame clouded = frameOf(WorldWith({{"coverage\\(0.2\\)", "coverage(0.9)"}}));
+  const Frame clear = frameOf(WorldWithout("CloudHigh \\{[^}]*\\}"));
+  EXPECT_EQ(clouded.depth, clear.depth);
+  int sky = 0, differing = 0;
+  for (int y = 0; y < kSide; ++y)
+    for (int x = 0; x < kSide; ++x) {
+      if (clear.Depth(x, y) != 1.0f) continue;
+      ++sky;
+      int d = 0;
+      for (int c = 0; c < 3; ++c) d = std::max(d, std::abs(int(clouded.At(x, y)[c]) - int(clear.At(x, y)[c])));
+      differing += d > 8;
+    }
+  EXPECT_GT(sky, kSide * kSide / 8);
+  EXPECT_GT(differing, sky / 2);
+}
+
 // A zero answer at each stage label in turn, and at the scene build's first report: the
 // session returns 0, a stop is no failure (no message), and the next session builds the same
 // items and prepares.
