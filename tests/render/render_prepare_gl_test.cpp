@@ -298,6 +298,28 @@ TEST_F(RenderPrepareTest, SkyPassListHasTheHighCloudLayerOfAWorldWithOne) {
   }
 }
 
+// The low clouds lie over the ground plan of the scene the build produced, widened by 1.2
+// about its middle; a world without items has the scene grid's.
+TEST_F(RenderPrepareTest, LowCloudLayerSpansTheScene) {
+  if (!textureShaders) GTEST_SKIP() << "no low clouds without texture shaders";
+  const struct {
+    bool built;
+    float extent[4];
+  } cases[] = {{true, {-140, 340, -40, 440}},
+               {false, {-16384 * 1.2f, 16384 * 1.2f, -16384 * 1.2f, 16384 * 1.2f}}};
+  for (const auto& c : cases) {
+    StartSession(nullptr);
+    CloudHighParams.present = 0;
+    if (c.built) {
+      const float box[6] = {-100, 300, 0, 400, 5, 50};
+      SceneBoxWiden(box);
+    }
+    ASSERT_EQ(RenderPrepare(nullptr), 1u);
+    const float* e = gEnvironmentState.cloudLow.extent;
+    for (int a = 0; a < 4; ++a) EXPECT_FLOAT_EQ(e[a], c.extent[a]) << c.built << " " << a;
+  }
+}
+
 TEST_F(RenderPrepareTest, SkyAndPlanetsOnlyPrepareAndDraw) {
   StartSession(&camera);
   CloudHighParams.present = CloudLowParams.present = 0;
