@@ -1,5 +1,7 @@
 #include "environment/cloud_low.h"
 
+#include <algorithm>
+
 #include "environment/environment_params.h"
 #include "environment/puff_cube_upload.h"
 #include "environment/puff_field.h"
@@ -16,6 +18,10 @@ float CloudLowDetail = 1.0f;
 namespace {
 
 constexpr float kLayerExtentScale = 1.2f;
+// A layer is never narrower than the widest spread of a cluster (2 x 1400) on either axis: a
+// narrower one would fold a cluster's puffs onto each other, and a scene without width would
+// give the drift's wrap a width of 0.
+constexpr float kMinLayerHalfWidth = 1400.0f;
 
 // int(v) within [1, top]; a value below 1 (or not a number) gives 1.
 std::uint32_t GridCount(float v, std::uint32_t top) {
@@ -28,17 +34,20 @@ float Draw() { return static_cast<float>(RandomNext()) * (1.0f / 32767.0f); }
 
 }  // namespace
 
-void GenerateCloudLow(EnvironmentState& state, const float* area, float altitude, const float* velocity,
-                      std::uint32_t cloudClass, std::uint32_t /*aspect*/, float coverage,
-                      float opacity, float granularity, const float* sunDirection) {
+void GenerateCloudLow(EnvironmentState& state, const float* area, float altitude,
+                      const float* velocity, std::uint32_t cloudClass, std::uint32_t /*aspect*/,
+                      float coverage, float opacity, float granularity,
+                      const float* sunDirection) {
   EnvironmentResetCloudLow(state, altitude, velocity);
   CloudLowLayer& layer = state.cloudLow;
   layer.detail = CloudLowDetail;
   layer.detailSixteenth = layer.detail * 0.0625f;
 
-  // The scene's ground plan widened about its middle.
-  const float halfX = (area[2] - area[0]) * 0.5f * kLayerExtentScale;
-  const float halfY = (area[3] - area[1]) * 0.5f * kLayerExtentScale;
+  // The scene's ground plan widened about its middle, to one cluster's spread at least.
+  const float halfX =
+      std::max((area[2] - area[0]) * 0.5f * kLayerExtentScale, kMinLayerHalfWidth);
+  const float halfY =
+      std::max((area[3] - area[1]) * 0.5f * kLayerExtentScale, kMinLayerHalfWidth);
   const float midX = (area[0] + area[2]) * 0.5f, midY = (area[1] + area[3]) * 0.5f;
   const float x0 = midX - halfX, x1 = midX + halfX;
   const float y0 = midY - halfY, y1 = midY + halfY;

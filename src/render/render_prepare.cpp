@@ -108,13 +108,13 @@ void CloudsHigh() {
 
 void CloudsLow() {
   const CloudLowParameters& p = CloudLowParams;
-  // Over the ground plan of the scene the build produced; a world without items has the
-  // scene grid's.
+  // Over the ground plan of the scene the build produced (widened on every axis at once); a
+  // world without items has the scene grid's.
   const SceneBox& scene = gSceneBox;
   const float* grid = gSceneGrid.worldBox;
   const float area[4] = {scene.min[0], scene.min[1], scene.max[0], scene.max[1]};
   const float gridArea[4] = {grid[0], grid[1], grid[3], grid[4]};
-  const bool built = scene.min[0] <= scene.max[0] && scene.min[1] <= scene.max[1];
+  const bool built = scene.min[0] <= scene.max[0];
   const std::uint32_t offscreen = PbufferMakeCurrent(PrepPbuffer);
   GenerateCloudLow(gEnvironmentState, built ? area : gridArea, p.altitude, p.velocity,
                    static_cast<std::uint32_t>(p.cloudClass), static_cast<std::uint32_t>(p.aspect),

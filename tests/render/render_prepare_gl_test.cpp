@@ -269,7 +269,8 @@ TEST_F(RenderPrepareTest, SkyPassListHasTheHighCloudLayerOfAWorldWithOne) {
                                                      : std::vector<std::uint32_t>{3, 4};
   auto codes = [] {
     std::vector<std::uint32_t> c;
-    for (std::uint32_t i = 0; i < gSkyPassList.count; ++i) c.push_back(gSkyPassList.entries[i].code);
+    for (std::uint32_t i = 0; i < gSkyPassList.count; ++i)
+      c.push_back(gSkyPassList.entries[i].code);
     return c;
   };
   for (const std::int32_t high : {1, 0}) {
@@ -299,19 +300,20 @@ TEST_F(RenderPrepareTest, SkyPassListHasTheHighCloudLayerOfAWorldWithOne) {
 }
 
 // The low clouds lie over the ground plan of the scene the build produced, widened by 1.2
-// about its middle; a world without items has the scene grid's.
+// about its middle and at least 2800 wide (here in y); a world without items has the scene
+// grid's.
 TEST_F(RenderPrepareTest, LowCloudLayerSpansTheScene) {
   if (!textureShaders) GTEST_SKIP() << "no low clouds without texture shaders";
   const struct {
     bool built;
     float extent[4];
-  } cases[] = {{true, {-140, 340, -40, 440}},
+  } cases[] = {{true, {-1400, 3400, -1200, 1600}},
                {false, {-16384 * 1.2f, 16384 * 1.2f, -16384 * 1.2f, 16384 * 1.2f}}};
   for (const auto& c : cases) {
     StartSession(nullptr);
     CloudHighParams.present = 0;
     if (c.built) {
-      const float box[6] = {-100, 300, 0, 400, 5, 50};
+      const float box[6] = {-1000, 3000, 0, 400, 5, 50};
       SceneBoxWiden(box);
     }
     ASSERT_EQ(RenderPrepare(nullptr), 1u);

@@ -511,7 +511,8 @@ TEST_F(RenderWorldTest, HighCloudsShowInTheSkyAfterPreparation) {
       if (clear.Depth(x, y) != 1.0f) continue;
       ++sky;
       int d = 0;
-      for (int c = 0; c < 3; ++c) d = std::max(d, std::abs(int(clouded.At(x, y)[c]) - int(clear.At(x, y)[c])));
+      for (int c = 0; c < 3; ++c)
+        d = std::max(d, std::abs(int(clouded.At(x, y)[c]) - int(clear.At(x, y)[c])));
       differing += d > 8;
     }
   EXPECT_GT(sky, kSide * kSide / 8);
