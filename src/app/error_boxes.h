@@ -12,6 +12,7 @@ inline constexpr const char* kPlaceMainPlane = "Init. Main Plane";
 inline constexpr const char* kPlaceSounds = "Init. Sounds";
 inline constexpr const char* kPlaceRender = "Render";
 inline constexpr const char* kPlaceShutdown = "Shutdown";
+inline constexpr const char* kPlaceSettings = "Settings";  // a save while the program runs
 // Captions are built in this many bytes; a longer place is cut.
 inline constexpr int kCaptionBytes = 256;
 
