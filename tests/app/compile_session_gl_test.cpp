@@ -17,6 +17,7 @@
 #include "app/session_status.h"
 #include "app/settings.h"
 #include "app/welcome_screen.h"
+#include "environment/environment_params.h"
 #include "foundation/search_dirs.h"
 #include "foundation/session_log.h"
 #include "language/fx_registry.h"
@@ -223,6 +224,20 @@ TEST_F(CompileSessionTest, TheProgressPanelNamesTheWorldByItsFirstInfo) {
     EXPECT_EQ(test::Differing(test::ViewImage(ProgressPanel), test::DrawnImage(8, 7, runs)), 0u)
         << world;
   }
+}
+
+// A world's Environment block reaches the parameters; the next world, naming none, starts
+// from the defaults again: horizon (0, 0) and both cloud layers present.
+TEST_F(CompileSessionTest, AnEnvironmentHoldsUntilTheNextWorld) {
+  dir_.Write("sky.wld", "Environment { Sky { horizon([1.5 -2]) } }\n");
+  ASSERT_EQ(CompileSession((dir_.path() + "sky.wld").c_str()), 1u);
+  EXPECT_EQ(SkyParams.horizon[0], 1.5f);
+  EXPECT_EQ(SkyParams.horizon[1], -2.0f);
+  EXPECT_EQ(CloudHighParams.present + CloudLowParams.present, 0);
+  ASSERT_EQ(CompileSession((dir_.path() + "w.wld").c_str()), 1u);
+  EXPECT_EQ(SkyParams.horizon[0], 0.0f);
+  EXPECT_EQ(SkyParams.horizon[1], 0.0f);
+  EXPECT_EQ(CloudHighParams.present + CloudLowParams.present, 2);
 }
 
 TEST_F(CompileSessionTest, ASuccessRereadsTheDetailLevelsAndLeavesExamineOff) {
