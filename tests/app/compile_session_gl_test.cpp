@@ -62,6 +62,8 @@ class CompileSessionTest : public test::GlTest {
     test::ConfigureSessionPanels();
     HidePlane(StatusPanel);
     gSessionPorts = DefaultShellPorts();
+    gSessionPorts.swapBuffers = [](MainPlane&) { ++swaps_; };
+    swaps_ = 0;
     FullScreenMode = 0;
     WindowedWidth = 300;  // room for the scene below the menu bar's 112 rows
     WindowedHeight = 400;
@@ -91,6 +93,7 @@ class CompileSessionTest : public test::GlTest {
     EXPECT_EQ(StatusPanel.hidden, 0u);
   }
 
+  static inline int swaps_ = 0;  // the session screen, shown once the world is being read
   test::TempDir dir_{"veskor_compile"};
   test::TestStore store_{dir_};
   std::filesystem::path cwd_;
@@ -127,7 +130,9 @@ TEST_F(CompileSessionTest, EachCommandLineFormOpensItsFile) {
     CompileRequest = 1;
     WorldPathTooLong = c.tooLong;
     ExtraSearchDirsClear();
+    swaps_ = 0;
     EXPECT_EQ(CompileSession(c.commandLine.c_str()), c.result) << c.commandLine;
+    EXPECT_EQ(swaps_, int(c.result)) << c.commandLine;
     EXPECT_EQ(CompileRequest, c.result) << c.commandLine;  // the caller clears it on success
     ExpectPanels(c.log, c.status);
     EXPECT_EQ(ExtraSearchDirs.count, c.result);
