@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -72,6 +73,20 @@ TEST_F(WeldTableTest, FindSearchesTheBucketAndBothNeighboursWrapping) {
     WeldEntry* e = Insert(Key(stored));
     EXPECT_EQ(Find(Key(sought)), e) << stored << " " << sought;
     EXPECT_EQ(Find(Key(2 * sought - stored)), nullptr);  // two buckets away
+  }
+  // Matches in both neighbours: the bucket before wins, whichever came first; the key's own
+  // bucket wins over both. Bucket 0's neighbour before is 1023.
+  for (const auto& [before, own, after] :
+       {std::array{40.0f, 50.0f, 60.0f}, {10230.0f, 10240.0f, 10250.0f}}) {
+    for (const bool beforeFirst : {true, false}) {
+      WeldTableReset(table);
+      WeldEntry* a = beforeFirst ? Insert(Key(before)) : nullptr;
+      Insert(Key(after));
+      if (!beforeFirst) a = Insert(Key(before));
+      EXPECT_EQ(Find(Key(own)), a) << own << " " << beforeFirst;
+      WeldEntry* o = Insert(Key(own));
+      EXPECT_EQ(Find(Key(own)), o) << own;
+    }
   }
   WeldTableReset(table);
   WeldEntry* first = Insert(Key(5));
