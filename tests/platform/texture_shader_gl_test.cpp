@@ -305,6 +305,19 @@ TEST_F(TextureShaderTest, SignedAndTwoChannelFormatsInCombinerRegisters) {
     DrawQuad({});
     ExpectCentre({half(c.value.x), half(c.value.y), half(c.value.z), half(c.value.w)}, c.what);
   }
+  // One name given new images, through each call that gives one: every draw sorts the
+  // texture by the image it has then.
+  const Vec4 grey{half(0), half(0.2f), half(0.4f), half(1)};
+  Texture(0, GL_TEXTURE_2D, 1, 1, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, unsignedTexel);
+  DrawQuad({});
+  ExpectCentre(grey, "unsigned image");
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_DSDT8_NV, 1, 1, 0, GL_DSDT_NV, GL_BYTE, signedTexel);
+  DrawQuad({});
+  ExpectCentre({0.5f, 0.5f, 0.5f, 0.5f}, "the same name with a DSDT image");
+  glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kGlTestWindowSize / 2, kGlTestWindowSize / 2, 1,
+                   1, 0);
+  DrawQuad({});
+  ExpectCentre({0.75f, 0.75f, 0.75f, 0.75f}, "the same name with an image copied from the screen");
 }
 
 // Under texture shaders the layer computes the texture environments itself; on unsigned

@@ -5,6 +5,7 @@
 // the constants as program local parameters.
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -79,19 +80,13 @@ struct FragmentKey {
 
 // ---- Reading the state ----------------------------------------------------------------
 
-GLint TexLevelInteger(GLenum target, GLenum pname) {
-  GLint value = 0;
-  ::glGetTexLevelParameteriv(target, 0, pname, &value);
-  return value;
-}
-
 // Kind and base of the texture bound to `target` on the active unit; false when it has no
 // image. The texture-shader formats are known by the driver formats they are kept in
 // (two 16-bit channels: HILO, two signed bytes: DSDT, ...; see the wrapper of glTexImage2D).
 bool InspectTexture(GLenum target, UnitKey& unit) {
-  const GLenum level = target == GL_TEXTURE_CUBE_MAP ? GL_TEXTURE_CUBE_MAP_POSITIVE_X : target;
-  if (TexLevelInteger(level, GL_TEXTURE_WIDTH) <= 0) return false;
-  switch (TexLevelInteger(level, GL_TEXTURE_INTERNAL_FORMAT)) {
+  const TextureLevel& level = BoundTextureLevel(TextureTargetIndex(target));
+  if (level.width <= 0) return false;
+  switch (level.internalFormat) {
     case GL_RG16: unit.kind = kHiloUnsigned; break;
     case GL_RG16_SNORM: unit.kind = kHiloSigned; break;
     case GL_RG8_SNORM: unit.kind = kDsdt; break;
@@ -105,12 +100,12 @@ bool InspectTexture(GLenum target, UnitKey& unit) {
     case GL_INTENSITY8_SNORM: unit.kind = kSignedRgba; break;
     default: unit.kind = kUnsignedRgba; break;
   }
-  const bool alpha = TexLevelInteger(level, GL_TEXTURE_ALPHA_SIZE) > 0;
-  if (TexLevelInteger(level, GL_TEXTURE_INTENSITY_SIZE) > 0)
+  const bool alpha = level.alphaSize > 0;
+  if (level.intensitySize > 0)
     unit.base = kBaseIntensity;
-  else if (TexLevelInteger(level, GL_TEXTURE_LUMINANCE_SIZE) > 0)
+  else if (level.luminanceSize > 0)
     unit.base = alpha ? kBaseLumAlpha : kBaseLuminance;
-  else if (TexLevelInteger(level, GL_TEXTURE_RED_SIZE) > 0)
+  else if (level.redSize > 0)
     unit.base = alpha ? kBaseRgba : kBaseRgb;
   else
     unit.base = kBaseAlpha;
@@ -253,13 +248,13 @@ void CopyPortion(const CombinerPortion& from, PortionKey& to) {
   to.mux = from.muxSum;
 }
 
-void BuildKey(const ContextState& state, FragmentKey& key) {
+void BuildKey(ContextState& state, FragmentKey& key) {
   std::memset(&key, 0, sizeof key);
-  GLint active = GL_TEXTURE0;
-  ::glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+  const int active = ActiveUnit();
   key.shaders = state.shaders.enabled;
   for (int i = 0; i < kUnits; ++i) {
     ::glActiveTexture(GL_TEXTURE0 + i);
+    state.activeUnit = i;
     UnitKey& unit = key.unit[i];
     if (state.shaders.enabled)
       ShaderUnit(state.shaders, key, i);
@@ -271,7 +266,8 @@ void BuildKey(const ContextState& state, FragmentKey& key) {
                         unit.result == kDsdtMagIntensity;
     if (!state.combiners.enabled && colour && !state.envNone[i]) TextureEnvironment(unit);
   }
-  ::glActiveTexture(static_cast<GLenum>(active));
+  ::glActiveTexture(static_cast<GLenum>(GL_TEXTURE0 + active));
+  state.activeUnit = active;
 
   if (::glIsEnabled(GL_FOG)) {
     GLint mode = GL_EXP;
@@ -768,23 +764,37 @@ GLuint CompileProgram(const std::string& text) {
   return name;
 }
 
-void UploadConstants(const ContextState& state) {
-  const DriverProcs& d = Driver();
+// The bound program's local parameters from the state: those it reads and whose values it
+// has not got already.
+void UploadConstants(const ContextState& state, ContextState::Program& program) {
+  const auto set = [&program](int index, const GLfloat* value) {
+    if ((program.localsRead & (1u << index)) == 0) return;
+    GLfloat* last = program.local[index];
+    if (std::memcmp(last, value, sizeof program.local[index]) == 0) return;
+    std::memcpy(last, value, sizeof program.local[index]);
+    Driver().programLocalParameter4fv(GL_FRAGMENT_PROGRAM_ARB, static_cast<GLuint>(index),
+                                      value);
+  };
   const RegisterCombiners& rc = state.combiners;
-  for (int c = 0; c < 2; ++c)
-    d.programLocalParameter4fv(GL_FRAGMENT_PROGRAM_ARB, kLocalGlobalConstants + c,
-                               rc.constant[c]);
+  for (int c = 0; c < 2; ++c) set(kLocalGlobalConstants + c, rc.constant[c]);
   for (int s = 0; s < kGeneralCombiners; ++s)
-    for (int c = 0; c < 2; ++c)
-      d.programLocalParameter4fv(GL_FRAGMENT_PROGRAM_ARB, kLocalStageConstants + 2 * s + c,
-                                 rc.stage[s].constant[c]);
+    for (int c = 0; c < 2; ++c) set(kLocalStageConstants + 2 * s + c, rc.stage[s].constant[c]);
   for (int i = 0; i < kUnits; ++i) {
     const ShaderStage& stage = state.shaders.stage[i];
-    d.programLocalParameter4fv(GL_FRAGMENT_PROGRAM_ARB, kLocalOffsetMatrix + i,
-                               stage.offsetMatrix);
+    set(kLocalOffsetMatrix + i, stage.offsetMatrix);
     const GLfloat scaleBias[4] = {stage.offsetScale, stage.offsetBias, 0, 0};
-    d.programLocalParameter4fv(GL_FRAGMENT_PROGRAM_ARB, kLocalOffsetScale + i, scaleBias);
+    set(kLocalOffsetScale + i, scaleBias);
   }
+}
+
+// The local parameters a program text reads (bit i: L[i]).
+std::uint32_t LocalsRead(const std::string& text) {
+  std::uint32_t read = 0;
+  for (std::size_t at = text.find("L["); at != std::string::npos; at = text.find("L[", at + 2)) {
+    const int index = std::atoi(text.c_str() + at + 2);
+    if (index >= 0 && index < kLocalCount) read |= 1u << index;
+  }
+  return read;
 }
 
 void ProgramOff(ContextState& state) {
@@ -802,11 +812,6 @@ bool NeedsProgram(const ContextState& state) {
   return false;
 }
 
-void ReleaseProgramIfIdle() {
-  ContextState& state = State();
-  if (!NeedsProgram(state)) ProgramOff(state);
-}
-
 void PrepareDraw() {
   ContextState& state = State();
   if (!NeedsProgram(state)) {
@@ -817,9 +822,13 @@ void PrepareDraw() {
   FragmentKey key;
   BuildKey(state, key);
   std::string bytes(reinterpret_cast<const char*>(&key), sizeof key);
-  auto [it, made] = state.programs.try_emplace(std::move(bytes), ContextState::Program{0, 0});
-  if (made) it->second.name = CompileProgram(GenerateProgram(key));
+  auto [it, made] = state.programs.try_emplace(std::move(bytes));
   ContextState::Program& program = it->second;
+  if (made) {
+    const std::string text = GenerateProgram(key);
+    program.name = CompileProgram(text);
+    program.localsRead = LocalsRead(text);
+  }
   if (program.name == 0) {
     ProgramOff(state);
     return;
@@ -829,7 +838,7 @@ void PrepareDraw() {
     state.boundProgram = program.name;
   }
   if (program.constantsVersion != state.constantsVersion) {
-    UploadConstants(state);
+    UploadConstants(state, program);
     program.constantsVersion = state.constantsVersion;
   }
   if (!state.programOn) {
