@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "gl_compat_gl_test.h"
@@ -225,6 +226,29 @@ TEST_F(TextureShaderTest, OffsetTextureMovesTheLookupByTheMatrix) {
     const Vec4 t = RampAt(0.4f + m[0] * ds + m[2] * dt, 0.6f + m[1] * ds + m[3] * dt);
     ExpectCentre({t.x * primary.x, t.y * primary.y, t.z * primary.z, primary.w}, "offset");
   }
+  // The program drawn has nothing of units 2 and 3, of unit 0's colour (DSDT texels give
+  // none) or of the third argument, which MODULATE does not take: the two reads, the offset,
+  // the two arguments and their product, and the moves between the steps.
+  GLint length = 0, reads = 0;
+  const auto programInteger = Proc<PFNGLGETPROGRAMIVARBPROC>("glGetProgramivARB");
+  programInteger(GL_FRAGMENT_PROGRAM_ARB, GL_PROGRAM_LENGTH_ARB, &length);
+  programInteger(GL_FRAGMENT_PROGRAM_ARB, GL_PROGRAM_TEX_INSTRUCTIONS_ARB, &reads);
+  std::string text(static_cast<std::size_t>(length), '\0');
+  Proc<PFNGLGETPROGRAMSTRINGARBPROC>("glGetProgramStringARB")(
+      GL_FRAGMENT_PROGRAM_ARB, GL_PROGRAM_STRING_ARB, text.data());
+  int instructions = 0;
+  for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
+    end = std::min(text.find('\n', at), text.size());
+    const std::string line = text.substr(at, end - at);
+    if (line.empty() || line[0] == '!' || line == "END" || line.rfind("TEMP", 0) == 0 ||
+        line.rfind("ATTRIB", 0) == 0 || line.rfind("PARAM", 0) == 0)
+      continue;
+    ++instructions;
+    for (const char* unused : {"t0", "t2", "s2", "tc2", "t3", "s3", "tc3", "a2", "cp, col0"})
+      EXPECT_EQ(line.find(unused), std::string::npos) << line;
+  }
+  EXPECT_EQ(instructions, 14) << text;
+  EXPECT_EQ(reads, 2);
   // New offsets through the sub-image call.
   const std::int8_t other[2] = {-127, 127};
   glActiveTexture(GL_TEXTURE0);

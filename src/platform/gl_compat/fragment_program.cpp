@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/gl_compat/compat_state.h"
 
@@ -357,6 +359,27 @@ void Mapping(ProgramText& p, const char* v, const char* mask, GLenum mapping) {
   }
 }
 
+// A combiner variable from a register: its value through the input mapping, in the masked
+// components. A register that reads as zero gives a constant, written as one.
+void Variable(ProgramText& p, const char* v, const char* mask, const char* reg,
+              const char* swizzle, GLenum mapping) {
+  if (std::strcmp(reg, "zero") == 0) {
+    float value = 0;  // the mapping of zero
+    switch (mapping) {
+      case GL_UNSIGNED_INVERT_NV:
+      case GL_EXPAND_NEGATE_NV: value = 1; break;
+      case GL_EXPAND_NORMAL_NV: value = -1; break;
+      case GL_HALF_BIAS_NORMAL_NV: value = -0.5f; break;
+      case GL_HALF_BIAS_NEGATE_NV: value = 0.5f; break;
+      default: break;
+    }
+    p.Line("MOV %s%s, %.1f;", v, mask, value);
+    return;
+  }
+  p.Line("MOV %s%s, %s%s;", v, mask, reg, swizzle);
+  Mapping(p, v, mask, mapping);
+}
+
 void GeneralCombinerStage(ProgramText& p, const FragmentKey& key, int s) {
   static const char* const vars[] = {"vA", "vB", "vC", "vD"};
   static const char* const masks[] = {".xyz", ".w"};
@@ -371,8 +394,7 @@ void GeneralCombinerStage(ProgramText& p, const FragmentKey& key, int s) {
       const char* reg = Register(k.input[v], false);
       const char* swizzle = k.usage[v] == GL_ALPHA ? ".w" : k.usage[v] == GL_BLUE ? ".z" : "";
       if (portion == 1 && swizzle[0] == '\0') swizzle = ".w";
-      p.Line("MOV %s%s, %s%s;", vars[v], mask, reg, swizzle);
-      Mapping(p, vars[v], mask, k.mapping[v]);
+      Variable(p, vars[v], mask, reg, swizzle, k.mapping[v]);
     }
   }
   p.Line("MUL p1, vA, vB;");
@@ -431,8 +453,7 @@ void FinalCombiner(ProgramText& p, const FragmentKey& key) {
     const char* mask = g ? ".w" : ".xyz";
     const char* swizzle = usage == GL_ALPHA ? ".w" : usage == GL_BLUE ? ".z" : "";
     if (g && swizzle[0] == '\0') swizzle = ".w";
-    p.Line("MOV %s%s, %s%s;", vars[v], mask, reg, swizzle);
-    Mapping(p, vars[v], mask, key.finalInput[v][1]);
+    Variable(p, vars[v], mask, reg, swizzle, key.finalInput[v][1]);
     if (v == 5) p.Line("MUL ef, vE, vF;");
   }
   p.Line("LRP r.xyz, vA, vB, vC;");
@@ -686,6 +707,107 @@ void CombineEnvironment(ProgramText& p, const FragmentKey& key, int i) {
   p.Line("MOV_SAT r, r;");
 }
 
+// ---- Dropping what nothing reads ---------------------------------------------------------
+
+// The components (bit c: component c) of a source operand that `components` of the result
+// read, through the operand's swizzle.
+unsigned SourceComponents(const std::string& operand, unsigned components) {
+  const std::size_t dot = operand.rfind('.');
+  const std::string swizzle = dot == std::string::npos ? "" : operand.substr(dot + 1);
+  const bool valid = (swizzle.size() == 1 || swizzle.size() == 4) &&
+                     swizzle.find_first_not_of("xyzw") == std::string::npos;
+  unsigned read = 0;
+  for (int c = 0; c < 4; ++c) {
+    if ((components & (1u << c)) == 0) continue;
+    if (!valid) read |= 1u << c;
+    else read |= 1u << (std::strchr(kComponent, swizzle[swizzle.size() == 1 ? 0 : c]) - kComponent);
+  }
+  return read;
+}
+
+// The register an operand names (sign and swizzle taken off).
+std::string RegisterOf(const std::string& operand) {
+  std::size_t begin = operand.find_first_not_of(" -");
+  if (begin == std::string::npos) return "";
+  const std::size_t dot = operand.find('.', begin);
+  return operand.substr(begin, dot == std::string::npos ? std::string::npos : dot - begin);
+}
+
+// The program without the instructions whose results nothing reads: the units and stages
+// that are off or whose results go unused (their texture reads with them), the arguments
+// and outputs a function does not take. A backward pass over the temporaries' components.
+std::string DropDeadInstructions(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
+    end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(at, end - at));
+  }
+  std::unordered_map<std::string, unsigned> live;  // temporaries: components still to be read
+  for (const std::string& line : lines) {
+    if (line.rfind("TEMP ", 0) != 0) continue;
+    for (std::size_t at = 5, end; at < line.size(); at = end + 1) {
+      end = line.find_first_of(",;", at);
+      if (end == std::string::npos) end = line.size();
+      live[RegisterOf(line.substr(at, end - at))] = 0;
+    }
+  }
+  std::vector<bool> keep(lines.size(), true);
+  for (std::size_t i = lines.size(); i-- > 0;) {
+    const std::string& line = lines[i];
+    const std::size_t space = line.find(' ');
+    if (space == std::string::npos || line.back() != ';') continue;  // END and the like
+    std::string op = line.substr(0, space);
+    if (op == "PARAM" || op == "ATTRIB" || op == "TEMP" || op == "OUTPUT") continue;
+    if (op.size() > 4 && op.compare(op.size() - 4, 4, "_SAT") == 0) op.resize(op.size() - 4);
+    std::vector<std::string> operands;
+    for (std::size_t at = space + 1, end; at < line.size(); at = end + 1) {
+      end = line.find_first_of(",;", at);
+      operands.push_back(line.substr(at, end - at));
+    }
+    // What the instruction's sources are read for: the result components that are needed.
+    unsigned needed = 0xF;
+    std::size_t firstSource = 1;
+    if (op == "KIL") {
+      firstSource = 0;
+    } else {
+      const std::string dst = RegisterOf(operands[0]);
+      auto it = live.find(dst);
+      if (it != live.end()) {
+        const std::size_t dot = operands[0].find('.');
+        unsigned written = 0;
+        if (dot == std::string::npos) written = 0xF;
+        for (std::size_t c = dot + 1; dot != std::string::npos && c < operands[0].size(); ++c)
+          if (const char* at = std::strchr(kComponent, operands[0][c]))
+            written |= 1u << (at - kComponent);
+        needed = written & it->second;
+        if (needed == 0) {
+          keep[i] = false;
+          continue;
+        }
+        it->second &= ~written;
+      }
+    }
+    const bool texture = op == "TEX" || op == "TXP" || op == "TXB";
+    const bool scalar = op == "RSQ" || op == "RCP" || op == "EX2" || op == "LG2" ||
+                        op == "POW" || op == "EXP" || op == "LOG" || op == "COS" || op == "SIN";
+    const std::size_t sources = texture ? 2 : operands.size();
+    for (std::size_t n = firstSource; n < sources; ++n) {
+      auto it = live.find(RegisterOf(operands[n]));
+      if (it == live.end()) continue;
+      const unsigned components = op == "DP3" ? 0x7u
+                                  : texture || op == "KIL" || op == "DP4" ? 0xFu
+                                  : scalar ? 0x1u
+                                           : needed;
+      it->second |= SourceComponents(operands[n], components);
+    }
+  }
+  std::string out;
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    if (keep[i] && !lines[i].empty()) out.append(lines[i]).append("\n");
+  return out;
+}
+
 std::string GenerateProgram(const FragmentKey& key) {
   ProgramText p;
   p.Line("!!ARBfp1.0");
@@ -741,7 +863,7 @@ std::string GenerateProgram(const FragmentKey& key) {
   }
   p.Line("MOV result.color, r;");
   p.Line("END");
-  return p.Text();
+  return DropDeadInstructions(p.Text());
 }
 
 GLuint CompileProgram(const std::string& text) {
