@@ -1,8 +1,9 @@
 // Register combiners and texture shaders as ARB fragment programs. Before each draw the layer
 // reads its own state and the driver's (enabled targets, bound texture formats, texture
 // environments, fog) into a key, makes the program of that key once (the equations of the
-// published extension texts, written out instruction by instruction), binds it and hands it
-// the constants as program local parameters.
+// published extension texts, written out instruction by instruction, less the instructions
+// whose results nothing reads), binds it and hands it the constants it reads that changed,
+// as program local parameters.
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
