@@ -332,7 +332,8 @@ TEST_F(TextureShaderTest, SignedAndTwoChannelFormatsInCombinerRegisters) {
   // One name given new images, through each call that gives one: every draw sorts the
   // texture by the image it has then.
   const Vec4 grey{half(0), half(0.2f), half(0.4f), half(1)};
-  Texture(0, GL_TEXTURE_2D, 1, 1, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, unsignedTexel);
+  const GLuint name =
+      Texture(0, GL_TEXTURE_2D, 1, 1, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, unsignedTexel);
   DrawQuad({});
   ExpectCentre(grey, "unsigned image");
   glTexImage2D(GL_TEXTURE_2D, 0, GL_DSDT8_NV, 1, 1, 0, GL_DSDT_NV, GL_BYTE, signedTexel);
@@ -342,6 +343,11 @@ TEST_F(TextureShaderTest, SignedAndTwoChannelFormatsInCombinerRegisters) {
                    1, 0);
   DrawQuad({});
   ExpectCentre({0.75f, 0.75f, 0.75f, 0.75f}, "the same name with an image copied from the screen");
+  // Deleted and bound again, the name is a new texture without an image: zero.
+  glDeleteTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  DrawQuad({});
+  ExpectCentre({0.5f, 0.5f, 0.5f, 0.5f}, "the same name deleted and bound again");
 }
 
 // Under texture shaders the layer computes the texture environments itself; on unsigned
