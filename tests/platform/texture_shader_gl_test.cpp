@@ -346,6 +346,7 @@ TEST_F(TextureShaderTest, SignedAndTwoChannelFormatsInCombinerRegisters) {
   // Deleted and bound again, the name is a new texture without an image: zero.
   glDeleteTextures(1, &name);
   glBindTexture(GL_TEXTURE_2D, name);
+  EXPECT_TRUE(glIsTexture(name));
   DrawQuad({});
   ExpectCentre({0.5f, 0.5f, 0.5f, 0.5f}, "the same name deleted and bound again");
 }
