@@ -88,8 +88,8 @@ inline constexpr int kTextureTargets = 5;
 // driver every time.
 inline constexpr int kTrackedUnits = 16;
 
-// The index of a texture target (a cube map face counts as the cube map); -1 for the others
-// (proxies among them).
+// The index of a texture binding target; -1 for the others (cube map faces and proxies
+// among them).
 int TextureTargetIndex(GLenum target);
 
 // What the driver answered about level 0 of a texture image: the questions a draw asks to
