@@ -109,6 +109,7 @@ GlContext* GlContextCreate(GlWindow* window, GlContext* shareLists) {
     return nullptr;
   }
   gCurrent = new GlContext{sdl, window->sdl};  // SDL makes a new context current
+  if (shareLists != nullptr) GlCompatShareObjects(gCurrent, shareLists);
   return gCurrent;
 }
 

@@ -296,9 +296,24 @@ TEST_F(RegisterCombinersTest, PerStageConstantsServeGeneralStagesOnly) {
   DrawQuad({kPrimary, halfSecondary});
   glViewport(0, 0, test::kGlTestWindowSize, test::kGlTestWindowSize);
   EXPECT_EQ(GlCompatProgramCount(), programs);
-  const auto red = [&](float c) { return std::lround(255 * (c * stage1.x + global0.x * 0.5f)); };
-  EXPECT_NEAR(test::ReadPixel(8, 8).r, red(stage0.x), 2);
-  EXPECT_NEAR(test::ReadPixel(56, 8).r, red(other.x), 2);
+  const auto red = [&](float c, float g) { return std::lround(255 * (c * stage1.x + g * 0.5f)); };
+  EXPECT_NEAR(test::ReadPixel(8, 8).r, red(stage0.x, global0.x), 2);
+  EXPECT_NEAR(test::ReadPixel(56, 8).r, red(other.x, global0.x), 2);
+  // The value the program has given again, then the one it had before: the second reaches it.
+  for (const Vec4* c : {&other, &stage0}) {
+    Procs().stageParameterfv(GL_COMBINER0_NV, GL_CONSTANT_COLOR0_NV, &c->x);
+    DrawQuad({kPrimary, halfSecondary});
+    EXPECT_NEAR(test::ReadPixel(32, 32).r, red(c->x, global0.x), 2);
+  }
+  // Each program keeps the values it was given: a new global constant drawn with the global
+  // program's turn reaches the per-stage program at its next draw too.
+  const Vec4 global0Next{0.9f, 0.4f, 0.6f, 0.8f};
+  glDisable(GL_PER_STAGE_CONSTANTS_NV);
+  Procs().parameterfv(GL_CONSTANT_COLOR0_NV, &global0Next.x);
+  DrawQuad({kPrimary, halfSecondary});
+  glEnable(GL_PER_STAGE_CONSTANTS_NV);
+  DrawQuad({kPrimary, halfSecondary});
+  EXPECT_NEAR(test::ReadPixel(32, 32).r, red(stage0.x, global0Next.x), 2);
 }
 
 // The single-pass set-up of the textured object passes: light (blue of unit 0) x low-cloud
@@ -371,6 +386,38 @@ TEST_F(RegisterCombinersTest, StateReadsBackAndOffSwitchesTheProgramAway) {
   EXPECT_FALSE(glIsEnabled(GL_FRAGMENT_PROGRAM_ARB));
   DrawQuad({kPrimary});
   ExpectCentre(kPrimary, "fixed function");
+
+  // So do rectangles, and draws after an attribute pop that brought the driver's program
+  // switch back on.
+  FinalShows(GL_ZERO);
+  for (const bool pop : {false, true}) {
+    glEnable(GL_REGISTER_COMBINERS_NV);
+    DrawQuad({kPrimary});
+    ExpectCentre({0, 0, 0, 0}, "combiners");
+    if (pop) glPushAttrib(GL_ENABLE_BIT);
+    glDisable(GL_REGISTER_COMBINERS_NV);
+    glColor4f(kPrimary.x, kPrimary.y, kPrimary.z, kPrimary.w);
+    glRectf(-1, -1, 1, 1);
+    ExpectCentre(kPrimary, "rectangle");
+    if (!pop) continue;
+    glPopAttrib();
+    glClear(GL_COLOR_BUFFER_BIT);
+    DrawQuad({kPrimary});
+    ExpectCentre(kPrimary, "after the pop");
+  }
+  // A pop of the texture bit brings back the bindings: a bind after it reaches the driver.
+  Texel(0, {1, 0, 0, 1});
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+  const GLuint red = textures_.back();
+  Texel(0, {0, 1, 0, 1});
+  const GLuint green = textures_.back();
+  glBindTexture(GL_TEXTURE_2D, red);
+  glPushAttrib(GL_TEXTURE_BIT);
+  glBindTexture(GL_TEXTURE_2D, green);
+  glPopAttrib();
+  glBindTexture(GL_TEXTURE_2D, green);
+  DrawQuad({kPrimary});
+  ExpectCentre({0, 1, 0, 1}, "bound after the pop");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "gl_compat_gl_test.h"
@@ -225,6 +226,29 @@ TEST_F(TextureShaderTest, OffsetTextureMovesTheLookupByTheMatrix) {
     const Vec4 t = RampAt(0.4f + m[0] * ds + m[2] * dt, 0.6f + m[1] * ds + m[3] * dt);
     ExpectCentre({t.x * primary.x, t.y * primary.y, t.z * primary.z, primary.w}, "offset");
   }
+  // The program drawn has nothing of units 2 and 3, of unit 0's colour (DSDT texels give
+  // none) or of the third argument, which MODULATE does not take: the two reads, the offset,
+  // the two arguments and their product, and the moves between the steps.
+  GLint length = 0, reads = 0;
+  const auto programInteger = Proc<PFNGLGETPROGRAMIVARBPROC>("glGetProgramivARB");
+  programInteger(GL_FRAGMENT_PROGRAM_ARB, GL_PROGRAM_LENGTH_ARB, &length);
+  programInteger(GL_FRAGMENT_PROGRAM_ARB, GL_PROGRAM_TEX_INSTRUCTIONS_ARB, &reads);
+  std::string text(static_cast<std::size_t>(length), '\0');
+  Proc<PFNGLGETPROGRAMSTRINGARBPROC>("glGetProgramStringARB")(
+      GL_FRAGMENT_PROGRAM_ARB, GL_PROGRAM_STRING_ARB, text.data());
+  int instructions = 0;
+  for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
+    end = std::min(text.find('\n', at), text.size());
+    const std::string line = text.substr(at, end - at);
+    if (line.empty() || line[0] == '!' || line == "END" || line.rfind("TEMP", 0) == 0 ||
+        line.rfind("ATTRIB", 0) == 0 || line.rfind("PARAM", 0) == 0)
+      continue;
+    ++instructions;
+    for (const char* unused : {"t0", "t2", "s2", "tc2", "t3", "s3", "tc3", "a2", "cp, col0"})
+      EXPECT_EQ(line.find(unused), std::string::npos) << line;
+  }
+  EXPECT_EQ(instructions, 14) << text;
+  EXPECT_EQ(reads, 2);
   // New offsets through the sub-image call.
   const std::int8_t other[2] = {-127, 127};
   glActiveTexture(GL_TEXTURE0);
@@ -305,6 +329,26 @@ TEST_F(TextureShaderTest, SignedAndTwoChannelFormatsInCombinerRegisters) {
     DrawQuad({});
     ExpectCentre({half(c.value.x), half(c.value.y), half(c.value.z), half(c.value.w)}, c.what);
   }
+  // One name given new images, through each call that gives one: every draw sorts the
+  // texture by the image it has then.
+  const Vec4 grey{half(0), half(0.2f), half(0.4f), half(1)};
+  const GLuint name =
+      Texture(0, GL_TEXTURE_2D, 1, 1, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, unsignedTexel);
+  DrawQuad({});
+  ExpectCentre(grey, "unsigned image");
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_DSDT8_NV, 1, 1, 0, GL_DSDT_NV, GL_BYTE, signedTexel);
+  DrawQuad({});
+  ExpectCentre({0.5f, 0.5f, 0.5f, 0.5f}, "the same name with a DSDT image");
+  glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kGlTestWindowSize / 2, kGlTestWindowSize / 2, 1,
+                   1, 0);
+  DrawQuad({});
+  ExpectCentre({0.75f, 0.75f, 0.75f, 0.75f}, "the same name with an image copied from the screen");
+  // Deleted and bound again, the name is a new texture without an image: zero.
+  glDeleteTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  EXPECT_TRUE(glIsTexture(name));
+  DrawQuad({});
+  ExpectCentre({0.5f, 0.5f, 0.5f, 0.5f}, "the same name deleted and bound again");
 }
 
 // Under texture shaders the layer computes the texture environments itself; on unsigned

@@ -2,6 +2,7 @@
 // wrappers of platform/gl.h.
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,6 +18,7 @@ int gEnabled = -1;  // -1: not yet read from the environment
 
 struct ContextEntry {
   ContextState state;
+  std::shared_ptr<SharedObjects> shared = std::make_shared<SharedObjects>();
   int servesShading = -1;  // the driver's answers, asked once per context
   int servesObjectBuffers = -1;
 };
@@ -66,6 +68,8 @@ void APIENTRY SetFragmentShaderConstantFixed(GLuint dst, const GLfloat* value) {
   Driver().programEnvParameter4f(GL_FRAGMENT_PROGRAM_ARB, 0, 0, 0, 0, 0);
 }
 
+void APIENTRY ActiveTextureEntry(GLenum unit) { veskor::glActiveTexture(unit); }
+
 // How many values the vector forms of TexEnv carry for a texture-shader parameter.
 int ShaderEnvCount(GLenum pname) {
   switch (pname) {
@@ -74,12 +78,6 @@ int ShaderEnvCount(GLenum pname) {
     case GL_CONST_EYE_NV: return 3;
     default: return 1;
   }
-}
-
-int ActiveUnit() {
-  GLint unit = GL_TEXTURE0;
-  ::glGetIntegerv(GL_ACTIVE_TEXTURE, &unit);
-  return unit - GL_TEXTURE0;
 }
 
 // TexEnv with the TEXTURE_SHADER_NV target; values as floats, `count` of them given.
@@ -118,13 +116,8 @@ bool EnvMode(GLenum target, GLenum pname, GLenum mode) {
   if (target != GL_TEXTURE_ENV || pname != GL_TEXTURE_ENV_MODE || !ServesShading()) return false;
   const int unit = ActiveUnit();
   if (unit < 0 || unit >= kUnits) return false;
-  ContextState& state = State();
-  state.envNone[unit] = mode == GL_NONE;
-  if (mode != GL_NONE) {
-    ReleaseProgramIfIdle();
-    return false;
-  }
-  return true;
+  State().envNone[unit] = mode == GL_NONE;
+  return mode == GL_NONE;
 }
 
 // The formats Mesa has for the texture-shader formats; 0 for other formats.
@@ -169,9 +162,106 @@ GLenum MesaExternalFormat(GLenum format) {
   }
 }
 
+GLenum BindingQuery(int t) {
+  static const GLenum queries[kTextureTargets] = {
+      GL_TEXTURE_BINDING_1D, GL_TEXTURE_BINDING_2D, GL_TEXTURE_BINDING_3D,
+      GL_TEXTURE_BINDING_CUBE_MAP, GL_TEXTURE_BINDING_RECTANGLE};
+  return queries[t];
+}
+
+// The layer's record of the name bound to target `t` on the active unit, or null when the
+// unit is past the ones it follows.
+std::int64_t* BindingSlot(int t) {
+  const int unit = ActiveUnit();
+  return unit >= 0 && unit < kTrackedUnits ? &State().bound[unit][t] : nullptr;
+}
+
+// The image of the texture bound to `target` on the active unit is given anew: what the
+// layer kept of it goes.
+void ImageRespecified(GLenum target) {
+  const bool face =
+      target >= GL_TEXTURE_CUBE_MAP_POSITIVE_X && target <= GL_TEXTURE_CUBE_MAP_NEGATIVE_Z;
+  const int t = TextureTargetIndex(face ? GL_TEXTURE_CUBE_MAP : target);
+  if (t >= 0) Shared().textures.erase(BoundTexture(t));
+}
+
+// The names are deleted (`deleted`) or newly made: their images go, and so do the bindings
+// of deleted names (to 0 in this context, as GL does; unknown in the contexts sharing them).
+void NamesRenewed(GLsizei n, const GLuint* names, bool deleted) {
+  if (n <= 0 || names == nullptr) return;
+  SharedObjects& shared = Shared();
+  for (GLsizei i = 0; i < n; ++i) shared.textures.erase(names[i]);
+  if (!deleted) return;
+  const ContextEntry& current = CurrentEntry();
+  for (auto& [context, entry] : Contexts()) {
+    if (entry.shared.get() != &shared) continue;
+    const std::int64_t replacement = &entry == &current ? 0 : -1;
+    for (auto& unit : entry.state.bound)
+      for (std::int64_t& name : unit)
+        if (name > 0 && std::find(names, names + n, static_cast<GLuint>(name)) != names + n)
+          name = replacement;
+  }
+}
+
 }  // namespace
 
 ContextState& State() { return CurrentEntry().state; }
+
+SharedObjects& Shared() { return *CurrentEntry().shared; }
+
+int TextureTargetIndex(GLenum target) {
+  switch (target) {
+    case GL_TEXTURE_1D: return 0;
+    case GL_TEXTURE_2D: return 1;
+    case GL_TEXTURE_3D: return 2;
+    case GL_TEXTURE_CUBE_MAP: return 3;
+    case GL_TEXTURE_RECTANGLE: return 4;
+    default: return -1;
+  }
+}
+
+int ActiveUnit() {
+  ContextState& state = State();
+  if (state.activeUnit < 0) {
+    GLint unit = GL_TEXTURE0;
+    ::glGetIntegerv(GL_ACTIVE_TEXTURE, &unit);
+    state.activeUnit = unit - GL_TEXTURE0;
+  }
+  return state.activeUnit;
+}
+
+GLuint BoundTexture(int t) {
+  std::int64_t* slot = BindingSlot(t);
+  if (slot != nullptr && *slot >= 0) return static_cast<GLuint>(*slot);
+  GLint name = 0;
+  ::glGetIntegerv(BindingQuery(t), &name);
+  if (slot != nullptr) *slot = name;
+  return static_cast<GLuint>(name);
+}
+
+const TextureLevel& BoundTextureLevel(int t) {
+  const GLuint name = BoundTexture(t);
+  TextureImages& images = Shared().textures[name];
+  TextureLevel& level = images.level[t];
+  const auto bit = static_cast<std::uint8_t>(1u << t);
+  if ((images.known & bit) == 0) {
+    static const GLenum targets[kTextureTargets] = {GL_TEXTURE_1D, GL_TEXTURE_2D, GL_TEXTURE_3D,
+                                                    GL_TEXTURE_CUBE_MAP_POSITIVE_X,
+                                                    GL_TEXTURE_RECTANGLE};
+    const auto ask = [&](GLenum pname, GLint& value) {
+      value = 0;
+      ::glGetTexLevelParameteriv(targets[t], 0, pname, &value);
+    };
+    ask(GL_TEXTURE_WIDTH, level.width);
+    ask(GL_TEXTURE_INTERNAL_FORMAT, level.internalFormat);
+    ask(GL_TEXTURE_ALPHA_SIZE, level.alphaSize);
+    ask(GL_TEXTURE_INTENSITY_SIZE, level.intensitySize);
+    ask(GL_TEXTURE_LUMINANCE_SIZE, level.luminanceSize);
+    ask(GL_TEXTURE_RED_SIZE, level.redSize);
+    images.known |= bit;
+  }
+  return level;
+}
 
 bool ServesShading() { return Serves(CurrentEntry().servesShading, "GL_ARB_fragment_program"); }
 
@@ -218,6 +308,13 @@ void GlCompatSetEnabled(bool on) {
     ::glDisable(GL_FRAGMENT_PROGRAM_ARB);
     State().programOn = false;
   }
+  // Off, the layer sees no binds and no images: on again, it asks the driver anew.
+  if (on && gEnabled == 0) {
+    for (auto& [context, entry] : Contexts()) {
+      entry.state.ForgetBindings();
+      entry.shared->textures.clear();
+    }
+  }
   gEnabled = on ? 1 : 0;
 }
 
@@ -245,9 +342,18 @@ std::string GlCompatExtraExtensions(const char* driverExtensions) {
 GlProc GlCompatProcAddress(const char* name) {
   if (std::strcmp(name, "glSetFragmentShaderConstantATI") == 0)
     return reinterpret_cast<GlProc>(&SetFragmentShaderConstantFixed);
+  // The layer follows the active unit whichever way the program sets it (and passes the
+  // call on while it is off).
+  if (std::strcmp(name, "glActiveTextureARB") == 0 || std::strcmp(name, "glActiveTexture") == 0)
+    return reinterpret_cast<GlProc>(&ActiveTextureEntry);
   if (!GlCompatEnabled()) return nullptr;
   if (GlProc proc = CombinerProc(name)) return proc;
   return VertexArrayProc(name);
+}
+
+void GlCompatShareObjects(const GlContext* context, const GlContext* with) {
+  std::shared_ptr<SharedObjects> shared = Contexts()[with].shared;
+  Contexts()[context].shared = std::move(shared);
 }
 
 void GlCompatForgetContext(const GlContext* context) {
@@ -281,7 +387,6 @@ void glDisable(GLenum cap) {
                                                     : nullptr;
     if (flag != nullptr) {
       *flag = false;
-      ReleaseProgramIfIdle();
       return;
     }
   }
@@ -298,6 +403,10 @@ GLboolean glIsEnabled(GLenum cap) {
         case GL_REGISTER_COMBINERS_NV: return state.combiners.enabled;
         case GL_PER_STAGE_CONSTANTS_NV: return state.combiners.perStageConstants;
         case GL_TEXTURE_SHADER_NV: return state.shaders.enabled;
+        // The layer's program counts as on while the state needs it.
+        case GL_FRAGMENT_PROGRAM_ARB:
+          if (state.programOn) return NeedsProgram(state);
+          break;
         default: break;
       }
     }
@@ -373,14 +482,104 @@ void glTexEnvfv(GLenum target, GLenum pname, const GLfloat* params) {
   ::glTexEnvfv(target, pname, params);
 }
 
+void glActiveTexture(GLenum unit) {
+  if (GlCompatEnabled()) {
+    const int u = static_cast<int>(unit) - GL_TEXTURE0;
+    State().activeUnit = u >= 0 && u < kTrackedUnits ? u : -1;
+  }
+  ::glActiveTexture(unit);
+}
+
+void glBindTexture(GLenum target, GLuint texture) {
+  if (GlCompatEnabled()) {
+    const int t = TextureTargetIndex(target);
+    std::int64_t* slot = t >= 0 ? BindingSlot(t) : nullptr;
+    if (slot != nullptr) {
+      if (*slot == texture) return;
+      *slot = texture;
+    }
+  }
+  ::glBindTexture(target, texture);
+}
+
+void glGenTextures(GLsizei n, GLuint* textures) {
+  ::glGenTextures(n, textures);
+  if (GlCompatEnabled()) NamesRenewed(n, textures, false);
+}
+
+void glDeleteTextures(GLsizei n, const GLuint* textures) {
+  if (GlCompatEnabled()) NamesRenewed(n, textures, true);
+  ::glDeleteTextures(n, textures);
+}
+
+void glPopAttrib() {
+  ::glPopAttrib();
+  // The texture bit brings back bindings and the active unit, the enable bit the program's
+  // switch: the layer asks the driver again.
+  if (GlCompatEnabled() && GlCurrentContext() != nullptr) {
+    ContextState& state = State();
+    state.ForgetBindings();
+    state.programOn = ::glIsEnabled(GL_FRAGMENT_PROGRAM_ARB) != GL_FALSE;
+  }
+}
+
+void glTexImage1D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLint border,
+                  GLenum format, GLenum type, const void* pixels) {
+  if (GlCompatEnabled()) ImageRespecified(target);
+  ::glTexImage1D(target, level, internalFormat, width, border, format, type, pixels);
+}
+
 void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width,
                   GLsizei height, GLint border, GLenum format, GLenum type,
                   const void* pixels) {
-  if (GlCompatEnabled() && ServesShading()) {
-    if (const GLint mesa = MesaInternalFormat(internalFormat)) internalFormat = mesa;
-    format = MesaExternalFormat(format);
+  if (GlCompatEnabled()) {
+    ImageRespecified(target);
+    if (ServesShading()) {
+      if (const GLint mesa = MesaInternalFormat(internalFormat)) internalFormat = mesa;
+      format = MesaExternalFormat(format);
+    }
   }
   ::glTexImage2D(target, level, internalFormat, width, height, border, format, type, pixels);
+}
+
+void glTexImage3D(GLenum target, GLint level, GLint internalFormat, GLsizei width,
+                  GLsizei height, GLsizei depth, GLint border, GLenum format, GLenum type,
+                  const void* pixels) {
+  if (GlCompatEnabled()) ImageRespecified(target);
+  ::glTexImage3D(target, level, internalFormat, width, height, depth, border, format, type,
+                 pixels);
+}
+
+void glCopyTexImage1D(GLenum target, GLint level, GLenum internalFormat, GLint x, GLint y,
+                      GLsizei width, GLint border) {
+  if (GlCompatEnabled()) ImageRespecified(target);
+  ::glCopyTexImage1D(target, level, internalFormat, x, y, width, border);
+}
+
+void glCopyTexImage2D(GLenum target, GLint level, GLenum internalFormat, GLint x, GLint y,
+                      GLsizei width, GLsizei height, GLint border) {
+  if (GlCompatEnabled()) ImageRespecified(target);
+  ::glCopyTexImage2D(target, level, internalFormat, x, y, width, height, border);
+}
+
+void glCompressedTexImage1D(GLenum target, GLint level, GLenum internalFormat, GLsizei width,
+                            GLint border, GLsizei size, const void* data) {
+  if (GlCompatEnabled()) ImageRespecified(target);
+  ::glCompressedTexImage1D(target, level, internalFormat, width, border, size, data);
+}
+
+void glCompressedTexImage2D(GLenum target, GLint level, GLenum internalFormat, GLsizei width,
+                            GLsizei height, GLint border, GLsizei size, const void* data) {
+  if (GlCompatEnabled()) ImageRespecified(target);
+  ::glCompressedTexImage2D(target, level, internalFormat, width, height, border, size, data);
+}
+
+void glCompressedTexImage3D(GLenum target, GLint level, GLenum internalFormat, GLsizei width,
+                            GLsizei height, GLsizei depth, GLint border, GLsizei size,
+                            const void* data) {
+  if (GlCompatEnabled()) ImageRespecified(target);
+  ::glCompressedTexImage3D(target, level, internalFormat, width, height, depth, border, size,
+                           data);
 }
 
 void glTexSubImage2D(GLenum target, GLint level, GLint x, GLint y, GLsizei width,
@@ -392,6 +591,49 @@ void glTexSubImage2D(GLenum target, GLint level, GLint x, GLint y, GLsizei width
 void glBegin(GLenum mode) {
   if (GlCompatEnabled()) PrepareDraw();
   ::glBegin(mode);
+}
+
+// Rectangles and pixel rectangles are drawn with the fragment state too.
+void glRectd(GLdouble x1, GLdouble y1, GLdouble x2, GLdouble y2) {
+  if (GlCompatEnabled()) PrepareDraw();
+  ::glRectd(x1, y1, x2, y2);
+}
+
+void glRectf(GLfloat x1, GLfloat y1, GLfloat x2, GLfloat y2) {
+  if (GlCompatEnabled()) PrepareDraw();
+  ::glRectf(x1, y1, x2, y2);
+}
+
+void glRecti(GLint x1, GLint y1, GLint x2, GLint y2) {
+  if (GlCompatEnabled()) PrepareDraw();
+  ::glRecti(x1, y1, x2, y2);
+}
+
+void glRects(GLshort x1, GLshort y1, GLshort x2, GLshort y2) {
+  if (GlCompatEnabled()) PrepareDraw();
+  ::glRects(x1, y1, x2, y2);
+}
+
+void glRectdv(const GLdouble* v1, const GLdouble* v2) { glRectd(v1[0], v1[1], v2[0], v2[1]); }
+void glRectfv(const GLfloat* v1, const GLfloat* v2) { glRectf(v1[0], v1[1], v2[0], v2[1]); }
+void glRectiv(const GLint* v1, const GLint* v2) { glRecti(v1[0], v1[1], v2[0], v2[1]); }
+void glRectsv(const GLshort* v1, const GLshort* v2) { glRects(v1[0], v1[1], v2[0], v2[1]); }
+
+void glDrawPixels(GLsizei width, GLsizei height, GLenum format, GLenum type,
+                  const void* pixels) {
+  if (GlCompatEnabled()) PrepareDraw();
+  ::glDrawPixels(width, height, format, type, pixels);
+}
+
+void glCopyPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum type) {
+  if (GlCompatEnabled()) PrepareDraw();
+  ::glCopyPixels(x, y, width, height, type);
+}
+
+void glBitmap(GLsizei width, GLsizei height, GLfloat xOrigin, GLfloat yOrigin, GLfloat xMove,
+              GLfloat yMove, const GLubyte* bitmap) {
+  if (GlCompatEnabled()) PrepareDraw();
+  ::glBitmap(width, height, xOrigin, yOrigin, xMove, yMove, bitmap);
 }
 
 void glDrawArrays(GLenum mode, GLint first, GLsizei count) {

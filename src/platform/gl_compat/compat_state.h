@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -80,6 +81,38 @@ struct ElementArray {
   GLuint offset = 0;
 };
 
+// The texture targets whose bindings and images the layer follows, by index: 1D, 2D, 3D,
+// cube map, rectangle.
+inline constexpr int kTextureTargets = 5;
+// The texture units whose bindings the layer follows; binds on units past them go to the
+// driver every time.
+inline constexpr int kTrackedUnits = 16;
+
+// The index of a texture binding target; -1 for the others (cube map faces and proxies
+// among them).
+int TextureTargetIndex(GLenum target);
+
+// What the driver answered about level 0 of a texture image: the questions a draw asks to
+// sort the texture. Kept by texture name until the name is given a new image or deleted.
+struct TextureLevel {
+  GLint width = 0;
+  GLint internalFormat = 0;
+  GLint alphaSize = 0;
+  GLint intensitySize = 0;
+  GLint luminanceSize = 0;
+  GLint redSize = 0;
+};
+
+struct TextureImages {
+  std::uint8_t known = 0;  // bit t: level[t] holds the driver's answers for target t
+  TextureLevel level[kTextureTargets];
+};
+
+// What contexts sharing their objects share: the images of the texture names.
+struct SharedObjects {
+  std::unordered_map<GLuint, TextureImages> textures;
+};
+
 struct ContextState {
   RegisterCombiners combiners;
   TextureShaders shaders;
@@ -89,18 +122,45 @@ struct ContextState {
   const void* rangePointer = nullptr;
   ElementArray elements;
   std::uint32_t constantsVersion = 1;  // raised whenever a program constant changes
-  // The fragment programs made so far, by key, with the constants version they last got.
+  // The fragment programs made so far, by key: the constants version they last got, the
+  // local parameters they read (bit i: L[i]) and the values those were last given (the
+  // parameters of a new program are zero).
   struct Program {
-    GLuint name;
-    std::uint32_t constantsVersion;
+    GLuint name = 0;
+    std::uint32_t constantsVersion = 0;
+    std::uint32_t localsRead = 0;
+    GLfloat local[kLocalCount][4] = {};
   };
   std::unordered_map<std::string, Program> programs;
   GLuint boundProgram = 0;
-  bool programOn = false;  // GL_FRAGMENT_PROGRAM_ARB enabled by the layer
+  // GL_FRAGMENT_PROGRAM_ARB enabled by the layer. It stays on after the state stops needing
+  // it until the next draw that needs none, so that draws with and without the emulated
+  // extensions in turn do not switch it each time.
+  bool programOn = false;
+  // The active texture unit (0 based) and the names bound per unit and target, as the layer
+  // last set or saw them; -1 where it does not know (it asks the driver then).
+  int activeUnit = -1;
+  std::int64_t bound[kTrackedUnits][kTextureTargets];
+  ContextState() { ForgetBindings(); }
+  void ForgetBindings() {
+    activeUnit = -1;
+    for (auto& unit : bound)
+      for (std::int64_t& name : unit) name = -1;
+  }
 };
 
 // The state of the current context (a default one when no context is current).
 ContextState& State();
+// The objects the current context shares with others.
+SharedObjects& Shared();
+
+// The active texture unit, 0 based (from the driver when the layer does not know it).
+int ActiveUnit();
+// The name bound to target `t` (an index) on the active unit.
+GLuint BoundTexture(int t);
+// The driver's answers about level 0 of the texture bound to target `t` on the active unit,
+// from the shared objects when they have them.
+const TextureLevel& BoundTextureLevel(int t);
 
 // True when the layer is on and the driver has what it is built on.
 bool ServesShading();  // register combiners and texture shaders: ARB fragment programs
@@ -110,8 +170,6 @@ bool ServesObjectBuffers();
 bool NeedsProgram(const ContextState& state);
 // Binds the fragment program of the current state before a draw, or takes it away.
 void PrepareDraw();
-// Switches the layer's fragment program off when the state no longer needs it.
-void ReleaseProgramIfIdle();
 
 // Driver entry points the layer calls that gl.h does not declare.
 struct DriverProcs {

@@ -1,12 +1,16 @@
 // Register combiners and texture shaders as ARB fragment programs. Before each draw the layer
 // reads its own state and the driver's (enabled targets, bound texture formats, texture
 // environments, fog) into a key, makes the program of that key once (the equations of the
-// published extension texts, written out instruction by instruction), binds it and hands it
-// the constants as program local parameters.
+// published extension texts, written out instruction by instruction, less the instructions
+// whose results nothing reads), binds it and hands it the constants it reads that changed,
+// as program local parameters.
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/gl_compat/compat_state.h"
 
@@ -79,19 +83,13 @@ struct FragmentKey {
 
 // ---- Reading the state ----------------------------------------------------------------
 
-GLint TexLevelInteger(GLenum target, GLenum pname) {
-  GLint value = 0;
-  ::glGetTexLevelParameteriv(target, 0, pname, &value);
-  return value;
-}
-
 // Kind and base of the texture bound to `target` on the active unit; false when it has no
 // image. The texture-shader formats are known by the driver formats they are kept in
 // (two 16-bit channels: HILO, two signed bytes: DSDT, ...; see the wrapper of glTexImage2D).
 bool InspectTexture(GLenum target, UnitKey& unit) {
-  const GLenum level = target == GL_TEXTURE_CUBE_MAP ? GL_TEXTURE_CUBE_MAP_POSITIVE_X : target;
-  if (TexLevelInteger(level, GL_TEXTURE_WIDTH) <= 0) return false;
-  switch (TexLevelInteger(level, GL_TEXTURE_INTERNAL_FORMAT)) {
+  const TextureLevel& level = BoundTextureLevel(TextureTargetIndex(target));
+  if (level.width <= 0) return false;
+  switch (level.internalFormat) {
     case GL_RG16: unit.kind = kHiloUnsigned; break;
     case GL_RG16_SNORM: unit.kind = kHiloSigned; break;
     case GL_RG8_SNORM: unit.kind = kDsdt; break;
@@ -105,12 +103,12 @@ bool InspectTexture(GLenum target, UnitKey& unit) {
     case GL_INTENSITY8_SNORM: unit.kind = kSignedRgba; break;
     default: unit.kind = kUnsignedRgba; break;
   }
-  const bool alpha = TexLevelInteger(level, GL_TEXTURE_ALPHA_SIZE) > 0;
-  if (TexLevelInteger(level, GL_TEXTURE_INTENSITY_SIZE) > 0)
+  const bool alpha = level.alphaSize > 0;
+  if (level.intensitySize > 0)
     unit.base = kBaseIntensity;
-  else if (TexLevelInteger(level, GL_TEXTURE_LUMINANCE_SIZE) > 0)
+  else if (level.luminanceSize > 0)
     unit.base = alpha ? kBaseLumAlpha : kBaseLuminance;
-  else if (TexLevelInteger(level, GL_TEXTURE_RED_SIZE) > 0)
+  else if (level.redSize > 0)
     unit.base = alpha ? kBaseRgba : kBaseRgb;
   else
     unit.base = kBaseAlpha;
@@ -253,13 +251,13 @@ void CopyPortion(const CombinerPortion& from, PortionKey& to) {
   to.mux = from.muxSum;
 }
 
-void BuildKey(const ContextState& state, FragmentKey& key) {
+void BuildKey(ContextState& state, FragmentKey& key) {
   std::memset(&key, 0, sizeof key);
-  GLint active = GL_TEXTURE0;
-  ::glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+  const int active = ActiveUnit();
   key.shaders = state.shaders.enabled;
   for (int i = 0; i < kUnits; ++i) {
     ::glActiveTexture(GL_TEXTURE0 + i);
+    state.activeUnit = i;
     UnitKey& unit = key.unit[i];
     if (state.shaders.enabled)
       ShaderUnit(state.shaders, key, i);
@@ -271,7 +269,8 @@ void BuildKey(const ContextState& state, FragmentKey& key) {
                         unit.result == kDsdtMagIntensity;
     if (!state.combiners.enabled && colour && !state.envNone[i]) TextureEnvironment(unit);
   }
-  ::glActiveTexture(static_cast<GLenum>(active));
+  ::glActiveTexture(static_cast<GLenum>(GL_TEXTURE0 + active));
+  state.activeUnit = active;
 
   if (::glIsEnabled(GL_FOG)) {
     GLint mode = GL_EXP;
@@ -361,6 +360,27 @@ void Mapping(ProgramText& p, const char* v, const char* mask, GLenum mapping) {
   }
 }
 
+// A combiner variable from a register: its value through the input mapping, in the masked
+// components. A register that reads as zero gives a constant, written as one.
+void Variable(ProgramText& p, const char* v, const char* mask, const char* reg,
+              const char* swizzle, GLenum mapping) {
+  if (std::strcmp(reg, "zero") == 0) {
+    float value = 0;  // the mapping of zero
+    switch (mapping) {
+      case GL_UNSIGNED_INVERT_NV:
+      case GL_EXPAND_NEGATE_NV: value = 1; break;
+      case GL_EXPAND_NORMAL_NV: value = -1; break;
+      case GL_HALF_BIAS_NORMAL_NV: value = -0.5f; break;
+      case GL_HALF_BIAS_NEGATE_NV: value = 0.5f; break;
+      default: break;
+    }
+    p.Line("MOV %s%s, %.1f;", v, mask, value);
+    return;
+  }
+  p.Line("MOV %s%s, %s%s;", v, mask, reg, swizzle);
+  Mapping(p, v, mask, mapping);
+}
+
 void GeneralCombinerStage(ProgramText& p, const FragmentKey& key, int s) {
   static const char* const vars[] = {"vA", "vB", "vC", "vD"};
   static const char* const masks[] = {".xyz", ".w"};
@@ -375,8 +395,7 @@ void GeneralCombinerStage(ProgramText& p, const FragmentKey& key, int s) {
       const char* reg = Register(k.input[v], false);
       const char* swizzle = k.usage[v] == GL_ALPHA ? ".w" : k.usage[v] == GL_BLUE ? ".z" : "";
       if (portion == 1 && swizzle[0] == '\0') swizzle = ".w";
-      p.Line("MOV %s%s, %s%s;", vars[v], mask, reg, swizzle);
-      Mapping(p, vars[v], mask, k.mapping[v]);
+      Variable(p, vars[v], mask, reg, swizzle, k.mapping[v]);
     }
   }
   p.Line("MUL p1, vA, vB;");
@@ -435,8 +454,7 @@ void FinalCombiner(ProgramText& p, const FragmentKey& key) {
     const char* mask = g ? ".w" : ".xyz";
     const char* swizzle = usage == GL_ALPHA ? ".w" : usage == GL_BLUE ? ".z" : "";
     if (g && swizzle[0] == '\0') swizzle = ".w";
-    p.Line("MOV %s%s, %s%s;", vars[v], mask, reg, swizzle);
-    Mapping(p, vars[v], mask, key.finalInput[v][1]);
+    Variable(p, vars[v], mask, reg, swizzle, key.finalInput[v][1]);
     if (v == 5) p.Line("MUL ef, vE, vF;");
   }
   p.Line("LRP r.xyz, vA, vB, vC;");
@@ -690,6 +708,107 @@ void CombineEnvironment(ProgramText& p, const FragmentKey& key, int i) {
   p.Line("MOV_SAT r, r;");
 }
 
+// ---- Dropping what nothing reads ---------------------------------------------------------
+
+// The components (bit c: component c) of a source operand that `components` of the result
+// read, through the operand's swizzle.
+unsigned SourceComponents(const std::string& operand, unsigned components) {
+  const std::size_t dot = operand.rfind('.');
+  const std::string swizzle = dot == std::string::npos ? "" : operand.substr(dot + 1);
+  const bool valid = (swizzle.size() == 1 || swizzle.size() == 4) &&
+                     swizzle.find_first_not_of("xyzw") == std::string::npos;
+  unsigned read = 0;
+  for (int c = 0; c < 4; ++c) {
+    if ((components & (1u << c)) == 0) continue;
+    if (!valid) read |= 1u << c;
+    else read |= 1u << (std::strchr(kComponent, swizzle[swizzle.size() == 1 ? 0 : c]) - kComponent);
+  }
+  return read;
+}
+
+// The register an operand names (sign and swizzle taken off).
+std::string RegisterOf(const std::string& operand) {
+  std::size_t begin = operand.find_first_not_of(" -");
+  if (begin == std::string::npos) return "";
+  const std::size_t dot = operand.find('.', begin);
+  return operand.substr(begin, dot == std::string::npos ? std::string::npos : dot - begin);
+}
+
+// The program without the instructions whose results nothing reads: the units and stages
+// that are off or whose results go unused (their texture reads with them), the arguments
+// and outputs a function does not take. A backward pass over the temporaries' components.
+std::string DropDeadInstructions(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
+    end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(at, end - at));
+  }
+  std::unordered_map<std::string, unsigned> live;  // temporaries: components still to be read
+  for (const std::string& line : lines) {
+    if (line.rfind("TEMP ", 0) != 0) continue;
+    for (std::size_t at = 5, end; at < line.size(); at = end + 1) {
+      end = line.find_first_of(",;", at);
+      if (end == std::string::npos) end = line.size();
+      live[RegisterOf(line.substr(at, end - at))] = 0;
+    }
+  }
+  std::vector<bool> keep(lines.size(), true);
+  for (std::size_t i = lines.size(); i-- > 0;) {
+    const std::string& line = lines[i];
+    const std::size_t space = line.find(' ');
+    if (space == std::string::npos || line.back() != ';') continue;  // END and the like
+    std::string op = line.substr(0, space);
+    if (op == "PARAM" || op == "ATTRIB" || op == "TEMP" || op == "OUTPUT") continue;
+    if (op.size() > 4 && op.compare(op.size() - 4, 4, "_SAT") == 0) op.resize(op.size() - 4);
+    std::vector<std::string> operands;
+    for (std::size_t at = space + 1, end; at < line.size(); at = end + 1) {
+      end = line.find_first_of(",;", at);
+      operands.push_back(line.substr(at, end - at));
+    }
+    // What the instruction's sources are read for: the result components that are needed.
+    unsigned needed = 0xF;
+    std::size_t firstSource = 1;
+    if (op == "KIL") {
+      firstSource = 0;
+    } else {
+      const std::string dst = RegisterOf(operands[0]);
+      auto it = live.find(dst);
+      if (it != live.end()) {
+        const std::size_t dot = operands[0].find('.');
+        unsigned written = 0;
+        if (dot == std::string::npos) written = 0xF;
+        for (std::size_t c = dot + 1; dot != std::string::npos && c < operands[0].size(); ++c)
+          if (const char* at = std::strchr(kComponent, operands[0][c]))
+            written |= 1u << (at - kComponent);
+        needed = written & it->second;
+        if (needed == 0) {
+          keep[i] = false;
+          continue;
+        }
+        it->second &= ~written;
+      }
+    }
+    const bool texture = op == "TEX" || op == "TXP" || op == "TXB";
+    const bool scalar = op == "RSQ" || op == "RCP" || op == "EX2" || op == "LG2" ||
+                        op == "POW" || op == "EXP" || op == "LOG" || op == "COS" || op == "SIN";
+    const std::size_t sources = texture ? 2 : operands.size();
+    for (std::size_t n = firstSource; n < sources; ++n) {
+      auto it = live.find(RegisterOf(operands[n]));
+      if (it == live.end()) continue;
+      const unsigned components = op == "DP3" ? 0x7u
+                                  : texture || op == "KIL" || op == "DP4" ? 0xFu
+                                  : scalar ? 0x1u
+                                           : needed;
+      it->second |= SourceComponents(operands[n], components);
+    }
+  }
+  std::string out;
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    if (keep[i] && !lines[i].empty()) out.append(lines[i]).append("\n");
+  return out;
+}
+
 std::string GenerateProgram(const FragmentKey& key) {
   ProgramText p;
   p.Line("!!ARBfp1.0");
@@ -745,7 +864,7 @@ std::string GenerateProgram(const FragmentKey& key) {
   }
   p.Line("MOV result.color, r;");
   p.Line("END");
-  return p.Text();
+  return DropDeadInstructions(p.Text());
 }
 
 GLuint CompileProgram(const std::string& text) {
@@ -768,23 +887,37 @@ GLuint CompileProgram(const std::string& text) {
   return name;
 }
 
-void UploadConstants(const ContextState& state) {
-  const DriverProcs& d = Driver();
+// The bound program's local parameters from the state: those it reads and whose values it
+// has not got already.
+void UploadConstants(const ContextState& state, ContextState::Program& program) {
+  const auto set = [&program](int index, const GLfloat* value) {
+    if ((program.localsRead & (1u << index)) == 0) return;
+    GLfloat* last = program.local[index];
+    if (std::memcmp(last, value, sizeof program.local[index]) == 0) return;
+    std::memcpy(last, value, sizeof program.local[index]);
+    Driver().programLocalParameter4fv(GL_FRAGMENT_PROGRAM_ARB, static_cast<GLuint>(index),
+                                      value);
+  };
   const RegisterCombiners& rc = state.combiners;
-  for (int c = 0; c < 2; ++c)
-    d.programLocalParameter4fv(GL_FRAGMENT_PROGRAM_ARB, kLocalGlobalConstants + c,
-                               rc.constant[c]);
+  for (int c = 0; c < 2; ++c) set(kLocalGlobalConstants + c, rc.constant[c]);
   for (int s = 0; s < kGeneralCombiners; ++s)
-    for (int c = 0; c < 2; ++c)
-      d.programLocalParameter4fv(GL_FRAGMENT_PROGRAM_ARB, kLocalStageConstants + 2 * s + c,
-                                 rc.stage[s].constant[c]);
+    for (int c = 0; c < 2; ++c) set(kLocalStageConstants + 2 * s + c, rc.stage[s].constant[c]);
   for (int i = 0; i < kUnits; ++i) {
     const ShaderStage& stage = state.shaders.stage[i];
-    d.programLocalParameter4fv(GL_FRAGMENT_PROGRAM_ARB, kLocalOffsetMatrix + i,
-                               stage.offsetMatrix);
+    set(kLocalOffsetMatrix + i, stage.offsetMatrix);
     const GLfloat scaleBias[4] = {stage.offsetScale, stage.offsetBias, 0, 0};
-    d.programLocalParameter4fv(GL_FRAGMENT_PROGRAM_ARB, kLocalOffsetScale + i, scaleBias);
+    set(kLocalOffsetScale + i, scaleBias);
   }
+}
+
+// The local parameters a program text reads (bit i: L[i]).
+std::uint32_t LocalsRead(const std::string& text) {
+  std::uint32_t read = 0;
+  for (std::size_t at = text.find("L["); at != std::string::npos; at = text.find("L[", at + 2)) {
+    const int index = std::atoi(text.c_str() + at + 2);
+    if (index >= 0 && index < kLocalCount) read |= 1u << index;
+  }
+  return read;
 }
 
 void ProgramOff(ContextState& state) {
@@ -802,11 +935,6 @@ bool NeedsProgram(const ContextState& state) {
   return false;
 }
 
-void ReleaseProgramIfIdle() {
-  ContextState& state = State();
-  if (!NeedsProgram(state)) ProgramOff(state);
-}
-
 void PrepareDraw() {
   ContextState& state = State();
   if (!NeedsProgram(state)) {
@@ -817,9 +945,13 @@ void PrepareDraw() {
   FragmentKey key;
   BuildKey(state, key);
   std::string bytes(reinterpret_cast<const char*>(&key), sizeof key);
-  auto [it, made] = state.programs.try_emplace(std::move(bytes), ContextState::Program{0, 0});
-  if (made) it->second.name = CompileProgram(GenerateProgram(key));
+  auto [it, made] = state.programs.try_emplace(std::move(bytes));
   ContextState::Program& program = it->second;
+  if (made) {
+    const std::string text = GenerateProgram(key);
+    program.name = CompileProgram(text);
+    program.localsRead = LocalsRead(text);
+  }
   if (program.name == 0) {
     ProgramOff(state);
     return;
@@ -829,7 +961,7 @@ void PrepareDraw() {
     state.boundProgram = program.name;
   }
   if (program.constantsVersion != state.constantsVersion) {
-    UploadConstants(state);
+    UploadConstants(state, program);
     program.constantsVersion = state.constantsVersion;
   }
   if (!state.programOn) {

@@ -32,6 +32,10 @@ std::string GlCompatExtraExtensions(const char* driverExtensions);
 // stale ATI fragment shader constants is served in either case.
 GlProc GlCompatProcAddress(const char* name);
 
+// The new context shares its objects (texture names) with `with`: what the layer keeps of
+// those is kept once for both.
+void GlCompatShareObjects(const GlContext* context, const GlContext* with);
+
 // Forgets what the layer kept for a context that is being deleted.
 void GlCompatForgetContext(const GlContext* context);
 
