@@ -2,7 +2,8 @@
 // parses with the directories of a store from the store writer, and the scene build makes its
 // items, portals and planets without an error. Then each is prepared with the shell's detail
 // settings and every camera and examine point drawn and read back: no view black, the clouds
-// and planets the world gives in sight, and every item vertex on its item's box.
+// and planets the world gives in sight, no view from under the ground, and every item vertex on
+// its item's box.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -192,6 +193,47 @@ class SampleWorldViews : public test::RenderSessionTest,
     }
     return worst;
   }
+  // Whether `p` lies under an item surface whose drawn side faces up: the lowest triangle
+  // above it (in the object's placement) is clockwise seen from above, as the ground is, so a
+  // view from `p` starts inside the ground and sees the surface from behind.
+  static bool UnderTheGround(const float* p) {
+    float lowest = INFINITY;
+    bool facesUp = false;
+    for (std::uint32_t i = 0; i < gItemCount; ++i) {
+      SceneInstance& item = *gItemTargets[i];
+      const ItemDrawRecord& record = gBatchItemRecords[gItemBatchIndex[i]];
+      const float* m =
+          TransformNodeFlag(item.transform) == 0 ? TransformNodeMatrix(item.transform) : nullptr;
+      const std::uint32_t stride = VertexFormatFloats(record.format);
+      const float* first = BatchVertexBase + record.mainRanges[0].firstFloat;
+      auto at = [&](std::uint16_t index, float* q) {
+        const float* v = first + std::size_t{index} * stride;
+        for (int a = 0; a < 3; ++a)
+          q[a] = m == nullptr ? v[a] : m[a] * v[0] + m[4 + a] * v[1] + m[8 + a] * v[2] + m[12 + a];
+      };
+      for (std::uint32_t r = 0; stride != 0 && r < record.rangeCount && r < 4; ++r) {
+        const BatchRange& range = record.mainRanges[r];
+        for (std::uint32_t k = 0; k + 3 <= range.indexCount; k += 3) {
+          const std::uint16_t* index = BatchIndexBase + range.firstIndex + k;
+          float a[3], b[3], c[3];
+          at(index[0], a), at(index[1], b), at(index[2], c);
+          // Twice the signed areas, seen from above, of the triangle and of the three it makes
+          // with p; p's height on it from the barycentric weights.
+          auto cross = [](const float* u, const float* v, const float* w) {
+            return (v[0] - u[0]) * (w[1] - u[1]) - (v[1] - u[1]) * (w[0] - u[0]);
+          };
+          const float area = cross(a, b, c);
+          if (std::fabs(area) < 1e-6f) continue;
+          const float wa = cross(p, b, c) / area, wb = cross(a, p, c) / area;
+          const float wc = 1.0f - wa - wb;
+          if (wa < 0 || wb < 0 || wc < 0) continue;
+          const float h = wa * a[2] + wb * b[2] + wc * c[2];
+          if (h > p[2] && h < lowest) lowest = h, facesUp = area < 0;
+        }
+      }
+    }
+    return facesUp;
+  }
 
   test::TempDir dir{"veskor_world_views"};
   std::vector<std::vector<float>> builtBoxes;  // each item's box as the scene build left it
@@ -218,6 +260,9 @@ TEST_P(SampleWorldViews, EveryViewShowsItsWorld) {
   for (std::int32_t t = 0; t < views; ++t) {
     SCOPED_TRACE(t);
     const Frame f = Draw(t);
+    // Every view starts above the ground it looks at.
+    const float* at = gWorld.currentCamera.position;
+    EXPECT_FALSE(UnderTheGround(at)) << at[0] << " " << at[1] << " " << at[2];
     // Not black: the mean of r + g + b well above black, and few pixels near black.
     long sum = 0;
     int dark = 0;
