@@ -13,6 +13,7 @@
 #include "environment/environment_params.h"
 #include "foundation/search_dirs.h"
 #include "foundation/session_log.h"
+#include "gfx/gl_capabilities.h"
 #include "gfx/viewport_rect.h"
 #include "gui/text_bitmap.h"
 #include "language/directive_loop.h"
@@ -181,6 +182,7 @@ std::uint32_t CompileSession(const char* path) {
   ParseStoreSetParam(gParseStore, 9);
   ParseStoreSetGroupCount(gParseStore, 1);
   RegisterBuiltinFunctions();
+  LogTextureFormats();
   ListNodeTable(gFxRegistry);
   EnvironmentDefaults(gWorld.environment);
 
