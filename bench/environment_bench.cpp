@@ -18,7 +18,6 @@
 #include "environment/puff_field.h"
 #include "environment/sky_model.h"
 #include "gfx/face_directions.h"
-#include "gfx/scene_grid.h"
 #include "mapengine/kernel_table.h"
 #include "platform/random.h"
 
@@ -160,21 +159,20 @@ void BM_FillShapeCube(benchmark::State& state) {
 }
 BENCHMARK(BM_FillShapeCube)->ArgName("level")->DenseRange(4, 6)->Unit(benchmark::kMicrosecond);
 
-// The puff field of the low-cloud stage over the program's scene grid extent, cumulus at
+// The puff field of the low-cloud stage over a scene of 32768 x 32768, cumulus at
 // opacity 0.5, from seed 1. Arguments: coverage in percent, the detail factor (0, the setting's
 // default, gives the smallest cubes; 1 the largest). Counter: the bytes of the puff cube faces
 // the stage leaves (shape and light cubes, none released before the bake).
 void BM_GenerateCloudLowField(benchmark::State& state) {
   UseKernels(true);
-  const float box[6] = {-16384, -16384, -2048, 16384, 16384, 2048};
-  std::copy(box, box + 6, gSceneGrid.worldBox);
+  const float area[4] = {-16384, -16384, 16384, 16384};
   CloudLowDetail = static_cast<float>(state.range(1));
   auto environment = std::make_unique<EnvironmentState>();
   const float wind[2] = {2.0f, 1.0f};
   const float coverage = static_cast<float>(state.range(0)) / 100.0f;
   for (auto _ : state) {
     RandomSeed(1);
-    GenerateCloudLow(*environment, 1500.0f, wind, 1, 1, coverage, 0.5f, 0.3f, kSun);
+    GenerateCloudLow(*environment, area, 1500.0f, wind, 1, 1, coverage, 0.5f, 0.3f, kSun);
   }
   const CloudLowLayer& layer = environment->cloudLow;
   double bytes = 0;

@@ -28,7 +28,6 @@
 #include "gfx/camera.h"
 #include "gfx/geometry_batch_buffer.h"
 #include "gfx/gl_capabilities.h"
-#include "gfx/scene_grid.h"
 #include "platform/gl.h"
 #include "platform/gl_context.h"
 #include "platform/offscreen.h"
@@ -40,14 +39,13 @@ namespace {
 constexpr float kSun[3] = {0.57735027f, 0.57735027f, -0.57735027f};
 constexpr float kWind[2] = {2.0f, 1.0f};
 
-// The stage's layer over the program's scene grid, cumulus at opacity 0.5, from seed 1.
+// The stage's layer over a scene of 32768 x 32768, cumulus at opacity 0.5, from seed 1.
 std::unique_ptr<EnvironmentState> Layer(float coverage) {
-  const float box[6] = {-16384, -16384, -2048, 16384, 16384, 2048};
-  std::copy(box, box + 6, gSceneGrid.worldBox);
+  const float area[4] = {-16384, -16384, 16384, 16384};
   CloudLowDetail = 1.0f;
   auto environment = std::make_unique<EnvironmentState>();
   RandomSeed(1);
-  GenerateCloudLow(*environment, 1500.0f, kWind, 1, 1, coverage, 0.5f, 0.3f, kSun);
+  GenerateCloudLow(*environment, area, 1500.0f, kWind, 1, 1, coverage, 0.5f, 0.3f, kSun);
   // With a GL context the stage uploads the light cubes and frees their faces: the bake's
   // parts need them back.
   CloudLowLayer& layer = environment->cloudLow;

@@ -23,7 +23,6 @@
 #include "gfx/camera.h"
 #include "gfx/geometry_batch_draw.h"
 #include "gfx/gl_capabilities.h"
-#include "gfx/scene_grid.h"
 #include "mapengine/kernel_table.h"
 #include "platform/gl.h"
 #include "platform/gl_context.h"
@@ -43,12 +42,11 @@ bool GlReady() { return BenchGlReady(&gExtensionWord); }
 // The low-cloud stage's layer at coverage 1 over a scene of 32768 x 32768, cumulus at opacity
 // 0.5, from seed 1 (474 puffs), their cubes uploaded, the puff meshes in the batch buffer.
 std::unique_ptr<EnvironmentState> FullLayer() {
-  const float box[6] = {-16384, -16384, -2048, 16384, 16384, 2048};
-  std::copy(box, box + 6, gSceneGrid.worldBox);
+  const float area[4] = {-16384, -16384, 16384, 16384};
   CloudLowDetail = 1.0f;
   auto environment = std::make_unique<EnvironmentState>();
   RandomSeed(1);
-  GenerateCloudLow(*environment, 1500.0f, kWind, 1, 1, 1.0f, 0.5f, 0.3f, kSun);
+  GenerateCloudLow(*environment, area, 1500.0f, kWind, 1, 1, 1.0f, 0.5f, 0.3f, kSun);
   GeometryBatchBufferStartSession(gGeometryBatchBuffer, &gExtensionWord);
   BuildPuffMeshes(gPuffMeshSet, gGeometryBatchBuffer);
   GeometryBatchBufferFinalize(gGeometryBatchBuffer);

@@ -80,8 +80,14 @@ void ProgramOnASampleWorld(benchmark::State& state) {
     state.SkipWithError("needs a display");
     return;
   }
-  char pattern[] = "/tmp/veskor_program_bench_XXXXXX";
-  const std::string dir = mkdtemp(pattern);
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") +
+                        "/veskor_program_bench_XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) {
+    state.SkipWithError("no temporary directory");
+    return;
+  }
+  const std::string dir = pattern;
   const std::string world = kWorlds[state.range(0)];
   const std::string writer = std::string(VESKOR_WRITE_SETTINGS_STORE) + " --product " +
                              VESKOR_PRODUCT_DIR + " --working " + VESKOR_EXAMPLES + " --store " +

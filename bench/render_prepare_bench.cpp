@@ -124,8 +124,9 @@ void BM_StageCloudsLow(benchmark::State& state) {
   if (!GlReady()) return state.SkipWithError("no GL");
   if (HasExtension(kExtTextureShader) == 0) return state.SkipWithError("no texture shaders");
   const CloudLowParameters& p = CloudLowParams;
+  const float area[4] = {-800, -800, 800, 800};
   for (auto _ : state)
-    GenerateCloudLow(gEnvironmentState, p.altitude, p.velocity, std::uint32_t(p.cloudClass),
+    GenerateCloudLow(gEnvironmentState, area, p.altitude, p.velocity, std::uint32_t(p.cloudClass),
                      std::uint32_t(p.aspect), p.coverage, p.opacity, p.granularity, SunDirection);
 }
 BENCHMARK(BM_StageCloudsLow)->Unit(benchmark::kMillisecond);

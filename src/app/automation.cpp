@@ -16,7 +16,7 @@
 
 namespace veskor {
 
-AutomationState Automation{-1, {}, 0.0, 0, 0, 0, 0, 0};
+AutomationState Automation{-1, {}, 0.0, 0, 0, 0, 0, 0, 0};
 
 namespace {
 
@@ -37,7 +37,7 @@ void Arm(std::uint32_t at) {
 }  // namespace
 
 void AutomationInit() {
-  Automation = AutomationState{-1, {}, NowSeconds(), 0, 0, 0, 0, 0};
+  Automation = AutomationState{-1, {}, NowSeconds(), 0, 0, 0, 0, 0, 0};
   if (const char* quit = std::getenv("VESKOR_AUTOQUIT"); quit != nullptr && quit[0] != '\0') {
     char* end = nullptr;
     errno = 0;
@@ -62,11 +62,17 @@ void AutomationArm() { Arm(Automation.framesDone); }
 void AutomationArmInFrame() { Arm(Automation.framesDone + 1); }
 
 void AutomationSessionsEnded(double renderStartSeconds) {
-  if (renderStartSeconds >= 0.0 && WorldReady != 0) {
+  const bool ready = renderStartSeconds >= 0.0 && WorldReady != 0;
+  if (ready) {
     RecordTiming("%s %.3f s", "render session", NowSeconds() - renderStartSeconds);
     Automation.firstFramePending = 1;
   }
+  Automation.sessionFailed = ready ? 0 : 1;
   AutomationArmInFrame();
+}
+
+int AutomationExitCode(int loopResult) {
+  return Automation.quitFrames >= 0 && Automation.sessionFailed != 0 ? 2 : loopResult;
 }
 
 void AutomationFrameDone(MainPlane& plane) {

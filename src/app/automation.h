@@ -2,7 +2,8 @@
 // headless message boxes. Read once at start:
 //   VESKOR_AUTOQUIT=<n>   takes the main menu's quit choice in the n-th frame after the first
 //                         compile and render attempt ends (or after the welcome closes when
-//                         the command line named no world);
+//                         the command line named no world); the exit status is then 2 when
+//                         the last compile or render session failed;
 //   VESKOR_CAPTURE=<file> writes that last frame as PNG, read from the back buffer before the
 //                         swap (the scene and the interface over it).
 // With VESKOR_MESSAGES set, the status and log lines, and after each render session its time,
@@ -28,6 +29,7 @@ struct AutomationState {
   std::uint32_t armedAt;    // framesDone of the frame the count starts after
   std::uint32_t quitTaken;
   std::uint32_t firstFramePending;  // a render session ended; its first frame is timed
+  std::uint32_t sessionFailed;      // the last compile or render session failed
 };
 extern AutomationState Automation;
 
@@ -48,8 +50,12 @@ void AutomationFrameDone(MainPlane& plane);
 
 // The root plane's frame after a compile request was handled, with the counter at the render
 // session's start (negative when the compile failed): records the session's time when a world
-// became ready, and starts the count.
+// became ready, else the failure, and starts the count.
 void AutomationSessionsEnded(double renderStartSeconds);
+
+// The program's exit status for the main loop's `loopResult`: 2 under VESKOR_AUTOQUIT when
+// the last compile or render session failed, else `loopResult`.
+int AutomationExitCode(int loopResult);
 
 // The back buffer's `width` x `height` pixels as a PNG file; 1 on success.
 std::uint32_t CaptureBackBuffer(const char* path, std::uint32_t width, std::uint32_t height);

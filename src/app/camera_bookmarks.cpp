@@ -1,10 +1,12 @@
 #include "app/camera_bookmarks.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
-#include "app/session_status.h"
+#include "app/error_boxes.h"
 #include "foundation/search_dirs.h"
 #include "language/world.h"
 
@@ -56,11 +58,16 @@ std::string BookmarkText() {
   return text;
 }
 
+// False with errno set when the file cannot be written whole.
 bool WriteWhole(const std::string& path, const std::string& text) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  return std::fclose(file) == 0 && written;
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() &&
+                       std::fflush(file) == 0;
+  const int failure = errno;
+  const bool closed = std::fclose(file) == 0;
+  if (!written) errno = failure;
+  return written && closed;
 }
 
 }  // namespace
@@ -71,10 +78,10 @@ std::uint32_t WriteCameraBookmarks() {
   const std::string temporary = path + ".tmp";
   if (WriteWhole(temporary, BookmarkText()) && std::rename(temporary.c_str(), path.c_str()) == 0)
     return 1;
+  const std::string message =
+      "Bookmarks not saved !\n\nCannot write " + path + " :\n" + std::strerror(errno);
   std::remove(temporary.c_str());
-  const std::string message = "Bookmarks not saved : cannot write " + path;
-  ShowStatusLine(message.c_str(), 1);
-  std::fprintf(stderr, "%s\n", message.c_str());
+  ReportWarning(kPlaceShutdown, message.c_str());
   return 0;
 }
 

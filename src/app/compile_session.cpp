@@ -10,20 +10,15 @@
 #include "app/session_status.h"
 #include "app/settings.h"
 #include "app/welcome_screen.h"
-#include "environment/environment_params.h"
 #include "foundation/search_dirs.h"
 #include "foundation/session_log.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/viewport_rect.h"
 #include "gui/text_bitmap.h"
-#include "language/directive_loop.h"
-#include "language/fx_compile.h"
 #include "language/fx_keywords.h"
-#include "language/fx_registry.h"
-#include "language/fx_registry_listing.h"
-#include "language/parse_store.h"
 #include "language/scene_parser.h"
 #include "language/world.h"
+#include "language/world_compile.h"
 #include "platform/file_dialog.h"
 #include "platform/gl.h"
 #include "sound/sound_banks.h"
@@ -106,14 +101,12 @@ bool OpenChosenWorld() {
   return true;
 }
 
-// The innermost open file's place and message, joined.
-void LocatedMessage(const SceneParser& parser, char (&out)[2 * kSceneMessageBytes + 1]) {
-  const SceneFile& file = parser.files[parser.depth > 0 ? parser.depth - 1 : 0];
-  const std::size_t head = strnlen(file.messageHead, kSceneMessageBytes);
-  const std::size_t text = strnlen(file.errorText, kSceneMessageBytes);
-  std::memcpy(out, file.messageHead, head);
-  std::memcpy(out + head, file.errorText, text);
-  out[head + text] = '\0';
+// The session screen under the menu bar, swapped in before the parse.
+void ShowSessionScreen() {
+  DrawSessionScreen();
+  SetViewportRect(gMainPlane, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 1.0f,
+                  -static_cast<float>(kMenuBarRows));
+  gSessionPorts.swapBuffers(gMainPlane);
 }
 
 // The progress panel names the world: the first Info record's title, author and date.
@@ -178,31 +171,11 @@ std::uint32_t CompileSession(const char* path) {
   // The reset counts the banks out without silencing them: the endless ones would sound on
   // over the next world.
   StopSoundBanks(gWorld);
-  ParseStoreReset(gParseStore);
-  ParseStoreSetParam(gParseStore, 9);
-  ParseStoreSetGroupCount(gParseStore, 1);
-  RegisterBuiltinFunctions();
   LogTextureFormats();
-  ListNodeTable(gFxRegistry);
-  EnvironmentDefaults(gWorld.environment);
-
-  DrawSessionScreen();
-  SetViewportRect(gMainPlane, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 1.0f,
-                  -static_cast<float>(kMenuBarRows));
-  gSessionPorts.swapBuffers(gMainPlane);
-
-  if (ParseSceneDirectives(parser, gParseStore) == 0) {
-    char located[2 * kSceneMessageBytes + 1];
-    LocatedMessage(parser, located);
-    return FailAfterReset(located);
-  }
-  ShowStatusLine("> end 'parse' session", 0);
-  ShowStatusLine("> begin 'compile' session", 0);
-  UploadSessionLog();
-  // The compile step fails only when its tables are full; the world is then incomplete.
-  if (CompileParseStore(gParseStore, gFxRegistry) == 0)
-    return FailAfterReset(kParseStoreFullMessage);
-  ShowStatusLine("> end 'compile' session", 0);
+  // The session screen shows while the world is parsed; the log goes up before the compile.
+  const WorldCompileSteps steps{ShowStatusLine, ShowSessionScreen, UploadSessionLog};
+  char failure[kWorldCompileFailureBytes];
+  if (CompileOpenedWorld(parser, steps, failure) == 0) return FailAfterReset(failure);
   CloseSceneFiles(parser);
   SessionLogClose();
 

@@ -1,6 +1,6 @@
-// The error and warning boxes of the application shell's start-up and shut-down. Each caption
-// is the kind ("Error : ", "Warning : ") followed by the place: "Init.", "Init. Main Plane",
-// "Init. Sounds", "Shutdown", or empty.
+// The error and warning boxes of the application shell's start-up, sessions and shut-down.
+// Each caption is the kind ("Error : ", "Warning : ") followed by the place: "Init.", "Init.
+// Main Plane", "Init. Sounds", "Render", "Shutdown", or empty.
 #pragma once
 
 #include "platform/message_box.h"
@@ -10,7 +10,9 @@ namespace veskor {
 inline constexpr const char* kPlaceInit = "Init.";
 inline constexpr const char* kPlaceMainPlane = "Init. Main Plane";
 inline constexpr const char* kPlaceSounds = "Init. Sounds";
+inline constexpr const char* kPlaceRender = "Render";
 inline constexpr const char* kPlaceShutdown = "Shutdown";
+inline constexpr const char* kPlaceSettings = "Settings";  // a save while the program runs
 // Captions are built in this many bytes; a longer place is cut.
 inline constexpr int kCaptionBytes = 256;
 

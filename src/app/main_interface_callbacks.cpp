@@ -4,6 +4,7 @@
 
 #include "app/camera_bookmarks.h"
 #include "app/display_modes.h"
+#include "app/error_boxes.h"
 #include "app/main_interface.h"
 #include "app/main_plane.h"
 #include "app/program_entry.h"
@@ -85,12 +86,12 @@ std::int32_t OnMainMenuChoice(std::int32_t index) {
   if (index == 0) {
     CompileRequest = 1;
   } else if (index == 1) {
-    WriteCameraBookmarks();  // a failure is reported there; the quit goes on
+    WriteCameraBookmarks();  // a failure is warned of there; the quit goes on
     QuitRequest = 1;
     TextureNamePool.initialised = 0;
   }
   WorldButton.muted = 0;
-  WriteRenderLod();
+  if (WriteRenderLod() == 0) WarnSettingsNotSaved(index == 1 ? kPlaceShutdown : kPlaceSettings);
   HidePlane(ResolutionDropList);
   HidePlane(InfoPanel);
   return 0;

@@ -115,7 +115,7 @@ int WinMain(const char* commandLine, const ShellPorts& ports) {
   if (LoadOggSound(music.c_str(), IntroMusicSlot) == 0) StartFailure("cannot find intro music");
   QuitRequest = 0;
   FrameClockStart();
-  return RunMainLoop(gMainPlane, ports);
+  return AutomationExitCode(RunMainLoop(gMainPlane, ports));
 }
 
 int RunMainLoop(MainPlane& plane, const ShellPorts& ports) {

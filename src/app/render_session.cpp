@@ -1,9 +1,11 @@
 #include "app/render_session.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
+#include "app/error_boxes.h"
 #include "app/help_page.h"
 #include "app/info_panel.h"
 #include "app/language_screen.h"
@@ -131,6 +133,15 @@ std::uint32_t Fail(const char* message) {
   return 0;
 }
 
+// One box for every item the build left out, naming the first one's object.
+void WarnSkippedItems() {
+  const SceneBuildSkips& skips = gSceneBuildSkips;
+  if (skips.count == 0) return;
+  char text[kSceneBuildNameBytes + 64];
+  std::snprintf(text, sizeof text, kSkippedItemMessage, skips.name, skips.vertices);
+  ReportWarning(kPlaceRender, text);
+}
+
 void SetSceneDrawingState() {
   RestoreViewport(gMainPlane);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
@@ -202,6 +213,7 @@ std::uint32_t RenderSession() {
 
   // A build that fails has its message; one stopped by the progress report has none.
   if (SceneBuild(gWorld) == 0) return Fail(SceneBuildFailed() ? gSceneBuildError.message : nullptr);
+  WarnSkippedItems();
   if (RenderPrepare(ViewCamera) == 0) return Fail(FxFailed != 0 ? FxErrorText : nullptr);
   EndStageReports();
   EnvironmentStageTime = static_cast<float>(EnvironmentPrepareTime);

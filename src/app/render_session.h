@@ -17,6 +17,9 @@ inline constexpr const char* kWorldTitlePrefix = "  v.e.s.k.o.r  -  ";
 // The box that the world's extent takes, and the distance factor of every detail range.
 inline constexpr float kWorldExtent[6] = {-800.0f, -800.0f, -400.0f, 800.0f, 800.0f, 400.0f};
 inline constexpr float kLodDistanceFactor = 0.002f;
+// The warning of a scene build that left items out: the first one's object and vertex count.
+inline constexpr const char* kSkippedItemMessage =
+    "Geometry Item Of '%s' Skipped : %u Vertices > 65536 !";
 // The detail levels: geometry 0..6, textures 0..10.
 inline constexpr std::int32_t kGeometryLevels[2] = {0, 6};
 inline constexpr std::int32_t kTextureLevels[2] = {0, 10};
@@ -29,6 +32,8 @@ extern float EnvironmentStageTime;
 extern float ShaderStageTime;
 inline std::uint32_t& GeometryCount = gGeneratedTriangleTotal;
 
+// Items the scene build left out (meshes too large to batch) are shown once, in one warning
+// box naming the first one's object, and the session goes on without them.
 // 1 when the world is ready to draw (WorldReady set); 0 when the scene build failed (its
 // message in the status place, blinking), an fx program failed (FxErrorText likewise), or the
 // preparation was stopped by Escape or by closing the window (the session panels hidden and

@@ -1,10 +1,14 @@
 #include "app/settings.h"
 
-#include <locale.h>
+#include <cerrno>
 #include <charconv>
 #include <climits>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "app/error_boxes.h"
 #include "app/main_interface_callbacks.h"
@@ -44,9 +48,10 @@ namespace {
 constexpr const char* kDirectoriesUnreadable = "Registry -> Directories !";
 constexpr const char* kSettingsUnreadable = "Registry -> Settings !";
 
-locale_t CLocale() {
-  static const locale_t locale = newlocale(LC_ALL_MASK, "C", nullptr);
-  return locale;
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
 }
 
 bool Is(const char* text, const char* expected) { return std::strcmp(text, expected) == 0; }
@@ -74,26 +79,61 @@ const char* RequireValue(const char* key, const char* name, char* buffer) {
   return buffer;
 }
 
+// The box names neither the store nor a way to make one: stderr says which file was read,
+// what it lacks, and how a store is written.
+[[noreturn]] void DirectoriesUnreadable(const char* name) {
+  const std::string path = SettingsStorePath();
+  std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
+  if (path.empty()) {
+    std::fprintf(stderr, "veskor: no settings store: neither $VESKOR_REGISTRY nor $HOME is set\n");
+  } else if (file == nullptr) {
+    std::fprintf(stderr, "veskor: cannot read the settings store %s: %s\n", path.c_str(),
+                 std::strerror(errno));
+  } else {
+    std::fclose(file);
+    std::fprintf(stderr,
+                 "veskor: the settings store %s has no value \"%s\" of [%s] (or too long a one)\n",
+                 path.c_str(), name, kRegPathsKey);
+  }
+  std::fputs(
+      "veskor: the store is $VESKOR_REGISTRY, else $XDG_CONFIG_HOME/veskor/registry, else\n"
+      "veskor: ~/.config/veskor/registry. To write one where none exists, run scripts/run\n"
+      "veskor: [world], which then starts the program, or the write_settings_store tool:\n"
+      "veskor:   cmake --build <build dir> --target veskor_settings_store\n",
+      stderr);
+  ReportError(kPlaceMainPlane, kDirectoriesUnreadable);
+}
+
 void ReadDirectories() {
   static const char* const kNames[] = {"VeskorDir", "BinaryDir", "SystemDir", "ResourceDir",
                                        "WorkingDir"};
   char values[5][kRegValueBytes];
   for (int i = 0; i < 5; ++i) {
     if (RegReadValue(kHkeyCurrentUser, kRegPathsKey, kNames[i], values[i]) == 0)
-      ReportError(kPlaceMainPlane, kDirectoriesUnreadable);
+      DirectoriesUnreadable(kNames[i]);
   }
   // A directory that does not fit its buffer with its '/' counts as unreadable.
   if (!SetSearchDirs(values[0], values[1], values[2], values[3], values[4]))
     ReportError(kPlaceMainPlane, kDirectoriesUnreadable);
 }
 
+// Reads the integer `name` of the Settings or root key, at least `least`; a value that is
+// missing or not such a number ends the program with "Registry -> Settings !".
+std::int32_t RequireInt(const char* key, const char* name, std::int32_t least) {
+  char v[kRegValueBytes];
+  std::int32_t n = 0;
+  if (!ParseWholeInt(RequireValue(key, name, v), &n) || n < least)
+    ReportError(kPlaceMainPlane, kSettingsUnreadable);
+  return n;
+}
+
 void ReadDisplaySettings(MainPlane& plane) {
   char v[kRegValueBytes];
   const char* key = kRegSettingsKey;
-  WindowedWidth = static_cast<std::uint32_t>(DecimalToInt(RequireValue(key, "XSize", v)));
-  WindowedHeight = static_cast<std::uint32_t>(DecimalToInt(RequireValue(key, "YSize", v)));
-  WindowedX = DecimalToInt(RequireValue(key, "XPos", v));
-  WindowedY = DecimalToInt(RequireValue(key, "YPos", v));
+  WindowedWidth = static_cast<std::uint32_t>(RequireInt(key, "XSize", 1));
+  WindowedHeight = static_cast<std::uint32_t>(RequireInt(key, "YSize", 1));
+  WindowedX = RequireInt(key, "XPos", INT32_MIN);
+  WindowedY = RequireInt(key, "YPos", INT32_MIN);
 
   RequireValue(key, "ColorBits", v);
   if (Is(v, "16")) {
@@ -110,7 +150,9 @@ void ReadDisplaySettings(MainPlane& plane) {
   RequireValue(key, "DepthBits", v);
   if (!Is(v, "16") && !Is(v, "24") && !Is(v, "32"))
     ReportError(kPlaceInit, "Unknown Nb. Bits Per Depth !");
-  DepthBits = static_cast<std::uint32_t>(DecimalToInt(v));
+  std::int32_t depth = 0;
+  ParseWholeInt(v, &depth);  // one of the three texts above
+  DepthBits = static_cast<std::uint32_t>(depth);
   RequireValue(key, "StencilBits", v);
   if (!Is(v, "8")) ReportError(kPlaceInit, "Unknown Nb. Bits Per Stencil !");
   plane.stencilBits = 8;
@@ -155,15 +197,23 @@ bool WriteFraction(const char* name, float value) {
 
 }  // namespace
 
-std::int32_t DecimalToInt(const char* text) {
-  const long v = strtol_l(text, nullptr, 10, CLocale());
-  if (v > INT32_MAX) return INT32_MAX;
-  if (v < INT32_MIN) return INT32_MIN;
-  return static_cast<std::int32_t>(v);
+bool ParseWholeInt(const char* text, std::int32_t* value) {
+  const std::string_view t = TrimBlanks(text);
+  std::int32_t n = 0;
+  const auto r = std::from_chars(t.data(), t.data() + t.size(), n);
+  if (t.empty() || r.ec != std::errc{} || r.ptr != t.data() + t.size()) return false;
+  *value = n;
+  return true;
 }
 
-float DecimalToFloat(const char* text) {
-  return static_cast<float>(strtod_l(text, nullptr, CLocale()));
+bool ParseWholeFloat(const char* text, float* value) {
+  const std::string_view t = TrimBlanks(text);
+  float f = 0.0f;
+  const auto r = std::from_chars(t.data(), t.data() + t.size(), f);
+  if (t.empty() || r.ec != std::errc{} || r.ptr != t.data() + t.size() || !std::isfinite(f))
+    return false;
+  *value = f;
+  return true;
 }
 
 void MainPlaneReadSettings(MainPlane& plane) {
@@ -171,7 +221,7 @@ void MainPlaneReadSettings(MainPlane& plane) {
   char v[kRegValueBytes];
   const int first = ParseTrueFalse(RequireValue(kRegRootKey, "FirstLaunch", v));
   if (first >= 0) FirstLaunch = static_cast<std::uint32_t>(first);
-  LanguageIndex = DecimalToInt(RequireValue(kRegRootKey, "IDL", v));
+  LanguageIndex = RequireInt(kRegRootKey, "IDL", INT32_MIN);
   ReadDisplaySettings(plane);
   plane.settingsRead = 1;
 }
@@ -186,8 +236,9 @@ void ReadRenderLod() {
                   {"Overall", &Overall}};
   char v[kRegValueBytes];
   for (const auto& f : kFactors) {
-    if (RegReadValue(kHkeyCurrentUser, kRegRenderLodKey, f.name, v) == 0) return;
-    *f.value = DecimalToFloat(v);
+    if (RegReadValue(kHkeyCurrentUser, kRegRenderLodKey, f.name, v) == 0 ||
+        !ParseWholeFloat(v, f.value))
+      return;
   }
   if (RegReadValue(kHkeyCurrentUser, kRegRenderLodKey, "IsLangCtrlLOD", v) == 0) return;
   const int flag = ParseTrueFalse(v);
@@ -220,7 +271,16 @@ std::uint32_t SaveSettings(const MainPlane& plane) {
 
 void SaveRenderLod() {
   HideSetupPanel();
-  WriteRenderLod();
+  if (WriteRenderLod() == 0) WarnSettingsNotSaved(kPlaceSettings);
+}
+
+void WarnSettingsNotSaved(const char* place) {
+  static bool warned = false;
+  if (warned) return;
+  warned = true;
+  const std::string message = "Settings not saved !\n\nCannot write " + SettingsStorePath() +
+                              " :\n" + SettingsWriteFailure();
+  ReportWarning(place, message.c_str());
 }
 
 std::uint32_t WriteRenderLod() {

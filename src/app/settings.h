@@ -35,27 +35,35 @@ extern std::uint32_t IsLangCtrlLOD;
 
 // Reads the directories (into the search directories) and the settings in their order. The
 // first value that cannot be read or is not accepted ends the program through ReportError
-// with its message; nothing is written.
+// with its message; nothing is written. IDL, XPos and YPos must be whole integers, XSize and
+// YSize whole integers of 1 or more: anything else counts as unreadable.
 void MainPlaneReadSettings(MainPlane& plane);
 
-// The RenderLOD values in order; the first that cannot be read stops the reading silently, it
-// and the following keep their values.
+// The RenderLOD values in order; the first that cannot be read, or is not wholly a number,
+// stops the reading silently, it and the following keep their values.
 void ReadRenderLod();
 
 // Writes every setting, each in its own open of its key; 0 at the first that fails (the rest
 // keep their stored values), else 1.
 std::uint32_t SaveSettings(const MainPlane& plane);
 
-// Hides the setup panel when shown, then writes the RenderLOD values (WriteRenderLod).
+// Hides the setup panel when shown, then writes the RenderLOD values (WriteRenderLod); a
+// failure is warned of (WarnSettingsNotSaved).
 void SaveRenderLod();
 // Writes the RenderLOD values, each as "%.3f" in the C locale, then IsLangCtrlLOD; the first
-// failing write ends the writing (0), silently.
+// failing write ends the writing (0).
 std::uint32_t WriteRenderLod();
 
-// The standard conversions in the C locale: leading white space, a sign, digits (and for the
-// float a fraction and exponent) up to the first other character; text without a number gives
-// 0. The integer saturates at the limits of its type.
-std::int32_t DecimalToInt(const char* text);
-float DecimalToFloat(const char* text);
+// After a failed SaveSettings or WriteRenderLod: a Warning box at `place` that names the
+// store's file and the reason of the failure. Shown once a run: one unwritable store would
+// otherwise be told of at every save (the menu's choices, the setup panel, the exit).
+void WarnSettingsNotSaved(const char* place);
+
+// The numbers of the store, in the C locale. The whole text, blanks and tabs around it aside,
+// must be the number: a decimal integer of 32 bits (a minus sign, digits), or a finite decimal
+// fraction ("0.500", "1e-1"). Any other text (empty, "abc", "768px", out of range) gives false
+// and leaves `value`, and its key then counts as missing.
+bool ParseWholeInt(const char* text, std::int32_t* value);
+bool ParseWholeFloat(const char* text, float* value);
 
 }  // namespace veskor

@@ -312,7 +312,9 @@ void ShutdownWindow(MainPlane& plane, std::uint32_t save) {
     plane.window = nullptr;
     plane.deviceContext = nullptr;
   }
-  if (save != 0 && plane.settingsRead != 0) SaveSettings(plane);
+  // The window has gone: a failure is told in a box of its own, then the exit goes on.
+  if (save != 0 && plane.settingsRead != 0 && SaveSettings(plane) == 0)
+    WarnSettingsNotSaved(kPlaceShutdown);
   ReleaseSoundDevice();
 }
 

@@ -1,11 +1,13 @@
 #include "environment/cloud_low.h"
 
+#include <algorithm>
+
 #include "environment/environment_params.h"
 #include "environment/puff_cube_upload.h"
 #include "environment/puff_field.h"
+#include "environment/puff_ray_query.h"
 #include "environment/shaft_segments.h"
 #include "environment/sun_view_bake.h"
-#include "gfx/scene_grid.h"
 #include "mapengine/kernel_table.h"
 #include "platform/random.h"
 
@@ -16,6 +18,10 @@ float CloudLowDetail = 1.0f;
 namespace {
 
 constexpr float kLayerExtentScale = 1.2f;
+// A layer is never narrower than the widest spread of a cluster (2 x 1400) on either axis: a
+// narrower one would fold a cluster's puffs onto each other, and a scene without width would
+// give the drift's wrap a width of 0.
+constexpr float kMinLayerHalfWidth = 1400.0f;
 
 // int(v) within [1, top]; a value below 1 (or not a number) gives 1.
 std::uint32_t GridCount(float v, std::uint32_t top) {
@@ -28,17 +34,23 @@ float Draw() { return static_cast<float>(RandomNext()) * (1.0f / 32767.0f); }
 
 }  // namespace
 
-void GenerateCloudLow(EnvironmentState& state, float altitude, const float* velocity,
-                      std::uint32_t cloudClass, std::uint32_t /*aspect*/, float coverage,
-                      float opacity, float granularity, const float* sunDirection) {
+void GenerateCloudLow(EnvironmentState& state, const float* area, float altitude,
+                      const float* velocity, std::uint32_t cloudClass, std::uint32_t /*aspect*/,
+                      float coverage, float opacity, float granularity,
+                      const float* sunDirection) {
   EnvironmentResetCloudLow(state, altitude, velocity);
   CloudLowLayer& layer = state.cloudLow;
   layer.detail = CloudLowDetail;
   layer.detailSixteenth = layer.detail * 0.0625f;
 
-  const float* box = gSceneGrid.worldBox;
-  const float x0 = box[0] * kLayerExtentScale, y0 = box[1] * kLayerExtentScale;
-  const float x1 = box[3] * kLayerExtentScale, y1 = box[4] * kLayerExtentScale;
+  // The scene's ground plan widened about its middle, to one cluster's spread at least.
+  const float halfX =
+      std::max((area[2] - area[0]) * 0.5f * kLayerExtentScale, kMinLayerHalfWidth);
+  const float halfY =
+      std::max((area[3] - area[1]) * 0.5f * kLayerExtentScale, kMinLayerHalfWidth);
+  const float midX = (area[0] + area[2]) * 0.5f, midY = (area[1] + area[3]) * 0.5f;
+  const float x0 = midX - halfX, x1 = midX + halfX;
+  const float y0 = midY - halfY, y1 = midY + halfY;
 
   const float h = (cloudClass & kCloudStratus) != 0 ? opacity * 20.0f : opacity * 800.0f;
   const float thickness = 0.75f * opacity + 0.25f;
@@ -80,6 +92,11 @@ void GenerateCloudLow(EnvironmentState& state, float altitude, const float* velo
       layer.top = gKernelTable.KernelMax(layer.top, layer.clusters[k].bounds[5]);
     }
   }
+  // Every puff starts inside the layer, where the drift keeps it and the sun view sees it.
+  SetCloudLowParams(layer, 0.0f, 0.0f, 0.0f);
+  UpdatePuffBounds(layer);
+  for (std::uint32_t i = 0; i < layer.puffCount; ++i)
+    for (int a = 0; a < 3; ++a) layer.puffs[i].base[a] = layer.puffs[i].centre[a];
   BakePuffViews(layer, sunDirection, CloudLowParams.colorLight, CloudLowParams.colorDark);
   for (std::uint32_t i = 0; i < layer.puffCount; ++i)
     BuildShaftSegments(layer.puffs[i], sunDirection);

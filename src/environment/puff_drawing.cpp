@@ -5,6 +5,8 @@
 
 #include "environment/fog_curve.h"
 #include "gfx/fog_floor.h"
+#include "gfx/gl_capabilities.h"
+#include "gfx/gl_entry_points.h"
 #include "gfx/texture_format.h"
 #include "gfx/view_volume.h"
 #include "mapengine/kernel_table.h"
@@ -127,6 +129,18 @@ void StartPuffDraw(EnvironmentState& state, const Camera& camera) {
   SetVertexFormat(gGeometryBatchBuffer, kPuffMeshFormat);
 }
 
+// The slices point the texture-coordinate arrays of all four units into the batch buffer; the
+// next draw would read them there (after the next world's preparation, from memory given
+// back), so they are switched off again, and the first client unit is left selected.
+std::uint32_t EndPuffDraw(std::uint32_t count) {
+  const bool units = HasExtension(kExtMultitexture) != 0;
+  for (std::uint32_t unit = kShaderUnits; unit-- > 0;) {
+    if (units) glClientActiveTextureARB(GL_TEXTURE0_ARB + unit);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  }
+  return count;
+}
+
 }  // namespace
 
 std::uint32_t PuffVisibility(CloudPuff& puff, const Camera& camera, float* depth, float* distance,
@@ -216,7 +230,7 @@ float MirrorPuffFade(float sortKey, float far) {
 
 std::uint32_t DrawCloudPuffs(EnvironmentState& state, const Camera& camera, std::uint32_t flags) {
   StartPuffDraw(state, camera);
-  if ((flags & 7) != kPuffLineView) return DrawBlended(state, camera, false);
+  if ((flags & 7) != kPuffLineView) return EndPuffDraw(DrawBlended(state, camera, false));
   CloudLowLayer& layer = state.cloudLow;
   glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
   std::uint32_t count = 0;
@@ -228,13 +242,13 @@ std::uint32_t DrawCloudPuffs(EnvironmentState& state, const Camera& camera, std:
     ++count;
   }
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-  return count;
+  return EndPuffDraw(count);
 }
 
 std::uint32_t DrawCloudPuffsSecondary(EnvironmentState& state, const Camera& camera,
                                       float /*factor*/, std::uint32_t /*flags*/) {
   StartPuffDraw(state, camera);
-  return DrawBlended(state, camera, true);
+  return EndPuffDraw(DrawBlended(state, camera, true));
 }
 
 void DrawPuffSlice(CloudPuff& puff, std::uint32_t slice, float fade) {

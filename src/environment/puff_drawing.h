@@ -43,7 +43,8 @@ float MirrorPuffFade(float sortKey, float far);
 // and draws every node farthest first; returns the count of slices drawn. Mode 1 of the flags
 // (flags & 7) draws the slices as lines, without blending or texture shaders; every other
 // mode blends them shaded, faded by 1 - sortKey / far. The index and float counts of every
-// drawn slice add to puffStatA and puffStatB.
+// drawn slice add to puffStatA and puffStatB. The texture-coordinate arrays of the four units
+// are off afterwards, with client unit 0 selected.
 std::uint32_t DrawCloudPuffs(EnvironmentState& state, const Camera& camera, std::uint32_t flags);
 // The puffs of a mirror view: the same list, always blended, faded by MirrorPuffFade.
 // `factor` and the flags do not change the result.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "environment/environment_params.h"
 #include "environment/environment_state.h"
 #include "environment/sky_model.h"
 #include "gfx/gl_capabilities.h"
@@ -164,6 +165,8 @@ void DrawCloudLayer(const Camera& camera, std::uint32_t code) {
 }
 
 }  // namespace
+
+std::uint32_t HighCloudSkyFlag() { return CloudHighParams.present != 0 ? kSkyFlagCloudLayer : 0u; }
 
 void BuildSkyPassList(std::uint32_t flags) {
   gSkyPassList.count = 0;

@@ -34,7 +34,8 @@ inline constexpr std::uint32_t kSkyThroughStencilBit = 0x80;
 extern std::uint32_t SkyDrawnOpaque;
 extern std::uint32_t SkyThroughMarked;
 
-// Flags of BuildSkyPassList; the render preparation always sets 1 and 2.
+// Flags of BuildSkyPassList; the render preparation always sets 1 and 2, and 8 for a world
+// with high clouds.
 enum : std::uint32_t { kSkyFlagDome = 1, kSkyFlag2 = 2, kSkyFlag4 = 4, kSkyFlagCloudLayer = 8 };
 
 struct SkyPassEntry {
@@ -52,6 +53,10 @@ struct SkyPassList {
 };
 
 extern SkyPassList gSkyPassList;
+
+// kSkyFlagCloudLayer when the world has a high cloud layer (a CloudHigh block, so the
+// preparation generates its textures), else 0: the render preparation adds it to its flags.
+std::uint32_t HighCloudSkyFlag();
 
 // Rebuilds the list from empty: flag 1 gives code 1, flag 4 code 2, flag 2 code 6; flag 8
 // gives code 5 on a board with exactly 4 texture units and GL_NV_register_combiners2, else

@@ -350,6 +350,19 @@ std::uint32_t CompositionInstance(BuildState& s, const ObjectCall& call) {
   return 1;
 }
 
+// The name the World gives what the call places (a model, height field or composition); null
+// when it has none.
+const char* CallName(const World& world, const ObjectCall& call) {
+  const NameTable* names = call.kind == kCallModel         ? &world.modelNames
+                           : call.kind == kCallHeightField ? &world.heightFieldNames
+                           : call.kind == kCallComposition ? &world.compositionNames
+                                                           : nullptr;
+  if (names == nullptr) return nullptr;
+  for (std::uint32_t k = 0; k < names->count; ++k)
+    if (names->entries[k].value == call.index) return names->entries[k].name;
+  return nullptr;
+}
+
 std::uint32_t BuildObject(BuildState& s, const ObjectRecord& object) {
   World& world = *s.world;
   const std::uint32_t calls =
@@ -368,6 +381,7 @@ std::uint32_t BuildObject(BuildState& s, const ObjectRecord& object) {
   for (std::uint32_t c = object.firstCall; c < object.endCall; ++c) {
     const ObjectCall& call = world.objectCalls[c];
     std::uint32_t done = 1;
+    SceneBuildSetObject(CallName(world, call));
     if (call.kind == kCallModel) {
       done = ModelInstance(s, call);
     } else if (call.kind == kCallHeightField) {
@@ -382,6 +396,7 @@ std::uint32_t BuildObject(BuildState& s, const ObjectRecord& object) {
     } else if (call.kind == kCallComposition) {
       done = CompositionInstance(s, call);
     }
+    SceneBuildSetObject(nullptr);
     if (done == 0) return 0;
   }
   return 1;

@@ -25,7 +25,8 @@ inline constexpr std::uint32_t kHeightFieldTileLevel = 2;
 // definition and the vertex format that follows from it. 1 when every pass ran; 0 when the
 // progress callback asked to stop, or when the build failed: a full table, a bad reference in
 // the World, a planet image missing or unusable (gSceneBuildError then holds the message).
-// What was made before stays. The World's records stay as parsed.
+// What was made before stays. The World's records stay as parsed. Items whose mesh is too
+// large to batch are left out and counted in gSceneBuildSkips under their object's name.
 //
 // The render session ignores the result for now; its shell has to show the message and skip
 // the preparation when it is 0.

@@ -5,8 +5,21 @@
 namespace veskor {
 
 SceneBuildError gSceneBuildError{};
+SceneBuildSkips gSceneBuildSkips{};
 
-void SceneBuildErrorReset() { gSceneBuildError = SceneBuildError{}; }
+void SceneBuildErrorReset() {
+  gSceneBuildError = SceneBuildError{};
+  gSceneBuildSkips = SceneBuildSkips{};
+}
+
+void SceneBuildSetObject(const char* name) { gSceneBuildSkips.building = name; }
+
+void SceneBuildSkipItem(std::uint32_t vertices) {
+  SceneBuildSkips& s = gSceneBuildSkips;
+  if (s.count++ != 0) return;
+  s.vertices = vertices;
+  std::snprintf(s.name, kSceneBuildNameBytes, "%s", s.building != nullptr ? s.building : "");
+}
 
 void SceneBuildFail(const char* message) {
   if (gSceneBuildError.failed != 0) return;

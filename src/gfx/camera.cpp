@@ -5,6 +5,7 @@
 #include <limits>
 #include <numbers>
 
+#include "gfx/gl_capabilities.h"
 #include "gfx/viewport_rect.h"
 #include "mapengine/kernel_table.h"
 #include "platform/gl.h"
@@ -287,7 +288,9 @@ void CameraApply(Camera& camera) {
   }
   glDepthRange(0, 1);
   CameraFrustumPlanes(camera);
-  if (MultiSampleQuality != 0) glHint(GL_MULTISAMPLE_FILTER_HINT_NV, GL_NICEST);
+  // Only where the driver lists the extension: elsewhere the token is not known.
+  if (MultiSampleQuality != 0 && HasExtension(kExtMultisampleFilterHint) != 0)
+    glHint(GL_MULTISAMPLE_FILTER_HINT_NV, GL_NICEST);
 }
 
 void CameraRestore(Camera& camera) {

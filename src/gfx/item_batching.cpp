@@ -1,9 +1,6 @@
 #include "gfx/item_batching.h"
 
-#include <cstdio>
-
 #include "mapengine/kernel_table.h"
-#include "platform/message_box.h"
 
 namespace veskor {
 
@@ -59,13 +56,7 @@ std::uint32_t BatchAppendItem(GeometryBatchBuffer& buffer, const MeshBuilder& me
                               std::uint32_t format, ItemDrawRecord& record, const float* matrix) {
   record.format = format;
   SetVertexFormat(buffer, format);
-  if (mesh.vertexCount > kItemVertexLimit) {
-    char text[128];
-    std::snprintf(text, sizeof text, "Geometry Item Skipped : %u Vertices > 65536 !",
-                  mesh.vertexCount);
-    ShowMessageBox("Warning", text, MessageIcon::kExclamation, MessageButtons::kOk);
-    return 0;
-  }
+  if (mesh.vertexCount > kItemVertexLimit) return 0;
   const std::uint32_t f = buffer.floatsPerVertex;
   const std::uint32_t firstFloat = buffer.floatCount, firstIndex = buffer.indexCount;
   const std::uint32_t vA = mesh.capVertexA, vB = mesh.capVertexB;

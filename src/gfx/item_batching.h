@@ -24,8 +24,8 @@ void TransformBox(const float* matrix, float x0, float y0, float z0, float x1, f
 
 // Appends the mesh in `format` and fills the record (main range 0, caps A and B, range count
 // 1). `matrix` is the item's world transform, or null. An item of more than 65536 vertices
-// cannot be addressed by 16-bit indices: it is reported ("Geometry Item Skipped : %u Vertices
-// > 65536 !") and not batched, its ranges left as they were, and the result is 0; else 1.
+// cannot be addressed by 16-bit indices: it is not batched, its ranges are left as they were,
+// and the result is 0 (the caller tells the user); else 1.
 std::uint32_t BatchAppendItem(GeometryBatchBuffer& buffer, const MeshBuilder& mesh,
                               std::uint32_t format, ItemDrawRecord& record, const float* matrix);
 

@@ -129,8 +129,9 @@ void BatchPositionPassCore(GeometryBatchBuffer& buffer, std::uint32_t first, std
     const WeldKey key = BorderKey(v, s, t, border, kind, flag);
     std::uint32_t bucket;
     WeldEntry* entry = nullptr;
-    if (kind == kSpanCapA || WeldTableFind(buffer.weldTable, key, &bucket, &entry) == 0 ||
-        (kind != kSpanOpenBody && entry->key.owner != CurrentDrawRecord)) {
+    // Cap A registers its rim; the rest welds to what matches, a capped item's keys only to
+    // its own entries (the find passes over other items').
+    if (kind == kSpanCapA || WeldTableFind(buffer.weldTable, key, &bucket, &entry) == 0) {
       WeldTableInsert(buffer.weldTable, key, &bucket, &entry);
     } else {
       v[0] = entry->key.x, v[1] = entry->key.y, v[2] = entry->key.z;

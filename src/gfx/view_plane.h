@@ -30,8 +30,9 @@ inline std::uint32_t WindowedHeight = 400;
 inline std::uint32_t MultiSampleMode = 0;
 // 1 when the window was created with a multisampled pixel format.
 inline std::uint32_t WindowMultisampled = 0;
-// 1 when the MultiSampleQuality setting is "NICEST" and the multisample filter hint extension
-// is present: CameraApply then asks for the nicest multisample filter.
+// 1 when the MultiSampleQuality setting is "NICEST" (at start only with the multisample filter
+// hint extension; the setup slider may set it later): CameraApply then asks for the nicest
+// multisample filter where the driver lists the extension.
 inline std::uint32_t MultiSampleQuality = 0;
 // Rows at the top of the window that the menu bar covers: the scene and the loading frames
 // are drawn below them.

@@ -73,6 +73,9 @@ std::uint32_t WeldTableFind(WeldTable& table, const WeldKey& key, std::uint32_t*
   const std::uint32_t mask = kWeldBucketCount - 1;
   for (const std::uint32_t b : {h, (h + mask) & mask, (h + 1) & mask}) {
     for (auto* e = static_cast<WeldEntry*>(Buckets(table)[b].head); e != nullptr; e = e->next) {
+      // An item's keys are in its own space, so every instance of a model has the same ones:
+      // an owned key sees only its owner's entries. Keys without an owner see every entry.
+      if (key.owner != nullptr && e->key.owner != key.owner) continue;
       if (WeldKeyDiffers(e->key, key) == 0) {
         *bucket = b;
         *entry = e;

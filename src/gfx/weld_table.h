@@ -54,7 +54,8 @@ std::uint32_t WeldKeyHash(const WeldKey& key);
 // WeldTolerance apart on an axis; the owner is not compared.
 std::uint32_t WeldKeyDiffers(const WeldKey& a, const WeldKey& b);
 // The first matching entry of the key's bucket, then of the bucket before, then of the one
-// after (wrapping); 1 and the entry, else 0 and null.
+// after (wrapping); 1 and the entry, else 0 and null. A key with an owner passes over the
+// entries of other owners; one without an owner matches any entry.
 std::uint32_t WeldTableFind(WeldTable& table, const WeldKey& key, std::uint32_t* bucket,
                             WeldEntry** entry);
 void WeldTableInsert(WeldTable& table, const WeldKey& key, std::uint32_t* bucket,

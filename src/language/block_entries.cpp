@@ -23,6 +23,13 @@ int FailAt(SceneFile& file, const char* message) {
   return 0;
 }
 
+int CheckDirection(SceneParser& parser, const float* v, std::uint32_t line) {
+  const float n = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
+  if (n >= std::numeric_limits<float>::min()) return 1;
+  SetErrorAtLine(InnermostFile(parser), kZeroDirectionMessage, line);
+  return 0;
+}
+
 int ExpectBrace(SceneParser& parser, const char* brace) {
   SceneFile& file = InnermostFile(parser);
   if (!Is(file.token, brace)) return FailAt(file, Is(brace, "{") ? "'{' expected" : "'}' expected");

@@ -13,6 +13,7 @@ inline constexpr const char* kInvalidBoundingBoxMessage = "Invalid Bounding Box"
 inline constexpr const char* kBoundingBoxExpectedMessage = "BBox expected";
 inline constexpr const char* kCannotLocateFileMessage = "Cannot locate file";
 inline constexpr const char* kTransformRequiredMessage = "Transform required";
+inline constexpr const char* kZeroDirectionMessage = "direction must not be zero";
 
 // The current token is empty and no data is left: the input has ended inside a block.
 bool BlockInputEnded(const SceneFile& file);
@@ -28,6 +29,12 @@ int ExpectBrace(SceneParser& parser, const char* brace);
 // `given` (when not null) receives how many were written.
 int ReadEntryFloats(SceneParser& parser, float* out, std::uint32_t count,
                     std::uint32_t* given = nullptr);
+
+// 1 when the three components of `v` make a direction that can be turned into a unit vector
+// (its squared length at least the smallest normal float); else "direction must not be zero"
+// at `line` (the entry's) and 0. The camera and the sun would put a default direction in its
+// stead.
+int CheckDirection(SceneParser& parser, const float* v, std::uint32_t line);
 
 // Passes the keyword and reads "(" string ")" into `out` (512 bytes, at most 511 characters).
 int ReadEntryString(SceneParser& parser, char* out);

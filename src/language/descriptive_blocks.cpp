@@ -8,6 +8,7 @@
 #include "language/lexer.h"
 #include "language/name_table.h"
 #include "language/scene_blocks.h"
+#include "language/value_readers.h"
 #include "language/world.h"
 #include "mapengine/clamp_float.h"
 
@@ -41,12 +42,26 @@ int EnterName(SceneParser& parser, NameTable& names, std::uint32_t count, std::u
   return 1;
 }
 
+// `focalAngle` ( degrees ) in [kFocalAngleMin, kFocalAngleMax]; an angle out of it is refused
+// at the entry's line.
+int ReadFocalAngle(SceneParser& parser, float& angle) {
+  const std::uint32_t line = InnermostFile(parser).tokenLine;
+  float value = angle;
+  if (!ReadEntryFloats(parser, &value, 1) ||
+      !CheckRange(parser, &value, 1, kFocalAngleMin, kFocalAngleMax, line))
+    return 0;
+  angle = value;
+  return 1;
+}
+
 int ReadCameraKey(SceneParser& parser, Camera& camera) {
   SceneFile& file = InnermostFile(parser);
+  const std::uint32_t line = file.tokenLine;  // the entry's
   if (Is(file.token, "position")) return ReadEntryFloats(parser, camera.position, 3);
   if (Is(file.token, "direction")) {
     if (!ReadEntryFloats(parser, camera.direction, 3)) return 0;
     camera.mode = kCameraLookAt;
+    if (!CheckDirection(parser, camera.direction, line)) return 0;
     CameraFrameSteps(camera);
     return 1;
   }
@@ -57,6 +72,7 @@ int ReadCameraKey(SceneParser& parser, Camera& camera) {
     std::uint32_t given = 0;
     if (!ReadEntryFloats(parser, target, 3, &given)) return 0;
     for (std::uint32_t i = 0; i < given; ++i) camera.direction[i] = target[i] - camera.position[i];
+    if (!CheckDirection(parser, camera.direction, line)) return 0;
     CameraFrameSteps(camera);
     return 1;
   }
@@ -68,8 +84,8 @@ int ReadCameraKey(SceneParser& parser, Camera& camera) {
     return 1;
   }
   if (Is(file.token, "focalAngle")) {
-    if (!ReadEntryFloats(parser, &value, 1, &given)) return 0;
-    if (given != 0) camera.focalAngle = camera.fovy = value;
+    if (!ReadFocalAngle(parser, camera.focalAngle)) return 0;
+    camera.fovy = camera.focalAngle;
     return 1;
   }
   if (Is(file.token, "rollAngle")) {
@@ -83,11 +99,14 @@ int ReadCameraKey(SceneParser& parser, Camera& camera) {
   return FailAt(file, kCameraSyntaxError);
 }
 
-int ReadExamineKey(SceneParser& parser, ExamineRecord& record) {
+int ReadExamineKey(SceneParser& parser, ExamineRecord& record, bool& positionRead) {
   SceneFile& file = InnermostFile(parser);
-  if (Is(file.token, "position")) return ReadEntryFloats(parser, record.position, 3);
+  if (Is(file.token, "position")) {
+    positionRead = true;
+    return ReadEntryFloats(parser, record.position, 3);
+  }
   if (Is(file.token, "radius")) return ReadEntryFloats(parser, &record.radius, 1);
-  if (Is(file.token, "focalAngle")) return ReadEntryFloats(parser, &record.focalAngle, 1);
+  if (Is(file.token, "focalAngle")) return ReadFocalAngle(parser, record.focalAngle);
   return FailAt(file, kExamineSyntaxError);
 }
 
@@ -167,7 +186,16 @@ int ParseExamine(SceneParser& parser, ParseStore&) {
     return 0;
   ExamineRecord& record = world.examines[world.examineCount++];
   record = ExamineRecord{};
-  return ReadEntries(parser, [&] { return ReadExamineKey(parser, record); });
+  record.radius = kExamineRadiusDefault;
+  record.focalAngle = Camera().focalAngle;
+  bool positionRead = false;
+  if (!ReadEntries(parser, [&] { return ReadExamineKey(parser, record, positionRead); })) return 0;
+  // A point has no place to examine without its position.
+  if (!positionRead) {
+    SetErrorAtLine(InnermostFile(parser), kExamineSyntaxError, line);
+    return 0;
+  }
+  return 1;
 }
 
 int ParseFocus(SceneParser& parser, ParseStore&) {

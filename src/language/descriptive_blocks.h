@@ -30,6 +30,17 @@ inline constexpr float kCameraDepthMin = 1.0f;
 inline constexpr float kCameraDepthMax = 12000.0f;
 inline constexpr float kDegreesToRadians = 0.017453292f;
 
+// The focal angle of a `Camera` or `Examine`, in degrees.
+inline constexpr float kFocalAngleMin = 1.0f;
+inline constexpr float kFocalAngleMax = 179.0f;
+
+// An examine view sets the camera `radius` away from the point, on the bearing of its yaw and
+// pitch, looking at the point: any radius above the near plane keeps the point in the middle
+// of the picture, and the radius sets how much around it shows (at the default focal angle
+// of 80 degrees the picture is about 1.7 radii high at the point). A point without `radius`
+// is seen from this far; one without `focalAngle` takes a new camera's focal angle.
+inline constexpr float kExamineRadiusDefault = 50.0f;
+
 // A new planet's ring size (its other values start at 0).
 inline constexpr float kPlanetRingSizeDefault = 0.2f;
 

@@ -30,7 +30,8 @@ namespace {
 
 bool Is(const char* token, const char* text) { return std::strcmp(token, text) == 0; }
 
-// The message of a refused include, placed at the directive's line of the including file.
+// The message of a refused include, placed at the directive's line of the including file; the
+// place of a file that does not open names that file.
 void ReportInclude(SceneFile& file, IncludeStatus status, const char* path, std::uint32_t line) {
   char message[kSceneComposeBytes + kStringRecordBytes];
   switch (status) {
@@ -46,9 +47,15 @@ void ReportInclude(SceneFile& file, IncludeStatus status, const char* path, std:
     case IncludeStatus::kSearchDirsFull:
       std::snprintf(message, sizeof message, "Too many include directories");
       break;
-    default:
+    default: {
       std::snprintf(message, sizeof message, "Cannot open file \"%s\"", path);
+      char directory[kScenePathBytes], name[kScenePathBytes];
+      if (SplitPath(path, directory, name)) {
+        SetErrorAtPlace(file, name, message, line);
+        return;
+      }
       break;
+    }
   }
   SetErrorAtLine(file, message, line);
 }

@@ -128,7 +128,13 @@ int ParseSubBlock(SceneParser& parser, const char* block, EnvironmentBindings& b
       std::snprintf(message, sizeof message, "%s syntax error", block);
       return FailAt(file, message);
     }
-    if (!ReadEnvironmentKey(parser, kEnvironmentSlots[slot], bindings.slots[slot])) return 0;
+    const std::uint32_t line = file.tokenLine;  // the entry's
+    void* value = bindings.slots[slot];
+    if (!ReadEnvironmentKey(parser, kEnvironmentSlots[slot], value)) return 0;
+    // The direction as it now stands, components not given included.
+    if (slot == kSlotSunDirection && value != nullptr &&
+        !CheckDirection(parser, static_cast<const float*>(value), line))
+      return 0;
   }
   return ExpectBrace(parser, "}");
 }

@@ -49,18 +49,22 @@ void AddNoiseLayer(HeightFieldRecord& record, std::uint32_t octaves, float a, fl
     const float y = record.box[2] + static_cast<float>(j) * record.cellSizeY;
     for (std::uint32_t i = 0; i < side; ++i) {
       const float x = record.box[0] + static_cast<float>(i) * record.cellSizeX;
+      float* h = VertexGridCell(record.grid, i, j);
       float px = x * a, py = y * a;
-      float sum = 0.0f, weight = 1.0f;
+      // The cascade starts from the height itself; on a grid that no layer has touched yet
+      // that would make every octave 0, so it starts from full weight there.
+      float sum = *h, prev = record.layered ? *h : 1.0f;
       for (std::uint32_t k = 0; k < octaves; ++k) {
-        const float v = Noise(px, py) * 1.6f * weights[k] * ClampFloat(weight, -1.0f, 1.0f);
+        const float v = Noise(px, py) * 1.6f * weights[k] * ClampFloat(prev, -1.0f, 1.0f);
         sum += v;
-        weight = v;
+        prev = v;
         px *= b;
         py *= b;
       }
-      *VertexGridCell(record.grid, i, j) += scale * (turbulence ? std::fabs(sum) : sum);
+      *h += scale * (turbulence ? std::fabs(sum) : sum);
     }
   }
+  if (octaves > 0) record.layered = 1;
 }
 
 // Adds scale x (the image resampled to the raster) to the heights.
@@ -75,6 +79,7 @@ void AddResampled(HeightFieldRecord& record, std::uint32_t i, std::uint32_t j, c
                                static_cast<u8>(level - j), net, work);
   gKernelTable.GridScaleAdd(static_cast<u8>(level), static_cast<u8>(level), work, scale,
                             record.grid.data, record.grid.data);
+  record.layered = 1;
   MemBlockRelease(netBlock);
   MemBlockRelease(workBlock);
 }
@@ -115,6 +120,7 @@ void HeightFieldSetup(HeightFieldRecord& record, std::uint32_t level, float xMin
 void HeightFieldClear(HeightFieldRecord& record) {
   const std::uint32_t n = Side(record.grid.log2Width) * Side(record.grid.log2Height);
   for (std::uint32_t k = 0; k < n && record.grid.data != nullptr; ++k) record.grid.data[k] = 0.0f;
+  record.layered = 0;
 }
 
 void HeightFieldClamp(HeightFieldRecord& record) {

@@ -25,15 +25,17 @@ inline constexpr float kWaterPlaneMargin = 150.0f;
 // (y max - y min) / 2^L and the height span z min - z max. The heights are not touched.
 void HeightFieldSetup(HeightFieldRecord& record, std::uint32_t level, float xMin, float zMin,
                       float yMin, float xMax, float zMax, float yMax);
+// Every height 0, and no layer added yet.
 void HeightFieldClear(HeightFieldRecord& record);
 // Every height into [0, 1]; a height that is not a number becomes 0.
 void HeightFieldClamp(HeightFieldRecord& record);
 
-// Noise layers. At every node (x, y) of the box the octaves k = 0 .. n-1 run a cascade: the
-// weight starts at 1; v_k = noise(x a b^k, y a b^k, 0) x 1.6 x (b^k)^-e x weight, where noise is
-// the 3-D gradient noise of the program's generator with its input and output scaling, and the
-// next weight is v_k clamped to [-1, 1]. The fractal layer adds scale x sum(v_k) to the height,
-// the turbulence layer scale x |sum(v_k)|. An octave of frequency 0 (b = 0) adds nothing.
+// Noise layers. At every node (x, y) of the box, h its height, the octaves k = 0 .. n-1 run a
+// cascade: v_k = noise(x a b^k, y a b^k, 0) x 1.6 x (b^k)^-e x w_k, where noise is the 3-D
+// gradient noise of the program's generator with its input and output scaling, w_0 is h (1
+// while no layer has put heights into the grid since it was cleared) and w_k+1 is v_k, each
+// clamped to [-1, 1]. The fractal layer adds scale x (h + sum(v_k)) to the height, the
+// turbulence layer scale x |h + sum(v_k)|. An octave of frequency 0 (b = 0) adds nothing.
 void AddFractalLayer(HeightFieldRecord& record, std::uint32_t octaves, float a, float b, float e,
                      float scale);
 void AddTurbulenceLayer(HeightFieldRecord& record, std::uint32_t octaves, float a, float b, float e,
@@ -41,7 +43,8 @@ void AddTurbulenceLayer(HeightFieldRecord& record, std::uint32_t octaves, float 
 
 // Image layers: `image` holds (2^i + 1) x (2^j + 1) values. An image finer than the raster
 // (i or j above L) adds nothing; otherwise it is resampled up to the raster by the cubic
-// B-spline through its values (edges repeated outward) and scale x value is added.
+// B-spline through its values (edges repeated outward) and scale x value is added; even an
+// image of zeros counts as a layer that put heights into the grid.
 void AddImageLayer(HeightFieldRecord& record, const VertexGrid& image, float scale);
 // The same after every image value v became clamp(v - cut, 0, 1) / (1 - cut). A cut of 1 is
 // the limit of that ramp, a hard threshold: 1 where v >= 1, else 0.

@@ -47,7 +47,8 @@ void Refill(SceneFile& file) {
 bool Is(const char* token, const char* text) { return std::strcmp(token, text) == 0; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-void ComposeError(SceneFile& file, const char* message, std::uint32_t first, bool showLast) {
+void ComposeError(SceneFile& file, const char* message, std::uint32_t first, bool showLast,
+                  const char* name = nullptr) {
   char lines[32];
   if (showLast && file.line != first) {
     std::snprintf(lines, sizeof lines, "%u-%u", first, file.line);
@@ -57,7 +58,8 @@ void ComposeError(SceneFile& file, const char* message, std::uint32_t first, boo
   // The text is cut at its buffer's end, whatever the lengths of the name and the message.
   char text[kScenePathBytes + 64 + 2 * kSceneComposeBytes];
   const int n =
-      std::snprintf(text, sizeof text, " file (%s) line (%s) : %s", file.fileName, lines, message);
+      std::snprintf(text, sizeof text, " file (%s) line (%s) : %s",
+                    name != nullptr ? name : file.fileName, lines, message);
   const std::size_t length = n < 0 ? 0 : std::min<std::size_t>(n, sizeof file.errorText - 1);
   std::memcpy(file.errorText, text, length);
   file.errorText[length] = '\0';
@@ -233,8 +235,13 @@ void SetErrorLocation(SceneFile& file, const char* message) {
 }
 
 void SetErrorAtLine(SceneFile& file, const char* message, std::uint32_t line) {
+  SetErrorAtPlace(file, file.fileName, message, line);
+}
+
+void SetErrorAtPlace(SceneFile& file, const char* fileName, const char* message,
+                     std::uint32_t line) {
   if (file.lexicalError) return;
-  ComposeError(file, message, line, false);
+  ComposeError(file, message, line, false, fileName);
   file.tokenLine = line;
 }
 

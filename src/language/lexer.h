@@ -41,6 +41,10 @@ bool SceneDataEnded(const SceneFile& file);
 void SetErrorLocation(SceneFile& file, const char* message);
 // The same with `line` in place of tokenLine and no second line number.
 void SetErrorAtLine(SceneFile& file, const char* message, std::uint32_t line);
+// The same with the place naming `fileName` in place of the file's own name (a file that this
+// one names and that could not be opened).
+void SetErrorAtPlace(SceneFile& file, const char* fileName, const char* message,
+                     std::uint32_t line);
 // SetErrorLocation with `text` followed by " expected".
 void SetExpectedError(SceneFile& file, const char* text);
 

@@ -197,14 +197,18 @@ int CheckMinimum(SceneParser& parser, const float* values, std::uint32_t count, 
 }
 
 int CheckRange(SceneParser& parser, const float* values, std::uint32_t count, float minimum,
-               float maximum) {
+               float maximum, std::uint32_t line) {
   if (values == nullptr) return 1;
   for (std::uint32_t i = 0; i < count; ++i) {
     if (!(values[i] >= minimum && values[i] <= maximum)) {
       char message[kSceneComposeBytes];
       std::snprintf(message, sizeof message, "value must be in [%.1f,%.1f]",
                     static_cast<double>(minimum), static_cast<double>(maximum));
-      SetParseError(parser, message);
+      if (line != 0) {
+        SetErrorAtLine(InnermostFile(parser), message, line);
+      } else {
+        SetParseError(parser, message);
+      }
       return 0;
     }
   }

@@ -40,8 +40,9 @@ int ReadStringArgument(SceneParser& parser, StringRecord* records, std::uint32_t
 
 // Every value >= minimum (a NaN fails), else "value must be >= %.1f".
 int CheckMinimum(SceneParser& parser, const float* values, std::uint32_t count, float minimum);
-// Every value in [minimum, maximum], else "value must be in [%.1f,%.1f]".
+// Every value in [minimum, maximum], else "value must be in [%.1f,%.1f]", placed at `line`
+// when one is given (not 0), else at the current place.
 int CheckRange(SceneParser& parser, const float* values, std::uint32_t count, float minimum,
-               float maximum);
+               float maximum, std::uint32_t line = 0);
 
 }  // namespace veskor

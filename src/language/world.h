@@ -140,6 +140,7 @@ struct HeightFieldRecord {
   float cellSizeY;
   std::uint32_t waterPlanes[kHeightFieldWaterMax];
   std::uint32_t waterPlaneCount;
+  std::uint32_t layered;  // 1 once a layer has put heights into the grid since it was cleared
 };
 
 struct WaterPlane {

@@ -1,11 +1,16 @@
 #include "platform/settings_store.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 
 namespace veskor {
 
@@ -103,39 +108,92 @@ bool HasLineBreakOrZero(std::string_view s) {
   return s.find_first_of(std::string_view("\n\r\0", 3)) != std::string_view::npos;
 }
 
+std::string gWriteFailure;
+
+// Records why a write failed; false, for the caller to return.
+bool Failed(std::string reason) {
+  gWriteFailure = std::move(reason);
+  return false;
+}
+bool FailedWithErrno() { return Failed(std::strerror(errno)); }
+
+// False with errno set when the file cannot be read whole (EFBIG for one larger than
+// kSettingsFileMax).
 bool ReadWholeFile(const std::string& path, std::string* text) {
+  errno = ENOENT;
   std::FILE* f = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
   if (f == nullptr) return false;
   char buffer[8192];
   std::size_t n;
   while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0 && text->size() <= kSettingsFileMax)
     text->append(buffer, n);
-  const bool ok = std::ferror(f) == 0 && text->size() <= kSettingsFileMax;
+  const bool error = std::ferror(f) != 0;
+  const int readErrno = errno;
   std::fclose(f);
-  return ok;
+  errno = error ? readErrno : EFBIG;
+  return !error && text->size() <= kSettingsFileMax;
 }
 
 bool WriteAll(int fd, std::string_view s) {
   while (!s.empty()) {
     const ssize_t n = ::write(fd, s.data(), s.size());
-    if (n <= 0) return false;
+    if (n < 0) return false;
+    if (n == 0) {
+      errno = EIO;
+      return false;
+    }
     s.remove_prefix(static_cast<std::size_t>(n));
   }
   return true;
 }
 
+// Temporaries that a write killed before its rename left beside the store ("<name>.XXXXXX",
+// mkstemp's letters and digits): those unchanged for a minute go, so that a temporary another
+// process is writing right now stays.
+void RemoveStaleTemporaries(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const std::string prefix = path.substr(slash == std::string::npos ? 0 : slash + 1) + ".";
+  DIR* d = ::opendir(dir.c_str());
+  if (d == nullptr) return;
+  const time_t before = std::time(nullptr) - 60;
+  while (const dirent* e = ::readdir(d)) {
+    const std::string_view name = e->d_name;
+    if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix) continue;
+    bool pattern = true;
+    for (char c : name.substr(prefix.size()))
+      pattern = pattern && std::isalnum(static_cast<unsigned char>(c));
+    struct stat st {};
+    const std::string file = dir + std::string(name);
+    if (pattern && ::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_mtime < before)
+      ::unlink(file.c_str());
+  }
+  ::closedir(d);
+}
+
 // Replaces the file at `path` by `text`: a temporary beside it, flushed, then renamed over it.
 bool ReplaceFile(const std::string& path, std::string_view text) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return false;
+  if (::stat(path.c_str(), &st) != 0) return FailedWithErrno();
   std::string temp = path + ".XXXXXX";
   const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
+  if (fd < 0) return FailedWithErrno();
   bool ok = WriteAll(fd, text) && ::fchmod(fd, st.st_mode & 07777) == 0 && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  int failure = ok ? 0 : errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    failure = errno;
+  }
+  if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
+    ok = false;
+    failure = errno;
+  }
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return Failed(std::strerror(failure));
+  }
+  RemoveStaleTemporaries(path);
+  return true;
 }
 
 }  // namespace
@@ -243,9 +301,20 @@ bool SettingsWriteString(SettingsRoot root, std::string_view key, std::string_vi
                          std::string_view value) {
   const std::string path = SettingsStorePath();
   std::string text;
-  if (!ReadWholeFile(path, &text)) return false;
+  if (!ReadWholeFile(path, &text)) return FailedWithErrno();
   SettingsText store(text);
-  return store.Write(SettingsKeyName(root, key), name, value) && ReplaceFile(path, store.Text());
+  const std::string section = SettingsKeyName(root, key);
+  if (!store.Write(section, name, value)) {
+    std::string lookup;
+    if (store.Read(section, name, &lookup) == SettingsLookup::kNoKey)
+      return Failed("it has no key [" + section + "]");
+    return Failed("the value \"" + std::string(name) + "\" cannot be stored");
+  }
+  if (!ReplaceFile(path, store.Text())) return false;
+  gWriteFailure.clear();
+  return true;
 }
+
+const std::string& SettingsWriteFailure() { return gWriteFailure; }
 
 }  // namespace veskor

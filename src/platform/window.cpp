@@ -86,6 +86,12 @@ void TranslateKey(const SDL_KeyboardEvent& key) {
   // for; SDL's text input has none for them. Control combinations type nothing.
   const bool typing = vk == kVkBack || vk == kVkTab || vk == kVkReturn || vk == kVkEscape;
   if (down && typing && gTranslator.controlKeys == 0) Post(kWmChar, vk, 0);
+  // With Control held a letter key sends no text either: its own character (the key symbol,
+  // lower case) comes in its place, so that the program's Control shortcuts know the key
+  // from its first press.
+  const SDL_Keycode sym = key.keysym.sym;
+  if (down && gTranslator.controlKeys != 0 && sym >= SDLK_a && sym <= SDLK_z)
+    Post(kWmChar, static_cast<std::uintptr_t>(sym), 0);
 }
 
 // Decodes one UTF-8 sequence at `text` and moves past it; kBadCodePoint for a malformed one.

@@ -1,7 +1,9 @@
 // The window's messages: SDL events turned, one at a time, into the messages the program's
 // window procedure handles, with the codes and packings its tables use (virtual-key codes for
 // keys, code page 1252 for characters, button and modifier flags, sizes and positions packed
-// into two 16-bit words). The main loop takes them with PeekWindowMessage.
+// into two 16-bit words). A letter key pressed with Control, which types no text, is followed
+// by a character message of its lower-case letter. The main loop takes them with
+// PeekWindowMessage.
 #pragma once
 
 #include <cstdint>

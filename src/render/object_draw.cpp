@@ -103,6 +103,10 @@ void ReportContour(const std::string& text) {
   ShowMessageBox("Warning", text.c_str(), MessageIcon::kExclamation, MessageButtons::kOk);
 }
 
+// A record left without vertices (its mesh was too large to batch): nothing to bind, lock or
+// draw.
+bool Empty(const ItemDrawRecord& record) { return record.mainRanges[0].floatCount == 0; }
+
 // Records of the object, within the batch item table.
 std::uint32_t RecordEnd(const SceneObject& object) {
   const std::uint64_t end = std::uint64_t{object.firstBatchItem} + object.batchItemCount;
@@ -120,6 +124,7 @@ std::uint32_t DrawPlainRecords(SceneObject& object, std::uint32_t polygonMode,
   };
   for (std::uint32_t r = object.firstBatchItem; r < RecordEnd(object); ++r) {
     const ItemDrawRecord& record = gBatchItemRecords[r];
+    if (Empty(record)) continue;
     if (texturingOff) glDisable(GL_TEXTURE_2D);
     t += (record.capA.indexCount + record.capB.indexCount) / 3;
     SetVertexFormat(buffer, record.format);
@@ -172,6 +177,7 @@ std::uint32_t DrawTexturedRecords(SceneObject& object, std::uint32_t flags) {
   std::uint32_t t = 0;
   for (std::uint32_t r = object.firstBatchItem; r < RecordEnd(object); ++r) {
     const ItemDrawRecord& record = gBatchItemRecords[r];
+    if (Empty(record)) continue;
     const std::uint64_t item = std::uint64_t{object.firstItem} + (r - object.firstBatchItem);
     if (item >= kSkinSlotTableSize) break;
     SkinSlot& slot = gSkinSlots[item];

@@ -16,6 +16,7 @@
 #include "gfx/geometry_batch_buffer.h"
 #include "gfx/geometry_batch_draw.h"
 #include "gfx/gl_capabilities.h"
+#include "gfx/scene_grid.h"
 #include "gfx/texture_format.h"
 #include "gfx/viewport_rect.h"
 #include "gui/screen_planes.h"
@@ -107,8 +108,15 @@ void CloudsHigh() {
 
 void CloudsLow() {
   const CloudLowParameters& p = CloudLowParams;
+  // Over the ground plan of the scene the build produced (widened on every axis at once); a
+  // world without items has the scene grid's.
+  const SceneBox& scene = gSceneBox;
+  const float* grid = gSceneGrid.worldBox;
+  const float area[4] = {scene.min[0], scene.min[1], scene.max[0], scene.max[1]};
+  const float gridArea[4] = {grid[0], grid[1], grid[3], grid[4]};
+  const bool built = scene.min[0] <= scene.max[0];
   const std::uint32_t offscreen = PbufferMakeCurrent(PrepPbuffer);
-  GenerateCloudLow(gEnvironmentState, p.altitude, p.velocity,
+  GenerateCloudLow(gEnvironmentState, built ? area : gridArea, p.altitude, p.velocity,
                    static_cast<std::uint32_t>(p.cloudClass), static_cast<std::uint32_t>(p.aspect),
                    p.coverage, p.opacity, p.granularity, SunDirection);
   if (offscreen != 0) PbufferRestoreWindow(PrepPbuffer);
@@ -254,7 +262,7 @@ std::uint32_t RenderPrepare(Camera* camera) {
 
   const double shadingStart = NowSeconds();
   UploadEnvironment();
-  BuildSkyPassList(kSkyFlagDome | kSkyFlag2 | kSkyFlagCloudLayer);
+  BuildSkyPassList(kSkyFlagDome | kSkyFlag2 | HighCloudSkyFlag());
   if (gItemCount == 0) gSceneBox = SceneBox{};
   SortItemsAlongSun(SunDirection, ItemSunOrder);
 

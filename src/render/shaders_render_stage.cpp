@@ -344,7 +344,7 @@ std::uint32_t ShadersRenderStage(Camera* camera, FxExecContext& item, FxExecCont
   if (MultiSampleMode != 0) DropOffscreenBuffer();
   WeldTableReset(gGeometryBatchBuffer.weldTable);
   PatchBorderListRelease(ScratchBlock);
-  BuildSkyPassList(context.skyFlags | kSkyFlagDome | kSkyFlag2);
+  BuildSkyPassList(context.skyFlags | HighCloudSkyFlag() | kSkyFlagDome | kSkyFlag2);
   return 1;
 }
 

@@ -69,12 +69,10 @@ TEST_F(CameraBookmarksTest, AFileIsWrittenOnlyWhenItCanBeWholly) {
   Add(1, 2, 3, 0, 45);
   std::filesystem::create_directory(dir_.Path("bookmark.wld.tmp"));  // cannot be opened
   {
-    test::MessageCapture capture;  // the status line, as a headless run records it
-    testing::internal::CaptureStderr();
+    test::MessageCapture capture;
     EXPECT_EQ(WriteCameraBookmarks(), 0u);
-    const std::string message = "Bookmarks not saved : cannot write " + dir_.Path("bookmark.wld");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), message + "\n");
-    EXPECT_EQ(capture.Text(), "Status [none] " + message + "\n");
+    EXPECT_EQ(capture.Text(), "Warning : Shutdown [exclamation] Bookmarks not saved !\n\nCannot "
+                              "write " + dir_.Path("bookmark.wld") + " :\nIs a directory\n");
   }
   EXPECT_EQ(File(), "old");
   std::filesystem::remove(dir_.Path("bookmark.wld.tmp"));

@@ -17,6 +17,7 @@
 #include "app/session_status.h"
 #include "app/settings.h"
 #include "app/welcome_screen.h"
+#include "environment/environment_params.h"
 #include "foundation/search_dirs.h"
 #include "foundation/session_log.h"
 #include "language/fx_registry.h"
@@ -61,6 +62,8 @@ class CompileSessionTest : public test::GlTest {
     test::ConfigureSessionPanels();
     HidePlane(StatusPanel);
     gSessionPorts = DefaultShellPorts();
+    gSessionPorts.swapBuffers = [](MainPlane&) { ++swaps_; };
+    swaps_ = 0;
     FullScreenMode = 0;
     WindowedWidth = 300;  // room for the scene below the menu bar's 112 rows
     WindowedHeight = 400;
@@ -90,6 +93,7 @@ class CompileSessionTest : public test::GlTest {
     EXPECT_EQ(StatusPanel.hidden, 0u);
   }
 
+  static inline int swaps_ = 0;  // the session screen, shown once the world is being read
   test::TempDir dir_{"veskor_compile"};
   test::TestStore store_{dir_};
   std::filesystem::path cwd_;
@@ -126,7 +130,9 @@ TEST_F(CompileSessionTest, EachCommandLineFormOpensItsFile) {
     CompileRequest = 1;
     WorldPathTooLong = c.tooLong;
     ExtraSearchDirsClear();
+    swaps_ = 0;
     EXPECT_EQ(CompileSession(c.commandLine.c_str()), c.result) << c.commandLine;
+    EXPECT_EQ(swaps_, int(c.result)) << c.commandLine;
     EXPECT_EQ(CompileRequest, c.result) << c.commandLine;  // the caller clears it on success
     ExpectPanels(c.log, c.status);
     EXPECT_EQ(ExtraSearchDirs.count, c.result);
@@ -224,6 +230,20 @@ TEST_F(CompileSessionTest, TheProgressPanelNamesTheWorldByItsFirstInfo) {
     EXPECT_EQ(test::Differing(test::ViewImage(ProgressPanel), test::DrawnImage(8, 7, runs)), 0u)
         << world;
   }
+}
+
+// A world's Environment block reaches the parameters; the next world, naming none, starts
+// from the defaults again: horizon (0, 0) and both cloud layers present.
+TEST_F(CompileSessionTest, AnEnvironmentHoldsUntilTheNextWorld) {
+  dir_.Write("sky.wld", "Environment { Sky { horizon([1.5 -2]) } }\n");
+  ASSERT_EQ(CompileSession((dir_.path() + "sky.wld").c_str()), 1u);
+  EXPECT_EQ(SkyParams.horizon[0], 1.5f);
+  EXPECT_EQ(SkyParams.horizon[1], -2.0f);
+  EXPECT_EQ(CloudHighParams.present + CloudLowParams.present, 0);
+  ASSERT_EQ(CompileSession((dir_.path() + "w.wld").c_str()), 1u);
+  EXPECT_EQ(SkyParams.horizon[0], 0.0f);
+  EXPECT_EQ(SkyParams.horizon[1], 0.0f);
+  EXPECT_EQ(CloudHighParams.present + CloudLowParams.present, 2);
 }
 
 TEST_F(CompileSessionTest, ASuccessRereadsTheDetailLevelsAndLeavesExamineOff) {

@@ -15,6 +15,7 @@
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_memory.h"
 #include "language/world.h"
+#include "platform/cpu.h"
 #include "support/gl_test_fixture.h"
 
 namespace veskor {
@@ -45,10 +46,13 @@ class InfoPanelTest : public test::GlTest {
   }
 };
 
+// The kernels in use: the SSE ones unless VESKOR_PLAIN_KERNELS=1 forces the plain ones.
+const std::string kSseLine = std::string("L8\\3\\g") + (CpuUseSseKernels() ? "yes" : "no");
+
 TEST_F(InfoPanelTest, BeforeAWorldTheLabelsStandAloneButTheMachinesLines) {
   ShowInfoPanel();
   const std::vector<std::string> want = {
-      "L0", "L1", "L2", "L3", "L4", "L5", "L6", "L7", "L8\\3\\gyes", "L9",
+      "L0", "L1", "L2", "L3", "L4", "L5", "L6", "L7", kSseLine, "L9",
       "L10\\5\\g0.0 s", "L11\\5\\g0.0 s", "L12\\5\\g0.0 s", "L13\\5\\g0.0 s", "L14",
       "L15\\3\\g4.5 Mesa", "L16\\3\\gAcme", "L17\\3\\gPixel Mill",
       "L18\\3\\g\\icube map, pbuffer", "L19\\3\\g8", "L20", "L21", "L22", "L23"};
@@ -88,7 +92,7 @@ TEST_F(InfoPanelTest, AWorldFillsEveryLineAndKeepsThePanelsPlace) {
   ShowInfoPanel();
   const std::vector<std::string> want = {
       "L0", "L1\\3\\g\\b\\iIsle", "L2\\3\\gisle.wld", "L3\\3\\gAnn", "L4\\3\\g2003",
-      "L5\\3\\gsea", "L6\\3\\g\\b1\\<\\g . 2 . 12", "L7", "L8\\3\\gyes", "L9",
+      "L5\\3\\gsea", "L6\\3\\g\\b1\\<\\g . 2 . 12", "L7", kSseLine, "L9",
       "L10\\5\\g6.250 s", "L11\\5\\g2.500 s", "L12\\5\\g1.250 s", "L13\\5\\g10.000 s", "L14",
       "L15\\3\\g4.5 Mesa", "L16\\3\\gAcme", "L17\\3\\gPixel Mill",
       "L18\\3\\g\\icube map, pbuffer", "L19\\3\\g8", "L20\\3\\g77\\51.00 Mb",

@@ -40,6 +40,16 @@ Pixels PixelRect(GuiWidget& w) {
           std::lround(r.bottom * kHeight)};
 }
 
+// `text` as a regular expression that matches it alone.
+std::string RegexQuoted(const std::string& text) {
+  std::string quoted;
+  for (char c : text) {
+    if (std::strchr(".[]()*+?{}|^$\\", c) != nullptr) quoted += '\\';
+    quoted += c;
+  }
+  return quoted;
+}
+
 // The non-empty lines of a language's file, read here line by line.
 std::vector<std::string> Texts(const char* lang) {
   std::ifstream in(kProduct + "resources/Txt/" + lang + "/txtres.txt", std::ios::binary);
@@ -249,13 +259,16 @@ TEST_F(LanguageScreenTest, APictureFoundNowhereEndsTheProgramNamingItAndTheDirec
   std::filesystem::create_directories(resources.Path("Img/fr"));
   ASSERT_TRUE(SetSearchDirs(kProduct.c_str(), dir_.Path("binary/").c_str(), "",
                             resources.path().c_str(), dir_.Path("work/").c_str()));
-  // The death test's process makes temporary directories of its own: their names vary.
+  // The death test's process makes temporary directories of its own, under the same temporary
+  // directory as ours: their names vary.
+  const std::filesystem::path ours = std::filesystem::path(dir_.path()).parent_path();
+  const std::string tmp = RegexQuoted(ours.parent_path().string()) + "/";
   EXPECT_EXIT(SelectLanguage(2), testing::ExitedWithCode(1),
               "Error \\[stop\\] Cannot find file \"fr/inter_world_0\\.png\" in the search "
-              "directories: /tmp/veskor_language_[^/]+/work/, /tmp/veskor_no_french_[^/]+/, "
-              "/tmp/veskor_no_french_[^/]+/Img/, /tmp/veskor_no_french_[^/]+/Snd/, "
-              "/tmp/veskor_language_[^/]+/binary/, " +
-                  kProduct + "\n");
+              "directories: " + tmp + "veskor_language_[^/]+/work/, " + tmp +
+                  "veskor_no_french_[^/]+/, " + tmp + "veskor_no_french_[^/]+/Img/, " + tmp +
+                  "veskor_no_french_[^/]+/Snd/, " + tmp + "veskor_language_[^/]+/binary/, " +
+                  RegexQuoted(kProduct) + "\n");
 }
 
 }  // namespace

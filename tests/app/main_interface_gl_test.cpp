@@ -28,6 +28,7 @@
 #include "platform/offscreen.h"
 #include "shell_test_support.h"
 #include "support/gl_test_fixture.h"
+#include "support/message_capture.h"
 
 namespace veskor {
 namespace {
@@ -327,6 +328,15 @@ TEST_F(MainInterfaceTest, TheMainMenusChoicesCompileOrQuitThenSaveTheDetail) {
         c.state);
     CloseMainMenu();
   }
+  // A store that cannot take the detail: the quit tells of it, and only once a run.
+  std::erase_if(store_.values, [](auto& v) { return v.key == kRegRenderLodKey; });
+  store_.Write();
+  test::MessageCapture capture;
+  OnMainMenuChoice(1);
+  OnMainMenuChoice(0);
+  EXPECT_EQ(capture.Text(), "Warning : Shutdown [exclamation] Settings not saved !\n\nCannot "
+                            "write " + store_.path() + " :\nit has no key [" + kRegRenderLodKey +
+                            "]\n");
   TextureNamePool.initialised = initialised;
   HidePlane(InfoPanel);
 }

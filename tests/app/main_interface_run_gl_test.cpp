@@ -3,6 +3,9 @@
 // ends, and pointer messages open the main menu, the setup panel and the view list.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -11,10 +14,13 @@
 #include "app/main_plane.h"
 #include "app/program_entry.h"
 #include "app/welcome_screen.h"
+#include "app/window_init.h"
+#include "app/window_proc.h"
 #include "language/world.h"
 #include "platform/gl.h"
 #include "platform/process.h"
 #include "shell_test_support.h"
+#include "support/message_capture.h"
 
 namespace veskor {
 namespace {
@@ -29,9 +35,11 @@ std::string Pixel(int x, int y) {
   return std::to_string(p[0]) + " " + std::to_string(p[1]) + " " + std::to_string(p[2]);
 }
 
-// Before each swap: what is shown, logged when it changes; the first frame with the menu bar
-// also logs a pixel in the bar and one of the scene.
+// Before each swap of a drawn frame: what is shown, logged when it changes; the first frame
+// with the menu bar also logs a pixel in the bar and one of the scene. Until the window's
+// activation comes no frame is drawn, and what the planes would show is not logged.
 void RecordingSwap(MainPlane& plane) {
+  if (DrawEnabled == 0) return GlSwapBuffers(plane.window);
   char now[96];
   std::snprintf(now, sizeof now, "bar %u menu %u setup %u view %u", MenuBar.hidden == 0,
                 MainMenuList.hidden == 0, SetupPanel.hidden == 0, ViewList.hidden == 0);
@@ -72,7 +80,10 @@ TEST(MainInterfaceRun, ThePointerOpensTheMainMenuTheSetupPanelAndTheViewList) {
     };
     CompileRequest = 1;
     ShellPorts ports = test::WindowPorts({
-        {Mouse(kWmMouseMove, 24, 30), 25},  // on WorldButton, after the welcome delay
+        // On WorldButton, once a frame has shown the menu bar: the welcome delay counts drawn
+        // frames, which start when the window's activation comes, however late.
+        {Mouse(kWmMouseMove, 24, 30), 1,
+         [] { return WelcomeScreenPending == 0 && WelcomeCountdown == 0 && MenuBar.hidden == 0; }},
         {Mouse(kWmLButtonDown, 24, 30, kMkLButton), 2},
         {Mouse(kWmLButtonUp, 24, 30), 2},
         {Mouse(kWmMouseMove, 240, 30), 3},  // off the menu, which closes, onto SetupButton
@@ -101,28 +112,59 @@ TEST(MainInterfaceRun, ThePointerOpensTheMainMenuTheSetupPanelAndTheViewList) {
 }
 
 // Closing the window is a normal exit too: the saved views reach their file, and without any
-// an old file stays as it was.
-TEST(MainInterfaceRun, ClosingTheWindowWritesTheBookmarks) {
-  for (const int bookmarks : {0, 3}) {
-    SCOPED_TRACE(bookmarks);
-    test::TempDir dir("veskor_run");
-    std::filesystem::create_directories(dir.Path("binary"));
-    dir.Write("binary/bookmark.wld", "old");
-    test::TestStore store(dir);
-    store.Set("FirstLaunch", "FALSE");
-    store.Set("ResourceDir", std::string(VESKOR_PRODUCT_DIR) + "resources/");
-    store.Write();
-    const int code = test::RunInChild([&] {
-      gWorld.snapshotCount = static_cast<std::uint16_t>(bookmarks);
-      QuickExit(WinMain("", test::WindowPorts({{{kWmClose, 0, 0}, 3}})));
-    });
-    EXPECT_EQ(code, 0);
-    const std::string text = test::ReadFileText(dir.Path("binary/bookmark.wld"));
-    if (bookmarks == 0) {
-      EXPECT_EQ(text, "old");
-    } else {
-      EXPECT_EQ(text.substr(0, 23), "Camera CameraBookMark0\n");
-      EXPECT_NE(text.find("Camera CameraBookMark2\n"), std::string::npos);
+// an old file stays as it was. A data directory and a store that cannot be written are each
+// told of in a box, naming the file and the reason, and the exit goes on.
+TEST(MainInterfaceRun, ClosingTheWindowWritesTheBookmarksOrSaysWhyNot) {
+  for (const bool writable : {true, false}) {
+    for (const int bookmarks : {0, 3}) {
+      if (!writable && bookmarks == 0) continue;
+      SCOPED_TRACE(std::to_string(bookmarks) + (writable ? "" : " unwritable"));
+      test::TempDir dir("veskor_run");
+      if (writable) {
+        std::filesystem::create_directories(dir.Path("binary"));
+        dir.Write("binary/bookmark.wld", "old");
+      } else {
+        dir.Write("binary", "a file where the data directory should be");
+      }
+      test::TestStore store(dir);
+      store.Set("FirstLaunch", "FALSE");
+      store.Set("ResourceDir", std::string(VESKOR_PRODUCT_DIR) + "resources/");
+      // More than the child may write to a file when it cannot (the limit holds for root too).
+      const std::string written = store.Write() + "; " + std::string(4000, '-') + "\n";
+      dir.Write("registry", written);
+      test::MessageCapture capture;
+      const int code = test::RunInChild([&] {
+        if (!writable) {
+          signal(SIGXFSZ, SIG_IGN);
+          const rlimit limit{2048, 2048};
+          setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        gWorld.snapshotCount = static_cast<std::uint16_t>(bookmarks);
+        const int result = WinMain("", test::WindowPorts({{{kWmClose, 0, 0}, 3}}));
+        // What a normal exit runs first, without the leak check of sanitizer builds after it
+        // (which would count what the system's libraries keep for the process).
+        MainPlaneShutdown(gMainPlane);
+        QuickExit(result);
+      });
+      EXPECT_EQ(code, 0);
+      if (!writable) {
+        EXPECT_EQ(capture.Text(),
+                  "Warning : Shutdown [exclamation] Bookmarks not saved !\n\nCannot write " +
+                      dir.Path("binary/bookmark.wld") +
+                      " :\nNot a directory\n"
+                      "Warning : Shutdown [exclamation] Settings not saved !\n\nCannot write " +
+                      store.path() + " :\nFile too large\n");
+        EXPECT_EQ(store.Text(), written);
+        continue;
+      }
+      EXPECT_EQ(capture.Text(), "");
+      const std::string text = test::ReadFileText(dir.Path("binary/bookmark.wld"));
+      if (bookmarks == 0) {
+        EXPECT_EQ(text, "old");
+      } else {
+        EXPECT_EQ(text.substr(0, 23), "Camera CameraBookMark0\n");
+        EXPECT_NE(text.find("Camera CameraBookMark2\n"), std::string::npos);
+      }
     }
   }
 }

@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <numbers>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,6 +25,7 @@
 #include "foundation/frame_clock.h"
 #include "foundation/search_dirs.h"
 #include "foundation/session_log.h"
+#include "geometry/item_tables.h"
 #include "geometry/scene_build_error.h"
 #include "geometry/subdivision_settings.h"
 #include "gfx/geometry_batch_buffer.h"
@@ -53,6 +56,31 @@ const std::string kInfo = "Info { title(\"Hills\") author(\"Ann\") date(\"2003\"
 const std::string kLod =
     "LOD { min(0) minTerrain([0.2 0.3]) minObject([0.4 0.5]) minCloudLow(0.6) minPortal(0.7)\n"
     "      max(1) maxTerrain([0.2 0.3]) maxObject([0.4 0.5]) maxCloudLow(0.6) maxPortal(0.7) }\n";
+
+// A low round slab 4000 across: 16 Edges from height 0 to 10 on a circle of radius 2000. At
+// the store's detail its cross-sections are refined into one mesh of more than 65536 vertices.
+std::string WideModel() {
+  std::string text = "Model wide {";
+  for (int k = 0; k < 16; ++k) {
+    const double a = k * std::numbers::pi / 8;
+    const std::string xy = std::to_string(std::lround(2000 * std::cos(a))) + " " +
+                           std::to_string(std::lround(2000 * std::sin(a)));
+    text += " Edge { [" + xy + " 0 0 0] [" + xy + " 10 0 0] }";
+  }
+  return text + " }\n";
+}
+
+// The recorded boxes that tell of skipped items, one a line.
+std::vector<std::string> SkipWarnings(const std::string& records) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0, end; at < records.size(); at = end + 1) {
+    end = records.find('\n', at);
+    if (end == std::string::npos) end = records.size();
+    const std::string line = records.substr(at, end - at);
+    if (line.find("Skipped") != std::string::npos) lines.push_back(line);
+  }
+  return lines;
+}
 
 bool gQuitWaiting = false;
 
@@ -230,6 +258,32 @@ TEST_F(RenderSessionTest, TheInterfaceTexturesTakeFreshNamesAndUploadOnce) {
     EXPECT_EQ(v->blink, 0u);
     EXPECT_TRUE(taken.insert(s.slot).second) << s.slot;
   }
+}
+
+TEST_F(RenderSessionTest, ItemsTooLargeToBatchAreShownInOneBoxASession) {
+  // Two copies of the slab in each world, the composition's and the model's own: the box names
+  // the first one's object. Both copies have the same mesh.
+  test::MessageCapture capture;
+  std::size_t session = 0;
+  for (const std::string first : {"ring", "wide"}) {
+    const std::string second = first == "ring" ? "wide" : "ring";
+    ASSERT_EQ(Run(kCamera + WideModel() + "Composition ring { wide }\nObject { " + first + " " +
+                  second + " }\n"),
+              1u);  // drawn without them
+    EXPECT_EQ(gWorld.sceneInstanceCount, 2u);
+    const std::vector<std::string> shown = SkipWarnings(capture.Text());
+    ASSERT_EQ(shown.size(), ++session);  // again for the next world
+    const std::string head =
+        "Warning : Render [exclamation] Geometry Item Of '" + first + "' Skipped : ";
+    const std::string& box = shown.back();
+    ASSERT_EQ(box.substr(0, head.size()), head);
+    const unsigned long vertices = std::stoul(box.substr(head.size()));
+    EXPECT_GT(vertices, 65536u);
+    EXPECT_EQ(2 * vertices, gGeneratedVertexTotal);
+    EXPECT_EQ(box.substr(head.size()), std::to_string(vertices) + " Vertices > 65536 !");
+  }
+  ASSERT_EQ(Run(kCamera), 1u);  // a world whose items all fit
+  EXPECT_EQ(SkipWarnings(capture.Text()).size(), 2u);
 }
 
 // The fx programs run in the shader stages, which are not in the preparation yet: only the

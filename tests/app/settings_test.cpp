@@ -15,6 +15,7 @@
 #include "app/window_proc.h"
 #include "foundation/search_dirs.h"
 #include "shell_test_support.h"
+#include "support/message_capture.h"
 
 namespace veskor {
 namespace {
@@ -68,13 +69,14 @@ TEST_F(SettingsTest, AcceptedTextsSetTheirSettings) {
       {"FirstLaunch", "FALSE", [](auto&) { EXPECT_EQ(FirstLaunch, 0u); }},
       {"FirstLaunch", "true", [](auto&) { EXPECT_EQ(FirstLaunch, 7u); }},  // left as it was
       {"FirstLaunch", "TRUE", [](auto&) { EXPECT_EQ(FirstLaunch, 1u); }},
-      {"IDL", " -3x", [](auto&) { EXPECT_EQ(LanguageIndex, -3); }},
+      {"IDL", " -3", [](auto&) { EXPECT_EQ(LanguageIndex, -3); }},
       {"IDL", "7", [](auto&) { EXPECT_EQ(LanguageIndex, 7); }},  // no range check here
-      {"IDL", "abc", [](auto&) { EXPECT_EQ(LanguageIndex, 0); }},
-      {"XSize", " 1280 ", [](auto&) { EXPECT_EQ(WindowedWidth, 1280u); }},
+      {"XSize", " 1280\t", [](auto&) { EXPECT_EQ(WindowedWidth, 1280u); }},
+      {"XSize", "1", [](auto&) { EXPECT_EQ(WindowedWidth, 1u); }},
       {"YSize", std::string(510, '0') + "7", [](auto&) { EXPECT_EQ(WindowedHeight, 7u); }},
       {"XPos", "-20", [](auto&) { EXPECT_EQ(WindowedX, -20); }},
-      {"YPos", "99999999999", [](auto&) { EXPECT_EQ(WindowedY, INT32_MAX); }},
+      {"YPos", "2147483647", [](auto&) { EXPECT_EQ(WindowedY, INT32_MAX); }},
+      {"YPos", "-2147483648", [](auto&) { EXPECT_EQ(WindowedY, INT32_MIN); }},
       {"FPS", "TRUE", [](auto& p) { EXPECT_EQ(p.fpsFlag * 10 + p.ppsFlag, 10u); }},
       {"PPS", "TRUE", [](auto& p) { EXPECT_EQ(p.fpsFlag * 10 + p.ppsFlag, 1u); }},
       {"VeskorDir", d + "product",
@@ -148,19 +150,30 @@ TEST_F(SettingsTest, SavedSettingsReadBackInTheirForms) {
 }
 
 TEST_F(SettingsTest, RenderLodReadingStopsSilentlyAtTheFirstUnreadableValue) {
-  store_.Set("ObjectGeo", " 0.25xyz");
-  store_.Set("ObjectTex", "abc");
-  store_.Set("TerrainGeo", "1e-1");
-  store_.Set("TerrainTex", "-0.5");
+  store_.Set("ObjectGeo", " 0.25 ");
+  store_.Set("ObjectTex", "1e-1");
+  store_.Set("TerrainGeo", "-0.5");
   store_.Remove("Portal");
   store_.Write();
   ReadRenderLod();
   EXPECT_EQ(ObjectGeo, 0.25f);
-  EXPECT_EQ(ObjectTex, 0.0f);
-  EXPECT_EQ(TerrainGeo, 0.1f);
-  EXPECT_EQ(TerrainTex, -0.5f);
+  EXPECT_EQ(ObjectTex, 0.1f);
+  EXPECT_EQ(TerrainGeo, -0.5f);
+  EXPECT_EQ(TerrainTex, 0.125f);
   EXPECT_EQ(Portal + CloudLow + Overall, -3.0f);
   EXPECT_EQ(IsLangCtrlLOD, 7u);
+  // A value that is not wholly a number reads as missing; the value kept is what is saved.
+  for (const char* damaged : {"abc", "0.25xyz", "", "nan", "1e999", "0,5"}) {
+    test::TestStore store(dir_);
+    store.Set("TerrainGeo", damaged);
+    store.Write();
+    SetUp();
+    ReadRenderLod();
+    EXPECT_EQ(ObjectGeo + ObjectTex, 0.75f) << damaged;
+    EXPECT_EQ(TerrainGeo + TerrainTex + Overall, -3.0f) << damaged;
+    SaveRenderLod();
+    EXPECT_EQ(Stored(kRegRenderLodKey, "TerrainGeo"), "-1.000") << damaged;
+  }
 
   for (const auto& [text, flag] : {std::pair{"TRUE", 1u}, {"maybe", 1u}, {"FALSE", 0u}}) {
     test::TestStore store(dir_);
@@ -188,6 +201,18 @@ TEST_F(SettingsTest, RenderLodIsSavedWithThreeDecimals) {
                            "CloudLow", "Overall", "IsLangCtrlLOD"})
     saved += Stored(kRegRenderLodKey, name) + " ";
   EXPECT_EQ(saved, "0.500 0.001 -0.250 1.000 0.123 0.000 1.000 TRUE ");
+
+  // A store without the key: the loss is told once a run, naming the store.
+  store_.Remove("IsLangCtrlLOD");
+  std::erase_if(store_.values, [](auto& v) { return v.key == kRegRenderLodKey; });
+  const std::string before = store_.Write();
+  test::MessageCapture capture;
+  SaveRenderLod();
+  SaveRenderLod();
+  EXPECT_EQ(capture.Text(), "Warning : Settings [exclamation] Settings not saved !\n\nCannot "
+                            "write " + store_.path() + " :\nit has no key [" + kRegRenderLodKey +
+                            "]\n");
+  EXPECT_EQ(store_.Text(), before);
 }
 
 // Under a locale that writes a decimal comma the store still reads and gets decimal points.
@@ -212,7 +237,6 @@ TEST_F(SettingsTest, NumbersIgnoreTheLocale) {
   unsetenv("LOCPATH");
   EXPECT_EQ(Portal, 0.875f);
   EXPECT_EQ(Stored(kRegRenderLodKey, "ObjectGeo"), "0.500");
-  EXPECT_EQ(DecimalToFloat("2.5"), 2.5f);
 }
 
 }  // namespace

@@ -21,15 +21,26 @@ std::size_t gScriptNext = 0;
 int gIdlePasses = 0;
 int gMaxIdlePasses = 0;
 int gSwaps = 0;
+bool gScriptedPointer = false;
+
+// The messages of the window's own pointer: the X server's pointer entering, leaving or
+// crossing the window (as other windows come and go over it), whenever they arrive.
+bool RealPointerMessage(const WindowMessage& m) {
+  return m.message == kWmNull || m.message == kWmNcHitTest || m.message == kWmMouseLeave ||
+         (m.message >= kWmMouseMove && m.message <= kWmMButtonUp);
+}
 
 bool ScriptedPeek(WindowMessage* message) {
-  if (gScriptNext < gScript.size() && gIdlePasses >= gScript[gScriptNext].idleBefore) {
+  if (gScriptNext < gScript.size() && gIdlePasses >= gScript[gScriptNext].idleBefore &&
+      (gScript[gScriptNext].ready == nullptr || gScript[gScriptNext].ready())) {
     *message = gScript[gScriptNext++].message;
     gIdlePasses = 0;
     return true;
   }
-  if (PeekWindowMessage(message)) return true;
-  if (++gIdlePasses > gMaxIdlePasses && gScriptNext == gScript.size()) {
+  while (PeekWindowMessage(message))
+    if (!gScriptedPointer || !RealPointerMessage(*message)) return true;
+  // The script's end, or a step whose state never comes.
+  if (++gIdlePasses > gMaxIdlePasses) {
     *message = {kWmQuit, 99, 0};
     return true;
   }
@@ -162,11 +173,13 @@ ShellPorts ScriptedPorts(std::vector<WindowMessage> script, int maxIdlePasses) {
   std::vector<ScriptStep> steps;
   for (const WindowMessage& m : script) steps.push_back({m, 0});
   StartScript(std::move(steps), maxIdlePasses);
+  gScriptedPointer = false;
   return {DoubleWindowHalf, ScriptedPeek, NoSwap};
 }
 
 ShellPorts WindowPorts(std::vector<ScriptStep> steps, int maxIdlePasses) {
   StartScript(std::move(steps), maxIdlePasses);
+  gScriptedPointer = true;
   return {DefaultShellPorts().initWindow, ScriptedPeek, CountingSwap};
 }
 

@@ -61,12 +61,19 @@ extern WindowHalfDouble gWindowHalf;
 // script ends with a quit of code 99, so a loop that fails to end still does.
 ShellPorts ScriptedPorts(std::vector<WindowMessage> script, int maxIdlePasses = 8);
 
-// A scripted message that comes after `idleBefore` passes without any other message (frames).
+// A scripted message that comes after `idleBefore` passes without any other message (frames)
+// and, when `ready` is set, once it answers true (checked at each pass): a step that waits on
+// the program's state rather than on a number of frames.
 struct ScriptStep {
   WindowMessage message;
   int idleBefore;
+  bool (*ready)() = nullptr;
 };
 // The real window half and buffer swap, with the steps given among the window's own messages.
+// The script is the only pointer: the window's own pointer messages (the X server's pointer
+// entering, crossing or leaving the window, at whatever time the server sends them) are
+// dropped. After `maxIdlePasses` passes without a message the run ends with a quit of code 99,
+// also while a step still waits for its state.
 ShellPorts WindowPorts(std::vector<ScriptStep> steps, int maxIdlePasses = 200);
 // Buffer swaps since the ports were made.
 int SwapCount();

@@ -52,6 +52,13 @@ TEST_F(StartupTest, EachUnreadableOrRefusedSettingEndsTheStartWithItsMessage) {
       {{{"IDL", {}}}, settings},
       {{{"XSize", {}}}, settings},
       {{{"YPos", std::string(511, '0') + "7"}}, settings},  // does not fit the buffer
+      // A number that is not wholly one counts as missing, and is not saved back.
+      {{{"XSize", "abc"}}, settings},
+      {{{"XSize", "0"}}, settings},
+      {{{"YSize", "768px"}}, settings},
+      {{{"XPos", "2147483648"}}, settings},
+      {{{"YPos", "1.5"}}, settings},
+      {{{"IDL", " -"}}, settings},
       {{{"PPS", {}}}, settings},
       {{{"ColorBits", "8"}}, "Error : Init. [stop] Unknown Nb. Bits Per Color !"},
       {{{"ColorBits", " 32"}, {"DepthBits", {}}},
@@ -82,6 +89,24 @@ TEST_F(StartupTest, EachUnreadableOrRefusedSettingEndsTheStartWithItsMessage) {
     EXPECT_EQ(Run(), 1);
     EXPECT_EQ(capture.Text(), c.record + "\n");
     EXPECT_EQ(store.Text(), written);
+  }
+}
+
+TEST_F(StartupTest, WithoutAStoreStderrNamesItAndHowToWriteOne) {
+  for (const bool file : {false, true}) {
+    test::TestStore store(dir_);
+    store.Remove("BinaryDir");
+    if (file) store.Write();  // a store without the value
+    test::MessageCapture capture;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Run(), 1);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(capture.Text(), "Error : Init. Main Plane [stop] Registry -> Directories !\n");
+    SCOPED_TRACE(said);
+    EXPECT_NE(said.find(store.path() + (file ? " has no value \"BinaryDir\"" : ": No such file")),
+              std::string::npos);
+    EXPECT_NE(said.find("scripts/run"), std::string::npos);
+    EXPECT_NE(said.find("write_settings_store"), std::string::npos);
   }
 }
 

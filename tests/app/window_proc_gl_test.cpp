@@ -1,11 +1,15 @@
 #include "app/window_proc.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
+#include <initializer_list>
+#include <iterator>
 #include <vector>
 
+#include "app/main_plane.h"
 #include "platform/gl.h"
 #include "support/gl_test_fixture.h"
 
@@ -74,6 +78,37 @@ TEST_F(WindowProcTest, KeysRecordTheirTablesAndTheCodesTheyProduce) {
       {{kWmKeyUp, kVkShift, 0}, [] { EXPECT_EQ(ShiftDown + KeyDownTable[0x10], 0u); }},
   });
   EXPECT_EQ(LastKey, kVkAlt);
+}
+
+// SDL's key events as the window system sends them (Control types no text), through the
+// window's messages and this procedure, then the root plane's key handling as the loop calls
+// it: Control shortcuts work from their first press.
+TEST_F(WindowProcTest, ControlShortcutsWorkFromTheirFirstPress) {
+  for (WindowMessage m; PeekWindowMessage(&m);) {
+  }  // what SDL had to say before
+  ResetWindowMessages();
+  WorldReady = 1;
+  DisplayMode = 0;
+  SunFlareShown = 1;
+  auto press = [](std::initializer_list<SDL_Keycode> keys) {
+    auto send = [](SDL_Keycode key, bool down) {
+      SDL_Event e{};
+      e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+      e.key.keysym.sym = key;
+      SDL_PushEvent(&e);
+      for (WindowMessage m; PeekWindowMessage(&m);) MainWindowProc(m);
+    };
+    for (SDL_Keycode key : keys) send(key, true);
+    if (KeyEvent != 0) MainPlaneOnKey(KeyDownTable);
+    KeyEvent = 0;
+    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) send(*key, false);
+  };
+  press({SDLK_LCTRL, SDLK_l});  // no "l" typed before
+  press({SDLK_RCTRL, SDLK_f});
+  EXPECT_EQ(DisplayMode * 10 + SunFlareShown, 10u);
+  press({SDLK_l});  // a letter alone
+  EXPECT_EQ(DisplayMode * 10 + SunFlareShown, 10u);
+  WorldReady = 0;
 }
 
 TEST_F(WindowProcTest, ButtonsMovesAndPositionsFollowTheTable) {

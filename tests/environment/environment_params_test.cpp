@@ -9,6 +9,9 @@
 #include <set>
 #include <vector>
 
+#include "mapengine/kernel_table.h"
+#include "support/kernel_tables.h"
+
 namespace veskor {
 namespace {
 
@@ -120,6 +123,32 @@ TEST(EnvironmentParameters, RenderSessionStepsDeriveSunTurbidityAndFogLimit) {
     NormalizeSunDirection();
     ExpectVector(SunDirection, s.out, kEstimate);
   }
+  // Each kernel member against the direction normalised in double: the plain one to the
+  // float's rounding, the SSE one within its estimate's relative error of 1.5 x 2^-12, by one
+  // factor for all three components. (0, 0.6, -0.8004) is 1.00064 long squared: both scale it.
+  const KernelTable saved = gKernelTable;
+  const float directions[][3] = {{0, 0, -2},     {3, 4, 0},           {0.5f, 0.5f, -0.5f},
+                                 {1e-18f, 0, 0}, {0, 0.6f, -0.8004f}, {0.1f, -0.7f, -0.3f}};
+  for (const bool sse : {false, true}) {
+    gKernelTable = test::Tables(sse);
+    for (const auto& d : directions) {
+      std::memcpy(SunDirection, d, sizeof d);
+      NormalizeSunDirection();
+      const double length =
+          std::sqrt(double{d[0]} * d[0] + double{d[1]} * d[1] + double{d[2]} * d[2]);
+      double factor = 0;
+      for (int k = 0; k < 3; ++k) {
+        const double exact = d[k] / length;
+        const double bound = (sse ? 1.5 * std::ldexp(1.0, -12) : 1e-7) * std::fabs(exact) + 1e-9;
+        EXPECT_NEAR(SunDirection[k], exact, bound)
+            << sse << " " << d[0] << "," << d[1] << "," << d[2] << " " << k;
+        if (exact == 0) continue;
+        if (factor == 0) factor = SunDirection[k] / exact;
+        EXPECT_NEAR(SunDirection[k] / exact, factor, 3e-7) << sse << " " << k;
+      }
+    }
+  }
+  gKernelTable = saved;
   for (const auto& t : {std::pair{0.0f, 0.5f}, {0.2f, 2.8f}, {1.0f, 12.0f}}) {
     SkyParams.turbidity = t.first;
     UpdateSkyTurbidity();

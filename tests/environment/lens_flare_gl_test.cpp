@@ -90,10 +90,41 @@ TEST_F(LensFlareLoadTest, ImagesComeFromTheFirstDirectoryInSearchOrder) {
     EXPECT_EQ(image.state.filter, kFilterBilinear);
     EXPECT_EQ(image.state.dirty, 0u);
   }
+}
+
+// The program's table as installed: every field of every element against the table as the
+// flare was designed (image, position, size, red, green, blue, alpha, centre fade, spin).
+TEST_F(LensFlareLoadTest, InstallsTheProgramsSixteenElements) {
+  const LensFlareElement want[16] = {
+      {0, 0.0f, 0.2f, 0.8f, 0.8f, 0.5f, 0.8f, 0.1f, 0.0f},
+      {1, 0.0f, 0.5f, 0.8f, 0.8f, 0.7f, 0.7f, 0.4f, -0.05f},
+      {1, 0.0f, 0.7f, 0.8f, 0.8f, 0.7f, 0.6f, 0.5f, 0.25f},
+      {2, 0.78f, 0.2f, 0.9f, 0.9f, 0.9f, 0.06f, 0.1f, 0.0f},
+      {2, 1.38f, 0.1f, 0.9f, 0.9f, 0.9f, 0.08f, 0.1f, 0.0f},
+      {2, 1.48f, 0.11f, 0.9f, 0.9f, 0.9f, 0.06f, 0.1f, 0.0f},
+      {2, 2.2f, 0.3f, 0.9f, 0.9f, 0.9f, 0.05f, 0.1f, 0.0f},
+      {2, 2.25f, 0.3f, 0.9f, 0.9f, 0.9f, 0.06f, 0.1f, 0.0f},
+      {2, 0.95f, 0.05f, 0.9f, 0.9f, 0.9f, 0.12f, 0.1f, 0.0f},
+      {2, 1.05f, 0.05f, 0.9f, 0.9f, 0.9f, 0.12f, 0.1f, 0.0f},
+      {2, 1.15f, 0.03f, 0.9f, 0.9f, 0.9f, 0.1f, 0.1f, 0.0f},
+      {2, 1.25f, 0.04f, 0.9f, 0.9f, 0.9f, 0.12f, 0.1f, 0.0f},
+      {2, 0.25f, 0.05f, 0.9f, 0.9f, 0.9f, 0.07f, 0.1f, 0.0f},
+      {2, 0.35f, 0.04f, 0.9f, 0.9f, 0.9f, 0.1f, 0.1f, 0.0f},
+      {2, 0.4f, 0.02f, 0.9f, 0.9f, 0.9f, 0.12f, 0.1f, 0.0f},
+      {2, 1.55f, 0.05f, 0.9f, 0.9f, 0.9f, 0.1f, 0.1f, 0.0f},
+  };
+  ASSERT_EQ(kLensFlareTableCount, 16u);
+  LoadTable();
   EXPECT_EQ(LensFlareElements.imageCount, 3u);
   ASSERT_EQ(LensFlareElements.count, 16u);
-  EXPECT_EQ(LensFlareElements.elements[8].red, 0.05f);
-  EXPECT_EQ(LensFlareElements.elements[2].spin, 0.25f);
+  for (int i = 0; i < 16; ++i) {
+    const LensFlareElement& e = LensFlareElements.elements[i];
+    const LensFlareElement& w = want[i];
+    EXPECT_EQ(e.image, w.image) << i;
+    const float got[8] = {e.position, e.size, e.red, e.green, e.blue, e.alpha, e.fade, e.spin};
+    const float expected[8] = {w.position, w.size, w.red, w.green, w.blue, w.alpha, w.fade, w.spin};
+    for (int f = 0; f < 8; ++f) EXPECT_EQ(got[f], expected[f]) << "element " << i << " field " << f;
+  }
 }
 
 TEST_F(LensFlareLoadTest, ElementTableKeepsAtMostSixteenValidElements) {

@@ -16,7 +16,6 @@
 #include "environment_gl_base.h"
 #include "foundation/heap_areas.h"
 #include "gfx/gl_capabilities.h"
-#include "gfx/scene_grid.h"
 #include "gfx/texture_cube_blur.h"
 #include "gfx/texture_memory.h"
 #include "gfx/texture_names.h"
@@ -117,16 +116,12 @@ TEST_F(PuffCubeUploadTest, TheLowCloudStageRunsToItsEnd) {
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LESS);
   glClearDepth(1.0);
-  float savedBox[6];
-  std::copy(gSceneGrid.worldBox, gSceneGrid.worldBox + 6, savedBox);
-  const float box[6] = {-16384, -16384, -2048, 16384, 16384, 2048};
-  std::copy(box, box + 6, gSceneGrid.worldBox);
+  const float area[4] = {-16384, -16384, 16384, 16384};
   CloudLowDetail = 0.0f;
   const float sun[3] = {0.3f, 0.2f, -0.93273791f};
   RandomSeed(1);
-  GenerateCloudLow(*state, 1500, kNoWind, kCloudCumulus, kAspectIso, 0.3f, 0.5f, 0.3f, sun);
+  GenerateCloudLow(*state, area, 1500, kNoWind, kCloudCumulus, kAspectIso, 0.3f, 0.5f, 0.3f, sun);
   CloudLowDetail = 1.0f;
-  std::copy(savedBox, savedBox + 6, gSceneGrid.worldBox);
   glDisable(GL_DEPTH_TEST);
   OffscreenRestoreWindow();
   OffscreenDestroy(buffer);

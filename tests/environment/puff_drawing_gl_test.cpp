@@ -126,6 +126,16 @@ class PuffDrawingTest : public test::EnvironmentGlBase {
       EXPECT_NEAR(got[c], 255 * (kLight[c] * alpha + under[c] * (1 - alpha)), 3.0)
           << what << " channel " << c;
   }
+  // No texture-coordinate array left pointing into the batch buffer, client unit 0 selected.
+  static void ExpectClientArraysOff() {
+    GLint client = 0;
+    glGetIntegerv(GL_CLIENT_ACTIVE_TEXTURE, &client);
+    EXPECT_EQ(client, GL_TEXTURE0);
+    for (int unit = 3; unit >= 0; --unit) {
+      glClientActiveTexture(GL_TEXTURE0 + unit);
+      EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY)) << unit;
+    }
+  }
   // The GL state the blended draw leaves: units 0 to 3 without targets and with their texture
   // matrices popped, unit 3 active, the modelview selected, no blending, depth writes on.
   static void ExpectRestored() {
@@ -195,6 +205,7 @@ TEST_F(PuffDrawingTest, AllSlicesBlendFarthestFirstWithTheirFade) {
   state->puffStatA = state->puffStatB = 99;
   EXPECT_EQ(DrawCloudPuffs(*state, camera, 0), 6u);
   expectComposite([](double key) { return 1 - key / 40; }, "main view");
+  ExpectClientArraysOff();
   ExpectRestored();
   std::uint32_t indices = 0, floats = 0;
   for (int j = 0; j < 6; ++j) {
@@ -214,6 +225,7 @@ TEST_F(PuffDrawingTest, AllSlicesBlendFarthestFirstWithTheirFade) {
   glClear(GL_COLOR_BUFFER_BIT);
   EXPECT_EQ(DrawCloudPuffsSecondary(*state, camera, 1.0f, 0x40), 6u);
   expectComposite([](double key) { return key > 10 ? 0.5 : 0.25; }, "mirror view");
+  ExpectClientArraysOff();
   ExpectRestored();
   FogCurveLength = savedLength;
 
@@ -254,6 +266,7 @@ TEST_F(PuffDrawingTest, TheLineViewDrawsWhiteLinesWithoutShading) {
   GLint active = 0;
   glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
   EXPECT_EQ(active, GL_TEXTURE0);  // no unit was set up
+  ExpectClientArraysOff();
 }
 
 }  // namespace

@@ -16,7 +16,7 @@
 #include "environment/environment_params.h"
 #include "environment/environment_reference.h"
 #include "environment/noise_at.h"
-#include "gfx/scene_grid.h"
+#include "environment/puff_ray_query.h"
 #include "gfx/texture_cube_blur.h"
 #include "mapengine/noise_generator.h"
 #include "platform/random.h"
@@ -196,13 +196,14 @@ struct RefCluster {
   std::vector<RefPuff> puffs;
 };
 
-// The first `clusters` clusters of the stage on a grid extent (x0, y0) .. (x1, y1).
+// The first `clusters` clusters of the stage over a layer (x0, y0) .. (x1, y1), before the
+// layer wraps them.
 std::vector<RefCluster> ReferenceClusters(int clusters, double coverage, double opacity, bool strat,
-                                          double altitude, const double* box) {
+                                          double altitude, const double* layer) {
   RefRandom rnd;
   const int n = std::clamp(static_cast<int>(coverage * 8), 1, 7);
   const int m = std::clamp(static_cast<int>(coverage * 16), 1, 8);
-  const double x0 = box[0] * 1.2, y0 = box[1] * 1.2, x1 = box[3] * 1.2, y1 = box[4] * 1.2;
+  const double x0 = layer[0], y0 = layer[1], x1 = layer[2], y1 = layer[3];
   const double h = opacity * (strat ? 20 : 800), Z = 2 * h * (0.75 * opacity + 0.25);
   std::vector<RefCluster> out;
   for (int j = 0; j < n; ++j)
@@ -240,34 +241,32 @@ std::vector<RefCluster> ReferenceClusters(int clusters, double coverage, double 
   return out;
 }
 
-constexpr double kGridBox[6] = {-16384, -16384, -2048, 16384, 16384, 2048};
+// The layer over the scene grid's box.
+constexpr double kGridLayer[4] = {-16384 * 1.2, -16384 * 1.2, 16384 * 1.2, 16384 * 1.2};
 
 class CloudLowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::copy(gSceneGrid.worldBox, gSceneGrid.worldBox + 6, savedBox_);
-    for (int a = 0; a < 6; ++a) gSceneGrid.worldBox[a] = static_cast<float>(kGridBox[a]);
     CloudLowDetail = 0.0f;  // the smallest cubes: the stage runs quickly
   }
   void TearDown() override {
     EnvironmentResetCloudLow(*state, 0.0f, wind);
-    std::copy(savedBox_, savedBox_ + 6, gSceneGrid.worldBox);
     CloudLowDetail = 1.0f;
   }
   void Generate(float coverage, float opacity, std::uint32_t cloudClass, float altitude = 1500) {
     RandomSeed(1);
-    GenerateCloudLow(*state, altitude, wind, cloudClass, kAspectIso, coverage, opacity, 0.3f,
+    GenerateCloudLow(*state, area, altitude, wind, cloudClass, kAspectIso, coverage, opacity, 0.3f,
                      SunDirection);
   }
   std::unique_ptr<EnvironmentState> state = std::make_unique<EnvironmentState>();
   const float wind[2] = {3.0f, -4.0f};
-  float savedBox_[6];
+  float area[4] = {-16384, -16384, 16384, 16384};
 };
 
 TEST_F(CloudLowTest, FirstClustersReplayTheRandomSequence) {
   for (const bool strat : {false, true}) {
     Generate(0.5f, 0.6f, strat ? kCloudStratus : kCloudCumulus);
-    const std::vector<RefCluster> ref = ReferenceClusters(3, 0.5, 0.6, strat, 1500, kGridBox);
+    const std::vector<RefCluster> ref = ReferenceClusters(3, 0.5, 0.6, strat, 1500, kGridLayer);
     const CloudLowLayer& layer = state->cloudLow;
     ASSERT_EQ(layer.clusterCount, 16u);  // 4 x 4
     for (std::size_t c = 0; c < ref.size(); ++c) {
@@ -366,12 +365,72 @@ TEST_F(CloudLowTest, CubeLevelsFollowTheDetailWithinFourToSix) {
   }
 }
 
+// v moved by whole widths w into [lo, lo + w).
+double WrapInto(double v, double lo, double w) {
+  while (v >= lo + w) v -= w;
+  while (v < lo) v += w;
+  return v;
+}
+
+// A scene of 3000 x 2500 around (800, -300): the layer spans it widened by 1.2 about its
+// middle, x -1000 .. 2600 and y -1800 .. 1200. Every puff is laid where the replayed sequence
+// puts it, moved by whole widths into the layer; the sun view covers the layer; a drift moves
+// the puffs over the same layer. A scene narrower than 2800 / 1.2 gets a layer 2800 wide
+// around it: a point scene at (500, -200), x -900 .. 1900 and y -1600 .. 1200.
+TEST_F(CloudLowTest, LayerSpansTheScenesGroundPlanAndTheDriftWrapsOverIt) {
+  const struct {
+    double scene[4], x0, y0, w, h;
+  } cases[] = {{{-700, -1550, 2300, 950}, -1000, -1800, 3600, 3000},
+               {{500, -200, 500, -200}, -900, -1600, 2800, 2800}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.w);
+    for (int a = 0; a < 4; ++a) area[a] = static_cast<float>(c.scene[a]);
+    Generate(0.35f, 0.7f, kCloudCumulus, 1400);
+    const CloudLowLayer& layer = state->cloudLow;
+    EXPECT_FLOAT_EQ(layer.extent[0], c.x0);
+    EXPECT_FLOAT_EQ(layer.extent[1], c.x0 + c.w);
+    EXPECT_FLOAT_EQ(layer.extent[2], c.y0);
+    EXPECT_FLOAT_EQ(layer.extent[3], c.y0 + c.h);
+    EXPECT_FLOAT_EQ(layer.shadowMatrix[0], static_cast<float>(1 / c.w));
+    ASSERT_EQ(layer.clusterCount, 4u);  // 2 x 2
+    const double layerBox[4] = {c.x0, c.y0, c.x0 + c.w, c.y0 + c.h};
+    const std::vector<RefCluster> ref = ReferenceClusters(4, 0.35, 0.7, false, 1400, layerBox);
+    std::vector<const RefPuff*> puffs;
+    for (const RefCluster& cluster : ref)
+      for (const RefPuff& p : cluster.puffs) puffs.push_back(&p);
+    ASSERT_EQ(layer.puffCount, puffs.size());
+    int moved = 0;
+    for (std::size_t i = 0; i < puffs.size(); ++i) {
+      const CloudPuff& p = layer.puffs[i];
+      const double* r = puffs[i]->c;
+      const double x = WrapInto(r[0], c.x0, c.w), y = WrapInto(r[1], c.y0, c.h);
+      moved += x != r[0] || y != r[1];
+      SCOPED_TRACE(testing::Message() << "puff " << i);
+      ASSERT_NEAR(p.base[0], x, 0.05);
+      ASSERT_NEAR(p.base[1], y, 0.05);
+      ASSERT_NEAR(p.base[2], r[2], 0.05);
+      EXPECT_EQ(p.centre[0], p.base[0]);
+      EXPECT_EQ(p.bounds[0], p.centre[0] - p.radius);
+    }
+    EXPECT_GT(moved, 0);  // clusters wider than their cells reach past the layer
+
+    // The drift from the puffs' places, over the layer's widths.
+    CloudLowLayer& drifting = state->cloudLow;
+    SetCloudLowParams(drifting, 1000, -2500, 0);
+    UpdatePuffBounds(drifting);
+    for (std::size_t i = 0; i < puffs.size(); ++i) {
+      ASSERT_NEAR(drifting.puffs[i].centre[0], WrapInto(puffs[i]->c[0] + 1000, c.x0, c.w), 0.05);
+      ASSERT_NEAR(drifting.puffs[i].centre[1], WrapInto(puffs[i]->c[1] - 2500, c.y0, c.h), 0.05);
+    }
+  }
+}
+
 // The stage ends with the bake along the given sun: the shadow's matrix over the layer (whose
 // extent is square), the light cubes between the CloudLow colours, the rasters given back.
 TEST_F(CloudLowTest, StageEndsWithTheSunViewBake) {
   const float sun[3] = {0.0f, 0.6f, -0.8f};
   RandomSeed(1);
-  GenerateCloudLow(*state, 1500, wind, kCloudCumulus, kAspectIso, 0.0f, 0.5f, 0.3f, sun);
+  GenerateCloudLow(*state, area, 1500, wind, kCloudCumulus, kAspectIso, 0.0f, 0.5f, 0.3f, sun);
   const CloudLowLayer& layer = state->cloudLow;
   const float width = 2 * 16384 * 1.2f;
   EXPECT_FLOAT_EQ(layer.shadowMatrix[0], 1 / width);

@@ -75,6 +75,28 @@ TEST(FrameClock, SmoothedTimeFollowsTheAverageWithinTwentyPercent) {
   }
 }
 
+// The bounds themselves, where the arithmetic is exact: a ring of 127 frames of f and a last
+// one of l, in 1/512 s, has the average (127 f + l) / 128 and l exactly 1.2 times it for f =
+// 317, l = 381 (average 635/1024 s), exactly 0.8 times it for f = 159, l = 127 (average
+// 635/2048 s): both give the average; a microsecond further out gives the last frame.
+TEST(FrameClock, SmoothedTimeKeepsTheAverageAtExactlyTwentyPercent) {
+  constexpr std::uint64_t kUnit = kSecond / 512;
+  const struct {
+    std::uint64_t frame, last;
+    std::int64_t nudge;  // nanoseconds added to the last frame
+    float average;       // 0: the last frame is taken
+  } cases[] = {{317, 381, 0, 635 / 1024.0f}, {317, 381, 1000, 0},  {317, 381, -1000, 635 / 1024.0f},
+               {159, 127, 0, 635 / 2048.0f}, {159, 127, -1000, 0}, {159, 127, 1000, 635 / 2048.0f}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.frame << " " << c.last << " " << c.nudge);
+    const std::uint64_t count = TickATurn([&](std::uint32_t) { return c.frame * kUnit; });
+    FrameClockTickAt(count + c.last * kUnit + c.nudge);
+    const float last = static_cast<float>((c.last * kUnit + c.nudge) / double(kSecond));
+    EXPECT_EQ(LastFrameTime(), last);
+    EXPECT_EQ(SmoothedFrameTime(), c.average != 0 ? c.average : last);
+  }
+}
+
 TEST(FrameClock, FrameTimesKeepMillisecondsAfterADay) {
   // A float time of a day's length moves in steps of about 8 ms; the frame times do not.
   const std::uint64_t day = 86400 * kSecond;

@@ -160,7 +160,9 @@ TEST_F(ItemGeometry, BothWaysOfAppendingReserveTheSameRoomNearWater) {
 TEST_F(ItemGeometry, AMeshTooLargeToBatchIsLoggedWithItsItemInBothWays) {
   std::ostringstream log;
   SessionLogSetStream(&log);
+  SceneBuildErrorReset();
   for (const std::uint32_t flags : {0u, 4u}) {
+    SceneBuildSetObject(flags == 0 ? "tall" : "taller");
     ItemTablesReset();
     ObjectPathSetsReset();
     a_ = SceneNode{};
@@ -175,6 +177,13 @@ TEST_F(ItemGeometry, AMeshTooLargeToBatchIsLoggedWithItsItemInBothWays) {
     EXPECT_EQ(d.mainRanges[0].floatCount + d.mainRanges[0].indexCount + d.capA.indexCount, 0u);
     EXPECT_EQ(gGeometryBatchBuffer.vertexCount - before, gGeneratedVertexTotal - 80002);
   }
+  SceneBuildSetObject(nullptr);
+  // Counted for the session's warning, which names the first one's object.
+  EXPECT_EQ(gSceneBuildSkips.count, 2u);
+  EXPECT_EQ(gSceneBuildSkips.vertices, 80002u);
+  EXPECT_STREQ(gSceneBuildSkips.name, "tall");
+  SceneBuildErrorReset();
+  EXPECT_EQ(gSceneBuildSkips.count + gSceneBuildSkips.name[0], 0u);
   SessionLogClose();
   const std::string line = "Geometry Item 1 Skipped : 80002 Vertices > 65536 !";
   const std::string text = log.str();

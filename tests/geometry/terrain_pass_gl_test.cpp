@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <string_view>
@@ -220,11 +221,24 @@ TEST_F(TerrainPass, AStopKeepsTheBlocksMadeSoFar) {
 }
 
 // Finest sizes above a block's: each block is one tile, so the grid still has 4 x 4 cells and
-// the step between its 16 tiles is 1 / 15.
+// the step between its 16 tiles is 1 / 15; together the tiles cover the whole field, each its
+// own cell of 128 x 128 units.
 TEST_F(TerrainPass, LevelsAboveTheBlockSizeMakeOneTileABlock) {
   Field(2);
   ASSERT_EQ(GenerateGeometryPass(map_, 5, 5, Upright(0, 0, 0), gWorld, counter_, 0xFFFF), 1u);
   EXPECT_EQ(counter_, 16u);
+  float lo[2] = {1e9f, 1e9f}, hi[2] = {-1e9f, -1e9f};
+  for (std::uint32_t i = 0; i < gItemCount; ++i) {
+    const float* box = gItemTargets[i]->grid.box;  // x0, x1, y0, y1, z0, z1
+    for (int a = 0; a < 2; ++a) {
+      EXPECT_NEAR(box[2 * a + 1] - box[2 * a], 128.0f, 0.1f) << i << " axis " << a;
+      lo[a] = std::min(lo[a], box[2 * a]), hi[a] = std::max(hi[a], box[2 * a + 1]);
+    }
+  }
+  for (int a = 0; a < 2; ++a) {
+    EXPECT_NEAR(lo[a], -256.0f, 0.1f) << a;
+    EXPECT_NEAR(hi[a], 256.0f, 0.1f) << a;
+  }
   EXPECT_EQ(TerrainRegionGrid().log2Width, 2u);
   ASSERT_EQ(gFractions.size(), 17u);
   EXPECT_NEAR(gFractions[16], 16 / 15.0f, 1e-5f);

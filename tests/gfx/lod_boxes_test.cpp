@@ -83,6 +83,12 @@ TEST(LodBoxes, LevelFromSizeRoundsUpPastAboutSeventeenPercent) {
   } cases[] = {{0, 0},    {0.3f, 0}, {1, 0}, {1.17f, 0}, {1.2f, 1},  {4, 2},
                {4.7f, 2}, {4.8f, 3}, {8, 3}, {9.5f, 4},  {1024, 10}, {1205, 11}};
   for (const auto& c : cases) EXPECT_EQ(LodLevelFromSize(c.f), c.level) << c.f;
+  // At the threshold: 0x1.2d2d2cp0 is the float nearest 1 / 0.85 (below it), so 0.85 f stays
+  // just below 1 and the level with it; the next float up goes over. Likewise at 2^3 and 2^10.
+  for (const std::uint32_t e : {0u, 3u, 10u}) {
+    EXPECT_EQ(LodLevelFromSize(std::ldexp(0x1.2d2d2cp0f, int(e))), e);
+    EXPECT_EQ(LodLevelFromSize(std::ldexp(0x1.2d2d2ep0f, int(e))), e + 1);
+  }
 }
 
 TEST(LodBoxes, ItemLevelIsTheFinestAnyBoxAsks) {

@@ -96,13 +96,18 @@ TEST_F(BatchGlTest, CappedItemsWeldWithinThemselvesOnly) {
   EXPECT_EQ(Vertex(record, 1, 5)[0], 1.0f);
   WeldTableReset(buffer.weldTable);
 
-  CappedItem one(buffer), two(buffer);
+  // Three instances of one item share their keys' parameters; the body's key (s, 0.5) hashes
+  // to bucket 32 + (x + y) / 10.
+  CappedItem one(buffer), two(buffer), three(buffer);
   EXPECT_EQ(one.Place(buffer, 0), (std::vector<float>{0, 0, 0, 0}));  // s = 1 meets s = 0
   // Cap A registers both its rim vertices, the body its first vertex only.
   EXPECT_EQ(buffer.weldTable.table.entries.block.usedBytes, 3 * sizeof(WeldEntry));
   EXPECT_EQ(two.Place(buffer, 5), (std::vector<float>{0, 5, 0, 5}));  // not onto item one
-  // The first match met is item two's: item one keeps its own sample this time.
-  EXPECT_EQ(one.Place(buffer, 2), (std::vector<float>{0, 2, 0, 2}));
+  // (0, -5) goes to bucket 31; (5, -5) searches bucket 32 first, where items two and one
+  // registered (0, 5) and (0, 0), and must pass over both to its own (0, -5).
+  EXPECT_EQ(three.Place(buffer, -5), (std::vector<float>{0, -5, 0, -5}));
+  // Placed again, item one welds onto its own first entries, behind item two's in bucket 32.
+  EXPECT_EQ(one.Place(buffer, 2), (std::vector<float>{0, 0, 0, 0}));
 }
 
 TEST_F(BatchGlTest, OpenPatchesTakeTheEdgeOfTheFirstPatch) {

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <vector>
+
+#include "gfx/geometry_batch_buffer.h"
 
 namespace veskor {
 namespace {
@@ -11,6 +14,8 @@ namespace {
 WeldKey Key(float x, float y = 0, float z = 0, float ks = 0, float kt = 0) {
   return {x, y, z, ks, kt, nullptr};
 }
+
+WeldKey Owned(float x, const ItemDrawRecord* owner) { return {x, 0, 0, 0, 0, owner}; }
 
 class WeldTableTest : public ::testing::Test {
  protected:
@@ -69,6 +74,20 @@ TEST_F(WeldTableTest, FindSearchesTheBucketAndBothNeighboursWrapping) {
     EXPECT_EQ(Find(Key(sought)), e) << stored << " " << sought;
     EXPECT_EQ(Find(Key(2 * sought - stored)), nullptr);  // two buckets away
   }
+  // Matches in both neighbours: the bucket before wins, whichever came first; the key's own
+  // bucket wins over both. Bucket 0's neighbour before is 1023.
+  for (const auto& [before, own, after] :
+       {std::array{40.0f, 50.0f, 60.0f}, {10230.0f, 10240.0f, 10250.0f}}) {
+    for (const bool beforeFirst : {true, false}) {
+      WeldTableReset(table);
+      WeldEntry* a = beforeFirst ? Insert(Key(before)) : nullptr;
+      Insert(Key(after));
+      if (!beforeFirst) a = Insert(Key(before));
+      EXPECT_EQ(Find(Key(own)), a) << own << " " << beforeFirst;
+      WeldEntry* o = Insert(Key(own));
+      EXPECT_EQ(Find(Key(own)), o) << own;
+    }
+  }
   WeldTableReset(table);
   WeldEntry* first = Insert(Key(5));
   WeldEntry* second = Insert(Key(6));
@@ -76,6 +95,21 @@ TEST_F(WeldTableTest, FindSearchesTheBucketAndBothNeighboursWrapping) {
   WeldTableReset(table);
   EXPECT_EQ(Find(Key(5)), nullptr);
   EXPECT_EQ(Insert(Key(5)), first);  // the entry block starts again
+}
+
+TEST_F(WeldTableTest, AnOwnedKeySeesOnlyItsOwnersEntries) {
+  const ItemDrawRecord a{}, b{}, c{};
+  WeldEntry* mine = Insert(Owned(50, &a));  // bucket 5
+  Insert(Owned(60, &b));                    // bucket 6, twice
+  WeldEntry* theirs = Insert(Owned(61, &b));
+  // Past both of b's entries in its own bucket to a's in the one before.
+  EXPECT_EQ(Find(Owned(61, &a)), mine);
+  EXPECT_EQ(Find(Owned(61, &b)), theirs);
+  EXPECT_EQ(Find(Owned(61, &c)), nullptr);
+  EXPECT_EQ(Find(Key(61)), theirs);  // without an owner: the first match, whoever made it
+  WeldEntry* open = Insert(Key(62));
+  EXPECT_EQ(Find(Owned(61, &a)), mine);
+  EXPECT_EQ(Find(Key(61)), open);
 }
 
 TEST_F(WeldTableTest, ALargeWorldGrowsTheTableWithoutMovingEntries) {

@@ -161,14 +161,16 @@ TEST_F(PlaneTest, DragsGoToTheCapturedPlaneWhereverThePointerIs) {
   MakeRoot(root);
   Probe parent("p", nullptr), w("w", nullptr);
   Place(parent, 0, 0, 0.5f, 0.5f);
-  Place(w, 0.125f, 0.125f, 0.25f, 0.25f, kPlaneMovable);
+  Place(w, 0.125f, 0.125f, 0.25f, 0.3125f, kPlaneMovable);  // taller than wide
   AddChildPlane(root, parent);
   AddChildPlane(parent, w);
   DispatchInput(root, 1, kButtonLeft, 0, 0.1875f, 0.1875f, 0);
   ASSERT_EQ(MouseCapture, &w);
   MouseDragDispatch(root, kButtonLeft, 0, 0.3f, 0.2f);
   EXPECT_FLOAT_EQ(w.edgeOffset[kEdgeLeft], 0.3f - MousePressPoint.x);
+  EXPECT_FLOAT_EQ(w.edgeOffset[kEdgeTop], 0.2f - MousePressPoint.y);
   EXPECT_FLOAT_EQ(w.edgeOffset[kEdgeRight] - w.edgeOffset[kEdgeLeft], 0.125f);
+  EXPECT_FLOAT_EQ(w.edgeOffset[kEdgeBottom] - w.edgeOffset[kEdgeTop], 0.1875f);
   const float left = w.edgeOffset[kEdgeLeft];
   MouseDragDispatch(root, kButtonLeft, 0, 0.7f, 0.2f);  // outside the parent: stays
   MouseDragDispatch(root, 0, 0, 0.35f, 0.2f);           // no button: nothing
@@ -179,7 +181,8 @@ TEST_F(PlaneTest, DragsGoToTheCapturedPlaneWhereverThePointerIs) {
   w.style |= kPlaneOutsideParent;
   MouseDragDispatch(root, kButtonLeft, 0, 0.7f, 0.2f);
   EXPECT_FLOAT_EQ(w.edgeOffset[kEdgeLeft], 0.7f - MousePressPoint.x);
-  EXPECT_FLOAT_EQ(w.edgeOffset[kEdgeBottom] - w.edgeOffset[kEdgeTop], 0.125f);
+  EXPECT_FLOAT_EQ(w.edgeOffset[kEdgeBottom] - w.edgeOffset[kEdgeTop], 0.1875f);
+  EXPECT_FLOAT_EQ(w.edgeOffset[kEdgeRight] - w.edgeOffset[kEdgeLeft], 0.125f);
 }
 
 TEST(PixelSnap, RoundsUpOnlyPastHalfAPixel) {

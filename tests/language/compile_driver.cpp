@@ -2,16 +2,10 @@
 
 #include <cstring>
 
-#include "environment/environment_params.h"
 #include "foundation/search_dirs.h"
-#include "language/directive_loop.h"
-#include "language/fx_compile.h"
 #include "language/fx_keywords.h"
-#include "language/fx_registry.h"
-#include "language/lexer.h"
-#include "language/parse_store.h"
 #include "language/scene_parser.h"
-#include "language/world.h"
+#include "language/world_compile.h"
 
 namespace veskor::test {
 namespace {
@@ -61,28 +55,13 @@ CompileOutcome RunCompileSession(const std::string& worldPath) {
     return outcome;
   }
   ExtraSearchDirsAdd(parser.currentDirectory);
-  ParseStoreReset(gParseStore);
-  ParseStoreSetParam(gParseStore, 9);
-  ParseStoreSetGroupCount(gParseStore, 1);
-  RegisterBuiltinFunctions();
-  EnvironmentDefaults(gWorld.environment);
-
-  if (!ParseSceneDirectives(parser, gParseStore)) {
-    SceneFile& file = InnermostFile(parser);
-    ShowStatusLine((std::string(file.messageHead) + file.errorText).c_str(), 1);
+  char failure[kWorldCompileFailureBytes];
+  if (CompileOpenedWorld(parser, {ShowStatusLine, nullptr, nullptr}, failure) == 0) {
+    ShowStatusLine(failure, 1);
     CloseSceneFiles(parser);
     gOutcome = nullptr;
     return outcome;
   }
-  ShowStatusLine("> end 'parse' session", 0);
-  ShowStatusLine("> begin 'compile' session", 0);
-  if (!CompileParseStore(gParseStore, gFxRegistry)) {
-    ShowStatusLine(kParseStoreFullMessage, 1);
-    CloseSceneFiles(parser);
-    gOutcome = nullptr;
-    return outcome;
-  }
-  ShowStatusLine("> end 'compile' session", 0);
   CloseSceneFiles(parser);
   outcome.result = 1;
   gOutcome = nullptr;

@@ -1,9 +1,8 @@
-// Runs a world through the compile session's order of calls, as the application shell will:
-// the fx dictionaries and the parser's bookkeeping reset, the root file opened from a
-// command-line path, its directory added to the search directories, the parse store emptied,
-// the built-in functions and models registered, the environment defaults, the directive loop,
-// and the stack closed. Used by the language tests and the world-file fuzzer until the shell
-// exists.
+// Runs a world through the compile session's steps without the shell's screens: the fx
+// dictionaries and the parser's bookkeeping reset, the root file opened from a command-line
+// path, its directory added to the search directories, then the language layer's own steps,
+// which the shell's session runs too (CompileOpenedWorld: the reset, the parse and the compile
+// step), and the stack closed. Used by the tests and the world-file fuzzer.
 #pragma once
 
 #include <string>

@@ -36,13 +36,14 @@ void ExpectNear3(const float* v, float x, float y, float z) {
 }
 
 TEST_F(DescriptiveBlocksTest, CameraKeysSetTheViewAndItsAxes) {
-  ASSERT_EQ(Parse(R"(Camera a { position([1 2 3]) direction([0 0 -2]) depth(0.5) focalAngle(60) }
-    Camera b { lookAt([3 0 0]) position([10 0 5]) depth(20000) rollAngle(90) }
-    Camera c { position([1 1 1]) lookAt([1 1]) }
-    Camera d { })"),
+  ASSERT_EQ(Parse(R"(Camera a { position([1 2 3]) direction([0 0 -2]) depth(0.5) focalAngle(1) }
+    Camera b { lookAt([3 0 0]) position([10 0 5]) depth(20000) rollAngle(90) focalAngle(179) }
+    Camera c { position([1 1 1]) direction([0 1 1]) lookAt([2 1]) }
+    Camera d { }
+    Camera e { direction([2e-19 0 0]) })"),
             "");
   const World& w = gWorld;
-  ASSERT_EQ(w.cameraCount, 4u);
+  ASSERT_EQ(w.cameraCount, 5u);
   std::uint32_t index = 9;
   ASSERT_TRUE(NameTableFind(w.cameraNames, "c", index));
   EXPECT_EQ(index, 2u);
@@ -50,7 +51,7 @@ TEST_F(DescriptiveBlocksTest, CameraKeysSetTheViewAndItsAxes) {
   EXPECT_EQ(V(a.position, 3), (std::vector<float>{1, 2, 3}));
   ExpectNear3(a.direction, 0, 0, -1);
   EXPECT_EQ(a.depth, 1.0f);
-  EXPECT_EQ((std::vector<float>{a.focalAngle, a.fovy}), (std::vector<float>{60, 60}));
+  EXPECT_EQ((std::vector<float>{a.focalAngle, a.fovy}), (std::vector<float>{1, 1}));
   // lookAt before position aims from the new camera's position (0, -4, 0).
   const Camera& b = w.cameras[1];
   ExpectNear3(b.direction, 0.6f, 0.8f, 0);
@@ -58,20 +59,27 @@ TEST_F(DescriptiveBlocksTest, CameraKeysSetTheViewAndItsAxes) {
   ExpectNear3(b.up, 0, 0, 1);
   EXPECT_EQ(V(b.position, 3), (std::vector<float>{10, 0, 5}));
   EXPECT_EQ(b.depth, 12000.0f);
+  EXPECT_EQ((std::vector<float>{b.focalAngle, b.fovy}), (std::vector<float>{179, 179}));
   EXPECT_FLOAT_EQ(b.roll, 1.5707963f);
   // Rolled by 90 degrees the look-at up vector is the right axis (0.8, -0.6, 0).
   ExpectNear3(b.rolledUp, 0.8f, -0.6f, 0);
-  // A two-component lookAt leaves the third component of the direction (0, 1, 0) as it was.
-  ExpectNear3(w.cameras[2].direction, 0, 1, 0);
+  // A two-component lookAt leaves the third component of the unit direction as it was:
+  // (2, 1) - (1, 1) with 0.7071 gives (1, 0, 0.7071), normalised.
+  ExpectNear3(w.cameras[2].direction, 0.8165f, 0, 0.5774f);
   const Camera fresh;
   EXPECT_EQ(V(w.cameras[3].position, 3), V(fresh.position, 3));
   EXPECT_EQ(w.cameras[3].depth, fresh.depth);
   EXPECT_EQ(w.cameras[3].mode, kCameraLookAt);
+  // The shortest direction that still turns into a unit vector (its squared length 4e-38, a
+  // normal float); half of it is refused with the zero ones (test data cam_*.wld).
+  ExpectNear3(w.cameras[4].direction, 1, 0, 0);
+  EXPECT_EQ(Parse("Camera e { direction([1e-19 0]) }"),
+            "Syntax error file (w.wld) line (1) : direction must not be zero");
 }
 
 TEST_F(DescriptiveBlocksTest, ExamineFocusAndLodRecords) {
   ASSERT_EQ(Parse(R"(Examine e1 { position([1 2 3]) radius(4) focalAngle(5) }
-    Examine e2 { radius(7) }
+    Examine e2 { position(-1) }
     Focus { BBox { [0 0 0] [1 1 1] } BBox { [-5 -6 -7] [5 6 7] } }
     Focus { BBox { [2 2 2] [2 2 2] } }
     LOD { min(0.1) minTerrain([0.2]) maxObject([0.8 0.9]) maxPortal(1) minCloudLow(0.3) })"),
@@ -82,7 +90,11 @@ TEST_F(DescriptiveBlocksTest, ExamineFocusAndLodRecords) {
   EXPECT_EQ((std::vector<float>{e.position[0], e.position[1], e.position[2], e.radius, e.yaw,
                                 e.pitch, e.focalAngle}),
             (std::vector<float>{1, 2, 3, 4, 0, 0, 5}));
-  EXPECT_EQ(w.examines[1].radius, 7.0f);
+  // Without radius and focal angle a point is seen from 50 away at a new camera's 80 degrees.
+  const ExamineRecord& f = w.examines[1];
+  EXPECT_EQ((std::vector<float>{f.position[0], f.position[1], f.position[2], f.radius,
+                                f.focalAngle}),
+            (std::vector<float>{-1, 0, 0, 50, 80}));
   std::uint32_t index = 9;
   ASSERT_TRUE(NameTableFind(w.examineNames, "e2", index));
   EXPECT_EQ(index, 1u);
@@ -139,7 +151,7 @@ TEST_F(DescriptiveBlocksTest, TablesTakeTheirCapacityAndRefuseOneMore) {
     const char* message;
   } cases[] = {
       {"Camera c { }", 32, [&] { return w.cameraCount; }, kTooManyCamerasMessage},
-      {"Examine e { }", 32, [&] { return w.examineCount; }, kTooManyExaminesMessage},
+      {"Examine e { position(0) }", 32, [&] { return w.examineCount; }, kTooManyExaminesMessage},
       {"Info { }", 32, [&] { return w.infoCount; }, kTooManyInfosMessage},
       {"Planet { }", 8, [&] { return w.planetCount; }, kTooManyPlanetsMessage},
       {"Sound { }", 16, [&] { return w.soundBankCount; }, kTooManySoundBanksMessage},

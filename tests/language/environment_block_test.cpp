@@ -188,6 +188,11 @@ TEST_F(EnvironmentBlockTest, EveryBoundHoldsFromBothSides) {
     }
   }
   EXPECT_EQ(keys, 24);
+  // The sun's direction must turn into a unit vector: 2e-19 is the shortest that does (its
+  // squared length a normal float), 1e-19 is refused as a zero one.
+  EXPECT_EQ(Message("Environment { Sun { direction([2e-19 0 0]) } }"), "(parsed)");
+  EXPECT_EQ(Message("Environment { Sun { direction([1e-19 0 0]) } }"),
+            "direction must not be zero");
   // Keys without bounds take any number.
   EXPECT_EQ(Message("Environment { Fog { zstart(-1e30) zdistance(-5) } Water { velocity([-9 9]) }"
                     " CloudHigh { altitude(-1) velocity(-1) } CloudLow { altitude(-1) } }"),
@@ -200,8 +205,10 @@ TEST_F(EnvironmentBlockTest, ANullBindingIsReadButNeitherWrittenNorChecked) {
   const float before = FogParams.exp;
   gWorld.environment.slots[kSlotFogExp] = nullptr;
   gWorld.environment.slots[kSlotWaterClass] = nullptr;
+  gWorld.environment.slots[kSlotSunDirection] = nullptr;
   // Run the directive loop only, without the defaults that would refill the slot.
-  test::OpenText(dir_, "Environment { Fog { exp(-5) } Water { class(\"x\") } }");
+  test::OpenText(dir_, "Environment { Fog { exp(-5) } Water { class(\"x\") }"
+                       " Sun { direction([0 0 0]) } }");
   EXPECT_EQ(ParseSceneDirectives(gSceneParser, gParseStore), 1);
   CloseSceneFiles(gSceneParser);
   EXPECT_EQ(FogParams.exp, before);

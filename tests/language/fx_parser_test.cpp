@@ -30,8 +30,7 @@ TEST(FxParser, TermsBecomeConstantsAndCallsRecordedOnceInTheirTable) {
     const char* text;
     const char* summary;
   } cases[] = {
-      {"Surface s() { =(diffuse, *(point, 2)) }",
-       "D0{*(2:0 5:0); =(2:3 1:0); } C{} G{} F{[2] }"},
+      {"Surface s() { =(diffuse, *(point, 2)) }", "D0{*(2:0 5:0); =(2:3 1:0); } C{} G{} F{[2] }"},
       // Constant and global calls are shared; a Surface recording nothing is dropped.
       {"Surface s() { +(1, 2) +(1, [2]) }", "C{+(5:0 5:1); } G{} F{[1] [2] }"},
       // Constants within 1e-5 of each other are one.
@@ -39,6 +38,10 @@ TEST(FxParser, TermsBecomeConstantsAndCallsRecordedOnceInTheirTable) {
        "C{+(5:0 5:1); } G{+(3:0 5:0); +(6:0 7:0); +(7:0 3:0); } F{[1] [1e-06] [1.2e-05] }"},
       {"Surface s() { *(point, 2) *(point, 2) } Surface t() { *(point, 2) }",
        "D0{*(2:0 5:0); } D1{*(2:0 5:0); } C{} G{} F{[2] }"},
+      // Only calls of the same operation are one: + and * of the same arguments are two.
+      {"Surface s() { *(point, 2) +(point, 2) *(2, 1) +(2, 1) +(viewPoint, 2) *(viewPoint, 2) }",
+       "D0{*(2:0 5:0); +(2:0 5:0); } C{*(5:0 5:1); +(5:0 5:1); } G{+(3:0 5:0); *(3:0 5:0); } "
+       "F{[2] [1] }"},
       // Groups of numbers fold into one constant (each number is one first); others call
       // group2 to group4.
       {"Surface s() { [1 2 3] [0.5] [[1, 2] 3] [1 2 3 4 5] }",

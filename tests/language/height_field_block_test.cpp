@@ -191,72 +191,93 @@ TEST(HeightFieldBlock, ImageLayersAddTheirResampledFirstChannel) {
   }
 }
 
-// The octave cascade of a noise layer at node (x, y), written out.
-double NoiseSum(double x, double y, int n, float a, float b, float e, bool turbulence) {
+// The generator's noise at (x, y, 0) through its own sampling transform: the one input of the
+// expected heights below, which follow the layer rule written out by hand for each case.
+double Noise(float x, float y) {
   const NoiseGenerator3D& g = gNoiseGenerator.noise3D;
-  float px = float(x) * a, py = float(y) * a, f = 1, weight = 1, sum = 0;
-  for (int k = 0; k < n; ++k) {
-    const float noise =
-        NoiseValue3D(px * g.scaleX + g.offsetX, py * g.scaleY + g.offsetY, g.offsetZ) *
-            g.scaleValue +
-        g.offsetValue;
-    const float v =
-        noise * 1.6f * (f == 0 ? 0.0f : std::pow(f, -e)) * std::clamp(weight, -1.f, 1.f);
-    sum += v;
-    weight = v;
-    f *= b;
-    px *= b;
-    py *= b;
-  }
-  return turbulence ? std::fabs(sum) : sum;
+  return NoiseValue3D(x * g.scaleX + g.offsetX, y * g.scaleY + g.offsetY, g.offsetZ) *
+             g.scaleValue +
+         g.offsetValue;
 }
 
-TEST(HeightFieldBlock, NoiseLayersRunTheOctaveCascadeFromFullWeight) {
+double W(double weight) { return std::clamp(weight, -1.0, 1.0); }
+
+TEST(HeightFieldBlock, NoiseLayersStartFromTheHeightOrFromFullWeightOnAnUntouchedField) {
   WorldDir dir;
-  // Nodes 2 apart from (-40, 10).
-  const auto at = [](int n, float a, float b, float e, bool turbulence, double scale) {
-    return [=](int i, int j) {
-      return scale * NoiseSum(-40 + 2 * i, 10 + 2 * j, n, a, b, e, turbulence);
-    };
+  const auto constant = [&](const char* name, std::uint8_t value) {
+    WritePng(dir, name, test::EncodePng(3, 3, 1, [=](auto, auto, auto) { return value; }));
+  };
+  constant("grey.png", 128);
+  constant("black.png", 0);
+  WritePng(dir, "fine.png", test::EncodePng(65, 3, 1, [](auto, auto, auto) { return 255; }));
+  const double grey = 128 / 255.0;
+  // Nodes 2 apart from (-40, 10). Two octaves of base frequency 0.013, factor 2.1 and
+  // exponent 0.7 start from weight w, sampling at p and 2.1 p.
+  const auto X = [](int i) { return -40.0f + 2.0f * i; };
+  const auto Y = [](int j) { return 10.0f + 2.0f * j; };
+  const auto octaves = [&](int i, int j, double w) {
+    const float px = X(i) * 0.013f, py = Y(j) * 0.013f;
+    const double v0 = Noise(px, py) * 1.6 * w;
+    return v0 + Noise(px * 2.1f, py * 2.1f) * 1.6 * std::pow(2.1, -0.7) * W(v0);
+  };
+  const std::string two = "(2 [0.013 2.1 0.7])";
+  const auto alone = [&](int i, int j) { return 0.4 * octaves(i, j, 1); };
+  // With b = 1 every octave samples the same c = 1.6 noise at weight 1: v_k = c w_k, so n
+  // octaves from weight w add w (c + c^2 + .. + c^n) while |c| stays below 1.
+  const auto c = [&](int i, int j) { return 1.6 * Noise(X(i) * 0.011f, Y(j) * 0.011f); };
+  const auto series = [&](int i, int j, int n, double w) {
+    const double k = c(i, j);
+    return w * k * (1 - std::pow(k, n)) / (1 - k);
   };
   const struct {
-    const char* layers;
+    std::string layers;
     std::function<double(int, int)> heights;
   } cases[] = {
-      {"Layer { fractal(3 [0.013 2.1 0.7]) scale(0.4) }", at(3, 0.013f, 2.1f, 0.7f, false, 0.4)},
-      {"Layer { turbulence(2.9 [0.021 1.9 1]) }", at(2, 0.021f, 1.9f, 1, true, 1)},
-      // An octave of frequency 0 adds nothing; a, b, e left out are 0.
-      {"Layer { fractal(4 [0.05 0 2]) }", at(4, 0.05f, 0, 2, false, 1)},
-      {"Layer { fractal(1 [0.05]) }", at(1, 0.05f, 0, 0, false, 1)},
-      {"Layer { fractal(32 [0.01 1.5 0.5]) scale(-1) }", at(32, 0.01f, 1.5f, 0.5f, false, -1)},
-      // A layer with no noise entry adds nothing.
-      {"Layer { scale(3) }", [](int, int) { return 0.0; }},
+      // Alone: from full weight, sum from 0.
+      {"Layer { fractal" + two + " scale(0.4) }", alone},
+      {"Layer { turbulence(2.9 [0.013 2.1 0.7]) scale(-0.4) }",
+       [&](int i, int j) { return -0.4 * std::fabs(octaves(i, j, 1)); }},
+      // A layer that adds nothing, or an image finer than the raster, leaves the field untouched.
+      {"Layer { scale(3) } Layer { fractal" + two + " scale(0.4) }", alone},
+      {"Layer { name(\"fine.png\") } Layer { fractal" + two + " scale(0.4) }", alone},
+      // Over an image: sum and weight start from its height, the weight clamped to 1.
+      {"Layer { name(\"grey.png\") } Layer { fractal" + two + " scale(0.2) }",
+       [&](int i, int j) { return grey + 0.2 * (grey + octaves(i, j, grey)); }},
+      {"Layer { name(\"grey.png\") scale(2) } Layer { turbulence" + two + " scale(-0.5) }",
+       [&](int i, int j) { return 2 * grey - 0.5 * std::fabs(2 * grey + octaves(i, j, 1)); }},
+      // Over a black image every octave is 0: the field stays flat.
+      {"Layer { name(\"black.png\") } Layer { fractal(3 [0.05 2 1]) }",
+       [](int, int) { return 0.0; }},
+      // Octaves of frequency 0 add nothing; a, b, e left out are 0. A noise layer over a
+      // noise layer starts from the height that one left.
+      {"Layer { fractal(4 [0.05 0 2]) } Layer { fractal(1 [0.05]) scale(0.5) }",
+       [&](int i, int j) {
+         const double n = 1.6 * Noise(X(i) * 0.05f, Y(j) * 0.05f);
+         return n + 0.5 * (n + n * W(n));
+       }},
+      {"Layer { fractal(32 [0.011 1 0.5]) scale(-1) }",
+       [&](int i, int j) { return -series(i, j, 32, 1); }},
+      {"Layer { name(\"grey.png\") } Layer { fractal(32 [0.011 1 0.5]) scale(0.5) }",
+       [&](int i, int j) { return grey + 0.5 * (grey + series(i, j, 32, grey)); }},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.layers);
-    ASSERT_EQ(CompileText(dir, std::string("HeightField h { BBox { [-40 10 0] [24 74 1] } ") +
-                                   c.layers + " }")
+  for (std::uint32_t j = 0; j <= 32; ++j)
+    for (std::uint32_t i = 0; i <= 32; ++i) ASSERT_LT(std::fabs(c(i, j)), 1.0) << i << ", " << j;
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.layers);
+    ASSERT_EQ(CompileText(dir, "HeightField h { BBox { [-40 10 0] [24 74 1] } " + k.layers + " }")
                   .status,
               "");
-    ExpectHeights(0, c.heights);
+    ExpectHeights(0, k.heights);
   }
-  // A field of noise alone is not flat.
-  const VertexGrid& grid = gWorld.heightFields[0].grid;
-  ASSERT_EQ(CompileText(dir,
-                        "HeightField h { BBox { [-40 10 0] [24 74 1] } "
-                        "Layer { turbulence(3 [0.05 2 1]) } }")
-                .status,
-            "");
-  EXPECT_GT(*std::max_element(grid.data, grid.data + 33 * 33), 0.1f);
-  // Nothing of a layer carries over to the next one: scale 1, fractal unless told.
+  // Nothing of a layer carries over to the next block: scale 1, fractal unless told.
   ASSERT_EQ(CompileText(dir,
                         "HeightField h { BBox { [-40 10 0] [24 74 1] } "
                         "Layer { turbulence(2 [0.02 2 1]) scale(0.1) cut(0.5) } }\n"
                         "HeightField g { BBox { [-40 10 0] [24 74 1] } "
-                        "Layer { fractal(2 [0.02 2 1]) } }")
+                        "Layer { fractal(1 [0.02]) } }")
                 .status,
             "");
-  ExpectHeights(1, at(2, 0.02f, 2, 1, false, 1));
+  ExpectHeights(1, [&](int i, int j) { return 1.6 * Noise(X(i) * 0.02f, Y(j) * 0.02f); });
 }
 
 TEST(HeightFieldBlock, CapacitiesAreReachedAndRefused) {

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -130,15 +131,32 @@ TEST_F(SettingsStoreFile, EachReadTakesTheFileAsItIsAndEachWriteReplacesIt) {
   EXPECT_EQ(SettingsReadString(SettingsRoot::kCurrentUser, kKey, "XSize", &value),
             SettingsLookup::kNoKey);
   EXPECT_FALSE(SettingsWriteString(SettingsRoot::kCurrentUser, kKey, "XSize", "1"));
+  EXPECT_EQ(SettingsWriteFailure(), "No such file or directory");
   EXPECT_FALSE(std::filesystem::exists(path));  // keys are never created
 
   dir_.Write("registry", std::string("[") + kKey + "]\n\"XSize\"=\"640\"\n");
   chmod(path.c_str(), 0640);
+  EXPECT_FALSE(SettingsWriteString(SettingsRoot::kCurrentUser, "Other", "XSize", "1"));
+  EXPECT_EQ(SettingsWriteFailure(), "it has no key [Other]");
   EXPECT_EQ(SettingsReadString(SettingsRoot::kCurrentUser, kKey, "XSize", &value),
             SettingsLookup::kFound);
   EXPECT_EQ(value, "640");
+  // Temporaries of writes killed before their rename: a minute old, they go with the next
+  // write; a younger one may be another writer's and stays, as does any other name.
+  const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::seconds(61);
+  for (const char* name : {"registry.a1B2c3", "registry.z9Y8x7", "registry.bak001x"})
+    std::filesystem::last_write_time(dir_.Write(name, "stale"), old);
+  dir_.Write("registry.Q5r6S7", "another writer's");
   EXPECT_TRUE(SettingsWriteString(SettingsRoot::kCurrentUser, kKey, "XSize", "800"));
+  EXPECT_EQ(SettingsWriteFailure(), "");
   EXPECT_EQ(test::ReadFileText(path), std::string("[") + kKey + "]\n\"XSize\"=\"800\"\n");
+  std::string left;
+  for (const char* name :
+       {"registry.a1B2c3", "registry.z9Y8x7", "registry.bak001x", "registry.Q5r6S7"})
+    left += std::filesystem::exists(dir_.Path(name)) ? "1" : "0";
+  EXPECT_EQ(left, "0011");
+  std::filesystem::remove(dir_.Path("registry.Q5r6S7"));
+  std::filesystem::remove(dir_.Path("registry.bak001x"));
   struct stat st {};
   stat(path.c_str(), &st);
   EXPECT_EQ(st.st_mode & 0777, 0640u);

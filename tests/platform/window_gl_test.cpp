@@ -102,11 +102,14 @@ TEST_F(WindowMessages, KeysBecomeVirtualKeysAndRepeatsFurtherKeyDowns) {
           {kWmKeyDown, kVkOther, 0}});
 }
 
-TEST_F(WindowMessages, EditingKeysTypeTheirCodeExceptWithControl) {
+TEST_F(WindowMessages, EditingKeysTypeTheirCodeExceptWithControlAndLettersTypeWithIt) {
   for (SDL_Keycode k : {SDLK_BACKSPACE, SDLK_TAB, SDLK_RETURN, SDLK_ESCAPE}) Key(k, true);
   Key(SDLK_LCTRL, true);
   Key(SDLK_BACKSPACE, true, 1);
+  Key(SDLK_z, true);  // Control types no text: the key's letter stands for it
+  Key(SDLK_9, true);
   Key(SDLK_LCTRL, false);
+  Key(SDLK_a, true);  // typed through text input, not by the key
   Key(SDLK_RETURN, true, 1);
   Expect({{kWmKeyDown, 8, 0},
           {kWmChar, 8, 0},
@@ -118,7 +121,11 @@ TEST_F(WindowMessages, EditingKeysTypeTheirCodeExceptWithControl) {
           {kWmChar, 27, 0},
           {kWmKeyDown, 0x11, 0},
           {kWmKeyDown, 8, 0},
+          {kWmKeyDown, 'Z', 0},
+          {kWmChar, 'z', 0},
+          {kWmKeyDown, '9', 0},
           {kWmKeyUp, 0x11, 0},
+          {kWmKeyDown, 'A', 0},
           {kWmKeyDown, 13, 0},
           {kWmChar, 13, 0}});
 }

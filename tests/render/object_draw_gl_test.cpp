@@ -209,10 +209,17 @@ TEST_F(ObjectDrawGlTest, LocksEachBindingUnlessTheVertexArrayRangeIsThere) {
   EXPECT_EQ(HasExtension(kExtVertexArrayRange) != 0, on);
   gDriverLock = glLockArraysEXT, gDriverUnlock = glUnlockArraysEXT;
   glLockArraysEXT = CountingLock, glUnlockArraysEXT = CountingUnlock;
-  for (std::uint32_t mode = 1; mode < 4; ++mode) {
+  // A second record left empty, as a mesh too large to batch leaves it: never locked.
+  gBatchItemRecords[kRecord + 1] = ItemDrawRecord{};
+  object.batchItemCount = 2;
+  for (std::uint32_t mode = 0; mode < 4; ++mode) {
     gLocked.clear();
     gUnlocks = 0;
     Draw(mode);
+    if (mode == 0) {  // textured: the main binding only, no pass reaching the further range
+      EXPECT_EQ(gLocked, on ? std::vector<GLsizei>{} : std::vector<GLsizei>{12});
+      continue;
+    }
     // 96 floats of the main binding, 32 of the further range, 8 floats a vertex.
     EXPECT_EQ(gLocked, on ? std::vector<GLsizei>{} : (std::vector<GLsizei>{12, 4})) << mode;
     EXPECT_EQ(gUnlocks, on ? 0 : 2);

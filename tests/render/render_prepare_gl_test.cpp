@@ -258,26 +258,68 @@ TEST_F(RenderPrepareTest, EnvironmentTexturesUploadedAndFreed) {
     EXPECT_EQ(s.cloudCube.faces[f].data, nullptr);
     EXPECT_EQ(gSkyModel.cube.faces[f].data, nullptr);
   }
-  // "Shaders / Render" rebuilt the list without cloud-shadow items: dome and code 6.
-  ASSERT_EQ(gSkyPassList.count, 2u);
-  EXPECT_EQ(gSkyPassList.entries[0].code, 1u);
-  EXPECT_EQ(gSkyPassList.entries[1].code, 6u);
-  // The first sky pass list, as the skins generation finds it: dome, code 6, then the cloud
-  // layer's entries of this board.
-  const auto generate = std::find_if(reports.begin(), reports.end(), [](const Report& r) {
-    return r.label == "Shaders / Skins Generate";
-  });
-  ASSERT_NE(generate, reports.end());
-  stopAt = static_cast<int>(generate - reports.begin());
-  StartSession(nullptr);
-  reports.clear();
-  ASSERT_EQ(RenderPrepare(nullptr), 0u);
-  ASSERT_GE(gSkyPassList.count, 3u);
-  EXPECT_EQ(gSkyPassList.entries[0].code, 1u);
-  EXPECT_EQ(gSkyPassList.entries[1].code, 6u);
+}
+
+// The sky pass list: dome, code 6, then the high cloud layer's entries of this board (code 5
+// with four units and the combiners, else 3 and 4) exactly when the world has high clouds,
+// in the first list (as the skins generation finds it) and in the final one.
+TEST_F(RenderPrepareTest, SkyPassListHasTheHighCloudLayerOfAWorldWithOne) {
   const bool combiners = HasExtension(kExtRegisterCombiners2) != 0 && TextureUnitCount == 4;
-  EXPECT_EQ(gSkyPassList.count, combiners ? 3u : 4u);
-  EXPECT_EQ(gSkyPassList.entries[2].code, combiners ? 5u : 3u);
+  const std::vector<std::uint32_t> layer = combiners ? std::vector<std::uint32_t>{5}
+                                                     : std::vector<std::uint32_t>{3, 4};
+  auto codes = [] {
+    std::vector<std::uint32_t> c;
+    for (std::uint32_t i = 0; i < gSkyPassList.count; ++i)
+      c.push_back(gSkyPassList.entries[i].code);
+    return c;
+  };
+  for (const std::int32_t high : {1, 0}) {
+    SCOPED_TRACE(high);
+    std::vector<std::uint32_t> want = {1, 6};
+    if (high != 0) want.insert(want.end(), layer.begin(), layer.end());
+    StartSession(nullptr);
+    CloudHighParams.present = high;
+    CloudLowParams.present = 0;
+    gSkyPassList.count = 0;
+    ASSERT_EQ(RenderPrepare(nullptr), 1u);
+    EXPECT_EQ(codes(), want);
+    const auto generate = std::find_if(reports.begin(), reports.end(), [](const Report& r) {
+      return r.label == "Shaders / Skins Generate";
+    });
+    ASSERT_NE(generate, reports.end());
+    stopAt = static_cast<int>(generate - reports.begin());
+    StartSession(nullptr);
+    CloudHighParams.present = high;
+    CloudLowParams.present = 0;
+    gSkyPassList.count = 0;
+    reports.clear();
+    ASSERT_EQ(RenderPrepare(nullptr), 0u);
+    EXPECT_EQ(codes(), want);
+    stopAt = -1;
+  }
+}
+
+// The low clouds lie over the ground plan of the scene the build produced, widened by 1.2
+// about its middle and at least 2800 wide (here in y); a world without items has the scene
+// grid's.
+TEST_F(RenderPrepareTest, LowCloudLayerSpansTheScene) {
+  if (!textureShaders) GTEST_SKIP() << "no low clouds without texture shaders";
+  const struct {
+    bool built;
+    float extent[4];
+  } cases[] = {{true, {-1400, 3400, -1200, 1600}},
+               {false, {-16384 * 1.2f, 16384 * 1.2f, -16384 * 1.2f, 16384 * 1.2f}}};
+  for (const auto& c : cases) {
+    StartSession(nullptr);
+    CloudHighParams.present = 0;
+    if (c.built) {
+      const float box[6] = {-1000, 3000, 0, 400, 5, 50};
+      SceneBoxWiden(box);
+    }
+    ASSERT_EQ(RenderPrepare(nullptr), 1u);
+    const float* e = gEnvironmentState.cloudLow.extent;
+    for (int a = 0; a < 4; ++a) EXPECT_FLOAT_EQ(e[a], c.extent[a]) << c.built << " " << a;
+  }
 }
 
 TEST_F(RenderPrepareTest, SkyAndPlanetsOnlyPrepareAndDraw) {

@@ -18,6 +18,7 @@
 #include "foundation/search_dirs.h"
 #include "geometry/item_tables.h"
 #include "geometry/path_set.h"
+#include "geometry/portal.h"
 #include "geometry/scene_build.h"
 #include "geometry/scene_build_error.h"
 #include "geometry/skin_slot.h"
@@ -25,16 +26,17 @@
 #include "language/parse_store.h"
 #include "language/world.h"
 #include "mapengine/fx_frame.h"
+#include "platform/random.h"
 #include "platform/gl.h"
 #include "render/camera_motion.h"
-#include "render/render_prepare.h"
+#include "render/environment_capture.h"
 #include "render/object_draw.h"
+#include "render/render_prepare.h"
 #include "render/render_session.h"
+#include "render/renderer_globals.h"
 #include "render/scene_draw.h"
 #include "render/shader_stages.h"
-#include "render/renderer_globals.h"
-#include "render/environment_capture.h"
-#include "geometry/portal.h"
+#include "render/water_mirror.h"
 #include "render_fixture.h"
 #include "support/png_test_images.h"
 #include "support/temp_dir.h"
@@ -260,6 +262,10 @@ TEST_F(RenderWorldTest, PreparesAndDrawsSkyTerrainObjectsAndMirror) {
     EXPECT_EQ(FxFailed, 0u);
     ASSERT_GE(reflector, 0);
     ASSERT_EQ(gWorld.cameraCount, 2u);
+    // The reflector (item flag 4) keeps the draw mode it was made with (3); every other item
+    // leaves "Shaders / Render" with the textured passes (0).
+    for (std::uint32_t i = 0; i < gItemCount; ++i)
+      EXPECT_EQ(gItemTargets[i]->drawMode, int(i) == reflector ? 3u : 0u) << i;
 
     const Frame f = DrawFrame();
     EXPECT_EQ(glGetError(), GLenum{GL_NO_ERROR});
@@ -411,6 +417,19 @@ TEST_F(RenderWorldTest, WaterReadBackHoldsWhatIsBelowTheWater) {
     EXPECT_NEAR(su / n / w, 350.0 / 620, 0.04);
     EXPECT_NEAR(sv / n / h, 230.0 / 620, 0.04);
     EXPECT_EQ(glGetError(), GLenum{GL_NO_ERROR});
+
+    // The stage's texel is (1 - portal detail) x 16 + 4 units: over a portal of 310 units,
+    // 20 at detail 0 (15.5 texels: 16) and 19.2 at detail 0.05 (16.1 texels: 32).
+    gPortals[0].corner1[0] = gPortals[0].corner0[0] + 310;
+    gPortals[0].corner1[1] = gPortals[0].corner0[1] + 310;
+    for (const auto& [detail, side] : {std::pair{0.0f, 16}, {0.05f, 32}}) {
+      PortalDetail = detail;
+      ASSERT_EQ(ShadersWaterStage(), 1u);
+      glBindTexture(GL_TEXTURE_2D, TextureNameTable[q.readBack[0].state.slot]);
+      glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+      glBindTexture(GL_TEXTURE_2D, 0);
+      EXPECT_EQ(w, side) << detail;
+    }
   }
 }
 
@@ -530,6 +549,43 @@ TEST_F(RenderWorldTest, EnvironmentStageFlagsOwnAbsenceAndBlur) {
   ASSERT_LT(s, 9u);
   EXPECT_EQ(SkinSlotCube(gSkinSlots[reflector]).faces[0].log2Width, s);
   EXPECT_LT(SkinSlotCube(gSkinSlots[grey]).faces[0].log2Width, s);
+
+  // The argument (1 - shininess) x 9 at faces of 2^4: shininess 0.9475 gives 0.4725, which
+  // rounds to 0 and halves the faces once; 1.24 gives -2.16, rounded -2: halved twice.
+  ASSERT_EQ(s, 4u);
+  for (const auto& [shininess, log2] : {std::pair{0.9475f, 3u}, {1.24f, 2u}}) {
+    gItemTargets[reflector]->shininess = shininess;
+    ASSERT_EQ(ShadersEnvironmentStage(), 1u);
+    EXPECT_EQ(SkinSlotCube(gSkinSlots[reflector]).faces[0].log2Width, log2) << shininess;
+  }
+}
+
+// The high clouds are drawn in the frames after the preparation: with the layer made dense,
+// most of the sky differs from the sky of the same world without its CloudHigh block, while
+// the depths stay the same (the layer writes none).
+TEST_F(RenderWorldTest, HighCloudsShowInTheSkyAfterPreparation) {
+  auto frameOf = [&](const std::string& world) {
+    gWorld.currentCamera = gWorld.cameras[0];
+    RandomSeed(1);  // the same low clouds in both
+    EXPECT_EQ(Session(world), 1u);
+    gWorld.currentCamera = gWorld.cameras[0];
+    return DrawFrame();
+  };
+  const Frame clouded = frameOf(WorldWith({{"coverage\\(0.2\\)", "coverage(0.9)"}}));
+  const Frame clear = frameOf(WorldWithout("CloudHigh \\{[^}]*\\}"));
+  EXPECT_EQ(clouded.depth, clear.depth);
+  int sky = 0, differing = 0;
+  for (int y = 0; y < kSide; ++y)
+    for (int x = 0; x < kSide; ++x) {
+      if (clear.Depth(x, y) != 1.0f) continue;
+      ++sky;
+      int d = 0;
+      for (int c = 0; c < 3; ++c)
+        d = std::max(d, std::abs(int(clouded.At(x, y)[c]) - int(clear.At(x, y)[c])));
+      differing += d > 8;
+    }
+  EXPECT_GT(sky, kSide * kSide / 8);
+  EXPECT_GT(differing, sky / 2);
 }
 
 // A zero answer at each stage label in turn, and at the scene build's first report: the
@@ -538,7 +594,9 @@ TEST_F(RenderWorldTest, EnvironmentStageFlagsOwnAbsenceAndBlur) {
 // What one world leaves behind does not reach the next: a world without the red box,
 // prepared right after the whole test world, draws the frame it draws when prepared after
 // itself: the same depths, and colours alike but for the few texels the clouds' drift and the
-// water's phase move between two preparations (about half a percent, even for one world).
+// water's phase move between two preparations (about half a percent, even for one world). The
+// puffs come from the program's one random sequence, which goes on from world to world: both
+// start from the same place in it.
 TEST_F(RenderWorldTest, ASecondWorldDrawsAsItDrawsAfterItself) {
   const std::string whole = std::string(VESKOR_SOURCE_DIR) + "tests/render/data/render_world.wld";
   const std::string bare = WorldWithout(".*red\\(\\) \\}.*");
@@ -546,6 +604,7 @@ TEST_F(RenderWorldTest, ASecondWorldDrawsAsItDrawsAfterItself) {
     gWorld.currentCamera = gWorld.cameras[0];
     EXPECT_EQ(Session(before), 1u);
     gWorld.currentCamera = gWorld.cameras[0];
+    RandomSeed(1);
     EXPECT_EQ(Session(bare), 1u);
     gWorld.currentCamera = gWorld.cameras[0];
     return DrawFrame();

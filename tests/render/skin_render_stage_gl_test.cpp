@@ -10,6 +10,7 @@
 
 #include "compile_driver.h"
 #include "environment/environment_params.h"
+#include "environment/sky_model.h"
 #include "geometry/generation_test_support.h"
 #include "geometry/geometry_test_support.h"
 #include "geometry/item_images.h"
@@ -121,6 +122,18 @@ TEST_F(ShadedField, LightMapsKeepAThirdOfTheSunInTheShadowOfABlock) {
     // Columns x 0 .. 16 and 56 .. 64 open, x 24 .. 48 in the shadow, eight patches each.
     EXPECT_EQ(open, 24u) << multisample;
     EXPECT_EQ(shadowed, 24u) << multisample;
+    // Every set of every item carries the sun's light colour x 0.8 and the sky's x 0.2, alpha
+    // 1; no item asked to keep its draw mode, so each is back to the textured passes (0).
+    ASSERT_GT(SunLightColour[0] + SunLightColour[1] + SunLightColour[2], 0.1f);
+    ASSERT_GT(SkyAmbientColour[0] + SkyAmbientColour[1] + SkyAmbientColour[2], 0.1f);
+    for (std::uint32_t i = 0; i < gItemCount; ++i) {
+      for (const SkinTextureSet& set : gSkinSlots[i].textureSets)
+        for (std::uint32_t c = 0; c < 4; ++c) {
+          EXPECT_FLOAT_EQ(set.sunColour[c], c < 3 ? SunLightColour[c] * 0.8f : 1.0f) << i;
+          EXPECT_FLOAT_EQ(set.skyColour[c], c < 3 ? SkyAmbientColour[c] * 0.2f : 1.0f) << i;
+        }
+      EXPECT_EQ(gItemTargets[i]->drawMode, 0u) << i;
+    }
   }
 }
 

@@ -138,6 +138,16 @@ TEST_F(WaterGlTest, MirroredCameraAgainstTheRules) {
     float detail, depth;
   } cases[] = {{64, 64, 0.5f, 1000}, {1000, 800, 1, 30000}, {1600, 1200, 1, 1000},
                {1024, 1024, 1, 1000}, {1100, 1025, 1, 1000}, {2048, 512, 0.25f, 1000}};
+  // The world's fog, which the mirrored view overrides and the copy gives back.
+  FogParams = {3.0f, 0.7f, 2.0f, 5.0f, 50.0f, 0.6f};
+  FogFloorHeight = -3.0f;
+  const FogParameters world = FogParams;
+  auto fog = [] {
+    const FogParameters& f = FogParams;
+    return std::vector<float>{f.exp,          f.intensity, f.zstart,
+                              FogFloorHeight, f.zdistance, f.zintensity};
+  };
+  const std::vector<float> worldFog = {3.0f, 0.7f, 5.0f, -3.0f, 50.0f, 0.6f};
   for (const Case& c : cases) {
     glViewport(0, 0, c.w, c.h);
     view.depth = 1000;
@@ -178,14 +188,15 @@ TEST_F(WaterGlTest, MirroredCameraAgainstTheRules) {
     EXPECT_NEAR(r[1], Round((std::max(lo[1], -1.0) + 1) / 2 * (H - 1)), 1);
     EXPECT_NEAR(r[2], Round((std::min(hi[0], 1.0) + 1) / 2 * (W - 1)), 1);
     EXPECT_NEAR(r[3], std::min(Round((std::min(hi[1], 1.0) + 1) / 2 * (H - 1)) + 1, H - 1), 1);
-    EXPECT_FLOAT_EQ(FogParams.zstart, 0.0f);
-    EXPECT_FLOAT_EQ(FogFloorHeight, -0.1f);
+    // exp 0.5, intensity 1, zstart the altitude (0), base 0.1 below it, zdistance 0.0001,
+    // zintensity 0; the distance is not the mirror's.
+    EXPECT_EQ(fog(), (std::vector<float>{0.5f, 1.0f, 0.0f, -0.1f, 0.0001f, 0.0f}));
+    EXPECT_EQ(FogParams.distance, world.distance);
     PortalCopyTexture(gPortal);
     glGetIntegerv(GL_VIEWPORT, vp);
     EXPECT_EQ(vp[2], c.w);
     EXPECT_EQ(vp[3], c.h);
-    EXPECT_EQ(FogParams.zstart, savedFog.zstart);
-    EXPECT_EQ(FogFloorHeight, savedFloor);
+    EXPECT_EQ(fog(), worldFog);
     EXPECT_EQ(gPortal.mirrored.wholeWindow, 1u);
   }
   // Roll mirrored; far held at 1 for a rectangle of no size under the eye.
@@ -197,7 +208,9 @@ TEST_F(WaterGlTest, MirroredCameraAgainstTheRules) {
   PortalBeginView(gPortal, &view);
   EXPECT_NEAR(gPortal.mirrored.roll, -0.25f, 1e-6);
   EXPECT_FLOAT_EQ(gPortal.mirrored.depth, 1.0f);
+  EXPECT_EQ(fog(), (std::vector<float>{0.5f, 1.0f, 15.0f, 14.9f, 0.0001f, 0.0f}));  // altitude 15
   PortalCopyTexture(gPortal);
+  EXPECT_EQ(fog(), worldFog);
 }
 
 TEST_F(WaterGlTest, RectangleOutsideTheViewIsNotVisible) {
