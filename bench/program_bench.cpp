@@ -1,12 +1,14 @@
-// The whole program on each sample world through its automation mode, as the run command
-// starts it: from the product directory, on a fresh store (first launch over). Reported, per
-// world: the time from the process start to the world's first frame and the render session's
-// time (both from the program's own timing records), and the frame rate over 100 frames,
-// from the difference of the wall times of a run that quits 101 frames after the world is
-// ready and one that quits after 1. Needs a display (run it under xvfb-run); LP_NUM_THREADS is
-// pinned to 2 unless set.
+// The whole program on each sample world, and on a height field of the largest grid level
+// (bench/data/largest_field.wld), through its automation mode, as the run command starts it:
+// from the product directory, on a fresh store (first launch over). Reported, per world: the
+// time from the process start to the world's first frame, the render session's time and its
+// "Shaders / Render" stage (all from the program's own timing records), and the frame rate and
+// the process's CPU time per frame over 100 frames, from the differences between a run that
+// quits 101 frames after the world is ready and one that quits after 1. Needs a display (run
+// it under xvfb-run); LP_NUM_THREADS is pinned to 2 unless set.
 #include <benchmark/benchmark.h>
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,7 +22,14 @@
 
 namespace {
 
-const char* const kWorlds[] = {"lagoon.wld", "highlands.wld", "ruins.wld"};
+const char* const kWorlds[] = {VESKOR_EXAMPLES "lagoon.wld", VESKOR_EXAMPLES "highlands.wld",
+                               VESKOR_EXAMPLES "ruins.wld", VESKOR_BENCH_DATA "largest_field.wld"};
+
+// The file name of a world path.
+std::string BaseName(const char* path) {
+  const std::string p = path;
+  return p.substr(p.find_last_of('/') + 1);
+}
 
 std::string ReadText(const std::string& path) {
   std::ifstream in(path);
@@ -35,9 +44,13 @@ double Record(const std::string& records, const char* what) {
   return std::regex_search(records, m, re) ? std::stod(m[1]) : -1;
 }
 
-// One run quitting `frames` frames after the world is ready; its wall time in seconds, -1 on
-// failure.
-double RunProgram(const std::string& dir, const std::string& world, int frames) {
+struct Run {
+  double wall = -1;  // seconds, -1 on failure
+  double cpu = 0;    // user and system seconds of the process and its threads
+};
+
+// One run quitting `frames` frames after the world is ready.
+Run RunProgram(const std::string& dir, const std::string& world, int frames) {
   const std::string quit = std::to_string(frames);
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = fork();
@@ -53,10 +66,13 @@ double RunProgram(const std::string& dir, const std::string& world, int frames) 
     _exit(96);
   }
   int status = 0;
-  if (pid <= 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+  rusage usage{};
+  if (pid <= 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
       WEXITSTATUS(status) != 0)
-    return -1;
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return {};
+  auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
+  return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+          seconds(usage.ru_utime) + seconds(usage.ru_stime)};
 }
 
 void ProgramOnASampleWorld(benchmark::State& state) {
@@ -72,7 +88,7 @@ void ProgramOnASampleWorld(benchmark::State& state) {
     return;
   }
   const std::string dir = pattern;
-  const std::string world = std::string(VESKOR_EXAMPLES) + kWorlds[state.range(0)];
+  const std::string world = kWorlds[state.range(0)];
   const std::string writer = std::string(VESKOR_WRITE_SETTINGS_STORE) + " --product " +
                              VESKOR_PRODUCT_DIR + " --working " + VESKOR_EXAMPLES + " --store " +
                              dir + "/registry --binary " + dir + "/user >/dev/null";
@@ -84,29 +100,33 @@ void ProgramOnASampleWorld(benchmark::State& state) {
   std::string store = ReadText(dir + "/registry");
   store.replace(store.find("\"FirstLaunch\"=\"TRUE\""), 20, "\"FirstLaunch\"=\"FALSE\"");
   std::ofstream(dir + "/registry") << store;
-  double firstFrame = 0, session = 0, fps = 0;
+  double firstFrame = 0, session = 0, shadersRender = 0, fps = 0, cpuPerFrame = 0;
   for (auto _ : state) {
-    const double one = RunProgram(dir, world, 1);
+    const Run one = RunProgram(dir, world, 1);
     const std::string records = ReadText(dir + "/messages");
     std::remove((dir + "/messages").c_str());
-    const double hundredOne = RunProgram(dir, world, 101);
-    if (one < 0 || hundredOne < 0) {
+    const Run hundredOne = RunProgram(dir, world, 101);
+    if (one.wall < 0 || hundredOne.wall < 0) {
       state.SkipWithError("the program failed");
       break;
     }
-    state.SetIterationTime(one);
+    state.SetIterationTime(one.wall);
     firstFrame = Record(records, "first frame");
     session = Record(records, "render session");
-    fps = hundredOne > one ? 100 / (hundredOne - one) : 0;
+    shadersRender = Record(records, "stage 'Shaders / Render'");
+    fps = hundredOne.wall > one.wall ? 100 / (hundredOne.wall - one.wall) : 0;
+    cpuPerFrame = (hundredOne.cpu - one.cpu) * 10;  // milliseconds: seconds x 1000 / 100
   }
   state.counters["first_frame_s"] = firstFrame;
   state.counters["render_session_s"] = session;
+  state.counters["shaders_render_s"] = shadersRender;
   state.counters["fps_1024x768"] = fps;
-  state.SetLabel(kWorlds[state.range(0)]);
+  state.counters["cpu_ms_per_frame"] = cpuPerFrame;
+  state.SetLabel(BaseName(kWorlds[state.range(0)]));
   std::system(("rm -rf " + dir).c_str());
 }
 BENCHMARK(ProgramOnASampleWorld)
-    ->DenseRange(0, 2)
+    ->DenseRange(0, 3)
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kSecond);

@@ -12,6 +12,7 @@
 #include "app/welcome_screen.h"
 #include "foundation/search_dirs.h"
 #include "foundation/session_log.h"
+#include "gfx/gl_capabilities.h"
 #include "gfx/viewport_rect.h"
 #include "gui/text_bitmap.h"
 #include "language/fx_keywords.h"
@@ -170,6 +171,7 @@ std::uint32_t CompileSession(const char* path) {
   // The reset counts the banks out without silencing them: the endless ones would sound on
   // over the next world.
   StopSoundBanks(gWorld);
+  LogTextureFormats();
   // The session screen shows while the world is parsed; the log goes up before the compile.
   const WorldCompileSteps steps{ShowStatusLine, ShowSessionScreen, UploadSessionLog};
   char failure[kWorldCompileFailureBytes];

@@ -14,6 +14,8 @@
 namespace veskor {
 
 SkyPassList gSkyPassList{};
+std::uint32_t SkyDrawnOpaque = 0;
+std::uint32_t SkyThroughMarked = 0;
 
 namespace {
 
@@ -86,12 +88,39 @@ void DrawDome(const Camera& camera) {
     std::copy(camera.cornerRays[k], camera.cornerRays[k] + 3, rays[k]);
     gKernelTable.KernelNormalize3(rays[k]);
   }
-  glBegin(GL_QUADS);
-  for (int k : kQuadOrder) {
-    glMultiTexCoord3fvARB(GL_TEXTURE0_ARB, rays[k]);
-    glVertex3fv(camera.farCorners[k]);
+  const auto quad = [&] {
+    glBegin(GL_QUADS);
+    for (int k : kQuadOrder) {
+      glMultiTexCoord3fvARB(GL_TEXTURE0_ARB, rays[k]);
+      glVertex3fv(camera.farCorners[k]);
+    }
+    glEnd();
+  };
+  GLint depthFunction = GL_LESS;
+  glGetIntegerv(GL_DEPTH_FUNC, &depthFunction);
+  const bool opaque = SkyDrawnOpaque != 0, marked = SkyThroughMarked != 0;
+  if (opaque) {
+    // The pixels at the far plane: the quad's depth, offset towards the eye, is not nearer
+    // than what is stored there. Then, over the pixels nearer than it, the marked ones.
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    quad();
+    glDepthFunc(GL_GREATER);
   }
-  glEnd();
+  if (marked) {
+    // The marks are cleared as their pixels are shaded.
+    glEnable(GL_STENCIL_TEST);
+    glStencilFunc(opaque ? GL_EQUAL : GL_ALWAYS, kSkyThroughStencilBit, kSkyThroughStencilBit);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_ZERO);
+    glStencilMask(kSkyThroughStencilBit);
+  }
+  if (!opaque || marked) quad();
+  if (marked) {
+    glStencilMask(~0u);
+    glDisable(GL_STENCIL_TEST);
+  }
+  glDepthFunc(static_cast<GLenum>(depthFunction));
+  SkyThroughMarked = 0;
   glDisable(GL_POLYGON_OFFSET_FILL);
   glDisable(GL_NORMALIZE);
   glDisable(GL_TEXTURE_CUBE_MAP_ARB);

@@ -22,6 +22,18 @@ enum : std::uint32_t {
   kSkyPassFlag2 = 6,           // draws nothing
 };
 
+// The dome's blend leaves a pixel whose destination alpha is 1 as it was. In a full view every
+// pass before the dome that writes a depth in front of the far plane leaves alpha 1 there,
+// unless it marks its pixels with kSkyThroughStencilBit (raising SkyThroughMarked) or clears
+// SkyDrawnOpaque. While SkyDrawnOpaque is 1 the dome shades only the pixels at the far plane
+// and the marked ones in front of it, clearing their marks; at 0 it shades every pixel and
+// clears every mark. The scene draw sets SkyDrawnOpaque for the views whose objects are all
+// drawn textured and clears it after their sky passes; the dome lowers SkyThroughMarked. With
+// fewer than 8 stencil bits the marked pass shades every pixel in front of the far plane.
+inline constexpr std::uint32_t kSkyThroughStencilBit = 0x80;
+extern std::uint32_t SkyDrawnOpaque;
+extern std::uint32_t SkyThroughMarked;
+
 // Flags of BuildSkyPassList; the render preparation always sets 1 and 2, and 8 for a world
 // with high clouds.
 enum : std::uint32_t { kSkyFlagDome = 1, kSkyFlag2 = 2, kSkyFlag4 = 4, kSkyFlagCloudLayer = 8 };
@@ -53,8 +65,9 @@ void BuildSkyPassList(std::uint32_t flags);
 
 // Draws entry `index` of the list with the camera's view fields (CameraFrustumPlanes must have
 // filled them). Every pass leaves the depth test and depth writes on (as the scene draw keeps
-// them), blending off and the texture targets it enabled off; codes 2, 4 and 6 touch nothing.
-// Beyond the count nothing is drawn.
+// them), blending off and the texture targets it enabled off; the dome also leaves the depth
+// function, the stencil test off and the stencil write mask all ones. Codes 2, 4 and 6 touch
+// nothing. Beyond the count nothing is drawn.
 void DrawSkyLayer(const Camera& camera, std::uint32_t index);
 
 // The cloud-layer quad at `altitude`, the cube rays on texture unit `unit` and the plane

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "foundation/fatal_error.h"
+#include "foundation/session_log.h"
 #include "gfx/gl_entry_points.h"
 #include "platform/gl.h"
 
@@ -47,6 +48,7 @@ std::uint32_t TextureUnitCount = 0;
 std::uint32_t TextureClampMode = GL_CLAMP;
 std::uint32_t CompressedRgbFormat = GL_RGB;
 std::uint32_t CompressedRgbaFormat = GL_RGBA;
+std::uint32_t SoftwareRasterizer = 0;
 
 namespace {
 
@@ -147,6 +149,12 @@ std::uint32_t ClassifyRenderer(char* renderer) {
   return 0xFF;
 }
 
+std::uint32_t SoftwareRenderer(const char* renderer) {
+  for (const char* name : {"llvmpipe", "softpipe", "swrast"})
+    if (std::strstr(renderer, name) != nullptr) return 1;
+  return 0;
+}
+
 std::uint32_t LoadGlExtensionsFrom(const GlDriverInfo& driver) {
   const char* extensions = driver.extensions != nullptr ? driver.extensions : "";
   auto listed = [extensions](const char* name) { return GlExtensionInList(extensions, name); };
@@ -155,6 +163,7 @@ std::uint32_t LoadGlExtensionsFrom(const GlDriverInfo& driver) {
   CopyDriverString(GlVendorString, driver.vendor);
   CopyDriverString(GlRendererString, driver.renderer);
   CopyDriverString(GlVersionString, driver.version);
+  SoftwareRasterizer = SoftwareRenderer(GlRendererString);
   BoardClass = ClassifyRenderer(GlRendererString);
 
   std::uint32_t mask = ExtensionMask;
@@ -203,8 +212,8 @@ std::uint32_t LoadGlExtensionsFrom(const GlDriverInfo& driver) {
 
   if (listed("GL_EXT_texture_compression_s3tc")) {
     mask |= kExtTextureCompressionS3tc;
-    CompressedRgbFormat = GL_COMPRESSED_RGB_S3TC_DXT1_EXT;
-    CompressedRgbaFormat = GL_COMPRESSED_RGBA_S3TC_DXT5_EXT;
+    CompressedRgbFormat = SoftwareRasterizer != 0 ? GL_RGB8 : GL_COMPRESSED_RGB_S3TC_DXT1_EXT;
+    CompressedRgbaFormat = SoftwareRasterizer != 0 ? GL_RGBA8 : GL_COMPRESSED_RGBA_S3TC_DXT5_EXT;
   } else {
     CompressedRgbFormat = GL_RGB;
     CompressedRgbaFormat = GL_RGBA;
@@ -263,6 +272,38 @@ std::uint32_t LoadGlExtensions() {
     driver.maxTextureUnits = units > 0 ? static_cast<std::uint32_t>(units) : 0;
   }
   return LoadGlExtensionsFrom(driver);
+}
+
+namespace {
+
+const char* FormatName(std::uint32_t format) {
+  switch (format) {
+    case GL_COMPRESSED_RGB_S3TC_DXT1_EXT: return "DXT1";
+    case GL_COMPRESSED_RGBA_S3TC_DXT5_EXT: return "DXT5";
+    case GL_RGB8: return "RGB8";
+    case GL_RGBA8: return "RGBA8";
+    case GL_RGB: return "RGB";
+    case GL_RGBA: return "RGBA";
+    default: return "unknown";
+  }
+}
+
+}  // namespace
+
+void LogTextureFormats() {
+  SessionLog& log = LogStream();
+  LogWriteText(log, "Skin textures: ");
+  LogWriteText(log, FormatName(CompressedRgbFormat));
+  LogWriteText(log, " and ");
+  LogWriteText(log, FormatName(CompressedRgbaFormat));
+  if (HasExtension(kExtTextureCompressionS3tc) == 0) {
+    LogWriteText(log, " (no S3TC)\n");
+    return;
+  }
+  LogWriteText(log, SoftwareRasterizer != 0 ? " (uncompressed on the software rasterizer \""
+                                            : " (S3TC on \"");
+  LogWriteText(log, GlRendererString);
+  LogWriteText(log, "\")\n");
 }
 
 std::uint32_t BoardClassLow(std::uint32_t family) { return (BoardClass & 0xF) == family ? 1 : 0; }

@@ -68,8 +68,13 @@ extern char GlRendererString[kDriverStringSize];
 extern char GlVersionString[kDriverStringSize];
 extern std::uint32_t TextureUnitCount;      // GL_MAX_TEXTURE_UNITS_ARB; 0 without multitexture
 extern std::uint32_t TextureClampMode;      // GL_CLAMP_TO_EDGE_EXT with edge clamp, else GL_CLAMP
-extern std::uint32_t CompressedRgbFormat;   // DXT1 with S3TC, else GL_RGB
-extern std::uint32_t CompressedRgbaFormat;  // DXT5 with S3TC, else GL_RGBA
+// DXT1 and DXT5 with S3TC, else GL_RGB and GL_RGBA. On a software rasterizer GL_RGB8 and
+// GL_RGBA8 even with S3TC: the driver would compress every level on the CPU as it is uploaded
+// and decode the blocks again in every fragment that samples them.
+extern std::uint32_t CompressedRgbFormat;
+extern std::uint32_t CompressedRgbaFormat;
+// 1 when the renderer string names a software rasterizer (SoftwareRenderer).
+extern std::uint32_t SoftwareRasterizer;
 
 // What the loader reads from the driver. LoadGlExtensions fills it from the current context;
 // tests pass made-up drivers.
@@ -98,6 +103,14 @@ std::uint32_t LoadGlExtensionsFrom(const GlDriverInfo& driver);
 // it: "GeForce2 MX" becomes "GeForce  MX", "Quadro4" becomes "Quadro2", "TNT2/" loses the
 // character after the digit. Edits stay inside the string.
 std::uint32_t ClassifyRenderer(char* renderer);
+
+// 1 when the renderer string names one of Mesa's software rasterizers: llvmpipe, softpipe or
+// swrast.
+std::uint32_t SoftwareRenderer(const char* renderer);
+
+// One line in the session log: the internal formats of compressed uploads (those of the skin
+// textures) and why they are those.
+void LogTextureFormats();
 
 // ExtensionMask AND bits: non-zero when any of them is present.
 inline std::uint32_t HasExtension(std::uint32_t bits) { return ExtensionMask & bits; }

@@ -39,6 +39,26 @@ std::uint32_t ImageSide(std::uint32_t level, std::uint32_t limit) {
 // Grid kernels take 8-bit log2 sizes.
 std::uint8_t Log2(std::uint16_t v) { return static_cast<std::uint8_t>(v); }
 
+// Clears the depth buffer inside the rectangle (x, y, width, height) only, within the scissor
+// box when the scissor test is on; the scissor test and box are left as they were. Only the
+// rectangle is drawn and read back, and clearing the whole of a packed depth and stencil
+// buffer would read and write every pixel of it.
+void ClearDepthRect(const std::int32_t* rect) {
+  GLint box[4];
+  glGetIntegerv(GL_SCISSOR_BOX, box);
+  const bool scissor = glIsEnabled(GL_SCISSOR_TEST) != GL_FALSE;
+  std::int32_t x0 = rect[0], y0 = rect[1], x1 = rect[0] + rect[2], y1 = rect[1] + rect[3];
+  if (scissor) {
+    x0 = std::max(x0, box[0]), y0 = std::max(y0, box[1]);
+    x1 = std::min(x1, box[0] + box[2]), y1 = std::min(y1, box[1] + box[3]);
+  }
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(x0, y0, std::max(x1 - x0, 0), std::max(y1 - y0, 0));
+  glClear(GL_DEPTH_BUFFER_BIT);
+  glScissor(box[0], box[1], box[2], box[3]);
+  if (!scissor) glDisable(GL_SCISSOR_TEST);
+}
+
 }  // namespace
 
 float* FloatScratchSize(FloatScratch& scratch, std::uint64_t count) {
@@ -226,7 +246,7 @@ void BeginOrthoPass(OrthoPass& pass, const LodRange& range, const float* sun, co
   OrthoPassLoadView(pass);
   pass.active = 1;
   OrthoPassCaptureMatrix(pass.clipMatrix);
-  glClear(GL_DEPTH_BUFFER_BIT);
+  ClearDepthRect(pass.pixelRect);
 }
 
 void EndOrthoPass(OrthoPass& pass) {

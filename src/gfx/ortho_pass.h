@@ -66,7 +66,8 @@ struct OrthoPass : OrthoCamera {
 // the eye backs off against the light to the face of the scene box, the view is as high as
 // the item's projection, the image size follows the item's detail level (2^(level + 3),
 // within the current viewport). Pushes both GL matrices, sets the viewport to the image,
-// captures the clip matrix and clears the depth buffer.
+// captures the clip matrix and clears the depth buffer inside the image's rectangle only (the
+// scissor state as it was).
 void BeginOrthoPass(OrthoPass& pass, const LodRange& range, const float* sun, const float* itemBox,
                     const float* sceneBox);
 // Pops both matrices (the modelview stays current) and puts the viewport back.

@@ -6,6 +6,7 @@
 #include "environment/batch_range_arrays.h"
 #include "environment/environment_params.h"
 #include "environment/environment_state.h"
+#include "environment/sky_passes.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/gl_entry_points.h"
 #include "gfx/texture_combine.h"
@@ -263,6 +264,7 @@ void DiffusePass(SkinTextureSet& t, std::uint32_t code, const float* matrix,
     glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA_ARB, GL_TEXTURE);
     glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA_ARB, GL_SRC_ALPHA);
     FogCoordinates(matrix);
+    SkyDrawnOpaque = 0;  // the fog's alpha lets the sky through
   } else {
     OpaqueAlpha();  // the multiply keeps the light pass's alpha
   }
@@ -270,6 +272,7 @@ void DiffusePass(SkinTextureSet& t, std::uint32_t code, const float* matrix,
 
 void SinglePass(SkinSlot& slot, SkinTextureSet& t, std::uint32_t code, const float* matrix,
                 const BatchRange& range, bool mirrored) {
+  if ((code & kPassFog) != 0 && !mirrored) SkyDrawnOpaque = 0;  // the fog's alpha
   glDisable(GL_COLOR_SUM_EXT);
   if (HasExtension(kExtSecondaryColor) != 0) {
     const float* c = Colour1(t.diffuse);

@@ -108,10 +108,14 @@ std::uint32_t FullView(Camera* view, std::uint32_t flags, std::uint32_t* primiti
     Pass(ScenePass::kPlanets, g);
     DrawPlanets(gPlanetGroups.groups[g], *view);
   }
+  // Objects drawn textured leave alpha 1 wherever they leave a depth; the water marks where
+  // its fog does not (see SkyDrawnOpaque).
+  SkyDrawnOpaque = (flags & (kWalkOwnMode | kSceneCellDisplay)) == 0 ? 1 : 0;
   const std::uint32_t cells = Walk(view, flags, primitiveCount);
   Drift(flags);
   if (!secondary) Water(flags);
   SkyLayers(view);
+  SkyDrawnOpaque = 0;
   const bool puffs = TextureShaders() && ShowCloudPuffs != 0;
   if (puffs && LightShaftsEnabled != 0) {
     Pass(ScenePass::kLightShafts);

@@ -5,6 +5,7 @@
 
 #include "environment/environment_params.h"
 #include "environment/sky_model.h"
+#include "environment/sky_passes.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/gl_entry_points.h"
 #include "gfx/texture_format.h"
@@ -24,6 +25,9 @@ constexpr float kAzimuthMinLength = 1e-6f;
 // A ray closer than this to parallel to the water plane is taken at this slope.
 constexpr float kRayMinSlope = 1e-6f;
 constexpr float kSunWeightFactor = 0.1f;
+// The stencil bits that count the marks of the water passes; the bit above them marks for the
+// sky dome the pixels whose fog alpha lets the sky through.
+constexpr GLuint kMarkCount = kSkyThroughStencilBit - 1;
 
 // Alpha of unit 0 from its texture, RGB passed on (only alpha is written).
 void TextureAlphaCombine() {
@@ -80,12 +84,14 @@ void MarkPass(Portal& q) {
   WorldQuad(q, true);
 }
 
-// Pass 3: the fog amount into destination alpha over the marked pixels, each unmarked once.
+// Pass 3: the fog amount into destination alpha over the marked pixels, each unmarked once;
+// they keep the sky dome's mark instead, since the fog leaves them an alpha below 1.
 void FogAlphaPass(Portal& q) {
   const Camera& V = *q.viewCamera;
   glColor4f(0, 0, 0, 0);
-  glStencilFunc(GL_LESS, 0, 0xFF);
-  glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
+  glStencilFunc(GL_LESS, kSkyThroughStencilBit, kMarkCount);
+  glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
+  SkyThroughMarked = 1;
   glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
   glActiveTextureARB(GL_TEXTURE0_ARB);
   glEnable(GL_TEXTURE_2D);
@@ -182,7 +188,7 @@ void DrawWaterSurface(Portal& q) {
   // Pass 2: the reflection over the marked pixels.
   glDisable(GL_DEPTH_TEST);
   glDepthMask(GL_FALSE);
-  glStencilFunc(GL_LESS, 0, 0xFF);
+  glStencilFunc(GL_LESS, 0, kMarkCount);
   glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glEnable(GL_BLEND);
@@ -264,7 +270,7 @@ void DrawWaterSurfaceSimple(Portal& q) {
   glDisable(GL_TEXTURE_2D);
   glDisable(GL_DEPTH_TEST);
   glDepthMask(GL_FALSE);
-  glStencilFunc(GL_LESS, 0, 0xFF);
+  glStencilFunc(GL_LESS, 0, kMarkCount);
   glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glEnable(GL_BLEND);

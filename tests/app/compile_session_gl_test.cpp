@@ -170,6 +170,7 @@ TEST_F(CompileSessionTest, TheDialogsChoiceOrItsCancel) {
     SessionLogClose();
     const std::string log = test::ReadFileText(d + "binary/session.log");
     if (c.sessionLog == "listing") {
+      EXPECT_EQ(log.rfind("Skin textures: ", 0), 0u) << log.substr(0, 80);
       ExpectFxListing(log);
     } else {
       EXPECT_EQ(log, c.sessionLog);

@@ -125,6 +125,90 @@ TEST_F(SkyPassesGlTest, DomeShowsItsFaceWhereTheFrameAlphaLeavesRoom) {
   OffscreenDestroy(buffer);
 }
 
+// Which pixels the dome shades. The frame is made inconsistent on purpose, alpha 0 under a
+// depth nearer than the far plane in its left and middle thirds, so that a pixel left alone
+// keeps the frame's colour where a shaded one takes the sky's; the middle third is marked in
+// the stencil buffer (over a water count of 1 that the dome must keep).
+TEST_F(SkyPassesGlTest, DomeShadesTheFarPlaneAndTheMarkedPixelsWhileTheDrawnAreOpaque) {
+  const float sky[3] = {1.0f, 0.5f, 0.0f};
+  TextureCubeResize(gSkyModel.cube, 3, 1);
+  for (TexturePixels& face : gSkyModel.cube.faces)
+    for (int i = 0; i < 4; ++i) std::copy(sky, sky + 3, static_cast<float*>(face.data) + 3 * i);
+  UseList({kSkyPassDome});
+  const float eye[3] = {0, 0, 0}, look[3] = {0, 1, 0.2f};
+  const int third = kSize / 3;
+  struct Case {
+    std::uint32_t opaque, marked;
+    bool left, middle;  // shaded
+    std::uint32_t board;
+  } cases[] = {{1, 1, false, true, 0xFF}, {1, 0, false, false, 0xFF}, {0, 1, true, true, 0xFF},
+               {0, 0, true, true, 0xFF},
+               // No polygon offset on Radeon boards: the quad lies on the far plane itself.
+               {1, 1, false, true, 0x44}};
+  const std::uint32_t board = BoardClass;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "opaque " << c.opaque << " marked " << c.marked
+                                    << " board " << c.board);
+    BoardClass = c.board;
+    ClearFrame(0.0f);
+    glClearStencil(0);
+    glClear(GL_STENCIL_BUFFER_BIT);
+    // Depth 0.5 over the left two thirds, the middle one marked; the colours untouched.
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glDepthFunc(GL_ALWAYS);
+    glEnable(GL_STENCIL_TEST);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
+    const float x1 = -1 + 2.0f * third / kSize, x2 = -1 + 4.0f * third / kSize;
+    glStencilFunc(GL_ALWAYS, 0, 0xFF);
+    glRectf(-1, -1, x1, 1);
+    glStencilFunc(GL_ALWAYS, kSkyThroughStencilBit | 1, 0xFF);
+    glRectf(x1, -1, x2, 1);
+    glDisable(GL_STENCIL_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthFunc(GL_LESS);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+
+    SkyDrawnOpaque = c.opaque;
+    SkyThroughMarked = c.marked;
+    Camera camera = LookFrom(eye, look);
+    DrawPasses(camera);
+    EXPECT_EQ(SkyThroughMarked, 0u);
+    EXPECT_EQ(glIsEnabled(GL_STENCIL_TEST), GL_FALSE);
+    GLint writeMask = 0, depthFunction = 0;
+    glGetIntegerv(GL_STENCIL_WRITEMASK, &writeMask);
+    glGetIntegerv(GL_DEPTH_FUNC, &depthFunction);
+    EXPECT_EQ(writeMask & 0xFF, 0xFF);
+    EXPECT_EQ(depthFunction, GL_LESS);
+    const std::vector<std::uint8_t> frame = ReadFrame();
+    std::vector<std::uint8_t> stencil(kSize * kSize);
+    glReadPixels(0, 0, kSize, kSize, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, stencil.data());
+    int wrong = 0, wrongStencil = 0;
+    for (int y = 0; y < kSize; ++y)
+      for (int x = 0; x < kSize; ++x) {
+        const int part = x < third ? 0 : x < 2 * third ? 1 : 2;
+        const bool shaded = part == 2 || (part == 0 ? c.left : c.middle);
+        const std::uint8_t* p = &frame[(y * kSize + x) * 4];
+        for (int k = 0; k < 3; ++k)
+          wrong += std::abs(p[k] - 255 * (shaded ? sky[k] : kFrame[k])) > 1.5;
+        if (part == 1)  // the mark cleared where its pixel was shaded, the count kept
+          wrongStencil += stencil[y * kSize + x] != (shaded && c.marked ? 1 : 0x81);
+      }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(wrongStencil, 0);
+  }
+  BoardClass = board;
+  SkyDrawnOpaque = 0;
+}
+
 // The coverage texture: 8 x 8 texels of distinct colours and alphas, nearest and repeating; the
 // cloud cube one colour with alpha 0.3.
 constexpr float kCube[4] = {0.9f, 0.8f, 0.7f, 0.3f};

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 #include <string>
 
+#include "foundation/session_log.h"
 #include "gfx/gl_entry_points.h"
 #include "gfx_gl_test.h"
 #include "platform/gl_compat/gl_compat.h"
@@ -45,8 +47,10 @@ TEST_F(GfxGlTest, CapabilitiesOfThisDriver) {
   LoadWglExtensions();
   LoadGlExtensions();
   EXPECT_EQ(TextureClampMode, 0x812Fu);
-  EXPECT_EQ(CompressedRgbFormat, 0x83F0u);
-  EXPECT_EQ(CompressedRgbaFormat, 0x83F3u);
+  // S3TC is listed, but llvmpipe would compress on the CPU: plain 8-bit formats.
+  EXPECT_EQ(SoftwareRasterizer, 1u);
+  EXPECT_EQ(CompressedRgbFormat, 0x8051u);   // GL_RGB8
+  EXPECT_EQ(CompressedRgbaFormat, 0x8058u);  // GL_RGBA8
   EXPECT_EQ(BoardClass, 0xFFu);
   EXPECT_EQ(std::strncmp(GlRendererString, "llvmpipe", 8), 0) << GlRendererString;
   EXPECT_EQ(std::strncmp(GlVendorString, "Mesa", 4), 0) << GlVendorString;
@@ -130,6 +134,44 @@ TEST_F(GfxGlTest, MadeUpDriverWithoutOptionalExtensionsGetsFallbacks) {
   EXPECT_EQ(glCombinerParameterfvNV, nullptr);
   glLockArraysEXT(0, 4);  // do-nothing substitutes
   glUnlockArraysEXT();
+}
+
+TEST_F(GfxGlTest, CompressedFormatsFollowTheRendererString) {
+  constexpr const char* kS3tc = "GL_EXT_texture_compression_s3tc";
+  const struct {
+    const char* renderer;
+    const char* extensions;
+    std::uint32_t software, rgb, rgba;
+    const char* log;
+  } cases[] = {
+      {"llvmpipe (LLVM 15.0.6, 256 bits)", kS3tc, 1, 0x8051, 0x8058,
+       "Skin textures: RGB8 and RGBA8 (uncompressed on the software rasterizer \"llvmpipe "
+       "(LLVM 15.0.6, 256 bits)\")\n"},
+      {"Gallium 0.4 on softpipe", kS3tc, 1, 0x8051, 0x8058, nullptr},
+      {"Mesa DRI swrast", kS3tc, 1, 0x8051, 0x8058, nullptr},
+      {"GeForce2 MX/AGP/SSE2", kS3tc, 0, 0x83F0, 0x83F3,
+       "Skin textures: DXT1 and DXT5 (S3TC on \"GeForce  MX/AGP/SSE2\")\n"},
+      {"LLVMPIPE", kS3tc, 0, 0x83F0, 0x83F3, nullptr},  // the names are matched as Mesa writes them
+      {"llvmpip", kS3tc, 0, 0x83F0, 0x83F3, nullptr},
+      {"swras", kS3tc, 0, 0x83F0, 0x83F3, nullptr},
+      {"llvmpipe", "", 1, GL_RGB, GL_RGBA, "Skin textures: RGB and RGBA (no S3TC)\n"},
+      {"Radeon 9700", "", 0, GL_RGB, GL_RGBA, nullptr},
+  };
+  for (const auto& c : cases) {
+    ExtensionMask = 0;
+    LoadGlExtensionsFrom({"Vendor", c.renderer, "1.4", c.extensions, 0, AllProcedures});
+    EXPECT_EQ(SoftwareRasterizer, c.software) << c.renderer;
+    EXPECT_EQ(CompressedRgbFormat, c.rgb) << c.renderer;
+    EXPECT_EQ(CompressedRgbaFormat, c.rgba) << c.renderer;
+    if (c.log == nullptr) continue;
+    std::ostringstream log;
+    SessionLogSetStream(&log);
+    LogTextureFormats();
+    SessionLogClose();
+    EXPECT_EQ(log.str(), c.log);
+  }
+  LoadWglExtensions();
+  LoadGlExtensions();
 }
 
 TEST_F(GfxGlTest, DriverStringsAreCutToTheirBuffers) {

@@ -78,7 +78,31 @@ TEST_F(GfxGlTest, SunShadowPassFramesTheItem) {
     OrthoPass pass;
     const LodRange range = FixedLevel(empty, c.level);
     ASSERT_EQ(PbufferMakeCurrent(pbuffer), 1u);
+    // The depth clear covers the image's rectangle only, and within a scissor box that was on
+    // (every other case) only their overlap; the scissor state stays.
+    glClearDepth(0.25);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    glClearDepth(1.0);
+    const bool scissor = c.level % 2 == 1;
+    const Ints box = scissor ? Ints{5, 6, 1000, 20} : Ints{0, 0, 128, 100};
+    glScissor(box[0], box[1], box[2], box[3]);
+    if (scissor) glEnable(GL_SCISSOR_TEST);
     BeginOrthoPass(pass, range, c.sun, c.item, c.scene);
+    EXPECT_EQ(glIsEnabled(GL_SCISSOR_TEST), scissor ? GL_TRUE : GL_FALSE);
+    Ints after(4);
+    glGetIntegerv(GL_SCISSOR_BOX, after.data());
+    EXPECT_EQ(after, box);
+    glDisable(GL_SCISSOR_TEST);
+    std::vector<float> depth(128 * 100);
+    glReadPixels(0, 0, 128, 100, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+    int wrong = 0;
+    for (int y = 0; y < 100; ++y)
+      for (int x = 0; x < 128; ++x) {
+        bool cleared = x < static_cast<int>(c.width) && y < static_cast<int>(c.height);
+        if (scissor) cleared = cleared && x >= 5 && y >= 6 && y < 26;
+        wrong += std::fabs(depth[y * 128 + x] - (cleared ? 1.0f : 0.25f)) > 1e-6f;
+      }
+    EXPECT_EQ(wrong, 0);
     for (int i = 0; i < 3; ++i)
       EXPECT_NEAR(pass.position[i], c.position[i], kFrame * (1 + std::fabs(c.position[i])));
     for (int i = 0; i < 3; ++i) EXPECT_NEAR(pass.up[i], c.up[i], kFrame);

@@ -15,6 +15,7 @@
 
 #include "environment/environment_params.h"
 #include "environment/environment_state.h"
+#include "environment/sky_passes.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/gl_entry_points.h"
 #include "gfx/texture_format.h"
@@ -166,10 +167,13 @@ class ObjectPassesGlTest : public test::GlTest {
     const GLint depth0 = StackDepth(0), depth2 = StackDepth(2);
     for (std::uint32_t u = 4; u-- > 0;) glMultiTexCoord4f(GL_TEXTURE0 + u, 0, 0, 0, 1);
     const BatchRange range{0, 20, 0, 6, kNoWaterBox, 0, 0, 0};
+    SkyDrawnOpaque = 1;
     if (mirrored)
       ObjectTexturePassMirrored(*slot, set(), 0, range);
     else
       ObjectTexturePass(*slot, set(), 0, range);
+    opaqueLeft = SkyDrawnOpaque;
+    SkyDrawnOpaque = 0;
     glVertexPointer(3, GL_FLOAT, 20, kQuad);
     glEnableClientState(GL_VERTEX_ARRAY);
     glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
@@ -220,6 +224,7 @@ class ObjectPassesGlTest : public test::GlTest {
   } savedBuffer{};
   Camera camera;
   std::unique_ptr<SkinSlot> slot;
+  std::uint32_t opaqueLeft = 0;  // SkyDrawnOpaque after the last set-up, 1 before it
 };
 
 // The board condition of the single pass: four units, register combiners 2 and secondary
@@ -250,8 +255,10 @@ TEST_F(ObjectPassesGlTest, PassesWithoutRegisterCombinersDrawTheirTerms) {
       // Alpha 1 marks the pixel as in front of the sky; the diffuse multiply keeps it.
       Expect(0, mirrored, lit, 1.0);
       Expect(1, mirrored, Mul(background, Clamp(diffuse)), kBackground[3]);
+      EXPECT_EQ(opaqueLeft, 1u);
       Expect(1 | kPassFog, mirrored, Mul(background, Clamp(diffuse)),
              kBackground[3] * FogAlpha(kFogS, kFogT));
+      EXPECT_EQ(opaqueLeft, 0u);  // the fog's alpha lets the sky dome through
       Expect(3, mirrored, Add(background, mirrored ? emissive0 : Clamp(emissive)));
       Expect(5, mirrored, Add(background, mirrored ? cube : Mul(cube, Rgb(kSpecular))));
       Expect(6, mirrored, Add(background, Mul(cube, Rgb(kSpecular))));
@@ -275,8 +282,10 @@ TEST_F(ObjectPassesGlTest, RegisterCombinerPassesRunThroughTheLayer) {
     const bool fog = (bits & kPassFog) != 0;
     Expect(2 | bits, false, Mul(Mul(spare1, fog ? FogRgb(kFogS) : fogAt0), diffuse),
            fog ? FogAlpha(kFogS, kFogT) : 1.0);
+    EXPECT_EQ(opaqueLeft, fog ? 0u : 1u);
     // Mirrored: no fog unit, and the cloud's alpha, which a one-channel texture has at 1.
     Expect(2 | bits, true, Mul(Clamp(Add(Scale(kLight, Rgb(kSun)), Rgb(kSky))), diffuse), 1.0);
+    EXPECT_EQ(opaqueLeft, 1u);
   }
   // Code 4: reflection x (1 - specular) + emissive term + emissive colour 1, added.
   const C3 reflection = Clamp(Add(Rgb(kCube), Scale(kCube[3], Rgb(kCube2))));

@@ -14,6 +14,7 @@
 #include "compile_driver.h"
 #include "environment/environment_params.h"
 #include "environment/lens_flare.h"
+#include "environment/sky_passes.h"
 #include "foundation/search_dirs.h"
 #include "geometry/item_tables.h"
 #include "geometry/path_set.h"
@@ -46,11 +47,32 @@ namespace {
 constexpr int kSide = test::kGlTestWindowSize;
 
 struct Frame {
-  std::vector<std::uint8_t> rgb;
+  std::vector<std::uint8_t> rgb, alpha, stencil;
   std::vector<float> depth;
   const std::uint8_t* At(int x, int y) const { return &rgb[3 * (y * kSide + x)]; }
   float Depth(int x, int y) const { return depth[y * kSide + x]; }
 };
+
+// The bytes and depths in which two frames differ.
+std::size_t Differences(const Frame& a, const Frame& b) {
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < a.rgb.size(); ++i) n += a.rgb[i] != b.rgb[i];
+  for (std::size_t i = 0; i < a.depth.size(); ++i)
+    n += (a.alpha[i] != b.alpha[i]) + (a.stencil[i] != b.stencil[i]) + (a.depth[i] != b.depth[i]);
+  return n;
+}
+
+// What the last view's sky dome found (the main view's: its sky comes last in a frame); with
+// gDomeEverywhere every dome of the frame shades every pixel, as the dome did before it left
+// alone those whose alpha its blend keeps.
+bool gDomeEverywhere = false;
+std::uint32_t gDomeOpaque = 0, gDomeMarked = 0;
+void DomeHook(ScenePass pass, std::uint32_t index, std::uint32_t) {
+  if (pass != ScenePass::kSkyLayer || index != 0) return;
+  gDomeOpaque = SkyDrawnOpaque;
+  gDomeMarked = SkyThroughMarked;
+  if (gDomeEverywhere) SkyDrawnOpaque = 0;
+}
 
 // The red box as lit: red well above the other two (they stay near 0).
 bool Red(const std::uint8_t* p) { return p[0] > 40 && p[0] > 2 * p[1] && p[0] > 2 * p[2]; }
@@ -166,8 +188,9 @@ class RenderWorldTest : public test::RenderSessionTest {
   }
 
   // One frame of the main plane: its first step, the camera step, the 3-D viewport, the
-  // camera, the scene, the pops; the back buffer read before any swap.
-  Frame DrawFrame() {
+  // camera, the scene (with `flags`), the pops; the back buffer read before any swap. With
+  // `domeEverywhere` the sky dome shades every pixel.
+  Frame DrawFrame(bool domeEverywhere = false, std::uint32_t flags = 0) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
@@ -180,14 +203,22 @@ class RenderWorldTest : public test::RenderSessionTest {
     Camera& c = gWorld.currentCamera;
     CameraApply(c);
     std::uint32_t polygons = 0;
-    SceneDraw(&c, 0, &polygons);
+    gDomeEverywhere = domeEverywhere;
+    gDomeOpaque = gDomeMarked = 0;
+    SceneDrawPassHook = &DomeHook;
+    SceneDraw(&c, flags, &polygons);
+    SceneDrawPassHook = nullptr;
     CameraRestore(c);
     Frame f;
     f.rgb.resize(3 * kSide * kSide);
+    f.alpha.resize(kSide * kSide);
+    f.stencil.resize(kSide * kSide);
     f.depth.resize(kSide * kSide);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
     glReadPixels(0, 0, kSide, kSide, GL_RGB, GL_UNSIGNED_BYTE, f.rgb.data());
+    glReadPixels(0, 0, kSide, kSide, GL_ALPHA, GL_UNSIGNED_BYTE, f.alpha.data());
+    glReadPixels(0, 0, kSide, kSide, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, f.stencil.data());
     glReadPixels(0, 0, kSide, kSide, GL_DEPTH_COMPONENT, GL_FLOAT, f.depth.data());
     return f;
   }
@@ -238,6 +269,16 @@ TEST_F(RenderWorldTest, PreparesAndDrawsSkyTerrainObjectsAndMirror) {
 
     const Frame f = DrawFrame();
     EXPECT_EQ(glGetError(), GLenum{GL_NO_ERROR});
+    // The dome shades only the pixels at the far plane and the water's, whose fog lets the
+    // sky through; the frame is, bit for bit, the one it draws shading every pixel. So is the
+    // frame of a view with time frozen (the environment faces'), with the simpler water pass.
+    EXPECT_EQ(gDomeOpaque, 1u);
+    EXPECT_EQ(gDomeMarked, 1u);
+    EXPECT_EQ(SkyDrawnOpaque + SkyThroughMarked, 0u);  // for the other views and modes
+    EXPECT_EQ(Differences(DrawFrame(true), f), 0u);
+    const Frame frozen = DrawFrame(false, kSceneTimeFrozen);
+    EXPECT_EQ(gDomeOpaque + gDomeMarked, 2u);
+    EXPECT_EQ(Differences(DrawFrame(true, kSceneTimeFrozen), frozen), 0u);
     const Camera& c = gWorld.currentCamera;
     const float horizon[3] = {0, 4000, 30};
     float hx, hy;
@@ -275,6 +316,7 @@ TEST_F(RenderWorldTest, PreparesAndDrawsSkyTerrainObjectsAndMirror) {
     }
     gWorld.currentCamera = target;
     const Frame direct = DrawFrame();
+    EXPECT_EQ(Differences(DrawFrame(true), direct), 0u);
     int differ = 0;
     for (std::size_t i = 0; i < direct.rgb.size(); ++i)
       differ += std::abs(int(direct.rgb[i]) - int(arrived.rgb[i])) > 8;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "environment/environment_params.h"
+#include "environment/sky_passes.h"
 #include "environment/sky_model.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_format.h"
@@ -309,10 +310,18 @@ class WaterSurfaceGlTest : public WaterGlTest {
     glReadPixels(0, 0, kSize, kSize, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
     return rgba;
   }
-  bool StencilClear() {
+  // The water's counts all back to 0; the pixels its fog alpha leaves for the sky dome
+  // marked, at (x, y) (water) and not behind the wall, and the mark announced.
+  void ExpectStencilLeftForTheDome(int x, int y) {
     std::vector<std::uint8_t> st(kSize * kSize);
     glReadPixels(0, 0, kSize, kSize, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, st.data());
-    return std::all_of(st.begin(), st.end(), [](std::uint8_t v) { return v == 0; });
+    EXPECT_TRUE(std::all_of(st.begin(), st.end(), [](std::uint8_t v) {
+      return (v & ~kSkyThroughStencilBit) == 0;
+    }));
+    EXPECT_EQ(st[y * kSize + x], kSkyThroughStencilBit);
+    EXPECT_EQ(st[y * kSize + 4], 0);
+    EXPECT_EQ(SkyThroughMarked, 1u);
+    SkyThroughMarked = 0;
   }
 };
 
@@ -329,7 +338,7 @@ TEST_F(WaterSurfaceGlTest, BlendOverTheMarkedWater) {
       DrawWaterSurface(gPortal);
       EXPECT_EQ(Snapshot(), before);
       EXPECT_EQ(glGetError(), GLenum{GL_NO_ERROR});
-      EXPECT_TRUE(StencilClear());
+      ExpectStencilLeftForTheDome(x, y);
       glDisable(GL_FOG);
       const std::vector<std::uint8_t> px = Pixels();
       CameraRestore(view);
@@ -375,7 +384,7 @@ TEST_F(WaterSurfaceGlTest, InvisibleDrawsNothingAndSimpleGivesTheLitColour) {
   const GlSnapshot before = Snapshot();
   DrawWaterSurfaceSimple(gPortal);
   EXPECT_EQ(Snapshot(), before);
-  EXPECT_TRUE(StencilClear());
+  ExpectStencilLeftForTheDome(kSize / 2, kSize * 3 / 8);
   const std::vector<std::uint8_t> px = Pixels();
   CameraRestore(view);
   const double colour[3] = {1, 0.5, 0.25}, frame[3] = {0.2, 0.4, 0.6};
@@ -384,6 +393,24 @@ TEST_F(WaterSurfaceGlTest, InvisibleDrawsNothingAndSimpleGivesTheLitColour) {
   for (int c = 0; c < 3; ++c)
     EXPECT_NEAR(p[c], 255 * (colour[c] * (0.1 * 2 * sun[c] + 0.5 * sky[c]) + 0.25 * frame[c]), 2)
         << c;
+  // The dome's marks that an earlier water left, here over the whole view, are none of this
+  // water's: the same pixels, the wall's too, come out the same.
+  for (const bool full : {false, true}) {
+    Frame(mirror);
+    const std::vector<std::uint8_t> unmarked = Pixels();
+    (full ? DrawWaterSurface : DrawWaterSurfaceSimple)(gPortal);
+    const std::vector<std::uint8_t> once = Pixels();
+    CameraRestore(view);
+    Frame(mirror);
+    glClearStencil(kSkyThroughStencilBit);
+    glClear(GL_STENCIL_BUFFER_BIT);
+    glClearStencil(0);
+    EXPECT_EQ(Pixels(), unmarked);
+    (full ? DrawWaterSurface : DrawWaterSurfaceSimple)(gPortal);
+    EXPECT_EQ(Pixels(), once) << full;
+    CameraRestore(view);
+  }
+  SkyThroughMarked = 0;
   SunLightScale = 0.8f, SkyAmbientScale = 0.2f;
 }
 
