@@ -404,6 +404,19 @@ TEST_F(SceneBuildTest, AFieldMillionsOfUnitsWideIsCutTileByTile) {
   ExpectSoundBatch();
 }
 
+// A field 1e30 high is refined to the finest level everywhere: its tiles pass the batch
+// buffer's room, which stops the build with its message before any item would overflow it.
+TEST_F(SceneBuildTest, GeometryPastTheBatchBuffersRoomSetsTheBuildError) {
+  EXPECT_EQ(Build("HeightField f { BBox { [0 0 0] [100 100 1e30] } Layer { fractal(4 [0.01]) } }\n"
+                  "Object { f }"),
+            0u);
+  EXPECT_STREQ(gSceneBuildError.message, kGeometryBufferFullMessage);
+  const GeometryBatchBuffer& b = gGeometryBatchBuffer;
+  EXPECT_GT(b.indexCount, b.indexBytes / 4);  // it was half full at least
+  EXPECT_TRUE(BatchHasRoom(b, 0, 0));
+  ExpectSoundBatch();
+}
+
 TEST_F(SceneBuildTest, AStopFromTheCallbackKeepsWhatWasMade) {
   gReports = 0;
   gBuildProgress.callback = Stop;
