@@ -24,6 +24,7 @@
 #include "geometry/region_borders.h"
 #include "geometry/scene_build.h"
 #include "geometry/scene_build_error.h"
+#include "geometry/subdivision_settings.h"
 #include "gfx/geometry_batch_buffer.h"
 #include "gfx/scene_grid.h"
 #include "platform/gl_context.h"
@@ -104,6 +105,16 @@ void BuildScene() {
   if (gContext.context == nullptr) return;
   for (std::uint32_t i = 0; i < gItemCount; ++i) PathSetFree(gItemPathSets.sets[i]);
   WorldSetExtent(gWorld, -800, -800, -400, 800, 800, 400, 0.5f, 0.5f, 0.5f, 0.5f);
+  // The levels of detail the render session's set-up gives the refinement: terrain and object
+  // geometry and textures over the World's four lists, with their scales and level ranges.
+  const auto range = [](SubdivisionSettings& s, const LodBoxList& list, float scale,
+                        std::uint32_t top) {
+    s.range = LodRange{&list, scale, 0, top, 0.002f};
+  };
+  range(gTerrainGeometryLod, gWorld.lod.lists[2], 0.2f, 6);
+  range(gTerrainTextureLod, gWorld.lod.lists[3], 1.0f, 10);
+  range(gObjectGeometryLod, gWorld.lod.lists[0], 8.0f, 6);
+  range(gObjectTextureLod, gWorld.lod.lists[1], 8.0f, 10);
   GeometryBatchBufferStartSession(gGeometryBatchBuffer, &gExtensionWord);
   SceneGridSessionReset(gSceneGrid);
   ItemTablesReset();

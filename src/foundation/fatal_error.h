@@ -5,7 +5,8 @@
 namespace veskor {
 
 // Shows `text` in a box captioned "Error" with the stop icon, then ends the process at once
-// with exit code 1. No exit handler and no static destructor runs, so nothing is saved.
+// with exit code 1. No exit handler and no static destructor runs, so nothing is saved. In the
+// fuzz build it writes `text` to stderr and aborts instead.
 [[noreturn]] void FatalError(const char* text);
 
 }  // namespace veskor

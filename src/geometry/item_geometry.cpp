@@ -131,7 +131,13 @@ void EmitLeaf(DrawItem& d) {
     ItemDrawRecord& batch = gBatchItemRecords[gBatchItemCount];
     batch = ItemDrawRecord{};
     const std::uint32_t format = (record.flags & 4) != 0 ? 2 : 4;
-    if (BatchAppendItem(gGeometryBatchBuffer, mesh, format, batch, matrix) == 0) {
+    const std::uint32_t batched =
+        BatchAppendItem(gGeometryBatchBuffer, mesh, format, batch, matrix);
+    if (batched == kBatchItemNoRoom) {
+      MeshBuilderRelease(mesh);
+      return SceneBuildFail(kGeometryBufferFullMessage);
+    }
+    if (batched == 0) {
       ReportSkippedItem(item, mesh.vertexCount);
       SceneBuildSkipItem(mesh.vertexCount);
     }

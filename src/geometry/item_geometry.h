@@ -16,12 +16,15 @@
 namespace veskor {
 
 inline constexpr const char* kSceneGridFullMessage = "Too Many Items In The Scene Grid !";
+inline constexpr const char* kGeometryBufferFullMessage =
+    "Geometry Buffer Overflow : Too Many Triangles !";
 
 // Carries out one draw item: an operation of kind 1 or 2 or a leaf (kind 3); other kinds and
 // items missing a node do nothing, and so does everything once the scene build has failed.
-// A leaf's items beyond kItemMax set the build's error. A mesh of more than 65536 vertices is
-// not batched, is reported in the session log and is counted in the build's skips
-// (SceneBuildSkipItem); its batch item record is left empty.
+// A leaf's items beyond kItemMax, and an item the geometry batch buffer has no room left for,
+// set the build's error. A mesh of more than 65536 vertices is not batched, is reported in the
+// session log and is counted in the build's skips (SceneBuildSkipItem); its batch item record is
+// left empty.
 void GenerateItemGeometry(DrawItem& item);
 
 // Carries out the draw items of the pass, entering each leaf's record into the scene grid with

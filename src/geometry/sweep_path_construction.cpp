@@ -69,17 +69,22 @@ void OwnHeights(const EdgeCurveList& list, PathSet& out) {
   }
   rows.seams.Append(3);
   const EdgeCurve& zero = list.curves[0];
-  const float bound = zero.height[zero.count - 2] - kSectionTolerance;
+  const float bottom = zero.height[1], top = zero.height[zero.count - 2];
   for (;;) {
     const std::uint32_t row = rows.cursors.size() - edges;
-    // The next height: the lowest next point of an Edge that has one.
+    // The next height: the lowest next point of an Edge that has one. That Edge always moves
+    // on, so every row takes at least one point and the walk ends even where the tolerance is
+    // below the heights' precision (far from the origin h + kSectionTolerance is h) or heights
+    // are infinite (inf - inf is NaN); the tests below compare differences, which keep the
+    // tolerance at any height.
     bool any = false;
     float h = 0;
+    std::uint32_t lowest = 0;
     for (std::uint32_t e = 0; e < edges; ++e) {
       const EdgeCurve& q = list.curves[e];
       const std::uint32_t c = rows.cursors[row + e];
       if (c + 1 >= q.count) continue;
-      if (!any || q.height[c + 1] < h) h = q.height[c + 1];
+      if (!any || q.height[c + 1] < h) h = q.height[c + 1], lowest = e;
       any = true;
     }
     if (!any) break;
@@ -89,7 +94,7 @@ void OwnHeights(const EdgeCurveList& list, PathSet& out) {
       std::uint32_t c = rows.cursors[row + e];
       float f = 0;
       if (c + 1 < q.count) {
-        if (q.height[c + 1] < h + kSectionTolerance) {
+        if (e == lowest || q.height[c + 1] - h < kSectionTolerance) {
           ++c;
           if (e == 1) seams |= 1;
           if (e == edges - 2) seams |= 2;
@@ -102,13 +107,12 @@ void OwnHeights(const EdgeCurveList& list, PathSet& out) {
       rows.fractions.Append(f);
     }
     rows.seams.Append(seams);
-    if (!(h <= bound)) break;
+    if (!(top - h >= kSectionTolerance)) break;  // the cut that passes the top is the last
   }
 
   const std::uint32_t count = rows.seams.size();
   StartSet(list, out, count, 0);
   SweepPath* paths = PathSetAppendEmpty(out, count);
-  const float bottom = zero.height[1], top = zero.height[zero.count - 2];
   SweepPath& raw = Raw();
   auto at = [](const float* v, std::uint32_t c, float f) {
     return f >= kSectionTolerance ? (1.0f - f) * v[c] + f * v[c + 1] : v[c];

@@ -50,16 +50,22 @@ void SetBases(const GeometryBatchBuffer& buffer) {
   BatchIndexBase = buffer.indices;
 }
 
-void CheckVertexRoom(const GeometryBatchBuffer& buffer, std::uint64_t floats) {
+bool VertexRoom(const GeometryBatchBuffer& buffer, std::uint64_t floats) {
   const std::uint64_t capacity = buffer.vertices != nullptr ? buffer.vertexBytes / 4 : 0;
-  if (buffer.floatCount + floats > capacity)
-    FatalError("Geometry Buffer Overflow : Too Many Vertices !");
+  return buffer.floatCount + floats <= capacity;
+}
+
+bool IndexRoom(const GeometryBatchBuffer& buffer, std::uint64_t indices) {
+  const std::uint64_t capacity = buffer.indices != nullptr ? buffer.indexBytes / 2 : 0;
+  return buffer.indexCount + indices <= capacity;
+}
+
+void CheckVertexRoom(const GeometryBatchBuffer& buffer, std::uint64_t floats) {
+  if (!VertexRoom(buffer, floats)) FatalError("Geometry Buffer Overflow : Too Many Vertices !");
 }
 
 void CheckIndexRoom(const GeometryBatchBuffer& buffer, std::uint64_t indices) {
-  const std::uint64_t capacity = buffer.indices != nullptr ? buffer.indexBytes / 2 : 0;
-  if (buffer.indexCount + indices > capacity)
-    FatalError("Geometry Buffer Overflow : Too Many Triangles !");
+  if (!IndexRoom(buffer, indices)) FatalError("Geometry Buffer Overflow : Too Many Triangles !");
 }
 
 // Bytes handed out from the final block: an empty buffer still gets a block of its own.
@@ -252,6 +258,11 @@ void BatchAppendTriangles(GeometryBatchBuffer& buffer, const MeshBuilder& mesh, 
     *out++ = static_cast<std::uint16_t>(mesh.indices[k]);
   buffer.indexCount += 3 * (last - first);
   buffer.triangleCount += last - first;
+}
+
+bool BatchHasRoom(const GeometryBatchBuffer& buffer, std::uint64_t vertices,
+                  std::uint64_t triangles) {
+  return VertexRoom(buffer, vertices * buffer.floatsPerVertex) && IndexRoom(buffer, 3 * triangles);
 }
 
 void BatchReserveRoom(GeometryBatchBuffer& buffer, std::uint32_t vertices,

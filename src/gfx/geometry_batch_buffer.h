@@ -143,6 +143,9 @@ void BatchAppendVertices(GeometryBatchBuffer& buffer, const MeshBuilder& mesh, s
 // without any offset. Passing the index block's capacity is fatal.
 void BatchAppendTriangles(GeometryBatchBuffer& buffer, const MeshBuilder& mesh, std::uint32_t first,
                           std::uint32_t last);
+// Whether `vertices` more vertices of the current format and `triangles` more triangles fit.
+bool BatchHasRoom(const GeometryBatchBuffer& buffer, std::uint64_t vertices,
+                  std::uint64_t triangles);
 // Counts `vertices` more vertices of the current format and `triangles` triangles without writing
 // them: room for the clip pass. Passing a capacity is fatal.
 void BatchReserveRoom(GeometryBatchBuffer& buffer, std::uint32_t vertices, std::uint32_t triangles);

@@ -57,6 +57,19 @@ std::uint32_t BatchAppendItem(GeometryBatchBuffer& buffer, const MeshBuilder& me
   record.format = format;
   SetVertexFormat(buffer, format);
   if (mesh.vertexCount > kItemVertexLimit) return 0;
+  // The water test comes first: the room the clip pass needs behind the item must fit too.
+  float lo[3], hi[3];
+  WorldBox(mesh, matrix, lo, hi);
+  std::int32_t k;
+  const bool water =
+      BatchFindBox(buffer, lo[0] - kWaterMarginXY, lo[1] - kWaterMarginXY, lo[2] - kWaterMarginZ,
+                   hi[0] + kWaterMarginXY, hi[1] + kWaterMarginXY, hi[2] + kWaterMarginZ, &k) != 0;
+  const std::uint32_t room =
+      water ? CrossingRoom(mesh, matrix, buffer.waterBoxes[k].level) + kClipRoomExtra : 0;
+  if (!BatchHasRoom(buffer, std::uint64_t{mesh.vertexCount} + room,
+                    std::uint64_t{mesh.triangleCount} + room))
+    return kBatchItemNoRoom;
+
   const std::uint32_t f = buffer.floatsPerVertex;
   const std::uint32_t firstFloat = buffer.floatCount, firstIndex = buffer.indexCount;
   const std::uint32_t vA = mesh.capVertexA, vB = mesh.capVertexB;
@@ -80,16 +93,8 @@ std::uint32_t BatchAppendItem(GeometryBatchBuffer& buffer, const MeshBuilder& me
   body.floatCount = buffer.floatCount - firstFloat;
   body.waterBox = kNoWaterBox;
   record.clipRoomVertices = record.clipRoomTriangles = 0;
-
-  float lo[3], hi[3];
-  WorldBox(mesh, matrix, lo, hi);
-  std::int32_t k;
-  if (BatchFindBox(buffer, lo[0] - kWaterMarginXY, lo[1] - kWaterMarginXY, lo[2] - kWaterMarginZ,
-                   hi[0] + kWaterMarginXY, hi[1] + kWaterMarginXY, hi[2] + kWaterMarginZ, &k) == 0)
-    return 1;
+  if (!water) return 1;
   body.waterBox = static_cast<std::uint32_t>(k);
-  const std::uint32_t room =
-      CrossingRoom(mesh, matrix, buffer.waterBoxes[k].level) + kClipRoomExtra;
   BatchReserveRoom(buffer, room, room);
   record.clipRoomVertices = record.clipRoomTriangles = room;
   return 1;

@@ -22,10 +22,14 @@ inline constexpr std::uint32_t kClipRoomExtra = 400;
 void TransformBox(const float* matrix, float x0, float y0, float z0, float x1, float y1, float z1,
                   float* out);
 
+// What BatchAppendItem gives when the buffer has no room left for the item.
+inline constexpr std::uint32_t kBatchItemNoRoom = 2;
+
 // Appends the mesh in `format` and fills the record (main range 0, caps A and B, range count
 // 1). `matrix` is the item's world transform, or null. An item of more than 65536 vertices
 // cannot be addressed by 16-bit indices: it is not batched, its ranges are left as they were,
-// and the result is 0 (the caller tells the user); else 1.
+// and the result is 0 (the caller tells the user). An item that does not fit the buffer's room,
+// with the clip room it needs, is not batched either and gives kBatchItemNoRoom; else 1.
 std::uint32_t BatchAppendItem(GeometryBatchBuffer& buffer, const MeshBuilder& mesh,
                               std::uint32_t format, ItemDrawRecord& record, const float* matrix);
 

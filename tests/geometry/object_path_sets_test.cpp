@@ -152,6 +152,17 @@ TEST_F(ObjectPathSets, ACurveSetIsCutAtItsOwnHeights) {
     EXPECT_EQ(set_.count, h == 0.9995f ? 3u : 2u) << h;
   }
 
+  // Far from the origin h + 0.0005 is h: Edges at the same height still move on together.
+  const std::vector<float> far = {-1, 1e6f, 1e6f + 1, 1e6f + 2, 1e6f + 3};
+  CutOwn({Column(0, 0, far), Column(1, 0, far), Column(2, 0, far), Column(3, 0, far)});
+  EXPECT_EQ(set_.count, 3u);
+  // An infinite height less itself is NaN, no tolerance: the Edge that gives the next height
+  // moves on all the same: row 0, then cuts at -inf, 1 and 2.
+  const float inf = INFINITY;
+  CutOwn({Column(0, 0, {-1, -inf, -inf, 1, 2, 3}), Column(1, 0, {-1, -inf, 1, 2, 3}),
+          Column(2, 0, {-1, -inf, 1, 2, 3}), Column(3, 0, {-1, -inf, 1, 2, 3})});
+  EXPECT_EQ(set_.count, 4u);
+
   // Fewer than 4 Edges give no row; Edge 0's first and last inner heights coinciding give
   // normalised heights of 0.
   CutOwn({Column(0, 0, {-1, 0, 1}), Column(1, 0, {-1, 0, 1}), Column(2, 0, {-1, 0, 1})});

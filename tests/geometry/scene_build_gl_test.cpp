@@ -383,6 +383,40 @@ TEST_F(SceneBuildTest, ClonesLiePastTheWorldsSixtyFourFields) {
   EXPECT_EQ(gWorld.sceneInstanceCount, 64u);
 }
 
+// Far from the origin the tiles' heights lie further apart than their cuts' tolerance: a field
+// two million units wide (2^7 cells of 15625 a side) is still cut tile by tile, each tile's
+// cross-sections rising from its bottom to its top four cells up, no further (the first and the
+// last snap to 0.06, the heights in between differ by the floats' steps there).
+TEST_F(SceneBuildTest, AFieldMillionsOfUnitsWideIsCutTileByTile) {
+  ASSERT_EQ(Build("HeightField f { BBox { [-1000000 -1000000 0] [1000000 1000000 60] }\n"
+                  "  Layer { fractal(4 [0.012 2 0.9]) } }\nObject { f }"),
+            1u)
+      << gSceneBuildError.message;
+  ASSERT_EQ(gItemCount, 1024u);
+  for (std::uint32_t i = 0; i < gItemCount; ++i) {
+    const PathSet& set = gItemPathSets.sets[i];
+    ASSERT_GE(set.count, 9u) << i;
+    for (std::uint32_t r = 1; r < set.count; ++r)
+      ASSERT_GT(set.paths[r].height, set.paths[r - 1].height - 0.1f) << i << " " << r;
+    ASSERT_NEAR(set.paths[set.count - 1].height - set.paths[0].height, 4 * 15625, 0.1) << i;
+  }
+  ExpectBox(&gSceneBox.min[0], {-1e6f, -1e6f, 0, 1e6f, 1e6f, 60}, 15625);
+  ExpectSoundBatch();
+}
+
+// A field 1e30 high is refined to the finest level everywhere: its tiles pass the batch
+// buffer's room, which stops the build with its message before any item would overflow it.
+TEST_F(SceneBuildTest, GeometryPastTheBatchBuffersRoomSetsTheBuildError) {
+  EXPECT_EQ(Build("HeightField f { BBox { [0 0 0] [100 100 1e30] } Layer { fractal(4 [0.01]) } }\n"
+                  "Object { f }"),
+            0u);
+  EXPECT_STREQ(gSceneBuildError.message, kGeometryBufferFullMessage);
+  const GeometryBatchBuffer& b = gGeometryBatchBuffer;
+  EXPECT_GT(b.indexCount, b.indexBytes / 4);  // it was half full at least
+  EXPECT_TRUE(BatchHasRoom(b, 0, 0));
+  ExpectSoundBatch();
+}
+
 TEST_F(SceneBuildTest, AStopFromTheCallbackKeepsWhatWasMade) {
   gReports = 0;
   gBuildProgress.callback = Stop;

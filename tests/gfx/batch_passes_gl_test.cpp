@@ -51,6 +51,35 @@ TEST_F(BatchGlTest, ItemsBeyond65536VerticesAreSkippedLeavingTheBoxToTheCaller) 
   EXPECT_EQ(buffer.vertexCount, 65536u);
 }
 
+// A 2 x 1 sheet (6 vertices of 5 floats, 4 triangles) fits the buffer's last room exactly, and
+// is refused whole one float or index short; in a water box it needs 4 x 2 + 400 of each more.
+TEST_F(BatchGlTest, ItemsPastTheBuffersRoomAreRefusedWhole) {
+  TestMesh mesh;
+  mesh.AddSheet(2, 1, [](float s, float t) { return Point{2 * s, t, 0}; });
+  const std::uint32_t floats = kBatchStagingVertexBytes / 4, indices = kBatchStagingIndexBytes / 2;
+  const std::uint32_t no = kBatchItemNoRoom;
+  const struct {
+    std::uint32_t floatCount, indexCount;
+    std::int32_t boxes;
+    std::uint32_t result;
+  } cases[] = {
+      {floats - 30, indices - 12, 0, 1}, {floats - 29, 0, 0, no},
+      {0, indices - 11, 0, no},          {floats - 5 * 414, indices - 3 * 412, 1, 1},
+      {floats - 5 * 414 + 1, 0, 1, no},  {0, indices - 3 * 412 + 1, 1, no},
+  };
+  buffer.waterBoxes[0] = {-9, -9, 9, 9, 0};
+  for (const auto& c : cases) {
+    buffer.floatCount = c.floatCount, buffer.indexCount = c.indexCount;
+    buffer.waterBoxCount = c.boxes;
+    ItemDrawRecord record{};
+    EXPECT_EQ(BatchAppendItem(buffer, mesh.View(), 4, record, nullptr), c.result) << c.floatCount;
+    const bool full = c.result == 1;
+    EXPECT_EQ(buffer.floatCount, full ? floats : c.floatCount);
+    EXPECT_EQ(buffer.indexCount, full ? indices : c.indexCount);
+    EXPECT_EQ(record.mainRanges[0].floatCount, full ? 30u : 0u);
+  }
+}
+
 TEST_F(BatchGlTest, ItemsNearWaterReserveRoomForTheClipPass) {
   // A 2 x 1 sheet at x 0..2, y 0..1 with the heights z0 and z1 on its rows; the water boxes.
   struct Case {
