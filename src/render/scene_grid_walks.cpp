@@ -65,7 +65,7 @@ std::uint32_t RayObjectMode(std::uint32_t flags, const SceneObject& object) {
 
 void RayFineCell(const Camera& view, ItemCell& cell, std::uint32_t flags, std::uint32_t& sum) {
   ItemNode* node = cell.first;
-  for (std::uint32_t k = 0; k < cell.itemCount && node != nullptr; ++k, node = node->next) {
+  for (std::uint32_t k = 0; k < cell.itemCount && node != nullptr; ++k, node = ItemNodeNext(node)) {
     const float* b = node->item->box;
     if (ViewVolumeTestBox2(view, b[0], b[2], b[4], b[1], b[3], b[5]) == 0) continue;
     SceneObject& object = ObjectOf(node->item);
@@ -114,7 +114,7 @@ void DrawWalkCellDisplay(const SceneGrid& grid, const SceneGridWalk& coarse,
 
 void DrawFineCell(const OrthoPass& view, ItemCell& cell, std::uint32_t flags) {
   ItemNode* node = cell.first;
-  for (std::uint32_t k = 0; k < cell.itemCount && node != nullptr; ++k, node = node->next) {
+  for (std::uint32_t k = 0; k < cell.itemCount && node != nullptr; ++k, node = ItemNodeNext(node)) {
     const float* b = node->item->box;
     if (cell.itemCount > 1 && BoxFrustumTest(view, b[0], b[2], b[4], b[1], b[3], b[5]) == 0)
       continue;
