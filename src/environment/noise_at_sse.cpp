@@ -60,8 +60,8 @@ float NoiseAtSse(const float* p) {
   const __m128 ox = _mm_sub_ps(fx, _mm_setr_ps(0.0f, 1.0f, 0.0f, 1.0f));
   const __m128 oy = _mm_sub_ps(fy, _mm_setr_ps(0.0f, 0.0f, 1.0f, 1.0f));
   const __m128 q0 = Slice(i + (shifts & 0xFFu), j + ((shifts >> 8) & 0xFFu), ox, oy, fz);
-  const __m128 q1 = Slice(i + ((shifts >> 16) & 0xFFu), j + (shifts >> 24), ox, oy,
-                          _mm_sub_ps(fz, one));
+  const __m128 q1 =
+      Slice(i + ((shifts >> 16) & 0xFFu), j + (shifts >> 24), ox, oy, _mm_sub_ps(fz, one));
 
   // Along x: (q00, q01) of both slices towards (q10, q11); then along y; then along z.
   const __m128 x = Lerp(_mm_shuffle_ps(q0, q1, _MM_SHUFFLE(2, 0, 2, 0)),

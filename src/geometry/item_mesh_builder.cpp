@@ -134,8 +134,8 @@ std::uint32_t MeshAddAttrib(ItemMeshBuilder& builder, float a, float b, float c,
 
 std::uint32_t MeshAddTriangle(ItemMeshBuilder& builder, std::uint32_t i0, std::uint32_t i1,
                               std::uint32_t i2) {
-  auto* p = static_cast<std::uint32_t*>(
-      MeshWorkAppend(builder.arrays.array3, 3 * sizeof(std::uint32_t)));
+  auto* p =
+      static_cast<std::uint32_t*>(MeshWorkAppend(builder.arrays.array3, 3 * sizeof(std::uint32_t)));
   p[0] = i0, p[1] = i1, p[2] = i2;
   ++builder.arrays.array4.count;
   Refresh(builder);

@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include "foundation/fatal_error.h"
+#include "foundation/static_order.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/gl_entry_points.h"
 #include "gfx/texture_memory.h"
 #include "platform/gl.h"
-#include "foundation/static_order.h"
 
 namespace veskor {
 

@@ -13,8 +13,8 @@
 #include <bit>
 #include <cstdint>
 
-#include "foundation/mem_block.h"
 #include "foundation/block_pool.h"
+#include "foundation/mem_block.h"
 #include "foundation/vm_array.h"
 #include "gfx/view_plane.h"
 

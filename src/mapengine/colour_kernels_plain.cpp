@@ -171,7 +171,7 @@ void PrincipalAxes(const AxisReductions<Pixel>& r, std::uint32_t n, const Pixel*
 // The four entries of the analysis over the reductions `bytes` and `floats` of one path:
 // one source or the six faces of a cube map, of bytes or floats.
 #define VESKOR_PRINCIPAL_AXES_ENTRIES(bytes, floats)                                             \
-  void MapPrincipalAxes(std::uint32_t n, const std::uint8_t* source, const float* base,         \
+  void MapPrincipalAxes(std::uint32_t n, const std::uint8_t* source, const float* base,          \
                         float* key, std::uint32_t* order) {                                      \
     PrincipalAxes(bytes, n, &source, 1, base, key, order);                                       \
   }                                                                                              \
