@@ -40,7 +40,8 @@ Box BoxOf(const float* box) { return Box(box, box + 6); }
 Items CellRun(const ItemCell& cell) {
   Items items;
   const ItemNode* node = cell.first;
-  for (std::uint32_t i = 0; i < cell.itemCount; ++i, node = ItemNodeNext(node)) items.push_back(node->item);
+  for (std::uint32_t i = 0; i < cell.itemCount; ++i, node = ItemNodeNext(node))
+    items.push_back(node->item);
   return items;
 }
 
