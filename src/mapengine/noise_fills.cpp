@@ -53,16 +53,7 @@ float Footprint(const NoiseGenerator1D& generator, float a, float b) {
 // the first pointer moves there, or the companion follows the values in the grid's block; it
 // is (re)computed unless it holds a current copy.
 const float* CellCentres(VertexGrid& grid) {
-  if (grid.companion[1] == nullptr) {
-    if (grid.companion[0] != nullptr) {
-      grid.companion[1] = grid.companion[0];
-      grid.companion[0] = nullptr;
-    } else {
-      const std::uint32_t cells =
-          ((1u << grid.log2Width) + 2u) * ((1u << grid.log2Height) + 2u);
-      grid.companion[1] = static_cast<float*>(MemBlockAppend(grid.block, 4u * cells));
-    }
-  }
+  VertexGridTakeCompanion(grid, 1);
   if (grid.companionValid == 0) {
     gKernelTable.GridCellCentres(static_cast<std::uint8_t>(grid.log2Width),
                                  static_cast<std::uint8_t>(grid.log2Height), grid.data,
