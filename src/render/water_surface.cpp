@@ -8,6 +8,7 @@
 #include "environment/sky_passes.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/gl_entry_points.h"
+#include "gfx/texture_combine.h"
 #include "gfx/texture_format.h"
 #include "mapengine/kernel_table.h"
 #include "platform/gl.h"
@@ -31,26 +32,14 @@ constexpr GLuint kMarkCount = kSkyThroughStencilBit - 1;
 
 // Alpha of unit 0 from its texture, RGB passed on (only alpha is written).
 void TextureAlphaCombine() {
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, GL_REPLACE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB_ARB, GL_PRIMARY_COLOR_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB_ARB, GL_SRC_COLOR);
-  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA_ARB, GL_REPLACE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA_ARB, GL_TEXTURE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA_ARB, GL_SRC_ALPHA);
+  SetCombine({GL_REPLACE, GL_PRIMARY_COLOR_ARB, GL_SRC_COLOR, 0, GL_REPLACE, GL_TEXTURE,
+              GL_SRC_ALPHA, 0});
 }
 
 // RGB = texture x primary colour, alpha = primary alpha.
 void ReflectionCombine() {
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, GL_MODULATE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB_ARB, GL_TEXTURE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB_ARB, GL_SRC_COLOR);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB_ARB, GL_PRIMARY_COLOR_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_RGB_ARB, GL_SRC_COLOR);
-  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA_ARB, GL_REPLACE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA_ARB, GL_PRIMARY_COLOR_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA_ARB, GL_SRC_ALPHA);
+  SetCombine({GL_MODULATE, GL_TEXTURE, GL_SRC_COLOR, GL_PRIMARY_COLOR_ARB, GL_REPLACE,
+              GL_PRIMARY_COLOR_ARB, GL_SRC_ALPHA, 0});
 }
 
 // The water rectangle in the world, corners (x0, y0), (x0, y1), (x1, y1), (x1, y0); with
