@@ -8,11 +8,6 @@
 #include "language/value_readers.h"
 
 namespace veskor {
-namespace {
-
-bool Is(const char* token, const char* text) { return std::strcmp(token, text) == 0; }
-
-}  // namespace
 
 bool BlockInputEnded(const SceneFile& file) {
   return file.token[0] == '\0' && SceneDataEnded(file);
@@ -30,12 +25,7 @@ int CheckDirection(SceneParser& parser, const float* v, std::uint32_t line) {
   return 0;
 }
 
-int ExpectBrace(SceneParser& parser, const char* brace) {
-  SceneFile& file = InnermostFile(parser);
-  if (!Is(file.token, brace)) return FailAt(file, Is(brace, "{") ? "'{' expected" : "'}' expected");
-  ReadRawToken(parser);
-  return 1;
-}
+int ExpectBrace(SceneParser& parser, const char* brace) { return ExpectMark(parser, brace); }
 
 int ReadEntryFloats(SceneParser& parser, float* out, std::uint32_t count, std::uint32_t* given) {
   // A number literal never reads as NaN, so the slots still NaN afterwards were not given.
