@@ -27,6 +27,17 @@ int CheckDirection(SceneParser& parser, const float* v, std::uint32_t line) {
 
 int ExpectBrace(SceneParser& parser, const char* brace) { return ExpectMark(parser, brace); }
 
+int BeginNamedBlock(SceneParser& parser, const char* keyword, const char* syntaxError, char* name,
+                    std::uint32_t* line) {
+  SceneFile& file = InnermostFile(parser);
+  SetErrorLocation(file, syntaxError);
+  *line = file.tokenLine;
+  if (!ExpectToken(parser, keyword)) return 0;
+  std::memcpy(name, file.token, std::strlen(file.token) + 1);
+  ReadRawToken(parser);
+  return 1;
+}
+
 int ReadEntryFloats(SceneParser& parser, float* out, std::uint32_t count, std::uint32_t* given) {
   // A number literal never reads as NaN, so the slots still NaN afterwards were not given.
   float values[kFxMaxComponents];
