@@ -30,8 +30,12 @@ constexpr float kSunWeightFactor = 0.1f;
 // sky dome the pixels whose fog alpha lets the sky through.
 constexpr GLuint kMarkCount = kSkyThroughStencilBit - 1;
 
-// Alpha of unit 0 from its texture, RGB passed on (only alpha is written).
-void TextureAlphaCombine() {
+// Only destination alpha written, from `texture` on unit 0 (RGB passed on).
+void AlphaFromTexture(FloatTexture2D& texture) {
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+  glActiveTextureARB(GL_TEXTURE0_ARB);
+  glEnable(GL_TEXTURE_2D);
+  FloatTexture2DBind(texture, kModeKeepEnvironment, 0);
   SetCombine({GL_REPLACE, GL_PRIMARY_COLOR_ARB, GL_SRC_COLOR, 0, GL_REPLACE, GL_TEXTURE,
               GL_SRC_ALPHA, 0});
 }
@@ -65,11 +69,7 @@ void MarkPass(Portal& q) {
   glColor4f(0, 0, 0, 0);
   glStencilFunc(GL_ALWAYS, 0, 0);
   glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
-  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
-  glActiveTextureARB(GL_TEXTURE0_ARB);
-  glEnable(GL_TEXTURE_2D);
-  FloatTexture2DBind(q.readBack[1], kModeKeepEnvironment, 0);
-  TextureAlphaCombine();
+  AlphaFromTexture(q.readBack[1]);
   WorldQuad(q, true);
 }
 
@@ -81,11 +81,7 @@ void FogAlphaPass(Portal& q) {
   glStencilFunc(GL_LESS, kSkyThroughStencilBit, kMarkCount);
   glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
   SkyThroughMarked = 1;
-  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
-  glActiveTextureARB(GL_TEXTURE0_ARB);
-  glEnable(GL_TEXTURE_2D);
-  FloatTexture2DBind(FogTexture, kModeKeepEnvironment, 0);
-  TextureAlphaCombine();
+  AlphaFromTexture(FogTexture);
   SetPlanarTexGen(V, FogParams.exp, FogParams.intensity, FogParams.zstart, FogParams.zdistance,
                   FogParams.zintensity, nullptr);
   // Generation gives s and t only; r and q come from unit 0's current coordinate, which the
