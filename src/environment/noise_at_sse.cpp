@@ -15,9 +15,11 @@ namespace {
 
 // The four corner terms of slice cell (i, j): gradient . offset, summed x, y, z in that order.
 inline __m128 Slice(std::uint32_t i, std::uint32_t j, __m128 ox, __m128 oy, __m128 oz) {
-  alignas(16) float g[3][4];
-  NoiseCorners3D(static_cast<std::int32_t>(i), static_cast<std::int32_t>(j), g[0], g[1], g[2]);
-  const __m128 gx = _mm_load_ps(g[0]), gy = _mm_load_ps(g[1]), gz = _mm_load_ps(g[2]);
+  float x[4], y[4], z[4];
+  NoiseCorners3D(static_cast<std::int32_t>(i), static_cast<std::int32_t>(j), x, y, z);
+  const __m128 gx = _mm_setr_ps(x[0], x[1], x[2], x[3]);
+  const __m128 gy = _mm_setr_ps(y[0], y[1], y[2], y[3]);
+  const __m128 gz = _mm_setr_ps(z[0], z[1], z[2], z[3]);
   return _mm_add_ps(_mm_add_ps(_mm_mul_ps(gx, ox), _mm_mul_ps(gy, oy)), _mm_mul_ps(gz, oz));
 }
 
