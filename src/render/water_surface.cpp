@@ -62,6 +62,16 @@ void WorldQuad(const Portal& q, bool inset) {
   glEnd();
 }
 
+// Colour drawn blended over the marked pixels only, without depth test or depth writes.
+void OverMarkedPixels() {
+  glDisable(GL_DEPTH_TEST);
+  glDepthMask(GL_FALSE);
+  glStencilFunc(GL_LESS, 0, kMarkCount);
+  glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glEnable(GL_BLEND);
+}
+
 // Pass 1: water in front of what is drawn gets its mask in destination alpha and a stencil
 // mark.
 void MarkPass(Portal& q) {
@@ -171,12 +181,7 @@ void DrawWaterSurface(Portal& q) {
   const float fA = fresnel(YA), fB = fresnel(YB);
 
   // Pass 2: the reflection over the marked pixels.
-  glDisable(GL_DEPTH_TEST);
-  glDepthMask(GL_FALSE);
-  glStencilFunc(GL_LESS, 0, kMarkCount);
-  glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glEnable(GL_BLEND);
+  OverMarkedPixels();
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
   glLoadIdentity();
@@ -253,12 +258,7 @@ void DrawWaterSurfaceSimple(Portal& q) {
   glDisable(GL_FOG);
   MarkPass(q);
   glDisable(GL_TEXTURE_2D);
-  glDisable(GL_DEPTH_TEST);
-  glDepthMask(GL_FALSE);
-  glStencilFunc(GL_LESS, 0, kMarkCount);
-  glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glEnable(GL_BLEND);
+  OverMarkedPixels();
   glBlendFunc(GL_ONE, GL_ONE_MINUS_DST_ALPHA);
   float lit[3];
   for (int i = 0; i < 3; ++i)
