@@ -52,7 +52,7 @@ static_assert(kSlotCloudHighOpacity == kSlotCloudHighPresent + 6 &&
               kSlotCloudLowOpacity == kSlotCloudLowPresent + 6);
 template <class Layer>
 void BindCloudLayer(void** slots, Layer& c) {
-  void* const fields[] = {&c.present, &c.cloudClass, &c.aspect,  &c.altitude,
+  void* const fields[] = {&c.present, &c.cloudClass, &c.aspect, &c.altitude,
                           c.velocity, &c.coverage,   &c.opacity};
   for (void* field : fields) *slots++ = field;
 }

@@ -232,8 +232,8 @@ FxTerm FxNameTerm(const SceneParser& parser, const FxName& name) {
   return NameTerm(parser, name);
 }
 
-int FloatConstantTerm(SceneFile& file, ParseStore& store, const float* values,
-                      std::uint32_t count, FxTerm& term) {
+int FloatConstantTerm(SceneFile& file, ParseStore& store, const float* values, std::uint32_t count,
+                      FxTerm& term) {
   const std::int32_t index = FxFloatConstant(store, values, count);
   if (index < 0) return Fail(file, kFxFloatTableFull);
   term = {kFxTermFloat, static_cast<std::uint16_t>(index), kFxAccessRead, kFxTypeValue, 0};

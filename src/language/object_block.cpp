@@ -149,8 +149,7 @@ int ParseArgument(SceneParser& parser, SceneFile& file, ParseStore& store, FxTer
     return 1;
   }
   ValueRecord value;
-  if (!ReadFloat(parser, value) ||
-      !FloatConstantTerm(file, store, value.floats, value.count, term))
+  if (!ReadFloat(parser, value) || !FloatConstantTerm(file, store, value.floats, value.count, term))
     return 0;
   Log("<cs (x float) ");
   LogFloats(value.floats, value.count);

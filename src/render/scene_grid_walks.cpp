@@ -134,8 +134,7 @@ void WalkVisibleCells(SceneGrid& grid, const float* direction, Visible visible, 
     for (SceneGridBeginWalk2(w[1], w[0]); !SceneGridWalkFinished(w[1]); SceneGridWalkStep(w[1])) {
       const GridCell& middle = *SceneGridCell(grid.middle, w[1]);
       if (!visible(middle.empty, middle.box)) continue;
-      for (SceneGridBeginWalk2(w[2], w[1]); !SceneGridWalkFinished(w[2]);
-           SceneGridWalkStep(w[2])) {
+      for (SceneGridBeginWalk2(w[2], w[1]); !SceneGridWalkFinished(w[2]); SceneGridWalkStep(w[2])) {
         ItemCell& fine = *SceneGridCellExt(grid, w[2]);
         if (visible(fine.empty, fine.box)) visit(w, fine);
       }
@@ -175,7 +174,7 @@ std::uint32_t SceneGridDrawWalk(SceneGrid& grid, const OrthoPass& view, std::uin
   WalkVisibleCells(
       grid, view.direction,
       [&](std::uint32_t empty, const float* box) { return DrawCellVisible(view, empty, box); },
-      [&](const SceneGridWalk (&w)[3], ItemCell& fine) {
+      [&](const SceneGridWalk(&w)[3], ItemCell& fine) {
         if ((flags & kWalkCellDisplay) != 0) DrawWalkCellDisplay(grid, w[0], w[2], fine.box);
         DrawFineCell(view, fine, flags);
         ++cells;

@@ -36,8 +36,8 @@ void AlphaFromTexture(FloatTexture2D& texture) {
   glActiveTextureARB(GL_TEXTURE0_ARB);
   glEnable(GL_TEXTURE_2D);
   FloatTexture2DBind(texture, kModeKeepEnvironment, 0);
-  SetCombine({GL_REPLACE, GL_PRIMARY_COLOR_ARB, GL_SRC_COLOR, 0, GL_REPLACE, GL_TEXTURE,
-              GL_SRC_ALPHA, 0});
+  SetCombine(
+      {GL_REPLACE, GL_PRIMARY_COLOR_ARB, GL_SRC_COLOR, 0, GL_REPLACE, GL_TEXTURE, GL_SRC_ALPHA, 0});
 }
 
 // RGB = texture x primary colour, alpha = primary alpha.
