@@ -64,9 +64,9 @@ std::vector<Xy> Wavy(float r, float phase) {
 }
 
 // Rows of the body against a blend worked here: the upper cross-section of row v is the first
-// after the start whose height lies above v by more than the tolerance (else the last), the
-// lower one the cross-section before it, the start counting as height 0; equal heights take
-// the upper one.
+// after the start whose profile position (the mesh's second texture coordinate, not the one
+// that counts the caps in) lies above v by more than the tolerance (else the last), the lower
+// one the cross-section before it, the start counting as 0; equal positions take the upper one.
 TEST_F(SkinsGenerate, BodyRowsBlendTheTwoCrossSectionsAroundThem) {
   struct Case {
     std::vector<float> heights;
@@ -78,7 +78,8 @@ TEST_F(SkinsGenerate, BodyRowsBlendTheTwoCrossSectionsAroundThem) {
       rings.push_back({Wavy(1.0f + float(k), 0.1f * float(k)), float(k)});
     FillSet(p_, kPathSetClosed, rings);
     for (std::uint32_t k = 0; k < c.heights.size(); ++k) {
-      ProfileVCapped(p_.paths[k]) = c.heights[k];
+      ProfileV(p_.paths[k]) = c.heights[k];
+      ProfileVCapped(p_.paths[k]) = 0.2f + 0.6f * c.heights[k];  // caps below and above
       p_.paths[k].edgeValue[0] = 5;  // departs from the reference: marks
     }
     FillItemSkinGrids(p_, slot_);
@@ -201,7 +202,7 @@ TEST_F(SkinsGenerate, CapsFillEverySampleWithCornersOnTheOutlineAndTheCentreInsi
 
 // Kind bits other than the cap's, with a length: no cap, the body starts at the first ring. A
 // point ring at either end: a cap from the point to the ring next to it, the body from the
-// ring after the bottom point.
+// ring after the bottom point to the ring before the top point.
 TEST_F(SkinsGenerate, CapsOnlyOnCappedRingsOrPointsAndTheBodyStartsAfterABottomPoint) {
   FlatLevels(4);
   const std::vector<Xy> point = {{1, 1}, {1, 1}, {1, 1}};
@@ -221,13 +222,18 @@ TEST_F(SkinsGenerate, CapsOnlyOnCappedRingsOrPointsAndTheBodyStartsAfterABottomP
   for (const Case& c : cases) {
     FillSet(p_, kPathSetClosed, c.rings);
     for (std::uint32_t k = 0; k < p_.count; ++k)
-      ProfileVCapped(p_.paths[k]) = float(k) / float(p_.count - 1);
+      ProfileV(p_.paths[k]) = ProfileVCapped(p_.paths[k]) = float(k) / float(p_.count - 1);
     FillItemSkinGrids(p_, slot_);
     EXPECT_EQ(slot_.gridSets[1].grids[0].data != nullptr, c.bottom);
     EXPECT_EQ(slot_.gridSets[2].grids[0].data != nullptr, c.top);
-    Samples first(p_.paths[c.firstBodyRing], 3, false);
-    for (std::uint32_t i = 0; i < 3; ++i)
-      EXPECT_FLOAT_EQ(*VertexGridCell(slot_.gridSets[0].grids[0], i, 0), first.a[kSampleX][i]);
+    // The body of the two point caps is the square alone: its last row too.
+    const std::uint32_t lastBodyRing = c.top && c.firstBodyRing == 1 ? 1 : p_.count - 1;
+    const VertexGrid& x = slot_.gridSets[0].grids[0];
+    Samples first(p_.paths[c.firstBodyRing], 3, false), last(p_.paths[lastBodyRing], 3, false);
+    for (std::uint32_t i = 0; i < 3; ++i) {
+      EXPECT_FLOAT_EQ(*VertexGridCell(x, i, 0), first.a[kSampleX][i]);
+      EXPECT_FLOAT_EQ(*VertexGridCell(x, i, VertexGridSideY(x) - 1), last.a[kSampleX][i]);
+    }
     if (c.firstBodyRing == 1) {  // the point caps: centre at the point, border on the square
       for (std::uint32_t s = 1; s <= (c.top ? 2u : 1u); ++s) {
         const SkinGridSet& set = slot_.gridSets[s];
@@ -253,7 +259,8 @@ TEST_F(SkinsGenerate, APatchRowOfTwoToTheSixteenPlusOneSamplesFitsTheBuffers) {
   Ring upper = row;
   upper.height = 1;
   FillSet(p_, kPathSetOpen, {row, upper});
-  for (std::uint32_t k = 0; k < 2; ++k) ProfileVCapped(p_.paths[k]) = float(k);
+  for (std::uint32_t k = 0; k < 2; ++k)
+    ProfileV(p_.paths[k]) = ProfileVCapped(p_.paths[k]) = float(k);
   FillItemSkinGrids(p_, slot_);
   EXPECT_GE(SkinSampleBufferWidth(), 65537u);
   const VertexGrid& g0 = slot_.gridSets[0].grids[0];
