@@ -270,7 +270,7 @@ void FillItemSkinGrids(const PathSet& p, SkinSlot& slot) {
     // A point cap closes on the cross-section before the point, where the body ends.
     if (IsPoint(last) && n >= 1) {
       BuildCap(p, n, n - 1, false, l.topCap, slot.gridSets[2]);
-      end = std::max(n, start + 1);
+      end = n;
     } else if (cappedTop && HasLength(last)) {
       BuildCap(p, n, n, false, l.topCap, slot.gridSets[2]);
     }

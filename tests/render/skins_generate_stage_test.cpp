@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -209,27 +210,34 @@ TEST_F(SkinsGenerate, CapsOnlyOnCappedRingsOrPointsAndTheBodyStartsAfterABottomP
   struct Case {
     std::vector<Ring> rings;
     bool bottom, top;
-    std::uint32_t firstBodyRing;
+    std::uint32_t firstBodyRing, lastBodyRing;
   } cases[] = {
-      {{{Square(0, 0, 2, 2), 1, kSectionPlain}, {Square(0, 0, 2, 2), 2, kSectionCappedTop}},
-       false, true, 0},
-      {{{Square(0, 0, 2, 2), 1, kSectionCappedBottom}, {Square(0, 0, 2, 2), 2, kSectionPlain}},
-       true, false, 0},
+      {{{Square(0, 0, 2, 2), 1, kSectionPlain}, {Square(0, 0, 3, 3), 2, kSectionCappedTop}},
+       false, true, 0, 1},
+      {{{Square(0, 0, 2, 2), 1, kSectionCappedBottom}, {Square(0, 0, 3, 3), 2, kSectionPlain}},
+       true, false, 0, 1},
       {{{point, 0, kSectionPlain}, {Square(0, 0, 2, 2), 1}, {point, 2, kSectionPlain}},
-       true, true, 1},
-      {{{point, 0, kSectionPlain}, {Square(0, 0, 2, 2), 1}}, true, false, 1},
+       true, true, 1, 1},
+      {{{point, 0, kSectionPlain}, {Square(0, 0, 2, 2), 1}}, true, false, 1, 1},
+      {{{Square(0, 0, 2, 2), 0, kSectionCappedBottom}, {Square(0, 0, 3, 3), 1},
+        {point, 2, kSectionPlain}},
+       true, true, 0, 1},
   };
   for (const Case& c : cases) {
     FillSet(p_, kPathSetClosed, c.rings);
-    for (std::uint32_t k = 0; k < p_.count; ++k)
-      ProfileV(p_.paths[k]) = ProfileVCapped(p_.paths[k]) = float(k) / float(p_.count - 1);
+    // As measured: 0 to 1 from the body's first ring to its last, a point below at 0 and one
+    // above at 1 (the position counting the caps in evenly spread).
+    const float span = float(c.lastBodyRing - c.firstBodyRing);
+    for (std::uint32_t k = 0; k < p_.count; ++k) {
+      const float v = (float(k) - float(c.firstBodyRing)) / std::max(span, 1.0f);
+      ProfileV(p_.paths[k]) = k > c.lastBodyRing ? 1.0f : std::clamp(v, 0.0f, 1.0f);
+      ProfileVCapped(p_.paths[k]) = float(k) / float(p_.count - 1);
+    }
     FillItemSkinGrids(p_, slot_);
     EXPECT_EQ(slot_.gridSets[1].grids[0].data != nullptr, c.bottom);
     EXPECT_EQ(slot_.gridSets[2].grids[0].data != nullptr, c.top);
-    // The body of the two point caps is the square alone: its last row too.
-    const std::uint32_t lastBodyRing = c.top && c.firstBodyRing == 1 ? 1 : p_.count - 1;
     const VertexGrid& x = slot_.gridSets[0].grids[0];
-    Samples first(p_.paths[c.firstBodyRing], 3, false), last(p_.paths[lastBodyRing], 3, false);
+    Samples first(p_.paths[c.firstBodyRing], 3, false), last(p_.paths[c.lastBodyRing], 3, false);
     for (std::uint32_t i = 0; i < 3; ++i) {
       EXPECT_FLOAT_EQ(*VertexGridCell(x, i, 0), first.a[kSampleX][i]);
       EXPECT_FLOAT_EQ(*VertexGridCell(x, i, VertexGridSideY(x) - 1), last.a[kSampleX][i]);
