@@ -75,13 +75,17 @@ void ZeroGrids(SkinGridSet& set) {
   for (const auto& [g, c] : kStoredChannels) std::fill_n(set.grids[g].data, values, 0.0f);
 }
 
-// Grid set rows from cross-section `start` on: row j blends the two cross-sections whose height
-// parameters bracket j / (rows - 1). The first cross-section of a patch is sampled over its
-// inner points.
-void FillRows(const PathSet& p, std::uint32_t start, bool patch, SkinGridSet& set) {
+// Grid set rows over the cross-sections `start` to `end` - 1: row j blends the two
+// cross-sections whose profile positions bracket j / (rows - 1). The rows are laid out by the
+// position that the mesh gives the side's vertices as their second texture coordinate
+// (profileV: 0 at the body's first ring, 1 at its last, the caps left out), so that every ring
+// of the mesh finds its own cross-section in the grid. The first cross-section of a patch is
+// sampled over its inner points.
+void FillRows(const PathSet& p, std::uint32_t start, std::uint32_t end, bool patch,
+              SkinGridSet& set) {
   const VertexGrid& g0 = set.grids[0];
   const std::uint32_t nu = VertexGridSideX(g0), nv = VertexGridSideY(g0);
-  if (start >= p.count) {
+  if (start >= end) {
     ZeroGrids(set);
     return;
   }
@@ -97,9 +101,9 @@ void FillRows(const PathSet& p, std::uint32_t start, bool patch, SkinGridSet& se
   sample(start, *lower);
   float h0 = 0.0f, h1 = 1.0f;
   std::uint32_t next = start + 1;
-  if (next < p.count) {
+  if (next < end) {
     sample(next, *upper);
-    h1 = ProfileVCapped(p.paths[next]);
+    h1 = ProfileV(p.paths[next]);
     ++next;
   } else {
     sample(start, *upper);
@@ -108,11 +112,11 @@ void FillRows(const PathSet& p, std::uint32_t start, bool patch, SkinGridSet& se
   const auto a = static_cast<std::uint8_t>(g0.log2Width);
   for (std::uint32_t j = 0; j < nv; ++j) {
     const float v = static_cast<float>(j) * dv;
-    while (v > h1 - kRowHeightTolerance && next < p.count) {
+    while (v > h1 - kRowHeightTolerance && next < end) {
       h0 = h1;
       std::swap(lower, upper);
       sample(next, *upper);
-      h1 = ProfileVCapped(p.paths[next]);
+      h1 = ProfileV(p.paths[next]);
       ++next;
     }
     // Two cross-sections at one height leave no span to divide: the row takes the upper one.
@@ -246,10 +250,10 @@ void FillItemSkinGrids(const PathSet& p, SkinSlot& slot) {
   slot.lodReduceH = static_cast<std::uint8_t>(l.extraH);
   SizeSkinGrids(slot.gridSets[0], l.gridW, l.gridH);
   if (p.kind != 0) {
-    FillRows(p, 0, true, slot.gridSets[0]);
+    FillRows(p, 0, p.count, true, slot.gridSets[0]);
     return;
   }
-  std::uint32_t start = 0;
+  std::uint32_t start = 0, end = p.count;
   if (p.count >= 1) {
     const SweepPath& first = p.paths[0];
     const bool capped = (SectionKind(first) & kSectionKindMask) == kSectionCappedBottom;
@@ -263,12 +267,15 @@ void FillItemSkinGrids(const PathSet& p, SkinSlot& slot) {
     const std::uint32_t n = p.count - 1;
     const SweepPath& last = p.paths[n];
     const bool cappedTop = (SectionKind(last) & kSectionKindMask) == kSectionCappedTop;
-    if (IsPoint(last) && n >= 1)
+    // A point cap closes on the cross-section before the point, where the body ends.
+    if (IsPoint(last) && n >= 1) {
       BuildCap(p, n, n - 1, false, l.topCap, slot.gridSets[2]);
-    else if (cappedTop && HasLength(last))
+      end = n;
+    } else if (cappedTop && HasLength(last)) {
       BuildCap(p, n, n, false, l.topCap, slot.gridSets[2]);
+    }
   }
-  FillRows(p, start, false, slot.gridSets[0]);
+  FillRows(p, start, end, false, slot.gridSets[0]);
 }
 
 void GenerateItemSkin(std::uint32_t i) {

@@ -550,10 +550,11 @@ TEST_F(RenderWorldTest, EnvironmentStageFlagsOwnAbsenceAndBlur) {
   EXPECT_EQ(SkinSlotCube(gSkinSlots[reflector]).faces[0].log2Width, s);
   EXPECT_LT(SkinSlotCube(gSkinSlots[grey]).faces[0].log2Width, s);
 
-  // The argument (1 - shininess) x 9 at faces of 2^4: shininess 0.9475 gives 0.4725, which
-  // rounds to 0 and halves the faces once; 1.24 gives -2.16, rounded -2: halved twice.
-  ASSERT_EQ(s, 4u);
-  for (const auto& [shininess, log2] : {std::pair{0.9475f, 3u}, {1.24f, 2u}}) {
+  // The argument (1 - shininess) x 9 at faces of 2^3 (the box's own size asks for them):
+  // shininess 0.9475 gives 0.4725, which rounds to 0 and only smooths the faces; 1.24 gives
+  // -2.16, rounded -2: halved once; 1.46 gives -4.14: halved twice.
+  ASSERT_EQ(s, 3u);
+  for (const auto& [shininess, log2] : {std::pair{0.9475f, 3u}, {1.24f, 2u}, {1.46f, 1u}}) {
     gItemTargets[reflector]->shininess = shininess;
     ASSERT_EQ(ShadersEnvironmentStage(), 1u);
     EXPECT_EQ(SkinSlotCube(gSkinSlots[reflector]).faces[0].log2Width, log2) << shininess;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -64,9 +65,9 @@ std::vector<Xy> Wavy(float r, float phase) {
 }
 
 // Rows of the body against a blend worked here: the upper cross-section of row v is the first
-// after the start whose height lies above v by more than the tolerance (else the last), the
-// lower one the cross-section before it, the start counting as height 0; equal heights take
-// the upper one.
+// after the start whose profile position (the mesh's second texture coordinate, not the one
+// that counts the caps in) lies above v by more than the tolerance (else the last), the lower
+// one the cross-section before it, the start counting as 0; equal positions take the upper one.
 TEST_F(SkinsGenerate, BodyRowsBlendTheTwoCrossSectionsAroundThem) {
   struct Case {
     std::vector<float> heights;
@@ -78,7 +79,8 @@ TEST_F(SkinsGenerate, BodyRowsBlendTheTwoCrossSectionsAroundThem) {
       rings.push_back({Wavy(1.0f + float(k), 0.1f * float(k)), float(k)});
     FillSet(p_, kPathSetClosed, rings);
     for (std::uint32_t k = 0; k < c.heights.size(); ++k) {
-      ProfileVCapped(p_.paths[k]) = c.heights[k];
+      ProfileV(p_.paths[k]) = c.heights[k];
+      ProfileVCapped(p_.paths[k]) = 0.2f + 0.6f * c.heights[k];  // caps below and above
       p_.paths[k].edgeValue[0] = 5;  // departs from the reference: marks
     }
     FillItemSkinGrids(p_, slot_);
@@ -201,33 +203,45 @@ TEST_F(SkinsGenerate, CapsFillEverySampleWithCornersOnTheOutlineAndTheCentreInsi
 
 // Kind bits other than the cap's, with a length: no cap, the body starts at the first ring. A
 // point ring at either end: a cap from the point to the ring next to it, the body from the
-// ring after the bottom point.
+// ring after the bottom point to the ring before the top point.
 TEST_F(SkinsGenerate, CapsOnlyOnCappedRingsOrPointsAndTheBodyStartsAfterABottomPoint) {
   FlatLevels(4);
   const std::vector<Xy> point = {{1, 1}, {1, 1}, {1, 1}};
   struct Case {
     std::vector<Ring> rings;
     bool bottom, top;
-    std::uint32_t firstBodyRing;
+    std::uint32_t firstBodyRing, lastBodyRing;
   } cases[] = {
-      {{{Square(0, 0, 2, 2), 1, kSectionPlain}, {Square(0, 0, 2, 2), 2, kSectionCappedTop}},
-       false, true, 0},
-      {{{Square(0, 0, 2, 2), 1, kSectionCappedBottom}, {Square(0, 0, 2, 2), 2, kSectionPlain}},
-       true, false, 0},
+      {{{Square(0, 0, 2, 2), 1, kSectionPlain}, {Square(0, 0, 3, 3), 2, kSectionCappedTop}},
+       false, true, 0, 1},
+      {{{Square(0, 0, 2, 2), 1, kSectionCappedBottom}, {Square(0, 0, 3, 3), 2, kSectionPlain}},
+       true, false, 0, 1},
       {{{point, 0, kSectionPlain}, {Square(0, 0, 2, 2), 1}, {point, 2, kSectionPlain}},
-       true, true, 1},
-      {{{point, 0, kSectionPlain}, {Square(0, 0, 2, 2), 1}}, true, false, 1},
+       true, true, 1, 1},
+      {{{point, 0, kSectionPlain}, {Square(0, 0, 2, 2), 1}}, true, false, 1, 1},
+      {{{Square(0, 0, 2, 2), 0, kSectionCappedBottom}, {Square(0, 0, 3, 3), 1},
+        {point, 2, kSectionPlain}},
+       true, true, 0, 1},
   };
   for (const Case& c : cases) {
     FillSet(p_, kPathSetClosed, c.rings);
-    for (std::uint32_t k = 0; k < p_.count; ++k)
+    // As measured: 0 to 1 from the body's first ring to its last, a point below at 0 and one
+    // above at 1 (the position counting the caps in evenly spread).
+    const float span = float(c.lastBodyRing - c.firstBodyRing);
+    for (std::uint32_t k = 0; k < p_.count; ++k) {
+      const float v = (float(k) - float(c.firstBodyRing)) / std::max(span, 1.0f);
+      ProfileV(p_.paths[k]) = k > c.lastBodyRing ? 1.0f : std::clamp(v, 0.0f, 1.0f);
       ProfileVCapped(p_.paths[k]) = float(k) / float(p_.count - 1);
+    }
     FillItemSkinGrids(p_, slot_);
     EXPECT_EQ(slot_.gridSets[1].grids[0].data != nullptr, c.bottom);
     EXPECT_EQ(slot_.gridSets[2].grids[0].data != nullptr, c.top);
-    Samples first(p_.paths[c.firstBodyRing], 3, false);
-    for (std::uint32_t i = 0; i < 3; ++i)
-      EXPECT_FLOAT_EQ(*VertexGridCell(slot_.gridSets[0].grids[0], i, 0), first.a[kSampleX][i]);
+    const VertexGrid& x = slot_.gridSets[0].grids[0];
+    Samples first(p_.paths[c.firstBodyRing], 3, false), last(p_.paths[c.lastBodyRing], 3, false);
+    for (std::uint32_t i = 0; i < 3; ++i) {
+      EXPECT_FLOAT_EQ(*VertexGridCell(x, i, 0), first.a[kSampleX][i]);
+      EXPECT_FLOAT_EQ(*VertexGridCell(x, i, VertexGridSideY(x) - 1), last.a[kSampleX][i]);
+    }
     if (c.firstBodyRing == 1) {  // the point caps: centre at the point, border on the square
       for (std::uint32_t s = 1; s <= (c.top ? 2u : 1u); ++s) {
         const SkinGridSet& set = slot_.gridSets[s];
@@ -253,7 +267,8 @@ TEST_F(SkinsGenerate, APatchRowOfTwoToTheSixteenPlusOneSamplesFitsTheBuffers) {
   Ring upper = row;
   upper.height = 1;
   FillSet(p_, kPathSetOpen, {row, upper});
-  for (std::uint32_t k = 0; k < 2; ++k) ProfileVCapped(p_.paths[k]) = float(k);
+  for (std::uint32_t k = 0; k < 2; ++k)
+    ProfileV(p_.paths[k]) = ProfileVCapped(p_.paths[k]) = float(k);
   FillItemSkinGrids(p_, slot_);
   EXPECT_GE(SkinSampleBufferWidth(), 65537u);
   const VertexGrid& g0 = slot_.gridSets[0].grids[0];
