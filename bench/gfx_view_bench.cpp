@@ -97,7 +97,7 @@ void SceneGridViewWalk(benchmark::State& state) {
           const ItemCell* cell = SceneGridCellExt(grid, walks[2]);
           if (cell->empty != 0 || !visible(cell->box)) continue;
           const ItemNode* node = cell->first;
-          for (std::uint32_t i = 0; i < cell->itemCount; ++i, node = node->next) {
+          for (std::uint32_t i = 0; i < cell->itemCount; ++i, node = ItemNodeNext(node)) {
             const float* b = node->item->box;
             drawn += ViewVolumeTestBox(camera, b[0], b[2], b[4], b[1], b[3], b[5]);
           }

@@ -86,11 +86,7 @@ std::uint32_t LanguageScreen() {
   AddChildPlane(gMainPlane, LanguagePanel);
 
   TextBitmap& b = LanguagePanel.textBitmap;
-  ClearTextBitmap(b, 0);
-  ResizeImageBuffer(LanguagePanel.textTexture, 1, 8, 6, kLayoutAlpha);
-  Texture2DSetFilter(LanguagePanel.textTexture, kFilterNearest);
-  Texture2DSetWrap(LanguagePanel.textTexture, 0);
-  CreateTextBitmap(b, &LanguagePanel.textTexture);
+  MakeTextSurface(LanguagePanel, 8, 6, 0);
   ResetTextFont(b);
   SetTextFont(b, "arial");
   SetTextSize(b, 10);

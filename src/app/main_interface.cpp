@@ -147,15 +147,6 @@ void PrepareList(GuiTextList& list) {
   if (list.configured == 0) Configure(list, kOrigin, kOrigin, kOrigin, kOrigin);
 }
 
-// A text view's one-channel surface of 2^log2Width x 2^log2Height texels.
-void MakeTextSurface(GuiTextView& view, std::uint32_t log2Width, std::uint32_t log2Height) {
-  ClearTextBitmap(view.textBitmap, 0);
-  ResizeImageBuffer(view.textTexture, 1, log2Width, log2Height, kLayoutAlpha);
-  Texture2DSetFilter(view.textTexture, kFilterNearest);
-  Texture2DSetWrap(view.textTexture, 0);
-  CreateTextBitmap(view.textBitmap, &view.textTexture);
-}
-
 void SetTextColour(GuiTextView& view, float r, float g, float b) {
   view.textColor[0] = r;
   view.textColor[1] = g;
@@ -241,7 +232,7 @@ void ProgressBar(GuiProgressBar& bar, const WidgetEdge& top, const WidgetEdge& b
 void SessionPanels(MainPlane& main) {
   Configure(ProgressPanel, Px(20), ScreenEnd(-380), Px(764), ScreenEnd(-230));
   SetColour(ProgressPanel.backgroundColor, 113, 118, 143, 0.7f);
-  MakeTextSurface(ProgressPanel, 8, 7);
+  MakeTextSurface(ProgressPanel, 8, 7, 0);
   SetTextColour(ProgressPanel, 0.96f, 0.96f, 1.0f);
   ColourPanel(ProgressPanelBorder, kOrigin, kOrigin, ParentEnd(), Px(3), 255, 255, 255, 1.0f);
   Attach(ProgressPanel, ProgressPanelBorder);
@@ -252,14 +243,14 @@ void SessionPanels(MainPlane& main) {
 
   Configure(StatusPanel, Px(20), ScreenEnd(-220), Px(764), ScreenEnd(-20));
   SetColour(StatusPanel.backgroundColor, 60, 60, 70, 0.8f);
-  MakeTextSurface(StatusPanel, 10, 6);
+  MakeTextSurface(StatusPanel, 10, 6, 0);
   SetTextColour(StatusPanel, 1.0f, 0.6f, 0.05f);
   LoadPanelImageWithMaskAlt(StatusPanelBorder, Root(), kOrigin, kOrigin, ParentEnd(), Px(4),
                             "inter_border_0.png", "inter_border_1.png");
   Attach(StatusPanel, StatusPanelBorder);
   Configure(StatusText, Px(10), Px(40), ParentEnd(-10), ParentEnd(-40));
   SetColour(StatusText.backgroundColor, 200, 200, 200, 0.05f);
-  MakeTextSurface(StatusText, 10, 8);
+  MakeTextSurface(StatusText, 10, 8, 0);
   SetTextColour(StatusText, 1.0f, 1.0f, 1.0f);
   Attach(StatusPanel, StatusText);
   SetButtonImages(StatusCloseButton, Root(), ParentEnd(-75), ParentEnd(-35),
@@ -420,13 +411,18 @@ void ShowIf(GuiPlane& plane, std::uint32_t flag) {
 
 }  // namespace
 
+void MakeTextSurface(GuiTextView& view, std::uint32_t log2Width, std::uint32_t log2Height,
+                     std::uint32_t erase) {
+  ClearTextBitmap(view.textBitmap, erase);
+  ResizeImageBuffer(view.textTexture, 1, log2Width, log2Height, kLayoutAlpha);
+  Texture2DSetFilter(view.textTexture, kFilterNearest);
+  Texture2DSetWrap(view.textTexture, 0);
+  CreateTextBitmap(view.textBitmap, &view.textTexture);
+}
+
 void DrawSetupPanelTexts() {
   TextBitmap& b = SetupPanel.textBitmap;
-  ClearTextBitmap(b, 1);
-  ResizeImageBuffer(SetupPanel.textTexture, 1, 10, 9, kLayoutAlpha);
-  Texture2DSetFilter(SetupPanel.textTexture, kFilterNearest);
-  Texture2DSetWrap(SetupPanel.textTexture, 0);
-  CreateTextBitmap(b, &SetupPanel.textTexture);
+  MakeTextSurface(SetupPanel, 10, 9, 1);
   ResetTextFont(b);
   struct Text {
     std::uint32_t index, x, y;

@@ -119,6 +119,10 @@ std::uint32_t BuildMainInterface();
 // Draws the setup panel's fixed texts and section frames onto its text surface (made afresh)
 // and uploads it: the first build's drawing, and a change of language's.
 void DrawSetupPanelTexts();
+// A text view's one-channel surface of 2^log2Width x 2^log2Height texels, clamped and nearest;
+// `erase` as ClearTextBitmap takes it.
+void MakeTextSurface(GuiTextView& view, std::uint32_t log2Width, std::uint32_t log2Height,
+                     std::uint32_t erase);
 
 // Shows the main widgets the build leaves hidden: the menu bar with its buttons, border, check
 // boxes and focal panel; FpsLabel and PpsLabel only when the main plane's flags ask for them;

@@ -174,13 +174,17 @@ void DrawWorld(std::int32_t width, std::int32_t height) {
 
 }  // namespace
 
-void MainPlaneFrame(MainPlane& plane) {
+void SetSceneDepthAndCulling() {
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LEQUAL);
   glDepthMask(GL_TRUE);
   glEnable(GL_CULL_FACE);
   glCullFace(GL_FRONT);
   glFrontFace(GL_CCW);
+}
+
+void MainPlaneFrame(MainPlane& plane) {
+  SetSceneDepthAndCulling();
 
   if (WelcomeCountdown == kWelcomeDelayFrames) {
     if (WelcomePanel.ownerCallback != nullptr) WelcomePanel.ownerCallback();

@@ -144,6 +144,9 @@ extern FrameServices gFrameServices;
 void MainPlaneActivate(MainPlane& plane);
 // The Draw operation: the whole 3-D frame, in its fixed order.
 void MainPlaneFrame(MainPlane& plane);
+// The state the scene is drawn in: depth test on (less or equal, writing), front faces culled,
+// counter-clockwise fronts.
+void SetSceneDepthAndCulling();
 // The key operation: Escape, then (only while WorldReady) turns, tilts, height, Space,
 // digits, zoom and the Control combinations. `keyTable` is KeyDownTable.
 void MainPlaneOnKey(const std::uint32_t* keyTable);

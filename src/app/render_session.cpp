@@ -145,12 +145,7 @@ void WarnSkippedItems() {
 void SetSceneDrawingState() {
   RestoreViewport(gMainPlane);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-  glEnable(GL_DEPTH_TEST);
-  glDepthFunc(GL_LEQUAL);
-  glDepthMask(GL_TRUE);
-  glEnable(GL_CULL_FACE);
-  glCullFace(GL_FRONT);
-  glFrontFace(GL_CCW);
+  SetSceneDepthAndCulling();
 }
 
 }  // namespace

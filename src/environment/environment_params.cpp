@@ -46,6 +46,29 @@ void SetDefaultSunDirection() {
 
 float TurbidityFromSky(float t) { return 0.5f * (1.0f - t) + 12.0f * t; }
 
+// The seven fields both cloud layers begin with, bound to seven slots in a row from `slots`
+// (presence, class, aspect, altitude, velocity, coverage, opacity) and set alike.
+static_assert(kSlotCloudHighOpacity == kSlotCloudHighPresent + 6 &&
+              kSlotCloudLowOpacity == kSlotCloudLowPresent + 6);
+template <class Layer>
+void BindCloudLayer(void** slots, Layer& c) {
+  void* const fields[] = {&c.present, &c.cloudClass, &c.aspect, &c.altitude,
+                          c.velocity, &c.coverage,   &c.opacity};
+  for (void* field : fields) *slots++ = field;
+}
+
+template <class Layer>
+void SetCloudLayer(Layer& c, std::int32_t cloudClass, std::int32_t aspect, float altitude,
+                   float velocityX, float velocityY, float coverage, float opacity) {
+  c.cloudClass = cloudClass;
+  c.aspect = aspect;
+  c.altitude = altitude;
+  c.velocity[0] = velocityX;
+  c.velocity[1] = velocityY;
+  c.coverage = coverage;
+  c.opacity = opacity;
+}
+
 }  // namespace
 
 float SunDirection[3] = {0.5f, 0.5f, -0.5f};
@@ -95,21 +118,9 @@ void EnvironmentDefaults(EnvironmentBindings& bindings) {
   s[kSlotWaterAspect] = &WaterParams.aspect;
   s[kSlotWaterVelocity] = WaterParams.velocity;
   s[kSlotWaterFresnel] = &WaterParams.fresnel;
-  s[kSlotCloudHighPresent] = &CloudHighParams.present;
-  s[kSlotCloudHighClass] = &CloudHighParams.cloudClass;
-  s[kSlotCloudHighAspect] = &CloudHighParams.aspect;
-  s[kSlotCloudHighAltitude] = &CloudHighParams.altitude;
-  s[kSlotCloudHighVelocity] = CloudHighParams.velocity;
-  s[kSlotCloudHighCoverage] = &CloudHighParams.coverage;
-  s[kSlotCloudHighOpacity] = &CloudHighParams.opacity;
+  BindCloudLayer(s + kSlotCloudHighPresent, CloudHighParams);
   s[kSlotCloudHighColorLight] = CloudHighParams.colorLight;
-  s[kSlotCloudLowPresent] = &CloudLowParams.present;
-  s[kSlotCloudLowClass] = &CloudLowParams.cloudClass;
-  s[kSlotCloudLowAspect] = &CloudLowParams.aspect;
-  s[kSlotCloudLowAltitude] = &CloudLowParams.altitude;
-  s[kSlotCloudLowVelocity] = CloudLowParams.velocity;
-  s[kSlotCloudLowCoverage] = &CloudLowParams.coverage;
-  s[kSlotCloudLowOpacity] = &CloudLowParams.opacity;
+  BindCloudLayer(s + kSlotCloudLowPresent, CloudLowParams);
   s[kSlotCloudLowGranularity] = &CloudLowParams.granularity;
   s[kSlotCloudLowColorLight] = CloudLowParams.colorLight;
   s[kSlotCloudLowColorDark] = CloudLowParams.colorDark;
@@ -185,13 +196,7 @@ void SetWater(std::int32_t waterClass, std::int32_t aspect, float fresnel, float
 void SetCloudHigh(std::int32_t cloudClass, std::int32_t aspect, float altitude, float velocityX,
                   float velocityY, float coverage, float opacity, const float* colorLight) {
   CloudHighParameters& c = CloudHighParams;
-  c.cloudClass = cloudClass;
-  c.aspect = aspect;
-  c.altitude = altitude;
-  c.velocity[0] = velocityX;
-  c.velocity[1] = velocityY;
-  c.coverage = coverage;
-  c.opacity = opacity;
+  SetCloudLayer(c, cloudClass, aspect, altitude, velocityX, velocityY, coverage, opacity);
   Copy3(c.colorLight, colorLight != nullptr ? colorLight : kSetterLightColour);
 }
 
@@ -201,13 +206,7 @@ void SetCloudLow(std::int32_t cloudClass, std::int32_t aspect, float altitude, f
                  float velocityY, float coverage, float opacity, float granularity,
                  const float* colorLight, const float* colorDark) {
   CloudLowParameters& c = CloudLowParams;
-  c.cloudClass = cloudClass;
-  c.aspect = aspect;
-  c.altitude = altitude;
-  c.velocity[0] = velocityX;
-  c.velocity[1] = velocityY;
-  c.coverage = coverage;
-  c.opacity = opacity;
+  SetCloudLayer(c, cloudClass, aspect, altitude, velocityX, velocityY, coverage, opacity);
   c.granularity = granularity;
   Copy3(c.colorLight, colorLight != nullptr ? colorLight : kSetterLightColour);
   Copy3(c.colorDark, colorDark != nullptr ? colorDark : kSetterDarkColour);

@@ -4,6 +4,7 @@
 
 #include "environment/environment_params.h"
 #include "environment/lens_flare.h"
+#include "gfx/texture_combine.h"
 #include "gfx/texture_format.h"
 #include "mapengine/kernel_table.h"
 #include "platform/gl.h"
@@ -21,15 +22,8 @@ constexpr float kFarEnd[4] = {1.0f, 1.0f, 0.3f, 0.0f};
 
 // Colour: the image times the vertex colour; alpha: the vertex alpha.
 void SetRayCombine() {
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, GL_MODULATE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB_ARB, GL_PRIMARY_COLOR_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB_ARB, GL_SRC_COLOR);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB_ARB, GL_TEXTURE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_RGB_ARB, GL_SRC_COLOR);
-  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA_ARB, GL_REPLACE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA_ARB, GL_PRIMARY_COLOR_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA_ARB, GL_SRC_ALPHA);
+  SetCombine({GL_MODULATE, GL_PRIMARY_COLOR_ARB, GL_SRC_COLOR, GL_TEXTURE, GL_REPLACE,
+              GL_PRIMARY_COLOR_ARB, GL_SRC_ALPHA, 0});
 }
 
 void Corner(const float* rgba, float s, float t, const float* p) {

@@ -1,6 +1,6 @@
 // The SSE member of NoiseAt: the three coordinates in one register, the four corners of a
-// slice of the lattice cell in another, so each slice is one multiply-add chain and the blend
-// of both slices runs side by side.
+// slice of the lattice cell (read through NoiseCorners3D) in another, so each slice is one
+// multiply-add chain and the blend of both slices runs side by side.
 #include <emmintrin.h>
 
 #include <cstdint>
@@ -13,21 +13,13 @@ namespace veskor {
 
 namespace {
 
-// Corners (i, j), (i+1, j), (i, j+1), (i+1, j+1) of the cell at `base` of one gradient plane.
-inline __m128 Corners(const float* plane, std::uint32_t base) {
-  const __m128 low = _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(plane + base));
-  return _mm_loadh_pi(low, reinterpret_cast<const __m64*>(plane + base + kNoiseLatticeRow));
-}
-
-inline std::uint32_t CellBase(std::uint32_t i, std::uint32_t j) {
-  return (i & kNoiseLatticeMask) + kNoiseLatticeRow * (j & kNoiseLatticeMask);
-}
-
-// The four corner terms of one slice: gradient . offset, summed x, y, z in that order.
-inline __m128 Slice(std::uint32_t base, __m128 ox, __m128 oy, __m128 oz) {
-  const __m128 gx = Corners(gNoiseLattice3DX.data, base);
-  const __m128 gy = Corners(gNoiseLattice3DY.data, base);
-  const __m128 gz = Corners(gNoiseLattice3DZ.data, base);
+// The four corner terms of slice cell (i, j): gradient . offset, summed x, y, z in that order.
+inline __m128 Slice(std::uint32_t i, std::uint32_t j, __m128 ox, __m128 oy, __m128 oz) {
+  float x[4], y[4], z[4];
+  NoiseCorners3D(static_cast<std::int32_t>(i), static_cast<std::int32_t>(j), x, y, z);
+  const __m128 gx = _mm_setr_ps(x[0], x[1], x[2], x[3]);
+  const __m128 gy = _mm_setr_ps(y[0], y[1], y[2], y[3]);
+  const __m128 gz = _mm_setr_ps(z[0], z[1], z[2], z[3]);
   return _mm_add_ps(_mm_add_ps(_mm_mul_ps(gx, ox), _mm_mul_ps(gy, oy)), _mm_mul_ps(gz, oz));
 }
 
@@ -64,15 +56,14 @@ float NoiseAtSse(const float* p) {
   _mm_store_si128(reinterpret_cast<__m128i*>(c), cell);
   const auto i = static_cast<std::uint32_t>(c[0]), j = static_cast<std::uint32_t>(c[1]);
   const std::uint32_t shifts = gNoiseSliceShifts[static_cast<std::uint32_t>(c[2]) & 255u];
-  const std::uint32_t base0 = CellBase(i + (shifts & 0xFFu), j + ((shifts >> 8) & 0xFFu));
-  const std::uint32_t base1 = CellBase(i + ((shifts >> 16) & 0xFFu), j + (shifts >> 24));
 
   // Offsets of the corners (0,0), (1,0), (0,1), (1,1) from the point.
   const __m128 fx = Lane(f, 0), fy = Lane(f, 1), fz = Lane(f, 2);
   const __m128 ox = _mm_sub_ps(fx, _mm_setr_ps(0.0f, 1.0f, 0.0f, 1.0f));
   const __m128 oy = _mm_sub_ps(fy, _mm_setr_ps(0.0f, 0.0f, 1.0f, 1.0f));
-  const __m128 q0 = Slice(base0, ox, oy, fz);
-  const __m128 q1 = Slice(base1, ox, oy, _mm_sub_ps(fz, one));
+  const __m128 q0 = Slice(i + (shifts & 0xFFu), j + ((shifts >> 8) & 0xFFu), ox, oy, fz);
+  const __m128 q1 =
+      Slice(i + ((shifts >> 16) & 0xFFu), j + (shifts >> 24), ox, oy, _mm_sub_ps(fz, one));
 
   // Along x: (q00, q01) of both slices towards (q10, q11); then along y; then along z.
   const __m128 x = Lerp(_mm_shuffle_ps(q0, q1, _MM_SHUFFLE(2, 0, 2, 0)),

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "environment/screen_overlay.h"
+#include "gfx/texture_combine.h"
 #include "gfx/texture_format.h"
 #include "mapengine/kernel_table.h"
 #include "platform/gl.h"
@@ -77,13 +78,7 @@ void Prepare(TextureObject2D& texture) {
 
 // Colour and alpha both from the texture.
 void SetReplaceCombine() {
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, GL_REPLACE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB_ARB, GL_TEXTURE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB_ARB, GL_SRC_COLOR);
-  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA_ARB, GL_REPLACE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA_ARB, GL_TEXTURE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA_ARB, GL_SRC_ALPHA);
+  SetCombine({GL_REPLACE, GL_TEXTURE, GL_SRC_COLOR, 0, GL_REPLACE, GL_TEXTURE, GL_SRC_ALPHA, 0});
 }
 
 void Quad(const float corners[4][2]) {

@@ -7,6 +7,7 @@
 #include "gfx/fog_floor.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/gl_entry_points.h"
+#include "gfx/texture_combine.h"
 #include "gfx/texture_format.h"
 #include "gfx/view_volume.h"
 #include "mapengine/kernel_table.h"
@@ -37,17 +38,12 @@ constexpr std::uint32_t kUnitKind[kShaderUnits] = {kNormalKind, kNormalZKind, kN
 // Colour: the unit's texture. Alpha: the texture's, or the previous unit's times the primary
 // colour's.
 void SetCombine(bool modulateAlpha) {
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, GL_REPLACE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB_ARB, GL_TEXTURE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB_ARB, GL_SRC_COLOR);
-  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA_ARB, modulateAlpha ? GL_MODULATE : GL_REPLACE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA_ARB, modulateAlpha ? GL_PREVIOUS_ARB : GL_TEXTURE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA_ARB, GL_SRC_ALPHA);
-  if (modulateAlpha) {
-    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_ALPHA_ARB, GL_PRIMARY_COLOR_ARB);
-    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_ALPHA_ARB, GL_SRC_ALPHA);
-  }
+  if (modulateAlpha)
+    veskor::SetCombine({GL_REPLACE, GL_TEXTURE, GL_SRC_COLOR, 0, GL_MODULATE, GL_PREVIOUS_ARB,
+                        GL_SRC_ALPHA, GL_PRIMARY_COLOR_ARB});
+  else
+    veskor::SetCombine(
+        {GL_REPLACE, GL_TEXTURE, GL_SRC_COLOR, 0, GL_REPLACE, GL_TEXTURE, GL_SRC_ALPHA, 0});
 }
 
 // The units of a slice at `pos`; `nearHalf` picks the signs of the two dot-product matrices.

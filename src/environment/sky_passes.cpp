@@ -8,6 +8,7 @@
 #include "environment/sky_model.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/gl_entry_points.h"
+#include "gfx/texture_combine.h"
 #include "gfx/texture_format.h"
 #include "mapengine/kernel_table.h"
 
@@ -37,30 +38,6 @@ void TexturingOff(std::uint32_t unit) {
   glActiveTextureARB(GL_TEXTURE0_ARB + unit);
   glDisable(GL_TEXTURE_CUBE_MAP_ARB);
   glDisable(GL_TEXTURE_2D);
-}
-
-// The combine environment of the active unit, one or two sources for colour and for alpha.
-struct Combine {
-  GLenum rgbFunction, rgb0, rgbOperand0, rgb1;
-  GLenum alphaFunction, alpha0, alphaOperand0, alpha1;
-};
-
-void SetCombine(const Combine& c) {
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, static_cast<GLint>(c.rgbFunction));
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB_ARB, static_cast<GLint>(c.rgb0));
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB_ARB, static_cast<GLint>(c.rgbOperand0));
-  if (c.rgb1 != 0) {
-    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB_ARB, static_cast<GLint>(c.rgb1));
-    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_RGB_ARB, GL_SRC_COLOR);
-  }
-  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA_ARB, static_cast<GLint>(c.alphaFunction));
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA_ARB, static_cast<GLint>(c.alpha0));
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA_ARB, static_cast<GLint>(c.alphaOperand0));
-  if (c.alpha1 != 0) {
-    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_ALPHA_ARB, static_cast<GLint>(c.alpha1));
-    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_ALPHA_ARB, GL_SRC_ALPHA);
-  }
 }
 
 void PolygonOffsetOn(float units) {

@@ -9,6 +9,7 @@
 #include "environment/sky_model.h"
 #include "foundation/frame_clock.h"
 #include "gfx/gl_capabilities.h"
+#include "gfx/texture_combine.h"
 #include "gfx/texture_format.h"
 #include "mapengine/kernel_table.h"
 #include "platform/gl.h"
@@ -25,23 +26,12 @@ constexpr float kHalfDiagonal = 0.707106f;
 // Colour: the image times the vertex colour. Alpha: the vertex alpha, as (1 - 0) x vertex alpha
 // where the GL takes zero as a source, else the vertex alpha alone.
 void SetElementCombine() {
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, GL_MODULATE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB_ARB, GL_TEXTURE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB_ARB, GL_SRC_COLOR);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB_ARB, GL_PRIMARY_COLOR_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_RGB_ARB, GL_SRC_COLOR);
-  if (HasExtension(kExtTextureEnvCombine3) != 0) {
-    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA_ARB, GL_MODULATE);
-    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA_ARB, GL_ZERO);
-    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA_ARB, GL_ONE_MINUS_SRC_ALPHA);
-    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_ALPHA_ARB, GL_PRIMARY_COLOR_ARB);
-    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_ALPHA_ARB, GL_SRC_ALPHA);
-  } else {
-    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA_ARB, GL_REPLACE);
-    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA_ARB, GL_PRIMARY_COLOR_ARB);
-    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA_ARB, GL_SRC_ALPHA);
-  }
+  if (HasExtension(kExtTextureEnvCombine3) != 0)
+    SetCombine({GL_MODULATE, GL_TEXTURE, GL_SRC_COLOR, GL_PRIMARY_COLOR_ARB, GL_MODULATE, GL_ZERO,
+                GL_ONE_MINUS_SRC_ALPHA, GL_PRIMARY_COLOR_ARB});
+  else
+    SetCombine({GL_MODULATE, GL_TEXTURE, GL_SRC_COLOR, GL_PRIMARY_COLOR_ARB, GL_REPLACE,
+                GL_PRIMARY_COLOR_ARB, GL_SRC_ALPHA, 0});
 }
 
 void DrawFlare(const Camera& camera, std::uint32_t count, float occlusion) {

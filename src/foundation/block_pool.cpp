@@ -29,7 +29,9 @@ BlockPoolNode* BlockPoolTake(BlockPool& pool) {
   return element;
 }
 
-void BlockPoolGiveBack(BlockPool& pool, BlockPoolNode* element) {
+namespace {
+
+void Unlink(BlockPool& pool, BlockPoolNode* element) {
   if (element->previous != nullptr) {
     element->previous->next = element->next;
   } else {
@@ -40,6 +42,28 @@ void BlockPoolGiveBack(BlockPool& pool, BlockPoolNode* element) {
   } else {
     pool.last = element->previous;
   }
+}
+
+}  // namespace
+
+void BlockPoolMoveAfter(BlockPool& pool, BlockPoolNode* element, BlockPoolNode* after) {
+  Unlink(pool, element);
+  element->previous = after;
+  element->next = after != nullptr ? after->next : pool.first;
+  if (element->next != nullptr) {
+    element->next->previous = element;
+  } else {
+    pool.last = element;
+  }
+  if (after != nullptr) {
+    after->next = element;
+  } else {
+    pool.first = element;
+  }
+}
+
+void BlockPoolGiveBack(BlockPool& pool, BlockPoolNode* element) {
+  Unlink(pool, element);
   element->next = pool.freeList;
   pool.freeList = element;
   --pool.count;

@@ -38,6 +38,9 @@ void BlockPoolInitFor(BlockPool& pool) {
 // caller's to set.
 BlockPoolNode* BlockPoolTake(BlockPool& pool);
 void BlockPoolGiveBack(BlockPool& pool, BlockPoolNode* element);
+// Moves an element in use to just after `after` (another element in use), or to the front of
+// the list when `after` is null.
+void BlockPoolMoveAfter(BlockPool& pool, BlockPoolNode* element, BlockPoolNode* after);
 // Releases the block and leaves the pool empty.
 void BlockPoolRelease(BlockPool& pool);
 

@@ -103,6 +103,13 @@ void ClampFlat(EdgeCurve& s, std::uint32_t i, std::uint32_t a, std::uint32_t b) 
   }
 }
 
+// The segment p-q left whole: the last point out skips one more level and q follows it.
+void KeepWhole(const EdgeCurve& s, std::uint32_t p, std::uint32_t q, EdgeCurve& o) {
+  o.skipDepth[o.count - 1] = OneMore(s.skipDepth[p]);
+  AppendCarried(s, q, o, 0);
+  ++o.extra;
+}
+
 // The first segment of a closed Edge or an open curve; an open curve drops its first point
 // when the segment splits.
 void RoundStart(const EdgeCurve& s, EdgeCurve& o, bool keepFirst) {
@@ -127,12 +134,7 @@ void RoundEnd(const EdgeCurve& s, EdgeCurve& o, bool keepLast) {
   const std::uint32_t m = s.count;
   const std::uint32_t p = m - 2, q = m - 1;
   const std::uint32_t n = o.count;
-  if (!Splits(s, p, q)) {
-    o.skipDepth[n - 1] = OneMore(s.skipDepth[p]);
-    AppendCarried(s, q, o, 0);
-    ++o.extra;
-    return;
-  }
+  if (!Splits(s, p, q)) return KeepWhole(s, p, q, o);
   const Position l = Near(s, p, m - 3, s.skipDepth[m - 3]);
   AppendNew(s, p, q, SplitWeight(s.skipDepth[p]), p, o);
   Blend(o, n - 1, VertexPosition(s, p, l, At(o, n)));
@@ -160,12 +162,7 @@ void RoundCornerKernel(EdgeCurve& s, std::uint32_t k, EdgeCurve& o) {
   ClampFlat(s, p1, p0, p2);
   ClampFlat(s, p2, p1, p3);
   const std::uint32_t n = o.count;
-  if (!Splits(s, p1, p2)) {
-    o.skipDepth[n - 1] = OneMore(s.skipDepth[p1]);
-    AppendCarried(s, p2, o, 0);
-    ++o.extra;
-    return;
-  }
+  if (!Splits(s, p1, p2)) return KeepWhole(s, p1, p2, o);
   // The expected new neighbours of P1 on its left and of P2 on its right.
   const Position l1 = Near(s, p1, p0, s.skipDepth[p0]);
   const Position r2 = Near(s, p2, p3, s.skipDepth[p2]);

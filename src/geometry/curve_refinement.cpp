@@ -164,6 +164,22 @@ void RefineModelEdges(EdgeCurveList& source, std::uint32_t levels, SubdivisionSe
   ModelCurveMetrics(destination);
 }
 
+// One level of a curve: its corners rounded between the curve's own start and end rules (a
+// curve of fewer than three points is copied).
+void RefineCurveLevel(EdgeCurve& s, EdgeCurve& o, void (*start)(const EdgeCurve&, EdgeCurve&),
+                      void (*end)(const EdgeCurve&, EdgeCurve&)) {
+  const std::uint32_t m = s.count;
+  if (m < 3) {
+    EdgeCurveCopy(o, s);
+    return;
+  }
+  EdgeCurveResize(o, s.extra + 2 * m);
+  start(s, o);
+  for (std::uint32_t k = 0; k + 3 < m; ++k) RoundCornerKernel(s, k, o);
+  end(s, o);
+  EdgeCurveMetrics(o);
+}
+
 }  // namespace
 
 float CurveLodBoxLevel(const LodRange& range, std::uint32_t i, float size, float distance) {
@@ -202,29 +218,11 @@ float CurveLodLevel(SubdivisionSettings& settings, float size, float x, float y,
 }
 
 void RefineOpenCurveLevel(EdgeCurve& s, EdgeCurve& o) {
-  const std::uint32_t m = s.count;
-  if (m < 3) {
-    EdgeCurveCopy(o, s);
-    return;
-  }
-  EdgeCurveResize(o, s.extra + 2 * m);
-  RoundCornerOpenStart(s, o);
-  for (std::uint32_t k = 0; k + 3 < m; ++k) RoundCornerKernel(s, k, o);
-  RoundCornerOpenEnd(s, o);
-  EdgeCurveMetrics(o);
+  RefineCurveLevel(s, o, RoundCornerOpenStart, RoundCornerOpenEnd);
 }
 
 void RefineClosedCurveLevel(EdgeCurve& s, EdgeCurve& o) {
-  const std::uint32_t m = s.count;
-  if (m < 3) {
-    EdgeCurveCopy(o, s);
-    return;
-  }
-  EdgeCurveResize(o, s.extra + 2 * m);
-  RoundCornerClosedStart(s, o);
-  for (std::uint32_t k = 0; k + 3 < m; ++k) RoundCornerKernel(s, k, o);
-  RoundCornerClosedEnd(s, o);
-  EdgeCurveMetrics(o);
+  RefineCurveLevel(s, o, RoundCornerClosedStart, RoundCornerClosedEnd);
 }
 
 void RefineClosedCurveFirstLevel(const EdgeCurve& q, EdgeCurve& o, SubdivisionSettings& settings,

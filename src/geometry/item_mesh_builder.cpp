@@ -6,17 +6,25 @@ namespace veskor {
 
 namespace {
 
-void ReserveEmpty(VmArray& array, std::uint64_t bytes) {
-  VmArrayReserve(array, bytes > UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(bytes));
-  VmArrayClear(array);
+template <class Array>
+void ReserveEmpty(Array& array, std::uint64_t bytes) {
+  MemBlockReserve(array.block, bytes > UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(bytes));
+  array.block.usedBytes = 0;
+  array.pointers[0] = array.pointers[1] = array.block.base;
 }
 
 // The view the batch buffer reads follows the arrays.
 void Refresh(ItemMeshBuilder& b) {
-  b.positions = VmArrayData<float>(b.positionArray);
-  b.texCoords = VmArrayData<float>(b.attributeArray);
-  b.indices = VmArrayData<std::uint32_t>(b.indexArray);
+  b.vertexCount = b.arrays.array1.count;
+  b.positions = MeshWorkData<float>(b.arrays.array1);
+  b.texCoords = MeshWorkData<float>(b.arrays.array2);
+  b.indices = MeshWorkData<std::uint32_t>(b.arrays.array3);
+  b.triangleCount = b.arrays.array4.count;
   b.normals = nullptr;
+}
+
+void ZeroCounts(ItemWorkArrays& a) {
+  a.array1.count = a.array2.count = a.array4.count = a.array5.count = 0;
 }
 
 std::uint32_t RingVertex(ItemMeshBuilder& b, const SweepPath& path, std::uint32_t k) {
@@ -75,62 +83,63 @@ void CapFan(ItemMeshBuilder& b, float x, float y, float z, const SweepPath& path
 
 }  // namespace
 
-void MeshBuilderInit(ItemMeshBuilder& builder) { builder = ItemMeshBuilder{}; }
+void MeshBuilderInit(ItemMeshBuilder& builder) {
+  builder = ItemMeshBuilder{};
+  ItemWorkArraysInit(builder.arrays);
+}
 
 void MeshBuilderRelease(ItemMeshBuilder& builder) {
-  VmArrayRelease(builder.positionArray);
-  VmArrayRelease(builder.attributeArray);
-  VmArrayRelease(builder.indexArray);
-  VmArrayRelease(builder.triangleRanges);
-  VmArrayRelease(builder.auxiliary);
+  ItemWorkArraysRelease(builder.arrays);
+  ZeroCounts(builder.arrays);
   Refresh(builder);
-  builder.vertexCount = builder.attributeCount = builder.triangleCount = 0;
-  builder.auxiliaryCount = 0;
 }
 
 void MeshBuilderReset(ItemMeshBuilder& builder, std::uint64_t vertexRoom,
                       std::uint64_t triangleRoom) {
-  ReserveEmpty(builder.positionArray, vertexRoom * 3 * sizeof(float));
-  ReserveEmpty(builder.attributeArray, vertexRoom * 4 * sizeof(float));
-  ReserveEmpty(builder.indexArray, triangleRoom * 3 * sizeof(std::uint32_t));
-  ReserveEmpty(builder.triangleRanges, triangleRoom * 2 * sizeof(std::uint32_t));
-  VmArrayClear(builder.auxiliary);
+  ItemWorkArrays& a = builder.arrays;
+  ReserveEmpty(a.array1, vertexRoom * 3 * sizeof(float));
+  ReserveEmpty(a.array2, vertexRoom * 4 * sizeof(float));
+  ReserveEmpty(a.array3, triangleRoom * 3 * sizeof(std::uint32_t));
+  ReserveEmpty(a.array4, triangleRoom * 2 * sizeof(std::uint32_t));
+  a.array5.block.usedBytes = 0;
+  a.array5.pointers[1] = a.array5.pointers[0];
+  ZeroCounts(a);
   Refresh(builder);
-  builder.vertexCount = builder.attributeCount = builder.triangleCount = 0;
-  builder.auxiliaryCount = 0;
   builder.capVertexA = builder.capVertexB = builder.capTriangleA = builder.capTriangleB = 0;
   builder.ringFirstVertex = 0;
-  for (int a = 0; a < 3; ++a) {
-    builder.boxMin[a] = kMeshBoundsEmpty;
-    builder.boxMax[a] = -kMeshBoundsEmpty;
+  for (int k = 0; k < 3; ++k) {
+    builder.boxMin[k] = kMeshBoundsEmpty;
+    builder.boxMax[k] = -kMeshBoundsEmpty;
   }
 }
 
 std::uint32_t MeshAddVertex(ItemMeshBuilder& builder, float x, float y, float z) {
-  auto* p = static_cast<float*>(VmArrayAppend(builder.positionArray, 1, 3 * sizeof(float)));
+  auto* p = static_cast<float*>(MeshWorkAppend(builder.arrays.array1, 3 * sizeof(float)));
   p[0] = x, p[1] = y, p[2] = z;
   for (int a = 0; a < 3; ++a) {
     if (!(builder.boxMin[a] < p[a])) builder.boxMin[a] = p[a];
     if (builder.boxMax[a] <= p[a]) builder.boxMax[a] = p[a];
   }
+  ++builder.arrays.array1.count;
   Refresh(builder);
-  return builder.vertexCount++;
+  return builder.vertexCount - 1;
 }
 
 std::uint32_t MeshAddAttrib(ItemMeshBuilder& builder, float a, float b, float c, float d) {
-  auto* p = static_cast<float*>(VmArrayAppend(builder.attributeArray, 1, 4 * sizeof(float)));
+  auto* p = static_cast<float*>(MeshWorkAppend(builder.arrays.array2, 4 * sizeof(float)));
   p[0] = a, p[1] = b, p[2] = c, p[3] = d;
   Refresh(builder);
-  return builder.attributeCount++;
+  return builder.arrays.array2.count++;
 }
 
 std::uint32_t MeshAddTriangle(ItemMeshBuilder& builder, std::uint32_t i0, std::uint32_t i1,
                               std::uint32_t i2) {
   auto* p =
-      static_cast<std::uint32_t*>(VmArrayAppend(builder.indexArray, 1, 3 * sizeof(std::uint32_t)));
+      static_cast<std::uint32_t*>(MeshWorkAppend(builder.arrays.array3, 3 * sizeof(std::uint32_t)));
   p[0] = i0, p[1] = i1, p[2] = i2;
+  ++builder.arrays.array4.count;
   Refresh(builder);
-  return builder.triangleCount++;
+  return builder.triangleCount - 1;
 }
 
 std::uint32_t MeshAddStripTriangle(ItemMeshBuilder& builder, const LodRange&, std::uint32_t i0,

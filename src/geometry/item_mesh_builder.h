@@ -2,8 +2,8 @@
 // mesh (path_set_mesh.h), one global builder reused item after item, whose mesh the item
 // geometry hands to BatchAppendItem.
 //
-// It is the batch buffer's MeshBuilder record (gfx/mesh_builder.h) with the growable arrays
-// behind its pointers and the build state beside them. The record's words under the builder's
+// It is the batch buffer's MeshBuilder record (gfx/mesh_builder.h) with the work arrays behind
+// its pointers and the build state beside them. The record's words under the builder's
 // own names: capVertexA topCapFirstVertex, capVertexB sideFirstVertex, capTriangleA
 // topCapFirstTriangle, capTriangleB sideFirstTriangle, boxMin and boxMax the bounds; texCoords
 // are the attribute tuples; there are no normals. The sections lie in the order bottom cap
@@ -14,32 +14,47 @@
 
 #include <cstdint>
 
-#include "foundation/vm_array.h"
+#include "foundation/mem_block.h"
 #include "gfx/lod_boxes.h"
 #include "gfx/mesh_builder.h"
 #include "gfx/sweep_path.h"
+#include "mapengine/item_work_arrays.h"
 
 namespace veskor {
 
+// The five work arrays: 1 the positions, x, y, z (z the height) per vertex, counting the
+// vertices; 2 the attributes, u, v, 0, 1 per vertex, counting the tuples; 3 three vertex
+// indices per triangle; 4 two words per triangle, filled at the end of a build (the lowest
+// vertex index used by the triangle and every later one, the highest used by it and every
+// earlier one), counting the triangles; 5 emptied by every build, which nothing here fills,
+// with its count. In each, pointers[0] is the first element and pointers[1] the end of the
+// elements appended.
 struct ItemMeshBuilder : MeshBuilder {
-  VmArray positionArray;   // x, y, z (z the height) per vertex
-  VmArray attributeArray;  // u, v, 0, 1 per vertex
-  std::uint32_t attributeCount;
-  VmArray indexArray;  // three vertex indices per triangle
-  // Two words per triangle, filled at the end of a build: the lowest vertex index used by the
-  // triangle and every later one, the highest used by it and every earlier one.
-  VmArray triangleRanges;
-  VmArray auxiliary;  // emptied by every build; nothing here fills it
-  std::uint32_t auxiliaryCount;
+  ItemWorkArrays arrays;
   std::uint32_t ringFirstVertex;  // first vertex of the ring the next strip starts from
 };
+
+// Appends `bytes` to one work array and returns where they go. Passing the room of the last
+// reset is fatal (the memory manager's "Virtual Memory Error : Required Memory > Reserved
+// Memory").
+template <class Array>
+void* MeshWorkAppend(Array& array, std::uint32_t bytes) {
+  void* at = MemBlockAppend(array.block, bytes);
+  array.pointers[1] = static_cast<std::uint8_t*>(at) + bytes;
+  return at;
+}
+template <class T, class Array>
+T* MeshWorkData(const Array& array) {
+  return static_cast<T*>(array.pointers[0]);
+}
 
 // Bounds of a builder that holds no vertex.
 inline constexpr float kMeshBoundsEmpty = 1e35f;
 
-// Every array header and count zeroed.
+// Every array header and count zeroed (ItemWorkArraysInit).
 void MeshBuilderInit(ItemMeshBuilder& builder);
-// Gives the five arrays' blocks back and clears their pointers and the counts.
+// Gives the five arrays' blocks back and clears their pointers (ItemWorkArraysRelease) and the
+// counts.
 void MeshBuilderRelease(ItemMeshBuilder& builder);
 // Empties the builder with address room for that many vertices and triangles: counts and marks
 // 0, the bounds inverted (kMeshBoundsEmpty), the auxiliary array emptied.

@@ -252,8 +252,8 @@ void BuildOpen(const PathSet& set, const LodRange& range, ItemMeshBuilder& b) {
 void FillTriangleRanges(ItemMeshBuilder& b) {
   const std::uint32_t n = b.triangleCount;
   if (n == 0) return;
-  auto* r =
-      static_cast<std::uint32_t*>(VmArrayAppend(b.triangleRanges, n, 2 * sizeof(std::uint32_t)));
+  auto* r = static_cast<std::uint32_t*>(
+      MeshWorkAppend(b.arrays.array4, n * 2 * static_cast<std::uint32_t>(sizeof(std::uint32_t))));
   const std::uint32_t* t = b.indices;
   std::uint32_t lo = b.vertexCount - 1;
   for (std::uint32_t k = n; k-- > 0;) {
@@ -305,7 +305,7 @@ void MeshInterleaveStrips(ItemMeshBuilder& builder, std::uint32_t a0, std::uint3
   for (std::uint32_t s = 0; s < 2; ++s) {
     while (next[s] < count[s]) gMergeBuffer.Append(TriangleAt(builder, first[s] + next[s]++));
   }
-  std::uint32_t* out = VmArrayData<std::uint32_t>(builder.indexArray) + 3 * std::size_t{a0};
+  std::uint32_t* out = MeshWorkData<std::uint32_t>(builder.arrays.array3) + 3 * std::size_t{a0};
   for (std::uint32_t k = 0; k < n0 + n1; ++k)
     std::memcpy(out + 3 * k, gMergeBuffer[k].v, sizeof(Triple));
 }

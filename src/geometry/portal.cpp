@@ -12,8 +12,9 @@ std::uint32_t gPortalCount = 0;
 
 void AddPortal(const float* rect, float value, float a, float b, float c1, float c2, float c3) {
   if (SceneBuildFailed()) return;
-  GeometryBatchBuffer& buffer = gGeometryBatchBuffer;
-  if (gPortalCount >= kPortalMax || buffer.waterBoxCount >= kWaterBoxCapacity)
+  if (gPortalCount >= kPortalMax) return SceneBuildFail(kTooManyPortalsMessage);
+  const float x0 = rect[0], y0 = rect[1], altitude = rect[2], x1 = rect[3], y1 = rect[4];
+  if (BatchAddWaterBox(gGeometryBatchBuffer, x0, y0, x1, y1, altitude) == 0)
     return SceneBuildFail(kTooManyPortalsMessage);
   Portal& p = gPortals[gPortalCount];
   p.bumpScale = value;
@@ -28,10 +29,8 @@ void AddPortal(const float* rect, float value, float a, float b, float c1, float
   MemBlockRelease(t.pixels.block);
   t.pixels.data = nullptr;
 
-  const float x0 = rect[0], y0 = rect[1], altitude = rect[2], x1 = rect[3], y1 = rect[4];
   p.corner0[0] = x0, p.corner0[1] = y0, p.corner0[2] = altitude;
   p.corner1[0] = x1, p.corner1[1] = y1, p.corner1[2] = altitude;
-  buffer.waterBoxes[buffer.waterBoxCount++] = {x0, y0, x1, y1, altitude};
   ++gPortalCount;
 }
 

@@ -47,8 +47,8 @@ extern std::uint32_t gPortalCount;
 // corners at the altitude, bumpScale = value, colour (c1, c2, c3, 0), opacities 2 b and 2 a;
 // its reflection texture sized to 4 channels and 1024 x 1024 texels, named, uploaded once so
 // that it has storage, and its pixels given back. Appends the water box (x0, y0, x1, y1,
-// altitude) to the geometry batch buffer. A full portal table or water-box list sets the scene
-// build's error and adds nothing; so does an earlier failure.
+// altitude) to the geometry batch buffer with BatchAddWaterBox. A full portal table or
+// water-box list sets the scene build's error and adds nothing; so does an earlier failure.
 void AddPortal(const float* rect, float value, float a, float b, float c1, float c2, float c3);
 
 }  // namespace veskor

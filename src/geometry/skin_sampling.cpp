@@ -115,23 +115,6 @@ void LogRefused(const char* what) {
   LogWriteText(log, ", the grids are left as they are\n");
 }
 
-// Gives the grid a cell-centre companion: the one it has, its spare storage, or room after its
-// values in its own block (reserved for both).
-float* Companion(VertexGrid& grid) {
-  if (grid.companion[1] == nullptr) {
-    if (grid.companion[0] != nullptr) {
-      grid.companion[1] = grid.companion[0];
-      grid.companion[0] = nullptr;
-    } else {
-      const std::uint64_t cells =
-          ((std::uint64_t{1} << grid.log2Width) + 2) * ((std::uint64_t{1} << grid.log2Height) + 2);
-      grid.companion[1] =
-          static_cast<float*>(MemBlockAppendFit(grid.block, static_cast<std::uint32_t>(cells * 4)));
-    }
-  }
-  return grid.companion[1];
-}
-
 // The grid of each map of a set: maps 0 to 2 to grids 0 to 2, maps 3 to 5 to grids 6 to 8.
 constexpr std::uint32_t kGridOfMap[kSkinWorkMapsPerSet] = {0, 1, 2, 6, 7, 8};
 // The B-spline weight tables reach eight levels of refinement.
@@ -202,7 +185,7 @@ void MapsToSkinGrids(SkinGridSet& set, const Map* maps) {
     if (j < 3) {
       gKernelTable.MapBSplineUpsample(u8(map.log2Width), u8(map.log2Height), dw, dh, map.data, net);
       gKernelTable.GridFromBordered(u8(w), u8(h), net, grid.data);
-      gKernelTable.GridNetToCells(u8(w), u8(h), net, Companion(grid));
+      gKernelTable.GridNetToCells(u8(w), u8(h), net, VertexGridTakeCompanion(grid, 1));
       grid.companionValid = 1;
     } else {
       gKernelTable.GridBSplineEval(u8(map.log2Width), u8(map.log2Height), dw, dh, map.data,

@@ -5,12 +5,11 @@
 #include <cstring>
 
 #include "foundation/fatal_error.h"
+#include "foundation/static_order.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/gl_entry_points.h"
 #include "gfx/texture_memory.h"
 #include "platform/gl.h"
-#include "platform/message_box.h"
-#include "foundation/static_order.h"
 
 namespace veskor {
 
@@ -277,11 +276,7 @@ void BatchReserveRoom(GeometryBatchBuffer& buffer, std::uint32_t vertices,
 
 std::uint32_t BatchAddWaterBox(GeometryBatchBuffer& buffer, float x0, float y0, float x1, float y1,
                                float level) {
-  if (buffer.waterBoxCount >= kWaterBoxCapacity) {
-    ShowMessageBox("Warning", "Water Plane Ignored : More Than 32 Water Planes !",
-                   MessageIcon::kExclamation, MessageButtons::kOk);
-    return 0;
-  }
+  if (buffer.waterBoxCount >= kWaterBoxCapacity) return 0;
   buffer.waterBoxes[buffer.waterBoxCount++] = WaterBox{x0, y0, x1, y1, level};
   return 1;
 }

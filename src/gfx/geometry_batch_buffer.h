@@ -150,8 +150,8 @@ bool BatchHasRoom(const GeometryBatchBuffer& buffer, std::uint64_t vertices,
 // them: room for the clip pass. Passing a capacity is fatal.
 void BatchReserveRoom(GeometryBatchBuffer& buffer, std::uint32_t vertices, std::uint32_t triangles);
 
-// Adds a water box at the end of the list and returns 1; a 33rd is refused with a warning
-// ("Water Plane Ignored : More Than 32 Water Planes !") and gives 0.
+// Adds a water box at the end of the list and returns 1; a 33rd is refused, the list left as
+// it is, and gives 0: the producer reports it.
 std::uint32_t BatchAddWaterBox(GeometryBatchBuffer& buffer, float x0, float y0, float x1, float y1,
                                float level);
 // The first water box whose rectangle and level lie strictly inside the box: 1 and its index;

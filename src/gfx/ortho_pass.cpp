@@ -318,10 +318,8 @@ std::uint32_t ProcessDepthReadback(OrthoPass& pass, const VertexGrid& x, const V
 std::uint32_t SunShadowPass(Pbuffer& pbuffer, OrthoPass& pass, const LodRange& range,
                             const float* sun, const float* itemBox, const float* sceneBox,
                             OrthoPassDraw draw, void* context) {
-  if (PbufferMakeCurrent(pbuffer) == 0) {
-    pass.depthValid = 0;
-    return 0;
-  }
+  // Without the pbuffer the window's back buffer serves.
+  const std::uint32_t offscreen = PbufferMakeCurrent(pbuffer);
   BeginOrthoPass(pass, range, sun, itemBox, sceneBox);
   glDisable(GL_CULL_FACE);
   draw(pass, context);
@@ -329,7 +327,7 @@ std::uint32_t SunShadowPass(Pbuffer& pbuffer, OrthoPass& pass, const LodRange& r
   DepthReadback(pass);
   EndOrthoPass(pass);
   PbufferRestoreWindow(pbuffer);
-  return 1;
+  return offscreen;
 }
 
 }  // namespace veskor

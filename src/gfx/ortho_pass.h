@@ -100,8 +100,8 @@ void OrthoPassRefreshAspect(OrthoCamera& camera);
 
 // The sun-shadow sequence of one item: the pbuffer current, the pass framed, `draw` draws
 // the scene into it with face culling off, the depth read back, the window current again.
-// Returns 1 with the depth image ready for ProcessDepthReadback; with an invalid pbuffer
-// nothing is drawn, the depth image is marked invalid and the result is 0.
+// The depth image is then ready for ProcessDepthReadback. Without a valid pbuffer the pass
+// draws in the window's back buffer; the result is 1 when it drew in the pbuffer, else 0.
 using OrthoPassDraw = void (*)(OrthoPass& pass, void* context);
 std::uint32_t SunShadowPass(Pbuffer& pbuffer, OrthoPass& pass, const LodRange& range,
                             const float* sun, const float* itemBox, const float* sceneBox,

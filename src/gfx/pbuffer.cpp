@@ -37,7 +37,7 @@ std::uint32_t PbufferCreate(Pbuffer& pbuffer, ViewPlane* owner, std::uint32_t wi
     LogWriteUnsigned(log, height);
     LogWriteText(log, " not available (");
     LogWriteText(log, StatusText(status));
-    LogWriteText(log, "): sun shadows are left out\n");
+    LogWriteText(log, "): the read-back passes draw in the window\n");
   }
   return pbuffer.valid;
 }

@@ -2,7 +2,7 @@
 // off-screen buffer of the platform layer (a framebuffer object in the window's context), so
 // "making the pbuffer current" binds it and "back to the window" binds the window's buffer.
 // A buffer that cannot be had is reported once in the session log and stays invalid; the
-// passes that need it are then left out.
+// passes then draw in the window's back buffer.
 #pragma once
 
 #include <cstdint>

@@ -123,10 +123,11 @@ void Occupy(float* cellBox, std::uint32_t& empty, const float* box) {
   }
 }
 
-ItemNode* TakeNode(SceneGrid& grid, SceneGridItem* item) {
-  auto* node = static_cast<ItemNode*>(StaticPoolTake(grid.nodePool));
+// A node of the item linked after `after`, or at the head of the list when it is null.
+ItemNode* TakeNode(SceneGrid& grid, SceneGridItem* item, ItemNode* after) {
+  auto* node = reinterpret_cast<ItemNode*>(BlockPoolTake(grid.nodePool));
+  BlockPoolMoveAfter(grid.nodePool, &node->links, after != nullptr ? &after->links : nullptr);
   node->item = item;
-  ++grid.nodeCount;
   return node;
 }
 
@@ -146,9 +147,7 @@ void SceneGridInit(SceneGrid& grid) {
   InitLevel(grid.fine);
   grid.coarseLog2Size[0] = grid.coarseLog2Size[1] = grid.coarseLog2Size[2] = 0;
   grid.levelShift = 0;
-  StaticPoolInit(grid.nodePool, sizeof(ItemNode));
-  grid.listHead = grid.listTail = nullptr;
-  grid.nodeCount = 0;
+  BlockPoolInitFor<ItemNode>(grid.nodePool);
   VmArrayInit(grid.registrations);
   for (int a = 0; a < 6; ++a) grid.worldBox[a] = 0;
   grid.visitCounter = 0;
@@ -157,10 +156,7 @@ void SceneGridInit(SceneGrid& grid) {
 
 void SceneGridRelease(SceneGrid& grid) {
   VmArrayRelease(grid.registrations);
-  grid.listHead = grid.listTail = nullptr;
-  grid.nodeCount = 0;
-  StaticPoolRelease(grid.nodePool);
-  grid.nodePool.freeList = nullptr;
+  BlockPoolRelease(grid.nodePool);
   MemBlockRelease(grid.fine.block);
   MemBlockRelease(grid.middle.block);
   MemBlockRelease(grid.coarse.block);
@@ -246,24 +242,14 @@ std::uint32_t SceneGridRegister(SceneGrid& grid, SceneGridItem* item, float x0, 
   item->cellIndex[2] = entry.fine;
 
   ItemCell& fine = grid.fine.cells[entry.fine];
-  ItemNode* node = TakeNode(grid, item);
+  // A new cell's run starts at the head of the list; a later item follows the cell's first.
   if (fine.empty != 0) {
-    node->next = grid.listHead;
-    node->previous = nullptr;
-    if (grid.listHead != nullptr) grid.listHead->previous = node;
-    if (grid.listTail == nullptr) grid.listTail = node;
-    grid.listHead = node;
-    fine.first = node;
+    fine.first = TakeNode(grid, item, nullptr);
     fine.itemCount = 1;
     fine.empty = 0;
     for (int a = 0; a < 6; ++a) fine.box[a] = box[a];
   } else {
-    ItemNode* first = fine.first;
-    node->previous = first;
-    node->next = first->next;
-    if (first->next != nullptr) first->next->previous = node;
-    first->next = node;
-    if (grid.listTail == first) grid.listTail = node;
+    TakeNode(grid, item, fine.first);
     ++fine.itemCount;
     Widen(fine.box, box);
   }
@@ -292,11 +278,8 @@ void SceneGridSessionReset(SceneGrid& grid) {
   grid.registrations.count = 0;
   grid.registrations.block.usedBytes = 0;
   grid.visitCounter = 1;
-  // No cell refers to a node any more: the nodes are taken afresh by the next session.
-  grid.listHead = grid.listTail = nullptr;
-  grid.nodeCount = 0;
-  grid.nodePool.block.usedBytes = 0;
-  grid.nodePool.freeList = nullptr;
+  // No cell refers to a node any more: they go back to the pool for the next session.
+  while (grid.nodePool.first != nullptr) BlockPoolGiveBack(grid.nodePool, grid.nodePool.first);
 }
 
 }  // namespace veskor

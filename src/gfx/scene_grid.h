@@ -13,8 +13,8 @@
 #include <bit>
 #include <cstdint>
 
+#include "foundation/block_pool.h"
 #include "foundation/mem_block.h"
-#include "foundation/static_pool.h"
 #include "foundation/vm_array.h"
 #include "gfx/view_plane.h"
 
@@ -28,13 +28,15 @@ struct SceneGridItem {
   std::uint32_t cellIndex[3];  // linear index in the coarse, middle and fine level
 };
 
-// One entry of the node list. The nodes of one fine cell form a contiguous run of the list
-// from the cell's first node, followed through next links.
+// One entry of the node list: the node pool's links, then the item. The nodes of one fine cell
+// form a contiguous run of the list from the cell's first node, followed through next links.
 struct ItemNode {
+  BlockPoolNode links;
   SceneGridItem* item;
-  ItemNode* next;
-  ItemNode* previous;
 };
+inline ItemNode* ItemNodeNext(const ItemNode* node) {
+  return reinterpret_cast<ItemNode*>(node->links.next);
+}
 
 // A cell of the coarse and middle levels.
 struct GridCell {
@@ -87,10 +89,8 @@ struct SceneGrid {
   ItemLevel fine;
   std::uint16_t coarseLog2Size[3];  // the walks take the coarse extent from these copies
   std::uint16_t levelShift;  // k: each level has 2^k times the cells per axis of the one above
-  StaticPool nodePool;       // of ItemNode
-  ItemNode* listHead;
-  ItemNode* listTail;
-  std::uint32_t nodeCount;
+  // Of ItemNode; its list of the nodes in use is the node list (first, last, count).
+  BlockPool nodePool;
   VmArray registrations;       // of GridRegistration, this render session's
   float worldBox[6];           // min x, y, z, max x, y, z
   std::uint32_t visitCounter;  // fine cells visited by the last debug walk of the view

@@ -1,5 +1,6 @@
 #include "gfx/surface_passes.h"
 
+#include "gfx/item_batching.h"
 #include "gfx/vertex_grid_sample.h"
 #include "gfx/weld_table.h"
 #include "mapengine/kernel_table.h"
@@ -160,19 +161,10 @@ void BatchNormalPassCore(GeometryBatchBuffer& buffer, std::uint32_t first, std::
                          const SurfaceGrids& grids, const float* toLocal, float scale,
                          const float* box) {
   const KernelTable& k = gKernelTable;
-  float lo[3] = {box[0], box[1], box[2]}, hi[3] = {box[3], box[4], box[5]};
-  if (toLocal != nullptr) {
-    for (int c = 0; c < 8; ++c) {
-      const float corner[4] = {box[(c & 1) ? 3 : 0], box[(c & 2) ? 4 : 1], box[(c & 4) ? 5 : 2],
-                               1.0f};
-      float p[4];
-      k.KernelMat4Vec4(p, toLocal, corner);
-      for (int a = 0; a < 3; ++a) {
-        lo[a] = c == 0 ? p[a] : k.KernelMin(lo[a], p[a]);
-        hi[a] = c == 0 ? p[a] : k.KernelMax(hi[a], p[a]);
-      }
-    }
-  }
+  float local[6];
+  TransformBox(toLocal, box[0], box[1], box[2], box[3], box[4], box[5], local);
+  const float* lo = local;
+  const float* hi = local + 3;
   float centre[3], inverseHalf[3];
   for (int a = 0; a < 3; ++a) {
     centre[a] = (lo[a] + hi[a]) * 0.5f;

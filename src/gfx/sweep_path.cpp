@@ -62,6 +62,18 @@ void ResetTotals(SweepPath& path) {
   path.totalLength = path.secondLength = path.height = path.p = path.q = 0;
 }
 
+// The source's count, words, lengths, bounds, height and p.
+void CopyHeader(SweepPath& path, const SweepPath& source) {
+  path.count = source.count;
+  path.firstWord = source.firstWord;
+  path.totalLength = source.totalLength;
+  path.secondLength = source.secondLength;
+  path.secondWord = source.secondWord;
+  std::memcpy(path.bounds, source.bounds, sizeof path.bounds);
+  path.height = source.height;
+  path.p = source.p;
+}
+
 }  // namespace
 
 void SweepPathInit(SweepPath& path) { ZeroFields(path); }
@@ -98,14 +110,7 @@ void SweepPathAssign(SweepPath& path, const SweepPath& source) {
     std::memcpy(path.pointFlag, source.pointFlag, n);
     std::memcpy(path.edgeKind, source.edgeKind, n);
   }
-  path.count = n;
-  path.firstWord = source.firstWord;
-  path.totalLength = source.totalLength;
-  path.secondLength = source.secondLength;
-  path.secondWord = source.secondWord;
-  std::memcpy(path.bounds, source.bounds, sizeof path.bounds);
-  path.height = source.height;
-  path.p = source.p;
+  CopyHeader(path, source);
   path.q = source.q;
   path.thirdWord = source.thirdWord;
   path.fourthWord = source.fourthWord;
@@ -115,14 +120,8 @@ void SweepPathReverseCopy(SweepPath& path, const SweepPath& source) {
   const std::uint32_t n = source.count;
   Prepare(path, n);
   ResetTotals(path);
-  path.count = n;
-  path.firstWord = source.firstWord;
-  path.totalLength = source.totalLength;
-  path.secondLength = source.secondLength;
-  path.secondWord = source.secondWord;
-  std::memcpy(path.bounds, source.bounds, sizeof path.bounds);
-  path.height = source.height;
-  path.p = path.q = source.p;
+  CopyHeader(path, source);
+  path.q = source.p;
   if (n == 0) return;
 
   // Point 0 stays where it is; its outgoing edge is now the source's closing edge.

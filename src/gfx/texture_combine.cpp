@@ -92,4 +92,22 @@ void SetTextureCombine(std::uint32_t mode, std::int32_t pass, const float* colou
   Recipe(recipe, colour0, colour1);
 }
 
+void SetCombine(const CombineSetup& c) {
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
+  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, static_cast<GLint>(c.rgbFunction));
+  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB_ARB, static_cast<GLint>(c.rgb0));
+  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB_ARB, static_cast<GLint>(c.rgbOperand0));
+  if (c.rgb1 != 0) {
+    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB_ARB, static_cast<GLint>(c.rgb1));
+    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_RGB_ARB, GL_SRC_COLOR);
+  }
+  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA_ARB, static_cast<GLint>(c.alphaFunction));
+  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA_ARB, static_cast<GLint>(c.alpha0));
+  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA_ARB, static_cast<GLint>(c.alphaOperand0));
+  if (c.alpha1 != 0) {
+    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_ALPHA_ARB, static_cast<GLint>(c.alpha1));
+    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_ALPHA_ARB, GL_SRC_ALPHA);
+  }
+}
+
 }  // namespace veskor

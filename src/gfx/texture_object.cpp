@@ -202,6 +202,13 @@ void Bind2D(TextureObject2D& t, std::uint32_t mode, std::int32_t pass, bool floa
        });
 }
 
+// A wrap or filter word of a texture: a new value marks the GL copy out of date.
+void SetStateWord(TextureState& state, std::uint32_t TextureState::*word, std::uint32_t value) {
+  if (state.*word == value) return;
+  state.*word = value;
+  state.dirty = 1;
+}
+
 }  // namespace
 
 Texture2D::Texture2D() { Texture2DInit(*this); }
@@ -322,27 +329,19 @@ void TextureCubeBind(TextureCube& cube, std::uint32_t mode, std::int32_t pass) {
 }
 
 void Texture2DSetWrap(TextureObject2D& texture, std::uint32_t wrap) {
-  if (texture.state.wrap == wrap) return;
-  texture.state.wrap = wrap;
-  texture.state.dirty = 1;
+  SetStateWord(texture.state, &TextureState::wrap, wrap);
 }
 
 void Texture2DSetFilter(TextureObject2D& texture, std::uint32_t filter) {
-  if (texture.state.filter == filter) return;
-  texture.state.filter = filter;
-  texture.state.dirty = 1;
+  SetStateWord(texture.state, &TextureState::filter, filter);
 }
 
 void TextureCubeSetWrap(TextureCube& cube, std::uint32_t wrap) {
-  if (cube.state.wrap == wrap) return;
-  cube.state.wrap = wrap;
-  cube.state.dirty = 1;
+  SetStateWord(cube.state, &TextureState::wrap, wrap);
 }
 
 void TextureCubeSetFilter(TextureCube& cube, std::uint32_t filter) {
-  if (cube.state.filter == filter) return;
-  cube.state.filter = filter;
-  cube.state.dirty = 1;
+  SetStateWord(cube.state, &TextureState::filter, filter);
 }
 
 void TextureCubeSetLod(TextureCube& cube, float maxLod) {

@@ -83,12 +83,7 @@ void DrawInterface(GuiPlane& root, void (*afterPlane)()) {
 }
 
 void DispatchInterfaceKeys(GuiPlane& root, std::uint32_t keyEvent, const std::uint32_t* keyTable) {
-  if (root.hidden != 0) return;
-  auto visit = [&](GuiPlane& c) { KeyboardDispatchTree(c, keyEvent, keyTable); };
-  ForEachArray(root.frontChildren, false, visit);
-  ForEachListed(root.children, false, visit);
-  ForEachArray(root.backChildren, false, visit);
-  if (root.enabled != 0 && keyEvent != 0) root.OnKey(keyTable);
+  KeyboardDispatchTree(root, keyEvent, keyTable);
 }
 
 std::uint32_t DispatchInput(GuiPlane& root, std::uint32_t event, std::uint32_t buttons,

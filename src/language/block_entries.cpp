@@ -8,11 +8,6 @@
 #include "language/value_readers.h"
 
 namespace veskor {
-namespace {
-
-bool Is(const char* token, const char* text) { return std::strcmp(token, text) == 0; }
-
-}  // namespace
 
 bool BlockInputEnded(const SceneFile& file) {
   return file.token[0] == '\0' && SceneDataEnded(file);
@@ -30,9 +25,15 @@ int CheckDirection(SceneParser& parser, const float* v, std::uint32_t line) {
   return 0;
 }
 
-int ExpectBrace(SceneParser& parser, const char* brace) {
+int ExpectBrace(SceneParser& parser, const char* brace) { return ExpectMark(parser, brace); }
+
+int BeginNamedBlock(SceneParser& parser, const char* keyword, const char* syntaxError, char* name,
+                    std::uint32_t* line) {
   SceneFile& file = InnermostFile(parser);
-  if (!Is(file.token, brace)) return FailAt(file, Is(brace, "{") ? "'{' expected" : "'}' expected");
+  SetErrorLocation(file, syntaxError);
+  *line = file.tokenLine;
+  if (!ExpectToken(parser, keyword)) return 0;
+  std::memcpy(name, file.token, std::strlen(file.token) + 1);
   ReadRawToken(parser);
   return 1;
 }

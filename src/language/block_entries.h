@@ -24,6 +24,11 @@ int FailAt(SceneFile& file, const char* message);
 // When the token is `brace` ("{" or "}"), passes it; else "'{' expected" or "'}' expected".
 int ExpectBrace(SceneParser& parser, const char* brace);
 
+// The opening of a named block: `syntaxError` placed as the block's error, the keyword passed,
+// the name token copied into `name` (kSceneTokenBytes) and passed. *line is the keyword's line.
+int BeginNamedBlock(SceneParser& parser, const char* keyword, const char* syntaxError, char* name,
+                    std::uint32_t* line);
+
 // Passes the keyword and reads "(" value ")" of up to `count` components (at most 16): the
 // components given are written to `out` (when not null), the rest keep their contents.
 // `given` (when not null) receives how many were written.

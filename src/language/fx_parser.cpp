@@ -79,21 +79,6 @@ FxTerm NameTerm(const SceneParser& parser, const FxName& name) {
   }
 }
 
-int FloatConstantTerm(SceneFile& file, ParseStore& store, const float* values,
-                      std::uint32_t count, FxTerm& term) {
-  const std::int32_t index = FxFloatConstant(store, values, count);
-  if (index < 0) return Fail(file, kFxFloatTableFull);
-  term = {kFxTermFloat, static_cast<std::uint16_t>(index), kFxAccessRead, kFxTypeValue, 0};
-  return 1;
-}
-
-int StringConstantTerm(SceneFile& file, ParseStore& store, const char* text, FxTerm& term) {
-  const std::int32_t index = FxStringConstant(store, text);
-  if (index < 0) return Fail(file, kFxStringTableFull);
-  term = {kFxTermString, static_cast<std::uint16_t>(index), kFxAccessRead, kFxTypeString, 0};
-  return 1;
-}
-
 // A call of `row` on the given arguments whose refusal is an error placed at `line`, or from
 // `line` to the current one when `span` is set.
 int Resolve(SceneFile& file, ParseStore& store, std::uint32_t row, std::uint32_t n,
@@ -245,6 +230,21 @@ struct NestingGuard {
 
 FxTerm FxNameTerm(const SceneParser& parser, const FxName& name) {
   return NameTerm(parser, name);
+}
+
+int FloatConstantTerm(SceneFile& file, ParseStore& store, const float* values, std::uint32_t count,
+                      FxTerm& term) {
+  const std::int32_t index = FxFloatConstant(store, values, count);
+  if (index < 0) return Fail(file, kFxFloatTableFull);
+  term = {kFxTermFloat, static_cast<std::uint16_t>(index), kFxAccessRead, kFxTypeValue, 0};
+  return 1;
+}
+
+int StringConstantTerm(SceneFile& file, ParseStore& store, const char* text, FxTerm& term) {
+  const std::int32_t index = FxStringConstant(store, text);
+  if (index < 0) return Fail(file, kFxStringTableFull);
+  term = {kFxTermString, static_cast<std::uint16_t>(index), kFxAccessRead, kFxTypeString, 0};
+  return 1;
 }
 
 int ParseSurfaceDefinition(SceneParser& parser, ParseStore& store) {

@@ -40,5 +40,10 @@ int ParseFxCall(SceneParser& parser, ParseStore& store, FxTerm& term);
 // The term of a resolved parameter, output or global input name (the `Object` block's
 // arguments name outputs and global inputs too); every field 0 for any other name.
 FxTerm FxNameTerm(const SceneParser& parser, const FxName& name);
+// The term of a float (1 to 16 values) or string constant, entered in the store's constant
+// tables; a full table sets the file's error and gives 0.
+int FloatConstantTerm(SceneFile& file, ParseStore& store, const float* values, std::uint32_t count,
+                      FxTerm& term);
+int StringConstantTerm(SceneFile& file, ParseStore& store, const char* text, FxTerm& term);
 
 }  // namespace veskor

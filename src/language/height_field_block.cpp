@@ -187,12 +187,9 @@ int ParseWaterPlane(SceneParser& parser, WaterPlane& plane) {
 
 int ParseHeightField(SceneParser& parser, ParseStore&) {
   SceneFile& file = InnermostFile(parser);
-  SetErrorLocation(file, kHeightFieldSyntaxError);
-  const std::uint32_t line = file.tokenLine;
-  if (!ExpectToken(parser, "HeightField")) return 0;
   char name[kSceneTokenBytes];
-  std::memcpy(name, file.token, std::strlen(file.token) + 1);
-  ReadRawToken(parser);
+  std::uint32_t line;
+  if (!BeginNamedBlock(parser, "HeightField", kHeightFieldSyntaxError, name, &line)) return 0;
   if (!ExpectBrace(parser, "{")) return 0;
   std::uint32_t layerCount = 0;
   float box[6];

@@ -96,12 +96,9 @@ void FillModel(EdgeCurveList& list, const char* name) {
 
 int ParseModel(SceneParser& parser, ParseStore&) {
   SceneFile& file = InnermostFile(parser);
-  SetErrorLocation(file, kModelSyntaxError);
-  const std::uint32_t line = file.tokenLine;
-  if (!ExpectToken(parser, "Model")) return 0;
   char name[kSceneTokenBytes];
-  std::memcpy(name, file.token, std::strlen(file.token) + 1);
-  ReadRawToken(parser);
+  std::uint32_t line;
+  if (!BeginNamedBlock(parser, "Model", kModelSyntaxError, name, &line)) return 0;
   gScratch.pointCount = 0;
   gScratch.edgeCount = 0;
   if (!ExpectBrace(parser, "{")) return 0;

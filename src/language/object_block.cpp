@@ -133,10 +133,7 @@ int ParseFxElement(SceneParser& parser, ParseStore& store, std::uint32_t userFx,
 int ParseArgument(SceneParser& parser, SceneFile& file, ParseStore& store, FxTerm& term) {
   if (Is(file.token, "\"")) {
     StringRecord text;
-    if (!ReadString(parser, text)) return 0;
-    const std::int32_t index = FxStringConstant(store, text.text);
-    if (index < 0) return FailAt(file, kFxStringTableFull);
-    term = {kFxTermString, static_cast<std::uint16_t>(index), kFxAccessRead, kFxTypeString, 0};
+    if (!ReadString(parser, text) || !StringConstantTerm(file, store, text.text, term)) return 0;
     Log("<cs (string) \"");
     Log(text.text);
     Log("\"> ");
@@ -152,10 +149,8 @@ int ParseArgument(SceneParser& parser, SceneFile& file, ParseStore& store, FxTer
     return 1;
   }
   ValueRecord value;
-  if (!ReadFloat(parser, value)) return 0;
-  const std::int32_t index = FxFloatConstant(store, value.floats, value.count);
-  if (index < 0) return FailAt(file, kFxFloatTableFull);
-  term = {kFxTermFloat, static_cast<std::uint16_t>(index), kFxAccessRead, kFxTypeValue, 0};
+  if (!ReadFloat(parser, value) || !FloatConstantTerm(file, store, value.floats, value.count, term))
+    return 0;
   Log("<cs (x float) ");
   LogFloats(value.floats, value.count);
   Log("> ");

@@ -65,27 +65,22 @@ int ReadStringText(SceneFile& file, StringRecord& record, std::uint32_t startLin
   return 1;
 }
 
-int ExpectOpenParenthesis(SceneParser& parser) {
-  SceneFile& file = InnermostFile(parser);
-  if (!Is(file.token, "(")) {
-    SetErrorLocation(file, "'(' expected");
-    return 0;
-  }
-  ReadRawToken(parser);
-  return 1;
-}
-
-int ExpectCloseParenthesis(SceneParser& parser) {
-  SceneFile& file = InnermostFile(parser);
-  if (!Is(file.token, ")")) {
-    SetErrorLocation(file, "')' expected");
-    return 0;
-  }
-  ReadRawToken(parser);
-  return 1;
-}
+int ExpectOpenParenthesis(SceneParser& parser) { return ExpectMark(parser, "("); }
+int ExpectCloseParenthesis(SceneParser& parser) { return ExpectMark(parser, ")"); }
 
 }  // namespace
+
+int ExpectMark(SceneParser& parser, const char* mark) {
+  SceneFile& file = InnermostFile(parser);
+  if (!Is(file.token, mark)) {
+    char message[32];
+    std::snprintf(message, sizeof message, "'%s' expected", mark);
+    SetErrorLocation(file, message);
+    return 0;
+  }
+  ReadRawToken(parser);
+  return 1;
+}
 
 int ReadFloat(SceneParser& parser, ValueRecord& value) {
   SceneFile& file = InnermostFile(parser);

@@ -26,6 +26,8 @@ static_assert(sizeof(StringRecord) == 516, "string records lie 516 bytes apart")
 // All take the parser first and return 1, or 0 after composing an error text on the innermost
 // file.
 
+// The punctuation mark `mark` (a parenthesis, a brace), passed; else "'mark' expected".
+int ExpectMark(SceneParser& parser, const char* mark);
 // A number, or "[" numbers "]" (commas between them optional).
 int ReadFloat(SceneParser& parser, ValueRecord& value);
 // A quoted string of at most 511 characters.

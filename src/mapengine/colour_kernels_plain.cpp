@@ -45,6 +45,18 @@ void SplitFloats(std::uint32_t n, const float* source, const float* origin, cons
   }
 }
 
+// out = (m - p, m) with m the largest of the three channels.
+template <typename Pixel>
+void MaxChannelSplit(std::uint32_t n, const Pixel* source, Pixel* destination) {
+  for (std::uint32_t i = 0; i < n; ++i, source += 3, destination += 4) {
+    Pixel m = source[0];
+    if (source[1] > m) m = source[1];
+    if (source[2] > m) m = source[2];
+    for (int j = 0; j < 3; ++j) destination[j] = static_cast<Pixel>(m - source[j]);
+    destination[3] = m;
+  }
+}
+
 double Unit(std::uint8_t p) { return p * double{kByteToUnit}; }
 double Unit(float p) { return p; }
 
@@ -156,6 +168,26 @@ void PrincipalAxes(const AxisReductions<Pixel>& r, std::uint32_t n, const Pixel*
   key[order[2]] = ratios[2] * ratios[0];
 }
 
+// The four entries of the analysis over the reductions `bytes` and `floats` of one path:
+// one source or the six faces of a cube map, of bytes or floats.
+#define VESKOR_PRINCIPAL_AXES_ENTRIES(bytes, floats)                                             \
+  void MapPrincipalAxes(std::uint32_t n, const std::uint8_t* source, const float* base,          \
+                        float* key, std::uint32_t* order) {                                      \
+    PrincipalAxes(bytes, n, &source, 1, base, key, order);                                       \
+  }                                                                                              \
+  void MapPrincipalAxes2(std::uint32_t n, const float* source, const float* base, float* key,    \
+                         std::uint32_t* order) {                                                 \
+    PrincipalAxes(floats, n, &source, 1, base, key, order);                                      \
+  }                                                                                              \
+  void MapPrincipalAxes3(std::uint32_t n, const std::uint8_t* const* sources, const float* base, \
+                         float* key, std::uint32_t* order) {                                     \
+    PrincipalAxes(bytes, n, sources, 6, base, key, order);                                       \
+  }                                                                                              \
+  void MapPrincipalAxes4(std::uint32_t n, const float* const* sources, const float* base,        \
+                         float* key, std::uint32_t* order) {                                     \
+    PrincipalAxes(floats, n, sources, 6, base, key, order);                                      \
+  }
+
 }  // namespace
 
 namespace plain {
@@ -185,23 +217,11 @@ void MapKeyColourSplit4(std::uint32_t n, const float* source, const float* key,
 }
 
 void MapMaxChannelSplit(std::uint32_t n, const std::uint8_t* source, std::uint8_t* destination) {
-  for (std::uint32_t i = 0; i < n; ++i, source += 3, destination += 4) {
-    std::uint8_t m = source[0];
-    if (source[1] > m) m = source[1];
-    if (source[2] > m) m = source[2];
-    for (int j = 0; j < 3; ++j) destination[j] = static_cast<std::uint8_t>(m - source[j]);
-    destination[3] = m;
-  }
+  MaxChannelSplit(n, source, destination);
 }
 
 void MapMaxChannelSplit2(std::uint32_t n, const float* source, float* destination) {
-  for (std::uint32_t i = 0; i < n; ++i, source += 3, destination += 4) {
-    float m = source[0];
-    if (source[1] > m) m = source[1];
-    if (source[2] > m) m = source[2];
-    for (int j = 0; j < 3; ++j) destination[j] = m - source[j];
-    destination[3] = m;
-  }
+  MaxChannelSplit(n, source, destination);
 }
 
 void PointArrayMinMax(std::uint32_t n, const std::uint8_t* points, float* out) {
@@ -240,22 +260,7 @@ constexpr AxisReductions<float> kFloatReductions{PointArrayMinMax4, PointArrayMi
                                                  PointArrayMinMax8};
 }  // namespace
 
-void MapPrincipalAxes(std::uint32_t n, const std::uint8_t* source, const float* base, float* key,
-                      std::uint32_t* order) {
-  PrincipalAxes(kByteReductions, n, &source, 1, base, key, order);
-}
-void MapPrincipalAxes2(std::uint32_t n, const float* source, const float* base, float* key,
-                       std::uint32_t* order) {
-  PrincipalAxes(kFloatReductions, n, &source, 1, base, key, order);
-}
-void MapPrincipalAxes3(std::uint32_t n, const std::uint8_t* const* sources, const float* base,
-                       float* key, std::uint32_t* order) {
-  PrincipalAxes(kByteReductions, n, sources, 6, base, key, order);
-}
-void MapPrincipalAxes4(std::uint32_t n, const float* const* sources, const float* base, float* key,
-                       std::uint32_t* order) {
-  PrincipalAxes(kFloatReductions, n, sources, 6, base, key, order);
-}
+VESKOR_PRINCIPAL_AXES_ENTRIES(kByteReductions, kFloatReductions)
 
 }  // namespace plain
 
@@ -269,23 +274,10 @@ constexpr AxisReductions<float> kFloatReductions{PointArrayMinMax4, PointArrayMi
                                                  PointArrayMinMax8};
 }  // namespace
 
-void MapPrincipalAxes(std::uint32_t n, const std::uint8_t* source, const float* base, float* key,
-                      std::uint32_t* order) {
-  PrincipalAxes(kByteReductions, n, &source, 1, base, key, order);
-}
-void MapPrincipalAxes2(std::uint32_t n, const float* source, const float* base, float* key,
-                       std::uint32_t* order) {
-  PrincipalAxes(kFloatReductions, n, &source, 1, base, key, order);
-}
-void MapPrincipalAxes3(std::uint32_t n, const std::uint8_t* const* sources, const float* base,
-                       float* key, std::uint32_t* order) {
-  PrincipalAxes(kByteReductions, n, sources, 6, base, key, order);
-}
-void MapPrincipalAxes4(std::uint32_t n, const float* const* sources, const float* base, float* key,
-                       std::uint32_t* order) {
-  PrincipalAxes(kFloatReductions, n, sources, 6, base, key, order);
-}
+VESKOR_PRINCIPAL_AXES_ENTRIES(kByteReductions, kFloatReductions)
 
 }  // namespace sse
+
+#undef VESKOR_PRINCIPAL_AXES_ENTRIES
 
 }  // namespace veskor

@@ -56,31 +56,22 @@ std::uint32_t FxAccess() {
     result.maps[i] = nullptr;
     d[i] = result.grids[i]->data;
   }
-  if (kind == TableKind::kRasters) {
-    const Map* t0 = table.maps[0];
-    const u8 w = LogW(t0), h = LogH(t0);
-    if (n == 1)
-      gKernelTable.GridSampleBilinear4(w, h, t0->data, a, b, u->data, v->data, d[0]);
-    else if (n == 2)
-      gKernelTable.GridSampleBilinear5(w, h, t0->data, table.maps[1]->data, a, b, u->data,
-                                       v->data, d[0], d[1]);
-    else
-      gKernelTable.GridSampleBilinear6(w, h, t0->data, table.maps[1]->data,
-                                       table.maps[2]->data, a, b, u->data, v->data, d[0], d[1],
-                                       d[2]);
-  } else {
-    const VertexGrid* t0 = table.grids[0];
-    const u8 w = LogW(t0), h = LogH(t0);
-    if (n == 1)
-      gKernelTable.GridSampleBilinear(w, h, t0->data, a, b, u->data, v->data, d[0]);
-    else if (n == 2)
-      gKernelTable.GridSampleBilinear2(w, h, t0->data, table.grids[1]->data, a, b, u->data,
-                                       v->data, d[0], d[1]);
-    else
-      gKernelTable.GridSampleBilinear3(w, h, t0->data, table.grids[1]->data,
-                                       table.grids[2]->data, a, b, u->data, v->data, d[0], d[1],
-                                       d[2]);
-  }
+  // Rasters and grids sample alike, through the members for their layout.
+  const bool rasters = kind == TableKind::kRasters;
+  const float* t[3] = {};
+  for (std::uint32_t i = 0; i < n; ++i) t[i] = rasters ? table.maps[i]->data : table.grids[i]->data;
+  const u8 w = rasters ? LogW(table.maps[0]) : LogW(table.grids[0]);
+  const u8 h = rasters ? LogH(table.maps[0]) : LogH(table.grids[0]);
+  const KernelTable& k = gKernelTable;
+  if (n == 1)
+    (rasters ? k.GridSampleBilinear4 : k.GridSampleBilinear)(w, h, t[0], a, b, u->data, v->data,
+                                                             d[0]);
+  else if (n == 2)
+    (rasters ? k.GridSampleBilinear5 : k.GridSampleBilinear2)(w, h, t[0], t[1], a, b, u->data,
+                                                              v->data, d[0], d[1]);
+  else
+    (rasters ? k.GridSampleBilinear6 : k.GridSampleBilinear3)(w, h, t[0], t[1], t[2], a, b, u->data,
+                                                              v->data, d[0], d[1], d[2]);
   ReleaseFxFrame(list, table);
   ReleaseFxFrame(list, coordinates);
   return 1;

@@ -12,22 +12,11 @@ using namespace fx;
 
 namespace {
 
-// Gives a position grid a current cell-centre companion: the spare companion storage when it
-// has one, else room after its values in its own block (reserved for both).
+// Gives a position grid a current cell-centre companion.
 void RebuildCompanion(VertexGrid& grid) {
   grid.companionValid = 0;
-  if (grid.companion[1] == nullptr) {
-    if (grid.companion[0] != nullptr) {
-      grid.companion[1] = grid.companion[0];
-      grid.companion[0] = nullptr;
-    } else {
-      const std::uint64_t cells =
-          ((std::uint64_t{1} << grid.log2Width) + 2) * ((std::uint64_t{1} << grid.log2Height) + 2);
-      grid.companion[1] =
-          static_cast<float*>(MemBlockAppendFit(grid.block, static_cast<std::uint32_t>(cells * 4)));
-    }
-  }
-  gKernelTable.GridCellCentres(LogW(&grid), LogH(&grid), grid.data, grid.companion[1]);
+  gKernelTable.GridCellCentres(LogW(&grid), LogH(&grid), grid.data,
+                               VertexGridTakeCompanion(grid, 1));
   grid.companionValid = 1;
 }
 

@@ -46,6 +46,28 @@ float Mix(float t, float x0, float x1) {
   return static_cast<float>((1.0 - t) * x0 + double{t} * x1);
 }
 
+// The finer side of a seam, with k cells to each of the coarser side's `cells`, takes the
+// coarser side's shared line and its line beyond the seam, interpolated, as its own shared
+// line and border; the coarser side's border takes the finer side's line beyond the seam at
+// the coarse vertices.
+void Spread(u32 cells, u32 k, Line coarseShared, Line coarseBeyond, Line coarseBorder,
+            Line fineShared, Line fineBorder, Line fineBeyond) {
+  const float step = 1.0f / static_cast<float>(k);
+  u32 q = 1;
+  for (u32 r = 1; r <= cells; ++r) {
+    coarseBorder[r] = fineBeyond[q];
+    float t = 0.0f;
+    for (u32 m = 0; m < k; ++m, ++q, t += step) {
+      fineShared[q] = Mix(t, coarseShared[r], coarseShared[r + 1]);
+      fineBorder[q] = Mix(t, coarseBeyond[r], coarseBeyond[r + 1]);
+    }
+  }
+  const u32 last = cells + 1;
+  fineShared[q] = coarseShared[last];
+  fineBorder[q] = coarseBeyond[last];
+  coarseBorder[last] = fineBeyond[q];
+}
+
 // A's border, first and second lines (ab, a1, a2) against B's next-to-last, shared and border
 // lines (bl, bs, bb), with cellsA and cellsB cells along the seam. The finer side takes the
 // coarser side's lines interpolated; equal sides average their shared lines.
@@ -59,37 +81,9 @@ void StitchLines(Line ab, Line a1, Line a2, u32 cellsA, Line bl, Line bs, Line b
       bb[r] = a2[r];
     }
   } else if (cellsA < cellsB) {
-    const u32 k = cellsB / cellsA;
-    const float step = 1.0f / static_cast<float>(k);
-    u32 q = 1;
-    for (u32 r = 1; r <= cellsA; ++r) {
-      ab[r] = bl[q];
-      float t = 0.0f;
-      for (u32 m = 0; m < k; ++m, ++q, t += step) {
-        bs[q] = Mix(t, a1[r], a1[r + 1]);
-        bb[q] = Mix(t, a2[r], a2[r + 1]);
-      }
-    }
-    const u32 last = cellsA + 1;
-    bs[q] = a1[last];
-    bb[q] = a2[last];
-    ab[last] = bl[q];
+    Spread(cellsA, cellsB / cellsA, a1, a2, ab, bs, bb, bl);
   } else {
-    const u32 k = cellsA / cellsB;
-    const float step = 1.0f / static_cast<float>(k);
-    u32 r = 1;
-    for (u32 q = 1; q <= cellsB; ++q) {
-      bb[q] = a2[r];
-      float t = 0.0f;
-      for (u32 m = 0; m < k; ++m, ++r, t += step) {
-        a1[r] = Mix(t, bs[q], bs[q + 1]);
-        ab[r] = Mix(t, bl[q], bl[q + 1]);
-      }
-    }
-    const u32 last = cellsB + 1;
-    a1[r] = bs[last];
-    ab[r] = bl[last];
-    bb[last] = a2[r];
+    Spread(cellsB, cellsA / cellsB, bs, bl, bb, a1, ab, a2);
   }
 }
 

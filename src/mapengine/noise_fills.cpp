@@ -53,16 +53,7 @@ float Footprint(const NoiseGenerator1D& generator, float a, float b) {
 // the first pointer moves there, or the companion follows the values in the grid's block; it
 // is (re)computed unless it holds a current copy.
 const float* CellCentres(VertexGrid& grid) {
-  if (grid.companion[1] == nullptr) {
-    if (grid.companion[0] != nullptr) {
-      grid.companion[1] = grid.companion[0];
-      grid.companion[0] = nullptr;
-    } else {
-      const std::uint32_t cells =
-          ((1u << grid.log2Width) + 2u) * ((1u << grid.log2Height) + 2u);
-      grid.companion[1] = static_cast<float*>(MemBlockAppend(grid.block, 4u * cells));
-    }
-  }
+  VertexGridTakeCompanion(grid, 1);
   if (grid.companionValid == 0) {
     gKernelTable.GridCellCentres(static_cast<std::uint8_t>(grid.log2Width),
                                  static_cast<std::uint8_t>(grid.log2Height), grid.data,
@@ -114,29 +105,37 @@ bool Octaves1D(NoiseGenerator1D& g, std::uint32_t n, float f0, float ratio, Vert
   return true;
 }
 
-// The 2-D fractal and turbulence sums.
-template <class Term>
-bool Octaves2D(NoiseGenerator2D& g, std::uint32_t n, float f0, float ratio,
-               const VertexGrid& sourceX, const VertexGrid& sourceY, VertexGrid& destination,
-               Term term) {
+// The fractal and turbulence sums: per vertex, term(amplitude, noise) of each octave summed in
+// octave order, noise(v, frequency) the generator's value for vertex v at that frequency.
+template <class Term, class Noise>
+bool OctaveSums(std::uint32_t n, float f0, float ratio, const VertexGrid& sourceX,
+                VertexGrid& destination, Term term, Noise noise) {
   NoiseOctaves o;
   if (!NoiseOctaveTables(n, f0, ratio, o)) return false;
   VertexGridAlloc(destination, sourceX.log2Width, sourceX.log2Height);
   const std::uint32_t count = plain::NoiseVertexCount(sourceX);
-  const float* x = sourceX.data;
-  const float* y = sourceY.data;
   float* d = destination.data;
   for (std::uint32_t v = 0; v < count; ++v) {
     float sum = 0.0f;
     for (std::uint32_t i = 0; i < o.count; ++i) {
-      const float value = NoiseValue2D(o.frequency[i] * x[v] * g.scaleX + g.offsetX,
-                                       o.frequency[i] * y[v] * g.scaleY + g.offsetY);
-      const float t = term(o.amplitude[i], value * g.scaleValue + g.offsetValue);
+      const float t = term(o.amplitude[i], noise(v, o.frequency[i]));
       sum = i == 0 ? t : sum + t;
     }
     d[v] = sum;
   }
   return true;
+}
+
+// The 2-D fractal and turbulence sums.
+template <class Term>
+bool Octaves2D(NoiseGenerator2D& g, std::uint32_t n, float f0, float ratio,
+               const VertexGrid& sourceX, const VertexGrid& sourceY, VertexGrid& destination,
+               Term term) {
+  return OctaveSums(n, f0, ratio, sourceX, destination, term, [&](std::uint32_t v, float f) {
+    const float value = NoiseValue2D(f * sourceX.data[v] * g.scaleX + g.offsetX,
+                                     f * sourceY.data[v] * g.scaleY + g.offsetY);
+    return value * g.scaleValue + g.offsetValue;
+  });
 }
 
 float Signed(float amplitude, float value) { return amplitude * value; }
@@ -219,26 +218,12 @@ bool NoiseFractal3D(NoiseGenerator3D& g, std::uint32_t n, float f0, float ratio,
 bool NoiseTurbulence3D(NoiseGenerator3D& g, std::uint32_t n, float f0, float ratio,
                        const VertexGrid& sourceX, const VertexGrid& sourceY,
                        const VertexGrid& sourceZ, VertexGrid& destination) {
-  NoiseOctaves o;
-  if (!NoiseOctaveTables(n, f0, ratio, o)) return false;
-  VertexGridAlloc(destination, sourceX.log2Width, sourceX.log2Height);
-  const std::uint32_t count = plain::NoiseVertexCount(sourceX);
-  const float* x = sourceX.data;
-  const float* y = sourceY.data;
-  const float* z = sourceZ.data;
-  float* d = destination.data;
-  for (std::uint32_t v = 0; v < count; ++v) {
-    float sum = 0.0f;
-    for (std::uint32_t i = 0; i < o.count; ++i) {
-      const float value = NoiseValue3D(o.frequency[i] * g.scaleX * x[v] + g.offsetX,
-                                       o.frequency[i] * g.scaleY * y[v] + g.offsetY,
-                                       o.frequency[i] * g.scaleZ * z[v] + g.offsetZ);
-      const float t = Absolute(o.amplitude[i], value * g.scaleValue + g.offsetValue);
-      sum = i == 0 ? t : sum + t;
-    }
-    d[v] = sum;
-  }
-  return true;
+  return OctaveSums(n, f0, ratio, sourceX, destination, Absolute, [&](std::uint32_t v, float f) {
+    const float value = NoiseValue3D(f * g.scaleX * sourceX.data[v] + g.offsetX,
+                                     f * g.scaleY * sourceY.data[v] + g.offsetY,
+                                     f * g.scaleZ * sourceZ.data[v] + g.offsetZ);
+    return value * g.scaleValue + g.offsetValue;
+  });
 }
 
 }  // namespace veskor

@@ -107,10 +107,33 @@ float NoiseValue3D(float x, float y, float z);
 // tolerant one and the arithmetic rounded toward minus infinity (it holds the rounding guard).
 void NoiseValue3DQuad(const float* x, const float* y, const float* z, float* out);
 
-// Gradients at the corners (i, j), (i+1, j), (i, j+1), (i+1, j+1) of a cell of the 2-D
-// lattice: base = (i & 63) + 65 (j & 63), gx = LX[base, base+1, base+65, base+66], gy alike.
-void NoiseCorners2D(std::int32_t i, std::int32_t j, float* gx, float* gy);
+// The lattice index of cell (i, j): (i & 63) + 65 (j & 63). Its corners (i, j), (i+1, j),
+// (i, j+1), (i+1, j+1) lie at that index + 0, 1, 65 and 66.
+inline std::uint32_t NoiseCellBase(std::int32_t i, std::int32_t j) {
+  return (static_cast<std::uint32_t>(i) & kNoiseLatticeMask) +
+         kNoiseLatticeRow * (static_cast<std::uint32_t>(j) & kNoiseLatticeMask);
+}
+// The four corner values of one lattice plane from a cell's index, in the corner order above.
+inline void NoiseCellCorners(const float* plane, std::uint32_t base, float* out) {
+  const float* p = plane + base;
+  out[0] = p[0];
+  out[1] = p[1];
+  out[2] = p[kNoiseLatticeRow];
+  out[3] = p[kNoiseLatticeRow + 1];
+}
+// The gradients at the corners of cell (i, j) of the 2-D lattice (LX and LY). Every evaluator
+// reads its corners here; inline, so the inner loops keep them in registers.
+inline void NoiseCorners2D(std::int32_t i, std::int32_t j, float* gx, float* gy) {
+  const std::uint32_t base = NoiseCellBase(i, j);
+  NoiseCellCorners(gNoiseLattice2DX.data, base, gx);
+  NoiseCellCorners(gNoiseLattice2DY.data, base, gy);
+}
 // The same on the 3-D plane, without slice shift (the caller adds its slice's shift).
-void NoiseCorners3D(std::int32_t i, std::int32_t j, float* gx, float* gy, float* gz);
+inline void NoiseCorners3D(std::int32_t i, std::int32_t j, float* gx, float* gy, float* gz) {
+  const std::uint32_t base = NoiseCellBase(i, j);
+  NoiseCellCorners(gNoiseLattice3DX.data, base, gx);
+  NoiseCellCorners(gNoiseLattice3DY.data, base, gy);
+  NoiseCellCorners(gNoiseLattice3DZ.data, base, gz);
+}
 
 }  // namespace veskor

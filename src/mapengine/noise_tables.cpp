@@ -55,13 +55,7 @@ void BuildNoiseTable2D(NoiseGenerator2D& g) {
 
 void VertexGridSummedArea(VertexGrid& grid) {
   if (grid.companion[0] != nullptr) return;
-  if (grid.companion[1] != nullptr) {
-    grid.companion[0] = grid.companion[1];
-    grid.companion[1] = nullptr;
-  } else {
-    const std::uint32_t cells = ((1u << grid.log2Width) + 2u) * ((1u << grid.log2Height) + 2u);
-    grid.companion[0] = static_cast<float*>(MemBlockAppend(grid.block, 4u * cells));
-  }
+  VertexGridTakeCompanion(grid, 0);
   gKernelTable.GridSummedArea(static_cast<std::uint8_t>(grid.log2Width),
                               static_cast<std::uint8_t>(grid.log2Height), grid.data,
                               grid.companion[0]);

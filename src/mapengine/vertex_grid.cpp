@@ -75,4 +75,18 @@ void VertexGridRelease(VertexGrid& grid) {
   grid.flags = 0;
 }
 
+float* VertexGridTakeCompanion(VertexGrid& grid, std::uint32_t k) {
+  float*& taken = grid.companion[k];
+  float*& other = grid.companion[1 - k];
+  if (taken != nullptr) return taken;
+  if (other != nullptr) {
+    taken = other;
+    other = nullptr;
+  } else {
+    const std::uint32_t bytes = CheckedBytes(ValueCount(grid.log2Width, grid.log2Height, 2));
+    taken = static_cast<float*>(MemBlockAppendFit(grid.block, bytes));
+  }
+  return taken;
+}
+
 }  // namespace veskor

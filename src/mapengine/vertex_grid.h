@@ -64,6 +64,11 @@ void VertexGridAlloc(VertexGrid& grid, std::uint16_t w, std::uint16_t h);
 // case clears data, companion pointers, valid flag and flag word.
 void VertexGridRelease(VertexGrid& grid);
 
+// The storage of the grid's cell-layout companion ((2^w+2) x (2^h+2) values) in companion
+// pointer k (0 or 1): the storage it holds, else the other pointer's, which moves to it, else
+// room after the values in the grid's block (reserved for both). Its values are the caller's.
+float* VertexGridTakeCompanion(VertexGrid& grid, std::uint32_t k);
+
 // Sets sizes, half-cell steps, scales, offsets and companion of a grid that has just taken the
 // bytes of its values. Shared by VertexGridAlloc and the pool.
 void VertexGridResetShape(VertexGrid& grid, std::uint16_t w, std::uint16_t h);

@@ -170,14 +170,7 @@ void ApplyFaceCamera(Camera& camera, std::uint32_t face) {
 void EndEnvironmentFace(Camera& camera) {
   glFlush();
   glFinish();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-  if (camera.wholeWindow == 0) {
-    const std::int32_t* v = camera.savedViewport;
-    glViewport(v[0], v[1], v[2], v[3]);
-  }
+  CameraRestore(camera);
 }
 
 void ReadEnvironmentFace(Camera& camera, TextureCube& cube, std::uint32_t face) {

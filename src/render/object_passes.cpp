@@ -45,6 +45,14 @@ void TexCoords(const BatchRange& range, std::uint32_t unit, std::uint32_t source
   BindTexCoordArrays(gGeometryBatchBuffer, slice, unit, source);
 }
 
+// Unit `unit` on with a 2-D texture of the item, read with the unit's own coordinates.
+void TexturedUnit(std::uint32_t unit, FloatTexture2D& texture, const BatchRange& range) {
+  Unit(unit);
+  glEnable(GL_TEXTURE_2D);
+  FloatTexture2DBind(texture, kModeKeepEnvironment, 0);
+  TexCoords(range, unit, 0);
+}
+
 void EnvCombine() { glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB); }
 
 // The RGB combiner of the active unit: `function` of sources 0 and 1 (source colour operands).
@@ -214,10 +222,7 @@ void ReflectionCombiners(const SkinSlot& slot, const SkinTextureSet& t) {
 }
 
 void LightPass(SkinTextureSet& t, const BatchRange& range) {
-  Unit(0);
-  glEnable(GL_TEXTURE_2D);
-  FloatTexture2DBind(t.light, kModeKeepEnvironment, 0);
-  TexCoords(range, 0, 0);
+  TexturedUnit(0, t.light, range);
   CombineRgb(GL_MODULATE, GL_TEXTURE, GL_CONSTANT_ARB);
   glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, t.sunColour);
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
@@ -278,14 +283,8 @@ void SinglePass(SkinSlot& slot, SkinTextureSet& t, std::uint32_t code, const flo
     const float* c = Colour1(t.diffuse);
     glSecondaryColor3fEXT(c[0], c[1], c[2]);
   }
-  Unit(0);
-  glEnable(GL_TEXTURE_2D);
-  FloatTexture2DBind(t.light, kModeKeepEnvironment, 0);
-  TexCoords(range, 0, 0);
-  Unit(1);
-  glEnable(GL_TEXTURE_2D);
-  FloatTexture2DBind(t.diffuse, kModeKeepEnvironment, 0);
-  TexCoords(range, 1, 0);
+  TexturedUnit(0, t.light, range);
+  TexturedUnit(1, t.diffuse, range);
   Unit(2);
   glEnable(GL_TEXTURE_2D);
   EnvironmentState& env = gEnvironmentState;
@@ -327,14 +326,8 @@ void EmissiveReflectionPass(SkinSlot& slot, SkinTextureSet& t, const BatchRange&
   glEnable(GL_TEXTURE_CUBE_MAP_ARB);
   TextureCubeBind(slot.cube, kModeKeepEnvironment, 0);
   Reflection(slot);
-  Unit(1);
-  glEnable(GL_TEXTURE_2D);
-  FloatTexture2DBind(t.specular, kModeKeepEnvironment, 0);
-  TexCoords(range, 1, 0);
-  Unit(2);
-  glEnable(GL_TEXTURE_2D);
-  FloatTexture2DBind(t.emissive, kModeKeepEnvironment, 0);
-  TexCoords(range, 2, 0);
+  TexturedUnit(1, t.specular, range);
+  TexturedUnit(2, t.emissive, range);
   ReflectionCombiners(slot, t);
 }
 
@@ -345,10 +338,7 @@ void ReflectionPass(SkinSlot& slot, SkinTextureSet& t, const BatchRange& range, 
   TextureCubeBind(slot.cube, kModeSplit, 0);
   Reflection(slot);
   if (unitZeroOnly) return;
-  Unit(1);
-  glEnable(GL_TEXTURE_2D);
-  FloatTexture2DBind(t.specular, kModeKeepEnvironment, 0);
-  TexCoords(range, 1, 0);
+  TexturedUnit(1, t.specular, range);
   CombineRgb(GL_MODULATE, GL_PREVIOUS_ARB, GL_TEXTURE);
   AlphaOperand(GL_SRC_ALPHA);
 }

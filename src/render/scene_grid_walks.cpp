@@ -65,7 +65,7 @@ std::uint32_t RayObjectMode(std::uint32_t flags, const SceneObject& object) {
 
 void RayFineCell(const Camera& view, ItemCell& cell, std::uint32_t flags, std::uint32_t& sum) {
   ItemNode* node = cell.first;
-  for (std::uint32_t k = 0; k < cell.itemCount && node != nullptr; ++k, node = node->next) {
+  for (std::uint32_t k = 0; k < cell.itemCount && node != nullptr; ++k, node = ItemNodeNext(node)) {
     const float* b = node->item->box;
     if (ViewVolumeTestBox2(view, b[0], b[2], b[4], b[1], b[3], b[5]) == 0) continue;
     SceneObject& object = ObjectOf(node->item);
@@ -114,11 +114,31 @@ void DrawWalkCellDisplay(const SceneGrid& grid, const SceneGridWalk& coarse,
 
 void DrawFineCell(const OrthoPass& view, ItemCell& cell, std::uint32_t flags) {
   ItemNode* node = cell.first;
-  for (std::uint32_t k = 0; k < cell.itemCount && node != nullptr; ++k, node = node->next) {
+  for (std::uint32_t k = 0; k < cell.itemCount && node != nullptr; ++k, node = ItemNodeNext(node)) {
     const float* b = node->item->box;
     if (cell.itemCount > 1 && BoxFrustumTest(view, b[0], b[2], b[4], b[1], b[3], b[5]) == 0)
       continue;
     DrawWalkObject(view, ObjectOf(node->item), flags);
+  }
+}
+
+// The fine cells the walks of the three levels reach front to back along `direction`, going
+// down only through the cells that visible(empty flag, box) passes: visit(walks, fine cell).
+template <class Visible, class Visit>
+void WalkVisibleCells(SceneGrid& grid, const float* direction, Visible visible, Visit visit) {
+  SceneGridWalk w[3];
+  SetOrder(w, direction);
+  for (SceneGridBeginWalk(w[0], grid); !SceneGridWalkFinished(w[0]); SceneGridWalkStep(w[0])) {
+    const GridCell& coarse = *SceneGridCell(grid.coarse, w[0]);
+    if (!visible(coarse.empty, coarse.box)) continue;
+    for (SceneGridBeginWalk2(w[1], w[0]); !SceneGridWalkFinished(w[1]); SceneGridWalkStep(w[1])) {
+      const GridCell& middle = *SceneGridCell(grid.middle, w[1]);
+      if (!visible(middle.empty, middle.box)) continue;
+      for (SceneGridBeginWalk2(w[2], w[1]); !SceneGridWalkFinished(w[2]); SceneGridWalkStep(w[2])) {
+        ItemCell& fine = *SceneGridCellExt(grid, w[2]);
+        if (visible(fine.empty, fine.box)) visit(w, fine);
+      }
+    }
   }
 }
 
@@ -131,19 +151,10 @@ std::uint32_t SceneGridRayWalk(SceneGrid& grid, const Camera& view, std::uint32_
   grid.visitScale = grid.visitCounter == 0 ? 1.0f : 1.0f / static_cast<float>(grid.visitCounter);
   grid.visitCounter = 0;
   if (Walkable(grid)) {
-    SceneGridWalk w[3];
-    SetOrder(w, view.direction);
-    for (SceneGridBeginWalk(w[0], grid); !SceneGridWalkFinished(w[0]); SceneGridWalkStep(w[0])) {
-      const GridCell& coarse = *SceneGridCell(grid.coarse, w[0]);
-      if (!RayCellVisible(view, coarse.empty, coarse.box)) continue;
-      for (SceneGridBeginWalk2(w[1], w[0]); !SceneGridWalkFinished(w[1]);
-           SceneGridWalkStep(w[1])) {
-        const GridCell& middle = *SceneGridCell(grid.middle, w[1]);
-        if (!RayCellVisible(view, middle.empty, middle.box)) continue;
-        for (SceneGridBeginWalk2(w[2], w[1]); !SceneGridWalkFinished(w[2]);
-             SceneGridWalkStep(w[2])) {
-          ItemCell& fine = *SceneGridCellExt(grid, w[2]);
-          if (!RayCellVisible(view, fine.empty, fine.box)) continue;
+    WalkVisibleCells(
+        grid, view.direction,
+        [&](std::uint32_t empty, const float* box) { return RayCellVisible(view, empty, box); },
+        [&](const SceneGridWalk(&)[3], ItemCell& fine) {
           if ((flags & kWalkCellDisplay) != 0) {
             CellDisplayColour(static_cast<float>(grid.visitCounter) * grid.visitScale);
             WireCell(fine.box);
@@ -151,9 +162,7 @@ std::uint32_t SceneGridRayWalk(SceneGrid& grid, const Camera& view, std::uint32_
           }
           RayFineCell(view, fine, flags, sum);
           ++cells;
-        }
-      }
-    }
+        });
   }
   if (primitiveCount != nullptr) *primitiveCount = sum;
   return cells;
@@ -162,24 +171,14 @@ std::uint32_t SceneGridRayWalk(SceneGrid& grid, const Camera& view, std::uint32_
 std::uint32_t SceneGridDrawWalk(SceneGrid& grid, const OrthoPass& view, std::uint32_t flags) {
   if (!Walkable(grid)) return 0;
   std::uint32_t cells = 0;
-  SceneGridWalk w[3];
-  SetOrder(w, view.direction);
-  for (SceneGridBeginWalk(w[0], grid); !SceneGridWalkFinished(w[0]); SceneGridWalkStep(w[0])) {
-    const GridCell& coarse = *SceneGridCell(grid.coarse, w[0]);
-    if (!DrawCellVisible(view, coarse.empty, coarse.box)) continue;
-    for (SceneGridBeginWalk2(w[1], w[0]); !SceneGridWalkFinished(w[1]); SceneGridWalkStep(w[1])) {
-      const GridCell& middle = *SceneGridCell(grid.middle, w[1]);
-      if (!DrawCellVisible(view, middle.empty, middle.box)) continue;
-      for (SceneGridBeginWalk2(w[2], w[1]); !SceneGridWalkFinished(w[2]);
-           SceneGridWalkStep(w[2])) {
-        ItemCell& fine = *SceneGridCellExt(grid, w[2]);
-        if (!DrawCellVisible(view, fine.empty, fine.box)) continue;
+  WalkVisibleCells(
+      grid, view.direction,
+      [&](std::uint32_t empty, const float* box) { return DrawCellVisible(view, empty, box); },
+      [&](const SceneGridWalk(&w)[3], ItemCell& fine) {
         if ((flags & kWalkCellDisplay) != 0) DrawWalkCellDisplay(grid, w[0], w[2], fine.box);
         DrawFineCell(view, fine, flags);
         ++cells;
-      }
-    }
-  }
+      });
   return cells;
 }
 

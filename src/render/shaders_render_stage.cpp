@@ -161,21 +161,16 @@ SurfaceGrids Surface(const SkinGridSet& set, std::uint32_t first) {
   return {&set.grids[first], &set.grids[first + 1], &set.grids[first + 2]};
 }
 
+void DrawDepthView(OrthoPass& view, void*) { SceneGridDrawView(&view, kDepthViewWalk); }
+
 // The light maps of every grid set with data from the sun's depth view of the item.
 void LightMaps(SkinSlot& s, const float* box, bool patch, RenderItemContext& context) {
   OrthoPass& view = *context.shadowCamera;
   OrthoCameraAttach(view, context.window);
-  PbufferMakeCurrent(*context.pbuffer);  // nothing happens while it is not valid
   const LodRange& range = patch ? gTerrainTextureLod.range : gObjectTextureLod.range;
   const float scene[6] = {gSceneBox.min[0], gSceneBox.min[1], gSceneBox.min[2],
                           gSceneBox.max[0], gSceneBox.max[1], gSceneBox.max[2]};
-  BeginOrthoPass(view, range, SunDirection, box, scene);
-  glDisable(GL_CULL_FACE);
-  SceneGridDrawView(&view, kDepthViewWalk);
-  DepthReadback(view);
-  glEnable(GL_CULL_FACE);
-  EndOrthoPass(view);
-  PbufferRestoreWindow(*context.pbuffer);
+  SunShadowPass(*context.pbuffer, view, range, SunDirection, box, scene, DrawDepthView, nullptr);
 
   SkinTextureSet& first = s.textureSets[0];
   for (std::uint32_t c = 0; c < 3; ++c) {

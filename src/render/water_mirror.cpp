@@ -6,6 +6,7 @@
 #include "environment/environment_params.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/gl_entry_points.h"
+#include "gfx/texture_combine.h"
 #include "gfx/texture_format.h"
 #include "gfx/viewport_rect.h"
 #include "mapengine/kernel_table.h"
@@ -75,6 +76,14 @@ void RestoreFog(const Camera& m) {
   FogFloorHeight = m.savedFog[3];
   FogParams.zdistance = m.savedFog[4];
   FogParams.zintensity = m.savedFog[5];
+}
+
+// Texture unit `unit` on with a read-back texture of the portal, the texture environment left
+// to the caller.
+void ReadBackUnit(GLenum unit, FloatTexture2D& texture) {
+  glActiveTextureARB(GL_TEXTURE0_ARB + unit);
+  glEnable(GL_TEXTURE_2D);
+  FloatTexture2DBind(texture, kModeKeepEnvironment, 0);
 }
 
 }  // namespace
@@ -319,9 +328,7 @@ void PortalOverlay(Portal& portal) {
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
-  glActiveTextureARB(GL_TEXTURE0_ARB);
-  glEnable(GL_TEXTURE_2D);
-  FloatTexture2DBind(portal.readBack[1], kModeKeepEnvironment, 0);
+  ReadBackUnit(0, portal.readBack[1]);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
   glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, GL_DOT3_RGBA_ARB);
   glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB_ARB, GL_TEXTURE);
@@ -329,31 +336,13 @@ void PortalOverlay(Portal& portal) {
   glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB_ARB, GL_PRIMARY_COLOR_ARB);
   glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_RGB_ARB, GL_SRC_COLOR);
 
-  glActiveTextureARB(GL_TEXTURE1_ARB);
-  glEnable(GL_TEXTURE_2D);
-  FloatTexture2DBind(portal.readBack[1], kModeKeepEnvironment, 0);
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, GL_REPLACE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB_ARB, GL_PREVIOUS_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB_ARB, GL_SRC_COLOR);
-  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA_ARB, GL_MODULATE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA_ARB, GL_PREVIOUS_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA_ARB, GL_ONE_MINUS_SRC_ALPHA);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_ALPHA_ARB, GL_PRIMARY_COLOR_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_ALPHA_ARB, GL_SRC_ALPHA);
+  ReadBackUnit(1, portal.readBack[1]);
+  SetCombine({GL_REPLACE, GL_PREVIOUS_ARB, GL_SRC_COLOR, 0, GL_MODULATE, GL_PREVIOUS_ARB,
+              GL_ONE_MINUS_SRC_ALPHA, GL_PRIMARY_COLOR_ARB});
 
-  glActiveTextureARB(GL_TEXTURE2_ARB);
-  glEnable(GL_TEXTURE_2D);
-  FloatTexture2DBind(portal.readBack[0], kModeKeepEnvironment, 0);
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, GL_REPLACE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB_ARB, GL_TEXTURE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB_ARB, GL_SRC_COLOR);
-  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA_ARB, GL_MODULATE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA_ARB, GL_TEXTURE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA_ARB, GL_SRC_ALPHA);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_ALPHA_ARB, GL_PREVIOUS_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_ALPHA_ARB, GL_SRC_ALPHA);
+  ReadBackUnit(2, portal.readBack[0]);
+  SetCombine({GL_REPLACE, GL_TEXTURE, GL_SRC_COLOR, 0, GL_MODULATE, GL_TEXTURE, GL_SRC_ALPHA,
+              GL_PREVIOUS_ARB});
   glTexEnvf(GL_TEXTURE_ENV, GL_ALPHA_SCALE, 2.0f);
 
   const float u0 = portal.uInset, v0 = portal.vInset;

@@ -8,6 +8,7 @@
 #include "environment/sky_passes.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/gl_entry_points.h"
+#include "gfx/texture_combine.h"
 #include "gfx/texture_format.h"
 #include "mapengine/kernel_table.h"
 #include "platform/gl.h"
@@ -29,28 +30,20 @@ constexpr float kSunWeightFactor = 0.1f;
 // sky dome the pixels whose fog alpha lets the sky through.
 constexpr GLuint kMarkCount = kSkyThroughStencilBit - 1;
 
-// Alpha of unit 0 from its texture, RGB passed on (only alpha is written).
-void TextureAlphaCombine() {
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, GL_REPLACE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB_ARB, GL_PRIMARY_COLOR_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB_ARB, GL_SRC_COLOR);
-  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA_ARB, GL_REPLACE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA_ARB, GL_TEXTURE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA_ARB, GL_SRC_ALPHA);
+// Only destination alpha written, from `texture` on unit 0 (RGB passed on).
+void AlphaFromTexture(FloatTexture2D& texture) {
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+  glActiveTextureARB(GL_TEXTURE0_ARB);
+  glEnable(GL_TEXTURE_2D);
+  FloatTexture2DBind(texture, kModeKeepEnvironment, 0);
+  SetCombine(
+      {GL_REPLACE, GL_PRIMARY_COLOR_ARB, GL_SRC_COLOR, 0, GL_REPLACE, GL_TEXTURE, GL_SRC_ALPHA, 0});
 }
 
 // RGB = texture x primary colour, alpha = primary alpha.
 void ReflectionCombine() {
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, GL_MODULATE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB_ARB, GL_TEXTURE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB_ARB, GL_SRC_COLOR);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB_ARB, GL_PRIMARY_COLOR_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_RGB_ARB, GL_SRC_COLOR);
-  glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA_ARB, GL_REPLACE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA_ARB, GL_PRIMARY_COLOR_ARB);
-  glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA_ARB, GL_SRC_ALPHA);
+  SetCombine({GL_MODULATE, GL_TEXTURE, GL_SRC_COLOR, GL_PRIMARY_COLOR_ARB, GL_REPLACE,
+              GL_PRIMARY_COLOR_ARB, GL_SRC_ALPHA, 0});
 }
 
 // The water rectangle in the world, corners (x0, y0), (x0, y1), (x1, y1), (x1, y0); with
@@ -69,6 +62,16 @@ void WorldQuad(const Portal& q, bool inset) {
   glEnd();
 }
 
+// Colour drawn blended over the marked pixels only, without depth test or depth writes.
+void OverMarkedPixels() {
+  glDisable(GL_DEPTH_TEST);
+  glDepthMask(GL_FALSE);
+  glStencilFunc(GL_LESS, 0, kMarkCount);
+  glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glEnable(GL_BLEND);
+}
+
 // Pass 1: water in front of what is drawn gets its mask in destination alpha and a stencil
 // mark.
 void MarkPass(Portal& q) {
@@ -76,11 +79,7 @@ void MarkPass(Portal& q) {
   glColor4f(0, 0, 0, 0);
   glStencilFunc(GL_ALWAYS, 0, 0);
   glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
-  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
-  glActiveTextureARB(GL_TEXTURE0_ARB);
-  glEnable(GL_TEXTURE_2D);
-  FloatTexture2DBind(q.readBack[1], kModeKeepEnvironment, 0);
-  TextureAlphaCombine();
+  AlphaFromTexture(q.readBack[1]);
   WorldQuad(q, true);
 }
 
@@ -92,11 +91,7 @@ void FogAlphaPass(Portal& q) {
   glStencilFunc(GL_LESS, kSkyThroughStencilBit, kMarkCount);
   glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
   SkyThroughMarked = 1;
-  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
-  glActiveTextureARB(GL_TEXTURE0_ARB);
-  glEnable(GL_TEXTURE_2D);
-  FloatTexture2DBind(FogTexture, kModeKeepEnvironment, 0);
-  TextureAlphaCombine();
+  AlphaFromTexture(FogTexture);
   SetPlanarTexGen(V, FogParams.exp, FogParams.intensity, FogParams.zstart, FogParams.zdistance,
                   FogParams.zintensity, nullptr);
   // Generation gives s and t only; r and q come from unit 0's current coordinate, which the
@@ -186,12 +181,7 @@ void DrawWaterSurface(Portal& q) {
   const float fA = fresnel(YA), fB = fresnel(YB);
 
   // Pass 2: the reflection over the marked pixels.
-  glDisable(GL_DEPTH_TEST);
-  glDepthMask(GL_FALSE);
-  glStencilFunc(GL_LESS, 0, kMarkCount);
-  glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glEnable(GL_BLEND);
+  OverMarkedPixels();
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
   glLoadIdentity();
@@ -268,12 +258,7 @@ void DrawWaterSurfaceSimple(Portal& q) {
   glDisable(GL_FOG);
   MarkPass(q);
   glDisable(GL_TEXTURE_2D);
-  glDisable(GL_DEPTH_TEST);
-  glDepthMask(GL_FALSE);
-  glStencilFunc(GL_LESS, 0, kMarkCount);
-  glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glEnable(GL_BLEND);
+  OverMarkedPixels();
   glBlendFunc(GL_ONE, GL_ONE_MINUS_DST_ALPHA);
   float lit[3];
   for (int i = 0; i < 3; ++i)

@@ -22,9 +22,14 @@ class BlockPoolTest : public testing::Test {
     BlockPoolInitFor<Track>(pool_);
     MemBlockReserve(pool_.block, 16384);
   }
+  // The list from first to last, checking the links back and the last pointer on the way.
   std::vector<BlockPoolNode*> InUse() const {
     std::vector<BlockPoolNode*> v;
-    for (BlockPoolNode* n = pool_.first; n != nullptr; n = n->next) v.push_back(n);
+    for (BlockPoolNode* n = pool_.first; n != nullptr; n = n->next) {
+      EXPECT_EQ(n->previous, v.empty() ? nullptr : v.back());
+      v.push_back(n);
+    }
+    EXPECT_EQ(pool_.last, v.empty() ? nullptr : v.back());
     return v;
   }
   ScopedHeapAreas scoped_;
@@ -53,6 +58,23 @@ TEST_F(BlockPoolTest, TakesLinkLastAndGiveBackUnlinksAnywhere) {
   for (BlockPoolNode* n : {b, d, a, c}) EXPECT_EQ(BlockPoolTake(pool_), n);
   EXPECT_EQ(reinterpret_cast<Track*>(BlockPoolTake(pool_)), reinterpret_cast<Track*>(a) + 4);
   EXPECT_EQ(pool_.count, 5u);
+}
+
+TEST_F(BlockPoolTest, MoveAfterRelinksAnElementInUse) {
+  BlockPoolNode* a = BlockPoolTake(pool_);
+  BlockPoolNode* b = BlockPoolTake(pool_);
+  BlockPoolNode* c = BlockPoolTake(pool_);
+  BlockPoolMoveAfter(pool_, c, nullptr);  // last to the front
+  EXPECT_EQ(InUse(), (std::vector<BlockPoolNode*>{c, a, b}));
+  BlockPoolMoveAfter(pool_, c, b);  // first to the end
+  EXPECT_EQ(InUse(), (std::vector<BlockPoolNode*>{a, b, c}));
+  BlockPoolMoveAfter(pool_, a, b);  // first into the middle
+  EXPECT_EQ(InUse(), (std::vector<BlockPoolNode*>{b, a, c}));
+  BlockPoolMoveAfter(pool_, a, nullptr);  // middle to the front
+  EXPECT_EQ(InUse(), (std::vector<BlockPoolNode*>{a, b, c}));
+  BlockPoolMoveAfter(pool_, a, a->next);  // one step on, after its neighbour
+  EXPECT_EQ(InUse(), (std::vector<BlockPoolNode*>{b, a, c}));
+  EXPECT_EQ(pool_.count, 3u);
 }
 
 TEST_F(BlockPoolTest, ReleaseLeavesThePoolEmptyAndReusable) {

@@ -67,7 +67,7 @@ TEST_F(MeshBuild, CapsFanOverTheirRingAndLeaveOutTrianglesBetweenHiddenPoints) {
         MeshAddCapBottom(b_, 1, 1, 4, ring_, c.force);
       }
       EXPECT_EQ(b_.vertexCount, 6u);  // centre, n points, closing point
-      EXPECT_EQ(b_.attributeCount, 6u);
+      EXPECT_EQ(b_.arrays.array2.count, 6u);
       EXPECT_EQ(b_.triangleCount, c.triangles) << top << " " << c.force;
       EXPECT_EQ(b_.capTriangleB, c.triangles);
       EXPECT_EQ(b_.capTriangleA, top ? 0u : c.triangles);
@@ -108,7 +108,7 @@ TEST_F(MeshBuild, CapsFanOverTheirRingAndLeaveOutTrianglesBetweenHiddenPoints) {
 TEST_F(MeshBuild, TwoUncappedRingsZipByParameter) {
   Build(kPathSetClosed, {{Square(-1, -1, 1, 1), 0}, {Circle(0, 0, 1, 8), 1}});
   EXPECT_EQ(b_.vertexCount, 14u);
-  EXPECT_EQ(b_.attributeCount, 14u);
+  EXPECT_EQ(b_.arrays.array2.count, 14u);
   EXPECT_EQ(b_.triangleCount, 12u);
   EXPECT_EQ(b_.capVertexB, 0u);
   EXPECT_EQ(b_.capTriangleB, 0u);
@@ -117,9 +117,13 @@ TEST_F(MeshBuild, TwoUncappedRingsZipByParameter) {
   EXPECT_EQ(t[1], (Tri{0, 6, 1}));
   EXPECT_EQ(b_.texCoords[4 * 13], 1.0f);      // the closing vertex of the second ring
   EXPECT_EQ(b_.texCoords[4 * 13 + 1], 1.0f);  // its profile position
-  const auto* ranges = VmArrayData<std::uint32_t>(b_.triangleRanges);
+  const auto* ranges = MeshWorkData<std::uint32_t>(b_.arrays.array4);
   EXPECT_EQ(ranges[2 * 11], *std::min_element(t[11].begin(), t[11].end()));
   EXPECT_EQ(ranges[1], *std::max_element(t[0].begin(), t[0].end()));
+  MeshBuilderRelease(b_);  // the work arrays' blocks go back, the view and the counts empty
+  EXPECT_TRUE(b_.arrays.array1.block.base == nullptr && b_.arrays.array4.block.base == nullptr);
+  EXPECT_TRUE(b_.positions == nullptr && b_.indices == nullptr);
+  EXPECT_EQ(b_.vertexCount + b_.triangleCount + b_.arrays.array2.count, 0u);
 }
 
 // Midpoints half a packed step apart tie (the previous ring goes first); a whole step does not.
@@ -174,7 +178,7 @@ TEST_F(MeshBuild, ASetWithoutSectionsLeavesAnEmptyMesh) {
   Build(kPathSetClosed, test::Prism(Square(0, 0, 1, 1), 3));
   PathSetFree(set_);
   PathSetBuildMesh(set_, range_, b_);
-  EXPECT_EQ(b_.vertexCount + b_.attributeCount + b_.triangleCount + b_.capVertexB, 0u);
+  EXPECT_EQ(b_.vertexCount + b_.arrays.array2.count + b_.triangleCount + b_.capVertexB, 0u);
 }
 
 // Three polylines of 6 points (columns 1 to 4 in the mesh) at heights 0, 1, 2; the last ring
@@ -241,7 +245,7 @@ TEST_F(MeshBuild, RandomSetsGiveConsistentMeshes) {
     for (std::uint32_t r = 0; r < set_.count; ++r) {
       ASSERT_FALSE(std::isnan(ProfileV(set_.paths[r]) + ProfileVCapped(set_.paths[r])));
     }
-    ASSERT_EQ(b_.attributeCount, b_.vertexCount) << trial;
+    ASSERT_EQ(b_.arrays.array2.count, b_.vertexCount) << trial;
     ASSERT_LE(b_.capVertexA, b_.capVertexB);
     ASSERT_LE(b_.capTriangleA, b_.capTriangleB);
     ASSERT_LE(b_.capTriangleB, b_.triangleCount);
@@ -256,7 +260,7 @@ TEST_F(MeshBuild, RandomSetsGiveConsistentMeshes) {
       for (int a = 0; a < 4; ++a) ASSERT_FALSE(std::isnan(b_.texCoords[4 * v + a])) << trial;
     }
     for (int a = 0; a < 3; ++a) ASSERT_TRUE(b_.boxMin[a] == least[a] && b_.boxMax[a] == most[a]);
-    const auto* ranges = VmArrayData<std::uint32_t>(b_.triangleRanges);
+    const auto* ranges = MeshWorkData<std::uint32_t>(b_.arrays.array4);
     std::uint32_t hi = 0;
     for (std::uint32_t k = 0; k < b_.triangleCount; ++k) {
       std::uint32_t lo = b_.vertexCount - 1;

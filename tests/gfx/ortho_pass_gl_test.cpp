@@ -1,5 +1,6 @@
 // The sun-shadow pass: framing along the sun, the image size, the pbuffer switch, the depth
-// read-back of a known scene and the shade it leaves; an unavailable pbuffer skips the pass.
+// read-back of a known scene and the shade it leaves, in the pbuffer or, without it, in the
+// window.
 #include "gfx/ortho_pass.h"
 
 #include <gtest/gtest.h>
@@ -36,8 +37,6 @@ std::vector<float> Apply(const float* m, const float* p) {
 LodRange FixedLevel(const LodBoxList& empty, std::uint32_t level) {
   return LodRange{&empty, 1, level, level, 1};
 }
-
-void NoDraw(OrthoPass&, void* calls) { ++*static_cast<int*>(calls); }
 
 TEST_F(GfxGlTest, SunShadowPassFramesTheItem) {
   const LodBoxList empty{};
@@ -168,16 +167,31 @@ TEST_F(GfxGlTest, SunShadowPassShadesWhatLiesBehindTheRoof) {
   ASSERT_EQ(PbufferCreate(pbuffer, nullptr, 64, 64), 1u);
   OrthoPass pass;
   ASSERT_EQ(SunShadowPass(pbuffer, pass, range, sun, item, scene, FloorAndRoof, nullptr), 1u);
-  ASSERT_EQ(pass.depthWidth, 64u);
-  ASSERT_EQ(pass.depthHeight, 64u);
+  // Without its buffer the pass draws in the window's back buffer, to the same image.
+  std::ostringstream log;
+  SessionLogSetStream(&log);
+  Pbuffer missing;
+  EXPECT_EQ(PbufferCreate(missing, nullptr, 0, 64), 0u);
+  SessionLogClose();
+  EXPECT_EQ(log.str(),
+            "Off-screen buffer 0 x 64 not available (size out of range): the read-back passes "
+            "draw in the window\n");
+  OrthoPass inWindow;
+  EXPECT_EQ(SunShadowPass(missing, inWindow, range, sun, item, scene, FloorAndRoof, nullptr), 0u);
   // Orthographic depths are linear in the distance from the eye, 1 to depth.
   const float eye = 5 + kRoot3, far = 4 + 2 * kRoot3;
   const auto windowDepth = [&](float z) { return (eye - z - 1) / (far - 1); };
-  for (int row : {0, 31, 63}) {
-    EXPECT_NEAR(pass.depthImage.data[row * 64 + 5], windowDepth(1.5f), kFrame);   // x = -0.83
-    EXPECT_NEAR(pass.depthImage.data[row * 64 + 20], windowDepth(1.5f), kFrame);  // x = -0.36
-    EXPECT_NEAR(pass.depthImage.data[row * 64 + 26], windowDepth(0), kFrame);     // x = -0.17
-    EXPECT_NEAR(pass.depthImage.data[row * 64 + 63], windowDepth(0), kFrame);
+  for (const OrthoPass* p : {&pass, &inWindow}) {
+    ASSERT_EQ(p->depthWidth, 64u);
+    ASSERT_EQ(p->depthHeight, 64u);
+    ASSERT_EQ(p->depthValid, 1u);
+    for (int row : {0, 31, 63}) {
+      const float* d = p->depthImage.data + row * 64;
+      EXPECT_NEAR(d[5], windowDepth(1.5f), kFrame);   // x = -0.83
+      EXPECT_NEAR(d[20], windowDepth(1.5f), kFrame);  // x = -0.36
+      EXPECT_NEAR(d[26], windowDepth(0), kFrame);     // x = -0.17
+      EXPECT_NEAR(d[63], windowDepth(0), kFrame);
+    }
   }
 
   // The floor's 5 x 5 vertices at a height z: the bias 0.001 of the window depth (0.00646 in
@@ -210,23 +224,13 @@ TEST_F(GfxGlTest, SunShadowPassShadesWhatLiesBehindTheRoof) {
     Map wrong{{}, values.data(), 2, 1};  // not one value per cell
     EXPECT_EQ(ProcessDepthReadback(pass, x, y, z, wrong), 0u);
   }
-
-  // Without its buffer the next pass draws nothing, and the last image is not used again.
-  std::ostringstream log;
-  SessionLogSetStream(&log);
-  Pbuffer missing;
-  EXPECT_EQ(PbufferCreate(missing, nullptr, 0, 64), 0u);
-  SessionLogClose();
-  EXPECT_EQ(log.str(),
-            "Off-screen buffer 0 x 64 not available (size out of range): sun shadows are left "
-            "out\n");
-  int draws = 0;
-  EXPECT_EQ(SunShadowPass(missing, pass, range, sun, item, scene, NoDraw, &draws), 0u);
-  EXPECT_EQ(draws, 0);
+  // A pass that read nothing back leaves the shade map alone.
   std::vector<float> values(16, 0.8f);
   Map shade{{}, values.data(), 2, 2};
-  EXPECT_EQ(ProcessDepthReadback(pass, x, x, x, shade), 0u);
+  OrthoPass fresh;
+  EXPECT_EQ(ProcessDepthReadback(fresh, x, x, x, shade), 0u);
   EXPECT_EQ(values, std::vector<float>(16, 0.8f));
+
   PbufferDestroy(pbuffer);
   ResetPassState();
 }

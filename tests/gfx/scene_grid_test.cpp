@@ -40,7 +40,8 @@ Box BoxOf(const float* box) { return Box(box, box + 6); }
 Items CellRun(const ItemCell& cell) {
   Items items;
   const ItemNode* node = cell.first;
-  for (std::uint32_t i = 0; i < cell.itemCount; ++i, node = node->next) items.push_back(node->item);
+  for (std::uint32_t i = 0; i < cell.itemCount; ++i, node = ItemNodeNext(node))
+    items.push_back(node->item);
   return items;
 }
 
@@ -187,14 +188,14 @@ TEST(SceneGrid, ACellRunsItsFirstItemThenTheOthersNewestFirst) {
   EXPECT_EQ(BoxOf(grid.coarse.cells[c.cellIndex[0]].box), all);
   // The whole list: the newest cell's run first, linked both ways.
   Items list;
-  const ItemNode* previous = nullptr;
-  for (const ItemNode* node = grid.listHead; node != nullptr; previous = node, node = node->next) {
-    EXPECT_EQ(node->previous, previous);
-    list.push_back(node->item);
+  const BlockPoolNode* previous = nullptr;
+  for (const BlockPoolNode* n = grid.nodePool.first; n != nullptr; previous = n, n = n->next) {
+    EXPECT_EQ(n->previous, previous);
+    list.push_back(reinterpret_cast<const ItemNode*>(n)->item);
   }
   EXPECT_EQ(list, (Items{&other, &a, &c, &b}));
-  EXPECT_EQ(grid.listTail, previous);
-  EXPECT_EQ(grid.nodeCount, 4u);
+  EXPECT_EQ(grid.nodePool.last, previous);
+  EXPECT_EQ(grid.nodePool.count, 4u);
 
   c.box[1] = 3.75f;  // x max: a box that grows later widens the item's three cells
   c.box[4] = 1.25f;  // z min
@@ -216,12 +217,12 @@ TEST(SceneGrid, SessionResetEmptiesWhatTheLastSessionRegistered) {
     // The first item after a reset replaces the box the cell had before.
     EXPECT_EQ(BoxOf(grid.fine.cells[0].box), (Box{0.1f, 0.1f, 0.1f, top, top, top}));
     EXPECT_EQ(BoxOf(grid.coarse.cells[0].box), (Box{0.1f, 0.1f, 0.1f, top, top, top}));
-    EXPECT_EQ(grid.nodeCount + grid.registrations.count, 6u) << session;
+    EXPECT_EQ(grid.nodePool.count + grid.registrations.count, 6u) << session;
     grid.visitCounter = 40;
     SceneGridSessionReset(grid);
     EXPECT_EQ(grid.visitCounter, 1u);
-    EXPECT_EQ(grid.registrations.count + grid.nodeCount, 0u);
-    EXPECT_EQ(grid.listHead, nullptr);
+    EXPECT_EQ(grid.registrations.count + grid.nodePool.count, 0u);
+    EXPECT_EQ(grid.nodePool.first, nullptr);
     for (const SceneGridItem& item : items) {
       EXPECT_EQ(grid.coarse.cells[item.cellIndex[0]].empty +
                     grid.middle.cells[item.cellIndex[1]].empty +
@@ -247,6 +248,10 @@ TEST(SceneGrid, RegistrationsPastTheCapacityAreRefusedForTheSession) {
   EXPECT_EQ(grid.fine.cells[Fine(5, 5, 5)].empty, 1u);
   SceneGridSessionReset(grid);
   EXPECT_EQ(Register(grid, item, {5, 5, 5, 6, 6, 6}), 1u);
+  // The next session takes the nodes given back: a full session again fits the node pool.
+  for (std::uint32_t k = 1; k < kSceneGridEntryCapacity; ++k)
+    ASSERT_EQ(Register(grid, items[k], {1, 1, 1, 2, 2, 2}), 1u);
+  EXPECT_EQ(grid.nodePool.count, kSceneGridEntryCapacity);
 }
 
 TEST(SceneGridDeath, ALevelLargerThanTheLargestBlockIsFatal) {

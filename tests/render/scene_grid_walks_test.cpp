@@ -233,7 +233,7 @@ TEST_F(SceneGridWalksTest, RayWalkMatchesTheBruteForceReference) {
       const std::vector<FineRef> cells = VisibleFine(visible);
       for (const FineRef& f : cells) {
         ItemNode* node = f.cell->first;
-        for (std::uint32_t n = 0; n < f.cell->itemCount; ++n, node = node->next) {
+        for (std::uint32_t n = 0; n < f.cell->itemCount; ++n, node = ItemNodeNext(node)) {
           auto* o = reinterpret_cast<SceneObject*>(reinterpret_cast<char*>(node->item) -
                                                    offsetof(SceneObject, grid));
           const float* b = o->grid.box;
@@ -305,7 +305,7 @@ TEST_F(SceneGridWalksTest, DrawWalkMatchesTheBruteForceReference) {
       const std::vector<FineRef> cells = VisibleFine(visible);
       for (const FineRef& f : cells) {
         ItemNode* node = f.cell->first;
-        for (std::uint32_t n = 0; n < f.cell->itemCount; ++n, node = node->next) {
+        for (std::uint32_t n = 0; n < f.cell->itemCount; ++n, node = ItemNodeNext(node)) {
           auto* o = reinterpret_cast<SceneObject*>(reinterpret_cast<char*>(node->item) -
                                                    offsetof(SceneObject, grid));
           const float* b = o->grid.box;
