@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/main_plane.h"
 #include "compile_driver.h"
 #include "environment/environment_params.h"
 #include "environment/lens_flare.h"
@@ -119,12 +120,7 @@ class SampleWorldViews : public test::RenderSessionTest,
     gWorld.transitionTarget = target;
     gWorld.transitionStep = 0.0f;
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glDepthMask(GL_TRUE);
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_FRONT);
-    glFrontFace(GL_CCW);
+    SetSceneDepthAndCulling();
     CameraStepWrapper(gWorld);
     SetLoadingViewport();
     Camera& c = gWorld.currentCamera;
