@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "generation_test_support.h"
 #include "gfx/texture_memory.h"
 
@@ -15,9 +17,8 @@ TEST_F(Portals, APortalHasItsRectangleValuesTextureOnTheGraphicsSideAndWaterBox)
   AddPortal(rect, 0.5f, 0.25f, 0.75f, 0.1f, 0.2f, 0.3f);
   ASSERT_EQ(gPortalCount, 1u);
   const Portal& p = gPortals[0];
-  EXPECT_EQ(p.corner0[0] + p.corner0[1] + p.corner1[0] + p.corner1[1], -10 - 20 + 30 + 40.0f);
-  EXPECT_EQ(p.corner0[2], 3.5f);
-  EXPECT_EQ(p.corner1[2], 3.5f);
+  EXPECT_EQ(std::vector<float>(p.corner0, p.corner0 + 3), (std::vector<float>{-10, -20, 3.5f}));
+  EXPECT_EQ(std::vector<float>(p.corner1, p.corner1 + 3), (std::vector<float>{30, 40, 3.5f}));
   EXPECT_EQ(p.bumpScale, 0.5f);
   EXPECT_EQ(p.colour[2], 0.3f);
   EXPECT_EQ(p.colour[3], 0.0f);
@@ -40,8 +41,8 @@ TEST_F(Portals, APortalHasItsRectangleValuesTextureOnTheGraphicsSideAndWaterBox)
   const GeometryBatchBuffer& b = gGeometryBatchBuffer;
   ASSERT_EQ(b.waterBoxCount, 1);
   const WaterBox& box = b.waterBoxes[0];
-  EXPECT_EQ(box.x0 + box.y0 + box.x1 + box.y1, -10 - 20 + 30 + 40.0f);
-  EXPECT_EQ(box.level, 3.5f);
+  EXPECT_EQ((std::vector<float>{box.x0, box.y0, box.x1, box.y1, box.level}),
+            (std::vector<float>{-10, -20, 30, 40, 3.5f}));
 }
 
 // A second world's portal in the same record counts its texture once.
