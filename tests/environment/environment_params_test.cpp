@@ -186,6 +186,15 @@ TEST(EnvironmentParameters, SettersWriteTheirBlock) {
   SetCloudHigh(1, 2, 100, 1, 2, 0.3f, 0.4f, nullptr);
   ExpectVector(CloudHighParams.colorLight, {1.0f, 0.9f, 0.75f}, 0);
   SetCloudLow(4, 3, 500, 3, 4, 0.6f, 0.7f, 0.8f, nullptr, nullptr);
+  // Each value lands in its own field.
+  const CloudHighParameters& h = CloudHighParams;
+  const CloudLowParameters& l = CloudLowParams;
+  EXPECT_EQ((std::vector<float>{float(h.cloudClass), float(h.aspect), h.altitude, h.velocity[0],
+                                h.velocity[1], h.coverage, h.opacity}),
+            (std::vector<float>{1, 2, 100, 1, 2, 0.3f, 0.4f}));
+  EXPECT_EQ((std::vector<float>{float(l.cloudClass), float(l.aspect), l.altitude, l.velocity[0],
+                                l.velocity[1], l.coverage, l.opacity, l.granularity}),
+            (std::vector<float>{4, 3, 500, 3, 4, 0.6f, 0.7f, 0.8f}));
   ExpectVector(CloudLowParams.colorLight, {1.0f, 0.9f, 0.75f}, 0);
   ExpectVector(CloudLowParams.colorDark, {0.5f, 0.45f, 0.58f}, 0);
   CloudHighParams.colorLight[2] = CloudLowParams.colorLight[2] = CloudLowParams.colorDark[2] = 0;
