@@ -1,5 +1,5 @@
 // The SSE member of NoiseAt: the three coordinates in one register, the four corners of a
-// slice of the lattice cell (read through NoiseCorners3D) in another, so each slice is one
+// slice of the lattice cell (at the lattice's own cell index) in another, so each slice is one
 // multiply-add chain and the blend of both slices runs side by side.
 #include <emmintrin.h>
 
@@ -13,13 +13,20 @@ namespace veskor {
 
 namespace {
 
+// The corners of the cell at `base` of one gradient plane, in NoiseCellCorners' order: two
+// pairs of neighbours, one row apart, each read in one load.
+inline __m128 Corners(const float* plane, std::uint32_t base) {
+  const __m128 low = _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(plane + base));
+  return _mm_loadh_pi(low, reinterpret_cast<const __m64*>(plane + base + kNoiseLatticeRow));
+}
+
 // The four corner terms of slice cell (i, j): gradient . offset, summed x, y, z in that order.
 inline __m128 Slice(std::uint32_t i, std::uint32_t j, __m128 ox, __m128 oy, __m128 oz) {
-  float x[4], y[4], z[4];
-  NoiseCorners3D(static_cast<std::int32_t>(i), static_cast<std::int32_t>(j), x, y, z);
-  const __m128 gx = _mm_setr_ps(x[0], x[1], x[2], x[3]);
-  const __m128 gy = _mm_setr_ps(y[0], y[1], y[2], y[3]);
-  const __m128 gz = _mm_setr_ps(z[0], z[1], z[2], z[3]);
+  const std::uint32_t base =
+      NoiseCellBase(static_cast<std::int32_t>(i), static_cast<std::int32_t>(j));
+  const __m128 gx = Corners(gNoiseLattice3DX.data, base);
+  const __m128 gy = Corners(gNoiseLattice3DY.data, base);
+  const __m128 gz = Corners(gNoiseLattice3DZ.data, base);
   return _mm_add_ps(_mm_add_ps(_mm_mul_ps(gx, ox), _mm_mul_ps(gy, oy)), _mm_mul_ps(gz, oz));
 }
 
