@@ -1,14 +1,12 @@
 #include "app/camera_bookmarks.h"
 
-#include <cerrno>
 #include <charconv>
-#include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "app/error_boxes.h"
 #include "foundation/search_dirs.h"
 #include "language/world.h"
+#include "platform/file_replace.h"
 
 namespace veskor {
 
@@ -58,29 +56,14 @@ std::string BookmarkText() {
   return text;
 }
 
-// False with errno set when the file cannot be written whole.
-bool WriteWhole(const std::string& path, const std::string& text) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() &&
-                       std::fflush(file) == 0;
-  const int failure = errno;
-  const bool closed = std::fclose(file) == 0;
-  if (!written) errno = failure;
-  return written && closed;
-}
-
 }  // namespace
 
 std::uint32_t WriteCameraBookmarks() {
   if (gWorld.snapshotCount == 0) return 1;
   const std::string path = std::string(BinaryDir) + kBookmarkFileName;
-  const std::string temporary = path + ".tmp";
-  if (WriteWhole(temporary, BookmarkText()) && std::rename(temporary.c_str(), path.c_str()) == 0)
-    return 1;
-  const std::string message =
-      "Bookmarks not saved !\n\nCannot write " + path + " :\n" + std::strerror(errno);
-  std::remove(temporary.c_str());
+  std::string reason;
+  if (ReplaceFileWhole(path, BookmarkText(), &reason)) return 1;
+  const std::string message = "Bookmarks not saved !\n\nCannot write " + path + " :\n" + reason;
   ReportWarning(kPlaceShutdown, message.c_str());
   return 0;
 }

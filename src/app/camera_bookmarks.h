@@ -9,7 +9,7 @@ namespace veskor {
 inline constexpr const char* kBookmarkFileName = "bookmark.wld";
 
 // Without bookmarks does nothing (an existing file stays) and returns 1. Otherwise writes the
-// file whole through a temporary file ("bookmark.wld.tmp") renamed over the old one; returns 1
+// file whole through a fresh temporary beside it renamed over the old one (ReplaceFileWhole); returns 1
 // when it was written. A file that cannot be written leaves the old one as it was and no
 // temporary, is told of in a Warning box naming the file and the system's reason (it is
 // written as the program quits), and returns 0.

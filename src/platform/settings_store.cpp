@@ -1,16 +1,11 @@
 #include "platform/settings_store.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
+
+#include "platform/file_replace.h"
 
 namespace veskor {
 
@@ -134,68 +129,6 @@ bool ReadWholeFile(const std::string& path, std::string* text) {
   return !error && text->size() <= kSettingsFileMax;
 }
 
-bool WriteAll(int fd, std::string_view s) {
-  while (!s.empty()) {
-    const ssize_t n = ::write(fd, s.data(), s.size());
-    if (n < 0) return false;
-    if (n == 0) {
-      errno = EIO;
-      return false;
-    }
-    s.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
-// Temporaries that a write killed before its rename left beside the store ("<name>.XXXXXX",
-// mkstemp's letters and digits): those unchanged for a minute go, so that a temporary another
-// process is writing right now stays.
-void RemoveStaleTemporaries(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-  const std::string prefix = path.substr(slash == std::string::npos ? 0 : slash + 1) + ".";
-  DIR* d = ::opendir(dir.c_str());
-  if (d == nullptr) return;
-  const time_t before = std::time(nullptr) - 60;
-  while (const dirent* e = ::readdir(d)) {
-    const std::string_view name = e->d_name;
-    if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix) continue;
-    bool pattern = true;
-    for (char c : name.substr(prefix.size()))
-      pattern = pattern && std::isalnum(static_cast<unsigned char>(c));
-    struct stat st {};
-    const std::string file = dir + std::string(name);
-    if (pattern && ::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_mtime < before)
-      ::unlink(file.c_str());
-  }
-  ::closedir(d);
-}
-
-// Replaces the file at `path` by `text`: a temporary beside it, flushed, then renamed over it.
-bool ReplaceFile(const std::string& path, std::string_view text) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return FailedWithErrno();
-  std::string temp = path + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return FailedWithErrno();
-  bool ok = WriteAll(fd, text) && ::fchmod(fd, st.st_mode & 07777) == 0 && ::fsync(fd) == 0;
-  int failure = ok ? 0 : errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    failure = errno;
-  }
-  if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
-    ok = false;
-    failure = errno;
-  }
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return Failed(std::strerror(failure));
-  }
-  RemoveStaleTemporaries(path);
-  return true;
-}
-
 }  // namespace
 
 std::string SettingsStorePath() {
@@ -310,7 +243,8 @@ bool SettingsWriteString(SettingsRoot root, std::string_view key, std::string_vi
       return Failed("it has no key [" + section + "]");
     return Failed("the value \"" + std::string(name) + "\" cannot be stored");
   }
-  if (!ReplaceFile(path, store.Text())) return false;
+  std::string reason;
+  if (!ReplaceFileWhole(path, store.Text(), &reason)) return Failed(std::move(reason));
   gWriteFailure.clear();
   return true;
 }

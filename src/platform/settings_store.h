@@ -42,9 +42,8 @@ enum class SettingsLookup { kFound, kNoKey, kNoValue };
 SettingsLookup SettingsReadString(SettingsRoot root, std::string_view key, std::string_view name,
                                   std::string* value);
 // Replaces or adds the string value. False when the key is missing, the value holds a line
-// break or a zero byte, or the file cannot be replaced. A write that succeeds also removes the
-// temporaries that writes killed before their rename left beside the file (unchanged for a
-// minute).
+// break or a zero byte, or the file cannot be replaced (ReplaceFileWhole, which also sweeps the
+// temporaries of killed writes, and only those).
 bool SettingsWriteString(SettingsRoot root, std::string_view key, std::string_view name,
                          std::string_view value);
 // Why the last SettingsWriteString failed: the system's reason ("Permission denied") or what

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <locale.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "app/camera_bookmarks.h"
@@ -34,6 +36,14 @@ class CameraBookmarksTest : public testing::Test {
     c.focalAngle = focal;
   }
   std::string File() const { return test::ReadFileText(dir_.Path("bookmark.wld")); }
+  std::string Entries() const {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir_.path()))
+      names.insert(e.path().string().substr(dir_.path().size()));
+    std::string all;
+    for (const std::string& name : names) all += name + " ";
+    return all;
+  }
   test::TempDir dir_{"veskor_bookmarks"};
 };
 
@@ -59,7 +69,7 @@ TEST_F(CameraBookmarksTest, EveryBookmarkIsACameraBlockWithTwoDecimals) {
                         "Camera CameraBookMark2\n{\n  position ( [0.00 0.00 1000000.00] )\n" +
                         kDirection + "  rollAngle ( -57.30 )\n  focalAngle ( 1.00 )\n}\n\n")
       << (comma ? "decimal comma" : "C locale only");
-  EXPECT_FALSE(std::filesystem::exists(dir_.Path("bookmark.wld.tmp")));
+  EXPECT_EQ(Entries(), "bookmark.wld ");  // no temporary left
 }
 
 TEST_F(CameraBookmarksTest, AFileIsWrittenOnlyWhenItCanBeWholly) {
@@ -67,17 +77,31 @@ TEST_F(CameraBookmarksTest, AFileIsWrittenOnlyWhenItCanBeWholly) {
   EXPECT_EQ(WriteCameraBookmarks(), 1u);  // no bookmark: the old file stays
   EXPECT_EQ(File(), "old");
   Add(1, 2, 3, 0, 45);
-  std::filesystem::create_directory(dir_.Path("bookmark.wld.tmp"));  // cannot be opened
+  // A folder of the user's where the file goes: it and what it holds stay, the reason is the
+  // rename's, and no temporary is left.
+  std::filesystem::remove(dir_.Path("bookmark.wld"));
+  std::filesystem::create_directory(dir_.Path("bookmark.wld"));
+  dir_.Write("bookmark.wld/keep", "mine");
   {
     test::MessageCapture capture;
     EXPECT_EQ(WriteCameraBookmarks(), 0u);
     EXPECT_EQ(capture.Text(), "Warning : Shutdown [exclamation] Bookmarks not saved !\n\nCannot "
                               "write " + dir_.Path("bookmark.wld") + " :\nIs a directory\n");
   }
-  EXPECT_EQ(File(), "old");
-  std::filesystem::remove(dir_.Path("bookmark.wld.tmp"));
+  EXPECT_EQ(Entries(), "bookmark.wld bookmark.wld/keep ");
+  // Files of the user's beside it, whatever their names, are never written nor followed.
+  std::filesystem::remove_all(dir_.Path("bookmark.wld"));
+  dir_.Write("mine", "mine");
+  std::filesystem::create_symlink(dir_.Path("mine"), dir_.Path("bookmark.wld.tmp"));
+  const mode_t mask = umask(027);
   EXPECT_EQ(WriteCameraBookmarks(), 1u);
+  umask(mask);
   EXPECT_EQ(File().substr(0, 23), "Camera CameraBookMark0\n");
+  EXPECT_EQ(test::ReadFileText(dir_.Path("mine")), "mine");
+  EXPECT_EQ(Entries(), "bookmark.wld bookmark.wld.tmp mine ");
+  struct stat st {};
+  stat(dir_.Path("bookmark.wld").c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);  // a new file: 0666 less the umask
 }
 
 TEST_F(CameraBookmarksTest, TheFileIsAWorldThatGivesBackTheSameCameras) {

@@ -310,8 +310,7 @@ TEST_F(MainInterfaceTest, TheMainMenusChoicesCompileOrQuitThenSaveTheDetail) {
   for (const auto& c : cases) {
     store_.Write();
     std::filesystem::remove(bookmarks);
-    std::filesystem::remove(bookmarks + ".tmp");
-    if (c.blocked) std::filesystem::create_directory(bookmarks + ".tmp");
+    if (c.blocked) std::filesystem::create_directory(bookmarks);
     CompileRequest = QuitRequest = 0;
     TextureNamePool.initialised = 1;
     OpenMainMenu();

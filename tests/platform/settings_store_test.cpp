@@ -141,22 +141,25 @@ TEST_F(SettingsStoreFile, EachReadTakesTheFileAsItIsAndEachWriteReplacesIt) {
   EXPECT_EQ(SettingsReadString(SettingsRoot::kCurrentUser, kKey, "XSize", &value),
             SettingsLookup::kFound);
   EXPECT_EQ(value, "640");
-  // Temporaries of writes killed before their rename: a minute old, they go with the next
-  // write; a younger one may be another writer's and stays, as does any other name.
-  const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::seconds(61);
-  for (const char* name : {"registry.a1B2c3", "registry.z9Y8x7", "registry.bak001x"})
-    std::filesystem::last_write_time(dir_.Write(name, "stale"), old);
-  dir_.Write("registry.Q5r6S7", "another writer's");
+  // Temporaries of writes killed before their rename: of the program's own form and a minute
+  // old, they go with the next write; a younger one may be another writer's and stays, as does
+  // every file of another name, however old.
+  const auto now = std::filesystem::file_time_type::clock::now();
+  const char* names[] = {"registry.backup", "registry.Ab12Cd", "registry.old",
+                         ".registry.veskor-tmp-Q5r6S7", ".registry.veskor-tmp-a1B2c",
+                         ".registry.veskor-tmp-z9Y8x7"};
+  for (const char* name : names)
+    std::filesystem::last_write_time(dir_.Write(name, "kept"), now - std::chrono::hours(2));
+  std::filesystem::last_write_time(dir_.Path(names[5]), now - std::chrono::seconds(50));
   EXPECT_TRUE(SettingsWriteString(SettingsRoot::kCurrentUser, kKey, "XSize", "800"));
   EXPECT_EQ(SettingsWriteFailure(), "");
   EXPECT_EQ(test::ReadFileText(path), std::string("[") + kKey + "]\n\"XSize\"=\"800\"\n");
   std::string left;
-  for (const char* name :
-       {"registry.a1B2c3", "registry.z9Y8x7", "registry.bak001x", "registry.Q5r6S7"})
+  for (const char* name : names) {
     left += std::filesystem::exists(dir_.Path(name)) ? "1" : "0";
-  EXPECT_EQ(left, "0011");
-  std::filesystem::remove(dir_.Path("registry.Q5r6S7"));
-  std::filesystem::remove(dir_.Path("registry.bak001x"));
+    std::filesystem::remove(dir_.Path(name));
+  }
+  EXPECT_EQ(left, "111011");
   struct stat st {};
   stat(path.c_str(), &st);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
