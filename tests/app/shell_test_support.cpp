@@ -76,7 +76,8 @@ WindowHalfDouble gWindowHalf;
 
 TestStore::TestStore(const TempDir& dir) : dir_(dir), path_(dir.Path("registry")) {
   const char* saved = getenv("VESKOR_REGISTRY");
-  savedPath_ = saved != nullptr ? saved : "";
+  wasSet_ = saved != nullptr;
+  savedPath_ = wasSet_ ? saved : "";
   setenv("VESKOR_REGISTRY", path_.c_str(), 1);
   const std::string d = dir.path();
   const std::string root = kRegRootKey, paths = kRegPathsKey, settings = kRegSettingsKey,
@@ -112,7 +113,9 @@ TestStore::TestStore(const TempDir& dir) : dir_(dir), path_(dir.Path("registry")
             {lod, "IsLangCtrlLOD", "FALSE"}};
 }
 
-TestStore::~TestStore() { setenv("VESKOR_REGISTRY", savedPath_.c_str(), 1); }
+TestStore::~TestStore() {
+  wasSet_ ? setenv("VESKOR_REGISTRY", savedPath_.c_str(), 1) : unsetenv("VESKOR_REGISTRY");
+}
 
 void TestStore::Set(const std::string& name, const std::string& value) {
   for (StoreValue& v : values) {

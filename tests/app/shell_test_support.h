@@ -45,6 +45,7 @@ class TestStore {
   const TempDir& dir_;
   std::string path_;
   std::string savedPath_;
+  bool wasSet_ = false;
 };
 
 // The window half of start-up, stood in: it reports the board and driver strings chosen here

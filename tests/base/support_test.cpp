@@ -1,13 +1,18 @@
-// The shared test support keeps its promises: temporary directories under $TMPDIR that go
-// with their object, and message capture that puts stderr recording back.
+// The shared test support keeps its promises: a scratch folder of each test process's own for
+// its home, settings and temporaries; temporary directories under $TMPDIR that go with their
+// object; and message capture that puts stderr recording back.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <utility>
 #include <string>
 
 #include "platform/message_box.h"
+#include "platform/settings_store.h"
 #include "support/message_capture.h"
 #include "support/temp_dir.h"
 
@@ -33,6 +38,27 @@ TEST(TempDir, MadeUnderTmpdirAndRemovedWithItsFiles) {
   }
   saved != nullptr ? setenv("TMPDIR", keep.c_str(), 1) : unsetenv("TMPDIR");
   EXPECT_FALSE(fs::exists(path));
+}
+
+TEST(TestMain, EveryTestProcessWorksInAScratchFolderOfItsOwn) {
+  const char* scratch = getenv("VESKOR_TEST_SCRATCH");
+  ASSERT_NE(scratch, nullptr);
+  EXPECT_TRUE(fs::is_directory(scratch));
+  EXPECT_EQ(fs::path(scratch).filename().string().substr(0, 12), "veskor-test_");
+  const std::string s = scratch;
+  for (const auto& [variable, path] :
+       {std::pair{"HOME", s + "/home"}, std::pair{"XDG_CONFIG_HOME", s + "/config"},
+        std::pair{"XDG_DATA_HOME", s + "/data"}, std::pair{"TMPDIR", s + "/tmp"},
+        std::pair{"VESKOR_REGISTRY", s + "/config/veskor/registry"}})
+    EXPECT_EQ(std::string(getenv(variable)), path) << variable;
+  EXPECT_EQ(SettingsStorePath(), s + "/config/veskor/registry");
+  // A death test's child keeps the parent's folder, so what it leaves goes with the parent's.
+  EXPECT_EXIT(
+      {
+        std::fprintf(stderr, "%s", getenv("VESKOR_TEST_SCRATCH"));
+        std::_Exit(0);
+      },
+      testing::ExitedWithCode(0), "^" + s + "$");
 }
 
 TEST(MessageCapture, RecordsBoxesAndPutsStderrBack) {
