@@ -69,17 +69,22 @@ TEST_F(AutomationTest, TheQuitComesInTheNthFrameAfterTheArming) {
   EXPECT_EQ(QuitRequest, 0u);
 }
 
+// The exit status follows the last session: a failed world then a good one ends with the loop's.
 TEST_F(AutomationTest, HeadlessRunsRecordLinesAndTimings) {
+  setenv("VESKOR_AUTOQUIT", "1000", 1);
   AutomationInit();
+  std::string codes = std::to_string(AutomationExitCode(5));
   {
     test::MessageCapture capture;
     RecordStatusLine("> begin 'parse' session", 0);
     RecordStatusLine("Syntax error file (a.wld) line (2) : '}' expected", 1);
     RecordStageTime("Environment / Moons", 0.25);
     AutomationSessionsEnded(-1.0);  // a failed compile: no render session
+    codes += std::to_string(AutomationExitCode(0));
     WorldReady = 1;
     AutomationFrameDone(gMainPlane);
     AutomationSessionsEnded(NowSeconds());
+    codes += std::to_string(AutomationExitCode(0));
     AutomationFrameDone(gMainPlane);
     AutomationFrameDone(gMainPlane);  // the first frame only
     const std::string text = capture.Text();
@@ -94,6 +99,11 @@ TEST_F(AutomationTest, HeadlessRunsRecordLinesAndTimings) {
     EXPECT_EQ(text.rfind("Timing"), first + 3);  // the last record
     EXPECT_EQ(text.back(), '\n');
   }
+  EXPECT_EQ(codes, "520");
+  unsetenv("VESKOR_AUTOQUIT");  // a failure without the variable: the loop's own status
+  AutomationInit();
+  AutomationSessionsEnded(-1.0);
+  EXPECT_EQ(AutomationExitCode(0), 0);
   unsetenv("VESKOR_MESSAGES");  // outside headless runs nothing is recorded, nothing fails
   RecordStatusLine("text", 0);
   RecordStageTime(nullptr, 1.0);

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <sstream>
+#include <string>
 #include <vector>
 
 #include "foundation/session_log.h"
@@ -25,6 +26,25 @@ constexpr float kFrame = 5e-4f;
 void ResetPassState() {
   glDisable(GL_CULL_FACE);
   glDisable(GL_DEPTH_TEST);
+}
+
+// What a pass may change of the state that the scene is drawn with.
+std::string PassState() {
+  GLint viewport[4], cullMode, depthFunc, matrixMode, framebuffer;
+  GLboolean depthMask;
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  glGetIntegerv(GL_CULL_FACE_MODE, &cullMode);
+  glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
+  glGetIntegerv(GL_MATRIX_MODE, &matrixMode);
+  glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &framebuffer);
+  glGetBooleanv(GL_DEPTH_WRITEMASK, &depthMask);
+  std::ostringstream s;
+  s << "cull " << int(glIsEnabled(GL_CULL_FACE)) << " " << cullMode << " depth "
+    << int(glIsEnabled(GL_DEPTH_TEST)) << " " << depthFunc << " " << int(depthMask)
+    << " scissor " << int(glIsEnabled(GL_SCISSOR_TEST)) << " viewport " << viewport[0] << " "
+    << viewport[1] << " " << viewport[2] << " " << viewport[3] << " matrix " << matrixMode
+    << " framebuffer " << framebuffer;
+  return s.str();
 }
 
 // Column-major m times (p, 1).
@@ -166,7 +186,12 @@ TEST_F(GfxGlTest, SunShadowPassShadesWhatLiesBehindTheRoof) {
   Pbuffer pbuffer;
   ASSERT_EQ(PbufferCreate(pbuffer, nullptr, 64, 64), 1u);
   OrthoPass pass;
+  // The pass leaves the state the scene is drawn with as it found it.
+  glEnable(GL_CULL_FACE);
+  glEnable(GL_DEPTH_TEST);
+  const std::string before = PassState();
   ASSERT_EQ(SunShadowPass(pbuffer, pass, range, sun, item, scene, FloorAndRoof, nullptr), 1u);
+  EXPECT_EQ(PassState(), before);
   // Without its buffer the pass draws in the window's back buffer, to the same image.
   std::ostringstream log;
   SessionLogSetStream(&log);
