@@ -38,17 +38,21 @@ int BeginNamedBlock(SceneParser& parser, const char* keyword, const char* syntax
   return 1;
 }
 
-int ReadEntryFloats(SceneParser& parser, float* out, std::uint32_t count, std::uint32_t* given) {
+int ReadEntryFloats(SceneParser& parser, float* out, std::uint32_t count, std::uint32_t* given,
+                    std::uint32_t* lines) {
   // A number literal never reads as NaN, so the slots still NaN afterwards were not given.
   float values[kFxMaxComponents];
   for (float& v : values) v = std::numeric_limits<float>::quiet_NaN();
+  std::uint32_t valueLines[kFxMaxComponents];
+  for (std::uint32_t& line : valueLines) line = InnermostFile(parser).currentTokenLine;
   const std::uint16_t limit = static_cast<std::uint16_t>(count);
   ReadRawToken(parser);
-  if (!ReadFloatArgument(parser, values, &limit, 1)) return 0;
+  if (!ReadFloatArgument(parser, values, &limit, 1, valueLines)) return 0;
   std::uint32_t n = 0;
   while (n < count && !std::isnan(values[n])) ++n;
   if (out != nullptr) std::memcpy(out, values, n * sizeof(float));
   if (given != nullptr) *given = n;
+  if (lines != nullptr) std::memcpy(lines, valueLines, count * sizeof(std::uint32_t));
   return 1;
 }
 

@@ -31,9 +31,11 @@ int BeginNamedBlock(SceneParser& parser, const char* keyword, const char* syntax
 
 // Passes the keyword and reads "(" value ")" of up to `count` components (at most 16): the
 // components given are written to `out` (when not null), the rest keep their contents.
-// `given` (when not null) receives how many were written.
+// `given` (when not null) receives how many were written. `lines` (when not null) receives
+// `count` lines for the range checks (value_readers.h): the line of each component given, the
+// keyword's for the others.
 int ReadEntryFloats(SceneParser& parser, float* out, std::uint32_t count,
-                    std::uint32_t* given = nullptr);
+                    std::uint32_t* given = nullptr, std::uint32_t* lines = nullptr);
 
 // 1 when the three components of `v` make a direction that can be turned into a unit vector
 // (its squared length at least the smallest normal float); else "direction must not be zero"

@@ -43,12 +43,12 @@ int EnterName(SceneParser& parser, NameTable& names, std::uint32_t count, std::u
 }
 
 // `focalAngle` ( degrees ) in [kFocalAngleMin, kFocalAngleMax]; an angle out of it is refused
-// at the entry's line.
+// at its own line.
 int ReadFocalAngle(SceneParser& parser, float& angle) {
-  const std::uint32_t line = InnermostFile(parser).tokenLine;
   float value = angle;
-  if (!ReadEntryFloats(parser, &value, 1) ||
-      !CheckRange(parser, &value, 1, kFocalAngleMin, kFocalAngleMax, line))
+  std::uint32_t line;
+  if (!ReadEntryFloats(parser, &value, 1, nullptr, &line) ||
+      !CheckRange(parser, &value, 1, kFocalAngleMin, kFocalAngleMax, &line))
     return 0;
   angle = value;
   return 1;
@@ -99,15 +99,14 @@ int ReadCameraKey(SceneParser& parser, Camera& camera) {
   return FailAt(file, kCameraSyntaxError);
 }
 
-int ReadExamineKey(SceneParser& parser, ExamineRecord& record, bool& positionRead) {
+int ReadExamineKey(SceneParser& parser, ExamineRecord& record) {
   SceneFile& file = InnermostFile(parser);
-  if (Is(file.token, "position")) {
-    positionRead = true;
-    return ReadEntryFloats(parser, record.position, 3);
-  }
+  if (Is(file.token, "position")) return ReadEntryFloats(parser, record.position, 3);
   if (Is(file.token, "radius")) return ReadEntryFloats(parser, &record.radius, 1);
   if (Is(file.token, "focalAngle")) return ReadFocalAngle(parser, record.focalAngle);
-  return FailAt(file, kExamineSyntaxError);
+  // A key the block does not know, at its own line.
+  SetErrorAtLine(file, kExamineSyntaxError, file.currentTokenLine);
+  return 0;
 }
 
 struct LodKey {
@@ -184,18 +183,12 @@ int ParseExamine(SceneParser& parser, ParseStore&) {
   if (!EnterName(parser, world.examineNames, world.examineCount, kWorldExamineMax,
                  kTooManyExaminesMessage, line))
     return 0;
+  // Every entry is optional: a point without `position` is the origin.
   ExamineRecord& record = world.examines[world.examineCount++];
   record = ExamineRecord{};
   record.radius = kExamineRadiusDefault;
   record.focalAngle = Camera().focalAngle;
-  bool positionRead = false;
-  if (!ReadEntries(parser, [&] { return ReadExamineKey(parser, record, positionRead); })) return 0;
-  // A point has no place to examine without its position.
-  if (!positionRead) {
-    SetErrorAtLine(InnermostFile(parser), kExamineSyntaxError, line);
-    return 0;
-  }
-  return 1;
+  return ReadEntries(parser, [&] { return ReadExamineKey(parser, record); });
 }
 
 int ParseFocus(SceneParser& parser, ParseStore&) {

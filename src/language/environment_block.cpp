@@ -90,12 +90,13 @@ int ReadEnvironmentKey(SceneParser& parser, const EnvironmentSlotInfo& info, voi
     }
     default: {
       auto* values = static_cast<float*>(slot);
-      if (!ReadEntryFloats(parser, values, info.count)) return 0;
+      std::uint32_t lines[kFxMaxComponents];
+      if (!ReadEntryFloats(parser, values, info.count, nullptr, lines)) return 0;
       // The components not given hold defaults or values that passed before.
       if (info.check == EnvironmentCheck::kRange)
-        return CheckRange(parser, values, info.count, info.lo, info.hi);
+        return CheckRange(parser, values, info.count, info.lo, info.hi, lines);
       if (info.check == EnvironmentCheck::kMinimum)
-        return CheckMinimum(parser, values, info.count, info.lo);
+        return CheckMinimum(parser, values, info.count, info.lo, lines);
       return 1;
     }
   }

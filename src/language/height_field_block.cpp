@@ -46,25 +46,27 @@ int ParseLayerEntry(SceneParser& parser, SceneFile& file, LayerRecord& layer) {
     return 1;
   }
   if (fractal || Is(file.token, "turbulence")) {
+    // The noise values not given keep theirs (0 from the layer's start, or values that passed
+    // before); the keyword's line stands for them.
+    std::uint32_t lines[4];
+    for (std::uint32_t& line : lines) line = file.currentTokenLine;
     ReadRawToken(parser);
     const std::uint16_t limits[2] = {1, 3};
-    if (!ReadFloatArgument(parser, layer.noise, limits, 2)) return 0;
-    if (!CheckRange(parser, layer.noise, 1, kLayerOctavesMin, kLayerOctavesMax)) return 0;
-    if (!CheckMinimum(parser, layer.noise + 1, 3, 0.0f)) return 0;
+    if (!ReadFloatArgument(parser, layer.noise, limits, 2, lines)) return 0;
+    if (!CheckRange(parser, layer.noise, 1, kLayerOctavesMin, kLayerOctavesMax, lines)) return 0;
+    if (!CheckMinimum(parser, layer.noise + 1, 3, 0.0f, lines + 1)) return 0;
     layer.kind = kLayerNoise;
     layer.turbulence = fractal ? 0 : 1;
     return 1;
   }
-  const std::uint16_t one = 1;
+  std::uint32_t line;
   if (Is(file.token, "scale")) {
-    ReadRawToken(parser);
-    return ReadFloatArgument(parser, &layer.scale, &one, 1) &&
-           CheckRange(parser, &layer.scale, 1, -kLayerScaleLimit, kLayerScaleLimit);
+    return ReadEntryFloats(parser, &layer.scale, 1, nullptr, &line) &&
+           CheckRange(parser, &layer.scale, 1, -kLayerScaleLimit, kLayerScaleLimit, &line);
   }
   if (Is(file.token, "cut")) {
-    ReadRawToken(parser);
-    if (!ReadFloatArgument(parser, &layer.cutValue, &one, 1)) return 0;
-    if (!CheckRange(parser, &layer.cutValue, 1, 0.0f, 1.0f)) return 0;
+    if (!ReadEntryFloats(parser, &layer.cutValue, 1, nullptr, &line)) return 0;
+    if (!CheckRange(parser, &layer.cutValue, 1, 0.0f, 1.0f, &line)) return 0;
     layer.cut = 1;
     return 1;
   }
@@ -159,23 +161,19 @@ int ParseWaterPlane(SceneParser& parser, WaterPlane& plane) {
   if (!ExpectBrace(parser, "{")) return 0;
   plane = WaterPlane{};
   while (!BlockInputEnded(file) && !Is(file.token, "}")) {
-    const std::uint16_t one = 1, three = 3, two = 2;
+    std::uint32_t lines[3];
     int ok;
     if (Is(file.token, "altitude")) {
-      ReadRawToken(parser);
-      ok = ReadFloatArgument(parser, &plane.altitude, &one, 1);
+      ok = ReadEntryFloats(parser, &plane.altitude, 1);
     } else if (Is(file.token, "bumpScale")) {
-      ReadRawToken(parser);
-      ok = ReadFloatArgument(parser, &plane.bumpScale, &one, 1) &&
-           CheckMinimum(parser, &plane.bumpScale, 1, 0.0f);
+      ok = ReadEntryFloats(parser, &plane.bumpScale, 1, nullptr, lines) &&
+           CheckMinimum(parser, &plane.bumpScale, 1, 0.0f, lines);
     } else if (Is(file.token, "color")) {
-      ReadRawToken(parser);
-      ok = ReadFloatArgument(parser, plane.colour, &three, 1) &&
-           CheckMinimum(parser, plane.colour, 3, 0.0f);
+      ok = ReadEntryFloats(parser, plane.colour, 3, nullptr, lines) &&
+           CheckMinimum(parser, plane.colour, 3, 0.0f, lines);
     } else if (Is(file.token, "opacity")) {
-      ReadRawToken(parser);
-      ok = ReadFloatArgument(parser, plane.opacity, &two, 1) &&
-           CheckRange(parser, plane.opacity, 2, 0.0f, 1.0f);
+      ok = ReadEntryFloats(parser, plane.opacity, 2, nullptr, lines) &&
+           CheckRange(parser, plane.opacity, 2, 0.0f, 1.0f, lines);
     } else {
       ok = FailAt(file, kWaterPlaneSyntaxError);
     }

@@ -165,7 +165,11 @@ bool MatchAtReadPosition(const SceneFile& file, const char* text, std::uint32_t&
 }
 
 void LexRawToken(SceneFile& file) {
+  // The read position stands where the new look-ahead begins: past the whitespace that
+  // followed the one before, or on a delimiter that still waits.
   file.tokenLine = file.line;
+  file.currentTokenLine = file.nextTokenLine;
+  file.nextTokenLine = file.line;
   std::memcpy(file.token, file.nextToken, file.nextTokenLength + 1);
   file.nextToken[0] = '\0';
   file.nextTokenLength = 0;

@@ -30,7 +30,8 @@ void TakeChar(SceneFile& file);
 bool MatchAtReadPosition(const SceneFile& file, const char* text, std::uint32_t& length);
 
 // Reads one raw token: the look-ahead becomes the current token and the next token is read.
-// At the end of the data the token read is empty.
+// At the end of the data the token read is empty. tokenLine and nextTokenLine become the line
+// where the new look-ahead begins, currentTokenLine the line where the current token begins.
 void LexRawToken(SceneFile& file);
 // True when the ring holds no more data and the look-ahead is empty.
 bool SceneDataEnded(const SceneFile& file);

@@ -139,7 +139,7 @@ OpenResult OpenRecord(SceneFile& file, const char* base, const char* path) {
   file.errorFlag = 0;
   file.lexicalError = 0;
   file.consumedSinceRefill = 0;
-  file.tokenLine = 1;
+  file.tokenLine = file.currentTokenLine = file.nextTokenLine = 1;
   file.messageHead[0] = file.errorText[0] = '\0';
   FillCharRing(file);
   SkipWhitespace(file);
@@ -165,6 +165,7 @@ void EmptyRecord(SceneFile& file) {
   file.stream = nullptr;
   file.closed = 1;
   file.line = 1;
+  file.currentTokenLine = file.nextTokenLine = 0;
   file.errorFlag = 0;
   file.lineStartFlag = 0;
   file.nextTokenLength = 0;

@@ -72,7 +72,11 @@ struct SceneFile {
   char regionClosers[kRegionMax][kLexemeBytes];
   std::uint32_t closerLengths[kRegionMax];
   std::uint32_t errorFlag;
-  std::uint32_t tokenLine;  // line at which the latest raw read began
+  std::uint32_t tokenLine;  // line at which the latest raw read began (the look-ahead's)
+  // The lines on which the current token and the look-ahead themselves begin: a located
+  // message about one token (a value out of its range) names the first.
+  std::uint32_t currentTokenLine;
+  std::uint32_t nextTokenLine;
   char messageHead[kSceneMessageBytes];
   char errorText[kSceneMessageBytes];
   // Set when the data itself is faulty (a token too long, a string or comment still open at

@@ -42,7 +42,9 @@ int ParseSample(SceneParser& parser, SampleBank& bank) {
       if (!ReadEntryString(parser, name)) return 0;
     } else if (Is(file.token, "volumeCorrection") || Is(file.token, "frequencyCorrection")) {
       float* value = &corrections[Is(file.token, "volumeCorrection") ? 0 : 1];
-      if (!ReadEntryFloats(parser, value, 1) || !CheckRange(parser, value, 1, -1.0f, 1.0f))
+      std::uint32_t valueLine;
+      if (!ReadEntryFloats(parser, value, 1, nullptr, &valueLine) ||
+          !CheckRange(parser, value, 1, -1.0f, 1.0f, &valueLine))
         return 0;
     } else {
       return FailAt(file, kSoundSampleSyntaxError);
@@ -67,8 +69,10 @@ int ParseSample(SceneParser& parser, SampleBank& bank) {
 
 // `min` or `max`: ( [distance first second] ), the distance >= 0, the values in [0, 1].
 int ReadRange(SceneParser& parser, float* range) {
-  return ReadEntryFloats(parser, range, 3) && CheckMinimum(parser, range, 1, 0.0f) &&
-         CheckRange(parser, range + 1, 2, 0.0f, 1.0f);
+  std::uint32_t lines[3];
+  return ReadEntryFloats(parser, range, 3, nullptr, lines) &&
+         CheckMinimum(parser, range, 1, 0.0f, lines) &&
+         CheckRange(parser, range + 1, 2, 0.0f, 1.0f, lines + 1);
 }
 
 }  // namespace

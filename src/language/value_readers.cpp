@@ -18,10 +18,12 @@ void SetErrorFromLine(SceneFile& file, const char* message, std::uint32_t line) 
 
 // The numbers of a bracketed list, the "[" passed, up to the "]" (not passed) or the end of
 // the data. A comma between numbers is passed. With `value` given, the raster and grid slots
-// of every number read are cleared.
-int ReadNumberList(SceneFile& file, float* numbers, std::uint16_t& count, ValueRecord* value) {
+// of every number read are cleared; with `lines` given, each number's line goes to its slot.
+int ReadNumberList(SceneFile& file, float* numbers, std::uint16_t& count, ValueRecord* value,
+                   std::uint32_t* lines = nullptr) {
   count = 0;
   if (Is(file.token, "]")) return 1;
+  if (lines != nullptr) lines[0] = file.currentTokenLine;
   if (!ParseNumber(file, numbers[0])) {
     SetErrorLocation(file, "Float expected");
     return 0;
@@ -41,6 +43,7 @@ int ReadNumberList(SceneFile& file, float* numbers, std::uint16_t& count, ValueR
       SetErrorLocation(file, "Too many values");
       return 0;
     }
+    if (lines != nullptr) lines[count] = file.currentTokenLine;
     if (!ParseNumber(file, numbers[count])) {
       SetErrorLocation(file, "Float expected");
       return 0;
@@ -63,6 +66,17 @@ int ReadStringText(SceneFile& file, StringRecord& record, std::uint32_t startLin
   record.length = static_cast<std::uint32_t>(length);
   LexRawToken(file);
   return 1;
+}
+
+// The message of value `index` placed at its line (lines[index]) when one is known, else at
+// the current place.
+void SetValueError(SceneParser& parser, const char* message, const std::uint32_t* lines,
+                   std::uint32_t index) {
+  if (lines != nullptr && lines[index] != 0) {
+    SetErrorAtLine(InnermostFile(parser), message, lines[index]);
+  } else {
+    SetParseError(parser, message);
+  }
 }
 
 int ExpectOpenParenthesis(SceneParser& parser) { return ExpectMark(parser, "("); }
@@ -128,18 +142,20 @@ int ReadString(SceneParser& parser, StringRecord& record) {
 }
 
 int ReadFloatArgument(SceneParser& parser, float* out, const std::uint16_t* limits,
-                      std::uint32_t itemCount) {
+                      std::uint32_t itemCount, std::uint32_t* lines) {
   if (!ExpectOpenParenthesis(parser)) return 0;
   SceneFile& file = InnermostFile(parser);
   for (std::uint32_t i = 0; i < itemCount; ++i) {
     const std::uint32_t startLine = file.tokenLine;
     float numbers[kFxMaxComponents];
+    std::uint32_t numberLines[kFxMaxComponents];
     std::uint16_t count = 0;
     bool ok;
     if (Is(file.token, "[")) {
-      ok = ExpectToken(parser, "[") && ReadNumberList(file, numbers, count, nullptr) &&
+      ok = ExpectToken(parser, "[") && ReadNumberList(file, numbers, count, nullptr, numberLines) &&
            ExpectToken(parser, "]");
     } else {
+      numberLines[0] = file.currentTokenLine;
       ok = ParseNumber(file, numbers[0]) != 0;
       if (ok) {
         count = 1;
@@ -154,6 +170,10 @@ int ReadFloatArgument(SceneParser& parser, float* out, const std::uint16_t* limi
       const std::uint32_t n = count < limits[i] ? count : limits[i];
       std::memcpy(out, numbers, n * sizeof(float));
       out += limits[i];
+      if (lines != nullptr) {
+        std::memcpy(lines, numberLines, n * sizeof(std::uint32_t));
+        lines += limits[i];
+      }
     }
   }
   return ExpectCloseParenthesis(parser);
@@ -178,13 +198,14 @@ int ReadStringArgument(SceneParser& parser, StringRecord* records, std::uint32_t
   return ExpectCloseParenthesis(parser);
 }
 
-int CheckMinimum(SceneParser& parser, const float* values, std::uint32_t count, float minimum) {
+int CheckMinimum(SceneParser& parser, const float* values, std::uint32_t count, float minimum,
+                 const std::uint32_t* lines) {
   if (values == nullptr) return 1;
   for (std::uint32_t i = 0; i < count; ++i) {
     if (!(values[i] >= minimum)) {
       char message[kSceneComposeBytes];
       std::snprintf(message, sizeof message, "value must be >= %.1f", static_cast<double>(minimum));
-      SetParseError(parser, message);
+      SetValueError(parser, message, lines, i);
       return 0;
     }
   }
@@ -192,18 +213,14 @@ int CheckMinimum(SceneParser& parser, const float* values, std::uint32_t count, 
 }
 
 int CheckRange(SceneParser& parser, const float* values, std::uint32_t count, float minimum,
-               float maximum, std::uint32_t line) {
+               float maximum, const std::uint32_t* lines) {
   if (values == nullptr) return 1;
   for (std::uint32_t i = 0; i < count; ++i) {
     if (!(values[i] >= minimum && values[i] <= maximum)) {
       char message[kSceneComposeBytes];
       std::snprintf(message, sizeof message, "value must be in [%.1f,%.1f]",
                     static_cast<double>(minimum), static_cast<double>(maximum));
-      if (line != 0) {
-        SetErrorAtLine(InnermostFile(parser), message, line);
-      } else {
-        SetParseError(parser, message);
-      }
+      SetValueError(parser, message, lines, i);
       return 0;
     }
   }

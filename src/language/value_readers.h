@@ -34,17 +34,22 @@ int ReadFloat(SceneParser& parser, ValueRecord& value);
 int ReadString(SceneParser& parser, StringRecord& record);
 // "(" item { item } ")": each item a number or a bracketed list; item i fills limits[i] float
 // slots of `out` (the components read, up to the limit; the rest keep their contents). With
-// `out` or `limits` null the values are read and dropped.
+// `out` or `limits` null the values are read and dropped. With `lines` given (laid out as
+// `out`), the line on which each component read begins goes to its slot; the slots of the
+// components not given keep their contents.
 int ReadFloatArgument(SceneParser& parser, float* out, const std::uint16_t* limits,
-                      std::uint32_t itemCount);
+                      std::uint32_t itemCount, std::uint32_t* lines = nullptr);
 // "(" string { string } ")" into `count` records.
 int ReadStringArgument(SceneParser& parser, StringRecord* records, std::uint32_t count);
 
+// The checks place their message at the line of the first value that fails: lines[i] is the
+// line of values[i] (as ReadFloatArgument and ReadEntryFloats give them). Without `lines`, or
+// where a slot holds 0, the message takes the current place.
 // Every value >= minimum (a NaN fails), else "value must be >= %.1f".
-int CheckMinimum(SceneParser& parser, const float* values, std::uint32_t count, float minimum);
-// Every value in [minimum, maximum], else "value must be in [%.1f,%.1f]", placed at `line`
-// when one is given (not 0), else at the current place.
+int CheckMinimum(SceneParser& parser, const float* values, std::uint32_t count, float minimum,
+                 const std::uint32_t* lines);
+// Every value in [minimum, maximum], else "value must be in [%.1f,%.1f]".
 int CheckRange(SceneParser& parser, const float* values, std::uint32_t count, float minimum,
-               float maximum, std::uint32_t line = 0);
+               float maximum, const std::uint32_t* lines);
 
 }  // namespace veskor

@@ -80,12 +80,14 @@ TEST_F(DescriptiveBlocksTest, CameraKeysSetTheViewAndItsAxes) {
 TEST_F(DescriptiveBlocksTest, ExamineFocusAndLodRecords) {
   ASSERT_EQ(Parse(R"(Examine e1 { position([1 2 3]) radius(4) focalAngle(5) }
     Examine e2 { position(-1) }
+    Examine e3 { }
+    Examine e4 { radius(1) }
     Focus { BBox { [0 0 0] [1 1 1] } BBox { [-5 -6 -7] [5 6 7] } }
     Focus { BBox { [2 2 2] [2 2 2] } }
     LOD { min(0.1) minTerrain([0.2]) maxObject([0.8 0.9]) maxPortal(1) minCloudLow(0.3) })"),
             "");
   const World& w = gWorld;
-  ASSERT_EQ(w.examineCount, 2u);
+  ASSERT_EQ(w.examineCount, 4u);
   const ExamineRecord& e = w.examines[0];
   EXPECT_EQ((std::vector<float>{e.position[0], e.position[1], e.position[2], e.radius, e.yaw,
                                 e.pitch, e.focalAngle}),
@@ -95,6 +97,13 @@ TEST_F(DescriptiveBlocksTest, ExamineFocusAndLodRecords) {
   EXPECT_EQ((std::vector<float>{f.position[0], f.position[1], f.position[2], f.radius,
                                 f.focalAngle}),
             (std::vector<float>{-1, 0, 0, 50, 80}));
+  // Every entry is optional: without a position the point is the origin (a fresh record's).
+  for (std::uint32_t i : {2u, 3u}) {
+    const ExamineRecord& g = w.examines[i];
+    EXPECT_EQ((std::vector<float>{g.position[0], g.position[1], g.position[2], g.radius, g.yaw,
+                                  g.pitch, g.focalAngle}),
+              (std::vector<float>{0, 0, 0, i == 2 ? 50.0f : 1.0f, 0, 0, 80}));
+  }
   std::uint32_t index = 9;
   ASSERT_TRUE(NameTableFind(w.examineNames, "e2", index));
   EXPECT_EQ(index, 1u);
@@ -151,7 +160,7 @@ TEST_F(DescriptiveBlocksTest, TablesTakeTheirCapacityAndRefuseOneMore) {
     const char* message;
   } cases[] = {
       {"Camera c { }", 32, [&] { return w.cameraCount; }, kTooManyCamerasMessage},
-      {"Examine e { position(0) }", 32, [&] { return w.examineCount; }, kTooManyExaminesMessage},
+      {"Examine e { }", 32, [&] { return w.examineCount; }, kTooManyExaminesMessage},
       {"Info { }", 32, [&] { return w.infoCount; }, kTooManyInfosMessage},
       {"Planet { }", 8, [&] { return w.planetCount; }, kTooManyPlanetsMessage},
       {"Sound { }", 16, [&] { return w.soundBankCount; }, kTooManySoundBanksMessage},

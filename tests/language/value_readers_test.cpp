@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "compile_driver.h"
 #include "language/lexer.h"
 #include "world_text.h"
 
@@ -157,30 +158,97 @@ TEST(ValueReaders, ChecksIncludeTheirBoundsAndPrintThem) {
   WorldDir dir;
   OpenText(dir, "x");
   const float nan = std::nanf("");
+  // The lines of the values: a message names the line of the first value that fails.
+  const std::uint32_t lines[] = {7, 8, 9};
   const struct {
     std::vector<float> values;
     bool range;  // [-512, 512], else >= 0
     const char* error;
   } cases[] = {
       {{512.0f, -512.0f, 0.0f}, true, nullptr},
-      {{0.0f, 512.5f}, true, " file (world.wld) line (1) : value must be in [-512.0,512.0]"},
-      {{-512.5f}, true, " file (world.wld) line (1) : value must be in [-512.0,512.0]"},
-      {{nan}, true, " file (world.wld) line (1) : value must be in [-512.0,512.0]"},
+      {{0.0f, 512.5f}, true, " file (world.wld) line (8) : value must be in [-512.0,512.0]"},
+      {{-512.5f, 600.0f}, true, " file (world.wld) line (7) : value must be in [-512.0,512.0]"},
+      {{0.0f, 0.0f, nan}, true, " file (world.wld) line (9) : value must be in [-512.0,512.0]"},
       {{-0.0f, 3.0f}, false, nullptr},
-      {{1.0f, -0.5f}, false, " file (world.wld) line (1) : value must be >= 0.0"},
-      {{nan}, false, " file (world.wld) line (1) : value must be >= 0.0"},
+      {{1.0f, -0.5f}, false, " file (world.wld) line (8) : value must be >= 0.0"},
+      {{nan}, false, " file (world.wld) line (7) : value must be >= 0.0"},
       {{}, false, nullptr},
   };
   for (const auto& c : cases) {
     gSceneParser.files[0].errorText[0] = '\0';
     const auto n = static_cast<std::uint32_t>(c.values.size());
-    const int result = c.range ? CheckRange(gSceneParser, c.values.data(), n, -512.0f, 512.0f)
-                               : CheckMinimum(gSceneParser, c.values.data(), n, 0.0f);
+    const int result = c.range
+                           ? CheckRange(gSceneParser, c.values.data(), n, -512.0f, 512.0f, lines)
+                           : CheckMinimum(gSceneParser, c.values.data(), n, 0.0f, lines);
     EXPECT_EQ(result, c.error == nullptr ? 1 : 0);
     EXPECT_STREQ(gSceneParser.files[0].errorText, c.error == nullptr ? "" : c.error);
   }
-  EXPECT_EQ(CheckMinimum(gSceneParser, nullptr, 3, 0.0f), 1);
+  // Without lines, or where a line is not known, the message takes the current place.
+  OpenText(dir, "x");
+  const float beyond = 513.0f;
+  const std::uint32_t unknown = 0;
+  EXPECT_EQ(CheckRange(gSceneParser, &beyond, 1, -512.0f, 512.0f, nullptr), 0);
+  EXPECT_STREQ(gSceneParser.files[0].errorText,
+               " file (world.wld) line (1) : value must be in [-512.0,512.0]");
+  EXPECT_EQ(CheckMinimum(gSceneParser, &nan, 1, 0.0f, &unknown), 0);
+  EXPECT_STREQ(gSceneParser.files[0].errorText,
+               " file (world.wld) line (1) : value must be >= 0.0");
+  EXPECT_EQ(CheckMinimum(gSceneParser, nullptr, 3, 0.0f, lines), 1);
   CloseSceneFiles(gSceneParser);
+}
+
+// A value out of its range is refused at its own line, whatever its key and wherever the
+// entry's keyword, parentheses and brackets or the next tokens lie. The lines are counted by
+// hand; the first two worlds are those of the issue (the messages once named "line (8-9)" and
+// "line (6-7)").
+TEST(ValueReaders, RangeMessagesNameTheLineOfTheValueOutOfRange) {
+  WorldDir dir;
+  const struct {
+    const char* text;
+    const char* status;
+  } cases[] = {
+      {"// a layer\n"
+       "HeightField h { BBox { [0 0 0] [1 1 1] }\n"
+       "Layer { fractal(4 [0.01 2 0.9])\n"
+       " scale(900)\n"
+       "\n\n\n"
+       " } }\n",
+       "line (4) : value must be in [-512.0,512.0]"},
+      {"// fog\n"
+       "Environment { Fog { intensity(3)\n"
+       "\n\n\n"
+       " } }\n",
+       "line (2) : value must be in [0.0,1.0]"},
+      {"HeightField h {\n Layer {\n  fractal(\n   33\n   [1 2 1])\n }\n}\n",
+       "line (4) : value must be in [1.0,32.0]"},
+      {"HeightField h { Layer { turbulence(2 [1\n 2\n -1]) } }\n",
+       "line (3) : value must be >= 0.0"},
+      {"HeightField h { Layer {\n cut\n (\n 1.5\n ) } }\n",
+       "line (4) : value must be in [0.0,1.0]"},
+      {"HeightField h { WaterPlane { opacity([0.5\n 2]) }\n}\n",
+       "line (2) : value must be in [0.0,1.0]"},
+      {"HeightField h {\n WaterPlane {\n bumpScale(-0.5) } }\n", "line (3) : value must be >= 0.0"},
+      {"HeightField h { WaterPlane { color([1 1\n\n -1]) } }\n", "line (3) : value must be >= 0.0"},
+      {"Environment {\n Sky { horizon([0\n 5]) }\n}\n", "line (3) : value must be in [-4.0,4.0]"},
+      {"Environment { Sun {\n direction(\n [0 0 -1.5]) } }\n",
+       "line (3) : value must be in [-1.0,1.0]"},
+      {"Environment { Haze { color([0 -1 0]) }\n\n}\n", "line (1) : value must be >= 0.0"},
+      {"Environment { Fog { exp( /* a comment */\n -0.1) } }\n", "line (2) : value must be >= 0.0"},
+      {"Environment { CloudLow { granularity(1.5)\n} }\n", "line (1) : value must be in [0.0,1.0]"},
+      {"Sound {\n Sample { volumeCorrection(\n 1.001\n) } }\n",
+       "line (3) : value must be in [-1.0,1.0]"},
+      {"Sound { Sample { frequencyCorrection(-1.001) }\n\n}\n",
+       "line (1) : value must be in [-1.0,1.0]"},
+      {"Sound { min([-0.001\n 0 0]) }\n", "line (1) : value must be >= 0.0"},
+      {"Sound { max([1 0.5\n 1.001]) }\n", "line (2) : value must be in [0.0,1.0]"},
+      {"Camera c {\n focalAngle\n (\n 0.5) }\n", "line (4) : value must be in [1.0,179.0]"},
+      {"Examine e { focalAngle(180)\n\n}\n", "line (1) : value must be in [1.0,179.0]"},
+  };
+  for (const auto& c : cases) {
+    const auto outcome = test::RunCompileSession(dir.Write("rng.wld", c.text));
+    EXPECT_EQ(outcome.result, 0) << c.text;
+    EXPECT_EQ(outcome.status, std::string("Syntax error file (rng.wld) ") + c.status) << c.text;
+  }
 }
 
 }  // namespace
