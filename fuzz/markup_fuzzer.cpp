@@ -1,8 +1,10 @@
 // Feeds arbitrary text to the interface markup parser, then draws every piece it made onto a
 // small surface with a font of the piece's size, at pen positions that may leave the surface.
 // Any crash or sanitizer report is a fault of the parser, the tables' bounds or the clipping.
+// Then the text, quoted as outside text is, must come back whole as one literal piece.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "gui/text_markup.h"
@@ -40,5 +42,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     x += veskor::TextDraw(gSurface, gFonts[style], x, y, t.text[i], 255, 0).width;
   }
+
+  // The same text quoted after a run of the program's: one literal piece, as written (cut to
+  // a piece's length), whatever escapes it holds.
+  char quoted[1024] = "\\b\\n";
+  veskor::AppendMarkupLiteral(quoted, sizeof quoted, text.c_str());
+  veskor::SplitMarkupText(quoted);
+  const std::string literal = text.substr(0, std::strlen(text.c_str()));
+  if (t.pieceCount != 3 || t.codeCount[2] != 0 ||
+      literal.compare(0, veskor::kMarkupPieceChars, t.text[2]) != 0)
+    std::abort();
   return 0;
 }

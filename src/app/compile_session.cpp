@@ -15,6 +15,7 @@
 #include "gfx/gl_capabilities.h"
 #include "gfx/viewport_rect.h"
 #include "gui/text_bitmap.h"
+#include "gui/text_markup.h"
 #include "language/fx_keywords.h"
 #include "language/scene_parser.h"
 #include "language/world.h"
@@ -47,8 +48,11 @@ std::uint32_t Fail() {
 }
 
 // A failure once the language layer was reset: the previous world's models, grids and tables
-// are gone, so it must not be drawn any more.
-std::uint32_t FailAfterReset(const char* status) {
+// are gone, so it must not be drawn any more. The failure's text, made of the world's names
+// and paths, shows as written.
+std::uint32_t FailAfterReset(const char* failure) {
+  char status[kWorldCompileFailureBytes + 2] = "";
+  AppendMarkupLiteral(status, sizeof status, failure);
   ShowStatusLine(status, 1);
   UploadBitmapTexture(StatusText.textBitmap);
   WorldReady = 0;
@@ -71,9 +75,12 @@ bool OpenCommandLineWorld(const char* path) {
   const int opened = SceneParserOpenRoot(parser, directory, name, kWorldFileSetup);
   static_assert(sizeof parser.currentDirectory > kScenePathBytes);
   CopyField(parser.currentDirectory, parser.files[0].directory, kScenePathBytes);
-  // Written whether or not the file opened; "\%" keeps the name literal.
-  char line[kScenePathBytes + 32];
-  std::snprintf(line, sizeof line, "      parse file <\\%%%s>", name);
+  // Written whether or not the file opened, the name as written (the same line as the
+  // language layer's for an include).
+  char quoted[kScenePathBytes + 1];
+  std::snprintf(quoted, sizeof quoted, "%s>", name);
+  char line[kScenePathBytes + 32] = "      parse file <";
+  AppendMarkupLiteral(line, sizeof line, quoted);
   parser.logCallback(line, 0);
   if (opened == 0) ShowStatusLine("can not open file", 1);
   return opened != 0;
@@ -101,12 +108,39 @@ bool OpenChosenWorld() {
   return true;
 }
 
+// The session log in BinaryDir. One that cannot be written is said on stderr with the system's
+// reason, once a run for its path (every compile tries it again), and the session goes on
+// without it.
+void OpenSessionLog() {
+  static char toldPath[kSearchDirBytes + 16] = "";
+  char logPath[kSearchDirBytes + 16];
+  std::snprintf(logPath, sizeof logPath, "%s%s", BinaryDir, kSessionLogName);
+  const int failure = SessionLogOpen(logPath);
+  if (failure == 0 || std::strcmp(logPath, toldPath) == 0) return;
+  std::memcpy(toldPath, logPath, sizeof toldPath);
+  std::fprintf(stderr,
+               "veskor: cannot write the session log %s: %s (the sessions go on without it)\n",
+               logPath, std::strerror(failure));
+}
+
 // The session screen under the menu bar, swapped in before the parse.
 void ShowSessionScreen() {
   DrawSessionScreen();
   SetViewportRect(gMainPlane, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 1.0f,
                   -static_cast<float>(kMenuBarRows));
   gSessionPorts.swapBuffers(gMainPlane);
+}
+
+// One of the world's strings (a field of kWorldStringBytes, terminated or not) at (x, y), as
+// written, after the markup `style`.
+void DrawWorldString(TextBitmap& bitmap, std::uint32_t x, std::uint32_t y, const char* style,
+                     const char* string) {
+  char field[kWorldStringBytes + 1];
+  CopyField(field, string, kWorldStringBytes);
+  char text[kWorldStringBytes + 8];
+  std::snprintf(text, sizeof text, "%s", style);
+  AppendMarkupLiteral(text, sizeof text, field);
+  DrawMarkupTextAt(bitmap, x, y, text);
 }
 
 // The progress panel names the world: the first Info record's title, author and date.
@@ -117,16 +151,10 @@ void NameTheWorld() {
   SetTextSize(bitmap, 10);
   if (gWorld.infoCount > 0) {
     const InfoRecord& info = gWorld.infos[0];
-    char field[kWorldStringBytes + 1];
-    char title[kWorldStringBytes + 3];
-    CopyField(field, info.title, kWorldStringBytes);
-    std::snprintf(title, sizeof title, "\\b%s", field);
-    DrawMarkupTextAt(bitmap, 20, 14, title);
+    DrawWorldString(bitmap, 20, 14, "\\b", info.title);
     SetTextFont(bitmap, "times new roman");
-    CopyField(field, info.author, kWorldStringBytes);
-    DrawMarkupTextAt(bitmap, 20, 40, field);
-    CopyField(field, info.date, kWorldStringBytes);
-    DrawMarkupTextAt(bitmap, 20, 56, field);
+    DrawWorldString(bitmap, 20, 40, "", info.author);
+    DrawWorldString(bitmap, 20, 56, "", info.date);
   } else {
     DrawMarkupTextAt(bitmap, 20, 14, "no name");
   }
@@ -152,9 +180,7 @@ std::uint32_t CompileSession(const char* path) {
   ResetTextFont(StatusText.textBitmap);
   ShowStatusLine("> begin 'parse' session", 0);
   ReadRenderLod();
-  char logPath[kSearchDirBytes + 16];
-  std::snprintf(logPath, sizeof logPath, "%s%s", BinaryDir, kSessionLogName);
-  SessionLogOpen(logPath);
+  OpenSessionLog();
   InitFxKeywords();
   parser.depth = 0;
   parser.objectCount = 0;

@@ -10,7 +10,9 @@
 namespace veskor {
 
 // The session log's file in BinaryDir: open from the session's start to its end; after a
-// failure it stays open until the next session opens it again.
+// failure it stays open until the next session opens it again. One that cannot be written is
+// said on stderr ("veskor: cannot write the session log <path>: <reason> ..."), once a run for
+// the path, and the sessions go on without it.
 inline constexpr const char* kSessionLogName = "session.log";
 
 // The open-file dialog's title, filter and the size of the path it may choose.

@@ -10,6 +10,7 @@
 #include "app/text_resources.h"
 #include "gfx/gl_capabilities.h"
 #include "gfx/texture_memory.h"
+#include "gui/text_markup.h"
 #include "language/world.h"
 #include "mapengine/kernel_table.h"
 
@@ -76,6 +77,13 @@ void LabelLine(std::uint32_t line) {
   InfoLineCount = line + 1;
 }
 
+// Line `line`: its label, the markup `style`, then `text` from the world or the driver as
+// written, cut to the line.
+void LiteralLine(std::uint32_t line, const char* style, const char* text) {
+  Line(line, "%s", style);
+  AppendMarkupLiteral(InfoLines[line], kInfoLineBytes, text);
+}
+
 void FillLines() {
   const bool ready = WorldReady != 0;
   const InfoRecord& info = gWorld.infos[0];
@@ -83,11 +91,11 @@ void FillLines() {
   if (ready) {
     char version[kInfoLineBytes] = "";
     FormatVersionText(version, sizeof version, gWorld.versionNumbers, gWorld.versionCount);
-    Line(1, "\\3\\g\\b\\i%s", info.title);
-    Line(2, "\\3\\g%s", info.fileName);
-    Line(3, "\\3\\g%s", info.author);
-    Line(4, "\\3\\g%s", info.date);
-    Line(5, "\\3\\g%s", info.comment);
+    LiteralLine(1, "\\3\\g\\b\\i", info.title);
+    LiteralLine(2, "\\3\\g", info.fileName);
+    LiteralLine(3, "\\3\\g", info.author);
+    LiteralLine(4, "\\3\\g", info.date);
+    LiteralLine(5, "\\3\\g", info.comment);
     Line(6, "\\3\\g\\b%s", version);
   } else {
     for (std::uint32_t i = 1; i <= 6; ++i) LabelLine(i);
@@ -107,9 +115,9 @@ void FillLines() {
     for (std::uint32_t i = 10; i <= 13; ++i) Line(i, "\\5\\g0.0 s");
   }
   LabelLine(14);
-  Line(15, "\\3\\g%s", gMainPlane.version);
-  Line(16, "\\3\\g%s", gMainPlane.vendor);
-  Line(17, "\\3\\g%s", gMainPlane.renderer);
+  LiteralLine(15, "\\3\\g", gMainPlane.version);
+  LiteralLine(16, "\\3\\g", gMainPlane.vendor);
+  LiteralLine(17, "\\3\\g", gMainPlane.renderer);
   Line(18, "\\3\\g\\i");
   AppendExtensionList(InfoLines[18], kInfoLineBytes, gMainPlane.extensionMask);
   Line(19, "\\3\\g%u", TextureUnitCount);

@@ -25,6 +25,7 @@
 #include "gfx/texture_memory.h"
 #include "gfx/viewport_rect.h"
 #include "gui/text_bitmap.h"
+#include "gui/text_markup.h"
 #include "gui/widget_textures.h"
 #include "language/parse_store.h"
 #include "language/world.h"
@@ -117,11 +118,14 @@ void StartRenderer(const Detail& detail) {
                     kGeometryLevels[1], kTextureLevels[0], kTextureLevels[1]);
 }
 
-// A failure shown in the status place (mode 1, blinking); the panel and the log stay.
+// A failure shown in the status place (mode 1, blinking), as written: the build's and the
+// fx's messages name the world's objects and files. The panel and the log stay.
 // Stopped (the message is null): the session panels go and the log is cleared.
 std::uint32_t Fail(const char* message) {
   if (message != nullptr) {
-    ShowStatusLine(message, 1);
+    char status[kSceneBuildMessageBytes + 2] = "";
+    AppendMarkupLiteral(status, sizeof status, message);
+    ShowStatusLine(status, 1);
   } else {
     ClosePanel(StatusPanel);
     StatusPanel.blink = 0;

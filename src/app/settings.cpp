@@ -34,16 +34,33 @@ const FullScreenSize FullScreenSizeTable[kFullScreenSizeCount + 1] = {
 
 std::uint32_t FirstLaunch = 1;
 std::uint32_t MultiSampleSize = 2;
-float ObjectGeo = 0.5f;
-float ObjectTex = 0.25f;
-float TerrainGeo = 0.5f;
-float TerrainTex = 0.125f;
-float Portal = 0.75f;
-float CloudLow = 0.0f;
-float Overall = 0.5f;
+float ObjectGeo = kDefaultObjectGeo;
+float ObjectTex = kDefaultObjectTex;
+float TerrainGeo = kDefaultTerrainGeo;
+float TerrainTex = kDefaultTerrainTex;
+float Portal = kDefaultPortal;
+float CloudLow = kDefaultCloudLow;
+float Overall = kDefaultOverall;
 std::uint32_t IsLangCtrlLOD = 0;
 
 namespace {
+
+// The RenderLOD values in the store's order, each with its default.
+struct LodFactor {
+  const char* name;
+  float* value;
+  float fallback;
+};
+constexpr LodFactor kLodFactors[] = {{"ObjectGeo", &ObjectGeo, kDefaultObjectGeo},
+                                     {"ObjectTex", &ObjectTex, kDefaultObjectTex},
+                                     {"TerrainGeo", &TerrainGeo, kDefaultTerrainGeo},
+                                     {"TerrainTex", &TerrainTex, kDefaultTerrainTex},
+                                     {"Portal", &Portal, kDefaultPortal},
+                                     {"CloudLow", &CloudLow, kDefaultCloudLow},
+                                     {"Overall", &Overall, kDefaultOverall}};
+
+// The sliders' range, both ends included; NaN is outside it.
+bool IsLodFraction(float value) { return value >= 0.0f && value <= 1.0f; }
 
 constexpr const char* kDirectoriesUnreadable = "Registry -> Directories !";
 constexpr const char* kSettingsUnreadable = "Registry -> Settings !";
@@ -227,18 +244,13 @@ void MainPlaneReadSettings(MainPlane& plane) {
 }
 
 void ReadRenderLod() {
-  static const struct {
-    const char* name;
-    float* value;
-  } kFactors[] = {{"ObjectGeo", &ObjectGeo},   {"ObjectTex", &ObjectTex},
-                  {"TerrainGeo", &TerrainGeo}, {"TerrainTex", &TerrainTex},
-                  {"Portal", &Portal},         {"CloudLow", &CloudLow},
-                  {"Overall", &Overall}};
   char v[kRegValueBytes];
-  for (const auto& f : kFactors) {
+  for (const LodFactor& f : kLodFactors) {
+    float value = 0.0f;
     if (RegReadValue(kHkeyCurrentUser, kRegRenderLodKey, f.name, v) == 0 ||
-        !ParseWholeFloat(v, f.value))
+        !ParseWholeFloat(v, &value) || !IsLodFraction(value))
       return;
+    *f.value = value;
   }
   if (RegReadValue(kHkeyCurrentUser, kRegRenderLodKey, "IsLangCtrlLOD", v) == 0) return;
   const int flag = ParseTrueFalse(v);
@@ -284,13 +296,12 @@ void WarnSettingsNotSaved(const char* place) {
 }
 
 std::uint32_t WriteRenderLod() {
-  const bool written = WriteFraction("ObjectGeo", ObjectGeo) &&
-                       WriteFraction("ObjectTex", ObjectTex) &&
-                       WriteFraction("TerrainGeo", TerrainGeo) &&
-                       WriteFraction("TerrainTex", TerrainTex) && WriteFraction("Portal", Portal) &&
-                       WriteFraction("CloudLow", CloudLow) && WriteFraction("Overall", Overall) &&
-                       WriteValue(kRegRenderLodKey, "IsLangCtrlLOD", TrueFalse(IsLangCtrlLOD));
-  return written ? 1 : 0;
+  for (const LodFactor& f : kLodFactors) {
+    // fabs: a -0 read from the store is written "0.000".
+    if (!WriteFraction(f.name, IsLodFraction(*f.value) ? std::fabs(*f.value) : f.fallback))
+      return 0;
+  }
+  return WriteValue(kRegRenderLodKey, "IsLangCtrlLOD", TrueFalse(IsLangCtrlLOD)) ? 1 : 0;
 }
 
 }  // namespace veskor

@@ -23,7 +23,15 @@ extern const FullScreenSize FullScreenSizeTable[kFullScreenSizeCount + 1];  // e
 extern std::uint32_t FirstLaunch;
 // Samples per pixel when multisampling (2 or 4).
 extern std::uint32_t MultiSampleSize;
-// The level-of-detail factors and the flag that lets a world's keys rule them.
+// The level-of-detail factors and the flag that lets a world's keys rule them. Each factor is a
+// fraction in [0, 1], the sliders' range; the defaults are what the program starts with.
+inline constexpr float kDefaultObjectGeo = 0.5f;
+inline constexpr float kDefaultObjectTex = 0.25f;
+inline constexpr float kDefaultTerrainGeo = 0.5f;
+inline constexpr float kDefaultTerrainTex = 0.125f;
+inline constexpr float kDefaultPortal = 0.75f;
+inline constexpr float kDefaultCloudLow = 0.0f;
+inline constexpr float kDefaultOverall = 0.5f;
 extern float ObjectGeo;
 extern float ObjectTex;
 extern float TerrainGeo;
@@ -39,8 +47,11 @@ extern std::uint32_t IsLangCtrlLOD;
 // YSize whole integers of 1 or more: anything else counts as unreadable.
 void MainPlaneReadSettings(MainPlane& plane);
 
-// The RenderLOD values in order; the first that cannot be read, or is not wholly a number,
-// stops the reading silently, it and the following keep their values.
+// The RenderLOD values in order, then IsLangCtrlLOD. The first factor that cannot be read, is
+// not wholly a number or lies outside [0, 1] ("1e30", "-0.001") is damaged: it stops the
+// reading silently, and it and the following keep their values (the defaults, until a value
+// was read or a slider moved, both within [0, 1]). An IsLangCtrlLOD other than TRUE or FALSE
+// keeps the flag.
 void ReadRenderLod();
 
 // Writes every setting, each in its own open of its key; 0 at the first that fails (the rest
@@ -50,8 +61,9 @@ std::uint32_t SaveSettings(const MainPlane& plane);
 // Hides the setup panel when shown, then writes the RenderLOD values (WriteRenderLod); a
 // failure is warned of (WarnSettingsNotSaved).
 void SaveRenderLod();
-// Writes the RenderLOD values, each as "%.3f" in the C locale, then IsLangCtrlLOD; the first
-// failing write ends the writing (0).
+// Writes the RenderLOD values, each as "%.3f" in the C locale (a factor outside [0, 1] as its
+// default: none is ever written damaged), then IsLangCtrlLOD; the first failing write ends the
+// writing (0).
 std::uint32_t WriteRenderLod();
 
 // After a failed SaveSettings or WriteRenderLod: a Warning box at `place` that names the

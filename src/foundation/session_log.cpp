@@ -1,5 +1,6 @@
 #include "foundation/session_log.h"
 
+#include <cerrno>
 #include <charconv>
 #include <fstream>
 #include <new>
@@ -34,17 +35,23 @@ void SessionLogClose() {
   SessionLogInit();
 }
 
-void SessionLogOpen(const char* path) {
+int SessionLogOpen(const char* path) {
   SessionLogClose();
   std::unique_ptr<std::ofstream> file(new (std::nothrow) std::ofstream);
-  if (file == nullptr) return;
+  if (file == nullptr) return ENOMEM;
+  int failure = 0;
   if (path != nullptr) {
+    errno = 0;
     file->open(path, std::ios::out | std::ios::trunc);
+    // The stream keeps no reason of its own: the failed open's errno is it.
+    if (!file->is_open()) failure = errno != 0 ? errno : EIO;
   } else {
     file->setstate(std::ios::failbit);
+    failure = EINVAL;
   }
   gSessionLog.target = file.get();
   gSessionLog.file = std::move(file);
+  return failure;
 }
 
 void SessionLogSetStream(std::ostream* stream) {

@@ -17,9 +17,10 @@ struct SessionLog {
 // Both fields null.
 void SessionLogInit();
 // Closes the current log, then opens `path` for text output (truncated, or created) and makes
-// it the target. A path that does not open (an empty one included) is not reported: the
-// failed stream stays the target and every write to it is dropped until the log is closed.
-void SessionLogOpen(const char* path);
+// it the target; returns 0. A path that does not open (an empty or null one included) returns
+// the system's reason (an errno value, EINVAL for null) and is not reported here: the failed
+// stream stays the target and every write to it is dropped until the log is closed.
+int SessionLogOpen(const char* path);
 // Flushes, closes and destroys the owned file stream, if any; then both fields are null.
 void SessionLogClose();
 // Closes the current log, then writes into `stream`, which the log does not own.

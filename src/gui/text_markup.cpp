@@ -20,9 +20,8 @@ void CopyPiece(std::uint32_t piece, const char* from, std::size_t length) {
 std::uint32_t ScanMarkupEscapes(const char* text, std::uint8_t* codes, std::uint8_t* digits,
                                 std::uint32_t* count) {
   *count = 0;
-  if (text[0] != '\\') return 0;
   const char* p = text;
-  do {
+  while (p[0] == '\\' && p[1] != '%') {
     const char c = p[1];
     std::uint8_t code = kMarkupReset, digit = 0;
     std::uint32_t consumed = 2;
@@ -59,7 +58,7 @@ std::uint32_t ScanMarkupEscapes(const char* text, std::uint8_t* codes, std::uint
       ++*count;
     }
     p += consumed;
-  } while (*p == '\\');
+  }
   return static_cast<std::uint32_t>(p - text);
 }
 
@@ -92,6 +91,16 @@ void SplitMarkupText(const char* text) {
   }
   CopyPiece(piece, p, std::strlen(p));
   t.pieceCount = piece + 1;
+}
+
+void AppendMarkupLiteral(char* out, std::size_t bytes, const char* text) {
+  const std::size_t used = strnlen(out, bytes);
+  if (used + 3 > bytes) return;  // "\\%" and the terminating zero
+  out[used] = '\\';
+  out[used + 1] = '%';
+  const std::size_t n = std::min(std::strlen(text), bytes - used - 3);
+  std::memcpy(out + used + 2, text, n);
+  out[used + 2 + n] = '\0';
 }
 
 }  // namespace veskor

@@ -7,11 +7,17 @@
 //   a backslash before any other character resets the style and is dropped (the character
 //   stays text).
 //
+// "\%" ends a run written before it ("\b\%" is bold, then the literal rest), so a text of the
+// program can style what follows it. Only the program's own texts carry escapes: text from
+// outside it (a world's strings, a path, a system's name or reason) enters a markup text
+// behind "\%" (AppendMarkupLiteral puts it there), and shows as written.
+//
 // The parser splits a text into pieces, each with the codes that apply before it, into one
 // shared set of tables. Their capacities are fixed; a text beyond them loses its extra pieces,
 // characters and codes, and nothing is written past a table.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace veskor {
@@ -43,13 +49,19 @@ struct TextMarkupTables {
 extern TextMarkupTables TextMarkup;
 
 // Parses the escape run at the start of `text` into codes and digits (at most 32 kept; the
-// rest is consumed and dropped). Returns the characters consumed, 0 when the text does not
-// start with a backslash.
+// rest is consumed and dropped). The run stops before a "\%", which it leaves. Returns the
+// characters consumed, 0 when the text does not start with a backslash or starts with "\%".
 std::uint32_t ScanMarkupEscapes(const char* text, std::uint8_t* codes, std::uint8_t* digits,
                                 std::uint32_t* count);
 
 // Splits a text into TextMarkup. Piece 0 starts with one reset code; codes at the very end of
 // a text are ignored.
 void SplitMarkupText(const char* text);
+
+// Appends "\%" and `text` to the zero-terminated markup text in `out`, a buffer of `bytes`,
+// cutting what does not fit: the markup then shows `text` as written, a backslash and all, in
+// the style the text before it set. The literal holds to the end, so `text` must end the
+// markup text. Nothing is appended when "\%" itself does not fit.
+void AppendMarkupLiteral(char* out, std::size_t bytes, const char* text);
 
 }  // namespace veskor

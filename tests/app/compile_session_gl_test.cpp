@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -25,6 +26,7 @@
 #include "session_panels.h"
 #include "shell_test_support.h"
 #include "support/gl_test_fixture.h"
+#include "support/message_capture.h"
 
 namespace veskor {
 namespace {
@@ -189,6 +191,8 @@ TEST_F(CompileSessionTest, ParseErrorsShowTheirLocatedTextAndDropTheOldWorld) {
   }
   dir_.Write("many.wld", many);
   dir_.Write("bad.wld", "Info { title(\"x\") }\n// two\nCamera c { zoom(2) }\n");
+  // The path's "\n" is two characters of the path, not a line break of the status.
+  dir_.Write("shared.wld", "Info { title(\"x\") }\n#include \"shared\\no_such_file.wld\"\n");
   struct Case {
     const char* world;
     std::string status;
@@ -199,6 +203,10 @@ TEST_F(CompileSessionTest, ParseErrorsShowTheirLocatedTextAndDropTheOldWorld) {
       {"bad.wld", "Syntax error file (bad.wld) line (3) : Camera syntax error", 0, 1},
       {"many.wld", "Syntax error file (many.wld) line (67) : Too many include directories", 66,
        kExtraSearchDirCapacity},
+      {"shared.wld",
+       "Syntax error file (no_such_file.wld) line (2) : Cannot open file "
+       "\"shared\\no_such_file.wld\"",
+       0, 1},
   };
   for (const Case& c : cases) {
     std::vector<std::string> log = {kBegin, ParseFile(c.world)};
@@ -210,6 +218,11 @@ TEST_F(CompileSessionTest, ParseErrorsShowTheirLocatedTextAndDropTheOldWorld) {
     EXPECT_EQ(WorldReady, 0u);  // the reset emptied the world it drew
     ExpectPanels(log, c.status);
     EXPECT_EQ(ExtraSearchDirs.count, c.searchDirs);
+    // The status text stays on the header's one line: nothing is drawn below it.
+    const std::vector<std::uint8_t> header = test::ViewImage(StatusPanel);
+    const auto below = std::find_if(header.begin() + 32 * 1024, header.end(),
+                                    [](std::uint8_t texel) { return texel != 0; });
+    EXPECT_TRUE(below == header.end()) << c.world << ": row " << (below - header.begin()) / 1024;
   }
 }
 
@@ -224,12 +237,54 @@ TEST_F(CompileSessionTest, TheProgressPanelNamesTheWorldByItsFirstInfo) {
                                             {"times new roman", 0, 1.0f, 20, 40, "Ann"},
                                             {"times new roman", 0, 1.0f, 20, 56, "2003"}};
   const std::vector<test::TextRun> noName = {{"arial", 0, 1.0f, 20, 14, "no name"}};
+  // The world's strings show as written, backslashes and all.
+  dir_.Write("marks.wld", "Info { title(\"Bay\\new\") author(\"A\\bo\") date(\"5\\3\") }\n");
+  const std::vector<test::TextRun> marks = {{"arial", kTextBold, 1.0f, 20, 14, "Bay\\new", false},
+                                            {"times new roman", 0, 1.0f, 20, 40, "A\\bo", false},
+                                            {"times new roman", 0, 1.0f, 20, 56, "5\\3", false}};
   for (const auto& [world, runs] : {std::pair{"two.wld", dunes}, std::pair{"w.wld", hills},
-                                    std::pair{"none.wld", noName}}) {
+                                    std::pair{"none.wld", noName}, std::pair{"marks.wld", marks}}) {
     ASSERT_EQ(CompileSession((dir_.path() + world).c_str()), 1u);
     EXPECT_EQ(test::Differing(test::ViewImage(ProgressPanel), test::DrawnImage(8, 7, runs)), 0u)
         << world;
   }
+}
+
+// A BinaryDir where the session log cannot be written: the compile goes on without its log,
+// and stderr names the file and the system's reason once, not at every compile.
+TEST_F(CompileSessionTest, ALogThatCannotBeWrittenIsSaidOnceOnStderr) {
+  const std::string d = dir_.path();
+  dir_.Write("plain", "");
+  std::filesystem::create_directories(dir_.Path("locked"));
+  struct Case {
+    std::string binaryDir;
+    std::string reason;
+  };
+  std::vector<Case> cases = {{d + "gone/", "No such file or directory"},
+                             {d + "plain/", "Not a directory"}};  // a file where the directory is
+  // Root writes into a directory without write bits: there, that side cannot be had.
+  if (geteuid() != 0) cases.push_back({d + "locked/", "Permission denied"});
+  std::filesystem::permissions(
+      dir_.Path("locked"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  test::MessageCapture records;  // headless runs' records go to a file, not to stderr
+  for (const Case& c : cases) {
+    ASSERT_TRUE(SetSearchDirs(dir_.Path("product").c_str(), c.binaryDir.c_str(), "", "",
+                              dir_.Path("work").c_str()));
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(CompileSession((d + "w.wld").c_str()), 1u) << c.binaryDir;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "veskor: cannot write the session log " +
+                                                          c.binaryDir + "session.log: " + c.reason +
+                                                          " (the sessions go on without it)\n");
+    ExpectPanels(Compiled("w.wld"), "");
+  }
+  std::filesystem::permissions(dir_.Path("locked"), std::filesystem::perms::owner_all);
+  // A directory that can be written again: nothing more is said.
+  ASSERT_TRUE(SetSearchDirs(dir_.Path("product").c_str(), dir_.Path("binary").c_str(), "", "",
+                            dir_.Path("work").c_str()));
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(CompileSession((d + "w.wld").c_str()), 1u);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  ExpectFxListing(test::ReadFileText(d + "binary/session.log"));
 }
 
 // A world's Environment block reaches the parameters; the next world, naming none, starts

@@ -54,7 +54,7 @@ TEST_F(InfoPanelTest, BeforeAWorldTheLabelsStandAloneButTheMachinesLines) {
   const std::vector<std::string> want = {
       "L0", "L1", "L2", "L3", "L4", "L5", "L6", "L7", kSseLine, "L9",
       "L10\\5\\g0.0 s", "L11\\5\\g0.0 s", "L12\\5\\g0.0 s", "L13\\5\\g0.0 s", "L14",
-      "L15\\3\\g4.5 Mesa", "L16\\3\\gAcme", "L17\\3\\gPixel Mill",
+      "L15\\3\\g\\%4.5 Mesa", "L16\\3\\g\\%Acme", "L17\\3\\g\\%Pixel Mill",
       "L18\\3\\g\\icube map, pbuffer", "L19\\3\\g8", "L20", "L21", "L22", "L23"};
   EXPECT_EQ(Lines(), want);
   // The list's full set-up: 40 and 150 pixels from the root's corner, its colours.
@@ -91,10 +91,10 @@ TEST_F(InfoPanelTest, AWorldFillsEveryLineAndKeepsThePanelsPlace) {
   WorldReady = 1;
   ShowInfoPanel();
   const std::vector<std::string> want = {
-      "L0", "L1\\3\\g\\b\\iIsle", "L2\\3\\gisle.wld", "L3\\3\\gAnn", "L4\\3\\g2003",
-      "L5\\3\\gsea", "L6\\3\\g\\b1\\<\\g . 2 . 12", "L7", kSseLine, "L9",
+      "L0", "L1\\3\\g\\b\\i\\%Isle", "L2\\3\\g\\%isle.wld", "L3\\3\\g\\%Ann",
+      "L4\\3\\g\\%2003", "L5\\3\\g\\%sea", "L6\\3\\g\\b1\\<\\g . 2 . 12", "L7", kSseLine, "L9",
       "L10\\5\\g6.250 s", "L11\\5\\g2.500 s", "L12\\5\\g1.250 s", "L13\\5\\g10.000 s", "L14",
-      "L15\\3\\g4.5 Mesa", "L16\\3\\gAcme", "L17\\3\\gPixel Mill",
+      "L15\\3\\g\\%4.5 Mesa", "L16\\3\\g\\%Acme", "L17\\3\\g\\%Pixel Mill",
       "L18\\3\\g\\icube map, pbuffer", "L19\\3\\g8", "L20\\3\\g77\\51.00 Mb",
       "L21\\3\\g3.00 MTexels\\52.00 Mb", "L22\\5\\g0.50 Mb", "L23\\b\\5\\g3.50 Mb"};
   EXPECT_EQ(Lines(), want);
@@ -105,8 +105,22 @@ TEST_F(InfoPanelTest, AWorldFillsEveryLineAndKeepsThePanelsPlace) {
   info.title[511] = '\0';
   ShowInfoPanel();
   EXPECT_EQ(std::strlen(InfoLines[1]), 255u);
-  EXPECT_EQ(std::string(InfoLines[1], 11), "L1\\3\\g\\b\\ix");
-  EXPECT_STREQ(InfoLines[2], "L2\\3\\gisle.wld");
+  EXPECT_EQ(std::string(InfoLines[1], 13), "L1\\3\\g\\b\\i\\%x");
+  EXPECT_STREQ(InfoLines[2], "L2\\3\\g\\%isle.wld");
+
+  // Backslashes in the world's strings and the driver's names are text: each line stays one
+  // line high, as high as the author's.
+  std::snprintf(info.comment, sizeof info.comment, "C:\\new\\bay");
+  std::snprintf(gMainPlane.renderer, kPlaneTextBytes, "soft\\npipe");
+  ShowInfoPanel();
+  EXPECT_STREQ(InfoLines[5], "L5\\3\\g\\%C:\\new\\bay");
+  EXPECT_STREQ(InfoLines[17], "L17\\3\\g\\%soft\\npipe");
+  const auto height = [](std::uint32_t line) {
+    return (InfoPanel.lineBounds[line + 1] - InfoPanel.lineBounds[line]) *
+           static_cast<float>(InfoPanel.textHeight);
+  };
+  EXPECT_NEAR(height(5), height(3), 0.01f);
+  EXPECT_NEAR(height(17), height(3), 0.01f);
   gWorld.versionCount = 0;
   TextureMemory = {};
 }

@@ -291,7 +291,9 @@ TEST_F(RenderSessionTest, ItemsTooLargeToBatchAreShownInOneBoxASession) {
 TEST_F(RenderSessionTest, AFailingBuildShowsItsMessageBlinkingAndPreparesNothing) {
   WorldReady = 1;
   gGeometryBatchBuffer.finalised = 1;
-  EXPECT_EQ(Run(kCamera + "Planet { color(\"none.png\") mask(\"none.png\") direction([0 1 0]) }\n"),
+  // The file's name holds a "\n": the status shows it as written.
+  EXPECT_EQ(Run(kCamera + "Planet { color(\"maps\\none.png\") mask(\"maps\\none.png\")" +
+                " direction([0 1 0]) }\n"),
             0u);
   EXPECT_EQ(WorldReady, 0u);
   EXPECT_EQ(gGeometryBatchBuffer.finalised, 0u);  // the preparation would have moved it
@@ -299,7 +301,7 @@ TEST_F(RenderSessionTest, AFailingBuildShowsItsMessageBlinkingAndPreparesNothing
   EXPECT_EQ(StatusPanel.hidden, 0u);
   EXPECT_EQ(StatusPanel.blink, 1u);
   const std::string shown = gSceneBuildError.message;
-  EXPECT_EQ(shown.substr(0, 27), "Cannot find file \"none.png\"");
+  EXPECT_EQ(shown.substr(0, 32), "Cannot find file \"maps\\none.png\"");
   EXPECT_EQ(
       test::Differing(test::ViewImage(StatusPanel), test::ExpectedHeader({"\\bcompile"}, shown)),
       0u);

@@ -42,7 +42,12 @@ std::vector<std::uint8_t> DrawnImage(std::uint32_t log2Width, std::uint32_t log2
     SetTextFont(bitmap, run.face);
     SetTextStyle(bitmap, run.style);
     bitmap.textLevel = run.level;
-    DrawMarkupTextAt(bitmap, run.x, run.y, run.text.c_str());
+    if (run.markup) {
+      DrawMarkupTextAt(bitmap, run.x, run.y, run.text.c_str());
+    } else {
+      std::uint32_t width = 0, height = 0;
+      DrawTextRun(bitmap, run.x, run.y, run.text.c_str(), &width, &height);
+    }
   }
   FlushTextBitmap(bitmap);
   return Pixels(texture);
@@ -64,7 +69,7 @@ std::vector<std::uint8_t> ExpectedHeader(const std::vector<std::string>& words,
                                          const std::string& status) {
   std::vector<TextRun> runs;
   for (const std::string& word : words) runs.push_back({"arial", kTextBold, 1.0f, 20, 12, word});
-  if (!status.empty()) runs.push_back({"arial", 0, 1.0f, 100, 12, status});
+  if (!status.empty()) runs.push_back({"arial", 0, 1.0f, 100, 12, status, false});
   return DrawnImage(10, 6, runs);
 }
 

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -149,30 +150,52 @@ TEST_F(SettingsTest, SavedSettingsReadBackInTheirForms) {
   EXPECT_EQ(noRoot.Text(), before);
 }
 
-TEST_F(SettingsTest, RenderLodReadingStopsSilentlyAtTheFirstUnreadableValue) {
+TEST_F(SettingsTest, RenderLodReadingStopsSilentlyAtTheFirstDamagedValue) {
   store_.Set("ObjectGeo", " 0.25 ");
-  store_.Set("ObjectTex", "1e-1");
-  store_.Set("TerrainGeo", "-0.5");
+  store_.Set("ObjectTex", "0");  // both ends of [0, 1] are taken
+  store_.Set("TerrainGeo", "1");
   store_.Remove("Portal");
   store_.Write();
   ReadRenderLod();
   EXPECT_EQ(ObjectGeo, 0.25f);
-  EXPECT_EQ(ObjectTex, 0.1f);
-  EXPECT_EQ(TerrainGeo, -0.5f);
+  EXPECT_EQ(ObjectTex, 0.0f);
+  EXPECT_EQ(TerrainGeo, 1.0f);
   EXPECT_EQ(TerrainTex, 0.125f);
   EXPECT_EQ(Portal + CloudLow + Overall, -3.0f);
   EXPECT_EQ(IsLangCtrlLOD, 7u);
-  // A value that is not wholly a number reads as missing; the value kept is what is saved.
-  for (const char* damaged : {"abc", "0.25xyz", "", "nan", "1e999", "0,5"}) {
+  for (const auto& [edge, saved] :
+       {std::pair{"0.000", "0.000"}, {"1.000", "1.000"}, {"1e-1", "0.100"}, {"-0", "0.000"}}) {
     test::TestStore store(dir_);
-    store.Set("TerrainGeo", damaged);
+    store.Set("TerrainTex", edge);
+    store.Write();
+    ReadRenderLod();
+    EXPECT_EQ(TerrainTex, std::strtof(edge, nullptr)) << edge;
+    EXPECT_EQ(Overall, 0.5f) << edge;  // read on after it
+    SaveRenderLod();
+    EXPECT_EQ(Stored(kRegRenderLodKey, "TerrainTex"), saved) << edge;
+  }
+
+  // A value that is not wholly a number, or lies outside the sliders' [0, 1], is damaged: the
+  // reading stops there, so it and the following keep their values (at start, the defaults),
+  // and those are what is saved back in their place.
+  for (const char* damaged :
+       {"abc", "0.25xyz", "", "nan", "inf", "1e999", "0,5", "-0.001", "1.001", "1e30", "-1e30"}) {
+    test::TestStore store(dir_);
+    store.Set("ObjectTex", "0.875");
+    store.Set("TerrainTex", damaged);
+    store.Set("Overall", "0.375");
     store.Write();
     SetUp();
+    TerrainTex = kDefaultTerrainTex;
+    Overall = kDefaultOverall;
     ReadRenderLod();
-    EXPECT_EQ(ObjectGeo + ObjectTex, 0.75f) << damaged;
-    EXPECT_EQ(TerrainGeo + TerrainTex + Overall, -3.0f) << damaged;
+    EXPECT_EQ(ObjectTex, 0.875f) << damaged;
+    EXPECT_EQ(TerrainTex, kDefaultTerrainTex) << damaged;
+    EXPECT_EQ(Overall, kDefaultOverall) << damaged;
+    EXPECT_EQ(IsLangCtrlLOD, 7u) << damaged;
     SaveRenderLod();
-    EXPECT_EQ(Stored(kRegRenderLodKey, "TerrainGeo"), "-1.000") << damaged;
+    EXPECT_EQ(Stored(kRegRenderLodKey, "TerrainTex"), "0.125") << damaged;
+    EXPECT_EQ(Stored(kRegRenderLodKey, "Overall"), "0.500") << damaged;
   }
 
   for (const auto& [text, flag] : {std::pair{"TRUE", 1u}, {"maybe", 1u}, {"FALSE", 0u}}) {
@@ -189,18 +212,32 @@ TEST_F(SettingsTest, RenderLodIsSavedWithThreeDecimals) {
   store_.Write();
   ObjectGeo = 0.5f;
   ObjectTex = 0.0005f;
-  TerrainGeo = -0.25f;
+  TerrainGeo = 0.25f;
   TerrainTex = 1.0f;
   Portal = 0.1234f;
   CloudLow = 0.0f;
   Overall = 0.9996f;
   IsLangCtrlLOD = 1;
   SaveRenderLod();
-  std::string saved;
-  for (const char* name : {"ObjectGeo", "ObjectTex", "TerrainGeo", "TerrainTex", "Portal",
-                           "CloudLow", "Overall", "IsLangCtrlLOD"})
-    saved += Stored(kRegRenderLodKey, name) + " ";
-  EXPECT_EQ(saved, "0.500 0.001 -0.250 1.000 0.123 0.000 1.000 TRUE ");
+  const auto saved = [this] {
+    std::string text;
+    for (const char* name : {"ObjectGeo", "ObjectTex", "TerrainGeo", "TerrainTex", "Portal",
+                             "CloudLow", "Overall", "IsLangCtrlLOD"})
+      text += Stored(kRegRenderLodKey, name) + " ";
+    return text;
+  };
+  EXPECT_EQ(saved(), "0.500 0.001 0.250 1.000 0.123 0.000 1.000 TRUE ");
+  // A factor outside [0, 1] is never written: its default goes in its place.
+  ObjectGeo = -0.001f;
+  ObjectTex = 1.001f;
+  TerrainGeo = 1e30f;
+  TerrainTex = -1e30f;
+  Portal = std::nanf("");
+  CloudLow = 0.0f;
+  Overall = 1.0f;
+  SaveRenderLod();
+  EXPECT_EQ(saved(), "0.500 0.250 0.500 0.125 0.750 0.000 1.000 TRUE ");
+  EXPECT_EQ(ObjectGeo, -0.001f);  // written, not changed
 
   // A store without the key: the loss is told once a run, naming the store.
   store_.Remove("IsLangCtrlLOD");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -48,7 +49,7 @@ TEST_F(SessionLogTest, WritesReachTheFileAtOnceAndOpeningAgainClosesIt) {
   const std::string first = dir_ + "first.log";
   const std::string second = dir_ + "second.log";
   std::ofstream(second) << "old contents";
-  SessionLogOpen(first.c_str());
+  EXPECT_EQ(SessionLogOpen(first.c_str()), 0);
   ASSERT_NE(LogStream().file, nullptr);
   EXPECT_EQ(LogStream().target, LogStream().file.get());
   LogWriteText(LogStream(), "one\n");
@@ -64,14 +65,23 @@ TEST_F(SessionLogTest, WritesReachTheFileAtOnceAndOpeningAgainClosesIt) {
   EXPECT_EQ(ReadFileText(second), "two");
 }
 
-TEST_F(SessionLogTest, APathThatDoesNotOpenDropsEveryWrite) {
-  for (const char* path : {"", "/nonexistent-dir/x.log"}) {
-    SessionLogOpen(path);
+TEST_F(SessionLogTest, APathThatDoesNotOpenGivesItsReasonAndDropsEveryWrite) {
+  const std::string file = tmp_.Write("plain", "");
+  const struct {
+    std::string path;
+    int reason;
+  } cases[] = {{"", ENOENT},
+               {"/nonexistent-dir/x.log", ENOENT},
+               {file + "/x.log", ENOTDIR},  // a regular file where a directory should be
+               {dir_, EISDIR}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(SessionLogOpen(c.path.c_str()), c.reason) << c.path;
     ASSERT_NE(LogStream().file, nullptr);
     EXPECT_EQ(&LogWriteFloat(LogWriteText(LogStream(), "lost"), 2.0f), &LogStream());
     EXPECT_TRUE(LogStream().target->fail());
   }
-  SessionLogOpen(nullptr);
+  EXPECT_EQ(ReadFileText(file), "");
+  EXPECT_EQ(SessionLogOpen(nullptr), EINVAL);
   LogWriteText(LogStream(), "lost");
   SessionLogClose();
   EXPECT_EQ(LogStream().file, nullptr);

@@ -35,6 +35,8 @@ TEST(TextMarkup, EscapeRunsBecomeCodes) {
                {"\\", 1, {kMarkupReset}},
                {"\\\\b", 3, {kMarkupReset, kMarkupBold}},
                {"\\9", 2, {kMarkupColumn}},
+               {"\\b\\g\\%\\i", 4, {kMarkupBold, kMarkupGrey}},  // the run stops at "\%"
+               {"\\%\\b", 0, {}},
                {"x\\b", 0, {}}};
   for (const auto& c : cases) {
     std::uint8_t codes[kMarkupCodeCapacity], digits[kMarkupCodeCapacity];
@@ -61,6 +63,7 @@ TEST(TextMarkup, TextsSplitIntoPiecesWithTheirCodes) {
       {"a\\bb\\ic", V{"0|a", "2|b", "1|c"}},
       {"x\\qy", V{"0|x", "0|qy"}},
       {"\\%a\\bc", V{"0|", "|a\\bc"}},
+      {"x\\3\\b\\%a\\n\\%b", V{"0|x", "6[3]2|", "|a\\n\\%b"}},
       {"A\\n\\nB", V{"0|A", "88|B"}},
       {"\\3X", V{"0|", "6[3]|X"}},
       {"ab\\b", V{"0|ab"}},
@@ -98,6 +101,32 @@ TEST(TextMarkup, LongTextsLoseTheirExtraPiecesAndCharacters) {
   SplitMarkupText((std::string(600, 'a') + "\\b" + std::string(520, 'b')).c_str());
   EXPECT_EQ(std::string(TextMarkup.text[0]), std::string(kMarkupPieceChars, 'a'));
   EXPECT_EQ(std::string(TextMarkup.text[1]), std::string(kMarkupPieceChars, 'b'));
+}
+
+// Outside text goes in behind "\%": one literal piece, in the style of the run before it, cut
+// to what the buffer holds; a buffer without room for "\%" keeps its text as it was.
+TEST(TextMarkup, AppendedLiteralsShowAsWritten) {
+  const std::string path = "shared\\no_such_file.wld";
+  char text[64] = "\\b";
+  AppendMarkupLiteral(text, sizeof text, path.c_str());
+  EXPECT_EQ(std::string(text), "\\b\\%" + path);
+  SplitMarkupText(text);
+  EXPECT_EQ(Pieces(), (std::vector<std::string>{"0|", "2|", "|" + path}));
+
+  char plain[64] = "";
+  AppendMarkupLiteral(plain, sizeof plain, "\\n\\%\\");
+  SplitMarkupText(plain);
+  EXPECT_EQ(Pieces(), (std::vector<std::string>{"0|", "|\\n\\%\\"}));
+
+  char cut[8] = "ab";
+  AppendMarkupLiteral(cut, sizeof cut, "c\\nd");
+  EXPECT_STREQ(cut, "ab\\%c\\n");
+  char full[4] = "abc";
+  AppendMarkupLiteral(full, sizeof full, "x");
+  EXPECT_STREQ(full, "abc");
+  char room[5] = "ab";
+  AppendMarkupLiteral(room, sizeof room, "x");
+  EXPECT_STREQ(room, "ab\\%");  // room for "\%" and the zero alone: an empty literal
 }
 
 }  // namespace
