@@ -115,7 +115,11 @@ std::uint32_t CaptureBackBuffer(const char* path, std::uint32_t width, std::uint
 }
 
 void RecordStatusLine(const char* text, std::int32_t mode) {
-  HeadlessRecord(mode == 0 ? "Log" : "Status", text != nullptr ? text : "");
+  if (text == nullptr) text = "";
+  // A failure's text from a world or the system comes behind the markup's literal mark; the
+  // record gives it as shown.
+  if (text[0] == '\\' && text[1] == '%') text += 2;
+  HeadlessRecord(mode == 0 ? "Log" : "Status", text);
 }
 
 void RecordStageTime(const char* stage, double seconds) {

@@ -77,7 +77,7 @@ TEST_F(AutomationTest, HeadlessRunsRecordLinesAndTimings) {
   {
     test::MessageCapture capture;
     RecordStatusLine("> begin 'parse' session", 0);
-    RecordStatusLine("Syntax error file (a.wld) line (2) : '}' expected", 1);
+    RecordStatusLine("\\%Syntax error file (a\\n.wld) line (2) : '}' expected", 1);
     RecordStageTime("Environment / Moons", 0.25);
     AutomationSessionsEnded(-1.0);  // a failed compile: no render session
     codes += std::to_string(AutomationExitCode(0));
@@ -90,7 +90,7 @@ TEST_F(AutomationTest, HeadlessRunsRecordLinesAndTimings) {
     const std::string text = capture.Text();
     const std::string head =
         "Log [none] > begin 'parse' session\n"
-        "Status [none] Syntax error file (a.wld) line (2) : '}' expected\n"
+        "Status [none] Syntax error file (a\\n.wld) line (2) : '}' expected\n"
         "Timing [none] stage 'Environment / Moons' 0.250 s\n"
         "Timing [none] render session 0.0";
     EXPECT_EQ(text.substr(0, head.size()), head);
