@@ -199,8 +199,8 @@ TEST(ValueReaders, ChecksIncludeTheirBoundsAndPrintThem) {
 
 // A value out of its range is refused at its own line, whatever its key and wherever the
 // entry's keyword, parentheses and brackets or the next tokens lie. The lines are counted by
-// hand; the first two worlds are those of the issue (the messages once named "line (8-9)" and
-// "line (6-7)").
+// hand; the first two worlds once gave "line (8-9)" and "line (6-7)", the place where the
+// reading stopped.
 TEST(ValueReaders, RangeMessagesNameTheLineOfTheValueOutOfRange) {
   WorldDir dir;
   const struct {
