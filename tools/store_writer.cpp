@@ -26,6 +26,8 @@
 #include <string>
 #include <system_error>
 
+#include "platform/file_replace.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -136,7 +138,12 @@ std::string StoreText(const Paths& p) {
 // Writes the store beside its final name and links it there, which fails when a store exists
 // by then: an existing store is never replaced.
 bool WriteNew(const std::string& path, const std::string& text) {
-  std::string temporary = path + ".new.XXXXXX";
+  // A temporary of the form the program's own writes use, so that nothing but the program's
+  // own files ever has that name.
+  const std::size_t slash = path.rfind('/');
+  const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
+  std::string temporary = path.substr(0, name) + "." + path.substr(name) +
+                          std::string(veskor::kReplaceTemporaryTag) + "XXXXXX";
   const int fd = mkstemp(temporary.data());
   if (fd < 0) Fail("cannot write beside " + path + ": " + std::strerror(errno));
   const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&

@@ -3,7 +3,9 @@
 #include <png.h>
 
 #include <csetjmp>
-#include <cstdio>
+#include <string>
+
+#include "platform/file_replace.h"
 
 namespace veskor {
 namespace {
@@ -11,20 +13,26 @@ namespace {
 [[noreturn]] void OnPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void OnPngWarning(png_structp, png_const_charp) {}
 
+void AppendBytes(png_structp png, png_bytep data, png_size_t length) {
+  static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data),
+                                                         length);
+}
+void FlushNothing(png_structp) {}
+
 // Kept outside the frame that calls setjmp, as in the reader.
 struct PngEncode {
   png_structp png = nullptr;
   png_infop info = nullptr;
 };
 
-bool EncodePng(std::FILE* file, PngEncode* e, const std::uint8_t* pixels, std::uint32_t width,
+bool EncodePng(std::string* bytes, PngEncode* e, const std::uint8_t* pixels, std::uint32_t width,
                std::uint32_t height, std::uint32_t channels) {
   e->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
   if (e->png == nullptr) return false;
   e->info = png_create_info_struct(e->png);
   if (e->info == nullptr) return false;
   if (setjmp(png_jmpbuf(e->png))) return false;
-  png_init_io(e->png, file);
+  png_set_write_fn(e->png, bytes, AppendBytes, FlushNothing);
   png_set_IHDR(e->png, e->info, width, height, 8,
                channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -41,15 +49,12 @@ std::uint32_t SavePngFile(const char* path, const std::uint8_t* pixels, std::uin
                           std::uint32_t height, std::uint32_t channels) {
   if (path == nullptr || pixels == nullptr || width == 0 || height == 0) return 0;
   if (channels != 3 && channels != 4) return 0;
-  std::FILE* file = std::fopen(path, "wb");
-  if (file == nullptr) return 0;
+  std::string bytes;
   PngEncode e;
-  const bool encoded = EncodePng(file, &e, pixels, width, height, channels);
+  const bool encoded = EncodePng(&bytes, &e, pixels, width, height, channels);
   png_destroy_write_struct(&e.png, &e.info);
-  const bool closed = std::fclose(file) == 0;
-  if (encoded && closed) return 1;
-  std::remove(path);
-  return 0;
+  std::string reason;
+  return encoded && ReplaceFileWhole(path, bytes, &reason) ? 1 : 0;
 }
 
 }  // namespace veskor

@@ -1,6 +1,8 @@
 // The PNG writer: images read back by the reader pixel for pixel, and the inputs it refuses.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <vector>
 
 #include "foundation/png_reader.h"
@@ -39,6 +41,14 @@ TEST(PngWriter, RefusesWhatItCannotWrite) {
   EXPECT_EQ(SavePngFile(path.c_str(), pixel, 1, 1, 2), 0u);
   EXPECT_EQ(SavePngFile(dir.Path("none/image.png").c_str(), pixel, 1, 1, 3), 0u);
   EXPECT_EQ(test::ReadFileText(path), "");
+  // A name in the way that cannot be replaced, a folder of the user's: it stays, with what it
+  // holds, and nothing is left beside it.
+  std::filesystem::create_directory(path);
+  dir.Write("image.png/keep", "mine");
+  EXPECT_EQ(SavePngFile(path.c_str(), pixel, 1, 1, 3), 0u);
+  EXPECT_EQ(test::ReadFileText(dir.Path("image.png/keep")), "mine");
+  const auto all = std::filesystem::recursive_directory_iterator(dir.path());
+  EXPECT_EQ(std::distance(begin(all), end(all)), 2);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,8 @@ TEST(StoreWriter, LeavesAnExistingStoreAsItIs) {
   args[6] = other.Path("registry");
   ASSERT_EQ(test::RunProgram(args), 0);
   EXPECT_EQ(test::ReadBytes(other.Path("registry")), first);
+  const auto left = fs::directory_iterator(other.path());
+  EXPECT_EQ(std::distance(begin(left), end(left)), 1);  // no temporary beside it
 }
 
 TEST(StoreWriter, PlacesTheStoreAndTheUsersDirectoryByTheEnvironment) {
