@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "app/main_interface_callbacks.h"
@@ -84,19 +85,24 @@ void AutomationFrameDone(MainPlane& plane) {
   if (Automation.quitFrames < 0 || Automation.armed == 0 || Automation.quitTaken != 0) return;
   if (Automation.framesDone - Automation.armedAt < static_cast<std::uint32_t>(Automation.quitFrames))
     return;
+  std::string reason;
   if (Automation.capturePath[0] != '\0' &&
-      CaptureBackBuffer(Automation.capturePath, ViewPlaneWidth(plane), ViewPlaneHeight(plane)) ==
-          0) {
-    char text[kCapturePathBytes + 32];
-    std::snprintf(text, sizeof text, "cannot write %s", Automation.capturePath);
-    if (!HeadlessRecord("Capture", text)) std::fprintf(stderr, "Capture: %s\n", text);
+      CaptureBackBuffer(Automation.capturePath, ViewPlaneWidth(plane), ViewPlaneHeight(plane),
+                        &reason) == 0) {
+    const std::string text = "cannot write " + std::string(Automation.capturePath) + ": " + reason;
+    if (!HeadlessRecord("Capture", text.c_str()))
+      std::fprintf(stderr, "Capture: %s\n", text.c_str());
   }
   Automation.quitTaken = 1;
   OnMainMenuChoice(kQuitChoice);
 }
 
-std::uint32_t CaptureBackBuffer(const char* path, std::uint32_t width, std::uint32_t height) {
-  if (width == 0 || height == 0) return 0;
+std::uint32_t CaptureBackBuffer(const char* path, std::uint32_t width, std::uint32_t height,
+                                std::string* reason) {
+  if (width == 0 || height == 0) {
+    if (reason != nullptr) *reason = "no image to write";
+    return 0;
+  }
   const std::size_t row = std::size_t{width} * 3;
   std::vector<std::uint8_t> pixels(row * height), image(row * height);
   GLint readBuffer = GL_BACK, alignment = 4;
@@ -111,7 +117,7 @@ std::uint32_t CaptureBackBuffer(const char* path, std::uint32_t width, std::uint
   // GL's rows go up from the bottom; the file's go down from the top.
   for (std::uint32_t y = 0; y < height; ++y)
     std::memcpy(&image[row * y], &pixels[row * (height - 1 - y)], row);
-  return SavePngFile(path, image.data(), width, height, 3);
+  return SavePngFile(path, image.data(), width, height, 3, reason);
 }
 
 void RecordStatusLine(const char* text, std::int32_t mode) {

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace veskor {
 
@@ -57,8 +58,10 @@ void AutomationSessionsEnded(double renderStartSeconds);
 // the last compile or render session failed, else `loopResult`.
 int AutomationExitCode(int loopResult);
 
-// The back buffer's `width` x `height` pixels as a PNG file; 1 on success.
-std::uint32_t CaptureBackBuffer(const char* path, std::uint32_t width, std::uint32_t height);
+// The back buffer's `width` x `height` pixels as a PNG file; 1 on success, else 0 with the
+// reason in `*reason` when it is given.
+std::uint32_t CaptureBackBuffer(const char* path, std::uint32_t width, std::uint32_t height,
+                                std::string* reason = nullptr);
 
 // The records: a status line (mode other than 0) or a log line (mode 0), and the time of a
 // preparation stage. Nothing unless VESKOR_MESSAGES is set.

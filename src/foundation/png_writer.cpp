@@ -46,15 +46,23 @@ bool EncodePng(std::string* bytes, PngEncode* e, const std::uint8_t* pixels, std
 }  // namespace
 
 std::uint32_t SavePngFile(const char* path, const std::uint8_t* pixels, std::uint32_t width,
-                          std::uint32_t height, std::uint32_t channels) {
-  if (path == nullptr || pixels == nullptr || width == 0 || height == 0) return 0;
-  if (channels != 3 && channels != 4) return 0;
+                          std::uint32_t height, std::uint32_t channels, std::string* reason) {
+  std::string unused;
+  if (reason == nullptr) reason = &unused;
+  if (path == nullptr || pixels == nullptr || width == 0 || height == 0 ||
+      (channels != 3 && channels != 4)) {
+    *reason = "no image to write";
+    return 0;
+  }
   std::string bytes;
   PngEncode e;
   const bool encoded = EncodePng(&bytes, &e, pixels, width, height, channels);
   png_destroy_write_struct(&e.png, &e.info);
-  std::string reason;
-  return encoded && ReplaceFileWhole(path, bytes, &reason) ? 1 : 0;
+  if (!encoded) {
+    *reason = "the image cannot be encoded as PNG";
+    return 0;
+  }
+  return ReplaceFileWhole(path, bytes, reason) ? 1 : 0;
 }
 
 }  // namespace veskor

@@ -3,14 +3,17 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace veskor {
 
 // Writes `pixels` (rows from the top of the image down, `width` x `channels` bytes each;
 // channels 3 or 4) to `path`. Returns 1 on success; 0 for a null argument, an empty image,
-// another channel count, or a file that cannot be written. The file is replaced whole
-// (ReplaceFileWhole): one that cannot be written stays as it was.
+// another channel count, an image that PNG cannot hold, or a file that cannot be written, with
+// the reason in `*reason` when it is given. The file is replaced whole, or a FIFO or device
+// written in place (ReplaceFileWhole): one that cannot be written stays as it was.
 std::uint32_t SavePngFile(const char* path, const std::uint8_t* pixels, std::uint32_t width,
-                          std::uint32_t height, std::uint32_t channels);
+                          std::uint32_t height, std::uint32_t channels,
+                          std::string* reason = nullptr);
 
 }  // namespace veskor

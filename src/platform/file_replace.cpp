@@ -2,9 +2,13 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -15,12 +19,23 @@ namespace veskor {
 
 namespace {
 
-constexpr std::size_t kTemporaryLetters = 6;  // mkstemp's XXXXXX
+constexpr std::size_t kTemporaryLetters = 6;
 constexpr time_t kStaleSeconds = 60;
+constexpr int kMaxLinks = 40;  // the kernel's own bound on the links of one path
+constexpr int kNameAttempts = 100;
+constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+
+std::atomic<FileSyncCall> gSync{::fsync};
+
+bool Fail(std::string* reason, int error) {
+  *reason = std::strerror(error);
+  return false;
+}
 
 bool WriteAll(int fd, std::string_view s) {
   while (!s.empty()) {
     const ssize_t n = ::write(fd, s.data(), s.size());
+    if (n < 0 && errno == EINTR) continue;
     if (n < 0) return false;
     if (n == 0) {
       errno = EIO;
@@ -31,26 +46,98 @@ bool WriteAll(int fd, std::string_view s) {
   return true;
 }
 
-// The folder of `path` (with its '/', "./" for a bare name) and the prefix of its temporaries'
-// names, ".<name>.veskor-tmp-".
-void SplitTemporaryName(const std::string& path, std::string* dir, std::string* prefix) {
+// The folder of `path` with its '/', "" for a bare name.
+std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
-  *dir = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
-  *prefix = "." + path.substr(slash == std::string::npos ? 0 : slash + 1) +
-            std::string(kReplaceTemporaryTag);
+  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+// The folder as a message names it: "." for a bare name, "/" for the root.
+std::string FolderName(const std::string& path) {
+  std::string dir = FolderOf(path);
+  if (dir.empty()) return ".";
+  if (dir.size() > 1) dir.pop_back();
+  return dir;
+}
+
+// The prefix of the temporaries' names of `path`, ".<name>.veskor-tmp-", with its folder.
+std::string TemporaryPrefix(const std::string& path) {
+  return FolderOf(path) + "." + path.substr(FolderOf(path).size()) +
+         std::string(kReplaceTemporaryTag);
+}
+
+// The name at the end of the chain of symbolic links that starts at `path`; it need not exist.
+// A relative link is read from the link's own folder. False with errno set.
+bool FollowLinks(std::string path, std::string* end) {
+  for (int links = 0;; ++links) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 && errno != ENOENT) return false;
+    if (!S_ISLNK(st.st_mode)) {
+      *end = path;
+      return true;
+    }
+    if (links == kMaxLinks) {
+      errno = ELOOP;
+      return false;
+    }
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(path.c_str(), target, sizeof target);
+    if (n < 0) return false;
+    if (static_cast<std::size_t>(n) == sizeof target) {
+      errno = ENAMETOOLONG;
+      return false;
+    }
+    const std::string text(target, static_cast<std::size_t>(n));
+    path = text.starts_with('/') ? text : FolderOf(path) + text;
+  }
+}
+
+// Six letters or digits, unpredictable enough that the names of two writers do not meet.
+void RandomLetters(char* out) {
+  unsigned char bytes[kTemporaryLetters];
+  if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
+    static std::atomic<unsigned long> counter{0};
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    unsigned long mix = static_cast<unsigned long>(now.tv_nsec) ^
+                        (static_cast<unsigned long>(::getpid()) << 20) ^ (counter++ * 2654435761u);
+    for (unsigned char& b : bytes) {
+      b = static_cast<unsigned char>(mix);
+      mix = mix * 6364136223846793005ul + 1442695040888963407ul;
+      b ^= static_cast<unsigned char>(mix >> 33);
+    }
+  }
+  for (std::size_t i = 0; i < kTemporaryLetters; ++i)
+    out[i] = kLetters[bytes[i] % (sizeof kLetters - 1)];
+}
+
+// Makes a fresh temporary for `path` beside it, opened for writing with `mode` less the umask
+// (which the kernel applies: the process's umask is never changed). -1 with errno set when none
+// can be made.
+int MakeTemporary(const std::string& path, mode_t mode, std::string* temp) {
+  *temp = TemporaryPrefix(path) + std::string(kTemporaryLetters, 'X');
+  char* letters = temp->data() + temp->size() - kTemporaryLetters;
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    RandomLetters(letters);
+    const int fd = ::open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
 }
 
 void RemoveStaleTemporaries(const std::string& path) {
-  std::string dir, prefix;
-  SplitTemporaryName(path, &dir, &prefix);
-  DIR* d = ::opendir(dir.c_str());
+  const std::string prefix = TemporaryPrefix(path);
+  const std::string dir = FolderOf(path);
+  const std::string_view namePrefix = std::string_view(prefix).substr(dir.size());
+  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
   if (d == nullptr) return;
   const time_t before = std::time(nullptr) - kStaleSeconds;
   while (const dirent* e = ::readdir(d)) {
     const std::string_view name = e->d_name;
-    if (name.size() != prefix.size() + kTemporaryLetters || !name.starts_with(prefix)) continue;
+    if (name.size() != namePrefix.size() + kTemporaryLetters || !name.starts_with(namePrefix))
+      continue;
     bool ours = true;
-    for (char c : name.substr(prefix.size()))
+    for (char c : name.substr(namePrefix.size()))
       ours = ours && std::isalnum(static_cast<unsigned char>(c));
     struct stat st {};
     const std::string file = dir + std::string(name);
@@ -60,49 +147,87 @@ void RemoveStaleTemporaries(const std::string& path) {
   ::closedir(d);
 }
 
-mode_t NewFileMode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
+// Writes `text` into what `path` names as it stands, a FIFO or a device: it cannot be replaced,
+// and a reader waits on it.
+bool WriteInPlace(const std::string& path, std::string_view text, std::string* reason) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return Fail(reason, errno);
+  // A reader that has gone ends the write with its reason, not the program with SIGPIPE: the
+  // signal is held for the write, and one that the write raised is taken before it is let go.
+  sigset_t pipe, old, pending;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  ::pthread_sigmask(SIG_BLOCK, &pipe, &old);
+  sigpending(&pending);
+  const bool heldBefore = sigismember(&pending, SIGPIPE) == 1;
+  bool ok = WriteAll(fd, text);
+  int failure = ok ? 0 : errno;
+  if (!ok && failure == EPIPE && !heldBefore) {
+    const timespec now{};
+    while (::sigtimedwait(&pipe, nullptr, &now) < 0 && errno == EINTR) {
+    }
+  }
+  ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  struct stat st {};
+  if (ok && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && gSync.load()(fd) != 0) {
+    ok = false;
+    failure = errno;
+  }
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    failure = errno;
+  }
+  return ok || Fail(reason, failure);
 }
 
 }  // namespace
 
+FileSyncCall SetReplaceSyncCall(FileSyncCall call) { return gSync.exchange(call); }
+
 bool ReplaceFileWhole(const std::string& path, std::string_view text, std::string* reason) {
+  if (path.empty()) return Fail(reason, ENOENT);
   struct stat st {};
-  mode_t mode;
-  if (::stat(path.c_str(), &st) == 0) {
-    mode = st.st_mode & 07777;
-  } else if (errno == ENOENT) {
-    mode = NewFileMode();
-  } else {
-    *reason = std::strerror(errno);
-    return false;
+  const bool exists = ::stat(path.c_str(), &st) == 0;
+  if (!exists && errno != ENOENT) return Fail(reason, errno);
+  if (exists && !S_ISREG(st.st_mode)) return WriteInPlace(path, text, reason);
+  // The file itself, at the end of the path's links: it is replaced in its own folder, and a
+  // link to it stays a link.
+  std::string file;
+  if (!FollowLinks(path, &file)) return Fail(reason, errno);
+  struct stat end {};
+  const bool endExists = ::lstat(file.c_str(), &end) == 0;
+  if (endExists != exists || (exists && (end.st_dev != st.st_dev || end.st_ino != st.st_ino))) {
+    // A link that the kernel follows otherwise than its text reads (a descriptor of the
+    // process's own under /proc, its file deleted): the file is written where the kernel finds
+    // it.
+    return WriteInPlace(path, text, reason);
   }
-  std::string dir, prefix;
-  SplitTemporaryName(path, &dir, &prefix);
-  std::string temp = dir + prefix + std::string(kTemporaryLetters, 'X');
-  const int fd = ::mkstemp(temp.data());
+  // The rename needs only the folder's permission: a file that the user has made read-only
+  // stays as it is.
+  if (exists && ::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0)
+    return Fail(reason, errno);
+  std::string temp;
+  const int fd = MakeTemporary(file, exists ? 0600 : 0666, &temp);
   if (fd < 0) {
-    *reason = std::strerror(errno);
+    *reason = "cannot make a file in " + FolderName(file) + ": " + std::strerror(errno);
     return false;
   }
-  bool ok = WriteAll(fd, text) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+  bool ok = WriteAll(fd, text) && (!exists || ::fchmod(fd, st.st_mode & 07777) == 0) &&
+            gSync.load()(fd) == 0;
   int failure = ok ? 0 : errno;
   if (::close(fd) != 0 && ok) {
     ok = false;
     failure = errno;
   }
-  if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
+  if (ok && std::rename(temp.c_str(), file.c_str()) != 0) {
     ok = false;
     failure = errno;
   }
   if (!ok) {
     ::unlink(temp.c_str());
-    *reason = std::strerror(failure);
-    return false;
+    return Fail(reason, failure);
   }
-  RemoveStaleTemporaries(path);
+  RemoveStaleTemporaries(file);
   return true;
 }
 

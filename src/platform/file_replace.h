@@ -1,6 +1,6 @@
 // Replacing a file whole, so that no reader ever sees half of it: the text goes into a fresh
-// temporary beside the file, is flushed, then renamed over it. The settings store and the camera
-// bookmarks write through it.
+// temporary beside the file, is flushed, then renamed over it. The settings store, the camera
+// bookmarks and the captured frames write through it.
 #pragma once
 
 #include <string>
@@ -13,11 +13,21 @@ namespace veskor {
 // program did not make.
 inline constexpr std::string_view kReplaceTemporaryTag = ".veskor-tmp-";
 
-// Replaces the file at `path` by `text`, or makes it: an existing file keeps its permission
-// bits, a new one gets 0666 less the umask. False with `*reason` set to the system's reason
-// when it cannot be done; the temporary is then gone and the file as it was. A success also
-// removes the temporaries of `path` that writes killed before their rename left, once they
-// have been unchanged for a minute (a younger one may be another writer's, at work now).
+// Replaces the file at `path` by `text`, or makes it. A symbolic link is followed to the file it
+// names, which is replaced (or made) in its own folder: the link stays a link. An existing file
+// keeps its permission bits; a new one gets 0666 less the umask. A file the process may not
+// write is left as it is (Permission denied), however writable its folder. A name that exists
+// and is not a regular file (a FIFO, a terminal, /dev/stdout) is written in place, in one pass.
+// False with `*reason` set when it cannot be done: the system's reason, or "cannot make a file
+// in <folder>: <the system's reason>" when the temporary cannot be made; the temporary is then
+// gone and the file as it was. A success also removes the temporaries of the file that writes
+// killed before their rename left, once they have been unchanged for a minute (a younger one
+// may be another writer's, at work now).
 bool ReplaceFileWhole(const std::string& path, std::string_view text, std::string* reason);
+
+// The call that flushes a temporary to the disk before its rename (fsync); tests count it or
+// make it fail. Returns the call it replaces.
+using FileSyncCall = int (*)(int fd);
+FileSyncCall SetReplaceSyncCall(FileSyncCall call);
 
 }  // namespace veskor

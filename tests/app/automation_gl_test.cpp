@@ -60,7 +60,9 @@ TEST_F(AutomationGlTest, TheLastFrameIsWrittenTopRowFirstAndTheQuitTaken) {
   AutomationArm();
   AutomationFrameDone(gMainPlane);
   EXPECT_EQ(QuitRequest, 1u);
-  EXPECT_EQ(capture.Text(), "Capture [none] cannot write " + dir.Path("no/shot.png") + "\n");
+  EXPECT_EQ(capture.Text(), "Capture [none] cannot write " + dir.Path("no/shot.png") +
+                                ": cannot make a file in " + dir.Path("no") +
+                                ": No such file or directory\n");
   Automation.quitFrames = -1;
   QuitRequest = 0;
 }

@@ -102,6 +102,13 @@ TEST_F(CameraBookmarksTest, AFileIsWrittenOnlyWhenItCanBeWholly) {
   struct stat st {};
   stat(dir_.Path("bookmark.wld").c_str(), &st);
   EXPECT_EQ(st.st_mode & 0777, 0640u);  // a new file: 0666 less the umask
+  // A link of the user's, to a file kept elsewhere: the file gets the bookmarks, the link stays.
+  std::filesystem::remove(dir_.Path("bookmark.wld"));
+  std::filesystem::create_symlink("mine", dir_.Path("bookmark.wld"));
+  EXPECT_EQ(WriteCameraBookmarks(), 1u);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_.Path("bookmark.wld")));
+  EXPECT_EQ(test::ReadFileText(dir_.Path("mine")).substr(0, 23), "Camera CameraBookMark0\n");
+  EXPECT_EQ(Entries(), "bookmark.wld bookmark.wld.tmp mine ");
 }
 
 TEST_F(CameraBookmarksTest, TheFileIsAWorldThatGivesBackTheSameCameras) {

@@ -1,8 +1,12 @@
 // The PNG writer: images read back by the reader pixel for pixel, and the inputs it refuses.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <fstream>
 #include <iterator>
+#include <thread>
 #include <vector>
 
 #include "foundation/png_reader.h"
@@ -28,6 +32,20 @@ TEST(PngWriter, ImagesReadBackAsWritten) {
     EXPECT_EQ(w * 100 + h * 10 + channels, c.w * 100 + c.h * 10 + c.channels);
     EXPECT_EQ(std::vector<std::uint8_t>(read.get(), read.get() + pixels.size()), pixels);
   }
+  // Into a pipe, as a capture read by another program: the same bytes, the FIFO kept.
+  const std::string fifo = dir.Path("pipe");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::string got;
+  std::thread reader([&] {
+    std::ifstream in(fifo, std::ios::binary);
+    got.assign(std::istreambuf_iterator<char>(in), {});
+  });
+  const std::uint8_t pixel[3] = {9, 8, 7};
+  EXPECT_EQ(SavePngFile(fifo.c_str(), pixel, 1, 1, 3), 1u);
+  reader.join();
+  ASSERT_EQ(SavePngFile(dir.Path("plain.png").c_str(), pixel, 1, 1, 3), 1u);
+  EXPECT_EQ(got, test::ReadFileText(dir.Path("plain.png")));
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }
 
 TEST(PngWriter, RefusesWhatItCannotWrite) {
@@ -49,6 +67,19 @@ TEST(PngWriter, RefusesWhatItCannotWrite) {
   EXPECT_EQ(test::ReadFileText(dir.Path("image.png/keep")), "mine");
   const auto all = std::filesystem::recursive_directory_iterator(dir.path());
   EXPECT_EQ(std::distance(begin(all), end(all)), 2);
+  // An image that PNG cannot hold, 2^31 pixels wide: nothing is made, a file in its place stays.
+  std::string reason;
+  EXPECT_EQ(SavePngFile(dir.Path("wide.png").c_str(), pixel, 1u << 31, 1, 3, &reason), 0u);
+  EXPECT_EQ(reason, "the image cannot be encoded as PNG");
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("wide.png")));
+  dir.Write("wide.png", "mine");
+  EXPECT_EQ(SavePngFile(dir.Path("wide.png").c_str(), pixel, 1u << 31, 1, 3), 0u);
+  EXPECT_EQ(test::ReadFileText(dir.Path("wide.png")), "mine");
+  // What the system says of a path that cannot be written is the reason given.
+  EXPECT_EQ(SavePngFile(dir.Path("none/image.png").c_str(), pixel, 1, 1, 3, &reason), 0u);
+  EXPECT_EQ(reason, "cannot make a file in " + dir.Path("none") + ": No such file or directory");
+  const auto after = std::filesystem::recursive_directory_iterator(dir.path());
+  EXPECT_EQ(std::distance(begin(after), end(after)), 3);
 }
 
 }  // namespace

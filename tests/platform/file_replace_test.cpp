@@ -1,0 +1,277 @@
+// Replacing a file whole: links written where they point, files the user may not write left
+// alone, FIFOs and devices written in place, the temporary flushed before its rename, and the
+// sweep that takes only the program's own stale temporaries.
+#include "platform/file_replace.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "support/temp_dir.h"
+
+namespace veskor {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Entries(const std::string& dir) {
+  std::set<std::string> names;
+  for (const auto& e : fs::recursive_directory_iterator(dir))
+    names.insert(e.path().string().substr(dir.size()));
+  std::string all;
+  for (const std::string& name : names) all += name + " ";
+  return all;
+}
+
+mode_t Mode(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+void MakeOld(const std::string& path, std::chrono::seconds age) {
+  struct timespec times[2] = {};
+  times[0].tv_sec = times[1].tv_sec = std::time(nullptr) - age.count();
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
+TEST(FileReplace, ALinkIsWrittenWhereItPointsAndStaysALink) {
+  test::TempDir dir("veskor_replace");
+  fs::create_directories(dir.Path("real"));
+  ::chmod(dir.Write("real/registry.real", "old").c_str(), 0640);
+  fs::create_symlink("real/registry.real", dir.Path("registry"));  // relative, as dotfiles do
+  fs::create_symlink(dir.Path("registry"), dir.Path("again"));     // a link to the link
+  // A stale temporary of the real file goes; none is ever made beside the link.
+  MakeOld(dir.Write("real/.registry.real.veskor-tmp-Ab12Cd", "stale"), std::chrono::hours(2));
+  std::string reason;
+  ASSERT_TRUE(ReplaceFileWhole(dir.Path("again"), "new", &reason)) << reason;
+  EXPECT_TRUE(fs::is_symlink(dir.Path("again")));
+  EXPECT_TRUE(fs::is_symlink(dir.Path("registry")));
+  EXPECT_EQ(fs::read_symlink(dir.Path("registry")), "real/registry.real");
+  EXPECT_EQ(test::ReadFileText(dir.Path("real/registry.real")), "new");
+  EXPECT_EQ(Mode(dir.Path("real/registry.real")), 0640u);
+  EXPECT_EQ(Entries(dir.path()), "again real real/registry.real registry ");
+
+  // A link to a file not there yet makes that file; the link stays.
+  fs::create_symlink("real/bookmark.real", dir.Path("bookmark.wld"));
+  ASSERT_TRUE(ReplaceFileWhole(dir.Path("bookmark.wld"), "made", &reason)) << reason;
+  EXPECT_TRUE(fs::is_symlink(dir.Path("bookmark.wld")));
+  EXPECT_EQ(test::ReadFileText(dir.Path("real/bookmark.real")), "made");
+
+  // Links that never end, or end below a file: nothing is made.
+  fs::create_symlink("loop2", dir.Path("loop1"));
+  fs::create_symlink("loop1", dir.Path("loop2"));
+  fs::create_symlink("real/registry.real/x", dir.Path("below"));
+  const std::string before = Entries(dir.path());
+  EXPECT_FALSE(ReplaceFileWhole(dir.Path("loop1"), "x", &reason));
+  EXPECT_EQ(reason, "Too many levels of symbolic links");
+  EXPECT_FALSE(ReplaceFileWhole(dir.Path("below"), "x", &reason));
+  EXPECT_EQ(reason, "Not a directory");
+  EXPECT_FALSE(ReplaceFileWhole("", "x", &reason));
+  EXPECT_EQ(Entries(dir.path()), before);
+}
+
+TEST(FileReplace, TheSweepTakesOnlyStaleTemporariesOfTheFilesOwnForm) {
+  test::TempDir dir("veskor_replace");
+  const std::string prefix = ".registry.veskor-tmp-";
+  // name, age in seconds, swept
+  const struct {
+    std::string name;
+    int age;
+    bool swept;
+  } cases[] = {{prefix + "Ab12Cd", 7200, true},
+               {prefix + "Ab12Cd7", 7200, false},
+               {prefix + "Ab12C", 7200, false},
+               {prefix + "Ab-2Cd", 7200, false},
+               {prefix + "Zz99zZ", 62, true},
+               {prefix + "Yy88yY", 58, false},
+               {".other.veskor-tmp-Ab12Cd", 7200, false},
+               {"registry.Ab12Cd", 7200, false},
+               {prefix + "dir0Ab", 7200, false},
+               {prefix + "lnk0Ab", 7200, false}};
+  fs::create_directory(dir.Path(prefix + "dir0Ab"));
+  fs::create_symlink("registry", dir.Path(prefix + "lnk0Ab"));
+  for (const auto& c : cases) {
+    if (!fs::exists(fs::symlink_status(dir.Path(c.name)))) dir.Write(c.name, "kept");
+    MakeOld(dir.Path(c.name), std::chrono::seconds(c.age));
+  }
+  // A bare name is swept in the current folder.
+  const fs::path here = fs::current_path();
+  fs::current_path(dir.path());
+  std::string reason;
+  const bool replaced = ReplaceFileWhole("registry", "text", &reason);
+  fs::current_path(here);
+  ASSERT_TRUE(replaced) << reason;
+  EXPECT_EQ(test::ReadFileText(dir.Path("registry")), "text");
+  for (const auto& c : cases)
+    EXPECT_EQ(fs::exists(fs::symlink_status(dir.Path(c.name))), !c.swept) << c.name;
+}
+
+int gSyncs = 0;
+std::string gAtSync;  // the target's text and the temporary's, when the sync came
+std::string gTarget;
+
+int CountingSync(int fd) {
+  ++gSyncs;
+  const fs::path temporary = fs::read_symlink("/proc/self/fd/" + std::to_string(fd));
+  gAtSync = test::ReadFileText(gTarget) + "|" + test::ReadFileText(temporary.string());
+  return 0;
+}
+int FailingSync(int) {
+  errno = EIO;
+  return -1;
+}
+
+TEST(FileReplace, TheTemporaryReachesTheDiskBeforeItsRename) {
+  test::TempDir dir("veskor_replace");
+  gTarget = dir.Write("file", "old");
+  std::string reason;
+  const FileSyncCall real = SetReplaceSyncCall(CountingSync);
+  EXPECT_TRUE(ReplaceFileWhole(gTarget, "new", &reason));
+  EXPECT_EQ(gSyncs, 1);
+  EXPECT_EQ(gAtSync, "old|new");
+  SetReplaceSyncCall(FailingSync);
+  EXPECT_FALSE(ReplaceFileWhole(gTarget, "newer", &reason));
+  EXPECT_EQ(reason, "Input/output error");
+  EXPECT_EQ(SetReplaceSyncCall(real), FailingSync);
+  EXPECT_EQ(test::ReadFileText(gTarget), "new");
+  EXPECT_EQ(Entries(dir.path()), "file ");
+}
+
+TEST(FileReplace, ANewFileIsReadAndWritableAsTheUmaskSaysAndTheUmaskStays) {
+  test::TempDir dir("veskor_replace");
+  std::string reason;
+  for (const mode_t mask : {mode_t{002}, mode_t{022}, mode_t{077}}) {
+    const mode_t saved = ::umask(mask);
+    const std::string path = dir.Path("new" + std::to_string(mask));
+    const bool made = ReplaceFileWhole(path, "x", &reason);
+    const mode_t after = ::umask(saved);
+    EXPECT_TRUE(made) << reason;
+    EXPECT_EQ(after, mask);
+    EXPECT_EQ(Mode(path), 0666u & ~mask) << mask;
+  }
+  // An existing file keeps its bits, the umask notwithstanding.
+  ::chmod(dir.Write("kept", "x").c_str(), 0604);
+  const mode_t saved = ::umask(077);
+  EXPECT_TRUE(ReplaceFileWhole(dir.Path("kept"), "y", &reason));
+  ::umask(saved);
+  EXPECT_EQ(Mode(dir.Path("kept")), 0604u);
+}
+
+TEST(FileReplace, AFifoOrADescriptorIsWrittenInPlace) {
+  test::TempDir dir("veskor_replace");
+  const std::string fifo = dir.Path("capture");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string text(200000, 'p');  // more than a pipe holds at once
+  std::string got;
+  std::thread reader([&] {
+    const int fd = ::open(fifo.c_str(), O_RDONLY);
+    char buffer[4096];
+    for (ssize_t n; fd >= 0 && (n = ::read(fd, buffer, sizeof buffer)) > 0;) got.append(buffer, n);
+    if (fd >= 0) ::close(fd);
+  });
+  std::string reason;
+  EXPECT_TRUE(ReplaceFileWhole(fifo, text, &reason)) << reason;
+  reader.join();
+  EXPECT_EQ(got, text);
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_EQ(Entries(dir.path()), "capture ");
+
+  // A reader that goes early: the write fails with its reason and the process lives on, with
+  // no SIGPIPE held back nor left blocked.
+  std::thread quitter([&] {
+    const int fd = ::open(fifo.c_str(), O_RDONLY);
+    char buffer[16];
+    if (fd >= 0 && ::read(fd, buffer, sizeof buffer) > 0) ::close(fd);
+  });
+  EXPECT_FALSE(ReplaceFileWhole(fifo, text, &reason));
+  quitter.join();
+  EXPECT_EQ(reason, "Broken pipe");
+  sigset_t pending, mask;
+  sigpending(&pending);
+  ::pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+  EXPECT_EQ(sigismember(&pending, SIGPIPE) + sigismember(&mask, SIGPIPE), 0);
+
+  // The process's own descriptors, as /dev/stdout names them: a pipe, and a deleted file.
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  EXPECT_TRUE(ReplaceFileWhole("/proc/self/fd/" + std::to_string(ends[1]), "piped", &reason))
+      << reason;
+  char bytes[8] = {};
+  EXPECT_EQ(::read(ends[0], bytes, sizeof bytes), 5);
+  EXPECT_EQ(std::string(bytes, 5), "piped");
+  ::close(ends[0]);
+  ::close(ends[1]);
+  const int gone = ::open(dir.Write("gone", "old").c_str(), O_RDWR);
+  ::unlink(dir.Path("gone").c_str());
+  EXPECT_TRUE(ReplaceFileWhole("/proc/self/fd/" + std::to_string(gone), "new", &reason)) << reason;
+  EXPECT_EQ(::pread(gone, bytes, sizeof bytes, 0), 3);
+  EXPECT_EQ(std::string(bytes, 3), "new");
+  ::close(gone);
+  EXPECT_EQ(Entries(dir.path()), "capture ");
+}
+
+// As an ordinary user: in a forked child that drops to "nobody" when the suite runs as root,
+// in a folder given to that user and reached by relative names (the way down to it may be
+// closed to that user). Each failed check sets a bit of the child's exit status.
+int RunAsUser(const std::string& dir, int (*checks)()) {
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(dir.c_str()) != 0) ::_exit(100);
+    if (::geteuid() == 0 &&
+        (::chown(".", 65534, 65534) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+         ::setresuid(65534, 65534, 65534) != 0))
+      ::_exit(101);
+    ::_exit(checks());
+  }
+  int status = 0;
+  if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+int ReadOnlyChecks() {
+  int failed = 0;
+  std::string reason;
+  auto check = [&](int bit, bool ok) { failed |= ok ? 0 : 1 << bit; };
+  // A store the user made read-only, in a folder the user may write.
+  test::WriteFileBytes("registry", {reinterpret_cast<const std::uint8_t*>("old"), 3});
+  ::chmod("registry", 0444);
+  check(0, !ReplaceFileWhole("registry", "new", &reason) && reason == "Permission denied");
+  ::symlink("registry", "link");
+  check(1, !ReplaceFileWhole("link", "new", &reason) && reason == "Permission denied");
+  check(2, test::ReadFileText("registry") == "old" && Mode("registry") == 0444);
+  // A writable store in a folder that refuses new files: the reason names the folder.
+  ::mkdir("closed", 0755);
+  test::WriteFileBytes("closed/registry", {reinterpret_cast<const std::uint8_t*>("old"), 3});
+  ::chmod("closed/registry", 0600);
+  ::chmod("closed", 0555);
+  check(3, !ReplaceFileWhole("closed/registry", "new", &reason) &&
+               reason == "cannot make a file in closed: Permission denied");
+  ::chmod(".", 0555);  // and a bare name in the current folder, closed
+  check(4, !ReplaceFileWhole("registry2", "new", &reason) &&
+               reason == "cannot make a file in .: Permission denied" && !fs::exists("registry2"));
+  ::chmod(".", 0755);
+  check(5, test::ReadFileText("closed/registry") == "old");
+  ::chmod("closed", 0755);
+  // And a writable file in a writable folder is replaced, as ever.
+  ::chmod("registry", 0644);
+  check(6, ReplaceFileWhole("link", "new", &reason) && test::ReadFileText("registry") == "new");
+  return failed;
+}
+
+TEST(FileReplace, AFileTheUserMayNotWriteOrMakeIsLeftAsItIs) {
+  test::TempDir dir("veskor_replace");
+  EXPECT_EQ(RunAsUser(dir.path(), ReadOnlyChecks), 0);
+}
+
+}  // namespace
+}  // namespace veskor
