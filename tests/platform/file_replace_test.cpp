@@ -210,7 +210,7 @@ TEST(FileReplace, AFifoOrADescriptorIsWrittenInPlace) {
   EXPECT_EQ(std::string(bytes, 5), "piped");
   ::close(ends[0]);
   ::close(ends[1]);
-  const int gone = ::open(dir.Write("gone", "old").c_str(), O_RDWR);
+  const int gone = ::open(dir.Write("gone", "old text").c_str(), O_RDWR);
   ::unlink(dir.Path("gone").c_str());
   EXPECT_TRUE(ReplaceFileWhole("/proc/self/fd/" + std::to_string(gone), "new", &reason)) << reason;
   EXPECT_EQ(::pread(gone, bytes, sizeof bytes, 0), 3);
