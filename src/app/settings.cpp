@@ -109,7 +109,8 @@ const char* RequireValue(const char* key, const char* name, char* buffer) {
   } else {
     std::fclose(file);
     std::fprintf(stderr,
-                 "veskor: the settings store %s has no value \"%s\" of [%s] (or too long a one)\n",
+                 "veskor: the settings store %s has no value \"%s\" of [%s], an empty one or too "
+                 "long a one\n",
                  path.c_str(), name, kRegPathsKey);
   }
   std::fputs(
@@ -126,7 +127,9 @@ void ReadDirectories() {
                                        "WorkingDir"};
   char values[5][kRegValueBytes];
   for (int i = 0; i < 5; ++i) {
-    if (RegReadValue(kHkeyCurrentUser, kRegPathsKey, kNames[i], values[i]) == 0)
+    // An empty value would become "/", the root: it counts as missing.
+    if (RegReadValue(kHkeyCurrentUser, kRegPathsKey, kNames[i], values[i]) == 0 ||
+        values[i][0] == '\0')
       DirectoriesUnreadable(kNames[i]);
   }
   // A directory that does not fit its buffer with its '/' counts as unreadable.

@@ -43,8 +43,9 @@ extern std::uint32_t IsLangCtrlLOD;
 
 // Reads the directories (into the search directories) and the settings in their order. The
 // first value that cannot be read or is not accepted ends the program through ReportError
-// with its message; nothing is written. IDL, XPos and YPos must be whole integers, XSize and
-// YSize whole integers of 1 or more: anything else counts as unreadable.
+// with its message; nothing is written. An empty directory counts as missing. IDL, XPos and
+// YPos must be whole integers, XSize and YSize whole integers of 1 or more: anything else
+// counts as unreadable.
 void MainPlaneReadSettings(MainPlane& plane);
 
 // The RenderLOD values in order, then IsLangCtrlLOD. The first factor that cannot be read, is

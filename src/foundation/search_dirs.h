@@ -42,7 +42,8 @@ extern ExtraSearchDirTable ExtraSearchDirs;
 
 // Fills the five directories from their stored values, appending '/' to a value that does not
 // end with one, and derives ImgDir and SndDir from the resource directory. Returns false, and
-// changes nothing, when a directory would not fit its buffer.
+// changes nothing, when a directory would not fit its buffer. An empty value becomes "/", the
+// root: the settings reader refuses one before it gets here.
 bool SetSearchDirs(const char* product, const char* binary, const char* system,
                    const char* resource, const char* working);
 

@@ -238,6 +238,26 @@ TEST_F(SettingsTest, RenderLodIsSavedWithThreeDecimals) {
   SaveRenderLod();
   EXPECT_EQ(saved(), "0.500 0.250 0.500 0.125 0.750 0.000 1.000 TRUE ");
   EXPECT_EQ(ObjectGeo, -0.001f);  // written, not changed
+  // Each factor alone just outside one end of [0, 1], the others at that end: it is written as
+  // its own default, they as they are.
+  const struct {
+    float* factor;
+    const char* fallback;
+  } factors[] = {{&ObjectGeo, "0.500"},  {&ObjectTex, "0.250"}, {&TerrainGeo, "0.500"},
+                 {&TerrainTex, "0.125"}, {&Portal, "0.750"},    {&CloudLow, "0.000"},
+                 {&Overall, "0.500"}};
+  for (const auto& [end, outside] : {std::pair{0.0f, std::nextafter(0.0f, -1.0f)},
+                                     std::pair{1.0f, std::nextafter(1.0f, 2.0f)}}) {
+    for (const auto& f : factors) {
+      for (const auto& other : factors) *other.factor = end;
+      *f.factor = outside;
+      SaveRenderLod();
+      std::string expected;
+      for (const auto& other : factors)
+        expected += std::string(&other == &f ? f.fallback : end == 0.0f ? "0.000" : "1.000") + " ";
+      EXPECT_EQ(saved(), expected + "TRUE ") << outside;
+    }
+  }
 
   // A store without the key: the loss is told once a run, naming the store.
   store_.Remove("IsLangCtrlLOD");

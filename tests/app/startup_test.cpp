@@ -93,20 +93,38 @@ TEST_F(StartupTest, EachUnreadableOrRefusedSettingEndsTheStartWithItsMessage) {
 }
 
 TEST_F(StartupTest, WithoutAStoreStderrNamesItAndHowToWriteOne) {
-  for (const bool file : {false, true}) {
+  // An empty directory counts as missing: as "/" it would put the session log at the root.
+  const struct {
+    bool file;
+    Edit edit;
+  } cases[] = {
+      {false, {"BinaryDir", {}}}, {true, {"BinaryDir", {}}}, {true, {"VeskorDir", ""}},
+      {true, {"BinaryDir", ""}},  {true, {"SystemDir", ""}}, {true, {"ResourceDir", ""}},
+      {true, {"WorkingDir", ""}},
+  };
+  for (const auto& c : cases) {
     test::TestStore store(dir_);
-    store.Remove("BinaryDir");
-    if (file) store.Write();  // a store without the value
+    store.WriteResources();
+    if (c.edit.value) {
+      store.Set(c.edit.name, *c.edit.value);
+    } else {
+      store.Remove(c.edit.name);
+    }
+    const std::string written = c.file ? store.Write() : "";
     test::MessageCapture capture;
     testing::internal::CaptureStderr();
     EXPECT_EQ(Run(), 1);
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(capture.Text(), "Error : Init. Main Plane [stop] Registry -> Directories !\n");
     SCOPED_TRACE(said);
-    EXPECT_NE(said.find(store.path() + (file ? " has no value \"BinaryDir\"" : ": No such file")),
-              std::string::npos);
+    const std::string lack = " has no value \"" + c.edit.name + "\" of [" + kRegPathsKey +
+                             "], an empty one or too long a one\n";
+    EXPECT_NE(said.find(store.path() + (c.file ? lack : ": No such file")), std::string::npos);
     EXPECT_NE(said.find("scripts/run"), std::string::npos);
     EXPECT_NE(said.find("write_settings_store"), std::string::npos);
+    if (c.file) {
+      EXPECT_EQ(store.Text(), written);  // nothing saved
+    }
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -127,6 +129,37 @@ TEST(TextMarkup, AppendedLiteralsShowAsWritten) {
   char room[5] = "ab";
   AppendMarkupLiteral(room, sizeof room, "x");
   EXPECT_STREQ(room, "ab\\%");  // room for "\%" and the zero alone: an empty literal
+
+  // Each boundary of the buffer from both sides, in a buffer of `bytes` followed by a guard
+  // byte: "\%" goes in only with room for its zero, the text as far as it fits before the zero.
+  const struct {
+    const char* before;
+    std::size_t bytes;
+    const char* after;
+  } cases[] = {
+      {"ab", 9, "ab\\%xyz"},  // room to spare
+      {"ab", 8, "ab\\%xyz"},  // exactly "\%", the text and the zero
+      {"ab", 7, "ab\\%xy"},   // one less: the text is cut
+      {"ab", 6, "ab\\%x"},    // one character of it
+      {"ab", 5, "ab\\%"},     // "\%" and the zero, no text
+      {"ab", 4, "ab"},        // "\%" without its zero
+      {"ab", 3, "ab"},        // the zero alone
+      {"ab", 2, "ab"},        // no zero within the buffer
+      {"", 3, "\\%"},         // an empty markup text
+      {"", 2, ""},            // the same without room for the zero
+      {"", 0, ""},            // no buffer at all
+  };
+  for (const auto& c : cases) {
+    const std::size_t length = std::strlen(c.before);
+    std::vector<char> buffer(c.bytes + 1, '#');
+    std::memcpy(buffer.data(), c.before, std::min(length + 1, c.bytes));
+    AppendMarkupLiteral(buffer.data(), c.bytes, "xyz");
+    std::string expected = c.after;
+    if (expected.size() < c.bytes) expected += '\0';
+    expected.resize(c.bytes, '#');
+    EXPECT_EQ(std::string(buffer.begin(), buffer.end()), expected + '#')
+        << c.before << " in " << c.bytes;
+  }
 }
 
 }  // namespace
