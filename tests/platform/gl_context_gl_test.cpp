@@ -2,9 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/display_loss.h"
 #include "platform/gl.h"
 #include "platform/gl_procs.h"
 #include "support/gl_test_fixture.h"
+#include "support/temp_dir.h"
 
 namespace veskor {
 namespace {
@@ -70,6 +80,69 @@ TEST_F(GlTest, ProbeWindowLoadsEntryPointsThatLaterContextsUse) {
   EXPECT_EQ(active, GL_TEXTURE1_ARB);
   activeTexture(GL_TEXTURE0_ARB);
   GlSwapBuffers(main.window);
+}
+
+// Hooks of a lost display: one that leaves a line in a file, and two that go on to call the
+// window system (forbidden to a hook): one waits on the dead connection, one meets the loss again.
+std::string gHookRecord;
+GlWindow* gWindow = nullptr;
+void RecordHook() {
+  if (std::FILE* f = std::fopen(gHookRecord.c_str(), "a")) {
+    std::fputs("hook\n", f);
+    std::fclose(f);
+  }
+}
+void RecordThenDestroyTheWindow() {
+  RecordHook();
+  GlWindowDestroy(gWindow);
+  _exit(98);
+}
+void RecordThenLoseTheDisplayAgain() {
+  RecordHook();
+  EndForLostDisplay();
+}
+
+// Cuts the process's connection to the X server: every socket it holds reads as ended.
+void CutSockets() {
+  const int null = open("/dev/null", O_RDWR);
+  for (int fd = 3; fd < 1024; ++fd) {
+    struct stat s {};
+    if (fd != null && fstat(fd, &s) == 0 && S_ISSOCK(s.st_mode)) dup2(null, fd);
+  }
+}
+
+TEST(GlVideo, ALostDisplayEndsTheProcessAfterTheHookOnce) {
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
+  // The same files in the death tests' children, which run this test again (and must not
+  // remove what an earlier child wrote); the scratch TMPDIR is this process's own.
+  const std::string base = std::string(std::getenv("TMPDIR")) + "/lost_display_hook_";
+  const struct {
+    const char* name;
+    void (*hook)();
+  } cases[] = {{"saves", RecordHook},
+               {"waits on the dead connection", RecordThenDestroyTheWindow},
+               {"meets the loss again", RecordThenLoseTheDisplayAgain}};
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].name);
+    gHookRecord = base + std::to_string(i);
+    EXPECT_EXIT(
+        {
+          alarm(20);  // a run that went on would end by the signal
+          if (!GlVideoStart()) _exit(97);
+          GlWindowDesc shown;
+          shown.visible = true;  // its hiding, at its destruction, waits for the server's answer
+          gWindow = GlWindowCreate(shown);
+          SetDisplayLostHook(cases[i].hook);
+          CutSockets();
+          GlWindowCreate(GlWindowDesc{});
+          _exit(96);
+        },
+        ::testing::ExitedWithCode(3), "veskor: the display was lost; the program ends\n");
+  }
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(test::ReadFileText(base + std::to_string(i)), "hook\n") << cases[i].name;
+    std::remove((base + std::to_string(i)).c_str());
+  }
 }
 
 }  // namespace
