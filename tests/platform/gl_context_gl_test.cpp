@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "platform/display_loss.h"
 #include "platform/gl.h"
@@ -82,8 +85,9 @@ TEST_F(GlTest, ProbeWindowLoadsEntryPointsThatLaterContextsUse) {
   GlSwapBuffers(main.window);
 }
 
-// Hooks of a lost display: one that leaves a line in a file, and two that go on after it: one
-// never returns (as one waiting on the dead connection would not), one meets the loss again.
+// Hooks of a lost display: one that leaves a line in a file, and three that go on after it:
+// one never returns (as one waiting on the dead connection would not), one meets the loss
+// again, one while another thread meets it.
 std::string gHookRecord;
 void RecordHook() {
   if (std::FILE* f = std::fopen(gHookRecord.c_str(), "a")) {
@@ -97,7 +101,13 @@ void RecordThenNeverReturn() {
 }
 void RecordThenLoseTheDisplayAgain() {
   RecordHook();
+  signal(SIGALRM, SIG_DFL);  // the time limit would end by the signal: status 3 is the call's own
   EndForLostDisplay();
+}
+void RecordWhileAnotherThreadLosesTheDisplay() {
+  RecordHook();
+  std::thread(EndForLostDisplay).detach();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
 }
 
 // Cuts the process's connection to the X server: every socket it holds reads as ended.
@@ -119,13 +129,18 @@ TEST(GlVideo, ALostDisplayEndsTheProcessAfterTheHookOnce) {
     void (*hook)();
   } cases[] = {{"saves", RecordHook},
                {"never returns", RecordThenNeverReturn},
-               {"meets the loss again", RecordThenLoseTheDisplayAgain}};
+               {"meets the loss again", RecordThenLoseTheDisplayAgain},
+               {"meets it on another thread too", RecordWhileAnotherThreadLosesTheDisplay}};
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(cases[i].name);
     gHookRecord = base + std::to_string(i);
     EXPECT_EXIT(
         {
-          alarm(20);  // a run that went on would end by the signal
+          std::thread guard([] {  // a run that went on ends with another status
+            std::this_thread::sleep_for(std::chrono::seconds(20));
+            _exit(95);
+          });
+          guard.detach();
           if (!GlVideoStart()) _exit(97);
           SetDisplayLostHook(cases[i].hook);
           CutSockets();
