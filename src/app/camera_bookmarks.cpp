@@ -58,12 +58,18 @@ std::string BookmarkText() {
 
 }  // namespace
 
+std::string CameraBookmarksPath() { return std::string(BinaryDir) + kBookmarkFileName; }
+
+bool WriteCameraBookmarksFile(std::string* reason) {
+  return gWorld.snapshotCount == 0 ||
+         ReplaceFileWhole(CameraBookmarksPath(), BookmarkText(), reason);
+}
+
 std::uint32_t WriteCameraBookmarks() {
-  if (gWorld.snapshotCount == 0) return 1;
-  const std::string path = std::string(BinaryDir) + kBookmarkFileName;
   std::string reason;
-  if (ReplaceFileWhole(path, BookmarkText(), &reason)) return 1;
-  const std::string message = "Bookmarks not saved !\n\nCannot write " + path + " :\n" + reason;
+  if (WriteCameraBookmarksFile(&reason)) return 1;
+  const std::string message =
+      "Bookmarks not saved !\n\nCannot write " + CameraBookmarksPath() + " :\n" + reason;
   ReportWarning(kPlaceShutdown, message.c_str());
   return 0;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace veskor {
 
@@ -14,5 +15,10 @@ inline constexpr const char* kBookmarkFileName = "bookmark.wld";
 // temporary, is told of in a Warning box naming the file and the system's reason (it is
 // written as the program quits), and returns 0.
 std::uint32_t WriteCameraBookmarks();
+// The same write without the box, for when none can be shown: false when the file cannot be
+// written, with the system's reason in `reason`.
+bool WriteCameraBookmarksFile(std::string* reason);
+// The file's path: kBookmarkFileName in BinaryDir.
+std::string CameraBookmarksPath();
 
 }  // namespace veskor

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/animation_tracks.h"
+#include "app/camera_bookmarks.h"
 #include "app/display_modes.h"
 #include "app/error_boxes.h"
 #include "sound/sound_output.h"
@@ -18,8 +19,10 @@
 #include "gfx/gl_capabilities.h"
 #include "gfx/gl_entry_points.h"
 #include "gfx/texture_names.h"
+#include "platform/display_loss.h"
 #include "platform/gl.h"
 #include "platform/offscreen.h"
+#include "platform/settings_store.h"
 #include "platform/wgl_tokens.h"
 #include "platform/window.h"
 #include "platform/window_display.h"
@@ -157,6 +160,18 @@ void EnterDisplayMode(MainPlane& plane) {
 
 void ShutdownAtExit() { MainPlaneShutdown(gMainPlane); }
 
+// The display has gone: what a window close would save, with the placement already held and
+// no box (none can be shown); a failure is told on stderr.
+void SaveForLostDisplay() {
+  std::string reason;
+  if (!WriteCameraBookmarksFile(&reason))
+    std::fprintf(stderr, "veskor: bookmarks not saved: cannot write %s: %s\n",
+                 CameraBookmarksPath().c_str(), reason.c_str());
+  if (gMainPlane.settingsRead != 0 && SaveSettings(gMainPlane) == 0)
+    std::fprintf(stderr, "veskor: settings not saved: cannot write %s: %s\n",
+                 SettingsStorePath().c_str(), SettingsWriteFailure().c_str());
+}
+
 }  // namespace
 
 int ChooseWindowPixelFormat(MainPlane& plane) {
@@ -261,11 +276,14 @@ std::uint32_t MainPlaneInitWindow(MainPlane& plane, const char* title, const cha
   WindowMessagesStart();
   // At a normal exit the window goes and the settings are saved before any static object
   // (the settings store's among them) is destroyed and before the memory manager and the
-  // platform's services close: a handler registered now runs before all of them.
+  // platform's services close: a handler registered now runs before all of them. A lost
+  // display ends the run without it (closing the window would wait on the dead connection),
+  // saving the same.
   static bool registered = false;
   if (!registered) {
     registered = true;
     std::atexit(ShutdownAtExit);
+    SetDisplayLostHook(SaveForLostDisplay);
   }
   return 1;
 }

@@ -27,6 +27,7 @@ bool VideoReady() {
       GlSetLastError("SDL video");
       return false;
     }
+    WatchDisplayConnection();
     ready = true;
   }
   return true;

@@ -13,4 +13,7 @@ struct GlWindow {
 // Records `what` with SDL's reason for GlLastError.
 void GlSetLastError(const char* what);
 
+// Once SDL's video has started: routes a lost X connection to EndForLostDisplay.
+void WatchDisplayConnection();
+
 }  // namespace veskor

@@ -3,9 +3,12 @@
 // the texture names, a key combination, and what is saved at the end.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,7 +17,10 @@
 #include "app/program_entry.h"
 #include "app/window_init.h"
 #include "app/window_proc.h"
+#include "foundation/search_dirs.h"
 #include "gfx/texture_names.h"
+#include "language/world.h"
+#include "platform/display_loss.h"
 #include "platform/process.h"
 #include "shell_test_support.h"
 #include "support/message_capture.h"
@@ -118,6 +124,55 @@ TEST(WindowStart, TheWindowOpensOnTheStoredSettings) {
     } else {
       EXPECT_EQ(store.Text(), written);
     }
+  }
+}
+
+// The display lost while the program runs (the platform's handler of the dead connection calls
+// EndForLostDisplay): the bookmarks and the settings are saved as at a window close, from the
+// values held, with no box; then the process ends with no exit handler (an exit handler that
+// ran would change the status to 4).
+TEST(WindowStart, ALostDisplaySavesWhatNeedsNoWindowThenEnds) {
+  const std::string lost = "veskor: the display was lost; the program ends\n";
+  const std::string camera =
+      "Camera CameraBookMark0\n{\n  position ( [1.00 2.00 3.00] )\n"
+      "  direction ( [0.00 1.00 0.00] )\n  depth ( 100.00 )\n  rollAngle ( 0.00 )\n"
+      "  focalAngle ( 60.00 )\n}\n\n";
+  for (const bool bookmarksWritable : {true, false}) {
+    test::TempDir dir("veskor_window");
+    test::TestStore store(dir);
+    store.WriteResources();
+    store.Set("FirstLaunch", "FALSE");
+    store.Write();
+    ASSERT_EQ(mkdir(dir.Path("binary").c_str(), 0755), 0);
+    test::MessageCapture capture;
+    const std::string errors = dir.Path("errors"), missing = dir.Path("missing/");
+    const int code = test::RunInChild([&] {
+      std::atexit([] { _exit(4); });
+      if (WinMain("", test::WindowPorts({{kClose, 3}})) != 0) _exit(90);
+      Camera& c = gWorld.snapshots[0];
+      c = Camera{};
+      c.position[0] = 1, c.position[1] = 2, c.position[2] = 3;
+      c.direction[1] = 1;
+      c.depth = 100;
+      c.focalAngle = 60;
+      gWorld.snapshotCount = 1;
+      WindowedX = 77;
+      WindowedY = 66;
+      if (!bookmarksWritable) std::snprintf(BinaryDir, sizeof BinaryDir, "%s", missing.c_str());
+      const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (fd < 0 || dup2(fd, 2) != 2) _exit(91);
+      EndForLostDisplay();
+    });
+    SCOPED_TRACE(bookmarksWritable ? "bookmarks written" : "bookmarks unwritable");
+    EXPECT_EQ(code, 3);
+    EXPECT_EQ(capture.Text(), "");
+    EXPECT_EQ(test::ReadFileText(errors),
+              bookmarksWritable ? lost
+                                : lost + "veskor: bookmarks not saved: cannot write " + missing +
+                                      "bookmark.wld: No such file or directory\n");
+    EXPECT_EQ(test::ReadFileText(dir.Path("binary/bookmark.wld")), bookmarksWritable ? camera : "");
+    EXPECT_NE(store.Text().find("\"XPos\"=\"77\"\n\"YPos\"=\"66\""), std::string::npos)
+        << store.Text();
   }
 }
 

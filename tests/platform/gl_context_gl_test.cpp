@@ -2,9 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "platform/display_loss.h"
 #include "platform/gl.h"
 #include "platform/gl_procs.h"
 #include "support/gl_test_fixture.h"
+#include "support/temp_dir.h"
 
 namespace veskor {
 namespace {
@@ -70,6 +83,76 @@ TEST_F(GlTest, ProbeWindowLoadsEntryPointsThatLaterContextsUse) {
   EXPECT_EQ(active, GL_TEXTURE1_ARB);
   activeTexture(GL_TEXTURE0_ARB);
   GlSwapBuffers(main.window);
+}
+
+// Hooks of a lost display: one that leaves a line in a file, and three that go on after it:
+// one never returns (as one waiting on the dead connection would not), one meets the loss
+// again, one while another thread meets it.
+std::string gHookRecord;
+void RecordHook() {
+  if (std::FILE* f = std::fopen(gHookRecord.c_str(), "a")) {
+    std::fputs("hook\n", f);
+    std::fclose(f);
+  }
+}
+void RecordThenNeverReturn() {
+  RecordHook();
+  for (;;) pause();
+}
+void RecordThenLoseTheDisplayAgain() {
+  RecordHook();
+  signal(SIGALRM, SIG_DFL);  // the time limit would end by the signal: status 3 is the call's own
+  EndForLostDisplay();
+}
+void RecordWhileAnotherThreadLosesTheDisplay() {
+  RecordHook();
+  std::thread(EndForLostDisplay).detach();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+}
+
+// Cuts the process's connection to the X server: every socket it holds reads as ended.
+void CutSockets() {
+  const int null = open("/dev/null", O_RDWR);
+  for (int fd = 3; fd < 1024; ++fd) {
+    struct stat s {};
+    if (fd != null && fstat(fd, &s) == 0 && S_ISSOCK(s.st_mode)) dup2(null, fd);
+  }
+}
+
+TEST(GlVideo, ALostDisplayEndsTheProcessAfterTheHookOnce) {
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
+  // The same files in the death tests' children, which run this test again (and must not
+  // remove what an earlier child wrote); the scratch TMPDIR is this process's own.
+  const std::string base = std::string(std::getenv("TMPDIR")) + "/lost_display_hook_";
+  const struct {
+    const char* name;
+    void (*hook)();
+  } cases[] = {{"saves", RecordHook},
+               {"never returns", RecordThenNeverReturn},
+               {"meets the loss again", RecordThenLoseTheDisplayAgain},
+               {"meets it on another thread too", RecordWhileAnotherThreadLosesTheDisplay}};
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].name);
+    gHookRecord = base + std::to_string(i);
+    EXPECT_EXIT(
+        {
+          std::thread guard([] {  // a run that went on ends with another status
+            std::this_thread::sleep_for(std::chrono::seconds(20));
+            _exit(95);
+          });
+          guard.detach();
+          if (!GlVideoStart()) _exit(97);
+          SetDisplayLostHook(cases[i].hook);
+          CutSockets();
+          GlWindowCreate(GlWindowDesc{});
+          _exit(96);
+        },
+        ::testing::ExitedWithCode(3), "veskor: the display was lost; the program ends\n");
+  }
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(test::ReadFileText(base + std::to_string(i)), "hook\n") << cases[i].name;
+    std::remove((base + std::to_string(i)).c_str());
+  }
 }
 
 }  // namespace

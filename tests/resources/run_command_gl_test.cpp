@@ -3,6 +3,8 @@
 // boxes, on a fresh store, quitting by itself a few frames after its first world is shown.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -10,6 +12,8 @@
 #include <utime.h>
 
 #include <chrono>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,6 +26,49 @@ namespace veskor {
 namespace {
 
 const std::string kStoreKey = "Software\\Dovek software\\veskor";
+
+// An X server of the test's own, on the first free display number, that the test can stop.
+class OwnXServer {
+ public:
+  OwnXServer() {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(fds[0]);
+      const int null = open("/dev/null", O_WRONLY);
+      if (null < 0 || dup2(null, 1) != 1 || dup2(null, 2) != 2) _exit(95);
+      const std::string fd = std::to_string(fds[1]);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
+             "tcp", nullptr);
+      _exit(96);
+    }
+    close(fds[1]);
+    // The server writes its display number once it takes connections.
+    std::string number;
+    pollfd ready{fds[0], POLLIN, 0};
+    char c = 0;
+    while (pid_ > 0 && poll(&ready, 1, 20000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n')
+      number += c;
+    close(fds[0]);
+    if (c == '\n' && !number.empty()) display_ = ":" + number;
+  }
+  ~OwnXServer() { Stop(); }
+  OwnXServer(const OwnXServer&) = delete;
+  OwnXServer& operator=(const OwnXServer&) = delete;
+  // ":<n>", or "" when the server did not start.
+  const std::string& display() const { return display_; }
+  void Stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  std::string display_;
+};
 
 struct RunOutcome {
   int exitCode = -1;
@@ -45,8 +92,11 @@ class RunCommand : public ::testing::Test {
     const utimbuf old{946684800, 946684800};  // 2000-01-01
     ASSERT_EQ(utime(dir_.Path("registry").c_str(), &old), 0);
   }
-  // `scripts/run --start <product> <world>` with the automation variables; a minute at most.
-  RunOutcome Start(const std::string& world, const std::vector<std::pair<const char*, const char*>>& env) {
+  // `scripts/run --start <product> <world>` with the automation variables (`env` last), its
+  // stderr to `errors` when one is named; the child's pid, or -1.
+  pid_t Launch(const std::string& world,
+               const std::vector<std::pair<const char*, const char*>>& env,
+               const std::string& errors = "") {
     const std::string messages = dir_.Path("messages"), shot = dir_.Path("shot.png");
     const std::string script = test::kSourceDir + "scripts/run";
     const pid_t pid = fork();
@@ -62,26 +112,42 @@ class RunCommand : public ::testing::Test {
       // only add the leak checker's own failures to stop a loaded machine's threads.
       setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
       for (const auto& [name, value] : env) setenv(name, value, 1);
+      if (!errors.empty()) {
+        const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0 || dup2(fd, 2) != 2) _exit(95);
+      }
       execl("/bin/bash", "bash", script.c_str(), "--start", test::kProductDir.c_str(),
             world.c_str(), nullptr);
       _exit(96);
     }
-    RunOutcome run;
-    if (pid <= 0) return run;
+    return pid;
+  }
+  // Waits up to `tenths` tenths of a second for the child to end: its wait status, or nothing
+  // when it was still running (it is then killed and reaped).
+  static std::optional<int> AwaitEnd(pid_t pid, int tenths) {
     int status = 0;
-    pid_t ended = 0;
-    for (int i = 0; i < 600 && ended == 0; ++i) {
-      ended = waitpid(pid, &status, WNOHANG);
-      if (ended == 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    for (int i = 0; i < tenths; ++i) {
+      if (waitpid(pid, &status, WNOHANG) == pid) return status;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    if (ended == 0) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
+    if (waitpid(pid, &status, WNOHANG) == pid) return status;
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return std::nullopt;
+  }
+  // A run with the automation variables that quits by itself; a minute at most.
+  RunOutcome Start(const std::string& world,
+                   const std::vector<std::pair<const char*, const char*>>& env) {
+    RunOutcome run;
+    const pid_t pid = Launch(world, env);
+    if (pid <= 0) return run;
+    const std::optional<int> status = AwaitEnd(pid, 600);
+    if (!status) {
       ADD_FAILURE() << "the run did not quit by itself";
-    } else if (WIFEXITED(status)) {
-      run.exitCode = WEXITSTATUS(status);
+    } else if (WIFEXITED(*status)) {
+      run.exitCode = WEXITSTATUS(*status);
     }
-    run.records = test::ReadFileText(messages);
+    run.records = test::ReadFileText(dir_.Path("messages"));
     return run;
   }
   bool StoreSavedAtExit() {
@@ -150,6 +216,64 @@ TEST_F(RunCommand, ABrokenWorldIsNamedWhereItIsWrongAndNotRendered) {
       << run.records;
   EXPECT_EQ(run.records.find("> begin 'render' session"), std::string::npos);
   EXPECT_EQ(run.records.find("\nError"), std::string::npos);
+}
+
+// The display goes away once the world is shown (its X server stopped): the run ends by
+// itself, saying why, with the settings saved as at a window close and the store's other
+// values kept.
+TEST_F(RunCommand, LosingTheDisplayEndsTheRunWithTheStoreSaved) {
+  std::string store = test::ReadFileText(dir_.Path("registry"));
+  for (const auto& [from, to] :
+       {std::pair{"\"TerrainTex\"=\"0.125\"", "\"TerrainTex\"=\"0.375\""},
+        {"\"MultiSampleQuality\"=\"FASTEST\"", "\"MultiSampleQuality\"=\"NICEST\""}}) {
+    const std::size_t at = store.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    store.replace(at, std::string(from).size(), to);
+  }
+  dir_.Write("registry", store);
+  OwnXServer server;
+  ASSERT_NE(server.display(), "") << "no X server of the test's own";
+  const pid_t pid = Launch(
+      test::kSourceDir + "examples/lagoon.wld",
+      {{"DISPLAY", server.display().c_str()}, {"VESKOR_AUTOQUIT", ""}, {"VESKOR_CAPTURE", ""}},
+      dir_.Path("stderr"));
+  ASSERT_GT(pid, 0);
+  // Shown: its first frame is timed. A run that ends before is not waited for.
+  bool shown = false;
+  for (int i = 0; i < 600 && !shown; ++i) {
+    shown = test::ReadFileText(dir_.Path("messages")).find("Timing [none] first frame") !=
+            std::string::npos;
+    siginfo_t ended{};
+    if (waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        ended.si_pid == pid)
+      break;
+    if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  server.Stop();
+  const std::optional<int> status = AwaitEnd(pid, 200);
+  ASSERT_TRUE(shown) << test::ReadFileText(dir_.Path("messages"))
+                     << test::ReadFileText(dir_.Path("stderr"));
+  ASSERT_TRUE(status.has_value()) << "still running 20 s after the display went";
+  ASSERT_TRUE(WIFEXITED(*status)) << "ended by signal " << WTERMSIG(*status);
+  EXPECT_EQ(WEXITSTATUS(*status), 3);  // the status README gives a lost display
+  EXPECT_NE(test::ReadFileText(dir_.Path("stderr"))
+                .find("veskor: the display was lost; the program ends\n"),
+            std::string::npos)
+      << test::ReadFileText(dir_.Path("stderr"));
+  // Saved: Mesa has no multisample filter hint, so the quality goes back to FASTEST.
+  const auto saved = test::ReadStore(test::ReadFileText(dir_.Path("registry")));
+  const auto value = [&](const std::string& name) {
+    const auto found = saved.find(kStoreKey + name);
+    return found == saved.end() ? std::string("(none)") : found->second;
+  };
+  EXPECT_EQ(value("\\Settings|MultiSampleQuality"), "FASTEST");
+  EXPECT_EQ(value("\\Settings|XSize") + " " + value("\\Settings|YSize"), "1024 768");
+  EXPECT_EQ(value("|FirstLaunch"), "FALSE");
+  EXPECT_EQ(value("\\RenderLOD|TerrainTex"), "0.375");
+  EXPECT_EQ(value("\\RenderLOD|Overall"), "0.500");
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+    EXPECT_EQ(entry.path().filename().string().find(".veskor-tmp-"), std::string::npos)
+        << entry.path();
 }
 
 class FirstLaunch : public RunCommand {
