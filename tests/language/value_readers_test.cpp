@@ -243,6 +243,15 @@ TEST(ValueReaders, RangeMessagesNameTheLineOfTheValueOutOfRange) {
       {"Sound { max([1 0.5\n 1.001]) }\n", "line (2) : value must be in [0.0,1.0]"},
       {"Camera c {\n focalAngle\n (\n 0.5) }\n", "line (4) : value must be in [1.0,179.0]"},
       {"Examine e { focalAngle(180)\n\n}\n", "line (1) : value must be in [1.0,179.0]"},
+      // The noise values keep their places when an item gives fewer or more than it holds.
+      {"HeightField h { Layer { fractal(4 [1 1 1])\n fractal([]\n [1\n 2\n -1]) } }\n",
+       "line (5) : value must be >= 0.0"},
+      {"HeightField h { Layer {\n fractal(4 [1 1 1])\n turbulence([2]\n [\n -1]) } }\n",
+       "line (5) : value must be >= 0.0"},
+      {"HeightField h { Layer { fractal([4\n 9]\n [1\n -1]) } }\n",
+       "line (4) : value must be >= 0.0"},
+      {"HeightField h { Layer { fractal(\n []\n [1 1 1]) } }\n",
+       "line (1) : value must be in [1.0,32.0]"},
   };
   for (const auto& c : cases) {
     const auto outcome = test::RunCompileSession(dir.Write("rng.wld", c.text));
