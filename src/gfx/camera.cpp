@@ -143,6 +143,22 @@ void NormalizeViewDirection(float* d) {
   for (int i = 0; i < 3; ++i) d[i] *= s;
 }
 
+bool DirectionFromVector(const double* v, float* d) {
+  double largest = 0.0;
+  for (int i = 0; i < 3; ++i) {
+    if (!std::isfinite(v[i])) return false;
+    largest = std::max(largest, std::fabs(v[i]));
+  }
+  if (largest == 0.0) return false;
+  float f[3];
+  for (int i = 0; i < 3; ++i) f[i] = static_cast<float>(v[i]);
+  if (!UsableDirection(f[0], f[1], f[2])) {
+    for (int i = 0; i < 3; ++i) f[i] = static_cast<float>(v[i] / largest);
+  }
+  Copy(f, d);
+  return true;
+}
+
 void UpAxis(const float* right, const float* d, float* up) { Cross(right, d, up); }
 
 void RollAxes(const float* right, const float* up, float roll, float* rolledRight,
@@ -225,8 +241,9 @@ void CameraSetDirection(Camera& camera, float dx, float dy, float dz) {
 }
 
 void CameraSetLookAt(Camera& camera, float tx, float ty, float tz) {
-  const float d[3] = {tx - camera.position[0], ty - camera.position[1], tz - camera.position[2]};
-  if (UsableDirection(d[0], d[1], d[2])) Copy(d, camera.direction);
+  const double d[3] = {double{tx} - camera.position[0], double{ty} - camera.position[1],
+                       double{tz} - camera.position[2]};
+  DirectionFromVector(d, camera.direction);
   CameraFrameSteps(camera);
 }
 

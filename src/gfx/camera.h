@@ -89,7 +89,7 @@ void CameraSetPosition(Camera& camera, float x, float y, float z);
 // keeps the camera's direction.
 void CameraSetDirection(Camera& camera, float dx, float dy, float dz);
 // Looks at the target point (the mode stays), then the frame steps. A target at the position
-// keeps the camera's direction.
+// keeps the camera's direction; a target however near or far gives its direction.
 void CameraSetLookAt(Camera& camera, float tx, float ty, float tz);
 
 // The frame steps, run in this order after the direction or the roll changed (after the roll
@@ -99,6 +99,14 @@ void CameraComputeRight(Camera& camera);
 void CameraComputeUp(Camera& camera);
 void CameraApplyRoll(Camera& camera);
 void CameraFrameSteps(Camera& camera);
+
+// The direction of `v` into `d`, ready to be normalised (NormalizeViewDirection,
+// KernelNormalize3): as it is when its squared length in float is a normal float, else divided
+// by its largest component first (so that neither a component beyond about 1.8e19 nor one
+// below about 1.1e-19 is lost in a square). `v` is given in double so that the difference of
+// two floats neither overflows nor rounds differently. False, `d` untouched, when `v` is zero
+// or not finite.
+bool DirectionFromVector(const double* v, float* d);
 
 // The frame steps on plain vectors, shared with the ortho camera. The horizontal right axis
 // of a view direction d is (d.y, -d.x, 0) / |(d.x, d.y)|, and for a view straight up or down

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "gfx/camera.h"
 #include "language/lexer.h"
 #include "language/value_readers.h"
 
@@ -18,9 +19,8 @@ int FailAt(SceneFile& file, const char* message) {
   return 0;
 }
 
-int CheckDirection(SceneParser& parser, const float* v, std::uint32_t line) {
-  const float n = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
-  if (n >= std::numeric_limits<float>::min()) return 1;
+int CheckDirection(SceneParser& parser, const double* v, float* direction, std::uint32_t line) {
+  if (DirectionFromVector(v, direction)) return 1;
   SetErrorAtLine(InnermostFile(parser), kZeroDirectionMessage, line);
   return 0;
 }

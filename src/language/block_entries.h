@@ -37,11 +37,12 @@ int BeginNamedBlock(SceneParser& parser, const char* keyword, const char* syntax
 int ReadEntryFloats(SceneParser& parser, float* out, std::uint32_t count,
                     std::uint32_t* given = nullptr, std::uint32_t* lines = nullptr);
 
-// 1 when the three components of `v` make a direction that can be turned into a unit vector
-// (its squared length at least the smallest normal float); else "direction must not be zero"
-// at `line` (the entry's) and 0. The camera and the sun would put a default direction in its
-// stead.
-int CheckDirection(SceneParser& parser, const float* v, std::uint32_t line);
+// 1 when the three components of `v` are not all zero: their direction goes to `direction`,
+// as it is, or scaled by the largest component when its squared length would overflow or
+// underflow a float (DirectionFromVector), so that every later normalisation gives it.
+// Else "direction must not be zero" at `line` (the entry's) and 0: the camera and the sun
+// would put a default direction in its stead.
+int CheckDirection(SceneParser& parser, const double* v, float* direction, std::uint32_t line);
 
 // Passes the keyword and reads "(" string ")" into `out` (512 bytes, at most 511 characters).
 int ReadEntryString(SceneParser& parser, char* out);

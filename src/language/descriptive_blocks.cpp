@@ -61,7 +61,8 @@ int ReadCameraKey(SceneParser& parser, Camera& camera) {
   if (Is(file.token, "direction")) {
     if (!ReadEntryFloats(parser, camera.direction, 3)) return 0;
     camera.mode = kCameraLookAt;
-    if (!CheckDirection(parser, camera.direction, line)) return 0;
+    const double d[3] = {camera.direction[0], camera.direction[1], camera.direction[2]};
+    if (!CheckDirection(parser, d, camera.direction, line)) return 0;
     CameraFrameSteps(camera);
     return 1;
   }
@@ -71,8 +72,11 @@ int ReadCameraKey(SceneParser& parser, Camera& camera) {
     for (int i = 0; i < 3; ++i) target[i] = camera.position[i] + camera.direction[i];
     std::uint32_t given = 0;
     if (!ReadEntryFloats(parser, target, 3, &given)) return 0;
-    for (std::uint32_t i = 0; i < given; ++i) camera.direction[i] = target[i] - camera.position[i];
-    if (!CheckDirection(parser, camera.direction, line)) return 0;
+    // In double: a target far from the position gives a difference beyond the float range.
+    double d[3];
+    for (std::uint32_t i = 0; i < 3; ++i)
+      d[i] = i < given ? double{target[i]} - camera.position[i] : camera.direction[i];
+    if (!CheckDirection(parser, d, camera.direction, line)) return 0;
     CameraFrameSteps(camera);
     return 1;
   }

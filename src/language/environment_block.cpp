@@ -133,9 +133,11 @@ int ParseSubBlock(SceneParser& parser, const char* block, EnvironmentBindings& b
     void* value = bindings.slots[slot];
     if (!ReadEnvironmentKey(parser, kEnvironmentSlots[slot], value)) return 0;
     // The direction as it now stands, components not given included.
-    if (slot == kSlotSunDirection && value != nullptr &&
-        !CheckDirection(parser, static_cast<const float*>(value), line))
-      return 0;
+    if (slot == kSlotSunDirection && value != nullptr) {
+      auto* direction = static_cast<float*>(value);
+      const double d[3] = {direction[0], direction[1], direction[2]};
+      if (!CheckDirection(parser, d, direction, line)) return 0;
+    }
   }
   return ExpectBrace(parser, "}");
 }

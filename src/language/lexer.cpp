@@ -66,15 +66,23 @@ void ComposeError(SceneFile& file, const char* message, std::uint32_t first, boo
   file.errorFlag = 1;
 }
 
-// The data itself is faulty: the message stands and the data ends here.
-void LexicalError(SceneFile& file, const char* message) {
+// The data itself is faulty: the message stands and the data ends here. Placed from tokenLine
+// to the current line, or at `line` alone when one is given.
+void LexicalError(SceneFile& file, const char* message, std::uint32_t line = 0) {
   if (file.lexicalError) return;
-  ComposeError(file, message, file.tokenLine, true);
+  ComposeError(file, message, line != 0 ? line : file.tokenLine, line == 0);
   file.tokenLine = file.line;
   file.lexicalError = 1;
   file.ring.count = 0;
   file.pendingFlag = 0;
   file.endOfFile = 1;
+}
+
+// A literal beyond the float range is a fault of the data, placed at the literal's line: the
+// callers would otherwise say that no number stood there.
+int NumberOutOfRange(SceneFile& file, std::uint32_t line) {
+  LexicalError(file, kNumberOutOfRangeMessage, line);
+  return 0;
 }
 
 // Takes `length` characters into nextToken when it is empty; else they wait for the next
@@ -286,6 +294,7 @@ int SkipComments(SceneFile& file) {
 }
 
 int ParseNumber(SceneFile& file, float& value) {
+  const std::uint32_t line = file.currentTokenLine;  // the literal's first
   bool negative = false;
   if (Is(file.token, "-")) {
     negative = true;
@@ -308,7 +317,7 @@ int ParseNumber(SceneFile& file, float& value) {
     } else {
       LexRawToken(file);
       if (!Is(file.token, ".")) {
-        if (integer > FLT_MAX) return 0;
+        if (integer > FLT_MAX) return NumberOutOfRange(file, line);
         value = static_cast<float>(negative ? -integer : integer);
         return 1;
       }
@@ -344,10 +353,12 @@ int ParseNumber(SceneFile& file, float& value) {
     power = std::pow(10.0, negativeExponent ? -static_cast<double>(e) : static_cast<double>(e));
   }
   LexRawToken(file);
-  if (integer > FLT_MAX) return 0;
-  const double mantissa = static_cast<double>(static_cast<float>(integer) + fraction);
-  const double result = mantissa * power;
-  if (!(std::fabs(result) <= FLT_MAX)) return 0;
+  // Digits beyond the float range may still be brought into it by the exponent.
+  const double mantissa =
+      integer > FLT_MAX ? integer : static_cast<double>(static_cast<float>(integer) + fraction);
+  // A zero mantissa stays zero under any exponent (0 times an infinite power is no number).
+  const double result = mantissa == 0.0 ? 0.0 : mantissa * power;
+  if (!(std::fabs(result) <= FLT_MAX)) return NumberOutOfRange(file, line);
   value = static_cast<float>(negative ? -result : result);
   return 1;
 }

@@ -13,6 +13,8 @@ namespace veskor {
 // Limit of a message composed into an error text with its place.
 inline constexpr std::uint32_t kSceneComposeBytes = 512;
 
+inline constexpr const char* kNumberOutOfRangeMessage = "float constant out of range";
+
 // Reserves the ring and reads the file into it until it holds size - 1 characters or the
 // file ends. Every byte enters once, in order, except a carriage return before a line feed.
 void FillCharRing(SceneFile& file);
@@ -57,7 +59,10 @@ int SkipComments(SceneFile& file);
 
 // Reads the tokens of one number literal (sign, digits, ".", digits, exponent; the separators
 // split it into several tokens) into `value`. 0 without any error text when the tokens are no
-// number, when no digit is given, or when the value is beyond the float range.
+// number or when no digit is given. A value beyond the float range is a fault of the data
+// (SceneFile::lexicalError): 0 with kNumberOutOfRangeMessage at the line where the literal
+// begins, which stands whatever its reader says after. A value too small for a float rounds
+// towards zero, down to 0.
 int ParseNumber(SceneFile& file, float& value);
 
 // On the innermost file.

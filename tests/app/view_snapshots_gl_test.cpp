@@ -190,6 +190,16 @@ TEST_F(ViewSnapshotsTest, ExaminePointsThenCamerasEachGetTheirView) {
   CaptureViewSnapshots(w);
   EXPECT_NEAR(w.currentCamera.position[1], 120, 1e-3f);
   EXPECT_EQ(w.currentCamera.depth, 5000);
+
+  // A point seen from however far or near away, after one seen along -x: the view turns to it
+  // (the squared length of the way to it over- or underflows a float).
+  for (const float radius : {1e30f, 1e-30f}) {
+    SCOPED_TRACE(radius);
+    w.examines[1] = {{0, 0, 0}, radius, static_cast<float>(M_PI / 2), 0, 35};  // from +y
+    CaptureViewSnapshots(w);
+    EXPECT_NEAR(w.currentCamera.position[1], radius, radius * 1e-6f);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(w.currentCamera.direction[k], k == 1 ? -1 : 0, 1e-3f);
+  }
 }
 
 TEST_F(ViewSnapshotsTest, BookmarksAreNewViewsUpTo32) {

@@ -80,6 +80,27 @@ TEST(Camera, ZeroDirectionOrLookAtThePositionKeepsTheDirection) {
   ExpectVector(camera.rolledUp, {0, 0, 1}, "default up");
   CameraSetLookAt(camera, 0, -4, -7);
   ExpectVector(camera.direction, {0, 0, -1}, "a real target");
+  // A target however near or far gives its direction: the difference's squared length would
+  // underflow or overflow a float, and the difference itself may lie beyond the float range.
+  // (0, 1, -0.2) normalised is (0, 0.98058, -0.19612). A target not finite keeps the direction.
+  const V along = {0, 0.98058f, -0.19612f};
+  const struct {
+    V position, target, direction;
+  } targets[] = {
+      {{0, 0, 0}, {0, 1e-30f, -2e-31f}, along},
+      {{0, 0, 0}, {0, 1e30f, -2e29f}, along},
+      {{0, -3e38f, 0}, {0, 3e38f, -1.2e38f}, along},
+      {{0, 0, 0}, {0, 1e-38f, -2e-39f}, along},
+      {{-3e38f, 0, 3e38f}, {3e38f, 0, -3e38f}, {0.70711f, 0, -0.70711f}},
+      {{0, 0, 0}, {INFINITY, 1, 0}, {1, 0, 0}},
+      {{0, 0, 0}, {1, NAN, 0}, {1, 0, 0}},
+  };
+  for (const auto& t : targets) {
+    camera = Looking({1, 0, 0});
+    CameraSetPosition(camera, t.position[0], t.position[1], t.position[2]);
+    CameraSetLookAt(camera, t.target[0], t.target[1], t.target[2]);
+    ExpectVector(camera.direction, t.direction, "a near or far target");
+  }
 }
 
 TEST(Camera, EqualWithinHalfAThousandth) {

@@ -40,10 +40,16 @@ TEST_F(DescriptiveBlocksTest, CameraKeysSetTheViewAndItsAxes) {
     Camera b { lookAt([3 0 0]) position([10 0 5]) depth(20000) rollAngle(90) focalAngle(179) }
     Camera c { position([1 1 1]) direction([0 1 1]) lookAt([2 1]) }
     Camera d { }
-    Camera e { direction([2e-19 0 0]) })"),
+    Camera e { direction([2e-19 0 0]) }
+    Camera f { direction([0 1 -0.2]) }
+    Camera g { direction([0 1e30 -2e29]) }
+    Camera h { direction([0 1e-30 -2e-31]) }
+    Camera i { position([0 -3e38 0]) lookAt([0 3e38 -1.2e38]) }
+    Camera j { position([0 0 0]) lookAt([0 1e-38 -2e-39]) }
+    Camera k { direction([0 1e-45 0]) direction([1e30]) })"),
             "");
   const World& w = gWorld;
-  ASSERT_EQ(w.cameraCount, 5u);
+  ASSERT_EQ(w.cameraCount, 11u);
   std::uint32_t index = 9;
   ASSERT_TRUE(NameTableFind(w.cameraNames, "c", index));
   EXPECT_EQ(index, 2u);
@@ -70,11 +76,20 @@ TEST_F(DescriptiveBlocksTest, CameraKeysSetTheViewAndItsAxes) {
   EXPECT_EQ(V(w.cameras[3].position, 3), V(fresh.position, 3));
   EXPECT_EQ(w.cameras[3].depth, fresh.depth);
   EXPECT_EQ(w.cameras[3].mode, kCameraLookAt);
-  // The shortest direction that still turns into a unit vector (its squared length 4e-38, a
-  // normal float); half of it is refused with the zero ones (test data cam_*.wld).
+  // Any direction that is not zero gives its view, however short or long: its squared length
+  // neither underflows nor overflows (only the zero ones are refused, test data cam_*.wld).
+  // (0, 1, -0.2) normalised is (0, 0.98058, -0.19612), right (1, 0, 0), up (0, 0.19612, 0.98058).
   ExpectNear3(w.cameras[4].direction, 1, 0, 0);
-  EXPECT_EQ(Parse("Camera e { direction([1e-19 0]) }"),
-            "Syntax error file (w.wld) line (1) : direction must not be zero");
+  for (std::uint32_t c = 5; c < 10; ++c) {
+    const Camera& camera = w.cameras[c];
+    ExpectNear3(camera.direction, 0, 0.98058f, -0.19612f);
+    ExpectNear3(camera.right, 1, 0, 0);
+    ExpectNear3(camera.rolledUp, 0, 0.19612f, 0.98058f);
+  }
+  // The smallest subnormal and a later x far beyond it: (1e30, 1e-45, 0) is along x.
+  ExpectNear3(w.cameras[10].direction, 1, 0, 0);
+  ASSERT_EQ(Parse("Camera e { direction([1e-19 0]) }"), "");
+  ExpectNear3(gWorld.cameras[0].direction, 1, 0, 0);
 }
 
 TEST_F(DescriptiveBlocksTest, ExamineFocusAndLodRecords) {

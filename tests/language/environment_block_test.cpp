@@ -188,11 +188,23 @@ TEST_F(EnvironmentBlockTest, EveryBoundHoldsFromBothSides) {
     }
   }
   EXPECT_EQ(keys, 24);
-  // The sun's direction must turn into a unit vector: 2e-19 is the shortest that does (its
-  // squared length a normal float), 1e-19 is refused as a zero one.
-  EXPECT_EQ(Message("Environment { Sun { direction([2e-19 0 0]) } }"), "(parsed)");
-  EXPECT_EQ(Message("Environment { Sun { direction([1e-19 0 0]) } }"),
-            "direction must not be zero");
+  // The sun's direction must not be zero; any other gives its direction, however short (its
+  // squared length below the normal floats from 1.1e-19 down), after the render session's
+  // normalisation as well.
+  const struct {
+    const char* value;
+    std::vector<float> unit;
+  } suns[] = {{"[2e-19 0 0]", {1, 0, 0}},
+              {"[1e-19 0 0]", {1, 0, 0}},
+              {"[0 1e-30 -2e-31]", {0, 0.98058f, -0.19612f}},
+              {"[-1e-45 0 1e-45]", {-0.70711f, 0, 0.70711f}}};
+  for (const auto& sun : suns) {
+    const std::string text = std::string("Environment { Sun { direction(") + sun.value + ") } }";
+    ASSERT_EQ(Message(text), "(parsed)") << text;
+    NormalizeSunDirection();
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(SunDirection[i], sun.unit[i], 1e-3f) << text << i;
+  }
+  EXPECT_EQ(Message("Environment { Sun { direction([0 -0 0]) } }"), "direction must not be zero");
   // Keys without bounds take any number.
   EXPECT_EQ(Message("Environment { Fog { zstart(-1e30) zdistance(-5) } Water { velocity([-9 9]) }"
                     " CloudHigh { altitude(-1) velocity(-1) } CloudLow { altitude(-1) } }"),

@@ -139,6 +139,7 @@ TEST(Lexer, NumberLiteralsSpanTheirTokens) {
     const char* text;
     bool ok;
     float value;
+    std::uint32_t rangeLine = 0;  // the line of a literal beyond the float range
   } cases[] = {
       {"3", true, 3.0f},
       {"-12.5e-3", true, -0.0125f},
@@ -149,14 +150,24 @@ TEST(Lexer, NumberLiteralsSpanTheirTokens) {
       {"4e2", true, 400.0f},
       {"0.1", true, 0.1f},
       {"1e-50", true, 0.0f},
+      {"1e-40", true, 1e-40f},  // a subnormal float
       {"3.4e38", true, 3.4e38f},
+      {"-3.4e38", true, -3.4e38f},
       {"99999999999", true, 99999999999.0f},
       {"5.e1", true, 50.0f},
+      {"0e400", true, 0.0f},
+      {"0.0e99999999", true, 0.0f},
+      {"1000000000000000000000000000000000000000e-10", true, 1e29f},  // 40 digits
       {"-", false, 0},
       {"12abc", false, 0},
       {"abc", false, 0},
       {"e5", false, 0},
-      {"1e39", false, 0},
+      {"1e39", false, 0, 1},
+      {"-3.5e38", false, 0, 1},
+      {"1000000000000000000000000000000000000000", false, 0, 1},
+      {"1000000000000000000000000000000000000000.5", false, 0, 1},
+      {"1e400", false, 0, 1},
+      {"\n-\n\n2.5e\n+\n99", false, 0, 2},  // the line of its sign
       {"5.x", false, 0},
       {"1e", false, 0},
       {"1e-x", false, 0},
@@ -168,6 +179,13 @@ TEST(Lexer, NumberLiteralsSpanTheirTokens) {
     SceneFile& file = OpenText(dir, std::string(c.text) + " ;");
     float value = -1.0f;
     ASSERT_EQ(ParseNumber(file, value), c.ok ? 1 : 0) << c.text;
+    // Only a literal beyond the float range says so; the readers name any other failure.
+    EXPECT_EQ(file.errorText, c.rangeLine == 0
+                                  ? std::string()
+                                  : " file (world.wld) line (" + std::to_string(c.rangeLine) +
+                                        ") : float constant out of range")
+        << c.text;
+    EXPECT_EQ(file.lexicalError, c.rangeLine == 0 ? 0u : 1u) << c.text;
     if (!c.ok) continue;
     EXPECT_FLOAT_EQ(value, c.value) << c.text;
     EXPECT_STREQ(file.token, ";") << c.text;

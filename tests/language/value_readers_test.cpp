@@ -243,6 +243,27 @@ TEST(ValueReaders, RangeMessagesNameTheLineOfTheValueOutOfRange) {
       {"Sound { max([1 0.5\n 1.001]) }\n", "line (2) : value must be in [0.0,1.0]"},
       {"Camera c {\n focalAngle\n (\n 0.5) }\n", "line (4) : value must be in [1.0,179.0]"},
       {"Examine e { focalAngle(180)\n\n}\n", "line (1) : value must be in [1.0,179.0]"},
+      // The noise values keep their places when an item gives fewer or more than it holds.
+      {"HeightField h { Layer { fractal(4 [1 1 1])\n fractal([]\n [1\n 2\n -1]) } }\n",
+       "line (5) : value must be >= 0.0"},
+      {"HeightField h { Layer {\n fractal(4 [1 1 1])\n turbulence([2]\n [\n -1]) } }\n",
+       "line (5) : value must be >= 0.0"},
+      {"HeightField h { Layer { fractal([4\n 9]\n [1\n -1]) } }\n",
+       "line (4) : value must be >= 0.0"},
+      {"HeightField h { Layer { fractal(\n []\n [1 1 1]) } }\n",
+       "line (1) : value must be in [1.0,32.0]"},
+      // A literal beyond the float range, whoever reads it.
+      {"// a layer\n"
+       "HeightField h { BBox { [0 0 0] [1 1 1] }\n"
+       "Layer { fractal(4 [0.01 2 0.9])\n"
+       " scale(1e39)\n"
+       "\n\n\n"
+       " } }\n",
+       "line (4) : float constant out of range"},
+      {"HeightField h { BBox { [0 0 0]\n [1 -4e38 1]\n\n } }\n",
+       "line (2) : float constant out of range"},
+      {"Camera c {\n position([0\n 1e39 0])\n\n}\n", "line (3) : float constant out of range"},
+      {"Camera c { lookAt(\n [ -\n 3.5e38 ]) }\n", "line (2) : float constant out of range"},
   };
   for (const auto& c : cases) {
     const auto outcome = test::RunCompileSession(dir.Write("rng.wld", c.text));
