@@ -83,9 +83,16 @@ TEST(KernelTable, TheEstimateSwitchPutsAnEndOfTheBoundInTheEstimatingEntries) {
     FillKernelTable(sse, true);
     FillKernelTable(plain, false);
     EXPECT_EQ(Entries(plain), Entries(Tables().plain)) << c.value;
-    if (c.half == 0) {  // not a name of an end: the processor's own
+    if (c.half == 0) {  // not a name of an end: the processor's own estimate
       EXPECT_EQ(Entries(sse), Entries(processor));
-      EXPECT_EQ(sse.KernelInvSqrt, &sse::KernelInvSqrt);
+      const float half = _mm_cvtss_f32(_mm_rsqrt_ss(_mm_set_ss(4.0f)));
+      const float fifth = _mm_cvtss_f32(_mm_rsqrt_ss(_mm_set_ss(20.0f)));
+      EXPECT_EQ(sse.KernelInvSqrt(4.0f), half);
+      float v[3] = {0, 0, 2};
+      sse.KernelNormalize3(v);
+      EXPECT_EQ(v[2], 2 * half);
+      sse.GridDiagonalNormals(2, 2, x.data(), y.data(), z.data(), nx.data(), ny.data(), nz.data());
+      for (int k = 0; k < 25; ++k) EXPECT_EQ(nz[k], 2 * fifth) << k;
       continue;
     }
     EXPECT_EQ(sse.KernelInvSqrt(4.0f), c.half) << c.value;
