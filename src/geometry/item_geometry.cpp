@@ -1,5 +1,6 @@
 #include "geometry/item_geometry.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -206,15 +207,23 @@ void ItemNormalCone(const MeshBuilder& mesh, const float* matrix, float* mean, f
     kt.KernelNormalize3(n);
     return true;
   };
-  float sum[3] = {0, 0, 0}, n[3];
+  // The sum of the unit normals, in double so that adding them rounds nothing that matters.
+  // Each normal's length is off by up to kUnitLengthError (the SSE members' root estimate) and
+  // its direction by a few float roundings: a sum no longer than that error of every normal is
+  // noise around zero (a closed box's, say), and has no direction.
+  double sum[3] = {0, 0, 0};
+  float n[3];
+  std::uint32_t count = 0;
   for (std::uint32_t t = 0; t < mesh.triangleCount; ++t) {
     if (!normal(t, n)) continue;
     for (int a = 0; a < 3; ++a) sum[a] += n[a];
+    ++count;
   }
+  const double noise = count * (kUnitLengthError + 8 * double{FLT_EPSILON});
   for (int a = 0; a < 3; ++a) mean[a] = 0;
   float best = 0;
-  if (sum[0] * sum[0] + sum[1] * sum[1] + sum[2] * sum[2] >= std::numeric_limits<float>::min()) {
-    for (int a = 0; a < 3; ++a) mean[a] = sum[a];
+  if (sum[0] * sum[0] + sum[1] * sum[1] + sum[2] * sum[2] > noise * noise) {
+    for (int a = 0; a < 3; ++a) mean[a] = static_cast<float>(sum[a]);
     kt.KernelNormalize3(mean);
     for (std::uint32_t t = 0; t < mesh.triangleCount; ++t) {
       if (normal(t, n)) best = std::max(best, n[0] * mean[0] + n[1] * mean[1] + n[2] * mean[2]);

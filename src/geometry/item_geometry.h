@@ -36,8 +36,9 @@ std::uint32_t GenerateGeometry();
 
 // The mean of the unit normals (c - a) x (b - a) of the triangles, their corners through the
 // matrix (none: as they are), and the angle (radians) of the largest dot product of a normal
-// with it, at least 0. Zero-area triangles take no part; no normal (or normals that cancel)
-// gives the mean (0, 0, 0) and the angle pi / 2.
+// with it, at least 0. Zero-area triangles take no part; no normal, or normals that cancel to
+// within the error of their lengths (kUnitLengthError each), give the mean (0, 0, 0) and the
+// angle pi / 2.
 void ItemNormalCone(const MeshBuilder& mesh, const float* matrix, float* mean, float* angle);
 
 }  // namespace veskor

@@ -7,6 +7,7 @@
 #include <cstddef>
 
 #include "mapengine/field_kernels.h"
+#include "mapengine/inv_sqrt_estimate.h"
 
 namespace veskor::sse {
 
@@ -54,6 +55,7 @@ void Transform(std::size_t n, const float* m, const float* x, const float* y, co
 
 // Unit normals of the crosses d1 x d2, four lanes. The estimate of a zero (or subnormal)
 // squared length is infinite; those lanes are masked to the zero normal instead.
+template <InvSqrtEstimate kEstimate>
 void UnitCross(__m128 d1x, __m128 d1y, __m128 d1z, __m128 d2x, __m128 d2y, __m128 d2z,
                __m128& nx, __m128& ny, __m128& nz) {
   nx = _mm_sub_ps(_mm_mul_ps(d1y, d2z), _mm_mul_ps(d1z, d2y));
@@ -62,7 +64,7 @@ void UnitCross(__m128 d1x, __m128 d1y, __m128 d1z, __m128 d2x, __m128 d2y, __m12
   const __m128 s = _mm_add_ps(_mm_add_ps(_mm_mul_ps(nx, nx), _mm_mul_ps(ny, ny)),
                               _mm_mul_ps(nz, nz));
   const __m128 usable = _mm_cmpge_ps(s, _mm_set1_ps(FLT_MIN));
-  const __m128 k = _mm_and_ps(_mm_rsqrt_ps(s), usable);
+  const __m128 k = _mm_and_ps(EstimateInvSqrt<kEstimate>(s), usable);
   nx = _mm_mul_ps(nx, k);
   ny = _mm_mul_ps(ny, k);
   nz = _mm_mul_ps(nz, k);
@@ -86,17 +88,17 @@ void Store(float* p, __m128 v) {
 
 // Normals of kLanes vertices from the cell centres Q (c = the first vertex's cell-layout
 // position [j][i]): d1 = Q[j+1][i+1] - Q[j][i], d2 = Q[j+1][i] - Q[j][i+1].
-template <int kLanes>
+template <InvSqrtEstimate kEstimate, int kLanes>
 void DiagonalNormals(const float* x, const float* y, const float* z, std::size_t c,
                      std::size_t cells, float* nx, float* ny, float* nz) {
   const std::size_t below = c + cells;
   __m128 vx, vy, vz;
-  UnitCross(_mm_sub_ps(Load<kLanes>(x + below + 1), Load<kLanes>(x + c)),
-            _mm_sub_ps(Load<kLanes>(y + below + 1), Load<kLanes>(y + c)),
-            _mm_sub_ps(Load<kLanes>(z + below + 1), Load<kLanes>(z + c)),
-            _mm_sub_ps(Load<kLanes>(x + below), Load<kLanes>(x + c + 1)),
-            _mm_sub_ps(Load<kLanes>(y + below), Load<kLanes>(y + c + 1)),
-            _mm_sub_ps(Load<kLanes>(z + below), Load<kLanes>(z + c + 1)), vx, vy, vz);
+  UnitCross<kEstimate>(_mm_sub_ps(Load<kLanes>(x + below + 1), Load<kLanes>(x + c)),
+                       _mm_sub_ps(Load<kLanes>(y + below + 1), Load<kLanes>(y + c)),
+                       _mm_sub_ps(Load<kLanes>(z + below + 1), Load<kLanes>(z + c)),
+                       _mm_sub_ps(Load<kLanes>(x + below), Load<kLanes>(x + c + 1)),
+                       _mm_sub_ps(Load<kLanes>(y + below), Load<kLanes>(y + c + 1)),
+                       _mm_sub_ps(Load<kLanes>(z + below), Load<kLanes>(z + c + 1)), vx, vy, vz);
   Store<kLanes>(nx, vx);
   Store<kLanes>(ny, vy);
   Store<kLanes>(nz, vz);
@@ -114,19 +116,32 @@ void GridTransformVectors(std::uint8_t a, std::uint8_t b, const float* m, const 
   Transform(CellCount(a, b), m, x, y, z, dx, dy, dz);
 }
 
-void GridDiagonalNormals(std::uint8_t a, std::uint8_t b, const float* x, const float* y,
-                         const float* z, float* nx, float* ny, float* nz) {
+template <InvSqrtEstimate kEstimate>
+void GridDiagonalNormalsWith(std::uint8_t a, std::uint8_t b, const float* x, const float* y,
+                             const float* z, float* nx, float* ny, float* nz) {
   const std::size_t w = std::size_t{1} << a, h = std::size_t{1} << b, cells = w + 2;
   for (std::size_t j = 0; j <= h; ++j) {
     const std::size_t row = j * cells, out = j * (w + 1);
     // Four vertices at a time, then the rest of the row's w + 1 one lane at a time.
     std::size_t i = 0;
     for (; i + 4 <= w + 1; i += 4)
-      DiagonalNormals<4>(x, y, z, row + i, cells, nx + out + i, ny + out + i, nz + out + i);
+      DiagonalNormals<kEstimate, 4>(x, y, z, row + i, cells, nx + out + i, ny + out + i,
+                                    nz + out + i);
     for (; i <= w; ++i)
-      DiagonalNormals<1>(x, y, z, row + i, cells, nx + out + i, ny + out + i, nz + out + i);
+      DiagonalNormals<kEstimate, 1>(x, y, z, row + i, cells, nx + out + i, ny + out + i,
+                                    nz + out + i);
   }
 }
+
+void GridDiagonalNormals(std::uint8_t a, std::uint8_t b, const float* x, const float* y,
+                         const float* z, float* nx, float* ny, float* nz) {
+  GridDiagonalNormalsWith<InvSqrtEstimate::kProcessor>(a, b, x, y, z, nx, ny, nz);
+}
+
+template void GridDiagonalNormalsWith<InvSqrtEstimate::kLowEnd>(
+    std::uint8_t, std::uint8_t, const float*, const float*, const float*, float*, float*, float*);
+template void GridDiagonalNormalsWith<InvSqrtEstimate::kHighEnd>(
+    std::uint8_t, std::uint8_t, const float*, const float*, const float*, float*, float*, float*);
 
 void FieldLightTerms(std::uint8_t a, std::uint8_t b, const float* fa, const float* fb,
                      const float* fc, float s0, float s1, float s2, float s3,

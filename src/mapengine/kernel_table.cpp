@@ -1,6 +1,7 @@
 #include "mapengine/kernel_table.h"
 
 #include "mapengine/bspline_weights.h"
+#include "mapengine/inv_sqrt_estimate.h"
 #include "mapengine/kernel_members.h"
 #include "platform/cpu.h"
 
@@ -46,6 +47,15 @@ void StoreSseConstants() {
   }
 }
 
+// The members that use the reciprocal square-root estimate, at one end of its bound.
+template <InvSqrtEstimate kEstimate>
+void UseInvSqrtEstimate(KernelTable& table) {
+  table.KernelInvSqrt = sse::KernelInvSqrtWith<kEstimate>;
+  table.KernelNormalize3 = sse::KernelNormalize3With<kEstimate>;
+  table.KernelTransformNormal = sse::KernelTransformNormalWith<kEstimate>;
+  table.GridDiagonalNormals = sse::GridDiagonalNormalsWith<kEstimate>;
+}
+
 }  // namespace
 
 std::uint32_t HasSse() {
@@ -61,6 +71,11 @@ void FillKernelTable(KernelTable& table, bool sse) {
   if (sse) PrecomputeBSplineWeightsSse();
 
   VESKOR_KERNEL_ENTRIES(VESKOR_KERNEL_SET)
+  if (!sse) return;
+  if (const int end = CpuInvSqrtEstimateEnd(); end < 0)
+    UseInvSqrtEstimate<InvSqrtEstimate::kLowEnd>(table);
+  else if (end > 0)
+    UseInvSqrtEstimate<InvSqrtEstimate::kHighEnd>(table);
 }
 
 #undef VESKOR_KERNEL_SET

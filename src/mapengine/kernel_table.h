@@ -41,6 +41,15 @@ static_assert(std::size(kKernelEntryMembers) == kKernelTableEntries);
 VESKOR_KERNEL_ENTRIES(VESKOR_KERNEL_SLOT)
 #undef VESKOR_KERNEL_SLOT
 
+// The relative error of KernelInvSqrt on the SSE path: the processor's reciprocal square-root
+// estimate promises no better, and processor models differ within it.
+inline constexpr double kInvSqrtEstimateBound = 1.5 / 4096.0;
+// The relative error of the length of a vector that KernelNormalize3, KernelTransformNormal or
+// GridDiagonalNormals scales to unit length: the estimate's bound, plus the float roundings of
+// the squared length (three, halved by the root) and of the product. The plain members, which
+// leave a vector within 1e-5 of unit squared length alone, stay within it too.
+inline constexpr double kUnitLengthError = kInvSqrtEstimateBound + 3.0 / (1 << 24);
+
 // The program's table. Callers in every subsystem call kernels through it, never directly.
 extern KernelTable gKernelTable;
 
@@ -54,8 +63,9 @@ void InitKernelTable();
 
 // Fills `table` with the SSE members (sse) or the plain ones, entry by entry of the list in
 // kernel_entries.h; also builds the B-spline weight tables (and their SSE copy and the SSE
-// constants on the SSE path). InitKernelTable uses it; tests fill tables of both kinds side by
-// side.
+// constants on the SSE path). The SSE members that use the reciprocal square-root estimate take
+// the end of its bound that VESKOR_RSQRT_ESTIMATE names, if any (mapengine/inv_sqrt_estimate.h).
+// InitKernelTable uses it; tests fill tables of both kinds side by side.
 void FillKernelTable(KernelTable& table, bool sse);
 
 // Constant vectors of the SSE members, 16-byte aligned; stored on the SSE path.

@@ -1,8 +1,11 @@
 // SSE members of the math entries: single precision, scalar SSE instructions.
 #include <xmmintrin.h>
 
+#include <cfloat>
+#include <cmath>
 #include <limits>
 
+#include "mapengine/inv_sqrt_estimate.h"
 #include "mapengine/math_kernels.h"
 
 namespace veskor::sse {
@@ -17,7 +20,15 @@ float KernelClamp01(float x) {
 }
 
 float KernelSqrt(float x) { return _mm_cvtss_f32(_mm_sqrt_ss(_mm_set_ss(x))); }
-float KernelInvSqrt(float x) { return _mm_cvtss_f32(_mm_rsqrt_ss(_mm_set_ss(x))); }
+template <InvSqrtEstimate kEstimate>
+float KernelInvSqrtWith(float x) {
+  if constexpr (kEstimate == InvSqrtEstimate::kProcessor)
+    return _mm_cvtss_f32(_mm_rsqrt_ss(_mm_set_ss(x)));
+  else
+    return InvSqrtAtBoundEnd(x, kEstimate == InvSqrtEstimate::kHighEnd);
+}
+
+float KernelInvSqrt(float x) { return KernelInvSqrtWith<InvSqrtEstimate::kProcessor>(x); }
 
 namespace {
 
@@ -29,10 +40,11 @@ __m128 SquaredLength(float x, float y, float z) {
 
 // A vector whose squared length is zero (or too small for the estimate, which is then
 // infinite) stays as it is instead of turning into NaN.
+template <InvSqrtEstimate kEstimate>
 void ScaleByInvLength(float* v) {
   const __m128 s = SquaredLength(v[0], v[1], v[2]);
   if (_mm_cvtss_f32(s) < std::numeric_limits<float>::min()) return;
-  const float k = _mm_cvtss_f32(_mm_rsqrt_ss(s));
+  const float k = KernelInvSqrtWith<kEstimate>(_mm_cvtss_f32(s));
   const __m128 vk = _mm_set_ss(k);
   for (int i = 0; i < 3; ++i) v[i] = _mm_cvtss_f32(_mm_mul_ss(_mm_set_ss(v[i]), vk));
 }
@@ -59,7 +71,12 @@ float KernelLength3(const float* v) {
   return _mm_cvtss_f32(_mm_sqrt_ss(SquaredLength(v[0], v[1], v[2])));
 }
 
-void KernelNormalize3(float* v) { ScaleByInvLength(v); }
+template <InvSqrtEstimate kEstimate>
+void KernelNormalize3With(float* v) {
+  ScaleByInvLength<kEstimate>(v);
+}
+
+void KernelNormalize3(float* v) { KernelNormalize3With<InvSqrtEstimate::kProcessor>(v); }
 
 void KernelMat4Vec4(float* destination, const float* m, const float* source) {
   const __m128 fourth = _mm_mul_ps(_mm_loadu_ps(m + 12), _mm_set1_ps(source[3]));
@@ -70,9 +87,40 @@ void KernelTransformPoint(float* destination, const float* m, const float* point
   Store3(destination, Columns(m, point[0], point[1], point[2], _mm_loadu_ps(m + 12)));
 }
 
-void KernelTransformNormal(float* destination, const float* m, const float* direction) {
+template <InvSqrtEstimate kEstimate>
+void KernelTransformNormalWith(float* destination, const float* m, const float* direction) {
   Store3(destination, Columns(m, direction[0], direction[1], direction[2], _mm_setzero_ps()));
-  ScaleByInvLength(destination);
+  ScaleByInvLength<kEstimate>(destination);
 }
 
+void KernelTransformNormal(float* destination, const float* m, const float* direction) {
+  KernelTransformNormalWith<InvSqrtEstimate::kProcessor>(destination, m, direction);
+}
+
+template float KernelInvSqrtWith<InvSqrtEstimate::kLowEnd>(float);
+template float KernelInvSqrtWith<InvSqrtEstimate::kHighEnd>(float);
+template void KernelNormalize3With<InvSqrtEstimate::kLowEnd>(float*);
+template void KernelNormalize3With<InvSqrtEstimate::kHighEnd>(float*);
+template void KernelTransformNormalWith<InvSqrtEstimate::kLowEnd>(float*, const float*,
+                                                                  const float*);
+template void KernelTransformNormalWith<InvSqrtEstimate::kHighEnd>(float*, const float*,
+                                                                   const float*);
+
 }  // namespace veskor::sse
+
+namespace veskor {
+
+float InvSqrtAtBoundEnd(float s, bool high) {
+  if (std::isnan(s)) return s;
+  if (std::fabs(s) < FLT_MIN) return std::copysign(std::numeric_limits<float>::infinity(), s);
+  if (s < 0.0f) return std::numeric_limits<float>::quiet_NaN();
+  if (std::isinf(s)) return 0.0f;
+  const double exact = 1.0 / std::sqrt(double{s});
+  const double bound = kInvSqrtEstimateBound * exact;
+  float end = static_cast<float>(high ? exact + bound : exact - bound);
+  if (std::fabs(double{end} - exact) > bound)
+    end = std::nextafter(end, static_cast<float>(exact));
+  return end;
+}
+
+}  // namespace veskor

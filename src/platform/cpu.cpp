@@ -20,6 +20,13 @@ bool CpuPlainKernelsForced() {
 
 bool CpuUseSseKernels() { return CpuHasSse() && !CpuPlainKernelsForced(); }
 
+int CpuInvSqrtEstimateEnd() {
+  const char* v = std::getenv("VESKOR_RSQRT_ESTIMATE");
+  if (v == nullptr) return 0;
+  if (std::strcmp(v, "low") == 0) return -1;
+  return std::strcmp(v, "high") == 0 ? 1 : 0;
+}
+
 ScopedRoundDown::ScopedRoundDown() : saved_(_mm_getcsr()) {
   _mm_setcsr((saved_ & ~_MM_ROUND_MASK) | _MM_ROUND_DOWN);
 }

@@ -15,7 +15,8 @@
 namespace veskor {
 namespace {
 
-constexpr float kEstimate = 1e-3f;  // the SSE inverse square root
+// A unit vector from the kernels: each component (at most 1) within its length's error.
+constexpr double kEstimate = kUnitLengthError;
 const std::vector<float> kDefaultSun = {0.57735027f, 0.57735027f, -0.57735027f};
 
 void ExpectVector(const float* v, const std::vector<float>& want, float tolerance) {
@@ -124,8 +125,9 @@ TEST(EnvironmentParameters, RenderSessionStepsDeriveSunTurbidityAndFogLimit) {
     ExpectVector(SunDirection, s.out, kEstimate);
   }
   // Each kernel member against the direction normalised in double: the plain one to the
-  // float's rounding, the SSE one within its estimate's relative error of 1.5 x 2^-12, by one
-  // factor for all three components. (0, 0.6, -0.8004) is 1.00064 long squared: both scale it.
+  // float's rounding, the SSE one within the length error of its root estimate and roundings
+  // (kUnitLengthError), by one factor for all three components. (0, 0.6, -0.8004) is 1.00064
+  // long squared: both scale it.
   const KernelTable saved = gKernelTable;
   const float directions[][3] = {{0, 0, -2},     {3, 4, 0},           {0.5f, 0.5f, -0.5f},
                                  {1e-18f, 0, 0}, {0, 0.6f, -0.8004f}, {0.1f, -0.7f, -0.3f}};
@@ -139,7 +141,7 @@ TEST(EnvironmentParameters, RenderSessionStepsDeriveSunTurbidityAndFogLimit) {
       double factor = 0;
       for (int k = 0; k < 3; ++k) {
         const double exact = d[k] / length;
-        const double bound = (sse ? 1.5 * std::ldexp(1.0, -12) : 1e-7) * std::fabs(exact) + 1e-9;
+        const double bound = (sse ? kUnitLengthError : 1e-7) * std::fabs(exact) + 1e-9;
         EXPECT_NEAR(SunDirection[k], exact, bound)
             << sse << " " << d[0] << "," << d[1] << "," << d[2] << " " << k;
         if (exact == 0) continue;

@@ -98,7 +98,9 @@ TEST_F(GenerationPasses, AModelInstanceIsPlacedByItsTransform) {
   EXPECT_EQ(gSceneGrid.registrations.count, 1u);
   EXPECT_EQ(gSceneBox.min[0], r.grid.box[0]);
   EXPECT_EQ(gSceneBox.max[2], r.grid.box[5]);
-  EXPECT_GT(r.coneAngle, 1.5f);  // a closed box: its normals spread round
+  // A closed box: its normals cancel, to within their lengths' errors, and have no mean.
+  EXPECT_EQ(std::vector<float>(r.meanNormal, r.meanNormal + 3), std::vector<float>(3, 0.0f));
+  EXPECT_FLOAT_EQ(r.coneAngle, float(M_PI / 2));
 }
 
 // "+": both Spheres become items of one record, each without what lies inside the other.

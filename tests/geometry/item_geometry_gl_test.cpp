@@ -16,6 +16,7 @@
 #include "geometry/path_set_overlap.h"
 #include "gfx/item_batching.h"
 #include "section_test_support.h"
+#include "support/kernel_tables.h"
 
 namespace veskor::test {
 namespace {
@@ -328,42 +329,74 @@ TEST_F(ItemGeometry, AFullSceneGridFailsTheBuild) {
   EXPECT_STREQ(gSceneBuildError.message, kSceneGridFullMessage);
 }
 
+// The cone of the triangles `indices` of `positions`, through `matrix` (none: as they are).
+void Cone(const std::vector<float>& positions, const std::vector<std::uint32_t>& indices,
+          const float* matrix, float* mean, float* angle) {
+  MeshBuilder mesh{};
+  mesh.positions = positions.data();
+  mesh.indices = indices.data();
+  mesh.triangleCount = std::uint32_t(indices.size() / 3);
+  ItemNormalCone(mesh, matrix, mean, angle);
+}
+
 TEST(NormalCone, ZeroAreaTrianglesTakeNoPartAndOppositeNormalsCancel) {
   // Corners of triangles facing +z, +x, -z and one without area.
   const std::vector<float> positions = {0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0,
                                         0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 1, 1, 1, 2, 2, 2};
+  // Every normal here is 1 long before it is scaled, so all take the same root estimate: the
+  // mean keeps its direction and is off in length by kUnitLengthError, and a dot product of a
+  // normal with it (cos a) by twice that, which moves the angle by up to 2 E cos a / sin a.
+  const double e = kUnitLengthError;
   const struct {
     std::vector<std::uint32_t> triangles;
     std::vector<float> mean;
-    float angle;
-  } cases[] = {{{0, 1, 2, 3, 4, 5, 9, 10, 11}, {0.7071068f, 0, 0.7071068f}, 0.7853982f},
-               {{0, 1, 2, 0, 1, 2, 3, 4, 5}, {0.4472136f, 0, 0.8944272f}, 0.4636476f},
-               {{0, 1, 2, 6, 7, 8}, {0, 0, 0}, 1.5707964f},
-               {{9, 10, 11}, {0, 0, 0}, 1.5707964f},
-               {{}, {0, 0, 0}, 1.5707964f}};
+    double angle;
+  } cases[] = {{{0, 1, 2, 3, 4, 5, 9, 10, 11}, {0.7071068f, 0, 0.7071068f}, M_PI / 4},
+               {{0, 1, 2, 0, 1, 2, 3, 4, 5}, {0.4472136f, 0, 0.8944272f}, std::atan(0.5)},
+               {{0, 1, 2, 6, 7, 8}, {0, 0, 0}, M_PI / 2},
+               {{9, 10, 11}, {0, 0, 0}, M_PI / 2},
+               {{}, {0, 0, 0}, M_PI / 2}};
   for (const auto& c : cases) {
-    MeshBuilder mesh{};
-    mesh.positions = positions.data();
-    mesh.indices = c.triangles.data();
-    mesh.triangleCount = std::uint32_t(c.triangles.size() / 3);
     float mean[3], angle;
-    ItemNormalCone(mesh, nullptr, mean, &angle);
-    for (int a = 0; a < 3; ++a) EXPECT_NEAR(mean[a], c.mean[a], 2e-4f);
-    EXPECT_NEAR(angle, c.angle, 2e-4f);
+    Cone(positions, c.triangles, nullptr, mean, &angle);
+    for (int a = 0; a < 3; ++a) EXPECT_NEAR(mean[a], c.mean[a], e * c.mean[a] + 1e-7);
+    EXPECT_NEAR(angle, c.angle, 2.001 * e / std::tan(c.angle) + 1e-6);
   }
-  // Through a quarter turn about x: the +z normal becomes -y.
+  // Through a quarter turn about x: the +z normal becomes -y. The dot product of 1 - 2 E at
+  // worst is steep under acos.
   TransformNode node;
   TransformNodeInit(node);
   TransformNodeSetRotation(node, 1, 0, 0, 90);
-  const std::uint32_t up[3] = {0, 1, 2};
-  MeshBuilder mesh{};
-  mesh.positions = positions.data();
-  mesh.indices = up;
-  mesh.triangleCount = 1;
   float mean[3], angle;
-  ItemNormalCone(mesh, TransformNodeMatrix(node), mean, &angle);
-  EXPECT_NEAR(mean[1], -1, 2e-4f);
-  EXPECT_NEAR(angle, 0, 0.05f);  // acos is steep at 1: the kernels' normalising shows
+  Cone(positions, {0, 1, 2}, TransformNodeMatrix(node), mean, &angle);
+  EXPECT_NEAR(mean[1], -1, e);
+  EXPECT_NEAR(angle, 0, std::acos(1 - 2.001 * e));
+
+  // A closed box, turned about a slanting axis: its normals cancel but for rounding and the
+  // error of each one's length, which gives no direction.
+  const std::vector<float> box = {0, 0, 0, 1, 0, 0, 1, 2, 0, 0, 2, 0,
+                                  0, 0, 3, 1, 0, 3, 1, 2, 3, 0, 2, 3};
+  const std::vector<std::uint32_t> faces = {0, 2, 1, 0, 3, 2, 4, 5, 6, 4, 6, 7, 0, 1, 5, 0, 5, 4,
+                                            3, 7, 6, 3, 6, 2, 0, 4, 7, 0, 7, 3, 1, 2, 6, 1, 6, 5};
+  for (const float degrees : {0.0f, 30.0f, 71.3f, 200.0f}) {
+    TransformNodeSetRotation(node, 1, 2, 3, degrees);
+    Cone(box, faces, TransformNodeMatrix(node), mean, &angle);
+    EXPECT_EQ(std::vector<float>(mean, mean + 3), std::vector<float>(3, 0.0f)) << degrees;
+    EXPECT_FLOAT_EQ(angle, float(M_PI / 2)) << degrees;
+  }
+
+  // Two normals 1 long, (-1, 0, 0) and (cos t, -sin t, 0), sum to about t: a direction once t
+  // passes their two errors, 2 (kUnitLengthError + 8 FLT_EPSILON) = 0.000734; the plain
+  // members scale exactly enough to show either side.
+  const test::ScopedKernelTable program;
+  gKernelTable = Tables(false);
+  for (const double t : {5e-4, 7.2e-4, 7.5e-4, 1e-3}) {
+    const std::vector<float> pair = {0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1,
+                                     float(std::sin(t)), float(std::cos(t)), 0};
+    Cone(pair, {0, 1, 2, 3, 4, 5}, nullptr, mean, &angle);
+    EXPECT_EQ(mean[1] < -0.9f, t > 7.34e-4) << t;
+    EXPECT_EQ(mean[1] == 0.0f, t < 7.34e-4) << t;
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "foundation/session_log.h"
 #include "gfx_gl_test.h"
+#include "mapengine/kernel_table.h"
 
 namespace veskor {
 namespace {
@@ -19,8 +20,12 @@ namespace {
 using namespace test;
 const float kRoot3 = std::sqrt(3.0f);
 const float kRoot2 = std::sqrt(2.0f);
-// The SSE kernels normalise with the processor's reciprocal square root (12 bits).
-constexpr float kFrame = 5e-4f;
+// The float rounding of the framing, and of the expectations written here to 5 digits.
+constexpr double kRound = 1e-5;
+// The SSE kernels normalise with the processor's reciprocal square-root estimate: the pass's
+// direction and right axis are unit within kUnitLengthError, its up axis (their cross product)
+// within twice that.
+constexpr double kAxis = kUnitLengthError, kUpAxis = 2 * kUnitLengthError;
 
 // Leaves the state the passes set as the other tests expect it.
 void ResetPassState() {
@@ -79,10 +84,11 @@ TEST_F(GfxGlTest, SunShadowPassFramesTheItem) {
       {{1, 0, -1}, {0, 0, 0, 2, 2, 2}, scene, 3, {1 - d / kRoot2, 1, 1 + d / kRoot2},
        4 + 2 * kRoot3, 2 * kRoot2, {1 / kRoot2, 0, 1 / kRoot2}, 64, 64},
       // Along x within 0.0005 of zero the x face is not used; just beyond it, it is (t = 0).
-      {{-0.0004f, 0, -1}, {9, -1, 0, 11, 1, 2}, scene, 4, {10, 0, 5 + kRoot3}, 4 + 2 * kRoot3,
-       2.0008f, {-1, 0, 0.0004f}, 128, 100},
-      {{-0.0006f, 0, -1}, {9, -1, 0, 11, 1, 2}, scene, 4, {10, 0, 1 + kRoot3}, 2 * kRoot3,
-       2.0012f, {-1, 0, 0.0006f}, 128, 100},
+      {{-0.0004f, 0, -1}, {9, -1, 0, 11, 1, 2}, scene, 4,
+       {10 + 0.0004f * (4 + kRoot3), 0, 5 + kRoot3}, 4 + 2 * kRoot3, 2.0008f, {-1, 0, 0.0004f},
+       128, 100},
+      {{-0.0006f, 0, -1}, {9, -1, 0, 11, 1, 2}, scene, 4,
+       {10 + 0.0006f * kRoot3, 0, 1 + kRoot3}, 2 * kRoot3, 2.0012f, {-1, 0, 0.0006f}, 128, 100},
       // An item at the scene's face towards the sun: no back-off, the far plane at least 1
       // beyond the near plane.
       {{0, 0, -1}, {-0.1f, -0.1f, 4.9f, 0.1f, 0.1f, 5.1f}, scene, 0, {0, 0, 5 + 0.1f * kRoot3}, 2,
@@ -122,35 +128,45 @@ TEST_F(GfxGlTest, SunShadowPassFramesTheItem) {
         wrong += std::fabs(depth[y * 128 + x] - (cleared ? 1.0f : 0.25f)) > 1e-6f;
       }
     EXPECT_EQ(wrong, 0);
+    // The position backs off from the item's centre along the direction, whose length error
+    // scales the back-off; the view height spans the box across the right and up axes.
+    const float q[3] = {(c.item[0] + c.item[3]) / 2, (c.item[1] + c.item[4]) / 2,
+                        (c.item[2] + c.item[5]) / 2};
     for (int i = 0; i < 3; ++i)
-      EXPECT_NEAR(pass.position[i], c.position[i], kFrame * (1 + std::fabs(c.position[i])));
-    for (int i = 0; i < 3; ++i) EXPECT_NEAR(pass.up[i], c.up[i], kFrame);
-    EXPECT_NEAR(pass.depth, c.depth, kFrame);
-    EXPECT_NEAR(pass.viewHeight, c.viewHeight, kFrame);
+      EXPECT_NEAR(pass.position[i], c.position[i],
+                  kAxis * std::fabs(c.position[i] - q[i]) +
+                      kRound * (1 + std::fabs(c.position[i])));
+    for (int i = 0; i < 3; ++i)
+      EXPECT_NEAR(pass.up[i], c.up[i], kUpAxis * std::fabs(c.up[i]) + kRound);
+    EXPECT_NEAR(pass.depth, c.depth, kRound * c.depth);
+    EXPECT_NEAR(pass.viewHeight, c.viewHeight, (kUpAxis + kRound) * c.viewHeight);
     EXPECT_EQ(pass.passWidth, c.width);
     EXPECT_EQ(pass.passHeight, c.height);
     EXPECT_EQ(Viewport(), (Ints{0, 0, static_cast<GLint>(c.width), static_cast<GLint>(c.height)}));
     EXPECT_FLOAT_EQ(pass.aspect, 1.28f);  // the pbuffer's
     EXPECT_FLOAT_EQ(pass.polygonOffset, 393216.0f);
     // The clip matrix takes the item's centre to the middle, the near corners to the corners
-    // of the near face and the far point to the far face.
-    const float q[3] = {(c.item[0] + c.item[3]) / 2, (c.item[1] + c.item[4]) / 2,
-                        (c.item[2] + c.item[5]) / 2};
+    // of the near face and the far point to the far face. The corners lie off the camera's
+    // own unit axes by their lengths' errors; the near and far points lie 1 and depth along
+    // the direction, off by its length's error, which the depth range 1 to depth stretches
+    // by 2 / (depth - 1).
     const std::vector<float> centre = Apply(pass.clipMatrix, q);
-    EXPECT_NEAR(centre[0], 0, kFrame);
-    EXPECT_NEAR(centre[1], 0, kFrame);
+    EXPECT_NEAR(centre[0], 0, kRound);
+    EXPECT_NEAR(centre[1], 0, kRound);
+    const double stretch = 2 / (pass.depth - 1);
     for (int corner = 0; corner < 4; ++corner) {
       const std::vector<float> p = Apply(pass.clipMatrix, pass.nearCorners[corner]);
-      EXPECT_NEAR(p[0], corner < 2 ? -1 : 1, kFrame);
-      EXPECT_NEAR(p[1], corner % 2 == 0 ? -1 : 1, kFrame);
-      EXPECT_NEAR(p[2], -1, kFrame);
+      EXPECT_NEAR(p[0], corner < 2 ? -1 : 1, kAxis + kRound);
+      EXPECT_NEAR(p[1], corner % 2 == 0 ? -1 : 1, kUpAxis + kRound);
+      EXPECT_NEAR(p[2], -1, stretch * kAxis + kRound);
       // Every side normal points away from the centre line.
       float out = 0;
       for (int i = 0; i < 3; ++i)
         out += pass.sideNormals[corner][i] * (pass.sideMidPoints[corner][i] - pass.nearPoint[i]);
       EXPECT_GT(out, 0);
     }
-    EXPECT_NEAR(Apply(pass.clipMatrix, pass.farPoint)[2], 1, 1e-3f);
+    EXPECT_NEAR(Apply(pass.clipMatrix, pass.farPoint)[2], 1,
+                stretch * pass.depth * kAxis + kRound);
     EndOrthoPass(pass);
     PbufferRestoreWindow(pbuffer);
     EXPECT_EQ(GlInteger(GL_FRAMEBUFFER_BINDING), 0);
@@ -206,6 +222,9 @@ TEST_F(GfxGlTest, SunShadowPassShadesWhatLiesBehindTheRoof) {
   // Orthographic depths are linear in the distance from the eye, 1 to depth.
   const float eye = 5 + kRoot3, far = 4 + 2 * kRoot3;
   const auto windowDepth = [&](float z) { return (eye - z - 1) / (far - 1); };
+  // The eye backs off from the item's centre (z = 1) by a distance off by the direction's
+  // length error.
+  const double kFrame = (eye - 1) * kAxis / (far - 1) + kRound;
   for (const OrthoPass* p : {&pass, &inWindow}) {
     ASSERT_EQ(p->depthWidth, 64u);
     ASSERT_EQ(p->depthHeight, 64u);

@@ -101,7 +101,7 @@ TEST_P(FieldKernels, PlanesGiveTheirNormalEverywhere) {
   // y = s i + t j has the normal (s, -1, t) / |(s, -1, t)| in the kernels' orientation.
   const float planes[][2] = {{0, 0}, {0.5f, 0}, {-1, 2}};
   const int sizes[][2] = {{0, 0}, {0, 3}, {3, 0}, {2, 3}};
-  const double diagonalTolerance = GetParam() ? 4e-4 : 1e-7;  // the SSE root estimate
+  const double diagonalTolerance = GetParam() ? kUnitLengthError : 1e-7;  // the root estimate
   for (const auto& plane : planes) {
     const auto h = [&](float i, float j) { return plane[0] * i + plane[1] * j; };
     const double len = std::sqrt(1.0 + plane[0] * plane[0] + plane[1] * plane[1]);

@@ -242,14 +242,15 @@ std::vector<ParityCase> Cases() {
       MATH(KernelClamp01, 1, {}, *d = k.KernelClamp01(v[0] / 50)),
       MATH(KernelSqrt, 1, {}, *d = k.KernelSqrt(std::fabs(v[0]))),
       MATH(KernelInvSqrt, 1,
-           [](const ParityValue& v) { return 1.5 * std::ldexp(v.plain, -12) + Ulp(v.plain); },
+           [](const ParityValue& v) { return kInvSqrtEstimateBound * v.plain + Ulp(v.plain); },
            *d = k.KernelInvSqrt(std::fabs(v[0]))),
       MATH(KernelLength3, 1, Units(2), *d = k.KernelLength3(v)),
-      MATH(KernelNormalize3, 3, Absolute(4e-4), std::copy(v, v + 3, d), k.KernelNormalize3(d)),
+      MATH(KernelNormalize3, 3, Absolute(kUnitLengthError), std::copy(v, v + 3, d),
+           k.KernelNormalize3(d)),
       // Sums of four products round at each step in single precision.
       MATH(KernelMat4Vec4, 4, Absolute(4 * Ulp(4e4)), k.KernelMat4Vec4(d, m, v)),
       MATH(KernelTransformPoint, 3, Absolute(4 * Ulp(4e4)), k.KernelTransformPoint(d, m, v)),
-      MATH(KernelTransformNormal, 3, Absolute(4e-4), k.KernelTransformNormal(d, m, v)),
+      MATH(KernelTransformNormal, 3, Absolute(kUnitLengthError), k.KernelTransformNormal(d, m, v)),
       Colour("PointArrayMinMax2", kCounts, 1, 3,
              [](auto& k, auto& s, auto p) {
                std::fill(p[3], p[3] + 3, 2), k.PointArrayMinMax2(s[0], p[0], p[3]);

@@ -2,16 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <xmmintrin.h>
+
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "mapengine/bspline_weights.h"
 #include "mapengine/clamp_float.h"
-#include "mapengine/math_kernels.h"
+#include "mapengine/inv_sqrt_estimate.h"
 #include "mapengine/kernel_support.h"
+#include "mapengine/math_kernels.h"
 #include "platform/cpu.h"
+#include "support/scoped_env.h"
 
 namespace veskor {
 namespace {
@@ -49,6 +55,103 @@ TEST(KernelTable, InitFillsTheProgramTableWithTheMembersHasSseChooses) {
   EXPECT_EQ(Entries(gKernelTable), Entries(HasSse() ? Tables().sse : Tables().plain));
 }
 
+// VESKOR_RSQRT_ESTIMATE puts, on the SSE path only, either end of the estimate's bound in the
+// four entries that use it: 1 / sqrt(4) = 1/2 becomes 1/2 (1 -+ 3 x 2^-13) = 8189 or 8195 / 2^14,
+// which floats hold exactly.
+TEST(KernelTable, TheEstimateSwitchPutsAnEndOfTheBoundInTheEstimatingEntries) {
+  const test::ScopedEnv estimate("VESKOR_RSQRT_ESTIMATE", nullptr);
+  KernelTable processor{};
+  FillKernelTable(processor, true);
+  const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  // A plane z = 2 x through cell centres one apart (a 4 x 4 grid: 6 x 6 centres, 5 x 5
+  // normals, four lanes and one a row): every normal is the cross of the diagonals (1, 1, 2)
+  // and (-1, 1, -2), (-4, 0, 2), 20 long squared, over its length: (-2, 0, 1) / sqrt(5) times
+  // the end's factor, within two float roundings.
+  std::vector<float> x(36), y(36), z(36), nx(25), ny(25), nz(25);
+  for (int j = 0; j < 6; ++j)
+    for (int i = 0; i < 6; ++i)
+      x[j * 6 + i] = float(i), y[j * 6 + i] = float(j), z[j * 6 + i] = 2.0f * i;
+  const struct {
+    const char* value;
+    float half;  // the estimate of 1 / sqrt(4)
+    double factor;
+  } cases[] = {{"low", 8189.0f / 16384, 1 - 1.5 / 4096}, {"high", 8195.0f / 16384, 1 + 1.5 / 4096},
+               {"other", 0, 0}};
+  for (const auto& c : cases) {
+    estimate.Set(c.value);
+    KernelTable sse{}, plain{};
+    FillKernelTable(sse, true);
+    FillKernelTable(plain, false);
+    EXPECT_EQ(Entries(plain), Entries(Tables().plain)) << c.value;
+    if (c.half == 0) {  // not a name of an end: the processor's own estimate
+      EXPECT_EQ(Entries(sse), Entries(processor));
+      const float half = _mm_cvtss_f32(_mm_rsqrt_ss(_mm_set_ss(4.0f)));
+      const float fifth = _mm_cvtss_f32(_mm_rsqrt_ss(_mm_set_ss(20.0f)));
+      EXPECT_EQ(sse.KernelInvSqrt(4.0f), half);
+      float v[3] = {0, 0, 2};
+      sse.KernelNormalize3(v);
+      EXPECT_EQ(v[2], 2 * half);
+      sse.GridDiagonalNormals(2, 2, x.data(), y.data(), z.data(), nx.data(), ny.data(), nz.data());
+      for (int k = 0; k < 25; ++k) EXPECT_EQ(nz[k], 2 * fifth) << k;
+      continue;
+    }
+    EXPECT_EQ(sse.KernelInvSqrt(4.0f), c.half) << c.value;
+    float v[3] = {0, 0, 2}, t[3];
+    const float w[3] = {0, 2, 0};
+    sse.KernelNormalize3(v);
+    sse.KernelTransformNormal(t, identity, w);
+    EXPECT_EQ(v[2], 2 * c.half) << c.value;
+    EXPECT_EQ(t[1], 2 * c.half) << c.value;
+    sse.GridDiagonalNormals(2, 2, x.data(), y.data(), z.data(), nx.data(), ny.data(), nz.data());
+    for (int k = 0; k < 25; ++k) {
+      EXPECT_NEAR(nx[k], -2 / std::sqrt(5.0) * c.factor, 2e-7) << c.value << k;
+      EXPECT_EQ(ny[k], 0.0f);
+      EXPECT_NEAR(nz[k], 1 / std::sqrt(5.0) * c.factor, 2e-7) << c.value << k;
+    }
+    // The other SSE entries stay the processor's members.
+    const auto entries = Entries(sse), own = Entries(processor);
+    int differ = 0;
+    for (std::uint32_t e = 0; e < kKernelTableEntries; ++e) differ += entries[e] != own[e];
+    EXPECT_EQ(differ, 4) << c.value;
+  }
+}
+
+// Each end is the float farthest from 1 / sqrt(s) within the bound: one step further out
+// leaves it. Outside the positive normal floats it gives what the processor gives.
+TEST(KernelTable, AnEndOfTheBoundIsTheFarthestFloatWithinIt) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> mantissa(1.0f, 2.0f);
+  std::uniform_int_distribution<int> exponent(-126, 127);
+  for (int n = 0; n < 20000; ++n) {
+    const float s = std::ldexp(mantissa(random), exponent(random));
+    if (!std::isnormal(s)) continue;
+    const double exact = 1 / std::sqrt(double{s});
+    for (const bool high : {false, true}) {
+      const float end = InvSqrtAtBoundEnd(s, high);
+      const float beyond = std::nextafter(end, high ? INFINITY : 0.0f);
+      ASSERT_LE(std::fabs(end - exact), kInvSqrtEstimateBound * exact) << s << " " << high;
+      ASSERT_GT(std::fabs(beyond - exact), kInvSqrtEstimateBound * exact) << s << " " << high;
+      ASSERT_EQ(end > exact, high) << s;
+    }
+  }
+  const float specials[] = {0.0f, -0.0f, FLT_MIN / 2, -FLT_MIN / 2, INFINITY, -1.0f, -INFINITY,
+                            kNaN, FLT_MIN, FLT_MAX};
+  for (const float s : specials) {
+    const float processor = _mm_cvtss_f32(_mm_rsqrt_ss(_mm_set_ss(s)));
+    for (const bool high : {false, true}) {
+      const float end = InvSqrtAtBoundEnd(s, high);
+      if (std::isnormal(processor)) {
+        EXPECT_NEAR(end, processor, 2 * kInvSqrtEstimateBound * processor) << s;
+      } else {
+        EXPECT_EQ(std::isnan(end), std::isnan(processor)) << s;
+        if (!std::isnan(end)) {
+          EXPECT_EQ(end, processor) << s;
+        }
+      }
+    }
+  }
+}
+
 using MathKernels = test::BothPaths;
 
 TEST_P(MathKernels, MinAndMaxGiveTheSecondArgumentOnTiesAndNaN) {
@@ -77,7 +180,7 @@ TEST_P(MathKernels, RootsLengthAndNormalisation) {
   EXPECT_EQ(k().KernelSqrt(2.0f), std::sqrt(2.0f));
   for (float x : {0.25f, 2.0f, 1e-3f, 12345.0f}) {
     const double exact = 1.0 / std::sqrt(double{x});
-    const double tolerance = GetParam() ? 1.5 * std::ldexp(1.0, -12) * exact : Ulp(exact);
+    const double tolerance = GetParam() ? kInvSqrtEstimateBound * exact : Ulp(exact);
     EXPECT_NEAR(k().KernelInvSqrt(x), exact, tolerance) << x;
   }
   const float v[3] = {2, 3, 6};
@@ -86,13 +189,12 @@ TEST_P(MathKernels, RootsLengthAndNormalisation) {
   // Plain: left alone within 1e-5 of unit length; SSE: scaled by the estimate even then.
   float unit[3] = {0.6f, 0.8f, 0.0f};
   k().KernelNormalize3(unit);
-  EXPECT_NEAR(unit[0], 0.6f, GetParam() ? 1e-3 : 0.0);
-  EXPECT_NEAR(unit[1], 0.8f, GetParam() ? 1e-3 : 0.0);
+  EXPECT_NEAR(unit[0], 0.6f, GetParam() ? 0.6 * kUnitLengthError : 0.0);
+  EXPECT_NEAR(unit[1], 0.8f, GetParam() ? 0.8 * kUnitLengthError : 0.0);
   float longer[3] = {3, 4, 0};
   k().KernelNormalize3(longer);
-  const double tolerance = GetParam() ? 4e-4 : 0.0;
-  EXPECT_NEAR(longer[0], 0.6f, tolerance);
-  EXPECT_NEAR(longer[1], 0.8f, tolerance);
+  EXPECT_NEAR(longer[0], 0.6f, GetParam() ? 0.6 * kUnitLengthError : 0.0);
+  EXPECT_NEAR(longer[1], 0.8f, GetParam() ? 0.8 * kUnitLengthError : 0.0);
   EXPECT_EQ(longer[2], 0.0f);
 
   // A zero vector, through either normalising entry, stays zero rather than NaN.
@@ -121,7 +223,7 @@ TEST_P(MathKernels, MatrixProductsUseColumnMajorMatrices) {
   float n[3];
   k().KernelTransformNormal(n, rot, dir);
   EXPECT_NEAR(n[0], 0.0f, 1e-6);
-  EXPECT_NEAR(n[1], 1.0f, GetParam() ? 4e-4 : 0.0);
+  EXPECT_NEAR(n[1], 1.0f, GetParam() ? kUnitLengthError : 0.0);
   EXPECT_NEAR(n[2], 0.0f, 1e-6);
 }
 

@@ -5,19 +5,31 @@
 
 #include <cstdlib>
 
+#include "support/scoped_env.h"
+
 namespace veskor {
 namespace {
 
-TEST(Cpu, X86_64HasSseAndThePlainSwitchOverridesIt) {
+TEST(Cpu, X86_64HasSseAndTheKernelSwitchesOverrideIt) {
   EXPECT_TRUE(CpuHasSse());
-  const char* saved = std::getenv("VESKOR_PLAIN_KERNELS");
-  const std::string keep = saved ? saved : "";
+  const test::ScopedEnv plain("VESKOR_PLAIN_KERNELS", nullptr);
   for (const char* value : {"1", "0"}) {
-    setenv("VESKOR_PLAIN_KERNELS", value, 1);
+    plain.Set(value);
     EXPECT_EQ(CpuPlainKernelsForced(), value[0] == '1');
     EXPECT_EQ(CpuUseSseKernels(), value[0] == '0');
   }
-  if (saved) setenv("VESKOR_PLAIN_KERNELS", keep.c_str(), 1); else unsetenv("VESKOR_PLAIN_KERNELS");
+  // Only the two names pick an end of the root estimate's bound; anything else, or nothing,
+  // keeps the processor's estimate.
+  const test::ScopedEnv estimate("VESKOR_RSQRT_ESTIMATE", nullptr);
+  EXPECT_EQ(CpuInvSqrtEstimateEnd(), 0);
+  const struct {
+    const char* value;
+    int end;
+  } ends[] = {{"low", -1}, {"high", 1}, {"", 0}, {"LOW", 0}, {"lowest", 0}, {"hig", 0}};
+  for (const auto& e : ends) {
+    estimate.Set(e.value);
+    EXPECT_EQ(CpuInvSqrtEstimateEnd(), e.end) << e.value;
+  }
 }
 
 TEST(Cpu, RoundDownGuardRoundsTowardMinusInfinityAndRestores) {

@@ -11,25 +11,13 @@
 #include <optional>
 #include <string>
 
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace veskor {
 namespace {
 
-// Sets (or, with null, unsets) a variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    Set(value);
-  }
-  ~ScopedEnv() { Set(old_ ? old_->c_str() : nullptr); }
-
- private:
-  void Set(const char* value) const { value ? setenv(name_, value, 1) : unsetenv(name_); }
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using test::ScopedEnv;
 
 const OpenFileRequest kRequest = {"Open Korvane world", "Korvane world | *.wld *.vsk",
                                   "/start dir;$HOME/"};
