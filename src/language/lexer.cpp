@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace veskor {
@@ -83,6 +84,40 @@ void LexicalError(SceneFile& file, const char* message, std::uint32_t line = 0) 
 int NumberOutOfRange(SceneFile& file, std::uint32_t line) {
   LexicalError(file, kNumberOutOfRangeMessage, line);
   return 0;
+}
+
+// Where the sums of a literal's digits hold them. The integer is summed in double: it holds
+// them while it stays finite. The fraction is summed in single precision, each digit over a
+// running float power of ten: a digit's share is a normal float down to the 37th place; at the
+// 38th it may be subnormal and past it the power is infinite and the digit is lost. The power
+// of ten is a double, normal from 10^-307 to 10^308. A literal outside these bounds is read
+// exactly from its digits.
+constexpr std::uint32_t kFractionSumPlaces = 37;
+constexpr std::int32_t kLowestSumPower = -307;
+constexpr std::int32_t kHighestSumPower = 308;
+// An exponent stops growing here. A literal has at most two tokens of digits, far fewer than
+// this, so such an exponent puts any nonzero value beyond the float range or below half its
+// smallest number.
+constexpr std::int32_t kExponentLimit = 100000000;
+
+// The integer and fraction digits of a literal, with room after them for the exponent that
+// strtof reads.
+struct LiteralDigits {
+  char text[2 * kSceneTokenBytes + 16];  // the digits come from two tokens at most
+  std::uint32_t count = 0;
+
+  void Add(char digit) {
+    if (count < 2 * kSceneTokenBytes) text[count++] = digit;
+  }
+};
+
+// The value of digits x 10^power rounded to the nearest float (0 below half the smallest), or
+// false when it rounds beyond the largest float.
+bool ReadExactly(LiteralDigits& digits, std::int32_t power, float& value) {
+  // Digits and an exponent, without a decimal point, read the same in every locale.
+  std::snprintf(digits.text + digits.count, sizeof digits.text - digits.count, "e%d", power);
+  value = std::strtof(digits.text, nullptr);
+  return std::isfinite(value);
 }
 
 // Takes `length` characters into nextToken when it is empty; else they wait for the next
@@ -306,10 +341,16 @@ int ParseNumber(SceneFile& file, float& value) {
   float fraction = 0.0f;
   bool digits = false;
   const char* exponent = nullptr;  // the text after the "e", once one is met
+  LiteralDigits digitText;
+  std::uint32_t places = 0;  // fraction digits
+  std::uint32_t lastNonZeroPlace = 0;
 
   if (!Is(file.token, ".")) {
     const char* p = file.token;
-    for (; IsDigit(*p); ++p, digits = true) integer = integer * 10.0 + (*p - '0');
+    for (; IsDigit(*p); ++p, digits = true) {
+      integer = integer * 10.0 + (*p - '0');
+      digitText.Add(*p);
+    }
     if (!digits) return 0;
     if (*p != '\0') {
       if (*p != 'e' && *p != 'E') return 0;
@@ -330,12 +371,15 @@ int ParseNumber(SceneFile& file, float& value) {
     for (; IsDigit(*p); ++p, digits = true) {
       scale *= 10.0f;
       fraction += static_cast<float>(*p - '0') / scale;
+      digitText.Add(*p);
+      if (*p != '0') lastNonZeroPlace = places + 1;
+      ++places;
     }
     if (!digits) return 0;
     if (*p != '\0' && *p != 'e' && *p != 'E') return 0;
     if (*p != '\0') exponent = p + 1;
   }
-  double power = 1.0;
+  std::int32_t power = 0;
   if (exponent != nullptr) {
     bool negativeExponent = false;
     if (*exponent == '\0') {  // the exponent comes in the following tokens
@@ -347,19 +391,25 @@ int ParseNumber(SceneFile& file, float& value) {
       exponent = file.token;
     }
     if (!IsDigit(*exponent)) return 0;
-    std::uint32_t e = 0;
-    for (; IsDigit(*exponent); ++exponent) e = e < 100000 ? e * 10 + (*exponent - '0') : e;
+    for (; IsDigit(*exponent); ++exponent)
+      power = std::min(power * 10 + (*exponent - '0'), kExponentLimit);
     if (*exponent != '\0') return 0;
-    power = std::pow(10.0, negativeExponent ? -static_cast<double>(e) : static_cast<double>(e));
+    if (negativeExponent) power = -power;
   }
   LexRawToken(file);
-  // Digits beyond the float range may still be brought into it by the exponent.
-  const double mantissa =
-      integer > FLT_MAX ? integer : static_cast<double>(static_cast<float>(integer) + fraction);
-  // A zero mantissa stays zero under any exponent (0 times an infinite power is no number).
-  const double result = mantissa == 0.0 ? 0.0 : mantissa * power;
-  if (!(std::fabs(result) <= FLT_MAX)) return NumberOutOfRange(file, line);
-  value = static_cast<float>(negative ? -result : result);
+  float magnitude = 0.0f;
+  if (std::isfinite(integer) && lastNonZeroPlace <= kFractionSumPlaces &&
+      power >= kLowestSumPower && power <= kHighestSumPower) {
+    // Digits beyond the float range may still be brought into it by the exponent.
+    const double mantissa =
+        integer > FLT_MAX ? integer : static_cast<double>(static_cast<float>(integer) + fraction);
+    const double result = mantissa * std::pow(10.0, power);
+    if (result > FLT_MAX) return NumberOutOfRange(file, line);
+    magnitude = static_cast<float>(result);
+  } else if (!ReadExactly(digitText, power - static_cast<std::int32_t>(places), magnitude)) {
+    return NumberOutOfRange(file, line);
+  }
+  value = negative ? -magnitude : magnitude;
   return 1;
 }
 

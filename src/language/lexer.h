@@ -59,10 +59,12 @@ int SkipComments(SceneFile& file);
 
 // Reads the tokens of one number literal (sign, digits, ".", digits, exponent; the separators
 // split it into several tokens) into `value`. 0 without any error text when the tokens are no
-// number or when no digit is given. A value beyond the float range is a fault of the data
-// (SceneFile::lexicalError): 0 with kNumberOutOfRangeMessage at the line where the literal
-// begins, which stands whatever its reader says after. A value too small for a float rounds
-// towards zero, down to 0.
+// number or when no digit is given. Any number of digits is read: the integer is summed in
+// double, the fraction in single precision and scaled by a double power of ten, and a literal
+// whose digits these sums cannot hold is read exactly and rounded to the nearest float. A
+// value beyond the float range is a fault of the data (SceneFile::lexicalError): 0 with
+// kNumberOutOfRangeMessage at the line where the literal begins, which stands whatever its
+// reader says after. A value too small for a float rounds towards zero, down to 0.
 int ParseNumber(SceneFile& file, float& value);
 
 // On the innermost file.

@@ -2,7 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
+#include <cfloat>
 #include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -135,8 +144,21 @@ TEST(Lexer, FaultyDataIsALocatedErrorThatEndsTheData) {
 
 TEST(Lexer, NumberLiteralsSpanTheirTokens) {
   WorldDir dir;
+  const std::string z50(50, '0');
+  const std::string z300(300, '0');
+  const std::string z310(310, '0');
+  const std::string nines30(30, '9');
+  // The largest float, the midway point past it, and the smallest subnormal, in full.
+  const std::string largest = "340282346638528859811704183484516925440";
+  const std::string pastLargest = "340282356779733661637539395458142568448";
+  const std::string smallest =
+      "140129846432481707092372958328991613128026194187651577175706828388979108268586060148663818"
+      "836212158203125";
+  const std::string halfSmallest =  // half the smallest subnormal, times 10^46
+      "700649232162408535461864791644958065640130970938257885878534141944895541342930300743319094"
+      "181060791015625";
   const struct {
-    const char* text;
+    std::string text;
     bool ok;
     float value;
     std::uint32_t rangeLine = 0;  // the line of a literal beyond the float range
@@ -151,8 +173,8 @@ TEST(Lexer, NumberLiteralsSpanTheirTokens) {
       {"0.1", true, 0.1f},
       {"1e-50", true, 0.0f},
       {"1e-40", true, 1e-40f},  // a subnormal float
-      {"3.4e38", true, 3.4e38f},
-      {"-3.4e38", true, -3.4e38f},
+      {"3.4e38", true, std::nextafter(3.4e38f, FLT_MAX)},  // the sum 3.4f rounds up a place
+      {"-3.4e38", true, -std::nextafter(3.4e38f, FLT_MAX)},
       {"99999999999", true, 99999999999.0f},
       {"5.e1", true, 50.0f},
       {"0e400", true, 0.0f},
@@ -174,11 +196,61 @@ TEST(Lexer, NumberLiteralsSpanTheirTokens) {
       {"2e3x", false, 0},
       {"", false, 0},
       {".", false, 0},
+      // Literals longer than the sums of their digits can hold.
+      {"1" + z310 + "e-310", true, 1.0f},
+      {"1" + z310 + "e-300", true, 1e10f},
+      {"0." + z50 + "1e51", true, 1.0f},
+      {"1" + z300 + "e-320", true, 1e-20f},  // a power of ten below the normal doubles
+      {"0." + std::string(37, '0') + "1e38", true, 1.0f},  // the 38th place
+      {"1" + z310, false, 0, 1},
+      {"0." + z50 + "1", true, 0.0f},  // too small: towards zero
+      // The largest float, then past it by less and by more than half its last place.
+      {"3.4028234e38", true, FLT_MAX},
+      {largest + z300 + "e-300", true, FLT_MAX},
+      {"-" + largest + z300 + "e-300", true, -FLT_MAX},
+      {"0." + z50 + largest + "e89", true, FLT_MAX},
+      {largest + "0000000000.0000000000000000000000000000000000000001e-10", true, FLT_MAX},
+      {pastLargest.substr(0, 38) + "7" + z300 + "e-300", true, FLT_MAX},
+      {pastLargest + z300 + "e-300", false, 0, 1},
+      {"-" + pastLargest + z300 + "e-300", false, 0, 1},
+      {"3.4028236e38", false, 0, 1},
+      // The smallest subnormal, and below it: half of it is a tie that rounds to 0.
+      {"1.4e-45", true, 0x1p-149f},
+      {"0." + std::string(44, '0') + smallest, true, 0x1p-149f},
+      {"0." + std::string(45, '0') + halfSmallest + "1", true, 0x1p-149f},
+      {"0." + std::string(45, '0') + halfSmallest, true, 0.0f},
+      {halfSmallest + z310 + "e-460", true, 0.0f},
+      {"-0." + std::string(45, '0') + halfSmallest + "1", true, -0x1p-149f},
+      {"7e-46", true, 0.0f},
+      // Leading zeros in the integer, the fraction and the exponent.
+      {std::string(400, '0') + "12.5", true, 12.5f},
+      {std::string(400, '0') + "1" + z310 + "e-310", true, 1.0f},
+      {"." + std::string(38, '0') + "25e39", true, 2.5f},
+      {"0." + z50 + "1e+51", true, 1.0f},
+      {"1e" + std::string(4000, '0') + "3", true, 1000.0f},
+      {"1" + z310 + "e-" + std::string(4000, '0') + "310", true, 1.0f},
+      // Exponents of many digits, some beyond any integer type.
+      {"1e" + nines30, false, 0, 1},
+      {"1e-" + nines30, true, 0.0f},
+      {"0e" + nines30, true, 0.0f},
+      {"1" + z310 + "e-" + nines30, true, 0.0f},
+      {"0." + z50 + "1e" + nines30, false, 0, 1},
+      {"0." + z50 + "1e4294967347", false, 0, 1},  // 2^32 + 51
+      {"0." + z50 + "1e18446744073709551667", false, 0, 1},  // 2^64 + 51
+      {"1" + z310 + "e-4294967006", true, 0.0f},  // -(2^32 - 290)
+      {"0." + std::string(4000, '0') + "1e4011", true, 1e10f},
+      // Signs.
+      {"-1" + z310 + "e-310", true, -1.0f},
+      {"+1" + z310 + "e-300", true, 1e10f},
+      {"-0." + z50 + "1e51", true, -1.0f},
+      {"-0." + z50 + "1", true, -0.0f},
+      {"-" + z310 + "e-310", true, -0.0f},
   };
   for (const auto& c : cases) {
     SceneFile& file = OpenText(dir, std::string(c.text) + " ;");
     float value = -1.0f;
-    ASSERT_EQ(ParseNumber(file, value), c.ok ? 1 : 0) << c.text;
+    const int read = ParseNumber(file, value);
+    EXPECT_EQ(read, c.ok ? 1 : 0) << c.text;
     // Only a literal beyond the float range says so; the readers name any other failure.
     EXPECT_EQ(file.errorText, c.rangeLine == 0
                                   ? std::string()
@@ -186,9 +258,167 @@ TEST(Lexer, NumberLiteralsSpanTheirTokens) {
                                         ") : float constant out of range")
         << c.text;
     EXPECT_EQ(file.lexicalError, c.rangeLine == 0 ? 0u : 1u) << c.text;
-    if (!c.ok) continue;
-    EXPECT_FLOAT_EQ(value, c.value) << c.text;
+    if (!c.ok || read == 0) continue;
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(value), std::bit_cast<std::uint32_t>(c.value))
+        << c.text << " read as " << value;
     EXPECT_STREQ(file.token, ";") << c.text;
+  }
+  CloseSceneFiles(gSceneParser);
+}
+
+// Today's arithmetic for ordinary number literals, kept as a plain reference: the integer summed
+// in double, the fraction summed in single precision (each digit over a running float power of
+// ten), the mantissa rounded to float and scaled by a double power of ten. False when the value
+// is beyond the float range.
+bool OrdinaryValue(const std::string& text, float& value) {
+  const auto digitAt = [&text](std::size_t k) {
+    return k < text.size() && text[k] >= '0' && text[k] <= '9';
+  };
+  std::size_t i = 0;
+  const bool negative = text[0] == '-';
+  if (text[0] == '-' || text[0] == '+') ++i;
+  double integer = 0.0;
+  for (; digitAt(i); ++i) integer = integer * 10.0 + (text[i] - '0');
+  float fraction = 0.0f;
+  const bool point = i < text.size() && text[i] == '.';
+  if (point) {
+    float scale = 1.0f;
+    for (++i; digitAt(i); ++i) {
+      scale *= 10.0f;
+      fraction += static_cast<float>(text[i] - '0') / scale;
+    }
+  }
+  if (!point && i == text.size()) {
+    if (integer > FLT_MAX) return false;
+    value = static_cast<float>(negative ? -integer : integer);
+    return true;
+  }
+  double power = 1.0;
+  if (i < text.size()) {  // "e", a sign, digits
+    const bool negativeExponent = text[++i] == '-';
+    if (text[i] == '-' || text[i] == '+') ++i;
+    const double e = std::stod(text.substr(i));
+    power = std::pow(10.0, negativeExponent ? -e : e);
+  }
+  const double mantissa =
+      integer > FLT_MAX ? integer : static_cast<double>(static_cast<float>(integer) + fraction);
+  const double result = mantissa == 0.0 ? 0.0 : mantissa * power;
+  if (!(std::fabs(result) <= FLT_MAX)) return false;
+  value = static_cast<float>(negative ? -result : result);
+  return true;
+}
+
+// Every number literal written in the sample worlds and the test worlds of the tree.
+std::vector<std::string> SampleWorldLiterals() {
+  namespace fs = std::filesystem;
+  const fs::path root = fs::path(VESKOR_LANGUAGE_DATA) / ".." / ".." / "..";
+  const std::regex literal(R"([-+]?(\d+(\.\d+)?|\.\d+)([eE][-+]?\d+)?)");
+  std::set<std::string> found;
+  for (const char* folder : {"examples", "tests"}) {
+    for (const auto& entry : fs::recursive_directory_iterator(root / folder)) {
+      if (entry.path().extension() != ".wld") continue;
+      std::ifstream in(entry.path(), std::ios::binary);
+      const std::string text((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+      for (std::sregex_iterator m(text.begin(), text.end(), literal), end; m != end; ++m)
+        found.insert(m->str());
+    }
+  }
+  return {found.begin(), found.end()};
+}
+
+// Ordinary literals of every form: signs, integer parts, fractions and exponents crossed, then
+// random ones (fixed seed) of up to 40 integer digits, 37 fraction places and exponents to 300.
+std::vector<std::string> GeneratedLiterals() {
+  std::vector<std::string> literals;
+  const char* signs[] = {"", "-", "+"};
+  const char* integers[] = {"", "0", "00012", "1", "7", "255", "65535", "16777217", "123456789",
+                            "9007199254740993", "99999999999999999999",
+                            "340282346638528859811704183484516925440"};
+  const char* fractions[] = {nullptr, "0", "5", "25", "125", "1", "01", "0001", "333333",
+                             "3333333333", "123456789", "1234567890123456789", "0000001",
+                             "99999999999", "0000000000000000000000000000000000001"};
+  const char* exponents[] = {"", "e0", "e1", "e-1", "E+5", "e-5", "e10", "e-10", "e20", "e-20",
+                             "e30", "e-30", "e38", "e-38", "e39", "e-39", "e-44", "e-45",
+                             "e-46", "e100", "e-100", "e300", "e-300", "e-307", "e308", "e-308",
+                             "e-320", "e400", "e-400"};
+  for (const char* sign : signs)
+    for (const char* integer : integers)
+      for (const char* fraction : fractions)
+        for (const char* exponent : exponents) {
+          if (integer[0] == '\0' && fraction == nullptr) continue;
+          literals.push_back(std::string(sign) + integer +
+                             (fraction != nullptr ? std::string(".") + fraction : "") + exponent);
+        }
+  std::mt19937 random(67);
+  const auto below = [&random](std::uint32_t n) {
+    return static_cast<std::uint32_t>(random() % n);
+  };
+  const auto digits = [&](std::uint32_t n) {
+    std::string s;
+    for (std::uint32_t i = 0; i < n; ++i) s += static_cast<char>('0' + below(10));
+    return s;
+  };
+  for (int k = 0; k < 20000; ++k) {
+    std::string text = signs[below(3)];
+    const bool fraction = below(3) != 0;
+    const std::uint32_t integerDigits = below(8) == 0 ? below(41) : below(10);
+    text += digits(fraction && integerDigits == 0 ? 0 : std::max(integerDigits, 1u));
+    if (fraction) {
+      const std::uint32_t zeros = below(4) == 0 ? below(30) : 0;
+      const std::uint32_t places = std::min(zeros + 1 + below(20), 37u);
+      text += "." + std::string(zeros, '0') + digits(places - zeros);
+    }
+    if (below(2) == 0) {
+      const char* exponentSigns[] = {"", "-", "+"};
+      text += std::string(below(2) == 0 ? "e" : "E") + exponentSigns[below(3)] +
+              std::to_string(below(8) == 0 ? below(301) : below(46));
+    }
+    literals.push_back(text);
+  }
+  return literals;
+}
+
+// Literals that the sums of their digits hold keep the values they have always had, to the bit.
+TEST(Lexer, OrdinaryNumberLiteralsKeepTheirValues) {
+  const std::vector<std::string> samples = SampleWorldLiterals();
+  ASSERT_GT(samples.size(), 200u);  // the sample worlds were found
+  std::vector<std::string> literals = GeneratedLiterals();
+  literals.insert(literals.end(), samples.begin(), samples.end());
+
+  WorldDir dir;
+  std::string text;
+  std::vector<std::pair<std::string, float>> inRange;
+  std::vector<std::string> beyond;
+  for (const auto& literal : literals) {
+    float value = 0.0f;
+    if (OrdinaryValue(literal, value)) {
+      inRange.emplace_back(literal, value);
+      text += literal + " ;\n";
+    } else {
+      beyond.push_back(literal);
+    }
+  }
+  ASSERT_GT(beyond.size(), 1000u);
+  std::size_t differing = 0;
+  std::string shown;
+  SceneFile& file = OpenText(dir, text);
+  for (const auto& [literal, expected] : inRange) {
+    float value = 0.0f;
+    ASSERT_EQ(ParseNumber(file, value), 1) << literal;
+    ASSERT_STREQ(file.token, ";") << literal;
+    LexRawToken(file);
+    if (std::bit_cast<std::uint32_t>(value) == std::bit_cast<std::uint32_t>(expected)) continue;
+    if (++differing <= 5) shown += " " + literal;
+  }
+  EXPECT_EQ(differing, 0u) << "of " << inRange.size() << ", as" << shown;
+  // Beyond the range the data ends, so each is read alone: every eighth, to spare the files.
+  for (std::size_t k = 0; k < beyond.size(); k += 8) {
+    const std::string& literal = beyond[k];
+    SceneFile& one = OpenText(dir, literal + " ;");
+    float value = 0.0f;
+    EXPECT_EQ(ParseNumber(one, value), 0) << literal;
+    EXPECT_EQ(one.lexicalError, 1u) << literal;
   }
   CloseSceneFiles(gSceneParser);
 }

@@ -41,6 +41,8 @@ TEST(ValueReaders, ReadFloatTakesANumberOrAList) {
       {"[1, 2, 3]", 1, "1.00 2.00 3.00"},
       {"[ ]", 1, ""},
       {"[-1.5e1, /*c*/ 2]", 1, "-15. 2.00"},
+      {"[1" + std::string(310, '0') + "e-310, -0." + std::string(50, '0') + "1e51]", 1,
+       "1.00 -1.0"},  // long literals
       {ListOf(16), 1,
        "1.00 2.00 3.00 4.00 5.00 6.00 7.00 8.00 9.00 10.0 11.0 12.0 13.0 14.0 15.0 16.0"},
       {ListOf(17), 0, " file (world.wld) line (1) : Too many values"},
