@@ -19,13 +19,14 @@ namespace veskor {
 
 namespace {
 
-constexpr std::size_t kTemporaryLetters = 6;
 constexpr time_t kStaleSeconds = 60;
 constexpr int kMaxLinks = 40;  // the kernel's own bound on the links of one path
 constexpr int kNameAttempts = 100;
 constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
 std::atomic<FileSyncCall> gSync{::fsync};
+void RandomLetters(char* out);
+std::atomic<TemporaryLettersCall> gLetters{RandomLetters};
 
 bool Fail(std::string* reason, int error) {
   *reason = std::strerror(error);
@@ -94,7 +95,7 @@ bool FollowLinks(std::string path, std::string* end) {
 
 // Six letters or digits, unpredictable enough that the names of two writers do not meet.
 void RandomLetters(char* out) {
-  unsigned char bytes[kTemporaryLetters];
+  unsigned char bytes[kReplaceTemporaryLetters];
   if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
     static std::atomic<unsigned long> counter{0};
     timespec now{};
@@ -107,7 +108,7 @@ void RandomLetters(char* out) {
       b ^= static_cast<unsigned char>(mix >> 33);
     }
   }
-  for (std::size_t i = 0; i < kTemporaryLetters; ++i)
+  for (std::size_t i = 0; i < kReplaceTemporaryLetters; ++i)
     out[i] = kLetters[bytes[i] % (sizeof kLetters - 1)];
 }
 
@@ -115,10 +116,10 @@ void RandomLetters(char* out) {
 // (which the kernel applies: the process's umask is never changed). -1 with errno set when none
 // can be made.
 int MakeTemporary(const std::string& path, mode_t mode, std::string* temp) {
-  *temp = TemporaryPrefix(path) + std::string(kTemporaryLetters, 'X');
-  char* letters = temp->data() + temp->size() - kTemporaryLetters;
+  *temp = TemporaryPrefix(path) + std::string(kReplaceTemporaryLetters, 'X');
+  char* letters = temp->data() + temp->size() - kReplaceTemporaryLetters;
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    RandomLetters(letters);
+    gLetters.load()(letters);
     const int fd = ::open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
@@ -134,7 +135,8 @@ void RemoveStaleTemporaries(const std::string& path) {
   const time_t before = std::time(nullptr) - kStaleSeconds;
   while (const dirent* e = ::readdir(d)) {
     const std::string_view name = e->d_name;
-    if (name.size() != namePrefix.size() + kTemporaryLetters || !name.starts_with(namePrefix))
+    if (name.size() != namePrefix.size() + kReplaceTemporaryLetters ||
+        !name.starts_with(namePrefix))
       continue;
     bool ours = true;
     for (char c : name.substr(namePrefix.size()))
@@ -183,6 +185,10 @@ bool WriteInPlace(const std::string& path, std::string_view text, std::string* r
 }  // namespace
 
 FileSyncCall SetReplaceSyncCall(FileSyncCall call) { return gSync.exchange(call); }
+
+TemporaryLettersCall SetReplaceLettersCall(TemporaryLettersCall call) {
+  return gLetters.exchange(call);
+}
 
 bool ReplaceFileWhole(const std::string& path, std::string_view text, std::string* reason) {
   if (path.empty()) return Fail(reason, ENOENT);

@@ -3,6 +3,7 @@
 // bookmarks and the captured frames write through it.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,7 @@ namespace veskor {
 // hidden and of a form nobody else uses, so that the sweep of stale ones never meets a file the
 // program did not make.
 inline constexpr std::string_view kReplaceTemporaryTag = ".veskor-tmp-";
+inline constexpr std::size_t kReplaceTemporaryLetters = 6;
 
 // Replaces the file at `path` by `text`, or makes it. A symbolic link is followed to the file it
 // names, which is replaced (or made) in its own folder: the link stays a link. An existing file
@@ -29,5 +31,10 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
 // make it fail. Returns the call it replaces.
 using FileSyncCall = int (*)(int fd);
 FileSyncCall SetReplaceSyncCall(FileSyncCall call);
+
+// The call that draws the kReplaceTemporaryLetters letters or digits of a temporary's name
+// into `letters`; tests make two writers' names meet. Returns the call it replaces.
+using TemporaryLettersCall = void (*)(char* letters);
+TemporaryLettersCall SetReplaceLettersCall(TemporaryLettersCall call);
 
 }  // namespace veskor

@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -144,6 +146,53 @@ TEST(FileReplace, TheTemporaryReachesTheDiskBeforeItsRename) {
   EXPECT_EQ(SetReplaceSyncCall(real), FailingSync);
   EXPECT_EQ(test::ReadFileText(gTarget), "new");
   EXPECT_EQ(Entries(dir.path()), "file ");
+}
+
+int gDraws = 0;
+
+// The names "000000", "000001", ... in turn.
+void CountedLetters(char* letters) {
+  char digits[kReplaceTemporaryLetters + 1];
+  std::snprintf(digits, sizeof digits, "%06d", gDraws++);
+  std::memcpy(letters, digits, kReplaceTemporaryLetters);
+}
+
+TEST(FileReplace, ATemporaryNameTakenByAnotherWriterIsLeftAndAnotherDrawn) {
+  test::TempDir dir("veskor_replace");
+  const std::string file = dir.Write("registry", "old");
+  const auto temporary = [&](int i) {
+    char digits[kReplaceTemporaryLetters + 1];
+    std::snprintf(digits, sizeof digits, "%06d", i);
+    return dir.Path(".registry" + std::string(kReplaceTemporaryTag) + digits);
+  };
+  const TemporaryLettersCall real = SetReplaceLettersCall(CountedLetters);
+  // names taken by other writers, replaced
+  const struct {
+    int taken;
+    bool replaced;
+  } cases[] = {{1, true}, {99, true}, {100, false}};
+  std::string expected = "old", reason;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.taken);
+    for (int i = 0; i < c.taken; ++i) dir.Write(temporary(i).substr(dir.path().size()), "theirs");
+    gDraws = 0;
+    const std::string text = "new " + std::to_string(c.taken);
+    EXPECT_EQ(ReplaceFileWhole(file, text, &reason), c.replaced) << reason;
+    if (c.replaced) {
+      expected = text;
+    } else {
+      EXPECT_EQ(reason,
+                "cannot make a file in " + fs::path(file).parent_path().string() + ": File exists");
+    }
+    EXPECT_EQ(test::ReadFileText(file), expected);
+    int kept = 0;
+    for (int i = 0; i < c.taken; ++i) kept += test::ReadFileText(temporary(i)) == "theirs";
+    EXPECT_EQ(kept, c.taken);
+    EXPECT_FALSE(fs::exists(temporary(c.taken)));
+    for (int i = 0; i < c.taken; ++i) fs::remove(temporary(i));
+  }
+  EXPECT_EQ(SetReplaceLettersCall(real), CountedLetters);
+  EXPECT_EQ(Entries(dir.path()), "registry ");
 }
 
 TEST(FileReplace, ANewFileIsReadAndWritableAsTheUmaskSaysAndTheUmaskStays) {
