@@ -19,7 +19,12 @@ inline constexpr std::size_t kReplaceTemporaryLetters = 6;
 // names, which is replaced (or made) in its own folder: the link stays a link. An existing file
 // keeps its permission bits; a new one gets 0666 less the umask. A file the process may not
 // write is left as it is (Permission denied), however writable its folder. A name that exists
-// and is not a regular file (a FIFO, a terminal, /dev/stdout) is written in place, in one pass.
+// and is not a regular file (a FIFO, a terminal) is written in place, in one pass. A name that
+// reaches a file through one of the process's own descriptors (/dev/stdout, /dev/stderr,
+// /dev/stdin, /dev/fd/N, /proc/self/fd/N, /proc/<its pid>/fd/N, or a link to one) is written
+// through that descriptor as the shell's redirection opened it, whatever the file's folder
+// allows: from the descriptor's offset, a regular file then cut where the text ends, or at the
+// file's end when the descriptor appends (`>>`).
 // False with `*reason` set when it cannot be done: the system's reason, or "cannot make a file
 // in <folder>: <the system's reason>" when the temporary cannot be made; the temporary is then
 // gone and the file as it was. A success also removes the temporaries of the file that writes

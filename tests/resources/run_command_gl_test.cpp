@@ -93,10 +93,11 @@ class RunCommand : public ::testing::Test {
     ASSERT_EQ(utime(dir_.Path("registry").c_str(), &old), 0);
   }
   // `scripts/run --start <product> <world>` with the automation variables (`env` last), its
-  // stderr to `errors` when one is named; the child's pid, or -1.
+  // stderr to `errors` when one is named, its descriptor 3 on `third` when one is named (as
+  // `3> third` opens it); the child's pid, or -1.
   pid_t Launch(const std::string& world,
                const std::vector<std::pair<const char*, const char*>>& env,
-               const std::string& errors = "") {
+               const std::string& errors = "", const std::string& third = "") {
     const std::string messages = dir_.Path("messages"), shot = dir_.Path("shot.png");
     const std::string script = test::kSourceDir + "scripts/run";
     const pid_t pid = fork();
@@ -115,6 +116,10 @@ class RunCommand : public ::testing::Test {
       if (!errors.empty()) {
         const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fd < 0 || dup2(fd, 2) != 2) _exit(95);
+      }
+      if (!third.empty()) {
+        const int fd = open(third.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0 || dup2(fd, 3) != 3) _exit(95);
       }
       execl("/bin/bash", "bash", script.c_str(), "--start", test::kProductDir.c_str(),
             world.c_str(), nullptr);
@@ -137,9 +142,10 @@ class RunCommand : public ::testing::Test {
   }
   // A run with the automation variables that quits by itself; a minute at most.
   RunOutcome Start(const std::string& world,
-                   const std::vector<std::pair<const char*, const char*>>& env) {
+                   const std::vector<std::pair<const char*, const char*>>& env,
+                   const std::string& third = "") {
     RunOutcome run;
-    const pid_t pid = Launch(world, env);
+    const pid_t pid = Launch(world, env, "", third);
     if (pid <= 0) return run;
     const std::optional<int> status = AwaitEnd(pid, 600);
     if (!status) {
@@ -196,8 +202,19 @@ class RunCommand : public ::testing::Test {
   bool firstLaunch_ = false;
 };
 
+// Captured through a descriptor, as `VESKOR_CAPTURE=/dev/fd/3 veskor w.wld 3> shot.png` does:
+// the file the shell opened holds exactly the image.
 TEST_F(RunCommand, ShowsTheSmallSampleWorldThenQuits) {
-  ExpectWorldShown(Start(test::kSourceDir + "examples/lagoon.wld", {}));
+  struct stat opened {}, written {};
+  ASSERT_EQ(stat(dir_.Write("shot.png", "").c_str(), &opened), 0);
+  ExpectWorldShown(Start(test::kSourceDir + "examples/lagoon.wld",
+                         {{"VESKOR_CAPTURE", "/dev/fd/3"}}, dir_.Path("shot.png")));
+  ASSERT_EQ(stat(dir_.Path("shot.png").c_str(), &written), 0);
+  EXPECT_EQ(written.st_ino, opened.st_ino);
+  const std::string png = test::ReadFileText(dir_.Path("shot.png"));
+  const std::string signature("\x89PNG\r\n\x1a\n", 8);
+  const std::string end("\0\0\0\0IEND\xae\x42\x60\x82", 12);  // an empty IEND chunk
+  EXPECT_TRUE(png.starts_with(signature) && png.ends_with(end)) << png.size();
 }
 
 TEST_F(RunCommand, ShowsTheSmallSampleWorldWithoutTheCompatibilityLayer) {
