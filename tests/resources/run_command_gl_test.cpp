@@ -145,6 +145,7 @@ class RunCommand : public ::testing::Test {
                    const std::vector<std::pair<const char*, const char*>>& env,
                    const std::string& third = "") {
     RunOutcome run;
+    std::filesystem::remove(dir_.Path("messages"));
     const pid_t pid = Launch(world, env, "", third);
     if (pid <= 0) return run;
     const std::optional<int> status = AwaitEnd(pid, 600);
@@ -226,13 +227,31 @@ TEST_F(RunCommand, ABrokenWorldIsNamedWhereItIsWrongAndNotRendered) {
                                        "#version \"1.0\"\nInfo { title(\"Broken\") }\n"
                                        "Model m { Edge { [0 0 0] [0 0 1] }\n"
                                        "HeightField h { BBox { [0 0 0] [1 1 1] } }\n");
-  const RunOutcome run = Start(world, {});
-  EXPECT_EQ(run.exitCode, 2);  // an unattended run tells of the failure by its status
-  EXPECT_NE(run.records.find("Syntax error file (broken.wld) line (4) : Edge expected"),
-            std::string::npos)
-      << run.records;
-  EXPECT_EQ(run.records.find("> begin 'render' session"), std::string::npos);
-  EXPECT_EQ(run.records.find("\nError"), std::string::npos);
+  // An unattended run tells of the failure by its status, and of a capture missing by its own,
+  // which comes first.
+  // the capture, the status, what the capture's record says after "cannot write <capture>: "
+  const struct {
+    std::string capture;
+    int status;
+    std::string reason;
+  } cases[] = {{dir_.Path("shot.png"), 2, ""},
+               {"/dev/full", 5, "No space left on device"},
+               {dir_.Path("none/shot.png"), 5,
+                "cannot make a file in " + dir_.Path("none") + ": No such file or directory"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.capture);
+    const RunOutcome run = Start(world, {{"VESKOR_CAPTURE", c.capture.c_str()}});
+    EXPECT_EQ(run.exitCode, c.status);
+    EXPECT_NE(run.records.find("Syntax error file (broken.wld) line (4) : Edge expected"),
+              std::string::npos)
+        << run.records;
+    EXPECT_EQ(run.records.find("> begin 'render' session"), std::string::npos);
+    EXPECT_EQ(run.records.find("\nError"), std::string::npos);
+    const std::string failed =
+        "\nCapture [none] cannot write " + c.capture + ": " + c.reason + "\n";
+    EXPECT_EQ(run.records.find(failed) != std::string::npos, !c.reason.empty()) << run.records;
+  }
+  EXPECT_EQ(test::ReadFileText(dir_.Path("shot.png")).substr(1, 3), "PNG");  // status 2's image
 }
 
 // The display goes away once the world is shown (its X server stopped): the run ends by
@@ -303,7 +322,7 @@ class FirstLaunch : public RunCommand {
 
 TEST_F(FirstLaunch, AnsweredNoEndsAfterTheBoardWarningAndIsOver) {
   const RunOutcome run = Start(test::kSourceDir + "examples/lagoon.wld", {{"VESKOR_ANSWER", "no"}});
-  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.exitCode, 5);  // ended before its capture: the image asked for is missing
   EXPECT_EQ(run.records.rfind("Warning, Errors or visual failures can occur !", 0), 0u)
       << run.records;
   EXPECT_EQ(run.records.find("> begin 'parse' session"), std::string::npos);
