@@ -17,7 +17,7 @@
 
 namespace veskor {
 
-AutomationState Automation{-1, {}, 0.0, 0, 0, 0, 0, 0, 0};
+AutomationState Automation{-1, {}, 0.0, 0, 0, 0, 0, 0, 0, 0};
 
 namespace {
 
@@ -38,7 +38,7 @@ void Arm(std::uint32_t at) {
 }  // namespace
 
 void AutomationInit() {
-  Automation = AutomationState{-1, {}, NowSeconds(), 0, 0, 0, 0, 0, 0};
+  Automation = AutomationState{-1, {}, NowSeconds(), 0, 0, 0, 0, 0, 0, 0};
   if (const char* quit = std::getenv("VESKOR_AUTOQUIT"); quit != nullptr && quit[0] != '\0') {
     char* end = nullptr;
     errno = 0;
@@ -50,6 +50,7 @@ void AutomationInit() {
     }
   }
   if (const char* file = std::getenv("VESKOR_CAPTURE"); file != nullptr && file[0] != '\0') {
+    Automation.captureMissing = 1;
     if (std::strlen(file) >= kCapturePathBytes) {
       std::fprintf(stderr, "VESKOR_CAPTURE is too long a path: ignored\n");
     } else {
@@ -73,6 +74,7 @@ void AutomationSessionsEnded(double renderStartSeconds) {
 }
 
 int AutomationExitCode(int loopResult) {
+  if (Automation.captureMissing != 0) return kCaptureMissingExitStatus;
   return Automation.quitFrames >= 0 && Automation.sessionFailed != 0 ? 2 : loopResult;
 }
 
@@ -85,13 +87,17 @@ void AutomationFrameDone(MainPlane& plane) {
   if (Automation.quitFrames < 0 || Automation.armed == 0 || Automation.quitTaken != 0) return;
   if (Automation.framesDone - Automation.armedAt < static_cast<std::uint32_t>(Automation.quitFrames))
     return;
-  std::string reason;
-  if (Automation.capturePath[0] != '\0' &&
-      CaptureBackBuffer(Automation.capturePath, ViewPlaneWidth(plane), ViewPlaneHeight(plane),
-                        &reason) == 0) {
-    const std::string text = "cannot write " + std::string(Automation.capturePath) + ": " + reason;
-    if (!HeadlessRecord("Capture", text.c_str()))
-      std::fprintf(stderr, "Capture: %s\n", text.c_str());
+  if (Automation.capturePath[0] != '\0') {
+    std::string reason;
+    if (CaptureBackBuffer(Automation.capturePath, ViewPlaneWidth(plane), ViewPlaneHeight(plane),
+                          &reason) != 0) {
+      Automation.captureMissing = 0;
+    } else {
+      const std::string text =
+          "cannot write " + std::string(Automation.capturePath) + ": " + reason;
+      if (!HeadlessRecord("Capture", text.c_str()))
+        std::fprintf(stderr, "Capture: %s\n", text.c_str());
+    }
   }
   Automation.quitTaken = 1;
   OnMainMenuChoice(kQuitChoice);

@@ -5,7 +5,8 @@
 //                         the command line named no world); the exit status is then 2 when
 //                         the last compile or render session failed;
 //   VESKOR_CAPTURE=<file> writes that last frame as PNG, read from the back buffer before the
-//                         swap (the scene and the interface over it).
+//                         swap (the scene and the interface over it); the exit status is 5
+//                         when no image was written, whatever the sessions did.
 // With VESKOR_MESSAGES set, the status and log lines, and after each render session its time,
 // each preparation stage's time and the time from the start to the first frame drawn, are
 // recorded with the messages (see HeadlessRecord).
@@ -20,6 +21,7 @@ namespace veskor {
 class MainPlane;
 
 inline constexpr std::size_t kCapturePathBytes = 1024;
+inline constexpr int kCaptureMissingExitStatus = 5;
 
 struct AutomationState {
   std::int32_t quitFrames;  // -1: no automatic quit
@@ -31,6 +33,7 @@ struct AutomationState {
   std::uint32_t quitTaken;
   std::uint32_t firstFramePending;  // a render session ended; its first frame is timed
   std::uint32_t sessionFailed;      // the last compile or render session failed
+  std::uint32_t captureMissing;     // VESKOR_CAPTURE asked for an image not written yet
 };
 extern AutomationState Automation;
 
@@ -54,8 +57,10 @@ void AutomationFrameDone(MainPlane& plane);
 // became ready, else the failure, and starts the count.
 void AutomationSessionsEnded(double renderStartSeconds);
 
-// The program's exit status for the main loop's `loopResult`: 2 under VESKOR_AUTOQUIT when
-// the last compile or render session failed, else `loopResult`.
+// The program's exit status for the main loop's `loopResult` (or for an end before it):
+// kCaptureMissingExitStatus when VESKOR_CAPTURE asked for an image and none was written, the
+// missing image weighing more than a failed session; else 2 under VESKOR_AUTOQUIT when the last
+// compile or render session failed; else `loopResult`.
 int AutomationExitCode(int loopResult);
 
 // The back buffer's `width` x `height` pixels as a PNG file; 1 on success, else 0 with the

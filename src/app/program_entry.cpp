@@ -93,7 +93,7 @@ void FirstLaunchWarning(const MainPlane& plane) {
                 plane.vendor, plane.renderer);
   if (ShowMessageBox("Warning, Errors or visual failures can occur !", text,
                      MessageIcon::kExclamation, MessageButtons::kYesNo) != MessageAnswer::kYes)
-    NormalExit(0);
+    NormalExit(AutomationExitCode(0));  // no frame was captured
 }
 
 int WinMain(const char* commandLine, const ShellPorts& ports) {

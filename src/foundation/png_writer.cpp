@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <atomic>
 #include <csetjmp>
 #include <string>
 
@@ -9,6 +10,8 @@
 
 namespace veskor {
 namespace {
+
+std::atomic<int> gCompressionLevel{-1};
 
 [[noreturn]] void OnPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void OnPngWarning(png_structp, png_const_charp) {}
@@ -33,6 +36,7 @@ bool EncodePng(std::string* bytes, PngEncode* e, const std::uint8_t* pixels, std
   if (e->info == nullptr) return false;
   if (setjmp(png_jmpbuf(e->png))) return false;
   png_set_write_fn(e->png, bytes, AppendBytes, FlushNothing);
+  png_set_compression_level(e->png, gCompressionLevel.load());
   png_set_IHDR(e->png, e->info, width, height, 8,
                channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -44,6 +48,8 @@ bool EncodePng(std::string* bytes, PngEncode* e, const std::uint8_t* pixels, std
 }
 
 }  // namespace
+
+int SetPngCompressionLevel(int level) { return gCompressionLevel.exchange(level); }
 
 std::uint32_t SavePngFile(const char* path, const std::uint8_t* pixels, std::uint32_t width,
                           std::uint32_t height, std::uint32_t channels, std::string* reason) {

@@ -16,4 +16,9 @@ std::uint32_t SavePngFile(const char* path, const std::uint8_t* pixels, std::uin
                           std::uint32_t height, std::uint32_t channels,
                           std::string* reason = nullptr);
 
+// The zlib compression level of the images written (-1, zlib's default, unless changed); a
+// test sets one that zlib refuses (10) to make an encoding fail after its header. Returns the
+// level it replaces.
+int SetPngCompressionLevel(int level);
+
 }  // namespace veskor

@@ -19,13 +19,14 @@ namespace veskor {
 
 namespace {
 
-constexpr std::size_t kTemporaryLetters = 6;
 constexpr time_t kStaleSeconds = 60;
 constexpr int kMaxLinks = 40;  // the kernel's own bound on the links of one path
 constexpr int kNameAttempts = 100;
 constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
 std::atomic<FileSyncCall> gSync{::fsync};
+void RandomLetters(char* out);
+std::atomic<TemporaryLettersCall> gLetters{RandomLetters};
 
 bool Fail(std::string* reason, int error) {
   *reason = std::strerror(error);
@@ -66,8 +67,23 @@ std::string TemporaryPrefix(const std::string& path) {
          std::string(kReplaceTemporaryTag);
 }
 
+// The name that the symbolic link `*path` points to, in its place; a relative link is read from
+// the link's own folder. False with errno set.
+bool ReadLinkTarget(std::string* path) {
+  char target[PATH_MAX];
+  const ssize_t n = ::readlink(path->c_str(), target, sizeof target);
+  if (n < 0) return false;
+  if (static_cast<std::size_t>(n) == sizeof target) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  const std::string text(target, static_cast<std::size_t>(n));
+  *path = text.starts_with('/') ? text : FolderOf(*path) + text;
+  return true;
+}
+
 // The name at the end of the chain of symbolic links that starts at `path`; it need not exist.
-// A relative link is read from the link's own folder. False with errno set.
+// False with errno set.
 bool FollowLinks(std::string path, std::string* end) {
   for (int links = 0;; ++links) {
     struct stat st {};
@@ -80,21 +96,42 @@ bool FollowLinks(std::string path, std::string* end) {
       errno = ELOOP;
       return false;
     }
-    char target[PATH_MAX];
-    const ssize_t n = ::readlink(path.c_str(), target, sizeof target);
-    if (n < 0) return false;
-    if (static_cast<std::size_t>(n) == sizeof target) {
-      errno = ENAMETOOLONG;
-      return false;
-    }
-    const std::string text(target, static_cast<std::size_t>(n));
-    path = text.starts_with('/') ? text : FolderOf(path) + text;
+    if (!ReadLinkTarget(&path)) return false;
   }
+}
+
+// The descriptor of the process's own that `path` reaches its file through: /dev/stdout,
+// /dev/fd/N, /proc/self/fd/N, /proc/<its pid>/fd/N, or a link to one of them, that is a name in
+// the chain of links whose folder is the process's descriptor folder. Its number, or -1 for any
+// other name.
+int OwnDescriptor(std::string path) {
+  struct stat own {};
+  struct stat thread {};
+  if (::stat("/proc/self/fd", &own) != 0) return -1;
+  if (::stat("/proc/thread-self/fd", &thread) != 0) thread = own;
+  for (int links = 0; links <= kMaxLinks; ++links) {
+    const std::string dir = FolderOf(path);
+    const std::string_view name = std::string_view(path).substr(dir.size());
+    // The kernel's form of a descriptor's name: decimal, without a leading zero.
+    const bool number = !name.empty() && name.size() <= 10 && (name == "0" || name[0] != '0') &&
+                        name.find_first_not_of("0123456789") == std::string_view::npos;
+    struct stat folder {};
+    if (number && ::stat(dir.empty() ? "." : dir.c_str(), &folder) == 0 &&
+        ((folder.st_dev == own.st_dev && folder.st_ino == own.st_ino) ||
+         (folder.st_dev == thread.st_dev && folder.st_ino == thread.st_ino))) {
+      const long long fd = std::stoll(std::string(name));
+      return fd > INT_MAX ? INT_MAX : static_cast<int>(fd);  // none is open that high
+    }
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || !ReadLinkTarget(&path))
+      return -1;
+  }
+  return -1;
 }
 
 // Six letters or digits, unpredictable enough that the names of two writers do not meet.
 void RandomLetters(char* out) {
-  unsigned char bytes[kTemporaryLetters];
+  unsigned char bytes[kReplaceTemporaryLetters];
   if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
     static std::atomic<unsigned long> counter{0};
     timespec now{};
@@ -107,7 +144,7 @@ void RandomLetters(char* out) {
       b ^= static_cast<unsigned char>(mix >> 33);
     }
   }
-  for (std::size_t i = 0; i < kTemporaryLetters; ++i)
+  for (std::size_t i = 0; i < kReplaceTemporaryLetters; ++i)
     out[i] = kLetters[bytes[i] % (sizeof kLetters - 1)];
 }
 
@@ -115,10 +152,10 @@ void RandomLetters(char* out) {
 // (which the kernel applies: the process's umask is never changed). -1 with errno set when none
 // can be made.
 int MakeTemporary(const std::string& path, mode_t mode, std::string* temp) {
-  *temp = TemporaryPrefix(path) + std::string(kTemporaryLetters, 'X');
-  char* letters = temp->data() + temp->size() - kTemporaryLetters;
+  *temp = TemporaryPrefix(path) + std::string(kReplaceTemporaryLetters, 'X');
+  char* letters = temp->data() + temp->size() - kReplaceTemporaryLetters;
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    RandomLetters(letters);
+    gLetters.load()(letters);
     const int fd = ::open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
@@ -134,7 +171,8 @@ void RemoveStaleTemporaries(const std::string& path) {
   const time_t before = std::time(nullptr) - kStaleSeconds;
   while (const dirent* e = ::readdir(d)) {
     const std::string_view name = e->d_name;
-    if (name.size() != namePrefix.size() + kTemporaryLetters || !name.starts_with(namePrefix))
+    if (name.size() != namePrefix.size() + kReplaceTemporaryLetters ||
+        !name.starts_with(namePrefix))
       continue;
     bool ours = true;
     for (char c : name.substr(namePrefix.size()))
@@ -147,11 +185,10 @@ void RemoveStaleTemporaries(const std::string& path) {
   ::closedir(d);
 }
 
-// Writes `text` into what `path` names as it stands, a FIFO or a device: it cannot be replaced,
-// and a reader waits on it.
-bool WriteInPlace(const std::string& path, std::string_view text, std::string* reason) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return Fail(reason, errno);
+// Writes `text` through the open descriptor `fd`, as any output of the process goes: from its
+// offset, or at the end when it appends. A regular file is cut where the text ends, unless it is
+// appended to, and flushed to the disk. False with `*failure` set to the system's reason.
+bool WriteThrough(int fd, std::string_view text, int* failure) {
   // A reader that has gone ends the write with its reason, not the program with SIGPIPE: the
   // signal is held for the write, and one that the write raised is taken before it is let go.
   sigset_t pipe, old, pending;
@@ -161,18 +198,31 @@ bool WriteInPlace(const std::string& path, std::string_view text, std::string* r
   sigpending(&pending);
   const bool heldBefore = sigismember(&pending, SIGPIPE) == 1;
   bool ok = WriteAll(fd, text);
-  int failure = ok ? 0 : errno;
-  if (!ok && failure == EPIPE && !heldBefore) {
+  *failure = ok ? 0 : errno;
+  if (!ok && *failure == EPIPE && !heldBefore) {
     const timespec now{};
     while (::sigtimedwait(&pipe, nullptr, &now) < 0 && errno == EINTR) {
     }
   }
   ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
   struct stat st {};
-  if (ok && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && gSync.load()(fd) != 0) {
-    ok = false;
-    failure = errno;
+  if (!ok || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return ok;
+  if ((::fcntl(fd, F_GETFL) & O_APPEND) == 0) {
+    const off_t end = ::lseek(fd, 0, SEEK_CUR);
+    ok = end >= 0 && ::ftruncate(fd, end) == 0;
   }
+  ok = ok && gSync.load()(fd) == 0;
+  *failure = ok ? 0 : errno;
+  return ok;
+}
+
+// Writes `text` into what `path` names as it stands, a FIFO or a device: it cannot be replaced,
+// and a reader waits on it.
+bool WriteInPlace(const std::string& path, std::string_view text, std::string* reason) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return Fail(reason, errno);
+  int failure = 0;
+  bool ok = WriteThrough(fd, text, &failure);
   if (::close(fd) != 0 && ok) {
     ok = false;
     failure = errno;
@@ -184,8 +234,19 @@ bool WriteInPlace(const std::string& path, std::string_view text, std::string* r
 
 FileSyncCall SetReplaceSyncCall(FileSyncCall call) { return gSync.exchange(call); }
 
+TemporaryLettersCall SetReplaceLettersCall(TemporaryLettersCall call) {
+  return gLetters.exchange(call);
+}
+
 bool ReplaceFileWhole(const std::string& path, std::string_view text, std::string* reason) {
   if (path.empty()) return Fail(reason, ENOENT);
+  // A file that the process holds open, named through the descriptor (`> out.png` and
+  // VESKOR_CAPTURE=/dev/stdout): written as the redirection says, in place, whatever its
+  // folder allows.
+  if (const int fd = OwnDescriptor(path); fd >= 0) {
+    int failure = 0;
+    return WriteThrough(fd, text, &failure) || Fail(reason, failure);
+  }
   struct stat st {};
   const bool exists = ::stat(path.c_str(), &st) == 0;
   if (!exists && errno != ENOENT) return Fail(reason, errno);
@@ -197,9 +258,8 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
   struct stat end {};
   const bool endExists = ::lstat(file.c_str(), &end) == 0;
   if (endExists != exists || (exists && (end.st_dev != st.st_dev || end.st_ino != st.st_ino))) {
-    // A link that the kernel follows otherwise than its text reads (a descriptor of the
-    // process's own under /proc, its file deleted): the file is written where the kernel finds
-    // it.
+    // A link that the kernel follows otherwise than its text reads (another process's
+    // descriptor under /proc, its file deleted): the file is written where the kernel finds it.
     return WriteInPlace(path, text, reason);
   }
   // The rename needs only the folder's permission: a file that the user has made read-only

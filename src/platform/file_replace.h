@@ -3,6 +3,7 @@
 // bookmarks and the captured frames write through it.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -12,12 +13,18 @@ namespace veskor {
 // hidden and of a form nobody else uses, so that the sweep of stale ones never meets a file the
 // program did not make.
 inline constexpr std::string_view kReplaceTemporaryTag = ".veskor-tmp-";
+inline constexpr std::size_t kReplaceTemporaryLetters = 6;
 
 // Replaces the file at `path` by `text`, or makes it. A symbolic link is followed to the file it
 // names, which is replaced (or made) in its own folder: the link stays a link. An existing file
 // keeps its permission bits; a new one gets 0666 less the umask. A file the process may not
 // write is left as it is (Permission denied), however writable its folder. A name that exists
-// and is not a regular file (a FIFO, a terminal, /dev/stdout) is written in place, in one pass.
+// and is not a regular file (a FIFO, a terminal) is written in place, in one pass. A name that
+// reaches a file through one of the process's own descriptors (/dev/stdout, /dev/stderr,
+// /dev/stdin, /dev/fd/N, /proc/self/fd/N, /proc/<its pid>/fd/N, or a link to one) is written
+// through that descriptor as the shell's redirection opened it, whatever the file's folder
+// allows: from the descriptor's offset, a regular file then cut where the text ends, or at the
+// file's end when the descriptor appends (`>>`).
 // False with `*reason` set when it cannot be done: the system's reason, or "cannot make a file
 // in <folder>: <the system's reason>" when the temporary cannot be made; the temporary is then
 // gone and the file as it was. A success also removes the temporaries of the file that writes
@@ -29,5 +36,10 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
 // make it fail. Returns the call it replaces.
 using FileSyncCall = int (*)(int fd);
 FileSyncCall SetReplaceSyncCall(FileSyncCall call);
+
+// The call that draws the kReplaceTemporaryLetters letters or digits of a temporary's name
+// into `letters`; tests make two writers' names meet. Returns the call it replaces.
+using TemporaryLettersCall = void (*)(char* letters);
+TemporaryLettersCall SetReplaceLettersCall(TemporaryLettersCall call);
 
 }  // namespace veskor

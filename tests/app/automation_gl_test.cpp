@@ -1,6 +1,8 @@
 // The capture of the back buffer as a PNG file, and the automatic quit that writes it.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <string>
 
 #include "app/automation.h"
@@ -37,14 +39,15 @@ TEST_F(AutomationGlTest, TheLastFrameIsWrittenTopRowFirstAndTheQuitTaken) {
   test::TempDir dir("veskor_capture");
   FullScreenMode = 0;
   WindowedWidth = WindowedHeight = test::kGlTestWindowSize;
-  Automation.quitFrames = 1;
-  std::snprintf(Automation.capturePath, kCapturePathBytes, "%s", dir.Path("shot.png").c_str());
-  Automation.armed = Automation.quitTaken = 0;
+  setenv("VESKOR_AUTOQUIT", "1", 1);
+  setenv("VESKOR_CAPTURE", dir.Path("shot.png").c_str(), 1);
+  AutomationInit();
   QuitRequest = 0;
   DrawHalves();
   AutomationArm();
   AutomationFrameDone(gMainPlane);
   EXPECT_EQ(QuitRequest, 1u);
+  EXPECT_EQ(AutomationExitCode(0), 0);  // the image written: the loop's status
   PngPixels png;
   std::uint32_t w = 0, h = 0, channels = 0, rowBytes = 0;
   ASSERT_EQ(LoadPngFile(dir.Path("shot.png").c_str(), png, w, h, channels, rowBytes), 1u);
@@ -54,16 +57,19 @@ TEST_F(AutomationGlTest, TheLastFrameIsWrittenTopRowFirstAndTheQuitTaken) {
             "255,0,0 255,0,0 0,255,0 0,255,0");
   // A capture that cannot be written is recorded; the quit is taken all the same.
   test::MessageCapture capture;
-  std::snprintf(Automation.capturePath, kCapturePathBytes, "%s", dir.Path("no/shot.png").c_str());
-  Automation.armed = Automation.quitTaken = 0;
+  setenv("VESKOR_CAPTURE", dir.Path("no/shot.png").c_str(), 1);
+  AutomationInit();
   QuitRequest = 0;
   AutomationArm();
   AutomationFrameDone(gMainPlane);
   EXPECT_EQ(QuitRequest, 1u);
+  EXPECT_EQ(AutomationExitCode(0), kCaptureMissingExitStatus);
   EXPECT_EQ(capture.Text(), "Capture [none] cannot write " + dir.Path("no/shot.png") +
                                 ": cannot make a file in " + dir.Path("no") +
                                 ": No such file or directory\n");
-  Automation.quitFrames = -1;
+  unsetenv("VESKOR_AUTOQUIT");
+  unsetenv("VESKOR_CAPTURE");
+  AutomationInit();
   QuitRequest = 0;
 }
 

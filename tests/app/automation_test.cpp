@@ -8,6 +8,7 @@
 #include "app/main_plane.h"
 #include "app/program_entry.h"
 #include "foundation/frame_clock.h"
+#include "gfx/view_plane.h"
 #include "support/message_capture.h"
 
 namespace veskor {
@@ -108,6 +109,54 @@ TEST_F(AutomationTest, HeadlessRunsRecordLinesAndTimings) {
   RecordStatusLine("text", 0);
   RecordStageTime(nullptr, 1.0);
   setenv("VESKOR_MESSAGES", "-", 1);
+}
+
+// A capture asked for and not written, whatever the reason, is told by its own status, over a
+// failed session's.
+TEST_F(AutomationTest, AMissingCaptureEndsTheRunWithItsOwnStatus) {
+  const std::string tooLong(kCapturePathBytes, 'a');
+  const std::uint32_t width = WindowedWidth, fullScreen = FullScreenMode;
+  WindowedWidth = FullScreenMode = 0;  // no window: a capture has no image to write
+  // VESKOR_AUTOQUIT, VESKOR_CAPTURE, the last session failed, the capture's frame reached
+  const struct {
+    const char* quit;
+    const char* capture;
+    bool failed, reached;
+    int status;
+  } cases[] = {{"1", nullptr, false, true, 7},
+               {"1", "", false, true, 7},
+               {"1", nullptr, true, true, 2},
+               {nullptr, nullptr, true, false, 7},
+               {"1", "shot.png", false, true, 5},   // no image to write
+               {"1", "shot.png", true, true, 5},    // and the session failed
+               {"1", "shot.png", false, false, 5},  // the run ended before the capture
+               {"1", "shot.png", true, false, 5},
+               {nullptr, "shot.png", false, true, 5},    // no quit, no capture
+               {"1", tooLong.c_str(), false, true, 5}};  // the path refused
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.quit != nullptr ? c.quit : "-") + " " +
+                 std::string(c.capture != nullptr ? c.capture : "-").substr(0, 10) + " " +
+                 std::to_string(c.failed) + std::to_string(c.reached));
+    c.quit != nullptr ? setenv("VESKOR_AUTOQUIT", c.quit, 1) : unsetenv("VESKOR_AUTOQUIT");
+    c.capture != nullptr ? setenv("VESKOR_CAPTURE", c.capture, 1) : unsetenv("VESKOR_CAPTURE");
+    test::MessageCapture capture;
+    AutomationInit();
+    QuitRequest = 0;
+    WorldReady = c.failed ? 0 : 1;
+    AutomationSessionsEnded(c.failed ? -1.0 : NowSeconds());
+    if (c.reached) {
+      AutomationFrameDone(gMainPlane);  // the frame the sessions ran in
+      AutomationFrameDone(gMainPlane);
+    }
+    EXPECT_EQ(QuitRequest, c.quit != nullptr && c.reached ? 1u : 0u);
+    const bool tried = c.quit != nullptr && c.reached && Automation.capturePath[0] != '\0';
+    EXPECT_EQ(capture.Text().find("Capture [none] cannot write shot.png: no image to write\n") !=
+                  std::string::npos,
+              tried);
+    EXPECT_EQ(AutomationExitCode(7), c.status);
+  }
+  WindowedWidth = width;
+  FullScreenMode = fullScreen;
 }
 
 }  // namespace

@@ -75,6 +75,18 @@ TEST(PngWriter, RefusesWhatItCannotWrite) {
   dir.Write("wide.png", "mine");
   EXPECT_EQ(SavePngFile(dir.Path("wide.png").c_str(), pixel, 1u << 31, 1, 3), 0u);
   EXPECT_EQ(test::ReadFileText(dir.Path("wide.png")), "mine");
+  // An encoding that zlib refuses to start, once the signature and the header are out (level
+  // 10; 9 is zlib's last): likewise nothing is written.
+  const int level = SetPngCompressionLevel(10);
+  EXPECT_EQ(SavePngFile(dir.Path("zlib.png").c_str(), pixel, 1, 1, 3, &reason), 0u);
+  EXPECT_EQ(reason, "the image cannot be encoded as PNG");
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("zlib.png")));
+  EXPECT_EQ(SavePngFile(dir.Path("wide.png").c_str(), pixel, 1, 1, 3), 0u);
+  EXPECT_EQ(test::ReadFileText(dir.Path("wide.png")), "mine");
+  SetPngCompressionLevel(9);
+  EXPECT_EQ(SavePngFile(dir.Path("wide.png").c_str(), pixel, 1, 1, 3), 1u);
+  EXPECT_EQ(SetPngCompressionLevel(level), 9);
+  EXPECT_EQ(test::ReadFileText(dir.Path("wide.png")).substr(1, 3), "PNG");
   // What the system says of a path that cannot be written is the reason given.
   EXPECT_EQ(SavePngFile(dir.Path("none/image.png").c_str(), pixel, 1, 1, 3, &reason), 0u);
   EXPECT_EQ(reason, "cannot make a file in " + dir.Path("none") + ": No such file or directory");

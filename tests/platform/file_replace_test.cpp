@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -141,9 +143,61 @@ TEST(FileReplace, TheTemporaryReachesTheDiskBeforeItsRename) {
   SetReplaceSyncCall(FailingSync);
   EXPECT_FALSE(ReplaceFileWhole(gTarget, "newer", &reason));
   EXPECT_EQ(reason, "Input/output error");
+  // Written through a descriptor, the file itself is flushed: its failure is the reason.
+  const int held = ::open(gTarget.c_str(), O_WRONLY | O_APPEND);
+  EXPECT_FALSE(ReplaceFileWhole("/dev/fd/" + std::to_string(held), "!", &reason));
+  EXPECT_EQ(reason, "Input/output error");
+  ::close(held);
   EXPECT_EQ(SetReplaceSyncCall(real), FailingSync);
-  EXPECT_EQ(test::ReadFileText(gTarget), "new");
+  EXPECT_EQ(test::ReadFileText(gTarget), "new!");
   EXPECT_EQ(Entries(dir.path()), "file ");
+}
+
+int gDraws = 0;
+
+// The names "000000", "000001", ... in turn.
+void CountedLetters(char* letters) {
+  char digits[kReplaceTemporaryLetters + 1];
+  std::snprintf(digits, sizeof digits, "%06d", gDraws++);
+  std::memcpy(letters, digits, kReplaceTemporaryLetters);
+}
+
+TEST(FileReplace, ATemporaryNameTakenByAnotherWriterIsLeftAndAnotherDrawn) {
+  test::TempDir dir("veskor_replace");
+  const std::string file = dir.Write("registry", "old");
+  const auto temporary = [&](int i) {
+    char digits[kReplaceTemporaryLetters + 1];
+    std::snprintf(digits, sizeof digits, "%06d", i);
+    return dir.Path(".registry" + std::string(kReplaceTemporaryTag) + digits);
+  };
+  const TemporaryLettersCall real = SetReplaceLettersCall(CountedLetters);
+  // names taken by other writers, replaced
+  const struct {
+    int taken;
+    bool replaced;
+  } cases[] = {{1, true}, {99, true}, {100, false}};
+  std::string expected = "old", reason;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.taken);
+    for (int i = 0; i < c.taken; ++i) dir.Write(temporary(i).substr(dir.path().size()), "theirs");
+    gDraws = 0;
+    const std::string text = "new " + std::to_string(c.taken);
+    EXPECT_EQ(ReplaceFileWhole(file, text, &reason), c.replaced) << reason;
+    if (c.replaced) {
+      expected = text;
+    } else {
+      EXPECT_EQ(reason,
+                "cannot make a file in " + fs::path(file).parent_path().string() + ": File exists");
+    }
+    EXPECT_EQ(test::ReadFileText(file), expected);
+    int kept = 0;
+    for (int i = 0; i < c.taken; ++i) kept += test::ReadFileText(temporary(i)) == "theirs";
+    EXPECT_EQ(kept, c.taken);
+    EXPECT_FALSE(fs::exists(temporary(c.taken)));
+    for (int i = 0; i < c.taken; ++i) fs::remove(temporary(i));
+  }
+  EXPECT_EQ(SetReplaceLettersCall(real), CountedLetters);
+  EXPECT_EQ(Entries(dir.path()), "registry ");
 }
 
 TEST(FileReplace, ANewFileIsReadAndWritableAsTheUmaskSaysAndTheUmaskStays) {
@@ -215,7 +269,31 @@ TEST(FileReplace, AFifoOrADescriptorIsWrittenInPlace) {
   EXPECT_TRUE(ReplaceFileWhole("/proc/self/fd/" + std::to_string(gone), "new", &reason)) << reason;
   EXPECT_EQ(::pread(gone, bytes, sizeof bytes, 0), 3);
   EXPECT_EQ(std::string(bytes, 3), "new");
+  // The same deleted file held by another process, named through that process's descriptor.
+  ASSERT_EQ(::pipe(ends), 0);
+  std::fflush(nullptr);
+  const pid_t holder = ::fork();
+  if (holder == 0) {
+    ::close(ends[1]);
+    ::_exit(::read(ends[0], bytes, 1) == 0 ? 0 : 1);  // holds `gone` until the pipe closes
+  }
+  ::close(ends[0]);
+  const std::string held = "/proc/" + std::to_string(holder) + "/fd/" + std::to_string(gone);
+  EXPECT_TRUE(ReplaceFileWhole(held, "newer", &reason)) << reason;
+  ::close(ends[1]);
+  ::waitpid(holder, nullptr, 0);
+  EXPECT_EQ(::pread(gone, bytes, sizeof bytes, 0), 5);
+  EXPECT_EQ(std::string(bytes, 5), "newer");
   ::close(gone);
+  // A descriptor's bare name, from the descriptor folder itself: written through it.
+  const int kept = ::open(dir.Write("kept", "old").c_str(), O_WRONLY | O_APPEND);
+  const fs::path here = fs::current_path();
+  fs::current_path("/proc/self/fd");
+  EXPECT_TRUE(ReplaceFileWhole(std::to_string(kept), " new", &reason)) << reason;
+  fs::current_path(here);
+  ::close(kept);
+  EXPECT_EQ(test::ReadFileText(dir.Path("kept")), "old new");
+  fs::remove(dir.Path("kept"));
   EXPECT_EQ(Entries(dir.path()), "capture ");
 }
 
@@ -271,6 +349,67 @@ int ReadOnlyChecks() {
 TEST(FileReplace, AFileTheUserMayNotWriteOrMakeIsLeftAsItIs) {
   test::TempDir dir("veskor_replace");
   EXPECT_EQ(RunAsUser(dir.path(), ReadOnlyChecks), 0);
+}
+
+// A file held open by the process, as a shell's redirection opens it, in a folder the user may
+// not write, named through its descriptor: written through it, the same file. The number of the
+// first case that fails is the child's status.
+int DescriptorChecks() {
+  const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01 image", 26);
+  const std::string pid = std::to_string(::getpid());
+  const std::string head = "head\n", longer(100, 'o');
+  // name, descriptor, how it is opened, what the file holds before and after
+  const struct {
+    std::string name;
+    int fd;
+    int flags;
+    std::string before, after;
+  } cases[] = {
+      {"/dev/stdout", 1, O_WRONLY | O_TRUNC, longer, png},      // > out.png
+      {"/dev/stderr", 2, O_WRONLY | O_TRUNC, longer, png},      // 2> out.png
+      {"/dev/stdin", 0, O_RDWR, longer, png},                   // <> out.png: cut at its end
+      {"/dev/fd/7", 7, O_WRONLY | O_APPEND, head, head + png},  // 7>> out.png
+      {"/proc/self/fd/7", 7, O_WRONLY | O_TRUNC, longer, png},
+      {"/proc/" + pid + "/fd/7", 7, O_WRONLY | O_APPEND, head, head + png},
+      {"/proc/thread-self/fd/7", 7, O_WRONLY | O_TRUNC, longer, png},
+      {"out-link", 1, O_WRONLY | O_TRUNC, longer, png},      // a link to /dev/stdout
+      {"/dev/fd/07", 7, O_WRONLY | O_APPEND, head, head},    // no descriptor's name
+      {"/dev/fd/9", 7, O_WRONLY | O_APPEND, head, head},     // a descriptor not open
+      {"/proc/1/fd/7", 7, O_WRONLY | O_APPEND, head, head},  // another process's
+  };
+  ::symlink("/dev/stdout", "out-link");
+  ::mkdir("closed", 0755);
+  if (::close(::open("closed/out.png", O_WRONLY | O_CREAT, 0644)) != 0) return 100;
+  ::chmod("closed", 0555);
+  struct stat before {};
+  ::stat("closed/out.png", &before);
+  int failed = 0;
+  for (std::size_t i = 0; i < std::size(cases) && failed == 0; ++i) {
+    const auto& c = cases[i];
+    const int fill = ::open("closed/out.png", O_WRONLY | O_TRUNC);
+    const bool filled =
+        ::write(fill, c.before.data(), c.before.size()) == static_cast<ssize_t>(c.before.size());
+    ::close(fill);
+    const int fd = ::open("closed/out.png", c.flags);
+    if (!filled || fd < 0 || ::dup2(fd, c.fd) != c.fd) return 101;
+    std::string reason;
+    const bool written = ReplaceFileWhole(c.name, png, &reason);
+    ::close(c.fd);
+    ::close(fd);
+    struct stat after {};
+    const bool same = ::stat("closed/out.png", &after) == 0 && after.st_ino == before.st_ino &&
+                      after.st_dev == before.st_dev;
+    if (written != (c.after != c.before) || !same ||
+        test::ReadFileText("closed/out.png") != c.after || Entries("closed/") != "out.png " ||
+        (c.name == "/dev/fd/9" && reason != "Bad file descriptor"))
+      failed = static_cast<int>(i) + 1;
+  }
+  return failed;
+}
+
+TEST(FileReplace, AFileHeldOpenIsWrittenThroughItsDescriptorAsItWasOpened) {
+  test::TempDir dir("veskor_replace");
+  EXPECT_EQ(RunAsUser(dir.path(), DescriptorChecks), 0);
 }
 
 }  // namespace

@@ -93,10 +93,11 @@ class RunCommand : public ::testing::Test {
     ASSERT_EQ(utime(dir_.Path("registry").c_str(), &old), 0);
   }
   // `scripts/run --start <product> <world>` with the automation variables (`env` last), its
-  // stderr to `errors` when one is named; the child's pid, or -1.
+  // stderr to `errors` when one is named, its descriptor 3 on `third` when one is named (as
+  // `3> third` opens it); the child's pid, or -1.
   pid_t Launch(const std::string& world,
                const std::vector<std::pair<const char*, const char*>>& env,
-               const std::string& errors = "") {
+               const std::string& errors = "", const std::string& third = "") {
     const std::string messages = dir_.Path("messages"), shot = dir_.Path("shot.png");
     const std::string script = test::kSourceDir + "scripts/run";
     const pid_t pid = fork();
@@ -115,6 +116,10 @@ class RunCommand : public ::testing::Test {
       if (!errors.empty()) {
         const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fd < 0 || dup2(fd, 2) != 2) _exit(95);
+      }
+      if (!third.empty()) {
+        const int fd = open(third.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0 || dup2(fd, 3) != 3) _exit(95);
       }
       execl("/bin/bash", "bash", script.c_str(), "--start", test::kProductDir.c_str(),
             world.c_str(), nullptr);
@@ -137,9 +142,11 @@ class RunCommand : public ::testing::Test {
   }
   // A run with the automation variables that quits by itself; a minute at most.
   RunOutcome Start(const std::string& world,
-                   const std::vector<std::pair<const char*, const char*>>& env) {
+                   const std::vector<std::pair<const char*, const char*>>& env,
+                   const std::string& third = "") {
     RunOutcome run;
-    const pid_t pid = Launch(world, env);
+    std::filesystem::remove(dir_.Path("messages"));
+    const pid_t pid = Launch(world, env, "", third);
     if (pid <= 0) return run;
     const std::optional<int> status = AwaitEnd(pid, 600);
     if (!status) {
@@ -196,8 +203,19 @@ class RunCommand : public ::testing::Test {
   bool firstLaunch_ = false;
 };
 
+// Captured through a descriptor, as `VESKOR_CAPTURE=/dev/fd/3 veskor w.wld 3> shot.png` does:
+// the file the shell opened holds exactly the image.
 TEST_F(RunCommand, ShowsTheSmallSampleWorldThenQuits) {
-  ExpectWorldShown(Start(test::kSourceDir + "examples/lagoon.wld", {}));
+  struct stat opened {}, written {};
+  ASSERT_EQ(stat(dir_.Write("shot.png", "").c_str(), &opened), 0);
+  ExpectWorldShown(Start(test::kSourceDir + "examples/lagoon.wld",
+                         {{"VESKOR_CAPTURE", "/dev/fd/3"}}, dir_.Path("shot.png")));
+  ASSERT_EQ(stat(dir_.Path("shot.png").c_str(), &written), 0);
+  EXPECT_EQ(written.st_ino, opened.st_ino);
+  const std::string png = test::ReadFileText(dir_.Path("shot.png"));
+  const std::string signature("\x89PNG\r\n\x1a\n", 8);
+  const std::string end("\0\0\0\0IEND\xae\x42\x60\x82", 12);  // an empty IEND chunk
+  EXPECT_TRUE(png.starts_with(signature) && png.ends_with(end)) << png.size();
 }
 
 TEST_F(RunCommand, ShowsTheSmallSampleWorldWithoutTheCompatibilityLayer) {
@@ -209,13 +227,31 @@ TEST_F(RunCommand, ABrokenWorldIsNamedWhereItIsWrongAndNotRendered) {
                                        "#version \"1.0\"\nInfo { title(\"Broken\") }\n"
                                        "Model m { Edge { [0 0 0] [0 0 1] }\n"
                                        "HeightField h { BBox { [0 0 0] [1 1 1] } }\n");
-  const RunOutcome run = Start(world, {});
-  EXPECT_EQ(run.exitCode, 2);  // an unattended run tells of the failure by its status
-  EXPECT_NE(run.records.find("Syntax error file (broken.wld) line (4) : Edge expected"),
-            std::string::npos)
-      << run.records;
-  EXPECT_EQ(run.records.find("> begin 'render' session"), std::string::npos);
-  EXPECT_EQ(run.records.find("\nError"), std::string::npos);
+  // An unattended run tells of the failure by its status, and of a capture missing by its own,
+  // which comes first.
+  // the capture, the status, what the capture's record says after "cannot write <capture>: "
+  const struct {
+    std::string capture;
+    int status;
+    std::string reason;
+  } cases[] = {{dir_.Path("shot.png"), 2, ""},
+               {"/dev/full", 5, "No space left on device"},
+               {dir_.Path("none/shot.png"), 5,
+                "cannot make a file in " + dir_.Path("none") + ": No such file or directory"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.capture);
+    const RunOutcome run = Start(world, {{"VESKOR_CAPTURE", c.capture.c_str()}});
+    EXPECT_EQ(run.exitCode, c.status);
+    EXPECT_NE(run.records.find("Syntax error file (broken.wld) line (4) : Edge expected"),
+              std::string::npos)
+        << run.records;
+    EXPECT_EQ(run.records.find("> begin 'render' session"), std::string::npos);
+    EXPECT_EQ(run.records.find("\nError"), std::string::npos);
+    const std::string failed =
+        "\nCapture [none] cannot write " + c.capture + ": " + c.reason + "\n";
+    EXPECT_EQ(run.records.find(failed) != std::string::npos, !c.reason.empty()) << run.records;
+  }
+  EXPECT_EQ(test::ReadFileText(dir_.Path("shot.png")).substr(1, 3), "PNG");  // status 2's image
 }
 
 // The display goes away once the world is shown (its X server stopped): the run ends by
@@ -286,7 +322,7 @@ class FirstLaunch : public RunCommand {
 
 TEST_F(FirstLaunch, AnsweredNoEndsAfterTheBoardWarningAndIsOver) {
   const RunOutcome run = Start(test::kSourceDir + "examples/lagoon.wld", {{"VESKOR_ANSWER", "no"}});
-  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.exitCode, 5);  // ended before its capture: the image asked for is missing
   EXPECT_EQ(run.records.rfind("Warning, Errors or visual failures can occur !", 0), 0u)
       << run.records;
   EXPECT_EQ(run.records.find("> begin 'parse' session"), std::string::npos);
