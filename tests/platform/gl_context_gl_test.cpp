@@ -4,7 +4,9 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -152,6 +154,58 @@ TEST(GlVideo, ALostDisplayEndsTheProcessAfterTheHookOnce) {
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(test::ReadFileText(base + std::to_string(i)), "hook\n") << cases[i].name;
     std::remove((base + std::to_string(i)).c_str());
+  }
+}
+
+// Faults that the window system's libraries meet on a dead connection before an I/O failure
+// reaches Xlib's handler: a reply read that never came, a request written to the closed
+// socket, a broken request queue. Once the display has gone each ends the process as its
+// loss; with the display there each ends it as before, by its signal (or, for the read, by
+// the sanitizers' report in their builds).
+void ReadNothing() {
+  volatile int* nothing = nullptr;
+  static_cast<void>(*nothing);
+}
+void WriteToAClosedSocket() {
+  int ends[2];
+  if (socketpair(AF_UNIX, SOCK_STREAM, 0, ends) != 0) _exit(98);
+  close(ends[1]);
+  static_cast<void>(write(ends[0], "x", 1));
+}
+void BreakTheQueue() { std::abort(); }
+
+TEST(GlVideo, AFaultOnceTheDisplayHasGoneIsItsLoss) {
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
+  const struct {
+    const char* name;
+    void (*fault)();
+    int signal;
+  } cases[] = {{"read", ReadNothing, SIGSEGV},
+               {"write", WriteToAClosedSocket, SIGPIPE},
+               {"abort", BreakTheQueue, SIGABRT}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EXIT(
+        {
+          if (!GlVideoStart()) _exit(97);
+          CutSockets();
+          c.fault();
+          _exit(96);
+        },
+        ::testing::ExitedWithCode(3), "^veskor: the display was lost; the program ends\n$");
+    const int signal = c.signal;
+    EXPECT_EXIT(
+        {
+          if (!GlVideoStart()) _exit(97);
+          c.fault();
+          _exit(96);
+        },
+        [signal](int status) {
+          return WIFSIGNALED(status)
+                     ? WTERMSIG(status) == signal
+                     : signal == SIGSEGV && WIFEXITED(status) && WEXITSTATUS(status) == 1;
+        },
+        "");
   }
 }
 
