@@ -112,12 +112,20 @@ void RecordWhileAnotherThreadLosesTheDisplay() {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
 }
 
-// Cuts the process's connection to the X server: every socket it holds reads as ended.
-void CutSockets() {
-  const int null = open("/dev/null", O_RDWR);
+// Cuts the process's connection to the X server: every socket it holds reads as ended, as
+// /dev/null does (`hungUp`: as a socket whose other end was closed does, which a write to
+// fails too).
+void CutSockets(bool hungUp = false) {
+  int with = -1;
+  if (int ends[2]; hungUp && socketpair(AF_UNIX, SOCK_STREAM, 0, ends) == 0) {
+    close(ends[1]);
+    with = ends[0];
+  } else {
+    with = open("/dev/null", O_RDWR);
+  }
   for (int fd = 3; fd < 1024; ++fd) {
     struct stat s {};
-    if (fd != null && fstat(fd, &s) == 0 && S_ISSOCK(s.st_mode)) dup2(null, fd);
+    if (fd != with && fstat(fd, &s) == 0 && S_ISSOCK(s.st_mode)) dup2(with, fd);
   }
 }
 
@@ -188,7 +196,7 @@ TEST(GlVideo, AFaultOnceTheDisplayHasGoneIsItsLoss) {
     EXPECT_EXIT(
         {
           if (!GlVideoStart()) _exit(97);
-          CutSockets();
+          CutSockets(true);
           c.fault();
           _exit(96);
         },
