@@ -169,7 +169,7 @@ TEST(GlVideo, ALostDisplayEndsTheProcessAfterTheHookOnce) {
 // reaches Xlib's handler: a reply read that never came, a request written to the closed
 // socket, a broken request queue. Once the display has gone each ends the process as its
 // loss; with the display there each ends it as before, by its signal (or, for the read, by
-// the sanitizers' report in their builds).
+// the sanitizers' report in their builds). The x11 driver chosen by name is watched the same.
 void ReadNothing() {
   volatile int* nothing = nullptr;
   static_cast<void>(*nothing);
@@ -188,13 +188,16 @@ TEST(GlVideo, AFaultOnceTheDisplayHasGoneIsItsLoss) {
     const char* name;
     void (*fault)();
     int signal;
-  } cases[] = {{"read", ReadNothing, SIGSEGV},
-               {"write", WriteToAClosedSocket, SIGPIPE},
-               {"abort", BreakTheQueue, SIGABRT}};
+    const char* driver;  // SDL_VIDEODRIVER, null unset
+  } cases[] = {{"read", ReadNothing, SIGSEGV, nullptr},
+               {"write", WriteToAClosedSocket, SIGPIPE, nullptr},
+               {"abort", BreakTheQueue, SIGABRT, nullptr},
+               {"read, x11 chosen", ReadNothing, SIGSEGV, "x11"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EXIT(
         {
+          if (c.driver != nullptr) setenv("SDL_VIDEODRIVER", c.driver, 1);
           if (!GlVideoStart()) _exit(97);
           CutSockets(true);
           c.fault();
@@ -204,6 +207,7 @@ TEST(GlVideo, AFaultOnceTheDisplayHasGoneIsItsLoss) {
     const int signal = c.signal;
     EXPECT_EXIT(
         {
+          if (c.driver != nullptr) setenv("SDL_VIDEODRIVER", c.driver, 1);
           if (!GlVideoStart()) _exit(97);
           c.fault();
           _exit(96);

@@ -275,7 +275,8 @@ std::string DisplayWithoutServer() {
 // display) and with no video driver chosen, the run says so and ends within seconds with its
 // own status, having written nothing: no store, bookmarks, session log, messages or capture,
 // in the store's folder, the user's folder (BinaryDir) or the home. A video driver that the
-// user chose is taken as chosen: SDL's offscreen one runs the whole program unseen.
+// user chose is taken as chosen: SDL's offscreen one runs the whole program unseen, and its x11
+// one is left to fail as SDL says.
 TEST_F(RunCommand, WithoutADisplayTheRunSaysSoAndWritesNothing) {
   const std::string none = DisplayWithoutServer();
   ASSERT_EQ(mkdir(dir_.Path("home").c_str(), 0755), 0);
@@ -312,6 +313,15 @@ TEST_F(RunCommand, WithoutADisplayTheRunSaysSoAndWritesNothing) {
     }
     EXPECT_TRUE(Tree(dir_.path()) == before) << "a file was written";
   }
+  // The x11 driver chosen by name fails as any chosen driver that cannot start.
+  const pid_t x11 = Launch(test::kSourceDir + "examples/lagoon.wld",
+                           {{"DISPLAY", none.c_str()}, {"SDL_VIDEODRIVER", "x11"}},
+                           dir_.Path("stderr"), "", true);
+  ASSERT_GT(x11, 0);
+  const std::optional<int> failed = AwaitEnd(x11, 100);
+  ASSERT_TRUE(failed.has_value() && WIFEXITED(*failed));
+  EXPECT_EQ(WEXITSTATUS(*failed), 1);
+  EXPECT_EQ(test::ReadFileText(dir_.Path("stderr")), "SDL video: x11 not available\n");
   const RunOutcome chosen = Start(test::kSourceDir + "examples/lagoon.wld",
                                   {{"DISPLAY", nullptr}, {"SDL_VIDEODRIVER", "offscreen"}});
   EXPECT_EQ(chosen.exitCode, 0);
