@@ -219,6 +219,22 @@ TEST(GlVideo, AFaultOnceTheDisplayHasGoneIsItsLoss) {
         },
         "");
   }
+  // A call that fails without a word to the server (a visual that the driver lacks, looked up
+  // in what GLX holds already) fails the same once the display has gone: it is the loss too.
+  GlPixelFormat lacking;
+  lacking.samples = 8;
+  for (const bool gone : {false, true}) {
+    SCOPED_TRACE(gone ? "display gone" : "display there");
+    EXPECT_EXIT(
+        {
+          GlPixelFormat obtained;
+          if (!GlPixelFormatAvailable(GlPixelFormat{}, &obtained)) _exit(97);
+          if (gone) CutSockets(true);
+          _exit(GlPixelFormatAvailable(lacking, &obtained) ? 95 : 96);
+        },
+        ::testing::ExitedWithCode(gone ? 3 : 96),
+        gone ? "^veskor: the display was lost; the program ends\n$" : "^$");
+  }
 }
 
 }  // namespace
