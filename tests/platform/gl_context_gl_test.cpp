@@ -18,6 +18,7 @@
 #include "platform/display_loss.h"
 #include "platform/gl.h"
 #include "platform/gl_procs.h"
+#include "platform/gl_window_internal.h"  // the window record, for a window without OpenGL
 #include "support/gl_test_fixture.h"
 #include "support/temp_dir.h"
 
@@ -219,18 +220,17 @@ TEST(GlVideo, AFaultOnceTheDisplayHasGoneIsItsLoss) {
         },
         "");
   }
-  // A call that fails without a word to the server (a visual that the driver lacks, looked up
-  // in what GLX holds already) fails the same once the display has gone: it is the loss too.
-  GlPixelFormat lacking;
-  lacking.samples = 8;
+  // A call that fails without a word to the server (a context asked for a window that SDL made
+  // without OpenGL) fails the same once the display has gone: it is the loss too.
   for (const bool gone : {false, true}) {
     SCOPED_TRACE(gone ? "display gone" : "display there");
     EXPECT_EXIT(
         {
-          GlPixelFormat obtained;
-          if (!GlPixelFormatAvailable(GlPixelFormat{}, &obtained)) _exit(97);
+          if (!GlVideoStart()) _exit(97);
+          GlWindow plain{SDL_CreateWindow("", 0, 0, 8, 8, SDL_WINDOW_HIDDEN)};
+          if (plain.sdl == nullptr) _exit(98);
           if (gone) CutSockets(true);
-          _exit(GlPixelFormatAvailable(lacking, &obtained) ? 95 : 96);
+          _exit(GlContextCreate(&plain, nullptr) != nullptr ? 95 : 96);
         },
         ::testing::ExitedWithCode(gone ? 3 : 96),
         gone ? "^veskor: the display was lost; the program ends\n$" : "^$");
