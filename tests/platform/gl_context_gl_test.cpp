@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -172,8 +173,9 @@ TEST(GlVideo, ALostDisplayEndsTheProcessAfterTheHookOnce) {
 // loss; with the display there each ends it as before, by its signal (or, for the read, by
 // the sanitizers' report in their builds). The x11 driver chosen by name is watched the same.
 void ReadNothing() {
-  volatile int* nothing = nullptr;
-  static_cast<void>(*nothing);
+  void* page = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (page == MAP_FAILED) _exit(98);
+  static_cast<void>(*static_cast<volatile int*>(page));
 }
 void WriteToAClosedSocket() {
   int ends[2];
