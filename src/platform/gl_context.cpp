@@ -23,11 +23,14 @@ GlContext* gCurrent = nullptr;  // contexts are made current only through this m
 bool VideoReady() {
   static bool ready = false;
   if (!ready) {
+    WatchDisplayConnection();  // before SDL opens its own connections
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      // Refused just after the run's own connection was taken: the server may be going, and
+      // its going may reach that connection a moment later.
+      EndIfDisplayLost(1000);
       GlSetLastError("SDL video");
       return false;
     }
-    WatchDisplayConnection();
     ready = true;
   }
   return true;
@@ -54,6 +57,8 @@ char gLastError[256];
 }  // namespace
 
 void GlSetLastError(const char* what) {
+  // Once the display has gone, SDL and GLX calls fail (or return nothing): that is its loss.
+  EndIfDisplayLost();
   std::snprintf(gLastError, sizeof gLastError, "%s: %s", what, SDL_GetError());
 }
 

@@ -10,10 +10,20 @@ struct GlWindow {
   SDL_Window* sdl;
 };
 
-// Records `what` with SDL's reason for GlLastError.
+// Records `what` with SDL's reason for GlLastError; a failure met once the display has gone
+// ends the run as its loss (EndIfDisplayLost).
 void GlSetLastError(const char* what);
 
-// Once SDL's video has started: routes a lost X connection to EndForLostDisplay.
+// Before SDL's video starts. Every X connection's I/O failure ends the run through
+// EndForLostDisplay. Unless SDL_VIDEODRIVER chose another driver than x11, a connection of the
+// run's own to the X display is opened first and kept: when none can be opened (and no driver
+// was chosen) the process ends with kNoDisplayExitStatus and its line, before anything was
+// written; else SDL is held to its x11 driver, and a fault once that connection has ended ends
+// the run as the display's loss.
 void WatchDisplayConnection();
+
+// EndForLostDisplay when the connection of WatchDisplayConnection has ended, or ends within
+// `waitMs` milliseconds.
+void EndIfDisplayLost(int waitMs = 0);
 
 }  // namespace veskor

@@ -4,7 +4,10 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -16,6 +19,7 @@
 #include "platform/display_loss.h"
 #include "platform/gl.h"
 #include "platform/gl_procs.h"
+#include "platform/gl_window_internal.h"  // the window record, for a window without OpenGL
 #include "support/gl_test_fixture.h"
 #include "support/temp_dir.h"
 
@@ -110,12 +114,20 @@ void RecordWhileAnotherThreadLosesTheDisplay() {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
 }
 
-// Cuts the process's connection to the X server: every socket it holds reads as ended.
-void CutSockets() {
-  const int null = open("/dev/null", O_RDWR);
+// Cuts the process's connection to the X server: every socket it holds reads as ended, as
+// /dev/null does (`hungUp`: as a socket whose other end was closed does, which a write to
+// fails too).
+void CutSockets(bool hungUp = false) {
+  int with = -1;
+  if (int ends[2]; hungUp && socketpair(AF_UNIX, SOCK_STREAM, 0, ends) == 0) {
+    close(ends[1]);
+    with = ends[0];
+  } else {
+    with = open("/dev/null", O_RDWR);
+  }
   for (int fd = 3; fd < 1024; ++fd) {
     struct stat s {};
-    if (fd != null && fstat(fd, &s) == 0 && S_ISSOCK(s.st_mode)) dup2(null, fd);
+    if (fd != with && fstat(fd, &s) == 0 && S_ISSOCK(s.st_mode)) dup2(with, fd);
   }
 }
 
@@ -152,6 +164,78 @@ TEST(GlVideo, ALostDisplayEndsTheProcessAfterTheHookOnce) {
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(test::ReadFileText(base + std::to_string(i)), "hook\n") << cases[i].name;
     std::remove((base + std::to_string(i)).c_str());
+  }
+}
+
+// Faults that the window system's libraries meet on a dead connection before an I/O failure
+// reaches Xlib's handler: a reply read that never came, a request written to the closed
+// socket, a broken request queue. Once the display has gone each ends the process as its
+// loss; with the display there each ends it as before, by its signal (or, for the read, by
+// the sanitizers' report in their builds). The x11 driver chosen by name is watched the same.
+void ReadNothing() {
+  void* page = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (page == MAP_FAILED) _exit(98);
+  static_cast<void>(*static_cast<volatile int*>(page));
+}
+void WriteToAClosedSocket() {
+  int ends[2];
+  if (socketpair(AF_UNIX, SOCK_STREAM, 0, ends) != 0) _exit(98);
+  close(ends[1]);
+  static_cast<void>(write(ends[0], "x", 1));
+}
+void BreakTheQueue() { std::abort(); }
+
+TEST(GlVideo, AFaultOnceTheDisplayHasGoneIsItsLoss) {
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
+  const struct {
+    const char* name;
+    void (*fault)();
+    int signal;
+    const char* driver;  // SDL_VIDEODRIVER, null unset
+  } cases[] = {{"read", ReadNothing, SIGSEGV, nullptr},
+               {"write", WriteToAClosedSocket, SIGPIPE, nullptr},
+               {"abort", BreakTheQueue, SIGABRT, nullptr},
+               {"read, x11 chosen", ReadNothing, SIGSEGV, "x11"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EXIT(
+        {
+          if (c.driver != nullptr) setenv("SDL_VIDEODRIVER", c.driver, 1);
+          if (!GlVideoStart()) _exit(97);
+          CutSockets(true);
+          c.fault();
+          _exit(96);
+        },
+        ::testing::ExitedWithCode(3), "^veskor: the display was lost; the program ends\n$");
+    const int signal = c.signal;
+    EXPECT_EXIT(
+        {
+          if (c.driver != nullptr) setenv("SDL_VIDEODRIVER", c.driver, 1);
+          if (!GlVideoStart()) _exit(97);
+          c.fault();
+          _exit(96);
+        },
+        [signal](int status) {
+          return WIFSIGNALED(status)
+                     ? WTERMSIG(status) == signal
+                     : signal == SIGSEGV && WIFEXITED(status) && WEXITSTATUS(status) == 1;
+        },
+        "");
+  }
+  // A call that fails without a word to the server (a context asked for a window that SDL made
+  // without OpenGL) fails the same once the display has gone: it is the loss too.
+  for (const bool gone : {false, true}) {
+    SCOPED_TRACE(gone ? "display gone" : "display there");
+    EXPECT_EXIT(
+        {
+          if (!GlVideoStart()) _exit(97);
+          GlWindow plain{SDL_CreateWindow("", 0, 0, 8, 8, SDL_WINDOW_HIDDEN)};
+          if (plain.sdl == nullptr) _exit(98);
+          if (gone) CutSockets(true);
+          _exit(GlContextCreate(&plain, nullptr) != nullptr ? 95 : 96);
+        },
+        ::testing::ExitedWithCode(gone ? 3 : 96),
+        gone ? "^veskor: the display was lost; the program ends\n$" : "^$");
   }
 }
 

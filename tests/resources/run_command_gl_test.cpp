@@ -13,6 +13,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -75,35 +77,41 @@ struct RunOutcome {
   std::string records;
 };
 
+using Environment = std::vector<std::pair<const char*, const char*>>;
+
 class RunCommand : public ::testing::Test {
  protected:
-  // A fresh store from the store writer; `firstLaunch` false as after an earlier run. Its time
-  // is set far back, so that a save at the exit shows.
-  void SetUp() override {
-    ASSERT_EQ(test::RunProgram(test::StoreWriterArgs(dir_.path())), 0);
+  void SetUp() override { WriteStore(""); }
+  // A fresh store in the folder `sub` of the fixture's (ending with '/'; "" the fixture's own)
+  // from the store writer, with the user's folder (BinaryDir) "user/" beside it; `firstLaunch`
+  // false as after an earlier run. Its time is set far back, so that a save at the exit shows.
+  void WriteStore(const std::string& sub) {
+    ASSERT_EQ(test::RunProgram(test::StoreWriterArgs(dir_.Path(sub))), 0);
     if (!firstLaunch_) {
-      std::string store = test::ReadFileText(dir_.Path("registry"));
+      std::string store = test::ReadFileText(dir_.Path(sub + "registry"));
       const std::string fresh = "\"FirstLaunch\"=\"TRUE\"";
       const std::size_t at = store.find(fresh);
       ASSERT_NE(at, std::string::npos);
       store.replace(at, fresh.size(), "\"FirstLaunch\"=\"FALSE\"");
-      dir_.Write("registry", store);
+      dir_.Write(sub + "registry", store);
     }
     const utimbuf old{946684800, 946684800};  // 2000-01-01
-    ASSERT_EQ(utime(dir_.Path("registry").c_str(), &old), 0);
+    ASSERT_EQ(utime(dir_.Path(sub + "registry").c_str(), &old), 0);
   }
-  // `scripts/run --start <product> <world>` with the automation variables (`env` last), its
-  // stderr to `errors` when one is named, its descriptor 3 on `third` when one is named (as
-  // `3> third` opens it); the child's pid, or -1.
-  pid_t Launch(const std::string& world,
-               const std::vector<std::pair<const char*, const char*>>& env,
-               const std::string& errors = "", const std::string& third = "") {
-    const std::string messages = dir_.Path("messages"), shot = dir_.Path("shot.png");
+  // `scripts/run --start <product> <world>` with the automation variables (`env` last, a null
+  // value unsetting), its stderr to `errors` when one is named, on the store, messages, capture
+  // and data of `folder` (the fixture's when empty); `direct`: the program itself, started as
+  // that command ends, so that the run is timed from the program's own start; its descriptor 3
+  // on `third` when one is named (as `3> third` opens it). The child's pid, or -1.
+  pid_t Launch(const std::string& world, const Environment& env, const std::string& errors = "",
+               std::string folder = "", bool direct = false, const std::string& third = "") {
+    if (folder.empty()) folder = dir_.path();
+    const std::string messages = folder + "messages", shot = folder + "shot.png";
     const std::string script = test::kSourceDir + "scripts/run";
     const pid_t pid = fork();
     if (pid == 0) {
-      setenv("VESKOR_REGISTRY", dir_.Path("registry").c_str(), 1);
-      setenv("XDG_DATA_HOME", dir_.Path("data").c_str(), 1);
+      setenv("VESKOR_REGISTRY", (folder + "registry").c_str(), 1);
+      setenv("XDG_DATA_HOME", (folder + "data").c_str(), 1);
       setenv("VESKOR_MESSAGES", messages.c_str(), 1);
       setenv("VESKOR_ANSWER", "yes", 1);
       setenv("VESKOR_AUTOQUIT", "5", 1);
@@ -112,7 +120,13 @@ class RunCommand : public ::testing::Test {
       // In sanitizer builds the leak check of a whole run is the Program tests'; here it would
       // only add the leak checker's own failures to stop a loaded machine's threads.
       setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-      for (const auto& [name, value] : env) setenv(name, value, 1);
+      for (const auto& [name, value] : env) {
+        if (value != nullptr) {
+          setenv(name, value, 1);
+        } else {
+          unsetenv(name);
+        }
+      }
       if (!errors.empty()) {
         const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fd < 0 || dup2(fd, 2) != 2) _exit(95);
@@ -121,8 +135,13 @@ class RunCommand : public ::testing::Test {
         const int fd = open(third.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fd < 0 || dup2(fd, 3) != 3) _exit(95);
       }
-      execl("/bin/bash", "bash", script.c_str(), "--start", test::kProductDir.c_str(),
-            world.c_str(), nullptr);
+      if (direct) {
+        if (chdir(test::kProductDir.c_str()) != 0) _exit(94);
+        execl("./veskor", "./veskor", world.c_str(), nullptr);
+      } else {
+        execl("/bin/bash", "bash", script.c_str(), "--start", test::kProductDir.c_str(),
+              world.c_str(), nullptr);
+      }
       _exit(96);
     }
     return pid;
@@ -141,12 +160,11 @@ class RunCommand : public ::testing::Test {
     return std::nullopt;
   }
   // A run with the automation variables that quits by itself; a minute at most.
-  RunOutcome Start(const std::string& world,
-                   const std::vector<std::pair<const char*, const char*>>& env,
+  RunOutcome Start(const std::string& world, const Environment& env,
                    const std::string& third = "") {
     RunOutcome run;
     std::filesystem::remove(dir_.Path("messages"));
-    const pid_t pid = Launch(world, env, "", third);
+    const pid_t pid = Launch(world, env, "", "", false, third);
     if (pid <= 0) return run;
     const std::optional<int> status = AwaitEnd(pid, 600);
     if (!status) {
@@ -254,62 +272,214 @@ TEST_F(RunCommand, ABrokenWorldIsNamedWhereItIsWrongAndNotRendered) {
   EXPECT_EQ(test::ReadFileText(dir_.Path("shot.png")).substr(1, 3), "PNG");  // status 2's image
 }
 
-// The display goes away once the world is shown (its X server stopped): the run ends by
-// itself, saying why, with the settings saved as at a window close and the store's other
-// values kept.
+// Every file and folder under `folder` but the runs' stderr files, with its time and bytes.
+std::map<std::string, std::string> Tree(const std::string& folder) {
+  std::map<std::string, std::string> tree;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    const std::string name = entry.path().lexically_relative(folder).string();
+    if (entry.path().filename() == "stderr") continue;
+    struct stat s {};
+    lstat(entry.path().c_str(), &s);
+    tree[name] = std::to_string(s.st_mtim.tv_sec) + "." + std::to_string(s.st_mtim.tv_nsec) + " " +
+                 (entry.is_regular_file() ? test::ReadFileText(entry.path()) : "(folder)");
+  }
+  return tree;
+}
+
+// The reason in stderr's one line from a run without a display named `name` ("" none); "" when
+// stderr holds anything else.
+std::string NoDisplayReason(const std::string& errors, const std::string& name) {
+  const std::string start =
+      std::string("veskor: cannot open the display") + (name.empty() ? "" : " " + name) + ": ";
+  if (errors.rfind(start, 0) != 0 || errors.find('\n') != errors.size() - 1) return "";
+  return errors.substr(start.size(), errors.size() - start.size() - 1);
+}
+
+// A display number that no X server has: none has left its lock or socket there, and servers
+// started meanwhile take the lowest free numbers.
+std::string DisplayWithoutServer() {
+  for (int n = 4200;; ++n) {
+    const std::string number = std::to_string(n);
+    if (!std::filesystem::exists("/tmp/.X" + number + "-lock") &&
+        !std::filesystem::exists("/tmp/.X11-unix/X" + number))
+      return ":" + number;
+  }
+}
+
+// Without a display (none named, or one where no server is: a login without a forwarded
+// display) and with no video driver chosen, the run says so and ends within seconds with its
+// own status, having written nothing: no store, bookmarks, session log, messages or capture,
+// in the store's folder, the user's folder (BinaryDir) or the home. A video driver that the
+// user chose is taken as chosen: SDL's offscreen one runs the whole program unseen, and its x11
+// one is left to fail as SDL says.
+TEST_F(RunCommand, WithoutADisplayTheRunSaysSoAndWritesNothing) {
+  const std::string none = DisplayWithoutServer();
+  ASSERT_EQ(mkdir(dir_.Path("home").c_str(), 0755), 0);
+  const struct {
+    const char* display;
+    const char* reason;  // null: the system's, whatever it is
+  } cases[] = {
+      {nullptr, "DISPLAY is not set"},
+      {"", "DISPLAY is not set"},
+      {none.c_str(), nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.display == nullptr ? "(unset)" : c.display);
+    const auto before = Tree(dir_.path());
+    const pid_t pid = Launch(test::kSourceDir + "examples/lagoon.wld",
+                             {{"DISPLAY", c.display},
+                              {"SDL_VIDEODRIVER", nullptr},
+                              {"HOME", dir_.Path("home").c_str()},
+                              {"XDG_CONFIG_HOME", nullptr},
+                              {"XDG_CACHE_HOME", nullptr}},
+                             dir_.Path("stderr"), "", true);
+    ASSERT_GT(pid, 0);
+    const std::optional<int> status = AwaitEnd(pid, 100);
+    ASSERT_TRUE(status.has_value()) << "still running after 10 s";
+    ASSERT_TRUE(WIFEXITED(*status)) << "ended by signal " << WTERMSIG(*status);
+    EXPECT_EQ(WEXITSTATUS(*status), 4);  // the status README gives a run without a display
+    const std::string errors = test::ReadFileText(dir_.Path("stderr"));
+    const std::string reason = NoDisplayReason(errors, c.reason != nullptr ? "" : none);
+    if (c.reason != nullptr) {
+      EXPECT_EQ(reason, c.reason) << errors;
+    } else {
+      EXPECT_NE(reason, "") << errors;
+      EXPECT_NE(reason, "DISPLAY is not set");
+    }
+    EXPECT_TRUE(Tree(dir_.path()) == before) << "a file was written";
+  }
+  // The x11 driver chosen by name fails as any chosen driver that cannot start.
+  const pid_t x11 = Launch(test::kSourceDir + "examples/lagoon.wld",
+                           {{"DISPLAY", none.c_str()}, {"SDL_VIDEODRIVER", "x11"}},
+                           dir_.Path("stderr"), "", true);
+  ASSERT_GT(x11, 0);
+  const std::optional<int> failed = AwaitEnd(x11, 100);
+  ASSERT_TRUE(failed.has_value() && WIFEXITED(*failed));
+  EXPECT_EQ(WEXITSTATUS(*failed), 1);
+  EXPECT_EQ(test::ReadFileText(dir_.Path("stderr")), "SDL video: x11 not available\n");
+  const RunOutcome chosen = Start(test::kSourceDir + "examples/lagoon.wld",
+                                  {{"DISPLAY", nullptr}, {"SDL_VIDEODRIVER", "offscreen"}});
+  EXPECT_EQ(chosen.exitCode, 0);
+  EXPECT_NE(chosen.records.find("> end 'render' session"), std::string::npos) << chosen.records;
+  EXPECT_NE(chosen.records.find("Timing [none] first frame"), std::string::npos);
+  EXPECT_TRUE(StoreSavedAtExit());
+}
+
+// The display goes away at a moment of the run, from the program's start to after its first
+// frame (its X server stopped): each run ends by itself within seconds, saying why, never by
+// a signal. Once it had connected it ends with status 3 and the settings saved as at a window
+// close (Mesa has no multisample filter hint, so the quality goes back to FASTEST) with the
+// store's other values kept, or the store untouched: never half saved or with defaults; after
+// its first frame it has connected and saves. A run whose server was gone before its first
+// connection is a run without a display: status 4, nothing written. The runs go side by side.
 TEST_F(RunCommand, LosingTheDisplayEndsTheRunWithTheStoreSaved) {
-  std::string store = test::ReadFileText(dir_.Path("registry"));
+  constexpr int kAfterFirstFrame = -1;
+  const int moments[] = {0, 10, 20, 40, 70, 100, 200, kAfterFirstFrame};  // ms after the start
+  std::string edited = test::ReadFileText(dir_.Path("registry"));
   for (const auto& [from, to] :
        {std::pair{"\"TerrainTex\"=\"0.125\"", "\"TerrainTex\"=\"0.375\""},
         {"\"MultiSampleQuality\"=\"FASTEST\"", "\"MultiSampleQuality\"=\"NICEST\""}}) {
-    const std::size_t at = store.find(from);
+    const std::size_t at = edited.find(from);
     ASSERT_NE(at, std::string::npos) << from;
-    store.replace(at, std::string(from).size(), to);
+    edited.replace(at, std::string(from).size(), to);
   }
-  dir_.Write("registry", store);
-  OwnXServer server;
-  ASSERT_NE(server.display(), "") << "no X server of the test's own";
-  const pid_t pid = Launch(
-      test::kSourceDir + "examples/lagoon.wld",
-      {{"DISPLAY", server.display().c_str()}, {"VESKOR_AUTOQUIT", ""}, {"VESKOR_CAPTURE", ""}},
-      dir_.Path("stderr"));
-  ASSERT_GT(pid, 0);
-  // Shown: its first frame is timed. A run that ends before is not waited for.
-  bool shown = false;
-  for (int i = 0; i < 600 && !shown; ++i) {
-    shown = test::ReadFileText(dir_.Path("messages")).find("Timing [none] first frame") !=
-            std::string::npos;
-    siginfo_t ended{};
-    if (waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
-        ended.si_pid == pid)
-      break;
-    if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  server.Stop();
-  const std::optional<int> status = AwaitEnd(pid, 200);
-  ASSERT_TRUE(shown) << test::ReadFileText(dir_.Path("messages"))
-                     << test::ReadFileText(dir_.Path("stderr"));
-  ASSERT_TRUE(status.has_value()) << "still running 20 s after the display went";
-  ASSERT_TRUE(WIFEXITED(*status)) << "ended by signal " << WTERMSIG(*status);
-  EXPECT_EQ(WEXITSTATUS(*status), 3);  // the status README gives a lost display
-  EXPECT_NE(test::ReadFileText(dir_.Path("stderr"))
-                .find("veskor: the display was lost; the program ends\n"),
-            std::string::npos)
-      << test::ReadFileText(dir_.Path("stderr"));
-  // Saved: Mesa has no multisample filter hint, so the quality goes back to FASTEST.
-  const auto saved = test::ReadStore(test::ReadFileText(dir_.Path("registry")));
-  const auto value = [&](const std::string& name) {
-    const auto found = saved.find(kStoreKey + name);
-    return found == saved.end() ? std::string("(none)") : found->second;
+  using Clock = std::chrono::steady_clock;
+  struct Run {
+    int moment;
+    std::string folder;
+    std::unique_ptr<OwnXServer> server;
+    std::map<std::string, std::string> tree;
+    pid_t pid = -1;
+    Clock::time_point start, stop;
+    bool stopped = false, shown = false;
+    std::optional<int> status;  // set once ended; nothing when it had to be killed
+    bool ended = false;
   };
-  EXPECT_EQ(value("\\Settings|MultiSampleQuality"), "FASTEST");
-  EXPECT_EQ(value("\\Settings|XSize") + " " + value("\\Settings|YSize"), "1024 768");
-  EXPECT_EQ(value("|FirstLaunch"), "FALSE");
-  EXPECT_EQ(value("\\RenderLOD|TerrainTex"), "0.375");
-  EXPECT_EQ(value("\\RenderLOD|Overall"), "0.500");
-  for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
-    EXPECT_EQ(entry.path().filename().string().find(".veskor-tmp-"), std::string::npos)
-        << entry.path();
+  std::vector<Run> runs;
+  for (const int moment : moments) {
+    Run& run = runs.emplace_back();
+    run.moment = moment;
+    const std::string sub = "at" + std::to_string(moment) + "/";
+    WriteStore(sub);
+    dir_.Write(sub + "registry", edited);
+    run.folder = dir_.Path(sub);
+    run.tree = Tree(run.folder);
+    run.server = std::make_unique<OwnXServer>();
+    ASSERT_NE(run.server->display(), "") << "no X server of the test's own";
+  }
+  for (Run& run : runs) {
+    run.pid = Launch(test::kSourceDir + "examples/lagoon.wld",
+                     {{"DISPLAY", run.server->display().c_str()},
+                      {"VESKOR_AUTOQUIT", ""},
+                      {"VESKOR_CAPTURE", ""}},
+                     run.folder + "stderr", run.folder, true);
+    run.start = Clock::now();
+    ASSERT_GT(run.pid, 0);
+  }
+  // Each server is stopped at its moment (after the first frame: once the frame is timed, or
+  // the run ended before, or after a minute); each run is then given 20 s to end.
+  for (bool waiting = true; waiting;) {
+    waiting = false;
+    const Clock::time_point now = Clock::now();
+    for (Run& run : runs) {
+      if (run.ended) continue;
+      waiting = true;
+      int status = 0;
+      const bool over = waitpid(run.pid, &status, WNOHANG) == run.pid;
+      if (!run.stopped) {
+        run.shown = run.moment == kAfterFirstFrame &&
+                    test::ReadFileText(run.folder + "messages").find("Timing [none] first frame") !=
+                        std::string::npos;
+        const bool due = run.moment == kAfterFirstFrame
+                             ? run.shown || now - run.start > std::chrono::seconds(60)
+                             : now - run.start >= std::chrono::milliseconds(run.moment);
+        if (!due && !over) continue;
+        run.server->Stop();
+        run.stopped = true;
+        run.stop = Clock::now();
+      }
+      if (over) {
+        run.status = status;
+        run.ended = true;
+      } else if (now - run.stop > std::chrono::seconds(20)) {
+        kill(run.pid, SIGKILL);
+        waitpid(run.pid, nullptr, 0);
+        run.ended = true;
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const std::string saved = [&] {
+    std::string text = edited;
+    const std::string nicest = "\"MultiSampleQuality\"=\"NICEST\"";
+    return text.replace(text.find(nicest), nicest.size(), "\"MultiSampleQuality\"=\"FASTEST\"");
+  }();
+  for (const Run& run : runs) {
+    SCOPED_TRACE("stopped " + std::to_string(run.moment) + " ms after the start");
+    const std::string errors = test::ReadFileText(run.folder + "stderr");
+    ASSERT_TRUE(run.status.has_value()) << "still running 20 s after the display went";
+    ASSERT_TRUE(WIFEXITED(*run.status)) << "ended by signal " << WTERMSIG(*run.status) << "\n"
+                                        << errors;
+    const int code = WEXITSTATUS(*run.status);
+    const std::string store = test::ReadFileText(run.folder + "registry");
+    if (run.moment == kAfterFirstFrame) {
+      ASSERT_TRUE(run.shown) << test::ReadFileText(run.folder + "messages") << errors;
+      EXPECT_EQ(code, 3);
+      EXPECT_EQ(store, saved);
+    }
+    if (code == 3) {  // the status README gives a lost display
+      EXPECT_NE(errors.find("veskor: the display was lost; the program ends\n"), std::string::npos)
+          << errors;
+      EXPECT_TRUE(store == edited || store == saved) << store;
+      for (const auto& entry : std::filesystem::directory_iterator(run.folder))
+        EXPECT_EQ(entry.path().filename().string().find(".veskor-tmp-"), std::string::npos)
+            << entry.path();
+    } else {
+      EXPECT_EQ(code, 4) << errors;  // no display: its server was gone before the connection
+      EXPECT_NE(NoDisplayReason(errors, run.server->display()), "") << errors;
+      EXPECT_TRUE(Tree(run.folder) == run.tree) << "a file was written";
+    }
+  }
 }
 
 class FirstLaunch : public RunCommand {
