@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <chrono>
 #include <cstdio>
@@ -117,6 +118,20 @@ void RecordWhileAnotherThreadLosesTheDisplay() {
 // Cuts the process's connection to the X server: every socket it holds reads as ended, as
 // /dev/null does (`hungUp`: as a socket whose other end was closed does, which a write to
 // fails too).
+// An X server such as Xvfb starts afresh when its last client leaves, and refuses the
+// connections that come meanwhile: a test whose children connect one after another holds a
+// connection of its own for its whole length, so that each child finds the server there.
+class HeldDisplay {
+ public:
+  HeldDisplay() : connection_(xcb_connect(nullptr, nullptr)) {}
+  ~HeldDisplay() { xcb_disconnect(connection_); }
+  HeldDisplay(const HeldDisplay&) = delete;
+  HeldDisplay& operator=(const HeldDisplay&) = delete;
+
+ private:
+  xcb_connection_t* connection_;
+};
+
 void CutSockets(bool hungUp = false) {
   int with = -1;
   if (int ends[2]; hungUp && socketpair(AF_UNIX, SOCK_STREAM, 0, ends) == 0) {
@@ -133,6 +148,7 @@ void CutSockets(bool hungUp = false) {
 
 TEST(GlVideo, ALostDisplayEndsTheProcessAfterTheHookOnce) {
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
+  const HeldDisplay held;
   // The same files in the death tests' children, which run this test again (and must not
   // remove what an earlier child wrote); the scratch TMPDIR is this process's own.
   const std::string base = std::string(std::getenv("TMPDIR")) + "/lost_display_hook_";
@@ -187,6 +203,7 @@ void BreakTheQueue() { std::abort(); }
 
 TEST(GlVideo, AFaultOnceTheDisplayHasGoneIsItsLoss) {
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
+  const HeldDisplay held;
   const struct {
     const char* name;
     void (*fault)();
