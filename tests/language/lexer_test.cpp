@@ -266,7 +266,7 @@ TEST(Lexer, NumberLiteralsSpanTheirTokens) {
   CloseSceneFiles(gSceneParser);
 }
 
-// Today's arithmetic for ordinary number literals, kept as a plain reference: the integer summed
+// The arithmetic of ordinary number literals, kept as a plain reference: the integer summed
 // in double, the fraction summed in single precision (each digit over a running float power of
 // ten), the mantissa rounded to float and scaled by a double power of ten. False when the value
 // is beyond the float range.
