@@ -358,8 +358,15 @@ int ParseNumber(SceneFile& file, float& value) {
     } else {
       LexRawToken(file);
       if (!Is(file.token, ".")) {
-        if (integer > FLT_MAX) return NumberOutOfRange(file, line);
-        value = static_cast<float>(negative ? -integer : integer);
+        // A sum past the largest float may be a value that still rounds down to it: the
+        // digits say.
+        float magnitude = 0.0f;
+        if (integer <= FLT_MAX) {
+          magnitude = static_cast<float>(integer);
+        } else if (!ReadExactly(digitText, 0, magnitude)) {
+          return NumberOutOfRange(file, line);
+        }
+        value = negative ? -magnitude : magnitude;
         return 1;
       }
     }
@@ -404,8 +411,11 @@ int ParseNumber(SceneFile& file, float& value) {
     const double mantissa =
         integer > FLT_MAX ? integer : static_cast<double>(static_cast<float>(integer) + fraction);
     const double result = mantissa * std::pow(10.0, power);
-    if (result > FLT_MAX) return NumberOutOfRange(file, line);
-    magnitude = static_cast<float>(result);
+    if (result <= FLT_MAX) {
+      magnitude = static_cast<float>(result);
+    } else if (!ReadExactly(digitText, power - static_cast<std::int32_t>(places), magnitude)) {
+      return NumberOutOfRange(file, line);  // past it by half its last place or more
+    }
   } else if (!ReadExactly(digitText, power - static_cast<std::int32_t>(places), magnitude)) {
     return NumberOutOfRange(file, line);
   }

@@ -1,8 +1,13 @@
 #include "platform/cpu.h"
 
 #include <cpuid.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <optional>
+#include <string>
 #include <xmmintrin.h>
 
 namespace veskor {
@@ -24,7 +29,19 @@ int CpuInvSqrtEstimateEnd() {
   const char* v = std::getenv("VESKOR_RSQRT_ESTIMATE");
   if (v == nullptr) return 0;
   if (std::strcmp(v, "low") == 0) return -1;
-  return std::strcmp(v, "high") == 0 ? 1 : 0;
+  if (std::strcmp(v, "high") == 0) return 1;
+  // A mistyped name would let a run meant to check an end pass on the processor's own estimate:
+  // it is said, once for each value met.
+  static std::mutex said;
+  static std::optional<std::string> saidFor;
+  const std::lock_guard<std::mutex> lock(said);
+  if (saidFor != std::string(v)) {
+    std::fprintf(stderr,
+                 "VESKOR_RSQRT_ESTIMATE=%s is not low or high: the processor's estimate is used\n",
+                 v);
+    saidFor = v;
+  }
+  return 0;
 }
 
 ScopedRoundDown::ScopedRoundDown() : saved_(_mm_getcsr()) {

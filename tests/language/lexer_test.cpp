@@ -211,6 +211,11 @@ TEST(Lexer, NumberLiteralsSpanTheirTokens) {
       {"0." + z50 + largest + "e89", true, FLT_MAX},
       {largest + "0000000000.0000000000000000000000000000000000000001e-10", true, FLT_MAX},
       {pastLargest.substr(0, 38) + "7" + z300 + "e-300", true, FLT_MAX},
+      {"340282350000000000000000000000000000000", true, FLT_MAX},  // past it by the sum
+      {"-340282350000000000000000000000000000000.0", true, -FLT_MAX},
+      {pastLargest.substr(0, 38) + "7", true, FLT_MAX},
+      {pastLargest, false, 0, 1},
+      {pastLargest + ".0e0", false, 0, 1},
       {pastLargest + z300 + "e-300", false, 0, 1},
       {"-" + pastLargest + z300 + "e-300", false, 0, 1},
       {"3.4028236e38", false, 0, 1},
@@ -412,13 +417,19 @@ TEST(Lexer, OrdinaryNumberLiteralsKeepTheirValues) {
     if (++differing <= 5) shown += " " + literal;
   }
   EXPECT_EQ(differing, 0u) << "of " << inRange.size() << ", as" << shown;
-  // Beyond the range the data ends, so each is read alone: every eighth, to spare the files.
+  // Past the largest float by the sums, a literal is out of range when its digits' value rounds
+  // beyond it too; else it is that value. An out-of-range literal ends the data, so each is read
+  // alone: every eighth, to spare the files.
   for (std::size_t k = 0; k < beyond.size(); k += 8) {
     const std::string& literal = beyond[k];
     SceneFile& one = OpenText(dir, literal + " ;");
     float value = 0.0f;
-    EXPECT_EQ(ParseNumber(one, value), 0) << literal;
-    EXPECT_EQ(one.lexicalError, 1u) << literal;
+    const float exact = std::strtof(literal.c_str(), nullptr);
+    EXPECT_EQ(ParseNumber(one, value), std::isinf(exact) ? 0 : 1) << literal;
+    EXPECT_EQ(one.lexicalError, std::isinf(exact) ? 1u : 0u) << literal;
+    if (!std::isinf(exact)) {
+      EXPECT_EQ(value, exact) << literal;
+    }
   }
   CloseSceneFiles(gSceneParser);
 }

@@ -4,6 +4,7 @@
 #include <xmmintrin.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "support/scoped_env.h"
 
@@ -19,16 +20,26 @@ TEST(Cpu, X86_64HasSseAndTheKernelSwitchesOverrideIt) {
     EXPECT_EQ(CpuUseSseKernels(), value[0] == '0');
   }
   // Only the two names pick an end of the root estimate's bound; anything else, or nothing,
-  // keeps the processor's estimate.
+  // keeps the processor's estimate, and a value that is not a name is said once.
   const test::ScopedEnv estimate("VESKOR_RSQRT_ESTIMATE", nullptr);
-  EXPECT_EQ(CpuInvSqrtEstimateEnd(), 0);
   const struct {
     const char* value;
     int end;
-  } ends[] = {{"low", -1}, {"high", 1}, {"", 0}, {"LOW", 0}, {"lowest", 0}, {"hig", 0}};
+  } ends[] = {{nullptr, 0}, {"low", -1}, {"high", 1}, {"", 0},    {"LOW", 0},
+              {"lowest", 0}, {"hig", 0},  {"low", -1}, {"hig", 0}, {"hig", 0}};
+  std::string last = "(unset)";
   for (const auto& e : ends) {
     estimate.Set(e.value);
+    testing::internal::CaptureStderr();
     EXPECT_EQ(CpuInvSqrtEstimateEnd(), e.end) << e.value;
+    EXPECT_EQ(CpuInvSqrtEstimateEnd(), e.end) << e.value;
+    const std::string said = testing::internal::GetCapturedStderr();
+    const bool named = e.value == nullptr || e.end != 0;
+    EXPECT_EQ(said, named || last == e.value
+                        ? ""
+                        : "VESKOR_RSQRT_ESTIMATE=" + std::string(e.value) +
+                              " is not low or high: the processor's estimate is used\n");
+    if (!named) last = e.value;
   }
 }
 
