@@ -8,12 +8,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <mutex>
+#include <vector>
 
 namespace veskor {
 
@@ -22,6 +25,7 @@ namespace {
 constexpr time_t kStaleSeconds = 60;
 constexpr int kMaxLinks = 40;  // the kernel's own bound on the links of one path
 constexpr int kNameAttempts = 100;
+constexpr long long kBeyondDescriptors = static_cast<long long>(INT_MAX) + 1;
 constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
 std::atomic<FileSyncCall> gSync{::fsync};
@@ -100,34 +104,78 @@ bool FollowLinks(std::string path, std::string* end) {
   }
 }
 
+// Whether `name` is a number as the kernel writes one: decimal digits, without a leading zero.
+bool IsKernelNumber(std::string_view name) {
+  return !name.empty() && (name == "0" || name[0] != '0') &&
+         name.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The number that `digits` write, or kBeyondDescriptors for any past INT_MAX: never wrapped.
+long long DescriptorNumber(std::string_view digits) {
+  long long n = 0;
+  for (const char digit : digits) n = std::min(n * 10 + (digit - '0'), kBeyondDescriptors);
+  return n;
+}
+
+// Whether `folder` ("" the current one) is a descriptor folder of the process's own, however it
+// is named: /proc/<pid>/fd, or /proc/<pid>/task/<tid>/fd of one of its threads (/dev/fd,
+// /proc/self/fd, /proc/thread-self/fd and /proc/<tid>/fd lead there).
+bool IsOwnDescriptorFolder(const std::string& folder) {
+  char real[PATH_MAX];
+  if (::realpath(folder.empty() ? "." : folder.c_str(), real) == nullptr) return false;
+  std::string_view p = real;
+  constexpr std::string_view kProc = "/proc/", kFd = "/fd", kTask = "/task/";
+  if (!p.starts_with(kProc) || !p.ends_with(kFd)) return false;
+  p = p.substr(kProc.size(), p.size() - kProc.size() - kFd.size());  // <id> or <id>/task/<id>
+  std::string_view task = p;
+  if (const std::size_t at = p.find(kTask); at != std::string_view::npos) {
+    if (!IsKernelNumber(p.substr(0, at))) return false;
+    task = p.substr(at + kTask.size());
+  }
+  // The process's own task folder lists its threads, and only them.
+  struct stat st {};
+  return IsKernelNumber(task) &&
+         ::stat(("/proc/self/task/" + std::string(task)).c_str(), &st) == 0;
+}
+
 // The descriptor of the process's own that `path` reaches its file through: /dev/stdout,
 // /dev/fd/N, /proc/self/fd/N, /proc/<its pid>/fd/N, or a link to one of them, that is a name in
-// the chain of links whose folder is the process's descriptor folder. Its number, or -1 for any
-// other name.
-int OwnDescriptor(std::string path) {
-  struct stat own {};
-  struct stat thread {};
-  if (::stat("/proc/self/fd", &own) != 0) return -1;
-  if (::stat("/proc/thread-self/fd", &thread) != 0) thread = own;
+// the chain of links whose folder is one of the process's descriptor folders. Its number (one
+// past INT_MAX for any larger, which no descriptor has), or -1 for any other name.
+long long OwnDescriptor(std::string path) {
   for (int links = 0; links <= kMaxLinks; ++links) {
     const std::string dir = FolderOf(path);
     const std::string_view name = std::string_view(path).substr(dir.size());
-    // The kernel's form of a descriptor's name: decimal, without a leading zero.
-    const bool number = !name.empty() && name.size() <= 10 && (name == "0" || name[0] != '0') &&
-                        name.find_first_not_of("0123456789") == std::string_view::npos;
-    struct stat folder {};
-    if (number && ::stat(dir.empty() ? "." : dir.c_str(), &folder) == 0 &&
-        ((folder.st_dev == own.st_dev && folder.st_ino == own.st_ino) ||
-         (folder.st_dev == thread.st_dev && folder.st_ino == thread.st_ino))) {
-      const long long fd = std::stoll(std::string(name));
-      return fd > INT_MAX ? INT_MAX : static_cast<int>(fd);  // none is open that high
-    }
+    if (IsKernelNumber(name) && IsOwnDescriptorFolder(dir)) return DescriptorNumber(name);
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || !ReadLinkTarget(&path))
       return -1;
   }
   return -1;
 }
+
+// The descriptors open when the process started (those its starter's redirections made) and
+// the files they were open on (NoteGivenDescriptors).
+struct GivenDescriptor {
+  int fd;
+  dev_t device;
+  ino_t inode;
+};
+std::mutex gGivenLock;
+std::vector<GivenDescriptor> gGiven;
+
+// Whether `fd` is one the process was given at its start, and still on the same file.
+bool WasGiven(long long fd) {
+  struct stat st {};
+  if (fd > INT_MAX || ::fstat(static_cast<int>(fd), &st) != 0) return false;
+  const std::lock_guard<std::mutex> lock(gGivenLock);
+  return std::any_of(gGiven.begin(), gGiven.end(), [&](const GivenDescriptor& given) {
+    return given.fd == fd && given.device == st.st_dev && given.inode == st.st_ino;
+  });
+}
+
+// Taken as the process starts, before it opens any descriptor of its own.
+[[maybe_unused]] const bool gGivenNoted = (NoteGivenDescriptors(), true);
 
 // Six letters or digits, unpredictable enough that the names of two writers do not meet.
 void RandomLetters(char* out) {
@@ -232,6 +280,22 @@ bool WriteInPlace(const std::string& path, std::string_view text, std::string* r
 
 }  // namespace
 
+void NoteGivenDescriptors() {
+  std::vector<GivenDescriptor> given;
+  if (DIR* d = ::opendir("/proc/self/fd")) {
+    while (const dirent* e = ::readdir(d)) {
+      const std::string_view name = e->d_name;
+      const long long fd = IsKernelNumber(name) ? DescriptorNumber(name) : kBeyondDescriptors;
+      struct stat st {};
+      if (fd < kBeyondDescriptors && fd != ::dirfd(d) && ::fstat(static_cast<int>(fd), &st) == 0)
+        given.push_back({static_cast<int>(fd), st.st_dev, st.st_ino});
+    }
+    ::closedir(d);
+  }
+  const std::lock_guard<std::mutex> lock(gGivenLock);
+  gGiven = std::move(given);
+}
+
 FileSyncCall SetReplaceSyncCall(FileSyncCall call) { return gSync.exchange(call); }
 
 TemporaryLettersCall SetReplaceLettersCall(TemporaryLettersCall call) {
@@ -240,12 +304,14 @@ TemporaryLettersCall SetReplaceLettersCall(TemporaryLettersCall call) {
 
 bool ReplaceFileWhole(const std::string& path, std::string_view text, std::string* reason) {
   if (path.empty()) return Fail(reason, ENOENT);
-  // A file that the process holds open, named through the descriptor (`> out.png` and
+  // A file that the process was given open, named through the descriptor (`> out.png` and
   // VESKOR_CAPTURE=/dev/stdout): written as the redirection says, in place, whatever its
-  // folder allows.
-  if (const int fd = OwnDescriptor(path); fd >= 0) {
+  // folder allows. Any other descriptor is none of the user's: one the process opened itself
+  // (an X connection, a descriptor its starter left closed) is refused as a shell refuses it.
+  if (const long long fd = OwnDescriptor(path); fd >= 0) {
+    if (!WasGiven(fd)) return Fail(reason, EBADF);
     int failure = 0;
-    return WriteThrough(fd, text, &failure) || Fail(reason, failure);
+    return WriteThrough(static_cast<int>(fd), text, &failure) || Fail(reason, failure);
   }
   struct stat st {};
   const bool exists = ::stat(path.c_str(), &st) == 0;

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -145,6 +146,7 @@ TEST(FileReplace, TheTemporaryReachesTheDiskBeforeItsRename) {
   EXPECT_EQ(reason, "Input/output error");
   // Written through a descriptor, the file itself is flushed: its failure is the reason.
   const int held = ::open(gTarget.c_str(), O_WRONLY | O_APPEND);
+  NoteGivenDescriptors();
   EXPECT_FALSE(ReplaceFileWhole("/dev/fd/" + std::to_string(held), "!", &reason));
   EXPECT_EQ(reason, "Input/output error");
   ::close(held);
@@ -257,6 +259,7 @@ TEST(FileReplace, AFifoOrADescriptorIsWrittenInPlace) {
   // The process's own descriptors, as /dev/stdout names them: a pipe, and a deleted file.
   int ends[2];
   ASSERT_EQ(::pipe(ends), 0);
+  NoteGivenDescriptors();
   EXPECT_TRUE(ReplaceFileWhole("/proc/self/fd/" + std::to_string(ends[1]), "piped", &reason))
       << reason;
   char bytes[8] = {};
@@ -266,6 +269,7 @@ TEST(FileReplace, AFifoOrADescriptorIsWrittenInPlace) {
   ::close(ends[1]);
   const int gone = ::open(dir.Write("gone", "old text").c_str(), O_RDWR);
   ::unlink(dir.Path("gone").c_str());
+  NoteGivenDescriptors();
   EXPECT_TRUE(ReplaceFileWhole("/proc/self/fd/" + std::to_string(gone), "new", &reason)) << reason;
   EXPECT_EQ(::pread(gone, bytes, sizeof bytes, 0), 3);
   EXPECT_EQ(std::string(bytes, 3), "new");
@@ -287,6 +291,7 @@ TEST(FileReplace, AFifoOrADescriptorIsWrittenInPlace) {
   ::close(gone);
   // A descriptor's bare name, from the descriptor folder itself: written through it.
   const int kept = ::open(dir.Write("kept", "old").c_str(), O_WRONLY | O_APPEND);
+  NoteGivenDescriptors();
   const fs::path here = fs::current_path();
   fs::current_path("/proc/self/fd");
   EXPECT_TRUE(ReplaceFileWhole(std::to_string(kept), " new", &reason)) << reason;
@@ -307,8 +312,8 @@ int RunAsUser(const std::string& dir, int (*checks)()) {
     if (::chdir(dir.c_str()) != 0) ::_exit(100);
     if (::geteuid() == 0 &&
         (::chown(".", 65534, 65534) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
-         ::setresuid(65534, 65534, 65534) != 0))
-      ::_exit(101);
+         ::setresuid(65534, 65534, 65534) != 0 || ::prctl(PR_SET_DUMPABLE, 1) != 0))
+      ::_exit(101);  // as a user's process, its /proc folder its own
     ::_exit(checks());
   }
   int status = 0;
@@ -352,18 +357,25 @@ TEST(FileReplace, AFileTheUserMayNotWriteOrMakeIsLeftAsItIs) {
 }
 
 // A file held open by the process, as a shell's redirection opens it, in a folder the user may
-// not write, named through its descriptor: written through it, the same file. The number of the
-// first case that fails is the child's status.
+// not write, named through its descriptor: written through it, the same file, when the process
+// was given it at its start; refused as by a shell when it opened the descriptor itself, or the
+// number now holds another file, or no descriptor could have it. The number of the first case
+// that fails is the child's status.
 int DescriptorChecks() {
   const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01 image", 26);
   const std::string pid = std::to_string(::getpid());
   const std::string head = "head\n", longer(100, 'o');
-  // name, descriptor, how it is opened, what the file holds before and after
+  enum Start { kGiven, kOpenedSince, kOtherFileSince };
+  const std::string bad = "Bad file descriptor";
+  // name, descriptor, how it is opened and when, what the file holds before and after, the
+  // reason of a refusal ("": any)
   const struct {
     std::string name;
     int fd;
     int flags;
     std::string before, after;
+    Start start = kGiven;
+    std::string reason = "";
   } cases[] = {
       {"/dev/stdout", 1, O_WRONLY | O_TRUNC, longer, png},      // > out.png
       {"/dev/stderr", 2, O_WRONLY | O_TRUNC, longer, png},      // 2> out.png
@@ -372,10 +384,20 @@ int DescriptorChecks() {
       {"/proc/self/fd/7", 7, O_WRONLY | O_TRUNC, longer, png},
       {"/proc/" + pid + "/fd/7", 7, O_WRONLY | O_APPEND, head, head + png},
       {"/proc/thread-self/fd/7", 7, O_WRONLY | O_TRUNC, longer, png},
+      {"/proc/" + pid + "/task/" + pid + "/fd/7", 7, O_WRONLY | O_TRUNC, longer, png},
       {"out-link", 1, O_WRONLY | O_TRUNC, longer, png},      // a link to /dev/stdout
       {"/dev/fd/07", 7, O_WRONLY | O_APPEND, head, head},    // no descriptor's name
-      {"/dev/fd/9", 7, O_WRONLY | O_APPEND, head, head},     // a descriptor not open
+      {"/dev/fd/9", 7, O_WRONLY | O_APPEND, head, head, kGiven, bad},  // not open
       {"/proc/1/fd/7", 7, O_WRONLY | O_APPEND, head, head},  // another process's
+      {"/dev/fd/7", 7, O_WRONLY | O_APPEND, head, head, kOpenedSince, bad},
+      {"/proc/" + pid + "/task/" + pid + "/fd/7", 7, O_WRONLY, head, head, kOpenedSince, bad},
+      {"/dev/stdout", 1, O_WRONLY | O_APPEND, head, head, kOtherFileSince, bad},
+      {"out-link", 1, O_WRONLY | O_APPEND, head, head, kOtherFileSince, bad},
+      {"/dev/fd/2147483647", 7, O_WRONLY | O_APPEND, head, head, kGiven, bad},  // INT_MAX
+      {"/dev/fd/2147483648", 7, O_WRONLY | O_APPEND, head, head, kGiven, bad},
+      {"/dev/fd/4294967303", 7, O_WRONLY | O_APPEND, head, head, kGiven, bad},  // 2^32 + 7
+      {"/proc/self/fd/100018246367653188861959", 7, O_WRONLY | O_APPEND, head, head, kGiven,
+       bad},  // 7 modulo 2^64
   };
   ::symlink("/dev/stdout", "out-link");
   ::mkdir("closed", 0755);
@@ -391,7 +413,11 @@ int DescriptorChecks() {
         ::write(fill, c.before.data(), c.before.size()) == static_cast<ssize_t>(c.before.size());
     ::close(fill);
     const int fd = ::open("closed/out.png", c.flags);
+    if (c.start == kOpenedSince) NoteGivenDescriptors();  // the start, before the redirection
     if (!filled || fd < 0 || ::dup2(fd, c.fd) != c.fd) return 101;
+    if (c.start != kOpenedSince) NoteGivenDescriptors();
+    if (c.start == kOtherFileSince && ::dup2(::open("/dev/null", O_WRONLY), c.fd) != c.fd)
+      return 102;
     std::string reason;
     const bool written = ReplaceFileWhole(c.name, png, &reason);
     ::close(c.fd);
@@ -401,7 +427,7 @@ int DescriptorChecks() {
                       after.st_dev == before.st_dev;
     if (written != (c.after != c.before) || !same ||
         test::ReadFileText("closed/out.png") != c.after || Entries("closed/") != "out.png " ||
-        (c.name == "/dev/fd/9" && reason != "Bad file descriptor"))
+        (!c.reason.empty() && reason != c.reason))
       failed = static_cast<int>(i) + 1;
   }
   return failed;
