@@ -391,6 +391,7 @@ int DescriptorChecks() {
       {"/proc/1/fd/7", 7, O_WRONLY | O_APPEND, head, head},  // another process's
       {"/dev/fd/7", 7, O_WRONLY | O_APPEND, head, head, kOpenedSince, bad},
       {"/proc/" + pid + "/task/" + pid + "/fd/7", 7, O_WRONLY, head, head, kOpenedSince, bad},
+      {"/dev/stdout", 1, O_WRONLY | O_APPEND, head, head, kOpenedSince, bad},
       {"/dev/stdout", 1, O_WRONLY | O_APPEND, head, head, kOtherFileSince, bad},
       {"out-link", 1, O_WRONLY | O_APPEND, head, head, kOtherFileSince, bad},
       {"/dev/fd/2147483647", 7, O_WRONLY | O_APPEND, head, head, kGiven, bad},  // INT_MAX
@@ -413,7 +414,10 @@ int DescriptorChecks() {
         ::write(fill, c.before.data(), c.before.size()) == static_cast<ssize_t>(c.before.size());
     ::close(fill);
     const int fd = ::open("closed/out.png", c.flags);
-    if (c.start == kOpenedSince) NoteGivenDescriptors();  // the start, before the redirection
+    if (c.start == kOpenedSince) {  // a start without it (`>&-`): the descriptor came since
+      ::close(c.fd);
+      NoteGivenDescriptors();
+    }
     if (!filled || fd < 0 || ::dup2(fd, c.fd) != c.fd) return 101;
     if (c.start != kOpenedSince) NoteGivenDescriptors();
     if (c.start == kOtherFileSince && ::dup2(::open("/dev/null", O_WRONLY), c.fd) != c.fd)

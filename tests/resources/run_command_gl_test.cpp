@@ -102,7 +102,7 @@ class RunCommand : public ::testing::Test {
   // value unsetting), its stderr to `errors` when one is named, on the store, messages, capture
   // and data of `folder` (the fixture's when empty); `direct`: the program itself, started as
   // that command ends, so that the run is timed from the program's own start; its descriptor 3
-  // on `third` when one is named (as `3> third` opens it). The child's pid, or -1.
+  // on `third` when one is named (as `3> third` opens it), else closed. The child's pid, or -1.
   pid_t Launch(const std::string& world, const Environment& env, const std::string& errors = "",
                std::string folder = "", bool direct = false, const std::string& third = "") {
     if (folder.empty()) folder = dir_.path();
@@ -134,6 +134,8 @@ class RunCommand : public ::testing::Test {
       if (!third.empty()) {
         const int fd = open(third.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fd < 0 || dup2(fd, 3) != 3) _exit(95);
+      } else {
+        close(3);
       }
       if (direct) {
         if (chdir(test::kProductDir.c_str()) != 0) _exit(94);
@@ -254,6 +256,8 @@ TEST_F(RunCommand, ABrokenWorldIsNamedWhereItIsWrongAndNotRendered) {
     std::string reason;
   } cases[] = {{dir_.Path("shot.png"), 2, ""},
                {"/dev/full", 5, "No space left on device"},
+               {"/dev/fd/3", 5, "Bad file descriptor"},  // none given: the run's own are not
+               {"/dev/fd/4", 5, "Bad file descriptor"},
                {dir_.Path("none/shot.png"), 5,
                 "cannot make a file in " + dir_.Path("none") + ": No such file or directory"}};
   for (const auto& c : cases) {
