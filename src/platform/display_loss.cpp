@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <errno.h>
 #include <poll.h>
+#include <semaphore.h>
 #include <signal.h>
 #include <strings.h>
 #include <sys/socket.h>
@@ -11,9 +12,11 @@
 #include <xcb/xcb.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "platform/gl_window_internal.h"
 
@@ -24,6 +27,7 @@ namespace {
 std::atomic<void (*)()> gHook{nullptr};
 std::atomic<bool> gEnding{false};
 thread_local bool tEnding = false;
+std::atomic<int> gEndSignal{0};  // the signal the run ends by; 0: it ends as a lost display
 
 // The run's own connection to the X server, made before SDL's and never used for requests: its
 // socket ends when the server goes or the connection drops, as every other X connection of the
@@ -39,7 +43,78 @@ struct sigaction gFaultActions[std::size(kFaultSignals)];
 // Xlib calls exit() when its handler returns: this one never does.
 int OnConnectionLost(Display*) { EndForLostDisplay(); }
 
-void OnHookOverrun(int) { _exit(kDisplayLostExitStatus); }
+// The run's end once the hook is done, or over its time: the display's loss status, or the
+// signal that ended it, as that signal ends a process (a shell shows 128 + its number). Safe in
+// a signal handler.
+[[noreturn]] void Finish() {
+  if (const int signal = gEndSignal.load(); signal != 0) {
+    ::signal(signal, SIG_DFL);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    raise(signal);
+    _exit(128 + signal);
+  }
+  _exit(kDisplayLostExitStatus);
+}
+
+void OnHookOverrun(int) { Finish(); }
+
+// The run's end with `line` on stderr, after the hook (within its time), once for the process:
+// a call from inside the hook ends it at once, a call from another thread meanwhile waits for
+// that end.
+[[noreturn]] void EndRun(const char* line, int signal) {
+  if (tEnding) Finish();  // the hook met the end again
+  tEnding = true;
+  if (gEnding.exchange(true)) {
+    for (;;) pause();  // another thread is ending the process
+  }
+  gEndSignal.store(signal);
+  std::fprintf(stderr, "%s\n", line);
+  if (void (*hook)() = gHook.load(); hook != nullptr) {
+    struct sigaction overrun {};
+    overrun.sa_handler = OnHookOverrun;
+    sigaction(SIGALRM, &overrun, nullptr);
+    alarm(kDisplayLostHookSeconds);
+    hook();
+  }
+  Finish();
+}
+
+// SIGTERM and SIGINT, counted as raised and as taken by the message pump, so that one raised
+// after another was taken is given its own time.
+std::atomic<int> gQuitSignal{0};
+std::atomic<std::uint64_t> gQuitsRaised{0};
+std::atomic<std::uint64_t> gQuitsTaken{0};
+sem_t gQuitRaised;
+
+void OnQuitSignal(int signal) {
+  const int savedErrno = errno;
+  gQuitSignal.store(signal);
+  gQuitsRaised.fetch_add(1);
+  sem_post(&gQuitRaised);
+  errno = savedErrno;
+}
+
+// Waits for each quit signal to be taken; one that is not within its time ends the run.
+[[noreturn]] void WatchQuits() {
+  for (;;) {
+    if (sem_wait(&gQuitRaised) != 0) continue;
+    const std::uint64_t raised = gQuitsRaised.load();
+    for (unsigned waitedMs = 0; gQuitsTaken.load() < raised; waitedMs += 10) {
+      if (waitedMs >= kQuitSignalSeconds * 1000) {
+        const int signal = gQuitSignal.load();
+        char line[128];
+        std::snprintf(line, sizeof line, "veskor: %s was not answered within %u s; the program ends",
+                      signal == SIGINT ? "SIGINT" : "SIGTERM", kQuitSignalSeconds);
+        EndRun(line, signal);
+      }
+      const timespec step{0, 10 * 1000 * 1000};
+      nanosleep(&step, nullptr);
+    }
+  }
+}
 
 // Whether the watched connection has ended, waiting up to `waitMs` for the end to show there.
 // Safe in a signal handler.
@@ -99,21 +174,31 @@ const char* ConnectFailure(int error, int connectErrno) {
 
 void SetDisplayLostHook(void (*hook)()) { gHook.store(hook); }
 
-void EndForLostDisplay() {
-  if (tEnding) _exit(kDisplayLostExitStatus);  // the hook met the lost display again
-  tEnding = true;
-  if (gEnding.exchange(true)) {
-    for (;;) pause();  // another thread is ending the process
+void EndForLostDisplay() { EndRun(kDisplayLostMessage, 0); }
+
+void WatchQuitSignals() {
+  static bool watching = false;
+  if (watching) return;
+  watching = true;
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // SDL's would wait for the loop for ever
+  sem_init(&gQuitRaised, 0, 0);
+  std::thread(WatchQuits).detach();
+  for (const int signal : {SIGTERM, SIGINT}) {
+    struct sigaction old {};
+    sigaction(signal, nullptr, &old);
+    if (old.sa_handler != SIG_DFL || (old.sa_flags & SA_SIGINFO) != 0) continue;  // kept: nohup
+    struct sigaction quit {};
+    quit.sa_handler = OnQuitSignal;
+    sigemptyset(&quit.sa_mask);
+    sigaction(signal, &quit, nullptr);
   }
-  std::fprintf(stderr, "%s\n", kDisplayLostMessage);
-  if (void (*hook)() = gHook.load(); hook != nullptr) {
-    struct sigaction overrun {};
-    overrun.sa_handler = OnHookOverrun;
-    sigaction(SIGALRM, &overrun, nullptr);
-    alarm(kDisplayLostHookSeconds);
-    hook();
-  }
-  _exit(kDisplayLostExitStatus);
+}
+
+int TakeQuitSignal() {
+  const std::uint64_t raised = gQuitsRaised.load();
+  if (gQuitsTaken.load() == raised) return 0;
+  gQuitsTaken.store(raised);
+  return gQuitSignal.load();
 }
 
 void WatchDisplayConnection() {

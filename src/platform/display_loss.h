@@ -2,7 +2,7 @@
 // dropped). Xlib's own handler would call exit(), and exit handlers that close windows then wait
 // forever on the dead connection; the platform layer ends the process itself instead, once a
 // hook that the program registered has saved what needs no display. Also the end of a run that
-// finds no display to open at all.
+// finds no display to open at all, and of one whose SIGTERM or SIGINT its loop does not take.
 #pragma once
 
 namespace veskor {
@@ -23,6 +23,21 @@ inline constexpr unsigned kDisplayLostHookSeconds = 5;
 // call into the window system: such a call may wait forever on the dead connection (the time
 // limit above ends it) or meet the loss again (which ends the process at once).
 void SetDisplayLostHook(void (*hook)());
+
+// The time a SIGTERM or SIGINT is given to reach the message loop.
+inline constexpr unsigned kQuitSignalSeconds = 3;
+
+// SIGTERM and SIGINT ask the run to end: the message pump takes each as a window close
+// (TakeQuitSignal), and the run ends as at a close. One that no pump has taken within
+// kQuitSignalSeconds (the loop held in a window-system call, a server that stopped answering,
+// a long preparation) ends the run all the same, as a lost display ends it: a line on stderr,
+// the hook above within its time, then the end that the signal gives a process (a shell shows
+// 128 + its number). Installed as SDL's video starts, in place of SDL's own handlers; a signal
+// that the run was started ignoring (nohup) stays ignored. Once for the process.
+void WatchQuitSignals();
+
+// The quit signal that came since the last call, now taken: its number, or 0 when none came.
+int TakeQuitSignal();
 
 // What the loss of the display sets off (GlVideoStart makes every X connection's I/O failures
 // call it, and a fault or a failed window-system call once the display has gone):

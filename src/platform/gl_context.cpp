@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "platform/display_loss.h"
 #include "platform/gl_compat/gl_compat.h"
 #include "platform/gl_window_internal.h"
 
@@ -24,6 +25,7 @@ bool VideoReady() {
   static bool ready = false;
   if (!ready) {
     WatchDisplayConnection();  // before SDL opens its own connections
+    WatchQuitSignals();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
       // Refused just after the run's own connection was taken: the server may be going, and
       // its going may reach that connection a moment later.

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <deque>
 
+#include "platform/display_loss.h"
+
 namespace veskor {
 
 namespace {
@@ -223,6 +225,7 @@ void WindowMessagesStart() {
 }
 
 bool PeekWindowMessage(WindowMessage* message) {
+  if (TakeQuitSignal() != 0) Post(kWmClose, 0, 0);  // SIGTERM, SIGINT: as a window close
   SDL_Event event;
   while (gTranslator.queue.empty() && SDL_WasInit(SDL_INIT_EVENTS) != 0 &&
          SDL_PollEvent(&event) != 0)

@@ -32,6 +32,10 @@ TEST(PngWriter, ImagesReadBackAsWritten) {
     EXPECT_EQ(w * 100 + h * 10 + channels, c.w * 100 + c.h * 10 + c.channels);
     EXPECT_EQ(std::vector<std::uint8_t>(read.get(), read.get() + pixels.size()), pixels);
   }
+  // A frame of one colour is compressed: a few hundred bytes, not its 196,608 of pixels.
+  const std::vector<std::uint8_t> flat(256 * 256 * 3, 90);
+  ASSERT_EQ(SavePngFile(dir.Path("flat.png").c_str(), flat.data(), 256, 256, 3), 1u);
+  EXPECT_LT(std::filesystem::file_size(dir.Path("flat.png")), 1000u);
   // Into a pipe, as a capture read by another program: the same bytes, the FIFO kept.
   const std::string fifo = dir.Path("pipe");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);

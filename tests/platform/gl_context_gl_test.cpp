@@ -21,6 +21,7 @@
 #include "platform/gl.h"
 #include "platform/gl_procs.h"
 #include "platform/gl_window_internal.h"  // the window record, for a window without OpenGL
+#include "platform/window.h"
 #include "support/gl_test_fixture.h"
 #include "support/temp_dir.h"
 
@@ -180,6 +181,84 @@ TEST(GlVideo, ALostDisplayEndsTheProcessAfterTheHookOnce) {
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(test::ReadFileText(base + std::to_string(i)), "hook\n") << cases[i].name;
     std::remove((base + std::to_string(i)).c_str());
+  }
+}
+
+// A SIGTERM or SIGINT is the message pump's to take, as a window close; one that no pump takes
+// within its time (the loop held) ends the run after the hook, as the signal ends a process. A
+// signal that the run was started ignoring stays ignored.
+TEST(GlVideo, AQuitSignalThatTheLoopDoesNotTakeInTimeEndsTheRunAfterTheHook) {
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
+  const HeldDisplay held;
+  gHookRecord = std::string(std::getenv("TMPDIR")) + "/quit_signal_hook";
+  const struct {
+    int signal;
+    int takenAfterMs;  // -1: never taken
+    bool ignored;
+  } cases[] = {{SIGTERM, -1, false}, {SIGINT, -1, false}, {SIGTERM, 1000, false},
+               {SIGTERM, 0, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.signal) + " taken after " + std::to_string(c.takenAfterMs) +
+                 (c.ignored ? ", ignored" : ""));
+    const std::string line = std::string("^veskor: ") + (c.signal == SIGINT ? "SIGINT" : "SIGTERM") +
+                             " was not answered within 3 s; the program ends\n$";
+    EXPECT_EXIT(
+        {
+          if (c.ignored) signal(c.signal, SIG_IGN);
+          if (!GlVideoStart()) _exit(97);
+          SetDisplayLostHook(RecordHook);
+          raise(c.signal);
+          if (c.takenAfterMs >= 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(c.takenAfterMs));
+            WindowMessage message{};
+            while (PeekWindowMessage(&message) && message.message != kWmClose) {
+            }
+            if (message.message != kWmClose && !c.ignored) _exit(98);
+          }
+          std::this_thread::sleep_for(std::chrono::seconds(kQuitSignalSeconds + 2));
+          _exit(96);
+        },
+        [&c](int status) {
+          return c.takenAfterMs < 0 ? WIFSIGNALED(status) && WTERMSIG(status) == c.signal
+                                    : WIFEXITED(status) && WEXITSTATUS(status) == 96;
+        },
+        c.takenAfterMs < 0 ? line : "^$");
+    EXPECT_EQ(test::ReadFileText(gHookRecord), c.takenAfterMs < 0 ? "hook\n" : "");
+    std::remove(gHookRecord.c_str());
+  }
+}
+
+// A start that SDL refuses just after the run's own connection was made, as the display goes
+// (the server stopping a moment later): the display's loss, not a failed start. With the
+// display there, the start fails.
+TEST(GlVideo, AStartRefusedAsTheDisplayGoesIsItsLoss) {
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
+  const HeldDisplay held;
+  for (const bool goes : {true, false}) {
+    SCOPED_TRACE(goes ? "the display goes" : "the display stays");
+    EXPECT_EXIT(
+        {
+          setenv("SDL_VIDEODRIVER", "x11", 1);  // the display is watched; SDL is refused:
+          SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "none", SDL_HINT_OVERRIDE);
+          const auto sockets = [] {
+            int n = 0;
+            for (int fd = 3; fd < 1024; ++fd) {
+              struct stat s {};
+              n += fstat(fd, &s) == 0 && S_ISSOCK(s.st_mode) ? 1 : 0;
+            }
+            return n;
+          };
+          if (goes) {
+            std::thread([sockets, before = sockets()] {  // cut 100 ms after the connection
+              while (sockets() == before) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+              std::this_thread::sleep_for(std::chrono::milliseconds(100));
+              CutSockets(true);
+            }).detach();
+          }
+          _exit(GlVideoStart() ? 95 : 96);
+        },
+        ::testing::ExitedWithCode(goes ? 3 : 96),
+        goes ? "^veskor: the display was lost; the program ends\n$" : "");
   }
 }
 
