@@ -60,8 +60,11 @@ class OwnXServer {
   OwnXServer& operator=(const OwnXServer&) = delete;
   // ":<n>", or "" when the server did not start.
   const std::string& display() const { return display_; }
+  // The server stops answering, its connections open.
+  void Freeze() { kill(pid_, SIGSTOP); }
   void Stop() {
     if (pid_ <= 0) return;
+    kill(pid_, SIGCONT);
     kill(pid_, SIGTERM);
     waitpid(pid_, nullptr, 0);
     pid_ = -1;
@@ -318,6 +321,9 @@ std::string DisplayWithoutServer() {
 // one is left to fail as SDL says.
 TEST_F(RunCommand, WithoutADisplayTheRunSaysSoAndWritesNothing) {
   const std::string none = DisplayWithoutServer();
+  const OwnXServer server;  // of one screen
+  ASSERT_NE(server.display(), "") << "no X server of the test's own";
+  const std::string noScreen = server.display() + ".7";
   ASSERT_EQ(mkdir(dir_.Path("home").c_str(), 0755), 0);
   const struct {
     const char* display;
@@ -326,6 +332,7 @@ TEST_F(RunCommand, WithoutADisplayTheRunSaysSoAndWritesNothing) {
       {nullptr, "DISPLAY is not set"},
       {"", "DISPLAY is not set"},
       {none.c_str(), nullptr},
+      {noScreen.c_str(), "the X server has no such screen"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.display == nullptr ? "(unset)" : c.display);
@@ -343,7 +350,8 @@ TEST_F(RunCommand, WithoutADisplayTheRunSaysSoAndWritesNothing) {
     ASSERT_TRUE(WIFEXITED(*status)) << "ended by signal " << WTERMSIG(*status);
     EXPECT_EQ(WEXITSTATUS(*status), 4);  // the status README gives a run without a display
     const std::string errors = test::ReadFileText(dir_.Path("stderr"));
-    const std::string reason = NoDisplayReason(errors, c.reason != nullptr ? "" : none);
+    const std::string reason =
+        NoDisplayReason(errors, c.display == nullptr || c.display[0] == '\0' ? "" : c.display);
     if (c.reason != nullptr) {
       EXPECT_EQ(reason, c.reason) << errors;
     } else {
@@ -375,10 +383,17 @@ TEST_F(RunCommand, WithoutADisplayTheRunSaysSoAndWritesNothing) {
 // close (Mesa has no multisample filter hint, so the quality goes back to FASTEST) with the
 // store's other values kept, or the store untouched: never half saved or with defaults; after
 // its first frame it has connected and saves. A run whose server was gone before its first
-// connection is a run without a display: status 4, nothing written. The runs go side by side.
+// connection is a run without a display: status 4, nothing written. After the first frame, a
+// SIGTERM ends a run as a window close does; one whose server stopped answering first ends
+// all the same, by the signal, saving as when the display is lost. The runs go side by side.
 TEST_F(RunCommand, LosingTheDisplayEndsTheRunWithTheStoreSaved) {
   constexpr int kAfterFirstFrame = -1;
-  const int moments[] = {0, 10, 20, 40, 70, 100, 200, kAfterFirstFrame};  // ms after the start
+  enum End { kServerGone, kServerFrozenThenTerm, kTerm };  // what happens at the moment
+  const std::pair<int, End> moments[] = {  // ms after the start
+      {0, kServerGone},   {10, kServerGone},  {20, kServerGone},
+      {40, kServerGone},  {70, kServerGone},  {100, kServerGone},
+      {200, kServerGone}, {kAfterFirstFrame, kServerGone},
+      {kAfterFirstFrame, kServerFrozenThenTerm}, {kAfterFirstFrame, kTerm}};
   std::string edited = test::ReadFileText(dir_.Path("registry"));
   for (const auto& [from, to] :
        {std::pair{"\"TerrainTex\"=\"0.125\"", "\"TerrainTex\"=\"0.375\""},
@@ -390,6 +405,7 @@ TEST_F(RunCommand, LosingTheDisplayEndsTheRunWithTheStoreSaved) {
   using Clock = std::chrono::steady_clock;
   struct Run {
     int moment;
+    End end;
     std::string folder;
     std::unique_ptr<OwnXServer> server;
     std::map<std::string, std::string> tree;
@@ -400,10 +416,11 @@ TEST_F(RunCommand, LosingTheDisplayEndsTheRunWithTheStoreSaved) {
     bool ended = false;
   };
   std::vector<Run> runs;
-  for (const int moment : moments) {
+  for (const auto& [moment, end] : moments) {
     Run& run = runs.emplace_back();
     run.moment = moment;
-    const std::string sub = "at" + std::to_string(moment) + "/";
+    run.end = end;
+    const std::string sub = "run" + std::to_string(runs.size()) + "/";
     WriteStore(sub);
     dir_.Write(sub + "registry", edited);
     run.folder = dir_.Path(sub);
@@ -438,7 +455,9 @@ TEST_F(RunCommand, LosingTheDisplayEndsTheRunWithTheStoreSaved) {
                              ? run.shown || now - run.start > std::chrono::seconds(60)
                              : now - run.start >= std::chrono::milliseconds(run.moment);
         if (!due && !over) continue;
-        run.server->Stop();
+        if (run.end == kServerGone) run.server->Stop();
+        if (run.end == kServerFrozenThenTerm) run.server->Freeze();
+        if (run.end != kServerGone && !over) kill(run.pid, SIGTERM);
         run.stopped = true;
         run.stop = Clock::now();
       }
@@ -459,9 +478,20 @@ TEST_F(RunCommand, LosingTheDisplayEndsTheRunWithTheStoreSaved) {
     return text.replace(text.find(nicest), nicest.size(), "\"MultiSampleQuality\"=\"FASTEST\"");
   }();
   for (const Run& run : runs) {
-    SCOPED_TRACE("stopped " + std::to_string(run.moment) + " ms after the start");
+    SCOPED_TRACE("ended " + std::to_string(run.moment) + " ms after the start, as " +
+                 std::to_string(run.end));
     const std::string errors = test::ReadFileText(run.folder + "stderr");
     ASSERT_TRUE(run.status.has_value()) << "still running 20 s after the display went";
+    if (run.end != kServerGone) {
+      ASSERT_TRUE(run.shown) << test::ReadFileText(run.folder + "messages") << errors;
+      const bool frozen = run.end == kServerFrozenThenTerm;
+      EXPECT_EQ(WIFSIGNALED(*run.status) ? WTERMSIG(*run.status) : -WEXITSTATUS(*run.status),
+                frozen ? SIGTERM : 0);
+      EXPECT_EQ(errors, frozen ? "veskor: SIGTERM was not answered within 3 s; the program ends\n"
+                               : "");
+      EXPECT_EQ(test::ReadFileText(run.folder + "registry"), saved);
+      continue;
+    }
     ASSERT_TRUE(WIFEXITED(*run.status)) << "ended by signal " << WTERMSIG(*run.status) << "\n"
                                         << errors;
     const int code = WEXITSTATUS(*run.status);
