@@ -1,7 +1,6 @@
 #include "platform/cpu.h"
 
 #include <cpuid.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -106,7 +106,8 @@ void OnQuitSignal(int signal) {
       if (waitedMs >= kQuitSignalSeconds * 1000) {
         const int signal = gQuitSignal.load();
         char line[128];
-        std::snprintf(line, sizeof line, "veskor: %s was not answered within %u s; the program ends",
+        std::snprintf(line, sizeof line,
+                      "veskor: %s was not answered within %u s; the program ends",
                       signal == SIGINT ? "SIGINT" : "SIGTERM", kQuitSignalSeconds);
         EndRun(line, signal);
       }

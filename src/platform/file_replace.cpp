@@ -134,8 +134,7 @@ bool IsOwnDescriptorFolder(const std::string& folder) {
   }
   // The process's own task folder lists its threads, and only them.
   struct stat st {};
-  return IsKernelNumber(task) &&
-         ::stat(("/proc/self/task/" + std::string(task)).c_str(), &st) == 0;
+  return IsKernelNumber(task) && ::stat(("/proc/self/task/" + std::string(task)).c_str(), &st) == 0;
 }
 
 // The descriptor of the process's own that `path` reaches its file through: /dev/stdout,
