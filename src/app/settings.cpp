@@ -1,9 +1,12 @@
 #include "app/settings.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -106,6 +109,13 @@ const char* RequireValue(const char* key, const char* name, char* buffer) {
   } else if (file == nullptr) {
     std::fprintf(stderr, "veskor: cannot read the settings store %s: %s\n", path.c_str(),
                  std::strerror(errno));
+  } else if (struct stat st {}; fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode) &&
+                                 static_cast<std::uintmax_t>(st.st_size) > kSettingsFileMax) {
+    std::fclose(file);
+    std::fprintf(stderr,
+                 "veskor: the settings store %s is too large to read: %jd bytes, over its limit "
+                 "of %zu\n",
+                 path.c_str(), static_cast<std::intmax_t>(st.st_size), kSettingsFileMax);
   } else {
     std::fclose(file);
     std::fprintf(stderr,

@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <errno.h>
 #include <poll.h>
+#include <sched.h>
 #include <semaphore.h>
 #include <signal.h>
 #include <strings.h>
@@ -82,29 +83,43 @@ void OnHookOverrun(int) { Finish(); }
   Finish();
 }
 
-// SIGTERM and SIGINT, counted as raised and as taken by the message pump, so that one raised
-// after another was taken is given its own time.
+// SIGTERM and SIGINT, counted as raised and as taken by the message pump (which takes all that
+// came), so that one raised after another was taken is given its own time. The watch takes the
+// raises in turn, each with the signal it was, from a ring that the handler fills: a raise's
+// slot is set before its post, and read and cleared after the watch's wait on it. (A slot can
+// lag its post only while two threads take signals at once; one found empty for long, after
+// more raises than the ring holds came at once, stands for the signal raised last.)
 std::atomic<int> gQuitSignal{0};
 std::atomic<std::uint64_t> gQuitsRaised{0};
 std::atomic<std::uint64_t> gQuitsTaken{0};
+constexpr std::size_t kQuitRing = 64;
+std::atomic<int> gQuitRing[kQuitRing];
 sem_t gQuitRaised;
 
 void OnQuitSignal(int signal) {
   const int savedErrno = errno;
   gQuitSignal.store(signal);
-  gQuitsRaised.fetch_add(1);
+  gQuitRing[gQuitsRaised.fetch_add(1) % kQuitRing].store(signal);
   sem_post(&gQuitRaised);
   errno = savedErrno;
 }
 
-// Waits for each quit signal to be taken; one that is not within its time ends the run.
+// Waits for each quit signal to be taken; the first that is not taken within its time ends the
+// run, by that signal.
 [[noreturn]] void WatchQuits() {
-  for (;;) {
-    if (sem_wait(&gQuitRaised) != 0) continue;
-    const std::uint64_t raised = gQuitsRaised.load();
-    for (unsigned waitedMs = 0; gQuitsTaken.load() < raised; waitedMs += 10) {
+  for (std::uint64_t raise = 0;; ++raise) {
+    while (sem_wait(&gQuitRaised) != 0) {
+    }
+    int signal = 0;
+    for (int spins = 0; (signal = gQuitRing[raise % kQuitRing].exchange(0)) == 0; ++spins) {
+      if (spins == 1000) {
+        signal = gQuitSignal.load();
+        break;
+      }
+      sched_yield();
+    }
+    for (unsigned waitedMs = 0; gQuitsTaken.load() <= raise; waitedMs += 10) {
       if (waitedMs >= kQuitSignalSeconds * 1000) {
-        const int signal = gQuitSignal.load();
         char line[128];
         std::snprintf(line, sizeof line,
                       "veskor: %s was not answered within %u s; the program ends",
@@ -206,6 +221,7 @@ void WatchDisplayConnection() {
   // Xlib's handler is the process's, for every connection: SDL 2.26 keeps it, and sets only a
   // protocol-error handler of its own that hands on to the one it found.
   XSetIOErrorHandler(OnConnectionLost);
+  // x11 named is the run's own driver, chosen or not; another driver named needs no X server.
   const char* chosen = std::getenv("SDL_VIDEODRIVER");
   const bool driverChosen = chosen != nullptr && chosen[0] != '\0';
   if (driverChosen && strcasecmp(chosen, "x11") != 0) return;  // no X connection to watch
@@ -216,7 +232,6 @@ void WatchDisplayConnection() {
   const int connectErrno = errno;
   if (const int error = xcb_connection_has_error(connection); error != 0) {
     xcb_disconnect(connection);
-    if (driverChosen) return;  // SDL says why it cannot start
     EndForNoDisplay(name, ConnectFailure(error, connectErrno));
   }
   gWatched = connection;  // open for the whole run

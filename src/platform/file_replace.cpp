@@ -263,6 +263,24 @@ bool WriteThrough(int fd, std::string_view text, int* failure) {
   return ok;
 }
 
+// Readies the descriptor `fd` for a text that is to be the whole of its regular file: an
+// appending one (where each write goes to the end) finds the file emptied, any other stands at
+// its start, and WriteThrough cuts the file where the text ends. A pipe or a device is left as
+// it is. False with `*failure` set to the system's reason.
+bool FromTheStart(int fd, int* failure) {
+  struct stat st {};
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (::fstat(fd, &st) != 0 || flags < 0) {
+    *failure = errno;
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) return true;
+  if ((flags & O_APPEND) != 0 ? ::ftruncate(fd, 0) == 0 : ::lseek(fd, 0, SEEK_SET) == 0)
+    return true;
+  *failure = errno;
+  return false;
+}
+
 // Writes `text` into what `path` names as it stands, a FIFO or a device: it cannot be replaced,
 // and a reader waits on it.
 bool WriteInPlace(const std::string& path, std::string_view text, std::string* reason) {
@@ -301,15 +319,18 @@ TemporaryLettersCall SetReplaceLettersCall(TemporaryLettersCall call) {
   return gLetters.exchange(call);
 }
 
-bool ReplaceFileWhole(const std::string& path, std::string_view text, std::string* reason) {
+bool ReplaceFileWhole(const std::string& path, std::string_view text, std::string* reason,
+                      ThroughDescriptor through) {
   if (path.empty()) return Fail(reason, ENOENT);
   // A file that the process was given open, named through the descriptor (`> out.png` and
-  // VESKOR_CAPTURE=/dev/stdout): written as the redirection says, in place, whatever its
-  // folder allows. Any other descriptor is none of the user's: one the process opened itself
-  // (an X connection, a descriptor its starter left closed) is refused as a shell refuses it.
+  // VESKOR_CAPTURE=/dev/stdout): written in place, whatever its folder allows. Any other
+  // descriptor is none of the user's: one the process opened itself (an X connection, a
+  // descriptor its starter left closed) is refused as a shell refuses it.
   if (const long long fd = OwnDescriptor(path); fd >= 0) {
     if (!WasGiven(fd)) return Fail(reason, EBADF);
     int failure = 0;
+    if (through == ThroughDescriptor::kWholeFile && !FromTheStart(static_cast<int>(fd), &failure))
+      return Fail(reason, failure);
     return WriteThrough(static_cast<int>(fd), text, &failure) || Fail(reason, failure);
   }
   struct stat st {};

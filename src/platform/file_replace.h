@@ -22,18 +22,22 @@ inline constexpr std::size_t kReplaceTemporaryLetters = 6;
 // and is not a regular file (a FIFO, a terminal) is written in place, in one pass. A name that
 // reaches a file through one of the process's own descriptors (/dev/stdout, /dev/stderr,
 // /dev/stdin, /dev/fd/N, /proc/self/fd/N, /proc/<its pid>/fd/N, or a link to one) is written
-// through that descriptor as the shell's redirection opened it, whatever the file's folder
-// allows: from the descriptor's offset, a regular file then cut where the text ends, or at the
-// file's end when the descriptor appends (`>>`). Only a descriptor that the process was given
-// open at its start, still on the same file, is written so: any other (one the process opened
-// itself, one its starter left closed, a number past INT_MAX) fails as a shell's redirection
-// does, with "Bad file descriptor".
+// through that descriptor, whatever the file's folder allows. `through` says how a regular file
+// is written there: kWholeFile makes it hold the text alone, whatever the descriptor's mode
+// (`>`, `<>`, `>>`) or offset, as a replaced file would; kWhereItStands writes as the shell's
+// redirection opened it, from the descriptor's offset and then cut where the text ends, or at
+// the file's end when the descriptor appends (`>>`), so that what a script wrote before stays.
+// Only a descriptor that the process was given open at its start, still on the same file, is
+// written so: any other (one the process opened itself, one its starter left closed, a number
+// past INT_MAX) fails as a shell's redirection does, with "Bad file descriptor".
 // False with `*reason` set when it cannot be done: the system's reason, or "cannot make a file
 // in <folder>: <the system's reason>" when the temporary cannot be made; the temporary is then
 // gone and the file as it was. A success also removes the temporaries of the file that writes
 // killed before their rename left, once they have been unchanged for a minute (a younger one
 // may be another writer's, at work now).
-bool ReplaceFileWhole(const std::string& path, std::string_view text, std::string* reason);
+enum class ThroughDescriptor { kWholeFile, kWhereItStands };
+bool ReplaceFileWhole(const std::string& path, std::string_view text, std::string* reason,
+                      ThroughDescriptor through = ThroughDescriptor::kWholeFile);
 
 // Takes the descriptors open now, and the files they are on, as those the process was given
 // at its start. It runs as the process starts; tests call it again to stand for a start with

@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -144,14 +146,15 @@ TEST(FileReplace, TheTemporaryReachesTheDiskBeforeItsRename) {
   SetReplaceSyncCall(FailingSync);
   EXPECT_FALSE(ReplaceFileWhole(gTarget, "newer", &reason));
   EXPECT_EQ(reason, "Input/output error");
-  // Written through a descriptor, the file itself is flushed: its failure is the reason.
+  // Written through a descriptor, the file itself is flushed: its failure is the reason. What
+  // the descriptor wrote stays; the file then holds it alone, as the text of a replaced file.
   const int held = ::open(gTarget.c_str(), O_WRONLY | O_APPEND);
   NoteGivenDescriptors();
   EXPECT_FALSE(ReplaceFileWhole("/dev/fd/" + std::to_string(held), "!", &reason));
   EXPECT_EQ(reason, "Input/output error");
   ::close(held);
   EXPECT_EQ(SetReplaceSyncCall(real), FailingSync);
-  EXPECT_EQ(test::ReadFileText(gTarget), "new!");
+  EXPECT_EQ(test::ReadFileText(gTarget), "!");
   EXPECT_EQ(Entries(dir.path()), "file ");
 }
 
@@ -294,7 +297,9 @@ TEST(FileReplace, AFifoOrADescriptorIsWrittenInPlace) {
   NoteGivenDescriptors();
   const fs::path here = fs::current_path();
   fs::current_path("/proc/self/fd");
-  EXPECT_TRUE(ReplaceFileWhole(std::to_string(kept), " new", &reason)) << reason;
+  EXPECT_TRUE(ReplaceFileWhole(std::to_string(kept), " new", &reason,
+                               ThroughDescriptor::kWhereItStands))
+      << reason;
   fs::current_path(here);
   ::close(kept);
   EXPECT_EQ(test::ReadFileText(dir.Path("kept")), "old new");
@@ -358,9 +363,10 @@ TEST(FileReplace, AFileTheUserMayNotWriteOrMakeIsLeftAsItIs) {
 
 // A file held open by the process, as a shell's redirection opens it, in a folder the user may
 // not write, named through its descriptor: written through it, the same file, when the process
-// was given it at its start; refused as by a shell when it opened the descriptor itself, or the
-// number now holds another file, or no descriptor could have it. The number of the first case
-// that fails is the child's status.
+// was given it at its start, where the descriptor stands or (`whole`, after an earlier write
+// left it at the end) as the file's whole text; refused as by a shell when it opened the
+// descriptor itself, or the number now holds another file, or no descriptor could have it. The
+// number of the first case that fails is the child's status.
 int DescriptorChecks() {
   const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01 image", 26);
   const std::string pid = std::to_string(::getpid());
@@ -376,6 +382,7 @@ int DescriptorChecks() {
     std::string before, after;
     Start start = kGiven;
     std::string reason = "";
+    bool whole = false;
   } cases[] = {
       {"/dev/stdout", 1, O_WRONLY | O_TRUNC, longer, png},      // > out.png
       {"/dev/stderr", 2, O_WRONLY | O_TRUNC, longer, png},      // 2> out.png
@@ -386,6 +393,12 @@ int DescriptorChecks() {
       {"/proc/thread-self/fd/7", 7, O_WRONLY | O_TRUNC, longer, png},
       {"/proc/" + pid + "/task/" + pid + "/fd/7", 7, O_WRONLY | O_TRUNC, longer, png},
       {"out-link", 1, O_WRONLY | O_TRUNC, longer, png},      // a link to /dev/stdout
+      {"/dev/fd/10", 10, O_WRONLY | O_TRUNC, longer, png},
+      {"/dev/fd/7", 7, O_RDWR, longer, png, kGiven, "", true},                // 7<> registry
+      {"/dev/fd/7", 7, O_WRONLY | O_APPEND, head, png, kGiven, "", true},     // 7>> registry
+      {"/proc/self/fd/1", 1, O_RDWR, longer, png, kGiven, "", true},          // 1<> registry
+      {"/no/such/7", 7, O_WRONLY | O_APPEND, head, head, kGiven,
+       "cannot make a file in /no/such: No such file or directory"},
       {"/dev/fd/07", 7, O_WRONLY | O_APPEND, head, head},    // no descriptor's name
       {"/dev/fd/9", 7, O_WRONLY | O_APPEND, head, head, kGiven, bad},  // not open
       {"/proc/1/fd/7", 7, O_WRONLY | O_APPEND, head, head},  // another process's
@@ -423,8 +436,11 @@ int DescriptorChecks() {
     if (c.start == kOtherFileSince &&  // another file of the same file system
         ::dup2(::open("other", O_WRONLY | O_CREAT, 0644), c.fd) != c.fd)
       return 102;
+    if (c.whole) ::lseek(c.fd, 0, SEEK_END);
     std::string reason;
-    const bool written = ReplaceFileWhole(c.name, png, &reason);
+    const bool written =
+        ReplaceFileWhole(c.name, png, &reason,
+                         c.whole ? ThroughDescriptor::kWholeFile : ThroughDescriptor::kWhereItStands);
     ::close(c.fd);
     ::close(fd);
     struct stat after {};
@@ -438,9 +454,58 @@ int DescriptorChecks() {
   return failed;
 }
 
+// And a file of another file system with the same inode number put on the number since: two
+// fresh tmpfs instances number their first files alike. In a mount namespace of the child's own
+// (in a user namespace of its own when not run as root): 0 when the name is refused, 1 when it
+// is written, 2 when no such pair of files can be made here.
+int OtherFileSystemCheck() {
+  const auto write = [](const char* path, const std::string& text) {  // in one write
+    const int fd = ::open(path, O_WRONLY);
+    const bool ok = fd >= 0 && ::write(fd, text.data(), text.size()) ==
+                                   static_cast<ssize_t>(text.size());
+    return ::close(fd) == 0 && ok;
+  };
+  const std::string uid = std::to_string(::geteuid()), gid = std::to_string(::getegid());
+  if (::geteuid() != 0 &&
+      (::unshare(CLONE_NEWUSER) != 0 || !write("/proc/self/setgroups", "deny") ||
+       !write("/proc/self/uid_map", "0 " + uid + " 1") ||
+       !write("/proc/self/gid_map", "0 " + gid + " 1")))
+    return 2;
+  if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr))
+    return 2;
+  int fds[2];
+  struct stat st[2];
+  for (int i = 0; i < 2; ++i) {
+    const std::string folder = i == 0 ? "given" : "other";
+    if (::mkdir(folder.c_str(), 0755) != 0 ||
+        ::mount("veskor-test", folder.c_str(), "tmpfs", 0, "size=64k") != 0 ||
+        (fds[i] = ::open((folder + "/out.png").c_str(), O_RDWR | O_CREAT, 0644)) < 0 ||
+        ::fstat(fds[i], &st[i]) != 0)
+      return 2;
+  }
+  if (st[0].st_ino != st[1].st_ino || st[0].st_dev == st[1].st_dev || ::dup2(fds[0], 7) != 7)
+    return 2;
+  NoteGivenDescriptors();
+  if (::dup2(fds[1], 7) != 7) return 2;
+  std::string reason;
+  return ReplaceFileWhole("/dev/fd/7", "png", &reason) || reason != "Bad file descriptor" ||
+                 ::lseek(fds[1], 0, SEEK_END) != 0
+             ? 1
+             : 0;
+}
+
 TEST(FileReplace, AFileHeldOpenIsWrittenThroughItsDescriptorAsItWasOpened) {
   test::TempDir dir("veskor_replace");
   EXPECT_EQ(RunAsUser(dir.path(), DescriptorChecks), 0);
+  test::TempDir other("veskor_replace");
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(::chdir(other.path().c_str()) == 0 ? OtherFileSystemCheck() : 3);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "no two file systems of the test's own here";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "another file system's file with the same inode number";
 }
 
 }  // namespace

@@ -185,8 +185,9 @@ TEST(GlVideo, ALostDisplayEndsTheProcessAfterTheHookOnce) {
 }
 
 // A SIGTERM or SIGINT is the message pump's to take, as a window close; one that no pump takes
-// within its time (the loop held) ends the run after the hook, as the signal ends a process. A
-// signal that the run was started ignoring stays ignored.
+// within its time (the loop held) ends the run after the hook, as the signal ends a process,
+// also when the hook runs over its own time. Of two signals, the one that waited its time ends
+// the run. A signal that the run was started ignoring stays ignored.
 TEST(GlVideo, AQuitSignalThatTheLoopDoesNotTakeInTimeEndsTheRunAfterTheHook) {
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
   const HeldDisplay held;
@@ -195,11 +196,18 @@ TEST(GlVideo, AQuitSignalThatTheLoopDoesNotTakeInTimeEndsTheRunAfterTheHook) {
     int signal;
     int takenAfterMs;  // -1: never taken
     bool ignored;
-  } cases[] = {{SIGTERM, -1, false}, {SIGINT, -1, false}, {SIGTERM, 1000, false},
-               {SIGTERM, -1, true}};
+    int then = 0;  // another signal, 1 s after the first
+    void (*hook)() = RecordHook;
+  } cases[] = {{SIGTERM, -1, false},
+               {SIGINT, -1, false},
+               {SIGTERM, 1000, false},
+               {SIGTERM, -1, true},
+               {SIGTERM, -1, false, SIGINT},
+               {SIGINT, -1, false, 0, RecordThenNeverReturn}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.signal) + " taken after " + std::to_string(c.takenAfterMs) +
-                 (c.ignored ? ", ignored" : ""));
+                 (c.ignored ? ", ignored" : "") + ", then " + std::to_string(c.then) +
+                 (c.hook == RecordHook ? "" : ", a hook over its time"));
     const bool ends = c.takenAfterMs < 0 && !c.ignored;
     const auto ended = [ends, signal = c.signal](int status) {
       return ends ? WIFSIGNALED(status) && WTERMSIG(status) == signal
@@ -211,8 +219,12 @@ TEST(GlVideo, AQuitSignalThatTheLoopDoesNotTakeInTimeEndsTheRunAfterTheHook) {
         {
           if (c.ignored) signal(c.signal, SIG_IGN);
           if (!GlVideoStart()) _exit(97);
-          SetDisplayLostHook(RecordHook);
+          SetDisplayLostHook(c.hook);
           raise(c.signal);
+          if (c.then != 0) {
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            raise(c.then);
+          }
           if (c.takenAfterMs >= 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(c.takenAfterMs));
             WindowMessage message{};
@@ -220,7 +232,8 @@ TEST(GlVideo, AQuitSignalThatTheLoopDoesNotTakeInTimeEndsTheRunAfterTheHook) {
             }
             if (message.message != kWmClose) _exit(98);
           }
-          std::this_thread::sleep_for(std::chrono::seconds(kQuitSignalSeconds + 2));
+          std::this_thread::sleep_for(std::chrono::seconds(
+              kQuitSignalSeconds + 2 + (c.hook == RecordHook ? 0 : kDisplayLostHookSeconds)));
           _exit(96);
         },
         ended, ends ? line : "^$");
