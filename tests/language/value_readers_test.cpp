@@ -266,6 +266,8 @@ TEST(ValueReaders, RangeMessagesNameTheLineOfTheValueOutOfRange) {
        "line (2) : float constant out of range"},
       {"Camera c {\n position([0\n 1e39 0])\n\n}\n", "line (3) : float constant out of range"},
       {"Camera c { lookAt(\n [ -\n 3.5e38 ]) }\n", "line (2) : float constant out of range"},
+      {"Camera c { position([0 0\n 400000000000000000000000000000000000000\n]) }\n",
+       "line (2) : float constant out of range"},
   };
   for (const auto& c : cases) {
     const auto outcome = test::RunCompileSession(dir.Write("rng.wld", c.text));

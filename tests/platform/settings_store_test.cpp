@@ -1,13 +1,16 @@
 #include "platform/settings_store.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <string>
 
+#include "platform/file_replace.h"
 #include "support/temp_dir.h"
 
 namespace veskor {
@@ -165,6 +168,20 @@ TEST_F(SettingsStoreFile, EachReadTakesTheFileAsItIsAndEachWriteReplacesIt) {
   EXPECT_EQ(st.st_mode & 0777, 0640u);
   EXPECT_EQ(SettingsReadString(SettingsRoot::kClassesRoot, kKey, "XSize", &value),
             SettingsLookup::kNoKey);
+  // Named through a descriptor the run was given (`3<> registry`, `3>> registry`): after each
+  // write the file holds the store alone.
+  for (const int flags : {O_RDWR, O_WRONLY | O_APPEND}) {
+    const int fd = open(path.c_str(), flags);
+    NoteGivenDescriptors();
+    setenv("VESKOR_REGISTRY", ("/dev/fd/" + std::to_string(fd)).c_str(), 1);
+    for (const char* size : {"1024", "64"}) {
+      EXPECT_TRUE(SettingsWriteString(SettingsRoot::kCurrentUser, kKey, "XSize", size));
+      EXPECT_EQ(test::ReadFileText(path),
+                std::string("[") + kKey + "]\n\"XSize\"=\"" + size + "\"\n");
+    }
+    close(fd);
+  }
+  setenv("VESKOR_REGISTRY", path.c_str(), 1);
 
   dir_.Write("registry", std::string(kSettingsFileMax + 1, '\n'));  // too large: unreadable
   EXPECT_EQ(SettingsReadString(SettingsRoot::kCurrentUser, kKey, "XSize", &value),
