@@ -109,8 +109,8 @@ const char* RequireValue(const char* key, const char* name, char* buffer) {
   } else if (file == nullptr) {
     std::fprintf(stderr, "veskor: cannot read the settings store %s: %s\n", path.c_str(),
                  std::strerror(errno));
-  } else if (struct stat st {}; fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode) &&
-                                 static_cast<std::uintmax_t>(st.st_size) > kSettingsFileMax) {
+  } else if (struct stat st{}; fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode) &&
+                               static_cast<std::uintmax_t>(st.st_size) > kSettingsFileMax) {
     std::fclose(file);
     std::fprintf(stderr,
                  "veskor: the settings store %s is too large to read: %jd bytes, over its limit "

@@ -202,7 +202,7 @@ void WatchQuitSignals() {
   for (const int signal : {SIGTERM, SIGINT}) {
     struct sigaction old {};
     sigaction(signal, nullptr, &old);
-    if (old.sa_handler != SIG_DFL || (old.sa_flags & SA_SIGINFO) != 0) continue;  // kept: nohup
+    if (old.sa_handler != SIG_DFL || (old.sa_flags & SA_SIGINFO) != 0) continue;  // kept: ignored
     struct sigaction quit {};
     quit.sa_handler = OnQuitSignal;
     sigemptyset(&quit.sa_mask);

@@ -32,8 +32,9 @@ inline constexpr unsigned kQuitSignalSeconds = 3;
 // kQuitSignalSeconds (the loop held in a window-system call, a server that stopped answering,
 // a long preparation) ends the run all the same, as a lost display ends it: a line on stderr,
 // the hook above within its time, then the end that the signal gives a process (a shell shows
-// 128 + its number). Installed as SDL's video starts, in place of SDL's own handlers; a signal
-// that the run was started ignoring (nohup) stays ignored. Once for the process.
+// 128 + its number); of several, the first that waited its time. Installed as SDL's video
+// starts, in place of SDL's own handlers; a signal that the run was started ignoring (a
+// script's background job ignores SIGINT) stays ignored. Once for the process.
 void WatchQuitSignals();
 
 // The quit signal that came since the last call, now taken: its number, or 0 when none came.

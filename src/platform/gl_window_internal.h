@@ -16,10 +16,10 @@ void GlSetLastError(const char* what);
 
 // Before SDL's video starts. Every X connection's I/O failure ends the run through
 // EndForLostDisplay. Unless SDL_VIDEODRIVER chose another driver than x11, a connection of the
-// run's own to the X display is opened first and kept: when none can be opened (and no driver
-// was chosen) the process ends with kNoDisplayExitStatus and its line, before anything was
-// written; else SDL is held to its x11 driver, and a fault once that connection has ended ends
-// the run as the display's loss.
+// run's own to the X display is opened first and kept: when none can be opened the process
+// ends with kNoDisplayExitStatus and its line, before anything was written; else SDL is held
+// to its x11 driver, and a fault once that connection has ended ends the run as the display's
+// loss.
 void WatchDisplayConnection();
 
 // EndForLostDisplay when the connection of WatchDisplayConnection has ended, or ends within

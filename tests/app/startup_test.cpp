@@ -102,9 +102,14 @@ TEST_F(StartupTest, WithoutAStoreStderrNamesItAndHowToWriteOne) {
     Edit edit;
     std::size_t size = 0;
   } cases[] = {
-      {false, {"BinaryDir", {}}}, {true, {"BinaryDir", {}}}, {true, {"VeskorDir", ""}},
-      {true, {"BinaryDir", ""}},  {true, {"SystemDir", ""}}, {true, {"ResourceDir", ""}},
-      {true, {"WorkingDir", ""}}, {true, {"BinaryDir", {}}, kLimit},
+      {false, {"BinaryDir", {}}},
+      {true, {"BinaryDir", {}}},
+      {true, {"VeskorDir", ""}},
+      {true, {"BinaryDir", ""}},
+      {true, {"SystemDir", ""}},
+      {true, {"ResourceDir", ""}},
+      {true, {"WorkingDir", ""}},
+      {true, {"BinaryDir", {}}, kLimit},
       {true, {"VeskorDir", "/x/"}, kLimit + 1},
   };
   for (const auto& c : cases) {
@@ -118,8 +123,8 @@ TEST_F(StartupTest, WithoutAStoreStderrNamesItAndHowToWriteOne) {
     std::string written = c.file ? store.Write() : "";
     if (c.size != 0) {
       written += ";" + std::string(c.size - written.size() - 2, 'x') + "\n";
-      test::WriteFileBytes(store.path(), {reinterpret_cast<const std::uint8_t*>(written.data()),
-                                          written.size()});
+      test::WriteFileBytes(store.path(),
+                           {reinterpret_cast<const std::uint8_t*>(written.data()), written.size()});
     }
     test::MessageCapture capture;
     testing::internal::CaptureStderr();
@@ -127,10 +132,11 @@ TEST_F(StartupTest, WithoutAStoreStderrNamesItAndHowToWriteOne) {
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(capture.Text(), "Error : Init. Main Plane [stop] Registry -> Directories !\n");
     SCOPED_TRACE(said);
-    const std::string lack = c.size > kLimit ? " is too large to read: 1048577 bytes, over its "
-                                               "limit of 1048576\n"
-                                             : " has no value \"" + c.edit.name + "\" of [" +
-                                                   kRegPathsKey + "], an empty one or too long a one\n";
+    const std::string lack = c.size > kLimit
+                                 ? " is too large to read: 1048577 bytes, over its "
+                                   "limit of 1048576\n"
+                                 : " has no value \"" + c.edit.name + "\" of [" + kRegPathsKey +
+                                       "], an empty one or too long a one\n";
     EXPECT_NE(said.find(store.path() + (c.file ? lack : ": No such file")), std::string::npos);
     EXPECT_NE(said.find("scripts/run"), std::string::npos);
     EXPECT_NE(said.find("write_settings_store"), std::string::npos);

@@ -5,8 +5,8 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -297,8 +297,8 @@ TEST(FileReplace, AFifoOrADescriptorIsWrittenInPlace) {
   NoteGivenDescriptors();
   const fs::path here = fs::current_path();
   fs::current_path("/proc/self/fd");
-  EXPECT_TRUE(ReplaceFileWhole(std::to_string(kept), " new", &reason,
-                               ThroughDescriptor::kWhereItStands))
+  EXPECT_TRUE(
+      ReplaceFileWhole(std::to_string(kept), " new", &reason, ThroughDescriptor::kWhereItStands))
       << reason;
   fs::current_path(here);
   ::close(kept);
@@ -392,16 +392,16 @@ int DescriptorChecks() {
       {"/proc/" + pid + "/fd/7", 7, O_WRONLY | O_APPEND, head, head + png},
       {"/proc/thread-self/fd/7", 7, O_WRONLY | O_TRUNC, longer, png},
       {"/proc/" + pid + "/task/" + pid + "/fd/7", 7, O_WRONLY | O_TRUNC, longer, png},
-      {"out-link", 1, O_WRONLY | O_TRUNC, longer, png},      // a link to /dev/stdout
+      {"out-link", 1, O_WRONLY | O_TRUNC, longer, png},  // a link to /dev/stdout
       {"/dev/fd/10", 10, O_WRONLY | O_TRUNC, longer, png},
-      {"/dev/fd/7", 7, O_RDWR, longer, png, kGiven, "", true},                // 7<> registry
-      {"/dev/fd/7", 7, O_WRONLY | O_APPEND, head, png, kGiven, "", true},     // 7>> registry
-      {"/proc/self/fd/1", 1, O_RDWR, longer, png, kGiven, "", true},          // 1<> registry
+      {"/dev/fd/7", 7, O_RDWR, longer, png, kGiven, "", true},             // 7<> registry
+      {"/dev/fd/7", 7, O_WRONLY | O_APPEND, head, png, kGiven, "", true},  // 7>> registry
+      {"/proc/self/fd/1", 1, O_RDWR, longer, png, kGiven, "", true},       // 1<> registry
       {"/no/such/7", 7, O_WRONLY | O_APPEND, head, head, kGiven,
        "cannot make a file in /no/such: No such file or directory"},
-      {"/dev/fd/07", 7, O_WRONLY | O_APPEND, head, head},    // no descriptor's name
+      {"/dev/fd/07", 7, O_WRONLY | O_APPEND, head, head},              // no descriptor's name
       {"/dev/fd/9", 7, O_WRONLY | O_APPEND, head, head, kGiven, bad},  // not open
-      {"/proc/1/fd/7", 7, O_WRONLY | O_APPEND, head, head},  // another process's
+      {"/proc/1/fd/7", 7, O_WRONLY | O_APPEND, head, head},            // another process's
       {"/dev/fd/7", 7, O_WRONLY | O_APPEND, head, head, kOpenedSince, bad},
       {"/proc/" + pid + "/task/" + pid + "/fd/7", 7, O_WRONLY, head, head, kOpenedSince, bad},
       {"/dev/stdout", 1, O_WRONLY | O_APPEND, head, head, kOpenedSince, bad},
@@ -438,9 +438,9 @@ int DescriptorChecks() {
       return 102;
     if (c.whole) ::lseek(c.fd, 0, SEEK_END);
     std::string reason;
-    const bool written =
-        ReplaceFileWhole(c.name, png, &reason,
-                         c.whole ? ThroughDescriptor::kWholeFile : ThroughDescriptor::kWhereItStands);
+    const bool written = ReplaceFileWhole(
+        c.name, png, &reason,
+        c.whole ? ThroughDescriptor::kWholeFile : ThroughDescriptor::kWhereItStands);
     ::close(c.fd);
     ::close(fd);
     struct stat after {};
@@ -461,8 +461,8 @@ int DescriptorChecks() {
 int OtherFileSystemCheck() {
   const auto write = [](const char* path, const std::string& text) {  // in one write
     const int fd = ::open(path, O_WRONLY);
-    const bool ok = fd >= 0 && ::write(fd, text.data(), text.size()) ==
-                                   static_cast<ssize_t>(text.size());
+    const bool ok =
+        fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     return ::close(fd) == 0 && ok;
   };
   const std::string uid = std::to_string(::geteuid()), gid = std::to_string(::getegid());

@@ -198,12 +198,9 @@ TEST(GlVideo, AQuitSignalThatTheLoopDoesNotTakeInTimeEndsTheRunAfterTheHook) {
     bool ignored;
     int then = 0;  // another signal, 1 s after the first
     void (*hook)() = RecordHook;
-  } cases[] = {{SIGTERM, -1, false},
-               {SIGINT, -1, false},
-               {SIGTERM, 1000, false},
-               {SIGTERM, -1, true},
-               {SIGTERM, -1, false, SIGINT},
-               {SIGINT, -1, false, 0, RecordThenNeverReturn}};
+  } cases[] = {{SIGTERM, -1, false},         {SIGINT, -1, false},
+               {SIGTERM, 1000, false},       {SIGTERM, -1, true},
+               {SIGTERM, -1, false, SIGINT}, {SIGINT, -1, false, 0, RecordThenNeverReturn}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.signal) + " taken after " + std::to_string(c.takenAfterMs) +
                  (c.ignored ? ", ignored" : "") + ", then " + std::to_string(c.then) +
