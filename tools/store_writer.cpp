@@ -11,6 +11,9 @@
 // --binary   the user's writable directory (bookmarks, session log); by default
 //            $XDG_DATA_HOME/veskor/, else ~/.local/share/veskor/. It is made when missing.
 //
+// A relative $XDG_CONFIG_HOME or $XDG_DATA_HOME is no base directory and counts as unset, as
+// it does for the program. Everything the tool says goes to stderr.
+//
 // The store is the registry-like text of the settings store: "[key]" lines, then
 // "\"Name\"=\"value\"" lines with '\' and '"' escaped by a backslash. Directories are absolute
 // and end with '/'.
@@ -46,6 +49,12 @@ std::string Env(const char* name) {
   return v != nullptr ? v : "";
 }
 
+// An XDG base directory: "" when unset, empty or relative.
+std::string BaseDirectory(const char* name) {
+  const std::string dir = Env(name);
+  return dir.starts_with('/') ? dir : "";
+}
+
 std::string Home() {
   const std::string home = Env("HOME");
   if (home.empty()) Fail("no $HOME to place the store in: name it with --store and --binary");
@@ -54,12 +63,12 @@ std::string Home() {
 
 std::string DefaultStorePath() {
   if (!Env("VESKOR_REGISTRY").empty()) return Env("VESKOR_REGISTRY");
-  const std::string config = Env("XDG_CONFIG_HOME");
+  const std::string config = BaseDirectory("XDG_CONFIG_HOME");
   return (config.empty() ? Home() + "/.config" : config) + "/veskor/registry";
 }
 
 std::string DefaultBinaryDir() {
-  const std::string data = Env("XDG_DATA_HOME");
+  const std::string data = BaseDirectory("XDG_DATA_HOME");
   return (data.empty() ? Home() + "/.local/share" : data) + "/veskor/";
 }
 
@@ -184,7 +193,7 @@ int main(int argc, char** argv) {
 
   struct stat existing;
   if (lstat(store.c_str(), &existing) == 0) {
-    std::printf("write_settings_store: %s exists and stays as it is\n", store.c_str());
+    std::fprintf(stderr, "write_settings_store: %s exists and stays as it is\n", store.c_str());
     return 0;
   }
   Paths p;
@@ -201,8 +210,8 @@ int main(int argc, char** argv) {
   if (error) Fail("cannot make the directory " + parent.string() + ": " + error.message());
 
   if (!WriteNew(store, StoreText(p)))
-    std::printf("write_settings_store: %s exists and stays as it is\n", store.c_str());
+    std::fprintf(stderr, "write_settings_store: %s exists and stays as it is\n", store.c_str());
   else
-    std::printf("write_settings_store: wrote %s\n", store.c_str());
+    std::fprintf(stderr, "write_settings_store: wrote %s\n", store.c_str());
   return 0;
 }

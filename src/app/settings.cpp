@@ -124,9 +124,10 @@ const char* RequireValue(const char* key, const char* name, char* buffer) {
                  path.c_str(), name, kRegPathsKey);
   }
   std::fputs(
-      "veskor: the store is $VESKOR_REGISTRY, else $XDG_CONFIG_HOME/veskor/registry, else\n"
-      "veskor: ~/.config/veskor/registry. To write one where none exists, run scripts/run\n"
-      "veskor: [world], which then starts the program, or the write_settings_store tool:\n"
+      "veskor: the store is $VESKOR_REGISTRY, else $XDG_CONFIG_HOME/veskor/registry when\n"
+      "veskor: $XDG_CONFIG_HOME is absolute, else ~/.config/veskor/registry. To write one where\n"
+      "veskor: none exists, run scripts/run [world], which then starts the program, or the\n"
+      "veskor: write_settings_store tool:\n"
       "veskor:   cmake --build <build dir> --target veskor_settings_store\n",
       stderr);
   ReportError(kPlaceMainPlane, kDirectoriesUnreadable);

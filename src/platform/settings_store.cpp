@@ -134,8 +134,9 @@ bool ReadWholeFile(const std::string& path, std::string* text) {
 std::string SettingsStorePath() {
   const char* store = std::getenv("VESKOR_REGISTRY");
   if (store != nullptr && store[0] != '\0') return store;
+  // A relative base directory counts as unset.
   const char* config = std::getenv("XDG_CONFIG_HOME");
-  if (config != nullptr && config[0] != '\0') return std::string(config) + "/veskor/registry";
+  if (config != nullptr && config[0] == '/') return std::string(config) + "/veskor/registry";
   const char* home = std::getenv("HOME");
   if (home != nullptr && home[0] != '\0') return std::string(home) + "/.config/veskor/registry";
   return "";

@@ -121,6 +121,8 @@ TEST_F(SettingsStoreFile, PathFollowsTheEnvironment) {
   EXPECT_EQ(SettingsStorePath(), "/x/store");
   setenv("VESKOR_REGISTRY", "", 1);
   EXPECT_EQ(SettingsStorePath(), "/config/veskor/registry");
+  setenv("XDG_CONFIG_HOME", "config", 1);  // relative: no base directory
+  EXPECT_EQ(SettingsStorePath(), "/home/u/.config/veskor/registry");
   unsetenv("XDG_CONFIG_HOME");
   EXPECT_EQ(SettingsStorePath(), "/home/u/.config/veskor/registry");
   unsetenv("HOME");

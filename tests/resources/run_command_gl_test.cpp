@@ -103,11 +103,13 @@ class RunCommand : public ::testing::Test {
   }
   // `scripts/run --start <product> <world>` with the automation variables (`env` last, a null
   // value unsetting), its stderr to `errors` when one is named, on the store, messages, capture
-  // and data of `folder` (the fixture's when empty); `direct`: the program itself, started as
-  // that command ends, so that the run is timed from the program's own start; its descriptor 3
-  // on `third` when one is named (as `3> third` opens it), else closed. The child's pid, or -1.
+  // and data of `folder` (the fixture's when empty), started there; `direct`: the program
+  // itself, started as that command ends, so that the run is timed from the program's own
+  // start; its descriptor `given` on `opened` when one is named (as `3> opened` opens it), its
+  // descriptor 3 closed otherwise. The child's pid, or -1.
   pid_t Launch(const std::string& world, const Environment& env, const std::string& errors = "",
-               std::string folder = "", bool direct = false, const std::string& third = "") {
+               std::string folder = "", bool direct = false, const std::string& opened = "",
+               int given = 3) {
     if (folder.empty()) folder = dir_.path();
     const std::string messages = folder + "messages", shot = folder + "shot.png";
     const std::string script = test::kSourceDir + "scripts/run";
@@ -134,14 +136,14 @@ class RunCommand : public ::testing::Test {
         const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fd < 0 || dup2(fd, 2) != 2) _exit(95);
       }
-      if (!third.empty()) {
-        const int fd = open(third.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0 || dup2(fd, 3) != 3) _exit(95);
-      } else {
-        close(3);
+      close(3);
+      if (!opened.empty()) {
+        const int fd = open(opened.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0 || dup2(fd, given) != given) _exit(95);
+        if (fd != given) close(fd);
       }
+      if (chdir(direct ? test::kProductDir.c_str() : folder.c_str()) != 0) _exit(94);
       if (direct) {
-        if (chdir(test::kProductDir.c_str()) != 0) _exit(94);
         execl("./veskor", "./veskor", world.c_str(), nullptr);
       } else {
         execl("/bin/bash", "bash", script.c_str(), "--start", test::kProductDir.c_str(),
@@ -165,11 +167,11 @@ class RunCommand : public ::testing::Test {
     return std::nullopt;
   }
   // A run with the automation variables that quits by itself; a minute at most.
-  RunOutcome Start(const std::string& world, const Environment& env,
-                   const std::string& third = "") {
+  RunOutcome Start(const std::string& world, const Environment& env, const std::string& opened = "",
+                   int given = 3) {
     RunOutcome run;
     std::filesystem::remove(dir_.Path("messages"));
-    const pid_t pid = Launch(world, env, "", "", false, third);
+    const pid_t pid = Launch(world, env, "", "", false, opened, given);
     if (pid <= 0) return run;
     const std::optional<int> status = AwaitEnd(pid, 600);
     if (!status) {
@@ -226,19 +228,35 @@ class RunCommand : public ::testing::Test {
   bool firstLaunch_ = false;
 };
 
-// Captured through a descriptor, as `VESKOR_CAPTURE=/dev/fd/3 veskor w.wld 3> shot.png` does:
-// the file the shell opened holds exactly the image.
+// Captured through a descriptor, as `VESKOR_CAPTURE=/dev/fd/3 veskor w.wld 3> shot.png` does,
+// or through the standard output, where the store writer says nothing: the file the shell
+// opened holds exactly the image. A relative name is the file where the run was started.
 TEST_F(RunCommand, ShowsTheSmallSampleWorldThenQuits) {
-  struct stat opened {}, written {};
-  ASSERT_EQ(stat(dir_.Write("shot.png", "").c_str(), &opened), 0);
-  ExpectWorldShown(Start(test::kSourceDir + "examples/lagoon.wld",
-                         {{"VESKOR_CAPTURE", "/dev/fd/3"}}, dir_.Path("shot.png")));
-  ASSERT_EQ(stat(dir_.Path("shot.png").c_str(), &written), 0);
-  EXPECT_EQ(written.st_ino, opened.st_ino);
-  const std::string png = test::ReadFileText(dir_.Path("shot.png"));
-  const std::string signature("\x89PNG\r\n\x1a\n", 8);
-  const std::string end("\0\0\0\0IEND\xae\x42\x60\x82", 12);  // an empty IEND chunk
-  EXPECT_TRUE(png.starts_with(signature) && png.ends_with(end)) << png.size();
+  const struct {
+    const char* capture;
+    int given;  // the descriptor given on shot.png; 0 none
+  } cases[] = {{"/dev/fd/3", 3}, {"/dev/stdout", 1}, {"shot.png", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.capture);
+    std::filesystem::remove(dir_.Path("registry"));
+    WriteStore("");
+    struct stat opened = {}, written = {};
+    std::filesystem::remove(dir_.Path("shot.png"));
+    if (c.given != 0) {
+      ASSERT_EQ(stat(dir_.Write("shot.png", "").c_str(), &opened), 0);
+    }
+    ExpectWorldShown(Start(test::kSourceDir + "examples/lagoon.wld",
+                           {{"VESKOR_CAPTURE", c.capture}},
+                           c.given != 0 ? dir_.Path("shot.png") : "", c.given));
+    ASSERT_EQ(stat(dir_.Path("shot.png").c_str(), &written), 0);
+    if (c.given != 0) {
+      EXPECT_EQ(written.st_ino, opened.st_ino);
+    }
+    const std::string png = test::ReadFileText(dir_.Path("shot.png"));
+    const std::string signature("\x89PNG\r\n\x1a\n", 8);
+    const std::string end("\0\0\0\0IEND\xae\x42\x60\x82", 12);  // an empty IEND chunk
+    EXPECT_TRUE(png.starts_with(signature) && png.ends_with(end)) << png.size();
+  }
 }
 
 TEST_F(RunCommand, ShowsTheSmallSampleWorldWithoutTheCompatibilityLayer) {
@@ -519,13 +537,23 @@ class FirstLaunch : public RunCommand {
   }
 };
 
+// Also with the store's and the messages' names relative and no store before the run: the
+// store that the run's store writer writes where the run was started is the one read and saved.
 TEST_F(FirstLaunch, AnsweredNoEndsAfterTheBoardWarningAndIsOver) {
-  const RunOutcome run = Start(test::kSourceDir + "examples/lagoon.wld", {{"VESKOR_ANSWER", "no"}});
-  EXPECT_EQ(run.exitCode, 5);  // ended before its capture: the image asked for is missing
-  EXPECT_EQ(run.records.rfind("Warning, Errors or visual failures can occur !", 0), 0u)
-      << run.records;
-  EXPECT_EQ(run.records.find("> begin 'parse' session"), std::string::npos);
-  EXPECT_EQ(Store("FirstLaunch"), "FALSE");
+  for (const bool relative : {false, true}) {
+    SCOPED_TRACE(relative ? "relative names" : "absolute names");
+    Environment env = {{"VESKOR_ANSWER", "no"}};
+    if (relative) {
+      std::filesystem::remove(dir_.Path("registry"));
+      env.insert(env.end(), {{"VESKOR_REGISTRY", "registry"}, {"VESKOR_MESSAGES", "messages"}});
+    }
+    const RunOutcome run = Start(test::kSourceDir + "examples/lagoon.wld", env);
+    EXPECT_EQ(run.exitCode, 5);  // ended before its capture: the image asked for is missing
+    EXPECT_EQ(run.records.rfind("Warning, Errors or visual failures can occur !", 0), 0u)
+        << run.records;
+    EXPECT_EQ(run.records.find("> begin 'parse' session"), std::string::npos);
+    EXPECT_EQ(Store("FirstLaunch"), "FALSE");
+  }
 }
 
 }  // namespace

@@ -90,11 +90,19 @@ TEST(StoreWriter, PlacesTheStoreAndTheUsersDirectoryByTheEnvironment) {
        "h/.local/share/veskor/"},
       {{"XDG_CONFIG_HOME=@c", "XDG_DATA_HOME=@d", "HOME=@h"}, "c/veskor/registry", "d/veskor/"},
       {{"HOME=@h"}, "h/.config/veskor/registry", "h/.local/share/veskor/"},
+      // A relative base directory is no base directory.
+      {{"XDG_CONFIG_HOME=c", "XDG_DATA_HOME=@d", "HOME=@h"},
+       "h/.config/veskor/registry",
+       "d/veskor/"},
+      {{"XDG_CONFIG_HOME=@c", "XDG_DATA_HOME=d", "HOME=@h"},
+       "c/veskor/registry",
+       "h/.local/share/veskor/"},
   };
   for (const auto& c : cases) {
     test::TempDir dir("veskor_store");
     std::vector<std::string> env;
-    for (std::string v : c.env) env.push_back(v.replace(v.find('@'), 1, dir.path()));
+    for (std::string v : c.env)
+      env.push_back(v.find('@') == std::string::npos ? v : v.replace(v.find('@'), 1, dir.path()));
     ASSERT_EQ(test::RunProgram({VESKOR_WRITE_SETTINGS_STORE, "--product", test::kProductDir,
                                 "--working", test::kSourceDir},
                                env),
