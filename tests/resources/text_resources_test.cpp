@@ -28,7 +28,11 @@ void ReadWrittenStore() {
   static bool read = false;
   if (read) return;
   read = true;
-  ASSERT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), 0);
+  testing::internal::CaptureStderr();  // the writer's own line (a death test's child runs it too)
+  const int written = test::RunProgram(test::StoreWriterArgs(dir.path()));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "write_settings_store: wrote " + dir.Path("registry") + "\n");
+  ASSERT_EQ(written, 0);
   setenv("VESKOR_REGISTRY", dir.Path("registry").c_str(), 1);
   static MainPlane plane;
   EXPECT_EXIT(
