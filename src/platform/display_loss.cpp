@@ -198,7 +198,17 @@ void WatchQuitSignals() {
   watching = true;
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // SDL's would wait for the loop for ever
   sem_init(&gQuitRaised, 0, 0);
-  std::thread(WatchQuits).detach();
+  // The start goes on once the watch runs: a thread still starting may hold a lock (the address
+  // checker's runtime takes one to record the thread's first allocation), and a fork meanwhile
+  // (SDL's D-Bus start runs a helper) would copy it held, the copy then waiting for ever.
+  static sem_t running;
+  sem_init(&running, 0, 0);
+  std::thread([] {
+    sem_post(&running);
+    WatchQuits();
+  }).detach();
+  while (sem_wait(&running) != 0) {
+  }
   for (const int signal : {SIGTERM, SIGINT}) {
     struct sigaction old {};
     sigaction(signal, nullptr, &old);
