@@ -4,7 +4,6 @@
 #include <X11/Xlib.h>
 #include <errno.h>
 #include <poll.h>
-#include <sched.h>
 #include <semaphore.h>
 #include <signal.h>
 #include <strings.h>
@@ -13,6 +12,7 @@
 #include <xcb/xcb.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -85,10 +85,9 @@ void OnHookOverrun(int) { Finish(); }
 
 // SIGTERM and SIGINT, counted as raised and as taken by the message pump (which takes all that
 // came), so that one raised after another was taken is given its own time. The watch takes the
-// raises in turn, each with the signal it was, from a ring that the handler fills: a raise's
-// slot is set before its post, and read and cleared after the watch's wait on it. (A slot can
-// lag its post only while two threads take signals at once; one found empty for long, after
-// more raises than the ring holds came at once, stands for the signal raised last.)
+// raises in turn, each with the signal it was, from a ring that the handler fills before its
+// post. (A slot found empty, when two threads took signals at the same moment, or more came at
+// once than the ring holds, stands for the signal raised last.)
 std::atomic<int> gQuitSignal{0};
 std::atomic<std::uint64_t> gQuitsRaised{0};
 std::atomic<std::uint64_t> gQuitsTaken{0};
@@ -107,27 +106,22 @@ void OnQuitSignal(int signal) {
 // Waits for each quit signal to be taken; the first that is not taken within its time ends the
 // run, by that signal.
 [[noreturn]] void WatchQuits() {
+  using Clock = std::chrono::steady_clock;
   for (std::uint64_t raise = 0;; ++raise) {
     while (sem_wait(&gQuitRaised) != 0) {
     }
-    int signal = 0;
-    for (int spins = 0; (signal = gQuitRing[raise % kQuitRing].exchange(0)) == 0; ++spins) {
-      if (spins == 1000) {
-        signal = gQuitSignal.load();
-        break;
-      }
-      sched_yield();
-    }
-    for (unsigned waitedMs = 0; gQuitsTaken.load() <= raise; waitedMs += 10) {
-      if (waitedMs >= kQuitSignalSeconds * 1000) {
+    const Clock::time_point due = Clock::now() + std::chrono::seconds(kQuitSignalSeconds);
+    const int own = gQuitRing[raise % kQuitRing].exchange(0);
+    const int signal = own != 0 ? own : gQuitSignal.load();
+    while (gQuitsTaken.load() <= raise) {
+      if (Clock::now() >= due) {
         char line[128];
         std::snprintf(line, sizeof line,
                       "veskor: %s was not answered within %u s; the program ends",
                       signal == SIGINT ? "SIGINT" : "SIGTERM", kQuitSignalSeconds);
         EndRun(line, signal);
       }
-      const timespec step{0, 10 * 1000 * 1000};
-      nanosleep(&step, nullptr);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
   }
 }

@@ -266,19 +266,12 @@ bool WriteThrough(int fd, std::string_view text, int* failure) {
 // Readies the descriptor `fd` for a text that is to be the whole of its regular file: an
 // appending one (where each write goes to the end) finds the file emptied, any other stands at
 // its start, and WriteThrough cuts the file where the text ends. A pipe or a device is left as
-// it is. False with `*failure` set to the system's reason.
-bool FromTheStart(int fd, int* failure) {
+// it is. False with errno set.
+bool FromTheStart(int fd) {
   struct stat st {};
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (::fstat(fd, &st) != 0 || flags < 0) {
-    *failure = errno;
-    return false;
-  }
-  if (!S_ISREG(st.st_mode)) return true;
-  if ((flags & O_APPEND) != 0 ? ::ftruncate(fd, 0) == 0 : ::lseek(fd, 0, SEEK_SET) == 0)
-    return true;
-  *failure = errno;
-  return false;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return true;  // the write says why
+  return (::fcntl(fd, F_GETFL) & O_APPEND) != 0 ? ::ftruncate(fd, 0) == 0
+                                                : ::lseek(fd, 0, SEEK_SET) == 0;
 }
 
 // Writes `text` into what `path` names as it stands, a FIFO or a device: it cannot be replaced,
@@ -329,8 +322,8 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
   if (const long long fd = OwnDescriptor(path); fd >= 0) {
     if (!WasGiven(fd)) return Fail(reason, EBADF);
     int failure = 0;
-    if (through == ThroughDescriptor::kWholeFile && !FromTheStart(static_cast<int>(fd), &failure))
-      return Fail(reason, failure);
+    if (through == ThroughDescriptor::kWholeFile && !FromTheStart(static_cast<int>(fd)))
+      return Fail(reason, errno);
     return WriteThrough(static_cast<int>(fd), text, &failure) || Fail(reason, failure);
   }
   struct stat st {};
