@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
@@ -14,6 +15,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -241,6 +245,36 @@ TEST(GlVideo, AQuitSignalThatTheLoopDoesNotTakeInTimeEndsTheRunAfterTheHook) {
     EXPECT_EQ(test::ReadFileText(gHookRecord), ends ? "hook\n" : "");
     std::remove(gHookRecord.c_str());
   }
+}
+
+// The start goes on only once the watch has run: a thread still starting while the start forks
+// (SDL's D-Bus helper) may have left a lock of the sanitizers' runtime held in the fork's copy.
+// On one processor, where a new thread waits for its turn, the watch has run (its time on the
+// processor, from the kernel's record, is above zero) when the call returns.
+TEST(GlVideo, TheQuitSignalWatchHasRunWhenItsInstallingReturns) {
+  EXPECT_EXIT(
+      {
+        const auto tasks = [] {
+          std::set<std::string> ids;
+          for (const auto& e : std::filesystem::directory_iterator("/proc/self/task"))
+            ids.insert(e.path().filename().string());
+          return ids;
+        };
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(sched_getcpu(), &one);
+        if (sched_setaffinity(0, sizeof one, &one) != 0) _exit(97);
+        const std::set<std::string> before = tasks();
+        WatchQuitSignals();
+        int ran = 0;
+        for (const std::string& id : tasks()) {
+          long long ns = -1;
+          std::ifstream("/proc/self/task/" + id + "/schedstat") >> ns;
+          if (!before.count(id)) ran += ns > 0 ? 1 : 100;
+        }
+        _exit(ran);
+      },
+      ::testing::ExitedWithCode(1), "");
 }
 
 // A start that SDL refuses just after the run's own connection was made, as the display goes
