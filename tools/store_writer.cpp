@@ -11,8 +11,8 @@
 // --binary   the user's writable directory (bookmarks, session log); by default
 //            $XDG_DATA_HOME/veskor/, else ~/.local/share/veskor/. It is made when missing.
 //
-// A relative $XDG_CONFIG_HOME or $XDG_DATA_HOME is no base directory and counts as unset, as
-// it does for the program. Everything the tool says goes to stderr.
+// A relative $XDG_CONFIG_HOME or $XDG_DATA_HOME is no base directory: it is said, and counts as
+// unset, as it does for the program. Everything the tool says goes to stderr.
 //
 // The store is the registry-like text of the settings store: "[key]" lines, then
 // "\"Name\"=\"value\"" lines with '\' and '"' escaped by a backslash. Directories are absolute
@@ -49,10 +49,14 @@ std::string Env(const char* name) {
   return v != nullptr ? v : "";
 }
 
-// An XDG base directory: "" when unset, empty or relative.
+// An XDG base directory: "" when unset, empty or relative (which is said).
 std::string BaseDirectory(const char* name) {
   const std::string dir = Env(name);
-  return dir.starts_with('/') ? dir : "";
+  if (dir.starts_with('/')) return dir;
+  if (!dir.empty())
+    std::fprintf(stderr, "write_settings_store: %s=%s is not an absolute path: it is ignored\n",
+                 name, dir.c_str());
+  return "";
 }
 
 std::string Home() {

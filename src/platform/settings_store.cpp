@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "platform/file_replace.h"
 
@@ -134,9 +135,19 @@ bool ReadWholeFile(const std::string& path, std::string* text) {
 std::string SettingsStorePath() {
   const char* store = std::getenv("VESKOR_REGISTRY");
   if (store != nullptr && store[0] != '\0') return store;
-  // A relative base directory counts as unset.
+  // A relative base directory counts as unset, and is said once for each value met.
   const char* config = std::getenv("XDG_CONFIG_HOME");
   if (config != nullptr && config[0] == '/') return std::string(config) + "/veskor/registry";
+  if (config != nullptr && config[0] != '\0') {
+    static std::mutex said;
+    static std::string saidFor;
+    const std::lock_guard<std::mutex> lock(said);
+    if (saidFor != config) {
+      std::fprintf(stderr, "veskor: XDG_CONFIG_HOME=%s is not an absolute path: it is ignored\n",
+                   config);
+      saidFor = config;
+    }
+  }
   const char* home = std::getenv("HOME");
   if (home != nullptr && home[0] != '\0') return std::string(home) + "/.config/veskor/registry";
   return "";

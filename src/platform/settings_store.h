@@ -3,7 +3,8 @@
 // directories and settings from it at start and writes them back at exit.
 //
 // The file is at $VESKOR_REGISTRY, else $XDG_CONFIG_HOME/veskor/registry when that directory
-// is absolute (a relative one counts as unset), else ~/.config/veskor/registry. Its lines:
+// is absolute (a relative one counts as unset, and is said), else ~/.config/veskor/registry.
+// Its lines:
 //   [Software\Dovek software\veskor\Settings]   a key (section); keys of the classes root are
 //                                               written [HKEY_CLASSES_ROOT\<path>]
 //   "Name"="value"                              a string value of the key above

@@ -121,8 +121,12 @@ TEST_F(SettingsStoreFile, PathFollowsTheEnvironment) {
   EXPECT_EQ(SettingsStorePath(), "/x/store");
   setenv("VESKOR_REGISTRY", "", 1);
   EXPECT_EQ(SettingsStorePath(), "/config/veskor/registry");
-  setenv("XDG_CONFIG_HOME", "config", 1);  // relative: no base directory
+  setenv("XDG_CONFIG_HOME", "config", 1);  // relative: no base directory, said once
+  testing::internal::CaptureStderr();
   EXPECT_EQ(SettingsStorePath(), "/home/u/.config/veskor/registry");
+  EXPECT_EQ(SettingsStorePath(), "/home/u/.config/veskor/registry");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "veskor: XDG_CONFIG_HOME=config is not an absolute path: it is ignored\n");
   unsetenv("XDG_CONFIG_HOME");
   EXPECT_EQ(SettingsStorePath(), "/home/u/.config/veskor/registry");
   unsetenv("HOME");

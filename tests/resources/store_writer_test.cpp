@@ -103,10 +103,16 @@ TEST(StoreWriter, PlacesTheStoreAndTheUsersDirectoryByTheEnvironment) {
     std::vector<std::string> env;
     for (std::string v : c.env)
       env.push_back(v.find('@') == std::string::npos ? v : v.replace(v.find('@'), 1, dir.path()));
-    ASSERT_EQ(test::RunProgram({VESKOR_WRITE_SETTINGS_STORE, "--product", test::kProductDir,
-                                "--working", test::kSourceDir},
-                               env),
-              0);
+    std::string relative;  // what the writer says of a relative base directory
+    for (const std::string& v : env)
+      if (v.starts_with("XDG_") && v[v.find('=') + 1] != '/')
+        relative += "write_settings_store: " + v + " is not an absolute path: it is ignored\n";
+    testing::internal::CaptureStderr();
+    const int status = test::RunProgram(
+        {VESKOR_WRITE_SETTINGS_STORE, "--product", test::kProductDir, "--working", test::kSourceDir},
+        env);
+    EXPECT_TRUE(testing::internal::GetCapturedStderr().starts_with(relative));
+    ASSERT_EQ(status, 0);
     const auto store = test::ReadStore(test::ReadBytes(dir.Path(c.store)).value_or(""));
     EXPECT_EQ(store.size(), 29u) << c.store;
     EXPECT_EQ(store.count(kRoot + "\\Paths|BinaryDir") ? store.at(kRoot + "\\Paths|BinaryDir") : "",
