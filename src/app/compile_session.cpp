@@ -108,19 +108,23 @@ bool OpenChosenWorld() {
   return true;
 }
 
-// The session log in BinaryDir. One that cannot be written is said on stderr with the system's
-// reason, once a run for its path (every compile tries it again), and the session goes on
-// without it.
-void OpenSessionLog() {
+// A session log that cannot be written (not opened, a write or its close failed) is said on
+// stderr with the system's reason of the call that failed, once a run for its path (every
+// compile opens it again), and the session goes on without it.
+void SayUnwritableLog(const char* path, int reason) {
   static char toldPath[kSearchDirBytes + 16] = "";
-  char logPath[kSearchDirBytes + 16];
-  std::snprintf(logPath, sizeof logPath, "%s%s", BinaryDir, kSessionLogName);
-  const int failure = SessionLogOpen(logPath);
-  if (failure == 0 || std::strcmp(logPath, toldPath) == 0) return;
-  std::memcpy(toldPath, logPath, sizeof toldPath);
+  if (std::strcmp(path, toldPath) == 0) return;
+  std::snprintf(toldPath, sizeof toldPath, "%s", path);
   std::fprintf(stderr,
                "veskor: cannot write the session log %s: %s (the sessions go on without it)\n",
-               logPath, std::strerror(failure));
+               path, std::strerror(reason));
+}
+
+// The session log in BinaryDir.
+void OpenSessionLog() {
+  char logPath[kSearchDirBytes + 16];
+  std::snprintf(logPath, sizeof logPath, "%s%s", BinaryDir, kSessionLogName);
+  SessionLogOpen(logPath, SayUnwritableLog);
 }
 
 // The session screen under the menu bar, swapped in before the parse.

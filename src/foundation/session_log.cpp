@@ -1,21 +1,87 @@
 #include "foundation/session_log.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <charconv>
-#include <fstream>
 #include <new>
-#include <ostream>
 
 namespace veskor {
+
+std::streamsize SessionLogFile::DescriptorBuffer::xsputn(const char* chars, std::streamsize n) {
+  std::streamsize done = 0;
+  while (done < n) {
+    const ssize_t written = ::write(fd, chars + done, static_cast<std::size_t>(n - done));
+    if (written > 0) {
+      done += written;
+    } else if (written < 0 && errno == EINTR) {
+      continue;
+    } else {
+      // A regular file takes at least a byte unless it fails; a device that takes none is
+      // out of room as well.
+      if (failure == 0) failure = written < 0 ? errno : ENOSPC;
+      break;
+    }
+  }
+  return done;
+}
+
+SessionLogFile::DescriptorBuffer::int_type SessionLogFile::DescriptorBuffer::overflow(int_type c) {
+  if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+  const char one = traits_type::to_char_type(c);
+  return xsputn(&one, 1) == 1 ? c : traits_type::eof();
+}
+
+SessionLogFile::SessionLogFile() : std::ostream(nullptr) {
+  rdbuf(&buffer_);
+  setstate(std::ios::failbit);  // until a file is open
+}
+
+SessionLogFile::~SessionLogFile() { Close(); }
+
+int SessionLogFile::Open(const char* path) {
+  Close();
+  buffer_.failure = 0;
+  const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    buffer_.failure = errno;
+    setstate(std::ios::failbit);
+    return buffer_.failure;
+  }
+  buffer_.fd = fd;
+  clear();
+  return 0;
+}
+
+int SessionLogFile::Close() {
+  if (buffer_.fd < 0) return 0;
+  const int result = ::close(buffer_.fd);
+  const int reason = result != 0 ? errno : 0;
+  buffer_.fd = -1;
+  // Linux frees the descriptor whatever close says: it is never closed twice.
+  if (reason != 0 && buffer_.failure == 0) buffer_.failure = reason;
+  setstate(std::ios::failbit);
+  return reason;
+}
+
 namespace {
 
-constinit SessionLog gSessionLog{nullptr, nullptr};
+constinit SessionLog gSessionLog{nullptr, nullptr, {}, nullptr, false};
+
+// Tells the owned file's first failure, once.
+void TellFailure(SessionLog& log) {
+  if (log.file == nullptr || log.failureTold || log.file->failure() == 0) return;
+  log.failureTold = true;
+  if (log.onFailure != nullptr) log.onFailure(log.path.c_str(), log.file->failure());
+}
 
 // Numbers are formatted here, not by the stream, so that no locale can change them.
 SessionLog& WriteChars(SessionLog& log, const char* chars, std::size_t n) {
   if (log.target != nullptr) {
     log.target->write(chars, static_cast<std::streamsize>(n));
     log.target->flush();
+    if (log.target == log.file.get()) TellFailure(log);
   }
   return log;
 }
@@ -25,32 +91,33 @@ SessionLog& WriteChars(SessionLog& log, const char* chars, std::size_t n) {
 void SessionLogInit() {
   gSessionLog.target = nullptr;
   gSessionLog.file.reset();
+  gSessionLog.path.clear();
+  gSessionLog.onFailure = nullptr;
+  gSessionLog.failureTold = false;
 }
 
 void SessionLogClose() {
   if (gSessionLog.file != nullptr) {
     gSessionLog.file->flush();
-    gSessionLog.file->close();
+    gSessionLog.file->Close();
+    TellFailure(gSessionLog);
   }
   SessionLogInit();
 }
 
-int SessionLogOpen(const char* path) {
+int SessionLogOpen(const char* path, SessionLogFailureCall onFailure) {
   SessionLogClose();
-  std::unique_ptr<std::ofstream> file(new (std::nothrow) std::ofstream);
+  std::unique_ptr<SessionLogFile> file(new (std::nothrow) SessionLogFile);
   if (file == nullptr) return ENOMEM;
-  int failure = 0;
-  if (path != nullptr) {
-    errno = 0;
-    file->open(path, std::ios::out | std::ios::trunc);
-    // The stream keeps no reason of its own: the failed open's errno is it.
-    if (!file->is_open()) failure = errno != 0 ? errno : EIO;
-  } else {
-    file->setstate(std::ios::failbit);
-    failure = EINVAL;
-  }
+  const int failure = path != nullptr ? file->Open(path) : EINVAL;
   gSessionLog.target = file.get();
   gSessionLog.file = std::move(file);
+  gSessionLog.path = path != nullptr ? path : "";
+  gSessionLog.onFailure = onFailure;
+  if (failure != 0 && onFailure != nullptr) {
+    gSessionLog.failureTold = true;
+    onFailure(gSessionLog.path.c_str(), failure);
+  }
   return failure;
 }
 

@@ -4,24 +4,65 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <memory>
+#include <ostream>
+#include <streambuf>
+#include <string>
 
 namespace veskor {
 
-struct SessionLog {
-  std::ostream* target;  // where the writers write; null while the log is closed
-  std::unique_ptr<std::ofstream> file;  // the file stream the log owns, or null
+// Told when the log's file cannot be written: its path and the system's reason (an errno value)
+// of the call that failed, the open, a write or the close. At most once for each open.
+using SessionLogFailureCall = void (*)(const char* path, int reason);
+
+// The log's own file: text goes straight to its descriptor, without a buffer, so that a flushed
+// write is in the file; the first call that fails keeps its errno, which a file stream loses.
+class SessionLogFile : public std::ostream {
+ public:
+  SessionLogFile();
+  ~SessionLogFile() override;
+  SessionLogFile(const SessionLogFile&) = delete;
+  SessionLogFile& operator=(const SessionLogFile&) = delete;
+
+  // Opens `path` for writing (truncated, or created); 0, or the open's errno, the stream then
+  // failed.
+  int Open(const char* path);
+  // Closes the descriptor; 0, or the close's errno.
+  int Close();
+  // The open descriptor, -1 when none.
+  int descriptor() const { return buffer_.fd; }
+  // The errno of the first call on the file that failed; 0 while none has.
+  int failure() const { return buffer_.failure; }
+
+ private:
+  struct DescriptorBuffer : std::streambuf {
+    int fd = -1;
+    int failure = 0;
+    std::streamsize xsputn(const char* chars, std::streamsize n) override;
+    int_type overflow(int_type c) override;
+  };
+  DescriptorBuffer buffer_;
 };
 
-// Both fields null.
+struct SessionLog {
+  std::ostream* target;  // where the writers write; null while the log is closed
+  std::unique_ptr<SessionLogFile> file;  // the file the log owns, or null
+  std::string path;                      // the owned file's path
+  SessionLogFailureCall onFailure;       // told of the owned file's failure, or null
+  bool failureTold;                      // the owned file's failure was told
+};
+
+// All fields null.
 void SessionLogInit();
 // Closes the current log, then opens `path` for text output (truncated, or created) and makes
 // it the target; returns 0. A path that does not open (an empty or null one included) returns
-// the system's reason (an errno value, EINVAL for null) and is not reported here: the failed
-// stream stays the target and every write to it is dropped until the log is closed.
-int SessionLogOpen(const char* path);
-// Flushes, closes and destroys the owned file stream, if any; then both fields are null.
+// the system's reason (an errno value, EINVAL for null): the failed stream stays the target and
+// every write to it is dropped until the log is closed. `onFailure`, when given, is told of the
+// open's failure, or of the first write or the close that fails; after a failed write every
+// write is dropped too.
+int SessionLogOpen(const char* path, SessionLogFailureCall onFailure = nullptr);
+// Flushes, closes and destroys the owned file, if any (a failed close is told as above); then
+// the fields are null.
 void SessionLogClose();
 // Closes the current log, then writes into `stream`, which the log does not own.
 void SessionLogSetStream(std::ostream* stream);

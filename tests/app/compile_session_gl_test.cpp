@@ -250,8 +250,9 @@ TEST_F(CompileSessionTest, TheProgressPanelNamesTheWorldByItsFirstInfo) {
   }
 }
 
-// A BinaryDir where the session log cannot be written: the compile goes on without its log,
-// and stderr names the file and the system's reason once, not at every compile.
+// A BinaryDir where the session log cannot be written, opened or written to: the compile goes
+// on without its log, and stderr names the file and the system's reason once, not at every
+// compile.
 TEST_F(CompileSessionTest, ALogThatCannotBeWrittenIsSaidOnceOnStderr) {
   const std::string d = dir_.path();
   dir_.Write("plain", "");
@@ -260,8 +261,12 @@ TEST_F(CompileSessionTest, ALogThatCannotBeWrittenIsSaidOnceOnStderr) {
     std::string binaryDir;
     std::string reason;
   };
+  // A log that opens on a device without room: every write fails as on a full disk.
+  std::filesystem::create_directories(dir_.Path("full"));
+  std::filesystem::create_symlink("/dev/full", dir_.Path("full/session.log"));
   std::vector<Case> cases = {{d + "gone/", "No such file or directory"},
-                             {d + "plain/", "Not a directory"}};  // a file where the directory is
+                             {d + "plain/", "Not a directory"},  // a file where the directory is
+                             {d + "full/", "No space left on device"}};
   // Root writes into a directory without write bits: there, that side cannot be had.
   if (geteuid() != 0) cases.push_back({d + "locked/", "Permission denied"});
   std::filesystem::permissions(

@@ -1,11 +1,20 @@
 #include "foundation/session_log.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "support/temp_dir.h"
 
@@ -14,8 +23,15 @@ namespace {
 
 using test::ReadFileText;
 
+// What the log told of its file's failures: "<path>: <reason>" each.
+std::vector<std::string> gTold;
+void Tell(const char* path, int reason) {
+  gTold.push_back(std::string(path) + ": " + std::strerror(reason));
+}
+
 class SessionLogTest : public testing::Test {
  protected:
+  void SetUp() override { gTold.clear(); }
   void TearDown() override { SessionLogClose(); }
   test::TempDir tmp_{"veskor_log"};
   const std::string& dir_ = tmp_.path();
@@ -75,10 +91,14 @@ TEST_F(SessionLogTest, APathThatDoesNotOpenGivesItsReasonAndDropsEveryWrite) {
                {file + "/x.log", ENOTDIR},  // a regular file where a directory should be
                {dir_, EISDIR}};
   for (const auto& c : cases) {
-    EXPECT_EQ(SessionLogOpen(c.path.c_str()), c.reason) << c.path;
+    gTold.clear();
+    EXPECT_EQ(SessionLogOpen(c.path.c_str(), Tell), c.reason) << c.path;
     ASSERT_NE(LogStream().file, nullptr);
     EXPECT_EQ(&LogWriteFloat(LogWriteText(LogStream(), "lost"), 2.0f), &LogStream());
     EXPECT_TRUE(LogStream().target->fail());
+    SessionLogClose();
+    // Told once, at the open, with the open's reason.
+    EXPECT_EQ(gTold, std::vector<std::string>{c.path + ": " + std::strerror(c.reason)});
   }
   EXPECT_EQ(ReadFileText(file), "");
   EXPECT_EQ(SessionLogOpen(nullptr), EINVAL);
@@ -99,6 +119,104 @@ TEST_F(SessionLogTest, AForeignStreamIsNotOwned) {
   LogWriteText(LogStream(), "dropped");
   EXPECT_EQ(out.str(), "foreign");
   EXPECT_EQ(ReadFileText(path), "");
+}
+
+// /dev/full takes no byte: every write fails with ENOSPC, as on a full disk. The first write
+// that fails is told with that reason, once; the writes after it and the close tell nothing
+// more. Each open tells its own failure.
+TEST_F(SessionLogTest, AWriteThatFailsIsToldOnceWithItsReason) {
+  const std::vector<std::string> full = {"/dev/full: No space left on device"};
+  for (int open = 1; open <= 2; ++open) {
+    ASSERT_EQ(SessionLogOpen("/dev/full", Tell), 0);
+    EXPECT_EQ(gTold.size(), open - 1u);  // the open succeeds
+    // A reason that no call of the log's gave.
+    errno = EACCES;
+    LogWriteText(LogStream(), "      parse file <w.wld>\n");
+    EXPECT_EQ(gTold.size(), std::size_t(open));
+    LogWritePointer(LogWriteUnsigned(LogWriteFloat(LogWriteText(LogStream(), "x"), 1), 2), 3);
+    EXPECT_TRUE(LogStream().target->bad());
+    SessionLogClose();
+    EXPECT_EQ(gTold.size(), std::size_t(open));
+  }
+  EXPECT_EQ(gTold, std::vector<std::string>(2, full[0]));
+  // Without a call to tell, the failure is only dropped text.
+  ASSERT_EQ(SessionLogOpen("/dev/full"), 0);
+  LogWriteText(LogStream(), "lost");
+  SessionLogClose();
+  EXPECT_EQ(gTold.size(), 2u);
+}
+
+// A close that fails is told with the close's reason: here its descriptor was closed behind
+// the log's back, so the close finds none. After a write that failed already, nothing more.
+TEST_F(SessionLogTest, ACloseThatFailsIsTold) {
+  const std::string path = dir_ + "closed.log";
+  const struct {
+    bool writeAfter;  // a write after the descriptor went
+    std::string told;
+  } cases[] = {{false, path + ": Bad file descriptor"}, {true, path + ": Bad file descriptor"}};
+  for (const auto& c : cases) {
+    gTold.clear();
+    ASSERT_EQ(SessionLogOpen(path.c_str(), Tell), 0);
+    LogWriteText(LogStream(), "kept\n");
+    ASSERT_GE(LogStream().file->descriptor(), 0);
+    ASSERT_EQ(::close(LogStream().file->descriptor()), 0);
+    EXPECT_EQ(gTold.size(), 0u);
+    if (c.writeAfter) {
+      LogWriteText(LogStream(), "lost");
+      EXPECT_EQ(gTold.size(), 1u);
+    }
+    errno = 0;
+    SessionLogClose();
+    EXPECT_EQ(gTold, std::vector<std::string>{c.told}) << c.writeAfter;
+    EXPECT_EQ(ReadFileText(path), "kept\n");
+  }
+  // A close that succeeds tells nothing.
+  gTold.clear();
+  ASSERT_EQ(SessionLogOpen(path.c_str(), Tell), 0);
+  LogWriteText(LogStream(), "fine");
+  SessionLogClose();
+  EXPECT_EQ(gTold.size(), 0u);
+  EXPECT_EQ(ReadFileText(path), "fine");
+}
+
+// The log on a file system that is full: a 64 KiB tmpfs of a mount namespace of a child's own,
+// filled to its end. The log opens (an empty file takes no block), its first write fails with
+// ENOSPC and is told once. The child's status: 0 as expected, 2 when it cannot be tried, else
+// the step that went wrong.
+int FullFileSystemCheck(const std::string& dir) {
+  const std::string folder = dir + "full";
+  if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0 ||
+      ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+      ::mkdir(folder.c_str(), 0755) != 0 ||
+      ::mount("veskor-test", folder.c_str(), "tmpfs", 0, "size=64k") != 0)
+    return 2;
+  const int filler = ::open((folder + "/filler").c_str(), O_WRONLY | O_CREAT, 0644);
+  char block[4096] = {};
+  ssize_t written = 0;
+  std::size_t total = 0;
+  while ((written = ::write(filler, block, sizeof block)) > 0) total += std::size_t(written);
+  if (filler < 0 || written != -1 || errno != ENOSPC || total > 64 * 1024) return 3;
+  ::close(filler);
+  gTold.clear();
+  const std::string path = folder + "/session.log";
+  if (SessionLogOpen(path.c_str(), Tell) != 0) return 4;
+  for (int i = 0; i < 3; ++i) LogWriteText(LogStream(), "      parse file <w.wld>\n");
+  SessionLogClose();
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || st.st_size != 0) return 5;
+  return gTold == std::vector<std::string>{path + ": No space left on device"} ? 0 : 6;
+}
+
+TEST_F(SessionLogTest, AFullFileSystemIsToldOnceWithItsReason) {
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(FullFileSystemCheck(dir_));
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 2)
+    GTEST_SKIP() << "no file system of the test's own to fill: not root, or no mount namespace";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
