@@ -1,6 +1,7 @@
 // Writes a fresh settings store for an installed product tree: every key and value the program
-// reads at start, in the forms it accepts. It writes only where no store exists; an existing
-// store, whatever it holds, is never changed.
+// reads at start, in the forms it accepts. It writes only where no store exists, or into an
+// empty one (0 bytes: nothing in it can be lost); an existing store, whatever else it holds, is
+// never changed. A directory where the store should be stays as it is, and is an error.
 //
 //   write_settings_store --product <dir> --working <dir> [--store <file>] [--binary <dir>]
 //
@@ -12,7 +13,9 @@
 //            $XDG_DATA_HOME/veskor/, else ~/.local/share/veskor/. It is made when missing.
 //
 // A relative $XDG_CONFIG_HOME or $XDG_DATA_HOME is no base directory: it is said, and counts as
-// unset, as it does for the program. Everything the tool says goes to stderr.
+// unset, as it does for the program; an unset or empty one is not said. Everything the tool
+// says goes to stderr. The exit status is 0 when it wrote or filled the store, or kept one; 1
+// when it could not (a directory where the store should be included); 2 for an unknown option.
 //
 // The store is the registry-like text of the settings store: "[key]" lines, then
 // "\"Name\"=\"value\"" lines with '\' and '"' escaped by a backslash. Directories are absolute
@@ -173,6 +176,17 @@ bool WriteNew(const std::string& path, const std::string& text) {
   Fail("cannot place the store at " + path + ": " + std::strerror(cause));
 }
 
+// Fills the empty store at `path` (a link to one is followed) as the program replaces it:
+// whole, through a temporary beside it. False when it is no longer empty.
+bool FillEmpty(const std::string& path, const std::string& text) {
+  struct stat now;
+  if (stat(path.c_str(), &now) != 0 || !S_ISREG(now.st_mode) || now.st_size != 0) return false;
+  std::string reason;
+  if (!veskor::ReplaceFileWhole(path, text, &reason))
+    Fail("cannot write the store " + path + ": " + reason);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -195,8 +209,18 @@ int main(int argc, char** argv) {
   if (product.empty() || working.empty()) Fail("both --product and --working are needed");
   if (store.empty()) store = DefaultStorePath();
 
-  struct stat existing;
-  if (lstat(store.c_str(), &existing) == 0) {
+  // What is at the store's name, a link followed: nothing, an empty file to fill, a directory,
+  // or a store to keep.
+  struct stat existing, target;
+  const bool exists = lstat(store.c_str(), &existing) == 0;
+  const bool reached = exists && stat(store.c_str(), &target) == 0;
+  if (reached && S_ISDIR(target.st_mode)) {
+    std::fprintf(stderr, "write_settings_store: %s is a directory: it stays as it is\n",
+                 store.c_str());
+    return 1;
+  }
+  const bool empty = reached && S_ISREG(target.st_mode) && target.st_size == 0;
+  if (exists && !empty) {
     std::fprintf(stderr, "write_settings_store: %s exists and stays as it is\n", store.c_str());
     return 0;
   }
@@ -213,7 +237,7 @@ int main(int argc, char** argv) {
   if (!parent.empty()) fs::create_directories(parent, error);
   if (error) Fail("cannot make the directory " + parent.string() + ": " + error.message());
 
-  if (!WriteNew(store, StoreText(p)))
+  if (!(empty ? FillEmpty(store, StoreText(p)) : WriteNew(store, StoreText(p))))
     std::fprintf(stderr, "write_settings_store: %s exists and stays as it is\n", store.c_str());
   else
     std::fprintf(stderr, "write_settings_store: wrote %s\n", store.c_str());

@@ -104,20 +104,26 @@ const char* RequireValue(const char* key, const char* name, char* buffer) {
 [[noreturn]] void DirectoriesUnreadable(const char* name) {
   const std::string path = SettingsStorePath();
   std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
+  const int openFailure = errno;
+  struct stat st {};
+  const bool known = file != nullptr && fstat(fileno(file), &st) == 0;
+  if (file != nullptr) std::fclose(file);
   if (path.empty()) {
     std::fprintf(stderr, "veskor: no settings store: neither $VESKOR_REGISTRY nor $HOME is set\n");
   } else if (file == nullptr) {
     std::fprintf(stderr, "veskor: cannot read the settings store %s: %s\n", path.c_str(),
-                 std::strerror(errno));
-  } else if (struct stat st{}; fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode) &&
-                               static_cast<std::uintmax_t>(st.st_size) > kSettingsFileMax) {
-    std::fclose(file);
+                 std::strerror(openFailure));
+  } else if (known && S_ISDIR(st.st_mode)) {
+    std::fprintf(stderr, "veskor: the settings store %s is a directory\n", path.c_str());
+  } else if (known && S_ISREG(st.st_mode) && st.st_size == 0) {
+    std::fprintf(stderr, "veskor: the settings store %s is empty\n", path.c_str());
+  } else if (known && S_ISREG(st.st_mode) &&
+             static_cast<std::uintmax_t>(st.st_size) > kSettingsFileMax) {
     std::fprintf(stderr,
                  "veskor: the settings store %s is too large to read: %jd bytes, over its limit "
                  "of %zu\n",
                  path.c_str(), static_cast<std::intmax_t>(st.st_size), kSettingsFileMax);
   } else {
-    std::fclose(file);
     std::fprintf(stderr,
                  "veskor: the settings store %s has no value \"%s\" of [%s], an empty one or too "
                  "long a one\n",
@@ -126,8 +132,8 @@ const char* RequireValue(const char* key, const char* name, char* buffer) {
   std::fputs(
       "veskor: the store is $VESKOR_REGISTRY, else $XDG_CONFIG_HOME/veskor/registry when\n"
       "veskor: $XDG_CONFIG_HOME is absolute, else ~/.config/veskor/registry. To write one where\n"
-      "veskor: none exists, run scripts/run [world], which then starts the program, or the\n"
-      "veskor: write_settings_store tool:\n"
+      "veskor: none exists or into an empty one, run scripts/run [world], which then starts the\n"
+      "veskor: program, or the write_settings_store tool:\n"
       "veskor:   cmake --build <build dir> --target veskor_settings_store\n",
       stderr);
   ReportError(kPlaceMainPlane, kDirectoriesUnreadable);

@@ -95,52 +95,64 @@ TEST_F(StartupTest, EachUnreadableOrRefusedSettingEndsTheStartWithItsMessage) {
 TEST_F(StartupTest, WithoutAStoreStderrNamesItAndHowToWriteOne) {
   // An empty directory counts as missing: as "/" it would put the session log at the root.
   // A whole store padded by a comment to `size` bytes: one past the 1 MiB limit reads as empty,
-  // and is said to be too large.
+  // and is said to be too large. A directory or an empty file where the store should be is
+  // named as such: no value is what it lacks.
   const std::size_t kLimit = 1 << 20;
+  enum Store { kNone, kWritten, kDirectory, kEmpty };
   const struct {
-    bool file;
+    Store file;
     Edit edit;
     std::size_t size = 0;
+    const char* text = nullptr;  // the store's whole text, when given
   } cases[] = {
-      {false, {"BinaryDir", {}}},
-      {true, {"BinaryDir", {}}},
-      {true, {"VeskorDir", ""}},
-      {true, {"BinaryDir", ""}},
-      {true, {"SystemDir", ""}},
-      {true, {"ResourceDir", ""}},
-      {true, {"WorkingDir", ""}},
-      {true, {"BinaryDir", {}}, kLimit},
-      {true, {"VeskorDir", "/x/"}, kLimit + 1},
+      {kNone, {"BinaryDir", {}}},
+      {kWritten, {"BinaryDir", {}}},
+      {kWritten, {"VeskorDir", ""}},
+      {kWritten, {"BinaryDir", ""}},
+      {kWritten, {"SystemDir", ""}},
+      {kWritten, {"ResourceDir", ""}},
+      {kWritten, {"WorkingDir", ""}},
+      {kWritten, {"BinaryDir", {}}, kLimit},
+      {kWritten, {"VeskorDir", "/x/"}, kLimit + 1},
+      {kDirectory, {"VeskorDir", {}}},
+      {kEmpty, {"VeskorDir", {}}},
+      {kWritten, {"VeskorDir", {}}, 0, "\n"},  // a line end and no more: not empty
   };
   for (const auto& c : cases) {
     test::TestStore store(dir_);
+    std::filesystem::remove(store.path());
     store.WriteResources();
     if (c.edit.value) {
       store.Set(c.edit.name, *c.edit.value);
     } else {
       store.Remove(c.edit.name);
     }
-    std::string written = c.file ? store.Write() : "";
-    if (c.size != 0) {
-      written += ";" + std::string(c.size - written.size() - 2, 'x') + "\n";
+    std::string written = c.file == kWritten ? store.Write() : "";
+    if (c.text != nullptr) written = c.text;
+    if (c.size != 0) written += ";" + std::string(c.size - written.size() - 2, 'x') + "\n";
+    if (c.size != 0 || c.text != nullptr || c.file == kEmpty)
       test::WriteFileBytes(store.path(),
                            {reinterpret_cast<const std::uint8_t*>(written.data()), written.size()});
-    }
+    if (c.file == kDirectory) std::filesystem::create_directories(store.path());
     test::MessageCapture capture;
     testing::internal::CaptureStderr();
     EXPECT_EQ(Run(), 1);
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(capture.Text(), "Error : Init. Main Plane [stop] Registry -> Directories !\n");
     SCOPED_TRACE(said);
-    const std::string lack = c.size > kLimit
-                                 ? " is too large to read: 1048577 bytes, over its "
-                                   "limit of 1048576\n"
-                                 : " has no value \"" + c.edit.name + "\" of [" + kRegPathsKey +
-                                       "], an empty one or too long a one\n";
-    EXPECT_NE(said.find(store.path() + (c.file ? lack : ": No such file")), std::string::npos);
+    const std::string lack =
+        c.file == kNone        ? ": No such file or directory\n"  // after "cannot read"
+        : c.file == kDirectory ? " is a directory\n"
+        : c.file == kEmpty     ? " is empty\n"
+        : c.size > kLimit      ? " is too large to read: 1048577 bytes, over its limit of 1048576\n"
+                               : " has no value \"" + c.edit.name + "\" of [" + kRegPathsKey +
+                                "], an empty one or too long a one\n";
+    EXPECT_EQ(said.substr(0, said.find('\n') + 1),
+              std::string(c.file == kNone ? "veskor: cannot read the" : "veskor: the") +
+                  " settings store " + store.path() + lack);
     EXPECT_NE(said.find("scripts/run"), std::string::npos);
     EXPECT_NE(said.find("write_settings_store"), std::string::npos);
-    if (c.file) {
+    if (c.file == kWritten || c.file == kEmpty) {
       EXPECT_EQ(store.Text(), written);  // nothing saved
     }
   }

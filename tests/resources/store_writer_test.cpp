@@ -59,9 +59,12 @@ TEST(StoreWriter, WritesEveryKeyWithAFreshInstallationsValues) {
 
 TEST(StoreWriter, LeavesAnExistingStoreAsItIs) {
   test::TempDir dir("veskor_store");
-  for (const char* existing : {"not a store at all\n", ""}) {
+  for (const char* existing : {"not a store at all\n", "\n"}) {
     dir.Write("registry", existing);
+    testing::internal::CaptureStderr();
     EXPECT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "write_settings_store: " + dir.Path("registry") + " exists and stays as it is\n");
     EXPECT_EQ(test::ReadBytes(dir.Path("registry")), existing);
   }
   // Its own store too, byte for byte; a second writer gives the same bytes elsewhere.
@@ -77,6 +80,53 @@ TEST(StoreWriter, LeavesAnExistingStoreAsItIs) {
   EXPECT_EQ(test::ReadBytes(other.Path("registry")), first);
   const auto left = fs::directory_iterator(other.path());
   EXPECT_EQ(std::distance(begin(left), end(left)), 1);  // no temporary beside it
+}
+
+// An empty store (0 bytes) holds nothing that could be lost: it is filled as a fresh one is
+// written, also through a link to it, which stays a link. A directory where the store should
+// be cannot be mended: it stays, and the writer ends with status 1.
+TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
+  test::TempDir dir("veskor_store");
+  const std::string store = dir.Path("registry");
+  ASSERT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), 0);
+  const auto fresh = test::ReadBytes(store);
+  ASSERT_TRUE(fresh.has_value() && !fresh->empty());
+  enum Kind { kEmptyFile, kLinkToEmptyFile, kDirectory, kLinkToDirectory };
+  const struct {
+    Kind kind;
+    int status;
+    std::string said;
+  } cases[] = {
+      {kEmptyFile, 0, "wrote " + store},
+      {kLinkToEmptyFile, 0, "wrote " + store},
+      {kDirectory, 1, store + " is a directory: it stays as it is"},
+      {kLinkToDirectory, 1, store + " is a directory: it stays as it is"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.kind);
+    fs::remove_all(store);
+    fs::remove_all(dir.Path("target"));
+    const bool link = c.kind == kLinkToEmptyFile || c.kind == kLinkToDirectory;
+    const std::string made = link ? dir.Path("target") : store;
+    if (c.kind == kEmptyFile || c.kind == kLinkToEmptyFile) {
+      dir.Write(link ? "target" : "registry", "");
+    } else {
+      fs::create_directory(made);
+    }
+    if (link) fs::create_symlink(made, store);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), c.status);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "write_settings_store: " + c.said + "\n");
+    EXPECT_EQ(fs::is_symlink(store), link);
+    if (c.status == 0) {
+      EXPECT_EQ(test::ReadBytes(made), fresh);
+    } else {
+      EXPECT_TRUE(fs::is_directory(made));
+      EXPECT_TRUE(fs::is_empty(made));
+    }
+  }
+  const auto left = fs::directory_iterator(dir.path());
+  EXPECT_EQ(std::distance(begin(left), end(left)), 3);  // the store, "target", "user/"
 }
 
 TEST(StoreWriter, PlacesTheStoreAndTheUsersDirectoryByTheEnvironment) {
@@ -97,21 +147,30 @@ TEST(StoreWriter, PlacesTheStoreAndTheUsersDirectoryByTheEnvironment) {
       {{"XDG_CONFIG_HOME=@c", "XDG_DATA_HOME=d", "HOME=@h"},
        "c/veskor/registry",
        "h/.local/share/veskor/"},
+      // An empty one is unset, and not said.
+      {{"XDG_CONFIG_HOME=", "XDG_DATA_HOME=", "HOME=@h"},
+       "h/.config/veskor/registry",
+       "h/.local/share/veskor/"},
+      {{"XDG_CONFIG_HOME=", "XDG_DATA_HOME=./d", "HOME=@h"},
+       "h/.config/veskor/registry",
+       "h/.local/share/veskor/"},
   };
   for (const auto& c : cases) {
     test::TempDir dir("veskor_store");
     std::vector<std::string> env;
     for (std::string v : c.env)
       env.push_back(v.find('@') == std::string::npos ? v : v.replace(v.find('@'), 1, dir.path()));
-    std::string relative;  // what the writer says of a relative base directory
+    // What the writer says: each relative base directory, then the store it wrote.
+    std::string said;
     for (const std::string& v : env)
-      if (v.starts_with("XDG_") && v[v.find('=') + 1] != '/')
-        relative += "write_settings_store: " + v + " is not an absolute path: it is ignored\n";
+      if (v.starts_with("XDG_") && !v.ends_with('=') && v[v.find('=') + 1] != '/')
+        said += "write_settings_store: " + v + " is not an absolute path: it is ignored\n";
+    said += "write_settings_store: wrote " + dir.Path(c.store) + "\n";
     testing::internal::CaptureStderr();
     const int status = test::RunProgram(
         {VESKOR_WRITE_SETTINGS_STORE, "--product", test::kProductDir, "--working", test::kSourceDir},
         env);
-    EXPECT_TRUE(testing::internal::GetCapturedStderr().starts_with(relative));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), said) << c.store;
     ASSERT_EQ(status, 0);
     const auto store = test::ReadStore(test::ReadBytes(dir.Path(c.store)).value_or(""));
     EXPECT_EQ(store.size(), 29u) << c.store;
