@@ -44,7 +44,7 @@ void AutomationInit() {
     errno = 0;
     const long n = std::strtol(quit, &end, 10);
     if (*end != '\0' || errno != 0 || n < 1 || n > 1000000000) {
-      std::fprintf(stderr, "VESKOR_AUTOQUIT=%s is not a number of frames: ignored\n", quit);
+      std::fprintf(stderr, "veskor: VESKOR_AUTOQUIT=%s is not a number of frames: ignored\n", quit);
     } else {
       Automation.quitFrames = static_cast<std::int32_t>(n);
     }
@@ -52,7 +52,7 @@ void AutomationInit() {
   if (const char* file = std::getenv("VESKOR_CAPTURE"); file != nullptr && file[0] != '\0') {
     Automation.captureMissing = 1;
     if (std::strlen(file) >= kCapturePathBytes) {
-      std::fprintf(stderr, "VESKOR_CAPTURE is too long a path: ignored\n");
+      std::fprintf(stderr, "veskor: VESKOR_CAPTURE is too long a path: ignored\n");
     } else {
       std::snprintf(Automation.capturePath, kCapturePathBytes, "%s", file);
     }
@@ -93,10 +93,12 @@ void AutomationFrameDone(MainPlane& plane) {
                           &reason) != 0) {
       Automation.captureMissing = 0;
     } else {
+      // A headless run records "Capture [none] cannot write <file>: <reason>"; any other says
+      // it on stderr.
       const std::string text =
           "cannot write " + std::string(Automation.capturePath) + ": " + reason;
       if (!HeadlessRecord("Capture", text.c_str()))
-        std::fprintf(stderr, "Capture: %s\n", text.c_str());
+        std::fprintf(stderr, "veskor: Capture: %s\n", text.c_str());
     }
   }
   Automation.quitTaken = 1;

@@ -24,24 +24,58 @@ class AutomationTest : public testing::Test {
   }
 };
 
+// A value refused is said on stderr, as every line of the program's, behind "veskor: ".
 TEST_F(AutomationTest, TheVariablesAreReadOnceAtStart) {
+  const std::string twenty(20, '9');
   const struct {
     const char* quit;
     std::int32_t frames;
-  } cases[] = {{nullptr, -1}, {"", -1}, {"1", 1}, {"30", 30}, {"0", -1},
-               {"-2", -1},    {"x", -1}, {"12abc", -1}, {"99999999999", -1}};
+  } cases[] = {{nullptr, -1},
+               {"", -1},
+               {"1", 1},
+               {"30", 30},
+               {"0", -1},
+               {"-2", -1},
+               {"-1", -1},
+               {"x", -1},
+               {"abc", -1},
+               {"12abc", -1},
+               {"1x", -1},
+               {"99999999999", -1},
+               {twenty.c_str(), -1},
+               {"1000000000", 1000000000},
+               {"1000000001", -1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.quit != nullptr ? c.quit : "unset");
     c.quit != nullptr ? setenv("VESKOR_AUTOQUIT", c.quit, 1) : unsetenv("VESKOR_AUTOQUIT");
+    testing::internal::CaptureStderr();
     AutomationInit();
     EXPECT_EQ(Automation.quitFrames, c.frames);
+    const bool refused = c.frames < 0 && c.quit != nullptr && c.quit[0] != '\0';
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              refused ? "veskor: VESKOR_AUTOQUIT=" + std::string(c.quit) +
+                            " is not a number of frames: ignored\n"
+                      : "");
   }
-  setenv("VESKOR_CAPTURE", "shot.png", 1);
-  AutomationInit();
-  EXPECT_STREQ(Automation.capturePath, "shot.png");
-  setenv("VESKOR_CAPTURE", std::string(kCapturePathBytes, 'a').c_str(), 1);
-  AutomationInit();
-  EXPECT_STREQ(Automation.capturePath, "");
+  unsetenv("VESKOR_AUTOQUIT");
+  const struct {
+    std::string capture;
+    const char* path;
+    const char* said;
+  } captures[] = {
+      {"shot.png", "shot.png", ""},
+      {std::string(kCapturePathBytes - 1, 'a'), nullptr, ""},  // the longest that fits
+      {std::string(kCapturePathBytes, 'a'), "",
+       "veskor: VESKOR_CAPTURE is too long a path: ignored\n"},
+  };
+  for (const auto& c : captures) {
+    SCOPED_TRACE(c.capture.size());
+    setenv("VESKOR_CAPTURE", c.capture.c_str(), 1);
+    testing::internal::CaptureStderr();
+    AutomationInit();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.said);
+    EXPECT_EQ(Automation.capturePath, std::string(c.path != nullptr ? c.path : c.capture));
+  }
 }
 
 TEST_F(AutomationTest, TheQuitComesInTheNthFrameAfterTheArming) {
@@ -123,6 +157,7 @@ TEST_F(AutomationTest, AMissingCaptureEndsTheRunWithItsOwnStatus) {
     const char* capture;
     bool failed, reached;
     int status;
+    bool headless = true;  // else the failure is said on stderr
   } cases[] = {{"1", nullptr, false, true, 7},
                {"1", "", false, true, 7},
                {"1", nullptr, true, true, 2},
@@ -131,8 +166,10 @@ TEST_F(AutomationTest, AMissingCaptureEndsTheRunWithItsOwnStatus) {
                {"1", "shot.png", true, true, 5},    // and the session failed
                {"1", "shot.png", false, false, 5},  // the run ended before the capture
                {"1", "shot.png", true, false, 5},
-               {nullptr, "shot.png", false, true, 5},    // no quit, no capture
-               {"1", tooLong.c_str(), false, true, 5}};  // the path refused
+               {nullptr, "shot.png", false, true, 5},   // no quit, no capture
+               {"1", tooLong.c_str(), false, true, 5},  // the path refused
+               {"1", "shot.png", false, true, 5, false},
+               {"1", "shot.png", false, false, 5, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.quit != nullptr ? c.quit : "-") + " " +
                  std::string(c.capture != nullptr ? c.capture : "-").substr(0, 10) + " " +
@@ -140,6 +177,8 @@ TEST_F(AutomationTest, AMissingCaptureEndsTheRunWithItsOwnStatus) {
     c.quit != nullptr ? setenv("VESKOR_AUTOQUIT", c.quit, 1) : unsetenv("VESKOR_AUTOQUIT");
     c.capture != nullptr ? setenv("VESKOR_CAPTURE", c.capture, 1) : unsetenv("VESKOR_CAPTURE");
     test::MessageCapture capture;
+    if (!c.headless) unsetenv("VESKOR_MESSAGES");
+    testing::internal::CaptureStderr();
     AutomationInit();
     QuitRequest = 0;
     WorldReady = c.failed ? 0 : 1;
@@ -150,9 +189,13 @@ TEST_F(AutomationTest, AMissingCaptureEndsTheRunWithItsOwnStatus) {
     }
     EXPECT_EQ(QuitRequest, c.quit != nullptr && c.reached ? 1u : 0u);
     const bool tried = c.quit != nullptr && c.reached && Automation.capturePath[0] != '\0';
+    const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(capture.Text().find("Capture [none] cannot write shot.png: no image to write\n") !=
                   std::string::npos,
-              tried);
+              tried && c.headless);
+    EXPECT_EQ(said == "veskor: Capture: cannot write shot.png: no image to write\n",
+              tried && !c.headless)
+        << said;
     EXPECT_EQ(AutomationExitCode(7), c.status);
   }
   WindowedWidth = width;
