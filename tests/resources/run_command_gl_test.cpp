@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -526,6 +527,62 @@ TEST_F(RunCommand, LosingTheDisplayEndsTheRunWithTheStoreSaved) {
       EXPECT_NE(NoDisplayReason(errors, run.server->display()), "") << errors;
       EXPECT_TRUE(Tree(run.folder) == run.tree) << "a file was written";
     }
+  }
+}
+
+// scripts/run hands the program its variables that name files with the folder where the script
+// was started: a relative name becomes that folder's, an absolute one stays; an unset or empty
+// one stays unset or empty (no folder alone), and VESKOR_MESSAGES=- stays the standard error.
+// The program and the store writer are stand-ins, in a tree of the product's form: the program
+// writes what it was given into "given" of its folder.
+TEST_F(RunCommand, FileNamesReachTheProgramFromTheFolderTheScriptStartedIn) {
+  std::filesystem::create_directories(dir_.Path("standin/product"));
+  std::filesystem::create_directories(dir_.Path("standin/tools"));
+  std::filesystem::create_directories(dir_.Path("start"));
+  dir_.Write("standin/product/veskor", "#!/bin/sh\nenv > given\n");
+  dir_.Write("standin/tools/write_settings_store", "#!/bin/sh\nexit 0\n");
+  for (const char* name : {"standin/product/veskor", "standin/tools/write_settings_store"})
+    ASSERT_EQ(chmod(dir_.Path(name).c_str(), 0755), 0);
+  const std::string start = dir_.Path("start");
+  const std::string& pwd = start;  // the script's $PWD: no '/' at its end
+  const char* const names[] = {"VESKOR_OPEN_FILE", "VESKOR_MESSAGES", "VESKOR_CAPTURE",
+                               "VESKOR_REGISTRY"};
+  // the variables in the order of `names` (null: unset), and what the program gets (null: unset)
+  const struct {
+    std::vector<const char*> values;
+    std::vector<std::string> given;
+  } cases[] = {
+      {{"w.wld", "-", "shot.png", "registry"},
+       {pwd + "/w.wld", "-", pwd + "/shot.png", pwd + "/registry"}},
+      {{"", "", "", ""}, {"", "", "", ""}},
+      {{nullptr, nullptr, nullptr, nullptr}, {"(unset)", "(unset)", "(unset)", "(unset)"}},
+      {{"sub/w.wld", "m.txt", "/abs/shot.png", "../reg"},
+       {pwd + "/sub/w.wld", pwd + "/m.txt", "/abs/shot.png", pwd + "/../reg"}},
+      {{"-", "/abs/m.txt", "-", nullptr}, {pwd + "/-", "/abs/m.txt", pwd + "/-", "(unset)"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> env = {"PATH=/usr/bin:/bin", "HOME=" + dir_.path()};
+    std::string trace;
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+      if (c.values[i] != nullptr) env.push_back(std::string(names[i]) + "=" + c.values[i]);
+      trace += std::string(names[i]) +
+               (c.values[i] != nullptr ? "=" + std::string(c.values[i]) : " unset") + " ";
+    }
+    SCOPED_TRACE(trace);
+    std::filesystem::remove(dir_.Path("standin/product/given"));
+    ASSERT_EQ(
+        test::RunProgram({"/bin/sh", "-c", "cd \"$1\" && exec bash \"$2\" --start \"$3\" \"$4\"",
+                          "sh", start, test::kSourceDir + "scripts/run",
+                          dir_.Path("standin/product"), test::kSourceDir + "examples/lagoon.wld"},
+                         env),
+        0);
+    std::map<std::string, std::string> given;
+    std::istringstream lines(test::ReadFileText(dir_.Path("standin/product/given")));
+    for (std::string line; std::getline(lines, line);)
+      if (const std::size_t at = line.find('='); at != std::string::npos)
+        given[line.substr(0, at)] = line.substr(at + 1);
+    for (std::size_t i = 0; i < std::size(names); ++i)
+      EXPECT_EQ(given.contains(names[i]) ? given.at(names[i]) : "(unset)", c.given[i]) << names[i];
   }
 }
 
