@@ -199,12 +199,15 @@ int FullFileSystemCheck(const std::string& dir) {
   ::close(filler);
   gTold.clear();
   const std::string path = folder + "/session.log";
-  if (SessionLogOpen(path.c_str(), Tell) != 0) return 4;
+  if (SessionLogOpen(path.c_str(), Tell) != 0 || !gTold.empty()) return 4;
+  const std::vector<std::string> told = {path + ": No space left on device"};
+  LogWriteText(LogStream(), "      parse file <w.wld>\n");
+  if (gTold != told) return 5;  // at the write that failed
   for (int i = 0; i < 3; ++i) LogWriteText(LogStream(), "      parse file <w.wld>\n");
   SessionLogClose();
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || st.st_size != 0) return 5;
-  return gTold == std::vector<std::string>{path + ": No space left on device"} ? 0 : 6;
+  if (::stat(path.c_str(), &st) != 0 || st.st_size != 0) return 6;
+  return gTold == told ? 0 : 7;
 }
 
 TEST_F(SessionLogTest, AFullFileSystemIsToldOnceWithItsReason) {
