@@ -768,14 +768,14 @@ TEST(FileReplace, TwoProcessesSharingADescriptorWriteInTurn) {
       EXPECT_EQ(StatusOf(waiter), 1);
       EXPECT_GE(std::chrono::steady_clock::now() - start,
                 std::chrono::seconds(kReplaceHoldSeconds));
+      EXPECT_TRUE(ReadAllOf(fd) == first);
+      ASSERT_EQ(::write(go[1], "g", 1), 1);
+      EXPECT_EQ(StatusOf(holder), 0);
       char reason[256] = {};
       EXPECT_GT(::read(reasons[0], reason, sizeof reason - 1), 0);
       EXPECT_EQ(std::string(reason), "another process (pid " + std::to_string(holder) +
                                          ") has held the file for more than " +
                                          std::to_string(kReplaceHoldSeconds) + " seconds");
-      ASSERT_EQ(::write(go[1], "g", 1), 1);
-      EXPECT_EQ(StatusOf(holder), 0);
-      EXPECT_TRUE(ReadAllOf(fd) == first);
     }
     EXPECT_EQ(Appends(fd), (flags & O_APPEND) != 0);
     for (const int end : {held[0], held[1], go[0], go[1], says[0], reasons[0], fd}) ::close(end);
