@@ -283,15 +283,15 @@ bool TakeFileLock(int fd, short type, std::string* reason) {
   for (;;) {
     if (::fcntl(fd, F_SETLK, &lock) == 0) return true;
     if (errno == EINTR) continue;
-    if (errno == EBADF) return Fail(reason, errno);  // not open for the access the lock needs
+    if (errno == EBADF) return Fail(reason, errno);       // not open for the access the lock needs
     if (errno != EACCES && errno != EAGAIN) return true;  // ENOLCK, EINVAL: no locks there
     if (std::chrono::steady_clock::now() >= due) {
       struct flock holder = lock;
       if (::fcntl(fd, F_GETLK, &holder) == 0 && holder.l_type == F_UNLCK) continue;  // let go
       *reason = "another process";
       if (holder.l_pid > 0) *reason += " (pid " + std::to_string(holder.l_pid) + ")";
-      *reason += " has held the file for more than " + std::to_string(kReplaceHoldSeconds) +
-                 " seconds";
+      *reason +=
+          " has held the file for more than " + std::to_string(kReplaceHoldSeconds) + " seconds";
       return false;
     }
     std::this_thread::sleep_for(kHoldPoll);
@@ -363,8 +363,8 @@ bool ReserveRoom(int fd, std::size_t size) {
 class AppendSuspended {
  public:
   explicit AppendSuspended(int fd) : fd_(fd), flags_(::fcntl(fd, F_GETFL)) {
-    ok_ = flags_ >= 0 &&
-          ((flags_ & O_APPEND) == 0 || ::fcntl(fd, F_SETFL, flags_ & ~O_APPEND) == 0);
+    ok_ =
+        flags_ >= 0 && ((flags_ & O_APPEND) == 0 || ::fcntl(fd, F_SETFL, flags_ & ~O_APPEND) == 0);
   }
   AppendSuspended(const AppendSuspended&) = delete;
   AppendSuspended& operator=(const AppendSuspended&) = delete;

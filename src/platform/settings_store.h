@@ -18,7 +18,8 @@
 //
 // The program never creates keys: a write into a key that the file lacks fails. Every read
 // takes the file as it stands at that moment; every write replaces the file whole (a temporary
-// file beside it, then a rename), so a reader never sees half a file.
+// file beside it, then a rename; through a descriptor, a whole write that reads wait for), so a
+// reader never sees half a file.
 #pragma once
 
 #include <cstddef>

@@ -143,9 +143,10 @@ int BookmarksFullDiskChecks() {
     {
       test::MessageCapture capture;
       if (++check, WriteCameraBookmarks() != 0) return check;
-      if (++check, capture.Text() != "Warning : Shutdown [exclamation] Bookmarks not saved !\n\n"
-                                     "Cannot write " + CameraBookmarksPath() +
-                                         " :\nNo space left on device\n")
+      if (++check, capture.Text() !=
+                       "Warning : Shutdown [exclamation] Bookmarks not saved !\n\n"
+                       "Cannot write " +
+                           CameraBookmarksPath() + " :\nNo space left on device\n")
         return check;
     }
     if (++check, test::ReadFileText("file") != old) return check;
@@ -163,7 +164,8 @@ int BookmarksFullDiskChecks() {
 TEST_F(CameraBookmarksTest, AFullDiskLeavesBookmarksWrittenThroughADescriptorAsTheyWere) {
   const int status =
       test::RunOnFileSystemOfItsOwn(dir_.path(), "tmpfs", "size=64k", BookmarksFullDiskChecks);
-  if (status == test::kNoFileSystemOfItsOwn) GTEST_SKIP() << "no small disk of the test's own: not root";
+  if (status == test::kNoFileSystemOfItsOwn)
+    GTEST_SKIP() << "no small disk of the test's own: not root";
   EXPECT_EQ(status, 0) << "the first check that failed";
 }
 

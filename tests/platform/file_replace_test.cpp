@@ -513,9 +513,7 @@ TEST(FileReplace, AFileHeldOpenIsWrittenThroughItsDescriptorAsItWasOpened) {
 }
 
 // The whole of the file that `fd` is open on, however it is open, and without moving it.
-std::string ReadAllOf(int fd) {
-  return test::ReadFileText("/proc/self/fd/" + std::to_string(fd));
-}
+std::string ReadAllOf(int fd) { return test::ReadFileText("/proc/self/fd/" + std::to_string(fd)); }
 
 bool Appends(int fd) { return (::fcntl(fd, F_GETFL) & O_APPEND) != 0; }
 
@@ -589,7 +587,7 @@ bool FillTheDisk() {
 // descriptor appends as before; with room again, the new text goes in. The number of the first
 // check that fails is the status.
 int FullDiskChecks() {
-  const std::string old = std::string(4092, 'o') + "\n";  // one page of the disk
+  const std::string old = std::string(4092, 'o') + "\n";     // one page of the disk
   const std::string longer = std::string(4099, 'n') + "\n";  // two
   int check = 0;
   for (const int flags : kWholeModes) {
@@ -618,7 +616,8 @@ int FullDiskChecks() {
 TEST(FileReplace, AWholeTextWithoutRoomOnTheDiskLeavesTheOldTextInEachMode) {
   test::TempDir dir("veskor_replace");
   const int status = test::RunOnFileSystemOfItsOwn(dir.path(), "tmpfs", "size=64k", FullDiskChecks);
-  if (status == test::kNoFileSystemOfItsOwn) GTEST_SKIP() << "no small disk of the test's own: not root";
+  if (status == test::kNoFileSystemOfItsOwn)
+    GTEST_SKIP() << "no small disk of the test's own: not root";
   EXPECT_EQ(status, 0) << "the first check that failed";
 }
 
@@ -656,7 +655,8 @@ int AppendOnlyChecks() {
 
 TEST(FileReplace, AnAppendOnlyFileIsRefusedAWholeTextAndTakesACapture) {
   test::TempDir dir("veskor_replace");
-  const int status = test::RunOnFileSystemOfItsOwn(dir.path(), "tmpfs", "size=64k", AppendOnlyChecks);
+  const int status =
+      test::RunOnFileSystemOfItsOwn(dir.path(), "tmpfs", "size=64k", AppendOnlyChecks);
   if (status == test::kNoFileSystemOfItsOwn) GTEST_SKIP() << "no append-only files: not root";
   EXPECT_EQ(status, 0) << "the first check that failed";
 }
@@ -785,9 +785,9 @@ TEST(FileReplace, TwoProcessesSharingADescriptorWriteInTurn) {
 
 // Whether `text` is one of the texts the writers below write: a run of one letter and a line end.
 bool IsOneWholeText(const std::string& text) {
-  return text == "old" || (text.size() >= 2 && text.back() == '\n' &&
-                           text.find_first_not_of(text[0]) == text.size() - 1 &&
-                           (text[0] == 'a' || text[0] == 'b'));
+  return text == "old" ||
+         (text.size() >= 2 && text.back() == '\n' &&
+          text.find_first_not_of(text[0]) == text.size() - 1 && (text[0] == 'a' || text[0] == 'b'));
 }
 
 // Two processes that share one descriptor write whole texts of changing lengths over and over,
@@ -808,8 +808,7 @@ TEST(FileReplace, WholeTextsThroughOneSharedDescriptorNeverMix) {
         std::string reason;
         for (int i = 0; i < 400; ++i) {
           const std::string text(1 + (i * 997 + w * 3001) % 6000, static_cast<char>('a' + w));
-          if (!ReplaceFileWhole("/dev/fd/" + std::to_string(fd), text + "\n", &reason))
-            ::_exit(1);
+          if (!ReplaceFileWhole("/dev/fd/" + std::to_string(fd), text + "\n", &reason)) ::_exit(1);
         }
         ::_exit(0);
       }

@@ -312,7 +312,8 @@ int StoreFullDiskChecks() {
 TEST_F(SettingsStoreFile, AFullDiskLeavesAStoreWrittenThroughItsDescriptorAsItWas) {
   const int status =
       test::RunOnFileSystemOfItsOwn(dir_.path(), "tmpfs", "size=64k", StoreFullDiskChecks);
-  if (status == test::kNoFileSystemOfItsOwn) GTEST_SKIP() << "no small disk of the test's own: not root";
+  if (status == test::kNoFileSystemOfItsOwn)
+    GTEST_SKIP() << "no small disk of the test's own: not root";
   EXPECT_EQ(status, 0) << "the first check that failed";
 }
 
