@@ -20,7 +20,7 @@ int RunOnFileSystemOfItsOwn(const std::string& dir, const char* type, const char
         ::mount("veskor-test", dir.c_str(), type, 0, options) != 0 || ::chdir(dir.c_str()) != 0)
       ::_exit(kNoFileSystemOfItsOwn);
     const int result = checks();
-    ::_exit(result >= 0 && result < kNoFileSystemOfItsOwn ? result : kNoFileSystemOfItsOwn - 1);
+    ::_exit(result >= 0 && result <= kNoFileSystemOfItsOwn ? result : kNoFileSystemOfItsOwn - 1);
   }
   int status = 0;
   if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
