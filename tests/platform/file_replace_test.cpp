@@ -371,8 +371,9 @@ TEST(FileReplace, AFileTheUserMayNotWriteOrMakeIsLeftAsItIs) {
 // not write, named through its descriptor: written through it, the same file, when the process
 // was given it at its start, where the descriptor stands or (`whole`, after an earlier write
 // left it at the end) as the file's whole text; refused as by a shell when it opened the
-// descriptor itself, or the number now holds another file, or no descriptor could have it. The
-// number of the first case that fails is the child's status.
+// descriptor itself, or the number now holds another file, or no descriptor could have it, the
+// file and the descriptor's offset then as they were. The number of the first case that fails
+// is the child's status.
 int DescriptorChecks() {
   const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01 image", 26);
   const std::string pid = std::to_string(::getpid());
