@@ -3,7 +3,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <linux/fs.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,10 +14,12 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace veskor {
@@ -27,6 +31,7 @@ constexpr int kMaxLinks = 40;  // the kernel's own bound on the links of one pat
 constexpr int kNameAttempts = 100;
 constexpr long long kBeyondDescriptors = static_cast<long long>(INT_MAX) + 1;
 constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::chrono::milliseconds kHoldPoll{10};
 
 std::atomic<FileSyncCall> gSync{::fsync};
 void RandomLetters(char* out);
@@ -263,15 +268,132 @@ bool WriteThrough(int fd, std::string_view text, int* failure) {
   return ok;
 }
 
-// Readies the descriptor `fd` for a text that is to be the whole of its regular file: an
-// appending one (where each write goes to the end) finds the file emptied, any other stands at
-// its start, and WriteThrough cuts the file where the text ends. A pipe or a device is left as
-// it is. False with errno set.
-bool FromTheStart(int fd) {
+// Takes a POSIX record lock of `type` (F_WRLCK, F_RDLCK) on the whole of the regular file that
+// `fd` is open on, waiting while another process holds one that stands in its way, up to
+// kReplaceHoldSeconds. Such a lock belongs to the process, so that two processes that share one
+// descriptor (two runs started with the same `3<>`) are told apart, as locks of the open file
+// description would not be; and the process loses it when it closes any descriptor of the
+// file: nothing may open or close the file while it is held. A file system that keeps no locks
+// is used as it was without them. False with `*reason` set.
+bool TakeFileLock(int fd, short type, std::string* reason) {
+  const auto due = std::chrono::steady_clock::now() + std::chrono::seconds(kReplaceHoldSeconds);
+  struct flock lock {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;  // from the start to whatever end the file comes to
+  for (;;) {
+    if (::fcntl(fd, F_SETLK, &lock) == 0) return true;
+    if (errno == EINTR) continue;
+    if (errno == EBADF) return Fail(reason, errno);       // not open for the access the lock needs
+    if (errno != EACCES && errno != EAGAIN) return true;  // ENOLCK, EINVAL: no locks there
+    if (std::chrono::steady_clock::now() >= due) {
+      struct flock holder = lock;
+      if (::fcntl(fd, F_GETLK, &holder) == 0 && holder.l_type == F_UNLCK) continue;  // let go
+      *reason = "another process";
+      if (holder.l_pid > 0) *reason += " (pid " + std::to_string(holder.l_pid) + ")";
+      *reason +=
+          " has held the file for more than " + std::to_string(kReplaceHoldSeconds) + " seconds";
+      return false;
+    }
+    std::this_thread::sleep_for(kHoldPoll);
+  }
+}
+
+// The write lock of TakeFileLock, let go when the object goes.
+class FileHold {
+ public:
+  FileHold() = default;
+  FileHold(const FileHold&) = delete;
+  FileHold& operator=(const FileHold&) = delete;
+  ~FileHold() {
+    if (fd_ < 0) return;
+    struct flock lock {};
+    lock.l_type = F_UNLCK;
+    lock.l_whence = SEEK_SET;
+    ::fcntl(fd_, F_SETLK, &lock);
+  }
+  bool Take(int fd, std::string* reason) {
+    if (!TakeFileLock(fd, F_WRLCK, reason)) return false;
+    fd_ = fd;
+    return true;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+// Whether the regular file that `fd` is open on, now `size` bytes long, may take a text of
+// `wanted` bytes written from its start and cut where it ends: a memfd sealed against writing,
+// or against the shrinking or growing that the cut would be, and an append-only or immutable
+// file refuse it (EPERM, as they would refuse the write or the cut), and are known to before
+// the first byte goes in.
+bool CanHoldText(int fd, off_t size, std::size_t wanted) {
+  const off_t length = static_cast<off_t>(wanted);
+  const int seals = ::fcntl(fd, F_GET_SEALS);  // -1 (EINVAL) for a file that takes no seals
+  if (seals > 0 && ((seals & (F_SEAL_WRITE | F_SEAL_FUTURE_WRITE)) != 0 ||
+                    ((seals & F_SEAL_SHRINK) != 0 && length < size) ||
+                    ((seals & F_SEAL_GROW) != 0 && length > size))) {
+    errno = EPERM;
+    return false;
+  }
+  int flags = 0;  // the inode's flags, where the file system keeps them
+  if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+      (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0) {
+    errno = EPERM;
+    return false;
+  }
+  return true;
+}
+
+// Makes sure that the file system has room for the first `size` bytes of `fd`'s file, without
+// changing what the file holds or its size, so that a write of them cannot stop half-way for
+// want of room. A file system that cannot reserve room (EOPNOTSUPP) is written as before. False
+// with errno set (ENOSPC).
+bool ReserveRoom(int fd, std::size_t size) {
+  if (size == 0) return true;
+  while (::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) != 0) {
+    if (errno == EINTR) continue;
+    return errno == EOPNOTSUPP || errno == ENOSYS;
+  }
+  return true;
+}
+
+// The descriptor `fd` with O_APPEND taken off its open file description while the object lives,
+// then given back as it was: an appending descriptor (`>>`) writes from the start so, without
+// being emptied first. An append-only file refuses it (EPERM).
+class AppendSuspended {
+ public:
+  explicit AppendSuspended(int fd) : fd_(fd), flags_(::fcntl(fd, F_GETFL)) {
+    ok_ =
+        flags_ >= 0 && ((flags_ & O_APPEND) == 0 || ::fcntl(fd, F_SETFL, flags_ & ~O_APPEND) == 0);
+  }
+  AppendSuspended(const AppendSuspended&) = delete;
+  AppendSuspended& operator=(const AppendSuspended&) = delete;
+  ~AppendSuspended() {
+    if (ok_ && (flags_ & O_APPEND) != 0) ::fcntl(fd_, F_SETFL, flags_);
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  int fd_, flags_;
+  bool ok_ = false;
+};
+
+// Writes `text` as the whole of the regular file that `fd` is open on, whatever the descriptor's
+// mode (`>`, `<>`, `>>`) or offset. The file is held for this process from the readying to the
+// cut (FileHold), and everything the write and the cut need is known possible before the first
+// byte goes in, so that a write that cannot finish (a full disk, a sealed or append-only file)
+// leaves the old text as it was. False with `*reason` set.
+bool WriteWholeThrough(int fd, std::string_view text, std::string* reason) {
+  FileHold hold;
+  if (!hold.Take(fd, reason)) return false;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return true;  // the write says why
-  return (::fcntl(fd, F_GETFL) & O_APPEND) != 0 ? ::ftruncate(fd, 0) == 0
-                                                : ::lseek(fd, 0, SEEK_SET) == 0;
+  if (::fstat(fd, &st) != 0 || !CanHoldText(fd, st.st_size, text.size()))
+    return Fail(reason, errno);
+  const AppendSuspended fromTheStart(fd);  // given back before the hold is let go
+  if (!fromTheStart.ok() || !ReserveRoom(fd, text.size()) || ::lseek(fd, 0, SEEK_SET) != 0)
+    return Fail(reason, errno);
+  int failure = 0;
+  return WriteThrough(fd, text, &failure) || Fail(reason, failure);
 }
 
 // Writes `text` into what `path` names as it stands, a FIFO or a device: it cannot be replaced,
@@ -306,6 +428,12 @@ void NoteGivenDescriptors() {
   gGiven = std::move(given);
 }
 
+bool HoldFileForReading(int fd, std::string* reason) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return true;
+  return TakeFileLock(fd, F_RDLCK, reason);
+}
+
 FileSyncCall SetReplaceSyncCall(FileSyncCall call) { return gSync.exchange(call); }
 
 TemporaryLettersCall SetReplaceLettersCall(TemporaryLettersCall call) {
@@ -319,12 +447,14 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
   // VESKOR_CAPTURE=/dev/stdout): written in place, whatever its folder allows. Any other
   // descriptor is none of the user's: one the process opened itself (an X connection, a
   // descriptor its starter left closed) is refused as a shell refuses it.
-  if (const long long fd = OwnDescriptor(path); fd >= 0) {
-    if (!WasGiven(fd)) return Fail(reason, EBADF);
-    int failure = 0;
-    if (through == ThroughDescriptor::kWholeFile && !FromTheStart(static_cast<int>(fd)))
-      return Fail(reason, errno);
-    return WriteThrough(static_cast<int>(fd), text, &failure) || Fail(reason, failure);
+  if (const long long given = OwnDescriptor(path); given >= 0) {
+    if (!WasGiven(given)) return Fail(reason, EBADF);
+    const int fd = static_cast<int>(given);
+    struct stat st {};
+    if (through == ThroughDescriptor::kWholeFile && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+      return WriteWholeThrough(fd, text, reason);
+    int failure = 0;  // a pipe or a device, or a capture: as the descriptor stands
+    return WriteThrough(fd, text, &failure) || Fail(reason, failure);
   }
   struct stat st {};
   const bool exists = ::stat(path.c_str(), &st) == 0;

@@ -24,7 +24,13 @@ inline constexpr std::size_t kReplaceTemporaryLetters = 6;
 // /dev/stdin, /dev/fd/N, /proc/self/fd/N, /proc/<its pid>/fd/N, or a link to one) is written
 // through that descriptor, whatever the file's folder allows. `through` says how a regular file
 // is written there: kWholeFile makes it hold the text alone, whatever the descriptor's mode
-// (`>`, `<>`, `>>`) or offset, as a replaced file would; kWhereItStands writes as the shell's
+// (`>`, `<>`, `>>`) or offset, as a replaced file would. The process then holds the file with
+// a POSIX write lock from the readying to the cut, so that two runs sharing one descriptor write
+// in turn; it waits up to kReplaceHoldSeconds for another process's hold, then fails ("another
+// process (pid <n>) has held the file for more than 3 seconds"). The room for the whole text and
+// the cut are known to be there before its first byte goes in, so that a write that cannot be
+// done ("No space left on device"; "Operation not permitted" for a memfd sealed against the cut,
+// or an append-only file) leaves the old text as it was. kWhereItStands writes as the shell's
 // redirection opened it, from the descriptor's offset and then cut where the text ends, or at
 // the file's end when the descriptor appends (`>>`), so that what a script wrote before stays.
 // Only a descriptor that the process was given open at its start, still on the same file, is
@@ -36,8 +42,16 @@ inline constexpr std::size_t kReplaceTemporaryLetters = 6;
 // killed before their rename left, once they have been unchanged for a minute (a younger one
 // may be another writer's, at work now).
 enum class ThroughDescriptor { kWholeFile, kWhereItStands };
+inline constexpr int kReplaceHoldSeconds = 3;
 bool ReplaceFileWhole(const std::string& path, std::string_view text, std::string* reason,
                       ThroughDescriptor through = ThroughDescriptor::kWholeFile);
+
+// Holds off, until the process closes a descriptor of the file, the kWholeFile writes through a
+// descriptor of other processes on the regular file that `fd` is open on for reading (a POSIX
+// read lock), waiting up to kReplaceHoldSeconds for one under way to end: a reader of the file
+// that takes it then never meets half of such a write. Nothing for a pipe or a device. False
+// with `*reason` set when the wait runs out.
+bool HoldFileForReading(int fd, std::string* reason);
 
 // Takes the descriptors open now, and the files they are on, as those the process was given
 // at its start. It runs as the process starts; tests call it again to stand for a start with

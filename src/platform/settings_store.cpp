@@ -111,14 +111,20 @@ bool Failed(std::string reason) {
   gWriteFailure = std::move(reason);
   return false;
 }
-bool FailedWithErrno() { return Failed(std::strerror(errno)); }
 
-// False with errno set when the file cannot be read whole (EFBIG for one larger than
-// kSettingsFileMax).
-bool ReadWholeFile(const std::string& path, std::string* text) {
-  errno = ENOENT;
+// False with `*why` set when the file cannot be read whole ("File too large" for one larger
+// than kSettingsFileMax). A whole-text write through a descriptor that another run has under
+// way on the file is waited for, so that its half is never read (and written back whole).
+bool ReadWholeFile(const std::string& path, std::string* text, std::string* why) {
   std::FILE* f = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
+  if (f == nullptr) {
+    *why = std::strerror(path.empty() ? ENOENT : errno);
+    return false;
+  }
+  if (!HoldFileForReading(fileno(f), why)) {
+    std::fclose(f);  // lets the hold go
+    return false;
+  }
   char buffer[8192];
   std::size_t n;
   while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0 && text->size() <= kSettingsFileMax)
@@ -126,8 +132,9 @@ bool ReadWholeFile(const std::string& path, std::string* text) {
   const bool error = std::ferror(f) != 0;
   const int readErrno = errno;
   std::fclose(f);
-  errno = error ? readErrno : EFBIG;
-  return !error && text->size() <= kSettingsFileMax;
+  const bool whole = !error && text->size() <= kSettingsFileMax;
+  if (!whole) *why = std::strerror(error ? readErrno : EFBIG);
+  return whole;
 }
 
 }  // namespace
@@ -237,16 +244,16 @@ std::string SettingsText::Text() const {
 
 SettingsLookup SettingsReadString(SettingsRoot root, std::string_view key, std::string_view name,
                                   std::string* value) {
-  std::string text;
-  if (!ReadWholeFile(SettingsStorePath(), &text)) return SettingsLookup::kNoKey;
+  std::string text, why;
+  if (!ReadWholeFile(SettingsStorePath(), &text, &why)) return SettingsLookup::kNoKey;
   return SettingsText(text).Read(SettingsKeyName(root, key), name, value);
 }
 
 bool SettingsWriteString(SettingsRoot root, std::string_view key, std::string_view name,
                          std::string_view value) {
   const std::string path = SettingsStorePath();
-  std::string text;
-  if (!ReadWholeFile(path, &text)) return FailedWithErrno();
+  std::string text, why;
+  if (!ReadWholeFile(path, &text, &why)) return Failed(std::move(why));
   SettingsText store(text);
   const std::string section = SettingsKeyName(root, key);
   if (!store.Write(section, name, value)) {
@@ -255,8 +262,14 @@ bool SettingsWriteString(SettingsRoot root, std::string_view key, std::string_vi
       return Failed("it has no key [" + section + "]");
     return Failed("the value \"" + std::string(name) + "\" cannot be stored");
   }
+  // A store is never written larger than it may be read back.
+  const std::string written = store.Text();
+  if (written.size() > kSettingsFileMax) {
+    return Failed("the store would be too large to read: " + std::to_string(written.size()) +
+                  " bytes, over its limit of " + std::to_string(kSettingsFileMax));
+  }
   std::string reason;
-  if (!ReplaceFileWhole(path, store.Text(), &reason)) return Failed(std::move(reason));
+  if (!ReplaceFileWhole(path, written, &reason)) return Failed(std::move(reason));
   gWriteFailure.clear();
   return true;
 }

@@ -18,7 +18,8 @@
 //
 // The program never creates keys: a write into a key that the file lacks fails. Every read
 // takes the file as it stands at that moment; every write replaces the file whole (a temporary
-// file beside it, then a rename), so a reader never sees half a file.
+// file beside it, then a rename; through a descriptor, a whole write that reads wait for), so a
+// reader never sees half a file.
 #pragma once
 
 #include <cstddef>
@@ -43,12 +44,14 @@ enum class SettingsLookup { kFound, kNoKey, kNoValue };
 SettingsLookup SettingsReadString(SettingsRoot root, std::string_view key, std::string_view name,
                                   std::string* value);
 // Replaces or adds the string value. False when the key is missing, the value holds a line
-// break or a zero byte, or the file cannot be replaced (ReplaceFileWhole, which also sweeps the
+// break or a zero byte, the store would grow past kSettingsFileMax (which it could not be read
+// back with), or the file cannot be replaced (ReplaceFileWhole, which also sweeps the
 // temporaries of killed writes, and only those).
 bool SettingsWriteString(SettingsRoot root, std::string_view key, std::string_view name,
                          std::string_view value);
-// Why the last SettingsWriteString failed: the system's reason ("Permission denied") or what
-// the store lacks ("it has no key [...]"); empty after a write that succeeded.
+// Why the last SettingsWriteString failed: the system's reason ("Permission denied"), what the
+// store lacks ("it has no key [...]") or that it would be too large ("the store would be too
+// large to read: <n> bytes, over its limit of 1048576"); empty after a write that succeeded.
 const std::string& SettingsWriteFailure();
 
 // The file's text as lines, parsed; what the operations above work on, exposed for the tests

@@ -2,8 +2,10 @@
 // that cannot be written leaves the old one whole and says so.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <locale.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -14,7 +16,9 @@
 #include "compile_driver.h"
 #include "foundation/search_dirs.h"
 #include "language/world.h"
+#include "platform/file_replace.h"
 #include "support/message_capture.h"
+#include "support/own_file_system.h"
 #include "support/temp_dir.h"
 
 namespace veskor {
@@ -109,6 +113,60 @@ TEST_F(CameraBookmarksTest, AFileIsWrittenOnlyWhenItCanBeWholly) {
   EXPECT_TRUE(std::filesystem::is_symlink(dir_.Path("bookmark.wld")));
   EXPECT_EQ(test::ReadFileText(dir_.Path("mine")).substr(0, 23), "Camera CameraBookMark0\n");
   EXPECT_EQ(Entries(), "bookmark.wld bookmark.wld.tmp mine ");
+}
+
+// On a 64 KiB tmpfs, bookmarks that a link sends through a descriptor the run was given, in
+// each mode (`7<>`, `7>`, `7>>`), over a file that fills a page, once the disk is full: the
+// longer text is not saved, the Warning says why, and the file keeps its text to the last
+// byte. The number of the first check that fails is the status.
+int BookmarksFullDiskChecks() {
+  const std::string old = std::string(4092, 'o') + "\n";
+  if (::symlink("/dev/fd/7", "bookmark.wld") != 0) return 100;  // BinaryDir is the folder
+  gWorld.snapshotCount = 0;
+  for (int i = 0; i < 30; ++i) {  // more than a page of text
+    Camera& c = gWorld.snapshots[gWorld.snapshotCount++];
+    c = Camera{};
+    c.position[0] = static_cast<float>(i);
+  }
+  int check = 0;
+  for (const int flags : {O_RDWR, O_WRONLY | O_TRUNC, O_WRONLY | O_APPEND}) {
+    const int fd = ::open("file", flags | O_CREAT, 0644);
+    if (fd < 0 || ::write(fd, old.data(), old.size()) != static_cast<ssize_t>(old.size()) ||
+        ::dup2(fd, 7) != 7)
+      return 101;
+    NoteGivenDescriptors();
+    const int fill = ::open("fill", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const std::string block(4096, 'f');
+    while (::write(fill, block.data(), block.size()) > 0) {
+    }
+    ::close(fill);
+    {
+      test::MessageCapture capture;
+      if (++check, WriteCameraBookmarks() != 0) return check;
+      if (++check, capture.Text() !=
+                       "Warning : Shutdown [exclamation] Bookmarks not saved !\n\n"
+                       "Cannot write " +
+                           CameraBookmarksPath() + " :\nNo space left on device\n")
+        return check;
+    }
+    if (++check, test::ReadFileText("file") != old) return check;
+    ::unlink("fill");
+    if (++check, WriteCameraBookmarks() != 1 ||
+                     test::ReadFileText("file").substr(0, 23) != "Camera CameraBookMark0\n")
+      return check;
+    ::close(7);
+    ::close(fd);
+    ::unlink("file");
+  }
+  return 0;
+}
+
+TEST_F(CameraBookmarksTest, AFullDiskLeavesBookmarksWrittenThroughADescriptorAsTheyWere) {
+  const int status =
+      test::RunOnFileSystemOfItsOwn(dir_.path(), "tmpfs", "size=64k", BookmarksFullDiskChecks);
+  if (status == test::kNoFileSystemOfItsOwn)
+    GTEST_SKIP() << "no small disk of the test's own: not root";
+  EXPECT_EQ(status, 0) << "the first check that failed";
 }
 
 TEST_F(CameraBookmarksTest, TheFileIsAWorldThatGivesBackTheSameCameras) {

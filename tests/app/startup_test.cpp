@@ -158,6 +158,41 @@ TEST_F(StartupTest, WithoutAStoreStderrNamesItAndHowToWriteOne) {
   }
 }
 
+TEST_F(StartupTest, TheStoreIsNeverSavedPastTheSizeItCanBeReadAt) {
+  // A whole store padded by a comment to `size` bytes, FirstLaunch TRUE: the save at the end of
+  // the run ("FALSE") makes it one byte longer. Up to the 1 MiB limit it is saved; past it the
+  // file keeps its text and a Warning says why, and the next run starts from it all the same.
+  const std::size_t kLimit = 1 << 20;
+  const struct {
+    std::size_t size;
+    bool saved;
+  } cases[] = {{kLimit - 1, true}, {kLimit, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.size);
+    test::TestStore store(dir_);
+    store.WriteResources();
+    std::string written = store.Write();
+    written += ";" + std::string(c.size - written.size() - 2, 'x') + "\n";
+    test::WriteFileBytes(store.path(),
+                         {reinterpret_cast<const std::uint8_t*>(written.data()), written.size()});
+    const std::string warning =
+        c.saved ? ""
+                : "Warning : Shutdown [exclamation] Settings not saved !\n\nCannot write " +
+                      store.path() +
+                      " :\nthe store would be too large to read: 1048577 bytes, over its limit "
+                      "of 1048576\n";
+    for (const int run : {1, 2}) {
+      SCOPED_TRACE(run);
+      test::MessageCapture capture;
+      EXPECT_EQ(Run(), 0);
+      EXPECT_EQ(capture.Text(), warning);
+      const std::string text = store.Text();
+      EXPECT_EQ(text.size(), c.saved ? kLimit : c.size);
+      EXPECT_EQ(text.find("\"FirstLaunch\"=\"FALSE\"") != std::string::npos, c.saved);
+    }
+  }
+}
+
 TEST_F(StartupTest, FilesAndExtensionsAreCheckedInStepOrder) {
   test::TestStore store(dir_);
   store.Write();

@@ -1,12 +1,17 @@
 // Replacing a file whole: links written where they point, files the user may not write left
-// alone, FIFOs and devices written in place, the temporary flushed before its rename, and the
-// sweep that takes only the program's own stale temporaries.
+// alone, FIFOs and devices written in place, the temporary flushed before its rename, the sweep
+// that takes only the program's own stale temporaries, and files written through the process's
+// own descriptors: as they stand, or whole, held against other processes and only once the
+// whole text is known to fit.
 #include "platform/file_replace.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -21,6 +26,7 @@
 #include <string>
 #include <thread>
 
+#include "support/own_file_system.h"
 #include "support/temp_dir.h"
 
 namespace veskor {
@@ -365,8 +371,9 @@ TEST(FileReplace, AFileTheUserMayNotWriteOrMakeIsLeftAsItIs) {
 // not write, named through its descriptor: written through it, the same file, when the process
 // was given it at its start, where the descriptor stands or (`whole`, after an earlier write
 // left it at the end) as the file's whole text; refused as by a shell when it opened the
-// descriptor itself, or the number now holds another file, or no descriptor could have it. The
-// number of the first case that fails is the child's status.
+// descriptor itself, or the number now holds another file, or no descriptor could have it, the
+// file and the descriptor's offset then as they were. The number of the first case that fails
+// is the child's status.
 int DescriptorChecks() {
   const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01 image", 26);
   const std::string pid = std::to_string(::getpid());
@@ -383,6 +390,7 @@ int DescriptorChecks() {
     Start start = kGiven;
     std::string reason = "";
     bool whole = false;
+    off_t at = 0;  // where the descriptor stands when the write comes (a whole write: the end)
   } cases[] = {
       {"/dev/stdout", 1, O_WRONLY | O_TRUNC, longer, png},      // > out.png
       {"/dev/stderr", 2, O_WRONLY | O_TRUNC, longer, png},      // 2> out.png
@@ -394,6 +402,11 @@ int DescriptorChecks() {
       {"/proc/" + pid + "/task/" + pid + "/fd/7", 7, O_WRONLY | O_TRUNC, longer, png},
       {"out-link", 1, O_WRONLY | O_TRUNC, longer, png},  // a link to /dev/stdout
       {"/dev/fd/10", 10, O_WRONLY | O_TRUNC, longer, png},
+      // 7<> out.png after "head\n" was read: the image from there, the file cut where it ends.
+      {"/dev/fd/7", 7, O_RDWR, head + longer, head + png, kGiven, "", false, 5},
+      {"/dev/fd/7", 7, O_RDWR, head, head + png, kGiven, "", false, 5},
+      // 7>> out.png with the descriptor moved back: the image at the end, nothing cut.
+      {"/dev/fd/7", 7, O_WRONLY | O_APPEND, head, head + png, kGiven, "", false, 2},
       {"/dev/fd/7", 7, O_RDWR, longer, png, kGiven, "", true},             // 7<> registry
       {"/dev/fd/7", 7, O_WRONLY | O_APPEND, head, png, kGiven, "", true},  // 7>> registry
       {"/proc/self/fd/1", 1, O_RDWR, longer, png, kGiven, "", true},       // 1<> registry
@@ -403,6 +416,8 @@ int DescriptorChecks() {
       {"/dev/fd/9", 7, O_WRONLY | O_APPEND, head, head, kGiven, bad},  // not open
       {"/proc/1/fd/7", 7, O_WRONLY | O_APPEND, head, head},            // another process's
       {"/dev/fd/7", 7, O_WRONLY | O_APPEND, head, head, kOpenedSince, bad},
+      {"/dev/fd/7", 7, O_WRONLY | O_APPEND, head, head, kOpenedSince, bad, true},  // not emptied
+      {"/dev/fd/7", 7, O_RDWR, longer, longer, kOpenedSince, bad, true},  // nor moved to its start
       {"/proc/" + pid + "/task/" + pid + "/fd/7", 7, O_WRONLY, head, head, kOpenedSince, bad},
       {"/dev/stdout", 1, O_WRONLY | O_APPEND, head, head, kOpenedSince, bad},
       {"/dev/stdout", 1, O_WRONLY | O_APPEND, head, head, kOtherFileSince, bad},
@@ -436,17 +451,20 @@ int DescriptorChecks() {
     if (c.start == kOtherFileSince &&  // another file of the same file system
         ::dup2(::open("other", O_WRONLY | O_CREAT, 0644), c.fd) != c.fd)
       return 102;
-    if (c.whole) ::lseek(c.fd, 0, SEEK_END);
+    ::lseek(c.fd, c.at, c.whole ? SEEK_END : SEEK_SET);
+    const off_t offset = ::lseek(c.fd, 0, SEEK_CUR);
     std::string reason;
     const bool written = ReplaceFileWhole(
         c.name, png, &reason,
         c.whole ? ThroughDescriptor::kWholeFile : ThroughDescriptor::kWhereItStands);
+    // A refused descriptor is left where it stood.
+    const bool untouched = written || ::lseek(c.fd, 0, SEEK_CUR) == offset;
     ::close(c.fd);
     ::close(fd);
     struct stat after {};
     const bool same = ::stat("closed/out.png", &after) == 0 && after.st_ino == before.st_ino &&
                       after.st_dev == before.st_dev;
-    if (written != (c.after != c.before) || !same ||
+    if (written != (c.after != c.before) || !same || !untouched ||
         test::ReadFileText("closed/out.png") != c.after || Entries("closed/") != "out.png " ||
         (!c.reason.empty() && reason != c.reason))
       failed = static_cast<int>(i) + 1;
@@ -493,6 +511,337 @@ TEST(FileReplace, AFileHeldOpenIsWrittenThroughItsDescriptorAsItWasOpened) {
   ASSERT_TRUE(WIFEXITED(status));
   if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "no two file systems of the test's own: not root";
   EXPECT_EQ(WEXITSTATUS(status), 0) << "another file system's file with the same inode number";
+}
+
+// The whole of the file that `fd` is open on, however it is open, and without moving it.
+std::string ReadAllOf(int fd) { return test::ReadFileText("/proc/self/fd/" + std::to_string(fd)); }
+
+bool Appends(int fd) { return (::fcntl(fd, F_GETFL) & O_APPEND) != 0; }
+
+// A memfd sealed against the cut that a whole text needs (shrinking to a shorter one, growing
+// to a longer one) or against any write: refused before the first byte, whatever the
+// descriptor's mode, so the old text stays whole. A seal that the cut does not meet changes
+// nothing.
+TEST(FileReplace, ASealedMemfdIsRefusedTheWholeTextItsSealsForbidBeforeItsFirstByte) {
+  const std::string old = "0123456789", shorter = "abc", same = "abcdefghij",
+                    longer = "abcdefghijk";
+  const int kAppend = O_WRONLY | O_APPEND;
+  // seals, how the descriptor is open, the new text, written
+  const struct {
+    int seals;
+    int flags;
+    std::string text;
+    bool written;
+  } cases[] = {
+      {0, O_RDWR, shorter, true},
+      {F_SEAL_SEAL, O_RDWR, shorter, true},
+      {F_SEAL_SHRINK, O_RDWR, shorter, false},
+      {F_SEAL_SHRINK, kAppend, shorter, false},
+      {F_SEAL_SHRINK, O_RDWR, same, true},
+      {F_SEAL_SHRINK, O_RDWR, longer, true},
+      {F_SEAL_SHRINK, kAppend, longer, true},  // `>>` is not emptied first
+      {F_SEAL_GROW, O_RDWR, longer, false},
+      {F_SEAL_GROW, kAppend, longer, false},
+      {F_SEAL_GROW, O_RDWR, same, true},
+      {F_SEAL_GROW, kAppend, shorter, true},
+      {F_SEAL_SHRINK | F_SEAL_GROW, O_RDWR, same, true},
+      {F_SEAL_WRITE, O_RDWR, same, false},
+      {F_SEAL_FUTURE_WRITE, kAppend, same, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.seals) + " " + std::to_string(c.flags) + " " + c.text);
+    const int memfd = ::memfd_create("registry", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    ASSERT_GE(memfd, 0);
+    ASSERT_EQ(::write(memfd, old.data(), old.size()), static_cast<ssize_t>(old.size()));
+    const int fd = ::open(("/proc/self/fd/" + std::to_string(memfd)).c_str(), c.flags);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(c.seals == 0 || ::fcntl(memfd, F_ADD_SEALS, c.seals) == 0, true);
+    NoteGivenDescriptors();
+    std::string reason;
+    EXPECT_EQ(ReplaceFileWhole("/dev/fd/" + std::to_string(fd), c.text, &reason), c.written)
+        << reason;
+    EXPECT_EQ(reason, c.written ? "" : "Operation not permitted");
+    EXPECT_EQ(ReadAllOf(memfd), c.written ? c.text : old);
+    EXPECT_EQ(Appends(fd), (c.flags & O_APPEND) != 0);  // given back as it was
+    ::close(fd);
+    ::close(memfd);
+  }
+}
+
+// The descriptor modes of a whole text: `<>`, `>`, `>>`.
+constexpr int kWholeModes[] = {O_RDWR, O_WRONLY | O_TRUNC, O_WRONLY | O_APPEND};
+
+// Fills the file system of the working folder with "fill" until it has no room left.
+bool FillTheDisk() {
+  const int fd = ::open("fill", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const std::string block(4096, 'f');
+  ssize_t n = 0;
+  while ((n = ::write(fd, block.data(), block.size())) > 0) {
+  }
+  const bool full = n < 0 && errno == ENOSPC;
+  ::close(fd);
+  return full;
+}
+
+// On a 64 KiB tmpfs, a store written whole through its descriptor in each mode, then a longer
+// one once the disk is full: the old text stays to its last byte, the reason says why, and the
+// descriptor appends as before; with room again, the new text goes in. The number of the first
+// check that fails is the status.
+int FullDiskChecks() {
+  const std::string old = std::string(4092, 'o') + "\n";     // one page of the disk
+  const std::string longer = std::string(4099, 'n') + "\n";  // two
+  int check = 0;
+  for (const int flags : kWholeModes) {
+    ::unlink("fill");
+    const int fd = ::open("st", flags | O_CREAT, 0644);
+    if (fd < 0 || ::dup2(fd, 7) != 7) return 100;
+    NoteGivenDescriptors();
+    std::string reason;
+    if (++check, !ReplaceFileWhole("/dev/fd/7", old, &reason) || ReadAllOf(7) != old) return check;
+    if (++check, !FillTheDisk()) return check;
+    if (++check, ReplaceFileWhole("/dev/fd/7", longer, &reason)) return check;
+    if (++check, reason != "No space left on device") return check;
+    if (++check, ReadAllOf(7) != old) return check;
+    if (++check, Appends(7) != ((flags & O_APPEND) != 0)) return check;
+    ::unlink("fill");
+    if (++check, !ReplaceFileWhole("/dev/fd/7", longer, &reason) || ReadAllOf(7) != longer)
+      return check;
+    if (++check, Appends(7) != ((flags & O_APPEND) != 0)) return check;
+    ::close(7);
+    ::close(fd);
+    ::unlink("st");
+  }
+  return 0;
+}
+
+TEST(FileReplace, AWholeTextWithoutRoomOnTheDiskLeavesTheOldTextInEachMode) {
+  test::TempDir dir("veskor_replace");
+  const int status = test::RunOnFileSystemOfItsOwn(dir.path(), "tmpfs", "size=64k", FullDiskChecks);
+  if (status == test::kNoFileSystemOfItsOwn)
+    GTEST_SKIP() << "no small disk of the test's own: not root";
+  EXPECT_EQ(status, 0) << "the first check that failed";
+}
+
+// On a tmpfs of its own, where files may be made append-only (chattr +a): a whole text is
+// refused with the system's reason and nothing is appended, through `>>` or through a `<>` that
+// was opened before the file became append-only; a capture through `>>` is appended as ever.
+int AppendOnlyChecks() {
+  const std::string old = "old text\n";
+  int check = 0;
+  for (const int flags : {O_WRONLY | O_APPEND, O_RDWR}) {
+    const int fd = ::open("st", flags | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0 || ::write(fd, old.data(), old.size()) != static_cast<ssize_t>(old.size()) ||
+        ::dup2(fd, 7) != 7)
+      return 100;
+    int attributes = FS_APPEND_FL;
+    if (::ioctl(fd, FS_IOC_SETFLAGS, &attributes) != 0)
+      return test::kNoFileSystemOfItsOwn;  // a tmpfs that keeps no file flags (before Linux 6.0)
+    NoteGivenDescriptors();
+    std::string reason;
+    if (++check, ReplaceFileWhole("/dev/fd/7", "new", &reason)) return check;
+    if (++check, reason != "Operation not permitted") return check;
+    if (++check, ReadAllOf(7) != old || Appends(7) != ((flags & O_APPEND) != 0)) return check;
+    if ((flags & O_APPEND) != 0) {
+      if (++check,
+          !ReplaceFileWhole("/dev/fd/7", "png", &reason, ThroughDescriptor::kWhereItStands) ||
+              ReadAllOf(7) != old + "png")
+        return check;
+    }
+    attributes = 0;
+    ::ioctl(fd, FS_IOC_SETFLAGS, &attributes);
+    ::close(7);
+    ::close(fd);
+    ::unlink("st");
+  }
+  return 0;
+}
+
+TEST(FileReplace, AnAppendOnlyFileIsRefusedAWholeTextAndTakesACapture) {
+  test::TempDir dir("veskor_replace");
+  const int status =
+      test::RunOnFileSystemOfItsOwn(dir.path(), "tmpfs", "size=64k", AppendOnlyChecks);
+  if (status == test::kNoFileSystemOfItsOwn)
+    GTEST_SKIP() << "no append-only files here: not root, or a tmpfs without file flags";
+  EXPECT_EQ(status, 0) << "the first check that failed";
+}
+
+// On ramfs, which cannot reserve room (fallocate: EOPNOTSUPP): a whole text through a
+// descriptor is written as it was before room was reserved, in each mode.
+int NoReservationChecks() {
+  const int probe = ::open("probe", O_WRONLY | O_CREAT, 0644);
+  if (probe < 0 || ::fallocate(probe, FALLOC_FL_KEEP_SIZE, 0, 1) == 0 || errno != EOPNOTSUPP)
+    return 100;  // the file system is not the one the checks are for
+  ::close(probe);
+  int check = 0;
+  for (const int flags : kWholeModes) {
+    const int fd = ::open("st", flags | O_CREAT, 0644);
+    if (fd < 0 || ::write(fd, "old text", 8) != 8 || ::dup2(fd, 7) != 7) return 101;
+    NoteGivenDescriptors();
+    std::string reason;
+    if (++check, !ReplaceFileWhole("/dev/fd/7", "new", &reason) || ReadAllOf(7) != "new")
+      return check;
+    ::close(7);
+    ::close(fd);
+  }
+  return 0;
+}
+
+TEST(FileReplace, AFileSystemThatCannotReserveRoomIsWrittenAsBefore) {
+  test::TempDir dir("veskor_replace");
+  const int status = test::RunOnFileSystemOfItsOwn(dir.path(), "ramfs", "", NoReservationChecks);
+  if (status == test::kNoFileSystemOfItsOwn) GTEST_SKIP() << "no ramfs of the test's own: not root";
+  EXPECT_EQ(status, 0) << "the first check that failed";
+}
+
+// A process's sync that says it has come (a byte on gHeldSays) and waits to be let go (a byte
+// on gLetGo): the write is held inside the file's hold, after its cut.
+int gHeldSays = -1, gLetGo = -1;
+int HeldSync(int fd) {
+  char byte = 'h';
+  if (::write(gHeldSays, &byte, 1) != 1 || ::read(gLetGo, &byte, 1) != 1) return -1;
+  return ::fsync(fd);
+}
+
+int NoSync(int) { return 0; }
+
+// Waits for a byte on `fd`: false when the pipe ends first.
+bool Heard(int fd) {
+  char byte;
+  return ::read(fd, &byte, 1) == 1;
+}
+
+// A child that writes `text` whole through "/dev/fd/<fd>", says so on `says` before it starts,
+// and writes its reason, if it fails, to `reasons`; its status is 0 when the text went in.
+pid_t StartWriter(int fd, const std::string& text, int says, int reasons) {
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const char byte = 'w';
+    if (::write(says, &byte, 1) != 1) ::_exit(2);
+    std::string reason;
+    const bool written = ReplaceFileWhole("/dev/fd/" + std::to_string(fd), text, &reason);
+    if (!written && ::write(reasons, reason.data(), reason.size()) < 0) ::_exit(3);
+    ::_exit(written ? 0 : 1);
+  }
+  return pid;
+}
+
+int StatusOf(pid_t pid) {
+  int status = 0;
+  return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Two processes that share one descriptor, as two runs started with the same `3<> registry`
+// do: while the first holds the file inside its write (its sync held), the second's write waits
+// for it, and then goes in whole; one held past kReplaceHoldSeconds makes the second fail,
+// naming the holder, and leaves the first's text.
+TEST(FileReplace, TwoProcessesSharingADescriptorWriteInTurn) {
+  test::TempDir dir("veskor_replace");
+  const std::string first(3000, 'a'), second = "second\n";
+  // how the descriptor is open, whether the first lets go within the second's time
+  const std::pair<int, bool> cases[] = {
+      {O_RDWR, true}, {O_WRONLY | O_APPEND, true}, {O_WRONLY | O_APPEND, false}};
+  for (const auto& [flags, letGo] : cases) {
+    SCOPED_TRACE(std::to_string(flags) + (letGo ? " let go" : " held"));
+    const int fd = ::open(dir.Write("registry", "old").c_str(), flags);
+    NoteGivenDescriptors();
+    int held[2], go[2], says[2], reasons[2];
+    ASSERT_EQ(::pipe(held) | ::pipe(go) | ::pipe(says) | ::pipe(reasons), 0);
+    gHeldSays = held[1];
+    gLetGo = go[0];
+    const FileSyncCall real = SetReplaceSyncCall(HeldSync);
+    const pid_t holder = StartWriter(fd, first, says[1], reasons[1]);
+    SetReplaceSyncCall(real);
+    ASSERT_TRUE(Heard(says[0]));
+    ASSERT_TRUE(Heard(held[0]));  // the holder is inside its write
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t waiter = StartWriter(fd, second, says[1], reasons[1]);
+    ::close(says[1]);
+    ::close(reasons[1]);
+    ASSERT_TRUE(Heard(says[0]));
+    if (letGo) {
+      // Given the time, the second writes nothing while the first holds the file.
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      EXPECT_EQ(::waitpid(waiter, nullptr, WNOHANG), 0);
+      EXPECT_TRUE(ReadAllOf(fd) == first);
+      ASSERT_EQ(::write(go[1], "g", 1), 1);
+      EXPECT_EQ(StatusOf(holder), 0);
+      EXPECT_EQ(StatusOf(waiter), 0);
+      EXPECT_EQ(ReadAllOf(fd), second);
+    } else {
+      EXPECT_EQ(StatusOf(waiter), 1);
+      EXPECT_GE(std::chrono::steady_clock::now() - start,
+                std::chrono::seconds(kReplaceHoldSeconds));
+      EXPECT_TRUE(ReadAllOf(fd) == first);
+      ASSERT_EQ(::write(go[1], "g", 1), 1);
+      EXPECT_EQ(StatusOf(holder), 0);
+      char reason[256] = {};
+      EXPECT_GT(::read(reasons[0], reason, sizeof reason - 1), 0);
+      EXPECT_EQ(std::string(reason), "another process (pid " + std::to_string(holder) +
+                                         ") has held the file for more than " +
+                                         std::to_string(kReplaceHoldSeconds) + " seconds");
+    }
+    EXPECT_EQ(Appends(fd), (flags & O_APPEND) != 0);
+    for (const int end : {held[0], held[1], go[0], go[1], says[0], reasons[0], fd}) ::close(end);
+  }
+  EXPECT_EQ(Entries(dir.path()), "registry ");
+}
+
+// Whether `text` is one of the texts the writers below write: a run of one letter and a line end.
+bool IsOneWholeText(const std::string& text) {
+  return text == "old" ||
+         (text.size() >= 2 && text.back() == '\n' &&
+          text.find_first_not_of(text[0]) == text.size() - 1 && (text[0] == 'a' || text[0] == 'b'));
+}
+
+// Two processes that share one descriptor write whole texts of changing lengths over and over,
+// while a third reads the file, holding it for reading (HoldFileForReading, as the settings
+// store reads it): every text it reads, and the file at the end, is one writer's whole text.
+TEST(FileReplace, WholeTextsThroughOneSharedDescriptorNeverMix) {
+  test::TempDir dir("veskor_replace");
+  const std::string path = dir.Write("registry", "old");
+  for (const int flags : {O_RDWR, O_WRONLY | O_APPEND}) {
+    SCOPED_TRACE(flags);
+    const int fd = ::open(path.c_str(), flags);
+    NoteGivenDescriptors();
+    const FileSyncCall real = SetReplaceSyncCall(NoSync);  // the race is in the write and cut
+    pid_t writers[2];
+    std::fflush(nullptr);
+    for (int w = 0; w < 2; ++w) {
+      if ((writers[w] = ::fork()) == 0) {
+        std::string reason;
+        for (int i = 0; i < 400; ++i) {
+          const std::string text(1 + (i * 997 + w * 3001) % 6000, static_cast<char>('a' + w));
+          if (!ReplaceFileWhole("/dev/fd/" + std::to_string(fd), text + "\n", &reason)) ::_exit(1);
+        }
+        ::_exit(0);
+      }
+    }
+    SetReplaceSyncCall(real);
+    int reads = 0, mixed = 0, ended = 0, statuses[2] = {-1, -1};
+    std::string last;
+    while (ended < 2 || reads == 0) {
+      for (int w = 0; w < 2; ++w) {
+        int status = 0;
+        if (statuses[w] < 0 && ::waitpid(writers[w], &status, WNOHANG) == writers[w]) {
+          statuses[w] = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+          ++ended;
+        }
+      }
+      const int reader = ::open(path.c_str(), O_RDONLY);
+      std::string reason;
+      EXPECT_TRUE(HoldFileForReading(reader, &reason)) << reason;
+      last = ReadAllOf(reader);
+      ::close(reader);
+      ++reads;
+      mixed += !IsOneWholeText(last);
+    }
+    EXPECT_EQ(mixed, 0) << "of " << reads << " reads; the last: " << last.substr(0, 40);
+    EXPECT_EQ(statuses[0] + statuses[1], 0);
+    EXPECT_TRUE(IsOneWholeText(ReadAllOf(fd)));
+    EXPECT_EQ(Appends(fd), (flags & O_APPEND) != 0);
+    ::close(fd);
+  }
 }
 
 }  // namespace

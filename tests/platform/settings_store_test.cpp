@@ -4,13 +4,17 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "platform/file_replace.h"
+#include "support/own_file_system.h"
 #include "support/temp_dir.h"
 
 namespace veskor {
@@ -195,6 +199,122 @@ TEST_F(SettingsStoreFile, EachReadTakesTheFileAsItIsAndEachWriteReplacesIt) {
   int entries = 0;
   for (const auto& e : std::filesystem::directory_iterator(dir_.path())) entries += e.exists();
   EXPECT_EQ(entries, 1);  // no temporary left behind
+}
+
+// A store of `size` bytes whose XSize is `value`, padded by a comment.
+std::string StoreOfSize(std::size_t size, const std::string& value) {
+  const std::string text = std::string("[") + kKey + "]\n\"XSize\"=\"" + value + "\"\n;";
+  return text + std::string(size - text.size() - 1, 'x') + "\n";
+}
+
+TEST_F(SettingsStoreFile, AWriteNeverMakesTheStoreLargerThanItCanBeReadBack) {
+  const std::string path = dir_.Path("registry");
+  setenv("VESKOR_REGISTRY", path.c_str(), 1);
+  dir_.Write("registry", StoreOfSize(kSettingsFileMax - 1, "640"));
+  // Up to the limit itself: written, and read back.
+  EXPECT_TRUE(SettingsWriteString(SettingsRoot::kCurrentUser, kKey, "XSize", "6400"));
+  EXPECT_EQ(std::filesystem::file_size(path), kSettingsFileMax);
+  std::string value;
+  EXPECT_EQ(SettingsReadString(SettingsRoot::kCurrentUser, kKey, "XSize", &value),
+            SettingsLookup::kFound);
+  EXPECT_EQ(value, "6400");
+  // One byte past it: refused, saying why, and the file keeps its text.
+  const std::string before = test::ReadFileText(path);
+  EXPECT_FALSE(SettingsWriteString(SettingsRoot::kCurrentUser, kKey, "XSize", "64000"));
+  EXPECT_EQ(SettingsWriteFailure(),
+            "the store would be too large to read: 1048577 bytes, over its limit of 1048576");
+  EXPECT_TRUE(test::ReadFileText(path) == before);
+  // A write that keeps it within the limit goes in again.
+  EXPECT_TRUE(SettingsWriteString(SettingsRoot::kCurrentUser, kKey, "XSize", "64"));
+  EXPECT_EQ(std::filesystem::file_size(path), kSettingsFileMax - 2);
+}
+
+// A sync that says it has come (a byte on gHeldSays) and waits to be let go (a byte on gLetGo):
+// the store's write is held inside the file's hold, after its cut.
+int gHeldSays = -1, gLetGo = -1;
+int HeldSync(int fd) {
+  char byte = 'h';
+  if (write(gHeldSays, &byte, 1) != 1 || read(gLetGo, &byte, 1) != 1) return -1;
+  return fsync(fd);
+}
+
+// Two runs started with the same `3<> registry`: while one has its write of the store under
+// way, the other's read of it waits for that write to end, so that it never takes half of it
+// (and writes that back whole).
+TEST_F(SettingsStoreFile, AReadWaitsForAWholeWriteThatAnotherRunHasUnderWay) {
+  const std::string path = dir_.Write("registry", StoreOfSize(200, "640"));
+  const int fd = open(path.c_str(), O_RDWR);
+  NoteGivenDescriptors();
+  setenv("VESKOR_REGISTRY", ("/dev/fd/" + std::to_string(fd)).c_str(), 1);
+  int held[2], go[2];
+  ASSERT_EQ(pipe(held) | pipe(go), 0);
+  gHeldSays = held[1];
+  gLetGo = go[0];
+  const FileSyncCall real = SetReplaceSyncCall(HeldSync);
+  std::fflush(nullptr);
+  const pid_t writer = fork();
+  if (writer == 0)
+    _exit(SettingsWriteString(SettingsRoot::kCurrentUser, kKey, "XSize", "1024") ? 0 : 1);
+  SetReplaceSyncCall(real);
+  char byte;
+  ASSERT_EQ(read(held[0], &byte, 1), 1);  // the other run is inside its write
+  std::atomic<bool> done{false};
+  std::string value;
+  std::thread reader([&] {
+    SettingsReadString(SettingsRoot::kCurrentUser, kKey, "XSize", &value);
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(done.load());
+  ASSERT_EQ(write(go[1], "g", 1), 1);
+  reader.join();
+  EXPECT_EQ(value, "1024");
+  int status = -1;
+  EXPECT_EQ(waitpid(writer, &status, 0), writer);
+  EXPECT_EQ(status, 0);
+  for (const int end : {held[0], held[1], go[0], go[1], fd}) close(end);
+}
+
+// On a 64 KiB tmpfs, a store named through its descriptor in each mode (`3<>`, `3>`, `3>>`)
+// that fills a page, once the disk is full: a write that makes it longer fails, saying why,
+// and leaves its text to the last byte; with room again, it goes in. The number of the first
+// check that fails is the status.
+int StoreFullDiskChecks() {
+  const std::string old = StoreOfSize(4093, "640");
+  int check = 0;
+  for (const int flags : {O_RDWR, O_WRONLY | O_TRUNC, O_WRONLY | O_APPEND}) {
+    const int fd = open("registry", flags | O_CREAT, 0644);
+    if (fd < 0 || write(fd, old.data(), old.size()) != static_cast<ssize_t>(old.size()) ||
+        dup2(fd, 7) != 7)
+      return 100;
+    NoteGivenDescriptors();
+    setenv("VESKOR_REGISTRY", "/dev/fd/7", 1);
+    const int fill = open("fill", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const std::string block(4096, 'f');
+    while (write(fill, block.data(), block.size()) > 0) {
+    }
+    close(fill);
+    if (++check, SettingsWriteString(SettingsRoot::kCurrentUser, kKey, "XSize", "1024000000"))
+      return check;
+    if (++check, SettingsWriteFailure() != "No space left on device") return check;
+    if (++check, test::ReadFileText("registry") != old) return check;
+    unlink("fill");
+    if (++check, !SettingsWriteString(SettingsRoot::kCurrentUser, kKey, "XSize", "1024000000") ||
+                     test::ReadFileText("registry") != StoreOfSize(4100, "1024000000"))
+      return check;
+    close(7);
+    close(fd);
+    unlink("registry");
+  }
+  return 0;
+}
+
+TEST_F(SettingsStoreFile, AFullDiskLeavesAStoreWrittenThroughItsDescriptorAsItWas) {
+  const int status =
+      test::RunOnFileSystemOfItsOwn(dir_.path(), "tmpfs", "size=64k", StoreFullDiskChecks);
+  if (status == test::kNoFileSystemOfItsOwn)
+    GTEST_SKIP() << "no small disk of the test's own: not root";
+  EXPECT_EQ(status, 0) << "the first check that failed";
 }
 
 }  // namespace

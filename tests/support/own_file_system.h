@@ -1,0 +1,25 @@
+// A file system of a test's own, for what a test needs of a disk that the machine's own cannot
+// give it: a small tmpfs that fills up, a file system without fallocate (ramfs), append-only
+// files. It is mounted in a mount namespace of a forked child, so that nothing outside the child
+// sees it and it goes with the child, whatever the child did. Root only.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace veskor::test {
+
+// The status of a child that could not have its file system (the suite is not root, or the
+// kernel refuses a mount namespace), or whose checks found it without what they need: the test
+// skips itself, with that reason.
+inline constexpr int kNoFileSystemOfItsOwn = 255;
+
+// Runs `checks` in a forked child, with a fresh file system of `type` ("tmpfs", "ramfs") mounted
+// with `options` ("size=64k", "") on the folder `dir` as its working folder. Returns what
+// `checks` returned (0 for all well, up to 254; kNoFileSystemOfItsOwn when it lacks what they
+// need), kNoFileSystemOfItsOwn when the file system cannot be had, or -1 when the child did
+// not end by itself.
+int RunOnFileSystemOfItsOwn(const std::string& dir, const char* type, const char* options,
+                            const std::function<int()>& checks);
+
+}  // namespace veskor::test
