@@ -56,17 +56,19 @@ bool ReadSome(int fd, std::string& out, std::size_t limit) {
 int Wait(pid_t pid, int outFd, std::string* out, std::size_t limit) {
   int status = 0;
   for (;;) {
-    const pid_t ended = ::waitpid(pid, &status, WNOHANG);
-    if (ended == pid) break;
-    if (ended < 0 && errno != EINTR) {
-      CloseIfOpen(outFd);
-      return kChildLost;
-    }
+    // The check first: a child that ended as the display went (its toolkit exits) must not
+    // pass for an answer before the check has seen the display's loss.
     if (bool (*check)() = gWaitCheck.load(); check != nullptr && check()) {
       ::kill(pid, SIGKILL);
       Reap(pid);
       CloseIfOpen(outFd);
       return kChildClosed;
+    }
+    const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+    if (ended == pid) break;
+    if (ended < 0 && errno != EINTR) {
+      CloseIfOpen(outFd);
+      return kChildLost;
     }
     // A signal ends the poll early (EINTR): the loop then asks again, nothing more.
     pollfd output{outFd, POLLIN, 0};
