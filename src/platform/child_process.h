@@ -14,7 +14,8 @@ inline constexpr int kChildKilled = -2;      // ended by a signal that we did no
 inline constexpr int kChildClosed = -3;      // closed because the run was asked to end
 inline constexpr int kChildLost = -4;        // no longer ours to wait for
 
-// How often a wait for a child asks the check below, at most (a signal asks it at once).
+// The longest time between two asks of the check below while a child runs (a signal that
+// interrupts the waiting thread has it asked at once).
 inline constexpr int kChildPollMs = 50;
 
 // The check made while a child runs (null: none): true when the run has been asked to end (a
