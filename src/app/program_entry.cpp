@@ -91,9 +91,12 @@ void FirstLaunchWarning(const MainPlane& plane) {
                 "veskor was successfully tested on:\n\n     - NVIDIA GeForce family boards\n"
                 "     - ATI Radeon 7500 and 8500\n\nWould you like to continue ?",
                 plane.vendor, plane.renderer);
-  if (ShowMessageBox("Warning, Errors or visual failures can occur !", text,
-                     MessageIcon::kExclamation, MessageButtons::kYesNo) != MessageAnswer::kYes)
-    NormalExit(AutomationExitCode(0));  // no frame was captured
+  FirstLaunchUnanswered = 1;  // also for a save while the box is open (a lost display)
+  const MessageAnswer answer = ShowMessageBox("Warning, Errors or visual failures can occur !",
+                                              text, MessageIcon::kExclamation,
+                                              MessageButtons::kYesNo);
+  FirstLaunchUnanswered = answer == MessageAnswer::kNone ? 1 : 0;
+  if (answer != MessageAnswer::kYes) NormalExit(AutomationExitCode(0));  // no frame was captured
 }
 
 int WinMain(const char* commandLine, const ShellPorts& ports) {

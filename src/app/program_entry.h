@@ -42,7 +42,9 @@ void SetWorldPath(const char* commandLine);
 
 // On a first launch with a board of a family other than GeForce (2) and Radeon (4): the Yes/No
 // warning naming the driver's vendor and renderer; any answer but Yes ends the program
-// normally with exit code 0 (the settings are saved on the way out).
+// normally, as a window close before the loop would (AutomationExitCode(0)), with the settings
+// saved on the way out. A question closed without an answer (a quit signal) leaves the store's
+// FirstLaunch TRUE (FirstLaunchUnanswered), whenever the settings are saved.
 void FirstLaunchWarning(const MainPlane& plane);
 
 // The message and frame loop; returns the exit code: the quit message's, or 0 when QuitRequest

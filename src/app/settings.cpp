@@ -36,6 +36,7 @@ const FullScreenSize FullScreenSizeTable[kFullScreenSizeCount + 1] = {
 };
 
 std::uint32_t FirstLaunch = 1;
+std::uint32_t FirstLaunchUnanswered = 0;
 std::uint32_t MultiSampleSize = 2;
 float ObjectGeo = kDefaultObjectGeo;
 float ObjectTex = kDefaultObjectTex;
@@ -284,7 +285,7 @@ std::uint32_t SaveSettings(const MainPlane& plane) {
   *end++ = 'x';
   *std::to_chars(end, size + 31, plane.fullScreenHeight).ptr = '\0';
   const bool ok =
-      WriteValue(kRegRootKey, "FirstLaunch", "FALSE") &&
+      WriteValue(kRegRootKey, "FirstLaunch", FirstLaunchUnanswered != 0 ? "TRUE" : "FALSE") &&
       WriteInt(kRegRootKey, "IDL", LanguageIndex) &&
       WriteInt(key, "XSize", static_cast<std::int32_t>(WindowedWidth)) &&
       WriteInt(key, "YSize", static_cast<std::int32_t>(WindowedHeight)) &&

@@ -21,6 +21,9 @@ extern const FullScreenSize FullScreenSizeTable[kFullScreenSizeCount + 1];  // e
 
 // 1 until the first normal exit (value FirstLaunch).
 extern std::uint32_t FirstLaunch;
+// 1 while the first launch's question is open, and after it was closed without an answer (a
+// quit signal): SaveSettings then keeps FirstLaunch TRUE, so that the next launch asks again.
+extern std::uint32_t FirstLaunchUnanswered;
 // Samples per pixel when multisampling (2 or 4).
 extern std::uint32_t MultiSampleSize;
 // The level-of-detail factors and the flag that lets a world's keys rule them. Each factor is a
@@ -56,7 +59,8 @@ void MainPlaneReadSettings(MainPlane& plane);
 void ReadRenderLod();
 
 // Writes every setting, each in its own open of its key; 0 at the first that fails (the rest
-// keep their stored values), else 1.
+// keep their stored values), else 1. FirstLaunch is written FALSE, or TRUE while
+// FirstLaunchUnanswered.
 std::uint32_t SaveSettings(const MainPlane& plane);
 
 // Hides the setup panel when shown, then writes the RenderLOD values (WriteRenderLod); a

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/child_process.h"
 #include "platform/gl_window_internal.h"
 
 namespace veskor {
@@ -180,6 +181,13 @@ const char* ConnectFailure(int error, int connectErrno) {
   return "the connection failed";
 }
 
+// The check of a box's or dialog's wait: a display that has gone ends the run (the box's child
+// with it); a quit signal that no pump has taken yet closes the box and stays for the pump.
+bool RunEndAsked() {
+  EndIfDisplayLost(0);
+  return gQuitsTaken.load() < gQuitsRaised.load();
+}
+
 }  // namespace
 
 void SetDisplayLostHook(void (*hook)()) { gHook.store(hook); }
@@ -212,6 +220,7 @@ void WatchQuitSignals() {
     sigemptyset(&quit.sa_mask);
     sigaction(signal, &quit, nullptr);
   }
+  SetChildWaitCheck(RunEndAsked);
 }
 
 int TakeQuitSignal() {

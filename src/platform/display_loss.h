@@ -34,7 +34,9 @@ inline constexpr unsigned kQuitSignalSeconds = 3;
 // the hook above within its time, then the end that the signal gives a process (a shell shows
 // 128 + its number); of several, the first that waited its time. Installed as SDL's video
 // starts, in place of SDL's own handlers; a signal that the run was started ignoring (a
-// script's background job ignores SIGINT) stays ignored. Once for the process.
+// script's background job ignores SIGINT) stays ignored. Once for the process. From then on a
+// message box or dialog that is open (child_process.h) closes at a quit signal, leaving it to
+// the pump, and ends the run at the display's loss.
 void WatchQuitSignals();
 
 // The quit signal that came since the last call, now taken: its number, or 0 when none came.

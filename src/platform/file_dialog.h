@@ -1,6 +1,7 @@
 // The open-file dialog: zenity's file picker, started as a child process (fork and exec, no
 // shell) with a title, one filter and a start directory; the path it prints is the choice.
-// The program waits for it, as for a modal dialog.
+// The program waits for it, as for a modal dialog; it ends with the run, and a quit signal
+// closes it as a cancel (child_process.h).
 //
 // Headless mode (VESKOR_MESSAGES set, see message_box.h): zenity is never started; the dialog
 // answers with the path in VESKOR_OPEN_FILE, or cancels when that is unset or empty.

@@ -5,6 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/child_process.h"
 
 namespace veskor {
 
@@ -44,6 +49,57 @@ bool RecordIfHeadless(const char* caption, const char* text, MessageIcon icon) {
   return true;
 }
 
+bool DisplayNamed() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
+    if (const char* value = std::getenv(name); value != nullptr && value[0] != '\0') return true;
+  return false;
+}
+
+// The box as a zenity of our own; nothing when there is no display to show it on (zenity would
+// take its failure for a No) or zenity cannot be started. The button texts are those of SDL's
+// box, whatever the desktop's language; --no-markup shows "<" and "&" as they are.
+std::optional<MessageAnswer> ShowZenityBox(const char* caption, const char* text,
+                                           MessageIcon icon, MessageButtons buttons) {
+  if (!DisplayNamed()) return std::nullopt;
+  const bool question = buttons == MessageButtons::kYesNo;
+  std::vector<std::string> args = {"zenity"};
+  if (question) {
+    args.push_back("--question");
+  } else {
+    args.push_back(icon == MessageIcon::kStop          ? "--error"
+                   : icon == MessageIcon::kExclamation ? "--warning"
+                                                       : "--info");
+  }
+  args.push_back(std::string("--title=") + (caption ? caption : ""));
+  args.push_back(std::string("--text=") + (text ? text : ""));
+  args.push_back("--no-markup");
+  if (question) {
+    switch (icon) {
+      case MessageIcon::kStop: args.push_back("--icon-name=dialog-error"); break;
+      case MessageIcon::kExclamation: args.push_back("--icon-name=dialog-warning"); break;
+      case MessageIcon::kInformation: args.push_back("--icon-name=dialog-information"); break;
+      default: break;  // zenity's own question icon
+    }
+    args.push_back("--ok-label=Yes");
+    args.push_back("--cancel-label=No");
+  } else {
+    args.push_back("--ok-label=OK");
+  }
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  switch (RunChild(argv.data())) {
+    case kChildNotStarted: return std::nullopt;
+    case kChildClosed:
+    case kChildKilled: return MessageAnswer::kNone;
+    case 0: return question ? MessageAnswer::kYes : MessageAnswer::kOk;
+    case 1: return question ? MessageAnswer::kNo : MessageAnswer::kOk;  // or Escape, or closed
+    default:  // zenity could not show it: the text must not be lost
+      WriteRecord(stderr, caption, text, icon);
+      return question ? MessageAnswer::kNo : MessageAnswer::kOk;
+  }
+}
+
 }  // namespace
 
 const char* MessageIconName(MessageIcon icon) {
@@ -64,6 +120,7 @@ bool HeadlessRecord(const char* caption, const char* text) {
 MessageAnswer ShowMessageBox(const char* caption, const char* text, MessageIcon icon,
                              MessageButtons buttons) {
   if (RecordIfHeadless(caption, text, icon)) return HeadlessAnswer(buttons);
+  if (const auto answer = ShowZenityBox(caption, text, icon, buttons)) return *answer;
 
   SDL_MessageBoxButtonData okButton{SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "OK"};
   SDL_MessageBoxButtonData yesNo[2] = {

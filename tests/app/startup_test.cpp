@@ -1,18 +1,24 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/error_boxes.h"
 #include "app/program_entry.h"
 #include "app/registry.h"
 #include "app/settings.h"
+#include "platform/display_loss.h"
 #include "platform/process.h"
 #include "shell_test_support.h"
 #include "support/message_capture.h"
+#include "support/scoped_env.h"
+#include "support/stand_in_zenity.h"
 
 namespace veskor {
 namespace {
@@ -256,6 +262,55 @@ TEST_F(StartupTest, UntestedBoardsAreWarnedOfOnTheFirstLaunchOnly) {
     EXPECT_STREQ(v, "FALSE");  // saved on the way out either way
     ASSERT_EQ(RegReadValue(kHkeyCurrentUser, kRegSettingsKey, "XPos", v), 1u);
     EXPECT_STREQ(v, c.warned && c.answer[0] == 'n' ? "50" : "70");
+  }
+}
+
+// Shown (a zenity), the question of a first launch that is closed without an answer, by a quit
+// signal while it is open, ends the run as a close before the loop would (0, or 5 when a
+// capture was asked for) and leaves FirstLaunch TRUE, so that the next launch asks again; an
+// answer, Yes or No, ends the first launch.
+TEST_F(StartupTest, AFirstLaunchQuestionLeftUnansweredIsAskedAgain) {
+  test::StandInZenity zenity("wait");
+  test::ScopedEnv display("DISPLAY", ":7");
+  const struct {
+    int answer;  // -1: SIGTERM while the question is open
+    bool capture;
+    int status;
+    const char* firstLaunch;
+    const char* xPos;
+  } cases[] = {{-1, false, 0, "TRUE", "50"},
+               {-1, true, 5, "TRUE", "50"},
+               {0, false, 0, "FALSE", "70"},
+               {1, false, 0, "FALSE", "50"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.answer) + (c.capture ? ", capture" : ""));
+    test::TestStore store(dir_);
+    store.WriteResources();
+    store.Write();
+    gWindowHalf.boardClass = 0x0F;
+    zenity.Forget();
+    test::ScopedEnv capture("VESKOR_CAPTURE", c.capture ? dir_.Path("shot.png").c_str() : nullptr);
+    const ShellPorts ports =
+        test::ScriptedPorts({{kWmMove, 0, MakeLParam(70, 80)}, {kWmClose, 0, 0}});
+    EXPECT_EQ(test::RunInChild([&] {
+                WatchQuitSignals();
+                std::thread([&] {
+                  if (zenity.WaitForStart() == 0) return;
+                  if (c.answer < 0) {
+                    kill(getpid(), SIGTERM);
+                  } else {
+                    zenity.Answer(c.answer);
+                  }
+                }).detach();
+                NormalExit(WinMain("", ports));
+              }),
+              c.status);
+    EXPECT_EQ(zenity.Args().rfind("--question\n--title=Warning, Errors or visual failures", 0), 0u);
+    char v[kRegValueBytes];
+    ASSERT_EQ(RegReadValue(kHkeyCurrentUser, kRegRootKey, "FirstLaunch", v), 1u);
+    EXPECT_STREQ(v, c.firstLaunch);
+    ASSERT_EQ(RegReadValue(kHkeyCurrentUser, kRegSettingsKey, "XPos", v), 1u);
+    EXPECT_STREQ(v, c.xPos);
   }
 }
 

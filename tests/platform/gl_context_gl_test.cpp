@@ -25,8 +25,10 @@
 #include "platform/gl.h"
 #include "platform/gl_procs.h"
 #include "platform/gl_window_internal.h"  // the window record, for a window without OpenGL
+#include "platform/message_box.h"
 #include "platform/window.h"
 #include "support/gl_test_fixture.h"
+#include "support/stand_in_zenity.h"
 #include "support/temp_dir.h"
 
 namespace veskor {
@@ -186,6 +188,28 @@ TEST(GlVideo, ALostDisplayEndsTheProcessAfterTheHookOnce) {
     EXPECT_EQ(test::ReadFileText(base + std::to_string(i)), "hook\n") << cases[i].name;
     std::remove((base + std::to_string(i)).c_str());
   }
+}
+
+// A box open as the display goes (its zenity waiting on) ends the run as the display's loss,
+// from the box's own wait.
+TEST(GlVideo, ALostDisplayEndsTheRunWhileABoxIsOpen) {
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
+  const HeldDisplay held;
+  EXPECT_EXIT(
+      {
+        std::thread([] {  // a box that stayed open ends with another status
+          std::this_thread::sleep_for(std::chrono::seconds(20));
+          _exit(95);
+        }).detach();
+        const test::StandInZenity zenity("wait");
+        if (!GlVideoStart()) _exit(97);
+        std::thread([&zenity] {
+          if (zenity.WaitForStart() != 0) CutSockets();
+        }).detach();
+        ShowMessageBox("Question", "text", MessageIcon::kQuestion, MessageButtons::kYesNo);
+        _exit(96);
+      },
+      ::testing::ExitedWithCode(3), "^veskor: the display was lost; the program ends\n$");
 }
 
 // A SIGTERM or SIGINT is the message pump's to take, as a window close; one that no pump takes

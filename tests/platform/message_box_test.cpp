@@ -1,10 +1,20 @@
 #include "platform/message_box.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <string>
+#include <thread>
 
+#include "platform/process.h"
 #include "support/message_capture.h"
+#include "support/scoped_env.h"
+#include "support/stand_in_zenity.h"
 
 namespace veskor {
 namespace {
@@ -39,6 +49,100 @@ TEST_F(MessageBoxTest, QuestionsAreAnsweredFromTheScriptedAnswer) {
         << "answer '" << (c.answer ? c.answer : "(unset)") << "'";
   }
   EXPECT_NE(Log().find("Confirmation :  [question] Full screen ?\n"), std::string::npos);
+}
+
+// Shown, a box is a zenity of the program's own, answered by its exit status: 0 Yes (or OK), 1
+// No (or the box closed), a box ended by a signal gave no answer; any other status means that
+// zenity could not show it, and the text goes to stderr as when no box can be shown at all:
+// no zenity to start, and SDL's box failing too (":7" has no server).
+TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
+  test::StandInZenity zenity("0");
+  test::ScopedEnv display("DISPLAY", ":7"), wayland("WAYLAND_DISPLAY", nullptr);
+  const std::string text = "a <b>&amp;</b> \\n text\nline 2";
+  const std::string question = "\n--ok-label=Yes\n--cancel-label=No\n";
+  const struct {
+    MessageButtons buttons;
+    MessageIcon icon;
+    const char* does;
+    MessageAnswer answer;
+    std::string kind, options;  // zenity's arguments before and after the text
+    bool said = false;          // on stderr
+    bool onPath = true;
+  } cases[] = {
+      {MessageButtons::kYesNo, MessageIcon::kExclamation, "0", MessageAnswer::kYes, "--question",
+       "--icon-name=dialog-warning" + question},
+      {MessageButtons::kYesNo, MessageIcon::kQuestion, "1", MessageAnswer::kNo, "--question",
+       question.substr(1)},
+      {MessageButtons::kYesNo, MessageIcon::kStop, "kill", MessageAnswer::kNone, "--question",
+       "--icon-name=dialog-error" + question},
+      {MessageButtons::kYesNo, MessageIcon::kInformation, "5", MessageAnswer::kNo, "--question",
+       "--icon-name=dialog-information" + question, true},
+      {MessageButtons::kOk, MessageIcon::kStop, "0", MessageAnswer::kOk, "--error",
+       "--ok-label=OK\n"},
+      {MessageButtons::kOk, MessageIcon::kExclamation, "1", MessageAnswer::kOk, "--warning",
+       "--ok-label=OK\n"},
+      {MessageButtons::kOk, MessageIcon::kInformation, "kill", MessageAnswer::kNone, "--info",
+       "--ok-label=OK\n"},
+      {MessageButtons::kOk, MessageIcon::kNone, "255", MessageAnswer::kOk, "--info",
+       "--ok-label=OK\n", true},
+      {MessageButtons::kYesNo, MessageIcon::kQuestion, "0", MessageAnswer::kNo, "", "", true,
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.kind + " " + c.does + (c.onPath ? "" : ", no zenity"));
+    zenity.Forget();
+    zenity.Does(c.does);
+    test::ScopedEnv path("PATH", c.onPath ? std::getenv("PATH") : zenity.folder().c_str());
+    if (!c.onPath) std::remove((zenity.folder() + "zenity").c_str());
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ShowMessageBox("Caption <i>", text.c_str(), c.icon, c.buttons), c.answer);
+    const std::string said = testing::internal::GetCapturedStderr();
+    // Each argument whole, as given: no shell split it, no markup or escape is read.
+    EXPECT_EQ(zenity.Args(), c.kind.empty() ? ""
+                                            : c.kind + "\n--title=Caption <i>\n--text=" + text +
+                                                  "\n--no-markup\n" + c.options);
+    EXPECT_EQ(said, c.said ? "Caption <i> [" + std::string(MessageIconName(c.icon)) + "] " +
+                                 text + "\n"
+                           : "");
+  }
+}
+
+// The box's process goes with the process that showed it, however that one ends: killed by
+// SIGKILL, or ended at once (QuickExit, as a fatal error ends it) by another of its threads
+// while the box is open. The kernel kills the box, which comes here (a subreaper) to be seen.
+TEST(ShownBoxes, EndWithTheProcessThatShowedThem) {
+  for (const bool quickExit : {false, true}) {
+    SCOPED_TRACE(quickExit ? "QuickExit on another thread" : "SIGKILL");
+    EXPECT_EXIT(
+        {
+          if (prctl(PR_SET_CHILD_SUBREAPER, 1) != 0) _exit(90);
+          test::StandInZenity zenity("wait");
+          setenv("DISPLAY", ":7", 1);
+          const pid_t shower = fork();
+          if (shower == 0) {
+            if (quickExit) {
+              std::thread([&zenity] {
+                if (zenity.WaitForStart() != 0) QuickExit(3);
+              }).detach();
+            }
+            ShowMessageBox("Error", "text", MessageIcon::kStop, MessageButtons::kOk);
+            _exit(4);
+          }
+          const pid_t box = zenity.WaitForStart();
+          if (box == 0) _exit(91);
+          if (!quickExit) kill(shower, SIGKILL);
+          waitpid(shower, nullptr, 0);
+          for (int i = 0; i < 2000; ++i) {
+            int status = 0;
+            if (waitpid(box, &status, WNOHANG) == box)
+              _exit(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL ? 0 : 92);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+          }
+          kill(box, SIGKILL);
+          _exit(93);  // still open after 20 s
+        },
+        testing::ExitedWithCode(0), "");
+  }
 }
 
 }  // namespace

@@ -2,12 +2,20 @@
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <vector>
 
+#include "platform/display_loss.h"
+#include "platform/message_box.h"
 #include "support/gl_test_fixture.h"
+#include "support/stand_in_zenity.h"
 
 namespace veskor {
 namespace {
@@ -230,6 +238,49 @@ TEST_F(WindowMessages, PostedMessagesComeFirstAndTheQuitCarriesItsCode) {
   Expect({{kWmChar, 'x', 0}, {kWmQuit, 3, 0}, {kWmKeyDown, 'B', 0}});
   EXPECT_FALSE(WindowHasMouseCapture());
   EXPECT_EQ(DefaultWindowProc({kWmNull, 0, 0}), 0);
+}
+
+// A quit signal that comes while a box is open closes the box at once, its zenity killed and
+// reaped, and the box answers none; the signal stays for the pump, which takes it as a window
+// close. Another signal that interrupts the box's wait is no answer: the box waits for its own.
+TEST(QuitSignal, ClosesAnOpenBoxAndStaysForThePump) {
+  const struct {
+    int signal;
+    MessageAnswer answer;
+  } cases[] = {{SIGTERM, MessageAnswer::kNone},
+               {SIGINT, MessageAnswer::kNone},
+               {SIGUSR1, MessageAnswer::kYes}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.signal);
+    EXPECT_EXIT(
+        {
+          test::StandInZenity zenity("wait");
+          setenv("DISPLAY", ":7", 1);
+          WatchQuitSignals();
+          struct sigaction other {};  // no SA_RESTART: the box's wait is interrupted
+          other.sa_handler = [](int) {};
+          sigaction(SIGUSR1, &other, nullptr);
+          const pthread_t shower = pthread_self();
+          pid_t box = 0;
+          std::thread raiser([&] {
+            box = zenity.WaitForStart();
+            pthread_kill(shower, c.signal);
+            if (c.signal == SIGUSR1) {
+              std::this_thread::sleep_for(std::chrono::milliseconds(200));
+              zenity.Answer(0);
+            }
+          });
+          const MessageAnswer answer =
+              ShowMessageBox("Question", "text", MessageIcon::kQuestion, MessageButtons::kYesNo);
+          raiser.join();
+          WindowMessage message{};
+          const bool closed = PeekWindowMessage(&message) && message.message == kWmClose;
+          if (box == 0 || !test::ProcessGone(box)) _exit(10);
+          if (answer != c.answer) _exit(20 + static_cast<int>(answer));
+          _exit(closed == (c.signal != SIGUSR1) ? 0 : 30);
+        },
+        testing::ExitedWithCode(0), "");
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "app/window_icon.h"
 #include "resources/resource_test_support.h"
+#include "support/stand_in_zenity.h"
 #include "support/temp_dir.h"
 
 namespace veskor {
@@ -120,6 +121,45 @@ TEST(Program, AnAutomaticRunQuitsAfterTheWelcomeWithItsLastFrame) {
   EXPECT_EQ(be32(16) * 10000 + be32(20), 1024u * 10000 + 768);
   const auto store = test::ReadStore(test::ReadBytes(dir.Path("registry")).value_or(""));
   EXPECT_EQ(store.at("Software\\Dovek software\\veskor|FirstLaunch"), "FALSE");
+}
+
+// A first launch with its boxes shown (a zenity stand-in, no VESKOR_MESSAGES): SIGTERM while
+// the board warning is open closes the box with the run, which ends as a close and asks again
+// at the next launch; a warning answered Yes ends the first launch, whatever ends the run.
+TEST(Program, AFirstLaunchQuestionClosedByAQuitSignalIsAskedAgain) {
+  for (const bool answered : {false, true}) {
+    SCOPED_TRACE(answered ? "answered Yes" : "not answered");
+    test::TempDir dir("veskor_program");
+    ASSERT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), 0);
+    const std::string suppressions =
+        "suppressions=" + dir.Write("leaks.supp", "leak:libdbus-1.so\nleak:swrast_dri.so\n");
+    const test::StandInZenity zenity(answered ? "0" : "wait");
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (chdir(test::kProductDir.c_str()) != 0) _exit(97);
+      setenv("VESKOR_REGISTRY", dir.Path("registry").c_str(), 1);
+      setenv("LSAN_OPTIONS", suppressions.c_str(), 1);
+      execl("./veskor", "veskor", nullptr);
+      _exit(96);
+    }
+    ASSERT_GT(pid, 0);
+    const pid_t box = zenity.WaitForStart();
+    // Answered, the run goes on to its frames; not, the box stays open.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_NE(box, 0);
+    EXPECT_TRUE(test::ProcessGone(box));
+    if (!test::ProcessGone(box)) kill(box, SIGKILL);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(zenity.Args().rfind("--question\n--title=Warning, Errors or visual failures", 0),
+              0u);
+    const auto store = test::ReadStore(test::ReadBytes(dir.Path("registry")).value_or(""));
+    EXPECT_EQ(store.at("Software\\Dovek software\\veskor|FirstLaunch"),
+              answered ? "FALSE" : "TRUE");
+  }
 }
 
 }  // namespace

@@ -1,0 +1,45 @@
+// A stand-in for zenity, for the tests of the boxes and dialogs that the platform layer shows
+// through it (and of the program's runs that meet them): a script named "zenity", first on
+// PATH for the life of the object, with VESKOR_MESSAGES unset so that boxes are shown.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+#include "support/scoped_env.h"
+#include "support/temp_dir.h"
+
+namespace veskor::test {
+
+class StandInZenity {
+ public:
+  // Each start records its arguments (one a line), then its pid, then does what `does` says:
+  // exits with that status ("0", "1", "5"), stays open until Answer ("wait") or ends itself by
+  // SIGKILL ("kill").
+  explicit StandInZenity(const std::string& does);
+  StandInZenity(const StandInZenity&) = delete;
+  StandInZenity& operator=(const StandInZenity&) = delete;
+
+  void Does(const std::string& does) const;
+  // A start that waits exits with `status`.
+  void Answer(int status) const;
+  // The arguments of the last start, "" before any.
+  std::string Args() const;
+  // The pid of the last start, waiting up to 20 s for one; 0 when none came.
+  pid_t WaitForStart() const;
+  // Forgets the last start (its arguments, pid and answer).
+  void Forget() const;
+  const std::string& folder() const { return dir_.path(); }
+
+ private:
+  TempDir dir_{"veskor_zenity"};
+  std::string script_;
+  ScopedEnv path_;
+  ScopedEnv messages_{"VESKOR_MESSAGES", nullptr};
+};
+
+// Whether the process `pid` has ended and been reaped (no such process, not even a zombie).
+bool ProcessGone(pid_t pid);
+
+}  // namespace veskor::test
