@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <strings.h>
 #include <sys/socket.h>
+#include <time.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -20,6 +21,7 @@
 #include <thread>
 
 #include "platform/gl_window_internal.h"
+#include "platform/process.h"
 
 namespace veskor {
 
@@ -28,7 +30,9 @@ namespace {
 std::atomic<void (*)()> gHook{nullptr};
 std::atomic<bool> gEnding{false};
 thread_local bool tEnding = false;
-std::atomic<int> gEndSignal{0};  // the signal the run ends by; 0: it ends as a lost display
+// What the run ends by: a signal (as that signal ends a process), else the exit status.
+std::atomic<int> gEndSignal{0};
+std::atomic<int> gEndStatus{kDisplayLostExitStatus};
 
 // The run's own connection to the X server, made before SDL's and never used for requests: its
 // socket ends when the server goes or the connection drops, as every other X connection of the
@@ -44,9 +48,9 @@ struct sigaction gFaultActions[std::size(kFaultSignals)];
 // Xlib calls exit() when its handler returns: this one never does.
 int OnConnectionLost(Display*) { EndForLostDisplay(); }
 
-// The run's end once the hook is done, or over its time: the display's loss status, or the
-// signal that ended it, as that signal ends a process (a shell shows 128 + its number). Safe in
-// a signal handler.
+// The run's end once the hook is done, or over its time: by the signal that ended it, as that
+// signal ends a process (a shell shows 128 + its number), else with its status. Safe in a
+// signal handler.
 [[noreturn]] void Finish() {
   if (const int signal = gEndSignal.load(); signal != 0) {
     ::signal(signal, SIG_DFL);
@@ -57,21 +61,22 @@ int OnConnectionLost(Display*) { EndForLostDisplay(); }
     raise(signal);
     _exit(128 + signal);
   }
-  _exit(kDisplayLostExitStatus);
+  _exit(gEndStatus.load());
 }
 
 void OnHookOverrun(int) { Finish(); }
 
-// The run's end with `line` on stderr, after the hook (within its time), once for the process:
-// a call from inside the hook ends it at once, a call from another thread meanwhile waits for
-// that end.
-[[noreturn]] void EndRun(const char* line, int signal) {
+// The run's end with `line` on stderr, after the hook (within its time) when one is set, by
+// `signal` (0: none) or else with `status`; once for the process: a call from inside the hook
+// ends it at once, a call from another thread meanwhile waits for that end.
+[[noreturn]] void EndRun(const char* line, int signal, int status) {
   if (tEnding) Finish();  // the hook met the end again
   tEnding = true;
   if (gEnding.exchange(true)) {
     for (;;) pause();  // another thread is ending the process
   }
   gEndSignal.store(signal);
+  gEndStatus.store(status);
   std::fprintf(stderr, "%s\n", line);
   if (void (*hook)() = gHook.load(); hook != nullptr) {
     struct sigaction overrun {};
@@ -83,16 +88,26 @@ void OnHookOverrun(int) { Finish(); }
   Finish();
 }
 
+constexpr std::int64_t kNsPerSecond = 1000000000;
+
+std::int64_t MonotonicNs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec * kNsPerSecond + now.tv_nsec;
+}
+
 // SIGTERM and SIGINT, counted as raised and as taken by the message pump (which takes all that
 // came), so that one raised after another was taken is given its own time. The watch takes the
 // raises in turn, each with the signal it was, from a ring that the handler fills before its
 // post. (A slot found empty, when two threads took signals at the same moment, or more came at
-// once than the ring holds, stands for the signal raised last.)
+// once than the ring holds, stands for the signal raised last.) The semaphore is also posted to
+// wake the watch when the run's end begins: gWakes counts those posts.
 std::atomic<int> gQuitSignal{0};
 std::atomic<std::uint64_t> gQuitsRaised{0};
 std::atomic<std::uint64_t> gQuitsTaken{0};
 constexpr std::size_t kQuitRing = 64;
 std::atomic<int> gQuitRing[kQuitRing];
+std::atomic<std::uint64_t> gWakes{0};
 sem_t gQuitRaised;
 
 void OnQuitSignal(int signal) {
@@ -103,26 +118,79 @@ void OnQuitSignal(int signal) {
   errno = savedErrno;
 }
 
-// Waits for each quit signal to be taken; the first that is not taken within its time ends the
-// run, by that signal.
-[[noreturn]] void WatchQuits() {
-  using Clock = std::chrono::steady_clock;
-  for (std::uint64_t raise = 0;; ++raise) {
-    while (sem_wait(&gQuitRaised) != 0) {
+// The run's end, once begun (a quit signal taken, a normal exit): the time by which it must be
+// over, on the monotonic clock, and what it ends by past that time. Not begun yet: 0; torn down
+// (nothing left that waits on the display): never.
+constexpr std::int64_t kEndNotBegun = 0;
+constexpr std::int64_t kEndTornDown = INT64_MAX;
+std::atomic<bool> gRunEndBegun{false};
+std::atomic<std::int64_t> gRunEndDue{kEndNotBegun};
+std::atomic<int> gRunEndSignal{0};
+std::atomic<int> gRunEndStatus{0};
+
+// The first call starts the end's time; the watch is woken to wait for it.
+void BeginRunEnd(int signal, int status) {
+  if (gRunEndBegun.exchange(true)) return;
+  gRunEndSignal.store(signal);
+  gRunEndStatus.store(status);
+  gRunEndDue.store(MonotonicNs() + kRunEndSeconds * kNsPerSecond);
+  gWakes.fetch_add(1);
+  sem_post(&gQuitRaised);
+}
+
+bool RunEndOverdue(std::int64_t now) {
+  const std::int64_t due = gRunEndDue.load();
+  return due != kEndNotBegun && due != kEndTornDown && now >= due;
+}
+
+[[noreturn]] void EndOverdueRun() {
+  EndRun(kRunEndOverrunMessage, gRunEndSignal.load(), gRunEndStatus.load());
+}
+
+// Waits for a post of the semaphore; ends the run when its end runs over its time meanwhile.
+void AwaitPost() {
+  for (;;) {
+    const std::int64_t due = gRunEndDue.load();
+    int waited;
+    if (due == kEndNotBegun || due == kEndTornDown) {
+      waited = sem_wait(&gQuitRaised);
+    } else {
+      if (MonotonicNs() >= due) EndOverdueRun();
+      const timespec at{static_cast<time_t>(due / kNsPerSecond),
+                        static_cast<long>(due % kNsPerSecond)};
+      waited = sem_clockwait(&gQuitRaised, CLOCK_MONOTONIC, &at);
     }
-    const Clock::time_point due = Clock::now() + std::chrono::seconds(kQuitSignalSeconds);
+    if (waited == 0) return;
+    // EINTR (a signal handled on this thread) or the end's time: looked at again.
+  }
+}
+
+// Waits for each quit signal to be taken; the first that is not taken within its time ends the
+// run, by that signal. Ends the run too when its end, once begun, runs over its time.
+[[noreturn]] void WatchQuits() {
+  std::uint64_t wakesSeen = 0;
+  for (std::uint64_t raise = 0;;) {
+    AwaitPost();
+    if (wakesSeen < gWakes.load()) {  // the end has begun: its time is waited for above
+      ++wakesSeen;
+      continue;
+    }
+    const std::int64_t due = MonotonicNs() + kQuitSignalSeconds * kNsPerSecond;
     const int own = gQuitRing[raise % kQuitRing].exchange(0);
     const int signal = own != 0 ? own : gQuitSignal.load();
     while (gQuitsTaken.load() <= raise) {
-      if (Clock::now() >= due) {
+      const std::int64_t now = MonotonicNs();
+      if (now >= due) {
         char line[128];
         std::snprintf(line, sizeof line,
                       "veskor: %s was not answered within %u s; the program ends",
                       signal == SIGINT ? "SIGINT" : "SIGTERM", kQuitSignalSeconds);
-        EndRun(line, signal);
+        EndRun(line, signal, 0);
       }
+      if (RunEndOverdue(now)) EndOverdueRun();
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    ++raise;
   }
 }
 
@@ -184,7 +252,7 @@ const char* ConnectFailure(int error, int connectErrno) {
 
 void SetDisplayLostHook(void (*hook)()) { gHook.store(hook); }
 
-void EndForLostDisplay() { EndRun(kDisplayLostMessage, 0); }
+void EndForLostDisplay() { EndRun(kDisplayLostMessage, 0, kDisplayLostExitStatus); }
 
 void WatchQuitSignals() {
   static bool watching = false;
@@ -212,13 +280,21 @@ void WatchQuitSignals() {
     sigemptyset(&quit.sa_mask);
     sigaction(signal, &quit, nullptr);
   }
+  SetNormalExitWatch([](int code) { BeginRunEnd(0, code); });
 }
 
 int TakeQuitSignal() {
   const std::uint64_t raised = gQuitsRaised.load();
   if (gQuitsTaken.load() == raised) return 0;
+  const int signal = gQuitSignal.load();
+  BeginRunEnd(signal, 0);
   gQuitsTaken.store(raised);
-  return gQuitSignal.load();
+  return signal;
+}
+
+void RunEndTornDown() {
+  gRunEndBegun.store(true);
+  gRunEndDue.store(kEndTornDown);
 }
 
 void WatchDisplayConnection() {
