@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -22,6 +21,7 @@
 
 #include "foundation/png_reader.h"
 #include "resources/resource_test_support.h"
+#include "support/own_x_server.h"
 #include "support/temp_dir.h"
 
 namespace veskor {
@@ -29,51 +29,7 @@ namespace {
 
 const std::string kStoreKey = "Software\\Dovek software\\veskor";
 
-// An X server of the test's own, on the first free display number, that the test can stop.
-class OwnXServer {
- public:
-  OwnXServer() {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(fds[0]);
-      const int null = open("/dev/null", O_WRONLY);
-      if (null < 0 || dup2(null, 1) != 1 || dup2(null, 2) != 2) _exit(95);
-      const std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
-             "tcp", nullptr);
-      _exit(96);
-    }
-    close(fds[1]);
-    // The server writes its display number once it takes connections.
-    std::string number;
-    pollfd ready{fds[0], POLLIN, 0};
-    char c = 0;
-    while (pid_ > 0 && poll(&ready, 1, 20000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n')
-      number += c;
-    close(fds[0]);
-    if (c == '\n' && !number.empty()) display_ = ":" + number;
-  }
-  ~OwnXServer() { Stop(); }
-  OwnXServer(const OwnXServer&) = delete;
-  OwnXServer& operator=(const OwnXServer&) = delete;
-  // ":<n>", or "" when the server did not start.
-  const std::string& display() const { return display_; }
-  // The server stops answering, its connections open.
-  void Freeze() { kill(pid_, SIGSTOP); }
-  void Stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGCONT);
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  std::string display_;
-};
+using test::OwnXServer;
 
 struct RunOutcome {
   int exitCode = -1;
