@@ -3,21 +3,25 @@
 #include <SDL.h>
 #include <X11/Xlib.h>
 #include <errno.h>
+#include <netdb.h>
 #include <poll.h>
 #include <semaphore.h>
 #include <signal.h>
 #include <strings.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <time.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 
 #include "platform/gl_window_internal.h"
@@ -239,13 +243,83 @@ void WatchFaults() {
   _exit(kNoDisplayExitStatus);
 }
 
-// Why xcb could not connect: its own error, else the system's, else a plain word (the server's
-// refusal, such as a missing authorisation, is on stderr already: xcb writes it there).
-const char* ConnectFailure(int error, int connectErrno) {
+// Connects a stream socket of `family` to `address` within a few seconds: 0, else the errno of
+// the failure.
+int ProbeConnect(int family, const sockaddr* address, socklen_t length) {
+  const int fd = socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return errno;
+  int error = 0;
+  if (connect(fd, address, length) != 0) {
+    error = errno;
+    if (error == EINPROGRESS) {
+      pollfd done{fd, POLLOUT, 0};
+      socklen_t size = sizeof error;
+      if (poll(&done, 1, 5000) != 1) {
+        error = ETIMEDOUT;
+      } else if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) {
+        error = errno;
+      }
+    }
+  }
+  close(fd);
+  return error;
+}
+
+int ProbeUnixSocket(const char* path, bool abstract) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::size_t n = std::strlen(path);
+  if (n + 1 >= sizeof address.sun_path) return ENAMETOOLONG;
+  std::memcpy(address.sun_path + (abstract ? 1 : 0), path, n);  // abstract: a leading zero byte
+  const socklen_t length =
+      static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + n + (abstract ? 1 : 0));
+  return ProbeConnect(AF_UNIX, reinterpret_cast<const sockaddr*>(&address), length);
+}
+
+// Why the port 6000 + `display` of `host` cannot be reached; null when it can.
+const char* ProbeTcp(const char* host, int display) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  const std::string port = std::to_string(6000 + display);
+  if (const int failed = getaddrinfo(host, port.c_str(), &hints, &found); failed != 0)
+    return gai_strerror(failed);
+  int error = ECONNREFUSED;
+  for (const addrinfo* a = found; a != nullptr && error != 0; a = a->ai_next)
+    error = ProbeConnect(a->ai_family, a->ai_addr, a->ai_addrlen);
+  freeaddrinfo(found);
+  return error != 0 ? std::strerror(error) : nullptr;
+}
+
+// Why the X server of `name` cannot be reached as xcb reaches it (a host's TCP port 6000 + n,
+// else the local socket of display n, abstract then in /tmp/.X11-unix/, else the local TCP
+// port): the host's failure, or the local socket's; null when one connects.
+const char* ProbeDisplay(const char* name) {
+  char* host = nullptr;
+  int display = 0, screen = 0;
+  if (xcb_parse_display(name, &host, &display, &screen) == 0) return "the connection failed";
+  const std::string hostName = host != nullptr ? host : "";
+  std::free(host);
+  if (!hostName.empty() && hostName != "unix") return ProbeTcp(hostName.c_str(), display);
+  const std::string path = "/tmp/.X11-unix/X" + std::to_string(display);
+  if (ProbeUnixSocket(path.c_str(), true) == 0) return nullptr;
+  const int error = ProbeUnixSocket(path.c_str(), false);
+  if (error == 0 || ProbeTcp("localhost", display) == nullptr) return nullptr;
+  return std::strerror(error);
+}
+
+// Why xcb could not connect: its own error; for a failed connection, what a probe of the
+// display's socket finds once xcb has failed: the server reached (it refused the client, for
+// want of authorisation say: xcb has written the server's reason on stderr already), or why the
+// socket could not be reached. Never errno as xcb left it: a file that it failed to read on the
+// way (a missing authority file) leaves a stale one.
+const char* ConnectFailure(int error, const char* name) {
   if (error == XCB_CONN_CLOSED_PARSE_ERR) return "not a display name";
   if (error == XCB_CONN_CLOSED_INVALID_SCREEN) return "the X server has no such screen";
-  if (connectErrno != 0 && connectErrno != EAGAIN) return std::strerror(connectErrno);
-  return "the connection failed";
+  if (error != XCB_CONN_ERROR) return "the connection failed";
+  const char* unreachable = ProbeDisplay(name);
+  return unreachable != nullptr ? unreachable : "the X server refused the connection";
 }
 
 }  // namespace
@@ -306,13 +380,11 @@ void WatchDisplayConnection() {
   const bool driverChosen = chosen != nullptr && chosen[0] != '\0';
   if (driverChosen && strcasecmp(chosen, "x11") != 0) return;  // no X connection to watch
   const char* name = std::getenv("DISPLAY");
-  errno = 0;
   int screen = 0;  // asked for, so that a screen the server lacks is found here
   xcb_connection_t* connection = xcb_connect(nullptr, &screen);
-  const int connectErrno = errno;
   if (const int error = xcb_connection_has_error(connection); error != 0) {
     xcb_disconnect(connection);
-    EndForNoDisplay(name, ConnectFailure(error, connectErrno));
+    EndForNoDisplay(name, ConnectFailure(error, name));
   }
   gWatched = connection;  // open for the whole run
   gWatchedSocket = xcb_get_file_descriptor(connection);

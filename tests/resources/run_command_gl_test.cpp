@@ -289,28 +289,41 @@ std::string DisplayWithoutServer() {
 }
 
 // Without a display (none named, or one where no server is: a login without a forwarded
-// display) and with no video driver chosen, or the program's own x11 named, the run says so and
-// ends within seconds with its own status, having written nothing: no store, bookmarks, session
-// log, messages or capture, in the store's folder, the user's folder (BinaryDir) or the home. A
-// video driver other than x11 that the user chose is taken as chosen: SDL's offscreen one runs
-// the whole program unseen.
+// display; or one whose server refuses the run, for want of the cookie it asks for) and with no
+// video driver chosen, or the program's own x11 named, the run says so and ends within seconds
+// with its own status, having written nothing: no store, bookmarks, session log, messages or
+// capture, in the store's folder, the user's folder (BinaryDir) or the home. The reason is the
+// failure's own: where no server is, why its socket cannot be reached; where the server refused
+// (after the server's own reason, which xcb writes), the refusal, never the reason of a file that
+// xcb did not find on the way (the authority file). A video driver other than x11 that the user
+// chose is taken as chosen: SDL's offscreen one runs the whole program unseen.
 TEST_F(RunCommand, WithoutADisplayTheRunSaysSoAndWritesNothing) {
   const std::string none = DisplayWithoutServer();
+  const std::string noneByTcp = "127.0.0.1" + none;
   const OwnXServer server;  // of one screen
   ASSERT_NE(server.display(), "") << "no X server of the test's own";
   const std::string noScreen = server.display() + ".7";
+  const test::TempDir authority("veskor_authority");
+  ASSERT_TRUE(test::WriteCookieFile(authority.Path("cookie")));
+  const OwnXServer asking(authority.Path("cookie"));
+  ASSERT_NE(asking.display(), "") << "no X server of the test's own";
+  const std::string noCookie = authority.Path("none");
   ASSERT_EQ(mkdir(dir_.Path("home").c_str(), 0755), 0);
   const struct {
     const char* display;
-    const char* reason;  // null: the system's, whatever it is
+    const char* reason;
     const char* driver = nullptr;
+    const char* authorityFile = nullptr;  // XAUTHORITY; null: unset
   } cases[] = {
       {nullptr, "DISPLAY is not set"},
       {"", "DISPLAY is not set"},
-      {none.c_str(), nullptr},
+      {none.c_str(), "No such file or directory"},  // the socket's in /tmp/.X11-unix/
+      {noneByTcp.c_str(), "Connection refused"},
       {noScreen.c_str(), "the X server has no such screen"},
+      {asking.display().c_str(), "the X server refused the connection", nullptr,
+       noCookie.c_str()},
       {nullptr, "DISPLAY is not set", "x11"},
-      {none.c_str(), nullptr, "X11"},
+      {none.c_str(), "No such file or directory", "X11"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.display == nullptr ? "(unset)" : c.display) + " " +
@@ -319,6 +332,7 @@ TEST_F(RunCommand, WithoutADisplayTheRunSaysSoAndWritesNothing) {
     const pid_t pid = Launch(test::kSourceDir + "examples/lagoon.wld",
                              {{"DISPLAY", c.display},
                               {"SDL_VIDEODRIVER", c.driver},
+                              {"XAUTHORITY", c.authorityFile},
                               {"HOME", dir_.Path("home").c_str()},
                               {"XDG_CONFIG_HOME", nullptr},
                               {"XDG_CACHE_HOME", nullptr}},
@@ -328,15 +342,17 @@ TEST_F(RunCommand, WithoutADisplayTheRunSaysSoAndWritesNothing) {
     ASSERT_TRUE(status.has_value()) << "still running after 10 s";
     ASSERT_TRUE(WIFEXITED(*status)) << "ended by signal " << WTERMSIG(*status);
     EXPECT_EQ(WEXITSTATUS(*status), 4);  // the status README gives a run without a display
-    const std::string errors = test::ReadFileText(dir_.Path("stderr"));
-    const std::string reason =
-        NoDisplayReason(errors, c.display == nullptr || c.display[0] == '\0' ? "" : c.display);
-    if (c.reason != nullptr) {
-      EXPECT_EQ(reason, c.reason) << errors;
-    } else {
-      EXPECT_NE(reason, "") << errors;
-      EXPECT_NE(reason, "DISPLAY is not set");
+    std::string errors = test::ReadFileText(dir_.Path("stderr"));
+    if (c.authorityFile != nullptr) {  // the server's reason first, as xcb writes it
+      const std::size_t ours = errors.find("veskor: ");
+      ASSERT_NE(ours, std::string::npos) << errors;
+      EXPECT_NE(errors.substr(0, ours).find("Authorization required"), std::string::npos)
+          << errors;
+      errors.erase(0, ours);
     }
+    EXPECT_EQ(NoDisplayReason(errors, c.display == nullptr || c.display[0] == '\0' ? "" : c.display),
+              c.reason)
+        << errors;
     EXPECT_TRUE(Tree(dir_.path()) == before) << "a file was written";
   }
   const RunOutcome chosen = Start(test::kSourceDir + "examples/lagoon.wld",
