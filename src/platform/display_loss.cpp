@@ -147,8 +147,20 @@ bool RunEndOverdue(std::int64_t now) {
   return due != kEndNotBegun && due != kEndTornDown && now >= due;
 }
 
+const char* QuitSignalName(int signal) { return signal == SIGINT ? "SIGINT" : "SIGTERM"; }
+
+// The run's end over its time: its window closing, when the exit had begun; else the run held
+// after it took its quit signal, by what is not known.
+std::atomic<bool> gExitBegun{false};
 [[noreturn]] void EndOverdueRun() {
-  EndRun(kRunEndOverrunMessage, gRunEndSignal.load(), gRunEndStatus.load());
+  const int signal = gRunEndSignal.load();
+  if (gExitBegun.load() || signal == 0)
+    EndRun(kRunEndOverrunMessage, signal, gRunEndStatus.load());
+  char line[128];
+  std::snprintf(line, sizeof line,
+                "veskor: %s was answered, but the run did not end within %u s; the program ends",
+                QuitSignalName(signal), kRunEndSeconds);
+  EndRun(line, signal, 0);
 }
 
 // Waits for a post of the semaphore; ends the run when its end runs over its time meanwhile.
@@ -188,7 +200,7 @@ void AwaitPost() {
         char line[128];
         std::snprintf(line, sizeof line,
                       "veskor: %s was not answered within %u s; the program ends",
-                      signal == SIGINT ? "SIGINT" : "SIGTERM", kQuitSignalSeconds);
+                      QuitSignalName(signal), kQuitSignalSeconds);
         EndRun(line, signal, 0);
       }
       if (RunEndOverdue(now)) EndOverdueRun();
@@ -354,7 +366,10 @@ void WatchQuitSignals() {
     sigemptyset(&quit.sa_mask);
     sigaction(signal, &quit, nullptr);
   }
-  SetNormalExitWatch([](int code) { BeginRunEnd(0, code); });
+  SetNormalExitWatch([](int code) {
+    gExitBegun.store(true);
+    BeginRunEnd(0, code);
+  });
 }
 
 int TakeQuitSignal() {
