@@ -1,5 +1,6 @@
 #include "platform/gl_context.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -375,7 +376,7 @@ TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
     bool signalTaken;
     void (*atExit)();
     int endsBy;         // the signal; 0: exits with 5, NormalExit's code
-    std::string line;
+    std::string line;   // "": none of the program's (a sanitizer's report of its exit may come)
     unsigned endsAfter;  // seconds after the end began, at least
     const char* record;  // what the exit handler and the hook wrote
   } cases[] = {
@@ -385,9 +386,9 @@ TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
        "saved\n"},
       {"a close, not saved yet", false, WaitOnTheDisplayBeforeSaving, 0, kEndOverrun,
        kRunEndSeconds, "hook\n"},
-      {"SIGTERM taken, torn down, then long", true, SaveTearDownThenTakeLong, 0, "^$",
+      {"SIGTERM taken, torn down, then long", true, SaveTearDownThenTakeLong, 0, "",
        kRunEndSeconds + 2, "saved\n"},
-      {"a close, torn down, then long", false, SaveTearDownThenTakeLong, 0, "^$",
+      {"a close, torn down, then long", false, SaveTearDownThenTakeLong, 0, "",
        kRunEndSeconds + 2, "saved\n"},
   };
   for (const auto& c : cases) {
@@ -412,7 +413,10 @@ TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
           }
           NormalExit(5);
         },
-        ended, c.line);
+        ended,
+        c.line.empty() ? ::testing::Matcher<const std::string&>(
+                             ::testing::Not(::testing::HasSubstr("veskor: ")))
+                       : ::testing::ContainsRegex(c.line));
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(c.endsAfter));
     EXPECT_EQ(test::ReadFileText(gHookRecord), c.record);
     std::remove(gHookRecord.c_str());
