@@ -274,11 +274,12 @@ std::uint32_t MainPlaneInitWindow(MainPlane& plane, const char* title, const cha
   InitDirectSound();
   ExtraSearchDirsClear();
   WindowMessagesStart();
-  // At a normal exit the window goes and the settings are saved before any static object
+  // At a normal exit the settings are saved and the window goes before any static object
   // (the settings store's among them) is destroyed and before the memory manager and the
   // platform's services close: a handler registered now runs before all of them. A lost
   // display ends the run without it (closing the window would wait on the dead connection),
-  // saving the same.
+  // saving the same; a display that stops answering while the window closes ends it within the
+  // run end's time (display_loss.h), saved already.
   static bool registered = false;
   if (!registered) {
     registered = true;
@@ -317,6 +318,14 @@ void InitPlaneTree(GuiPlane& plane) {
 }
 
 void ShutdownWindow(MainPlane& plane, std::uint32_t save) {
+  // Saved before anything waits on the display: one that stops answering while the window is
+  // torn down (the run's end then ends within its time) costs no data. Nothing is left for the
+  // lost display's hook to save.
+  bool saveFailed = false;
+  if (save != 0) {
+    SetDisplayLostHook(nullptr);
+    saveFailed = plane.settingsRead != 0 && SaveSettings(plane) == 0;
+  }
   if (FullScreenMode != 0) {
     gDisplayPorts.restoreMode(plane.window);
     ShowPointer(true);
@@ -331,8 +340,7 @@ void ShutdownWindow(MainPlane& plane, std::uint32_t save) {
     plane.deviceContext = nullptr;
   }
   // The window has gone: a failure is told in a box of its own, then the exit goes on.
-  if (save != 0 && plane.settingsRead != 0 && SaveSettings(plane) == 0)
-    WarnSettingsNotSaved(kPlaceShutdown);
+  if (saveFailed) WarnSettingsNotSaved(kPlaceShutdown);
   ReleaseSoundDevice();
 }
 
@@ -340,6 +348,7 @@ void MainPlaneShutdown(MainPlane& plane) {
   if (plane.shutDown != 0) return;
   plane.shutDown = 1;
   ShutdownWindow(plane, 1);
+  RunEndTornDown();  // what follows waits on no display
   ExtraSearchDirsClear();
 }
 

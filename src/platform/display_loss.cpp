@@ -3,24 +3,30 @@
 #include <SDL.h>
 #include <X11/Xlib.h>
 #include <errno.h>
+#include <netdb.h>
 #include <poll.h>
 #include <semaphore.h>
 #include <signal.h>
 #include <strings.h>
 #include <sys/socket.h>
+#include <sys/un.h>
+#include <time.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 
 #include "platform/child_process.h"
 #include "platform/gl_window_internal.h"
+#include "platform/process.h"
 
 namespace veskor {
 
@@ -29,7 +35,9 @@ namespace {
 std::atomic<void (*)()> gHook{nullptr};
 std::atomic<bool> gEnding{false};
 thread_local bool tEnding = false;
-std::atomic<int> gEndSignal{0};  // the signal the run ends by; 0: it ends as a lost display
+// What the run ends by: a signal (as that signal ends a process), else the exit status.
+std::atomic<int> gEndSignal{0};
+std::atomic<int> gEndStatus{kDisplayLostExitStatus};
 
 // The run's own connection to the X server, made before SDL's and never used for requests: its
 // socket ends when the server goes or the connection drops, as every other X connection of the
@@ -45,9 +53,9 @@ struct sigaction gFaultActions[std::size(kFaultSignals)];
 // Xlib calls exit() when its handler returns: this one never does.
 int OnConnectionLost(Display*) { EndForLostDisplay(); }
 
-// The run's end once the hook is done, or over its time: the display's loss status, or the
-// signal that ended it, as that signal ends a process (a shell shows 128 + its number). Safe in
-// a signal handler.
+// The run's end once the hook is done, or over its time: by the signal that ended it, as that
+// signal ends a process (a shell shows 128 + its number), else with its status. Safe in a
+// signal handler.
 [[noreturn]] void Finish() {
   if (const int signal = gEndSignal.load(); signal != 0) {
     ::signal(signal, SIG_DFL);
@@ -58,21 +66,22 @@ int OnConnectionLost(Display*) { EndForLostDisplay(); }
     raise(signal);
     _exit(128 + signal);
   }
-  _exit(kDisplayLostExitStatus);
+  _exit(gEndStatus.load());
 }
 
 void OnHookOverrun(int) { Finish(); }
 
-// The run's end with `line` on stderr, after the hook (within its time), once for the process:
-// a call from inside the hook ends it at once, a call from another thread meanwhile waits for
-// that end.
-[[noreturn]] void EndRun(const char* line, int signal) {
+// The run's end with `line` on stderr, after the hook (within its time) when one is set, by
+// `signal` (0: none) or else with `status`; once for the process: a call from inside the hook
+// ends it at once, a call from another thread meanwhile waits for that end.
+[[noreturn]] void EndRun(const char* line, int signal, int status) {
   if (tEnding) Finish();  // the hook met the end again
   tEnding = true;
   if (gEnding.exchange(true)) {
     for (;;) pause();  // another thread is ending the process
   }
   gEndSignal.store(signal);
+  gEndStatus.store(status);
   std::fprintf(stderr, "%s\n", line);
   if (void (*hook)() = gHook.load(); hook != nullptr) {
     struct sigaction overrun {};
@@ -84,16 +93,26 @@ void OnHookOverrun(int) { Finish(); }
   Finish();
 }
 
+constexpr std::int64_t kNsPerSecond = 1000000000;
+
+std::int64_t MonotonicNs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec * kNsPerSecond + now.tv_nsec;
+}
+
 // SIGTERM and SIGINT, counted as raised and as taken by the message pump (which takes all that
 // came), so that one raised after another was taken is given its own time. The watch takes the
 // raises in turn, each with the signal it was, from a ring that the handler fills before its
 // post. (A slot found empty, when two threads took signals at the same moment, or more came at
-// once than the ring holds, stands for the signal raised last.)
+// once than the ring holds, stands for the signal raised last.) The semaphore is also posted to
+// wake the watch when the run's end begins: gWakes counts those posts.
 std::atomic<int> gQuitSignal{0};
 std::atomic<std::uint64_t> gQuitsRaised{0};
 std::atomic<std::uint64_t> gQuitsTaken{0};
 constexpr std::size_t kQuitRing = 64;
 std::atomic<int> gQuitRing[kQuitRing];
+std::atomic<std::uint64_t> gWakes{0};
 sem_t gQuitRaised;
 
 void OnQuitSignal(int signal) {
@@ -104,26 +123,91 @@ void OnQuitSignal(int signal) {
   errno = savedErrno;
 }
 
-// Waits for each quit signal to be taken; the first that is not taken within its time ends the
-// run, by that signal.
-[[noreturn]] void WatchQuits() {
-  using Clock = std::chrono::steady_clock;
-  for (std::uint64_t raise = 0;; ++raise) {
-    while (sem_wait(&gQuitRaised) != 0) {
+// The run's end, once begun (a quit signal taken, a normal exit): the time by which it must be
+// over, on the monotonic clock, and what it ends by past that time. Not begun yet: 0; torn down
+// (nothing left that waits on the display): never.
+constexpr std::int64_t kEndNotBegun = 0;
+constexpr std::int64_t kEndTornDown = INT64_MAX;
+std::atomic<bool> gRunEndBegun{false};
+std::atomic<std::int64_t> gRunEndDue{kEndNotBegun};
+std::atomic<int> gRunEndSignal{0};
+std::atomic<int> gRunEndStatus{0};
+
+// The first call starts the end's time; the watch is woken to wait for it.
+void BeginRunEnd(int signal, int status) {
+  if (gRunEndBegun.exchange(true)) return;
+  gRunEndSignal.store(signal);
+  gRunEndStatus.store(status);
+  gRunEndDue.store(MonotonicNs() + kRunEndSeconds * kNsPerSecond);
+  gWakes.fetch_add(1);
+  sem_post(&gQuitRaised);
+}
+
+bool RunEndOverdue(std::int64_t now) {
+  const std::int64_t due = gRunEndDue.load();
+  return due != kEndNotBegun && due != kEndTornDown && now >= due;
+}
+
+const char* QuitSignalName(int signal) { return signal == SIGINT ? "SIGINT" : "SIGTERM"; }
+
+// The run's end over its time: its window closing, when the exit had begun; else the run held
+// after it took its quit signal, by what is not known.
+std::atomic<bool> gExitBegun{false};
+[[noreturn]] void EndOverdueRun() {
+  const int signal = gRunEndSignal.load();
+  if (gExitBegun.load() || signal == 0)
+    EndRun(kRunEndOverrunMessage, signal, gRunEndStatus.load());
+  char line[128];
+  std::snprintf(line, sizeof line,
+                "veskor: %s was answered, but the run did not end within %u s; the program ends",
+                QuitSignalName(signal), kRunEndSeconds);
+  EndRun(line, signal, 0);
+}
+
+// Waits for a post of the semaphore; ends the run when its end runs over its time meanwhile.
+void AwaitPost() {
+  for (;;) {
+    const std::int64_t due = gRunEndDue.load();
+    int waited;
+    if (due == kEndNotBegun || due == kEndTornDown) {
+      waited = sem_wait(&gQuitRaised);
+    } else {
+      if (MonotonicNs() >= due) EndOverdueRun();
+      const timespec at{static_cast<time_t>(due / kNsPerSecond),
+                        static_cast<long>(due % kNsPerSecond)};
+      waited = sem_clockwait(&gQuitRaised, CLOCK_MONOTONIC, &at);
     }
-    const Clock::time_point due = Clock::now() + std::chrono::seconds(kQuitSignalSeconds);
+    if (waited == 0) return;
+    // EINTR (a signal handled on this thread) or the end's time: looked at again.
+  }
+}
+
+// Waits for each quit signal to be taken; the first that is not taken within its time ends the
+// run, by that signal. Ends the run too when its end, once begun, runs over its time.
+[[noreturn]] void WatchQuits() {
+  std::uint64_t wakesSeen = 0;
+  for (std::uint64_t raise = 0;;) {
+    AwaitPost();
+    if (wakesSeen < gWakes.load()) {  // the end has begun: its time is waited for above
+      ++wakesSeen;
+      continue;
+    }
+    const std::int64_t due = MonotonicNs() + kQuitSignalSeconds * kNsPerSecond;
     const int own = gQuitRing[raise % kQuitRing].exchange(0);
     const int signal = own != 0 ? own : gQuitSignal.load();
     while (gQuitsTaken.load() <= raise) {
-      if (Clock::now() >= due) {
+      const std::int64_t now = MonotonicNs();
+      if (now >= due) {
         char line[128];
         std::snprintf(line, sizeof line,
                       "veskor: %s was not answered within %u s; the program ends",
-                      signal == SIGINT ? "SIGINT" : "SIGTERM", kQuitSignalSeconds);
-        EndRun(line, signal);
+                      QuitSignalName(signal), kQuitSignalSeconds);
+        EndRun(line, signal, 0);
       }
+      if (RunEndOverdue(now)) EndOverdueRun();
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    ++raise;
   }
 }
 
@@ -172,13 +256,83 @@ void WatchFaults() {
   _exit(kNoDisplayExitStatus);
 }
 
-// Why xcb could not connect: its own error, else the system's, else a plain word (the server's
-// refusal, such as a missing authorisation, is on stderr already: xcb writes it there).
-const char* ConnectFailure(int error, int connectErrno) {
+// Connects a stream socket of `family` to `address` within a few seconds: 0, else the errno of
+// the failure.
+int ProbeConnect(int family, const sockaddr* address, socklen_t length) {
+  const int fd = socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return errno;
+  int error = 0;
+  if (connect(fd, address, length) != 0) {
+    error = errno;
+    if (error == EINPROGRESS) {
+      pollfd done{fd, POLLOUT, 0};
+      socklen_t size = sizeof error;
+      if (poll(&done, 1, 5000) != 1) {
+        error = ETIMEDOUT;
+      } else if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) {
+        error = errno;
+      }
+    }
+  }
+  close(fd);
+  return error;
+}
+
+int ProbeUnixSocket(const char* path, bool abstract) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::size_t n = std::strlen(path);
+  if (n + 1 >= sizeof address.sun_path) return ENAMETOOLONG;
+  std::memcpy(address.sun_path + (abstract ? 1 : 0), path, n);  // abstract: a leading zero byte
+  const socklen_t length =
+      static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + n + (abstract ? 1 : 0));
+  return ProbeConnect(AF_UNIX, reinterpret_cast<const sockaddr*>(&address), length);
+}
+
+// Why the port 6000 + `display` of `host` cannot be reached; null when it can.
+const char* ProbeTcp(const char* host, int display) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  const std::string port = std::to_string(6000 + display);
+  if (const int failed = getaddrinfo(host, port.c_str(), &hints, &found); failed != 0)
+    return gai_strerror(failed);
+  int error = ECONNREFUSED;
+  for (const addrinfo* a = found; a != nullptr && error != 0; a = a->ai_next)
+    error = ProbeConnect(a->ai_family, a->ai_addr, a->ai_addrlen);
+  freeaddrinfo(found);
+  return error != 0 ? std::strerror(error) : nullptr;
+}
+
+// Why the X server of `name` cannot be reached as xcb reaches it (a host's TCP port 6000 + n,
+// else the local socket of display n, abstract then in /tmp/.X11-unix/, else the local TCP
+// port): the host's failure, or the local socket's; null when one connects.
+const char* ProbeDisplay(const char* name) {
+  char* host = nullptr;
+  int display = 0, screen = 0;
+  if (xcb_parse_display(name, &host, &display, &screen) == 0) return "the connection failed";
+  const std::string hostName = host != nullptr ? host : "";
+  std::free(host);
+  if (!hostName.empty() && hostName != "unix") return ProbeTcp(hostName.c_str(), display);
+  const std::string path = "/tmp/.X11-unix/X" + std::to_string(display);
+  if (ProbeUnixSocket(path.c_str(), true) == 0) return nullptr;
+  const int error = ProbeUnixSocket(path.c_str(), false);
+  if (error == 0 || ProbeTcp("localhost", display) == nullptr) return nullptr;
+  return std::strerror(error);
+}
+
+// Why xcb could not connect: its own error; for a failed connection, what a probe of the
+// display's socket finds once xcb has failed: the server reached (it refused the client, for
+// want of authorisation say: xcb has written the server's reason on stderr already), or why the
+// socket could not be reached. Never errno as xcb left it: a file that it failed to read on the
+// way (a missing authority file) leaves a stale one.
+const char* ConnectFailure(int error, const char* name) {
   if (error == XCB_CONN_CLOSED_PARSE_ERR) return "not a display name";
   if (error == XCB_CONN_CLOSED_INVALID_SCREEN) return "the X server has no such screen";
-  if (connectErrno != 0 && connectErrno != EAGAIN) return std::strerror(connectErrno);
-  return "the connection failed";
+  if (error != XCB_CONN_ERROR) return "the connection failed";
+  const char* unreachable = ProbeDisplay(name);
+  return unreachable != nullptr ? unreachable : "the X server refused the connection";
 }
 
 // The check of a box's or dialog's wait: a display that has gone ends the run (the box's child
@@ -192,7 +346,7 @@ bool RunEndAsked() {
 
 void SetDisplayLostHook(void (*hook)()) { gHook.store(hook); }
 
-void EndForLostDisplay() { EndRun(kDisplayLostMessage, 0); }
+void EndForLostDisplay() { EndRun(kDisplayLostMessage, 0, kDisplayLostExitStatus); }
 
 void WatchQuitSignals() {
   static bool watching = false;
@@ -221,13 +375,24 @@ void WatchQuitSignals() {
     sigaction(signal, &quit, nullptr);
   }
   SetChildWaitCheck(RunEndAsked);
+  SetNormalExitWatch([](int code) {
+    gExitBegun.store(true);
+    BeginRunEnd(0, code);
+  });
 }
 
 int TakeQuitSignal() {
   const std::uint64_t raised = gQuitsRaised.load();
   if (gQuitsTaken.load() == raised) return 0;
+  const int signal = gQuitSignal.load();
+  BeginRunEnd(signal, 0);
   gQuitsTaken.store(raised);
-  return gQuitSignal.load();
+  return signal;
+}
+
+void RunEndTornDown() {
+  gRunEndBegun.store(true);
+  gRunEndDue.store(kEndTornDown);
 }
 
 void WatchDisplayConnection() {
@@ -239,13 +404,11 @@ void WatchDisplayConnection() {
   const bool driverChosen = chosen != nullptr && chosen[0] != '\0';
   if (driverChosen && strcasecmp(chosen, "x11") != 0) return;  // no X connection to watch
   const char* name = std::getenv("DISPLAY");
-  errno = 0;
   int screen = 0;  // asked for, so that a screen the server lacks is found here
   xcb_connection_t* connection = xcb_connect(nullptr, &screen);
-  const int connectErrno = errno;
   if (const int error = xcb_connection_has_error(connection); error != 0) {
     xcb_disconnect(connection);
-    EndForNoDisplay(name, ConnectFailure(error, connectErrno));
+    EndForNoDisplay(name, ConnectFailure(error, name));
   }
   gWatched = connection;  // open for the whole run
   gWatchedSocket = xcb_get_file_descriptor(connection);

@@ -2,7 +2,8 @@
 // dropped). Xlib's own handler would call exit(), and exit handlers that close windows then wait
 // forever on the dead connection; the platform layer ends the process itself instead, once a
 // hook that the program registered has saved what needs no display. Also the end of a run that
-// finds no display to open at all, and of one whose SIGTERM or SIGINT its loop does not take.
+// finds no display to open at all, of one whose SIGTERM or SIGINT its loop does not take, and of
+// one whose end (its window torn down) waits on a display that stopped answering.
 #pragma once
 
 namespace veskor {
@@ -19,9 +20,11 @@ inline constexpr const char* kNoDisplayMessage = "veskor: cannot open the displa
 // The time the hook is given: past it the process ends all the same.
 inline constexpr unsigned kDisplayLostHookSeconds = 5;
 
-// The hook run when the display is lost, before the process ends (null: none). It must make no
-// call into the window system: such a call may wait forever on the dead connection (the time
-// limit above ends it) or meet the loss again (which ends the process at once).
+// The hook run when the display is lost, before the process ends (null: none); also when a quit
+// signal not taken or a run's end over its time (below) ends the run. It must make no call into
+// the window system: such a call may wait forever on the dead connection (the time limit above
+// ends it) or meet the loss again (which ends the process at once). A program that has saved by
+// itself at its end clears it.
 void SetDisplayLostHook(void (*hook)());
 
 // The time a SIGTERM or SIGINT is given to reach the message loop.
@@ -34,13 +37,31 @@ inline constexpr unsigned kQuitSignalSeconds = 3;
 // the hook above within its time, then the end that the signal gives a process (a shell shows
 // 128 + its number); of several, the first that waited its time. Installed as SDL's video
 // starts, in place of SDL's own handlers; a signal that the run was started ignoring (a
-// script's background job ignores SIGINT) stays ignored. Once for the process. From then on a
-// message box or dialog that is open (child_process.h) closes at a quit signal, leaving it to
-// the pump, and ends the run at the display's loss.
+// script's background job ignores SIGINT) stays ignored. Once for the process. Also watches
+// the run's end (below), from a quit signal taken or from NormalExit (process.h). From then on
+// a message box or dialog that is open (child_process.h) closes at a quit signal, leaving it
+// to the pump, and ends the run at the display's loss.
 void WatchQuitSignals();
 
 // The quit signal that came since the last call, now taken: its number, or 0 when none came.
+// The run's end begins with the first signal taken.
 int TakeQuitSignal();
+
+// The time the run's end is given once it has begun, with the first quit signal taken or at
+// NormalExit, whichever comes first: its window closes, which waits on the display. Past it,
+// unless RunEndTornDown came first, the run ends all the same: a line on stderr
+// (kRunEndOverrunMessage once NormalExit was called, else "veskor: SIGTERM was answered, but
+// the run did not end within 5 s; the program ends"), the hook within its own time when it is
+// still set (the end had not saved yet), then by the signal taken, or else with NormalExit's
+// code.
+inline constexpr unsigned kRunEndSeconds = kDisplayLostHookSeconds;
+inline constexpr const char* kRunEndOverrunMessage =
+    "veskor: the display did not answer while the window closed; the program ends";
+
+// The run's window, context and devices are released: nothing of its end waits on the display
+// any more, so the time above no longer applies (the exit handlers and static destructors that
+// follow take theirs) and no later NormalExit starts it again.
+void RunEndTornDown();
 
 // What the loss of the display sets off (GlVideoStart makes every X connection's I/O failures
 // call it, and a fault or a failed window-system call once the display has gone):

@@ -4,13 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/main_plane.h"
@@ -24,6 +28,7 @@
 #include "platform/process.h"
 #include "shell_test_support.h"
 #include "support/message_capture.h"
+#include "support/own_x_server.h"
 
 namespace veskor {
 namespace {
@@ -174,6 +179,112 @@ TEST(WindowStart, ALostDisplaySavesWhatNeedsNoWindowThenEnds) {
                         missing.substr(0, missing.size() - 1) + ": No such file or directory\n");
     EXPECT_EQ(test::ReadFileText(dir.Path("binary/bookmark.wld")), bookmarksWritable ? camera : "");
     EXPECT_NE(store.Text().find("\"XPos\"=\"77\"\n\"YPos\"=\"66\""), std::string::npos)
+        << store.Text();
+  }
+}
+
+// The child's steps of a window closing on a display that stops answering: a view saved (so that
+// the close writes the bookmarks), and the moment the run's end begins, in the file named.
+std::string gBegan;
+void NoteTheEndsBeginning() {
+  std::FILE* f = std::fopen(gBegan.c_str(), "w");
+  std::fprintf(f, "%lld", static_cast<long long>(
+                              std::chrono::steady_clock::now().time_since_epoch().count()));
+  std::fclose(f);
+}
+void SaveAView() {
+  Camera& c = gWorld.snapshots[0];
+  c = Camera{};
+  c.position[0] = 1, c.position[1] = 2, c.position[2] = 3;
+  c.direction[1] = 1;
+  c.depth = 100;
+  c.focalAngle = 60;
+  gWorld.snapshotCount = 1;
+}
+bool SaveAViewThenClose() {
+  SaveAView();
+  return true;
+}
+bool SaveAViewThenRaiseSigterm() {  // never ready: the signal is taken as the close
+  static bool raised = false;
+  if (!raised) {
+    raised = true;
+    SaveAView();
+    NoteTheEndsBeginning();
+    raise(SIGTERM);
+  }
+  return false;
+}
+std::string gHookRan;
+void RecordTheHook() {
+  std::FILE* f = std::fopen(gHookRan.c_str(), "a");
+  std::fputs("hook\n", f);
+  std::fclose(f);
+}
+
+// The window closes (by SIGTERM, or as the window system closes it) and its X server stops
+// answering once the loop has ended, so that tearing the window down waits for ever: the
+// bookmarks, written at the close, and the settings, saved by the end itself (not by the lost
+// display's hook) before anything waits on the display, are on disk; the run ends within its
+// end's time with its line, by the signal taken, or with the status it was ending with (5: a
+// capture asked for and not written).
+TEST(WindowStart, AWindowClosingOnADisplayThatStopsAnsweringEndsInTimeHavingSaved) {
+  const std::string camera =
+      "Camera CameraBookMark0\n{\n  position ( [1.00 2.00 3.00] )\n"
+      "  direction ( [0.00 1.00 0.00] )\n  depth ( 100.00 )\n  rollAngle ( 0.00 )\n"
+      "  focalAngle ( 60.00 )\n}\n\n";
+  for (const bool bySignal : {true, false}) {
+    SCOPED_TRACE(bySignal ? "SIGTERM" : "a close");
+    const test::OwnXServer server;
+    ASSERT_NE(server.display(), "") << "no X server of the test's own";
+    test::TempDir dir("veskor_window");
+    test::TestStore store(dir);
+    store.WriteResources();
+    store.Set("FirstLaunch", "FALSE");
+    store.Set("MultiSampleQuality", "NICEST");  // FASTEST once saved: Mesa has no filter hint
+    store.Write();
+    ASSERT_EQ(mkdir(dir.Path("binary").c_str(), 0755), 0);
+    test::MessageCapture capture;
+    const std::string errors = dir.Path("errors");
+    gBegan = dir.Path("began");
+    gHookRan = dir.Path("hook");
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      std::thread([] {  // a run that went on ends with another status
+        std::this_thread::sleep_for(std::chrono::seconds(30));
+        _exit(95);
+      }).detach();
+      setenv("DISPLAY", server.display().c_str(), 1);
+      setenv("VESKOR_CAPTURE", dir.Path("shot.png").c_str(), 1);
+      const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (fd < 0 || dup2(fd, 2) != 2) _exit(91);
+      const int result = WinMain(
+          "", test::WindowPorts({{{kWmClose, 0, 0}, 3,
+                                  bySignal ? SaveAViewThenRaiseSigterm : SaveAViewThenClose}}));
+      SetDisplayLostHook(RecordTheHook);
+      server.Freeze();
+      if (!bySignal) NoteTheEndsBeginning();
+      NormalExit(result);
+    }
+    ASSERT_GT(pid, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    const auto ended = std::chrono::steady_clock::now().time_since_epoch();
+    if (bySignal) {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    } else {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 5) << status;
+    }
+    EXPECT_EQ(test::ReadFileText(errors), std::string(kRunEndOverrunMessage) + "\n");
+    const std::string began = test::ReadFileText(gBegan);
+    ASSERT_NE(began, "");
+    EXPECT_GE(ended - std::chrono::steady_clock::duration(std::stoll(began)),
+              std::chrono::seconds(kRunEndSeconds));
+    EXPECT_EQ(capture.Text(), "");
+    EXPECT_EQ(test::ReadFileText(gHookRan), "");
+    EXPECT_EQ(test::ReadFileText(dir.Path("binary/bookmark.wld")), camera);
+    EXPECT_NE(store.Text().find("\"MultiSampleQuality\"=\"FASTEST\""), std::string::npos)
         << store.Text();
   }
 }

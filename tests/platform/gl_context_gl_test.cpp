@@ -1,5 +1,6 @@
 #include "platform/gl_context.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -8,6 +9,7 @@
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -26,6 +28,7 @@
 #include "platform/gl_procs.h"
 #include "platform/gl_window_internal.h"  // the window record, for a window without OpenGL
 #include "platform/message_box.h"
+#include "platform/process.h"
 #include "platform/window.h"
 #include "support/gl_test_fixture.h"
 #include "support/stand_in_zenity.h"
@@ -101,12 +104,13 @@ TEST_F(GlTest, ProbeWindowLoadsEntryPointsThatLaterContextsUse) {
 // one never returns (as one waiting on the dead connection would not), one meets the loss
 // again, one while another thread meets it.
 std::string gHookRecord;
-void RecordHook() {
+void Record(const char* line) {
   if (std::FILE* f = std::fopen(gHookRecord.c_str(), "a")) {
-    std::fputs("hook\n", f);
+    std::fprintf(f, "%s\n", line);
     std::fclose(f);
   }
 }
+void RecordHook() { Record("hook"); }
 void RecordThenNeverReturn() {
   RecordHook();
   for (;;) pause();
@@ -212,61 +216,239 @@ TEST(GlVideo, ALostDisplayEndsTheRunWhileABoxIsOpen) {
       ::testing::ExitedWithCode(3), "^veskor: the display was lost; the program ends\n$");
 }
 
+// The threads of the process, by their ids.
+std::set<std::string> Tasks() {
+  std::set<std::string> ids;
+  for (const auto& e : std::filesystem::directory_iterator("/proc/self/task"))
+    ids.insert(e.path().filename().string());
+  return ids;
+}
+
+// The quit-signal watch's thread, started here: its id, or -1.
+pid_t StartTheQuitSignalWatch() {
+  const std::set<std::string> before = Tasks();
+  WatchQuitSignals();
+  for (const std::string& id : Tasks())
+    if (!before.count(id)) return static_cast<pid_t>(std::stol(id));
+  return -1;
+}
+
+// Whether the thread `id` of this process sleeps within 2 s (the watch: in its wait for a
+// signal, where one handled on its thread interrupts the wait).
+bool Sleeps(pid_t id) {
+  for (int i = 0; i < 2000; ++i) {
+    const std::string stat =
+        test::ReadFileText("/proc/self/task/" + std::to_string(id) + "/stat");
+    const std::size_t end = stat.rfind(')');
+    if (end != std::string::npos && stat.compare(end + 1, 3, " S ") == 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
+}
+
+// The watch held in a handler of SIGUSR1 sent to its thread, until ReleaseTheWatch: what it
+// has not looked at yet stays so.
+int gHold[2] = {-1, -1}, gHeld[2] = {-1, -1};
+void HoldHere(int) {
+  char c = 0;
+  static_cast<void>(write(gHeld[1], &c, 1));
+  static_cast<void>(read(gHold[0], &c, 1));
+}
+bool HoldTheWatch(pid_t watch) {
+  if (pipe(gHold) != 0 || pipe(gHeld) != 0) return false;
+  signal(SIGUSR1, HoldHere);
+  char c = 0;
+  return syscall(SYS_tgkill, getpid(), watch, SIGUSR1) == 0 && read(gHeld[0], &c, 1) == 1;
+}
+void ReleaseTheWatch() {
+  char c = 0;
+  static_cast<void>(write(gHold[1], &c, 1));
+}
+
+// Pumps the window's messages until the quit signal comes as a close; false after 2 s without.
+bool TakeTheClose() {
+  for (int i = 0; i < 2000; ++i) {
+    WindowMessage message{};
+    while (PeekWindowMessage(&message))
+      if (message.message == kWmClose) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
+}
+
+std::string NotAnswered(int signal) {
+  return std::string("^veskor: ") + (signal == SIGINT ? "SIGINT" : "SIGTERM") +
+         " was not answered within 3 s; the program ends\n$";
+}
+const std::string kEndOverrun = std::string("^") + kRunEndOverrunMessage + "\n$";
+const std::string kHeldAfterTheTake =
+    "^veskor: SIGTERM was answered, but the run did not end within 5 s; the program ends\n$";
+
 // A SIGTERM or SIGINT is the message pump's to take, as a window close; one that no pump takes
 // within its time (the loop held) ends the run after the hook, as the signal ends a process,
 // also when the hook runs over its own time: never before those times. Of two signals, the one
-// that waited its time ends the run. A signal that the run was started ignoring stays ignored.
+// that waited its time ends the run, also when both came before the watch looked; one taken
+// does not count for one of the other kind that came after it. One taken starts the run's end,
+// which a run that does not go on to its exit then runs over (the loop held, not the window's
+// teardown). A signal that lands on the watch's own thread is as any other. A signal that the
+// run was started ignoring stays ignored.
 TEST(GlVideo, AQuitSignalThatTheLoopDoesNotTakeInTimeEndsTheRunAfterTheHook) {
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
   const HeldDisplay held;
   gHookRecord = std::string(std::getenv("TMPDIR")) + "/quit_signal_hook";
+  enum class Raised { kRaised, kOnTheWatchsThread, kBothWhileTheWatchIsHeld };
   const struct {
+    const char* name;
     int signal;
     int takenAfterMs;  // -1: never taken
     bool ignored;
-    int then = 0;  // another signal, 1 s after the first
-    void (*hook)() = RecordHook;
-  } cases[] = {{SIGTERM, -1, false},         {SIGINT, -1, false},
-               {SIGTERM, 1000, false},       {SIGTERM, -1, true},
-               {SIGTERM, -1, false, SIGINT}, {SIGINT, -1, false, 0, RecordThenNeverReturn}};
+    int then;  // another signal, never taken: 1 s after the first, or as soon as it was taken
+    void (*hook)();
+    Raised raised;
+    int endsBy;          // the signal that ends the run; 0: it goes on
+    std::string line;    // on stderr
+    unsigned endsAfter;  // seconds after the first signal, at least
+  } cases[] = {
+      {"SIGTERM not taken", SIGTERM, -1, false, 0, RecordHook, Raised::kRaised, SIGTERM,
+       NotAnswered(SIGTERM), kQuitSignalSeconds},
+      {"SIGINT not taken", SIGINT, -1, false, 0, RecordHook, Raised::kRaised, SIGINT,
+       NotAnswered(SIGINT), kQuitSignalSeconds},
+      {"SIGTERM taken after 1 s, the run going on", SIGTERM, 1000, false, 0, RecordHook,
+       Raised::kRaised, SIGTERM, kHeldAfterTheTake, 1 + kRunEndSeconds},
+      {"SIGTERM ignored", SIGTERM, -1, true, 0, RecordHook, Raised::kRaised, 0, "^$",
+       kQuitSignalSeconds},
+      {"SIGTERM, then SIGINT, neither taken", SIGTERM, -1, false, SIGINT, RecordHook,
+       Raised::kRaised, SIGTERM, NotAnswered(SIGTERM), kQuitSignalSeconds},
+      {"SIGINT not taken, the hook over its time", SIGINT, -1, false, 0, RecordThenNeverReturn,
+       Raised::kRaised, SIGINT, NotAnswered(SIGINT), kQuitSignalSeconds + kDisplayLostHookSeconds},
+      {"SIGTERM taken, then SIGINT not taken", SIGTERM, 0, false, SIGINT, RecordHook,
+       Raised::kRaised, SIGINT, NotAnswered(SIGINT), kQuitSignalSeconds},
+      {"SIGTERM then SIGINT before the watch looked, neither taken", SIGTERM, -1, false, SIGINT,
+       RecordHook, Raised::kBothWhileTheWatchIsHeld, SIGTERM, NotAnswered(SIGTERM),
+       kQuitSignalSeconds},
+      {"SIGTERM on the watch's thread, taken", SIGTERM, 0, false, 0, RecordHook,
+       Raised::kOnTheWatchsThread, SIGTERM, kHeldAfterTheTake, kRunEndSeconds},
+  };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.signal) + " taken after " + std::to_string(c.takenAfterMs) +
-                 (c.ignored ? ", ignored" : "") + ", then " + std::to_string(c.then) +
-                 (c.hook == RecordHook ? "" : ", a hook over its time"));
-    const bool ends = c.takenAfterMs < 0 && !c.ignored;
-    const auto ended = [ends, signal = c.signal](int status) {
-      return ends ? WIFSIGNALED(status) && WTERMSIG(status) == signal
-                  : WIFEXITED(status) && WEXITSTATUS(status) == 96;
+    SCOPED_TRACE(c.name);
+    const auto ended = [endsBy = c.endsBy](int status) {
+      return endsBy != 0 ? WIFSIGNALED(status) && WTERMSIG(status) == endsBy
+                         : WIFEXITED(status) && WEXITSTATUS(status) == 96;
     };
-    const std::string line = std::string("^veskor: ") + (c.signal == SIGINT ? "SIGINT" : "SIGTERM") +
-                             " was not answered within 3 s; the program ends\n$";
-    const unsigned endsAfter = kQuitSignalSeconds + (c.hook == RecordHook ? 0 : kDisplayLostHookSeconds);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EXIT(
         {
           if (c.ignored) signal(c.signal, SIG_IGN);
-          if (!GlVideoStart()) _exit(97);
+          const pid_t watch = StartTheQuitSignalWatch();
+          if (watch < 0 || !GlVideoStart()) _exit(97);
           SetDisplayLostHook(c.hook);
-          raise(c.signal);
-          if (c.then != 0) {
+          if (c.raised == Raised::kBothWhileTheWatchIsHeld) {
+            if (!HoldTheWatch(watch)) _exit(98);
+            raise(c.signal);
+            raise(c.then);
+            ReleaseTheWatch();
+          } else if (c.raised == Raised::kOnTheWatchsThread) {
+            if (!Sleeps(watch)) _exit(98);
+            syscall(SYS_tgkill, getpid(), watch, c.signal);
+          } else {
+            raise(c.signal);
+          }
+          if (c.then != 0 && c.raised != Raised::kBothWhileTheWatchIsHeld && c.takenAfterMs < 0) {
             std::this_thread::sleep_for(std::chrono::seconds(1));
             raise(c.then);
           }
           if (c.takenAfterMs >= 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(c.takenAfterMs));
-            WindowMessage message{};
-            while (PeekWindowMessage(&message) && message.message != kWmClose) {
-            }
-            if (message.message != kWmClose) _exit(98);
+            if (!TakeTheClose()) _exit(98);
+            if (c.then != 0) raise(c.then);
           }
-          std::this_thread::sleep_for(std::chrono::seconds(endsAfter + 2));
+          std::this_thread::sleep_for(std::chrono::seconds(c.endsAfter + 2));
           _exit(96);
         },
-        ended, ends ? line : "^$");
-    if (ends) {
-      EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(endsAfter));
+        ended, c.line);
+    if (c.endsBy != 0) {
+      EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(c.endsAfter));
     }
-    EXPECT_EQ(test::ReadFileText(gHookRecord), ends ? "hook\n" : "");
+    EXPECT_EQ(test::ReadFileText(gHookRecord), c.endsBy != 0 ? "hook\n" : "");
+    std::remove(gHookRecord.c_str());
+  }
+}
+
+// What a run's exit handlers do at its end: record the save and clear the hook (nothing left
+// for it), then wait for ever as closing a window on a display that stopped answering does;
+// wait so before saving; or save, tear down, then take longer than the end's time over what
+// waits on no display.
+void SaveThenWaitOnTheDisplay() {
+  Record("saved");
+  SetDisplayLostHook(nullptr);
+  for (;;) pause();
+}
+void WaitOnTheDisplayBeforeSaving() {
+  for (;;) pause();
+}
+void SaveTearDownThenTakeLong() {
+  Record("saved");
+  SetDisplayLostHook(nullptr);
+  RunEndTornDown();
+  std::this_thread::sleep_for(std::chrono::seconds(kRunEndSeconds + 2));
+}
+
+// The run's end, begun by a quit signal taken or by NormalExit, is given its time to save and
+// tear down: a teardown that waits on the display past it ends the run, by the signal taken or
+// with the exit's status, after the hook when the end had not saved yet. Once torn down, the
+// exit takes the time it takes.
+TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
+  const HeldDisplay held;
+  gHookRecord = std::string(std::getenv("TMPDIR")) + "/run_end_hook";
+  const struct {
+    const char* name;
+    bool signalTaken;
+    void (*atExit)();
+    int endsBy;         // the signal; 0: exits with 5, NormalExit's code
+    std::string line;   // "": none of the program's (a sanitizer's report of its exit may come)
+    unsigned endsAfter;  // seconds after the end began, at least
+    const char* record;  // what the exit handler and the hook wrote
+  } cases[] = {
+      {"SIGTERM taken, saved", true, SaveThenWaitOnTheDisplay, SIGTERM, kEndOverrun,
+       kRunEndSeconds, "saved\n"},
+      {"a close, saved", false, SaveThenWaitOnTheDisplay, 0, kEndOverrun, kRunEndSeconds,
+       "saved\n"},
+      {"a close, not saved yet", false, WaitOnTheDisplayBeforeSaving, 0, kEndOverrun,
+       kRunEndSeconds, "hook\n"},
+      {"SIGTERM taken, torn down, then long", true, SaveTearDownThenTakeLong, 0, "",
+       kRunEndSeconds + 2, "saved\n"},
+      {"a close, torn down, then long", false, SaveTearDownThenTakeLong, 0, "",
+       kRunEndSeconds + 2, "saved\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto ended = [endsBy = c.endsBy](int status) {
+      return endsBy != 0 ? WIFSIGNALED(status) && WTERMSIG(status) == endsBy
+                         : WIFEXITED(status) && WEXITSTATUS(status) == 5;
+    };
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EXIT(
+        {
+          std::thread([] {  // a run that went on ends with another status
+            std::this_thread::sleep_for(std::chrono::seconds(20));
+            _exit(95);
+          }).detach();
+          if (!GlVideoStart()) _exit(97);
+          SetDisplayLostHook(RecordHook);
+          std::atexit(c.atExit);
+          if (c.signalTaken) {
+            raise(SIGTERM);
+            if (!TakeTheClose()) _exit(98);
+          }
+          NormalExit(5);
+        },
+        ended,
+        c.line.empty() ? ::testing::Matcher<const std::string&>(
+                             ::testing::Not(::testing::HasSubstr("veskor: ")))
+                       : ::testing::ContainsRegex(c.line));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(c.endsAfter));
+    EXPECT_EQ(test::ReadFileText(gHookRecord), c.record);
     std::remove(gHookRecord.c_str());
   }
 }
@@ -278,12 +460,7 @@ TEST(GlVideo, AQuitSignalThatTheLoopDoesNotTakeInTimeEndsTheRunAfterTheHook) {
 TEST(GlVideo, TheQuitSignalWatchHasRunWhenItsInstallingReturns) {
   EXPECT_EXIT(
       {
-        const auto tasks = [] {
-          std::set<std::string> ids;
-          for (const auto& e : std::filesystem::directory_iterator("/proc/self/task"))
-            ids.insert(e.path().filename().string());
-          return ids;
-        };
+        const auto tasks = Tasks;
         cpu_set_t one;
         CPU_ZERO(&one);
         CPU_SET(sched_getcpu(), &one);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -22,7 +21,9 @@
 #include <vector>
 
 #include "foundation/png_reader.h"
+#include "platform/display_loss.h"
 #include "resources/resource_test_support.h"
+#include "support/own_x_server.h"
 #include "support/temp_dir.h"
 
 namespace veskor {
@@ -30,51 +31,7 @@ namespace {
 
 const std::string kStoreKey = "Software\\Dovek software\\veskor";
 
-// An X server of the test's own, on the first free display number, that the test can stop.
-class OwnXServer {
- public:
-  OwnXServer() {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(fds[0]);
-      const int null = open("/dev/null", O_WRONLY);
-      if (null < 0 || dup2(null, 1) != 1 || dup2(null, 2) != 2) _exit(95);
-      const std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
-             "tcp", nullptr);
-      _exit(96);
-    }
-    close(fds[1]);
-    // The server writes its display number once it takes connections.
-    std::string number;
-    pollfd ready{fds[0], POLLIN, 0};
-    char c = 0;
-    while (pid_ > 0 && poll(&ready, 1, 20000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n')
-      number += c;
-    close(fds[0]);
-    if (c == '\n' && !number.empty()) display_ = ":" + number;
-  }
-  ~OwnXServer() { Stop(); }
-  OwnXServer(const OwnXServer&) = delete;
-  OwnXServer& operator=(const OwnXServer&) = delete;
-  // ":<n>", or "" when the server did not start.
-  const std::string& display() const { return display_; }
-  // The server stops answering, its connections open.
-  void Freeze() { kill(pid_, SIGSTOP); }
-  void Stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGCONT);
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  std::string display_;
-};
+using test::OwnXServer;
 
 struct RunOutcome {
   int exitCode = -1;
@@ -333,28 +290,41 @@ std::string DisplayWithoutServer() {
 }
 
 // Without a display (none named, or one where no server is: a login without a forwarded
-// display) and with no video driver chosen, or the program's own x11 named, the run says so and
-// ends within seconds with its own status, having written nothing: no store, bookmarks, session
-// log, messages or capture, in the store's folder, the user's folder (BinaryDir) or the home. A
-// video driver other than x11 that the user chose is taken as chosen: SDL's offscreen one runs
-// the whole program unseen.
+// display; or one whose server refuses the run, for want of the cookie it asks for) and with no
+// video driver chosen, or the program's own x11 named, the run says so and ends within seconds
+// with its own status, having written nothing: no store, bookmarks, session log, messages or
+// capture, in the store's folder, the user's folder (BinaryDir) or the home. The reason is the
+// failure's own: where no server is, why its socket cannot be reached; where the server refused
+// (after the server's own reason, which xcb writes), the refusal, never the reason of a file that
+// xcb did not find on the way (the authority file). A video driver other than x11 that the user
+// chose is taken as chosen: SDL's offscreen one runs the whole program unseen.
 TEST_F(RunCommand, WithoutADisplayTheRunSaysSoAndWritesNothing) {
   const std::string none = DisplayWithoutServer();
+  const std::string noneByTcp = "127.0.0.1" + none;
   const OwnXServer server;  // of one screen
   ASSERT_NE(server.display(), "") << "no X server of the test's own";
   const std::string noScreen = server.display() + ".7";
+  const test::TempDir authority("veskor_authority");
+  ASSERT_TRUE(test::WriteCookieFile(authority.Path("cookie")));
+  const OwnXServer asking(authority.Path("cookie"));
+  ASSERT_NE(asking.display(), "") << "no X server of the test's own";
+  const std::string noCookie = authority.Path("none");
   ASSERT_EQ(mkdir(dir_.Path("home").c_str(), 0755), 0);
   const struct {
     const char* display;
-    const char* reason;  // null: the system's, whatever it is
+    const char* reason;
     const char* driver = nullptr;
+    const char* authorityFile = nullptr;  // XAUTHORITY; null: unset
   } cases[] = {
       {nullptr, "DISPLAY is not set"},
       {"", "DISPLAY is not set"},
-      {none.c_str(), nullptr},
+      {none.c_str(), "No such file or directory"},  // the socket's in /tmp/.X11-unix/
+      {noneByTcp.c_str(), "Connection refused"},
       {noScreen.c_str(), "the X server has no such screen"},
+      {asking.display().c_str(), "the X server refused the connection", nullptr,
+       noCookie.c_str()},
       {nullptr, "DISPLAY is not set", "x11"},
-      {none.c_str(), nullptr, "X11"},
+      {none.c_str(), "No such file or directory", "X11"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.display == nullptr ? "(unset)" : c.display) + " " +
@@ -363,6 +333,7 @@ TEST_F(RunCommand, WithoutADisplayTheRunSaysSoAndWritesNothing) {
     const pid_t pid = Launch(test::kSourceDir + "examples/lagoon.wld",
                              {{"DISPLAY", c.display},
                               {"SDL_VIDEODRIVER", c.driver},
+                              {"XAUTHORITY", c.authorityFile},
                               {"HOME", dir_.Path("home").c_str()},
                               {"XDG_CONFIG_HOME", nullptr},
                               {"XDG_CACHE_HOME", nullptr}},
@@ -372,15 +343,17 @@ TEST_F(RunCommand, WithoutADisplayTheRunSaysSoAndWritesNothing) {
     ASSERT_TRUE(status.has_value()) << "still running after 10 s";
     ASSERT_TRUE(WIFEXITED(*status)) << "ended by signal " << WTERMSIG(*status);
     EXPECT_EQ(WEXITSTATUS(*status), 4);  // the status README gives a run without a display
-    const std::string errors = test::ReadFileText(dir_.Path("stderr"));
-    const std::string reason =
-        NoDisplayReason(errors, c.display == nullptr || c.display[0] == '\0' ? "" : c.display);
-    if (c.reason != nullptr) {
-      EXPECT_EQ(reason, c.reason) << errors;
-    } else {
-      EXPECT_NE(reason, "") << errors;
-      EXPECT_NE(reason, "DISPLAY is not set");
+    std::string errors = test::ReadFileText(dir_.Path("stderr"));
+    if (c.authorityFile != nullptr) {  // the server's reason first, as xcb writes it
+      const std::size_t ours = errors.find("veskor: ");
+      ASSERT_NE(ours, std::string::npos) << errors;
+      EXPECT_NE(errors.substr(0, ours).find("Authorization required"), std::string::npos)
+          << errors;
+      errors.erase(0, ours);
     }
+    EXPECT_EQ(NoDisplayReason(errors, c.display == nullptr || c.display[0] == '\0' ? "" : c.display),
+              c.reason)
+        << errors;
     EXPECT_TRUE(Tree(dir_.path()) == before) << "a file was written";
   }
   const RunOutcome chosen = Start(test::kSourceDir + "examples/lagoon.wld",
@@ -399,15 +372,18 @@ TEST_F(RunCommand, WithoutADisplayTheRunSaysSoAndWritesNothing) {
 // its first frame it has connected and saves. A run whose server was gone before its first
 // connection is a run without a display: status 4, nothing written. After the first frame, a
 // SIGTERM ends a run as a window close does; one whose server stopped answering first ends
-// all the same, by the signal, saving as when the display is lost. The runs go side by side.
+// all the same, by the signal, saving as when the display is lost; one whose server stops
+// answering a moment after it (as the window closes, or before the loop took the signal) ends
+// by the signal within the signal's and the end's times, saved. The runs go side by side.
 TEST_F(RunCommand, LosingTheDisplayEndsTheRunWithTheStoreSaved) {
   constexpr int kAfterFirstFrame = -1;
-  enum End { kServerGone, kServerFrozenThenTerm, kTerm };  // what happens at the moment
+  enum End { kServerGone, kServerFrozenThenTerm, kTerm, kTermThenServerFrozen };  // at the moment
   const std::pair<int, End> moments[] = {  // ms after the start
       {0, kServerGone},   {10, kServerGone},  {20, kServerGone},
       {40, kServerGone},  {70, kServerGone},  {100, kServerGone},
       {200, kServerGone}, {kAfterFirstFrame, kServerGone},
-      {kAfterFirstFrame, kServerFrozenThenTerm}, {kAfterFirstFrame, kTerm}};
+      {kAfterFirstFrame, kServerFrozenThenTerm}, {kAfterFirstFrame, kTerm},
+      {kAfterFirstFrame, kTermThenServerFrozen}};
   std::string edited = test::ReadFileText(dir_.Path("registry"));
   for (const auto& [from, to] :
        {std::pair{"\"TerrainTex\"=\"0.125\"", "\"TerrainTex\"=\"0.375\""},
@@ -424,7 +400,7 @@ TEST_F(RunCommand, LosingTheDisplayEndsTheRunWithTheStoreSaved) {
     std::unique_ptr<OwnXServer> server;
     std::map<std::string, std::string> tree;
     pid_t pid = -1;
-    Clock::time_point start, stop;
+    Clock::time_point start, stop, endedAt;
     bool stopped = false, shown = false;
     std::optional<int> status;  // set once ended; nothing when it had to be killed
     bool ended = false;
@@ -472,12 +448,17 @@ TEST_F(RunCommand, LosingTheDisplayEndsTheRunWithTheStoreSaved) {
         if (run.end == kServerGone) run.server->Stop();
         if (run.end == kServerFrozenThenTerm) run.server->Freeze();
         if (run.end != kServerGone && !over) kill(run.pid, SIGTERM);
+        if (run.end == kTermThenServerFrozen) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(3));
+          run.server->Freeze();
+        }
         run.stopped = true;
         run.stop = Clock::now();
       }
       if (over) {
         run.status = status;
         run.ended = true;
+        run.endedAt = Clock::now();
       } else if (now - run.stop > std::chrono::seconds(20)) {
         kill(run.pid, SIGKILL);
         waitpid(run.pid, nullptr, 0);
@@ -498,11 +479,19 @@ TEST_F(RunCommand, LosingTheDisplayEndsTheRunWithTheStoreSaved) {
     ASSERT_TRUE(run.status.has_value()) << "still running 20 s after the display went";
     if (run.end != kServerGone) {
       ASSERT_TRUE(run.shown) << test::ReadFileText(run.folder + "messages") << errors;
-      const bool frozen = run.end == kServerFrozenThenTerm;
+      const bool frozen = run.end != kTerm;
       EXPECT_EQ(WIFSIGNALED(*run.status) ? WTERMSIG(*run.status) : -WEXITSTATUS(*run.status),
                 frozen ? SIGTERM : 0);
-      EXPECT_EQ(errors, frozen ? "veskor: SIGTERM was not answered within 3 s; the program ends\n"
-                               : "");
+      const std::string notAnswered =
+          "veskor: SIGTERM was not answered within 3 s; the program ends\n";
+      if (run.end == kTermThenServerFrozen) {  // the signal taken first, or the server stopped
+        EXPECT_TRUE(errors == std::string(kRunEndOverrunMessage) + "\n" || errors == notAnswered)
+            << errors;
+        EXPECT_LE(run.endedAt - run.stop,
+                  std::chrono::seconds(kQuitSignalSeconds + kRunEndSeconds + 2));
+      } else {
+        EXPECT_EQ(errors, frozen ? notAnswered : "");
+      }
       EXPECT_EQ(test::ReadFileText(run.folder + "registry"), saved);
       continue;
     }
