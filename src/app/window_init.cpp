@@ -339,7 +339,10 @@ void ShutdownWindow(MainPlane& plane, std::uint32_t save) {
     plane.window = nullptr;
     plane.deviceContext = nullptr;
   }
-  // The window has gone: a failure is told in a box of its own, then the exit goes on.
+  // The window has gone: nothing more waits on the display, so the run's end no longer needs
+  // its time, and a box may take the user's. A failure is told in a box of its own, then the
+  // exit goes on.
+  if (save != 0) RunEndTornDown();
   if (saveFailed) WarnSettingsNotSaved(kPlaceShutdown);
   ReleaseSoundDevice();
 }
@@ -348,7 +351,6 @@ void MainPlaneShutdown(MainPlane& plane) {
   if (plane.shutDown != 0) return;
   plane.shutDown = 1;
   ShutdownWindow(plane, 1);
-  RunEndTornDown();  // what follows waits on no display
   ExtraSearchDirsClear();
 }
 

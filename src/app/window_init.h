@@ -37,11 +37,10 @@ void InitPlaneTree(GuiPlane& plane);
 
 // Releases what exists, in order: the display mode (full screen), the context, the window, the
 // sound device; saves the settings first when `save` is set and they were read (then clears the
-// lost display's hook: nothing is left for it), and warns of a failed save once the window has
-// gone.
+// lost display's hook: nothing is left for it). With `save`, once the window has gone the run's
+// end is torn down (RunEndTornDown), then a failed save is warned of.
 void ShutdownWindow(MainPlane& plane, std::uint32_t save);
-// ShutdownWindow with saving, then the run's end torn down (RunEndTornDown) and the extra
-// search directories emptied. Runs once: at a normal exit (registered by the start-up to run
+// ShutdownWindow with saving, then the extra search directories emptied. Runs once: at a normal exit (registered by the start-up to run
 // before the static destructors and the close of the memory manager), or when a main plane that
 // never started is destroyed.
 void MainPlaneShutdown(MainPlane& plane);

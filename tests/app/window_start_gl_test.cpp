@@ -29,6 +29,7 @@
 #include "shell_test_support.h"
 #include "support/message_capture.h"
 #include "support/own_x_server.h"
+#include "support/stand_in_zenity.h"
 
 namespace veskor {
 namespace {
@@ -287,6 +288,44 @@ TEST(WindowStart, AWindowClosingOnADisplayThatStopsAnsweringEndsInTimeHavingSave
     EXPECT_NE(store.Text().find("\"MultiSampleQuality\"=\"FASTEST\""), std::string::npos)
         << store.Text();
   }
+}
+
+// A save that fails at the end is told in its Warning box once the window has gone: the box
+// takes the user's time, however long, and the run's end does not cut it short.
+TEST(WindowStart, TheWarningOfASaveThatFailedAtTheEndTakesTheUsersTime) {
+  const test::OwnXServer server;
+  ASSERT_NE(server.display(), "") << "no X server of the test's own";
+  test::TempDir dir("veskor_window");
+  test::TestStore store(dir);
+  store.WriteResources();
+  store.Set("FirstLaunch", "FALSE");
+  store.Set("MultiSampleQuality", "NICEST");  // FASTEST once saved: one byte more
+  std::string written = store.Write();
+  written += ";" + std::string((1 << 20) - written.size() - 2, 'x') + "\n";  // at its limit
+  test::WriteFileBytes(store.path(),
+                       {reinterpret_cast<const std::uint8_t*>(written.data()), written.size()});
+  const test::StandInZenity zenity("wait");
+  const std::string errors = dir.Path("errors");
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setenv("DISPLAY", server.display().c_str(), 1);
+    const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0 || dup2(fd, 2) != 2) _exit(91);
+    NormalExit(WinMain("", test::WindowPorts({{{kWmClose, 0, 0}, 3}})));
+  }
+  ASSERT_GT(pid, 0);
+  const pid_t box = zenity.WaitForStart();
+  ASSERT_NE(box, 0);
+  EXPECT_NE(zenity.Args().find("Settings not saved !"), std::string::npos) << zenity.Args();
+  std::this_thread::sleep_for(std::chrono::seconds(kRunEndSeconds + 1));
+  int status = 0;
+  EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the run ended while its box was open";
+  zenity.Answer(0);
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(test::ReadFileText(errors), "");
+  EXPECT_EQ(store.Text(), written);
 }
 
 TEST(WindowStart, AVideoSystemThatCannotStartEndsTheStart) {
