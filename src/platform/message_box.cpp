@@ -90,8 +90,10 @@ std::optional<MessageAnswer> ShowZenityBox(const char* caption, const char* text
   argv.push_back(nullptr);
   switch (RunChild(argv.data())) {
     case kChildNotStarted: return std::nullopt;
-    case kChildClosed:
-    case kChildKilled: return MessageAnswer::kNone;
+    case kChildClosed:  // the run ends: what the box said must not be lost unread
+    case kChildKilled:
+      WriteRecord(stderr, caption, text, icon);
+      return MessageAnswer::kNone;
     case 0: return question ? MessageAnswer::kYes : MessageAnswer::kOk;
     case 1: return question ? MessageAnswer::kNo : MessageAnswer::kOk;  // or Escape, or closed
     default:  // zenity could not show it: the text must not be lost

@@ -15,7 +15,8 @@ namespace veskor {
 
 enum class MessageIcon { kNone, kStop, kExclamation, kInformation, kQuestion };
 enum class MessageButtons { kOk, kYesNo };
-// kNone: the box was closed without an answer (a quit signal, its process killed).
+// kNone: the box was closed without an answer (a quit signal, its process killed); its record
+// is then left on stderr, so that what it said is not lost unread.
 enum class MessageAnswer { kOk, kYes, kNo, kNone };
 
 // Shows the box with no owner window and returns when it is closed. An Ok box answers kOk

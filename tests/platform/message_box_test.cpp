@@ -52,8 +52,9 @@ TEST_F(MessageBoxTest, QuestionsAreAnsweredFromTheScriptedAnswer) {
 }
 
 // Shown, a box is a zenity of the program's own, answered by its exit status: 0 Yes (or OK), 1
-// No (or the box closed), a box ended by a signal gave no answer; any other status means that
-// zenity could not show it, and the text goes to stderr as when no box can be shown at all:
+// No (or the box closed), a box ended by a signal gave no answer (its text, maybe unread, goes
+// to stderr); any other status means that zenity could not show it, and the text goes to
+// stderr as when no box can be shown at all:
 // no zenity to start, and SDL's box failing too (":7" has no server).
 TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
   test::StandInZenity zenity("0");
@@ -74,7 +75,7 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
       {MessageButtons::kYesNo, MessageIcon::kQuestion, "1", MessageAnswer::kNo, "--question",
        question.substr(1)},
       {MessageButtons::kYesNo, MessageIcon::kStop, "kill", MessageAnswer::kNone, "--question",
-       "--icon-name=dialog-error" + question},
+       "--icon-name=dialog-error" + question, true},
       {MessageButtons::kYesNo, MessageIcon::kInformation, "5", MessageAnswer::kNo, "--question",
        "--icon-name=dialog-information" + question, true},
       {MessageButtons::kOk, MessageIcon::kStop, "0", MessageAnswer::kOk, "--error",
@@ -82,7 +83,7 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
       {MessageButtons::kOk, MessageIcon::kExclamation, "1", MessageAnswer::kOk, "--warning",
        "--ok-label=OK\n"},
       {MessageButtons::kOk, MessageIcon::kInformation, "kill", MessageAnswer::kNone, "--info",
-       "--ok-label=OK\n"},
+       "--ok-label=OK\n", true},
       {MessageButtons::kOk, MessageIcon::kNone, "255", MessageAnswer::kOk, "--info",
        "--ok-label=OK\n", true},
       {MessageButtons::kYesNo, MessageIcon::kQuestion, "0", MessageAnswer::kNo, "", "", true,
