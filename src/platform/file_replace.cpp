@@ -379,11 +379,21 @@ class AppendSuspended {
 };
 
 // Writes `text` as the whole of the regular file that `fd` is open on, whatever the descriptor's
-// mode (`>`, `<>`, `>>`) or offset. The file is held for this process from the readying to the
-// cut (FileHold), and everything the write and the cut need is known possible before the first
-// byte goes in, so that a write that cannot finish (a full disk, a sealed or append-only file)
-// leaves the old text as it was. False with `*reason` set.
+// mode (`>`, `<>`, `>>`) or offset. The file is held for this thread from the readying to the
+// cut (FileHold against other processes), and everything the write and the cut need is known
+// possible before the first byte goes in, so that a write that cannot finish (a full disk, a
+// sealed or append-only file) leaves the old text as it was. False with `*reason` set.
 bool WriteWholeThrough(int fd, std::string_view text, std::string* reason) {
+  // A record lock does not tell the threads of one process apart: they take their turns here
+  // (the end of a run may save from another thread while a write of its loop is under way).
+  static std::timed_mutex threads;
+  const std::unique_lock<std::timed_mutex> turn(threads,
+                                                std::chrono::seconds(kReplaceHoldSeconds));
+  if (!turn.owns_lock()) {
+    *reason = "another thread has held the file for more than " +
+              std::to_string(kReplaceHoldSeconds) + " seconds";
+    return false;
+  }
   FileHold hold;
   if (!hold.Take(fd, reason)) return false;
   struct stat st {};

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
+#include <poll.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -785,6 +786,35 @@ TEST(FileReplace, TwoProcessesSharingADescriptorWriteInTurn) {
     for (const int end : {held[0], held[1], go[0], go[1], says[0], reasons[0], fd}) ::close(end);
   }
   EXPECT_EQ(Entries(dir.path()), "registry ");
+}
+
+// Two threads of one run, as the end's save and a write of its loop: while the first holds the
+// file inside its write, the second does not reach its own, and then goes in whole.
+TEST(FileReplace, TwoThreadsOfARunWriteInTurn) {
+  test::TempDir dir("veskor_replace");
+  const int fd = ::open(dir.Write("registry", "old").c_str(), O_RDWR);
+  NoteGivenDescriptors();
+  int held[2], go[2];
+  ASSERT_EQ(::pipe(held) | ::pipe(go), 0);
+  gHeldSays = held[1];
+  gLetGo = go[0];
+  const FileSyncCall real = SetReplaceSyncCall(HeldSync);
+  const std::string name = "/dev/fd/" + std::to_string(fd), first(3000, 'a'), second = "b\n";
+  bool firstWritten = false, secondWritten = false;
+  std::string firstReason, secondReason;
+  std::thread holder([&] { firstWritten = ReplaceFileWhole(name, first, &firstReason); });
+  ASSERT_TRUE(Heard(held[0]));  // the first is inside its write
+  std::thread waiter([&] { secondWritten = ReplaceFileWhole(name, second, &secondReason); });
+  pollfd heldAgain{held[0], POLLIN, 0};
+  EXPECT_EQ(::poll(&heldAgain, 1, 300), 0) << "the second write went on inside the first";
+  ASSERT_EQ(::write(go[1], "gg", 2), 2);
+  holder.join();
+  waiter.join();
+  SetReplaceSyncCall(real);
+  EXPECT_TRUE(firstWritten) << firstReason;
+  EXPECT_TRUE(secondWritten) << secondReason;
+  EXPECT_EQ(ReadAllOf(fd), second);
+  for (const int end : {held[0], held[1], go[0], go[1], fd}) ::close(end);
 }
 
 // Whether `text` is one of the texts the writers below write: a run of one letter and a line end.
