@@ -101,6 +101,11 @@ int RunChild(char* const argv[], std::string* out, std::size_t limit) {
     ::close(error[1]);
     return kChildNotStarted;
   }
+  // A run started with SIGCHLD ignored would have the kernel reap its children as they end,
+  // and their statuses (a box's answer) lost: it waits for them with the default action.
+  struct sigaction children {};
+  if (::sigaction(SIGCHLD, nullptr, &children) == 0 && children.sa_handler == SIG_IGN)
+    ::signal(SIGCHLD, SIG_DFL);
   const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
   if (pid == 0) StartChild(argv, parent, output[1], error[1]);

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/child_process.h"
 #include "platform/process.h"
 #include "support/message_capture.h"
 #include "support/scoped_env.h"
@@ -89,6 +91,12 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
       {MessageButtons::kYesNo, MessageIcon::kQuestion, "0", MessageAnswer::kNo, "", "", true,
        false},
   };
+  // A run started with SIGCHLD ignored (the kernel would reap the box unasked) is answered
+  // all the same.
+  const sighandler_t old = signal(SIGCHLD, SIG_IGN);
+  EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kQuestion, MessageButtons::kYesNo),
+            MessageAnswer::kYes);
+  signal(SIGCHLD, old);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.kind + " " + c.does + (c.onPath ? "" : ", no zenity"));
     zenity.Forget();
@@ -106,6 +114,46 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
                                  text + "\n"
                            : "");
   }
+}
+
+// A box closed as the run ends is killed and reaped, even when signals keep interrupting the
+// wait for its end: here one every 20 microseconds on the waiting thread, from the close on.
+timer_t gTicks;
+const test::StandInZenity* gBox = nullptr;
+bool CloseUnderTicks() {
+  if (gBox->WaitForStart() == 0) return false;
+  const itimerspec every{{0, 20000}, {0, 20000}};
+  return timer_settime(gTicks, 0, &every, nullptr) == 0;
+}
+TEST(ShownBoxes, AClosedBoxIsReapedWhileSignalsInterruptTheWait) {
+  const test::StandInZenity zenity("wait");
+  const test::ScopedEnv display("DISPLAY", ":7"), wayland("WAYLAND_DISPLAY", nullptr);
+  struct sigaction tick {}, old {};  // no SA_RESTART: each tick ends a wait with EINTR
+  tick.sa_handler = [](int) {};
+  sigaction(SIGUSR2, &tick, &old);
+  sigevent at{};
+  at.sigev_notify = SIGEV_THREAD_ID;
+  at.sigev_signo = SIGUSR2;
+  at._sigev_un._tid = gettid();
+  ASSERT_EQ(timer_create(CLOCK_MONOTONIC, &at, &gTicks), 0);
+  gBox = &zenity;
+  SetChildWaitCheck(CloseUnderTicks);
+  for (int i = 0; i < 10; ++i) {
+    SCOPED_TRACE(i);
+    zenity.Forget();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kQuestion, MessageButtons::kYesNo),
+              MessageAnswer::kNone);
+    const itimerspec off{};
+    timer_settime(gTicks, 0, &off, nullptr);
+    testing::internal::GetCapturedStderr();
+    const pid_t box = zenity.WaitForStart();
+    ASSERT_NE(box, 0);
+    EXPECT_TRUE(test::ProcessGone(box)) << "the box was left unreaped";
+  }
+  SetChildWaitCheck(nullptr);
+  timer_delete(gTicks);
+  sigaction(SIGUSR2, &old, nullptr);
 }
 
 // The box's process goes with the process that showed it, however that one ends: killed by
