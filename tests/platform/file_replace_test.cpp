@@ -27,6 +27,7 @@
 #include <string>
 #include <thread>
 
+#include "support/held_sync.h"
 #include "support/own_file_system.h"
 #include "support/temp_dir.h"
 
@@ -694,22 +695,13 @@ TEST(FileReplace, AFileSystemThatCannotReserveRoomIsWrittenAsBefore) {
   EXPECT_EQ(status, 0) << "the first check that failed";
 }
 
-// A process's sync that says it has come (a byte on gHeldSays) and waits to be let go (a byte
-// on gLetGo): the write is held inside the file's hold, after its cut.
-int gHeldSays = -1, gLetGo = -1;
-int HeldSync(int fd) {
-  char byte = 'h';
-  if (::write(gHeldSays, &byte, 1) != 1 || ::read(gLetGo, &byte, 1) != 1) return -1;
-  return ::fsync(fd);
-}
+// HeldSync holds a write inside the file's hold, after its cut.
+using test::gHeldSays;
+using test::gLetGo;
+using test::Heard;
+using test::HeldSync;
 
 int NoSync(int) { return 0; }
-
-// Waits for a byte on `fd`: false when the pipe ends first.
-bool Heard(int fd) {
-  char byte;
-  return ::read(fd, &byte, 1) == 1;
-}
 
 // A child that writes `text` whole through "/dev/fd/<fd>", says so on `says` before it starts,
 // and writes its reason, if it fails, to `reasons`; its status is 0 when the text went in.

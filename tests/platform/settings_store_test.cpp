@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "platform/file_replace.h"
+#include "support/held_sync.h"
 #include "support/own_file_system.h"
 #include "support/temp_dir.h"
 
@@ -229,14 +230,10 @@ TEST_F(SettingsStoreFile, AWriteNeverMakesTheStoreLargerThanItCanBeReadBack) {
   EXPECT_EQ(std::filesystem::file_size(path), kSettingsFileMax - 2);
 }
 
-// A sync that says it has come (a byte on gHeldSays) and waits to be let go (a byte on gLetGo):
-// the store's write is held inside the file's hold, after its cut.
-int gHeldSays = -1, gLetGo = -1;
-int HeldSync(int fd) {
-  char byte = 'h';
-  if (write(gHeldSays, &byte, 1) != 1 || read(gLetGo, &byte, 1) != 1) return -1;
-  return fsync(fd);
-}
+// HeldSync holds the store's write inside the file's hold, after its cut.
+using test::gHeldSays;
+using test::gLetGo;
+using test::HeldSync;
 
 // Two runs started with the same `3<> registry`: while one has its write of the store under
 // way, the other's read of it waits for that write to end, so that it never takes half of it
@@ -256,8 +253,7 @@ TEST_F(SettingsStoreFile, AReadWaitsForAWholeWriteThatAnotherRunHasUnderWay) {
   if (writer == 0)
     _exit(SettingsWriteString(SettingsRoot::kCurrentUser, kKey, "XSize", "1024") ? 0 : 1);
   SetReplaceSyncCall(real);
-  char byte;
-  ASSERT_EQ(read(held[0], &byte, 1), 1);  // the other run is inside its write
+  ASSERT_TRUE(test::Heard(held[0]));  // the other run is inside its write
   std::atomic<bool> done{false};
   std::string value;
   std::thread reader([&] {

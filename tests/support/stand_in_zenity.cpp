@@ -18,7 +18,8 @@ constexpr const char* kScript =
     "echo $$ > \"$0.pid.new\" && mv \"$0.pid.new\" \"$0.pid\"\n"
     "does=$(cat \"$0.does\")\n"
     "case $does in\n"
-    "  wait) while [ ! -e \"$0.answer\" ]; do sleep 0.05; done; exit $(cat \"$0.answer\") ;;\n"
+    "  wait) while [ ! -e \"$0.answer\" ]; do [ -e \"$0\" ] || exit 99; sleep 0.05; done\n"
+    "        exit $(cat \"$0.answer\") ;;\n"
     "  kill) kill -KILL $$ ;;\n"
     "  *) exit $does ;;\n"
     "esac\n";

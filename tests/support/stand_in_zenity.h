@@ -15,7 +15,8 @@ namespace veskor::test {
 class StandInZenity {
  public:
   // Each start records its arguments (one a line), then its pid, then does what `does` says:
-  // exits with that status ("0", "1", "5"), stays open until Answer ("wait") or ends itself by
+  // exits with that status ("0", "1", "5"), stays open until Answer ("wait"; or until the
+  // object goes, so that a box left open by a broken run does not stay) or ends itself by
   // SIGKILL ("kill").
   explicit StandInZenity(const std::string& does);
   StandInZenity(const StandInZenity&) = delete;
