@@ -133,16 +133,27 @@ TEST(WindowStart, TheWindowOpensOnTheStoredSettings) {
   }
 }
 
+// A view saved, which the bookmarks then hold as `kSavedView`.
+void SaveAView() {
+  Camera& c = gWorld.snapshots[0];
+  c = Camera{};
+  c.position[0] = 1, c.position[1] = 2, c.position[2] = 3;
+  c.direction[1] = 1;
+  c.depth = 100;
+  c.focalAngle = 60;
+  gWorld.snapshotCount = 1;
+}
+const std::string kSavedView =
+    "Camera CameraBookMark0\n{\n  position ( [1.00 2.00 3.00] )\n"
+    "  direction ( [0.00 1.00 0.00] )\n  depth ( 100.00 )\n  rollAngle ( 0.00 )\n"
+    "  focalAngle ( 60.00 )\n}\n\n";
+
 // The display lost while the program runs (the platform's handler of the dead connection calls
 // EndForLostDisplay): the bookmarks and the settings are saved as at a window close, from the
 // values held, with no box; then the process ends with no exit handler (an exit handler that
 // ran would change the status to 4).
 TEST(WindowStart, ALostDisplaySavesWhatNeedsNoWindowThenEnds) {
   const std::string lost = "veskor: the display was lost; the program ends\n";
-  const std::string camera =
-      "Camera CameraBookMark0\n{\n  position ( [1.00 2.00 3.00] )\n"
-      "  direction ( [0.00 1.00 0.00] )\n  depth ( 100.00 )\n  rollAngle ( 0.00 )\n"
-      "  focalAngle ( 60.00 )\n}\n\n";
   for (const bool bookmarksWritable : {true, false}) {
     test::TempDir dir("veskor_window");
     test::TestStore store(dir);
@@ -155,13 +166,7 @@ TEST(WindowStart, ALostDisplaySavesWhatNeedsNoWindowThenEnds) {
     const int code = test::RunInChild([&] {
       std::atexit([] { _exit(4); });
       if (WinMain("", test::WindowPorts({{kClose, 3}})) != 0) _exit(90);
-      Camera& c = gWorld.snapshots[0];
-      c = Camera{};
-      c.position[0] = 1, c.position[1] = 2, c.position[2] = 3;
-      c.direction[1] = 1;
-      c.depth = 100;
-      c.focalAngle = 60;
-      gWorld.snapshotCount = 1;
+      SaveAView();
       WindowedX = 77;
       WindowedY = 66;
       if (!bookmarksWritable) std::snprintf(BinaryDir, sizeof BinaryDir, "%s", missing.c_str());
@@ -178,29 +183,21 @@ TEST(WindowStart, ALostDisplaySavesWhatNeedsNoWindowThenEnds) {
                   : lost + "veskor: bookmarks not saved: cannot write " + missing +
                         "bookmark.wld: cannot make a file in " +
                         missing.substr(0, missing.size() - 1) + ": No such file or directory\n");
-    EXPECT_EQ(test::ReadFileText(dir.Path("binary/bookmark.wld")), bookmarksWritable ? camera : "");
+    EXPECT_EQ(test::ReadFileText(dir.Path("binary/bookmark.wld")), bookmarksWritable ? kSavedView : "");
     EXPECT_NE(store.Text().find("\"XPos\"=\"77\"\n\"YPos\"=\"66\""), std::string::npos)
         << store.Text();
   }
 }
 
 // The child's steps of a window closing on a display that stops answering: a view saved (so that
-// the close writes the bookmarks), and the moment the run's end begins, in the file named.
+// the close writes the bookmarks, SaveAView), and the moment the run's end begins, in the file
+// named.
 std::string gBegan;
 void NoteTheEndsBeginning() {
   std::FILE* f = std::fopen(gBegan.c_str(), "w");
   std::fprintf(f, "%lld", static_cast<long long>(
                               std::chrono::steady_clock::now().time_since_epoch().count()));
   std::fclose(f);
-}
-void SaveAView() {
-  Camera& c = gWorld.snapshots[0];
-  c = Camera{};
-  c.position[0] = 1, c.position[1] = 2, c.position[2] = 3;
-  c.direction[1] = 1;
-  c.depth = 100;
-  c.focalAngle = 60;
-  gWorld.snapshotCount = 1;
 }
 bool SaveAViewThenClose() {
   SaveAView();
@@ -230,10 +227,6 @@ void RecordTheHook() {
 // end's time with its line, by the signal taken, or with the status it was ending with (5: a
 // capture asked for and not written).
 TEST(WindowStart, AWindowClosingOnADisplayThatStopsAnsweringEndsInTimeHavingSaved) {
-  const std::string camera =
-      "Camera CameraBookMark0\n{\n  position ( [1.00 2.00 3.00] )\n"
-      "  direction ( [0.00 1.00 0.00] )\n  depth ( 100.00 )\n  rollAngle ( 0.00 )\n"
-      "  focalAngle ( 60.00 )\n}\n\n";
   for (const bool bySignal : {true, false}) {
     SCOPED_TRACE(bySignal ? "SIGTERM" : "a close");
     const test::OwnXServer server;
@@ -284,7 +277,7 @@ TEST(WindowStart, AWindowClosingOnADisplayThatStopsAnsweringEndsInTimeHavingSave
               std::chrono::seconds(kRunEndSeconds));
     EXPECT_EQ(capture.Text(), "");
     EXPECT_EQ(test::ReadFileText(gHookRan), "");
-    EXPECT_EQ(test::ReadFileText(dir.Path("binary/bookmark.wld")), camera);
+    EXPECT_EQ(test::ReadFileText(dir.Path("binary/bookmark.wld")), kSavedView);
     EXPECT_NE(store.Text().find("\"MultiSampleQuality\"=\"FASTEST\""), std::string::npos)
         << store.Text();
   }
