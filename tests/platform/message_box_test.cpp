@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -114,6 +116,31 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
                                  text + "\n"
                            : "");
   }
+}
+
+// A child that cannot be forked (the user's process limit reached) is not started, and leaves
+// no descriptor of the attempt open.
+long OpenDescriptors() {
+  return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                       std::filesystem::directory_iterator{});
+}
+// In a child: 0 when a RunChild that cannot fork fails and leaves the descriptors as they were.
+int ForkFailureChecks() {
+  // The limit binds a user's process, not root's.
+  if (geteuid() == 0 &&
+      (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0))
+    return 10;
+  const rlimit none{0, 0};
+  if (setrlimit(RLIMIT_NPROC, &none) != 0) return 11;
+  const long before = OpenDescriptors();
+  char program[] = "true";
+  char* const argv[] = {program, nullptr};
+  std::string out;
+  if (RunChild(argv, &out, 16) != kChildNotStarted) return 12;
+  return OpenDescriptors() == before ? 0 : 13;
+}
+TEST(ChildProcess, OneThatCannotBeForkedLeavesNoDescriptorOpen) {
+  EXPECT_EXIT(_exit(ForkFailureChecks()), testing::ExitedWithCode(0), "");
 }
 
 // A box closed as the run ends is killed and reaped, even when signals keep interrupting the
