@@ -2,8 +2,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -179,49 +177,6 @@ TEST_F(SessionLogTest, ACloseThatFailsIsTold) {
   SessionLogClose();
   EXPECT_EQ(gTold.size(), 0u);
   EXPECT_EQ(ReadFileText(path), "fine");
-}
-
-// The log on a file system that is full: a 64 KiB tmpfs of a mount namespace of a child's own,
-// filled to its end. The log opens (an empty file takes no block), its first write fails with
-// ENOSPC and is told once. The child's status: 0 as expected, 2 when it cannot be tried, else
-// the step that went wrong.
-int FullFileSystemCheck(const std::string& dir) {
-  const std::string folder = dir + "full";
-  if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0 ||
-      ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-      ::mkdir(folder.c_str(), 0755) != 0 ||
-      ::mount("veskor-test", folder.c_str(), "tmpfs", 0, "size=64k") != 0)
-    return 2;
-  const int filler = ::open((folder + "/filler").c_str(), O_WRONLY | O_CREAT, 0644);
-  char block[4096] = {};
-  ssize_t written = 0;
-  std::size_t total = 0;
-  while ((written = ::write(filler, block, sizeof block)) > 0) total += std::size_t(written);
-  if (filler < 0 || written != -1 || errno != ENOSPC || total > 64 * 1024) return 3;
-  ::close(filler);
-  gTold.clear();
-  const std::string path = folder + "/session.log";
-  if (SessionLogOpen(path.c_str(), Tell) != 0 || !gTold.empty()) return 4;
-  const std::vector<std::string> told = {path + ": No space left on device"};
-  LogWriteText(LogStream(), "      parse file <w.wld>\n");
-  if (gTold != told) return 5;  // at the write that failed
-  for (int i = 0; i < 3; ++i) LogWriteText(LogStream(), "      parse file <w.wld>\n");
-  SessionLogClose();
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || st.st_size != 0) return 6;
-  return gTold == told ? 0 : 7;
-}
-
-TEST_F(SessionLogTest, AFullFileSystemIsToldOnceWithItsReason) {
-  std::fflush(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) ::_exit(FullFileSystemCheck(dir_));
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  if (WEXITSTATUS(status) == 2)
-    GTEST_SKIP() << "no file system of the test's own to fill: not root, or no mount namespace";
-  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace

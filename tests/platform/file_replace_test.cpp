@@ -701,8 +701,6 @@ using test::gLetGo;
 using test::Heard;
 using test::HeldSync;
 
-int NoSync(int) { return 0; }
-
 // A child that writes `text` whole through "/dev/fd/<fd>", says so on `says` before it starts,
 // and writes its reason, if it fails, to `reasons`; its status is 0 when the text went in.
 pid_t StartWriter(int fd, const std::string& text, int says, int reasons) {
@@ -807,63 +805,6 @@ TEST(FileReplace, TwoThreadsOfARunWriteInTurn) {
   EXPECT_TRUE(secondWritten) << secondReason;
   EXPECT_EQ(ReadAllOf(fd), second);
   for (const int end : {held[0], held[1], go[0], go[1], fd}) ::close(end);
-}
-
-// Whether `text` is one of the texts the writers below write: a run of one letter and a line end.
-bool IsOneWholeText(const std::string& text) {
-  return text == "old" ||
-         (text.size() >= 2 && text.back() == '\n' &&
-          text.find_first_not_of(text[0]) == text.size() - 1 && (text[0] == 'a' || text[0] == 'b'));
-}
-
-// Two processes that share one descriptor write whole texts of changing lengths over and over,
-// while a third reads the file, holding it for reading (HoldFileForReading, as the settings
-// store reads it): every text it reads, and the file at the end, is one writer's whole text.
-TEST(FileReplace, WholeTextsThroughOneSharedDescriptorNeverMix) {
-  test::TempDir dir("veskor_replace");
-  const std::string path = dir.Write("registry", "old");
-  for (const int flags : {O_RDWR, O_WRONLY | O_APPEND}) {
-    SCOPED_TRACE(flags);
-    const int fd = ::open(path.c_str(), flags);
-    NoteGivenDescriptors();
-    const FileSyncCall real = SetReplaceSyncCall(NoSync);  // the race is in the write and cut
-    pid_t writers[2];
-    std::fflush(nullptr);
-    for (int w = 0; w < 2; ++w) {
-      if ((writers[w] = ::fork()) == 0) {
-        std::string reason;
-        for (int i = 0; i < 400; ++i) {
-          const std::string text(1 + (i * 997 + w * 3001) % 6000, static_cast<char>('a' + w));
-          if (!ReplaceFileWhole("/dev/fd/" + std::to_string(fd), text + "\n", &reason)) ::_exit(1);
-        }
-        ::_exit(0);
-      }
-    }
-    SetReplaceSyncCall(real);
-    int reads = 0, mixed = 0, ended = 0, statuses[2] = {-1, -1};
-    std::string last;
-    while (ended < 2 || reads == 0) {
-      for (int w = 0; w < 2; ++w) {
-        int status = 0;
-        if (statuses[w] < 0 && ::waitpid(writers[w], &status, WNOHANG) == writers[w]) {
-          statuses[w] = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-          ++ended;
-        }
-      }
-      const int reader = ::open(path.c_str(), O_RDONLY);
-      std::string reason;
-      EXPECT_TRUE(HoldFileForReading(reader, &reason)) << reason;
-      last = ReadAllOf(reader);
-      ::close(reader);
-      ++reads;
-      mixed += !IsOneWholeText(last);
-    }
-    EXPECT_EQ(mixed, 0) << "of " << reads << " reads; the last: " << last.substr(0, 40);
-    EXPECT_EQ(statuses[0] + statuses[1], 0);
-    EXPECT_TRUE(IsOneWholeText(ReadAllOf(fd)));
-    EXPECT_EQ(Appends(fd), (flags & O_APPEND) != 0);
-    ::close(fd);
-  }
 }
 
 }  // namespace

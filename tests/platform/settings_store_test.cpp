@@ -15,7 +15,6 @@
 
 #include "platform/file_replace.h"
 #include "support/held_sync.h"
-#include "support/own_file_system.h"
 #include "support/temp_dir.h"
 
 namespace veskor {
@@ -269,48 +268,6 @@ TEST_F(SettingsStoreFile, AReadWaitsForAWholeWriteThatAnotherRunHasUnderWay) {
   EXPECT_EQ(waitpid(writer, &status, 0), writer);
   EXPECT_EQ(status, 0);
   for (const int end : {held[0], held[1], go[0], go[1], fd}) close(end);
-}
-
-// On a 64 KiB tmpfs, a store named through its descriptor in each mode (`3<>`, `3>`, `3>>`)
-// that fills a page, once the disk is full: a write that makes it longer fails, saying why,
-// and leaves its text to the last byte; with room again, it goes in. The number of the first
-// check that fails is the status.
-int StoreFullDiskChecks() {
-  const std::string old = StoreOfSize(4093, "640");
-  int check = 0;
-  for (const int flags : {O_RDWR, O_WRONLY | O_TRUNC, O_WRONLY | O_APPEND}) {
-    const int fd = open("registry", flags | O_CREAT, 0644);
-    if (fd < 0 || write(fd, old.data(), old.size()) != static_cast<ssize_t>(old.size()) ||
-        dup2(fd, 7) != 7)
-      return 100;
-    NoteGivenDescriptors();
-    setenv("VESKOR_REGISTRY", "/dev/fd/7", 1);
-    const int fill = open("fill", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const std::string block(4096, 'f');
-    while (write(fill, block.data(), block.size()) > 0) {
-    }
-    close(fill);
-    if (++check, SettingsWriteString(SettingsRoot::kCurrentUser, kKey, "XSize", "1024000000"))
-      return check;
-    if (++check, SettingsWriteFailure() != "No space left on device") return check;
-    if (++check, test::ReadFileText("registry") != old) return check;
-    unlink("fill");
-    if (++check, !SettingsWriteString(SettingsRoot::kCurrentUser, kKey, "XSize", "1024000000") ||
-                     test::ReadFileText("registry") != StoreOfSize(4100, "1024000000"))
-      return check;
-    close(7);
-    close(fd);
-    unlink("registry");
-  }
-  return 0;
-}
-
-TEST_F(SettingsStoreFile, AFullDiskLeavesAStoreWrittenThroughItsDescriptorAsItWas) {
-  const int status =
-      test::RunOnFileSystemOfItsOwn(dir_.path(), "tmpfs", "size=64k", StoreFullDiskChecks);
-  if (status == test::kNoFileSystemOfItsOwn)
-    GTEST_SKIP() << "no small disk of the test's own: not root";
-  EXPECT_EQ(status, 0) << "the first check that failed";
 }
 
 }  // namespace
