@@ -94,11 +94,16 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
        false},
   };
   // A run started with SIGCHLD ignored (the kernel would reap the box unasked) is answered
-  // all the same.
+  // all the same; so is one whose only display is a Wayland one of a one-letter name.
   const sighandler_t old = signal(SIGCHLD, SIG_IGN);
   EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kQuestion, MessageButtons::kYesNo),
             MessageAnswer::kYes);
   signal(SIGCHLD, old);
+  {
+    const test::ScopedEnv noX("DISPLAY", nullptr), w("WAYLAND_DISPLAY", "w");
+    EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kQuestion, MessageButtons::kYesNo),
+              MessageAnswer::kYes);
+  }
   for (const auto& c : cases) {
     SCOPED_TRACE(c.kind + " " + c.does + (c.onPath ? "" : ", no zenity"));
     zenity.Forget();
@@ -141,6 +146,20 @@ int ForkFailureChecks() {
 }
 TEST(ChildProcess, OneThatCannotBeForkedLeavesNoDescriptorOpen) {
   EXPECT_EXIT(_exit(ForkFailureChecks()), testing::ExitedWithCode(0), "");
+}
+
+// A child's whole output is read as it comes, however long, and only the limit and one byte
+// more are kept: a child that writes more than a pipe holds is not left waiting for a reader.
+int LongOutputChecks() {
+  alarm(20);  // a child left waiting ends the check by SIGALRM
+  char shell[] = "sh", command[] = "-c", script[] = "head -c 200000 /dev/zero; echo end";
+  char* const argv[] = {shell, command, script, nullptr};
+  std::string out;
+  if (RunChild(argv, &out, 16) != 0) return 1;
+  return out == std::string(17, '\0') ? 0 : 2;
+}
+TEST(ChildProcess, ItsWholeOutputIsReadAndTheLimitKept) {
+  EXPECT_EXIT(_exit(LongOutputChecks()), testing::ExitedWithCode(0), "");
 }
 
 // A box closed as the run ends is killed and reaped, even when signals keep interrupting the
