@@ -307,7 +307,9 @@ TEST_F(RunCommand, WithoutADisplayTheRunSaysSoAndWritesNothing) {
   const test::TempDir authority("veskor_authority");
   ASSERT_TRUE(test::WriteCookieFile(authority.Path("cookie")));
   const OwnXServer asking(authority.Path("cookie"));
+  const OwnXServer askingOnItsAbstractSocket(authority.Path("cookie"), {"-nolisten", "unix"});
   ASSERT_NE(asking.display(), "") << "no X server of the test's own";
+  ASSERT_NE(askingOnItsAbstractSocket.display(), "") << "no X server of the test's own";
   const std::string noCookie = authority.Path("none");
   ASSERT_EQ(mkdir(dir_.Path("home").c_str(), 0755), 0);
   const struct {
@@ -323,6 +325,8 @@ TEST_F(RunCommand, WithoutADisplayTheRunSaysSoAndWritesNothing) {
       {noScreen.c_str(), "the X server has no such screen"},
       {asking.display().c_str(), "the X server refused the connection", nullptr,
        noCookie.c_str()},
+      {askingOnItsAbstractSocket.display().c_str(), "the X server refused the connection",
+       nullptr, noCookie.c_str()},
       {nullptr, "DISPLAY is not set", "x11"},
       {none.c_str(), "No such file or directory", "X11"},
   };

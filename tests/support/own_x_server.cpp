@@ -13,7 +13,7 @@
 
 namespace veskor::test {
 
-OwnXServer::OwnXServer(const std::string& authFile) {
+OwnXServer::OwnXServer(const std::string& authFile, const std::vector<std::string>& more) {
   int fds[2];
   if (pipe(fds) != 0) return;
   pid_ = fork();
@@ -25,6 +25,7 @@ OwnXServer::OwnXServer(const std::string& authFile) {
     std::vector<const char*> args = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0",
                                      "1280x1024x24", "-nolisten", "tcp"};
     if (!authFile.empty()) args.insert(args.end(), {"-auth", authFile.c_str()});
+    for (const std::string& arg : more) args.push_back(arg.c_str());
     args.push_back(nullptr);
     execvp("Xvfb", const_cast<char* const*>(args.data()));
     _exit(96);

@@ -5,14 +5,16 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 namespace veskor::test {
 
 class OwnXServer {
  public:
   // One screen of 1280 x 1024 x 24, no TCP; with `authFile` named, the server takes only the
-  // clients that give a cookie of that file (as a display manager's server does).
-  explicit OwnXServer(const std::string& authFile = "");
+  // clients that give a cookie of that file (as a display manager's server does). `more`: further
+  // arguments of the server's ("-nolisten", "unix": its abstract socket only).
+  explicit OwnXServer(const std::string& authFile = "", const std::vector<std::string>& more = {});
   ~OwnXServer() { Stop(); }
   OwnXServer(const OwnXServer&) = delete;
   OwnXServer& operator=(const OwnXServer&) = delete;
