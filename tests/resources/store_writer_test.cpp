@@ -2,12 +2,15 @@
 // installation; where the store goes; an existing store never changes.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "resources/resource_test_support.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace veskor {
@@ -91,12 +94,15 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
   ASSERT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), 0);
   const auto fresh = test::ReadBytes(store);
   ASSERT_TRUE(fresh.has_value() && !fresh->empty());
-  enum Kind { kEmptyFile, kLinkToEmptyFile, kDirectory, kLinkToDirectory };
+  // kWrittenMeanwhile: empty when the writer looks, written by another program before the
+  // writer fills it (as it makes the user's directory).
+  enum Kind { kEmptyFile, kLinkToEmptyFile, kDirectory, kLinkToDirectory, kWrittenMeanwhile };
   const struct {
     Kind kind;
     int status;
     std::string said;
   } cases[] = {
+      {kWrittenMeanwhile, 0, store + " exists and stays as it is"},
       {kEmptyFile, 0, "wrote " + store},
       {kLinkToEmptyFile, 0, "wrote " + store},
       {kDirectory, 1, store + " is a directory: it stays as it is"},
@@ -108,17 +114,31 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
     fs::remove_all(dir.Path("target"));
     const bool link = c.kind == kLinkToEmptyFile || c.kind == kLinkToDirectory;
     const std::string made = link ? dir.Path("target") : store;
-    if (c.kind == kEmptyFile || c.kind == kLinkToEmptyFile) {
+    if (c.kind == kEmptyFile || c.kind == kLinkToEmptyFile || c.kind == kWrittenMeanwhile) {
       dir.Write(link ? "target" : "registry", "");
     } else {
       fs::create_directory(made);
     }
     if (link) fs::create_symlink(made, store);
+    const bool race = c.kind == kWrittenMeanwhile;
+    std::optional<test::ScopedEnv> shim, raceDir, raceStore, asanOptions;
+    if (race) {
+      fs::remove_all(dir.Path("user"));
+      const char* options = std::getenv("ASAN_OPTIONS");
+      const std::string checked =
+          std::string(options != nullptr ? options : "") + ":verify_asan_link_order=0";
+      asanOptions.emplace("ASAN_OPTIONS", checked.c_str());  // the shim comes first
+      shim.emplace("LD_PRELOAD", VESKOR_STORE_RACE_SHIM);
+      raceDir.emplace("VESKOR_TEST_RACE_DIR", dir.Path("user").c_str());
+      raceStore.emplace("VESKOR_TEST_RACE_STORE", store.c_str());
+    }
     testing::internal::CaptureStderr();
     EXPECT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), c.status);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "write_settings_store: " + c.said + "\n");
     EXPECT_EQ(fs::is_symlink(store), link);
-    if (c.status == 0) {
+    if (race) {
+      EXPECT_EQ(test::ReadBytes(store), "x\n");  // the other program's text, kept
+    } else if (c.status == 0) {
       EXPECT_EQ(test::ReadBytes(made), fresh);
     } else {
       EXPECT_TRUE(fs::is_directory(made));
