@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -236,38 +237,54 @@ using test::HeldSync;
 
 // Two runs started with the same `3<> registry`: while one has its write of the store under
 // way, the other's read of it waits for that write to end, so that it never takes half of it
-// (and writes that back whole).
+// (and writes that back whole); a write held past kReplaceHoldSeconds makes the read fail,
+// leaving no descriptor of it open.
 TEST_F(SettingsStoreFile, AReadWaitsForAWholeWriteThatAnotherRunHasUnderWay) {
-  const std::string path = dir_.Write("registry", StoreOfSize(200, "640"));
-  const int fd = open(path.c_str(), O_RDWR);
-  NoteGivenDescriptors();
-  setenv("VESKOR_REGISTRY", ("/dev/fd/" + std::to_string(fd)).c_str(), 1);
-  int held[2], go[2];
-  ASSERT_EQ(pipe(held) | pipe(go), 0);
-  gHeldSays = held[1];
-  gLetGo = go[0];
-  const FileSyncCall real = SetReplaceSyncCall(HeldSync);
-  std::fflush(nullptr);
-  const pid_t writer = fork();
-  if (writer == 0)
-    _exit(SettingsWriteString(SettingsRoot::kCurrentUser, kKey, "XSize", "1024") ? 0 : 1);
-  SetReplaceSyncCall(real);
-  ASSERT_TRUE(test::Heard(held[0]));  // the other run is inside its write
-  std::atomic<bool> done{false};
-  std::string value;
-  std::thread reader([&] {
-    SettingsReadString(SettingsRoot::kCurrentUser, kKey, "XSize", &value);
-    done = true;
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_FALSE(done.load());
-  ASSERT_EQ(write(go[1], "g", 1), 1);
-  reader.join();
-  EXPECT_EQ(value, "1024");
-  int status = -1;
-  EXPECT_EQ(waitpid(writer, &status, 0), writer);
-  EXPECT_EQ(status, 0);
-  for (const int end : {held[0], held[1], go[0], go[1], fd}) close(end);
+  for (const bool letGo : {true, false}) {
+    SCOPED_TRACE(letGo ? "let go" : "held past the read's time");
+    const std::string path = dir_.Write("registry", StoreOfSize(200, "640"));
+    const int fd = open(path.c_str(), O_RDWR);
+    NoteGivenDescriptors();
+    setenv("VESKOR_REGISTRY", ("/dev/fd/" + std::to_string(fd)).c_str(), 1);
+    int held[2], go[2];
+    ASSERT_EQ(pipe(held) | pipe(go), 0);
+    gHeldSays = held[1];
+    gLetGo = go[0];
+    const FileSyncCall real = SetReplaceSyncCall(HeldSync);
+    std::fflush(nullptr);
+    const pid_t writer = fork();
+    if (writer == 0)
+      _exit(SettingsWriteString(SettingsRoot::kCurrentUser, kKey, "XSize", "1024") ? 0 : 1);
+    SetReplaceSyncCall(real);
+    ASSERT_TRUE(test::Heard(held[0]));  // the other run is inside its write
+    const auto descriptors = std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                    std::filesystem::directory_iterator{});
+    std::atomic<bool> done{false};
+    std::string value;
+    SettingsLookup found = SettingsLookup::kNoValue;
+    std::thread reader([&] {
+      found = SettingsReadString(SettingsRoot::kCurrentUser, kKey, "XSize", &value);
+      done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(done.load());
+    if (!letGo) {
+      reader.join();
+      EXPECT_EQ(found, SettingsLookup::kNoKey);
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                              std::filesystem::directory_iterator{}),
+                descriptors);
+    }
+    ASSERT_EQ(write(go[1], "g", 1), 1);
+    if (letGo) {
+      reader.join();
+      EXPECT_EQ(value, "1024");
+    }
+    int status = -1;
+    EXPECT_EQ(waitpid(writer, &status, 0), writer);
+    EXPECT_EQ(status, 0);
+    for (const int end : {held[0], held[1], go[0], go[1], fd}) close(end);
+  }
 }
 
 }  // namespace
