@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sched.h>
 #include <signal.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -451,6 +454,57 @@ TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
     EXPECT_EQ(test::ReadFileText(gHookRecord), c.record);
     std::remove(gHookRecord.c_str());
   }
+}
+
+// A display on a host, whose server refuses the run and is slow to take the program's probe
+// that follows (its queue of connections full for a while, as a remote host's answer takes
+// time): the probe waits for its answer, and the run says the server refused it.
+TEST(GlVideo, AHostsServerSlowToAnswerTheProbeIsSaidToRefuse) {
+  const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
+  ASSERT_EQ(listen(listener, 0), 0);  // one connection waits; the next one's SYN is dropped
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
+  const int port = ntohs(address.sin_port);
+  ASSERT_GE(port, 6000);
+  // The server: refuses the run's connection and, meanwhile, fills its queue for 300 ms.
+  const auto take = [listener] {  // a connection, or -1 after 10 s without
+    pollfd ready{listener, POLLIN, 0};
+    return poll(&ready, 1, 10000) == 1 ? accept(listener, nullptr, nullptr) : -1;
+  };
+  std::thread server([&] {
+    const int run = take();
+    const int filler = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    connect(filler, reinterpret_cast<sockaddr*>(&address), size);
+    close(run);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const int waited = take();
+    const int probe = take();
+    for (const int fd : {waited, probe, filler}) close(fd);
+  });
+  const std::string display = "127.0.0.1:" + std::to_string(port - 6000);
+  const test::TempDir dir("veskor_probe");
+  const std::string said = dir.Path("stderr");
+  std::fflush(nullptr);
+  const pid_t pid = fork();  // not a death test: the server is this process's
+  if (pid == 0) {
+    const int fd = open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0 || dup2(fd, 2) != 2) _exit(91);
+    setenv("DISPLAY", display.c_str(), 1);
+    unsetenv("SDL_VIDEODRIVER");
+    WatchDisplayConnection();
+    _exit(96);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  server.join();
+  close(listener);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kNoDisplayExitStatus) << status;
+  EXPECT_EQ(test::ReadFileText(said),
+            "veskor: cannot open the display " + display + ": the X server refused the connection\n");
 }
 
 // The start goes on only once the watch has run: a thread still starting while the start forks
