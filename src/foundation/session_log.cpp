@@ -42,6 +42,7 @@ SessionLogFile::~SessionLogFile() { Close(); }
 
 int SessionLogFile::Open(const char* path) {
   Close();
+  path_ = path;
   buffer_.failure = 0;
   const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) {
@@ -67,13 +68,13 @@ int SessionLogFile::Close() {
 
 namespace {
 
-constinit SessionLog gSessionLog{nullptr, nullptr, {}, nullptr, false};
+constinit SessionLog gSessionLog{nullptr, nullptr, nullptr, false};
 
 // Tells the owned file's first failure, once.
 void TellFailure(SessionLog& log) {
   if (log.file == nullptr || log.failureTold || log.file->failure() == 0) return;
   log.failureTold = true;
-  if (log.onFailure != nullptr) log.onFailure(log.path.c_str(), log.file->failure());
+  if (log.onFailure != nullptr) log.onFailure(log.file->path().c_str(), log.file->failure());
 }
 
 // Numbers are formatted here, not by the stream, so that no locale can change them.
@@ -91,7 +92,6 @@ SessionLog& WriteChars(SessionLog& log, const char* chars, std::size_t n) {
 void SessionLogInit() {
   gSessionLog.target = nullptr;
   gSessionLog.file.reset();
-  gSessionLog.path.clear();
   gSessionLog.onFailure = nullptr;
   gSessionLog.failureTold = false;
 }
@@ -112,11 +112,10 @@ int SessionLogOpen(const char* path, SessionLogFailureCall onFailure) {
   const int failure = path != nullptr ? file->Open(path) : EINVAL;
   gSessionLog.target = file.get();
   gSessionLog.file = std::move(file);
-  gSessionLog.path = path != nullptr ? path : "";
   gSessionLog.onFailure = onFailure;
   if (failure != 0 && onFailure != nullptr) {
     gSessionLog.failureTold = true;
-    onFailure(gSessionLog.path.c_str(), failure);
+    onFailure(path != nullptr ? path : "", failure);
   }
   return failure;
 }

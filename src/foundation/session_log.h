@@ -27,6 +27,8 @@ class SessionLogFile : public std::ostream {
   // Opens `path` for writing (truncated, or created); 0, or the open's errno, the stream then
   // failed.
   int Open(const char* path);
+  // The path of the last Open.
+  const std::string& path() const { return path_; }
   // Closes the descriptor; 0, or the close's errno.
   int Close();
   // The open descriptor, -1 when none.
@@ -42,12 +44,12 @@ class SessionLogFile : public std::ostream {
     int_type overflow(int_type c) override;
   };
   DescriptorBuffer buffer_;
+  std::string path_;
 };
 
 struct SessionLog {
   std::ostream* target;  // where the writers write; null while the log is closed
   std::unique_ptr<SessionLogFile> file;  // the file the log owns, or null
-  std::string path;                      // the owned file's path
   SessionLogFailureCall onFailure;       // told of the owned file's failure, or null
   bool failureTold;                      // the owned file's failure was told
 };
