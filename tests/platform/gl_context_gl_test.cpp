@@ -458,7 +458,8 @@ TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
 
 // A display on a host, whose server refuses the run and is slow to take the program's probe
 // that follows (its queue of connections full for a while, as a remote host's answer takes
-// time): the probe waits for its answer, and the run says the server refused it.
+// time): the probe waits for its answer, and the run says the server refused it. The run was
+// started with its standard input closed, so the probe's socket is descriptor 0.
 TEST(GlVideo, AHostsServerSlowToAnswerTheProbeIsSaidToRefuse) {
   const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
@@ -493,6 +494,7 @@ TEST(GlVideo, AHostsServerSlowToAnswerTheProbeIsSaidToRefuse) {
   if (pid == 0) {
     const int fd = open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0 || dup2(fd, 2) != 2) _exit(91);
+    close(0);
     setenv("DISPLAY", display.c_str(), 1);
     unsetenv("SDL_VIDEODRIVER");
     WatchDisplayConnection();

@@ -205,6 +205,25 @@ TEST(ShownBoxes, AClosedBoxIsReapedWhileSignalsInterruptTheWait) {
   sigaction(SIGUSR2, &old, nullptr);
 }
 
+// A box whose zenity another waiter of the run reaped first (one waiting for any child) left
+// no answer of its own: its text goes to stderr, and a question is a No, never a Yes.
+bool ReapTheBoxFirst() {
+  const pid_t box = gBox->WaitForStart();
+  if (box != 0) waitpid(box, nullptr, 0);
+  return false;
+}
+TEST(ShownBoxes, OneReapedElsewhereIsNoAnswer) {
+  const test::StandInZenity zenity("0");
+  const test::ScopedEnv display("DISPLAY", ":7"), wayland("WAYLAND_DISPLAY", nullptr);
+  gBox = &zenity;
+  SetChildWaitCheck(ReapTheBoxFirst);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kQuestion, MessageButtons::kYesNo),
+            MessageAnswer::kNo);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Caption [question] text\n");
+  SetChildWaitCheck(nullptr);
+}
+
 // The box's process goes with the process that showed it, however that one ends: killed by
 // SIGKILL, or ended at once (QuickExit, as a fatal error ends it) by another of its threads
 // while the box is open. The kernel kills the box, which comes here (a subreaper) to be seen.
