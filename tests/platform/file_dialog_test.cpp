@@ -3,16 +3,33 @@
 // told and exits with the code it is told.
 #include "platform/file_dialog.h"
 
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
 
+#include "platform/child_process.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
+
+// Set, the next pipe2 of the process frees descriptor 0 once it has made its pipe, as another
+// thread of the run that closes a descriptor of its own may do just then.
+std::atomic<bool> gFreeDescriptor0AtTheNextPipe{false};
+
+extern "C" int pipe2(int fds[2], int flags) {
+  static const auto real = reinterpret_cast<int (*)(int*, int)>(dlsym(RTLD_NEXT, "pipe2"));
+  const int made = real(fds, flags);
+  if (gFreeDescriptor0AtTheNextPipe.exchange(false)) close(0);
+  return made;
+}
 
 namespace veskor {
 namespace {
@@ -85,6 +102,31 @@ TEST(FileDialog, RunsZenityWithItsArgumentsAndReadsTheChoice) {
                 "--file-selection\n--title=Open Korvane world\n"
                 "--file-filter=Korvane world | *.wld *.vsk\n--filename=/start dir;$HOME/\n");
     }
+  }
+  // Descriptor 0 freed while the dialog starts: the choice comes through it, and it is read
+  // and closed once the dialog has ended, as any other descriptor of the dialog's. (The wait's
+  // check lets the dialog end first.)
+  ScopedEnv display("DISPLAY", ":7"), path("PATH", here.c_str()), out("OUT", "/d/w.wld\\n"),
+      code("CODE", "0");
+  const int saved = dup(0);  // -1 when the tests run without a standard input
+  const int null = open("/dev/null", O_RDONLY);
+  ASSERT_EQ(dup2(null, 0), 0);
+  if (null != 0) close(null);
+  gFreeDescriptor0AtTheNextPipe = true;
+  SetChildWaitCheck([] {
+    siginfo_t ended{};
+    waitid(P_ALL, 0, &ended, WEXITED | WNOWAIT);
+    return false;
+  });
+  char chosen[64] = "old";
+  EXPECT_EQ(RunOpenFileDialog(kRequest, chosen, sizeof chosen), 1u);
+  SetChildWaitCheck(nullptr);
+  EXPECT_STREQ(chosen, "/d/w.wld");
+  EXPECT_FALSE(gFreeDescriptor0AtTheNextPipe);  // freed
+  EXPECT_EQ(fcntl(0, F_GETFD), -1);
+  if (saved >= 0) {
+    dup2(saved, 0);
+    close(saved);
   }
 }
 

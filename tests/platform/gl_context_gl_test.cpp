@@ -395,11 +395,19 @@ void SaveTearDownThenTakeLong() {
   RunEndTornDown();
   std::this_thread::sleep_for(std::chrono::seconds(kRunEndSeconds + 2));
 }
+void SaveTearDownTakeASignalThenTakeLong() {  // a signal taken once torn down begins no end
+  Record("saved");
+  SetDisplayLostHook(nullptr);
+  RunEndTornDown();
+  raise(SIGTERM);
+  if (!TakeTheClose()) _exit(98);
+  std::this_thread::sleep_for(std::chrono::seconds(kRunEndSeconds + 2));
+}
 
 // The run's end, begun by a quit signal taken or by NormalExit, is given its time to save and
 // tear down: a teardown that waits on the display past it ends the run, by the signal taken or
 // with the exit's status, after the hook when the end had not saved yet. Once torn down, the
-// exit takes the time it takes.
+// exit takes the time it takes, a quit signal taken then included.
 TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
   const HeldDisplay held;
@@ -421,8 +429,8 @@ TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
        kRunEndSeconds, "hook\n"},
       {"SIGTERM taken, torn down, then long", true, SaveTearDownThenTakeLong, 0, "",
        kRunEndSeconds + 2, "saved\n"},
-      {"a close, torn down, then long", false, SaveTearDownThenTakeLong, 0, "",
-       kRunEndSeconds + 2, "saved\n"},
+      {"a close, torn down, then SIGTERM taken, then long", false,
+       SaveTearDownTakeASignalThenTakeLong, 0, "", kRunEndSeconds + 2, "saved\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -458,55 +466,77 @@ TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
 
 // A display on a host, whose server refuses the run and is slow to take the program's probe
 // that follows (its queue of connections full for a while, as a remote host's answer takes
-// time): the probe waits for its answer, and the run says the server refused it. The run was
-// started with its standard input closed, so the probe's socket is descriptor 0.
+// time): the probe waits for its answer, and the run says the server refused it; one that
+// never takes the probe is given up after the probe's 5 s. The run was started with its
+// standard input closed, so the probe's socket is descriptor 0.
 TEST(GlVideo, AHostsServerSlowToAnswerTheProbeIsSaidToRefuse) {
-  const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
-  ASSERT_EQ(listen(listener, 0), 0);  // one connection waits; the next one's SYN is dropped
-  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
-  const int port = ntohs(address.sin_port);
-  ASSERT_GE(port, 6000);
-  // The server: refuses the run's connection and, meanwhile, fills its queue for 300 ms.
-  const auto take = [listener] {  // a connection, or -1 after 10 s without
-    pollfd ready{listener, POLLIN, 0};
-    return poll(&ready, 1, 10000) == 1 ? accept(listener, nullptr, nullptr) : -1;
-  };
-  std::thread server([&] {
-    const int run = take();
-    const int filler = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    connect(filler, reinterpret_cast<sockaddr*>(&address), size);
-    close(run);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const int waited = take();
-    const int probe = take();
-    for (const int fd : {waited, probe, filler}) close(fd);
-  });
-  const std::string display = "127.0.0.1:" + std::to_string(port - 6000);
-  const test::TempDir dir("veskor_probe");
-  const std::string said = dir.Path("stderr");
-  std::fflush(nullptr);
-  const pid_t pid = fork();  // not a death test: the server is this process's
-  if (pid == 0) {
-    const int fd = open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0 || dup2(fd, 2) != 2) _exit(91);
-    close(0);
-    setenv("DISPLAY", display.c_str(), 1);
-    unsetenv("SDL_VIDEODRIVER");
-    WatchDisplayConnection();
-    _exit(96);
+  const struct {
+    int fullForMs;  // -1: until the run has ended
+    const char* reason;
+  } cases[] = {{300, "the X server refused the connection"}, {-1, "Connection timed out"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(listen(listener, 0), 0);  // one connection waits; the next one's SYN is dropped
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    const int port = ntohs(address.sin_port);
+    ASSERT_GE(port, 6000);
+    int ended[2];
+    ASSERT_EQ(pipe(ended), 0);
+    // The server: refuses the run's connection and, meanwhile, fills its queue.
+    const auto take = [](int fd) {  // a connection, or -1 after 10 s without
+      pollfd ready{fd, POLLIN, 0};
+      return poll(&ready, 1, 10000) == 1 ? accept(fd, nullptr, nullptr) : -1;
+    };
+    std::thread server([&] {
+      const int run = take(listener);
+      const int filler = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      connect(filler, reinterpret_cast<sockaddr*>(&address), size);
+      close(run);
+      if (c.fullForMs < 0) {
+        pollfd end{ended[0], POLLIN, 0};
+        poll(&end, 1, 20000);
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.fullForMs));
+        const int waited = take(listener);
+        close(take(listener));  // the probe
+        close(waited);
+      }
+      close(filler);
+    });
+    const std::string display = "127.0.0.1:" + std::to_string(port - 6000);
+    const test::TempDir dir("veskor_probe");
+    const std::string said = dir.Path("stderr");
+    std::fflush(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();  // not a death test: the server is this process's
+    if (pid == 0) {
+      const int fd = open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (fd < 0 || dup2(fd, 2) != 2) _exit(91);
+      close(0);
+      setenv("DISPLAY", display.c_str(), 1);
+      unsetenv("SDL_VIDEODRIVER");
+      WatchDisplayConnection();
+      _exit(96);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    const auto took = std::chrono::steady_clock::now() - start;
+    ASSERT_EQ(write(ended[1], "e", 1), 1);
+    server.join();
+    for (const int fd : {listener, ended[0], ended[1]}) close(fd);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kNoDisplayExitStatus) << status;
+    EXPECT_EQ(test::ReadFileText(said),
+              "veskor: cannot open the display " + display + ": " + c.reason + "\n");
+    if (c.fullForMs < 0) {
+      EXPECT_GE(took, std::chrono::seconds(5));
+    }
   }
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  server.join();
-  close(listener);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kNoDisplayExitStatus) << status;
-  EXPECT_EQ(test::ReadFileText(said),
-            "veskor: cannot open the display " + display + ": the X server refused the connection\n");
 }
 
 // The start goes on only once the watch has run: a thread still starting while the start forks

@@ -59,8 +59,8 @@ TEST_F(MessageBoxTest, QuestionsAreAnsweredFromTheScriptedAnswer) {
 // Shown, a box is a zenity of the program's own, answered by its exit status: 0 Yes (or OK), 1
 // No (or the box closed), a box ended by a signal gave no answer (its text, maybe unread, goes
 // to stderr); any other status means that zenity could not show it, and the text goes to
-// stderr as when no box can be shown at all:
-// no zenity to start, and SDL's box failing too (":7" has no server).
+// stderr as when no box can be shown at all: no zenity to start, and SDL's box failing too
+// (":7" has no server). A zenity of ours that cannot be started leaves the box to SDL's.
 TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
   test::StandInZenity zenity("0");
   test::ScopedEnv display("DISPLAY", ":7"), wayland("WAYLAND_DISPLAY", nullptr);
@@ -105,6 +105,16 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
     EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kQuestion, MessageButtons::kYesNo),
               MessageAnswer::kYes);
   }
+  // A text one byte too long for zenity's "--text=<text>" argument (128 KiB with its end):
+  // our zenity cannot start (E2BIG), so SDL's box is tried, whose zenity takes the text as an
+  // argument of its own, and shows it.
+  const std::string longest(131072 - sizeof "--text=" + 1, 'x');
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(ShowMessageBox("Caption", longest.c_str(), MessageIcon::kInformation,
+                           MessageButtons::kOk),
+            MessageAnswer::kOk);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_NE(zenity.Args().find("\n--text\n" + longest + "\n"), std::string::npos);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.kind + " " + c.does + (c.onPath ? "" : ", no zenity"));
     zenity.Forget();

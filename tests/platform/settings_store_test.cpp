@@ -238,7 +238,7 @@ using test::HeldSync;
 // Two runs started with the same `3<> registry`: while one has its write of the store under
 // way, the other's read of it waits for that write to end, so that it never takes half of it
 // (and writes that back whole); a write held past kReplaceHoldSeconds makes the read fail,
-// leaving no descriptor of it open.
+// leaving no descriptor of it open, and a save that must read the store first fail with it.
 TEST_F(SettingsStoreFile, AReadWaitsForAWholeWriteThatAnotherRunHasUnderWay) {
   for (const bool letGo : {true, false}) {
     SCOPED_TRACE(letGo ? "let go" : "held past the read's time");
@@ -274,6 +274,10 @@ TEST_F(SettingsStoreFile, AReadWaitsForAWholeWriteThatAnotherRunHasUnderWay) {
       EXPECT_EQ(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
                               std::filesystem::directory_iterator{}),
                 descriptors);
+      // A save meanwhile fails for the read it could not make, naming the holder.
+      EXPECT_FALSE(SettingsWriteString(SettingsRoot::kCurrentUser, kKey, "YSize", "768"));
+      EXPECT_EQ(SettingsWriteFailure(), "another process (pid " + std::to_string(writer) +
+                                            ") has held the file for more than 3 seconds");
     }
     ASSERT_EQ(write(go[1], "g", 1), 1);
     if (letGo) {

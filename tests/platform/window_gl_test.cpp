@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/display_loss.h"
+#include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "support/gl_test_fixture.h"
 #include "support/stand_in_zenity.h"
@@ -240,20 +241,36 @@ TEST_F(WindowMessages, PostedMessagesComeFirstAndTheQuitCarriesItsCode) {
   EXPECT_EQ(DefaultWindowProc({kWmNull, 0, 0}), 0);
 }
 
-// A quit signal that comes while a box is open closes the box at once, its zenity killed and
-// reaped, and the box answers none; the signal stays for the pump, which takes it as a window
-// close. Another signal that interrupts the box's wait is no answer: the box waits for its own.
+// The open-file dialog's answer, as a box's: none for a cancel.
+MessageAnswer ShowTheDialog() {
+  char path[256];
+  const OpenFileRequest request{"Open", "World | *.wld", "/"};
+  return RunOpenFileDialog(request, path, sizeof path) == 0 ? MessageAnswer::kNone
+                                                            : MessageAnswer::kYes;
+}
+
+// A quit signal that comes while a box or the open-file dialog is open closes it at once, its
+// zenity killed and reaped, and it answers none; the signal stays for the pump, which takes it
+// as a window close. The dialog's signal lands on another thread, as a process's signal may,
+// so its wait is not interrupted. Another signal that interrupts the box's wait is no answer:
+// the box waits for its own.
 TEST(QuitSignal, ClosesAnOpenBoxAndStaysForThePump) {
   const struct {
     int signal;
     MessageAnswer answer;
+    bool dialog = false;
   } cases[] = {{SIGTERM, MessageAnswer::kNone},
                {SIGINT, MessageAnswer::kNone},
-               {SIGUSR1, MessageAnswer::kYes}};
+               {SIGUSR1, MessageAnswer::kYes},
+               {SIGTERM, MessageAnswer::kNone, true}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.signal);
+    SCOPED_TRACE(std::to_string(c.signal) + (c.dialog ? ", the dialog" : ""));
     EXPECT_EXIT(
         {
+          std::thread([] {  // a box left open
+            std::this_thread::sleep_for(std::chrono::seconds(10));
+            _exit(40);
+          }).detach();
           test::StandInZenity zenity("wait");
           setenv("DISPLAY", ":7", 1);
           WatchQuitSignals();
@@ -264,14 +281,16 @@ TEST(QuitSignal, ClosesAnOpenBoxAndStaysForThePump) {
           pid_t box = 0;
           std::thread raiser([&] {
             box = zenity.WaitForStart();
-            pthread_kill(shower, c.signal);
+            pthread_kill(c.dialog ? pthread_self() : shower, c.signal);
             if (c.signal == SIGUSR1) {
               std::this_thread::sleep_for(std::chrono::milliseconds(200));
               zenity.Answer(0);
             }
           });
           const MessageAnswer answer =
-              ShowMessageBox("Question", "text", MessageIcon::kQuestion, MessageButtons::kYesNo);
+              c.dialog ? ShowTheDialog()
+                       : ShowMessageBox("Question", "text", MessageIcon::kQuestion,
+                                        MessageButtons::kYesNo);
           raiser.join();
           WindowMessage message{};
           const bool closed = PeekWindowMessage(&message) && message.message == kWmClose;
@@ -280,7 +299,8 @@ TEST(QuitSignal, ClosesAnOpenBoxAndStaysForThePump) {
           _exit(closed == (c.signal != SIGUSR1) ? 0 : 30);
         },
         testing::ExitedWithCode(0),
-        c.signal == SIGUSR1 ? "^$" : "^Question \\[question\\] text\n$");  // its text kept
+        c.signal == SIGUSR1 || c.dialog ? "^$"
+                                        : "^Question \\[question\\] text\n$");  // its text kept
   }
 }
 
