@@ -533,8 +533,9 @@ TEST(GlVideo, AHostsServerSlowToAnswerTheProbeIsSaidToRefuse) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kNoDisplayExitStatus) << status;
     EXPECT_EQ(test::ReadFileText(said),
               "veskor: cannot open the display " + display + ": " + c.reason + "\n");
-    if (c.fullForMs < 0) {
+    if (c.fullForMs < 0) {  // its 5 s, and the run's end within seconds of them
       EXPECT_GE(took, std::chrono::seconds(5));
+      EXPECT_LT(took, std::chrono::seconds(10));
     }
   }
 }
