@@ -60,10 +60,12 @@ TEST_F(MessageBoxTest, QuestionsAreAnsweredFromTheScriptedAnswer) {
 // No (or the box closed), a box ended by a signal gave no answer (its text, maybe unread, goes
 // to stderr); any other status means that zenity could not show it, and the text goes to
 // stderr as when no box can be shown at all: no zenity to start, and SDL's box failing too
-// (":7" has no server). A zenity of ours that cannot be started leaves the box to SDL's.
+// (":4242" has no server: the tests' own servers take the lowest free numbers, xvfb-run's from
+// 99, and SDL shows its box on a server it reaches). A zenity of ours that cannot be started
+// leaves the box to SDL's.
 TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
   test::StandInZenity zenity("0");
-  test::ScopedEnv display("DISPLAY", ":7"), wayland("WAYLAND_DISPLAY", nullptr);
+  test::ScopedEnv display("DISPLAY", ":4242"), wayland("WAYLAND_DISPLAY", nullptr);
   const std::string text = "a <b>&amp;</b> \\n text\nline 2";
   const std::string question = "\n--ok-label=Yes\n--cancel-label=No\n";
   const struct {
