@@ -214,6 +214,18 @@ int MakeTemporary(const std::string& path, mode_t mode, std::string* temp) {
   return -1;
 }
 
+// Whether `folder` ("" the current one) is append-only (chattr +a), where the file system keeps
+// such flags: a file can be made in it, and never unlinked or renamed over another, so that a
+// temporary made there could never go.
+bool IsAppendOnlyFolder(const std::string& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int flags = 0;
+  const bool appendOnly =
+      fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_APPEND_FL) != 0;
+  if (fd >= 0) ::close(fd);
+  return appendOnly;
+}
+
 void RemoveStaleTemporaries(const std::string& path) {
   const std::string prefix = TemporaryPrefix(path);
   const std::string dir = FolderOf(path);
@@ -344,15 +356,32 @@ bool CanHoldText(int fd, off_t size, std::size_t wanted) {
   return true;
 }
 
-// Makes sure that the file system has room for the first `size` bytes of `fd`'s file, without
-// changing what the file holds or its size, so that a write of them cannot stop half-way for
-// want of room. A file system that cannot reserve room (EOPNOTSUPP) is written as before. False
-// with errno set (ENOSPC).
-bool ReserveRoom(int fd, std::size_t size) {
-  if (size == 0) return true;
-  while (::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) != 0) {
-    if (errno == EINTR) continue;
-    return errno == EOPNOTSUPP || errno == ENOSYS;
+// Makes sure that the file system has room for `text` written from the start of `fd`'s file,
+// now `size` bytes long, before any of those bytes changes, so that the write cannot stop
+// half-way for want of room. The room is reserved (fallocate) without changing the file; where
+// the file system cannot reserve (EOPNOTSUPP: ext2, ext3, NFS before 4.2), it is taken by
+// writing first the part of the text that lies past the old end, at the old end, and the file
+// is cut back to its old length when that does not go in. A text no longer than the old one
+// needs no new room where the file system overwrites in place. False with errno set (ENOSPC).
+bool ReserveRoom(int fd, off_t size, std::string_view text) {
+  const off_t length = static_cast<off_t>(text.size());
+  if (length == 0) return true;
+  int reserved = 0;
+  while ((reserved = ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, length)) != 0 && errno == EINTR) {
+  }
+  if (reserved == 0) return true;
+  if (errno != EOPNOTSUPP && errno != ENOSYS) return false;
+  for (off_t at = size; at < length;) {
+    const ssize_t n = ::pwrite(fd, text.data() + at, static_cast<std::size_t>(length - at), at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int error = n < 0 ? errno : EIO;
+      while (::ftruncate(fd, size) != 0 && errno == EINTR) {
+      }
+      errno = error;
+      return false;
+    }
+    at += n;
   }
   return true;
 }
@@ -400,7 +429,7 @@ bool WriteWholeThrough(int fd, std::string_view text, std::string* reason) {
   if (::fstat(fd, &st) != 0 || !CanHoldText(fd, st.st_size, text.size()))
     return Fail(reason, errno);
   const AppendSuspended fromTheStart(fd);  // given back before the hold is let go
-  if (!fromTheStart.ok() || !ReserveRoom(fd, text.size()) || ::lseek(fd, 0, SEEK_SET) != 0)
+  if (!fromTheStart.ok() || !ReserveRoom(fd, st.st_size, text) || ::lseek(fd, 0, SEEK_SET) != 0)
     return Fail(reason, errno);
   int failure = 0;
   return WriteThrough(fd, text, &failure) || Fail(reason, failure);
@@ -485,6 +514,7 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
   // stays as it is.
   if (exists && ::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0)
     return Fail(reason, errno);
+  if (IsAppendOnlyFolder(FolderOf(file))) return Fail(reason, EPERM);
   std::string temp;
   const int fd = MakeTemporary(file, exists ? 0600 : 0666, &temp);
   if (fd < 0) {

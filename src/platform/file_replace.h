@@ -18,7 +18,9 @@ inline constexpr std::size_t kReplaceTemporaryLetters = 6;
 // Replaces the file at `path` by `text`, or makes it. A symbolic link is followed to the file it
 // names, which is replaced (or made) in its own folder: the link stays a link. An existing file
 // keeps its permission bits; a new one gets 0666 less the umask. A file the process may not
-// write is left as it is (Permission denied), however writable its folder. A name that exists
+// write is left as it is (Permission denied), however writable its folder; root may write any
+// but an immutable one. A file in an append-only folder, where a temporary could be made and
+// never removed, is refused before one is made ("Operation not permitted"). A name that exists
 // and is not a regular file (a FIFO, a terminal) is written in place, in one pass. A name that
 // reaches a file through one of the process's own descriptors (/dev/stdout, /dev/stderr,
 // /dev/stdin, /dev/fd/N, /proc/self/fd/N, /proc/<its pid>/fd/N, or a link to one) is written
@@ -30,9 +32,13 @@ inline constexpr std::size_t kReplaceTemporaryLetters = 6;
 // process (pid <n>) has held the file for more than 3 seconds"). The room for the whole text and
 // the cut are known to be there before its first byte goes in, so that a write that cannot be
 // done ("No space left on device"; "Operation not permitted" for a memfd sealed against the cut,
-// or an append-only file) leaves the old text as it was. kWhereItStands writes as the shell's
-// redirection opened it, from the descriptor's offset and then cut where the text ends, or at
-// the file's end when the descriptor appends (`>>`), so that what a script wrote before stays.
+// or an append-only file) leaves the old text as it was: where the file system cannot reserve
+// room, the part of the text past the old end is written first and the file cut back to its
+// old length when it does not go in. That holds where the file system overwrites a file in
+// place; one that copies on write needs new room for the old text's blocks too, and may run out
+// of it half-way. kWhereItStands writes as the shell's redirection opened it, from the
+// descriptor's offset and then cut where the text ends, or at the file's end when the
+// descriptor appends (`>>`), so that what a script wrote before stays.
 // Only a descriptor that the process was given open at its start, still on the same file, is
 // written so: any other (one the process opened itself, one its starter left closed, a number
 // past INT_MAX) fails as a shell's redirection does, with "Bad file descriptor".

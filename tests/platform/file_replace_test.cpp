@@ -7,7 +7,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/filter.h>
 #include <linux/fs.h>
+#include <linux/seccomp.h>
 #include <poll.h>
 #include <sched.h>
 #include <signal.h>
@@ -16,16 +18,19 @@
 #include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "support/held_sync.h"
 #include "support/own_file_system.h"
@@ -367,6 +372,14 @@ int ReadOnlyChecks() {
 TEST(FileReplace, AFileTheUserMayNotWriteOrMakeIsLeftAsItIs) {
   test::TempDir dir("veskor_replace");
   EXPECT_EQ(RunAsUser(dir.path(), ReadOnlyChecks), 0);
+  if (::geteuid() != 0) return;
+  // Root may write any file: a read-only one is replaced, and stays read-only.
+  const std::string path = dir.Write("root's", "old");
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  std::string reason;
+  EXPECT_TRUE(ReplaceFileWhole(path, "new", &reason)) << reason;
+  EXPECT_EQ(test::ReadFileText(path), "new");
+  EXPECT_EQ(Mode(path), 0444u);
 }
 
 // A file held open by the process, as a shell's redirection opens it, in a folder the user may
@@ -585,11 +598,27 @@ bool FillTheDisk() {
   return full;
 }
 
+// Makes fallocate answer EOPNOTSUPP in this process from now on, as on a file system that
+// cannot reserve room (ext2): a seccomp filter. False when it cannot be put in.
+bool RefuseReservations() {
+  sock_filter code[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fallocate, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  const sock_fprog program{static_cast<unsigned short>(std::size(code)), code};
+  return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+         ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &program) == 0;
+}
+
 // On a 64 KiB tmpfs, a store written whole through its descriptor in each mode, then a longer
 // one once the disk is full: the old text stays to its last byte, the reason says why, and the
-// descriptor appends as before; with room again, the new text goes in. The number of the first
-// check that fails is the status.
-int FullDiskChecks() {
+// descriptor appends as before; with room again, the new text goes in. So too where the room
+// cannot be reserved (`refused`), the old text ending inside the page that the new one's first
+// bytes past it fill. The number of the first check that fails is the status.
+int FullDiskChecks(bool refused) {
+  if (refused && !RefuseReservations()) return 99;
   const std::string old = std::string(4092, 'o') + "\n";     // one page of the disk
   const std::string longer = std::string(4099, 'n') + "\n";  // two
   int check = 0;
@@ -618,15 +647,21 @@ int FullDiskChecks() {
 
 TEST(FileReplace, AWholeTextWithoutRoomOnTheDiskLeavesTheOldTextInEachMode) {
   test::TempDir dir("veskor_replace");
-  const int status = test::RunOnFileSystemOfItsOwn(dir.path(), "tmpfs", "size=64k", FullDiskChecks);
-  if (status == test::kNoFileSystemOfItsOwn)
-    GTEST_SKIP() << "no small disk of the test's own: not root";
-  EXPECT_EQ(status, 0) << "the first check that failed";
+  for (const bool refused : {false, true}) {
+    SCOPED_TRACE(refused ? "room not reserved" : "room reserved");
+    const int status = test::RunOnFileSystemOfItsOwn(dir.path(), "tmpfs", "size=64k",
+                                                     [&] { return FullDiskChecks(refused); });
+    if (status == test::kNoFileSystemOfItsOwn)
+      GTEST_SKIP() << "no small disk of the test's own: not root";
+    EXPECT_EQ(status, 0) << "the first check that failed";
+  }
 }
 
 // On a tmpfs of its own, where files may be made append-only (chattr +a): a whole text is
 // refused with the system's reason and nothing is appended, through `>>` or through a `<>` that
 // was opened before the file became append-only; a capture through `>>` is appended as ever.
+// A store in an append-only folder, where a temporary could be made and never go, is refused
+// with the same reason before one is made; once the folder is no longer so, it is replaced.
 int AppendOnlyChecks() {
   const std::string old = "old text\n";
   int check = 0;
@@ -655,6 +690,20 @@ int AppendOnlyChecks() {
     ::close(fd);
     ::unlink("st");
   }
+  const int folder = ::mkdir("folder", 0755) == 0 ? ::open("folder", O_RDONLY | O_DIRECTORY) : -1;
+  for (const int attributes : {FS_APPEND_FL, 0}) {
+    std::string reason;
+    if (!test::WriteFileBytes("folder/st", {reinterpret_cast<const std::uint8_t*>("old"), 3}) ||
+        ::ioctl(folder, FS_IOC_SETFLAGS, &attributes) != 0)
+      return 101;
+    const bool written = ReplaceFileWhole("folder/st", "new", &reason);
+    if (++check, written != (attributes == 0) || (!written && reason != "Operation not permitted"))
+      return check;
+    if (++check,
+        test::ReadFileText("folder/st") != (written ? "new" : "old") || Entries("folder/") != "st ")
+      return check;
+  }
+  ::close(folder);
   return 0;
 }
 
@@ -702,8 +751,9 @@ using test::Heard;
 using test::HeldSync;
 
 // A child that writes `text` whole through "/dev/fd/<fd>", says so on `says` before it starts,
-// and writes its reason, if it fails, to `reasons`; its status is 0 when the text went in.
-pid_t StartWriter(int fd, const std::string& text, int says, int reasons) {
+// and writes its reason, if it fails, to `reasons`; then, given an `end`, lives on, the
+// descriptor open, until it hears on it. Its status is 0 when the text went in.
+pid_t StartWriter(int fd, const std::string& text, int says, int reasons, int end = -1) {
   std::fflush(nullptr);
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -712,6 +762,7 @@ pid_t StartWriter(int fd, const std::string& text, int says, int reasons) {
     std::string reason;
     const bool written = ReplaceFileWhole("/dev/fd/" + std::to_string(fd), text, &reason);
     if (!written && ::write(reasons, reason.data(), reason.size()) < 0) ::_exit(3);
+    if (end >= 0 && !Heard(end)) ::_exit(4);
     ::_exit(written ? 0 : 1);
   }
   return pid;
@@ -724,24 +775,30 @@ int StatusOf(pid_t pid) {
 
 // Two processes that share one descriptor, as two runs started with the same `3<> registry`
 // do: while the first holds the file inside its write (its sync held), the second's write waits
-// for it, and then goes in whole; one held past kReplaceHoldSeconds makes the second fail,
-// naming the holder, and leaves the first's text.
+// for it, and then goes in whole, also when the first lives on after its write (the file is let
+// go with the write, not with the process, and so a read of it by its name goes in too); one
+// held past kReplaceHoldSeconds makes the second fail, naming the holder, and leaves the first's
+// text.
 TEST(FileReplace, TwoProcessesSharingADescriptorWriteInTurn) {
   test::TempDir dir("veskor_replace");
   const std::string first(3000, 'a'), second = "second\n";
-  // how the descriptor is open, whether the first lets go within the second's time
-  const std::pair<int, bool> cases[] = {
-      {O_RDWR, true}, {O_WRONLY | O_APPEND, true}, {O_WRONLY | O_APPEND, false}};
-  for (const auto& [flags, letGo] : cases) {
-    SCOPED_TRACE(std::to_string(flags) + (letGo ? " let go" : " held"));
+  // how the descriptor is open, whether the first lets go within the second's time, and
+  // whether it lives on after its write
+  const std::tuple<int, bool, bool> cases[] = {{O_RDWR, true, false},
+                                               {O_WRONLY | O_APPEND, true, false},
+                                               {O_WRONLY | O_APPEND, false, false},
+                                               {O_RDWR, true, true}};
+  for (const auto& [flags, letGo, livesOn] : cases) {
+    SCOPED_TRACE(std::to_string(flags) + (letGo ? " let go" : " held") +
+                 (livesOn ? ", lives on" : ""));
     const int fd = ::open(dir.Write("registry", "old").c_str(), flags);
     NoteGivenDescriptors();
-    int held[2], go[2], says[2], reasons[2];
-    ASSERT_EQ(::pipe(held) | ::pipe(go) | ::pipe(says) | ::pipe(reasons), 0);
+    int held[2], go[2], says[2], reasons[2], end[2];
+    ASSERT_EQ(::pipe(held) | ::pipe(go) | ::pipe(says) | ::pipe(reasons) | ::pipe(end), 0);
     gHeldSays = held[1];
     gLetGo = go[0];
     const FileSyncCall real = SetReplaceSyncCall(HeldSync);
-    const pid_t holder = StartWriter(fd, first, says[1], reasons[1]);
+    const pid_t holder = StartWriter(fd, first, says[1], reasons[1], livesOn ? end[0] : -1);
     SetReplaceSyncCall(real);
     ASSERT_TRUE(Heard(says[0]));
     ASSERT_TRUE(Heard(held[0]));  // the holder is inside its write
@@ -756,8 +813,15 @@ TEST(FileReplace, TwoProcessesSharingADescriptorWriteInTurn) {
       EXPECT_EQ(::waitpid(waiter, nullptr, WNOHANG), 0);
       EXPECT_TRUE(ReadAllOf(fd) == first);
       ASSERT_EQ(::write(go[1], "g", 1), 1);
+      EXPECT_EQ(StatusOf(waiter), 0);  // while a holder that lives on is still there
+      if (livesOn) {
+        const int byName = ::open(dir.Path("registry").c_str(), O_RDONLY);
+        std::string why;
+        EXPECT_TRUE(HoldFileForReading(byName, &why)) << why;
+        ::close(byName);
+        ASSERT_EQ(::write(end[1], "e", 1), 1);
+      }
       EXPECT_EQ(StatusOf(holder), 0);
-      EXPECT_EQ(StatusOf(waiter), 0);
       EXPECT_EQ(ReadAllOf(fd), second);
     } else {
       EXPECT_EQ(StatusOf(waiter), 1);
@@ -773,7 +837,8 @@ TEST(FileReplace, TwoProcessesSharingADescriptorWriteInTurn) {
                                          std::to_string(kReplaceHoldSeconds) + " seconds");
     }
     EXPECT_EQ(Appends(fd), (flags & O_APPEND) != 0);
-    for (const int end : {held[0], held[1], go[0], go[1], says[0], reasons[0], fd}) ::close(end);
+    for (const int e : {held[0], held[1], go[0], go[1], says[0], reasons[0], end[0], end[1], fd})
+      ::close(e);
   }
   EXPECT_EQ(Entries(dir.path()), "registry ");
 }
