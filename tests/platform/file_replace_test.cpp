@@ -549,6 +549,7 @@ TEST(FileReplace, ASealedMemfdIsRefusedTheWholeTextItsSealsForbidBeforeItsFirstB
     bool written;
   } cases[] = {
       {0, O_RDWR, shorter, true},
+      {0, O_RDWR, "", true},
       {F_SEAL_SEAL, O_RDWR, shorter, true},
       {F_SEAL_SHRINK, O_RDWR, shorter, false},
       {F_SEAL_SHRINK, kAppend, shorter, false},
@@ -598,13 +599,16 @@ bool FillTheDisk() {
   return full;
 }
 
-// Makes fallocate answer EOPNOTSUPP in this process from now on, as on a file system that
-// cannot reserve room (ext2): a seccomp filter. False when it cannot be put in.
-bool RefuseReservations() {
+// Makes the system call `call` on descriptor 7 answer `error` in this process from now on: a
+// seccomp filter (the descriptor is the low word of the first argument, as on little-endian
+// machines). False when it cannot be put in.
+bool RefuseOnDescriptor7(int call, int error) {
   sock_filter code[] = {
       BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fallocate, 0, 1),
-      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<unsigned>(call), 0, 3),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[0])),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 7, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | static_cast<unsigned>(error)),
       BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
   };
   const sock_fprog program{static_cast<unsigned short>(std::size(code)), code};
@@ -615,10 +619,11 @@ bool RefuseReservations() {
 // On a 64 KiB tmpfs, a store written whole through its descriptor in each mode, then a longer
 // one once the disk is full: the old text stays to its last byte, the reason says why, and the
 // descriptor appends as before; with room again, the new text goes in. So too where the room
-// cannot be reserved (`refused`), the old text ending inside the page that the new one's first
-// bytes past it fill. The number of the first check that fails is the status.
-int FullDiskChecks(bool refused) {
-  if (refused && !RefuseReservations()) return 99;
+// cannot be reserved (fallocate answers `refusal`, as on ext2), the old text ending inside the
+// page that the new one's first bytes past it fill. The number of the first check that fails
+// is the status.
+int FullDiskChecks(int refusal) {
+  if (refusal != 0 && !RefuseOnDescriptor7(__NR_fallocate, refusal)) return 99;
   const std::string old = std::string(4092, 'o') + "\n";     // one page of the disk
   const std::string longer = std::string(4099, 'n') + "\n";  // two
   int check = 0;
@@ -647,10 +652,10 @@ int FullDiskChecks(bool refused) {
 
 TEST(FileReplace, AWholeTextWithoutRoomOnTheDiskLeavesTheOldTextInEachMode) {
   test::TempDir dir("veskor_replace");
-  for (const bool refused : {false, true}) {
-    SCOPED_TRACE(refused ? "room not reserved" : "room reserved");
+  for (const int refusal : {0, EOPNOTSUPP, ENOSYS}) {
+    SCOPED_TRACE("fallocate refused with " + std::to_string(refusal));
     const int status = test::RunOnFileSystemOfItsOwn(dir.path(), "tmpfs", "size=64k",
-                                                     [&] { return FullDiskChecks(refused); });
+                                                     [&] { return FullDiskChecks(refusal); });
     if (status == test::kNoFileSystemOfItsOwn)
       GTEST_SKIP() << "no small disk of the test's own: not root";
     EXPECT_EQ(status, 0) << "the first check that failed";
@@ -691,6 +696,7 @@ int AppendOnlyChecks() {
     ::unlink("st");
   }
   const int folder = ::mkdir("folder", 0755) == 0 ? ::open("folder", O_RDONLY | O_DIRECTORY) : -1;
+  ::close(0);  // so that the save's own descriptors of the folder may be numbered 0
   for (const int attributes : {FS_APPEND_FL, 0}) {
     std::string reason;
     if (!test::WriteFileBytes("folder/st", {reinterpret_cast<const std::uint8_t*>("old"), 3}) ||
@@ -699,8 +705,8 @@ int AppendOnlyChecks() {
     const bool written = ReplaceFileWhole("folder/st", "new", &reason);
     if (++check, written != (attributes == 0) || (!written && reason != "Operation not permitted"))
       return check;
-    if (++check,
-        test::ReadFileText("folder/st") != (written ? "new" : "old") || Entries("folder/") != "st ")
+    if (++check, test::ReadFileText("folder/st") != (written ? "new" : "old") ||
+                     Entries("folder/") != "st " || ::fcntl(0, F_GETFD) != -1)
       return check;
   }
   ::close(folder);
@@ -717,7 +723,7 @@ TEST(FileReplace, AnAppendOnlyFileIsRefusedAWholeTextAndTakesACapture) {
 }
 
 // On ramfs, which cannot reserve room (fallocate: EOPNOTSUPP): a whole text through a
-// descriptor is written as it was before room was reserved, in each mode.
+// descriptor goes in, in each mode, its room taken otherwise.
 int NoReservationChecks() {
   const int probe = ::open("probe", O_WRONLY | O_CREAT, 0644);
   if (probe < 0 || ::fallocate(probe, FALLOC_FL_KEEP_SIZE, 0, 1) == 0 || errno != EOPNOTSUPP)
@@ -734,6 +740,17 @@ int NoReservationChecks() {
     ::close(7);
     ::close(fd);
   }
+  // The room is taken by the new text's part past the old end, at the old end, before any byte
+  // of the old text changes: a write from the start refused then finds it there.
+  const int fd = ::open("st", O_RDWR | O_TRUNC);
+  if (fd < 0 || ::write(fd, "old text", 8) != 8 || ::dup2(fd, 7) != 7 ||
+      !RefuseOnDescriptor7(__NR_write, EIO))
+    return 102;
+  NoteGivenDescriptors();
+  std::string reason;
+  if (++check, ReplaceFileWhole("/dev/fd/7", "new text, longer", &reason) ||
+                   reason != "Input/output error" || ReadAllOf(7) != "old text, longer")
+    return check;
   return 0;
 }
 
