@@ -356,32 +356,30 @@ bool CanHoldText(int fd, off_t size, std::size_t wanted) {
   return true;
 }
 
+// Takes the room for `text` written from the start of `fd`'s file, now `size` bytes long, where
+// the file system cannot reserve it (EOPNOTSUPP: ext2, ext3, NFS before 4.2): the part of the
+// text that lies past the old end is written first, at the old end, and the file is cut back to
+// its old length when that does not go in, so that a refusal comes before any byte of the old
+// text changes. A text no longer than the old one needs no new room where the file system
+// overwrites in place. False with errno set (ENOSPC).
+bool TakeRoomPastTheEnd(int fd, off_t size, std::string_view text) {
+  const std::size_t old = std::min(static_cast<std::size_t>(size), text.size());
+  if (::lseek(fd, size, SEEK_SET) == size && WriteAll(fd, text.substr(old))) return true;
+  const int error = errno;
+  (void)!::ftruncate(fd, size);
+  errno = error;
+  return false;
+}
+
 // Makes sure that the file system has room for `text` written from the start of `fd`'s file,
-// now `size` bytes long, before any of those bytes changes, so that the write cannot stop
-// half-way for want of room. The room is reserved (fallocate) without changing the file; where
-// the file system cannot reserve (EOPNOTSUPP: ext2, ext3, NFS before 4.2), it is taken by
-// writing first the part of the text that lies past the old end, at the old end, and the file
-// is cut back to its old length when that does not go in. A text no longer than the old one
-// needs no new room where the file system overwrites in place. False with errno set (ENOSPC).
+// now `size` bytes long, before any of its bytes changes, so that the write cannot stop
+// half-way for want of room: reserved without changing the file, or taken past its end where
+// the file system cannot reserve. False with errno set (ENOSPC).
 bool ReserveRoom(int fd, off_t size, std::string_view text) {
-  const off_t length = static_cast<off_t>(text.size());
-  if (length == 0) return true;
-  int reserved = 0;
-  while ((reserved = ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, length)) != 0 && errno == EINTR) {
-  }
-  if (reserved == 0) return true;
-  if (errno != EOPNOTSUPP && errno != ENOSYS) return false;
-  for (off_t at = size; at < length;) {
-    const ssize_t n = ::pwrite(fd, text.data() + at, static_cast<std::size_t>(length - at), at);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const int error = n < 0 ? errno : EIO;
-      while (::ftruncate(fd, size) != 0 && errno == EINTR) {
-      }
-      errno = error;
-      return false;
-    }
-    at += n;
+  if (text.empty()) return true;
+  while (::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(text.size())) != 0) {
+    if (errno == EINTR) continue;
+    return (errno == EOPNOTSUPP || errno == ENOSYS) && TakeRoomPastTheEnd(fd, size, text);
   }
   return true;
 }
