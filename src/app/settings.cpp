@@ -121,7 +121,7 @@ std::string StoreQuoted(std::string_view text) {
 void SayUnread(const char* key, const char* name, bool emptyIsMissing) {
   const std::string path = SettingsStorePath();
   struct stat st {};
-  const bool known = !path.empty() && ::stat(path.c_str(), &st) == 0;
+  const bool known = ::stat(path.c_str(), &st) == 0;
   const int statFailure = errno;
   const char* kind = known ? SettingsFileKind(path) : nullptr;
   const std::string& failure = SettingsReadFailure();

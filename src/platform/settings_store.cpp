@@ -131,12 +131,15 @@ bool ReadWholeFile(const std::string& path, std::string* text, std::string* why)
     *why = std::string("it is ") + kind + ", not a regular file";
     return false;
   }
-  const int fd =
-      path.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  std::FILE* f = fd < 0 ? nullptr : ::fdopen(fd, "rb");
-  if (f == nullptr) {
-    *why = std::strerror(path.empty() ? ENOENT : errno);
-    if (fd >= 0) ::close(fd);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);  // "": ENOENT
+  if (fd < 0) {
+    *why = std::strerror(errno);
+    return false;
+  }
+  std::FILE* f = ::fdopen(fd, "rb");
+  if (f == nullptr) {  // for want of memory
+    *why = std::strerror(errno);
+    ::close(fd);
     return false;
   }
   if (!HoldFileForReading(fd, why)) {
@@ -180,7 +183,7 @@ std::string SettingsStorePath() {
 
 const char* SettingsFileKind(const std::string& path) {
   struct stat st {};
-  if (path.empty() || ::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return nullptr;
+  if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return nullptr;
   if (S_ISDIR(st.st_mode)) return "a directory";
   if (S_ISFIFO(st.st_mode)) {
     // The file system tells a pipe (`3< <(cat registry)`, /dev/fd/3) from a FIFO in a folder.

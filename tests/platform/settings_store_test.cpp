@@ -136,6 +136,10 @@ TEST_F(SettingsStoreFile, PathFollowsTheEnvironment) {
   EXPECT_EQ(SettingsStorePath(), "/home/u/.config/veskor/registry");
   unsetenv("HOME");
   EXPECT_EQ(SettingsStorePath(), "");
+  std::string value;
+  EXPECT_EQ(SettingsReadString(SettingsRoot::kCurrentUser, kKey, "XSize", &value),
+            SettingsLookup::kNoKey);
+  EXPECT_EQ(SettingsReadFailure(), "No such file or directory");
 }
 
 TEST_F(SettingsStoreFile, EachReadTakesTheFileAsItIsAndEachWriteReplacesIt) {
@@ -162,6 +166,12 @@ TEST_F(SettingsStoreFile, EachReadTakesTheFileAsItIsAndEachWriteReplacesIt) {
             SettingsLookup::kFound);
   EXPECT_EQ(value, "640");
   EXPECT_EQ(SettingsReadFailure(), "");
+  const int input = dup(0);  // with descriptor 0 closed (`<&-`), the store opens as it
+  close(0);
+  EXPECT_EQ(SettingsReadString(SettingsRoot::kCurrentUser, kKey, "XSize", &value),
+            SettingsLookup::kFound);
+  dup2(input, 0);
+  close(input);
   // Temporaries of writes killed before their rename: of the program's own form and a minute
   // old, they go with the next write; a younger one may be another writer's and stays, as does
   // every file of another name, however old.
