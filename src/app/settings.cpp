@@ -86,50 +86,94 @@ int ParseTrueFalse(const char* text) {
   return -1;
 }
 
-// A TRUE/FALSE setting, or the end of the program with `message`.
-std::uint32_t RequireTrueFalse(const char* text, const char* message) {
-  const int v = ParseTrueFalse(text);
-  if (v < 0) ReportError(kPlaceInit, message);
-  return static_cast<std::uint32_t>(v);
+// `text` quoted as the store quotes it ("\\" for a backslash, "\"" for a quote), with control
+// bytes as \xNN, so that no value of the store steers the terminal that shows stderr.
+std::string StoreQuoted(std::string_view text) {
+  std::string quoted = "\"";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+      quoted += hex;
+    } else {
+      if (c == '\\' || c == '"') quoted += '\\';
+      quoted += c;
+    }
+  }
+  return quoted + '"';
 }
 
-// Reads `name` of the Settings or root key, or ends the program with "Registry -> Settings !".
-const char* RequireValue(const char* key, const char* name, char* buffer) {
-  if (RegReadValue(kHkeyCurrentUser, key, name, buffer) == 0)
-    ReportError(kPlaceMainPlane, kSettingsUnreadable);
-  return buffer;
+// The box that ends the start over a refused setting names neither the store nor the value:
+// stderr says which value of which store was refused and what it may be.
+[[noreturn]] void Refused(const char* key, const char* name, const char* value,
+                          const std::string& wanted, const char* place, const char* message) {
+  std::fprintf(stderr, "veskor: the settings store %s has \"%s\"=%s of [%s], which is not %s\n",
+               SettingsStorePath().c_str(), name, StoreQuoted(value).c_str(), key, wanted.c_str());
+  ReportError(place, message);
 }
 
-// The box names neither the store nor a way to make one: stderr says which file was read,
-// what it lacks, and how a store is written.
-[[noreturn]] void DirectoriesUnreadable(const char* name) {
+// Says on stderr why the value `name` of `key` was not read: the store is missing, is not a
+// regular file, could not be read (another process held it, say), is empty or too large, or has
+// no such value that reads (a line that breaks the store's rules is not there), none that fits
+// its buffer, or (`emptyIsMissing`) an empty one. The file is looked at by stat alone: the open
+// of a FIFO would wait for a writer.
+void SayUnread(const char* key, const char* name, bool emptyIsMissing) {
   const std::string path = SettingsStorePath();
-  std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
-  const int openFailure = errno;
   struct stat st {};
-  const bool known = file != nullptr && fstat(fileno(file), &st) == 0;
-  if (file != nullptr) std::fclose(file);
+  const bool known = ::stat(path.c_str(), &st) == 0;
+  const int statFailure = errno;
+  const char* kind = known ? SettingsFileKind(path) : nullptr;
+  const std::string& failure = SettingsReadFailure();
+  const bool tooLarge = static_cast<std::uintmax_t>(st.st_size) > kSettingsFileMax;
   if (path.empty()) {
     std::fprintf(stderr, "veskor: no settings store: neither $VESKOR_REGISTRY nor $HOME is set\n");
-  } else if (file == nullptr) {
+  } else if (!known) {
     std::fprintf(stderr, "veskor: cannot read the settings store %s: %s\n", path.c_str(),
-                 std::strerror(openFailure));
-  } else if (known && S_ISDIR(st.st_mode)) {
+                 std::strerror(statFailure));
+  } else if (S_ISDIR(st.st_mode)) {
     std::fprintf(stderr, "veskor: the settings store %s is a directory\n", path.c_str());
-  } else if (known && S_ISREG(st.st_mode) && st.st_size == 0) {
+  } else if (kind != nullptr) {
+    // Read and written many times a run, the store must give back what was written to it.
+    std::fprintf(stderr, "veskor: the settings store %s is %s, not a regular file\n", path.c_str(),
+                 kind);
+  } else if (!failure.empty() && !tooLarge) {
+    std::fprintf(stderr, "veskor: cannot read the settings store %s: %s\n", path.c_str(),
+                 failure.c_str());
+  } else if (st.st_size == 0) {
     std::fprintf(stderr, "veskor: the settings store %s is empty\n", path.c_str());
-  } else if (known && S_ISREG(st.st_mode) &&
-             static_cast<std::uintmax_t>(st.st_size) > kSettingsFileMax) {
+  } else if (tooLarge) {
     std::fprintf(stderr,
                  "veskor: the settings store %s is too large to read: %jd bytes, over its limit "
                  "of %zu\n",
                  path.c_str(), static_cast<std::intmax_t>(st.st_size), kSettingsFileMax);
   } else {
-    std::fprintf(stderr,
-                 "veskor: the settings store %s has no value \"%s\" of [%s], an empty one or too "
-                 "long a one\n",
-                 path.c_str(), name, kRegPathsKey);
+    std::fprintf(stderr, "veskor: the settings store %s has no %svalue \"%s\" of [%s], %s\n",
+                 path.c_str(), emptyIsMissing ? "" : "readable ", name, key,
+                 emptyIsMissing ? "an empty one or too long a one" : "or too long a one");
   }
+}
+
+// Reads `name` of the Settings or root key, or ends the program with "Registry -> Settings !",
+// saying why on stderr.
+const char* RequireValue(const char* key, const char* name, char* buffer) {
+  if (RegReadValue(kHkeyCurrentUser, key, name, buffer) != 0) return buffer;
+  SayUnread(key, name, false);
+  ReportError(kPlaceMainPlane, kSettingsUnreadable);
+}
+
+// A TRUE/FALSE setting, or the end of the program with `message`.
+std::uint32_t RequireTrueFalse(const char* key, const char* name, const char* message) {
+  char text[kRegValueBytes];
+  const int v = ParseTrueFalse(RequireValue(key, name, text));
+  if (v < 0) Refused(key, name, text, "TRUE or FALSE", kPlaceInit, message);
+  return static_cast<std::uint32_t>(v);
+}
+
+// The box names neither the store nor a way to make one: stderr says which file was read,
+// what it lacks, and how a store is written.
+[[noreturn]] void DirectoriesUnreadable(const char* name) {
+  SayUnread(kRegPathsKey, name, true);
   std::fputs(
       "veskor: the store is $VESKOR_REGISTRY, else $XDG_CONFIG_HOME/veskor/registry when\n"
       "veskor: $XDG_CONFIG_HOME is absolute, else ~/.config/veskor/registry. To write one where\n"
@@ -160,8 +204,11 @@ void ReadDirectories() {
 std::int32_t RequireInt(const char* key, const char* name, std::int32_t least) {
   char v[kRegValueBytes];
   std::int32_t n = 0;
-  if (!ParseWholeInt(RequireValue(key, name, v), &n) || n < least)
-    ReportError(kPlaceMainPlane, kSettingsUnreadable);
+  if (!ParseWholeInt(RequireValue(key, name, v), &n) || n < least) {
+    Refused(key, name, v,
+            "a whole number from " + std::to_string(least) + " to " + std::to_string(INT32_MAX),
+            kPlaceMainPlane, kSettingsUnreadable);
+  }
   return n;
 }
 
@@ -183,36 +230,41 @@ void ReadDisplaySettings(MainPlane& plane) {
     plane.colourBits = 32;
     plane.alphaBits = 8;
   } else {
-    ReportError(kPlaceInit, "Unknown Nb. Bits Per Color !");
+    Refused(key, "ColorBits", v, "16, 24 or 32", kPlaceInit, "Unknown Nb. Bits Per Color !");
   }
   RequireValue(key, "DepthBits", v);
   if (!Is(v, "16") && !Is(v, "24") && !Is(v, "32"))
-    ReportError(kPlaceInit, "Unknown Nb. Bits Per Depth !");
+    Refused(key, "DepthBits", v, "16, 24 or 32", kPlaceInit, "Unknown Nb. Bits Per Depth !");
   std::int32_t depth = 0;
   ParseWholeInt(v, &depth);  // one of the three texts above
   DepthBits = static_cast<std::uint32_t>(depth);
   RequireValue(key, "StencilBits", v);
-  if (!Is(v, "8")) ReportError(kPlaceInit, "Unknown Nb. Bits Per Stencil !");
+  if (!Is(v, "8"))
+    Refused(key, "StencilBits", v, "8", kPlaceInit, "Unknown Nb. Bits Per Stencil !");
   plane.stencilBits = 8;
 
-  FullScreenMode =
-      RequireTrueFalse(RequireValue(key, "FullScreenMode", v), "Unknown Full Screen Mode !");
+  FullScreenMode = RequireTrueFalse(key, "FullScreenMode", "Unknown Full Screen Mode !");
   RequireValue(key, "FullScreenSize", v);
   std::uint32_t index = 1;
   while (index <= kFullScreenSizeCount && !Is(v, FullScreenSizeTable[index].text)) ++index;
-  if (index > kFullScreenSizeCount) ReportError("", "Unknown Full Screen Resolution !");
+  if (index > kFullScreenSizeCount) {
+    std::string sizes = "one of ";
+    for (std::uint32_t i = 1; i <= kFullScreenSizeCount; ++i)
+      sizes += FullScreenSizeTable[i].text + std::string(i < kFullScreenSizeCount ? ", " : "");
+    Refused(key, "FullScreenSize", v, sizes, "", "Unknown Full Screen Resolution !");
+  }
   plane.fullScreenSizeIndex = index;
   plane.fullScreenWidth = FullScreenSizeTable[index].width;
   plane.fullScreenHeight = FullScreenSizeTable[index].height;
 
-  MultiSampleMode =
-      RequireTrueFalse(RequireValue(key, "MultiSampleMode", v), "Unknown Multisample Mode !");
+  MultiSampleMode = RequireTrueFalse(key, "MultiSampleMode", "Unknown Multisample Mode !");
   MultiSampleQuality = Is(RequireValue(key, "MultiSampleQuality", v), "NICEST") ? 1 : 0;
   RequireValue(key, "MultiSampleSize", v);
-  if (!Is(v, "2") && !Is(v, "4")) ReportError(kPlaceInit, "Unknown Multisample Mode !");
+  if (!Is(v, "2") && !Is(v, "4"))
+    Refused(key, "MultiSampleSize", v, "2 or 4", kPlaceInit, "Unknown Multisample Mode !");
   MultiSampleSize = static_cast<std::uint32_t>(v[0] - '0');
-  plane.fpsFlag = RequireTrueFalse(RequireValue(key, "FPS", v), "Unknown Frame Per Second Mode !");
-  plane.ppsFlag = RequireTrueFalse(RequireValue(key, "PPS", v), "Unknown Frame Per Second Mode !");
+  plane.fpsFlag = RequireTrueFalse(key, "FPS", "Unknown Frame Per Second Mode !");
+  plane.ppsFlag = RequireTrueFalse(key, "PPS", "Unknown Frame Per Second Mode !");
 }
 
 bool WriteValue(const char* key, const char* name, const char* text) {

@@ -36,7 +36,8 @@ int CpuInvSqrtEstimateEnd() {
   const std::lock_guard<std::mutex> lock(said);
   if (saidFor != std::string(v)) {
     std::fprintf(stderr,
-                 "VESKOR_RSQRT_ESTIMATE=%s is not low or high: the processor's estimate is used\n",
+                 "veskor: VESKOR_RSQRT_ESTIMATE=%s is not low or high: the processor's estimate "
+                 "is used\n",
                  v);
     saidFor = v;
   }

@@ -1,5 +1,11 @@
 #include "platform/settings_store.h"
 
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -105,6 +111,7 @@ bool HasLineBreakOrZero(std::string_view s) {
 }
 
 std::string gWriteFailure;
+std::string gReadFailure;
 
 // Records why a write failed; false, for the caller to return.
 bool Failed(std::string reason) {
@@ -113,15 +120,29 @@ bool Failed(std::string reason) {
 }
 
 // False with `*why` set when the file cannot be read whole ("File too large" for one larger
-// than kSettingsFileMax). A whole-text write through a descriptor that another run has under
-// way on the file is waited for, so that its half is never read (and written back whole).
+// than kSettingsFileMax). A file that is not a regular one is refused, found by stat before any
+// open: the store is read and written many times a run, which a pipe or a device cannot give
+// back, and the open of a FIFO would wait for a writer (the open does not wait either, should a
+// FIFO take the file's place in between). A whole-text write through a descriptor that another
+// run has under way on the file is waited for, so that its half is never read (and written back
+// whole).
 bool ReadWholeFile(const std::string& path, std::string* text, std::string* why) {
-  std::FILE* f = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
-  if (f == nullptr) {
-    *why = std::strerror(path.empty() ? ENOENT : errno);
+  if (const char* kind = SettingsFileKind(path)) {
+    *why = std::string("it is ") + kind + ", not a regular file";
     return false;
   }
-  if (!HoldFileForReading(fileno(f), why)) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);  // "": ENOENT
+  if (fd < 0) {
+    *why = std::strerror(errno);
+    return false;
+  }
+  std::FILE* f = ::fdopen(fd, "rb");
+  if (f == nullptr) {  // for want of memory
+    *why = std::strerror(errno);
+    ::close(fd);
+    return false;
+  }
+  if (!HoldFileForReading(fd, why)) {
     std::fclose(f);  // lets the hold go
     return false;
   }
@@ -158,6 +179,18 @@ std::string SettingsStorePath() {
   const char* home = std::getenv("HOME");
   if (home != nullptr && home[0] != '\0') return std::string(home) + "/.config/veskor/registry";
   return "";
+}
+
+const char* SettingsFileKind(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return nullptr;
+  if (S_ISDIR(st.st_mode)) return "a directory";
+  if (S_ISFIFO(st.st_mode)) {
+    // The file system tells a pipe (`3< <(cat registry)`, /dev/fd/3) from a FIFO in a folder.
+    struct statfs fs {};
+    return ::statfs(path.c_str(), &fs) == 0 && fs.f_type == PIPEFS_MAGIC ? "a pipe" : "a FIFO";
+  }
+  return S_ISSOCK(st.st_mode) ? "a socket" : "a device";  // of characters or blocks: none else
 }
 
 std::string SettingsKeyName(SettingsRoot root, std::string_view key) {
@@ -244,8 +277,9 @@ std::string SettingsText::Text() const {
 
 SettingsLookup SettingsReadString(SettingsRoot root, std::string_view key, std::string_view name,
                                   std::string* value) {
-  std::string text, why;
-  if (!ReadWholeFile(SettingsStorePath(), &text, &why)) return SettingsLookup::kNoKey;
+  std::string text;
+  gReadFailure.clear();
+  if (!ReadWholeFile(SettingsStorePath(), &text, &gReadFailure)) return SettingsLookup::kNoKey;
   return SettingsText(text).Read(SettingsKeyName(root, key), name, value);
 }
 
@@ -275,5 +309,7 @@ bool SettingsWriteString(SettingsRoot root, std::string_view key, std::string_vi
 }
 
 const std::string& SettingsWriteFailure() { return gWriteFailure; }
+
+const std::string& SettingsReadFailure() { return gReadFailure; }
 
 }  // namespace veskor

@@ -40,7 +40,8 @@ std::string SettingsStorePath();
 enum class SettingsLookup { kFound, kNoKey, kNoValue };
 
 // Reads the string value `name` of `key` (an empty name is the default value). kNoValue also
-// stands for a value of another type.
+// stands for a value of another type. A store that cannot be read, or that is not a regular
+// file, has no key (kNoKey; SettingsReadFailure says why).
 SettingsLookup SettingsReadString(SettingsRoot root, std::string_view key, std::string_view name,
                                   std::string* value);
 // Replaces or adds the string value. False when the key is missing, the value holds a line
@@ -50,9 +51,24 @@ SettingsLookup SettingsReadString(SettingsRoot root, std::string_view key, std::
 bool SettingsWriteString(SettingsRoot root, std::string_view key, std::string_view name,
                          std::string_view value);
 // Why the last SettingsWriteString failed: the system's reason ("Permission denied"), what the
-// store lacks ("it has no key [...]") or that it would be too large ("the store would be too
-// large to read: <n> bytes, over its limit of 1048576"); empty after a write that succeeded.
+// store lacks ("it has no key [...]"), that it is not a regular file, or that it would be too
+// large ("the store would be too large to read: <n> bytes, over its limit of 1048576"); empty
+// after a write that succeeded.
 const std::string& SettingsWriteFailure();
+
+// Why the last SettingsReadString could not read the store (kNoKey): the system's reason
+// ("Permission denied"), that another process held it for a write ("another process (pid <n>)
+// has held the file for more than 3 seconds"), or that the file is not a regular one ("it is a
+// FIFO, not a regular file", in the words of SettingsFileKind); empty after a read that read
+// the store, whether or not it found the value.
+const std::string& SettingsReadFailure();
+
+// What the file at `path` (its links followed) is when it is not a regular file: "a directory",
+// "a FIFO" (one with a name in a folder), "a pipe" (one reached through a descriptor's name,
+// /dev/fd/3 given by `3< <(cat registry)`), "a socket" or "a device" (of characters or blocks).
+// nullptr for a regular file, or when there is none. Found by stat, without opening the file: the
+// open of a FIFO waits for a writer.
+const char* SettingsFileKind(const std::string& path);
 
 // The file's text as lines, parsed; what the operations above work on, exposed for the tests
 // and the fuzz target.

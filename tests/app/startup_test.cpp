@@ -1,5 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -42,42 +44,62 @@ struct Edit {
   std::optional<std::string> value;  // none: the value is removed
 };
 
+// A refused setting's box names neither the store nor the value: stderr does, and what the
+// value may be (`may`; "" when it has none that reads). A line that breaks the store's rules
+// (`line`, put first in the Settings key) is not there. A value is shown quoted as in the store,
+// its control bytes written out (`shown`).
 TEST_F(StartupTest, EachUnreadableOrRefusedSettingEndsTheStartWithItsMessage) {
   const std::string d = dir_.path();
   const std::string directories = "Error : Init. Main Plane [stop] Registry -> Directories !";
   const std::string settings = "Error : Init. Main Plane [stop] Registry -> Settings !";
+  const std::string unknown = "Error : Init. [stop] Unknown ";
+  const std::string resolution = "Error :  [stop] Unknown Full Screen Resolution !";
+  const char *size = "a whole number from 1 to 2147483647",
+             *number = "a whole number from -2147483648 to 2147483647", *bits = "16, 24 or 32",
+             *flag = "TRUE or FALSE",
+             *sizes =
+                 "one of 640x480, 800x600, 1024x768, 1152x864, 1280x1024, 1400x1050, "
+                 "1600x1200, 2048x1536";
   const struct {
     std::vector<Edit> edits;
     std::string record;
+    const char* may = nullptr;  // none: stderr is not looked at here
+    std::string line = {};
+    std::string shown = {};
   } cases[] = {
       {{{"VeskorDir", {}}}, directories},
       {{{"WorkingDir", {}}}, directories},
       {{{"WorkingDir", d + std::string(511 - d.size(), 'w')}}, directories},
       {{{"ResourceDir", d + std::string(507 - d.size(), 'r')}}, directories},  // no room for Img/
-      {{{"FirstLaunch", {}}}, settings},
-      {{{"IDL", {}}}, settings},
-      {{{"XSize", {}}}, settings},
-      {{{"YPos", std::string(511, '0') + "7"}}, settings},  // does not fit the buffer
+      {{{"FirstLaunch", {}}}, settings, ""},
+      {{{"IDL", {}}}, settings, ""},
+      {{{"XSize", {}}}, settings, ""},
+      {{{"XSize", {}}}, settings, "", "\"XSize\"=\"1024"},  // unclosed
+      {{{"XSize", {}}}, settings, "", std::string("\"XSize\"=\"10") + '\0' + "24\""},
+      {{{"YPos", std::string(511, '0') + "7"}}, settings, ""},  // does not fit the buffer
       // A number that is not wholly one counts as missing, and is not saved back.
-      {{{"XSize", "abc"}}, settings},
-      {{{"XSize", "0"}}, settings},
-      {{{"YSize", "768px"}}, settings},
-      {{{"XPos", "2147483648"}}, settings},
-      {{{"YPos", "1.5"}}, settings},
-      {{{"IDL", " -"}}, settings},
-      {{{"PPS", {}}}, settings},
-      {{{"ColorBits", "8"}}, "Error : Init. [stop] Unknown Nb. Bits Per Color !"},
-      {{{"ColorBits", " 32"}, {"DepthBits", {}}},
-       "Error : Init. [stop] Unknown Nb. Bits Per Color !"},
-      {{{"DepthBits", "8"}}, "Error : Init. [stop] Unknown Nb. Bits Per Depth !"},
-      {{{"StencilBits", "16"}}, "Error : Init. [stop] Unknown Nb. Bits Per Stencil !"},
-      {{{"FullScreenMode", "true"}}, "Error : Init. [stop] Unknown Full Screen Mode !"},
-      {{{"FullScreenSize", "1024 x 768"}}, "Error :  [stop] Unknown Full Screen Resolution !"},
-      {{{"FullScreenSize", "320x200"}}, "Error :  [stop] Unknown Full Screen Resolution !"},
-      {{{"MultiSampleMode", "YES"}}, "Error : Init. [stop] Unknown Multisample Mode !"},
-      {{{"MultiSampleSize", "3"}}, "Error : Init. [stop] Unknown Multisample Mode !"},
-      {{{"FPS", "1"}}, "Error : Init. [stop] Unknown Frame Per Second Mode !"},
-      {{{"PPS", "false"}}, "Error : Init. [stop] Unknown Frame Per Second Mode !"},
+      {{{"XSize", "abc"}}, settings, size},
+      {{{"XSize", "0"}}, settings, size},
+      {{{"XSize", "-5"}}, settings, size},
+      {{{"XSize", std::string(20, '9')}}, settings, size},
+      {{{"XSize", "\x1b[2J\"\\\x7f"}}, settings, size, "", "\\x1B[2J\\\"\\\\\\x7F"},
+      {{{"YSize", "768px"}}, settings, size},
+      {{{"XPos", "2147483648"}}, settings, number},
+      {{{"YPos", "1.5"}}, settings, number},
+      {{{"IDL", " -"}}, settings, number},
+      {{{"PPS", {}}}, settings, ""},
+      {{{"ColorBits", "8"}}, unknown + "Nb. Bits Per Color !", bits},
+      {{{"ColorBits", " 32"}, {"DepthBits", {}}}, unknown + "Nb. Bits Per Color !", bits},
+      {{{"DepthBits", "8"}}, unknown + "Nb. Bits Per Depth !", bits},
+      {{{"StencilBits", "16"}}, unknown + "Nb. Bits Per Stencil !", "8"},
+      {{{"FullScreenMode", "true"}}, unknown + "Full Screen Mode !", flag},
+      {{{"FullScreenSize", "1024 x 768"}}, resolution, sizes},
+      {{{"FullScreenSize", "320x200"}}, resolution, sizes},
+      {{{"FullScreenSize", "99999x99999"}}, resolution, sizes},
+      {{{"MultiSampleMode", "YES"}}, unknown + "Multisample Mode !", flag},
+      {{{"MultiSampleSize", "3"}}, unknown + "Multisample Mode !", "2 or 4"},
+      {{{"FPS", "1"}}, unknown + "Frame Per Second Mode !", flag},
+      {{{"PPS", "false"}}, unknown + "Frame Per Second Mode !", flag},
   };
   for (const auto& c : cases) {
     test::TestStore store(dir_);
@@ -89,11 +111,31 @@ TEST_F(StartupTest, EachUnreadableOrRefusedSettingEndsTheStartWithItsMessage) {
         store.Remove(e.name);
       }
     }
-    const std::string written = store.Write();
+    std::string written = store.Write();
+    if (!c.line.empty()) {
+      const std::string header = "[" + std::string(kRegSettingsKey) + "]\n";
+      written.insert(written.find(header) + header.size(), c.line + "\n");
+      dir_.Write("registry", written);
+    }
     test::MessageCapture capture;
+    testing::internal::CaptureStderr();
     SCOPED_TRACE(c.edits.front().name);
     EXPECT_EQ(Run(), 1);
+    const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(capture.Text(), c.record + "\n");
+    if (c.may != nullptr) {
+      const Edit& e = c.edits.front();
+      const std::string in =
+          "\" of [" +
+          std::string(e.name == "IDL" || e.name == "FirstLaunch" ? kRegRootKey : kRegSettingsKey) +
+          "]";
+      EXPECT_EQ(said,
+                "veskor: the settings store " + store.path() +
+                    (*c.may == '\0'
+                         ? " has no readable value \"" + e.name + in + ", or too long a one\n"
+                         : " has \"" + e.name + "\"=\"" + (c.shown.empty() ? *e.value : c.shown) +
+                               in + ", which is not " + c.may + "\n"));
+    }
     EXPECT_EQ(store.Text(), written);
   }
 }
@@ -102,9 +144,12 @@ TEST_F(StartupTest, WithoutAStoreStderrNamesItAndHowToWriteOne) {
   // An empty directory counts as missing: as "/" it would put the session log at the root.
   // A whole store padded by a comment to `size` bytes: one past the 1 MiB limit reads as empty,
   // and is said to be too large. A directory or an empty file where the store should be is
-  // named as such: no value is what it lacks.
+  // named as such: no value is what it lacks. So is one that another process holds for a write
+  // longer than a read waits, and one that is not a regular file, which cannot give back what was
+  // written to it: a pipe filled with a whole store included, and a FIFO never opened.
   const std::size_t kLimit = 1 << 20;
-  enum Store { kNone, kWritten, kDirectory, kEmpty };
+  enum Store { kNone, kWritten, kDirectory, kEmpty, kHeld, kFifo, kPipe, kSocket, kDevice };
+  const char* const kinds[] = {"a FIFO", "a pipe", "a socket", "a device"};
   const struct {
     Store file;
     Edit edit;
@@ -123,6 +168,11 @@ TEST_F(StartupTest, WithoutAStoreStderrNamesItAndHowToWriteOne) {
       {kDirectory, {"VeskorDir", {}}},
       {kEmpty, {"VeskorDir", {}}},
       {kWritten, {"VeskorDir", {}}, 0, "\n"},  // a line end and no more: not empty
+      {kHeld, {"IDL", "0"}},
+      {kPipe, {"IDL", "0"}},
+      {kSocket, {"IDL", "0"}},
+      {kDevice, {"IDL", "0"}},
+      {kFifo, {"IDL", "0"}},
   };
   for (const auto& c : cases) {
     test::TestStore store(dir_);
@@ -133,32 +183,57 @@ TEST_F(StartupTest, WithoutAStoreStderrNamesItAndHowToWriteOne) {
     } else {
       store.Remove(c.edit.name);
     }
-    std::string written = c.file == kWritten ? store.Write() : "";
+    std::string written =
+        c.file == kWritten || c.file == kHeld || c.file >= kPipe ? store.Write() : "";
     if (c.text != nullptr) written = c.text;
     if (c.size != 0) written += ";" + std::string(c.size - written.size() - 2, 'x') + "\n";
     if (c.size != 0 || c.text != nullptr || c.file == kEmpty)
       test::WriteFileBytes(store.path(),
                            {reinterpret_cast<const std::uint8_t*>(written.data()), written.size()});
     if (c.file == kDirectory) std::filesystem::create_directories(store.path());
+    std::string path = c.file == kDevice ? "/dev/null" : store.path();
+    int held = -1, ends[2] = {-1, -1};
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    if (c.file == kHeld) {
+      held = open(path.c_str(), O_RDWR);
+      ASSERT_EQ(fcntl(held, F_SETLK, &lock), 0);
+    }
+    if (c.file == kFifo) {
+      ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    }
+    if (c.file == kPipe || c.file == kSocket) {  // kPipe as `3< <(cat registry)` gives it
+      ASSERT_EQ(c.file == kPipe ? pipe(ends) : socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+      ASSERT_EQ(write(ends[1], written.data(), written.size()), ssize_t(written.size()));
+      close(ends[1]);
+      path = "/dev/fd/" + std::to_string(ends[0]);
+    }
+    const test::ScopedEnv named("VESKOR_REGISTRY", path.c_str());
     test::MessageCapture capture;
     testing::internal::CaptureStderr();
     EXPECT_EQ(Run(), 1);
     const std::string said = testing::internal::GetCapturedStderr();
+    for (const int fd : {held, ends[0]})
+      if (fd >= 0) close(fd);
     EXPECT_EQ(capture.Text(), "Error : Init. Main Plane [stop] Registry -> Directories !\n");
     SCOPED_TRACE(said);
     const std::string lack =
-        c.file == kNone        ? ": No such file or directory\n"  // after "cannot read"
+        c.file == kNone   ? ": No such file or directory\n"  // after "cannot read"
+        : c.file == kHeld ? ": another process (pid " + std::to_string(getpid()) +
+                                ") has held the file for more than 3 seconds\n"
+        : c.file >= kFifo ? std::string(" is ") + kinds[c.file - kFifo] + ", not a regular file\n"
         : c.file == kDirectory ? " is a directory\n"
         : c.file == kEmpty     ? " is empty\n"
         : c.size > kLimit      ? " is too large to read: 1048577 bytes, over its limit of 1048576\n"
                                : " has no value \"" + c.edit.name + "\" of [" + kRegPathsKey +
                                 "], an empty one or too long a one\n";
     EXPECT_EQ(said.substr(0, said.find('\n') + 1),
-              std::string(c.file == kNone ? "veskor: cannot read the" : "veskor: the") +
-                  " settings store " + store.path() + lack);
+              std::string(c.file == kNone || c.file == kHeld ? "veskor: cannot read the"
+                                                             : "veskor: the") +
+                  " settings store " + path + lack);
     EXPECT_NE(said.find("scripts/run"), std::string::npos);
     EXPECT_NE(said.find("write_settings_store"), std::string::npos);
-    if (c.file == kWritten || c.file == kEmpty) {
+    if (c.file == kWritten || c.file == kEmpty || c.file == kHeld) {
       EXPECT_EQ(store.Text(), written);  // nothing saved
     }
   }

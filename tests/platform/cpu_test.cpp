@@ -37,7 +37,7 @@ TEST(Cpu, X86_64HasSseAndTheKernelSwitchesOverrideIt) {
     const bool named = e.value == nullptr || e.end != 0;
     EXPECT_EQ(said, named || last == e.value
                         ? ""
-                        : "VESKOR_RSQRT_ESTIMATE=" + std::string(e.value) +
+                        : "veskor: VESKOR_RSQRT_ESTIMATE=" + std::string(e.value) +
                               " is not low or high: the processor's estimate is used\n");
     if (!named) last = e.value;
   }

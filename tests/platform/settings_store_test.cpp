@@ -136,6 +136,10 @@ TEST_F(SettingsStoreFile, PathFollowsTheEnvironment) {
   EXPECT_EQ(SettingsStorePath(), "/home/u/.config/veskor/registry");
   unsetenv("HOME");
   EXPECT_EQ(SettingsStorePath(), "");
+  std::string value;
+  EXPECT_EQ(SettingsReadString(SettingsRoot::kCurrentUser, kKey, "XSize", &value),
+            SettingsLookup::kNoKey);
+  EXPECT_EQ(SettingsReadFailure(), "No such file or directory");
 }
 
 TEST_F(SettingsStoreFile, EachReadTakesTheFileAsItIsAndEachWriteReplacesIt) {
@@ -144,9 +148,15 @@ TEST_F(SettingsStoreFile, EachReadTakesTheFileAsItIsAndEachWriteReplacesIt) {
   std::string value;
   EXPECT_EQ(SettingsReadString(SettingsRoot::kCurrentUser, kKey, "XSize", &value),
             SettingsLookup::kNoKey);
+  EXPECT_EQ(SettingsReadFailure(), "No such file or directory");
   EXPECT_FALSE(SettingsWriteString(SettingsRoot::kCurrentUser, kKey, "XSize", "1"));
   EXPECT_EQ(SettingsWriteFailure(), "No such file or directory");
   EXPECT_FALSE(std::filesystem::exists(path));  // keys are never created
+  // A FIFO is neither read nor written, nor waited on for a writer.
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  EXPECT_FALSE(SettingsWriteString(SettingsRoot::kCurrentUser, kKey, "XSize", "1"));
+  EXPECT_EQ(SettingsWriteFailure(), "it is a FIFO, not a regular file");
+  std::filesystem::remove(path);
 
   dir_.Write("registry", std::string("[") + kKey + "]\n\"XSize\"=\"640\"\n");
   chmod(path.c_str(), 0640);
@@ -155,13 +165,24 @@ TEST_F(SettingsStoreFile, EachReadTakesTheFileAsItIsAndEachWriteReplacesIt) {
   EXPECT_EQ(SettingsReadString(SettingsRoot::kCurrentUser, kKey, "XSize", &value),
             SettingsLookup::kFound);
   EXPECT_EQ(value, "640");
+  EXPECT_EQ(SettingsReadFailure(), "");
+  const int input = dup(0);  // with descriptor 0 closed (`<&-`), the store opens as it
+  close(0);
+  EXPECT_EQ(SettingsReadString(SettingsRoot::kCurrentUser, kKey, "XSize", &value),
+            SettingsLookup::kFound);
+  dup2(input, 0);
+  close(input);
   // Temporaries of writes killed before their rename: of the program's own form and a minute
   // old, they go with the next write; a younger one may be another writer's and stays, as does
   // every file of another name, however old.
   const auto now = std::filesystem::file_time_type::clock::now();
-  const char* names[] = {"registry.backup", "registry.Ab12Cd", "registry.old",
-                         ".registry.veskor-tmp-Q5r6S7", ".registry.veskor-tmp-a1B2c",
-                         ".registry.veskor-tmp-z9Y8x7", ".registry.veskor-tmp-Ab-1Cd"};
+  const char* names[] = {"registry.backup",
+                         "registry.Ab12Cd",
+                         "registry.old",
+                         ".registry.veskor-tmp-Q5r6S7",
+                         ".registry.veskor-tmp-a1B2c",
+                         ".registry.veskor-tmp-z9Y8x7",
+                         ".registry.veskor-tmp-Ab-1Cd"};
   for (const char* name : names)
     std::filesystem::last_write_time(dir_.Write(name, "kept"), now - std::chrono::hours(2));
   std::filesystem::last_write_time(dir_.Path(names[5]), now - std::chrono::seconds(50));
@@ -258,7 +279,7 @@ TEST_F(SettingsStoreFile, AReadWaitsForAWholeWriteThatAnotherRunHasUnderWay) {
     SetReplaceSyncCall(real);
     ASSERT_TRUE(test::Heard(held[0]));  // the other run is inside its write
     const auto descriptors = std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                                    std::filesystem::directory_iterator{});
+                                           std::filesystem::directory_iterator{});
     std::atomic<bool> done{false};
     std::string value;
     SettingsLookup found = SettingsLookup::kNoValue;
@@ -271,6 +292,8 @@ TEST_F(SettingsStoreFile, AReadWaitsForAWholeWriteThatAnotherRunHasUnderWay) {
     if (!letGo) {
       reader.join();
       EXPECT_EQ(found, SettingsLookup::kNoKey);
+      EXPECT_EQ(SettingsReadFailure(), "another process (pid " + std::to_string(writer) +
+                                           ") has held the file for more than 3 seconds");
       EXPECT_EQ(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
                               std::filesystem::directory_iterator{}),
                 descriptors);
