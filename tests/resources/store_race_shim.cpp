@@ -1,6 +1,6 @@
 // Loaded into the store writer by its test (LD_PRELOAD): once the directory that
 // VESKOR_TEST_RACE_DIR names is made, "x\n" is added to the file that VESKOR_TEST_RACE_STORE
-// names, as another program writing the store at that moment would.
+// names (made when missing), as another program writing the store at that moment would.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,7 +26,7 @@ extern "C" int mkdir(const char* path, mode_t mode) {
   const char* store = std::getenv("VESKOR_TEST_RACE_STORE");
   if (made == 0 && dir != nullptr && store != nullptr &&
       WithoutEndSlashes(path) == WithoutEndSlashes(dir)) {
-    const int fd = open(store, O_WRONLY | O_APPEND);
+    const int fd = open(store, O_WRONLY | O_APPEND | O_CREAT, 0600);
     if (fd >= 0) {
       [[maybe_unused]] const ssize_t n = write(fd, "x\n", 2);
       close(fd);
