@@ -128,7 +128,8 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
     kLinkToDevice,
     kLinkLoop,
     kDanglingLink,
-    kDanglingWrittenMeanwhile
+    kDanglingWrittenMeanwhile,
+    kDanglingTooFar
   };
   const std::string loop =
       "cannot reach the store " + store + ": Too many levels of symbolic links";
@@ -146,12 +147,15 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
       {kSocket, 1, store + " is a socket, not a regular file: it stays as it is"},
       {kLinkToDevice, 1, store + " is a character device, not a regular file: it stays as it is"},
       {kLinkLoop, 1, loop},
+      {kDanglingTooFar, 1, loop},
       {kDirectory, 1, store + " is a directory: it stays as it is"},
       {kLinkToDirectory, 1, store + " is a directory: it stays as it is"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.kind);
-    for (const char* name : {"registry", "target", "hop"}) fs::remove_all(dir.Path(name));
+    fs::remove_all(store);
+    fs::remove_all(target);
+    for (int i = 1; i <= 41; ++i) fs::remove(dir.Path("hop" + std::to_string(i)));
     const bool link = c.kind == kLinkToEmptyFile || c.kind == kLinkToDirectory;
     const bool dangling = c.kind == kDanglingLink || c.kind == kDanglingWrittenMeanwhile;
     if (c.kind == kEmptyFile || c.kind == kWrittenMeanwhile) dir.Write("registry", "");
@@ -170,9 +174,12 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
       ASSERT_EQ(bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     }
     if (c.kind == kLinkToDevice) fs::create_symlink("/dev/null", store);
-    if (c.kind == kLinkLoop || dangling) {  // relative, then absolute
-      fs::create_symlink("hop", store);
-      fs::create_symlink(c.kind == kLinkLoop ? store : target, dir.Path("hop"));
+    // The store's link, then "hop1", "hop2"... by relative names, the last one's text absolute:
+    // 40 links are followed, 41 are a loop, as the system counts them.
+    const int links = c.kind == kLinkLoop ? 2 : c.kind == kDanglingTooFar ? 41 : dangling ? 40 : 0;
+    for (int i = 1; i <= links; ++i) {
+      const std::string text = i < links ? "hop" + std::to_string(i) : links == 2 ? store : target;
+      fs::create_symlink(text, i == 1 ? store : dir.Path("hop" + std::to_string(i - 1)));
     }
     const bool race = c.kind == kWrittenMeanwhile || c.kind == kDanglingWrittenMeanwhile;
     std::optional<test::ScopedEnv> shim, raceDir, raceStore, asanOptions;
@@ -191,8 +198,7 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
     EXPECT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), c.status);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "write_settings_store: " + c.said + "\n");
     if (socket >= 0) close(socket);
-    EXPECT_EQ(fs::is_symlink(store),
-              link || dangling || c.kind == kLinkLoop || c.kind == kLinkToDevice);
+    EXPECT_EQ(fs::is_symlink(store), link || links > 0 || c.kind == kLinkToDevice);
     const std::string end = link || dangling ? target : store;
     if (race) {
       EXPECT_EQ(test::ReadBytes(end), "x\n");  // the other program's text, kept
