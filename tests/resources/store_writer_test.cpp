@@ -129,7 +129,8 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
     kLinkLoop,
     kDanglingLink,
     kDanglingWrittenMeanwhile,
-    kDanglingTooFar
+    kDanglingTooFar,
+    kDanglingLongerMeanwhile
   };
   const std::string loop =
       "cannot reach the store " + store + ": Too many levels of symbolic links";
@@ -148,6 +149,7 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
       {kLinkToDevice, 1, store + " is a character device, not a regular file: it stays as it is"},
       {kLinkLoop, 1, loop},
       {kDanglingTooFar, 1, loop},
+      {kDanglingLongerMeanwhile, 1, loop},  // a 41st link made as the writer follows them
       {kDirectory, 1, store + " is a directory: it stays as it is"},
       {kLinkToDirectory, 1, store + " is a directory: it stays as it is"},
   };
@@ -155,9 +157,11 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
     SCOPED_TRACE(c.kind);
     fs::remove_all(store);
     fs::remove_all(target);
+    fs::remove(dir.Path("target2"));
     for (int i = 1; i <= 41; ++i) fs::remove(dir.Path("hop" + std::to_string(i)));
     const bool link = c.kind == kLinkToEmptyFile || c.kind == kLinkToDirectory;
-    const bool dangling = c.kind == kDanglingLink || c.kind == kDanglingWrittenMeanwhile;
+    const bool dangling = c.kind == kDanglingLink || c.kind == kDanglingWrittenMeanwhile ||
+                          c.kind == kDanglingLongerMeanwhile;
     if (c.kind == kEmptyFile || c.kind == kWrittenMeanwhile) dir.Write("registry", "");
     if (c.kind == kLinkToEmptyFile) dir.Write("target", "");
     if (c.kind == kDirectory || c.kind == kLinkToDirectory)
@@ -181,9 +185,10 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
       const std::string text = i < links ? "hop" + std::to_string(i) : links == 2 ? store : target;
       fs::create_symlink(text, i == 1 ? store : dir.Path("hop" + std::to_string(i - 1)));
     }
-    const bool race = c.kind == kWrittenMeanwhile || c.kind == kDanglingWrittenMeanwhile;
-    std::optional<test::ScopedEnv> shim, raceDir, raceStore, asanOptions;
-    if (race) {
+    const bool written = c.kind == kWrittenMeanwhile || c.kind == kDanglingWrittenMeanwhile;
+    const bool longer = c.kind == kDanglingLongerMeanwhile;
+    std::optional<test::ScopedEnv> shim, raceDir, raceStore, raceLink, raceLinkTo, asanOptions;
+    if (written || longer) {
       fs::remove_all(dir.Path("user"));
       const char* options = std::getenv("ASAN_OPTIONS");
       const std::string checked =
@@ -191,7 +196,9 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
       asanOptions.emplace("ASAN_OPTIONS", checked.c_str());  // the shim comes first
       shim.emplace("LD_PRELOAD", VESKOR_STORE_RACE_SHIM);
       raceDir.emplace("VESKOR_TEST_RACE_DIR", dir.Path("user").c_str());
-      raceStore.emplace("VESKOR_TEST_RACE_STORE", store.c_str());
+      if (written) raceStore.emplace("VESKOR_TEST_RACE_STORE", store.c_str());
+      if (longer) raceLink.emplace("VESKOR_TEST_RACE_LINK", target.c_str());
+      if (longer) raceLinkTo.emplace("VESKOR_TEST_RACE_LINK_TO", "target2");
     }
     const auto before = listing();
     testing::internal::CaptureStderr();
@@ -200,10 +207,12 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
     if (socket >= 0) close(socket);
     EXPECT_EQ(fs::is_symlink(store), link || links > 0 || c.kind == kLinkToDevice);
     const std::string end = link || dangling ? target : store;
-    if (race) {
+    if (written) {
       EXPECT_EQ(test::ReadBytes(end), "x\n");  // the other program's text, kept
     } else if (c.status == 0) {
       EXPECT_EQ(test::ReadBytes(end), fresh);
+    } else if (longer) {
+      EXPECT_FALSE(fs::exists(dir.Path("target2")));
     } else {
       EXPECT_EQ(listing(), before);
     }
