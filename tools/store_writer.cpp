@@ -1,7 +1,10 @@
 // Writes a fresh settings store for an installed product tree: every key and value the program
 // reads at start, in the forms it accepts. It writes only where no store exists, or into an
 // empty one (0 bytes: nothing in it can be lost); an existing store, whatever else it holds, is
-// never changed. A directory where the store should be stays as it is, and is an error.
+// never changed. A link that names no file yet is followed, as the program's own writes follow
+// it: the store is made where it points, and the link stays. What cannot be a store (a
+// directory, a FIFO, a socket, a device, a loop of links) stays as it is, and is an error; so is
+// an empty --store, and a product directory that is not there.
 //
 //   write_settings_store --product <dir> --working <dir> [--store <file>] [--binary <dir>]
 //
@@ -15,12 +18,13 @@
 // A relative $XDG_CONFIG_HOME or $XDG_DATA_HOME is no base directory: it is said, and counts as
 // unset, as it does for the program; an unset or empty one is not said. Everything the tool
 // says goes to stderr. The exit status is 0 when it wrote or filled the store, or kept one; 1
-// when it could not (a directory where the store should be included); 2 for an unknown option.
+// when it could not (what cannot be a store at its name included); 2 for an unknown option.
 //
 // The store is the registry-like text of the settings store: "[key]" lines, then
 // "\"Name\"=\"value\"" lines with '\' and '"' escaped by a backslash. Directories are absolute
 // and end with '/'.
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -151,6 +155,45 @@ std::string StoreText(const Paths& p) {
   return t;
 }
 
+// What a file that is not a regular file, nor a directory, is.
+std::string KindOf(const struct stat& st) {
+  if (S_ISFIFO(st.st_mode)) return "a FIFO";
+  if (S_ISSOCK(st.st_mode)) return "a socket";
+  if (S_ISCHR(st.st_mode)) return "a character device";
+  if (S_ISBLK(st.st_mode)) return "a block device";
+  return "a file of another kind";
+}
+
+// The name at the end of `name`'s links, where the system makes a file that `name` names:
+// `name` itself when it is no link. A relative link is taken from its own folder. (A link's text
+// is shorter than PATH_MAX.)
+std::string LinkEnd(const std::string& name) {
+  std::string path = name;
+  char target[PATH_MAX];
+  for (int links = 0; links <= 40; ++links) {  // the system's own limit
+    const ssize_t n = readlink(path.c_str(), target, sizeof target);
+    if (n < 0) return path;
+    const std::string text(target, static_cast<std::size_t>(n));
+    path = text.starts_with('/') ? text : path.substr(0, path.rfind('/') + 1) + text;
+  }
+  Fail("cannot reach the store " + name + ": " + std::strerror(ELOOP));
+}
+
+// What is at the store's name, its links followed (by stat, which opens nothing: a FIFO would
+// hold an open until a writer came).
+enum class Found { kNothing, kEmpty, kStore };
+Found Look(const std::string& store) {
+  struct stat st;
+  if (stat(store.c_str(), &st) != 0) {
+    if (errno == ENOENT) return Found::kNothing;
+    Fail("cannot reach the store " + store + ": " + std::strerror(errno));
+  }
+  if (S_ISDIR(st.st_mode)) Fail(store + " is a directory: it stays as it is");
+  if (!S_ISREG(st.st_mode))
+    Fail(store + " is " + KindOf(st) + ", not a regular file: it stays as it is");
+  return st.st_size == 0 ? Found::kEmpty : Found::kStore;
+}
+
 // Writes the store beside its final name and links it there, which fails when a store exists
 // by then: an existing store is never replaced.
 bool WriteNew(const std::string& path, const std::string& text) {
@@ -179,8 +222,7 @@ bool WriteNew(const std::string& path, const std::string& text) {
 // Fills the empty store at `path` (a link to one is followed) as the program replaces it:
 // whole, through a temporary beside it. False when it is no longer empty.
 bool FillEmpty(const std::string& path, const std::string& text) {
-  struct stat now;
-  if (stat(path.c_str(), &now) != 0 || !S_ISREG(now.st_mode) || now.st_size != 0) return false;
+  if (Look(path) != Found::kEmpty) return false;
   std::string reason;
   if (!veskor::ReplaceFileWhole(path, text, &reason))
     Fail("cannot write the store " + path + ": " + reason);
@@ -191,6 +233,7 @@ bool FillEmpty(const std::string& path, const std::string& text) {
 
 int main(int argc, char** argv) {
   std::string product, working, store, binary;
+  bool storeNamed = false;
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
     std::string* target = option == "--product"   ? &product
@@ -204,23 +247,22 @@ int main(int argc, char** argv) {
                    "[--store <file>] [--binary <dir>]\n");
       return 2;
     }
+    storeNamed = storeNamed || target == &store;
     *target = argv[++i];
   }
   if (product.empty() || working.empty()) Fail("both --product and --working are needed");
-  if (store.empty()) store = DefaultStorePath();
+  if (storeNamed && store.empty()) Fail("--store names no file: its name is empty");
+  if (!storeNamed) store = DefaultStorePath();
+  struct stat productDir;
+  if (stat(product.c_str(), &productDir) != 0)
+    Fail("no product directory at " + product + ": " + std::strerror(errno));
+  if (!S_ISDIR(productDir.st_mode))
+    Fail("no product directory at " + product + ": " + std::strerror(ENOTDIR));
 
-  // What is at the store's name, a link followed: nothing, an empty file to fill, a directory,
-  // or a store to keep.
-  struct stat existing, target;
-  const bool exists = lstat(store.c_str(), &existing) == 0;
-  const bool reached = exists && stat(store.c_str(), &target) == 0;
-  if (reached && S_ISDIR(target.st_mode)) {
-    std::fprintf(stderr, "write_settings_store: %s is a directory: it stays as it is\n",
-                 store.c_str());
-    return 1;
-  }
-  const bool empty = reached && S_ISREG(target.st_mode) && target.st_size == 0;
-  if (exists && !empty) {
+  // Nothing at the store's name (a link that names no file yet included), an empty file to
+  // fill, or a store to keep.
+  const Found found = Look(store);
+  if (found == Found::kStore) {
     std::fprintf(stderr, "write_settings_store: %s exists and stays as it is\n", store.c_str());
     return 0;
   }
@@ -237,7 +279,8 @@ int main(int argc, char** argv) {
   if (!parent.empty()) fs::create_directories(parent, error);
   if (error) Fail("cannot make the directory " + parent.string() + ": " + error.message());
 
-  if (!(empty ? FillEmpty(store, StoreText(p)) : WriteNew(store, StoreText(p))))
+  const std::string text = StoreText(p);
+  if (!(found == Found::kEmpty ? FillEmpty(store, text) : WriteNew(LinkEnd(store), text)))
     std::fprintf(stderr, "write_settings_store: %s exists and stays as it is\n", store.c_str());
   else
     std::fprintf(stderr, "write_settings_store: wrote %s\n", store.c_str());

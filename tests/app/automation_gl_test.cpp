@@ -1,7 +1,9 @@
 // The capture of the back buffer as a PNG file, and the automatic quit that writes it.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -9,6 +11,7 @@
 #include "app/main_plane.h"
 #include "app/program_entry.h"
 #include "foundation/png_reader.h"
+#include "platform/file_replace.h"
 #include "platform/gl.h"
 #include "support/gl_test_fixture.h"
 #include "support/message_capture.h"
@@ -55,6 +58,33 @@ TEST_F(AutomationGlTest, TheLastFrameIsWrittenTopRowFirstAndTheQuitTaken) {
   EXPECT_EQ(Pixel(png, rowBytes, 0, 0) + " " + Pixel(png, rowBytes, 63, 31) + " " +
                 Pixel(png, rowBytes, 0, 32) + " " + Pixel(png, rowBytes, 63, 63),
             "255,0,0 255,0,0 0,255,0 0,255,0");
+  // Through a descriptor that the run was given (VESKOR_CAPTURE=/dev/fd/N), as the shell's
+  // redirection opened it: `N>>` keeps what the file held and adds the image after it, `N<>` read
+  // past "head\n" writes from there and cuts where the image ends, `N>` holds the image alone.
+  const std::string image = test::ReadFileText(dir.Path("shot.png")), head = "head\n";
+  const std::string before = head + std::string(4096, 'o');
+  const struct {
+    int flags;
+    off_t at;
+    std::string after;
+  } redirections[] = {{O_WRONLY | O_APPEND, 0, before + image},
+                      {O_RDWR, 5, head + image},
+                      {O_WRONLY | O_TRUNC, 0, image}};
+  for (const auto& r : redirections) {
+    dir.Write("out.png", before);
+    const int fd = open(dir.Path("out.png").c_str(), r.flags);
+    ASSERT_EQ(lseek(fd, r.at, SEEK_SET), r.at);
+    NoteGivenDescriptors();
+    setenv("VESKOR_CAPTURE", ("/dev/fd/" + std::to_string(fd)).c_str(), 1);
+    AutomationInit();
+    QuitRequest = 0;
+    DrawHalves();
+    AutomationArm();
+    AutomationFrameDone(gMainPlane);
+    close(fd);
+    EXPECT_EQ(AutomationExitCode(0), 0) << r.flags;
+    EXPECT_TRUE(test::ReadFileText(dir.Path("out.png")) == r.after) << r.flags;
+  }
   // A capture that cannot be written is recorded; the quit is taken all the same.
   test::MessageCapture capture;
   setenv("VESKOR_CAPTURE", dir.Path("no/shot.png").c_str(), 1);

@@ -300,7 +300,7 @@ std::string DisplayWithoutServer() {
 // chose is taken as chosen: SDL's offscreen one runs the whole program unseen.
 TEST_F(RunCommand, WithoutADisplayTheRunSaysSoAndWritesNothing) {
   const std::string none = DisplayWithoutServer();
-  const std::string noneByTcp = "127.0.0.1" + none;
+  const std::string noneByTcp = "127.0.0.1" + none, noneByUnix = "unix" + none;
   const OwnXServer server;  // of one screen
   ASSERT_NE(server.display(), "") << "no X server of the test's own";
   const std::string noScreen = server.display() + ".7";
@@ -320,7 +320,8 @@ TEST_F(RunCommand, WithoutADisplayTheRunSaysSoAndWritesNothing) {
   } cases[] = {
       {nullptr, "DISPLAY is not set"},
       {"", "DISPLAY is not set"},
-      {none.c_str(), "No such file or directory"},  // the socket's in /tmp/.X11-unix/
+      {none.c_str(), "No such file or directory"},        // the socket's in /tmp/.X11-unix/
+      {noneByUnix.c_str(), "No such file or directory"},  // "unix" names that socket, no host
       {noneByTcp.c_str(), "Connection refused"},
       {noScreen.c_str(), "the X server has no such screen"},
       {asking.display().c_str(), "the X server refused the connection", nullptr,

@@ -2,10 +2,16 @@
 // installation; where the store goes; an existing store never changes.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -86,17 +92,48 @@ TEST(StoreWriter, LeavesAnExistingStoreAsItIs) {
 }
 
 // An empty store (0 bytes) holds nothing that could be lost: it is filled as a fresh one is
-// written, also through a link to it, which stays a link. A directory where the store should
-// be cannot be mended: it stays, and the writer ends with status 1.
+// written, also through a link to it, which stays a link. A link that names no file yet is
+// followed to its end, where the store is made (the links stay); a store that another program
+// makes there meanwhile is kept. What cannot be a store (a directory, a FIFO, a socket, a
+// device, a loop of links) stays as it is, the reason is said, and the writer ends with status 1.
 TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
   test::TempDir dir("veskor_store");
-  const std::string store = dir.Path("registry");
+  const std::string store = dir.Path("registry"), target = dir.Path("target");
   ASSERT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), 0);
   const auto fresh = test::ReadBytes(store);
   ASSERT_TRUE(fresh.has_value() && !fresh->empty());
-  // kWrittenMeanwhile: empty when the writer looks, written by another program before the
-  // writer fills it (as it makes the user's directory).
-  enum Kind { kEmptyFile, kLinkToEmptyFile, kDirectory, kLinkToDirectory, kWrittenMeanwhile };
+  // Each name in the folder with its kind, a link with its text, a directory with its entries.
+  auto listing = [&] {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir.path())) {
+      const auto type = fs::symlink_status(e.path()).type();
+      std::string name = e.path().filename().string() + " " + std::to_string(int(type));
+      if (type == fs::file_type::symlink) name += " -> " + fs::read_symlink(e.path()).string();
+      if (type == fs::file_type::directory)
+        name += " " + std::to_string(std::distance(fs::directory_iterator(e.path()), {}));
+      names.insert(name);
+    }
+    return names;
+  };
+  // kWrittenMeanwhile: empty (or not there) when the writer looks, written by another program
+  // before the writer fills it (as it makes the user's directory).
+  enum Kind {
+    kEmptyFile,
+    kLinkToEmptyFile,
+    kDirectory,
+    kLinkToDirectory,
+    kWrittenMeanwhile,
+    kFifo,
+    kSocket,
+    kLinkToDevice,
+    kLinkLoop,
+    kDanglingLink,
+    kDanglingWrittenMeanwhile,
+    kDanglingTooFar,
+    kDanglingLongerMeanwhile
+  };
+  const std::string loop =
+      "cannot reach the store " + store + ": Too many levels of symbolic links";
   const struct {
     Kind kind;
     int status;
@@ -105,24 +142,53 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
       {kWrittenMeanwhile, 0, store + " exists and stays as it is"},
       {kEmptyFile, 0, "wrote " + store},
       {kLinkToEmptyFile, 0, "wrote " + store},
+      {kDanglingLink, 0, "wrote " + store},
+      {kDanglingWrittenMeanwhile, 0, store + " exists and stays as it is"},
+      {kFifo, 1, store + " is a FIFO, not a regular file: it stays as it is"},
+      {kSocket, 1, store + " is a socket, not a regular file: it stays as it is"},
+      {kLinkToDevice, 1, store + " is a character device, not a regular file: it stays as it is"},
+      {kLinkLoop, 1, loop},
+      {kDanglingTooFar, 1, loop},
+      {kDanglingLongerMeanwhile, 1, loop},  // a 41st link made as the writer follows them
       {kDirectory, 1, store + " is a directory: it stays as it is"},
       {kLinkToDirectory, 1, store + " is a directory: it stays as it is"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.kind);
     fs::remove_all(store);
-    fs::remove_all(dir.Path("target"));
+    fs::remove_all(target);
+    fs::remove(dir.Path("target2"));
+    for (int i = 1; i <= 41; ++i) fs::remove(dir.Path("hop" + std::to_string(i)));
     const bool link = c.kind == kLinkToEmptyFile || c.kind == kLinkToDirectory;
-    const std::string made = link ? dir.Path("target") : store;
-    if (c.kind == kEmptyFile || c.kind == kLinkToEmptyFile || c.kind == kWrittenMeanwhile) {
-      dir.Write(link ? "target" : "registry", "");
-    } else {
-      fs::create_directory(made);
+    const bool dangling = c.kind == kDanglingLink || c.kind == kDanglingWrittenMeanwhile ||
+                          c.kind == kDanglingLongerMeanwhile;
+    if (c.kind == kEmptyFile || c.kind == kWrittenMeanwhile) dir.Write("registry", "");
+    if (c.kind == kLinkToEmptyFile) dir.Write("target", "");
+    if (c.kind == kDirectory || c.kind == kLinkToDirectory)
+      fs::create_directory(link ? target : store);
+    if (link) fs::create_symlink(target, store);
+    if (c.kind == kFifo) {
+      ASSERT_EQ(mkfifo(store.c_str(), 0600), 0);
     }
-    if (link) fs::create_symlink(made, store);
-    const bool race = c.kind == kWrittenMeanwhile;
-    std::optional<test::ScopedEnv> shim, raceDir, raceStore, asanOptions;
-    if (race) {
+    const int socket = c.kind == kSocket ? ::socket(AF_UNIX, SOCK_STREAM, 0) : -1;
+    if (c.kind == kSocket) {
+      sockaddr_un address{};
+      address.sun_family = AF_UNIX;
+      std::snprintf(address.sun_path, sizeof address.sun_path, "%s", store.c_str());
+      ASSERT_EQ(bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    }
+    if (c.kind == kLinkToDevice) fs::create_symlink("/dev/null", store);
+    // The store's link, then "hop1", "hop2"... by relative names, the last one's text absolute:
+    // 40 links are followed, 41 are a loop, as the system counts them.
+    const int links = c.kind == kLinkLoop ? 2 : c.kind == kDanglingTooFar ? 41 : dangling ? 40 : 0;
+    for (int i = 1; i <= links; ++i) {
+      const std::string text = i < links ? "hop" + std::to_string(i) : links == 2 ? store : target;
+      fs::create_symlink(text, i == 1 ? store : dir.Path("hop" + std::to_string(i - 1)));
+    }
+    const bool written = c.kind == kWrittenMeanwhile || c.kind == kDanglingWrittenMeanwhile;
+    const bool longer = c.kind == kDanglingLongerMeanwhile;
+    std::optional<test::ScopedEnv> shim, raceDir, raceStore, raceLink, raceLinkTo, asanOptions;
+    if (written || longer) {
       fs::remove_all(dir.Path("user"));
       const char* options = std::getenv("ASAN_OPTIONS");
       const std::string checked =
@@ -130,19 +196,25 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
       asanOptions.emplace("ASAN_OPTIONS", checked.c_str());  // the shim comes first
       shim.emplace("LD_PRELOAD", VESKOR_STORE_RACE_SHIM);
       raceDir.emplace("VESKOR_TEST_RACE_DIR", dir.Path("user").c_str());
-      raceStore.emplace("VESKOR_TEST_RACE_STORE", store.c_str());
+      if (written) raceStore.emplace("VESKOR_TEST_RACE_STORE", store.c_str());
+      if (longer) raceLink.emplace("VESKOR_TEST_RACE_LINK", target.c_str());
+      if (longer) raceLinkTo.emplace("VESKOR_TEST_RACE_LINK_TO", "target2");
     }
+    const auto before = listing();
     testing::internal::CaptureStderr();
     EXPECT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), c.status);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "write_settings_store: " + c.said + "\n");
-    EXPECT_EQ(fs::is_symlink(store), link);
-    if (race) {
-      EXPECT_EQ(test::ReadBytes(store), "x\n");  // the other program's text, kept
+    if (socket >= 0) close(socket);
+    EXPECT_EQ(fs::is_symlink(store), link || links > 0 || c.kind == kLinkToDevice);
+    const std::string end = link || dangling ? target : store;
+    if (written) {
+      EXPECT_EQ(test::ReadBytes(end), "x\n");  // the other program's text, kept
     } else if (c.status == 0) {
-      EXPECT_EQ(test::ReadBytes(made), fresh);
+      EXPECT_EQ(test::ReadBytes(end), fresh);
+    } else if (longer) {
+      EXPECT_FALSE(fs::exists(dir.Path("target2")));
     } else {
-      EXPECT_TRUE(fs::is_directory(made));
-      EXPECT_TRUE(fs::is_empty(made));
+      EXPECT_EQ(listing(), before);
     }
   }
   const auto left = fs::directory_iterator(dir.path());
@@ -197,6 +269,39 @@ TEST(StoreWriter, PlacesTheStoreAndTheUsersDirectoryByTheEnvironment) {
     EXPECT_EQ(store.count(kRoot + "\\Paths|BinaryDir") ? store.at(kRoot + "\\Paths|BinaryDir") : "",
               dir.Path(c.user));
     EXPECT_TRUE(fs::is_directory(dir.Path(c.user)));
+  }
+}
+
+// An empty --store names no file (it is not --store left out, which takes the default); a
+// product directory that is not there, or is no directory, would give a store whose folders
+// point nowhere. Either ends the writer with status 1, the reason said, nothing written; a link
+// to the product directory is one.
+TEST(StoreWriter, RefusesAnEmptyStoreNameAndAProductThatIsNoDirectory) {
+  test::TempDir dir("veskor_store");
+  const std::string file = dir.Write("file", ""), none = dir.Path("none");
+  fs::create_directory_symlink(test::kProductDir, dir.Path("product"));
+  const struct {
+    std::size_t arg;  // of StoreWriterArgs
+    std::string value;
+    int status;
+    std::string said;
+  } cases[] = {
+      {6, "", 1, "--store names no file: its name is empty"},
+      {2, none, 1, "no product directory at " + none + ": No such file or directory"},
+      {2, file, 1, "no product directory at " + file + ": Not a directory"},
+      {2, dir.Path("product"), 0, "wrote " + dir.Path("registry")},
+  };
+  for (const auto& c : cases) {
+    auto args = test::StoreWriterArgs(dir.path());
+    args[c.arg] = c.value;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(test::RunProgram(args, std::vector<std::string>{"HOME=" + dir.path()}), c.status);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "write_settings_store: " + c.said + "\n");
+    const auto store = test::ReadStore(test::ReadBytes(dir.Path("registry")).value_or(""));
+    EXPECT_EQ(store.count(kRoot + "\\Paths|VeskorDir") ? store.at(kRoot + "\\Paths|VeskorDir") : "",
+              c.status == 0 ? dir.Path("product/") : "");
+    const auto all = fs::recursive_directory_iterator(dir.path());
+    EXPECT_EQ(std::distance(begin(all), end(all)), c.status == 0 ? 4 : 2) << c.said;
   }
 }
 
