@@ -16,12 +16,20 @@ constexpr const char* kScript =
     "#!/bin/sh\n"
     "printf '%s\\n' \"$@\" > \"$0.args\"\n"
     "echo $$ > \"$0.pid.new\" && mv \"$0.pid.new\" \"$0.pid\"\n"
+    "answer() {\n"
+    "  case $1 in\n"
+    "    0) exit ${ZENITY_OK:-0} ;;\n"
+    "    1) exit ${ZENITY_CANCEL:-1} ;;\n"
+    "    =*) exit ${1#=} ;;\n"
+    "    *) exit $1 ;;\n"
+    "  esac\n"
+    "}\n"
     "does=$(cat \"$0.does\")\n"
     "case $does in\n"
     "  wait) while [ ! -e \"$0.answer\" ]; do [ -e \"$0\" ] || exit 99; sleep 0.05; done\n"
-    "        exit $(cat \"$0.answer\") ;;\n"
+    "        answer $(cat \"$0.answer\") ;;\n"
     "  kill) kill -KILL $$ ;;\n"
-    "  *) exit $does ;;\n"
+    "  *) answer $does ;;\n"
     "esac\n";
 
 std::string PathWith(const std::string& folder) {
