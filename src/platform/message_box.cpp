@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -63,8 +64,11 @@ Uint32 SdlFlags(MessageIcon icon) {
   }
 }
 
-// Set once the messages file has failed a record: the run's records go to stderr from then on.
+// Set once the messages file has failed a record, after the line that says so: the run's
+// records go to stderr from then on. The lock keeps a record that failed at the same time from
+// reaching stderr before that line.
 std::atomic<bool> gMessagesFileFailed{false};
+std::mutex gMessagesFileFailing;
 
 // Appends the record where VESKOR_MESSAGES says; false when it is not set.
 bool RecordIfHeadless(const char* caption, const char* text, MessageIcon icon) {
@@ -74,10 +78,12 @@ bool RecordIfHeadless(const char* caption, const char* text, MessageIcon icon) {
   if (std::strcmp(sink, "-") != 0 && !gMessagesFileFailed.load()) {
     const int error = AppendToFile(sink, record);
     if (error == 0) return true;
-    if (!gMessagesFileFailed.exchange(true)) {
+    const std::lock_guard<std::mutex> failing(gMessagesFileFailing);
+    if (!gMessagesFileFailed.load()) {
       std::fprintf(stderr,
                    "veskor: cannot write the messages file %s: %s (the records go to stderr)\n",
                    sink, std::strerror(error));
+      gMessagesFileFailed.store(true);
     }
   }
   WriteAll(STDERR_FILENO, record);
