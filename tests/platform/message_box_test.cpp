@@ -116,6 +116,51 @@ TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToS
   std::remove(err.c_str());
 }
 
+// A record that a signal interrupts before any of it went (the messages file a pipe that its
+// reader has not emptied yet) is written whole once the reader reads: the file is not said to
+// fail. The signal comes once the record's write waits, and the pipe is read once it was taken.
+std::atomic<bool> gInterrupted{false};
+int InterruptedRecordChecks() {
+  int ends[2];
+  if (pipe(ends) != 0) return 10;
+  const std::string messages = "/proc/self/fd/" + std::to_string(ends[1]);
+  setenv("VESKOR_MESSAGES", messages.c_str(), 1);
+  fcntl(ends[1], F_SETFL, O_NONBLOCK);
+  const std::string filler(4096, 'f');
+  while (write(ends[1], filler.data(), filler.size()) > 0) {
+  }
+  struct sigaction interrupt {};  // no SA_RESTART: the write ends with EINTR
+  interrupt.sa_handler = [](int) { gInterrupted.store(true); };
+  sigaction(SIGUSR2, &interrupt, nullptr);
+  std::atomic<pid_t> writer{0};
+  std::thread recording([&writer] {
+    writer.store(gettid());
+    HeadlessRecord("Caption", "text");
+  });
+  while (writer.load() == 0) {
+  }
+  const std::string syscall = "/proc/self/task/" + std::to_string(writer.load()) + "/syscall";
+  while (test::ReadFileText(syscall).rfind("1 ", 0) != 0) {  // waiting in write(2)
+  }
+  tgkill(getpid(), writer.load(), SIGUSR2);
+  while (!gInterrupted.load()) {
+  }
+  std::string read;
+  char chunk[4096];
+  for (ssize_t n; read.find('\n') == std::string::npos;) {
+    if ((n = ::read(ends[0], chunk, sizeof chunk)) <= 0) break;
+    read.append(chunk, static_cast<std::size_t>(n));
+    if (read.size() == filler.size()) {  // the pipe's room made: the record goes in or not
+      recording.join();
+      fcntl(ends[0], F_SETFL, O_NONBLOCK);
+    }
+  }
+  return read.ends_with("fCaption [none] text\n") ? 0 : 12;
+}
+TEST(HeadlessBoxes, ARecordThatASignalInterruptsIsWrittenWhole) {
+  EXPECT_EXIT(_exit(InterruptedRecordChecks()), testing::ExitedWithCode(0), "^$");
+}
+
 // Shown, a box is a zenity of the program's own, answered by its exit status, with the codes
 // of OK (Yes) and Cancel (No, or the box closed) that it was asked for; a box ended by a signal
 // gave no answer (its text, maybe unread, goes to stderr); any other status, zenity's own 0
@@ -171,11 +216,12 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
   EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kQuestion, MessageButtons::kYesNo),
             MessageAnswer::kYes);
   signal(SIGCHLD, old);
-  {  // the codes that the run's own environment names are not zenity's
+  {  // the codes that the run's own environment names are not zenity's; the rest is its own
     const test::ScopedEnv cancel("ZENITY_CANCEL", "40");
     zenity.Does("1");
     EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kQuestion, MessageButtons::kYesNo),
               MessageAnswer::kNo);
+    EXPECT_NE(("\n" + zenity.Env()).find("\nDISPLAY=:4242\n"), std::string::npos);
     zenity.Does("0");
   }
   {
@@ -220,6 +266,36 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
       EXPECT_TRUE(said.ends_with(record)) << said;
     }
   }
+}
+
+// Sixteen boxes open at once, each on a thread of its own, are all written when the process
+// ends without waiting for them.
+int OpenChildren() {
+  int count = 0;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::istringstream pids(test::ReadFileText(task.path().string() + "/children"));
+    for (std::string pid; pids >> pid;) ++count;
+  }
+  return count;
+}
+TEST(ShownBoxes, EveryBoxOpenAtTheEndIsWritten) {
+  const test::StandInZenity zenity("wait");
+  const test::ScopedEnv display("DISPLAY", ":7"), wayland("WAYLAND_DISPLAY", nullptr);
+  EXPECT_EXIT(
+      {
+        for (int i = 0; i < 16; ++i) {
+          std::thread([] {
+            ShowMessageBox("Open", "box", MessageIcon::kQuestion, MessageButtons::kYesNo);
+          }).detach();
+        }
+        for (int i = 0; OpenChildren() < 16; ++i) {
+          if (i == 2000) _exit(90);
+          std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        WriteOpenBoxRecords();
+        _exit(0);
+      },
+      testing::ExitedWithCode(0), "^(Open \\[question\\] box\n){16}$");
 }
 
 // A child that cannot be forked (the user's process limit reached) is not started, and leaves

@@ -15,6 +15,7 @@ namespace {
 constexpr const char* kScript =
     "#!/bin/sh\n"
     "printf '%s\\n' \"$@\" > \"$0.args\"\n"
+    "env > \"$0.env\"\n"
     "echo $$ > \"$0.pid.new\" && mv \"$0.pid.new\" \"$0.pid\"\n"
     "answer() {\n"
     "  case $1 in\n"
@@ -54,6 +55,8 @@ void StandInZenity::Answer(int status) const {
 
 std::string StandInZenity::Args() const { return ReadFileText(script_ + ".args"); }
 
+std::string StandInZenity::Env() const { return ReadFileText(script_ + ".env"); }
+
 pid_t StandInZenity::WaitForStart() const {
   for (int i = 0; i < 2000; ++i) {
     const std::string pid = ReadFileText(script_ + ".pid");
@@ -64,7 +67,7 @@ pid_t StandInZenity::WaitForStart() const {
 }
 
 void StandInZenity::Forget() const {
-  for (const char* record : {".args", ".pid", ".answer"}) std::remove((script_ + record).c_str());
+  for (const char* record : {".args", ".env", ".pid", ".answer"}) std::remove((script_ + record).c_str());
 }
 
 bool ProcessGone(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }

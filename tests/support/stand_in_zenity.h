@@ -29,6 +29,8 @@ class StandInZenity {
   void Answer(int status) const;
   // The arguments of the last start, "" before any.
   std::string Args() const;
+  // The environment of the last start, as `env` prints it.
+  std::string Env() const;
   // The pid of the last start, waiting up to 20 s for one; 0 when none came.
   pid_t WaitForStart() const;
   // Forgets the last start (its arguments, pid and answer).
