@@ -95,7 +95,9 @@ void FirstLaunchWarning(const MainPlane& plane) {
   const MessageAnswer answer = ShowMessageBox("Warning, Errors or visual failures can occur !",
                                               text, MessageIcon::kExclamation,
                                               MessageButtons::kYesNo);
-  FirstLaunchUnanswered = answer == MessageAnswer::kNone ? 1 : 0;
+  const bool answered = answer == MessageAnswer::kYes || answer == MessageAnswer::kNo;
+  FirstLaunchUnanswered = answered ? 0 : 1;
+  if (answer == MessageAnswer::kUnshown) NormalExit(kQuestionUnshownExitStatus);
   if (answer != MessageAnswer::kYes) NormalExit(AutomationExitCode(0));  // no frame was captured
 }
 

@@ -44,8 +44,11 @@ void SetWorldPath(const char* commandLine);
 // warning naming the driver's vendor and renderer; any answer but Yes ends the program
 // normally, as a window close before the loop would (AutomationExitCode(0)), with the settings
 // saved on the way out. A question closed without an answer (a quit signal) leaves the store's
-// FirstLaunch TRUE (FirstLaunchUnanswered), whenever the settings are saved.
+// FirstLaunch TRUE (FirstLaunchUnanswered), whenever the settings are saved; so does one that
+// could not be shown (its text and the reason on stderr), which ends the program normally with
+// kQuestionUnshownExitStatus.
 void FirstLaunchWarning(const MainPlane& plane);
+inline constexpr int kQuestionUnshownExitStatus = 6;
 
 // The message and frame loop; returns the exit code: the quit message's, or 0 when QuitRequest
 // ended it.

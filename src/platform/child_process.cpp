@@ -27,7 +27,8 @@ void Reap(pid_t pid) {
 
 // The child's side between fork and exec: only async-signal-safe calls, since the parent may
 // run other threads (GL, sound). An exec that fails sends its errno through `errorFd`.
-[[noreturn]] void StartChild(char* const argv[], pid_t parent, int outFd, int errorFd) {
+[[noreturn]] void StartChild(char* const argv[], char* const envp[], pid_t parent, int outFd,
+                             int errorFd) {
   ::prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (::getppid() != parent) ::_exit(127);  // the parent went before the line above held
   sigset_t none;
@@ -36,7 +37,11 @@ void Reap(pid_t pid) {
   const int null = ::open("/dev/null", O_WRONLY);
   ::dup2(outFd >= 0 ? outFd : null, STDOUT_FILENO);
   ::dup2(null, STDERR_FILENO);  // the toolkit's warnings
-  ::execvp(argv[0], argv);
+  if (envp != nullptr) {
+    ::execvpe(argv[0], argv, envp);
+  } else {
+    ::execvp(argv[0], argv);
+  }
   const int error = errno;
   [[maybe_unused]] const ssize_t sent = ::write(errorFd, &error, sizeof error);
   ::_exit(127);
@@ -92,7 +97,7 @@ int Wait(pid_t pid, int outFd, std::string* out, std::size_t limit) {
 
 void SetChildWaitCheck(bool (*check)()) { gWaitCheck.store(check); }
 
-int RunChild(char* const argv[], std::string* out, std::size_t limit) {
+int RunChild(char* const argv[], std::string* out, std::size_t limit, char* const envp[]) {
   int output[2] = {-1, -1};
   int error[2] = {-1, -1};
   if (::pipe2(error, O_CLOEXEC) != 0) return kChildNotStarted;
@@ -108,7 +113,7 @@ int RunChild(char* const argv[], std::string* out, std::size_t limit) {
     ::signal(SIGCHLD, SIG_DFL);
   const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
-  if (pid == 0) StartChild(argv, parent, output[1], error[1]);
+  if (pid == 0) StartChild(argv, envp, parent, output[1], error[1]);
   ::close(error[1]);
   CloseIfOpen(output[1]);
   if (pid < 0) {

@@ -29,13 +29,15 @@ void SetChildWaitCheck(bool (*check)());
 // kChildClosed returned. A signal that interrupts the wait is no answer. The child's standard
 // output goes into `out` (kept up to `limit` bytes, one more telling that it did not fit), or
 // to /dev/null when `out` is null (never into the program's own, which may carry a capture);
-// its standard error goes to /dev/null.
+// its standard error goes to /dev/null. The child's environment is `envp` (null-terminated,
+// made before the call) when given, else the process's own.
 //
 // The kernel ends the child (SIGKILL) when the thread that started it ends, so with the
 // process however it ends (an exit, a fatal signal, SIGKILL): the starting thread waits here
 // for the child's whole life.
 //
 // Returns the child's exit status (0-255), or one of the values above.
-int RunChild(char* const argv[], std::string* out = nullptr, std::size_t limit = 0);
+int RunChild(char* const argv[], std::string* out = nullptr, std::size_t limit = 0,
+             char* const envp[] = nullptr);
 
 }  // namespace veskor

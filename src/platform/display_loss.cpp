@@ -26,6 +26,7 @@
 
 #include "platform/child_process.h"
 #include "platform/gl_window_internal.h"
+#include "platform/message_box.h"
 #include "platform/process.h"
 
 namespace veskor {
@@ -71,9 +72,10 @@ int OnConnectionLost(Display*) { EndForLostDisplay(); }
 
 void OnHookOverrun(int) { Finish(); }
 
-// The run's end with `line` on stderr, after the hook (within its time) when one is set, by
-// `signal` (0: none) or else with `status`; once for the process: a call from inside the hook
-// ends it at once, a call from another thread meanwhile waits for that end.
+// The run's end with `line` on stderr (after the records of the boxes still open), after the
+// hook (within its time) when one is set, by `signal` (0: none) or else with `status`; once for
+// the process: a call from inside the hook ends it at once, a call from another thread
+// meanwhile waits for that end.
 [[noreturn]] void EndRun(const char* line, int signal, int status) {
   if (tEnding) Finish();  // the hook met the end again
   tEnding = true;
@@ -82,6 +84,7 @@ void OnHookOverrun(int) { Finish(); }
   }
   gEndSignal.store(signal);
   gEndStatus.store(status);
+  WriteOpenBoxRecords();  // a box that is open ends unanswered, its text maybe unread
   std::fprintf(stderr, "%s\n", line);
   if (void (*hook)() = gHook.load(); hook != nullptr) {
     struct sigaction overrun {};

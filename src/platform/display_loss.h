@@ -64,10 +64,11 @@ inline constexpr const char* kRunEndOverrunMessage =
 void RunEndTornDown();
 
 // What the loss of the display sets off (GlVideoStart makes every X connection's I/O failures
-// call it, and a fault or a failed window-system call once the display has gone):
-// kDisplayLostMessage on stderr, the hook once, then the end of the process with
-// kDisplayLostExitStatus, without exit handlers or static destructors. A call from inside the
-// hook ends the process at once; a call from another thread meanwhile waits for that end.
+// call it, and a fault or a failed window-system call once the display has gone): the records
+// of the message boxes still open (WriteOpenBoxRecords) and kDisplayLostMessage on stderr, the
+// hook once, then the end of the process with kDisplayLostExitStatus, without exit handlers or
+// static destructors. A call from inside the hook ends the process at once; a call from
+// another thread meanwhile waits for that end.
 [[noreturn]] void EndForLostDisplay();
 
 }  // namespace veskor

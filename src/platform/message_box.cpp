@@ -1,10 +1,15 @@
 #include "platform/message_box.h"
 
 #include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,9 +26,34 @@ MessageAnswer HeadlessAnswer(MessageButtons buttons) {
   return (a != nullptr && std::strcmp(a, "no") == 0) ? MessageAnswer::kNo : MessageAnswer::kYes;
 }
 
-void WriteRecord(std::FILE* f, const char* caption, const char* text, MessageIcon icon) {
-  std::fprintf(f, "%s [%s] %s\n", caption ? caption : "", MessageIconName(icon), text ? text : "");
-  std::fflush(f);
+std::string RecordText(const char* caption, const char* text, MessageIcon icon) {
+  return std::string(caption ? caption : "") + " [" + MessageIconName(icon) + "] " +
+         (text ? text : "") + "\n";
+}
+
+// Writes all of `bytes` to `fd`; false with errno set when a write fails. Safe in a signal
+// handler.
+bool WriteAll(int fd, const std::string& bytes) {
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+    } else if (n == 0 || errno != EINTR) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+  }
+  return true;
+}
+
+// Appends `record` to the file `path`: 0, else the errno of the call that failed (the open, a
+// write, or the close).
+int AppendToFile(const char* path, const std::string& record) {
+  const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return errno;
+  int error = WriteAll(fd, record) ? 0 : errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  return error;
 }
 
 Uint32 SdlFlags(MessageIcon icon) {
@@ -34,18 +64,29 @@ Uint32 SdlFlags(MessageIcon icon) {
   }
 }
 
+// Set once the messages file has failed a record, after the line that says so: the run's
+// records go to stderr from then on. The lock keeps a record that failed at the same time from
+// reaching stderr before that line.
+std::atomic<bool> gMessagesFileFailed{false};
+std::mutex gMessagesFileFailing;
+
 // Appends the record where VESKOR_MESSAGES says; false when it is not set.
 bool RecordIfHeadless(const char* caption, const char* text, MessageIcon icon) {
   const char* sink = std::getenv("VESKOR_MESSAGES");
   if (sink == nullptr || sink[0] == '\0') return false;
-  if (std::strcmp(sink, "-") == 0) {
-    WriteRecord(stderr, caption, text, icon);
-  } else if (std::FILE* f = std::fopen(sink, "a")) {
-    WriteRecord(f, caption, text, icon);
-    std::fclose(f);
-  } else {
-    WriteRecord(stderr, caption, text, icon);
+  const std::string record = RecordText(caption, text, icon);
+  if (std::strcmp(sink, "-") != 0 && !gMessagesFileFailed.load()) {
+    const int error = AppendToFile(sink, record);
+    if (error == 0) return true;
+    const std::lock_guard<std::mutex> failing(gMessagesFileFailing);
+    if (!gMessagesFileFailed.load()) {
+      std::fprintf(stderr,
+                   "veskor: cannot write the messages file %s: %s (the records go to stderr)\n",
+                   sink, std::strerror(error));
+      gMessagesFileFailed.store(true);
+    }
   }
+  WriteAll(STDERR_FILENO, record);
   return true;
 }
 
@@ -55,12 +96,37 @@ bool DisplayNamed() {
   return false;
 }
 
-// The box as a zenity of our own; nothing when there is no display to show it on (zenity would
-// take its failure for a No) or zenity cannot be started. The button texts are those of SDL's
-// box, whatever the desktop's language; --no-markup shows "<" and "&" as they are.
+// The statuses that our zenity answers with, set in its environment: zenity ends 1 when it
+// cannot open its display (and 0 when its window is destroyed under it), whatever answer codes
+// it was given, so that neither of its default codes (0 OK, 1 Cancel, Escape or closed) tells
+// an answer from a failure. Any status but these is no answer.
+constexpr int kZenityYes = 40;  // OK
+constexpr int kZenityNo = 41;   // Cancel, Escape, the window closed
+
+// Our zenity's environment: the process's own, with its answer codes ours (and those that we do
+// not use at zenity's defaults).
+std::vector<std::string> ZenityEnvironment() {
+  std::vector<std::string> env = {"ZENITY_OK=" + std::to_string(kZenityYes),
+                                  "ZENITY_CANCEL=" + std::to_string(kZenityNo),
+                                  "ZENITY_ESC=" + std::to_string(kZenityNo)};
+  for (char** e = environ; *e != nullptr; ++e)
+    if (std::strncmp(*e, "ZENITY_", 7) != 0) env.emplace_back(*e);
+  return env;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+  std::vector<char*> pointers;
+  for (std::string& s : strings) pointers.push_back(s.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+// The box as a zenity of our own; nothing when zenity cannot be started. The button texts are
+// those of SDL's box, whatever the desktop's language; --no-markup shows "<" and "&" as they
+// are. kUnshown comes with its reason in `why`.
 std::optional<MessageAnswer> ShowZenityBox(const char* caption, const char* text,
-                                           MessageIcon icon, MessageButtons buttons) {
-  if (!DisplayNamed()) return std::nullopt;
+                                           MessageIcon icon, MessageButtons buttons,
+                                           std::string& why) {
   const bool question = buttons == MessageButtons::kYesNo;
   std::vector<std::string> args = {"zenity"};
   if (question) {
@@ -85,20 +151,74 @@ std::optional<MessageAnswer> ShowZenityBox(const char* caption, const char* text
   } else {
     args.push_back("--ok-label=OK");
   }
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  switch (RunChild(argv.data())) {
+  std::vector<std::string> env = ZenityEnvironment();
+  const int status = RunChild(Pointers(args).data(), nullptr, 0, Pointers(env).data());
+  switch (status) {
     case kChildNotStarted: return std::nullopt;
-    case kChildClosed:  // the run ends: what the box said must not be lost unread
+    case kChildClosed:  // the run ends
     case kChildKilled:
-      WriteRecord(stderr, caption, text, icon);
+    case kChildLost:  // another waiter of the run took its status: its answer is not known
       return MessageAnswer::kNone;
-    case 0: return question ? MessageAnswer::kYes : MessageAnswer::kOk;
-    case 1: return question ? MessageAnswer::kNo : MessageAnswer::kOk;  // or Escape, or closed
-    default:  // zenity could not show it: the text must not be lost
-      WriteRecord(stderr, caption, text, icon);
-      return question ? MessageAnswer::kNo : MessageAnswer::kOk;
+    case kZenityYes: return question ? MessageAnswer::kYes : MessageAnswer::kOk;
+    case kZenityNo: return question ? MessageAnswer::kNo : MessageAnswer::kOk;
+    default:
+      why = "zenity ended with status " + std::to_string(status) + ", which is none of its answers";
+      return MessageAnswer::kUnshown;
+  }
+}
+
+// The box shown, by our zenity when there is a display to show it on (zenity would not say
+// that there is none), else by SDL's; kUnshown comes with its reason in `why`.
+MessageAnswer ShowBox(const char* caption, const char* text, MessageIcon icon,
+                      MessageButtons buttons, std::string& why) {
+  const char* noZenity = "no display is named (DISPLAY, WAYLAND_DISPLAY)";
+  if (DisplayNamed()) {
+    if (const auto answer = ShowZenityBox(caption, text, icon, buttons, why)) return *answer;
+    noZenity = "zenity could not be started";
+  }
+  SDL_MessageBoxButtonData okButton{SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "OK"};
+  SDL_MessageBoxButtonData yesNo[2] = {
+      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
+      {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
+  };
+  SDL_MessageBoxData data{};
+  data.flags = SdlFlags(icon);
+  data.title = caption ? caption : "";
+  data.message = text ? text : "";
+  if (buttons == MessageButtons::kYesNo) {
+    data.numbuttons = 2;
+    data.buttons = yesNo;
+  } else {
+    data.numbuttons = 1;
+    data.buttons = &okButton;
+  }
+  int pressed = -1;
+  if (SDL_ShowMessageBox(&data, &pressed) != 0) {
+    why = std::string(noZenity) + ", and SDL's box failed: " + SDL_GetError();
+    return MessageAnswer::kUnshown;
+  }
+  if (buttons == MessageButtons::kOk) return MessageAnswer::kOk;
+  return pressed == 1 ? MessageAnswer::kYes : MessageAnswer::kNo;
+}
+
+// The records of the boxes open now, for an end of the process that does not wait for them: a
+// slot holds one from its box's start to its close.
+constexpr std::size_t kOpenBoxSlots = 16;
+std::atomic<const std::string*> gOpenBoxes[kOpenBoxSlots];
+
+// The slot of `record`, or kOpenBoxSlots when every slot is taken.
+std::size_t NoteOpenBox(const std::string* record) {
+  for (std::size_t i = 0; i < kOpenBoxSlots; ++i) {
+    const std::string* none = nullptr;
+    if (gOpenBoxes[i].compare_exchange_strong(none, record)) return i;
+  }
+  return kOpenBoxSlots;
+}
+
+// A note that the process's end took: the end wrote the record, and the process is ending.
+void ForgetOpenBox(std::size_t slot) {
+  if (slot < kOpenBoxSlots && gOpenBoxes[slot].exchange(nullptr) == nullptr) {
+    for (;;) ::pause();
   }
 }
 
@@ -122,32 +242,23 @@ bool HeadlessRecord(const char* caption, const char* text) {
 MessageAnswer ShowMessageBox(const char* caption, const char* text, MessageIcon icon,
                              MessageButtons buttons) {
   if (RecordIfHeadless(caption, text, icon)) return HeadlessAnswer(buttons);
-  if (const auto answer = ShowZenityBox(caption, text, icon, buttons)) return *answer;
+  const std::string record = RecordText(caption, text, icon);
+  const std::size_t slot = NoteOpenBox(&record);
+  std::string why;
+  const MessageAnswer answer = ShowBox(caption, text, icon, buttons, why);
+  ForgetOpenBox(slot);
+  // Closed without an answer, or not shown: what the box said must not be lost unread.
+  if (answer == MessageAnswer::kUnshown)
+    std::fprintf(stderr, "veskor: cannot show the box \"%s\": %s\n", caption ? caption : "",
+                 why.c_str());
+  if (answer == MessageAnswer::kNone || answer == MessageAnswer::kUnshown)
+    WriteAll(STDERR_FILENO, record);
+  return answer;
+}
 
-  SDL_MessageBoxButtonData okButton{SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "OK"};
-  SDL_MessageBoxButtonData yesNo[2] = {
-      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
-      {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
-  };
-  SDL_MessageBoxData data{};
-  data.flags = SdlFlags(icon);
-  data.title = caption ? caption : "";
-  data.message = text ? text : "";
-  if (buttons == MessageButtons::kYesNo) {
-    data.numbuttons = 2;
-    data.buttons = yesNo;
-  } else {
-    data.numbuttons = 1;
-    data.buttons = &okButton;
-  }
-  int pressed = -1;
-  if (SDL_ShowMessageBox(&data, &pressed) != 0) {
-    // No display to show it on: the text must not be lost.
-    WriteRecord(stderr, caption, text, icon);
-    return buttons == MessageButtons::kOk ? MessageAnswer::kOk : MessageAnswer::kNo;
-  }
-  if (buttons == MessageButtons::kOk) return MessageAnswer::kOk;
-  return pressed == 1 ? MessageAnswer::kYes : MessageAnswer::kNo;
+void WriteOpenBoxRecords() {
+  for (std::atomic<const std::string*>& slot : gOpenBoxes)
+    if (const std::string* record = slot.exchange(nullptr)) WriteAll(STDERR_FILENO, *record);
 }
 
 }  // namespace veskor

@@ -4,11 +4,16 @@
 // the run ends; SDL's box, whose zenity the run could not end, only when zenity cannot be
 // started. A quit signal (SIGTERM, SIGINT) that comes while a box is open closes it: the box
 // answers kNone and the signal stays for the message loop, which ends the run as at a window
-// close. Callers that wait for kYes take kNone as No.
+// close. Callers that wait for kYes take kNone and kUnshown as No. A box whose text may still be
+// unread when the process ends (the display lost while it is open) leaves its record on stderr
+// (WriteOpenBoxRecords).
 //
 // Headless mode, for tests and automated runs: when VESKOR_MESSAGES names a file (or "-" for
 // stderr), each box is appended there as one record "<caption> [<icon>] <text>" instead of
-// being shown, and a Yes/No box is answered from VESKOR_ANSWER ("yes" or "no", default yes).
+// being shown, and a Yes/No box is answered from VESKOR_ANSWER ("yes" or "no", default yes). A
+// messages file that cannot be opened or written is said once on stderr ("veskor: cannot write
+// the messages file <file>: <reason> (the records go to stderr)"), and that record and all that
+// follow in the run go to stderr.
 #pragma once
 
 namespace veskor {
@@ -16,14 +21,21 @@ namespace veskor {
 enum class MessageIcon { kNone, kStop, kExclamation, kInformation, kQuestion };
 enum class MessageButtons { kOk, kYesNo };
 // kNone: the box was closed without an answer (a quit signal, its process killed); its record
-// is then left on stderr, so that what it said is not lost unread.
-enum class MessageAnswer { kOk, kYes, kNo, kNone };
+// is then left on stderr, so that what it said is not lost unread. kUnshown: the box could not
+// be shown (no display that zenity or SDL could open, no zenity and no SDL box): no answer
+// either, its record and a line with the reason ("veskor: cannot show the box "<caption>":
+// <reason>") on stderr.
+enum class MessageAnswer { kOk, kYes, kNo, kNone, kUnshown };
 
 // Shows the box with no owner window and returns when it is closed. An Ok box answers kOk
-// (kNone when closed as above). A box that cannot be shown leaves its record on stderr and
-// answers kOk or kNo.
+// (kNone or kUnshown as above).
 MessageAnswer ShowMessageBox(const char* caption, const char* text, MessageIcon icon,
                              MessageButtons buttons);
+
+// Writes the record of each box open now on stderr, for an end of the process that does not
+// wait for the boxes (the display lost): the thread that shows one never goes on past its box.
+// Safe in a signal handler.
+void WriteOpenBoxRecords();
 
 // The icon's word in headless records: "stop", "exclamation", "information", "question", "none".
 const char* MessageIconName(MessageIcon icon);

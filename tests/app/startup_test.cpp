@@ -343,20 +343,23 @@ TEST_F(StartupTest, UntestedBoardsAreWarnedOfOnTheFirstLaunchOnly) {
 // Shown (a zenity), the question of a first launch that is closed without an answer, by a quit
 // signal while it is open, ends the run as a close before the loop would (0, or 5 when a
 // capture was asked for) and leaves FirstLaunch TRUE, so that the next launch asks again; an
-// answer, Yes or No, ends the first launch.
+// answer, Yes or No, ends the first launch. A question that could not be shown (zenity ends 1,
+// as when it cannot open its display; no zenity, and SDL's box has no display either) is no
+// answer: FirstLaunch stays TRUE, its text and the reason go to stderr, and the run ends with
+// a status of its own, also before a capture's.
 TEST_F(StartupTest, AFirstLaunchQuestionLeftUnansweredIsAskedAgain) {
   test::StandInZenity zenity("wait");
   test::ScopedEnv display("DISPLAY", ":7");
   const struct {
-    int answer;  // -1: SIGTERM while the question is open
+    int answer;  // -1: SIGTERM while the question is open; -2: zenity ends 1; -3: no zenity
     bool capture;
     int status;
     const char* firstLaunch;
     const char* xPos;
-  } cases[] = {{-1, false, 0, "TRUE", "50"},
-               {-1, true, 5, "TRUE", "50"},
-               {0, false, 0, "FALSE", "70"},
-               {1, false, 0, "FALSE", "50"}};
+  } cases[] = {{-1, false, 0, "TRUE", "50"}, {-1, true, 5, "TRUE", "50"},
+               {-2, false, 6, "TRUE", "50"}, {-3, true, 6, "TRUE", "50"},
+               {0, false, 0, "FALSE", "70"}, {1, false, 0, "FALSE", "50"}};
+  const std::string caption = "Warning, Errors or visual failures can occur !";
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.answer) + (c.capture ? ", capture" : ""));
     test::TestStore store(dir_);
@@ -364,13 +367,17 @@ TEST_F(StartupTest, AFirstLaunchQuestionLeftUnansweredIsAskedAgain) {
     store.Write();
     gWindowHalf.boardClass = 0x0F;
     zenity.Forget();
+    zenity.Does(c.answer == -2 ? "=1" : "wait");
     test::ScopedEnv capture("VESKOR_CAPTURE", c.capture ? dir_.Path("shot.png").c_str() : nullptr);
+    test::ScopedEnv path("PATH", c.answer == -3 ? dir_.path().c_str() : std::getenv("PATH"));
+    test::ScopedEnv noServer("DISPLAY", c.answer == -3 ? ":4242" : ":7");
     const ShellPorts ports =
         test::ScriptedPorts({{kWmMove, 0, MakeLParam(70, 80)}, {kWmClose, 0, 0}});
+    testing::internal::CaptureStderr();
     EXPECT_EQ(test::RunInChild([&] {
                 WatchQuitSignals();
                 std::thread([&] {
-                  if (zenity.WaitForStart() == 0) return;
+                  if (c.answer < -1 || zenity.WaitForStart() == 0) return;
                   if (c.answer < 0) {
                     kill(getpid(), SIGTERM);
                   } else {
@@ -380,7 +387,21 @@ TEST_F(StartupTest, AFirstLaunchQuestionLeftUnansweredIsAskedAgain) {
                 NormalExit(WinMain("", ports));
               }),
               c.status);
-    EXPECT_EQ(zenity.Args().rfind("--question\n--title=Warning, Errors or visual failures", 0), 0u);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.find(caption + " [exclamation] veskor was not tested on your 3D board:\n") !=
+                  std::string::npos,
+              c.answer < 0)
+        << said;
+    const std::string why = c.answer == -2
+                                ? "zenity ended with status 1, which is none of its answers\n"
+                                : "zenity could not be started, and SDL's box failed: ";
+    EXPECT_EQ(said.find("veskor: cannot show the box \"" + caption + "\": " + why) !=
+                  std::string::npos,
+              c.answer < -1)
+        << said;
+    if (c.answer != -3) {
+      EXPECT_EQ(zenity.Args().rfind("--question\n--title=" + caption, 0), 0u);
+    }
     char v[kRegValueBytes];
     ASSERT_EQ(RegReadValue(kHkeyCurrentUser, kRegRootKey, "FirstLaunch", v), 1u);
     EXPECT_STREQ(v, c.firstLaunch);

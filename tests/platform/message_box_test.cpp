@@ -1,6 +1,7 @@
 #include "platform/message_box.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -8,18 +9,24 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/child_process.h"
 #include "platform/process.h"
 #include "support/message_capture.h"
 #include "support/scoped_env.h"
 #include "support/stand_in_zenity.h"
+#include "support/temp_dir.h"
 
 namespace veskor {
 namespace {
@@ -56,13 +63,113 @@ TEST_F(MessageBoxTest, QuestionsAreAnsweredFromTheScriptedAnswer) {
   EXPECT_NE(Log().find("Confirmation :  [question] Full screen ?\n"), std::string::npos);
 }
 
-// Shown, a box is a zenity of the program's own, answered by its exit status: 0 Yes (or OK), 1
-// No (or the box closed), a box ended by a signal gave no answer (its text, maybe unread, goes
-// to stderr); any other status means that zenity could not show it, and the text goes to
-// stderr as when no box can be shown at all: no zenity to start, and SDL's box failing too
-// (":4242" has no server: the tests' own servers take the lowest free numbers, xvfb-run's from
-// 99, and SDL shows its box on a server it reaches). A zenity of ours that cannot be started
-// leaves the box to SDL's.
+// A messages file that takes no record (a full disk: /dev/full) or that cannot be opened (a
+// folder) is said once on stderr, with the file and the reason of the call that failed, before
+// any record there; that record and every one after it, from whichever thread, go to stderr,
+// none lost, even when the file named could take them again. (Once for the process: in a
+// child.)
+TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToStderr) {
+  const test::TempDir dir("veskor_messages");
+  const std::string file = dir.Path("messages"), err = dir.Path("stderr");
+  const struct { std::string sink, reason; } cases[] = {
+      {"/dev/full", "No space left on device"}, {dir.path(), "Is a directory"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sink);
+    std::remove(file.c_str());
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (fd < 0 || dup2(fd, STDERR_FILENO) < 0) _exit(90);
+      setenv("VESKOR_MESSAGES", file.c_str(), 1);
+      HeadlessRecord("Before", "kept");
+      setenv("VESKOR_MESSAGES", c.sink.c_str(), 1);
+      std::atomic<bool> go{false};
+      std::vector<std::thread> threads;
+      for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([t, &go] {
+          while (!go.load()) {
+          }
+          for (int i = 0; i < 25; ++i) HeadlessRecord("Status", std::to_string(t * 25 + i).c_str());
+        });
+      }
+      go.store(true);
+      for (std::thread& t : threads) t.join();
+      setenv("VESKOR_MESSAGES", file.c_str(), 1);
+      HeadlessRecord("After", "on stderr");
+      _exit(0);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(test::ReadFileText(file), "Before [none] kept\n");
+    const std::string said = test::ReadFileText(err);
+    const std::string line = "veskor: cannot write the messages file " + c.sink + ": " +
+                             c.reason + " (the records go to stderr)\n";
+    EXPECT_EQ(said.rfind(line, 0), 0u) << said;
+    std::multiset<std::string> records, expected = {"After [none] on stderr"};
+    for (int i = 0; i < 200; ++i) expected.insert("Status [none] " + std::to_string(i));
+    std::istringstream lines(said.substr(std::min(line.size(), said.size())));
+    for (std::string record; std::getline(lines, record);) records.insert(record);
+    EXPECT_EQ(records, expected);
+    EXPECT_TRUE(said.ends_with("After [none] on stderr\n"));
+  }
+  std::remove(err.c_str());
+}
+
+// A record that a signal interrupts before any of it went (the messages file a pipe that its
+// reader has not emptied yet) is written whole once the reader reads: the file is not said to
+// fail. The signal comes once the record's write waits, and the pipe is read once it was taken.
+std::atomic<bool> gInterrupted{false};
+int InterruptedRecordChecks() {
+  int ends[2];
+  if (pipe(ends) != 0) return 10;
+  const std::string messages = "/proc/self/fd/" + std::to_string(ends[1]);
+  setenv("VESKOR_MESSAGES", messages.c_str(), 1);
+  fcntl(ends[1], F_SETFL, O_NONBLOCK);
+  const std::string filler(4096, 'f');
+  while (write(ends[1], filler.data(), filler.size()) > 0) {
+  }
+  struct sigaction interrupt {};  // no SA_RESTART: the write ends with EINTR
+  interrupt.sa_handler = [](int) { gInterrupted.store(true); };
+  sigaction(SIGUSR2, &interrupt, nullptr);
+  std::atomic<pid_t> writer{0};
+  std::thread recording([&writer] {
+    writer.store(gettid());
+    HeadlessRecord("Caption", "text");
+  });
+  while (writer.load() == 0) {
+  }
+  const std::string syscall = "/proc/self/task/" + std::to_string(writer.load()) + "/syscall";
+  while (test::ReadFileText(syscall).rfind("1 ", 0) != 0) {  // waiting in write(2)
+  }
+  tgkill(getpid(), writer.load(), SIGUSR2);
+  while (!gInterrupted.load()) {
+  }
+  std::string read;
+  char chunk[4096];
+  for (ssize_t n; read.find('\n') == std::string::npos;) {
+    if ((n = ::read(ends[0], chunk, sizeof chunk)) <= 0) break;
+    read.append(chunk, static_cast<std::size_t>(n));
+    if (read.size() == filler.size()) {  // the pipe's room made: the record goes in or not
+      recording.join();
+      fcntl(ends[0], F_SETFL, O_NONBLOCK);
+    }
+  }
+  return read.ends_with("fCaption [none] text\n") ? 0 : 12;
+}
+TEST(HeadlessBoxes, ARecordThatASignalInterruptsIsWrittenWhole) {
+  EXPECT_EXIT(_exit(InterruptedRecordChecks()), testing::ExitedWithCode(0), "^$");
+}
+
+// Shown, a box is a zenity of the program's own, answered by its exit status, with the codes
+// of OK (Yes) and Cancel (No, or the box closed) that it was asked for; a box ended by a signal
+// gave no answer (its text, maybe unread, goes to stderr); any other status, zenity's own 0
+// and 1 included (it ends 1 when it cannot open its display, whatever codes it was asked for),
+// means that zenity could not show it: no answer, the reason and the text on stderr, as when
+// no box can be shown at all: no zenity to start, and SDL's box failing too (":4242" has no
+// server: the tests' own servers take the lowest free numbers, xvfb-run's from 99, and SDL
+// shows its box on a server it reaches). A zenity of ours that cannot be started leaves the
+// box to SDL's.
 TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
   test::StandInZenity zenity("0");
   test::ScopedEnv display("DISPLAY", ":4242"), wayland("WAYLAND_DISPLAY", nullptr);
@@ -74,7 +181,7 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
     const char* does;
     MessageAnswer answer;
     std::string kind, options;  // zenity's arguments before and after the text
-    bool said = false;          // on stderr
+    const char* why = nullptr;  // the reason said on stderr ("": the text alone, null: nothing)
     bool onPath = true;
   } cases[] = {
       {MessageButtons::kYesNo, MessageIcon::kExclamation, "0", MessageAnswer::kYes, "--question",
@@ -82,19 +189,26 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
       {MessageButtons::kYesNo, MessageIcon::kQuestion, "1", MessageAnswer::kNo, "--question",
        question.substr(1)},
       {MessageButtons::kYesNo, MessageIcon::kStop, "kill", MessageAnswer::kNone, "--question",
-       "--icon-name=dialog-error" + question, true},
-      {MessageButtons::kYesNo, MessageIcon::kInformation, "5", MessageAnswer::kNo, "--question",
-       "--icon-name=dialog-information" + question, true},
+       "--icon-name=dialog-error" + question, ""},
+      {MessageButtons::kYesNo, MessageIcon::kInformation, "5", MessageAnswer::kUnshown,
+       "--question", "--icon-name=dialog-information" + question,
+       "zenity ended with status 5, which is none of its answers\n"},
+      {MessageButtons::kYesNo, MessageIcon::kQuestion, "=1", MessageAnswer::kUnshown,
+       "--question", question.substr(1),
+       "zenity ended with status 1, which is none of its answers\n"},
+      {MessageButtons::kYesNo, MessageIcon::kQuestion, "=0", MessageAnswer::kUnshown,
+       "--question", question.substr(1),
+       "zenity ended with status 0, which is none of its answers\n"},
       {MessageButtons::kOk, MessageIcon::kStop, "0", MessageAnswer::kOk, "--error",
        "--ok-label=OK\n"},
       {MessageButtons::kOk, MessageIcon::kExclamation, "1", MessageAnswer::kOk, "--warning",
        "--ok-label=OK\n"},
       {MessageButtons::kOk, MessageIcon::kInformation, "kill", MessageAnswer::kNone, "--info",
-       "--ok-label=OK\n", true},
-      {MessageButtons::kOk, MessageIcon::kNone, "255", MessageAnswer::kOk, "--info",
-       "--ok-label=OK\n", true},
-      {MessageButtons::kYesNo, MessageIcon::kQuestion, "0", MessageAnswer::kNo, "", "", true,
-       false},
+       "--ok-label=OK\n", ""},
+      {MessageButtons::kOk, MessageIcon::kNone, "255", MessageAnswer::kUnshown, "--info",
+       "--ok-label=OK\n", "zenity ended with status 255, which is none of its answers\n"},
+      {MessageButtons::kYesNo, MessageIcon::kQuestion, "0", MessageAnswer::kUnshown, "", "",
+       "zenity could not be started, and SDL's box failed: ", false},
   };
   // A run started with SIGCHLD ignored (the kernel would reap the box unasked) is answered
   // all the same; so is one whose only display is a Wayland one of a one-letter name.
@@ -102,6 +216,14 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
   EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kQuestion, MessageButtons::kYesNo),
             MessageAnswer::kYes);
   signal(SIGCHLD, old);
+  {  // the codes that the run's own environment names are not zenity's; the rest is its own
+    const test::ScopedEnv cancel("ZENITY_CANCEL", "40");
+    zenity.Does("1");
+    EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kQuestion, MessageButtons::kYesNo),
+              MessageAnswer::kNo);
+    EXPECT_NE(("\n" + zenity.Env()).find("\nDISPLAY=:4242\n"), std::string::npos);
+    zenity.Does("0");
+  }
   {
     const test::ScopedEnv noX("DISPLAY", nullptr), w("WAYLAND_DISPLAY", "w");
     EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kQuestion, MessageButtons::kYesNo),
@@ -130,10 +252,50 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
     EXPECT_EQ(zenity.Args(), c.kind.empty() ? ""
                                             : c.kind + "\n--title=Caption <i>\n--text=" + text +
                                                   "\n--no-markup\n" + c.options);
-    EXPECT_EQ(said, c.said ? "Caption <i> [" + std::string(MessageIconName(c.icon)) + "] " +
-                                 text + "\n"
-                           : "");
+    const std::string record =
+        "Caption <i> [" + std::string(MessageIconName(c.icon)) + "] " + text + "\n";
+    const std::string line = "veskor: cannot show the box \"Caption <i>\": " +
+                             std::string(c.why != nullptr ? c.why : "");
+    if (c.why == nullptr) {
+      EXPECT_EQ(said, "");
+    } else if (c.why[0] == '\0' || line.back() == '\n') {
+      EXPECT_EQ(said, (c.why[0] != '\0' ? line : "") + record);
+    } else {  // SDL's own reason ends the line
+      EXPECT_EQ(said.rfind(line, 0), 0u) << said;
+      EXPECT_EQ(said.find('\n'), said.size() - record.size() - 1) << said;
+      EXPECT_TRUE(said.ends_with(record)) << said;
+    }
   }
+}
+
+// Sixteen boxes open at once, each on a thread of its own, are all written when the process
+// ends without waiting for them.
+int OpenChildren() {
+  int count = 0;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::istringstream pids(test::ReadFileText(task.path().string() + "/children"));
+    for (std::string pid; pids >> pid;) ++count;
+  }
+  return count;
+}
+TEST(ShownBoxes, EveryBoxOpenAtTheEndIsWritten) {
+  const test::StandInZenity zenity("wait");
+  const test::ScopedEnv display("DISPLAY", ":7"), wayland("WAYLAND_DISPLAY", nullptr);
+  EXPECT_EXIT(
+      {
+        for (int i = 0; i < 16; ++i) {
+          std::thread([] {
+            ShowMessageBox("Open", "box", MessageIcon::kQuestion, MessageButtons::kYesNo);
+          }).detach();
+        }
+        for (int i = 0; OpenChildren() < 16; ++i) {
+          if (i == 2000) _exit(90);
+          std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        WriteOpenBoxRecords();
+        _exit(0);
+      },
+      testing::ExitedWithCode(0), "^(Open \\[question\\] box\n){16}$");
 }
 
 // A child that cannot be forked (the user's process limit reached) is not started, and leaves
@@ -218,7 +380,7 @@ TEST(ShownBoxes, AClosedBoxIsReapedWhileSignalsInterruptTheWait) {
 }
 
 // A box whose zenity another waiter of the run reaped first (one waiting for any child) left
-// no answer of its own: its text goes to stderr, and a question is a No, never a Yes.
+// no answer of its own: its text goes to stderr, and a question is no answer, never a Yes.
 bool ReapTheBoxFirst() {
   const pid_t box = gBox->WaitForStart();
   if (box != 0) waitpid(box, nullptr, 0);
@@ -231,7 +393,7 @@ TEST(ShownBoxes, OneReapedElsewhereIsNoAnswer) {
   SetChildWaitCheck(ReapTheBoxFirst);
   testing::internal::CaptureStderr();
   EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kQuestion, MessageButtons::kYesNo),
-            MessageAnswer::kNo);
+            MessageAnswer::kNone);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Caption [question] text\n");
   SetChildWaitCheck(nullptr);
 }

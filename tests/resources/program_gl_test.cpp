@@ -2,11 +2,13 @@
 // under the X server on a store from the store writer, ended by closing the window.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -125,8 +127,13 @@ TEST(Program, AnAutomaticRunQuitsAfterTheWelcomeWithItsLastFrame) {
 
 // A first launch with its boxes shown (a zenity stand-in, no VESKOR_MESSAGES): SIGTERM while
 // the board warning is open closes the box with the run, which ends as a close and asks again
-// at the next launch; a warning answered Yes ends the first launch, whatever ends the run.
+// at the next launch; a warning answered Yes ends the first launch, whatever ends the run. A
+// warning that zenity itself cannot show (told to show it on a Wayland display that is not
+// there, it ends 1, as its No would) is no answer: the run ends at once with status 6, the
+// warning's text and the reason on stderr, and asks again at the next launch.
 TEST(Program, AFirstLaunchQuestionClosedByAQuitSignalIsAskedAgain) {
+  const std::string path = std::getenv("PATH");
+  const std::string caption = "Warning, Errors or visual failures can occur !";
   for (const bool answered : {false, true}) {
     SCOPED_TRACE(answered ? "answered Yes" : "not answered");
     test::TempDir dir("veskor_program");
@@ -134,6 +141,32 @@ TEST(Program, AFirstLaunchQuestionClosedByAQuitSignalIsAskedAgain) {
     const std::string suppressions =
         "suppressions=" + dir.Write("leaks.supp", "leak:libdbus-1.so\nleak:swrast_dri.so\n");
     const test::StandInZenity zenity(answered ? "0" : "wait");
+    if (!answered) {  // first, the same question unshown: zenity's own
+      const pid_t pid = fork();
+      if (pid == 0) {
+        const int err = open(dir.Path("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (err < 0 || dup2(err, STDERR_FILENO) < 0 || chdir(test::kProductDir.c_str()) != 0)
+          _exit(97);
+        setenv("VESKOR_REGISTRY", dir.Path("registry").c_str(), 1);
+        setenv("LSAN_OPTIONS", suppressions.c_str(), 1);
+        setenv("PATH", path.c_str(), 1);
+        setenv("GDK_BACKEND", "wayland", 1);
+        setenv("WAYLAND_DISPLAY", "veskor-no-such-display", 1);
+        execl("./veskor", "veskor", nullptr);
+        _exit(96);
+      }
+      int status = 0;
+      ASSERT_EQ(waitpid(pid, &status, 0), pid);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 6) << status;
+      const std::string said = test::ReadBytes(dir.Path("stderr")).value_or("");
+      EXPECT_NE(said.find("veskor: cannot show the box \"" + caption +
+                          "\": zenity ended with status 1, which is none of its answers\n" +
+                          caption + " [exclamation] veskor was not tested on your 3D board:\n"),
+                std::string::npos)
+          << said;
+      const auto store = test::ReadStore(test::ReadBytes(dir.Path("registry")).value_or(""));
+      EXPECT_EQ(store.at("Software\\Dovek software\\veskor|FirstLaunch"), "TRUE");
+    }
     const pid_t pid = fork();
     if (pid == 0) {
       if (chdir(test::kProductDir.c_str()) != 0) _exit(97);

@@ -15,13 +15,22 @@ namespace {
 constexpr const char* kScript =
     "#!/bin/sh\n"
     "printf '%s\\n' \"$@\" > \"$0.args\"\n"
+    "env > \"$0.env\"\n"
     "echo $$ > \"$0.pid.new\" && mv \"$0.pid.new\" \"$0.pid\"\n"
+    "answer() {\n"
+    "  case $1 in\n"
+    "    0) exit ${ZENITY_OK:-0} ;;\n"
+    "    1) exit ${ZENITY_CANCEL:-1} ;;\n"
+    "    =*) exit ${1#=} ;;\n"
+    "    *) exit $1 ;;\n"
+    "  esac\n"
+    "}\n"
     "does=$(cat \"$0.does\")\n"
     "case $does in\n"
     "  wait) while [ ! -e \"$0.answer\" ]; do [ -e \"$0\" ] || exit 99; sleep 0.05; done\n"
-    "        exit $(cat \"$0.answer\") ;;\n"
+    "        answer $(cat \"$0.answer\") ;;\n"
     "  kill) kill -KILL $$ ;;\n"
-    "  *) exit $does ;;\n"
+    "  *) answer $does ;;\n"
     "esac\n";
 
 std::string PathWith(const std::string& folder) {
@@ -46,6 +55,8 @@ void StandInZenity::Answer(int status) const {
 
 std::string StandInZenity::Args() const { return ReadFileText(script_ + ".args"); }
 
+std::string StandInZenity::Env() const { return ReadFileText(script_ + ".env"); }
+
 pid_t StandInZenity::WaitForStart() const {
   for (int i = 0; i < 2000; ++i) {
     const std::string pid = ReadFileText(script_ + ".pid");
@@ -56,7 +67,7 @@ pid_t StandInZenity::WaitForStart() const {
 }
 
 void StandInZenity::Forget() const {
-  for (const char* record : {".args", ".pid", ".answer"}) std::remove((script_ + record).c_str());
+  for (const char* record : {".args", ".env", ".pid", ".answer"}) std::remove((script_ + record).c_str());
 }
 
 bool ProcessGone(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }

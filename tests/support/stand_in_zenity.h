@@ -17,16 +17,20 @@ class StandInZenity {
   // Each start records its arguments (one a line), then its pid, then does what `does` says:
   // exits with that status ("0", "1", "5"), stays open until Answer ("wait"; or until the
   // object goes, so that a box left open by a broken run does not stay) or ends itself by
-  // SIGKILL ("kill").
+  // SIGKILL ("kill"). As zenity does, its OK (0) and Cancel (1) end with the codes that its
+  // environment asks for (ZENITY_OK, ZENITY_CANCEL); "=<n>" ends with n whatever it asks for,
+  // as zenity ends 1 when it cannot open its display.
   explicit StandInZenity(const std::string& does);
   StandInZenity(const StandInZenity&) = delete;
   StandInZenity& operator=(const StandInZenity&) = delete;
 
   void Does(const std::string& does) const;
-  // A start that waits exits with `status`.
+  // A start that waits exits with `status` (0 and 1 as above).
   void Answer(int status) const;
   // The arguments of the last start, "" before any.
   std::string Args() const;
+  // The environment of the last start, as `env` prints it.
+  std::string Env() const;
   // The pid of the last start, waiting up to 20 s for one; 0 when none came.
   pid_t WaitForStart() const;
   // Forgets the last start (its arguments, pid and answer).
