@@ -2,16 +2,12 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -20,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "support/refused_call.h"
 #include "support/temp_dir.h"
 
 namespace veskor {
@@ -152,28 +149,14 @@ TEST_F(SessionLogTest, AWriteThatFailsIsToldOnceWithItsReason) {
   EXPECT_EQ(gTold.size(), 2u);
 }
 
-// A descriptor that takes no byte without failing (write returns 0, as a device may): from
-// here on this process's writes to `fd` return 0, by a seccomp filter.
-bool WritesTakeNothing(int fd) {
-  sock_filter filter[] = {
-      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_write, 0, 3),
-      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[0])),
-      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<unsigned>(fd), 0, 1),
-      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | 0),  // no error: 0 bytes written
-      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-  };
-  const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
-  return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
-         prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
-}
-
 // A write that takes no byte is out of room, told so once, even when an earlier call left
 // EINTR in errno (no write was interrupted). In a child: 0 when it holds.
 int NoByteTakenChecks(const std::string& path) {
   alarm(10);  // a write tried for ever ends the check by SIGALRM
   if (SessionLogOpen(path.c_str(), Tell) != 0) return 1;
-  if (!WritesTakeNothing(LogStream().file->descriptor())) return 2;
+  // A descriptor that takes no byte without failing (write returns 0, as a device may).
+  const int fd = LogStream().file->descriptor();
+  if (!test::RefuseCall(__NR_write, fd, fd, 0)) return 2;
   errno = EINTR;
   LogWriteText(LogStream(), "lost");
   const std::vector<std::string> told = gTold;

@@ -7,9 +7,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/filter.h>
 #include <linux/fs.h>
-#include <linux/seccomp.h>
 #include <poll.h>
 #include <sched.h>
 #include <signal.h>
@@ -23,7 +21,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -34,6 +31,7 @@
 
 #include "support/held_sync.h"
 #include "support/own_file_system.h"
+#include "support/refused_call.h"
 #include "support/temp_dir.h"
 
 namespace veskor {
@@ -599,23 +597,6 @@ bool FillTheDisk() {
   return full;
 }
 
-// Makes the system call `call` on descriptor 7 answer `error` in this process from now on: a
-// seccomp filter (the descriptor is the low word of the first argument, as on little-endian
-// machines). False when it cannot be put in.
-bool RefuseOnDescriptor7(int call, int error) {
-  sock_filter code[] = {
-      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<unsigned>(call), 0, 3),
-      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[0])),
-      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 7, 0, 1),
-      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | static_cast<unsigned>(error)),
-      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-  };
-  const sock_fprog program{static_cast<unsigned short>(std::size(code)), code};
-  return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
-         ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &program) == 0;
-}
-
 // On a 64 KiB tmpfs, a store written whole through its descriptor in each mode, then a longer
 // one once the disk is full: the old text stays to its last byte, the reason says why, and the
 // descriptor appends as before; with room again, the new text goes in. So too where the room
@@ -623,7 +604,7 @@ bool RefuseOnDescriptor7(int call, int error) {
 // page that the new one's first bytes past it fill. The number of the first check that fails
 // is the status.
 int FullDiskChecks(int refusal) {
-  if (refusal != 0 && !RefuseOnDescriptor7(__NR_fallocate, refusal)) return 99;
+  if (refusal != 0 && !test::RefuseCall(__NR_fallocate, 7, 7, refusal)) return 99;
   const std::string old = std::string(4092, 'o') + "\n";     // one page of the disk
   const std::string longer = std::string(4096, 'n') + "\n";  // two
   int check = 0;

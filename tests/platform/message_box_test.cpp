@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -24,6 +25,7 @@
 #include "platform/child_process.h"
 #include "platform/process.h"
 #include "support/message_capture.h"
+#include "support/refused_call.h"
 #include "support/scoped_env.h"
 #include "support/stand_in_zenity.h"
 #include "support/temp_dir.h"
@@ -71,8 +73,11 @@ TEST_F(MessageBoxTest, QuestionsAreAnsweredFromTheScriptedAnswer) {
 TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToStderr) {
   const test::TempDir dir("veskor_messages");
   const std::string file = dir.Path("messages"), err = dir.Path("stderr");
-  const struct { std::string sink, reason; } cases[] = {
-      {"/dev/full", "No space left on device"}, {dir.path(), "Is a directory"}};
+  // A close that fails (as on a file system that writes late, NFS) is made by a filter.
+  const struct { std::string sink, reason; bool closeFails; } cases[] = {
+      {"/dev/full", "No space left on device", false},
+      {dir.path(), "Is a directory", false},
+      {dir.Path("late"), "Input/output error", true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sink);
     std::remove(file.c_str());
@@ -83,6 +88,7 @@ TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToS
       setenv("VESKOR_MESSAGES", file.c_str(), 1);
       HeadlessRecord("Before", "kept");
       setenv("VESKOR_MESSAGES", c.sink.c_str(), 1);
+      if (c.closeFails && !test::RefuseCall(__NR_close, fd + 1, 1 << 30, EIO)) _exit(91);
       std::atomic<bool> go{false};
       std::vector<std::thread> threads;
       for (int t = 0; t < 8; ++t) {
