@@ -75,11 +75,13 @@ TEST_F(MessageBoxTest, QuestionsAreAnsweredFromTheScriptedAnswer) {
 TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToStderr) {
   const test::TempDir dir("veskor_messages");
   const std::string file = dir.Path("messages"), err = dir.Path("stderr");
-  // A close that fails (as on a file system that writes late, NFS) is made by a filter.
-  const struct { std::string sink, reason; bool closeFails; } cases[] = {
-      {"/dev/full", "No space left on device", false},
-      {dir.path(), "Is a directory", false},
-      {dir.Path("late"), "Input/output error", true}};
+  // A close that fails (as on a file system that writes late, NFS) and a write that takes no
+  // byte without failing (as a device may) are made by a filter on the records' descriptors.
+  const struct { std::string sink, reason; int refused = 0, answer = 0; } cases[] = {
+      {"/dev/full", "No space left on device"},
+      {dir.path(), "Is a directory"},
+      {dir.Path("late"), "Input/output error", __NR_close, EIO},
+      {dir.Path("none"), "Input/output error", __NR_write, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sink);
     std::remove(file.c_str());
@@ -87,11 +89,14 @@ TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToS
     if (pid == 0) {
       const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       if (fd < 0 || dup2(fd, STDERR_FILENO) < 0) _exit(90);
+      alarm(20);  // a record tried for ever ends the child by SIGALRM
       close(STDIN_FILENO);  // a messages file opened as descriptor 0 is written as any other
       setenv("VESKOR_MESSAGES", file.c_str(), 1);
       HeadlessRecord("Before", "kept");
       setenv("VESKOR_MESSAGES", c.sink.c_str(), 1);
-      if (c.closeFails && !test::RefuseCall(__NR_close, 0, 1 << 30, EIO)) _exit(91);
+      if (c.refused != 0 && (!test::RefuseCall(c.refused, 0, 0, c.answer) ||
+                             !test::RefuseCall(c.refused, fd + 1, 1 << 30, c.answer)))
+        _exit(91);
       std::atomic<bool> go{false};
       std::vector<std::thread> threads;
       for (int t = 0; t < 8; ++t) {
