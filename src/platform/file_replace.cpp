@@ -42,19 +42,6 @@ bool Fail(std::string* reason, int error) {
   return false;
 }
 
-bool WriteAll(int fd, std::string_view s) {
-  while (!s.empty()) {
-    const ssize_t n = ::write(fd, s.data(), s.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) {
-      errno = EIO;
-      return false;
-    }
-    s.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
 
 // The folder of `path` with its '/', "" for a bare name.
 std::string FolderOf(const std::string& path) {
@@ -261,7 +248,7 @@ bool WriteThrough(int fd, std::string_view text, int* failure) {
   ::pthread_sigmask(SIG_BLOCK, &pipe, &old);
   sigpending(&pending);
   const bool heldBefore = sigismember(&pending, SIGPIPE) == 1;
-  bool ok = WriteAll(fd, text);
+  bool ok = WriteWhole(fd, text);
   *failure = ok ? 0 : errno;
   if (!ok && *failure == EPIPE && !heldBefore) {
     const timespec now{};
@@ -364,7 +351,7 @@ bool CanHoldText(int fd, off_t size, std::size_t wanted) {
 // overwrites in place. False with errno set (ENOSPC).
 bool TakeRoomPastTheEnd(int fd, off_t size, std::string_view text) {
   const std::size_t old = std::min(static_cast<std::size_t>(size), text.size());
-  if (::lseek(fd, size, SEEK_SET) == size && WriteAll(fd, text.substr(old))) return true;
+  if (::lseek(fd, size, SEEK_SET) == size && WriteWhole(fd, text.substr(old))) return true;
   const int error = errno;
   (void)!::ftruncate(fd, size);
   errno = error;
@@ -449,6 +436,20 @@ bool WriteInPlace(const std::string& path, std::string_view text, std::string* r
 
 }  // namespace
 
+bool WriteWhole(int fd, std::string_view s) {
+  while (!s.empty()) {
+    const ssize_t n = ::write(fd, s.data(), s.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) {
+      errno = EIO;
+      return false;
+    }
+    s.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
 void NoteGivenDescriptors() {
   std::vector<GivenDescriptor> given;
   if (DIR* d = ::opendir("/proc/self/fd")) {
@@ -519,7 +520,7 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
     *reason = "cannot make a file in " + FolderName(file) + ": " + std::strerror(errno);
     return false;
   }
-  bool ok = WriteAll(fd, text) && (!exists || ::fchmod(fd, st.st_mode & 07777) == 0) &&
+  bool ok = WriteWhole(fd, text) && (!exists || ::fchmod(fd, st.st_mode & 07777) == 0) &&
             gSync.load()(fd) == 0;
   int failure = ok ? 0 : errno;
   if (::close(fd) != 0 && ok) {

@@ -59,6 +59,10 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
 // with `*reason` set when the wait runs out.
 bool HoldFileForReading(int fd, std::string* reason);
 
+// Writes all of `s` to `fd`, again after an interruption (EINTR); false with errno set when a
+// write fails, EIO for one that takes no byte. Safe in a signal handler.
+bool WriteWhole(int fd, std::string_view s);
+
 // Takes the descriptors open now, and the files they are on, as those the process was given
 // at its start. It runs as the process starts; tests call it again to stand for a start with
 // the redirections they made.

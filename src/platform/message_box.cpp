@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/child_process.h"
+#include "platform/file_replace.h"
 
 namespace veskor {
 
@@ -31,27 +32,12 @@ std::string RecordText(const char* caption, const char* text, MessageIcon icon) 
          (text ? text : "") + "\n";
 }
 
-// Writes all of `bytes` to `fd`; false with errno set when a write fails. Safe in a signal
-// handler.
-bool WriteAll(int fd, const std::string& bytes) {
-  for (std::size_t done = 0; done < bytes.size();) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n > 0) {
-      done += static_cast<std::size_t>(n);
-    } else if (n == 0 || errno != EINTR) {
-      if (n == 0) errno = EIO;
-      return false;
-    }
-  }
-  return true;
-}
-
 // Appends `record` to the file `path`: 0, else the errno of the call that failed (the open, a
 // write, or the close).
 int AppendToFile(const char* path, const std::string& record) {
   const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return errno;
-  int error = WriteAll(fd, record) ? 0 : errno;
+  int error = WriteWhole(fd, record) ? 0 : errno;
   if (::close(fd) != 0 && error == 0) error = errno;
   return error;
 }
@@ -86,7 +72,7 @@ bool RecordIfHeadless(const char* caption, const char* text, MessageIcon icon) {
       gMessagesFileFailed.store(true);
     }
   }
-  WriteAll(STDERR_FILENO, record);
+  WriteWhole(STDERR_FILENO, record);
   return true;
 }
 
@@ -252,13 +238,13 @@ MessageAnswer ShowMessageBox(const char* caption, const char* text, MessageIcon 
     std::fprintf(stderr, "veskor: cannot show the box \"%s\": %s\n", caption ? caption : "",
                  why.c_str());
   if (answer == MessageAnswer::kNone || answer == MessageAnswer::kUnshown)
-    WriteAll(STDERR_FILENO, record);
+    WriteWhole(STDERR_FILENO, record);
   return answer;
 }
 
 void WriteOpenBoxRecords() {
   for (std::atomic<const std::string*>& slot : gOpenBoxes)
-    if (const std::string* record = slot.exchange(nullptr)) WriteAll(STDERR_FILENO, *record);
+    if (const std::string* record = slot.exchange(nullptr)) WriteWhole(STDERR_FILENO, *record);
 }
 
 }  // namespace veskor
