@@ -152,8 +152,11 @@ struct GivenDescriptor {
   dev_t device;
   ino_t inode;
 };
+// Never destroyed (nor is the turn of WriteWholeThrough; a mutex's destruction does nothing): the
+// settings saved at the process's end may be written through a descriptor after this file's
+// statics would have gone.
 std::mutex gGivenLock;
-std::vector<GivenDescriptor> gGiven;
+std::vector<GivenDescriptor>& gGiven = *new std::vector<GivenDescriptor>;
 
 // Whether `fd` is one the process was given at its start, and still on the same file.
 bool WasGiven(long long fd) {
@@ -400,7 +403,7 @@ class AppendSuspended {
 bool WriteWholeThrough(int fd, std::string_view text, std::string* reason) {
   // A record lock does not tell the threads of one process apart: they take their turns here
   // (the end of a run may save from another thread while a write of its loop is under way).
-  static std::timed_mutex threads;
+  static std::timed_mutex& threads = *new std::timed_mutex;
   const std::unique_lock<std::timed_mutex> turn(threads,
                                                 std::chrono::seconds(kReplaceHoldSeconds));
   if (!turn.owns_lock()) {

@@ -110,8 +110,10 @@ bool HasLineBreakOrZero(std::string_view s) {
   return s.find_first_of(std::string_view("\n\r\0", 3)) != std::string_view::npos;
 }
 
-std::string gWriteFailure;
-std::string gReadFailure;
+// Never destroyed: the settings are saved at the process's end, by an exit routine or a static's
+// destructor, which may come after this file's statics would have gone.
+std::string& gWriteFailure = *new std::string;
+std::string& gReadFailure = *new std::string;
 
 // Records why a write failed; false, for the caller to return.
 bool Failed(std::string reason) {
@@ -168,7 +170,7 @@ std::string SettingsStorePath() {
   if (config != nullptr && config[0] == '/') return std::string(config) + "/veskor/registry";
   if (config != nullptr && config[0] != '\0') {
     static std::mutex said;
-    static std::string saidFor;
+    static std::string& saidFor = *new std::string;  // read by the end's save too
     const std::lock_guard<std::mutex> lock(said);
     if (saidFor != config) {
       std::fprintf(stderr, "veskor: XDG_CONFIG_HOME=%s is not an absolute path: it is ignored\n",

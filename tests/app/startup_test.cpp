@@ -274,6 +274,31 @@ TEST_F(StartupTest, TheStoreIsNeverSavedPastTheSizeItCanBeReadAt) {
   }
 }
 
+// A main plane whose window half never registered the exit routine (the window stood in here)
+// is shut down, its settings saved, by its destructor, after the statics of other files may
+// have gone: the store's failure texts, a long one left by an earlier failed save, outlive
+// them, whatever order the statics go in.
+TEST_F(StartupTest, TheSaveAtTheEndFollowsAFailedSaveWhateverOrderTheStaticsGoIn) {
+  test::TestStore store(dir_);
+  store.WriteResources();
+  const std::string written = store.Write();
+  const std::string root = "[" + std::string(kRegRootKey) + "]\n";
+  ASSERT_NE(written.find(root), std::string::npos);
+  test::MessageCapture capture;
+  EXPECT_EQ(test::RunInChild([&] {
+              const int code = WinMain("", test::ScriptedPorts({{kWmClose, 0, 0}}));
+              SettingsWriteString(SettingsRoot::kCurrentUser, "Software\\No such key", "x", "y");
+              // Without its root key the store refuses the end's save too, with a reason of its
+              // own written over the first.
+              std::string text = written;
+              dir_.Write("registry", text.replace(text.find(root), root.size(), "[Gone]\n"));
+              NormalExit(code);
+            }),
+            0);
+  EXPECT_EQ(capture.Text(), "Warning : Shutdown [exclamation] Settings not saved !\n\nCannot write " +
+                                store.path() + " :\nit has no key [" + kRegRootKey + "]\n");
+}
+
 TEST_F(StartupTest, FilesAndExtensionsAreCheckedInStepOrder) {
   test::TestStore store(dir_);
   store.Write();
