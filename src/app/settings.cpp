@@ -46,6 +46,7 @@ float Portal = kDefaultPortal;
 float CloudLow = kDefaultCloudLow;
 float Overall = kDefaultOverall;
 std::uint32_t IsLangCtrlLOD = 0;
+std::uint32_t SettingsWarningShown = 0;
 
 namespace {
 
@@ -360,9 +361,8 @@ void SaveRenderLod() {
 }
 
 void WarnSettingsNotSaved(const char* place) {
-  static bool warned = false;
-  if (warned) return;
-  warned = true;
+  if (SettingsWarningShown != 0) return;
+  SettingsWarningShown = 1;
   const std::string message = "Settings not saved !\n\nCannot write " + SettingsStorePath() +
                               " :\n" + SettingsWriteFailure();
   ReportWarning(place, message.c_str());

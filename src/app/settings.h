@@ -72,9 +72,11 @@ void SaveRenderLod();
 std::uint32_t WriteRenderLod();
 
 // After a failed SaveSettings or WriteRenderLod: a Warning box at `place` that names the
-// store's file and the reason of the failure. Shown once a run: one unwritable store would
-// otherwise be told of at every save (the menu's choices, the setup panel, the exit).
+// store's file and the reason of the failure. Shown once a run (SettingsWarningShown): one
+// unwritable store would otherwise be told of at every save (the menu's choices, the setup
+// panel, the exit).
 void WarnSettingsNotSaved(const char* place);
+extern std::uint32_t SettingsWarningShown;
 
 // The numbers of the store, in the C locale. The whole text, blanks and tabs around it aside,
 // must be the number: a decimal integer of 32 bits (a minus sign, digits), or a finite decimal

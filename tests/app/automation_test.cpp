@@ -7,8 +7,11 @@
 #include "app/automation.h"
 #include "app/main_plane.h"
 #include "app/program_entry.h"
+#include "app/settings.h"
 #include "foundation/frame_clock.h"
+#include "gfx/texture_names.h"
 #include "gfx/view_plane.h"
+#include "support/kept_global.h"
 #include "support/message_capture.h"
 
 namespace veskor {
@@ -22,6 +25,10 @@ class AutomationTest : public testing::Test {
     AutomationInit();
     QuitRequest = WorldReady = 0;
   }
+  // The automatic quit takes the main menu's quit choice, which writes the settings and warns
+  // once a run when it cannot.
+  test::Kept<std::uint32_t> warned_{SettingsWarningShown};
+  test::Kept<std::uint32_t> names_{TextureNamePool.initialised};
 };
 
 // A value refused is said on stderr, as every line of the program's, behind "veskor: ".

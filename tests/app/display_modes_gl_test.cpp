@@ -11,6 +11,7 @@
 #include "app/window_proc.h"
 #include "platform/gl.h"
 #include "support/gl_test_fixture.h"
+#include "support/kept_global.h"
 #include "support/message_capture.h"
 
 namespace veskor {
@@ -56,6 +57,16 @@ class DisplayModesTest : public test::GlTest {
     FullScreenMode = 0;  // the plane's release restores nothing
     test::GlTest::TearDown();
   }
+  // What the switches and the fitting set, put back for the tests after these.
+  test::Kept<std::uint32_t> desktopWidth_{DesktopWidth}, desktopHeight_{DesktopHeight},
+      desktopIndex_{DesktopSizeIndex}, skipSize_{SkipNextSize}, skipMove_{SkipNextMove},
+      windowedWidth_{WindowedWidth}, windowedHeight_{WindowedHeight}, first_{FirstLaunch},
+      worldReady_{WorldReady}, layoutDirty_{LayoutDirty}, mouseButtons_{MouseButtons},
+      mouseEvent_{MouseEvent}, mouseModifiers_{MouseModifiers};
+  test::Kept<float> inverseWidth_{InverseDesktopWidth}, inverseHeight_{InverseDesktopHeight};
+  test::Kept<GuiPair> designScale_{DesignScale};
+  test::Kept<GuiPlane*> capture_{MouseCapture};
+  test::Kept<std::int32_t> windowedX_{WindowedX}, windowedY_{WindowedY};
   MainPlane plane_;
 };
 

@@ -26,6 +26,7 @@
 #include "shell_test_support.h"
 #include "support/fatal_test.h"
 #include "support/gl_test_fixture.h"
+#include "support/kept_global.h"
 
 namespace veskor {
 namespace {
@@ -177,6 +178,8 @@ TEST_F(LanguageScreenTest, ChoosingTheLanguageInUseShowsTheInterfaceAndReloadsNo
 }
 
 TEST_F(LanguageScreenTest, AChangeOfLanguageRefreshesEveryTextAndPictureInPlace) {
+  const test::Kept<std::uint32_t> productHidden{ProductMenuList.hidden};
+  const test::Kept<std::int32_t> hint{HintLine.currentLine};
   const Pixels world = PixelRect(WorldButton), examine = PixelRect(ExamineCheck);
   const std::vector<std::uint8_t> englishSetup = SetupSurface();
   ProductMenuList.hidden = 1;
@@ -233,6 +236,7 @@ TEST_F(LanguageScreenTest, AChangeOfLanguageRefreshesEveryTextAndPictureInPlace)
   EXPECT_EQ(std::string(InfoPanel.lines[0]).substr(0, fr[23].size() - 2), fr[23].substr(2));
   EXPECT_EQ(ProductMenuList.hidden, 1u);  // shown or hidden as it was
   EXPECT_NE(SetupSurface(), englishSetup);
+  SelectLanguage(0);  // the interface in English again, for the tests after this one
 }
 
 TEST_F(LanguageScreenTest, AfterTwoChangesEachListHoldsTheNewestTextsOnce) {

@@ -28,6 +28,7 @@
 #include "platform/offscreen.h"
 #include "shell_test_support.h"
 #include "support/gl_test_fixture.h"
+#include "support/kept_global.h"
 #include "support/message_capture.h"
 
 namespace veskor {
@@ -129,6 +130,7 @@ class MainInterfaceTest : public test::GlTest {
 
   test::TempDir dir_{"veskor_interface"};
   test::TestStore store_{dir_};
+  test::Kept<std::uint32_t> warned_{SettingsWarningShown};  // the quit's failed save warns
 };
 
 TEST_F(MainInterfaceTest, TheBuildLinksEveryWidgetInItsPlaceAndShowsNothing) {
@@ -341,6 +343,8 @@ TEST_F(MainInterfaceTest, TheMainMenusChoicesCompileOrQuitThenSaveTheDetail) {
 }
 
 TEST_F(MainInterfaceTest, MenusAndHintsOpenBesideThePointerWithTheirSizeKept) {
+  // The buttons pressed here stay hovered, drawn so, for the tests after this one.
+  const test::Kept<std::uint32_t> world{WorldButton.hovered}, close{SetupCloseButton.hovered};
   // The widget after `open`, against its former size placed at (x, y) (its right side at x).
   auto moved = [](GuiWidget& w, const std::function<void()>& open, long x, long y, bool right) {
     const Pixels b = PixelRect(w);

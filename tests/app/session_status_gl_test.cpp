@@ -166,7 +166,8 @@ TEST_F(SessionStatusTest, AWindowClosedDuringThePreparationEndsTheLoopWithZero) 
   } root;
   gMessages.push_back({kWmQuit, 5, 0});
   DrawEnabled = 1;
-  static int idle = 0;
+  static int idle;
+  idle = 0;
   const ShellPorts ports{nullptr,
                          [](WindowMessage* m) {
                            *m = {kWmQuit, 99, 0};  // a loop that does not end by itself

@@ -35,6 +35,7 @@ class SettingsTest : public testing::Test {
     RegReadValue(kHkeyCurrentUser, key, name, v);
     return v;
   }
+  test::KeptSettings kept_;
   test::TempDir dir_{"veskor_settings"};
   test::TestStore store_{dir_};
   MainPlane plane_;

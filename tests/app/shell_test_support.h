@@ -11,6 +11,12 @@
 #include <vector>
 
 #include "app/program_entry.h"
+#include "app/settings.h"
+#include "app/text_resources.h"
+#include "app/window_proc.h"
+#include "foundation/search_dirs.h"
+#include "gfx/view_plane.h"
+#include "support/kept_global.h"
 #include "support/temp_dir.h"
 
 namespace veskor::test {
@@ -48,6 +54,21 @@ class TestStore {
   bool wasSet_ = false;
 };
 
+// The globals that reading the settings (MainPlaneReadSettings, ReadRenderLod) and saving them
+// set, put back at the end of the scope: the directories, the display settings, the factors,
+// and the once-a-run warning of a failed save.
+struct KeptSettings {
+  Kept<char[kSearchDirBytes]> product{ProductDir}, binary{BinaryDir}, system{SystemDir},
+      resource{ResourceDir}, working{WorkingDir}, img{ImgDir}, snd{SndDir};
+  Kept<std::uint32_t> first{FirstLaunch}, unanswered{FirstLaunchUnanswered},
+      width{WindowedWidth}, height{WindowedHeight}, fullScreen{FullScreenMode},
+      multiSample{MultiSampleMode}, quality{MultiSampleQuality}, samples{MultiSampleSize},
+      depth{DepthBits}, langLod{IsLangCtrlLOD}, warned{SettingsWarningShown};
+  Kept<std::int32_t> x{WindowedX}, y{WindowedY}, language{LanguageIndex};
+  Kept<float> objectGeo{ObjectGeo}, objectTex{ObjectTex}, terrainGeo{TerrainGeo},
+      terrainTex{TerrainTex}, portal{Portal}, cloudLow{CloudLow}, overall{Overall};
+};
+
 // The window half of start-up, stood in: it reports the board and driver strings chosen here
 // and ExtensionMask = extensions, and returns `result`.
 struct WindowHalfDouble {
@@ -70,7 +91,10 @@ struct ScriptStep {
   int idleBefore;
   bool (*ready)() = nullptr;
 };
-// The real window half and buffer swap, with the steps given among the window's own messages.
+// The real window half and buffer swap, with the steps given among the window's own messages,
+// for a child process (RunInChild) of a test binary that never starts the video system itself:
+// a child forked after a GL context was made in its parent would wait for the driver's threads,
+// which the child does not have, for ever. Such a child ends at once with status 97, saying why.
 // The script is the only pointer: the window's own pointer messages (the X server's pointer
 // entering, crossing or leaving the window, at whatever time the server sends them) are
 // dropped. After `maxIdlePasses` passes without a message the run ends with a quit of code 99,

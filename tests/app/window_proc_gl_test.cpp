@@ -12,6 +12,7 @@
 #include "app/main_plane.h"
 #include "platform/gl.h"
 #include "support/gl_test_fixture.h"
+#include "support/kept_global.h"
 
 namespace veskor {
 namespace {
@@ -36,6 +37,16 @@ class WindowProcTest : public test::GlTest {
     FullScreenMode = 1;
     test::GlTest::TearDown();
   }
+  // The key and mouse state the messages leave (a key still down, a capture), put back.
+  test::Kept<std::uint32_t[kKeyTableSize]> keysDown_{KeyDownTable}, keyCodes_{KeyCodeMap};
+  test::Kept<std::uint32_t> lastKey_{LastKey}, keyEvent_{KeyEvent}, shift_{ShiftDown},
+      control_{ControlDown}, alt_{AltDown}, mouseEvent_{MouseEvent}, buttons_{MouseButtons},
+      held_{HeldButtons}, modifiers_{MouseModifiers}, skipMove_{SkipNextMove},
+      skipSize_{SkipNextSize}, draw_{DrawEnabled}, layout_{LayoutDirty},
+      desktopWidth_{DesktopWidth}, desktopHeight_{DesktopHeight};
+  test::Kept<GuiPair> pixelSize_{PixelSize}, designScale_{DesignScale};
+  test::Kept<AspectPair> aspect_{ViewAspect};
+  test::Kept<GuiPlane*> capture_{MouseCapture};
   struct Step {
     WindowMessage message;
     std::function<void()> check;
