@@ -1,5 +1,6 @@
 #include "shell_test_support.h"
 
+#include <SDL.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -181,6 +182,11 @@ ShellPorts ScriptedPorts(std::vector<WindowMessage> script, int maxIdlePasses) {
 }
 
 ShellPorts WindowPorts(std::vector<ScriptStep> steps, int maxIdlePasses) {
+  if (SDL_WasInit(SDL_INIT_VIDEO) != 0) {
+    std::fprintf(stderr, "WindowPorts: this process's parent had the video system up: the "
+                         "window would wait for driver threads it does not have\n");
+    _exit(97);
+  }
   StartScript(std::move(steps), maxIdlePasses);
   gScriptedPointer = true;
   return {DefaultShellPorts().initWindow, ScriptedPeek, CountingSwap};
