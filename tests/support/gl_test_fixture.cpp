@@ -35,6 +35,9 @@ GlProbe& GlTestContext() {
   return probe;
 }
 
+// Every test of a binary shares the context: the state that one sets (enables, blending, the
+// texture units' bindings and environments, the client arrays, the matrices) is put back at its
+// end, so that the tests after it draw as they would alone.
 void GlTest::SetUp() {
   GlProbe& probe = GlTestContext();
   ASSERT_NE(probe.context, nullptr) << "no GL context: " << GlLastError();
@@ -42,11 +45,34 @@ void GlTest::SetUp() {
   glViewport(0, 0, kGlTestWindowSize, kGlTestWindowSize);
   while (glGetError() != GL_NO_ERROR) {
   }
+  if (pushed_) return;  // a test that sets up afresh for each of its cases
+  glPushAttrib(GL_ALL_ATTRIB_BITS);
+  glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
+  pushed_ = true;
 }
 
 void GlTest::TearDown() {
   if (GlCurrentContext() != nullptr) {
     EXPECT_EQ(glGetError(), GLenum{GL_NO_ERROR});
+  }
+  if (!pushed_) return;
+  pushed_ = false;
+  GlProbe& probe = GlTestContext();
+  if (!GlMakeCurrent(probe.window, probe.context)) return;
+  const struct {
+    GLenum mode, depth;
+  } stacks[] = {{GL_TEXTURE, GL_TEXTURE_STACK_DEPTH},
+                {GL_PROJECTION, GL_PROJECTION_STACK_DEPTH},
+                {GL_MODELVIEW, GL_MODELVIEW_STACK_DEPTH}};
+  for (const auto& stack : stacks) {
+    glMatrixMode(stack.mode);
+    GLint depth = 1;
+    for (glGetIntegerv(stack.depth, &depth); depth > 1; --depth) glPopMatrix();
+    glLoadIdentity();
+  }
+  glPopClientAttrib();
+  glPopAttrib();  // the matrix mode too
+  while (glGetError() != GL_NO_ERROR) {
   }
 }
 

@@ -21,6 +21,9 @@ class GlTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
+
+ private:
+  bool pushed_ = false;  // the state of the context as the test found it, to put back
 };
 
 // RGBA bytes of one pixel of the back buffer.
