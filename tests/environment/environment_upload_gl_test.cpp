@@ -20,6 +20,7 @@
 #include "gfx/texture_names.h"
 #include "platform/gl.h"
 #include "support/gl_test_fixture.h"
+#include "support/kept_global.h"
 
 namespace veskor {
 namespace {
@@ -65,6 +66,8 @@ void ExpectUploaded(const std::vector<float>& gl, const std::vector<float>& cpu,
 }
 
 TEST_F(EnvironmentGlTest, SkyCubeUploadsEachFaceToItsGlFace) {
+  const test::Kept<float> sunScale{SunLightScale}, ambientScale{SkyAmbientScale};
+  const test::Kept<float[3]> sun{SunLightColour}, ambient{SkyAmbientColour};
   TextureCubeResize(gSkyModel.cube, 3, 7);
   BuildSkyMap(
       gSkyModel, SunDirection, SkyModelTurbidity, RotationCacheGet(SkyParams.domeColorCorrection),

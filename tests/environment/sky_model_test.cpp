@@ -14,6 +14,7 @@
 #include "gfx/face_directions.h"
 #include "mapengine/kernel_table.h"
 #include "mapengine/rotation_cache.h"
+#include "support/kept_global.h"
 
 namespace veskor {
 namespace {
@@ -144,9 +145,16 @@ void FadeRef(const double* col, double w, double* out) {
   for (int k = 0; k < 3; ++k) out[k] = w * col[k] + (1 - w) * grey;
 }
 
+// The light outputs that a build sets, put back when the sky goes.
+struct KeptSkyLight {
+  test::Kept<float> sunScale{SunLightScale}, ambientScale{SkyAmbientScale};
+  test::Kept<float[3]> sun{SunLightColour}, ambient{SkyAmbientColour};
+};
+
 // The sky cube sized as the sky stage sizes it.
 struct SizedSky : SkyModel {
   SizedSky() : SkyModel{} { TextureCubeResize(cube, 3, kLevel); }
+  KeptSkyLight kept;
 };
 
 TEST(SkyModel, LightOutputsBeforeTheFirstBuild) {
@@ -251,6 +259,7 @@ TEST(SkyModel, CubeAndLightsMatchTheReference) {
 
 TEST(SkyModel, PublishedChromaticityAtTurbidityThree) {
   const float sun[3] = {-std::cos(static_cast<float>(kPi / 6)), 0, -0.5f};  // 30 degrees up
+  const KeptSkyLight kept;
   SkyModel sky{};
   TextureCubeResize(sky.cube, 3, 1);
   BuildSkyMap(sky, sun, 3.0f, kIdentity, kIdentity, kIdentity);

@@ -7,6 +7,7 @@
 
 #include "foundation/heap_areas.h"
 #include "gfx/packed_value.h"
+#include "support/fatal_test.h"
 
 namespace veskor {
 namespace {
@@ -107,6 +108,7 @@ TEST(SweepPath, ReverseRunsTheRingTheOtherWayFromTheSameStart) {
 }
 
 TEST(SweepPath, SizingReusesTheBlockWhereItCan) {
+  test::ScopedHeapAreas scoped;  // pages counted from a manager that no other test has used
   SweepPath ring;
   SweepPath copy;
   FillRing(ring);

@@ -16,6 +16,7 @@ namespace {
 class TextureObject : public ::testing::Test {
  protected:
   void SetUp() override { RenewTextureNames(); }
+  void TearDown() override { RenewTextureNames(); }  // the names taken, the last ones too, back
 };
 
 TEST_F(TextureObject, ResizeSetsSizesAndFormatFromTheChannels) {

@@ -12,6 +12,7 @@
 #include "mapengine/kernel_table.h"
 #include "mapengine/noise_fills.h"
 #include "mapengine/noise_generator.h"
+#include "support/kernel_tables.h"
 
 namespace veskor {
 namespace {
@@ -77,7 +78,7 @@ const Field kY = [](std::uint32_t, std::uint32_t j) { return j / 4.0f; };
 const Field kZ = [](std::uint32_t i, std::uint32_t j) { return (i + j) / 8.0f - 0.5f; };
 
 TEST_F(FxCallLists, SurfaceProgramsRunOnAnItemsGridsAsComputedDirectly) {
-  InitKernelTable();
+  test::ScopedKernelTable table;
   WorldDir dir;
   ASSERT_EQ(CompileText(dir, "Surface shade(k = 0.5) {\n"
                              "  *(point, 100) +(5, 6)\n"  // read by nothing: never bound
@@ -148,7 +149,7 @@ TEST_F(FxCallLists, SurfaceProgramsRunOnAnItemsGridsAsComputedDirectly) {
 }
 
 TEST_F(FxCallLists, AFailingCallStopsItsListAndEveryTemporaryGoesBack) {
-  InitKernelTable();
+  test::ScopedKernelTable table;
   WorldDir dir;
   // The transform refuses a 3-float matrix; the assignment after it must not run.
   ASSERT_EQ(CompileText(dir, "Surface s() { =(diffuse, transform(point[0 1 2], [1 2 3])) }")
@@ -174,7 +175,7 @@ TEST_F(FxCallLists, AFailingCallStopsItsListAndEveryTemporaryGoesBack) {
 
 // n products of the positions are all alive before the first sum reads them.
 TEST_F(FxCallLists, ValuesAliveAtOnceAreBoundedTakesOverARunAreNot) {
-  InitKernelTable();
+  test::ScopedKernelTable table;
   WorldDir dir;
   VertexGrid* point[3] = {Grid(kX), Grid(kY), Grid(kZ)};
   const std::uint32_t handedOut = GridsHandedOut();

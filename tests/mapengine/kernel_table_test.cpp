@@ -51,14 +51,17 @@ TEST(KernelTable, BothPathsFillEveryEntryAndOnlyTheOwnSseMembersDiffer) {
 
 TEST(KernelTable, InitFillsTheProgramTableWithTheMembersHasSseChooses) {
   EXPECT_EQ(HasSse(), CpuUseSseKernels() ? 1u : 0u);
+  const KernelTable before = gKernelTable;
   InitKernelTable();
   EXPECT_EQ(Entries(gKernelTable), Entries(HasSse() ? Tables().sse : Tables().plain));
+  gKernelTable = before;
 }
 
 // VESKOR_RSQRT_ESTIMATE puts, on the SSE path only, either end of the estimate's bound in the
 // four entries that use it: 1 / sqrt(4) = 1/2 becomes 1/2 (1 -+ 3 x 2^-13) = 8189 or 8195 / 2^14,
 // which floats hold exactly.
 TEST(KernelTable, TheEstimateSwitchPutsAnEndOfTheBoundInTheEstimatingEntries) {
+  test::Tables();  // filled, once for the binary, as the run's own switch says: not as set here
   const test::ScopedEnv estimate("VESKOR_RSQRT_ESTIMATE", nullptr);
   KernelTable processor{};
   FillKernelTable(processor, true);

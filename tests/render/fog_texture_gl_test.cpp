@@ -11,6 +11,7 @@
 #include "mapengine/kernel_table.h"
 #include "platform/gl.h"
 #include "support/gl_test_fixture.h"
+#include "support/kernel_tables.h"
 
 namespace veskor {
 namespace {
@@ -23,9 +24,9 @@ struct Planes {
 
 class FogPlanesGlTest : public test::GlTest {
  protected:
+  test::ScopedKernelTable table_;
   void SetUp() override {
     GlTest::SetUp();
-    InitKernelTable();
     savedFloor = FogFloorHeight;
     CameraSetPosition(camera, 100.0f, -40.0f, 30.0f);
     CameraSetDirection(camera, 0.6f, 0.8f, 0.0f);

@@ -30,6 +30,7 @@
 #include "support/message_capture.h"
 #include "support/png_test_images.h"
 #include "support/temp_dir.h"
+#include "support/kernel_tables.h"
 
 namespace veskor {
 namespace {
@@ -85,12 +86,12 @@ int Px(float v) { return int((v + 1) * 32); }
 
 class ObjectDrawGlTest : public test::GlTest {
  protected:
+  test::ScopedKernelTable table_;
   void SetUp() override {
     GlTest::SetUp();
     LoadWglExtensions();
     LoadGlExtensions();
     if (TextureNameTableCount == 0) InitTextureNames();
-    InitKernelTable();
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(-1, 1, -1, 1, -1000, 1000);

@@ -24,6 +24,7 @@
 #include "platform/gl.h"
 #include "render/fog_texture.h"
 #include "support/gl_test_fixture.h"
+#include "support/kernel_tables.h"
 
 namespace veskor {
 namespace {
@@ -98,12 +99,12 @@ GLint StackDepth(std::uint32_t unit) {
 
 class ObjectPassesGlTest : public test::GlTest {
  protected:
+  test::ScopedKernelTable table_;
   void SetUp() override {
     GlTest::SetUp();
     LoadWglExtensions();
     LoadGlExtensions();
     if (TextureNameTableCount == 0) InitTextureNames();
-    InitKernelTable();
     for (GLenum m : {GL_PROJECTION, GL_MODELVIEW}) glMatrixMode(m), glLoadIdentity();
     savedBuffer = {gGeometryBatchBuffer.format, gGeometryBatchBuffer.vertices};
     gGeometryBatchBuffer.format = 4;

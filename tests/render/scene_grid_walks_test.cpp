@@ -17,6 +17,7 @@
 #include "gfx/fog_floor.h"
 #include "mapengine/kernel_table.h"
 #include "render/object_draw.h"
+#include "support/kernel_tables.h"
 
 namespace veskor {
 namespace {
@@ -97,8 +98,8 @@ std::array<int, 3> AxisOrder(const float* d) {
 
 class SceneGridWalksTest : public ::testing::Test {
  protected:
+  test::ScopedKernelTable table_;  // the camera's planes
   void SetUp() override {
-    InitKernelTable();  // the camera's planes
     gDraws.clear();
     WalkDrawObject = Record;
     SceneGridInit(grid);

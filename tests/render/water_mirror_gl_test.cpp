@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "environment/environment_params.h"
@@ -21,6 +22,7 @@
 #include "render/water_mirror.h"
 #include "render/water_surface.h"
 #include "support/gl_test_fixture.h"
+#include "support/kernel_tables.h"
 
 namespace veskor {
 namespace {
@@ -66,6 +68,8 @@ void MakePortal(Portal& p, float x0, float y0, float x1, float y1, float z, floa
   p.uInset = p.vInset = 0;
   Texture2D& t = p.reflection;
   Texture2DResize(t, 4, kPortalTextureLog2Size, kPortalTextureLog2Size);
+  // Nothing drawn into it yet: a block may come back from the heap as an earlier test left it.
+  std::memset(t.pixels.data, 0, t.pixels.block.usedBytes);
   Texture2DBind(t, kModeKeepEnvironment, 0);
   MemBlockRelease(t.pixels.block);
   t.pixels.data = nullptr;
@@ -97,9 +101,9 @@ std::int32_t Round(double v) {
 
 class WaterGlTest : public test::GlTest {
  protected:
+  test::ScopedKernelTable table_;
   void SetUp() override {
     GlTest::SetUp();
-    InitKernelTable();
     LoadWglExtensions();
     LoadGlExtensions();
     if (TextureNameTableCount == 0) InitTextureNames();

@@ -13,6 +13,7 @@
 #include "mapengine/vertex_grid.h"
 #include "render/water_mirror.h"
 #include "render/water_surface.h"
+#include "support/kernel_tables.h"
 
 namespace veskor {
 namespace {
@@ -143,7 +144,7 @@ TEST(WaterMirror, StartQuadAndEmittedPoints) {
 
 class WaterNoiseTest : public ::testing::Test {
  protected:
-  void SetUp() override { InitKernelTable(); }
+  test::ScopedKernelTable table_;
 };
 
 TEST_F(WaterNoiseTest, InlineOctaveEqualsLatticeLookup) {
