@@ -4,13 +4,6 @@
 
 #include "platform/gl.h"
 
-// The leak checker of sanitizer builds: SDL's video start opens a bus connection whose
-// buffer libdbus keeps for the whole process, and Mesa keeps a buffer of every multisampled
-// window it has drawn for.
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libdbus-1.so\nleak:swrast_dri.so\n";
-}
-
 // The leak checker's dynamic TLS ranges, which can be no memory at all with Mesa's libraries,
 // are left unrecorded by the GL layer itself (platform/gl_context.cpp), for the tests as for the
 // program.
