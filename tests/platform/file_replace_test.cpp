@@ -25,6 +25,7 @@
 #include <cstring>
 #include <filesystem>
 #include <set>
+#include <span>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -651,7 +652,10 @@ TEST(FileReplace, AWholeTextWithoutRoomOnTheDiskLeavesTheOldTextInEachMode) {
 // refused with the system's reason and nothing is appended, through `>>` or through a `<>` that
 // was opened before the file became append-only; a capture through `>>` is appended as ever.
 // A store in an append-only folder, where a temporary could be made and never go, is refused
-// with the same reason before one is made; once the folder is no longer so, it is replaced.
+// with the same reason before one is made; once the folder is no longer so, it is replaced. The
+// folder that counts is the file's own, at the end of its links: a link from an ordinary folder
+// into the append-only one is refused alike, and a link lying in the append-only folder that
+// leads into an ordinary one is saved there, the link staying a link.
 int AppendOnlyChecks() {
   const std::string old = "old text\n";
   int check = 0;
@@ -681,18 +685,31 @@ int AppendOnlyChecks() {
     ::unlink("st");
   }
   const int folder = ::mkdir("folder", 0755) == 0 ? ::open("folder", O_RDONLY | O_DIRECTORY) : -1;
+  if (::mkdir("plain", 0755) != 0 || ::symlink("folder/st", "into") != 0 ||
+      ::symlink("../plain/st", "folder/out") != 0)
+    return 102;
   ::close(0);  // so that the save's own descriptors of the folder may be numbered 0
+  const std::span<const std::uint8_t> oldText{reinterpret_cast<const std::uint8_t*>("old"), 3};
   for (const int attributes : {FS_APPEND_FL, 0}) {
     std::string reason;
-    if (!test::WriteFileBytes("folder/st", {reinterpret_cast<const std::uint8_t*>("old"), 3}) ||
+    if (!test::WriteFileBytes("folder/st", oldText) || !test::WriteFileBytes("plain/st", oldText) ||
         ::ioctl(folder, FS_IOC_SETFLAGS, &attributes) != 0)
       return 101;
-    const bool written = ReplaceFileWhole("folder/st", "new", &reason);
-    if (++check, written != (attributes == 0) || (!written && reason != "Operation not permitted"))
+    for (const char* name : {"folder/st", "into"}) {
+      const bool written = ReplaceFileWhole(name, "new", &reason);
+      if (++check,
+          written != (attributes == 0) || (!written && reason != "Operation not permitted"))
+        return check;
+      if (++check, test::ReadFileText("folder/st") != (written ? "new" : "old") ||
+                       Entries("folder/") != "out st " || ::fcntl(0, F_GETFD) != -1)
+        return check;
+      if (!test::WriteFileBytes("folder/st", oldText)) return 103;
+    }
+    if (++check, !ReplaceFileWhole("folder/out", "new", &reason) ||
+                     test::ReadFileText("plain/st") != "new" || !fs::is_symlink("folder/out") ||
+                     Entries("plain/") != "st " || Entries("folder/") != "out st ")
       return check;
-    if (++check, test::ReadFileText("folder/st") != (written ? "new" : "old") ||
-                     Entries("folder/") != "st " || ::fcntl(0, F_GETFD) != -1)
-      return check;
+    if (++check, !fs::is_symlink("into")) return check;
   }
   ::close(folder);
   return 0;
