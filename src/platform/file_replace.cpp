@@ -343,15 +343,41 @@ bool CanHoldText(int fd, off_t size, std::size_t wanted) {
   return true;
 }
 
+// Gives the holes of `fd`'s file (blocks never written, which read as zeros) that lie before
+// `end`, no further than its length, their blocks by writing zeros into them, found with
+// SEEK_HOLE and SEEK_DATA: the text stays as it was, and a write over it later needs no new
+// room, as a write into a hole would. False with errno set (ENOSPC).
+bool FillHoles(int fd, off_t end) {
+  static constexpr char kZeros[65536] = {};
+  for (off_t at = 0; at < end;) {
+    const off_t hole = ::lseek(fd, at, SEEK_HOLE);
+    if (hole < 0) return false;
+    if (hole >= end) return true;
+    const off_t data = ::lseek(fd, hole, SEEK_DATA);  // ENXIO: the hole runs to the file's end
+    if (data < 0 && errno != ENXIO) return false;
+    at = data < 0 ? end : std::min(data, end);
+    if (::lseek(fd, hole, SEEK_SET) != hole) return false;
+    for (off_t from = hole; from < at;) {
+      const auto n = static_cast<std::size_t>(std::min<off_t>(at - from, sizeof kZeros));
+      if (!WriteWhole(fd, std::string_view(kZeros, n))) return false;
+      from += static_cast<off_t>(n);
+    }
+  }
+  return true;
+}
+
 // Takes the room for `text` written from the start of `fd`'s file, now `size` bytes long, where
-// the file system cannot reserve it (EOPNOTSUPP: ext2, ext3, NFS before 4.2): the part of the
-// text that lies past the old end is written first, at the old end, and the file is cut back to
-// its old length when that does not go in, so that a refusal comes before any byte of the old
-// text changes. A text no longer than the old one needs no new room where the file system
-// overwrites in place. False with errno set (ENOSPC).
-bool TakeRoomPastTheEnd(int fd, off_t size, std::string_view text) {
+// the file system cannot reserve it (EOPNOTSUPP: ext2, ext3, NFS before 4.2): the holes in the
+// part of the old file that the text will cover get their blocks, the part of the text that
+// lies past the old end is written first, at the old end, and the file is cut back to its old
+// length when either does not go in, so that a refusal comes before any byte of the old text
+// changes. The rest of the text needs no new room where the file system overwrites in place.
+// False with errno set (ENOSPC).
+bool TakeRoomWithoutReserving(int fd, off_t size, std::string_view text) {
   const std::size_t old = std::min(static_cast<std::size_t>(size), text.size());
-  if (::lseek(fd, size, SEEK_SET) == size && WriteWhole(fd, text.substr(old))) return true;
+  if (FillHoles(fd, static_cast<off_t>(old)) && ::lseek(fd, size, SEEK_SET) == size &&
+      WriteWhole(fd, text.substr(old)))
+    return true;
   const int error = errno;
   (void)!::ftruncate(fd, size);
   errno = error;
@@ -360,13 +386,13 @@ bool TakeRoomPastTheEnd(int fd, off_t size, std::string_view text) {
 
 // Makes sure that the file system has room for `text` written from the start of `fd`'s file,
 // now `size` bytes long, before any of its bytes changes, so that the write cannot stop
-// half-way for want of room: reserved without changing the file, or taken past its end where
-// the file system cannot reserve. False with errno set (ENOSPC).
+// half-way for want of room: reserved without changing the file, or taken by writing where the
+// file system cannot reserve. False with errno set (ENOSPC).
 bool ReserveRoom(int fd, off_t size, std::string_view text) {
   if (text.empty()) return true;
   while (::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(text.size())) != 0) {
     if (errno == EINTR) continue;
-    return (errno == EOPNOTSUPP || errno == ENOSYS) && TakeRoomPastTheEnd(fd, size, text);
+    return (errno == EOPNOTSUPP || errno == ENOSYS) && TakeRoomWithoutReserving(fd, size, text);
   }
   return true;
 }

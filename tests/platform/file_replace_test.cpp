@@ -29,6 +29,8 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "support/held_sync.h"
 #include "support/own_file_system.h"
@@ -598,12 +600,78 @@ bool FillTheDisk() {
   return full;
 }
 
+// Fills the disk but for `pages` pages of room.
+bool LeaveRoom(int pages) {
+  const int fd = ::open("spare", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const std::string page(4096, 's');
+  bool made = fd >= 0;
+  for (int i = 0; i < pages; ++i)
+    made = made && ::write(fd, page.data(), page.size()) == static_cast<ssize_t>(page.size());
+  if (fd >= 0) ::close(fd);
+  return made && FillTheDisk() && ::unlink("spare") == 0;
+}
+
+// A store with holes, saved whole through its descriptor in each mode on a disk with `room`
+// pages free: the holes that the new text covers take room as much as its part past the old
+// end, and with a page less than they need the save is refused before any byte changes. With
+// the checks' own numbers from `check` on; 0 when all pass.
+int HoleChecks(int check) {
+  constexpr off_t kPage = 4096;
+  const std::string a(kPage, 'a'), b(kPage, 'b'), hole(kPage, '\0');
+  // The old file: its pages of data at their offsets, then its length (a hole made by a write
+  // past the end, and one made by the cut that lengthens it).
+  const struct {
+    std::vector<std::pair<off_t, std::string>> data;
+    off_t length;
+    std::string text;
+  } between{{{0, a}, {2 * kPage, b}}, 3 * kPage, a + hole + b},
+      atTheEnd{{{0, a}}, 3 * kPage, a + hole + hole};
+  // the old file, the new text's pages, the pages of room, saved
+  const struct {
+    const decltype(between)& old;
+    int pages;
+    int room;
+    bool saved;
+  } cases[] = {
+      {between, 3, 0, false}, {between, 3, 1, true},  {atTheEnd, 3, 1, false},
+      {atTheEnd, 3, 2, true}, {atTheEnd, 2, 0, false}, {atTheEnd, 2, 1, true},  // one hole covered
+      {between, 4, 1, false}, {between, 4, 2, true},  // a hole and a page past the end
+  };
+  for (const int flags : kWholeModes) {
+    for (const auto& c : cases) {
+      ::unlink("fill");
+      ::unlink("st");
+      const int fd = ::open("st", flags | O_CREAT, 0644);
+      const int maker = ::open("st", O_RDWR);
+      for (const auto& [at, data] : c.old.data)
+        if (::pwrite(maker, data.data(), data.size(), at) != static_cast<ssize_t>(data.size()))
+          return 104;
+      if (fd < 0 || ::ftruncate(maker, c.old.length) != 0 || ::close(maker) != 0 ||
+          ::dup2(fd, 7) != 7 || ReadAllOf(7) != c.old.text || !LeaveRoom(c.room))
+        return 105;
+      NoteGivenDescriptors();
+      const std::string text(static_cast<std::size_t>(c.pages * kPage), 'n');
+      std::string reason;
+      const bool saved = ReplaceFileWhole("/dev/fd/7", text, &reason);
+      if (++check, saved != c.saved || (!saved && reason != "No space left on device"))
+        return check;
+      if (++check, ReadAllOf(7) != (saved ? text : c.old.text)) return check;
+      if (++check, Appends(7) != ((flags & O_APPEND) != 0)) return check;
+      ::close(7);
+      ::close(fd);
+    }
+  }
+  ::unlink("fill");
+  ::unlink("st");
+  return 0;
+}
+
 // On a 64 KiB tmpfs, a store written whole through its descriptor in each mode, then a longer
 // one once the disk is full: the old text stays to its last byte, the reason says why, and the
 // descriptor appends as before; with room again, the new text goes in. So too where the room
 // cannot be reserved (fallocate answers `refusal`, as on ext2), the old text ending inside the
-// page that the new one's first bytes past it fill. The number of the first check that fails
-// is the status.
+// page that the new one's first bytes past it fill; and so for a store with holes. The number
+// of the first check that fails is the status.
 int FullDiskChecks(int refusal) {
   if (refusal != 0 && !test::RefuseCall(__NR_fallocate, 7, 7, refusal)) return 99;
   const std::string old = std::string(4092, 'o') + "\n";     // one page of the disk
@@ -633,7 +701,7 @@ int FullDiskChecks(int refusal) {
     ::close(fd);
     ::unlink("st");
   }
-  return 0;
+  return HoleChecks(check);
 }
 
 TEST(FileReplace, AWholeTextWithoutRoomOnTheDiskLeavesTheOldTextInEachMode) {
