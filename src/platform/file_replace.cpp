@@ -213,6 +213,17 @@ bool IsAppendOnlyFolder(const std::string& folder) {
   return appendOnly;
 }
 
+// Gives the temporary `fd` the owner and group of the file `old` that it replaces, where it was
+// made with others (another user's file saved by root, a folder whose set-gid bit gave it the
+// folder's group): before its mode is set, which a change of owner may clear the set-id bits
+// of. False with errno set (EPERM) when the process may not give a file that owner or group.
+bool TakeOwnerOf(int fd, const struct stat& old) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return false;
+  return (st.st_uid == old.st_uid && st.st_gid == old.st_gid) ||
+         ::fchown(fd, old.st_uid, old.st_gid) == 0;
+}
+
 void RemoveStaleTemporaries(const std::string& path) {
   const std::string prefix = TemporaryPrefix(path);
   const std::string dir = FolderOf(path);
@@ -546,8 +557,8 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
     *reason = "cannot make a file in " + FolderName(file) + ": " + std::strerror(errno);
     return false;
   }
-  bool ok = WriteWhole(fd, text) && (!exists || ::fchmod(fd, st.st_mode & 07777) == 0) &&
-            gSync.load()(fd) == 0;
+  bool ok = (!exists || TakeOwnerOf(fd, st)) && WriteWhole(fd, text) &&
+            (!exists || ::fchmod(fd, st.st_mode & 07777) == 0) && gSync.load()(fd) == 0;
   int failure = ok ? 0 : errno;
   if (::close(fd) != 0 && ok) {
     ok = false;

@@ -17,9 +17,11 @@ inline constexpr std::size_t kReplaceTemporaryLetters = 6;
 
 // Replaces the file at `path` by `text`, or makes it. A symbolic link is followed to the file it
 // names, which is replaced (or made) in its own folder: the link stays a link. An existing file
-// keeps its permission bits; a new one gets 0666 less the umask. A file the process may not
-// write is left as it is (Permission denied), however writable its folder; root may write any
-// but an immutable one. A file in an append-only folder, where a temporary could be made and
+// keeps its owner, its group and its permission bits; a new one gets 0666 less the umask. A file
+// the process may not write is left as it is (Permission denied), however writable its folder;
+// root may write any but an immutable one. So is one whose owner or group the process may not
+// give a file ("Operation not permitted": another user's file that it may write, or its own of
+// a group it is not in): a replace that cannot keep them is not done. A file in an append-only folder, where a temporary could be made and
 // never removed, is refused before one is made ("Operation not permitted"). A name that exists
 // and is not a regular file (a FIFO, a terminal) is written in place, in one pass. A name that
 // reaches a file through one of the process's own descriptors (/dev/stdout, /dev/stderr,

@@ -6,6 +6,7 @@
 #include "platform/file_replace.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <poll.h>
@@ -330,7 +331,8 @@ int RunAsUser(const std::string& dir, int (*checks)()) {
   if (pid == 0) {
     if (::chdir(dir.c_str()) != 0) ::_exit(100);
     if (::geteuid() == 0 &&
-        (::chown(".", 65534, 65534) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+        (::chown(".", 65534, 65534) != 0 || ::setgroups(0, nullptr) != 0 ||
+         ::setresgid(65534, 65534, 65534) != 0 ||
          ::setresuid(65534, 65534, 65534) != 0 || ::prctl(PR_SET_DUMPABLE, 1) != 0))
       ::_exit(101);  // as a user's process, its /proc folder its own
     ::_exit(checks());
@@ -381,6 +383,116 @@ TEST(FileReplace, AFileTheUserMayNotWriteOrMakeIsLeftAsItIs) {
   EXPECT_TRUE(ReplaceFileWhole(path, "new", &reason)) << reason;
   EXPECT_EQ(test::ReadFileText(path), "new");
   EXPECT_EQ(Mode(path), 0444u);
+}
+
+// The owner, group and mode of `path`, as "65534:65534 0640".
+std::string OwnerOf(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return "none";
+  char mode[8];
+  std::snprintf(mode, sizeof mode, "%04o", st.st_mode & 07777);
+  return std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid) + " " + mode;
+}
+
+// Makes `path` hold "old", with that owner, group and mode.
+bool MakeOwned(const std::string& path, uid_t uid, gid_t gid, mode_t mode) {
+  return test::WriteFileBytes(path, {reinterpret_cast<const std::uint8_t*>("old"), 3}) &&
+         ::chown(path.c_str(), uid, gid) == 0 && ::chmod(path.c_str(), mode) == 0;
+}
+
+// As "nobody" (root's groups dropped too), in a folder of its own: its own file is replaced as
+// ever; one of a group it is not in (root's), or of another user, that it may write all the
+// same, is refused, since its temporary could not be given that group or owner, and the file
+// and the folder stay as they were. Each failed check sets a bit of the status.
+int OwnerChecks() {
+  int failed = 0;
+  std::string reason;
+  auto check = [&](int bit, bool ok) { failed |= ok ? 0 : 1 << bit; };
+  check(0, ReplaceFileWhole("mine", "new", &reason) && test::ReadFileText("mine") == "new" &&
+               OwnerOf("mine") == "65534:65534 0640");
+  const std::string names[] = {"not my group's", "not mine"}, owners[] = {"65534:0 0660",
+                                                                          "0:0 0666"};
+  for (int i = 0; i < 2; ++i) {
+    check(1 + 2 * i, !ReplaceFileWhole(names[i], "new", &reason) &&
+                         reason == "Operation not permitted");
+    check(2 + 2 * i, test::ReadFileText(names[i]) == "old" && OwnerOf(names[i]) == owners[i]);
+  }
+  check(5, Entries("./") == "mine not mine not my group's ");
+  return failed;
+}
+
+// With fchown refused (as by a file system that takes no owners), in a forked child: a file
+// whose temporary has its owner and group already is replaced, no change of owner asked; one
+// whose temporary would need another owner (root saving another user's file) is refused with
+// the system's reason, as it was. Each failed check sets a bit of the status.
+int RefusedOwnerChecks() {
+  if (!test::RefuseCall(__NR_fchown, 0, 1 << 20, EPERM)) return 64;
+  int failed = 0;
+  std::string reason;
+  auto check = [&](int bit, bool ok) { failed |= ok ? 0 : 1 << bit; };
+  const std::string own = OwnerOf("own");
+  check(0, ReplaceFileWhole("own", "new", &reason) && test::ReadFileText("own") == "new" &&
+               OwnerOf("own") == own);
+  if (::geteuid() == 0) {
+    check(1, !ReplaceFileWhole("theirs", "new", &reason) && reason == "Operation not permitted");
+    check(2, test::ReadFileText("theirs") == "old" && OwnerOf("theirs") == "65534:65534 0640");
+  }
+  check(3, Entries("./") == (::geteuid() == 0 ? "own theirs " : "own "));
+  return failed;
+}
+
+// A file replaced whole keeps its owner and group as well as its mode: root saving another
+// user's file, or its own in a set-gid folder (whose group a temporary made there takes), with
+// set-id bits that a change of owner would clear had the mode been set first. A user who may
+// write a file but not give it its owner or group is refused.
+TEST(FileReplace, AReplacedFileKeepsItsOwnerAndGroupOrIsLeftAsItIs) {
+  test::TempDir refused("veskor_replace");
+  refused.Write("own", "old");
+  if (::geteuid() == 0) {
+    ASSERT_TRUE(MakeOwned(refused.Path("theirs"), 65534, 65534, 0640));
+  }
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(::chdir(refused.path().c_str()) == 0 ? RefusedOwnerChecks() : 100);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the checks that failed, a bit each";
+  if (::geteuid() != 0) GTEST_SKIP() << "no files of other users or groups to save: not root";
+
+  test::TempDir dir("veskor_replace");
+  // owner, group, mode
+  const std::tuple<uid_t, gid_t, mode_t> owners[] = {
+      {65534, 65534, 0640}, {65534, 65534, 06750}, {0, 65534, 0640}, {65534, 0, 04755}};
+  for (const auto& [uid, gid, mode] : owners) {
+    const std::string path = dir.Path("theirs" + std::to_string(mode) + std::to_string(gid));
+    ASSERT_TRUE(MakeOwned(path, uid, gid, mode));
+    const std::string before = OwnerOf(path);
+    std::string reason;
+    EXPECT_TRUE(ReplaceFileWhole(path, "new", &reason)) << reason;
+    EXPECT_EQ(test::ReadFileText(path), "new");
+    EXPECT_EQ(OwnerOf(path), before);
+  }
+  // A set-gid folder of nobody's group: a file of that group, and one of root's own.
+  const std::string shared = dir.Path("shared");
+  ASSERT_TRUE(fs::create_directory(shared));
+  ASSERT_EQ(::chown(shared.c_str(), 0, 65534) | ::chmod(shared.c_str(), 02775), 0);
+  ASSERT_TRUE(MakeOwned(shared + "/folder's", 0, 65534, 0644));
+  ASSERT_TRUE(MakeOwned(shared + "/root's", 0, 0, 0644));
+  for (const std::string name : {"/folder's", "/root's"}) {
+    std::string reason;
+    EXPECT_TRUE(ReplaceFileWhole(shared + name, "new", &reason)) << reason;
+    EXPECT_EQ(test::ReadFileText(shared + name), "new");
+  }
+  EXPECT_EQ(OwnerOf(shared + "/folder's"), "0:65534 0644");
+  EXPECT_EQ(OwnerOf(shared + "/root's"), "0:0 0644");
+  EXPECT_EQ(Entries(shared), "/folder's /root's ");
+
+  test::TempDir user("veskor_replace");
+  ASSERT_TRUE(MakeOwned(user.Path("mine"), 65534, 65534, 0640));
+  ASSERT_TRUE(MakeOwned(user.Path("not my group's"), 65534, 0, 0660));
+  ASSERT_TRUE(MakeOwned(user.Path("not mine"), 0, 0, 0666));
+  EXPECT_EQ(RunAsUser(user.path(), OwnerChecks), 0);
 }
 
 // A file held open by the process, as a shell's redirection opens it, in a folder the user may
