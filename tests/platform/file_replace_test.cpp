@@ -332,8 +332,8 @@ int RunAsUser(const std::string& dir, int (*checks)()) {
     if (::chdir(dir.c_str()) != 0) ::_exit(100);
     if (::geteuid() == 0 &&
         (::chown(".", 65534, 65534) != 0 || ::setgroups(0, nullptr) != 0 ||
-         ::setresgid(65534, 65534, 65534) != 0 ||
-         ::setresuid(65534, 65534, 65534) != 0 || ::prctl(PR_SET_DUMPABLE, 1) != 0))
+         ::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0 ||
+         ::prctl(PR_SET_DUMPABLE, 1) != 0))
       ::_exit(101);  // as a user's process, its /proc folder its own
     ::_exit(checks());
   }
@@ -410,11 +410,11 @@ int OwnerChecks() {
   auto check = [&](int bit, bool ok) { failed |= ok ? 0 : 1 << bit; };
   check(0, ReplaceFileWhole("mine", "new", &reason) && test::ReadFileText("mine") == "new" &&
                OwnerOf("mine") == "65534:65534 0640");
-  const std::string names[] = {"not my group's", "not mine"}, owners[] = {"65534:0 0660",
-                                                                          "0:0 0666"};
+  const std::string names[] = {"not my group's", "not mine"},
+                    owners[] = {"65534:0 0660", "0:0 0666"};
   for (int i = 0; i < 2; ++i) {
-    check(1 + 2 * i, !ReplaceFileWhole(names[i], "new", &reason) &&
-                         reason == "Operation not permitted");
+    check(1 + 2 * i,
+          !ReplaceFileWhole(names[i], "new", &reason) && reason == "Operation not permitted");
     check(2 + 2 * i, test::ReadFileText(names[i]) == "old" && OwnerOf(names[i]) == owners[i]);
   }
   check(5, Entries("./") == "mine not mine not my group's ");
@@ -745,9 +745,14 @@ int HoleChecks(int check) {
     int room;
     bool saved;
   } cases[] = {
-      {between, 3, 0, false}, {between, 3, 1, true},  {atTheEnd, 3, 1, false},
-      {atTheEnd, 3, 2, true}, {atTheEnd, 2, 0, false}, {atTheEnd, 2, 1, true},  // one hole covered
-      {between, 4, 1, false}, {between, 4, 2, true},  // a hole and a page past the end
+      {between, 3, 0, false},   // a hole, and no room
+      {between, 3, 1, true},    // room for the hole
+      {atTheEnd, 3, 1, false},  // two holes, room for one
+      {atTheEnd, 3, 2, true},   // room for both
+      {atTheEnd, 2, 0, false},  // one of the two covered, no room
+      {atTheEnd, 2, 1, true},   // room for that one
+      {between, 4, 1, false},   // a hole and a page past the end, room for one
+      {between, 4, 2, true},    // room for both
   };
   for (const int flags : kWholeModes) {
     for (const auto& c : cases) {
@@ -1058,6 +1063,192 @@ TEST(FileReplace, TwoThreadsOfARunWriteInTurn) {
   EXPECT_TRUE(secondWritten) << secondReason;
   EXPECT_EQ(ReadAllOf(fd), second);
   for (const int end : {held[0], held[1], go[0], go[1], fd}) ::close(end);
+}
+
+// Where the signal of a save's cut goes (SignallingCut): to the saving thread, to the process
+// while another of its threads runs, to that other thread, or a fault that the kernel raises in
+// that other thread.
+enum class SentTo { kSavingThread, kProcess, kOtherThread, kFaultElsewhere };
+int gCutSignal = 0;
+SentTo gSentTo = SentTo::kSavingThread;
+pthread_t gOtherThread;
+int gOrders = -1;  // the other thread's orders: 'f' to fault, 'p' to answer on gAnswers
+int gAnswers = -1;
+int gLivedOn = -1;  // a byte here: the process lived on for a second past the fault
+
+// The cut of a save through a descriptor, with the signal sent just before it: the new text is
+// in, the old one's tail not yet cut. One that the other thread takes has been taken when it
+// answers, since it takes its signals before it reads on (a signal that ends the process by its
+// default action never lets it answer).
+int SignallingCut(int fd, off_t length) {
+  switch (gSentTo) {
+    case SentTo::kSavingThread: ::pthread_kill(::pthread_self(), gCutSignal); break;
+    case SentTo::kProcess:
+    case SentTo::kOtherThread:
+      if (gSentTo == SentTo::kProcess) {
+        ::kill(::getpid(), gCutSignal);
+      } else {
+        ::pthread_kill(gOtherThread, gCutSignal);
+      }
+      if (::write(gOrders, "p", 1) != 1 || !test::Heard(gAnswers)) return -1;
+      break;
+    case SentTo::kFaultElsewhere:
+      if (::write(gOrders, "f", 1) == 1 && ::poll(nullptr, 0, 1000) == 0 &&
+          ::write(gLivedOn, "l", 1) != 1)
+        return -1;
+      break;
+  }
+  return ::ftruncate(fd, length);
+}
+
+int gHandledSays = -1;
+void SayHandled(int) {
+  const int error = errno;
+  if (::write(gHandledSays, "h", 1) != 1) ::_exit(5);
+  errno = error;
+}
+
+// A handler of the program's own that ends the run.
+constexpr int kEndedByHandler = 42;
+void EndByHandler(int) { ::_exit(kEndedByHandler); }
+
+const std::string kOldStore = "[Settings]\n\"WorkingDir\"=\"/home/someone/worlds\"\n";
+const std::string kNewStore = "[Settings]\n\"WorkingDir\"=\"/w\"\n";
+
+// A child's save of the store through its descriptor, the cut met by `signal` sent `to`, that
+// signal's action set to `action` (SIG_DFL, SIG_IGN, or SayHandled) first. Its status is 0 when
+// it lived on with the save done (and its handler, given one, run once and kept), else the
+// number of the check that failed.
+int SignalledSave(int signal, SentTo to, void (*action)(int)) {
+  ::prctl(PR_SET_DUMPABLE, 0);  // no core of the signals that dump one
+  const int fd = ::open("st", O_RDWR);
+  if (fd < 0 || ::dup2(fd, 7) != 7) return 101;  // before the pipes, which may not take 7 then
+  NoteGivenDescriptors();
+  int orders[2], answers[2], handled[2];
+  if (::pipe(orders) != 0 || ::pipe(answers) != 0 || ::pipe(handled) != 0 ||
+      ::signal(signal, action) == SIG_ERR)
+    return 100;
+  std::thread other([&] {
+    char order = 0;
+    while (::read(orders[0], &order, 1) == 1) {
+      if (order == 'f') __builtin_trap();
+      if (::write(answers[1], "a", 1) != 1) ::_exit(6);
+    }
+  });
+  gOtherThread = other.native_handle();
+  gOrders = orders[1];
+  gAnswers = answers[0];
+  gHandledSays = handled[1];
+  gCutSignal = signal;
+  gSentTo = to;
+  SetReplaceCutCall(SignallingCut);
+  std::string reason;
+  const bool saved = ReplaceFileWhole("/dev/fd/7", kNewStore, &reason);
+  ::close(orders[1]);
+  other.join();
+  if (!saved) return 1;
+  if (action == SayHandled && !test::Heard(handled[0])) return 2;
+  pollfd again{handled[0], POLLIN, 0};
+  if (::poll(&again, 1, 0) != 0) return 3;
+  struct sigaction now {};
+  if (::sigaction(signal, nullptr, &now) != 0 || now.sa_handler != action) return 4;
+  return 0;
+}
+
+// A save through a descriptor, once begun, ends whole whatever signal comes: a signal whose
+// action is the default end of the process, sent just before the cut, to the saving thread, to
+// the process while another of its threads runs, or to that other thread, waits for the cut and
+// then ends the process as it would have; one with a handler of the program's own, or ignored,
+// is left to it. A fault that the kernel raises in another thread ends the process at once. A
+// save that no signal meets leaves the process's signal actions and its mask as they were.
+TEST(FileReplace, ASaveThroughADescriptorOnceBegunEndsWholeWhateverSignalComes) {
+  test::TempDir dir("veskor_replace");
+  {
+    struct sigaction before[_NSIG] = {}, after[_NSIG] = {};  // the C library's own stay unread
+    sigset_t maskBefore, maskAfter;
+    ::pthread_sigmask(SIG_BLOCK, nullptr, &maskBefore);
+    for (int signal = 1; signal <= SIGRTMAX; ++signal)
+      ::sigaction(signal, nullptr, &before[signal]);
+    const int fd = ::open(dir.Write("st", kOldStore).c_str(), O_RDWR);
+    NoteGivenDescriptors();
+    std::string reason;
+    EXPECT_TRUE(ReplaceFileWhole("/dev/fd/" + std::to_string(fd), kNewStore, &reason)) << reason;
+    ::close(fd);
+    EXPECT_EQ(test::ReadFileText(dir.Path("st")), kNewStore);
+    ::pthread_sigmask(SIG_BLOCK, nullptr, &maskAfter);
+    for (int signal = 1; signal <= SIGRTMAX; ++signal) {
+      ::sigaction(signal, nullptr, &after[signal]);
+      EXPECT_EQ(after[signal].sa_handler, before[signal].sa_handler) << signal;
+      // but SA_RESTORER, which the C library adds to each action it sets
+      constexpr int kRestorer = 0x04000000;
+      EXPECT_EQ(after[signal].sa_flags & ~kRestorer, before[signal].sa_flags & ~kRestorer)
+          << signal;
+      EXPECT_EQ(sigismember(&maskAfter, signal), sigismember(&maskBefore, signal)) << signal;
+    }
+  }
+  // the signal, where it goes, its action, whether the process then ends by it (else the
+  // status it ends with)
+  const struct {
+    int signal;
+    SentTo to;
+    void (*action)(int);
+    bool ends;
+    int status = 0;
+  } cases[] = {
+      {SIGHUP, SentTo::kSavingThread, SIG_DFL, true},
+      {SIGHUP, SentTo::kProcess, SIG_DFL, true},
+      {SIGHUP, SentTo::kOtherThread, SIG_DFL, true},
+      {SIGQUIT, SentTo::kProcess, SIG_DFL, true},
+      {SIGUSR1, SentTo::kSavingThread, SIG_DFL, true},
+      {SIGUSR2, SentTo::kOtherThread, SIG_DFL, true},
+      {SIGALRM, SentTo::kProcess, SIG_DFL, true},
+      {SIGPIPE, SentTo::kSavingThread, SIG_DFL, true},
+      {SIGTERM, SentTo::kProcess, SIG_DFL, true},  // a run whose quit signals are not watched
+      {SIGINT, SentTo::kSavingThread, SIG_DFL, true},
+      {SIGXCPU, SentTo::kProcess, SIG_DFL, true},
+      {SIGVTALRM, SentTo::kOtherThread, SIG_DFL, true},
+      {SIGSEGV, SentTo::kProcess, SIG_DFL, true},  // sent, not a fault
+      {SIGBUS, SentTo::kSavingThread, SIG_DFL, true},
+      {SIGABRT, SentTo::kOtherThread, SIG_DFL, true},
+      {SIGRTMIN + 3, SentTo::kProcess, SIG_DFL, true},
+      {SIGRTMAX, SentTo::kSavingThread, SIG_DFL, true},
+      {SIGUSR2, SentTo::kProcess, SayHandled, false},
+      {SIGHUP, SentTo::kProcess, SIG_IGN, false},
+      // The program's own, ending the run: in the saving thread, it waits for the cut.
+      {SIGUSR1, SentTo::kSavingThread, EndByHandler, false, kEndedByHandler},
+      {SIGILL, SentTo::kFaultElsewhere, SIG_DFL, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(strsignal(c.signal)) + " sent " +
+                 std::to_string(static_cast<int>(c.to)));
+    struct sigaction sanitizer {};
+    ::sigaction(c.signal, nullptr, &sanitizer);
+    if (sanitizer.sa_handler != SIG_DFL) continue;  // a sanitizer's own: left to it
+    dir.Write("st", kOldStore);
+    int livedOn[2];
+    ASSERT_EQ(::pipe(livedOn), 0);
+    gLivedOn = livedOn[1];
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0)
+      ::_exit(::chdir(dir.path().c_str()) == 0 ? SignalledSave(c.signal, c.to, c.action) : 102);
+    ::close(livedOn[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    if (c.ends) {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << "status " << status;
+    } else {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.status) << "status " << status;
+    }
+    char byte;
+    EXPECT_EQ(::read(livedOn[0], &byte, 1), 0) << "the process lived on past a fault";
+    ::close(livedOn[0]);
+    // Ended at once by the fault, before the cut: the new text, and the old one's tail.
+    EXPECT_EQ(test::ReadFileText(dir.Path("st")),
+              c.to == SentTo::kFaultElsewhere ? kNewStore + kOldStore.substr(kNewStore.size())
+                                              : kNewStore);
+  }
+  EXPECT_EQ(Entries(dir.path()), "st ");
 }
 
 }  // namespace
