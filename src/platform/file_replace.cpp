@@ -451,7 +451,7 @@ bool EndsByDefault(int signal) {
 // above 0), which no handler can put off: the faulting instruction cannot go on.
 bool IsFault(int signal) {
   return signal == SIGSEGV || signal == SIGBUS || signal == SIGFPE || signal == SIGILL ||
-         signal == SIGTRAP || signal == SIGSYS || signal == SIGABRT;
+         signal == SIGTRAP || signal == SIGSYS;
 }
 
 // The signals held off by SignalsDeferred: whether the hold is on, which came meanwhile, and
@@ -465,21 +465,16 @@ bool gDeferred[_NSIG];
 // to be sent again once the save is whole. A fault that the kernel raised, or a signal that
 // comes as the hold ends, takes its default action at once. Safe in a signal handler.
 void OnDeferredSignal(int signal, siginfo_t* info, void*) {
-  const int error = errno;
   if (!IsFault(signal) || info->si_code <= 0) {
     // Noted before the hold is looked at: either the hold's end sees the note, or this sees
     // the hold ended.
     gDeferredCame[signal].store(true);
-    if (gDeferring.load()) {
-      errno = error;
-      return;
-    }
+    if (gDeferring.load()) return;
   }
   struct sigaction end {};
   end.sa_handler = SIG_DFL;
   ::sigaction(signal, &end, nullptr);
-  ::raise(signal);  // taken, with its default action, as the handler returns
-  errno = error;
+  ::raise(signal);  // taken, with its default action, as the handler returns: the end
 }
 
 // Holds off, while the object lives, every signal that would end the process by its default
@@ -494,7 +489,7 @@ void OnDeferredSignal(int signal, siginfo_t* info, void*) {
 class SignalsDeferred {
  public:
   SignalsDeferred() {
-    sigset_t all;
+    sigset_t all{};
     sigfillset(&all);
     ::pthread_sigmask(SIG_BLOCK, &all, &mask_);
     for (auto& came : gDeferredCame) came.store(false);
@@ -502,7 +497,6 @@ class SignalsDeferred {
     struct sigaction note {};
     note.sa_sigaction = OnDeferredSignal;
     note.sa_flags = SA_SIGINFO | SA_RESTART;  // other threads' calls go on as they would have
-    sigemptyset(&note.sa_mask);
     for (int signal = 1; signal <= SIGRTMAX; ++signal)
       gDeferred[signal] =
           EndsByDefault(signal) && ::sigaction(signal, nullptr, &gDeferredWere[signal]) == 0 &&

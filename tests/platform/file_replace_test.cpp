@@ -6,6 +6,7 @@
 #include "platform/file_replace.h"
 
 #include <fcntl.h>
+#include <fenv.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
@@ -18,6 +19,7 @@
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -725,9 +727,11 @@ bool LeaveRoom(int pages) {
 
 // A store with holes, saved whole through its descriptor in each mode on a disk with `room`
 // pages free: the holes that the new text covers take room as much as its part past the old
-// end, and with a page less than they need the save is refused before any byte changes. With
-// the checks' own numbers from `check` on; 0 when all pass.
-int HoleChecks(int check) {
+// end, and with a page less than they need the save is refused before any byte changes. Where
+// room cannot be reserved (not `reservable`), a hole that cannot be looked for (the file
+// system's SEEK_DATA, then its SEEK_HOLE, failing) refuses the save with that reason. With the
+// checks' own numbers from `check` on; 0 when all pass.
+int HoleChecks(int check, bool reservable) {
   constexpr off_t kPage = 4096;
   const std::string a(kPage, 'a'), b(kPage, 'b'), hole(kPage, '\0');
   // The old file: its pages of data at their offsets, then its length (a hole made by a write
@@ -779,6 +783,21 @@ int HoleChecks(int check) {
     }
   }
   ::unlink("fill");
+  for (const int whence : {SEEK_DATA, SEEK_HOLE}) {
+    if (reservable) break;
+    const int fd = ::open("st", O_RDWR);
+    if (fd < 0 || ::ftruncate(fd, 0) != 0 || ::pwrite(fd, a.data(), a.size(), 0) != kPage ||
+        ::pwrite(fd, b.data(), b.size(), 2 * kPage) != kPage || ::dup2(fd, 7) != 7 ||
+        !test::RefuseCallWhere(__NR_lseek, 2, static_cast<unsigned>(whence), EIO))
+      return 106;
+    NoteGivenDescriptors();
+    std::string reason;
+    if (++check, ReplaceFileWhole("/dev/fd/7", std::string(3 * kPage, 'n'), &reason) ||
+                     reason != "Input/output error" || ReadAllOf(7) != between.text)
+      return check;
+    ::close(7);
+    ::close(fd);
+  }
   ::unlink("st");
   return 0;
 }
@@ -818,7 +837,7 @@ int FullDiskChecks(int refusal) {
     ::close(fd);
     ::unlink("st");
   }
-  return HoleChecks(check);
+  return HoleChecks(check, refusal == 0);
 }
 
 TEST(FileReplace, AWholeTextWithoutRoomOnTheDiskLeavesTheOldTextInEachMode) {
@@ -1065,38 +1084,61 @@ TEST(FileReplace, TwoThreadsOfARunWriteInTurn) {
   for (const int end : {held[0], held[1], go[0], go[1], fd}) ::close(end);
 }
 
-// Where the signal of a save's cut goes (SignallingCut): to the saving thread, to the process
-// while another of its threads runs, to that other thread, or a fault that the kernel raises in
-// that other thread.
-enum class SentTo { kSavingThread, kProcess, kOtherThread, kFaultElsewhere };
+// Where the signal of a save's cut goes (SignallingCut): to the saving thread; to the process
+// while another of its threads runs (then that thread sets a handler of its own for it, in
+// kProcessThenHandled); to that other thread; to the process from the kernel, a timer's; or
+// a fault that the kernel raises in that other thread. Or none.
+enum class SentTo {
+  kSavingThread,
+  kProcess,
+  kOtherThread,
+  kTimer,
+  kFaultElsewhere,
+  kProcessThenHandled,
+  kNone
+};
 int gCutSignal = 0;
 SentTo gSentTo = SentTo::kSavingThread;
 pthread_t gOtherThread;
-int gOrders = -1;  // the other thread's orders: 'f' to fault, 'p' to answer on gAnswers
+int gOrders = -1;  // the other thread's orders ('p', 'h', or a fault's signal), its answers
 int gAnswers = -1;
 int gLivedOn = -1;  // a byte here: the process lived on for a second past the fault
 
+// Has the other thread answer an order: a signal that it takes has been taken then, since it
+// takes its signals before it reads on (one that ends or stops the process by its default
+// action never lets it answer, or not before the process goes on).
+bool Ordered(char order) { return ::write(gOrders, &order, 1) == 1 && test::Heard(gAnswers); }
+
 // The cut of a save through a descriptor, with the signal sent just before it: the new text is
-// in, the old one's tail not yet cut. One that the other thread takes has been taken when it
-// answers, since it takes its signals before it reads on (a signal that ends the process by its
-// default action never lets it answer).
+// in, the old one's tail not yet cut.
 int SignallingCut(int fd, off_t length) {
   switch (gSentTo) {
     case SentTo::kSavingThread: ::pthread_kill(::pthread_self(), gCutSignal); break;
     case SentTo::kProcess:
-    case SentTo::kOtherThread:
-      if (gSentTo == SentTo::kProcess) {
-        ::kill(::getpid(), gCutSignal);
-      } else {
-        ::pthread_kill(gOtherThread, gCutSignal);
-      }
-      if (::write(gOrders, "p", 1) != 1 || !test::Heard(gAnswers)) return -1;
+    case SentTo::kProcessThenHandled:
+      ::kill(::getpid(), gCutSignal);
+      if (!Ordered('p') || (gSentTo == SentTo::kProcessThenHandled && !Ordered('h'))) return -1;
       break;
+    case SentTo::kOtherThread:
+      ::pthread_kill(gOtherThread, gCutSignal);
+      if (!Ordered('p')) return -1;
+      break;
+    case SentTo::kTimer: {
+      itimerval soon{}, left{};
+      soon.it_value.tv_usec = 1000;
+      if (::setitimer(ITIMER_REAL, &soon, nullptr) != 0) return -1;
+      for (int waits = 0; ::getitimer(ITIMER_REAL, &left) == 0 && left.it_value.tv_usec != 0;
+           ++waits)
+        if (waits == 1000 || ::poll(nullptr, 0, 1) != 0) return -1;  // a second at the most
+      if (!Ordered('p')) return -1;
+      break;
+    }
     case SentTo::kFaultElsewhere:
-      if (::write(gOrders, "f", 1) == 1 && ::poll(nullptr, 0, 1000) == 0 &&
+      if (::write(gOrders, &gCutSignal, 1) == 1 && ::poll(nullptr, 0, 1000) == 0 &&
           ::write(gLivedOn, "l", 1) != 1)
         return -1;
       break;
+    case SentTo::kNone: break;
   }
   return ::ftruncate(fd, length);
 }
@@ -1112,15 +1154,40 @@ void SayHandled(int) {
 constexpr int kEndedByHandler = 42;
 void EndByHandler(int) { ::_exit(kEndedByHandler); }
 
+// Meets the fault that the kernel raises as `signal` (si_code above 0), in the calling thread.
+void Fault(int signal) {
+  volatile char* page =
+      static_cast<char*>(::mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+  volatile double zero = 0;
+  const int empty = ::open(".", O_TMPFILE | O_RDWR, 0600);
+  switch (signal) {
+    case SIGSEGV: *page = 1; break;
+    case SIGBUS:  // a page of a file that ends before it
+      *static_cast<volatile char*>(::mmap(nullptr, 4096, PROT_READ, MAP_SHARED, empty, 0));
+      break;
+    case SIGFPE:
+      ::feenableexcept(FE_DIVBYZERO);
+      zero = 1 / zero;
+      break;
+    case SIGILL: __builtin_trap();
+    case SIGTRAP: asm volatile("int3"); break;
+    case SIGSYS:
+      if (test::TrapCall(__NR_getppid)) ::syscall(__NR_getppid);
+      break;
+  }
+}
+
 const std::string kOldStore = "[Settings]\n\"WorkingDir\"=\"/home/someone/worlds\"\n";
 const std::string kNewStore = "[Settings]\n\"WorkingDir\"=\"/w\"\n";
 
 // A child's save of the store through its descriptor, the cut met by `signal` sent `to`, that
-// signal's action set to `action` (SIG_DFL, SIG_IGN, or SayHandled) first. Its status is 0 when
-// it lived on with the save done (and its handler, given one, run once and kept), else the
-// number of the check that failed.
+// signal's action set to `action` (SIG_DFL, SIG_IGN, or a handler) first. Its status is 0 when
+// it lived on with the save done, the handler it was given (or set meanwhile) run once and
+// kept, and a second save not meeting that signal again; else the number of the check that
+// failed.
 int SignalledSave(int signal, SentTo to, void (*action)(int)) {
   ::prctl(PR_SET_DUMPABLE, 0);  // no core of the signals that dump one
+  ::setpgid(0, 0);              // a group of its own, which a stop (SIGTSTP) stops
   const int fd = ::open("st", O_RDWR);
   if (fd < 0 || ::dup2(fd, 7) != 7) return 101;  // before the pipes, which may not take 7 then
   NoteGivenDescriptors();
@@ -1131,7 +1198,8 @@ int SignalledSave(int signal, SentTo to, void (*action)(int)) {
   std::thread other([&] {
     char order = 0;
     while (::read(orders[0], &order, 1) == 1) {
-      if (order == 'f') __builtin_trap();
+      if (order == 'h') ::signal(signal, SayHandled);
+      if (order != 'p' && order != 'h') Fault(order);
       if (::write(answers[1], "a", 1) != 1) ::_exit(6);
     }
   });
@@ -1144,23 +1212,29 @@ int SignalledSave(int signal, SentTo to, void (*action)(int)) {
   SetReplaceCutCall(SignallingCut);
   std::string reason;
   const bool saved = ReplaceFileWhole("/dev/fd/7", kNewStore, &reason);
+  const bool handler = action == SayHandled || to == SentTo::kProcessThenHandled;
+  if (!saved) return 1;
+  if (handler && !test::Heard(handled[0])) return 2;
+  gSentTo = SentTo::kNone;
+  if (!ReplaceFileWhole("/dev/fd/7", kNewStore, &reason)) return 3;
   ::close(orders[1]);
   other.join();
-  if (!saved) return 1;
-  if (action == SayHandled && !test::Heard(handled[0])) return 2;
   pollfd again{handled[0], POLLIN, 0};
-  if (::poll(&again, 1, 0) != 0) return 3;
+  if (::poll(&again, 1, 0) != 0) return 4;
   struct sigaction now {};
-  if (::sigaction(signal, nullptr, &now) != 0 || now.sa_handler != action) return 4;
+  if (::sigaction(signal, nullptr, &now) != 0 || now.sa_handler != (handler ? SayHandled : action))
+    return 5;
   return 0;
 }
 
 // A save through a descriptor, once begun, ends whole whatever signal comes: a signal whose
-// action is the default end of the process, sent just before the cut, to the saving thread, to
-// the process while another of its threads runs, or to that other thread, waits for the cut and
-// then ends the process as it would have; one with a handler of the program's own, or ignored,
-// is left to it. A fault that the kernel raises in another thread ends the process at once. A
-// save that no signal meets leaves the process's signal actions and its mask as they were.
+// action is the default end of the process, sent just before the cut to the saving thread, to
+// the process while another of its threads runs, or to that other thread, or sent by the
+// kernel (a timer's), waits for the cut and then ends the process as it would have; one with a
+// handler of the program's own, or ignored, is left to it, also a handler set meanwhile. A fault
+// that the kernel raises in another thread ends the process at once, and a stop (SIGTSTP) stops
+// it at once, the save going on when it does. A save that no signal meets leaves the process's
+// signal actions and its mask as they were.
 TEST(FileReplace, ASaveThroughADescriptorOnceBegunEndsWholeWhateverSignalComes) {
   test::TempDir dir("veskor_replace");
   {
@@ -1186,6 +1260,7 @@ TEST(FileReplace, ASaveThroughADescriptorOnceBegunEndsWholeWhateverSignalComes) 
       EXPECT_EQ(sigismember(&maskAfter, signal), sigismember(&maskBefore, signal)) << signal;
     }
   }
+  const std::string uncut = kNewStore + kOldStore.substr(kNewStore.size());
   // the signal, where it goes, its action, whether the process then ends by it (else the
   // status it ends with)
   const struct {
@@ -1202,6 +1277,7 @@ TEST(FileReplace, ASaveThroughADescriptorOnceBegunEndsWholeWhateverSignalComes) 
       {SIGUSR1, SentTo::kSavingThread, SIG_DFL, true},
       {SIGUSR2, SentTo::kOtherThread, SIG_DFL, true},
       {SIGALRM, SentTo::kProcess, SIG_DFL, true},
+      {SIGALRM, SentTo::kTimer, SIG_DFL, true},  // si_code SI_KERNEL: no fault
       {SIGPIPE, SentTo::kSavingThread, SIG_DFL, true},
       {SIGTERM, SentTo::kProcess, SIG_DFL, true},  // a run whose quit signals are not watched
       {SIGINT, SentTo::kSavingThread, SIG_DFL, true},
@@ -1211,12 +1287,19 @@ TEST(FileReplace, ASaveThroughADescriptorOnceBegunEndsWholeWhateverSignalComes) 
       {SIGBUS, SentTo::kSavingThread, SIG_DFL, true},
       {SIGABRT, SentTo::kOtherThread, SIG_DFL, true},
       {SIGRTMIN + 3, SentTo::kProcess, SIG_DFL, true},
-      {SIGRTMAX, SentTo::kSavingThread, SIG_DFL, true},
+      {SIGRTMAX, SentTo::kProcess, SIG_DFL, true},
       {SIGUSR2, SentTo::kProcess, SayHandled, false},
       {SIGHUP, SentTo::kProcess, SIG_IGN, false},
       // The program's own, ending the run: in the saving thread, it waits for the cut.
       {SIGUSR1, SentTo::kSavingThread, EndByHandler, false, kEndedByHandler},
+      {SIGUSR1, SentTo::kProcessThenHandled, SIG_DFL, false},
       {SIGILL, SentTo::kFaultElsewhere, SIG_DFL, true},
+      {SIGSEGV, SentTo::kFaultElsewhere, SIG_DFL, true},
+      {SIGBUS, SentTo::kFaultElsewhere, SIG_DFL, true},
+      {SIGFPE, SentTo::kFaultElsewhere, SIG_DFL, true},
+      {SIGTRAP, SentTo::kFaultElsewhere, SIG_DFL, true},
+      {SIGSYS, SentTo::kFaultElsewhere, SIG_DFL, true},
+      {SIGTSTP, SentTo::kProcess, SIG_DFL, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(strsignal(c.signal)) + " sent " +
@@ -1234,7 +1317,13 @@ TEST(FileReplace, ASaveThroughADescriptorOnceBegunEndsWholeWhateverSignalComes) 
       ::_exit(::chdir(dir.path().c_str()) == 0 ? SignalledSave(c.signal, c.to, c.action) : 102);
     ::close(livedOn[1]);
     int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
+    if (c.signal == SIGTSTP) {  // stopped at once, before the cut; the save ends as it goes on
+      EXPECT_TRUE(WIFSTOPPED(status) && WSTOPSIG(status) == SIGTSTP) << "status " << status;
+      EXPECT_EQ(test::ReadFileText(dir.Path("st")), uncut);
+      ::kill(pid, SIGCONT);
+      ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    }
     if (c.ends) {
       EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << "status " << status;
     } else {
@@ -1243,10 +1332,9 @@ TEST(FileReplace, ASaveThroughADescriptorOnceBegunEndsWholeWhateverSignalComes) 
     char byte;
     EXPECT_EQ(::read(livedOn[0], &byte, 1), 0) << "the process lived on past a fault";
     ::close(livedOn[0]);
-    // Ended at once by the fault, before the cut: the new text, and the old one's tail.
+    // Ended at once by a fault, before the cut: the new text, and the old one's tail.
     EXPECT_EQ(test::ReadFileText(dir.Path("st")),
-              c.to == SentTo::kFaultElsewhere ? kNewStore + kOldStore.substr(kNewStore.size())
-                                              : kNewStore);
+              c.to == SentTo::kFaultElsewhere ? uncut : kNewStore);
   }
   EXPECT_EQ(Entries(dir.path()), "st ");
 }
