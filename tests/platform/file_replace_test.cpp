@@ -735,13 +735,13 @@ int HoleChecks(int check, bool reservable) {
   constexpr off_t kPage = 4096;
   const std::string a(kPage, 'a'), b(kPage, 'b'), hole(kPage, '\0');
   // The old file: its pages of data at their offsets, then its length (a hole made by a write
-  // past the end, and one made by the cut that lengthens it).
+  // past the end, one made by the cut that lengthens it, and one where the file starts).
   const struct {
     std::vector<std::pair<off_t, std::string>> data;
     off_t length;
     std::string text;
   } between{{{0, a}, {2 * kPage, b}}, 3 * kPage, a + hole + b},
-      atTheEnd{{{0, a}}, 3 * kPage, a + hole + hole};
+      atTheEnd{{{0, a}}, 3 * kPage, a + hole + hole}, atTheStart{{{kPage, b}}, 2 * kPage, hole + b};
   // the old file, the new text's pages, the pages of room, saved
   const struct {
     const decltype(between)& old;
@@ -749,14 +749,16 @@ int HoleChecks(int check, bool reservable) {
     int room;
     bool saved;
   } cases[] = {
-      {between, 3, 0, false},   // a hole, and no room
-      {between, 3, 1, true},    // room for the hole
-      {atTheEnd, 3, 1, false},  // two holes, room for one
-      {atTheEnd, 3, 2, true},   // room for both
-      {atTheEnd, 2, 0, false},  // one of the two covered, no room
-      {atTheEnd, 2, 1, true},   // room for that one
-      {between, 4, 1, false},   // a hole and a page past the end, room for one
-      {between, 4, 2, true},    // room for both
+      {between, 3, 0, false},     // a hole, and no room
+      {between, 3, 1, true},      // room for the hole
+      {atTheEnd, 3, 1, false},    // two holes, room for one
+      {atTheEnd, 3, 2, true},     // room for both
+      {atTheEnd, 2, 0, false},    // one of the two covered, no room
+      {atTheEnd, 2, 1, true},     // room for that one
+      {between, 4, 1, false},     // a hole and a page past the end, room for one
+      {between, 4, 2, true},      // room for both
+      {atTheStart, 2, 0, false},  // a hole where the file starts
+      {atTheStart, 2, 1, true},
   };
   for (const int flags : kWholeModes) {
     for (const auto& c : cases) {
