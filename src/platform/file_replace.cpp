@@ -34,6 +34,7 @@ constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxy
 constexpr std::chrono::milliseconds kHoldPoll{10};
 
 std::atomic<FileSyncCall> gSync{::fsync};
+std::atomic<FileCutCall> gCut{::ftruncate};
 void RandomLetters(char* out);
 std::atomic<TemporaryLettersCall> gLetters{RandomLetters};
 
@@ -216,6 +217,17 @@ bool IsAppendOnlyFolder(const std::string& folder) {
   return appendOnly;
 }
 
+// Gives the temporary `fd` the owner and group of the file `old` that it replaces, where it was
+// made with others (another user's file saved by root, a folder whose set-gid bit gave it the
+// folder's group): before its mode is set, which a change of owner may clear the set-id bits
+// of. False with errno set (EPERM) when the process may not give a file that owner or group.
+bool TakeOwnerOf(int fd, const struct stat& old) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return false;
+  return (st.st_uid == old.st_uid && st.st_gid == old.st_gid) ||
+         ::fchown(fd, old.st_uid, old.st_gid) == 0;
+}
+
 void RemoveStaleTemporaries(const std::string& path) {
   const std::string prefix = TemporaryPrefix(path);
   const std::string dir = FolderOf(path);
@@ -263,7 +275,7 @@ bool WriteThrough(int fd, std::string_view text, int* failure) {
   if (!ok || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return ok;
   if ((::fcntl(fd, F_GETFL) & O_APPEND) == 0) {
     const off_t end = ::lseek(fd, 0, SEEK_CUR);
-    ok = end >= 0 && ::ftruncate(fd, end) == 0;
+    ok = end >= 0 && gCut.load()(fd, end) == 0;
   }
   ok = ok && gSync.load()(fd) == 0;
   *failure = ok ? 0 : errno;
@@ -346,15 +358,41 @@ bool CanHoldText(int fd, off_t size, std::size_t wanted) {
   return true;
 }
 
+// Gives the holes of `fd`'s file (blocks never written, which read as zeros) that lie before
+// `end`, no further than its length, their blocks by writing zeros into them, found with
+// SEEK_HOLE and SEEK_DATA: the text stays as it was, and a write over it later needs no new
+// room, as a write into a hole would. False with errno set (ENOSPC).
+bool FillHoles(int fd, off_t end) {
+  static constexpr char kZeros[65536] = {};
+  for (off_t at = 0; at < end;) {
+    const off_t hole = ::lseek(fd, at, SEEK_HOLE);
+    if (hole < 0) return false;
+    if (hole >= end) return true;
+    const off_t data = ::lseek(fd, hole, SEEK_DATA);  // ENXIO: the hole runs to the file's end
+    if (data < 0 && errno != ENXIO) return false;
+    at = data < 0 ? end : std::min(data, end);
+    if (::lseek(fd, hole, SEEK_SET) != hole) return false;
+    for (off_t from = hole; from < at;) {
+      const auto n = static_cast<std::size_t>(std::min<off_t>(at - from, sizeof kZeros));
+      if (!WriteWhole(fd, std::string_view(kZeros, n))) return false;
+      from += static_cast<off_t>(n);
+    }
+  }
+  return true;
+}
+
 // Takes the room for `text` written from the start of `fd`'s file, now `size` bytes long, where
-// the file system cannot reserve it (EOPNOTSUPP: ext2, ext3, NFS before 4.2): the part of the
-// text that lies past the old end is written first, at the old end, and the file is cut back to
-// its old length when that does not go in, so that a refusal comes before any byte of the old
-// text changes. A text no longer than the old one needs no new room where the file system
-// overwrites in place. False with errno set (ENOSPC).
-bool TakeRoomPastTheEnd(int fd, off_t size, std::string_view text) {
+// the file system cannot reserve it (EOPNOTSUPP: ext2, ext3, NFS before 4.2): the holes in the
+// part of the old file that the text will cover get their blocks, the part of the text that
+// lies past the old end is written first, at the old end, and the file is cut back to its old
+// length when either does not go in, so that a refusal comes before any byte of the old text
+// changes. The rest of the text needs no new room where the file system overwrites in place.
+// False with errno set (ENOSPC).
+bool TakeRoomWithoutReserving(int fd, off_t size, std::string_view text) {
   const std::size_t old = std::min(static_cast<std::size_t>(size), text.size());
-  if (::lseek(fd, size, SEEK_SET) == size && WriteWhole(fd, text.substr(old))) return true;
+  if (FillHoles(fd, static_cast<off_t>(old)) && ::lseek(fd, size, SEEK_SET) == size &&
+      WriteWhole(fd, text.substr(old)))
+    return true;
   const int error = errno;
   (void)!::ftruncate(fd, size);
   errno = error;
@@ -363,13 +401,13 @@ bool TakeRoomPastTheEnd(int fd, off_t size, std::string_view text) {
 
 // Makes sure that the file system has room for `text` written from the start of `fd`'s file,
 // now `size` bytes long, before any of its bytes changes, so that the write cannot stop
-// half-way for want of room: reserved without changing the file, or taken past its end where
-// the file system cannot reserve. False with errno set (ENOSPC).
+// half-way for want of room: reserved without changing the file, or taken by writing where the
+// file system cannot reserve. False with errno set (ENOSPC).
 bool ReserveRoom(int fd, off_t size, std::string_view text) {
   if (text.empty()) return true;
   while (::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(text.size())) != 0) {
     if (errno == EINTR) continue;
-    return (errno == EOPNOTSUPP || errno == ENOSYS) && TakeRoomPastTheEnd(fd, size, text);
+    return (errno == EOPNOTSUPP || errno == ENOSYS) && TakeRoomWithoutReserving(fd, size, text);
   }
   return true;
 }
@@ -395,11 +433,103 @@ class AppendSuspended {
   bool ok_ = false;
 };
 
+// Whether `signal` ends a process by default (terminates it, or dumps its core): all but those
+// that stop it or are ignored, and SIGKILL, which nothing can hold.
+bool EndsByDefault(int signal) {
+  switch (signal) {
+    case SIGKILL:
+    case SIGSTOP:
+    case SIGTSTP:
+    case SIGTTIN:
+    case SIGTTOU:
+    case SIGCHLD:
+    case SIGCONT:
+    case SIGURG:
+    case SIGWINCH: return false;
+    default: return true;
+  }
+}
+
+// Whether `signal` is one that the kernel raises in a thread for a fault of its own (si_code
+// above 0), which no handler can put off: the faulting instruction cannot go on.
+bool IsFault(int signal) {
+  return signal == SIGSEGV || signal == SIGBUS || signal == SIGFPE || signal == SIGILL ||
+         signal == SIGTRAP || signal == SIGSYS;
+}
+
+// The signals held off by SignalsDeferred: whether the hold is on, which came meanwhile, and
+// the actions (SIG_DFL) that it stood in for.
+std::atomic<bool> gDeferring{false};
+std::atomic<bool> gDeferredCame[_NSIG];
+struct sigaction gDeferredWere[_NSIG];
+bool gDeferred[_NSIG];
+
+// Stands in for the default action of a signal while SignalsDeferred holds: it notes the signal,
+// to be sent again once the save is whole. A fault that the kernel raised, or a signal that
+// comes as the hold ends, takes its default action at once. Safe in a signal handler.
+void OnDeferredSignal(int signal, siginfo_t* info, void*) {
+  if (!IsFault(signal) || info->si_code <= 0) {
+    // Noted before the hold is looked at: either the hold's end sees the note, or this sees
+    // the hold ended.
+    gDeferredCame[signal].store(true);
+    if (gDeferring.load()) return;
+  }
+  struct sigaction end {};
+  end.sa_handler = SIG_DFL;
+  ::sigaction(signal, &end, nullptr);
+  ::raise(signal);  // taken, with its default action, as the handler returns: the end
+}
+
+// Holds off, while the object lives, every signal that would end the process by its default
+// action (SIGHUP, SIGQUIT, SIGUSR1, SIGALRM, SIGPIPE, real-time signals, a SIGSEGV sent by
+// kill, ...), so that a save once begun ends whole; each that came is then sent to the process
+// again, and ends it as it would have. A process-directed signal goes to any thread that does
+// not block it: so this thread blocks every signal, and each whose action is the default gets
+// OnDeferredSignal for the time, wherever it lands. Signals with a handler of the program's
+// own (or a sanitizer's), or ignored, are left as they are; a fault that the kernel raises ends
+// the process at once (in this thread, blocked, the kernel takes its default action itself).
+// One at a time: WriteWholeThrough's turn keeps them apart.
+class SignalsDeferred {
+ public:
+  SignalsDeferred() {
+    sigset_t all{};
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_BLOCK, &all, &mask_);
+    for (auto& came : gDeferredCame) came.store(false);
+    gDeferring.store(true);
+    struct sigaction note {};
+    note.sa_sigaction = OnDeferredSignal;
+    note.sa_flags = SA_SIGINFO | SA_RESTART;  // other threads' calls go on as they would have
+    for (int signal = 1; signal <= SIGRTMAX; ++signal)
+      gDeferred[signal] =
+          EndsByDefault(signal) && ::sigaction(signal, nullptr, &gDeferredWere[signal]) == 0 &&
+          gDeferredWere[signal].sa_handler == SIG_DFL && ::sigaction(signal, &note, nullptr) == 0;
+  }
+  SignalsDeferred(const SignalsDeferred&) = delete;
+  SignalsDeferred& operator=(const SignalsDeferred&) = delete;
+  ~SignalsDeferred() {
+    gDeferring.store(false);
+    for (int signal = 1; signal <= SIGRTMAX; ++signal) {
+      struct sigaction now {};
+      if (gDeferred[signal] && ::sigaction(signal, nullptr, &now) == 0 &&
+          now.sa_sigaction == OnDeferredSignal)  // not one the program has set since
+        ::sigaction(signal, &gDeferredWere[signal], nullptr);
+    }
+    ::pthread_sigmask(SIG_SETMASK, &mask_, nullptr);  // those sent to this thread come now
+    for (int signal = 1; signal <= SIGRTMAX; ++signal)
+      if (gDeferredCame[signal].load()) ::kill(::getpid(), signal);
+  }
+
+ private:
+  sigset_t mask_;
+};
+
 // Writes `text` as the whole of the regular file that `fd` is open on, whatever the descriptor's
 // mode (`>`, `<>`, `>>`) or offset. The file is held for this thread from the readying to the
 // cut (FileHold against other processes), and everything the write and the cut need is known
 // possible before the first byte goes in, so that a write that cannot finish (a full disk, a
-// sealed or append-only file) leaves the old text as it was. False with `*reason` set.
+// sealed or append-only file) leaves the old text as it was; a signal that would end the
+// process meanwhile waits for the cut (SignalsDeferred). False with `*reason` set.
 bool WriteWholeThrough(int fd, std::string_view text, std::string* reason) {
   // A record lock does not tell the threads of one process apart: they take their turns here
   // (the end of a run may save from another thread while a write of its loop is under way).
@@ -416,6 +546,7 @@ bool WriteWholeThrough(int fd, std::string_view text, std::string* reason) {
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !CanHoldText(fd, st.st_size, text.size()))
     return Fail(reason, errno);
+  const SignalsDeferred whole;             // from before the first byte, until the cut is done
   const AppendSuspended fromTheStart(fd);  // given back before the hold is let go
   if (!fromTheStart.ok() || !ReserveRoom(fd, st.st_size, text) || ::lseek(fd, 0, SEEK_SET) != 0)
     return Fail(reason, errno);
@@ -477,6 +608,8 @@ bool HoldFileForReading(int fd, std::string* reason) {
 
 FileSyncCall SetReplaceSyncCall(FileSyncCall call) { return gSync.exchange(call); }
 
+FileCutCall SetReplaceCutCall(FileCutCall call) { return gCut.exchange(call); }
+
 TemporaryLettersCall SetReplaceLettersCall(TemporaryLettersCall call) {
   return gLetters.exchange(call);
 }
@@ -523,8 +656,8 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
     *reason = "cannot make a file in " + FolderName(file) + ": " + std::strerror(errno);
     return false;
   }
-  bool ok = WriteWhole(fd, text) && (!exists || ::fchmod(fd, st.st_mode & 07777) == 0) &&
-            gSync.load()(fd) == 0;
+  bool ok = (!exists || TakeOwnerOf(fd, st)) && WriteWhole(fd, text) &&
+            (!exists || ::fchmod(fd, st.st_mode & 07777) == 0) && gSync.load()(fd) == 0;
   int failure = ok ? 0 : errno;
   if (::close(fd) != 0 && ok) {
     ok = false;

@@ -3,6 +3,8 @@
 // bookmarks and the captured frames write through it.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -17,28 +19,36 @@ inline constexpr std::size_t kReplaceTemporaryLetters = 6;
 
 // Replaces the file at `path` by `text`, or makes it. A symbolic link is followed to the file it
 // names, which is replaced (or made) in its own folder: the link stays a link. An existing file
-// keeps its permission bits; a new one gets 0666 less the umask. A file the process may not
-// write is left as it is (Permission denied), however writable its folder; root may write any
-// but an immutable one. A file in an append-only folder, where a temporary could be made and
-// never removed, is refused before one is made ("Operation not permitted"). A name that exists
-// and is not a regular file (a FIFO, a terminal) is written in place, in one pass. A name that
-// reaches a file through one of the process's own descriptors (/dev/stdout, /dev/stderr,
-// /dev/stdin, /dev/fd/N, /proc/self/fd/N, /proc/<its pid>/fd/N, or a link to one) is written
-// through that descriptor, whatever the file's folder allows. `through` says how a regular file
-// is written there: kWholeFile makes it hold the text alone, whatever the descriptor's mode
-// (`>`, `<>`, `>>`) or offset, as a replaced file would. The process then holds the file with
-// a POSIX write lock from the readying to the cut, so that two runs sharing one descriptor write
-// in turn; it waits up to kReplaceHoldSeconds for another process's hold, then fails ("another
-// process (pid <n>) has held the file for more than 3 seconds"). The room for the whole text and
-// the cut are known to be there before its first byte goes in, so that a write that cannot be
-// done ("No space left on device"; "Operation not permitted" for a memfd sealed against the cut,
-// or an append-only file) leaves the old text as it was: where the file system cannot reserve
-// room, the part of the text past the old end is written first and the file cut back to its
-// old length when it does not go in. That holds where the file system overwrites a file in
-// place; one that copies on write needs new room for the old text's blocks too, and may run out
-// of it half-way. kWhereItStands writes as the shell's redirection opened it, from the
-// descriptor's offset and then cut where the text ends, or at the file's end when the
-// descriptor appends (`>>`), so that what a script wrote before stays.
+// keeps its owner, its group and its permission bits; a new one gets 0666 less the umask. A file
+// the process may not write is left as it is (Permission denied), however writable its folder;
+// root may write any but an immutable one. So is one whose owner or group the process may not
+// give a file ("Operation not permitted": another user's file that it may write, or its own of
+// a group it is not in): a replace that cannot keep them is not done. A file in an append-only
+// folder, where a temporary could be made and never removed, is refused before one is made
+// ("Operation not permitted"). A name that exists and is not a regular file (a FIFO, a terminal)
+// is written in place, in one pass. A name that reaches a file through one of the process's own
+// descriptors (/dev/stdout, /dev/stderr, /dev/stdin, /dev/fd/N, /proc/self/fd/N, /proc/<its
+// pid>/fd/N, or a link to one) is written through that descriptor, whatever the file's folder
+// allows. `through` says how a regular file is written there: kWholeFile makes it hold the text
+// alone, whatever the descriptor's mode (`>`, `<>`, `>>`) or offset, as a replaced file would. The
+// process then holds the file with a POSIX write lock from the readying to the cut, so that two
+// runs sharing one descriptor write in turn; it waits up to kReplaceHoldSeconds for another
+// process's hold, then fails ("another process (pid <n>) has held the file for more than 3
+// seconds"). The room for the whole text and the cut are known to be there before its first byte
+// goes in, so that a write that cannot be done ("No space left on device"; "Operation not
+// permitted" for a memfd sealed against the cut, or an append-only file) leaves the old text as it
+// was: where the file system cannot reserve room, the holes of the old file that the text will
+// cover are given their blocks, and the part of the text past the old end is written first, the
+// file cut back to its old length when either does not go in. That holds where the file system
+// overwrites a file in place; one that copies on write needs new room for the old text's blocks
+// too, and may run out of it half-way. Once begun (from its first byte to its cut), such a write
+// ends whole whatever signal comes: one that would end the process by its default action (SIGHUP,
+// SIGQUIT, SIGUSR1, SIGALRM, a SIGSEGV sent by kill, ...) waits for it, then ends the process as
+// it would have; a signal with a handler of the program's own, or ignored, is left as it is, and a
+// fault that the kernel raises ends the process at once, as SIGKILL does. kWhereItStands writes as
+// the shell's redirection opened it, from the descriptor's offset and then cut where the text
+// ends, or at the file's end when the descriptor appends (`>>`), so that what a script wrote
+// before stays.
 // Only a descriptor that the process was given open at its start, still on the same file, is
 // written so: any other (one the process opened itself, one its starter left closed, a number
 // past INT_MAX) fails as a shell's redirection does, with "Bad file descriptor".
@@ -72,6 +82,11 @@ void NoteGivenDescriptors();
 // make it fail. Returns the call it replaces.
 using FileSyncCall = int (*)(int fd);
 FileSyncCall SetReplaceSyncCall(FileSyncCall call);
+
+// The call that cuts a file written through a descriptor where its text ends (ftruncate);
+// tests make a signal come just before it. Returns the call it replaces.
+using FileCutCall = int (*)(int fd, off_t length);
+FileCutCall SetReplaceCutCall(FileCutCall call);
 
 // The call that draws the kReplaceTemporaryLetters letters or digits of a temporary's name
 // into `letters`; tests make two writers' names meet. Returns the call it replaces.

@@ -6,6 +6,8 @@
 #include "platform/file_replace.h"
 
 #include <fcntl.h>
+#include <fenv.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <poll.h>
@@ -17,6 +19,7 @@
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,9 +28,12 @@
 #include <cstring>
 #include <filesystem>
 #include <set>
+#include <span>
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "support/held_sync.h"
 #include "support/own_file_system.h"
@@ -327,8 +333,9 @@ int RunAsUser(const std::string& dir, int (*checks)()) {
   if (pid == 0) {
     if (::chdir(dir.c_str()) != 0) ::_exit(100);
     if (::geteuid() == 0 &&
-        (::chown(".", 65534, 65534) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
-         ::setresuid(65534, 65534, 65534) != 0 || ::prctl(PR_SET_DUMPABLE, 1) != 0))
+        (::chown(".", 65534, 65534) != 0 || ::setgroups(0, nullptr) != 0 ||
+         ::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0 ||
+         ::prctl(PR_SET_DUMPABLE, 1) != 0))
       ::_exit(101);  // as a user's process, its /proc folder its own
     ::_exit(checks());
   }
@@ -378,6 +385,116 @@ TEST(FileReplace, AFileTheUserMayNotWriteOrMakeIsLeftAsItIs) {
   EXPECT_TRUE(ReplaceFileWhole(path, "new", &reason)) << reason;
   EXPECT_EQ(test::ReadFileText(path), "new");
   EXPECT_EQ(Mode(path), 0444u);
+}
+
+// The owner, group and mode of `path`, as "65534:65534 0640".
+std::string OwnerOf(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return "none";
+  char mode[8];
+  std::snprintf(mode, sizeof mode, "%04o", st.st_mode & 07777);
+  return std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid) + " " + mode;
+}
+
+// Makes `path` hold "old", with that owner, group and mode.
+bool MakeOwned(const std::string& path, uid_t uid, gid_t gid, mode_t mode) {
+  return test::WriteFileBytes(path, {reinterpret_cast<const std::uint8_t*>("old"), 3}) &&
+         ::chown(path.c_str(), uid, gid) == 0 && ::chmod(path.c_str(), mode) == 0;
+}
+
+// As "nobody" (root's groups dropped too), in a folder of its own: its own file is replaced as
+// ever; one of a group it is not in (root's), or of another user, that it may write all the
+// same, is refused, since its temporary could not be given that group or owner, and the file
+// and the folder stay as they were. Each failed check sets a bit of the status.
+int OwnerChecks() {
+  int failed = 0;
+  std::string reason;
+  auto check = [&](int bit, bool ok) { failed |= ok ? 0 : 1 << bit; };
+  check(0, ReplaceFileWhole("mine", "new", &reason) && test::ReadFileText("mine") == "new" &&
+               OwnerOf("mine") == "65534:65534 0640");
+  const std::string names[] = {"not my group's", "not mine"},
+                    owners[] = {"65534:0 0660", "0:0 0666"};
+  for (int i = 0; i < 2; ++i) {
+    check(1 + 2 * i,
+          !ReplaceFileWhole(names[i], "new", &reason) && reason == "Operation not permitted");
+    check(2 + 2 * i, test::ReadFileText(names[i]) == "old" && OwnerOf(names[i]) == owners[i]);
+  }
+  check(5, Entries("./") == "mine not mine not my group's ");
+  return failed;
+}
+
+// With fchown refused (as by a file system that takes no owners), in a forked child: a file
+// whose temporary has its owner and group already is replaced, no change of owner asked; one
+// whose temporary would need another owner (root saving another user's file) is refused with
+// the system's reason, as it was. Each failed check sets a bit of the status.
+int RefusedOwnerChecks() {
+  if (!test::RefuseCall(__NR_fchown, 0, 1 << 20, EPERM)) return 64;
+  int failed = 0;
+  std::string reason;
+  auto check = [&](int bit, bool ok) { failed |= ok ? 0 : 1 << bit; };
+  const std::string own = OwnerOf("own");
+  check(0, ReplaceFileWhole("own", "new", &reason) && test::ReadFileText("own") == "new" &&
+               OwnerOf("own") == own);
+  if (::geteuid() == 0) {
+    check(1, !ReplaceFileWhole("theirs", "new", &reason) && reason == "Operation not permitted");
+    check(2, test::ReadFileText("theirs") == "old" && OwnerOf("theirs") == "65534:65534 0640");
+  }
+  check(3, Entries("./") == (::geteuid() == 0 ? "own theirs " : "own "));
+  return failed;
+}
+
+// A file replaced whole keeps its owner and group as well as its mode: root saving another
+// user's file, or its own in a set-gid folder (whose group a temporary made there takes), with
+// set-id bits that a change of owner would clear had the mode been set first. A user who may
+// write a file but not give it its owner or group is refused.
+TEST(FileReplace, AReplacedFileKeepsItsOwnerAndGroupOrIsLeftAsItIs) {
+  test::TempDir refused("veskor_replace");
+  refused.Write("own", "old");
+  if (::geteuid() == 0) {
+    ASSERT_TRUE(MakeOwned(refused.Path("theirs"), 65534, 65534, 0640));
+  }
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(::chdir(refused.path().c_str()) == 0 ? RefusedOwnerChecks() : 100);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the checks that failed, a bit each";
+  if (::geteuid() != 0) GTEST_SKIP() << "no files of other users or groups to save: not root";
+
+  test::TempDir dir("veskor_replace");
+  // owner, group, mode
+  const std::tuple<uid_t, gid_t, mode_t> owners[] = {
+      {65534, 65534, 0640}, {65534, 65534, 06750}, {0, 65534, 0640}, {65534, 0, 04755}};
+  for (const auto& [uid, gid, mode] : owners) {
+    const std::string path = dir.Path("theirs" + std::to_string(mode) + std::to_string(gid));
+    ASSERT_TRUE(MakeOwned(path, uid, gid, mode));
+    const std::string before = OwnerOf(path);
+    std::string reason;
+    EXPECT_TRUE(ReplaceFileWhole(path, "new", &reason)) << reason;
+    EXPECT_EQ(test::ReadFileText(path), "new");
+    EXPECT_EQ(OwnerOf(path), before);
+  }
+  // A set-gid folder of nobody's group: a file of that group, and one of root's own.
+  const std::string shared = dir.Path("shared");
+  ASSERT_TRUE(fs::create_directory(shared));
+  ASSERT_EQ(::chown(shared.c_str(), 0, 65534) | ::chmod(shared.c_str(), 02775), 0);
+  ASSERT_TRUE(MakeOwned(shared + "/folder's", 0, 65534, 0644));
+  ASSERT_TRUE(MakeOwned(shared + "/root's", 0, 0, 0644));
+  for (const std::string name : {"/folder's", "/root's"}) {
+    std::string reason;
+    EXPECT_TRUE(ReplaceFileWhole(shared + name, "new", &reason)) << reason;
+    EXPECT_EQ(test::ReadFileText(shared + name), "new");
+  }
+  EXPECT_EQ(OwnerOf(shared + "/folder's"), "0:65534 0644");
+  EXPECT_EQ(OwnerOf(shared + "/root's"), "0:0 0644");
+  EXPECT_EQ(Entries(shared), "/folder's /root's ");
+
+  test::TempDir user("veskor_replace");
+  ASSERT_TRUE(MakeOwned(user.Path("mine"), 65534, 65534, 0640));
+  ASSERT_TRUE(MakeOwned(user.Path("not my group's"), 65534, 0, 0660));
+  ASSERT_TRUE(MakeOwned(user.Path("not mine"), 0, 0, 0666));
+  EXPECT_EQ(RunAsUser(user.path(), OwnerChecks), 0);
 }
 
 // A file held open by the process, as a shell's redirection opens it, in a folder the user may
@@ -597,12 +714,108 @@ bool FillTheDisk() {
   return full;
 }
 
+// Fills the disk but for `pages` pages of room.
+bool LeaveRoom(int pages) {
+  const int fd = ::open("spare", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const std::string page(4096, 's');
+  bool made = fd >= 0;
+  for (int i = 0; i < pages; ++i)
+    made = made && ::write(fd, page.data(), page.size()) == static_cast<ssize_t>(page.size());
+  if (fd >= 0) ::close(fd);
+  return made && FillTheDisk() && ::unlink("spare") == 0;
+}
+
+// A store with holes, saved whole through its descriptor in each mode on a disk with `room`
+// pages free: the holes that the new text covers take room as much as its part past the old
+// end, and with a page less than they need the save is refused before any byte changes. Where
+// room cannot be reserved (not `reservable`), a hole that cannot be looked for (the file
+// system's SEEK_DATA, then its SEEK_HOLE, failing) refuses the save with that reason, and a
+// file without one is saved all the same. With the checks' own numbers from `check` on; 0
+// when all pass.
+int HoleChecks(int check, bool reservable) {
+  constexpr off_t kPage = 4096;
+  const std::string a(kPage, 'a'), b(kPage, 'b'), hole(kPage, '\0');
+  // The old file: its pages of data at their offsets, then its length (a hole made by a write
+  // past the end, one made by the cut that lengthens it, and one where the file starts).
+  const struct {
+    std::vector<std::pair<off_t, std::string>> data;
+    off_t length;
+    std::string text;
+  } between{{{0, a}, {2 * kPage, b}}, 3 * kPage, a + hole + b},
+      atTheEnd{{{0, a}}, 3 * kPage, a + hole + hole}, atTheStart{{{kPage, b}}, 2 * kPage, hole + b};
+  // the old file, the new text's pages, the pages of room, saved
+  const struct {
+    const decltype(between)& old;
+    int pages;
+    int room;
+    bool saved;
+  } cases[] = {
+      {between, 3, 0, false},     // a hole, and no room
+      {between, 3, 1, true},      // room for the hole
+      {atTheEnd, 3, 1, false},    // two holes, room for one
+      {atTheEnd, 3, 2, true},     // room for both
+      {atTheEnd, 2, 0, false},    // one of the two covered, no room
+      {atTheEnd, 2, 1, true},     // room for that one
+      {between, 4, 1, false},     // a hole and a page past the end, room for one
+      {between, 4, 2, true},      // room for both
+      {atTheStart, 2, 0, false},  // a hole where the file starts
+      {atTheStart, 2, 1, true},
+  };
+  for (const int flags : kWholeModes) {
+    for (const auto& c : cases) {
+      ::unlink("fill");
+      ::unlink("st");
+      const int fd = ::open("st", flags | O_CREAT, 0644);
+      const int maker = ::open("st", O_RDWR);
+      for (const auto& [at, data] : c.old.data)
+        if (::pwrite(maker, data.data(), data.size(), at) != static_cast<ssize_t>(data.size()))
+          return 104;
+      if (fd < 0 || ::ftruncate(maker, c.old.length) != 0 || ::close(maker) != 0 ||
+          ::dup2(fd, 7) != 7 || ReadAllOf(7) != c.old.text || !LeaveRoom(c.room))
+        return 105;
+      NoteGivenDescriptors();
+      const std::string text(static_cast<std::size_t>(c.pages * kPage), 'n');
+      std::string reason;
+      const bool saved = ReplaceFileWhole("/dev/fd/7", text, &reason);
+      if (++check, saved != c.saved || (!saved && reason != "No space left on device"))
+        return check;
+      if (++check, ReadAllOf(7) != (saved ? text : c.old.text)) return check;
+      if (++check, Appends(7) != ((flags & O_APPEND) != 0)) return check;
+      ::close(7);
+      ::close(fd);
+    }
+  }
+  ::unlink("fill");
+  for (const int whence : {SEEK_DATA, SEEK_HOLE}) {
+    if (reservable) break;
+    const int fd = ::open("st", O_RDWR);
+    if (fd < 0 || ::ftruncate(fd, 0) != 0 || ::pwrite(fd, a.data(), a.size(), 0) != kPage ||
+        ::pwrite(fd, b.data(), b.size(), 2 * kPage) != kPage || ::dup2(fd, 7) != 7 ||
+        !test::RefuseCallWhere(__NR_lseek, 2, static_cast<unsigned>(whence), EIO))
+      return 106;
+    NoteGivenDescriptors();
+    std::string reason;
+    if (++check, ReplaceFileWhole("/dev/fd/7", std::string(3 * kPage, 'n'), &reason) ||
+                     reason != "Input/output error" || ReadAllOf(7) != between.text)
+      return check;
+    // No hole before the text's end, its first look-up finds: no SEEK_DATA is needed.
+    if (++check,
+        whence == SEEK_DATA && (::ftruncate(7, kPage) != 0 ||
+                                !ReplaceFileWhole("/dev/fd/7", b, &reason) || ReadAllOf(7) != b))
+      return check;
+    ::close(7);
+    ::close(fd);
+  }
+  ::unlink("st");
+  return 0;
+}
+
 // On a 64 KiB tmpfs, a store written whole through its descriptor in each mode, then a longer
 // one once the disk is full: the old text stays to its last byte, the reason says why, and the
 // descriptor appends as before; with room again, the new text goes in. So too where the room
 // cannot be reserved (fallocate answers `refusal`, as on ext2), the old text ending inside the
-// page that the new one's first bytes past it fill. The number of the first check that fails
-// is the status.
+// page that the new one's first bytes past it fill; and so for a store with holes. The number
+// of the first check that fails is the status.
 int FullDiskChecks(int refusal) {
   if (refusal != 0 && !test::RefuseCall(__NR_fallocate, 7, 7, refusal)) return 99;
   const std::string old = std::string(4092, 'o') + "\n";     // one page of the disk
@@ -632,7 +845,7 @@ int FullDiskChecks(int refusal) {
     ::close(fd);
     ::unlink("st");
   }
-  return 0;
+  return HoleChecks(check, refusal == 0);
 }
 
 TEST(FileReplace, AWholeTextWithoutRoomOnTheDiskLeavesTheOldTextInEachMode) {
@@ -651,7 +864,10 @@ TEST(FileReplace, AWholeTextWithoutRoomOnTheDiskLeavesTheOldTextInEachMode) {
 // refused with the system's reason and nothing is appended, through `>>` or through a `<>` that
 // was opened before the file became append-only; a capture through `>>` is appended as ever.
 // A store in an append-only folder, where a temporary could be made and never go, is refused
-// with the same reason before one is made; once the folder is no longer so, it is replaced.
+// with the same reason before one is made; once the folder is no longer so, it is replaced. The
+// folder that counts is the file's own, at the end of its links: a link from an ordinary folder
+// into the append-only one is refused alike, and a link lying in the append-only folder that
+// leads into an ordinary one is saved there, the link staying a link.
 int AppendOnlyChecks() {
   const std::string old = "old text\n";
   int check = 0;
@@ -681,18 +897,31 @@ int AppendOnlyChecks() {
     ::unlink("st");
   }
   const int folder = ::mkdir("folder", 0755) == 0 ? ::open("folder", O_RDONLY | O_DIRECTORY) : -1;
+  if (::mkdir("plain", 0755) != 0 || ::symlink("folder/st", "into") != 0 ||
+      ::symlink("../plain/st", "folder/out") != 0)
+    return 102;
   ::close(0);  // so that the save's own descriptors of the folder may be numbered 0
+  const std::span<const std::uint8_t> oldText{reinterpret_cast<const std::uint8_t*>("old"), 3};
   for (const int attributes : {FS_APPEND_FL, 0}) {
     std::string reason;
-    if (!test::WriteFileBytes("folder/st", {reinterpret_cast<const std::uint8_t*>("old"), 3}) ||
+    if (!test::WriteFileBytes("folder/st", oldText) || !test::WriteFileBytes("plain/st", oldText) ||
         ::ioctl(folder, FS_IOC_SETFLAGS, &attributes) != 0)
       return 101;
-    const bool written = ReplaceFileWhole("folder/st", "new", &reason);
-    if (++check, written != (attributes == 0) || (!written && reason != "Operation not permitted"))
+    for (const char* name : {"folder/st", "into"}) {
+      const bool written = ReplaceFileWhole(name, "new", &reason);
+      if (++check,
+          written != (attributes == 0) || (!written && reason != "Operation not permitted"))
+        return check;
+      if (++check, test::ReadFileText("folder/st") != (written ? "new" : "old") ||
+                       Entries("folder/") != "out st " || ::fcntl(0, F_GETFD) != -1)
+        return check;
+      if (!test::WriteFileBytes("folder/st", oldText)) return 103;
+    }
+    if (++check, !ReplaceFileWhole("folder/out", "new", &reason) ||
+                     test::ReadFileText("plain/st") != "new" || !fs::is_symlink("folder/out") ||
+                     Entries("plain/") != "st " || Entries("folder/") != "out st ")
       return check;
-    if (++check, test::ReadFileText("folder/st") != (written ? "new" : "old") ||
-                     Entries("folder/") != "st " || ::fcntl(0, F_GETFD) != -1)
-      return check;
+    if (++check, !fs::is_symlink("into")) return check;
   }
   ::close(folder);
   return 0;
@@ -861,6 +1090,262 @@ TEST(FileReplace, TwoThreadsOfARunWriteInTurn) {
   EXPECT_TRUE(secondWritten) << secondReason;
   EXPECT_EQ(ReadAllOf(fd), second);
   for (const int end : {held[0], held[1], go[0], go[1], fd}) ::close(end);
+}
+
+// Where the signal of a save's cut goes (SignallingCut): to the saving thread; to the process
+// while another of its threads runs (then that thread sets a handler of its own for it, in
+// kProcessThenHandled); to that other thread; to the process from the kernel, a timer's; or
+// a fault that the kernel raises in that other thread. Or none.
+enum class SentTo {
+  kSavingThread,
+  kProcess,
+  kOtherThread,
+  kTimer,
+  kFaultElsewhere,
+  kProcessThenHandled,
+  kNone
+};
+int gCutSignal = 0;
+SentTo gSentTo = SentTo::kSavingThread;
+pthread_t gOtherThread;
+int gOrders = -1;  // the other thread's orders ('p', 'h', or a fault's signal), its answers
+int gAnswers = -1;
+int gLivedOn = -1;  // a byte here: the process lived on for a second past the fault
+
+// Has the other thread answer an order: a signal that it takes has been taken then, since it
+// takes its signals before it reads on (one that ends or stops the process by its default
+// action never lets it answer, or not before the process goes on).
+bool Ordered(char order) { return ::write(gOrders, &order, 1) == 1 && test::Heard(gAnswers); }
+
+// The cut of a save through a descriptor, with the signal sent just before it: the new text is
+// in, the old one's tail not yet cut.
+int SignallingCut(int fd, off_t length) {
+  switch (gSentTo) {
+    case SentTo::kSavingThread: ::pthread_kill(::pthread_self(), gCutSignal); break;
+    case SentTo::kProcess:
+    case SentTo::kProcessThenHandled:
+      ::kill(::getpid(), gCutSignal);
+      if (!Ordered('p') || (gSentTo == SentTo::kProcessThenHandled && !Ordered('h'))) return -1;
+      break;
+    case SentTo::kOtherThread:
+      ::pthread_kill(gOtherThread, gCutSignal);
+      if (!Ordered('p')) return -1;
+      break;
+    case SentTo::kTimer: {
+      itimerval soon{}, left{};
+      soon.it_value.tv_usec = 1000;
+      if (::setitimer(ITIMER_REAL, &soon, nullptr) != 0) return -1;
+      for (int waits = 0; ::getitimer(ITIMER_REAL, &left) == 0 && left.it_value.tv_usec != 0;
+           ++waits)
+        if (waits == 1000 || ::poll(nullptr, 0, 1) != 0) return -1;  // a second at the most
+      if (!Ordered('p')) return -1;
+      break;
+    }
+    case SentTo::kFaultElsewhere:
+      if (::write(gOrders, &gCutSignal, 1) == 1 && ::poll(nullptr, 0, 1000) == 0 &&
+          ::write(gLivedOn, "l", 1) != 1)
+        return -1;
+      break;
+    case SentTo::kNone: break;
+  }
+  return ::ftruncate(fd, length);
+}
+
+int gHandledSays = -1;
+void SayHandled(int) {
+  const int error = errno;
+  if (::write(gHandledSays, "h", 1) != 1) ::_exit(5);
+  errno = error;
+}
+
+// A handler of the program's own that ends the run.
+constexpr int kEndedByHandler = 42;
+void EndByHandler(int) { ::_exit(kEndedByHandler); }
+
+// Meets the fault that the kernel raises as `signal` (si_code above 0), in the calling thread.
+void Fault(int signal) {
+  volatile char* page =
+      static_cast<char*>(::mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+  volatile double zero = 0;
+  const int empty = ::open("empty", O_RDWR | O_CREAT | O_TRUNC, 0600);
+  ::unlink("empty");
+  switch (signal) {
+    case SIGSEGV: *page = 1; break;
+    case SIGBUS:  // a page of a file that ends before it
+      *static_cast<volatile char*>(::mmap(nullptr, 4096, PROT_READ, MAP_SHARED, empty, 0));
+      break;
+    case SIGFPE:
+      ::feenableexcept(FE_DIVBYZERO);
+      zero = 1 / zero;
+      break;
+    case SIGILL: __builtin_trap();
+    case SIGTRAP: asm volatile("int3"); break;
+    case SIGSYS:
+      if (test::TrapCall(__NR_getppid)) ::syscall(__NR_getppid);
+      break;
+  }
+}
+
+const std::string kOldStore = "[Settings]\n\"WorkingDir\"=\"/home/someone/worlds\"\n";
+const std::string kNewStore = "[Settings]\n\"WorkingDir\"=\"/w\"\n";
+
+// A child's save of the store through its descriptor, the cut met by `signal` sent `to`, that
+// signal's action set to `action` (SIG_DFL, SIG_IGN, or a handler) first. Its status is 0 when
+// it lived on with the save done, the handler it was given (or set meanwhile) run once and
+// kept, and a second save not meeting that signal again; else the number of the check that
+// failed.
+int SignalledSave(int signal, SentTo to, void (*action)(int)) {
+  ::prctl(PR_SET_DUMPABLE, 0);  // no core of the signals that dump one
+  ::setpgid(0, 0);              // a group of its own, which a stop (SIGTSTP) stops
+  const int fd = ::open("st", O_RDWR);
+  if (fd < 0 || ::dup2(fd, 7) != 7) return 101;  // before the pipes, which may not take 7 then
+  NoteGivenDescriptors();
+  int orders[2], answers[2], handled[2];
+  if (::pipe(orders) != 0 || ::pipe(answers) != 0 || ::pipe(handled) != 0 ||
+      ::signal(signal, action) == SIG_ERR)
+    return 100;
+  std::thread other([&] {
+    char order = 0;
+    while (::read(orders[0], &order, 1) == 1) {
+      if (order == 'h') ::signal(signal, SayHandled);
+      if (order != 'p' && order != 'h') Fault(order);
+      if (::write(answers[1], "a", 1) != 1) ::_exit(6);
+    }
+  });
+  gOtherThread = other.native_handle();
+  gOrders = orders[1];
+  gAnswers = answers[0];
+  gHandledSays = handled[1];
+  gCutSignal = signal;
+  gSentTo = to;
+  SetReplaceCutCall(SignallingCut);
+  std::string reason;
+  const bool saved = ReplaceFileWhole("/dev/fd/7", kNewStore, &reason);
+  const bool handler = action == SayHandled || to == SentTo::kProcessThenHandled;
+  if (!saved) return 1;
+  if (handler && !test::Heard(handled[0])) return 2;
+  gSentTo = SentTo::kNone;
+  if (!ReplaceFileWhole("/dev/fd/7", kNewStore, &reason)) return 3;
+  ::close(orders[1]);
+  other.join();
+  pollfd again{handled[0], POLLIN, 0};
+  if (::poll(&again, 1, 0) != 0) return 4;
+  struct sigaction now {};
+  if (::sigaction(signal, nullptr, &now) != 0 || now.sa_handler != (handler ? SayHandled : action))
+    return 5;
+  return 0;
+}
+
+// A save through a descriptor, once begun, ends whole whatever signal comes: a signal whose
+// action is the default end of the process, sent just before the cut to the saving thread, to
+// the process while another of its threads runs, or to that other thread, or sent by the
+// kernel (a timer's), waits for the cut and then ends the process as it would have; one with a
+// handler of the program's own, or ignored, is left to it, also a handler set meanwhile. A fault
+// that the kernel raises in another thread ends the process at once, and a stop (SIGTSTP) stops
+// it at once, the save going on when it does. A save that no signal meets leaves the process's
+// signal actions and its mask as they were.
+TEST(FileReplace, ASaveThroughADescriptorOnceBegunEndsWholeWhateverSignalComes) {
+  test::TempDir dir("veskor_replace");
+  {
+    struct sigaction before[_NSIG] = {}, after[_NSIG] = {};  // the C library's own stay unread
+    sigset_t maskBefore, maskAfter;
+    ::pthread_sigmask(SIG_BLOCK, nullptr, &maskBefore);
+    for (int signal = 1; signal <= SIGRTMAX; ++signal)
+      ::sigaction(signal, nullptr, &before[signal]);
+    const int fd = ::open(dir.Write("st", kOldStore).c_str(), O_RDWR);
+    NoteGivenDescriptors();
+    std::string reason;
+    EXPECT_TRUE(ReplaceFileWhole("/dev/fd/" + std::to_string(fd), kNewStore, &reason)) << reason;
+    ::close(fd);
+    EXPECT_EQ(test::ReadFileText(dir.Path("st")), kNewStore);
+    ::pthread_sigmask(SIG_BLOCK, nullptr, &maskAfter);
+    for (int signal = 1; signal <= SIGRTMAX; ++signal) {
+      ::sigaction(signal, nullptr, &after[signal]);
+      EXPECT_EQ(after[signal].sa_handler, before[signal].sa_handler) << signal;
+      // but SA_RESTORER, which the C library adds to each action it sets
+      constexpr int kRestorer = 0x04000000;
+      EXPECT_EQ(after[signal].sa_flags & ~kRestorer, before[signal].sa_flags & ~kRestorer)
+          << signal;
+      EXPECT_EQ(sigismember(&maskAfter, signal), sigismember(&maskBefore, signal)) << signal;
+    }
+  }
+  const std::string uncut = kNewStore + kOldStore.substr(kNewStore.size());
+  // the signal, where it goes, its action, whether the process then ends by it (else the
+  // status it ends with)
+  const struct {
+    int signal;
+    SentTo to;
+    void (*action)(int);
+    bool ends;
+    int status = 0;
+  } cases[] = {
+      {SIGHUP, SentTo::kSavingThread, SIG_DFL, true},
+      {SIGHUP, SentTo::kProcess, SIG_DFL, true},
+      {SIGHUP, SentTo::kOtherThread, SIG_DFL, true},
+      {SIGQUIT, SentTo::kProcess, SIG_DFL, true},
+      {SIGUSR1, SentTo::kSavingThread, SIG_DFL, true},
+      {SIGUSR2, SentTo::kOtherThread, SIG_DFL, true},
+      {SIGALRM, SentTo::kProcess, SIG_DFL, true},
+      {SIGALRM, SentTo::kTimer, SIG_DFL, true},  // si_code SI_KERNEL: no fault
+      {SIGPIPE, SentTo::kSavingThread, SIG_DFL, true},
+      {SIGTERM, SentTo::kProcess, SIG_DFL, true},  // a run whose quit signals are not watched
+      {SIGINT, SentTo::kSavingThread, SIG_DFL, true},
+      {SIGXCPU, SentTo::kProcess, SIG_DFL, true},
+      {SIGVTALRM, SentTo::kOtherThread, SIG_DFL, true},
+      {SIGSEGV, SentTo::kProcess, SIG_DFL, true},  // sent, not a fault
+      {SIGBUS, SentTo::kSavingThread, SIG_DFL, true},
+      {SIGABRT, SentTo::kOtherThread, SIG_DFL, true},
+      {SIGRTMIN + 3, SentTo::kProcess, SIG_DFL, true},
+      {SIGRTMAX, SentTo::kProcess, SIG_DFL, true},
+      {SIGUSR2, SentTo::kProcess, SayHandled, false},
+      {SIGHUP, SentTo::kProcess, SIG_IGN, false},
+      // The program's own, ending the run: in the saving thread, it waits for the cut.
+      {SIGUSR1, SentTo::kSavingThread, EndByHandler, false, kEndedByHandler},
+      {SIGUSR1, SentTo::kProcessThenHandled, SIG_DFL, false},
+      {SIGILL, SentTo::kFaultElsewhere, SIG_DFL, true},
+      {SIGSEGV, SentTo::kFaultElsewhere, SIG_DFL, true},
+      {SIGBUS, SentTo::kFaultElsewhere, SIG_DFL, true},
+      {SIGFPE, SentTo::kFaultElsewhere, SIG_DFL, true},
+      {SIGTRAP, SentTo::kFaultElsewhere, SIG_DFL, true},
+      {SIGSYS, SentTo::kFaultElsewhere, SIG_DFL, true},
+      {SIGTSTP, SentTo::kProcess, SIG_DFL, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(strsignal(c.signal)) + " sent " +
+                 std::to_string(static_cast<int>(c.to)));
+    struct sigaction sanitizer {};
+    ::sigaction(c.signal, nullptr, &sanitizer);
+    if (sanitizer.sa_handler != SIG_DFL) continue;  // a sanitizer's own: left to it
+    dir.Write("st", kOldStore);
+    int livedOn[2];
+    ASSERT_EQ(::pipe(livedOn), 0);
+    gLivedOn = livedOn[1];
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0)
+      ::_exit(::chdir(dir.path().c_str()) == 0 ? SignalledSave(c.signal, c.to, c.action) : 102);
+    ::close(livedOn[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
+    if (c.signal == SIGTSTP) {  // stopped at once, before the cut; the save ends as it goes on
+      EXPECT_TRUE(WIFSTOPPED(status) && WSTOPSIG(status) == SIGTSTP) << "status " << status;
+      EXPECT_EQ(test::ReadFileText(dir.Path("st")), uncut);
+      ::kill(pid, SIGCONT);
+      ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    }
+    if (c.ends) {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << "status " << status;
+    } else {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.status) << "status " << status;
+    }
+    char byte;
+    EXPECT_EQ(::read(livedOn[0], &byte, 1), 0) << "the process lived on past a fault";
+    ::close(livedOn[0]);
+    // Ended at once by a fault, before the cut: the new text, and the old one's tail.
+    EXPECT_EQ(test::ReadFileText(dir.Path("st")),
+              c.to == SentTo::kFaultElsewhere ? uncut : kNewStore);
+  }
+  EXPECT_EQ(Entries(dir.path()), "st ");
 }
 
 }  // namespace

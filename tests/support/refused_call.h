@@ -11,4 +11,14 @@ namespace veskor::test {
 // it back. False when the filter cannot be put in.
 bool RefuseCall(int call, int first, int last, int error);
 
+// Makes the system call `call` answer -`error` in this process from now on whenever its
+// argument number `argument` (0 to 5, its low word) is `value`: an lseek with one whence alone
+// (SEEK_DATA), as a file system whose look-up of it fails. False when it cannot be put in.
+bool RefuseCallWhere(int call, int argument, unsigned value, int error);
+
+// Makes the system call `call` raise SIGSYS in the calling thread alone from now on, as the
+// kernel raises it for a call that a seccomp filter traps (si_code SYS_SECCOMP). False when
+// the filter cannot be put in.
+bool TrapCall(int call);
+
 }  // namespace veskor::test
