@@ -25,6 +25,7 @@
 #include <thread>
 
 #include "platform/child_process.h"
+#include "platform/file_replace.h"
 #include "platform/gl_window_internal.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
@@ -235,6 +236,8 @@ bool WatchedConnectionEnded(int waitMs) {
 // and goes on as it would have: a faulting instruction runs again under the old action, a
 // signal sent (a write to a closed pipe, abort()) is sent again.
 void OnFault(int signal, siginfo_t* info, void*) {
+  // Sent while a save through a descriptor is under way: it comes again once the save is whole.
+  if (info->si_code <= 0 && DeferSentSignalDuringSave(signal)) return;
   if (WatchedConnectionEnded(500)) EndForLostDisplay();
   for (std::size_t i = 0; i < std::size(kFaultSignals); ++i)
     if (kFaultSignals[i] == signal) sigaction(signal, &gFaultActions[i], nullptr);

@@ -570,6 +570,13 @@ bool WriteInPlace(const std::string& path, std::string_view text, std::string* r
 
 }  // namespace
 
+bool DeferSentSignalDuringSave(int signal) {
+  if (signal <= 0 || signal >= _NSIG || !gDeferring.load()) return false;
+  // Noted before the hold is looked at again, as OnDeferredSignal does.
+  gDeferredCame[signal].store(true);
+  return gDeferring.load();
+}
+
 bool WriteWhole(int fd, std::string_view s) {
   while (!s.empty()) {
     const ssize_t n = ::write(fd, s.data(), s.size());

@@ -69,6 +69,13 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
 // with `*reason` set when the wait runs out.
 bool HoldFileForReading(int fd, std::string* reason);
 
+// For a handler of the program's own that would end the process at a signal sent to it (si_code
+// 0 or below), such as the display watch's at SIGSEGV or SIGABRT: true when a whole write
+// through a descriptor is under way, the signal then noted and sent to the process again once
+// the write is whole, so that the handler returns at once; false otherwise. Safe in a signal
+// handler.
+bool DeferSentSignalDuringSave(int signal);
+
 // Writes all of `s` to `fd`, again after an interruption (EINTR); false with errno set when a
 // write fails, EIO for one that takes no byte. Safe in a signal handler.
 bool WriteWhole(int fd, std::string_view s);
