@@ -2,10 +2,15 @@
 
 #include <SDL.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <poll.h>
+#include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,14 +37,52 @@ std::string RecordText(const char* caption, const char* text, MessageIcon icon) 
          (text ? text : "") + "\n";
 }
 
-// Appends `record` to the file `path`: 0, else the errno of the call that failed (the open, a
-// write, or the close).
-int AppendToFile(const char* path, const std::string& record) {
-  const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return errno;
-  int error = WriteWhole(fd, record) ? 0 : errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  return error;
+// The longest that a record waits for room in a pipe or FIFO whose reader takes nothing (a
+// reader stopped, or one that holds the pipe open and never reads): past it the messages file
+// is one that cannot be written, and the run's records go to stderr, so that the run never
+// waits on its messages for longer than this once.
+constexpr int kMessagesWaitSeconds = 2;
+
+// Writes `record` into `fd`, opened without waiting: "" when it went in, else why not. A pipe
+// or FIFO takes it in pieces of PIPE_BUF bytes, each whole or not at all (none is half in when
+// the wait runs out), waiting up to kMessagesWaitSeconds in all for room; a reader that has
+// gone fails it (EPIPE), never the process. Any other file is written as it waits (a disk, a
+// terminal held by Ctrl-S), as the process's own stderr is.
+std::string WriteRecord(int fd, std::string_view record) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return std::strerror(errno);
+  if (!S_ISFIFO(st.st_mode)) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return std::strerror(errno);
+    return WriteWhole(fd, record) ? "" : std::strerror(errno);
+  }
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(kMessagesWaitSeconds);
+  while (!record.empty()) {
+    const std::string_view piece = record.substr(0, PIPE_BUF);
+    if (WriteWholeHoldingPipe(fd, piece)) {
+      record.remove_prefix(piece.size());
+      continue;
+    }
+    if (errno != EAGAIN) return std::strerror(errno);
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now());
+    pollfd room{fd, POLLOUT, 0};
+    if (left.count() <= 0 || ::poll(&room, 1, static_cast<int>(left.count())) == 0)
+      return "its reader did not take the record within " +
+             std::to_string(kMessagesWaitSeconds) + " seconds";
+  }
+  return "";
+}
+
+// Appends `record` to the file `path`: "" when it went in, else the reason of the call that
+// failed (the open, a write, or the close). The open never waits: a FIFO without a reader fails
+// (ENXIO), as a pipe whose reader has gone does.
+std::string AppendToFile(const char* path, const std::string& record) {
+  const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd < 0) return std::strerror(errno);
+  std::string why = WriteRecord(fd, record);
+  if (::close(fd) != 0 && why.empty()) why = std::strerror(errno);
+  return why;
 }
 
 Uint32 SdlFlags(MessageIcon icon) {
@@ -62,13 +105,13 @@ bool RecordIfHeadless(const char* caption, const char* text, MessageIcon icon) {
   if (sink == nullptr || sink[0] == '\0') return false;
   const std::string record = RecordText(caption, text, icon);
   if (std::strcmp(sink, "-") != 0 && !gMessagesFileFailed.load()) {
-    const int error = AppendToFile(sink, record);
-    if (error == 0) return true;
+    const std::string why = AppendToFile(sink, record);
+    if (why.empty()) return true;
     const std::lock_guard<std::mutex> failing(gMessagesFileFailing);
     if (!gMessagesFileFailed.load()) {
       std::fprintf(stderr,
                    "veskor: cannot write the messages file %s: %s (the records go to stderr)\n",
-                   sink, std::strerror(error));
+                   sink, why.c_str());
       gMessagesFileFailed.store(true);
     }
   }

@@ -177,8 +177,14 @@ TEST(HeadlessBoxes, ARecordThatFillsTheDiskPartWayIsSaidWithTheFailingWritesReas
 
 // A record that a signal interrupts before any of it went (the messages file a pipe that its
 // reader has not emptied yet) is written whole once the reader reads: the file is not said to
-// fail. The signal comes once the record's write waits, and the pipe is read once it was taken.
+// fail. The signal comes once the record waits for room, and the pipe is read once it was taken.
 std::atomic<bool> gInterrupted{false};
+// Whether the thread whose /proc/<pid>/task/<tid>/syscall is `syscall` waits in poll(2) or
+// ppoll(2), as a record waits for room in a pipe.
+bool WaitsInPoll(const std::string& syscall) {
+  const std::string call = test::ReadFileText(syscall);
+  return call.rfind("7 ", 0) == 0 || call.rfind("271 ", 0) == 0;
+}
 int InterruptedRecordChecks() {
   int ends[2];
   if (pipe(ends) != 0) return 10;
@@ -199,7 +205,7 @@ int InterruptedRecordChecks() {
   while (writer.load() == 0) {
   }
   const std::string syscall = "/proc/self/task/" + std::to_string(writer.load()) + "/syscall";
-  while (test::ReadFileText(syscall).rfind("1 ", 0) != 0) {  // waiting in write(2)
+  while (!WaitsInPoll(syscall)) {
   }
   tgkill(getpid(), writer.load(), SIGUSR2);
   while (!gInterrupted.load()) {
