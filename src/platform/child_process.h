@@ -36,8 +36,9 @@ void SetChildWaitCheck(bool (*check)());
 // process however it ends (an exit, a fatal signal, SIGKILL): the starting thread waits here
 // for the child's whole life.
 //
-// Returns the child's exit status (0-255), or one of the values above.
+// Returns the child's exit status (0-255), or one of the values above; for kChildKilled the
+// signal that ended the child goes into `endSignal` when one is given.
 int RunChild(char* const argv[], std::string* out = nullptr, std::size_t limit = 0,
-             char* const envp[] = nullptr);
+             char* const envp[] = nullptr, int* endSignal = nullptr);
 
 }  // namespace veskor

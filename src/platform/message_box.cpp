@@ -130,7 +130,7 @@ bool DisplayNamed() {
 // it was given, so that neither of its default codes (0 OK, 1 Cancel, Escape or closed) tells
 // an answer from a failure. Any status but these is no answer.
 constexpr int kZenityYes = 40;  // OK
-constexpr int kZenityNo = 41;   // Cancel, Escape, the window closed
+constexpr int kZenityNo = 41;   // Cancel; Escape and the window closed by its manager (ZENITY_ESC)
 
 // Our zenity's environment: the process's own, with its answer codes ours (and those that we do
 // not use at zenity's defaults).
@@ -181,13 +181,20 @@ std::optional<MessageAnswer> ShowZenityBox(const char* caption, const char* text
     args.push_back("--ok-label=OK");
   }
   std::vector<std::string> env = ZenityEnvironment();
-  const int status = RunChild(Pointers(args).data(), nullptr, 0, Pointers(env).data());
+  int endSignal = 0;
+  const int status =
+      RunChild(Pointers(args).data(), nullptr, 0, Pointers(env).data(), &endSignal);
   switch (status) {
     case kChildNotStarted: return std::nullopt;
     case kChildClosed:  // the run ends
-    case kChildKilled:
     case kChildLost:  // another waiter of the run took its status: its answer is not known
       return MessageAnswer::kNone;
+    case kChildKilled: {  // a fault of its own, or a kill from outside, before any answer
+      const char* name = sigdescr_np(endSignal);
+      why = "zenity was ended by signal " + std::to_string(endSignal) +
+            (name != nullptr ? std::string(" (") + name + ")" : std::string());
+      return MessageAnswer::kUnshown;
+    }
     case kZenityYes: return question ? MessageAnswer::kYes : MessageAnswer::kOk;
     case kZenityNo: return question ? MessageAnswer::kNo : MessageAnswer::kOk;
     default:
@@ -224,6 +231,12 @@ MessageAnswer ShowBox(const char* caption, const char* text, MessageIcon icon,
   int pressed = -1;
   if (SDL_ShowMessageBox(&data, &pressed) != 0) {
     why = std::string(noZenity) + ", and SDL's box failed: " + SDL_GetError();
+    return MessageAnswer::kUnshown;
+  }
+  // SDL's box "succeeds" without a button of ours when the zenity that it runs could not show
+  // it (no display: it ends 1, as its Cancel would): nobody saw it.
+  if (pressed != 1 && pressed != 0) {  // the ids of our buttons
+    why = std::string(noZenity) + ", and SDL's box gave no answer";
     return MessageAnswer::kUnshown;
   }
   if (buttons == MessageButtons::kOk) return MessageAnswer::kOk;

@@ -227,14 +227,15 @@ TEST(HeadlessBoxes, ARecordThatASignalInterruptsIsWrittenWhole) {
 }
 
 // Shown, a box is a zenity of the program's own, answered by its exit status, with the codes
-// of OK (Yes) and Cancel (No, or the box closed) that it was asked for; a box ended by a signal
-// gave no answer (its text, maybe unread, goes to stderr); any other status, zenity's own 0
-// and 1 included (it ends 1 when it cannot open its display, whatever codes it was asked for),
-// means that zenity could not show it: no answer, the reason and the text on stderr, as when
-// no box can be shown at all: no zenity to start, and SDL's box failing too (":4242" has no
-// server: the tests' own servers take the lowest free numbers, xvfb-run's from 99, and SDL
-// shows its box on a server it reaches). A zenity of ours that cannot be started leaves the
-// box to SDL's.
+// of OK (Yes) and Cancel (No) that it was asked for, and its Escape code, which zenity ends
+// with for Escape and for its window closed by the window manager (No; an Ok box answers OK
+// whatever closed it). Any other status, zenity's own 0 and 1 included (it ends 1 when it
+// cannot open its display, whatever codes it was asked for), means that zenity could not show
+// it, and so does an end by a signal before any answer, its own or one sent from outside (the
+// signal named): no answer, the reason and the text on stderr, as when no box can be shown at
+// all: no zenity to start, and SDL's box failing too (":4242" has no server: the tests' own
+// servers take the lowest free numbers, xvfb-run's from 99, and SDL shows its box on a server
+// it reaches). A zenity of ours that cannot be started leaves the box to SDL's.
 TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
   test::StandInZenity zenity("0");
   test::ScopedEnv display("DISPLAY", ":4242"), wayland("WAYLAND_DISPLAY", nullptr);
@@ -248,13 +249,30 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
     std::string kind, options;  // zenity's arguments before and after the text
     const char* why = nullptr;  // the reason said on stderr ("": the text alone, null: nothing)
     bool onPath = true;
+    int signal = 0;  // sent to the stand-in from outside once it waits
   } cases[] = {
       {MessageButtons::kYesNo, MessageIcon::kExclamation, "0", MessageAnswer::kYes, "--question",
        "--icon-name=dialog-warning" + question},
       {MessageButtons::kYesNo, MessageIcon::kQuestion, "1", MessageAnswer::kNo, "--question",
        question.substr(1)},
-      {MessageButtons::kYesNo, MessageIcon::kStop, "kill", MessageAnswer::kNone, "--question",
-       "--icon-name=dialog-error" + question, ""},
+      {MessageButtons::kYesNo, MessageIcon::kQuestion, "esc", MessageAnswer::kNo, "--question",
+       question.substr(1)},
+      {MessageButtons::kYesNo, MessageIcon::kExclamation, "closed", MessageAnswer::kNo,
+       "--question", "--icon-name=dialog-warning" + question},
+      {MessageButtons::kYesNo, MessageIcon::kStop, "kill", MessageAnswer::kUnshown, "--question",
+       "--icon-name=dialog-error" + question, "zenity was ended by signal 9 (Killed)\n"},
+      {MessageButtons::kYesNo, MessageIcon::kQuestion, "wait", MessageAnswer::kUnshown,
+       "--question", question.substr(1),
+       "zenity was ended by signal 11 (Segmentation fault)\n", true, SIGSEGV},
+      {MessageButtons::kYesNo, MessageIcon::kQuestion, "wait", MessageAnswer::kUnshown,
+       "--question", question.substr(1), "zenity was ended by signal 6 (Aborted)\n", true,
+       SIGABRT},
+      {MessageButtons::kYesNo, MessageIcon::kQuestion, "wait", MessageAnswer::kUnshown,
+       "--question", question.substr(1), "zenity was ended by signal 9 (Killed)\n", true,
+       SIGKILL},
+      {MessageButtons::kYesNo, MessageIcon::kQuestion, "wait", MessageAnswer::kUnshown,
+       "--question", question.substr(1), "zenity was ended by signal 15 (Terminated)\n", true,
+       SIGTERM},
       {MessageButtons::kYesNo, MessageIcon::kInformation, "5", MessageAnswer::kUnshown,
        "--question", "--icon-name=dialog-information" + question,
        "zenity ended with status 5, which is none of its answers\n"},
@@ -268,8 +286,15 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
        "--ok-label=OK\n"},
       {MessageButtons::kOk, MessageIcon::kExclamation, "1", MessageAnswer::kOk, "--warning",
        "--ok-label=OK\n"},
-      {MessageButtons::kOk, MessageIcon::kInformation, "kill", MessageAnswer::kNone, "--info",
-       "--ok-label=OK\n", ""},
+      {MessageButtons::kOk, MessageIcon::kInformation, "esc", MessageAnswer::kOk, "--info",
+       "--ok-label=OK\n"},
+      {MessageButtons::kOk, MessageIcon::kStop, "closed", MessageAnswer::kOk, "--error",
+       "--ok-label=OK\n"},
+      {MessageButtons::kOk, MessageIcon::kInformation, "kill", MessageAnswer::kUnshown, "--info",
+       "--ok-label=OK\n", "zenity was ended by signal 9 (Killed)\n"},
+      {MessageButtons::kOk, MessageIcon::kExclamation, "wait", MessageAnswer::kUnshown,
+       "--warning", "--ok-label=OK\n", "zenity was ended by signal 15 (Terminated)\n", true,
+       SIGTERM},
       {MessageButtons::kOk, MessageIcon::kNone, "255", MessageAnswer::kUnshown, "--info",
        "--ok-label=OK\n", "zenity ended with status 255, which is none of its answers\n"},
       {MessageButtons::kYesNo, MessageIcon::kQuestion, "0", MessageAnswer::kUnshown, "", "",
@@ -296,23 +321,58 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
   }
   // A text one byte too long for zenity's "--text=<text>" argument (128 KiB with its end):
   // our zenity cannot start (E2BIG), so SDL's box is tried, whose zenity takes the text as an
-  // argument of its own, and shows it.
+  // argument of its own, and shows it (its OK pressed).
   const std::string longest(131072 - sizeof "--text=" + 1, 'x');
+  zenity.Does("press:OK");
   testing::internal::CaptureStderr();
   EXPECT_EQ(ShowMessageBox("Caption", longest.c_str(), MessageIcon::kInformation,
                            MessageButtons::kOk),
             MessageAnswer::kOk);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   EXPECT_NE(zenity.Args().find("\n--text\n" + longest + "\n"), std::string::npos);
+  // With no display named, SDL's box is shown, through a zenity of its own (the stand-in): it
+  // answers with the label of the button pressed on that zenity's output. One that ends without
+  // a label (as that zenity ends 1 when it cannot open a display) is taken by SDL for a box
+  // closed: nobody saw it, and it gave no answer.
+  {
+    const test::ScopedEnv noDisplay("DISPLAY", nullptr);
+    const struct {
+      MessageButtons buttons;
+      const char* does;
+      MessageAnswer answer;
+    } sdl[] = {{MessageButtons::kYesNo, "press:Yes", MessageAnswer::kYes},
+               {MessageButtons::kYesNo, "press:No", MessageAnswer::kNo},
+               {MessageButtons::kYesNo, "=1", MessageAnswer::kUnshown},
+               {MessageButtons::kYesNo, "=0", MessageAnswer::kUnshown},
+               {MessageButtons::kOk, "press:OK", MessageAnswer::kOk},
+               {MessageButtons::kOk, "=1", MessageAnswer::kUnshown}};
+    for (const auto& c : sdl) {
+      SCOPED_TRACE(std::string("SDL's box, ") + c.does);
+      zenity.Forget();
+      zenity.Does(c.does);
+      testing::internal::CaptureStderr();
+      EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kNone, c.buttons), c.answer);
+      EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                c.answer != MessageAnswer::kUnshown
+                    ? ""
+                    : "veskor: cannot show the box \"Caption\": no display is named (DISPLAY, "
+                      "WAYLAND_DISPLAY), and SDL's box gave no answer\nCaption [none] text\n");
+      EXPECT_NE(zenity.Args().find("\n--switch\n"), std::string::npos) << zenity.Args();
+    }
+  }
   for (const auto& c : cases) {
     SCOPED_TRACE(c.kind + " " + c.does + (c.onPath ? "" : ", no zenity"));
     zenity.Forget();
     zenity.Does(c.does);
     test::ScopedEnv path("PATH", c.onPath ? std::getenv("PATH") : zenity.folder().c_str());
     if (!c.onPath) std::remove((zenity.folder() + "zenity").c_str());
+    std::thread outside([&zenity, &c] {
+      if (const pid_t box = c.signal != 0 ? zenity.WaitForStart() : 0) kill(box, c.signal);
+    });
     testing::internal::CaptureStderr();
     EXPECT_EQ(ShowMessageBox("Caption <i>", text.c_str(), c.icon, c.buttons), c.answer);
     const std::string said = testing::internal::GetCapturedStderr();
+    outside.join();
     // Each argument whole, as given: no shell split it, no markup or escape is read.
     EXPECT_EQ(zenity.Args(), c.kind.empty() ? ""
                                             : c.kind + "\n--title=Caption <i>\n--text=" + text +
