@@ -26,10 +26,26 @@ namespace veskor {
 
 namespace {
 
+// Whether `value` is `word` (lower case) in any ASCII case, whatever the locale.
+bool IsWord(const char* value, const char* word) {
+  for (; *word != '\0'; ++value, ++word)
+    if (*value == '\0' || (*value | 0x20) != *word) return false;
+  return *value == '\0';
+}
+
+// A headless Yes/No box's answer: VESKOR_ANSWER "yes" or "no" in any case, yes when it is unset
+// or empty. Any other value ("n", "true") is said on stderr and is no answer, as a box that
+// could not be shown: a question that the script meant to decline is not taken as Yes.
 MessageAnswer HeadlessAnswer(MessageButtons buttons) {
   if (buttons == MessageButtons::kOk) return MessageAnswer::kOk;
   const char* a = std::getenv("VESKOR_ANSWER");
-  return (a != nullptr && std::strcmp(a, "no") == 0) ? MessageAnswer::kNo : MessageAnswer::kYes;
+  if (a == nullptr || a[0] == '\0' || IsWord(a, "yes")) return MessageAnswer::kYes;
+  if (IsWord(a, "no")) return MessageAnswer::kNo;
+  std::fprintf(stderr,
+               "veskor: VESKOR_ANSWER=\"%s\" is not an answer: it may be yes or no, in any case "
+               "(unset or empty: yes); the question has none\n",
+               a);
+  return MessageAnswer::kUnshown;
 }
 
 std::string RecordText(const char* caption, const char* text, MessageIcon icon) {

@@ -52,17 +52,34 @@ TEST_F(MessageBoxTest, HeadlessBoxesAppendCaptionIconAndText) {
             "Warning : Init. Sounds [exclamation] no sound\n");
 }
 
+// A question is answered yes or no in any case, and yes when the answer is empty or unset; any
+// other value is said on stderr, naming it and what it may be, and is no answer, as a box that
+// could not be shown. An Ok box answers OK whatever the value.
 TEST_F(MessageBoxTest, QuestionsAreAnsweredFromTheScriptedAnswer) {
-  // Scripted yes, no, empty and unset answers.
   const struct { const char* answer; MessageAnswer expected; } cases[] = {
-      {"yes", MessageAnswer::kYes}, {"no", MessageAnswer::kNo}, {"", MessageAnswer::kYes},
+      {"yes", MessageAnswer::kYes},     {"Yes", MessageAnswer::kYes},
+      {"YES", MessageAnswer::kYes},     {"no", MessageAnswer::kNo},
+      {"No", MessageAnswer::kNo},       {"NO", MessageAnswer::kNo},
+      {"nO", MessageAnswer::kNo},       {"n", MessageAnswer::kUnshown},
+      {"y", MessageAnswer::kUnshown},   {"ye", MessageAnswer::kUnshown},
+      {"yess", MessageAnswer::kUnshown}, {"non", MessageAnswer::kUnshown},
+      {" no", MessageAnswer::kUnshown}, {"", MessageAnswer::kYes},
       {nullptr, MessageAnswer::kYes}};
   for (const auto& c : cases) {
+    SCOPED_TRACE(std::string("answer '") + (c.answer ? c.answer : "(unset)") + "'");
     test::MessageCapture::Answer(c.answer);
+    testing::internal::CaptureStderr();
     EXPECT_EQ(ShowMessageBox("Confirmation : ", "Full screen ?", MessageIcon::kQuestion,
                              MessageButtons::kYesNo),
-              c.expected)
-        << "answer '" << (c.answer ? c.answer : "(unset)") << "'";
+              c.expected);
+    EXPECT_EQ(ShowMessageBox("Error", "text", MessageIcon::kStop, MessageButtons::kOk),
+              MessageAnswer::kOk);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              c.expected != MessageAnswer::kUnshown
+                  ? ""
+                  : "veskor: VESKOR_ANSWER=\"" + std::string(c.answer) +
+                        "\" is not an answer: it may be yes or no, in any case (unset or empty: "
+                        "yes); the question has none\n");
   }
   EXPECT_NE(Log().find("Confirmation :  [question] Full screen ?\n"), std::string::npos);
 }
