@@ -411,7 +411,9 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
 }
 
 // Sixteen boxes open at once, each on a thread of its own, are all written when the process
-// ends without waiting for them; one more open then is shown, and nothing goes astray.
+// ends without waiting for them; one more open then is shown, and nothing goes astray: it is
+// not noted, and answered, its thread comes back (the sixteen that the end wrote wait for the
+// end, as the thread of a box open then does).
 int OpenChildren() {
   int count = 0;
   for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
@@ -425,17 +427,27 @@ TEST(ShownBoxes, EveryBoxOpenAtTheEndIsWritten) {
   const test::ScopedEnv display("DISPLAY", ":7"), wayland("WAYLAND_DISPLAY", nullptr);
   EXPECT_EXIT(
       {
+        std::atomic<int> back{0};
         for (int i = 0; i < 17; ++i) {  // a seventeenth, past the slots, is not noted
-          std::thread([] {
-            ShowMessageBox("Open", "box", MessageIcon::kQuestion, MessageButtons::kYesNo);
+          std::thread([&back] {
+            if (ShowMessageBox("Open", "box", MessageIcon::kQuestion, MessageButtons::kYesNo) ==
+                MessageAnswer::kYes)
+              back.fetch_add(1);
           }).detach();
         }
-        for (int i = 0; OpenChildren() < 17; ++i) {
-          if (i == 2000) _exit(90);
-          std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        const auto within20s = [](auto done) {
+          for (int i = 0; !done(); ++i) {
+            if (i == 2000) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+          }
+          return true;
+        };
+        if (!within20s([] { return OpenChildren() == 17; })) _exit(90);
         WriteOpenBoxRecords();
-        _exit(0);
+        zenity.Answer(0);
+        if (!within20s([&back] { return back.load() == 1; })) _exit(91);
+        if (!within20s([] { return OpenChildren() == 0; })) _exit(92);
+        _exit(back.load() == 1 ? 0 : 93);
       },
       testing::ExitedWithCode(0), "^(Open \\[question\\] box\n){16}$");
 }
