@@ -84,29 +84,56 @@ TEST_F(MessageBoxTest, QuestionsAreAnsweredFromTheScriptedAnswer) {
   EXPECT_NE(Log().find("Confirmation :  [question] Full screen ?\n"), std::string::npos);
 }
 
+// Whether the thread whose /proc/<pid>/task/<tid>/syscall is `syscall` waits in poll(2) or
+// ppoll(2), as a record waits for room in a pipe.
+bool WaitsInPoll(const std::string& syscall) {
+  const std::string call = test::ReadFileText(syscall);
+  return call.rfind("7 ", 0) == 0 || call.rfind("271 ", 0) == 0;
+}
+
 // A messages file that takes no record (a full disk: /dev/full) or that cannot be opened (a
 // folder) is said once on stderr, with the file and the reason of the call that failed, before
 // any record there; that record and every one after it, from whichever thread, go to stderr,
 // none lost, even when the file named could take them again. (Once for the process: in a
-// child.)
+// child.) So is a pipe or FIFO that no reader takes the records from, and the run never waits
+// on it for long, nor ends by SIGPIPE: a FIFO without a reader (its open fails), a pipe (the
+// standard output, as `VESKOR_MESSAGES=/dev/stdout veskor | head -c 20` gives it) whose reader
+// has gone (its open does not fail: the write does), a FIFO whose reader left after the first
+// record, a full pipe whose reader takes nothing (2 s), and one whose reader leaves while a
+// record waits for room.
+enum class Reader { kFile, kNone, kGone, kLeftAfterOne, kTakesNothing, kLeavesWhileWaiting };
 TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToStderr) {
   const test::TempDir dir("veskor_messages");
   const std::string file = dir.Path("messages"), err = dir.Path("stderr");
+  const std::string fifo = dir.Path("fifo"), noRoom = "its reader did not take the record within 2 seconds";
   // A close that fails (as on a file system that writes late, NFS) and a write that takes no
   // byte without failing (as a device may) are made by a filter on the records' descriptors.
-  const struct { std::string sink, reason; int refused = 0, answer = 0; } cases[] = {
+  const struct {
+    std::string sink, reason;
+    int refused = 0, answer = 0;
+    Reader reader = Reader::kFile;
+  } cases[] = {
       {"/dev/full", "No space left on device"},
       {dir.path(), "Is a directory"},
       {dir.Path("late"), "Input/output error", __NR_close, EIO},
-      {dir.Path("none"), "Input/output error", __NR_write, 0}};
+      {dir.Path("none"), "Input/output error", __NR_write, 0},
+      {fifo, "No such device or address", 0, 0, Reader::kNone},
+      {"/dev/stdout", "Broken pipe", 0, 0, Reader::kGone},
+      {fifo, "No such device or address", 0, 0, Reader::kLeftAfterOne},
+      {"/dev/stdout", noRoom, 0, 0, Reader::kTakesNothing},
+      {"/dev/stdout", "Broken pipe", 0, 0, Reader::kLeavesWhileWaiting}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.sink);
+    SCOPED_TRACE(c.sink + " " + std::to_string(static_cast<int>(c.reader)));
     std::remove(file.c_str());
+    if (c.sink == fifo) {
+      ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    }
     const pid_t pid = fork();
     if (pid == 0) {
       const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       if (fd < 0 || dup2(fd, STDERR_FILENO) < 0) _exit(90);
       alarm(20);  // a record tried for ever ends the child by SIGALRM
+      signal(SIGPIPE, SIG_DFL);  // as a program starts
       close(STDIN_FILENO);  // a messages file opened as descriptor 0 is written as any other
       setenv("VESKOR_MESSAGES", file.c_str(), 1);
       HeadlessRecord("Before", "kept");
@@ -114,6 +141,36 @@ TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToS
       if (c.refused != 0 && (!test::RefuseCall(c.refused, 0, 0, c.answer) ||
                              !test::RefuseCall(c.refused, fd + 1, 1 << 30, c.answer)))
         _exit(91);
+      int reader = -1;  // the read end of the standard output made a pipe
+      if (c.sink == "/dev/stdout") {
+        int ends[2];
+        if (pipe(ends) != 0 || dup2(ends[1], STDOUT_FILENO) < 0) _exit(92);
+        close(ends[1]);
+        reader = ends[0];
+        if (c.reader == Reader::kGone) close(reader);
+        fcntl(STDOUT_FILENO, F_SETFL, O_NONBLOCK);
+        const std::string filler(4096, 'f');
+        while (c.reader != Reader::kGone && write(STDOUT_FILENO, filler.data(), filler.size()) > 0) {
+        }
+      }
+      if (c.reader == Reader::kLeftAfterOne) {
+        reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        HeadlessRecord("First", "read");
+        char first[64] = {};
+        if (reader < 0 || read(reader, first, sizeof first - 1) < 0 ||
+            std::string(first) != "First [none] read\n")
+          _exit(93);
+        close(reader);
+      }
+      std::thread leaving;  // closes the reader once the record on this thread waits for room
+      if (c.reader == Reader::kLeavesWhileWaiting) {
+        const std::string syscall = "/proc/self/task/" + std::to_string(gettid()) + "/syscall";
+        leaving = std::thread([syscall, reader] {
+          while (!WaitsInPoll(syscall)) {
+          }
+          close(reader);
+        });
+      }
       const auto records = [](int first) {
         for (int i = first; i < first + 25; ++i) HeadlessRecord("Status", std::to_string(i).c_str());
       };
@@ -121,7 +178,8 @@ TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToS
       std::vector<std::thread> threads;
       for (int t = 0; t < 8; ++t) {
         // Refused writes would refuse the sanitizers' own too, which a thread's start makes.
-        if (c.refused == __NR_write) {
+        // The first record waits on this thread when its reader leaves.
+        if (c.refused == __NR_write || c.reader == Reader::kLeavesWhileWaiting) {
           records(t * 25);
           continue;
         }
@@ -133,6 +191,7 @@ TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToS
       }
       go.store(true);
       for (std::thread& t : threads) t.join();
+      if (leaving.joinable()) leaving.join();
       setenv("VESKOR_MESSAGES", file.c_str(), 1);
       HeadlessRecord("After", "on stderr");
       _exit(0);
@@ -155,6 +214,7 @@ TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToS
     for (std::string record; std::getline(lines, record);) records.insert(record);
     EXPECT_EQ(records, expected);
     EXPECT_TRUE(said.ends_with("After [none] on stderr\n"));
+    std::remove(fifo.c_str());
   }
   std::remove(err.c_str());
 }
@@ -196,12 +256,6 @@ TEST(HeadlessBoxes, ARecordThatFillsTheDiskPartWayIsSaidWithTheFailingWritesReas
 // reader has not emptied yet) is written whole once the reader reads: the file is not said to
 // fail. The signal comes once the record waits for room, and the pipe is read once it was taken.
 std::atomic<bool> gInterrupted{false};
-// Whether the thread whose /proc/<pid>/task/<tid>/syscall is `syscall` waits in poll(2) or
-// ppoll(2), as a record waits for room in a pipe.
-bool WaitsInPoll(const std::string& syscall) {
-  const std::string call = test::ReadFileText(syscall);
-  return call.rfind("7 ", 0) == 0 || call.rfind("271 ", 0) == 0;
-}
 int InterruptedRecordChecks() {
   int ends[2];
   if (pipe(ends) != 0) return 10;
