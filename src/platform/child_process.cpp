@@ -91,6 +91,10 @@ int Wait(pid_t pid, int outFd, std::string* out, std::size_t limit, int* endSign
     ::close(outFd);
   }
   if (WIFEXITED(status)) return WEXITSTATUS(status);
+  // A signal that reached the run too (Ctrl-C, or a SIGTERM to the process group, reaches the
+  // child with the run) may show in the check only now: the child was then closed by the run's
+  // end, not ended by a signal of its own.
+  if (bool (*check)() = gWaitCheck.load(); check != nullptr && check()) return kChildClosed;
   if (endSignal != nullptr) *endSignal = WTERMSIG(status);
   return kChildKilled;
 }

@@ -606,6 +606,37 @@ TEST(ShownBoxes, OneReapedElsewhereIsNoAnswer) {
   SetChildWaitCheck(nullptr);
 }
 
+// A box whose zenity was ended by a signal that reached the run too (a SIGTERM to the process
+// group, Ctrl-C), the run's check seeing it only once the box was reaped, was closed by the
+// run's end: no answer, its text on stderr, never a box said to be unshown.
+int gChecks = 0;
+bool SeeTheQuitOnceTheBoxHasEnded() {
+  if (++gChecks > 1) return true;  // the run's handler has run
+  const pid_t box = gBox->WaitForStart();
+  if (box == 0 || kill(box, SIGTERM) != 0) return true;
+  const std::string stat = "/proc/" + std::to_string(box) + "/stat";
+  for (int i = 0; i < 2000; ++i) {  // until the box has ended, not yet reaped
+    const std::string line = test::ReadFileText(stat);
+    if (const std::size_t end = line.rfind(") "); end != std::string::npos && line[end + 2] == 'Z')
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+TEST(ShownBoxes, OneEndedByASignalThatReachedTheRunTooIsClosedByTheRunsEnd) {
+  const test::StandInZenity zenity("wait");
+  const test::ScopedEnv display("DISPLAY", ":7"), wayland("WAYLAND_DISPLAY", nullptr);
+  gBox = &zenity;
+  gChecks = 0;
+  SetChildWaitCheck(SeeTheQuitOnceTheBoxHasEnded);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kQuestion, MessageButtons::kYesNo),
+            MessageAnswer::kNone);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Caption [question] text\n");
+  EXPECT_EQ(gChecks, 2);
+  SetChildWaitCheck(nullptr);
+}
+
 // The box's process goes with the process that showed it, however that one ends: killed by
 // SIGKILL, or ended at once (QuickExit, as a fatal error ends it) by another of its threads
 // while the box is open. The kernel kills the box, which comes here (a subreaper) to be seen.
