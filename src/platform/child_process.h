@@ -27,11 +27,12 @@ void SetChildWaitCheck(bool (*check)());
 // time limit, since a person may take their time over a box, but the check above is asked at
 // least every kChildPollMs, and when it answers true the child is killed, reaped and
 // kChildClosed returned; so it is for a child ended by a signal when the check, asked once more,
-// answers true (the signal reached the run too). A signal that interrupts the wait is no answer. The child's standard
-// output goes into `out` (kept up to `limit` bytes, one more telling that it did not fit), or
-// to /dev/null when `out` is null (never into the program's own, which may carry a capture);
-// its standard error goes to /dev/null. The child's environment is `envp` (null-terminated,
-// made before the call) when given, else the process's own.
+// answers true (the signal reached the run too). A signal that interrupts the wait is no
+// answer. The child's standard output goes into `out` (kept up to `limit` bytes, one more
+// telling that it did not fit), or to /dev/null when `out` is null (never into the program's
+// own, which may carry a capture); its standard error goes to /dev/null. The child's
+// environment is `envp` (null-terminated, made before the call) when given, else the process's
+// own.
 //
 // The kernel ends the child (SIGKILL) when the thread that started it ends, so with the
 // process however it ends (an exit, a fatal signal, SIGKILL): the starting thread waits here

@@ -105,7 +105,8 @@ enum class Reader { kFile, kNone, kGone, kLeftAfterOne, kTakesNothing, kLeavesWh
 TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToStderr) {
   const test::TempDir dir("veskor_messages");
   const std::string file = dir.Path("messages"), err = dir.Path("stderr");
-  const std::string fifo = dir.Path("fifo"), noRoom = "its reader did not take the record within 2 seconds";
+  const std::string fifo = dir.Path("fifo");
+  const std::string noRoom = "its reader did not take the record within 2 seconds";
   // A close that fails (as on a file system that writes late, NFS) and a write that takes no
   // byte without failing (as a device may) are made by a filter on the records' descriptors.
   const struct {
@@ -150,7 +151,8 @@ TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToS
         if (c.reader == Reader::kGone) close(reader);
         fcntl(STDOUT_FILENO, F_SETFL, O_NONBLOCK);
         const std::string filler(4096, 'f');
-        while (c.reader != Reader::kGone && write(STDOUT_FILENO, filler.data(), filler.size()) > 0) {
+        while (c.reader != Reader::kGone &&
+               write(STDOUT_FILENO, filler.data(), filler.size()) > 0) {
         }
       }
       if (c.reader == Reader::kLeftAfterOne) {
