@@ -58,7 +58,7 @@ bool ReadSome(int fd, std::string& out, std::size_t limit) {
   return true;
 }
 
-int Wait(pid_t pid, int outFd, std::string* out, std::size_t limit) {
+int Wait(pid_t pid, int outFd, std::string* out, std::size_t limit, int* endSignal) {
   int status = 0;
   for (;;) {
     // The check first: a child that ended as the display went (its toolkit exits) must not
@@ -90,14 +90,21 @@ int Wait(pid_t pid, int outFd, std::string* out, std::size_t limit) {
     }
     ::close(outFd);
   }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : kChildKilled;
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  // A signal that reached the run too (Ctrl-C, or a SIGTERM to the process group, reaches the
+  // child with the run) may show in the check only now: the child was then closed by the run's
+  // end, not ended by a signal of its own.
+  if (bool (*check)() = gWaitCheck.load(); check != nullptr && check()) return kChildClosed;
+  if (endSignal != nullptr) *endSignal = WTERMSIG(status);
+  return kChildKilled;
 }
 
 }  // namespace
 
 void SetChildWaitCheck(bool (*check)()) { gWaitCheck.store(check); }
 
-int RunChild(char* const argv[], std::string* out, std::size_t limit, char* const envp[]) {
+int RunChild(char* const argv[], std::string* out, std::size_t limit, char* const envp[],
+             int* endSignal) {
   int output[2] = {-1, -1};
   int error[2] = {-1, -1};
   if (::pipe2(error, O_CLOEXEC) != 0) return kChildNotStarted;
@@ -132,7 +139,7 @@ int RunChild(char* const argv[], std::string* out, std::size_t limit, char* cons
     CloseIfOpen(output[0]);
     return kChildNotStarted;
   }
-  return Wait(pid, output[0], out, limit);
+  return Wait(pid, output[0], out, limit, endSignal);
 }
 
 }  // namespace veskor

@@ -255,22 +255,9 @@ void RemoveStaleTemporaries(const std::string& path) {
 // offset, or at the end when it appends. A regular file is cut where the text ends, unless it is
 // appended to, and flushed to the disk. False with `*failure` set to the system's reason.
 bool WriteThrough(int fd, std::string_view text, int* failure) {
-  // A reader that has gone ends the write with its reason, not the program with SIGPIPE: the
-  // signal is held for the write, and one that the write raised is taken before it is let go.
-  sigset_t pipe, old, pending;
-  sigemptyset(&pipe);
-  sigaddset(&pipe, SIGPIPE);
-  ::pthread_sigmask(SIG_BLOCK, &pipe, &old);
-  sigpending(&pending);
-  const bool heldBefore = sigismember(&pending, SIGPIPE) == 1;
-  bool ok = WriteWhole(fd, text);
+  // A reader that has gone ends the write with its reason, not the program with SIGPIPE.
+  bool ok = WriteWholeHoldingPipe(fd, text);
   *failure = ok ? 0 : errno;
-  if (!ok && *failure == EPIPE && !heldBefore) {
-    const timespec now{};
-    while (::sigtimedwait(&pipe, nullptr, &now) < 0 && errno == EINTR) {
-    }
-  }
-  ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
   struct stat st {};
   if (!ok || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return ok;
   if ((::fcntl(fd, F_GETFL) & O_APPEND) == 0) {
@@ -589,6 +576,25 @@ bool WriteWhole(int fd, std::string_view s) {
     s.remove_prefix(static_cast<std::size_t>(n));
   }
   return true;
+}
+
+bool WriteWholeHoldingPipe(int fd, std::string_view s) {
+  sigset_t pipe, old, pending;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  ::pthread_sigmask(SIG_BLOCK, &pipe, &old);
+  sigpending(&pending);
+  const bool heldBefore = sigismember(&pending, SIGPIPE) == 1;
+  const bool ok = WriteWhole(fd, s);
+  const int failure = ok ? 0 : errno;
+  if (!ok && failure == EPIPE && !heldBefore) {
+    const timespec now{};
+    while (::sigtimedwait(&pipe, nullptr, &now) < 0 && errno == EINTR) {
+    }
+  }
+  ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  errno = failure;
+  return ok;
 }
 
 void NoteGivenDescriptors() {

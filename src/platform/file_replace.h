@@ -80,6 +80,12 @@ bool DeferSentSignalDuringSave(int signal);
 // write fails, EIO for one that takes no byte. Safe in a signal handler.
 bool WriteWhole(int fd, std::string_view s);
 
+// WriteWhole with SIGPIPE held for the thread during the write: a reader that has gone fails
+// the write with EPIPE instead of ending the process, and the SIGPIPE that the write raised is
+// taken before the signal is let go (one that was pending before stays pending). errno as
+// WriteWhole leaves it.
+bool WriteWholeHoldingPipe(int fd, std::string_view s);
+
 // Takes the descriptors open now, and the files they are on, as those the process was given
 // at its start. It runs as the process starts; tests call it again to stand for a start with
 // the redirections they made.

@@ -2,10 +2,15 @@
 
 #include <SDL.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <poll.h>
+#include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,10 +26,26 @@ namespace veskor {
 
 namespace {
 
+// Whether `value` is `word` (lower case) in any ASCII case, whatever the locale.
+bool IsWord(const char* value, const char* word) {
+  for (; *word != '\0'; ++value, ++word)
+    if (*value == '\0' || (*value | 0x20) != *word) return false;
+  return *value == '\0';
+}
+
+// A headless Yes/No box's answer: VESKOR_ANSWER "yes" or "no" in any case, yes when it is unset
+// or empty. Any other value ("n", "true") is said on stderr and is no answer, as a box that
+// could not be shown: a question that the script meant to decline is not taken as Yes.
 MessageAnswer HeadlessAnswer(MessageButtons buttons) {
   if (buttons == MessageButtons::kOk) return MessageAnswer::kOk;
   const char* a = std::getenv("VESKOR_ANSWER");
-  return (a != nullptr && std::strcmp(a, "no") == 0) ? MessageAnswer::kNo : MessageAnswer::kYes;
+  if (a == nullptr || a[0] == '\0' || IsWord(a, "yes")) return MessageAnswer::kYes;
+  if (IsWord(a, "no")) return MessageAnswer::kNo;
+  std::fprintf(stderr,
+               "veskor: VESKOR_ANSWER=\"%s\" is not an answer: it may be yes or no, in any case "
+               "(unset or empty: yes); the question has none\n",
+               a);
+  return MessageAnswer::kUnshown;
 }
 
 std::string RecordText(const char* caption, const char* text, MessageIcon icon) {
@@ -32,14 +53,52 @@ std::string RecordText(const char* caption, const char* text, MessageIcon icon) 
          (text ? text : "") + "\n";
 }
 
-// Appends `record` to the file `path`: 0, else the errno of the call that failed (the open, a
-// write, or the close).
-int AppendToFile(const char* path, const std::string& record) {
-  const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return errno;
-  int error = WriteWhole(fd, record) ? 0 : errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  return error;
+// The longest that a record waits for room in a pipe or FIFO whose reader takes nothing (a
+// reader stopped, or one that holds the pipe open and never reads): past it the messages file
+// is one that cannot be written, and the run's records go to stderr, so that the run never
+// waits on its messages for longer than this once.
+constexpr int kMessagesWaitSeconds = 2;
+
+// Writes `record` into `fd`, opened without waiting: "" when it went in, else why not. A pipe
+// or FIFO takes it in pieces of PIPE_BUF bytes, each whole or not at all (none is half in when
+// the wait runs out), waiting up to kMessagesWaitSeconds in all for room; a reader that has
+// gone fails it (EPIPE), never the process. Any other file is written as it waits (a disk, a
+// terminal held by Ctrl-S), as the process's own stderr is.
+std::string WriteRecord(int fd, std::string_view record) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return std::strerror(errno);
+  if (!S_ISFIFO(st.st_mode)) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return std::strerror(errno);
+    return WriteWhole(fd, record) ? "" : std::strerror(errno);
+  }
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(kMessagesWaitSeconds);
+  while (!record.empty()) {
+    const std::string_view piece = record.substr(0, PIPE_BUF);
+    if (WriteWholeHoldingPipe(fd, piece)) {
+      record.remove_prefix(piece.size());
+      continue;
+    }
+    if (errno != EAGAIN) return std::strerror(errno);
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now());
+    pollfd room{fd, POLLOUT, 0};
+    if (left.count() <= 0 || ::poll(&room, 1, static_cast<int>(left.count())) == 0)
+      return "its reader did not take the record within " +
+             std::to_string(kMessagesWaitSeconds) + " seconds";
+  }
+  return "";
+}
+
+// Appends `record` to the file `path`: "" when it went in, else the reason of the call that
+// failed (the open, a write, or the close). The open never waits: a FIFO without a reader fails
+// (ENXIO), as a pipe whose reader has gone does.
+std::string AppendToFile(const char* path, const std::string& record) {
+  const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd < 0) return std::strerror(errno);
+  std::string why = WriteRecord(fd, record);
+  if (::close(fd) != 0 && why.empty()) why = std::strerror(errno);
+  return why;
 }
 
 Uint32 SdlFlags(MessageIcon icon) {
@@ -62,13 +121,13 @@ bool RecordIfHeadless(const char* caption, const char* text, MessageIcon icon) {
   if (sink == nullptr || sink[0] == '\0') return false;
   const std::string record = RecordText(caption, text, icon);
   if (std::strcmp(sink, "-") != 0 && !gMessagesFileFailed.load()) {
-    const int error = AppendToFile(sink, record);
-    if (error == 0) return true;
+    const std::string why = AppendToFile(sink, record);
+    if (why.empty()) return true;
     const std::lock_guard<std::mutex> failing(gMessagesFileFailing);
     if (!gMessagesFileFailed.load()) {
       std::fprintf(stderr,
                    "veskor: cannot write the messages file %s: %s (the records go to stderr)\n",
-                   sink, std::strerror(error));
+                   sink, why.c_str());
       gMessagesFileFailed.store(true);
     }
   }
@@ -87,7 +146,7 @@ bool DisplayNamed() {
 // it was given, so that neither of its default codes (0 OK, 1 Cancel, Escape or closed) tells
 // an answer from a failure. Any status but these is no answer.
 constexpr int kZenityYes = 40;  // OK
-constexpr int kZenityNo = 41;   // Cancel, Escape, the window closed
+constexpr int kZenityNo = 41;   // Cancel; Escape and the window closed by its manager (ZENITY_ESC)
 
 // Our zenity's environment: the process's own, with its answer codes ours (and those that we do
 // not use at zenity's defaults).
@@ -138,13 +197,20 @@ std::optional<MessageAnswer> ShowZenityBox(const char* caption, const char* text
     args.push_back("--ok-label=OK");
   }
   std::vector<std::string> env = ZenityEnvironment();
-  const int status = RunChild(Pointers(args).data(), nullptr, 0, Pointers(env).data());
+  int endSignal = 0;
+  const int status =
+      RunChild(Pointers(args).data(), nullptr, 0, Pointers(env).data(), &endSignal);
   switch (status) {
     case kChildNotStarted: return std::nullopt;
     case kChildClosed:  // the run ends
-    case kChildKilled:
     case kChildLost:  // another waiter of the run took its status: its answer is not known
       return MessageAnswer::kNone;
+    case kChildKilled: {  // a fault of its own, or a kill from outside, before any answer
+      const char* name = sigdescr_np(endSignal);
+      why = "zenity was ended by signal " + std::to_string(endSignal) +
+            (name != nullptr ? std::string(" (") + name + ")" : std::string());
+      return MessageAnswer::kUnshown;
+    }
     case kZenityYes: return question ? MessageAnswer::kYes : MessageAnswer::kOk;
     case kZenityNo: return question ? MessageAnswer::kNo : MessageAnswer::kOk;
     default:
@@ -181,6 +247,12 @@ MessageAnswer ShowBox(const char* caption, const char* text, MessageIcon icon,
   int pressed = -1;
   if (SDL_ShowMessageBox(&data, &pressed) != 0) {
     why = std::string(noZenity) + ", and SDL's box failed: " + SDL_GetError();
+    return MessageAnswer::kUnshown;
+  }
+  // SDL's box "succeeds" without a button of ours when the zenity that it runs could not show
+  // it (no display: it ends 1, as its Cancel would): nobody saw it.
+  if (pressed != 1 && pressed != 0) {  // the ids of our buttons
+    why = std::string(noZenity) + ", and SDL's box gave no answer";
     return MessageAnswer::kUnshown;
   }
   if (buttons == MessageButtons::kOk) return MessageAnswer::kOk;

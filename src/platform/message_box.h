@@ -10,21 +10,24 @@
 //
 // Headless mode, for tests and automated runs: when VESKOR_MESSAGES names a file (or "-" for
 // stderr), each box is appended there as one record "<caption> [<icon>] <text>" instead of
-// being shown, and a Yes/No box is answered from VESKOR_ANSWER ("yes" or "no", default yes). A
+// being shown, and a Yes/No box is answered from VESKOR_ANSWER ("yes" or "no" in any case, yes
+// when unset or empty; any other value is said on stderr, and the box answers kUnshown). A
 // messages file that cannot be opened or written is said once on stderr ("veskor: cannot write
 // the messages file <file>: <reason> (the records go to stderr)"), and that record and all that
-// follow in the run go to stderr.
+// follow in the run go to stderr. The file is never waited on for long: a FIFO without a reader
+// fails at its open, and a pipe or FIFO whose reader takes nothing after 2 seconds.
 #pragma once
 
 namespace veskor {
 
 enum class MessageIcon { kNone, kStop, kExclamation, kInformation, kQuestion };
 enum class MessageButtons { kOk, kYesNo };
-// kNone: the box was closed without an answer (a quit signal, its process killed); its record
-// is then left on stderr, so that what it said is not lost unread. kUnshown: the box could not
-// be shown (no display that zenity or SDL could open, no zenity and no SDL box): no answer
-// either, its record and a line with the reason ("veskor: cannot show the box "<caption>":
-// <reason>") on stderr.
+// kNone: the box was closed without an answer (a quit signal, its process reaped by another
+// waiter); its record is then left on stderr, so that what it said is not lost unread.
+// kUnshown: the box could not be shown (no display that zenity or SDL could open, zenity ended
+// by a signal before any answer, no zenity and no SDL box, SDL's box ended without a button):
+// no answer either, its record and a line with the reason ("veskor: cannot show the box
+// "<caption>": <reason>") on stderr.
 enum class MessageAnswer { kOk, kYes, kNo, kNone, kUnshown };
 
 // Shows the box with no owner window and returns when it is closed. An Ok box answers kOk

@@ -335,15 +335,20 @@ TEST_F(StartupTest, UntestedBoardsAreWarnedOfOnTheFirstLaunchOnly) {
       "your 3D board:\n\n     - Acme Graphics, Pixel Mill 3\n\nveskor was successfully tested "
       "on:\n\n     - NVIDIA GeForce family boards\n     - ATI Radeon 7500 and 8500\n\nWould you "
       "like to continue ?\n";
+  // An answer that is neither yes nor no ("n") is none: the run ends with the status of an
+  // unshown question, the first launch not over.
   const struct {
     const char* firstLaunch;
     std::uint32_t board;
     const char* answer;
     bool warned;
+    int status = 0;
+    const char* saved = "FALSE";
   } cases[] = {
       {"TRUE", 0x0F, "no", true},   {"TRUE", 0x01, "no", true},  {"TRUE", 0x33, "no", true},
       {"TRUE", 0x0F, "yes", true},  {"TRUE", 0x32, "no", false}, {"TRUE", 0x24, "no", false},
       {"FALSE", 0x0F, "no", false}, {"bogus", 0x0F, "no", true},  // the flag keeps its 1
+      {"TRUE", 0x0F, "NO", true},   {"TRUE", 0x0F, "n", true, 6, "TRUE"},
   };
   for (const auto& c : cases) {
     test::TestStore store(dir_);
@@ -355,35 +360,53 @@ TEST_F(StartupTest, UntestedBoardsAreWarnedOfOnTheFirstLaunchOnly) {
     test::MessageCapture::Answer(c.answer);
     SCOPED_TRACE(std::string(c.firstLaunch) + " " + std::to_string(c.board) + " " + c.answer);
     // A declined warning ends before the loop: the script's move would be recorded and saved.
-    EXPECT_EQ(Run({{kWmMove, 0, MakeLParam(70, 80)}, {kWmClose, 0, 0}}), 0);
+    EXPECT_EQ(Run({{kWmMove, 0, MakeLParam(70, 80)}, {kWmClose, 0, 0}}), c.status);
     EXPECT_EQ(capture.Text(), c.warned ? warning : "");
     char v[kRegValueBytes];
     ASSERT_EQ(RegReadValue(kHkeyCurrentUser, kRegRootKey, "FirstLaunch", v), 1u);
-    EXPECT_STREQ(v, "FALSE");  // saved on the way out either way
+    EXPECT_STREQ(v, c.saved);  // saved on the way out either way
     ASSERT_EQ(RegReadValue(kHkeyCurrentUser, kRegSettingsKey, "XPos", v), 1u);
-    EXPECT_STREQ(v, c.warned && c.answer[0] == 'n' ? "50" : "70");
+    EXPECT_STREQ(v, c.warned && (c.answer[0] | 0x20) == 'n' ? "50" : "70");
   }
 }
 
 // Shown (a zenity), the question of a first launch that is closed without an answer, by a quit
 // signal while it is open, ends the run as a close before the loop would (0, or 5 when a
 // capture was asked for) and leaves FirstLaunch TRUE, so that the next launch asks again; an
-// answer, Yes or No, ends the first launch. A question that could not be shown (zenity ends 1,
-// as when it cannot open its display; no zenity, and SDL's box has no display either) is no
-// answer: FirstLaunch stays TRUE, its text and the reason go to stderr, and the run ends with
-// a status of its own, also before a capture's.
+// answer, Yes or No (Escape, or the window closed by its manager, included), ends the first
+// launch. A question that could not be shown (zenity ends 1, as when it cannot open its
+// display; zenity ended by a signal before any answer; no zenity, and SDL's box has no display
+// either; no display named, and the zenity of SDL's box ends without a button) is no answer:
+// FirstLaunch stays TRUE, its text and the reason go to stderr, and the run ends with a status
+// of its own, also before a capture's.
 TEST_F(StartupTest, AFirstLaunchQuestionLeftUnansweredIsAskedAgain) {
   test::StandInZenity zenity("wait");
-  test::ScopedEnv display("DISPLAY", ":7");
+  test::ScopedEnv display("DISPLAY", ":7"), wayland("WAYLAND_DISPLAY", nullptr);
   const struct {
-    int answer;  // -1: SIGTERM while the question is open; -2: zenity ends 1; -3: no zenity
+    // -1: SIGTERM while the question is open; -2: zenity ends 1; -3: no zenity; -4: Escape;
+    // -5: the window closed by its manager; -6: SIGSEGV sent to zenity while it is open; -7: no
+    // display named, and SDL's zenity ends 1
+    int answer;
     bool capture;
     int status;
     const char* firstLaunch;
     const char* xPos;
   } cases[] = {{-1, false, 0, "TRUE", "50"}, {-1, true, 5, "TRUE", "50"},
                {-2, false, 6, "TRUE", "50"}, {-3, true, 6, "TRUE", "50"},
-               {0, false, 0, "FALSE", "70"}, {1, false, 0, "FALSE", "50"}};
+               {-4, false, 0, "FALSE", "50"}, {-5, true, 5, "FALSE", "50"},
+               {-6, false, 6, "TRUE", "50"}, {-6, true, 6, "TRUE", "50"},
+               {-7, false, 6, "TRUE", "50"}, {0, false, 0, "FALSE", "70"},
+               {1, false, 0, "FALSE", "50"}};
+  const char* const does[] = {"wait", "wait", "=1", "wait", "esc", "closed", "wait", "=1"};
+  const char* const why[] = {
+      nullptr,
+      nullptr,
+      "zenity ended with status 1, which is none of its answers\n",
+      "zenity could not be started, and SDL's box failed: ",
+      nullptr,
+      nullptr,
+      "zenity was ended by signal 11 (Segmentation fault)\n",
+      "no display is named (DISPLAY, WAYLAND_DISPLAY), and SDL's box gave no answer\n"};
   const std::string caption = "Warning, Errors or visual failures can occur !";
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.answer) + (c.capture ? ", capture" : ""));
@@ -392,18 +415,24 @@ TEST_F(StartupTest, AFirstLaunchQuestionLeftUnansweredIsAskedAgain) {
     store.Write();
     gWindowHalf.boardClass = 0x0F;
     zenity.Forget();
-    zenity.Does(c.answer == -2 ? "=1" : "wait");
+    zenity.Does(does[c.answer < 0 ? -c.answer : 0]);
     test::ScopedEnv capture("VESKOR_CAPTURE", c.capture ? dir_.Path("shot.png").c_str() : nullptr);
     test::ScopedEnv path("PATH", c.answer == -3 ? dir_.path().c_str() : std::getenv("PATH"));
-    test::ScopedEnv noServer("DISPLAY", c.answer == -3 ? ":4242" : ":7");
+    test::ScopedEnv noServer("DISPLAY", c.answer == -3   ? ":4242"
+                                        : c.answer == -7 ? nullptr
+                                                         : ":7");
     const ShellPorts ports =
         test::ScriptedPorts({{kWmMove, 0, MakeLParam(70, 80)}, {kWmClose, 0, 0}});
     testing::internal::CaptureStderr();
     EXPECT_EQ(test::RunInChild([&] {
                 WatchQuitSignals();
                 std::thread([&] {
-                  if (c.answer < -1 || zenity.WaitForStart() == 0) return;
-                  if (c.answer < 0) {
+                  if (c.answer < -1 && c.answer != -6) return;
+                  const pid_t box = zenity.WaitForStart();
+                  if (box == 0) return;
+                  if (c.answer == -6) {
+                    kill(box, SIGSEGV);
+                  } else if (c.answer < 0) {
                     kill(getpid(), SIGTERM);
                   } else {
                     zenity.Answer(c.answer);
@@ -413,19 +442,20 @@ TEST_F(StartupTest, AFirstLaunchQuestionLeftUnansweredIsAskedAgain) {
               }),
               c.status);
     const std::string said = testing::internal::GetCapturedStderr();
+    const char* reason = c.answer < 0 ? why[-c.answer] : nullptr;
     EXPECT_EQ(said.find(caption + " [exclamation] veskor was not tested on your 3D board:\n") !=
                   std::string::npos,
-              c.answer < 0)
+              c.answer == -1 || reason != nullptr)
         << said;
-    const std::string why = c.answer == -2
-                                ? "zenity ended with status 1, which is none of its answers\n"
-                                : "zenity could not be started, and SDL's box failed: ";
-    EXPECT_EQ(said.find("veskor: cannot show the box \"" + caption + "\": " + why) !=
-                  std::string::npos,
-              c.answer < -1)
+    EXPECT_EQ(said.find("veskor: cannot show the box \"" + caption + "\": " +
+                        (reason != nullptr ? reason : "")) != std::string::npos,
+              reason != nullptr)
         << said;
-    if (c.answer != -3) {
-      EXPECT_EQ(zenity.Args().rfind("--question\n--title=" + caption, 0), 0u);
+    if (c.answer != -3) {  // ours, or SDL's
+      EXPECT_EQ(zenity.Args().rfind(c.answer == -7 ? "--question\n--switch\n"
+                                                   : "--question\n--title=" + caption,
+                                    0),
+                0u);
     }
     char v[kRegValueBytes];
     ASSERT_EQ(RegReadValue(kHkeyCurrentUser, kRegRootKey, "FirstLaunch", v), 1u);

@@ -52,44 +52,89 @@ TEST_F(MessageBoxTest, HeadlessBoxesAppendCaptionIconAndText) {
             "Warning : Init. Sounds [exclamation] no sound\n");
 }
 
+// A question is answered yes or no in any case, and yes when the answer is empty or unset; any
+// other value is said on stderr, naming it and what it may be, and is no answer, as a box that
+// could not be shown. An Ok box answers OK whatever the value.
 TEST_F(MessageBoxTest, QuestionsAreAnsweredFromTheScriptedAnswer) {
-  // Scripted yes, no, empty and unset answers.
   const struct { const char* answer; MessageAnswer expected; } cases[] = {
-      {"yes", MessageAnswer::kYes}, {"no", MessageAnswer::kNo}, {"", MessageAnswer::kYes},
+      {"yes", MessageAnswer::kYes},     {"Yes", MessageAnswer::kYes},
+      {"YES", MessageAnswer::kYes},     {"no", MessageAnswer::kNo},
+      {"No", MessageAnswer::kNo},       {"NO", MessageAnswer::kNo},
+      {"nO", MessageAnswer::kNo},       {"n", MessageAnswer::kUnshown},
+      {"y", MessageAnswer::kUnshown},   {"ye", MessageAnswer::kUnshown},
+      {"yess", MessageAnswer::kUnshown}, {"non", MessageAnswer::kUnshown},
+      {" no", MessageAnswer::kUnshown}, {"", MessageAnswer::kYes},
       {nullptr, MessageAnswer::kYes}};
   for (const auto& c : cases) {
+    SCOPED_TRACE(std::string("answer '") + (c.answer ? c.answer : "(unset)") + "'");
     test::MessageCapture::Answer(c.answer);
+    testing::internal::CaptureStderr();
     EXPECT_EQ(ShowMessageBox("Confirmation : ", "Full screen ?", MessageIcon::kQuestion,
                              MessageButtons::kYesNo),
-              c.expected)
-        << "answer '" << (c.answer ? c.answer : "(unset)") << "'";
+              c.expected);
+    EXPECT_EQ(ShowMessageBox("Error", "text", MessageIcon::kStop, MessageButtons::kOk),
+              MessageAnswer::kOk);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              c.expected != MessageAnswer::kUnshown
+                  ? ""
+                  : "veskor: VESKOR_ANSWER=\"" + std::string(c.answer) +
+                        "\" is not an answer: it may be yes or no, in any case (unset or empty: "
+                        "yes); the question has none\n");
   }
   EXPECT_NE(Log().find("Confirmation :  [question] Full screen ?\n"), std::string::npos);
+}
+
+// Whether the thread whose /proc/<pid>/task/<tid>/syscall is `syscall` waits in poll(2) or
+// ppoll(2), as a record waits for room in a pipe.
+bool WaitsInPoll(const std::string& syscall) {
+  const std::string call = test::ReadFileText(syscall);
+  return call.rfind("7 ", 0) == 0 || call.rfind("271 ", 0) == 0;
 }
 
 // A messages file that takes no record (a full disk: /dev/full) or that cannot be opened (a
 // folder) is said once on stderr, with the file and the reason of the call that failed, before
 // any record there; that record and every one after it, from whichever thread, go to stderr,
 // none lost, even when the file named could take them again. (Once for the process: in a
-// child.)
+// child.) So is a pipe or FIFO that no reader takes the records from, and the run never waits
+// on it for long, nor ends by SIGPIPE: a FIFO without a reader (its open fails), a pipe (the
+// standard output, as `VESKOR_MESSAGES=/dev/stdout veskor | head -c 20` gives it) whose reader
+// has gone (its open does not fail: the write does), a FIFO whose reader left after the first
+// record, a full pipe whose reader takes nothing (2 s), and one whose reader leaves while a
+// record waits for room.
+enum class Reader { kFile, kNone, kGone, kLeftAfterOne, kTakesNothing, kLeavesWhileWaiting };
 TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToStderr) {
   const test::TempDir dir("veskor_messages");
   const std::string file = dir.Path("messages"), err = dir.Path("stderr");
+  const std::string fifo = dir.Path("fifo");
+  const std::string noRoom = "its reader did not take the record within 2 seconds";
   // A close that fails (as on a file system that writes late, NFS) and a write that takes no
   // byte without failing (as a device may) are made by a filter on the records' descriptors.
-  const struct { std::string sink, reason; int refused = 0, answer = 0; } cases[] = {
+  const struct {
+    std::string sink, reason;
+    int refused = 0, answer = 0;
+    Reader reader = Reader::kFile;
+  } cases[] = {
       {"/dev/full", "No space left on device"},
       {dir.path(), "Is a directory"},
       {dir.Path("late"), "Input/output error", __NR_close, EIO},
-      {dir.Path("none"), "Input/output error", __NR_write, 0}};
+      {dir.Path("none"), "Input/output error", __NR_write, 0},
+      {fifo, "No such device or address", 0, 0, Reader::kNone},
+      {"/dev/stdout", "Broken pipe", 0, 0, Reader::kGone},
+      {fifo, "No such device or address", 0, 0, Reader::kLeftAfterOne},
+      {"/dev/stdout", noRoom, 0, 0, Reader::kTakesNothing},
+      {"/dev/stdout", "Broken pipe", 0, 0, Reader::kLeavesWhileWaiting}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.sink);
+    SCOPED_TRACE(c.sink + " " + std::to_string(static_cast<int>(c.reader)));
     std::remove(file.c_str());
+    if (c.sink == fifo) {
+      ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    }
     const pid_t pid = fork();
     if (pid == 0) {
       const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       if (fd < 0 || dup2(fd, STDERR_FILENO) < 0) _exit(90);
       alarm(20);  // a record tried for ever ends the child by SIGALRM
+      signal(SIGPIPE, SIG_DFL);  // as a program starts
       close(STDIN_FILENO);  // a messages file opened as descriptor 0 is written as any other
       setenv("VESKOR_MESSAGES", file.c_str(), 1);
       HeadlessRecord("Before", "kept");
@@ -97,6 +142,37 @@ TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToS
       if (c.refused != 0 && (!test::RefuseCall(c.refused, 0, 0, c.answer) ||
                              !test::RefuseCall(c.refused, fd + 1, 1 << 30, c.answer)))
         _exit(91);
+      int reader = -1;  // the read end of the standard output made a pipe
+      if (c.sink == "/dev/stdout") {
+        int ends[2];
+        if (pipe(ends) != 0 || dup2(ends[1], STDOUT_FILENO) < 0) _exit(92);
+        close(ends[1]);
+        reader = ends[0];
+        if (c.reader == Reader::kGone) close(reader);
+        fcntl(STDOUT_FILENO, F_SETFL, O_NONBLOCK);
+        const std::string filler(4096, 'f');
+        while (c.reader != Reader::kGone &&
+               write(STDOUT_FILENO, filler.data(), filler.size()) > 0) {
+        }
+      }
+      if (c.reader == Reader::kLeftAfterOne) {
+        reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        HeadlessRecord("First", "read");
+        char first[64] = {};
+        if (reader < 0 || read(reader, first, sizeof first - 1) < 0 ||
+            std::string(first) != "First [none] read\n")
+          _exit(93);
+        close(reader);
+      }
+      std::thread leaving;  // closes the reader once the record on this thread waits for room
+      if (c.reader == Reader::kLeavesWhileWaiting) {
+        const std::string syscall = "/proc/self/task/" + std::to_string(gettid()) + "/syscall";
+        leaving = std::thread([syscall, reader] {
+          while (!WaitsInPoll(syscall)) {
+          }
+          close(reader);
+        });
+      }
       const auto records = [](int first) {
         for (int i = first; i < first + 25; ++i) HeadlessRecord("Status", std::to_string(i).c_str());
       };
@@ -104,7 +180,8 @@ TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToS
       std::vector<std::thread> threads;
       for (int t = 0; t < 8; ++t) {
         // Refused writes would refuse the sanitizers' own too, which a thread's start makes.
-        if (c.refused == __NR_write) {
+        // The first record waits on this thread when its reader leaves.
+        if (c.refused == __NR_write || c.reader == Reader::kLeavesWhileWaiting) {
           records(t * 25);
           continue;
         }
@@ -116,6 +193,7 @@ TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToS
       }
       go.store(true);
       for (std::thread& t : threads) t.join();
+      if (leaving.joinable()) leaving.join();
       setenv("VESKOR_MESSAGES", file.c_str(), 1);
       HeadlessRecord("After", "on stderr");
       _exit(0);
@@ -138,6 +216,7 @@ TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToS
     for (std::string record; std::getline(lines, record);) records.insert(record);
     EXPECT_EQ(records, expected);
     EXPECT_TRUE(said.ends_with("After [none] on stderr\n"));
+    std::remove(fifo.c_str());
   }
   std::remove(err.c_str());
 }
@@ -177,7 +256,7 @@ TEST(HeadlessBoxes, ARecordThatFillsTheDiskPartWayIsSaidWithTheFailingWritesReas
 
 // A record that a signal interrupts before any of it went (the messages file a pipe that its
 // reader has not emptied yet) is written whole once the reader reads: the file is not said to
-// fail. The signal comes once the record's write waits, and the pipe is read once it was taken.
+// fail. The signal comes once the record waits for room, and the pipe is read once it was taken.
 std::atomic<bool> gInterrupted{false};
 int InterruptedRecordChecks() {
   int ends[2];
@@ -199,7 +278,7 @@ int InterruptedRecordChecks() {
   while (writer.load() == 0) {
   }
   const std::string syscall = "/proc/self/task/" + std::to_string(writer.load()) + "/syscall";
-  while (test::ReadFileText(syscall).rfind("1 ", 0) != 0) {  // waiting in write(2)
+  while (!WaitsInPoll(syscall)) {
   }
   tgkill(getpid(), writer.load(), SIGUSR2);
   while (!gInterrupted.load()) {
@@ -221,14 +300,15 @@ TEST(HeadlessBoxes, ARecordThatASignalInterruptsIsWrittenWhole) {
 }
 
 // Shown, a box is a zenity of the program's own, answered by its exit status, with the codes
-// of OK (Yes) and Cancel (No, or the box closed) that it was asked for; a box ended by a signal
-// gave no answer (its text, maybe unread, goes to stderr); any other status, zenity's own 0
-// and 1 included (it ends 1 when it cannot open its display, whatever codes it was asked for),
-// means that zenity could not show it: no answer, the reason and the text on stderr, as when
-// no box can be shown at all: no zenity to start, and SDL's box failing too (":4242" has no
-// server: the tests' own servers take the lowest free numbers, xvfb-run's from 99, and SDL
-// shows its box on a server it reaches). A zenity of ours that cannot be started leaves the
-// box to SDL's.
+// of OK (Yes) and Cancel (No) that it was asked for, and its Escape code, which zenity ends
+// with for Escape and for its window closed by the window manager (No; an Ok box answers OK
+// whatever closed it). Any other status, zenity's own 0 and 1 included (it ends 1 when it
+// cannot open its display, whatever codes it was asked for), means that zenity could not show
+// it, and so does an end by a signal before any answer, its own or one sent from outside (the
+// signal named): no answer, the reason and the text on stderr, as when no box can be shown at
+// all: no zenity to start, and SDL's box failing too (":4242" has no server: the tests' own
+// servers take the lowest free numbers, xvfb-run's from 99, and SDL shows its box on a server
+// it reaches). A zenity of ours that cannot be started leaves the box to SDL's.
 TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
   test::StandInZenity zenity("0");
   test::ScopedEnv display("DISPLAY", ":4242"), wayland("WAYLAND_DISPLAY", nullptr);
@@ -242,13 +322,30 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
     std::string kind, options;  // zenity's arguments before and after the text
     const char* why = nullptr;  // the reason said on stderr ("": the text alone, null: nothing)
     bool onPath = true;
+    int signal = 0;  // sent to the stand-in from outside once it waits
   } cases[] = {
       {MessageButtons::kYesNo, MessageIcon::kExclamation, "0", MessageAnswer::kYes, "--question",
        "--icon-name=dialog-warning" + question},
       {MessageButtons::kYesNo, MessageIcon::kQuestion, "1", MessageAnswer::kNo, "--question",
        question.substr(1)},
-      {MessageButtons::kYesNo, MessageIcon::kStop, "kill", MessageAnswer::kNone, "--question",
-       "--icon-name=dialog-error" + question, ""},
+      {MessageButtons::kYesNo, MessageIcon::kQuestion, "esc", MessageAnswer::kNo, "--question",
+       question.substr(1)},
+      {MessageButtons::kYesNo, MessageIcon::kExclamation, "closed", MessageAnswer::kNo,
+       "--question", "--icon-name=dialog-warning" + question},
+      {MessageButtons::kYesNo, MessageIcon::kStop, "kill", MessageAnswer::kUnshown, "--question",
+       "--icon-name=dialog-error" + question, "zenity was ended by signal 9 (Killed)\n"},
+      {MessageButtons::kYesNo, MessageIcon::kQuestion, "wait", MessageAnswer::kUnshown,
+       "--question", question.substr(1),
+       "zenity was ended by signal 11 (Segmentation fault)\n", true, SIGSEGV},
+      {MessageButtons::kYesNo, MessageIcon::kQuestion, "wait", MessageAnswer::kUnshown,
+       "--question", question.substr(1), "zenity was ended by signal 6 (Aborted)\n", true,
+       SIGABRT},
+      {MessageButtons::kYesNo, MessageIcon::kQuestion, "wait", MessageAnswer::kUnshown,
+       "--question", question.substr(1), "zenity was ended by signal 9 (Killed)\n", true,
+       SIGKILL},
+      {MessageButtons::kYesNo, MessageIcon::kQuestion, "wait", MessageAnswer::kUnshown,
+       "--question", question.substr(1), "zenity was ended by signal 15 (Terminated)\n", true,
+       SIGTERM},
       {MessageButtons::kYesNo, MessageIcon::kInformation, "5", MessageAnswer::kUnshown,
        "--question", "--icon-name=dialog-information" + question,
        "zenity ended with status 5, which is none of its answers\n"},
@@ -262,8 +359,15 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
        "--ok-label=OK\n"},
       {MessageButtons::kOk, MessageIcon::kExclamation, "1", MessageAnswer::kOk, "--warning",
        "--ok-label=OK\n"},
-      {MessageButtons::kOk, MessageIcon::kInformation, "kill", MessageAnswer::kNone, "--info",
-       "--ok-label=OK\n", ""},
+      {MessageButtons::kOk, MessageIcon::kInformation, "esc", MessageAnswer::kOk, "--info",
+       "--ok-label=OK\n"},
+      {MessageButtons::kOk, MessageIcon::kStop, "closed", MessageAnswer::kOk, "--error",
+       "--ok-label=OK\n"},
+      {MessageButtons::kOk, MessageIcon::kInformation, "kill", MessageAnswer::kUnshown, "--info",
+       "--ok-label=OK\n", "zenity was ended by signal 9 (Killed)\n"},
+      {MessageButtons::kOk, MessageIcon::kExclamation, "wait", MessageAnswer::kUnshown,
+       "--warning", "--ok-label=OK\n", "zenity was ended by signal 15 (Terminated)\n", true,
+       SIGTERM},
       {MessageButtons::kOk, MessageIcon::kNone, "255", MessageAnswer::kUnshown, "--info",
        "--ok-label=OK\n", "zenity ended with status 255, which is none of its answers\n"},
       {MessageButtons::kYesNo, MessageIcon::kQuestion, "0", MessageAnswer::kUnshown, "", "",
@@ -290,23 +394,58 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
   }
   // A text one byte too long for zenity's "--text=<text>" argument (128 KiB with its end):
   // our zenity cannot start (E2BIG), so SDL's box is tried, whose zenity takes the text as an
-  // argument of its own, and shows it.
+  // argument of its own, and shows it (its OK pressed).
   const std::string longest(131072 - sizeof "--text=" + 1, 'x');
+  zenity.Does("press:OK");
   testing::internal::CaptureStderr();
   EXPECT_EQ(ShowMessageBox("Caption", longest.c_str(), MessageIcon::kInformation,
                            MessageButtons::kOk),
             MessageAnswer::kOk);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   EXPECT_NE(zenity.Args().find("\n--text\n" + longest + "\n"), std::string::npos);
+  // With no display named, SDL's box is shown, through a zenity of its own (the stand-in): it
+  // answers with the label of the button pressed on that zenity's output. One that ends without
+  // a label (as that zenity ends 1 when it cannot open a display) is taken by SDL for a box
+  // closed: nobody saw it, and it gave no answer.
+  {
+    const test::ScopedEnv noDisplay("DISPLAY", nullptr);
+    const struct {
+      MessageButtons buttons;
+      const char* does;
+      MessageAnswer answer;
+    } sdl[] = {{MessageButtons::kYesNo, "press:Yes", MessageAnswer::kYes},
+               {MessageButtons::kYesNo, "press:No", MessageAnswer::kNo},
+               {MessageButtons::kYesNo, "=1", MessageAnswer::kUnshown},
+               {MessageButtons::kYesNo, "=0", MessageAnswer::kUnshown},
+               {MessageButtons::kOk, "press:OK", MessageAnswer::kOk},
+               {MessageButtons::kOk, "=1", MessageAnswer::kUnshown}};
+    for (const auto& c : sdl) {
+      SCOPED_TRACE(std::string("SDL's box, ") + c.does);
+      zenity.Forget();
+      zenity.Does(c.does);
+      testing::internal::CaptureStderr();
+      EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kNone, c.buttons), c.answer);
+      EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                c.answer != MessageAnswer::kUnshown
+                    ? ""
+                    : "veskor: cannot show the box \"Caption\": no display is named (DISPLAY, "
+                      "WAYLAND_DISPLAY), and SDL's box gave no answer\nCaption [none] text\n");
+      EXPECT_NE(zenity.Args().find("\n--switch\n"), std::string::npos) << zenity.Args();
+    }
+  }
   for (const auto& c : cases) {
     SCOPED_TRACE(c.kind + " " + c.does + (c.onPath ? "" : ", no zenity"));
     zenity.Forget();
     zenity.Does(c.does);
     test::ScopedEnv path("PATH", c.onPath ? std::getenv("PATH") : zenity.folder().c_str());
     if (!c.onPath) std::remove((zenity.folder() + "zenity").c_str());
+    std::thread outside([&zenity, &c] {
+      if (const pid_t box = c.signal != 0 ? zenity.WaitForStart() : 0) kill(box, c.signal);
+    });
     testing::internal::CaptureStderr();
     EXPECT_EQ(ShowMessageBox("Caption <i>", text.c_str(), c.icon, c.buttons), c.answer);
     const std::string said = testing::internal::GetCapturedStderr();
+    outside.join();
     // Each argument whole, as given: no shell split it, no markup or escape is read.
     EXPECT_EQ(zenity.Args(), c.kind.empty() ? ""
                                             : c.kind + "\n--title=Caption <i>\n--text=" + text +
@@ -328,7 +467,9 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
 }
 
 // Sixteen boxes open at once, each on a thread of its own, are all written when the process
-// ends without waiting for them; one more open then is shown, and nothing goes astray.
+// ends without waiting for them; one more open then is shown, and nothing goes astray: it is
+// not noted, and answered, its thread comes back (the sixteen that the end wrote wait for the
+// end, as the thread of a box open then does).
 int OpenChildren() {
   int count = 0;
   for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
@@ -342,17 +483,27 @@ TEST(ShownBoxes, EveryBoxOpenAtTheEndIsWritten) {
   const test::ScopedEnv display("DISPLAY", ":7"), wayland("WAYLAND_DISPLAY", nullptr);
   EXPECT_EXIT(
       {
+        std::atomic<int> back{0};
         for (int i = 0; i < 17; ++i) {  // a seventeenth, past the slots, is not noted
-          std::thread([] {
-            ShowMessageBox("Open", "box", MessageIcon::kQuestion, MessageButtons::kYesNo);
+          std::thread([&back] {
+            if (ShowMessageBox("Open", "box", MessageIcon::kQuestion, MessageButtons::kYesNo) ==
+                MessageAnswer::kYes)
+              back.fetch_add(1);
           }).detach();
         }
-        for (int i = 0; OpenChildren() < 17; ++i) {
-          if (i == 2000) _exit(90);
-          std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        const auto within20s = [](auto done) {
+          for (int i = 0; !done(); ++i) {
+            if (i == 2000) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+          }
+          return true;
+        };
+        if (!within20s([] { return OpenChildren() == 17; })) _exit(90);
         WriteOpenBoxRecords();
-        _exit(0);
+        zenity.Answer(0);
+        if (!within20s([&back] { return back.load() == 1; })) _exit(91);
+        if (!within20s([] { return OpenChildren() == 0; })) _exit(92);
+        _exit(back.load() == 1 ? 0 : 93);
       },
       testing::ExitedWithCode(0), "^(Open \\[question\\] box\n){16}$");
 }
@@ -454,6 +605,37 @@ TEST(ShownBoxes, OneReapedElsewhereIsNoAnswer) {
   EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kQuestion, MessageButtons::kYesNo),
             MessageAnswer::kNone);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Caption [question] text\n");
+  SetChildWaitCheck(nullptr);
+}
+
+// A box whose zenity was ended by a signal that reached the run too (a SIGTERM to the process
+// group, Ctrl-C), the run's check seeing it only once the box was reaped, was closed by the
+// run's end: no answer, its text on stderr, never a box said to be unshown.
+int gChecks = 0;
+bool SeeTheQuitOnceTheBoxHasEnded() {
+  if (++gChecks > 1) return true;  // the run's handler has run
+  const pid_t box = gBox->WaitForStart();
+  if (box == 0 || kill(box, SIGTERM) != 0) return true;
+  const std::string stat = "/proc/" + std::to_string(box) + "/stat";
+  for (int i = 0; i < 2000; ++i) {  // until the box has ended, not yet reaped
+    const std::string line = test::ReadFileText(stat);
+    if (const std::size_t end = line.rfind(") "); end != std::string::npos && line[end + 2] == 'Z')
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+TEST(ShownBoxes, OneEndedByASignalThatReachedTheRunTooIsClosedByTheRunsEnd) {
+  const test::StandInZenity zenity("wait");
+  const test::ScopedEnv display("DISPLAY", ":7"), wayland("WAYLAND_DISPLAY", nullptr);
+  gBox = &zenity;
+  gChecks = 0;
+  SetChildWaitCheck(SeeTheQuitOnceTheBoxHasEnded);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kQuestion, MessageButtons::kYesNo),
+            MessageAnswer::kNone);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Caption [question] text\n");
+  EXPECT_EQ(gChecks, 2);
   SetChildWaitCheck(nullptr);
 }
 

@@ -9,8 +9,11 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "app/window_icon.h"
 #include "resources/resource_test_support.h"
@@ -130,7 +133,13 @@ TEST(Program, AnAutomaticRunQuitsAfterTheWelcomeWithItsLastFrame) {
 // at the next launch; a warning answered Yes ends the first launch, whatever ends the run. A
 // warning that zenity itself cannot show (told to show it on a Wayland display that is not
 // there, it ends 1, as its No would) is no answer: the run ends at once with status 6, the
-// warning's text and the reason on stderr, and asks again at the next launch.
+// warning's text and the reason on stderr, and asks again at the next launch. So does one that
+// the run on SDL's offscreen video driver cannot show: with no display named, SDL's box, whose
+// zenity finds none either and ends without a button; with a display where no server is, our
+// zenity. (Such a run's end in a sanitizer build is not leak-checked: the start-up's probe
+// loads Mesa's EGL and unloads it, and what that leaves allocated comes from a library no
+// longer there, which no suppression can name; the checker would end the run with its own
+// status, 1, in place of the run's 6.)
 TEST(Program, AFirstLaunchQuestionClosedByAQuitSignalIsAskedAgain) {
   const std::string path = std::getenv("PATH");
   const std::string caption = "Warning, Errors or visual failures can occur !";
@@ -141,7 +150,26 @@ TEST(Program, AFirstLaunchQuestionClosedByAQuitSignalIsAskedAgain) {
     const std::string suppressions =
         "suppressions=" + dir.Write("leaks.supp", "leak:libdbus-1.so\nleak:swrast_dri.so\n");
     const test::StandInZenity zenity(answered ? "0" : "wait");
-    if (!answered) {  // first, the same question unshown: zenity's own
+    // First, the same question unshown: zenity's own, then on SDL's offscreen video.
+    const char* const zenitys = "zenity ended with status 1, which is none of its answers";
+    const struct {
+      std::vector<std::pair<const char*, const char*>> env;  // a null value unsets
+      const char* why;
+    } unshown[] = {
+        {{{"GDK_BACKEND", "wayland"}, {"WAYLAND_DISPLAY", "veskor-no-such-display"}}, zenitys},
+        {{{"SDL_VIDEODRIVER", "offscreen"},
+          {"DISPLAY", nullptr},
+          {"WAYLAND_DISPLAY", nullptr},
+          {"ASAN_OPTIONS", "detect_leaks=0"}},
+         "no display is named (DISPLAY, WAYLAND_DISPLAY), and SDL's box gave no answer"},
+        {{{"SDL_VIDEODRIVER", "offscreen"},
+          {"DISPLAY", ":4242"},
+          {"WAYLAND_DISPLAY", nullptr},
+          {"ASAN_OPTIONS", "detect_leaks=0"}},
+         zenitys}};
+    for (const auto& u : answered ? std::span(unshown, 0) : std::span(unshown)) {
+      SCOPED_TRACE(std::string(u.env.front().second) + " " +
+                   (u.env[1].second != nullptr ? u.env[1].second : "(unset)"));
       const pid_t pid = fork();
       if (pid == 0) {
         const int err = open(dir.Path("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -150,17 +178,30 @@ TEST(Program, AFirstLaunchQuestionClosedByAQuitSignalIsAskedAgain) {
         setenv("VESKOR_REGISTRY", dir.Path("registry").c_str(), 1);
         setenv("LSAN_OPTIONS", suppressions.c_str(), 1);
         setenv("PATH", path.c_str(), 1);
-        setenv("GDK_BACKEND", "wayland", 1);
-        setenv("WAYLAND_DISPLAY", "veskor-no-such-display", 1);
+        for (const auto& [name, value] : u.env) {
+          if (value != nullptr) {
+            setenv(name, value, 1);
+          } else {
+            unsetenv(name);
+          }
+        }
         execl("./veskor", "veskor", nullptr);
         _exit(96);
       }
       int status = 0;
-      ASSERT_EQ(waitpid(pid, &status, 0), pid);
+      pid_t ended = 0;
+      for (int i = 0; i < 600 && ended == 0; ++i) {  // a minute at most: a run that asks nothing
+        ended = waitpid(pid, &status, WNOHANG);       // goes on to its frames
+        if (ended == 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      }
+      if (ended == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        ADD_FAILURE() << "still running after a minute";
+      }
       EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 6) << status;
       const std::string said = test::ReadBytes(dir.Path("stderr")).value_or("");
-      EXPECT_NE(said.find("veskor: cannot show the box \"" + caption +
-                          "\": zenity ended with status 1, which is none of its answers\n" +
+      EXPECT_NE(said.find("veskor: cannot show the box \"" + caption + "\": " + u.why + "\n" +
                           caption + " [exclamation] veskor was not tested on your 3D board:\n"),
                 std::string::npos)
           << said;

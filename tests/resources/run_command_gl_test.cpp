@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -215,6 +216,48 @@ TEST_F(RunCommand, ShowsTheSmallSampleWorldThenQuits) {
     const std::string end("\0\0\0\0IEND\xae\x42\x60\x82", 12);  // an empty IEND chunk
     EXPECT_TRUE(png.starts_with(signature) && png.ends_with(end)) << png.size();
   }
+  // The records into the standard output, a FIFO whose reader takes 20 bytes and leaves, as
+  // `VESKOR_MESSAGES=/dev/stdout veskor w.wld > fifo` with `head -c 20 fifo` reading it: the
+  // messages file that can no longer be written is said once (no reader at the open, or none
+  // left at the write), the records go on on stderr, and the run goes on to its capture, its
+  // end and its save.
+  std::filesystem::remove(dir_.Path("registry"));
+  WriteStore("");
+  std::filesystem::remove(dir_.Path("shot.png"));
+  const std::string fifo = dir_.Path("stdout");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const int head = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // never the run's
+  ASSERT_GE(head, 0);
+  const pid_t pid = Launch(test::kSourceDir + "examples/lagoon.wld",
+                           {{"VESKOR_MESSAGES", "/dev/stdout"}}, dir_.Path("stderr"), "", true,
+                           fifo, 1);
+  ASSERT_GT(pid, 0);
+  std::string taken;
+  for (int i = 0; i < 600 && taken.size() < 20; ++i) {
+    pollfd in{head, POLLIN, 0};
+    char chunk[20];
+    const ssize_t n = poll(&in, 1, 100) > 0 ? read(head, chunk, 20 - taken.size()) : 0;
+    if (n > 0) taken.append(chunk, static_cast<std::size_t>(n));
+  }
+  close(head);
+  const std::optional<int> status = AwaitEnd(pid, 600);
+  ASSERT_TRUE(status.has_value()) << "the run did not quit by itself";
+  ASSERT_TRUE(WIFEXITED(*status)) << "ended by signal " << WTERMSIG(*status);
+  EXPECT_EQ(WEXITSTATUS(*status), 0);
+  EXPECT_EQ(taken, "Log [none] > begin '");
+  const std::string errors = test::ReadFileText(dir_.Path("stderr"));
+  const std::string line = "veskor: cannot write the messages file /dev/stdout: ";
+  const std::size_t at = errors.find(line);
+  ASSERT_NE(at, std::string::npos) << errors;
+  EXPECT_EQ(errors.find(line, at + 1), std::string::npos) << errors;
+  const std::string why = errors.substr(at + line.size(), errors.find('\n', at) - at - line.size());
+  EXPECT_TRUE(why == "Broken pipe (the records go to stderr)" ||
+              why == "No such device or address (the records go to stderr)")
+      << why;
+  EXPECT_NE(errors.find("Log [none] > end 'render' session\n", at), std::string::npos) << errors;
+  EXPECT_NE(errors.find("Timing [none] first frame", at), std::string::npos) << errors;
+  EXPECT_TRUE(test::ReadFileText(dir_.Path("shot.png")).starts_with("\x89PNG\r\n\x1a\n"));
+  EXPECT_TRUE(StoreSavedAtExit());
 }
 
 TEST_F(RunCommand, ShowsTheSmallSampleWorldWithoutTheCompatibilityLayer) {

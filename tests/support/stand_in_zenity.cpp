@@ -14,6 +14,7 @@ namespace {
 
 constexpr const char* kScript =
     "#!/bin/sh\n"
+    "ulimit -c 0\n"  // killed by SIGSEGV or SIGABRT, it leaves no core file
     "printf '%s\\n' \"$@\" > \"$0.args\"\n"
     "env > \"$0.env\"\n"
     "echo $$ > \"$0.pid.new\" && mv \"$0.pid.new\" \"$0.pid\"\n"
@@ -21,6 +22,7 @@ constexpr const char* kScript =
     "  case $1 in\n"
     "    0) exit ${ZENITY_OK:-0} ;;\n"
     "    1) exit ${ZENITY_CANCEL:-1} ;;\n"
+    "    esc|closed) exit ${ZENITY_ESC:-1} ;;\n"
     "    =*) exit ${1#=} ;;\n"
     "    *) exit $1 ;;\n"
     "  esac\n"
@@ -30,6 +32,7 @@ constexpr const char* kScript =
     "  wait) while [ ! -e \"$0.answer\" ]; do [ -e \"$0\" ] || exit 99; sleep 0.05; done\n"
     "        answer $(cat \"$0.answer\") ;;\n"
     "  kill) kill -KILL $$ ;;\n"
+    "  press:*) echo \"${does#press:}\"; exit 1 ;;\n"
     "  *) answer $does ;;\n"
     "esac\n";
 

@@ -18,8 +18,11 @@ class StandInZenity {
   // exits with that status ("0", "1", "5"), stays open until Answer ("wait"; or until the
   // object goes, so that a box left open by a broken run does not stay) or ends itself by
   // SIGKILL ("kill"). As zenity does, its OK (0) and Cancel (1) end with the codes that its
-  // environment asks for (ZENITY_OK, ZENITY_CANCEL); "=<n>" ends with n whatever it asks for,
-  // as zenity ends 1 when it cannot open its display.
+  // environment asks for (ZENITY_OK, ZENITY_CANCEL), and so do Escape ("esc") and its window
+  // closed by the window manager ("closed"), both with ZENITY_ESC; "=<n>" ends with n whatever
+  // it asks for, as zenity ends 1 when it cannot open its display. "press:<label>" answers as
+  // the zenity of SDL's box does, with the label of the button pressed on its output. A signal
+  // that ends it leaves no core file.
   explicit StandInZenity(const std::string& does);
   StandInZenity(const StandInZenity&) = delete;
   StandInZenity& operator=(const StandInZenity&) = delete;
