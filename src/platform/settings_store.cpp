@@ -19,6 +19,7 @@ namespace veskor {
 namespace {
 
 constexpr std::string_view kClassesRootPrefix = "HKEY_CLASSES_ROOT\\";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";  // UTF-8's
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -219,6 +220,12 @@ std::string SettingsKeyName(SettingsRoot root, std::string_view key) {
 }
 
 SettingsText::SettingsText(std::string_view text) {
+  // Editors that write UTF-8 may put a byte-order mark before the first line: it is no part of
+  // that line, and stays in front of the text.
+  if (text.starts_with(kByteOrderMark)) {
+    mark_ = kByteOrderMark;
+    text.remove_prefix(kByteOrderMark.size());
+  }
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
     std::string_view raw = text.substr(0, end);
@@ -286,7 +293,7 @@ bool SettingsText::Write(std::string_view key, std::string_view name, std::strin
 }
 
 std::string SettingsText::Text() const {
-  std::string text;
+  std::string text = mark_;
   for (const SettingsLine& line : lines_) {
     text += line.text;
     text += '\n';
