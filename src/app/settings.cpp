@@ -37,6 +37,7 @@ const FullScreenSize FullScreenSizeTable[kFullScreenSizeCount + 1] = {
 
 std::uint32_t FirstLaunch = 1;
 std::uint32_t FirstLaunchUnanswered = 0;
+std::uint32_t SettingsNotSavedWarned = 0;
 std::uint32_t MultiSampleSize = 2;
 float ObjectGeo = kDefaultObjectGeo;
 float ObjectTex = kDefaultObjectTex;
@@ -377,9 +378,8 @@ void SaveRenderLod() {
 }
 
 void WarnSettingsNotSaved(const char* place) {
-  static bool warned = false;
-  if (warned) return;
-  warned = true;
+  if (SettingsNotSavedWarned != 0) return;
+  SettingsNotSavedWarned = 1;
   const std::string message = "Settings not saved !\n\nCannot write " + SettingsStorePath() +
                               " :\n" + SettingsWriteFailure();
   ReportWarning(place, message.c_str());

@@ -78,6 +78,8 @@ std::uint32_t WriteRenderLod();
 // store's file and the reason of the failure. Shown once a run: one unwritable store would
 // otherwise be told of at every save (the menu's choices, the setup panel, the exit).
 void WarnSettingsNotSaved(const char* place);
+// 1 once that box was shown; a test that shows it puts the flag back as it found it.
+extern std::uint32_t SettingsNotSavedWarned;
 
 // The numbers of the store, in the C locale. The whole text, blanks and tabs around it aside,
 // must be the number: a decimal integer of 32 bits (a minus sign, digits), or a finite decimal

@@ -29,7 +29,10 @@ class SettingsTest : public testing::Test {
     ObjectGeo = ObjectTex = TerrainGeo = TerrainTex = Portal = CloudLow = Overall = -1.0f;
     IsLangCtrlLOD = 7;
   }
-  void TearDown() override { plane_.settingsRead = 0; }  // saves nothing on its way out
+  void TearDown() override {
+    plane_.settingsRead = 0;  // saves nothing on its way out
+    SettingsNotSavedWarned = warned_;
+  }
   std::string Stored(const char* key, const char* name) {
     char v[kRegValueBytes] = "(unreadable)";
     RegReadValue(kHkeyCurrentUser, key, name, v);
@@ -38,6 +41,7 @@ class SettingsTest : public testing::Test {
   test::TempDir dir_{"veskor_settings"};
   test::TestStore store_{dir_};
   MainPlane plane_;
+  const std::uint32_t warned_ = SettingsNotSavedWarned;
 };
 
 TEST_F(SettingsTest, AcceptedTextsSetTheirSettings) {
@@ -286,6 +290,7 @@ TEST_F(SettingsTest, RenderLodIsSavedWithThreeDecimals) {
   std::erase_if(store_.values, [](auto& v) { return v.key == kRegRenderLodKey; });
   const std::string before = store_.Write();
   test::MessageCapture capture;
+  SettingsNotSavedWarned = 0;  // as a run starts
   SaveRenderLod();
   SaveRenderLod();
   EXPECT_EQ(capture.Text(), "Warning : Settings [exclamation] Settings not saved !\n\nCannot "

@@ -29,7 +29,12 @@ using test::gWindowHalf;
 
 class StartupTest : public testing::Test {
  protected:
-  void SetUp() override { gWindowHalf = {}; }
+  // Each run starts as a run does: no Warning of an unsaved store shown yet.
+  void SetUp() override {
+    gWindowHalf = {};
+    SettingsNotSavedWarned = 0;
+  }
+  void TearDown() override { SettingsNotSavedWarned = warned_; }
   // The program's start-up and loop in a child process, on the store as written; the script
   // closes the window.
   int Run(const std::vector<WindowMessage>& script = {{kWmClose, 0, 0}}) {
@@ -37,6 +42,7 @@ class StartupTest : public testing::Test {
     return test::RunInChild([&] { NormalExit(WinMain("", ports)); });
   }
   test::TempDir dir_{"veskor_start"};
+  const std::uint32_t warned_ = SettingsNotSavedWarned;
 };
 
 struct Edit {
