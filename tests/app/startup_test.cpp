@@ -450,8 +450,11 @@ TEST(WorldPath, TheCommandLineIsKeptWholeOrNotAtAll) {
   const std::string fits(511, 'p');
   SetWorldPath(fits.c_str());
   EXPECT_EQ(std::string(WorldPath) + std::to_string(WorldPathTooLong), fits + "0");
+  // Too long, it is marked with its length.
   SetWorldPath((fits + "q").c_str());
-  EXPECT_EQ(std::string(WorldPath) + std::to_string(WorldPathTooLong), "1");
+  EXPECT_EQ(std::string(WorldPath) + std::to_string(WorldPathTooLong), "512");
+  SetWorldPath(std::string(4000, 'p').c_str());
+  EXPECT_EQ(std::string(WorldPath) + std::to_string(WorldPathTooLong), "4000");
   SetWorldPath("\"C:\\worlds\\a b.wld\"");
   EXPECT_EQ(std::string(WorldPath) + std::to_string(WorldPathTooLong), "\"C:\\worlds\\a b.wld\"0");
   SetWorldPath("");
