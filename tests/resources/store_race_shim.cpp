@@ -8,12 +8,16 @@
 //   gives first finds a FIFO in the file's place, the file moved aside to "<name>.aside"; an
 //   open of the name "/dev/fd/<n>" that VESKOR_TEST_RACE_PIPE gives first finds descriptor n on
 //   a pipe. With VESKOR_TEST_RACE_BACK set, the file is put back as soon as the open returns,
-//   so that only that open met the FIFO or the pipe.
+//   so that only that open met the FIFO or the pipe;
+// - with VESKOR_TEST_CLOSE_FAILS set, the close of a descriptor of one of the program's
+//   temporaries (".veskor-tmp-" in its name) closes it, then fails with EIO, as a network file
+//   system's close does for a write it could not make.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -108,4 +112,19 @@ extern "C" int open64(const char* path, int flags, ...) {
   const mode_t mode = ModeOf(flags, args);
   va_end(args);
   return OpenAfterRace(real, path, flags, mode);
+}
+
+extern "C" int close(int fd) {
+  using Close = int (*)(int);
+  static const Close real = reinterpret_cast<Close>(dlsym(RTLD_NEXT, "close"));
+  char name[4096] = "";
+  if (std::getenv("VESKOR_TEST_CLOSE_FAILS") != nullptr) {
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t n = readlink(link.c_str(), name, sizeof name - 1);
+    name[n > 0 ? n : 0] = '\0';
+  }
+  const int closed = real(fd);
+  if (closed != 0 || std::strstr(name, ".veskor-tmp-") == nullptr) return closed;
+  errno = EIO;
+  return -1;
 }
