@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to the settings store's reader as a store file, looks a few values up,
 // writes one and reads it back. Any crash or sanitizer report is a fault of the reader; a
 // written value that does not read back as written, or that changes another value, is one of
-// the writer.
+// the writer; a text that begins with a byte-order mark and is not written back with it, one
+// of either.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -34,5 +35,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   std::string after;
   if (reread.Read(kKey, "YSize", &after) != other || after != before) std::abort();
+  if (text.starts_with("\xEF\xBB\xBF") != store.Text().starts_with("\xEF\xBB\xBF")) std::abort();
   return 0;
 }

@@ -4,7 +4,9 @@
 // never changed. A link that names no file yet is followed, as the program's own writes follow
 // it: the store is made where it points, and the link stays. What cannot be a store (a
 // directory, a FIFO, a socket, a device, a loop of links) stays as it is, and is an error; so is
-// an empty --store, and a product directory that is not there.
+// a store's name that names no file (empty, or ending with '/', "/." or "/.."), before anything
+// is made, and a product directory that is not there. A store that cannot be written (a full
+// disk) is said with the system's reason, and nothing is left of it.
 //
 //   write_settings_store --product <dir> --working <dir> [--store <file>] [--binary <dir>]
 //
@@ -194,6 +196,12 @@ Found Look(const std::string& store) {
   return st.st_size == 0 ? Found::kEmpty : Found::kStore;
 }
 
+// True when the last part of `name` is empty, "." or "..": it names a folder, whatever is there.
+bool NamesAFolder(const std::string& name) {
+  const std::string last = name.substr(name.rfind('/') + 1);  // all of it without a '/'
+  return last.empty() || last == "." || last == "..";
+}
+
 // Writes the store beside its final name and links it there, which fails when a store exists
 // by then: an existing store is never replaced.
 bool WriteNew(const std::string& path, const std::string& text) {
@@ -205,11 +213,12 @@ bool WriteNew(const std::string& path, const std::string& text) {
                           std::string(veskor::kReplaceTemporaryTag) + "XXXXXX";
   const int fd = mkstemp(temporary.data());
   if (fd < 0) Fail("cannot write beside " + path + ": " + std::strerror(errno));
-  const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-                       fchmod(fd, 0600) == 0;
-  if (close(fd) != 0 || !written) {
+  // The reason of the first call that failed (a full disk: "No space left on device").
+  int failure = veskor::WriteWhole(fd, text) && fchmod(fd, 0600) == 0 ? 0 : errno;
+  if (close(fd) != 0 && failure == 0) failure = errno;
+  if (failure != 0) {
     unlink(temporary.c_str());
-    Fail("cannot write " + temporary);
+    Fail("cannot write the store " + path + ": " + std::strerror(failure));
   }
   const int linked = link(temporary.c_str(), path.c_str());
   const int cause = errno;
@@ -253,6 +262,7 @@ int main(int argc, char** argv) {
   if (product.empty() || working.empty()) Fail("both --product and --working are needed");
   if (storeNamed && store.empty()) Fail("--store names no file: its name is empty");
   if (!storeNamed) store = DefaultStorePath();
+  if (NamesAFolder(store)) Fail(store + " names a folder, not a store's file: nothing is made");
   struct stat productDir;
   if (stat(product.c_str(), &productDir) != 0)
     Fail("no product directory at " + product + ": " + std::strerror(errno));

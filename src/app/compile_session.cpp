@@ -29,7 +29,7 @@ namespace {
 
 // Why a command line opens nothing, before "can not open file".
 constexpr const char* kCommandLineTooLong =
-    "      the command line is too long: a world path has at most 511 characters";
+    "      the command line is too long: %u characters, where a world path has at most %zu";
 constexpr const char* kPathPartTooLong =
     "      the world path is too long: a directory or a file name has at most 255 characters";
 
@@ -63,8 +63,15 @@ bool OpenCommandLineWorld(const char* path) {
   SceneParser& parser = gSceneParser;
   char directory[kScenePathBytes];
   char name[kScenePathBytes];
-  if (WorldPathTooLong != 0 || !SplitPath(path, directory, name)) {
-    ShowStatusLine(WorldPathTooLong != 0 ? kCommandLineTooLong : kPathPartTooLong, 0);
+  if (WorldPathTooLong != 0) {
+    char line[128];
+    std::snprintf(line, sizeof line, kCommandLineTooLong, WorldPathTooLong, kWorldPathBytes - 1);
+    ShowStatusLine(line, 0);
+    ShowStatusLine("can not open file", 1);
+    return false;
+  }
+  if (!SplitPath(path, directory, name)) {
+    ShowStatusLine(kPathPartTooLong, 0);
     ShowStatusLine("can not open file", 1);
     return false;
   }

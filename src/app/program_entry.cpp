@@ -1,5 +1,7 @@
 #include "app/program_entry.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -74,7 +76,8 @@ ShellPorts DefaultShellPorts() {
 
 void SetWorldPath(const char* commandLine) {
   const std::size_t n = commandLine != nullptr ? std::strlen(commandLine) : 0;
-  WorldPathTooLong = n >= kWorldPathBytes ? 1 : 0;
+  WorldPathTooLong =
+      n < kWorldPathBytes ? 0 : static_cast<std::uint32_t>(std::min<std::size_t>(n, UINT32_MAX));
   if (WorldPathTooLong != 0) {
     WorldPath[0] = '\0';
   } else {

@@ -15,8 +15,9 @@ namespace veskor {
 // The world to compile once the welcome screen closes: the whole command line, or empty.
 inline constexpr std::size_t kWorldPathBytes = 512;
 extern char WorldPath[kWorldPathBytes];
-// 1 when the command line did not fit WorldPath: it is kept neither cut (a cut path would open
-// another file) nor at all, and the compile session reports it as a file it cannot open.
+// The length of a command line that did not fit WorldPath (kWorldPathBytes or more), else 0:
+// it is kept neither cut (a cut path would open another file) nor at all, and the compile
+// session reports it, with its length, as a file it cannot open.
 extern std::uint32_t WorldPathTooLong;
 // Set by the quit choice and by the quit message: the loop ends after the current pass.
 extern std::uint32_t QuitRequest;
@@ -37,7 +38,8 @@ ShellPorts DefaultShellPorts();
 // Start-up steps 1 to 11 on gMainPlane, then the main loop; returns the exit code.
 int WinMain(const char* commandLine, const ShellPorts& ports);
 
-// Copies the command line into WorldPath, or marks it too long.
+// Copies the command line into WorldPath, or marks it too long with its length (UINT32_MAX at
+// most).
 void SetWorldPath(const char* commandLine);
 
 // On a first launch with a board of a family other than GeForce (2) and Radeon (4): the Yes/No

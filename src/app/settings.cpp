@@ -105,12 +105,17 @@ std::string StoreQuoted(std::string_view text) {
   return quoted + '"';
 }
 
-// The box that ends the start over a refused setting names neither the store nor the value:
-// stderr says which value of which store was refused and what it may be.
-[[noreturn]] void Refused(const char* key, const char* name, const char* value,
-                          const std::string& wanted, const char* place, const char* message) {
+// Says on stderr which value of which store was refused and what it may be.
+void SayRefused(const char* key, const char* name, const char* value, const std::string& wanted) {
   std::fprintf(stderr, "veskor: the settings store %s has \"%s\"=%s of [%s], which is not %s\n",
                SettingsStorePath().c_str(), name, StoreQuoted(value).c_str(), key, wanted.c_str());
+}
+
+// The box that ends the start over a refused setting names neither the store nor the value:
+// stderr does.
+[[noreturn]] void Refused(const char* key, const char* name, const char* value,
+                          const std::string& wanted, const char* place, const char* message) {
+  SayRefused(key, name, value, wanted);
   ReportError(place, message);
 }
 
@@ -195,9 +200,15 @@ void ReadDirectories() {
         values[i][0] == '\0')
       DirectoriesUnreadable(kNames[i]);
   }
-  // A directory that does not fit its buffer with its '/' counts as unreadable.
-  if (!SetSearchDirs(values[0], values[1], values[2], values[3], values[4]))
-    ReportError(kPlaceMainPlane, kDirectoriesUnreadable);
+  // A directory that does not fit its buffer with its '/' (and the resource directory's "Img/")
+  // is refused.
+  int refused = 0;
+  if (!SetSearchDirs(values[0], values[1], values[2], values[3], values[4], &refused)) {
+    const std::size_t longest = refused == 3 ? kResourceDirLongest : kSearchDirLongest;
+    Refused(kRegPathsKey, kNames[refused], values[refused],
+            "a directory of at most " + std::to_string(longest) + " characters, its '/' included",
+            kPlaceMainPlane, kDirectoriesUnreadable);
+  }
 }
 
 // Reads the integer `name` of the Settings or root key, at least `least`; a value that is
@@ -321,14 +332,20 @@ void ReadRenderLod() {
   char v[kRegValueBytes];
   for (const LodFactor& f : kLodFactors) {
     float value = 0.0f;
-    if (RegReadValue(kHkeyCurrentUser, kRegRenderLodKey, f.name, v) == 0 ||
-        !ParseWholeFloat(v, &value) || !IsLodFraction(value))
+    if (RegReadValue(kHkeyCurrentUser, kRegRenderLodKey, f.name, v) == 0) return;
+    if (!ParseWholeFloat(v, &value) || !IsLodFraction(value)) {
+      SayRefused(kRegRenderLodKey, f.name, v, "a number from 0 to 1");
       return;
+    }
     *f.value = value;
   }
   if (RegReadValue(kHkeyCurrentUser, kRegRenderLodKey, "IsLangCtrlLOD", v) == 0) return;
   const int flag = ParseTrueFalse(v);
-  if (flag >= 0) IsLangCtrlLOD = static_cast<std::uint32_t>(flag);
+  if (flag < 0) {
+    SayRefused(kRegRenderLodKey, "IsLangCtrlLOD", v, "TRUE or FALSE");
+  } else {
+    IsLangCtrlLOD = static_cast<std::uint32_t>(flag);
+  }
 }
 
 std::uint32_t SaveSettings(const MainPlane& plane) {

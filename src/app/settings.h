@@ -46,16 +46,19 @@ extern std::uint32_t IsLangCtrlLOD;
 
 // Reads the directories (into the search directories) and the settings in their order. The
 // first value that cannot be read or is not accepted ends the program through ReportError
-// with its message; nothing is written. An empty directory counts as missing. IDL, XPos and
-// YPos must be whole integers, XSize and YSize whole integers of 1 or more: anything else
-// counts as unreadable.
+// with its message, saying on stderr which value of which store it was; nothing is written.
+// An empty directory counts as missing; one longer than its buffer holds with its final '/'
+// (kSearchDirLongest; kResourceDirLongest for ResourceDir) is refused. IDL, XPos and YPos must
+// be whole integers, XSize and YSize whole integers of 1 or more: anything else counts as
+// unreadable.
 void MainPlaneReadSettings(MainPlane& plane);
 
 // The RenderLOD values in order, then IsLangCtrlLOD. The first factor that cannot be read, is
-// not wholly a number or lies outside [0, 1] ("1e30", "-0.001") is damaged: it stops the
-// reading silently, and it and the following keep their values (the defaults, until a value
-// was read or a slider moved, both within [0, 1]). An IsLangCtrlLOD other than TRUE or FALSE
-// keeps the flag.
+// not wholly a number or lies outside [0, 1] ("1e30", "-0.001") stops the reading, and it and
+// the following keep their values (the defaults, until a value was read or a slider moved,
+// both within [0, 1]). An IsLangCtrlLOD other than TRUE or FALSE keeps the flag. A value that
+// is there but damaged is said on stderr as a refused setting is ("... which is not a number
+// from 0 to 1"); one that is missing or too long for its buffer is not.
 void ReadRenderLod();
 
 // Writes every setting, each in its own open of its key; 0 at the first that fails (the rest

@@ -181,7 +181,8 @@ void CloseWelcomeScreen() {
     ShowPlane(LanguagePanel);
     ShowPlane(StartLanguageDropList);
   }
-  if (WorldPath[0] != '\0') {
+  // A command line too long to be kept is compiled too: the session says so, and fails.
+  if (WorldPath[0] != '\0' || WorldPathTooLong != 0) {
     CompileRequest = 1;
   } else {
     AutomationArm();

@@ -1,6 +1,7 @@
 #include "foundation/search_dirs.h"
 
 #include <cstring>
+#include <string>
 
 #include "foundation/data_file_search.h"
 
@@ -35,13 +36,16 @@ void CopyDir(char* dest, const char* value) {
 }  // namespace
 
 bool SetSearchDirs(const char* product, const char* binary, const char* system,
-                   const char* resource, const char* working) {
+                   const char* resource, const char* working, int* refused) {
   const char* values[] = {product, binary, system, resource, working};
-  for (const char* value : values) {
-    if (value == nullptr || DirLength(value) >= kSearchDirBytes) return false;
+  static_assert(kResourceDirLongest + std::char_traits<char>::length("Img/") == kSearchDirLongest);
+  for (int i = 0; i < 5; ++i) {
+    if (values[i] == nullptr ||
+        DirLength(values[i]) > (i == 3 ? kResourceDirLongest : kSearchDirLongest)) {
+      if (refused != nullptr) *refused = i;
+      return false;
+    }
   }
-  // "Img/" and "Snd/" are as long as each other.
-  if (DirLength(resource) + std::strlen("Img/") >= kSearchDirBytes) return false;
 
   CopyDir(ProductDir, product);
   CopyDir(BinaryDir, binary);

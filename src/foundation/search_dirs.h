@@ -40,12 +40,19 @@ struct ExtraSearchDirTable {
 };
 extern ExtraSearchDirTable ExtraSearchDirs;
 
+// The longest directory that a buffer holds, its final '/' counted, and the longest resource
+// directory, which leaves room for the "Img/" and "Snd/" after it.
+inline constexpr std::size_t kSearchDirLongest = kSearchDirBytes - 1;
+inline constexpr std::size_t kResourceDirLongest = kSearchDirLongest - 4;
+
 // Fills the five directories from their stored values, appending '/' to a value that does not
 // end with one, and derives ImgDir and SndDir from the resource directory. Returns false, and
-// changes nothing, when a directory would not fit its buffer. An empty value becomes "/", the
-// root: the settings reader refuses one before it gets here.
+// changes nothing, when a directory would be longer than it may be (above), with the position
+// of the first such value (0 to 4, in the order of the arguments) in `*refused` when it is
+// given. An empty value becomes "/", the root: the settings reader refuses one before it gets
+// here.
 bool SetSearchDirs(const char* product, const char* binary, const char* system,
-                   const char* resource, const char* working);
+                   const char* resource, const char* working, int* refused = nullptr);
 
 // Empties ExtraSearchDirs (done when a compile opens its root world file).
 void ExtraSearchDirsClear();

@@ -19,6 +19,7 @@ namespace veskor {
 namespace {
 
 constexpr std::string_view kClassesRootPrefix = "HKEY_CLASSES_ROOT\\";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";  // UTF-8's
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -121,21 +122,44 @@ bool Failed(std::string reason) {
   return false;
 }
 
+// What a file that is not a regular one is, in the words of SettingsFileKind: `onPipeFs` tells
+// a pipe from a FIFO in a folder.
+const char* KindOf(const struct stat& st, bool onPipeFs) {
+  if (S_ISREG(st.st_mode)) return nullptr;
+  if (S_ISDIR(st.st_mode)) return "a directory";
+  if (S_ISFIFO(st.st_mode)) return onPipeFs ? "a pipe" : "a FIFO";
+  return S_ISSOCK(st.st_mode) ? "a socket" : "a device";  // of characters or blocks: none else
+}
+
+bool IsPipeFs(const struct statfs& fs) { return fs.f_type == PIPEFS_MAGIC; }
+
+std::string NotRegular(const char* kind) {
+  return std::string("it is ") + kind + ", not a regular file";
+}
+
 // False with `*why` set when the file cannot be read whole ("File too large" for one larger
 // than kSettingsFileMax). A file that is not a regular one is refused, found by stat before any
 // open: the store is read and written many times a run, which a pipe or a device cannot give
-// back, and the open of a FIFO would wait for a writer (the open does not wait either, should a
-// FIFO take the file's place in between). A whole-text write through a descriptor that another
-// run has under way on the file is waited for, so that its half is never read (and written back
-// whole).
+// back, and the open of a FIFO would wait for a writer. Should a FIFO take the file's place
+// between the stat and the open, the open does not wait either, and what it opened is refused
+// in the same words (a FIFO without a writer would read as empty). A whole-text write through a
+// descriptor that another run has under way on the file is waited for, so that its half is
+// never read (and written back whole).
 bool ReadWholeFile(const std::string& path, std::string* text, std::string* why) {
   if (const char* kind = SettingsFileKind(path)) {
-    *why = std::string("it is ") + kind + ", not a regular file";
+    *why = NotRegular(kind);
     return false;
   }
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);  // "": ENOENT
   if (fd < 0) {
     *why = std::strerror(errno);
+    return false;
+  }
+  struct stat opened {};
+  if (::fstat(fd, &opened) == 0 && !S_ISREG(opened.st_mode)) {
+    struct statfs fs {};
+    *why = NotRegular(KindOf(opened, ::fstatfs(fd, &fs) == 0 && IsPipeFs(fs)));
+    ::close(fd);
     return false;
   }
   std::FILE* f = ::fdopen(fd, "rb");
@@ -185,14 +209,10 @@ std::string SettingsStorePath() {
 
 const char* SettingsFileKind(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return nullptr;
-  if (S_ISDIR(st.st_mode)) return "a directory";
-  if (S_ISFIFO(st.st_mode)) {
-    // The file system tells a pipe (`3< <(cat registry)`, /dev/fd/3) from a FIFO in a folder.
-    struct statfs fs {};
-    return ::statfs(path.c_str(), &fs) == 0 && fs.f_type == PIPEFS_MAGIC ? "a pipe" : "a FIFO";
-  }
-  return S_ISSOCK(st.st_mode) ? "a socket" : "a device";  // of characters or blocks: none else
+  if (::stat(path.c_str(), &st) != 0) return nullptr;
+  // The file system tells a pipe (`3< <(cat registry)`, /dev/fd/3) from a FIFO in a folder.
+  struct statfs fs {};
+  return KindOf(st, S_ISFIFO(st.st_mode) && ::statfs(path.c_str(), &fs) == 0 && IsPipeFs(fs));
 }
 
 std::string SettingsKeyName(SettingsRoot root, std::string_view key) {
@@ -202,6 +222,12 @@ std::string SettingsKeyName(SettingsRoot root, std::string_view key) {
 }
 
 SettingsText::SettingsText(std::string_view text) {
+  // Editors that write UTF-8 may put a byte-order mark before the first line: it is no part of
+  // that line, and stays in front of the text.
+  if (text.starts_with(kByteOrderMark)) {
+    mark_ = kByteOrderMark;
+    text.remove_prefix(kByteOrderMark.size());
+  }
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
     std::string_view raw = text.substr(0, end);
@@ -269,7 +295,7 @@ bool SettingsText::Write(std::string_view key, std::string_view name, std::strin
 }
 
 std::string SettingsText::Text() const {
-  std::string text;
+  std::string text = mark_;
   for (const SettingsLine& line : lines_) {
     text += line.text;
     text += '\n';

@@ -11,10 +11,12 @@
 //   @="value"                                   the key's default (unnamed) value
 //   "Name"=dword:00000001                       a value of another type: counts as missing
 // Inside quotes "\\" stands for a backslash and "\"" for a quote; no other escape exists. Lines
-// end with LF or CR LF. Key paths and value names match without regard to ASCII case; of two
-// lines for the same value the later counts. Blank lines, ';' comments and other lines are
-// kept as they are and mean nothing. A line that breaks these rules (an unterminated quote, a
-// bad escape, a zero byte, more than kSettingsLineMax bytes) is read as if it were not there.
+// end with LF or CR LF. A UTF-8 byte-order mark (EF BB BF) before the first line is none of its
+// text, and stays in front of the file when it is written back. Key paths and value names
+// match without regard to ASCII case; of two lines for the same value the later counts. Blank
+// lines, ';' comments and other lines are kept as they are and mean nothing. A line that breaks
+// these rules (an unterminated quote, a bad escape, a zero byte, more than kSettingsLineMax
+// bytes) is read as if it were not there.
 //
 // The program never creates keys: a write into a key that the file lacks fails. Every read
 // takes the file as it stands at that moment; every write replaces the file whole (a temporary
@@ -85,11 +87,12 @@ class SettingsText {
   explicit SettingsText(std::string_view text);
   SettingsLookup Read(std::string_view key, std::string_view name, std::string* value) const;
   bool Write(std::string_view key, std::string_view name, std::string_view value);
-  // The lines joined with LF, ending with one.
+  // The lines joined with LF, ending with one, after the byte-order mark the text began with.
   std::string Text() const;
   const std::vector<SettingsLine>& lines() const { return lines_; }
 
  private:
+  std::string mark_;  // the byte-order mark before the first line, or empty
   std::vector<SettingsLine> lines_;
 };
 

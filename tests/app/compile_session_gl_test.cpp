@@ -119,8 +119,13 @@ TEST_F(CompileSessionTest, EachCommandLineFormOpensItsFile) {
       {"\"" + d + "w.wld\" -fast", 0, 1, Compiled("w.wld"), "", d},
       {"sub/v.wld", 0, 1, Compiled("v.wld"), "", "sub/"},
       {d + "none.wld", 0, 0, {kBegin, ParseFile("none.wld")}, "can not open file", ""},
-      {"", 1, 0,
-       {kBegin, "      the command line is too long: a world path has at most 511 characters"},
+      {"", 512, 0,
+       {kBegin, "      the command line is too long: 512 characters, where a world path has at "
+                "most 511"},
+       "can not open file", ""},
+      {"", 70000, 0,
+       {kBegin, "      the command line is too long: 70000 characters, where a world path has at "
+                "most 511"},
        "can not open file", ""},
       {d + longName + ".wld", 0, 0,
        {kBegin,

@@ -43,7 +43,11 @@ class SettingsTest : public testing::Test {
 
 TEST_F(SettingsTest, AcceptedTextsSetTheirSettings) {
   const std::string d = dir_.path();
+  // The longest directories, their '/' included (one more is refused: StartupTest).
   const std::string work510 = d + std::string(510 - d.size(), 'w');
+  const std::string work511 = d + std::string(510 - d.size(), 'w') + "/";
+  const std::string res506 = d + std::string(506 - d.size(), 'r');
+  const std::string res507 = d + std::string(506 - d.size(), 'r') + "/";
   struct Case {
     const char* name;
     std::string value;
@@ -84,6 +88,9 @@ TEST_F(SettingsTest, AcceptedTextsSetTheirSettings) {
       {"VeskorDir", d + "product",
        [&](auto&) { EXPECT_EQ(std::string(ProductDir), d + "product/"); }},
       {"WorkingDir", work510, [&](auto&) { EXPECT_EQ(std::string(WorkingDir), work510 + "/"); }},
+      {"WorkingDir", work511, [&](auto&) { EXPECT_EQ(std::string(WorkingDir), work511); }},
+      {"ResourceDir", res506, [&](auto&) { EXPECT_EQ(std::string(SndDir), res506 + "/Snd/"); }},
+      {"ResourceDir", res507, [&](auto&) { EXPECT_EQ(std::string(ImgDir), res507 + "Img/"); }},
       {"ResourceDir", d + "res/",
        [&](auto&) { EXPECT_EQ(std::string(ImgDir) + SndDir, d + "res/Img/" + d + "res/Snd/"); }},
   };
@@ -151,13 +158,18 @@ TEST_F(SettingsTest, SavedSettingsReadBackInTheirForms) {
   EXPECT_EQ(noRoot.Text(), before);
 }
 
-TEST_F(SettingsTest, RenderLodReadingStopsSilentlyAtTheFirstDamagedValue) {
+// A damaged value is said on stderr as a refused setting is; a missing one is not.
+TEST_F(SettingsTest, RenderLodReadingStopsAtTheFirstDamagedValueAndSaysIt) {
+  const std::string refused = "veskor: the settings store " + store_.path() + " has \"";
+  const std::string of = "\" of [" + std::string(kRegRenderLodKey) + "], which is not ";
   store_.Set("ObjectGeo", " 0.25 ");
   store_.Set("ObjectTex", "0");  // both ends of [0, 1] are taken
   store_.Set("TerrainGeo", "1");
   store_.Remove("Portal");
   store_.Write();
+  testing::internal::CaptureStderr();
   ReadRenderLod();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   EXPECT_EQ(ObjectGeo, 0.25f);
   EXPECT_EQ(ObjectTex, 0.0f);
   EXPECT_EQ(TerrainGeo, 1.0f);
@@ -169,7 +181,9 @@ TEST_F(SettingsTest, RenderLodReadingStopsSilentlyAtTheFirstDamagedValue) {
     test::TestStore store(dir_);
     store.Set("TerrainTex", edge);
     store.Write();
+    testing::internal::CaptureStderr();
     ReadRenderLod();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << edge;
     EXPECT_EQ(TerrainTex, std::strtof(edge, nullptr)) << edge;
     EXPECT_EQ(Overall, 0.5f) << edge;  // read on after it
     SaveRenderLod();
@@ -189,7 +203,10 @@ TEST_F(SettingsTest, RenderLodReadingStopsSilentlyAtTheFirstDamagedValue) {
     SetUp();
     TerrainTex = kDefaultTerrainTex;
     Overall = kDefaultOverall;
+    testing::internal::CaptureStderr();
     ReadRenderLod();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              refused + "TerrainTex\"=\"" + damaged + of + "a number from 0 to 1\n");
     EXPECT_EQ(ObjectTex, 0.875f) << damaged;
     EXPECT_EQ(TerrainTex, kDefaultTerrainTex) << damaged;
     EXPECT_EQ(Overall, kDefaultOverall) << damaged;
@@ -199,11 +216,16 @@ TEST_F(SettingsTest, RenderLodReadingStopsSilentlyAtTheFirstDamagedValue) {
     EXPECT_EQ(Stored(kRegRenderLodKey, "Overall"), "0.500") << damaged;
   }
 
-  for (const auto& [text, flag] : {std::pair{"TRUE", 1u}, {"maybe", 1u}, {"FALSE", 0u}}) {
+  for (const auto& [text, flag] :
+       {std::pair{"TRUE", 1u}, {"maybe", 1u}, {"false", 1u}, {"FALSE", 0u}, {"", 0u}}) {
     test::TestStore store(dir_);
     store.Set("IsLangCtrlLOD", text);
     store.Write();
+    testing::internal::CaptureStderr();
     ReadRenderLod();
+    const bool flagText = text == std::string("TRUE") || text == std::string("FALSE");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              flagText ? "" : refused + "IsLangCtrlLOD\"=\"" + text + of + "TRUE or FALSE\n");
     EXPECT_EQ(IsLangCtrlLOD, flag) << text;
   }
   EXPECT_EQ(Portal + CloudLow + Overall, 0.75f + 0.0f + 0.5f);
@@ -265,6 +287,7 @@ TEST_F(SettingsTest, RenderLodIsSavedWithThreeDecimals) {
   std::erase_if(store_.values, [](auto& v) { return v.key == kRegRenderLodKey; });
   const std::string before = store_.Write();
   test::MessageCapture capture;
+  SettingsWarningShown = 0;  // as a run starts
   SaveRenderLod();
   SaveRenderLod();
   EXPECT_EQ(capture.Text(), "Warning : Settings [exclamation] Settings not saved !\n\nCannot "

@@ -29,7 +29,11 @@ using test::gWindowHalf;
 
 class StartupTest : public testing::Test {
  protected:
-  void SetUp() override { gWindowHalf = {}; }
+  // Each run starts as a run does: no Warning of an unsaved store shown yet.
+  void SetUp() override {
+    gWindowHalf = {};
+    SettingsWarningShown = 0;
+  }
   // The program's start-up and loop in a child process, on the store as written; the script
   // closes the window.
   int Run(const std::vector<WindowMessage>& script = {{kWmClose, 0, 0}}) {
@@ -37,6 +41,7 @@ class StartupTest : public testing::Test {
     return test::RunInChild([&] { NormalExit(WinMain("", ports)); });
   }
   test::TempDir dir_{"veskor_start"};
+  test::Kept<std::uint32_t> warned_{SettingsWarningShown};
 };
 
 struct Edit {
@@ -55,6 +60,8 @@ TEST_F(StartupTest, EachUnreadableOrRefusedSettingEndsTheStartWithItsMessage) {
   const std::string unknown = "Error : Init. [stop] Unknown ";
   const std::string resolution = "Error :  [stop] Unknown Full Screen Resolution !";
   const char *size = "a whole number from 1 to 2147483647",
+             *dir = "a directory of at most 511 characters, its '/' included",
+             *resourceDir = "a directory of at most 507 characters, its '/' included",
              *number = "a whole number from -2147483648 to 2147483647", *bits = "16, 24 or 32",
              *flag = "TRUE or FALSE",
              *sizes =
@@ -69,8 +76,13 @@ TEST_F(StartupTest, EachUnreadableOrRefusedSettingEndsTheStartWithItsMessage) {
   } cases[] = {
       {{{"VeskorDir", {}}}, directories},
       {{{"WorkingDir", {}}}, directories},
-      {{{"WorkingDir", d + std::string(511 - d.size(), 'w')}}, directories},
-      {{{"ResourceDir", d + std::string(507 - d.size(), 'r')}}, directories},  // no room for Img/
+      // One past the longest directory, its '/' added (the longest are taken: SettingsTest).
+      {{{"WorkingDir", d + std::string(511 - d.size(), 'w')}}, directories, dir},
+      {{{"VeskorDir", d + std::string(511 - d.size(), 'v')}}, directories, dir},
+      {{{"BinaryDir", d + std::string(511 - d.size(), 'b')}}, directories, dir},
+      {{{"SystemDir", d + std::string(511 - d.size(), 's')}}, directories, dir},
+      {{{"ResourceDir", d + std::string(507 - d.size(), 'r')}}, directories, resourceDir},
+      {{{"ResourceDir", d + std::string(507 - d.size(), 'r') + "/"}}, directories, resourceDir},
       {{{"FirstLaunch", {}}}, settings, ""},
       {{{"IDL", {}}}, settings, ""},
       {{{"XSize", {}}}, settings, ""},
@@ -125,10 +137,10 @@ TEST_F(StartupTest, EachUnreadableOrRefusedSettingEndsTheStartWithItsMessage) {
     EXPECT_EQ(capture.Text(), c.record + "\n");
     if (c.may != nullptr) {
       const Edit& e = c.edits.front();
-      const std::string in =
-          "\" of [" +
-          std::string(e.name == "IDL" || e.name == "FirstLaunch" ? kRegRootKey : kRegSettingsKey) +
-          "]";
+      const char* key = e.name == "IDL" || e.name == "FirstLaunch" ? kRegRootKey
+                        : e.name.ends_with("Dir")                  ? kRegPathsKey
+                                                                   : kRegSettingsKey;
+      const std::string in = "\" of [" + std::string(key) + "]";
       EXPECT_EQ(said,
                 "veskor: the settings store " + store.path() +
                     (*c.may == '\0'
@@ -492,8 +504,11 @@ TEST(WorldPath, TheCommandLineIsKeptWholeOrNotAtAll) {
   const std::string fits(511, 'p');
   SetWorldPath(fits.c_str());
   EXPECT_EQ(std::string(WorldPath) + std::to_string(WorldPathTooLong), fits + "0");
+  // Too long, it is marked with its length.
   SetWorldPath((fits + "q").c_str());
-  EXPECT_EQ(std::string(WorldPath) + std::to_string(WorldPathTooLong), "1");
+  EXPECT_EQ(std::string(WorldPath) + std::to_string(WorldPathTooLong), "512");
+  SetWorldPath(std::string(4000, 'p').c_str());
+  EXPECT_EQ(std::string(WorldPath) + std::to_string(WorldPathTooLong), "4000");
   SetWorldPath("\"C:\\worlds\\a b.wld\"");
   EXPECT_EQ(std::string(WorldPath) + std::to_string(WorldPathTooLong), "\"C:\\worlds\\a b.wld\"0");
   SetWorldPath("");

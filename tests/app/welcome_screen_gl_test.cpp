@@ -76,6 +76,7 @@ class WelcomeTest : public test::GlTest {
   }
   void TearDown() override {
     StopWelcomeAnimations();
+    SetWorldPath("");
     gFrameServices = DefaultFrameServices();
     test::GlTest::TearDown();
   }
@@ -104,22 +105,27 @@ class WelcomeTest : public test::GlTest {
   int frame_ = 0;
 };
 
+// A command line too long to be kept is compiled all the same, with no path: the compile
+// session says why it opens nothing.
 TEST_F(WelcomeTest, TheFirstShowingStartsAfterSixteenFramesAndClosesByItself) {
+  const std::string longest(511, 'w'), tooLong(512, 'w');
   const struct {
     std::uint32_t firstLaunch;
-    const char* world;
+    std::string world;
     bool mainWidgets;
-    const char* compiles;
+    std::string compiles;
   } cases[] = {
       {0, "", true, ""},
       {0, "small world.wld", true, "compile(small world.wld) "},
       {1, "", false, ""},
+      {0, longest, true, "compile(" + longest + ") "},
+      {0, tooLong, true, "compile() "},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.world);
+    SCOPED_TRACE(c.world.substr(0, 20) + " " + std::to_string(c.world.size()));
     SetUp();
     FirstLaunch = c.firstLaunch;
-    SetWorldPath(c.world);
+    SetWorldPath(c.world.c_str());
     const bool built = WelcomeScreenPending != 0;
     const int startFrame = RunToStart();
     // The building frame, then 16 more: the sequence starts in the sixteenth after it.

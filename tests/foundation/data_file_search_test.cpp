@@ -48,8 +48,17 @@ TEST_F(DataFileSearch, SetSearchDirsEndsEveryDirectoryWithASlash) {
   EXPECT_EQ(std::string(ProductDir) + BinaryDir + ResourceDir + ImgDir, "/p//b//r//r/Img/");
   // A resource directory whose "Img/" would not fit (507 characters, its slash, "Img/" and
   // the end make 513 bytes), or a missing one, changes nothing; 506 characters fit.
-  EXPECT_FALSE(SetSearchDirs("/p2/", "/b/", "/s/", std::string(507, 'r').c_str(), "/w/"));
-  EXPECT_FALSE(SetSearchDirs("/p2/", "/b/", nullptr, "/r/", "/w/"));
+  // The first value refused is told by its position.
+  int refused = -1;
+  EXPECT_FALSE(SetSearchDirs("/p2/", "/b/", "/s/", std::string(507, 'r').c_str(), "/w/", &refused));
+  EXPECT_EQ(refused, 3);
+  EXPECT_FALSE(SetSearchDirs("/p2/", "/b/", nullptr, "/r/", "/w/", &refused));
+  EXPECT_EQ(refused, 2);
+  const std::string past(511, 'd');  // 512 characters with its '/'
+  EXPECT_FALSE(SetSearchDirs("/p2/", "/b/", "/s/", "/r/", past.c_str(), &refused));
+  EXPECT_EQ(refused, 4);
+  EXPECT_FALSE(SetSearchDirs(past.c_str(), "/b/", "/s/", past.c_str(), past.c_str(), &refused));
+  EXPECT_EQ(refused, 0);
   EXPECT_EQ(std::string(ProductDir) + ResourceDir, "/p//r/");
   ASSERT_TRUE(SetSearchDirs("/p/", "/b", "/s/", std::string(506, 'r').c_str(), "/w/"));
   EXPECT_EQ(std::string(ImgDir), std::string(506, 'r') + "/Img/");

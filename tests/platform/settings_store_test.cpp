@@ -104,6 +104,31 @@ TEST(SettingsText, WritesReplaceTheValueOrJoinItsKeyAndKeepTheRest) {
   EXPECT_EQ(Lookup(store.Text(), kKey, "DIR"), "C:\\a \"b\"");
 }
 
+// A UTF-8 byte-order mark before the first line is none of the text: the line after it reads as
+// without it, and the text written back keeps it in front. Anywhere else, the same three bytes
+// are text as any other: a mark after a line end or a blank, the second of two marks, or the
+// first two bytes of one make the line they start no key.
+TEST(SettingsText, AByteOrderMarkBeforeTheFirstLineIsNoneOfItsTextAndIsKept) {
+  const std::string mark = "\xEF\xBB\xBF";
+  const std::string head = std::string("[") + kKey + "]";
+  SettingsText store(mark + head + "\r\n\"XSize\"=\"640\"\n");
+  EXPECT_EQ(store.lines().front().text, head);
+  std::string value;
+  EXPECT_EQ(store.Read(kKey, "XSize", &value), SettingsLookup::kFound);
+  EXPECT_EQ(value, "640");
+  EXPECT_TRUE(store.Write(kKey, "YSize", "768"));
+  EXPECT_EQ(store.Text(), mark + head + "\n\"XSize\"=\"640\"\n\"YSize\"=\"768\"\n");
+  EXPECT_EQ(SettingsText(mark).Text(), mark);
+  EXPECT_EQ(SettingsText(mark).lines().size(), 0u);
+  for (const std::string& text : {"\n" + mark + head + "\n\"XSize\"=\"1\"\n",
+                                  " " + mark + head + "\n\"XSize\"=\"1\"\n",
+                                  mark + mark + head + "\n\"XSize\"=\"1\"\n",
+                                  mark.substr(0, 2) + head + "\n\"XSize\"=\"1\"\n"}) {
+    EXPECT_EQ(Lookup(text, kKey, "XSize"), "-") << text;
+    EXPECT_EQ(SettingsText(text).Text(), text) << text;
+  }
+}
+
 class SettingsStoreFile : public testing::Test {
  protected:
   void SetUp() override {
@@ -221,6 +246,20 @@ TEST_F(SettingsStoreFile, EachReadTakesTheFileAsItIsAndEachWriteReplacesIt) {
   int entries = 0;
   for (const auto& e : std::filesystem::directory_iterator(dir_.path())) entries += e.exists();
   EXPECT_EQ(entries, 1);  // no temporary left behind
+}
+
+// A store that an editor saved with a byte-order mark: read, and written back with its mark.
+TEST_F(SettingsStoreFile, AStoreWithAByteOrderMarkIsReadAndWrittenBackWithIt) {
+  const std::string path = dir_.Write(
+      "registry", std::string("\xEF\xBB\xBF[") + kKey + "]\r\n\"XSize\"=\"640\"\r\n");
+  setenv("VESKOR_REGISTRY", path.c_str(), 1);
+  std::string value;
+  EXPECT_EQ(SettingsReadString(SettingsRoot::kCurrentUser, kKey, "XSize", &value),
+            SettingsLookup::kFound);
+  EXPECT_EQ(value, "640");
+  EXPECT_TRUE(SettingsWriteString(SettingsRoot::kCurrentUser, kKey, "XSize", "800"));
+  EXPECT_EQ(test::ReadFileText(path),
+            std::string("\xEF\xBB\xBF[") + kKey + "]\n\"XSize\"=\"800\"\n");
 }
 
 // A store of `size` bytes whose XSize is `value`, padded by a comment.

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -233,6 +234,78 @@ TEST(Program, AFirstLaunchQuestionClosedByAQuitSignalIsAskedAgain) {
     const auto store = test::ReadStore(test::ReadBytes(dir.Path("registry")).value_or(""));
     EXPECT_EQ(store.at("Software\\Dovek software\\veskor|FirstLaunch"),
               answered ? "FALSE" : "TRUE");
+  }
+}
+
+// The store is looked at by stat before it is opened; a FIFO that takes its place between the
+// two (put there by the shim as the open comes) must not hold the start for ever, waiting for a
+// writer: the open does not wait, the start ends as without a store (status 1), and stderr
+// names the store a FIFO. One that is there for that open only (the file put back as soon as
+// the open returns) is refused all the same, as what the read opened, in the same words; so is
+// a pipe that the store's descriptor is on for that open only (VESKOR_REGISTRY=/dev/fd/7).
+TEST(Program, AFifoOrAPipeInTheStoresPlaceAtItsOpenEndsTheStart) {
+  const struct {
+    const char* race;  // the shim's variable
+    bool back;         // the file back in its place after the open
+    const char* kind;
+  } cases[] = {{"VESKOR_TEST_RACE_FIFO", false, "a FIFO"},
+               {"VESKOR_TEST_RACE_FIFO", true, "a FIFO"},
+               {"VESKOR_TEST_RACE_PIPE", true, "a pipe"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.race) + (c.back ? ", the file put back after the open" : ""));
+    const bool fifo = std::string(c.race) == "VESKOR_TEST_RACE_FIFO";
+    test::TempDir dir("veskor_program");
+    ASSERT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), 0);
+    const std::string file = dir.Path("registry"), messages = dir.Path("messages");
+    const std::string store = fifo ? file : "/dev/fd/7";
+    const std::string written = test::ReadFileText(file);
+    const std::string suppressions =
+        "suppressions=" + dir.Write("leaks.supp", "leak:libdbus-1.so\nleak:swrast_dri.so\n");
+    const char* options = std::getenv("ASAN_OPTIONS");
+    const std::string checked =
+        std::string(options != nullptr ? options : "") + ":verify_asan_link_order=0";
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int err = open(dir.Path("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (err < 0 || dup2(err, STDERR_FILENO) < 0 || chdir(test::kProductDir.c_str()) != 0)
+        _exit(97);
+      if (!fifo && dup2(open(file.c_str(), O_RDWR), 7) != 7) _exit(98);  // `7<> registry`
+      setenv("VESKOR_REGISTRY", store.c_str(), 1);
+      setenv("VESKOR_MESSAGES", messages.c_str(), 1);
+      setenv("LSAN_OPTIONS", suppressions.c_str(), 1);
+      setenv("ASAN_OPTIONS", checked.c_str(), 1);  // the shim comes first
+      setenv("LD_PRELOAD", VESKOR_STORE_RACE_SHIM, 1);
+      setenv(c.race, store.c_str(), 1);
+      if (c.back) setenv("VESKOR_TEST_RACE_BACK", "1", 1);
+      execl("./veskor", "veskor", nullptr);
+      _exit(96);
+    }
+    ASSERT_GT(pid, 0);
+    int status = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < 300 && ended == 0; ++i) {  // half a minute at most
+      ended = waitpid(pid, &status, WNOHANG);
+      if (ended == 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (ended == 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      ADD_FAILURE() << "the start waits on the FIFO";
+      continue;
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    const std::string said = test::ReadFileText(dir.Path("stderr"));
+    EXPECT_EQ(said.substr(0, said.find('\n') + 1),
+              c.back ? "veskor: cannot read the settings store " + store + ": it is " + c.kind +
+                           ", not a regular file\n"
+                     : "veskor: the settings store " + store + " is " + c.kind +
+                           ", not a regular file\n");
+    EXPECT_EQ(test::ReadFileText(messages),
+              "Error : Init. Main Plane [stop] Registry -> Directories !\n");
+    struct stat st {};
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(S_ISFIFO(st.st_mode), !c.back);
+    EXPECT_EQ(test::ReadFileText(c.back ? file : file + ".aside"), written);  // read, not changed
   }
 }
 

@@ -298,6 +298,47 @@ TEST_F(RunCommand, ABrokenWorldIsNamedWhereItIsWrongAndNotRendered) {
   EXPECT_EQ(test::ReadFileText(dir_.Path("shot.png")).substr(1, 3), "PNG");  // status 2's image
 }
 
+// A command line of the longest a world path may be (511 characters) is kept whole: a missing
+// world is said ("can not open file") and the unattended run ends with status 2, as one whose
+// folder part or file name is longer than 255 characters does, with its own line. One
+// character more is kept neither cut nor whole: the status lines say its length and the limit,
+// and the run ends as for a missing world. The program is started itself (scripts/run refuses a
+// world file that is not there).
+TEST_F(RunCommand, AWorldPathTooLongToKeepEndsAsAMissingWorldAndSaysItsLength) {
+  const std::string notOpened = "Status [none] can not open file\n";
+  const std::string folder = dir_.Path("none/"), missing = "Log [none]       parse file <\\%";
+  // The folder part filled to 255 characters with its '/', then the file's name.
+  const std::string longestFolder = folder + std::string(254 - folder.size(), 'd') + "/";
+  const std::string quotedName = std::string(510 - longestFolder.size() - 4, 'w') + ".wld";
+  const std::string tooLong =
+      "Log [none]       the command line is too long: 512 characters, where a world path has at "
+      "most 511\n";
+  const std::string partTooLong =
+      "Log [none]       the world path is too long: a directory or a file name has at most 255 "
+      "characters\n";
+  const struct {
+    std::string world;
+    std::string said;
+  } cases[] = {
+      {"\"" + longestFolder + quotedName, missing + quotedName + ">\n" + notOpened},
+      {longestFolder + std::string(511 - longestFolder.size(), 'w'), partTooLong + notOpened},
+      {longestFolder + std::string(512 - longestFolder.size(), 'w'), tooLong + notOpened},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.world.size());
+    std::filesystem::remove(dir_.Path("messages"));
+    const pid_t pid = Launch(c.world, {}, dir_.Path("stderr"), "", true);
+    ASSERT_GT(pid, 0);
+    const std::optional<int> status = AwaitEnd(pid, 600);
+    ASSERT_TRUE(status.has_value()) << "the run did not quit by itself";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 2) << *status;
+    const std::string records = test::ReadFileText(dir_.Path("messages"));
+    EXPECT_NE(records.find("Log [none] > begin 'parse' session\n" + c.said), std::string::npos)
+        << records;
+    EXPECT_EQ(records.find("> begin 'render' session"), std::string::npos);
+  }
+}
+
 // Every file and folder under `folder` but the runs' stderr files, with its time and bytes.
 std::map<std::string, std::string> Tree(const std::string& folder) {
   std::map<std::string, std::string> tree;

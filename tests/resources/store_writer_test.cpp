@@ -1,5 +1,6 @@
 // The store writer: every key the program reads at start, with the values of a fresh
 // installation; where the store goes; an existing store never changes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
@@ -7,6 +8,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "resources/resource_test_support.h"
+#include "support/own_file_system.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
@@ -272,37 +275,120 @@ TEST(StoreWriter, PlacesTheStoreAndTheUsersDirectoryByTheEnvironment) {
   }
 }
 
-// An empty --store names no file (it is not --store left out, which takes the default); a
-// product directory that is not there, or is no directory, would give a store whose folders
-// point nowhere. Either ends the writer with status 1, the reason said, nothing written; a link
-// to the product directory is one.
-TEST(StoreWriter, RefusesAnEmptyStoreNameAndAProductThatIsNoDirectory) {
+// An empty --store names no file (it is not --store left out, which takes the default), nor
+// does one whose last part is empty, "." or ".." (a folder, there or not, by --store or by
+// $VESKOR_REGISTRY; relative names from where the writer was started); a product directory that
+// is not there, or is no directory, would give a store whose folders point nowhere. Either ends
+// the writer with status 1, the reason said, nothing written or made; a link to the product
+// directory is one.
+TEST(StoreWriter, RefusesAStoreNameOfNoFileAndAProductThatIsNoDirectory) {
   test::TempDir dir("veskor_store");
   const std::string file = dir.Write("file", ""), none = dir.Path("none");
   fs::create_directory_symlink(test::kProductDir, dir.Path("product"));
+  const std::string folder = " names a folder, not a store's file: nothing is made";
   const struct {
-    std::size_t arg;  // of StoreWriterArgs
+    std::size_t arg;  // of StoreWriterArgs; 6 and `env`: $VESKOR_REGISTRY with no --store
     std::string value;
     int status;
     std::string said;
+    bool env = false;
   } cases[] = {
       {6, "", 1, "--store names no file: its name is empty"},
+      {6, dir.Path("missing/"), 1, dir.Path("missing/") + folder},
+      {6, dir.Path("missing/."), 1, dir.Path("missing/.") + folder},
+      {6, dir.Path("missing/.."), 1, dir.Path("missing/..") + folder},
+      {6, dir.path(), 1, dir.path() + folder},  // there, ending with '/'
+      {6, "x/", 1, "x/" + folder},
+      {6, ".", 1, "." + folder},
+      {6, "missing/", 1, "missing/" + folder, true},
+      {6, "missing/.x", 0, "wrote missing/.x"},  // a hidden file's name
       {2, none, 1, "no product directory at " + none + ": No such file or directory"},
       {2, file, 1, "no product directory at " + file + ": Not a directory"},
       {2, dir.Path("product"), 0, "wrote " + dir.Path("registry")},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
     auto args = test::StoreWriterArgs(dir.path());
     args[c.arg] = c.value;
+    std::vector<std::string> env{"HOME=" + dir.path()};
+    if (c.env) {
+      env.push_back("VESKOR_REGISTRY=" + c.value);
+      args.erase(args.begin() + 5, args.begin() + 7);
+    }
+    // Started in `dir`, as `cd dir && write_settings_store ...` starts it.
+    args.insert(args.begin(), {"/bin/sh", "-c", "cd \"$0\" && exec \"$@\"", dir.path()});
     testing::internal::CaptureStderr();
-    EXPECT_EQ(test::RunProgram(args, std::vector<std::string>{"HOME=" + dir.path()}), c.status);
+    EXPECT_EQ(test::RunProgram(args, env), c.status);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "write_settings_store: " + c.said + "\n");
+    if (c.value == "missing/.x") {
+      EXPECT_EQ(test::ReadStore(test::ReadBytes(dir.Path("missing/.x")).value_or("")).size(), 29u);
+      fs::remove_all(dir.Path("missing"));
+      fs::remove_all(dir.Path("user"));
+      continue;
+    }
     const auto store = test::ReadStore(test::ReadBytes(dir.Path("registry")).value_or(""));
     EXPECT_EQ(store.count(kRoot + "\\Paths|VeskorDir") ? store.at(kRoot + "\\Paths|VeskorDir") : "",
               c.status == 0 ? dir.Path("product/") : "");
     const auto all = fs::recursive_directory_iterator(dir.path());
     EXPECT_EQ(std::distance(begin(all), end(all)), c.status == 0 ? 4 : 2) << c.said;
   }
+}
+
+// On the small disk of the test's own, filled: the writer ends with status 1, naming the store
+// and the reason, and leaves nothing of it (no temporary, no store); so it does when the close
+// of its temporary fails (the shim makes it, as a network file system's may), giving the reason
+// of the first call that failed. With room again and a close that succeeds, it writes the
+// store. The findings go out through the exit status, stderr to `said`.
+int FullDiskChecks(const std::string& said) {
+  const int fill = open("fill", O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const std::string block(4096, 'f');
+  while (fill >= 0 && write(fill, block.data(), block.size()) > 0) {
+  }
+  const int err = open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (fill < 0 || errno != ENOSPC || err < 0 || dup2(err, STDERR_FILENO) < 0) return 100;
+  close(fill);
+  const std::string disk = fs::current_path().string() + "/";
+  auto args = test::StoreWriterArgs(disk);
+  args[8] = said + "-user";  // the user's folder off the disk
+  const char* options = std::getenv("ASAN_OPTIONS");
+  setenv("ASAN_OPTIONS",
+         (std::string(options != nullptr ? options : "") + ":verify_asan_link_order=0").c_str(), 1);
+  setenv("LD_PRELOAD", VESKOR_STORE_RACE_SHIM, 1);
+  // In turn: the disk full, then its close failing too; room, the close failing; room.
+  const struct {
+    bool full, closeFails;
+    int status;
+    std::string left;  // what is on the disk after it
+  } steps[] = {{true, false, 1, "fill "},
+               {true, true, 1, "fill "},
+               {false, true, 1, ""},
+               {false, false, 0, "registry "}};
+  int check = 0;
+  for (const auto& step : steps) {
+    if (!step.full) unlink("fill");
+    step.closeFails ? setenv("VESKOR_TEST_CLOSE_FAILS", "1", 1) : unsetenv("VESKOR_TEST_CLOSE_FAILS");
+    if (++check, test::RunProgram(args) != step.status) return check;
+    std::string left;
+    for (const auto& e : fs::directory_iterator(disk)) left += e.path().filename().string() + " ";
+    if (++check, left != step.left) return check;
+  }
+  return 0;
+}
+
+TEST(StoreWriter, AFullDiskIsSaidWithTheStoreAndTheReasonAndLeavesNothing) {
+  test::TempDir dir("veskor_store");
+  fs::create_directory(dir.Path("disk"));
+  const std::string said = dir.Path("said"), store = dir.Path("disk/registry");
+  const int status = test::RunOnFileSystemOfItsOwn(dir.Path("disk"), "tmpfs", "size=64k",
+                                                   [&] { return FullDiskChecks(said); });
+  if (status == test::kNoFileSystemOfItsOwn)
+    GTEST_SKIP() << "no small disk of the test's own: not root";
+  EXPECT_EQ(status, 0) << "the first check that failed";
+  const std::string cannot = "write_settings_store: cannot write the store " + store + ": ";
+  EXPECT_EQ(test::ReadBytes(said), cannot + "No space left on device\n" + cannot +
+                                       "No space left on device\n" + cannot +
+                                       "Input/output error\nwrite_settings_store: wrote " +
+                                       store + "\n");
 }
 
 // A directory value is read into 512 bytes with its terminating zero; quotes and backslashes
