@@ -455,12 +455,7 @@ bool gDeferred[_NSIG];
 // to be sent again once the save is whole. A fault that the kernel raised, or a signal that
 // comes as the hold ends, takes its default action at once. Safe in a signal handler.
 void OnDeferredSignal(int signal, siginfo_t* info, void*) {
-  if (!IsFault(signal) || info->si_code <= 0) {
-    // Noted before the hold is looked at: either the hold's end sees the note, or this sees
-    // the hold ended.
-    gDeferredCame[signal].store(true);
-    if (gDeferring.load()) return;
-  }
+  if ((!IsFault(signal) || info->si_code <= 0) && DeferSentSignalDuringSave(signal)) return;
   struct sigaction end {};
   end.sa_handler = SIG_DFL;
   ::sigaction(signal, &end, nullptr);
@@ -559,7 +554,8 @@ bool WriteInPlace(const std::string& path, std::string_view text, std::string* r
 
 bool DeferSentSignalDuringSave(int signal) {
   if (signal <= 0 || signal >= _NSIG || !gDeferring.load()) return false;
-  // Noted before the hold is looked at again, as OnDeferredSignal does.
+  // Noted before the hold is looked at again: either the hold's end sees the note, or this
+  // sees the hold ended, and the caller ends the process itself.
   gDeferredCame[signal].store(true);
   return gDeferring.load();
 }

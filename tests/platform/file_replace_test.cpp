@@ -265,11 +265,12 @@ TEST(FileReplace, AFifoOrADescriptorIsWrittenInPlace) {
 
   // A reader that goes early: the write fails with its reason and the process lives on, with
   // no SIGPIPE held back nor left blocked.
-  std::thread quitter([&] {
+  const auto readerGoingEarly = [&] {
     const int fd = ::open(fifo.c_str(), O_RDONLY);
     char buffer[16];
     if (fd >= 0 && ::read(fd, buffer, sizeof buffer) > 0) ::close(fd);
-  });
+  };
+  std::thread quitter(readerGoingEarly);
   EXPECT_FALSE(ReplaceFileWhole(fifo, text, &reason));
   quitter.join();
   EXPECT_EQ(reason, "Broken pipe");
@@ -283,11 +284,7 @@ TEST(FileReplace, AFifoOrADescriptorIsWrittenInPlace) {
   sigaddset(&pipeOnly, SIGPIPE);
   ::pthread_sigmask(SIG_BLOCK, &pipeOnly, &unblocked);
   ::pthread_kill(::pthread_self(), SIGPIPE);
-  std::thread early([&] {
-    const int fd = ::open(fifo.c_str(), O_RDONLY);
-    char buffer[16];
-    if (fd >= 0 && ::read(fd, buffer, sizeof buffer) > 0) ::close(fd);
-  });
+  std::thread early(readerGoingEarly);
   EXPECT_FALSE(ReplaceFileWhole(fifo, text, &reason));
   early.join();
   sigpending(&pending);
