@@ -3,9 +3,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -94,8 +97,28 @@ TEST(StoreWriter, LeavesAnExistingStoreAsItIs) {
   EXPECT_EQ(std::distance(begin(left), end(left)), 1);  // no temporary beside it
 }
 
+// The program run as RunProgram runs it, under a file-size limit of `limit` bytes, with SIGXFSZ
+// ignored so that a write past the limit fails (EFBIG) where the writer would be ended by it.
+int RunWithFileSizeLimit(const std::vector<std::string>& args, rlim_t limit) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const rlimit fileSize{limit, limit};
+  const pid_t pid = fork();
+  if (pid == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    if (setrlimit(RLIMIT_FSIZE, &fileSize) == 0) execv(argv[0], argv.data());
+    _exit(99);
+  }
+  int status = 0;
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 // An empty store (0 bytes) holds nothing that could be lost: it is filled as a fresh one is
-// written, also through a link to it, which stays a link. A link that names no file yet is
+// written, also through a link to it, which stays a link. Under a file-size limit that the
+// store just fits, a new or an empty store is written; one byte less takes all of the store
+// but its last byte and then refuses the rest: the writer ends with status 1 and the reason,
+// and leaves nothing of it (the empty store stays empty). A link that names no file yet is
 // followed to its end, where the store is made (the links stay); a store that another program
 // makes there meanwhile is kept. What cannot be a store (a directory, a FIFO, a socket, a
 // device, a loop of links) stays as it is, the reason is said, and the writer ends with status 1.
@@ -133,7 +156,8 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
     kDanglingLink,
     kDanglingWrittenMeanwhile,
     kDanglingTooFar,
-    kDanglingLongerMeanwhile
+    kDanglingLongerMeanwhile,
+    kNothing
   };
   const std::string loop =
       "cannot reach the store " + store + ": Too many levels of symbolic links";
@@ -141,9 +165,14 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
     Kind kind;
     int status;
     std::string said;
+    int shortBy = -1;  // how far the file-size limit falls short of the store; -1: no limit
   } cases[] = {
       {kWrittenMeanwhile, 0, store + " exists and stays as it is"},
       {kEmptyFile, 0, "wrote " + store},
+      {kNothing, 0, "wrote " + store, 0},
+      {kNothing, 1, "cannot write the store " + store + ": File too large", 1},
+      {kEmptyFile, 0, "wrote " + store, 0},
+      {kEmptyFile, 1, "cannot write the store " + store + ": File too large", 1},
       {kLinkToEmptyFile, 0, "wrote " + store},
       {kDanglingLink, 0, "wrote " + store},
       {kDanglingWrittenMeanwhile, 0, store + " exists and stays as it is"},
@@ -157,7 +186,7 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
       {kLinkToDirectory, 1, store + " is a directory: it stays as it is"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.kind);
+    SCOPED_TRACE(std::to_string(c.kind) + " short by " + std::to_string(c.shortBy));
     fs::remove_all(store);
     fs::remove_all(target);
     fs::remove(dir.Path("target2"));
@@ -205,7 +234,10 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
     }
     const auto before = listing();
     testing::internal::CaptureStderr();
-    EXPECT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), c.status);
+    const auto args = test::StoreWriterArgs(dir.path());
+    EXPECT_EQ(c.shortBy < 0 ? test::RunProgram(args)
+                            : RunWithFileSizeLimit(args, fresh->size() - c.shortBy),
+              c.status);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "write_settings_store: " + c.said + "\n");
     if (socket >= 0) close(socket);
     EXPECT_EQ(fs::is_symlink(store), link || links > 0 || c.kind == kLinkToDevice);
@@ -218,6 +250,10 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
       EXPECT_FALSE(fs::exists(dir.Path("target2")));
     } else {
       EXPECT_EQ(listing(), before);
+      if (c.shortBy > 0) {
+        EXPECT_EQ(test::ReadBytes(store),
+                  c.kind == kEmptyFile ? std::optional<std::string>("") : std::nullopt);
+      }
     }
   }
   const auto left = fs::directory_iterator(dir.path());
