@@ -254,49 +254,62 @@ TEST(HeadlessBoxes, ARecordThatFillsTheDiskPartWayIsSaidWithTheFailingWritesReas
   EXPECT_EQ(status, 0);
 }
 
-// A record that a signal interrupts before any of it went (the messages file a pipe that its
-// reader has not emptied yet) is written whole once the reader reads: the file is not said to
-// fail. The signal comes once the record waits for room, and the pipe is read once it was taken.
+// A record that waits for room in a pipe that its reader has not emptied yet (the messages file
+// a pipe of one page, full) goes in whole and once, and the file is not said to fail: one that
+// a signal interrupts before any of it went, sent once the record waits for room, and one of
+// several pages, more than the pipe holds, taken by a slow reader a little at a time. The
+// reader reads from then on until the record's thread is done and the pipe is empty.
 std::atomic<bool> gInterrupted{false};
-int InterruptedRecordChecks() {
+int WaitingRecordChecks(const std::string& text, bool interrupt) {
   int ends[2];
-  if (pipe(ends) != 0) return 10;
+  if (pipe(ends) != 0 || fcntl(ends[1], F_SETPIPE_SZ, 4096) != 4096) return 10;
   const std::string messages = "/proc/self/fd/" + std::to_string(ends[1]);
   setenv("VESKOR_MESSAGES", messages.c_str(), 1);
   fcntl(ends[1], F_SETFL, O_NONBLOCK);
+  fcntl(ends[0], F_SETFL, O_NONBLOCK);
   const std::string filler(4096, 'f');
   while (write(ends[1], filler.data(), filler.size()) > 0) {
   }
-  struct sigaction interrupt {};  // no SA_RESTART: the write ends with EINTR
-  interrupt.sa_handler = [](int) { gInterrupted.store(true); };
-  sigaction(SIGUSR2, &interrupt, nullptr);
+  struct sigaction interruption {};  // no SA_RESTART: the wait ends with EINTR
+  interruption.sa_handler = [](int) { gInterrupted.store(true); };
+  sigaction(SIGUSR2, &interruption, nullptr);
   std::atomic<pid_t> writer{0};
-  std::thread recording([&writer] {
+  std::atomic<bool> done{false};
+  std::thread recording([&writer, &done, &text] {
     writer.store(gettid());
-    HeadlessRecord("Caption", "text");
+    HeadlessRecord("Caption", text.c_str());
+    done.store(true);
   });
   while (writer.load() == 0) {
   }
   const std::string syscall = "/proc/self/task/" + std::to_string(writer.load()) + "/syscall";
   while (!WaitsInPoll(syscall)) {
   }
-  tgkill(getpid(), writer.load(), SIGUSR2);
-  while (!gInterrupted.load()) {
-  }
-  std::string read;
-  char chunk[4096];
-  for (ssize_t n; read.find('\n') == std::string::npos;) {
-    if ((n = ::read(ends[0], chunk, sizeof chunk)) <= 0) break;
-    read.append(chunk, static_cast<std::size_t>(n));
-    if (read.size() == filler.size()) {  // the pipe's room made: the record goes in or not
-      recording.join();
-      fcntl(ends[0], F_SETFL, O_NONBLOCK);
+  if (interrupt) {
+    tgkill(getpid(), writer.load(), SIGUSR2);
+    while (!gInterrupted.load()) {
     }
   }
-  return read.ends_with("fCaption [none] text\n") ? 0 : 12;
+  std::string read;
+  char chunk[1000];
+  for (;;) {
+    const bool wasDone = done.load();
+    const ssize_t n = ::read(ends[0], chunk, sizeof chunk);
+    if (n > 0) read.append(chunk, static_cast<std::size_t>(n));
+    if (n <= 0 && wasDone) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  recording.join();
+  return read == filler + "Caption [none] " + text + "\n" ? 0 : 12;
 }
-TEST(HeadlessBoxes, ARecordThatASignalInterruptsIsWrittenWhole) {
-  EXPECT_EXIT(_exit(InterruptedRecordChecks()), testing::ExitedWithCode(0), "^$");
+TEST(HeadlessBoxes, ARecordThatWaitsForRoomInAPipeIsWrittenWholeAndOnce) {
+  std::string pages;  // three pages and a part, no two of its pieces alike
+  for (int i = 0; pages.size() < 3 * 4096 + 100; ++i) pages += std::to_string(i) + " ";
+  for (const bool interrupt : {true, false}) {
+    SCOPED_TRACE(interrupt ? "interrupted" : "several pages");
+    EXPECT_EXIT(_exit(WaitingRecordChecks(interrupt ? "text" : pages, interrupt)),
+                testing::ExitedWithCode(0), "^$");
+  }
 }
 
 // Shown, a box is a zenity of the program's own, answered by its exit status, with the codes
