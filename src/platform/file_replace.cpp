@@ -4,10 +4,12 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <linux/fs.h>
+#include <linux/magic.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,6 +45,28 @@ bool Fail(std::string* reason, int error) {
   return false;
 }
 
+// What a file that is not a regular one is, in the words of FileKindAt: `onPipeFs` tells a pipe
+// from a FIFO in a folder.
+const char* KindOf(const struct stat& st, bool onPipeFs) {
+  if (S_ISREG(st.st_mode)) return nullptr;
+  if (S_ISDIR(st.st_mode)) return "a directory";
+  if (S_ISFIFO(st.st_mode)) return onPipeFs ? "a pipe" : "a FIFO";
+  return S_ISSOCK(st.st_mode) ? "a socket" : "a device";  // of characters or blocks: none else
+}
+
+bool IsPipeFs(const struct statfs& fs) { return fs.f_type == PIPEFS_MAGIC; }
+
+// The refusal of a file that is not a regular one, which `st` tells of, opened as `fd` (or -1):
+// a directory as the system refuses its write, anything else as what it is.
+bool RefuseNotRegular(const struct stat& st, int fd, const std::string& path, std::string* reason) {
+  if (S_ISDIR(st.st_mode)) return Fail(reason, EISDIR);
+  struct statfs fs {};
+  const bool pipe = S_ISFIFO(st.st_mode) &&
+                    (fd >= 0 ? ::fstatfs(fd, &fs) : ::statfs(path.c_str(), &fs)) == 0 &&
+                    IsPipeFs(fs);
+  *reason = NotRegularFileReason(KindOf(st, pipe));
+  return false;
+}
 
 // The folder of `path` with its '/', "" for a bare name.
 std::string FolderOf(const std::string& path) {
@@ -537,9 +561,30 @@ bool WriteWholeThrough(int fd, std::string_view text, std::string* reason) {
 }
 
 // Writes `text` into what `path` names as it stands, a FIFO or a device: it cannot be replaced,
-// and a reader waits on it.
-bool WriteInPlace(const std::string& path, std::string_view text, std::string* reason) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+// and a reader waits on it. With kRefused, what the name reaches is first opened as a place only
+// (O_PATH: no wait for a FIFO's reader, no device opened), and written only when that is a
+// regular file, reopened through that descriptor; anything else is refused as what it is,
+// whatever took the file's place since the name was looked at.
+bool WriteInPlace(const std::string& path, std::string_view text, std::string* reason,
+                  NotRegularFile notRegular) {
+  int fd = -1;
+  if (notRegular == NotRegularFile::kRefused) {
+    const int found = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+    struct stat st {};
+    if (found < 0 || ::fstat(found, &st) != 0) return Fail(reason, errno);
+    if (!S_ISREG(st.st_mode)) {
+      RefuseNotRegular(st, found, path, reason);
+      ::close(found);
+      return false;
+    }
+    fd = ::open(("/proc/self/fd/" + std::to_string(found)).c_str(),
+                O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+    const int error = errno;
+    ::close(found);
+    errno = error;
+  } else {
+    fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+  }
   if (fd < 0) return Fail(reason, errno);
   int failure = 0;
   bool ok = WriteThrough(fd, text, &failure);
@@ -623,9 +668,29 @@ TemporaryLettersCall SetReplaceLettersCall(TemporaryLettersCall call) {
   return gLetters.exchange(call);
 }
 
+const char* FileKindAt(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return nullptr;
+  // The file system tells a pipe (`3< <(cat registry)`, /dev/fd/3) from a FIFO in a folder.
+  struct statfs fs {};
+  return KindOf(st, S_ISFIFO(st.st_mode) && ::statfs(path.c_str(), &fs) == 0 && IsPipeFs(fs));
+}
+
+const char* FileKindOf(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return nullptr;
+  struct statfs fs {};
+  return KindOf(st, S_ISFIFO(st.st_mode) && ::fstatfs(fd, &fs) == 0 && IsPipeFs(fs));
+}
+
+std::string NotRegularFileReason(const char* kind) {
+  return std::string("it is ") + kind + ", not a regular file";
+}
+
 bool ReplaceFileWhole(const std::string& path, std::string_view text, std::string* reason,
-                      ThroughDescriptor through) {
+                      ThroughDescriptor through, NotRegularFile notRegular) {
   if (path.empty()) return Fail(reason, ENOENT);
+  const bool inPlace = notRegular == NotRegularFile::kWrittenInPlace;
   // A file that the process was given open, named through the descriptor (`> out.png` and
   // VESKOR_CAPTURE=/dev/stdout): written in place, whatever its folder allows. Any other
   // descriptor is none of the user's: one the process opened itself (an X connection, a
@@ -634,7 +699,9 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
     if (!WasGiven(given)) return Fail(reason, EBADF);
     const int fd = static_cast<int>(given);
     struct stat st {};
-    if (through == ThroughDescriptor::kWholeFile && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (!regular && !inPlace) return RefuseNotRegular(st, fd, path, reason);
+    if (through == ThroughDescriptor::kWholeFile && regular)
       return WriteWholeThrough(fd, text, reason);
     int failure = 0;  // a pipe or a device, or a capture: as the descriptor stands
     return WriteThrough(fd, text, &failure) || Fail(reason, failure);
@@ -642,7 +709,10 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
   struct stat st {};
   const bool exists = ::stat(path.c_str(), &st) == 0;
   if (!exists && errno != ENOENT) return Fail(reason, errno);
-  if (exists && !S_ISREG(st.st_mode)) return WriteInPlace(path, text, reason);
+  if (exists && !S_ISREG(st.st_mode)) {
+    return inPlace ? WriteInPlace(path, text, reason, notRegular)
+                   : RefuseNotRegular(st, -1, path, reason);
+  }
   // The file itself, at the end of the path's links: it is replaced in its own folder, and a
   // link to it stays a link.
   std::string file;
@@ -652,7 +722,7 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
   if (endExists != exists || (exists && (end.st_dev != st.st_dev || end.st_ino != st.st_ino))) {
     // A link that the kernel follows otherwise than its text reads (another process's
     // descriptor under /proc, its file deleted): the file is written where the kernel finds it.
-    return WriteInPlace(path, text, reason);
+    return WriteInPlace(path, text, reason, notRegular);
   }
   // The rename needs only the folder's permission: a file that the user has made read-only
   // stays as it is.

@@ -25,8 +25,12 @@ inline constexpr std::size_t kReplaceTemporaryLetters = 6;
 // give a file ("Operation not permitted": another user's file that it may write, or its own of
 // a group it is not in): a replace that cannot keep them is not done. A file in an append-only
 // folder, where a temporary could be made and never removed, is refused before one is made
-// ("Operation not permitted"). A name that exists and is not a regular file (a FIFO, a terminal)
-// is written in place, in one pass. A name that reaches a file through one of the process's own
+// ("Operation not permitted"). `notRegular` says what becomes of a name that exists and is not a
+// regular file (a FIFO, a socket, a device, or a pipe named through a descriptor): kRefused
+// refuses it at once with "it is a FIFO, not a regular file" (NotRegularFileReason), never
+// opening it for writing, so that it is never waited on; kWrittenInPlace writes a FIFO or a
+// device in place, in one pass, a FIFO waiting for its reader. A directory is refused either way
+// ("Is a directory"). A name that reaches a file through one of the process's own
 // descriptors (/dev/stdout, /dev/stderr, /dev/stdin, /dev/fd/N, /proc/self/fd/N, /proc/<its
 // pid>/fd/N, or a link to one) is written through that descriptor, whatever the file's folder
 // allows. `through` says how a regular file is written there: kWholeFile makes it hold the text
@@ -58,9 +62,22 @@ inline constexpr std::size_t kReplaceTemporaryLetters = 6;
 // killed before their rename left, once they have been unchanged for a minute (a younger one
 // may be another writer's, at work now).
 enum class ThroughDescriptor { kWholeFile, kWhereItStands };
+enum class NotRegularFile { kRefused, kWrittenInPlace };
 inline constexpr int kReplaceHoldSeconds = 3;
 bool ReplaceFileWhole(const std::string& path, std::string_view text, std::string* reason,
-                      ThroughDescriptor through = ThroughDescriptor::kWholeFile);
+                      ThroughDescriptor through = ThroughDescriptor::kWholeFile,
+                      NotRegularFile notRegular = NotRegularFile::kRefused);
+
+// What the file at `path` (its links followed) is when it is not a regular file: "a directory",
+// "a FIFO" (one with a name in a folder), "a pipe" (one reached through a descriptor's name,
+// /dev/fd/3 given by `3< <(cat registry)`), "a socket" or "a device" (of characters or blocks).
+// nullptr for a regular file, or when there is none. Found by stat, without opening the file: the
+// open of a FIFO waits for a writer.
+const char* FileKindAt(const std::string& path);
+// The same for the file that `fd` is open on (nullptr also when fstat fails).
+const char* FileKindOf(int fd);
+// Why a file of that kind is refused: "it is a FIFO, not a regular file".
+std::string NotRegularFileReason(const char* kind);
 
 // Holds off, until the process closes a descriptor of the file, the kWholeFile writes through a
 // descriptor of other processes on the regular file that `fd` is open on for reading (a POSIX

@@ -17,9 +17,11 @@
 #include <sys/mman.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/time.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -244,6 +246,54 @@ TEST(FileReplace, ANewFileIsReadAndWritableAsTheUmaskSaysAndTheUmaskStays) {
   EXPECT_EQ(Mode(dir.Path("kept")), 0604u);
 }
 
+int RunAsUser(const std::string& dir, int (*checks)());
+
+constexpr ThroughDescriptor kWhole = ThroughDescriptor::kWholeFile;
+constexpr NotRegularFile kInPlace = NotRegularFile::kWrittenInPlace;
+
+// What is not a regular file, where its caller refuses it: each refused at once as what it is,
+// never opened to be written, and left as it was; a directory as the system refuses its write.
+// In a child (as "nobody" when root) that the alarm would end had a FIFO been waited on. Each
+// failed check sets a bit of the status.
+int NotRegularChecks() {
+  ::alarm(test::kHeardSeconds);
+  int ends[2];
+  if (::mkfifo("fifo", 0600) != 0 || ::symlink("fifo", "to-fifo") != 0 ||
+      ::symlink("/dev/null", "null") != 0 || ::mkdir("folder", 0755) != 0 || ::pipe(ends) != 0)
+    return 128;
+  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strcpy(address.sun_path, "socket");
+  if (sock < 0 || ::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+    return 129;
+  NoteGivenDescriptors();
+  const std::string kinds = "fifo folder null socket to-fifo ";
+  const std::string pipe = "/dev/fd/" + std::to_string(ends[1]);
+  // the name, the reason, and how it is written through a descriptor
+  const struct {
+    std::string name, reason;
+    ThroughDescriptor through = kWhole;
+  } cases[] = {{"fifo", "it is a FIFO, not a regular file"},
+               {"to-fifo", "it is a FIFO, not a regular file"},
+               {"socket", "it is a socket, not a regular file"},
+               {"null", "it is a device, not a regular file"},
+               {"folder", "Is a directory"},
+               {pipe, "it is a pipe, not a regular file"},
+               {pipe, "it is a pipe, not a regular file", ThroughDescriptor::kWhereItStands}};
+  int failed = 0;
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    std::string reason;
+    if (ReplaceFileWhole(cases[i].name, "text", &reason, cases[i].through) ||
+        reason != cases[i].reason)
+      failed |= 1 << i;
+  }
+  pollfd nothing{ends[0], POLLIN, 0};
+  if (::poll(&nothing, 1, 0) != 0 || !fs::is_fifo("fifo") || Entries("./") != kinds)
+    failed |= 1 << 7;
+  return failed;
+}
+
 TEST(FileReplace, AFifoOrADescriptorIsWrittenInPlace) {
   test::TempDir dir("veskor_replace");
   const std::string fifo = dir.Path("capture");
@@ -257,7 +307,7 @@ TEST(FileReplace, AFifoOrADescriptorIsWrittenInPlace) {
     if (fd >= 0) ::close(fd);
   });
   std::string reason;
-  EXPECT_TRUE(ReplaceFileWhole(fifo, text, &reason)) << reason;
+  EXPECT_TRUE(ReplaceFileWhole(fifo, text, &reason, kWhole, kInPlace)) << reason;
   reader.join();
   EXPECT_EQ(got, text);
   EXPECT_TRUE(fs::is_fifo(fifo));
@@ -271,7 +321,7 @@ TEST(FileReplace, AFifoOrADescriptorIsWrittenInPlace) {
     if (fd >= 0 && ::read(fd, buffer, sizeof buffer) > 0) ::close(fd);
   };
   std::thread quitter(readerGoingEarly);
-  EXPECT_FALSE(ReplaceFileWhole(fifo, text, &reason));
+  EXPECT_FALSE(ReplaceFileWhole(fifo, text, &reason, kWhole, kInPlace));
   quitter.join();
   EXPECT_EQ(reason, "Broken pipe");
   sigset_t pending, mask;
@@ -285,7 +335,7 @@ TEST(FileReplace, AFifoOrADescriptorIsWrittenInPlace) {
   ::pthread_sigmask(SIG_BLOCK, &pipeOnly, &unblocked);
   ::pthread_kill(::pthread_self(), SIGPIPE);
   std::thread early(readerGoingEarly);
-  EXPECT_FALSE(ReplaceFileWhole(fifo, text, &reason));
+  EXPECT_FALSE(ReplaceFileWhole(fifo, text, &reason, kWhole, kInPlace));
   early.join();
   sigpending(&pending);
   EXPECT_EQ(sigismember(&pending, SIGPIPE), 1);
@@ -297,7 +347,8 @@ TEST(FileReplace, AFifoOrADescriptorIsWrittenInPlace) {
   int ends[2];
   ASSERT_EQ(::pipe(ends), 0);
   NoteGivenDescriptors();
-  EXPECT_TRUE(ReplaceFileWhole("/proc/self/fd/" + std::to_string(ends[1]), "piped", &reason))
+  EXPECT_TRUE(ReplaceFileWhole("/proc/self/fd/" + std::to_string(ends[1]), "piped", &reason, kWhole,
+                               kInPlace))
       << reason;
   char bytes[8] = {};
   EXPECT_EQ(::read(ends[0], bytes, sizeof bytes), 5);
@@ -339,6 +390,9 @@ TEST(FileReplace, AFifoOrADescriptorIsWrittenInPlace) {
   EXPECT_EQ(test::ReadFileText(dir.Path("kept")), "old new");
   fs::remove(dir.Path("kept"));
   EXPECT_EQ(Entries(dir.path()), "capture ");
+
+  test::TempDir refused("veskor_replace");
+  EXPECT_EQ(RunAsUser(refused.path(), NotRegularChecks), 0) << "the checks that failed, a bit each";
 }
 
 // As an ordinary user: in a forked child that drops to "nobody" when the suite runs as root,
