@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/random.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -66,6 +67,15 @@ bool RefuseNotRegular(const struct stat& st, int fd, const std::string& path, st
                     IsPipeFs(fs);
   *reason = NotRegularFileReason(KindOf(st, pipe));
   return false;
+}
+
+// Whether a file of `size` bytes may be written under the process's file-size limit
+// (RLIMIT_FSIZE, `ulimit -f`): a write past it takes only the bytes below it, then fails (EFBIG),
+// and raises SIGXFSZ, which ends the process by default.
+bool WithinFileSizeLimit(std::size_t size) {
+  struct rlimit limit {};
+  return ::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+         size <= limit.rlim_cur;
 }
 
 // The folder of `path` with its '/', "" for a bare name.
@@ -534,8 +544,9 @@ class SignalsDeferred {
 // mode (`>`, `<>`, `>>`) or offset. The file is held for this thread from the readying to the
 // cut (FileHold against other processes), and everything the write and the cut need is known
 // possible before the first byte goes in, so that a write that cannot finish (a full disk, a
-// sealed or append-only file) leaves the old text as it was; a signal that would end the
-// process meanwhile waits for the cut (SignalsDeferred). False with `*reason` set.
+// sealed or append-only file, a text past the file-size limit) leaves the old text as it was; a
+// signal that would end the process meanwhile waits for the cut (SignalsDeferred). False with
+// `*reason` set.
 bool WriteWholeThrough(int fd, std::string_view text, std::string* reason) {
   // A record lock does not tell the threads of one process apart: they take their turns here
   // (the end of a run may save from another thread while a write of its loop is under way).
@@ -552,6 +563,7 @@ bool WriteWholeThrough(int fd, std::string_view text, std::string* reason) {
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !CanHoldText(fd, st.st_size, text.size()))
     return Fail(reason, errno);
+  if (!WithinFileSizeLimit(text.size())) return Fail(reason, EFBIG);
   const SignalsDeferred whole;             // from before the first byte, until the cut is done
   const AppendSuspended fromTheStart(fd);  // given back before the hold is let go
   if (!fromTheStart.ok() || !ReserveRoom(fd, st.st_size, text) || ::lseek(fd, 0, SEEK_SET) != 0)
@@ -728,6 +740,7 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
   // stays as it is.
   if (exists && ::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0)
     return Fail(reason, errno);
+  if (!WithinFileSizeLimit(text.size())) return Fail(reason, EFBIG);
   if (IsAppendOnlyFolder(FolderOf(file))) return Fail(reason, EPERM);
   std::string temp;
   const int fd = MakeTemporary(file, exists ? 0600 : 0666, &temp);
