@@ -11,6 +11,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -260,6 +261,73 @@ bool TakeOwnerOf(int fd, const struct stat& old) {
   if (::fstat(fd, &st) != 0) return false;
   return (st.st_uid == old.st_uid && st.st_gid == old.st_gid) ||
          ::fchown(fd, old.st_uid, old.st_gid) == 0;
+}
+
+// The names of the extended attributes of `file` (its links not followed), each ending with a
+// zero byte: none where the file system keeps none. False with errno set.
+bool AttributeNames(const std::string& file, std::string* names) {
+  for (;;) {
+    const ssize_t size = ::llistxattr(file.c_str(), nullptr, 0);
+    if (size < 0 && (errno == ENOTSUP || errno == ENOSYS)) {
+      names->clear();
+      return true;
+    }
+    if (size < 0) return false;
+    names->resize(static_cast<std::size_t>(size));
+    const ssize_t n = ::llistxattr(file.c_str(), names->data(), names->size());
+    if (n >= 0) {
+      names->resize(static_cast<std::size_t>(n));
+      return true;
+    }
+    if (errno != ERANGE) return false;  // ERANGE: one came meanwhile
+  }
+}
+
+// The value of the attribute `name` of `file`, or of `fd` when it is 0 or more. False with errno
+// set: ENODATA when there is none.
+bool AttributeValue(const std::string& file, int fd, const char* name, std::string* value) {
+  const auto get = [&](void* to, std::size_t size) {
+    return fd >= 0 ? ::fgetxattr(fd, name, to, size) : ::lgetxattr(file.c_str(), name, to, size);
+  };
+  for (;;) {
+    const ssize_t size = get(nullptr, 0);
+    if (size < 0) return false;
+    value->resize(static_cast<std::size_t>(size));
+    const ssize_t n = get(value->data(), value->size());
+    if (n >= 0) {
+      value->resize(static_cast<std::size_t>(n));
+      return true;
+    }
+    if (errno != ERANGE) return false;
+  }
+}
+
+// Gives the temporary `fd` the extended attributes of the file `old` that it replaces: its
+// access ACL (system.posix_acl_access, which sets the permission bits that its mask and entries
+// stand for, as the old file's are), its `user.*` ones, and those of other namespaces that the
+// process may read. After the text, whose write may clear some (security.capability), and after
+// the mode, whose change rewrites an ACL's mask. A temporary made in a folder with a default ACL
+// has an access ACL from it: taken off where the old file had none, the mode then staying as it
+// was set. An attribute that the temporary has already, with the same value (an LSM's label),
+// is not given again. False with errno set when one cannot be given or taken off: the
+// replace is then not done.
+bool TakeAttributesOf(int fd, const std::string& old) {
+  static constexpr char kAccessAcl[] = "system.posix_acl_access";
+  std::string names, value, had;
+  if (!AttributeNames(old, &names)) return false;
+  bool oldHasAcl = false;
+  for (std::size_t at = 0; at < names.size(); at += std::strlen(names.data() + at) + 1) {
+    const char* name = names.data() + at;
+    oldHasAcl = oldHasAcl || std::strcmp(name, kAccessAcl) == 0;
+    if (!AttributeValue(old, -1, name, &value)) {
+      if (errno == ENODATA) continue;  // taken off meanwhile
+      return false;
+    }
+    if (AttributeValue(old, fd, name, &had) && had == value) continue;
+    if (::fsetxattr(fd, name, value.data(), value.size(), 0) != 0) return false;
+  }
+  return oldHasAcl || ::fremovexattr(fd, kAccessAcl) == 0 || errno == ENODATA || errno == ENOTSUP ||
+         errno == ENOSYS;
 }
 
 void RemoveStaleTemporaries(const std::string& path) {
@@ -749,7 +817,8 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
     return false;
   }
   bool ok = (!exists || TakeOwnerOf(fd, st)) && WriteWhole(fd, text) &&
-            (!exists || ::fchmod(fd, st.st_mode & 07777) == 0) && gSync.load()(fd) == 0;
+            (!exists || (::fchmod(fd, st.st_mode & 07777) == 0 && TakeAttributesOf(fd, file))) &&
+            gSync.load()(fd) == 0;
   int failure = ok ? 0 : errno;
   if (::close(fd) != 0 && ok) {
     ok = false;
