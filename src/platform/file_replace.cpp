@@ -41,6 +41,8 @@ std::atomic<FileSyncCall> gSync{::fsync};
 std::atomic<FileCutCall> gCut{::ftruncate};
 void RandomLetters(char* out);
 std::atomic<TemporaryLettersCall> gLetters{RandomLetters};
+void NoStep(ReplaceStep) {}
+std::atomic<ReplaceStepCall> gStep{NoStep};
 
 bool Fail(std::string* reason, int error) {
   *reason = std::strerror(error);
@@ -78,6 +80,31 @@ bool WithinFileSizeLimit(std::size_t size) {
   return ::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
          size <= limit.rlim_cur;
 }
+
+// The turn that saves take between the threads of a run, each waiting for it up to
+// kReplaceHoldSeconds: a record lock does not tell the threads of one process apart (the end of
+// a run may save from another thread while a write of its loop is under way), and the signals
+// that a save holds off are held for one save at a time (SignalsDeferred). Never destroyed: the
+// settings saved at the process's end may come after this file's statics would have gone (a
+// mutex's destruction does nothing).
+class SaveTurn {
+ public:
+  SaveTurn() : turn_(Lock(), std::chrono::seconds(kReplaceHoldSeconds)) {}
+  // False with `*reason` set when another thread's save kept the turn past the wait.
+  bool Taken(std::string* reason) const {
+    if (turn_.owns_lock()) return true;
+    *reason = "another thread's save has gone on for more than " +
+              std::to_string(kReplaceHoldSeconds) + " seconds";
+    return false;
+  }
+
+ private:
+  static std::timed_mutex& Lock() {
+    static std::timed_mutex& lock = *new std::timed_mutex;
+    return lock;
+  }
+  std::unique_lock<std::timed_mutex> turn_;
+};
 
 // The folder of `path` with its '/', "" for a bare name.
 std::string FolderOf(const std::string& path) {
@@ -188,9 +215,8 @@ struct GivenDescriptor {
   dev_t device;
   ino_t inode;
 };
-// Never destroyed (nor is the turn of WriteWholeThrough; a mutex's destruction does nothing): the
-// settings saved at the process's end may be written through a descriptor after this file's
-// statics would have gone.
+// Never destroyed (a mutex's destruction does nothing): the settings saved at the process's end
+// may be written through a descriptor after this file's statics would have gone.
 std::mutex gGivenLock;
 std::vector<GivenDescriptor>& gGiven = *new std::vector<GivenDescriptor>;
 
@@ -572,7 +598,7 @@ void OnDeferredSignal(int signal, siginfo_t* info, void*) {
 // OnDeferredSignal for the time, wherever it lands. Signals with a handler of the program's
 // own (or a sanitizer's), or ignored, are left as they are; a fault that the kernel raises ends
 // the process at once (in this thread, blocked, the kernel takes its default action itself).
-// One at a time: WriteWholeThrough's turn keeps them apart.
+// One at a time: the saves' turn (SaveTurn) keeps them apart.
 class SignalsDeferred {
  public:
   SignalsDeferred() {
@@ -616,16 +642,8 @@ class SignalsDeferred {
 // signal that would end the process meanwhile waits for the cut (SignalsDeferred). False with
 // `*reason` set.
 bool WriteWholeThrough(int fd, std::string_view text, std::string* reason) {
-  // A record lock does not tell the threads of one process apart: they take their turns here
-  // (the end of a run may save from another thread while a write of its loop is under way).
-  static std::timed_mutex& threads = *new std::timed_mutex;
-  const std::unique_lock<std::timed_mutex> turn(threads,
-                                                std::chrono::seconds(kReplaceHoldSeconds));
-  if (!turn.owns_lock()) {
-    *reason = "another thread has held the file for more than " +
-              std::to_string(kReplaceHoldSeconds) + " seconds";
-    return false;
-  }
+  const SaveTurn turn;
+  if (!turn.Taken(reason)) return false;
   FileHold hold;
   if (!hold.Take(fd, reason)) return false;
   struct stat st {};
@@ -748,6 +766,8 @@ TemporaryLettersCall SetReplaceLettersCall(TemporaryLettersCall call) {
   return gLetters.exchange(call);
 }
 
+ReplaceStepCall SetReplaceStepCall(ReplaceStepCall call) { return gStep.exchange(call); }
+
 const char* FileKindAt(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return nullptr;
@@ -810,28 +830,39 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
     return Fail(reason, errno);
   if (!WithinFileSizeLimit(text.size())) return Fail(reason, EFBIG);
   if (IsAppendOnlyFolder(FolderOf(file))) return Fail(reason, EPERM);
-  std::string temp;
-  const int fd = MakeTemporary(file, exists ? 0600 : 0666, &temp);
-  if (fd < 0) {
-    *reason = "cannot make a file in " + FolderName(file) + ": " + std::strerror(errno);
-    return false;
+  const SaveTurn turn;
+  if (!turn.Taken(reason)) return false;
+  bool ok = false;
+  int failure = 0;
+  {
+    // From the temporary's making to its rename or removal, so that a signal never leaves it.
+    const SignalsDeferred whole;
+    std::string temp;
+    const int fd = MakeTemporary(file, exists ? 0600 : 0666, &temp);
+    if (fd < 0) {
+      *reason = "cannot make a file in " + FolderName(file) + ": " + std::strerror(errno);
+      return false;
+    }
+    const auto step = [](ReplaceStep next) {
+      gStep.load()(next);
+      return true;
+    };
+    ok = (!exists || TakeOwnerOf(fd, st)) && step(ReplaceStep::kWrite) && WriteWhole(fd, text) &&
+         (!exists || (step(ReplaceStep::kMode) && ::fchmod(fd, st.st_mode & 07777) == 0 &&
+                      step(ReplaceStep::kAttributes) && TakeAttributesOf(fd, file))) &&
+         step(ReplaceStep::kSync) && gSync.load()(fd) == 0;
+    failure = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+      ok = false;
+      failure = errno;
+    }
+    if (ok && step(ReplaceStep::kRename) && std::rename(temp.c_str(), file.c_str()) != 0) {
+      ok = false;
+      failure = errno;
+    }
+    if (!ok) ::unlink(temp.c_str());
   }
-  bool ok = (!exists || TakeOwnerOf(fd, st)) && WriteWhole(fd, text) &&
-            (!exists || (::fchmod(fd, st.st_mode & 07777) == 0 && TakeAttributesOf(fd, file))) &&
-            gSync.load()(fd) == 0;
-  int failure = ok ? 0 : errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    failure = errno;
-  }
-  if (ok && std::rename(temp.c_str(), file.c_str()) != 0) {
-    ok = false;
-    failure = errno;
-  }
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return Fail(reason, failure);
-  }
+  if (!ok) return Fail(reason, failure);
   RemoveStaleTemporaries(file);
   return true;
 }

@@ -87,10 +87,10 @@ std::string NotRegularFileReason(const char* kind);
 bool HoldFileForReading(int fd, std::string* reason);
 
 // For a handler of the program's own that would end the process at a signal sent to it (si_code
-// 0 or below), such as the display watch's at SIGSEGV or SIGABRT: true when a whole write
-// through a descriptor is under way, the signal then noted and sent to the process again once
-// the write is whole, so that the handler returns at once; false otherwise. Safe in a signal
-// handler.
+// 0 or below), such as the display watch's at SIGSEGV or SIGABRT: true when a save is under way
+// (a whole write through a descriptor, or a replace by name between its temporary's making and
+// its rename), the signal then noted and sent to the process again once the save is whole, so
+// that the handler returns at once; false otherwise. Safe in a signal handler.
 bool DeferSentSignalDuringSave(int signal);
 
 // Writes all of `s` to `fd`, again after an interruption (EINTR); false with errno set when a
@@ -117,6 +117,14 @@ FileSyncCall SetReplaceSyncCall(FileSyncCall call);
 // tests make a signal come just before it. Returns the call it replaces.
 using FileCutCall = int (*)(int fd, off_t length);
 FileCutCall SetReplaceCutCall(FileCutCall call);
+
+// The steps of a replace by name, each told to the step call just before it is taken: the text
+// written into the temporary, its mode set, its ACL and extended attributes given, its flush,
+// its rename over the file. Tests have a signal come at one of them. Returns the call it
+// replaces.
+enum class ReplaceStep { kWrite, kMode, kAttributes, kSync, kRename };
+using ReplaceStepCall = void (*)(ReplaceStep step);
+ReplaceStepCall SetReplaceStepCall(ReplaceStepCall call);
 
 // The call that draws the kReplaceTemporaryLetters letters or digits of a temporary's name
 // into `letters`; tests make two writers' names meet. Returns the call it replaces.
