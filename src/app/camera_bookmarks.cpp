@@ -61,8 +61,11 @@ std::string BookmarkText() {
 std::string CameraBookmarksPath() { return std::string(BinaryDir) + kBookmarkFileName; }
 
 bool WriteCameraBookmarksFile(std::string* reason) {
+  // A FIFO where the file goes is refused, never waited on: the write comes as the window
+  // closes, which nothing would end then.
   return gWorld.snapshotCount == 0 ||
-         ReplaceFileWhole(CameraBookmarksPath(), BookmarkText(), reason);
+         ReplaceFileWhole(CameraBookmarksPath(), BookmarkText(), reason,
+                          ThroughDescriptor::kWholeFile, NotRegularFile::kRefused);
 }
 
 std::uint32_t WriteCameraBookmarks() {

@@ -68,7 +68,10 @@ std::uint32_t SavePngFile(const char* path, const std::uint8_t* pixels, std::uin
     *reason = "the image cannot be encoded as PNG";
     return 0;
   }
-  return ReplaceFileWhole(path, bytes, reason, ThroughDescriptor::kWhereItStands) ? 1 : 0;
+  return ReplaceFileWhole(path, bytes, reason, ThroughDescriptor::kWhereItStands,
+                          NotRegularFile::kWrittenInPlace)
+             ? 1
+             : 0;
 }
 
 }  // namespace veskor

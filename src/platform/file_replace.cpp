@@ -4,10 +4,14 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <linux/fs.h>
+#include <linux/magic.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/random.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -37,12 +41,70 @@ std::atomic<FileSyncCall> gSync{::fsync};
 std::atomic<FileCutCall> gCut{::ftruncate};
 void RandomLetters(char* out);
 std::atomic<TemporaryLettersCall> gLetters{RandomLetters};
+void NoStep(ReplaceStep) {}
+std::atomic<ReplaceStepCall> gStep{NoStep};
 
 bool Fail(std::string* reason, int error) {
   *reason = std::strerror(error);
   return false;
 }
 
+// What a file that is not a regular one is, in the words of FileKindAt: `onPipeFs` tells a pipe
+// from a FIFO in a folder.
+const char* KindOf(const struct stat& st, bool onPipeFs) {
+  if (S_ISREG(st.st_mode)) return nullptr;
+  if (S_ISDIR(st.st_mode)) return "a directory";
+  if (S_ISFIFO(st.st_mode)) return onPipeFs ? "a pipe" : "a FIFO";
+  return S_ISSOCK(st.st_mode) ? "a socket" : "a device";  // of characters or blocks: none else
+}
+
+bool IsPipeFs(const struct statfs& fs) { return fs.f_type == PIPEFS_MAGIC; }
+
+// The refusal of a file that is not a regular one, which `st` tells of, opened as `fd` (or -1):
+// a directory as the system refuses its write, anything else as what it is.
+bool RefuseNotRegular(const struct stat& st, int fd, const std::string& path, std::string* reason) {
+  if (S_ISDIR(st.st_mode)) return Fail(reason, EISDIR);
+  struct statfs fs {};
+  const bool pipe = S_ISFIFO(st.st_mode) &&
+                    (fd >= 0 ? ::fstatfs(fd, &fs) : ::statfs(path.c_str(), &fs)) == 0 &&
+                    IsPipeFs(fs);
+  *reason = NotRegularFileReason(KindOf(st, pipe));
+  return false;
+}
+
+// Whether a file of `size` bytes may be written under the process's file-size limit
+// (RLIMIT_FSIZE, `ulimit -f`): a write past it takes only the bytes below it, then fails (EFBIG),
+// and raises SIGXFSZ, which ends the process by default.
+bool WithinFileSizeLimit(std::size_t size) {
+  struct rlimit limit {};
+  return ::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+         size <= limit.rlim_cur;
+}
+
+// The turn that saves take between the threads of a run, each waiting for it up to
+// kReplaceHoldSeconds: a record lock does not tell the threads of one process apart (the end of
+// a run may save from another thread while a write of its loop is under way), and the signals
+// that a save holds off are held for one save at a time (SignalsDeferred). Never destroyed: the
+// settings saved at the process's end may come after this file's statics would have gone (a
+// mutex's destruction does nothing).
+class SaveTurn {
+ public:
+  SaveTurn() : turn_(Lock(), std::chrono::seconds(kReplaceHoldSeconds)) {}
+  // False with `*reason` set when another thread's save kept the turn past the wait.
+  bool Taken(std::string* reason) const {
+    if (turn_.owns_lock()) return true;
+    *reason = "another thread's save has gone on for more than " +
+              std::to_string(kReplaceHoldSeconds) + " seconds";
+    return false;
+  }
+
+ private:
+  static std::timed_mutex& Lock() {
+    static std::timed_mutex& lock = *new std::timed_mutex;
+    return lock;
+  }
+  std::unique_lock<std::timed_mutex> turn_;
+};
 
 // The folder of `path` with its '/', "" for a bare name.
 std::string FolderOf(const std::string& path) {
@@ -153,9 +215,8 @@ struct GivenDescriptor {
   dev_t device;
   ino_t inode;
 };
-// Never destroyed (nor is the turn of WriteWholeThrough; a mutex's destruction does nothing): the
-// settings saved at the process's end may be written through a descriptor after this file's
-// statics would have gone.
+// Never destroyed (a mutex's destruction does nothing): the settings saved at the process's end
+// may be written through a descriptor after this file's statics would have gone.
 std::mutex gGivenLock;
 std::vector<GivenDescriptor>& gGiven = *new std::vector<GivenDescriptor>;
 
@@ -226,6 +287,73 @@ bool TakeOwnerOf(int fd, const struct stat& old) {
   if (::fstat(fd, &st) != 0) return false;
   return (st.st_uid == old.st_uid && st.st_gid == old.st_gid) ||
          ::fchown(fd, old.st_uid, old.st_gid) == 0;
+}
+
+// The names of the extended attributes of `file` (its links not followed), each ending with a
+// zero byte: none where the file system keeps none. False with errno set.
+bool AttributeNames(const std::string& file, std::string* names) {
+  for (;;) {
+    const ssize_t size = ::llistxattr(file.c_str(), nullptr, 0);
+    if (size < 0 && (errno == ENOTSUP || errno == ENOSYS)) {
+      names->clear();
+      return true;
+    }
+    if (size < 0) return false;
+    names->resize(static_cast<std::size_t>(size));
+    const ssize_t n = ::llistxattr(file.c_str(), names->data(), names->size());
+    if (n >= 0) {
+      names->resize(static_cast<std::size_t>(n));
+      return true;
+    }
+    if (errno != ERANGE) return false;  // ERANGE: one came meanwhile
+  }
+}
+
+// The value of the attribute `name` of `file`, or of `fd` when it is 0 or more. False with errno
+// set: ENODATA when there is none.
+bool AttributeValue(const std::string& file, int fd, const char* name, std::string* value) {
+  const auto get = [&](void* to, std::size_t size) {
+    return fd >= 0 ? ::fgetxattr(fd, name, to, size) : ::lgetxattr(file.c_str(), name, to, size);
+  };
+  for (;;) {
+    const ssize_t size = get(nullptr, 0);
+    if (size < 0) return false;
+    value->resize(static_cast<std::size_t>(size));
+    const ssize_t n = get(value->data(), value->size());
+    if (n >= 0) {
+      value->resize(static_cast<std::size_t>(n));
+      return true;
+    }
+    if (errno != ERANGE) return false;
+  }
+}
+
+// Gives the temporary `fd` the extended attributes of the file `old` that it replaces: its
+// access ACL (system.posix_acl_access, which sets the permission bits that its mask and entries
+// stand for, as the old file's are), its `user.*` ones, and those of other namespaces that the
+// process may read. After the text, whose write may clear some (security.capability), and after
+// the mode, whose change rewrites an ACL's mask. A temporary made in a folder with a default ACL
+// has an access ACL from it: taken off where the old file had none, the mode then staying as it
+// was set. An attribute that the temporary has already, with the same value (an LSM's label),
+// is not given again. False with errno set when one cannot be given or taken off: the
+// replace is then not done.
+bool TakeAttributesOf(int fd, const std::string& old) {
+  static constexpr char kAccessAcl[] = "system.posix_acl_access";
+  std::string names, value, had;
+  if (!AttributeNames(old, &names)) return false;
+  bool oldHasAcl = false;
+  for (std::size_t at = 0; at < names.size(); at += std::strlen(names.data() + at) + 1) {
+    const char* name = names.data() + at;
+    oldHasAcl = oldHasAcl || std::strcmp(name, kAccessAcl) == 0;
+    if (!AttributeValue(old, -1, name, &value)) {
+      if (errno == ENODATA) continue;  // taken off meanwhile
+      return false;
+    }
+    if (AttributeValue(old, fd, name, &had) && had == value) continue;
+    if (::fsetxattr(fd, name, value.data(), value.size(), 0) != 0) return false;
+  }
+  return oldHasAcl || ::fremovexattr(fd, kAccessAcl) == 0 || errno == ENODATA || errno == ENOTSUP ||
+         errno == ENOSYS;
 }
 
 void RemoveStaleTemporaries(const std::string& path) {
@@ -470,7 +598,7 @@ void OnDeferredSignal(int signal, siginfo_t* info, void*) {
 // OnDeferredSignal for the time, wherever it lands. Signals with a handler of the program's
 // own (or a sanitizer's), or ignored, are left as they are; a fault that the kernel raises ends
 // the process at once (in this thread, blocked, the kernel takes its default action itself).
-// One at a time: WriteWholeThrough's turn keeps them apart.
+// One at a time: the saves' turn (SaveTurn) keeps them apart.
 class SignalsDeferred {
  public:
   SignalsDeferred() {
@@ -510,24 +638,18 @@ class SignalsDeferred {
 // mode (`>`, `<>`, `>>`) or offset. The file is held for this thread from the readying to the
 // cut (FileHold against other processes), and everything the write and the cut need is known
 // possible before the first byte goes in, so that a write that cannot finish (a full disk, a
-// sealed or append-only file) leaves the old text as it was; a signal that would end the
-// process meanwhile waits for the cut (SignalsDeferred). False with `*reason` set.
+// sealed or append-only file, a text past the file-size limit) leaves the old text as it was; a
+// signal that would end the process meanwhile waits for the cut (SignalsDeferred). False with
+// `*reason` set.
 bool WriteWholeThrough(int fd, std::string_view text, std::string* reason) {
-  // A record lock does not tell the threads of one process apart: they take their turns here
-  // (the end of a run may save from another thread while a write of its loop is under way).
-  static std::timed_mutex& threads = *new std::timed_mutex;
-  const std::unique_lock<std::timed_mutex> turn(threads,
-                                                std::chrono::seconds(kReplaceHoldSeconds));
-  if (!turn.owns_lock()) {
-    *reason = "another thread has held the file for more than " +
-              std::to_string(kReplaceHoldSeconds) + " seconds";
-    return false;
-  }
+  const SaveTurn turn;
+  if (!turn.Taken(reason)) return false;
   FileHold hold;
   if (!hold.Take(fd, reason)) return false;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !CanHoldText(fd, st.st_size, text.size()))
     return Fail(reason, errno);
+  if (!WithinFileSizeLimit(text.size())) return Fail(reason, EFBIG);
   const SignalsDeferred whole;             // from before the first byte, until the cut is done
   const AppendSuspended fromTheStart(fd);  // given back before the hold is let go
   if (!fromTheStart.ok() || !ReserveRoom(fd, st.st_size, text) || ::lseek(fd, 0, SEEK_SET) != 0)
@@ -537,9 +659,30 @@ bool WriteWholeThrough(int fd, std::string_view text, std::string* reason) {
 }
 
 // Writes `text` into what `path` names as it stands, a FIFO or a device: it cannot be replaced,
-// and a reader waits on it.
-bool WriteInPlace(const std::string& path, std::string_view text, std::string* reason) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+// and a reader waits on it. With kRefused, what the name reaches is first opened as a place only
+// (O_PATH: no wait for a FIFO's reader, no device opened), and written only when that is a
+// regular file, reopened through that descriptor; anything else is refused as what it is,
+// whatever took the file's place since the name was looked at.
+bool WriteInPlace(const std::string& path, std::string_view text, std::string* reason,
+                  NotRegularFile notRegular) {
+  int fd = -1;
+  if (notRegular == NotRegularFile::kRefused) {
+    const int found = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+    struct stat st {};
+    if (found < 0 || ::fstat(found, &st) != 0) return Fail(reason, errno);
+    if (!S_ISREG(st.st_mode)) {
+      RefuseNotRegular(st, found, path, reason);
+      ::close(found);
+      return false;
+    }
+    fd = ::open(("/proc/self/fd/" + std::to_string(found)).c_str(),
+                O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+    const int error = errno;
+    ::close(found);
+    errno = error;
+  } else {
+    fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+  }
   if (fd < 0) return Fail(reason, errno);
   int failure = 0;
   bool ok = WriteThrough(fd, text, &failure);
@@ -623,9 +766,31 @@ TemporaryLettersCall SetReplaceLettersCall(TemporaryLettersCall call) {
   return gLetters.exchange(call);
 }
 
+ReplaceStepCall SetReplaceStepCall(ReplaceStepCall call) { return gStep.exchange(call); }
+
+const char* FileKindAt(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return nullptr;
+  // The file system tells a pipe (`3< <(cat registry)`, /dev/fd/3) from a FIFO in a folder.
+  struct statfs fs {};
+  return KindOf(st, S_ISFIFO(st.st_mode) && ::statfs(path.c_str(), &fs) == 0 && IsPipeFs(fs));
+}
+
+const char* FileKindOf(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return nullptr;
+  struct statfs fs {};
+  return KindOf(st, S_ISFIFO(st.st_mode) && ::fstatfs(fd, &fs) == 0 && IsPipeFs(fs));
+}
+
+std::string NotRegularFileReason(const char* kind) {
+  return std::string("it is ") + kind + ", not a regular file";
+}
+
 bool ReplaceFileWhole(const std::string& path, std::string_view text, std::string* reason,
-                      ThroughDescriptor through) {
+                      ThroughDescriptor through, NotRegularFile notRegular) {
   if (path.empty()) return Fail(reason, ENOENT);
+  const bool inPlace = notRegular == NotRegularFile::kWrittenInPlace;
   // A file that the process was given open, named through the descriptor (`> out.png` and
   // VESKOR_CAPTURE=/dev/stdout): written in place, whatever its folder allows. Any other
   // descriptor is none of the user's: one the process opened itself (an X connection, a
@@ -634,7 +799,9 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
     if (!WasGiven(given)) return Fail(reason, EBADF);
     const int fd = static_cast<int>(given);
     struct stat st {};
-    if (through == ThroughDescriptor::kWholeFile && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (!regular && !inPlace) return RefuseNotRegular(st, fd, path, reason);
+    if (through == ThroughDescriptor::kWholeFile && regular)
       return WriteWholeThrough(fd, text, reason);
     int failure = 0;  // a pipe or a device, or a capture: as the descriptor stands
     return WriteThrough(fd, text, &failure) || Fail(reason, failure);
@@ -642,7 +809,10 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
   struct stat st {};
   const bool exists = ::stat(path.c_str(), &st) == 0;
   if (!exists && errno != ENOENT) return Fail(reason, errno);
-  if (exists && !S_ISREG(st.st_mode)) return WriteInPlace(path, text, reason);
+  if (exists && !S_ISREG(st.st_mode)) {
+    return inPlace ? WriteInPlace(path, text, reason, notRegular)
+                   : RefuseNotRegular(st, -1, path, reason);
+  }
   // The file itself, at the end of the path's links: it is replaced in its own folder, and a
   // link to it stays a link.
   std::string file;
@@ -652,34 +822,47 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
   if (endExists != exists || (exists && (end.st_dev != st.st_dev || end.st_ino != st.st_ino))) {
     // A link that the kernel follows otherwise than its text reads (another process's
     // descriptor under /proc, its file deleted): the file is written where the kernel finds it.
-    return WriteInPlace(path, text, reason);
+    return WriteInPlace(path, text, reason, notRegular);
   }
   // The rename needs only the folder's permission: a file that the user has made read-only
   // stays as it is.
   if (exists && ::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0)
     return Fail(reason, errno);
+  if (!WithinFileSizeLimit(text.size())) return Fail(reason, EFBIG);
   if (IsAppendOnlyFolder(FolderOf(file))) return Fail(reason, EPERM);
-  std::string temp;
-  const int fd = MakeTemporary(file, exists ? 0600 : 0666, &temp);
-  if (fd < 0) {
-    *reason = "cannot make a file in " + FolderName(file) + ": " + std::strerror(errno);
-    return false;
+  const SaveTurn turn;
+  if (!turn.Taken(reason)) return false;
+  bool ok = false;
+  int failure = 0;
+  {
+    // From the temporary's making to its rename or removal, so that a signal never leaves it.
+    const SignalsDeferred whole;
+    std::string temp;
+    const int fd = MakeTemporary(file, exists ? 0600 : 0666, &temp);
+    if (fd < 0) {
+      *reason = "cannot make a file in " + FolderName(file) + ": " + std::strerror(errno);
+      return false;
+    }
+    const auto step = [](ReplaceStep next) {
+      gStep.load()(next);
+      return true;
+    };
+    ok = (!exists || TakeOwnerOf(fd, st)) && step(ReplaceStep::kWrite) && WriteWhole(fd, text) &&
+         (!exists || (step(ReplaceStep::kMode) && ::fchmod(fd, st.st_mode & 07777) == 0 &&
+                      step(ReplaceStep::kAttributes) && TakeAttributesOf(fd, file))) &&
+         step(ReplaceStep::kSync) && gSync.load()(fd) == 0;
+    failure = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+      ok = false;
+      failure = errno;
+    }
+    if (ok && step(ReplaceStep::kRename) && std::rename(temp.c_str(), file.c_str()) != 0) {
+      ok = false;
+      failure = errno;
+    }
+    if (!ok) ::unlink(temp.c_str());
   }
-  bool ok = (!exists || TakeOwnerOf(fd, st)) && WriteWhole(fd, text) &&
-            (!exists || ::fchmod(fd, st.st_mode & 07777) == 0) && gSync.load()(fd) == 0;
-  int failure = ok ? 0 : errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    failure = errno;
-  }
-  if (ok && std::rename(temp.c_str(), file.c_str()) != 0) {
-    ok = false;
-    failure = errno;
-  }
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return Fail(reason, failure);
-  }
+  if (!ok) return Fail(reason, failure);
   RemoveStaleTemporaries(file);
   return true;
 }

@@ -1,9 +1,6 @@
 #include "platform/settings_store.h"
 
 #include <fcntl.h>
-#include <linux/magic.h>
-#include <sys/stat.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -122,21 +119,6 @@ bool Failed(std::string reason) {
   return false;
 }
 
-// What a file that is not a regular one is, in the words of SettingsFileKind: `onPipeFs` tells
-// a pipe from a FIFO in a folder.
-const char* KindOf(const struct stat& st, bool onPipeFs) {
-  if (S_ISREG(st.st_mode)) return nullptr;
-  if (S_ISDIR(st.st_mode)) return "a directory";
-  if (S_ISFIFO(st.st_mode)) return onPipeFs ? "a pipe" : "a FIFO";
-  return S_ISSOCK(st.st_mode) ? "a socket" : "a device";  // of characters or blocks: none else
-}
-
-bool IsPipeFs(const struct statfs& fs) { return fs.f_type == PIPEFS_MAGIC; }
-
-std::string NotRegular(const char* kind) {
-  return std::string("it is ") + kind + ", not a regular file";
-}
-
 // False with `*why` set when the file cannot be read whole ("File too large" for one larger
 // than kSettingsFileMax). A file that is not a regular one is refused, found by stat before any
 // open: the store is read and written many times a run, which a pipe or a device cannot give
@@ -147,7 +129,7 @@ std::string NotRegular(const char* kind) {
 // never read (and written back whole).
 bool ReadWholeFile(const std::string& path, std::string* text, std::string* why) {
   if (const char* kind = SettingsFileKind(path)) {
-    *why = NotRegular(kind);
+    *why = NotRegularFileReason(kind);
     return false;
   }
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);  // "": ENOENT
@@ -155,10 +137,8 @@ bool ReadWholeFile(const std::string& path, std::string* text, std::string* why)
     *why = std::strerror(errno);
     return false;
   }
-  struct stat opened {};
-  if (::fstat(fd, &opened) == 0 && !S_ISREG(opened.st_mode)) {
-    struct statfs fs {};
-    *why = NotRegular(KindOf(opened, ::fstatfs(fd, &fs) == 0 && IsPipeFs(fs)));
+  if (const char* kind = FileKindOf(fd)) {
+    *why = NotRegularFileReason(kind);
     ::close(fd);
     return false;
   }
@@ -207,13 +187,7 @@ std::string SettingsStorePath() {
   return "";
 }
 
-const char* SettingsFileKind(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return nullptr;
-  // The file system tells a pipe (`3< <(cat registry)`, /dev/fd/3) from a FIFO in a folder.
-  struct statfs fs {};
-  return KindOf(st, S_ISFIFO(st.st_mode) && ::statfs(path.c_str(), &fs) == 0 && IsPipeFs(fs));
-}
+const char* SettingsFileKind(const std::string& path) { return FileKindAt(path); }
 
 std::string SettingsKeyName(SettingsRoot root, std::string_view key) {
   std::string name(root == SettingsRoot::kClassesRoot ? kClassesRootPrefix : "");
@@ -330,8 +304,12 @@ bool SettingsWriteString(SettingsRoot root, std::string_view key, std::string_vi
     return Failed("the store would be too large to read: " + std::to_string(written.size()) +
                   " bytes, over its limit of " + std::to_string(kSettingsFileMax));
   }
+  // What has taken the store's place since it was read, a FIFO say, is refused as the read
+  // refuses it, never waited on.
   std::string reason;
-  if (!ReplaceFileWhole(path, written, &reason)) return Failed(std::move(reason));
+  if (!ReplaceFileWhole(path, written, &reason, ThroughDescriptor::kWholeFile,
+                        NotRegularFile::kRefused))
+    return Failed(std::move(reason));
   gWriteFailure.clear();
   return true;
 }
