@@ -1,6 +1,5 @@
 #include "platform/settings_store.h"
 
-#include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
@@ -12,6 +11,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/file_open.h"
 #include "platform/file_replace.h"
 
 namespace veskor {
@@ -122,20 +122,7 @@ bool Failed(std::string reason) {
   return false;
 }
 
-// What a file that is not a regular one is, in the words of SettingsFileKind: `onPipeFs` tells
-// a pipe from a FIFO in a folder.
-const char* KindOf(const struct stat& st, bool onPipeFs) {
-  if (S_ISREG(st.st_mode)) return nullptr;
-  if (S_ISDIR(st.st_mode)) return "a directory";
-  if (S_ISFIFO(st.st_mode)) return onPipeFs ? "a pipe" : "a FIFO";
-  return S_ISSOCK(st.st_mode) ? "a socket" : "a device";  // of characters or blocks: none else
-}
-
 bool IsPipeFs(const struct statfs& fs) { return fs.f_type == PIPEFS_MAGIC; }
-
-std::string NotRegular(const char* kind) {
-  return std::string("it is ") + kind + ", not a regular file";
-}
 
 // False with `*why` set when the file cannot be read whole ("File too large" for one larger
 // than kSettingsFileMax). A file that is not a regular one is refused, found by stat before any
@@ -147,19 +134,13 @@ std::string NotRegular(const char* kind) {
 // never read (and written back whole).
 bool ReadWholeFile(const std::string& path, std::string* text, std::string* why) {
   if (const char* kind = SettingsFileKind(path)) {
-    *why = NotRegular(kind);
+    *why = NotRegularFileReason(kind);
     return false;
   }
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);  // "": ENOENT
+  FileOpenFailure failure;
+  const int fd = OpenRegularFileForReading(path.c_str(), &failure);  // "": ENOENT
   if (fd < 0) {
-    *why = std::strerror(errno);
-    return false;
-  }
-  struct stat opened {};
-  if (::fstat(fd, &opened) == 0 && !S_ISREG(opened.st_mode)) {
-    struct statfs fs {};
-    *why = NotRegular(KindOf(opened, ::fstatfs(fd, &fs) == 0 && IsPipeFs(fs)));
-    ::close(fd);
+    *why = failure.Reason();
     return false;
   }
   std::FILE* f = ::fdopen(fd, "rb");
@@ -212,7 +193,7 @@ const char* SettingsFileKind(const std::string& path) {
   if (::stat(path.c_str(), &st) != 0) return nullptr;
   // The file system tells a pipe (`3< <(cat registry)`, /dev/fd/3) from a FIFO in a folder.
   struct statfs fs {};
-  return KindOf(st, S_ISFIFO(st.st_mode) && ::statfs(path.c_str(), &fs) == 0 && IsPipeFs(fs));
+  return FileKindOf(st, S_ISFIFO(st.st_mode) && ::statfs(path.c_str(), &fs) == 0 && IsPipeFs(fs));
 }
 
 std::string SettingsKeyName(SettingsRoot root, std::string_view key) {
