@@ -59,6 +59,17 @@ std::uint32_t FailAfterReset(const char* failure) {
   return Fail();
 }
 
+// Why a world file that is there did not open, on a line of its own before the status: the
+// system's reason, or that it is not a regular file. Nothing for a file that is not there.
+void SayWhyNotOpened(const char* name) {
+  if (gSceneParser.openFailure[0] == '\0') return;
+  char text[kScenePathBytes + kSceneMessageBytes + 4];
+  std::snprintf(text, sizeof text, "%s: %s", name, gSceneParser.openFailure);
+  char line[sizeof text + 32] = "      cannot open ";
+  AppendMarkupLiteral(line, sizeof line, text);
+  ShowStatusLine(line, 0);
+}
+
 bool OpenCommandLineWorld(const char* path) {
   SceneParser& parser = gSceneParser;
   char directory[kScenePathBytes];
@@ -89,7 +100,10 @@ bool OpenCommandLineWorld(const char* path) {
   char line[kScenePathBytes + 32] = "      parse file <";
   AppendMarkupLiteral(line, sizeof line, quoted);
   parser.logCallback(line, 0);
-  if (opened == 0) ShowStatusLine("can not open file", 1);
+  if (opened == 0) {
+    SayWhyNotOpened(name);
+    ShowStatusLine("can not open file", 1);
+  }
   return opened != 0;
 }
 
@@ -109,6 +123,7 @@ bool OpenChosenWorld() {
   std::memcpy(directory, chosen, static_cast<std::size_t>(title - chosen));
   directory[title - chosen] = '\0';
   if (OpenSceneFile(gSceneParser, directory, title, ShowStatusLine) == 0) {
+    SayWhyNotOpened(title);
     ShowStatusLine("compilation aborted", 1);
     return false;
   }

@@ -5,6 +5,7 @@
 #include "app/compile_session.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -103,6 +104,7 @@ class CompileSessionTest : public test::GlTest {
 
 TEST_F(CompileSessionTest, EachCommandLineFormOpensItsFile) {
   dir_.Write("sub/v.wld", "// nothing but a comment\n");
+  ASSERT_EQ(mkfifo(dir_.Path("fifo.wld").c_str(), 0600), 0);
   const std::string d = dir_.path();
   const std::string longName(300, 'n');
   struct Case {
@@ -119,6 +121,11 @@ TEST_F(CompileSessionTest, EachCommandLineFormOpensItsFile) {
       {"\"" + d + "w.wld\" -fast", 0, 1, Compiled("w.wld"), "", d},
       {"sub/v.wld", 0, 1, Compiled("v.wld"), "", "sub/"},
       {d + "none.wld", 0, 0, {kBegin, ParseFile("none.wld")}, "can not open file", ""},
+      // A world that is there and does not open says why.
+      {d + "fifo.wld", 0, 0,
+       {kBegin, ParseFile("fifo.wld"),
+        "      cannot open \\%fifo.wld: it is a FIFO, not a regular file"},
+       "can not open file", ""},
       {"", 512, 0,
        {kBegin, "      the command line is too long: 512 characters, where a world path has at "
                 "most 511"},
