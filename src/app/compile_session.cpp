@@ -133,13 +133,13 @@ bool OpenChosenWorld() {
 // A session log that cannot be written (not opened, a write or its close failed) is said on
 // stderr with the system's reason of the call that failed, once a run for its path (every
 // compile opens it again), and the session goes on without it.
-void SayUnwritableLog(const char* path, int reason) {
+void SayUnwritableLog(const char* path, const char* reason) {
   static char toldPath[kSearchDirBytes + 16] = "";
   if (std::strcmp(path, toldPath) == 0) return;
   std::snprintf(toldPath, sizeof toldPath, "%s", path);
   std::fprintf(stderr,
                "veskor: cannot write the session log %s: %s (the sessions go on without it)\n",
-               path, std::strerror(reason));
+               path, reason);
 }
 
 // The session log in BinaryDir.
