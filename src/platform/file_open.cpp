@@ -62,8 +62,7 @@ int OpenWithoutWaiting(const char* path, int flags, mode_t mode, struct stat* op
   }
   if (fd >= 0) {
     const int status = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, opened) != 0 || status < 0 ||
-        ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+    if (::fstat(fd, opened) != 0 || status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
       why.error = errno;
       ::close(fd);
       fd = -1;

@@ -1,8 +1,8 @@
 #include "platform/file_open.h"
 
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -24,8 +24,7 @@ namespace {
 std::string ReadOutcome(const std::string& path) {
   FileOpenFailure failure;
   std::FILE* stream = OpenRegularStreamForReading(path.c_str(), &failure);
-  if (stream == nullptr)
-    return (failure.Missing() ? "missing: " : "refused: ") + failure.Reason();
+  if (stream == nullptr) return (failure.Missing() ? "missing: " : "refused: ") + failure.Reason();
   const int flags = ::fcntl(::fileno(stream), F_GETFL);
   char text[64] = "";
   const std::size_t n = std::fread(text, 1, sizeof text - 1, stream);
@@ -140,9 +139,8 @@ TEST(FileOpen, AFileThatIsThereButDoesNotOpenGivesTheSystemsReason) {
       ::_exit(checks());
     }
     int status = 0;
-    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)
-               ? WEXITSTATUS(status)
-               : -1;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status)
+                                                                             : -1;
   };
   EXPECT_EQ(inChild([] {
               int lowest = 0;
@@ -156,8 +154,8 @@ TEST(FileOpen, AFileThatIsThereButDoesNotOpenGivesTheSystemsReason) {
             0);
   EXPECT_EQ(inChild([] {
               if (::geteuid() == 0 &&
-                  (::chown(".", 65534, 65534) != 0 || ::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
-                   ::setresuid(65534, 65534, 65534) != 0))
+                  (::chown(".", 65534, 65534) != 0 || ::setgroups(0, nullptr) != 0 ||
+                   ::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0))
                 return 101;
               return ReadOutcome("plain") == "refused: Permission denied" ? 0 : 1;
             }),
