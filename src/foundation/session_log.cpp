@@ -136,7 +136,8 @@ int SessionLogOpen(const char* path, SessionLogFailureCall onFailure) {
   gSessionLog.onFailure = onFailure;
   if (failure != 0 && onFailure != nullptr) {
     gSessionLog.failureTold = true;
-    const std::string reason = path != nullptr ? gSessionLog.file->reason() : std::strerror(failure);
+    const std::string reason =
+        path != nullptr ? gSessionLog.file->reason() : std::string(std::strerror(failure));
     onFailure(path != nullptr ? path : "", reason.c_str());
   }
   return failure;
