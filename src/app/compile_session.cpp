@@ -131,8 +131,9 @@ bool OpenChosenWorld() {
 }
 
 // A session log that cannot be written (not opened, a write or its close failed) is said on
-// stderr with the system's reason of the call that failed, once a run for its path (every
-// compile opens it again), and the session goes on without it.
+// stderr with the system's reason of the call that failed, or as what it is when the log
+// refused it (a FIFO), once a run for its path (every compile opens it again), and the session
+// goes on without it.
 void SayUnwritableLog(const char* path, const char* reason) {
   static char toldPath[kSearchDirBytes + 16] = "";
   if (std::strcmp(path, toldPath) == 0) return;
