@@ -276,9 +276,13 @@ TEST_F(CompileSessionTest, ALogThatCannotBeWrittenIsSaidOnceOnStderr) {
   // A log that opens on a device without room: every write fails as on a full disk.
   std::filesystem::create_directories(dir_.Path("full"));
   std::filesystem::create_symlink("/dev/full", dir_.Path("full/session.log"));
+  // A FIFO in the log's place: refused as what it is, never waited on for a reader.
+  std::filesystem::create_directories(dir_.Path("fifo"));
+  ASSERT_EQ(mkfifo(dir_.Path("fifo/session.log").c_str(), 0600), 0);
   std::vector<Case> cases = {{d + "gone/", "No such file or directory"},
                              {d + "plain/", "Not a directory"},  // a file where the directory is
-                             {d + "full/", "No space left on device"}};
+                             {d + "full/", "No space left on device"},
+                             {d + "fifo/", "it is a FIFO, not a regular file"}};
   // Root writes into a directory without write bits: there, that side cannot be had.
   if (geteuid() != 0) cases.push_back({d + "locked/", "Permission denied"});
   std::filesystem::permissions(
