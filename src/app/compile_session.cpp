@@ -59,6 +59,17 @@ std::uint32_t FailAfterReset(const char* failure) {
   return Fail();
 }
 
+// Why a world file that is there did not open, on a line of its own before the status: the
+// system's reason, or that it is not a regular file. Nothing for a file that is not there.
+void SayWhyNotOpened(const char* name) {
+  if (gSceneParser.openFailure[0] == '\0') return;
+  char text[kScenePathBytes + kSceneMessageBytes + 4];
+  std::snprintf(text, sizeof text, "%s: %s", name, gSceneParser.openFailure);
+  char line[sizeof text + 32] = "      cannot open ";
+  AppendMarkupLiteral(line, sizeof line, text);
+  ShowStatusLine(line, 0);
+}
+
 bool OpenCommandLineWorld(const char* path) {
   SceneParser& parser = gSceneParser;
   char directory[kScenePathBytes];
@@ -89,7 +100,10 @@ bool OpenCommandLineWorld(const char* path) {
   char line[kScenePathBytes + 32] = "      parse file <";
   AppendMarkupLiteral(line, sizeof line, quoted);
   parser.logCallback(line, 0);
-  if (opened == 0) ShowStatusLine("can not open file", 1);
+  if (opened == 0) {
+    SayWhyNotOpened(name);
+    ShowStatusLine("can not open file", 1);
+  }
   return opened != 0;
 }
 
@@ -109,6 +123,7 @@ bool OpenChosenWorld() {
   std::memcpy(directory, chosen, static_cast<std::size_t>(title - chosen));
   directory[title - chosen] = '\0';
   if (OpenSceneFile(gSceneParser, directory, title, ShowStatusLine) == 0) {
+    SayWhyNotOpened(title);
     ShowStatusLine("compilation aborted", 1);
     return false;
   }
@@ -116,15 +131,16 @@ bool OpenChosenWorld() {
 }
 
 // A session log that cannot be written (not opened, a write or its close failed) is said on
-// stderr with the system's reason of the call that failed, once a run for its path (every
-// compile opens it again), and the session goes on without it.
-void SayUnwritableLog(const char* path, int reason) {
+// stderr with the system's reason of the call that failed, or as what it is when the log
+// refused it (a FIFO), once a run for its path (every compile opens it again), and the session
+// goes on without it.
+void SayUnwritableLog(const char* path, const char* reason) {
   static char toldPath[kSearchDirBytes + 16] = "";
   if (std::strcmp(path, toldPath) == 0) return;
   std::snprintf(toldPath, sizeof toldPath, "%s", path);
   std::fprintf(stderr,
                "veskor: cannot write the session log %s: %s (the sessions go on without it)\n",
-               path, std::strerror(reason));
+               path, reason);
 }
 
 // The session log in BinaryDir.

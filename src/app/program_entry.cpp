@@ -120,7 +120,11 @@ int WinMain(const char* commandLine, const ShellPorts& ports) {
   LensFlareTable = kLensFlareTable;
   LensFlareCount = kLensFlareTableCount;
   const std::string music = std::string(SndDir) + "introveskor.ogg";
-  if (LoadOggSound(music.c_str(), IntroMusicSlot) == 0) StartFailure("cannot find intro music");
+  std::string why;  // for a file that is there but did not open
+  if (LoadOggSound(music.c_str(), IntroMusicSlot, &why) == 0) {
+    StartFailure(why.empty() ? "cannot find intro music"
+                             : ("cannot open intro music " + music + ": " + why).c_str());
+  }
   QuitRequest = 0;
   FrameClockStart();
   return AutomationExitCode(RunMainLoop(gMainPlane, ports));

@@ -6,6 +6,7 @@
 
 #include "foundation/fatal_error.h"
 #include "foundation/search_dirs.h"
+#include "platform/file_open.h"
 
 namespace veskor {
 
@@ -49,8 +50,12 @@ void LoadTextResources() {
   if (LanguageIndex < 0 || LanguageIndex >= kLanguageCount) LanguageIndex = 0;
   std::strcpy(LanguageDir, kLanguageDirs[LanguageIndex]);
   const std::string path = std::string(ResourceDir) + "Txt/" + LanguageDir + "txtres.txt";
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) FatalError(path.c_str());
+  // Opened without waiting: a FIFO in the file's place is refused at once, as what it is.
+  FileOpenFailure failure;
+  std::FILE* file = OpenRegularStreamForReading(path.c_str(), &failure);
+  if (file == nullptr) {
+    FatalError(failure.Missing() ? path.c_str() : (path + ": " + failure.Reason()).c_str());
+  }
   ReadTextResources(file);
   std::fclose(file);
 }

@@ -27,8 +27,9 @@ inline constexpr const char* kLanguageDirs[kLanguageCount] = {"en/", "es/", "fr/
 extern char LanguageDir[4];
 
 // Sets LanguageDir from LanguageIndex (a value outside 0..3 becomes 0) and reads the language's
-// file. A file that cannot be opened shows its full path in the "Error" box and ends the
-// process at once with exit code 1.
+// file. A file that cannot be opened shows its full path in the "Error" box, followed by the
+// reason when the file is there (": it is a FIFO, not a regular file", ": Permission denied"),
+// and ends the process at once with exit code 1.
 void LoadTextResources();
 
 // Fills the table from an open file: entry k is the k-th non-empty line (a CR before LF

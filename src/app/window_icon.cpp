@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "foundation/png_reader.h"
+#include "platform/file_open.h"
 
 namespace veskor {
 
@@ -131,7 +132,8 @@ std::uint32_t ParseWindowIcon(const std::uint8_t* data, std::size_t size, Window
 }
 
 std::uint32_t ReadWindowIcon(const char* path, WindowIcon* icon) {
-  std::FILE* file = std::fopen(path, "rb");
+  // A FIFO or a device in the icon's place is no icon, and is never waited on.
+  std::FILE* file = OpenRegularStreamForReading(path);
   if (file == nullptr) return 0;
   std::vector<std::uint8_t> bytes;
   std::uint8_t chunk[4096];

@@ -20,7 +20,7 @@ struct WindowIcon {
 
 // 1 with `icon` filled when the bytes of an icon file hold a readable 16 x 16 image, else 0.
 std::uint32_t ParseWindowIcon(const std::uint8_t* data, std::size_t size, WindowIcon* icon);
-// The same for the file at `path`; 0 when it cannot be read.
+// The same for the file at `path`; 0 when it cannot be read or is not a regular file.
 std::uint32_t ReadWindowIcon(const char* path, WindowIcon* icon);
 
 }  // namespace veskor

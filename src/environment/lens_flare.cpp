@@ -41,9 +41,12 @@ std::string SearchedDirectories() {
 // Reads the image into the texture (one channel); on failure shows why, ending with `effect`.
 bool ReadImage(const char* name, FloatTexture2D& texture, const char* effect) {
   char path[kSearchDirBytes];
-  const std::uint32_t index = FindDataFile(name);
+  DataFileFailure failure;
+  const std::uint32_t index = FindDataFile(name, &failure);
   std::string text;
-  if (index == 0 || !BuildDirPath(index, name, path)) {
+  if (!failure.path.empty()) {
+    text = "Cannot Open Image \"" + failure.path + "\" : " + failure.reason + ". " + effect;
+  } else if (index == 0 || !BuildDirPath(index, name, path)) {
     text = std::string("Cannot Find Image \"") + name +
            "\" In The Search Directories : " + SearchedDirectories() + ". " + effect;
   } else {

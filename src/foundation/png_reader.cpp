@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/file_open.h"
+
 namespace veskor {
 namespace {
 
@@ -96,7 +98,7 @@ std::uint32_t LoadPngFile(const char* path, std::uint8_t*& pixels, std::uint32_t
                           std::uint32_t& height, std::uint32_t& channels,
                           std::uint32_t& rowBytes) {
   if (path == nullptr) return 0;
-  std::FILE* file = std::fopen(path, "rb");
+  std::FILE* file = OpenRegularStreamForReading(path);
   if (file == nullptr) return 0;
   PngPixels block;
   const std::uint32_t read = LoadPngStream(file, block, width, height, channels, rowBytes);

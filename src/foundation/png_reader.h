@@ -22,8 +22,8 @@ inline constexpr std::uint64_t kPngMaxBytes = std::uint64_t{1} << 30;
 //
 // Returns 1 with the outputs written; the block is on the C heap and the caller releases it
 // with std::free. Returns 0, allocating nothing and writing no output, for a null path, a
-// file that does not open, a file without the PNG signature, damaged or truncated data, and
-// images over the limits above.
+// file that does not open or is not a regular file (a FIFO is never waited on), a file without
+// the PNG signature, damaged or truncated data, and images over the limits above.
 std::uint32_t LoadPngFile(const char* path, std::uint8_t*& pixels, std::uint32_t& width,
                           std::uint32_t& height, std::uint32_t& channels,
                           std::uint32_t& rowBytes);

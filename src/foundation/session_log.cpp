@@ -1,11 +1,15 @@
 #include "foundation/session_log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <new>
+
+#include "platform/file_open.h"
 
 namespace veskor {
 
@@ -44,15 +48,30 @@ int SessionLogFile::Open(const char* path) {
   Close();
   path_ = path;
   buffer_.failure = 0;
-  const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  refused_ = nullptr;
+  // A FIFO without a reader would hold the open, and one with a reader each write: refused.
+  FileOpenFailure failure;
+  struct stat opened {};
+  int fd = OpenWithoutWaiting(path, O_WRONLY | O_CREAT | O_TRUNC, 0666, &opened, &failure);
+  if (fd >= 0 && (S_ISFIFO(opened.st_mode) || S_ISSOCK(opened.st_mode))) {
+    failure = {0, OpenedFileKind(fd, opened)};
+    ::close(fd);
+    fd = -1;
+  }
   if (fd < 0) {
-    buffer_.failure = errno;
+    buffer_.failure = failure.error;
+    refused_ = failure.kind;
     setstate(std::ios::failbit);
-    return buffer_.failure;
+    return refused_ != nullptr ? -1 : buffer_.failure;
   }
   buffer_.fd = fd;
   clear();
   return 0;
+}
+
+std::string SessionLogFile::reason() const {
+  if (refused_ != nullptr) return NotRegularFileReason(refused_);
+  return buffer_.failure != 0 ? std::strerror(buffer_.failure) : "";
 }
 
 int SessionLogFile::Close() {
@@ -72,9 +91,11 @@ constinit SessionLog gSessionLog{nullptr, nullptr, nullptr, false};
 
 // Tells the owned file's first failure, once.
 void TellFailure(SessionLog& log) {
-  if (log.file == nullptr || log.failureTold || log.file->failure() == 0) return;
+  if (log.file == nullptr || log.failureTold) return;
+  const std::string reason = log.file->reason();
+  if (reason.empty()) return;
   log.failureTold = true;
-  if (log.onFailure != nullptr) log.onFailure(log.file->path().c_str(), log.file->failure());
+  if (log.onFailure != nullptr) log.onFailure(log.file->path().c_str(), reason.c_str());
 }
 
 // Numbers are formatted here, not by the stream, so that no locale can change them.
@@ -115,7 +136,9 @@ int SessionLogOpen(const char* path, SessionLogFailureCall onFailure) {
   gSessionLog.onFailure = onFailure;
   if (failure != 0 && onFailure != nullptr) {
     gSessionLog.failureTold = true;
-    onFailure(path != nullptr ? path : "", failure);
+    const std::string reason =
+        path != nullptr ? gSessionLog.file->reason() : std::string(std::strerror(failure));
+    onFailure(path != nullptr ? path : "", reason.c_str());
   }
   return failure;
 }

@@ -11,9 +11,10 @@
 
 namespace veskor {
 
-// Told when the log's file cannot be written: its path and the system's reason (an errno value)
-// of the call that failed, the open, a write or the close. At most once for each open.
-using SessionLogFailureCall = void (*)(const char* path, int reason);
+// Told when the log's file cannot be written: its path and the reason, the system's of the call
+// that failed (the open, a write or the close: "No space left on device"), or that the file is
+// one the log refuses ("it is a FIFO, not a regular file"). At most once for each open.
+using SessionLogFailureCall = void (*)(const char* path, const char* reason);
 
 // The log's own file: text goes straight to its descriptor, without a buffer, so that a flushed
 // write is in the file; the first call that fails keeps its errno, which a file stream loses.
@@ -24,8 +25,9 @@ class SessionLogFile : public std::ostream {
   SessionLogFile(const SessionLogFile&) = delete;
   SessionLogFile& operator=(const SessionLogFile&) = delete;
 
-  // Opens `path` for writing (truncated, or created); 0, or the open's errno, the stream then
-  // failed.
+  // Opens `path` for writing (truncated, or created) without waiting on it; 0, or the open's
+  // errno, or -1 for a FIFO or a socket, which the log refuses (refused() says which): its
+  // writes could wait for a reader. The stream then failed. A device is written as a file is.
   int Open(const char* path);
   // The path of the last Open.
   const std::string& path() const { return path_; }
@@ -33,8 +35,14 @@ class SessionLogFile : public std::ostream {
   int Close();
   // The open descriptor, -1 when none.
   int descriptor() const { return buffer_.fd; }
-  // The errno of the first call on the file that failed; 0 while none has.
+  // The errno of the first call on the file that failed; 0 while none has, or when the open
+  // refused the file.
   int failure() const { return buffer_.failure; }
+  // What the open refused the file as ("a FIFO"), or nullptr.
+  const char* refused() const { return refused_; }
+  // Why the file failed: the refusal or the system's reason of failure(); empty while it has
+  // not.
+  std::string reason() const;
 
  private:
   struct DescriptorBuffer : std::streambuf {
@@ -44,6 +52,7 @@ class SessionLogFile : public std::ostream {
     int_type overflow(int_type c) override;
   };
   DescriptorBuffer buffer_;
+  const char* refused_ = nullptr;
   std::string path_;
 };
 
@@ -58,8 +67,9 @@ struct SessionLog {
 void SessionLogInit();
 // Closes the current log, then opens `path` for text output (truncated, or created) and makes
 // it the target; returns 0. A path that does not open (an empty or null one included) returns
-// the system's reason (an errno value, EINVAL for null): the failed stream stays the target and
-// every write to it is dropped until the log is closed. `onFailure`, when given, is told of the
+// the system's reason (an errno value, EINVAL for null), or -1 for a FIFO or a socket, refused
+// without waiting on it (SessionLogFile::Open): the failed stream stays the target and every
+// write to it is dropped until the log is closed. `onFailure`, when given, is told of the
 // open's failure, or of the first write or the close that fails; after a failed write every
 // write is dropped too.
 int SessionLogOpen(const char* path, SessionLogFailureCall onFailure = nullptr);

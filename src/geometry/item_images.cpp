@@ -19,13 +19,13 @@ PlanetGroupTable gPlanetGroups{};
 namespace {
 
 // The path of `name` in the first search directory that holds it; false, with the build's
-// error naming the file and the directories searched, when none does.
+// error naming the file and the directories searched when none does, or the file and why it
+// did not open.
 bool FindImage(const char* name, char (&path)[kSearchDirBytes]) {
-  const std::uint32_t index = FindDataFile(name);
+  DataFileFailure failure;
+  const std::uint32_t index = FindDataFile(name, &failure);
   if (index != 0 && BuildDirPath(index, name, path)) return true;
-  const std::string text = std::string("Cannot find file \"") + name +
-                           "\" in the search directories: " + SearchedDirectoryList();
-  SceneBuildFail(text.c_str());
+  SceneBuildFail(DataFileFailureText(name, failure).c_str());
   return false;
 }
 

@@ -35,12 +35,10 @@ void ClearPadding(Texture2D& texture, std::uint32_t width, std::uint32_t height)
 }  // namespace
 
 void FindInterfaceFile(const char* name, char (&path)[kSearchDirBytes]) {
-  const std::uint32_t index = FindDataFile(name);
-  if (index == 0 || !BuildDirPath(index, name, path)) {
-    const std::string text = std::string("Cannot find file \"") + name +
-                             "\" in the search directories: " + SearchedDirectoryList();
-    FatalError(text.c_str());
-  }
+  DataFileFailure failure;
+  const std::uint32_t index = FindDataFile(name, &failure);
+  if (index == 0 || !BuildDirPath(index, name, path))
+    FatalError(DataFileFailureText(name, failure).c_str());
 }
 
 Texture2D* NewInterfaceTexture() {

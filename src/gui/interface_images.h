@@ -14,7 +14,8 @@
 
 namespace veskor {
 
-// The path of `name` in the first search directory that holds it (FindDataFile's order).
+// The path of `name` in the first search directory that holds it (FindDataFile's order); a
+// file in none of them, or one that does not open, is fatal (DataFileFailureText).
 void FindInterfaceFile(const char* name, char (&path)[kSearchDirBytes]);
 
 // A fresh texture for a widget to own; "Cannot construct texture" when none can be had.

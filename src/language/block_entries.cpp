@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "gfx/camera.h"
 #include "language/lexer.h"
@@ -16,6 +17,16 @@ bool BlockInputEnded(const SceneFile& file) {
 
 int FailAt(SceneFile& file, const char* message) {
   SetErrorLocation(file, message);
+  return 0;
+}
+
+int FailForFile(SceneFile& file, const char* name, const std::string& why, std::uint32_t line) {
+  if (why.empty()) {
+    SetErrorAtLine(file, kCannotLocateFileMessage, line);
+  } else {
+    const std::string message = std::string("Cannot open file \"") + name + "\": " + why;
+    SetErrorAtLine(file, message.c_str(), line);
+  }
   return 0;
 }
 

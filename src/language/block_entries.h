@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "language/scene_parser.h"
 
@@ -20,6 +21,11 @@ bool BlockInputEnded(const SceneFile& file);
 
 // Composes `message` at the current token and returns 0.
 int FailAt(SceneFile& file, const char* message);
+
+// A file that an entry names (an image, a sound) could not be used: "Cannot locate file" at
+// `line` when it is not there (`why` empty), else "Cannot open file "<name>": <why>" with the
+// reason it did not open. Returns 0.
+int FailForFile(SceneFile& file, const char* name, const std::string& why, std::uint32_t line);
 
 // When the token is `brace` ("{" or "}"), passes it; else "'{' expected" or "'}' expected".
 int ExpectBrace(SceneParser& parser, const char* brace);

@@ -31,8 +31,10 @@ namespace {
 bool Is(const char* token, const char* text) { return std::strcmp(token, text) == 0; }
 
 // The message of a refused include, placed at the directive's line of the including file; the
-// place of a file that does not open names that file.
-void ReportInclude(SceneFile& file, IncludeStatus status, const char* path, std::uint32_t line) {
+// place of a file that does not open names that file, and the message says why when the file
+// is there (`why`, else empty).
+void ReportInclude(SceneFile& file, IncludeStatus status, const char* path, const char* why,
+                   std::uint32_t line) {
   char message[kSceneComposeBytes + kStringRecordBytes];
   switch (status) {
     case IncludeStatus::kTooDeep:
@@ -48,7 +50,11 @@ void ReportInclude(SceneFile& file, IncludeStatus status, const char* path, std:
       std::snprintf(message, sizeof message, "Too many include directories");
       break;
     default: {
-      std::snprintf(message, sizeof message, "Cannot open file \"%s\"", path);
+      if (why[0] != '\0') {
+        std::snprintf(message, sizeof message, "Cannot open file \"%s\": %s", path, why);
+      } else {
+        std::snprintf(message, sizeof message, "Cannot open file \"%s\"", path);
+      }
       char directory[kScenePathBytes], name[kScenePathBytes];
       if (SplitPath(path, directory, name)) {
         SetErrorAtPlace(file, name, message, line);
@@ -71,7 +77,7 @@ int ParseDirective(SceneParser& parser, ParseStore& store) {
     if (!ReadString(parser, path)) return 0;
     const IncludeStatus status = PushIncludeFile(parser, path.text);
     if (status != IncludeStatus::kOpened) {
-      ReportInclude(file, status, path.text, line);
+      ReportInclude(file, status, path.text, parser.openFailure, line);
       return 0;
     }
     // On failure the included file stays innermost: its error text is the one shown.

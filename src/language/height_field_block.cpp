@@ -102,11 +102,9 @@ int AddLayer(SceneFile& file, HeightFieldRecord& record, const LayerRecord& laye
     }
     return 1;
   }
-  const std::uint32_t directory = FindDataFile(layer.name);
-  if (directory == 0) {
-    SetErrorAtLine(file, kCannotLocateFileMessage, layer.nameLine);
-    return 0;
-  }
+  DataFileFailure failure;
+  const std::uint32_t directory = FindDataFile(layer.name, &failure);
+  if (directory == 0) return FailForFile(file, layer.name, failure.reason, layer.nameLine);
   char path[kSearchDirBytes];
   if (!BuildDirPath(directory, layer.name, path, sizeof path) ||
       !LoadLayerImage(path, gLayerImage, 0, kHeightFieldMaxLevel)) {

@@ -7,6 +7,7 @@
 #include "foundation/data_file_search.h"
 #include "foundation/search_dirs.h"
 #include "language/lexer.h"
+#include "platform/file_open.h"
 
 namespace veskor {
 
@@ -74,8 +75,9 @@ void CopyTables(SceneFile& file, const SceneFile& from) {
 }
 
 // Directory and name of the file that `path` designates relative to `base`: the file as it is
-// on disk when one matches (exactly, or else ignoring case), else as written.
-bool LocateFile(SceneFile& file, const char* base, const char* path) {
+// on disk when one matches (exactly, or else ignoring case), else as written. `*searchError`
+// is the errno of a directory on the way that could not be listed for another spelling of it.
+bool LocateFile(SceneFile& file, const char* base, const char* path, int* searchError) {
   char dirPart[kScenePathBytes];
   char name[kScenePathBytes];
   if (!SplitPath(path, dirPart, name)) return false;
@@ -92,7 +94,7 @@ bool LocateFile(SceneFile& file, const char* base, const char* path) {
   char relative[2 * kScenePathBytes];
   std::snprintf(relative, sizeof relative, "%s%s", relativeDir, name);
   char found[2 * kScenePathBytes];
-  if (MatchDataFileName(baseDir, relative, found, sizeof found)) {
+  if (MatchDataFileName(baseDir, relative, found, sizeof found, searchError)) {
     const char* slash = std::strrchr(found, '/');
     const std::size_t split = slash != nullptr ? slash - found + 1 : 0;
     return CopyBounded(file.directory, kScenePathBytes, found, split) &&
@@ -107,9 +109,13 @@ bool LocateFile(SceneFile& file, const char* base, const char* path) {
 enum class OpenResult { kOpened, kCannotOpen, kPathTooLong };
 
 // The open steps common to the root and the includes, on a closed record whose lexical
-// tables are installed.
-OpenResult OpenRecord(SceneFile& file, const char* base, const char* path) {
-  if (!LocateFile(file, base, path)) {
+// tables are installed. `why` receives the reason of an open that failed for a file that is
+// there, and is emptied otherwise.
+OpenResult OpenRecord(SceneFile& file, const char* base, const char* path,
+                      char (&why)[kSceneMessageBytes]) {
+  why[0] = '\0';
+  int searchError = 0;
+  if (!LocateFile(file, base, path, &searchError)) {
     file.directory[0] = file.fileName[0] = '\0';
     file.errorFlag = 1;
     return OpenResult::kPathTooLong;
@@ -117,10 +123,15 @@ OpenResult OpenRecord(SceneFile& file, const char* base, const char* path) {
   file.token[0] = file.nextToken[0] = '\0';
   char full[2 * kScenePathBytes];
   std::snprintf(full, sizeof full, "%s%s", file.directory, file.fileName);
-  struct stat status;
-  std::FILE* stream = nullptr;
-  if (::stat(full, &status) == 0 && S_ISREG(status.st_mode)) stream = std::fopen(full, "rb");
+  // Neither a FIFO nor anything else but a regular file holds the open, whether it is there
+  // from the start or put in the file's place as it opens.
+  FileOpenFailure failure;
+  struct stat status {};
+  std::FILE* stream = OpenRegularStreamForReading(full, &failure, &status);
   if (stream == nullptr) {
+    // A directory that could not be listed for another spelling leaves the file unknown.
+    if (failure.Missing() && searchError != 0) failure = {searchError, nullptr};
+    if (!failure.Missing()) std::snprintf(why, sizeof why, "%s", failure.Reason().c_str());
     file.errorFlag = 1;
     return OpenResult::kCannotOpen;
   }
@@ -216,18 +227,20 @@ SceneParser::SceneParser()
       objectCount(0),
       surfaceMark(0),
       logContext(nullptr),
-      logCallback(nullptr) {}
+      logCallback(nullptr),
+      openFailure{} {}
 
 SceneParser::~SceneParser() { CloseSceneFiles(*this); }
 
 int SceneParserOpenRoot(SceneParser& parser, const char* directory, const char* path,
                         const LexicalSetup& setup) {
   SceneFile& file = parser.files[0];
+  parser.openFailure[0] = '\0';
   if (directory == nullptr || path == nullptr || !file.closed || !InstallSetup(file, setup)) {
     file.errorFlag = 1;
     return 0;
   }
-  return OpenRecord(file, directory, path) == OpenResult::kOpened ? 1 : 0;
+  return OpenRecord(file, directory, path, parser.openFailure) == OpenResult::kOpened ? 1 : 0;
 }
 
 int OpenSceneFile(SceneParser& parser, const char* directory, const char* path,
@@ -249,7 +262,7 @@ IncludeStatus PushIncludeFile(SceneParser& parser, const char* path) {
   SceneFile& parent = parser.files[parser.depth - 1];
   SceneFile& file = parser.files[parser.depth];
   CopyTables(file, parent);
-  const OpenResult opened = OpenRecord(file, parent.directory, path);
+  const OpenResult opened = OpenRecord(file, parent.directory, path, parser.openFailure);
   if (opened != OpenResult::kOpened) {
     EmptyRecord(file);
     return opened == OpenResult::kPathTooLong ? IncludeStatus::kPathTooLong

@@ -104,6 +104,10 @@ struct SceneParser {
   std::uint32_t surfaceMark;
   void* logContext;
   SceneLogCallback logCallback;
+  // Why the last open of a world file (the root or an include) failed when the file is there:
+  // the system's reason ("Too many open files") or that it is not a regular file ("it is a
+  // FIFO, not a regular file"). Empty when the file is not there, and after an open.
+  char openFailure[kSceneMessageBytes];
 };
 
 // The one parser of the program.
@@ -135,8 +139,9 @@ inline constexpr std::int32_t kStringRegion = 2;
 inline SceneFile& InnermostFile(SceneParser& parser) { return parser.files[parser.depth - 1]; }
 
 // Opens `path` (relative to `directory`) into record 0 with the given tables; the caller sets
-// depth to 1 first. Result 1, or 0 when the file cannot be opened, its path does not fit the
-// record, the tables exceed their limits, or the record is already open.
+// depth to 1 first. Result 1, or 0 when the file cannot be opened (openFailure saying why when
+// it is there), its path does not fit the record, the tables exceed their limits, or the record
+// is already open. A file that is not a regular one is refused without waiting on it.
 int SceneParserOpenRoot(SceneParser& parser, const char* directory, const char* path,
                         const LexicalSetup& setup);
 
@@ -148,7 +153,7 @@ int OpenSceneFile(SceneParser& parser, const char* directory, const char* path,
 // Why an include was refused.
 enum class IncludeStatus {
   kOpened,
-  kCannotOpen,     // no such file, or it does not open
+  kCannotOpen,     // no such file, or it does not open (openFailure says why)
   kTooDeep,        // all 32 records are in use
   kCycle,          // the file is one of those that include it
   kPathTooLong,    // the path does not fit the record

@@ -1,6 +1,7 @@
 #include "language/sound_block.h"
 
 #include <cstring>
+#include <string>
 
 #include "foundation/data_file_search.h"
 #include "foundation/search_dirs.h"
@@ -17,8 +18,9 @@ namespace {
 bool Is(const char* token, const char* text) { return std::strcmp(token, text) == 0; }
 bool Has(const char* text, const char* word) { return std::strstr(text, word) != nullptr; }
 
-std::uint32_t LoadSample(const char* path, SampleSlot& slot) {
-  return Is(FileExtension(path), ".ogg") ? LoadOggSound(path, slot) : LoadWavSound(path, slot);
+std::uint32_t LoadSample(const char* path, SampleSlot& slot, std::string* why = nullptr) {
+  return Is(FileExtension(path), ".ogg") ? LoadOggSound(path, slot, why)
+                                         : LoadWavSound(path, slot, why);
 }
 
 // One `Sample` block, its keyword current: read, found along the search directories and
@@ -55,12 +57,13 @@ int ParseSample(SceneParser& parser, SampleBank& bank) {
   // name fits kSearchDirBytes, the record's size.
   static_assert(kSamplePathBytes == kSearchDirBytes);
   SampleRecord& record = bank.samples[bank.sampleCount];
-  const std::uint32_t directory = FindDataFile(name);
-  if (directory == 0 || !BuildDirPath(directory, name, record.name, sizeof record.name) ||
-      !LoadSample(record.name, bank.slots[bank.sampleCount])) {
-    SetErrorAtLine(file, kCannotLocateFileMessage, nameLine);
-    return 0;
-  }
+  DataFileFailure failure;
+  const std::uint32_t directory = FindDataFile(name, &failure);
+  if (directory == 0) return FailForFile(file, name, failure.reason, nameLine);
+  std::string why;  // a file refused by its loader as it opened
+  if (!BuildDirPath(directory, name, record.name, sizeof record.name) ||
+      !LoadSample(record.name, bank.slots[bank.sampleCount], &why))
+    return FailForFile(file, name, why, nameLine);
   record.volumeCorrection = corrections[0];
   record.frequencyCorrection = corrections[1];
   ++bank.sampleCount;

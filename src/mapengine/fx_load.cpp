@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "foundation/data_file_search.h"
 #include "foundation/png_reader.h"
@@ -74,7 +75,12 @@ std::uint32_t FxLoad() {
   const void* end = std::memchr(constant->text, 0, kFxTextBytes);
   if (end == nullptr) return 0;  // an unterminated text names no file
   std::memcpy(name, constant->text, static_cast<const char*>(end) - constant->text + 1);
-  const std::uint32_t index = FindDataFile(name);
+  DataFileFailure failure;
+  const std::uint32_t index = FindDataFile(name, &failure);
+  if (!failure.path.empty()) {  // there, but it did not open: said with the reason
+    SetFxErrorText(("Execution error : 'load' : " + DataFileFailureText(name, failure)).c_str());
+    return 0;
+  }
   if (index == 0) return 0;
   char path[kSearchDirBytes];
   if (!BuildDirPath(index, name, path)) return 0;

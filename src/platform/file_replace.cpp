@@ -4,13 +4,11 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <linux/fs.h>
-#include <linux/magic.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/random.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -25,6 +23,8 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "platform/file_open.h"
 
 namespace veskor {
 
@@ -49,26 +49,12 @@ bool Fail(std::string* reason, int error) {
   return false;
 }
 
-// What a file that is not a regular one is, in the words of FileKindAt: `onPipeFs` tells a pipe
-// from a FIFO in a folder.
-const char* KindOf(const struct stat& st, bool onPipeFs) {
-  if (S_ISREG(st.st_mode)) return nullptr;
-  if (S_ISDIR(st.st_mode)) return "a directory";
-  if (S_ISFIFO(st.st_mode)) return onPipeFs ? "a pipe" : "a FIFO";
-  return S_ISSOCK(st.st_mode) ? "a socket" : "a device";  // of characters or blocks: none else
-}
-
-bool IsPipeFs(const struct statfs& fs) { return fs.f_type == PIPEFS_MAGIC; }
-
 // The refusal of a file that is not a regular one, which `st` tells of, opened as `fd` (or -1):
 // a directory as the system refuses its write, anything else as what it is.
 bool RefuseNotRegular(const struct stat& st, int fd, const std::string& path, std::string* reason) {
   if (S_ISDIR(st.st_mode)) return Fail(reason, EISDIR);
-  struct statfs fs {};
-  const bool pipe = S_ISFIFO(st.st_mode) &&
-                    (fd >= 0 ? ::fstatfs(fd, &fs) : ::statfs(path.c_str(), &fs)) == 0 &&
-                    IsPipeFs(fs);
-  *reason = NotRegularFileReason(KindOf(st, pipe));
+  const char* kind = fd >= 0 ? OpenedFileKind(fd, st) : FileKindAt(path);
+  *reason = NotRegularFileReason(kind != nullptr ? kind : FileKindOf(st, false));
   return false;
 }
 
@@ -767,25 +753,6 @@ TemporaryLettersCall SetReplaceLettersCall(TemporaryLettersCall call) {
 }
 
 ReplaceStepCall SetReplaceStepCall(ReplaceStepCall call) { return gStep.exchange(call); }
-
-const char* FileKindAt(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return nullptr;
-  // The file system tells a pipe (`3< <(cat registry)`, /dev/fd/3) from a FIFO in a folder.
-  struct statfs fs {};
-  return KindOf(st, S_ISFIFO(st.st_mode) && ::statfs(path.c_str(), &fs) == 0 && IsPipeFs(fs));
-}
-
-const char* FileKindOf(int fd) {
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) return nullptr;
-  struct statfs fs {};
-  return KindOf(st, S_ISFIFO(st.st_mode) && ::fstatfs(fd, &fs) == 0 && IsPipeFs(fs));
-}
-
-std::string NotRegularFileReason(const char* kind) {
-  return std::string("it is ") + kind + ", not a regular file";
-}
 
 bool ReplaceFileWhole(const std::string& path, std::string_view text, std::string* reason,
                       ThroughDescriptor through, NotRegularFile notRegular) {

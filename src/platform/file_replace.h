@@ -36,7 +36,7 @@ inline constexpr std::size_t kReplaceTemporaryLetters = 6;
 // have (as for a write through a descriptor, below): the file then holds its old text or its new
 // one, and no temporary is left. `notRegular` says what becomes of a name that exists and is not a
 // regular file (a FIFO, a socket, a device, or a pipe named through a descriptor): kRefused refuses
-// it at once with "it is a FIFO, not a regular file" (NotRegularFileReason), never opening it for
+// it at once with "it is a FIFO, not a regular file" (NotRegularFileReason, file_open.h), never opening it for
 // writing, so that it is never waited on; kWrittenInPlace writes a FIFO or a device in place, in
 // one pass, a FIFO waiting for its reader. A directory is refused either way ("Is a directory"). A
 // name that reaches a file through one of the process's own descriptors (/dev/stdout, /dev/stderr,
@@ -77,16 +77,6 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
                       ThroughDescriptor through = ThroughDescriptor::kWholeFile,
                       NotRegularFile notRegular = NotRegularFile::kRefused);
 
-// What the file at `path` (its links followed) is when it is not a regular file: "a directory",
-// "a FIFO" (one with a name in a folder), "a pipe" (one reached through a descriptor's name,
-// /dev/fd/3 given by `3< <(cat registry)`), "a socket" or "a device" (of characters or blocks).
-// nullptr for a regular file, or when there is none. Found by stat, without opening the file: the
-// open of a FIFO waits for a writer.
-const char* FileKindAt(const std::string& path);
-// The same for the file that `fd` is open on (nullptr also when fstat fails).
-const char* FileKindOf(int fd);
-// Why a file of that kind is refused: "it is a FIFO, not a regular file".
-std::string NotRegularFileReason(const char* kind);
 
 // Holds off, until the process closes a descriptor of the file, the kWholeFile writes through a
 // descriptor of other processes on the regular file that `fd` is open on for reading (a POSIX

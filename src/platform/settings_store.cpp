@@ -1,6 +1,6 @@
 #include "platform/settings_store.h"
 
-#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +9,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/file_open.h"
 #include "platform/file_replace.h"
 
 namespace veskor {
@@ -132,14 +133,10 @@ bool ReadWholeFile(const std::string& path, std::string* text, std::string* why)
     *why = NotRegularFileReason(kind);
     return false;
   }
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);  // "": ENOENT
+  FileOpenFailure failure;
+  const int fd = OpenRegularFileForReading(path.c_str(), &failure);  // "": ENOENT
   if (fd < 0) {
-    *why = std::strerror(errno);
-    return false;
-  }
-  if (const char* kind = FileKindOf(fd)) {
-    *why = NotRegularFileReason(kind);
-    ::close(fd);
+    *why = failure.Reason();
     return false;
   }
   std::FILE* f = ::fdopen(fd, "rb");

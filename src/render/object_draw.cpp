@@ -307,10 +307,15 @@ void ContourTextureLoad() {
   if (ContourStamp != 0 && ContourStamp == ContextStamp + 1) return;
   Texture2D& texture = ContourTexture();
   char path[kSearchDirBytes];
-  const std::uint32_t index = FindDataFile(kContourImageName);
+  DataFileFailure failure;
+  const std::uint32_t index = FindDataFile(kContourImageName, &failure);
   std::uint32_t exact = 0;
   float uScale = 0, vScale = 0;
-  if (index == 0 || !BuildDirPath(index, kContourImageName, path)) {
+  if (!failure.path.empty()) {
+    ReportContour("Cannot open \"" + failure.path + "\": " + failure.reason +
+                  ". Height contours are drawn with plain bands.");
+    FillBands(texture);
+  } else if (index == 0 || !BuildDirPath(index, kContourImageName, path)) {
     ReportContour(std::string("Cannot find \"") + kContourImageName +
                   "\" in the search directories: " + SearchedDirectoryList() +
                   ". Height contours are drawn with plain bands.");

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "foundation/fatal_error.h"
+#include "platform/file_open.h"
 #include "platform/sound_device.h"
 #include "sound/sound_output.h"
 
@@ -49,6 +50,15 @@ bool ReadId(std::FILE* file, const char* id) {
 
 bool Skip(std::FILE* file, std::uint32_t bytes) {
   return std::fseek(file, static_cast<long>(bytes), SEEK_CUR) == 0;
+}
+
+// The sample file opened for reading without waiting on it; nullptr, with `*why` (when given)
+// saying why when the file is there, else empty.
+std::FILE* OpenSampleFile(const char* path, std::string* why) {
+  FileOpenFailure failure;
+  std::FILE* file = OpenRegularStreamForReading(path, &failure);
+  if (why != nullptr) *why = file != nullptr || failure.Missing() ? "" : failure.Reason();
+  return file;
 }
 
 struct PcmLayout {
@@ -111,9 +121,10 @@ bool ReadWavLayout(std::FILE* file, PcmLayout& layout) {
 
 }  // namespace
 
-std::uint32_t LoadWavSound(const char* path, SampleSlot& slot) {
+std::uint32_t LoadWavSound(const char* path, SampleSlot& slot, std::string* why) {
+  if (why != nullptr) why->clear();
   if (path == nullptr) return 0;
-  const FileCloser file{std::fopen(path, "rb")};
+  const FileCloser file{OpenSampleFile(path, why)};
   if (file.file == nullptr) return 0;
   PcmLayout layout{};
   if (!ReadWavLayout(file.file, layout)) return 0;
@@ -127,9 +138,10 @@ std::uint32_t LoadWavSound(const char* path, SampleSlot& slot) {
   return 1;
 }
 
-std::uint32_t LoadOggSound(const char* path, SampleSlot& slot) {
+std::uint32_t LoadOggSound(const char* path, SampleSlot& slot, std::string* why) {
+  if (why != nullptr) why->clear();
   if (path == nullptr) return 0;
-  std::FILE* file = std::fopen(path, "rb");
+  std::FILE* file = OpenSampleFile(path, why);
   if (file == nullptr) return 0;
   OggVorbis_File stream;
   if (ov_open(file, &stream, nullptr, 0) < 0) {

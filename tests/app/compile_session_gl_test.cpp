@@ -5,6 +5,7 @@
 #include "app/compile_session.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -103,6 +104,7 @@ class CompileSessionTest : public test::GlTest {
 
 TEST_F(CompileSessionTest, EachCommandLineFormOpensItsFile) {
   dir_.Write("sub/v.wld", "// nothing but a comment\n");
+  ASSERT_EQ(mkfifo(dir_.Path("fifo.wld").c_str(), 0600), 0);
   const std::string d = dir_.path();
   const std::string longName(300, 'n');
   struct Case {
@@ -119,6 +121,11 @@ TEST_F(CompileSessionTest, EachCommandLineFormOpensItsFile) {
       {"\"" + d + "w.wld\" -fast", 0, 1, Compiled("w.wld"), "", d},
       {"sub/v.wld", 0, 1, Compiled("v.wld"), "", "sub/"},
       {d + "none.wld", 0, 0, {kBegin, ParseFile("none.wld")}, "can not open file", ""},
+      // A world that is there and does not open says why.
+      {d + "fifo.wld", 0, 0,
+       {kBegin, ParseFile("fifo.wld"),
+        "      cannot open \\%fifo.wld: it is a FIFO, not a regular file"},
+       "can not open file", ""},
       {"", 512, 0,
        {kBegin, "      the command line is too long: 512 characters, where a world path has at "
                 "most 511"},
@@ -269,9 +276,13 @@ TEST_F(CompileSessionTest, ALogThatCannotBeWrittenIsSaidOnceOnStderr) {
   // A log that opens on a device without room: every write fails as on a full disk.
   std::filesystem::create_directories(dir_.Path("full"));
   std::filesystem::create_symlink("/dev/full", dir_.Path("full/session.log"));
+  // A FIFO in the log's place: refused as what it is, never waited on for a reader.
+  std::filesystem::create_directories(dir_.Path("fifo"));
+  ASSERT_EQ(mkfifo(dir_.Path("fifo/session.log").c_str(), 0600), 0);
   std::vector<Case> cases = {{d + "gone/", "No such file or directory"},
                              {d + "plain/", "Not a directory"},  // a file where the directory is
-                             {d + "full/", "No space left on device"}};
+                             {d + "full/", "No space left on device"},
+                             {d + "fifo/", "it is a FIFO, not a regular file"}};
   // Root writes into a directory without write bits: there, that side cannot be had.
   if (geteuid() != 0) cases.push_back({d + "locked/", "Permission denied"});
   std::filesystem::permissions(

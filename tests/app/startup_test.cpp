@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -311,6 +312,8 @@ TEST_F(StartupTest, TheSaveAtTheEndFollowsAFailedSaveWhateverOrderTheStaticsGoIn
                                 store.path() + " :\nit has no key [" + kRegRootKey + "]\n");
 }
 
+// A FIFO in the place of the texts or the music is refused at once and said as what it is (a
+// start that waited on it would end by the alarm, not with status 1).
 TEST_F(StartupTest, FilesAndExtensionsAreCheckedInStepOrder) {
   test::TestStore store(dir_);
   store.Write();
@@ -319,24 +322,39 @@ TEST_F(StartupTest, FilesAndExtensionsAreCheckedInStepOrder) {
   const std::string extensions =
       "Error [stop] Veskor needs OpenGL drivers with (minimum) support for these extensions "
       ":\n\n  GL_ARB_texture_cube_map\n  ";
+  const std::string musicPath = dir_.Path("resources/Snd/introveskor.ogg");
+  const std::string fifo = ": it is a FIFO, not a regular file";
   const struct {
     bool text, music;
     std::uint32_t extensions, windowResult;
     std::string record;
+    std::string fifo = "";  // a FIFO made in the place of this file
   } cases[] = {
       {false, true, 0xC0F, 1, text},
       {true, false, 0xC0F, 1, music},
       {false, false, 0xC0F, 1, text},
       {false, false, 0xC07, 1, extensions},
       {false, false, 0xC0F, 0, "Error [stop] can't init P !"},
+      {false, true, 0xC0F, 1, text + fifo, store.TextResourcePath()},
+      {true, false, 0xC0F, 1, "Error [stop] cannot open intro music " + musicPath + fifo,
+       musicPath},
   };
   for (const auto& c : cases) {
     std::filesystem::remove_all(dir_.Path("resources"));
     store.WriteResources(c.text, c.music);
+    if (!c.fifo.empty()) {
+      ASSERT_EQ(mkfifo(c.fifo.c_str(), 0600), 0);
+    }
     gWindowHalf.extensions = c.extensions;
     gWindowHalf.result = c.windowResult;
     test::MessageCapture capture;
-    EXPECT_EQ(Run(), 1) << c.record;
+    const ShellPorts ports = test::ScriptedPorts({{kWmClose, 0, 0}});
+    EXPECT_EQ(test::RunInChild([&] {
+                alarm(20);
+                NormalExit(WinMain("", ports));
+              }),
+              1)
+        << c.record;
     EXPECT_EQ(capture.Text(), c.record + "\n");
   }
 }

@@ -1,6 +1,7 @@
 #include "app/window_icon.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <functional>
 #include <string>
@@ -174,6 +175,8 @@ TEST(WindowIcon, CountsSizesAndOffsetsAreCheckedAgainstTheFile) {
   WindowIcon icon{};
   EXPECT_EQ(ReadWindowIcon(dir.Write("a.ico", good).c_str(), &icon), 1u);
   EXPECT_EQ(ReadWindowIcon(dir.Path("none.ico").c_str(), &icon), 0u);
+  ASSERT_EQ(mkfifo(dir.Path("fifo.ico").c_str(), 0600), 0);
+  EXPECT_EQ(ReadWindowIcon(dir.Path("fifo.ico").c_str(), &icon), 0u);  // never waited on
 }
 
 }  // namespace

@@ -1,6 +1,11 @@
 #include "foundation/data_file_search.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -9,6 +14,7 @@
 #include <vector>
 
 #include "foundation/search_dirs.h"
+#include "platform/file_open.h"
 #include "support/temp_dir.h"
 
 namespace veskor {
@@ -108,6 +114,86 @@ TEST_F(DataFileSearch, OnlyRegularFilesCount) {
   EXPECT_EQ(FindDataFile("sub"), kSearchBinaryDir);
   EXPECT_EQ(FindDataFile(""), 0u);  // every directory itself
   EXPECT_EQ(FindDataFile("Sub"), kSearchBinaryDir);  // the working one is a directory
+}
+
+// The first directory that holds the name ends the search: a file there that does not open
+// (a FIFO, found by its name, through a link, or put in the file's place just before the open;
+// a device) gives no directory and says why, and the later directory's file of the same name is
+// not taken in its stead. Nor is a directory that cannot be listed for the name's other
+// spellings passed over (in a child whose descriptors are all taken).
+int gSwaps = 0;
+int SwappedForAFifo(const char* path, int flags, mode_t mode) {
+  ++gSwaps;
+  ::unlink(path);
+  if (::mkfifo(path, 0600) != 0) return -1;
+  return ::open(path, flags, mode);
+}
+
+TEST_F(DataFileSearch, AFileThatDoesNotOpenEndsTheSearchWithItsReason) {
+  ASSERT_EQ(::mkfifo((Dir("working") + "/song.wav").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo((Dir("resource") + "/Pipe.wav").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("song.wav", (Dir("working") + "/link.wav").c_str()), 0);
+  ASSERT_EQ(::symlink("/dev/null", (Dir("working") + "/null.png").c_str()), 0);
+  for (const char* name : {"song.wav", "pipe.wav", "link.wav", "null.png", "swapped.png"}) {
+    Touch("binary", name);
+  }
+  Touch("working", "swapped.png");
+  const std::string fifo = ": it is a FIFO, not a regular file";
+  const struct {
+    const char* name;
+    std::string text;  // DataFileFailureText
+  } cases[] = {
+      {"song.wav", "Cannot open file \"" + Dir("working/song.wav") + "\"" + fifo},
+      {"pipe.wav", "Cannot open file \"" + Dir("resource/Pipe.wav") + "\"" + fifo},
+      {"link.wav", "Cannot open file \"" + Dir("working/link.wav") + "\"" + fifo},
+      {"null.png", "Cannot open file \"" + Dir("working/null.png") +
+                       "\": it is a device, not a regular file"},
+      {"swapped.png", "Cannot open file \"" + Dir("working/swapped.png") + "\"" + fifo},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const FileOpenCall real = SetFileOpenCall(
+        std::string(c.name) == "swapped.png" ? SwappedForAFifo : nullptr);
+    DataFileFailure failure;
+    EXPECT_EQ(FindDataFile(c.name, &failure), 0u);
+    SetFileOpenCall(real);
+    EXPECT_EQ(DataFileFailureText(c.name, failure), c.text);
+  }
+  EXPECT_EQ(gSwaps, 1);
+  // A name in no directory says so, naming the directories.
+  DataFileFailure failure{"stale", "stale"};
+  EXPECT_EQ(FindDataFile("none.wav", &failure), 0u);
+  EXPECT_EQ(DataFileFailureText("none.wav", failure),
+            "Cannot find file \"none.wav\" in the search directories: " + SearchedDirectoryList());
+  EXPECT_EQ(FindDataFile("binary_only.png", &failure), 0u);
+  Touch("binary", "binary_only.png");
+  EXPECT_EQ(FindDataFile("binary_only.png", &failure), kSearchBinaryDir);
+  EXPECT_EQ(failure.path + failure.reason, "");
+
+  Touch("product", "Img.png");
+  Touch("working", "exact.png");
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    int lowest = 0;
+    while (::fcntl(lowest, F_GETFD) >= 0) ++lowest;
+    const rlimit limit{static_cast<rlim_t>(lowest), static_cast<rlim_t>(lowest)};
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(100);
+    // The working directory cannot be listed for "img.png"; product's "Img.png" is not taken.
+    DataFileFailure refused;
+    const bool listed = FindDataFile("img.png", &refused) == 0 &&
+                        DataFileFailureText("img.png", refused) ==
+                            "Cannot open file \"" + Dir("working/img.png") +
+                                "\": Too many open files";
+    // A file found by its exact name does not open either.
+    const bool opened = FindDataFile("exact.png", &refused) == 0 &&
+                        refused.path == Dir("working/exact.png") &&
+                        refused.reason == "Too many open files";
+    ::_exit((listed ? 0 : 1) | (opened ? 0 : 2));
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST_F(DataFileSearch, WrittenNamesMatchExactlyFirstThenIgnoringCase) {

@@ -1,6 +1,7 @@
 #include "foundation/png_reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <cstdlib>
@@ -119,6 +120,8 @@ TEST_F(PngReader, RefusesWhatIsNoPngFile) {
   EXPECT_EQ(LoadPath(nullptr, pixels), 0u);
   EXPECT_EQ(LoadPath(dir_.Path("missing.png").c_str(), pixels), 0u);
   EXPECT_EQ(LoadPath(dir_.path().c_str(), pixels), 0u);  // a directory opens on Linux
+  ASSERT_EQ(mkfifo(dir_.Path("fifo.png").c_str(), 0600), 0);
+  EXPECT_EQ(LoadPath(dir_.Path("fifo.png").c_str(), pixels), 0u);  // refused, never waited on
   EXPECT_EQ(Load(Bytes{}), 0u);
   Bytes png = images_["rgb.png"];
   png[1] = 'Q';

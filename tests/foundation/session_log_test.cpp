@@ -26,8 +26,8 @@ using test::ReadFileText;
 
 // What the log told of its file's failures: "<path>: <reason>" each.
 std::vector<std::string> gTold;
-void Tell(const char* path, int reason) {
-  gTold.push_back(std::string(path) + ": " + std::strerror(reason));
+void Tell(const char* path, const char* reason) {
+  gTold.push_back(std::string(path) + ": " + reason);
 }
 
 class SessionLogTest : public testing::Test {
@@ -84,24 +84,37 @@ TEST_F(SessionLogTest, WritesReachTheFileAtOnceAndOpeningAgainClosesIt) {
   EXPECT_EQ(ReadFileText(second), "two");
 }
 
+// A FIFO, with a reader or without, is refused at once (-1) as what it is: its open would wait
+// for a reader, and its writes for the reader to take them.
 TEST_F(SessionLogTest, APathThatDoesNotOpenGivesItsReasonAndDropsEveryWrite) {
   const std::string file = tmp_.Write("plain", "");
+  const std::string fifo = dir_ + "fifo.log";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string refused = fifo + ": it is a FIFO, not a regular file";
   const struct {
     std::string path;
     int reason;
-  } cases[] = {{"", ENOENT},
-               {"/nonexistent-dir/x.log", ENOENT},
-               {file + "/x.log", ENOTDIR},  // a regular file where a directory should be
-               {dir_, EISDIR}};
+    std::string told;  // when not the reason's own words
+    bool reader = false;
+  } cases[] = {{"", ENOENT, ""},
+               {"/nonexistent-dir/x.log", ENOENT, ""},
+               {file + "/x.log", ENOTDIR, ""},  // a regular file where a directory should be
+               {dir_, EISDIR, ""},
+               {fifo, -1, refused},
+               {fifo, -1, refused, true}};
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.path + (c.reader ? ", with a reader" : ""));
     gTold.clear();
-    EXPECT_EQ(SessionLogOpen(c.path.c_str(), Tell), c.reason) << c.path;
+    const int reader = c.reader ? open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+    EXPECT_EQ(SessionLogOpen(c.path.c_str(), Tell), c.reason);
+    if (reader >= 0) close(reader);
     ASSERT_NE(LogStream().file, nullptr);
     EXPECT_EQ(&LogWriteFloat(LogWriteText(LogStream(), "lost"), 2.0f), &LogStream());
     EXPECT_TRUE(LogStream().target->fail());
     SessionLogClose();
     // Told once, at the open, with the open's reason.
-    EXPECT_EQ(gTold, std::vector<std::string>{c.path + ": " + std::strerror(c.reason)});
+    EXPECT_EQ(gTold, std::vector<std::string>{
+                         c.told.empty() ? c.path + ": " + std::strerror(c.reason) : c.told});
   }
   EXPECT_EQ(ReadFileText(file), "");
   EXPECT_EQ(SessionLogOpen(nullptr), EINVAL);

@@ -3,6 +3,7 @@
 #include "sound/sample_loader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <functional>
@@ -117,6 +118,18 @@ TEST_F(SampleLoaderTest, WavLayoutsAreAcceptedOrRefusedAlikeWithSoundOnAndOff) {
   EXPECT_EQ(LoadWavSound(dir_.Path("missing.wav").c_str(), slot), 0u);
   EXPECT_EQ(LoadOggSound(nullptr, slot), 0u);
   EXPECT_EQ(LoadOggSound(dir_.Path("missing.ogg").c_str(), slot), 0u);
+  // Why a file did not open is told only for one that is there: a FIFO is refused at once.
+  ASSERT_EQ(mkfifo(dir_.Path("fifo").c_str(), 0600), 0);
+  const auto loaders = {LoadWavSound, LoadOggSound};
+  for (auto* load : loaders) {
+    std::string why = "stale";
+    EXPECT_EQ(load(dir_.Path("missing").c_str(), slot, &why), 0u);
+    EXPECT_EQ(why, "");
+    EXPECT_EQ(load(dir_.Path("fifo").c_str(), slot, &why), 0u);
+    EXPECT_EQ(why, "it is a FIFO, not a regular file");
+    EXPECT_EQ(load(dir_.Write("bad", std::vector<std::uint8_t>(60, 'x')).c_str(), slot, &why), 0u);
+    EXPECT_EQ(why, "");  // opened, then refused as no sample
+  }
 }
 
 TEST_F(SampleLoaderTest, WavSamplesPlayAndAShortDataChunkEndsInSilence) {
