@@ -119,7 +119,8 @@ struct CallForks {
   std::atomic<unsigned> count{0};
   std::atomic<pid_t> pids[kForkSlots] = {};
 };
-static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<unsigned>::is_always_lock_free &&
+static_assert(std::atomic<bool>::is_always_lock_free &&
+              std::atomic<unsigned>::is_always_lock_free &&
               std::atomic<pid_t>::is_always_lock_free);
 
 // The call's record on the thread that makes it, and the process whose thread forks (the
