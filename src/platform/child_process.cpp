@@ -2,14 +2,23 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <semaphore.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
 
 namespace veskor {
 namespace {
@@ -99,9 +108,146 @@ int Wait(pid_t pid, int outFd, std::string* out, std::size_t limit, int* endSign
   return kChildKilled;
 }
 
+// The processes that a call of RunForkingCall forks, in a page that the run and they share:
+// each one notes its own pid there as it starts, and ends at once when the call has been closed
+// already. Both sides go through the same atomics (lock-free, so shared across processes), so
+// that a start and a close at the same moment never miss each other: a start notes its pid
+// before it looks at `closed`, a close sets `closed` before it reads the pids.
+constexpr unsigned kForkSlots = 16;
+struct CallForks {
+  std::atomic<bool> closed{false};
+  std::atomic<unsigned> count{0};
+  std::atomic<pid_t> pids[kForkSlots] = {};
+};
+static_assert(std::atomic<bool>::is_always_lock_free &&
+              std::atomic<unsigned>::is_always_lock_free &&
+              std::atomic<pid_t>::is_always_lock_free);
+
+// The call's record on the thread that makes it, and the process whose thread forks (the
+// parent that a process forked then must still have once its parent's death is watched). Only
+// forks of that thread meanwhile are the call's: the fork handler below does nothing for any
+// other.
+thread_local CallForks* tCallForks = nullptr;
+thread_local pid_t tForker = 0;
+bool gInForkOfACall = false;
+
+// In each process that a fork starts, before the fork returns there: only async-signal-safe
+// calls. The signals that the program handles (its quit handlers, the display watch's faults,
+// a save's deferred signals) go back to their default actions: this process has none of the
+// threads or the state that answer them.
+void OnForkInChild() {
+  CallForks* const forks = tCallForks;
+  if (forks == nullptr) return;
+  gInForkOfACall = true;
+  const pid_t self = ::getpid();
+  const unsigned slot = forks->count.fetch_add(1);
+  if (slot >= kForkSlots) ::_exit(127);  // one that could not be closed is never started
+  forks->pids[slot].store(self);
+  if (forks->closed.load()) ::_exit(127);
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (::getppid() != tForker) ::_exit(127);  // the parent went before the line above held
+  tForker = self;                             // for what this process forks in turn
+  for (int signal = 1; signal < NSIG; ++signal) {
+    struct sigaction action {};
+    if (signal == SIGKILL || signal == SIGSTOP || ::sigaction(signal, nullptr, &action) != 0)
+      continue;
+    if (action.sa_handler == SIG_DFL || action.sa_handler == SIG_IGN) continue;
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    ::sigaction(signal, &byDefault, nullptr);
+  }
+  sigset_t none;
+  sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
+// Kills each process of the call that is still a child of the run, alive or ended; with `reap`,
+// also waits for its end and takes its status (the call has returned: nobody else will). A
+// process already reaped is left alone, even if its pid has come to name another process: a
+// pidfd names the one process, and the wait through it tells a child of the run.
+void KillCallForks(const CallForks& forks, bool reap) {
+  const unsigned count = std::min(forks.count.load(), kForkSlots);
+  for (unsigned i = 0; i < count; ++i) {
+    const pid_t pid = forks.pids[i].load();
+    if (pid <= 0) continue;
+    // Called through syscall: glibc 2.36's <sys/pidfd.h> declares its wrappers without C linkage.
+    const int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (fd < 0) continue;
+    siginfo_t info{};
+    if (::waitid(P_PIDFD, static_cast<id_t>(fd), &info, WEXITED | WNOHANG | WNOWAIT) == 0) {
+      ::syscall(SYS_pidfd_send_signal, fd, SIGKILL, nullptr, 0);
+      while (reap && ::waitid(P_PIDFD, static_cast<id_t>(fd), &info, WEXITED) != 0 &&
+             errno == EINTR) {
+      }
+    }
+    ::close(fd);
+  }
+}
+
 }  // namespace
 
 void SetChildWaitCheck(bool (*check)()) { gWaitCheck.store(check); }
+
+bool InForkOfACall() { return gInForkOfACall; }
+
+int RunForkingCall(const std::function<bool()>& call) {
+  static std::once_flag handlerSet;
+  static int handlerError = 0;
+  std::call_once(handlerSet,
+                 [] { handlerError = ::pthread_atfork(nullptr, nullptr, OnForkInChild); });
+  if (handlerError != 0) {
+    errno = handlerError;
+    return kChildNotStarted;
+  }
+  void* const page = ::mmap(nullptr, sizeof(CallForks), PROT_READ | PROT_WRITE,
+                            MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  if (page == MAP_FAILED) return kChildNotStarted;
+  CallForks* const forks = new (page) CallForks;
+  sem_t running, done;
+  sem_init(&running, 0, 0);
+  sem_init(&done, 0, 0);
+  std::thread closer;
+  try {
+    closer = std::thread([forks, &running, &done] {
+      sem_post(&running);
+      for (;;) {
+        if (bool (*check)() = gWaitCheck.load(); check != nullptr && check()) {
+          forks->closed.store(true);
+          KillCallForks(*forks, false);
+        }
+        timespec at{};
+        clock_gettime(CLOCK_MONOTONIC, &at);
+        at.tv_nsec += kChildPollMs * 1000000L;
+        at.tv_sec += at.tv_nsec / 1000000000L;
+        at.tv_nsec %= 1000000000L;
+        if (sem_clockwait(&done, CLOCK_MONOTONIC, &at) == 0) return;
+      }
+    });
+  } catch (const std::system_error& e) {
+    ::munmap(page, sizeof(CallForks));
+    errno = e.code().value();
+    return kChildNotStarted;
+  }
+  // The call forks once the closer runs: a thread still starting may hold a lock (the address
+  // checker's runtime takes one to record its first allocation) that a fork would copy held.
+  while (sem_wait(&running) != 0) {
+  }
+  tCallForks = forks;
+  tForker = ::getpid();
+  const bool answered = call();
+  tCallForks = nullptr;
+  sem_post(&done);
+  closer.join();
+  bool closed = forks->closed.load();
+  if (!closed && !answered) {
+    if (bool (*check)() = gWaitCheck.load(); check != nullptr && check()) closed = true;
+  }
+  KillCallForks(*forks, true);
+  sem_destroy(&running);
+  sem_destroy(&done);
+  ::munmap(page, sizeof(CallForks));
+  return closed ? kChildClosed : 0;
+}
 
 int RunChild(char* const argv[], std::string* out, std::size_t limit, char* const envp[],
              int* endSignal) {

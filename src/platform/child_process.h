@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace veskor {
@@ -42,5 +43,26 @@ void SetChildWaitCheck(bool (*check)());
 // signal that ended the child goes into `endSignal` when one is given.
 int RunChild(char* const argv[], std::string* out = nullptr, std::size_t limit = 0,
              char* const envp[] = nullptr, int* endSignal = nullptr);
+
+// Runs `call`, a library's call that starts processes of its own by fork and waits for them
+// (SDL's message box shows itself in one, and may run a zenity of its own), so that those
+// processes end with the run as RunChild's children do. Each process that the calling thread
+// forks meanwhile starts with the default action of every signal that the program handles (a
+// copy of the run's quit handlers, without the threads that answer them, would take SIGTERM
+// and never end; the ignored ones stay ignored) and none blocked, and the kernel kills it when
+// the calling thread ends, which waits inside the call. The check of SetChildWaitCheck is asked
+// meanwhile from a thread of its own, at once and then at least every kChildPollMs: once it
+// answers true, those processes are killed, any that the call forks after ends at once, and
+// the call is left to return. Processes of the call still there when it returns are killed and
+// reaped. `call` returns whether it gave an answer; when it did not, the check is asked once
+// more (a signal that reached the run and the call's process alike may show only now).
+//
+// Returns kChildClosed when the run's end closed the call's processes, kChildNotStarted (errno
+// set) when they could not be watched and the call was not made, else 0.
+int RunForkingCall(const std::function<bool()>& call);
+
+// Whether this process is one that a RunForkingCall forked (before any exec): a copy of the
+// run's memory that is no run, and must never end one (write its lines, save its settings).
+bool InForkOfACall();
 
 }  // namespace veskor

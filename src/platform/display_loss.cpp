@@ -78,6 +78,9 @@ void OnHookOverrun(int) { Finish(); }
 // the process: a call from inside the hook ends it at once, a call from another thread
 // meanwhile waits for that end.
 [[noreturn]] void EndRun(const char* line, int signal, int status) {
+  // A process that a library forked from the run (SDL's box, whose own connection's end calls
+  // Xlib's handler, ours) holds a copy of the run: it ends alone, the run saying and saving.
+  if (InForkOfACall()) _exit(status);
   if (tEnding) Finish();  // the hook met the end again
   tEnding = true;
   if (gEnding.exchange(true)) {

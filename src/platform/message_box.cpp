@@ -244,8 +244,19 @@ MessageAnswer ShowBox(const char* caption, const char* text, MessageIcon icon,
     data.numbuttons = 1;
     data.buttons = &okButton;
   }
+  // SDL shows its box in processes of its own, forked from the run: they end with it.
   int pressed = -1;
-  if (SDL_ShowMessageBox(&data, &pressed) != 0) {
+  bool failed = false;
+  const int run = RunForkingCall([&] {
+    failed = SDL_ShowMessageBox(&data, &pressed) != 0;
+    return !failed && (pressed == 1 || pressed == 0);
+  });
+  if (run == kChildClosed) return MessageAnswer::kNone;  // the run ends
+  if (run == kChildNotStarted) {
+    why = std::string(noZenity) + ", and SDL's box could not be started: " + std::strerror(errno);
+    return MessageAnswer::kUnshown;
+  }
+  if (failed) {
     why = std::string(noZenity) + ", and SDL's box failed: " + SDL_GetError();
     return MessageAnswer::kUnshown;
   }

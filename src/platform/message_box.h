@@ -1,12 +1,13 @@
 // Message boxes for errors, warnings and questions.
 //
-// A box is a zenity of the program's own (child_process.h), which ends with the run however
-// the run ends; SDL's box, whose zenity the run could not end, only when zenity cannot be
-// started. A quit signal (SIGTERM, SIGINT) that comes while a box is open closes it: the box
-// answers kNone and the signal stays for the message loop, which ends the run as at a window
-// close. Callers that wait for kYes take kNone and kUnshown as No. A box whose text may still be
-// unread when the process ends (the display lost while it is open) leaves its record on stderr
-// (WriteOpenBoxRecords).
+// A box is a zenity of the program's own (child_process.h); SDL's box only when zenity cannot
+// be started (or no display is named). Either ends with the run however the run ends: SDL's is
+// shown by processes that SDL forks (its own window's, or a zenity of its own), which are the
+// run's children as our zenity is (RunForkingCall). A quit signal (SIGTERM, SIGINT) that comes
+// while a box is open closes it: the box answers kNone and the signal stays for the message
+// loop, which ends the run as at a window close. Callers that wait for kYes take kNone and
+// kUnshown as No. A box whose text may still be unread when the process ends (the display lost
+// while it is open) leaves its record on stderr (WriteOpenBoxRecords).
 //
 // Headless mode, for tests and automated runs: when VESKOR_MESSAGES names a file (or "-" for
 // stderr), each box is appended there as one record "<caption> [<icon>] <text>" instead of

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <atomic>
@@ -24,9 +25,12 @@
 #include <vector>
 
 #include "platform/child_process.h"
+#include "platform/display_loss.h"
+#include "platform/gl_window_internal.h"
 #include "platform/process.h"
 #include "support/message_capture.h"
 #include "support/own_file_system.h"
+#include "support/own_x_server.h"
 #include "support/refused_call.h"
 #include "support/scoped_env.h"
 #include "support/stand_in_zenity.h"
@@ -563,7 +567,16 @@ TEST(ChildProcess, ItsWholeOutputIsReadAndTheLimitKept) {
 }
 
 // A box closed as the run ends is killed and reaped, even when signals keep interrupting the
-// wait for its end: here one every 20 microseconds on the waiting thread, from the close on.
+// wait for its end: here one every 20 microseconds on the waiting thread, from the close on. So
+// is the zenity that SDL's box runs of its own (no display named), whose wait a signal ends
+// before the zenity has (SDL then gives up on it, and leaves the pipe of its output open: the
+// test closes it; nothing else is left open).
+std::set<int> Descriptors() {  // of the first 1024, found without opening one
+  std::set<int> open;
+  for (int fd = 0; fd < 1024; ++fd)
+    if (fcntl(fd, F_GETFD) >= 0) open.insert(fd);
+  return open;
+}
 timer_t gTicks;
 const test::StandInZenity* gBox = nullptr;
 bool CloseUnderTicks() {
@@ -584,18 +597,34 @@ TEST(ShownBoxes, AClosedBoxIsReapedWhileSignalsInterruptTheWait) {
   ASSERT_EQ(timer_create(CLOCK_MONOTONIC, &at, &gTicks), 0);
   gBox = &zenity;
   SetChildWaitCheck(CloseUnderTicks);
-  for (int i = 0; i < 10; ++i) {
-    SCOPED_TRACE(i);
+  for (int i = 0; i < 20; ++i) {
+    const bool sdls = i % 2 == 1;
+    SCOPED_TRACE(std::to_string(i) + (sdls ? ", SDL's box" : ""));
+    const test::ScopedEnv named("DISPLAY", sdls ? nullptr : ":7");
     zenity.Forget();
+    const std::set<int> before = Descriptors();
+    std::atomic<bool> back{false};
+    std::thread unclosed([&zenity, &back] {  // a box left open is answered after 20 s
+      for (int t = 0; t < 2000 && !back.load(); ++t)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      if (!back.load()) zenity.Answer(0);
+    });
     testing::internal::CaptureStderr();
     EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kQuestion, MessageButtons::kYesNo),
               MessageAnswer::kNone);
+    back.store(true);
+    unclosed.join();
     const itimerspec off{};
     timer_settime(gTicks, 0, &off, nullptr);
     testing::internal::GetCapturedStderr();
     const pid_t box = zenity.WaitForStart();
     ASSERT_NE(box, 0);
     EXPECT_TRUE(test::ProcessGone(box)) << "the box was left unreaped";
+    for (const int fd : Descriptors()) {
+      struct stat st {};
+      if (sdls && !before.contains(fd) && fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode)) close(fd);
+    }
+    EXPECT_EQ(Descriptors(), before);
   }
   SetChildWaitCheck(nullptr);
   timer_delete(gTicks);
@@ -654,15 +683,23 @@ TEST(ShownBoxes, OneEndedByASignalThatReachedTheRunTooIsClosedByTheRunsEnd) {
 
 // The box's process goes with the process that showed it, however that one ends: killed by
 // SIGKILL, or ended at once (QuickExit, as a fatal error ends it) by another of its threads
-// while the box is open. The kernel kills the box, which comes here (a subreaper) to be seen.
+// while the box is open; so does the zenity that SDL's box runs of its own (no display named).
+// The kernel kills the box, which comes here (a subreaper) to be seen.
 TEST(ShownBoxes, EndWithTheProcessThatShowedThem) {
-  for (const bool quickExit : {false, true}) {
-    SCOPED_TRACE(quickExit ? "QuickExit on another thread" : "SIGKILL");
+  for (const auto& [quickExit, sdls] : {std::pair{false, false}, {true, false}, {false, true},
+                                       {true, true}}) {
+    SCOPED_TRACE(std::string(quickExit ? "QuickExit on another thread" : "SIGKILL") +
+                 (sdls ? ", SDL's box" : ""));
     EXPECT_EXIT(
         {
           if (prctl(PR_SET_CHILD_SUBREAPER, 1) != 0) _exit(90);
           test::StandInZenity zenity("wait");
-          setenv("DISPLAY", ":7", 1);
+          if (sdls) {
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+          } else {
+            setenv("DISPLAY", ":7", 1);
+          }
           const pid_t shower = fork();
           if (shower == 0) {
             if (quickExit) {
@@ -687,6 +724,121 @@ TEST(ShownBoxes, EndWithTheProcessThatShowedThem) {
           _exit(93);  // still open after 20 s
         },
         testing::ExitedWithCode(0), "");
+  }
+}
+
+// Whether a top-level window named `title` is shown (mapped) on the X server `display`.
+bool WindowShown(const std::string& display, const std::string& title) {
+  xcb_connection_t* x = xcb_connect(display.c_str(), nullptr);
+  bool shown = false;
+  if (xcb_connection_has_error(x) == 0) {
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
+    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(x, xcb_query_tree(x, root), nullptr);
+    for (int i = 0; tree != nullptr && i < xcb_query_tree_children_length(tree) && !shown; ++i) {
+      const xcb_window_t w = xcb_query_tree_children(tree)[i];
+      auto* name = xcb_get_property_reply(
+          x, xcb_get_property(x, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 64),
+          nullptr);
+      auto* state = xcb_get_window_attributes_reply(x, xcb_get_window_attributes(x, w), nullptr);
+      shown = name != nullptr && state != nullptr && state->map_state == XCB_MAP_STATE_VIEWABLE &&
+              std::string(static_cast<const char*>(xcb_get_property_value(name)),
+                          xcb_get_property_value_length(name)) == title;
+      std::free(name);
+      std::free(state);
+    }
+    std::free(tree);
+  }
+  xcb_disconnect(x);
+  return shown;
+}
+
+// In a child (a subreaper, so that a box that outlives its run comes back here): a run shows
+// SDL's own box on an X server of its own, and is ended by `signal` once the box is up, or, for
+// 0, by the server's end. 0 when the run ended with the raw wait status `expected`, said `said`
+// on stderr, and its box was gone within 20 s.
+int SdlBoxEndChecks(int signal, int expected, const std::string& said) {
+  alarm(60);
+  if (prctl(PR_SET_CHILD_SUBREAPER, 1) != 0) return 90;
+  test::OwnXServer server;
+  const test::TempDir dir("veskor_sdl_box");
+  const std::string err = dir.Path("stderr");
+  const pid_t run = server.display().empty() ? -1 : fork();
+  if (run == 0) {
+    const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0 || dup2(fd, STDERR_FILENO) < 0) _exit(80);
+    setenv("DISPLAY", server.display().c_str(), 1);
+    unsetenv("WAYLAND_DISPLAY");
+    unsetenv("VESKOR_MESSAGES");
+    setenv("PATH", dir.path().c_str(), 1);  // no zenity: SDL's box
+    for (const int taken : {SIGTERM, SIGINT, SIGHUP}) ::signal(taken, SIG_DFL);  // as from a shell
+    WatchDisplayConnection();
+    WatchQuitSignals();
+    const MessageAnswer answer =
+        ShowMessageBox("Caption", "text", MessageIcon::kQuestion, MessageButtons::kYesNo);
+    _exit(answer == MessageAnswer::kNone && TakeQuitSignal() == signal ? 0 : 81);
+  }
+  if (run < 0) return 91;
+  pid_t box = 0;  // the run's child, found before the run ends
+  bool shown = false;
+  for (int i = 0; i < 2000 && !shown; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (const auto& task : std::filesystem::directory_iterator(
+             "/proc/" + std::to_string(run) + "/task")) {
+      std::istringstream(test::ReadFileText(task.path().string() + "/children")) >> box;
+      if (box != 0) break;
+    }
+    shown = box != 0 && WindowShown(server.display(), "Caption");
+  }
+  if (!shown) {
+    kill(run, SIGKILL);
+    waitpid(run, nullptr, 0);
+    return 92;
+  }
+  if (signal != 0) {
+    kill(run, signal);
+  } else {
+    server.Stop();
+  }
+  // Each within 20 s: the run reaped here, the box here (come back) or by the run.
+  int status = -1;
+  const auto gone = [&status](pid_t pid) {
+    for (int i = 0; i < 2000; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+      if (const pid_t reaped = waitpid(pid, &status, WNOHANG); reaped != 0) return true;
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return false;
+  };
+  const bool runGone = gone(run);
+  const int runStatus = status;
+  const bool boxGone = gone(box);
+  const std::string text = test::ReadFileText(err);
+  std::fprintf(stderr, "status %d, the box %s, said:\n%s", runStatus, boxGone ? "gone" : "left",
+               text.c_str());
+  return (runGone && runStatus == expected ? 0 : 1) | (boxGone ? 0 : 2) | (text == said ? 0 : 4);
+}
+
+// With no zenity to start, SDL shows its own box, in a process that it forks from the run, with
+// the run's signal handlers: that process ends with the run all the same, however the run ends.
+// SIGTERM and SIGINT close it at once, and the run goes on as at a close (no answer, the box's
+// text on stderr, the signal left for the message loop); SIGHUP and SIGKILL end the run, and the
+// kernel ends the box; a lost display ends the run as such (the box's text and the line, once),
+// and the box with it.
+TEST(ShownBoxes, SdlsOwnEndsWithTheRun) {
+  const std::string record = "Caption [question] text\n";
+  const struct {
+    int signal;  // 0: the X server ends
+    int status;
+    std::string said;
+  } cases[] = {{SIGTERM, W_EXITCODE(0, 0), record},
+               {SIGINT, W_EXITCODE(0, 0), record},
+               {SIGHUP, SIGHUP, ""},
+               {SIGKILL, SIGKILL, ""},
+               {0, W_EXITCODE(kDisplayLostExitStatus, 0),
+                record + kDisplayLostMessage + "\n"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.signal != 0 ? sigabbrev_np(c.signal) : "the display lost");
+    EXPECT_EXIT(_exit(SdlBoxEndChecks(c.signal, c.status, c.said)), testing::ExitedWithCode(0),
+                "");
   }
 }
 
