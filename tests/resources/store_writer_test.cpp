@@ -3,9 +3,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -389,6 +391,48 @@ TEST(StoreWriter, AFullDiskIsSaidWithTheStoreAndTheReasonAndLeavesNothing) {
                                        "No space left on device\n" + cannot +
                                        "Input/output error\nwrite_settings_store: wrote " +
                                        store + "\n");
+}
+
+// A file size limit (`ulimit -f`) that the store passes fails its write as a full disk does:
+// the store and the reason said, status 1, nothing left of it (an empty store stays empty); a
+// limit of the store's size writes it. The store new, or empty and filled.
+TEST(StoreWriter, AFileSizeLimitBelowTheStoreIsSaidAndLeavesNothing) {
+  test::TempDir dir("veskor_store");
+  const std::string store = dir.Path("registry");
+  ASSERT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), 0);
+  const std::string written = test::ReadBytes(store).value_or("");
+  ASSERT_FALSE(written.empty());
+  for (const bool empty : {false, true}) {
+    for (const rlim_t limit : {written.size() - 1, written.size()}) {
+      const bool fits = limit == written.size();
+      SCOPED_TRACE(std::string(empty ? "empty" : "new") + (fits ? ", at the limit" : ", past it"));
+      fs::remove(store);
+      if (empty) dir.Write("registry", "");
+      testing::internal::CaptureStderr();
+      const pid_t pid = fork();
+      if (pid == 0) {
+        const rlimit fileSize{limit, limit};
+        _exit(setrlimit(RLIMIT_FSIZE, &fileSize) != 0
+                  ? 99
+                  : test::RunProgram(test::StoreWriterArgs(dir.path())) & 0xff);
+      }
+      int status = 0;
+      ASSERT_EQ(waitpid(pid, &status, 0), pid);
+      const std::string said = testing::internal::GetCapturedStderr();
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == (fits ? 0 : 1)) << status;
+      EXPECT_EQ(said, fits ? "write_settings_store: wrote " + store + "\n"
+                           : "write_settings_store: cannot write the store " + store +
+                                 ": File too large\n");
+      EXPECT_EQ(test::ReadBytes(store), fits    ? written
+                                        : empty ? std::optional<std::string>("")
+                                                : std::nullopt);
+      std::set<std::string> left;
+      for (const auto& entry : fs::directory_iterator(dir.path()))
+        left.insert(entry.path().filename().string());
+      EXPECT_EQ(left, (fits || empty ? std::set<std::string>{"registry", "user"}
+                                     : std::set<std::string>{"user"}));
+    }
+  }
 }
 
 // A directory value is read into 512 bytes with its terminating zero; quotes and backslashes
