@@ -26,4 +26,18 @@ void SetNormalExitWatch(void (*watch)(int code));
 // first thing by the program's and the store writer's main.
 void FailWritesPastFileSizeLimit();
 
+// Says on stderr that a thread or a process of the run could not be started, with the
+// system's reason `error` (an errno: EAGAIN "Resource temporarily unavailable" when the
+// user's limit of processes, RLIMIT_NPROC, is reached): "veskor: cannot start <what>:
+// <reason>". The caller goes on without it, or ends the run.
+void SayNotStarted(const char* what, int error);
+
+// How many of `wanted` threads the process could have running at once beside those it has,
+// found by starting them: each waits until the count is made, then ends, and all are gone
+// (the kernel no longer counts them against the limit) when this returns. Less than `wanted`
+// when the user's limit of processes (RLIMIT_NPROC, which counts threads too) binds, with
+// `*refusal` set to the errno of the start that failed. Without such a limit: `wanted`, and
+// nothing is started.
+unsigned ThreadsThatCanStart(unsigned wanted, int* refusal);
+
 }  // namespace veskor
