@@ -65,7 +65,10 @@ TEST(Browser, HeadlessRunsRecordTheAddressAndStartNothing) {
 TEST_F(BrowserTest, WithoutAnOpenerNothingStarts) {
   EXPECT_EQ(FindOnPath("xdg-open"), 0u);
   EXPECT_EQ(OpenInBrowser(kAddress), 0u);
+  testing::internal::CaptureStderr();
   EXPECT_EQ(StartDetached("no-such-program", kAddress), 0u);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "veskor: cannot start no-such-program: No such file or directory\n");
 }
 
 TEST_F(BrowserTest, TheOpenerGetsTheAddressAsItsOneArgument) {
