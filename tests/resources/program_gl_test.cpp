@@ -251,10 +251,10 @@ TEST(Program, AFirstLaunchQuestionClosedByAQuitSignalIsAskedAgain) {
 // without the watch of the quit signals, with fewer drawing threads for the software renderer
 // (none: it draws in the run's own thread), without sound. From no thread to spare (a limit of
 // 1, the run itself) to room for the watch and every drawing thread (one a processor that the
-// run may use: three are given it, where the machine has them); with no limit nothing is said.
-// The user is the test's own, whose processes no other test starts; the run's folder is given
-// to it and reached by relative names, the X server is the test's own, which takes any local
-// client.
+// run may use: three are given it, where the machine has them); under the suite's own limit
+// nothing is said. The user is the test's own, whose processes no other test starts; the run's
+// folder is given to it and reached by relative names (the way down to it may be closed to the
+// user), the X server is the test's own, which takes any local client.
 TEST(Program, AThreadThatCannotStartIsSaidAndTheRunGoesOn) {
   if (geteuid() != 0) GTEST_SKIP() << "no user of the test's own to limit: not root";
   constexpr uid_t kUser = 64999;
