@@ -1,23 +1,17 @@
 // What the start sets up for the process: a write past the file size limit fails instead of
-// ending it, and the count of the threads that the user's limit of processes leaves room for.
-// Each case runs in a forked child, its findings in the child's exit status.
+// ending it. Each case runs in a forked child, its findings in the child's exit status.
 #include <gtest/gtest.h>
 
 #include <errno.h>
 #include <fcntl.h>
-#include <grp.h>
-#include <pthread.h>
-#include <semaphore.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "platform/process.h"
 #include "support/temp_dir.h"
@@ -69,42 +63,6 @@ TEST(Process, AWritePastTheFileSizeLimitFailsAndChildrenMeetTheLimitAsTheProcess
                 sigaction(SIGXFSZ, nullptr, &now);
                 if (now.sa_handler == SIG_DFL || (now.sa_handler == SIG_IGN) != ignored) return 13;
                 return ShellPastTheLimit(dir.Path("shell")) == (ignored ? 0 : SIGXFSZ) ? 0 : 14;
-              }),
-              0);
-  }
-}
-
-// As a user of the test's own (no other test's processes count against its limit) whose limit
-// leaves room for `room` threads beside the process's own: ThreadsThatCanStart(4) counts
-// min(room, 4), with the reason of the refusal when that is fewer, and as many threads can
-// start at once right after it, none of its own still counted.
-TEST(Process, TheThreadsThatCanStartAreThoseTheUsersLimitLeavesRoomFor) {
-  if (geteuid() != 0) GTEST_SKIP() << "no user of the test's own to limit: not root";
-  constexpr uid_t kUser = 64998;
-  for (const rlim_t room : {0, 2, 4}) {
-    SCOPED_TRACE("room for " + std::to_string(room));
-    EXPECT_EQ(InChild([&] {
-                const rlimit processes{room + 1, room + 1};
-                if (setrlimit(RLIMIT_NPROC, &processes) != 0 || setgroups(0, nullptr) != 0 ||
-                    setresgid(kUser, kUser, kUser) != 0 || setresuid(kUser, kUser, kUser) != 0)
-                  return 10;
-                int refusal = 0;
-                const unsigned counted = ThreadsThatCanStart(4, &refusal);
-                if (counted != std::min<rlim_t>(room, 4)) return 11;
-                if (refusal != (room < 4 ? EAGAIN : 0)) return 12;
-                static sem_t gate;
-                sem_init(&gate, 0, 0);
-                std::vector<pthread_t> threads(counted);
-                for (pthread_t& thread : threads) {
-                  const auto wait = [](void*) -> void* {
-                    sem_wait(&gate);
-                    return nullptr;
-                  };
-                  if (pthread_create(&thread, nullptr, wait, nullptr) != 0) return 13;
-                }
-                for (std::size_t i = 0; i < threads.size(); ++i) sem_post(&gate);
-                for (const pthread_t thread : threads) pthread_join(thread, nullptr);
-                return 0;
               }),
               0);
   }
