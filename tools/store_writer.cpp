@@ -39,6 +39,7 @@
 #include <system_error>
 
 #include "platform/file_replace.h"
+#include "platform/process.h"
 
 namespace {
 
@@ -241,6 +242,8 @@ bool FillEmpty(const std::string& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A store past the file size limit is said, as on a full disk.
+  veskor::FailWritesPastFileSizeLimit();
   std::string product, working, store, binary;
   bool storeNamed = false;
   for (int i = 1; i < argc; ++i) {

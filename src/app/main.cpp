@@ -5,6 +5,9 @@
 #include "platform/process.h"
 
 int main(int argc, char** argv) {
+  // A file size limit below a file of the run's (its store, log, messages, capture) fails that
+  // write, which the run says, and the run goes on.
+  veskor::FailWritesPastFileSizeLimit();
   std::string commandLine;
   for (int i = 1; i < argc; ++i) {
     if (i > 1) commandLine += ' ';

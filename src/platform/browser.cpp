@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "platform/message_box.h"
+#include "platform/process.h"
 
 namespace veskor {
 
@@ -18,15 +19,19 @@ namespace {
 
 constexpr const char* kOpener = "xdg-open";
 
-// Reads until the other ends close; true when nothing came (the exec succeeded).
-bool PipeStayedEmpty(int fd) {
-  char byte;
-  for (;;) {
-    const ssize_t n = read(fd, &byte, 1);
-    if (n == 0) return true;
-    if (n > 0) return false;
-    if (errno != EINTR) return false;
+// Reads until the other ends close: 0 when nothing came (the exec succeeded), else the errno
+// that came of the start that failed.
+int StartFailure(int fd) {
+  int error = 0;
+  std::size_t got = 0;
+  while (got < sizeof error) {
+    const ssize_t n = read(fd, reinterpret_cast<char*>(&error) + got, sizeof error - got);
+    if (n == 0) break;
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    got += static_cast<std::size_t>(n);
   }
+  return got == 0 ? 0 : got == sizeof error ? error : EIO;
 }
 
 }  // namespace
@@ -51,10 +56,13 @@ std::uint32_t FindOnPath(const char* program) {
 
 std::uint32_t StartDetached(const char* program, const char* argument) {
   // The grandchild runs the program; its exec closes the pipe's write end (close-on-exec),
-  // while a failed exec writes a byte first. The child exits at once, so nobody waits for the
-  // program and it is the system's to reap.
+  // while a failed exec, or a fork of the child that failed, writes its errno first. The child
+  // exits at once, so nobody waits for the program and it is the system's to reap.
   int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) return 0;
+  if (pipe2(fds, O_CLOEXEC) != 0) {
+    SayNotStarted(program, errno);
+    return 0;
+  }
   const pid_t child = fork();
   if (child == 0) {
     close(fds[0]);
@@ -62,19 +70,21 @@ std::uint32_t StartDetached(const char* program, const char* argument) {
     if (grandchild == 0) {
       char* const argv[] = {const_cast<char*>(program), const_cast<char*>(argument), nullptr};
       execvp(program, argv);
-      const char failed = 1;
-      (void)!write(fds[1], &failed, 1);
-      _exit(127);
     }
-    _exit(grandchild > 0 ? 0 : 1);
+    if (grandchild > 0) _exit(0);
+    const int error = errno;  // of the exec, or of the fork that failed
+    (void)!write(fds[1], &error, sizeof error);
+    _exit(127);
   }
+  const int forkError = errno;
   close(fds[1]);
   int status = 0;
-  const bool forked = child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
-                      WEXITSTATUS(status) == 0;
-  const bool started = forked && PipeStayedEmpty(fds[0]);
+  int error = child < 0 ? forkError : 0;
+  if (child > 0 && (waitpid(child, &status, 0) != child || !WIFEXITED(status))) error = ECHILD;
+  if (error == 0) error = StartFailure(fds[0]);
   close(fds[0]);
-  return started ? 1 : 0;
+  if (error != 0) SayNotStarted(program, error);
+  return error == 0 ? 1 : 0;
 }
 
 std::uint32_t OpenInBrowser(const char* address) {

@@ -15,7 +15,9 @@ std::uint32_t OpenInBrowser(const char* address);
 
 // Starts `program` (looked up on the PATH) with `argument` as its one argument, detached: the
 // program is not waited for and leaves no child behind. 1 when it started (its exec
-// succeeded), else 0.
+// succeeded), else 0, said on stderr with the reason of the call that failed (a fork refused
+// at the user's limit of processes: "veskor: cannot start xdg-open: Resource temporarily
+// unavailable").
 std::uint32_t StartDetached(const char* program, const char* argument);
 
 // 1 when `program` names an executable file in a directory of the PATH.

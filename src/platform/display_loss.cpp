@@ -5,6 +5,7 @@
 #include <errno.h>
 #include <netdb.h>
 #include <poll.h>
+#include <pthread.h>
 #include <semaphore.h>
 #include <signal.h>
 #include <strings.h>
@@ -368,11 +369,23 @@ void WatchQuitSignals() {
   // (SDL's D-Bus start runs a helper) would copy it held, the copy then waiting for ever.
   static sem_t running;
   sem_init(&running, 0, 0);
-  std::thread([] {
-    sem_post(&running);
-    WatchQuits();
-  }).detach();
-  while (sem_wait(&running) != 0) {
+  // A thread that cannot be started (the user's limit of processes reached) is said, and the
+  // run goes on without the watch: the loop still takes the quit signals, but nothing ends a
+  // run that does not take one, or whose end runs over its time.
+  pthread_t watch;
+  const int refused = pthread_create(
+      &watch, nullptr,
+      [](void*) -> void* {
+        sem_post(&running);
+        WatchQuits();
+      },
+      nullptr);
+  if (refused != 0) {
+    SayNotStarted("the watch of the quit signals", refused);
+  } else {
+    pthread_detach(watch);
+    while (sem_wait(&running) != 0) {
+    }
   }
   for (const int signal : {SIGTERM, SIGINT}) {
     struct sigaction old {};

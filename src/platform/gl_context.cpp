@@ -1,12 +1,18 @@
 #include "platform/gl_context.h"
 
 #include <SDL.h>
+#include <sched.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "platform/display_loss.h"
 #include "platform/gl_compat/gl_compat.h"
 #include "platform/gl_window_internal.h"
+#include "platform/process.h"
 
 namespace veskor {
 
@@ -19,6 +25,32 @@ namespace {
 
 GlContext* gCurrent = nullptr;  // contexts are made current only through this module
 
+// Mesa's llvmpipe draws with LP_NUM_THREADS threads, by default one a processor when there are
+// more than one (at most 32). When fewer can be started (the user's limit of processes), it
+// draws with those, but its frames still wait for the others and never end: it is told, before
+// it is loaded, the number that can be started now (none: it draws in the calling thread).
+void FitDriverThreadsToTheLimit() {
+  constexpr long kMaxDriverThreads = 32;
+  long wanted = 0;
+  cpu_set_t usable;
+  if (sched_getaffinity(0, sizeof usable, &usable) == 0) wanted = CPU_COUNT(&usable);
+  if (wanted == 0) wanted = sysconf(_SC_NPROCESSORS_ONLN);
+  if (wanted < 2) wanted = 0;
+  if (const char* asked = std::getenv("LP_NUM_THREADS"); asked != nullptr) {
+    char* end = nullptr;
+    const long n = std::strtol(asked, &end, 0);  // as Mesa reads it
+    if (end != asked) wanted = n < 0 ? kMaxDriverThreads : n;
+  }
+  wanted = std::min(wanted, kMaxDriverThreads);
+  int refusal = 0;
+  const unsigned room = ThreadsThatCanStart(static_cast<unsigned>(wanted), &refusal);
+  if (room == static_cast<unsigned>(wanted)) return;
+  const std::string what = std::to_string(wanted - room) + " of the " + std::to_string(wanted) +
+                           " drawing threads of the software renderer";
+  SayNotStarted(what.c_str(), refusal);
+  setenv("LP_NUM_THREADS", std::to_string(room).c_str(), 1);
+}
+
 // The video subsystem stays up once started: entry points loaded while the probe window lived
 // must stay valid for every later context.
 bool VideoReady() {
@@ -26,6 +58,7 @@ bool VideoReady() {
   if (!ready) {
     WatchDisplayConnection();  // before SDL opens its own connections
     WatchQuitSignals();
+    FitDriverThreadsToTheLimit();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
       // Refused just after the run's own connection was taken: the server may be going, and
       // its going may reach that connection a moment later.

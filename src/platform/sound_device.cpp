@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/process.h"
+
 namespace veskor {
 
 struct SoundBuffer {
@@ -87,7 +89,14 @@ SoundMixerResult SoundMixerStart(std::uint32_t rate, std::uint32_t channels,
   }
   attributes.push_back(0);
   gContext = alcCreateContext(gDevice, attributes.data());
-  if (gContext == nullptr) return SoundMixerResult::kRefused;
+  if (gContext == nullptr) {
+    // OpenAL starts the device's mixing thread here, and tells only that the context failed:
+    // when no thread can be started now, that was why (the user's limit of processes).
+    int refusal = 0;
+    if (gKind == SoundDeviceKind::kDefault && ThreadsThatCanStart(1, &refusal) == 0)
+      SayNotStarted("the sound's mixing thread", refusal);
+    return SoundMixerResult::kRefused;
+  }
   if (alcMakeContextCurrent(gContext) == ALC_FALSE) {
     alcDestroyContext(gContext);
     gContext = nullptr;

@@ -3,14 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utime.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <set>
 #include <span>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -18,6 +25,7 @@
 
 #include "app/window_icon.h"
 #include "resources/resource_test_support.h"
+#include "support/own_x_server.h"
 #include "support/stand_in_zenity.h"
 #include "support/temp_dir.h"
 
@@ -234,6 +242,110 @@ TEST(Program, AFirstLaunchQuestionClosedByAQuitSignalIsAskedAgain) {
     const auto store = test::ReadStore(test::ReadBytes(dir.Path("registry")).value_or(""));
     EXPECT_EQ(store.at("Software\\Dovek software\\veskor|FirstLaunch"),
               answered ? "FALSE" : "TRUE");
+  }
+}
+
+// As a user whose limit of processes (`ulimit -u`, which counts threads too) leaves the run
+// fewer threads than it starts: each thread that cannot be started is said with the reason,
+// and the run goes on without it to its usual end, its frame captured and its store saved:
+// without the watch of the quit signals, with fewer drawing threads for the software renderer
+// (none: it draws in the run's own thread), without sound. From no thread to spare (a limit of
+// 1, the run itself) to room for the watch and every drawing thread (one a processor that the
+// run may use: three are given it, where the machine has them); under the suite's own limit
+// nothing is said. The user is the test's own, whose processes no other test starts; the run's
+// folder is given to it and reached by relative names (the way down to it may be closed to the
+// user), the X server is the test's own, which takes any local client.
+TEST(Program, AThreadThatCannotStartIsSaidAndTheRunGoesOn) {
+  if (geteuid() != 0) GTEST_SKIP() << "no user of the test's own to limit: not root";
+  constexpr uid_t kUser = 64999;
+  const test::OwnXServer server;
+  ASSERT_NE(server.display(), "") << "no X server of the test's own";
+  test::TempDir dir("veskor_program");
+  ASSERT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), 0);
+  std::string store = test::ReadFileText(dir.Path("registry"));
+  const std::string binary = "\"BinaryDir\"=\"" + dir.Path("user/") + "\"";
+  ASSERT_NE(store.find(binary), std::string::npos) << store;
+  store.replace(store.find(binary), binary.size(), "\"BinaryDir\"=\"user/\"");
+  dir.Write("registry", store);
+  dir.Write("still.wld", "#version \"1.0\"\nInfo { title(\"Still\") }\n");
+  for (const char* name : {"", "registry", "user", "still.wld"})
+    ASSERT_EQ(chown(dir.Path(name).c_str(), kUser, kUser), 0) << name;
+  cpu_set_t usable, given;
+  ASSERT_EQ(sched_getaffinity(0, sizeof usable, &usable), 0);
+  CPU_ZERO(&given);
+  for (int cpu = 0; cpu < CPU_SETSIZE && CPU_COUNT(&given) < 3; ++cpu)
+    if (CPU_ISSET(cpu, &usable)) CPU_SET(cpu, &given);
+  const rlim_t drawing = CPU_COUNT(&given) > 1 ? CPU_COUNT(&given) : 0;
+  for (const rlim_t limit : {rlim_t{1}, rlim_t{2}, 1 + drawing, 2 + drawing, RLIM_INFINITY}) {
+    SCOPED_TRACE(limit == RLIM_INFINITY ? "the suite's limit"
+                                        : "a limit of " + std::to_string(limit));
+    const rlim_t room = limit == RLIM_INFINITY ? 1000 : limit - 1;  // threads beside the run's
+    std::set<std::string> expected;
+    const std::string reason = ": Resource temporarily unavailable";
+    if (room == 0) expected.insert("veskor: cannot start the watch of the quit signals" + reason);
+    const rlim_t started = std::min(drawing, room - std::min<rlim_t>(room, 1));
+    if (started < drawing)
+      expected.insert("veskor: cannot start " + std::to_string(drawing - started) + " of the " +
+                      std::to_string(drawing) + " drawing threads of the software renderer" +
+                      reason);
+    const std::string sound = "veskor: cannot start the sound's mixing thread" + reason;
+    if (room == 0) expected.insert(sound);
+    std::filesystem::remove(dir.Path("shot.png"));
+    std::filesystem::remove(dir.Path("messages"));
+    const utimbuf old{946684800, 946684800};  // 2000-01-01: a save at the exit shows
+    ASSERT_EQ(utime(dir.Path("registry").c_str(), &old), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int err = open(dir.Path("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      const rlimit processes{limit, limit};
+      if (err < 0 || dup2(err, STDERR_FILENO) < 0 || chdir(dir.path().c_str()) != 0 ||
+          sched_setaffinity(0, sizeof given, &given) != 0 ||
+          (limit != RLIM_INFINITY && setrlimit(RLIMIT_NPROC, &processes) != 0) ||
+          setgroups(0, nullptr) != 0 || setresgid(kUser, kUser, kUser) != 0 ||
+          setresuid(kUser, kUser, kUser) != 0)
+        _exit(97);
+      for (const auto& [name, value] :
+           {std::pair{"DISPLAY", server.display().c_str()},
+            {"VESKOR_REGISTRY", "registry"},
+            {"VESKOR_MESSAGES", "messages"},
+            {"VESKOR_ANSWER", "yes"},
+            {"VESKOR_AUTOQUIT", "5"},
+            {"VESKOR_CAPTURE", "shot.png"},
+            {"ALSOFT_DRIVERS", "null"},
+            {"ASAN_OPTIONS", "detect_leaks=0"}})  // the leak check's own thread would not start
+        setenv(name, value, 1);
+      unsetenv("LP_NUM_THREADS");
+      execl((test::kProductDir + "veskor").c_str(), "veskor", "still.wld", nullptr);
+      _exit(96);
+    }
+    ASSERT_GT(pid, 0);
+    int status = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < 1200 && ended == 0; ++i) {  // two minutes at most
+      ended = waitpid(pid, &status, WNOHANG);
+      if (ended == 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (ended == 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      ADD_FAILURE() << "the run did not quit by itself";
+      continue;
+    }
+    const std::string said = test::ReadFileText(dir.Path("stderr"));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << "\n" << said;
+    std::set<std::string> lines;
+    std::istringstream in(said);
+    for (std::string line; std::getline(in, line);)
+      if (line.starts_with("veskor: cannot start ")) lines.insert(line);
+    const std::string records = test::ReadFileText(dir.Path("messages"));
+    // The sound's thread, started after the renderer's others, may find no room left as well.
+    if (room != 0 && records.find("Sound will be disable") != std::string::npos)
+      expected.insert(sound);
+    EXPECT_EQ(lines, expected) << said;
+    EXPECT_NE(records.find("> end 'render' session\n"), std::string::npos) << records;
+    EXPECT_TRUE(test::ReadFileText(dir.Path("shot.png")).starts_with("\x89PNG\r\n\x1a\n"));
+    struct stat st {};
+    EXPECT_TRUE(stat(dir.Path("registry").c_str(), &st) == 0 && st.st_mtime > 946684800);
   }
 }
 
