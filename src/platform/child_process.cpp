@@ -270,8 +270,10 @@ int RunChild(char* const argv[], std::string* out, std::size_t limit, char* cons
   ::close(error[1]);
   CloseIfOpen(output[1]);
   if (pid < 0) {
+    const int failure = errno;
     ::close(error[0]);
     CloseIfOpen(output[0]);
+    errno = failure;
     return kChildNotStarted;
   }
   // The error pipe closes at the exec (O_CLOEXEC): an end without an errno is a start.
@@ -283,6 +285,7 @@ int RunChild(char* const argv[], std::string* out, std::size_t limit, char* cons
   if (n > 0) {
     Reap(pid);
     CloseIfOpen(output[0]);
+    errno = execError;
     return kChildNotStarted;
   }
   return Wait(pid, output[0], out, limit, endSignal);

@@ -10,7 +10,7 @@
 namespace veskor {
 
 // What RunChild returns when the child gave no exit status of its own.
-inline constexpr int kChildNotStarted = -1;  // no fork, or no such program to run
+inline constexpr int kChildNotStarted = -1;  // no fork, or no such program to run: errno says
 inline constexpr int kChildKilled = -2;      // ended by a signal that we did not send
 inline constexpr int kChildClosed = -3;      // closed because the run was asked to end
 inline constexpr int kChildLost = -4;        // no longer ours to wait for

@@ -1,10 +1,12 @@
 #include "platform/file_dialog.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "platform/child_process.h"
+#include "platform/process.h"
 
 namespace veskor {
 namespace {
@@ -40,7 +42,11 @@ std::uint32_t RunOpenFileDialog(const OpenFileRequest& request, char* path, std:
   char selection[] = "--file-selection";
   char* const argv[] = {program, selection, title.data(), filter.data(), start.data(), nullptr};
   std::string out;
-  if (RunChild(argv, &out, pathBytes) != 0) return 0;  // a quit signal closes it as a cancel
+  const int status = RunChild(argv, &out, pathBytes);
+  // Without zenity the dialog is cancelled, as it is when a quit signal closes it; a zenity that
+  // could not be started (no room for a process) is said too.
+  if (status == kChildNotStarted && errno != ENOENT) SayNotStarted("zenity", errno);
+  if (status != 0) return 0;
   if (!out.empty() && out.back() == '\n') out.pop_back();
   return Answer(out.data(), out.size(), path, pathBytes);
 }

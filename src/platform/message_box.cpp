@@ -21,6 +21,7 @@
 
 #include "platform/child_process.h"
 #include "platform/file_replace.h"
+#include "platform/process.h"
 
 namespace veskor {
 
@@ -201,7 +202,9 @@ std::optional<MessageAnswer> ShowZenityBox(const char* caption, const char* text
   const int status =
       RunChild(Pointers(args).data(), nullptr, 0, Pointers(env).data(), &endSignal);
   switch (status) {
-    case kChildNotStarted: return std::nullopt;
+    case kChildNotStarted:  // SDL's box is tried next; one not installed is no failure to say
+      if (errno != ENOENT) SayNotStarted("zenity", errno);
+      return std::nullopt;
     case kChildClosed:  // the run ends
     case kChildLost:  // another waiter of the run took its status: its answer is not known
       return MessageAnswer::kNone;

@@ -26,6 +26,7 @@
 
 #include "platform/child_process.h"
 #include "platform/display_loss.h"
+#include "platform/file_dialog.h"
 #include "platform/gl_window_internal.h"
 #include "platform/process.h"
 #include "support/message_capture.h"
@@ -410,7 +411,7 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
               MessageAnswer::kYes);
   }
   // A text one byte too long for zenity's "--text=<text>" argument (128 KiB with its end):
-  // our zenity cannot start (E2BIG), so SDL's box is tried, whose zenity takes the text as an
+  // our zenity cannot start (E2BIG, said), so SDL's box is tried, whose zenity takes the text as an
   // argument of its own, and shows it (its OK pressed).
   const std::string longest(131072 - sizeof "--text=" + 1, 'x');
   zenity.Does("press:OK");
@@ -418,7 +419,8 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
   EXPECT_EQ(ShowMessageBox("Caption", longest.c_str(), MessageIcon::kInformation,
                            MessageButtons::kOk),
             MessageAnswer::kOk);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "veskor: cannot start zenity: Argument list too long\n");
   EXPECT_NE(zenity.Args().find("\n--text\n" + longest + "\n"), std::string::npos);
   // With no display named, SDL's box is shown, through a zenity of its own (the stand-in): it
   // answers with the label of the button pressed on that zenity's output. One that ends without
@@ -525,8 +527,9 @@ TEST(ShownBoxes, EveryBoxOpenAtTheEndIsWritten) {
       testing::ExitedWithCode(0), "^(Open \\[question\\] box\n){16}$");
 }
 
-// A child that cannot be forked (the user's process limit reached) is not started, and leaves
-// no descriptor of the attempt open.
+// A child that cannot be forked (the user's process limit reached) is not started, with the
+// reason in errno, and leaves no descriptor of the attempt open; a box and the open-file dialog
+// say the zenity that could not start, and the box that SDL could not show either.
 long OpenDescriptors() {
   return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
                        std::filesystem::directory_iterator{});
@@ -543,11 +546,24 @@ int ForkFailureChecks() {
   char program[] = "true";
   char* const argv[] = {program, nullptr};
   std::string out;
-  if (RunChild(argv, &out, 16) != kChildNotStarted) return 12;
-  return OpenDescriptors() == before ? 0 : 13;
+  if (RunChild(argv, &out, 16) != kChildNotStarted || errno != EAGAIN) return 12;
+  if (OpenDescriptors() != before) return 13;
+  setenv("DISPLAY", ":4242", 1);
+  unsetenv("VESKOR_MESSAGES");
+  if (ShowMessageBox("Caption", "text", MessageIcon::kNone, MessageButtons::kOk) !=
+      MessageAnswer::kUnshown)
+    return 14;
+  char path[16];
+  return RunOpenFileDialog({"Open", "All | *", "/"}, path, sizeof path) == 0 ? 0 : 15;
 }
 TEST(ChildProcess, OneThatCannotBeForkedLeavesNoDescriptorOpen) {
-  EXPECT_EXIT(_exit(ForkFailureChecks()), testing::ExitedWithCode(0), "");
+  const std::string notStarted = "veskor: cannot start zenity: Resource temporarily unavailable\n";
+  EXPECT_EXIT(_exit(ForkFailureChecks()), testing::ExitedWithCode(0),
+              "^" + notStarted +
+                  "veskor: cannot show the box \"Caption\": zenity could not be started, and "
+                  "SDL's box could not be started: Resource temporarily unavailable\n"
+                  "Caption \\[none\\] text\n" +
+                  notStarted + "$");
 }
 
 // A child's whole output is read as it comes, however long, and only the limit and one byte
