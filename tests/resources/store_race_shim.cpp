@@ -9,16 +9,14 @@
 //   open of the name "/dev/fd/<n>" that VESKOR_TEST_RACE_PIPE gives first finds descriptor n on
 //   a pipe. With VESKOR_TEST_RACE_BACK set, the file is put back as soon as the open returns,
 //   so that only that open met the FIFO or the pipe;
-// - an open of a name that ends with VESKOR_TEST_NO_DESCRIPTOR_AT finds no descriptor free: the
-//   process's limit (RLIMIT_NOFILE) is lowered to the descriptors open just before it, as a
-//   `ulimit -n` just too low for that open would be however many the process holds then, and
-//   put back as the open returns (so that the run, and a sanitizer's runtime, go on as before);
+// - an open of a name that ends with VESKOR_TEST_NO_DESCRIPTOR_AT finds no descriptor free, as
+//   under a `ulimit -n` just too low for it; the limit is put back as the open returns (so that
+//   the run, and a sanitizer's runtime, go on as before);
 // - with VESKOR_TEST_CLOSE_FAILS set, the close of a descriptor of one of the program's
 //   temporaries (".veskor-tmp-" in its name) closes it, then fails with EIO, as a network file
 //   system's close does for a write it could not make.
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +26,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "../support/no_descriptor_left.h"  // by its path: the shim has no include path of ours
 
 namespace {
 
@@ -92,18 +92,9 @@ int OpenAfterRace(Open real, const char* path, int flags, mode_t mode) {
     return fd;
   }
   const char* limited = std::getenv("VESKOR_TEST_NO_DESCRIPTOR_AT");
-  rlimit before{};
-  if (limited == nullptr || !name.ends_with(limited) || getrlimit(RLIMIT_NOFILE, &before) != 0)
-    return real(path, flags, mode);
-  int lowest = 0;
-  while (fcntl(lowest, F_GETFD) >= 0) ++lowest;
-  const rlimit none{static_cast<rlim_t>(lowest), before.rlim_max};  // the soft limit alone
-  setrlimit(RLIMIT_NOFILE, &none);
-  const int fd = real(path, flags, mode);
-  const int error = errno;
-  setrlimit(RLIMIT_NOFILE, &before);
-  errno = error;
-  return fd;
+  if (limited == nullptr || !name.ends_with(limited)) return real(path, flags, mode);
+  const veskor::test::NoDescriptorLeft none;
+  return real(path, flags, mode);
 }
 
 // The mode argument, present only when the flags make a file.
