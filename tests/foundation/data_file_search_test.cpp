@@ -2,9 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -15,6 +13,7 @@
 
 #include "foundation/search_dirs.h"
 #include "platform/file_open.h"
+#include "support/no_descriptor_left.h"
 #include "support/temp_dir.h"
 
 namespace veskor {
@@ -117,83 +116,64 @@ TEST_F(DataFileSearch, OnlyRegularFilesCount) {
 }
 
 // The first directory that holds the name ends the search: a file there that does not open
-// (a FIFO, found by its name, through a link, or put in the file's place just before the open;
-// a device) gives no directory and says why, and the later directory's file of the same name is
-// not taken in its stead. Nor is a directory that cannot be listed for the name's other
-// spellings passed over (in a child whose descriptors are all taken).
-int gSwaps = 0;
+// (a FIFO, found by its name, by another spelling, through a link, or put in the file's place
+// just before the open; a device) gives no directory and says why, and the later directory's
+// file of the same name is not taken in its stead. Nor is a directory that cannot be listed for
+// the name's other spellings passed over.
 int SwappedForAFifo(const char* path, int flags, mode_t mode) {
-  ++gSwaps;
   ::unlink(path);
-  if (::mkfifo(path, 0600) != 0) return -1;
-  return ::open(path, flags, mode);
+  return ::mkfifo(path, 0600) == 0 ? ::open(path, flags, mode) : -1;
 }
 
 TEST_F(DataFileSearch, AFileThatDoesNotOpenEndsTheSearchWithItsReason) {
-  ASSERT_EQ(::mkfifo((Dir("working") + "/song.wav").c_str(), 0600), 0);
-  ASSERT_EQ(::mkfifo((Dir("resource") + "/Pipe.wav").c_str(), 0600), 0);
-  ASSERT_EQ(::symlink("song.wav", (Dir("working") + "/link.wav").c_str()), 0);
-  ASSERT_EQ(::symlink("/dev/null", (Dir("working") + "/null.png").c_str()), 0);
-  for (const char* name : {"song.wav", "pipe.wav", "link.wav", "null.png", "swapped.png"}) {
+  ASSERT_EQ(::mkfifo(Dir("working/song.wav").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(Dir("resource/Pipe.wav").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("song.wav", Dir("working/link.wav").c_str()), 0);
+  ASSERT_EQ(::symlink("/dev/null", Dir("working/null.png").c_str()), 0);
+  for (const char* name : {"song.wav", "pipe.wav", "link.wav", "null.png", "swapped.png"})
     Touch("binary", name);
-  }
   Touch("working", "swapped.png");
-  const std::string fifo = ": it is a FIFO, not a regular file";
+  const std::string fifo = "\": it is a FIFO, not a regular file";
   const struct {
     const char* name;
     std::string text;  // DataFileFailureText
+    FileOpenCall call = nullptr;  // in place of open(2)
   } cases[] = {
-      {"song.wav", "Cannot open file \"" + Dir("working/song.wav") + "\"" + fifo},
-      {"pipe.wav", "Cannot open file \"" + Dir("resource/Pipe.wav") + "\"" + fifo},
-      {"link.wav", "Cannot open file \"" + Dir("working/link.wav") + "\"" + fifo},
-      {"null.png", "Cannot open file \"" + Dir("working/null.png") +
-                       "\": it is a device, not a regular file"},
-      {"swapped.png", "Cannot open file \"" + Dir("working/swapped.png") + "\"" + fifo},
+      {"song.wav", "Cannot open file \"" + Dir("working/song.wav") + fifo},
+      {"pipe.wav", "Cannot open file \"" + Dir("resource/Pipe.wav") + fifo},
+      {"link.wav", "Cannot open file \"" + Dir("working/link.wav") + fifo},
+      {"null.png",
+       "Cannot open file \"" + Dir("working/null.png") + "\": it is a device, not a regular file"},
+      {"swapped.png", "Cannot open file \"" + Dir("working/swapped.png") + fifo, SwappedForAFifo},
+      {"none.wav",
+       "Cannot find file \"none.wav\" in the search directories: " + SearchedDirectoryList()},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const FileOpenCall real = SetFileOpenCall(
-        std::string(c.name) == "swapped.png" ? SwappedForAFifo : nullptr);
-    DataFileFailure failure;
+    const FileOpenCall real = SetFileOpenCall(c.call);
+    DataFileFailure failure{"stale", "stale"};
     EXPECT_EQ(FindDataFile(c.name, &failure), 0u);
     SetFileOpenCall(real);
     EXPECT_EQ(DataFileFailureText(c.name, failure), c.text);
   }
-  EXPECT_EQ(gSwaps, 1);
-  // A name in no directory says so, naming the directories.
+  Touch("binary", "found.png");
   DataFileFailure failure{"stale", "stale"};
-  EXPECT_EQ(FindDataFile("none.wav", &failure), 0u);
-  EXPECT_EQ(DataFileFailureText("none.wav", failure),
-            "Cannot find file \"none.wav\" in the search directories: " + SearchedDirectoryList());
-  EXPECT_EQ(FindDataFile("binary_only.png", &failure), 0u);
-  Touch("binary", "binary_only.png");
-  EXPECT_EQ(FindDataFile("binary_only.png", &failure), kSearchBinaryDir);
+  EXPECT_EQ(FindDataFile("found.png", &failure), kSearchBinaryDir);
   EXPECT_EQ(failure.path + failure.reason, "");
 
+  // With no descriptor left, the working directory cannot be listed for "img.png": product's
+  // "Img.png" is not taken; nor does a file found by its exact name open.
   Touch("product", "Img.png");
   Touch("working", "exact.png");
-  std::fflush(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    int lowest = 0;
-    while (::fcntl(lowest, F_GETFD) >= 0) ++lowest;
-    const rlimit limit{static_cast<rlim_t>(lowest), static_cast<rlim_t>(lowest)};
-    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(100);
-    // The working directory cannot be listed for "img.png"; product's "Img.png" is not taken.
-    DataFileFailure refused;
-    const bool listed = FindDataFile("img.png", &refused) == 0 &&
-                        DataFileFailureText("img.png", refused) ==
-                            "Cannot open file \"" + Dir("working/img.png") +
-                                "\": Too many open files";
-    // A file found by its exact name does not open either.
-    const bool opened = FindDataFile("exact.png", &refused) == 0 &&
-                        refused.path == Dir("working/exact.png") &&
-                        refused.reason == "Too many open files";
-    ::_exit((listed ? 0 : 1) | (opened ? 0 : 2));
+  DataFileFailure listing, opening;
+  {
+    const test::NoDescriptorLeft limited;
+    EXPECT_EQ(FindDataFile("img.png", &listing) + FindDataFile("exact.png", &opening), 0u);
   }
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(DataFileFailureText("img.png", listing),
+            "Cannot open file \"" + Dir("working/img.png") + "\": Too many open files");
+  EXPECT_EQ(DataFileFailureText("exact.png", opening),
+            "Cannot open file \"" + Dir("working/exact.png") + "\": Too many open files");
 }
 
 TEST_F(DataFileSearch, WrittenNamesMatchExactlyFirstThenIgnoringCase) {
