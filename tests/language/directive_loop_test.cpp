@@ -2,13 +2,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +16,7 @@
 #include "language/value_readers.h"
 #include "language/world.h"
 #include "platform/file_open.h"
+#include "support/no_descriptor_left.h"
 #include "world_text.h"
 
 namespace veskor {
@@ -136,68 +133,41 @@ TEST(DirectiveLoop, IncludesAreBoundedInDepthAndPath) {
   }
 }
 
-// The name whose open runs out of descriptors, and the open that does so: the limit is lowered
-// to the descriptors open just before that open, so that it holds whatever else is open.
+// In place of open(2): the open of a name that holds gLimitedName finds no descriptor left.
 const char* gLimitedName = "";
 int LimitedOpen(const char* path, int flags, mode_t mode) {
-  if (std::strstr(path, gLimitedName) != nullptr) {
-    int lowest = 0;
-    while (fcntl(lowest, F_GETFD) >= 0) ++lowest;
-    const rlimit limit{static_cast<rlim_t>(lowest), static_cast<rlim_t>(lowest)};
-    setrlimit(RLIMIT_NOFILE, &limit);
-  }
+  if (std::strstr(path, gLimitedName) == nullptr) return open(path, flags, mode);
+  const test::NoDescriptorLeft limited;
   return open(path, flags, mode);
 }
 
-// An include, a layer's image or a sample that is there but does not open is said with the
-// system's reason or what it is, not as missing: a FIFO in its place, or a file that the
-// process has no descriptor left for (in a forked child, which tells by its status whether the
-// message was the one expected).
+// An include, a layer's image or a sample that is there but does not open is said with what it
+// is or the system's reason, not as missing: a FIFO in its place, or a file that the process
+// has no descriptor left for.
 TEST(DirectiveLoop, AFileThatIsThereButDoesNotOpenIsSaidWithTheReason) {
   WorldDir dir;
-  for (const char* name : {"fifo.wld", "fifo.png", "fifo.wav"})
-    ASSERT_EQ(mkfifo(dir.Path(name).c_str(), 0600), 0);
-  for (const char* name : {"part.wld", "img.png", "a.wav"}) dir.Write(name, "");
-  const std::string fifo = ": it is a FIFO, not a regular file";
-  const std::string none = ": Too many open files";
-  const std::string layer = "HeightField h { BBox { [0 0 0] [1 1 1] }\n Layer { name(\"";
   const struct {
-    std::string text;
-    const char* limitedAt;  // the name whose open runs out of descriptors, or null
-    std::string status;
-  } cases[] = {
-      {"\n#include \"fifo.wld\"", nullptr,
-       "Syntax error file (fifo.wld) line (2) : Cannot open file \"fifo.wld\"" + fifo},
-      {"\n#include \"part.wld\"", "part.wld",
-       "Syntax error file (part.wld) line (2) : Cannot open file \"part.wld\"" + none},
-      {layer + "fifo.png\") } }", nullptr,
-       "Syntax error file (w.wld) line (2) : Cannot open file \"fifo.png\"" + fifo},
-      {layer + "img.png\") } }", "img.png",
-       "Syntax error file (w.wld) line (2) : Cannot open file \"img.png\"" + none},
-      {"Sound {\n Sample { name(\"fifo.wav\") } }", nullptr,
-       "Syntax error file (w.wld) line (2) : Cannot open file \"fifo.wav\"" + fifo},
-      {"Sound {\n Sample { name(\"a.wav\") } }", "a.wav",
-       "Syntax error file (w.wld) line (2) : Cannot open file \"a.wav\"" + none},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
-    const std::string world = dir.Write("w.wld", c.text);
-    if (c.limitedAt == nullptr) {
-      EXPECT_EQ(RunCompileSession(world).status, c.status);
-      continue;
-    }
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-      gLimitedName = c.limitedAt;
-      SetFileOpenCall(LimitedOpen);
-      const std::string status = RunCompileSession(world).status;
-      if (status != c.status) std::fprintf(stderr, "the status: %s\n", status.c_str());
-      _exit(status == c.status ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    std::string before, after;  // the world's text around the file's name
+    const char *fifo, *file;    // a FIFO, and a file that finds no descriptor left
+  } uses[] = {{"\n#include \"", "\"", "fifo.wld", "part.wld"},
+              {"HeightField h { BBox { [0 0 0] [1 1 1] }\n Layer { name(\"", "\") } }", "fifo.png",
+               "img.png"},
+              {"Sound {\n Sample { name(\"", "\") } }", "fifo.wav", "a.wav"}};
+  for (const auto& use : uses) {
+    SCOPED_TRACE(use.file);
+    ASSERT_EQ(mkfifo(dir.Path(use.fifo).c_str(), 0600), 0);
+    dir.Write(use.file, "");
+    const auto status = [&use](const std::string& name, const std::string& reason) {
+      return "Syntax error file (" + (use.after == "\"" ? name : "w.wld") +
+             ") line (2) : Cannot open file \"" + name + "\": " + reason;
+    };
+    EXPECT_EQ(RunCompileSession(dir.Write("w.wld", use.before + use.fifo + use.after)).status,
+              status(use.fifo, "it is a FIFO, not a regular file"));
+    gLimitedName = use.file;
+    const FileOpenCall real = SetFileOpenCall(LimitedOpen);
+    EXPECT_EQ(RunCompileSession(dir.Write("w.wld", use.before + use.file + use.after)).status,
+              status(use.file, "Too many open files"));
+    SetFileOpenCall(real);
   }
 }
 
