@@ -312,8 +312,8 @@ TEST_F(StartupTest, TheSaveAtTheEndFollowsAFailedSaveWhateverOrderTheStaticsGoIn
                                 store.path() + " :\nit has no key [" + kRegRootKey + "]\n");
 }
 
-// A FIFO in the place of the texts or the music is refused at once and said as what it is (a
-// start that waited on it would end by the alarm, not with status 1).
+// A FIFO in the place of the texts or the music is refused at once, said as what it is (a start
+// that waited on it would end by the alarm).
 TEST_F(StartupTest, FilesAndExtensionsAreCheckedInStepOrder) {
   test::TestStore store(dir_);
   store.Write();
@@ -348,10 +348,9 @@ TEST_F(StartupTest, FilesAndExtensionsAreCheckedInStepOrder) {
     gWindowHalf.extensions = c.extensions;
     gWindowHalf.result = c.windowResult;
     test::MessageCapture capture;
-    const ShellPorts ports = test::ScriptedPorts({{kWmClose, 0, 0}});
-    EXPECT_EQ(test::RunInChild([&] {
+    EXPECT_EQ(test::RunInChild([] {
                 alarm(20);
-                NormalExit(WinMain("", ports));
+                NormalExit(WinMain("", test::ScriptedPorts({{kWmClose, 0, 0}})));
               }),
               1)
         << c.record;
