@@ -303,151 +303,57 @@ TEST_F(RunCommand, ABrokenWorldIsNamedWhereItIsWrongAndNotRendered) {
   EXPECT_EQ(test::ReadFileText(dir_.Path("shot.png")).substr(1, 3), "PNG");  // status 2's image
 }
 
-// A file size limit (`ulimit -f`) that one file of the run passes fails the write that would
-// pass it, as any failed write fails ("File too large"): said where such a failure is said, the
-// file kept as it was (the store its old text, the capture not made, no temporary left), and the
-// run goes on to its usual end, its store saved. A limit of that file's size writes it whole.
-// Each file in turn, at its size (measured in a run without a limit, in a folder of the same
-// name's length) and one byte below; the run's other files are smaller than the limit or where
-// it does not hold (the records on stderr, a pipe; the session log linked to /dev/null). The
-// messages file holds records of earlier runs, as many bytes as the store, so that the limit
-// falls after the store's size on a record that every run writes alike. The runs go side by
-// side.
+// A file size limit (`ulimit -f`) below the run's files fails each write that would pass it, as
+// any failed write fails ("File too large"): said where such a failure is said, the file kept
+// as it was (the capture not made, the store its old text, no temporary left), and the run goes
+// on to its usual end. The limit is the store's size, which the store just fits, or one byte
+// less; the session log, the capture and the messages file (holding as many bytes of earlier
+// records as the limit) are larger. The run's stderr is a pipe, which the limit does not hold.
 TEST_F(RunCommand, AFileSizeLimitFailsTheWritePastItAndTheRunGoesOn) {
-  // A world of the sky alone; the capture's run names none, so that its frame, the interface
-  // alone, is the same at every run.
   const std::string world =
       dir_.Write("still.wld", "#version \"1.0\"\nInfo { title(\"Still\") }\n");
-  enum File { kNone, kStore, kLog, kMessages, kCapture };
-  struct Run {
-    explicit Run(File f, bool p = false) : file(f), past(p) {}
-    File file;
-    bool past;  // the limit one byte below the file's size
-    std::string folder, errors;
-    std::string stored;  // the store's text before the run
-    pid_t pid = -1;
-    int said = -1;  // the read end of its stderr
-    std::optional<int> status;
-  };
-  std::vector<Run> runs;
-  int folders = 0;
-  // The records in the messages file, or on stderr where the limit is another file's; a capture
-  // where the limit is the capture's.
-  const auto launch = [&](Run& run, rlim_t limit, const std::string& earlier = "") {
-    const std::string sub = "r" + std::to_string(folders++) + "/";
+  for (const bool past : {false, true}) {
+    SCOPED_TRACE(past ? "one byte below the store's size" : "at the store's size");
+    const std::string sub = past ? "past/" : "fits/", folder = dir_.Path(sub);
     WriteStore(sub);
-    run.folder = dir_.Path(sub);
-    run.stored = test::ReadFileText(run.folder + "registry");
-    if (run.file == kStore || run.file == kMessages) {
-      ASSERT_EQ(symlink("/dev/null", (run.folder + "user/session.log").c_str()), 0);
-    }
-    if (!earlier.empty()) dir_.Write(sub + "messages", earlier);
-    Environment env;
-    if (run.file != kNone && run.file != kMessages) env.emplace_back("VESKOR_MESSAGES", "-");
-    if (run.file != kCapture) env.emplace_back("VESKOR_CAPTURE", "");
+    const std::string stored = test::ReadFileText(folder + "registry");
+    fileSizeLimit_ = stored.size() - past;
+    dir_.Write(sub + "messages", std::string(fileSizeLimit_ - 1, '-') + "\n");
     int errors[2];
     ASSERT_EQ(pipe2(errors, O_CLOEXEC), 0);
-    fileSizeLimit_ = limit;
-    run.pid = Launch(run.file == kCapture ? "" : world, env,
-                     "/proc/self/fd/" + std::to_string(errors[1]), run.folder, true);
+    const pid_t pid = Launch(world, {}, "/proc/self/fd/" + std::to_string(errors[1]), folder, true);
     fileSizeLimit_ = RLIM_INFINITY;
     close(errors[1]);
-    run.said = errors[0];
-    ASSERT_GT(run.pid, 0);
-  };
-  const auto await = [&](Run& run) {
-    run.status = AwaitEnd(run.pid, 900);
+    ASSERT_GT(pid, 0);
+    const std::optional<int> status = AwaitEnd(pid, 900);
+    std::string said;
     char chunk[4096];
-    for (ssize_t n; (n = read(run.said, chunk, sizeof chunk)) > 0;)
-      run.errors.append(chunk, static_cast<std::size_t>(n));
-    close(run.said);
-  };
-  const auto size = [](const std::string& file) {
-    struct stat st {};
-    return stat(file.c_str(), &st) == 0 ? static_cast<rlim_t>(st.st_size) : 0;
-  };
-  // Without a limit: the sizes.
-  runs = {Run(kNone), Run(kCapture)};
-  for (Run& run : runs) launch(run, RLIM_INFINITY);
-  for (Run& run : runs) await(run);
-  for (const Run& run : runs)
-    ASSERT_TRUE(run.status && WIFEXITED(*run.status) && WEXITSTATUS(*run.status) == 0)
-        << run.errors;
-  const rlim_t store = size(runs[0].folder + "registry");
-  const rlim_t log = size(runs[0].folder + "user/session.log");
-  const rlim_t capture = size(runs[1].folder + "shot.png");
-  ASSERT_TRUE(store > 0 && store < log && store < capture) << store << " " << log << " " << capture;
-  // The records up to the end of the compile session, which every run writes alike, and the
-  // record after them.
-  const std::string records = test::ReadFileText(runs[0].folder + "messages");
-  const std::string compiled = "Log [none] > end 'compile' session\n";
-  ASSERT_NE(records.find(compiled), std::string::npos) << records;
-  const rlim_t recorded = records.find(compiled) + compiled.size();
-  const std::string next = records.substr(recorded, records.find('\n', recorded) + 1 - recorded);
-  const std::string earlier = std::string(store - 1, '-') + "\n";
-  runs.clear();
-  for (const File file : {kStore, kLog, kMessages, kCapture}) {
-    for (const bool past : {false, true}) {
-      Run& run = runs.emplace_back(file, past);
-      const rlim_t limit = file == kStore      ? store
-                           : file == kLog      ? log
-                           : file == kMessages ? earlier.size() + recorded
-                                               : capture;
-      launch(run, limit - (past ? 1 : 0), file == kMessages ? earlier : "");
+    for (ssize_t n; (n = read(errors[0], chunk, sizeof chunk)) > 0;)
+      said.append(chunk, static_cast<std::size_t>(n));
+    close(errors[0]);
+    EXPECT_EQ(status, std::optional<int>(W_EXITCODE(5, 0))) << said;  // the capture's failure
+    const std::string tooLarge = ": File too large";
+    for (const std::string& failure :
+         {"veskor: cannot write the messages file " + folder + "messages" + tooLarge +
+              " (the records go to stderr)\n",
+          "veskor: cannot write the session log " + folder + "user/session.log" + tooLarge +
+              " (the sessions go on without it)\n",
+          "Capture [none] cannot write " + folder + "shot.png" + tooLarge + "\n",
+          std::string("> end 'render' session\n")}) {
+      EXPECT_NE(said.find(failure), std::string::npos) << said;
     }
-  }
-  for (Run& run : runs) await(run);
-  const std::string tooLarge = ": File too large";
-  for (const Run& run : runs) {
-    SCOPED_TRACE(std::to_string(run.file) + (run.past ? ", one byte past the limit" : ", at it"));
-    if (!run.status || !WIFEXITED(*run.status)) {
-      ADD_FAILURE() << (run.status ? "ended by signal " + std::to_string(WTERMSIG(*run.status))
-                                   : "the run did not quit by itself");
-      continue;
+    const std::string notSaved =
+        "Settings not saved !\n\nCannot write " + folder + "registry :\nFile too large\n";
+    EXPECT_EQ(said.find(notSaved) != std::string::npos, past) << said;
+    EXPECT_EQ(StoreSavedAtExit(folder), !past);
+    if (past) {
+      EXPECT_EQ(test::ReadFileText(folder + "registry"), stored);
     }
-    const bool failed = run.past && run.file == kCapture;
-    EXPECT_EQ(WEXITSTATUS(*run.status), failed ? 5 : 0) << run.errors;
-    const std::string& said = run.errors;
-    if (run.file != kCapture) {
-      EXPECT_NE(said.find("> end 'render' session\n"), std::string::npos) << said;
-    }
-    for (const std::string& folder : {run.folder, run.folder + "user/"})
-      for (const auto& entry : std::filesystem::directory_iterator(folder))
+    EXPECT_FALSE(std::filesystem::exists(folder + "shot.png"));
+    for (const std::string& in : {folder, folder + "user/"})
+      for (const auto& entry : std::filesystem::directory_iterator(in))
         EXPECT_EQ(entry.path().filename().string().find(".veskor-tmp-"), std::string::npos)
             << entry.path();
-    const bool storeFailed = run.past && run.file == kStore;
-    const std::string notSaved =
-        "Settings not saved !\n\nCannot write " + run.folder + "registry :\nFile too large\n";
-    EXPECT_EQ(said.find(notSaved) != std::string::npos, storeFailed) << said;
-    EXPECT_EQ(StoreSavedAtExit(run.folder), !storeFailed);
-    if (storeFailed) {
-      EXPECT_EQ(test::ReadFileText(run.folder + "registry"), run.stored);
-    }
-    const std::string logFailed = "veskor: cannot write the session log " + run.folder +
-                                  "user/session.log" + tooLarge +
-                                  " (the sessions go on without it)\n";
-    EXPECT_EQ(said.find(logFailed) != std::string::npos, run.past && run.file == kLog) << said;
-    if (run.file == kLog && !run.past) {
-      EXPECT_EQ(size(run.folder + "user/session.log"), log);
-    }
-    const std::string messagesFailed = "veskor: cannot write the messages file " + run.folder +
-                                       "messages" + tooLarge + " (the records go to stderr)\n";
-    if (run.file == kMessages) {
-      // The first record that did not go in follows the line, on stderr, and those after it.
-      EXPECT_NE(said.find(messagesFailed + (run.past ? compiled : next)), std::string::npos)
-          << said;
-      const std::string kept =
-          earlier + records.substr(0, recorded - (run.past ? compiled.size() : 0));
-      EXPECT_EQ(test::ReadFileText(run.folder + "messages").substr(0, kept.size()), kept);
-    } else {
-      EXPECT_EQ(said.find(messagesFailed), std::string::npos) << said;
-    }
-    const std::string captureFailed =
-        "Capture [none] cannot write " + run.folder + "shot.png" + tooLarge + "\n";
-    EXPECT_EQ(said.find(captureFailed) != std::string::npos, failed) << said;
-    if (run.file == kCapture) {
-      EXPECT_EQ(size(run.folder + "shot.png"), failed ? 0 : capture);
-    }
   }
 }
 
