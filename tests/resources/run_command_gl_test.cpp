@@ -357,76 +357,47 @@ TEST_F(RunCommand, AFileSizeLimitFailsTheWritePastItAndTheRunGoesOn) {
   }
 }
 
+// Nothing in a product file's place holds the start: a FIFO as the intro music (in a resource
+// folder of the test's own) ends it at once, as a file that does not open does (status 1), said
+// as what it is. A file that is there and that the run has no descriptor left for is said with
+// the system's reason, not as missing: the shim lowers the limit of descriptors to those open
+// just as the image that the world's line 14 names opens, however many the run holds then (and
+// puts it back after that open: a sanitizer's runtime needs descriptors of its own).
+TEST_F(RunCommand, NothingInAFilesPlaceHoldsTheStartAndAFileThatDoesNotOpenSaysWhy) {
+  const std::string options = "detect_leaks=0:verify_asan_link_order=0";  // the shim first
+  const RunOutcome limited = Start(test::kSourceDir + "examples/lagoon.wld",
+                                   {{"LD_PRELOAD", VESKOR_STORE_RACE_SHIM},
+                                    {"VESKOR_TEST_NO_DESCRIPTOR_AT", "/lagoon_isle.png"},
+                                    {"ASAN_OPTIONS", options.c_str()}});
+  EXPECT_EQ(limited.exitCode, 2);
+  EXPECT_NE(limited.records.find("Status [none] Syntax error file (lagoon.wld) line (14) : Cannot "
+                                 "open file \"lagoon_isle.png\": Too many open files\n"),
+            std::string::npos)
+      << limited.records;
+  const std::string res = dir_.Path("res/"), music = res + "Snd/introveskor.ogg";
+  std::string store = test::ReadFileText(dir_.Path("registry"));
+  const std::string product = "\"ResourceDir\"=\"" + test::kProductDir + "resources/\"";
+  ASSERT_NE(store.find(product), std::string::npos);
+  dir_.Write("registry",
+             store.replace(store.find(product), product.size(), "\"ResourceDir\"=\"" + res + "\""));
+  std::filesystem::create_directories(res + "Snd");
+  ASSERT_EQ(mkfifo(music.c_str(), 0600), 0);
+  for (const char* sub : {"Txt", "Img"})
+    std::filesystem::create_directory_symlink(test::kProductDir + "resources/" + sub, res + sub);
+  const RunOutcome fifo = Start(test::kSourceDir + "examples/lagoon.wld", {});
+  EXPECT_EQ(fifo.exitCode, 1);
+  EXPECT_NE(fifo.records.find("Error [stop] cannot open intro music " + music +
+                              ": it is a FIFO, not a regular file\n"),
+            std::string::npos)
+      << fifo.records;
+}
+
 // A command line of the longest a world path may be (511 characters) is kept whole: a missing
 // world is said ("can not open file") and the unattended run ends with status 2, as one whose
 // folder part or file name is longer than 255 characters does, with its own line. One
 // character more is kept neither cut nor whole: the status lines say its length and the limit,
 // and the run ends as for a missing world. The program is started itself (scripts/run refuses a
 // world file that is not there).
-// Nothing in a product file's place holds the start: a FIFO as the intro music or as the
-// interface texts (in a resource folder of the test's own) ends it at once, as a file that does
-// not open does (status 1), said as what it is. A file that is there and that the run has no
-// descriptor left for is said with the system's reason, not as missing: the shim lowers the
-// limit of descriptors to those open just as the image that the world's line 14 names opens,
-// as a `ulimit -n` just too low for it would be however many descriptors the run holds then.
-// (It puts the limit back after that open: a sanitizer's runtime needs descriptors of its own,
-// UBSan's to tell whether an object's vtable can be read.)
-TEST_F(RunCommand, NothingInAFilesPlaceHoldsTheStartAndAFileThatDoesNotOpenSaysWhy) {
-  const std::string res = dir_.Path("res/");
-  std::string store = test::ReadFileText(dir_.Path("registry"));
-  const std::string product = "\"ResourceDir\"=\"" + test::kProductDir + "resources/\"";
-  ASSERT_NE(store.find(product), std::string::npos);
-  store.replace(store.find(product), product.size(), "\"ResourceDir\"=\"" + res + "\"");
-  dir_.Write("registry", store);
-  std::filesystem::create_directories(res + "Snd");
-  std::filesystem::copy(test::kProductDir + "resources/Txt", res + "Txt",
-                        std::filesystem::copy_options::recursive);
-  std::filesystem::create_directory_symlink(test::kProductDir + "resources/Img", res + "Img");
-  const std::string music = res + "Snd/introveskor.ogg", texts = res + "Txt/en/txtres.txt";
-  const std::string fifo = ": it is a FIFO, not a regular file\n";
-  const std::string options = "detect_leaks=0:verify_asan_link_order=0";  // the shim first
-  const struct {
-    std::string fifo;  // made in the place of this file
-    Environment env;
-    int status;
-    std::string said;  // in the records or on stderr
-  } cases[] = {
-      {music, {}, 1, "Error [stop] cannot open intro music " + music + fifo},
-      {texts, {}, 1, "Error [stop] " + texts + fifo},
-      {"",
-       {{"LD_PRELOAD", VESKOR_STORE_RACE_SHIM},
-        {"VESKOR_TEST_NO_DESCRIPTOR_AT", "/lagoon_isle.png"},
-        {"ASAN_OPTIONS", options.c_str()}},
-       2,
-       "Status [none] Syntax error file (lagoon.wld) line (14) : Cannot open file "
-       "\"lagoon_isle.png\": Too many open files\n"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.fifo.empty() ? "descriptors" : c.fifo);
-    std::filesystem::remove(music);
-    std::filesystem::copy_file(test::kProductDir + "resources/Snd/introveskor.ogg", music);
-    std::filesystem::remove(texts);
-    std::filesystem::copy_file(test::kProductDir + "resources/Txt/en/txtres.txt", texts);
-    if (!c.fifo.empty()) {
-      std::filesystem::remove(c.fifo);
-      ASSERT_EQ(mkfifo(c.fifo.c_str(), 0600), 0);
-    }
-    std::filesystem::remove(dir_.Path("messages"));
-    const pid_t pid = Launch(test::kSourceDir + "examples/lagoon.wld", c.env,
-                             dir_.Path("stderr"), "", true);
-    ASSERT_GT(pid, 0);
-    const std::optional<int> status = AwaitEnd(pid, 300);
-    if (!status) {
-      ADD_FAILURE() << "the start waits";
-      continue;
-    }
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == c.status) << *status;
-    const std::string said =
-        test::ReadFileText(dir_.Path("messages")) + test::ReadFileText(dir_.Path("stderr"));
-    EXPECT_NE(said.find(c.said), std::string::npos) << said;
-  }
-}
-
 TEST_F(RunCommand, AWorldPathTooLongToKeepEndsAsAMissingWorldAndSaysItsLength) {
   const std::string notOpened = "Status [none] can not open file\n";
   const std::string folder = dir_.Path("none/"), missing = "Log [none]       parse file <\\%";
