@@ -305,10 +305,11 @@ TEST_F(RunCommand, ABrokenWorldIsNamedWhereItIsWrongAndNotRendered) {
 
 // A file size limit (`ulimit -f`) below the run's files fails each write that would pass it, as
 // any failed write fails ("File too large"): said where such a failure is said, the file kept
-// as it was (the capture not made, the store its old text, no temporary left), and the run goes
-// on to its usual end. The limit is the store's size, which the store just fits, or one byte
-// less; the session log, the capture and the messages file (holding as many bytes of earlier
-// records as the limit) are larger. The run's stderr is a pipe, which the limit does not hold.
+// as it was (the capture not made, the store and the messages file their old text, no temporary
+// left), and the run goes on to its usual end. The limit is the store's size, which the store
+// just fits, or one byte less; the session log, the capture and the messages file (holding as
+// many bytes of earlier records as the limit) are larger. The run's stderr is a pipe, which the
+// limit does not hold.
 TEST_F(RunCommand, AFileSizeLimitFailsTheWritePastItAndTheRunGoesOn) {
   const std::string world =
       dir_.Write("still.wld", "#version \"1.0\"\nInfo { title(\"Still\") }\n");
@@ -318,7 +319,8 @@ TEST_F(RunCommand, AFileSizeLimitFailsTheWritePastItAndTheRunGoesOn) {
     WriteStore(sub);
     const std::string stored = test::ReadFileText(folder + "registry");
     fileSizeLimit_ = stored.size() - past;
-    dir_.Write(sub + "messages", std::string(fileSizeLimit_ - 1, '-') + "\n");
+    const std::string earlier = std::string(fileSizeLimit_ - 1, '-') + "\n";
+    dir_.Write(sub + "messages", earlier);
     int errors[2];
     ASSERT_EQ(pipe2(errors, O_CLOEXEC), 0);
     const pid_t pid = Launch(world, {}, "/proc/self/fd/" + std::to_string(errors[1]), folder, true);
@@ -350,6 +352,7 @@ TEST_F(RunCommand, AFileSizeLimitFailsTheWritePastItAndTheRunGoesOn) {
       EXPECT_EQ(test::ReadFileText(folder + "registry"), stored);
     }
     EXPECT_FALSE(std::filesystem::exists(folder + "shot.png"));
+    EXPECT_EQ(test::ReadFileText(folder + "messages"), earlier);
     for (const std::string& in : {folder, folder + "user/"})
       for (const auto& entry : std::filesystem::directory_iterator(in))
         EXPECT_EQ(entry.path().filename().string().find(".veskor-tmp-"), std::string::npos)
