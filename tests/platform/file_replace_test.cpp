@@ -30,6 +30,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <span>
 #include <string>
@@ -557,200 +558,103 @@ TEST(FileReplace, AReplacedFileKeepsItsOwnerAndGroupOrIsLeftAsItIs) {
   EXPECT_EQ(RunAsUser(user.path(), OwnerChecks), 0);
 }
 
-// An ACL as the kernel keeps it in system.posix_acl_access or system.posix_acl_default: version
-// 2, then each entry's tag, permissions and id (none for the owner, its group, the mask and the
-// others), in the order the kernel keeps them.
-enum AclTag : std::uint16_t {
-  kOwner = 1,
-  kUser = 2,
-  kOwnerGroup = 4,
-  kGroup = 8,
-  kMask = 16,
-  kOthers = 32
-};
-struct AclEntry {
-  AclTag tag;
-  std::uint16_t permissions;
+// The wait status of a forked child that runs `checks` in `dir` and exits with what they return.
+int ChildStatus(const std::string& dir, const std::function<int()>& checks) {
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(::chdir(dir.c_str()) == 0 ? checks() : 101);
+  int status = -1;
+  return pid > 0 && ::waitpid(pid, &status, 0) == pid ? status : -1;
+}
+
+// An ACL as the kernel keeps it (system.posix_acl_access, _default): version 2, then each entry's
+// tag, permissions and id (none for the owner, its group, the mask and the others), in order.
+enum : std::uint16_t { kOwner = 1, kUser = 2, kOwnGroup = 4, kGroup = 8, kMask = 16, kOther = 32 };
+struct AclEntry {  // as the kernel's, on a little-endian machine
+  std::uint16_t tag, permissions;
   std::uint32_t id = 0xFFFFFFFF;
 };
 std::string Acl(std::initializer_list<AclEntry> entries) {
-  std::string bytes("\x02\0\0\0", 4);
-  for (const AclEntry& e : entries) {
-    const std::uint16_t head[2] = {e.tag, e.permissions};
-    bytes.append(reinterpret_cast<const char*>(head), sizeof head);
-    bytes.append(reinterpret_cast<const char*>(&e.id), sizeof e.id);
-  }
-  return bytes;
-}
-
-std::string Hex(std::string_view bytes) {
-  std::string out;
-  char digits[3];
-  for (const char c : bytes) {
-    std::snprintf(digits, sizeof digits, "%02x", static_cast<unsigned char>(c));
-    out += digits;
-  }
-  return out;
-}
-
-// The file's mode, then each of its extended attributes (its ACL among them) with its value in
-// hex, by name, read with the raw calls: "0660 system.posix_acl_access=02000000... user.a=31 ".
-std::string AttributesOf(const std::string& path) {
-  char mode[8];
-  std::snprintf(mode, sizeof mode, "%04o", Mode(path));
-  std::string all = std::string(mode) + " ", names(4096, '\0');
-  const ssize_t n = ::llistxattr(path.c_str(), names.data(), names.size());
-  std::set<std::string> sorted;
-  for (ssize_t at = 0; at < n; at += static_cast<ssize_t>(std::strlen(names.data() + at)) + 1)
-    sorted.insert(names.data() + at);
-  for (const std::string& name : sorted) {
-    std::string value(4096, '\0');
-    const ssize_t size = ::lgetxattr(path.c_str(), name.c_str(), value.data(), value.size());
-    all += name + "=" + Hex(value.substr(0, size < 0 ? 0 : static_cast<std::size_t>(size))) + " ";
-  }
-  return all;
+  return std::string("\x02\0\0\0", 4) + std::string(reinterpret_cast<const char*>(entries.begin()),
+                                                    sizeof(AclEntry) * entries.size());
 }
 
 bool SetAttribute(const std::string& path, const char* name, const std::string& value) {
   return ::setxattr(path.c_str(), name, value.data(), value.size(), 0) == 0;
 }
 
-// The ACL of a store shared with "nobody", its own group kept out (0600 and
-// `setfacl -m u:nobody:rw,g:nogroup:r`): its mode shows the mask's rw- for the group.
-const std::string kSharedAcl = Acl({{kOwner, 6},
-                                    {kUser, 6, 65534},
-                                    {kOwnerGroup, 0},
-                                    {kGroup, 4, 65534},
-                                    {kMask, 6},
-                                    {kOthers, 0}});
-// A folder's default ACL, which a file made there takes: rwx for "nobody".
-const std::string kFolderDefault =
-    Acl({{kOwner, 7}, {kUser, 7, 65534}, {kOwnerGroup, 5}, {kMask, 7}, {kOthers, 0}});
-const std::string kBinaryValue("a\0b\xff", 4);
-
-// As "nobody" when root, in a folder of its own: its store with an ACL that names root and an
-// attribute of its own keeps them; one that root gave a security.* attribute, which the user may
-// read but not give, is refused with the reason, and stays as it was. Each failed check sets a
-// bit of the status.
-int UserAttributeChecks() {
-  int failed = 0;
-  std::string reason;
-  auto check = [&](int bit, bool ok) { failed |= ok ? 0 : 1 << bit; };
-  const std::string mine = AttributesOf("mine");
-  check(1, ReplaceFileWhole("mine", "new", &reason) && test::ReadFileText("mine") == "new");
-  check(2, AttributesOf("mine") == mine);
-  if (fs::exists("labelled")) {
-    const std::string labelled = AttributesOf("labelled");
-    check(3, !ReplaceFileWhole("labelled", "new", &reason) && reason == "Operation not permitted");
-    check(4, test::ReadFileText("labelled") == "old" && AttributesOf("labelled") == labelled);
+// The file's owner, group and mode, then each of its extended attributes (its ACL among them)
+// by name with its value, read with the raw calls.
+std::string AttributesOf(const std::string& path) {
+  std::string all = OwnerOf(path), names(4096, '\0'), value(4096, '\0');
+  const ssize_t n = ::llistxattr(path.c_str(), names.data(), names.size());
+  std::set<std::string> sorted;
+  for (ssize_t at = 0; at < n; at += static_cast<ssize_t>(std::strlen(names.data() + at)) + 1)
+    sorted.insert(names.data() + at);
+  for (const std::string& name : sorted) {
+    const ssize_t size = ::lgetxattr(path.c_str(), name.c_str(), value.data(), value.size());
+    all += " " + name + "=" + value.substr(0, size < 0 ? 0 : static_cast<std::size_t>(size));
   }
-  check(5, Entries("./") == (fs::exists("labelled") ? "labelled mine " : "mine "));
-  return failed;
-}
-
-// With one of the attribute calls refused in a forked child (a store whose attribute cannot be
-// given, as on a disk whose attribute block is full; the inherited ACL that cannot be taken
-// off; a file system that keeps no attributes, which has none to give): the first two are
-// refused with the system's reason, the store as it was; the last is saved. The number of the
-// check that failed is the status.
-int RefusedAttributeChecks(int which) {
-  const bool refused = which == 0   ? test::RefuseCall(__NR_fsetxattr, 0, 1 << 20, ENOSPC)
-                       : which == 1 ? test::RefuseCall(__NR_fremovexattr, 0, 1 << 20, EIO)
-                                    : test::RefuseCallWhere(__NR_llistxattr, 2, 0, EOPNOTSUPP);
-  if (!refused) return 100;
-  const char* const names[] = {"st", "folder/st", "plain"};
-  const char* const reasons[] = {"No space left on device", "Input/output error", ""};
-  const std::string before = AttributesOf(names[which]);
-  std::string reason;
-  const bool saved = ReplaceFileWhole(names[which], "new", &reason);
-  if (saved != (which == 2) || (!saved && reason != reasons[which])) return 1;
-  if (test::ReadFileText(names[which]) != (saved ? "new" : "old")) return 2;
-  if (AttributesOf(names[which]) != before) return 3;
-  return Entries("./") == "folder folder/st plain st " ? 0 : 4;
+  return all;
 }
 
 // A store replaced whole keeps its access ACL and its extended attributes, by name and through
-// a link, as it keeps its mode: the ACL's named entries stay, and its group's own bits are not
-// widened to the mask's. In a folder with a default ACL, a store keeps its own ACL, or none
-// where it had none. One whose attribute cannot be given is not replaced.
+// a link, as it keeps its mode: its group's own bits are not widened to the mask's. In a folder
+// with a default ACL, it keeps its own ACL, or none. One whose attribute cannot be given is not
+// replaced.
 TEST(FileReplace, AReplacedFileKeepsItsAclAndAttributesOrIsLeftAsItIs) {
   test::TempDir dir("veskor_replace");
-  const std::string shared = dir.Path("shared");
-  ASSERT_TRUE(fs::create_directory(shared));
-  ASSERT_TRUE(SetAttribute(shared, "system.posix_acl_default", kFolderDefault));
-  // the store's folder, its mode, its ACL ("" none), whether it is saved through a link, and
-  // the mode that it shows
-  const struct {
-    std::string folder;
-    mode_t mode;
-    std::string acl;
-    bool link;
-    std::string shown;
-  } cases[] = {
-      {"", 0600, kSharedAcl, false, "0660"},  // the group's own bits stay ---
-      {"", 0600, kSharedAcl, true, "0660"},
-      {"", 04640, "", false, "4640"},         // no ACL: set-id bits and all
-      {"shared/", 02640, "", false, "2640"},  // none, not the folder's
-      {"shared/", 0640, "", true, "0640"},
-      {"shared/", 0600, kSharedAcl, false, "0660"},  // its own, not the folder's
-  };
-  int i = 0;
-  for (const auto& c : cases) {
-    const std::string name = c.folder + "registry" + std::to_string(i++);
-    SCOPED_TRACE(name + (c.link ? " through a link" : ""));
-    const std::string path = dir.Write(name, "old");
-    ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
-    // (One made in the folder with the default ACL has one from it: taken off.)
-    ASSERT_TRUE(c.acl.empty() ? ::removexattr(path.c_str(), "system.posix_acl_access") == 0 ||
-                                    errno == ENODATA
-                              : SetAttribute(path, "system.posix_acl_access", c.acl));
-    ASSERT_TRUE(SetAttribute(path, "user.a", "1") && SetAttribute(path, "user.b", kBinaryValue));
-    const std::string expected =
-        c.shown + " " + (c.acl.empty() ? "" : "system.posix_acl_access=" + Hex(c.acl) + " ") +
-        "user.a=" + Hex("1") + " user.b=" + Hex(kBinaryValue) + " ";
-    ASSERT_EQ(AttributesOf(path), expected);
-    const std::string link = dir.Path("link");
-    if (c.link) fs::create_symlink(path, link);
-    std::string reason;
-    EXPECT_TRUE(ReplaceFileWhole(c.link ? link : path, "new", &reason)) << reason;
-    EXPECT_EQ(test::ReadFileText(path), "new");
-    EXPECT_EQ(AttributesOf(path), expected);
-    fs::remove(link);
-  }
-  EXPECT_EQ(Entries(dir.path()),
-            "registry0 registry1 registry2 shared shared/registry3 shared/registry4 "
-            "shared/registry5 ");
-
-  test::TempDir refused("veskor_replace");
-  ASSERT_TRUE(fs::create_directory(refused.Path("folder")));
-  ASSERT_TRUE(SetAttribute(refused.Path("folder"), "system.posix_acl_default", kFolderDefault));
-  for (const char* name : {"st", "folder/st", "plain"}) refused.Write(name, "old");
-  ASSERT_EQ(::removexattr(refused.Path("folder/st").c_str(), "system.posix_acl_access"), 0);
-  ASSERT_TRUE(SetAttribute(refused.Path("st"), "user.a", "1"));
-  for (int which = 0; which < 3; ++which) {
-    std::fflush(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0)
-      ::_exit(::chdir(refused.path().c_str()) == 0 ? RefusedAttributeChecks(which) : 101);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-        << "refusal " << which << ": the check that failed, status " << status;
-  }
-
-  test::TempDir user("veskor_replace");
-  if (::geteuid() == 0) {
-    ASSERT_TRUE(MakeOwned(user.Path("mine"), 65534, 65534, 0600));
-    ASSERT_TRUE(MakeOwned(user.Path("labelled"), 65534, 65534, 0600));
-    ASSERT_TRUE(SetAttribute(user.Path("labelled"), "security.veskor", "label"));
-  } else {
-    user.Write("mine", "old");
-  }
+  ASSERT_TRUE(fs::create_directory(dir.Path("shared")));
   ASSERT_TRUE(
-      SetAttribute(user.Path("mine"), "system.posix_acl_access",
-                   Acl({{kOwner, 6}, {kUser, 4, 0}, {kOwnerGroup, 0}, {kMask, 4}, {kOthers, 0}})));
-  ASSERT_TRUE(SetAttribute(user.Path("mine"), "user.note", "mine"));
-  EXPECT_EQ(RunAsUser(user.path(), UserAttributeChecks), 0) << "the checks that failed, a bit each";
+      SetAttribute(dir.Path("shared"), "system.posix_acl_default",
+                   Acl({{kOwner, 7}, {kUser, 7, 1}, {kOwnGroup, 5}, {kMask, 7}, {kOther, 0}})));
+  // A store shared with another user, its own group kept out (`setfacl -m u:1:rw,g:1:r`): its
+  // mode shows the mask's rw- for the group.
+  const std::string shared =
+      Acl({{kOwner, 6}, {kUser, 6, 1}, {kOwnGroup, 0}, {kGroup, 4, 1}, {kMask, 6}, {kOther, 0}});
+  // the store, its ACL ("": none, the folder's taken off), whether it is saved through a link
+  const std::tuple<std::string, std::string, bool> cases[] = {
+      {"linked", shared, true}, {"shared/none", "", false}, {"shared/own", shared, false}};
+  for (const auto& [name, acl, link] : cases) {
+    SCOPED_TRACE(name);
+    const std::string path = dir.Write(name, "old");
+    ASSERT_EQ(::chmod(path.c_str(), 02640), 0);  // set-id bits and all
+    ASSERT_TRUE(acl.empty() ? ::removexattr(path.c_str(), "system.posix_acl_access") == 0
+                            : SetAttribute(path, "system.posix_acl_access", acl));
+    ASSERT_TRUE(SetAttribute(path, "user.a", "1") &&
+                SetAttribute(path, "user.b", std::string("a\0b\xff", 4)));
+    const std::string before = AttributesOf(path);
+    if (link) fs::create_symlink(path, dir.Path("link"));
+    std::string reason;
+    EXPECT_TRUE(ReplaceFileWhole(link ? dir.Path("link") : path, "new", &reason)) << reason;
+    EXPECT_EQ(test::ReadFileText(path), "new");
+    EXPECT_EQ(AttributesOf(path), before);
+  }
+
+  // With a call refused in a forked child: an attribute that cannot be given (a security.* one
+  // that root set, for a user) and the folder's ACL that cannot be taken off refuse the save
+  // with the system's reason, the store as it was; a file system that keeps no attributes has
+  // none to give, and the store is saved.
+  dir.Write("plain", "new");
+  const std::tuple<std::string, int, int> refusals[] = {{"linked", __NR_fsetxattr, EPERM},
+                                                        {"shared/none", __NR_fremovexattr, EIO},
+                                                        {"plain", __NR_llistxattr, EOPNOTSUPP}};
+  for (const auto& [name, call, error] : refusals) {
+    SCOPED_TRACE(name);
+    const bool saves = call == __NR_llistxattr;
+    const std::string before = AttributesOf(dir.Path(name));
+    const int status = ChildStatus(dir.path(), [&] {
+      const bool refused = saves ? test::RefuseCallWhere(call, 2, 0, error)
+                                 : test::RefuseCall(call, 0, 1 << 20, error);
+      std::string reason;
+      const bool saved = refused && ReplaceFileWhole(name, "newer", &reason);
+      return refused && saved == saves && (saves || reason == std::strerror(error)) ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(test::ReadFileText(dir.Path(name)), saves ? "newer" : "new");
+    EXPECT_EQ(AttributesOf(dir.Path(name)), before);
+  }
+  EXPECT_EQ(Entries(dir.path()), "link linked plain shared shared/none shared/own ");
 }
 
 // A file held open by the process, as a shell's redirection opens it, in a folder the user may
