@@ -1096,48 +1096,40 @@ TEST(FileReplace, AnAppendOnlyFileIsRefusedAWholeTextAndTakesACapture) {
   EXPECT_EQ(status, 0) << "the first check that failed";
 }
 
-void DoNothing(int) {}
-
-// Under a file-size limit (`ulimit -f`) of kLimit bytes, SIGXFSZ's action `action` and, with
-// `reservable` false, fallocate refused as on ext2: a store of each length (one shorter than the
-// limit, one longer, made before it was set) saved by name and through its descriptor in each
-// mode, with a text of exactly the limit, which goes in, and one a byte longer, which is refused
-// with the reason, the old text whole to its last byte, no temporary left and the descriptor
-// as it was. The number of the first check that fails is the status.
-int FileSizeLimitChecks(void (*action)(int), bool reservable) {
+// Under a file-size limit (`ulimit -f`), a store shorter than it and one longer, by name and
+// through its descriptor in each mode: a text of exactly the limit goes in; one a byte longer is
+// refused with the reason, the old text whole, no temporary left, the descriptor as it was.
+// First at SIGXFSZ's default action (a write past the limit would end the process), then with a
+// handler and fallocate refused as on ext2 (it would tear the store). The status: the number of
+// the first check that fails.
+int FileSizeLimitChecks() {
   constexpr rlim_t kLimit = 16384;
-  if (!reservable && !test::RefuseCall(__NR_fallocate, 7, 7, EOPNOTSUPP)) return 100;
-  struct sigaction act {};
-  act.sa_handler = action;
-  if (::sigaction(SIGXFSZ, &act, nullptr) != 0) return 101;
-  const std::string olds[] = {"old text\n", std::string(kLimit + 100, 'o')};
-  rlimit limit{};
-  if (::getrlimit(RLIMIT_FSIZE, &limit) != 0) return 102;
+  rlimit was{};
+  if (::getrlimit(RLIMIT_FSIZE, &was) != 0) return 100;
+  const rlimit limit{kLimit, was.rlim_max};
   int check = 0;
-  for (const std::string& old : olds) {
-    for (const int flags : {0, O_RDWR, O_WRONLY | O_TRUNC, O_WRONLY | O_APPEND}) {  // 0: by name
-      for (const rlim_t length : {kLimit, kLimit + 1}) {
-        limit.rlim_cur = RLIM_INFINITY;
-        ::unlink("st");
-        const int fd = flags == 0 ? -1 : ::open("st", flags | O_CREAT, 0644);
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0 ||
-            !test::WriteFileBytes("st",
-                                  {reinterpret_cast<const std::uint8_t*>(old.data()), old.size()}))
-          return 103;
-        if (flags != 0 && (fd < 0 || ::dup2(fd, 7) != 7)) return 104;
-        NoteGivenDescriptors();
-        limit.rlim_cur = kLimit;
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 105;
-        const std::string text(length, 'n');
-        std::string reason;
-        const bool saved = ReplaceFileWhole(flags == 0 ? "st" : "/dev/fd/7", text, &reason);
-        if (++check, saved != (length == kLimit) || (!saved && reason != "File too large"))
-          return check;
-        if (++check, test::ReadFileText("st") != (saved ? text : old)) return check;
-        if (++check,
-            Entries("./") != "st " || (flags != 0 && Appends(7) != ((flags & O_APPEND) != 0)))
-          return check;
-        if (fd >= 0) {
+  for (const bool handled : {false, true}) {
+    if (handled && (::signal(SIGXFSZ, [](int) {}) == SIG_ERR ||
+                    !test::RefuseCall(__NR_fallocate, 7, 7, EOPNOTSUPP)))
+      return 101;
+    for (const std::string& old : {std::string("old text\n"), std::string(kLimit + 100, 'o')}) {
+      for (const int flags : {0, O_RDWR, O_WRONLY | O_TRUNC, O_WRONLY | O_APPEND}) {  // 0: by name
+        for (const rlim_t length : {kLimit, kLimit + 1}) {
+          ::unlink("st");
+          const int fd = ::open("st", (flags == 0 ? O_WRONLY : flags) | O_CREAT, 0644);
+          if (::write(fd, old.data(), old.size()) != static_cast<ssize_t>(old.size()) ||
+              ::dup2(fd, 7) != 7)
+            return 102;
+          NoteGivenDescriptors();
+          const std::string text(length, 'n');
+          std::string reason;
+          const bool saved = ::setrlimit(RLIMIT_FSIZE, &limit) == 0 &&
+                             ReplaceFileWhole(flags == 0 ? "st" : "/dev/fd/7", text, &reason);
+          if (++check, ::setrlimit(RLIMIT_FSIZE, &was) != 0 || saved != (length == kLimit) ||
+                           (!saved && reason != "File too large") ||
+                           test::ReadFileText("st") != (saved ? text : old) ||
+                           Entries("./") != "st " || Appends(7) != ((flags & O_APPEND) != 0))
+            return check;
           ::close(7);
           ::close(fd);
         }
@@ -1151,23 +1143,8 @@ int FileSizeLimitChecks(void (*action)(int), bool reservable) {
 // byte, the run going on; one of exactly the limit goes in.
 TEST(FileReplace, ATextPastTheFileSizeLimitIsRefusedBeforeItsFirstByte) {
   test::TempDir dir("veskor_replace");
-  for (void (*action)(int) : {SIG_DFL, SIG_IGN, DoNothing}) {
-    for (const bool reservable : {true, false}) {
-      SCOPED_TRACE(std::string(action == SIG_DFL   ? "SIG_DFL"
-                               : action == SIG_IGN ? "SIG_IGN"
-                                                   : "a handler") +
-                   (reservable ? "" : ", fallocate refused"));
-      std::fflush(nullptr);
-      const pid_t pid = ::fork();
-      if (pid == 0)
-        ::_exit(::chdir(dir.path().c_str()) == 0 ? FileSizeLimitChecks(action, reservable) : 99);
-      int status = 0;
-      ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-          << "the first check that failed, status " << status;
-      fs::remove(dir.Path("st"));
-    }
-  }
+  EXPECT_EQ(ChildStatus(dir.path(), FileSizeLimitChecks), 0)
+      << "the first check that failed, times 256";
 }
 
 // On ramfs, which cannot reserve room (fallocate: EOPNOTSUPP): a whole text through a
