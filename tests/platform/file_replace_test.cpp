@@ -1426,7 +1426,10 @@ int SignalledSave(int signal, SentTo to, void (*action)(int)) {
   }
   std::thread other([&] {
     char order = 0;
-    while (::read(orders[0], &order, 1) == 1) {
+    for (ssize_t n; (n = ::read(orders[0], &order, 1)) != 0;) {
+      // The display watch's handler does not restart a read it meets.
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) break;
       if (order == 'h') ::signal(signal, SayHandled);
       if (order != 'p' && order != 'h') Fault(order);
       if (::write(answers[1], "a", 1) != 1) ::_exit(6);
