@@ -248,12 +248,13 @@ TEST(Program, AFirstLaunchQuestionClosedByAQuitSignalIsAskedAgain) {
 // the software renderer's drawing threads, one a processor of the three given it, the sound's)
 // is said with the reason, and the run goes on to its usual end, its frame captured and its
 // store saved; each bound from both sides, and under the suite's own limit nothing is said. The
-// user is the test's own, whose processes no other test starts; its folder is reached by
+// user is the test process's own (its pid in a range no account takes), whose processes no
+// other test starts, nor a run of the suite at the same time; its folder is reached by
 // relative names (the way down to it may be closed to the user); the X server is the test's
 // own, which takes any local client. The alarm ends a run that hangs.
 TEST(Program, AThreadThatCannotStartIsSaidAndTheRunGoesOn) {
   if (geteuid() != 0) GTEST_SKIP() << "no user of the test's own to limit: not root";
-  constexpr uid_t kUser = 64999;
+  const uid_t kUser = 0x7F000000 + static_cast<uid_t>(getpid());
   const test::OwnXServer server;
   ASSERT_NE(server.display(), "") << "no X server of the test's own";
   test::TempDir dir("veskor_program");
