@@ -85,7 +85,8 @@ TEST_F(SessionLogTest, WritesReachTheFileAtOnceAndOpeningAgainClosesIt) {
 }
 
 // A FIFO, with a reader or without, is refused at once (-1) as what it is: its open would wait
-// for a reader, and its writes for the reader to take them.
+// for a reader, and its writes for the reader to take them; also as descriptor 0, where a run
+// started with its standard input closed opens it.
 TEST_F(SessionLogTest, APathThatDoesNotOpenGivesItsReasonAndDropsEveryWrite) {
   const std::string file = tmp_.Write("plain", "");
   const std::string fifo = dir_ + "fifo.log";
@@ -94,17 +95,25 @@ TEST_F(SessionLogTest, APathThatDoesNotOpenGivesItsReasonAndDropsEveryWrite) {
     std::string path;
     int reason;  // -1: refused as a FIFO
     bool reader = false;
+    bool noInput = false;
   } cases[] = {{"", ENOENT},
                {"/nonexistent-dir/x.log", ENOENT},
                {file + "/x.log", ENOTDIR},  // a regular file where a directory should be
                {dir_, EISDIR},
                {fifo, -1},
-               {fifo, -1, true}};
+               {fifo, -1, true},
+               {fifo, -1, true, true}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.path + (c.reader ? ", with a reader" : ""));
+    SCOPED_TRACE(c.path + (c.reader ? ", with a reader" : "") + (c.noInput ? ", as 0" : ""));
     gTold.clear();
     const int reader = c.reader ? open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+    const int input = c.noInput ? dup(0) : -1;
+    if (input >= 0) close(0);
     EXPECT_EQ(SessionLogOpen(c.path.c_str(), Tell), c.reason);
+    if (input >= 0) {
+      ASSERT_EQ(dup2(input, 0), 0);
+      close(input);
+    }
     if (reader >= 0) close(reader);
     ASSERT_NE(LogStream().file, nullptr);
     EXPECT_EQ(&LogWriteFloat(LogWriteText(LogStream(), "lost"), 2.0f), &LogStream());
