@@ -575,6 +575,26 @@ TEST(ChildProcess, ItsWholeOutputIsReadAndTheLimitKept) {
   EXPECT_EXIT(_exit(LongOutputChecks()), testing::ExitedWithCode(0), "");
 }
 
+// A library's call forks sixteen processes at the most: the seventeenth would be one that the
+// run's end could not close, and ends at once (127) without running the call's code.
+TEST(ChildProcess, AForkingCallStartsSixteenProcessesAtTheMost) {
+  std::vector<int> statuses;
+  EXPECT_EQ(RunForkingCall([&statuses] {
+              for (int i = 0; i < 17; ++i) {
+                const pid_t pid = fork();
+                if (pid == 0) _exit(5);
+                int status = -1;
+                waitpid(pid, &status, 0);
+                statuses.push_back(status);
+              }
+              return true;
+            }),
+            0);
+  std::vector<int> expected(16, W_EXITCODE(5, 0));
+  expected.push_back(W_EXITCODE(127, 0));
+  EXPECT_EQ(statuses, expected);
+}
+
 // A box closed as the run ends is killed and reaped, even when signals keep interrupting the
 // wait for its end: here one every 20 microseconds on the waiting thread, from the close on. So
 // is the zenity of SDL's box (no display named), whose wait a tick ends first: SDL gives up on
