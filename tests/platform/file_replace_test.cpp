@@ -598,6 +598,16 @@ std::string AttributesOf(const std::string& path) {
   return all;
 }
 
+// The step call that gives each temporary in gLabelled a `user.a` of its own before it is
+// given the old file's attributes.
+std::string gLabelled;
+void LabelTemporary(ReplaceStep step) {
+  if (step != ReplaceStep::kAttributes) return;
+  for (const auto& entry : fs::directory_iterator(gLabelled))
+    if (entry.path().filename().string().find(".veskor-tmp-") != std::string::npos)
+      SetAttribute(entry.path(), "user.a", "label");
+}
+
 // A store replaced whole keeps its access ACL and its extended attributes, by name and through
 // a link, as it keeps its mode: its group's own bits are not widened to the mask's. In a folder
 // with a default ACL, it keeps its own ACL, or none. One whose attribute cannot be given is not
@@ -630,6 +640,15 @@ TEST(FileReplace, AReplacedFileKeepsItsAclAndAttributesOrIsLeftAsItIs) {
     EXPECT_EQ(test::ReadFileText(path), "new");
     EXPECT_EQ(AttributesOf(path), before);
   }
+  // An attribute that the temporary has already, of another value (an LSM's label given at its
+  // making, here set as its attributes are given), takes the old file's.
+  gLabelled = dir.Path("shared");
+  const ReplaceStepCall steps = SetReplaceStepCall(LabelTemporary);
+  const std::string own = AttributesOf(dir.Path("shared/own"));
+  std::string why;
+  EXPECT_TRUE(ReplaceFileWhole(dir.Path("shared/own"), "newest", &why)) << why;
+  SetReplaceStepCall(steps);
+  EXPECT_EQ(AttributesOf(dir.Path("shared/own")), own);
 
   // With a call refused in a forked child: an attribute that cannot be given (a security.* one
   // that root set, for a user), the folder's ACL that cannot be taken off, and attributes that
