@@ -310,6 +310,8 @@ TEST(HeadlessBoxes, ARecordThatASignalInterruptsIsWrittenWhole) {
   EXPECT_EXIT(_exit(InterruptedRecordChecks()), testing::ExitedWithCode(0), "^$");
 }
 
+std::thread::id gShowing;  // the thread that shows the box
+
 // Shown, a box is a zenity of the program's own, answered by its exit status, with the codes
 // of OK (Yes) and Cancel (No) that it was asked for, and its Escape code, which zenity ends
 // with for Escape and for its window closed by the window manager (No; an Ok box answers OK
@@ -431,19 +433,29 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
                {MessageButtons::kYesNo, "=0", MessageAnswer::kUnshown},
                {MessageButtons::kOk, "press:OK", MessageAnswer::kOk},
                {MessageButtons::kOk, "=1", MessageAnswer::kUnshown}};
-    for (const auto& c : sdl) {
-      SCOPED_TRACE(std::string("SDL's box, ") + c.does);
-      zenity.Forget();
-      zenity.Does(c.does);
-      testing::internal::CaptureStderr();
-      EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kNone, c.buttons), c.answer);
-      EXPECT_EQ(testing::internal::GetCapturedStderr(),
-                c.answer != MessageAnswer::kUnshown
-                    ? ""
-                    : "veskor: cannot show the box \"Caption\": no display is named (DISPLAY, "
-                      "WAYLAND_DISPLAY), and SDL's box gave no answer\nCaption [none] text\n");
-      EXPECT_NE(zenity.Args().find("\n--switch\n"), std::string::npos) << zenity.Args();
+    // Then with the run's end asked for just as the box returns (the check true in the showing
+    // thread alone): an answer stands, a box without one is closed by the run's end.
+    gShowing = std::this_thread::get_id();
+    for (const bool ending : {false, true}) {
+      SetChildWaitCheck(ending ? +[] { return std::this_thread::get_id() == gShowing; } : nullptr);
+      for (const auto& c : sdl) {
+        SCOPED_TRACE(std::string("SDL's box, ") + c.does + (ending ? ", the run ending" : ""));
+        zenity.Forget();
+        zenity.Does(c.does);
+        const bool closed = ending && c.answer == MessageAnswer::kUnshown;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kNone, c.buttons),
+                  closed ? MessageAnswer::kNone : c.answer);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  c.answer != MessageAnswer::kUnshown
+                      ? ""
+                      : (closed ? "" : "veskor: cannot show the box \"Caption\": no display is named "
+                                       "(DISPLAY, WAYLAND_DISPLAY), and SDL's box gave no answer\n") +
+                            std::string("Caption [none] text\n"));
+        EXPECT_NE(zenity.Args().find("\n--switch\n"), std::string::npos) << zenity.Args();
+      }
     }
+    SetChildWaitCheck(nullptr);
   }
   for (const auto& c : cases) {
     SCOPED_TRACE(c.kind + " " + c.does + (c.onPath ? "" : ", no zenity"));
