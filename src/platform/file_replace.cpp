@@ -286,6 +286,7 @@ bool AttributeNames(const std::string& file, std::string* names) {
     }
     if (size < 0) return false;
     names->resize(static_cast<std::size_t>(size));
+    if (size == 0) return true;  // asked for with no room, the list's size would come back
     const ssize_t n = ::llistxattr(file.c_str(), names->data(), names->size());
     if (n >= 0) {
       names->resize(static_cast<std::size_t>(n));
@@ -305,6 +306,7 @@ bool AttributeValue(const std::string& file, int fd, const char* name, std::stri
     const ssize_t size = get(nullptr, 0);
     if (size < 0) return false;
     value->resize(static_cast<std::size_t>(size));
+    if (size == 0) return true;  // as for the names
     const ssize_t n = get(value->data(), value->size());
     if (n >= 0) {
       value->resize(static_cast<std::size_t>(n));

@@ -632,7 +632,8 @@ TEST(FileReplace, AReplacedFileKeepsItsAclAndAttributesOrIsLeftAsItIs) {
     ASSERT_TRUE(acl.empty() ? ::removexattr(path.c_str(), "system.posix_acl_access") == 0
                             : SetAttribute(path, "system.posix_acl_access", acl));
     ASSERT_TRUE(SetAttribute(path, "user.a", "1") &&
-                SetAttribute(path, "user.b", std::string("a\0b\xff", 4)));
+                SetAttribute(path, "user.b", std::string("a\0b\xff", 4)) &&
+                SetAttribute(path, "user.c", ""));
     const std::string before = AttributesOf(path);
     if (link) fs::create_symlink(path, dir.Path("link"));
     std::string reason;
