@@ -245,7 +245,8 @@ TEST(Program, AFirstLaunchQuestionClosedByAQuitSignalIsAskedAgain) {
 
 // As a user whose limit of processes (`ulimit -u`, which counts threads too) leaves the run
 // fewer threads than it starts: each thread that cannot be started (the quit signals' watch,
-// the software renderer's drawing threads, one a processor of the three given it, the sound's)
+// the software renderer's drawing threads, one a processor of the three given it or as many as
+// LP_NUM_THREADS asks for, the sound's)
 // is said with the reason, and the run goes on to its usual end, its frame captured and its
 // store saved; each bound from both sides, and under the suite's own limit nothing is said. The
 // user is the test process's own (its pid in a range no account takes), whose processes no
@@ -275,6 +276,7 @@ TEST(Program, AThreadThatCannotStartIsSaidAndTheRunGoesOn) {
   const rlim_t drawing = CPU_COUNT(&given) > 1 ? CPU_COUNT(&given) : 0;
   for (const rlim_t limit : {rlim_t{1}, rlim_t{2}, 1 + drawing, 2 + drawing, RLIM_INFINITY}) {
     SCOPED_TRACE("a limit of " + std::to_string(limit));
+    const rlim_t threads = limit == 1 ? 5 : drawing;  // the first asks for 5 (LP_NUM_THREADS)
     std::filesystem::remove(dir.Path("shot.png"));
     std::filesystem::remove(dir.Path("messages"));
     const utimbuf old{946684800, 946684800};  // 2000-01-01: a save at the exit shows
@@ -295,7 +297,8 @@ TEST(Program, AThreadThatCannotStartIsSaidAndTheRunGoesOn) {
                               "VESKOR_ANSWER=yes", "VESKOR_AUTOQUIT=5", "VESKOR_CAPTURE=shot.png",
                               "ALSOFT_DRIVERS=null", "ASAN_OPTIONS=detect_leaks=0"})
         putenv(const_cast<char*>(set));
-      unsetenv("LP_NUM_THREADS");
+      if (threads == drawing) unsetenv("LP_NUM_THREADS");
+      if (threads != drawing) setenv("LP_NUM_THREADS", std::to_string(threads).c_str(), 1);
       alarm(120);
       execl((test::kProductDir + "veskor").c_str(), "veskor", "still.wld", nullptr);
       _exit(96);
@@ -313,12 +316,12 @@ TEST(Program, AThreadThatCannotStartIsSaidAndTheRunGoesOn) {
     // the renderer's others, may find no room left as well.
     const std::string reason = ": Resource temporarily unavailable\n";
     const rlim_t room = limit == RLIM_INFINITY ? 1000 : limit - 1;  // threads beside the run's
-    const rlim_t started = std::min(drawing, room - std::min<rlim_t>(room, 1));
+    const rlim_t started = std::min(threads, room - std::min<rlim_t>(room, 1));
     std::string expected =
         room == 0 ? "veskor: cannot start the watch of the quit signals" + reason : "";
-    if (started < drawing)
-      expected += "veskor: cannot start " + std::to_string(drawing - started) + " of the " +
-                  std::to_string(drawing) + " drawing threads of the software renderer" + reason;
+    if (started < threads)
+      expected += "veskor: cannot start " + std::to_string(threads - started) + " of the " +
+                  std::to_string(threads) + " drawing threads of the software renderer" + reason;
     if (room == 0 || records.find("Sound will be disable") != std::string::npos)
       expected += "veskor: cannot start the sound's mixing thread" + reason;
     EXPECT_EQ(lines, expected) << said;
