@@ -246,13 +246,12 @@ TEST(Program, AFirstLaunchQuestionClosedByAQuitSignalIsAskedAgain) {
 // As a user whose limit of processes (`ulimit -u`, which counts threads too) leaves the run
 // fewer threads than it starts: each thread that cannot be started (the quit signals' watch,
 // the software renderer's drawing threads, one a processor of the three given it or as many as
-// LP_NUM_THREADS asks for, the sound's)
-// is said with the reason, and the run goes on to its usual end, its frame captured and its
-// store saved; each bound from both sides, and under the suite's own limit nothing is said. The
-// user is the test process's own (its pid in a range no account takes), whose processes no
-// other test starts, nor a run of the suite at the same time; its folder is reached by
-// relative names (the way down to it may be closed to the user); the X server is the test's
-// own, which takes any local client. The alarm ends a run that hangs.
+// LP_NUM_THREADS asks for, the sound's) is said with the reason, and the run goes on to its
+// usual end, its frame captured and its store saved; each bound from both sides, and under the
+// suite's own limit nothing is said. The user is the test process's own (its pid in a range no
+// account takes), whose processes no other test starts, nor a run of the suite at the same
+// time; its folder is reached by relative names (the way down to it may be closed to the user);
+// the X server is the test's own, which takes any local client. The alarm ends a run that hangs.
 TEST(Program, AThreadThatCannotStartIsSaidAndTheRunGoesOn) {
   if (geteuid() != 0) GTEST_SKIP() << "no user of the test's own to limit: not root";
   const uid_t kUser = 0x7F000000 + static_cast<uid_t>(getpid());
