@@ -446,12 +446,12 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
         testing::internal::CaptureStderr();
         EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kNone, c.buttons),
                   closed ? MessageAnswer::kNone : c.answer);
+        const std::string unshown = "veskor: cannot show the box \"Caption\": no display is named "
+                                    "(DISPLAY, WAYLAND_DISPLAY), and SDL's box gave no answer\n";
         EXPECT_EQ(testing::internal::GetCapturedStderr(),
                   c.answer != MessageAnswer::kUnshown
                       ? ""
-                      : (closed ? "" : "veskor: cannot show the box \"Caption\": no display is named "
-                                       "(DISPLAY, WAYLAND_DISPLAY), and SDL's box gave no answer\n") +
-                            std::string("Caption [none] text\n"));
+                      : (closed ? "" : unshown) + "Caption [none] text\n");
         EXPECT_NE(zenity.Args().find("\n--switch\n"), std::string::npos) << zenity.Args();
       }
     }
