@@ -134,18 +134,12 @@ bool ReadWholeFile(const std::string& path, std::string* text, std::string* why)
     return false;
   }
   FileOpenFailure failure;
-  const int fd = OpenRegularFileForReading(path.c_str(), &failure);  // "": ENOENT
-  if (fd < 0) {
+  std::FILE* f = OpenRegularStreamForReading(path.c_str(), &failure);  // "": ENOENT
+  if (f == nullptr) {
     *why = failure.Reason();
     return false;
   }
-  std::FILE* f = ::fdopen(fd, "rb");
-  if (f == nullptr) {  // for want of memory
-    *why = std::strerror(errno);
-    ::close(fd);
-    return false;
-  }
-  if (!HoldFileForReading(fd, why)) {
+  if (!HoldFileForReading(::fileno(f), why)) {
     std::fclose(f);  // lets the hold go
     return false;
   }
