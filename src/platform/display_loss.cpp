@@ -26,10 +26,10 @@
 #include <thread>
 
 #include "platform/child_process.h"
-#include "platform/file_replace.h"
 #include "platform/gl_window_internal.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
+#include "platform/save_signals.h"
 
 namespace veskor {
 

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "platform/child_process.h"
-#include "platform/file_replace.h"
+#include "platform/descriptor_write.h"
 #include "platform/process.h"
 
 namespace veskor {

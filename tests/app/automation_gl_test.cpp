@@ -12,6 +12,7 @@
 #include "app/program_entry.h"
 #include "foundation/png_reader.h"
 #include "platform/file_replace.h"
+#include "platform/given_descriptors.h"
 #include "platform/gl.h"
 #include "support/gl_test_fixture.h"
 #include "support/message_capture.h"

@@ -17,6 +17,7 @@
 #include "foundation/search_dirs.h"
 #include "language/world.h"
 #include "platform/file_replace.h"
+#include "platform/given_descriptors.h"
 #include "support/message_capture.h"
 #include "support/own_file_system.h"
 #include "support/temp_dir.h"

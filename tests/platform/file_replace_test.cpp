@@ -4,6 +4,7 @@
 // own descriptors: as they stand, or whole, held against other processes and only once the
 // whole text is known to fit.
 #include "platform/file_replace.h"
+#include "platform/given_descriptors.h"
 
 #include <fcntl.h>
 #include <fenv.h>

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "platform/file_replace.h"
+#include "platform/given_descriptors.h"
 #include "support/held_sync.h"
 #include "support/temp_dir.h"
 

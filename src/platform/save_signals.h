@@ -1,0 +1,61 @@
+// The hold a save keeps on the process's signals, and the turn saves take between the threads of
+// a run. The replace by name (file_replace.h) and the whole write through a descriptor
+// (descriptor_write.h) take both, so that a save once begun ends whole.
+//
+// A signal that would end the process by its default action (SIGHUP, SIGQUIT, SIGUSR1, SIGALRM,
+// SIGPIPE, real-time signals, a SIGSEGV sent by kill, ...) waits while a save is under way, then
+// ends the process as it would have. A signal with a handler of the program's own, or ignored,
+// is left as it is; a fault that the kernel raises ends the process at once, as SIGKILL does.
+//
+// One save at a time in a run: a record lock does not tell the threads of one process apart,
+// and the signals are held for one save at a time. A save waits for its turn up to
+// kReplaceHoldSeconds, then fails.
+#pragma once
+
+#include <signal.h>
+
+#include <mutex>
+#include <string>
+
+namespace veskor {
+
+// How long a save waits for another thread's save, or for another process's hold on its file.
+inline constexpr int kReplaceHoldSeconds = 3;
+
+// The turn of one save, taken for as long as the object lives. The lock behind it is never
+// destroyed: the settings saved at the process's end may come after the statics are gone.
+class SaveTurn {
+ public:
+  SaveTurn();
+  // False with `*reason` set when another thread's save kept the turn past the wait.
+  bool Taken(std::string* reason) const;
+
+ private:
+  std::unique_lock<std::timed_mutex> turn_;
+};
+
+// Holds off, while the object lives, every signal that would end the process by its default
+// action; each that came is then sent to the process again, and ends it as it would have. A
+// process-directed signal goes to any thread that does not block it: so this thread blocks every
+// signal, and each whose action is the default gets a handler that notes it for the time,
+// wherever it lands. In this blocking thread, a fault takes its default action from the kernel.
+// One at a time: taken within a SaveTurn.
+class SignalsDeferred {
+ public:
+  SignalsDeferred();
+  SignalsDeferred(const SignalsDeferred&) = delete;
+  SignalsDeferred& operator=(const SignalsDeferred&) = delete;
+  ~SignalsDeferred();
+
+ private:
+  sigset_t mask_;
+};
+
+// For a handler of the program's own that would end the process at a signal sent to it (si_code
+// 0 or below), such as the display watch's at SIGSEGV or SIGABRT: true when a save is under way
+// (a whole write through a descriptor, or a replace by name between its temporary's making and
+// its rename), the signal then noted and sent to the process again once the save is whole, so
+// that the handler returns at once; false otherwise. Safe in a signal handler.
+bool DeferSentSignalDuringSave(int signal);
+
+}  // namespace veskor
