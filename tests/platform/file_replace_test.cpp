@@ -42,6 +42,7 @@
 
 #include "platform/gl_window_internal.h"
 #include "support/held_sync.h"
+#include "support/no_descriptor_left.h"
 #include "support/own_file_system.h"
 #include "support/refused_call.h"
 #include "support/temp_dir.h"
@@ -250,6 +251,10 @@ TEST(FileReplace, ANewFileIsReadAndWritableAsTheUmaskSaysAndTheUmaskStays) {
 
 int RunAsUser(const std::string& dir, int (*checks)());
 
+// The name whose next stat has `gTakesPlaceAfterLook` moved into its place just after, as
+// another program could do between two looks at it; empty when none.
+std::string gLookedAt, gTakesPlaceAfterLook;
+
 constexpr ThroughDescriptor kWhole = ThroughDescriptor::kWholeFile;
 constexpr NotRegularFile kInPlace = NotRegularFile::kWrittenInPlace;
 
@@ -282,6 +287,28 @@ int NotRegularChecks() {
   if (::poll(&nothing, 1, 0) != 0 || !fs::is_fifo("fifo") ||
       Entries("./") != "fifo folder null socket to-fifo ")
     failed |= 1 << 7;
+  return failed;
+}
+
+// A FIFO is refused from the one look at its name: with no descriptor left it is still said as
+// what it is, and a regular file that takes its place just after that look is neither cut nor
+// written. Each failed check sets a bit of the status.
+int FifoRefusedFromItsLookChecks() {
+  std::FILE* mine = std::fopen("mine", "w");
+  if (::mkfifo("fifo", 0600) != 0 || mine == nullptr || std::fputs("the user's", mine) < 0 ||
+      std::fclose(mine) != 0)
+    return 128;
+  constexpr char kFifo[] = "it is a FIFO, not a regular file";
+  int failed = 0;
+  std::string reason;
+  {
+    const test::NoDescriptorLeft none;
+    if (ReplaceFileWhole("fifo", "text", &reason) || reason != kFifo) failed |= 1;
+  }
+  gLookedAt = "fifo";
+  gTakesPlaceAfterLook = "mine";
+  if (ReplaceFileWhole("fifo", "text", &reason) || reason != kFifo) failed |= 2;
+  if (!gLookedAt.empty() || test::ReadFileText("fifo") != "the user's") failed |= 4;
   return failed;
 }
 
@@ -384,6 +411,9 @@ TEST(FileReplace, AFifoOrADescriptorIsWrittenInPlace) {
 
   test::TempDir refused("veskor_replace");
   EXPECT_EQ(RunAsUser(refused.path(), NotRegularChecks), 0) << "the checks that failed, a bit each";
+  test::TempDir raced("veskor_replace");
+  EXPECT_EQ(RunAsUser(raced.path(), FifoRefusedFromItsLookChecks), 0)
+      << "the checks that failed, a bit each";
 }
 
 // As an ordinary user: in a forked child that drops to "nobody" when the suite runs as root,
@@ -1628,3 +1658,16 @@ TEST(FileReplace, ASaveByNameMetByASignalAtAnyStepEndsWholeAndLeavesNoTemporary)
 
 }  // namespace
 }  // namespace veskor
+
+// Every stat of this binary but the C library's own comes here: the look at the name that a test
+// gave is followed by the move it asked for.
+extern "C" int stat(const char* path, struct stat* st) noexcept {
+  const int result = ::fstatat(AT_FDCWD, path, st, 0);
+  if (!veskor::gLookedAt.empty() && veskor::gLookedAt == path) {
+    const int error = errno;
+    ::rename(veskor::gTakesPlaceAfterLook.c_str(), path);
+    veskor::gLookedAt.clear();
+    errno = error;
+  }
+  return result;
+}
