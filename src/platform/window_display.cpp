@@ -1,5 +1,7 @@
 #include "platform/window_display.h"
 
+#include <SDL_syswm.h>
+
 #include "platform/gl_window_internal.h"
 
 namespace veskor {
@@ -11,6 +13,57 @@ bool DisplayRuns(SDL_Window* window, int width, int height) {
   const int display = window != nullptr ? SDL_GetWindowDisplayIndex(window) : 0;
   return display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.w == width &&
          mode.h == height;
+}
+
+// Whether a window manager has put the window into a frame of its own (reparented it).
+bool InManagersFrame(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11)
+    return false;
+  ::Window root = 0, parent = 0, *children = nullptr;
+  unsigned count = 0;
+  if (XQueryTree(info.info.x11.display, info.info.x11.window, &root, &parent, &children,
+                 &count) == 0)
+    return false;
+  if (children != nullptr) XFree(children);
+  return parent != root;
+}
+
+// Once the shown window is framed, its client area goes back to x, y. A window manager that
+// decorates takes a position asked for before it knew the frame as the frame's, so the client
+// area lands a frame's edge and title bar lower and to the right (and would move by that much
+// at every run that saves it): asked again with the frame's extents known, SDL puts the frame
+// so that the client area is at x, y. Without a frame the window is already there, and nothing
+// is waited for; with one, the frame's extents are waited for at most kFrameWaitMs.
+// A position put right is told as a move of its own: the one of the frame's first placement
+// may still wait in the queue, and SDL tells none for a position it set itself.
+constexpr Uint32 kFrameWaitMs = 500;
+void HoldClientAt(SDL_Window* window, int x, int y) {
+  if ((SDL_GetWindowFlags(window) & (SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN)) != 0 ||
+      !InManagersFrame(window))
+    return;
+  const Uint32 start = SDL_GetTicks();
+  int top = 0, left = 0, bottom = 0, right = 0;
+  for (;;) {
+    SDL_PumpEvents();  // the frame's extents and position reach SDL through its events
+    SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right);
+    if (top != 0 || left != 0 || bottom != 0 || right != 0) break;
+    if (SDL_GetTicks() - start >= kFrameWaitMs) return;
+    SDL_Delay(5);
+  }
+  int atX = 0, atY = 0;
+  SDL_GetWindowPosition(window, &atX, &atY);
+  if (atX == x && atY == y) return;
+  SDL_SetWindowPosition(window, x, y);
+  SDL_GetWindowPosition(window, &atX, &atY);
+  SDL_Event moved{};
+  moved.type = SDL_WINDOWEVENT;
+  moved.window.event = SDL_WINDOWEVENT_MOVED;
+  moved.window.windowID = SDL_GetWindowID(window);
+  moved.window.data1 = atX;
+  moved.window.data2 = atY;
+  SDL_PushEvent(&moved);
 }
 
 }  // namespace
@@ -55,10 +108,14 @@ void WindowPlace(GlWindow* window, int x, int y, int width, int height, bool fra
   SDL_SetWindowSize(window->sdl, width, height);
   SDL_SetWindowPosition(window->sdl, x, y);
   SDL_ShowWindow(window->sdl);
+  HoldClientAt(window->sdl, x, y);
 }
 
 void WindowShowAndFocus(GlWindow* window) {
+  int x = 0, y = 0;
+  SDL_GetWindowPosition(window->sdl, &x, &y);  // where it was put, before a frame moves it
   SDL_ShowWindow(window->sdl);
+  HoldClientAt(window->sdl, x, y);
   SDL_RaiseWindow(window->sdl);
   SDL_SetWindowInputFocus(window->sdl);
 }

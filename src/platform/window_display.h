@@ -22,9 +22,11 @@ bool WindowChangeDisplayMode(GlWindow* window, int width, int height);
 bool WindowRestoreDisplayMode(GlWindow* window);
 
 // Puts the window's client area at x, y with that size, with a frame and caption or bare, and
-// shows it.
+// shows it. Under a window manager that frames it, the frame stands around the client area
+// there, once the manager has placed it.
 void WindowPlace(GlWindow* window, int x, int y, int width, int height, bool framed);
-// Shows the window, raises it and gives it the keyboard.
+// Shows the window, raises it and gives it the keyboard; its client area stays where the
+// window was created (or placed), a window manager's frame around it.
 void WindowShowAndFocus(GlWindow* window);
 // The window's icon from RGBA pixels, rows from the top.
 void WindowSetIcon(GlWindow* window, const std::uint8_t* rgba, int width, int height);
