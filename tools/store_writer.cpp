@@ -38,6 +38,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/file_links.h"
 #include "platform/file_replace.h"
 #include "platform/process.h"
 
@@ -167,19 +168,13 @@ std::string KindOf(const struct stat& st) {
   return "a file of another kind";
 }
 
-// The name at the end of `name`'s links, where the system makes a file that `name` names:
-// `name` itself when it is no link. A relative link is taken from its own folder. (A link's text
-// is shorter than PATH_MAX.)
-std::string LinkEnd(const std::string& name) {
-  std::string path = name;
-  char target[PATH_MAX];
-  for (int links = 0; links <= 40; ++links) {  // the system's own limit
-    const ssize_t n = readlink(path.c_str(), target, sizeof target);
-    if (n < 0) return path;
-    const std::string text(target, static_cast<std::size_t>(n));
-    path = text.starts_with('/') ? text : path.substr(0, path.rfind('/') + 1) + text;
-  }
-  Fail("cannot reach the store " + name + ": " + std::strerror(ELOOP));
+// The store's name with every link on the way followed, each the writer's user's or root's: the
+// name to write by (OwnLinksPath::held, which keeps the store's folder open), where the system
+// makes a file that `name` names. Another user's link, or a loop of links, is said and ends the
+// writer.
+void FollowOwnLinks(const std::string& name, veskor::OwnLinksPath* own) {
+  std::string reason;
+  if (!own->Follow(name, &reason)) Fail("cannot reach the store " + name + ": " + reason);
 }
 
 // What is at the store's name, its links followed (by stat, which opens nothing: a FIFO would
@@ -203,9 +198,9 @@ bool NamesAFolder(const std::string& name) {
   return last.empty() || last == "." || last == "..";
 }
 
-// Writes the store beside its final name and links it there, which fails when a store exists
-// by then: an existing store is never replaced.
-bool WriteNew(const std::string& path, const std::string& text) {
+// Writes the store beside its final name `path` and links it there, which fails when a store
+// exists by then: an existing store is never replaced. `shown` is the store's name as said.
+bool WriteNew(const std::string& path, const std::string& shown, const std::string& text) {
   // A temporary of the form the program's own writes use, so that nothing but the program's
   // own files ever has that name.
   const std::size_t slash = path.rfind('/');
@@ -213,20 +208,20 @@ bool WriteNew(const std::string& path, const std::string& text) {
   std::string temporary = path.substr(0, name) + "." + path.substr(name) +
                           std::string(veskor::kReplaceTemporaryTag) + "XXXXXX";
   const int fd = mkstemp(temporary.data());
-  if (fd < 0) Fail("cannot write beside " + path + ": " + std::strerror(errno));
+  if (fd < 0) Fail("cannot write beside " + shown + ": " + std::strerror(errno));
   // The reason of the first call that failed (a full disk: "No space left on device").
   int failure = veskor::WriteWhole(fd, text) && fchmod(fd, 0600) == 0 ? 0 : errno;
   if (close(fd) != 0 && failure == 0) failure = errno;
   if (failure != 0) {
     unlink(temporary.c_str());
-    Fail("cannot write the store " + path + ": " + std::strerror(failure));
+    Fail("cannot write the store " + shown + ": " + std::strerror(failure));
   }
   const int linked = link(temporary.c_str(), path.c_str());
   const int cause = errno;
   unlink(temporary.c_str());
   if (linked == 0) return true;
   if (cause == EEXIST) return false;
-  Fail("cannot place the store at " + path + ": " + std::strerror(cause));
+  Fail("cannot place the store at " + shown + ": " + std::strerror(cause));
 }
 
 // Fills the empty store at `path` (a link to one is followed) as the program replaces it:
@@ -279,6 +274,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "write_settings_store: %s exists and stays as it is\n", store.c_str());
     return 0;
   }
+  // Another user's link on the way to the store is refused before anything is made.
+  veskor::OwnLinksPath own;
+  FollowOwnLinks(store, &own);
   Paths p;
   p.product = Directory(product, "product");
   p.system = Directory(p.product + "system", "system");
@@ -293,7 +291,8 @@ int main(int argc, char** argv) {
   if (error) Fail("cannot make the directory " + parent.string() + ": " + error.message());
 
   const std::string text = StoreText(p);
-  if (!(found == Found::kEmpty ? FillEmpty(store, text) : WriteNew(LinkEnd(store), text)))
+  if (found == Found::kNothing) FollowOwnLinks(store, &own);  // its folders made since
+  if (!(found == Found::kEmpty ? FillEmpty(store, text) : WriteNew(own.held(), own.end(), text)))
     std::fprintf(stderr, "write_settings_store: %s exists and stays as it is\n", store.c_str());
   else
     std::fprintf(stderr, "write_settings_store: wrote %s\n", store.c_str());

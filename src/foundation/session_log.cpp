@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/file_links.h"
 #include "platform/file_open.h"
 
 namespace veskor {
@@ -49,10 +50,17 @@ int SessionLogFile::Open(const char* path) {
   path_ = path;
   buffer_.failure = 0;
   refused_ = nullptr;
+  linksRefused_.clear();
+  OwnLinksPath own;
+  if (!own.Follow(path_, &linksRefused_)) {
+    setstate(std::ios::failbit);
+    return -1;
+  }
   // A FIFO without a reader would hold the open, and one with a reader each write: refused.
   FileOpenFailure failure;
   struct stat opened {};
-  int fd = OpenWithoutWaiting(path, O_WRONLY | O_CREAT | O_TRUNC, 0666, &opened, &failure);
+  int fd = OpenWithoutWaiting(own.held().c_str(), O_WRONLY | O_CREAT | O_TRUNC | own.NoFollow(),
+                              0666, &opened, &failure);
   if (fd >= 0 && (S_ISFIFO(opened.st_mode) || S_ISSOCK(opened.st_mode))) {
     failure = {0, OpenedFileKind(fd, opened)};
     ::close(fd);
@@ -70,6 +78,7 @@ int SessionLogFile::Open(const char* path) {
 }
 
 std::string SessionLogFile::reason() const {
+  if (!linksRefused_.empty()) return linksRefused_;
   if (refused_ != nullptr) return NotRegularFileReason(refused_);
   return buffer_.failure != 0 ? std::strerror(buffer_.failure) : "";
 }

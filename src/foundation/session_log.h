@@ -27,7 +27,9 @@ class SessionLogFile : public std::ostream {
 
   // Opens `path` for writing (truncated, or created) without waiting on it; 0, or the open's
   // errno, or -1 for a FIFO or a socket, which the log refuses (refused() says which): its
-  // writes could wait for a reader. The stream then failed. A device is written as a file is.
+  // writes could wait for a reader. -1 too for a path whose links cannot be followed: another
+  // user's link on the way to the file (OwnLinksPath, file_links.h), or a loop of links; the
+  // reason says which. The stream then failed. A device is written as a file is.
   int Open(const char* path);
   // The path of the last Open.
   const std::string& path() const { return path_; }
@@ -53,6 +55,7 @@ class SessionLogFile : public std::ostream {
   };
   DescriptorBuffer buffer_;
   const char* refused_ = nullptr;
+  std::string linksRefused_;  // why the path's links were not followed
   std::string path_;
 };
 

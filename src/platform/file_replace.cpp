@@ -258,6 +258,10 @@ ReplaceStepCall SetReplaceStepCall(ReplaceStepCall call) { return gStep.exchange
 bool ReplaceFileWhole(const std::string& path, std::string_view text, std::string* reason,
                       ThroughDescriptor through, NotRegularFile notRegular) {
   if (path.empty()) return Fail(reason, ENOENT);
+  // Only the run's user's links and root's are followed; the file is replaced by the name that
+  // keeps its folder open (file_links.h).
+  OwnLinksPath own;
+  if (!own.Follow(path, reason)) return false;
   const bool inPlace = notRegular == NotRegularFile::kWrittenInPlace;
   // A file that the process was given open, named through the descriptor (`> out.png` and
   // VESKOR_CAPTURE=/dev/stdout): written in place, whatever its folder allows. Any other
@@ -283,8 +287,7 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
   }
   // The file itself, at the end of the path's links: it is replaced in its own folder, and a
   // link to it stays a link.
-  std::string file;
-  if (!FollowLinks(path, &file)) return Fail(reason, errno);
+  const std::string& file = own.held();
   struct stat end {};
   const bool endExists = ::lstat(file.c_str(), &end) == 0;
   if (endExists != exists || (exists && (end.st_dev != st.st_dev || end.st_ino != st.st_ino))) {
@@ -308,7 +311,7 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
     std::string temp;
     const int fd = MakeTemporary(file, exists ? 0600 : 0666, &temp);
     if (fd < 0) {
-      *reason = "cannot make a file in " + FolderName(file) + ": " + std::strerror(errno);
+      *reason = "cannot make a file in " + FolderName(own.end()) + ": " + std::strerror(errno);
       return false;
     }
     const auto step = [](ReplaceStep next) {

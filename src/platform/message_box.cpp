@@ -21,6 +21,7 @@
 
 #include "platform/child_process.h"
 #include "platform/descriptor_write.h"
+#include "platform/file_links.h"
 #include "platform/process.h"
 
 namespace veskor {
@@ -93,9 +94,14 @@ std::string WriteRecord(int fd, std::string_view record) {
 
 // Appends `record` to the file `path`: "" when it went in, else the reason of the call that
 // failed (the open, a write, or the close). The open never waits: a FIFO without a reader fails
-// (ENXIO), as a pipe whose reader has gone does.
+// (ENXIO), as a pipe whose reader has gone does. Another user's link on the way to the file is
+// not followed (OwnLinksPath, file_links.h): its refusal is the reason.
 std::string AppendToFile(const char* path, const std::string& record) {
-  const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+  OwnLinksPath own;
+  std::string refused;
+  if (!own.Follow(path, &refused)) return refused;
+  const int fd = ::open(own.held().c_str(),
+                        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | own.NoFollow(), 0666);
   if (fd < 0) return std::strerror(errno);
   std::string why = WriteRecord(fd, record);
   if (::close(fd) != 0 && why.empty()) why = std::strerror(errno);

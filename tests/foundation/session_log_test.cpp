@@ -131,6 +131,44 @@ TEST_F(SessionLogTest, APathThatDoesNotOpenGivesItsReasonAndDropsEveryWrite) {
   EXPECT_EQ(LogStream().file, nullptr);
 }
 
+// Only the run's user's links and root's are followed on the way to the log: another user's, at
+// the end, in a folder or second in a chain, is refused and told, its target left as it was.
+TEST_F(SessionLogTest, AnotherUsersLinkOnTheWayIsRefusedAndTold) {
+  if (geteuid() != 0) GTEST_SKIP() << "links of another user are made as root";
+  const std::string secret = tmp_.Write("secret", "root's");
+  const uid_t other = 0x7F000000u + static_cast<uid_t>(getpid());
+  const struct {
+    std::string link, target;
+    uid_t owner;
+  } links[] = {{"theirs", secret, other},
+               {"folder", dir_, other},
+               {"chain", "theirs", 0},
+               {"root's", "secret", 0}};
+  for (const auto& l : links) {
+    const std::string at = dir_ + l.link;
+    ASSERT_EQ(symlink(l.target.c_str(), at.c_str()) | lchown(at.c_str(), l.owner, l.owner), 0);
+  }
+  const struct {
+    std::string path, refusedAt;  // "": written
+  } rows[] = {{"theirs", "theirs"}, {"folder/secret", "folder"}, {"chain", "theirs"},
+              {"root's", ""}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.path);
+    gTold.clear();
+    const std::string path = dir_ + row.path;
+    const std::string refusal = "the link " + dir_ + row.refusedAt + " belongs to user " +
+                                std::to_string(other) +
+                                ", not to this run's user: it is not followed";
+    EXPECT_EQ(SessionLogOpen(path.c_str(), Tell), row.refusedAt.empty() ? 0 : -1);
+    LogWriteText(LogStream(), "log");
+    SessionLogClose();
+    EXPECT_EQ(gTold, row.refusedAt.empty() ? std::vector<std::string>{}
+                                           : std::vector<std::string>{path + ": " + refusal});
+    EXPECT_EQ(ReadFileText(secret), row.refusedAt.empty() ? "log" : "root's");
+    tmp_.Write("secret", "root's");
+  }
+}
+
 TEST_F(SessionLogTest, AForeignStreamIsNotOwned) {
   const std::string path = dir_ + "own.log";
   SessionLogOpen(path.c_str());

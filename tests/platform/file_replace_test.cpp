@@ -498,6 +498,105 @@ bool MakeOwned(const std::string& path, uid_t uid, gid_t gid, mode_t mode) {
 // ever; one of a group it is not in (root's), or of another user, that it may write all the
 // same, is refused, since its temporary could not be given that group or owner, and the file
 // and the folder stay as they were. Each failed check sets a bit of the status.
+// A user of the test's own, that no other suite running at once has: the owner of the links
+// that another user made (of the test's process, its forked children's too).
+const pid_t gTestProcess = ::getpid();
+uid_t OtherUser() { return 0x7F000000u + static_cast<uid_t>(gTestProcess); }
+
+// A symbolic link at `link` to `target`, owned by `uid`.
+void OwnedLink(const std::string& target, const std::string& link, uid_t uid) {
+  ::unlink(link.c_str());
+  if (::symlink(target.c_str(), link.c_str()) != 0 || ::lchown(link.c_str(), uid, uid) != 0)
+    ADD_FAILURE() << link;
+}
+
+std::string NotFollowed(const std::string& link) {
+  return "the link " + link + " belongs to user " + std::to_string(OtherUser()) +
+         ", not to this run's user: it is not followed";
+}
+
+// As an ordinary user: its own links and root's are followed, another user's refused.
+int OtherUsersLinkChecks() {
+  int failed = 0;
+  std::string reason;
+  auto check = [&](int bit, bool ok) { failed |= ok ? 0 : 1 << bit; };
+  test::WriteFileBytes("registry", {reinterpret_cast<const std::uint8_t*>("old"), 3});
+  ::symlink("registry", "mine");
+  check(0, ReplaceFileWhole("mine", "by mine", &reason) &&
+               test::ReadFileText("registry") == "by mine");
+  check(1, ReplaceFileWhole("root's", "by root's", &reason) &&
+               test::ReadFileText("registry") == "by root's");
+  check(2, !ReplaceFileWhole("theirs", "by theirs", &reason) &&
+               reason == NotFollowed("theirs") && test::ReadFileText("registry") == "by root's");
+  return failed;
+}
+
+TEST(FileReplace, AnotherUsersLinkOnTheWayIsNotFollowed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "links of another user are made as root";
+  test::TempDir dir("veskor_replace");
+  const std::string secret = dir.Path("secret/");  // root's alone
+  ASSERT_EQ(::mkdir(secret.c_str(), 0700), 0);
+  dir.Write("secret/target", "root's");
+  const uid_t other = OtherUser();
+  fs::create_directories(dir.Path("real"));
+  OwnedLink(secret + "target", dir.Path("end"), other);         // at the end
+  OwnedLink(secret, dir.Path("folder"), other);                 // a folder of the path
+  OwnedLink("end2", dir.Path("chain"), 0);                      // root's, then another's
+  OwnedLink("secret/target", dir.Path("end2"), other);
+  OwnedLink("../folder/target", dir.Path("real/up"), 0);        // root's, relative, to another's
+  OwnedLink(secret + "new", dir.Path("none"), other);           // a file not there yet
+  OwnedLink(secret + "target", dir.Path("root's"), 0);
+  OwnedLink(dir.Path("root's"), dir.Path("again"), 0);
+  const struct {
+    std::string path, refusedAt;  // "": written
+  } rows[] = {{dir.Path("end"), dir.Path("end")},
+              {dir.Path("folder/target"), dir.Path("folder")},
+              {dir.Path("chain"), dir.Path("end2")},
+              {dir.Path("real/up"), dir.Path("folder")},
+              {dir.Path("real/../folder/target"), dir.Path("folder")},
+              {dir.Path("none"), dir.Path("none")},
+              {dir.Path("again"), ""}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.path);
+    std::string reason;
+    const bool written = ReplaceFileWhole(row.path, "written", &reason);
+    if (row.refusedAt.empty()) {
+      EXPECT_TRUE(written) << reason;
+      EXPECT_EQ(test::ReadFileText(secret + "target"), "written");
+      dir.Write("secret/target", "root's");
+    } else {
+      EXPECT_FALSE(written);
+      EXPECT_EQ(reason, NotFollowed(row.refusedAt));
+      EXPECT_EQ(test::ReadFileText(secret + "target"), "root's");
+    }
+    EXPECT_EQ(Entries(secret), "target ");
+  }
+
+  // A folder of the path that becomes another user's link between the look at the path and the
+  // write: the write stays in the folder that was looked at.
+  dir.Write("real/registry", "old");
+  static std::string swapped, to;
+  swapped = dir.Path("real");
+  to = secret;
+  const ReplaceStepCall before = SetReplaceStepCall([](ReplaceStep step) {
+    if (step != ReplaceStep::kRename) return;
+    std::rename(swapped.c_str(), (swapped + ".was").c_str());
+    ::symlink(to.c_str(), swapped.c_str());
+    ::lchown(swapped.c_str(), OtherUser(), OtherUser());
+  });
+  std::string reason;
+  EXPECT_TRUE(ReplaceFileWhole(dir.Path("real/registry"), "new", &reason)) << reason;
+  SetReplaceStepCall(before);
+  EXPECT_EQ(test::ReadFileText(dir.Path("real.was/registry")), "new");
+  EXPECT_EQ(Entries(secret), "target ");
+
+  // As the run's user: its own link and root's are followed, another's is not.
+  test::TempDir user("veskor_replace");
+  OwnedLink("registry", user.Path("root's"), 0);
+  OwnedLink("registry", user.Path("theirs"), other);
+  EXPECT_EQ(RunAsUser(user.path(), OtherUsersLinkChecks), 0) << "the checks that failed, a bit each";
+}
+
 int OwnerChecks() {
   int failed = 0;
   std::string reason;

@@ -107,6 +107,11 @@ bool WaitsInPoll(const std::string& syscall) {
 // record, a full pipe whose reader takes nothing (2 s), and one whose reader leaves while a
 // record waits for room.
 enum class Reader { kFile, kNone, kGone, kLeftAfterOne, kTakesNothing, kLeavesWhileWaiting };
+// The refusal of a link of the test's own user (0x7F000000 + its pid).
+std::string NotFollowed(const std::string& link) {
+  return "the link " + link + " belongs to user " + std::to_string(0x7F000000u + getpid()) +
+         ", not to this run's user: it is not followed";
+}
 TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToStderr) {
   const test::TempDir dir("veskor_messages");
   const std::string file = dir.Path("messages"), err = dir.Path("stderr");
@@ -127,8 +132,22 @@ TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToS
       {"/dev/stdout", "Broken pipe", 0, 0, Reader::kGone},
       {fifo, "No such device or address", 0, 0, Reader::kLeftAfterOne},
       {"/dev/stdout", noRoom, 0, 0, Reader::kTakesNothing},
-      {"/dev/stdout", "Broken pipe", 0, 0, Reader::kLeavesWhileWaiting}};
+      {"/dev/stdout", "Broken pipe", 0, 0, Reader::kLeavesWhileWaiting},
+      {dir.Path("theirs"), NotFollowed(dir.Path("theirs"))},
+      {dir.Path("folder/secret"), NotFollowed(dir.Path("folder"))}};
+  // Links that a user of the test's own made, to a file of root's: made where the test is root.
+  const bool root = geteuid() == 0;
+  const std::string secret = dir.Write("secret", "root's");
+  const uid_t other = 0x7F000000u + static_cast<uid_t>(getpid());
+  if (root) {
+    ASSERT_EQ(symlink(secret.c_str(), dir.Path("theirs").c_str()), 0);
+    ASSERT_EQ(symlink(dir.path().c_str(), dir.Path("folder").c_str()), 0);
+    ASSERT_EQ(lchown(dir.Path("theirs").c_str(), other, other) |
+                  lchown(dir.Path("folder").c_str(), other, other),
+              0);
+  }
   for (const auto& c : cases) {
+    if (!root && c.reason.starts_with("the link")) continue;
     SCOPED_TRACE(c.sink + " " + std::to_string(static_cast<int>(c.reader)));
     std::remove(file.c_str());
     if (c.sink == fifo) {
@@ -223,6 +242,7 @@ TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToS
     EXPECT_TRUE(said.ends_with("After [none] on stderr\n"));
     std::remove(fifo.c_str());
   }
+  EXPECT_EQ(test::ReadFileText(secret), "root's");
   std::remove(err.c_str());
 }
 

@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -358,6 +359,66 @@ TEST_F(RunCommand, AFileSizeLimitFailsTheWritePastItAndTheRunGoesOn) {
         EXPECT_EQ(entry.path().filename().string().find(".veskor-tmp-"), std::string::npos)
             << entry.path();
   }
+}
+
+// A run as root on a store whose folder and BinaryDir hold links that another user made (a user
+// of the test's own), to files in a folder of root's alone: none is followed. Each write is
+// refused where its failures are said, naming the link, its owner and why; the files they point
+// to keep their text, and the run goes on to its usual end (status 5: the capture failed).
+TEST_F(RunCommand, AnotherUsersLinksAreNotFollowedAndTheRunGoesOn) {
+  if (geteuid() != 0) GTEST_SKIP() << "links of another user are made as root";
+  const std::string world =
+      dir_.Write("still.wld", "#version \"1.0\"\nInfo { title(\"Still\") }\n");
+  const std::string folder = dir_.Path("theirs/"), secret = dir_.Path("secret/");
+  WriteStore("theirs/");
+  ASSERT_EQ(mkdir(secret.c_str(), 0700), 0);
+  ASSERT_EQ(rename((folder + "registry").c_str(), (secret + "registry").c_str()), 0);
+  const std::string stored = test::ReadFileText(secret + "registry");
+  const uid_t other = 0x7F000000u + static_cast<uid_t>(getpid());
+  const auto notFollowed = [&](const std::string& link) {
+    return "the link " + link + " belongs to user " + std::to_string(other) +
+           ", not to this run's user: it is not followed";
+  };
+  const std::string kept[] = {"log", "messages", "shot.png"};
+  for (const std::string& file : kept) dir_.Write("secret/" + file, "root's");
+  for (const auto& [name, target] : {std::pair<std::string, std::string>{"registry", "registry"},
+                                     {"user/session.log", "log"},
+                                     {"messages", "messages"},
+                                     {"shot.png", "shot.png"}}) {
+    const std::string link = folder + name;
+    ASSERT_EQ(symlink((secret + target).c_str(), link.c_str()) | lchown(link.c_str(), other, other),
+              0);
+  }
+  int errors[2];
+  ASSERT_EQ(pipe2(errors, O_CLOEXEC), 0);
+  const pid_t pid = Launch(world, {}, "/proc/self/fd/" + std::to_string(errors[1]), folder, true);
+  close(errors[1]);
+  ASSERT_GT(pid, 0);
+  const std::optional<int> status = AwaitEnd(pid, 900);
+  std::string said;
+  char chunk[4096];
+  for (ssize_t n; (n = read(errors[0], chunk, sizeof chunk)) > 0;)
+    said.append(chunk, static_cast<std::size_t>(n));
+  close(errors[0]);
+  EXPECT_EQ(status, std::optional<int>(W_EXITCODE(5, 0))) << said;
+  for (const std::string& failure :
+       {"veskor: cannot write the messages file " + folder + "messages: " +
+            notFollowed(folder + "messages") + " (the records go to stderr)\n",
+        "veskor: cannot write the session log " + folder + "user/session.log: " +
+            notFollowed(folder + "user/session.log") + " (the sessions go on without it)\n",
+        "Capture [none] cannot write " + folder + "shot.png: " + notFollowed(folder + "shot.png") +
+            "\n",
+        "Settings not saved !\n\nCannot write " + folder + "registry :\n" +
+            notFollowed(folder + "registry") + "\n",
+        std::string("> end 'render' session\n")}) {
+    EXPECT_NE(said.find(failure), std::string::npos) << said;
+  }
+  EXPECT_EQ(test::ReadFileText(secret + "registry"), stored);
+  for (const std::string& file : kept) EXPECT_EQ(test::ReadFileText(secret + file), "root's");
+  std::set<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(secret))
+    left.insert(entry.path().filename().string());
+  EXPECT_EQ(left, (std::set<std::string>{"log", "messages", "registry", "shot.png"}));
 }
 
 // Nothing in a product file's place holds the start: a FIFO as the intro music (in a resource

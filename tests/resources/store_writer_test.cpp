@@ -135,8 +135,14 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
     kDanglingLink,
     kDanglingWrittenMeanwhile,
     kDanglingTooFar,
-    kDanglingLongerMeanwhile
+    kDanglingLongerMeanwhile,
+    kTheirLinkToEmptyFile,  // links that a user of the test's own made (as root)
+    kTheirDanglingLink
   };
+  const uid_t other = 0x7F000000u + static_cast<uid_t>(getpid());
+  const std::string theirs = "cannot reach the store " + store + ": the link " + store +
+                             " belongs to user " + std::to_string(other) +
+                             ", not to this run's user: it is not followed";
   const std::string loop =
       "cannot reach the store " + store + ": Too many levels of symbolic links";
   const struct {
@@ -155,10 +161,14 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
       {kLinkLoop, 1, loop},
       {kDanglingTooFar, 1, loop},
       {kDanglingLongerMeanwhile, 1, loop},  // a 41st link made as the writer follows them
+      {kTheirLinkToEmptyFile, 1, theirs},
+      {kTheirDanglingLink, 1, theirs},
       {kDirectory, 1, store + " is a directory: it stays as it is"},
       {kLinkToDirectory, 1, store + " is a directory: it stays as it is"},
   };
   for (const auto& c : cases) {
+    const bool theirLink = c.kind == kTheirLinkToEmptyFile || c.kind == kTheirDanglingLink;
+    if (theirLink && geteuid() != 0) continue;
     SCOPED_TRACE(c.kind);
     fs::remove_all(store);
     fs::remove_all(target);
@@ -183,6 +193,11 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
       ASSERT_EQ(bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     }
     if (c.kind == kLinkToDevice) fs::create_symlink("/dev/null", store);
+    if (c.kind == kTheirLinkToEmptyFile) dir.Write("target", "");
+    if (theirLink) {
+      fs::create_symlink(target, store);
+      ASSERT_EQ(lchown(store.c_str(), other, other), 0);
+    }
     // The store's link, then "hop1", "hop2"... by relative names, the last one's text absolute:
     // 40 links are followed, 41 are a loop, as the system counts them.
     const int links = c.kind == kLinkLoop ? 2 : c.kind == kDanglingTooFar ? 41 : dangling ? 40 : 0;
@@ -210,7 +225,7 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
     EXPECT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), c.status);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "write_settings_store: " + c.said + "\n");
     if (socket >= 0) close(socket);
-    EXPECT_EQ(fs::is_symlink(store), link || links > 0 || c.kind == kLinkToDevice);
+    EXPECT_EQ(fs::is_symlink(store), link || links > 0 || c.kind == kLinkToDevice || theirLink);
     const std::string end = link || dangling ? target : store;
     if (written) {
       EXPECT_EQ(test::ReadBytes(end), "x\n");  // the other program's text, kept
