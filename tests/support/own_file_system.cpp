@@ -68,7 +68,8 @@ int Reap(pid_t pid) {
 
 // Whether a file system other than the working folder's is mounted on `folder`.
 bool Mounted(const char* folder) {
-  struct stat here {}, there {};
+  struct stat here {};
+  struct stat there {};
   return ::stat(".", &here) == 0 && ::stat(folder, &there) == 0 && here.st_dev != there.st_dev;
 }
 

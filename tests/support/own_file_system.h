@@ -1,7 +1,8 @@
 // A file system of a test's own, for what a test needs of a disk that the machine's own cannot
 // give it: a small tmpfs that fills up, a file system without fallocate (ramfs), append-only
-// files, one without modes (FUSE vfat). It is mounted in a mount namespace of a forked child, so that nothing outside the child
-// sees it and it goes with the child, whatever the child did. Root only.
+// files, one without modes (FUSE vfat). It is mounted in a mount namespace of a forked child, so
+// that nothing outside the child sees it and it goes with the child, whatever the child did.
+// Root only.
 #pragma once
 
 #include <functional>
