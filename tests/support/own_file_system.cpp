@@ -4,6 +4,7 @@
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -37,11 +38,12 @@ namespace {
 
 constexpr auto kMountWait = std::chrono::seconds(5);
 
-// Starts the program `argv` (looked for in the system's folders too), its output let go. Its
-// pid, or -1.
+// Starts the program `argv` (looked for in the system's folders too), its output let go, ended
+// should the caller end first. Its pid, or -1.
 pid_t Start(const char* const* argv) {
   const pid_t pid = ::fork();
   if (pid == 0) {
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) ::_exit(127);
     const int null = ::open("/dev/null", O_RDWR);
     if (null < 0 || ::dup2(null, 1) != 1 || ::dup2(null, 2) != 2) ::_exit(127);
     ::setenv("PATH", "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin", 1);
