@@ -209,8 +209,12 @@ bool WriteNew(const std::string& path, const std::string& shown, const std::stri
                           std::string(veskor::kReplaceTemporaryTag) + "XXXXXX";
   const int fd = mkstemp(temporary.data());
   if (fd < 0) Fail("cannot write beside " + shown + ": " + std::strerror(errno));
-  // The reason of the first call that failed (a full disk: "No space left on device").
-  int failure = veskor::WriteWhole(fd, text) && fchmod(fd, 0600) == 0 ? 0 : errno;
+  // The reason of the first call that failed (a full disk: "No space left on device"). A file
+  // system that cannot set a mode at all (FUSE vfat) gives the store what it gives every file.
+  int failure = veskor::WriteWhole(fd, text) &&
+                        (fchmod(fd, 0600) == 0 || errno == ENOSYS || errno == EOPNOTSUPP)
+                    ? 0
+                    : errno;
   if (close(fd) != 0 && failure == 0) failure = errno;
   if (failure != 0) {
     unlink(temporary.c_str());

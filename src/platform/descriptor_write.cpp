@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -181,6 +182,24 @@ class AppendSuspended {
   bool ok_ = false;
 };
 
+// The whole write of WriteWholeThrough within the save's turn, the signals held from before its
+// first byte unless the save holds them already (`signalsHeld`).
+bool WriteWholeInTurn(int fd, std::string_view text, std::string* reason, bool signalsHeld) {
+  FileHold hold;
+  if (!hold.Take(fd, reason)) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !CanHoldText(fd, st.st_size, text.size()))
+    return Fail(reason, errno);
+  if (!WithinFileSizeLimit(text.size())) return Fail(reason, EFBIG);
+  std::optional<SignalsDeferred> whole;  // from before the first byte, until the cut is done
+  if (!signalsHeld) whole.emplace();
+  const AppendSuspended fromTheStart(fd);  // given back before the hold is let go
+  if (!fromTheStart.ok() || !ReserveRoom(fd, st.st_size, text) || ::lseek(fd, 0, SEEK_SET) != 0)
+    return Fail(reason, errno);
+  int failure = 0;
+  return WriteThrough(fd, text, &failure) || Fail(reason, failure);
+}
+
 }  // namespace
 
 bool WriteWhole(int fd, std::string_view s) {
@@ -233,19 +252,11 @@ bool WriteThrough(int fd, std::string_view text, int* failure) {
 
 bool WriteWholeThrough(int fd, std::string_view text, std::string* reason) {
   const SaveTurn turn;
-  if (!turn.Taken(reason)) return false;
-  FileHold hold;
-  if (!hold.Take(fd, reason)) return false;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !CanHoldText(fd, st.st_size, text.size()))
-    return Fail(reason, errno);
-  if (!WithinFileSizeLimit(text.size())) return Fail(reason, EFBIG);
-  const SignalsDeferred whole;             // from before the first byte, until the cut is done
-  const AppendSuspended fromTheStart(fd);  // given back before the hold is let go
-  if (!fromTheStart.ok() || !ReserveRoom(fd, st.st_size, text) || ::lseek(fd, 0, SEEK_SET) != 0)
-    return Fail(reason, errno);
-  int failure = 0;
-  return WriteThrough(fd, text, &failure) || Fail(reason, failure);
+  return turn.Taken(reason) && WriteWholeInTurn(fd, text, reason, false);
+}
+
+bool WriteWholeThroughWithinSave(int fd, std::string_view text, std::string* reason) {
+  return WriteWholeInTurn(fd, text, reason, true);
 }
 
 bool WithinFileSizeLimit(std::size_t size) {

@@ -51,6 +51,10 @@ bool WriteThrough(int fd, std::string_view text, int* failure);
 // `*reason` set.
 bool WriteWholeThrough(int fd, std::string_view text, std::string* reason);
 
+// WriteWholeThrough for a save that has its turn and holds the signals already (SaveTurn,
+// SignalsDeferred): the replace by name of a file that cannot be renamed over.
+bool WriteWholeThroughWithinSave(int fd, std::string_view text, std::string* reason);
+
 // Whether a file of `size` bytes may be written under the process's file-size limit
 // (RLIMIT_FSIZE, `ulimit -f`): a write past it takes only the bytes below it, then fails (EFBIG),
 // and raises SIGXFSZ, which ends the process by default.

@@ -111,12 +111,29 @@ bool IsAppendOnlyFolder(const std::string& folder) {
 // Gives the temporary `fd` the owner and group of the file `old` that it replaces, where it was
 // made with others (another user's file saved by root, a folder whose set-gid bit gave it the
 // folder's group): before its mode is set, which a change of owner may clear the set-id bits
-// of. False with errno set (EPERM) when the process may not give a file that owner or group.
+// of. None is asked for when the temporary has them already: a file system that cannot set an
+// owner at all (ENOSYS on FUSE vfat) gives every file the same. False with errno set (EPERM,
+// ENOSYS) when the process may not give a file that owner or group.
 bool TakeOwnerOf(int fd, const struct stat& old) {
   struct stat st {};
   if (::fstat(fd, &st) != 0) return false;
   return (st.st_uid == old.st_uid && st.st_gid == old.st_gid) ||
          ::fchown(fd, old.st_uid, old.st_gid) == 0;
+}
+
+// Gives the temporary `fd` the permission bits of the file `old` that it replaces. Where the
+// file system cannot set a mode at all (ENOSYS, EOPNOTSUPP: FUSE vfat), there is none to keep:
+// a temporary that has the file's bits already, as such a file system gives every file, goes
+// on. False with errno set when it cannot be given them.
+bool TakeModeOf(int fd, const struct stat& old) {
+  if (::fchmod(fd, old.st_mode & 07777) == 0) return true;
+  const int error = errno;
+  struct stat st {};
+  if ((error == ENOSYS || error == EOPNOTSUPP) && ::fstat(fd, &st) == 0 &&
+      (st.st_mode & 07777) == (old.st_mode & 07777))
+    return true;
+  errno = error;
+  return false;
 }
 
 // The names of the extended attributes of `file` (its links not followed), each ending with a
@@ -246,6 +263,26 @@ bool WriteInPlace(const std::string& path, std::string_view text, std::string* r
   return ok || Fail(reason, failure);
 }
 
+// Writes `text` whole into the regular file `file` itself, where the file cannot be replaced by
+// a rename: a mount point (a single file bind-mounted, as a container is given its settings).
+// Through a descriptor of it, as WriteWholeThrough writes, within the replace's turn and hold on
+// signals: the room first, the old text kept when the new one cannot go in. The file keeps its
+// owner, mode and attributes, being the same file. False with `*reason` set.
+bool WriteWholeInPlace(const std::string& file, std::string_view text, std::string* reason) {
+  // No wait for a reader, were a FIFO put there since; no link followed.
+  const int fd = ::open(file.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return Fail(reason, errno);
+  struct stat st {};
+  bool ok = false;
+  if (::fstat(fd, &st) != 0)
+    Fail(reason, errno);
+  else if (!S_ISREG(st.st_mode))
+    RefuseNotRegular(st, fd, file, reason);
+  else
+    ok = WriteWholeThroughWithinSave(fd, text, reason);
+  if (::close(fd) != 0 && ok) ok = Fail(reason, errno);
+  return ok;
+}
 
 }  // namespace
 
@@ -303,7 +340,7 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
   if (IsAppendOnlyFolder(FolderOf(file))) return Fail(reason, EPERM);
   const SaveTurn turn;
   if (!turn.Taken(reason)) return false;
-  bool ok = false;
+  bool ok = false, mountPoint = false;
   int failure = 0;
   {
     // From the temporary's making to its rename or removal, so that a signal never leaves it.
@@ -319,7 +356,7 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
       return true;
     };
     ok = (!exists || TakeOwnerOf(fd, st)) && step(ReplaceStep::kWrite) && WriteWhole(fd, text) &&
-         (!exists || (step(ReplaceStep::kMode) && ::fchmod(fd, st.st_mode & 07777) == 0 &&
+         (!exists || (step(ReplaceStep::kMode) && TakeModeOf(fd, st) &&
                       step(ReplaceStep::kAttributes) && TakeAttributesOf(fd, file))) &&
          step(ReplaceStep::kSync) && SyncFile(fd) == 0;
     failure = ok ? 0 : errno;
@@ -328,12 +365,18 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
       failure = errno;
     }
     if (ok && step(ReplaceStep::kRename) && std::rename(temp.c_str(), file.c_str()) != 0) {
-      ok = false;
       failure = errno;
+      // A mount point cannot be renamed over: it is written in place, whole, and the reason
+      // is that write's. The temporary goes first, so that its room is there for the text
+      // where the file lies on the same disk.
+      mountPoint = failure == EBUSY;
+      ::unlink(temp.c_str());
+      ok = mountPoint && WriteWholeInPlace(file, text, reason);
+    } else if (!ok) {
+      ::unlink(temp.c_str());
     }
-    if (!ok) ::unlink(temp.c_str());
   }
-  if (!ok) return Fail(reason, failure);
+  if (!ok) return !mountPoint && Fail(reason, failure);
   RemoveStaleTemporaries(file);
   return true;
 }

@@ -15,7 +15,13 @@
 // and one whose owner, group, ACL or an attribute the process may not give a file ("Operation
 // not permitted": another user's file that it may write, its own of a group it is not in, a
 // `security.*` attribute that root gave it). Where the file system keeps no attributes, there
-// are none to keep.
+// are none to keep; where it cannot set a mode or an owner at all (FUSE vfat), none either: the
+// replace goes on when the temporary has the file's already, and fails otherwise.
+//
+// A file that cannot be replaced by a rename, being a mount point (a single file bind-mounted,
+// as a container is given its settings), is written in place whole through a descriptor of it
+// (WriteWholeThrough, descriptor_write.h): the room first, its old text kept when the new one
+// cannot go in, and no temporary left.
 //
 // Refused before a temporary is made: a file in an append-only folder, where a temporary could
 // be made and never removed ("Operation not permitted"), and a text longer than the process's

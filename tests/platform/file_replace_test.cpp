@@ -614,12 +614,22 @@ int OwnerChecks() {
   return failed;
 }
 
-// With fchown refused (as by a file system that takes no owners), in a forked child: a file
-// whose temporary has its owner and group already is replaced, no change of owner asked; one
-// whose temporary would need another owner (root saving another user's file) is refused with
-// the system's reason, as it was. Each failed check sets a bit of the status.
-int RefusedOwnerChecks() {
-  if (!test::RefuseCall(__NR_fchown, 0, 1 << 20, EPERM)) return 64;
+// The wait status of a forked child that runs `checks` in `dir` and exits with what they return.
+int ChildStatus(const std::string& dir, const std::function<int()>& checks) {
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(::chdir(dir.c_str()) == 0 ? checks() : 101);
+  int status = -1;
+  return pid > 0 && ::waitpid(pid, &status, 0) == pid ? status : -1;
+}
+
+// With fchown refused with `error` (EPERM, or ENOSYS and EOPNOTSUPP as by a file system that
+// cannot set owners at all: FUSE vfat), in a forked child: a file whose temporary has its owner
+// and group already is replaced, no change of owner asked; one whose temporary would need
+// another owner (root saving another user's file) is refused with the system's reason, as it
+// was. Each failed check sets a bit of the status.
+int RefusedOwnerChecks(int error) {
+  if (!test::RefuseCall(__NR_fchown, 0, 1 << 20, error)) return 64;
   int failed = 0;
   std::string reason;
   auto check = [&](int bit, bool ok) { failed |= ok ? 0 : 1 << bit; };
@@ -627,7 +637,7 @@ int RefusedOwnerChecks() {
   check(0, ReplaceFileWhole("own", "new", &reason) && test::ReadFileText("own") == "new" &&
                OwnerOf("own") == own);
   if (::geteuid() == 0) {
-    check(1, !ReplaceFileWhole("theirs", "new", &reason) && reason == "Operation not permitted");
+    check(1, !ReplaceFileWhole("theirs", "new", &reason) && reason == std::strerror(error));
     check(2, test::ReadFileText("theirs") == "old" && OwnerOf("theirs") == "65534:65534 0640");
   }
   check(3, Entries("./") == (::geteuid() == 0 ? "own theirs " : "own "));
@@ -644,13 +654,10 @@ TEST(FileReplace, AReplacedFileKeepsItsOwnerAndGroupOrIsLeftAsItIs) {
   if (::geteuid() == 0) {
     ASSERT_TRUE(MakeOwned(refused.Path("theirs"), 65534, 65534, 0640));
   }
-  std::fflush(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) ::_exit(::chdir(refused.path().c_str()) == 0 ? RefusedOwnerChecks() : 100);
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "the checks that failed, a bit each";
+  for (const int error : {EPERM, ENOSYS, EOPNOTSUPP}) {
+    const int status = ChildStatus(refused.path(), [&] { return RefusedOwnerChecks(error); });
+    EXPECT_EQ(status, 0) << std::strerror(error) << ": the checks that failed, a bit each (<< 8)";
+  }
   if (::geteuid() != 0) GTEST_SKIP() << "no files of other users or groups to save: not root";
 
   test::TempDir dir("veskor_replace");
@@ -686,15 +693,6 @@ TEST(FileReplace, AReplacedFileKeepsItsOwnerAndGroupOrIsLeftAsItIs) {
   ASSERT_TRUE(MakeOwned(user.Path("not my group's"), 65534, 0, 0660));
   ASSERT_TRUE(MakeOwned(user.Path("not mine"), 0, 0, 0666));
   EXPECT_EQ(RunAsUser(user.path(), OwnerChecks), 0);
-}
-
-// The wait status of a forked child that runs `checks` in `dir` and exits with what they return.
-int ChildStatus(const std::string& dir, const std::function<int()>& checks) {
-  std::fflush(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) ::_exit(::chdir(dir.c_str()) == 0 ? checks() : 101);
-  int status = -1;
-  return pid > 0 && ::waitpid(pid, &status, 0) == pid ? status : -1;
 }
 
 // An ACL as the kernel keeps it (system.posix_acl_access, _default): version 2, then each entry's
@@ -784,28 +782,60 @@ TEST(FileReplace, AReplacedFileKeepsItsAclAndAttributesOrIsLeftAsItIs) {
   // With a call refused in a forked child: an attribute that cannot be given (a security.* one
   // that root set, for a user), the folder's ACL that cannot be taken off, and attributes that
   // cannot be listed refuse the save with the system's reason, the store as it was; a file
-  // system that keeps no attributes has none to give, and the store is saved.
-  dir.Write("plain", "new");
-  const std::tuple<std::string, int, int> refusals[] = {{"linked", __NR_fsetxattr, EPERM},
-                                                        {"shared/none", __NR_fremovexattr, EIO},
-                                                        {"plain", __NR_llistxattr, EIO},
-                                                        {"plain", __NR_llistxattr, EOPNOTSUPP}};
-  for (const auto& [name, call, error] : refusals) {
+  // system that keeps no attributes has none to give, and the store is saved. So for a mode
+  // that cannot be set (FUSE vfat): where the file system cannot set one at all, a store whose
+  // mode its temporary has already (0600, with the umask 022) is saved, and one a bit away
+  // from it (0640) is refused; a mode refused otherwise refuses the save.
+  for (const auto& [name, mode] : {std::pair{"plain", 0640}, std::pair{"private", 0600}})
+    ASSERT_EQ(::chmod(dir.Write(name, "new").c_str(), mode), 0);
+  const std::tuple<std::string, int, int, bool> refusals[] = {
+      {"linked", __NR_fsetxattr, EPERM, false},   {"shared/none", __NR_fremovexattr, EIO, false},
+      {"plain", __NR_llistxattr, EIO, false},     {"plain", __NR_llistxattr, EOPNOTSUPP, true},
+      {"private", __NR_fchmod, ENOSYS, true},     {"plain", __NR_fchmod, ENOSYS, false},
+      {"private", __NR_fchmod, EOPNOTSUPP, true}, {"plain", __NR_fchmod, EOPNOTSUPP, false},
+      {"private", __NR_fchmod, EPERM, false}};
+  for (const auto& [name, call, error, saves] : refusals) {
     SCOPED_TRACE(name + ": " + std::strerror(error));
-    const bool saves = error == EOPNOTSUPP;
-    const std::string before = AttributesOf(dir.Path(name));
+    const std::string before = AttributesOf(dir.Path(name)),
+                      text = test::ReadFileText(dir.Path(name));
     const int status = ChildStatus(dir.path(), [&] {
+      ::umask(022);
       const bool refused = call == __NR_llistxattr ? test::RefuseCallWhere(call, 2, 0, error)
                                                    : test::RefuseCall(call, 0, 1 << 20, error);
       std::string reason;
-      const bool saved = refused && ReplaceFileWhole(name, "newer", &reason);
+      const bool saved = refused && ReplaceFileWhole(name, text + "er", &reason);
       return refused && saved == saves && (saves || reason == std::strerror(error)) ? 0 : 1;
     });
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(test::ReadFileText(dir.Path(name)), saves ? "newer" : "new");
+    EXPECT_EQ(test::ReadFileText(dir.Path(name)), saves ? text + "er" : text);
     EXPECT_EQ(AttributesOf(dir.Path(name)), before);
   }
-  EXPECT_EQ(Entries(dir.path()), "link linked plain shared shared/none shared/own ");
+  EXPECT_EQ(Entries(dir.path()), "link linked plain private shared shared/none shared/own ");
+}
+
+// On a FUSE vfat, which sets no mode, owner or attribute (fchmod, fchown: ENOSYS) and gives
+// every file the same: a store is saved there, and saved again, as it stands; a new one is made.
+// The number of the first check that fails is the status.
+int FatChecks() {
+  if (!test::WriteFileBytes("registry", {reinterpret_cast<const std::uint8_t*>("old"), 3}))
+    return 100;
+  const std::string before = OwnerOf("registry");
+  int check = 0;
+  for (const std::string name : {"registry", "registry", "bookmark.wld"}) {
+    std::string reason;
+    if (++check, !ReplaceFileWhole(name, "new " + name, &reason)) return check;
+    if (++check, test::ReadFileText(name) != "new " + name || OwnerOf(name) != before) return check;
+  }
+  return Entries("./") == "bookmark.wld registry " ? 0 : ++check;
+}
+
+TEST(FileReplace, AFileSystemThatSetsNoModesIsSavedOnAsItStands) {
+  test::TempDir dir("veskor_replace");
+  const int status = test::RunOnFatFileSystem(dir.path(), FatChecks);
+  if (status == test::kNoFileSystemOfItsOwn)
+    GTEST_SKIP() << "no FUSE vfat of the test's own: not root, or no /dev/fuse, fusefat or "
+                    "mkfs.vfat";
+  EXPECT_EQ(status, 0) << "the first check that failed";
 }
 
 // A file held open by the process, as a shell's redirection opens it, in a folder the user may
@@ -1169,6 +1199,93 @@ TEST(FileReplace, AWholeTextWithoutRoomOnTheDiskLeavesTheOldTextInEachMode) {
       GTEST_SKIP() << "no small disk of the test's own: not root";
     EXPECT_EQ(status, 0) << "the first check that failed";
   }
+}
+
+// Whether `folder` holds none of the replace's temporaries.
+bool NoTemporaryIn(const std::string& folder) {
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (entry.path().filename().string().find(kReplaceTemporaryTag) != std::string::npos)
+      return false;
+  return true;
+}
+
+// On a 64 KiB tmpfs of its own, the file "mounted" bind-mounted over "registry" beside it and
+// over one in the folder of another tmpfs with room, as a container is given its settings: each
+// saved by name (and through a link) is written in place whole, and stays mounted, no temporary
+// left. With no room for the longer text on the full disk, it is refused and keeps its old text;
+// a text that fits in the page it holds goes in. Beside it, the temporary goes before the write
+// in place, so that room for one copy of the text is enough. The number of the first check that
+// fails is the status.
+int MountedFileChecks() {
+  const std::string old = std::string(4092, 'o') + "\n";     // one page of the disk
+  const std::string longer = std::string(4096, 'n') + "\n";  // two
+  const std::string fits = longer.substr(1);
+  struct stat mounted {};
+  if (!test::WriteFileBytes("mounted", {}) || ::stat("mounted", &mounted) != 0 ||
+      ::mkdir("roomy", 0755) != 0 || ::mount("veskor-test", "roomy", "tmpfs", 0, "size=1m") != 0)
+    return test::kNoFileSystemOfItsOwn;
+  for (const char* at : {"registry", "roomy/registry"})
+    if (!test::WriteFileBytes(at, {}) || ::mount("mounted", at, nullptr, MS_BIND, nullptr) != 0)
+      return test::kNoFileSystemOfItsOwn;
+  if (::symlink("registry", "roomy/link") != 0) return 100;
+  // the name saved, the pages of room left on the disk (-1: all it has), the text, saved
+  const struct {
+    const char* name;
+    int room;
+    const std::string& text;
+    bool saved;
+  } cases[] = {{"roomy/registry", -1, longer, true}, {"roomy/link", -1, longer, true},
+               {"roomy/registry", 0, longer, false}, {"roomy/registry", 0, fits, true},
+               {"registry", 2, longer, true},        {"registry", 1, longer, false}};
+  int check = 0;
+  for (const auto& c : cases) {
+    ::unlink("fill");
+    if (!test::WriteFileBytes("mounted",
+                              {reinterpret_cast<const std::uint8_t*>(old.data()), old.size()}) ||
+        (c.room >= 0 && !LeaveRoom(c.room)))
+      return 101;
+    std::string reason;
+    const bool saved = ReplaceFileWhole(c.name, c.text, &reason);
+    if (++check, saved != c.saved || (!saved && reason != "No space left on device")) return check;
+    if (++check, test::ReadFileText("mounted") != (saved ? c.text : old)) return check;
+    struct stat st {};
+    for (const char* at : {"registry", "roomy/registry"})
+      if (++check, ::stat(at, &st) != 0 || st.st_ino != mounted.st_ino) return check;
+    if (++check, !NoTemporaryIn(".") || !NoTemporaryIn("roomy") || !fs::is_symlink("roomy/link"))
+      return check;
+  }
+  return 0;
+}
+
+// A file that the rename cannot replace, a mount point (EBUSY), is written in place whole, and
+// a rename refused otherwise fails the save with its reason, as by a seccomp filter in a forked
+// child; the file then as it was, no temporary left. As root, a real bind mount, above.
+TEST(FileReplace, AMountedFileIsWrittenInPlaceWholeOrKeepsItsOldText) {
+  test::TempDir dir("veskor_replace");
+  for (const int error : {EBUSY, EXDEV}) {
+    SCOPED_TRACE(std::strerror(error));
+    const std::string path = dir.Write("registry", "old");
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    const int status = ChildStatus(dir.path(), [&] {
+      std::string reason;
+      if (!test::RefuseCall(__NR_rename, 0, -1, error)) return 2;
+      const bool saved = ReplaceFileWhole("registry", "new", &reason);
+      return saved == (error == EBUSY) && (saved || reason == std::strerror(error)) ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(test::ReadFileText(path), error == EBUSY ? "new" : "old");
+    struct stat after {};
+    EXPECT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(Entries(dir.path()), "registry ");
+  }
+  test::TempDir mounts("veskor_replace");
+  const int status =
+      test::RunOnFileSystemOfItsOwn(mounts.path(), "tmpfs", "size=64k", MountedFileChecks);
+  if (status == test::kNoFileSystemOfItsOwn)
+    GTEST_SKIP() << "no bind mounts of the test's own: not root, or mounts refused";
+  EXPECT_EQ(status, 0) << "the first check that failed";
 }
 
 // On a tmpfs of its own, where files may be made append-only (chattr +a): a whole text is

@@ -5,7 +5,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -13,6 +15,7 @@
 #include <utime.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -103,6 +106,14 @@ class RunCommand : public ::testing::Test {
         if (fd < 0 || dup2(fd, given) != given) _exit(95);
         if (fd != given) close(fd);
       }
+      // Each file mounted on itself, in a mount namespace of the run's own: a mount point, as
+      // a file bind-mounted into a container is, and the same file outside.
+      if (!mountedOnTheirOwn_.empty() &&
+          (unshare(CLONE_NEWNS) != 0 ||
+           mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0))
+        _exit(92);
+      for (const std::string& file : mountedOnTheirOwn_)
+        if (mount(file.c_str(), file.c_str(), nullptr, MS_BIND, nullptr) != 0) _exit(92);
       if (chdir(direct ? test::kProductDir.c_str() : folder.c_str()) != 0) _exit(94);
       const rlimit fileSize{fileSizeLimit_, fileSizeLimit_};  // as `ulimit -f` gives it
       if (fileSizeLimit_ != RLIM_INFINITY && setrlimit(RLIMIT_FSIZE, &fileSize) != 0) _exit(93);
@@ -191,32 +202,48 @@ class RunCommand : public ::testing::Test {
   test::TempDir dir_{"veskor_run"};
   bool firstLaunch_ = false;
   rlim_t fileSizeLimit_ = RLIM_INFINITY;  // the largest file that Launch's run may write
+  std::vector<std::string> mountedOnTheirOwn_;  // the files that Launch's run has as mount points
 };
 
 // Captured through a descriptor, as `VESKOR_CAPTURE=/dev/fd/3 veskor w.wld 3> shot.png` does,
 // or through the standard output, where the store writer says nothing: the file the shell
-// opened holds exactly the image. A relative name is the file where the run was started.
+// opened holds exactly the image. A relative name is the file where the run was started. A
+// capture and a store that are files mounted on their own, as a container is given them
+// (`docker -v`), are written in place whole (as root), no temporary left.
 TEST_F(RunCommand, ShowsTheSmallSampleWorldThenQuits) {
   const struct {
     const char* capture;
     int given;  // the descriptor given on shot.png; 0 none
-  } cases[] = {{"/dev/fd/3", 3}, {"/dev/stdout", 1}, {"shot.png", 0}};
+    bool mounted;
+  } cases[] = {{"/dev/fd/3", 3, false},
+               {"/dev/stdout", 1, false},
+               {"shot.png", 0, false},
+               {"shot.png", 0, true}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.capture);
+    SCOPED_TRACE(std::string(c.capture) + (c.mounted ? ", mounted on its own" : ""));
+    if (c.mounted && geteuid() != 0) {
+      std::printf("no files mounted on their own: not root\n");
+      continue;
+    }
     std::filesystem::remove(dir_.Path("registry"));
     WriteStore("");
     struct stat opened = {}, written = {};
     std::filesystem::remove(dir_.Path("shot.png"));
-    if (c.given != 0) {
+    if (c.given != 0 || c.mounted) {
       ASSERT_EQ(stat(dir_.Write("shot.png", "").c_str(), &opened), 0);
     }
+    if (c.mounted) mountedOnTheirOwn_ = {dir_.Path("registry"), dir_.Path("shot.png")};
     ExpectWorldShown(Start(test::kSourceDir + "examples/lagoon.wld",
                            {{"VESKOR_CAPTURE", c.capture}},
                            c.given != 0 ? dir_.Path("shot.png") : "", c.given));
+    mountedOnTheirOwn_.clear();
     ASSERT_EQ(stat(dir_.Path("shot.png").c_str(), &written), 0);
-    if (c.given != 0) {
+    if (c.given != 0 || c.mounted) {
       EXPECT_EQ(written.st_ino, opened.st_ino);
     }
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+      EXPECT_EQ(entry.path().filename().string().find(".veskor-tmp-"), std::string::npos)
+          << entry.path();
     const std::string png = test::ReadFileText(dir_.Path("shot.png"));
     const std::string signature("\x89PNG\r\n\x1a\n", 8);
     const std::string end("\0\0\0\0IEND\xae\x42\x60\x82", 12);  // an empty IEND chunk

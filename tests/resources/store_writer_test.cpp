@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -406,6 +407,68 @@ TEST(StoreWriter, AFullDiskIsSaidWithTheStoreAndTheReasonAndLeavesNothing) {
                                        "No space left on device\n" + cannot +
                                        "Input/output error\nwrite_settings_store: wrote " +
                                        store + "\n");
+}
+
+// An empty store that is a file mounted on its own (`mount --bind`, as a container is given
+// its settings), on a tmpfs of the test's own, and one on a FUSE vfat, which sets no modes: each
+// is filled, the mount standing, no temporary left. A new store on the FUSE vfat, which keeps
+// no hard links, cannot be placed without the risk of replacing another's: it is refused with
+// the reason, nothing left. In `here`, the working folder; stderr to `said`; the number of the
+// first check that fails is the status.
+int MountedOrModelessChecks(const std::string& here, const std::string& said, bool bound) {
+  const int err = open(said.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+  if (err < 0 || dup2(err, STDERR_FILENO) < 0) return 100;
+  struct stat mounted {};
+  if (bound && (!test::WriteFileBytes("mounted", {}) || stat("mounted", &mounted) != 0 ||
+                !test::WriteFileBytes("registry", {}) ||
+                mount("mounted", "registry", nullptr, MS_BIND, nullptr) != 0))
+    return test::kNoFileSystemOfItsOwn;
+  if (!bound && !test::WriteFileBytes("registry", {})) return 101;
+  int check = 0;
+  if (++check, test::RunProgram(test::StoreWriterArgs(here)) != 0) return check;
+  const auto store = test::ReadStore(test::ReadBytes(bound ? "mounted" : "registry").value_or(""));
+  if (++check, store.count(kRoot + "\\Paths|BinaryDir") == 0 ||
+                   store.at(kRoot + "\\Paths|BinaryDir") != here + "user/")
+    return check;
+  struct stat st {};
+  if (++check, bound && (stat("registry", &st) != 0 || st.st_ino != mounted.st_ino)) return check;
+  if (!bound) {
+    auto args = test::StoreWriterArgs(here);
+    args[6] = here + "new";
+    if (++check, test::RunProgram(args) != 1 || fs::exists("new")) return check;
+  }
+  std::set<std::string> left;
+  for (const auto& e : fs::directory_iterator(here)) left.insert(e.path().filename().string());
+  const std::set<std::string> kept = {"registry", "user"},
+                              keptMounted = {"mounted", "registry", "user"};
+  return ++check, left == (bound ? keptMounted : kept) ? 0 : check;
+}
+
+TEST(StoreWriter, AnEmptyStoreMountedOnItsOwnOrOnAFileSystemWithoutModesIsFilled) {
+  test::TempDir dir("veskor_store");
+  fs::create_directory(dir.Path("disk"));
+  const std::string said = dir.Path("said");
+  const int bound = test::RunOnFileSystemOfItsOwn(dir.Path("disk"), "tmpfs", "size=1m", [&] {
+    return MountedOrModelessChecks(dir.Path("disk/"), said, true);
+  });
+  fs::create_directory(dir.Path("fat"));
+  const int modeless = test::RunOnFatFileSystem(
+      dir.Path("fat"), [&] { return MountedOrModelessChecks(dir.Path("fat/fat/"), said, false); });
+  if (bound == test::kNoFileSystemOfItsOwn && modeless == test::kNoFileSystemOfItsOwn)
+    GTEST_SKIP() << "no mounts of the test's own: not root, or no /dev/fuse, fusefat or mkfs.vfat";
+  if (bound != test::kNoFileSystemOfItsOwn) {
+    EXPECT_EQ(bound, 0) << "the first check that failed";
+  }
+  if (modeless != test::kNoFileSystemOfItsOwn) {
+    EXPECT_EQ(modeless, 0) << "the first check that failed";
+  }
+  const std::string wrote = "write_settings_store: wrote ";
+  std::string expected;
+  if (bound != test::kNoFileSystemOfItsOwn) expected += wrote + dir.Path("disk/registry") + "\n";
+  if (modeless != test::kNoFileSystemOfItsOwn)
+    expected += wrote + dir.Path("fat/fat/registry") + "\nwrite_settings_store: cannot place the " +
+                "store at " + dir.Path("fat/fat/new") + ": Operation not permitted\n";
+  EXPECT_EQ(test::ReadBytes(said).value_or(""), expected);
 }
 
 // A file size limit (`ulimit -f`) that the store passes fails its write as a full disk does:

@@ -1,11 +1,18 @@
 #include "support/own_file_system.h"
 
+#include <fcntl.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
 
 namespace veskor::test {
 
@@ -25,6 +32,73 @@ int RunOnFileSystemOfItsOwn(const std::string& dir, const char* type, const char
   int status = 0;
   if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
+}
+
+namespace {
+
+constexpr auto kMountWait = std::chrono::seconds(5);
+
+// Starts the program `argv` (looked for in the system's folders too), its output let go, ended
+// should the caller end first. Its pid, or -1.
+pid_t Start(const char* const* argv) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) ::_exit(127);
+    const int null = ::open("/dev/null", O_RDWR);
+    if (null < 0 || ::dup2(null, 1) != 1 || ::dup2(null, 2) != 2) ::_exit(127);
+    ::setenv("PATH", "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin", 1);
+    ::execvp(argv[0], const_cast<char* const*>(argv));
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// Waits for `pid` up to kMountWait, then ends it. Its wait status, or -1 when it was ended.
+int Reap(pid_t pid) {
+  const auto due = std::chrono::steady_clock::now() + kMountWait;
+  int status = 0;
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() >= due) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return status;
+}
+
+// Whether a file system other than the working folder's is mounted on `folder`.
+bool Mounted(const char* folder) {
+  struct stat here {};
+  struct stat there {};
+  return ::stat(".", &here) == 0 && ::stat(folder, &there) == 0 && here.st_dev != there.st_dev;
+}
+
+}  // namespace
+
+int RunOnFatFileSystem(const std::string& dir, const std::function<int()>& checks) {
+  return RunOnFileSystemOfItsOwn(dir, "tmpfs", "size=4m", [&] {
+    const char* const format[] = {"mkfs.vfat", "-C", "fat.img", "2048", nullptr};
+    const pid_t formatting = ::access("/dev/fuse", R_OK | W_OK) == 0 ? Start(format) : -1;
+    if (formatting < 0 || Reap(formatting) != 0 || ::mkdir("fat", 0755) != 0)
+      return kNoFileSystemOfItsOwn;
+    // In the foreground, single-threaded, as the child's own child: it goes with the mount.
+    const char* const serve[] = {"fusefat", "-f", "-s", "-o", "rw+", "fat.img", "fat", nullptr};
+    const pid_t server = Start(serve);
+    const auto due = std::chrono::steady_clock::now() + kMountWait;
+    while (server > 0 && !Mounted("fat") && std::chrono::steady_clock::now() < due &&
+           ::waitpid(server, nullptr, WNOHANG) == 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    int result = kNoFileSystemOfItsOwn;
+    if (Mounted("fat") && ::chdir("fat") == 0) {
+      result = checks();
+      if (::chdir("..") != 0) result = kNoFileSystemOfItsOwn - 1;
+    }
+    ::umount2("fat", MNT_DETACH);
+    if (server > 0) Reap(server);
+    return result;
+  });
 }
 
 }  // namespace veskor::test

@@ -1,7 +1,8 @@
 // A file system of a test's own, for what a test needs of a disk that the machine's own cannot
 // give it: a small tmpfs that fills up, a file system without fallocate (ramfs), append-only
-// files. It is mounted in a mount namespace of a forked child, so that nothing outside the child
-// sees it and it goes with the child, whatever the child did. Root only.
+// files, one without modes (FUSE vfat). It is mounted in a mount namespace of a forked child, so
+// that nothing outside the child sees it and it goes with the child, whatever the child did.
+// Root only.
 #pragma once
 
 #include <functional>
@@ -21,5 +22,11 @@ inline constexpr int kNoFileSystemOfItsOwn = 255;
 // not end by itself.
 int RunOnFileSystemOfItsOwn(const std::string& dir, const char* type, const char* options,
                             const std::function<int()>& checks);
+
+// Runs `checks` as RunOnFileSystemOfItsOwn does, on a FUSE vfat (fusefat, on an image that
+// mkfs.vfat makes on a tmpfs of the child's own): a file system that can set no mode, owner or
+// extended attribute, and gives every file the same. kNoFileSystemOfItsOwn also where there is
+// no /dev/fuse, fusefat or mkfs.vfat (scripts/install-deps installs them).
+int RunOnFatFileSystem(const std::string& dir, const std::function<int()>& checks);
 
 }  // namespace veskor::test
