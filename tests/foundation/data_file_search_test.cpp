@@ -8,11 +8,13 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "foundation/search_dirs.h"
 #include "platform/file_open.h"
+#include "support/as_user.h"
 #include "support/no_descriptor_left.h"
 #include "support/temp_dir.h"
 
@@ -119,10 +121,39 @@ TEST_F(DataFileSearch, OnlyRegularFilesCount) {
 // (a FIFO, found by its name, by another spelling, through a link, or put in the file's place
 // just before the open; a device) gives no directory and says why, and the later directory's
 // file of the same name is not taken in its stead. Nor is a directory that cannot be listed for
-// the name's other spellings passed over.
+// the name's other spellings passed over. One that the user may pass through but not list
+// (another user's, mode 0711) holds no other spelling: the search goes on past it.
 int SwappedForAFifo(const char* path, int flags, mode_t mode) {
   ::unlink(path);
   return ::mkfifo(path, 0600) == 0 ? ::open(path, flags, mode) : -1;
+}
+
+// In a child, as a user, in the tree's root: each row of the search that fails sets a bit.
+int UnlistedDirectoryChecks() {
+  if (!SetSearchDirs("product/", "binary/", "system/", "resource/", "working/")) return 128;
+  const struct {
+    const char* name;
+    std::uint32_t index;
+  } cases[] = {
+      {"exact.png", kSearchWorkingDir},
+      {"img.png", kSearchProductDir},  // product's "Img.png"
+      {"FOUND.png", kSearchBinaryDir},
+      {"nowhere.png", 0},
+  };
+  int failed = 0;
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    DataFileFailure failure{"stale", "stale"};
+    const std::uint32_t index = FindDataFile(cases[i].name, &failure);
+    const std::string said =
+        index != 0 ? failure.path + failure.reason : DataFileFailureText(cases[i].name, failure);
+    const std::string expected = cases[i].index != 0
+                                     ? ""
+                                     : std::string("Cannot find file \"") + cases[i].name +
+                                           "\" in the search directories: working/, resource/, "
+                                           "resource/Img/, resource/Snd/, binary/, product/";
+    if (index != cases[i].index || said != expected) failed |= 1 << i;
+  }
+  return failed;
 }
 
 TEST_F(DataFileSearch, AFileThatDoesNotOpenEndsTheSearchWithItsReason) {
@@ -174,6 +205,18 @@ TEST_F(DataFileSearch, AFileThatDoesNotOpenEndsTheSearchWithItsReason) {
             "Cannot open file \"" + Dir("working/img.png") + "\": Too many open files");
   EXPECT_EQ(DataFileFailureText("exact.png", opening),
             "Cannot open file \"" + Dir("working/exact.png") + "\": Too many open files");
+
+  // As a user (root, whom no mode stops, would list it), with the working directory one that
+  // user may pass through but not list: a file there by its exact name is found; another
+  // spelling is looked for in the later directories, and a name in none is missing.
+  for (const char* d : {"product", "binary", "system", "resource", "resource/Img", "resource/Snd"})
+    ASSERT_EQ(::chmod(Dir(d).c_str(), 0755), 0) << d;
+  for (const char* f : {"working/exact.png", "product/Img.png", "binary/found.png"})
+    ASSERT_EQ(::chmod(Dir(f).c_str(), 0644), 0) << f;
+  ASSERT_EQ(::chmod(Dir("working").c_str(), 0711), 0);
+  EXPECT_EQ(test::RunAsUser(root_, UnlistedDirectoryChecks), 0)
+      << "the rows that failed, a bit each";
+  ASSERT_EQ(::chmod(Dir("working").c_str(), 0755), 0);
 }
 
 TEST_F(DataFileSearch, WrittenNamesMatchExactlyFirstThenIgnoringCase) {

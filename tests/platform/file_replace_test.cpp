@@ -8,7 +8,6 @@
 
 #include <fcntl.h>
 #include <fenv.h>
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <poll.h>
@@ -41,6 +40,7 @@
 #include <vector>
 
 #include "platform/gl_window_internal.h"
+#include "support/as_user.h"
 #include "support/held_sync.h"
 #include "support/no_descriptor_left.h"
 #include "support/own_file_system.h"
@@ -249,8 +249,6 @@ TEST(FileReplace, ANewFileIsReadAndWritableAsTheUmaskSaysAndTheUmaskStays) {
   EXPECT_EQ(Mode(dir.Path("kept")), 0604u);
 }
 
-int RunAsUser(const std::string& dir, int (*checks)());
-
 // The name whose next stat has `gTakesPlaceAfterLook` moved into its place just after, as
 // another program could do between two looks at it; empty when none.
 std::string gLookedAt, gTakesPlaceAfterLook;
@@ -410,30 +408,11 @@ TEST(FileReplace, AFifoOrADescriptorIsWrittenInPlace) {
   EXPECT_EQ(Entries(dir.path()), "capture ");
 
   test::TempDir refused("veskor_replace");
-  EXPECT_EQ(RunAsUser(refused.path(), NotRegularChecks), 0) << "the checks that failed, a bit each";
-  test::TempDir raced("veskor_replace");
-  EXPECT_EQ(RunAsUser(raced.path(), FifoRefusedFromItsLookChecks), 0)
+  EXPECT_EQ(test::RunAsUser(refused.path(), NotRegularChecks), 0)
       << "the checks that failed, a bit each";
-}
-
-// As an ordinary user: in a forked child that drops to "nobody" when the suite runs as root,
-// in a folder given to that user and reached by relative names (the way down to it may be
-// closed to that user). Each failed check sets a bit of the child's exit status.
-int RunAsUser(const std::string& dir, int (*checks)()) {
-  std::fflush(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::chdir(dir.c_str()) != 0) ::_exit(100);
-    if (::geteuid() == 0 &&
-        (::chown(".", 65534, 65534) != 0 || ::setgroups(0, nullptr) != 0 ||
-         ::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0 ||
-         ::prctl(PR_SET_DUMPABLE, 1) != 0))
-      ::_exit(101);  // as a user's process, its /proc folder its own
-    ::_exit(checks());
-  }
-  int status = 0;
-  if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
+  test::TempDir raced("veskor_replace");
+  EXPECT_EQ(test::RunAsUser(raced.path(), FifoRefusedFromItsLookChecks), 0)
+      << "the checks that failed, a bit each";
 }
 
 int ReadOnlyChecks() {
@@ -468,7 +447,7 @@ int ReadOnlyChecks() {
 
 TEST(FileReplace, AFileTheUserMayNotWriteOrMakeIsLeftAsItIs) {
   test::TempDir dir("veskor_replace");
-  EXPECT_EQ(RunAsUser(dir.path(), ReadOnlyChecks), 0);
+  EXPECT_EQ(test::RunAsUser(dir.path(), ReadOnlyChecks), 0);
   if (::geteuid() != 0) return;
   // Root may write any file: a read-only one is replaced, and stays read-only.
   const std::string path = dir.Write("root's", "old");
@@ -594,7 +573,7 @@ TEST(FileReplace, AnotherUsersLinkOnTheWayIsNotFollowed) {
   test::TempDir user("veskor_replace");
   OwnedLink("registry", user.Path("root's"), 0);
   OwnedLink("registry", user.Path("theirs"), other);
-  EXPECT_EQ(RunAsUser(user.path(), OtherUsersLinkChecks), 0) << "the checks that failed, a bit each";
+  EXPECT_EQ(test::RunAsUser(user.path(), OtherUsersLinkChecks), 0) << "the checks that failed, a bit each";
 }
 
 int OwnerChecks() {
@@ -692,7 +671,7 @@ TEST(FileReplace, AReplacedFileKeepsItsOwnerAndGroupOrIsLeftAsItIs) {
   ASSERT_TRUE(MakeOwned(user.Path("mine"), 65534, 65534, 0640));
   ASSERT_TRUE(MakeOwned(user.Path("not my group's"), 65534, 0, 0660));
   ASSERT_TRUE(MakeOwned(user.Path("not mine"), 0, 0, 0666));
-  EXPECT_EQ(RunAsUser(user.path(), OwnerChecks), 0);
+  EXPECT_EQ(test::RunAsUser(user.path(), OwnerChecks), 0);
 }
 
 // An ACL as the kernel keeps it (system.posix_acl_access, _default): version 2, then each entry's
@@ -972,7 +951,7 @@ int OtherFileSystemCheck() {
 
 TEST(FileReplace, AFileHeldOpenIsWrittenThroughItsDescriptorAsItWasOpened) {
   test::TempDir dir("veskor_replace");
-  EXPECT_EQ(RunAsUser(dir.path(), DescriptorChecks), 0);
+  EXPECT_EQ(test::RunAsUser(dir.path(), DescriptorChecks), 0);
   test::TempDir other("veskor_replace");
   std::fflush(nullptr);
   const pid_t pid = ::fork();

@@ -250,23 +250,35 @@ TEST(Program, AFirstLaunchQuestionClosedByAQuitSignalIsAskedAgain) {
 // usual end, its frame captured and its store saved; each bound from both sides, and under the
 // suite's own limit nothing is said. The user is the test process's own (its pid in a range no
 // account takes), whose processes no other test starts, nor a run of the suite at the same
-// time; its folder is reached by relative names (the way down to it may be closed to the user);
-// the X server is the test's own, which takes any local client. The alarm ends a run that hangs.
+// time. What the run reads is in the user's folder, reached by relative names: a copy of the
+// product tree and the sample worlds, the user's own installation (the way down to the folder,
+// the build or the checkout may be closed to the user, as in root's home). The X server is the
+// test's own, which takes any local client. The alarm ends a run that hangs.
 TEST(Program, AThreadThatCannotStartIsSaidAndTheRunGoesOn) {
   if (geteuid() != 0) GTEST_SKIP() << "no user of the test's own to limit: not root";
   const uid_t kUser = 0x7F000000 + static_cast<uid_t>(getpid());
   const test::OwnXServer server;
   ASSERT_NE(server.display(), "") << "no X server of the test's own";
   test::TempDir dir("veskor_program");
-  ASSERT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), 0);
+  namespace fs = std::filesystem;
+  fs::copy(test::kProductDir, dir.Path("product"), fs::copy_options::recursive);
+  fs::copy(test::kSourceDir + "examples", dir.Path("examples"), fs::copy_options::recursive);
+  ASSERT_EQ(test::RunProgram({VESKOR_WRITE_SETTINGS_STORE, "--product", dir.Path("product"),
+                              "--working", dir.Path("examples"), "--store", dir.Path("registry"),
+                              "--binary", dir.Path("user")}),
+            0);
+  // The store's directories named from the folder.
   std::string store = test::ReadFileText(dir.Path("registry"));
-  const std::string binary = "\"BinaryDir\"=\"" + dir.Path("user/") + "\"";
-  ASSERT_NE(store.find(binary), std::string::npos) << store;
-  dir.Write("registry",
-            store.replace(store.find(binary), binary.size(), "\"BinaryDir\"=\"user/\""));
+  for (const char* name : {"VeskorDir", "BinaryDir", "SystemDir", "ResourceDir", "WorkingDir"}) {
+    const std::string value = "\"" + std::string(name) + "\"=\"" + dir.path();
+    ASSERT_NE(store.find(value), std::string::npos) << store;
+    store.erase(store.find(value) + value.size() - dir.path().size(), dir.path().size());
+  }
+  dir.Write("registry", store);
   dir.Write("still.wld", "#version \"1.0\"\nInfo { title(\"Still\") }\n");
-  for (const char* name : {"", "registry", "user", "still.wld"})
-    ASSERT_EQ(chown(dir.Path(name).c_str(), kUser, kUser), 0) << name;
+  ASSERT_EQ(chown(dir.path().c_str(), kUser, kUser), 0);
+  for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
+    ASSERT_EQ(lchown(entry.path().c_str(), kUser, kUser), 0) << entry.path();
   cpu_set_t usable, given;
   ASSERT_EQ(sched_getaffinity(0, sizeof usable, &usable), 0);
   CPU_ZERO(&given);
@@ -299,7 +311,7 @@ TEST(Program, AThreadThatCannotStartIsSaidAndTheRunGoesOn) {
       if (threads == drawing) unsetenv("LP_NUM_THREADS");
       if (threads != drawing) setenv("LP_NUM_THREADS", std::to_string(threads).c_str(), 1);
       alarm(120);
-      execl((test::kProductDir + "veskor").c_str(), "veskor", "still.wld", nullptr);
+      execl("product/veskor", "veskor", "still.wld", nullptr);
       _exit(96);
     }
     int status = -1;
