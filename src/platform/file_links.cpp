@@ -85,22 +85,6 @@ bool ReadLinkTarget(std::string* path) {
   return true;
 }
 
-bool FollowLinks(std::string path, std::string* end) {
-  for (int links = 0;; ++links) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 && errno != ENOENT) return false;
-    if (!S_ISLNK(st.st_mode)) {
-      *end = path;
-      return true;
-    }
-    if (links == kMaxLinks) {
-      errno = ELOOP;
-      return false;
-    }
-    if (!ReadLinkTarget(&path)) return false;
-  }
-}
-
 OwnLinksPath::~OwnLinksPath() {
   if (folder_ >= 0) ::close(folder_);
 }

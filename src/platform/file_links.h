@@ -1,6 +1,7 @@
-// The names a file write follows: a path's folder, and the chain of symbolic links from a name to
-// the file it reaches. The replace by name and the names of the process's own descriptors use
-// them (file_replace.h, given_descriptors.h).
+// The names a file write follows: a path's folder, and the symbolic links on the way from a name
+// to the file it reaches. Every write by name (file_replace.h, the session log, the messages
+// file, the store writer) and the names of the process's own descriptors (given_descriptors.h)
+// use them.
 //
 // Every file that a run writes by name follows only the links of the run's own user (its
 // effective uid) and root's on the way to it (OwnLinksPath): a link that another user made, in
@@ -20,10 +21,6 @@ std::string FolderOf(const std::string& path);
 // The name that the symbolic link `*path` points to, in its place; a relative link is read from
 // the link's own folder. False with errno set.
 bool ReadLinkTarget(std::string* path);
-
-// The name at the end of the chain of symbolic links that starts at `path`; it need not exist.
-// False with errno set (ELOOP past kMaxLinks).
-bool FollowLinks(std::string path, std::string* end);
 
 // The file that `path` names, its links followed only where they are the run's user's or root's:
 // each link met, in a folder of the path or at its end, along chains of links, relative or

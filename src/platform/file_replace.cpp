@@ -381,5 +381,4 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
   return true;
 }
 
-
 }  // namespace veskor

@@ -4,11 +4,12 @@
 //
 // A symbolic link is followed to the file it names, which is replaced (or made) in its own
 // folder: the link stays a link. Only the process's own user's links and root's are followed, in a
-// folder of the path or at its end (OwnLinksPath, file_links.h): another user's is refused. An existing file keeps its owner, its group, its permission
-// bits, its access ACL and its extended attributes (`user.*`, and those of other namespaces that
-// the process may read): the temporary is given them all before it takes the file's place. Where
-// the folder has a default ACL, the file keeps its own access ACL, or stays without one. A new
-// file gets 0666 less the umask (or the folder's default ACL), as any new file does.
+// folder of the path or at its end (OwnLinksPath, file_links.h): another user's is refused. An
+// existing file keeps its owner, its group, its permission bits, its access ACL and its extended
+// attributes (`user.*`, and those of other namespaces that the process may read): the temporary is
+// given them all before it takes the file's place. Where the folder has a default ACL, the file
+// keeps its own access ACL, or stays without one. A new file gets 0666 less the umask (or the
+// folder's default ACL), as any new file does.
 //
 // A replace that cannot keep what the file has is not done: a file the process may not write
 // ("Permission denied", however writable its folder; root may write any but an immutable one),

@@ -100,8 +100,9 @@ std::string AppendToFile(const char* path, const std::string& record) {
   OwnLinksPath own;
   std::string refused;
   if (!own.Follow(path, &refused)) return refused;
-  const int fd = ::open(own.held().c_str(),
-                        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | own.NoFollow(), 0666);
+  const int fd =
+      ::open(own.held().c_str(),
+             O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | own.NoFollow(), 0666);
   if (fd < 0) return std::strerror(errno);
   std::string why = WriteRecord(fd, record);
   if (::close(fd) != 0 && why.empty()) why = std::strerror(errno);

@@ -505,8 +505,8 @@ int OtherUsersLinkChecks() {
                test::ReadFileText("registry") == "by mine");
   check(1, ReplaceFileWhole("root's", "by root's", &reason) &&
                test::ReadFileText("registry") == "by root's");
-  check(2, !ReplaceFileWhole("theirs", "by theirs", &reason) &&
-               reason == NotFollowed("theirs") && test::ReadFileText("registry") == "by root's");
+  check(2, !ReplaceFileWhole("theirs", "by theirs", &reason) && reason == NotFollowed("theirs") &&
+               test::ReadFileText("registry") == "by root's");
   return failed;
 }
 
@@ -518,12 +518,12 @@ TEST(FileReplace, AnotherUsersLinkOnTheWayIsNotFollowed) {
   dir.Write("secret/target", "root's");
   const uid_t other = OtherUser();
   fs::create_directories(dir.Path("real"));
-  OwnedLink(secret + "target", dir.Path("end"), other);         // at the end
-  OwnedLink(secret, dir.Path("folder"), other);                 // a folder of the path
-  OwnedLink("end2", dir.Path("chain"), 0);                      // root's, then another's
+  OwnedLink(secret + "target", dir.Path("end"), other);  // at the end
+  OwnedLink(secret, dir.Path("folder"), other);          // a folder of the path
+  OwnedLink("end2", dir.Path("chain"), 0);               // root's, then another's
   OwnedLink("secret/target", dir.Path("end2"), other);
-  OwnedLink("../folder/target", dir.Path("real/up"), 0);        // root's, relative, to another's
-  OwnedLink(secret + "new", dir.Path("none"), other);           // a file not there yet
+  OwnedLink("../folder/target", dir.Path("real/up"), 0);  // root's, relative, to another's
+  OwnedLink(secret + "new", dir.Path("none"), other);     // a file not there yet
   OwnedLink(secret + "target", dir.Path("root's"), 0);
   OwnedLink(dir.Path("root's"), dir.Path("again"), 0);
   const struct {
@@ -573,7 +573,8 @@ TEST(FileReplace, AnotherUsersLinkOnTheWayIsNotFollowed) {
   test::TempDir user("veskor_replace");
   OwnedLink("registry", user.Path("root's"), 0);
   OwnedLink("registry", user.Path("theirs"), other);
-  EXPECT_EQ(test::RunAsUser(user.path(), OtherUsersLinkChecks), 0) << "the checks that failed, a bit each";
+  EXPECT_EQ(test::RunAsUser(user.path(), OtherUsersLinkChecks), 0)
+      << "the checks that failed, a bit each";
 }
 
 int OwnerChecks() {

@@ -2,8 +2,8 @@
 // frames it (openbox, started here), each run in a child process of its own.
 #include "platform/window_display.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -198,7 +198,8 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
     const Placement expected{101, 170, frameX, frameY, 101, 170};
     const Placement first = OpenAndReadInAChild(server.display(), 101, 170, c.placed);
     EXPECT_EQ(first, expected);
-    const Placement second = OpenAndReadInAChild(server.display(), first.readX, first.readY, c.placed);
+    const Placement second =
+        OpenAndReadInAChild(server.display(), first.readX, first.readY, c.placed);
     EXPECT_EQ(second, expected);
   }
 }

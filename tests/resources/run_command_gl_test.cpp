@@ -429,8 +429,8 @@ TEST_F(RunCommand, AnotherUsersLinksAreNotFollowedAndTheRunGoesOn) {
   close(errors[0]);
   EXPECT_EQ(status, std::optional<int>(W_EXITCODE(5, 0))) << said;
   for (const std::string& failure :
-       {"veskor: cannot write the messages file " + folder + "messages: " +
-            notFollowed(folder + "messages") + " (the records go to stderr)\n",
+       {"veskor: cannot write the messages file " + folder +
+            "messages: " + notFollowed(folder + "messages") + " (the records go to stderr)\n",
         "veskor: cannot write the session log " + folder + "user/session.log: " +
             notFollowed(folder + "user/session.log") + " (the sessions go on without it)\n",
         "Capture [none] cannot write " + folder + "shot.png: " + notFollowed(folder + "shot.png") +
