@@ -198,6 +198,20 @@ bool NamesAFolder(const std::string& name) {
   return last.empty() || last == "." || last == "..";
 }
 
+// Writes the store as a new file at its final name `path`, on a file system that keeps no hard
+// links: made there only when no file is (O_EXCL), so that an existing store is never replaced,
+// and taken away again when its text does not go in whole. False when a store exists by then.
+bool WriteAtItsName(const std::string& path, const std::string& shown, const std::string& text) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0 && errno == EEXIST) return false;
+  if (fd < 0) Fail("cannot place the store at " + shown + ": " + std::strerror(errno));
+  int failure = veskor::WriteWhole(fd, text) ? 0 : errno;
+  if (close(fd) != 0 && failure == 0) failure = errno;
+  if (failure == 0) return true;
+  unlink(path.c_str());
+  Fail("cannot write the store " + shown + ": " + std::strerror(failure));
+}
+
 // Writes the store beside its final name `path` and links it there, which fails when a store
 // exists by then: an existing store is never replaced. `shown` is the store's name as said.
 bool WriteNew(const std::string& path, const std::string& shown, const std::string& text) {
@@ -225,6 +239,7 @@ bool WriteNew(const std::string& path, const std::string& shown, const std::stri
   unlink(temporary.c_str());
   if (linked == 0) return true;
   if (cause == EEXIST) return false;
+  if (cause == EPERM) return WriteAtItsName(path, shown, text);  // no hard links: FUSE vfat
   Fail("cannot place the store at " + shown + ": " + std::strerror(cause));
 }
 
