@@ -1041,9 +1041,10 @@ TEST(ShownBoxes, SdlsOwnClosedByItsWindowManagerOrEscapedIsANo) {
   const test::ScopedEnv display("DISPLAY", server.display().c_str()),
       wayland("WAYLAND_DISPLAY", nullptr), messages("VESKOR_MESSAGES", nullptr);
   const pid_t manager = StartScript("exec openbox", {});
-  // The manager is up once it names itself.
+  // The manager is up once it lists the windows that it manages (it names itself before, and
+  // may then leave unmanaged a window mapped meanwhile).
   const pid_t up = StartScript(
-      "for i in $(seq 400); do wmctrl -m && exit 0; sleep 0.05; done; exit 1", {});
+      "for i in $(seq 400); do wmctrl -l && exit 0; sleep 0.05; done; exit 1", {});
   int status = -1;
   waitpid(up, &status, 0);
   if (status != 0) {
