@@ -289,10 +289,10 @@ int RunForkingCall(const std::function<bool()>& call, CallForkCounts* counts) {
   std::thread closer;
   try {
     closer = std::thread([forks, &running, &done, &stuck] {
-      sem_post(&running);
       struct stat ours {};
       const bool known = ::stat("/proc/self/exe", &ours) == 0;
       std::optional<std::chrono::steady_clock::time_point> since[kForkSlots];
+      sem_post(&running);
       for (;;) {
         if (bool (*check)() = gWaitCheck.load(); check != nullptr && check()) {
           forks->closed.store(true);
