@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -15,8 +16,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -184,13 +190,86 @@ void KillCallForks(const CallForks& forks, bool reap) {
   }
 }
 
+// Reads the start of the file `path` of /proc into `text` (up to its size less one, ended by a
+// '\0'): false when it cannot be read. No allocation: the call's copies are forked meanwhile,
+// and a lock of the allocator held here at a fork would be copied held.
+bool ReadProcFile(const char* path, char* text, std::size_t size) {
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  ssize_t n = 0;
+  while ((n = ::read(fd, text, size - 1)) < 0 && errno == EINTR) {
+  }
+  ::close(fd);
+  if (n < 0) return false;
+  text[n] = '\0';
+  return true;
+}
+
+// Whether the process `pid`, a child of the run, is a copy of the run (its program still ours,
+// `ours` as stat gives it: no exec yet) of one thread, which waits on a lock (in futex(2)): one
+// that no thread of its own can release.
+bool WaitsOnALockAlone(pid_t pid, const struct stat& ours) {
+  char path[64], text[512];
+  struct stat its {};
+  std::snprintf(path, sizeof path, "/proc/%d/exe", static_cast<int>(pid));
+  if (::stat(path, &its) != 0 || its.st_dev != ours.st_dev || its.st_ino != ours.st_ino)
+    return false;
+  // The thread count is the 20th field of stat, the 18th after the name's closing ") ".
+  std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+  if (!ReadProcFile(path, text, sizeof text)) return false;
+  const char* field = std::strrchr(text, ')');
+  for (int i = 0; field != nullptr && i < 18; ++i) field = std::strchr(field + 1, ' ');
+  if (field == nullptr || std::strncmp(field, " 1 ", 3) != 0) return false;
+  // The call that the thread waits in, by number; "running" is no wait.
+  std::snprintf(path, sizeof path, "/proc/%d/syscall", static_cast<int>(pid));
+  if (!ReadProcFile(path, text, sizeof text)) return false;
+  char* end = nullptr;
+  const long call = std::strtol(text, &end, 10);
+  return end != text && *end == ' ' && call == SYS_futex;
+}
+
+// Kills each process of the call that has been a copy stuck on a lock (above) at every look for
+// kStuckCopyMs; `since` holds, for each slot, when it was first seen so (or nothing). Returns
+// how many it killed. A pidfd names the one process, and the wait through it tells a child of
+// the run not yet reaped, before and after the look at /proc (whose pid could be another
+// process's once SDL has reaped its child).
+unsigned KillStuckCopies(const CallForks& forks, const struct stat& ours,
+                         std::optional<std::chrono::steady_clock::time_point> since[]) {
+  unsigned killed = 0;
+  const auto now = std::chrono::steady_clock::now();
+  const unsigned count = std::min(forks.count.load(), kForkSlots);
+  for (unsigned i = 0; i < count; ++i) {
+    const pid_t pid = forks.pids[i].load();
+    if (pid <= 0) continue;
+    const int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (fd < 0) continue;
+    const auto running = [fd] {
+      siginfo_t info{};
+      return ::waitid(P_PIDFD, static_cast<id_t>(fd), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+             info.si_pid == 0;
+    };
+    if (running() && WaitsOnALockAlone(pid, ours) && running()) {
+      if (!since[i]) since[i] = now;
+      if (now - *since[i] >= std::chrono::milliseconds(kStuckCopyMs) &&
+          ::syscall(SYS_pidfd_send_signal, fd, SIGKILL, nullptr, 0) == 0) {
+        ++killed;
+        since[i].reset();
+      }
+    } else {
+      since[i].reset();
+    }
+    ::close(fd);
+  }
+  return killed;
+}
+
 }  // namespace
 
 void SetChildWaitCheck(bool (*check)()) { gWaitCheck.store(check); }
 
 bool InForkOfACall() { return gInForkOfACall; }
 
-int RunForkingCall(const std::function<bool()>& call) {
+int RunForkingCall(const std::function<bool()>& call, CallForkCounts* counts) {
   static std::once_flag handlerSet;
   static int handlerError = 0;
   std::call_once(handlerSet,
@@ -206,15 +285,20 @@ int RunForkingCall(const std::function<bool()>& call) {
   sem_t running, done;
   sem_init(&running, 0, 0);
   sem_init(&done, 0, 0);
+  unsigned stuck = 0;  // written by the closer, read once it has ended
   std::thread closer;
   try {
-    closer = std::thread([forks, &running, &done] {
+    closer = std::thread([forks, &running, &done, &stuck] {
+      struct stat ours {};
+      const bool known = ::stat("/proc/self/exe", &ours) == 0;
+      std::optional<std::chrono::steady_clock::time_point> since[kForkSlots];
       sem_post(&running);
       for (;;) {
         if (bool (*check)() = gWaitCheck.load(); check != nullptr && check()) {
           forks->closed.store(true);
           KillCallForks(*forks, false);
         }
+        if (known) stuck += KillStuckCopies(*forks, ours, since);
         timespec at{};
         clock_gettime(CLOCK_MONOTONIC, &at);
         at.tv_nsec += kChildPollMs * 1000000L;
@@ -243,6 +327,7 @@ int RunForkingCall(const std::function<bool()>& call) {
     if (bool (*check)() = gWaitCheck.load(); check != nullptr && check()) closed = true;
   }
   KillCallForks(*forks, true);
+  if (counts != nullptr) *counts = {forks->count.load(), stuck};
   sem_destroy(&running);
   sem_destroy(&done);
   ::munmap(page, sizeof(CallForks));

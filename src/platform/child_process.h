@@ -44,6 +44,20 @@ void SetChildWaitCheck(bool (*check)());
 int RunChild(char* const argv[], std::string* out = nullptr, std::size_t limit = 0,
              char* const envp[] = nullptr, int* endSignal = nullptr);
 
+// What RunForkingCall saw of the processes that its call forked.
+struct CallForkCounts {
+  unsigned forked = 0;  // processes started (any that a copy forked in turn included)
+  unsigned stuck = 0;   // copies of the run ended for waiting on a lock that nothing can release
+};
+
+// How long a process of the call that runs no program of its own (a copy of the run, as SDL's
+// X11 box is) may wait on a lock while it is the only thread of its process: a lock that
+// another thread of the run held at the fork was copied held, and no thread there can ever
+// release it (the address checker's allocator, the locale's lock). Past it the copy is killed,
+// and the call goes on as after that process's failure. A copy that waits on anything else (a
+// person at its window) is never ended by it.
+inline constexpr int kStuckCopyMs = 2000;
+
 // Runs `call`, a library's call that starts processes of its own by fork and waits for them
 // (SDL's message box shows itself in one, and may run a zenity of its own), so that those
 // processes end with the run as RunChild's children do. Each process that the calling thread
@@ -53,13 +67,14 @@ int RunChild(char* const argv[], std::string* out = nullptr, std::size_t limit =
 // the calling thread ends, which waits inside the call. The check of SetChildWaitCheck is asked
 // meanwhile from a thread of its own, at once and then at least every kChildPollMs: once it
 // answers true, those processes are killed, any that the call forks after ends at once, and
-// the call is left to return. Processes of the call still there when it returns are killed and
-// reaped. `call` returns whether it gave an answer; when it did not, the check is asked once
-// more (a signal that reached the run and the call's process alike may show only now).
+// the call is left to return. That thread also kills a stuck copy (kStuckCopyMs). Processes of
+// the call still there when it returns are killed and reaped. `call` returns whether it gave an
+// answer; when it did not, the check is asked once more (a signal that reached the run and the
+// call's process alike may show only now). What was forked goes into `counts` when given.
 //
 // Returns kChildClosed when the run's end closed the call's processes, kChildNotStarted (errno
 // set) when they could not be watched and the call was not made, else 0.
-int RunForkingCall(const std::function<bool()>& call);
+int RunForkingCall(const std::function<bool()>& call, CallForkCounts* counts = nullptr);
 
 // Whether this process is one that a RunForkingCall forked (before any exec): a copy of the
 // run's memory that is no run, and must never end one (write its lines, save its settings).

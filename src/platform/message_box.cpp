@@ -230,14 +230,18 @@ std::optional<MessageAnswer> ShowZenityBox(const char* caption, const char* text
 }
 
 // The box shown, by our zenity when there is a display to show it on (zenity would not say
-// that there is none), else by SDL's; kUnshown comes with its reason in `why`.
+// that there is none), else by SDL's; kUnshown comes with its reason in `why`. With no display
+// named no box can be shown, SDL's no more than ours: its answer is known before any process is
+// forked for it (a copy of the run forked while another thread holds a lock may never get past
+// that lock).
 MessageAnswer ShowBox(const char* caption, const char* text, MessageIcon icon,
                       MessageButtons buttons, std::string& why) {
-  const char* noZenity = "no display is named (DISPLAY, WAYLAND_DISPLAY)";
-  if (DisplayNamed()) {
-    if (const auto answer = ShowZenityBox(caption, text, icon, buttons, why)) return *answer;
-    noZenity = "zenity could not be started";
+  if (!DisplayNamed()) {
+    why = "no display is named (DISPLAY, WAYLAND_DISPLAY), and SDL's box gave no answer";
+    return MessageAnswer::kUnshown;
   }
+  if (const auto answer = ShowZenityBox(caption, text, icon, buttons, why)) return *answer;
+  const char* const noZenity = "zenity could not be started";
   SDL_MessageBoxButtonData okButton{SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "OK"};
   SDL_MessageBoxButtonData yesNo[2] = {
       {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
@@ -257,21 +261,34 @@ MessageAnswer ShowBox(const char* caption, const char* text, MessageIcon icon,
   // SDL shows its box in processes of its own, forked from the run: they end with it.
   int pressed = -1;
   bool failed = false;
-  const int run = RunForkingCall([&] {
-    failed = SDL_ShowMessageBox(&data, &pressed) != 0;
-    return !failed && (pressed == 1 || pressed == 0);
-  });
+  CallForkCounts forks;
+  const int run = RunForkingCall(
+      [&] {
+        failed = SDL_ShowMessageBox(&data, &pressed) != 0;
+        return !failed && (pressed == 1 || pressed == 0);
+      },
+      &forks);
   if (run == kChildClosed) return MessageAnswer::kNone;  // the run ends
   if (run == kChildNotStarted) {
     why = std::string(noZenity) + ", and SDL's box could not be started: " + std::strerror(errno);
     return MessageAnswer::kUnshown;
   }
+  // SDL tries its X11 box first, in a copy of the run that it forks, then a zenity of its own
+  // in a second process. Its X11 box answers -1 when its window was closed by the window
+  // manager (WM_DELETE_WINDOW), as zenity's Escape code says, and so is a No; Escape presses its
+  // button of SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, No, itself.
+  const bool x11BoxOnly = forks.forked == 1 && forks.stuck == 0;
+  if (!failed && pressed == -1 && x11BoxOnly)
+    return buttons == MessageButtons::kOk ? MessageAnswer::kOk : MessageAnswer::kNo;
   if (failed) {
-    why = std::string(noZenity) + ", and SDL's box failed: " + SDL_GetError();
+    why = std::string(noZenity) + ", and SDL's box failed: " +
+          (forks.stuck != 0 ? "its process, a copy of the run, waited on a lock held at its fork "
+                              "that nothing could release, and was ended"
+                            : SDL_GetError());
     return MessageAnswer::kUnshown;
   }
-  // SDL's box "succeeds" without a button of ours when the zenity that it runs could not show
-  // it (no display: it ends 1, as its Cancel would): nobody saw it.
+  // SDL's zenity "succeeds" without a button of ours when it could not show the box (no
+  // display: it ends 1, as its Cancel would): nobody saw it.
   if (pressed != 1 && pressed != 0) {  // the ids of our buttons
     why = std::string(noZenity) + ", and SDL's box gave no answer";
     return MessageAnswer::kUnshown;

@@ -1,9 +1,10 @@
 // Message boxes for errors, warnings and questions.
 //
 // A box is a zenity of the program's own (child_process.h); SDL's box only when zenity cannot
-// be started (or no display is named). Either ends with the run however the run ends: SDL's is
-// shown by processes that SDL forks (its own window's, or a zenity of its own), which are the
-// run's children as our zenity is (RunForkingCall). A quit signal (SIGTERM, SIGINT) that comes
+// be started. With no display named none is shown (kUnshown), and nothing is started for it.
+// Either ends with the run however the run ends: SDL's is shown by processes that SDL forks
+// (its own window's, or a zenity of its own), which are the run's children as our zenity is
+// (RunForkingCall). On either, Escape and the window closed by the window manager are a No. A quit signal (SIGTERM, SIGINT) that comes
 // while a box is open closes it: the box answers kNone and the signal stays for the message
 // loop, which ends the run as at a window close. Callers that wait for kYes take kNone and
 // kUnshown as No. A box whose text may still be unread when the process ends (the display lost
@@ -25,8 +26,9 @@ enum class MessageIcon { kNone, kStop, kExclamation, kInformation, kQuestion };
 enum class MessageButtons { kOk, kYesNo };
 // kNone: the box was closed without an answer (a quit signal, its process reaped by another
 // waiter); its record is then left on stderr, so that what it said is not lost unread.
-// kUnshown: the box could not be shown (no display that zenity or SDL could open, zenity ended
-// by a signal before any answer, no zenity and no SDL box, SDL's box ended without a button):
+// kUnshown: the box could not be shown (no display named, none that zenity or SDL could open,
+// zenity ended by a signal before any answer, no zenity and no SDL box, SDL's zenity ended
+// without a button):
 // no answer either, its record and a line with the reason ("veskor: cannot show the box
 // "<caption>": <reason>") on stderr.
 enum class MessageAnswer { kOk, kYes, kNo, kNone, kUnshown };

@@ -1,7 +1,10 @@
 #include "platform/message_box.h"
 
 #include <gtest/gtest.h>
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <locale.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -18,6 +21,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -437,12 +441,26 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "veskor: cannot start zenity: Argument list too long\n");
   EXPECT_NE(zenity.Args().find("\n--text\n" + longest + "\n"), std::string::npos);
-  // With no display named, SDL's box is shown, through a zenity of its own (the stand-in): it
-  // answers with the label of the button pressed on that zenity's output. One that ends without
-  // a label (as that zenity ends 1 when it cannot open a display) is taken by SDL for a box
-  // closed: nobody saw it, and it gave no answer.
+  // With no display named, no box can be shown, SDL's no more than ours: nothing is started
+  // (the stand-in that would answer is never run), and the box gives no answer, said.
   {
     const test::ScopedEnv noDisplay("DISPLAY", nullptr);
+    zenity.Forget();
+    zenity.Does("press:Yes");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kNone, MessageButtons::kYesNo),
+              MessageAnswer::kUnshown);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "veskor: cannot show the box \"Caption\": no display is named (DISPLAY, "
+              "WAYLAND_DISPLAY), and SDL's box gave no answer\nCaption [none] text\n");
+    EXPECT_EQ(zenity.Args(), "");
+  }
+  // SDL's box on a display where no X server answers (our zenity cannot take the text): its X11
+  // box cannot be shown, and it runs a zenity of its own (the stand-in), which answers with the
+  // label of the button pressed on its output. One that ends without a label (as that zenity
+  // ends 1 when it cannot open a display) is taken by SDL for a box closed: nobody saw it, and
+  // it gave no answer.
+  {
     const struct {
       MessageButtons buttons;
       const char* does;
@@ -464,14 +482,15 @@ TEST(ShownBoxes, AreZenitysOfOurOwnAnsweredByTheirStatus) {
         zenity.Does(c.does);
         const bool closed = ending && c.answer == MessageAnswer::kUnshown;
         testing::internal::CaptureStderr();
-        EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kNone, c.buttons),
+        EXPECT_EQ(ShowMessageBox("Caption", longest.c_str(), MessageIcon::kNone, c.buttons),
                   closed ? MessageAnswer::kNone : c.answer);
-        const std::string unshown = "veskor: cannot show the box \"Caption\": no display is named "
-                                    "(DISPLAY, WAYLAND_DISPLAY), and SDL's box gave no answer\n";
+        const std::string unshown = "veskor: cannot show the box \"Caption\": zenity could not be "
+                                    "started, and SDL's box gave no answer\n";
         EXPECT_EQ(testing::internal::GetCapturedStderr(),
-                  c.answer != MessageAnswer::kUnshown
-                      ? ""
-                      : (closed ? "" : unshown) + "Caption [none] text\n");
+                  "veskor: cannot start zenity: Argument list too long\n" +
+                      (c.answer != MessageAnswer::kUnshown
+                           ? ""
+                           : (closed ? "" : unshown) + "Caption [none] " + longest + "\n"));
         EXPECT_NE(zenity.Args().find("\n--switch\n"), std::string::npos) << zenity.Args();
       }
     }
@@ -666,10 +685,68 @@ TEST(ChildProcess, AForkingCallStartsSixteenProcessesAtTheMost) {
   EXPECT_EXIT(_exit(ForkingCallChecks()), testing::ExitedWithCode(0), "");
 }
 
+// A copy of the run that a library's call forked, and that waits alone on a lock that another
+// thread held at the fork (as SDL's X11 box may wait in setlocale on the address checker's
+// allocator), is killed once it has waited kStuckCopyMs, and the call goes on: the call's own
+// wait for it ends with SIGKILL. A copy that waits longer on anything else is left to its end:
+// alone in poll(2) (a box waiting for a person), or on a thread of its own that ends.
+std::mutex gHeldAtTheFork;
+int StuckCopyChecks() {
+  alarm(30);  // a copy left waiting ends the check by SIGALRM
+  enum class Copy { kOnAHeldLock, kInPoll, kOnItsOwnThread };
+  for (const Copy copy : {Copy::kOnAHeldLock, Copy::kInPoll, Copy::kOnItsOwnThread}) {
+    std::atomic<bool> held{false}, release{false};
+    std::thread holder([&held, &release] {
+      const std::lock_guard<std::mutex> lock(gHeldAtTheFork);
+      held.store(true);
+      while (!release.load()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    });
+    while (!held.load()) {
+    }
+    int status = -1;
+    CallForkCounts counts;
+    const auto start = std::chrono::steady_clock::now();
+    const int run = RunForkingCall(
+        [copy, &status] {
+          const pid_t pid = fork();
+          if (pid == 0) {
+            if (copy == Copy::kOnAHeldLock) gHeldAtTheFork.lock();
+            if (copy == Copy::kInPoll) poll(nullptr, 0, 2 * kStuckCopyMs);
+            if (copy == Copy::kOnItsOwnThread) {
+              std::thread([] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2 * kStuckCopyMs));
+              }).join();
+            }
+            _exit(5);
+          }
+          while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+          }
+          return true;
+        },
+        &counts);
+    const auto lasted = std::chrono::steady_clock::now() - start;
+    release.store(true);
+    holder.join();
+    const int row = 10 * (static_cast<int>(copy) + 1);
+    if (run != 0 || counts.forked != 1) return row + 1;
+    if (copy == Copy::kOnAHeldLock) {
+      if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGKILL || counts.stuck != 1) return row + 2;
+      if (lasted < std::chrono::milliseconds(kStuckCopyMs)) return row + 3;
+    } else if (status != W_EXITCODE(5, 0) || counts.stuck != 0) {
+      return row + 4;
+    }
+  }
+  return 0;
+}
+TEST(ChildProcess, ACopyStuckOnALockHeldAtItsForkIsEnded) {
+  EXPECT_EXIT(_exit(StuckCopyChecks()), testing::ExitedWithCode(0), "");
+}
+
 // A box closed as the run ends is killed and reaped, even when signals keep interrupting the
 // wait for its end: here one every 20 microseconds on the waiting thread, from the close on. So
-// is the zenity of SDL's box (no display named), whose wait a tick ends first: SDL gives up on
-// it, leaving its output's pipe open (the test closes it), and nothing else.
+// is the zenity of SDL's box (our zenity cannot take the text, and no X server answers on the
+// display named), whose wait a tick ends first: SDL gives up on it, leaving its output's pipe
+// open (the test closes it), and nothing else.
 std::set<int> Descriptors() {  // of the first 1024, found without opening one
   std::set<int> open;
   for (int fd = 0; fd < 1024; ++fd)
@@ -699,7 +776,8 @@ TEST(ShownBoxes, AClosedBoxIsReapedWhileSignalsInterruptTheWait) {
   for (int i = 0; i < 20; ++i) {
     const bool sdls = i % 2 == 1;
     SCOPED_TRACE(std::to_string(i) + (sdls ? ", SDL's box" : ""));
-    const test::ScopedEnv named("DISPLAY", sdls ? nullptr : ":7");
+    const test::ScopedEnv named("DISPLAY", sdls ? ":4242" : ":7");
+    const std::string text = sdls ? std::string(131072 - sizeof "--text=" + 1, 'x') : "text";
     zenity.Forget();
     const std::set<int> before = Descriptors();
     std::atomic<bool> back{false};
@@ -709,7 +787,8 @@ TEST(ShownBoxes, AClosedBoxIsReapedWhileSignalsInterruptTheWait) {
       if (!back.load()) zenity.Answer(0);
     });
     testing::internal::CaptureStderr();
-    EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kQuestion, MessageButtons::kYesNo),
+    EXPECT_EQ(ShowMessageBox("Caption", text.c_str(), MessageIcon::kQuestion,
+                             MessageButtons::kYesNo),
               MessageAnswer::kNone);
     back.store(true);
     unclosed.join();
@@ -904,5 +983,140 @@ TEST(ShownBoxes, SdlsOwnEndsWithTheRun) {
   }
 }
 
+
+// SDL's X11 box sets the locale in the copy of the run that it forks: with gHoldTheLocale set,
+// the copy waits there on a lock that a thread of the test holds at the fork, as it would on a
+// lock of the address checker's allocator (setlocale below stands for the C library's).
+std::atomic<bool> gHoldTheLocale{false};
+std::mutex gLocaleLock;
+
+// SDL's own box (no zenity to start) whose copy of the run is stuck so before it shows anything
+// is ended, and gives no answer, said: the run goes on. (A box left waiting is closed after 30 s
+// as at the run's end, and fails the test.)
+std::chrono::steady_clock::time_point gDeadline;
+bool PastTheDeadline() { return std::chrono::steady_clock::now() > gDeadline; }
+TEST(ShownBoxes, SdlsOwnWhoseCopyIsStuckOnALockIsUnshown) {
+  const test::ScopedEnv path("PATH", "/nonexistent"), display("DISPLAY", ":4242"),
+      wayland("WAYLAND_DISPLAY", nullptr), messages("VESKOR_MESSAGES", nullptr);
+  setlocale(LC_ALL, nullptr);  // the C library's own found before any fork
+  std::atomic<bool> held{false}, release{false};
+  std::thread holder([&held, &release] {
+    const std::lock_guard<std::mutex> lock(gLocaleLock);
+    held.store(true);
+    while (!release.load()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  });
+  while (!held.load()) {
+  }
+  gHoldTheLocale.store(true);
+  gDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  SetChildWaitCheck(PastTheDeadline);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(ShowMessageBox("Caption", "text", MessageIcon::kQuestion, MessageButtons::kYesNo),
+            MessageAnswer::kUnshown);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "veskor: cannot show the box \"Caption\": zenity could not be started, and SDL's box "
+            "failed: its process, a copy of the run, waited on a lock held at its fork that "
+            "nothing could release, and was ended\nCaption [question] text\n");
+  SetChildWaitCheck(nullptr);
+  gHoldTheLocale.store(false);
+  release.store(true);
+  holder.join();
+}
+
+// Whether `program` is found along PATH.
+bool OnPath(const std::string& program) {
+  std::istringstream folders(std::getenv("PATH") != nullptr ? std::getenv("PATH") : "");
+  for (std::string folder; std::getline(folders, folder, ':');)
+    if (!folder.empty() && access((folder + "/" + program).c_str(), X_OK) == 0) return true;
+  return false;
+}
+
+// Runs `sh -c script` with `args` in a process of its own, its output and errors dropped.
+pid_t StartScript(const char* script, const std::vector<std::string>& args) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null = open("/dev/null", O_WRONLY);
+    if (null < 0 || dup2(null, STDOUT_FILENO) < 0 || dup2(null, STDERR_FILENO) < 0) _exit(95);
+    std::vector<const char*> argv = {"sh", "-c", script, "sh"};
+    for (const std::string& arg : args) argv.push_back(arg.c_str());
+    argv.push_back(nullptr);
+    execv("/bin/sh", const_cast<char* const*>(argv.data()));
+    _exit(96);
+  }
+  return pid;
+}
+
+// SDL's own box (no zenity to start) under a window manager (openbox, on an X server of the
+// test's own): its window closed by the manager (`wmctrl -c`, which has the manager send it
+// WM_DELETE_WINDOW) is a No, and so is Escape (typed through XTest, `xdotool key`, once the
+// manager has given the box the focus), each time; Return is a Yes; an Ok box closed by its
+// manager answers OK. Nothing is said. The keys and the close come from a process started
+// before the box, never a thread of the run as SDL forks its box. (A box left open is closed
+// after 30 s as at the run's end, and fails the test.)
+TEST(ShownBoxes, SdlsOwnClosedByItsWindowManagerOrEscapedIsANo) {
+  for (const char* tool : {"openbox", "wmctrl", "xdotool"})
+    if (!OnPath(tool)) GTEST_SKIP() << tool << " is not installed: no window manager to test under";
+  const test::OwnXServer server;
+  ASSERT_NE(server.display(), "") << "no X server of the test's own";
+  const test::ScopedEnv display("DISPLAY", server.display().c_str()),
+      wayland("WAYLAND_DISPLAY", nullptr), messages("VESKOR_MESSAGES", nullptr);
+  const pid_t manager = StartScript("exec openbox", {});
+  // The manager is up once it lists the windows that it manages (it names itself before, and
+  // may then leave unmanaged a window mapped meanwhile).
+  const pid_t up = StartScript(
+      "for i in $(seq 400); do wmctrl -l && exit 0; sleep 0.05; done; exit 1", {});
+  int status = -1;
+  waitpid(up, &status, 0);
+  if (status != 0) {
+    kill(manager, SIGKILL);
+    waitpid(manager, nullptr, 0);
+    GTEST_SKIP() << "openbox did not start on the test's own X server";
+  }
+  const char* const act =
+      "for i in $(seq 400); do\n"
+      "  box=$(wmctrl -l | grep -F \" $2\" | cut -d' ' -f1)\n"
+      "  [ -n \"$box\" ] && [ \"$(xdotool getwindowfocus)\" = \"$(printf %d \"$box\")\" ] && break\n"
+      "  sleep 0.05\n"
+      "done\n"
+      "if [ \"$1\" = close ]; then wmctrl -c \"$2\"; else xdotool key \"$1\"; fi\n";
+  const struct {
+    const char* action;
+    MessageButtons buttons;
+    MessageAnswer answer;
+  } cases[] = {{"close", MessageButtons::kYesNo, MessageAnswer::kNo},
+               {"Escape", MessageButtons::kYesNo, MessageAnswer::kNo},
+               {"close", MessageButtons::kYesNo, MessageAnswer::kNo},
+               {"Escape", MessageButtons::kYesNo, MessageAnswer::kNo},
+               {"Return", MessageButtons::kYesNo, MessageAnswer::kYes},
+               {"close", MessageButtons::kOk, MessageAnswer::kOk}};
+  const std::string caption = "veskor's own question";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.action) +
+                 (c.buttons == MessageButtons::kOk ? ", an Ok box" : ", a question"));
+    const pid_t actor = StartScript(act, {c.action, caption});
+    const test::ScopedEnv noZenity("PATH", "/nonexistent");
+    gDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    SetChildWaitCheck(PastTheDeadline);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ShowMessageBox(caption.c_str(), "text", MessageIcon::kQuestion, c.buttons),
+              c.answer);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    SetChildWaitCheck(nullptr);
+    kill(actor, SIGKILL);
+    waitpid(actor, nullptr, 0);
+  }
+  kill(manager, SIGTERM);
+  waitpid(manager, nullptr, 0);
+}
+
 }  // namespace
 }  // namespace veskor
+
+// Stands for the C library's setlocale, which it calls, but waits on gLocaleLock first in a
+// copy of the run forked by RunForkingCall while gHoldTheLocale is set.
+extern "C" char* setlocale(int category, const char* locale) noexcept {
+  using Setlocale = char* (*)(int, const char*);
+  static const auto real = reinterpret_cast<Setlocale>(dlsym(RTLD_NEXT, "setlocale"));
+  if (veskor::gHoldTheLocale.load() && veskor::InForkOfACall()) veskor::gLocaleLock.lock();
+  return real(category, locale);
+}

@@ -141,8 +141,8 @@ TEST(Program, AnAutomaticRunQuitsAfterTheWelcomeWithItsLastFrame) {
 // warning that zenity itself cannot show (told to show it on a Wayland display that is not
 // there, it ends 1, as its No would) is no answer: the run ends at once with status 6, the
 // warning's text and the reason on stderr, and asks again at the next launch. So does one that
-// the run on SDL's offscreen video driver cannot show: with no display named, SDL's box, whose
-// zenity finds none either and ends without a button; with a display where no server is, our
+// the run on SDL's offscreen video driver cannot show: with no display named, SDL's box, which
+// has none to be shown on either and is not started; with a display where no server is, our
 // zenity. (Such a run's end in a sanitizer build is not leak-checked: the start-up's probe
 // loads Mesa's EGL and unloads it, and what that leaves allocated comes from a library no
 // longer there, which no suppression can name; the checker would end the run with its own
