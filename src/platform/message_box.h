@@ -4,11 +4,12 @@
 // be started. With no display named none is shown (kUnshown), and nothing is started for it.
 // Either ends with the run however the run ends: SDL's is shown by processes that SDL forks
 // (its own window's, or a zenity of its own), which are the run's children as our zenity is
-// (RunForkingCall). On either, Escape and the window closed by the window manager are a No. A quit signal (SIGTERM, SIGINT) that comes
-// while a box is open closes it: the box answers kNone and the signal stays for the message
-// loop, which ends the run as at a window close. Callers that wait for kYes take kNone and
-// kUnshown as No. A box whose text may still be unread when the process ends (the display lost
-// while it is open) leaves its record on stderr (WriteOpenBoxRecords).
+// (RunForkingCall). On either, Escape and the window closed by the window manager are a No. A
+// quit signal (SIGTERM, SIGINT) that comes while a box is open closes it: the box answers kNone
+// and the signal stays for the message loop, which ends the run as at a window close. Callers
+// that wait for kYes take kNone and kUnshown as No. A box whose text may still be unread when
+// the process ends (the display lost while it is open) leaves its record on stderr
+// (WriteOpenBoxRecords).
 //
 // Headless mode, for tests and automated runs: when VESKOR_MESSAGES names a file (or "-" for
 // stderr), each box is appended there as one record "<caption> [<icon>] <text>" instead of
@@ -28,9 +29,8 @@ enum class MessageButtons { kOk, kYesNo };
 // waiter); its record is then left on stderr, so that what it said is not lost unread.
 // kUnshown: the box could not be shown (no display named, none that zenity or SDL could open,
 // zenity ended by a signal before any answer, no zenity and no SDL box, SDL's zenity ended
-// without a button):
-// no answer either, its record and a line with the reason ("veskor: cannot show the box
-// "<caption>": <reason>") on stderr.
+// without a button): no answer either, its record and a line with the reason ("veskor: cannot
+// show the box "<caption>": <reason>") on stderr.
 enum class MessageAnswer { kOk, kYes, kNo, kNone, kUnshown };
 
 // Shows the box with no owner window and returns when it is closed. An Ok box answers kOk
