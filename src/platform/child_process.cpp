@@ -167,11 +167,11 @@ void OnForkInChild() {
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
-// Kills each process of the call that is still a child of the run, alive or ended; with `reap`,
-// also waits for its end and takes its status (the call has returned: nobody else will). A
-// process already reaped is left alone, even if its pid has come to name another process: a
-// pidfd names the one process, and the wait through it tells a child of the run.
-void KillCallForks(const CallForks& forks, bool reap) {
+// Calls `each(slot, pid, fd)` for each process of the call, `fd` a pidfd that names that one
+// process while the call lasts (closed after it), whatever process its pid may come to name; a
+// process whose pidfd cannot be had (reaped, and its pid free) is left alone.
+template <typename Each>
+void ForEachCallFork(const CallForks& forks, Each each) {
   const unsigned count = std::min(forks.count.load(), kForkSlots);
   for (unsigned i = 0; i < count; ++i) {
     const pid_t pid = forks.pids[i].load();
@@ -179,6 +179,17 @@ void KillCallForks(const CallForks& forks, bool reap) {
     // Called through syscall: glibc 2.36's <sys/pidfd.h> declares its wrappers without C linkage.
     const int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     if (fd < 0) continue;
+    each(i, pid, fd);
+    ::close(fd);
+  }
+}
+
+// Kills each process of the call that is still a child of the run, alive or ended; with `reap`,
+// also waits for its end and takes its status (the call has returned: nobody else will). A
+// process already reaped is left alone, even if its pid has come to name another process: a
+// pidfd names the one process, and the wait through it tells a child of the run.
+void KillCallForks(const CallForks& forks, bool reap) {
+  ForEachCallFork(forks, [reap](unsigned, pid_t, int fd) {
     siginfo_t info{};
     if (::waitid(P_PIDFD, static_cast<id_t>(fd), &info, WEXITED | WNOHANG | WNOWAIT) == 0) {
       ::syscall(SYS_pidfd_send_signal, fd, SIGKILL, nullptr, 0);
@@ -186,8 +197,7 @@ void KillCallForks(const CallForks& forks, bool reap) {
              errno == EINTR) {
       }
     }
-    ::close(fd);
-  }
+  });
 }
 
 // Reads the start of the file `path` of /proc into `text` (up to its size less one, ended by a
@@ -237,12 +247,7 @@ unsigned KillStuckCopies(const CallForks& forks, const struct stat& ours,
                          std::optional<std::chrono::steady_clock::time_point> since[]) {
   unsigned killed = 0;
   const auto now = std::chrono::steady_clock::now();
-  const unsigned count = std::min(forks.count.load(), kForkSlots);
-  for (unsigned i = 0; i < count; ++i) {
-    const pid_t pid = forks.pids[i].load();
-    if (pid <= 0) continue;
-    const int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-    if (fd < 0) continue;
+  ForEachCallFork(forks, [&](unsigned i, pid_t pid, int fd) {
     const auto running = [fd] {
       siginfo_t info{};
       return ::waitid(P_PIDFD, static_cast<id_t>(fd), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
@@ -258,8 +263,7 @@ unsigned KillStuckCopies(const CallForks& forks, const struct stat& ours,
     } else {
       since[i].reset();
     }
-    ::close(fd);
-  }
+  });
   return killed;
 }
 
