@@ -46,6 +46,16 @@ struct RunOutcome {
 
 using Environment = std::vector<std::pair<const char*, const char*>>;
 
+// All that comes through the pipe's read end `fd` until its writers have gone; `fd` is closed.
+std::string ReadToEnd(int fd) {
+  std::string said;
+  char chunk[4096];
+  for (ssize_t n; (n = read(fd, chunk, sizeof chunk)) > 0;)
+    said.append(chunk, static_cast<std::size_t>(n));
+  close(fd);
+  return said;
+}
+
 class RunCommand : public ::testing::Test {
  protected:
   void SetUp() override { WriteStore(""); }
@@ -356,11 +366,7 @@ TEST_F(RunCommand, AFileSizeLimitFailsTheWritePastItAndTheRunGoesOn) {
     close(errors[1]);
     ASSERT_GT(pid, 0);
     const std::optional<int> status = AwaitEnd(pid, 900);
-    std::string said;
-    char chunk[4096];
-    for (ssize_t n; (n = read(errors[0], chunk, sizeof chunk)) > 0;)
-      said.append(chunk, static_cast<std::size_t>(n));
-    close(errors[0]);
+    const std::string said = ReadToEnd(errors[0]);
     EXPECT_EQ(status, std::optional<int>(W_EXITCODE(5, 0))) << said;  // the capture's failure
     const std::string tooLarge = ": File too large";
     for (const std::string& failure :
@@ -422,11 +428,7 @@ TEST_F(RunCommand, AnotherUsersLinksAreNotFollowedAndTheRunGoesOn) {
   close(errors[1]);
   ASSERT_GT(pid, 0);
   const std::optional<int> status = AwaitEnd(pid, 900);
-  std::string said;
-  char chunk[4096];
-  for (ssize_t n; (n = read(errors[0], chunk, sizeof chunk)) > 0;)
-    said.append(chunk, static_cast<std::size_t>(n));
-  close(errors[0]);
+  const std::string said = ReadToEnd(errors[0]);
   EXPECT_EQ(status, std::optional<int>(W_EXITCODE(5, 0))) << said;
   for (const std::string& failure :
        {"veskor: cannot write the messages file " + folder +
