@@ -215,7 +215,11 @@ int NoByteTakenChecks(const std::string& path) {
   if (SessionLogOpen(path.c_str(), Tell) != 0) return 1;
   // A descriptor that takes no byte without failing (write returns 0, as a device may).
   const int fd = LogStream().file->descriptor();
-  if (!test::RefuseCall(__NR_write, fd, fd, 0)) return 2;
+  // The refusal outlives the log: the lowest free number below it taken (the link walk's folder
+  // had it), so that once the log is closed its number comes back as a pipe's read end, never as
+  // the write end of the pipe that the sanitizers' runtime makes to probe memory.
+  const int below = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (below < 0 || !test::RefuseCall(__NR_write, fd, fd, 0)) return 2;
   errno = EINTR;
   LogWriteText(LogStream(), "lost");
   const std::vector<std::string> told = gTold;
