@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,6 +23,7 @@
 
 #include "resources/resource_test_support.h"
 #include "support/own_file_system.h"
+#include "support/refused_call.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
@@ -481,7 +483,9 @@ TEST(StoreWriter, AFileSizeLimitBelowTheStoreIsSaidAndLeavesNothing) {
   const std::string store = dir.Path("registry"), target = dir.Path("target");
   ASSERT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), 0);
   const std::string written = test::ReadBytes(store).value_or("");
-  for (const std::string kind : {"new", "empty", "link"}) {
+  // "unlinkable": a new store in a folder that takes no hard links (refused as FUSE vfat
+  // refuses them), made at its name.
+  for (const std::string kind : {"new", "empty", "link", "unlinkable"}) {
     for (const rlim_t limit : {written.size() - 1, written.size()}) {
       const bool fits = limit == written.size();
       SCOPED_TRACE(kind + (fits ? ", at the limit" : ", past it"));
@@ -493,7 +497,9 @@ TEST(StoreWriter, AFileSizeLimitBelowTheStoreIsSaidAndLeavesNothing) {
       const pid_t pid = fork();
       const rlimit fileSize{limit, limit};
       if (pid == 0)
-        _exit(setrlimit(RLIMIT_FSIZE, &fileSize) != 0
+        _exit(setrlimit(RLIMIT_FSIZE, &fileSize) != 0 ||
+                      (kind == "unlinkable" && !(test::RefuseCall(__NR_link, 0, -1, EPERM) &&
+                                                 test::RefuseCall(__NR_linkat, 0, -1, EPERM)))
                   ? 99
                   : test::RunProgram(test::StoreWriterArgs(dir.path())) & 0xff);
       int status = -1;
@@ -506,9 +512,13 @@ TEST(StoreWriter, AFileSizeLimitBelowTheStoreIsSaidAndLeavesNothing) {
       EXPECT_EQ(test::ReadBytes(store), fits              ? written
                                         : kind == "empty" ? std::optional<std::string>("")
                                                           : std::nullopt);
+      struct stat made {};
+      if (fits && kind == "unlinkable") {
+        EXPECT_TRUE(stat(store.c_str(), &made) == 0 && (made.st_mode & 07777) == 0600);
+      }
       // no temporary left: the user's folder, and the store or its link and what it points to
       EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}),
-                1 + (fits || kind != "new") + (fits && kind == "link"));
+                1 + (fits || kind == "empty" || kind == "link") + (fits && kind == "link"));
     }
   }
 }
