@@ -687,17 +687,20 @@ TEST(ChildProcess, AForkingCallStartsSixteenProcessesAtTheMost) {
 
 // A copy of the run that a library's call forked, and that waits alone on a lock that another
 // thread held at the fork (as SDL's X11 box may wait in setlocale on the address checker's
-// allocator), is killed once it has waited kStuckCopyMs, and the call goes on: the call's own
+// allocator), is killed once it has waited its 2 seconds, and the call goes on: the call's own
 // wait for it ends with SIGKILL. A copy that waits longer on anything else is left to its end:
-// alone in poll(2) (a box waiting for a person), or on a thread of its own that ends.
-std::mutex gHeldAtTheFork;
+// alone in poll(2) (a box waiting for a person), or on a thread of its own that ends; so is one
+// that waits on that lock for a second only.
+std::timed_mutex gHeldAtTheFork;
+constexpr std::chrono::milliseconds kStuckWait{2000};
 int StuckCopyChecks() {
   alarm(30);  // a copy left waiting ends the check by SIGALRM
-  enum class Copy { kOnAHeldLock, kInPoll, kOnItsOwnThread };
-  for (const Copy copy : {Copy::kOnAHeldLock, Copy::kInPoll, Copy::kOnItsOwnThread}) {
+  enum class Copy { kOnAHeldLock, kInPoll, kOnItsOwnThread, kOnALockForASecond };
+  for (const Copy copy : {Copy::kOnAHeldLock, Copy::kInPoll, Copy::kOnItsOwnThread,
+                          Copy::kOnALockForASecond}) {
     std::atomic<bool> held{false}, release{false};
     std::thread holder([&held, &release] {
-      const std::lock_guard<std::mutex> lock(gHeldAtTheFork);
+      const std::lock_guard<std::timed_mutex> lock(gHeldAtTheFork);
       held.store(true);
       while (!release.load()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     });
@@ -711,12 +714,12 @@ int StuckCopyChecks() {
           const pid_t pid = fork();
           if (pid == 0) {
             if (copy == Copy::kOnAHeldLock) gHeldAtTheFork.lock();
-            if (copy == Copy::kInPoll) poll(nullptr, 0, 2 * kStuckCopyMs);
+            if (copy == Copy::kInPoll) poll(nullptr, 0, 2 * kStuckWait.count());
             if (copy == Copy::kOnItsOwnThread) {
-              std::thread([] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(2 * kStuckCopyMs));
-              }).join();
+              std::thread([] { std::this_thread::sleep_for(2 * kStuckWait); }).join();
             }
+            if (copy == Copy::kOnALockForASecond && gHeldAtTheFork.try_lock_for(kStuckWait / 2))
+              _exit(6);
             _exit(5);
           }
           while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -731,7 +734,7 @@ int StuckCopyChecks() {
     if (run != 0 || counts.forked != 1) return row + 1;
     if (copy == Copy::kOnAHeldLock) {
       if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGKILL || counts.stuck != 1) return row + 2;
-      if (lasted < std::chrono::milliseconds(kStuckCopyMs)) return row + 3;
+      if (lasted < kStuckWait) return row + 3;
     } else if (status != W_EXITCODE(5, 0) || counts.stuck != 0) {
       return row + 4;
     }
