@@ -4,6 +4,7 @@
 // own descriptors: as they stand, or whole, held against other processes and only once the
 // whole text is known to fit.
 #include "platform/file_replace.h"
+#include "platform/file_links.h"
 #include "platform/given_descriptors.h"
 
 #include <fcntl.h>
@@ -508,6 +509,34 @@ int OtherUsersLinkChecks() {
   check(2, !ReplaceFileWhole("theirs", "by theirs", &reason) && reason == NotFollowed("theirs") &&
                test::ReadFileText("registry") == "by root's");
   return failed;
+}
+
+// The walk holds one folder at a time, and lets it go with the walk or the next walk, whatever
+// descriptor it got: here the first, 0, as in a run started with its standard input closed.
+TEST(FileReplace, TheLinkWalkHoldsOneFolderAtATimeWhateverItsNumber) {
+  test::TempDir dir("veskor_replace");
+  const auto open = [] {
+    std::set<int> fds;
+    for (int fd = 0; fd < 1024; ++fd)
+      if (::fcntl(fd, F_GETFD) >= 0) fds.insert(fd);
+    return fds;
+  };
+  const int input = ::dup(STDIN_FILENO);
+  ASSERT_GE(input, 0);
+  ::close(STDIN_FILENO);
+  const std::set<int> before = open();
+  {
+    OwnLinksPath own;
+    std::string reason;
+    EXPECT_TRUE(own.Follow(dir.Path("registry"), &reason)) << reason;
+    EXPECT_EQ(own.held(), "/proc/self/fd/0/registry");
+    EXPECT_TRUE(own.Follow(dir.Path("bookmark.wld"), &reason)) << reason;
+    EXPECT_EQ(own.held(), "/proc/self/fd/0/bookmark.wld");
+  }
+  const std::set<int> after = open();
+  ::dup2(input, STDIN_FILENO);
+  ::close(input);
+  EXPECT_EQ(after, before);
 }
 
 TEST(FileReplace, AnotherUsersLinkOnTheWayIsNotFollowed) {
