@@ -45,6 +45,13 @@ void PushParts(const std::string& text, std::vector<std::string>* rest) {
   }
 }
 
+// Whether `text`, a path or a link's, names a folder whatever is there: it ends with '/', or its
+// last part is "." or "..". A file is never made by such a name.
+bool NamesAFolder(const std::string& text) {
+  return text.ends_with('/') || text == "." || text == ".." || text.ends_with("/.") ||
+         text.ends_with("/..");
+}
+
 // The owner of a link, by name where the system has one.
 std::string UserName(uid_t uid) {
   passwd entry{}, *found = nullptr;
@@ -100,6 +107,7 @@ bool OwnLinksPath::Follow(const std::string& path, std::string* reason) {
     return true;
   }
   bool absolute = path.starts_with('/');
+  bool folder = NamesAFolder(path);  // as the name's last part, once its links are followed
   std::vector<std::string> done, rest;
   PushParts(path, &rest);
   const uid_t user = ::geteuid();
@@ -151,10 +159,12 @@ bool OwnLinksPath::Follow(const std::string& path, std::string* reason) {
       absolute = true;
       done.clear();
     }
-    PushParts(std::string(target, static_cast<std::size_t>(n)), &rest);
+    const std::string text(target, static_cast<std::size_t>(n));
+    folder = folder || (rest.empty() && NamesAFolder(text));  // the link was the last part
+    PushParts(text, &rest);
   }
   end_ = Joined(absolute, done, rest);
-  if (path.ends_with('/') && !end_.ends_with('/')) end_ += '/';
+  if (folder && !end_.ends_with('/')) end_ += '/';
   held_ = end_;
   if (byKernel_ || end_.ends_with('/') || !rest.empty() || done.empty() || done.back() == "..")
     return true;

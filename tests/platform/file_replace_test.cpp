@@ -106,7 +106,16 @@ TEST(FileReplace, ALinkIsWrittenWhereItPointsAndStaysALink) {
   EXPECT_FALSE(ReplaceFileWhole(dir.Path("below"), "x", &reason));
   EXPECT_EQ(reason, "Not a directory");
   EXPECT_FALSE(ReplaceFileWhole("", "x", &reason));
-  EXPECT_EQ(Entries(dir.path()), before);
+  // A name that asks for a folder makes no file of its name, nor does a link to one, as the
+  // kernel makes none: "Is a directory" where it is one, else no such file.
+  fs::create_symlink("real/folder/", dir.Path("to-folder"));
+  fs::create_symlink("real/folder/.", dir.Path("to-folder-dot"));
+  fs::create_symlink("real", dir.Path("to-real"));
+  for (const std::string name :
+       {"none/", "none/.", "real/none/..", "to-folder", "to-folder-dot", "to-real/", "to-real/."}) {
+    EXPECT_FALSE(ReplaceFileWhole(dir.Path(name), "x", &reason)) << name;
+  }
+  EXPECT_EQ(Entries(dir.path()), before + "to-folder to-folder-dot to-real ");
 }
 
 TEST(FileReplace, TheSweepTakesOnlyStaleTemporariesOfTheFilesOwnForm) {
