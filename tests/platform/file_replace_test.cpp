@@ -1496,6 +1496,53 @@ int StatusOf(pid_t pid) {
 // go with the write, not with the process, and so a read of it by its name goes in too); one
 // held past kReplaceHoldSeconds makes the second fail, naming the holder, and leaves the first's
 // text.
+// A whole write whose hold cannot be had lets go of no lock that the process holds otherwise:
+// here a reader's hold on the file open as descriptor 0, which a process that wants to write
+// that file still meets afterwards. In a child; 0 when it holds.
+bool WriteLockTaken(const char* path) {  // by another process, at once or not at all
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int fd = ::open(path, O_RDWR);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    ::_exit(fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0 ? 0 : 1);
+  }
+  int status = -1;
+  return ::waitpid(pid, &status, 0) == pid && status == 0;
+}
+int OtherLocksChecks(const std::string& dir) {
+  const std::string read = dir + "read", busy = dir + "busy";
+  const int input = ::open(read.c_str(), O_RDWR | O_CREAT, 0600);
+  const int other = ::open(busy.c_str(), O_RDWR | O_CREAT, 0600);
+  std::string reason;
+  if (input < 0 || ::dup2(input, STDIN_FILENO) != 0 || other < 0 ||
+      !HoldFileForReading(STDIN_FILENO, &reason) || WriteLockTaken(read.c_str()))
+    return 1;
+  int ends[2];
+  if (::pipe(ends) != 0) return 2;
+  const pid_t holder = ::fork();
+  if (holder == 0) {  // holds the other file until the pipe closes
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    char c;
+    ::close(ends[1]);
+    ::_exit(::fcntl(other, F_SETLK, &lock) == 0 && ::read(ends[0], &c, 1) == 0 ? 0 : 1);
+  }
+  ::close(ends[0]);
+  for (int i = 0; i < 1000 && WriteLockTaken(busy.c_str()); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  const bool refused = !WriteWholeThrough(other, "text", &reason) &&
+                       reason.find("has held the file for more than") != std::string::npos;
+  ::close(ends[1]);
+  ::waitpid(holder, nullptr, 0);
+  if (!refused) return 3;
+  return WriteLockTaken(read.c_str()) ? 4 : 0;
+}
+TEST(FileReplace, AHoldThatCannotBeHadLetsGoOfNoOtherLock) {
+  test::TempDir dir("veskor_replace");
+  EXPECT_EXIT(_exit(OtherLocksChecks(dir.path())), testing::ExitedWithCode(0), "");
+}
+
 TEST(FileReplace, TwoProcessesSharingADescriptorWriteInTurn) {
   test::TempDir dir("veskor_replace");
   const std::string first(3000, 'a'), second = "second\n";
