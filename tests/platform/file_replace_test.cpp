@@ -1526,7 +1526,8 @@ int OtherLocksChecks(const std::string& dir) {
     lock.l_type = F_WRLCK;
     char c;
     ::close(ends[1]);
-    ::_exit(::fcntl(other, F_SETLK, &lock) == 0 && ::read(ends[0], &c, 1) == 0 ? 0 : 1);
+    // waiting out the look of the loop below, which takes the lock for a moment
+    ::_exit(::fcntl(other, F_SETLKW, &lock) == 0 && ::read(ends[0], &c, 1) == 0 ? 0 : 1);
   }
   ::close(ends[0]);
   for (int i = 0; i < 1000 && WriteLockTaken(busy.c_str()); ++i)
