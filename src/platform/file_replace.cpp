@@ -232,16 +232,19 @@ void RemoveStaleTemporaries(const std::string& path) {
 // and a reader waits on it. With kRefused, what the name reaches is first opened as a place only
 // (O_PATH: no wait for a FIFO's reader, no device opened), and written only when that is a
 // regular file, reopened through that descriptor; anything else is refused as what it is,
-// whatever took the file's place since the name was looked at.
+// whatever took the file's place since the name was looked at. `noFollow` (O_NOFOLLOW or 0) is
+// OwnLinksPath's for the name.
 bool WriteInPlace(const std::string& path, std::string_view text, std::string* reason,
-                  NotRegularFile notRegular) {
+                  NotRegularFile notRegular, int noFollow) {
   int fd = -1;
   if (notRegular == NotRegularFile::kRefused) {
-    const int found = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+    const int found = ::open(path.c_str(), O_PATH | O_CLOEXEC | noFollow);
     struct stat st {};
     if (found < 0 || ::fstat(found, &st) != 0) return Fail(reason, errno);
     if (!S_ISREG(st.st_mode)) {
-      RefuseNotRegular(st, found, path, reason);
+      // a link put in the name's place since its links were looked at: never followed
+      if (S_ISLNK(st.st_mode)) Fail(reason, ELOOP);
+      else RefuseNotRegular(st, found, path, reason);
       ::close(found);
       return false;
     }
@@ -251,7 +254,7 @@ bool WriteInPlace(const std::string& path, std::string_view text, std::string* r
     ::close(found);
     errno = error;
   } else {
-    fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+    fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY | noFollow);
   }
   if (fd < 0) return Fail(reason, errno);
   int failure = 0;
@@ -319,7 +322,7 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
   const bool exists = ::stat(path.c_str(), &st) == 0;
   if (!exists && errno != ENOENT) return Fail(reason, errno);
   if (exists && !S_ISREG(st.st_mode)) {
-    return inPlace ? WriteInPlace(path, text, reason, notRegular)
+    return inPlace ? WriteInPlace(own.held(), text, reason, notRegular, own.NoFollow())
                    : RefuseNotRegular(st, -1, path, reason);
   }
   // The file itself, at the end of the path's links: it is replaced in its own folder, and a
@@ -330,7 +333,8 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
   if (endExists != exists || (exists && (end.st_dev != st.st_dev || end.st_ino != st.st_ino))) {
     // A link that the kernel follows otherwise than its text reads (another process's
     // descriptor under /proc, its file deleted): the file is written where the kernel finds it.
-    return WriteInPlace(path, text, reason, notRegular);
+    // Anything else is a name changed since its links were looked at: no link is followed.
+    return WriteInPlace(file, text, reason, notRegular, own.NoFollow());
   }
   // The rename needs only the folder's permission: a file that the user has made read-only
   // stays as it is.

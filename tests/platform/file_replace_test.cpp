@@ -259,9 +259,11 @@ TEST(FileReplace, ANewFileIsReadAndWritableAsTheUmaskSaysAndTheUmaskStays) {
   EXPECT_EQ(Mode(dir.Path("kept")), 0604u);
 }
 
-// The name whose next stat has `gTakesPlaceAfterLook` moved into its place just after, as
-// another program could do between two looks at it; empty when none.
+// The name whose next stat has `gTakesPlaceAfterLook` moved into its place just after (just
+// before, with `gMovedBeforeLook`), as another program could do between two looks at it; empty
+// when none.
 std::string gLookedAt, gTakesPlaceAfterLook;
+bool gMovedBeforeLook = false;
 
 constexpr ThroughDescriptor kWhole = ThroughDescriptor::kWholeFile;
 constexpr NotRegularFile kInPlace = NotRegularFile::kWrittenInPlace;
@@ -606,6 +608,23 @@ TEST(FileReplace, AnotherUsersLinkOnTheWayIsNotFollowed) {
   SetReplaceStepCall(before);
   EXPECT_EQ(test::ReadFileText(dir.Path("real.was/registry")), "new");
   EXPECT_EQ(Entries(secret), "target ");
+
+  // The name itself become another user's link after the walk, before the look at the file: no
+  // link is followed, as a capture written in place neither.
+  fs::create_directories(dir.Path("own"));
+  for (const NotRegularFile mode : {NotRegularFile::kRefused, kInPlace}) {
+    fs::remove(dir.Path("own/mine"));
+    dir.Write("own/mine", "mine");
+    OwnedLink(secret + "target", dir.Path("own/theirs"), other);
+    gLookedAt = dir.Path("own/mine");
+    gTakesPlaceAfterLook = dir.Path("own/theirs");
+    gMovedBeforeLook = true;
+    EXPECT_FALSE(ReplaceFileWhole(dir.Path("own/mine"), "new", &reason, kWhole, mode));
+    gMovedBeforeLook = false;
+    EXPECT_EQ(reason, "Too many levels of symbolic links");
+    EXPECT_TRUE(gLookedAt.empty());
+    EXPECT_EQ(test::ReadFileText(secret + "target"), "root's");
+  }
 
   // As the run's user: its own link and root's are followed, another's is not.
   test::TempDir user("veskor_replace");
@@ -1944,10 +1963,12 @@ TEST(FileReplace, ASaveByNameMetByASignalAtAnyStepEndsWholeAndLeavesNoTemporary)
 // Every stat of this binary but the C library's own comes here: the look at the name that a test
 // gave is followed by the move it asked for.
 extern "C" int stat(const char* path, struct stat* st) noexcept {
+  const bool named = !veskor::gLookedAt.empty() && veskor::gLookedAt == path;
+  if (named && veskor::gMovedBeforeLook) ::rename(veskor::gTakesPlaceAfterLook.c_str(), path);
   const int result = ::fstatat(AT_FDCWD, path, st, 0);
-  if (!veskor::gLookedAt.empty() && veskor::gLookedAt == path) {
+  if (named) {
     const int error = errno;
-    ::rename(veskor::gTakesPlaceAfterLook.c_str(), path);
+    if (!veskor::gMovedBeforeLook) ::rename(veskor::gTakesPlaceAfterLook.c_str(), path);
     veskor::gLookedAt.clear();
     errno = error;
   }
