@@ -484,8 +484,13 @@ TEST(StoreWriter, AFileSizeLimitBelowTheStoreIsSaidAndLeavesNothing) {
   ASSERT_EQ(test::RunProgram(test::StoreWriterArgs(dir.path())), 0);
   const std::string written = test::ReadBytes(store).value_or("");
   // "unlinkable": a new store in a folder that takes no hard links (refused as FUSE vfat
-  // refuses them), made at its name.
-  for (const std::string kind : {"new", "empty", "link", "unlinkable"}) {
+  // refuses them), made at its name; "unlinkable by descriptor": the same, its folder named
+  // through descriptor 9 and no standard input, so that the store is made as descriptor 0.
+  constexpr int kFolderFd = 9;
+  const std::string byDescriptor = "/proc/self/fd/" + std::to_string(kFolderFd) + "/registry";
+  for (const std::string kind : {"new", "empty", "link", "unlinkable", "unlinkable by descriptor"}) {
+    const bool unlinkable = kind.starts_with("unlinkable");
+    const std::string named = kind == "unlinkable by descriptor" ? byDescriptor : store;
     for (const rlim_t limit : {written.size() - 1, written.size()}) {
       const bool fits = limit == written.size();
       SCOPED_TRACE(kind + (fits ? ", at the limit" : ", past it"));
@@ -496,24 +501,29 @@ TEST(StoreWriter, AFileSizeLimitBelowTheStoreIsSaidAndLeavesNothing) {
       testing::internal::CaptureStderr();
       const pid_t pid = fork();
       const rlimit fileSize{limit, limit};
-      if (pid == 0)
+      if (pid == 0) {
+        auto args = test::StoreWriterArgs(dir.path());
+        args[6] = named;
+        const int folder = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+        if (named != store && (dup2(folder, kFolderFd) != kFolderFd || close(0) != 0)) _exit(98);
         _exit(setrlimit(RLIMIT_FSIZE, &fileSize) != 0 ||
-                      (kind == "unlinkable" && !(test::RefuseCall(__NR_link, 0, -1, EPERM) &&
-                                                 test::RefuseCall(__NR_linkat, 0, -1, EPERM)))
+                      (unlinkable && !(test::RefuseCall(__NR_link, 0, -1, EPERM) &&
+                                       test::RefuseCall(__NR_linkat, 0, -1, EPERM)))
                   ? 99
-                  : test::RunProgram(test::StoreWriterArgs(dir.path())) & 0xff);
+                  : test::RunProgram(args) & 0xff);
+      }
       int status = -1;
       EXPECT_EQ(waitpid(pid, &status, 0), pid);
       EXPECT_EQ(testing::internal::GetCapturedStderr(),
-                fits ? "write_settings_store: wrote " + store + "\n"
+                fits ? "write_settings_store: wrote " + named + "\n"
                      : "write_settings_store: cannot write the store " +
-                           (kind == "link" ? target : store) + ": File too large\n");
+                           (kind == "link" ? target : named) + ": File too large\n");
       EXPECT_EQ(status, fits ? 0 : 1 << 8);
       EXPECT_EQ(test::ReadBytes(store), fits              ? written
                                         : kind == "empty" ? std::optional<std::string>("")
                                                           : std::nullopt);
       struct stat made {};
-      if (fits && kind == "unlinkable") {
+      if (fits && unlinkable) {
         EXPECT_TRUE(stat(store.c_str(), &made) == 0 && (made.st_mode & 07777) == 0600);
       }
       // no temporary left: the user's folder, and the store or its link and what it points to
