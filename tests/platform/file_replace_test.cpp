@@ -6,6 +6,7 @@
 #include "platform/file_replace.h"
 #include "platform/file_links.h"
 #include "platform/given_descriptors.h"
+#include "platform/save_signals.h"
 
 #include <fcntl.h>
 #include <fenv.h>
@@ -1811,6 +1812,25 @@ int SignalledSave(int signal, SentTo to, void (*action)(int)) {
                                    now.sa_handler != (handler ? SayHandled : action)))
     return 5;
   return 0;
+}
+
+// A handler's signal is held only while a save is under way, and only if the system has such a
+// signal: 0 and _NSIG, the numbers either side of its range, never are; SIGRTMAX, its last, is
+// (ignored here, so that it ends nothing when it is sent again at the hold's end).
+TEST(FileReplace, OnlyTheSystemsSignalsAreHeldForAHandler) {
+  struct sigaction ignored {}, was {};
+  ignored.sa_handler = SIG_IGN;
+  ASSERT_EQ(::sigaction(SIGRTMAX, &ignored, &was), 0);
+  EXPECT_FALSE(DeferSentSignalDuringSave(SIGRTMAX));
+  {
+    const SaveTurn turn;
+    const SignalsDeferred held;
+    EXPECT_FALSE(DeferSentSignalDuringSave(0));
+    EXPECT_FALSE(DeferSentSignalDuringSave(_NSIG));
+    EXPECT_TRUE(DeferSentSignalDuringSave(SIGRTMAX));
+  }
+  EXPECT_FALSE(DeferSentSignalDuringSave(SIGRTMAX));
+  ::sigaction(SIGRTMAX, &was, nullptr);
 }
 
 // A save through a descriptor, once begun, ends whole whatever signal comes: a signal whose
