@@ -1292,6 +1292,18 @@ int MountedFileChecks() {
     if (++check, !NoTemporaryIn(".") || !NoTemporaryIn("roomy") || !fs::is_symlink("roomy/link"))
       return check;
   }
+  // A device mounted in the file's place just before the rename: refused with what it is, and
+  // left as it is.
+  const ReplaceStepCall was = SetReplaceStepCall([](ReplaceStep step) {
+    if (step == ReplaceStep::kRename) ::mount("/dev/null", "registry", nullptr, MS_BIND, nullptr);
+  });
+  std::string reason;
+  const bool saved = ReplaceFileWhole("registry", "new", &reason);
+  SetReplaceStepCall(was);
+  struct stat st {};
+  if (++check, saved || reason != "it is a device, not a regular file" ||
+                   ::stat("registry", &st) != 0 || !S_ISCHR(st.st_mode) || !NoTemporaryIn("."))
+    return check;
   return 0;
 }
 
