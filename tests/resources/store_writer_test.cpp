@@ -503,9 +503,11 @@ TEST(StoreWriter, AFileSizeLimitBelowTheStoreIsSaidAndLeavesNothing) {
       const rlimit fileSize{limit, limit};
       if (pid == 0) {
         auto args = test::StoreWriterArgs(dir.path());
-        args[6] = named;
-        const int folder = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
-        if (named != store && (dup2(folder, kFolderFd) != kFolderFd || close(0) != 0)) _exit(98);
+        args[6] = named;  // --store's value
+        if (named != store &&
+            (dup2(open(dir.path().c_str(), O_RDONLY | O_DIRECTORY), kFolderFd) != kFolderFd ||
+             close(0) != 0))
+          _exit(98);
         _exit(setrlimit(RLIMIT_FSIZE, &fileSize) != 0 ||
                       (unlinkable && !(test::RefuseCall(__NR_link, 0, -1, EPERM) &&
                                        test::RefuseCall(__NR_linkat, 0, -1, EPERM)))
