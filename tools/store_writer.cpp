@@ -200,15 +200,20 @@ bool NamesAFolder(const std::string& name) {
 
 // Writes the store as a new file at its final name `path`, on a file system that keeps no hard
 // links: made there only when no file is (O_EXCL), so that an existing store is never replaced,
-// and taken away again when its text does not go in whole. False when a store exists by then.
+// and taken away again when its text does not go in whole, while the name still holds the file
+// made here (another program may have put its own there meanwhile). False when a store exists
+// by then.
 bool WriteAtItsName(const std::string& path, const std::string& shown, const std::string& text) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0 && errno == EEXIST) return false;
   if (fd < 0) Fail("cannot place the store at " + shown + ": " + std::strerror(errno));
-  int failure = veskor::WriteWhole(fd, text) ? 0 : errno;
+  struct stat made {};
+  int failure = fstat(fd, &made) == 0 && veskor::WriteWhole(fd, text) ? 0 : errno;
   if (close(fd) != 0 && failure == 0) failure = errno;
   if (failure == 0) return true;
-  unlink(path.c_str());
+  struct stat now {};
+  if (lstat(path.c_str(), &now) == 0 && now.st_dev == made.st_dev && now.st_ino == made.st_ino)
+    unlink(path.c_str());
   Fail("cannot write the store " + shown + ": " + std::strerror(failure));
 }
 

@@ -12,9 +12,10 @@
 // - an open of a name that ends with VESKOR_TEST_NO_DESCRIPTOR_AT finds no descriptor free, as
 //   under a `ulimit -n` just too low for it; the limit is put back as the open returns (so that
 //   the run, and a sanitizer's runtime, go on as before);
-// - with VESKOR_TEST_CLOSE_FAILS set, the close of a descriptor of one of the program's
-//   temporaries (".veskor-tmp-" in its name) closes it, then fails with EIO, as a network file
-//   system's close does for a write it could not make.
+// - the close of a descriptor whose file's name holds the text of VESKOR_TEST_CLOSE_FAILS (such
+//   as ".veskor-tmp-", the program's temporaries) closes it, then fails with EIO, as a network
+//   file system's close does for a write it could not make. With VESKOR_TEST_CLOSE_SWAPS set,
+//   another program's file holding that text takes the file's name first.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -126,13 +127,23 @@ extern "C" int close(int fd) {
   using Close = int (*)(int);
   static const Close real = reinterpret_cast<Close>(dlsym(RTLD_NEXT, "close"));
   char name[4096] = "";
-  if (std::getenv("VESKOR_TEST_CLOSE_FAILS") != nullptr) {
+  const char* fails = std::getenv("VESKOR_TEST_CLOSE_FAILS");
+  if (fails != nullptr) {
     const std::string link = "/proc/self/fd/" + std::to_string(fd);
     const ssize_t n = readlink(link.c_str(), name, sizeof name - 1);
     name[n > 0 ? n : 0] = '\0';
   }
   const int closed = real(fd);
-  if (closed != 0 || std::strstr(name, ".veskor-tmp-") == nullptr) return closed;
+  if (closed != 0 || fails == nullptr || std::strstr(name, fails) == nullptr) return closed;
+  if (const char* other = std::getenv("VESKOR_TEST_CLOSE_SWAPS"); other != nullptr) {
+    const std::string aside = std::string(name) + ".other";
+    const int made = open(aside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (made >= 0) {
+      [[maybe_unused]] const ssize_t n = write(made, other, std::strlen(other));
+      real(made);
+      std::rename(aside.c_str(), name);
+    }
+  }
   errno = EIO;
   return -1;
 }

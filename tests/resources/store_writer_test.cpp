@@ -358,7 +358,9 @@ TEST(StoreWriter, RefusesAStoreNameOfNoFileAndAProductThatIsNoDirectory) {
 // and the reason, and leaves nothing of it (no temporary, no store); so it does when the close
 // of its temporary fails (the shim makes it, as a network file system's may), giving the reason
 // of the first call that failed. With room again and a close that succeeds, it writes the
-// store. The findings go out through the exit status, stderr to `said`.
+// store. Then, with hard links refused (as FUSE vfat refuses them), a store made at its name
+// whose close fails is taken away, but not another program's store put there meanwhile. The
+// findings go out through the exit status, stderr to `said`.
 int FullDiskChecks(const std::string& said) {
   const int fill = open("fill", O_WRONLY | O_CREAT | O_TRUNC, 0600);
   const std::string block(4096, 'f');
@@ -374,23 +376,36 @@ int FullDiskChecks(const std::string& said) {
   setenv("ASAN_OPTIONS",
          (std::string(options != nullptr ? options : "") + ":verify_asan_link_order=0").c_str(), 1);
   setenv("LD_PRELOAD", VESKOR_STORE_RACE_SHIM, 1);
-  // In turn: the disk full, then its close failing too; room, the close failing; room.
+  // In turn: the disk full, then its close failing too; room, the close failing; room; no hard
+  // links, the store's own close failing, then another store taking its name as it fails.
   const struct {
-    bool full, closeFails;
+    bool full;
+    const char* closeFails;  // in the names of the files whose close fails
+    bool unlinkable, swapped;
     int status;
     std::string left;  // what is on the disk after it
-  } steps[] = {{true, false, 1, "fill "},
-               {true, true, 1, "fill "},
-               {false, true, 1, ""},
-               {false, false, 0, "registry "}};
+  } steps[] = {{true, nullptr, false, false, 1, "fill "},
+               {true, ".veskor-tmp-", false, false, 1, "fill "},
+               {false, ".veskor-tmp-", false, false, 1, ""},
+               {false, nullptr, false, false, 0, "registry "},
+               {false, "/registry", true, false, 1, ""},
+               {false, "/registry", true, true, 1, "registry "}};
   int check = 0;
   for (const auto& step : steps) {
     if (!step.full) unlink("fill");
-    step.closeFails ? setenv("VESKOR_TEST_CLOSE_FAILS", "1", 1) : unsetenv("VESKOR_TEST_CLOSE_FAILS");
+    unlink("registry");
+    step.closeFails != nullptr ? setenv("VESKOR_TEST_CLOSE_FAILS", step.closeFails, 1)
+                               : unsetenv("VESKOR_TEST_CLOSE_FAILS");
+    step.swapped ? setenv("VESKOR_TEST_CLOSE_SWAPS", "other\n", 1)
+                 : unsetenv("VESKOR_TEST_CLOSE_SWAPS");
+    if (step.unlinkable && !(test::RefuseCall(__NR_link, 0, -1, EPERM) &&
+                             test::RefuseCall(__NR_linkat, 0, -1, EPERM)))
+      return 101;
     if (++check, test::RunProgram(args) != step.status) return check;
     std::string left;
     for (const auto& e : fs::directory_iterator(disk)) left += e.path().filename().string() + " ";
     if (++check, left != step.left) return check;
+    if (++check, step.swapped && test::ReadBytes("registry") != "other\n") return check;
   }
   return 0;
 }
@@ -408,7 +423,8 @@ TEST(StoreWriter, AFullDiskIsSaidWithTheStoreAndTheReasonAndLeavesNothing) {
   EXPECT_EQ(test::ReadBytes(said), cannot + "No space left on device\n" + cannot +
                                        "No space left on device\n" + cannot +
                                        "Input/output error\nwrite_settings_store: wrote " +
-                                       store + "\n");
+                                       store + "\n" + cannot + "Input/output error\n" + cannot +
+                                       "Input/output error\n");
 }
 
 // An empty store that is a file mounted on its own (`mount --bind`, as a container is given
