@@ -198,28 +198,38 @@ bool NamesAFolder(const std::string& name) {
   return last.empty() || last == "." || last == "..";
 }
 
-// Writes the store as a new file at its final name `path`, on a file system that keeps no hard
-// links: made there only when no file is (O_EXCL), so that an existing store is never replaced,
-// and taken away again when its text does not go in whole, while the name still holds the file
-// made here (another program may have put its own there meanwhile). False when a store exists
-// by then.
-bool WriteAtItsName(const std::string& path, const std::string& shown, const std::string& text) {
+// Writes the store as a new file at its final name, held by `own`, on a file system that keeps no
+// hard links: made there only when no file is (O_EXCL), so that an existing store is never
+// replaced, and taken away again when its text does not go in whole, while the name still holds
+// the file made here (another program may have put its own there meanwhile). False when a store
+// exists by then.
+bool WriteAtItsName(const veskor::OwnLinksPath& own, const std::string& text) {
+  const std::string& path = own.held();
+  const std::string& shown = own.end();
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0 && errno == EEXIST) return false;
   if (fd < 0) Fail("cannot place the store at " + shown + ": " + std::strerror(errno));
   struct stat made {};
-  int failure = fstat(fd, &made) == 0 && veskor::WriteWhole(fd, text) ? 0 : errno;
+  std::string refused;
+  int failure = fstat(fd, &made) == 0 ? 0 : errno;
+  if (failure == 0 && !own.GiveMade(fd, &refused)) {
+    veskor::RemoveIfStill(path, made);
+    close(fd);
+    Fail("cannot write the store " + shown + ": " + refused);
+  }
+  if (failure == 0 && !veskor::WriteWhole(fd, text)) failure = errno;
   if (close(fd) != 0 && failure == 0) failure = errno;
   if (failure == 0) return true;
-  struct stat now {};
-  if (lstat(path.c_str(), &now) == 0 && now.st_dev == made.st_dev && now.st_ino == made.st_ino)
-    unlink(path.c_str());
+  veskor::RemoveIfStill(path, made);
   Fail("cannot write the store " + shown + ": " + std::strerror(failure));
 }
 
-// Writes the store beside its final name `path` and links it there, which fails when a store
-// exists by then: an existing store is never replaced. `shown` is the store's name as said.
-bool WriteNew(const std::string& path, const std::string& shown, const std::string& text) {
+// Writes the store beside its final name, held by `own`, and links it there, which fails when a
+// store exists by then: an existing store is never replaced. A store made by root in another
+// user's folder is given to that user.
+bool WriteNew(const veskor::OwnLinksPath& own, const std::string& text) {
+  const std::string& path = own.held();
+  const std::string& shown = own.end();
   // A temporary of the form the program's own writes use, so that nothing but the program's
   // own files ever has that name.
   const std::size_t slash = path.rfind('/');
@@ -228,6 +238,11 @@ bool WriteNew(const std::string& path, const std::string& shown, const std::stri
                           std::string(veskor::kReplaceTemporaryTag) + "XXXXXX";
   const int fd = mkstemp(temporary.data());
   if (fd < 0) Fail("cannot write beside " + shown + ": " + std::strerror(errno));
+  std::string refused;
+  if (!own.GiveMade(fd, &refused)) {
+    unlink(temporary.c_str());
+    Fail("cannot write the store " + shown + ": " + refused);
+  }
   // The reason of the first call that failed (a full disk: "No space left on device"). A file
   // system that cannot set a mode at all (FUSE vfat) gives the store what it gives every file.
   int failure = veskor::WriteWhole(fd, text) &&
@@ -244,7 +259,7 @@ bool WriteNew(const std::string& path, const std::string& shown, const std::stri
   unlink(temporary.c_str());
   if (linked == 0) return true;
   if (cause == EEXIST) return false;
-  if (cause == EPERM) return WriteAtItsName(path, shown, text);  // no hard links: FUSE vfat
+  if (cause == EPERM) return WriteAtItsName(own, text);  // no hard links: FUSE vfat
   Fail("cannot place the store at " + shown + ": " + std::strerror(cause));
 }
 
@@ -307,16 +322,18 @@ int main(int argc, char** argv) {
   p.resource = Directory(p.product + "resources", "resource");
   p.working = Directory(working, "working");
   p.binary = Directory(binary.empty() ? DefaultBinaryDir() : binary, "binary");
-  std::error_code error;
-  fs::create_directories(p.binary, error);
-  if (error) Fail("cannot make the directory " + p.binary + ": " + error.message());
-  const fs::path parent = fs::path(store).parent_path();
-  if (!parent.empty()) fs::create_directories(parent, error);
-  if (error) Fail("cannot make the directory " + parent.string() + ": " + error.message());
+  // Its folders are made as its files are: along the writer's user's links and root's only,
+  // and, made by root in another user's folder, that user's.
+  std::string reason;
+  if (!veskor::MakeFolders(p.binary, &reason))
+    Fail("cannot make the directory " + p.binary + ": " + reason);
+  const std::string parent = fs::path(store).parent_path().string();
+  if (!parent.empty() && !veskor::MakeFolders(parent, &reason))
+    Fail("cannot make the directory " + parent + ": " + reason);
 
   const std::string text = StoreText(p);
   if (found == Found::kNothing) FollowOwnLinks(store, &own);  // its folders made since
-  if (!(found == Found::kEmpty ? FillEmpty(store, text) : WriteNew(own.held(), own.end(), text)))
+  if (!(found == Found::kEmpty ? FillEmpty(store, text) : WriteNew(own, text)))
     std::fprintf(stderr, "write_settings_store: %s exists and stays as it is\n", store.c_str());
   else
     std::fprintf(stderr, "write_settings_store: wrote %s\n", store.c_str());

@@ -14,6 +14,13 @@
 
 namespace veskor {
 
+namespace {
+
+// The opens tried where the file is taken away between the look that found it and its open.
+constexpr int kOpenAttempts = 3;
+
+}  // namespace
+
 std::streamsize SessionLogFile::DescriptorBuffer::xsputn(const char* chars, std::streamsize n) {
   std::streamsize done = 0;
   while (done < n) {
@@ -56,13 +63,36 @@ int SessionLogFile::Open(const char* path) {
     setstate(std::ios::failbit);
     return -1;
   }
-  // A FIFO without a reader would hold the open, and one with a reader each write: refused.
+  // A FIFO without a reader would hold the open, and one with a reader each write: refused. The
+  // file is made when missing (and then given to its folder's owner where that is another
+  // user's); an existing one is emptied only once it is known to be one the run may write.
   FileOpenFailure failure;
   struct stat opened {};
-  int fd = OpenWithoutWaiting(own.held().c_str(), O_WRONLY | O_CREAT | O_TRUNC | own.NoFollow(),
-                              0666, &opened, &failure);
+  bool made = false;
+  int fd = -1;
+  for (int attempt = 0; attempt < kOpenAttempts && fd < 0; ++attempt) {
+    made = true;
+    fd = OpenWithoutWaiting(own.held().c_str(), O_WRONLY | O_CREAT | O_EXCL | own.NoFollow(), 0666,
+                            &opened, &failure);
+    if (fd >= 0 || failure.error != EEXIST) break;
+    made = false;
+    fd = OpenWithoutWaiting(own.held().c_str(), O_WRONLY | own.NoFollow(), 0, &opened, &failure);
+    if (fd < 0 && failure.error != ENOENT) break;  // ENOENT: taken away meanwhile
+  }
   if (fd >= 0 && (S_ISFIFO(opened.st_mode) || S_ISSOCK(opened.st_mode))) {
     failure = {0, OpenedFileKind(fd, opened)};
+    ::close(fd);
+    fd = -1;
+  }
+  if (fd >= 0 &&
+      (!own.MayWrite(fd, &linksRefused_) || (made && !own.GiveMade(fd, &linksRefused_)))) {
+    if (made) RemoveIfStill(own.held(), opened);
+    ::close(fd);
+    setstate(std::ios::failbit);
+    return -1;
+  }
+  if (fd >= 0 && !made && S_ISREG(opened.st_mode) && ::ftruncate(fd, 0) != 0) {
+    failure = {errno, nullptr};
     ::close(fd);
     fd = -1;
   }

@@ -4,7 +4,6 @@
 #include <limits.h>
 #include <linux/magic.h>
 #include <linux/openat2.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/syscall.h>
@@ -14,6 +13,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "platform/folder_changers.h"
 
 namespace veskor {
 
@@ -52,24 +53,27 @@ bool NamesAFolder(const std::string& text) {
          text.ends_with("/..");
 }
 
-// The owner of a link, by name where the system has one.
-std::string UserName(uid_t uid) {
-  passwd entry{}, *found = nullptr;
-  char buffer[4096];
-  if (::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr)
-    return std::string(found->pw_name) + " (uid " + std::to_string(uid) + ")";
-  return std::to_string(uid);
-}
-
-// Opens `folder`, a name with no link in it, as a place only, following no link whatever took
-// the place of one of its parts meanwhile (ELOOP).
-int OpenFolderWithoutLinks(const std::string& folder) {
+// Opens `folder`, a name with no link in it, from the folder open as `from` (AT_FDCWD: the
+// current one, or the root for an absolute name), as a place only, following no link whatever
+// took the place of one of its parts meanwhile (ELOOP).
+int OpenFolderWithoutLinks(int from, const std::string& folder) {
   open_how how{};
   how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
   how.resolve = RESOLVE_NO_SYMLINKS;
-  const long fd = ::syscall(SYS_openat2, AT_FDCWD, folder.c_str(), &how, sizeof how);
+  const long fd = ::syscall(SYS_openat2, from, folder.c_str(), &how, sizeof how);
   if (fd >= 0 || errno != ENOSYS) return static_cast<int>(fd);
-  return ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);  // an old kernel
+  return ::openat(from, folder.c_str(),
+                  O_PATH | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);  // an old kernel
+}
+
+std::string DescriptorPlace(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+// Whether the link open as `link` (O_PATH) is one of the kernel's own: a process's or a
+// descriptor's (/proc/self, /proc/self/cwd, /proc/self/root, /proc/self/fd/N), which the kernel
+// follows to what it stands for, whatever its text reads.
+bool IsKernelsLink(int link) {
+  struct statfs fs {};
+  return ::fstatfs(link, &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC;
 }
 
 }  // namespace
@@ -92,15 +96,55 @@ bool ReadLinkTarget(std::string* path) {
   return true;
 }
 
-OwnLinksPath::~OwnLinksPath() {
+void RemoveIfStill(const std::string& name, const struct stat& made) {
+  struct stat now {};
+  if (::lstat(name.c_str(), &now) == 0 && now.st_dev == made.st_dev && now.st_ino == made.st_ino)
+    S_ISDIR(now.st_mode) ? ::rmdir(name.c_str()) : ::unlink(name.c_str());
+}
+
+bool MakeFolders(const std::string& path, std::string* reason) {
+  std::vector<std::string> parts;
+  PushParts(path, &parts);
+  std::string prefix = path.starts_with('/') ? "/" : "";
+  for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
+    prefix += *part + "/";
+    OwnLinksPath own;
+    if (!own.Follow(prefix.substr(0, prefix.size() - 1), reason)) return false;
+    const std::string& held = own.held();
+    struct stat st {};
+    // A look only (a kernel's link at the end is followed to its folder): the next part's walk
+    // looks at this one's links again.
+    if (::stat(held.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
+    if (::mkdir(held.c_str(), 0777) != 0) {
+      if (errno == EEXIST && ::stat(held.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
+      *reason = std::strerror(errno == EEXIST ? ENOTDIR : errno);
+      return false;
+    }
+    const int made = ::open(held.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (made < 0) {
+      *reason = std::strerror(errno);
+      return false;
+    }
+    const bool given = own.GiveMade(made, reason);
+    if (!given && ::fstat(made, &st) == 0) RemoveIfStill(held, st);
+    ::close(made);
+    if (!given) return false;
+  }
+  return true;
+}
+
+OwnLinksPath::~OwnLinksPath() { Release(); }
+
+void OwnLinksPath::Release() {
   if (folder_ >= 0) ::close(folder_);
+  if (base_ >= 0) ::close(base_);
+  folder_ = base_ = -1;
 }
 
 int OwnLinksPath::NoFollow() const { return byKernel_ || end_.ends_with('/') ? 0 : O_NOFOLLOW; }
 
 bool OwnLinksPath::Follow(const std::string& path, std::string* reason) {
-  if (folder_ >= 0) ::close(folder_);
-  folder_ = -1;
+  Release();
   byKernel_ = false;
   if (path.empty()) {
     end_ = held_ = path;
@@ -108,8 +152,30 @@ bool OwnLinksPath::Follow(const std::string& path, std::string* reason) {
   }
   bool absolute = path.starts_with('/');
   bool folder = NamesAFolder(path);  // as the name's last part, once its links are followed
+  // The parts walked, each a folder that is no link (or a name past the last one that is there),
+  // from the root, the current folder, or the folder that a kernel's link led to (base_, which
+  // `shownBase` names as the path gave it), and the parts still to walk, the next one last.
   std::vector<std::string> done, rest;
+  std::string shownBase;
   PushParts(path, &rest);
+  // The name to open a part by, and the name that messages give it.
+  const auto under = [](const std::string& base, const std::vector<std::string>& parts,
+                        const std::vector<std::string>& more) {
+    return parts.empty() && more.empty() ? base : base + "/" + Joined(false, parts, more);
+  };
+  const auto place = [&](const std::vector<std::string>& parts,
+                         const std::vector<std::string>& more = {}) {
+    return base_ < 0 ? Joined(absolute, parts, more) : under(DescriptorPlace(base_), parts, more);
+  };
+  const auto shown = [&](const std::vector<std::string>& parts,
+                         const std::vector<std::string>& more = {}) {
+    return base_ < 0 ? Joined(absolute, parts, more) : under(shownBase, parts, more);
+  };
+  // The folder that `parts` name, opened as a place, no link followed on the way.
+  const auto folderAt = [&](const std::vector<std::string>& parts) {
+    return base_ < 0 ? OpenFolderWithoutLinks(AT_FDCWD, Joined(absolute, parts))
+                     : OpenFolderWithoutLinks(base_, Joined(false, parts));
+  };
   const uid_t user = ::geteuid();
   for (int links = 0; !rest.empty();) {
     std::string part = std::move(rest.back());
@@ -118,12 +184,12 @@ bool OwnLinksPath::Follow(const std::string& path, std::string* reason) {
     if (part == "..") {  // each part done is a folder, no link: its parent is the one before
       if (!done.empty() && done.back() != "..")
         done.pop_back();
-      else if (!absolute)
+      else if (!absolute || base_ >= 0)  // the kernel takes the base's own parent
         done.push_back(part);
       continue;
     }
     done.push_back(std::move(part));
-    const std::string at = Joined(absolute, done);
+    const std::string at = place(done);
     // The link is looked at through a descriptor of its own, so that its owner and its text are
     // those of one link, whatever takes its place meanwhile.
     const int link = ::open(at.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
@@ -135,50 +201,104 @@ bool OwnLinksPath::Follow(const std::string& path, std::string* reason) {
       if (link < 0 || (!S_ISDIR(st.st_mode) && !rest.empty())) break;
       continue;
     }
-    struct statfs fs {};
-    char target[PATH_MAX];
-    const bool foreign = st.st_uid != user && st.st_uid != 0;
-    byKernel_ = !foreign && ::fstatfs(link, &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC;
-    const ssize_t n = foreign || byKernel_ || links++ == kMaxLinks
-                          ? -1
-                          : ::readlinkat(link, "", target, sizeof target);
-    const int error = n < 0 ? errno : ENAMETOOLONG;
-    ::close(link);
-    if (foreign) {
-      *reason = "the link " + at + " belongs to user " + UserName(st.st_uid) +
+    if (st.st_uid != user && st.st_uid != 0) {
+      ::close(link);
+      *reason = "the link " + shown(done) + " belongs to user " + UserName(st.st_uid) +
                 ", not to this run's user: it is not followed";
       return false;
     }
-    if (byKernel_) break;  // a descriptor's or a process's link, the kernel's own: it follows it
+    if (st.st_nlink > 1) {
+      // A link of the run's user or root's with another name: whoever may change its folder
+      // may have put it there.
+      const std::vector<std::string> up(done.begin(), done.end() - 1);
+      const int in = folderAt(up);
+      const std::string changers = in >= 0 ? FolderChangers(in) : "every user";
+      if (in >= 0) ::close(in);
+      if (!changers.empty()) {
+        ::close(link);
+        *reason = "the link " + shown(done) + " has another name (a hard link), in a folder that " +
+                  changers + " may change: it is not followed";
+        return false;
+      }
+    }
+    if (++links > kMaxLinks) {
+      ::close(link);
+      *reason = std::strerror(ELOOP);
+      return false;
+    }
+    if (IsKernelsLink(link)) {
+      // A process's or a descriptor's link: the kernel follows it to what it stands for. A
+      // folder is walked on from there under the same rule; the file itself is left to the
+      // open, which follows the link to the file the process holds.
+      ::close(link);
+      const int to = ::open(at.c_str(), O_PATH | O_CLOEXEC);
+      struct stat target {};
+      if (to < 0 || ::fstat(to, &target) != 0 || !S_ISDIR(target.st_mode)) {
+        if (to >= 0) ::close(to);
+        byKernel_ = rest.empty();
+        break;
+      }
+      shownBase = shown(done);
+      if (base_ >= 0) ::close(base_);
+      base_ = to;
+      done.clear();
+      continue;
+    }
+    char target[PATH_MAX];
+    const ssize_t n = ::readlinkat(link, "", target, sizeof target);
+    const int error = n < 0 ? errno : ENAMETOOLONG;
+    ::close(link);
     if (n < 0 || static_cast<std::size_t>(n) == sizeof target) {
-      *reason = std::strerror(links > kMaxLinks ? ELOOP : error);
+      *reason = std::strerror(error);
       return false;
     }
     done.pop_back();  // the link, in place of which its target is walked
     if (target[0] == '/') {
       absolute = true;
       done.clear();
+      if (base_ >= 0) ::close(base_);
+      base_ = -1;
     }
     const std::string text(target, static_cast<std::size_t>(n));
     folder = folder || (rest.empty() && NamesAFolder(text));  // the link was the last part
     PushParts(text, &rest);
   }
-  end_ = Joined(absolute, done, rest);
-  if (folder && !end_.ends_with('/')) end_ += '/';
-  held_ = end_;
+  end_ = shown(done, rest);
+  held_ = place(done, rest);
+  if (folder && !end_.ends_with('/')) {
+    end_ += '/';
+    held_ += '/';
+  }
   if (byKernel_ || end_.ends_with('/') || !rest.empty() || done.empty() || done.back() == "..")
     return true;
   const std::string name = done.back();
   done.pop_back();
-  folder_ = OpenFolderWithoutLinks(Joined(absolute, done));
+  folder_ = folderAt(done);
   if (folder_ < 0) {
     if (errno != ELOOP) return true;  // no folder: the write says why
     *reason = std::strerror(ELOOP);
     return false;
   }
-  const std::string place = "/proc/self/fd/" + std::to_string(folder_);
-  if (::access(place.c_str(), F_OK) == 0) held_ = place + "/" + name;
+  if (base_ >= 0) ::close(base_);
+  base_ = -1;
+  const std::string held = DescriptorPlace(folder_);
+  if (::access(held.c_str(), F_OK) == 0) held_ = held + "/" + name;
+  // The file itself, where it has another name: written only where whoever may change its
+  // folder may write it too.
+  struct stat st {};
+  if (::fstatat(folder_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+    return MayWriteIn(folder_, st, end_, reason);
   return true;
+}
+
+bool OwnLinksPath::MayWrite(int fd, std::string* reason) const {
+  struct stat st {};
+  if (folder_ < 0 || ::fstat(fd, &st) != 0) return true;
+  return MayWriteIn(folder_, st, end_, reason);
+}
+
+bool OwnLinksPath::GiveMade(int fd, std::string* reason) const {
+  return folder_ < 0 || GiveToFolderOwner(fd, folder_, reason);
 }
 
 }  // namespace veskor

@@ -228,23 +228,25 @@ void RemoveStaleTemporaries(const std::string& path) {
   ::closedir(d);
 }
 
-// Writes `text` into what `path` names as it stands, a FIFO or a device: it cannot be replaced,
+// Writes `text` into what `own` holds as it stands, a FIFO or a device: it cannot be replaced,
 // and a reader waits on it. With kRefused, what the name reaches is first opened as a place only
 // (O_PATH: no wait for a FIFO's reader, no device opened), and written only when that is a
 // regular file, reopened through that descriptor; anything else is refused as what it is,
-// whatever took the file's place since the name was looked at. `noFollow` (O_NOFOLLOW or 0) is
-// OwnLinksPath's for the name.
-bool WriteInPlace(const std::string& path, std::string_view text, std::string* reason,
-                  NotRegularFile notRegular, int noFollow) {
+// whatever took the file's place since the name was looked at. A regular file is emptied only
+// once it is known to be one the run may write (OwnLinksPath::MayWrite).
+bool WriteInPlace(const OwnLinksPath& own, std::string_view text, std::string* reason,
+                  NotRegularFile notRegular) {
+  const std::string& path = own.held();
   int fd = -1;
   if (notRegular == NotRegularFile::kRefused) {
-    const int found = ::open(path.c_str(), O_PATH | O_CLOEXEC | noFollow);
+    const int found = ::open(path.c_str(), O_PATH | O_CLOEXEC | own.NoFollow());
     struct stat st {};
     if (found < 0 || ::fstat(found, &st) != 0) return Fail(reason, errno);
-    if (!S_ISREG(st.st_mode)) {
+    if (!S_ISREG(st.st_mode) || !own.MayWrite(found, reason)) {
       // a link put in the name's place since its links were looked at: never followed
       if (S_ISLNK(st.st_mode)) Fail(reason, ELOOP);
-      else RefuseNotRegular(st, found, path, reason);
+      else if (!S_ISREG(st.st_mode))
+        RefuseNotRegular(st, found, path, reason);
       ::close(found);
       return false;
     }
@@ -254,7 +256,15 @@ bool WriteInPlace(const std::string& path, std::string_view text, std::string* r
     ::close(found);
     errno = error;
   } else {
-    fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY | noFollow);
+    fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | own.NoFollow());
+    struct stat st {};
+    const bool emptied =
+        fd < 0 || (own.MayWrite(fd, reason) && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+                                                ::ftruncate(fd, 0) == 0 || Fail(reason, errno)));
+    if (!emptied) {
+      ::close(fd);
+      return false;
+    }
   }
   if (fd < 0) return Fail(reason, errno);
   int failure = 0;
@@ -266,12 +276,13 @@ bool WriteInPlace(const std::string& path, std::string_view text, std::string* r
   return ok || Fail(reason, failure);
 }
 
-// Writes `text` whole into the regular file `file` itself, where the file cannot be replaced by
-// a rename: a mount point (a single file bind-mounted, as a container is given its settings).
+// Writes `text` whole into the regular file that `own` holds, where the file cannot be replaced
+// by a rename: a mount point (a single file bind-mounted, as a container is given its settings).
 // Through a descriptor of it, as WriteWholeThrough writes, within the replace's turn and hold on
 // signals: the room first, the old text kept when the new one cannot go in. The file keeps its
 // owner, mode and attributes, being the same file. False with `*reason` set.
-bool WriteWholeInPlace(const std::string& file, std::string_view text, std::string* reason) {
+bool WriteWholeInPlace(const OwnLinksPath& own, std::string_view text, std::string* reason) {
+  const std::string& file = own.held();
   // No wait for a reader, were a FIFO put there since; no link followed.
   const int fd = ::open(file.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return Fail(reason, errno);
@@ -282,7 +293,7 @@ bool WriteWholeInPlace(const std::string& file, std::string_view text, std::stri
   else if (!S_ISREG(st.st_mode))
     RefuseNotRegular(st, fd, file, reason);
   else
-    ok = WriteWholeThroughWithinSave(fd, text, reason);
+    ok = own.MayWrite(fd, reason) && WriteWholeThroughWithinSave(fd, text, reason);
   if (::close(fd) != 0 && ok) ok = Fail(reason, errno);
   return ok;
 }
@@ -322,7 +333,7 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
   const bool exists = ::stat(path.c_str(), &st) == 0;
   if (!exists && errno != ENOENT) return Fail(reason, errno);
   if (exists && !S_ISREG(st.st_mode)) {
-    return inPlace ? WriteInPlace(own.held(), text, reason, notRegular, own.NoFollow())
+    return inPlace ? WriteInPlace(own, text, reason, notRegular)
                    : RefuseNotRegular(st, -1, path, reason);
   }
   // The file itself, at the end of the path's links: it is replaced in its own folder, and a
@@ -334,7 +345,7 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
     // A link that the kernel follows otherwise than its text reads (another process's
     // descriptor under /proc, its file deleted): the file is written where the kernel finds it.
     // Anything else is a name changed since its links were looked at: no link is followed.
-    return WriteInPlace(file, text, reason, notRegular, own.NoFollow());
+    return WriteInPlace(own, text, reason, notRegular);
   }
   // The rename needs only the folder's permission: a file that the user has made read-only
   // stays as it is.
@@ -359,6 +370,12 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
       gStep.load()(next);
       return true;
     };
+    // A new file that a run as root makes in another user's folder is that user's.
+    if (!exists && !own.GiveMade(fd, reason)) {
+      ::unlink(temp.c_str());
+      ::close(fd);
+      return false;
+    }
     ok = (!exists || TakeOwnerOf(fd, st)) && step(ReplaceStep::kWrite) && WriteWhole(fd, text) &&
          (!exists || (step(ReplaceStep::kMode) && TakeModeOf(fd, st) &&
                       step(ReplaceStep::kAttributes) && TakeAttributesOf(fd, file))) &&
@@ -375,7 +392,7 @@ bool ReplaceFileWhole(const std::string& path, std::string_view text, std::strin
       // where the file lies on the same disk.
       mountPoint = failure == EBUSY;
       ::unlink(temp.c_str());
-      ok = mountPoint && WriteWholeInPlace(file, text, reason);
+      ok = mountPoint && WriteWholeInPlace(own, text, reason);
     } else if (!ok) {
       ::unlink(temp.c_str());
     }

@@ -95,15 +95,27 @@ std::string WriteRecord(int fd, std::string_view record) {
 // Appends `record` to the file `path`: "" when it went in, else the reason of the call that
 // failed (the open, a write, or the close). The open never waits: a FIFO without a reader fails
 // (ENXIO), as a pipe whose reader has gone does. Another user's link on the way to the file is
-// not followed (OwnLinksPath, file_links.h): its refusal is the reason.
+// not followed, nor is a file with another name written in a folder that another user may
+// change (OwnLinksPath, file_links.h): its refusal is the reason. A file that this open makes
+// is given to its folder's owner where that is another user's, or taken away again.
 std::string AppendToFile(const char* path, const std::string& record) {
   OwnLinksPath own;
   std::string refused;
   if (!own.Follow(path, &refused)) return refused;
-  const int fd =
-      ::open(own.held().c_str(),
-             O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | own.NoFollow(), 0666);
+  constexpr int kFlags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK;
+  bool made = true;
+  int fd = ::open(own.held().c_str(), kFlags | O_CREAT | O_EXCL | own.NoFollow(), 0666);
+  if (fd < 0 && errno == EEXIST) {
+    made = false;
+    fd = ::open(own.held().c_str(), kFlags | own.NoFollow());
+  }
   if (fd < 0) return std::strerror(errno);
+  if (!own.MayWrite(fd, &refused) || (made && !own.GiveMade(fd, &refused))) {
+    struct stat st {};
+    if (made && ::fstat(fd, &st) == 0) RemoveIfStill(own.held(), st);
+    ::close(fd);
+    return refused;
+  }
   std::string why = WriteRecord(fd, record);
   if (::close(fd) != 0 && why.empty()) why = std::strerror(errno);
   return why;

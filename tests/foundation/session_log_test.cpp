@@ -167,6 +167,49 @@ TEST_F(SessionLogTest, AnotherUsersLinkOnTheWayIsRefusedAndTold) {
     EXPECT_EQ(ReadFileText(secret), row.refusedAt.empty() ? "log" : "root's");
     tmp_.Write("secret", "root's");
   }
+
+  // In the other user's folder: a hard link to root's file is neither emptied nor written, and a
+  // log made there is that user's, in the folder's group, or not made where it cannot be given.
+  const std::string users = dir_ + "user's/", hard = users + "hard.log";
+  ASSERT_EQ(mkdir(users.c_str(), 0755) | chown(users.c_str(), other, 4321) |
+                link(secret.c_str(), hard.c_str()),
+            0);
+  EXPECT_EQ(SessionLogOpen(hard.c_str(), Tell), -1);
+  LogWriteText(LogStream(), "log");
+  SessionLogClose();
+  EXPECT_EQ(gTold,
+            std::vector<std::string>{hard + ": the file " + hard +
+                                     " has another name (a hard link), in a folder that "
+                                     "user " +
+                                     std::to_string(other) + " may change: it is not written"});
+  EXPECT_EQ(ReadFileText(secret), "root's");
+  gTold.clear();
+  const std::string made = users + "session.log";
+  ASSERT_EQ(SessionLogOpen(made.c_str(), Tell), 0);
+  LogWriteText(LogStream(), "log");
+  SessionLogClose();
+  struct stat st {};
+  ASSERT_EQ(stat(made.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, other);
+  EXPECT_EQ(st.st_gid, 4321u);
+  EXPECT_EQ(ReadFileText(made), "log");
+  EXPECT_EQ(gTold, std::vector<std::string>{});
+  unlink(made.c_str());
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const bool refused = test::RefuseCall(__NR_fchown, 0, 1 << 20, EPERM);
+    _exit(refused && SessionLogOpen(made.c_str(), Tell) == -1 &&
+                  gTold == std::vector<std::string>{made + ": it cannot be given to user " +
+                                                    std::to_string(other) +
+                                                    ", whose folder it is in: Operation not "
+                                                    "permitted"}
+              ? 0
+              : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_EQ(status, 0);
+  EXPECT_FALSE(access(made.c_str(), F_OK) == 0);
 }
 
 TEST_F(SessionLogTest, AForeignStreamIsNotOwned) {

@@ -592,6 +592,38 @@ TEST(FileReplace, AnotherUsersLinkOnTheWayIsNotFollowed) {
     EXPECT_EQ(Entries(secret), "target ");
   }
 
+  // Past a link of the kernel's own (the process's folder, root or descriptor), the walk goes on
+  // under the same rule; the refusal names the link as the path led to it.
+  const int cwd = ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  const int held = ::open(dir.path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_TRUE(cwd >= 0 && held >= 0 && ::chdir(dir.path().c_str()) == 0);
+  const std::string fd = std::to_string(held);
+  const std::string back = "/../" + fs::path(dir.path()).parent_path().filename().string();
+  const struct {
+    std::string path, refusedAt;  // "": written
+  } kernels[] = {{"/proc/self/cwd/end", "/proc/self/cwd/end"},
+                 {"/proc/self/cwd/folder/target", "/proc/self/cwd/folder"},
+                 {"/proc/self/root" + dir.Path("end"), "/proc/self/root" + dir.Path("end")},
+                 {"/dev/fd/" + fd + "/end", "/proc/self/fd/" + fd + "/end"},
+                 {"/dev/fd/" + fd + back + "/none", "/proc/self/fd/" + fd + back + "/none"},
+                 {"/proc/self/cwd/again", ""},
+                 {"/proc/thread-self/root" + dir.Path("real/../again"), ""}};
+  for (const auto& row : kernels) {
+    SCOPED_TRACE(row.path);
+    std::string reason;
+    const bool written = ReplaceFileWhole(row.path, "written", &reason);
+    EXPECT_EQ(written, row.refusedAt.empty()) << reason;
+    EXPECT_EQ(test::ReadFileText(secret + "target"), written ? "written" : "root's");
+    if (!written) {
+      EXPECT_EQ(reason, NotFollowed(row.refusedAt));
+    }
+    dir.Write("secret/target", "root's");
+    EXPECT_EQ(Entries(secret), "target ");
+  }
+  ASSERT_EQ(::fchdir(cwd), 0);
+  ::close(cwd);
+  ::close(held);
+
   // A folder of the path that becomes another user's link between the look at the path and the
   // write: the write stays in the folder that was looked at.
   dir.Write("real/registry", "old");
@@ -677,8 +709,13 @@ int RefusedOwnerChecks(int error) {
   if (::geteuid() == 0) {
     check(1, !ReplaceFileWhole("theirs", "new", &reason) && reason == std::strerror(error));
     check(2, test::ReadFileText("theirs") == "old" && OwnerOf("theirs") == "65534:65534 0640");
+    // A file made in another user's folder, which cannot be given to that user: not made.
+    check(4, !ReplaceFileWhole("nobody's/new", "new", &reason) &&
+                 reason == std::string("it cannot be given to user nobody (uid 65534), whose "
+                                       "folder it is in: ") +
+                               std::strerror(error));
   }
-  check(3, Entries("./") == (::geteuid() == 0 ? "own theirs " : "own "));
+  check(3, Entries("./") == (::geteuid() == 0 ? "nobody's own theirs " : "own "));
   return failed;
 }
 
@@ -691,6 +728,8 @@ TEST(FileReplace, AReplacedFileKeepsItsOwnerAndGroupOrIsLeftAsItIs) {
   refused.Write("own", "old");
   if (::geteuid() == 0) {
     ASSERT_TRUE(MakeOwned(refused.Path("theirs"), 65534, 65534, 0640));
+    ASSERT_EQ(::mkdir(refused.Path("nobody's").c_str(), 0755), 0);
+    ASSERT_EQ(::chown(refused.Path("nobody's").c_str(), 65534, 65534), 0);
   }
   for (const int error : {EPERM, ENOSYS, EOPNOTSUPP}) {
     const int status = ChildStatus(refused.path(), [&] { return RefusedOwnerChecks(error); });
@@ -725,6 +764,22 @@ TEST(FileReplace, AReplacedFileKeepsItsOwnerAndGroupOrIsLeftAsItIs) {
   EXPECT_EQ(OwnerOf(shared + "/folder's"), "0:65534 0644");
   EXPECT_EQ(OwnerOf(shared + "/root's"), "0:0 0644");
   EXPECT_EQ(Entries(shared), "/folder's /root's ");
+  // A file that root makes is given to the owner and group of another user's folder, as a run
+  // with sudo -E leaves the user's own; in root's folder, or over a file it replaces, not.
+  const std::string users = dir.Path("user's");
+  ASSERT_TRUE(fs::create_directory(users));
+  ASSERT_EQ(::chown(users.c_str(), 65534, 1234), 0);
+  ASSERT_TRUE(MakeOwned(users + "/root's", 0, 0, 0644));
+  const mode_t mask = ::umask(022);
+  for (const std::string& name : {users + "/made", users + "/root's", shared + "/made"}) {
+    std::string reason;
+    EXPECT_TRUE(ReplaceFileWhole(name, "new", &reason)) << reason;
+    EXPECT_EQ(test::ReadFileText(name), "new");
+  }
+  ::umask(mask);
+  EXPECT_EQ(OwnerOf(users + "/made"), "65534:1234 0644");
+  EXPECT_EQ(OwnerOf(users + "/root's"), "0:0 0644");
+  EXPECT_EQ(OwnerOf(shared + "/made"), "0:65534 0644");
 
   test::TempDir user("veskor_replace");
   ASSERT_TRUE(MakeOwned(user.Path("mine"), 65534, 65534, 0640));
@@ -865,6 +920,125 @@ int FatChecks() {
     if (++check, test::ReadFileText(name) != "new " + name || OwnerOf(name) != before) return check;
   }
   return Entries("./") == "bookmark.wld registry " ? 0 : ++check;
+}
+
+// A file with another name (a hard link, which whoever may change a folder can put there to any
+// file of the same disk when fs.protected_hardlinks is off) is written, in a folder that another
+// user may change, only where each who may change the folder may write the file too: its owner
+// is the folder's owner, or its group's users may write it and are those of the folder, or all
+// may write it. A link of root's with another name there is not followed. A file with one name,
+// or with two in a folder of root's alone, is written as ever. Another name that takes the
+// file's place after the walk is refused as well, the file neither cut nor written.
+TEST(FileReplace, AFileWithAnotherNameIsWrittenOnlyWhereWhoeverMayChangeItsFolderMayWriteIt) {
+  if (::geteuid() != 0) GTEST_SKIP() << "files of another user are made as root";
+  test::TempDir dir("veskor_replace");
+  const uid_t other = OtherUser();
+  const std::string secret = dir.Path("secret/");  // root's alone
+  ASSERT_EQ(::mkdir(secret.c_str(), 0700), 0);
+  ASSERT_TRUE(MakeOwned(secret + "root's", 0, 0, 0644));
+  ASSERT_TRUE(MakeOwned(secret + "everybody's", 0, 0, 0666));
+  ASSERT_TRUE(MakeOwned(secret + "theirs", other, other, 0600));
+  ASSERT_TRUE(MakeOwned(secret + "their group's", 0, other, 0664));
+  ASSERT_TRUE(MakeOwned(secret + "their group may read", 0, other, 0644));
+  ASSERT_EQ(::symlink("root's", (secret + "root's link").c_str()), 0);
+  // A folder of the other user's; one of root's that all, or the other user's group, or (by
+  // its ACL) the other user may change; and one of root's alone.
+  const struct {
+    const char* name;
+    uid_t owner;
+    gid_t group;
+    mode_t mode;
+    std::string changers;
+  } folders[] = {
+      {"user", other, 0, 0755, "user " + std::to_string(other)},
+      {"sticky", 0, 0, 01777, "every user"},
+      {"group", 0, other, 0775, "the users of group " + std::to_string(other)},
+      {"acl", 0, 0, 0755, "user " + std::to_string(other)},
+      {"root's", 0, 0, 0755, ""},
+  };
+  for (const auto& f : folders) {
+    const std::string folder = dir.Path(f.name);
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    ASSERT_EQ(::chown(folder.c_str(), f.owner, f.group) | ::chmod(folder.c_str(), f.mode), 0);
+  }
+  ASSERT_TRUE(
+      SetAttribute(dir.Path("acl"), "system.posix_acl_access",
+                   Acl({{kOwner, 7}, {kUser, 7, other}, {kOwnGroup, 5}, {kMask, 7}, {kOther, 5}})));
+  // Each row: a name in a folder, the file of `secret` it is a hard link of ("": a file of its
+  // own, with one name), and whether it is written.
+  const struct {
+    std::string path, of;
+    bool written;
+  } rows[] = {
+      {"user/log", "root's", false},
+      {"user/own", "theirs", true},
+      {"user/all", "everybody's", true},
+      {"user/one", "", true},
+      {"sticky/log", "root's", false},
+      {"sticky/theirs", "theirs", false},
+      {"sticky/all", "everybody's", true},
+      {"group/log", "root's", false},
+      {"group/shared", "their group's", true},
+      {"group/read", "their group may read", false},
+      {"acl/log", "root's", false},
+      {"acl/all", "everybody's", true},
+      {"root's/log", "root's", true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.path);
+    const std::string path = dir.Path(row.path);
+    if (row.of.empty())
+      dir.Write(row.path, "old");
+    else
+      ASSERT_EQ(::link((secret + row.of).c_str(), path.c_str()), 0);
+    const std::string before = row.of.empty() ? "" : test::ReadFileText(secret + row.of);
+    std::string reason;
+    EXPECT_EQ(ReplaceFileWhole(path, "new", &reason), row.written) << reason;
+    if (row.written) {
+      EXPECT_EQ(test::ReadFileText(path), "new");
+    } else {
+      const std::string folder = row.path.substr(0, row.path.find('/'));
+      const auto f = std::find_if(std::begin(folders), std::end(folders),
+                                  [&](const auto& g) { return folder == g.name; });
+      EXPECT_EQ(reason, "the file " + path + " has another name (a hard link), in a folder that " +
+                            f->changers + " may change: it is not written");
+    }
+    if (!row.of.empty()) {
+      EXPECT_EQ(test::ReadFileText(secret + row.of), before);
+    }
+    ::unlink(path.c_str());
+  }
+
+  // Root's link with another name, in the other user's folder: not followed, as its own.
+  ASSERT_EQ(::link((secret + "root's link").c_str(), dir.Path("user/link").c_str()), 0);
+  std::string reason;
+  EXPECT_FALSE(ReplaceFileWhole(dir.Path("user/link"), "new", &reason));
+  EXPECT_EQ(reason, "the link " + dir.Path("user/link") +
+                        " has another name (a hard link), in a folder that user " +
+                        std::to_string(other) + " may change: it is not followed");
+  EXPECT_FALSE(ReplaceFileWhole(dir.Path("user/link/../own"), "new", &reason));
+  EXPECT_TRUE(ReplaceFileWhole(secret + "root's link", "by root's own", &reason)) << reason;
+  EXPECT_EQ(test::ReadFileText(secret + "root's"), "by root's own");
+  dir.Write("secret/root's", "old");
+
+  // A hard link of root's file that takes the name's place just after the walk, as the file is
+  // looked at: neither cut nor written, whether it was to be replaced or written in place.
+  for (const NotRegularFile mode : {NotRegularFile::kRefused, kInPlace}) {
+    ::unlink(dir.Path("user/mine").c_str());
+    dir.Write("user/mine", "mine");
+    ASSERT_EQ(::link((secret + "root's").c_str(), dir.Path("user/swapped").c_str()), 0);
+    gLookedAt = dir.Path("user/mine");
+    gTakesPlaceAfterLook = dir.Path("user/swapped");
+    EXPECT_FALSE(ReplaceFileWhole(dir.Path("user/mine"), "new", &reason, kWhole, mode));
+    EXPECT_TRUE(gLookedAt.empty());
+    EXPECT_EQ(reason, "the file " + dir.Path("user/mine") +
+                          " has another name (a hard link), in a folder that user " +
+                          std::to_string(other) + " may change: it is not written");
+    EXPECT_EQ(test::ReadFileText(secret + "root's"), "old");
+  }
+  EXPECT_EQ(Entries(secret),
+            "everybody's root's root's link their group may read their group's "
+            "theirs ");
 }
 
 TEST(FileReplace, AFileSystemThatSetsNoModesIsSavedOnAsItStands) {

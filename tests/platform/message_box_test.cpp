@@ -138,7 +138,10 @@ TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToS
       {"/dev/stdout", noRoom, 0, 0, Reader::kTakesNothing},
       {"/dev/stdout", "Broken pipe", 0, 0, Reader::kLeavesWhileWaiting},
       {dir.Path("theirs"), NotFollowed(dir.Path("theirs"))},
-      {dir.Path("folder/secret"), NotFollowed(dir.Path("folder"))}};
+      {dir.Path("folder/secret"), NotFollowed(dir.Path("folder"))},
+      {dir.Path("sticky/secret"), "the file " + dir.Path("sticky/secret") +
+                                      " has another name (a hard link), in a folder that every "
+                                      "user may change: it is not written"}};
   // Links that a user of the test's own made, to a file of root's: made where the test is root.
   const bool root = geteuid() == 0;
   const std::string secret = dir.Write("secret", "root's");
@@ -149,9 +152,13 @@ TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToS
     ASSERT_EQ(lchown(dir.Path("theirs").c_str(), other, other) |
                   lchown(dir.Path("folder").c_str(), other, other),
               0);
+    // A hard link of root's file in a folder that every user may change, as /tmp.
+    ASSERT_EQ(mkdir(dir.Path("sticky").c_str(), 0700) | chmod(dir.Path("sticky").c_str(), 01777) |
+                  link(secret.c_str(), dir.Path("sticky/secret").c_str()),
+              0);
   }
   for (const auto& c : cases) {
-    if (!root && c.reason.starts_with("the link")) continue;
+    if (!root && (c.reason.starts_with("the link") || c.reason.starts_with("the file"))) continue;
     SCOPED_TRACE(c.sink + " " + std::to_string(static_cast<int>(c.reader)));
     std::remove(file.c_str());
     if (c.sink == fifo) {
@@ -247,6 +254,42 @@ TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToS
     std::remove(fifo.c_str());
   }
   EXPECT_EQ(test::ReadFileText(secret), "root's");
+
+  // Made anew by root in another user's folder, the messages file is that user's, in the
+  // folder's group; where it cannot be given to them, it is not made, and that is said.
+  const std::string users = dir.Path("user's/");
+  for (const bool refused : {false, true}) {
+    if (!root) break;
+    SCOPED_TRACE(refused ? "given" : "not given");
+    ASSERT_EQ(mkdir(users.c_str(), 0755) | chown(users.c_str(), other, 4321), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (fd < 0 || dup2(fd, STDERR_FILENO) < 0) _exit(90);
+      if (refused && !test::RefuseCall(__NR_fchown, 0, 1 << 20, EPERM)) _exit(91);
+      setenv("VESKOR_MESSAGES", (users + "messages").c_str(), 1);
+      HeadlessRecord("Made", "theirs");
+      _exit(0);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_EQ(status, 0);
+    struct stat made {};
+    const bool there = stat((users + "messages").c_str(), &made) == 0;
+    EXPECT_EQ(there, !refused);
+    EXPECT_EQ(test::ReadFileText(err),
+              refused ? "veskor: cannot write the messages file " + users +
+                            "messages: it cannot be given to user " + std::to_string(other) +
+                            ", whose folder it is in: Operation not permitted (the records go "
+                            "to stderr)\nMade [none] theirs\n"
+                      : "");
+    if (there) {
+      EXPECT_EQ(test::ReadFileText(users + "messages"), "Made [none] theirs\n");
+      EXPECT_EQ(made.st_uid, other);
+      EXPECT_EQ(made.st_gid, 4321u);
+    }
+    std::filesystem::remove_all(users);
+  }
   std::remove(err.c_str());
 }
 

@@ -448,6 +448,43 @@ TEST_F(RunCommand, AnotherUsersLinksAreNotFollowedAndTheRunGoesOn) {
   for (const auto& entry : std::filesystem::directory_iterator(secret))
     left.insert(entry.path().filename().string());
   EXPECT_EQ(left, (std::set<std::string>{"log", "messages", "registry", "shot.png"}));
+
+  // On a store in the other user's folder, as a root run with that user's HOME (sudo -E) has
+  // it: the session log and the capture that the run makes there are that user's, in the
+  // folder's group, and the store stays theirs. A hard link there to root's file, named through
+  // the kernel's link to the run's root, is neither emptied nor written.
+  const std::string users = dir_.Path("users/");
+  WriteStore("users/");
+  for (const std::string& own : {users, users + "user/", users + "registry"})
+    ASSERT_EQ(chown(own.c_str(), other, 4321), 0);
+  ASSERT_EQ(link((secret + "messages").c_str(), (users + "messages").c_str()), 0);
+  const std::string messages = "/proc/self/root" + users + "messages";
+  ASSERT_EQ(pipe2(errors, O_CLOEXEC), 0);
+  const pid_t run = Launch(world, {{"VESKOR_MESSAGES", messages.c_str()}},
+                           "/proc/self/fd/" + std::to_string(errors[1]), users, true);
+  close(errors[1]);
+  ASSERT_GT(run, 0);
+  const std::optional<int> ended = AwaitEnd(run, 900);
+  const std::string told = ReadToEnd(errors[0]);
+  EXPECT_EQ(ended, std::optional<int>(W_EXITCODE(0, 0))) << told;
+  EXPECT_EQ(told.rfind("veskor: cannot write the messages file " + messages + ": the file " +
+                           messages + " has another name (a hard link), in a folder that user " +
+                           std::to_string(other) +
+                           " may change: it is not written (the records "
+                           "go to stderr)\n",
+                       0),
+            0u)
+      << told;
+  EXPECT_EQ(test::ReadFileText(secret + "messages"), "root's");
+  for (const std::string& made :
+       {users + "user/session.log", users + "shot.png", users + "registry"}) {
+    struct stat st {};
+    EXPECT_EQ(stat(made.c_str(), &st), 0) << made;
+    EXPECT_EQ(std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid),
+              std::to_string(other) + ":4321")
+        << made;
+  }
+  EXPECT_TRUE(StoreSavedAtExit(users));
 }
 
 // Nothing in a product file's place holds the start: a FIFO as the intro music (in a resource

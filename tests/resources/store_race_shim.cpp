@@ -1,6 +1,7 @@
 // Loaded into the store writer and the program by their tests (LD_PRELOAD), to do what another
 // program could do between two of their calls:
-// - once the directory that VESKOR_TEST_RACE_DIR names is made, "x\n" is added to the file that
+// - once the directory that VESKOR_TEST_RACE_DIR names is made (by any name), "x\n" is added to the
+// file that
 //   VESKOR_TEST_RACE_STORE names (made when missing), as another program writing the store at
 //   that moment would; and VESKOR_TEST_RACE_LINK is made a link whose text is
 //   VESKOR_TEST_RACE_LINK_TO;
@@ -18,6 +19,8 @@
 //   another program's file holding that text takes the file's name first.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,7 +47,12 @@ extern "C" int mkdir(const char* path, mode_t mode) {
   static const Mkdir real = reinterpret_cast<Mkdir>(dlsym(RTLD_NEXT, "mkdir"));
   const int made = real(path, mode);
   const char* dir = std::getenv("VESKOR_TEST_RACE_DIR");
-  if (made != 0 || dir == nullptr || WithoutEndSlashes(path) != WithoutEndSlashes(dir)) return made;
+  if (made != 0 || dir == nullptr) return made;
+  // Made by any name, such as one through a descriptor of its folder (/proc/self/fd/<n>/user).
+  char canonical[PATH_MAX];
+  if (realpath(path, canonical) == nullptr ||
+      WithoutEndSlashes(canonical) != WithoutEndSlashes(dir))
+    return made;
   if (const char* store = std::getenv("VESKOR_TEST_RACE_STORE"); store != nullptr) {
     const int fd = open(store, O_WRONLY | O_APPEND | O_CREAT, 0600);
     if (fd >= 0) {

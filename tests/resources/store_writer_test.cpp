@@ -295,6 +295,101 @@ TEST(StoreWriter, PlacesTheStoreAndTheUsersDirectoryByTheEnvironment) {
   }
 }
 
+// The owner, group and kind of each file and folder under `dir`, by name: "name uid:gid d|f".
+std::set<std::string> Owners(const std::string& dir) {
+  std::set<std::string> owners;
+  for (const auto& e : fs::recursive_directory_iterator(dir)) {
+    struct stat st {};
+    if (lstat(e.path().c_str(), &st) == 0)
+      owners.insert(e.path().string().substr(dir.size()) + " " + std::to_string(st.st_uid) + ":" +
+                    std::to_string(st.st_gid) + (S_ISDIR(st.st_mode) ? " d" : " f"));
+  }
+  return owners;
+}
+
+// The store writer's status, run as root in a forked child whose change of owner is refused
+// (as a file system that keeps no owners, or one mounted for another user, refuses it), with
+// what it said in `said`.
+int RunWithOwnersRefused(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                         const std::string& said) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int fd = open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0 || dup2(fd, STDERR_FILENO) < 0 || !test::RefuseCall(__NR_fchown, 0, 1 << 20, EPERM))
+      _exit(90);
+    _exit(test::RunProgram(args, env));
+  }
+  int status = -1;
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The store writer makes its folders as the program writes its files. Run as root (sudo -E) for
+// a user whose home it is, each folder it makes and the store are that user's, in the home's
+// group, so that the user's own runs can read and write them; where they cannot be given to
+// the user, nothing is made and the reason is said. A folder of the path that another user's
+// link leads to is not made, nor written in.
+TEST(StoreWriter, MakesItsFoldersAlongOwnLinksOnlyAndGivesThemToTheUsersHome) {
+  if (geteuid() != 0) GTEST_SKIP() << "folders of another user are made as root";
+  const uid_t other = 0x7F000000u + static_cast<uid_t>(getpid());
+  const std::string user = std::to_string(other) + ":4321";
+  test::TempDir dir("veskor_store");
+  const std::vector<std::string> args = {VESKOR_WRITE_SETTINGS_STORE, "--product",
+                                         test::kProductDir, "--working", test::kSourceDir};
+  const std::string home = dir.Path("home/"), said = dir.Path("said");
+  const std::vector<std::string> env = {"HOME=" + home.substr(0, home.size() - 1)};
+  const auto makeHome = [&] {
+    fs::remove_all(home);
+    ASSERT_EQ(mkdir(home.c_str(), 0755) | chown(home.c_str(), other, 4321), 0);
+  };
+  makeHome();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(test::RunProgram(args, env), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "write_settings_store: wrote " + home + ".config/veskor/registry\n");
+  EXPECT_EQ(
+      Owners(home),
+      (std::set<std::string>{".config " + user + " d", ".config/veskor " + user + " d",
+                             ".config/veskor/registry " + user + " f", ".local " + user + " d",
+                             ".local/share " + user + " d", ".local/share/veskor " + user + " d"}));
+
+  // Nothing can be given to the user: neither the first folder, nor the store where the folders
+  // are there already (its temporary gone too).
+  makeHome();
+  EXPECT_EQ(RunWithOwnersRefused(args, env, said), 1);
+  const std::string refused = ": it cannot be given to user " + std::to_string(other) +
+                              ", whose folder it is in: Operation not permitted\n";
+  EXPECT_EQ(test::ReadBytes(said).value_or(""), "write_settings_store: cannot make the directory " +
+                                                    home + ".local/share/veskor/" + refused);
+  EXPECT_EQ(Owners(home), std::set<std::string>{});
+  for (const char* folder : {".config/veskor", ".local/share/veskor"}) {
+    fs::create_directories(home + folder);
+    for (const auto& e : fs::recursive_directory_iterator(home))
+      ASSERT_EQ(chown(e.path().c_str(), other, 4321), 0);
+  }
+  EXPECT_EQ(RunWithOwnersRefused(args, env, said), 1);
+  EXPECT_EQ(test::ReadBytes(said).value_or(""), "write_settings_store: cannot write the store " +
+                                                    home + ".config/veskor/registry" + refused);
+  EXPECT_EQ(Owners(home + ".config/veskor/"), std::set<std::string>{});
+
+  // The user's directory through another user's link, to a folder of root's alone.
+  const std::string secret = dir.Path("secret/"), theirs = dir.Path("theirs/");
+  ASSERT_EQ(mkdir(secret.c_str(), 0700) | mkdir(theirs.c_str(), 0755), 0);
+  ASSERT_EQ(symlink(secret.c_str(), (theirs + "wb").c_str()) |
+                lchown((theirs + "wb").c_str(), other, other),
+            0);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(test::RunProgram({VESKOR_WRITE_SETTINGS_STORE, "--product", test::kProductDir,
+                              "--working", test::kSourceDir, "--store", dir.Path("registry"),
+                              "--binary", theirs + "wb/x"}),
+            1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "write_settings_store: cannot make the directory " + theirs + "wb/x/: the link " +
+                theirs + "wb belongs to user " + std::to_string(other) +
+                ", not to this run's user: it is not followed\n");
+  EXPECT_TRUE(fs::is_empty(secret));
+  EXPECT_FALSE(fs::exists(dir.Path("registry")));
+}
+
 // An empty --store names no file (it is not --store left out, which takes the default), nor
 // does one whose last part is empty, "." or ".." (a folder, there or not, by --store or by
 // $VESKOR_REGISTRY; relative names from where the writer was started); a product directory that
@@ -474,6 +569,14 @@ TEST(StoreWriter, AnEmptyStoreMountedOnItsOwnOrOnAFileSystemWithoutModesIsFilled
   fs::create_directory(dir.Path("fat"));
   const int modeless = test::RunOnFatFileSystem(
       dir.Path("fat"), [&] { return MountedOrModelessChecks(dir.Path("fat/fat/"), said, false); });
+  // A FAT disk mounted for another user, whose every file is that user's: what root makes
+  // there is that user's already, though the file system can give no file an owner.
+  fs::create_directory(dir.Path("users"));
+  const uid_t other = 0x7F000000u + static_cast<uid_t>(getpid());
+  const int users = test::RunOnFatFileSystem(
+      dir.Path("users"),
+      [&] { return MountedOrModelessChecks(dir.Path("users/fat/"), said, false); },
+      "rw+,uid=" + std::to_string(other) + ",gid=4321");
   if (bound == test::kNoFileSystemOfItsOwn && modeless == test::kNoFileSystemOfItsOwn)
     GTEST_SKIP() << "no mounts of the test's own: not root, or no /dev/fuse, fusefat or mkfs.vfat";
   if (bound != test::kNoFileSystemOfItsOwn) {
@@ -481,12 +584,14 @@ TEST(StoreWriter, AnEmptyStoreMountedOnItsOwnOrOnAFileSystemWithoutModesIsFilled
   }
   if (modeless != test::kNoFileSystemOfItsOwn) {
     EXPECT_EQ(modeless, 0) << "the first check that failed";
+    EXPECT_EQ(users, 0) << "the first check that failed";
   }
   const std::string wrote = "write_settings_store: wrote ";
   std::string expected;
   if (bound != test::kNoFileSystemOfItsOwn) expected += wrote + dir.Path("disk/registry") + "\n";
   if (modeless != test::kNoFileSystemOfItsOwn)
-    expected += wrote + dir.Path("fat/fat/registry") + "\n" + wrote + dir.Path("fat/fat/new") + "\n";
+    for (const char* disk : {"fat/fat/", "users/fat/"})
+      expected += wrote + dir.Path(disk) + "registry\n" + wrote + dir.Path(disk) + "new\n";
   EXPECT_EQ(test::ReadBytes(said).value_or(""), expected);
 }
 

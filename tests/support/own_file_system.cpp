@@ -77,14 +77,16 @@ bool Mounted(const char* folder) {
 
 }  // namespace
 
-int RunOnFatFileSystem(const std::string& dir, const std::function<int()>& checks) {
+int RunOnFatFileSystem(const std::string& dir, const std::function<int()>& checks,
+                       const std::string& options) {
   return RunOnFileSystemOfItsOwn(dir, "tmpfs", "size=4m", [&] {
     const char* const format[] = {"mkfs.vfat", "-C", "fat.img", "2048", nullptr};
     const pid_t formatting = ::access("/dev/fuse", R_OK | W_OK) == 0 ? Start(format) : -1;
     if (formatting < 0 || Reap(formatting) != 0 || ::mkdir("fat", 0755) != 0)
       return kNoFileSystemOfItsOwn;
     // In the foreground, single-threaded, as the child's own child: it goes with the mount.
-    const char* const serve[] = {"fusefat", "-f", "-s", "-o", "rw+", "fat.img", "fat", nullptr};
+    const char* const serve[] = {"fusefat",       "-f",      "-s",  "-o",
+                                 options.c_str(), "fat.img", "fat", nullptr};
     const pid_t server = Start(serve);
     const auto due = std::chrono::steady_clock::now() + kMountWait;
     while (server > 0 && !Mounted("fat") && std::chrono::steady_clock::now() < due &&

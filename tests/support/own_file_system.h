@@ -26,7 +26,10 @@ int RunOnFileSystemOfItsOwn(const std::string& dir, const char* type, const char
 // Runs `checks` as RunOnFileSystemOfItsOwn does, on a FUSE vfat (fusefat, on an image that
 // mkfs.vfat makes on a tmpfs of the child's own): a file system that can set no mode, owner or
 // extended attribute, and gives every file the same. kNoFileSystemOfItsOwn also where there is
-// no /dev/fuse, fusefat or mkfs.vfat (scripts/install-deps installs them).
-int RunOnFatFileSystem(const std::string& dir, const std::function<int()>& checks);
+// no /dev/fuse, fusefat or mkfs.vfat (scripts/install-deps installs them). `options` are
+// fusefat's: "rw+,uid=<n>,gid=<n>" gives every file that owner and group, as a disk mounted for
+// a user.
+int RunOnFatFileSystem(const std::string& dir, const std::function<int()>& checks,
+                       const std::string& options = "rw+");
 
 }  // namespace veskor::test

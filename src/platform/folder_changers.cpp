@@ -1,0 +1,150 @@
+#include "platform/folder_changers.h"
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace veskor {
+
+namespace {
+
+// The users and groups besides the run's user and root who may change a folder.
+struct Changers {
+  bool everyone = false;
+  std::vector<uid_t> users;
+  std::vector<gid_t> groups;
+  bool none() const { return !everyone && users.empty() && groups.empty(); }
+};
+
+// An access ACL as the kernel keeps it in system.posix_acl_access: a 4-byte version (2), then
+// entries of a 2-byte tag, 2-byte permissions and a 4-byte id, each little-endian.
+constexpr std::uint32_t kAclVersion = 2;
+constexpr std::size_t kAclHeader = 4, kAclEntry = 8;
+enum AclTag : std::uint16_t {
+  kAclUserObj = 0x01,
+  kAclUser = 0x02,
+  kAclGroupObj = 0x04,
+  kAclGroup = 0x08,
+  kAclMask = 0x10,
+};
+constexpr std::uint16_t kAclWrite = 0x02;
+
+std::uint32_t LittleEndian(const unsigned char* bytes, std::size_t size) {
+  std::uint32_t value = 0;
+  for (std::size_t i = size; i-- > 0;) value = value << 8 | bytes[i];
+  return value;
+}
+
+bool Others(uid_t user) { return user != 0 && user != ::geteuid(); }
+
+// Adds the users and groups that the folder's access ACL lets write (named entries, and its
+// owning group's entry, each as its mask lets it); false where the folder has none, its mode
+// then telling its group's permission.
+bool AddAclChangers(int folder, Changers* changers) {
+  const std::string place = "/proc/self/fd/" + std::to_string(folder);
+  unsigned char acl[kAclHeader + 64 * kAclEntry];
+  const ssize_t n = ::getxattr(place.c_str(), "system.posix_acl_access", acl, sizeof acl);
+  if (n < 0 && errno == ERANGE) {  // more entries than the room: someone else's, surely
+    changers->everyone = true;
+    return true;
+  }
+  if (n < static_cast<ssize_t>(kAclHeader) || LittleEndian(acl, 4) != kAclVersion) return false;
+  const std::size_t count = (static_cast<std::size_t>(n) - kAclHeader) / kAclEntry;
+  std::uint16_t mask = 0x07;
+  for (std::size_t i = 0; i < count; ++i) {
+    const unsigned char* entry = acl + kAclHeader + i * kAclEntry;
+    if (LittleEndian(entry, 2) == kAclMask)
+      mask = static_cast<std::uint16_t>(LittleEndian(entry + 2, 2));
+  }
+  struct stat st {};
+  if (::fstat(folder, &st) != 0) return false;
+  for (std::size_t i = 0; i < count; ++i) {
+    const unsigned char* entry = acl + kAclHeader + i * kAclEntry;
+    const auto tag = static_cast<std::uint16_t>(LittleEndian(entry, 2));
+    const auto permissions = static_cast<std::uint16_t>(LittleEndian(entry + 2, 2));
+    const std::uint32_t id = LittleEndian(entry + 4, 4);
+    if ((permissions & mask & kAclWrite) == 0) continue;
+    if (tag == kAclUser && Others(id)) changers->users.push_back(id);
+    if (tag == kAclGroup) changers->groups.push_back(id);
+    if (tag == kAclGroupObj) changers->groups.push_back(st.st_gid);
+  }
+  return true;
+}
+
+Changers ChangersOf(int folder) {
+  Changers changers;
+  struct stat st {};
+  if (::fstat(folder, &st) != 0) {
+    changers.everyone = true;  // not known: nobody's is trusted
+    return changers;
+  }
+  changers.everyone = (st.st_mode & S_IWOTH) != 0;
+  if (Others(st.st_uid)) changers.users.push_back(st.st_uid);
+  if (!AddAclChangers(folder, &changers) && (st.st_mode & S_IWGRP) != 0)
+    changers.groups.push_back(st.st_gid);
+  return changers;
+}
+
+std::string GroupName(gid_t gid) {
+  group entry{}, *found = nullptr;
+  char buffer[16384];
+  if (::getgrgid_r(gid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr)
+    return std::string(found->gr_name) + " (gid " + std::to_string(gid) + ")";
+  return std::to_string(gid);
+}
+
+std::string Words(const Changers& changers) {
+  if (changers.everyone) return "every user";
+  if (!changers.users.empty()) return "user " + UserName(changers.users.front());
+  if (!changers.groups.empty()) return "the users of group " + GroupName(changers.groups.front());
+  return "";
+}
+
+}  // namespace
+
+std::string UserName(uid_t uid) {
+  passwd entry{}, *found = nullptr;
+  char buffer[4096];
+  if (::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr)
+    return std::string(found->pw_name) + " (uid " + std::to_string(uid) + ")";
+  return std::to_string(uid);
+}
+
+std::string FolderChangers(int folder) { return Words(ChangersOf(folder)); }
+
+bool MayWriteIn(int folder, const struct stat& file, const std::string& shown,
+                std::string* reason) {
+  if (file.st_nlink <= 1 || S_ISDIR(file.st_mode) || (file.st_mode & S_IWOTH) != 0) return true;
+  const Changers changers = ChangersOf(folder);
+  bool theirs = !changers.everyone;
+  for (const uid_t user : changers.users) theirs = theirs && user == file.st_uid;
+  for (const gid_t group : changers.groups)
+    theirs = theirs && (file.st_mode & S_IWGRP) != 0 && group == file.st_gid;
+  if (theirs) return true;
+  *reason = "the file " + shown + " has another name (a hard link), in a folder that " +
+            Words(changers) + " may change: it is not written";
+  return false;
+}
+
+bool GiveToFolderOwner(int fd, int folder, std::string* reason) {
+  struct stat place {};
+  if (::geteuid() != 0 || ::fstat(folder, &place) != 0 || place.st_uid == 0) return true;
+  if (::fchown(fd, place.st_uid, place.st_gid) == 0) return true;
+  const int error = errno;
+  struct stat made {};
+  // A file system that keeps no owners (FUSE vfat) gives every file the same one.
+  if (::fstat(fd, &made) == 0 && made.st_uid == place.st_uid && made.st_gid == place.st_gid)
+    return true;
+  *reason = "it cannot be given to user " + UserName(place.st_uid) +
+            ", whose folder it is in: " + std::strerror(error);
+  return false;
+}
+
+}  // namespace veskor
