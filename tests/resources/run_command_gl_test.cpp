@@ -655,7 +655,7 @@ TEST_F(RunCommand, WithoutADisplayTheRunSaysSoAndWritesNothing) {
     const std::optional<int> status = AwaitEnd(pid, 100);
     ASSERT_TRUE(status.has_value()) << "still running after 10 s";
     ASSERT_TRUE(WIFEXITED(*status)) << "ended by signal " << WTERMSIG(*status);
-    EXPECT_EQ(WEXITSTATUS(*status), 4);  // the status README gives a run without a display
+    EXPECT_EQ(WEXITSTATUS(*status), 4);  // docs/exit-status.md: a run without a display
     std::string errors = test::ReadFileText(dir_.Path("stderr"));
     if (c.authorityFile != nullptr) {  // the server's reason first, as xcb writes it
       const std::size_t ours = errors.find("veskor: ");
@@ -820,7 +820,7 @@ TEST_F(RunCommand, LosingTheDisplayEndsTheRunWithTheStoreSaved) {
       EXPECT_EQ(code, 3);
       EXPECT_EQ(store, saved);
     }
-    if (code == 3) {  // the status README gives a lost display
+    if (code == 3) {  // docs/exit-status.md: a lost display
       EXPECT_NE(errors.find("veskor: the display was lost; the program ends\n"), std::string::npos)
           << errors;
       EXPECT_TRUE(store == edited || store == saved) << store;
