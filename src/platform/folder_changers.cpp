@@ -28,7 +28,6 @@ struct Changers {
 constexpr std::uint32_t kAclVersion = 2;
 constexpr std::size_t kAclHeader = 4, kAclEntry = 8;
 enum AclTag : std::uint16_t {
-  kAclUserObj = 0x01,
   kAclUser = 0x02,
   kAclGroupObj = 0x04,
   kAclGroup = 0x08,
@@ -51,7 +50,7 @@ bool AddAclChangers(int folder, Changers* changers) {
   const std::string place = "/proc/self/fd/" + std::to_string(folder);
   unsigned char acl[kAclHeader + 64 * kAclEntry];
   const ssize_t n = ::getxattr(place.c_str(), "system.posix_acl_access", acl, sizeof acl);
-  if (n < 0 && errno == ERANGE) {  // more entries than the room: someone else's, surely
+  if (n < 0 && errno == ERANGE) {  // more entries than there is room for: taken as every user
     changers->everyone = true;
     return true;
   }
