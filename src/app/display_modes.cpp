@@ -46,6 +46,13 @@ std::int32_t HoldOnDesktop(std::int64_t position, std::uint32_t size, std::uint3
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(position, 0, desktop - size));
 }
 
+// A stored position for a window of `size` on an axis of `desktop` pixels: kept while the
+// window is wholly on the desktop, else centred on it (at 0 when it is as large).
+std::int32_t CentredIfOff(std::int32_t position, std::uint32_t size, std::uint32_t desktop) {
+  if (position >= 0 && std::int64_t{position} + size <= desktop) return position;
+  return static_cast<std::int32_t>(std::max<std::int64_t>(std::int64_t{desktop} - size, 0) / 2);
+}
+
 }  // namespace
 
 std::uint32_t FullScreenSizeIndexOf(std::uint32_t width, std::uint32_t height) {
@@ -79,10 +86,8 @@ void FitWindowGeometry(MainPlane& plane) {
     WindowedY = HoldOnDesktop(dy / 2, WindowedHeight, DesktopHeight);
     return;
   }
-  if (std::int64_t{WindowedX} + WindowedWidth > DesktopWidth)
-    WindowedX = static_cast<std::int32_t>((DesktopWidth - WindowedWidth) / 2);
-  if (std::int64_t{WindowedY} + WindowedHeight > DesktopHeight)
-    WindowedY = static_cast<std::int32_t>((DesktopHeight - WindowedHeight) / 2);
+  WindowedX = CentredIfOff(WindowedX, WindowedWidth, DesktopWidth);
+  WindowedY = CentredIfOff(WindowedY, WindowedHeight, DesktopHeight);
 }
 
 void ResizeViewport(std::uint32_t width, std::uint32_t height) {

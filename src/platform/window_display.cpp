@@ -15,12 +15,16 @@ bool DisplayRuns(SDL_Window* window, int width, int height) {
          mode.h == height;
 }
 
+// The window's X11 side; false when it runs on another.
+bool X11Of(SDL_Window* window, SDL_SysWMinfo* info) {
+  SDL_VERSION(&info->version);
+  return SDL_GetWindowWMInfo(window, info) == SDL_TRUE && info->subsystem == SDL_SYSWM_X11;
+}
+
 // Whether a window manager has put the window into a frame of its own (reparented it).
 bool InManagersFrame(SDL_Window* window) {
   SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11)
-    return false;
+  if (!X11Of(window, &info)) return false;
   ::Window root = 0, parent = 0, *children = nullptr;
   unsigned count = 0;
   if (XQueryTree(info.info.x11.display, info.info.x11.window, &root, &parent, &children,
@@ -30,12 +34,29 @@ bool InManagersFrame(SDL_Window* window) {
   return parent != root;
 }
 
+// Where the client area's top left stands on the screen, as the X server has it now (SDL's
+// position follows it only as the manager's messages come); false when it cannot be told.
+bool ClientOnScreen(SDL_Window* window, int* x, int* y) {
+  SDL_SysWMinfo info;
+  if (!X11Of(window, &info)) return false;
+  Display* display = info.info.x11.display;
+  ::Window child = 0;
+  return XTranslateCoordinates(display, info.info.x11.window, DefaultRootWindow(display), 0, 0, x,
+                               y, &child) != 0;
+}
+
 // Once the shown window is framed, its client area goes back to x, y. A window manager that
 // decorates takes a position asked for before it knew the frame as the frame's, so the client
 // area lands a frame's edge and title bar lower and to the right (and would move by that much
 // at every run that saves it): asked again with the frame's extents known, SDL puts the frame
 // so that the client area is at x, y. Without a frame the window is already there, and nothing
 // is waited for; with one, the frame's extents are waited for at most kFrameWaitMs.
+// A manager that tells none in that time (twm tells none at all) is measured instead: where the
+// client area stands on the screen against where it was asked to is what a move asked that
+// much higher and further left takes back. twm takes a move's position as inside its frame's
+// border but a new window's as outside it, so that move may land a border short: where it
+// lands tells how the manager takes a move, and one more by that puts the client area at x, y.
+// Each move is waited for at most kFrameWaitMs; one that the manager does not make ends them.
 // A position put right is told as a move of its own: the one of the frame's first placement
 // may still wait in the queue, and SDL tells none for a position it set itself.
 constexpr Uint32 kFrameWaitMs = 500;
@@ -45,18 +66,35 @@ void HoldClientAt(SDL_Window* window, int x, int y) {
     return;
   const Uint32 start = SDL_GetTicks();
   int top = 0, left = 0, bottom = 0, right = 0;
+  bool extentsTold = false;
   for (;;) {
     SDL_PumpEvents();  // the frame's extents and position reach SDL through its events
     SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right);
-    if (top != 0 || left != 0 || bottom != 0 || right != 0) break;
-    if (SDL_GetTicks() - start >= kFrameWaitMs) return;
+    extentsTold = top != 0 || left != 0 || bottom != 0 || right != 0;
+    if (extentsTold || SDL_GetTicks() - start >= kFrameWaitMs) break;
     SDL_Delay(5);
   }
   int atX = 0, atY = 0;
-  SDL_GetWindowPosition(window, &atX, &atY);
-  if (atX == x && atY == y) return;
-  SDL_SetWindowPosition(window, x, y);
-  SDL_GetWindowPosition(window, &atX, &atY);
+  if (extentsTold) {
+    SDL_GetWindowPosition(window, &atX, &atY);
+    if (atX == x && atY == y) return;
+    SDL_SetWindowPosition(window, x, y);
+    SDL_GetWindowPosition(window, &atX, &atY);
+  } else {
+    if (!ClientOnScreen(window, &atX, &atY) || (atX == x && atY == y)) return;
+    int askedX = x, askedY = y;
+    for (int move = 0; move < 2 && (atX != x || atY != y); ++move) {
+      const int fromX = atX, fromY = atY;
+      askedX = x - (atX - askedX);
+      askedY = y - (atY - askedY);
+      SDL_SetWindowPosition(window, askedX, askedY);
+      const Uint32 asked = SDL_GetTicks();
+      while (ClientOnScreen(window, &atX, &atY) && atX == fromX && atY == fromY &&
+             SDL_GetTicks() - asked < kFrameWaitMs)
+        SDL_Delay(5);
+      if (atX == fromX && atY == fromY) break;  // the manager keeps it there
+    }
+  }
   SDL_Event moved{};
   moved.type = SDL_WINDOWEVENT;
   moved.window.event = SDL_WINDOWEVENT_MOVED;

@@ -1,6 +1,6 @@
 // The window's place on an X server of the test's own, with and without a window manager that
-// frames it (openbox, or one of the test's own that tells the frame's extents late), each run in
-// a child process of its own.
+// frames it (openbox, twm, which tells no frame extents, or one of the test's own that tells
+// them late), each run in a child process of its own.
 #include "platform/window_display.h"
 
 #include <fcntl.h>
@@ -182,29 +182,53 @@ constexpr auto kExtentsLate = std::chrono::milliseconds(100);
   }
 }
 
-// A window manager managing `display` (openbox, or else the late one above), as a child of the
-// test's, ended with the object.
+enum class Manager { kNone, kOpenbox, kLate, kTwm };
+
+// Whether a client of `x` redirects the root's substructure: a window manager holds it.
+bool RootRedirected(xcb_connection_t* x, xcb_window_t root) {
+  xcb_get_window_attributes_reply_t* attributes =
+      xcb_get_window_attributes_reply(x, xcb_get_window_attributes(x, root), nullptr);
+  const bool held = attributes != nullptr &&
+                    (attributes->all_event_masks & XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT) != 0;
+  std::free(attributes);
+  return held;
+}
+
+// Whether the root names a window manager's check window.
+bool CheckWindowNamed(xcb_connection_t* x, xcb_window_t root) {
+  const xcb_atom_t check = AtomNamed(x, "_NET_SUPPORTING_WM_CHECK");
+  if (check == XCB_ATOM_NONE) return false;
+  xcb_get_property_reply_t* named = xcb_get_property_reply(
+      x, xcb_get_property(x, 0, root, check, XCB_ATOM_WINDOW, 0, 1), nullptr);
+  const bool managing = named != nullptr && xcb_get_property_value_length(named) == 4;
+  std::free(named);
+  return managing;
+}
+
+// A window manager managing `display` (openbox, twm with its default configuration, the
+// scratch HOME holding no .twmrc, or the late one above), as a child of the test's, ended with
+// the object.
 class OwnWindowManager {
  public:
-  OwnWindowManager(const std::string& display, bool openbox) {
+  OwnWindowManager(const std::string& display, Manager manager) {
     pid_ = fork();
     if (pid_ == 0) {
       const int null = open("/dev/null", O_WRONLY);
       if (null < 0 || dup2(null, 1) != 1 || dup2(null, 2) != 2) _exit(95);
-      if (!openbox) ManageWithLateExtents(display);
+      if (manager == Manager::kLate) ManageWithLateExtents(display);
       setenv("DISPLAY", display.c_str(), 1);
-      execlp("openbox", "openbox", "--sm-disable", nullptr);
+      if (manager == Manager::kTwm)
+        execlp("twm", "twm", nullptr);
+      else
+        execlp("openbox", "openbox", "--sm-disable", nullptr);
       _exit(96);
     }
-    // It manages once the root names its check window: within 10 s.
+    // It manages once the root names its check window, or for twm, which names none, once it
+    // redirects the root: within 10 s.
     xcb_connection_t* x = xcb_connect(display.c_str(), nullptr);
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
-    const xcb_atom_t check = AtomNamed(x, "_NET_SUPPORTING_WM_CHECK");
-    for (int i = 0; i < 1000 && check != XCB_ATOM_NONE && !managing_; ++i) {
-      xcb_get_property_reply_t* named = xcb_get_property_reply(
-          x, xcb_get_property(x, 0, root, check, XCB_ATOM_WINDOW, 0, 1), nullptr);
-      managing_ = named != nullptr && xcb_get_property_value_length(named) == 4;
-      std::free(named);
+    for (int i = 0; i < 1000 && !managing_; ++i) {
+      managing_ = manager == Manager::kTwm ? RootRedirected(x, root) : CheckWindowNamed(x, root);
       if (!managing_) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     xcb_disconnect(x);
@@ -317,44 +341,62 @@ Placement OpenAndReadInAChild(const std::string& display, int x, int y, bool pla
   return p;
 }
 
+// A frame top of twm's: above the client area by a 2-pixel border and a title bar as high as
+// the font that twm finds.
+constexpr int kTwmTitled = -1;
+
 // The client area comes back where the store holds it, a frame or none around it, and the
 // position read back is that same one: two runs, the second opening where the first was read,
 // stand at one place. Openbox frames a window 1 pixel wide at the sides and with a 20-pixel
 // title bar above; a frame placed at the stored position would put the client area 1, 20
 // further at every run. The late manager's frame (4 at the sides and below, 24 above) is known
-// only 100 ms after the window is framed: it is waited for.
+// only 100 ms after the window is framed: it is waited for. twm frames the window with a
+// 2-pixel border and a title bar and tells no extents at all: where the client area stands is
+// measured instead. A manager missing skips the test after the other rows ran.
 TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
-  enum class Manager { kNone, kOpenbox, kLate };
   const struct {
     Manager manager;
     bool placed;  // else opened there
     int frameX, frameY;
   } cases[] = {{Manager::kNone, false, 101, 170},   {Manager::kNone, true, 101, 170},
                {Manager::kLate, false, 97, 146},    {Manager::kLate, true, 97, 146},
-               {Manager::kOpenbox, false, 100, 150}, {Manager::kOpenbox, true, 100, 150}};
+               {Manager::kOpenbox, false, 100, 150}, {Manager::kOpenbox, true, 100, 150},
+               {Manager::kTwm, false, 99, kTwmTitled}, {Manager::kTwm, true, 99, kTwmTitled}};
+  std::string missing;
   for (const auto& c : cases) {
     const char* managerName = c.manager == Manager::kNone      ? "no window manager"
                               : c.manager == Manager::kOpenbox ? "openbox"
+                              : c.manager == Manager::kTwm     ? "twm"
                                                                : "late extents";
     SCOPED_TRACE(std::string(managerName) + (c.placed ? ", placed framed" : ", opened"));
-    if (c.manager == Manager::kOpenbox && !OnPath("openbox"))  // its rows come last
-      GTEST_SKIP() << "openbox, the window manager to frame the window, is missing";
+    if ((c.manager == Manager::kOpenbox || c.manager == Manager::kTwm) && !OnPath(managerName)) {
+      if (missing.find(managerName) == std::string::npos)
+        missing += std::string(missing.empty() ? "" : ", ") + managerName;
+      continue;
+    }
     // Kept up between the runs: a server that starts afresh as its last client leaves refuses
     // the connections that come meanwhile.
     const test::OwnXServer server("", {"-noreset"});
     ASSERT_NE(server.display(), "") << "no X server of the test's own";
     std::optional<OwnWindowManager> manager;
     if (c.manager != Manager::kNone) {
-      manager.emplace(server.display(), c.manager == Manager::kOpenbox);
+      manager.emplace(server.display(), c.manager);
       ASSERT_TRUE(manager->managing()) << managerName << " did not start";
     }
-    const Placement expected{101, 170, c.frameX, c.frameY, 101, 170};
+    Placement expected{101, 170, c.frameX, c.frameY, 101, 170};
     const Placement first = OpenAndReadInAChild(server.display(), 101, 170, c.placed);
+    if (c.frameY == kTwmTitled) {
+      EXPECT_LT(first.frameY, 170) << "no title bar above the client area";
+      expected.frameY = first.frameY;
+    }
     EXPECT_EQ(first, expected);
     const Placement second =
         OpenAndReadInAChild(server.display(), first.readX, first.readY, c.placed);
     EXPECT_EQ(second, expected);
   }
+  if (!missing.empty())
+    GTEST_SKIP() << "the window managers to frame the window are missing, their rows not run: "
+                 << missing;
 }
 
 }  // namespace
