@@ -158,11 +158,21 @@ bool RunEndOverdue(std::int64_t now) {
 
 const char* QuitSignalName(int signal) { return signal == SIGINT ? "SIGINT" : "SIGTERM"; }
 
-// The run's end over its time: its window closing, when the exit had begun; else the run held
-// after it took its quit signal, by what is not known.
+// The run's end over its time: a save under way then, which did not answer (a file system whose
+// server stopped); else its window closing, when the exit had begun; else the run held after it
+// took its quit signal, by what is not known.
 std::atomic<bool> gExitBegun{false};
 [[noreturn]] void EndOverdueRun() {
   const int signal = gRunEndSignal.load();
+  char file[kSaveNameMax + 1];
+  if (const char* what = SaveUnderWayNow(file, sizeof file); what != nullptr) {
+    char line[sizeof file + 160];
+    std::snprintf(line, sizeof line,
+                  "veskor: the save of %s did not answer within %u s: %s were not saved; the "
+                  "program ends",
+                  file, kRunEndSeconds, what);
+    EndRun(line, signal, gRunEndStatus.load());
+  }
   if (gExitBegun.load() || signal == 0)
     EndRun(kRunEndOverrunMessage, signal, gRunEndStatus.load());
   char line[128];
