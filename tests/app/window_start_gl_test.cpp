@@ -311,7 +311,8 @@ std::string Entries(const std::string& dir) {
 // with the status it was ending with, naming the save and what was not saved in place of the
 // display's line (the store's save at the exit, after a SIGTERM or as the window system closes
 // the window) or the signal's (the bookmarks' save at the close that a SIGTERM makes, the run
-// not at its exit yet). The file keeps its old text, and no temporary is left. The display
+// not at its exit yet: the lost display's hook, still set, then meets the same file system, and
+// its own time ends it). The file keeps its old text, and no temporary is left. The display
 // answers throughout.
 TEST(WindowStart, ASaveThatDoesNotAnswerAtTheEndIsNamedAndTheRunEndsInTime) {
   enum Held { kStore, kBookmarks };
@@ -321,7 +322,8 @@ TEST(WindowStart, ASaveThatDoesNotAnswerAtTheEndIsNamedAndTheRunEndsInTime) {
     bool bySignal;
     const char* what;
   } cases[] = {{"the store, SIGTERM", kStore, true, "the settings"},
-               {"the store, a close", kStore, false, "the settings"}};
+               {"the store, a close", kStore, false, "the settings"},
+               {"the bookmarks, SIGTERM", kBookmarks, true, "the bookmarks"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const test::OwnXServer server;
