@@ -7,6 +7,7 @@
 #include "foundation/search_dirs.h"
 #include "language/world.h"
 #include "platform/file_replace.h"
+#include "platform/save_signals.h"
 
 namespace veskor {
 
@@ -61,11 +62,13 @@ std::string BookmarkText() {
 std::string CameraBookmarksPath() { return std::string(BinaryDir) + kBookmarkFileName; }
 
 bool WriteCameraBookmarksFile(std::string* reason) {
+  if (gWorld.snapshotCount == 0) return true;
   // A FIFO where the file goes is refused, never waited on: the write comes as the window
-  // closes, which nothing would end then.
-  return gWorld.snapshotCount == 0 ||
-         ReplaceFileWhole(CameraBookmarksPath(), BookmarkText(), reason,
-                          ThroughDescriptor::kWholeFile, NotRegularFile::kRefused);
+  // closes, which nothing would end then. A file that does not answer is named by the run's end.
+  const std::string path = CameraBookmarksPath();
+  const SaveUnderWay underWay(path, "the bookmarks");
+  return ReplaceFileWhole(path, BookmarkText(), reason, ThroughDescriptor::kWholeFile,
+                          NotRegularFile::kRefused);
 }
 
 std::uint32_t WriteCameraBookmarks() {

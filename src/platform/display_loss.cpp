@@ -74,6 +74,27 @@ int OnConnectionLost(Display*) { EndForLostDisplay(); }
 
 void OnHookOverrun(int) { Finish(); }
 
+// The watch's own thread (WatchQuits), which ends a run that holds past its time.
+thread_local bool tWatching = false;
+
+// The hook's time from now, kept by a thread of its own beside SIGALRM, for a hook that the watch
+// runs: the run it ends is held, maybe in a call that no handler can interrupt (a file on a file
+// system whose server has stopped holds its caller until a signal ends the process), and the
+// kernel may give SIGALRM to that thread and leave it there, or the hook meet the same file
+// system. Without the thread (none could be started), SIGALRM alone keeps the time.
+timespec gHookDue{};
+void StartHookTimer() {
+  clock_gettime(CLOCK_MONOTONIC, &gHookDue);
+  gHookDue.tv_sec += kDisplayLostHookSeconds;
+  pthread_t timer;
+  const auto keep = [](void*) -> void* {
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &gHookDue, nullptr) != 0) {
+    }
+    Finish();
+  };
+  if (pthread_create(&timer, nullptr, keep, nullptr) == 0) pthread_detach(timer);
+}
+
 // The run's end with `line` on stderr (after the records of the boxes still open), after the
 // hook (within its time) when one is set, by `signal` (0: none) or else with `status`; once for
 // the process: a call from inside the hook ends it at once, a call from another thread
@@ -96,6 +117,7 @@ void OnHookOverrun(int) { Finish(); }
     overrun.sa_handler = OnHookOverrun;
     sigaction(SIGALRM, &overrun, nullptr);
     alarm(kDisplayLostHookSeconds);
+    if (tWatching) StartHookTimer();
     hook();
   }
   Finish();
@@ -158,11 +180,21 @@ bool RunEndOverdue(std::int64_t now) {
 
 const char* QuitSignalName(int signal) { return signal == SIGINT ? "SIGINT" : "SIGTERM"; }
 
-// The run's end over its time: its window closing, when the exit had begun; else the run held
-// after it took its quit signal, by what is not known.
+// The run's end over its time: a save under way then, which did not answer (a file system whose
+// server stopped); else its window closing, when the exit had begun; else the run held after it
+// took its quit signal, by what is not known.
 std::atomic<bool> gExitBegun{false};
 [[noreturn]] void EndOverdueRun() {
   const int signal = gRunEndSignal.load();
+  char file[kSaveNameMax + 1];
+  if (const char* what = SaveUnderWayNow(file, sizeof file); what != nullptr) {
+    char line[sizeof file + 160];
+    std::snprintf(line, sizeof line,
+                  "veskor: the save of %s did not answer within %u s: %s were not saved; the "
+                  "program ends",
+                  file, kRunEndSeconds, what);
+    EndRun(line, signal, gRunEndStatus.load());
+  }
   if (gExitBegun.load() || signal == 0)
     EndRun(kRunEndOverrunMessage, signal, gRunEndStatus.load());
   char line[128];
@@ -193,6 +225,7 @@ void AwaitPost() {
 // Waits for each quit signal to be taken; the first that is not taken within its time ends the
 // run, by that signal. Ends the run too when its end, once begun, runs over its time.
 [[noreturn]] void WatchQuits() {
+  tWatching = true;
   std::uint64_t wakesSeen = 0;
   for (std::uint64_t raise = 0;;) {
     AwaitPost();

@@ -24,7 +24,9 @@ inline constexpr unsigned kDisplayLostHookSeconds = 5;
 // signal not taken or a run's end over its time (below) ends the run. It must make no call into
 // the window system: such a call may wait forever on the dead connection (the time limit above
 // ends it) or meet the loss again (which ends the process at once). A program that has saved by
-// itself at its end clears it.
+// itself at its end clears it. Where the run's end over its time or a quit signal not taken runs
+// it, the time limit ends it also when it is held in a call that no signal's handler interrupts
+// (a file on a file system whose server has stopped).
 void SetDisplayLostHook(void (*hook)());
 
 // The time a SIGTERM or SIGINT is given to reach the message loop.
@@ -49,11 +51,13 @@ int TakeQuitSignal();
 
 // The time the run's end is given once it has begun, with the first quit signal taken or at
 // NormalExit, whichever comes first: its window closes, which waits on the display. Past it,
-// unless RunEndTornDown came first, the run ends all the same: a line on stderr
-// (kRunEndOverrunMessage once NormalExit was called, else "veskor: SIGTERM was answered, but
-// the run did not end within 5 s; the program ends"), the hook within its own time when it is
-// still set (the end had not saved yet), then by the signal taken, or else with NormalExit's
-// code.
+// unless RunEndTornDown came first, the run ends all the same: a line on stderr, the hook within
+// its own time when it is still set (the end had not saved yet), then by the signal taken, or
+// else with NormalExit's code. The line names a save under way then (SaveUnderWay,
+// save_signals.h), which has not answered: "veskor: the save of <file> did not answer within
+// 5 s: the settings were not saved; the program ends"; with none, kRunEndOverrunMessage once
+// NormalExit was called, else "veskor: SIGTERM was answered, but the run did not end within
+// 5 s; the program ends".
 inline constexpr unsigned kRunEndSeconds = kDisplayLostHookSeconds;
 inline constexpr const char* kRunEndOverrunMessage =
     "veskor: the display did not answer while the window closed; the program ends";

@@ -12,10 +12,14 @@
 // kReplaceHoldSeconds, then fails.
 #pragma once
 
+#include <limits.h>
 #include <signal.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 namespace veskor {
 
@@ -57,5 +61,32 @@ class SignalsDeferred {
 // its rename), the signal then noted and sent to the process again once the save is whole, so
 // that the handler returns at once; false otherwise. Safe in a signal handler.
 bool DeferSentSignalDuringSave(int signal);
+
+// The longest file name that SaveUnderWay keeps whole: a longer one is kept cut, its first bytes
+// then "...".
+inline constexpr std::size_t kSaveNameMax = PATH_MAX;
+
+// Names, while the object lives, the save of a file that the run's end may wait on (the
+// settings' store, the bookmarks), from its first look at the file to its last: a run's end that
+// runs over its time meanwhile says which save did not answer and what was not saved
+// (display_loss.h). `what` tells what the file holds, as "<what> were not saved" reads ("the
+// settings"), and lasts as long as the process (a literal). Of saves under way in several
+// threads at once, the last begun is named, until it ends.
+class SaveUnderWay {
+ public:
+  SaveUnderWay(std::string_view file, const char* what);
+  SaveUnderWay(const SaveUnderWay&) = delete;
+  SaveUnderWay& operator=(const SaveUnderWay&) = delete;
+  ~SaveUnderWay();
+
+ private:
+  std::uint64_t mark_;
+};
+
+// The save that SaveUnderWay names now: what it saves, with its file's name copied into `file`
+// (`size` bytes at most with the ending zero, cut as above when it is longer); null when none is
+// under way. Safe in a signal handler and while the saving thread is held in a call of its own:
+// it takes no lock and allocates nothing.
+const char* SaveUnderWayNow(char* file, std::size_t size);
 
 }  // namespace veskor

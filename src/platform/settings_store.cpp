@@ -11,6 +11,7 @@
 
 #include "platform/file_open.h"
 #include "platform/file_replace.h"
+#include "platform/save_signals.h"
 
 namespace veskor {
 
@@ -279,6 +280,9 @@ SettingsLookup SettingsReadString(SettingsRoot root, std::string_view key, std::
 bool SettingsWriteString(SettingsRoot root, std::string_view key, std::string_view name,
                          std::string_view value) {
   const std::string path = SettingsStorePath();
+  // Named from the store's read to its replace: a run's end that runs over its time while either
+  // waits says which save did not answer.
+  const SaveUnderWay underWay(path, "the settings");
   std::string text, why;
   if (!ReadWholeFile(path, &text, &why)) return Failed(std::move(why));
   SettingsText store(text);

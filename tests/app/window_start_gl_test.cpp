@@ -12,7 +12,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,6 +30,7 @@
 #include "platform/process.h"
 #include "shell_test_support.h"
 #include "support/message_capture.h"
+#include "support/own_file_system.h"
 #include "support/own_x_server.h"
 #include "support/stand_in_zenity.h"
 
@@ -280,6 +283,134 @@ TEST(WindowStart, AWindowClosingOnADisplayThatStopsAnsweringEndsInTimeHavingSave
     EXPECT_EQ(test::ReadFileText(dir.Path("binary/bookmark.wld")), kSavedView);
     EXPECT_NE(store.Text().find("\"MultiSampleQuality\"=\"FASTEST\""), std::string::npos)
         << store.Text();
+  }
+}
+
+// The file system that a save below goes to stopped, then a view saved and SIGTERM raised.
+bool StopTheDiskSaveAViewThenRaiseSigterm() {
+  static bool stopped = false;
+  if (!stopped) {
+    stopped = true;
+    if (!test::StopFatFileSystemServer()) _exit(92);
+  }
+  return SaveAViewThenRaiseSigterm();
+}
+
+// The names in the folder `dir`, each followed by a space, in order.
+std::string Entries(const std::string& dir) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    names.insert(e.path().filename().string());
+  std::string text;
+  for (const std::string& name : names) text += name + " ";
+  return text;
+}
+
+// A save at the run's end that does not answer, its file on a FUSE vfat whose server has
+// stopped (SIGSTOP): the run ends within its end's time all the same, by the signal taken or
+// with the status it was ending with, naming the save and what was not saved in place of the
+// display's line (the store's save at the exit, after a SIGTERM or as the window system closes
+// the window) or the signal's (the bookmarks' save at the close that a SIGTERM makes, the run
+// not at its exit yet: the lost display's hook, still set, then meets the same file system, and
+// its own time ends it). The file keeps its old text, and no temporary is left. The display
+// answers throughout.
+TEST(WindowStart, ASaveThatDoesNotAnswerAtTheEndIsNamedAndTheRunEndsInTime) {
+  enum Held { kStore, kBookmarks };
+  const struct {
+    const char* name;
+    Held held;
+    bool bySignal;
+    const char* what;
+  } cases[] = {{"the store, SIGTERM", kStore, true, "the settings"},
+               {"the store, a close", kStore, false, "the settings"},
+               {"the bookmarks, SIGTERM", kBookmarks, true, "the bookmarks"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const test::OwnXServer server;
+    ASSERT_NE(server.display(), "") << "no X server of the test's own";
+    test::TempDir dir("veskor_window");
+    test::TestStore store(dir);
+    store.WriteResources();
+    store.Set("FirstLaunch", "FALSE");
+    store.Set("MultiSampleQuality", "NICEST");  // FASTEST once saved: Mesa has no filter hint
+    const std::string disk = dir.Path("disk/fat/");  // where the FUSE vfat is mounted
+    if (c.held == kBookmarks) store.Set("BinaryDir", disk + "binary/");
+    const std::string written = store.Write(), oldView = "old view\n";
+    ASSERT_EQ(mkdir(dir.Path("binary").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(dir.Path("disk").c_str(), 0755), 0);
+    const std::string held = c.held == kStore ? "registry" : "binary/bookmark.wld";
+    const std::string errors = dir.Path("errors"), after = dir.Path("after");
+    gBegan = dir.Path("began");
+    gHookRan = dir.Path("hook");
+    const auto text = [](const std::string& t) {
+      return std::span(reinterpret_cast<const std::uint8_t*>(t.data()), t.size());
+    };
+    // On the file system's own child: the file's old text, then the run in a child of its own;
+    // once it has ended and the server goes on, the run's status, when it ended, the file's
+    // text and the folder's names, in files outside the file system.
+    const int checked = test::RunOnFatFileSystem(dir.Path("disk"), [&] {
+      if (c.held == kBookmarks && mkdir("binary", 0755) != 0) return 100;
+      if (!test::WriteFileBytes(held, text(c.held == kStore ? written : oldView))) return 101;
+      std::fflush(nullptr);
+      const pid_t pid = fork();
+      if (pid == 0) {
+        std::thread([] {  // a run that went on ends with another status
+          std::this_thread::sleep_for(std::chrono::seconds(30));
+          _exit(95);
+        }).detach();
+        setenv("DISPLAY", server.display().c_str(), 1);
+        setenv("VESKOR_CAPTURE", dir.Path("shot.png").c_str(), 1);
+        if (c.held == kStore) setenv("VESKOR_REGISTRY", (disk + "registry").c_str(), 1);
+        const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0 || dup2(fd, 2) != 2) _exit(91);
+        const int result = WinMain(
+            "", test::WindowPorts({{{kWmClose, 0, 0}, 3,
+                                    c.held == kBookmarks ? StopTheDiskSaveAViewThenRaiseSigterm
+                                    : c.bySignal         ? SaveAViewThenRaiseSigterm
+                                                         : SaveAViewThenClose}}));
+        SetDisplayLostHook(RecordTheHook);
+        if (!test::StopFatFileSystemServer()) _exit(92);
+        if (!c.bySignal) NoteTheEndsBeginning();
+        NormalExit(result);
+      }
+      int status = 0;
+      const bool waited = pid > 0 && waitpid(pid, &status, 0) == pid;
+      const auto ended = std::chrono::steady_clock::now().time_since_epoch().count();
+      test::ContinueFatFileSystemServer();
+      if (!waited) return 102;
+      const std::string outcome = std::to_string(status) + " " + std::to_string(ended) + "\n" +
+                                  test::ReadFileText(held) +
+                                  Entries(c.held == kStore ? "." : "binary");
+      return test::WriteFileBytes(after, text(outcome)) ? 0 : 103;
+    });
+    if (checked == test::kNoFileSystemOfItsOwn)
+      GTEST_SKIP() << "no FUSE vfat of the test's own: not root, or no /dev/fuse, fusefat or "
+                      "mkfs.vfat";
+    ASSERT_EQ(checked, 0) << "the first step that failed";
+    const std::string outcome = test::ReadFileText(after);
+    int status = 0;
+    long long ended = 0;
+    ASSERT_EQ(std::sscanf(outcome.c_str(), "%d %lld", &status, &ended), 2) << outcome;
+    if (c.bySignal) {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    } else {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 5) << status;
+    }
+    EXPECT_EQ(test::ReadFileText(errors),
+              "veskor: the save of " + disk + held + " did not answer within " +
+                  std::to_string(kRunEndSeconds) + " s: " + c.what +
+                  " were not saved; the program ends\n");
+    const std::string began = test::ReadFileText(gBegan);
+    ASSERT_NE(began, "");
+    EXPECT_GE(std::chrono::steady_clock::duration(ended - std::stoll(began)),
+              std::chrono::seconds(kRunEndSeconds));
+    // The file as it was, and beside it nothing new.
+    const std::string kept = outcome.substr(outcome.find('\n') + 1);
+    EXPECT_EQ(kept, c.held == kStore ? written + "registry " : oldView + "bookmark.wld ");
+    if (c.held == kStore) {
+      EXPECT_EQ(test::ReadFileText(gHookRan), "");
+      EXPECT_EQ(test::ReadFileText(dir.Path("binary/bookmark.wld")), kSavedView);
+    }
   }
 }
 

@@ -192,6 +192,21 @@ TEST_F(DataFileSearch, AFileThatDoesNotOpenEndsTheSearchWithItsReason) {
   EXPECT_EQ(FindDataFile("found.png", &failure), kSearchBinaryDir);
   EXPECT_EQ(failure.path + failure.reason, "");
 
+  // A search directory that is a file (a store whose WorkingDir or ResourceDir names one) holds
+  // nothing: the search goes on past it, to the file in a later directory, by its own name or
+  // another spelling.
+  Touch("", "plain");
+  ASSERT_TRUE(SetSearchDirs(Dir("product").c_str(), Dir("binary").c_str(), Dir("system").c_str(),
+                            Dir("plain").c_str(), Dir("plain").c_str()));
+  for (const char* name : {"found.png", "FOUND.png"}) {
+    SCOPED_TRACE(name);
+    DataFileFailure past{"stale", "stale"};
+    EXPECT_EQ(FindDataFile(name, &past), kSearchBinaryDir);
+    EXPECT_EQ(past.path + past.reason, "");
+  }
+  ASSERT_TRUE(SetSearchDirs(Dir("product").c_str(), Dir("binary").c_str(), Dir("system").c_str(),
+                            Dir("resource").c_str(), Dir("working").c_str()));
+
   // With no descriptor left, the working directory cannot be listed for "img.png": product's
   // "Img.png" is not taken; nor does a file found by its exact name open.
   Touch("product", "Img.png");

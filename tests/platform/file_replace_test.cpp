@@ -2019,6 +2019,39 @@ TEST(FileReplace, OnlyTheSystemsSignalsAreHeldForAHandler) {
   ::sigaction(SIGRTMAX, &was, nullptr);
 }
 
+// A save is named while it is under way, and no longer once it has ended; of two threads' at
+// once, the one begun last. A name of kSaveNameMax bytes is kept whole, and one a byte longer is
+// cut to its first bytes then "...", as is a name copied into less room than it takes.
+TEST(FileReplace, ASaveIsNamedWhileItIsUnderWay) {
+  char file[kSaveNameMax + 1];
+  const auto named = [&](std::size_t room = sizeof file) {
+    const char* what = SaveUnderWayNow(file, room);
+    return what == nullptr ? std::string("none") : std::string(what) + " " + file;
+  };
+  EXPECT_EQ(named(), "none");
+  {
+    const SaveUnderWay store("/a/registry", "the settings");
+    EXPECT_EQ(named(), "the settings /a/registry");
+    EXPECT_EQ(named(12), "the settings /a/registry");  // its 11 bytes and the zero
+    EXPECT_EQ(named(11), "the settings /a/regi...");
+    std::thread([&] {
+      const SaveUnderWay bookmarks("/b/bookmark.wld", "the bookmarks");
+      EXPECT_EQ(named(), "the bookmarks /b/bookmark.wld");
+    }).join();
+  }
+  EXPECT_EQ(named(), "none");
+  const std::string longest = "/" + std::string(kSaveNameMax - 1, 'n');
+  {
+    const SaveUnderWay store(longest, "the settings");
+    EXPECT_EQ(named(), "the settings " + longest);
+  }
+  {
+    const SaveUnderWay store(longest + "x", "the settings");
+    EXPECT_EQ(named(), "the settings " + longest.substr(0, kSaveNameMax - 3) + "...");
+  }
+  EXPECT_EQ(named(), "none");
+}
+
 // A save through a descriptor, once begun, ends whole whatever signal comes: a signal whose
 // action is the default end of the process, sent just before the cut to the saving thread, to
 // the process while another of its threads runs, or to that other thread, or sent by the

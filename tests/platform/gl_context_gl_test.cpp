@@ -33,6 +33,7 @@
 #include "platform/gl_window_internal.h"  // the window record, for a window without OpenGL
 #include "platform/message_box.h"
 #include "platform/process.h"
+#include "platform/save_signals.h"
 #include "platform/window.h"
 #include "support/gl_test_fixture.h"
 #include "support/stand_in_zenity.h"
@@ -418,10 +419,46 @@ void SaveTearDownTakeASignalThenTakeLong() {  // a signal taken once torn down b
   std::this_thread::sleep_for(std::chrono::seconds(kRunEndSeconds + 2));
 }
 
+// A save that does not answer (its file on a file system whose server stopped), named as a run
+// names it: of the settings' store at the exit, which has cleared the hook (nothing left for it);
+// of the bookmarks at a window's close, before the exit, the hook still set; of a store whose
+// name is the longest kept whole. Or such a save that has ended, then a wait on the display (at
+// the exit), or on nothing that the run's end knows (before it).
+const std::string kHeldStore = "/home/someone/.config/veskor/registry";
+const std::string kHeldBookmarks = "/home/someone/veskor/bookmark.wld";
+const std::string kLongestName = "/" + std::string(kSaveNameMax - 1, 'n');
+void HoldASave(const std::string& file, const char* what) {
+  const SaveUnderWay underWay(file, what);
+  for (;;) pause();
+}
+void HoldTheStoresSave() {
+  SetDisplayLostHook(nullptr);
+  HoldASave(kHeldStore, "the settings");
+}
+void HoldTheSaveOfTheLongestName() {
+  SetDisplayLostHook(nullptr);
+  HoldASave(kLongestName, "the settings");
+}
+void HoldTheBookmarksSave() { HoldASave(kHeldBookmarks, "the bookmarks"); }
+void SaveThenWaitOnTheDisplayAfterTheSavesEnd() {
+  { const SaveUnderWay underWay(kHeldStore, "the settings"); }
+  SaveThenWaitOnTheDisplay();
+}
+void EndTheBookmarksSaveThenWait() {
+  { const SaveUnderWay underWay(kHeldBookmarks, "the bookmarks"); }
+  for (;;) pause();
+}
+std::string SaveNotAnswered(const std::string& file, const char* what) {
+  return "^veskor: the save of " + file + " did not answer within 5 s: " + what +
+         " were not saved; the program ends\n$";
+}
+
 // The run's end, begun by a quit signal taken or by NormalExit, is given its time to save and
 // tear down: a teardown that waits on the display past it ends the run, by the signal taken or
 // with the exit's status, after the hook when the end had not saved yet. Once torn down, the
-// exit takes the time it takes, a quit signal taken then included.
+// exit takes the time it takes, a quit signal taken then included. A save under way when the
+// time runs out is named in place of the display's line or the signal's, whatever the length
+// of its file's name; one that has ended leaves them as they were.
 TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
   const HeldDisplay held;
@@ -434,6 +471,7 @@ TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
     std::string line;   // "": none of the program's (a sanitizer's report of its exit may come)
     unsigned endsAfter;  // seconds after the end began, at least
     const char* record;  // what the exit handler and the hook wrote
+    bool beforeTheExit = false;  // `atExit` called after the signal's take, not at the exit
   } cases[] = {
       {"SIGTERM taken, saved", true, SaveThenWaitOnTheDisplay, SIGTERM, kEndOverrun,
        kRunEndSeconds, "saved\n"},
@@ -445,6 +483,16 @@ TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
        kRunEndSeconds + 2, "saved\n"},
       {"a close, torn down, then SIGTERM taken, then long", false,
        SaveTearDownTakeASignalThenTakeLong, 0, "", kRunEndSeconds + 2, "saved\n"},
+      {"a close, the store's save held", false, HoldTheStoresSave, 0,
+       SaveNotAnswered(kHeldStore, "the settings"), kRunEndSeconds, ""},
+      {"SIGTERM taken, the save of the longest name held", true, HoldTheSaveOfTheLongestName,
+       SIGTERM, SaveNotAnswered(kLongestName, "the settings"), kRunEndSeconds, ""},
+      {"a close, a save ended, then the display held", false,
+       SaveThenWaitOnTheDisplayAfterTheSavesEnd, 0, kEndOverrun, kRunEndSeconds, "saved\n"},
+      {"SIGTERM taken, the bookmarks' save held before the exit", true, HoldTheBookmarksSave,
+       SIGTERM, SaveNotAnswered(kHeldBookmarks, "the bookmarks"), kRunEndSeconds, "hook\n", true},
+      {"SIGTERM taken, a save ended, then held before the exit", true, EndTheBookmarksSaveThenWait,
+       SIGTERM, kHeldAfterTheTake, kRunEndSeconds, "hook\n", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -461,11 +509,12 @@ TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
           }).detach();
           if (!GlVideoStart()) _exit(97);
           SetDisplayLostHook(RecordHook);
-          std::atexit(c.atExit);
+          if (!c.beforeTheExit) std::atexit(c.atExit);
           if (c.signalTaken) {
             raise(SIGTERM);
             if (!TakeTheClose()) _exit(98);
           }
+          if (c.beforeTheExit) c.atExit();
           NormalExit(5);
         },
         ended,

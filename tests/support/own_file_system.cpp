@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 namespace veskor::test {
@@ -37,6 +38,8 @@ int RunOnFileSystemOfItsOwn(const std::string& dir, const char* type, const char
 namespace {
 
 constexpr auto kMountWait = std::chrono::seconds(5);
+
+pid_t gFatServer = 0;
 
 // Starts the program `argv` (looked for in the system's folders too), its output let go, ended
 // should the caller end first. Its pid, or -1.
@@ -77,6 +80,29 @@ bool Mounted(const char* folder) {
 
 }  // namespace
 
+pid_t FatFileSystemServer() { return gFatServer; }
+
+bool StopFatFileSystemServer() {
+  if (gFatServer <= 0 || ::kill(gFatServer, SIGSTOP) != 0) return false;
+  // The state follows the name, in parentheses, in /proc/<pid>/stat: "T" once stopped.
+  const std::string stat = "/proc/" + std::to_string(gFatServer) + "/stat";
+  const auto due = std::chrono::steady_clock::now() + kMountWait;
+  while (std::chrono::steady_clock::now() < due) {
+    char text[512] = {};
+    std::FILE* f = std::fopen(stat.c_str(), "r");
+    const std::size_t n = f != nullptr ? std::fread(text, 1, sizeof text - 1, f) : 0;
+    if (f != nullptr) std::fclose(f);
+    const char* end = std::strrchr(text, ')');
+    if (n > 0 && end != nullptr && end[1] == ' ' && end[2] == 'T') return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
+}
+
+void ContinueFatFileSystemServer() {
+  if (gFatServer > 0) ::kill(gFatServer, SIGCONT);
+}
+
 int RunOnFatFileSystem(const std::string& dir, const std::function<int()>& checks,
                        const std::string& options) {
   return RunOnFileSystemOfItsOwn(dir, "tmpfs", "size=4m", [&] {
@@ -94,7 +120,9 @@ int RunOnFatFileSystem(const std::string& dir, const std::function<int()>& check
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     int result = kNoFileSystemOfItsOwn;
     if (Mounted("fat") && ::chdir("fat") == 0) {
+      gFatServer = server;
       result = checks();
+      gFatServer = 0;
       if (::chdir("..") != 0) result = kNoFileSystemOfItsOwn - 1;
     }
     ::umount2("fat", MNT_DETACH);

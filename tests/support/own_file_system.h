@@ -5,6 +5,8 @@
 // Root only.
 #pragma once
 
+#include <sys/types.h>
+
 #include <functional>
 #include <string>
 
@@ -31,5 +33,18 @@ int RunOnFileSystemOfItsOwn(const std::string& dir, const char* type, const char
 // a user.
 int RunOnFatFileSystem(const std::string& dir, const std::function<int()>& checks,
                        const std::string& options = "rw+");
+
+// In the checks of RunOnFatFileSystem (and the children they fork), the fusefat process that
+// serves its file system; 0 elsewhere.
+pid_t FatFileSystemServer();
+
+// Stops that server (SIGSTOP) and waits until it has stopped, so that no call made after this
+// one is taken up by it: each call on the file system then waits until the server goes on, or
+// the caller is killed. Meant for a moment when no call is under way on it (a call that the
+// server had taken up as it stopped would hold its caller past a kill). False when there is no
+// server, or it did not stop within seconds.
+bool StopFatFileSystemServer();
+// Lets it go on (SIGCONT).
+void ContinueFatFileSystemServer();
 
 }  // namespace veskor::test
