@@ -20,7 +20,6 @@ struct Changers {
   bool everyone = false;
   std::vector<uid_t> users;
   std::vector<gid_t> groups;
-  bool none() const { return !everyone && users.empty() && groups.empty(); }
 };
 
 // An access ACL as the kernel keeps it in system.posix_acl_access: a 4-byte version (2), then
