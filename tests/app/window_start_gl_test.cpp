@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <span>
 #include <string>
@@ -223,6 +224,29 @@ void RecordTheHook() {
   std::fclose(f);
 }
 
+// In a forked child: the program on `display`, its stderr to `errors`, whose window closes at
+// its first frame's `step` (a close, or SIGTERM: `bySignal`); once WinMain has returned, the
+// lost display's hook records that it ran, `hold` makes the run's end wait (the X server
+// frozen, a disk stopped; false: it could not, status 92), and the run ends as the program ends
+// it. A run that went on past 30 s ends with status 95.
+[[noreturn]] void CloseThenHold(const std::string& display, const std::string& shot,
+                                const std::string& errors, bool (*step)(), bool bySignal,
+                                const std::function<bool()>& hold) {
+  std::thread([] {  // a run that went on ends with another status
+    std::this_thread::sleep_for(std::chrono::seconds(30));
+    _exit(95);
+  }).detach();
+  setenv("DISPLAY", display.c_str(), 1);
+  setenv("VESKOR_CAPTURE", shot.c_str(), 1);
+  const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0 || dup2(fd, 2) != 2) _exit(91);
+  const int result = WinMain("", test::WindowPorts({{{kWmClose, 0, 0}, 3, step}}));
+  SetDisplayLostHook(RecordTheHook);
+  if (!hold()) _exit(92);
+  if (!bySignal) NoteTheEndsBeginning();
+  NormalExit(result);
+}
+
 // The window closes (by SIGTERM, or as the window system closes it) and its X server stops
 // answering once the loop has ended, so that tearing the window down waits for ever: the
 // bookmarks, written at the close, and the settings, saved by the end itself (not by the lost
@@ -248,21 +272,11 @@ TEST(WindowStart, AWindowClosingOnADisplayThatStopsAnsweringEndsInTimeHavingSave
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
-      std::thread([] {  // a run that went on ends with another status
-        std::this_thread::sleep_for(std::chrono::seconds(30));
-        _exit(95);
-      }).detach();
-      setenv("DISPLAY", server.display().c_str(), 1);
-      setenv("VESKOR_CAPTURE", dir.Path("shot.png").c_str(), 1);
-      const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (fd < 0 || dup2(fd, 2) != 2) _exit(91);
-      const int result = WinMain(
-          "", test::WindowPorts({{{kWmClose, 0, 0}, 3,
-                                  bySignal ? SaveAViewThenRaiseSigterm : SaveAViewThenClose}}));
-      SetDisplayLostHook(RecordTheHook);
-      server.Freeze();
-      if (!bySignal) NoteTheEndsBeginning();
-      NormalExit(result);
+      CloseThenHold(server.display(), dir.Path("shot.png"), errors,
+                    bySignal ? SaveAViewThenRaiseSigterm : SaveAViewThenClose, bySignal, [&] {
+                      server.Freeze();
+                      return true;
+                    });
     }
     ASSERT_GT(pid, 0);
     int status = 0;
@@ -354,24 +368,12 @@ TEST(WindowStart, ASaveThatDoesNotAnswerAtTheEndIsNamedAndTheRunEndsInTime) {
       std::fflush(nullptr);
       const pid_t pid = fork();
       if (pid == 0) {
-        std::thread([] {  // a run that went on ends with another status
-          std::this_thread::sleep_for(std::chrono::seconds(30));
-          _exit(95);
-        }).detach();
-        setenv("DISPLAY", server.display().c_str(), 1);
-        setenv("VESKOR_CAPTURE", dir.Path("shot.png").c_str(), 1);
         if (c.held == kStore) setenv("VESKOR_REGISTRY", (disk + "registry").c_str(), 1);
-        const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0 || dup2(fd, 2) != 2) _exit(91);
-        const int result = WinMain(
-            "", test::WindowPorts({{{kWmClose, 0, 0}, 3,
-                                    c.held == kBookmarks ? StopTheDiskSaveAViewThenRaiseSigterm
-                                    : c.bySignal         ? SaveAViewThenRaiseSigterm
-                                                         : SaveAViewThenClose}}));
-        SetDisplayLostHook(RecordTheHook);
-        if (!test::StopFatFileSystemServer()) _exit(92);
-        if (!c.bySignal) NoteTheEndsBeginning();
-        NormalExit(result);
+        CloseThenHold(server.display(), dir.Path("shot.png"), errors,
+                      c.held == kBookmarks ? StopTheDiskSaveAViewThenRaiseSigterm
+                      : c.bySignal         ? SaveAViewThenRaiseSigterm
+                                           : SaveAViewThenClose,
+                      c.bySignal, test::StopFatFileSystemServer);
       }
       int status = 0;
       const bool waited = pid > 0 && waitpid(pid, &status, 0) == pid;
