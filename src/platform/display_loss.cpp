@@ -74,14 +74,12 @@ int OnConnectionLost(Display*) { EndForLostDisplay(); }
 
 void OnHookOverrun(int) { Finish(); }
 
-// The watch's own thread (WatchQuits), which ends a run that holds past its time.
-thread_local bool tWatching = false;
-
-// The hook's time from now, kept by a thread of its own beside SIGALRM, for a hook that the watch
-// runs: the run it ends is held, maybe in a call that no handler can interrupt (a file on a file
-// system whose server has stopped holds its caller until a signal ends the process), and the
-// kernel may give SIGALRM to that thread and leave it there, or the hook meet the same file
-// system. Without the thread (none could be started), SIGALRM alone keeps the time.
+// The hook's time from now, kept by a thread of its own beside SIGALRM: the run it ends may be
+// held in a call that no handler can interrupt (a file on a file system whose server has
+// stopped holds its caller until a signal ends the process), and the kernel may give SIGALRM to
+// that thread and leave it there, or the hook meet the same file system. Without the thread
+// (none could be started), SIGALRM alone keeps the time; were the thread's start itself held
+// (the hook run in a signal's handler that broke into it), SIGALRM ends that wait too.
 timespec gHookDue{};
 void StartHookTimer() {
   clock_gettime(CLOCK_MONOTONIC, &gHookDue);
@@ -117,7 +115,7 @@ void StartHookTimer() {
     overrun.sa_handler = OnHookOverrun;
     sigaction(SIGALRM, &overrun, nullptr);
     alarm(kDisplayLostHookSeconds);
-    if (tWatching) StartHookTimer();
+    StartHookTimer();
     hook();
   }
   Finish();
@@ -225,7 +223,6 @@ void AwaitPost() {
 // Waits for each quit signal to be taken; the first that is not taken within its time ends the
 // run, by that signal. Ends the run too when its end, once begun, runs over its time.
 [[noreturn]] void WatchQuits() {
-  tWatching = true;
   std::uint64_t wakesSeen = 0;
   for (std::uint64_t raise = 0;;) {
     AwaitPost();

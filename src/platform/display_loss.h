@@ -24,9 +24,8 @@ inline constexpr unsigned kDisplayLostHookSeconds = 5;
 // signal not taken or a run's end over its time (below) ends the run. It must make no call into
 // the window system: such a call may wait forever on the dead connection (the time limit above
 // ends it) or meet the loss again (which ends the process at once). A program that has saved by
-// itself at its end clears it. Where the run's end over its time or a quit signal not taken runs
-// it, the time limit ends it also when it is held in a call that no signal's handler interrupts
-// (a file on a file system whose server has stopped).
+// itself at its end clears it. The time limit ends it also when it is held in a call that no
+// signal's handler interrupts (a file on a file system whose server has stopped).
 void SetDisplayLostHook(void (*hook)());
 
 // The time a SIGTERM or SIGINT is given to reach the message loop.

@@ -1,6 +1,7 @@
 #include "platform/folder_changers.h"
 
 #include <grp.h>
+#include <linux/limits.h>
 #include <pwd.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -47,24 +48,21 @@ bool Others(uid_t user) { return user != 0 && user != ::geteuid(); }
 // then telling its group's permission.
 bool AddAclChangers(int folder, Changers* changers) {
   const std::string place = "/proc/self/fd/" + std::to_string(folder);
-  unsigned char acl[kAclHeader + 64 * kAclEntry];
-  const ssize_t n = ::getxattr(place.c_str(), "system.posix_acl_access", acl, sizeof acl);
-  if (n < 0 && errno == ERANGE) {  // more entries than there is room for: taken as every user
-    changers->everyone = true;
-    return true;
-  }
-  if (n < static_cast<ssize_t>(kAclHeader) || LittleEndian(acl, 4) != kAclVersion) return false;
+  std::vector<unsigned char> acl(XATTR_SIZE_MAX);  // room for the longest ACL there can be
+  const ssize_t n = ::getxattr(place.c_str(), "system.posix_acl_access", acl.data(), acl.size());
+  if (n < static_cast<ssize_t>(kAclHeader) || LittleEndian(acl.data(), 4) != kAclVersion)
+    return false;
   const std::size_t count = (static_cast<std::size_t>(n) - kAclHeader) / kAclEntry;
   std::uint16_t mask = 0x07;
   for (std::size_t i = 0; i < count; ++i) {
-    const unsigned char* entry = acl + kAclHeader + i * kAclEntry;
+    const unsigned char* entry = acl.data() + kAclHeader + i * kAclEntry;
     if (LittleEndian(entry, 2) == kAclMask)
       mask = static_cast<std::uint16_t>(LittleEndian(entry + 2, 2));
   }
   struct stat st {};
   if (::fstat(folder, &st) != 0) return false;
   for (std::size_t i = 0; i < count; ++i) {
-    const unsigned char* entry = acl + kAclHeader + i * kAclEntry;
+    const unsigned char* entry = acl.data() + kAclHeader + i * kAclEntry;
     const auto tag = static_cast<std::uint16_t>(LittleEndian(entry, 2));
     const auto permissions = static_cast<std::uint16_t>(LittleEndian(entry + 2, 2));
     const std::uint32_t id = LittleEndian(entry + 4, 4);

@@ -103,13 +103,10 @@ std::string AppendToFile(const char* path, const std::string& record) {
   std::string refused;
   if (!own.Follow(path, &refused)) return refused;
   constexpr int kFlags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK;
-  bool made = true;
   int fd = ::open(own.held().c_str(), kFlags | O_CREAT | O_EXCL | own.NoFollow(), 0666);
-  if (fd < 0 && errno == EEXIST) {
-    made = false;
-    fd = ::open(own.held().c_str(), kFlags | own.NoFollow());
-  }
-  if (fd < 0) return std::strerror(errno);
+  const bool made = fd != -1;
+  if (!made && errno == EEXIST) fd = ::open(own.held().c_str(), kFlags | own.NoFollow());
+  if (fd == -1) return std::strerror(errno);
   if (!own.MayWrite(fd, &refused) || (made && !own.GiveMade(fd, &refused))) {
     struct stat st {};
     if (made && ::fstat(fd, &st) == 0) RemoveIfStill(own.held(), st);

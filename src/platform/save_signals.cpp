@@ -1,14 +1,15 @@
 #include "platform/save_signals.h"
 
-#include <sched.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 namespace veskor {
 
@@ -61,81 +62,47 @@ void OnDeferredSignal(int signal, siginfo_t* info, void*) {
   ::raise(signal);  // taken, with its default action, as the handler returns: the end
 }
 
-// The save that SaveUnderWay names, written by one thread at a time (gSaveWriting) as a sequence
-// lock: gSaveSequence is odd while the name and `what` change, and tells a reader that a copy
-// it took meanwhile is torn. A save named has the even count that its naming left as its mark.
+// The save that SaveUnderWay names: its file, what it saves and the mark of the SaveUnderWay
+// that named it (0: none), under gSaveNaming, which each holder keeps for a copy of the name
+// alone. The run's end only tries it (SaveUnderWayNow): the watch that ends a held run must
+// never wait on another thread.
 constexpr char kCut[] = "...";
-std::atomic<char> gSaveName[kSaveNameMax + 1];
-std::atomic<const char*> gSaveWhat{nullptr};
-std::atomic<std::uint64_t> gSaveSequence{0};
-std::atomic<bool> gSaveWriting{false};
+std::mutex& gSaveNaming = *new std::mutex;  // never destroyed: saves come at the process's end
+char gSaveName[kSaveNameMax + 1];
+const char* gSaveWhat = nullptr;
+std::uint64_t gSaveMark = 0, gSaveMarks = 0;
 
-// The tries at the writer's turn, or at a copy that no writer tore, before they are given up: a
-// writer holds either for a few bytes' copy, unless a signal's handler stopped it there.
-constexpr int kSaveNameTries = 1000;
-
-// Takes the writer's turn; false when it was held for all the tries.
-bool TakeSaveWriting() {
-  for (int i = 0; i < kSaveNameTries; ++i) {
-    if (!gSaveWriting.exchange(true, std::memory_order_acquire)) return true;
-    ::sched_yield();
-  }
-  return false;
-}
-
-// Names `what` (null: none) saving `file`, within the writer's turn; returns the save's mark.
-std::uint64_t NameSave(std::string_view file, const char* what) {
-  const std::uint64_t sequence = gSaveSequence.load(std::memory_order_relaxed);
-  gSaveSequence.store(sequence + 1, std::memory_order_relaxed);
-  std::atomic_thread_fence(std::memory_order_release);
-  const bool cut = file.size() > kSaveNameMax;
-  const std::size_t kept = cut ? kSaveNameMax - (sizeof kCut - 1) : file.size();
-  for (std::size_t i = 0; i < kept; ++i) gSaveName[i].store(file[i], std::memory_order_relaxed);
-  std::size_t end = kept;
-  if (cut)
-    for (const char c : std::string_view(kCut))
-      gSaveName[end++].store(c, std::memory_order_relaxed);
-  gSaveName[end].store('\0', std::memory_order_relaxed);
-  gSaveWhat.store(what, std::memory_order_relaxed);
-  gSaveSequence.store(sequence + 2, std::memory_order_release);
-  return sequence + 2;
+// Copies `name` into `to` of `size` bytes (at least 4) with its ending zero: cut, "..." at its
+// end, when it is longer.
+void CopyName(std::string_view name, char* to, std::size_t size) {
+  const bool cut = name.size() >= size;
+  const std::size_t kept = cut ? size - sizeof kCut : name.size();
+  std::memcpy(to, name.data(), kept);
+  if (cut) std::memcpy(to + kept, kCut, sizeof kCut - 1);
+  to[cut ? size - 1 : kept] = '\0';
 }
 
 }  // namespace
 
-SaveUnderWay::SaveUnderWay(std::string_view file, const char* what) : mark_(0) {
-  if (!TakeSaveWriting()) return;  // left unnamed
-  mark_ = NameSave(file, what);
-  gSaveWriting.store(false, std::memory_order_release);
+SaveUnderWay::SaveUnderWay(std::string_view file, const char* what) {
+  const std::lock_guard<std::mutex> naming(gSaveNaming);
+  mark_ = gSaveMark = ++gSaveMarks;
+  CopyName(file, gSaveName, sizeof gSaveName);
+  gSaveWhat = what;
 }
 
 SaveUnderWay::~SaveUnderWay() {
-  if (mark_ == 0 || !TakeSaveWriting()) return;
-  if (gSaveSequence.load(std::memory_order_relaxed) == mark_) NameSave("", nullptr);  // still ours
-  gSaveWriting.store(false, std::memory_order_release);
+  const std::lock_guard<std::mutex> naming(gSaveNaming);
+  if (gSaveMark != mark_) return;  // one begun later is named now
+  gSaveMark = 0;
+  gSaveWhat = nullptr;
 }
 
 const char* SaveUnderWayNow(char* file, std::size_t size) {
-  if (size == 0) return nullptr;
-  for (int i = 0; i < kSaveNameTries; ++i) {
-    const std::uint64_t sequence = gSaveSequence.load(std::memory_order_acquire);
-    if (sequence % 2 == 0) {
-      const char* what = gSaveWhat.load(std::memory_order_relaxed);
-      std::size_t n = 0;
-      while (n < kSaveNameMax && n + 1 < size &&
-             (file[n] = gSaveName[n].load(std::memory_order_relaxed)) != '\0')
-        ++n;
-      const bool cut =
-          n + 1 == size && n < kSaveNameMax && gSaveName[n].load(std::memory_order_relaxed) != '\0';
-      file[n] = '\0';
-      if (cut && n >= sizeof kCut - 1)
-        std::memcpy(file + n - (sizeof kCut - 1), kCut, sizeof kCut - 1);
-      std::atomic_thread_fence(std::memory_order_acquire);
-      if (gSaveSequence.load(std::memory_order_relaxed) == sequence) return what;
-    }
-    ::sched_yield();
-  }
-  return nullptr;  // a writer held: none named
+  const std::unique_lock<std::mutex> naming(gSaveNaming, std::try_to_lock);
+  if (!naming.owns_lock() || gSaveWhat == nullptr || size < sizeof kCut) return nullptr;
+  CopyName(gSaveName, file, size);
+  return gSaveWhat;
 }
 
 SaveTurn::SaveTurn() : turn_(SaveLock(), std::chrono::seconds(kReplaceHoldSeconds)) {}

@@ -85,8 +85,9 @@ class SaveUnderWay {
 
 // The save that SaveUnderWay names now: what it saves, with its file's name copied into `file`
 // (`size` bytes at most with the ending zero, cut as above when it is longer); null when none is
-// under way. Safe in a signal handler and while the saving thread is held in a call of its own:
-// it takes no lock and allocates nothing.
+// under way, or when `size` is under 4. Safe while the saving thread is held in a call of its
+// own: it allocates nothing, and waits on no other thread (null when one is naming a save at
+// that very moment).
 const char* SaveUnderWayNow(char* file, std::size_t size);
 
 }  // namespace veskor

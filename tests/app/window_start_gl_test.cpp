@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/camera_bookmarks.h"
 #include "app/main_plane.h"
 #include "app/program_entry.h"
 #include "app/window_init.h"
@@ -327,7 +328,8 @@ std::string Entries(const std::string& dir) {
 // the window) or the signal's (the bookmarks' save at the close that a SIGTERM makes, the run
 // not at its exit yet: the lost display's hook, still set, then meets the same file system, and
 // its own time ends it). The file keeps its old text, and no temporary is left. The display
-// answers throughout.
+// answers throughout, but in the last case: lost, as the bookmarks' disk stops, it ends the run
+// within the hook's time, the hook held in their save.
 TEST(WindowStart, ASaveThatDoesNotAnswerAtTheEndIsNamedAndTheRunEndsInTime) {
   enum Held { kStore, kBookmarks };
   const struct {
@@ -335,9 +337,11 @@ TEST(WindowStart, ASaveThatDoesNotAnswerAtTheEndIsNamedAndTheRunEndsInTime) {
     Held held;
     bool bySignal;
     const char* what;
+    bool lost = false;
   } cases[] = {{"the store, SIGTERM", kStore, true, "the settings"},
                {"the store, a close", kStore, false, "the settings"},
-               {"the bookmarks, SIGTERM", kBookmarks, true, "the bookmarks"}};
+               {"the bookmarks, SIGTERM", kBookmarks, true, "the bookmarks"},
+               {"the bookmarks, the display lost", kBookmarks, false, "", true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const test::OwnXServer server;
@@ -367,6 +371,18 @@ TEST(WindowStart, ASaveThatDoesNotAnswerAtTheEndIsNamedAndTheRunEndsInTime) {
       if (!test::WriteFileBytes(held, text(c.held == kStore ? written : oldView))) return 101;
       std::fflush(nullptr);
       const pid_t pid = fork();
+      if (pid == 0 && c.lost) {
+        CloseThenHold(server.display(), dir.Path("shot.png"), errors, SaveAViewThenClose, false,
+                      [] {
+                        if (!test::StopFatFileSystemServer()) return false;
+                        NoteTheEndsBeginning();
+                        SetDisplayLostHook([] {  // as the program's own: the bookmarks first
+                          std::string reason;
+                          WriteCameraBookmarksFile(&reason);
+                        });
+                        EndForLostDisplay();
+                      });
+      }
       if (pid == 0) {
         if (c.held == kStore) setenv("VESKOR_REGISTRY", (disk + "registry").c_str(), 1);
         CloseThenHold(server.display(), dir.Path("shot.png"), errors,
@@ -396,19 +412,22 @@ TEST(WindowStart, ASaveThatDoesNotAnswerAtTheEndIsNamedAndTheRunEndsInTime) {
     if (c.bySignal) {
       EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     } else {
-      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 5) << status;
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == (c.lost ? 3 : 5)) << status;
     }
     EXPECT_EQ(test::ReadFileText(errors),
-              "veskor: the save of " + disk + held + " did not answer within " +
-                  std::to_string(kRunEndSeconds) + " s: " + c.what +
-                  " were not saved; the program ends\n");
+              c.lost ? std::string(kDisplayLostMessage) + "\n"
+                     : "veskor: the save of " + disk + held + " did not answer within " +
+                           std::to_string(kRunEndSeconds) + " s: " + c.what +
+                           " were not saved; the program ends\n");
     const std::string began = test::ReadFileText(gBegan);
     ASSERT_NE(began, "");
     EXPECT_GE(std::chrono::steady_clock::duration(ended - std::stoll(began)),
-              std::chrono::seconds(kRunEndSeconds));
+              std::chrono::seconds(c.lost ? kDisplayLostHookSeconds : kRunEndSeconds));
     // The file as it was, and beside it nothing new.
     const std::string kept = outcome.substr(outcome.find('\n') + 1);
-    EXPECT_EQ(kept, c.held == kStore ? written + "registry " : oldView + "bookmark.wld ");
+    // (Written at the close already where the display is lost after it.)
+    EXPECT_EQ(kept, c.held == kStore ? written + "registry "
+                                     : (c.lost ? kSavedView : oldView) + "bookmark.wld ");
     if (c.held == kStore) {
       EXPECT_EQ(test::ReadFileText(gHookRan), "");
       EXPECT_EQ(test::ReadFileText(dir.Path("binary/bookmark.wld")), kSavedView);

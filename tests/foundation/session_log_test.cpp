@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_open.h"
 #include "support/refused_call.h"
 #include "support/temp_dir.h"
 
@@ -177,11 +178,34 @@ TEST_F(SessionLogTest, AnotherUsersLinkOnTheWayIsRefusedAndTold) {
   EXPECT_EQ(SessionLogOpen(hard.c_str(), Tell), -1);
   LogWriteText(LogStream(), "log");
   SessionLogClose();
-  EXPECT_EQ(gTold,
-            std::vector<std::string>{hard + ": the file " + hard +
-                                     " has another name (a hard link), in a folder that "
-                                     "user " +
-                                     std::to_string(other) + " may change: it is not written"});
+  // Nor is one put in the log's place after the walk to its folder, just before its open; the
+  // log opened as descriptor 0, the standard input closed meanwhile.
+  tmp_.Write("user's/race.log", "");
+  static std::string gSwapped, gSecret;
+  gSwapped = users + "race.log";
+  gSecret = secret;
+  const int input = dup(STDIN_FILENO);
+  ASSERT_GE(input, 0);
+  const FileOpenCall before = SetFileOpenCall([](const char* path, int flags, mode_t mode) {
+    if (!gSwapped.empty()) {
+      unlink(gSwapped.c_str());
+      link(gSecret.c_str(), gSwapped.c_str());
+      gSwapped.clear();
+      close(STDIN_FILENO);
+    }
+    return open(path, flags, mode);
+  });
+  EXPECT_EQ(SessionLogOpen((users + "race.log").c_str(), Tell), -1);
+  SetFileOpenCall(before);
+  LogWriteText(LogStream(), "log");
+  SessionLogClose();
+  dup2(input, STDIN_FILENO);
+  close(input);
+  const auto refusal = [&](const std::string& file) {
+    return file + ": the file " + file + " has another name (a hard link), in a folder that user " +
+           std::to_string(other) + " may change: it is not written";
+  };
+  EXPECT_EQ(gTold, (std::vector<std::string>{refusal(hard), refusal(users + "race.log")}));
   EXPECT_EQ(ReadFileText(secret), "root's");
   gTold.clear();
   const std::string made = users + "session.log";

@@ -400,7 +400,9 @@ TEST(FileReplace, AFifoOrADescriptorIsWrittenInPlace) {
   }
   ::close(ends[0]);
   const std::string held = "/proc/" + std::to_string(holder) + "/fd/" + std::to_string(gone);
-  EXPECT_TRUE(ReplaceFileWhole(held, "newer", &reason)) << reason;
+  EXPECT_TRUE(ReplaceFileWhole(held, "newest", &reason)) << reason;
+  // As a capture is written: in place, the file emptied first.
+  EXPECT_TRUE(ReplaceFileWhole(held, "newer", &reason, kWhole, kInPlace)) << reason;
   ::close(ends[1]);
   ::waitpid(holder, nullptr, 0);
   EXPECT_EQ(::pread(gone, bytes, sizeof bytes, 0), 5);
@@ -544,6 +546,12 @@ TEST(FileReplace, TheLinkWalkHoldsOneFolderAtATimeWhateverItsNumber) {
     EXPECT_EQ(own.held(), "/proc/self/fd/0/registry");
     EXPECT_TRUE(own.Follow(dir.Path("bookmark.wld"), &reason)) << reason;
     EXPECT_EQ(own.held(), "/proc/self/fd/0/bookmark.wld");
+    // A kernel's link to a file, the one it stands for looked at through a descriptor of its
+    // own (here 0), which is let go: the file is left to the open.
+    const std::string kernels =
+        "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(input);
+    EXPECT_TRUE(own.Follow(kernels, &reason)) << reason;
+    EXPECT_EQ(own.held(), kernels);
   }
   const std::set<int> after = open();
   ::dup2(input, STDIN_FILENO);
@@ -606,8 +614,13 @@ TEST(FileReplace, AnotherUsersLinkOnTheWayIsNotFollowed) {
                  {"/proc/self/root" + dir.Path("end"), "/proc/self/root" + dir.Path("end")},
                  {"/dev/fd/" + fd + "/end", "/proc/self/fd/" + fd + "/end"},
                  {"/dev/fd/" + fd + back + "/none", "/proc/self/fd/" + fd + back + "/none"},
+                 {"/proc/self/../self/cwd/end", "/proc/self/../self/cwd/end"},
                  {"/proc/self/cwd/again", ""},
                  {"/proc/thread-self/root" + dir.Path("real/../again"), ""}};
+  // With the standard input closed, the folder a kernel's link leads to may be descriptor 0.
+  const int input = ::dup(STDIN_FILENO);
+  ASSERT_GE(input, 0);
+  ::close(STDIN_FILENO);
   for (const auto& row : kernels) {
     SCOPED_TRACE(row.path);
     std::string reason;
@@ -620,6 +633,8 @@ TEST(FileReplace, AnotherUsersLinkOnTheWayIsNotFollowed) {
     dir.Write("secret/target", "root's");
     EXPECT_EQ(Entries(secret), "target ");
   }
+  ::dup2(input, STDIN_FILENO);
+  ::close(input);
   ASSERT_EQ(::fchdir(cwd), 0);
   ::close(cwd);
   ::close(held);
@@ -954,6 +969,7 @@ TEST(FileReplace, AFileWithAnotherNameIsWrittenOnlyWhereWhoeverMayChangeItsFolde
       {"sticky", 0, 0, 01777, "every user"},
       {"group", 0, other, 0775, "the users of group " + std::to_string(other)},
       {"acl", 0, 0, 0755, "user " + std::to_string(other)},
+      {"masked", 0, 0, 0755, ""},  // its ACL's mask keeps the other user from writing
       {"root's", 0, 0, 0755, ""},
   };
   for (const auto& f : folders) {
@@ -964,6 +980,9 @@ TEST(FileReplace, AFileWithAnotherNameIsWrittenOnlyWhereWhoeverMayChangeItsFolde
   ASSERT_TRUE(
       SetAttribute(dir.Path("acl"), "system.posix_acl_access",
                    Acl({{kOwner, 7}, {kUser, 7, other}, {kOwnGroup, 5}, {kMask, 7}, {kOther, 5}})));
+  ASSERT_TRUE(
+      SetAttribute(dir.Path("masked"), "system.posix_acl_access",
+                   Acl({{kOwner, 7}, {kUser, 7, other}, {kOwnGroup, 7}, {kMask, 5}, {kOther, 5}})));
   // Each row: a name in a folder, the file of `secret` it is a hard link of ("": a file of its
   // own, with one name), and whether it is written.
   const struct {
@@ -982,6 +1001,7 @@ TEST(FileReplace, AFileWithAnotherNameIsWrittenOnlyWhereWhoeverMayChangeItsFolde
       {"group/read", "their group may read", false},
       {"acl/log", "root's", false},
       {"acl/all", "everybody's", true},
+      {"masked/log", "root's", true},
       {"root's/log", "root's", true},
   };
   for (const auto& row : rows) {
@@ -1628,6 +1648,22 @@ int FileSizeLimitChecks() {
       }
     }
   }
+  // A capture written in place over a file that took its name's place just after the look
+  // (never renamed over): emptied first, so that what the limit lets in is all it holds.
+  const std::string longer(kLimit + 100, 'o');
+  if (!test::WriteFileBytes("mine", {}) ||
+      !test::WriteFileBytes("other",
+                            {reinterpret_cast<const std::uint8_t*>(longer.data()), longer.size()}))
+    return 103;
+  gLookedAt = "mine";
+  gTakesPlaceAfterLook = "other";
+  std::string reason;
+  const bool saved =
+      ::setrlimit(RLIMIT_FSIZE, &limit) == 0 &&
+      ReplaceFileWhole("mine", std::string(kLimit + 1, 'n'), &reason, kWhole, kInPlace);
+  if (++check, ::setrlimit(RLIMIT_FSIZE, &was) != 0 || saved || reason != "File too large" ||
+                   test::ReadFileText("mine") != std::string(kLimit, 'n'))
+    return check;
   return 0;
 }
 
@@ -2034,10 +2070,13 @@ TEST(FileReplace, ASaveIsNamedWhileItIsUnderWay) {
     EXPECT_EQ(named(), "the settings /a/registry");
     EXPECT_EQ(named(12), "the settings /a/registry");  // its 11 bytes and the zero
     EXPECT_EQ(named(11), "the settings /a/regi...");
+    EXPECT_EQ(named(4), "the settings ...");  // the least room: the cut's mark alone
+    EXPECT_EQ(named(3), "none");
     std::thread([&] {
       const SaveUnderWay bookmarks("/b/bookmark.wld", "the bookmarks");
       EXPECT_EQ(named(), "the bookmarks /b/bookmark.wld");
     }).join();
+    EXPECT_EQ(named(), "none");  // the last begun was named until it ended
   }
   EXPECT_EQ(named(), "none");
   const std::string longest = "/" + std::string(kSaveNameMax - 1, 'n');
