@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -22,9 +25,12 @@
 #include <string>
 #include <thread>
 
+#include "platform/gl.h"
+#include "platform/gl_context.h"
 #include "platform/gl_window_internal.h"
 #include "platform/window.h"
 #include "support/own_x_server.h"
+#include "support/temp_dir.h"
 
 // Xlib's names (None, Bool) come after gtest's own.
 #include <SDL_syswm.h>
@@ -447,6 +453,221 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
   if (!missing.empty())
     GTEST_SKIP() << "the window managers to frame the window are missing, their rows not run: "
                  << missing;
+}
+
+// A Wayland compositor of the test's own: weston, its output a window of `width` x `height` at
+// the top left of the X server `xDisplay` (its headless backend offers no seat, and SDL 2.26's
+// wayland driver faults as it starts without one), listening on the socket `name` in the
+// scratch `runtimeDir`. It and the clients it starts (its shell's panel, its keyboard) run
+// under a keeper child in a process group of their own, and all end with the object.
+class OwnWeston {
+ public:
+  OwnWeston(const std::string& xDisplay, const std::string& runtimeDir, const std::string& name,
+            int width, int height) {
+    std::fflush(nullptr);
+    const pid_t test = getpid();
+    keeper_ = fork();
+    if (keeper_ == 0) Keep(test, xDisplay, runtimeDir, name, width, height);
+    // It listens once its socket takes a connection: within 10 s.
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", (runtimeDir + name).c_str());
+    for (int i = 0; i < 1000 && !listening_; ++i) {
+      const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      listening_ = connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+      close(probe);
+      if (!listening_) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  ~OwnWeston() {
+    if (keeper_ <= 0) return;
+    kill(keeper_, SIGTERM);
+    waitpid(keeper_, nullptr, 0);
+  }
+  OwnWeston(const OwnWeston&) = delete;
+  OwnWeston& operator=(const OwnWeston&) = delete;
+  bool listening() const { return listening_; }
+
+ private:
+  // The keeper: weston's parent, and that of the clients it starts once they are orphaned. Told
+  // to end, or once the test's process has ended, it ends the group and reaps all of it (what
+  // outlasts 10 s after SIGTERM is killed).
+  [[noreturn]] static void Keep(pid_t test, const std::string& xDisplay,
+                                const std::string& runtimeDir, const std::string& name, int width,
+                                int height) {
+    setpgid(0, 0);
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
+    sigset_t term;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    sigprocmask(SIG_BLOCK, &term, nullptr);
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != test) _exit(0);  // ended before the line above
+    if (fork() == 0) {
+      sigprocmask(SIG_UNBLOCK, &term, nullptr);
+      const int null = open("/dev/null", O_WRONLY);
+      if (null < 0 || dup2(null, 1) != 1 || dup2(null, 2) != 2) _exit(95);
+      setenv("DISPLAY", xDisplay.c_str(), 1);
+      setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
+      execlp("weston", "weston", "--backend=x11-backend.so", ("--socket=" + name).c_str(),
+             "--idle-time=0", "--no-config", ("--width=" + std::to_string(width)).c_str(),
+             ("--height=" + std::to_string(height)).c_str(), nullptr);
+      _exit(96);
+    }
+    int signal = 0;
+    sigwait(&term, &signal);
+    kill(-getpgrp(), SIGTERM);  // not the keeper: it holds SIGTERM back
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (waitpid(-1, nullptr, WNOHANG) >= 0) {
+      if (std::chrono::steady_clock::now() >= end) {
+        kill(-getpgrp(), SIGKILL);
+        while (waitpid(-1, nullptr, 0) >= 0) {
+        }
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    _exit(0);
+  }
+
+  pid_t keeper_ = -1;
+  bool listening_ = false;
+};
+
+// The colour the window below clears its client area to.
+constexpr uint32_t kWaylandClear = 0x20c060;
+
+// In a child on the compositor of the socket `name` in `runtimeDir`, through SDL's wayland driver:
+// the window of OpenAndRead, shown and cleared to kWaylandClear; once it has drawn, it writes a
+// byte to `drawn` and is kept until `done` is closed. Exits 0 after.
+[[noreturn]] void OpenOnWayland(const std::string& runtimeDir, const std::string& name, bool placed,
+                                int drawn, int done) {
+  unsetenv("DISPLAY");
+  setenv("SDL_VIDEODRIVER", "wayland", 1);
+  setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
+  setenv("WAYLAND_DISPLAY", name.c_str(), 1);
+  if (SDL_WasInit(SDL_INIT_VIDEO) != 0) _exit(80);  // this process's video ran elsewhere
+  GlWindowDesc desc;
+  desc.title = "placed";
+  desc.x = placed ? 0 : 101;
+  desc.y = placed ? 0 : 170;
+  desc.width = 320;
+  desc.height = 240;
+  desc.borderless = placed;
+  GlWindow* window = GlWindowCreate(desc);
+  if (window == nullptr) _exit(81);
+  GlContext* context = GlContextCreate(window, nullptr);
+  if (context == nullptr) _exit(82);
+  WindowShowAndFocus(window);
+  if (placed) WindowPlace(window, 101, 170, 320, 240, true);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+  for (WindowMessage m; std::chrono::steady_clock::now() < end;) {
+    while (PeekWindowMessage(&m)) {
+    }
+    glClearColor(((kWaylandClear >> 16) & 0xff) / 255.0f, ((kWaylandClear >> 8) & 0xff) / 255.0f,
+                 (kWaylandClear & 0xff) / 255.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    GlSwapBuffers(window);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  char byte = 1;
+  if (write(drawn, &byte, 1) != 1 || read(done, &byte, 1) != 0) _exit(83);
+  GlContextDestroy(context);
+  GlWindowDestroy(window);
+  _exit(0);
+}
+
+// How many pixels of `rgb` the screen of `display` shows, and the box around them.
+struct ColourSeen {
+  long count = 0;
+  int left = 0, top = 0, right = -1, bottom = -1;  // inclusive
+};
+ColourSeen SeenOnScreen(const std::string& display, uint32_t rgb) {
+  ColourSeen seen;
+  xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
+  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  const int width = screen->width_in_pixels, height = screen->height_in_pixels;
+  xcb_get_image_reply_t* image = xcb_get_image_reply(
+      c,
+      xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, screen->root, 0, 0, static_cast<uint16_t>(width),
+                    static_cast<uint16_t>(height), ~0u),
+      nullptr);
+  // 24 bits a pixel stand in 32 on the test's server (its screen's only depth).
+  if (image != nullptr && xcb_get_image_data_length(image) == width * height * 4) {
+    const uint8_t* data = xcb_get_image_data(image);
+    for (int i = 0; i < width * height; ++i) {
+      uint32_t pixel = 0;
+      std::memcpy(&pixel, data + 4 * i, 4);
+      if ((pixel & 0xffffff) != rgb) continue;
+      const int x = i % width, y = i / width;
+      if (seen.count++ == 0) {
+        seen.left = seen.right = x;
+        seen.top = seen.bottom = y;
+      }
+      seen.left = std::min(seen.left, x);
+      seen.right = std::max(seen.right, x);
+      seen.top = std::min(seen.top, y);
+      seen.bottom = std::max(seen.bottom, y);
+    }
+  }
+  std::free(image);
+  xcb_disconnect(c);
+  return seen;
+}
+
+// On a Wayland compositor the window is shown, opened or placed with a frame, and nothing in
+// its placing faults: it has no X11 side, and where it stands is the compositor's to say. Its
+// client area, cleared to a colour, stands whole (320 x 240) on the compositor's output. With
+// weston missing the test is skipped.
+TEST(WindowPlacement, TheWindowIsShownUnderAWaylandCompositor) {
+  if (!OnPath("weston")) GTEST_SKIP() << "weston is missing: no Wayland compositor to show on";
+  for (const bool placed : {false, true}) {
+    SCOPED_TRACE(placed ? "placed framed" : "opened");
+    const test::OwnXServer server("", {"-noreset"});
+    ASSERT_NE(server.display(), "") << "no X server of the test's own";
+    // The pointer off the compositor's output, on which it would draw over the window.
+    xcb_connection_t* x = xcb_connect(server.display().c_str(), nullptr);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
+    xcb_warp_pointer(x, XCB_NONE, root, 0, 0, 0, 0, 1200, 1000);
+    xcb_disconnect(x);
+    const test::TempDir runtime("wayland");
+    const OwnWeston weston(server.display(), runtime.path(), "veskor-test", 800, 600);
+    ASSERT_TRUE(weston.listening()) << "weston did not start";
+    int drawn[2], done[2];
+    ASSERT_EQ(pipe(drawn), 0);
+    ASSERT_EQ(pipe(done), 0);
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      alarm(30);
+      close(drawn[0]);
+      close(done[1]);
+      OpenOnWayland(runtime.path(), "veskor-test", placed, drawn[1], done[0]);
+    }
+    close(drawn[1]);
+    close(done[0]);
+    char byte = 0;
+    const bool hasDrawn = read(drawn[0], &byte, 1) == 1;
+    EXPECT_TRUE(hasDrawn) << "the window was not drawn";
+    if (hasDrawn) {
+      // The compositor shows what was drawn at its next repaint: within 10 s.
+      ColourSeen seen;
+      for (int i = 0; i < 1000 && seen.count != 320 * 240; ++i) {
+        seen = SeenOnScreen(server.display(), kWaylandClear);
+        if (seen.count != 320 * 240) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+      EXPECT_EQ(seen.count, 320 * 240);
+      EXPECT_EQ(seen.right - seen.left + 1, 320);
+      EXPECT_EQ(seen.bottom - seen.top + 1, 240);
+    }
+    close(done[1]);  // the child goes on
+    close(drawn[0]);
+    int status = -1;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << (WIFSIGNALED(status) ? "ended by signal " : "wait status ")
+        << (WIFSIGNALED(status) ? WTERMSIG(status) : status);
+  }
 }
 
 }  // namespace
