@@ -23,7 +23,7 @@ bool X11Of(SDL_Window* window, SDL_SysWMinfo* info) {
 
 // Whether a window manager has put the window into a frame of its own (reparented it).
 bool InManagersFrame(SDL_Window* window) {
-  SDL_SysWMinfo info;
+  SDL_SysWMinfo info{};
   if (!X11Of(window, &info)) return false;
   ::Window root = 0, parent = 0, *children = nullptr;
   unsigned count = 0;
@@ -37,7 +37,7 @@ bool InManagersFrame(SDL_Window* window) {
 // Where the client area's top left stands on the screen, as the X server has it now (SDL's
 // position follows it only as the manager's messages come); false when it cannot be told.
 bool ClientOnScreen(SDL_Window* window, int* x, int* y) {
-  SDL_SysWMinfo info;
+  SDL_SysWMinfo info{};
   if (!X11Of(window, &info)) return false;
   Display* display = info.info.x11.display;
   ::Window child = 0;

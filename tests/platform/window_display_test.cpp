@@ -1,12 +1,15 @@
 // The window's place on an X server of the test's own, with and without a window manager that
-// frames it (openbox, twm, which tells no frame extents, or one of the test's own that tells
-// them late), each run in a child process of its own.
+// frames it (openbox, twm, which tells no frame extents, or one of the test's own, whose frame
+// is told late, drawn late or told never), each run in a child process of its own.
 #include "platform/window_display.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -22,9 +25,12 @@
 #include <string>
 #include <thread>
 
+#include "platform/gl.h"
+#include "platform/gl_context.h"
 #include "platform/gl_window_internal.h"
 #include "platform/window.h"
 #include "support/own_x_server.h"
+#include "support/temp_dir.h"
 
 // Xlib's names (None, Bool) come after gtest's own.
 #include <SDL_syswm.h>
@@ -47,17 +53,30 @@ xcb_atom_t AtomNamed(xcb_connection_t* x, const std::string& name) {
   return named;
 }
 
-// The frame of the late manager below: its edges (left, right, top, bottom, as
-// _NET_FRAME_EXTENTS lists them), and how long after framing a window it tells them.
-constexpr uint32_t kLateExtents[4] = {4, 4, 24, 4};
+// How the test's own manager below frames a window: the frame's edges (left, right, top,
+// bottom, as _NET_FRAME_EXTENTS lists them), whether the frame has them from the start or only
+// once it is drawn, when it tells them, and whether it tells them at all.
+struct OwnFrame {
+  uint32_t edges[4];
+  bool drawnLate;  // else the edges are there as the window is framed
+  bool told;
+};
+// Told kExtentsLate after the window is framed, as a manager busy elsewhere may.
+constexpr OwnFrame kFrameToldLate{{4, 4, 24, 4}, false, true};
+// Drawn only as the extents are told, kExtentsLate after the window is framed (as a manager
+// whose decorations come from another process): until then the frame is the client area's
+// size, and then it grows by its edges about its top left, which stays where it is, so that
+// the client area moves down and to the right.
+constexpr OwnFrame kFrameDrawnLate{{4, 4, 24, 4}, true, true};
+// Side edges only, no title bar, told never: the client area stands off only sideways.
+constexpr OwnFrame kFrameSidesUntold{{4, 4, 0, 0}, false, false};
 constexpr auto kExtentsLate = std::chrono::milliseconds(100);
 
 // A window manager of the test's own on `display`, until it is killed: it frames each window
-// that is mapped where the window asked to be, as openbox does, but tells the frame's extents
-// only kExtentsLate after, as a manager busy elsewhere may. A window framed is placed by its
-// frame: a move asked for moves the frame there, and is told to the window as a synthetic
-// ConfigureNotify.
-[[noreturn]] void ManageWithLateExtents(const std::string& display) {
+// that is mapped where the window asked to be, as openbox does, in a frame as `frame` says. A
+// window framed is placed by its frame: a move asked for moves the frame there, and is told to
+// the window as a synthetic ConfigureNotify.
+[[noreturn]] void ManageOwnFrames(const std::string& display, const OwnFrame& frame) {
   xcb_connection_t* x = xcb_connect(display.c_str(), nullptr);
   if (xcb_connection_has_error(x) != 0) _exit(90);
   const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
@@ -74,22 +93,42 @@ constexpr auto kExtentsLate = std::chrono::milliseconds(100);
                     XCB_COPY_FROM_PARENT, 0, nullptr);
   xcb_change_property(x, XCB_PROP_MODE_REPLACE, own, check, XCB_ATOM_WINDOW, 32, 1, &own);
   xcb_change_property(x, XCB_PROP_MODE_REPLACE, root, check, XCB_ATOM_WINDOW, 32, 1, &own);
-  const auto [left, right, top, bottom] = kLateExtents;
   struct Framed {
     xcb_window_t frame;
     int16_t x, y;  // the frame's
     uint16_t width, height;  // the window's
-    std::optional<std::chrono::steady_clock::time_point> tell;  // none once told
+    uint32_t left, right, top, bottom;  // the frame's edges, as drawn now
+    std::optional<std::chrono::steady_clock::time_point> tell;  // none once told, or never
   };
   std::map<xcb_window_t, Framed> framed;
+  const auto Edge = [&](Framed& f) {
+    f.left = frame.edges[0];
+    f.right = frame.edges[1];
+    f.top = frame.edges[2];
+    f.bottom = frame.edges[3];
+  };
+  // The frame's place and size, and the window's place in it, from f.
+  const auto Lay = [&](xcb_window_t window, const Framed& f) {
+    const uint32_t outer[] = {static_cast<uint32_t>(f.x), static_cast<uint32_t>(f.y),
+                              f.width + f.left + f.right, f.height + f.top + f.bottom};
+    xcb_configure_window(x, f.frame,
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                             XCB_CONFIG_WINDOW_HEIGHT,
+                         outer);
+    const uint32_t inner[] = {f.left, f.top, f.width, f.height};
+    xcb_configure_window(x, window,
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                             XCB_CONFIG_WINDOW_HEIGHT,
+                         inner);
+  };
   // Where a window framed stands on the screen, told to it as the frame moves it (and as it is
   // framed: the move into the frame tells it nothing of the screen).
   const auto TellPlace = [&](xcb_window_t window, const Framed& f) {
     xcb_configure_notify_event_t told{};
     told.response_type = XCB_CONFIGURE_NOTIFY;
     told.event = told.window = window;
-    told.x = static_cast<int16_t>(f.x + left);
-    told.y = static_cast<int16_t>(f.y + top);
+    told.x = static_cast<int16_t>(f.x + static_cast<int>(f.left));
+    told.y = static_cast<int16_t>(f.y + static_cast<int>(f.top));
     told.width = f.width;
     told.height = f.height;
     xcb_send_event(x, 0, window, XCB_EVENT_MASK_STRUCTURE_NOTIFY,
@@ -101,8 +140,13 @@ constexpr auto kExtentsLate = std::chrono::milliseconds(100);
       if (!f.tell) continue;
       const auto remaining = *f.tell - std::chrono::steady_clock::now();
       if (remaining <= remaining.zero()) {
+        if (frame.drawnLate) {  // the window moves in its frame before the extents are told
+          Edge(f);
+          Lay(window, f);
+          TellPlace(window, f);
+        }
         xcb_change_property(x, XCB_PROP_MODE_REPLACE, window, extents, XCB_ATOM_CARDINAL, 32, 4,
-                            kLateExtents);
+                            frame.edges);
         f.tell.reset();
       } else {
         const auto ms =
@@ -121,17 +165,19 @@ constexpr auto kExtentsLate = std::chrono::milliseconds(100);
           xcb_get_geometry_reply_t* at =
               xcb_get_geometry_reply(x, xcb_get_geometry(x, window), nullptr);
           if (at == nullptr) _exit(92);
-          Framed f{xcb_generate_id(x), at->x, at->y, at->width, at->height,
-                   std::chrono::steady_clock::now() + kExtentsLate};
+          Framed f{xcb_generate_id(x), at->x, at->y, at->width, at->height, 0, 0, 0, 0,
+                   std::nullopt};
           std::free(at);
+          if (!frame.drawnLate) Edge(f);
+          if (frame.told) f.tell = std::chrono::steady_clock::now() + kExtentsLate;
           xcb_create_window(x, XCB_COPY_FROM_PARENT, f.frame, root, f.x, f.y,
-                            static_cast<uint16_t>(f.width + left + right),
-                            static_cast<uint16_t>(f.height + top + bottom), 0,
-                            XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
-                            XCB_CW_EVENT_MASK, &redirect);
+                            static_cast<uint16_t>(f.width + f.left + f.right),
+                            static_cast<uint16_t>(f.height + f.top + f.bottom), 0,
+                            XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK,
+                            &redirect);
           xcb_change_save_set(x, XCB_SET_MODE_INSERT, window);
-          xcb_reparent_window(x, window, f.frame, static_cast<int16_t>(left),
-                              static_cast<int16_t>(top));
+          xcb_reparent_window(x, window, f.frame, static_cast<int16_t>(f.left),
+                              static_cast<int16_t>(f.top));
           xcb_map_window(x, f.frame);
           TellPlace(window, f);
           framed.emplace(window, f);
@@ -158,15 +204,7 @@ constexpr auto kExtentsLate = std::chrono::milliseconds(100);
           if (asked->value_mask & XCB_CONFIG_WINDOW_Y) f.y = asked->y;
           if (asked->value_mask & XCB_CONFIG_WINDOW_WIDTH) f.width = asked->width;
           if (asked->value_mask & XCB_CONFIG_WINDOW_HEIGHT) f.height = asked->height;
-          const uint32_t frame[] = {static_cast<uint32_t>(f.x), static_cast<uint32_t>(f.y),
-                                    f.width + left + right, f.height + top + bottom};
-          xcb_configure_window(x, f.frame,
-                               XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y |
-                                   XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT,
-                               frame);
-          const uint32_t size[] = {f.width, f.height};
-          xcb_configure_window(x, asked->window,
-                               XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+          Lay(asked->window, f);
           TellPlace(asked->window, f);
         }
       } else if (type == XCB_DESTROY_NOTIFY) {
@@ -182,7 +220,8 @@ constexpr auto kExtentsLate = std::chrono::milliseconds(100);
   }
 }
 
-enum class Manager { kNone, kOpenbox, kLate, kTwm };
+// The test's own managers frame as their OwnFrame names.
+enum class Manager { kNone, kOpenbox, kTwm, kToldLate, kDrawnLate, kSidesUntold };
 
 // Whether a client of `x` redirects the root's substructure: a window manager holds it.
 bool RootRedirected(xcb_connection_t* x, xcb_window_t root) {
@@ -206,8 +245,8 @@ bool CheckWindowNamed(xcb_connection_t* x, xcb_window_t root) {
 }
 
 // A window manager managing `display` (openbox, twm with its default configuration, the
-// scratch HOME holding no .twmrc, or the late one above), as a child of the test's, ended with
-// the object.
+// scratch HOME holding no .twmrc, or one of the test's own above), as a child of the test's,
+// ended with the object.
 class OwnWindowManager {
  public:
   OwnWindowManager(const std::string& display, Manager manager) {
@@ -215,7 +254,9 @@ class OwnWindowManager {
     if (pid_ == 0) {
       const int null = open("/dev/null", O_WRONLY);
       if (null < 0 || dup2(null, 1) != 1 || dup2(null, 2) != 2) _exit(95);
-      if (manager == Manager::kLate) ManageWithLateExtents(display);
+      if (manager == Manager::kToldLate) ManageOwnFrames(display, kFrameToldLate);
+      if (manager == Manager::kDrawnLate) ManageOwnFrames(display, kFrameDrawnLate);
+      if (manager == Manager::kSidesUntold) ManageOwnFrames(display, kFrameSidesUntold);
       setenv("DISPLAY", display.c_str(), 1);
       if (manager == Manager::kTwm)
         execlp("twm", "twm", nullptr);
@@ -235,7 +276,10 @@ class OwnWindowManager {
   }
   ~OwnWindowManager() {
     if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
+    // Killed: a SIGTERM that reaches twm as it goes back to waiting for the server is taken only
+    // at its next event, which may never come (seen on a loaded machine); none of them keeps
+    // anything.
+    kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
   OwnWindowManager(const OwnWindowManager&) = delete;
@@ -260,9 +304,9 @@ void PrintTo(const Placement& p, std::ostream* os) {
       << p.frameY << ", read back " << p.readX << "," << p.readY;
 }
 
-// In a child on `display`: a window opened at x, y (hidden, then shown) or, `placed`, opened
-// bare elsewhere and placed at x, y with a frame, as full screen gives way to the window; its
-// move messages are read for 300 ms. Exits 0 with its Placement written to `fd`.
+// In a child on `display`: a window opened at x, y (hidden, then shown 300 ms later) or,
+// `placed`, opened bare elsewhere and placed at x, y with a frame, as full screen gives way to the
+// window; its move messages are read for 300 ms. Exits 0 with its Placement written to `fd`.
 [[noreturn]] void OpenAndRead(const std::string& display, int x, int y, bool placed, int fd) {
   setenv("DISPLAY", display.c_str(), 1);
   unsetenv("SDL_VIDEODRIVER");
@@ -276,6 +320,10 @@ void PrintTo(const Placement& p, std::ostream* os) {
   desc.borderless = placed;
   GlWindow* window = GlWindowCreate(desc);
   if (window == nullptr) _exit(81);
+  // Shown a while after the video started, as the program's window is (its probe window and
+  // context come first): how long the frame is waited for must not hang on how long the run
+  // has gone on.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
   WindowShowAndFocus(window);
   if (placed) WindowPlace(window, x, y, 320, 240, true);
   Placement p{0, 0, 0, 0, x, y};
@@ -349,25 +397,33 @@ constexpr int kTwmTitled = -1;
 // position read back is that same one: two runs, the second opening where the first was read,
 // stand at one place. Openbox frames a window 1 pixel wide at the sides and with a 20-pixel
 // title bar above; a frame placed at the stored position would put the client area 1, 20
-// further at every run. The late manager's frame (4 at the sides and below, 24 above) is known
-// only 100 ms after the window is framed: it is waited for. twm frames the window with a
-// 2-pixel border and a title bar and tells no extents at all: where the client area stands is
-// measured instead. A manager missing skips the test after the other rows ran.
+// further at every run. The frames of the test's own managers are 4 at the sides and below and
+// 24 above: one is known only 100 ms after the window is framed, and is waited for; one is
+// drawn only then, and the client area that stood where it was asked to moves as it is (what
+// stands right before the manager has told its frame may not stay). twm frames the window with
+// a 2-pixel border and a title bar and tells no extents at all: where the client area stands
+// is measured instead, and so it is in a frame 4 wide at the sides with no title bar, that
+// puts it off its place sideways only. A manager missing skips the test after the other rows
+// ran.
 TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
   const struct {
     Manager manager;
     bool placed;  // else opened there
     int frameX, frameY;
-  } cases[] = {{Manager::kNone, false, 101, 170},   {Manager::kNone, true, 101, 170},
-               {Manager::kLate, false, 97, 146},    {Manager::kLate, true, 97, 146},
-               {Manager::kOpenbox, false, 100, 150}, {Manager::kOpenbox, true, 100, 150},
-               {Manager::kTwm, false, 99, kTwmTitled}, {Manager::kTwm, true, 99, kTwmTitled}};
+  } cases[] = {{Manager::kNone, false, 101, 170},       {Manager::kNone, true, 101, 170},
+               {Manager::kToldLate, false, 97, 146},    {Manager::kToldLate, true, 97, 146},
+               {Manager::kDrawnLate, false, 97, 146},   {Manager::kDrawnLate, true, 97, 146},
+               {Manager::kSidesUntold, false, 97, 170}, {Manager::kSidesUntold, true, 97, 170},
+               {Manager::kOpenbox, false, 100, 150},    {Manager::kOpenbox, true, 100, 150},
+               {Manager::kTwm, false, 99, kTwmTitled},  {Manager::kTwm, true, 99, kTwmTitled}};
   std::string missing;
   for (const auto& c : cases) {
-    const char* managerName = c.manager == Manager::kNone      ? "no window manager"
-                              : c.manager == Manager::kOpenbox ? "openbox"
-                              : c.manager == Manager::kTwm     ? "twm"
-                                                               : "late extents";
+    const char* managerName = c.manager == Manager::kNone        ? "no window manager"
+                              : c.manager == Manager::kOpenbox   ? "openbox"
+                              : c.manager == Manager::kTwm       ? "twm"
+                              : c.manager == Manager::kToldLate  ? "frame told late"
+                              : c.manager == Manager::kDrawnLate ? "frame drawn late"
+                                                                 : "side edges, untold";
     SCOPED_TRACE(std::string(managerName) + (c.placed ? ", placed framed" : ", opened"));
     if ((c.manager == Manager::kOpenbox || c.manager == Manager::kTwm) && !OnPath(managerName)) {
       if (missing.find(managerName) == std::string::npos)
@@ -397,6 +453,221 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
   if (!missing.empty())
     GTEST_SKIP() << "the window managers to frame the window are missing, their rows not run: "
                  << missing;
+}
+
+// A Wayland compositor of the test's own: weston, its output a window of `width` x `height` at
+// the top left of the X server `xDisplay` (its headless backend offers no seat, and SDL 2.26's
+// wayland driver faults as it starts without one), listening on the socket `name` in the
+// scratch `runtimeDir`. It and the clients it starts (its shell's panel, its keyboard) run
+// under a keeper child in a process group of their own, and all end with the object.
+class OwnWeston {
+ public:
+  OwnWeston(const std::string& xDisplay, const std::string& runtimeDir, const std::string& name,
+            int width, int height) {
+    std::fflush(nullptr);
+    const pid_t test = getpid();
+    keeper_ = fork();
+    if (keeper_ == 0) Keep(test, xDisplay, runtimeDir, name, width, height);
+    // It listens once its socket takes a connection: within 10 s.
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", (runtimeDir + name).c_str());
+    for (int i = 0; i < 1000 && !listening_; ++i) {
+      const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      listening_ = connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+      close(probe);
+      if (!listening_) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  ~OwnWeston() {
+    if (keeper_ <= 0) return;
+    kill(keeper_, SIGTERM);
+    waitpid(keeper_, nullptr, 0);
+  }
+  OwnWeston(const OwnWeston&) = delete;
+  OwnWeston& operator=(const OwnWeston&) = delete;
+  bool listening() const { return listening_; }
+
+ private:
+  // The keeper: weston's parent, and that of the clients it starts once they are orphaned. Told
+  // to end, or once the test's process has ended, it ends the group and reaps all of it (what
+  // outlasts 10 s after SIGTERM is killed).
+  [[noreturn]] static void Keep(pid_t test, const std::string& xDisplay,
+                                const std::string& runtimeDir, const std::string& name, int width,
+                                int height) {
+    setpgid(0, 0);
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
+    sigset_t term;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    sigprocmask(SIG_BLOCK, &term, nullptr);
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != test) _exit(0);  // ended before the line above
+    if (fork() == 0) {
+      sigprocmask(SIG_UNBLOCK, &term, nullptr);
+      const int null = open("/dev/null", O_WRONLY);
+      if (null < 0 || dup2(null, 1) != 1 || dup2(null, 2) != 2) _exit(95);
+      setenv("DISPLAY", xDisplay.c_str(), 1);
+      setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
+      execlp("weston", "weston", "--backend=x11-backend.so", ("--socket=" + name).c_str(),
+             "--idle-time=0", "--no-config", ("--width=" + std::to_string(width)).c_str(),
+             ("--height=" + std::to_string(height)).c_str(), nullptr);
+      _exit(96);
+    }
+    int signal = 0;
+    sigwait(&term, &signal);
+    kill(-getpgrp(), SIGTERM);  // not the keeper: it holds SIGTERM back
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (waitpid(-1, nullptr, WNOHANG) >= 0) {
+      if (std::chrono::steady_clock::now() >= end) {
+        kill(-getpgrp(), SIGKILL);
+        while (waitpid(-1, nullptr, 0) >= 0) {
+        }
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    _exit(0);
+  }
+
+  pid_t keeper_ = -1;
+  bool listening_ = false;
+};
+
+// The colour the window below clears its client area to.
+constexpr uint32_t kWaylandClear = 0x20c060;
+
+// In a child on the compositor of the socket `name` in `runtimeDir`, through SDL's wayland driver:
+// the window of OpenAndRead, shown and cleared to kWaylandClear; once it has drawn, it writes a
+// byte to `drawn` and is kept until `done` is closed. Exits 0 after.
+[[noreturn]] void OpenOnWayland(const std::string& runtimeDir, const std::string& name, bool placed,
+                                int drawn, int done) {
+  unsetenv("DISPLAY");
+  setenv("SDL_VIDEODRIVER", "wayland", 1);
+  setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
+  setenv("WAYLAND_DISPLAY", name.c_str(), 1);
+  if (SDL_WasInit(SDL_INIT_VIDEO) != 0) _exit(80);  // this process's video ran elsewhere
+  GlWindowDesc desc;
+  desc.title = "placed";
+  desc.x = placed ? 0 : 101;
+  desc.y = placed ? 0 : 170;
+  desc.width = 320;
+  desc.height = 240;
+  desc.borderless = placed;
+  GlWindow* window = GlWindowCreate(desc);
+  if (window == nullptr) _exit(81);
+  GlContext* context = GlContextCreate(window, nullptr);
+  if (context == nullptr) _exit(82);
+  WindowShowAndFocus(window);
+  if (placed) WindowPlace(window, 101, 170, 320, 240, true);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+  for (WindowMessage m; std::chrono::steady_clock::now() < end;) {
+    while (PeekWindowMessage(&m)) {
+    }
+    glClearColor(((kWaylandClear >> 16) & 0xff) / 255.0f, ((kWaylandClear >> 8) & 0xff) / 255.0f,
+                 (kWaylandClear & 0xff) / 255.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    GlSwapBuffers(window);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  char byte = 1;
+  if (write(drawn, &byte, 1) != 1 || read(done, &byte, 1) != 0) _exit(83);
+  GlContextDestroy(context);
+  GlWindowDestroy(window);
+  _exit(0);
+}
+
+// How many pixels of `rgb` the screen of `display` shows, and the box around them.
+struct ColourSeen {
+  long count = 0;
+  int left = 0, top = 0, right = -1, bottom = -1;  // inclusive
+};
+ColourSeen SeenOnScreen(const std::string& display, uint32_t rgb) {
+  ColourSeen seen;
+  xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
+  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  const int width = screen->width_in_pixels, height = screen->height_in_pixels;
+  xcb_get_image_reply_t* image = xcb_get_image_reply(
+      c,
+      xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, screen->root, 0, 0, static_cast<uint16_t>(width),
+                    static_cast<uint16_t>(height), ~0u),
+      nullptr);
+  // 24 bits a pixel stand in 32 on the test's server (its screen's only depth).
+  if (image != nullptr && xcb_get_image_data_length(image) == width * height * 4) {
+    const uint8_t* data = xcb_get_image_data(image);
+    for (int i = 0; i < width * height; ++i) {
+      uint32_t pixel = 0;
+      std::memcpy(&pixel, data + 4 * i, 4);
+      if ((pixel & 0xffffff) != rgb) continue;
+      const int x = i % width, y = i / width;
+      if (seen.count++ == 0) {
+        seen.left = seen.right = x;
+        seen.top = seen.bottom = y;
+      }
+      seen.left = std::min(seen.left, x);
+      seen.right = std::max(seen.right, x);
+      seen.top = std::min(seen.top, y);
+      seen.bottom = std::max(seen.bottom, y);
+    }
+  }
+  std::free(image);
+  xcb_disconnect(c);
+  return seen;
+}
+
+// On a Wayland compositor the window is shown, opened or placed with a frame, and nothing in
+// its placing faults: it has no X11 side, and where it stands is the compositor's to say. Its
+// client area, cleared to a colour, stands whole (320 x 240) on the compositor's output. With
+// weston missing the test is skipped.
+TEST(WindowPlacement, TheWindowIsShownUnderAWaylandCompositor) {
+  if (!OnPath("weston")) GTEST_SKIP() << "weston is missing: no Wayland compositor to show on";
+  for (const bool placed : {false, true}) {
+    SCOPED_TRACE(placed ? "placed framed" : "opened");
+    const test::OwnXServer server("", {"-noreset"});
+    ASSERT_NE(server.display(), "") << "no X server of the test's own";
+    // The pointer off the compositor's output, on which it would draw over the window.
+    xcb_connection_t* x = xcb_connect(server.display().c_str(), nullptr);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
+    xcb_warp_pointer(x, XCB_NONE, root, 0, 0, 0, 0, 1200, 1000);
+    xcb_disconnect(x);
+    const test::TempDir runtime("wayland");
+    const OwnWeston weston(server.display(), runtime.path(), "veskor-test", 800, 600);
+    ASSERT_TRUE(weston.listening()) << "weston did not start";
+    int drawn[2], done[2];
+    ASSERT_EQ(pipe(drawn), 0);
+    ASSERT_EQ(pipe(done), 0);
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      alarm(30);
+      close(drawn[0]);
+      close(done[1]);
+      OpenOnWayland(runtime.path(), "veskor-test", placed, drawn[1], done[0]);
+    }
+    close(drawn[1]);
+    close(done[0]);
+    char byte = 0;
+    const bool hasDrawn = read(drawn[0], &byte, 1) == 1;
+    EXPECT_TRUE(hasDrawn) << "the window was not drawn";
+    if (hasDrawn) {
+      // The compositor shows what was drawn at its next repaint: within 10 s.
+      ColourSeen seen;
+      for (int i = 0; i < 1000 && seen.count != 320 * 240; ++i) {
+        seen = SeenOnScreen(server.display(), kWaylandClear);
+        if (seen.count != 320 * 240) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+      EXPECT_EQ(seen.count, 320 * 240);
+      EXPECT_EQ(seen.right - seen.left + 1, 320);
+      EXPECT_EQ(seen.bottom - seen.top + 1, 240);
+    }
+    close(done[1]);  // the child goes on
+    close(drawn[0]);
+    int status = -1;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << (WIFSIGNALED(status) ? "ended by signal " : "wait status ")
+        << (WIFSIGNALED(status) ? WTERMSIG(status) : status);
+  }
 }
 
 }  // namespace
