@@ -70,6 +70,8 @@ constexpr OwnFrame kFrameToldLate{{4, 4, 24, 4}, false, true};
 constexpr OwnFrame kFrameDrawnLate{{4, 4, 24, 4}, true, true};
 // Side edges only, no title bar, told never: the client area stands off only sideways.
 constexpr OwnFrame kFrameSidesUntold{{4, 4, 0, 0}, false, false};
+// A title bar only, told at once: the client area stands off only downwards.
+constexpr OwnFrame kFrameTitleOnly{{0, 0, 24, 0}, false, true};
 constexpr auto kExtentsLate = std::chrono::milliseconds(100);
 
 // A window manager of the test's own on `display`, until it is killed: it frames each window
@@ -221,7 +223,7 @@ constexpr auto kExtentsLate = std::chrono::milliseconds(100);
 }
 
 // The test's own managers frame as their OwnFrame names.
-enum class Manager { kNone, kOpenbox, kTwm, kToldLate, kDrawnLate, kSidesUntold };
+enum class Manager { kNone, kOpenbox, kTwm, kToldLate, kDrawnLate, kSidesUntold, kTitleOnly };
 
 // Whether a client of `x` redirects the root's substructure: a window manager holds it.
 bool RootRedirected(xcb_connection_t* x, xcb_window_t root) {
@@ -257,6 +259,7 @@ class OwnWindowManager {
       if (manager == Manager::kToldLate) ManageOwnFrames(display, kFrameToldLate);
       if (manager == Manager::kDrawnLate) ManageOwnFrames(display, kFrameDrawnLate);
       if (manager == Manager::kSidesUntold) ManageOwnFrames(display, kFrameSidesUntold);
+      if (manager == Manager::kTitleOnly) ManageOwnFrames(display, kFrameTitleOnly);
       setenv("DISPLAY", display.c_str(), 1);
       if (manager == Manager::kTwm)
         execlp("twm", "twm", nullptr);
@@ -403,7 +406,8 @@ constexpr int kTwmTitled = -1;
 // stands right before the manager has told its frame may not stay). twm frames the window with
 // a 2-pixel border and a title bar and tells no extents at all: where the client area stands
 // is measured instead, and so it is in a frame 4 wide at the sides with no title bar, that
-// puts it off its place sideways only. A manager missing skips the test after the other rows
+// puts it off its place sideways only. A frame of a title bar alone, told at once, puts it off
+// downwards only. A manager missing skips the test after the other rows
 // ran.
 TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
   const struct {
@@ -414,6 +418,7 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
                {Manager::kToldLate, false, 97, 146},    {Manager::kToldLate, true, 97, 146},
                {Manager::kDrawnLate, false, 97, 146},   {Manager::kDrawnLate, true, 97, 146},
                {Manager::kSidesUntold, false, 97, 170}, {Manager::kSidesUntold, true, 97, 170},
+               {Manager::kTitleOnly, false, 101, 146},  {Manager::kTitleOnly, true, 101, 146},
                {Manager::kOpenbox, false, 100, 150},    {Manager::kOpenbox, true, 100, 150},
                {Manager::kTwm, false, 99, kTwmTitled},  {Manager::kTwm, true, 99, kTwmTitled}};
   std::string missing;
@@ -423,6 +428,7 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
                               : c.manager == Manager::kTwm       ? "twm"
                               : c.manager == Manager::kToldLate  ? "frame told late"
                               : c.manager == Manager::kDrawnLate ? "frame drawn late"
+                              : c.manager == Manager::kTitleOnly ? "title bar only, told"
                                                                  : "side edges, untold";
     SCOPED_TRACE(std::string(managerName) + (c.placed ? ", placed framed" : ", opened"));
     if ((c.manager == Manager::kOpenbox || c.manager == Manager::kTwm) && !OnPath(managerName)) {
