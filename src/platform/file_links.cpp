@@ -112,9 +112,8 @@ bool MakeFolders(const std::string& path, std::string* reason) {
     if (!own.Follow(prefix.substr(0, prefix.size() - 1), reason)) return false;
     const std::string& held = own.held();
     struct stat st {};
-    // A look only (a kernel's link at the end is followed to its folder): the next part's walk
-    // looks at this one's links again.
-    if (::stat(held.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
+    // A folder there already is looked at only (a kernel's link at the end followed to its
+    // folder): the next part's walk looks at this one's links again.
     if (::mkdir(held.c_str(), 0777) != 0) {
       if (errno == EEXIST && ::stat(held.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
       *reason = std::strerror(errno == EEXIST ? ENOTDIR : errno);

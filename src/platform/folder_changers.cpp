@@ -43,35 +43,41 @@ std::uint32_t LittleEndian(const unsigned char* bytes, std::size_t size) {
 
 bool Others(uid_t user) { return user != 0 && user != ::geteuid(); }
 
-// Adds the users and groups that the folder's access ACL lets write (named entries, and its
-// owning group's entry, each as its mask lets it); false where the folder has none, its mode
-// then telling its group's permission.
-bool AddAclChangers(int folder, Changers* changers) {
+// The entries of the access ACL of the folder open as `folder`, in the kernel's order (the
+// others' entry last); none where it has none.
+struct AclEntry {
+  std::uint16_t tag, permissions;
+  std::uint32_t id;
+};
+std::vector<AclEntry> AccessAcl(int folder) {
   const std::string place = "/proc/self/fd/" + std::to_string(folder);
   std::vector<unsigned char> acl(XATTR_SIZE_MAX);  // room for the longest ACL there can be
   const ssize_t n = ::getxattr(place.c_str(), "system.posix_acl_access", acl.data(), acl.size());
+  std::vector<AclEntry> entries;
   if (n < static_cast<ssize_t>(kAclHeader) || LittleEndian(acl.data(), 4) != kAclVersion)
-    return false;
-  const std::size_t count = (static_cast<std::size_t>(n) - kAclHeader) / kAclEntry;
+    return entries;
+  for (std::size_t at = kAclHeader; at + kAclEntry <= static_cast<std::size_t>(n); at += kAclEntry)
+    entries.push_back({static_cast<std::uint16_t>(LittleEndian(&acl[at], 2)),
+                       static_cast<std::uint16_t>(LittleEndian(&acl[at + 2], 2)),
+                       LittleEndian(&acl[at + 4], 4)});
+  return entries;
+}
+
+// Adds the users and groups that the folder's access ACL lets write (named entries, and its
+// owning group's entry, each as its mask lets it); false where the folder has none, its mode
+// then telling its group's permission.
+bool AddAclChangers(int folder, const struct stat& st, Changers* changers) {
+  const std::vector<AclEntry> acl = AccessAcl(folder);
   std::uint16_t mask = 0x07;
-  for (std::size_t i = 0; i < count; ++i) {
-    const unsigned char* entry = acl.data() + kAclHeader + i * kAclEntry;
-    if (LittleEndian(entry, 2) == kAclMask)
-      mask = static_cast<std::uint16_t>(LittleEndian(entry + 2, 2));
+  for (const AclEntry& entry : acl)
+    if (entry.tag == kAclMask) mask = entry.permissions;
+  for (const AclEntry& entry : acl) {
+    if ((entry.permissions & mask & kAclWrite) == 0) continue;
+    if (entry.tag == kAclUser && Others(entry.id)) changers->users.push_back(entry.id);
+    if (entry.tag == kAclGroup) changers->groups.push_back(entry.id);
+    if (entry.tag == kAclGroupObj) changers->groups.push_back(st.st_gid);
   }
-  struct stat st {};
-  if (::fstat(folder, &st) != 0) return false;
-  for (std::size_t i = 0; i < count; ++i) {
-    const unsigned char* entry = acl.data() + kAclHeader + i * kAclEntry;
-    const auto tag = static_cast<std::uint16_t>(LittleEndian(entry, 2));
-    const auto permissions = static_cast<std::uint16_t>(LittleEndian(entry + 2, 2));
-    const std::uint32_t id = LittleEndian(entry + 4, 4);
-    if ((permissions & mask & kAclWrite) == 0) continue;
-    if (tag == kAclUser && Others(id)) changers->users.push_back(id);
-    if (tag == kAclGroup) changers->groups.push_back(id);
-    if (tag == kAclGroupObj) changers->groups.push_back(st.st_gid);
-  }
-  return true;
+  return !acl.empty();
 }
 
 Changers ChangersOf(int folder) {
@@ -83,7 +89,7 @@ Changers ChangersOf(int folder) {
   }
   changers.everyone = (st.st_mode & S_IWOTH) != 0;
   if (Others(st.st_uid)) changers.users.push_back(st.st_uid);
-  if (!AddAclChangers(folder, &changers) && (st.st_mode & S_IWGRP) != 0)
+  if (!AddAclChangers(folder, st, &changers) && (st.st_mode & S_IWGRP) != 0)
     changers.groups.push_back(st.st_gid);
   return changers;
 }
