@@ -427,9 +427,12 @@ void WatchQuitSignals() {
     sigaction(signal, &quit, nullptr);
   }
   SetChildWaitCheck(RunEndAsked);
+  // A normal exit answers the quit signals that came before it (a box that one closed, and the
+  // run then ending as at a close): its end has a time of its own.
   SetNormalExitWatch([](int code) {
     gExitBegun.store(true);
     BeginRunEnd(0, code);
+    gQuitsTaken.store(gQuitsRaised.load());
   });
 }
 

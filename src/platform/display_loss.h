@@ -36,8 +36,9 @@ inline constexpr unsigned kQuitSignalSeconds = 3;
 // kQuitSignalSeconds (the loop held in a window-system call, a server that stopped answering,
 // a long preparation) ends the run all the same, as a lost display ends it: a line on stderr,
 // the hook above within its time, then the end that the signal gives a process (a shell shows
-// 128 + its number); of several, the first that waited its time. Installed as SDL's video
-// starts, in place of SDL's own handlers; a signal that the run was started ignoring (a
+// 128 + its number); of several, the first that waited its time. NormalExit answers those that
+// came before it (a box that one closed): the run's end then has its own time. Installed as SDL's
+// video starts, in place of SDL's own handlers; a signal that the run was started ignoring (a
 // script's background job ignores SIGINT) stays ignored. Once for the process. Also watches
 // the run's end (below), from a quit signal taken or from NormalExit (process.h). From then on
 // a message box or dialog that is open (child_process.h) closes at a quit signal, leaving it

@@ -308,8 +308,9 @@ const std::string kHeldAfterTheTake =
 // that waited its time ends the run, also when both came before the watch looked; one taken
 // does not count for one of the other kind that came after it. One taken starts the run's end,
 // which a run that does not go on to its exit then runs over (the loop held, not the window's
-// teardown). A signal that lands on the watch's own thread is as any other. A signal that the
-// run was started ignoring stays ignored.
+// teardown). A normal exit answers a signal that came before it (a box that it closed): the exit
+// then has the end's time, past the signal's. A signal that lands on the watch's own thread is as
+// any other. A signal that the run was started ignoring stays ignored.
 TEST(GlVideo, AQuitSignalThatTheLoopDoesNotTakeInTimeEndsTheRunAfterTheHook) {
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
   const HeldDisplay held;
@@ -326,6 +327,7 @@ TEST(GlVideo, AQuitSignalThatTheLoopDoesNotTakeInTimeEndsTheRunAfterTheHook) {
     int endsBy;          // the signal that ends the run; 0: it goes on
     std::string line;    // on stderr
     unsigned endsAfter;  // seconds after the first signal, at least
+    int exitsAfterMs = -1;  // NormalExit(96) then, its exit handlers taking past the signal's time
   } cases[] = {
       {"SIGTERM not taken", SIGTERM, -1, false, 0, RecordHook, Raised::kRaised, SIGTERM,
        NotAnswered(SIGTERM), kQuitSignalSeconds},
@@ -346,6 +348,8 @@ TEST(GlVideo, AQuitSignalThatTheLoopDoesNotTakeInTimeEndsTheRunAfterTheHook) {
        kQuitSignalSeconds},
       {"SIGTERM on the watch's thread, taken", SIGTERM, 0, false, 0, RecordHook,
        Raised::kOnTheWatchsThread, SIGTERM, kHeldAfterTheTake, kRunEndSeconds},
+      {"SIGTERM not taken, answered by an exit that takes long", SIGTERM, -1, false, 0, RecordHook,
+       Raised::kRaised, 0, "^$", kQuitSignalSeconds, 1000},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -379,6 +383,12 @@ TEST(GlVideo, AQuitSignalThatTheLoopDoesNotTakeInTimeEndsTheRunAfterTheHook) {
             std::this_thread::sleep_for(std::chrono::milliseconds(c.takenAfterMs));
             if (!TakeTheClose()) _exit(98);
             if (c.then != 0) raise(c.then);
+          }
+          if (c.exitsAfterMs >= 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(c.exitsAfterMs));
+            std::atexit(
+                [] { std::this_thread::sleep_for(std::chrono::seconds(kQuitSignalSeconds)); });
+            NormalExit(96);
           }
           std::this_thread::sleep_for(std::chrono::seconds(c.endsAfter + 2));
           _exit(96);
