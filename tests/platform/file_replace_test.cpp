@@ -956,8 +956,9 @@ TEST(FileReplace, AFileWithAnotherNameIsWrittenOnlyWhereWhoeverMayChangeItsFolde
   ASSERT_TRUE(MakeOwned(secret + "their group's", 0, other, 0664));
   ASSERT_TRUE(MakeOwned(secret + "their group may read", 0, other, 0644));
   ASSERT_EQ(::symlink("root's", (secret + "root's link").c_str()), 0);
-  // A folder of the other user's; one of root's that all, or the other user's group, or (by
-  // its ACL) the other user may change; and one of root's alone.
+  // A folder of the other user's; one of root's that all, or the other user's group, or the
+  // group "users" of Debian's base system, or (by its ACL) the other user may change; and one
+  // of root's alone.
   const struct {
     const char* name;
     uid_t owner;
@@ -968,6 +969,7 @@ TEST(FileReplace, AFileWithAnotherNameIsWrittenOnlyWhereWhoeverMayChangeItsFolde
       {"user", other, 0, 0755, "user " + std::to_string(other)},
       {"sticky", 0, 0, 01777, "every user"},
       {"group", 0, other, 0775, "the users of group " + std::to_string(other)},
+      {"users'", 0, 100, 0775, "the users of group users (gid 100)"},  // a group with a name
       {"acl", 0, 0, 0755, "user " + std::to_string(other)},
       {"masked", 0, 0, 0755, ""},  // its ACL's mask keeps the other user from writing
       {"root's", 0, 0, 0755, ""},
@@ -999,6 +1001,7 @@ TEST(FileReplace, AFileWithAnotherNameIsWrittenOnlyWhereWhoeverMayChangeItsFolde
       {"group/log", "root's", false},
       {"group/shared", "their group's", true},
       {"group/read", "their group may read", false},
+      {"users'/log", "root's", false},
       {"acl/log", "root's", false},
       {"acl/all", "everybody's", true},
       {"masked/log", "root's", true},

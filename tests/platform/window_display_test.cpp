@@ -60,6 +60,7 @@ struct OwnFrame {
   uint32_t edges[4];
   bool drawnLate;  // else the edges are there as the window is framed
   bool told;
+  int16_t cascade = 0;  // else 0: each move asked moves the frame that far right of where it is
 };
 // Told kExtentsLate after the window is framed, as a manager busy elsewhere may.
 constexpr OwnFrame kFrameToldLate{{4, 4, 24, 4}, false, true};
@@ -72,6 +73,10 @@ constexpr OwnFrame kFrameDrawnLate{{4, 4, 24, 4}, true, true};
 constexpr OwnFrame kFrameSidesUntold{{4, 4, 0, 0}, false, false};
 // A title bar only, told at once: the client area stands off only downwards.
 constexpr OwnFrame kFrameTitleOnly{{0, 0, 24, 0}, false, true};
+// Side edges only, told never, and a frame that never goes where a move asks it to but 16 pixels
+// further right at each: the client area is never where it was asked to be.
+constexpr int16_t kCascade = 16;
+constexpr OwnFrame kFrameCascading{{4, 4, 0, 0}, false, false, kCascade};
 constexpr auto kExtentsLate = std::chrono::milliseconds(100);
 
 // A window manager of the test's own on `display`, until it is killed: it frames each window
@@ -202,8 +207,13 @@ constexpr auto kExtentsLate = std::chrono::milliseconds(100);
           xcb_configure_window(x, asked->window, m, values);
         } else {
           Framed& f = it->second;
-          if (asked->value_mask & XCB_CONFIG_WINDOW_X) f.x = asked->x;
-          if (asked->value_mask & XCB_CONFIG_WINDOW_Y) f.y = asked->y;
+          const bool moved = asked->value_mask & (XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y);
+          if (frame.cascade != 0 && moved) {
+            f.x = static_cast<int16_t>(f.x + frame.cascade);
+          } else {
+            if (asked->value_mask & XCB_CONFIG_WINDOW_X) f.x = asked->x;
+            if (asked->value_mask & XCB_CONFIG_WINDOW_Y) f.y = asked->y;
+          }
           if (asked->value_mask & XCB_CONFIG_WINDOW_WIDTH) f.width = asked->width;
           if (asked->value_mask & XCB_CONFIG_WINDOW_HEIGHT) f.height = asked->height;
           Lay(asked->window, f);
@@ -223,7 +233,16 @@ constexpr auto kExtentsLate = std::chrono::milliseconds(100);
 }
 
 // The test's own managers frame as their OwnFrame names.
-enum class Manager { kNone, kOpenbox, kTwm, kToldLate, kDrawnLate, kSidesUntold, kTitleOnly };
+enum class Manager {
+  kNone,
+  kOpenbox,
+  kTwm,
+  kToldLate,
+  kDrawnLate,
+  kSidesUntold,
+  kTitleOnly,
+  kCascading
+};
 
 // Whether a client of `x` redirects the root's substructure: a window manager holds it.
 bool RootRedirected(xcb_connection_t* x, xcb_window_t root) {
@@ -260,6 +279,7 @@ class OwnWindowManager {
       if (manager == Manager::kDrawnLate) ManageOwnFrames(display, kFrameDrawnLate);
       if (manager == Manager::kSidesUntold) ManageOwnFrames(display, kFrameSidesUntold);
       if (manager == Manager::kTitleOnly) ManageOwnFrames(display, kFrameTitleOnly);
+      if (manager == Manager::kCascading) ManageOwnFrames(display, kFrameCascading);
       setenv("DISPLAY", display.c_str(), 1);
       if (manager == Manager::kTwm)
         execlp("twm", "twm", nullptr);
@@ -407,8 +427,9 @@ constexpr int kTwmTitled = -1;
 // a 2-pixel border and a title bar and tells no extents at all: where the client area stands
 // is measured instead, and so it is in a frame 4 wide at the sides with no title bar, that
 // puts it off its place sideways only. A frame of a title bar alone, told at once, puts it off
-// downwards only. A manager missing skips the test after the other rows
-// ran.
+// downwards only. A manager that moves the frame elsewhere at each move asked is left after
+// two: the run goes on with the client area where they put it. A manager missing skips the test
+// after the other rows ran.
 TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
   const struct {
     Manager manager;
@@ -420,7 +441,8 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
                {Manager::kSidesUntold, false, 97, 170}, {Manager::kSidesUntold, true, 97, 170},
                {Manager::kTitleOnly, false, 101, 146},  {Manager::kTitleOnly, true, 101, 146},
                {Manager::kOpenbox, false, 100, 150},    {Manager::kOpenbox, true, 100, 150},
-               {Manager::kTwm, false, 99, kTwmTitled},  {Manager::kTwm, true, 99, kTwmTitled}};
+               {Manager::kTwm, false, 99, kTwmTitled},  {Manager::kTwm, true, 99, kTwmTitled},
+               {Manager::kCascading, false, 101 + 2 * kCascade, 170}};
   std::string missing;
   for (const auto& c : cases) {
     const char* managerName = c.manager == Manager::kNone        ? "no window manager"
@@ -429,6 +451,7 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
                               : c.manager == Manager::kToldLate  ? "frame told late"
                               : c.manager == Manager::kDrawnLate ? "frame drawn late"
                               : c.manager == Manager::kTitleOnly ? "title bar only, told"
+                              : c.manager == Manager::kCascading ? "cascading, untold"
                                                                  : "side edges, untold";
     SCOPED_TRACE(std::string(managerName) + (c.placed ? ", placed framed" : ", opened"));
     if ((c.manager == Manager::kOpenbox || c.manager == Manager::kTwm) && !OnPath(managerName)) {
@@ -446,12 +469,16 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
       ASSERT_TRUE(manager->managing()) << managerName << " did not start";
     }
     Placement expected{101, 170, c.frameX, c.frameY, 101, 170};
+    if (c.manager == Manager::kCascading) {  // two moves, each 16 further right than the last
+      expected.clientX = expected.readX = c.frameX + 4;
+    }
     const Placement first = OpenAndReadInAChild(server.display(), 101, 170, c.placed);
     if (c.frameY == kTwmTitled) {
       EXPECT_LT(first.frameY, 170) << "no title bar above the client area";
       expected.frameY = first.frameY;
     }
     EXPECT_EQ(first, expected);
+    if (c.manager == Manager::kCascading) continue;
     const Placement second =
         OpenAndReadInAChild(server.display(), first.readX, first.readY, c.placed);
     EXPECT_EQ(second, expected);
