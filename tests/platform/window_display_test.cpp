@@ -79,6 +79,21 @@ constexpr int16_t kCascade = 16;
 constexpr OwnFrame kFrameCascading{{4, 4, 0, 0}, false, false, kCascade};
 constexpr auto kExtentsLate = std::chrono::milliseconds(100);
 
+// The root's property in which the manager below counts the moves asked of framed windows.
+constexpr const char* kMovesAsked = "VESKOR_TEST_MOVES_ASKED";
+uint32_t MovesAsked(const std::string& display) {
+  xcb_connection_t* x = xcb_connect(display.c_str(), nullptr);
+  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
+  xcb_get_property_reply_t* count = xcb_get_property_reply(
+      x, xcb_get_property(x, 0, root, AtomNamed(x, kMovesAsked), XCB_ATOM_CARDINAL, 0, 1), nullptr);
+  uint32_t moves = 0;
+  if (count != nullptr && xcb_get_property_value_length(count) == 4)
+    std::memcpy(&moves, xcb_get_property_value(count), 4);
+  std::free(count);
+  xcb_disconnect(x);
+  return moves;
+}
+
 // A window manager of the test's own on `display`, until it is killed: it frames each window
 // that is mapped where the window asked to be, as openbox does, in a frame as `frame` says. A
 // window framed is placed by its frame: a move asked for moves the frame there, and is told to
@@ -94,6 +109,8 @@ constexpr auto kExtentsLate = std::chrono::milliseconds(100);
                                                                  &redirect));
   if (refused != nullptr) _exit(91);  // another manager holds the root
   const xcb_atom_t extents = AtomNamed(x, "_NET_FRAME_EXTENTS");
+  const xcb_atom_t movesAtom = AtomNamed(x, kMovesAsked);
+  uint32_t moves = 0;
   const xcb_atom_t check = AtomNamed(x, "_NET_SUPPORTING_WM_CHECK");
   const xcb_window_t own = xcb_generate_id(x);
   xcb_create_window(x, 0, own, root, -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
@@ -208,6 +225,11 @@ constexpr auto kExtentsLate = std::chrono::milliseconds(100);
         } else {
           Framed& f = it->second;
           const bool moved = asked->value_mask & (XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y);
+          if (moved) {
+            ++moves;
+            xcb_change_property(x, XCB_PROP_MODE_REPLACE, root, movesAtom, XCB_ATOM_CARDINAL, 32, 1,
+                                &moves);
+          }
           if (frame.cascade != 0 && moved) {
             f.x = static_cast<int16_t>(f.x + frame.cascade);
           } else {
@@ -427,7 +449,8 @@ constexpr int kTwmTitled = -1;
 // a 2-pixel border and a title bar and tells no extents at all: where the client area stands
 // is measured instead, and so it is in a frame 4 wide at the sides with no title bar, that
 // puts it off its place sideways only. A frame of a title bar alone, told at once, puts it off
-// downwards only. A manager that moves the frame elsewhere at each move asked is left after
+// downwards only, and is put right with a single move: the frame's edges told are not measured.
+// A manager that moves the frame elsewhere at each move asked is left after
 // two: the run goes on with the client area where they put it. A manager missing skips the test
 // after the other rows ran.
 TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
@@ -435,13 +458,21 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
     Manager manager;
     bool placed;  // else opened there
     int frameX, frameY;
-  } cases[] = {{Manager::kNone, false, 101, 170},       {Manager::kNone, true, 101, 170},
-               {Manager::kToldLate, false, 97, 146},    {Manager::kToldLate, true, 97, 146},
-               {Manager::kDrawnLate, false, 97, 146},   {Manager::kDrawnLate, true, 97, 146},
-               {Manager::kSidesUntold, false, 97, 170}, {Manager::kSidesUntold, true, 97, 170},
-               {Manager::kTitleOnly, false, 101, 146},  {Manager::kTitleOnly, true, 101, 146},
-               {Manager::kOpenbox, false, 100, 150},    {Manager::kOpenbox, true, 100, 150},
-               {Manager::kTwm, false, 99, kTwmTitled},  {Manager::kTwm, true, 99, kTwmTitled},
+    int moves = -1;  // the moves of the frame that the first run asks for, where they are counted
+  } cases[] = {{Manager::kNone, false, 101, 170},
+               {Manager::kNone, true, 101, 170},
+               {Manager::kToldLate, false, 97, 146},
+               {Manager::kToldLate, true, 97, 146},
+               {Manager::kDrawnLate, false, 97, 146},
+               {Manager::kDrawnLate, true, 97, 146},
+               {Manager::kSidesUntold, false, 97, 170},
+               {Manager::kSidesUntold, true, 97, 170},
+               {Manager::kTitleOnly, false, 101, 146, 1},
+               {Manager::kTitleOnly, true, 101, 146},
+               {Manager::kOpenbox, false, 100, 150},
+               {Manager::kOpenbox, true, 100, 150},
+               {Manager::kTwm, false, 99, kTwmTitled},
+               {Manager::kTwm, true, 99, kTwmTitled},
                {Manager::kCascading, false, 101 + 2 * kCascade, 170}};
   std::string missing;
   for (const auto& c : cases) {
@@ -478,6 +509,9 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
       expected.frameY = first.frameY;
     }
     EXPECT_EQ(first, expected);
+    if (c.moves >= 0) {
+      EXPECT_EQ(MovesAsked(server.display()), static_cast<uint32_t>(c.moves));
+    }
     if (c.manager == Manager::kCascading) continue;
     const Placement second =
         OpenAndReadInAChild(server.display(), first.readX, first.readY, c.placed);
