@@ -633,6 +633,19 @@ TEST(FileReplace, AnotherUsersLinkOnTheWayIsNotFollowed) {
     dir.Write("secret/target", "root's");
     EXPECT_EQ(Entries(secret), "target ");
   }
+  // A file with another name in another user's folder, past the kernel's link (the first met,
+  // its folder then descriptor 0): looked at in the folder that link led to, not in the current
+  // one.
+  ASSERT_EQ(
+      ::mkdir(dir.Path("theirs").c_str(), 0755) | ::chown(dir.Path("theirs").c_str(), other, 0), 0);
+  ASSERT_EQ(::link((secret + "target").c_str(), dir.Path("theirs/log").c_str()), 0);
+  const std::string log = "/proc/" + std::to_string(::getpid()) + "/cwd/theirs/log";
+  std::string refused;
+  EXPECT_FALSE(ReplaceFileWhole(log, "written", &refused));
+  EXPECT_EQ(refused, "the file " + log + " has another name (a hard link), in a folder that user " +
+                         std::to_string(other) + " may change: it is not written");
+  EXPECT_EQ(test::ReadFileText(secret + "target"), "root's");
+  ::unlink(dir.Path("theirs/log").c_str());
   ::dup2(input, STDIN_FILENO);
   ::close(input);
   ASSERT_EQ(::fchdir(cwd), 0);
