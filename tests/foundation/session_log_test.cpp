@@ -14,6 +14,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/file_open.h"
@@ -87,7 +88,8 @@ TEST_F(SessionLogTest, WritesReachTheFileAtOnceAndOpeningAgainClosesIt) {
 
 // A FIFO, with a reader or without, is refused at once (-1) as what it is: its open would wait
 // for a reader, and its writes for the reader to take them; also as descriptor 0, where a run
-// started with its standard input closed opens it.
+// started with its standard input closed opens it. A log that another program takes away each
+// time between the look that found it and its open is tried three times.
 TEST_F(SessionLogTest, APathThatDoesNotOpenGivesItsReasonAndDropsEveryWrite) {
   const std::string file = tmp_.Write("plain", "");
   const std::string fifo = dir_ + "fifo.log";
@@ -126,6 +128,38 @@ TEST_F(SessionLogTest, APathThatDoesNotOpenGivesItsReasonAndDropsEveryWrite) {
                                                             : "it is a FIFO, not a regular file")});
   }
   EXPECT_EQ(ReadFileText(file), "");
+
+  // A log that another program makes just before each open that would make it, and takes away
+  // just before each that would open it as it is: tried three times, then given up with the
+  // last open's reason.
+  static std::string gComing;
+  static int gComings;
+  for (const int comings : {2, 3}) {
+    SCOPED_TRACE(std::to_string(comings) + " times made and taken away");
+    gComing = dir_ + "coming.log";
+    gComings = comings;
+    gTold.clear();
+    const FileOpenCall before = SetFileOpenCall([](const char* path, int flags, mode_t mode) {
+      const bool coming = std::string_view(path).ends_with("/coming.log");  // by its held name
+      if (coming && (flags & O_EXCL) != 0 && gComings > 0) {
+        --gComings;
+        close(open(path, O_WRONLY | O_CREAT, 0600));
+      } else if (coming && (flags & O_CREAT) == 0) {
+        unlink(path);
+      }
+      return open(path, flags, mode);
+    });
+    EXPECT_EQ(SessionLogOpen(gComing.c_str(), Tell), comings < 3 ? 0 : ENOENT);
+    SetFileOpenCall(before);
+    LogWriteText(LogStream(), "log");
+    SessionLogClose();
+    EXPECT_EQ(gTold, comings < 3
+                         ? std::vector<std::string>{}
+                         : std::vector<std::string>{gComing + ": " + std::strerror(ENOENT)});
+    EXPECT_EQ(access(gComing.c_str(), F_OK) == 0 ? ReadFileText(gComing) : "none",
+              comings < 3 ? "log" : "none");
+    unlink(gComing.c_str());
+  }
   EXPECT_EQ(SessionLogOpen(nullptr), EINVAL);
   LogWriteText(LogStream(), "lost");
   SessionLogClose();
