@@ -525,16 +525,19 @@ int OtherUsersLinkChecks() {
   return failed;
 }
 
+// The descriptors open in the process now.
+std::set<int> OpenDescriptors() {
+  std::set<int> fds;
+  for (int fd = 0; fd < 1024; ++fd)
+    if (::fcntl(fd, F_GETFD) >= 0) fds.insert(fd);
+  return fds;
+}
+
 // The walk holds one folder at a time, and lets it go with the walk or the next walk, whatever
 // descriptor it got: here the first, 0, as in a run started with its standard input closed.
 TEST(FileReplace, TheLinkWalkHoldsOneFolderAtATimeWhateverItsNumber) {
   test::TempDir dir("veskor_replace");
-  const auto open = [] {
-    std::set<int> fds;
-    for (int fd = 0; fd < 1024; ++fd)
-      if (::fcntl(fd, F_GETFD) >= 0) fds.insert(fd);
-    return fds;
-  };
+  const auto open = OpenDescriptors;
   const int input = ::dup(STDIN_FILENO);
   ASSERT_GE(input, 0);
   ::close(STDIN_FILENO);
@@ -1058,8 +1061,10 @@ TEST(FileReplace, AFileWithAnotherNameIsWrittenOnlyWhereWhoeverMayChangeItsFolde
   dir.Write("secret/root's", "old");
 
   // A hard link of root's file that takes the name's place just after the walk, as the file is
-  // looked at: neither cut nor written, whether it was to be replaced or written in place.
+  // looked at: neither cut nor written, whether it was to be replaced or written in place, and
+  // no descriptor of it is kept.
   for (const NotRegularFile mode : {NotRegularFile::kRefused, kInPlace}) {
+    const std::set<int> before = OpenDescriptors();
     ::unlink(dir.Path("user/mine").c_str());
     dir.Write("user/mine", "mine");
     ASSERT_EQ(::link((secret + "root's").c_str(), dir.Path("user/swapped").c_str()), 0);
@@ -1071,6 +1076,7 @@ TEST(FileReplace, AFileWithAnotherNameIsWrittenOnlyWhereWhoeverMayChangeItsFolde
                           " has another name (a hard link), in a folder that user " +
                           std::to_string(other) + " may change: it is not written");
     EXPECT_EQ(test::ReadFileText(secret + "root's"), "old");
+    EXPECT_EQ(OpenDescriptors(), before);
   }
   EXPECT_EQ(Entries(secret),
             "everybody's root's root's link their group may read their group's "
