@@ -73,6 +73,8 @@ constexpr OwnFrame kFrameDrawnLate{{4, 4, 24, 4}, true, true};
 constexpr OwnFrame kFrameSidesUntold{{4, 4, 0, 0}, false, false};
 // A title bar only, told at once: the client area stands off only downwards.
 constexpr OwnFrame kFrameTitleOnly{{0, 0, 24, 0}, false, true};
+// A left edge only, told at once: the client area stands off only to the right.
+constexpr OwnFrame kFrameLeftOnly{{4, 0, 0, 0}, false, true};
 // Side edges only, told never, and a frame that never goes where a move asks it to but 16 pixels
 // further right at each: the client area is never where it was asked to be.
 constexpr int16_t kCascade = 16;
@@ -263,6 +265,7 @@ enum class Manager {
   kDrawnLate,
   kSidesUntold,
   kTitleOnly,
+  kLeftOnly,
   kCascading
 };
 
@@ -301,6 +304,7 @@ class OwnWindowManager {
       if (manager == Manager::kDrawnLate) ManageOwnFrames(display, kFrameDrawnLate);
       if (manager == Manager::kSidesUntold) ManageOwnFrames(display, kFrameSidesUntold);
       if (manager == Manager::kTitleOnly) ManageOwnFrames(display, kFrameTitleOnly);
+      if (manager == Manager::kLeftOnly) ManageOwnFrames(display, kFrameLeftOnly);
       if (manager == Manager::kCascading) ManageOwnFrames(display, kFrameCascading);
       setenv("DISPLAY", display.c_str(), 1);
       if (manager == Manager::kTwm)
@@ -449,10 +453,10 @@ constexpr int kTwmTitled = -1;
 // a 2-pixel border and a title bar and tells no extents at all: where the client area stands
 // is measured instead, and so it is in a frame 4 wide at the sides with no title bar, that
 // puts it off its place sideways only. A frame of a title bar alone, told at once, puts it off
-// downwards only, and is put right with a single move: the frame's edges told are not measured.
-// A manager that moves the frame elsewhere at each move asked is left after
-// two: the run goes on with the client area where they put it. A manager missing skips the test
-// after the other rows ran.
+// downwards only, and one of a left edge alone sideways only: each is put right with a single
+// move, the frame's edges told not measured. A manager that moves the frame elsewhere at each
+// move asked is left after two: the run goes on with the client area where they put it. A
+// manager missing skips the test after the other rows ran.
 TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
   const struct {
     Manager manager;
@@ -469,6 +473,7 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
                {Manager::kSidesUntold, true, 97, 170},
                {Manager::kTitleOnly, false, 101, 146, 1},
                {Manager::kTitleOnly, true, 101, 146},
+               {Manager::kLeftOnly, false, 97, 170, 1},
                {Manager::kOpenbox, false, 100, 150},
                {Manager::kOpenbox, true, 100, 150},
                {Manager::kTwm, false, 99, kTwmTitled},
@@ -482,6 +487,7 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
                               : c.manager == Manager::kToldLate  ? "frame told late"
                               : c.manager == Manager::kDrawnLate ? "frame drawn late"
                               : c.manager == Manager::kTitleOnly ? "title bar only, told"
+                              : c.manager == Manager::kLeftOnly  ? "left edge only, told"
                               : c.manager == Manager::kCascading ? "cascading, untold"
                                                                  : "side edges, untold";
     SCOPED_TRACE(std::string(managerName) + (c.placed ? ", placed framed" : ", opened"));
