@@ -242,17 +242,41 @@ TEST_F(SessionLogTest, AnotherUsersLinkOnTheWayIsRefusedAndTold) {
   EXPECT_EQ(gTold, (std::vector<std::string>{refusal(hard), refusal(users + "race.log")}));
   EXPECT_EQ(ReadFileText(secret), "root's");
   gTold.clear();
+  // A log made there is that user's; one there already, opened as descriptor 0 (the standard
+  // input closed just before its open), is written, and no other descriptor is left behind.
   const std::string made = users + "session.log";
-  ASSERT_EQ(SessionLogOpen(made.c_str(), Tell), 0);
-  LogWriteText(LogStream(), "log");
-  SessionLogClose();
-  struct stat st {};
-  ASSERT_EQ(stat(made.c_str(), &st), 0);
-  EXPECT_EQ(st.st_uid, other);
-  EXPECT_EQ(st.st_gid, 4321u);
-  EXPECT_EQ(ReadFileText(made), "log");
-  EXPECT_EQ(gTold, std::vector<std::string>{});
-  unlink(made.c_str());
+  for (const bool there : {false, true}) {
+    SCOPED_TRACE(there ? "there already, opened as descriptor 0" : "made");
+    if (there) {
+      tmp_.Write("user's/session.log", "old");
+      ASSERT_EQ(chown(made.c_str(), other, 4321), 0);
+    }
+    const int kept = dup(STDIN_FILENO);
+    ASSERT_GE(kept, 0);
+    const FileOpenCall was = SetFileOpenCall(
+        there ? [](const char* path, int flags, mode_t mode) {
+          static bool closed = false;  // once: the first open then takes descriptor 0
+          if ((flags & O_CREAT) == 0 && !closed) closed = close(STDIN_FILENO) == 0;
+          return open(path, flags, mode);
+        }
+              : before);
+    EXPECT_EQ(SessionLogOpen(made.c_str(), Tell), 0);
+    SetFileOpenCall(was);
+    LogWriteText(LogStream(), "log");
+    SessionLogClose();
+    if (there) {
+      EXPECT_EQ(fcntl(STDIN_FILENO, F_GETFD), -1) << "a descriptor left open";
+    }
+    dup2(kept, STDIN_FILENO);
+    close(kept);
+    struct stat st {};
+    ASSERT_EQ(stat(made.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, other);
+    EXPECT_EQ(st.st_gid, 4321u);
+    EXPECT_EQ(ReadFileText(made), "log");
+    EXPECT_EQ(gTold, std::vector<std::string>{});
+    unlink(made.c_str());
+  }
   const pid_t pid = fork();
   if (pid == 0) {
     const bool refused = test::RefuseCall(__NR_fchown, 0, 1 << 20, EPERM);
