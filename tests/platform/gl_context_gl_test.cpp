@@ -325,7 +325,7 @@ TEST(GlVideo, AQuitSignalThatTheLoopDoesNotTakeInTimeEndsTheRunAfterTheHook) {
     void (*hook)();
     Raised raised;
     int endsBy;          // the signal that ends the run; 0: it goes on
-    std::string line;    // on stderr
+    std::string line;    // on stderr; "": none of the program's (an exit's leak report may come)
     unsigned endsAfter;  // seconds after the first signal, at least
     int exitsAfterMs = -1;  // NormalExit(96) then, its exit handlers taking past the signal's time
   } cases[] = {
@@ -349,7 +349,7 @@ TEST(GlVideo, AQuitSignalThatTheLoopDoesNotTakeInTimeEndsTheRunAfterTheHook) {
       {"SIGTERM on the watch's thread, taken", SIGTERM, 0, false, 0, RecordHook,
        Raised::kOnTheWatchsThread, SIGTERM, kHeldAfterTheTake, kRunEndSeconds},
       {"SIGTERM not taken, answered by an exit that takes long", SIGTERM, -1, false, 0, RecordHook,
-       Raised::kRaised, 0, "^$", kQuitSignalSeconds, 1000},
+       Raised::kRaised, 0, "", kQuitSignalSeconds, 1000},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -393,7 +393,10 @@ TEST(GlVideo, AQuitSignalThatTheLoopDoesNotTakeInTimeEndsTheRunAfterTheHook) {
           std::this_thread::sleep_for(std::chrono::seconds(c.endsAfter + 2));
           _exit(96);
         },
-        ended, c.line);
+        ended,
+        c.line.empty() ? ::testing::Matcher<const std::string&>(
+                             ::testing::Not(::testing::HasSubstr("veskor: ")))
+                       : ::testing::ContainsRegex(c.line));
     if (c.endsBy != 0) {
       EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(c.endsAfter));
     }
