@@ -2091,7 +2091,9 @@ TEST(FileReplace, ASaveIsNamedWhileItIsUnderWay) {
     const SaveUnderWay store("/a/registry", "the settings");
     EXPECT_EQ(named(), "the settings /a/registry");
     EXPECT_EQ(named(12), "the settings /a/registry");  // its 11 bytes and the zero
+    std::memset(file, 'x', sizeof file);
     EXPECT_EQ(named(11), "the settings /a/regi...");
+    EXPECT_EQ(file[11], 'x');  // nothing past the room given
     EXPECT_EQ(named(4), "the settings ...");  // the least room: the cut's mark alone
     EXPECT_EQ(named(3), "none");
     std::thread([&] {
