@@ -740,11 +740,14 @@ int RefusedOwnerChecks(int error) {
   if (::geteuid() == 0) {
     check(1, !ReplaceFileWhole("theirs", "new", &reason) && reason == std::strerror(error));
     check(2, test::ReadFileText("theirs") == "old" && OwnerOf("theirs") == "65534:65534 0640");
-    // A file made in another user's folder, which cannot be given to that user: not made.
+    // A file made in another user's folder, which cannot be given to that user: not made, and
+    // no descriptor of it kept.
+    const std::set<int> before = OpenDescriptors();
     check(4, !ReplaceFileWhole("nobody's/new", "new", &reason) &&
                  reason == std::string("it cannot be given to user nobody (uid 65534), whose "
                                        "folder it is in: ") +
                                std::strerror(error));
+    check(5, OpenDescriptors() == before);
   }
   check(3, Entries("./") == (::geteuid() == 0 ? "nobody's own theirs " : "own "));
   return failed;
