@@ -241,38 +241,45 @@ TEST_F(SessionLogTest, AnotherUsersLinkOnTheWayIsRefusedAndTold) {
   };
   EXPECT_EQ(gTold, (std::vector<std::string>{refusal(hard), refusal(users + "race.log")}));
   EXPECT_EQ(ReadFileText(secret), "root's");
+  EXPECT_EQ(access((users + "race.log").c_str(), F_OK), 0);  // a name the run did not make
   gTold.clear();
   // A log made there is that user's; one there already, opened as descriptor 0 (the standard
-  // input closed just before its open), is written, and no other descriptor is left behind.
+  // input closed just before its open), is written and keeps its owner (root's own too), and no
+  // other descriptor is left behind.
   const std::string made = users + "session.log";
-  for (const bool there : {false, true}) {
-    SCOPED_TRACE(there ? "there already, opened as descriptor 0" : "made");
-    if (there) {
+  const struct {
+    bool there;
+    uid_t uid;
+    gid_t gid;
+  } logs[] = {{false, other, 4321}, {true, other, 4321}, {true, 0, 0}};
+  static bool gCloseInput;
+  for (const auto& row : logs) {
+    SCOPED_TRACE((row.there ? "there already, opened as descriptor 0, of " : "made, for ") +
+                 std::to_string(row.uid));
+    if (row.there) {
       tmp_.Write("user's/session.log", "old");
-      ASSERT_EQ(chown(made.c_str(), other, 4321), 0);
+      ASSERT_EQ(chown(made.c_str(), row.uid, row.gid), 0);
     }
     const int kept = dup(STDIN_FILENO);
     ASSERT_GE(kept, 0);
-    const FileOpenCall was = SetFileOpenCall(
-        there ? [](const char* path, int flags, mode_t mode) {
-          static bool closed = false;  // once: the first open then takes descriptor 0
-          if ((flags & O_CREAT) == 0 && !closed) closed = close(STDIN_FILENO) == 0;
-          return open(path, flags, mode);
-        }
-              : before);
+    gCloseInput = row.there;  // once: the first open then takes descriptor 0
+    const FileOpenCall was = SetFileOpenCall([](const char* path, int flags, mode_t mode) {
+      if ((flags & O_CREAT) == 0 && gCloseInput) gCloseInput = close(STDIN_FILENO) != 0;
+      return open(path, flags, mode);
+    });
     EXPECT_EQ(SessionLogOpen(made.c_str(), Tell), 0);
     SetFileOpenCall(was);
     LogWriteText(LogStream(), "log");
     SessionLogClose();
-    if (there) {
+    if (row.there) {
       EXPECT_EQ(fcntl(STDIN_FILENO, F_GETFD), -1) << "a descriptor left open";
     }
     dup2(kept, STDIN_FILENO);
     close(kept);
     struct stat st {};
     ASSERT_EQ(stat(made.c_str(), &st), 0);
-    EXPECT_EQ(st.st_uid, other);
-    EXPECT_EQ(st.st_gid, 4321u);
+    EXPECT_EQ(st.st_uid, row.uid);
+    EXPECT_EQ(st.st_gid, row.gid);
     EXPECT_EQ(ReadFileText(made), "log");
     EXPECT_EQ(gTold, std::vector<std::string>{});
     unlink(made.c_str());

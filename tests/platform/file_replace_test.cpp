@@ -535,30 +535,42 @@ std::set<int> OpenDescriptors() {
 
 // The walk holds one folder at a time, and lets it go with the walk or the next walk, whatever
 // descriptor it got: here the first, 0, as in a run started with its standard input closed.
+// Past a kernel's link to a folder, the folder it led to is let go once the file's is held.
 TEST(FileReplace, TheLinkWalkHoldsOneFolderAtATimeWhateverItsNumber) {
   test::TempDir dir("veskor_replace");
   const auto open = OpenDescriptors;
   const int input = ::dup(STDIN_FILENO);
-  ASSERT_GE(input, 0);
+  const int folder = ::open(dir.path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_TRUE(input >= 0 && folder >= 0);
   ::close(STDIN_FILENO);
   const std::set<int> before = open();
+  // A kernel's link to a file, the one it stands for looked at through a descriptor of its own
+  // (here 0), which is let go: the file is left to the open.
+  const std::string kernels =
+      "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(input);
+  const struct {
+    std::string path, held;
+  } rows[] = {{dir.Path("registry"), "/proc/self/fd/0/registry"},
+              {dir.Path("bookmark.wld"), "/proc/self/fd/0/bookmark.wld"},
+              {"/dev/fd/" + std::to_string(folder) + "/registry", "/proc/self/fd/0/registry"},
+              {"/proc/self/root" + dir.Path("registry"), "/proc/self/fd/0/registry"},
+              {kernels, kernels}};
   {
     OwnLinksPath own;
-    std::string reason;
-    EXPECT_TRUE(own.Follow(dir.Path("registry"), &reason)) << reason;
-    EXPECT_EQ(own.held(), "/proc/self/fd/0/registry");
-    EXPECT_TRUE(own.Follow(dir.Path("bookmark.wld"), &reason)) << reason;
-    EXPECT_EQ(own.held(), "/proc/self/fd/0/bookmark.wld");
-    // A kernel's link to a file, the one it stands for looked at through a descriptor of its
-    // own (here 0), which is let go: the file is left to the open.
-    const std::string kernels =
-        "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(input);
-    EXPECT_TRUE(own.Follow(kernels, &reason)) << reason;
-    EXPECT_EQ(own.held(), kernels);
+    for (const auto& row : rows) {
+      SCOPED_TRACE(row.path);
+      std::string reason;
+      EXPECT_TRUE(own.Follow(row.path, &reason)) << reason;
+      EXPECT_EQ(own.held(), row.held);
+      std::set<int> held = before;
+      if (row.held != kernels) held.insert(0);
+      EXPECT_EQ(open(), held);
+    }
   }
   const std::set<int> after = open();
   ::dup2(input, STDIN_FILENO);
   ::close(input);
+  ::close(folder);
   EXPECT_EQ(after, before);
 }
 
@@ -976,8 +988,8 @@ TEST(FileReplace, AFileWithAnotherNameIsWrittenOnlyWhereWhoeverMayChangeItsFolde
   ASSERT_TRUE(MakeOwned(secret + "their group may read", 0, other, 0644));
   ASSERT_EQ(::symlink("root's", (secret + "root's link").c_str()), 0);
   // A folder of the other user's; one of root's that all, or the other user's group, or the
-  // group "users" of Debian's base system, or (by its ACL) the other user may change; and one
-  // of root's alone.
+  // group "users" of Debian's base system, or (by its ACL) the other user or its owning group
+  // (the other user's, not the owner's) may change; and one of root's alone.
   const struct {
     const char* name;
     uid_t owner;
@@ -990,6 +1002,7 @@ TEST(FileReplace, AFileWithAnotherNameIsWrittenOnlyWhereWhoeverMayChangeItsFolde
       {"group", 0, other, 0775, "the users of group " + std::to_string(other)},
       {"users'", 0, 100, 0775, "the users of group users (gid 100)"},  // a group with a name
       {"acl", 0, 0, 0755, "user " + std::to_string(other)},
+      {"group acl", 0, other, 0755, "the users of group " + std::to_string(other)},
       {"masked", 0, 0, 0755, ""},  // its ACL's mask keeps the other user from writing
       {"root's", 0, 0, 0755, ""},
   };
@@ -1001,6 +1014,8 @@ TEST(FileReplace, AFileWithAnotherNameIsWrittenOnlyWhereWhoeverMayChangeItsFolde
   ASSERT_TRUE(
       SetAttribute(dir.Path("acl"), "system.posix_acl_access",
                    Acl({{kOwner, 7}, {kUser, 7, other}, {kOwnGroup, 5}, {kMask, 7}, {kOther, 5}})));
+  ASSERT_TRUE(SetAttribute(dir.Path("group acl"), "system.posix_acl_access",
+                           Acl({{kOwner, 7}, {kOwnGroup, 7}, {kMask, 7}, {kOther, 5}})));
   ASSERT_TRUE(
       SetAttribute(dir.Path("masked"), "system.posix_acl_access",
                    Acl({{kOwner, 7}, {kUser, 7, other}, {kOwnGroup, 7}, {kMask, 5}, {kOther, 5}})));
@@ -1023,6 +1038,8 @@ TEST(FileReplace, AFileWithAnotherNameIsWrittenOnlyWhereWhoeverMayChangeItsFolde
       {"users'/log", "root's", false},
       {"acl/log", "root's", false},
       {"acl/all", "everybody's", true},
+      {"group acl/log", "root's", false},
+      {"group acl/shared", "their group's", true},
       {"masked/log", "root's", true},
       {"root's/log", "root's", true},
   };
@@ -1528,26 +1545,44 @@ int MountedFileChecks() {
 
 // A file that the rename cannot replace, a mount point (EBUSY), is written in place whole, and
 // a rename refused otherwise fails the save with its reason, as by a seccomp filter in a forked
-// child; the file then as it was, no temporary left. As root, a real bind mount, above.
+// child; the file then as it was, no temporary left. So is a mount point that gets a second
+// name during the save (at the rename), in a folder that every user may change. As root, a
+// real bind mount, above.
 TEST(FileReplace, AMountedFileIsWrittenInPlaceWholeOrKeepsItsOldText) {
   test::TempDir dir("veskor_replace");
-  for (const int error : {EBUSY, EXDEV}) {
-    SCOPED_TRACE(std::strerror(error));
+  const std::string linked =
+      "the file registry has another name (a hard link), in a folder that every user may change: "
+      "it is not written";
+  const struct {
+    int error;
+    bool linked;
+  } rows[] = {{EBUSY, false}, {EXDEV, false}, {EBUSY, true}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::strerror(row.error) + std::string(row.linked ? ", linked" : ""));
     const std::string path = dir.Write("registry", "old");
     struct stat before {};
     ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    ASSERT_EQ(::chmod(dir.path().c_str(), row.linked ? 01777 : 0700), 0);
+    const bool written = row.error == EBUSY && !row.linked;
     const int status = ChildStatus(dir.path(), [&] {
       std::string reason;
-      if (!test::RefuseCall(__NR_rename, 0, -1, error)) return 2;
+      if (!test::RefuseCall(__NR_rename, 0, -1, row.error)) return 2;
+      if (row.linked)
+        SetReplaceStepCall([](ReplaceStep step) {
+          if (step == ReplaceStep::kRename) ::link("registry", "second");
+        });
       const bool saved = ReplaceFileWhole("registry", "new", &reason);
-      return saved == (error == EBUSY) && (saved || reason == std::strerror(error)) ? 0 : 1;
+      return saved == written &&
+                     (saved || reason == (row.linked ? linked : std::strerror(row.error)))
+                 ? 0
+                 : 1;
     });
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(test::ReadFileText(path), error == EBUSY ? "new" : "old");
+    EXPECT_EQ(test::ReadFileText(path), written ? "new" : "old");
     struct stat after {};
     EXPECT_EQ(::stat(path.c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
-    EXPECT_EQ(Entries(dir.path()), "registry ");
+    EXPECT_EQ(Entries(dir.path()), row.linked ? "registry second " : "registry ");
   }
   test::TempDir mounts("veskor_replace");
   const int status =

@@ -395,11 +395,13 @@ TEST(StoreWriter, MakesItsFoldersAlongOwnLinksOnlyAndGivesThemToTheUsersHome) {
 // $VESKOR_REGISTRY; relative names from where the writer was started); a product directory that
 // is not there, or is no directory, would give a store whose folders point nowhere. Either ends
 // the writer with status 1, the reason said, nothing written or made; a link to the product
-// directory is one.
+// directory is one. So does a folder that cannot be made, named in the reason: the binary
+// folder, a file in its way; the store's, a link to nowhere, the binary folder made before it.
 TEST(StoreWriter, RefusesAStoreNameOfNoFileAndAProductThatIsNoDirectory) {
   test::TempDir dir("veskor_store");
   const std::string file = dir.Write("file", ""), none = dir.Path("none");
   fs::create_directory_symlink(test::kProductDir, dir.Path("product"));
+  fs::create_directory_symlink("gone/deeper", dir.Path("nowhere"));
   const std::string folder = " names a folder, not a store's file: nothing is made";
   const struct {
     std::size_t arg;  // of StoreWriterArgs; 6 and `env`: $VESKOR_REGISTRY with no --store
@@ -419,6 +421,9 @@ TEST(StoreWriter, RefusesAStoreNameOfNoFileAndAProductThatIsNoDirectory) {
       {6, "missing/.x", 0, "wrote missing/.x"},  // a hidden file's name
       {2, none, 1, "no product directory at " + none + ": No such file or directory"},
       {2, file, 1, "no product directory at " + file + ": Not a directory"},
+      {8, file + "/x", 1, "cannot make the directory " + file + "/x/: Not a directory"},
+      {6, dir.Path("nowhere/registry"), 1,
+       "cannot make the directory " + dir.Path("nowhere") + ": No such file or directory"},
       {2, dir.Path("product"), 0, "wrote " + dir.Path("registry")},
   };
   for (const auto& c : cases) {
@@ -444,8 +449,11 @@ TEST(StoreWriter, RefusesAStoreNameOfNoFileAndAProductThatIsNoDirectory) {
     const auto store = test::ReadStore(test::ReadBytes(dir.Path("registry")).value_or(""));
     EXPECT_EQ(store.count(kRoot + "\\Paths|VeskorDir") ? store.at(kRoot + "\\Paths|VeskorDir") : "",
               c.status == 0 ? dir.Path("product/") : "");
+    if (c.value == dir.Path("nowhere/registry")) {
+      EXPECT_TRUE(fs::remove(dir.Path("user")));  // made before the store's folder
+    }
     const auto all = fs::recursive_directory_iterator(dir.path());
-    EXPECT_EQ(std::distance(begin(all), end(all)), c.status == 0 ? 4 : 2) << c.said;
+    EXPECT_EQ(std::distance(begin(all), end(all)), c.status == 0 ? 5 : 3) << c.said;
   }
 }
 
