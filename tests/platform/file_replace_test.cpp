@@ -153,6 +153,29 @@ TEST(FileReplace, TheSweepTakesOnlyStaleTemporariesOfTheFilesOwnForm) {
   EXPECT_EQ(test::ReadFileText(dir.Path("registry")), "text");
   for (const auto& c : cases)
     EXPECT_EQ(fs::exists(fs::symlink_status(dir.Path(c.name))), !c.swept) << c.name;
+
+  // A name whose temporary would pass 255 bytes is cut to 236 in it, a character cut there
+  // dropped whole (3 bytes at most where the name is no UTF-8): the file is replaced, and its
+  // stale temporaries of that form swept.
+  const std::string n233(233, 'n'), e = "\xc3\xa9", globe = "\xf0\x9f\x8c\x8d";
+  const struct {
+    std::string file, cut;
+  } longNames[] = {{n233 + "nnn", n233 + "nnn"},
+                   {n233 + "nnnn", n233 + "nnn"},
+                   {n233 + std::string(22, 'n'), n233 + "nnn"},
+                   {n233 + "n" + e + "x", n233 + "n" + e},
+                   {n233 + "nn" + e + "x", n233 + "nn"},
+                   {n233 + globe + "x", n233},
+                   {n233 + "\x80\x80\x80\x80x", n233}};
+  for (const auto& c : longNames) {
+    SCOPED_TRACE(c.file.size());
+    fs::remove_all(dir.path());
+    fs::create_directory(dir.path());
+    MakeOld(dir.Write("." + c.cut + std::string(kReplaceTemporaryTag) + "Ab12Cd", "stale"),
+            std::chrono::hours(2));
+    EXPECT_TRUE(ReplaceFileWhole(dir.Path(c.file), "text", &reason)) << reason;
+    EXPECT_EQ(Entries(dir.path()), c.file + " ");
+  }
 }
 
 int gSyncs = 0;
