@@ -109,8 +109,8 @@ TEST(SceneParser, RootFilesOpenFromTheCommandLineOrTheDialog) {
   CloseSceneFiles(gSceneParser);
   // A name that is there as given opens as given, its quotes and '\' its own, in a directory of
   // up to 511 bytes; one that is not is read as written, each part found ignoring case.
-  const std::string quoted = dir.path() + "q\"x\\/",
-                    deep = dir.path() + std::string(100, 'd') + "/" + std::string(100, 'd') + "/";
+  const std::string quoted = dir.path() + "q\"x\\/", d100(100, 'd'), D100(100, 'D'),
+                    deep = dir.path() + d100 + "/" + d100 + "/" + d100 + "/";
   dir.Write(quoted.substr(dir.path().size()) + "a\"b\\c.wld", "#version \"7\"");
   dir.Write(deep.substr(dir.path().size()) + "w.wld", "#version \"7\"");
   std::string deepest = deep;  // 511 bytes, in names of 100 at most
@@ -124,8 +124,7 @@ TEST(SceneParser, RootFilesOpenFromTheCommandLineOrTheDialog) {
       {quoted, "a\"b\\c.wld", quoted + "a\"b\\c.wld"},
       {quoted, "\"a\"b\\c.wld", ""},
       {dir.path(), "Q\"X\\/a\"b\\c.wld", ""},
-      {dir.path(), "\"" + std::string(100, 'D') + "\\" + std::string(100, 'D') + "\\W.wld\"",
-       deep + "w.wld"},
+      {dir.path(), "\"" + D100 + "\\" + D100 + "\\" + D100 + "\\W.wld\"", deep + "w.wld"},
       {deepest, "w.wld", deepest + "w.wld"},
       {deepest + "e/", "w.wld", ""}};
   for (const auto& root : roots) {
