@@ -231,11 +231,8 @@ bool WriteNew(const veskor::OwnLinksPath& own, const std::string& text) {
   const std::string& path = own.held();
   const std::string& shown = own.end();
   // A temporary of the form the program's own writes use, so that nothing but the program's
-  // own files ever has that name.
-  const std::size_t slash = path.rfind('/');
-  const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
-  std::string temporary = path.substr(0, name) + "." + path.substr(name) +
-                          std::string(veskor::kReplaceTemporaryTag) + "XXXXXX";
+  // own files ever has that name, cut as theirs to fit the folder.
+  std::string temporary = veskor::ReplaceTemporaryPrefix(path) + "XXXXXX";
   const int fd = mkstemp(temporary.data());
   if (fd < 0) Fail("cannot write beside " + shown + ": " + std::strerror(errno));
   std::string refused;

@@ -1,7 +1,11 @@
 #include "app/compile_session.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/main_interface.h"
 #include "app/main_interface_callbacks.h"
@@ -30,8 +34,9 @@ namespace {
 // Why a command line opens nothing, before "can not open file".
 constexpr const char* kCommandLineTooLong =
     "      the command line is too long: %u characters, where a world path has at most %zu";
-constexpr const char* kPathPartTooLong =
-    "      the world path is too long: a directory or a file name has at most 255 characters";
+// A name of the path past the file system's bound, and its kind, before the name itself.
+constexpr const char* kNameTooLong =
+    "      the world path is too long: %s has %zu characters, where a name has at most %u: ";
 
 // A field of `n` characters, terminated or not, copied into `out`, which holds n + 1.
 void CopyField(char* out, const char* field, std::size_t n) {
@@ -70,9 +75,29 @@ void SayWhyNotOpened(const char* name) {
   ShowStatusLine(line, 0);
 }
 
+// Says the first name of `path` (read as it is opened) that is longer than a name may be: a
+// directory's or the file's, with its length, and the name itself. False when there is none.
+bool SayNameTooLong(const std::string& path) {
+  for (std::size_t from = 0; from <= path.size();) {
+    const std::size_t slash = std::min(path.find('/', from), path.size());
+    const std::size_t length = slash - from;
+    if (length >= kScenePathBytes) {
+      char line[kWorldPathBytes + 128];
+      std::snprintf(line, sizeof line, kNameTooLong,
+                    slash == path.size() ? "its file name" : "a directory name", length,
+                    kScenePathBytes - 1);
+      AppendMarkupLiteral(line, sizeof line, path.substr(from, length).c_str());
+      ShowStatusLine(line, 0);
+      return true;
+    }
+    from = slash + 1;
+  }
+  return false;
+}
+
 bool OpenCommandLineWorld(const char* path) {
   SceneParser& parser = gSceneParser;
-  char directory[kScenePathBytes];
+  char directory[kSceneDirectoryBytes];
   char name[kScenePathBytes];
   if (WorldPathTooLong != 0) {
     char line[128];
@@ -81,8 +106,11 @@ bool OpenCommandLineWorld(const char* path) {
     ShowStatusLine("can not open file", 1);
     return false;
   }
-  if (!SplitPath(path, directory, name)) {
-    ShowStatusLine(kPathPartTooLong, 0);
+  // A path that the file system has as it is given opens as given (quotes, '\' and all); any
+  // other is read as a world file writes one, surrounding quotes dropped.
+  struct stat given {};
+  const PathForm form = ::stat(path, &given) == 0 ? PathForm::kGiven : PathForm::kWritten;
+  if (SayNameTooLong(ReadPath(path, form)) || !SplitPath(path, directory, name, form)) {
     ShowStatusLine("can not open file", 1);
     return false;
   }
@@ -91,8 +119,8 @@ bool OpenCommandLineWorld(const char* path) {
   parser.objectCount = 0;
   parser.logCallback = ShowStatusLine;
   const int opened = SceneParserOpenRoot(parser, directory, name, kWorldFileSetup);
-  static_assert(sizeof parser.currentDirectory > kScenePathBytes);
-  CopyField(parser.currentDirectory, parser.files[0].directory, kScenePathBytes);
+  static_assert(sizeof parser.currentDirectory == sizeof parser.files[0].directory);
+  CopyField(parser.currentDirectory, parser.files[0].directory, kCurrentDirectoryBytes - 1);
   // Written whether or not the file opened, the name as written (the same line as the
   // language layer's for an include).
   char quoted[kScenePathBytes + 1];

@@ -55,7 +55,7 @@ void ReportInclude(SceneFile& file, IncludeStatus status, const char* path, cons
       } else {
         std::snprintf(message, sizeof message, "Cannot open file \"%s\"", path);
       }
-      char directory[kScenePathBytes], name[kScenePathBytes];
+      char directory[kSceneDirectoryBytes], name[kScenePathBytes];
       if (SplitPath(path, directory, name)) {
         SetErrorAtPlace(file, name, message, line);
         return;

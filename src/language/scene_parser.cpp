@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <string>
 
 #include "foundation/data_file_search.h"
 #include "foundation/search_dirs.h"
@@ -77,12 +78,13 @@ void CopyTables(SceneFile& file, const SceneFile& from) {
 // Directory and name of the file that `path` designates relative to `base`: the file as it is
 // on disk when one matches (exactly, or else ignoring case), else as written. `*searchError`
 // is the errno of a directory on the way that could not be listed for another spelling of it.
-bool LocateFile(SceneFile& file, const char* base, const char* path, int* searchError) {
-  char dirPart[kScenePathBytes];
+bool LocateFile(SceneFile& file, const char* base, const char* path, PathForm form,
+                int* searchError) {
+  char dirPart[kSceneDirectoryBytes];
   char name[kScenePathBytes];
-  if (!SplitPath(path, dirPart, name)) return false;
-  const char* relativeDir = dirPart[0] == '/' ? dirPart + 1 : dirPart;
-  char baseDir[kScenePathBytes];
+  if (!SplitPath(path, dirPart, name, form)) return false;
+  const char* relativeDir = dirPart[0] == '/' && form == PathForm::kWritten ? dirPart + 1 : dirPart;
+  char baseDir[kSceneDirectoryBytes];
   const std::size_t baseLength = std::strlen(base);
   if (!CopyBounded(baseDir, sizeof baseDir, base, baseLength)) return false;
   // An empty base stays empty: the current directory.
@@ -91,18 +93,19 @@ bool LocateFile(SceneFile& file, const char* base, const char* path, int* search
     baseDir[baseLength] = '/';
     baseDir[baseLength + 1] = '\0';
   }
-  char relative[2 * kScenePathBytes];
+  char relative[kSceneDirectoryBytes + kScenePathBytes];
   std::snprintf(relative, sizeof relative, "%s%s", relativeDir, name);
-  char found[2 * kScenePathBytes];
-  if (MatchDataFileName(baseDir, relative, found, sizeof found, searchError)) {
+  char found[kSceneDirectoryBytes + kScenePathBytes];
+  if (form == PathForm::kWritten &&
+      MatchDataFileName(baseDir, relative, found, sizeof found, searchError)) {
     const char* slash = std::strrchr(found, '/');
     const std::size_t split = slash != nullptr ? slash - found + 1 : 0;
-    return CopyBounded(file.directory, kScenePathBytes, found, split) &&
+    return CopyBounded(file.directory, kSceneDirectoryBytes, found, split) &&
            CopyBounded(file.fileName, kScenePathBytes, found + split, std::strlen(found + split));
   }
-  char directory[2 * kScenePathBytes];
+  char directory[2 * kSceneDirectoryBytes];
   std::snprintf(directory, sizeof directory, "%s%s", baseDir, relativeDir);
-  return CopyBounded(file.directory, kScenePathBytes, directory, std::strlen(directory)) &&
+  return CopyBounded(file.directory, kSceneDirectoryBytes, directory, std::strlen(directory)) &&
          CopyBounded(file.fileName, kScenePathBytes, name, std::strlen(name));
 }
 
@@ -111,17 +114,17 @@ enum class OpenResult { kOpened, kCannotOpen, kPathTooLong };
 // The open steps common to the root and the includes, on a closed record whose lexical
 // tables are installed. `why` receives the reason of an open that failed for a file that is
 // there, and is emptied otherwise.
-OpenResult OpenRecord(SceneFile& file, const char* base, const char* path,
+OpenResult OpenRecord(SceneFile& file, const char* base, const char* path, PathForm form,
                       char (&why)[kSceneMessageBytes]) {
   why[0] = '\0';
   int searchError = 0;
-  if (!LocateFile(file, base, path, &searchError)) {
+  if (!LocateFile(file, base, path, form, &searchError)) {
     file.directory[0] = file.fileName[0] = '\0';
     file.errorFlag = 1;
     return OpenResult::kPathTooLong;
   }
   file.token[0] = file.nextToken[0] = '\0';
-  char full[2 * kScenePathBytes];
+  char full[kSceneDirectoryBytes + kScenePathBytes];
   std::snprintf(full, sizeof full, "%s%s", file.directory, file.fileName);
   // Neither a FIFO nor anything else but a regular file holds the open, whether it is there
   // from the start or put in the file's place as it opens.
@@ -240,7 +243,11 @@ int SceneParserOpenRoot(SceneParser& parser, const char* directory, const char* 
     file.errorFlag = 1;
     return 0;
   }
-  return OpenRecord(file, directory, path, parser.openFailure) == OpenResult::kOpened ? 1 : 0;
+  struct stat given {};
+  const PathForm form = ::stat((std::string(directory) + path).c_str(), &given) == 0
+                            ? PathForm::kGiven
+                            : PathForm::kWritten;
+  return OpenRecord(file, directory, path, form, parser.openFailure) == OpenResult::kOpened ? 1 : 0;
 }
 
 int OpenSceneFile(SceneParser& parser, const char* directory, const char* path,
@@ -262,7 +269,8 @@ IncludeStatus PushIncludeFile(SceneParser& parser, const char* path) {
   SceneFile& parent = parser.files[parser.depth - 1];
   SceneFile& file = parser.files[parser.depth];
   CopyTables(file, parent);
-  const OpenResult opened = OpenRecord(file, parent.directory, path, parser.openFailure);
+  const OpenResult opened =
+      OpenRecord(file, parent.directory, path, PathForm::kWritten, parser.openFailure);
   if (opened != OpenResult::kOpened) {
     EmptyRecord(file);
     return opened == OpenResult::kPathTooLong ? IncludeStatus::kPathTooLong
@@ -310,22 +318,26 @@ void CloseSceneFiles(SceneParser& parser) {
   parser.currentDirectory[0] = '\0';
 }
 
-bool SplitPath(const char* path, char* directory, char* name) {
-  directory[0] = name[0] = '\0';
+std::string ReadPath(const char* path, PathForm form) {
+  if (form == PathForm::kGiven) return path;
   if (*path == '"') ++path;
   const char* quote = std::strchr(path, '"');
-  const std::size_t length = quote != nullptr ? quote - path : std::strlen(path);
-  std::size_t split = 0;
-  for (std::size_t i = 0; i < length; ++i) {
-    if (path[i] == '/' || path[i] == '\\') split = i + 1;
+  std::string read(path, quote != nullptr ? quote - path : std::strlen(path));
+  for (char& c : read) {
+    if (c == '\\') c = '/';
   }
-  if (!CopyBounded(directory, kScenePathBytes, path, split) ||
-      !CopyBounded(name, kScenePathBytes, path + split, length - split)) {
+  return read;
+}
+
+bool SplitPath(const char* path, char* directory, char* name, PathForm form) {
+  directory[0] = name[0] = '\0';
+  const std::string read = ReadPath(path, form);
+  const std::size_t slash = read.rfind('/');
+  const std::size_t split = slash == std::string::npos ? 0 : slash + 1;
+  if (!CopyBounded(directory, kSceneDirectoryBytes, read.data(), split) ||
+      !CopyBounded(name, kScenePathBytes, read.data() + split, read.size() - split)) {
     directory[0] = '\0';
     return false;
-  }
-  for (char* p = directory; *p != '\0'; ++p) {
-    if (*p == '\\') *p = '/';
   }
   return true;
 }

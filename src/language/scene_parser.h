@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "foundation/mem_block.h"
 
@@ -21,7 +22,9 @@ inline constexpr std::uint32_t kRegionMax = 8;
 inline constexpr std::uint32_t kLexemeBytes = 8;    // separators, openers, closers: 7 chars
 inline constexpr std::uint32_t kRingBytes = 8192;   // the character ring of a world file
 inline constexpr std::uint32_t kRefillBytes = 128;  // consumed characters between refills
-inline constexpr std::uint32_t kCurrentDirectoryBytes = 512;
+// The directory of an open world file, ending with '/': a world path has at most 511 bytes.
+inline constexpr std::uint32_t kSceneDirectoryBytes = 512;
+inline constexpr std::uint32_t kCurrentDirectoryBytes = kSceneDirectoryBytes;
 
 // The character buffer of a SceneFile: a ring over one MemBlock. Until the write position
 // first wraps, every stored byte also grows the block's used size by one.
@@ -44,7 +47,7 @@ struct SceneFile {
   SceneFile& operator=(const SceneFile&) = delete;
 
   std::FILE* stream;
-  char directory[kScenePathBytes];  // ends with '/', or empty for the current directory
+  char directory[kSceneDirectoryBytes];  // ends with '/', or empty for the current directory
   char fileName[kScenePathBytes];   // the name the error place text gives
   std::uint32_t fileSize;
   std::uint8_t nextChar;
@@ -139,9 +142,12 @@ inline constexpr std::int32_t kStringRegion = 2;
 inline SceneFile& InnermostFile(SceneParser& parser) { return parser.files[parser.depth - 1]; }
 
 // Opens `path` (relative to `directory`) into record 0 with the given tables; the caller sets
-// depth to 1 first. Result 1, or 0 when the file cannot be opened (openFailure saying why when
-// it is there), its path does not fit the record, the tables exceed their limits, or the record
-// is already open. A file that is not a regular one is refused without waiting on it.
+// depth to 1 first. A path that the file system has as it is given (`directory` followed by
+// `path`) is opened as given; any other is read as a world file writes it (SplitPath), each part
+// found ignoring case where it is not there as written. Result 1, or 0 when the file cannot be
+// opened (openFailure saying why when it is there), its path does not fit the record, the
+// tables exceed their limits, or the record is already open. A file that is not a regular one
+// is refused without waiting on it.
 int SceneParserOpenRoot(SceneParser& parser, const char* directory, const char* path,
                         const LexicalSetup& setup);
 
@@ -175,9 +181,16 @@ int SceneFileReset(SceneFile& file);
 // Resets every record below depth; depth and objectCount 0, currentDirectory empty.
 void CloseSceneFiles(SceneParser& parser);
 
-// Splits a path as written (one leading double quote skipped, cut at the next one, '\' read
-// as '/') at its last '/': the directory part keeps the '/', the rest is the name. Returns
-// false, with both outputs empty, when a part does not fit its kScenePathBytes buffer.
-bool SplitPath(const char* path, char* directory, char* name);
+// How a path is read: as a world file writes one (kWritten: one leading double quote skipped,
+// cut at the next one, '\' read as '/'), or as the file system takes it (kGiven).
+enum class PathForm { kWritten, kGiven };
+
+// The path that `path` names, read in `form`.
+std::string ReadPath(const char* path, PathForm form);
+
+// Splits a path, read in `form`, at its last '/': the directory part keeps the '/' and goes into
+// `directory`, a buffer of kSceneDirectoryBytes, the rest is the name, into `name`, one of
+// kScenePathBytes. Returns false, with both outputs empty, when a part does not fit.
+bool SplitPath(const char* path, char* directory, char* name, PathForm form = PathForm::kWritten);
 
 }  // namespace veskor

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -74,6 +75,63 @@ std::string DescriptorPlace(int fd) { return "/proc/self/fd/" + std::to_string(f
 bool IsKernelsLink(int link) {
   struct statfs fs {};
   return ::fstatfs(link, &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC;
+}
+
+// The inode of a process file system's root folder, which holds the folders of the processes.
+constexpr ino_t kProcRootInode = 1;
+// The most folders up from the folder of a link of the kernel's own to that of its process or
+// thread: /proc/<pid>/cwd is in it, /proc/<pid>/fd/N and /proc/<pid>/task/<tid>/ns/net one below.
+constexpr int kProcessFolderDepth = 1;
+
+// The users of a process or of one of its threads, from the "Tgid" and "Uid" lines of its status:
+// the process's id, and its real, effective, saved and file system uids.
+struct ProcessUsers {
+  long long process = -1;
+  uid_t uids[4] = {};
+};
+
+// The users of the process whose folder under the kernel's process file system holds the folder
+// open as `folder`: /proc/<pid>, or a thread's /proc/<pid>/task/<tid>, the nearest of them up
+// from `folder`, read through descriptors of those folders (never by their numbers, which another
+// process may have been given since). 1 with `*users` set; 0 where the folder is in no process's
+// (the file system's root: /proc/self and /proc/mounts are there); -1 with errno set where the
+// status cannot be read (the process has ended).
+int UsersOfProcessFolder(int folder, ProcessUsers* users) {
+  int at = ::openat(folder, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  int status = -1;
+  for (int up = 0; status < 0; ++up) {
+    struct stat st {};
+    if (at >= 0 && ::fstat(at, &st) == 0 && st.st_ino == kProcRootInode) {
+      ::close(at);
+      return 0;
+    }
+    if (at >= 0) status = ::openat(at, "status", O_RDONLY | O_CLOEXEC);
+    const int error = errno;
+    if (at < 0 || (status < 0 && (error != ENOENT || up == kProcessFolderDepth))) {
+      if (at >= 0) ::close(at);
+      errno = error;
+      return -1;
+    }
+    const int parent = status < 0 ? ::openat(at, "..", O_PATH | O_DIRECTORY | O_CLOEXEC) : -1;
+    ::close(at);
+    at = parent;
+  }
+  // The lines wanted are the first few; the kernel gives a status's start whole in one read.
+  char text[1024];
+  const ssize_t length = ::read(status, text, sizeof text - 1);
+  ::close(status);
+  text[length > 0 ? length : 0] = '\0';
+  const char* process = std::strstr(text, "\nTgid:");
+  const char* uids = std::strstr(text, "\nUid:");
+  unsigned long ids[4];
+  if (process == nullptr || uids == nullptr ||
+      std::sscanf(process, "\nTgid: %lld", &users->process) != 1 ||
+      std::sscanf(uids, "\nUid: %lu %lu %lu %lu", &ids[0], &ids[1], &ids[2], &ids[3]) != 4) {
+    errno = ESRCH;
+    return -1;
+  }
+  for (int i = 0; i < 4; ++i) users->uids[i] = static_cast<uid_t>(ids[i]);
+  return 1;
 }
 
 }  // namespace
@@ -188,7 +246,7 @@ bool OwnLinksPath::Follow(const std::string& path, std::string* reason) {
       continue;
     }
     done.push_back(std::move(part));
-    const std::string at = place(done);
+    std::string at = place(done);
     // The link is looked at through a descriptor of its own, so that its owner and its text are
     // those of one link, whatever takes its place meanwhile.
     const int link = ::open(at.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
@@ -200,9 +258,39 @@ bool OwnLinksPath::Follow(const std::string& path, std::string* reason) {
       if (link < 0 || (!S_ISDIR(st.st_mode) && !rest.empty())) break;
       continue;
     }
-    if (st.st_uid != user && st.st_uid != 0) {
+    // A link of the kernel's own in another process's folder (/proc/<pid>/fd/3, /proc/<pid>/cwd)
+    // shows as root's while that process is not dumpable: it is that process's, judged by each
+    // of its users, real, effective, saved and file system. Followed, it is walked on from a
+    // descriptor of its folder, so that no process given that number since is the one reached.
+    const bool kernels = IsKernelsLink(link);
+    uid_t owner = st.st_uid;
+    if (kernels) {
+      const std::vector<std::string> up(done.begin(), done.end() - 1);
+      const int in = folderAt(up);
+      ProcessUsers users;
+      const int found = in < 0 ? -1 : UsersOfProcessFolder(in, &users);
+      if (found < 0) {
+        *reason = std::strerror(errno);
+        if (in >= 0) ::close(in);
+        ::close(link);
+        return false;
+      }
+      if (found == 0 || users.process == ::getpid()) {
+        ::close(in);  // in no process's folder (/proc/self), or in the run's own
+      } else {
+        owner = 0;
+        for (const uid_t uid : users.uids)
+          if (owner == user || owner == 0) owner = uid;
+        shownBase = shown(up);
+        if (base_ >= 0) ::close(base_);
+        base_ = in;
+        done.erase(done.begin(), done.end() - 1);
+        at = place(done);
+      }
+    }
+    if (owner != user && owner != 0) {
       ::close(link);
-      *reason = "the link " + shown(done) + " belongs to user " + UserName(st.st_uid) +
+      *reason = "the link " + shown(done) + " belongs to user " + UserName(owner) +
                 ", not to this run's user: it is not followed";
       return false;
     }
@@ -225,7 +313,7 @@ bool OwnLinksPath::Follow(const std::string& path, std::string* reason) {
       *reason = std::strerror(ELOOP);
       return false;
     }
-    if (IsKernelsLink(link)) {
+    if (kernels) {
       // A process's or a descriptor's link: the kernel follows it to what it stands for. A
       // folder is walked on from there under the same rule; the file itself is left to the
       // open, which follows the link to the file the process holds.

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/random.h>
@@ -57,12 +58,6 @@ std::string FolderName(const std::string& path) {
   return dir;
 }
 
-// The prefix of the temporaries' names of `path`, ".<name>.veskor-tmp-", with its folder.
-std::string TemporaryPrefix(const std::string& path) {
-  return FolderOf(path) + "." + path.substr(FolderOf(path).size()) +
-         std::string(kReplaceTemporaryTag);
-}
-
 // Six letters or digits, unpredictable enough that the names of two writers do not meet.
 void RandomLetters(char* out) {
   unsigned char bytes[kReplaceTemporaryLetters];
@@ -86,7 +81,7 @@ void RandomLetters(char* out) {
 // (which the kernel applies: the process's umask is never changed). -1 with errno set when none
 // can be made.
 int MakeTemporary(const std::string& path, mode_t mode, std::string* temp) {
-  *temp = TemporaryPrefix(path) + std::string(kReplaceTemporaryLetters, 'X');
+  *temp = ReplaceTemporaryPrefix(path) + std::string(kReplaceTemporaryLetters, 'X');
   char* letters = temp->data() + temp->size() - kReplaceTemporaryLetters;
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     gLetters.load()(letters);
@@ -206,7 +201,7 @@ bool TakeAttributesOf(int fd, const std::string& old) {
 }
 
 void RemoveStaleTemporaries(const std::string& path) {
-  const std::string prefix = TemporaryPrefix(path);
+  const std::string prefix = ReplaceTemporaryPrefix(path);
   const std::string dir = FolderOf(path);
   const std::string_view namePrefix = std::string_view(prefix).substr(dir.size());
   DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
@@ -299,6 +294,23 @@ bool WriteWholeInPlace(const OwnLinksPath& own, std::string_view text, std::stri
 }
 
 }  // namespace
+
+std::string ReplaceTemporaryPrefix(const std::string& path) {
+  const std::string folder = FolderOf(path);
+  std::string name = path.substr(folder.size());
+  long longest = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  if (longest <= 0) longest = NAME_MAX;
+  const std::size_t form = 1 + kReplaceTemporaryTag.size() + kReplaceTemporaryLetters;
+  std::size_t cut = static_cast<std::size_t>(longest) > form ? longest - form : 0;
+  if (name.size() > cut) {
+    // Where the cut falls inside a character of a UTF-8 name, that character goes whole.
+    for (int back = 0;
+         back < 3 && cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80; ++back)
+      --cut;
+    name.resize(cut);
+  }
+  return folder + "." + name + std::string(kReplaceTemporaryTag);
+}
 
 TemporaryLettersCall SetReplaceLettersCall(TemporaryLettersCall call) {
   return gLetters.exchange(call);

@@ -52,6 +52,12 @@ namespace veskor {
 inline constexpr std::string_view kReplaceTemporaryTag = ".veskor-tmp-";
 inline constexpr std::size_t kReplaceTemporaryLetters = 6;
 
+// The temporaries' names of `path` without their letters, with its folder: ".<name>.veskor-tmp-".
+// A name too long for the whole to fit the folder's bound on a name (pathconf's _PC_NAME_MAX, 255
+// bytes on most file systems: a name of 237 bytes or more there) is cut to the bytes that fit,
+// before the character that would pass it; the files whose names begin alike then share it.
+std::string ReplaceTemporaryPrefix(const std::string& path);
+
 // How a regular file named through a given descriptor is written: kWholeFile makes it hold the
 // text alone (WriteWholeThrough); kWhereItStands writes as the shell's redirection opened it
 // (WriteThrough).

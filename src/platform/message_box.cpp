@@ -22,6 +22,7 @@
 #include "platform/child_process.h"
 #include "platform/descriptor_write.h"
 #include "platform/file_links.h"
+#include "platform/given_descriptors.h"
 #include "platform/process.h"
 
 namespace veskor {
@@ -97,11 +98,19 @@ std::string WriteRecord(int fd, std::string_view record) {
 // (ENXIO), as a pipe whose reader has gone does. Another user's link on the way to the file is
 // not followed, nor is a file with another name written in a folder that another user may
 // change (OwnLinksPath, file_links.h): its refusal is the reason. A file that this open makes
-// is given to its folder's owner where that is another user's, or taken away again.
+// is given to its folder's owner where that is another user's, or taken away again. A name of
+// one of the process's own descriptors (/dev/stdout, /dev/fd/N, /proc/self/fd/N) reaches the file
+// only where the descriptor was given at the start and open for writing, as a shell's `>&N`
+// writes: any other ("< file", one the process opened itself) is refused with "Bad file
+// descriptor", so that a file given for reading is never written.
 std::string AppendToFile(const char* path, const std::string& record) {
   OwnLinksPath own;
   std::string refused;
   if (!own.Follow(path, &refused)) return refused;
+  if (const long long given = OwnDescriptor(path); given >= 0) {
+    const int mode = WasGiven(given) ? ::fcntl(static_cast<int>(given), F_GETFL) : -1;
+    if (mode < 0 || (mode & O_ACCMODE) == O_RDONLY) return std::strerror(EBADF);
+  }
   constexpr int kFlags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK;
   int fd = ::open(own.held().c_str(), kFlags | O_CREAT | O_EXCL | own.NoFollow(), 0666);
   const bool made = fd != -1;

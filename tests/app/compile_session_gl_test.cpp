@@ -107,6 +107,18 @@ TEST_F(CompileSessionTest, EachCommandLineFormOpensItsFile) {
   ASSERT_EQ(mkfifo(dir_.Path("fifo.wld").c_str(), 0600), 0);
   const std::string d = dir_.path();
   const std::string longName(300, 'n');
+  // Paths that the file system takes: quotes and '\' their names' own, a directory 333 bytes
+  // down in names of 100 at most, and names of 255 bytes, each there.
+  const std::string quoted = "q\"x\\/", odd = "a\"b\\c.wld", longest(255, 'n'),
+                    longestName = std::string(251, 'w') + ".wld";
+  std::string deep = d;
+  while (deep.size() < 333) deep += std::string(std::min(100ul, 332 - deep.size()), 'd') + "/";
+  for (const std::string& world : {quoted + "w.wld", odd, deep.substr(d.size()) + "w.wld",
+                                   longest + "/w.wld", longestName}) {
+    std::filesystem::create_directories(std::filesystem::path(d + world).parent_path());
+    dir_.Write(world, "// nothing but a comment\n");
+  }
+  const std::string tooLong = "      the world path is too long: ";
   struct Case {
     std::string commandLine;
     std::uint32_t tooLong;
@@ -135,9 +147,18 @@ TEST_F(CompileSessionTest, EachCommandLineFormOpensItsFile) {
                 "most 511"},
        "can not open file", ""},
       {d + longName + ".wld", 0, 0,
-       {kBegin,
-        "      the world path is too long: a directory or a file name has at most 255 "
-        "characters"},
+       {kBegin, tooLong + "its file name has 304 characters, where a name has at most 255: \\%" +
+                    longName + ".wld"},
+       "can not open file", ""},
+      {d + quoted + "w.wld", 0, 1, Compiled("w.wld"), "", d + quoted},
+      {d + odd, 0, 1, Compiled(odd), "", d},
+      {"\"" + d + odd + "\"", 0, 0, {kBegin, ParseFile("a")}, "can not open file", ""},
+      {deep + "w.wld", 0, 1, Compiled("w.wld"), "", deep},
+      {d + longest + "/w.wld", 0, 1, Compiled("w.wld"), "", d + longest + "/"},
+      {d + longestName, 0, 1, Compiled(longestName), "", d},
+      {d + longest + "n/w.wld", 0, 0,
+       {kBegin, tooLong + "a directory name has 256 characters, where a name has at most 255: \\%" +
+                    longest + "n"},
        "can not open file", ""},
   };
   for (const Case& c : cases) {

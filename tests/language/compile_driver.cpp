@@ -46,7 +46,7 @@ CompileOutcome RunCompileSession(const std::string& worldPath) {
   parser.objectCount = 0;
   parser.logCallback = ShowStatusLine;
   const int opened = SceneParserOpenRoot(parser, directory.c_str(), name.c_str(), kWorldFileSetup);
-  std::strcpy(parser.currentDirectory, parser.files[0].directory);  // 256 into 512
+  std::strcpy(parser.currentDirectory, parser.files[0].directory);  // 512 into 512
   ShowStatusLine(("      parse file <\\%" + name + ">").c_str(), 0);
   if (!opened) {
     ShowStatusLine("can not open file", 1);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,11 +18,13 @@ using test::RunCompileSession;
 using test::WorldDir;
 
 TEST(SceneParser, SplitPathCutsAtTheLastSeparator) {
+  const std::string longestDirectory = std::string(kSceneDirectoryBytes - 2, 'd') + "/";
   const struct {
     std::string path;
     bool ok;
-    const char* directory;
+    std::string directory;
     const char* name;
+    PathForm form = PathForm::kWritten;
   } cases[] = {
       {"a.wld", true, "", "a.wld"},
       {"sub\\a.wld", true, "sub/", "a.wld"},
@@ -30,13 +33,18 @@ TEST(SceneParser, SplitPathCutsAtTheLastSeparator) {
       {"dir\\", true, "dir/", ""},
       {std::string(kScenePathBytes - 1, 'n'), true, "", nullptr},
       {std::string(kScenePathBytes, 'n'), false, "", ""},
-      {std::string(kScenePathBytes, 'd') + "/a", false, "", ""},
+      {longestDirectory + "a", true, longestDirectory, "a"},
+      {"d" + longestDirectory + "a", false, "", ""},
+      // As the file system takes it: quotes and '\' are a name's own.
+      {"\"q\"x\\y/a\\b \"c\".wld", true, "\"q\"x\\y/", "a\\b \"c\".wld", PathForm::kGiven},
+      {"sub\\a.wld", true, "", "sub\\a.wld", PathForm::kGiven},
+      {"d" + longestDirectory + "a", false, "", "", PathForm::kGiven},
   };
   for (const auto& c : cases) {
-    char directory[kScenePathBytes];
+    char directory[kSceneDirectoryBytes];
     char name[kScenePathBytes];
-    EXPECT_EQ(SplitPath(c.path.c_str(), directory, name), c.ok);
-    EXPECT_STREQ(directory, c.directory);
+    EXPECT_EQ(SplitPath(c.path.c_str(), directory, name, c.form), c.ok) << c.path;
+    EXPECT_EQ(std::string(directory), c.directory);
     EXPECT_EQ(std::string(name), c.name != nullptr ? c.name : c.path);
   }
 }
@@ -99,6 +107,38 @@ TEST(SceneParser, RootFilesOpenFromTheCommandLineOrTheDialog) {
   EXPECT_EQ(OpenSceneFile(gSceneParser, dir.path().c_str(), "none.wld", nullptr), 0);
   EXPECT_EQ(std::string(gSceneParser.currentDirectory), dir.path());
   CloseSceneFiles(gSceneParser);
+  // A name that is there as given opens as given, its quotes and '\' its own, in a directory of
+  // up to 511 bytes; one that is not is read as written, each part found ignoring case.
+  const std::string quoted = dir.path() + "q\"x\\/", d100(100, 'd'), D100(100, 'D'),
+                    deep = dir.path() + d100 + "/" + d100 + "/" + d100 + "/";
+  dir.Write(quoted.substr(dir.path().size()) + "a\"b\\c.wld", "#version \"7\"");
+  dir.Write(deep.substr(dir.path().size()) + "w.wld", "#version \"7\"");
+  std::string deepest = deep;  // 511 bytes, in names of 100 at most
+  while (deepest.size() < 510)
+    deepest += std::string(std::min(100ul, 510 - deepest.size()), 'e') + "/";
+  std::filesystem::create_directories(deepest);
+  std::filesystem::copy_file(deep + "w.wld", deepest + "w.wld");
+  const struct {
+    std::string directory, name, opened;  // "": not opened
+  } roots[] = {
+      {quoted, "a\"b\\c.wld", quoted + "a\"b\\c.wld"},
+      {quoted, "\"a\"b\\c.wld", ""},
+      {dir.path(), "Q\"X\\/a\"b\\c.wld", ""},
+      {dir.path(), "\"" + D100 + "\\" + D100 + "\\" + D100 + "\\W.wld\"", deep + "w.wld"},
+      {deepest, "w.wld", deepest + "w.wld"},
+      {deepest + "e/", "w.wld", ""}};
+  for (const auto& root : roots) {
+    SCOPED_TRACE(root.directory + root.name);
+    gSceneParser.depth = 1;
+    EXPECT_EQ(SceneParserOpenRoot(gSceneParser, root.directory.c_str(), root.name.c_str(),
+                                  kWorldFileSetup),
+              root.opened.empty() ? 0 : 1);
+    if (!root.opened.empty()) {
+      EXPECT_EQ(std::string(gSceneParser.files[0].directory) + gSceneParser.files[0].fileName,
+                root.opened);
+    }
+    CloseSceneFiles(gSceneParser);
+  }
 }
 
 TEST(SceneParser, AFullSearchDirectoryTableRefusesTheInclude) {

@@ -153,6 +153,29 @@ TEST(FileReplace, TheSweepTakesOnlyStaleTemporariesOfTheFilesOwnForm) {
   EXPECT_EQ(test::ReadFileText(dir.Path("registry")), "text");
   for (const auto& c : cases)
     EXPECT_EQ(fs::exists(fs::symlink_status(dir.Path(c.name))), !c.swept) << c.name;
+
+  // A name whose temporary would pass 255 bytes is cut to 236 in it, a character cut there
+  // dropped whole (3 bytes at most where the name is no UTF-8): the file is replaced, and its
+  // stale temporaries of that form swept.
+  const std::string n233(233, 'n'), e = "\xc3\xa9", globe = "\xf0\x9f\x8c\x8d";
+  const struct {
+    std::string file, cut;
+  } longNames[] = {{n233 + "nnn", n233 + "nnn"},
+                   {n233 + "nnnn", n233 + "nnn"},
+                   {n233 + std::string(22, 'n'), n233 + "nnn"},
+                   {n233 + "n" + e + "x", n233 + "n" + e},
+                   {n233 + "nn" + e + "x", n233 + "nn"},
+                   {n233 + globe + "x", n233},
+                   {n233 + "\x80\x80\x80\x80x", n233}};
+  for (const auto& c : longNames) {
+    SCOPED_TRACE(c.file.size());
+    fs::remove_all(dir.path());
+    fs::create_directory(dir.path());
+    MakeOld(dir.Write("." + c.cut + std::string(kReplaceTemporaryTag) + "Ab12Cd", "stale"),
+            std::chrono::hours(2));
+    EXPECT_TRUE(ReplaceFileWhole(dir.Path(c.file), "text", &reason)) << reason;
+    EXPECT_EQ(Entries(dir.path()), c.file + " ");
+  }
 }
 
 int gSyncs = 0;
@@ -525,6 +548,35 @@ int OtherUsersLinkChecks() {
   return failed;
 }
 
+// A process that stands in `folder` with the test's descriptors, among them a place of root's
+// file, as user `real` (`effective` its effective and saved uid, and the same for its groups),
+// dumpable or not, until the object ends.
+struct HeldProcess {
+  HeldProcess(const std::string& folder, uid_t real, uid_t effective, bool dumpable) {
+    int ready[2];
+    if (::pipe2(ready, O_CLOEXEC) != 0) return;
+    pid = ::fork();
+    if (pid == 0) {
+      if (::chdir(folder.c_str()) != 0 || ::setresgid(real, effective, effective) != 0 ||
+          ::setresuid(real, effective, effective) != 0 ||
+          ::prctl(PR_SET_DUMPABLE, dumpable ? 1 : 0) != 0 || ::write(ready[1], "r", 1) != 1)
+        ::_exit(1);
+      for (;;) ::pause();
+    }
+    ::close(ready[1]);
+    char sign = 0;
+    if (pid > 0 && ::read(ready[0], &sign, 1) != 1) Stop();
+    ::close(ready[0]);
+  }
+  ~HeldProcess() { Stop(); }
+  void Stop() {
+    if (pid > 0 && ::kill(pid, SIGKILL) == 0) ::waitpid(pid, nullptr, 0);
+    if (pid > 0) pid = -1;
+  }
+  std::string Folder() const { return "/proc/" + std::to_string(pid); }
+  pid_t pid = -1;
+};
+
 // The descriptors open in the process now.
 std::set<int> OpenDescriptors() {
   std::set<int> fds;
@@ -622,9 +674,28 @@ TEST(FileReplace, AnotherUsersLinkOnTheWayIsNotFollowed) {
   ASSERT_TRUE(cwd >= 0 && held >= 0 && ::chdir(dir.path().c_str()) == 0);
   const std::string fd = std::to_string(held);
   const std::string back = "/../" + fs::path(dir.path()).parent_path().filename().string();
+  // Another process's links, in the secret folder with root's file as `place`: those of another
+  // user's are that user's even where the kernel shows them as root's (a process that is not
+  // dumpable, or whose effective user is root), those of root's processes root's.
+  const int target = ::open((secret + "target").c_str(), O_PATH | O_CLOEXEC);
+  ASSERT_GE(target, 0);
+  const std::string place = std::to_string(target);
+  const HeldProcess shown(secret, other, other, true), hidden(secret, other, other, false),
+      setuid(secret, other, 0, true), roots(secret, 0, 0, false);
+  ::close(target);
+  ASSERT_TRUE(shown.pid > 0 && hidden.pid > 0 && setuid.pid > 0 && roots.pid > 0);
+  const std::string thread = hidden.Folder() + "/task/" + std::to_string(hidden.pid);
   const struct {
     std::string path, refusedAt;  // "": written
-  } kernels[] = {{"/proc/self/cwd/end", "/proc/self/cwd/end"},
+  } kernels[] = {{roots.Folder() + "/fd/" + place, ""},
+                 {shown.Folder() + "/fd/" + place, shown.Folder() + "/fd/" + place},
+                 {shown.Folder() + "/cwd/target", shown.Folder() + "/cwd"},
+                 {hidden.Folder() + "/fd/" + place, hidden.Folder() + "/fd/" + place},
+                 {hidden.Folder() + "/cwd/made", hidden.Folder() + "/cwd"},
+                 {thread + "/cwd/target", thread + "/cwd"},
+                 {setuid.Folder() + "/fd/" + place, setuid.Folder() + "/fd/" + place},
+                 {roots.Folder() + "/cwd/target", ""},
+                 {"/proc/self/cwd/end", "/proc/self/cwd/end"},
                  {"/proc/self/cwd/folder/target", "/proc/self/cwd/folder"},
                  {"/proc/self/root" + dir.Path("end"), "/proc/self/root" + dir.Path("end")},
                  {"/dev/fd/" + fd + "/end", "/proc/self/fd/" + fd + "/end"},

@@ -31,6 +31,7 @@
 #include "platform/child_process.h"
 #include "platform/display_loss.h"
 #include "platform/file_dialog.h"
+#include "platform/given_descriptors.h"
 #include "platform/gl_window_internal.h"
 #include "platform/process.h"
 #include "support/message_capture.h"
@@ -109,8 +110,18 @@ bool WaitsInPoll(const std::string& syscall) {
 // standard output, as `VESKOR_MESSAGES=/dev/stdout veskor | head -c 20` gives it) whose reader
 // has gone (its open does not fail: the write does), a FIFO whose reader left after the first
 // record, a full pipe whose reader takes nothing (2 s), and one whose reader leaves while a
-// record waits for room.
-enum class Reader { kFile, kNone, kGone, kLeftAfterOne, kTakesNothing, kLeavesWhileWaiting };
+// record waits for room. A file given for reading as the standard input (`< secret`), or one
+// opened for writing since the start, named as a descriptor of the process's, is not written.
+enum class Reader {
+  kFile,
+  kNone,
+  kGone,
+  kLeftAfterOne,
+  kTakesNothing,
+  kLeavesWhileWaiting,
+  kGivenForReading,
+  kOpenedSince
+};
 // The refusal of a link of the test's own user (0x7F000000 + its pid).
 std::string NotFollowed(const std::string& link) {
   return "the link " + link + " belongs to user " + std::to_string(0x7F000000u + getpid()) +
@@ -137,6 +148,10 @@ TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToS
       {fifo, "No such device or address", 0, 0, Reader::kLeftAfterOne},
       {"/dev/stdout", noRoom, 0, 0, Reader::kTakesNothing},
       {"/dev/stdout", "Broken pipe", 0, 0, Reader::kLeavesWhileWaiting},
+      {"/dev/stdin", "Bad file descriptor", 0, 0, Reader::kGivenForReading},
+      {"/dev/fd/0", "Bad file descriptor", 0, 0, Reader::kGivenForReading},
+      {"/proc/self/fd/0", "Bad file descriptor", 0, 0, Reader::kGivenForReading},
+      {"/dev/fd/0", "Bad file descriptor", 0, 0, Reader::kOpenedSince},
       {dir.Path("theirs"), NotFollowed(dir.Path("theirs"))},
       {dir.Path("folder/secret"), NotFollowed(dir.Path("folder"))},
       {dir.Path("sticky/secret"), "the file " + dir.Path("sticky/secret") +
@@ -190,6 +205,10 @@ TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToS
                write(STDOUT_FILENO, filler.data(), filler.size()) > 0) {
         }
       }
+      if (c.reader == Reader::kGivenForReading && open(secret.c_str(), O_RDONLY) != 0) _exit(94);
+      NoteGivenDescriptors();  // the descriptors as the run was started with them
+      if (c.reader == Reader::kOpenedSince && open(secret.c_str(), O_WRONLY | O_APPEND) != 0)
+        _exit(95);
       if (c.reader == Reader::kLeftAfterOne) {
         reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
         HeadlessRecord("First", "read");
@@ -254,6 +273,20 @@ TEST(HeadlessBoxes, AMessagesFileThatCannotBeWrittenIsSaidOnceAndTheRecordsGoToS
     std::remove(fifo.c_str());
   }
   EXPECT_EQ(test::ReadFileText(secret), "root's");
+  // Given for reading and writing, the standard input takes the records.
+  const pid_t given = fork();
+  if (given == 0) {
+    close(STDIN_FILENO);
+    if (open(file.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600) != 0) _exit(90);
+    NoteGivenDescriptors();
+    setenv("VESKOR_MESSAGES", "/dev/stdin", 1);
+    HeadlessRecord("Given", "both ways");
+    _exit(0);
+  }
+  int ended = -1;
+  ASSERT_EQ(waitpid(given, &ended, 0), given);
+  EXPECT_EQ(ended, 0);
+  EXPECT_EQ(test::ReadFileText(file), "Given [none] both ways\n");
 
   // Made anew by root in another user's folder, the messages file is that user's, in the
   // folder's group; where it cannot be given to them, it is not made, and that is said.
@@ -338,6 +371,7 @@ int InterruptedRecordChecks() {
   if (pipe(ends) != 0 || fcntl(ends[1], F_SETPIPE_SZ, 4096) != 4096) return 10;
   const std::string messages = "/proc/self/fd/" + std::to_string(ends[1]);
   setenv("VESKOR_MESSAGES", messages.c_str(), 1);
+  NoteGivenDescriptors();
   fcntl(ends[1], F_SETFL, O_NONBLOCK);
   fcntl(ends[0], F_SETFL, O_NONBLOCK);
   const std::string filler(4096, 'f');

@@ -523,8 +523,9 @@ TEST_F(RunCommand, NothingInAFilesPlaceHoldsTheStartAndAFileThatDoesNotOpenSaysW
 }
 
 // A command line of the longest a world path may be (511 characters) is kept whole: a missing
-// world is said ("can not open file") and the unattended run ends with status 2, as one whose
-// folder part or file name is longer than 255 characters does, with its own line. One
+// world is said ("can not open file") and the unattended run ends with status 2, as one with a
+// name longer than 255 characters does, with its own line naming it, and as one whose folder
+// part alone passes 255 characters in shorter names, which is looked for as any world. One
 // character more is kept neither cut nor whole: the status lines say its length and the limit,
 // and the run ends as for a missing world. The program is started itself (scripts/run refuses a
 // world file that is not there).
@@ -537,15 +538,21 @@ TEST_F(RunCommand, AWorldPathTooLongToKeepEndsAsAMissingWorldAndSaysItsLength) {
   const std::string tooLong =
       "Log [none]       the command line is too long: 512 characters, where a world path has at "
       "most 511\n";
+  const std::string longName(511 - longestFolder.size(), 'w');
   const std::string partTooLong =
-      "Log [none]       the world path is too long: a directory or a file name has at most 255 "
-      "characters\n";
+      "Log [none]       the world path is too long: its file name has 256 characters, where a "
+      "name has at most 255: \\%" +
+      longName + "\n";
+  std::string deepFolder = folder;  // 333 bytes, in names of 100 at most
+  while (deepFolder.size() < 333)
+    deepFolder += std::string(std::min(100ul, 332 - deepFolder.size()), 'd') + "/";
   const struct {
     std::string world;
     std::string said;
   } cases[] = {
       {"\"" + longestFolder + quotedName, missing + quotedName + ">\n" + notOpened},
-      {longestFolder + std::string(511 - longestFolder.size(), 'w'), partTooLong + notOpened},
+      {longestFolder + longName, partTooLong + notOpened},
+      {deepFolder + "w.wld", missing + "w.wld>\n" + notOpened},
       {longestFolder + std::string(512 - longestFolder.size(), 'w'), tooLong + notOpened},
   };
   for (const auto& c : cases) {

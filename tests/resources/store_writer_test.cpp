@@ -247,9 +247,19 @@ TEST(StoreWriter, FillsAnEmptyStoreAndLeavesADirectory) {
 TEST(StoreWriter, PlacesTheStoreAndTheUsersDirectoryByTheEnvironment) {
   const struct {
     std::vector<std::string> env;
-    const char* store;
+    std::string store;
     const char* user;
   } cases[] = {
+      // A store of the longest names, whose temporary's is cut to fit.
+      {{"VESKOR_REGISTRY=@" + std::string(236, 's'), "HOME=@h"},
+       std::string(236, 's'),
+       "h/.local/share/veskor/"},
+      {{"VESKOR_REGISTRY=@" + std::string(237, 's'), "HOME=@h"},
+       std::string(237, 's'),
+       "h/.local/share/veskor/"},
+      {{"VESKOR_REGISTRY=@" + std::string(255, 's'), "HOME=@h"},
+       std::string(255, 's'),
+       "h/.local/share/veskor/"},
       {{"VESKOR_REGISTRY=@a/reg", "XDG_CONFIG_HOME=@c", "HOME=@h"},
        "a/reg",
        "h/.local/share/veskor/"},
