@@ -147,10 +147,11 @@ void PushMoved(SDL_Window* window, int x, int y) {
 //   more by that puts the client area at x, y. Each move waits for the manager's answer (told,
 //   or the window moved); one that the manager does not make ends them. A manager that moves
 //   the window elsewhere at each is left with it where it put it;
-// - a manager that does not make the first move, or that told nothing but moved its frame
-//   (weston's X window manager, which places the frame's visible edge where the window asked
-//   and moves it no more at its asking), is left with the window where it put it, and x, y is
-//   read back: asked again, the manager puts the window there again.
+// - a manager that does not make the first move, or that told neither where the window stands
+//   nor its frame's extents but moved its frame (weston's X window manager, which places the
+//   frame's visible edge where the window asked and moves it no more at its asking), is left
+//   with the window where it put it, and x, y is read back: asked again, the manager puts the
+//   window there again.
 // Without a frame the window is already there, and nothing is waited for. Where the window
 // stands is told as a move of its own: the one of the frame's first placement may still wait in
 // the queue, and SDL tells none for a position it set itself.
@@ -188,7 +189,7 @@ void HoldClientAt(SDL_Window* window, int x, int y) {
   SDL_PumpEvents();  // the frame's extents and position reach SDL through its events
   int atX = 0, atY = 0;
   if (!ClientOnScreen(display, watch.client, &atX, &atY)) return;
-  if (moved && !told) {
+  if (moved && !told && !extentsTold) {
     PushMoved(window, x, y);
     return;
   }
