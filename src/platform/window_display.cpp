@@ -155,8 +155,11 @@ void PushMoved(SDL_Window* window, int x, int y) {
 // Without a frame the window is already there, and nothing is waited for. Where the window
 // stands is told as a move of its own: the one of the frame's first placement may still wait in
 // the queue, and SDL tells none for a position it set itself.
+// The answers counted are those to the requests from `since` on (a serial, NextSerial): the
+// window's showing, or the frame and the move that WindowPlace asked; one left in the queue
+// from before would tell of a frame that has changed since.
 constexpr Uint32 kManagerAnswerMs = 5000;
-void HoldClientAt(SDL_Window* window, int x, int y) {
+void HoldClientAt(SDL_Window* window, int x, int y, unsigned long since) {
   SDL_SysWMinfo info{};
   if ((SDL_GetWindowFlags(window) & (SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN)) != 0 ||
       !X11Of(window, &info))
@@ -177,7 +180,7 @@ void HoldClientAt(SDL_Window* window, int x, int y) {
                                         XA_ATOM, 1024, extentsAtom);
   bool told = false, moved = false, extentsTold = false;
   for (;;) {
-    told = told || watch.Told(0);
+    told = told || watch.Told(since);
     moved = moved || watch.FrameMoved();
     extentsTold = extentsListed &&
                   PropertyHolds(display, watch.client, "_NET_FRAME_EXTENTS", XA_CARDINAL, 4, 0);
@@ -194,9 +197,9 @@ void HoldClientAt(SDL_Window* window, int x, int y) {
     return;
   }
   if (extentsTold && (atX != x || atY != y)) {
-    const unsigned long since = XNextRequest(display);
+    const unsigned long asked = XNextRequest(display);
     SDL_SetWindowPosition(window, x, y);
-    watch.AwaitMove(since, atX, atY);
+    watch.AwaitMove(asked, atX, atY);
     ClientOnScreen(display, watch.client, &atX, &atY);
   } else if (!extentsTold) {
     int askedX = x, askedY = y;
@@ -204,9 +207,9 @@ void HoldClientAt(SDL_Window* window, int x, int y) {
       const int fromX = atX, fromY = atY;
       askedX = x - (atX - askedX);
       askedY = y - (atY - askedY);
-      const unsigned long since = XNextRequest(display);
+      const unsigned long asked = XNextRequest(display);
       SDL_SetWindowPosition(window, askedX, askedY);
-      watch.AwaitMove(since, fromX, fromY);
+      watch.AwaitMove(asked, fromX, fromY);
       ClientOnScreen(display, watch.client, &atX, &atY);
       if (atX == fromX && atY == fromY) {  // the manager keeps it there
         if (move == 0) {
@@ -219,6 +222,12 @@ void HoldClientAt(SDL_Window* window, int x, int y) {
     }
   }
   PushMoved(window, atX, atY);
+}
+
+// The serial of the next request on the window's X connection; 0 when it is on none.
+unsigned long NextSerial(SDL_Window* window) {
+  SDL_SysWMinfo info{};
+  return X11Of(window, &info) ? XNextRequest(info.info.x11.display) : 0;
 }
 
 // Whether the window is viewable (its manager's frame, if any, mapped too), waiting for it at
@@ -271,19 +280,21 @@ bool WindowRestoreDisplayMode(GlWindow* window) {
 }
 
 void WindowPlace(GlWindow* window, int x, int y, int width, int height, bool framed) {
+  const unsigned long since = NextSerial(window->sdl);
   if (!framed) SDL_HideWindow(window->sdl);  // a window losing its frame is hidden first
   SDL_SetWindowBordered(window->sdl, framed ? SDL_TRUE : SDL_FALSE);
   SDL_SetWindowSize(window->sdl, width, height);
   SDL_SetWindowPosition(window->sdl, x, y);
   SDL_ShowWindow(window->sdl);
-  HoldClientAt(window->sdl, x, y);
+  HoldClientAt(window->sdl, x, y, since);
 }
 
 void WindowShowAndFocus(GlWindow* window) {
   int x = 0, y = 0;
   SDL_GetWindowPosition(window->sdl, &x, &y);  // where it was put, before a frame moves it
+  const unsigned long since = NextSerial(window->sdl);
   SDL_ShowWindow(window->sdl);
-  HoldClientAt(window->sdl, x, y);
+  HoldClientAt(window->sdl, x, y, since);
   SDL_RaiseWindow(window->sdl);  // which also asks the manager to make it the active window
   // The X server refuses the keyboard to a window that is not viewable: one whose manager has
   // not shown its frame yet (fluxbox, on a loaded machine) waits for it, within its time.
