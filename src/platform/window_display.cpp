@@ -3,6 +3,8 @@
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
 
+#include <algorithm>
+
 #include "platform/gl_window_internal.h"
 
 namespace veskor {
@@ -78,16 +80,16 @@ struct ManagerWatch {
   int frameX, frameY;      // where the frame stood when first looked at
   Uint32 due;              // SDL's ticks past which nothing more is waited for
 
-  // Whether SDL's queue holds a ConfigureNotify sent to the client by the manager after the
-  // request `since` (its serial), telling where the client stands (as ICCCM asks a manager to
-  // at each move it is asked, and the managers that reparent do as they frame a window). Nothing
-  // is taken from the queue: SDL reads it after.
-  bool Told(unsigned long since) const {
+  // How many ConfigureNotify events SDL's queue holds that the manager sent to the client after
+  // the request `since` (its serial), telling where the client stands (as ICCCM asks a manager
+  // to at each move it is asked, and the managers that reparent do as they frame a window).
+  // Nothing is taken from the queue: SDL reads it after.
+  int Told(unsigned long since) const {
     struct Look {
       ::Window client;
       unsigned long since;
-      bool told;
-    } look{client, since, false};
+      int told;
+    } look{client, since, 0};
     XEvent unused;
     XCheckIfEvent(
         display, &unused,
@@ -96,7 +98,7 @@ struct ManagerWatch {
           const XConfigureEvent& c = event->xconfigure;
           if (event->type == ConfigureNotify && c.send_event && c.window == l->client &&
               c.serial >= l->since)
-            l->told = true;
+            ++l->told;
           return False;
         },
         reinterpret_cast<XPointer>(&look));
@@ -111,13 +113,33 @@ struct ManagerWatch {
   }
   bool TimeLeft() const { return static_cast<Sint32>(due - SDL_GetTicks()) > 0; }
 
-  // Waits for the manager's answer to a move asked by the request `since`, the client area
-  // standing at from: told, or the client area moved.
-  void AwaitMove(unsigned long since, int fromX, int fromY) const {
-    int x = fromX, y = fromY;
-    while (!Told(since) && ClientOnScreen(display, client, &x, &y) && x == fromX && y == fromY &&
-           TimeLeft())
+  // Waits for the manager's answer to a move asked by the request `since`, meant to put the
+  // client area at x, y from where it stood, `from`: until it stands there, or until the
+  // manager, having answered (told, or moved the window), has done nothing more for kSettleMs. An
+  // answer owed to an earlier request (the window's showing or its frame, a move before, or one
+  // that the manager sends a while after it acted, as fluxbox does) may come first: what follows
+  // within that time counts too.
+  static constexpr Uint32 kSettleMs = 500;
+  void AwaitMove(unsigned long since, int fromX, int fromY, int x, int y) const {
+    struct Seen {
+      int told, clientX, clientY;
+      bool operator==(const Seen&) const = default;
+    };
+    const auto Look = [&](Seen* seen) {
+      seen->told = Told(since);
+      return ClientOnScreen(display, client, &seen->clientX, &seen->clientY);
+    };
+    Seen last{};
+    if (!Look(&last)) return;
+    for (Uint32 changed = SDL_GetTicks(); (last.clientX != x || last.clientY != y) && TimeLeft();) {
       SDL_Delay(5);
+      Seen now{};
+      if (!Look(&now)) return;
+      if (!(now == last)) changed = SDL_GetTicks();
+      last = now;
+      const bool answered = last.told > 0 || last.clientX != fromX || last.clientY != fromY;
+      if (answered && SDL_GetTicks() - changed >= kSettleMs) return;
+    }
   }
 };
 
@@ -140,19 +162,20 @@ void PushMoved(SDL_Window* window, int x, int y) {
 // seen, and the frame's extents when the manager lists them among those it supports. Then,
 // where the client area stands (as the X server has it) against x, y tells what to do:
 // - with the extents known, a move asked again: SDL puts the frame so that the client area is
-//   at x, y;
+//   at x, y. The answers may have come before the manager drew the frame that the window asked
+//   for (WindowPlace's), so the move is asked once more if the extents have changed since;
 // - without them (twm tells none), a move asked that much higher and further left. twm takes a
 //   move's position as inside its frame's border but a new window's as outside it, so that
 //   move may land a border short: where it lands tells how the manager takes a move, and one
-//   more by that puts the client area at x, y. Each move waits for the manager's answer (told,
-//   or the window moved); one that the manager does not make ends them. A manager that moves
-//   the window elsewhere at each is left with it where it put it;
+//   more by that puts the client area at x, y. One that the manager does not make ends them. A
+//   manager that moves the window elsewhere at each is left with it where it put it;
 // - a manager that does not make the first move, or that told neither where the window stands
 //   nor its frame's extents but moved its frame (weston's X window manager, which places the
 //   frame's visible edge where the window asked and moves it no more at its asking), is left
 //   with the window where it put it, and x, y is read back: asked again, the manager puts the
 //   window there again.
-// Without a frame the window is already there, and nothing is waited for. Where the window
+// Each move waits for the manager's answer to it (ManagerWatch::AwaitMove). Without a frame the
+// window is already there, and nothing is waited for. Where the window
 // stands is told as a move of its own: the one of the frame's first placement may still wait in
 // the queue, and SDL tells none for a position it set itself.
 // The answers counted are those to the requests from `since` on (a serial, NextSerial): the
@@ -180,7 +203,7 @@ void HoldClientAt(SDL_Window* window, int x, int y, unsigned long since) {
                                         XA_ATOM, 1024, extentsAtom);
   bool told = false, moved = false, extentsTold = false;
   for (;;) {
-    told = told || watch.Told(since);
+    told = told || watch.Told(since) > 0;
     moved = moved || watch.FrameMoved();
     extentsTold = extentsListed &&
                   PropertyHolds(display, watch.client, "_NET_FRAME_EXTENTS", XA_CARDINAL, 4, 0);
@@ -196,12 +219,23 @@ void HoldClientAt(SDL_Window* window, int x, int y, unsigned long since) {
     PushMoved(window, x, y);
     return;
   }
-  if (extentsTold && (atX != x || atY != y)) {
-    const unsigned long asked = XNextRequest(display);
-    SDL_SetWindowPosition(window, x, y);
-    watch.AwaitMove(asked, atX, atY);
-    ClientOnScreen(display, watch.client, &atX, &atY);
-  } else if (!extentsTold) {
+  if (extentsTold) {
+    // Asked again only where the frame's extents have changed since the last move was asked:
+    // with the same, the manager would put the window where it is again.
+    int used[4] = {-1, -1, -1, -1};
+    for (int move = 0; move < 2 && (atX != x || atY != y); ++move) {
+      int edges[4] = {0, 0, 0, 0};
+      SDL_PumpEvents();
+      SDL_GetWindowBordersSize(window, &edges[0], &edges[1], &edges[2], &edges[3]);
+      if (std::equal(edges, edges + 4, used)) break;
+      std::copy(edges, edges + 4, used);
+      const int fromX = atX, fromY = atY;
+      const unsigned long asked = XNextRequest(display);
+      SDL_SetWindowPosition(window, x, y);
+      watch.AwaitMove(asked, fromX, fromY, x, y);
+      ClientOnScreen(display, watch.client, &atX, &atY);
+    }
+  } else {
     int askedX = x, askedY = y;
     for (int move = 0; move < 2 && (atX != x || atY != y); ++move) {
       const int fromX = atX, fromY = atY;
@@ -209,7 +243,7 @@ void HoldClientAt(SDL_Window* window, int x, int y, unsigned long since) {
       askedY = y - (atY - askedY);
       const unsigned long asked = XNextRequest(display);
       SDL_SetWindowPosition(window, askedX, askedY);
-      watch.AwaitMove(asked, fromX, fromY);
+      watch.AwaitMove(asked, fromX, fromY, x, y);
       ClientOnScreen(display, watch.client, &atX, &atY);
       if (atX == fromX && atY == fromY) {  // the manager keeps it there
         if (move == 0) {
