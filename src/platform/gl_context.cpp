@@ -1,6 +1,7 @@
 #include "platform/gl_context.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <sched.h>
 #include <unistd.h>
 
@@ -57,6 +58,7 @@ bool VideoReady() {
   static bool ready = false;
   if (!ready) {
     WatchDisplayConnection();  // before SDL opens its own connections
+    WatchProtocolErrors();
     WatchQuitSignals();
     FitDriverThreadsToTheLimit();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
@@ -66,6 +68,7 @@ bool VideoReady() {
       GlSetLastError("SDL video");
       return false;
     }
+    WatchProtocolErrors();  // in place of SDL's, which ends the process through Xlib's
     ready = true;
   }
   return true;
@@ -111,6 +114,14 @@ GlWindow* GlWindowCreate(const GlWindowDesc& desc) {
   if (sdl == nullptr) {
     GlSetLastError("window");
     return nullptr;
+  }
+  static bool extensionsNamed = false;  // from SDL's display, once a window gives it
+  if (SDL_SysWMinfo info{}; !extensionsNamed) {
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(sdl, &info) == SDL_TRUE && info.subsystem == SDL_SYSWM_X11) {
+      WatchProtocolErrors(info.info.x11.display);
+      extensionsNamed = true;
+    }
   }
   return new GlWindow{sdl};
 }

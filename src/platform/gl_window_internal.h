@@ -22,6 +22,14 @@ void GlSetLastError(const char* what);
 // loss.
 void WatchDisplayConnection();
 
+// A request that the X server refuses (BadMatch, BadWindow, ...), on any of the process's X
+// connections, is said on stderr, once for each error and request: "veskor: the X server
+// refused a request: BadMatch (invalid parameter attributes) in X_SetInputFocus; the run goes
+// on". The run goes on (Xlib's own handler would end it; SDL's, which its video puts in place
+// as it starts, hands on to the one it found). Called as SDL's video starts and once it has
+// started; with SDL's display, whose server's extensions are then named once.
+void WatchProtocolErrors(struct _XDisplay* display = nullptr);
+
 // EndForLostDisplay when the connection of WatchDisplayConnection has ended, or ends within
 // `waitMs` milliseconds.
 void EndIfDisplayLost(int waitMs = 0);

@@ -39,6 +39,10 @@
 #include "support/stand_in_zenity.h"
 #include "support/temp_dir.h"
 
+// Xlib's names (None, Bool) come after gtest's own.
+#include <SDL_syswm.h>
+#include <X11/XKBlib.h>
+
 namespace veskor {
 namespace {
 
@@ -232,6 +236,48 @@ TEST(GlVideo, ALostDisplayEndsTheRunWhileABoxIsOpen) {
         ::testing::ExitedWithCode(3),
         "^Question \\[question\\] text\nveskor: the display was lost; the program ends\n$");
   }
+}
+
+// A request that the X server refuses on the run's own connection is said on stderr, once for
+// each error and request, naming both as the X server's and Xlib's tables do, and the run goes
+// on: the keyboard asked for a window that is not viewable (twice), then for one that does not
+// exist, and an extension's request (XKB's, of an indicator named by an atom that is none).
+TEST(GlVideo, ARequestTheServerRefusesIsSaidOnceAndTheRunGoesOn) {
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
+  const HeldDisplay held;
+  const std::string said = std::string(std::getenv("TMPDIR")) + "/refused_requests";
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    alarm(20);
+    const int fd = open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0 || dup2(fd, 2) != 2) _exit(91);
+    GlWindow* window = GlWindowCreate(GlWindowDesc{});  // hidden
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (window == nullptr || SDL_GetWindowWMInfo(window->sdl, &info) != SDL_TRUE) _exit(92);
+    Display* display = info.info.x11.display;
+    XSetInputFocus(display, info.info.x11.window, RevertToNone, CurrentTime);
+    XSetInputFocus(display, info.info.x11.window, RevertToNone, CurrentTime);
+    XSetInputFocus(display, XAllocID(display), RevertToNone, CurrentTime);  // none made
+    XkbGetNamedIndicator(display, 0x1fffffff, nullptr, nullptr, nullptr, nullptr);
+    XSync(display, False);
+    std::fputs("went on\n", stderr);
+    GlWindowDestroy(window);
+    _exit(0);
+  }
+  ASSERT_GT(pid, 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  const std::string refused = "veskor: the X server refused a request: ";
+  EXPECT_EQ(
+      test::ReadFileText(said),
+      refused + "BadMatch (invalid parameter attributes) in X_SetInputFocus; the run goes on\n" +
+          refused + "BadWindow (invalid Window parameter) in X_SetInputFocus; the run goes on\n" +
+          refused + "BadAtom (invalid Atom parameter) in XkbGetNamedIndicator; the run goes on\n" +
+          "went on\n");
+  std::remove(said.c_str());
 }
 
 // The threads of the process, by their ids.

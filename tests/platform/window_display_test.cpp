@@ -1,6 +1,7 @@
 // The window's place on an X server of the test's own, with and without a window manager that
-// frames it (openbox, twm, which tells no frame extents, or one of the test's own, whose frame
-// is told late, drawn late or told never), each run in a child process of its own.
+// frames it (openbox, fluxbox, twm, which tells no frame extents, weston's over Xwayland, which
+// tells the window nothing, or one of the test's own, whose frame is told late, drawn late,
+// shown late or told never), each run in a child process of its own.
 #include "platform/window_display.h"
 
 #include <fcntl.h>
@@ -59,8 +60,12 @@ xcb_atom_t AtomNamed(xcb_connection_t* x, const std::string& name) {
 struct OwnFrame {
   uint32_t edges[4];
   bool drawnLate;  // else the edges are there as the window is framed
-  bool told;
+  bool told;       // and listed among those the manager supports (_NET_SUPPORTED)
   int16_t cascade = 0;  // else 0: each move asked moves the frame that far right of where it is
+  bool kept = false;    // each move asked leaves the frame where it is, as it tells
+  bool shownLate = false;  // the frame is mapped kExtentsLate after the window, not before it
+  bool movedLate = false;  // each move asked is told at once where the frame still stands, and
+                           // made kMoveMadeLate after
 };
 // Told kExtentsLate after the window is framed, as a manager busy elsewhere may.
 constexpr OwnFrame kFrameToldLate{{4, 4, 24, 4}, false, true};
@@ -79,7 +84,20 @@ constexpr OwnFrame kFrameLeftOnly{{4, 0, 0, 0}, false, true};
 // further right at each: the client area is never where it was asked to be.
 constexpr int16_t kCascade = 16;
 constexpr OwnFrame kFrameCascading{{4, 4, 0, 0}, false, false, kCascade};
+// Side edges only, told never, and a frame that stays where it was put at each move asked.
+constexpr OwnFrame kFrameKept{{4, 4, 0, 0}, false, false, 0, true};
+// Edges and a title bar, told kExtentsLate after the window is framed, and a frame mapped only
+// kFrameMappedLate after it (as fluxbox's may be on a loaded machine): until then the window is
+// mapped but not viewable, and the X server refuses it the keyboard.
+constexpr OwnFrame kFrameShownLate{{4, 4, 24, 4}, false, true, 0, false, true};
+// Edges and a title bar, told kExtentsLate after the window is framed, and each move made a
+// while after the manager has told the window that it stands where it was (as fluxbox tells it
+// again a while after it acted, and, on a loaded machine, acts on the move asked after that).
+constexpr OwnFrame kFrameMovedLate{{4, 4, 24, 4}, false, true, 0, false, false, true};
 constexpr auto kExtentsLate = std::chrono::milliseconds(100);
+constexpr auto kFrameMappedLate = 3 * kExtentsLate;
+// Past SDL's own wait for a move that it asks.
+constexpr auto kMoveMadeLate = 2 * kExtentsLate;
 
 // The root's property in which the manager below counts the moves asked of framed windows.
 constexpr const char* kMovesAsked = "VESKOR_TEST_MOVES_ASKED";
@@ -119,12 +137,19 @@ uint32_t MovesAsked(const std::string& display) {
                     XCB_COPY_FROM_PARENT, 0, nullptr);
   xcb_change_property(x, XCB_PROP_MODE_REPLACE, own, check, XCB_ATOM_WINDOW, 32, 1, &own);
   xcb_change_property(x, XCB_PROP_MODE_REPLACE, root, check, XCB_ATOM_WINDOW, 32, 1, &own);
+  if (frame.told) {
+    xcb_change_property(x, XCB_PROP_MODE_REPLACE, root, AtomNamed(x, "_NET_SUPPORTED"),
+                        XCB_ATOM_ATOM, 32, 1, &extents);
+  }
   struct Framed {
     xcb_window_t frame;
     int16_t x, y;  // the frame's
     uint16_t width, height;  // the window's
     uint32_t left, right, top, bottom;  // the frame's edges, as drawn now
     std::optional<std::chrono::steady_clock::time_point> tell;  // none once told, or never
+    std::optional<std::chrono::steady_clock::time_point> show;  // the frame's late mapping
+    std::optional<std::chrono::steady_clock::time_point> move;  // the late move, to toX, toY
+    int16_t toX = 0, toY = 0;
   };
   std::map<xcb_window_t, Framed> framed;
   const auto Edge = [&](Framed& f) {
@@ -163,6 +188,21 @@ uint32_t MovesAsked(const std::string& display) {
   for (;;) {
     int waitMs = -1;
     for (auto& [window, f] : framed) {
+      if (f.show && *f.show <= std::chrono::steady_clock::now()) {
+        xcb_map_window(x, f.frame);
+        f.show.reset();
+      } else if (f.show) {
+        waitMs = 1;
+      }
+      if (f.move && *f.move <= std::chrono::steady_clock::now()) {
+        f.x = f.toX;
+        f.y = f.toY;
+        Lay(window, f);
+        TellPlace(window, f);
+        f.move.reset();
+      } else if (f.move) {
+        waitMs = 1;
+      }
       if (!f.tell) continue;
       const auto remaining = *f.tell - std::chrono::steady_clock::now();
       if (remaining <= remaining.zero()) {
@@ -191,8 +231,8 @@ uint32_t MovesAsked(const std::string& display) {
           xcb_get_geometry_reply_t* at =
               xcb_get_geometry_reply(x, xcb_get_geometry(x, window), nullptr);
           if (at == nullptr) _exit(92);
-          Framed f{xcb_generate_id(x), at->x, at->y, at->width, at->height, 0, 0, 0, 0,
-                   std::nullopt};
+          Framed f{xcb_generate_id(x), at->x,        at->y,       at->width, at->height, 0, 0, 0, 0,
+                   std::nullopt,       std::nullopt, std::nullopt};
           std::free(at);
           if (!frame.drawnLate) Edge(f);
           if (frame.told) f.tell = std::chrono::steady_clock::now() + kExtentsLate;
@@ -204,7 +244,10 @@ uint32_t MovesAsked(const std::string& display) {
           xcb_change_save_set(x, XCB_SET_MODE_INSERT, window);
           xcb_reparent_window(x, window, f.frame, static_cast<int16_t>(f.left),
                               static_cast<int16_t>(f.top));
-          xcb_map_window(x, f.frame);
+          if (frame.shownLate)
+            f.show = std::chrono::steady_clock::now() + kFrameMappedLate;
+          else
+            xcb_map_window(x, f.frame);
           TellPlace(window, f);
           framed.emplace(window, f);
         }
@@ -234,7 +277,11 @@ uint32_t MovesAsked(const std::string& display) {
           }
           if (frame.cascade != 0 && moved) {
             f.x = static_cast<int16_t>(f.x + frame.cascade);
-          } else {
+          } else if (frame.movedLate && moved) {
+            f.toX = asked->value_mask & XCB_CONFIG_WINDOW_X ? asked->x : f.x;
+            f.toY = asked->value_mask & XCB_CONFIG_WINDOW_Y ? asked->y : f.y;
+            f.move = std::chrono::steady_clock::now() + kMoveMadeLate;
+          } else if (!frame.kept) {
             if (asked->value_mask & XCB_CONFIG_WINDOW_X) f.x = asked->x;
             if (asked->value_mask & XCB_CONFIG_WINDOW_Y) f.y = asked->y;
           }
@@ -266,7 +313,12 @@ enum class Manager {
   kSidesUntold,
   kTitleOnly,
   kLeftOnly,
-  kCascading
+  kCascading,
+  kKept,
+  kShownLate,
+  kMovedLate,
+  kFluxbox,
+  kWeston  // its X window manager, over Xwayland
 };
 
 // Whether a client of `x` redirects the root's substructure: a window manager holds it.
@@ -306,9 +358,14 @@ class OwnWindowManager {
       if (manager == Manager::kTitleOnly) ManageOwnFrames(display, kFrameTitleOnly);
       if (manager == Manager::kLeftOnly) ManageOwnFrames(display, kFrameLeftOnly);
       if (manager == Manager::kCascading) ManageOwnFrames(display, kFrameCascading);
+      if (manager == Manager::kKept) ManageOwnFrames(display, kFrameKept);
+      if (manager == Manager::kShownLate) ManageOwnFrames(display, kFrameShownLate);
+      if (manager == Manager::kMovedLate) ManageOwnFrames(display, kFrameMovedLate);
       setenv("DISPLAY", display.c_str(), 1);
       if (manager == Manager::kTwm)
         execlp("twm", "twm", nullptr);
+      else if (manager == Manager::kFluxbox)
+        execlp("fluxbox", "fluxbox", nullptr);
       else
         execlp("openbox", "openbox", "--sm-disable", nullptr);
       _exit(96);
@@ -338,6 +395,103 @@ class OwnWindowManager {
  private:
   pid_t pid_ = -1;
   bool managing_ = false;
+};
+
+// A Wayland compositor of the test's own: weston, its output a window of `width` x `height` at
+// the top left of the X server `xDisplay` (its headless backend offers no seat, and SDL 2.26's
+// wayland driver faults as it starts without one), listening on the socket `name` in the
+// scratch `runtimeDir`. It and the clients it starts (its shell's panel, its keyboard, `xwayland`:
+// the X server of its X window manager) run under a keeper child in a process group of their
+// own, and all end with the object.
+class OwnWeston {
+ public:
+  OwnWeston(const std::string& xDisplay, const std::string& runtimeDir, const std::string& name,
+            int width, int height, bool xwayland = false)
+      : log_(runtimeDir + "/weston.log") {
+    std::fflush(nullptr);
+    const pid_t test = getpid();
+    keeper_ = fork();
+    if (keeper_ == 0) Keep(test, xDisplay, runtimeDir, name, width, height, xwayland, log_);
+    // It listens once its socket takes a connection: within 10 s.
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", (runtimeDir + name).c_str());
+    for (int i = 0; i < 1000 && !listening_; ++i) {
+      const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      listening_ = connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+      close(probe);
+      if (!listening_) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  ~OwnWeston() {
+    if (keeper_ <= 0) return;
+    kill(keeper_, SIGTERM);
+    waitpid(keeper_, nullptr, 0);
+  }
+  OwnWeston(const OwnWeston&) = delete;
+  OwnWeston& operator=(const OwnWeston&) = delete;
+  bool listening() const { return listening_; }
+  // The display of its X server, as weston's log names it once it listens (within 10 s; weston
+  // starts the server at its first client): "" when it names none.
+  std::string XDisplay() const {
+    const std::string named = "xserver listening on display ";
+    for (int i = 0; i < 1000; ++i) {
+      const std::string log = test::ReadFileText(log_);
+      if (const std::size_t at = log.find(named); at != std::string::npos) {
+        const std::size_t end = log.find_first_not_of(":0123456789", at + named.size());
+        return log.substr(at + named.size(), end - at - named.size());
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return "";
+  }
+
+ private:
+  // The keeper: weston's parent, and that of the clients it starts once they are orphaned. Told
+  // to end, or once the test's process has ended, it ends the group and reaps all of it (what
+  // outlasts 10 s after SIGTERM is killed).
+  [[noreturn]] static void Keep(pid_t test, const std::string& xDisplay,
+                                const std::string& runtimeDir, const std::string& name, int width,
+                                int height, bool xwayland, const std::string& log) {
+    setpgid(0, 0);
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
+    sigset_t term;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    sigprocmask(SIG_BLOCK, &term, nullptr);
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != test) _exit(0);  // ended before the line above
+    if (fork() == 0) {
+      sigprocmask(SIG_UNBLOCK, &term, nullptr);
+      const int null = open("/dev/null", O_WRONLY);
+      if (null < 0 || dup2(null, 1) != 1 || dup2(null, 2) != 2) _exit(95);
+      setenv("DISPLAY", xDisplay.c_str(), 1);
+      setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
+      execlp("weston", "weston", "--backend=x11-backend.so", ("--socket=" + name).c_str(),
+             "--idle-time=0", "--no-config", ("--width=" + std::to_string(width)).c_str(),
+             ("--height=" + std::to_string(height)).c_str(), ("--log=" + log).c_str(),
+             xwayland ? "--xwayland" : nullptr, nullptr);
+      _exit(96);
+    }
+    int signal = 0;
+    sigwait(&term, &signal);
+    kill(-getpgrp(), SIGTERM);  // not the keeper: it holds SIGTERM back
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (waitpid(-1, nullptr, WNOHANG) >= 0) {
+      if (std::chrono::steady_clock::now() >= end) {
+        kill(-getpgrp(), SIGKILL);
+        while (waitpid(-1, nullptr, 0) >= 0) {
+        }
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    _exit(0);
+  }
+
+  std::string log_;
+  pid_t keeper_ = -1;
+  bool listening_ = false;
 };
 
 // Where one run's window stood, as the X server has it, and the position the run read back
@@ -441,6 +595,10 @@ Placement OpenAndReadInAChild(const std::string& display, int x, int y, bool pla
 // A frame top of twm's: above the client area by a 2-pixel border and a title bar as high as
 // the font that twm finds.
 constexpr int kTwmTitled = -1;
+// A frame of weston's X window manager, as the first run finds it: its top-level window holds
+// a margin for a shadow beyond the edges that are seen, whose top left stands where the window
+// asked; none of its sizes is told.
+constexpr int kAsWestonPutIt = -2;
 
 // The client area comes back where the store holds it, a frame or none around it, and the
 // position read back is that same one: two runs, the second opening where the first was read,
@@ -455,7 +613,17 @@ constexpr int kTwmTitled = -1;
 // puts it off its place sideways only. A frame of a title bar alone, told at once, puts it off
 // downwards only, and one of a left edge alone sideways only: each is put right with a single
 // move, the frame's edges told not measured. A manager that moves the frame elsewhere at each
-// move asked is left after two: the run goes on with the client area where they put it. A
+// move asked is left after two: the run goes on with the client area where they put it; one
+// that keeps it where it is at the move asked is asked once, and the position read back is the
+// one asked (asked again, the manager puts it there again), as under weston's X window manager,
+// which tells the window nothing of where it is and moves it no more once it has placed it. A
+// manager that maps its frame only after the window (fluxbox on a loaded machine, and one of the
+// test's own that does so 300 ms after telling its extents) is waited for: the window is given
+// the keyboard only once it is viewable (the X server would refuse it), and the run goes on.
+// One that tells the window at once that it stands where it was and makes each move 200 ms later
+// (as fluxbox may seem to on a loaded machine, telling a window again a while after it acted)
+// is waited for too: the move's answer is the window standing where it was asked to.
+// fluxbox frames it 1 pixel wide at the sides and with a 20-pixel title bar, as openbox does. A
 // manager missing skips the test after the other rows ran.
 TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
   const struct {
@@ -478,7 +646,14 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
                {Manager::kOpenbox, true, 100, 150},
                {Manager::kTwm, false, 99, kTwmTitled},
                {Manager::kTwm, true, 99, kTwmTitled},
-               {Manager::kCascading, false, 101 + 2 * kCascade, 170}};
+               {Manager::kCascading, false, 101 + 2 * kCascade, 170},
+               {Manager::kKept, false, 101, 170, 1},
+               {Manager::kShownLate, false, 97, 146, 1},
+               {Manager::kMovedLate, false, 97, 146, 1},
+               {Manager::kMovedLate, true, 97, 146},
+               {Manager::kFluxbox, false, 100, 150},
+               {Manager::kFluxbox, true, 100, 150},
+               {Manager::kWeston, false, kAsWestonPutIt, kAsWestonPutIt}};
   std::string missing;
   for (const auto& c : cases) {
     const char* managerName = c.manager == Manager::kNone        ? "no window manager"
@@ -489,9 +664,16 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
                               : c.manager == Manager::kTitleOnly ? "title bar only, told"
                               : c.manager == Manager::kLeftOnly  ? "left edge only, told"
                               : c.manager == Manager::kCascading ? "cascading, untold"
+                              : c.manager == Manager::kKept      ? "kept where it is, untold"
+                              : c.manager == Manager::kShownLate ? "frame shown late"
+                              : c.manager == Manager::kMovedLate ? "moved late"
+                              : c.manager == Manager::kFluxbox   ? "fluxbox"
+                              : c.manager == Manager::kWeston    ? "weston"
                                                                  : "side edges, untold";
     SCOPED_TRACE(std::string(managerName) + (c.placed ? ", placed framed" : ", opened"));
-    if ((c.manager == Manager::kOpenbox || c.manager == Manager::kTwm) && !OnPath(managerName)) {
+    if ((c.manager == Manager::kOpenbox || c.manager == Manager::kTwm ||
+         c.manager == Manager::kFluxbox || c.manager == Manager::kWeston) &&
+        (!OnPath(managerName) || (c.manager == Manager::kWeston && !OnPath("Xwayland")))) {
       if (missing.find(managerName) == std::string::npos)
         missing += std::string(missing.empty() ? "" : ", ") + managerName;
       continue;
@@ -501,7 +683,15 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
     const test::OwnXServer server("", {"-noreset"});
     ASSERT_NE(server.display(), "") << "no X server of the test's own";
     std::optional<OwnWindowManager> manager;
-    if (c.manager != Manager::kNone) {
+    const test::TempDir runtime("wayland");
+    std::optional<OwnWeston> weston;
+    std::string display = server.display();
+    if (c.manager == Manager::kWeston) {
+      weston.emplace(server.display(), runtime.path(), "veskor-test", 800, 600, true);
+      ASSERT_TRUE(weston->listening()) << "weston did not start";
+      display = weston->XDisplay();
+      ASSERT_NE(display, "") << "weston started no X server";
+    } else if (c.manager != Manager::kNone) {
       manager.emplace(server.display(), c.manager);
       ASSERT_TRUE(manager->managing()) << managerName << " did not start";
     }
@@ -509,103 +699,30 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
     if (c.manager == Manager::kCascading) {  // two moves, each 16 further right than the last
       expected.clientX = expected.readX = c.frameX + 4;
     }
-    const Placement first = OpenAndReadInAChild(server.display(), 101, 170, c.placed);
+    if (c.manager == Manager::kKept) expected.clientX = 105;
+    const Placement first = OpenAndReadInAChild(display, 101, 170, c.placed);
     if (c.frameY == kTwmTitled) {
       EXPECT_LT(first.frameY, 170) << "no title bar above the client area";
       expected.frameY = first.frameY;
     }
+    if (c.frameX == kAsWestonPutIt) {  // its frame's seen edges and title bar around it
+      EXPECT_GT(first.clientX, 101);
+      EXPECT_GT(first.clientY - 170, first.clientX - 101);
+      EXPECT_LT(first.frameX, 101);
+      expected = {first.clientX, first.clientY, first.frameX, first.frameY, 101, 170};
+    }
     EXPECT_EQ(first, expected);
     if (c.moves >= 0) {
-      EXPECT_EQ(MovesAsked(server.display()), static_cast<uint32_t>(c.moves));
+      EXPECT_EQ(MovesAsked(display), static_cast<uint32_t>(c.moves));
     }
     if (c.manager == Manager::kCascading) continue;
-    const Placement second =
-        OpenAndReadInAChild(server.display(), first.readX, first.readY, c.placed);
+    const Placement second = OpenAndReadInAChild(display, first.readX, first.readY, c.placed);
     EXPECT_EQ(second, expected);
   }
   if (!missing.empty())
     GTEST_SKIP() << "the window managers to frame the window are missing, their rows not run: "
                  << missing;
 }
-
-// A Wayland compositor of the test's own: weston, its output a window of `width` x `height` at
-// the top left of the X server `xDisplay` (its headless backend offers no seat, and SDL 2.26's
-// wayland driver faults as it starts without one), listening on the socket `name` in the
-// scratch `runtimeDir`. It and the clients it starts (its shell's panel, its keyboard) run
-// under a keeper child in a process group of their own, and all end with the object.
-class OwnWeston {
- public:
-  OwnWeston(const std::string& xDisplay, const std::string& runtimeDir, const std::string& name,
-            int width, int height) {
-    std::fflush(nullptr);
-    const pid_t test = getpid();
-    keeper_ = fork();
-    if (keeper_ == 0) Keep(test, xDisplay, runtimeDir, name, width, height);
-    // It listens once its socket takes a connection: within 10 s.
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", (runtimeDir + name).c_str());
-    for (int i = 0; i < 1000 && !listening_; ++i) {
-      const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-      listening_ = connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-      close(probe);
-      if (!listening_) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-  }
-  ~OwnWeston() {
-    if (keeper_ <= 0) return;
-    kill(keeper_, SIGTERM);
-    waitpid(keeper_, nullptr, 0);
-  }
-  OwnWeston(const OwnWeston&) = delete;
-  OwnWeston& operator=(const OwnWeston&) = delete;
-  bool listening() const { return listening_; }
-
- private:
-  // The keeper: weston's parent, and that of the clients it starts once they are orphaned. Told
-  // to end, or once the test's process has ended, it ends the group and reaps all of it (what
-  // outlasts 10 s after SIGTERM is killed).
-  [[noreturn]] static void Keep(pid_t test, const std::string& xDisplay,
-                                const std::string& runtimeDir, const std::string& name, int width,
-                                int height) {
-    setpgid(0, 0);
-    prctl(PR_SET_CHILD_SUBREAPER, 1);
-    sigset_t term;
-    sigemptyset(&term);
-    sigaddset(&term, SIGTERM);
-    sigprocmask(SIG_BLOCK, &term, nullptr);
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != test) _exit(0);  // ended before the line above
-    if (fork() == 0) {
-      sigprocmask(SIG_UNBLOCK, &term, nullptr);
-      const int null = open("/dev/null", O_WRONLY);
-      if (null < 0 || dup2(null, 1) != 1 || dup2(null, 2) != 2) _exit(95);
-      setenv("DISPLAY", xDisplay.c_str(), 1);
-      setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
-      execlp("weston", "weston", "--backend=x11-backend.so", ("--socket=" + name).c_str(),
-             "--idle-time=0", "--no-config", ("--width=" + std::to_string(width)).c_str(),
-             ("--height=" + std::to_string(height)).c_str(), nullptr);
-      _exit(96);
-    }
-    int signal = 0;
-    sigwait(&term, &signal);
-    kill(-getpgrp(), SIGTERM);  // not the keeper: it holds SIGTERM back
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (waitpid(-1, nullptr, WNOHANG) >= 0) {
-      if (std::chrono::steady_clock::now() >= end) {
-        kill(-getpgrp(), SIGKILL);
-        while (waitpid(-1, nullptr, 0) >= 0) {
-        }
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    _exit(0);
-  }
-
-  pid_t keeper_ = -1;
-  bool listening_ = false;
-};
 
 // The colour the window below clears its client area to.
 constexpr uint32_t kWaylandClear = 0x20c060;
