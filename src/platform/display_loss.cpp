@@ -478,11 +478,10 @@ void SetDisplayLostHook(void (*hook)()) { gHook.store(hook); }
 
 void EndForLostDisplay() { EndRun(kDisplayLostMessage, 0, kDisplayLostExitStatus); }
 
-void WatchQuitSignals() {
+void WatchRunEnd() {
   static bool watching = false;
   if (watching) return;
   watching = true;
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // SDL's would wait for the loop for ever
   sem_init(&gQuitRaised, 0, 0);
   // The start goes on once the watch runs: a thread still starting may hold a lock (the address
   // checker's runtime takes one to record the thread's first allocation), and a fork meanwhile
@@ -507,15 +506,6 @@ void WatchQuitSignals() {
     while (sem_wait(&running) != 0) {
     }
   }
-  for (const int signal : {SIGTERM, SIGINT}) {
-    struct sigaction old {};
-    sigaction(signal, nullptr, &old);
-    if (old.sa_handler != SIG_DFL || (old.sa_flags & SA_SIGINFO) != 0) continue;  // kept: ignored
-    struct sigaction quit {};
-    quit.sa_handler = OnQuitSignal;
-    sigemptyset(&quit.sa_mask);
-    sigaction(signal, &quit, nullptr);
-  }
   SetChildWaitCheck(RunEndAsked);
   // A normal exit answers the quit signals that came before it (a box that one closed, and the
   // run then ending as at a close): its end has a time of its own.
@@ -535,6 +525,23 @@ void WatchQuitSignals() {
       case RunEndNote::kPersonAnswered: GoOnWithRunEndTime(); break;
     }
   });
+}
+
+void WatchQuitSignals() {
+  static bool watching = false;
+  if (watching) return;
+  watching = true;
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // SDL's would wait for the loop for ever
+  WatchRunEnd();
+  for (const int signal : {SIGTERM, SIGINT}) {
+    struct sigaction old {};
+    sigaction(signal, nullptr, &old);
+    if (old.sa_handler != SIG_DFL || (old.sa_flags & SA_SIGINFO) != 0) continue;  // kept: ignored
+    struct sigaction quit {};
+    quit.sa_handler = OnQuitSignal;
+    sigemptyset(&quit.sa_mask);
+    sigaction(signal, &quit, nullptr);
+  }
 }
 
 int TakeQuitSignal() {

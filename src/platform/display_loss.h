@@ -44,11 +44,17 @@ inline constexpr unsigned kQuitSignalSeconds = 3;
 // still land if its file system answers later". NormalExit answers those that came before it
 // (a box that one closed): the run's end then has its own time. Installed as SDL's video
 // starts, in place of SDL's own handlers; a signal that the run was started ignoring (a
-// script's background job ignores SIGINT) stays ignored. Once for the process. Also watches
-// the run's end (below), from a quit signal taken or from what process.h tells of it. From then
-// on a message box or dialog that is open (child_process.h) closes at a quit signal, leaving it
-// to the pump, and ends the run at the display's loss.
+// script's background job ignores SIGINT) stays ignored. Once for the process. Starts the watch
+// of the run's end below, when it has not started yet.
 void WatchQuitSignals();
+
+// Watches the run's end (below), from a quit signal taken or from what process.h tells of it,
+// in a thread of its own that WatchQuitSignals then shares; once for the process. The program
+// starts it first thing, so that an end before the window system starts (an Error box over an
+// unreadable store) keeps its time too. From then on a message box or dialog that is open
+// (child_process.h) closes at a quit signal, leaving it to the pump, and ends the run at the
+// display's loss.
+void WatchRunEnd();
 
 // The quit signal that came since the last call, now taken: its number, or 0 when none came.
 // The run's end begins with the first signal taken.
