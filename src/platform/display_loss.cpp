@@ -74,14 +74,15 @@ int OnConnectionLost(Display*) { EndForLostDisplay(); }
   _exit(gEndStatus.load());
 }
 
-// A line on stderr that names the write under way (SaveUnderWay), which has not answered:
-// "veskor: <lead>the write of <what> to <file> did not answer[ within <seconds> s]; the program
-// ends, ...", the write maybe taken up by the file system before it stopped. False when none is
-// under way.
+// A line on stderr that names the write under way (SaveUnderWay) for a second at least, which
+// has not answered: "veskor: <lead>the write of <what> to <file> did not answer[ within
+// <seconds> s]; the program ends, ...", the write maybe taken up by the file system before it
+// stopped. False when none is.
 constexpr std::size_t kLineBytes = kSaveNameMax + 256;
+constexpr std::chrono::seconds kHeldWrite{1};
 bool HeldWriteLine(const char* lead, unsigned seconds, char* line, std::size_t size) {
   char file[kSaveNameMax + 1];
-  const char* what = SaveUnderWayNow(file, sizeof file);
+  const char* what = SaveUnderWayNow(file, sizeof file, kHeldWrite);
   if (what == nullptr) return false;
   char within[32] = "";
   if (seconds != 0) std::snprintf(within, sizeof within, " within %u s", seconds);

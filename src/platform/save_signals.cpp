@@ -72,6 +72,7 @@ std::mutex& gSaveNaming = *new std::mutex;  // never destroyed: saves come at th
 struct NamedSave {
   std::uint64_t mark = 0;
   const char* what = nullptr;
+  std::chrono::steady_clock::time_point since;
   char name[kSaveNameMax + 1];
 };
 NamedSave gNamedSaves[kSavesNamedMax];
@@ -108,6 +109,7 @@ SaveUnderWay::SaveUnderWay(std::string_view file, const char* what) : slot_(kSav
     slot_ = i;
     gNamedSaves[i].mark = ++gSaveMarks;
     gNamedSaves[i].what = what;
+    gNamedSaves[i].since = std::chrono::steady_clock::now();
     CopyName(file, gNamedSaves[i].name, sizeof gNamedSaves[i].name);
     break;
   }
@@ -121,12 +123,14 @@ SaveUnderWay::~SaveUnderWay() {
   ::pthread_sigmask(SIG_SETMASK, &mask_, nullptr);
 }
 
-const char* SaveUnderWayNow(char* file, std::size_t size) {
+const char* SaveUnderWayNow(char* file, std::size_t size, std::chrono::nanoseconds heldFor) {
   const std::unique_lock<std::mutex> naming(gSaveNaming, std::try_to_lock);
   if (!naming.owns_lock() || size < sizeof kCut) return nullptr;
+  const auto begunBy = std::chrono::steady_clock::now() - heldFor;
   const NamedSave* latest = nullptr;
   for (const NamedSave& save : gNamedSaves)
-    if (save.mark != 0 && (latest == nullptr || save.mark > latest->mark)) latest = &save;
+    if (save.mark != 0 && save.since <= begunBy && (latest == nullptr || save.mark > latest->mark))
+      latest = &save;
   if (latest == nullptr) return nullptr;
   CopyName(latest->name, file, size);
   return latest->what;

@@ -15,6 +15,7 @@
 #include <limits.h>
 #include <signal.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -100,6 +101,10 @@ class SaveUnderWay {
 // under way, or when `size` is under 4. Safe while the saving thread is held in a call of its
 // own: it allocates nothing, and waits on no other thread (null when one is naming a save at
 // that very moment).
-const char* SaveUnderWayNow(char* file, std::size_t size);
+// With `heldFor`, only a write under way for that long at least is named: one that a file system
+// which answers takes less (a log's line written as the run's time ran out) is not taken for
+// one that holds the run.
+const char* SaveUnderWayNow(char* file, std::size_t size,
+                            std::chrono::nanoseconds heldFor = std::chrono::nanoseconds(0));
 
 }  // namespace veskor

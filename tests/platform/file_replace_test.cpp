@@ -2089,12 +2089,14 @@ TEST(FileReplace, OnlyTheSystemsSignalsAreHeldForAHandler) {
 // the first has ended. Of more than kSavesNamedMax at once, those past them go unnamed, and
 // their ends leave the others' names. A name of kSaveNameMax bytes is kept whole, and one a byte
 // longer is cut to its first bytes then "...", as is a name copied into less room than it
-// takes. While a save is under way, its thread holds SIGTERM and SIGINT back where the process
+// takes; with a time that it must have been under way for, only one begun that long ago is
+// named. While a save is under way, its thread holds SIGTERM and SIGINT back where the process
 // has a handler for them, and only then.
 TEST(FileReplace, ASaveIsNamedWhileItIsUnderWay) {
   char file[kSaveNameMax + 16];  // more room than a name is kept with: its own cut shows
-  const auto named = [&](std::size_t room = sizeof file) {
-    const char* what = SaveUnderWayNow(file, room);
+  const auto named = [&](std::size_t room = sizeof file,
+                         std::chrono::nanoseconds heldFor = std::chrono::nanoseconds(0)) {
+    const char* what = SaveUnderWayNow(file, room, heldFor);
     return what == nullptr ? std::string("none") : std::string(what) + " " + file;
   };
   EXPECT_EQ(named(), "none");
@@ -2112,6 +2114,18 @@ TEST(FileReplace, ASaveIsNamedWhileItIsUnderWay) {
       EXPECT_EQ(named(), "the bookmarks /b/bookmark.wld");
     }).join();
     EXPECT_EQ(named(), "the settings /a/registry");  // the one begun before, named again
+  }
+  {
+    // Asked for as long as the first has gone on (at least), a second after it began: the
+    // second, begun then, is younger.
+    const SaveUnderWay store("/a/registry", "the settings");
+    const auto begun = std::chrono::steady_clock::now();
+    EXPECT_EQ(named(sizeof file, std::chrono::seconds(60)), "none");  // not under way so long
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const SaveUnderWay bookmarks("/b/bookmark.wld", "the bookmarks");
+    EXPECT_EQ(named(sizeof file, std::chrono::steady_clock::now() - begun),
+              "the settings /a/registry");
+    EXPECT_EQ(named(), "the bookmarks /b/bookmark.wld");
   }
   EXPECT_EQ(named(), "none");
   {

@@ -487,6 +487,11 @@ void DecideWaitOnAPersonThenWait() {
   }
   for (;;) pause();
 }
+void DecideThenBeginAWriteAsTheTimeRunsOut() {  // a log's line, not what held the run
+  NormalExitDecided(5);
+  std::this_thread::sleep_for(std::chrono::milliseconds(kRunEndSeconds * 1000 - 500));
+  HoldASave(kHeldRecords, "a record");
+}
 const std::string kHeldBeforeTheExit =
     std::string("^") + kRunEndHeldMessage + "\n$";
 
@@ -540,6 +545,9 @@ TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
        kRunEndSeconds, "hook\n", true},
       {"an Error box decided, its record held", false, DecideAtOnceThenHoldTheRecord, 0,
        SaveNotAnswered(kHeldRecords, "a record"), kRunEndSeconds, "", true, 1},
+      {"a close decided, a write begun half a second before its time ran out", false,
+       DecideThenBeginAWriteAsTheTimeRunsOut, 0, kHeldBeforeTheExit, kRunEndSeconds, "hook\n",
+       true},
       {"a close decided, a box open past the end's time, then held", false,
        DecideWaitOnAPersonThenWait, 0, kHeldBeforeTheExit, 2 + kRunEndSeconds + 1 + 3, "hook\n",
        true},
