@@ -38,8 +38,8 @@ inline constexpr unsigned kQuitSignalSeconds = 3;
 // kQuitSignalSeconds (the loop held in a window-system call, a server that stopped answering,
 // a long preparation) ends the run all the same, as a lost display ends it: a line on stderr,
 // the hook above within its time, then the end that the signal gives a process (a shell shows
-// 128 + its number); of several, the first that waited its time. A write under way then
-// (SaveUnderWay), whose thread has not answered, is named: "veskor: SIGTERM was not answered
+// 128 + its number); of several, the first that waited its time. A write under way then for a
+// second at least (SaveUnderWay), whose thread has not answered, is named: "veskor: SIGTERM was not answered
 // within 3 s: the write of <what> to <file> did not answer; the program ends, and the write may
 // still land if its file system answers later". NormalExit answers those that came before it
 // (a box that one closed): the run's end then has its own time. Installed as SDL's video
@@ -68,7 +68,8 @@ int TakeQuitSignal();
 // until it closes. Past it, unless RunEndTornDown came first, the run ends all the same: a line
 // on stderr, the hook within its own time when it is still set (the end had not saved yet) and
 // the end saves, then by the signal taken, or else with the last code told. The line names a
-// write under way then (SaveUnderWay, save_signals.h), which has not answered: "veskor: the
+// write under way then for a second at least (SaveUnderWay, save_signals.h), which has not
+// answered: "veskor: the
 // write of the settings to <file> did not answer within 5 s; the program ends, and the write
 // may still land if its file system answers later"; with none, kRunEndOverrunMessage once the
 // exit has begun, else kRunEndHeldMessage, or "veskor: SIGTERM was answered, but the run did
