@@ -365,9 +365,10 @@ std::string Entries(const std::string& dir) {
 // with the status it was ending with, naming the write and what it holds in place of the
 // display's line or the signal's, wherever the end began: the store's save at the exit (after a
 // SIGTERM or as the window system closes the window), or at VESKOR_AUTOQUIT's quit, its capture
-// written (0); the bookmarks at the close that a SIGTERM makes, or that the window system makes;
-// the capture at VESKOR_AUTOQUIT's quit (5); a record of the messages file there, the capture
-// failed (5), or an Error box's record (1, and nothing saved). The lost display's hook, still
+// written (0); the bookmarks at the close that a SIGTERM makes, or that the window system makes,
+// no capture asked for (0); the capture at VESKOR_AUTOQUIT's quit (5); a record of the messages
+// file there, the capture failed (5), or the record of an Error box, before the window or after
+// it, or of a fatal error (1, and nothing saved). The lost display's hook, still
 // set, saves elsewhere meanwhile, or meets the same file system and ends at its own time,
 // without naming the same write again. A SIGTERM that comes while the session log's write holds
 // the run (its folder stopped before the start) ends it after its own time, naming that write.
@@ -376,7 +377,16 @@ std::string Entries(const std::string& dir) {
 // hook's time, naming the write that holds the hook.
 TEST(WindowStart, ASaveThatDoesNotAnswerAtTheEndIsNamedAndTheRunEndsInTime) {
   enum Held { kStore, kBookmarks, kCapture, kSessionLog, kMessages };
-  enum Ending { kSigterm, kAClose, kLost, kAutoquit, kSigtermWhileHeld, kErrorBox, kStartError };
+  enum Ending {
+    kSigterm,
+    kAClose,
+    kLost,
+    kAutoquit,
+    kSigtermWhileHeld,
+    kErrorBox,
+    kStartError,
+    kFatalError
+  };
   const struct {
     const char* name;
     Held held;
@@ -389,13 +399,14 @@ TEST(WindowStart, ASaveThatDoesNotAnswerAtTheEndIsNamedAndTheRunEndsInTime) {
       {"the store, a close", kStore, kAClose, 5, "the settings"},
       {"the store, VESKOR_AUTOQUIT", kStore, kAutoquit, 0, "the settings"},
       {"the bookmarks, SIGTERM", kBookmarks, kSigterm, -1, "the bookmarks"},
-      {"the bookmarks, a close", kBookmarks, kAClose, 5, "the bookmarks"},
+      {"the bookmarks, a close, no capture asked for", kBookmarks, kAClose, 0, "the bookmarks"},
       {"the bookmarks, the display lost", kBookmarks, kLost, 3, "the bookmarks"},
       {"the capture, VESKOR_AUTOQUIT", kCapture, kAutoquit, 5, "the capture", true},
       {"the messages file, VESKOR_AUTOQUIT", kMessages, kAutoquit, 5, "a record", true},
       {"the messages file, an Error box", kMessages, kErrorBox, 1, "a record"},
       {"the messages file, an Error box before the window", kMessages, kStartError, 1,
        "a record"},
+      {"the messages file, a fatal error", kMessages, kFatalError, 1, "a record"},
       {"the session log, SIGTERM", kSessionLog, kSigtermWhileHeld, -1, "the session log", true},
   };
   for (const auto& c : cases) {
@@ -404,7 +415,8 @@ TEST(WindowStart, ASaveThatDoesNotAnswerAtTheEndIsNamedAndTheRunEndsInTime) {
     ASSERT_NE(server.display(), "") << "no X server of the test's own";
     test::TempDir dir("veskor_window");
     test::TestStore store(dir);
-    store.WriteResources(true, c.ending != kErrorBox);  // no intro music: an Error box
+    // No interface texts: a fatal error; no intro music: an Error box.
+    store.WriteResources(c.ending != kFatalError, c.ending != kErrorBox);
     store.Set("FirstLaunch", "FALSE");
     store.Set("MultiSampleQuality", "NICEST");  // FASTEST once saved: Mesa has no filter hint
     if (c.ending == kStartError) store.Set("FPS", "MAYBE");  // refused: an Error box
@@ -417,9 +429,10 @@ TEST(WindowStart, ASaveThatDoesNotAnswerAtTheEndIsNamedAndTheRunEndsInTime) {
                                      "binary/session.log", "messages"};
     const std::string held = heldFiles[c.held];
     const std::string old = c.held == kStore ? written : c.held == kBookmarks ? oldView : "";
-    const std::string shot = c.held == kCapture   ? disk + held
-                             : c.held == kMessages ? dir.Path("missing/shot.png")
-                                                   : dir.Path("shot.png");
+    const std::string shot = c.held == kCapture    ? disk + held
+                             : c.held == kMessages  ? dir.Path("missing/shot.png")
+                             : c.ending == kAClose && c.held == kBookmarks ? ""
+                                                    : dir.Path("shot.png");
     const std::string errors = dir.Path("errors"), after = dir.Path("after");
     const std::string named = dir.Path("named");
     gBegan = dir.Path("began");
@@ -443,7 +456,7 @@ TEST(WindowStart, ASaveThatDoesNotAnswerAtTheEndIsNamedAndTheRunEndsInTime) {
         if (c.held == kStore) setenv("VESKOR_REGISTRY", (disk + held).c_str(), 1);
         setenv("VESKOR_MESSAGES", c.held == kMessages ? (disk + held).c_str() : "/dev/null", 1);
         if (c.ending == kAutoquit) setenv("VESKOR_AUTOQUIT", "1", 1);
-        if (c.ending == kSigtermWhileHeld || c.ending == kErrorBox || c.ending == kStartError) {
+        if (c.ending == kSigtermWhileHeld || c.ending >= kErrorBox) {
           if (!test::StopFatFileSystemServer()) _exit(92);
           if (c.ending != kSigtermWhileHeld) NoteTheEndsBeginning();
         }
@@ -453,7 +466,7 @@ TEST(WindowStart, ASaveThatDoesNotAnswerAtTheEndIsNamedAndTheRunEndsInTime) {
                                  : SaveAViewThenRaiseSigterm,
             c.held == kBookmarks ? StopTheDiskSaveAViewThenClose : SaveAViewThenClose,
             SaveAViewThenClose, StopTheDiskThenQuitByItself, AskForACompile, SaveAViewThenClose,
-            SaveAViewThenClose};
+            SaveAViewThenClose, SaveAViewThenClose};
         std::function<bool()> hold = test::StopFatFileSystemServer;
         if (c.held != kStore) hold = [] { return true; };
         if (c.ending == kLost) {

@@ -492,6 +492,14 @@ void DecideThenBeginAWriteAsTheTimeRunsOut() {  // a log's line, not what held t
   std::this_thread::sleep_for(std::chrono::milliseconds(kRunEndSeconds * 1000 - 500));
   HoldASave(kHeldRecords, "a record");
 }
+void DecideWhileAPersonWaitsThenWait() {  // the end's time begins as the box closes
+  {
+    const PersonWait person;
+    NormalExitDecided(5);
+    std::this_thread::sleep_for(std::chrono::seconds(kRunEndSeconds + 1));
+  }
+  for (;;) pause();
+}
 const std::string kHeldBeforeTheExit =
     std::string("^") + kRunEndHeldMessage + "\n$";
 
@@ -548,6 +556,8 @@ TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
       {"a close decided, a write begun half a second before its time ran out", false,
        DecideThenBeginAWriteAsTheTimeRunsOut, 0, kHeldBeforeTheExit, kRunEndSeconds, "hook\n",
        true},
+      {"a close decided while a box is open, then held", false, DecideWhileAPersonWaitsThenWait,
+       0, kHeldBeforeTheExit, kRunEndSeconds + 1 + kRunEndSeconds, "hook\n", true},
       {"a close decided, a box open past the end's time, then held", false,
        DecideWaitOnAPersonThenWait, 0, kHeldBeforeTheExit, 2 + kRunEndSeconds + 1 + 3, "hook\n",
        true},
