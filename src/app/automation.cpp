@@ -14,6 +14,8 @@
 #include "gfx/viewport_rect.h"
 #include "platform/gl.h"
 #include "platform/message_box.h"
+#include "platform/process.h"
+#include "platform/save_signals.h"
 
 namespace veskor {
 
@@ -87,6 +89,9 @@ void AutomationFrameDone(MainPlane& plane) {
   if (Automation.quitFrames < 0 || Automation.armed == 0 || Automation.quitTaken != 0) return;
   if (Automation.framesDone - Automation.armedAt < static_cast<std::uint32_t>(Automation.quitFrames))
     return;
+  // The run ends from here, with the status it has without the capture: the capture's write
+  // keeps the end's time, and one that does not answer leaves the capture missing.
+  NormalExitDecided(AutomationExitCode(0));
   if (Automation.capturePath[0] != '\0') {
     std::string reason;
     if (CaptureBackBuffer(Automation.capturePath, ViewPlaneWidth(plane), ViewPlaneHeight(plane),
@@ -125,6 +130,7 @@ std::uint32_t CaptureBackBuffer(const char* path, std::uint32_t width, std::uint
   // GL's rows go up from the bottom; the file's go down from the top.
   for (std::uint32_t y = 0; y < height; ++y)
     std::memcpy(&image[row * y], &pixels[row * (height - 1 - y)], row);
+  const SaveUnderWay underWay(path, "the capture");
   return SavePngFile(path, image.data(), width, height, 3, reason);
 }
 

@@ -18,6 +18,7 @@ MessageAnswer ShowReport(const char* kind, const char* place, const char* messag
 }  // namespace
 
 void ReportError(const char* place, const char* message) {
+  QuickExitDecided(1);  // its record keeps the end's time
   ShowReport("Error : ", place, message, MessageIcon::kStop);
   QuickExit(1);
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "app/automation.h"
 #include "app/camera_bookmarks.h"
 #include "app/display_modes.h"
 #include "app/error_boxes.h"
@@ -12,6 +13,7 @@
 #include "app/window_proc.h"
 #include "gfx/texture_names.h"
 #include "mapengine/kernel_table.h"
+#include "platform/process.h"
 
 namespace veskor {
 
@@ -86,6 +88,8 @@ std::int32_t OnMainMenuChoice(std::int32_t index) {
   if (index == 0) {
     CompileRequest = 1;
   } else if (index == 1) {
+    // The run ends from here: the bookmarks' and the settings' writes keep the end's time.
+    NormalExitDecided(AutomationExitCode(0));
     WriteCameraBookmarks();  // a failure is warned of there; the quit goes on
     QuitRequest = 1;
     TextureNamePool.initialised = 0;

@@ -41,6 +41,7 @@ void SwapPlaneBuffers(MainPlane& plane) {
 }
 
 [[noreturn]] void StartFailure(const char* text) {
+  QuickExitDecided(1);  // its record keeps the end's time
   ShowMessageBox("Error", text, MessageIcon::kStop, MessageButtons::kOk);
   QuickExit(1);
 }

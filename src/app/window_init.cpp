@@ -22,6 +22,7 @@
 #include "platform/display_loss.h"
 #include "platform/gl.h"
 #include "platform/offscreen.h"
+#include "platform/process.h"
 #include "platform/settings_store.h"
 #include "platform/wgl_tokens.h"
 #include "platform/window.h"
@@ -279,11 +280,12 @@ std::uint32_t MainPlaneInitWindow(MainPlane& plane, const char* title, const cha
   // platform's services close: a handler registered now runs before all of them. A lost
   // display ends the run without it (closing the window would wait on the dead connection),
   // saving the same; a display that stops answering while the window closes ends it within the
-  // run end's time (display_loss.h), saved already.
+  // run end's time (display_loss.h), saved already, and so does an exit() that a library calls,
+  // with its status.
   static bool registered = false;
   if (!registered) {
     registered = true;
-    std::atexit(ShutdownAtExit);
+    AtExitWatched(ShutdownAtExit);
     SetDisplayLostHook(SaveForLostDisplay);
   }
   return 1;

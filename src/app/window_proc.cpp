@@ -1,7 +1,9 @@
 #include "app/window_proc.h"
 
+#include "app/automation.h"
 #include "app/camera_bookmarks.h"
 #include "platform/gl.h"
+#include "platform/process.h"
 
 namespace veskor {
 
@@ -144,6 +146,9 @@ std::intptr_t MainWindowProc(const WindowMessage& m) {
       DrawEnabled = HighWord(static_cast<std::intptr_t>(m.wParam)) == 0 ? 1 : 0;
       return 0;
     case kWmClose:
+      // The run ends from here, with the loop's status: the bookmarks' write keeps the end's
+      // time.
+      NormalExitDecided(AutomationExitCode(0));
       WriteCameraBookmarks();  // the views saved reach their file at this exit too
       PostQuitMessage(0);
       return 0;

@@ -16,6 +16,7 @@ void FatalError(const char* text) {
   std::fprintf(stderr, "Fatal error: %s\n", text);
   std::abort();
 #else
+  QuickExitDecided(1);  // its record keeps the end's time
   ShowMessageBox("Error", text, MessageIcon::kStop, MessageButtons::kOk);
   QuickExit(1);
 #endif

@@ -11,6 +11,7 @@
 
 #include "platform/file_links.h"
 #include "platform/file_open.h"
+#include "platform/save_signals.h"
 
 namespace veskor {
 
@@ -18,6 +19,9 @@ namespace {
 
 // The opens tried where the file is taken away between the look that found it and its open.
 constexpr int kOpenAttempts = 3;
+
+// What the log's writes are named as (SaveUnderWay), for a run's end that one of them holds.
+constexpr const char* kWritten = "the session log";
 
 }  // namespace
 
@@ -58,6 +62,7 @@ int SessionLogFile::Open(const char* path) {
   buffer_.failure = 0;
   refused_ = nullptr;
   linksRefused_.clear();
+  const SaveUnderWay underWay(path_, kWritten);
   OwnLinksPath own;
   if (!own.Follow(path_, &linksRefused_)) {
     setstate(std::ios::failbit);
@@ -115,8 +120,11 @@ std::string SessionLogFile::reason() const {
 
 int SessionLogFile::Close() {
   if (buffer_.fd < 0) return 0;
-  const int result = ::close(buffer_.fd);
-  const int reason = result != 0 ? errno : 0;
+  int reason;
+  {
+    const SaveUnderWay underWay(path_, kWritten);
+    reason = ::close(buffer_.fd) != 0 ? errno : 0;
+  }
   buffer_.fd = -1;
   // Linux frees the descriptor whatever close says: it is never closed twice.
   if (reason != 0 && buffer_.failure == 0) buffer_.failure = reason;
@@ -139,10 +147,16 @@ void TellFailure(SessionLog& log) {
 
 // Numbers are formatted here, not by the stream, so that no locale can change them.
 SessionLog& WriteChars(SessionLog& log, const char* chars, std::size_t n) {
-  if (log.target != nullptr) {
+  if (log.target == log.file.get() && log.file != nullptr) {
+    {
+      const SaveUnderWay underWay(log.file->path(), kWritten);
+      log.file->write(chars, static_cast<std::streamsize>(n));
+      log.file->flush();
+    }
+    TellFailure(log);
+  } else if (log.target != nullptr) {
     log.target->write(chars, static_cast<std::streamsize>(n));
     log.target->flush();
-    if (log.target == log.file.get()) TellFailure(log);
   }
   return log;
 }

@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstddef>
@@ -26,6 +27,7 @@
 #include <thread>
 
 #include "platform/child_process.h"
+#include "platform/descriptor_write.h"
 #include "platform/gl_window_internal.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
@@ -72,7 +74,47 @@ int OnConnectionLost(Display*) { EndForLostDisplay(); }
   _exit(gEndStatus.load());
 }
 
-void OnHookOverrun(int) { Finish(); }
+// A line on stderr that names the write under way (SaveUnderWay) for a second at least, which
+// has not answered: "veskor: <lead>the write of <what> to <file> did not answer[ within
+// <seconds> s]; the program ends, ...", the write maybe taken up by the file system before it
+// stopped. False when none is.
+constexpr std::size_t kLineBytes = kSaveNameMax + 256;
+constexpr std::chrono::seconds kHeldWrite{1};
+bool HeldWriteLine(const char* lead, unsigned seconds, char* line, std::size_t size) {
+  char file[kSaveNameMax + 1];
+  const char* what = SaveUnderWayNow(file, sizeof file, kHeldWrite);
+  if (what == nullptr) return false;
+  char within[32] = "";
+  if (seconds != 0) std::snprintf(within, sizeof within, " within %u s", seconds);
+  std::snprintf(line, size,
+                "veskor: %sthe write of %s to %s did not answer%s; the program ends, and the "
+                "write may still land if its file system answers later",
+                lead, what, file, within);
+  return true;
+}
+
+// The line that EndRun wrote, so that the hook's time, running out on the same write, does not
+// say it again.
+char gEndLine[kLineBytes];
+
+// The end over the hook's time: a write under way then (the hook's, or the one that held the
+// run before it) is named, once, unless the run's line named it already. Safe in a signal
+// handler, as Finish.
+[[noreturn]] void FinishOverHookTime() {
+  static std::atomic<bool> said{false};
+  if (said.exchange(true)) {
+    for (;;) pause();  // the other keeper of the time is ending the process
+  }
+  char line[kLineBytes];
+  if (HeldWriteLine("", kDisplayLostHookSeconds, line, sizeof line) &&
+      std::strcmp(line, gEndLine) != 0) {
+    std::strcat(line, "\n");
+    WriteWhole(STDERR_FILENO, line);
+  }
+  Finish();
+}
+
+void OnHookOverrun(int) { FinishOverHookTime(); }
 
 // The hook's time from now, kept by a thread of its own beside SIGALRM: the run it ends may be
 // held in a call that no handler can interrupt (a file on a file system whose server has
@@ -86,18 +128,22 @@ void StartHookTimer() {
   gHookDue.tv_sec += kDisplayLostHookSeconds;
   pthread_t timer;
   const auto keep = [](void*) -> void* {
+    sigset_t alarmOnly;  // so that SIGALRM's handler never breaks into this thread's own end
+    sigemptyset(&alarmOnly);
+    sigaddset(&alarmOnly, SIGALRM);
+    pthread_sigmask(SIG_BLOCK, &alarmOnly, nullptr);
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &gHookDue, nullptr) != 0) {
     }
-    Finish();
+    FinishOverHookTime();
   };
   if (pthread_create(&timer, nullptr, keep, nullptr) == 0) pthread_detach(timer);
 }
 
 // The run's end with `line` on stderr (after the records of the boxes still open), after the
-// hook (within its time) when one is set, by `signal` (0: none) or else with `status`; once for
-// the process: a call from inside the hook ends it at once, a call from another thread
-// meanwhile waits for that end.
-[[noreturn]] void EndRun(const char* line, int signal, int status) {
+// hook (within its time) when one is set and `saving`, by `signal` (0: none) or else with
+// `status`; once for the process: a call from inside the hook ends it at once, a call from
+// another thread meanwhile waits for that end.
+[[noreturn]] void EndRun(const char* line, int signal, int status, bool saving = true) {
   // A process that a library forked from the run (SDL's box, whose own connection's end calls
   // Xlib's handler, ours) holds a copy of the run: it ends alone, the run saying and saving.
   if (InForkOfACall()) _exit(status);
@@ -110,7 +156,8 @@ void StartHookTimer() {
   gEndStatus.store(status);
   WriteOpenBoxRecords();  // a box that is open ends unanswered, its text maybe unread
   std::fprintf(stderr, "%s\n", line);
-  if (void (*hook)() = gHook.load(); hook != nullptr) {
+  std::snprintf(gEndLine, sizeof gEndLine, "%s", line);
+  if (void (*hook)() = gHook.load(); hook != nullptr && saving) {
     struct sigaction overrun {};
     overrun.sa_handler = OnHookOverrun;
     sigaction(SIGALRM, &overrun, nullptr);
@@ -151,55 +198,95 @@ void OnQuitSignal(int signal) {
   errno = savedErrno;
 }
 
-// The run's end, once begun (a quit signal taken, a normal exit): the time by which it must be
-// over, on the monotonic clock, and what it ends by past that time. Not begun yet: 0; torn down
-// (nothing left that waits on the display): never.
+// The run's end, once begun (a quit signal taken, the run's decision to end, its exit): the time
+// by which it must be over, on the monotonic clock, and what it ends by past that time. Not
+// begun yet: 0; torn down (nothing left that waits on the display): never; while a box waits on
+// a person: stopped, the time that was left kept aside.
 constexpr std::int64_t kEndNotBegun = 0;
 constexpr std::int64_t kEndTornDown = INT64_MAX;
+constexpr std::int64_t kEndStopped = INT64_MAX - 1;
 std::atomic<bool> gRunEndBegun{false};
 std::atomic<std::int64_t> gRunEndDue{kEndNotBegun};
+std::atomic<std::int64_t> gRunEndLeft{0};
+std::atomic<int> gPersonWaits{0};
 std::atomic<int> gRunEndSignal{0};
 std::atomic<int> gRunEndStatus{0};
+std::atomic<bool> gRunEndSaves{true};  // false for an end that saves nothing (an Error box)
 
-// The first call starts the end's time; the watch is woken to wait for it.
-void BeginRunEnd(int signal, int status) {
-  if (gRunEndBegun.exchange(true)) return;
-  gRunEndSignal.store(signal);
-  gRunEndStatus.store(status);
-  gRunEndDue.store(MonotonicNs() + kRunEndSeconds * kNsPerSecond);
+bool Running(std::int64_t due) {
+  return due != kEndNotBegun && due != kEndTornDown && due != kEndStopped;
+}
+
+// Wakes the watch to wait for the end's time as it is now.
+void WakeTheWatch() {
   gWakes.fetch_add(1);
   sem_post(&gQuitRaised);
 }
 
+// The first call starts the end's time (stopped while a box waits on a person); the watch is
+// woken to wait for it. A later one, until the end is torn down, gives the signal that the end
+// goes by when it had none, or else the status.
+void BeginRunEnd(int signal, int status) {
+  if (gRunEndBegun.exchange(true)) {
+    if (gRunEndDue.load() == kEndTornDown) return;
+    int none = 0;
+    if (signal == 0) {
+      gRunEndStatus.store(status);
+    } else {
+      gRunEndSignal.compare_exchange_strong(none, signal);
+    }
+    return;
+  }
+  gRunEndSignal.store(signal);
+  gRunEndStatus.store(status);
+  if (gPersonWaits.load() > 0) {
+    gRunEndLeft.store(kRunEndSeconds * kNsPerSecond);
+    gRunEndDue.store(kEndStopped);
+  } else {
+    gRunEndDue.store(MonotonicNs() + kRunEndSeconds * kNsPerSecond);
+  }
+  WakeTheWatch();
+}
+
+// A box waits on a person: the end's time stops with the first, and goes on, with what was
+// left of it, once the last has closed.
+void StopRunEndTime() {
+  if (gPersonWaits.fetch_add(1) != 0) return;
+  std::int64_t due = gRunEndDue.load();
+  if (!Running(due)) return;
+  gRunEndLeft.store(std::max<std::int64_t>(due - MonotonicNs(), 0));
+  gRunEndDue.compare_exchange_strong(due, kEndStopped);
+}
+void GoOnWithRunEndTime() {
+  if (gPersonWaits.fetch_sub(1) != 1) return;
+  std::int64_t stopped = kEndStopped;
+  if (gRunEndDue.compare_exchange_strong(stopped, MonotonicNs() + gRunEndLeft.load()))
+    WakeTheWatch();
+}
+
 bool RunEndOverdue(std::int64_t now) {
   const std::int64_t due = gRunEndDue.load();
-  return due != kEndNotBegun && due != kEndTornDown && now >= due;
+  return Running(due) && now >= due;
 }
 
 const char* QuitSignalName(int signal) { return signal == SIGINT ? "SIGINT" : "SIGTERM"; }
 
-// The run's end over its time: a save under way then, which did not answer (a file system whose
-// server stopped); else its window closing, when the exit had begun; else the run held after it
-// took its quit signal, by what is not known.
+// The run's end over its time: a write under way then, which did not answer (a file system
+// whose server stopped); else its window closing, when the exit had begun; else the run held
+// after it took its quit signal, or after it decided to end, by what is not known. The hook
+// saves what the end had not, unless it was an end that saves nothing.
 std::atomic<bool> gExitBegun{false};
 [[noreturn]] void EndOverdueRun() {
-  const int signal = gRunEndSignal.load();
-  char file[kSaveNameMax + 1];
-  if (const char* what = SaveUnderWayNow(file, sizeof file); what != nullptr) {
-    char line[sizeof file + 160];
-    std::snprintf(line, sizeof line,
-                  "veskor: the save of %s did not answer within %u s: %s were not saved; the "
-                  "program ends",
-                  file, kRunEndSeconds, what);
-    EndRun(line, signal, gRunEndStatus.load());
-  }
-  if (gExitBegun.load() || signal == 0)
-    EndRun(kRunEndOverrunMessage, signal, gRunEndStatus.load());
-  char line[128];
+  const int signal = gRunEndSignal.load(), status = gRunEndStatus.load();
+  const bool saves = gRunEndSaves.load();
+  char line[kLineBytes];
+  if (HeldWriteLine("", kRunEndSeconds, line, sizeof line)) EndRun(line, signal, status, saves);
+  if (gExitBegun.load()) EndRun(kRunEndOverrunMessage, signal, status, saves);
+  if (signal == 0) EndRun(kRunEndHeldMessage, 0, status, saves);
   std::snprintf(line, sizeof line,
                 "veskor: %s was answered, but the run did not end within %u s; the program ends",
                 QuitSignalName(signal), kRunEndSeconds);
-  EndRun(line, signal, 0);
+  EndRun(line, signal, status, saves);
 }
 
 // Waits for a post of the semaphore; ends the run when its end runs over its time meanwhile.
@@ -207,7 +294,7 @@ void AwaitPost() {
   for (;;) {
     const std::int64_t due = gRunEndDue.load();
     int waited;
-    if (due == kEndNotBegun || due == kEndTornDown) {
+    if (!Running(due)) {
       waited = sem_wait(&gQuitRaised);
     } else {
       if (MonotonicNs() >= due) EndOverdueRun();
@@ -221,12 +308,13 @@ void AwaitPost() {
 }
 
 // Waits for each quit signal to be taken; the first that is not taken within its time ends the
-// run, by that signal. Ends the run too when its end, once begun, runs over its time.
+// run, by that signal, naming the write that held the run when one did. Ends the run too when
+// its end, once begun, runs over its time.
 [[noreturn]] void WatchQuits() {
   std::uint64_t wakesSeen = 0;
   for (std::uint64_t raise = 0;;) {
     AwaitPost();
-    if (wakesSeen < gWakes.load()) {  // the end has begun: its time is waited for above
+    if (wakesSeen < gWakes.load()) {  // the end's time has changed: it is waited for above
       ++wakesSeen;
       continue;
     }
@@ -236,10 +324,13 @@ void AwaitPost() {
     while (gQuitsTaken.load() <= raise) {
       const std::int64_t now = MonotonicNs();
       if (now >= due) {
-        char line[128];
-        std::snprintf(line, sizeof line,
-                      "veskor: %s was not answered within %u s; the program ends",
+        char lead[64], line[kLineBytes];
+        std::snprintf(lead, sizeof lead, "%s was not answered within %u s: ",
                       QuitSignalName(signal), kQuitSignalSeconds);
+        if (!HeldWriteLine(lead, 0, line, sizeof line))
+          std::snprintf(line, sizeof line,
+                        "veskor: %s was not answered within %u s; the program ends",
+                        QuitSignalName(signal), kQuitSignalSeconds);
         EndRun(line, signal, 0);
       }
       if (RunEndOverdue(now)) EndOverdueRun();
@@ -388,11 +479,10 @@ void SetDisplayLostHook(void (*hook)()) { gHook.store(hook); }
 
 void EndForLostDisplay() { EndRun(kDisplayLostMessage, 0, kDisplayLostExitStatus); }
 
-void WatchQuitSignals() {
+void WatchRunEnd() {
   static bool watching = false;
   if (watching) return;
   watching = true;
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // SDL's would wait for the loop for ever
   sem_init(&gQuitRaised, 0, 0);
   // The start goes on once the watch runs: a thread still starting may hold a lock (the address
   // checker's runtime takes one to record the thread's first allocation), and a fork meanwhile
@@ -417,6 +507,33 @@ void WatchQuitSignals() {
     while (sem_wait(&running) != 0) {
     }
   }
+  SetChildWaitCheck(RunEndAsked);
+  // A normal exit answers the quit signals that came before it (a box that one closed, and the
+  // run then ending as at a close): its end has a time of its own.
+  SetRunEndWatch([](RunEndNote note, int code) {
+    switch (note) {
+      case RunEndNote::kDecidedAtOnce:
+        gRunEndSaves.store(false);
+        BeginRunEnd(0, code);
+        break;
+      case RunEndNote::kDecided: BeginRunEnd(0, code); break;
+      case RunEndNote::kExiting:
+        gExitBegun.store(true);
+        BeginRunEnd(0, code);
+        gQuitsTaken.store(gQuitsRaised.load());
+        break;
+      case RunEndNote::kPersonWaits: StopRunEndTime(); break;
+      case RunEndNote::kPersonAnswered: GoOnWithRunEndTime(); break;
+    }
+  });
+}
+
+void WatchQuitSignals() {
+  static bool watching = false;
+  if (watching) return;
+  watching = true;
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // SDL's would wait for the loop for ever
+  WatchRunEnd();
   for (const int signal : {SIGTERM, SIGINT}) {
     struct sigaction old {};
     sigaction(signal, nullptr, &old);
@@ -426,14 +543,6 @@ void WatchQuitSignals() {
     sigemptyset(&quit.sa_mask);
     sigaction(signal, &quit, nullptr);
   }
-  SetChildWaitCheck(RunEndAsked);
-  // A normal exit answers the quit signals that came before it (a box that one closed, and the
-  // run then ending as at a close): its end has a time of its own.
-  SetNormalExitWatch([](int code) {
-    gExitBegun.store(true);
-    BeginRunEnd(0, code);
-    gQuitsTaken.store(gQuitsRaised.load());
-  });
 }
 
 int TakeQuitSignal() {

@@ -17,15 +17,17 @@ inline constexpr const char* kDisplayLostMessage = "veskor: the display was lost
 inline constexpr int kNoDisplayExitStatus = 4;
 inline constexpr const char* kNoDisplayMessage = "veskor: cannot open the display";
 
-// The time the hook is given: past it the process ends all the same.
+// The time the hook is given: past it the process ends all the same, naming the write under way
+// then (SaveUnderWay, save_signals.h) as the run's end does (below), unless its line named it.
 inline constexpr unsigned kDisplayLostHookSeconds = 5;
 
 // The hook run when the display is lost, before the process ends (null: none); also when a quit
-// signal not taken or a run's end over its time (below) ends the run. It must make no call into
-// the window system: such a call may wait forever on the dead connection (the time limit above
-// ends it) or meet the loss again (which ends the process at once). A program that has saved by
-// itself at its end clears it. The time limit ends it also when it is held in a call that no
-// signal's handler interrupts (a file on a file system whose server has stopped).
+// signal not taken or a run's end over its time (below) ends the run, but for an end that saves
+// nothing (QuickExitDecided, process.h). It must make no call into the window system: such a
+// call may wait forever on the dead connection (the time limit above ends it) or meet the loss
+// again (which ends the process at once). A program that has saved by itself at its end clears
+// it. The time limit ends it also when it is held in a call that no signal's handler interrupts
+// (a file on a file system whose server has stopped).
 void SetDisplayLostHook(void (*hook)());
 
 // The time a SIGTERM or SIGINT is given to reach the message loop.
@@ -36,35 +38,51 @@ inline constexpr unsigned kQuitSignalSeconds = 3;
 // kQuitSignalSeconds (the loop held in a window-system call, a server that stopped answering,
 // a long preparation) ends the run all the same, as a lost display ends it: a line on stderr,
 // the hook above within its time, then the end that the signal gives a process (a shell shows
-// 128 + its number); of several, the first that waited its time. NormalExit answers those that
-// came before it (a box that one closed): the run's end then has its own time. Installed as SDL's
-// video starts, in place of SDL's own handlers; a signal that the run was started ignoring (a
-// script's background job ignores SIGINT) stays ignored. Once for the process. Also watches
-// the run's end (below), from a quit signal taken or from NormalExit (process.h). From then on
-// a message box or dialog that is open (child_process.h) closes at a quit signal, leaving it
-// to the pump, and ends the run at the display's loss.
+// 128 + its number); of several, the first that waited its time. A write under way then for a
+// second at least (SaveUnderWay), whose thread has not answered, is named: "veskor: SIGTERM was not answered
+// within 3 s: the write of <what> to <file> did not answer; the program ends, and the write may
+// still land if its file system answers later". NormalExit answers those that came before it
+// (a box that one closed): the run's end then has its own time. Installed as SDL's video
+// starts, in place of SDL's own handlers; a signal that the run was started ignoring (a
+// script's background job ignores SIGINT) stays ignored. Once for the process. Starts the watch
+// of the run's end below, when it has not started yet.
 void WatchQuitSignals();
+
+// Watches the run's end (below), from a quit signal taken or from what process.h tells of it,
+// in a thread of its own that WatchQuitSignals then shares; once for the process. The program
+// starts it first thing, so that an end before the window system starts (an Error box over an
+// unreadable store) keeps its time too. From then on a message box or dialog that is open
+// (child_process.h) closes at a quit signal, leaving it to the pump, and ends the run at the
+// display's loss.
+void WatchRunEnd();
 
 // The quit signal that came since the last call, now taken: its number, or 0 when none came.
 // The run's end begins with the first signal taken.
 int TakeQuitSignal();
 
-// The time the run's end is given once it has begun, with the first quit signal taken or at
-// NormalExit, whichever comes first: its window closes, which waits on the display. Past it,
-// unless RunEndTornDown came first, the run ends all the same: a line on stderr, the hook within
-// its own time when it is still set (the end had not saved yet), then by the signal taken, or
-// else with NormalExit's code. The line names a save under way then (SaveUnderWay,
-// save_signals.h), which has not answered: "veskor: the save of <file> did not answer within
-// 5 s: the settings were not saved; the program ends"; with none, kRunEndOverrunMessage once
-// NormalExit was called, else "veskor: SIGTERM was answered, but the run did not end within
-// 5 s; the program ends".
+// The time the run's end is given once it has begun, with the first quit signal taken or as
+// process.h tells of it (NormalExitDecided, QuickExitDecided, NormalExit, an exit() before a
+// handler of AtExitWatched), whichever comes first: what the run writes on the way (the
+// bookmarks, the settings, a capture, an Error box's record) and its window's close, which
+// waits on the display. A box that waits on a person meanwhile (PersonWait) stops that time
+// until it closes. Past it, unless RunEndTornDown came first, the run ends all the same: a line
+// on stderr, the hook within its own time when it is still set (the end had not saved yet) and
+// the end saves, then by the signal taken, or else with the last code told. The line names a
+// write under way then for a second at least (SaveUnderWay, save_signals.h), which has not
+// answered: "veskor: the
+// write of the settings to <file> did not answer within 5 s; the program ends, and the write
+// may still land if its file system answers later"; with none, kRunEndOverrunMessage once the
+// exit has begun, else kRunEndHeldMessage, or "veskor: SIGTERM was answered, but the run did
+// not end within 5 s; the program ends" after a signal taken.
 inline constexpr unsigned kRunEndSeconds = kDisplayLostHookSeconds;
 inline constexpr const char* kRunEndOverrunMessage =
     "veskor: the display did not answer while the window closed; the program ends";
+inline constexpr const char* kRunEndHeldMessage =
+    "veskor: the run did not end within 5 s of its quit; the program ends";
 
 // The run's window, context and devices are released: nothing of its end waits on the display
 // any more, so the time above no longer applies (the exit handlers and static destructors that
-// follow take theirs) and no later NormalExit starts it again.
+// follow take theirs) and nothing that process.h tells of later starts it again.
 void RunEndTornDown();
 
 // What the loss of the display sets off (GlVideoStart makes every X connection's I/O failures

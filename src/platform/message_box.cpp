@@ -24,6 +24,7 @@
 #include "platform/file_links.h"
 #include "platform/given_descriptors.h"
 #include "platform/process.h"
+#include "platform/save_signals.h"
 
 namespace veskor {
 
@@ -147,7 +148,11 @@ bool RecordIfHeadless(const char* caption, const char* text, MessageIcon icon) {
   if (sink == nullptr || sink[0] == '\0') return false;
   const std::string record = RecordText(caption, text, icon);
   if (std::strcmp(sink, "-") != 0 && !gMessagesFileFailed.load()) {
-    const std::string why = AppendToFile(sink, record);
+    std::string why;
+    {
+      const SaveUnderWay underWay(sink, "a record");
+      why = AppendToFile(sink, record);
+    }
     if (why.empty()) return true;
     const std::lock_guard<std::mutex> failing(gMessagesFileFailing);
     if (!gMessagesFileFailed.load()) {
@@ -359,7 +364,11 @@ MessageAnswer ShowMessageBox(const char* caption, const char* text, MessageIcon 
   const std::string record = RecordText(caption, text, icon);
   const std::size_t slot = NoteOpenBox(&record);
   std::string why;
-  const MessageAnswer answer = ShowBox(caption, text, icon, buttons, why);
+  MessageAnswer answer;
+  {
+    const PersonWait person;  // the run's end does not count a person's time
+    answer = ShowBox(caption, text, icon, buttons, why);
+  }
   ForgetOpenBox(slot);
   // Closed without an answer, or not shown: what the box said must not be lost unread.
   if (answer == MessageAnswer::kUnshown)

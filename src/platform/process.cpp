@@ -16,7 +16,11 @@
 namespace veskor {
 
 namespace {
-std::atomic<void (*)(int)> gNormalExitWatch{nullptr};
+std::atomic<void (*)(RunEndNote, int)> gRunEndWatch{nullptr};
+
+void Tell(RunEndNote note, int code) {
+  if (void (*watch)(RunEndNote, int) = gRunEndWatch.load(); watch != nullptr) watch(note, code);
+}
 
 void IgnoreFileSizeSignal(int) {}
 
@@ -35,11 +39,25 @@ int ThreadCount() {
 void QuickExit(int code) { _exit(code); }
 
 void NormalExit(int code) {
-  if (void (*watch)(int) = gNormalExitWatch.load(); watch != nullptr) watch(code);
+  Tell(RunEndNote::kExiting, code);
   std::exit(code);
 }
 
-void SetNormalExitWatch(void (*watch)(int code)) { gNormalExitWatch.store(watch); }
+void NormalExitDecided(int code) { Tell(RunEndNote::kDecided, code); }
+
+void QuickExitDecided(int code) { Tell(RunEndNote::kDecidedAtOnce, code); }
+
+bool AtExitWatched(void (*handler)()) {
+  // Handlers run in the reverse of their registration: the watch is told first.
+  return std::atexit(handler) == 0 &&
+         ::on_exit([](int status, void*) { Tell(RunEndNote::kExiting, status); }, nullptr) == 0;
+}
+
+PersonWait::PersonWait() { Tell(RunEndNote::kPersonWaits, 0); }
+
+PersonWait::~PersonWait() { Tell(RunEndNote::kPersonAnswered, 0); }
+
+void SetRunEndWatch(void (*watch)(RunEndNote note, int code)) { gRunEndWatch.store(watch); }
 
 void FailWritesPastFileSizeLimit() {
   struct sigaction was {};

@@ -1,5 +1,6 @@
 #include "platform/save_signals.h"
 
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -62,15 +63,20 @@ void OnDeferredSignal(int signal, siginfo_t* info, void*) {
   ::raise(signal);  // taken, with its default action, as the handler returns: the end
 }
 
-// The save that SaveUnderWay names: its file, what it saves and the mark of the SaveUnderWay
-// that named it (0: none), under gSaveNaming, which each holder keeps for a copy of the name
-// alone. The run's end only tries it (SaveUnderWayNow): the watch that ends a held run must
-// never wait on another thread.
+// The writes that SaveUnderWay names, under gSaveNaming, which each holder keeps for a copy of
+// a name alone: in each slot a file, what is written, and the mark of its beginning (0: a free
+// slot), the latest the highest. The run's end only tries it (SaveUnderWayNow): the watch that
+// ends a held run must never wait on another thread.
 constexpr char kCut[] = "...";
 std::mutex& gSaveNaming = *new std::mutex;  // never destroyed: saves come at the process's end
-char gSaveName[kSaveNameMax + 1];
-const char* gSaveWhat = nullptr;
-std::uint64_t gSaveMark = 0, gSaveMarks = 0;
+struct NamedSave {
+  std::uint64_t mark = 0;
+  const char* what = nullptr;
+  std::chrono::steady_clock::time_point since;
+  char name[kSaveNameMax + 1];
+};
+NamedSave gNamedSaves[kSavesNamedMax];
+std::uint64_t gSaveMarks = 0;
 
 // Copies `name` into `to` of `size` bytes (at least 4) with its ending zero: cut, "..." at its
 // end, when it is longer.
@@ -82,27 +88,52 @@ void CopyName(std::string_view name, char* to, std::size_t size) {
   to[cut ? size - 1 : kept] = '\0';
 }
 
+// Whether the process has a handler of its own for `signal`.
+bool Handled(int signal) {
+  struct sigaction now {};
+  return ::sigaction(signal, nullptr, &now) == 0 && now.sa_handler != SIG_DFL &&
+         now.sa_handler != SIG_IGN;
+}
+
 }  // namespace
 
-SaveUnderWay::SaveUnderWay(std::string_view file, const char* what) {
+SaveUnderWay::SaveUnderWay(std::string_view file, const char* what) : slot_(kSavesNamedMax) {
+  sigset_t quits;
+  sigemptyset(&quits);
+  for (const int signal : {SIGTERM, SIGINT})
+    if (Handled(signal)) sigaddset(&quits, signal);
+  ::pthread_sigmask(SIG_BLOCK, &quits, &mask_);
   const std::lock_guard<std::mutex> naming(gSaveNaming);
-  mark_ = gSaveMark = ++gSaveMarks;
-  CopyName(file, gSaveName, sizeof gSaveName);
-  gSaveWhat = what;
+  for (std::size_t i = 0; i < kSavesNamedMax; ++i) {
+    if (gNamedSaves[i].mark != 0) continue;
+    slot_ = i;
+    gNamedSaves[i].mark = ++gSaveMarks;
+    gNamedSaves[i].what = what;
+    gNamedSaves[i].since = std::chrono::steady_clock::now();
+    CopyName(file, gNamedSaves[i].name, sizeof gNamedSaves[i].name);
+    break;
+  }
 }
 
 SaveUnderWay::~SaveUnderWay() {
-  const std::lock_guard<std::mutex> naming(gSaveNaming);
-  if (gSaveMark != mark_) return;  // one begun later is named now
-  gSaveMark = 0;
-  gSaveWhat = nullptr;
+  {
+    const std::lock_guard<std::mutex> naming(gSaveNaming);
+    if (slot_ < kSavesNamedMax) gNamedSaves[slot_].mark = 0;
+  }
+  ::pthread_sigmask(SIG_SETMASK, &mask_, nullptr);
 }
 
-const char* SaveUnderWayNow(char* file, std::size_t size) {
+const char* SaveUnderWayNow(char* file, std::size_t size, std::chrono::nanoseconds heldFor) {
   const std::unique_lock<std::mutex> naming(gSaveNaming, std::try_to_lock);
-  if (!naming.owns_lock() || gSaveWhat == nullptr || size < sizeof kCut) return nullptr;
-  CopyName(gSaveName, file, size);
-  return gSaveWhat;
+  if (!naming.owns_lock() || size < sizeof kCut) return nullptr;
+  const auto begunBy = std::chrono::steady_clock::now() - heldFor;
+  const NamedSave* latest = nullptr;
+  for (const NamedSave& save : gNamedSaves)
+    if (save.mark != 0 && save.since <= begunBy && (latest == nullptr || save.mark > latest->mark))
+      latest = &save;
+  if (latest == nullptr) return nullptr;
+  CopyName(latest->name, file, size);
+  return latest->what;
 }
 
 SaveTurn::SaveTurn() : turn_(SaveLock(), std::chrono::seconds(kReplaceHoldSeconds)) {}

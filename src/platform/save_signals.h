@@ -15,6 +15,7 @@
 #include <limits.h>
 #include <signal.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -66,12 +67,23 @@ bool DeferSentSignalDuringSave(int signal);
 // then "...".
 inline constexpr std::size_t kSaveNameMax = PATH_MAX;
 
-// Names, while the object lives, the save of a file that the run's end may wait on (the
-// settings' store, the bookmarks), from its first look at the file to its last: a run's end that
-// runs over its time meanwhile says which save did not answer and what was not saved
-// (display_loss.h). `what` tells what the file holds, as "<what> were not saved" reads ("the
-// settings"), and lasts as long as the process (a literal). Of saves under way in several
-// threads at once, the last begun is named, until it ends.
+// How many writes SaveUnderWay names at once.
+inline constexpr std::size_t kSavesNamedMax = 8;
+
+// Names, while the object lives, the write of a file that may hold its thread in a wait that no
+// signal's handler breaks (a file on a file system whose server has stopped): the settings'
+// store, the bookmarks, the capture, the session log, a record of the messages file; from the
+// first look at the file to the last call on it. A run's end, or a quit signal, that runs over
+// its time meanwhile says which write did not answer (display_loss.h). `what` tells what is
+// written, as "the write of <what> to <file>" reads ("the settings"), and lasts as long as the
+// process (a literal). Of writes under way at once, in one thread or in several, the last begun
+// of those that have not ended is named; up to kSavesNamedMax at once, a write begun past them
+// going unnamed.
+//
+// While it lives, its thread also blocks SIGTERM and SIGINT where the process has handlers of
+// its own for them: a thread held in such a wait never runs a handler, and a quit signal sent
+// to the process then goes to a thread that does (the watch of the quit signals runs one).
+// A signal that ends the process by default is left unblocked: it ends it from the wait.
 class SaveUnderWay {
  public:
   SaveUnderWay(std::string_view file, const char* what);
@@ -80,14 +92,19 @@ class SaveUnderWay {
   ~SaveUnderWay();
 
  private:
-  std::uint64_t mark_;
+  std::size_t slot_;
+  sigset_t mask_;
 };
 
-// The save that SaveUnderWay names now: what it saves, with its file's name copied into `file`
+// The write that SaveUnderWay names now: what it writes, with its file's name copied into `file`
 // (`size` bytes at most with the ending zero, cut as above when it is longer); null when none is
 // under way, or when `size` is under 4. Safe while the saving thread is held in a call of its
 // own: it allocates nothing, and waits on no other thread (null when one is naming a save at
 // that very moment).
-const char* SaveUnderWayNow(char* file, std::size_t size);
+// With `heldFor`, only a write under way for that long at least is named: one that a file system
+// which answers takes less (a log's line written as the run's time ran out) is not taken for
+// one that holds the run.
+const char* SaveUnderWayNow(char* file, std::size_t size,
+                            std::chrono::nanoseconds heldFor = std::chrono::nanoseconds(0));
 
 }  // namespace veskor

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/automation.h"
 #include "app/camera_bookmarks.h"
 #include "app/main_plane.h"
 #include "app/program_entry.h"
@@ -30,6 +31,7 @@
 #include "language/world.h"
 #include "platform/display_loss.h"
 #include "platform/process.h"
+#include "platform/save_signals.h"
 #include "shell_test_support.h"
 #include "support/message_capture.h"
 #include "support/own_file_system.h"
@@ -196,16 +198,18 @@ TEST(WindowStart, ALostDisplaySavesWhatNeedsNoWindowThenEnds) {
 
 // The child's steps of a window closing on a display that stops answering: a view saved (so that
 // the close writes the bookmarks, SaveAView), and the moment the run's end begins, in the file
-// named.
+// named (at the close, or as the signal is raised).
 std::string gBegan;
-void NoteTheEndsBeginning() {
-  std::FILE* f = std::fopen(gBegan.c_str(), "w");
+void NoteTheMoment(const std::string& file) {
+  std::FILE* f = std::fopen(file.c_str(), "w");
   std::fprintf(f, "%lld", static_cast<long long>(
                               std::chrono::steady_clock::now().time_since_epoch().count()));
   std::fclose(f);
 }
+void NoteTheEndsBeginning() { NoteTheMoment(gBegan); }
 bool SaveAViewThenClose() {
   SaveAView();
+  NoteTheEndsBeginning();
   return true;
 }
 bool SaveAViewThenRaiseSigterm() {  // never ready: the signal is taken as the close
@@ -226,12 +230,12 @@ void RecordTheHook() {
 }
 
 // In a forked child: the program on `display`, its stderr to `errors`, whose window closes at
-// its first frame's `step` (a close, or SIGTERM: `bySignal`); once WinMain has returned, the
-// lost display's hook records that it ran, `hold` makes the run's end wait (the X server
-// frozen, a disk stopped; false: it could not, status 92), and the run ends as the program ends
-// it. A run that went on past 30 s ends with status 95.
+// its first frame's `step` (a close, or SIGTERM), which notes the moment; once WinMain has
+// returned, the lost display's hook records that it ran, `hold` makes the run's end wait (the X
+// server frozen, a disk stopped; false: it could not, status 92), and the run ends as the
+// program ends it. A run that went on past 30 s ends with status 95.
 [[noreturn]] void CloseThenHold(const std::string& display, const std::string& shot,
-                                const std::string& errors, bool (*step)(), bool bySignal,
+                                const std::string& errors, bool (*step)(),
                                 const std::function<bool()>& hold) {
   std::thread([] {  // a run that went on ends with another status
     std::this_thread::sleep_for(std::chrono::seconds(30));
@@ -244,7 +248,6 @@ void RecordTheHook() {
   const int result = WinMain("", test::WindowPorts({{{kWmClose, 0, 0}, 3, step}}));
   SetDisplayLostHook(RecordTheHook);
   if (!hold()) _exit(92);
-  if (!bySignal) NoteTheEndsBeginning();
   NormalExit(result);
 }
 
@@ -274,7 +277,7 @@ TEST(WindowStart, AWindowClosingOnADisplayThatStopsAnsweringEndsInTimeHavingSave
     const pid_t pid = fork();
     if (pid == 0) {
       CloseThenHold(server.display(), dir.Path("shot.png"), errors,
-                    bySignal ? SaveAViewThenRaiseSigterm : SaveAViewThenClose, bySignal, [&] {
+                    bySignal ? SaveAViewThenRaiseSigterm : SaveAViewThenClose, [&] {
                       server.Freeze();
                       return true;
                     });
@@ -301,7 +304,17 @@ TEST(WindowStart, AWindowClosingOnADisplayThatStopsAnsweringEndsInTimeHavingSave
   }
 }
 
-// The file system that a save below goes to stopped, then a view saved and SIGTERM raised.
+// The file system that a write below goes to stopped, once, and the moment noted; then a view
+// saved and SIGTERM raised, or a view saved and a close, or VESKOR_AUTOQUIT's count started.
+bool StopTheDisk() {
+  static bool stopped = false;
+  if (!stopped) {
+    stopped = true;
+    if (!test::StopFatFileSystemServer()) _exit(92);
+    NoteTheEndsBeginning();
+  }
+  return true;
+}
 bool StopTheDiskSaveAViewThenRaiseSigterm() {
   static bool stopped = false;
   if (!stopped) {
@@ -309,6 +322,32 @@ bool StopTheDiskSaveAViewThenRaiseSigterm() {
     if (!test::StopFatFileSystemServer()) _exit(92);
   }
   return SaveAViewThenRaiseSigterm();
+}
+bool StopTheDiskSaveAViewThenClose() { return StopTheDisk() && SaveAViewThenClose(); }
+bool StopTheDiskThenQuitByItself() {
+  StopTheDisk();
+  AutomationArm();
+  return false;
+}
+bool AskForACompile() {
+  CompileRequest = 1;
+  return false;
+}
+
+// The moment that a write of `file` is first named (SaveUnderWayNow), in the file `named`; then
+// `then`, when given.
+void NoteWhenNamed(const std::string& file, const std::string& named, void (*then)()) {
+  std::thread([file, named, then] {
+    char under[kSaveNameMax + 1];
+    while (SaveUnderWayNow(under, sizeof under) == nullptr || file != under)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    NoteTheMoment(named);
+    if (then != nullptr) then();
+  }).detach();
+}
+void NoteThenSendSigterm() {
+  NoteTheEndsBeginning();
+  kill(getpid(), SIGTERM);
 }
 
 // The names in the folder `dir`, each followed by a space, in order.
@@ -321,43 +360,81 @@ std::string Entries(const std::string& dir) {
   return text;
 }
 
-// A save at the run's end that does not answer, its file on a FUSE vfat whose server has
+// A write at the run's end that does not answer, its file on a FUSE vfat whose server has
 // stopped (SIGSTOP): the run ends within its end's time all the same, by the signal taken or
-// with the status it was ending with, naming the save and what was not saved in place of the
-// display's line (the store's save at the exit, after a SIGTERM or as the window system closes
-// the window) or the signal's (the bookmarks' save at the close that a SIGTERM makes, the run
-// not at its exit yet: the lost display's hook, still set, then meets the same file system, and
-// its own time ends it). The file keeps its old text, and no temporary is left. The display
-// answers throughout, but in the last case: lost, as the bookmarks' disk stops, it ends the run
-// within the hook's time, the hook held in their save.
+// with the status it was ending with, naming the write and what it holds in place of the
+// display's line or the signal's, wherever the end began: the store's save at the exit (after a
+// SIGTERM or as the window system closes the window), or at VESKOR_AUTOQUIT's quit, its capture
+// written (0); the bookmarks at the close that a SIGTERM makes, or that the window system makes,
+// no capture asked for (0); the capture at VESKOR_AUTOQUIT's quit (5); a record of the messages
+// file there, the capture failed (5), or the record of an Error box, before the window or after
+// it, or of a fatal error (1, and nothing saved). The lost display's hook, still
+// set, saves elsewhere meanwhile, or meets the same file system and ends at its own time,
+// without naming the same write again. A SIGTERM that comes while the session log's write holds
+// the run (its folder stopped before the start) ends it after its own time, naming that write.
+// The file keeps its old text, or is not made, and no temporary is left. The display answers
+// throughout, but in one case: lost, as the bookmarks' disk stops, it ends the run within the
+// hook's time, naming the write that holds the hook.
 TEST(WindowStart, ASaveThatDoesNotAnswerAtTheEndIsNamedAndTheRunEndsInTime) {
-  enum Held { kStore, kBookmarks };
+  enum Held { kStore, kBookmarks, kCapture, kSessionLog, kMessages };
+  enum Ending {
+    kSigterm,
+    kAClose,
+    kLost,
+    kAutoquit,
+    kSigtermWhileHeld,
+    kErrorBox,
+    kStartError,
+    kFatalError
+  };
   const struct {
     const char* name;
     Held held;
-    bool bySignal;
+    Ending ending;
+    int status;  // -1: ended by SIGTERM
     const char* what;
-    bool lost = false;
-  } cases[] = {{"the store, SIGTERM", kStore, true, "the settings"},
-               {"the store, a close", kStore, false, "the settings"},
-               {"the bookmarks, SIGTERM", kBookmarks, true, "the bookmarks"},
-               {"the bookmarks, the display lost", kBookmarks, false, "", true}};
+    bool storeSaved = false;  // by the hook, the store on another disk
+  } cases[] = {
+      {"the store, SIGTERM", kStore, kSigterm, -1, "the settings"},
+      {"the store, a close", kStore, kAClose, 5, "the settings"},
+      {"the store, VESKOR_AUTOQUIT", kStore, kAutoquit, 0, "the settings"},
+      {"the bookmarks, SIGTERM", kBookmarks, kSigterm, -1, "the bookmarks"},
+      {"the bookmarks, a close, no capture asked for", kBookmarks, kAClose, 0, "the bookmarks"},
+      {"the bookmarks, the display lost", kBookmarks, kLost, 3, "the bookmarks"},
+      {"the capture, VESKOR_AUTOQUIT", kCapture, kAutoquit, 5, "the capture", true},
+      {"the messages file, VESKOR_AUTOQUIT", kMessages, kAutoquit, 5, "a record", true},
+      {"the messages file, an Error box", kMessages, kErrorBox, 1, "a record"},
+      {"the messages file, an Error box before the window", kMessages, kStartError, 1,
+       "a record"},
+      {"the messages file, a fatal error", kMessages, kFatalError, 1, "a record"},
+      {"the session log, SIGTERM", kSessionLog, kSigtermWhileHeld, -1, "the session log", true},
+  };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const test::OwnXServer server;
     ASSERT_NE(server.display(), "") << "no X server of the test's own";
     test::TempDir dir("veskor_window");
     test::TestStore store(dir);
-    store.WriteResources();
+    // No interface texts: a fatal error; no intro music: an Error box.
+    store.WriteResources(c.ending != kFatalError, c.ending != kErrorBox);
     store.Set("FirstLaunch", "FALSE");
     store.Set("MultiSampleQuality", "NICEST");  // FASTEST once saved: Mesa has no filter hint
+    if (c.ending == kStartError) store.Set("FPS", "MAYBE");  // refused: an Error box
     const std::string disk = dir.Path("disk/fat/");  // where the FUSE vfat is mounted
-    if (c.held == kBookmarks) store.Set("BinaryDir", disk + "binary/");
+    if (c.held == kBookmarks || c.held == kSessionLog) store.Set("BinaryDir", disk + "binary/");
     const std::string written = store.Write(), oldView = "old view\n";
     ASSERT_EQ(mkdir(dir.Path("binary").c_str(), 0755), 0);
     ASSERT_EQ(mkdir(dir.Path("disk").c_str(), 0755), 0);
-    const std::string held = c.held == kStore ? "registry" : "binary/bookmark.wld";
+    const char* const heldFiles[] = {"registry", "binary/bookmark.wld", "shot.png",
+                                     "binary/session.log", "messages"};
+    const std::string held = heldFiles[c.held];
+    const std::string old = c.held == kStore ? written : c.held == kBookmarks ? oldView : "";
+    const std::string shot = c.held == kCapture    ? disk + held
+                             : c.held == kMessages  ? dir.Path("missing/shot.png")
+                             : c.ending == kAClose && c.held == kBookmarks ? ""
+                                                    : dir.Path("shot.png");
     const std::string errors = dir.Path("errors"), after = dir.Path("after");
+    const std::string named = dir.Path("named");
     gBegan = dir.Path("began");
     gHookRan = dir.Path("hook");
     const auto text = [](const std::string& t) {
@@ -367,38 +444,52 @@ TEST(WindowStart, ASaveThatDoesNotAnswerAtTheEndIsNamedAndTheRunEndsInTime) {
     // once it has ended and the server goes on, the run's status, when it ended, the file's
     // text and the folder's names, in files outside the file system.
     const int checked = test::RunOnFatFileSystem(dir.Path("disk"), [&] {
-      if (c.held == kBookmarks && mkdir("binary", 0755) != 0) return 100;
-      if (!test::WriteFileBytes(held, text(c.held == kStore ? written : oldView))) return 101;
+      if ((c.held == kBookmarks || c.held == kSessionLog) && mkdir("binary", 0755) != 0)
+        return 100;
+      if (!old.empty() && !test::WriteFileBytes(held, text(old))) return 101;
       std::fflush(nullptr);
       const pid_t pid = fork();
-      if (pid == 0 && c.lost) {
-        CloseThenHold(server.display(), dir.Path("shot.png"), errors, SaveAViewThenClose, false,
-                      [] {
-                        if (!test::StopFatFileSystemServer()) return false;
-                        NoteTheEndsBeginning();
-                        SetDisplayLostHook([] {  // as the program's own: the bookmarks first
-                          std::string reason;
-                          WriteCameraBookmarksFile(&reason);
-                        });
-                        EndForLostDisplay();
-                      });
-      }
       if (pid == 0) {
-        if (c.held == kStore) setenv("VESKOR_REGISTRY", (disk + "registry").c_str(), 1);
-        CloseThenHold(server.display(), dir.Path("shot.png"), errors,
-                      c.held == kBookmarks ? StopTheDiskSaveAViewThenRaiseSigterm
-                      : c.bySignal         ? SaveAViewThenRaiseSigterm
-                                           : SaveAViewThenClose,
-                      c.bySignal, test::StopFatFileSystemServer);
+        if (chdir(dir.path().c_str()) != 0) _exit(93);  // a run's own folder is elsewhere
+        NoteWhenNamed(disk + held, named,
+                      c.ending == kSigtermWhileHeld ? NoteThenSendSigterm : nullptr);
+        if (c.held == kStore) setenv("VESKOR_REGISTRY", (disk + held).c_str(), 1);
+        setenv("VESKOR_MESSAGES", c.held == kMessages ? (disk + held).c_str() : "/dev/null", 1);
+        if (c.ending == kAutoquit) setenv("VESKOR_AUTOQUIT", "1", 1);
+        if (c.ending == kSigtermWhileHeld || c.ending >= kErrorBox) {
+          if (!test::StopFatFileSystemServer()) _exit(92);
+          if (c.ending != kSigtermWhileHeld) NoteTheEndsBeginning();
+        }
+        WatchRunEnd();  // as the program's main does
+        bool (*const steps[])() = {
+            c.held == kBookmarks ? StopTheDiskSaveAViewThenRaiseSigterm
+                                 : SaveAViewThenRaiseSigterm,
+            c.held == kBookmarks ? StopTheDiskSaveAViewThenClose : SaveAViewThenClose,
+            SaveAViewThenClose, StopTheDiskThenQuitByItself, AskForACompile, SaveAViewThenClose,
+            SaveAViewThenClose, SaveAViewThenClose};
+        std::function<bool()> hold = test::StopFatFileSystemServer;
+        if (c.held != kStore) hold = [] { return true; };
+        if (c.ending == kLost) {
+          hold = [] {
+            if (!test::StopFatFileSystemServer()) return false;
+            NoteTheEndsBeginning();
+            SetDisplayLostHook([] {  // as the program's own: the bookmarks first
+              std::string reason;
+              WriteCameraBookmarksFile(&reason);
+            });
+            EndForLostDisplay();
+          };
+        }
+        CloseThenHold(server.display(), shot, errors, steps[c.ending], hold);
       }
       int status = 0;
       const bool waited = pid > 0 && waitpid(pid, &status, 0) == pid;
       const auto ended = std::chrono::steady_clock::now().time_since_epoch().count();
       test::ContinueFatFileSystemServer();
       if (!waited) return 102;
+      const std::string folder = held.find('/') != std::string::npos ? "binary" : ".";
       const std::string outcome = std::to_string(status) + " " + std::to_string(ended) + "\n" +
-                                  test::ReadFileText(held) +
-                                  Entries(c.held == kStore ? "." : "binary");
+                                  test::ReadFileText(held) + Entries(folder);
       return test::WriteFileBytes(after, text(outcome)) ? 0 : 103;
     });
     if (checked == test::kNoFileSystemOfItsOwn)
@@ -409,70 +500,106 @@ TEST(WindowStart, ASaveThatDoesNotAnswerAtTheEndIsNamedAndTheRunEndsInTime) {
     int status = 0;
     long long ended = 0;
     ASSERT_EQ(std::sscanf(outcome.c_str(), "%d %lld", &status, &ended), 2) << outcome;
-    if (c.bySignal) {
+    if (c.status < 0) {
       EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     } else {
-      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == (c.lost ? 3 : 5)) << status;
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.status) << status;
     }
-    EXPECT_EQ(test::ReadFileText(errors),
-              c.lost ? std::string(kDisplayLostMessage) + "\n"
-                     : "veskor: the save of " + disk + held + " did not answer within " +
-                           std::to_string(kRunEndSeconds) + " s: " + c.what +
-                           " were not saved; the program ends\n");
-    const std::string began = test::ReadFileText(gBegan);
-    ASSERT_NE(began, "");
-    EXPECT_GE(std::chrono::steady_clock::duration(ended - std::stoll(began)),
-              std::chrono::seconds(c.lost ? kDisplayLostHookSeconds : kRunEndSeconds));
-    // The file as it was, and beside it nothing new.
+    const std::string write = "the write of " + std::string(c.what) + " to " + disk + held;
+    const std::string mayLand =
+        "; the program ends, and the write may still land if its file system answers later\n";
+    const std::string line = c.ending == kSigtermWhileHeld
+                                 ? "veskor: SIGTERM was not answered within 3 s: " + write +
+                                       " did not answer" + mayLand
+                                 : "veskor: " + write + " did not answer within 5 s" + mayLand;
+    // Before the window, the store's refusal is said first.
+    const std::string said = test::ReadFileText(errors);
+    EXPECT_EQ(said, c.ending == kLost         ? std::string(kDisplayLostMessage) + "\n" + line
+                    : c.ending == kStartError ? said.substr(0, said.find('\n') + 1) + line
+                                              : line);
+    if (c.ending == kStartError) {
+      EXPECT_EQ(said.rfind("veskor: the settings store ", 0), 0u) << said;
+    }
+    // No sooner than the end's time (the signal's), from before the end began; no later than
+    // that and the hook's time, which may meet the same disk, from once the write began.
+    const unsigned least = c.ending == kSigtermWhileHeld ? kQuitSignalSeconds : kRunEndSeconds;
+    const std::string began = test::ReadFileText(gBegan), writeBegan = test::ReadFileText(named);
+    EXPECT_NE(began, "");
+    EXPECT_NE(writeBegan, "") << "the write was never named";
+    if (!began.empty() && !writeBegan.empty()) {
+      EXPECT_GE(std::chrono::steady_clock::duration(ended - std::stoll(began)),
+                std::chrono::seconds(least));
+      EXPECT_LE(std::chrono::steady_clock::duration(ended - std::stoll(writeBegan)),
+                std::chrono::seconds(least + kDisplayLostHookSeconds + 5));
+    }
+    // The file as it was (or not there), and beside it nothing new. (Written at the close
+    // already where the display is lost after it.)
     const std::string kept = outcome.substr(outcome.find('\n') + 1);
-    // (Written at the close already where the display is lost after it.)
-    EXPECT_EQ(kept, c.held == kStore ? written + "registry "
-                                     : (c.lost ? kSavedView : oldView) + "bookmark.wld ");
-    if (c.held == kStore) {
+    const std::string name = held.substr(held.rfind('/') + 1);
+    EXPECT_EQ(kept, c.ending == kLost ? kSavedView + name + " "
+                    : old.empty()     ? std::string()
+                                      : old + name + " ");
+    if (c.held == kStore && c.ending != kAutoquit) {
       EXPECT_EQ(test::ReadFileText(gHookRan), "");
       EXPECT_EQ(test::ReadFileText(dir.Path("binary/bookmark.wld")), kSavedView);
+    }
+    if (c.held != kStore) {
+      EXPECT_EQ(store.Text().find("\"MultiSampleQuality\"=\"FASTEST\"") != std::string::npos,
+                c.storeSaved)
+          << store.Text();
     }
   }
 }
 
-// A save that fails at the end is told in its Warning box once the window has gone: the box
-// takes the user's time, however long, and the run's end does not cut it short.
+// A save that fails at the end is told in its Warning box: the store's once the window has gone,
+// the bookmarks' at a close, the end's time begun. The box takes the user's time, however long,
+// and the run's end does not cut it short; the run then ends as it would have.
 TEST(WindowStart, TheWarningOfASaveThatFailedAtTheEndTakesTheUsersTime) {
-  const test::OwnXServer server;
-  ASSERT_NE(server.display(), "") << "no X server of the test's own";
-  test::TempDir dir("veskor_window");
-  test::TestStore store(dir);
-  store.WriteResources();
-  store.Set("FirstLaunch", "FALSE");
-  store.Set("MultiSampleQuality", "NICEST");  // FASTEST once saved: one byte more
-  std::string written = store.Write();
-  written += ";" + std::string((1 << 20) - written.size() - 2, 'x') + "\n";  // at its limit
-  test::WriteFileBytes(store.path(),
-                       {reinterpret_cast<const std::uint8_t*>(written.data()), written.size()});
-  const test::StandInZenity zenity("wait");
-  const std::string errors = dir.Path("errors");
-  std::fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    setenv("DISPLAY", server.display().c_str(), 1);
-    const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0 || dup2(fd, 2) != 2) _exit(91);
-    NormalExit(WinMain("", test::WindowPorts({{{kWmClose, 0, 0}, 3}})));
+  for (const bool bookmarks : {false, true}) {
+    SCOPED_TRACE(bookmarks ? "the bookmarks at a close" : "the store at the exit");
+    const test::OwnXServer server;
+    ASSERT_NE(server.display(), "") << "no X server of the test's own";
+    test::TempDir dir("veskor_window");
+    test::TestStore store(dir);
+    store.WriteResources();
+    store.Set("FirstLaunch", "FALSE");
+    store.Set("MultiSampleQuality", "NICEST");  // FASTEST once saved: one byte more
+    if (bookmarks) store.Set("BinaryDir", dir.Path("missing/"));
+    std::string written = store.Write();
+    if (!bookmarks) {
+      written += ";" + std::string((1 << 20) - written.size() - 2, 'x') + "\n";  // at its limit
+      test::WriteFileBytes(store.path(), {reinterpret_cast<const std::uint8_t*>(written.data()),
+                                          written.size()});
+    }
+    const test::StandInZenity zenity("wait");
+    const std::string errors = dir.Path("errors");
+    gBegan = dir.Path("began");
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      setenv("DISPLAY", server.display().c_str(), 1);
+      const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (fd < 0 || dup2(fd, 2) != 2) _exit(91);
+      NormalExit(WinMain("", test::WindowPorts({{{kWmClose, 0, 0}, 3,
+                                                 bookmarks ? SaveAViewThenClose : nullptr}})));
+    }
+    ASSERT_GT(pid, 0);
+    const pid_t box = zenity.WaitForStart();
+    ASSERT_NE(box, 0);
+    EXPECT_NE(zenity.Args().find(bookmarks ? "Bookmarks not saved !" : "Settings not saved !"),
+              std::string::npos)
+        << zenity.Args();
+    std::this_thread::sleep_for(std::chrono::seconds(kRunEndSeconds + 1));
+    int status = 0;
+    EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the run ended while its box was open";
+    zenity.Answer(0);
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    // No line of the program's (a sanitizer's report of the exit may come).
+    EXPECT_EQ(test::ReadFileText(errors).find("veskor: "), std::string::npos)
+        << test::ReadFileText(errors);
+    EXPECT_EQ(store.Text() == written, !bookmarks);
   }
-  ASSERT_GT(pid, 0);
-  const pid_t box = zenity.WaitForStart();
-  ASSERT_NE(box, 0);
-  EXPECT_NE(zenity.Args().find("Settings not saved !"), std::string::npos) << zenity.Args();
-  std::this_thread::sleep_for(std::chrono::seconds(kRunEndSeconds + 1));
-  int status = 0;
-  EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the run ended while its box was open";
-  zenity.Answer(0);
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  // No line of the program's (a sanitizer's report of the exit may come).
-  EXPECT_EQ(test::ReadFileText(errors).find("veskor: "), std::string::npos)
-      << test::ReadFileText(errors);
-  EXPECT_EQ(store.Text(), written);
 }
 
 TEST(WindowStart, AVideoSystemThatCannotStartEndsTheStart) {

@@ -27,12 +27,15 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <semaphore>
 #include <set>
 #include <span>
 #include <string>
@@ -2186,13 +2189,20 @@ TEST(FileReplace, OnlyTheSystemsSignalsAreHeldForAHandler) {
   ::sigaction(SIGRTMAX, &was, nullptr);
 }
 
-// A save is named while it is under way, and no longer once it has ended; of two threads' at
-// once, the one begun last. A name of kSaveNameMax bytes is kept whole, and one a byte longer is
-// cut to its first bytes then "...", as is a name copied into less room than it takes.
+// A save is named while it is under way, and no longer once it has ended; of several at once,
+// the latest begun that has not ended: one begun in another thread while the first goes on, and
+// the first again once that one has ended; of two that overlap without nesting, the later once
+// the first has ended. Of more than kSavesNamedMax at once, those past them go unnamed, and
+// their ends leave the others' names. A name of kSaveNameMax bytes is kept whole, and one a byte
+// longer is cut to its first bytes then "...", as is a name copied into less room than it
+// takes; with a time that it must have been under way for, only one begun that long ago is
+// named. While a save is under way, its thread holds SIGTERM and SIGINT back where the process
+// has a handler for them, and only then.
 TEST(FileReplace, ASaveIsNamedWhileItIsUnderWay) {
   char file[kSaveNameMax + 16];  // more room than a name is kept with: its own cut shows
-  const auto named = [&](std::size_t room = sizeof file) {
-    const char* what = SaveUnderWayNow(file, room);
+  const auto named = [&](std::size_t room = sizeof file,
+                         std::chrono::nanoseconds heldFor = std::chrono::nanoseconds(0)) {
+    const char* what = SaveUnderWayNow(file, room, heldFor);
     return what == nullptr ? std::string("none") : std::string(what) + " " + file;
   };
   EXPECT_EQ(named(), "none");
@@ -2209,9 +2219,50 @@ TEST(FileReplace, ASaveIsNamedWhileItIsUnderWay) {
       const SaveUnderWay bookmarks("/b/bookmark.wld", "the bookmarks");
       EXPECT_EQ(named(), "the bookmarks /b/bookmark.wld");
     }).join();
-    EXPECT_EQ(named(), "none");  // the last begun was named until it ended
+    EXPECT_EQ(named(), "the settings /a/registry");  // the one begun before, named again
+  }
+  {
+    // Asked for as long as the first has gone on (at least), a second after it began: the
+    // second, begun then, is younger.
+    const SaveUnderWay store("/a/registry", "the settings");
+    const auto begun = std::chrono::steady_clock::now();
+    EXPECT_EQ(named(sizeof file, std::chrono::seconds(60)), "none");  // not under way so long
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const SaveUnderWay bookmarks("/b/bookmark.wld", "the bookmarks");
+    EXPECT_EQ(named(sizeof file, std::chrono::steady_clock::now() - begun),
+              "the settings /a/registry");
+    EXPECT_EQ(named(), "the bookmarks /b/bookmark.wld");
   }
   EXPECT_EQ(named(), "none");
+  {
+    std::binary_semaphore begun(0), firstEnded(0);
+    auto first = std::make_unique<SaveUnderWay>("/a/registry", "the settings");
+    std::thread later([&] {
+      const SaveUnderWay bookmarks("/b/bookmark.wld", "the bookmarks");
+      begun.release();
+      firstEnded.acquire();
+      EXPECT_EQ(named(), "the bookmarks /b/bookmark.wld");
+    });
+    begun.acquire();
+    first.reset();
+    firstEnded.release();
+    later.join();
+    EXPECT_EQ(named(), "none");
+  }
+  {
+    std::vector<std::unique_ptr<SaveUnderWay>> saves;
+    for (std::size_t i = 0; i <= kSavesNamedMax; ++i) {
+      saves.push_back(std::make_unique<SaveUnderWay>("/s/" + std::to_string(i), "the settings"));
+      EXPECT_EQ(named(), "the settings /s/" + std::to_string(std::min(i, kSavesNamedMax - 1)));
+    }
+    while (!saves.empty()) {
+      saves.pop_back();
+      EXPECT_EQ(named(), saves.empty() ? "none"
+                                       : "the settings /s/" +
+                                             std::to_string(std::min(saves.size(),
+                                                                     kSavesNamedMax) - 1));
+    }
+  }
   const std::string longest = "/" + std::string(kSaveNameMax - 1, 'n');
   {
     const SaveUnderWay store(longest, "the settings");
@@ -2222,6 +2273,33 @@ TEST(FileReplace, ASaveIsNamedWhileItIsUnderWay) {
     EXPECT_EQ(named(), "the settings " + longest.substr(0, kSaveNameMax - 3) + "...");
   }
   EXPECT_EQ(named(), "none");
+  const auto heldBack = [] {
+    sigset_t now;
+    pthread_sigmask(SIG_BLOCK, nullptr, &now);
+    return std::to_string(sigismember(&now, SIGTERM)) + std::to_string(sigismember(&now, SIGINT));
+  };
+  struct sigaction was[2] = {};
+  sigaction(SIGTERM, nullptr, &was[0]);
+  sigaction(SIGINT, nullptr, &was[1]);
+  const struct {
+    void (*term)(int);
+    void (*interrupt)(int);
+    std::string held;
+  } actions[] = {{SIG_DFL, SIG_DFL, "00"},
+                 {SIG_IGN, SIG_IGN, "00"},
+                 {[](int) {}, SIG_DFL, "10"},
+                 {SIG_IGN, [](int) {}, "01"}};
+  for (const auto& a : actions) {
+    signal(SIGTERM, a.term);
+    signal(SIGINT, a.interrupt);
+    {
+      const SaveUnderWay store("/a/registry", "the settings");
+      EXPECT_EQ(heldBack(), a.held);
+    }
+    EXPECT_EQ(heldBack(), "00");
+  }
+  sigaction(SIGTERM, &was[0], nullptr);
+  sigaction(SIGINT, &was[1], nullptr);
 }
 
 // A save through a descriptor, once begun, ends whole whatever signal comes: a signal whose

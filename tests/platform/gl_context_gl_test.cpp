@@ -508,16 +508,55 @@ void EndTheBookmarksSaveThenWait() {
   for (;;) pause();
 }
 std::string SaveNotAnswered(const std::string& file, const char* what) {
-  return "^veskor: the save of " + file + " did not answer within 5 s: " + what +
-         " were not saved; the program ends\n$";
+  return "^veskor: the write of " + std::string(what) + " to " + file +
+         " did not answer within 5 s; the program ends, and the write may still land if its "
+         "file system answers later\n$";
 }
 
-// The run's end, begun by a quit signal taken or by NormalExit, is given its time to save and
-// tear down: a teardown that waits on the display past it ends the run, by the signal taken or
-// with the exit's status, after the hook when the end had not saved yet. Once torn down, the
-// exit takes the time it takes, a quit signal taken then included. A save under way when the
-// time runs out is named in place of the display's line or the signal's, whatever the length
-// of its file's name; one that has ended leaves them as they were.
+// An end decided before the exit (a close, an Error box), then held by the display, or by its
+// record; or a box that waits on a person past the end's time, 2 s in, then held.
+void DecideThenWait() {
+  NormalExitDecided(5);
+  for (;;) pause();
+}
+const std::string kHeldRecords = "/home/someone/records";
+void DecideAtOnceThenHoldTheRecord() {
+  QuickExitDecided(1);
+  HoldASave(kHeldRecords, "a record");
+}
+void DecideWaitOnAPersonThenWait() {
+  NormalExitDecided(5);
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  {
+    const PersonWait person;
+    std::this_thread::sleep_for(std::chrono::seconds(kRunEndSeconds + 1));
+  }
+  for (;;) pause();
+}
+void DecideThenBeginAWriteAsTheTimeRunsOut() {  // a log's line, not what held the run
+  NormalExitDecided(5);
+  std::this_thread::sleep_for(std::chrono::milliseconds(kRunEndSeconds * 1000 - 500));
+  HoldASave(kHeldRecords, "a record");
+}
+void DecideWhileAPersonWaitsThenWait() {  // the end's time begins as the box closes
+  {
+    const PersonWait person;
+    NormalExitDecided(5);
+    std::this_thread::sleep_for(std::chrono::seconds(kRunEndSeconds + 1));
+  }
+  for (;;) pause();
+}
+const std::string kHeldBeforeTheExit =
+    std::string("^") + kRunEndHeldMessage + "\n$";
+
+// The run's end, begun by a quit signal taken, by the run's decision to end or by its exit
+// (NormalExit, or an exit() that a library calls before a handler of AtExitWatched), is given its
+// time to save and tear down: a teardown that waits on the display past it ends the run, by the
+// signal taken or with the exit's status, after the hook when the end had not saved yet and
+// saves (not an Error box's). Once torn down, the exit takes the time it takes, a quit signal
+// taken then included. A box that waits on a person stops that time while it is open. A save
+// under way when the time runs out is named in place of the display's line or the signal's,
+// whatever the length of its file's name; one that has ended leaves them as they were.
 TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
   const HeldDisplay held;
@@ -531,6 +570,8 @@ TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
     unsigned endsAfter;  // seconds after the end began, at least
     const char* record;  // what the exit handler and the hook wrote
     bool beforeTheExit = false;  // `atExit` called after the signal's take, not at the exit
+    int status = 5;              // the status it ends with, by no signal
+    bool libraryExit = false;    // exit(5) in place of NormalExit(5), the handler watched
   } cases[] = {
       {"SIGTERM taken, saved", true, SaveThenWaitOnTheDisplay, SIGTERM, kEndOverrun,
        kRunEndSeconds, "saved\n"},
@@ -552,12 +593,26 @@ TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
        SIGTERM, SaveNotAnswered(kHeldBookmarks, "the bookmarks"), kRunEndSeconds, "hook\n", true},
       {"SIGTERM taken, a save ended, then held before the exit", true, EndTheBookmarksSaveThenWait,
        SIGTERM, kHeldAfterTheTake, kRunEndSeconds, "hook\n", true},
+      {"a library's exit(), held before saving", false, WaitOnTheDisplayBeforeSaving, 0,
+       kEndOverrun, kRunEndSeconds, "hook\n", false, 5, true},
+      {"a close decided, held before the exit", false, DecideThenWait, 0, kHeldBeforeTheExit,
+       kRunEndSeconds, "hook\n", true},
+      {"an Error box decided, its record held", false, DecideAtOnceThenHoldTheRecord, 0,
+       SaveNotAnswered(kHeldRecords, "a record"), kRunEndSeconds, "", true, 1},
+      {"a close decided, a write begun half a second before its time ran out", false,
+       DecideThenBeginAWriteAsTheTimeRunsOut, 0, kHeldBeforeTheExit, kRunEndSeconds, "hook\n",
+       true},
+      {"a close decided while a box is open, then held", false, DecideWhileAPersonWaitsThenWait,
+       0, kHeldBeforeTheExit, kRunEndSeconds + 1 + kRunEndSeconds, "hook\n", true},
+      {"a close decided, a box open past the end's time, then held", false,
+       DecideWaitOnAPersonThenWait, 0, kHeldBeforeTheExit, 2 + kRunEndSeconds + 1 + 3, "hook\n",
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const auto ended = [endsBy = c.endsBy](int status) {
+    const auto ended = [endsBy = c.endsBy, code = c.status](int status) {
       return endsBy != 0 ? WIFSIGNALED(status) && WTERMSIG(status) == endsBy
-                         : WIFEXITED(status) && WEXITSTATUS(status) == 5;
+                         : WIFEXITED(status) && WEXITSTATUS(status) == code;
     };
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EXIT(
@@ -568,6 +623,10 @@ TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
           }).detach();
           if (!GlVideoStart()) _exit(97);
           SetDisplayLostHook(RecordHook);
+          if (c.libraryExit) {
+            if (!AtExitWatched(c.atExit)) _exit(98);
+            std::exit(5);
+          }
           if (!c.beforeTheExit) std::atexit(c.atExit);
           if (c.signalTaken) {
             raise(SIGTERM);

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "platform/gl.h"
+#include "platform/process.h"
 
 // The leak checker's dynamic TLS ranges, which can be no memory at all with Mesa's libraries,
 // are left unrecorded by the GL layer itself (platform/gl_context.cpp), for the tests as for the
@@ -24,6 +25,9 @@ GlProbe& GlTestContext() {
     desc.height = kGlTestWindowSize;
     probe.window = GlWindowCreate(desc);
     if (probe.window != nullptr) probe.context = GlContextCreate(probe.window, nullptr);
+    // The tests play the program's ends (a close, the quit) in this process, which goes on:
+    // nothing times them here. A test of the end itself runs in a process of its own.
+    SetRunEndWatch(nullptr);
   }
   return probe;
 }
