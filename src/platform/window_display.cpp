@@ -182,6 +182,7 @@ void PushMoved(SDL_Window* window, int x, int y) {
 // window's showing, or the frame and the move that WindowPlace asked; one left in the queue
 // from before would tell of a frame that has changed since.
 constexpr Uint32 kManagerAnswerMs = 5000;
+PlacementLookCall gLookCall = nullptr;
 void HoldClientAt(SDL_Window* window, int x, int y, unsigned long since) {
   SDL_SysWMinfo info{};
   if ((SDL_GetWindowFlags(window) & (SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN)) != 0 ||
@@ -197,6 +198,7 @@ void HoldClientAt(SDL_Window* window, int x, int y, unsigned long since) {
       XGetGeometry(display, watch.frame, &root, &watch.frameX, &watch.frameY, &width, &height,
                    &border, &depth) == 0)
     return;
+  if (gLookCall != nullptr) gLookCall();
   const Atom extentsAtom = XInternAtom(display, "_NET_FRAME_EXTENTS", True);
   const bool extentsListed =
       extentsAtom != 0 && PropertyHolds(display, DefaultRootWindow(display), "_NET_SUPPORTED",
@@ -278,6 +280,12 @@ bool AwaitViewable(SDL_Window* window) {
 }
 
 }  // namespace
+
+PlacementLookCall SetPlacementLookCall(PlacementLookCall call) {
+  const PlacementLookCall was = gLookCall;
+  gLookCall = call;
+  return was;
+}
 
 bool DisplayDesktopSize(int* width, int* height) {
   SDL_DisplayMode mode;

@@ -30,6 +30,10 @@ void WindowPlace(GlWindow* window, int x, int y, int width, int height, bool fra
 void WindowShowAndFocus(GlWindow* window);
 // The window's icon from RGBA pixels, rows from the top.
 void WindowSetIcon(GlWindow* window, const std::uint8_t* rgba, int width, int height);
+// Called as a shown window's frame is first looked at, before its manager's answer is waited
+// for: tests have a window manager act only then. Returns the call it replaces.
+using PlacementLookCall = void (*)();
+PlacementLookCall SetPlacementLookCall(PlacementLookCall call);
 // Shows or hides the mouse pointer over the program's windows.
 void ShowPointer(bool shown);
 

@@ -722,6 +722,26 @@ TEST(FileReplace, AnotherUsersLinkOnTheWayIsNotFollowed) {
     dir.Write("secret/target", "root's");
     EXPECT_EQ(Entries(secret), "target ");
   }
+  // Under any limit of descriptors that the walk may meet, such a link shown as root's is
+  // refused: for its user, or for the descriptor that it lacks to judge it, never followed.
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+  const rlimit was = limit;
+  const int lowest = ::dup(STDERR_FILENO);
+  ::close(lowest);
+  std::set<std::string> reasons;
+  for (rlim_t to = static_cast<rlim_t>(lowest); to < static_cast<rlim_t>(lowest) + 16; ++to) {
+    limit.rlim_cur = to;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+    std::string reason;
+    const bool written = ReplaceFileWhole(hidden.Folder() + "/fd/" + place, "written", &reason);
+    ::setrlimit(RLIMIT_NOFILE, &was);
+    EXPECT_FALSE(written) << to;
+    reasons.insert(reason);
+  }
+  EXPECT_EQ(reasons, (std::set<std::string>{std::strerror(EMFILE),
+                                            NotFollowed(hidden.Folder() + "/fd/" + place)}));
+  EXPECT_EQ(test::ReadFileText(secret + "target"), "root's");
   // A file with another name in another user's folder, past the kernel's link (the first met,
   // its folder then descriptor 0): looked at in the folder that link led to, not in the current
   // one.
