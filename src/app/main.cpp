@@ -10,8 +10,8 @@ int main(int argc, char** argv) {
   // write, which the run says, and the run goes on.
   veskor::FailWritesPastFileSizeLimit();
   // From the start, so that an end before the window (an Error box over an unreadable store,
-  // its record) keeps the end's time too.
-  veskor::WatchRunEnd();
+  // its record) keeps the end's time too, and a quit signal closes a box shown before it.
+  veskor::WatchQuitSignals();
   std::string commandLine;
   for (int i = 1; i < argc; ++i) {
     if (i > 1) commandLine += ' ';

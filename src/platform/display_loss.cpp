@@ -98,12 +98,19 @@ bool HeldWriteLine(const char* lead, unsigned seconds, char* line, std::size_t s
 char gEndLine[kLineBytes];
 
 // The end over the hook's time: a write under way then (the hook's, or the one that held the
-// run before it) is named, once, unless the run's line named it already. Safe in a signal
-// handler, as Finish.
+// run before it) is named, once, unless the run's line named it already. Both keepers of the
+// time (SIGALRM's handler, the timer's thread) come here: the first says the line, the other
+// waits for that line kOverrunLineGraceMs at most, then ends the process even when the first
+// is still held in its write (a stderr that nobody reads). Safe in a signal handler, as Finish.
+constexpr int kOverrunLineGraceMs = 500;
 [[noreturn]] void FinishOverHookTime() {
   static std::atomic<bool> said{false};
+  static std::atomic<bool> written{false};
   if (said.exchange(true)) {
-    for (;;) pause();  // the other keeper of the time is ending the process
+    const timespec step{0, 10 * 1000 * 1000};
+    for (int waited = 0; waited < kOverrunLineGraceMs && !written.load(); waited += 10)
+      nanosleep(&step, nullptr);
+    Finish();
   }
   char line[kLineBytes];
   if (HeldWriteLine("", kDisplayLostHookSeconds, line, sizeof line) &&
@@ -111,6 +118,7 @@ char gEndLine[kLineBytes];
     std::strcat(line, "\n");
     WriteWhole(STDERR_FILENO, line);
   }
+  written.store(true);
   Finish();
 }
 
@@ -140,9 +148,9 @@ void StartHookTimer() {
 }
 
 // The run's end with `line` on stderr (after the records of the boxes still open), after the
-// hook (within its time) when one is set and `saving`, by `signal` (0: none) or else with
-// `status`; once for the process: a call from inside the hook ends it at once, a call from
-// another thread meanwhile waits for that end.
+// hook when one is set and `saving`, by `signal` (0: none) or else with `status`, the writes and
+// the hook within the hook's time; once for the process: a call from inside the hook ends it at
+// once, a call from another thread meanwhile waits for that end.
 [[noreturn]] void EndRun(const char* line, int signal, int status, bool saving = true) {
   // A process that a library forked from the run (SDL's box, whose own connection's end calls
   // Xlib's handler, ours) holds a copy of the run: it ends alone, the run saying and saving.
@@ -154,17 +162,17 @@ void StartHookTimer() {
   }
   gEndSignal.store(signal);
   gEndStatus.store(status);
+  // The time is kept from before the first write: stderr or the messages file may not take
+  // what is written (a pipe that nobody reads, a terminal stopped with Ctrl-S).
+  std::snprintf(gEndLine, sizeof gEndLine, "%s", line);
+  struct sigaction overrun {};
+  overrun.sa_handler = OnHookOverrun;
+  sigaction(SIGALRM, &overrun, nullptr);
+  alarm(kDisplayLostHookSeconds);
+  StartHookTimer();
   WriteOpenBoxRecords();  // a box that is open ends unanswered, its text maybe unread
   std::fprintf(stderr, "%s\n", line);
-  std::snprintf(gEndLine, sizeof gEndLine, "%s", line);
-  if (void (*hook)() = gHook.load(); hook != nullptr && saving) {
-    struct sigaction overrun {};
-    overrun.sa_handler = OnHookOverrun;
-    sigaction(SIGALRM, &overrun, nullptr);
-    alarm(kDisplayLostHookSeconds);
-    StartHookTimer();
-    hook();
-  }
+  if (void (*hook)() = gHook.load(); hook != nullptr && saving) hook();
   Finish();
 }
 

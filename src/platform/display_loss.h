@@ -42,7 +42,8 @@ inline constexpr unsigned kQuitSignalSeconds = 3;
 // second at least (SaveUnderWay), whose thread has not answered, is named: "veskor: SIGTERM was not answered
 // within 3 s: the write of <what> to <file> did not answer; the program ends, and the write may
 // still land if its file system answers later". NormalExit answers those that came before it
-// (a box that one closed): the run's end then has its own time. Installed as SDL's video
+// (a box that one closed): the run's end then has its own time. Installed by the program
+// first thing, so that a box shown before the window closes at one too, and as SDL's video
 // starts, in place of SDL's own handlers; a signal that the run was started ignoring (a
 // script's background job ignores SIGINT) stays ignored. Once for the process. Starts the watch
 // of the run's end below, when it has not started yet.

@@ -460,7 +460,7 @@ TEST(WindowStart, ASaveThatDoesNotAnswerAtTheEndIsNamedAndTheRunEndsInTime) {
           if (!test::StopFatFileSystemServer()) _exit(92);
           if (c.ending != kSigtermWhileHeld) NoteTheEndsBeginning();
         }
-        WatchRunEnd();  // as the program's main does
+        WatchQuitSignals();  // as the program's main does
         bool (*const steps[])() = {
             c.held == kBookmarks ? StopTheDiskSaveAViewThenRaiseSigterm
                                  : SaveAViewThenRaiseSigterm,

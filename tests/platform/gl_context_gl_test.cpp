@@ -20,6 +20,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -566,8 +567,40 @@ void DecideWhileAPersonWaitsThenWait() {  // the end's time begins as the box cl
   }
   for (;;) pause();
 }
+void DecideWaitOnAPersonThenBeginAWriteAsWhatWasLeftRunsOut() {  // 3 s left as the box closes
+  NormalExitDecided(5);
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  {
+    const PersonWait person;
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds((kRunEndSeconds - 2) * 1000 - 500));
+  HoldASave(kHeldRecords, "a record");
+}
 const std::string kHeldBeforeTheExit =
     std::string("^") + kRunEndHeldMessage + "\n$";
+
+// Stderr made a pipe of one page that nobody reads, with `room` bytes of it left free.
+void StderrNobodyReads(std::size_t room) {
+  int ends[2];
+  if (pipe(ends) != 0 || fcntl(ends[1], F_SETPIPE_SZ, 4096) != 4096) _exit(90);
+  const std::string filled(4096 - room, '-');
+  if (write(ends[1], filled.data(), filled.size()) != static_cast<ssize_t>(filled.size()) ||
+      dup2(ends[1], STDERR_FILENO) != STDERR_FILENO)
+    _exit(90);
+}
+// The store's save held, stderr full: the end's line is never taken.
+void HoldTheStoresSaveStderrFull() {
+  StderrNobodyReads(0);
+  HoldTheStoresSave();
+}
+// A write begun as the end's time ran out and a hook that never returns, stderr with room for
+// the end's line only: the line of the hook's time, which names the write, is never taken.
+void DecideThenBeginAWriteTheHookHeldStderrNearlyFull() {
+  SetDisplayLostHook(RecordThenNeverReturn);
+  StderrNobodyReads(std::strlen(kRunEndHeldMessage) + 1);
+  DecideThenBeginAWriteAsTheTimeRunsOut();
+}
 
 // The run's end, begun by a quit signal taken, by the run's decision to end or by its exit
 // (NormalExit, or an exit() that a library calls before a handler of AtExitWatched), is given its
@@ -576,7 +609,9 @@ const std::string kHeldBeforeTheExit =
 // saves (not an Error box's). Once torn down, the exit takes the time it takes, a quit signal
 // taken then included. A box that waits on a person stops that time while it is open. A save
 // under way when the time runs out is named in place of the display's line or the signal's,
-// whatever the length of its file's name; one that has ended leaves them as they were.
+// whatever the length of its file's name; one that has ended leaves them as they were. A box
+// closed gives the end only what was left of its time. Stderr that takes none of the end's
+// lines (a pipe that nobody reads) holds neither the end nor the keeping of the hook's time.
 TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
   const HeldDisplay held;
@@ -627,6 +662,15 @@ TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
       {"a close decided, a box open past the end's time, then held", false,
        DecideWaitOnAPersonThenWait, 0, kHeldBeforeTheExit, 2 + kRunEndSeconds + 1 + 3, "hook\n",
        true},
+      {"a close decided, a box open 2 s in, then a write begun half a second before what was "
+       "left ran out",
+       false, DecideWaitOnAPersonThenBeginAWriteAsWhatWasLeftRunsOut, 0, kHeldBeforeTheExit,
+       kRunEndSeconds + 1, "hook\n", true},
+      {"SIGTERM taken, the store's save held, stderr a full pipe", true,
+       HoldTheStoresSaveStderrFull, SIGTERM, "", kRunEndSeconds, ""},
+      {"a close decided, the hook held in a write, stderr full once the end's line is said",
+       false, DecideThenBeginAWriteTheHookHeldStderrNearlyFull, 0, "",
+       kRunEndSeconds + kDisplayLostHookSeconds, "hook\n", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
