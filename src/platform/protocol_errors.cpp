@@ -12,7 +12,11 @@
 #include <cstring>
 #include <string>
 
+#include "platform/display_loss.h"
 #include "platform/gl_window_internal.h"
+
+// After the standard headers: it defines min and max as macros.
+#include <X11/Xlibint.h>  // XESetWireToEvent
 
 namespace veskor {
 
@@ -68,12 +72,40 @@ std::string RequestName(Display* display, const XErrorEvent& error) {
   return name;
 }
 
+// The watched X windows (WatchOwnWindow); 0 in a free slot. Past kOwnWindows at once, the
+// others are not watched.
+constexpr std::size_t kOwnWindows = 8;
+std::atomic<unsigned long> gOwnWindows[kOwnWindows];
+
+bool OwnWindow(unsigned long xwindow) {
+  if (xwindow == 0) return false;
+  for (const std::atomic<unsigned long>& slot : gOwnWindows)
+    if (slot.load() == xwindow) return true;
+  return false;
+}
+
+// Xlib's making of a DestroyNotify from what the server sent, and ours around it: that of a
+// watched window ends the run as Xlib reads it, whatever call read it (SDL waiting in XIfEvent
+// for the window's MapNotify, which will never come, or a reply awaited).
+Bool (*gDestroyFromWire)(Display*, XEvent*, xEvent*) = nullptr;
+Bool OnDestroyFromWire(Display* display, XEvent* event, xEvent* wire) {
+  const Bool made = gDestroyFromWire(display, event, wire);
+  if (event->type == DestroyNotify && OwnWindow(event->xdestroywindow.window)) EndForLostWindow();
+  return made;
+}
+
 // Says the refusal, the first of its kind, and goes on: no request is sent and nothing is torn
-// down from here (the connection's lock may be held by the call that met the error).
+// down from here (the connection's lock may be held by the call that met the error). One that
+// finds a window of the run's gone ends the run (its hook sends no request either): the call
+// that met it, and those after it, would draw into what is no longer there.
 int OnProtocolError(Display* display, XErrorEvent* error) {
+  if ((error->error_code == BadWindow || error->error_code == BadDrawable) &&
+      OwnWindow(error->resourceid))
+    EndForLostWindow();
   const std::uint32_t key = (std::uint32_t{error->error_code} << 16 |
                              std::uint32_t{error->request_code} << 8 | error->minor_code) +
                             1;
+
   if (!FirstOfItsKind(key)) return 0;
   char text[160] = "";
   XGetErrorText(display, error->error_code, text, sizeof text);
@@ -85,10 +117,27 @@ int OnProtocolError(Display* display, XErrorEvent* error) {
 
 }  // namespace
 
+void WatchOwnWindow(unsigned long xwindow) {
+  for (std::atomic<unsigned long>& slot : gOwnWindows) {
+    unsigned long none = 0;
+    if (slot.compare_exchange_strong(none, xwindow)) return;
+  }
+}
+
+void ForgetOwnWindow(unsigned long xwindow) {
+  for (std::atomic<unsigned long>& slot : gOwnWindows) {
+    unsigned long held = xwindow;
+    if (xwindow != 0 && slot.compare_exchange_strong(held, 0)) return;
+  }
+}
+
 void WatchProtocolErrors(Display* display) {
   if (display != nullptr && !gExtensionsRead.load()) {
     ReadExtensionNames(display);
     gExtensionsRead.store(true);
+  }
+  if (display != nullptr && gDestroyFromWire == nullptr) {
+    gDestroyFromWire = XESetWireToEvent(display, DestroyNotify, OnDestroyFromWire);
   }
   XSetErrorHandler(OnProtocolError);
 }
