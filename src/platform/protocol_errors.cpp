@@ -3,7 +3,8 @@
 // the one it found after restoring the display's mode from inside the handler; a refusal met in
 // the normal course of things (a window manager slow to map a window's frame, so that giving
 // the window the keyboard is refused) then ended a run, whose exit handlers went on to wait on
-// the display from inside that handler.
+// the display from inside that handler. A window of the run's that another client destroys
+// (its DestroyNotify, or a refusal that names it) ends the run instead, as a lost display does.
 #include <X11/Xlib.h>
 
 #include <atomic>
@@ -105,7 +106,6 @@ int OnProtocolError(Display* display, XErrorEvent* error) {
   const std::uint32_t key = (std::uint32_t{error->error_code} << 16 |
                              std::uint32_t{error->request_code} << 8 | error->minor_code) +
                             1;
-
   if (!FirstOfItsKind(key)) return 0;
   char text[160] = "";
   XGetErrorText(display, error->error_code, text, sizeof text);
@@ -118,6 +118,7 @@ int OnProtocolError(Display* display, XErrorEvent* error) {
 }  // namespace
 
 void WatchOwnWindow(unsigned long xwindow) {
+  if (xwindow == 0) return;
   for (std::atomic<unsigned long>& slot : gOwnWindows) {
     unsigned long none = 0;
     if (slot.compare_exchange_strong(none, xwindow)) return;
@@ -127,7 +128,7 @@ void WatchOwnWindow(unsigned long xwindow) {
 void ForgetOwnWindow(unsigned long xwindow) {
   for (std::atomic<unsigned long>& slot : gOwnWindows) {
     unsigned long held = xwindow;
-    if (xwindow != 0 && slot.compare_exchange_strong(held, 0)) return;
+    if (xwindow != 0 && slot.compare_exchange_strong(held, 0UL)) return;
   }
 }
 
@@ -136,9 +137,8 @@ void WatchProtocolErrors(Display* display) {
     ReadExtensionNames(display);
     gExtensionsRead.store(true);
   }
-  if (display != nullptr && gDestroyFromWire == nullptr) {
+  if (display != nullptr && gDestroyFromWire == nullptr)
     gDestroyFromWire = XESetWireToEvent(display, DestroyNotify, OnDestroyFromWire);
-  }
   XSetErrorHandler(OnProtocolError);
 }
 
