@@ -487,6 +487,8 @@ void SetDisplayLostHook(void (*hook)()) { gHook.store(hook); }
 
 void EndForLostDisplay() { EndRun(kDisplayLostMessage, 0, kDisplayLostExitStatus); }
 
+void EndForLostWindow() { EndRun(kWindowLostMessage, 0, kDisplayLostExitStatus); }
+
 void WatchRunEnd() {
   static bool watching = false;
   if (watching) return;

@@ -94,4 +94,14 @@ void RunEndTornDown();
 // another thread meanwhile waits for that end.
 [[noreturn]] void EndForLostDisplay();
 
+// The line of a run whose window another client destroyed (its frame destroyed by a client of
+// the window manager's, say): the display is still there, but the window and its GL drawable
+// are not, and a GL call that draws into them may corrupt the process's memory.
+inline constexpr const char* kWindowLostMessage =
+    "veskor: the window was destroyed by another program; the program ends";
+
+// The end of a run whose window has gone (WatchOwnWindow, gl_window_internal.h): as
+// EndForLostDisplay, with kWindowLostMessage, the hook saving, and kDisplayLostExitStatus.
+[[noreturn]] void EndForLostWindow();
+
 }  // namespace veskor

@@ -116,18 +116,21 @@ GlWindow* GlWindowCreate(const GlWindowDesc& desc) {
     return nullptr;
   }
   static bool extensionsNamed = false;  // from SDL's display, once a window gives it
-  if (SDL_SysWMinfo info{}; !extensionsNamed) {
-    SDL_VERSION(&info.version);
-    if (SDL_GetWindowWMInfo(sdl, &info) == SDL_TRUE && info.subsystem == SDL_SYSWM_X11) {
-      WatchProtocolErrors(info.info.x11.display);
-      extensionsNamed = true;
-    }
+  unsigned long xwindow = 0;            // watched until the run destroys it
+  SDL_SysWMinfo info{};
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(sdl, &info) == SDL_TRUE && info.subsystem == SDL_SYSWM_X11) {
+    if (!extensionsNamed) WatchProtocolErrors(info.info.x11.display);
+    extensionsNamed = true;
+    xwindow = info.info.x11.window;
+    WatchOwnWindow(xwindow);
   }
-  return new GlWindow{sdl};
+  return new GlWindow{sdl, xwindow};
 }
 
 void GlWindowDestroy(GlWindow* window) {
   if (window == nullptr) return;
+  ForgetOwnWindow(window->xwindow);
   SDL_DestroyWindow(window->sdl);
   delete window;
 }

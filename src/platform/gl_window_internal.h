@@ -8,6 +8,7 @@ namespace veskor {
 
 struct GlWindow {
   SDL_Window* sdl;
+  unsigned long xwindow = 0;  // its X window (0: none, another driver), watched while it lives
 };
 
 // Records `what` with SDL's reason for GlLastError; a failure met once the display has gone
@@ -27,8 +28,18 @@ void WatchDisplayConnection();
 // refused a request: BadMatch (invalid parameter attributes) in X_SetInputFocus; the run goes
 // on". The run goes on (Xlib's own handler would end it; SDL's, which its video puts in place
 // as it starts, hands on to the one it found). Called as SDL's video starts and once it has
-// started; with SDL's display, whose server's extensions are then named once.
+// started; with SDL's display, whose server's extensions are then named once, and whose
+// DestroyNotify events are then watched for the run's windows (WatchOwnWindow).
 void WatchProtocolErrors(struct _XDisplay* display = nullptr);
+
+// The X windows of the run's GlWindows, each its GL drawable too, from their making to their
+// destruction by the run. Another client may destroy one (a frame destroyed takes the window in
+// it): its DestroyNotify as Xlib reads it from SDL's display (WatchProtocolErrors with it), or a
+// request refused as naming no such window or drawable (BadWindow, BadDrawable) that names one,
+// ends the run at once through EndForLostWindow, before anything more is drawn into it. One
+// unmapped stays.
+void WatchOwnWindow(unsigned long xwindow);
+void ForgetOwnWindow(unsigned long xwindow);
 
 // EndForLostDisplay when the connection of WatchDisplayConnection has ended, or ends within
 // `waitMs` milliseconds.

@@ -3,7 +3,8 @@
 // the one it found after restoring the display's mode from inside the handler; a refusal met in
 // the normal course of things (a window manager slow to map a window's frame, so that giving
 // the window the keyboard is refused) then ended a run, whose exit handlers went on to wait on
-// the display from inside that handler.
+// the display from inside that handler. A window of the run's that another client destroys
+// (its DestroyNotify, or a refusal that names it) ends the run instead, as a lost display does.
 #include <X11/Xlib.h>
 
 #include <atomic>
@@ -12,7 +13,11 @@
 #include <cstring>
 #include <string>
 
+#include "platform/display_loss.h"
 #include "platform/gl_window_internal.h"
+
+// After the standard headers: it defines min and max as macros.
+#include <X11/Xlibint.h>  // XESetWireToEvent
 
 namespace veskor {
 
@@ -68,9 +73,36 @@ std::string RequestName(Display* display, const XErrorEvent& error) {
   return name;
 }
 
+// The watched X windows (WatchOwnWindow); 0 in a free slot. Past kOwnWindows at once, the
+// others are not watched.
+constexpr std::size_t kOwnWindows = 8;
+std::atomic<unsigned long> gOwnWindows[kOwnWindows];
+
+bool OwnWindow(unsigned long xwindow) {
+  if (xwindow == 0) return false;
+  for (const std::atomic<unsigned long>& slot : gOwnWindows)
+    if (slot.load() == xwindow) return true;
+  return false;
+}
+
+// Xlib's making of a DestroyNotify from what the server sent, and ours around it: that of a
+// watched window ends the run as Xlib reads it, whatever call read it (SDL waiting in XIfEvent
+// for the window's MapNotify, which will never come, or a reply awaited).
+Bool (*gDestroyFromWire)(Display*, XEvent*, xEvent*) = nullptr;
+Bool OnDestroyFromWire(Display* display, XEvent* event, xEvent* wire) {
+  const Bool made = gDestroyFromWire(display, event, wire);
+  if (event->type == DestroyNotify && OwnWindow(event->xdestroywindow.window)) EndForLostWindow();
+  return made;
+}
+
 // Says the refusal, the first of its kind, and goes on: no request is sent and nothing is torn
-// down from here (the connection's lock may be held by the call that met the error).
+// down from here (the connection's lock may be held by the call that met the error). One that
+// finds a window of the run's gone ends the run (its hook sends no request either): the call
+// that met it, and those after it, would draw into what is no longer there.
 int OnProtocolError(Display* display, XErrorEvent* error) {
+  if ((error->error_code == BadWindow || error->error_code == BadDrawable) &&
+      OwnWindow(error->resourceid))
+    EndForLostWindow();
   const std::uint32_t key = (std::uint32_t{error->error_code} << 16 |
                              std::uint32_t{error->request_code} << 8 | error->minor_code) +
                             1;
@@ -85,11 +117,28 @@ int OnProtocolError(Display* display, XErrorEvent* error) {
 
 }  // namespace
 
+void WatchOwnWindow(unsigned long xwindow) {
+  if (xwindow == 0) return;
+  for (std::atomic<unsigned long>& slot : gOwnWindows) {
+    unsigned long none = 0;
+    if (slot.compare_exchange_strong(none, xwindow)) return;
+  }
+}
+
+void ForgetOwnWindow(unsigned long xwindow) {
+  for (std::atomic<unsigned long>& slot : gOwnWindows) {
+    unsigned long held = xwindow;
+    if (xwindow != 0 && slot.compare_exchange_strong(held, 0UL)) return;
+  }
+}
+
 void WatchProtocolErrors(Display* display) {
   if (display != nullptr && !gExtensionsRead.load()) {
     ReadExtensionNames(display);
     gExtensionsRead.store(true);
   }
+  if (display != nullptr && gDestroyFromWire == nullptr)
+    gDestroyFromWire = XESetWireToEvent(display, DestroyNotify, OnDestroyFromWire);
   XSetErrorHandler(OnProtocolError);
 }
 

@@ -26,6 +26,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/display_loss.h"
 #include "platform/gl.h"
 #include "platform/gl_context.h"
 #include "platform/gl_window_internal.h"
@@ -981,6 +982,199 @@ TEST(WindowPlacement, TheWindowIsShownUnderAWaylandCompositor) {
         << (WIFSIGNALED(status) ? "ended by signal " : "wait status ")
         << (WIFSIGNALED(status) ? WTERMSIG(status) : status);
   }
+}
+
+// A window destroyed by another client, and what the child below tells of it.
+std::string gSavedFile;
+void SaveAsTheRunDoes() {  // the run's hook saves its store as the display is lost
+  const int fd = open(gSavedFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd >= 0 && write(fd, "saved\n", 6) == 6) close(fd);
+}
+
+// In a child on `display`, its stderr into `errors`: a window with a context, shown and drawn
+// (cleared and swapped) until `done` is closed, with a hook that writes `saved` as the run saves
+// its store at the display's loss; its X window's id written to `told` once made, then a byte
+// after each frame (as many as the pipe holds). Exits 0 once `done` is closed.
+[[noreturn]] void DrawUntilDone(const std::string& display, const std::string& errors,
+                                const std::string& saved, int told, int done) {
+  setenv("DISPLAY", display.c_str(), 1);
+  unsetenv("SDL_VIDEODRIVER");
+  const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0 || dup2(fd, 2) != 2) _exit(79);
+  if (SDL_WasInit(SDL_INIT_VIDEO) != 0) _exit(80);  // this process's video ran elsewhere
+  gSavedFile = saved;
+  SetDisplayLostHook(SaveAsTheRunDoes);
+  GlWindowDesc desc;
+  desc.title = "drawn";
+  desc.x = 101;
+  desc.y = 170;
+  desc.width = 320;
+  desc.height = 240;
+  GlWindow* window = GlWindowCreate(desc);
+  if (window == nullptr) _exit(81);
+  GlContext* context = GlContextCreate(window, nullptr);
+  if (context == nullptr) _exit(82);
+  const auto xwindow = static_cast<uint32_t>(window->xwindow);
+  if (write(told, &xwindow, sizeof xwindow) != sizeof xwindow) _exit(83);
+  fcntl(told, F_SETFL, O_NONBLOCK);
+  WindowShowAndFocus(window);
+  for (pollfd ended{done, POLLIN, 0}; poll(&ended, 1, 10) == 0;) {
+    for (WindowMessage m; PeekWindowMessage(&m);) {
+    }
+    glClearColor(0.125f, 0.75f, 0.375f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    GlSwapBuffers(window);
+    const char frame = 1;
+    static_cast<void>(write(told, &frame, 1));
+  }
+  GlContextDestroy(context);
+  GlWindowDestroy(window);
+  _exit(0);
+}
+
+// The top-level window that holds `xwindow` once a manager has framed it (its frame): within
+// 10 s; 0 when it is not framed by then, or is gone.
+xcb_window_t FrameOf(xcb_connection_t* c, xcb_window_t xwindow) {
+  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+  for (int i = 0; i < 1000; ++i) {
+    xcb_window_t top = xwindow;
+    for (;;) {
+      xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, top), nullptr);
+      if (tree == nullptr) return 0;
+      const xcb_window_t parent = tree->parent;
+      std::free(tree);
+      if (parent == root) break;
+      top = parent;
+    }
+    if (top != xwindow) return top;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return 0;
+}
+
+// Whether `count` more frames are told on `told` within 20 s.
+bool FramesDrawn(int told, int count) {
+  for (char frame; count > 0; --count) {
+    pollfd drawn{told, POLLIN, 0};
+    if (poll(&drawn, 1, 20000) != 1 || read(told, &frame, 1) != 1) return false;
+  }
+  return true;
+}
+
+// Another client destroys the manager's frame around the run's window, and so the window in it
+// (as a person's tool may, or the manager's own client): as soon as the frame is there, or once
+// the window has drawn. The run ends by itself at once, as a lost display ends it: its hook
+// saves, kWindowLostMessage is its one line, its status 3; nothing is drawn into the window
+// gone (the software renderer's threads read it, and the heap was corrupted: a crash then).
+// The frame unmapped and mapped again leaves a run that goes on drawing, and ends as it is told
+// to, unsaved. Under openbox, fluxbox, twm and weston's X window manager; a manager missing
+// skips the test after the other rows ran.
+TEST(WindowPlacement, AWindowDestroyedByAnotherClientEndsTheRunSaved) {
+  enum Act { kDestroyedEarly, kDestroyedLate, kUnmappedAndMapped };
+  const struct {
+    Manager manager;
+    const char* name;
+    Act act;
+  } cases[] = {{Manager::kOpenbox, "openbox", kDestroyedEarly},
+               {Manager::kOpenbox, "openbox", kDestroyedLate},
+               {Manager::kOpenbox, "openbox", kUnmappedAndMapped},
+               {Manager::kFluxbox, "fluxbox", kDestroyedEarly},
+               {Manager::kFluxbox, "fluxbox", kDestroyedLate},
+               {Manager::kFluxbox, "fluxbox", kUnmappedAndMapped},
+               {Manager::kTwm, "twm", kDestroyedEarly},
+               {Manager::kTwm, "twm", kDestroyedLate},
+               {Manager::kTwm, "twm", kUnmappedAndMapped},
+               {Manager::kWeston, "weston", kDestroyedEarly},
+               {Manager::kWeston, "weston", kDestroyedLate},
+               {Manager::kWeston, "weston", kUnmappedAndMapped}};
+  std::string missing;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + (c.act == kDestroyedEarly  ? ", destroyed early"
+                                        : c.act == kDestroyedLate ? ", destroyed late"
+                                                                  : ", unmapped and mapped"));
+    if (!OnPath(c.name) || (c.manager == Manager::kWeston && !OnPath("Xwayland"))) {
+      if (missing.find(c.name) == std::string::npos)
+        missing += std::string(missing.empty() ? "" : ", ") + c.name;
+      continue;
+    }
+    const test::OwnXServer server("", {"-noreset"});
+    ASSERT_NE(server.display(), "") << "no X server of the test's own";
+    const test::TempDir runtime("wayland");
+    std::optional<OwnWindowManager> manager;
+    std::optional<OwnWeston> weston;
+    std::string display = server.display();
+    if (c.manager == Manager::kWeston) {
+      weston.emplace(server.display(), runtime.path(), "veskor-test", 800, 600, true);
+      ASSERT_TRUE(weston->listening()) << "weston did not start";
+      display = weston->XDisplay();
+      ASSERT_NE(display, "") << "weston started no X server";
+    } else {
+      manager.emplace(server.display(), c.manager);
+      ASSERT_TRUE(manager->managing()) << c.name << " did not start";
+    }
+    const test::TempDir dir("window_gone");
+    int told[2], done[2];
+    ASSERT_EQ(pipe(told), 0);
+    ASSERT_EQ(pipe(done), 0);
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      alarm(30);
+      close(told[0]);
+      close(done[1]);
+      DrawUntilDone(display, dir.Path("stderr"), dir.Path("saved"), told[1], done[0]);
+    }
+    close(told[1]);
+    close(done[0]);
+    uint32_t xwindow = 0;
+    const bool made = read(told[0], &xwindow, sizeof xwindow) == sizeof xwindow;
+    EXPECT_TRUE(made) << "no window made";
+    if (made && c.act != kDestroyedEarly) {
+      EXPECT_TRUE(FramesDrawn(told[0], 1)) << "none drawn";
+    }
+    xcb_connection_t* x = xcb_connect(display.c_str(), nullptr);
+    const xcb_window_t frame = made ? FrameOf(x, xwindow) : 0;
+    EXPECT_NE(frame, 0u) << "the window was not framed";
+    if (frame != 0 && c.act != kUnmappedAndMapped) {
+      xcb_destroy_window(x, frame);
+      std::free(xcb_get_input_focus_reply(x, xcb_get_input_focus(x), nullptr));
+    }
+    if (frame != 0 && c.act == kUnmappedAndMapped) {
+      xcb_unmap_window(x, frame);
+      std::free(xcb_get_input_focus_reply(x, xcb_get_input_focus(x), nullptr));
+      xcb_map_window(x, frame);
+      std::free(xcb_get_input_focus_reply(x, xcb_get_input_focus(x), nullptr));
+      EXPECT_TRUE(FramesDrawn(told[0], 2)) << "no frame drawn after it was mapped again";
+    }
+    xcb_disconnect(x);
+    if (c.act == kUnmappedAndMapped) close(done[1]);
+    // The end within 20 s (the child's own alarm ends it past 30).
+    int status = -1;
+    for (int i = 0; i < 2000 && waitpid(pid, &status, WNOHANG) == 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (status == -1) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+    }
+    if (c.act != kUnmappedAndMapped) close(done[1]);
+    close(told[0]);
+    const std::string errors = test::ReadFileText(dir.Path("stderr"));
+    const int expected = c.act == kUnmappedAndMapped ? 0 : kDisplayLostExitStatus;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == expected)
+        << (WIFSIGNALED(status) ? "ended by signal " : "wait status ")
+        << (WIFSIGNALED(status) ? WTERMSIG(status) : status) << "\n"
+        << errors;
+    if (c.act == kUnmappedAndMapped) {
+      EXPECT_EQ(errors.find(kWindowLostMessage), std::string::npos) << errors;
+      EXPECT_EQ(test::ReadFileText(dir.Path("saved")), "");
+    } else {
+      EXPECT_EQ(errors, std::string(kWindowLostMessage) + "\n");
+      EXPECT_EQ(test::ReadFileText(dir.Path("saved")), "saved\n");
+    }
+  }
+  if (!missing.empty())
+    GTEST_SKIP() << "the window managers to frame the window are missing, their rows not run: "
+                 << missing;
 }
 
 }  // namespace
