@@ -159,24 +159,42 @@ TEST(FileReplace, TheSweepTakesOnlyStaleTemporariesOfTheFilesOwnForm) {
 
   // A name whose temporary would pass 255 bytes is cut to 236 in it, a character cut there
   // dropped whole (3 bytes at most where the name is no UTF-8): the file is replaced, and its
-  // stale temporaries of that form swept.
+  // stale temporaries of that form swept. The folder's bound as the system gives it (0), or as
+  // other file systems give theirs: vfat's and exFAT's 1530 bytes, for 255 characters, count as
+  // 255; a bound of 14 leaves no byte of the name.
   const std::string n233(233, 'n'), e = "\xc3\xa9", globe = "\xf0\x9f\x8c\x8d";
   const struct {
+    long limit;
     std::string file, cut;
-  } longNames[] = {{n233 + "nnn", n233 + "nnn"},
-                   {n233 + "nnnn", n233 + "nnn"},
-                   {n233 + std::string(22, 'n'), n233 + "nnn"},
-                   {n233 + "n" + e + "x", n233 + "n" + e},
-                   {n233 + "nn" + e + "x", n233 + "nn"},
-                   {n233 + globe + "x", n233},
-                   {n233 + "\x80\x80\x80\x80x", n233}};
+  } longNames[] = {{0, n233 + "nnn", n233 + "nnn"},
+                   {0, n233 + "nnnn", n233 + "nnn"},
+                   {0, n233 + std::string(22, 'n'), n233 + "nnn"},
+                   {0, n233 + "n" + e + "x", n233 + "n" + e},
+                   {0, n233 + "nn" + e + "x", n233 + "nn"},
+                   {0, n233 + globe + "x", n233},
+                   {0, n233 + "\x80\x80\x80\x80x", n233},
+                   {1530, n233 + "nnn", n233 + "nnn"},
+                   {1530, n233 + "nnnn", n233 + "nnn"},
+                   {1530, n233 + std::string(22, 'n'), n233 + "nnn"},
+                   {1530, n233 + "nn" + e + "x", n233 + "nn"},
+                   {255, n233 + "nnn", n233 + "nnn"},
+                   {255, n233 + "nnnn", n233 + "nnn"},
+                   {14, "registry", ""},
+                   {14, "r", ""}};
+  static long limit = 0;
   for (const auto& c : longNames) {
-    SCOPED_TRACE(c.file.size());
+    SCOPED_TRACE(std::to_string(c.limit) + " " + std::to_string(c.file.size()));
     fs::remove_all(dir.path());
     fs::create_directory(dir.path());
     MakeOld(dir.Write("." + c.cut + std::string(kReplaceTemporaryTag) + "Ab12Cd", "stale"),
             std::chrono::hours(2));
+    limit = c.limit;
+    NameLimitCall real = nullptr;
+    if (c.limit != 0) real = SetReplaceNameLimitCall([](const char*) { return limit; });
+    EXPECT_EQ(ReplaceTemporaryPrefix(dir.Path(c.file)),
+              dir.Path("." + c.cut + std::string(kReplaceTemporaryTag)));
     EXPECT_TRUE(ReplaceFileWhole(dir.Path(c.file), "text", &reason)) << reason;
+    if (real != nullptr) SetReplaceNameLimitCall(real);
     EXPECT_EQ(Entries(dir.path()), c.file + " ");
   }
 }
