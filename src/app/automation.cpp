@@ -12,6 +12,7 @@
 #include "foundation/frame_clock.h"
 #include "foundation/png_writer.h"
 #include "gfx/viewport_rect.h"
+#include "gui/text_markup.h"
 #include "platform/gl.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
@@ -135,11 +136,10 @@ std::uint32_t CaptureBackBuffer(const char* path, std::uint32_t width, std::uint
 }
 
 void RecordStatusLine(const char* text, std::int32_t mode) {
-  if (text == nullptr) text = "";
-  // A failure's text from a world or the system comes behind the markup's literal mark; the
-  // record gives it as shown.
-  if (text[0] == '\\' && text[1] == '%') text += 2;
-  HeadlessRecord(mode == 0 ? "Log" : "Status", text);
+  // A name or a reason from a world or the system comes behind the markup's literal mark, at
+  // the line's start or after the program's words; the record gives the line as shown.
+  HeadlessRecord(mode == 0 ? "Log" : "Status",
+                 MarkupShownText(text != nullptr ? text : "").c_str());
 }
 
 void RecordStageTime(const char* stage, double seconds) {

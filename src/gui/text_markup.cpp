@@ -98,9 +98,32 @@ void AppendMarkupLiteral(char* out, std::size_t bytes, const char* text) {
   if (used + 3 > bytes) return;  // "\\%" and the terminating zero
   out[used] = '\\';
   out[used + 1] = '%';
-  const std::size_t n = std::min(std::strlen(text), bytes - used - 3);
+  const std::size_t length = std::strlen(text);
+  std::size_t n = std::min(length, bytes - used - 3);
+  // A cut inside a character of a UTF-8 text drops that character whole.
+  for (int back = 0;
+       back < 3 && n > 0 && n < length && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80;
+       ++back)
+    --n;
   std::memcpy(out + used + 2, text, n);
   out[used + 2 + n] = '\0';
+}
+
+std::string MarkupShownText(const char* text) {
+  std::string shown;
+  std::uint8_t codes[kMarkupCodeCapacity], digits[kMarkupCodeCapacity];
+  std::uint32_t count = 0;
+  for (const char* p = text; *p != '\0';) {
+    if (p[0] == '\\' && p[1] == '%') {
+      shown += p + 2;
+      break;
+    }
+    if (p[0] == '\\')
+      p += ScanMarkupEscapes(p, codes, digits, &count);
+    else
+      shown += *p++;
+  }
+  return shown;
 }
 
 }  // namespace veskor

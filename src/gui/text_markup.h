@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace veskor {
 
@@ -59,9 +60,15 @@ std::uint32_t ScanMarkupEscapes(const char* text, std::uint8_t* codes, std::uint
 void SplitMarkupText(const char* text);
 
 // Appends "\%" and `text` to the zero-terminated markup text in `out`, a buffer of `bytes`,
-// cutting what does not fit: the markup then shows `text` as written, a backslash and all, in
-// the style the text before it set. The literal holds to the end, so `text` must end the
-// markup text. Nothing is appended when "\%" itself does not fit.
+// cutting what does not fit, before a UTF-8 character that would be cut in two (3 bytes back at
+// most): the markup then shows `text` as written, a backslash and all, in the style the text
+// before it set. The literal holds to the end, so `text` must end the markup text. Nothing is
+// appended when "\%" itself does not fit.
 void AppendMarkupLiteral(char* out, std::size_t bytes, const char* text);
+
+// The characters that a markup text shows, as a person reads them: every escape run dropped
+// (its codes show no character), the literal after "\%" as written, whole: no table's capacity
+// cuts it.
+std::string MarkupShownText(const char* text);
 
 }  // namespace veskor

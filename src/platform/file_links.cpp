@@ -261,7 +261,9 @@ bool OwnLinksPath::Follow(const std::string& path, std::string* reason) {
     // A link of the kernel's own in another process's folder (/proc/<pid>/fd/3, /proc/<pid>/cwd)
     // shows as root's while that process is not dumpable: it is that process's, judged by each
     // of its users, real, effective, saved and file system. Followed, it is walked on from a
-    // descriptor of its folder, so that no process given that number since is the one reached.
+    // descriptor of its folder, so that no process given that number since is the one reached:
+    // that folder, opened by its number after the link, must hold the very link held (a process
+    // that took the number meanwhile has links of its own), else the link's process has ended.
     const bool kernels = IsKernelsLink(link);
     uid_t owner = st.st_uid;
     if (kernels) {
@@ -278,6 +280,17 @@ bool OwnLinksPath::Follow(const std::string& path, std::string* reason) {
       if (found == 0 || users.process == ::getpid()) {
         ::close(in);  // in no process's folder (/proc/self), or in the run's own
       } else {
+        const int again = ::openat(in, done.back().c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        struct stat held {};
+        const bool same = again >= 0 && ::fstat(again, &held) == 0 && held.st_dev == st.st_dev &&
+                          held.st_ino == st.st_ino;
+        if (again >= 0) ::close(again);
+        if (!same) {
+          *reason = std::strerror(ENOENT);
+          ::close(in);
+          ::close(link);
+          return false;
+        }
         owner = 0;
         for (const uid_t uid : users.uids)
           if (owner == user || owner == 0) owner = uid;

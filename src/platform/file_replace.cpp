@@ -35,6 +35,8 @@ void RandomLetters(char* out);
 std::atomic<TemporaryLettersCall> gLetters{RandomLetters};
 void NoStep(ReplaceStep) {}
 std::atomic<ReplaceStepCall> gStep{NoStep};
+long FolderNameLimit(const char* folder) { return ::pathconf(folder, _PC_NAME_MAX); }
+std::atomic<NameLimitCall> gNameLimit{FolderNameLimit};
 
 bool Fail(std::string* reason, int error) {
   *reason = std::strerror(error);
@@ -298,8 +300,10 @@ bool WriteWholeInPlace(const OwnLinksPath& own, std::string_view text, std::stri
 std::string ReplaceTemporaryPrefix(const std::string& path) {
   const std::string folder = FolderOf(path);
   std::string name = path.substr(folder.size());
-  long longest = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
-  if (longest <= 0) longest = NAME_MAX;
+  // vfat and exFAT give 1530 (255 characters of up to 6 bytes each) and take 255 characters:
+  // no name of more than NAME_MAX bytes is ever counted on.
+  long longest = gNameLimit.load()(folder.empty() ? "." : folder.c_str());
+  if (longest <= 0 || longest > NAME_MAX) longest = NAME_MAX;
   const std::size_t form = 1 + kReplaceTemporaryTag.size() + kReplaceTemporaryLetters;
   std::size_t cut = static_cast<std::size_t>(longest) > form ? longest - form : 0;
   if (name.size() > cut) {
@@ -317,6 +321,8 @@ TemporaryLettersCall SetReplaceLettersCall(TemporaryLettersCall call) {
 }
 
 ReplaceStepCall SetReplaceStepCall(ReplaceStepCall call) { return gStep.exchange(call); }
+
+NameLimitCall SetReplaceNameLimitCall(NameLimitCall call) { return gNameLimit.exchange(call); }
 
 bool ReplaceFileWhole(const std::string& path, std::string_view text, std::string* reason,
                       ThroughDescriptor through, NotRegularFile notRegular) {

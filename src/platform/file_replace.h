@@ -54,8 +54,9 @@ inline constexpr std::size_t kReplaceTemporaryLetters = 6;
 
 // The temporaries' names of `path` without their letters, with its folder: ".<name>.veskor-tmp-".
 // A name too long for the whole to fit the folder's bound on a name (pathconf's _PC_NAME_MAX, 255
-// bytes on most file systems: a name of 237 bytes or more there) is cut to the bytes that fit,
-// before the character that would pass it; the files whose names begin alike then share it.
+// bytes on most file systems: a name of 237 bytes or more there; never more than 255, as vfat
+// and exFAT give 1530 for their 255 characters) is cut to the bytes that fit, before the
+// character that would pass it; the files whose names begin alike then share it.
 std::string ReplaceTemporaryPrefix(const std::string& path);
 
 // How a regular file named through a given descriptor is written: kWholeFile makes it hold the
@@ -92,5 +93,11 @@ ReplaceStepCall SetReplaceStepCall(ReplaceStepCall call);
 // into `letters`; tests make two writers' names meet. Returns the call it replaces.
 using TemporaryLettersCall = void (*)(char* letters);
 TemporaryLettersCall SetReplaceLettersCall(TemporaryLettersCall call);
+
+// The call that gives the longest name, in bytes, that the folder `folder` takes, as pathconf's
+// _PC_NAME_MAX gives it (0 or less: not known); tests give the bounds of other file systems.
+// Returns the call it replaces.
+using NameLimitCall = long (*)(const char* folder);
+NameLimitCall SetReplaceNameLimitCall(NameLimitCall call);
 
 }  // namespace veskor

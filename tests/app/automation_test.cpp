@@ -116,10 +116,30 @@ TEST_F(AutomationTest, HeadlessRunsRecordLinesAndTimings) {
   setenv("VESKOR_AUTOQUIT", "1000", 1);
   AutomationInit();
   std::string codes = std::to_string(AutomationExitCode(5));
+  // The lines as the status place and the log show them, the markup's escapes gone wherever
+  // they stand, the literal after "\%" whole.
+  const struct {
+    const char* line;
+    std::int32_t mode;
+    std::string recorded;
+  } lines[] = {
+      {"> begin 'parse' session", 0, "Log [none] > begin 'parse' session"},
+      {"\\%Syntax error file (a\\n.wld) line (2) : '}' expected", 1,
+       "Status [none] Syntax error file (a\\n.wld) line (2) : '}' expected"},
+      {"      parse file <\\%lagoon.wld>", 0, "Log [none]       parse file <lagoon.wld>"},
+      {"      cannot open \\%x.wld: Permission denied", 0,
+       "Log [none]       cannot open x.wld: Permission denied"},
+      {"\\b\\3compile", 1, "Status [none] compile"},
+      {"a\\x\\%b\\%c\\", 0, "Log [none] axb\\%c\\"},
+      {nullptr, 1, "Status [none] "},
+  };
   {
     test::MessageCapture capture;
-    RecordStatusLine("> begin 'parse' session", 0);
-    RecordStatusLine("\\%Syntax error file (a\\n.wld) line (2) : '}' expected", 1);
+    std::string recorded;
+    for (const auto& l : lines) {
+      RecordStatusLine(l.line, l.mode);
+      recorded += l.recorded + "\n";
+    }
     RecordStageTime("Environment / Moons", 0.25);
     AutomationSessionsEnded(-1.0);  // a failed compile: no render session
     codes += std::to_string(AutomationExitCode(0));
@@ -130,11 +150,9 @@ TEST_F(AutomationTest, HeadlessRunsRecordLinesAndTimings) {
     AutomationFrameDone(gMainPlane);
     AutomationFrameDone(gMainPlane);  // the first frame only
     const std::string text = capture.Text();
-    const std::string head =
-        "Log [none] > begin 'parse' session\n"
-        "Status [none] Syntax error file (a\\n.wld) line (2) : '}' expected\n"
-        "Timing [none] stage 'Environment / Moons' 0.250 s\n"
-        "Timing [none] render session 0.0";
+    const std::string head = recorded +
+                             "Timing [none] stage 'Environment / Moons' 0.250 s\n"
+                             "Timing [none] render session 0.0";
     EXPECT_EQ(text.substr(0, head.size()), head);
     const std::size_t first = text.find(" s\nTiming [none] first frame ");
     EXPECT_NE(first, std::string::npos);

@@ -131,11 +131,13 @@ TEST(TextMarkup, AppendedLiteralsShowAsWritten) {
   EXPECT_STREQ(room, "ab\\%");  // room for "\%" and the zero alone: an empty literal
 
   // Each boundary of the buffer from both sides, in a buffer of `bytes` followed by a guard
-  // byte: "\%" goes in only with room for its zero, the text as far as it fits before the zero.
+  // byte: "\%" goes in only with room for its zero, the text as far as it fits before the zero,
+  // never part of a character (é two bytes, the globe four).
   const struct {
     const char* before;
     std::size_t bytes;
     const char* after;
+    const char* text = "xyz";
   } cases[] = {
       {"ab", 9, "ab\\%xyz"},  // room to spare
       {"ab", 8, "ab\\%xyz"},  // exactly "\%", the text and the zero
@@ -148,12 +150,19 @@ TEST(TextMarkup, AppendedLiteralsShowAsWritten) {
       {"", 3, "\\%"},         // an empty markup text
       {"", 2, ""},            // the same without room for the zero
       {"", 0, ""},            // no buffer at all
+      // A cut inside a character drops it whole.
+      {"ab", 8, "ab\\%x\xc3\xa9", "x\xc3\xa9"},
+      {"ab", 7, "ab\\%x", "x\xc3\xa9"},
+      {"ab", 6, "ab\\%x", "x\xc3\xa9"},
+      {"ab", 9, "ab\\%\xf0\x9f\x8c\x8d", "\xf0\x9f\x8c\x8d"},
+      {"ab", 8, "ab\\%", "\xf0\x9f\x8c\x8d"},
+      {"ab", 6, "ab\\%", "\xf0\x9f\x8c\x8d"},
   };
   for (const auto& c : cases) {
     const std::size_t length = std::strlen(c.before);
     std::vector<char> buffer(c.bytes + 1, '#');
     std::memcpy(buffer.data(), c.before, std::min(length + 1, c.bytes));
-    AppendMarkupLiteral(buffer.data(), c.bytes, "xyz");
+    AppendMarkupLiteral(buffer.data(), c.bytes, c.text);
     std::string expected = c.after;
     if (expected.size() < c.bytes) expected += '\0';
     expected.resize(c.bytes, '#');

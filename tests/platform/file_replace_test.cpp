@@ -23,6 +23,7 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/time.h>
+#include <sys/vfs.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -159,24 +160,42 @@ TEST(FileReplace, TheSweepTakesOnlyStaleTemporariesOfTheFilesOwnForm) {
 
   // A name whose temporary would pass 255 bytes is cut to 236 in it, a character cut there
   // dropped whole (3 bytes at most where the name is no UTF-8): the file is replaced, and its
-  // stale temporaries of that form swept.
+  // stale temporaries of that form swept. The folder's bound as the system gives it (0), or as
+  // other file systems give theirs: vfat's and exFAT's 1530 bytes, for 255 characters, count as
+  // 255; a bound of 14 leaves no byte of the name.
   const std::string n233(233, 'n'), e = "\xc3\xa9", globe = "\xf0\x9f\x8c\x8d";
   const struct {
+    long limit;
     std::string file, cut;
-  } longNames[] = {{n233 + "nnn", n233 + "nnn"},
-                   {n233 + "nnnn", n233 + "nnn"},
-                   {n233 + std::string(22, 'n'), n233 + "nnn"},
-                   {n233 + "n" + e + "x", n233 + "n" + e},
-                   {n233 + "nn" + e + "x", n233 + "nn"},
-                   {n233 + globe + "x", n233},
-                   {n233 + "\x80\x80\x80\x80x", n233}};
+  } longNames[] = {{0, n233 + "nnn", n233 + "nnn"},
+                   {0, n233 + "nnnn", n233 + "nnn"},
+                   {0, n233 + std::string(22, 'n'), n233 + "nnn"},
+                   {0, n233 + "n" + e + "x", n233 + "n" + e},
+                   {0, n233 + "nn" + e + "x", n233 + "nn"},
+                   {0, n233 + globe + "x", n233},
+                   {0, n233 + "\x80\x80\x80\x80x", n233},
+                   {1530, n233 + "nnn", n233 + "nnn"},
+                   {1530, n233 + "nnnn", n233 + "nnn"},
+                   {1530, n233 + std::string(22, 'n'), n233 + "nnn"},
+                   {1530, n233 + "nn" + e + "x", n233 + "nn"},
+                   {255, n233 + "nnn", n233 + "nnn"},
+                   {255, n233 + "nnnn", n233 + "nnn"},
+                   {14, "registry", ""},
+                   {14, "r", ""}};
+  static long limit = 0;
   for (const auto& c : longNames) {
-    SCOPED_TRACE(c.file.size());
+    SCOPED_TRACE(std::to_string(c.limit) + " " + std::to_string(c.file.size()));
     fs::remove_all(dir.path());
     fs::create_directory(dir.path());
     MakeOld(dir.Write("." + c.cut + std::string(kReplaceTemporaryTag) + "Ab12Cd", "stale"),
             std::chrono::hours(2));
+    limit = c.limit;
+    NameLimitCall real = nullptr;
+    if (c.limit != 0) real = SetReplaceNameLimitCall([](const char*) { return limit; });
+    EXPECT_EQ(ReplaceTemporaryPrefix(dir.Path(c.file)),
+              dir.Path("." + c.cut + std::string(kReplaceTemporaryTag)));
     EXPECT_TRUE(ReplaceFileWhole(dir.Path(c.file), "text", &reason)) << reason;
+    if (real != nullptr) SetReplaceNameLimitCall(real);
     EXPECT_EQ(Entries(dir.path()), c.file + " ");
   }
 }
@@ -629,6 +648,57 @@ TEST(FileReplace, TheLinkWalkHoldsOneFolderAtATimeWhateverItsNumber) {
   EXPECT_EQ(after, before);
 }
 
+// Called once, where set, just after the next look at the kind of a link's file system (whether
+// it is one of the kernel's own links).
+void (*gAfterKernelsLook)() = nullptr;
+
+// In a pid namespace whose first process this is, with a process file system of its own: the
+// process that holds `gone` as descriptor kHeldDescriptor ends just after the look at its link,
+// and one that holds `taken` so takes its number. Each failed check sets a bit of the status.
+std::string gPidSpaceFolder;
+constexpr int kHeldDescriptor = 40;
+pid_t HoldAs(const std::string& file) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || ::dup2(fd, kHeldDescriptor) != kHeldDescriptor) return -1;
+  ::close(fd);
+  int ready[2];
+  if (::pipe2(ready, O_CLOEXEC) != 0) return -1;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::write(ready[1], "r", 1) != 1) ::_exit(1);
+    for (;;) ::pause();
+  }
+  ::close(ready[1]);
+  ::close(kHeldDescriptor);
+  char sign = 0;
+  const bool held = pid > 0 && ::read(ready[0], &sign, 1) == 1;
+  ::close(ready[0]);
+  return held ? pid : -1;
+}
+pid_t gTaker = -1;
+int PidTakenAgainChecks() {
+  if (::mount("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0) return 1;
+  const pid_t holder = HoldAs(gPidSpaceFolder + "/gone");
+  if (holder < 0) return 2;
+  gAfterKernelsLook = [] {
+    ::kill(2, SIGKILL);
+    ::waitpid(2, nullptr, 0);
+    const int last = ::open("/proc/sys/kernel/ns_last_pid", O_WRONLY | O_CLOEXEC);
+    if (last >= 0 && ::write(last, "1", 1) == 1)  // the next process is 2
+      gTaker = HoldAs(gPidSpaceFolder + "/taken");
+    if (last >= 0) ::close(last);
+  };
+  const std::string named =
+      "/proc/" + std::to_string(holder) + "/fd/" + std::to_string(kHeldDescriptor);
+  std::string reason;
+  const bool written = ReplaceFileWhole(named, "written", &reason);
+  int failed = 0;
+  if (holder != 2 || gTaker != holder) failed |= 4;
+  if (written || reason != std::strerror(ENOENT)) failed |= 8;
+  if (gTaker > 0) ::kill(gTaker, SIGKILL);
+  return failed;
+}
+
 TEST(FileReplace, AnotherUsersLinkOnTheWayIsNotFollowed) {
   if (::geteuid() != 0) GTEST_SKIP() << "links of another user are made as root";
   test::TempDir dir("veskor_replace");
@@ -679,14 +749,17 @@ TEST(FileReplace, AnotherUsersLinkOnTheWayIsNotFollowed) {
   const std::string back = "/../" + fs::path(dir.path()).parent_path().filename().string();
   // Another process's links, in the secret folder with root's file as `place`: those of another
   // user's are that user's even where the kernel shows them as root's (a process that is not
-  // dumpable, or whose effective user is root), those of root's processes root's.
+  // dumpable, or whose effective user is root), or where its real user is the run's, those of
+  // root's processes root's.
   const int target = ::open((secret + "target").c_str(), O_PATH | O_CLOEXEC);
   ASSERT_GE(target, 0);
   const std::string place = std::to_string(target);
   const HeldProcess shown(secret, other, other, true), hidden(secret, other, other, false),
-      setuid(secret, other, 0, true), roots(secret, 0, 0, false);
+      setuid(secret, other, 0, true), roots(secret, 0, 0, false),
+      realRoots(secret, 0, other, false);
   ::close(target);
-  ASSERT_TRUE(shown.pid > 0 && hidden.pid > 0 && setuid.pid > 0 && roots.pid > 0);
+  ASSERT_TRUE(shown.pid > 0 && hidden.pid > 0 && setuid.pid > 0 && roots.pid > 0 &&
+              realRoots.pid > 0);
   const std::string thread = hidden.Folder() + "/task/" + std::to_string(hidden.pid);
   const struct {
     std::string path, refusedAt;  // "": written
@@ -698,6 +771,7 @@ TEST(FileReplace, AnotherUsersLinkOnTheWayIsNotFollowed) {
                  {thread + "/cwd/target", thread + "/cwd"},
                  {setuid.Folder() + "/fd/" + place, setuid.Folder() + "/fd/" + place},
                  {roots.Folder() + "/cwd/target", ""},
+                 {realRoots.Folder() + "/cwd/target", realRoots.Folder() + "/cwd"},
                  {"/proc/self/cwd/end", "/proc/self/cwd/end"},
                  {"/proc/self/cwd/folder/target", "/proc/self/cwd/folder"},
                  {"/proc/self/root" + dir.Path("end"), "/proc/self/root" + dir.Path("end")},
@@ -795,6 +869,30 @@ TEST(FileReplace, AnotherUsersLinkOnTheWayIsNotFollowed) {
     EXPECT_TRUE(gLookedAt.empty());
     EXPECT_EQ(test::ReadFileText(secret + "target"), "root's");
   }
+
+  // Another process's descriptor named by its number, whose process ends and whose number a new
+  // process takes between the look at the link and the walk on from its folder, in a pid
+  // namespace of the test's own: neither the file that the link held nor the new process's is
+  // written.
+  dir.Write("gone", "gone");
+  dir.Write("taken", "taken");
+  gPidSpaceFolder = dir.path();
+  const pid_t outer = ::fork();
+  if (outer == 0) {
+    if (::unshare(CLONE_NEWNS | CLONE_NEWPID) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+      ::_exit(64);
+    const pid_t init = ::fork();
+    if (init == 0) ::_exit(PidTakenAgainChecks());
+    int status = 0;
+    ::_exit(::waitpid(init, &status, 0) == init && WIFEXITED(status) ? WEXITSTATUS(status) : 65);
+  }
+  int outcome = 0;
+  ASSERT_EQ(::waitpid(outer, &outcome, 0), outer);
+  EXPECT_TRUE(WIFEXITED(outcome) && WEXITSTATUS(outcome) == 0)
+      << "the checks that failed, a bit each: " << outcome;
+  EXPECT_EQ(test::ReadFileText(dir.Path("gone")), "gone");
+  EXPECT_EQ(test::ReadFileText(dir.Path("taken")), "taken");
 
   // As the run's user: its own link and root's are followed, another's is not.
   test::TempDir user("veskor_replace");
@@ -2479,6 +2577,17 @@ extern "C" int stat(const char* path, struct stat* st) noexcept {
     const int error = errno;
     if (!veskor::gMovedBeforeLook) ::rename(veskor::gTakesPlaceAfterLook.c_str(), path);
     veskor::gLookedAt.clear();
+    errno = error;
+  }
+  return result;
+}
+
+// And every fstatfs: the test's call comes after it, where one is set.
+extern "C" int fstatfs(int fd, struct statfs* st) noexcept {
+  const int result = static_cast<int>(::syscall(SYS_fstatfs, fd, st));
+  if (void (*then)() = std::exchange(veskor::gAfterKernelsLook, nullptr)) {
+    const int error = errno;
+    then();
     errno = error;
   }
   return result;

@@ -531,7 +531,7 @@ TEST_F(RunCommand, NothingInAFilesPlaceHoldsTheStartAndAFileThatDoesNotOpenSaysW
 // world file that is not there).
 TEST_F(RunCommand, AWorldPathTooLongToKeepEndsAsAMissingWorldAndSaysItsLength) {
   const std::string notOpened = "Status [none] can not open file\n";
-  const std::string folder = dir_.Path("none/"), missing = "Log [none]       parse file <\\%";
+  const std::string folder = dir_.Path("none/"), missing = "Log [none]       parse file <";
   // The folder part filled to 255 characters with its '/', then the file's name.
   const std::string longestFolder = folder + std::string(254 - folder.size(), 'd') + "/";
   const std::string quotedName = std::string(510 - longestFolder.size() - 4, 'w') + ".wld";
@@ -541,8 +541,13 @@ TEST_F(RunCommand, AWorldPathTooLongToKeepEndsAsAMissingWorldAndSaysItsLength) {
   const std::string longName(511 - longestFolder.size(), 'w');
   const std::string partTooLong =
       "Log [none]       the world path is too long: its file name has 256 characters, where a "
-      "name has at most 255: \\%" +
+      "name has at most 255: " +
       longName + "\n";
+  // The same length in é's, said whole: no character of it cut.
+  std::string accented;
+  while (accented.size() + 2 <= longName.size()) accented += "\xc3\xa9";
+  const std::string accentedTooLong =
+      partTooLong.substr(0, partTooLong.size() - longName.size() - 1) + accented + "\n";
   std::string deepFolder = folder;  // 333 bytes, in names of 100 at most
   while (deepFolder.size() < 333)
     deepFolder += std::string(std::min(100ul, 332 - deepFolder.size()), 'd') + "/";
@@ -552,6 +557,7 @@ TEST_F(RunCommand, AWorldPathTooLongToKeepEndsAsAMissingWorldAndSaysItsLength) {
   } cases[] = {
       {"\"" + longestFolder + quotedName, missing + quotedName + ">\n" + notOpened},
       {longestFolder + longName, partTooLong + notOpened},
+      {longestFolder + accented, accentedTooLong + notOpened},
       {deepFolder + "w.wld", missing + "w.wld>\n" + notOpened},
       {longestFolder + std::string(512 - longestFolder.size(), 'w'), tooLong + notOpened},
   };
