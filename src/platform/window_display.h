@@ -10,7 +10,8 @@
 
 namespace veskor {
 
-// The size of the desktop's display mode; false when the video system or the display has none.
+// The size of the desktop's display mode on the screen that the run is on (the one that DISPLAY
+// names); false when the video system or the display has none.
 bool DisplayDesktopSize(int* width, int* height);
 
 // Switches the display to width x height for the window, full screen, and shows the window.

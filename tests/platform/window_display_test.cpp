@@ -24,6 +24,7 @@
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <vector>
 #include <thread>
 
 #include "platform/gl.h"
@@ -586,12 +587,14 @@ struct Placement {
   int frameX = 0, frameY = 0;    // the top left of the top-level window holding it
   int readX = 0, readY = 0;
   bool focused = false;  // the client area has the keyboard
+  int desktopWidth = 0, desktopHeight = 0;  // DisplayDesktopSize's
   bool operator==(const Placement&) const = default;
 };
 void PrintTo(const Placement& p, std::ostream* os) {
   *os << "client " << p.clientX << "," << p.clientY << " in a frame at " << p.frameX << ","
       << p.frameY << ", read back " << p.readX << "," << p.readY
-      << (p.focused ? ", focused" : ", not focused");
+      << (p.focused ? ", focused" : ", not focused") << ", on a desktop of " << p.desktopWidth
+      << "x" << p.desktopHeight;
 }
 
 // Tells the test's own manager that the frame has been looked at: kFrameLooked changed on a
@@ -631,6 +634,7 @@ void TellFrameLooked() {
   WindowShowAndFocus(window);
   if (placed) WindowPlace(window, x, y, 320, 240, true);
   Placement p{0, 0, 0, 0, x, y};
+  if (!DisplayDesktopSize(&p.desktopWidth, &p.desktopHeight)) _exit(87);
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
   for (WindowMessage m; std::chrono::steady_clock::now() < end;) {
     while (PeekWindowMessage(&m)) {
@@ -644,12 +648,15 @@ void TellFrameLooked() {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (SDL_GetWindowWMInfo(window->sdl, &info) != SDL_TRUE) _exit(82);
-  xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
-  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+  int screen = 0;  // the one that `display` names, whose root the window's must be
+  xcb_connection_t* c = xcb_connect(display.c_str(), &screen);
+  xcb_screen_iterator_t roots = xcb_setup_roots_iterator(xcb_get_setup(c));
+  for (int i = 0; i < screen && roots.rem > 0; ++i) xcb_screen_next(&roots);
+  const xcb_window_t root = roots.data->root;
   auto xwindow = static_cast<xcb_window_t>(info.info.x11.window);
   xcb_translate_coordinates_reply_t* at = xcb_translate_coordinates_reply(
       c, xcb_translate_coordinates(c, xwindow, root, 0, 0), nullptr);
-  if (at == nullptr) _exit(83);
+  if (at == nullptr || at->same_screen == 0) _exit(83);
   xcb_get_input_focus_reply_t* focus = xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
   p.focused = focus != nullptr && focus->focus == xwindow;
   std::free(focus);
@@ -735,7 +742,9 @@ constexpr int kAsWestonPutIt = -2;
 // One that tells the window at once that it stands where it was and makes each move 200 ms later
 // (as fluxbox may seem to on a loaded machine, telling a window again a while after it acted)
 // is waited for too: the move's answer is the window standing where it was asked to.
-// fluxbox frames it 1 pixel wide at the sides and with a 20-pixel title bar, as openbox does. A
+// fluxbox frames it 1 pixel wide at the sides and with a 20-pixel title bar, as openbox does.
+// A run on the second of two screens (1280 x 1024, then 1024 x 768) is on that screen: its
+// window stands there, and the desktop that the stored place is fitted to is that screen's. A
 // manager missing skips the test after the other rows ran.
 TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
   const struct {
@@ -744,8 +753,11 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
     int frameX, frameY;
     int moves = -1;  // the moves of the frame that the first run asks for, where they are counted
     std::chrono::milliseconds shownAfter{300};  // the window shown that long after it was made
+    bool secondScreen = false;  // the run on the second of two screens, the first larger
   } cases[] = {{Manager::kNone, false, 101, 170},
                {Manager::kNone, true, 101, 170},
+               {Manager::kNone, false, 101, 170, -1, std::chrono::milliseconds{300}, true},
+               {Manager::kNone, true, 101, 170, -1, std::chrono::milliseconds{300}, true},
                {Manager::kToldLate, false, 97, 146},
                {Manager::kToldLate, true, 97, 146},
                {Manager::kDrawnLate, false, 97, 146},
@@ -789,7 +801,8 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
                               : c.manager == Manager::kFluxbox   ? "fluxbox"
                               : c.manager == Manager::kWeston    ? "weston"
                                                                  : "side edges, untold";
-    SCOPED_TRACE(std::string(managerName) + (c.placed ? ", placed framed" : ", opened"));
+    SCOPED_TRACE(std::string(managerName) + (c.placed ? ", placed framed" : ", opened") +
+                 (c.secondScreen ? ", on the second screen" : ""));
     const bool others = c.manager == Manager::kOpenbox || c.manager == Manager::kTwm ||
                         c.manager == Manager::kFluxbox || c.manager == Manager::kWeston;
     if (others &&
@@ -800,12 +813,14 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
     }
     // Kept up between the runs: a server that starts afresh as its last client leaves refuses
     // the connections that come meanwhile.
-    const test::OwnXServer server("", {"-noreset"});
+    std::vector<std::string> arguments{"-noreset"};
+    if (c.secondScreen) arguments.insert(arguments.end(), {"-screen", "1", "1024x768x24"});
+    const test::OwnXServer server("", arguments);
     ASSERT_NE(server.display(), "") << "no X server of the test's own";
     std::optional<OwnWindowManager> manager;
     const test::TempDir runtime("wayland");
     std::optional<OwnWeston> weston;
-    std::string display = server.display();
+    std::string display = server.display() + (c.secondScreen ? ".1" : "");
     if (c.manager == Manager::kWeston) {
       weston.emplace(server.display(), runtime.path(), "veskor-test", 800, 600, true);
       ASSERT_TRUE(weston->listening()) << "weston did not start";
@@ -815,7 +830,11 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
       manager.emplace(server.display(), c.manager);
       ASSERT_TRUE(manager->managing()) << managerName << " did not start";
     }
-    Placement expected{101, 170, c.frameX, c.frameY, 101, 170, true};
+    Placement expected{101, 170, c.frameX, c.frameY, 101, 170, true, 1280, 1024};
+    if (c.secondScreen) {
+      expected.desktopWidth = 1024;
+      expected.desktopHeight = 768;
+    }
     if (c.manager == Manager::kCascading) {  // two moves, each 16 further right than the last
       expected.clientX = expected.readX = c.frameX + 4;
     }
@@ -830,7 +849,8 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
       EXPECT_GT(first.clientX, 101);
       EXPECT_GT(first.clientY - 170, first.clientX - 101);
       EXPECT_LT(first.frameX, 101);
-      expected = {first.clientX, first.clientY, first.frameX, first.frameY, 101, 170, true};
+      expected = {first.clientX, first.clientY, first.frameX, first.frameY, 101, 170, true, 800,
+                  600};  // weston's output
     }
     EXPECT_EQ(first, expected);
     if (c.moves >= 0) {
