@@ -71,6 +71,8 @@ struct OwnFrame {
                         // moves the frame where the window asked once it has been looked at
   bool hinted = false;  // the edges only while the window asks for decorations (the Motif
                         // hints), told as they are drawn once a move is asked after a look
+  bool toldAtRaise = false;  // silent, but tells the window where it stands as it asks to be
+                             // raised (a request of the window's own, after its placement)
 };
 // Told kExtentsLate after the window is framed, as a manager busy elsewhere may.
 constexpr OwnFrame kFrameToldLate{{4, 4, 24, 4}, false, true};
@@ -103,6 +105,10 @@ constexpr OwnFrame kFrameMovedLate{{4, 4, 24, 4}, false, true, 0, false, false, 
 // window asked a while after framing it and kept there at each move asked (as weston's X window
 // manager does).
 constexpr OwnFrame kFramePlacedUntold{{4, 4, 0, 0}, false, false, 0, true, false, false, true};
+// As kFramePlacedUntold, but telling the window where it stands as it asks to be raised, once it
+// has been placed (as weston's X window manager tells it at a request of the window's own).
+constexpr OwnFrame kFramePlacedToldAtRaise{{4, 4, 0, 0}, false, false, 0,     true,
+                                           false,        false, true,  false, true};
 // A left edge only, told, but none for a window that asks to be bare (as openbox honours the
 // Motif hints); drawn as the window asks for decorations, its extents told only after the next
 // move asked once the frame has been looked at: what SDL knows of the frame lags the frame.
@@ -340,7 +346,9 @@ uint32_t MovesAsked(const std::string& display) {
           if (asked->value_mask & XCB_CONFIG_WINDOW_WIDTH) f.width = asked->width;
           if (asked->value_mask & XCB_CONFIG_WINDOW_HEIGHT) f.height = asked->height;
           if (!frame.silent || sized) Lay(asked->window, f);
-          if (!frame.silent) TellPlace(asked->window, f);
+          if (!frame.silent ||
+              (frame.toldAtRaise && (asked->value_mask & XCB_CONFIG_WINDOW_STACK_MODE) != 0))
+            TellPlace(asked->window, f);
           if (moved && f.tellAtMove && f.looked) {
             TellEdges(asked->window, f);
             f.tellAtMove = false;
@@ -399,6 +407,7 @@ enum class Manager {
   kShownLate,
   kMovedLate,
   kPlacedUntold,
+  kPlacedToldAtRaise,
   kLeftWhenDecorated,
   kFluxbox,
   kWeston  // its X window manager, over Xwayland
@@ -445,6 +454,7 @@ class OwnWindowManager {
       if (manager == Manager::kShownLate) ManageOwnFrames(display, kFrameShownLate);
       if (manager == Manager::kMovedLate) ManageOwnFrames(display, kFrameMovedLate);
       if (manager == Manager::kPlacedUntold) ManageOwnFrames(display, kFramePlacedUntold);
+      if (manager == Manager::kPlacedToldAtRaise) ManageOwnFrames(display, kFramePlacedToldAtRaise);
       if (manager == Manager::kLeftWhenDecorated)
         ManageOwnFrames(display, kFrameLeftWhenDecorated);
       setenv("DISPLAY", display.c_str(), 1);
@@ -730,17 +740,17 @@ constexpr int kAsWestonPutIt = -2;
 // one asked (asked again, the manager puts it there again), as under weston's X window manager,
 // which tells the window nothing of where it is and moves it no more once it has placed it (and
 // as under one of the test's own that moves its frame there, untold, once it has been looked
-// at: that move is the answer, and no move is asked). A manager that draws a frame only for a
-// window that asks for decorations, and tells its extents only after a move asked once it has
-// been looked at, is asked again once it has told them: placed framed, the window first stands
-// off by the edge that SDL did not know of. A
-// manager that maps its frame only after the window (fluxbox on a loaded machine, and one of the
-// test's own that does so 300 ms after telling its extents) is waited for: the window is given
-// the keyboard only once it is viewable (the X server would refuse it), and the run goes on,
-// the window then holding the keyboard, a bare one too (its frame not waited for to be placed),
-// shown past half that wait's bound after the video started.
-// One that tells the window at once that it stands where it was and makes each move 200 ms later
-// (as fluxbox may seem to on a loaded machine, telling a window again a while after it acted)
+// at: that move is the answer, and no move is asked; where it tells the window that it stands
+// there after, as it is raised, the position read back stays the one asked). A manager that draws a
+// frame only for a window that asks for decorations, and tells its extents only after a move asked
+// once it has been looked at, is asked again once it has told them: placed framed, the window first
+// stands off by the edge that SDL did not know of. A manager that maps its frame only after the
+// window (fluxbox on a loaded machine, and one of the test's own that does so 300 ms after telling
+// its extents) is waited for: the window is given the keyboard only once it is viewable (the X
+// server would refuse it), and the run goes on, the window then holding the keyboard, a bare one
+// too (its frame not waited for to be placed), shown past half that wait's bound after the video
+// started. One that tells the window at once that it stands where it was and makes each move 200 ms
+// later (as fluxbox may seem to on a loaded machine, telling a window again a while after it acted)
 // is waited for too: the move's answer is the window standing where it was asked to.
 // fluxbox frames it 1 pixel wide at the sides and with a 20-pixel title bar, as openbox does.
 // A run on the second of two screens (1280 x 1024, then 1024 x 768) is on that screen: its
@@ -778,29 +788,31 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
                {Manager::kMovedLate, false, 97, 146, 1},
                {Manager::kMovedLate, true, 97, 146},
                {Manager::kPlacedUntold, false, 101, 170, 0},
+               {Manager::kPlacedToldAtRaise, false, 101, 170, 0},
                {Manager::kLeftWhenDecorated, true, 97, 170},
                {Manager::kFluxbox, false, 100, 150},
                {Manager::kFluxbox, true, 100, 150},
                {Manager::kWeston, false, kAsWestonPutIt, kAsWestonPutIt}};
   std::string missing;
   for (const auto& c : cases) {
-    const char* managerName = c.manager == Manager::kNone        ? "no window manager"
-                              : c.manager == Manager::kOpenbox   ? "openbox"
-                              : c.manager == Manager::kTwm       ? "twm"
-                              : c.manager == Manager::kToldLate  ? "frame told late"
-                              : c.manager == Manager::kDrawnLate ? "frame drawn late"
-                              : c.manager == Manager::kTitleOnly ? "title bar only, told"
-                              : c.manager == Manager::kLeftOnly  ? "left edge only, told"
-                              : c.manager == Manager::kCascading ? "cascading, untold"
-                              : c.manager == Manager::kKept      ? "kept where it is, untold"
-                              : c.manager == Manager::kShownLate ? "frame shown late"
-                              : c.manager == Manager::kMovedLate ? "moved late"
-                              : c.manager == Manager::kPlacedUntold ? "placed late, untold"
-                              : c.manager == Manager::kLeftWhenDecorated
-                                  ? "left edge when decorated, told late"
-                              : c.manager == Manager::kFluxbox   ? "fluxbox"
-                              : c.manager == Manager::kWeston    ? "weston"
-                                                                 : "side edges, untold";
+    const char* managerName =
+        c.manager == Manager::kNone                ? "no window manager"
+        : c.manager == Manager::kOpenbox           ? "openbox"
+        : c.manager == Manager::kTwm               ? "twm"
+        : c.manager == Manager::kToldLate          ? "frame told late"
+        : c.manager == Manager::kDrawnLate         ? "frame drawn late"
+        : c.manager == Manager::kTitleOnly         ? "title bar only, told"
+        : c.manager == Manager::kLeftOnly          ? "left edge only, told"
+        : c.manager == Manager::kCascading         ? "cascading, untold"
+        : c.manager == Manager::kKept              ? "kept where it is, untold"
+        : c.manager == Manager::kShownLate         ? "frame shown late"
+        : c.manager == Manager::kMovedLate         ? "moved late"
+        : c.manager == Manager::kPlacedUntold      ? "placed late, untold"
+        : c.manager == Manager::kPlacedToldAtRaise ? "placed late, told at the raise"
+        : c.manager == Manager::kLeftWhenDecorated ? "left edge when decorated, told late"
+        : c.manager == Manager::kFluxbox           ? "fluxbox"
+        : c.manager == Manager::kWeston            ? "weston"
+                                                   : "side edges, untold";
     SCOPED_TRACE(std::string(managerName) + (c.placed ? ", placed framed" : ", opened") +
                  (c.secondScreen ? ", on the second screen" : ""));
     const bool others = c.manager == Manager::kOpenbox || c.manager == Manager::kTwm ||
@@ -838,7 +850,9 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
     if (c.manager == Manager::kCascading) {  // two moves, each 16 further right than the last
       expected.clientX = expected.readX = c.frameX + 4;
     }
-    if (c.manager == Manager::kKept || c.manager == Manager::kPlacedUntold) expected.clientX = 105;
+    if (c.manager == Manager::kKept || c.manager == Manager::kPlacedUntold ||
+        c.manager == Manager::kPlacedToldAtRaise)
+      expected.clientX = 105;
     Placement first = OpenAndReadInAChild(display, 101, 170, c.placed, c.shownAfter);
     if (others) first.focused = true;  // the keyboard is the manager's to give
     if (c.frameY == kTwmTitled) {
