@@ -369,6 +369,18 @@ void WindowShowAndFocus(GlWindow* window) {
   if (AwaitViewable(window->sdl)) SDL_SetWindowInputFocus(window->sdl);
 }
 
+bool WindowReadBackPlace(GlWindow* window, int* x, int* y) {
+  SDL_SysWMinfo info{};
+  int atX = 0, atY = 0;
+  if (window == nullptr || !X11Of(window->sdl, &info) ||
+      !ClientOnScreen(info.info.x11.display, info.info.x11.window, &atX, &atY))
+    return false;
+  ReadBackPosition(SDL_GetWindowID(window->sdl), &atX, &atY);
+  *x = atX;
+  *y = atY;
+  return true;
+}
+
 void WindowSetIcon(GlWindow* window, const std::uint8_t* rgba, int width, int height) {
   SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(
       const_cast<std::uint8_t*>(rgba), width, height, 32, width * 4, SDL_PIXELFORMAT_RGBA32);
