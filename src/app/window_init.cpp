@@ -327,6 +327,16 @@ void ShutdownWindow(MainPlane& plane, std::uint32_t save) {
   if (save != 0) {
     SetDisplayLostHook(nullptr);
     saveFailed = plane.settingsRead != 0 && SaveSettings(plane) == 0;
+    // The window's place read from the window as it stands: a move that its manager made late
+    // may have told the run nothing. Read after the save (the read waits on the display), and
+    // saved again where it differs.
+    int x = WindowedX, y = WindowedY;
+    if (!saveFailed && plane.settingsRead != 0 && FullScreenMode == 0 && plane.window != nullptr &&
+        WindowReadBackPlace(plane.window, &x, &y) && (x != WindowedX || y != WindowedY)) {
+      WindowedX = x;
+      WindowedY = y;
+      saveFailed = SaveSettings(plane) == 0;
+    }
   }
   if (FullScreenMode != 0) {
     gDisplayPorts.restoreMode(plane.window);

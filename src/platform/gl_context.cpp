@@ -4,6 +4,7 @@
 #include <SDL_syswm.h>
 #include <sched.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -52,6 +53,21 @@ void FitDriverThreadsToTheLimit() {
   setenv("LP_NUM_THREADS", std::to_string(room).c_str(), 1);
 }
 
+// SDL lists each screen of an X server as a display of its own (by its XRandR outputs), each with
+// its top left at 0, 0, and makes a window at a position on the first display that holds it: the
+// first screen's, whatever screen the run is on. A run on another screen (DISPLAY's `:0.1`) has
+// SDL list that screen alone, XRandR's outputs left unread (as on a server without XRandR, where
+// the display modes do not change). An SDL_VIDEO_X11_XRANDR in the environment rules over it.
+void KeepToTheRunsScreen() {
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  if (driver != nullptr && *driver != '\0' && SDL_strcasecmp(driver, "x11") != 0) return;
+  char* host = nullptr;
+  int display = 0, screen = 0;
+  if (xcb_parse_display(nullptr, &host, &display, &screen) == 0) return;
+  std::free(host);
+  if (screen != 0) SDL_SetHint(SDL_HINT_VIDEO_X11_XRANDR, "0");
+}
+
 // The video subsystem stays up once started: entry points loaded while the probe window lived
 // must stay valid for every later context.
 bool VideoReady() {
@@ -61,6 +77,7 @@ bool VideoReady() {
     WatchProtocolErrors();
     WatchQuitSignals();
     FitDriverThreadsToTheLimit();
+    KeepToTheRunsScreen();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
       // Refused just after the run's own connection was taken: the server may be going, and
       // its going may reach that connection a moment later.

@@ -15,6 +15,11 @@ struct GlWindow {
 // ends the run as its loss (EndIfDisplayLost).
 void GlSetLastError(const char* what);
 
+// The position that the run reads back (as a move message) for the window `windowId` whose
+// client area stands at *x, *y: the same but where the window's placement was left where a
+// window manager put it, the position asked read back (window_display.cpp).
+void ReadBackPosition(Uint32 windowId, int* x, int* y);
+
 // Before SDL's video starts. Every X connection's I/O failure ends the run through
 // EndForLostDisplay. Unless SDL_VIDEODRIVER chose another driver than x11, a connection of the
 // run's own to the X display is opened first and kept: when none can be opened the process

@@ -6,6 +6,7 @@
 #include <deque>
 
 #include "platform/display_loss.h"
+#include "platform/gl_window_internal.h"
 
 namespace veskor {
 
@@ -174,7 +175,12 @@ void TranslateWindowEvent(const SDL_WindowEvent& event) {
     case SDL_WINDOWEVENT_RESTORED:
     case SDL_WINDOWEVENT_FOCUS_GAINED: Post(kWmActivate, 1, 0); break;
     case SDL_WINDOWEVENT_MINIMIZED: Post(kWmActivate, 1 | kActivateMinimised, 0); break;
-    case SDL_WINDOWEVENT_MOVED: Post(kWmMove, 0, PositionLParam(event.data1, event.data2)); break;
+    case SDL_WINDOWEVENT_MOVED: {
+      int x = event.data1, y = event.data2;
+      ReadBackPosition(event.windowID, &x, &y);
+      Post(kWmMove, 0, PositionLParam(x, y));
+      break;
+    }
     case SDL_WINDOWEVENT_SIZE_CHANGED: {
       int w = event.data1, h = event.data2;
       if (SDL_Window* window = SDL_GetWindowFromID(event.windowID))

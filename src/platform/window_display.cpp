@@ -143,6 +143,19 @@ struct ManagerWatch {
   }
 };
 
+// The position that the run reads back for its window (its move messages, ReadBackPosition)
+// against where the window's client area stands: none, but under a manager that is left with
+// the window where it put it (HoldClientAt), where the position asked is read back, the client
+// area standing off it by the frame's edge and title bar. Every move that the manager tells
+// after (weston's X window manager tells one at a request of the window's own, such as its
+// raise) is read back so: the frame stays where it was asked to be, at every run.
+struct ReadBackOffset {
+  Uint32 windowId;
+  int x, y;
+};
+ReadBackOffset gReadBack{0, 0, 0};
+
+// Tells the window's client area at x, y as a move of its own, read back as the offset says.
 void PushMoved(SDL_Window* window, int x, int y) {
   SDL_Event moved{};
   moved.type = SDL_WINDOWEVENT;
@@ -184,6 +197,7 @@ void PushMoved(SDL_Window* window, int x, int y) {
 constexpr Uint32 kManagerAnswerMs = 5000;
 PlacementLookCall gLookCall = nullptr;
 void HoldClientAt(SDL_Window* window, int x, int y, unsigned long since) {
+  gReadBack = {SDL_GetWindowID(window), 0, 0};
   SDL_SysWMinfo info{};
   if ((SDL_GetWindowFlags(window) & (SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN)) != 0 ||
       !X11Of(window, &info))
@@ -218,7 +232,8 @@ void HoldClientAt(SDL_Window* window, int x, int y, unsigned long since) {
   int atX = 0, atY = 0;
   if (!ClientOnScreen(display, watch.client, &atX, &atY)) return;
   if (moved && !told && !extentsTold) {
-    PushMoved(window, x, y);
+    gReadBack = {SDL_GetWindowID(window), x - atX, y - atY};
+    PushMoved(window, atX, atY);
     return;
   }
   if (extentsTold) {
@@ -250,7 +265,8 @@ void HoldClientAt(SDL_Window* window, int x, int y, unsigned long since) {
       if (atX == fromX && atY == fromY) {  // the manager keeps it there
         if (move == 0) {
           // as it put it at first: asked again, it puts it there again
-          PushMoved(window, x, y);
+          gReadBack = {SDL_GetWindowID(window), x - atX, y - atY};
+          PushMoved(window, atX, atY);
           return;
         }
         break;
@@ -259,6 +275,16 @@ void HoldClientAt(SDL_Window* window, int x, int y, unsigned long since) {
   }
   PushMoved(window, atX, atY);
 }
+
+}  // namespace
+
+void ReadBackPosition(Uint32 windowId, int* x, int* y) {
+  if (windowId != gReadBack.windowId) return;
+  *x += gReadBack.x;
+  *y += gReadBack.y;
+}
+
+namespace {
 
 // The serial of the next request on the window's X connection; 0 when it is on none.
 unsigned long NextSerial(SDL_Window* window) {
@@ -341,6 +367,18 @@ void WindowShowAndFocus(GlWindow* window) {
   // The X server refuses the keyboard to a window that is not viewable: one whose manager has
   // not shown its frame yet (fluxbox, on a loaded machine) waits for it, within its time.
   if (AwaitViewable(window->sdl)) SDL_SetWindowInputFocus(window->sdl);
+}
+
+bool WindowReadBackPlace(GlWindow* window, int* x, int* y) {
+  SDL_SysWMinfo info{};
+  int atX = 0, atY = 0;
+  if (window == nullptr || !X11Of(window->sdl, &info) ||
+      !ClientOnScreen(info.info.x11.display, info.info.x11.window, &atX, &atY))
+    return false;
+  ReadBackPosition(SDL_GetWindowID(window->sdl), &atX, &atY);
+  *x = atX;
+  *y = atY;
+  return true;
 }
 
 void WindowSetIcon(GlWindow* window, const std::uint8_t* rgba, int width, int height) {

@@ -10,7 +10,8 @@
 
 namespace veskor {
 
-// The size of the desktop's display mode; false when the video system or the display has none.
+// The size of the desktop's display mode on the screen that the run is on (the one that DISPLAY
+// names); false when the video system or the display has none.
 bool DisplayDesktopSize(int* width, int* height);
 
 // Switches the display to width x height for the window, full screen, and shows the window.
@@ -28,6 +29,12 @@ void WindowPlace(GlWindow* window, int x, int y, int width, int height, bool fra
 // Shows the window, raises it and gives it the keyboard; its client area stays where the
 // window was created (or placed), a window manager's frame around it.
 void WindowShowAndFocus(GlWindow* window);
+// Where the window stands now, as the position that the run reads back for it (its move
+// messages): its client area's top left as the X server has it, or, where its placement was
+// left with the window where a window manager put it, the position asked. A move that the
+// manager makes after the placement has stopped waiting for it may tell the run nothing; this
+// reads it. False, *x and *y unchanged, when it cannot be told (the window not on X11).
+bool WindowReadBackPlace(GlWindow* window, int* x, int* y);
 // The window's icon from RGBA pixels, rows from the top.
 void WindowSetIcon(GlWindow* window, const std::uint8_t* rgba, int width, int height);
 // Called as a shown window's frame is first looked at, before its manager's answer is waited

@@ -24,6 +24,7 @@
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <vector>
 #include <thread>
 
 #include "platform/display_loss.h"
@@ -71,6 +72,9 @@ struct OwnFrame {
                         // moves the frame where the window asked once it has been looked at
   bool hinted = false;  // the edges only while the window asks for decorations (the Motif
                         // hints), told as they are drawn once a move is asked after a look
+  bool toldAtRaise = false;  // silent, but tells the window where it stands as it asks to be
+                             // raised (a request of the window's own, after its placement)
+  bool movedPastSettle = false;  // as movedLate, the move made kMoveMadePastSettle after
 };
 // Told kExtentsLate after the window is framed, as a manager busy elsewhere may.
 constexpr OwnFrame kFrameToldLate{{4, 4, 24, 4}, false, true};
@@ -103,6 +107,17 @@ constexpr OwnFrame kFrameMovedLate{{4, 4, 24, 4}, false, true, 0, false, false, 
 // window asked a while after framing it and kept there at each move asked (as weston's X window
 // manager does).
 constexpr OwnFrame kFramePlacedUntold{{4, 4, 0, 0}, false, false, 0, true, false, false, true};
+// As kFrameMovedLate, each move made only past the placement's wait, once it has gone on (as a
+// manager that answers late on a loaded machine).
+constexpr OwnFrame kFrameMovedPastSettle{.edges = {4, 4, 24, 4},
+                                         .drawnLate = false,
+                                         .told = true,
+                                         .movedLate = true,
+                                         .movedPastSettle = true};
+// As kFramePlacedUntold, but telling the window where it stands as it asks to be raised, once it
+// has been placed (as weston's X window manager tells it at a request of the window's own).
+constexpr OwnFrame kFramePlacedToldAtRaise{{4, 4, 0, 0}, false, false, 0,     true,
+                                           false,        false, true,  false, true};
 // A left edge only, told, but none for a window that asks to be bare (as openbox honours the
 // Motif hints); drawn as the window asks for decorations, its extents told only after the next
 // move asked once the frame has been looked at: what SDL knows of the frame lags the frame.
@@ -112,18 +127,23 @@ constexpr auto kExtentsLate = std::chrono::milliseconds(100);
 constexpr auto kFrameMappedLate = 3 * kExtentsLate;
 // Past SDL's own wait for a move that it asks.
 constexpr auto kMoveMadeLate = 2 * kExtentsLate;
+// Past the placement's wait for a manager that has answered and done nothing more since (half a
+// second): the window is told nothing of that move.
+constexpr auto kMoveMadePastSettle = std::chrono::milliseconds(1000);
 // How long the placement waits at most for the manager's answer to a window shown.
 constexpr std::chrono::milliseconds kManagerAnswer{5000};
 
 // The root's property in which the manager below counts the moves asked of framed windows.
 constexpr const char* kMovesAsked = "VESKOR_TEST_MOVES_ASKED";
+// The root's property in which it counts the windows whose move asked it has not made yet.
+constexpr const char* kMovesPending = "VESKOR_TEST_MOVES_PENDING";
 // The root's property that the window's placement changes as it first looks at the frame.
 constexpr const char* kFrameLooked = "VESKOR_TEST_FRAME_LOOKED";
-uint32_t MovesAsked(const std::string& display) {
+uint32_t MovesAsked(const std::string& display, const char* counted = kMovesAsked) {
   xcb_connection_t* x = xcb_connect(display.c_str(), nullptr);
   const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
   xcb_get_property_reply_t* count = xcb_get_property_reply(
-      x, xcb_get_property(x, 0, root, AtomNamed(x, kMovesAsked), XCB_ATOM_CARDINAL, 0, 1), nullptr);
+      x, xcb_get_property(x, 0, root, AtomNamed(x, counted), XCB_ATOM_CARDINAL, 0, 1), nullptr);
   uint32_t moves = 0;
   if (count != nullptr && xcb_get_property_value_length(count) == 4)
     std::memcpy(&moves, xcb_get_property_value(count), 4);
@@ -152,7 +172,14 @@ uint32_t MovesAsked(const std::string& display) {
   const xcb_atom_t hints = AtomNamed(x, "_MOTIF_WM_HINTS");
   const xcb_atom_t extents = AtomNamed(x, "_NET_FRAME_EXTENTS");
   const xcb_atom_t movesAtom = AtomNamed(x, kMovesAsked);
+  const xcb_atom_t pendingAtom = AtomNamed(x, kMovesPending);
   uint32_t moves = 0;
+  const auto CountPending = [&](const auto& all) {
+    uint32_t pending = 0;
+    for (const auto& [window, f] : all) pending += f.move ? 1 : 0;
+    xcb_change_property(x, XCB_PROP_MODE_REPLACE, root, pendingAtom, XCB_ATOM_CARDINAL, 32, 1,
+                        &pending);
+  };
   const xcb_atom_t check = AtomNamed(x, "_NET_SUPPORTING_WM_CHECK");
   const xcb_window_t own = xcb_generate_id(x);
   xcb_create_window(x, 0, own, root, -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
@@ -241,6 +268,7 @@ uint32_t MovesAsked(const std::string& display) {
         Lay(window, f);
         TellPlace(window, f);
         f.move.reset();
+        CountPending(framed);
       } else if (f.move) {
         waitMs = 1;
       }
@@ -330,7 +358,9 @@ uint32_t MovesAsked(const std::string& display) {
           } else if (frame.movedLate && moved) {
             f.toX = asked->value_mask & XCB_CONFIG_WINDOW_X ? asked->x : f.x;
             f.toY = asked->value_mask & XCB_CONFIG_WINDOW_Y ? asked->y : f.y;
-            f.move = std::chrono::steady_clock::now() + kMoveMadeLate;
+            f.move = std::chrono::steady_clock::now() +
+                     (frame.movedPastSettle ? kMoveMadePastSettle : kMoveMadeLate);
+            CountPending(framed);
           } else if (!frame.kept) {
             if (asked->value_mask & XCB_CONFIG_WINDOW_X) f.x = asked->x;
             if (asked->value_mask & XCB_CONFIG_WINDOW_Y) f.y = asked->y;
@@ -340,7 +370,9 @@ uint32_t MovesAsked(const std::string& display) {
           if (asked->value_mask & XCB_CONFIG_WINDOW_WIDTH) f.width = asked->width;
           if (asked->value_mask & XCB_CONFIG_WINDOW_HEIGHT) f.height = asked->height;
           if (!frame.silent || sized) Lay(asked->window, f);
-          if (!frame.silent) TellPlace(asked->window, f);
+          if (!frame.silent ||
+              (frame.toldAtRaise && (asked->value_mask & XCB_CONFIG_WINDOW_STACK_MODE) != 0))
+            TellPlace(asked->window, f);
           if (moved && f.tellAtMove && f.looked) {
             TellEdges(asked->window, f);
             f.tellAtMove = false;
@@ -398,7 +430,9 @@ enum class Manager {
   kKept,
   kShownLate,
   kMovedLate,
+  kMovedPastSettle,
   kPlacedUntold,
+  kPlacedToldAtRaise,
   kLeftWhenDecorated,
   kFluxbox,
   kWeston  // its X window manager, over Xwayland
@@ -444,7 +478,9 @@ class OwnWindowManager {
       if (manager == Manager::kKept) ManageOwnFrames(display, kFrameKept);
       if (manager == Manager::kShownLate) ManageOwnFrames(display, kFrameShownLate);
       if (manager == Manager::kMovedLate) ManageOwnFrames(display, kFrameMovedLate);
+      if (manager == Manager::kMovedPastSettle) ManageOwnFrames(display, kFrameMovedPastSettle);
       if (manager == Manager::kPlacedUntold) ManageOwnFrames(display, kFramePlacedUntold);
+      if (manager == Manager::kPlacedToldAtRaise) ManageOwnFrames(display, kFramePlacedToldAtRaise);
       if (manager == Manager::kLeftWhenDecorated)
         ManageOwnFrames(display, kFrameLeftWhenDecorated);
       setenv("DISPLAY", display.c_str(), 1);
@@ -581,18 +617,20 @@ class OwnWeston {
 };
 
 // Where one run's window stood, as the X server has it, and the position the run read back
-// from its move messages (the stored one as the program keeps it: the last move, if any).
+// for it as it does for its save at the end (the stored one).
 struct Placement {
   int clientX = 0, clientY = 0;  // the client area's top left on the screen
   int frameX = 0, frameY = 0;    // the top left of the top-level window holding it
   int readX = 0, readY = 0;
   bool focused = false;  // the client area has the keyboard
+  int desktopWidth = 0, desktopHeight = 0;  // DisplayDesktopSize's
   bool operator==(const Placement&) const = default;
 };
 void PrintTo(const Placement& p, std::ostream* os) {
   *os << "client " << p.clientX << "," << p.clientY << " in a frame at " << p.frameX << ","
       << p.frameY << ", read back " << p.readX << "," << p.readY
-      << (p.focused ? ", focused" : ", not focused");
+      << (p.focused ? ", focused" : ", not focused") << ", on a desktop of " << p.desktopWidth
+      << "x" << p.desktopHeight;
 }
 
 // Tells the test's own manager that the frame has been looked at: kFrameLooked changed on a
@@ -609,7 +647,8 @@ void TellFrameLooked() {
 
 // In a child on `display`: a window opened at x, y (hidden, then shown `shownAfter` later) or,
 // `placed`, opened bare elsewhere and placed at x, y with a frame, as full screen gives way to the
-// window; its move messages are read for 300 ms. Exits 0 with its Placement written to `fd`.
+// window; its move messages are read for 300 ms at least (below). Exits 0 with its Placement
+// written to `fd`.
 [[noreturn]] void OpenAndRead(const std::string& display, int x, int y, bool placed,
                               std::chrono::milliseconds shownAfter, int fd) {
   setenv("DISPLAY", display.c_str(), 1);
@@ -632,28 +671,43 @@ void TellFrameLooked() {
   WindowShowAndFocus(window);
   if (placed) WindowPlace(window, x, y, 320, 240, true);
   Placement p{0, 0, 0, 0, x, y};
+  if (!DisplayDesktopSize(&p.desktopWidth, &p.desktopHeight)) _exit(87);
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(window->sdl, &info) != SDL_TRUE) _exit(82);
+  // Its move messages are read for 300 ms, and on until the test's own manager has made every
+  // move asked of it (one that makes them late may do so later on a loaded machine), and what
+  // that move sent the window has reached it (a round trip).
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
-  for (WindowMessage m; std::chrono::steady_clock::now() < end;) {
-    while (PeekWindowMessage(&m)) {
+  for (bool settled = false;;) {
+    for (WindowMessage m; PeekWindowMessage(&m);) {
       if (m.message == kWmMove) {
         p.readX = SignedLowWord(m.lParam);
         p.readY = SignedHighWord(m.lParam);
       }
     }
+    if (settled) break;
+    if (std::chrono::steady_clock::now() >= end && MovesAsked(display, kMovesPending) == 0) {
+      XSync(info.info.x11.display, False);
+      settled = true;
+      continue;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (SDL_GetWindowWMInfo(window->sdl, &info) != SDL_TRUE) _exit(82);
-  xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
-  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+  int screen = 0;  // the one that `display` names, whose root the window's must be
+  xcb_connection_t* c = xcb_connect(display.c_str(), &screen);
+  xcb_screen_iterator_t roots = xcb_setup_roots_iterator(xcb_get_setup(c));
+  for (int i = 0; i < screen && roots.rem > 0; ++i) xcb_screen_next(&roots);
+  const xcb_window_t root = roots.data->root;
   auto xwindow = static_cast<xcb_window_t>(info.info.x11.window);
   xcb_translate_coordinates_reply_t* at = xcb_translate_coordinates_reply(
       c, xcb_translate_coordinates(c, xwindow, root, 0, 0), nullptr);
-  if (at == nullptr) _exit(83);
+  if (at == nullptr || at->same_screen == 0) _exit(83);
   xcb_get_input_focus_reply_t* focus = xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
   p.focused = focus != nullptr && focus->focus == xwindow;
   std::free(focus);
+  // The position read back, as the run reads it for its save at the end.
+  if (!WindowReadBackPlace(window, &p.readX, &p.readY)) _exit(88);
   p.clientX = at->dst_x;
   p.clientY = at->dst_y;
   std::free(at);
@@ -724,19 +778,23 @@ constexpr int kAsWestonPutIt = -2;
 // one asked (asked again, the manager puts it there again), as under weston's X window manager,
 // which tells the window nothing of where it is and moves it no more once it has placed it (and
 // as under one of the test's own that moves its frame there, untold, once it has been looked
-// at: that move is the answer, and no move is asked). A manager that draws a frame only for a
-// window that asks for decorations, and tells its extents only after a move asked once it has
-// been looked at, is asked again once it has told them: placed framed, the window first stands
-// off by the edge that SDL did not know of. A
-// manager that maps its frame only after the window (fluxbox on a loaded machine, and one of the
-// test's own that does so 300 ms after telling its extents) is waited for: the window is given
-// the keyboard only once it is viewable (the X server would refuse it), and the run goes on,
-// the window then holding the keyboard, a bare one too (its frame not waited for to be placed),
-// shown past half that wait's bound after the video started.
-// One that tells the window at once that it stands where it was and makes each move 200 ms later
-// (as fluxbox may seem to on a loaded machine, telling a window again a while after it acted)
-// is waited for too: the move's answer is the window standing where it was asked to.
-// fluxbox frames it 1 pixel wide at the sides and with a 20-pixel title bar, as openbox does. A
+// at: that move is the answer, and no move is asked; where it tells the window that it stands
+// there after, as it is raised, the position read back stays the one asked). A manager that draws a
+// frame only for a window that asks for decorations, and tells its extents only after a move asked
+// once it has been looked at, is asked again once it has told them: placed framed, the window first
+// stands off by the edge that SDL did not know of. A manager that maps its frame only after the
+// window (fluxbox on a loaded machine, and one of the test's own that does so 300 ms after telling
+// its extents) is waited for: the window is given the keyboard only once it is viewable (the X
+// server would refuse it), and the run goes on, the window then holding the keyboard, a bare one
+// too (its frame not waited for to be placed), shown past half that wait's bound after the video
+// started. One that tells the window at once that it stands where it was and makes each move 200 ms
+// later (as fluxbox may seem to on a loaded machine, telling a window again a while after it acted)
+// is waited for too: the move's answer is the window standing where it was asked to. One that
+// makes it only 1 s after telling, past that wait, tells the window nothing of the move: the
+// position read back at the end is read from the window as it stands, where it was asked to.
+// fluxbox frames it 1 pixel wide at the sides and with a 20-pixel title bar, as openbox does.
+// A run on the second of two screens (1280 x 1024, then 1024 x 768) is on that screen: its
+// window stands there, and the desktop that the stored place is fitted to is that screen's. A
 // manager missing skips the test after the other rows ran.
 TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
   const struct {
@@ -745,8 +803,11 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
     int frameX, frameY;
     int moves = -1;  // the moves of the frame that the first run asks for, where they are counted
     std::chrono::milliseconds shownAfter{300};  // the window shown that long after it was made
+    bool secondScreen = false;  // the run on the second of two screens, the first larger
   } cases[] = {{Manager::kNone, false, 101, 170},
                {Manager::kNone, true, 101, 170},
+               {Manager::kNone, false, 101, 170, -1, std::chrono::milliseconds{300}, true},
+               {Manager::kNone, true, 101, 170, -1, std::chrono::milliseconds{300}, true},
                {Manager::kToldLate, false, 97, 146},
                {Manager::kToldLate, true, 97, 146},
                {Manager::kDrawnLate, false, 97, 146},
@@ -766,31 +827,37 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
                {Manager::kShownLate, true, 97, 146, -1, 3 * kManagerAnswer / 5},
                {Manager::kMovedLate, false, 97, 146, 1},
                {Manager::kMovedLate, true, 97, 146},
+               {Manager::kMovedPastSettle, false, 97, 146, 1},
+               {Manager::kMovedPastSettle, true, 97, 146},
                {Manager::kPlacedUntold, false, 101, 170, 0},
+               {Manager::kPlacedToldAtRaise, false, 101, 170, 0},
                {Manager::kLeftWhenDecorated, true, 97, 170},
                {Manager::kFluxbox, false, 100, 150},
                {Manager::kFluxbox, true, 100, 150},
                {Manager::kWeston, false, kAsWestonPutIt, kAsWestonPutIt}};
   std::string missing;
   for (const auto& c : cases) {
-    const char* managerName = c.manager == Manager::kNone        ? "no window manager"
-                              : c.manager == Manager::kOpenbox   ? "openbox"
-                              : c.manager == Manager::kTwm       ? "twm"
-                              : c.manager == Manager::kToldLate  ? "frame told late"
-                              : c.manager == Manager::kDrawnLate ? "frame drawn late"
-                              : c.manager == Manager::kTitleOnly ? "title bar only, told"
-                              : c.manager == Manager::kLeftOnly  ? "left edge only, told"
-                              : c.manager == Manager::kCascading ? "cascading, untold"
-                              : c.manager == Manager::kKept      ? "kept where it is, untold"
-                              : c.manager == Manager::kShownLate ? "frame shown late"
-                              : c.manager == Manager::kMovedLate ? "moved late"
-                              : c.manager == Manager::kPlacedUntold ? "placed late, untold"
-                              : c.manager == Manager::kLeftWhenDecorated
-                                  ? "left edge when decorated, told late"
-                              : c.manager == Manager::kFluxbox   ? "fluxbox"
-                              : c.manager == Manager::kWeston    ? "weston"
-                                                                 : "side edges, untold";
-    SCOPED_TRACE(std::string(managerName) + (c.placed ? ", placed framed" : ", opened"));
+    const char* managerName =
+        c.manager == Manager::kNone                ? "no window manager"
+        : c.manager == Manager::kOpenbox           ? "openbox"
+        : c.manager == Manager::kTwm               ? "twm"
+        : c.manager == Manager::kToldLate          ? "frame told late"
+        : c.manager == Manager::kDrawnLate         ? "frame drawn late"
+        : c.manager == Manager::kTitleOnly         ? "title bar only, told"
+        : c.manager == Manager::kLeftOnly          ? "left edge only, told"
+        : c.manager == Manager::kCascading         ? "cascading, untold"
+        : c.manager == Manager::kKept              ? "kept where it is, untold"
+        : c.manager == Manager::kShownLate         ? "frame shown late"
+        : c.manager == Manager::kMovedLate         ? "moved late"
+        : c.manager == Manager::kMovedPastSettle   ? "moved past the wait"
+        : c.manager == Manager::kPlacedUntold      ? "placed late, untold"
+        : c.manager == Manager::kPlacedToldAtRaise ? "placed late, told at the raise"
+        : c.manager == Manager::kLeftWhenDecorated ? "left edge when decorated, told late"
+        : c.manager == Manager::kFluxbox           ? "fluxbox"
+        : c.manager == Manager::kWeston            ? "weston"
+                                                   : "side edges, untold";
+    SCOPED_TRACE(std::string(managerName) + (c.placed ? ", placed framed" : ", opened") +
+                 (c.secondScreen ? ", on the second screen" : ""));
     const bool others = c.manager == Manager::kOpenbox || c.manager == Manager::kTwm ||
                         c.manager == Manager::kFluxbox || c.manager == Manager::kWeston;
     if (others &&
@@ -801,12 +868,14 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
     }
     // Kept up between the runs: a server that starts afresh as its last client leaves refuses
     // the connections that come meanwhile.
-    const test::OwnXServer server("", {"-noreset"});
+    std::vector<std::string> arguments{"-noreset"};
+    if (c.secondScreen) arguments.insert(arguments.end(), {"-screen", "1", "1024x768x24"});
+    const test::OwnXServer server("", arguments);
     ASSERT_NE(server.display(), "") << "no X server of the test's own";
     std::optional<OwnWindowManager> manager;
     const test::TempDir runtime("wayland");
     std::optional<OwnWeston> weston;
-    std::string display = server.display();
+    std::string display = server.display() + (c.secondScreen ? ".1" : "");
     if (c.manager == Manager::kWeston) {
       weston.emplace(server.display(), runtime.path(), "veskor-test", 800, 600, true);
       ASSERT_TRUE(weston->listening()) << "weston did not start";
@@ -816,11 +885,17 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
       manager.emplace(server.display(), c.manager);
       ASSERT_TRUE(manager->managing()) << managerName << " did not start";
     }
-    Placement expected{101, 170, c.frameX, c.frameY, 101, 170, true};
+    Placement expected{101, 170, c.frameX, c.frameY, 101, 170, true, 1280, 1024};
+    if (c.secondScreen) {
+      expected.desktopWidth = 1024;
+      expected.desktopHeight = 768;
+    }
     if (c.manager == Manager::kCascading) {  // two moves, each 16 further right than the last
       expected.clientX = expected.readX = c.frameX + 4;
     }
-    if (c.manager == Manager::kKept || c.manager == Manager::kPlacedUntold) expected.clientX = 105;
+    if (c.manager == Manager::kKept || c.manager == Manager::kPlacedUntold ||
+        c.manager == Manager::kPlacedToldAtRaise)
+      expected.clientX = 105;
     Placement first = OpenAndReadInAChild(display, 101, 170, c.placed, c.shownAfter);
     if (others) first.focused = true;  // the keyboard is the manager's to give
     if (c.frameY == kTwmTitled) {
@@ -831,7 +906,8 @@ TEST(WindowPlacement, TheClientAreaComesBackWhereItWasRead) {
       EXPECT_GT(first.clientX, 101);
       EXPECT_GT(first.clientY - 170, first.clientX - 101);
       EXPECT_LT(first.frameX, 101);
-      expected = {first.clientX, first.clientY, first.frameX, first.frameY, 101, 170, true};
+      expected = {first.clientX, first.clientY, first.frameX, first.frameY, 101, 170, true, 800,
+                  600};  // weston's output
     }
     EXPECT_EQ(first, expected);
     if (c.moves >= 0) {
