@@ -33,10 +33,10 @@ namespace {
 
 // Why a command line opens nothing, before "can not open file".
 constexpr const char* kCommandLineTooLong =
-    "      the command line is too long: %u characters, where a world path has at most %zu";
+    "      the command line is too long: %u bytes, where a world path has at most %zu";
 // A name of the path past the file system's bound, and its kind, before the name itself.
 constexpr const char* kNameTooLong =
-    "      the world path is too long: %s has %zu characters, where a name has at most %u: ";
+    "      the world path is too long: %s has %zu bytes, where a name has at most %u: ";
 
 // A field of `n` characters, terminated or not, copied into `out`, which holds n + 1.
 void CopyField(char* out, const char* field, std::size_t n) {

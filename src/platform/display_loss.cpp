@@ -147,8 +147,8 @@ void StartHookTimer() {
   if (pthread_create(&timer, nullptr, keep, nullptr) == 0) pthread_detach(timer);
 }
 
-// The run's end with `line` on stderr (after the records of the boxes still open), after the
-// hook when one is set and `saving`, by `signal` (0: none) or else with `status`, the writes and
+// The run's end with `line` on stderr (after the records of the boxes still open), before the
+// hook (after it when stderr takes nothing now) when one is set and `saving`, by `signal` (0: none) or else with `status`, the writes and
 // the hook within the hook's time; once for the process: a call from inside the hook ends it at
 // once, a call from another thread meanwhile waits for that end.
 [[noreturn]] void EndRun(const char* line, int signal, int status, bool saving = true) {
@@ -170,9 +170,17 @@ void StartHookTimer() {
   sigaction(SIGALRM, &overrun, nullptr);
   alarm(kDisplayLostHookSeconds);
   StartHookTimer();
-  WriteOpenBoxRecords();  // a box that is open ends unanswered, its text maybe unread
-  std::fprintf(stderr, "%s\n", line);
+  // A stderr that takes nothing now (a pipe that nobody reads) is written after the hook, so
+  // that its wait holds no save; both are within the time kept above.
+  pollfd err{STDERR_FILENO, POLLOUT, 0};
+  const bool saidFirst = poll(&err, 1, 0) != 0;
+  const auto say = [line] {
+    WriteOpenBoxRecords();  // a box that is open ends unanswered, its text maybe unread
+    std::fprintf(stderr, "%s\n", line);
+  };
+  if (saidFirst) say();
   if (void (*hook)() = gHook.load(); hook != nullptr && saving) hook();
+  if (!saidFirst) say();
   Finish();
 }
 

@@ -139,15 +139,15 @@ TEST_F(CompileSessionTest, EachCommandLineFormOpensItsFile) {
         "      cannot open \\%fifo.wld: it is a FIFO, not a regular file"},
        "can not open file", ""},
       {"", 512, 0,
-       {kBegin, "      the command line is too long: 512 characters, where a world path has at "
+       {kBegin, "      the command line is too long: 512 bytes, where a world path has at "
                 "most 511"},
        "can not open file", ""},
       {"", 70000, 0,
-       {kBegin, "      the command line is too long: 70000 characters, where a world path has at "
+       {kBegin, "      the command line is too long: 70000 bytes, where a world path has at "
                 "most 511"},
        "can not open file", ""},
       {d + longName + ".wld", 0, 0,
-       {kBegin, tooLong + "its file name has 304 characters, where a name has at most 255: \\%" +
+       {kBegin, tooLong + "its file name has 304 bytes, where a name has at most 255: \\%" +
                     longName + ".wld"},
        "can not open file", ""},
       {d + quoted + "w.wld", 0, 1, Compiled("w.wld"), "", d + quoted},
@@ -157,7 +157,7 @@ TEST_F(CompileSessionTest, EachCommandLineFormOpensItsFile) {
       {d + longest + "/w.wld", 0, 1, Compiled("w.wld"), "", d + longest + "/"},
       {d + longestName, 0, 1, Compiled(longestName), "", d},
       {d + longest + "n/w.wld", 0, 0,
-       {kBegin, tooLong + "a directory name has 256 characters, where a name has at most 255: \\%" +
+       {kBegin, tooLong + "a directory name has 256 bytes, where a name has at most 255: \\%" +
                     longest + "n"},
        "can not open file", ""},
   };

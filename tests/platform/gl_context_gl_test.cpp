@@ -582,7 +582,7 @@ void DecideWaitOnAPersonThenBeginAWriteAsWhatWasLeftRunsOut() {  // 3 s left as 
     const PersonWait person;
     std::this_thread::sleep_for(std::chrono::seconds(1));
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds((kRunEndSeconds - 2) * 1000 - 500));
+  std::this_thread::sleep_for(std::chrono::milliseconds((kRunEndSeconds - 2) * 1000 - 100));
   HoldASave(kHeldRecords, "a record");
 }
 const std::string kHeldBeforeTheExit =
@@ -596,6 +596,11 @@ void StderrNobodyReads(std::size_t room) {
   if (write(ends[1], filled.data(), filled.size()) != static_cast<ssize_t>(filled.size()) ||
       dup2(ends[1], STDERR_FILENO) != STDERR_FILENO)
     _exit(90);
+}
+// Held before saving, stderr full: the hook saves all the same, its line never taken.
+void WaitBeforeSavingStderrFull() {
+  StderrNobodyReads(0);
+  WaitOnTheDisplayBeforeSaving();
 }
 // The store's save held, stderr full: the end's line is never taken.
 void HoldTheStoresSaveStderrFull() {
@@ -670,12 +675,14 @@ TEST(GlVideo, ARunsEndThatTheDisplayHoldsEndsInItsTime) {
       {"a close decided, a box open past the end's time, then held", false,
        DecideWaitOnAPersonThenWait, 0, kHeldBeforeTheExit, 2 + kRunEndSeconds + 1 + 3, "hook\n",
        true},
-      {"a close decided, a box open 2 s in, then a write begun half a second before what was "
-       "left ran out",
+      {"a close decided, a box open 2 s in, then a write begun a tenth of a second before what "
+       "was left ran out",
        false, DecideWaitOnAPersonThenBeginAWriteAsWhatWasLeftRunsOut, 0, kHeldBeforeTheExit,
        kRunEndSeconds + 1, "hook\n", true},
       {"SIGTERM taken, the store's save held, stderr a full pipe", true,
        HoldTheStoresSaveStderrFull, SIGTERM, "", kRunEndSeconds, ""},
+      {"SIGTERM taken, held before saving, stderr a full pipe", true, WaitBeforeSavingStderrFull,
+       SIGTERM, "", kRunEndSeconds, "hook\n"},
       {"a close decided, the hook held in a write, stderr full once the end's line is said",
        false, DecideThenBeginAWriteTheHookHeldStderrNearlyFull, 0, "",
        kRunEndSeconds + kDisplayLostHookSeconds, "hook\n", true},

@@ -536,11 +536,11 @@ TEST_F(RunCommand, AWorldPathTooLongToKeepEndsAsAMissingWorldAndSaysItsLength) {
   const std::string longestFolder = folder + std::string(254 - folder.size(), 'd') + "/";
   const std::string quotedName = std::string(510 - longestFolder.size() - 4, 'w') + ".wld";
   const std::string tooLong =
-      "Log [none]       the command line is too long: 512 characters, where a world path has at "
+      "Log [none]       the command line is too long: 512 bytes, where a world path has at "
       "most 511\n";
   const std::string longName(511 - longestFolder.size(), 'w');
   const std::string partTooLong =
-      "Log [none]       the world path is too long: its file name has 256 characters, where a "
+      "Log [none]       the world path is too long: its file name has 256 bytes, where a "
       "name has at most 255: " +
       longName + "\n";
   // The same length in é's, said whole: no character of it cut.
