@@ -70,14 +70,14 @@ TEST_F(SessionStatusTest, LogLinesPastTheImageGrowItsExtentAndHeaderTextsOverlay
   EXPECT_EQ(StatusPanel.blink, 0u);
 
   // The status place is not erased first: a second text is drawn over the first. Headless
-  // runs record the lines too.
+  // runs record the lines too, as shown: the markup's literal mark is none of it.
   test::MessageCapture capture;
   ShowStatusLine(lines[0].c_str(), 0);
   ShowStatusLine("compilation aborted", 1);
   ShowStatusLine("can not open file", 2);
-  EXPECT_EQ(capture.Text(), "Log [none] " + lines[0] +
-                                "\nStatus [none] compilation aborted\n"
-                                "Status [none] can not open file\n");
+  EXPECT_EQ(capture.Text(), "Log [none]       parse file <part0.wld>"
+                            "\nStatus [none] compilation aborted\n"
+                            "Status [none] can not open file\n");
   EXPECT_EQ(test::Differing(test::ViewImage(StatusPanel),
                             test::DrawnImage(10, 6,
                                              {{"arial", 0, 1.0f, 100, 12, "compilation aborted"},
