@@ -63,6 +63,13 @@ void WriteReport(const std::string& path, int loopResult) {
 
 constexpr WindowMessage kClose{kWmClose, 0, 0};
 
+// A move that the run was never told of, as a window manager's late move: the place it holds
+// is not where the window stands.
+bool LoseTheWindowsPlace() {
+  WindowedX = WindowedY = 7;
+  return true;
+}
+
 TEST(WindowStart, TheWindowOpensOnTheStoredSettings) {
   const std::string ok = "names 10000 drawn 1 loop 0";
   const std::string aborted =
@@ -79,6 +86,10 @@ TEST(WindowStart, TheWindowOpensOnTheStoredSettings) {
   } cases[] = {
       {{}, "yes", false, {{kClose, 3}}, 0, "",
        "format 24 8 24 8 full 0 index 3 at 50 50 size 1024 768 " + ok},
+      // The place saved at the exit is the window's own, read as it stands then (checked in
+      // the store below), not the one held.
+      {{}, "yes", false, {{kClose, 3, LoseTheWindowsPlace}}, 0, "",
+       "format 24 8 24 8 full 0 index 3 at 7 7 size 1024 768 " + ok},
       {{{"ColorBits", "24"}}, "yes", false, {{kClose, 3}}, 0,
        "Warning : Init. Main Plane [exclamation] Colors [24 bits], Alpha [0 bits], Depth [24 "
        "bits], Stencil [8 bits]\n\n Your current config. does not support alpha channel ! "
@@ -134,6 +145,7 @@ TEST(WindowStart, TheWindowOpensOnTheStoredSettings) {
     if (c.exitCode == 0) {
       EXPECT_NE(store.Text().find("\"MultiSampleQuality\"=\"FASTEST\""), std::string::npos);
       EXPECT_NE(store.Text().find("\"FirstLaunch\"=\"FALSE\""), std::string::npos);
+      EXPECT_EQ(store.Text().find("\"XPos\"=\"7\""), std::string::npos) << store.Text();
     } else {
       EXPECT_EQ(store.Text(), written);
     }
