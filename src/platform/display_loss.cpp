@@ -357,7 +357,9 @@ void AwaitPost() {
 }
 
 // Whether the watched connection has ended, waiting up to `waitMs` for the end to show there.
-// Safe in a signal handler.
+// Safe in a signal handler. The server's going reaches the connections a moment apart:
+// kServerGoingMs is the moment given.
+constexpr int kServerGoingMs = 500;
 bool WatchedConnectionEnded(int waitMs) {
   if (gWatchedSocket < 0) return false;
   const int savedErrno = errno;
@@ -379,7 +381,7 @@ bool WatchedConnectionEnded(int waitMs) {
 void OnFault(int signal, siginfo_t* info, void*) {
   // Sent while a save through a descriptor is under way: it comes again once the save is whole.
   if (info->si_code <= 0 && DeferSentSignalDuringSave(signal)) return;
-  if (WatchedConnectionEnded(500)) EndForLostDisplay();
+  if (WatchedConnectionEnded(kServerGoingMs)) EndForLostDisplay();
   for (std::size_t i = 0; i < std::size(kFaultSignals); ++i)
     if (kFaultSignals[i] == signal) sigaction(signal, &gFaultActions[i], nullptr);
   if (info->si_code <= 0) raise(signal);
@@ -495,7 +497,12 @@ void SetDisplayLostHook(void (*hook)()) { gHook.store(hook); }
 
 void EndForLostDisplay() { EndRun(kDisplayLostMessage, 0, kDisplayLostExitStatus); }
 
-void EndForLostWindow() { EndRun(kWindowLostMessage, 0, kDisplayLostExitStatus); }
+void EndForLostWindow() {
+  // A server that stops destroys every window before it drops its connections: the run's own
+  // window gone then is the display's loss, which reaches the watched connection a moment later.
+  if (WatchedConnectionEnded(kServerGoingMs)) EndForLostDisplay();
+  EndRun(kWindowLostMessage, 0, kDisplayLostExitStatus);
+}
 
 void WatchRunEnd() {
   static bool watching = false;

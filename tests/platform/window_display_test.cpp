@@ -1143,10 +1143,11 @@ bool FramesDrawn(int told, int count) {
 // saves, kWindowLostMessage is its one line, its status 3; nothing is drawn into the window
 // gone (the software renderer's threads read it, and the heap was corrupted: a crash then).
 // The frame unmapped and mapped again leaves a run that goes on drawing, and ends as it is told
-// to, unsaved. Under openbox, fluxbox, twm and weston's X window manager; a manager missing
-// skips the test after the other rows ran.
+// to, unsaved. A server that stops destroys every window before it drops its connections:
+// that is the display's loss, said so. Under openbox, fluxbox, twm and weston's X window
+// manager; a manager missing skips the test after the other rows ran.
 TEST(WindowPlacement, AWindowDestroyedByAnotherClientEndsTheRunSaved) {
-  enum Act { kDestroyedEarly, kDestroyedLate, kUnmappedAndMapped };
+  enum Act { kDestroyedEarly, kDestroyedLate, kUnmappedAndMapped, kServerStopped };
   const struct {
     Manager manager;
     const char* name;
@@ -1160,20 +1161,22 @@ TEST(WindowPlacement, AWindowDestroyedByAnotherClientEndsTheRunSaved) {
                {Manager::kTwm, "twm", kDestroyedEarly},
                {Manager::kTwm, "twm", kDestroyedLate},
                {Manager::kTwm, "twm", kUnmappedAndMapped},
+               {Manager::kTwm, "twm", kServerStopped},
                {Manager::kWeston, "weston", kDestroyedEarly},
                {Manager::kWeston, "weston", kDestroyedLate},
                {Manager::kWeston, "weston", kUnmappedAndMapped}};
   std::string missing;
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.name) + (c.act == kDestroyedEarly  ? ", destroyed early"
-                                        : c.act == kDestroyedLate ? ", destroyed late"
-                                                                  : ", unmapped and mapped"));
+    SCOPED_TRACE(std::string(c.name) + (c.act == kDestroyedEarly    ? ", destroyed early"
+                                        : c.act == kDestroyedLate   ? ", destroyed late"
+                                        : c.act == kServerStopped   ? ", its server stopped"
+                                                                    : ", unmapped and mapped"));
     if (!OnPath(c.name) || (c.manager == Manager::kWeston && !OnPath("Xwayland"))) {
       if (missing.find(c.name) == std::string::npos)
         missing += std::string(missing.empty() ? "" : ", ") + c.name;
       continue;
     }
-    const test::OwnXServer server("", {"-noreset"});
+    test::OwnXServer server("", {"-noreset"});
     ASSERT_NE(server.display(), "") << "no X server of the test's own";
     const test::TempDir runtime("wayland");
     std::optional<OwnWindowManager> manager;
@@ -1211,7 +1214,9 @@ TEST(WindowPlacement, AWindowDestroyedByAnotherClientEndsTheRunSaved) {
     xcb_connection_t* x = xcb_connect(display.c_str(), nullptr);
     const xcb_window_t frame = made ? FrameOf(x, xwindow) : 0;
     EXPECT_NE(frame, 0u) << "the window was not framed";
-    if (frame != 0 && c.act != kUnmappedAndMapped) {
+    if (frame != 0 && c.act == kServerStopped) {
+      server.Stop();  // as soon as framed: every window destroyed, then every connection dropped
+    } else if (frame != 0 && c.act != kUnmappedAndMapped) {
       xcb_destroy_window(x, frame);
       std::free(xcb_get_input_focus_reply(x, xcb_get_input_focus(x), nullptr));
     }
@@ -1244,7 +1249,9 @@ TEST(WindowPlacement, AWindowDestroyedByAnotherClientEndsTheRunSaved) {
       EXPECT_EQ(errors.find(kWindowLostMessage), std::string::npos) << errors;
       EXPECT_EQ(test::ReadFileText(dir.Path("saved")), "");
     } else {
-      EXPECT_EQ(errors, std::string(kWindowLostMessage) + "\n");
+      EXPECT_EQ(errors, std::string(c.act == kServerStopped ? kDisplayLostMessage
+                                                            : kWindowLostMessage) +
+                            "\n");
       EXPECT_EQ(test::ReadFileText(dir.Path("saved")), "saved\n");
     }
   }
