@@ -243,9 +243,10 @@ TEST(GlVideo, ALostDisplayEndsTheRunWhileABoxIsOpen) {
 // A request that the X server refuses on the run's own connection is said on stderr, once for
 // each error and request, naming both as the X server's and Xlib's tables do, and the run goes
 // on: the keyboard asked for a window that is not viewable (twice), then for one that does not
-// exist, and an extension's requests: two of XKB's, each refused with the same error (the
-// indicator named by an atom that is none, read then set), each said, and one of no minor
-// opcode known of the extension at the first major opcode that extensions take.
+// exist, a window of none mapped (no window of the run's gone), and an extension's requests:
+// two of XKB's, each refused with the same error (the indicator named by an atom that is none,
+// read then set), each said, and one of no minor opcode known of the extension at the first
+// major opcode that extensions take.
 TEST(GlVideo, ARequestTheServerRefusesIsSaidOnceAndTheRunGoesOn) {
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
   const HeldDisplay held;
@@ -264,6 +265,7 @@ TEST(GlVideo, ARequestTheServerRefusesIsSaidOnceAndTheRunGoesOn) {
     XSetInputFocus(display, info.info.x11.window, RevertToNone, CurrentTime);
     XSetInputFocus(display, info.info.x11.window, RevertToNone, CurrentTime);
     XSetInputFocus(display, XAllocID(display), RevertToNone, CurrentTime);  // none made
+    XMapWindow(display, None);  // a window of none: not the run's window gone
     XkbGetNamedIndicator(display, 0x1fffffff, nullptr, nullptr, nullptr, nullptr);
     XkbSetNamedIndicator(display, 0x1fffffff, True, True, False, nullptr);
     LockDisplay(display);
@@ -295,6 +297,7 @@ TEST(GlVideo, ARequestTheServerRefusesIsSaidOnceAndTheRunGoesOn) {
       test::ReadFileText(said),
       refused + "BadMatch (invalid parameter attributes) in X_SetInputFocus; the run goes on\n" +
           refused + "BadWindow (invalid Window parameter) in X_SetInputFocus; the run goes on\n" +
+          refused + "BadWindow (invalid Window parameter) in X_MapWindow; the run goes on\n" +
           refused + "BadAtom (invalid Atom parameter) in XkbGetNamedIndicator; the run goes on\n" +
           refused + "BadAtom (invalid Atom parameter) in XkbSetNamedIndicator; the run goes on\n" +
           refused + "BadRequest (invalid request code or no such operation) in " + first +
