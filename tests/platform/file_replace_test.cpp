@@ -691,10 +691,12 @@ int PidTakenAgainChecks() {
   const std::string named =
       "/proc/" + std::to_string(holder) + "/fd/" + std::to_string(kHeldDescriptor);
   std::string reason;
+  const std::set<int> before = OpenDescriptors();
   const bool written = ReplaceFileWhole(named, "written", &reason);
   int failed = 0;
   if (holder != 2 || gTaker != holder) failed |= 4;
   if (written || reason != std::strerror(ENOENT)) failed |= 8;
+  if (OpenDescriptors() != before) failed |= 16;  // the refusal closes what the walk opened
   if (gTaker > 0) ::kill(gTaker, SIGKILL);
   return failed;
 }
